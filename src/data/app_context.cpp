@@ -1,0 +1,41 @@
+#include "data/app_context.h"
+
+#include "data/data_module.h"
+
+AppContext::AppContext(const AppPaths& paths, Prompter& prompter) : m_paths(paths), m_prompter(&prompter) {
+    // The records come up in the system's order: user, book, settings file,
+    // program identity with the database kind, picture folder, title.
+    CurrentUser = UserRecord{};
+    CurrentAccountBook = AccountBookRecord{};
+    SettingsFile = IniFile(m_paths.configFile());
+    SoftwareInfo.ProductName = QStringLiteral("Olvend");
+    SoftwareInfo.Version = QStringLiteral("3.0");
+    resolveDatabaseKind();
+    resolvePictureFolder();
+    SoftwareInfo.Title = SoftwareInfo.ProductName + SoftwareInfo.Version;
+}
+
+AppContext::~AppContext() = default;
+
+DataModule& AppContext::data() {
+    if (!m_data) {
+        m_data = std::make_unique<DataModule>(*this);
+    }
+    return *m_data;
+}
+
+void AppContext::resolveDatabaseKind() {
+    const QString kind = SettingsFile.readString("SYS_Setting", "DBType").toUpper();
+    SoftwareInfo.IsAccess = !(kind == QLatin1String("SQLSERVER") || kind == QLatin1String("POSTGRESQL"));
+}
+
+void AppContext::resolvePictureFolder() {
+    const QString value = SettingsFile.readString("SYS_Setting", "picPath");
+    // "default" (exactly) and an unset value both mean the program's own
+    // picture folder; anything else is the folder as written.
+    if (value == QLatin1String("default") || value.isEmpty()) {
+        PictureFolder = m_paths.defaultPictureFolder();
+    } else {
+        PictureFolder = AppPaths::normalizeSeparators(value);
+    }
+}

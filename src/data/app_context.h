@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "data/records.h"
+#include "platform/app_paths.h"
+#include "platform/clock.h"
+#include "platform/ini_file.h"
+
+class DataModule;
+class Prompter;
+
+// The process-wide records, built in their fixed order, and what every
+// logic class needs besides: the program's folder, the clock, the message
+// boxes and the data module. main() makes one and hands it down; a test
+// makes its own on a temporary folder.
+class AppContext {
+public:
+    AppContext(const AppPaths& paths, Prompter& prompter);
+    ~AppContext();
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    const AppPaths& paths() const { return m_paths; }
+    Clock& clock() { return m_clock; }
+    Prompter& prompter() { return *m_prompter; }
+    void setPrompter(Prompter& prompter) { m_prompter = &prompter; }
+
+    // The data module, created on first use; it connects nothing by itself.
+    DataModule& data();
+    bool hasDataModule() const { return m_data != nullptr; }
+
+    // Reads the picture folder from the settings again (after a change).
+    void resolvePictureFolder();
+    // Reads the database kind from the settings again.
+    void resolveDatabaseKind();
+
+    UserRecord CurrentUser;
+    AccountBookRecord CurrentAccountBook;
+    IniFile SettingsFile;
+    SoftwareInfoRecord SoftwareInfo;
+    QString PictureFolder;
+
+private:
+    AppPaths m_paths;
+    Clock m_clock;
+    Prompter* m_prompter;
+    std::unique_ptr<DataModule> m_data;
+};

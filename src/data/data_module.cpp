@@ -1,0 +1,105 @@
+#include "data/data_module.h"
+
+#include "data/app_context.h"
+#include "data/schema_installer.h"
+#include "data/setting_scrambler.h"
+#include "platform/errors.h"
+
+DataModule::DataModule(AppContext& context) : m_context(context) {}
+
+DataModule::~DataModule() { disconnect(); }
+
+void DataModule::disconnect() {
+    m_sharedQuery = QSqlQuery();
+    m_main.reset();
+    m_system.reset();
+}
+
+Database& DataModule::main() {
+    if (!m_main) {
+        throw DbError(QStringLiteral("没有打开的账本"));
+    }
+    return *m_main;
+}
+
+Database& DataModule::system() {
+    if (!m_system) {
+        throw DbError(QStringLiteral("系统数据库没有打开"));
+    }
+    return *m_system;
+}
+
+void DataModule::setMain(std::unique_ptr<Database> db) {
+    m_sharedQuery = QSqlQuery();
+    m_main = std::move(db);
+}
+
+void DataModule::setSystem(std::unique_ptr<Database> db) { m_system = std::move(db); }
+
+ServerParams DataModule::serverParams() const {
+    const IniFile& ini = m_context.SettingsFile;
+    ServerParams p;
+    p.host = ini.readString("SQL_SERVER", "server");
+    p.database = UnscrambleSetting(ini.readString("SQL_SERVER", "Database"));
+    p.user = UnscrambleSetting(ini.readString("SQL_SERVER", "Username"));
+    p.password = UnscrambleSetting(ini.readString("SQL_SERVER", "password"));
+    const QString port = ini.readString("SQL_SERVER", "port").trimmed();
+    bool ok = false;
+    const int n = port.toInt(&ok);
+    p.port = (ok && n > 0 && n < 65536) ? n : 5432;
+    return p;
+}
+
+void DataModule::ConnectDatabases() {
+    // 1. The system database, always the embedded kind.
+    m_system.reset();
+    m_system = Database::openSqlite(m_context.paths().systemDatabase(), QStringLiteral("系统数据库"));
+    SchemaInstaller::ensureSystem(*m_system);
+
+    // 2-4. The current book; the old connection is closed first, so a
+    // failure leaves no connection rather than the previous book.
+    m_sharedQuery = QSqlQuery();
+    m_main.reset();
+    std::unique_ptr<Database> book;
+    if (m_context.SoftwareInfo.IsAccess) {
+        const QString stored = m_context.SettingsFile.readString("db", "path").trimmed();
+        if (stored.isEmpty()) {
+            throw DbError(QStringLiteral("配置文件中没有设置账本路径([db] path)"));
+        }
+        const QString label = m_context.CurrentAccountBook.BookName.isEmpty()
+                                  ? AppPaths::normalizeSeparators(stored)
+                                  : m_context.CurrentAccountBook.BookName;
+        book = Database::openSqlite(m_context.paths().resolve(stored), label);
+        SchemaInstaller::ensureBook(*book, /*installWhenEmpty=*/false);
+    } else {
+        const ServerParams p = serverParams();
+        if (p.host.isEmpty() || p.database.isEmpty()) {
+            throw DbError(QStringLiteral("配置文件[SQL_SERVER]中缺少服务器(server)或数据库(Database)设置"));
+        }
+        book = Database::openServer(p, p.database);
+        SchemaInstaller::ensureBook(*book, /*installWhenEmpty=*/true);
+    }
+    m_main = std::move(book);
+}
+
+QVariant DataModule::LookupFieldValue(const QString& TableName, const QString& KeyField, const QVariant& KeyValue,
+                                      const QString& ResultField) {
+    const QString sql = QStringLiteral("select %1 from %2 where %3=:%3")
+                            .arg(Database::checkIdentifier(ResultField), Database::checkIdentifier(TableName),
+                                 Database::checkIdentifier(KeyField));
+    QSqlQuery q = main().query(sql, {{KeyField, KeyValue}});
+    if (q.next()) {
+        return q.value(0);
+    }
+    return {};
+}
+
+QSqlQuery& DataModule::OpenSharedQuery(const QString& sql, const QVariantMap& params) {
+    m_sharedQuery = QSqlQuery();
+    m_sharedQuery = main().query(sql, params);
+    return m_sharedQuery;
+}
+
+int DataModule::ExecSharedCommand(const QString& sql, const QVariantMap& params) {
+    return main().execute(sql, params);
+}

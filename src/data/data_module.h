@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+#include "data/database.h"
+
+class AppContext;
+
+// The shared connections: the system database with the list of account
+// books, and the current book (or the server database). Also the small
+// shared routines every window uses.
+class DataModule {
+public:
+    explicit DataModule(AppContext& context);
+    ~DataModule();
+
+    // Connects the system database and the book named by [db] path (or the
+    // server of [SQL_SERVER]). On failure the main connection stays closed
+    // and DbError says which database and why.
+    void ConnectDatabases();
+    // Closes both connections.
+    void disconnect();
+
+    bool isMainOpen() const { return m_main != nullptr; }
+    bool isSystemOpen() const { return m_system != nullptr; }
+    // The current book; throws DbError when it is not connected.
+    Database& main();
+    Database& system();
+
+    // Lets a caller (a test, the account-book creation) use an open database
+    // as the current book.
+    void setMain(std::unique_ptr<Database> db);
+    void setSystem(std::unique_ptr<Database> db);
+
+    // "select ResultField from TableName where KeyField=:KeyField"; the
+    // first row's value, or null when there is none.
+    QVariant LookupFieldValue(const QString& TableName, const QString& KeyField, const QVariant& KeyValue,
+                              const QString& ResultField);
+    // Runs a select on the shared scratch query and returns it for reading.
+    QSqlQuery& OpenSharedQuery(const QString& sql, const QVariantMap& params = {});
+    // Runs a statement on the shared command query; returns the rows changed.
+    int ExecSharedCommand(const QString& sql, const QVariantMap& params = {});
+
+    ServerParams serverParams() const;
+
+private:
+    AppContext& m_context;
+    std::unique_ptr<Database> m_system;
+    std::unique_ptr<Database> m_main;
+    QSqlQuery m_sharedQuery;
+};

@@ -1,0 +1,246 @@
+#include "data/database.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+
+#include "platform/errors.h"
+
+namespace {
+QAtomicInt g_connectionSerial;
+
+QString newConnectionName() { return QStringLiteral("olvend_%1").arg(g_connectionSerial.fetchAndAddRelaxed(1)); }
+
+QString driverText(const QSqlError& e) {
+    QString t = e.databaseText().trimmed();
+    const QString d = e.driverText().trimmed();
+    if (t.isEmpty()) {
+        t = d;
+    } else if (!d.isEmpty() && !t.contains(d)) {
+        t = d + ": " + t;
+    }
+    return t.isEmpty() ? e.text().trimmed() : t;
+}
+}  // namespace
+
+QString ServerParams::describe() const { return QStringLiteral("%1:%2/%3").arg(host).arg(port).arg(database); }
+
+Database::Database(const QString& connectionName, SqlDialect::Kind kind, const QString& label, const QString& location)
+    : m_connectionName(connectionName), m_dialect(SqlDialect::create(kind)), m_label(label), m_location(location) {}
+
+Database::~Database() {
+    m_prepared.clear();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.isOpen()) {
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+std::unique_ptr<Database> Database::openSqlite(const QString& path, const QString& label, bool mustExist) {
+    const QFileInfo info(path);
+    const QString where = QStringLiteral("%1(%2)").arg(label, QDir::toNativeSeparators(path));
+    if (mustExist && !info.exists()) {
+        throw DbError(QStringLiteral("无法打开%1: 文件不存在").arg(where));
+    }
+    if (info.exists() && !info.isFile()) {
+        throw DbError(QStringLiteral("无法打开%1: 不是文件").arg(where));
+    }
+    if (info.exists() && !info.isWritable()) {
+        throw DbError(QStringLiteral("无法打开%1: 文件是只读的").arg(where));
+    }
+    const QString name = newConnectionName();
+    std::unique_ptr<Database> result(new Database(name, SqlDialect::Kind::Sqlite, label, path));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+        db.setDatabaseName(path);
+        db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
+        if (!db.open()) {
+            throw DbError(QStringLiteral("无法打开%1").arg(where), driverText(db.lastError()));
+        }
+    }
+    try {
+        // The first statements also prove that the file is a database.
+        result->rawExec("PRAGMA journal_mode=WAL");
+        result->rawExec("PRAGMA synchronous=FULL");
+        result->rawExec("SELECT count(*) FROM sqlite_master");
+    } catch (const DbError& e) {
+        throw DbError(QStringLiteral("无法打开%1: 不是有效的数据库文件").arg(where), e.driverText());
+    }
+    return result;
+}
+
+std::unique_ptr<Database> Database::openServer(const ServerParams& params, const QString& label) {
+    const QString name = newConnectionName();
+    std::unique_ptr<Database> result(new Database(name, SqlDialect::Kind::Postgres, label, params.describe()));
+    QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name);
+    db.setHostName(params.host);
+    db.setPort(params.port);
+    db.setDatabaseName(params.database);
+    db.setUserName(params.user);
+    db.setPassword(params.password);
+    db.setConnectOptions("connect_timeout=5");
+    if (!db.open()) {
+        throw DbError(QStringLiteral("无法连接数据库服务器[%1](%2)").arg(label, params.describe()),
+                      driverText(db.lastError()));
+    }
+    result->rawExec("SET client_min_messages TO WARNING");
+    return result;
+}
+
+DbError Database::error(const QString& what, const QString& driver, const QString& statement) const {
+    QString msg = QStringLiteral("%1[%2]%3").arg(isAccess() ? QStringLiteral("账本") : QStringLiteral("数据库"),
+                                                 m_label, what);
+    if (!statement.isEmpty()) {
+        msg += QStringLiteral("\nSQL: ") + statement.simplified();
+    }
+    return DbError(msg, driver, statement);
+}
+
+void Database::rawExec(const QString& sql) {
+    QSqlQuery q(qdb());
+    if (!q.exec(sql)) {
+        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+    }
+}
+
+void Database::bindAll(QSqlQuery& q, const QVariantMap& params) const {
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+        const QString key = it.key().startsWith(':') ? it.key() : ':' + it.key();
+        q.bindValue(key, m_dialect->toDbValue(it.value()));
+    }
+}
+
+QSqlQuery Database::query(const QString& sql, const QVariantMap& params) {
+    QSqlQuery q(qdb());
+    q.setForwardOnly(true);
+    if (params.isEmpty()) {
+        if (!q.exec(sql)) {
+            throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+        }
+        return q;
+    }
+    if (!q.prepare(sql)) {
+        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+    }
+    bindAll(q, params);
+    if (!q.exec()) {
+        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+    }
+    return q;
+}
+
+QVariant Database::scalar(const QString& sql, const QVariantMap& params) {
+    QSqlQuery q = query(sql, params);
+    if (q.next()) {
+        return q.value(0);
+    }
+    return {};
+}
+
+int Database::execute(const QString& sql, const QVariantMap& params) {
+    QSqlQuery q = query(sql, params);
+    return q.numRowsAffected();
+}
+
+QSqlQuery& Database::prepared(const QString& sql) {
+    auto it = m_prepared.find(sql);
+    if (it != m_prepared.end()) {
+        return it.value();
+    }
+    QSqlQuery q(qdb());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+    }
+    return m_prepared.insert(sql, q).value();
+}
+
+void Database::run(QSqlQuery& q, const QVariantMap& params) {
+    bindAll(q, params);
+    if (!q.exec()) {
+        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), q.lastQuery());
+    }
+}
+
+bool Database::hasTable(const QString& name) const {
+    const QStringList tables = qdb().tables(QSql::Tables) + qdb().tables(QSql::Views);
+    for (const QString& t : tables) {
+        if (t.compare(name, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Database::beginWrite() {
+    if (m_depth == 0) {
+        rawExec(m_dialect->beginWriteStatement());
+    } else {
+        rawExec(QStringLiteral("SAVEPOINT olvend_sp%1").arg(m_depth));
+    }
+    ++m_depth;
+}
+
+void Database::commit() {
+    if (m_depth <= 0) {
+        return;
+    }
+    --m_depth;
+    if (m_depth == 0) {
+        try {
+            rawExec("COMMIT");
+        } catch (...) {
+            try {
+                rawExec("ROLLBACK");
+            } catch (...) {
+            }
+            throw;
+        }
+    } else {
+        rawExec(QStringLiteral("RELEASE SAVEPOINT olvend_sp%1").arg(m_depth));
+    }
+}
+
+void Database::rollback() {
+    if (m_depth <= 0) {
+        return;
+    }
+    --m_depth;
+    if (m_depth == 0) {
+        rawExec("ROLLBACK");
+    } else {
+        rawExec(QStringLiteral("ROLLBACK TO SAVEPOINT olvend_sp%1").arg(m_depth));
+        rawExec(QStringLiteral("RELEASE SAVEPOINT olvend_sp%1").arg(m_depth));
+    }
+}
+
+QString Database::checkIdentifier(const QString& name) {
+    static const QRegularExpression re("^[A-Za-z_][A-Za-z0-9_]*$");
+    if (!re.match(name).hasMatch()) {
+        throw UserError(QStringLiteral("无效的表名或字段名: %1").arg(name));
+    }
+    return name;
+}
+
+WriteTransaction::~WriteTransaction() {
+    if (!m_done) {
+        try {
+            m_db.rollback();
+        } catch (...) {
+            // The original error is what the caller reports.
+        }
+    }
+}
+
+void WriteTransaction::commit() {
+    m_done = true;
+    m_db.commit();
+}

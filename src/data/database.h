@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantMap>
+#include <memory>
+
+#include "data/sql_dialect.h"
+#include "platform/errors.h"
+
+// Where a PostgreSQL database is.
+struct ServerParams {
+    QString host;
+    int port = 5432;
+    QString database;
+    QString user;
+    QString password;
+    QString describe() const;
+};
+
+// One open connection to a book, the system database or a server database.
+// Every statement runs through it: values are bound as parameters, and any
+// failure raises DbError naming the statement, the database and the
+// driver's text.
+class Database {
+public:
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens a SQLite file. With `mustExist` a missing file is an error
+    // rather than a new empty database. `label` names the database in
+    // messages (the book's name, or "系统数据库").
+    static std::unique_ptr<Database> openSqlite(const QString& path, const QString& label, bool mustExist = true);
+    static std::unique_ptr<Database> openServer(const ServerParams& params, const QString& label);
+
+    QSqlDatabase qdb() const { return QSqlDatabase::database(m_connectionName, false); }
+    const SqlDialect& dialect() const { return *m_dialect; }
+    bool isAccess() const { return m_dialect->isAccess(); }
+    const QString& label() const { return m_label; }
+    const QString& location() const { return m_location; }
+    const QString& connectionName() const { return m_connectionName; }
+
+    // Runs a statement with named parameters (`:name`; the keys may be
+    // given with or without the colon) and returns the positioned-before-
+    // first query.
+    QSqlQuery query(const QString& sql, const QVariantMap& params = {});
+    // The first column of the first row, or a null value.
+    QVariant scalar(const QString& sql, const QVariantMap& params = {});
+    // Runs a statement and returns the number of rows it changed.
+    int execute(const QString& sql, const QVariantMap& params = {});
+    // A prepared statement kept for reuse; bind and run it with run().
+    QSqlQuery& prepared(const QString& sql);
+    void run(QSqlQuery& q, const QVariantMap& params = {});
+
+    bool hasTable(const QString& name) const;
+    QVariant toDbValue(const QVariant& v) const { return m_dialect->toDbValue(v); }
+
+    // Transactions; nested calls become savepoints. Prefer WriteTransaction.
+    void beginWrite();
+    void commit();
+    void rollback();
+    int transactionDepth() const { return m_depth; }
+
+    // Table and field names that come from data are checked before they
+    // are put into a statement; throws UserError otherwise.
+    static QString checkIdentifier(const QString& name);
+
+    DbError error(const QString& what, const QString& driverText, const QString& statement = {}) const;
+
+private:
+    Database(const QString& connectionName, SqlDialect::Kind kind, const QString& label, const QString& location);
+    void bindAll(QSqlQuery& q, const QVariantMap& params) const;
+    void rawExec(const QString& sql);
+
+    QString m_connectionName;
+    std::unique_ptr<SqlDialect> m_dialect;
+    QString m_label;
+    QString m_location;
+    int m_depth = 0;
+    QHash<QString, QSqlQuery> m_prepared;
+};
+
+// A write transaction that rolls back unless committed.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(Database& db) : m_db(db) { m_db.beginWrite(); }
+    ~WriteTransaction();
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+    void commit();
+
+private:
+    Database& m_db;
+    bool m_done = false;
+};

@@ -1,0 +1,735 @@
+#include "data/dataset.h"
+
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <algorithm>
+
+#include "data/database.h"
+#include "platform/errors.h"
+
+namespace {
+bool sameValue(const QVariant& a, const QVariant& b) {
+    const bool an = a.isNull() || !a.isValid();
+    const bool bn = b.isNull() || !b.isValid();
+    if (an || bn) {
+        return an == bn;
+    }
+    return a == b;
+}
+
+FieldDef guessField(const QSqlField& f) {
+    FieldDef d;
+    d.name = f.name();
+    d.inTable = false;
+    switch (f.metaType().id()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            d.type = FieldDef::Type::Integer;
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            d.type = FieldDef::Type::Decimal;
+            d.scale = 2;
+            break;
+        case QMetaType::QDateTime:
+        case QMetaType::QDate:
+            d.type = FieldDef::Type::DateTime;
+            break;
+        case QMetaType::QByteArray:
+            d.type = FieldDef::Type::Blob;
+            break;
+        default:
+            d.type = FieldDef::Type::Text;
+            break;
+    }
+    return d;
+}
+}  // namespace
+
+Dataset::Dataset(Database& db, QObject* parent) : QObject(parent), m_db(db) {}
+
+Dataset::~Dataset() = default;
+
+void Dataset::setUpdateTable(const QString& table, const QStringList& keyFields) {
+    m_table = table.isEmpty() ? QString() : Database::checkIdentifier(table);
+    m_keyFields = keyFields;
+}
+
+void Dataset::openTable(const QString& table, const QString& orderBy) {
+    setUpdateTable(table, m_keyFields);
+    QString sql = QStringLiteral("select * from ") + m_table;
+    if (!orderBy.isEmpty()) {
+        sql += QStringLiteral(" order by ") + orderBy;
+    }
+    open(sql);
+}
+
+void Dataset::open(const QString& sql, const QVariantMap& params) {
+    QHash<QString, QString> formats;
+    for (const FieldDef& f : m_fields) {
+        if (!f.displayFormat.isEmpty()) {
+            formats.insert(f.name.toLower(), f.displayFormat);
+        }
+    }
+    QList<FieldDef> tableFields;
+    if (!m_table.isEmpty()) {
+        tableFields = TableSchema::columns(m_db, m_table);
+    }
+    QSqlQuery q = m_db.query(sql, params);
+    const QSqlRecord rec = q.record();
+
+    emit aboutToReset();
+    m_sql = sql;
+    m_params = params;
+    m_fields.clear();
+    m_fieldIndex.clear();
+    for (int i = 0; i < rec.count(); ++i) {
+        const QString name = rec.fieldName(i);
+        FieldDef def = guessField(rec.field(i));
+        for (const FieldDef& t : tableFields) {
+            if (t.name.compare(name, Qt::CaseInsensitive) == 0) {
+                def = t;
+                def.name = name;
+                break;
+            }
+        }
+        def.displayFormat = formats.value(name.toLower(), def.displayFormat);
+        m_fieldIndex.insert(name.toLower(), i);
+        m_fields.append(def);
+    }
+    m_rows.clear();
+    const int n = m_fields.size();
+    while (q.next()) {
+        Row r;
+        r.values.resize(n);
+        for (int i = 0; i < n; ++i) {
+            r.values[i] = m_fields[i].normalize(q.value(i));
+        }
+        m_rows.push_back(std::move(r));
+    }
+    m_state = State::Browse;
+    m_editRow = -1;
+    m_buffer.clear();
+    m_visible.clear();
+    for (int i = 0; i < static_cast<int>(m_rows.size()); ++i) {
+        if (matchesMaster(m_rows[i])) {
+            m_visible.append(i);
+        }
+    }
+    m_current = m_visible.isEmpty() ? -1 : 0;
+    m_eof = m_visible.isEmpty();
+    emit resetDone();
+    emit stateChanged(m_state);
+    emit currentRowChanged(m_current);
+}
+
+void Dataset::refresh() {
+    if (m_sql.isEmpty()) {
+        return;
+    }
+    const int keep = m_current;
+    open(m_sql, m_params);
+    if (keep >= 0 && keep < rowCount()) {
+        setCurrentRow(keep);
+    }
+}
+
+void Dataset::close() {
+    emit aboutToReset();
+    m_rows.clear();
+    m_visible.clear();
+    m_buffer.clear();
+    m_editRow = -1;
+    m_current = -1;
+    m_eof = true;
+    m_state = State::Inactive;
+    emit resetDone();
+    emit stateChanged(m_state);
+}
+
+int Dataset::fieldIndex(const QString& name) const { return m_fieldIndex.value(name.toLower(), -1); }
+
+int Dataset::requireField(const QString& name) const {
+    const int i = fieldIndex(name);
+    if (i < 0) {
+        throw UserError(QStringLiteral("数据集中没有字段[%1]").arg(name));
+    }
+    return i;
+}
+
+FieldDef& Dataset::field(const QString& name) { return m_fields[requireField(name)]; }
+
+void Dataset::setDisplayFormat(const QString& name, const QString& format) { field(name).displayFormat = format; }
+
+void Dataset::setCurrentRow(int row) {
+    if (m_visible.isEmpty()) {
+        m_eof = true;
+        return;
+    }
+    row = std::clamp(row, 0, rowCount() - 1);
+    if (row == m_current) {
+        return;
+    }
+    if (isEditing()) {
+        post();
+    }
+    m_current = std::clamp(row, 0, rowCount() - 1);
+    m_eof = false;
+    emit currentRowChanged(m_current);
+}
+
+void Dataset::next() {
+    if (m_current + 1 >= rowCount()) {
+        m_eof = true;
+        return;
+    }
+    setCurrentRow(m_current + 1);
+}
+
+void Dataset::prior() {
+    if (m_current > 0) {
+        setCurrentRow(m_current - 1);
+    }
+}
+
+const Dataset::Row* Dataset::rowAt(int viewRow) const {
+    if (viewRow < 0 || viewRow >= m_visible.size()) {
+        return nullptr;
+    }
+    return &m_rows[m_visible[viewRow]];
+}
+
+Dataset::Row& Dataset::currentRowData() {
+    if (m_current < 0 || m_current >= m_visible.size()) {
+        throw UserError(QStringLiteral("没有当前记录"));
+    }
+    return m_rows[m_visible[m_current]];
+}
+
+QVariant Dataset::value(int row, int column) const {
+    if (row < 0 || row >= m_visible.size() || column < 0 || column >= m_fields.size()) {
+        return {};
+    }
+    if (isEditing() && m_visible[row] == m_editRow) {
+        return m_buffer.value(column);
+    }
+    return m_rows[m_visible[row]].values.value(column);
+}
+
+QVariant Dataset::value(int row, const QString& field) const { return value(row, requireField(field)); }
+
+QVariant Dataset::value(const QString& field) const { return value(m_current, requireField(field)); }
+
+QString Dataset::displayText(int row, int column) const {
+    if (column < 0 || column >= m_fields.size()) {
+        return {};
+    }
+    return m_fields[column].displayText(value(row, column));
+}
+
+Dataset::RowStatus Dataset::rowStatus(int row) const {
+    const Row* r = rowAt(row);
+    if (!r) {
+        return RowStatus::Unchanged;
+    }
+    switch (r->status) {
+        case Status::Modified:
+            return RowStatus::Modified;
+        case Status::Inserted:
+            return RowStatus::Inserted;
+        case Status::Deleted:
+        case Status::Discarded:
+            return RowStatus::Deleted;
+        default:
+            return RowStatus::Unchanged;
+    }
+}
+
+QVariant Dataset::originalValue(int row, const QString& field) const {
+    const Row* r = rowAt(row);
+    if (!r) {
+        return {};
+    }
+    const int c = requireField(field);
+    return r->original.isEmpty() ? r->values.value(c) : r->original.value(c);
+}
+
+void Dataset::setState(State s) {
+    if (m_state != s) {
+        m_state = s;
+        emit stateChanged(s);
+    }
+}
+
+void Dataset::edit() {
+    if (m_state == State::Inactive) {
+        throw UserError(QStringLiteral("数据集没有打开"));
+    }
+    if (isEditing()) {
+        return;
+    }
+    Row& r = currentRowData();
+    m_buffer = r.values;
+    m_editRow = m_visible[m_current];
+    setState(State::Edit);
+}
+
+void Dataset::append() {
+    if (m_state == State::Inactive) {
+        throw UserError(QStringLiteral("数据集没有打开"));
+    }
+    if (isEditing()) {
+        post();
+    }
+    Row r;
+    r.values.resize(m_fields.size());
+    r.status = Status::Inserted;
+    if (m_master && m_detailColumn >= 0) {
+        r.values[m_detailColumn] = m_fields[m_detailColumn].normalize(masterValue());
+    }
+    m_rows.push_back(r);
+    const int viewRow = rowCount();
+    emit rowAboutToBeInserted(viewRow);
+    m_visible.append(static_cast<int>(m_rows.size()) - 1);
+    emit rowInserted(viewRow);
+    m_current = viewRow;
+    m_eof = false;
+    m_editRow = m_visible[viewRow];
+    m_buffer = r.values;
+    setState(State::Insert);
+    emit currentRowChanged(m_current);
+}
+
+void Dataset::setValue(const QString& name, const QVariant& v) {
+    const int c = requireField(name);
+    if (!isEditing()) {
+        edit();
+    }
+    const QVariant normalized = m_fields[c].normalize(v);
+    if (sameValue(m_buffer[c], normalized) && m_buffer[c].typeId() == normalized.typeId()) {
+        return;
+    }
+    m_buffer[c] = normalized;
+    emit rowChanged(m_current);
+    emit fieldChanged(m_fields[c].name);
+}
+
+void Dataset::checkLengths(const QVector<QVariant>& values) const {
+    for (int i = 0; i < m_fields.size(); ++i) {
+        const FieldDef& f = m_fields[i];
+        if (f.type == FieldDef::Type::Text && f.size > 0 && values[i].toString().size() > f.size) {
+            throw UserError(QStringLiteral("[%1]的内容太长，最多%2个字符").arg(f.name).arg(f.size));
+        }
+    }
+}
+
+void Dataset::post() {
+    if (!isEditing()) {
+        return;
+    }
+    emit beforePost();
+    checkLengths(m_buffer);
+    Row& r = m_rows[m_editRow];
+    if (m_state == State::Edit) {
+        bool changed = false;
+        for (int i = 0; i < m_buffer.size(); ++i) {
+            if (!sameValue(m_buffer[i], r.values[i])) {
+                changed = true;
+                break;
+            }
+        }
+        if (changed) {
+            if (r.status == Status::Unchanged) {
+                r.original = r.values;
+                r.status = Status::Modified;
+            }
+            r.values = m_buffer;
+        }
+    } else {
+        r.values = m_buffer;
+    }
+    m_buffer.clear();
+    m_editRow = -1;
+    setState(State::Browse);
+    emit rowChanged(m_current);
+    emit afterPost();
+    afterChangeMaybeApply();
+}
+
+void Dataset::cancel() {
+    if (!isEditing()) {
+        return;
+    }
+    if (m_state == State::Edit) {
+        m_buffer.clear();
+        m_editRow = -1;
+        setState(State::Browse);
+        emit rowChanged(m_current);
+        return;
+    }
+    // A new row that was never posted disappears.
+    const int idx = m_editRow;
+    m_rows[idx].status = Status::Discarded;
+    m_buffer.clear();
+    m_editRow = -1;
+    const int viewRow = static_cast<int>(m_visible.indexOf(idx));
+    setState(State::Browse);
+    if (viewRow >= 0) {
+        emit rowAboutToBeRemoved(viewRow);
+        m_visible.remove(viewRow);
+        emit rowRemoved(viewRow);
+    }
+    m_current = std::min(m_current, rowCount() - 1);
+    m_eof = m_visible.isEmpty();
+    emit currentRowChanged(m_current);
+}
+
+void Dataset::deleteCurrent() {
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (m_state == State::Edit) {
+        cancel();
+    }
+    Row& r = currentRowData();
+    if (r.status == Status::Inserted) {
+        r.status = Status::Discarded;
+    } else {
+        if (r.status == Status::Unchanged) {
+            r.original = r.values;
+        }
+        r.status = Status::Deleted;
+    }
+    const int viewRow = m_current;
+    emit rowAboutToBeRemoved(viewRow);
+    m_visible.remove(viewRow);
+    emit rowRemoved(viewRow);
+    m_current = std::min(viewRow, rowCount() - 1);
+    m_eof = m_visible.isEmpty();
+    emit currentRowChanged(m_current);
+    afterChangeMaybeApply();
+}
+
+void Dataset::deleteRows(QList<int> rows) {
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    const bool apply = m_autoApply;
+    m_autoApply = false;
+    try {
+        for (int row : rows) {
+            if (row >= 0 && row < rowCount()) {
+                m_current = row;
+                deleteCurrent();
+            }
+        }
+    } catch (...) {
+        m_autoApply = apply;
+        throw;
+    }
+    m_autoApply = apply;
+    afterChangeMaybeApply();
+}
+
+bool Dataset::locate(const QString& name, const QVariant& v, Qt::CaseSensitivity cs) {
+    const int c = requireField(name);
+    const QString wanted = v.toString();
+    for (int row = 0; row < rowCount(); ++row) {
+        const QVariant have = value(row, c);
+        const bool match = cs == Qt::CaseInsensitive ? have.toString().compare(wanted, Qt::CaseInsensitive) == 0
+                                                     : sameValue(have, m_fields[c].normalize(v));
+        if (match) {
+            setCurrentRow(row);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Dataset::hasChanges() const {
+    if (isEditing()) {
+        return true;
+    }
+    for (const Row& r : m_rows) {
+        if (r.status == Status::Modified || r.status == Status::Inserted || r.status == Status::Deleted) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Dataset::afterChangeMaybeApply() {
+    if (m_autoApply && hasChanges()) {
+        applyUpdates();
+    }
+}
+
+QString Dataset::keyWhere(const QString& prefix) const {
+    QStringList parts;
+    for (int i = 0; i < m_keyFields.size(); ++i) {
+        parts.append(QStringLiteral("%1=:%2%3").arg(m_keyFields[i], prefix).arg(i));
+    }
+    return parts.join(QStringLiteral(" and "));
+}
+
+QVariantMap Dataset::keyParams(const Row& row, const QString& prefix) const {
+    QVariantMap p;
+    const QVector<QVariant>& src = row.original.isEmpty() ? row.values : row.original;
+    for (int i = 0; i < m_keyFields.size(); ++i) {
+        p.insert(prefix + QString::number(i), src.value(requireField(m_keyFields[i])));
+    }
+    return p;
+}
+
+namespace {
+QVariant boundValue(const Database& db, const FieldDef& f, const QVariant& v) {
+    if (!db.isAccess() && f.type == FieldDef::Type::Decimal && !v.isNull()) {
+        // Exact decimal text for NUMERIC columns.
+        return QString::number(v.toDouble(), 'f', f.scale);
+    }
+    return v;
+}
+}  // namespace
+
+void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
+    if (m_table.isEmpty()) {
+        throw UserError(QStringLiteral("数据集没有设置写入的表"));
+    }
+    if (m_keyFields.isEmpty()) {
+        for (const FieldDef& f : m_fields) {
+            if (f.primaryKey && f.inTable) {
+                m_keyFields.append(f.name);
+            }
+        }
+        if (m_keyFields.isEmpty()) {
+            throw UserError(QStringLiteral("表[%1]没有主键，不能写入").arg(m_table));
+        }
+    }
+    for (const QString& k : m_keyFields) {
+        Database::checkIdentifier(k);
+        requireField(k);
+    }
+    // Deletes first, so that a code freed by a deleted row can be reused by
+    // a new one in the same save.
+    for (const Row& r : m_rows) {
+        if (r.status == Status::Deleted) {
+            m_db.execute(QStringLiteral("delete from %1 where %2").arg(m_table, keyWhere("k")), keyParams(r, "k"));
+        }
+    }
+    for (const Row& r : m_rows) {
+        if (r.status != Status::Modified) {
+            continue;
+        }
+        QStringList sets;
+        QVariantMap params = keyParams(r, "k");
+        for (int i = 0; i < m_fields.size(); ++i) {
+            const FieldDef& f = m_fields[i];
+            if (f.inTable && !sameValue(r.values[i], r.original[i])) {
+                sets.append(QStringLiteral("%1=:v%2").arg(Database::checkIdentifier(f.name)).arg(i));
+                params.insert(QStringLiteral("v%1").arg(i), boundValue(m_db, f, r.values[i]));
+            }
+        }
+        if (sets.isEmpty()) {
+            continue;
+        }
+        const QString sql = QStringLiteral("update %1 set %2 where %3").arg(m_table, sets.join(','), keyWhere("k"));
+        QSqlQuery& q = m_db.prepared(sql);
+        m_db.run(q, params);
+        if (q.numRowsAffected() == 0) {
+            throw m_db.error(QStringLiteral("中的记录已被其他用户删除或修改，无法保存"), QString(), sql);
+        }
+    }
+    int autoColumn = -1;
+    for (int i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i].autoIncrement && m_fields[i].inTable) {
+            autoColumn = i;
+        }
+    }
+    for (int idx = 0; idx < static_cast<int>(m_rows.size()); ++idx) {
+        const Row& r = m_rows[idx];
+        if (r.status != Status::Inserted) {
+            continue;
+        }
+        QStringList cols;
+        QStringList holders;
+        QVariantMap params;
+        for (int i = 0; i < m_fields.size(); ++i) {
+            const FieldDef& f = m_fields[i];
+            if (!f.inTable || r.values[i].isNull()) {
+                continue;
+            }
+            cols.append(Database::checkIdentifier(f.name));
+            holders.append(QStringLiteral(":v%1").arg(i));
+            params.insert(QStringLiteral("v%1").arg(i), boundValue(m_db, f, r.values[i]));
+        }
+        QString sql = cols.isEmpty() ? QStringLiteral("insert into %1 default values").arg(m_table)
+                                     : QStringLiteral("insert into %1 (%2) values (%3)")
+                                           .arg(m_table, cols.join(','), holders.join(','));
+        const bool wantKey = autoColumn >= 0 && r.values[autoColumn].isNull();
+        if (wantKey && m_db.dialect().insertReturnsKey()) {
+            sql += QStringLiteral(" returning ") + m_fields[autoColumn].name;
+        }
+        QSqlQuery& q = m_db.prepared(sql);
+        m_db.run(q, params);
+        if (wantKey) {
+            QVariant key;
+            if (m_db.dialect().insertReturnsKey()) {
+                if (q.next()) {
+                    key = q.value(0);
+                }
+            } else {
+                key = q.lastInsertId();
+            }
+            newKeys->insert(idx, key);
+        }
+        q.finish();
+    }
+}
+
+void Dataset::applyUpdates() {
+    if (isEditing()) {
+        post();
+    }
+    if (!hasChanges()) {
+        return;
+    }
+    QHash<int, QVariant> newKeys;
+    {
+        WriteTransaction tx(m_db);
+        writeChanges(&newKeys);
+        tx.commit();
+    }
+    // Only now, with everything written, do the rows take their new state.
+    int autoColumn = -1;
+    for (int i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i].autoIncrement && m_fields[i].inTable) {
+            autoColumn = i;
+        }
+    }
+    std::vector<Row> kept;
+    kept.reserve(m_rows.size());
+    QVector<int> remap(static_cast<int>(m_rows.size()), -1);
+    for (int idx = 0; idx < static_cast<int>(m_rows.size()); ++idx) {
+        Row& r = m_rows[idx];
+        if (r.status == Status::Deleted || r.status == Status::Discarded) {
+            continue;
+        }
+        if (r.status == Status::Inserted && autoColumn >= 0 && newKeys.contains(idx)) {
+            r.values[autoColumn] = m_fields[autoColumn].normalize(newKeys.value(idx));
+        }
+        r.status = Status::Unchanged;
+        r.original.clear();
+        remap[idx] = static_cast<int>(kept.size());
+        kept.push_back(std::move(r));
+    }
+    m_rows = std::move(kept);
+    for (int& v : m_visible) {
+        v = remap[v];
+    }
+    for (int row = 0; row < rowCount(); ++row) {
+        emit rowChanged(row);
+    }
+    emit afterApply();
+}
+
+void Dataset::cancelUpdates() {
+    if (isEditing()) {
+        cancel();
+    }
+    emit aboutToReset();
+    std::vector<Row> kept;
+    kept.reserve(m_rows.size());
+    for (Row& r : m_rows) {
+        if (r.status == Status::Inserted || r.status == Status::Discarded) {
+            continue;
+        }
+        if (!r.original.isEmpty()) {
+            r.values = r.original;
+            r.original.clear();
+        }
+        r.status = Status::Unchanged;
+        kept.push_back(std::move(r));
+    }
+    m_rows = std::move(kept);
+    m_visible.clear();
+    for (int i = 0; i < static_cast<int>(m_rows.size()); ++i) {
+        if (matchesMaster(m_rows[i])) {
+            m_visible.append(i);
+        }
+    }
+    m_current = m_visible.isEmpty() ? -1 : std::clamp(m_current, 0, rowCount() - 1);
+    m_eof = m_visible.isEmpty();
+    emit resetDone();
+    emit currentRowChanged(m_current);
+}
+
+void Dataset::setMaster(Dataset* master, const QString& masterField, const QString& detailField) {
+    if (m_master) {
+        disconnect(m_master, nullptr, this, nullptr);
+    }
+    m_master = master;
+    m_masterField = masterField;
+    m_detailColumn = -1;
+    if (!master) {
+        rebuildView();
+        return;
+    }
+    m_detailColumn = requireField(detailField);
+    connect(master, &Dataset::currentRowChanged, this, &Dataset::onMasterMoved);
+    connect(master, &Dataset::resetDone, this, &Dataset::onMasterMoved);
+    connect(master, &Dataset::fieldChanged, this, [this](const QString& f) {
+        if (f.compare(m_masterField, Qt::CaseInsensitive) == 0) {
+            onMasterMoved();
+        }
+    });
+    rebuildView();
+}
+
+QVariant Dataset::masterValue() const {
+    if (!m_master || m_master->currentRow() < 0) {
+        return {};
+    }
+    return m_master->value(m_masterField);
+}
+
+bool Dataset::matchesMaster(const Row& row) const {
+    if (row.status == Status::Deleted || row.status == Status::Discarded) {
+        return false;
+    }
+    if (!m_master || m_detailColumn < 0) {
+        return true;
+    }
+    const QVariant mv = masterValue();
+    if (mv.isNull()) {
+        return false;
+    }
+    return row.values.value(m_detailColumn).toString() == mv.toString();
+}
+
+void Dataset::onMasterMoved() {
+    if (isEditing()) {
+        post();
+    }
+    rebuildView();
+}
+
+void Dataset::rebuildView() {
+    if (m_state == State::Inactive) {
+        return;
+    }
+    emit aboutToReset();
+    m_visible.clear();
+    for (int i = 0; i < static_cast<int>(m_rows.size()); ++i) {
+        if (matchesMaster(m_rows[i])) {
+            m_visible.append(i);
+        }
+    }
+    m_current = m_visible.isEmpty() ? -1 : 0;
+    m_eof = m_visible.isEmpty();
+    emit resetDone();
+    emit currentRowChanged(m_current);
+}

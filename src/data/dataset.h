@@ -1,0 +1,157 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+#include <vector>
+
+#include "data/field_def.h"
+
+class Database;
+
+// The in-memory cursor documents are edited in. Rows keep their original
+// values and a state; changes are made with edit()/append(), setValue() and
+// post(), and reach the database only through applyUpdates(), all in one
+// transaction (or at once after each post in auto-apply mode).
+class Dataset : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+    enum class RowStatus { Unchanged, Modified, Inserted, Deleted };
+
+    explicit Dataset(Database& db, QObject* parent = nullptr);
+    ~Dataset() override;
+
+    Database& database() const { return m_db; }
+
+    // The table that changes are written to, and its key fields (by default
+    // the table's primary key).
+    void setUpdateTable(const QString& table, const QStringList& keyFields = {});
+    QString updateTable() const { return m_table; }
+    // Opens the rows of a statement; columns of the update table take their
+    // definitions from the table.
+    void open(const QString& sql, const QVariantMap& params = {});
+    // setUpdateTable(table) and open("select * from table").
+    void openTable(const QString& table, const QString& orderBy = {});
+    // Runs the last statement again; cached changes are dropped.
+    void refresh();
+    void close();
+    bool isOpen() const { return m_state != State::Inactive; }
+    State state() const { return m_state; }
+
+    const QList<FieldDef>& fields() const { return m_fields; }
+    int fieldIndex(const QString& name) const;
+    FieldDef& field(const QString& name);
+    void setDisplayFormat(const QString& field, const QString& format);
+
+    // Rows in view: not deleted, and matching the master row when linked.
+    int rowCount() const { return static_cast<int>(m_visible.size()); }
+    bool isEmpty() const { return m_visible.isEmpty(); }
+    int currentRow() const { return m_current; }
+    void setCurrentRow(int row);
+    void first() { setCurrentRow(0); }
+    void last() { setCurrentRow(rowCount() - 1); }
+    void next();
+    void prior();
+    bool eof() const { return m_eof; }
+
+    // The current row's value, including an unposted edit.
+    QVariant value(const QString& field) const;
+    QVariant value(int row, int column) const;
+    QVariant value(int row, const QString& field) const;
+    QString displayText(int row, int column) const;
+    RowStatus rowStatus(int row) const;
+    // The value of a row as last read or written.
+    QVariant originalValue(int row, const QString& field) const;
+
+    // Sets a field of the current row; starts an edit when browsing.
+    void setValue(const QString& field, const QVariant& value);
+    void edit();
+    void append();
+    void post();
+    void cancel();
+    void deleteCurrent();
+    // Deletes rows by their view index.
+    void deleteRows(QList<int> rows);
+    bool locate(const QString& field, const QVariant& value, Qt::CaseSensitivity cs = Qt::CaseSensitive);
+
+    // Cached changes, or an edit not yet posted.
+    bool hasChanges() const;
+    bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
+    // Writes every cached change in one transaction. On failure nothing is
+    // written and the cached changes stay as they were.
+    void applyUpdates();
+    // Drops every cached change.
+    void cancelUpdates();
+    void setAutoApply(bool on) { m_autoApply = on; }
+    bool autoApply() const { return m_autoApply; }
+
+    // The dirty mark windows keep on a dataset.
+    int tag() const { return m_tag; }
+    void setTag(int tag) { m_tag = tag; }
+
+    // Shows only the rows whose detailField equals masterField of the
+    // master's current row; new rows take that value.
+    void setMaster(Dataset* master, const QString& masterField, const QString& detailField);
+
+signals:
+    void fieldChanged(const QString& field);
+    void currentRowChanged(int row);
+    void stateChanged(Dataset::State state);
+    void aboutToReset();
+    void resetDone();
+    void rowAboutToBeInserted(int row);
+    void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
+    void rowRemoved(int row);
+    void rowChanged(int row);
+    void beforePost();
+    void afterPost();
+    void afterApply();
+
+private:
+    enum class Status { Unchanged, Modified, Inserted, Deleted, Discarded };
+    struct Row {
+        QVector<QVariant> values;
+        QVector<QVariant> original;
+        Status status = Status::Unchanged;
+    };
+
+    int requireField(const QString& name) const;
+    Row& currentRowData();
+    const Row* rowAt(int viewRow) const;
+    void setState(State s);
+    void rebuildView();
+    bool matchesMaster(const Row& row) const;
+    QVariant masterValue() const;
+    void onMasterMoved();
+    void checkLengths(const QVector<QVariant>& values) const;
+    void writeChanges(QHash<int, QVariant>* newKeys);
+    QVariantMap keyParams(const Row& row, const QString& prefix) const;
+    QString keyWhere(const QString& prefix) const;
+    void afterChangeMaybeApply();
+
+    Database& m_db;
+    QString m_table;
+    QStringList m_keyFields;
+    QString m_sql;
+    QVariantMap m_params;
+    QList<FieldDef> m_fields;
+    QHash<QString, int> m_fieldIndex;  // lower-case name -> column
+    std::vector<Row> m_rows;
+    QVector<int> m_visible;
+    int m_current = -1;
+    bool m_eof = true;
+    State m_state = State::Inactive;
+    QVector<QVariant> m_buffer;
+    int m_editRow = -1;  // index into m_rows of the row being edited
+    bool m_autoApply = false;
+    int m_tag = 0;
+    QPointer<Dataset> m_master;
+    QString m_masterField;
+    int m_detailColumn = -1;
+};

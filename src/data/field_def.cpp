@@ -1,0 +1,236 @@
+#include "data/field_def.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <cfloat>
+#include <cmath>
+
+#include "data/database.h"
+
+double roundHalfAwayFromZero(double value, int scale) {
+    const double p = std::pow(10.0, scale);
+    const double x = value * p;
+    // A tiny nudge away from zero so that 2.675 (stored as 2.67499999...)
+    // rounds as written.
+    const double r = std::round(x + std::copysign(std::fabs(x) * 8 * DBL_EPSILON, x));
+    return r / p;
+}
+
+namespace {
+QDateTime parseDateTime(const QVariant& value) {
+    if (value.typeId() == QMetaType::QDateTime) {
+        return value.toDateTime();
+    }
+    if (value.typeId() == QMetaType::QDate) {
+        return value.toDate().startOfDay();
+    }
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty()) {
+        return {};
+    }
+    // Fast path for the stored form "yyyy-MM-dd HH:mm:ss" (or a bare date):
+    // large lists parse many of these.
+    auto digits = [&text](int from, int count, int* out) {
+        int v = 0;
+        for (int i = from; i < from + count; ++i) {
+            const QChar c = text.at(i);
+            if (c < '0' || c > '9') {
+                return false;
+            }
+            v = v * 10 + (c.unicode() - '0');
+        }
+        *out = v;
+        return true;
+    };
+    int y, mo, d, h = 0, mi = 0, se = 0;
+    if ((text.size() == 10 || (text.size() == 19 && (text.at(10) == ' ' || text.at(10) == 'T'))) &&
+        text.at(4) == '-' && text.at(7) == '-' && digits(0, 4, &y) && digits(5, 2, &mo) && digits(8, 2, &d) &&
+        (text.size() == 10 || (text.at(13) == ':' && text.at(16) == ':' && digits(11, 2, &h) &&
+                               digits(14, 2, &mi) && digits(17, 2, &se)))) {
+        const QDateTime fast(QDate(y, mo, d), QTime(h, mi, se));
+        if (fast.isValid()) {
+            return fast;
+        }
+    }
+    for (const char* f : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm:ss.zzz",
+                          "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
+        const QDateTime d = QDateTime::fromString(text, QString::fromLatin1(f));
+        if (d.isValid()) {
+            return d;
+        }
+    }
+    return QDateTime::fromString(text, Qt::ISODateWithMs);
+}
+}  // namespace
+
+QVariant FieldDef::normalize(const QVariant& value) const {
+    if (value.isNull() || !value.isValid()) {
+        return QVariant();
+    }
+    switch (type) {
+        case Type::Integer: {
+            if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty()) {
+                return QVariant();
+            }
+            bool ok = false;
+            const double d = value.toDouble(&ok);
+            if (!ok) {
+                return QVariant();
+            }
+            return QVariant(static_cast<qlonglong>(roundHalfAwayFromZero(d, 0)));
+        }
+        case Type::Decimal: {
+            if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty()) {
+                return QVariant();
+            }
+            bool ok = false;
+            const double d = value.toDouble(&ok);
+            if (!ok) {
+                return QVariant();
+            }
+            return QVariant(roundHalfAwayFromZero(d, scale));
+        }
+        case Type::DateTime: {
+            const QDateTime d = parseDateTime(value);
+            return d.isValid() ? QVariant(d) : QVariant();
+        }
+        case Type::Text:
+            return QVariant(value.toString());
+        case Type::Blob:
+            return value;
+    }
+    return value;
+}
+
+QString formatNumber(double value, const QString& format) {
+    const int dot = format.indexOf('.');
+    const int decimals = dot < 0 ? 0 : static_cast<int>(format.size() - dot - 1);
+    const double rounded = roundHalfAwayFromZero(value, decimals);
+    if (format.contains(',')) {
+        QLocale c(QLocale::C);
+        c.setNumberOptions(QLocale::DefaultNumberOptions);
+        return c.toString(rounded, 'f', decimals);
+    }
+    return QString::number(rounded, 'f', decimals);
+}
+
+QString formatDateTime(const QDateTime& value, const QString& format) {
+    QString qtFormat = format;
+    qtFormat.replace("YYYY", "yyyy").replace("YY", "yy").replace("DD", "dd");
+    return value.toString(qtFormat);
+}
+
+QString FieldDef::displayText(const QVariant& value) const {
+    if (value.isNull() || !value.isValid()) {
+        return {};
+    }
+    switch (type) {
+        case Type::Integer:
+        case Type::Decimal:
+            if (!displayFormat.isEmpty()) {
+                return formatNumber(value.toDouble(), displayFormat);
+            }
+            if (type == Type::Decimal) {
+                return QString::number(value.toDouble(), 'f', scale);
+            }
+            return value.toString();
+        case Type::DateTime: {
+            const QDateTime d = value.toDateTime();
+            if (!displayFormat.isEmpty()) {
+                return formatDateTime(d, displayFormat);
+            }
+            return d.time() == QTime(0, 0) ? d.toString("yyyy-MM-dd") : d.toString("yyyy-MM-dd HH:mm:ss");
+        }
+        default:
+            return value.toString();
+    }
+}
+
+namespace {
+FieldDef fromDeclaredType(const QString& name, const QString& declared) {
+    FieldDef f;
+    f.name = name;
+    static const QRegularExpression re(R"(^\s*([A-Za-z ]+?)\s*(?:\(\s*(\d+)\s*(?:,\s*(\d+)\s*)?\))?\s*$)");
+    const auto m = re.match(declared);
+    const QString base = m.hasMatch() ? m.captured(1).toUpper() : declared.toUpper();
+    const int a = m.captured(2).toInt();
+    const int b = m.captured(3).toInt();
+    if (base.contains("INT") || base == "SERIAL" || base == "BIGSERIAL") {
+        f.type = FieldDef::Type::Integer;
+    } else if (base.contains("NUMERIC") || base.contains("DECIMAL")) {
+        f.type = FieldDef::Type::Decimal;
+        f.precision = a;
+        f.scale = b;
+    } else if (base.contains("REAL") || base.contains("DOUBLE") || base.contains("FLOAT")) {
+        f.type = FieldDef::Type::Decimal;
+        f.scale = 6;
+    } else if (base.contains("TIMESTAMP") || base.contains("DATE") || base.contains("TIME")) {
+        f.type = FieldDef::Type::DateTime;
+    } else if (base.contains("BLOB") || base.contains("BYTEA")) {
+        f.type = FieldDef::Type::Blob;
+    } else {
+        f.type = FieldDef::Type::Text;
+        f.size = (base.contains("CHAR")) ? a : 0;
+    }
+    return f;
+}
+}  // namespace
+
+QList<FieldDef> TableSchema::columns(Database& db, const QString& table) {
+    QList<FieldDef> out;
+    Database::checkIdentifier(table);
+    if (db.isAccess()) {
+        QSqlQuery q = db.query(QStringLiteral("PRAGMA table_info(%1)").arg(table));
+        while (q.next()) {
+            FieldDef f = fromDeclaredType(q.value(1).toString(), q.value(2).toString());
+            f.primaryKey = q.value(5).toInt() > 0;
+            f.autoIncrement = f.primaryKey && f.type == FieldDef::Type::Integer;
+            out.append(f);
+        }
+        return out;
+    }
+    QSqlQuery q = db.query(
+        "select c.column_name, c.data_type, c.character_maximum_length, c.numeric_precision, c.numeric_scale, "
+        "c.is_identity, c.column_default "
+        "from information_schema.columns c where c.table_schema = current_schema() and c.table_name = :t "
+        "order by c.ordinal_position",
+        {{"t", table.toLower()}});
+    while (q.next()) {
+        const QString type = q.value(1).toString();
+        FieldDef f;
+        f.name = q.value(0).toString();
+        if (type.contains("int")) {
+            f.type = FieldDef::Type::Integer;
+        } else if (type == "numeric" || type.contains("double") || type == "real") {
+            f.type = FieldDef::Type::Decimal;
+            f.precision = q.value(3).toInt();
+            f.scale = type == "numeric" ? q.value(4).toInt() : 6;
+        } else if (type.contains("timestamp") || type == "date") {
+            f.type = FieldDef::Type::DateTime;
+        } else if (type == "bytea") {
+            f.type = FieldDef::Type::Blob;
+        } else {
+            f.type = FieldDef::Type::Text;
+            f.size = q.value(2).toInt();
+        }
+        f.autoIncrement = q.value(5).toString() == "YES" || q.value(6).toString().startsWith("nextval");
+        f.primaryKey = f.autoIncrement;
+        out.append(f);
+    }
+    QSqlQuery pk = db.query(
+        "select k.column_name from information_schema.table_constraints t "
+        "join information_schema.key_column_usage k on k.constraint_name = t.constraint_name "
+        "and k.table_schema = t.table_schema "
+        "where t.constraint_type = 'PRIMARY KEY' and t.table_schema = current_schema() and t.table_name = :t",
+        {{"t", table.toLower()}});
+    while (pk.next()) {
+        for (FieldDef& f : out) {
+            if (f.name.compare(pk.value(0).toString(), Qt::CaseInsensitive) == 0) {
+                f.primaryKey = true;
+            }
+        }
+    }
+    return out;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+class Database;
+
+// What the program knows of a column: its kind, size and scale, and how a
+// grid shows it.
+struct FieldDef {
+    enum class Type { Integer, Decimal, Text, DateTime, Blob };
+
+    QString name;
+    Type type = Type::Text;
+    int size = 0;       // characters, for text; 0 = unlimited
+    int precision = 0;  // digits, for decimals
+    int scale = 0;      // decimals, for decimals
+    bool autoIncrement = false;
+    bool primaryKey = false;
+    bool inTable = true;  // false for columns a query adds (joins, sums)
+    QString displayFormat;
+
+    // A value as the program holds it: whole numbers rounded half away from
+    // zero, decimals rounded to the scale, dates as QDateTime, text as text.
+    QVariant normalize(const QVariant& value) const;
+    // A value as a grid shows it, honouring the display format
+    // ("0.00", "#,##0.00", "YYYY-MM-DD").
+    QString displayText(const QVariant& value) const;
+};
+
+double roundHalfAwayFromZero(double value, int scale);
+QString formatNumber(double value, const QString& format);
+QString formatDateTime(const QDateTime& value, const QString& format);
+
+// Column definitions read from the database's own catalogue.
+class TableSchema {
+public:
+    static QList<FieldDef> columns(Database& db, const QString& table);
+};

@@ -1,0 +1,181 @@
+#include "data/schema_installer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "data/database.h"
+#include "data/user_accounts.h"
+#include "platform/errors.h"
+
+// The schema scripts are compiled into the core library; a static library
+// must register them itself.
+static void registerSchemaResources() { Q_INIT_RESOURCE(schema); }
+
+namespace {
+QString readResource(const QString& path) {
+    static const bool registered = (registerSchemaResources(), true);
+    Q_UNUSED(registered);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        throw DbError(QStringLiteral("缺少数据库结构文件: %1").arg(path));
+    }
+    return QString::fromUtf8(f.readAll());
+}
+
+const char* const kAutoKeyTables[][2] = {
+    {"Sys_user", "id"},         {"Sys_Operation_Table", "id"},  {"Sys_Status_Describe", "id"},
+    {"customer_group", "id"},   {"Client_group", "id"},         {"Provider_group", "id"},
+    {"goods_group", "id"},      {"unit", "id"},                 {"Sys_Corp", "id"},
+};
+}  // namespace
+
+QStringList SchemaInstaller::statements(Database& db, const QString& resource) {
+    const QString text = db.dialect().schemaText(readResource(resource));
+    QStringList out;
+    QString current;
+    for (const QString& line : text.split('\n')) {
+        const QString t = line.trimmed();
+        if (t.startsWith("--") || t.isEmpty()) {
+            continue;
+        }
+        current += line + '\n';
+        if (t.endsWith(';')) {
+            current = current.trimmed();
+            current.chop(1);
+            out.append(current);
+            current.clear();
+        }
+    }
+    if (!current.trimmed().isEmpty()) {
+        out.append(current.trimmed());
+    }
+    return out;
+}
+
+void SchemaInstaller::runScript(Database& db, const QString& resource) {
+    for (const QString& s : statements(db, resource)) {
+        db.query(s);
+    }
+}
+
+int SchemaInstaller::storedVersion(Database& db) {
+    if (!db.hasTable("schema_version")) {
+        return 0;
+    }
+    return db.scalar("SELECT MAX(version) FROM schema_version").toInt();
+}
+
+void SchemaInstaller::writeVersion(Database& db, int version) {
+    db.query("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+    db.query("DELETE FROM schema_version");
+    db.query("INSERT INTO schema_version (version) VALUES (:v)", {{"v", version}});
+}
+
+void SchemaInstaller::ensureSystem(Database& db) {
+    const int version = storedVersion(db);
+    if (version > kSystemVersion) {
+        throw DbError(QStringLiteral("系统数据库的版本(%1)比本程序新，请升级程序").arg(version));
+    }
+    if (version == kSystemVersion) {
+        return;
+    }
+    WriteTransaction tx(db);
+    runScript(db, ":/schema/system.sql");
+    writeVersion(db, kSystemVersion);
+    tx.commit();
+}
+
+void SchemaInstaller::installBook(Database& db) {
+    WriteTransaction tx(db);
+    runScript(db, ":/schema/book_tables.sql");
+    runScript(db, ":/schema/book_views.sql");
+    runScript(db, ":/schema/book_seed.sql");
+    installOperations(db);
+    for (const auto& t : kAutoKeyTables) {
+        db.dialect().syncAutoKey(db, t[0], t[1]);
+    }
+    writeVersion(db, kBookVersion);
+    tx.commit();
+    UserAccounts::migratePlainPasswords(db);
+}
+
+void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
+    const int version = storedVersion(db);
+    if (version == 0) {
+        if (db.hasTable("Sys_user")) {
+            // A book made before versions were recorded: add what is missing.
+            WriteTransaction tx(db);
+            runScript(db, ":/schema/book_tables.sql");
+            runScript(db, ":/schema/book_views.sql");
+            writeVersion(db, kBookVersion);
+            tx.commit();
+        } else if (installWhenEmpty && db.qdb().tables().isEmpty()) {
+            installBook(db);
+        } else {
+            throw db.error(QStringLiteral("不是有效的账本数据库(缺少用户表 Sys_user)"), QString());
+        }
+    } else if (version > kBookVersion) {
+        throw db.error(QStringLiteral("的版本(%1)比本程序新，请升级程序").arg(version), QString());
+    }
+    // Later schema versions add their upgrade steps here, each in its own
+    // transaction, followed by the saved queries recreated.
+    UserAccounts::migratePlainPasswords(db);
+}
+
+void SchemaInstaller::createBookFile(const QString& path, const QString& label) {
+    if (QFileInfo::exists(path)) {
+        throw DbError(QStringLiteral("账本文件已存在: %1").arg(path));
+    }
+    try {
+        auto db = Database::openSqlite(path, label, /*mustExist=*/false);
+        installBook(*db);
+    } catch (...) {
+        QFile::remove(path);
+        QFile::remove(path + "-wal");
+        QFile::remove(path + "-shm");
+        throw;
+    }
+}
+
+void SchemaInstaller::installOperations(Database& db) {
+    const QString text = readResource(":/schema/operations.txt");
+    int nextId = 1;
+    int windowId = 0;
+    QString windowName;
+    QString windowTitle;
+    const QString insert = QStringLiteral(
+        "INSERT INTO Sys_Operation_Table (id, Action_Name, Action_Title, Form_Name, Parent_Model, Parent_ID, "
+        "isControl) VALUES (:id, :name, :title, :form, :model, :parent, :control)");
+    QSqlQuery& q = db.prepared(insert);
+    for (const QString& line : text.split('\n')) {
+        if (line.trimmed().isEmpty() || line.trimmed().startsWith('#')) {
+            continue;
+        }
+        const QStringList parts = line.split('|');
+        const bool isAction = line.startsWith(' ');
+        if (!isAction) {
+            windowName = parts.value(0).trimmed();
+            windowTitle = parts.value(1).trimmed();
+            windowId = nextId++;
+            db.run(q, {{"id", windowId},
+                       {"name", QString("")},
+                       {"title", windowTitle},
+                       {"form", windowName.toLower()},
+                       {"model", windowTitle},
+                       {"parent", QString("-1")},
+                       {"control", 0}});
+            continue;
+        }
+        db.run(q, {{"id", nextId++},
+                   {"name", parts.value(0).trimmed().toLower()},
+                   {"title", parts.value(1).trimmed()},
+                   {"form", windowName.toLower()},
+                   {"model", windowTitle},
+                   {"parent", QString::number(windowId)},
+                   {"control", parts.value(2).trimmed().toInt()}});
+    }
+    q.finish();
+    // The system group holds every right.
+    db.query("INSERT INTO Sys_user_Operation (User_name, Action_id) SELECT '管理员组', id FROM Sys_Operation_Table");
+}

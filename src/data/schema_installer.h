@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class Database;
+
+// Creates and upgrades the stored schema: the system database with its
+// list of books, and account books with their tables, saved queries and the
+// rows a new book starts with. Each database records its schema version;
+// opening an older one runs the steps that bring it up to date.
+class SchemaInstaller {
+public:
+    static constexpr int kSystemVersion = 1;
+    static constexpr int kBookVersion = 1;
+
+    // Creates the system tables when missing and upgrades older ones.
+    static void ensureSystem(Database& db);
+    // Brings an account book up to date: upgrades its schema and stores any
+    // plain-text passwords as hashes. An empty database gets the whole
+    // schema when `installWhenEmpty`, else it is refused as not a book.
+    static void ensureBook(Database& db, bool installWhenEmpty);
+    // Installs the whole schema and the seed rows into an empty database.
+    static void installBook(Database& db);
+    // Creates a new book file at `path` (which must not exist).
+    static void createBookFile(const QString& path, const QString& label);
+
+    static int storedVersion(Database& db);
+    // The statements of a schema script, with the engine's tokens replaced.
+    static QStringList statements(Database& db, const QString& resource);
+
+private:
+    static void runScript(Database& db, const QString& resource);
+    static void installOperations(Database& db);
+    static void writeVersion(Database& db, int version);
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+class Database;
+
+// The few places where SQLite and PostgreSQL need different text. The rest
+// of the program writes one portable statement for both.
+class SqlDialect {
+public:
+    enum class Kind { Sqlite, Postgres };
+    virtual ~SqlDialect() = default;
+
+    static std::unique_ptr<SqlDialect> create(Kind kind);
+
+    virtual Kind kind() const = 0;
+    // The embedded kind; the system's dialect rule asks this question.
+    bool isAccess() const { return kind() == Kind::Sqlite; }
+    virtual QString driverName() const = 0;
+
+    // Schema text with its engine tokens replaced (@ID@: an auto-numbered key).
+    virtual QString schemaText(const QString& text) const = 0;
+    // Starts a transaction that will write: on SQLite it takes the write lock
+    // at once, so two processes never both read a counter before either
+    // writes it.
+    virtual QString beginWriteStatement() const = 0;
+    // Appended to a SELECT inside a write transaction to lock the rows read.
+    virtual QString lockRowsSuffix() const = 0;
+    // Whether an INSERT reports its new key through RETURNING rather than
+    // through the driver's last insert id.
+    virtual bool insertReturnsKey() const = 0;
+    // A value as it is bound: SQLite keeps dates and times as text in one
+    // fixed form so that they compare and sort as dates.
+    virtual QVariant toDbValue(const QVariant& value) const = 0;
+    // After rows were inserted with explicit keys, the next automatic key
+    // must follow them.
+    virtual void syncAutoKey(Database& db, const QString& table, const QString& column) const = 0;
+};
+
+// The stored text form of a date-time in SQLite books.
+QString sqliteDateTimeText(const QDateTime& value);

@@ -1,0 +1,51 @@
+#include "platform/app_paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+AppPaths::AppPaths(const QString& programFolder) {
+    QString f = QDir::cleanPath(QFileInfo(normalizeSeparators(programFolder)).absoluteFilePath());
+    if (!f.endsWith('/')) {
+        f += '/';
+    }
+    m_folder = f;
+}
+
+QString AppPaths::homeArgument(const QStringList& arguments) {
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == "--home" && i + 1 < arguments.size()) {
+            return arguments[i + 1];
+        }
+        if (a.startsWith("--home=")) {
+            return a.mid(7);
+        }
+    }
+    return {};
+}
+
+AppPaths AppPaths::fromArguments(const QStringList& arguments) {
+    QString home = homeArgument(arguments);
+    if (home.isEmpty()) {
+        home = qEnvironmentVariable("OLVEND_HOME");
+    }
+    if (home.isEmpty()) {
+        home = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+    }
+    return AppPaths(home);
+}
+
+QString AppPaths::normalizeSeparators(const QString& path) {
+    QString p = path;
+    p.replace('\\', '/');
+    return p;
+}
+
+QString AppPaths::resolve(const QString& storedPath) const {
+    const QString p = normalizeSeparators(storedPath);
+    if (QDir::isAbsolutePath(p)) {
+        return p;
+    }
+    return m_folder + p;
+}

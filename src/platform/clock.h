@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <optional>
+
+// Today and now, as the program sees them. Codes and default dates depend on
+// today, so tests and `--today` fix the date while the time of day runs on.
+class Clock {
+public:
+    QDate today() const;
+    QDateTime now() const;
+
+    void setToday(const QDate& day) { m_today = day; }
+    void clearToday() { m_today.reset(); }
+    bool isFixed() const { return m_today.has_value(); }
+
+    // Reads `--today YYYY-MM-DD` or `--today=YYYY-MM-DD`; returns false with
+    // an error text when the value is not a date. No option leaves the
+    // clock as it is.
+    bool applyArguments(const QStringList& arguments, QString* error);
+
+private:
+    std::optional<QDate> m_today;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Every message box of the program goes through a Prompter, so logic never
+// touches widgets and tests can script the answers.
+class Prompter {
+public:
+    enum class Kind { Information, Warning, Error, Confirm, YesNo };
+    virtual ~Prompter() = default;
+
+    // A message with an OK button.
+    virtual void inform(const QString& text, const QString& caption = defaultCaption()) = 0;
+    // An error message with an OK button.
+    virtual void error(const QString& text, const QString& caption = defaultCaption()) = 0;
+    // OK/Cancel question; true on OK.
+    virtual bool confirm(const QString& text, const QString& caption = defaultCaption()) = 0;
+    // Yes/No question; true on Yes.
+    virtual bool askYesNo(const QString& text, const QString& caption = defaultCaption()) = 0;
+
+    static QString defaultCaption() { return QStringLiteral("系统提示"); }
+};
+
+// The shared message boxes under their system names.
+void ShowInfo(Prompter& prompter, const QString& text);
+bool AskConfirm(Prompter& prompter, const QString& text);
+
+// A Prompter for tests and for the command-line tool: records every message
+// and answers questions from a script. A question without a scripted answer
+// is a fault of the test and throws.
+class ScriptedPrompter : public Prompter {
+public:
+    struct Message {
+        Kind kind;
+        QString text;
+        QString caption;
+    };
+
+    void inform(const QString& text, const QString& caption = defaultCaption()) override;
+    void error(const QString& text, const QString& caption = defaultCaption()) override;
+    bool confirm(const QString& text, const QString& caption = defaultCaption()) override;
+    bool askYesNo(const QString& text, const QString& caption = defaultCaption()) override;
+
+    void setNextAnswer(bool answer) { m_answers.append(answer); }
+    void setNextAnswers(const QList<bool>& answers) { m_answers.append(answers); }
+    int pendingAnswers() const { return m_answers.size(); }
+
+    const QList<Message>& messages() const { return m_messages; }
+    QStringList texts() const;
+    QString lastText() const { return m_messages.isEmpty() ? QString() : m_messages.last().text; }
+    void clear() { m_messages.clear(); }
+
+private:
+    bool takeAnswer(Kind kind, const QString& text, const QString& caption);
+    QList<Message> m_messages;
+    QList<bool> m_answers;
+};

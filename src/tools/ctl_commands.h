@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+class AppContext;
+
+// The commands of olvendctl. Each prints its result and returns the exit
+// code: 0 done, 1 the system's message, 2 wrong use, 3 refused.
+class CtlCommands {
+public:
+    CtlCommands(AppContext& context, QTextStream& out, QTextStream& err);
+
+    // `arguments` without the program name and without the global options.
+    int run(const QStringList& arguments, const QString& bookName);
+
+    static QString usage();
+
+private:
+    int init();
+    int books();
+    int nextCode(const QStringList& args);
+    int checkPermission(const QStringList& args);
+    int login(const QStringList& args);
+    int unscramble(const QStringList& args);
+    int scramble(const QStringList& args);
+    // Connects the book named by --book, or the one used last.
+    void openBook(const QString& bookName);
+    int wrongUse();
+
+    AppContext& m_context;
+    QTextStream& m_out;
+    QTextStream& m_err;
+};

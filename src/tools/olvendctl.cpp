@@ -1,0 +1,46 @@
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include "data/app_context.h"
+#include "platform/app_paths.h"
+#include "platform/prompter.h"
+#include "tools/ctl_commands.h"
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    // Global options come before the command.
+    QStringList args = app.arguments().mid(1);
+    QStringList globals;
+    QString bookName;
+    while (!args.isEmpty() && args.first().startsWith("--")) {
+        const QString opt = args.takeFirst();
+        if ((opt == "--home" || opt == "--today" || opt == "--book") && !args.isEmpty()) {
+            const QString value = args.takeFirst();
+            if (opt == "--book") {
+                bookName = value;
+            } else {
+                globals << opt << value;
+            }
+        } else if (opt.startsWith("--home=") || opt.startsWith("--today=")) {
+            globals << opt;
+        } else if (opt.startsWith("--book=")) {
+            bookName = opt.mid(7);
+        } else {
+            err << CtlCommands::usage();
+            return 2;
+        }
+    }
+
+    ScriptedPrompter prompter;
+    AppContext context(AppPaths::fromArguments(globals), prompter);
+    QString error;
+    if (!context.clock().applyArguments(globals, &error)) {
+        out << error << Qt::endl;
+        return 1;
+    }
+    CtlCommands commands(context, out, err);
+    return commands.run(args, bookName);
+}

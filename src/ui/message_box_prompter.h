@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/prompter.h"
+
+// The Prompter of the running program: Qt message boxes with the system's
+// captions and buttons.
+class MessageBoxPrompter : public Prompter {
+public:
+    explicit MessageBoxPrompter(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+
+    void inform(const QString& text, const QString& caption = defaultCaption()) override;
+    void error(const QString& text, const QString& caption = defaultCaption()) override;
+    bool confirm(const QString& text, const QString& caption = defaultCaption()) override;
+    bool askYesNo(const QString& text, const QString& caption = defaultCaption()) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};

@@ -1,0 +1,155 @@
+#include "support/test_books.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "data/first_start.h"
+#include "data/schema_installer.h"
+#include "platform/errors.h"
+
+namespace TestBooks {
+
+namespace {
+QString g_sqliteTemplate;
+QString g_serverTemplate;
+std::unique_ptr<QTemporaryDir> g_templateDir;
+
+QMap<QString, QString> serverSettings() {
+    QMap<QString, QString> out;
+    for (const QString& part : qEnvironmentVariable("OLVEND_TEST_PG").split(';', Qt::SkipEmptyParts)) {
+        const int eq = part.indexOf('=');
+        if (eq > 0) {
+            out.insert(part.left(eq).trimmed(), part.mid(eq + 1).trimmed());
+        }
+    }
+    return out;
+}
+
+std::unique_ptr<Database> adminConnection() { return Database::openServer(serverParams("postgres"), "postgres"); }
+
+QString uniqueName(const QString& prefix) {
+    return QStringLiteral("%1_%2_%3")
+        .arg(prefix)
+        .arg(QCoreApplication::applicationPid())
+        .arg(QRandomGenerator::global()->generate() % 100000000);
+}
+
+void dropServerTemplate() {
+    if (g_serverTemplate.isEmpty()) {
+        return;
+    }
+    try {
+        auto admin = adminConnection();
+        admin->query(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(g_serverTemplate));
+    } catch (...) {
+    }
+}
+
+const QString& sqliteTemplate() {
+    if (g_sqliteTemplate.isEmpty()) {
+        g_templateDir = std::make_unique<QTemporaryDir>();
+        g_sqliteTemplate = g_templateDir->filePath("template.db");
+        SchemaInstaller::createBookFile(g_sqliteTemplate, "template");
+    }
+    return g_sqliteTemplate;
+}
+
+const QString& serverTemplate() {
+    if (g_serverTemplate.isEmpty()) {
+        const QString name = uniqueName("olvtpl");
+        {
+            auto admin = adminConnection();
+            admin->query(QStringLiteral("CREATE DATABASE %1").arg(name));
+        }
+        {
+            auto db = Database::openServer(serverParams(name), name);
+            SchemaInstaller::installBook(*db);
+        }
+        g_serverTemplate = name;
+        qAddPostRoutine(dropServerTemplate);
+    }
+    return g_serverTemplate;
+}
+}  // namespace
+
+bool postgresConfigured() { return !qEnvironmentVariable("OLVEND_TEST_PG").isEmpty(); }
+
+ServerParams serverParams(const QString& database) {
+    const auto s = serverSettings();
+    ServerParams p;
+    p.host = s.value("host", "127.0.0.1");
+    p.port = s.value("port", "5432").toInt();
+    p.user = s.value("user", "postgres");
+    p.password = s.value("password");
+    p.database = database;
+    return p;
+}
+
+void addEngineRows() {
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite");
+    if (postgresConfigured() || qEnvironmentVariableIsSet("OLVEND_REQUIRE_PG")) {
+        QTest::newRow("postgres") << QStringLiteral("postgres");
+    }
+}
+
+QString currentEngine() {
+    QFETCH_GLOBAL(QString, engine);
+    return engine;
+}
+
+FreshBook::FreshBook(const QString& engine) : m_engine(engine) {
+    if (engine == "sqlite") {
+        m_path = m_dir.filePath("book.db");
+        if (!QFile::copy(sqliteTemplate(), m_path)) {
+            throw DbError("cannot copy the template book");
+        }
+        m_db = Database::openSqlite(m_path, "测试账本");
+        return;
+    }
+    if (!postgresConfigured()) {
+        throw DbError("OLVEND_TEST_PG is not set: the PostgreSQL tests need the server that ./test starts");
+    }
+    const QString tpl = serverTemplate();
+    m_serverDb = uniqueName("olvtest");
+    {
+        auto admin = adminConnection();
+        admin->query(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(m_serverDb, tpl));
+    }
+    m_db = Database::openServer(serverParams(m_serverDb), m_serverDb);
+}
+
+FreshBook::~FreshBook() {
+    m_db.reset();
+    if (!m_serverDb.isEmpty()) {
+        try {
+            auto admin = adminConnection();
+            admin->query(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(m_serverDb));
+        } catch (...) {
+        }
+    }
+}
+
+std::unique_ptr<Database> FreshBook::connectAgain() const {
+    if (m_engine == "sqlite") {
+        return Database::openSqlite(m_path, "测试账本");
+    }
+    return Database::openServer(serverParams(m_serverDb), m_serverDb);
+}
+
+TestProgram::TestProgram(bool prepared) {
+    m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);
+    if (prepared) {
+        FirstStart::run(*m_context);
+    }
+}
+
+void TestProgram::restart() {
+    m_context.reset();
+    m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);
+}
+
+}  // namespace TestBooks

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the program and the tests need,
+# but only when one of them is missing, so a second run costs nothing.
+set -euo pipefail
+
+OLVEND_PACKAGES=(
+    cmake ninja-build g++ pkg-config clang-format
+    qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
+    libxlsxwriter-dev libsodium-dev libbenchmark-dev
+    fonts-noto-cjk postgresql xvfb imagemagick xauth
+)
+
+olvend_missing_packages() {
+    local missing=()
+    for p in "${OLVEND_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    echo "${missing[@]:-}"
+}
+
+olvend_install_deps() {
+    local missing
+    missing=$(olvend_missing_packages)
+    [ -z "$missing" ] && return 0
+    echo "Installing: $missing"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    # shellcheck disable=SC2086
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+}
+
+olvend_build() {
+    local dir=$1 type=$2
+    cmake -S "$OLVEND_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+}
