@@ -1,1 +1,305 @@
-int main(){return 0;}
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "data/account_books.h"
+#include "data/data_module.h"
+#include "data/first_start.h"
+#include "data/setting_scrambler.h"
+#include "platform/errors.h"
+#include "support/test_books.h"
+
+using TestBooks::TestProgram;
+
+// Start-up records, settings, the first start and the connections.
+class TestConnection : public QObject {
+    Q_OBJECT
+private slots:
+    void recordsStartInOrder();
+    void databaseKind_data();
+    void databaseKind();
+    void pictureFolder_data();
+    void pictureFolder();
+    void firstStartPreparesAnEmptyFolder();
+    void firstStartLeavesAPreparedFolderAlone();
+    void connectsTheLastUsedBook();
+    void missingConfigNamesWhatIsMissing();
+    void missingBookFileIsAClearError();
+    void bookFileThatIsNotADatabase();
+    void databaseWithoutBookTablesIsRefused();
+    void failedSwitchLeavesNoConnectionAndOtherBooksUntouched();
+    void serverKindConnectsWithScrambledSettings();
+    void serverDownIsAClearError();
+    void lookupFieldValue();
+    void lookupRefusesNamesThatAreNotIdentifiers();
+    void sharedQueryAndCommand();
+    void sqliteBooksUseWal();
+};
+
+void TestConnection::recordsStartInOrder() {
+    TestProgram p(false);
+    AppContext& c = p.context();
+    QVERIFY(c.CurrentUser.UserName.isEmpty());
+    QCOMPARE(c.CurrentAccountBook.BookID, 0);
+    QCOMPARE(c.SoftwareInfo.ProductName, QString("Olvend"));
+    QCOMPARE(c.SoftwareInfo.Version, QString("3.0"));
+    QCOMPARE(c.SoftwareInfo.Title, QString("Olvend3.0"));
+    QVERIFY(c.SoftwareInfo.IsAccess);
+}
+
+void TestConnection::databaseKind_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("isAccess");
+    QTest::newRow("sqlserver lower") << "sqlserver" << false;
+    QTest::newRow("SQLSERVER") << "SQLSERVER" << false;
+    QTest::newRow("postgresql any case") << "PostgreSQL" << false;
+    QTest::newRow("two words") << "sql server" << true;
+    QTest::newRow("empty") << "" << true;
+    QTest::newRow("access") << "ACCESS" << true;
+}
+
+void TestConnection::databaseKind() {
+    QFETCH(QString, value);
+    QFETCH(bool, isAccess);
+    QTemporaryDir dir;
+    QFile f(dir.filePath("config.ini"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("[sys_setting]\ndbtype=%1\n").arg(value).toUtf8());
+    f.close();
+    ScriptedPrompter prompter;
+    AppContext c(AppPaths(dir.path()), prompter);
+    QCOMPARE(c.SoftwareInfo.IsAccess, isAccess);
+}
+
+void TestConnection::pictureFolder_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");  // relative to the program folder when it starts with '~'
+    QTest::newRow("default") << "default" << "~Pic/Goods/";
+    QTest::newRow("Default is a literal folder") << "Default" << "Default";
+    QTest::newRow("windows folder") << "D:\\Pics\\" << "D:/Pics/";
+    QTest::newRow("unset") << "" << "~Pic/Goods/";
+}
+
+void TestConnection::pictureFolder() {
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    IniFile ini(dir.filePath("config.ini"));
+    ini.writeString("SYS_Setting", "picPath", value);
+    ScriptedPrompter prompter;
+    AppContext c(AppPaths(dir.path()), prompter);
+    if (expected.startsWith('~')) {
+        expected = c.paths().programFolder() + expected.mid(1);
+    }
+    QCOMPARE(c.PictureFolder, expected);
+}
+
+void TestConnection::firstStartPreparesAnEmptyFolder() {
+    TestProgram p(false);
+    AppContext& c = p.context();
+    QVERIFY(FirstStart::isNeeded(c));
+    QVERIFY(FirstStart::run(c));
+    QVERIFY(QFileInfo::exists(c.paths().configFile()));
+    QVERIFY(QFileInfo::exists(c.paths().systemDatabase()));
+    QVERIFY(QFileInfo::exists(c.paths().programFolder() + "db/UserAccountBook001.db"));
+    QVERIFY(QFileInfo(c.paths().defaultPictureFolder()).isDir());
+    IniFile ini(c.paths().configFile());
+    QCOMPARE(ini.readString("db", "path"), QString("db/UserAccountBook001.db"));
+    c.data().ConnectDatabases();
+    const auto books = AccountBooks(c.data().system()).offered();
+    QCOMPARE(books.size(), 1);
+    QCOMPARE(books[0].AccountBookName, QString("默认帐册"));
+    QCOMPARE(books[0].Type, 0);
+    QCOMPARE(books[0].FilePath, QString("db/UserAccountBook001.db"));
+    QCOMPARE(ini.readString("DefaultSetting", "AccountBook"), QString::number(books[0].ID));
+    // The next book name continues the numbering.
+    QCOMPARE(c.data().main().scalar("select CurrID from Sys_ID_Autoincrement where tablename='accountbook'").toString(),
+             QString("UserAccountBook001"));
+}
+
+void TestConnection::firstStartLeavesAPreparedFolderAlone() {
+    TestProgram p(true);
+    const QString before = IniFile(p.context().paths().configFile()).toText();
+    QVERIFY(!FirstStart::run(p.context()));
+    QCOMPARE(IniFile(p.context().paths().configFile()).toText(), before);
+}
+
+void TestConnection::connectsTheLastUsedBook() {
+    TestProgram p(true);
+    p.restart();
+    AppContext& c = p.context();
+    c.data().ConnectDatabases();
+    QVERIFY(c.data().isMainOpen());
+    QVERIFY(c.data().main().location().endsWith("db/UserAccountBook001.db"));
+    QCOMPARE(c.data().main().scalar("select count(*) from Sys_user").toInt(), 2);
+}
+
+void TestConnection::missingConfigNamesWhatIsMissing() {
+    TestProgram p(true);
+    QFile::remove(p.context().paths().configFile());
+    p.restart();
+    try {
+        p.context().data().ConnectDatabases();
+        QFAIL("expected an error");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains("[db] path"), qPrintable(e.message()));
+    }
+    QVERIFY(!p.context().data().isMainOpen());
+}
+
+void TestConnection::missingBookFileIsAClearError() {
+    TestProgram p(true);
+    p.context().SettingsFile.setString("db", "path", "db\\UserAccountBook077.db");
+    try {
+        p.context().data().ConnectDatabases();
+        QFAIL("expected an error");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains("UserAccountBook077.db"), qPrintable(e.message()));
+        QVERIFY(e.message().contains("不存在"));
+    }
+    // Opening a missing book never creates an empty file in its place.
+    QVERIFY(!QFileInfo::exists(p.context().paths().programFolder() + "db/UserAccountBook077.db"));
+}
+
+void TestConnection::bookFileThatIsNotADatabase() {
+    TestProgram p(true);
+    const QString path = p.context().paths().programFolder() + "db/garbage.db";
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(8192, 'x'));
+    f.close();
+    p.context().SettingsFile.setString("db", "path", "db/garbage.db");
+    try {
+        p.context().data().ConnectDatabases();
+        QFAIL("expected an error");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains("garbage.db"), qPrintable(e.message()));
+        QVERIFY2(e.message().contains("不是有效的数据库文件"), qPrintable(e.message()));
+    }
+    QCOMPARE(QFileInfo(path).size(), 8192);
+}
+
+void TestConnection::databaseWithoutBookTablesIsRefused() {
+    TestProgram p(true);
+    const QString path = p.context().paths().programFolder() + "db/other.db";
+    {
+        auto db = Database::openSqlite(path, "other", false);
+        db->query("create table something (x integer)");
+    }
+    p.context().SettingsFile.setString("db", "path", "db/other.db");
+    QVERIFY_THROWS_EXCEPTION(DbError, p.context().data().ConnectDatabases());
+    auto db = Database::openSqlite(path, "other");
+    QVERIFY(!db->hasTable("Sys_user"));
+}
+
+void TestConnection::failedSwitchLeavesNoConnectionAndOtherBooksUntouched() {
+    TestProgram p(true);
+    AppContext& c = p.context();
+    c.data().ConnectDatabases();
+    const QString bookFile = c.paths().programFolder() + "db/UserAccountBook001.db";
+    const int usersBefore = c.data().main().scalar("select count(*) from Sys_user").toInt();
+    c.SettingsFile.setString("db", "path", "db/none.db");
+    QVERIFY_THROWS_EXCEPTION(DbError, c.data().ConnectDatabases());
+    QVERIFY(!c.data().isMainOpen());
+    QVERIFY_THROWS_EXCEPTION(DbError, c.data().main());
+    auto db = Database::openSqlite(bookFile, "check");
+    QCOMPARE(db->scalar("select count(*) from Sys_user").toInt(), usersBefore);
+}
+
+void TestConnection::serverKindConnectsWithScrambledSettings() {
+    if (!TestBooks::postgresConfigured()) {
+        if (qEnvironmentVariableIsSet("OLVEND_REQUIRE_PG")) {
+            QFAIL("OLVEND_TEST_PG is not set");
+        }
+        QSKIP("no PostgreSQL server configured");
+    }
+    TestBooks::FreshBook book("postgres");
+    TestProgram p(true);
+    const ServerParams sp = TestBooks::serverParams(book.serverDatabase());
+    IniFile& ini = p.context().SettingsFile;
+    ini.setString("SYS_Setting", "DBType", "postgresql");
+    ini.setString("SQL_SERVER", "server", sp.host);
+    ini.setString("SQL_SERVER", "port", QString::number(sp.port));
+    ini.setString("SQL_SERVER", "Database", ScrambleSetting(sp.database));
+    ini.setString("SQL_SERVER", "Username", ScrambleSetting(sp.user));
+    ini.setString("SQL_SERVER", "password", ScrambleSetting(sp.password));
+    ini.save();
+    p.restart();
+    QVERIFY(!p.context().SoftwareInfo.IsAccess);
+    p.context().data().ConnectDatabases();
+    Database& db = p.context().data().main();
+    QVERIFY(!db.isAccess());
+    QCOMPARE(db.scalar("select current_database()").toString(), sp.database);
+    // The list of books stays in the embedded system database.
+    QVERIFY(p.context().data().system().isAccess());
+}
+
+void TestConnection::serverDownIsAClearError() {
+    TestProgram p(true);
+    IniFile& ini = p.context().SettingsFile;
+    ini.setString("SYS_Setting", "DBType", "SQLSERVER");
+    ini.setString("SQL_SERVER", "server", "127.0.0.1");
+    ini.setString("SQL_SERVER", "port", "1");
+    ini.setString("SQL_SERVER", "Database", ScrambleSetting("olvend"));
+    ini.setString("SQL_SERVER", "Username", ScrambleSetting("nobody"));
+    ini.save();
+    p.restart();
+    try {
+        p.context().data().ConnectDatabases();
+        QFAIL("expected an error");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains("127.0.0.1:1/olvend"), qPrintable(e.message()));
+        QVERIFY(!e.driverText().isEmpty());
+    }
+}
+
+void TestConnection::lookupFieldValue() {
+    TestProgram p(true);
+    DataModule& dm = p.context().data();
+    dm.ConnectDatabases();
+    dm.main().query("insert into unit (unit_code, Unit_name) values ('UN100', 'x'), ('UN101', 'x')");
+    QCOMPARE(dm.LookupFieldValue("unit", "unit_code", "UN003", "Unit_name").toString(), QString("套"));
+    QCOMPARE(dm.LookupFieldValue("unit", "Unit_name", "x", "unit_code").toString().left(4), QString("UN10"));
+    QVERIFY(dm.LookupFieldValue("unit", "unit_code", "nothing", "Unit_name").isNull());
+    // Hostile text is a value, never SQL.
+    QVERIFY(dm.LookupFieldValue("unit", "unit_code", "x' or '1'='1", "Unit_name").isNull());
+}
+
+void TestConnection::lookupRefusesNamesThatAreNotIdentifiers() {
+    TestProgram p(true);
+    DataModule& dm = p.context().data();
+    dm.ConnectDatabases();
+    QVERIFY_THROWS_EXCEPTION(UserError, dm.LookupFieldValue("unit; drop table unit", "unit_code", "x", "Unit_name"));
+    QVERIFY_THROWS_EXCEPTION(UserError, dm.LookupFieldValue("unit", "unit_code", "x", "Unit_name from goods --"));
+    QVERIFY(dm.main().hasTable("unit"));
+}
+
+void TestConnection::sharedQueryAndCommand() {
+    TestProgram p(true);
+    DataModule& dm = p.context().data();
+    dm.ConnectDatabases();
+    QCOMPARE(dm.ExecSharedCommand("update unit set remark=:r where unit_code like 'UN00%'", {{"r", "备注"}}), 6);
+    QSqlQuery& q = dm.OpenSharedQuery("select count(*) from unit where remark=:r", {{"r", "备注"}});
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 6);
+    try {
+        dm.OpenSharedQuery("select * from no_such_table");
+        QFAIL("expected an error");
+    } catch (const DbError& e) {
+        QVERIFY(e.message().contains("no_such_table"));
+        QVERIFY(e.message().contains("默认帐册") || e.message().contains("UserAccountBook001"));
+    }
+}
+
+void TestConnection::sqliteBooksUseWal() {
+    TestProgram p(true);
+    p.context().data().ConnectDatabases();
+    Database& db = p.context().data().main();
+    QCOMPARE(db.scalar("PRAGMA journal_mode").toString().toLower(), QString("wal"));
+    QCOMPARE(db.scalar("PRAGMA synchronous").toInt(), 2);  // FULL
+}
+
+QTEST_GUILESS_MAIN(TestConnection)
+#include "test_connection.moc"

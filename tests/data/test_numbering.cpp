@@ -1,1 +1,314 @@
-int main(){return 0;}
+#include <QMutex>
+#include <QProcess>
+#include <QSet>
+#include <QSqlQuery>
+#include <QTest>
+#include <QThread>
+#include <atomic>
+
+#include "data/numbering.h"
+#include "platform/clock.h"
+#include "platform/errors.h"
+#include "support/test_books.h"
+
+using TestBooks::FreshBook;
+
+// Codes of documents and master records, on both engines.
+class TestNumbering : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
+    void incrementPadded_data();
+    void incrementPadded();
+    void incrementPaddedRefusesNonNumbers();
+    void nextCode_data();
+    void nextCode();
+    void dailyCounterRestartsOnANewDay();
+    void namesMatchWithoutCase();
+    void fixedWidthCountersRefuseToOverflow_data();
+    void fixedWidthCountersRefuseToOverflow();
+    void corpCodesPassOverCodesInUse();
+    void missingRowAndMissingRule();
+    void codeListMode();
+    void codeIsConsumedEvenIfNotSaved();
+    void concurrentConnectionsNeverShareACode();
+    void concurrentProcessesNeverShareACode();
+
+private:
+    void setStored(Database& db, const QString& table, const QString& field, const QString& value);
+};
+
+void TestNumbering::setStored(Database& db, const QString& table, const QString& field, const QString& value) {
+    QCOMPARE(db.execute("update Sys_ID_Autoincrement set CurrID=:v where tablename=:t and fieldname=:f",
+                        {{"v", value}, {"t", table}, {"f", field}}),
+             1);
+}
+
+void TestNumbering::incrementPadded_data() {
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("padded") << "0017" << 4 << "0018";
+    QTest::newRow("carry") << "0099" << 4 << "0100";
+    QTest::newRow("reaches width") << "9999" << 4 << "10000";
+    QTest::newRow("longer stays whole") << "123456" << 3 << "123457";
+    QTest::newRow("zero") << "0" << 5 << "00001";
+}
+
+void TestNumbering::incrementPadded() {
+    QFETCH(QString, digits);
+    QFETCH(int, width);
+    QFETCH(QString, expected);
+    QCOMPARE(Numbering::IncrementPadded(digits, width), expected);
+}
+
+void TestNumbering::incrementPaddedRefusesNonNumbers() {
+    for (const char* bad : {"", "12a", " 12", "-3", "1.5"}) {
+        QVERIFY_THROWS_EXCEPTION(UserError, Numbering::IncrementPadded(bad, 4));
+    }
+}
+
+void TestNumbering::nextCode_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("expected");
+    // Today is 25 Dec 2006 in these cases.
+    QTest::newRow("receipt new day") << "Receipt_Head" << "BillNo" << "AA0612240017" << "AA0612250001";
+    QTest::newRow("receipt same day") << "Receipt_Head" << "BillNo" << "AA0612250001" << "AA0612250002";
+    QTest::newRow("quotation") << "Quotation_Head" << "BillNo" << "BJ0612250041" << "BJ0612250042";
+    QTest::newRow("order form") << "Dusmere_Order_Form_head" << "Order_Form_Code" << "" << "AA0612250001";
+    QTest::newRow("work form no prefix") << "Dusmere_Work_Form_Head" << "Work_Form_Code" << "0612250009"
+                                         << "0612250010";
+    QTest::newRow("shipment") << "Dusmere_Shipment_Form_Head" << "Shipment_Form_Code" << "0601010003"
+                              << "0612250001";
+    QTest::newRow("ware out bill") << "ware_out_bill_head" << "bill_auto_no" << "CK0612250100" << "CK0612250101";
+    QTest::newRow("check bill") << "check_bill_head" << "bill_auto_no" << "" << "PD0612250001";
+    QTest::newRow("goods") << "goods" << "code" << "SP00000041" << "SP00000042";
+    QTest::newRow("unit") << "unit" << "unit_code" << "UN009" << "UN010";
+    QTest::newRow("book name") << "AccountBook" << "DatabaseName" << "UserAccountBook001" << "UserAccountBook002";
+    QTest::newRow("customer") << "customer_provider" << "corp_code" << "00041" << "00042";
+    QTest::newRow("customer wraps") << "customer_provider" << "corp_code" << "99999" << "00001";
+    QTest::newRow("order row wraps") << "Dusmere_Order_Form_Detail" << "Goods_Code" << "999999" << "1";
+    QTest::newRow("order row") << "Dusmere_Order_Form_Detail" << "Goods_Code" << "41" << "42";
+}
+
+void TestNumbering::nextCode() {
+    QFETCH(QString, table);
+    QFETCH(QString, field);
+    QFETCH(QString, stored);
+    QFETCH(QString, expected);
+    FreshBook book(TestBooks::currentEngine());
+    Clock clock;
+    clock.setToday(QDate(2006, 12, 25));
+    setStored(book.db(), table.toLower(), field.toLower(), stored);
+    Numbering n(book.db(), clock);
+    QCOMPARE(n.GetAutoIncrementID(table, field, false), expected);
+    QCOMPARE(book.db()
+                 .scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t and fieldname=:f",
+                         {{"t", table.toLower()}, {"f", field.toLower()}})
+                 .toString(),
+             expected);
+}
+
+void TestNumbering::dailyCounterRestartsOnANewDay() {
+    FreshBook book(TestBooks::currentEngine());
+    Clock clock;
+    clock.setToday(QDate(2006, 12, 25));
+    Numbering n(book.db(), clock);
+    QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0612250001"));
+    QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0612250002"));
+    clock.setToday(QDate(2007, 1, 1));
+    QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0701010001"));
+    // Receipts and order forms share "AA" but not their counters.
+    QCOMPARE(n.GetAutoIncrementID("Receipt_Head", "BillNo", false), QString("AA0701010001"));
+    QCOMPARE(n.GetAutoIncrementID("Dusmere_Order_Form_head", "Order_Form_Code", false), QString("AA0701010001"));
+}
+
+void TestNumbering::namesMatchWithoutCase() {
+    FreshBook book(TestBooks::currentEngine());
+    Clock clock;
+    clock.setToday(QDate(2006, 12, 25));
+    Numbering n(book.db(), clock);
+    QCOMPARE(n.GetAutoIncrementID("RECEIPT_HEAD", "billno", false), QString("AA0612250001"));
+    QCOMPARE(n.GetAutoIncrementID("receipt_head", "BILLNO", false), QString("AA0612250002"));
+}
+
+void TestNumbering::fixedWidthCountersRefuseToOverflow_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("daily") << "Receipt_Head" << "BillNo" << "AA0612259999";
+    QTest::newRow("daily without prefix") << "Dusmere_Work_Form_Head" << "Work_Form_Code" << "0612259999";
+    QTest::newRow("unit") << "unit" << "unit_code" << "UN999";
+    QTest::newRow("goods") << "goods" << "code" << "SP99999999";
+    QTest::newRow("book name") << "AccountBook" << "DatabaseName" << "UserAccountBook999";
+}
+
+void TestNumbering::fixedWidthCountersRefuseToOverflow() {
+    QFETCH(QString, table);
+    QFETCH(QString, field);
+    QFETCH(QString, stored);
+    FreshBook book(TestBooks::currentEngine());
+    Clock clock;
+    clock.setToday(QDate(2006, 12, 25));
+    setStored(book.db(), table.toLower(), field.toLower(), stored);
+    Numbering n(book.db(), clock);
+    try {
+        n.GetAutoIncrementID(table, field, false);
+        QFAIL("expected a refusal");
+    } catch (const UserError& e) {
+        QVERIFY2(e.message().contains(table + "." + field), qPrintable(e.message()));
+    }
+    // Nothing was stored.
+    QCOMPARE(book.db()
+                 .scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t and fieldname=:f",
+                         {{"t", table.toLower()}, {"f", field.toLower()}})
+                 .toString(),
+             stored);
+}
+
+void TestNumbering::corpCodesPassOverCodesInUse() {
+    FreshBook book(TestBooks::currentEngine());
+    Database& db = book.db();
+    Clock clock;
+    Numbering n(db, clock);
+    db.query("insert into Client (Corp_code) values ('00001')");
+    db.query("insert into Provider (Corp_code) values ('00002')");
+    db.query("insert into customer_provider (corp_code) values ('00004')");
+    setStored(db, "customer_provider", "corp_code", "99998");
+    QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("99999"));
+    QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00003"));
+    QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00005"));
+}
+
+void TestNumbering::missingRowAndMissingRule() {
+    FreshBook book(TestBooks::currentEngine());
+    Clock clock;
+    Numbering n(book.db(), clock);
+    try {
+        n.GetAutoIncrementID("No_Table", "No_Field", false);
+        QFAIL("expected an error");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), QString("字段[No_Table.No_Field]的数据库中的自增值没有定义"));
+    }
+    book.db().query("insert into Sys_ID_Autoincrement (tablename, fieldname, CurrID) values ('other', 'code', '1')");
+    try {
+        n.GetAutoIncrementID("Other", "Code", false);
+        QFAIL("expected an error");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), QString("字段[Other.Code]的自增值函数没有定义"));
+    }
+    QCOMPARE(book.db().scalar("select CurrID from Sys_ID_Autoincrement where tablename='other'").toString(),
+             QString("1"));
+}
+
+void TestNumbering::codeListMode() {
+    FreshBook book(TestBooks::currentEngine());
+    Database& db = book.db();
+    Clock clock;
+    Numbering n(db, clock);
+    db.query("insert into Sys_Status_Describe_head (paramentname, TableName, FieldName, isSystem_Param) "
+             "values ('测试', 'T_List', 'F_List', 0)");
+    // An empty list without a counter row proposes 1: no error.
+    QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("1"));
+    for (const char* v : {"1", "2", "10"}) {
+        db.query("insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values ('测试', :v, 'x')",
+                 {{"v", QString(v)}});
+    }
+    // Numeric maximum, not text maximum.
+    QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("11"));
+    QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("11"));
+    QCOMPARE(n.GetAutoIncrementID("payout", "subject", true), QString("4"));
+    // A pair with a rule gives the rule's value, and nothing is stored.
+    setStored(db, "goods", "code", "SP00000005");
+    QCOMPARE(n.GetAutoIncrementID("goods", "code", true), QString("SP00000006"));
+    QCOMPARE(n.GetAutoIncrementID("goods", "code", false), QString("SP00000006"));
+}
+
+void TestNumbering::codeIsConsumedEvenIfNotSaved() {
+    FreshBook book(TestBooks::currentEngine());
+    Clock clock;
+    Numbering n(book.db(), clock);
+    QCOMPARE(n.GetAutoIncrementID("unit", "unit_code", false), QString("UN007"));
+    // The caller discards its record; the next caller gets the next code.
+    QCOMPARE(n.GetAutoIncrementID("unit", "unit_code", false), QString("UN008"));
+}
+
+void TestNumbering::concurrentConnectionsNeverShareACode() {
+    FreshBook book(TestBooks::currentEngine());
+    constexpr int kThreads = 4;
+    constexpr int kEach = 40;
+    QList<QStringList> results(kThreads);
+    QStringList errors;
+    QMutex mutex;
+    QList<QThread*> threads;
+    std::atomic<int> ready{0};
+    for (int t = 0; t < kThreads; ++t) {
+        threads.append(QThread::create([&, t] {
+            try {
+                auto db = book.connectAgain();
+                Clock clock;
+                Numbering n(*db, clock);
+                ++ready;
+                while (ready < kThreads) {
+                    QThread::yieldCurrentThread();
+                }
+                for (int i = 0; i < kEach; ++i) {
+                    results[t].append(n.GetAutoIncrementID("goods", "code", false));
+                }
+            } catch (const OlvendError& e) {
+                QMutexLocker lock(&mutex);
+                errors.append(e.message());
+            }
+        }));
+    }
+    for (QThread* th : threads) {
+        th->start();
+    }
+    for (QThread* th : threads) {
+        th->wait();
+        delete th;
+    }
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+    QSet<QString> all;
+    for (const QStringList& r : results) {
+        QCOMPARE(r.size(), kEach);
+        for (const QString& code : r) {
+            all.insert(code);
+        }
+    }
+    QCOMPARE(all.size(), kThreads * kEach);
+    QVERIFY(all.contains(QString("SP%1").arg(kThreads * kEach, 8, 10, QChar('0'))));
+}
+
+void TestNumbering::concurrentProcessesNeverShareACode() {
+    if (TestBooks::currentEngine() != "sqlite") {
+        QSKIP("the processes share a SQLite program folder; the server case is the connections test");
+    }
+    TestBooks::TestProgram program(true);
+    constexpr int kProcesses = 4;
+    constexpr int kEach = 25;
+    QList<QProcess*> procs;
+    for (int i = 0; i < kProcesses; ++i) {
+        auto* p = new QProcess(this);
+        p->start(OLVENDCTL_PATH, {"--home", program.folder(), "--today", "2006-12-25", "next-code", "Receipt_Head",
+                                  "BillNo", "--count", QString::number(kEach)});
+        procs.append(p);
+    }
+    QSet<QString> all;
+    for (QProcess* p : procs) {
+        QVERIFY(p->waitForFinished(60000));
+        QCOMPARE(p->exitCode(), 0);
+        const QStringList lines = QString::fromUtf8(p->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), kEach);
+        for (const QString& l : lines) {
+            all.insert(l.trimmed());
+        }
+    }
+    QCOMPARE(all.size(), kProcesses * kEach);
+    QVERIFY(all.contains("AA0612250100"));
+}
+
+QTEST_GUILESS_MAIN(TestNumbering)
+#include "test_numbering.moc"

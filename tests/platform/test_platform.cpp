@@ -1,1 +1,169 @@
-int main(){return 0;}
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "data/setting_scrambler.h"
+#include "platform/app_paths.h"
+#include "platform/clock.h"
+#include "platform/errors.h"
+#include "platform/ini_file.h"
+#include "platform/prompter.h"
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void iniMatchesSectionsAndKeysWithoutCase();
+    void iniKeepsUnknownLinesAndValuesAsWritten();
+    void iniMissingFileReadsEmpty();
+    void iniAddsNewSectionsAndKeys();
+    void iniSaveFailsClearlyWhenFolderIsMissing();
+    void iniReadsGarbledText();
+    void appPathsChooseTheFolder();
+    void appPathsResolveBackslashPaths();
+    void clockFixesTheDay();
+    void clockRejectsBadDates();
+    void unscrambleSetting_data();
+    void unscrambleSetting();
+    void scrambleRoundTrips();
+    void scriptedPrompterAnswersInOrder();
+};
+
+void TestPlatform::iniMatchesSectionsAndKeysWithoutCase() {
+    IniFile ini;
+    ini.fromText("[db]\npath=db\\Book1.mdb\n[SYS_Setting]\nDBType=sqlserver\n");
+    QCOMPARE(ini.readString("DB", "Path"), QString("db\\Book1.mdb"));
+    QCOMPARE(ini.readString("sys_setting", "dbtype"), QString("sqlserver"));
+    ini.setString("Db", "PATH", "db/Book2.db");
+    // The existing line is changed, not a second one added.
+    QCOMPARE(ini.toText(), QString("[db]\npath=db/Book2.db\n[SYS_Setting]\nDBType=sqlserver\n"));
+}
+
+void TestPlatform::iniKeepsUnknownLinesAndValuesAsWritten() {
+    const QString text = "; comment at the top\n[SYS_Setting]\npicPath=  D:\\Pics\\  \n# other comment\nFoo=bar=baz\n"
+                         "\n[Unknown]\nx=1\n";
+    IniFile ini;
+    ini.fromText(text);
+    QCOMPARE(ini.readString("SYS_Setting", "picPath"), QString("  D:\\Pics\\  "));
+    QCOMPARE(ini.readString("SYS_Setting", "Foo"), QString("bar=baz"));
+    QCOMPARE(ini.readString("SYS_Setting", "missing", "dflt"), QString("dflt"));
+    QCOMPARE(ini.toText(), text);
+}
+
+void TestPlatform::iniMissingFileReadsEmpty() {
+    QTemporaryDir dir;
+    IniFile ini(dir.filePath("config.ini"));
+    QVERIFY(ini.sections().isEmpty());
+    QCOMPARE(ini.readString("db", "path"), QString());
+    ini.writeString("DefaultSetting", "Username", "超级用户");
+    IniFile again(dir.filePath("config.ini"));
+    QCOMPARE(again.readString("defaultsetting", "username"), QString("超级用户"));
+    // Written through a temporary file: nothing else is left in the folder.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"config.ini"});
+}
+
+void TestPlatform::iniAddsNewSectionsAndKeys() {
+    IniFile ini;
+    ini.fromText("[a]\nx=1\n\n[b]\ny=2\n");
+    ini.setString("a", "z", "3");
+    ini.setString("c", "k", "v");
+    QCOMPARE(ini.toText(), QString("[a]\nx=1\nz=3\n\n[b]\ny=2\n\n[c]\nk=v\n"));
+}
+
+void TestPlatform::iniSaveFailsClearlyWhenFolderIsMissing() {
+    QTemporaryDir dir;
+    IniFile ini(dir.filePath("no/such/folder/config.ini"));
+    try {
+        ini.writeString("a", "b", "c");
+        QFAIL("expected an error");
+    } catch (const UserError& e) {
+        QVERIFY(e.message().contains("config.ini"));
+    }
+}
+
+void TestPlatform::iniReadsGarbledText() {
+    IniFile ini;
+    ini.fromText(QString::fromLatin1("\xff\xfe[[[\n=novalue\n]x[\nkey without equals\n\r\n[ok]\r\nk=v\r\n"));
+    QCOMPARE(ini.readString("ok", "k"), QString("v"));
+    QCOMPARE(ini.readString("db", "path"), QString());
+}
+
+void TestPlatform::appPathsChooseTheFolder() {
+    QTemporaryDir dir;
+    QCOMPARE(AppPaths::homeArgument({"olvend", "--home", "/x/y"}), QString("/x/y"));
+    QCOMPARE(AppPaths::homeArgument({"olvend", "--home=/z"}), QString("/z"));
+    QCOMPARE(AppPaths::homeArgument({"olvend"}), QString());
+    const AppPaths p = AppPaths::fromArguments({"olvend", "--home", dir.path()});
+    QCOMPARE(p.programFolder(), QDir(dir.path()).absolutePath() + "/");
+    QCOMPARE(p.systemDatabase(), p.programFolder() + "db/System.db");
+    QCOMPARE(p.defaultPictureFolder(), p.programFolder() + "Pic/Goods/");
+    qputenv("OLVEND_HOME", dir.path().toUtf8());
+    QCOMPARE(AppPaths::fromArguments({"olvend"}).programFolder(), p.programFolder());
+    qunsetenv("OLVEND_HOME");
+}
+
+void TestPlatform::appPathsResolveBackslashPaths() {
+    const AppPaths p("/opt/olvend");
+    QCOMPARE(p.resolve("db\\UserAccountBook001.db"), QString("/opt/olvend/db/UserAccountBook001.db"));
+    QCOMPARE(p.resolve("/abs/book.db"), QString("/abs/book.db"));
+}
+
+void TestPlatform::clockFixesTheDay() {
+    Clock c;
+    QCOMPARE(c.today(), QDate::currentDate());
+    QString error;
+    QVERIFY(c.applyArguments({"olvendctl", "--today", "2006-12-25", "next-code"}, &error));
+    QCOMPARE(c.today(), QDate(2006, 12, 25));
+    QCOMPARE(c.now().date(), QDate(2006, 12, 25));
+    QVERIFY(c.applyArguments({"--today=2007-01-02"}, &error));
+    QCOMPARE(c.today(), QDate(2007, 1, 2));
+    c.clearToday();
+    QCOMPARE(c.today(), QDate::currentDate());
+}
+
+void TestPlatform::clockRejectsBadDates() {
+    Clock c;
+    QString error;
+    QVERIFY(!c.applyArguments({"--today", "2006-13-40"}, &error));
+    QVERIFY(error.contains("2006-13-40"));
+    QVERIFY(!c.applyArguments({"--today"}, &error));
+    QVERIFY(!c.isFixed());
+}
+
+void TestPlatform::unscrambleSetting_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("plain");
+    // 's'+1='t', 'a'+2='c', at even positions filler.
+    QTest::newRow("two characters") << QString("t#c#") << QString("sa");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("odd length keeps last") << QString("t#c") << QString("sa");
+    QTest::newRow("wraps below zero") << QString(QChar(0)) + "x" << QString(QChar(255));
+}
+
+void TestPlatform::unscrambleSetting() {
+    QFETCH(QString, stored);
+    QFETCH(QString, plain);
+    QCOMPARE(UnscrambleSetting(stored), plain);
+}
+
+void TestPlatform::scrambleRoundTrips() {
+    for (const QString& plain : {QString("olvend_db"), QString("sa"), QString("P@ss word;1")}) {
+        const QString stored = ScrambleSetting(plain);
+        QCOMPARE(stored.size(), plain.size() * 2);
+        QCOMPARE(UnscrambleSetting(stored), plain);
+    }
+}
+
+void TestPlatform::scriptedPrompterAnswersInOrder() {
+    ScriptedPrompter p;
+    p.setNextAnswers({true, false});
+    ShowInfo(p, "hello");
+    QVERIFY(AskConfirm(p, "sure?"));
+    QVERIFY(!p.askYesNo("really?"));
+    QCOMPARE(p.texts(), QStringList({"hello", "sure?", "really?"}));
+    QCOMPARE(p.messages().first().caption, QString("系统提示"));
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, p.confirm("unscripted"));
+}
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "test_platform.moc"
