@@ -1,1 +1,123 @@
-int main(){return 0;}
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "data/setting_scrambler.h"
+
+// The command-line companion, run as a user would.
+class TestOlvendctl : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void initPreparesTheFolderOnce();
+    void booksListsTheBooks();
+    void nextCode();
+    void nextCodeErrorsExitOne();
+    void checkPermission();
+    void login();
+    void unscramble();
+    void commandsNeedAPreparedFolder();
+    void unknownBookIsAClearError();
+    void wrongUseExitsTwo();
+
+private:
+    struct Result {
+        int code;
+        QString out;
+    };
+    Result ctl(const QStringList& args, const QString& home = {});
+    QTemporaryDir m_home;
+};
+
+TestOlvendctl::Result TestOlvendctl::ctl(const QStringList& args, const QString& home) {
+    QProcess p;
+    p.start(OLVENDCTL_PATH, QStringList{"--home", home.isEmpty() ? m_home.path() : home} + args);
+    if (!p.waitForFinished(60000)) {
+        return {-1, "timeout"};
+    }
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed()};
+}
+
+void TestOlvendctl::initTestCase() {
+    const Result r = ctl({"init"});
+    QCOMPARE(r.code, 0);
+}
+
+void TestOlvendctl::initPreparesTheFolderOnce() {
+    QVERIFY(QFile::exists(m_home.filePath("config.ini")));
+    QVERIFY(QFile::exists(m_home.filePath("db/System.db")));
+    QVERIFY(QFile::exists(m_home.filePath("db/UserAccountBook001.db")));
+    const Result again = ctl({"init"});
+    QCOMPARE(again.code, 0);
+    QVERIFY(again.out.contains("已经初始化"));
+}
+
+void TestOlvendctl::booksListsTheBooks() {
+    const Result r = ctl({"books"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("1\t默认帐册\tdb/UserAccountBook001.db"));
+}
+
+void TestOlvendctl::nextCode() {
+    QCOMPARE(ctl({"--today", "2006-12-25", "next-code", "Receipt_Head", "BillNo"}).out, QString("AA0612250001"));
+    QCOMPARE(ctl({"--today", "2006-12-25", "next-code", "RECEIPT_HEAD", "billno"}).out, QString("AA0612250002"));
+    QCOMPARE(ctl({"--book", "默认帐册", "--today", "2006-12-26", "next-code", "receipt_head", "billno"}).out,
+             QString("AA0612260001"));
+    QCOMPARE(ctl({"next-code", "AccountBook", "DatabaseName"}).out, QString("UserAccountBook002"));
+    QCOMPARE(ctl({"next-code", "payout", "subject", "--propose"}).out, QString("4"));
+    QCOMPARE(ctl({"next-code", "payout", "subject", "--propose"}).out, QString("4"));
+}
+
+void TestOlvendctl::nextCodeErrorsExitOne() {
+    const Result r = ctl({"next-code", "Foo", "Bar"});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QString("字段[Foo.Bar]的数据库中的自增值没有定义"));
+    const Result bad = ctl({"--today", "2006-02-30", "next-code", "goods", "code"});
+    QCOMPARE(bad.code, 1);
+}
+
+void TestOlvendctl::checkPermission() {
+    const Result admin = ctl({"check-permission", "超级用户", "Action_Delete", "Form_Quotation_List"});
+    QCOMPARE(admin.code, 0);
+    QCOMPARE(admin.out, QString("allowed"));
+    const Result nobody = ctl({"check-permission", "nobody", "Action1", "main_frm"});
+    QCOMPARE(nobody.code, 1);
+}
+
+void TestOlvendctl::login() {
+    QCOMPARE(ctl({"login", "超级用户", ""}).out, QString("ok"));
+    const Result wrong = ctl({"login", "超级用户", "x"});
+    QCOMPARE(wrong.code, 1);
+    QCOMPARE(wrong.out, QString("密码错误,请重新输入密码"));
+    QCOMPARE(ctl({"login", "管理员组", ""}).code, 1);
+}
+
+void TestOlvendctl::unscramble() {
+    const Result r = ctl({"unscramble", ScrambleSetting("olvend_db")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("olvend_db"));
+}
+
+void TestOlvendctl::commandsNeedAPreparedFolder() {
+    QTemporaryDir empty;
+    const Result r = ctl({"next-code", "goods", "code"}, empty.path());
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.out.contains("init"));
+    QVERIFY(!QFile::exists(empty.filePath("db")));
+}
+
+void TestOlvendctl::unknownBookIsAClearError() {
+    const Result r = ctl({"--book", "没有这个账本", "next-code", "goods", "code"});
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.out.contains("没有这个账本"));
+}
+
+void TestOlvendctl::wrongUseExitsTwo() {
+    QCOMPARE(ctl({}).code, 2);
+    QCOMPARE(ctl({"frobnicate"}).code, 2);
+    QCOMPARE(ctl({"login", "only-one"}).code, 2);
+}
+
+QTEST_GUILESS_MAIN(TestOlvendctl)
+#include "test_olvendctl.moc"

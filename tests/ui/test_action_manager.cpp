@@ -1,1 +1,111 @@
-int main(){return 0;}
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "data/permission_checker.h"
+#include "data/records.h"
+#include "platform/errors.h"
+#include "support/test_books.h"
+#include "ui/action_manager.h"
+
+// Commands pass the permission check before their handler runs.
+class TestActionManager : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void allowedCommandRuns();
+    void refusedCommandShowsTheTextAndDoesNotRun();
+    void errorsOfAHandlerAreShown();
+    void nestedCommandChecksAgainAndStopsTheOuterOne();
+    void buttonClickGoesThroughTheCheck();
+
+private:
+    std::unique_ptr<TestBooks::FreshBook> m_book;
+    UserRecord m_user;
+    std::unique_ptr<PermissionChecker> m_checker;
+    ScriptedPrompter m_prompter;
+};
+
+void TestActionManager::init() {
+    m_book = std::make_unique<TestBooks::FreshBook>("sqlite");
+    Database& db = m_book->db();
+    db.query("delete from Sys_user_Operation");
+    db.query("delete from Sys_Operation_Table");
+    db.query("insert into Sys_Operation_Table (id, Action_Name, Form_Name, isControl) values "
+             "(1, 'action_save', 'form_test', 1), (2, 'action_delete', 'form_test', 1)");
+    db.query("insert into Sys_user_Operation (User_name, Action_id) values ('sales', 1)");
+    m_user = UserRecord{"小王", "", "sales"};
+    m_checker = std::make_unique<PermissionChecker>(db, m_user);
+    m_prompter.clear();
+}
+
+void TestActionManager::cleanup() {
+    m_checker.reset();
+    m_book.reset();
+}
+
+void TestActionManager::allowedCommandRuns() {
+    ActionManager am("Form_Test", *m_checker, m_prompter);
+    int runs = 0;
+    QAction* a = am.add("Action_Save", "保存", [&] { ++runs; });
+    QCOMPARE(a->objectName(), QString("Action_Save"));
+    QSignalSpy executed(&am, &ActionManager::executed);
+    QVERIFY(am.execute("action_save"));
+    a->trigger();
+    QCOMPARE(runs, 2);
+    QCOMPARE(executed.count(), 2);
+    QVERIFY(m_prompter.messages().isEmpty());
+}
+
+void TestActionManager::refusedCommandShowsTheTextAndDoesNotRun() {
+    ActionManager am("Form_Test", *m_checker, m_prompter);
+    int runs = 0;
+    am.add("Action_Delete", "删除", [&] { ++runs; });
+    QVERIFY(!am.execute("Action_Delete"));
+    QCOMPARE(runs, 0);
+    QCOMPARE(m_prompter.lastText(), PermissionChecker::refusalText());
+    // Granting the right works from the next command on.
+    m_book->db().query("insert into Sys_user_Operation (User_name, Action_id) values ('sales', 2)");
+    QVERIFY(am.execute("Action_Delete"));
+    QCOMPARE(runs, 1);
+}
+
+void TestActionManager::errorsOfAHandlerAreShown() {
+    ActionManager am("Form_Test", *m_checker, m_prompter);
+    am.add("Action_Save", "保存", [] { throw UserError("请填写[商品名称]"); });
+    QVERIFY(!am.execute("Action_Save"));
+    QCOMPARE(m_prompter.lastText(), QString("请填写[商品名称]"));
+    QCOMPARE(m_prompter.messages().last().kind, Prompter::Kind::Error);
+}
+
+void TestActionManager::nestedCommandChecksAgainAndStopsTheOuterOne() {
+    ActionManager am("Form_Test", *m_checker, m_prompter);
+    bool afterInner = false;
+    am.add("Action_Delete", "删除", [] {});
+    am.add("Action_Save", "保存", [&] {
+        am.execute("Action_Delete");  // refused: the outer command stops here
+        afterInner = true;
+    });
+    QVERIFY(!am.execute("Action_Save"));
+    QVERIFY(!afterInner);
+    QCOMPARE(m_prompter.messages().size(), 1);
+    QCOMPARE(m_prompter.lastText(), PermissionChecker::refusalText());
+}
+
+void TestActionManager::buttonClickGoesThroughTheCheck() {
+    ActionManager am("Form_Test", *m_checker, m_prompter);
+    int runs = 0;
+    QAction* a = am.add("Action_Delete", "删除", [&] { ++runs; });
+    QPushButton button(a->text());
+    QObject::connect(&button, &QPushButton::clicked, a, &QAction::trigger);
+    button.show();
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(runs, 0);
+    QCOMPARE(m_prompter.lastText(), PermissionChecker::refusalText());
+}
+
+QTEST_MAIN(TestActionManager)
+#include "test_action_manager.moc"
