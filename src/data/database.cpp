@@ -170,6 +170,12 @@ void Database::run(QSqlQuery& q, const QVariantMap& params) {
     }
 }
 
+void Database::runBound(QSqlQuery& q) {
+    if (!q.exec()) {
+        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), q.lastQuery());
+    }
+}
+
 bool Database::hasTable(const QString& name) const {
     const QStringList tables = qdb().tables(QSql::Tables) + qdb().tables(QSql::Views);
     for (const QString& t : tables) {

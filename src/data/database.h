@@ -54,6 +54,8 @@ public:
     // A prepared statement kept for reuse; bind and run it with run().
     QSqlQuery& prepared(const QString& sql);
     void run(QSqlQuery& q, const QVariantMap& params = {});
+    // Runs a prepared statement whose values the caller bound already.
+    void runBound(QSqlQuery& q);
 
     bool hasTable(const QString& name) const;
     QVariant toDbValue(const QVariant& v) const { return m_dialect->toDbValue(v); }

@@ -549,35 +549,52 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
             autoColumn = i;
         }
     }
+    // Rows with the same filled columns share one prepared statement; values
+    // are bound by position.
+    QHash<QByteArray, QPair<QSqlQuery*, QVector<int>>> plans;
+    const bool returning = m_db.dialect().insertReturnsKey();
     for (int idx = 0; idx < static_cast<int>(m_rows.size()); ++idx) {
         const Row& r = m_rows[idx];
         if (r.status != Status::Inserted) {
             continue;
         }
-        QStringList cols;
-        QStringList holders;
-        QVariantMap params;
+        QByteArray mask(m_fields.size(), '0');
         for (int i = 0; i < m_fields.size(); ++i) {
-            const FieldDef& f = m_fields[i];
-            if (!f.inTable || r.values[i].isNull()) {
-                continue;
+            if (m_fields[i].inTable && !r.values[i].isNull()) {
+                mask[i] = '1';
             }
-            cols.append(Database::checkIdentifier(f.name));
-            holders.append(QStringLiteral(":v%1").arg(i));
-            params.insert(QStringLiteral("v%1").arg(i), boundValue(m_db, f, r.values[i]));
         }
-        QString sql = cols.isEmpty() ? QStringLiteral("insert into %1 default values").arg(m_table)
-                                     : QStringLiteral("insert into %1 (%2) values (%3)")
-                                           .arg(m_table, cols.join(','), holders.join(','));
         const bool wantKey = autoColumn >= 0 && r.values[autoColumn].isNull();
-        if (wantKey && m_db.dialect().insertReturnsKey()) {
-            sql += QStringLiteral(" returning ") + m_fields[autoColumn].name;
+        auto plan = plans.find(mask);
+        if (plan == plans.end()) {
+            QStringList cols;
+            QStringList holders;
+            QVector<int> columns;
+            for (int i = 0; i < m_fields.size(); ++i) {
+                if (mask[i] == '1') {
+                    cols.append(Database::checkIdentifier(m_fields[i].name));
+                    holders.append(QStringLiteral("?"));
+                    columns.append(i);
+                }
+            }
+            QString sql = cols.isEmpty() ? QStringLiteral("insert into %1 default values").arg(m_table)
+                                         : QStringLiteral("insert into %1 (%2) values (%3)")
+                                               .arg(m_table, cols.join(','), holders.join(','));
+            if (wantKey && returning) {
+                sql += QStringLiteral(" returning ") + m_fields[autoColumn].name;
+            }
+            plan = plans.insert(mask, {&m_db.prepared(sql), columns});
         }
-        QSqlQuery& q = m_db.prepared(sql);
-        m_db.run(q, params);
+        QSqlQuery& q = *plan->first;
+        const QVector<int>& columns = plan->second;
+        for (int k = 0; k < columns.size(); ++k) {
+            const int i = columns[k];
+            q.bindValue(k, m_db.toDbValue(boundValue(m_db, m_fields[i], r.values[i])));
+        }
+        m_db.runBound(q);
         if (wantKey) {
             QVariant key;
-            if (m_db.dialect().insertReturnsKey()) {
+            if (returning) {
                 if (q.next()) {
                     key = q.value(0);
                 }

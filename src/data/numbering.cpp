@@ -84,8 +84,10 @@ QString Numbering::GetAutoIncrementID(const QString& TableName, const QString& F
     }
 
     WriteTransaction tx(m_db);
-    QSqlQuery q = m_db.query(select + m_db.dialect().lockRowsSuffix(), keys);
+    QSqlQuery& q = m_db.prepared(select + m_db.dialect().lockRowsSuffix());
+    m_db.run(q, keys);
     if (!q.next()) {
+        q.finish();
         throw UserError(notDefinedInDatabase(TableName, FieldName));
     }
     const QString stored = q.value(0).toString();
@@ -94,8 +96,9 @@ QString Numbering::GetAutoIncrementID(const QString& TableName, const QString& F
         throw UserError(noRule(TableName, FieldName));
     }
     const QString result = nextCode(*rule, stored, TableName, FieldName);
-    m_db.execute("update Sys_ID_Autoincrement set CurrID=:CurrID  where tablename=:tablename and fieldname=:fieldname",
-                 {{"CurrID", result}, {"tablename", table}, {"fieldname", field}});
+    QSqlQuery& update = m_db.prepared(
+        "update Sys_ID_Autoincrement set CurrID=:CurrID  where tablename=:tablename and fieldname=:fieldname");
+    m_db.run(update, {{"CurrID", result}, {"tablename", table}, {"fieldname", field}});
     tx.commit();
     return result;
 }
