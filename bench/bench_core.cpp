@@ -30,8 +30,9 @@ struct Book {
         db = Database::openSqlite(path, "bench");
         db->query("insert into Sys_user (User_name, User_Group, type) values ('sales', '0', 0)");
         db->query("insert into Sys_user (User_name, User_Group, type) values ('小王', 'sales', 1)");
-        db->query("insert into Sys_user_Operation (User_name, Action_id) select 'sales', id from "
-                  "Sys_Operation_Table where Action_Name='action_save' and Form_Name='form_quotation_edit'");
+        db->query(
+            "insert into Sys_user_Operation (User_name, Action_id) select 'sales', id from "
+            "Sys_Operation_Table where Action_Name='action_save' and Form_Name='form_quotation_edit'");
     }
 };
 
@@ -89,8 +90,9 @@ BENCHMARK(BM_CheckActionPermission);
 void BM_RawPreparedCountQuery(benchmark::State& state) {
     QSqlQuery q(book().db->qdb());
     q.setForwardOnly(true);
-    q.prepare("select count(*) as rc from Sys_Operation_Table a where LOWER(a.Action_Name)=:Action_Name and "
-              "LOWER(a.Form_Name)=:Form_Name and isControl=0");
+    q.prepare(
+        "select count(*) as rc from Sys_Operation_Table a where LOWER(a.Action_Name)=:Action_Name and "
+        "LOWER(a.Form_Name)=:Form_Name and isControl=0");
     for (auto _ : state) {
         q.bindValue(":Action_Name", QString("Action_Save").toLower());
         q.bindValue(":Form_Name", QString("Form_Quotation_Edit").toLower());
@@ -136,8 +138,9 @@ void BM_RawInsert1000InOneTransaction(benchmark::State& state) {
         db.query("delete from Quotation_Detail");
         state.ResumeTiming();
         QSqlQuery begin(db.qdb()), insert(db.qdb()), commit(db.qdb());
-        insert.prepare("insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, SortNo) "
-                       "values (:h, :g, :q, :p, :t, :s)");
+        insert.prepare(
+            "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, SortNo) "
+            "values (:h, :g, :q, :p, :t, :s)");
         begin.exec("BEGIN IMMEDIATE");
         for (int i = 0; i < kRows; ++i) {
             insert.bindValue(":h", "BJ0612250001");

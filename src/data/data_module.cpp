@@ -7,7 +7,9 @@
 
 DataModule::DataModule(AppContext& context) : m_context(context) {}
 
-DataModule::~DataModule() { disconnect(); }
+DataModule::~DataModule() {
+    disconnect();
+}
 
 void DataModule::disconnect() {
     m_sharedQuery = QSqlQuery();
@@ -34,7 +36,9 @@ void DataModule::setMain(std::unique_ptr<Database> db) {
     m_main = std::move(db);
 }
 
-void DataModule::setSystem(std::unique_ptr<Database> db) { m_system = std::move(db); }
+void DataModule::setSystem(std::unique_ptr<Database> db) {
+    m_system = std::move(db);
+}
 
 ServerParams DataModule::serverParams() const {
     const IniFile& ini = m_context.SettingsFile;
@@ -66,9 +70,8 @@ void DataModule::ConnectDatabases() {
         if (stored.isEmpty()) {
             throw DbError(QStringLiteral("配置文件中没有设置账本路径([db] path)"));
         }
-        const QString label = m_context.CurrentAccountBook.BookName.isEmpty()
-                                  ? AppPaths::normalizeSeparators(stored)
-                                  : m_context.CurrentAccountBook.BookName;
+        const QString label = m_context.CurrentAccountBook.BookName.isEmpty() ? AppPaths::normalizeSeparators(stored)
+                                                                              : m_context.CurrentAccountBook.BookName;
         book = Database::openSqlite(m_context.paths().resolve(stored), label);
         SchemaInstaller::ensureBook(*book, /*installWhenEmpty=*/false);
     } else {

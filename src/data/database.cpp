@@ -14,7 +14,9 @@
 namespace {
 QAtomicInt g_connectionSerial;
 
-QString newConnectionName() { return QStringLiteral("olvend_%1").arg(g_connectionSerial.fetchAndAddRelaxed(1)); }
+QString newConnectionName() {
+    return QStringLiteral("olvend_%1").arg(g_connectionSerial.fetchAndAddRelaxed(1));
+}
 
 QString driverText(const QSqlError& e) {
     QString t = e.databaseText().trimmed();
@@ -28,7 +30,9 @@ QString driverText(const QSqlError& e) {
 }
 }  // namespace
 
-QString ServerParams::describe() const { return QStringLiteral("%1:%2/%3").arg(host).arg(port).arg(database); }
+QString ServerParams::describe() const {
+    return QStringLiteral("%1:%2/%3").arg(host).arg(port).arg(database);
+}
 
 Database::Database(const QString& connectionName, SqlDialect::Kind kind, const QString& label, const QString& location)
     : m_connectionName(connectionName), m_dialect(SqlDialect::create(kind)), m_label(label), m_location(location) {}
@@ -96,8 +100,8 @@ std::unique_ptr<Database> Database::openServer(const ServerParams& params, const
 }
 
 DbError Database::error(const QString& what, const QString& driver, const QString& statement) const {
-    QString msg = QStringLiteral("%1[%2]%3").arg(isAccess() ? QStringLiteral("账本") : QStringLiteral("数据库"),
-                                                 m_label, what);
+    QString msg =
+        QStringLiteral("%1[%2]%3").arg(isAccess() ? QStringLiteral("账本") : QStringLiteral("数据库"), m_label, what);
     if (!statement.isEmpty()) {
         msg += QStringLiteral("\nSQL: ") + statement.simplified();
     }

@@ -151,7 +151,9 @@ void Dataset::close() {
     emit stateChanged(m_state);
 }
 
-int Dataset::fieldIndex(const QString& name) const { return m_fieldIndex.value(name.toLower(), -1); }
+int Dataset::fieldIndex(const QString& name) const {
+    return m_fieldIndex.value(name.toLower(), -1);
+}
 
 int Dataset::requireField(const QString& name) const {
     const int i = fieldIndex(name);
@@ -161,9 +163,13 @@ int Dataset::requireField(const QString& name) const {
     return i;
 }
 
-FieldDef& Dataset::field(const QString& name) { return m_fields[requireField(name)]; }
+FieldDef& Dataset::field(const QString& name) {
+    return m_fields[requireField(name)];
+}
 
-void Dataset::setDisplayFormat(const QString& name, const QString& format) { field(name).displayFormat = format; }
+void Dataset::setDisplayFormat(const QString& name, const QString& format) {
+    field(name).displayFormat = format;
+}
 
 void Dataset::setCurrentRow(int row) {
     if (m_visible.isEmpty()) {
@@ -220,9 +226,13 @@ QVariant Dataset::value(int row, int column) const {
     return m_rows[m_visible[row]].values.value(column);
 }
 
-QVariant Dataset::value(int row, const QString& field) const { return value(row, requireField(field)); }
+QVariant Dataset::value(int row, const QString& field) const {
+    return value(row, requireField(field));
+}
 
-QVariant Dataset::value(const QString& field) const { return value(m_current, requireField(field)); }
+QVariant Dataset::value(const QString& field) const {
+    return value(m_current, requireField(field));
+}
 
 QString Dataset::displayText(int row, int column) const {
     if (column < 0 || column >= m_fields.size()) {
@@ -577,9 +587,10 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
                     columns.append(i);
                 }
             }
-            QString sql = cols.isEmpty() ? QStringLiteral("insert into %1 default values").arg(m_table)
-                                         : QStringLiteral("insert into %1 (%2) values (%3)")
-                                               .arg(m_table, cols.join(','), holders.join(','));
+            QString sql =
+                cols.isEmpty()
+                    ? QStringLiteral("insert into %1 default values").arg(m_table)
+                    : QStringLiteral("insert into %1 (%2) values (%3)").arg(m_table, cols.join(','), holders.join(','));
             if (wantKey && returning) {
                 sql += QStringLiteral(" returning ") + m_fields[autoColumn].name;
             }

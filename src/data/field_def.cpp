@@ -45,10 +45,10 @@ QDateTime parseDateTime(const QVariant& value) {
         return true;
     };
     int y, mo, d, h = 0, mi = 0, se = 0;
-    if ((text.size() == 10 || (text.size() == 19 && (text.at(10) == ' ' || text.at(10) == 'T'))) &&
-        text.at(4) == '-' && text.at(7) == '-' && digits(0, 4, &y) && digits(5, 2, &mo) && digits(8, 2, &d) &&
-        (text.size() == 10 || (text.at(13) == ':' && text.at(16) == ':' && digits(11, 2, &h) &&
-                               digits(14, 2, &mi) && digits(17, 2, &se)))) {
+    if ((text.size() == 10 || (text.size() == 19 && (text.at(10) == ' ' || text.at(10) == 'T'))) && text.at(4) == '-' &&
+        text.at(7) == '-' && digits(0, 4, &y) && digits(5, 2, &mo) && digits(8, 2, &d) &&
+        (text.size() == 10 ||
+         (text.at(13) == ':' && text.at(16) == ':' && digits(11, 2, &h) && digits(14, 2, &mi) && digits(17, 2, &se)))) {
         const QDateTime fast(QDate(y, mo, d), QTime(h, mi, se));
         if (fast.isValid()) {
             return fast;

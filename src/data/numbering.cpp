@@ -15,7 +15,9 @@ constexpr qlonglong kWrappingMax = 999999;
 QString notDefinedInDatabase(const QString& t, const QString& f) {
     return QStringLiteral("字段[%1.%2]的数据库中的自增值没有定义").arg(t, f);
 }
-QString noRule(const QString& t, const QString& f) { return QStringLiteral("字段[%1.%2]的自增值函数没有定义").arg(t, f); }
+QString noRule(const QString& t, const QString& f) {
+    return QStringLiteral("字段[%1.%2]的自增值函数没有定义").arg(t, f);
+}
 QString exhausted(const QString& t, const QString& f, const QString& last) {
     return QStringLiteral("字段[%1.%2]的编号已用完(最后编号 %3)，不能再生成新的编号").arg(t, f, last);
 }
@@ -105,7 +107,8 @@ QString Numbering::GetAutoIncrementID(const QString& TableName, const QString& F
 
 QString Numbering::codeListValue(const QString& table, const QString& field) {
     const QVariant max = m_db.scalar(
-        "select max(cast(d.StatusValue as integer)) as  MaxValue from Sys_Status_Describe d , Sys_Status_Describe_head h  "
+        "select max(cast(d.StatusValue as integer)) as  MaxValue from Sys_Status_Describe d , Sys_Status_Describe_head "
+        "h  "
         "where  d.paramentName=h.paramentName and h.TableName=:TableName and h.FieldName=:FieldName",
         {{"TableName", table}, {"FieldName", field}});
     const QString text = max.isNull() ? QString() : max.toString();

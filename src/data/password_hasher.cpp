@@ -39,4 +39,6 @@ bool PasswordHasher::verify(const QString& stored, const QString& password) {
                                     static_cast<unsigned long long>(plain.size())) == 0;
 }
 
-bool PasswordHasher::isHash(const QString& stored) { return stored.startsWith(QLatin1String("$argon2id$")); }
+bool PasswordHasher::isHash(const QString& stored) {
+    return stored.startsWith(QLatin1String("$argon2id$"));
+}

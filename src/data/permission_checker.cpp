@@ -27,9 +27,8 @@ bool PermissionChecker::isAllowed(const QString& actionName, const QString& form
         return true;
     }
     QSqlQuery& q = m_db.prepared(QString::fromLatin1(kCheckSql));
-    m_db.run(q, {{"Action_Name", actionName.toLower()},
-                 {"Form_Name", formName.toLower()},
-                 {"User_name", m_user.UserGroup}});
+    m_db.run(
+        q, {{"Action_Name", actionName.toLower()}, {"Form_Name", formName.toLower()}, {"User_name", m_user.UserGroup}});
     bool allowed = false;
     if (q.next()) {
         const qlonglong freeRows = q.value(0).toLongLong();

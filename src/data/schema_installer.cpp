@@ -10,7 +10,9 @@
 
 // The schema scripts are compiled into the core library; a static library
 // must register them itself.
-static void registerSchemaResources() { Q_INIT_RESOURCE(schema); }
+static void registerSchemaResources() {
+    Q_INIT_RESOURCE(schema);
+}
 
 namespace {
 QString readResource(const QString& path) {
@@ -24,9 +26,9 @@ QString readResource(const QString& path) {
 }
 
 const char* const kAutoKeyTables[][2] = {
-    {"Sys_user", "id"},         {"Sys_Operation_Table", "id"},  {"Sys_Status_Describe", "id"},
-    {"customer_group", "id"},   {"Client_group", "id"},         {"Provider_group", "id"},
-    {"goods_group", "id"},      {"unit", "id"},                 {"Sys_Corp", "id"},
+    {"Sys_user", "id"},     {"Sys_Operation_Table", "id"}, {"Sys_Status_Describe", "id"}, {"customer_group", "id"},
+    {"Client_group", "id"}, {"Provider_group", "id"},      {"goods_group", "id"},         {"unit", "id"},
+    {"Sys_Corp", "id"},
 };
 }  // namespace
 

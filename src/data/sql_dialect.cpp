@@ -5,7 +5,9 @@
 
 #include "data/database.h"
 
-QString sqliteDateTimeText(const QDateTime& value) { return value.toString("yyyy-MM-dd HH:mm:ss"); }
+QString sqliteDateTimeText(const QDateTime& value) {
+    return value.toString("yyyy-MM-dd HH:mm:ss");
+}
 
 namespace {
 

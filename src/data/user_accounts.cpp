@@ -8,8 +8,9 @@
 #include "data/password_hasher.h"
 
 std::optional<UserRecord> UserAccounts::verifyLogin(Database& db, const QString& userName, const QString& password) {
-    QSqlQuery q = db.query("select user_name, password, User_Group from sys_user where user_name=:user_name order by id",
-                           {{"user_name", userName}});
+    QSqlQuery q =
+        db.query("select user_name, password, User_Group from sys_user where user_name=:user_name order by id",
+                 {{"user_name", userName}});
     while (q.next()) {
         const QString stored = q.value(1).toString();
         if (PasswordHasher::verify(stored, password)) {

@@ -2,7 +2,9 @@
 
 #include <QStringList>
 
-QDate Clock::today() const { return m_today ? *m_today : QDate::currentDate(); }
+QDate Clock::today() const {
+    return m_today ? *m_today : QDate::currentDate();
+}
 
 QDateTime Clock::now() const {
     const QDateTime current = QDateTime::currentDateTime();

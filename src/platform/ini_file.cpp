@@ -6,10 +6,14 @@
 #include "platform/errors.h"
 
 namespace {
-bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 }  // namespace
 
-IniFile::IniFile(const QString& path) : m_path(path) { load(); }
+IniFile::IniFile(const QString& path) : m_path(path) {
+    load();
+}
 
 void IniFile::load() {
     m_lines.clear();
@@ -104,7 +108,9 @@ QString IniFile::readString(const QString& section, const QString& key, const QS
     return text.mid(text.indexOf('=') + 1);
 }
 
-bool IniFile::hasKey(const QString& section, const QString& key) const { return findKey(section, key) >= 0; }
+bool IniFile::hasKey(const QString& section, const QString& key) const {
+    return findKey(section, key) >= 0;
+}
 
 void IniFile::setString(const QString& section, const QString& key, const QString& value) {
     const int i = findKey(section, key);

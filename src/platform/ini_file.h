@@ -33,9 +33,9 @@ public:
 
 private:
     struct Line {
-        QString text;       // the raw line as read or written
-        QString section;    // section it belongs to ("" before the first header)
-        QString key;        // key of a key=value line, else empty
+        QString text;     // the raw line as read or written
+        QString section;  // section it belongs to ("" before the first header)
+        QString key;      // key of a key=value line, else empty
         bool isHeader = false;
     };
     int findKey(const QString& section, const QString& key) const;

@@ -3,9 +3,13 @@
 #include <QStringList>
 #include <stdexcept>
 
-void ShowInfo(Prompter& prompter, const QString& text) { prompter.inform(text, Prompter::defaultCaption()); }
+void ShowInfo(Prompter& prompter, const QString& text) {
+    prompter.inform(text, Prompter::defaultCaption());
+}
 
-bool AskConfirm(Prompter& prompter, const QString& text) { return prompter.confirm(text, Prompter::defaultCaption()); }
+bool AskConfirm(Prompter& prompter, const QString& text) {
+    return prompter.confirm(text, Prompter::defaultCaption());
+}
 
 void ScriptedPrompter::inform(const QString& text, const QString& caption) {
     m_messages.append({Kind::Information, text, caption});

@@ -36,9 +36,9 @@ int main(int argc, char* argv[]) {
     window.setObjectName(QStringLiteral("main_frm"));
     window.setWindowTitle(context.SoftwareInfo.Title);
     auto* layout = new QVBoxLayout(&window);
-    layout->addWidget(new QLabel(QStringLiteral("%1 %2\n账本: %3")
-                                     .arg(context.SoftwareInfo.ProductName, context.SoftwareInfo.Version,
-                                          context.data().main().location())));
+    layout->addWidget(new QLabel(
+        QStringLiteral("%1 %2\n账本: %3")
+            .arg(context.SoftwareInfo.ProductName, context.SoftwareInfo.Version, context.data().main().location())));
     window.resize(420, 160);
     window.show();
     return app.exec();

@@ -22,9 +22,13 @@ QAction* ActionManager::add(const QString& name, const QString& caption, std::fu
     return a;
 }
 
-QAction* ActionManager::action(const QString& name) const { return m_actions.value(name.toLower()); }
+QAction* ActionManager::action(const QString& name) const {
+    return m_actions.value(name.toLower());
+}
 
-bool ActionManager::execute(const QString& name) { return run(name.toLower()); }
+bool ActionManager::execute(const QString& name) {
+    return run(name.toLower());
+}
 
 bool ActionManager::run(const QString& key) {
     QAction* a = m_actions.value(key);

@@ -11,8 +11,8 @@ void MessageBoxPrompter::error(const QString& text, const QString& caption) {
 }
 
 bool MessageBoxPrompter::confirm(const QString& text, const QString& caption) {
-    return QMessageBox::question(m_parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
-                                 QMessageBox::Ok) == QMessageBox::Ok;
+    return QMessageBox::question(m_parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
+           QMessageBox::Ok;
 }
 
 bool MessageBoxPrompter::askYesNo(const QString& text, const QString& caption) {

@@ -76,10 +76,14 @@ void TestConnection::databaseKind() {
 void TestConnection::pictureFolder_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");  // relative to the program folder when it starts with '~'
-    QTest::newRow("default") << "default" << "~Pic/Goods/";
-    QTest::newRow("Default is a literal folder") << "Default" << "Default";
-    QTest::newRow("windows folder") << "D:\\Pics\\" << "D:/Pics/";
-    QTest::newRow("unset") << "" << "~Pic/Goods/";
+    QTest::newRow("default") << "default"
+                             << "~Pic/Goods/";
+    QTest::newRow("Default is a literal folder") << "Default"
+                                                 << "Default";
+    QTest::newRow("windows folder") << "D:\\Pics\\"
+                                    << "D:/Pics/";
+    QTest::newRow("unset") << ""
+                           << "~Pic/Goods/";
 }
 
 void TestConnection::pictureFolder() {

@@ -174,8 +174,9 @@ void TestDataset::masterDetailShowsAndLinksRows() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
     db.query("insert into Quotation_Head (BillNo) values ('BJ1'), ('BJ2')");
-    db.query("insert into Quotation_Detail (HeadNo, GoodsNo, QTY) values ('BJ1', 'A', 1), ('BJ1', 'B', 2), "
-             "('BJ2', 'C', 3)");
+    db.query(
+        "insert into Quotation_Detail (HeadNo, GoodsNo, QTY) values ('BJ1', 'A', 1), ('BJ1', 'B', 2), "
+        "('BJ2', 'C', 3)");
     Dataset head(db);
     head.openTable("Quotation_Head", "BillNo");
     Dataset lines(db);
@@ -269,7 +270,7 @@ void TestDataset::textLongerThanTheFieldIsRefused() {
     ds.append();
     ds.setValue("unit_code", "UN0000000001");  // 12 characters in a field of 10
     QVERIFY_THROWS_EXCEPTION(UserError, ds.post());
-    QCOMPARE(ds.state(), Dataset::State::Insert);  // the edit is kept for mending
+    QCOMPARE(ds.state(), Dataset::State::Insert);      // the edit is kept for mending
     ds.setValue("unit_code", "单位编码单位编码单位");  // 10 characters, whatever their bytes
     ds.post();
     ds.applyUpdates();

@@ -74,23 +74,66 @@ void TestNumbering::nextCode_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("expected");
     // Today is 25 Dec 2006 in these cases.
-    QTest::newRow("receipt new day") << "Receipt_Head" << "BillNo" << "AA0612240017" << "AA0612250001";
-    QTest::newRow("receipt same day") << "Receipt_Head" << "BillNo" << "AA0612250001" << "AA0612250002";
-    QTest::newRow("quotation") << "Quotation_Head" << "BillNo" << "BJ0612250041" << "BJ0612250042";
-    QTest::newRow("order form") << "Dusmere_Order_Form_head" << "Order_Form_Code" << "" << "AA0612250001";
-    QTest::newRow("work form no prefix") << "Dusmere_Work_Form_Head" << "Work_Form_Code" << "0612250009"
+    QTest::newRow("receipt new day") << "Receipt_Head"
+                                     << "BillNo"
+                                     << "AA0612240017"
+                                     << "AA0612250001";
+    QTest::newRow("receipt same day") << "Receipt_Head"
+                                      << "BillNo"
+                                      << "AA0612250001"
+                                      << "AA0612250002";
+    QTest::newRow("quotation") << "Quotation_Head"
+                               << "BillNo"
+                               << "BJ0612250041"
+                               << "BJ0612250042";
+    QTest::newRow("order form") << "Dusmere_Order_Form_head"
+                                << "Order_Form_Code"
+                                << ""
+                                << "AA0612250001";
+    QTest::newRow("work form no prefix") << "Dusmere_Work_Form_Head"
+                                         << "Work_Form_Code"
+                                         << "0612250009"
                                          << "0612250010";
-    QTest::newRow("shipment") << "Dusmere_Shipment_Form_Head" << "Shipment_Form_Code" << "0601010003"
+    QTest::newRow("shipment") << "Dusmere_Shipment_Form_Head"
+                              << "Shipment_Form_Code"
+                              << "0601010003"
                               << "0612250001";
-    QTest::newRow("ware out bill") << "ware_out_bill_head" << "bill_auto_no" << "CK0612250100" << "CK0612250101";
-    QTest::newRow("check bill") << "check_bill_head" << "bill_auto_no" << "" << "PD0612250001";
-    QTest::newRow("goods") << "goods" << "code" << "SP00000041" << "SP00000042";
-    QTest::newRow("unit") << "unit" << "unit_code" << "UN009" << "UN010";
-    QTest::newRow("book name") << "AccountBook" << "DatabaseName" << "UserAccountBook001" << "UserAccountBook002";
-    QTest::newRow("customer") << "customer_provider" << "corp_code" << "00041" << "00042";
-    QTest::newRow("customer wraps") << "customer_provider" << "corp_code" << "99999" << "00001";
-    QTest::newRow("order row wraps") << "Dusmere_Order_Form_Detail" << "Goods_Code" << "999999" << "1";
-    QTest::newRow("order row") << "Dusmere_Order_Form_Detail" << "Goods_Code" << "41" << "42";
+    QTest::newRow("ware out bill") << "ware_out_bill_head"
+                                   << "bill_auto_no"
+                                   << "CK0612250100"
+                                   << "CK0612250101";
+    QTest::newRow("check bill") << "check_bill_head"
+                                << "bill_auto_no"
+                                << ""
+                                << "PD0612250001";
+    QTest::newRow("goods") << "goods"
+                           << "code"
+                           << "SP00000041"
+                           << "SP00000042";
+    QTest::newRow("unit") << "unit"
+                          << "unit_code"
+                          << "UN009"
+                          << "UN010";
+    QTest::newRow("book name") << "AccountBook"
+                               << "DatabaseName"
+                               << "UserAccountBook001"
+                               << "UserAccountBook002";
+    QTest::newRow("customer") << "customer_provider"
+                              << "corp_code"
+                              << "00041"
+                              << "00042";
+    QTest::newRow("customer wraps") << "customer_provider"
+                                    << "corp_code"
+                                    << "99999"
+                                    << "00001";
+    QTest::newRow("order row wraps") << "Dusmere_Order_Form_Detail"
+                                     << "Goods_Code"
+                                     << "999999"
+                                     << "1";
+    QTest::newRow("order row") << "Dusmere_Order_Form_Detail"
+                               << "Goods_Code"
+                               << "41"
+                               << "42";
 }
 
 void TestNumbering::nextCode() {
@@ -138,11 +181,21 @@ void TestNumbering::fixedWidthCountersRefuseToOverflow_data() {
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("daily") << "Receipt_Head" << "BillNo" << "AA0612259999";
-    QTest::newRow("daily without prefix") << "Dusmere_Work_Form_Head" << "Work_Form_Code" << "0612259999";
-    QTest::newRow("unit") << "unit" << "unit_code" << "UN999";
-    QTest::newRow("goods") << "goods" << "code" << "SP99999999";
-    QTest::newRow("book name") << "AccountBook" << "DatabaseName" << "UserAccountBook999";
+    QTest::newRow("daily") << "Receipt_Head"
+                           << "BillNo"
+                           << "AA0612259999";
+    QTest::newRow("daily without prefix") << "Dusmere_Work_Form_Head"
+                                          << "Work_Form_Code"
+                                          << "0612259999";
+    QTest::newRow("unit") << "unit"
+                          << "unit_code"
+                          << "UN999";
+    QTest::newRow("goods") << "goods"
+                           << "code"
+                           << "SP99999999";
+    QTest::newRow("book name") << "AccountBook"
+                               << "DatabaseName"
+                               << "UserAccountBook999";
 }
 
 void TestNumbering::fixedWidthCountersRefuseToOverflow() {
@@ -208,8 +261,9 @@ void TestNumbering::codeListMode() {
     Database& db = book.db();
     Clock clock;
     Numbering n(db, clock);
-    db.query("insert into Sys_Status_Describe_head (paramentname, TableName, FieldName, isSystem_Param) "
-             "values ('测试', 'T_List', 'F_List', 0)");
+    db.query(
+        "insert into Sys_Status_Describe_head (paramentname, TableName, FieldName, isSystem_Param) "
+        "values ('测试', 'T_List', 'F_List', 0)");
     // An empty list without a counter row proposes 1: no error.
     QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("1"));
     for (const char* v : {"1", "2", "10"}) {

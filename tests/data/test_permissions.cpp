@@ -32,18 +32,16 @@ void TestPermissions::prepare(Database& db) {
     db.query("insert into Sys_user (User_name, User_Group, type) values ('小李', '其他组', 1)");
     const char* rows[][4] = {
         // action, form, isControl, id
-        {"action_save", "form_quotation_edit", "1", "1"},
-        {"action_delete", "form_quotation_edit", "1", "2"},
-        {"action_print", "form_quotation_edit", "0", "3"},
-        {"action_mixed", "form_quotation_edit", "1", "4"},
-        {"action_mixed", "form_quotation_edit", "0", "5"},
-        {"action_other", "frm_payout", "1", "6"},
+        {"action_save", "form_quotation_edit", "1", "1"},  {"action_delete", "form_quotation_edit", "1", "2"},
+        {"action_print", "form_quotation_edit", "0", "3"}, {"action_mixed", "form_quotation_edit", "1", "4"},
+        {"action_mixed", "form_quotation_edit", "0", "5"}, {"action_other", "frm_payout", "1", "6"},
         {"Action_Upper", "Form_Upper", "1", "7"},
     };
     for (const auto& r : rows) {
-        db.query("insert into Sys_Operation_Table (id, Action_Name, Action_Title, Form_Name, isControl) "
-                 "values (:id, :a, 't', :f, :c)",
-                 {{"id", QString(r[3]).toInt()}, {"a", QString(r[0])}, {"f", QString(r[1])}, {"c", QString(r[2]).toInt()}});
+        db.query(
+            "insert into Sys_Operation_Table (id, Action_Name, Action_Title, Form_Name, isControl) "
+            "values (:id, :a, 't', :f, :c)",
+            {{"id", QString(r[3]).toInt()}, {"a", QString(r[0])}, {"f", QString(r[1])}, {"c", QString(r[2]).toInt()}});
     }
     db.query("insert into Sys_user_Operation (User_name, Action_id) values ('sales', 1)");
     db.query("insert into Sys_user_Operation (User_name, Action_id) values ('sales', 7)");
@@ -70,20 +68,50 @@ void TestPermissions::rules_data() {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("form");
     QTest::addColumn<bool>("allowed");
-    QTest::newRow("granted to the group") << "小王" << "sales" << "Action_Save" << "Form_Quotation_Edit" << true;
-    QTest::newRow("other group refused") << "小李" << "其他组" << "Action_Save" << "Form_Quotation_Edit" << false;
-    QTest::newRow("own-name grant does not count") << "小王" << "sales" << "Action_Delete" << "Form_Quotation_Edit"
-                                                   << false;
-    QTest::newRow("free action") << "小李" << "其他组" << "Action_Print" << "Form_Quotation_Edit" << true;
-    QTest::newRow("listed free and controlled") << "小李" << "其他组" << "action_mixed" << "form_quotation_edit"
-                                                << true;
-    QTest::newRow("not listed") << "小李" << "其他组" << "Action_Unknown" << "Form_Quotation_Edit" << true;
-    QTest::newRow("listed only for another form") << "小李" << "其他组" << "Action_Other" << "Form_Quotation_Edit"
-                                                  << true;
-    QTest::newRow("case differs") << "小王" << "sales" << "ACTION_SAVE" << "form_QUOTATION_edit" << true;
-    QTest::newRow("stored in mixed case") << "小王" << "sales" << "action_upper" << "form_upper" << true;
-    QTest::newRow("stored in mixed case refused") << "小李" << "其他组" << "action_upper" << "form_upper" << false;
-    QTest::newRow("group named like the user") << "sales" << "0" << "Action_Save" << "Form_Quotation_Edit" << false;
+    QTest::newRow("granted to the group") << "小王"
+                                          << "sales"
+                                          << "Action_Save"
+                                          << "Form_Quotation_Edit" << true;
+    QTest::newRow("other group refused") << "小李"
+                                         << "其他组"
+                                         << "Action_Save"
+                                         << "Form_Quotation_Edit" << false;
+    QTest::newRow("own-name grant does not count") << "小王"
+                                                   << "sales"
+                                                   << "Action_Delete"
+                                                   << "Form_Quotation_Edit" << false;
+    QTest::newRow("free action") << "小李"
+                                 << "其他组"
+                                 << "Action_Print"
+                                 << "Form_Quotation_Edit" << true;
+    QTest::newRow("listed free and controlled") << "小李"
+                                                << "其他组"
+                                                << "action_mixed"
+                                                << "form_quotation_edit" << true;
+    QTest::newRow("not listed") << "小李"
+                                << "其他组"
+                                << "Action_Unknown"
+                                << "Form_Quotation_Edit" << true;
+    QTest::newRow("listed only for another form") << "小李"
+                                                  << "其他组"
+                                                  << "Action_Other"
+                                                  << "Form_Quotation_Edit" << true;
+    QTest::newRow("case differs") << "小王"
+                                  << "sales"
+                                  << "ACTION_SAVE"
+                                  << "form_QUOTATION_edit" << true;
+    QTest::newRow("stored in mixed case") << "小王"
+                                          << "sales"
+                                          << "action_upper"
+                                          << "form_upper" << true;
+    QTest::newRow("stored in mixed case refused") << "小李"
+                                                  << "其他组"
+                                                  << "action_upper"
+                                                  << "form_upper" << false;
+    QTest::newRow("group named like the user") << "sales"
+                                               << "0"
+                                               << "Action_Save"
+                                               << "Form_Quotation_Edit" << false;
 }
 
 void TestPermissions::rules() {

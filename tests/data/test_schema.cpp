@@ -49,45 +49,49 @@ void TestSchema::everyTableExists() {
         {"Sys_user_Operation", {"user_name", "action_id"}},
         {"Sys_Status_Describe_head", {"paramentname", "tablename", "fieldname", "issystem_param"}},
         {"Sys_Status_Describe",
-         {"paramentname", "statusvalue", "statusname", "remark", "blank1_str", "blank2_str", "blank3_int",
-          "blank4_int", "blank5_int", "blank6_int"}},
+         {"paramentname", "statusvalue", "statusname", "remark", "blank1_str", "blank2_str", "blank3_int", "blank4_int",
+          "blank5_int", "blank6_int"}},
         {"temp_User_Operation",
          {"id", "action_name", "action_title", "form_name", "parent_model", "parent_id", "iscontrol", "user_name",
           "img_no"}},
         {"customer_provider", {"id", "corp_code", "corp_name", "boss_name", "boss_mobile", "customer_group"}},
         {"customer_group", {"id", "class_name", "parent_id"}},
-        {"Client", {"id", "corp_code", "linkman_name", "linkman_foreign_telephone", "corp_address", "groupclass",
-                    "recipients", "qq"}},
+        {"Client",
+         {"id", "corp_code", "linkman_name", "linkman_foreign_telephone", "corp_address", "groupclass", "recipients",
+          "qq"}},
         {"Client_group", {"id", "class_name", "parent_id", "ico_no", "corptype"}},
         {"Provider", {"id", "corp_code", "provider_name", "provider_corp_name", "provider_bankno2", "groupclass"}},
         {"Provider_group", {"id", "class_name", "parent_id", "ico_no", "corptype"}},
-        {"goods", {"id", "code", "goods_name", "goods_unit", "default_price", "default_totalprice", "provide_corp",
-                   "goods_class", "picturepath", "keyin_time", "update_time"}},
+        {"goods",
+         {"id", "code", "goods_name", "goods_unit", "default_price", "default_totalprice", "provide_corp",
+          "goods_class", "picturepath", "keyin_time", "update_time"}},
         {"goods_group", {"id", "class_name", "parent_id", "ico_no", "class_size", "class_unit"}},
         {"base_Dusmere_Price_Table", {"corp_code", "a101", "e203", "all_remark"}},
         {"base_Dusmere_Customer_price_Table", {"corp_code", "a101", "d204", "all_remark"}},
         {"unit", {"id", "unit_code", "unit_name", "remark"}},
-        {"Quotation_Head", {"id", "billno", "clientno", "rummery", "send_date", "keyin_date", "freight", "earnest",
-                            "preferential", "add_clientname", "state"}},
-        {"Quotation_Detail", {"id", "headno", "goodsno", "qty", "price", "total_price", "purchase_price",
-                              "gain_money", "sortno"}},
+        {"Quotation_Head",
+         {"id", "billno", "clientno", "rummery", "send_date", "keyin_date", "freight", "earnest", "preferential",
+          "add_clientname", "state"}},
+        {"Quotation_Detail",
+         {"id", "headno", "goodsno", "qty", "price", "total_price", "purchase_price", "gain_money", "sortno"}},
         {"Receipt_Head", {"quotationno", "billno", "totalprice", "billtype", "keyin_user", "keyin_date", "state"}},
-        {"Receipt_Detail", {"headno", "goodsclassname", "goodsclasssize", "goodsclassunit", "qty", "price",
-                            "total_price", "remark"}},
-        {"Dusmere_Order_Form_head", {"id", "order_form_code", "corp_code", "ispay", "payover_date", "earnest",
-                                     "gain_customer_name"}},
-        {"Dusmere_Order_Form_Detail", {"id", "head_code", "goods_code", "goods_type", "goods_name", "lock_size",
-                                       "goods_status", "price", "total_price"}},
+        {"Receipt_Detail",
+         {"headno", "goodsclassname", "goodsclasssize", "goodsclassunit", "qty", "price", "total_price", "remark"}},
+        {"Dusmere_Order_Form_head",
+         {"id", "order_form_code", "corp_code", "ispay", "payover_date", "earnest", "gain_customer_name"}},
+        {"Dusmere_Order_Form_Detail",
+         {"id", "head_code", "goods_code", "goods_type", "goods_name", "lock_size", "goods_status", "price",
+          "total_price"}},
         {"payout", {"id", "paytime", "subject", "totalprice", "remark"}},
         {"Dusmere_Work_Form_Head", {"work_form_code", "order_form_code", "keyin_date", "keyin_person"}},
         {"Dusmere_Work_Form_Detail", {"head_code", "order_form_code", "goods_code"}},
         {"Dusmere_Ware_Out_Form_Head", {"ware_out_form_code", "keyin_date", "keyin_person"}},
         {"Dusmere_Ware_Out_Form_Detail", {"head_code", "detailnames", "fittings"}},
-        {"Dusmere_Shipment_Form_Head", {"shipment_form_code", "keyin_date", "keyin_person",
-                                        "reciveperson_telephone"}},
+        {"Dusmere_Shipment_Form_Head", {"shipment_form_code", "keyin_date", "keyin_person", "reciveperson_telephone"}},
         {"Dusmere_Shipment_Form_Detail", {"goods_id", "head_code", "goods_code"}},
-        {"Sys_Corp", {"corp_name", "corp_telephone", "corp_address", "tax_no", "bank_code", "linkman_name",
-                      "linkman_telephone", "linkman_email"}},
+        {"Sys_Corp",
+         {"corp_name", "corp_telephone", "corp_address", "tax_no", "bank_code", "linkman_name", "linkman_telephone",
+          "linkman_email"}},
     };
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
         const QStringList have = columnsOf(book.db(), it.key());
@@ -138,8 +142,7 @@ void TestSchema::seedRows() {
                  .toString(),
              QString("未付清"));
     for (const char* list : {"计量单位", "货品名称", "货品系列", "型材颜色", "玻璃品种", "锁具型号", "产品跟踪"}) {
-        QVERIFY2(db.scalar("select count(*) from Sys_Status_Describe where ParamentName=:p", {{"p", list}}).toInt() >
-                     1,
+        QVERIFY2(db.scalar("select count(*) from Sys_Status_Describe where ParamentName=:p", {{"p", list}}).toInt() > 1,
                  qPrintable(list));
     }
     // The goods names carry their defaults.
@@ -154,16 +157,30 @@ void TestSchema::seedRows() {
 void TestSchema::operationsCoverEveryWindowAndAdminHoldsAll() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
-    for (const char* form :
-         {"main_frm", "sys_user_operation_frm", "sys_tablefieldstatus_frm", "form_client_list", "form_client_edit",
-          "form_provider_list", "form_provider_edit", "base_goods_frm", "frm_goods_edit", "base_unit_frm",
-          "base_customerprice_frm", "form_quotation_list", "form_quotation_edit", "form_receipt", "frm_gainbill",
-          "frm_gainbill_list", "dusmere_order_form_goodsedit_frm", "frm_payout", "frm_payout_edit",
-          "sys_currcorpinfo_frm"}) {
-        QVERIFY2(db.scalar("select count(*) from Sys_Operation_Table where Form_Name=:f and Action_Name<>''",
-                           {{"f", form}})
-                         .toInt() > 0,
-                 qPrintable(form));
+    for (const char* form : {"main_frm",
+                             "sys_user_operation_frm",
+                             "sys_tablefieldstatus_frm",
+                             "form_client_list",
+                             "form_client_edit",
+                             "form_provider_list",
+                             "form_provider_edit",
+                             "base_goods_frm",
+                             "frm_goods_edit",
+                             "base_unit_frm",
+                             "base_customerprice_frm",
+                             "form_quotation_list",
+                             "form_quotation_edit",
+                             "form_receipt",
+                             "frm_gainbill",
+                             "frm_gainbill_list",
+                             "dusmere_order_form_goodsedit_frm",
+                             "frm_payout",
+                             "frm_payout_edit",
+                             "sys_currcorpinfo_frm"}) {
+        QVERIFY2(
+            db.scalar("select count(*) from Sys_Operation_Table where Form_Name=:f and Action_Name<>''", {{"f", form}})
+                    .toInt() > 0,
+            qPrintable(form));
     }
     // Every action row hangs under its window's row.
     QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table a where a.Action_Name<>'' and not exists "
@@ -187,17 +204,22 @@ void TestSchema::operationsCoverEveryWindowAndAdminHoldsAll() {
 void TestSchema::quotationListComputesAmounts() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
-    db.query("insert into Quotation_Head (BillNo, Freight, earnest, preferential, state, Add_ClientName) "
-             "values ('BJ0612250001', 50, 100, 20, 1, '张三')");
+    db.query(
+        "insert into Quotation_Head (BillNo, Freight, earnest, preferential, state, Add_ClientName) "
+        "values ('BJ0612250001', 50, 100, 20, 1, '张三')");
     db.query("insert into Quotation_Head (BillNo, state) values ('BJ0612250002', 0)");
-    db.query("insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money) "
-             "values ('BJ0612250001', 'SP00000001', 2, 100.5, 201, 80, 41)");
-    db.query("insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money) "
-             "values ('BJ0612250001', 'SP00000002', 3, 10, 30, 7.25, 8.25)");
-    db.query("insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) "
-             "values ('BJ0612250001', 'AA0612250001', 100, 0, 1)");
-    db.query("insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) "
-             "values ('BJ0612250001', 'AA0612250002', 61, 1, 1)");
+    db.query(
+        "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money) "
+        "values ('BJ0612250001', 'SP00000001', 2, 100.5, 201, 80, 41)");
+    db.query(
+        "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money) "
+        "values ('BJ0612250001', 'SP00000002', 3, 10, 30, 7.25, 8.25)");
+    db.query(
+        "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) "
+        "values ('BJ0612250001', 'AA0612250001', 100, 0, 1)");
+    db.query(
+        "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) "
+        "values ('BJ0612250001', 'AA0612250002', 61, 1, 1)");
     QSqlQuery q = db.query("select * from Query_Quotation_Head_list order by BillNo");
     QVERIFY(q.next());
     const QSqlRecord r = q.record();
@@ -219,8 +241,9 @@ void TestSchema::quotationListComputesAmounts() {
     QCOMPARE(v("state_desc").toString(), QString("失效"));
     QVERIFY(!q.next());
 
-    db.query("insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) "
-             "values ('BJ0612250001', 'AA0612250003', 100, 1, 1)");
+    db.query(
+        "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) "
+        "values ('BJ0612250001', 'AA0612250003', 100, 1, 1)");
     QCOMPARE(db.scalar("select isPayAll from Query_Quotation_Head_list where BillNo='BJ0612250001'").toString(),
              QString("已付清"));
     QCOMPARE(db.scalar("select Client_name from Query_tmp where BillNo='BJ0612250001'").toString(), QString("张三"));
@@ -230,9 +253,10 @@ void TestSchema::orderGoodsViewNamesCodedFields() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
     db.query("insert into Dusmere_Order_Form_head (Order_Form_Code, Link_man) values ('AA0612250001', '李四')");
-    db.query("insert into Dusmere_Order_Form_Detail (Head_Code, Goods_Code, Goods_name, Goods_Unit, Colour, "
-             "Goods_Status, Glass_Type, Glass_Type2, QTY, Price, Total_Price) "
-             "values ('AA0612250001', '1', 1, 3, 2, 0, 1, 3, 2, 480, 960)");
+    db.query(
+        "insert into Dusmere_Order_Form_Detail (Head_Code, Goods_Code, Goods_name, Goods_Unit, Colour, "
+        "Goods_Status, Glass_Type, Glass_Type2, QTY, Price, Total_Price) "
+        "values ('AA0612250001', '1', 1, 3, 2, 0, 1, 3, 2, 480, 960)");
     QSqlQuery q = db.query("select * from Query_Order_form_GoodsAll where head_code='AA0612250001'");
     QVERIFY(q.next());
     const QSqlRecord r = q.record();
@@ -249,11 +273,13 @@ void TestSchema::goodsViewJoinsUnitAndSupplier() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
     db.query("insert into Provider (Corp_code, provider_name, provider_Corp_Name) values ('00001', '王五', '五金厂')");
-    db.query("insert into goods (code, Goods_name, Goods_size, Goods_unit, Provide_corp, Corp_Goods_Code) "
-             "values ('SP00000001', '合页', '4寸', 'UN003', '00001', 'HY-4')");
+    db.query(
+        "insert into goods (code, Goods_name, Goods_size, Goods_unit, Provide_corp, Corp_Goods_Code) "
+        "values ('SP00000001', '合页', '4寸', 'UN003', '00001', 'HY-4')");
     db.query("insert into goods (code, Goods_name) values ('SP00000002', '无单位')");
-    QSqlQuery q = db.query("select code, goods_name, Goods_size, Unit_name, Corp_Goods_Code, provider_name, Corp_code "
-                           "from Query_Goods_With_Corp_Unit order by code");
+    QSqlQuery q = db.query(
+        "select code, goods_name, Goods_size, Unit_name, Corp_Goods_Code, provider_name, Corp_code "
+        "from Query_Goods_With_Corp_Unit order by code");
     QVERIFY(q.next());
     QCOMPARE(q.value(3).toString(), QString("套"));
     QCOMPARE(q.value(5).toString(), QString("王五"));
@@ -304,11 +330,11 @@ void TestSchema::newerBookIsRefused() {
 void TestSchema::uniqueDocumentNumbers() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
-    for (const char* sql : {"insert into Quotation_Head (BillNo) values ('BJ1')",
-                               "insert into Receipt_Head (BillNo) values ('AA1')",
-                               "insert into Dusmere_Order_Form_head (Order_Form_Code) values ('AA1')",
-                               "insert into goods (code) values ('SP1')", "insert into unit (unit_code) values ('UNX')",
-                               "insert into Client (Corp_code) values ('00001')"}) {
+    for (const char* sql :
+         {"insert into Quotation_Head (BillNo) values ('BJ1')", "insert into Receipt_Head (BillNo) values ('AA1')",
+          "insert into Dusmere_Order_Form_head (Order_Form_Code) values ('AA1')",
+          "insert into goods (code) values ('SP1')", "insert into unit (unit_code) values ('UNX')",
+          "insert into Client (Corp_code) values ('00001')"}) {
         db.query(sql);
         QVERIFY_THROWS_EXCEPTION(DbError, db.query(sql));
     }

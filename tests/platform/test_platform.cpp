@@ -40,8 +40,9 @@ void TestPlatform::iniMatchesSectionsAndKeysWithoutCase() {
 }
 
 void TestPlatform::iniKeepsUnknownLinesAndValuesAsWritten() {
-    const QString text = "; comment at the top\n[SYS_Setting]\npicPath=  D:\\Pics\\  \n# other comment\nFoo=bar=baz\n"
-                         "\n[Unknown]\nx=1\n";
+    const QString text =
+        "; comment at the top\n[SYS_Setting]\npicPath=  D:\\Pics\\  \n# other comment\nFoo=bar=baz\n"
+        "\n[Unknown]\nx=1\n";
     IniFile ini;
     ini.fromText(text);
     QCOMPARE(ini.readString("SYS_Setting", "picPath"), QString("  D:\\Pics\\  "));

@@ -28,7 +28,9 @@ QMap<QString, QString> serverSettings() {
     return out;
 }
 
-std::unique_ptr<Database> adminConnection() { return Database::openServer(serverParams("postgres"), "postgres"); }
+std::unique_ptr<Database> adminConnection() {
+    return Database::openServer(serverParams("postgres"), "postgres");
+}
 
 QString uniqueName(const QString& prefix) {
     return QStringLiteral("%1_%2_%3")
@@ -75,7 +77,9 @@ const QString& serverTemplate() {
 }
 }  // namespace
 
-bool postgresConfigured() { return !qEnvironmentVariable("OLVEND_TEST_PG").isEmpty(); }
+bool postgresConfigured() {
+    return !qEnvironmentVariable("OLVEND_TEST_PG").isEmpty();
+}
 
 ServerParams serverParams(const QString& database) {
     const auto s = serverSettings();

@@ -34,8 +34,9 @@ void TestActionManager::init() {
     Database& db = m_book->db();
     db.query("delete from Sys_user_Operation");
     db.query("delete from Sys_Operation_Table");
-    db.query("insert into Sys_Operation_Table (id, Action_Name, Form_Name, isControl) values "
-             "(1, 'action_save', 'form_test', 1), (2, 'action_delete', 'form_test', 1)");
+    db.query(
+        "insert into Sys_Operation_Table (id, Action_Name, Form_Name, isControl) values "
+        "(1, 'action_save', 'form_test', 1), (2, 'action_delete', 'form_test', 1)");
     db.query("insert into Sys_user_Operation (User_name, Action_id) values ('sales', 1)");
     m_user = UserRecord{"小王", "", "sales"};
     m_checker = std::make_unique<PermissionChecker>(db, m_user);
