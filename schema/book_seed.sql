@@ -84,7 +84,7 @@ INSERT INTO Sys_Status_Describe (ParamentName, StatusValue, StatusName) VALUES (
 INSERT INTO Sys_Status_Describe (ParamentName, StatusValue, StatusName) VALUES ('计量单位', '5', '套');
 INSERT INTO Sys_Status_Describe (ParamentName, StatusValue, StatusName) VALUES ('计量单位', '6', '个');
 
--- Goods names of order rows carry their defaults: specification, unit (a
+-- Goods names of order rows carry their defaults: size, unit (a
 -- value of the unit list above), unit price, quantity and amount.
 INSERT INTO Sys_Status_Describe (ParamentName, StatusValue, StatusName, blank1_Str, blank2_Str, blank3_Int, blank4_Int, blank5_Int, blank6_Int)
 VALUES ('货品名称', '1', '平开窗', '1200*1500', '3', 480, 0, 1, 480);
