@@ -32,8 +32,15 @@ olvend_install_deps() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
 }
 
+# olvend_build DIR TYPE [TARGET...]: configures and builds (all targets when
+# none are named).
 olvend_build() {
     local dir=$1 type=$2
+    shift 2
     cmake -S "$OLVEND_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" >/dev/null
-    cmake --build "$dir" -j "$(nproc)"
+    if [ $# -gt 0 ]; then
+        cmake --build "$dir" -j "$(nproc)" --target "$@"
+    else
+        cmake --build "$dir" -j "$(nproc)"
+    fi
 }
