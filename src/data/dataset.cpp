@@ -658,9 +658,7 @@ void Dataset::applyUpdates() {
     for (int& v : m_visible) {
         v = remap[v];
     }
-    for (int row = 0; row < rowCount(); ++row) {
-        emit rowChanged(row);
-    }
+    emit valuesRefreshed();
     emit afterApply();
 }
 

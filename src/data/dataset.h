@@ -109,6 +109,8 @@ signals:
     void rowAboutToBeRemoved(int row);
     void rowRemoved(int row);
     void rowChanged(int row);
+    // Any row's values may have changed; rows stayed where they were.
+    void valuesRefreshed();
     void beforePost();
     void afterPost();
     void afterApply();

@@ -9,6 +9,11 @@ DatasetModel::DatasetModel(Dataset* dataset, QObject* parent) : QAbstractTableMo
     connect(dataset, &Dataset::rowInserted, this, [this](int) { endInsertRows(); });
     connect(dataset, &Dataset::rowAboutToBeRemoved, this, [this](int row) { beginRemoveRows({}, row, row); });
     connect(dataset, &Dataset::rowRemoved, this, [this](int) { endRemoveRows(); });
+    connect(dataset, &Dataset::valuesRefreshed, this, [this] {
+        if (rowCount() > 0 && columnCount() > 0) {
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+        }
+    });
     connect(dataset, &Dataset::rowChanged, this, [this](int row) {
         if (row >= 0 && row < rowCount() && columnCount() > 0) {
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));

@@ -1,0 +1,223 @@
+#include "ui/data_grid.h"
+
+#include <QDrag>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QVBoxLayout>
+
+#include "ui/footer_bar.h"
+#include "ui/style_holder.h"
+
+void GridView::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && state() != EditingState) {
+        const QModelIndex current = currentIndex();
+        if (current.isValid()) {
+            if (current.flags() & Qt::ItemIsEditable) {
+                edit(current);
+            } else {
+                emit rowActivated(current);
+            }
+            event->accept();
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void GridView::startDrag(Qt::DropActions supportedActions) {
+    auto* grid = qobject_cast<GridModel*>(model());
+    if (!grid || dragKeyField.isEmpty() || !grid->dataset()) {
+        return;
+    }
+    QStringList keys;
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    for (const QModelIndex& i : rows) {
+        keys.append(grid->dataset()->value(grid->datasetRow(i.row()), dragKeyField).toString());
+    }
+    if (keys.isEmpty()) {
+        return;
+    }
+    auto* mime = new QMimeData;
+    mime->setData(DataGrid::kRowsMimeType, keys.join('\n').toUtf8());
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    drag->exec(supportedActions, Qt::MoveAction);
+}
+
+DataGrid::DataGrid(QWidget* parent)
+    : QWidget(parent), m_model(new GridModel(this)), m_view(new GridView(this)), m_styleName(StyleHolder::GridCE) {
+    m_view->setModel(m_model);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                            QAbstractItemView::AnyKeyPressed);
+    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setMinimumWidth(28);
+    m_view->horizontalHeader()->setSectionsMovable(true);
+    m_view->horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_view->horizontalHeader()->setHighlightSections(false);
+    m_view->setWordWrap(false);
+    m_footer = new FooterBar(m_view, m_model, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_view);
+    layout->addWidget(m_footer);
+    m_footer->hide();
+    setStyleName(m_styleName);
+
+    connect(m_view, &QTableView::doubleClicked, this, [this](const QModelIndex& i) {
+        if (i.isValid() && !(i.flags() & Qt::ItemIsEditable)) {
+            emit rowDoubleClicked(m_model->datasetRow(i.row()));
+        }
+    });
+    connect(m_view, &GridView::rowActivated, this,
+            [this](const QModelIndex& i) { emit rowDoubleClicked(m_model->datasetRow(i.row())); });
+    connect(m_model, &GridModel::editFailed, this, &DataGrid::editFailed);
+    connect(m_view->horizontalHeader(), &QHeaderView::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const int column = m_view->horizontalHeader()->logicalIndexAt(pos);
+        if (column >= 0) {
+            showColumnFilterMenu(column, m_view->horizontalHeader()->mapToGlobal(pos));
+        }
+    });
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { syncCurrentFromView(current); });
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this, &DataGrid::selectionChanged);
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        if (dataset() && dataset()->currentRow() >= 0) {
+            syncCurrentFromDataset(dataset()->currentRow());
+        }
+    });
+}
+
+void DataGrid::setStyleName(const QString& styleName) {
+    m_styleName = styleName;
+    StyleHolder::applyGrid(m_view, styleName);
+    m_footer->setColors(StyleHolder::footerBackground(styleName), StyleHolder::footerText(styleName));
+    QFont f = m_footer->font();
+    f.setBold(styleName == QLatin1String(StyleHolder::GridClassic));
+    m_footer->setFont(f);
+}
+
+void DataGrid::setDataset(Dataset* dataset) {
+    if (Dataset* old = m_model->dataset()) {
+        disconnect(old, nullptr, this, nullptr);
+    }
+    m_model->setDataset(dataset);
+    if (dataset) {
+        connect(dataset, &Dataset::currentRowChanged, this, &DataGrid::syncCurrentFromDataset);
+    }
+}
+
+void DataGrid::setColumns(const QList<GridColumn>& columns) {
+    m_model->setColumns(columns);
+    for (int i = 0; i < columns.size(); ++i) {
+        m_view->setColumnWidth(i, columns[i].width);
+        m_view->setColumnHidden(i, !columns[i].visible);
+    }
+}
+
+void DataGrid::setColumnVisible(const QString& field, bool visible) {
+    const int c = m_model->columnOf(field);
+    if (c >= 0) {
+        m_view->setColumnHidden(c, !visible);
+        m_footer->update();
+    }
+}
+
+void DataGrid::setFooter(const QList<FooterSummary>& footer) {
+    m_model->setFooter(footer);
+    m_footer->setVisible(!footer.isEmpty());
+}
+
+void DataGrid::setReadOnly(bool readOnly) { m_model->setReadOnly(readOnly); }
+
+void DataGrid::setMultiSelect(bool multi) {
+    m_view->setSelectionMode(multi ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+
+void DataGrid::setInitialSort(const QString& field, Qt::SortOrder order) {
+    const int c = m_model->columnOf(field);
+    if (c >= 0) {
+        m_view->horizontalHeader()->setSortIndicatorShown(true);
+        m_view->sortByColumn(c, order);
+        m_view->setSortingEnabled(true);
+    }
+}
+
+void DataGrid::setDragKeyField(const QString& field) {
+    m_view->dragKeyField = field;
+    m_view->setDragEnabled(!field.isEmpty());
+    m_view->setDragDropMode(field.isEmpty() ? QAbstractItemView::NoDragDrop : QAbstractItemView::DragOnly);
+}
+
+QList<int> DataGrid::selectedRows() const {
+    QList<int> gridRows;
+    for (const QModelIndex& i : m_view->selectionModel()->selectedRows()) {
+        gridRows.append(i.row());
+    }
+    std::sort(gridRows.begin(), gridRows.end());
+    QList<int> out;
+    for (int g : gridRows) {
+        out.append(m_model->datasetRow(g));
+    }
+    return out;
+}
+
+void DataGrid::selectRow(int datasetRow) {
+    const int g = m_model->gridRow(datasetRow);
+    if (g >= 0) {
+        m_view->selectRow(g);
+    }
+}
+
+void DataGrid::syncCurrentFromView(const QModelIndex& current) {
+    if (m_syncing || !dataset() || !current.isValid()) {
+        return;
+    }
+    m_syncing = true;
+    dataset()->setCurrentRow(m_model->datasetRow(current.row()));
+    m_syncing = false;
+}
+
+void DataGrid::syncCurrentFromDataset(int datasetRow) {
+    if (m_syncing) {
+        return;
+    }
+    const int g = m_model->gridRow(datasetRow);
+    if (g < 0) {
+        return;
+    }
+    m_syncing = true;
+    const QModelIndex current = m_view->currentIndex();
+    m_view->setCurrentIndex(m_model->index(g, current.isValid() ? current.column() : 0));
+    m_syncing = false;
+}
+
+void DataGrid::showColumnFilterMenu(int column, const QPoint& globalPos) {
+    const QString field = m_model->columns().value(column).field;
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("(全部)"), this, [this, field] { m_model->setColumnFilter(field, {}); });
+    if (m_customFilter) {
+        menu.addAction(QStringLiteral("(自定义...)"), this, [this, field] {
+            bool ok = false;
+            const QString text = QInputDialog::getText(this, QStringLiteral("自定义过滤"),
+                                                       QStringLiteral("包含:"), QLineEdit::Normal, {}, &ok);
+            if (ok) {
+                m_model->setColumnFilter(field, {}, text);
+            }
+        });
+    }
+    menu.addSeparator();
+    const QStringList values = m_model->distinctTexts(field);
+    for (int i = 0; i < values.size() && i < 500; ++i) {
+        const QString v = values[i];
+        menu.addAction(v.isEmpty() ? QStringLiteral("(空白)") : v, this,
+                       [this, field, v] { m_model->setColumnFilter(field, {v}); });
+    }
+    menu.exec(globalPos);
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QTableView>
+#include <QWidget>
+
+#include "ui/grid_model.h"
+
+class FooterBar;
+
+// The table view of a DataGrid: Enter edits an editable cell (or activates
+// the row), Escape cancels an edit, rows can be dragged.
+class GridView : public QTableView {
+    Q_OBJECT
+public:
+    using QTableView::QTableView;
+
+signals:
+    void rowActivated(const QModelIndex& index);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+
+public:
+    QString dragKeyField;
+};
+
+// A grid over a Dataset: declared columns, filters on the loaded rows,
+// single or multiple selection, a footer with counts and sums, and the
+// column filter lists (with "custom filter" when switched on).
+class DataGrid : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* kRowsMimeType = "application/x-olvend-grid-rows";
+
+    explicit DataGrid(QWidget* parent = nullptr);
+
+    void setDataset(Dataset* dataset);
+    Dataset* dataset() const { return m_model->dataset(); }
+    void setColumns(const QList<GridColumn>& columns);
+    void setColumnVisible(const QString& field, bool visible);
+    void setFooter(const QList<FooterSummary>& footer);
+    void setReadOnly(bool readOnly);
+    void setMultiSelect(bool multi);
+    void setInitialSort(const QString& field, Qt::SortOrder order = Qt::AscendingOrder);
+    void setStyleName(const QString& styleName);
+    // Offers "custom filter" in the column filter lists.
+    void setCustomFilterEnabled(bool on) { m_customFilter = on; }
+    bool customFilterEnabled() const { return m_customFilter; }
+    // Rows can be dragged; the drag carries the values of this field.
+    void setDragKeyField(const QString& field);
+
+    void setTextFilter(const QString& text, const QStringList& fields) { m_model->setTextFilter(text, fields); }
+    void setDateFilter(const QString& field, const QDate& from, const QDate& to) {
+        m_model->setDateFilter(field, from, to);
+    }
+    void clearFilters() { m_model->clearFilters(); }
+
+    // Dataset rows of the selected grid rows, in grid order.
+    QList<int> selectedRows() const;
+    void selectRow(int datasetRow);
+    QString footerText(const QString& field) const { return m_model->footerText(field); }
+    GridModel* model() const { return m_model; }
+    GridView* view() const { return m_view; }
+    // Shows the filter list of a column (as a right click on its header does).
+    void showColumnFilterMenu(int column, const QPoint& globalPos);
+
+signals:
+    void rowDoubleClicked(int datasetRow);
+    void editFailed(const QString& message);
+    void selectionChanged();
+
+private:
+    void syncCurrentFromView(const QModelIndex& current);
+    void syncCurrentFromDataset(int datasetRow);
+
+    GridModel* m_model;
+    GridView* m_view;
+    FooterBar* m_footer;
+    QString m_styleName;
+    bool m_customFilter = false;
+    bool m_syncing = false;
+};

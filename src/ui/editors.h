@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <memory>
+
+#include "data/lookup_list.h"
+
+// The editors the windows bind to dataset fields. Each holds its value as a
+// QVariant (null when empty) and says when the user changed it.
+
+// A drop-down that stores a key and shows its text; extra columns of the
+// lookup appear beside the text in the open list.
+class LookupCombo : public QComboBox {
+    Q_OBJECT
+public:
+    explicit LookupCombo(QWidget* parent = nullptr);
+    void setLookup(std::shared_ptr<LookupList> lookup, const QStringList& headers = {});
+    std::shared_ptr<LookupList> lookup() const { return m_lookup; }
+    QVariant value() const;
+    void setValue(const QVariant& key);
+
+signals:
+    void valueEdited();
+
+private:
+    std::shared_ptr<LookupList> m_lookup;
+};
+
+// A date that may be empty: the minimum date stands for "no date" and shows
+// blank; Delete or Backspace on the whole field empties it.
+class NullableDateEdit : public QDateEdit {
+    Q_OBJECT
+public:
+    explicit NullableDateEdit(QWidget* parent = nullptr);
+    QVariant value() const;
+    void setValue(const QVariant& value);
+
+signals:
+    void valueEdited();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// A number with a display format ("0.00"), shown formatted when the field
+// does not have the focus; empty means no value.
+class NumberEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit NumberEdit(QWidget* parent = nullptr);
+    void setFormat(const QString& format);
+    QVariant value() const;
+    void setValue(const QVariant& value);
+
+signals:
+    void valueEdited();
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void showValue();
+    QString m_format;
+    QVariant m_value;
+};
+
+// A multi-line text.
+class MemoEdit : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit MemoEdit(QWidget* parent = nullptr);
+    QVariant value() const { return toPlainText(); }
+    void setValue(const QVariant& value);
+
+signals:
+    void valueEdited();
+
+private:
+    bool m_setting = false;
+};
+
+// A check box that stores 1 when ticked and 0 when not; an empty value shows
+// unticked.
+class CheckEdit : public QCheckBox {
+    Q_OBJECT
+public:
+    explicit CheckEdit(const QString& text = {}, QWidget* parent = nullptr);
+    QVariant value() const { return isChecked() ? 1 : 0; }
+    void setValue(const QVariant& value) { setChecked(!value.isNull() && value.toInt() != 0); }
+
+signals:
+    void valueEdited();
+};
+
+// Shows a picture file scaled to fit, or a caption when there is none (or
+// it cannot be read); a click says so.
+class PictureBox : public QLabel {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent = nullptr);
+    void setCaption(const QString& caption);
+    // Returns false (and shows the caption) when the file is missing or is
+    // not a picture.
+    bool setFile(const QString& path);
+    void clearPicture();
+    QString file() const { return m_file; }
+    bool hasPicture() const { return !m_image.isNull(); }
+
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void render();
+    QString m_caption;
+    QString m_file;
+    QImage m_image;
+};

@@ -1,0 +1,94 @@
+#include "ui/field_binder.h"
+
+#include "data/dataset.h"
+#include "platform/errors.h"
+#include "ui/editors.h"
+
+FieldBinder::FieldBinder(Dataset* dataset, QObject* parent) : QObject(parent), m_dataset(dataset) {
+    connect(dataset, &Dataset::currentRowChanged, this, &FieldBinder::refresh);
+    connect(dataset, &Dataset::resetDone, this, &FieldBinder::refresh);
+    connect(dataset, &Dataset::rowChanged, this, [this](int row) {
+        if (row == m_dataset->currentRow()) {
+            refresh();
+        }
+    });
+    connect(dataset, &Dataset::stateChanged, this, &FieldBinder::refresh);
+}
+
+void FieldBinder::bind(QWidget* editor, const QString& field) {
+    Link link{editor, field};
+    m_links.append(link);
+    if (auto* e = qobject_cast<NumberEdit*>(editor)) {
+        connect(e, &NumberEdit::valueEdited, this, [this, e, field] { write(field, e->value()); });
+    } else if (auto* e = qobject_cast<QLineEdit*>(editor)) {
+        const int f = m_dataset->fieldIndex(field);
+        if (f >= 0 && m_dataset->fields()[f].size > 0) {
+            e->setMaxLength(m_dataset->fields()[f].size);
+        }
+        connect(e, &QLineEdit::textEdited, this, [this, field](const QString& t) { write(field, t); });
+    } else if (auto* e = qobject_cast<NullableDateEdit*>(editor)) {
+        connect(e, &NullableDateEdit::valueEdited, this, [this, e, field] { write(field, e->value()); });
+    } else if (auto* e = qobject_cast<LookupCombo*>(editor)) {
+        connect(e, &LookupCombo::valueEdited, this, [this, e, field] { write(field, e->value()); });
+    } else if (auto* e = qobject_cast<MemoEdit*>(editor)) {
+        connect(e, &MemoEdit::valueEdited, this, [this, e, field] { write(field, e->value()); });
+    } else if (auto* e = qobject_cast<CheckEdit*>(editor)) {
+        connect(e, &CheckEdit::valueEdited, this, [this, e, field] { write(field, e->value()); });
+    }
+    show(link);
+}
+
+void FieldBinder::refresh() {
+    if (m_writing) {
+        return;
+    }
+    for (const Link& l : m_links) {
+        show(l);
+    }
+}
+
+void FieldBinder::show(const Link& link) {
+    if (!link.editor || !m_dataset) {
+        return;
+    }
+    const bool hasRow = m_dataset->currentRow() >= 0 && m_dataset->fieldIndex(link.field) >= 0;
+    const QVariant v = hasRow ? m_dataset->value(link.field) : QVariant();
+    if (auto* e = qobject_cast<NumberEdit*>(link.editor)) {
+        e->setValue(v);
+    } else if (auto* e = qobject_cast<QLineEdit*>(link.editor)) {
+        if (e->text() != v.toString()) {
+            e->setText(v.toString());
+        }
+    } else if (auto* e = qobject_cast<NullableDateEdit*>(link.editor)) {
+        e->setValue(v);
+    } else if (auto* e = qobject_cast<LookupCombo*>(link.editor)) {
+        e->setValue(v);
+    } else if (auto* e = qobject_cast<MemoEdit*>(link.editor)) {
+        e->setValue(v);
+    } else if (auto* e = qobject_cast<CheckEdit*>(link.editor)) {
+        e->setValue(v);
+    }
+}
+
+void FieldBinder::write(const QString& field, const QVariant& value) {
+    if (!m_dataset || m_dataset->currentRow() < 0) {
+        return;
+    }
+    m_writing = true;
+    try {
+        m_dataset->setValue(field, value);
+    } catch (const OlvendError& e) {
+        m_writing = false;
+        emit editFailed(e.message());
+        refresh();
+        return;
+    }
+    m_writing = false;
+    // Fields computed from this one show their new values; the editor being
+    // typed in keeps its text and cursor.
+    for (const Link& l : m_links) {
+        if (l.field.compare(field, Qt::CaseInsensitive) != 0) {
+            show(l);
+        }
+    }
+}

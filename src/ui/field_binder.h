@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+class Dataset;
+class QWidget;
+
+// Binds editors to fields of a dataset's current row: the editors show the
+// row's values and follow the cursor; what the user types is written into
+// the row (starting an edit). Text editors take the field's length limit.
+class FieldBinder : public QObject {
+    Q_OBJECT
+public:
+    FieldBinder(Dataset* dataset, QObject* parent = nullptr);
+
+    // Supported: QLineEdit, NumberEdit, NullableDateEdit, LookupCombo,
+    // MemoEdit, CheckEdit.
+    void bind(QWidget* editor, const QString& field);
+    // Shows the current row's values again.
+    void refresh();
+
+signals:
+    void editFailed(const QString& message);
+
+private:
+    struct Link {
+        QPointer<QWidget> editor;
+        QString field;
+    };
+    void show(const Link& link);
+    void write(const QString& field, const QVariant& value);
+
+    QPointer<Dataset> m_dataset;
+    QList<Link> m_links;
+    bool m_writing = false;
+};

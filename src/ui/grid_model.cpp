@@ -1,0 +1,442 @@
+#include "ui/grid_model.h"
+
+#include <QBrush>
+#include <QRegularExpression>
+#include <QTimer>
+#include <algorithm>
+
+#include "platform/errors.h"
+#include "ui/style_holder.h"
+
+QString FooterSummary::render(double value) const {
+    static const QRegularExpression pattern(QStringLiteral("[#0][#0,]*(\\.0+)?"));
+    const auto m = pattern.match(text);
+    if (!m.hasMatch()) {
+        return text + QString::number(value);
+    }
+    QString formatted = formatNumber(value, m.captured(0));
+    return QString(text).replace(m.capturedStart(0), m.capturedLength(0), formatted);
+}
+
+GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void GridModel::setDataset(Dataset* dataset) {
+    if (m_dataset) {
+        disconnect(m_dataset, nullptr, this, nullptr);
+    }
+    m_dataset = dataset;
+    if (dataset) {
+        connect(dataset, &Dataset::aboutToReset, this, [this] { beginResetModel(); });
+        connect(dataset, &Dataset::resetDone, this, [this] {
+            m_fieldIndex.clear();
+            for (const GridColumn& c : m_columns) {
+                m_fieldIndex.append(m_dataset->fieldIndex(c.field));
+            }
+            m_rows.clear();
+            const int n = m_dataset->rowCount();
+            m_rows.reserve(n);
+            for (int r = 0; r < n; ++r) {
+                if (accepts(r)) {
+                    m_rows.append(r);
+                }
+            }
+            sortRows();
+            endResetModel();
+            invalidateFooter();
+        });
+        connect(dataset, &Dataset::rowInserted, this, [this](int r) {
+            for (int& v : m_rows) {
+                if (v >= r) {
+                    ++v;
+                }
+            }
+            // A new row shows at the end, whatever the filter, so that it can
+            // be edited.
+            beginInsertRows({}, m_rows.size(), m_rows.size());
+            m_rows.append(r);
+            endInsertRows();
+            invalidateFooter();
+        });
+        connect(dataset, &Dataset::rowAboutToBeRemoved, this, [this](int r) {
+            const int pos = m_rows.indexOf(r);
+            if (pos >= 0) {
+                beginRemoveRows({}, pos, pos);
+                m_rows.remove(pos);
+                endRemoveRows();
+            }
+        });
+        connect(dataset, &Dataset::rowRemoved, this, [this](int r) {
+            for (int& v : m_rows) {
+                if (v > r) {
+                    --v;
+                }
+            }
+            invalidateFooter();
+        });
+        connect(dataset, &Dataset::rowChanged, this, [this](int r) {
+            const int pos = m_rows.indexOf(r);
+            if (pos >= 0 && columnCount() > 0) {
+                emit dataChanged(index(pos, 0), index(pos, columnCount() - 1));
+            }
+            invalidateFooter();
+        });
+        connect(dataset, &Dataset::valuesRefreshed, this, [this] {
+            if (rowCount() > 0 && columnCount() > 0) {
+                emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+            }
+            invalidateFooter();
+        });
+    }
+    rebuild();
+}
+
+void GridModel::setColumns(const QList<GridColumn>& columns) {
+    beginResetModel();
+    m_columns = columns;
+    m_fieldIndex.clear();
+    for (const GridColumn& c : m_columns) {
+        m_fieldIndex.append(m_dataset ? m_dataset->fieldIndex(c.field) : -1);
+    }
+    endResetModel();
+    invalidateFooter();
+}
+
+int GridModel::columnOf(const QString& field) const {
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i].field.compare(field, Qt::CaseInsensitive) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+int GridModel::fieldColumn(const QString& field) const { return m_dataset ? m_dataset->fieldIndex(field) : -1; }
+
+void GridModel::rebuild() {
+    beginResetModel();
+    m_fieldIndex.clear();
+    for (const GridColumn& c : m_columns) {
+        m_fieldIndex.append(m_dataset ? m_dataset->fieldIndex(c.field) : -1);
+    }
+    m_rows.clear();
+    if (m_dataset) {
+        const int n = m_dataset->rowCount();
+        m_rows.reserve(n);
+        for (int r = 0; r < n; ++r) {
+            if (accepts(r)) {
+                m_rows.append(r);
+            }
+        }
+        sortRows();
+    }
+    endResetModel();
+    invalidateFooter();
+}
+
+QString GridModel::displayText(int datasetRow, int column) const {
+    if (!m_dataset || column < 0 || column >= m_columns.size()) {
+        return {};
+    }
+    const int f = m_fieldIndex.value(column, -1);
+    if (f < 0) {
+        return {};
+    }
+    const GridColumn& c = m_columns[column];
+    const QVariant v = m_dataset->value(datasetRow, f);
+    if (c.lookup) {
+        return c.lookup->text(v);
+    }
+    if (!c.format.isEmpty()) {
+        FieldDef def = m_dataset->fields()[f];
+        def.displayFormat = c.format;
+        return def.displayText(v);
+    }
+    return m_dataset->displayText(datasetRow, f);
+}
+
+bool GridModel::accepts(int r) const {
+    if (!m_text.isEmpty()) {
+        bool any = false;
+        for (const QString& field : m_textFields) {
+            const int col = columnOf(field);
+            QString text;
+            if (col >= 0) {
+                text = displayText(r, col);
+            } else {
+                const int f = fieldColumn(field);
+                text = f >= 0 ? m_dataset->value(r, f).toString() : QString();
+            }
+            if (text.contains(m_text, Qt::CaseInsensitive)) {
+                any = true;
+                break;
+            }
+        }
+        if (!any) {
+            return false;
+        }
+    }
+    if (!m_dateField.isEmpty() && (m_from.isValid() || m_to.isValid())) {
+        const int f = fieldColumn(m_dateField);
+        const QDate d = f >= 0 ? m_dataset->value(r, f).toDateTime().date() : QDate();
+        if (!d.isValid() || (m_from.isValid() && d < m_from) || (m_to.isValid() && d > m_to)) {
+            return false;
+        }
+    }
+    for (auto it = m_columnFilters.cbegin(); it != m_columnFilters.cend(); ++it) {
+        const int col = columnOf(it.key());
+        const QString text = col >= 0 ? displayText(r, col) : QString();
+        if (!it->values.isEmpty() && !it->values.contains(text)) {
+            return false;
+        }
+        if (!it->contains.isEmpty() && !text.contains(it->contains, Qt::CaseInsensitive)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void GridModel::setTextFilter(const QString& text, const QStringList& fields) {
+    m_text = text;
+    m_textFields = fields;
+    rebuild();
+}
+
+void GridModel::setDateFilter(const QString& field, const QDate& from, const QDate& to) {
+    m_dateField = field;
+    m_from = from;
+    m_to = to;
+    rebuild();
+}
+
+void GridModel::setColumnFilter(const QString& field, const QSet<QString>& values, const QString& contains) {
+    if (values.isEmpty() && contains.isEmpty()) {
+        m_columnFilters.remove(field.toLower());
+    } else {
+        m_columnFilters.insert(field.toLower(), {values, contains});
+    }
+    rebuild();
+}
+
+void GridModel::clearFilters() {
+    m_text.clear();
+    m_textFields.clear();
+    m_dateField.clear();
+    m_from = m_to = QDate();
+    m_columnFilters.clear();
+    rebuild();
+}
+
+bool GridModel::isFiltered() const {
+    return !m_text.isEmpty() || (!m_dateField.isEmpty() && (m_from.isValid() || m_to.isValid())) ||
+           !m_columnFilters.isEmpty();
+}
+
+QStringList GridModel::distinctTexts(const QString& field) const {
+    const int col = columnOf(field);
+    QSet<QString> seen;
+    if (m_dataset && col >= 0) {
+        for (int r = 0; r < m_dataset->rowCount(); ++r) {
+            seen.insert(displayText(r, col));
+        }
+    }
+    QStringList out(seen.begin(), seen.end());
+    out.sort();
+    return out;
+}
+
+void GridModel::sort(int column, Qt::SortOrder order) {
+    m_sortColumn = column;
+    m_sortOrder = order;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    QVector<int> rowsBefore;
+    for (const QModelIndex& i : before) {
+        rowsBefore.append(m_rows.value(i.row(), -1));
+    }
+    sortRows();
+    QModelIndexList after;
+    for (int k = 0; k < before.size(); ++k) {
+        const int pos = m_rows.indexOf(rowsBefore[k]);
+        after.append(pos < 0 ? QModelIndex() : index(pos, before[k].column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void GridModel::sortRows() {
+    if (!m_dataset || m_sortColumn < 0 || m_sortColumn >= m_columns.size()) {
+        return;
+    }
+    const int f = m_fieldIndex.value(m_sortColumn, -1);
+    if (f < 0) {
+        return;
+    }
+    const FieldDef::Type type = m_dataset->fields()[f].type;
+    const bool byText = m_columns[m_sortColumn].lookup || type == FieldDef::Type::Text;
+    // Keys are read once; the sort then compares plain values.
+    if (byText) {
+        QVector<QString> keys(m_dataset->rowCount());
+        for (int r : m_rows) {
+            keys[r] = m_columns[m_sortColumn].lookup ? displayText(r, m_sortColumn)
+                                                     : m_dataset->value(r, f).toString();
+        }
+        std::stable_sort(m_rows.begin(), m_rows.end(), [&](int a, int b) {
+            const int c = QString::compare(keys[a], keys[b]);
+            return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
+        });
+        return;
+    }
+    QVector<double> keys(m_dataset->rowCount());
+    QVector<bool> nulls(m_dataset->rowCount());
+    for (int r : m_rows) {
+        const QVariant v = m_dataset->value(r, f);
+        nulls[r] = v.isNull();
+        keys[r] = type == FieldDef::Type::DateTime ? static_cast<double>(v.toDateTime().toSecsSinceEpoch())
+                                                   : v.toDouble();
+    }
+    std::stable_sort(m_rows.begin(), m_rows.end(), [&](int a, int b) {
+        if (nulls[a] != nulls[b]) {
+            return m_sortOrder == Qt::AscendingOrder ? nulls[a] : nulls[b];
+        }
+        return m_sortOrder == Qt::AscendingOrder ? keys[a] < keys[b] : keys[a] > keys[b];
+    });
+}
+
+void GridModel::setFooter(const QList<FooterSummary>& footer) {
+    m_footer = footer;
+    invalidateFooter();
+}
+
+void GridModel::invalidateFooter() {
+    m_footerValid = false;
+    if (m_footerSignalPending) {
+        return;
+    }
+    // Many changes in one go (a paste, a reload) cost one recomputation.
+    m_footerSignalPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_footerSignalPending = false;
+        emit footerChanged();
+    });
+}
+
+void GridModel::recomputeFooter() const {
+    ++m_recomputations;
+    m_footerValues = QVector<double>(m_footer.size(), 0.0);
+    for (int i = 0; i < m_footer.size(); ++i) {
+        const FooterSummary& s = m_footer[i];
+        if (s.kind == FooterSummary::Kind::Count) {
+            m_footerValues[i] = m_rows.size();
+            continue;
+        }
+        const int f = fieldColumn(s.field);
+        if (f < 0) {
+            continue;
+        }
+        double sum = 0;
+        for (int r : m_rows) {
+            sum += m_dataset->value(r, f).toDouble();
+        }
+        m_footerValues[i] = sum;
+    }
+    m_footerValid = true;
+}
+
+QString GridModel::footerText(int i) const {
+    if (i < 0 || i >= m_footer.size()) {
+        return {};
+    }
+    if (!m_footerValid) {
+        recomputeFooter();
+    }
+    return m_footer[i].render(m_footerValues[i]);
+}
+
+QString GridModel::footerText(const QString& field) const {
+    for (int i = 0; i < m_footer.size(); ++i) {
+        if (m_footer[i].field.compare(field, Qt::CaseInsensitive) == 0) {
+            return footerText(i);
+        }
+    }
+    return {};
+}
+
+int GridModel::datasetRow(int gridRow) const { return m_rows.value(gridRow, -1); }
+
+int GridModel::gridRow(int datasetRow) const { return m_rows.indexOf(datasetRow); }
+
+int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows.size(); }
+
+int GridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_columns.size(); }
+
+QVariant GridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !m_dataset || index.row() >= m_rows.size()) {
+        return {};
+    }
+    const int r = m_rows[index.row()];
+    const int f = m_fieldIndex.value(index.column(), -1);
+    switch (role) {
+        case Qt::DisplayRole:
+            return displayText(r, index.column());
+        case Qt::EditRole:
+            return f >= 0 ? m_dataset->value(r, f) : QVariant();
+        case Qt::TextAlignmentRole:
+            if (f >= 0 && !m_columns[index.column()].lookup) {
+                const FieldDef::Type t = m_dataset->fields()[f].type;
+                if (t == FieldDef::Type::Integer || t == FieldDef::Type::Decimal) {
+                    return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+                }
+            }
+            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        case Qt::BackgroundRole:
+            if (m_columns[index.column()].highlight) {
+                return QBrush(StyleHolder::highlightBackground());
+            }
+            return {};
+        default:
+            return {};
+    }
+}
+
+bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable)) {
+        return false;
+    }
+    const int r = m_rows.value(index.row(), -1);
+    const int f = m_fieldIndex.value(index.column(), -1);
+    if (r < 0 || f < 0) {
+        return false;
+    }
+    try {
+        m_dataset->setCurrentRow(r);
+        m_dataset->setValue(m_dataset->fields()[f].name, value);
+        m_dataset->post();
+    } catch (const OlvendError& e) {
+        // Exceptions must not cross the view's event handling.
+        m_dataset->cancel();
+        emit editFailed(e.message());
+        return false;
+    }
+    return true;
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    if (!m_readOnly && m_columns[index.column()].editable) {
+        f |= Qt::ItemIsEditable;
+    }
+    return f;
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    if (orientation == Qt::Vertical) {
+        return section + 1;
+    }
+    return section >= 0 && section < m_columns.size() ? QVariant(m_columns[section].caption) : QVariant();
+}

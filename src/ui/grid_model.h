@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QDate>
+#include <QPointer>
+#include <QSet>
+#include <QStringList>
+
+#include "data/dataset.h"
+#include "ui/grid_column.h"
+
+// The model behind a DataGrid: the declared columns of a Dataset, with the
+// grid's filters and sort applied to the loaded rows. Filtering and sorting
+// keep a list of row numbers, so large lists stay light; footer sums are
+// computed once per change and kept until the next one.
+class GridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit GridModel(QObject* parent = nullptr);
+
+    void setDataset(Dataset* dataset);
+    Dataset* dataset() const { return m_dataset; }
+    void setColumns(const QList<GridColumn>& columns);
+    const QList<GridColumn>& columns() const { return m_columns; }
+    int columnOf(const QString& field) const;
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool isReadOnly() const { return m_readOnly; }
+
+    // Filters on the loaded rows. Text: LIKE '%text%' over the fields, joined
+    // by OR, without regard to case. Date: the field's day between the two
+    // days (an invalid day leaves that side open).
+    void setTextFilter(const QString& text, const QStringList& fields);
+    void setDateFilter(const QString& field, const QDate& from, const QDate& to);
+    // Column filter: only rows whose shown text is one of `values`
+    // (an empty set clears it); or, with `contains`, rows whose text
+    // contains it.
+    void setColumnFilter(const QString& field, const QSet<QString>& values, const QString& contains = {});
+    void clearFilters();
+    bool isFiltered() const;
+    // The distinct texts of a column over the loaded rows, sorted.
+    QStringList distinctTexts(const QString& field) const;
+
+    void setFooter(const QList<FooterSummary>& footer);
+    const QList<FooterSummary>& footer() const { return m_footer; }
+    QString footerText(int index) const;
+    QString footerText(const QString& field) const;
+    int footerRecomputations() const { return m_recomputations; }
+
+    // Row numbers between the grid and the dataset.
+    int datasetRow(int gridRow) const;
+    int gridRow(int datasetRow) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    int sortColumn() const { return m_sortColumn; }
+    Qt::SortOrder sortOrder() const { return m_sortOrder; }
+
+    QString displayText(int datasetRow, int column) const;
+
+signals:
+    void footerChanged();
+    void editFailed(const QString& message);
+
+private:
+    struct ColumnFilter {
+        QSet<QString> values;
+        QString contains;
+    };
+    void rebuild();
+    bool accepts(int datasetRow) const;
+    void sortRows();
+    void invalidateFooter();
+    void recomputeFooter() const;
+    int fieldColumn(const QString& field) const;
+
+    QPointer<Dataset> m_dataset;
+    QList<GridColumn> m_columns;
+    QVector<int> m_fieldIndex;  // dataset field index of each column
+    QVector<int> m_rows;        // dataset rows in grid order
+    bool m_readOnly = true;
+
+    QString m_text;
+    QStringList m_textFields;
+    QString m_dateField;
+    QDate m_from;
+    QDate m_to;
+    QHash<QString, ColumnFilter> m_columnFilters;  // by lower-case field
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+
+    QList<FooterSummary> m_footer;
+    mutable QVector<double> m_footerValues;
+    mutable bool m_footerValid = false;
+    mutable int m_recomputations = 0;
+    bool m_footerSignalPending = false;
+};

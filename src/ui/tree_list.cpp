@@ -1,0 +1,184 @@
+#include "ui/tree_list.h"
+
+#include <QDrag>
+#include <QDragMoveEvent>
+#include <QHeaderView>
+#include <QMimeData>
+
+#include "data/dataset.h"
+#include "ui/data_grid.h"
+#include "ui/style_holder.h"
+
+TreeList::TreeList(QWidget* parent) : QTreeView(parent), m_model(new TreeModel(this)) {
+    setModel(m_model);
+    setHeaderHidden(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    StyleHolder::applyTree(this);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        const TreeNodeData* n = m_model->node(current);
+        if (!n) {
+            return;
+        }
+        if (m_dataset && !m_following) {
+            m_following = true;
+            m_dataset->locate(m_idField, n->id);
+            m_following = false;
+        }
+        emit currentNodeChanged(n->id);
+    });
+}
+
+void TreeList::setNodes(const QList<TreeNodeData>& nodes) {
+    const QVariant keep = currentId();
+    m_model->setNodes(nodes);
+    if (keep.isValid()) {
+        setCurrentId(keep);
+    }
+}
+
+void TreeList::bind(Dataset* dataset, const QString& idField, const QString& parentField,
+                    const QString& captionField, const QString& imageField) {
+    if (m_dataset) {
+        disconnect(m_dataset, nullptr, this, nullptr);
+    }
+    m_dataset = dataset;
+    m_idField = idField;
+    m_parentField = parentField;
+    m_captionField = captionField;
+    m_imageField = imageField;
+    connect(dataset, &Dataset::resetDone, this, &TreeList::rebuildFromDataset);
+    connect(dataset, &Dataset::afterPost, this, &TreeList::rebuildFromDataset);
+    connect(dataset, &Dataset::rowRemoved, this, &TreeList::rebuildFromDataset);
+    connect(dataset, &Dataset::afterApply, this, &TreeList::rebuildFromDataset);
+    rebuildFromDataset();
+}
+
+void TreeList::rebuildFromDataset() {
+    if (!m_dataset || !m_dataset->isOpen()) {
+        return;
+    }
+    QList<TreeNodeData> nodes;
+    const int id = m_dataset->fieldIndex(m_idField);
+    const int parent = m_dataset->fieldIndex(m_parentField);
+    const int caption = m_dataset->fieldIndex(m_captionField);
+    const int image = m_imageField.isEmpty() ? -1 : m_dataset->fieldIndex(m_imageField);
+    for (int r = 0; r < m_dataset->rowCount(); ++r) {
+        TreeNodeData n;
+        n.id = m_dataset->value(r, id);
+        n.parentId = m_dataset->value(r, parent);
+        n.caption = m_dataset->value(r, caption).toString();
+        n.image = image >= 0 ? m_dataset->value(r, image).toInt() : -1;
+        nodes.append(n);
+    }
+    m_following = true;
+    setNodes(nodes);
+    m_following = false;
+}
+
+QVariant TreeList::currentId() const {
+    const TreeNodeData* n = m_model->node(currentIndex());
+    return n ? n->id : QVariant();
+}
+
+bool TreeList::setCurrentId(const QVariant& id) {
+    const QModelIndex i = m_model->indexOfId(id);
+    if (!i.isValid()) {
+        return false;
+    }
+    scrollTo(i);
+    setCurrentIndex(i);
+    return true;
+}
+
+void TreeList::setNodeDragEnabled(bool on) {
+    setDragEnabled(on);
+    setDragDropMode(on ? QAbstractItemView::DragDrop : QAbstractItemView::DropOnly);
+}
+
+bool TreeList::canDrop(const Drop& drop) const {
+    if (drop.keys.isEmpty() || !m_model->indexOfId(drop.targetId).isValid()) {
+        return false;
+    }
+    if (!drop.fromGrid) {
+        for (const QString& id : drop.keys) {
+            for (const QVariant& below : m_model->subtreeIds(id)) {
+                if (below.toString() == drop.targetId.toString()) {
+                    return false;
+                }
+            }
+        }
+    }
+    return !m_dropFilter || m_dropFilter(drop);
+}
+
+bool TreeList::performDrop(const Drop& drop) {
+    if (!canDrop(drop)) {
+        return false;
+    }
+    if (drop.fromGrid) {
+        emit rowsDropped(drop.keys, drop.targetId);
+    } else {
+        emit nodesDropped(drop.keys, drop.targetId);
+    }
+    return true;
+}
+
+bool TreeList::dropFromEvent(const QDropEvent* event, Drop* drop) const {
+    const QMimeData* mime = event->mimeData();
+    if (mime->hasFormat(DataGrid::kRowsMimeType)) {
+        drop->fromGrid = true;
+        drop->keys = QString::fromUtf8(mime->data(DataGrid::kRowsMimeType)).split('\n', Qt::SkipEmptyParts);
+    } else if (mime->hasFormat(kNodesMimeType)) {
+        drop->fromGrid = false;
+        drop->keys = QString::fromUtf8(mime->data(kNodesMimeType)).split('\n', Qt::SkipEmptyParts);
+    } else {
+        return false;
+    }
+    const TreeNodeData* target = m_model->node(indexAt(event->position().toPoint()));
+    if (!target) {
+        return false;
+    }
+    drop->targetId = target->id;
+    return true;
+}
+
+void TreeList::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasFormat(DataGrid::kRowsMimeType) || event->mimeData()->hasFormat(kNodesMimeType)) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TreeList::dragMoveEvent(QDragMoveEvent* event) {
+    Drop drop;
+    if (dropFromEvent(event, &drop) && canDrop(drop)) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TreeList::dropEvent(QDropEvent* event) {
+    Drop drop;
+    if (dropFromEvent(event, &drop) && performDrop(drop)) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TreeList::startDrag(Qt::DropActions supportedActions) {
+    const TreeNodeData* n = m_model->node(currentIndex());
+    if (!n) {
+        return;
+    }
+    auto* mime = new QMimeData;
+    mime->setData(kNodesMimeType, n->id.toString().toUtf8());
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    drag->exec(supportedActions, Qt::MoveAction);
+}
