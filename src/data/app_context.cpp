@@ -39,3 +39,7 @@ void AppContext::resolvePictureFolder() {
         PictureFolder = AppPaths::normalizeSeparators(value);
     }
 }
+
+bool AppContext::showCustomFilter() const {
+    return SettingsFile.readString("SYS_Setting", "ShowCustomFilter").toLower() == QLatin1String("true");
+}

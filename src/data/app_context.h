@@ -31,6 +31,10 @@ public:
     DataModule& data();
     bool hasDataModule() const { return m_data != nullptr; }
 
+    // Whether list windows offer the custom filter ([SYS_Setting]
+    // ShowCustomFilter, "true" in any case; missing means no).
+    bool showCustomFilter() const;
+
     // Reads the picture folder from the settings again (after a change).
     void resolvePictureFolder();
     // Reads the database kind from the settings again.

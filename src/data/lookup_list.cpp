@@ -54,7 +54,9 @@ QString LookupList::text(const QVariant& key) const {
     return it == m_index.constEnd() ? QString() : m_entries[it.value()].text;
 }
 
-bool LookupList::contains(const QVariant& key) const { return m_index.contains(key.toString()); }
+bool LookupList::contains(const QVariant& key) const {
+    return m_index.contains(key.toString());
+}
 
 QVariant LookupList::keyOf(const QString& text) const {
     for (const Entry& e : m_entries) {

@@ -1,7 +1,9 @@
 #include "platform/ansi_text.h"
 
 namespace {
-int charBytes(QChar c) { return c.unicode() < 0x80 ? 1 : 2; }
+int charBytes(QChar c) {
+    return c.unicode() < 0x80 ? 1 : 2;
+}
 }  // namespace
 
 int ansiByteLength(const QString& text) {

@@ -134,7 +134,9 @@ void DataGrid::setFooter(const QList<FooterSummary>& footer) {
     m_footer->setVisible(!footer.isEmpty());
 }
 
-void DataGrid::setReadOnly(bool readOnly) { m_model->setReadOnly(readOnly); }
+void DataGrid::setReadOnly(bool readOnly) {
+    m_model->setReadOnly(readOnly);
+}
 
 void DataGrid::setMultiSelect(bool multi) {
     m_view->setSelectionMode(multi ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
@@ -205,8 +207,8 @@ void DataGrid::showColumnFilterMenu(int column, const QPoint& globalPos) {
     if (m_customFilter) {
         menu.addAction(QStringLiteral("(自定义...)"), this, [this, field] {
             bool ok = false;
-            const QString text = QInputDialog::getText(this, QStringLiteral("自定义过滤"),
-                                                       QStringLiteral("包含:"), QLineEdit::Normal, {}, &ok);
+            const QString text = QInputDialog::getText(this, QStringLiteral("自定义过滤"), QStringLiteral("包含:"),
+                                                       QLineEdit::Normal, {}, &ok);
             if (ok) {
                 m_model->setColumnFilter(field, {}, text);
             }

@@ -23,6 +23,7 @@ protected:
 
 public:
     QString dragKeyField;
+    bool isEditing() const { return state() == EditingState; }
 };
 
 // A grid over a Dataset: declared columns, filters on the loaded rows,

@@ -46,7 +46,9 @@ void LookupCombo::setLookup(std::shared_ptr<LookupList> lookup, const QStringLis
     setValue(keep);
 }
 
-QVariant LookupCombo::value() const { return currentIndex() <= 0 ? QVariant() : itemData(currentIndex()); }
+QVariant LookupCombo::value() const {
+    return currentIndex() <= 0 ? QVariant() : itemData(currentIndex());
+}
 
 void LookupCombo::setValue(const QVariant& key) {
     if (key.isNull()) {
@@ -71,7 +73,9 @@ NullableDateEdit::NullableDateEdit(QWidget* parent) : QDateEdit(parent) {
     connect(this, &QDateEdit::userDateChanged, this, [this](const QDate&) { emit valueEdited(); });
 }
 
-QVariant NullableDateEdit::value() const { return date() == kNoDate ? QVariant() : QVariant(date()); }
+QVariant NullableDateEdit::value() const {
+    return date() == kNoDate ? QVariant() : QVariant(date());
+}
 
 void NullableDateEdit::setValue(const QVariant& value) {
     const QSignalBlocker block(this);
@@ -104,7 +108,9 @@ void NumberEdit::setFormat(const QString& format) {
     showValue();
 }
 
-QVariant NumberEdit::value() const { return m_value; }
+QVariant NumberEdit::value() const {
+    return m_value;
+}
 
 void NumberEdit::setValue(const QVariant& value) {
     m_value = value;
@@ -189,8 +195,7 @@ void PictureBox::render() {
         return;
     }
     setText({});
-    setPixmap(QPixmap::fromImage(
-        m_image.scaled(contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    setPixmap(QPixmap::fromImage(m_image.scaled(contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {

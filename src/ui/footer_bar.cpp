@@ -21,7 +21,9 @@ void FooterBar::setColors(const QColor& background, const QColor& text) {
     update();
 }
 
-QSize FooterBar::sizeHint() const { return {100, fontMetrics().height() + 8}; }
+QSize FooterBar::sizeHint() const {
+    return {100, fontMetrics().height() + 8};
+}
 
 void FooterBar::paintEvent(QPaintEvent*) {
     QPainter p(this);

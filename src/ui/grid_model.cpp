@@ -110,7 +110,9 @@ int GridModel::columnOf(const QString& field) const {
     return -1;
 }
 
-int GridModel::fieldColumn(const QString& field) const { return m_dataset ? m_dataset->fieldIndex(field) : -1; }
+int GridModel::fieldColumn(const QString& field) const {
+    return m_dataset ? m_dataset->fieldIndex(field) : -1;
+}
 
 void GridModel::rebuild() {
     beginResetModel();
@@ -277,8 +279,7 @@ void GridModel::sortRows() {
     if (byText) {
         QVector<QString> keys(m_dataset->rowCount());
         for (int r : m_rows) {
-            keys[r] = m_columns[m_sortColumn].lookup ? displayText(r, m_sortColumn)
-                                                     : m_dataset->value(r, f).toString();
+            keys[r] = m_columns[m_sortColumn].lookup ? displayText(r, m_sortColumn) : m_dataset->value(r, f).toString();
         }
         std::stable_sort(m_rows.begin(), m_rows.end(), [&](int a, int b) {
             const int c = QString::compare(keys[a], keys[b]);
@@ -291,8 +292,8 @@ void GridModel::sortRows() {
     for (int r : m_rows) {
         const QVariant v = m_dataset->value(r, f);
         nulls[r] = v.isNull();
-        keys[r] = type == FieldDef::Type::DateTime ? static_cast<double>(v.toDateTime().toSecsSinceEpoch())
-                                                   : v.toDouble();
+        keys[r] =
+            type == FieldDef::Type::DateTime ? static_cast<double>(v.toDateTime().toSecsSinceEpoch()) : v.toDouble();
     }
     std::stable_sort(m_rows.begin(), m_rows.end(), [&](int a, int b) {
         if (nulls[a] != nulls[b]) {
@@ -361,13 +362,21 @@ QString GridModel::footerText(const QString& field) const {
     return {};
 }
 
-int GridModel::datasetRow(int gridRow) const { return m_rows.value(gridRow, -1); }
+int GridModel::datasetRow(int gridRow) const {
+    return m_rows.value(gridRow, -1);
+}
 
-int GridModel::gridRow(int datasetRow) const { return m_rows.indexOf(datasetRow); }
+int GridModel::gridRow(int datasetRow) const {
+    return m_rows.indexOf(datasetRow);
+}
 
-int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows.size(); }
+int GridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_rows.size();
+}
 
-int GridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_columns.size(); }
+int GridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_columns.size();
+}
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !m_dataset || index.row() >= m_rows.size()) {
@@ -399,7 +408,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 }
 
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable)) {
+    if (!m_dataset || !index.isValid() || role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable)) {
         return false;
     }
     const int r = m_rows.value(index.row(), -1);

@@ -34,8 +34,8 @@ void ProgressNote::showText(const QString& text) {
     adjustSize();
     // Centred on the active window (the main window while the program runs).
     const QWidget* anchor = QApplication::activeWindow();
-    const QRect area = anchor ? anchor->frameGeometry()
-                              : (screen() ? screen()->availableGeometry() : QRect(0, 0, 800, 600));
+    const QRect area =
+        anchor ? anchor->frameGeometry() : (screen() ? screen()->availableGeometry() : QRect(0, 0, 800, 600));
     move(area.center() - rect().center());
     show();
     raise();
@@ -58,6 +58,10 @@ void ProgressNote::refresh() {
     update();
 }
 
-void ShowRunTimeInfo(const QString& text) { ProgressNote::instance().showText(text); }
+void ShowRunTimeInfo(const QString& text) {
+    ProgressNote::instance().showText(text);
+}
 
-void HideRunTimeInfo() { ProgressNote::instance().hideNote(); }
+void HideRunTimeInfo() {
+    ProgressNote::instance().hideNote();
+}

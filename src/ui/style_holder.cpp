@@ -7,8 +7,8 @@
 void StyleHolder::installFonts() {
     QFont::insertSubstitutions(fontFamily(), {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC"),
                                               QStringLiteral("WenQuanYi Zen Hei")});
-    QFont::insertSubstitutions(QStringLiteral("宋体"), {fontFamily(), QStringLiteral("Noto Serif CJK SC"),
-                                                        QStringLiteral("Noto Sans CJK SC")});
+    QFont::insertSubstitutions(QStringLiteral("宋体"),
+                               {fontFamily(), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
 }
 
 QString StyleHolder::gridStyleSheet(const QString& name) {
@@ -70,7 +70,9 @@ QString StyleHolder::editorStyleSheet() {
         "QLabel { color: navy; }");
 }
 
-QColor StyleHolder::footerBackground(const QString&) { return QColor("#FFFFE1"); }
+QColor StyleHolder::footerBackground(const QString&) {
+    return QColor("#FFFFE1");
+}
 
 QColor StyleHolder::footerText(const QString& gridStyle) {
     return gridStyle == QLatin1String(GridClassic) ? QColor("navy") : QColor("black");
@@ -81,4 +83,6 @@ void StyleHolder::applyGrid(QAbstractItemView* view, const QString& name) {
     view->setStyleSheet(gridStyleSheet(name));
 }
 
-void StyleHolder::applyTree(QAbstractItemView* view, const QString& name) { view->setStyleSheet(treeStyleSheet(name)); }
+void StyleHolder::applyTree(QAbstractItemView* view, const QString& name) {
+    view->setStyleSheet(treeStyleSheet(name));
+}

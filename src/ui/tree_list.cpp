@@ -39,8 +39,8 @@ void TreeList::setNodes(const QList<TreeNodeData>& nodes) {
     }
 }
 
-void TreeList::bind(Dataset* dataset, const QString& idField, const QString& parentField,
-                    const QString& captionField, const QString& imageField) {
+void TreeList::bind(Dataset* dataset, const QString& idField, const QString& parentField, const QString& captionField,
+                    const QString& imageField) {
     if (m_dataset) {
         disconnect(m_dataset, nullptr, this, nullptr);
     }

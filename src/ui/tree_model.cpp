@@ -11,22 +11,34 @@ void TreeModel::setNodes(const QList<TreeNodeData>& nodes) {
         m_byId.insert(m_nodes[i].id.toString(), i);
     }
     m_parentOf = QVector<int>(n, -1);
+    for (int i = 0; i < n; ++i) {
+        const auto it = m_byId.constFind(m_nodes[i].parentId.toString());
+        m_parentOf[i] = (it == m_byId.constEnd() || it.value() == i) ? -1 : it.value();
+    }
+    // A chain of parents that loops back is cut where the walk meets it
+    // again: that node becomes a top-level node, the others keep theirs.
+    QVector<char> state(n, 0);  // 0 unvisited, 1 on the current walk, 2 done
+    for (int i = 0; i < n; ++i) {
+        QVector<int> path;
+        int x = i;
+        while (x >= 0 && state[x] == 0) {
+            state[x] = 1;
+            path.append(x);
+            const int p = m_parentOf[x];
+            if (p >= 0 && state[p] == 1) {
+                m_parentOf[x] = -1;
+                break;
+            }
+            x = p;
+        }
+        for (int v : path) {
+            state[v] = 2;
+        }
+    }
     m_children = QVector<QVector<int>>(n + 1);
     m_rowInParent = QVector<int>(n, 0);
     for (int i = 0; i < n; ++i) {
-        const QString p = m_nodes[i].parentId.toString();
-        const auto it = m_byId.constFind(p);
-        int parent = (it == m_byId.constEnd() || it.value() == i) ? -1 : it.value();
-        // A parent chain that loops back is cut: the node becomes top level.
-        for (int walk = parent, steps = 0; walk >= 0 && steps <= n; ++steps) {
-            if (walk == i) {
-                parent = -1;
-                break;
-            }
-            const auto up = m_byId.constFind(m_nodes[walk].parentId.toString());
-            walk = (up == m_byId.constEnd() || up.value() == walk) ? -1 : up.value();
-        }
-        m_parentOf[i] = parent;
+        const int parent = m_parentOf[i];
         QVector<int>& siblings = m_children[parent < 0 ? n : parent];
         m_rowInParent[i] = siblings.size();
         siblings.append(i);
@@ -107,7 +119,9 @@ int TreeModel::rowCount(const QModelIndex& parent) const {
     return p >= 0 && p < m_children.size() ? m_children[p].size() : 0;
 }
 
-int TreeModel::columnCount(const QModelIndex&) const { return 1; }
+int TreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
 
 QVariant TreeModel::data(const QModelIndex& index, int role) const {
     const TreeNodeData* n = node(index);

@@ -40,7 +40,7 @@ public:
 
 private:
     QList<TreeNodeData> m_nodes;
-    QVector<int> m_parentOf;          // node -> parent node, -1 for top level
+    QVector<int> m_parentOf;           // node -> parent node, -1 for top level
     QVector<QVector<int>> m_children;  // node -> children; index m_nodes.size() holds the top level
     QVector<int> m_rowInParent;
     QHash<QString, int> m_byId;

@@ -1,0 +1,58 @@
+#include "admin/code_value_dialog.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "data/code_list_editor.h"
+#include "platform/errors.h"
+#include "ui/style_holder.h"
+
+CodeValueDialog::CodeValueDialog(CodeListEditor& editor, QWidget* parent)
+    : QDialog(parent), m_editor(editor), m_value(new QLineEdit(this)), m_name(new QLineEdit(this)) {
+    setObjectName(QStringLiteral("Sys_TableFieldStatus_Edit_Frm"));
+    setWindowTitle(QStringLiteral("请输入参数名称"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setStyleSheet(StyleHolder::editorStyleSheet());
+    m_value->setEnabled(false);
+    m_value->setText(editor.values().value("StatusValue").toString());
+    m_name->setText(editor.values().value("StatusName").toString());
+    const int size = editor.values().field("StatusName").size;
+    if (size > 0) {
+        m_name->setMaxLength(size);
+    }
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("编号："), m_value);
+    form->addRow(QStringLiteral("名称："), m_name);
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &CodeValueDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &CodeValueDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    resize(300, 120);
+}
+
+void CodeValueDialog::accept() {
+    try {
+        m_editor.values().setValue("StatusName", m_name->text());
+        m_editor.confirmAdd();
+    } catch (const OlvendError& e) {
+        QMessageBox::information(this, QStringLiteral("系统提示"), e.message());
+        return;
+    }
+    QDialog::accept();
+}
+
+void CodeValueDialog::reject() {
+    m_editor.cancelAdd();
+    QDialog::reject();
+}

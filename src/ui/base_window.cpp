@@ -1,0 +1,35 @@
+#include "ui/base_window.h"
+
+#include <QCloseEvent>
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "ui/style_holder.h"
+
+BaseWindow::BaseWindow(AppContext& context, const QString& windowName, QWidget* parent)
+    : QDialog(parent),
+      m_context(context),
+      m_permissions(context.data().main(), context.CurrentUser),
+      m_actions(windowName, m_permissions, context.prompter(), this) {
+    setObjectName(windowName);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    QFont f = font();
+    f.setFamily(StyleHolder::fontFamily());
+    setFont(f);
+}
+
+void BaseWindow::reject() {
+    if (m_closing || confirmClose()) {
+        m_closing = true;
+        QDialog::reject();
+        m_closing = false;
+    }
+}
+
+void BaseWindow::closeEvent(QCloseEvent* event) {
+    if (m_closing || confirmClose()) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
