@@ -65,7 +65,7 @@ CodeListWindow::CodeListWindow(AppContext& context, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter);
     layout->addLayout(buttons);
-    resize(760, 460);
+    resize(900, 480);
 }
 
 void CodeListWindow::setPickMode(const QString& tableName, const QString& fieldName) {
@@ -94,13 +94,13 @@ void CodeListWindow::open() {
     m_tree->bind(&m_editor.lists(), "paramentname", "parent_id", "paramentname");
     m_grid->setDataset(&m_editor.values());
     m_grid->setColumns({
-        GridColumn::make("StatusValue", QStringLiteral("编号"), 60),
-        GridColumn::make("StatusName", QStringLiteral("名称"), 140).asEditable(),
-        GridColumn::make("blank1_Str", QStringLiteral("规格"), 110).asEditable(),
-        GridColumn::make("blank3_Int", QStringLiteral("单价"), 80).withFormat("0.00").asEditable(),
-        GridColumn::make("blank5_Int", QStringLiteral("数量"), 70).asEditable(),
-        GridColumn::make("blank6_Int", QStringLiteral("金额"), 90).withFormat("0.00").asEditable(),
-        GridColumn::make("blank2_Str", QStringLiteral("单位"), 80).withLookup(m_editor.unitLookup()).asEditable(),
+        GridColumn::make("StatusValue", QStringLiteral("编号"), 50),
+        GridColumn::make("StatusName", QStringLiteral("名称"), 120).asEditable(),
+        GridColumn::make("blank1_Str", QStringLiteral("规格"), 95).asEditable(),
+        GridColumn::make("blank3_Int", QStringLiteral("单价"), 70).withFormat("0.00").asEditable(),
+        GridColumn::make("blank5_Int", QStringLiteral("数量"), 60).asEditable(),
+        GridColumn::make("blank6_Int", QStringLiteral("金额"), 80).withFormat("0.00").asEditable(),
+        GridColumn::make("blank2_Str", QStringLiteral("单位"), 70).withLookup(m_editor.unitLookup()).asEditable(),
     });
     prepareListGrid(*m_grid, context());
     m_tree->setCurrentId(m_editor.currentListName());

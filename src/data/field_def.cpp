@@ -10,7 +10,8 @@
 #include "data/database.h"
 
 double roundHalfAwayFromZero(double value, int scale) {
-    const double p = std::pow(10.0, scale);
+    static const double powers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    const double p = scale >= 0 && scale < 10 ? powers[scale] : std::pow(10.0, scale);
     const double x = value * p;
     // A tiny nudge away from zero so that 2.675 (stored as 2.67499999...)
     // rounds as written.
@@ -19,12 +20,20 @@ double roundHalfAwayFromZero(double value, int scale) {
 }
 
 namespace {
+// Dates and times are wall-clock values without a zone: they are held with
+// the UTC spec so that no time-zone lookup runs for each of them, and are
+// written and read as the same wall-clock text.
+QDateTime wallClock(const QDate& d, const QTime& t) {
+    return QDateTime(d, t, Qt::UTC);
+}
+
 QDateTime parseDateTime(const QVariant& value) {
     if (value.typeId() == QMetaType::QDateTime) {
-        return value.toDateTime();
+        const QDateTime d = value.toDateTime();
+        return d.isValid() ? wallClock(d.date(), d.time()) : QDateTime();
     }
     if (value.typeId() == QMetaType::QDate) {
-        return value.toDate().startOfDay();
+        return value.toDate().isValid() ? wallClock(value.toDate(), QTime(0, 0)) : QDateTime();
     }
     const QString text = value.toString().trimmed();
     if (text.isEmpty()) {
@@ -49,7 +58,7 @@ QDateTime parseDateTime(const QVariant& value) {
         text.at(7) == '-' && digits(0, 4, &y) && digits(5, 2, &mo) && digits(8, 2, &d) &&
         (text.size() == 10 ||
          (text.at(13) == ':' && text.at(16) == ':' && digits(11, 2, &h) && digits(14, 2, &mi) && digits(17, 2, &se)))) {
-        const QDateTime fast(QDate(y, mo, d), QTime(h, mi, se));
+        const QDateTime fast = wallClock(QDate(y, mo, d), QTime(h, mi, se));
         if (fast.isValid()) {
             return fast;
         }
@@ -58,10 +67,11 @@ QDateTime parseDateTime(const QVariant& value) {
                           "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
         const QDateTime d = QDateTime::fromString(text, QString::fromLatin1(f));
         if (d.isValid()) {
-            return d;
+            return wallClock(d.date(), d.time());
         }
     }
-    return QDateTime::fromString(text, Qt::ISODateWithMs);
+    const QDateTime iso = QDateTime::fromString(text, Qt::ISODateWithMs);
+    return iso.isValid() ? wallClock(iso.date(), iso.time()) : QDateTime();
 }
 }  // namespace
 
@@ -69,8 +79,15 @@ QVariant FieldDef::normalize(const QVariant& value) const {
     if (value.isNull() || !value.isValid()) {
         return QVariant();
     }
+    const int id = value.typeId();
     switch (type) {
         case Type::Integer: {
+            if (id == QMetaType::LongLong) {
+                return value;
+            }
+            if (id == QMetaType::Int) {
+                return QVariant(static_cast<qlonglong>(value.toInt()));
+            }
             if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty()) {
                 return QVariant();
             }
@@ -82,6 +99,9 @@ QVariant FieldDef::normalize(const QVariant& value) const {
             return QVariant(static_cast<qlonglong>(roundHalfAwayFromZero(d, 0)));
         }
         case Type::Decimal: {
+            if (id == QMetaType::Double) {
+                return QVariant(roundHalfAwayFromZero(value.toDouble(), scale));
+            }
             if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty()) {
                 return QVariant();
             }
@@ -97,7 +117,7 @@ QVariant FieldDef::normalize(const QVariant& value) const {
             return d.isValid() ? QVariant(d) : QVariant();
         }
         case Type::Text:
-            return QVariant(value.toString());
+            return id == QMetaType::QString ? value : QVariant(value.toString());
         case Type::Blob:
             return value;
     }

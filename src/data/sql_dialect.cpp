@@ -53,10 +53,18 @@ public:
     QString lockRowsSuffix() const override { return " FOR UPDATE"; }
     bool insertReturnsKey() const override { return true; }
     QVariant toDbValue(const QVariant& value) const override {
-        if (value.typeId() == QMetaType::Bool) {
-            return value.toBool() ? 1 : 0;
+        // Dates go as wall-clock text: the driver would send a QDateTime as
+        // a UTC instant, which the server shifts into its own time zone.
+        switch (value.typeId()) {
+            case QMetaType::QDateTime:
+                return value.isNull() ? QVariant() : QVariant(sqliteDateTimeText(value.toDateTime()));
+            case QMetaType::QDate:
+                return value.isNull() ? QVariant() : QVariant(sqliteDateTimeText(value.toDate().startOfDay()));
+            case QMetaType::Bool:
+                return value.toBool() ? 1 : 0;
+            default:
+                return value;
         }
-        return value;
     }
     void syncAutoKey(Database& db, const QString& table, const QString& column) const override {
         db.query(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', '%2'), "

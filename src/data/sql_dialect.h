@@ -31,13 +31,14 @@ public:
     // Whether an INSERT reports its new key through RETURNING rather than
     // through the driver's last insert id.
     virtual bool insertReturnsKey() const = 0;
-    // A value as it is bound: SQLite keeps dates and times as text in one
-    // fixed form so that they compare and sort as dates.
+    // A value as it is bound: dates and times go as wall-clock text in one
+    // fixed form, so that they compare and sort as dates and no time zone
+    // shifts them.
     virtual QVariant toDbValue(const QVariant& value) const = 0;
     // After rows were inserted with explicit keys, the next automatic key
     // must follow them.
     virtual void syncAutoKey(Database& db, const QString& table, const QString& column) const = 0;
 };
 
-// The stored text form of a date-time in SQLite books.
+// The text form in which date-times are bound: wall-clock time, no zone.
 QString sqliteDateTimeText(const QDateTime& value);

@@ -1,13 +1,18 @@
 #include <QApplication>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "admin/code_list_window.h"
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/first_start.h"
 #include "platform/errors.h"
+#include "shell/kit_demo_window.h"
 #include "ui/message_box_prompter.h"
+#include "ui/style_holder.h"
+#include "ui/tree_list.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -21,6 +26,36 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     app.setApplicationDisplayName(context.SoftwareInfo.Title);
+    StyleHolder::installFonts();
+    QFont font = app.font();
+    font.setFamily(StyleHolder::fontFamily());
+    app.setFont(font);
+
+    // --demo-kit [LIST]: the window kit on a temporary book, or with a list
+    // name the code-list editor showing that list.
+    const int demo = app.arguments().indexOf(QStringLiteral("--demo-kit"));
+    if (demo > 0) {
+        QTemporaryDir folder;
+        AppContext demoContext(AppPaths(folder.path()), prompter);
+        try {
+            FirstStart::run(demoContext);
+            demoContext.data().ConnectDatabases();
+            demoContext.CurrentUser = {QStringLiteral("超级用户"), QString(), QStringLiteral("管理员组")};
+            KitDemoWindow::fillDemoData(demoContext.data().main(), 300);
+        } catch (const OlvendError& e) {
+            prompter.error(e.message());
+            return 1;
+        }
+        const QString list = app.arguments().value(demo + 1);
+        if (!list.isEmpty() && !list.startsWith(QLatin1String("--"))) {
+            CodeListWindow window(demoContext);
+            window.show();
+            window.tree()->setCurrentId(list);
+            return window.exec() >= 0 ? 0 : 1;
+        }
+        KitDemoWindow window(demoContext);
+        return window.exec() >= 0 ? 0 : 1;
+    }
 
     try {
         FirstStart::run(context);

@@ -28,6 +28,7 @@ private slots:
     void textLongerThanTheFieldIsRefused();
     void datesRoundTripAndCompare();
     void rowDeletedElsewhereIsAConflict();
+    void datesKeepTheirWallClockTime();
     void modelFollowsTheDataset();
     void locateAndNavigate();
     void hostileTextIsStoredAsTyped();
@@ -304,6 +305,32 @@ void TestDataset::datesRoundTripAndCompare() {
     QCOMPARE(again.displayText(0, again.fieldIndex("paytime")), QString("2006-12-01"));
     again.setDisplayFormat("paytime", "YYYY-MM-DD");
     QCOMPARE(again.displayText(2, again.fieldIndex("paytime")), QString("2006-12-03"));
+}
+
+void TestDataset::datesKeepTheirWallClockTime() {
+    FreshBook book(TestBooks::currentEngine());
+    Database& db = book.db();
+    if (!db.isAccess()) {
+        // A server in another time zone than UTC must not shift the times.
+        db.query("SET TIME ZONE 'Asia/Shanghai'");
+    }
+    Dataset ds(db);
+    ds.openTable("goods");
+    ds.append();
+    ds.setValue("code", "SP1");
+    ds.setValue("Keyin_time", QDateTime(QDate(2006, 12, 25), QTime(10, 30, 15)));
+    ds.setValue("Update_time", QDate(2006, 12, 26));
+    ds.applyUpdates();
+    const QString stored = db.isAccess()
+                               ? db.scalar("select Keyin_time from goods").toString()
+                               : db.scalar("select to_char(Keyin_time, 'YYYY-MM-DD HH24:MI:SS') from goods").toString();
+    QCOMPARE(stored, QString("2006-12-25 10:30:15"));
+    QCOMPARE(db.scalar("select count(*) from goods where Update_time = :d", {{"d", QDate(2006, 12, 26)}}).toInt(), 1);
+    Dataset again(db);
+    again.openTable("goods");
+    QCOMPARE(again.value(0, "Keyin_time").toDateTime().time(), QTime(10, 30, 15));
+    QCOMPARE(again.displayText(0, again.fieldIndex("Keyin_time")), QString("2006-12-25 10:30:15"));
+    QCOMPARE(again.displayText(0, again.fieldIndex("Update_time")), QString("2006-12-26"));
 }
 
 void TestDataset::rowDeletedElsewhereIsAConflict() {
