@@ -31,7 +31,7 @@ public:
     std::shared_ptr<LookupList> unitLookup() const { return m_units; }
 
     QString currentListName() const;
-    // The specification, price and unit columns belong to the goods names.
+    // The size, price and unit columns belong to the list of goods names.
     bool extraColumnsVisible() const;
 
     // Starts a new value of the current list, numbered one above its

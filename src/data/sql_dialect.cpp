@@ -5,8 +5,24 @@
 
 #include "data/database.h"
 
-QString sqliteDateTimeText(const QDateTime& value) {
+QString wallClockText(const QDateTime& value) {
     return value.toString("yyyy-MM-dd HH:mm:ss");
+}
+
+// Dates go as wall-clock text on both engines: SQLite keeps them as text
+// that compares and sorts as dates, and the PostgreSQL driver would send a
+// QDateTime as a UTC instant that the server shifts into its own time zone.
+QVariant SqlDialect::toDbValue(const QVariant& value) const {
+    switch (value.typeId()) {
+        case QMetaType::QDateTime:
+            return value.isNull() ? QVariant() : QVariant(wallClockText(value.toDateTime()));
+        case QMetaType::QDate:
+            return value.isNull() ? QVariant() : QVariant(wallClockText(value.toDate().startOfDay()));
+        case QMetaType::Bool:
+            return value.toBool() ? 1 : 0;
+        default:
+            return value;
+    }
 }
 
 namespace {
@@ -23,18 +39,6 @@ public:
     QString beginWriteStatement() const override { return "BEGIN IMMEDIATE"; }
     QString lockRowsSuffix() const override { return {}; }
     bool insertReturnsKey() const override { return false; }
-    QVariant toDbValue(const QVariant& value) const override {
-        switch (value.typeId()) {
-            case QMetaType::QDateTime:
-                return value.isNull() ? QVariant() : QVariant(sqliteDateTimeText(value.toDateTime()));
-            case QMetaType::QDate:
-                return value.isNull() ? QVariant() : QVariant(sqliteDateTimeText(value.toDate().startOfDay()));
-            case QMetaType::Bool:
-                return value.toBool() ? 1 : 0;
-            default:
-                return value;
-        }
-    }
     void syncAutoKey(Database&, const QString&, const QString&) const override {
         // AUTOINCREMENT keys always follow the largest key used.
     }
@@ -52,20 +56,6 @@ public:
     QString beginWriteStatement() const override { return "BEGIN"; }
     QString lockRowsSuffix() const override { return " FOR UPDATE"; }
     bool insertReturnsKey() const override { return true; }
-    QVariant toDbValue(const QVariant& value) const override {
-        // Dates go as wall-clock text: the driver would send a QDateTime as
-        // a UTC instant, which the server shifts into its own time zone.
-        switch (value.typeId()) {
-            case QMetaType::QDateTime:
-                return value.isNull() ? QVariant() : QVariant(sqliteDateTimeText(value.toDateTime()));
-            case QMetaType::QDate:
-                return value.isNull() ? QVariant() : QVariant(sqliteDateTimeText(value.toDate().startOfDay()));
-            case QMetaType::Bool:
-                return value.toBool() ? 1 : 0;
-            default:
-                return value;
-        }
-    }
     void syncAutoKey(Database& db, const QString& table, const QString& column) const override {
         db.query(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', '%2'), "
                                 "COALESCE((SELECT MAX(%2) FROM %1), 0) + 1, false)")

@@ -34,11 +34,11 @@ public:
     // A value as it is bound: dates and times go as wall-clock text in one
     // fixed form, so that they compare and sort as dates and no time zone
     // shifts them.
-    virtual QVariant toDbValue(const QVariant& value) const = 0;
+    QVariant toDbValue(const QVariant& value) const;
     // After rows were inserted with explicit keys, the next automatic key
     // must follow them.
     virtual void syncAutoKey(Database& db, const QString& table, const QString& column) const = 0;
 };
 
 // The text form in which date-times are bound: wall-clock time, no zone.
-QString sqliteDateTimeText(const QDateTime& value);
+QString wallClockText(const QDateTime& value);

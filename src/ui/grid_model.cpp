@@ -28,19 +28,7 @@ void GridModel::setDataset(Dataset* dataset) {
     if (dataset) {
         connect(dataset, &Dataset::aboutToReset, this, [this] { beginResetModel(); });
         connect(dataset, &Dataset::resetDone, this, [this] {
-            m_fieldIndex.clear();
-            for (const GridColumn& c : m_columns) {
-                m_fieldIndex.append(m_dataset->fieldIndex(c.field));
-            }
-            m_rows.clear();
-            const int n = m_dataset->rowCount();
-            m_rows.reserve(n);
-            for (int r = 0; r < n; ++r) {
-                if (accepts(r)) {
-                    m_rows.append(r);
-                }
-            }
-            sortRows();
+            fillRows();
             endResetModel();
             invalidateFooter();
         });
@@ -114,23 +102,30 @@ int GridModel::fieldColumn(const QString& field) const {
     return m_dataset ? m_dataset->fieldIndex(field) : -1;
 }
 
-void GridModel::rebuild() {
-    beginResetModel();
+// Resolves the columns' fields and lists the rows that pass the filters,
+// in the grid's order.
+void GridModel::fillRows() {
     m_fieldIndex.clear();
     for (const GridColumn& c : m_columns) {
         m_fieldIndex.append(m_dataset ? m_dataset->fieldIndex(c.field) : -1);
     }
     m_rows.clear();
-    if (m_dataset) {
-        const int n = m_dataset->rowCount();
-        m_rows.reserve(n);
-        for (int r = 0; r < n; ++r) {
-            if (accepts(r)) {
-                m_rows.append(r);
-            }
-        }
-        sortRows();
+    if (!m_dataset) {
+        return;
     }
+    const int n = m_dataset->rowCount();
+    m_rows.reserve(n);
+    for (int r = 0; r < n; ++r) {
+        if (accepts(r)) {
+            m_rows.append(r);
+        }
+    }
+    sortRows();
+}
+
+void GridModel::rebuild() {
+    beginResetModel();
+    fillRows();
     endResetModel();
     invalidateFooter();
 }

@@ -72,6 +72,7 @@ private:
         QString contains;
     };
     void rebuild();
+    void fillRows();
     bool accepts(int datasetRow) const;
     void sortRows();
     void invalidateFooter();
