@@ -1,0 +1,21 @@
+#include "admin/settings_editor.h"
+
+#include <QDir>
+
+#include "data/app_context.h"
+
+bool SettingsEditor::showCustomFilter() const { return m_context.showCustomFilter(); }
+
+QString SettingsEditor::pictureFolder() const { return QDir::toNativeSeparators(m_context.PictureFolder); }
+
+void SettingsEditor::apply(bool showCustomFilter, const QString& pictureFolder) {
+    QString folder = AppPaths::normalizeSeparators(pictureFolder.trimmed());
+    if (!folder.endsWith('/')) {
+        folder += '/';
+    }
+    IniFile& ini = m_context.SettingsFile;
+    ini.setString("SYS_Setting", "ShowCustomFilter", showCustomFilter ? "true" : "false");
+    ini.setString("SYS_Setting", "picPath", folder);
+    m_context.PictureFolder = folder;
+    ini.save();
+}

@@ -1,0 +1,384 @@
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include "admin/book_creator.h"
+#include "admin/company_info_editor.h"
+#include "admin/password_change.h"
+#include "admin/settings_editor.h"
+#include "data/data_module.h"
+#include "data/user_accounts.h"
+#include "platform/errors.h"
+#include "shell/bar_state.h"
+#include "shell/login_service.h"
+#include "shell/user_administration.h"
+#include "support/test_books.h"
+
+using TestBooks::TestProgram;
+
+// Log-in, books, users and rights, company, settings and password rules.
+class TestShellLogic : public QObject {
+    Q_OBJECT
+private slots:
+    void loginSwitchesBookThenChecksPassword();
+    void wrongPasswordKeepsTheUserButSwitchesTheBook();
+    void defaultBookThatIsGone();
+    void typedBookNameChoosesCaseInsensitively();
+    void onlyUsersAreOffered();
+    void createBookCopiesTheChosenBook();
+    void createBookRefusals();
+    void createBookNeverOverwritesAFile();
+    void failedCopyLeavesTheListUnchanged();
+    void rightsAreSavedForTheirGroup();
+    void systemGroupRightsCannotBeClickedAway();
+    void namelessNewGroupIsDiscarded();
+    void deleteProtectionsAndGroupRights();
+    void renamedGroupTakesUsersAndRights();
+    void passwordOfAUserIsHashed();
+    void companyInfoEditSaveCancel();
+    void settingsAreWrittenAndTakeEffect();
+    void passwordChange();
+    void barStates();
+
+private:
+    static std::unique_ptr<TestProgram> loggedIn();
+};
+
+std::unique_ptr<TestProgram> TestShellLogic::loggedIn() {
+    auto p = std::make_unique<TestProgram>(true);
+    p->context().data().ConnectDatabases();
+    p->context().CurrentUser = {"超级用户", "", "管理员组"};
+    return p;
+}
+
+void TestShellLogic::loginSwitchesBookThenChecksPassword() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    BookCreator(c).create("第二账本", "用户账本", &AccountBooks(c.data().system()).offered()[0]);
+    c.data().main().execute("update Sys_user set User_name='admin2' where 1=2");
+    LoginService login(c);
+    login.loadAccountBooks();
+    QCOMPARE(login.books().size(), 2);
+    const AccountBookRow second = login.books()[1];
+    QCOMPARE(login.logIn(second, "超级用户", ""), LoginService::Result::LoggedIn);
+    QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
+    QCOMPARE(c.CurrentAccountBook.BookName, QString("第二账本"));
+    QVERIFY(c.data().main().location().endsWith(second.FilePath));
+    IniFile ini(c.paths().configFile());
+    QCOMPARE(ini.readString("DB", "Path"), second.FilePath);
+    QCOMPARE(ini.readString("DefaultSetting", "AccountBook"), QString::number(second.ID));
+    QCOMPARE(ini.readString("DefaultSetting", "Username"), QString("超级用户"));
+}
+
+void TestShellLogic::wrongPasswordKeepsTheUserButSwitchesTheBook() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    BookCreator(c).create("第二账本", "", &AccountBooks(c.data().system()).offered()[0]);
+    LoginService login(c);
+    login.loadAccountBooks();
+    QCOMPARE(login.logIn(login.books()[1], "超级用户", "x"), LoginService::Result::WrongPassword);
+    QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));  // the previous log-in stays
+    QCOMPARE(c.CurrentAccountBook.BookName, QString("第二账本"));
+    QCOMPARE(IniFile(c.paths().configFile()).readString("DB", "Path"), login.books()[1].FilePath);
+}
+
+void TestShellLogic::defaultBookThatIsGone() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    c.SettingsFile.setString("DefaultSetting", "AccountBook", "77");
+    LoginService login(c);
+    login.loadAccountBooks();
+    QVERIFY(!login.defaultBook().has_value());
+    c.SettingsFile.setString("DefaultSetting", "AccountBook", "1");
+    QCOMPARE(login.defaultBook()->AccountBookName, QString("默认帐册"));
+}
+
+void TestShellLogic::typedBookNameChoosesCaseInsensitively() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    BookCreator(c).create("Shop", "", &AccountBooks(c.data().system()).offered()[0]);
+    LoginService login(c);
+    login.loadAccountBooks();
+    const auto current = login.defaultBook();
+    QCOMPARE(login.chooseBook("  shop ", current)->AccountBookName, QString("Shop"));
+    QCOMPARE(login.chooseBook("nothing like it", current)->AccountBookName, QString("默认帐册"));
+}
+
+void TestShellLogic::onlyUsersAreOffered() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    c.data().main().query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0)");
+    c.data().main().query("insert into Sys_user (User_name, User_Group, type) values ('小王', '销售组', 1)");
+    LoginService login(c);
+    QCOMPARE(login.userNames(), QStringList({"超级用户", "小王"}));
+}
+
+void TestShellLogic::createBookCopiesTheChosenBook() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    Database& source = c.data().main();
+    source.query("insert into unit (unit_code, Unit_name) values ('UN007', '卷')");
+    const AccountBookRow row = BookCreator(c).create("  分公司  ", "分公司账本", &AccountBooks(c.data().system()).offered()[0]);
+    QCOMPARE(row.AccountBookName, QString("分公司"));
+    QCOMPARE(row.DatabaseName, QString("UserAccountBook002"));
+    QCOMPARE(row.FilePath, QString("db/UserAccountBook002.db"));
+    QCOMPARE(c.CurrentAccountBook.BookID, row.ID);
+    auto copy = Database::openSqlite(c.paths().resolve(row.FilePath), "copy");
+    QCOMPARE(copy->scalar("select Unit_name from unit where unit_code='UN007'").toString(), QString("卷"));
+    // Later changes stay in their own book.
+    copy->query("insert into unit (unit_code, Unit_name) values ('UN008', '桶')");
+    QCOMPARE(source.scalar("select count(*) from unit where unit_code='UN008'").toInt(), 0);
+    const auto listed = AccountBooks(c.data().system()).findById(row.ID);
+    QCOMPARE(listed->description, QString("分公司账本"));
+    QCOMPARE(listed->Type, 0);
+    QCOMPARE(listed->version, 1);
+}
+
+void TestShellLogic::createBookRefusals() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    const AccountBookRow source = AccountBooks(c.data().system()).offered()[0];
+    BookCreator creator(c);
+    auto refused = [&](const QString& name, const AccountBookRow* src) {
+        try {
+            creator.create(name, "", src);
+        } catch (const UserError& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    QCOMPARE(refused("   ", &source), QString("请输入新帐册名称"));
+    QCOMPARE(refused("新账本", nullptr), QString("请选择一本帐册"));
+    QCOMPARE(refused("默认帐册", &source), QString("新帐册的名称不能和现有帐册重名"));
+    creator.create("Shop", "", &source);
+    QCOMPARE(refused("SHOP", &source), QString("新帐册的名称不能和现有帐册重名"));
+    QCOMPARE(AccountBooks(c.data().system()).offered().size(), 2);
+}
+
+void TestShellLogic::createBookNeverOverwritesAFile() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    // A stray file already holds the next name: it is passed over, untouched.
+    QFile stray(c.paths().dbFolder() + "UserAccountBook002.db");
+    QVERIFY(stray.open(QIODevice::WriteOnly));
+    stray.write("someone else's file");
+    stray.close();
+    const AccountBookRow row = BookCreator(c).create("新账本", "", &AccountBooks(c.data().system()).offered()[0]);
+    QCOMPARE(row.DatabaseName, QString("UserAccountBook003"));
+    QCOMPARE(QFileInfo(c.paths().dbFolder() + "UserAccountBook002.db").size(), qint64(19));
+}
+
+void TestShellLogic::failedCopyLeavesTheListUnchanged() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    AccountBookRow missing = AccountBooks(c.data().system()).offered()[0];
+    missing.FilePath = "db/gone.db";
+    try {
+        BookCreator(c).create("新账本", "", &missing);
+        QFAIL("expected a refusal");
+    } catch (const UserError& e) {
+        QVERIFY(e.message().contains("gone.db"));
+    }
+    QCOMPARE(AccountBooks(c.data().system()).offered().size(), 1);
+    QCOMPARE(c.CurrentAccountBook.BookName, QString());
+}
+
+void TestShellLogic::rightsAreSavedForTheirGroup() {
+    auto p = loggedIn();
+    Database& db = p->context().data().main();
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0)");
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('仓库组', '0', 0)");
+    UserAdministration admin(db, p->prompter());
+    admin.open();
+    QCOMPARE(admin.rightsGroup(), QString("管理员组"));
+    QVERIFY(!admin.rights().isEmpty());
+    admin.select("销售组");
+    QVERIFY(std::none_of(admin.rights().begin(), admin.rights().end(), [](const auto& r) { return r.granted; }));
+    const int id = admin.rights()[3].id;
+    QVERIFY(admin.toggle(id));
+    QVERIFY(admin.rightsModified());
+    // Moving to another group saves the first group's rights first.
+    admin.select("仓库组");
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='销售组'").toInt(), 1);
+    QCOMPARE(db.scalar("select Action_id from Sys_user_Operation where User_name='销售组'").toInt(), id);
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='仓库组'").toInt(), 0);
+    admin.setAll(true);
+    admin.save();
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='仓库组'").toInt(),
+             db.scalar("select count(*) from Sys_Operation_Table").toInt());
+    admin.select("销售组");
+    QCOMPARE(std::count_if(admin.rights().begin(), admin.rights().end(), [](const auto& r) { return r.granted; }), 1);
+}
+
+void TestShellLogic::systemGroupRightsCannotBeClickedAway() {
+    auto p = loggedIn();
+    Database& db = p->context().data().main();
+    UserAdministration admin(db, p->prompter());
+    admin.open();
+    QVERIFY(!admin.toggle(admin.rights()[0].id));
+    QVERIFY(!admin.rightsModified());
+    admin.setAll(false);  // select all / none still apply to it
+    admin.save();
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt(), 0);
+}
+
+void TestShellLogic::namelessNewGroupIsDiscarded() {
+    auto p = loggedIn();
+    Database& db = p->context().data().main();
+    UserAdministration admin(db, p->prompter());
+    admin.open();
+    const int before = db.scalar("select count(*) from Sys_user").toInt();
+    admin.addGroup();
+    admin.users().setValue("User_name", "   ");
+    admin.postUser();
+    QCOMPARE(db.scalar("select count(*) from Sys_user").toInt(), before);
+    admin.addGroup();
+    admin.users().setValue("User_name", "财务组");
+    admin.postUser();
+    QCOMPARE(db.scalar("select type from Sys_user where User_name='财务组'").toInt(), 0);
+    QCOMPARE(db.scalar("select User_Group from Sys_user where User_name='财务组'").toString(), QString("0"));
+    admin.addUser("财务组");
+    admin.users().setValue("User_name", "小张");
+    admin.postUser();
+    QCOMPARE(db.scalar("select User_Group from Sys_user where User_name='小张'").toString(), QString("财务组"));
+    QCOMPARE(db.scalar("select type from Sys_user where User_name='小张'").toInt(), 1);
+    admin.addUser("财务组");
+    admin.users().setValue("User_name", "小张");
+    QVERIFY_THROWS_EXCEPTION(UserError, admin.postUser());
+}
+
+void TestShellLogic::deleteProtectionsAndGroupRights() {
+    auto p = loggedIn();
+    Database& db = p->context().data().main();
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0), ('仓库组', '0', 0)");
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('小王', '销售组', 1)");
+    db.query("insert into Sys_user_Operation (User_name, Action_id) values ('销售组', 1), ('仓库组', 2)");
+    UserAdministration admin(db, p->prompter());
+    admin.open();
+    admin.select("超级用户");
+    QVERIFY(!admin.deleteSelected());
+    QCOMPARE(p->prompter().lastText(), QString("这是系统默认用户,不能删除"));
+    admin.select("管理员组");
+    QVERIFY(!admin.deleteSelected());
+    QCOMPARE(p->prompter().lastText(), QString("这是系统组,不能删除"));
+    admin.select("销售组");
+    QVERIFY(!admin.deleteSelected());  // still has a user
+    admin.select("小王");
+    p->prompter().setNextAnswer(false);
+    QVERIFY(!admin.deleteSelected());
+    QCOMPARE(db.scalar("select count(*) from Sys_user where User_name='小王'").toInt(), 1);
+    p->prompter().setNextAnswer(true);
+    QVERIFY(admin.deleteSelected());
+    admin.select("销售组");
+    p->prompter().setNextAnswer(true);
+    QVERIFY(admin.deleteSelected());
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='销售组'").toInt(), 0);
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='仓库组'").toInt(), 1);
+    QCOMPARE(db.scalar("select count(*) from Sys_user where User_name in ('销售组', '小王')").toInt(), 0);
+}
+
+void TestShellLogic::renamedGroupTakesUsersAndRights() {
+    auto p = loggedIn();
+    Database& db = p->context().data().main();
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0)");
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('小王', '销售组', 1)");
+    db.query("insert into Sys_user_Operation (User_name, Action_id) values ('销售组', 5)");
+    UserAdministration admin(db, p->prompter());
+    admin.open();
+    admin.select("销售组");
+    admin.users().setValue("User_name", "营销组");
+    admin.postUser();
+    QCOMPARE(db.scalar("select User_Group from Sys_user where User_name='小王'").toString(), QString("营销组"));
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='营销组'").toInt(), 1);
+    QCOMPARE(admin.rightsGroup(), QString("营销组"));
+}
+
+void TestShellLogic::passwordOfAUserIsHashed() {
+    auto p = loggedIn();
+    Database& db = p->context().data().main();
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('小王', '管理员组', 1)");
+    UserAdministration admin(db, p->prompter());
+    admin.open();
+    QCOMPARE(admin.users().fieldIndex("password"), -1);  // never read into the window
+    admin.setPassword("小王", "a'b\"c");
+    QVERIFY(db.scalar("select password from Sys_user where User_name='小王'").toString().startsWith("$argon2id$"));
+    QVERIFY(UserAccounts::verifyLogin(db, "小王", "a'b\"c").has_value());
+}
+
+void TestShellLogic::companyInfoEditSaveCancel() {
+    auto p = loggedIn();
+    Database& db = p->context().data().main();
+    CompanyInfoEditor e(db);
+    e.open();
+    e.close();  // closing without "修改" writes nothing
+    e.corp().setValue("Corp_name", "不会保存");
+    e.close();
+    QCOMPARE(db.scalar("select Corp_name from Sys_Corp").toString(), QString());
+    e.corp().cancelUpdates();
+    e.edit();
+    e.corp().setValue("Corp_name", "东方门窗有限公司");
+    e.cancel();
+    QCOMPARE(e.corp().value("Corp_name").toString(), QString());
+    e.edit();
+    e.corp().setValue("Corp_name", "东方门窗有限公司");
+    e.corp().setValue("Tax_no", "440100123456789");
+    e.close();  // closing while editing saves without asking
+    QCOMPARE(db.scalar("select Corp_name from Sys_Corp").toString(), QString("东方门窗有限公司"));
+    QVERIFY(!e.isEditing());
+}
+
+void TestShellLogic::settingsAreWrittenAndTakeEffect() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    SettingsEditor s(c);
+    QVERIFY(!s.showCustomFilter());
+    s.apply(true, "/srv/pictures");
+    QCOMPARE(c.PictureFolder, QString("/srv/pictures/"));
+    IniFile ini(c.paths().configFile());
+    QCOMPARE(ini.readString("SYS_Setting", "picPath"), QString("/srv/pictures/"));
+    QCOMPARE(ini.readString("SYS_Setting", "ShowCustomFilter"), QString("true"));
+    s.apply(false, "");
+    QCOMPARE(IniFile(c.paths().configFile()).readString("SYS_Setting", "picPath"), QString("/"));
+    QCOMPARE(IniFile(c.paths().configFile()).readString("SYS_Setting", "ShowCustomFilter"), QString("false"));
+    QVERIFY(!s.showCustomFilter());
+}
+
+void TestShellLogic::passwordChange() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    PasswordChange change(c);
+    QVERIFY(!change.apply("abc", "ABC"));
+    QVERIFY(UserAccounts::verifyLogin(c.data().main(), "超级用户", "").has_value());
+    QVERIFY(change.apply("新密码'1", "新密码'1"));
+    QVERIFY(!UserAccounts::verifyLogin(c.data().main(), "超级用户", "").has_value());
+    QVERIFY(UserAccounts::verifyLogin(c.data().main(), "超级用户", "新密码'1").has_value());
+    QVERIFY(change.apply("", ""));
+    QVERIFY(UserAccounts::verifyLogin(c.data().main(), "超级用户", "").has_value());
+}
+
+void TestShellLogic::barStates() {
+    BarState bar;
+    bar.activate(1);
+    QCOMPARE(bar.state(1), BarState::Active);
+    bar.hovered(1, 50, 20);
+    QCOMPARE(bar.state(1), BarState::Active);  // active buttons ignore hovering
+    bar.hovered(2, 50, 20);
+    QCOMPARE(bar.state(2), BarState::Hot);
+    bar.hovered(3, 50, 20);
+    QCOMPARE(bar.state(2), BarState::Normal);
+    QCOMPARE(bar.state(3), BarState::Hot);
+    bar.hovered(3, 5, 20);  // outside the hot area
+    QCOMPARE(bar.state(3), BarState::Normal);
+    bar.hovered(2, 50, 20);
+    bar.clicked(2, false);  // refused: only hover states reset
+    QCOMPARE(bar.state(2), BarState::Normal);
+    QCOMPARE(bar.state(1), BarState::Active);
+    bar.clicked(2, true);
+    QCOMPARE(bar.state(2), BarState::Active);
+    QCOMPARE(bar.state(1), BarState::Normal);
+    bar.clicked(9, true);
+    QCOMPARE(bar.state(2), BarState::Active);
+}
+
+QTEST_GUILESS_MAIN(TestShellLogic)
+#include "test_shell_logic.moc"
