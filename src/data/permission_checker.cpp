@@ -2,6 +2,7 @@
 
 #include <QSqlQuery>
 
+#include "data/data_module.h"
 #include "data/database.h"
 #include "data/records.h"
 #include "platform/errors.h"
@@ -20,14 +21,19 @@ const char* const kCheckSql =
     "and LOWER(a.Form_Name)=:Form_Name and b.User_name=:User_name and a.id=b.Action_id) as grant_rc";
 }  // namespace
 
-PermissionChecker::PermissionChecker(Database& db, const UserRecord& user) : m_db(db), m_user(user) {}
+PermissionChecker::PermissionChecker(Database& db, const UserRecord& user)
+    : m_db([&db]() -> Database& { return db; }), m_user(user) {}
+
+PermissionChecker::PermissionChecker(DataModule& data, const UserRecord& user)
+    : m_db([&data]() -> Database& { return data.main(); }), m_user(user) {}
 
 bool PermissionChecker::isAllowed(const QString& actionName, const QString& formName) {
     if (m_user.UserName == builtInUser()) {
         return true;
     }
-    QSqlQuery& q = m_db.prepared(QString::fromLatin1(kCheckSql));
-    m_db.run(
+    Database& db = m_db();
+    QSqlQuery& q = db.prepared(QString::fromLatin1(kCheckSql));
+    db.run(
         q, {{"Action_Name", actionName.toLower()}, {"Form_Name", formName.toLower()}, {"User_name", m_user.UserGroup}});
     bool allowed = false;
     if (q.next()) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class Database;
+class DataModule;
 struct UserRecord;
 
 // Decides whether the logged-in user may run an action of a window. The
@@ -14,6 +16,9 @@ public:
     static QString refusalText() { return QStringLiteral("对不起，您没有该功能的操作权限，详情请询问管理员。"); }
 
     PermissionChecker(Database& db, const UserRecord& user);
+    // Follows the data module's current book, for windows that outlive a
+    // switch of book (the main window).
+    PermissionChecker(DataModule& data, const UserRecord& user);
 
     // True when allowed; throws UserError with the refusal text when not.
     // Names are compared without regard to letter case.
@@ -22,6 +27,6 @@ public:
     bool isAllowed(const QString& actionName, const QString& formName);
 
 private:
-    Database& m_db;
+    std::function<Database&()> m_db;
     const UserRecord& m_user;
 };

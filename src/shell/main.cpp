@@ -10,6 +10,7 @@
 #include "data/first_start.h"
 #include "platform/errors.h"
 #include "shell/kit_demo_window.h"
+#include "shell/main_window.h"
 #include "ui/message_box_prompter.h"
 #include "ui/style_holder.h"
 #include "ui/tree_list.h"
@@ -57,24 +58,23 @@ int main(int argc, char* argv[]) {
         return window.exec() >= 0 ? 0 : 1;
     }
 
+    // The long-lived parts in their order: the main window, the data module
+    // connecting the last-used book, the styles; the log-in follows when the
+    // main window first shows.
+    MainWindow window(context);
+    prompter.setParent(&window);
     try {
         FirstStart::run(context);
-        context.data().ConnectDatabases();
     } catch (const OlvendError& e) {
         prompter.error(e.message());
         return 1;
     }
-
-    // The main window and log-in come with the application shell; until then
-    // the program shows which book it opened.
-    QWidget window;
-    window.setObjectName(QStringLiteral("main_frm"));
-    window.setWindowTitle(context.SoftwareInfo.Title);
-    auto* layout = new QVBoxLayout(&window);
-    layout->addWidget(new QLabel(
-        QStringLiteral("%1 %2\n账本: %3")
-            .arg(context.SoftwareInfo.ProductName, context.SoftwareInfo.Version, context.data().main().location())));
-    window.resize(420, 160);
+    try {
+        context.data().ConnectDatabases();
+    } catch (const OlvendError& e) {
+        // The log-in dialog can still switch to a book that opens.
+        prompter.error(e.message());
+    }
     window.show();
     return app.exec();
 }

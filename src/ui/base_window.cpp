@@ -9,7 +9,7 @@
 BaseWindow::BaseWindow(AppContext& context, const QString& windowName, QWidget* parent)
     : QDialog(parent),
       m_context(context),
-      m_permissions(context.data().main(), context.CurrentUser),
+      m_permissions(context.data(), context.CurrentUser),
       m_actions(windowName, m_permissions, context.prompter(), this) {
     setObjectName(windowName);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);

@@ -1,0 +1,19 @@
+#include "admin/about_dialog.h"
+
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include "data/app_context.h"
+
+AboutDialog::AboutDialog(const AppContext& context, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("About_Frm"));
+    setWindowTitle(QStringLiteral("关于"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    auto* form = new QFormLayout(this);
+    form->addRow(QStringLiteral("产品名称："), new QLabel(context.SoftwareInfo.ProductName, this));
+    form->addRow(QStringLiteral("软件版本："), new QLabel(context.SoftwareInfo.Version, this));
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    form->addRow(ok);
+}

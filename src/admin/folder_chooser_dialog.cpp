@@ -1,0 +1,56 @@
+#include "admin/folder_chooser_dialog.h"
+
+#include <QDir>
+#include <QFileSystemModel>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+
+FolderChooserDialog::FolderChooserDialog(const QString& start, QWidget* parent)
+    : QDialog(parent), m_model(new QFileSystemModel(this)), m_tree(new QTreeView(this)), m_path(new QLineEdit(this)) {
+    setObjectName(QStringLiteral("Form_Sys_SystemSetting_picPath"));
+    setWindowTitle(QStringLiteral("选择图片存放目录"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    m_model->setRootPath(QDir::rootPath());
+    m_tree->setModel(m_model);
+    for (int c = 1; c < m_model->columnCount(); ++c) {
+        m_tree->hideColumn(c);
+    }
+    m_tree->header()->hide();
+    m_path->setText(QDir::toNativeSeparators(start));
+    const QModelIndex startIndex = m_model->index(start);
+    if (startIndex.isValid()) {
+        m_tree->setCurrentIndex(startIndex);
+        m_tree->scrollTo(startIndex);
+    }
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& i) { m_path->setText(QDir::toNativeSeparators(m_model->filePath(i))); });
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    connect(ok, &QPushButton::clicked, this, &FolderChooserDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("当前路径"), m_path);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tree, 1);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    resize(420, 460);
+}
+
+QString FolderChooserDialog::path() const { return m_path->text().trimmed(); }
+
+void FolderChooserDialog::accept() {
+    if (path().isEmpty()) {
+        return;
+    }
+    QDialog::accept();
+}

@@ -1,0 +1,74 @@
+#include "admin/settings_dialog.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "admin/folder_chooser_dialog.h"
+#include "admin/settings_editor.h"
+#include "data/app_context.h"
+#include "platform/errors.h"
+#include "platform/prompter.h"
+
+SettingsDialog::SettingsDialog(AppContext& context, QWidget* parent)
+    : QDialog(parent),
+      m_context(context),
+      m_filter(new QCheckBox(QStringLiteral("在列表界面显示\"自定义过滤条件\"按钮"), this)),
+      m_folder(new QLineEdit(this)) {
+    setObjectName(QStringLiteral("SYS_SystemSetting_Frm"));
+    setWindowTitle(QStringLiteral("系统设置"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    const SettingsEditor settings(context);
+    m_filter->setChecked(settings.showCustomFilter());
+    m_folder->setText(settings.pictureFolder());
+    runFolderChooser = [this](const QString& start) {
+        FolderChooserDialog chooser(start, this);
+        return chooser.exec() == QDialog::Accepted ? chooser.path() : QString();
+    };
+    auto* tabs = new QTabWidget(this);
+    auto* page = new QWidget(tabs);
+    auto* choose = new QPushButton(QStringLiteral("选择目录..."), page);
+    connect(choose, &QPushButton::clicked, this, &SettingsDialog::chooseFolder);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(m_folder, 1);
+    folderRow->addWidget(choose);
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->addWidget(m_filter);
+    pageLayout->addWidget(new QLabel(QStringLiteral("图片保存路径"), page));
+    pageLayout->addLayout(folderRow);
+    pageLayout->addStretch();
+    tabs->addTab(page, QStringLiteral("界面设置"));
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    connect(ok, &QPushButton::clicked, this, &SettingsDialog::confirm);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs);
+    layout->addLayout(buttons);
+    resize(460, 220);
+}
+
+void SettingsDialog::chooseFolder() {
+    const QString path = runFolderChooser(m_folder->text());
+    if (!path.isEmpty()) {
+        m_folder->setText(path);
+    }
+}
+
+void SettingsDialog::confirm() {
+    try {
+        SettingsEditor(m_context).apply(m_filter->isChecked(), m_folder->text());
+    } catch (const OlvendError& e) {
+        m_context.prompter().error(e.message());
+        return;
+    }
+    accept();
+}

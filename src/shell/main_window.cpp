@@ -1,0 +1,423 @@
+#include "shell/main_window.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "platform/errors.h"
+#include "platform/prompter.h"
+#include "shell/login_dialog.h"
+#include "shell/window_opener.h"
+#include "ui/picture_button.h"
+#include "ui/style_holder.h"
+
+namespace {
+struct Entry {
+    const char* caption;
+    const char* action;  // empty: opens its window directly
+    const char* picture;
+    const char* window;
+    int parameter;
+    bool visible;
+};
+
+// The pages in their order, with their entries.
+const QList<QList<Entry>>& pageEntries() {
+    static const QList<QList<Entry>> pages = {
+        {{"收款收据", "Action4", "entry_bill.jpg", "frm_GainBill", 2, true},
+         {"收据记录表", "Action1", "entry_list.jpg", "frm_GainBill_list", 0, true}},
+        {{"查询订货单", "Action8", "entry_query.jpg", "Query_Panel_Frm", 5, true},
+         {"单据查询", "Action5", "entry_query.jpg", "Query_Panel_Frm", 1, false}},
+        {{"收入统计", "Action9", "entry_report.jpg", "Report_Dusmere_IncomePriceDetail_Frm", 0, true},
+         {"支出统计", "Action10", "entry_report.jpg", "Report_Dusmere_payout_Frm", 0, true},
+         {"利润统计", "Action11", "entry_report.jpg", "Report_Dusmere_gain_frm", 0, true}},
+        {{"客户档案管理", "Action12", "entry_base.jpg", "Form_Client_List", 0, true},
+         {"供应商管理", "Action23", "entry_base.jpg", "Form_Provider_List", 0, true},
+         {"基础商品", "", "entry_base.jpg", "base_goods_frm", 0, true},
+         {"计量单位", "Action24", "entry_base.jpg", "base_unit_frm", 0, true}},
+        {{"运输费", "Action16", "entry_payout.jpg", "frm_payout", 0, true},
+         {"工资", "Action17", "entry_payout.jpg", "frm_payout", 1, true},
+         {"日杂项", "Action18", "entry_payout.jpg", "frm_payout", 2, true},
+         {"汇款", "Action19", "entry_payout.jpg", "frm_payout", 4, true}},
+        {{"订货单管理", "Action21", "entry_list.jpg", "Form_Quotation_List", 0, true}},
+    };
+    return pages;
+}
+
+// Bar button n runs this action.
+QString barAction(int n) {
+    switch (n) {
+        case 1:
+            return QStringLiteral("Action22");
+        case 2:
+            return QStringLiteral("Action15");
+        case 3:
+            return QStringLiteral("Action_stat_report");
+        case 4:
+            return QStringLiteral("Action_query_bill");
+        case 5:
+            return QStringLiteral("Action_base_info");
+        default:
+            return {};
+    }
+}
+}  // namespace
+
+MainWindow::MainWindow(AppContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_context(context),
+      m_permissions(context.data(), context.CurrentUser),
+      m_actions(QStringLiteral("main_frm"), m_permissions, context.prompter(), this) {
+    setObjectName(QStringLiteral("main_frm"));
+    setWindowTitle(context.SoftwareInfo.Title);
+    setMinimumSize(820, 600);
+    setMaximumSize(1032, 776);
+    QFont f = font();
+    f.setFamily(StyleHolder::fontFamily());
+    setFont(f);
+    openWindow = [this](const QString& name, int parameter) { defaultOpenWindow(name, parameter); };
+    runLoginDialog = [](LoginDialog& dialog) { return dialog.exec(); };
+
+    buildActions();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildTitleArea());
+    layout->addWidget(buildBar());
+    layout->addWidget(buildPages(), 1);
+    layout->addWidget(buildStatus());
+    resize(900, 640);
+    if (const QScreen* s = screen()) {
+        move(s->availableGeometry().center() - rect().center());
+    }
+}
+
+QPixmap MainWindow::artwork(const QString& file) const {
+    // A missing picture leaves its place empty; nothing else depends on it.
+    return QPixmap(m_context.paths().resourceFolder() + file);
+}
+
+void MainWindow::buildActions() {
+    auto add = [this](const char* name, const char* caption, std::function<void()> handler) {
+        m_actions.add(QString::fromLatin1(name), QString::fromUtf8(caption), std::move(handler));
+    };
+    add("Action_input_bill", "填制单据", [this] { showPage(0); });
+    add("Action_query_bill", "单据查询", [this] { showPage(1); });
+    add("Action_stat_report", "统计报表", [this] { showPage(2); });
+    add("Action_base_info", "基本资料", [this] { showPage(3); });
+    add("Action15", "支出管理", [this] { showPage(4); });
+    add("Action22", "订货单", [this] {
+        showPage(5);
+        m_actions.execute(QStringLiteral("Action21"));
+    });
+    for (const QList<Entry>& page : pageEntries()) {
+        for (const Entry& e : page) {
+            if (*e.action) {
+                const QString window = QString::fromLatin1(e.window);
+                const int parameter = e.parameter;
+                add(e.action, e.caption, [this, window, parameter] { openWindow(window, parameter); });
+            }
+        }
+    }
+    add("Action6", "工作单查询", [this] { openWindow(QStringLiteral("Query_Panel_Frm"), 2); });
+    add("Action7", "出仓单查询", [this] { openWindow(QStringLiteral("Query_Panel_Frm"), 3); });
+    add("Action13", "管理系统参数表", [this] { openWindow(QStringLiteral("Sys_TableFieldStatus_frm"), 0); });
+    add("Action14", "单价表默认值", [this] { openWindow(QStringLiteral("Base_CustomerPrice_Frm"), 1); });
+    add("Action2", "Action2", {});
+    add("Action3", "Action3", {});
+    add("Action20", "Action20", {});
+    add("Action_ChangePassword", "修改密码", [this] { openWindow(QStringLiteral("SYS_ChangePassword_Frm"), 0); });
+    add("Action_ManuItemPowerManger", "用户权限管理",
+        [this] { openWindow(QStringLiteral("Sys_User_Operation_Frm"), 0); });
+    add("Action_SysCorpInfo", "使用单位资料", [this] { openWindow(QStringLiteral("SYS_CurrCorpInfo_Frm"), 0); });
+    add("Action_LoginAgain", "重新登陆", [this] {
+        if (logInDialog()) {
+            InitMainWindow();
+        }
+    });
+    add("Action_ManuSystemSetting", "系统选项", [this] {
+        m_settingsMenu->popup(m_settingsButton->mapToGlobal(QPoint(0, m_settingsButton->height())));
+    });
+    add("Action_ManuHelp", "帮助",
+        [this] { m_helpMenu->popup(m_helpButton->mapToGlobal(QPoint(0, m_helpButton->height()))); });
+}
+
+QWidget* MainWindow::buildTitleArea() {
+    m_titleArea = new QLabel(this);
+    auto* title = static_cast<QLabel*>(m_titleArea);
+    title->setObjectName(QStringLiteral("Panel_Title"));
+    title->setFixedHeight(64);
+    title->setPixmap(artwork(QStringLiteral("title.jpg")));
+    title->setScaledContents(true);
+    title->installEventFilter(this);
+    auto* row = new QHBoxLayout(title);
+    row->setContentsMargins(8, 6, 8, 6);
+    row->addStretch();
+    const struct {
+        const char* name;
+        int n;
+        const char* hint;
+    } buttons[] = {{"Image12", 1, "打开帮助文档"}, {"Image13", 3, "最小化"}, {"Image8", 2, "最大化"}, {"Image14", 4, "退出"}};
+    for (const auto& b : buttons) {
+        auto* button = new PictureButton(title);
+        button->setObjectName(QString::fromLatin1(b.name));
+        button->setToolTip(QString::fromUtf8(b.hint));
+        button->setPictures(artwork(QStringLiteral("MenuB%1_Normal.jpg").arg(b.n)),
+                            artwork(QStringLiteral("MenuB%1_Down.jpg").arg(b.n)));
+        row->addWidget(button, 0, Qt::AlignTop);
+        switch (b.n) {
+            case 1:
+                connect(button, &PictureButton::clicked, this,
+                        [this] { m_actions.execute(QStringLiteral("Action_ManuHelp")); });
+                break;
+            case 2:
+                connect(button, &PictureButton::clicked, this,
+                        [this] { isMaximized() ? showNormal() : showMaximized(); });
+                break;
+            case 3:
+                connect(button, &PictureButton::clicked, this, &QWidget::showMinimized);
+                break;
+            default:
+                connect(button, &PictureButton::clicked, qApp, &QApplication::quit);
+                break;
+        }
+    }
+    return title;
+}
+
+QWidget* MainWindow::buildBar() {
+    auto* bar = new QWidget(this);
+    bar->setAutoFillBackground(true);
+    QPalette p = bar->palette();
+    p.setColor(QPalette::Window, QColor("#0F2650"));
+    bar->setPalette(p);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(8, 4, 8, 4);
+    row->setSpacing(4);
+    for (int n = 1; n <= 5; ++n) {
+        auto* button = new PictureButton(bar);
+        button->setObjectName(QStringLiteral("cxImage_BarButton%1").arg(n));
+        button->setPictures(artwork(QStringLiteral("normal%1.jpg").arg(n)));
+        m_barButtons[n - 1] = button;
+        connect(button, &PictureButton::clicked, this, [this, n] { barClick(n); });
+        connect(button, &PictureButton::hovered, this, [this, n](int x, int y) {
+            m_bar.hovered(n, x, y);
+            refreshBar();
+        });
+        connect(button, &PictureButton::left, this, [this] {
+            m_bar.leave();
+            refreshBar();
+        });
+        row->addWidget(button);
+    }
+    row->addStretch();
+
+    m_settingsMenu = new QMenu(this);
+    m_settingsMenu->setObjectName(QStringLiteral("PopupMenu_Setting"));
+    m_settingsMenu->addAction(m_actions.action("Action_ChangePassword"));
+    m_settingsMenu->addAction(QStringLiteral("系统设置"), this,
+                              [this] { openWindow(QStringLiteral("SYS_SystemSetting_Frm"), 0); });
+    m_settingsMenu->addSeparator();
+    m_settingsMenu->addAction(m_actions.action("Action_ManuItemPowerManger"));
+    m_settingsMenu->addSeparator();
+    m_settingsMenu->addAction(m_actions.action("Action_SysCorpInfo"));
+    m_settingsMenu->addSeparator();
+    m_settingsMenu->addAction(m_actions.action("Action_LoginAgain"));
+    m_settingsMenu->addSeparator();
+    m_settingsMenu->addAction(QStringLiteral("退出系统"), qApp, &QApplication::quit);
+    m_helpMenu = new QMenu(this);
+    m_helpMenu->setObjectName(QStringLiteral("PopupMenu_Help"));
+    m_helpMenu->addAction(QStringLiteral("关于..."), this, [this] { openWindow(QStringLiteral("About_Frm"), 0); });
+
+    const QString speedStyle = QStringLiteral(
+        "QToolButton { color: #E8F0FF; border: none; padding: 4px 10px; }"
+        "QToolButton:hover { color: #FED547; }");
+    m_settingsButton = new QToolButton(bar);
+    m_settingsButton->setObjectName(QStringLiteral("SpeedButton_Setting"));
+    m_settingsButton->setText(QStringLiteral("系统选项"));
+    m_settingsButton->setStyleSheet(speedStyle);
+    connect(m_settingsButton, &QToolButton::clicked, this,
+            [this] { m_actions.execute(QStringLiteral("Action_ManuSystemSetting")); });
+    m_helpButton = new QToolButton(bar);
+    m_helpButton->setObjectName(QStringLiteral("SpeedButton_help"));
+    m_helpButton->setText(QStringLiteral("帮助"));
+    m_helpButton->setStyleSheet(speedStyle);
+    connect(m_helpButton, &QToolButton::clicked, this, [this] { m_actions.execute(QStringLiteral("Action_ManuHelp")); });
+    row->addWidget(m_settingsButton);
+    row->addWidget(m_helpButton);
+    return bar;
+}
+
+QWidget* MainWindow::buildPages() {
+    m_pages = new QStackedWidget(this);
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    m_pages->setStyleSheet(QStringLiteral("QStackedWidget { background: #F2F9F9; }"));
+    const QList<QList<Entry>>& pages = pageEntries();
+    for (int index = 0; index < pages.size(); ++index) {
+        auto* page = new QWidget(m_pages);
+        auto* grid = new QGridLayout(page);
+        grid->setContentsMargins(60, 40, 60, 40);
+        grid->setHorizontalSpacing(40);
+        grid->setVerticalSpacing(24);
+        int slot = 0;
+        for (const Entry& e : pages[index]) {
+            const QString caption = QString::fromUtf8(e.caption);
+            const QString action = QString::fromLatin1(e.action);
+            const QString window = QString::fromLatin1(e.window);
+            const int parameter = e.parameter;
+            auto run = [this, action, window, parameter] {
+                if (action.isEmpty()) {
+                    openWindow(window, parameter);
+                } else {
+                    m_actions.execute(action);
+                }
+            };
+            auto* picture = new PictureButton(page);
+            picture->setObjectName(QStringLiteral("cxImage_%1").arg(action.isEmpty() ? window : action));
+            picture->setPictures(artwork(QString::fromLatin1(e.picture)));
+            auto* label = new PictureButton(page);
+            label->setText(caption);
+            label->setStyleSheet(QStringLiteral("QLabel { color: navy; font-size: 15px; font-weight: bold; }"));
+            connect(picture, &PictureButton::clicked, this, run);
+            connect(label, &PictureButton::clicked, this, run);
+            picture->setVisible(e.visible);
+            label->setVisible(e.visible);
+            if (e.visible) {
+                grid->addWidget(picture, slot / 2, (slot % 2) * 2, Qt::AlignRight);
+                grid->addWidget(label, slot / 2, (slot % 2) * 2 + 1, Qt::AlignLeft);
+                ++slot;
+            }
+        }
+        grid->setRowStretch(grid->rowCount(), 1);
+        m_pages->addWidget(page);
+    }
+    return m_pages;
+}
+
+QWidget* MainWindow::buildStatus() {
+    auto* status = new QWidget(this);
+    status->setFixedHeight(26);
+    auto* row = new QHBoxLayout(status);
+    row->setContentsMargins(10, 2, 2, 2);
+    m_userLabel = new QLabel(QStringLiteral("未登录"), status);
+    m_userLabel->setObjectName(QStringLiteral("cxLabel_Username"));
+    m_timeLabel = new QLabel(status);
+    m_timeLabel->setObjectName(QStringLiteral("cxLabel_LoginTime"));
+    m_versionLabel = new QLabel(status);
+    m_versionLabel->setObjectName(QStringLiteral("Label_version"));
+    m_versionLabel->setStyleSheet(QStringLiteral("color: silver;"));
+    row->addWidget(new QLabel(QStringLiteral("当前用户:"), status));
+    row->addWidget(m_userLabel);
+    row->addSpacing(20);
+    row->addWidget(new QLabel(QStringLiteral("登陆时间:"), status));
+    row->addWidget(m_timeLabel);
+    row->addStretch();
+    row->addWidget(m_versionLabel);
+    m_grip = new QLabel(QStringLiteral("◢"), status);
+    m_grip->setObjectName(QStringLiteral("Image15"));
+    m_grip->setCursor(Qt::SizeFDiagCursor);
+    m_grip->installEventFilter(this);
+    row->addWidget(m_grip);
+    return status;
+}
+
+void MainWindow::showPage(int index) { m_pages->setCurrentIndex(index); }
+
+void MainWindow::refreshBar() {
+    for (int n = 1; n <= 5; ++n) {
+        const char* prefix = m_bar.state(n) == BarState::Active ? "active" : m_bar.state(n) == BarState::Hot ? "hot"
+                                                                                                          : "normal";
+        m_barButtons[n - 1]->setPicture(artwork(QStringLiteral("%1%2.jpg").arg(QLatin1String(prefix)).arg(n)));
+    }
+}
+
+void MainWindow::barClick(int n) {
+    const QString action = barAction(n);
+    if (action.isEmpty()) {
+        return;
+    }
+    const bool ran = m_actions.execute(action);
+    m_bar.clicked(n, ran);
+    refreshBar();
+}
+
+bool MainWindow::logInDialog() {
+    LoginDialog dialog(m_context, this);
+    dialog.service().initMainWindow = [this] { InitMainWindow(); };
+    return runLoginDialog(dialog) == QDialog::Accepted;
+}
+
+void MainWindow::InitMainWindow() {
+    m_userLabel->setText(m_context.CurrentUser.UserName.isEmpty() ? QStringLiteral("未登录")
+                                                                   : m_context.CurrentUser.UserName);
+    if (!m_context.CurrentUser.UserName.isEmpty()) {
+        m_timeLabel->setText(m_context.clock().now().toString("yyyyMMdd HH:mm:ss"));
+    }
+    showPage(5);
+    m_bar.activate(1);
+    refreshBar();
+    m_context.data().ConnectDatabases();
+    m_versionLabel->setText(QStringLiteral("软件版本:") + m_context.SoftwareInfo.Title);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_firstShow) {
+        return;
+    }
+    m_firstShow = false;
+    if (m_context.CurrentUser.UserName.isEmpty()) {
+        if (!logInDialog()) {
+            // Without a log-in the program ends.
+            QMetaObject::invokeMethod(qApp, &QApplication::quit, Qt::QueuedConnection);
+            return;
+        }
+        try {
+            InitMainWindow();
+        } catch (const OlvendError& e) {
+            m_context.prompter().error(e.message());
+        }
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const bool title = watched == m_titleArea;
+    const bool grip = watched == m_grip;
+    if (!title && !grip) {
+        return QWidget::eventFilter(watched, event);
+    }
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+        m_dragStart = mouse->globalPosition().toPoint();
+        m_geometryAtDrag = geometry();
+        return true;
+    }
+    if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton)) {
+        const QPoint offset = mouse->globalPosition().toPoint() - m_dragStart;
+        if (title) {
+            move(m_geometryAtDrag.topLeft() + offset);
+        } else if (!isMaximized()) {
+            resize(m_geometryAtDrag.size() + QSize(offset.x(), offset.y()));
+            update();
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::defaultOpenWindow(const QString& windowName, int startParameter) {
+    if (!WindowOpener::open(m_context, windowName, startParameter, this)) {
+        m_context.prompter().inform(notYetOpenText());
+    }
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "data/permission_checker.h"
+#include "shell/bar_state.h"
+#include "ui/action_manager.h"
+
+class AppContext;
+class LoginDialog;
+class PictureButton;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QToolButton;
+
+// The home screen: a borderless window with its own title area, the bar of
+// five picture buttons, six pages of entries, the settings and help menus
+// and the status line. Every command is an action checked for the user.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWindow(AppContext& context, QWidget* parent = nullptr);
+
+    ActionManager& actions() { return m_actions; }
+    QStackedWidget* pages() const { return m_pages; }
+    const BarState& bar() const { return m_bar; }
+    QLabel* userLabel() const { return m_userLabel; }
+    QLabel* loginTimeLabel() const { return m_timeLabel; }
+    QLabel* versionLabel() const { return m_versionLabel; }
+    QMenu* settingsMenu() const { return m_settingsMenu; }
+    QMenu* helpMenu() const { return m_helpMenu; }
+    PictureButton* barButton(int n) const { return m_barButtons[n - 1]; }
+
+    // Shows the log-in dialog; true when a user logged in.
+    bool logInDialog();
+    void InitMainWindow();
+    // A click on bar button n, as the mouse gives it.
+    void barClick(int n);
+
+    // Windows that come with later work: the entry's action runs (and so
+    // its check), then this says so.
+    static QString notYetOpenText() { return QStringLiteral("该功能尚未开放"); }
+
+    // Opens a modal window; tests replace it to see what would open.
+    std::function<void(const QString& windowName, int startParameter)> openWindow;
+    // The log-in dialog runs through this; tests replace it.
+    std::function<int(LoginDialog&)> runLoginDialog;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildActions();
+    QWidget* buildTitleArea();
+    QWidget* buildBar();
+    QWidget* buildPages();
+    QWidget* buildStatus();
+    void showPage(int index);
+    void refreshBar();
+    QPixmap artwork(const QString& file) const;
+    void defaultOpenWindow(const QString& windowName, int startParameter);
+
+    AppContext& m_context;
+    PermissionChecker m_permissions;
+    ActionManager m_actions;
+    BarState m_bar;
+    std::array<PictureButton*, 5> m_barButtons{};
+    QStackedWidget* m_pages = nullptr;
+    QLabel* m_userLabel = nullptr;
+    QLabel* m_timeLabel = nullptr;
+    QLabel* m_versionLabel = nullptr;
+    QMenu* m_settingsMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    QToolButton* m_settingsButton = nullptr;
+    QToolButton* m_helpButton = nullptr;
+    QWidget* m_titleArea = nullptr;
+    QWidget* m_grip = nullptr;
+    QPoint m_dragStart;
+    QRect m_geometryAtDrag;
+    bool m_firstShow = true;
+};
