@@ -1,0 +1,368 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "admin/about_dialog.h"
+#include "admin/book_creation_dialog.h"
+#include "admin/company_info_window.h"
+#include "admin/password_dialog.h"
+#include "admin/picture_viewer_dialog.h"
+#include "admin/settings_dialog.h"
+#include "data/data_module.h"
+#include "data/permission_checker.h"
+#include "data/user_accounts.h"
+#include "shell/login_dialog.h"
+#include "shell/main_window.h"
+#include "shell/users_window.h"
+#include "support/test_books.h"
+#include "ui/picture_button.h"
+#include "ui/tree_list.h"
+
+using TestBooks::TestProgram;
+
+namespace {
+// Typing text that QTest cannot send as key presses (Chinese): the editor
+// gets the text and says it was edited, as typing does.
+void typeText(QLineEdit* edit, const QString& text) {
+    edit->setText(edit->text() + text);
+    emit edit->textEdited(edit->text());
+}
+}  // namespace
+
+// The shell's windows opened offscreen and clicked through.
+class TestShellWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void loginByEnter();
+    void wrongPasswordKeepsTheDialogOpen();
+    void missingDefaultBookIsSaid();
+    void createBookAndLogIntoIt();
+    void mainWindowAfterLogIn();
+    void refusedBarClickLeavesThePage();
+    void grantedRightTakesEffectOnTheNextAction();
+    void changePasswordThenLogInWithIt();
+    void usersWindowTogglesAndSaves();
+    void companyWindowEditsAndSaves();
+    void settingsDialogWritesTheSettings();
+    void pictureViewerShowsAndSaves();
+    void aboutShowsNameAndVersion();
+
+private:
+    void addOrdinaryUser(const QString& password = {});
+    std::unique_ptr<TestProgram> m_program;
+};
+
+void TestShellWindows::init() {
+    m_program = std::make_unique<TestProgram>(true);
+    m_program->context().data().ConnectDatabases();
+}
+
+void TestShellWindows::cleanup() { m_program.reset(); }
+
+void TestShellWindows::addOrdinaryUser(const QString& password) {
+    Database& db = m_program->context().data().main();
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0)");
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('小王', '销售组', 1)");
+    UserAccounts::setPassword(db, "小王", password);
+}
+
+void TestShellWindows::loginByEnter() {
+    AppContext& c = m_program->context();
+    LoginDialog dialog(c);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.windowTitle(), QString("登陆"));
+    QCOMPARE(dialog.userBox()->currentText(), QString("超级用户"));
+    QCOMPARE(dialog.bookBox()->currentText(), QString("默认帐册"));
+    QCOMPARE(dialog.userBox()->count(), 1);
+    QTest::keyClick(dialog.userBox(), Qt::Key_Return);  // Enter in the user box logs in
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
+}
+
+void TestShellWindows::wrongPasswordKeepsTheDialogOpen() {
+    addOrdinaryUser("secret");
+    AppContext& c = m_program->context();
+    LoginDialog dialog(c);
+    dialog.show();
+    dialog.userBox()->setEditText("小王");
+    QTest::keyClicks(dialog.passwordBox(), "wrong");
+    QTest::keyClick(dialog.passwordBox(), Qt::Key_Enter);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(m_program->prompter().lastText(), QString("密码错误,请重新输入密码"));
+    QVERIFY(dialog.passwordBox()->text().isEmpty());
+    QVERIFY(c.CurrentUser.UserName.isEmpty());
+    QTest::keyClicks(dialog.passwordBox(), "secret");
+    QTest::mouseClick(dialog.loginButton(), Qt::LeftButton);
+    QCOMPARE(c.CurrentUser.UserName, QString("小王"));
+    QCOMPARE(c.CurrentUser.UserGroup, QString("销售组"));
+}
+
+void TestShellWindows::missingDefaultBookIsSaid() {
+    AppContext& c = m_program->context();
+    c.SettingsFile.setString("DefaultSetting", "AccountBook", "42");
+    LoginDialog dialog(c);
+    dialog.show();
+    QVERIFY(m_program->prompter().texts().contains("找不到该账本所在的位置！"));
+    // Still usable: the typed book name is looked up.
+    dialog.bookBox()->setEditText("默认帐册");
+    QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
+    QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
+}
+
+void TestShellWindows::createBookAndLogIntoIt() {
+    AppContext& c = m_program->context();
+    LoginDialog dialog(c);
+    dialog.showBookCreation = [&c, &dialog] {
+        BookCreationDialog create(c, &dialog);
+        create.nameEdit()->setText("分公司账本");
+        create.create();  // nothing chosen yet
+        create.booksTable()->selectRow(0);
+        create.create();
+        return create.result();
+    };
+    dialog.show();
+    QTest::mouseClick(dialog.newBookButton(), Qt::LeftButton);
+    QVERIFY(m_program->prompter().texts().contains("请选择一本帐册"));
+    QCOMPARE(dialog.bookBox()->currentText(), QString("分公司账本"));
+    QCOMPARE(dialog.bookBox()->count(), 2);
+    QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
+    QCOMPARE(c.CurrentAccountBook.BookName, QString("分公司账本"));
+    QVERIFY(c.data().main().location().endsWith("db/UserAccountBook002.db"));
+    QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
+}
+
+void TestShellWindows::mainWindowAfterLogIn() {
+    AppContext& c = m_program->context();
+    c.clock().setToday(QDate(2006, 12, 25));
+    MainWindow w(c);
+    QStringList opened;
+    w.openWindow = [&opened](const QString& name, int parameter) {
+        opened << QStringLiteral("%1:%2").arg(name).arg(parameter);
+    };
+    w.runLoginDialog = [](LoginDialog& dialog) {
+        dialog.prepare();
+        dialog.logIn();
+        return dialog.result();
+    };
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.userLabel()->text(), QString("超级用户"));
+    QVERIFY(w.loginTimeLabel()->text().startsWith("20061225 "));
+    QCOMPARE(w.versionLabel()->text(), QString("软件版本:Olvend3.0"));
+    QCOMPARE(w.pages()->currentIndex(), 5);
+    QCOMPARE(w.bar().state(1), BarState::Active);
+    QVERIFY(opened.isEmpty());
+    // Bar button 1 shows the order page and opens the quotation list at once.
+    QTest::mouseClick(w.barButton(1), Qt::LeftButton);
+    QCOMPARE(opened, QStringList{"Form_Quotation_List:0"});
+    QTest::mouseClick(w.barButton(2), Qt::LeftButton);
+    QCOMPARE(w.pages()->currentIndex(), 4);
+    QCOMPARE(w.bar().state(2), BarState::Active);
+    QCOMPARE(w.bar().state(1), BarState::Normal);
+    QVERIFY(w.actions().execute("Action17"));
+    QCOMPARE(opened.last(), QString("frm_payout:1"));
+    QVERIFY(w.actions().execute("Action19"));
+    QCOMPARE(opened.last(), QString("frm_payout:4"));
+    for (int n : {3, 4, 5}) {
+        w.barClick(n);
+    }
+    QCOMPARE(w.pages()->currentIndex(), 3);
+    QStringList menu;
+    for (QAction* a : w.settingsMenu()->actions()) {
+        menu << (a->isSeparator() ? QString("-") : a->text());
+    }
+    QCOMPARE(menu, QStringList({"修改密码", "系统设置", "-", "用户权限管理", "-", "使用单位资料", "-", "重新登陆", "-",
+                                "退出系统"}));
+    QCOMPARE(w.helpMenu()->actions().first()->text(), QString("关于..."));
+}
+
+void TestShellWindows::refusedBarClickLeavesThePage() {
+    addOrdinaryUser();
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"小王", "", "销售组"};
+    MainWindow w(c);
+    w.openWindow = [](const QString&, int) {};
+    w.show();
+    w.InitMainWindow();
+    QCOMPARE(w.pages()->currentIndex(), 5);
+    QTest::mouseClick(w.barButton(2), Qt::LeftButton);
+    QCOMPARE(m_program->prompter().lastText(), PermissionChecker::refusalText());
+    QCOMPARE(w.pages()->currentIndex(), 5);
+    QCOMPARE(w.bar().state(1), BarState::Active);
+    QCOMPARE(w.bar().state(2), BarState::Normal);
+}
+
+void TestShellWindows::grantedRightTakesEffectOnTheNextAction() {
+    addOrdinaryUser();
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"小王", "", "销售组"};
+    MainWindow w(c);
+    QStringList opened;
+    w.openWindow = [&opened](const QString& name, int) { opened << name; };
+    w.show();
+    w.InitMainWindow();
+    QVERIFY(!w.actions().execute("Action15"));
+    // The administrator grants the page through the users window.
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    {
+        UsersWindow users(c);
+        users.show();
+        users.selectNode("销售组");
+        QCOMPARE(users.pages()->currentIndex(), 1);
+        int id = 0;
+        for (const auto& r : users.admin().rights()) {
+            if (r.actionName == "action15" && r.formName == "main_frm") {
+                id = r.id;
+            }
+        }
+        QVERIFY(id > 0);
+        users.clickRight(id);
+        users.close();
+    }
+    c.CurrentUser = {"小王", "", "销售组"};
+    QVERIFY(w.actions().execute("Action15"));
+    QCOMPARE(w.pages()->currentIndex(), 4);
+}
+
+void TestShellWindows::changePasswordThenLogInWithIt() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    {
+        PasswordDialog dialog(c);
+        dialog.show();
+        QTest::keyClicks(dialog.newPassword(), "abc");
+        QTest::keyClicks(dialog.repeated(), "abC");
+        dialog.confirm();
+        QCOMPARE(m_program->prompter().lastText(), QString("两次输入的密码不相符，请重新输入"));
+        QVERIFY(dialog.newPassword()->text().isEmpty());
+        QVERIFY(dialog.isVisible());
+        dialog.showPassword()->setChecked(true);
+        QCOMPARE(dialog.newPassword()->echoMode(), QLineEdit::Normal);
+        typeText(dialog.newPassword(), "新密码1");
+        typeText(dialog.repeated(), "新密码1");
+        dialog.confirm();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+    c.CurrentUser = {};
+    LoginDialog login(c);
+    login.show();
+    QTest::keyClick(login.passwordBox(), Qt::Key_Return);
+    QVERIFY(c.CurrentUser.UserName.isEmpty());
+    typeText(login.passwordBox(), "新密码1");
+    QTest::keyClick(login.passwordBox(), Qt::Key_Return);
+    QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
+}
+
+void TestShellWindows::usersWindowTogglesAndSaves() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    Database& db = c.data().main();
+    UsersWindow w(c);
+    w.show();
+    QCOMPARE(w.objectName(), QString("Sys_User_Operation_Frm"));
+    QCOMPARE(w.admin().rightsGroup(), QString("管理员组"));
+    QVERIFY(w.rightsTree()->topLevelItemCount() >= 20);
+    QVERIFY(w.groupNameEdit()->isReadOnly());
+    // Adding a group through its command, then a user under it.
+    QVERIFY(w.actions().execute("Action_AddGroup"));
+    typeText(w.groupNameEdit(), "仓库组");
+    QVERIFY(w.actions().execute("Action_SaveOperation"));
+    QCOMPARE(db.scalar("select type from Sys_user where User_name='仓库组'").toInt(), 0);
+    w.selectNode("仓库组");
+    QVERIFY(w.actions().execute("Action_AddUser"));
+    typeText(w.userNameEdit(), "老李");
+    w.selectNode("仓库组");
+    QCOMPARE(db.scalar("select User_Group from Sys_user where User_name='老李'").toString(), QString("仓库组"));
+    w.selectNode("老李");
+    QCOMPARE(w.pages()->currentIndex(), 0);
+    QTest::keyClicks(w.passwordEdit(), "pw");
+    w.setPasswordOfSelected();
+    QVERIFY(UserAccounts::verifyLogin(db, "老李", "pw").has_value());
+    w.selectNode("超级用户");
+    QVERIFY(w.userNameEdit()->isReadOnly());
+    m_program->prompter().setNextAnswer(true);
+    w.selectNode("老李");
+    QVERIFY(w.actions().execute("Action_DeleteUser"));
+    QCOMPARE(db.scalar("select count(*) from Sys_user where User_name='老李'").toInt(), 0);
+}
+
+void TestShellWindows::companyWindowEditsAndSaves() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    {
+        CompanyInfoWindow w(c);
+        w.show();
+        QVERIFY(w.editorFor("Corp_name")->isReadOnly());
+        QVERIFY(w.actions().execute("Action_Edit"));
+        QVERIFY(!w.editorFor("Corp_name")->isReadOnly());
+        typeText(w.editorFor("Corp_name"), "东方门窗");
+        w.close();  // closing after "修改" writes without asking
+    }
+    QCOMPARE(c.data().main().scalar("select Corp_name from Sys_Corp").toString(), QString("东方门窗"));
+}
+
+void TestShellWindows::settingsDialogWritesTheSettings() {
+    AppContext& c = m_program->context();
+    SettingsDialog d(c);
+    d.runFolderChooser = [](const QString&) { return QStringLiteral("/data/pics"); };
+    QVERIFY(!d.customFilterBox()->isChecked());
+    d.chooseFolder();
+    QCOMPARE(d.folderEdit()->text(), QString("/data/pics"));
+    d.customFilterBox()->setChecked(true);
+    d.confirm();
+    QCOMPARE(c.PictureFolder, QString("/data/pics/"));
+    QVERIFY(c.showCustomFilter());
+    QCOMPARE(IniFile(c.paths().configFile()).readString("SYS_Setting", "picPath"), QString("/data/pics/"));
+}
+
+void TestShellWindows::pictureViewerShowsAndSaves() {
+    QTemporaryDir dir;
+    QImage img(64, 48, QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    QVERIFY(img.save(dir.filePath("SP00000001.jpg")));
+    PictureViewerDialog viewer(m_program->prompter());
+    viewer.setPicture(dir.filePath("missing.jpg"), "编码:SP1", "SP1_合页");
+    QCOMPARE(viewer.titleText(), QString("打开图片时出现意外,没有图片可显示"));
+    QVERIFY(!viewer.hasPicture());
+    viewer.setPicture(dir.filePath("SP00000001.jpg"), "编码:SP00000001", "SP00000001_合页");
+    QCOMPARE(viewer.titleText(), QString("编码:SP00000001"));
+    QString proposed;
+    viewer.chooseSaveFile = [&](const QString& p) {
+        proposed = p;
+        return dir.filePath("copy.png");
+    };
+    viewer.saveAs();
+    QCOMPARE(proposed, QString("SP00000001_合页.jpg"));
+    QCOMPARE(m_program->prompter().lastText(), QString("图片已保存成功！"));
+    QFile saved(dir.filePath("copy.png"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.read(4), QByteArray("\x89PNG"));  // the format of the chosen extension
+}
+
+void TestShellWindows::aboutShowsNameAndVersion() {
+    AboutDialog about(m_program->context());
+    QStringList texts;
+    for (QLabel* l : about.findChildren<QLabel*>()) {
+        texts << l->text();
+    }
+    QVERIFY(texts.contains("产品名称："));
+    QVERIFY(texts.contains("Olvend"));
+    QVERIFY(texts.contains("软件版本："));
+    QVERIFY(texts.contains("3.0"));
+    QCOMPARE(about.windowTitle(), QString("关于"));
+}
+
+QTEST_MAIN(TestShellWindows)
+#include "test_shell_windows.moc"
