@@ -14,6 +14,8 @@
 namespace {
 QAtomicInt g_connectionSerial;
 
+QAtomicInt g_busyTimeoutMs = 10000;
+
 QString newConnectionName() {
     return QStringLiteral("olvend_%1").arg(g_connectionSerial.fetchAndAddRelaxed(1));
 }
@@ -65,7 +67,7 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, const QStrin
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
         db.setDatabaseName(path);
-        db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(g_busyTimeoutMs.loadRelaxed()));
         if (!db.open()) {
             throw DbError(QStringLiteral("无法打开%1").arg(where), driverText(db.lastError()));
         }
@@ -76,6 +78,10 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, const QStrin
         result->rawExec("PRAGMA synchronous=FULL");
         result->rawExec("SELECT count(*) FROM sqlite_master");
     } catch (const DbError& e) {
+        if (e.driverText().contains("locked", Qt::CaseInsensitive) ||
+            e.driverText().contains("busy", Qt::CaseInsensitive)) {
+            throw DbError(QStringLiteral("无法打开%1: 账本正被其他程序锁定，请稍后再试").arg(where), e.driverText());
+        }
         throw DbError(QStringLiteral("无法打开%1: 不是有效的数据库文件").arg(where), e.driverText());
     }
     return result;
@@ -230,6 +236,10 @@ void Database::rollback() {
         rawExec(QStringLiteral("ROLLBACK TO SAVEPOINT olvend_sp%1").arg(m_depth));
         rawExec(QStringLiteral("RELEASE SAVEPOINT olvend_sp%1").arg(m_depth));
     }
+}
+
+void Database::setBusyTimeout(int milliseconds) {
+    g_busyTimeoutMs.storeRelaxed(milliseconds);
 }
 
 QString Database::checkIdentifier(const QString& name) {

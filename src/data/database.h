@@ -70,6 +70,10 @@ public:
     // are put into a statement; throws UserError otherwise.
     static QString checkIdentifier(const QString& name);
 
+    // How long an embedded book waits for another program's lock before it
+    // gives up (milliseconds); applies to books opened afterwards.
+    static void setBusyTimeout(int milliseconds);
+
     DbError error(const QString& what, const QString& driverText, const QString& statement = {}) const;
 
 private:

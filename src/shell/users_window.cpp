@@ -44,7 +44,8 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
 
     m_users->setImages({style()->standardIcon(QStyle::SP_DirIcon), style()->standardIcon(QStyle::SP_FileIcon)});
     m_users->bind(&m_admin.users(), "User_name", "User_Group", "User_name", "type");
-    m_users->collapseAll();
+    // Groups open, so that every user can be seen at once.
+    m_users->expandAll();
     connect(m_users, &TreeList::currentNodeChanged, this, [this](const QVariant& id) {
         if (!m_selecting) {
             selectNode(id.toString());
@@ -96,11 +97,13 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
             [this](QTreeWidgetItem* item) { clickRight(item->data(0, Qt::UserRole).toInt()); });
     auto* rightsButtons = new QHBoxLayout;
     const QList<QPair<QString, std::function<void()>>> rightButtons = {
-        {QStringLiteral("全选"), [this] {
+        {QStringLiteral("全选"),
+         [this] {
              m_admin.setAll(true);
              refreshRightMarks();
          }},
-        {QStringLiteral("全不选"), [this] {
+        {QStringLiteral("全不选"),
+         [this] {
              m_admin.setAll(false);
              refreshRightMarks();
          }},
@@ -258,4 +261,6 @@ void UsersWindow::afterUsersChanged() {
     m_selecting = false;
 }
 
-bool UsersWindow::confirmClose() { return actions().execute(QStringLiteral("Action_SaveOperation")); }
+bool UsersWindow::confirmClose() {
+    return actions().execute(QStringLiteral("Action_SaveOperation"));
+}

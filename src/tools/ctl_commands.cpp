@@ -2,6 +2,7 @@
 
 #include <QSqlQuery>
 
+#include "admin/book_creator.h"
 #include "data/account_books.h"
 #include "data/app_context.h"
 #include "data/data_module.h"
@@ -25,6 +26,8 @@ QString CtlCommands::usage() {
         "                                    issue the next code (or propose a code-list value)\n"
         "  check-permission USER ACTION FORM may USER run ACTION of window FORM\n"
         "  login USER PASSWORD               check a log-in against the book\n"
+        "  create-book NAME --from BOOK [--description TEXT]\n"
+        "                                    a new account book copied from BOOK\n"
         "  unscramble TEXT                   read a scrambled server setting\n"
         "  scramble TEXT                     write a server setting in scrambled form\n");
 }
@@ -46,6 +49,9 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         }
         if (command == "books") {
             return books();
+        }
+        if (command == "create-book") {
+            return createBook(args);
         }
         if (command == "unscramble") {
             return unscramble(args);
@@ -179,5 +185,35 @@ int CtlCommands::scramble(const QStringList& args) {
         return wrongUse();
     }
     m_out << ScrambleSetting(args[0]) << Qt::endl;
+    return 0;
+}
+
+int CtlCommands::createBook(const QStringList& args) {
+    QString name;
+    QString from;
+    QString description = BookCreator::defaultDescription();
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--from" && i + 1 < args.size()) {
+            from = args[++i];
+        } else if (args[i] == "--description" && i + 1 < args.size()) {
+            description = args[++i];
+        } else if (name.isNull()) {
+            name = args[i];
+        } else {
+            return wrongUse();
+        }
+    }
+    if (name.isNull() || from.isEmpty()) {
+        return wrongUse();
+    }
+    if (FirstStart::isNeeded(m_context)) {
+        throw UserError(QStringLiteral("程序目录尚未初始化，请先运行 olvendctl init"));
+    }
+    // The source book is the current one, so that its counter names the new
+    // file, as in the log-in dialog.
+    openBook(from);
+    const auto source = AccountBooks(m_context.data().system()).findByName(from);
+    const AccountBookRow row = BookCreator(m_context).create(name, description, source ? &*source : nullptr);
+    m_out << row.ID << '\t' << row.AccountBookName << '\t' << row.FilePath << Qt::endl;
     return 0;
 }

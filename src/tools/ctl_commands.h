@@ -22,6 +22,7 @@ private:
     int nextCode(const QStringList& args);
     int checkPermission(const QStringList& args);
     int login(const QStringList& args);
+    int createBook(const QStringList& args);
     int unscramble(const QStringList& args);
     int scramble(const QStringList& args);
     // Connects the book named by --book, or the one used last.

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
@@ -25,6 +26,8 @@ private slots:
     void defaultBookThatIsGone();
     void typedBookNameChoosesCaseInsensitively();
     void onlyUsersAreOffered();
+    void lockedBookIsAClearError();
+    void unwritableConfigDoesNotStopTheLogIn();
     void createBookCopiesTheChosenBook();
     void createBookRefusals();
     void createBookNeverOverwritesAFile();
@@ -113,12 +116,50 @@ void TestShellLogic::onlyUsersAreOffered() {
     QCOMPARE(login.userNames(), QStringList({"超级用户", "小王"}));
 }
 
+void TestShellLogic::lockedBookIsAClearError() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    const QString file = c.paths().resolve("db/UserAccountBook001.db");
+    c.data().disconnect();
+    // Another program holds the book exclusively.
+    auto holder = Database::openSqlite(file, "holder");
+    holder->query("PRAGMA locking_mode=EXCLUSIVE");
+    holder->query("BEGIN EXCLUSIVE");
+    Database::setBusyTimeout(200);
+    LoginService login(c);
+    login.loadAccountBooks();
+    try {
+        login.logIn(login.books()[0], "超级用户", "");
+        QFAIL("expected an error");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains("锁定"), qPrintable(e.message()));
+        QVERIFY(e.message().contains("UserAccountBook001.db"));
+    }
+    Database::setBusyTimeout(10000);
+    holder->query("ROLLBACK");
+}
+
+void TestShellLogic::unwritableConfigDoesNotStopTheLogIn() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    c.CurrentUser = {};
+    // config.ini can no longer be written (a folder stands in its place).
+    QVERIFY(QFile::remove(c.paths().configFile()));
+    QVERIFY(QDir().mkpath(c.paths().configFile()));
+    LoginService login(c);
+    login.loadAccountBooks();
+    QCOMPARE(login.logIn(login.books()[0], "超级用户", ""), LoginService::Result::LoggedIn);
+    QVERIFY(p->prompter().lastText().contains("config.ini"));
+    QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
+}
+
 void TestShellLogic::createBookCopiesTheChosenBook() {
     auto p = loggedIn();
     AppContext& c = p->context();
     Database& source = c.data().main();
     source.query("insert into unit (unit_code, Unit_name) values ('UN007', '卷')");
-    const AccountBookRow row = BookCreator(c).create("  分公司  ", "分公司账本", &AccountBooks(c.data().system()).offered()[0]);
+    const AccountBookRow row =
+        BookCreator(c).create("  分公司  ", "分公司账本", &AccountBooks(c.data().system()).offered()[0]);
     QCOMPARE(row.AccountBookName, QString("分公司"));
     QCOMPARE(row.DatabaseName, QString("UserAccountBook002"));
     QCOMPARE(row.FilePath, QString("db/UserAccountBook002.db"));

@@ -47,9 +47,11 @@ private slots:
     void loginByEnter();
     void wrongPasswordKeepsTheDialogOpen();
     void missingDefaultBookIsSaid();
+    void missingBookFileKeepsTheDialogUsable();
     void createBookAndLogIntoIt();
     void mainWindowAfterLogIn();
     void refusedBarClickLeavesThePage();
+    void entriesWithoutTheirWindowSaySo();
     void grantedRightTakesEffectOnTheNextAction();
     void changePasswordThenLogInWithIt();
     void usersWindowTogglesAndSaves();
@@ -68,7 +70,9 @@ void TestShellWindows::init() {
     m_program->context().data().ConnectDatabases();
 }
 
-void TestShellWindows::cleanup() { m_program.reset(); }
+void TestShellWindows::cleanup() {
+    m_program.reset();
+}
 
 void TestShellWindows::addOrdinaryUser(const QString& password) {
     Database& db = m_program->context().data().main();
@@ -116,6 +120,24 @@ void TestShellWindows::missingDefaultBookIsSaid() {
     dialog.show();
     QVERIFY(m_program->prompter().texts().contains("找不到该账本所在的位置！"));
     // Still usable: the typed book name is looked up.
+    dialog.bookBox()->setEditText("默认帐册");
+    QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
+    QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
+}
+
+void TestShellWindows::missingBookFileKeepsTheDialogUsable() {
+    AppContext& c = m_program->context();
+    c.data().system().query(
+        "insert into AccountBook (AccountBookName, DatabaseName, FilePath, Type) "
+        "values ('丢失的账本', 'UserAccountBook009', 'db/UserAccountBook009.db', 0)");
+    LoginDialog dialog(c);
+    dialog.show();
+    dialog.bookBox()->setEditText("丢失的账本");
+    QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
+    QVERIFY(dialog.isVisible());
+    QVERIFY2(m_program->prompter().lastText().contains("UserAccountBook009.db"),
+             qPrintable(m_program->prompter().lastText()));
+    QVERIFY(c.CurrentUser.UserName.isEmpty());
     dialog.bookBox()->setEditText("默认帐册");
     QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
     QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
@@ -186,6 +208,14 @@ void TestShellWindows::mainWindowAfterLogIn() {
     QCOMPARE(menu, QStringList({"修改密码", "系统设置", "-", "用户权限管理", "-", "使用单位资料", "-", "重新登陆", "-",
                                 "退出系统"}));
     QCOMPARE(w.helpMenu()->actions().first()->text(), QString("关于..."));
+}
+
+void TestShellWindows::entriesWithoutTheirWindowSaySo() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    MainWindow w(c);  // the real window opener
+    QVERIFY(w.actions().execute("Action12"));
+    QCOMPARE(m_program->prompter().lastText(), MainWindow::notYetOpenText());
 }
 
 void TestShellWindows::refusedBarClickLeavesThePage() {
@@ -274,6 +304,8 @@ void TestShellWindows::usersWindowTogglesAndSaves() {
     QCOMPARE(w.objectName(), QString("Sys_User_Operation_Frm"));
     QCOMPARE(w.admin().rightsGroup(), QString("管理员组"));
     QVERIFY(w.rightsTree()->topLevelItemCount() >= 20);
+    // Users hang under their groups.
+    QVERIFY(w.userTree()->treeModel()->hasChildren(QVariant("管理员组")));
     QVERIFY(w.groupNameEdit()->isReadOnly());
     // Adding a group through its command, then a user under it.
     QVERIFY(w.actions().execute("Action_AddGroup"));

@@ -17,6 +17,7 @@ private slots:
     void checkPermission();
     void login();
     void unscramble();
+    void createBook();
     void commandsNeedAPreparedFolder();
     void unknownBookIsAClearError();
     void wrongUseExitsTwo();
@@ -97,6 +98,20 @@ void TestOlvendctl::unscramble() {
     const Result r = ctl({"unscramble", ScrambleSetting("olvend_db")});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QString("olvend_db"));
+}
+
+void TestOlvendctl::createBook() {
+    const Result made = ctl({"create-book", "分公司", "--from", "默认帐册", "--description", "分公司的账"});
+    QCOMPARE(made.code, 0);
+    // The name counter was advanced once already by the next-code test.
+    QCOMPARE(made.out, QString("2\t分公司\tdb/UserAccountBook003.db"));
+    QVERIFY(QFile::exists(m_home.filePath("db/UserAccountBook003.db")));
+    QCOMPARE(ctl({"create-book", "分公司", "--from", "默认帐册"}).out, QString("新帐册的名称不能和现有帐册重名"));
+    QCOMPARE(ctl({"create-book", "   ", "--from", "默认帐册"}).out, QString("请输入新帐册名称"));
+    QCOMPARE(ctl({"create-book", "新的"}).code, 2);
+    // The new book logs in like the one it was copied from.
+    QCOMPARE(ctl({"--book", "分公司", "login", "超级用户", ""}).out, QString("ok"));
+    QVERIFY(ctl({"books"}).out.contains("分公司"));
 }
 
 void TestOlvendctl::commandsNeedAPreparedFolder() {
