@@ -328,6 +328,17 @@ void Dataset::setValue(const QString& name, const QVariant& v) {
     emit fieldChanged(m_fields[c].name);
 }
 
+void Dataset::editCell(int row, int column, const QVariant& value) {
+    try {
+        setCurrentRow(row);
+        setValue(m_fields.value(column).name, value);
+        post();
+    } catch (const OlvendError&) {
+        cancel();
+        throw;
+    }
+}
+
 void Dataset::checkLengths(const QVector<QVariant>& values) const {
     for (int i = 0; i < m_fields.size(); ++i) {
         const FieldDef& f = m_fields[i];

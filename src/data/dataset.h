@@ -70,6 +70,9 @@ public:
 
     // Sets a field of the current row; starts an edit when browsing.
     void setValue(const QString& field, const QVariant& value);
+    // A grid cell's edit: moves to the row, sets the value and posts it; on
+    // a refusal the edit is dropped and the error passed on.
+    void editCell(int row, int column, const QVariant& value);
     void edit();
     void append();
     void post();

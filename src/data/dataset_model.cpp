@@ -63,13 +63,10 @@ bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int 
         return false;
     }
     try {
-        m_dataset->setCurrentRow(index.row());
-        m_dataset->setValue(m_dataset->fields()[index.column()].name, value);
-        m_dataset->post();
+        m_dataset->editCell(index.row(), index.column(), value);
     } catch (const OlvendError& e) {
-        // Exceptions must not cross the view's event handling: the edit is
-        // dropped and the message handed to whoever shows it.
-        m_dataset->cancel();
+        // Exceptions must not cross the view's event handling: the message
+        // goes to whoever shows it.
         emit editFailed(e.message());
         return false;
     }

@@ -412,12 +412,9 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
         return false;
     }
     try {
-        m_dataset->setCurrentRow(r);
-        m_dataset->setValue(m_dataset->fields()[f].name, value);
-        m_dataset->post();
+        m_dataset->editCell(r, f, value);
     } catch (const OlvendError& e) {
         // Exceptions must not cross the view's event handling.
-        m_dataset->cancel();
         emit editFailed(e.message());
         return false;
     }
