@@ -1,0 +1,21 @@
+#include "reports/engine/prepared_report.h"
+
+QFont ReportFontSpec::toFont() const {
+    QFont f(family);
+    f.setPixelSize(std::max(1, qRound(pixelSize)));
+    f.setBold(bold);
+    f.setItalic(italic);
+    // The same layout on every device: no hinting toward a screen's pixels.
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setStyleStrategy(QFont::PreferOutline);
+    return f;
+}
+
+int PreparedReport::fontIndex(const ReportFontSpec& spec) {
+    const int i = static_cast<int>(fonts.indexOf(spec));
+    if (i >= 0) {
+        return i;
+    }
+    fonts.append(spec);
+    return static_cast<int>(fonts.size()) - 1;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QVariant>
+
+// A font as prepared pages name it: family, size in dots, weight, slant.
+struct ReportFontSpec {
+    QString family;
+    double pixelSize = 0;  // dots (1/1200 inch)
+    bool bold = false;
+    bool italic = false;
+    bool operator==(const ReportFontSpec& o) const {
+        return family == o.family && pixelSize == o.pixelSize && bold == o.bold && italic == o.italic;
+    }
+    QFont toFont() const;
+};
+
+// One positioned thing on a prepared page. Positions are in dots of
+// 1/1200 inch from the page's top-left corner.
+struct ReportPrimitive {
+    enum class Kind { Text, Line, Rect, Image };
+    Kind kind = Kind::Text;
+    QRectF rect;
+    QString text;
+    int font = -1;     // index into PreparedReport::fonts
+    int align = Qt::AlignLeft | Qt::AlignVCenter;
+    bool wrap = false;
+    bool border = false;
+    QRgb color = 0xff000000;
+    double lineWidth = 0;  // dots
+    int image = -1;        // index into PreparedReport::images
+    int band = -1;         // the band instance it belongs to (report-wide number)
+    int row = -1;          // the data row, or -1
+    QVariant value;        // for exports: the one value the text shows, when it is one
+    QString format;        // and its display format
+};
+
+struct ReportPage {
+    QList<ReportPrimitive> items;
+};
+
+// Pages of primitives: what preview, print and every export draw from, and
+// what a prepared report file keeps.
+struct PreparedReport {
+    static constexpr double kDotsPerInch = 1200;
+    static constexpr double kDotsPerMm = 1200 / 25.4;
+
+    QSizeF pageSizeMm{210, 297};
+    QList<ReportFontSpec> fonts;
+    QList<QImage> images;
+    QList<ReportPage> pages;
+
+    QSizeF pageSizeDots() const { return pageSizeMm * kDotsPerMm; }
+    int fontIndex(const ReportFontSpec& spec);
+    bool isEmpty() const { return pages.isEmpty(); }
+};

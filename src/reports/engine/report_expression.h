@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// An expression of a report text: field values, arithmetic, comparisons,
+// aggregates (sum, count, avg, min, max), page numbers, today, display
+// formats and amounts in Chinese capital numerals. Nulls and division by
+// zero give a null value (empty text), never an error.
+class ReportExpression {
+public:
+    struct Node;
+    // An aggregate as written in an expression; the preparer accumulates
+    // its argument over the rows and answers it by its id.
+    struct Aggregate {
+        int id = 0;
+        QString function;  // sum, count, avg, min, max
+        QString scope;     // "", "group", "page" or "report" as written
+        const Node* argument = nullptr;
+    };
+
+    struct Context {
+        std::function<QVariant(const QString& field)> field;
+        std::function<QVariant(const Aggregate& aggregate)> aggregate;
+        int page = 1;
+        int pages = 1;
+        QDate today;
+    };
+
+    ReportExpression();
+    ~ReportExpression();
+    ReportExpression(ReportExpression&&) noexcept;
+    ReportExpression& operator=(ReportExpression&&) noexcept;
+
+    // Parses; false with a message on a syntax error. Aggregate ids are
+    // numbered from `firstAggregateId`.
+    bool parse(const QString& text, QString* error, int firstAggregateId = 0);
+    QVariant evaluate(const Context& context) const;
+    // Evaluates an aggregate's argument (for the preparer's accumulation).
+    static QVariant evaluateNode(const Node* node, const Context& context);
+
+    const std::vector<Aggregate>& aggregates() const { return m_aggregates; }
+    bool usesPageCount() const { return m_usesPages; }
+    bool isEmpty() const { return !m_root; }
+
+private:
+    std::unique_ptr<Node> m_root;
+    std::vector<Aggregate> m_aggregates;
+    bool m_usesPages = false;
+};
+
+// A text with [expression] placeholders ("[[" writes a bracket).
+class ReportText {
+public:
+    bool parse(const QString& text, QString* error, int firstAggregateId = 0);
+    // The text with every placeholder's value, formatted by `format` (or
+    // by a format() inside the placeholder).
+    QString evaluate(const ReportExpression::Context& context, const QString& format) const;
+    // When the text is exactly one placeholder, its value (for exports that
+    // keep numbers as numbers).
+    bool singleValue(const ReportExpression::Context& context, QVariant* value) const;
+    bool usesPageCount() const;
+    bool isStatic() const;
+    std::vector<ReportExpression::Aggregate> aggregates() const;
+
+private:
+    struct Part {
+        QString literal;
+        std::shared_ptr<ReportExpression> expression;
+    };
+    std::vector<Part> m_parts;
+};
+
+// Display formats: "0.00", "#,##0.00", "YYYY-MM-DD" and the like.
+QString formatReportValue(const QVariant& value, const QString& format);
+// An amount in Chinese capital numerals: 12345.6 → 壹万贰仟叁佰肆拾伍元陆角整.
+QString chineseCapitalAmount(double amount);

@@ -1,0 +1,608 @@
+#include "reports/engine/report_preparer.h"
+
+#include <QDir>
+#include <QFontMetricsF>
+#include <QImageReader>
+#include <algorithm>
+#include <cfloat>
+
+namespace {
+constexpr double kMm = PreparedReport::kDotsPerMm;
+constexpr qint64 kMaxPrimitives = 20'000'000;
+
+QString bandName(ReportBand::Kind k) {
+    switch (k) {
+        case ReportBand::Kind::Title:
+            return QStringLiteral("title");
+        case ReportBand::Kind::PageHeader:
+            return QStringLiteral("pageHeader");
+        case ReportBand::Kind::GroupHeader:
+            return QStringLiteral("groupHeader");
+        case ReportBand::Kind::Detail:
+            return QStringLiteral("detail");
+        case ReportBand::Kind::GroupFooter:
+            return QStringLiteral("groupFooter");
+        case ReportBand::Kind::Summary:
+            return QStringLiteral("summary");
+        case ReportBand::Kind::PageFooter:
+            return QStringLiteral("pageFooter");
+    }
+    return {};
+}
+}  // namespace
+
+struct ReportPreparer::CompiledItem {
+    const ReportItem* item = nullptr;
+    ReportText text;
+    ReportFontSpec font;
+    bool usesPages = false;
+};
+
+struct ReportPreparer::CompiledBand {
+    ReportBand band;
+    int level = -1;  // group level for group bands
+    int groupFieldIndex = -1;
+    bool hasWrap = false;
+    std::vector<CompiledItem> items;
+};
+
+struct ReportPreparer::Accumulator {
+    double sum = 0;
+    qint64 count = 0;
+    qint64 numbers = 0;
+    double min = DBL_MAX;
+    double max = -DBL_MAX;
+
+    void add(const QVariant& v) {
+        if (!v.isValid() || v.isNull()) {
+            return;
+        }
+        ++count;
+        bool ok = false;
+        const double d = v.toDouble(&ok);
+        if (ok) {
+            ++numbers;
+            sum += d;
+            min = std::min(min, d);
+            max = std::max(max, d);
+        }
+    }
+    QVariant result(const QString& function) const {
+        if (function == QLatin1String("count")) {
+            return count;
+        }
+        if (function == QLatin1String("sum")) {
+            return sum;
+        }
+        if (numbers == 0) {
+            return {};
+        }
+        if (function == QLatin1String("avg")) {
+            return sum / numbers;
+        }
+        return function == QLatin1String("min") ? min : max;
+    }
+};
+
+struct ReportPreparer::State {
+    const ReportRows* rows = nullptr;
+    PreparedReport* out = nullptr;
+    QDate today;
+    QHash<QString, int> fieldIndex;
+    double pageWidth = 0, pageHeight = 0;
+    double left = 0, top = 0, contentWidth = 0, bottomLimit = 0;
+    double y = 0, contentTop = 0, pageHeaderY = 0;
+    bool bodyOnPage = false;
+    int column = 0;
+    double rowHeight = 0;
+    double columnWidth = 0;
+    int bandInstance = 0;
+    QHash<int, Accumulator> report, page;
+    QVector<QHash<int, Accumulator>> group;
+    int lastRow = -1;
+    struct Deferred {
+        int page;
+        int primitive;
+        const CompiledItem* item;
+        int row;
+        QHash<int, QVariant> aggregates;
+    };
+    QList<Deferred> deferred;
+    QHash<QString, int> images;
+    qint64 primitives = 0;
+};
+
+ReportPreparer::ReportPreparer(const ReportTemplate& tmpl, const QString& templateFolder)
+    : m_template(tmpl), m_folder(templateFolder) {}
+
+ReportPreparer::~ReportPreparer() = default;
+
+void ReportPreparer::expandAutoColumns(const ReportRows& rows) {
+    const QSizeF page = m_template.effectivePageSize();
+    const double width = page.width() - m_template.margins.left() - m_template.margins.right();
+    const int n = std::max<int>(1, static_cast<int>(rows.fields.size()));
+    const double w = width / n;
+    ReportBand title{ReportBand::Kind::Title, 12, {}, {}};
+    ReportItem t;
+    t.rect = QRectF(0, 0, width, 10);
+    t.text = m_template.title.isEmpty() ? QStringLiteral("数据列表") : m_template.title;
+    t.text.replace('[', QLatin1String("[["));
+    t.font.pointSize = 14;
+    t.font.bold = true;
+    t.align = Qt::AlignHCenter | Qt::AlignVCenter;
+    title.items.append(t);
+    ReportBand header{ReportBand::Kind::PageHeader, 8, {}, {}};
+    ReportBand detail{ReportBand::Kind::Detail, 6, {}, {}};
+    for (int i = 0; i < rows.fields.size(); ++i) {
+        ReportItem caption;
+        caption.rect = QRectF(i * w, 0, w, 7);
+        caption.text = QString(rows.fields[i]).replace('[', QLatin1String("[["));
+        caption.font.bold = true;
+        caption.font.pointSize = 9;
+        caption.border = true;
+        header.items.append(caption);
+        ReportItem cell;
+        cell.rect = QRectF(i * w, 0, w, 6);
+        cell.text = QStringLiteral("[%1]").arg(rows.fields[i]);
+        cell.font.pointSize = 9;
+        cell.wrap = true;
+        cell.border = true;
+        detail.items.append(cell);
+    }
+    ReportBand footer{ReportBand::Kind::PageFooter, 8, {}, {}};
+    ReportItem number;
+    number.rect = QRectF(0, 1, width, 6);
+    number.text = QStringLiteral("第 [page()] 页 / 共 [pages()] 页");
+    number.font.pointSize = 9;
+    number.align = Qt::AlignHCenter | Qt::AlignVCenter;
+    footer.items.append(number);
+    m_template.bands = {title, header, detail, footer};
+}
+
+bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
+    if (m_template.autoColumns) {
+        expandAutoColumns(rows);
+    }
+    m_bands.clear();
+    m_aggregates.clear();
+    m_aggregateLevel.clear();
+    const QStringList groups = m_template.groupFields();
+    int nextId = 0;
+    for (int b = 0; b < m_template.bands.size(); ++b) {
+        auto band = std::make_unique<CompiledBand>();
+        band->band = m_template.bands[b];
+        if (!band->band.groupField.isEmpty()) {
+            band->level = static_cast<int>(groups.indexOf(band->band.groupField));
+            band->groupFieldIndex = rows.fieldIndex(band->band.groupField);
+        }
+        for (int i = 0; i < band->band.items.size(); ++i) {
+            const ReportItem& item = band->band.items[i];
+            CompiledItem c;
+            c.item = &band->band.items[i];
+            if (item.kind == ReportItem::Kind::Text) {
+                QString why;
+                if (!c.text.parse(item.text, &why, nextId)) {
+                    if (error) {
+                        *error = QStringLiteral("bands[%1](%2).items[%3]: %4")
+                                     .arg(b)
+                                     .arg(bandName(band->band.kind))
+                                     .arg(i)
+                                     .arg(why);
+                    }
+                    return false;
+                }
+                for (const auto& a : c.text.aggregates()) {
+                    m_aggregates.push_back(a);
+                    m_aggregateLevel.insert(a.id, band->level);
+                    nextId = std::max(nextId, a.id + 1);
+                }
+                c.usesPages = c.text.usesPageCount();
+                band->hasWrap = band->hasWrap || item.wrap;
+            }
+            c.font = {item.font.family, item.font.pointSize / 72.0 * PreparedReport::kDotsPerInch, item.font.bold,
+                      item.font.italic};
+            band->items.push_back(std::move(c));
+        }
+        m_bands.push_back(std::move(band));
+    }
+    return true;
+}
+
+int ReportPreparer::imageIndex(State& s, const QString& path) {
+    if (path.isEmpty()) {
+        return -1;
+    }
+    const auto it = s.images.constFind(path);
+    if (it != s.images.constEnd()) {
+        return it.value();
+    }
+    const QString file = QDir::isAbsolutePath(path) || m_folder.isEmpty() ? path : QDir(m_folder).filePath(path);
+    QImageReader reader(file);
+    reader.setAllocationLimit(256);
+    const QImage image = reader.read();
+    int index = -1;
+    if (!image.isNull()) {
+        s.out->images.append(image);
+        index = static_cast<int>(s.out->images.size()) - 1;
+    }
+    s.images.insert(path, index);
+    return index;
+}
+
+double ReportPreparer::bandHeight(State& s, const CompiledBand& band, int row, double width) {
+    Q_UNUSED(width);
+    double height = band.band.height * kMm;
+    if (!band.hasWrap) {
+        return height;
+    }
+    ReportExpression::Context ctx;
+    ctx.field = [&s, row](const QString& f) {
+        const int i = s.fieldIndex.value(f.toLower(), -1);
+        return i >= 0 && row >= 0 ? s.rows->rows[row][i] : QVariant();
+    };
+    ctx.page = s.out->pages.size();
+    ctx.today = s.today;
+    for (const CompiledItem& c : band.items) {
+        if (!c.item->wrap || c.item->kind != ReportItem::Kind::Text) {
+            continue;
+        }
+        const QString text = c.text.evaluate(ctx, c.item->format);
+        const QFontMetricsF fm(c.font.toFont());
+        const QRectF box(0, 0, std::max(1.0, c.item->rect.width() * kMm - 2 * kMm * 0.5), 1e9);
+        const double needed = fm.boundingRect(box, Qt::TextWordWrap | int(c.item->align), text).height() + kMm;
+        height = std::max(height, c.item->rect.y() * kMm + needed + (band.band.height - c.item->rect.bottom()) * kMm);
+    }
+    return height;
+}
+
+void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, double xOffset, double y, bool deferred) {
+    const int instance = s.bandInstance++;
+    ReportPage& page = s.out->pages.last();
+    const double grown = bandHeight(s, band, row, 0) - band.band.height * kMm;
+    // Aggregates answer by the band's scope: groups in group bands, the page
+    // in page bands, the whole report elsewhere.
+    auto aggregateValue = [&s, &band, this](const ReportExpression::Aggregate& a) -> QVariant {
+        QString scope = a.scope;
+        if (scope.isEmpty()) {
+            switch (band.band.kind) {
+                case ReportBand::Kind::GroupHeader:
+                case ReportBand::Kind::GroupFooter:
+                    scope = QStringLiteral("group");
+                    break;
+                case ReportBand::Kind::PageHeader:
+                case ReportBand::Kind::PageFooter:
+                    scope = QStringLiteral("page");
+                    break;
+                default:
+                    scope = QStringLiteral("report");
+                    break;
+            }
+        }
+        const QHash<int, Accumulator>* accs = &s.report;
+        if (scope == QLatin1String("page")) {
+            accs = &s.page;
+        } else if (scope == QLatin1String("group")) {
+            const int level = band.level >= 0 ? band.level : static_cast<int>(s.group.size()) - 1;
+            if (level >= 0 && level < s.group.size()) {
+                accs = &s.group[level];
+            }
+        }
+        Q_UNUSED(this);
+        return accs->value(a.id).result(a.function);
+    };
+    ReportExpression::Context ctx;
+    ctx.field = [&s, row](const QString& f) {
+        const int i = s.fieldIndex.value(f.toLower(), -1);
+        return i >= 0 && row >= 0 && row < s.rows->rows.size() ? s.rows->rows[row][i] : QVariant();
+    };
+    ctx.aggregate = aggregateValue;
+    ctx.page = s.out->pages.size();
+    ctx.pages = s.out->pages.size();
+    ctx.today = s.today;
+
+    for (const CompiledItem& c : band.items) {
+        const ReportItem& item = *c.item;
+        ReportPrimitive p;
+        p.rect = QRectF(xOffset + item.rect.x() * kMm, y + item.rect.y() * kMm, item.rect.width() * kMm,
+                        item.rect.height() * kMm);
+        p.color = item.color.rgba();
+        p.lineWidth = item.lineWidth * kMm;
+        p.band = instance;
+        p.row = row;
+        switch (item.kind) {
+            case ReportItem::Kind::Text: {
+                p.kind = ReportPrimitive::Kind::Text;
+                p.text = c.text.evaluate(ctx, item.format);
+                p.font = s.out->fontIndex(c.font);
+                p.align = int(item.align);
+                p.wrap = item.wrap;
+                p.border = item.border;
+                if (item.wrap) {
+                    p.rect.setHeight(p.rect.height() + grown);
+                }
+                QVariant v;
+                if (c.text.singleValue(ctx, &v)) {
+                    p.value = v;
+                    p.format = item.format;
+                }
+                if (c.usesPages && deferred) {
+                    QHash<int, QVariant> snapshot;
+                    for (const auto& a : c.text.aggregates()) {
+                        snapshot.insert(a.id, aggregateValue(a));
+                    }
+                    s.deferred.append({static_cast<int>(s.out->pages.size()) - 1, static_cast<int>(page.items.size()),
+                                       &c, row, snapshot});
+                }
+                break;
+            }
+            case ReportItem::Kind::Line:
+                p.kind = ReportPrimitive::Kind::Line;
+                break;
+            case ReportItem::Kind::Rect:
+                p.kind = ReportPrimitive::Kind::Rect;
+                break;
+            case ReportItem::Kind::Picture: {
+                const QString path = !item.pictureField.isEmpty() ? ctx.field(item.pictureField).toString()
+                                                                  : item.pictureFile;
+                p.image = imageIndex(s, path);
+                // A picture that cannot be read leaves an empty box.
+                p.kind = p.image >= 0 ? ReportPrimitive::Kind::Image : ReportPrimitive::Kind::Rect;
+                if (p.image < 0) {
+                    p.color = QColor(Qt::lightGray).rgba();
+                }
+                break;
+            }
+        }
+        page.items.append(p);
+        ++s.primitives;
+    }
+}
+
+void ReportPreparer::startPage(State& s) {
+    s.out->pages.append(ReportPage());
+    s.page.clear();
+    s.y = s.top;
+    s.column = 0;
+    s.rowHeight = 0;
+    s.bodyOnPage = false;
+    if (s.out->pages.size() == 1) {
+        for (const auto& b : m_bands) {
+            if (b->band.kind == ReportBand::Kind::Title) {
+                const double h = bandHeight(s, *b, s.rows->rows.isEmpty() ? -1 : 0, s.contentWidth);
+                emitBand(s, *b, s.rows->rows.isEmpty() ? -1 : 0, s.left, s.y, true);
+                s.y += h;
+            }
+        }
+    }
+    s.pageHeaderY = s.y;
+    for (const auto& b : m_bands) {
+        if (b->band.kind == ReportBand::Kind::PageHeader) {
+            s.y += b->band.height * kMm;
+        }
+    }
+    s.contentTop = s.y;
+}
+
+void ReportPreparer::finishPage(State& s) {
+    // Page bands are drawn last, when the page's sums are complete.
+    double y = s.pageHeaderY;
+    for (const auto& b : m_bands) {
+        if (b->band.kind == ReportBand::Kind::PageHeader) {
+            emitBand(s, *b, s.lastRow, s.left, y, true);
+            y += b->band.height * kMm;
+        }
+    }
+    double footerY = s.bottomLimit;
+    for (const auto& b : m_bands) {
+        if (b->band.kind == ReportBand::Kind::PageFooter) {
+            emitBand(s, *b, s.lastRow, s.left, footerY, true);
+            footerY += b->band.height * kMm;
+        }
+    }
+}
+
+void ReportPreparer::placeFullWidth(State& s, const CompiledBand& band, int row) {
+    if (s.column > 0) {
+        // Leave a row of labels before a band across the page.
+        s.y += s.rowHeight;
+        s.column = 0;
+        s.rowHeight = 0;
+    }
+    const double h = bandHeight(s, band, row, s.contentWidth);
+    if (s.y + h > s.bottomLimit && s.bodyOnPage) {
+        finishPage(s);
+        startPage(s);
+    }
+    emitBand(s, band, row, s.left, s.y, true);
+    s.y += h;
+    s.bodyOnPage = true;
+}
+
+void ReportPreparer::placeDetail(State& s, const CompiledBand& band, int row) {
+    const int columns = std::max(1, m_template.columns);
+    if (columns == 1) {
+        const double h = bandHeight(s, band, row, s.contentWidth);
+        if (s.y + h > s.bottomLimit && s.bodyOnPage) {
+            finishPage(s);
+            startPage(s);
+        }
+        s.lastRow = row;
+        emitBand(s, band, row, s.left, s.y, true);
+        s.y += h;
+        s.bodyOnPage = true;
+        return;
+    }
+    const double h = band.band.height * kMm;
+    const double step = s.columnWidth + m_template.columnGap * kMm;
+    if (m_template.columnsAcross) {
+        if (s.column == 0 && s.y + h > s.bottomLimit && s.bodyOnPage) {
+            finishPage(s);
+            startPage(s);
+        }
+        s.lastRow = row;
+        emitBand(s, band, row, s.left + s.column * step, s.y, true);
+        s.rowHeight = std::max(s.rowHeight, h);
+        s.bodyOnPage = true;
+        if (++s.column >= columns) {
+            s.column = 0;
+            s.y += s.rowHeight;
+            s.rowHeight = 0;
+        }
+        return;
+    }
+    // Down: fill a column, then the next; a new page after the last.
+    if (s.y + h > s.bottomLimit && s.bodyOnPage) {
+        if (++s.column >= columns) {
+            finishPage(s);
+            startPage(s);
+        } else {
+            s.y = s.contentTop;
+        }
+    }
+    s.lastRow = row;
+    emitBand(s, band, row, s.left + s.column * step, s.y, true);
+    s.y += h;
+    s.bodyOnPage = true;
+}
+
+bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QString* error, const QDate& today) {
+    if (!compile(rows, error)) {
+        return false;
+    }
+    *out = PreparedReport();
+    const QSizeF page = m_template.effectivePageSize();
+    out->pageSizeMm = page;
+    State s;
+    s.rows = &rows;
+    s.out = out;
+    s.today = today.isValid() ? today : QDate::currentDate();
+    for (int i = 0; i < rows.fields.size(); ++i) {
+        s.fieldIndex.insert(rows.fields[i].toLower(), i);
+    }
+    s.pageWidth = page.width() * kMm;
+    s.pageHeight = page.height() * kMm;
+    s.left = m_template.margins.left() * kMm;
+    s.top = m_template.margins.top() * kMm;
+    s.contentWidth = (page.width() - m_template.margins.left() - m_template.margins.right()) * kMm;
+    const int columns = std::max(1, m_template.columns);
+    s.columnWidth = (s.contentWidth - (columns - 1) * m_template.columnGap * kMm) / columns;
+    double footer = 0;
+    for (const auto& b : m_bands) {
+        if (b->band.kind == ReportBand::Kind::PageFooter) {
+            footer += b->band.height * kMm;
+        }
+    }
+    s.bottomLimit = s.pageHeight - m_template.margins.bottom() * kMm - footer;
+    const QStringList groups = m_template.groupFields();
+    s.group.resize(groups.size());
+    QVector<int> groupFieldIndex;
+    for (const QString& g : groups) {
+        groupFieldIndex.append(rows.fieldIndex(g));
+    }
+
+    auto bandsOf = [this](ReportBand::Kind kind, int level) {
+        std::vector<const CompiledBand*> out;
+        for (const auto& b : m_bands) {
+            if (b->band.kind == kind && (level < 0 || b->level == level)) {
+                out.push_back(b.get());
+            }
+        }
+        return out;
+    };
+    auto groupValue = [&](int row, int level) {
+        const int f = groupFieldIndex[level];
+        return f >= 0 ? rows.rows[row][f].toString() : QString();
+    };
+    auto accumulate = [&](QHash<int, Accumulator>& accs, int row) {
+        ReportExpression::Context ctx;
+        ctx.field = [&](const QString& f) {
+            const int i = s.fieldIndex.value(f.toLower(), -1);
+            return i >= 0 ? rows.rows[row][i] : QVariant();
+        };
+        for (const auto& a : m_aggregates) {
+            accs[a.id].add(ReportExpression::evaluateNode(a.argument, ctx));
+        }
+    };
+
+    startPage(s);
+    const int n = static_cast<int>(rows.rows.size());
+    for (int r = 0; r < n; ++r) {
+        if (s.primitives > kMaxPrimitives) {
+            if (error) {
+                *error = QStringLiteral("报表太大，无法生成");
+            }
+            return false;
+        }
+        int changed = static_cast<int>(groups.size());
+        for (int level = 0; level < groups.size(); ++level) {
+            if (r == 0 || groupValue(r, level) != groupValue(r - 1, level)) {
+                changed = level;
+                break;
+            }
+        }
+        if (r > 0) {
+            for (int level = static_cast<int>(groups.size()) - 1; level >= changed; --level) {
+                for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupFooter, level)) {
+                    placeFullWidth(s, *b, r - 1);
+                }
+            }
+        }
+        for (int level = changed; level < groups.size(); ++level) {
+            // The group's sums are known from its header on.
+            s.group[level].clear();
+            for (int g = r; g < n; ++g) {
+                bool same = true;
+                for (int l = 0; l <= level && same; ++l) {
+                    same = groupValue(g, l) == groupValue(r, l);
+                }
+                if (!same) {
+                    break;
+                }
+                accumulate(s.group[level], g);
+            }
+            for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupHeader, level)) {
+                placeFullWidth(s, *b, r);
+            }
+        }
+        accumulate(s.report, r);
+        const auto details = bandsOf(ReportBand::Kind::Detail, -1);
+        for (size_t d = 0; d < details.size(); ++d) {
+            placeDetail(s, *details[d], r);
+            if (d == 0) {
+                // The row counts on the page its first detail band is placed on.
+                accumulate(s.page, r);
+            }
+        }
+        if (details.empty()) {
+            accumulate(s.page, r);
+            s.lastRow = r;
+        }
+    }
+    if (n > 0) {
+        for (int level = static_cast<int>(groups.size()) - 1; level >= 0; --level) {
+            for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupFooter, level)) {
+                placeFullWidth(s, *b, n - 1);
+            }
+        }
+    }
+    for (const CompiledBand* b : bandsOf(ReportBand::Kind::Summary, -1)) {
+        placeFullWidth(s, *b, n > 0 ? n - 1 : -1);
+    }
+    finishPage(s);
+
+    // Second pass: texts that show the page count.
+    const int total = static_cast<int>(out->pages.size());
+    for (const State::Deferred& d : s.deferred) {
+        ReportExpression::Context ctx;
+        ctx.field = [&](const QString& f) {
+            const int i = s.fieldIndex.value(f.toLower(), -1);
+            return i >= 0 && d.row >= 0 ? rows.rows[d.row][i] : QVariant();
+        };
+        ctx.aggregate = [&d](const ReportExpression::Aggregate& a) { return d.aggregates.value(a.id); };
+        ctx.page = d.page + 1;
+        ctx.pages = total;
+        ctx.today = s.today;
+        out->pages[d.page].items[d.primitive].text = d.item->text.evaluate(ctx, d.item->item->format);
+    }
+    return true;
+}
