@@ -7,7 +7,7 @@ OLVEND_PACKAGES=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
     libxlsxwriter-dev libsodium-dev libbenchmark-dev
-    fonts-noto-cjk postgresql xvfb imagemagick xauth
+    fonts-noto-cjk postgresql xvfb imagemagick xauth xdotool poppler-utils unzip
 )
 
 olvend_missing_packages() {

@@ -1,5 +1,6 @@
 #include "tools/ctl_commands.h"
 
+#include <QFileInfo>
 #include <QSqlQuery>
 
 #include "admin/book_creator.h"
@@ -12,6 +13,9 @@
 #include "data/setting_scrambler.h"
 #include "data/user_accounts.h"
 #include "platform/errors.h"
+#include "reports/engine/report_exporter.h"
+#include "reports/engine/report_file.h"
+#include "reports/engine/report_preparer.h"
 
 CtlCommands::CtlCommands(AppContext& context, QTextStream& out, QTextStream& err)
     : m_context(context), m_out(out), m_err(err) {}
@@ -28,6 +32,9 @@ QString CtlCommands::usage() {
         "  login USER PASSWORD               check a log-in against the book\n"
         "  create-book NAME --from BOOK [--description TEXT]\n"
         "                                    a new account book copied from BOOK\n"
+        "  report TEMPLATE (--sql \"SELECT ...\" | --rows FILE.tsv) --out FILE\n"
+        "                                    prepare a report and write it (.pdf .xlsx .htm .jpg .rmp)\n"
+        "  render FILE.rmp --out FILE        convert a prepared report\n"
         "  unscramble TEXT                   read a scrambled server setting\n"
         "  scramble TEXT                     write a server setting in scrambled form\n");
 }
@@ -49,6 +56,12 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         }
         if (command == "books") {
             return books();
+        }
+        if (command == "report") {
+            return report(args, bookName);
+        }
+        if (command == "render") {
+            return render(args);
         }
         if (command == "create-book") {
             return createBook(args);
@@ -215,5 +228,101 @@ int CtlCommands::createBook(const QStringList& args) {
     const auto source = AccountBooks(m_context.data().system()).findByName(from);
     const AccountBookRow row = BookCreator(m_context).create(name, description, source ? &*source : nullptr);
     m_out << row.ID << '\t' << row.AccountBookName << '\t' << row.FilePath << Qt::endl;
+    return 0;
+}
+
+int CtlCommands::report(const QStringList& args, const QString& bookName) {
+    QString templateName;
+    QString sql;
+    QString rowsFile;
+    QString outFile;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--sql" && i + 1 < args.size()) {
+            sql = args[++i];
+        } else if (args[i] == "--rows" && i + 1 < args.size()) {
+            rowsFile = args[++i];
+        } else if (args[i] == "--out" && i + 1 < args.size()) {
+            outFile = args[++i];
+        } else if (templateName.isEmpty()) {
+            templateName = args[i];
+        } else {
+            return wrongUse();
+        }
+    }
+    if (templateName.isEmpty() || outFile.isEmpty() || sql.isEmpty() == rowsFile.isEmpty()) {
+        return wrongUse();
+    }
+    // A path, or a name under Report/.
+    QString templatePath = templateName;
+    if (!QFileInfo::exists(templatePath) && !QFileInfo::exists(templatePath + ".rmf")) {
+        templatePath = m_context.paths().reportFolder() + templateName;
+    }
+    ReportTemplate tmpl;
+    QString error;
+    const auto loaded = ReportTemplate::load(templatePath, &tmpl, &error);
+    if (loaded == ReportTemplate::LoadResult::Failed) {
+        throw UserError(error);
+    }
+    if (loaded == ReportTemplate::LoadResult::Missing) {
+        throw UserError(QStringLiteral("找不到报表模板: %1").arg(templateName));
+    }
+    ReportRows rows;
+    if (!rowsFile.isEmpty()) {
+        if (!ReportRows::fromTsv(rowsFile, &rows, &error)) {
+            throw UserError(error);
+        }
+    } else {
+        openBook(bookName);
+        rows = readOnlyRows(sql);
+    }
+    PreparedReport prepared;
+    ReportPreparer preparer(tmpl, QFileInfo(templatePath).absolutePath());
+    if (!preparer.prepare(rows, &prepared, &error, m_context.clock().today())) {
+        throw UserError(error);
+    }
+    if (!ReportExporter::byExtension(prepared, outFile, &error)) {
+        throw UserError(error);
+    }
+    m_out << prepared.pages.size() << Qt::endl;
+    return 0;
+}
+
+ReportRows CtlCommands::readOnlyRows(const QString& sql) {
+    Database& db = m_context.data().main();
+    // The statement may only read: the connection refuses writes meanwhile.
+    if (db.isAccess()) {
+        db.query("PRAGMA query_only = ON");
+        try {
+            QSqlQuery q = db.query(sql);
+            ReportRows rows = ReportRows::fromQuery(q);
+            db.query("PRAGMA query_only = OFF");
+            return rows;
+        } catch (...) {
+            db.query("PRAGMA query_only = OFF");
+            throw;
+        }
+    }
+    db.query("BEGIN READ ONLY");
+    try {
+        QSqlQuery q = db.query(sql);
+        ReportRows rows = ReportRows::fromQuery(q);
+        db.query("ROLLBACK");
+        return rows;
+    } catch (...) {
+        db.query("ROLLBACK");
+        throw;
+    }
+}
+
+int CtlCommands::render(const QStringList& args) {
+    if (args.size() != 3 || args[1] != "--out") {
+        return wrongUse();
+    }
+    PreparedReport prepared;
+    QString error;
+    if (!ReportFile::load(args[0], &prepared, &error) || !ReportExporter::byExtension(prepared, args[2], &error)) {
+        throw UserError(error);
+    }
+    m_out << prepared.pages.size() << Qt::endl;
     return 0;
 }

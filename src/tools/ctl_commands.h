@@ -4,6 +4,7 @@
 #include <QTextStream>
 
 class AppContext;
+struct ReportRows;
 
 // The commands of olvendctl. Each prints its result and returns the exit
 // code: 0 done, 1 the system's message, 2 wrong use, 3 refused.
@@ -23,6 +24,9 @@ private:
     int checkPermission(const QStringList& args);
     int login(const QStringList& args);
     int createBook(const QStringList& args);
+    int report(const QStringList& args, const QString& bookName);
+    int render(const QStringList& args);
+    ReportRows readOnlyRows(const QString& sql);
     int unscramble(const QStringList& args);
     int scramble(const QStringList& args);
     // Connects the book named by --book, or the one used last.

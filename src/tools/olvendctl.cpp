@@ -1,4 +1,4 @@
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include "data/app_context.h"
@@ -7,7 +7,12 @@
 #include "tools/ctl_commands.h"
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // Reports lay out text with fonts, which needs a GUI application; no
+    // display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QGuiApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
 

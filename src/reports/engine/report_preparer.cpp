@@ -342,8 +342,8 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
                 p.kind = ReportPrimitive::Kind::Rect;
                 break;
             case ReportItem::Kind::Picture: {
-                const QString path = !item.pictureField.isEmpty() ? ctx.field(item.pictureField).toString()
-                                                                  : item.pictureFile;
+                const QString path =
+                    !item.pictureField.isEmpty() ? ctx.field(item.pictureField).toString() : item.pictureFile;
                 p.image = imageIndex(s, path);
                 // A picture that cannot be read leaves an empty box.
                 p.kind = p.image >= 0 ? ReportPrimitive::Kind::Image : ReportPrimitive::Kind::Rect;
@@ -485,7 +485,9 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
     s.top = m_template.margins.top() * kMm;
     s.contentWidth = (page.width() - m_template.margins.left() - m_template.margins.right()) * kMm;
     const int columns = std::max(1, m_template.columns);
-    s.columnWidth = (s.contentWidth - (columns - 1) * m_template.columnGap * kMm) / columns;
+    s.columnWidth = m_template.columnWidth > 0
+                        ? m_template.columnWidth * kMm
+                        : (s.contentWidth - (columns - 1) * m_template.columnGap * kMm) / columns;
     double footer = 0;
     for (const auto& b : m_bands) {
         if (b->band.kind == ReportBand::Kind::PageFooter) {

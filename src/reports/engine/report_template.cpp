@@ -181,7 +181,8 @@ bool ReportTemplate::fromJson(const QByteArray& json, ReportTemplate* out, QStri
         t.landscape = orientation == QLatin1String("landscape");
         t.margins = QMarginsF(left, top, right, bottom);
         r.number(page, "columns", "page", 1, 50, &columns) &&
-            r.number(page, "columnGap", "page", 0, 1000, &t.columnGap);
+            r.number(page, "columnGap", "page", 0, 1000, &t.columnGap) &&
+            r.number(page, "columnWidth", "page", 0, kMaxMillimetres, &t.columnWidth);
         QString order;
         r.string(page, "columnOrder", "page", &order);
         t.columnsAcross = order != QLatin1String("down");

@@ -19,13 +19,13 @@ struct ReportFont {
 struct ReportItem {
     enum class Kind { Text, Line, Rect, Picture };
     Kind kind = Kind::Text;
-    QRectF rect;           // millimetres, relative to the band's top-left
-    QString text;          // static text with [expression] placeholders
-    QString format;        // display format for placeholders' values
+    QRectF rect;     // millimetres, relative to the band's top-left
+    QString text;    // static text with [expression] placeholders
+    QString format;  // display format for placeholders' values
     ReportFont font;
     Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
-    bool wrap = false;     // the text wraps and may grow the band
-    bool border = false;   // a text item with a frame
+    bool wrap = false;       // the text wraps and may grow the band
+    bool border = false;     // a text item with a frame
     double lineWidth = 0.2;  // millimetres
     QColor color = Qt::black;
     QString pictureFile;   // a picture from a file (relative to the template)
@@ -35,7 +35,7 @@ struct ReportItem {
 struct ReportBand {
     enum class Kind { Title, PageHeader, GroupHeader, Detail, GroupFooter, Summary, PageFooter };
     Kind kind = Kind::Detail;
-    double height = 8;  // millimetres
+    double height = 8;   // millimetres
     QString groupField;  // group header and footer: the field that groups
     QList<ReportItem> items;
 };
@@ -49,6 +49,7 @@ struct ReportTemplate {
     QMarginsF margins{10, 10, 10, 10};
     int columns = 1;
     double columnGap = 0;
+    double columnWidth = 0;     // 0: the content width shared by the columns
     bool columnsAcross = true;  // labels fill a row before the next one
     // A template that lays out every column of whatever rows it is given.
     bool autoColumns = false;

@@ -1,0 +1,289 @@
+#include "reports/engine/report_exporter.h"
+
+#include <xlsxwriter.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMap>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+#include "reports/engine/prepared_report.h"
+#include "reports/engine/report_file.h"
+#include "reports/engine/report_painter.h"
+
+namespace {
+bool fail(QString* error, const QString& message) {
+    if (error) {
+        *error = message;
+    }
+    return false;
+}
+
+bool folderWritable(const QString& file, QString* error) {
+    const QFileInfo dir(QFileInfo(file).absolutePath());
+    if (!dir.exists() || !dir.isDir()) {
+        return fail(error, QStringLiteral("文件夹不存在，无法写入[%1]").arg(QDir::toNativeSeparators(file)));
+    }
+    return true;
+}
+
+QString mm(double dots) {
+    return QString::number(dots / PreparedReport::kDotsPerMm, 'f', 2) + QStringLiteral("mm");
+}
+
+bool isNumber(const QVariant& v) {
+    switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return true;
+        default:
+            return false;
+    }
+}
+}  // namespace
+
+QString ReportExporter::withExtension(const QString& file, const QString& extension) {
+    return QFileInfo(file).suffix().isEmpty() ? file + '.' + extension : file;
+}
+
+bool ReportExporter::toPdf(const PreparedReport& report, const QString& name, QString* error) {
+    const QString file = withExtension(name, "pdf");
+    if (!folderWritable(file, error)) {
+        return false;
+    }
+    QPdfWriter writer(file);
+    writer.setCreator(QStringLiteral("Olvend"));
+    writer.setResolution(int(PreparedReport::kDotsPerInch));
+    // The page exactly as prepared, without the writer's default margins.
+    writer.setPageLayout(
+        QPageLayout(QPageSize(report.pageSizeMm, QPageSize::Millimeter), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        return fail(error, QStringLiteral("无法写入[%1]").arg(QDir::toNativeSeparators(file)));
+    }
+    const int pages = std::max<int>(1, static_cast<int>(report.pages.size()));
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0) {
+            writer.newPage();
+        }
+        ReportPainter::paintPage(painter, report, i);
+    }
+    if (!painter.end()) {
+        return fail(error, QStringLiteral("无法写入[%1]").arg(QDir::toNativeSeparators(file)));
+    }
+    return true;
+}
+
+bool ReportExporter::toJpeg(const PreparedReport& report, const QString& name, QString* error, double dpi,
+                            QStringList* written) {
+    const QString file = withExtension(name, "jpg");
+    if (!folderWritable(file, error)) {
+        return false;
+    }
+    const QFileInfo info(file);
+    const QString base = info.path() + '/' + info.completeBaseName();
+    const QString suffix = '.' + info.suffix();
+    const QSize size = (report.pageSizeMm / 25.4 * dpi).toSize();
+    for (int i = 0; i < report.pages.size(); ++i) {
+        QImage image(size, QImage::Format_RGB32);
+        image.setDotsPerMeterX(qRound(dpi / 0.0254));
+        image.setDotsPerMeterY(qRound(dpi / 0.0254));
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.scale(ReportPainter::scaleFor(dpi), ReportPainter::scaleFor(dpi));
+        ReportPainter::paintPage(painter, report, i);
+        painter.end();
+        const QString target = i == 0 ? base + suffix : QStringLiteral("%1_%2%3").arg(base).arg(i + 1).arg(suffix);
+        if (!image.save(target, "JPG", 90)) {
+            return fail(error, QStringLiteral("无法写入[%1]").arg(QDir::toNativeSeparators(target)));
+        }
+        if (written) {
+            written->append(target);
+        }
+    }
+    return true;
+}
+
+bool ReportExporter::toHtml(const PreparedReport& report, const QString& name, QString* error) {
+    const QString file = withExtension(name, "htm");
+    if (!folderWritable(file, error)) {
+        return false;
+    }
+    QHash<int, QString> imageData;
+    auto dataUri = [&](int index) {
+        if (!imageData.contains(index)) {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            report.images[index].save(&buffer, "PNG");
+            imageData.insert(index, QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64()));
+        }
+        return imageData.value(index);
+    };
+    QString html;
+    html += QStringLiteral(
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Olvend</title>\n<style>\n"
+        "body { background: #808080; margin: 0; font-family: 'SimSun', 'Noto Serif CJK SC', serif; }\n"
+        ".nav { text-align: center; padding: 6px; }\n"
+        ".nav a { color: blue; font-size: 18px; margin: 0 8px; }\n"
+        ".page { position: relative; background: white; margin: 0 auto 12px auto; overflow: hidden; }\n"
+        ".p { position: absolute; white-space: pre; overflow: hidden; display: flex; }\n"
+        ".w { white-space: pre-wrap; }\n</style></head><body>\n");
+    const int pages = static_cast<int>(report.pages.size());
+    for (int i = 0; i < pages; ++i) {
+        html += QStringLiteral("<div class=\"nav\" id=\"page%1\">").arg(i + 1);
+        html += QStringLiteral("<a href=\"#page1\">第一页</a>");
+        html += QStringLiteral("<a href=\"#page%1\">下一页</a>").arg(std::min(i + 2, pages));
+        html += QStringLiteral("<a href=\"#page%1\">上一页</a>").arg(std::max(i, 1));
+        html += QStringLiteral("<a href=\"#page%1\">最后一页</a>").arg(pages);
+        html += QStringLiteral("</div>\n<div class=\"page\" style=\"width:%1;height:%2\">\n")
+                    .arg(mm(report.pageSizeDots().width()), mm(report.pageSizeDots().height()));
+        for (const ReportPrimitive& p : report.pages[i].items) {
+            const QString box = QStringLiteral("left:%1;top:%2;width:%3;height:%4;")
+                                    .arg(mm(p.rect.x()), mm(p.rect.y()), mm(p.rect.width()), mm(p.rect.height()));
+            const QString color = QColor::fromRgba(p.color).name();
+            switch (p.kind) {
+                case ReportPrimitive::Kind::Text: {
+                    const ReportFontSpec f =
+                        p.font >= 0 && p.font < report.fonts.size() ? report.fonts[p.font] : ReportFontSpec();
+                    const QString justify = (p.align & Qt::AlignRight)     ? QStringLiteral("flex-end")
+                                            : (p.align & Qt::AlignHCenter) ? QStringLiteral("center")
+                                                                           : QStringLiteral("flex-start");
+                    const QString valign = (p.align & Qt::AlignTop)      ? QStringLiteral("flex-start")
+                                           : (p.align & Qt::AlignBottom) ? QStringLiteral("flex-end")
+                                                                         : QStringLiteral("center");
+                    html +=
+                        QStringLiteral(
+                            "<div class=\"p%1\" style=\"%2color:%3;font-size:%4pt;%5%6justify-content:%7;"
+                            "align-items:%8;%9\">%10</div>\n")
+                            .arg(p.wrap ? QStringLiteral(" w") : QString(), box, color)
+                            .arg(f.pixelSize / PreparedReport::kDotsPerInch * 72, 0, 'f', 1)
+                            .arg(f.bold ? QStringLiteral("font-weight:bold;") : QString(),
+                                 f.italic ? QStringLiteral("font-style:italic;") : QString(), justify, valign,
+                                 p.border ? QStringLiteral("box-sizing:border-box;border:1px solid black;") : QString(),
+                                 p.text.toHtmlEscaped());
+                    break;
+                }
+                case ReportPrimitive::Kind::Line:
+                    html += QStringLiteral("<div class=\"p\" style=\"%1border-top:1px solid %2;height:0\"></div>\n")
+                                .arg(box, color);
+                    break;
+                case ReportPrimitive::Kind::Rect:
+                    html += QStringLiteral(
+                                "<div class=\"p\" style=\"%1box-sizing:border-box;border:1px solid %2\"></div>\n")
+                                .arg(box, color);
+                    break;
+                case ReportPrimitive::Kind::Image:
+                    if (p.image >= 0 && p.image < report.images.size()) {
+                        html += QStringLiteral("<img class=\"p\" style=\"%1object-fit:contain\" src=\"%2\">\n")
+                                    .arg(box, dataUri(p.image));
+                    }
+                    break;
+            }
+        }
+        html += QStringLiteral("</div>\n");
+    }
+    html += QStringLiteral("</body></html>\n");
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        return fail(error, QStringLiteral("无法写入[%1]: %2").arg(QDir::toNativeSeparators(file), out.errorString()));
+    }
+    out.write(html.toUtf8());
+    if (!out.commit()) {
+        return fail(error, QStringLiteral("无法写入[%1]: %2").arg(QDir::toNativeSeparators(file), out.errorString()));
+    }
+    return true;
+}
+
+bool ReportExporter::toXlsx(const PreparedReport& report, const QString& name, QString* error) {
+    const QString file = withExtension(name, "xlsx");
+    if (!folderWritable(file, error)) {
+        return false;
+    }
+    const QByteArray path = QFile::encodeName(file);
+    lxw_workbook* workbook = workbook_new(path.constData());
+    if (!workbook) {
+        return fail(error, QStringLiteral("无法写入[%1]").arg(QDir::toNativeSeparators(file)));
+    }
+    lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
+    // Number formats are made once and shared by every cell that uses them.
+    QHash<QString, lxw_format*> formats;
+    auto formatFor = [&](const QString& f) -> lxw_format* {
+        if (f.isEmpty()) {
+            return nullptr;
+        }
+        auto it = formats.find(f);
+        if (it == formats.end()) {
+            lxw_format* fmt = workbook_add_format(workbook);
+            format_set_num_format(fmt, f.toUtf8().constData());
+            it = formats.insert(f, fmt);
+        }
+        return it.value();
+    };
+    lxw_row_t row = 0;
+    for (const ReportPage& page : report.pages) {
+        QMap<int, QList<const ReportPrimitive*>> bands;  // band instance -> its texts
+        QMap<int, double> tops;
+        for (const ReportPrimitive& p : page.items) {
+            if (p.kind == ReportPrimitive::Kind::Text) {
+                bands[p.band].append(&p);
+                tops[p.band] = tops.contains(p.band) ? std::min(tops[p.band], p.rect.top()) : p.rect.top();
+            }
+        }
+        // Rows in the order they stand on the page, top to bottom.
+        QList<int> order = bands.keys();
+        std::stable_sort(order.begin(), order.end(), [&tops](int a, int b) { return tops[a] < tops[b]; });
+        for (int band : order) {
+            QList<const ReportPrimitive*> cells = bands.value(band);
+            std::stable_sort(cells.begin(), cells.end(), [](const ReportPrimitive* a, const ReportPrimitive* b) {
+                return a->rect.x() < b->rect.x();
+            });
+            lxw_col_t col = 0;
+            for (const ReportPrimitive* p : cells) {
+                if (isNumber(p->value)) {
+                    worksheet_write_number(sheet, row, col, p->value.toDouble(), formatFor(p->format));
+                } else if (!p->text.isEmpty()) {
+                    worksheet_write_string(sheet, row, col, p->text.toUtf8().constData(), nullptr);
+                }
+                ++col;
+            }
+            ++row;
+        }
+    }
+    const lxw_error result = workbook_close(workbook);
+    if (result != LXW_NO_ERROR) {
+        return fail(error, QStringLiteral("无法写入[%1]: %2")
+                               .arg(QDir::toNativeSeparators(file), QString::fromUtf8(lxw_strerror(result))));
+    }
+    return true;
+}
+
+bool ReportExporter::byExtension(const PreparedReport& report, const QString& file, QString* error) {
+    const QString ext = QFileInfo(file).suffix().toLower();
+    if (ext == "pdf") {
+        return toPdf(report, file, error);
+    }
+    if (ext == "jpg" || ext == "jpeg") {
+        return toJpeg(report, file, error);
+    }
+    if (ext == "htm" || ext == "html") {
+        return toHtml(report, file, error);
+    }
+    if (ext == "xlsx") {
+        return toXlsx(report, file, error);
+    }
+    if (ext == "rmp") {
+        return ReportFile::save(report, file, error);
+    }
+    return fail(error, QStringLiteral("不支持的输出格式: %1 (可用 .pdf .xlsx .htm .html .jpg .rmp)").arg(file));
+}

@@ -1,0 +1,147 @@
+#include "reports/engine/report_file.h"
+
+#include <QBuffer>
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "reports/engine/prepared_report.h"
+
+namespace {
+constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
+constexpr quint32 kMaxCount = 5'000'000;
+
+bool fail(QString* error, const QString& message) {
+    if (error) {
+        *error = message;
+    }
+    return false;
+}
+}  // namespace
+
+bool ReportFile::save(const PreparedReport& report, const QString& name, QString* error) {
+    const QString file = QFileInfo(name).suffix().isEmpty() ? name + QStringLiteral(".rmp") : name;
+    QSaveFile f(file);
+    if (!f.open(QIODevice::WriteOnly)) {
+        return fail(error, QStringLiteral("无法写入[%1]: %2").arg(QDir::toNativeSeparators(file), f.errorString()));
+    }
+    QDataStream out(&f);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << kMagic << kVersion << report.pageSizeMm;
+    out << quint32(report.fonts.size());
+    for (const ReportFontSpec& ft : report.fonts) {
+        out << ft.family << ft.pixelSize << ft.bold << ft.italic;
+    }
+    out << quint32(report.images.size());
+    for (const QImage& img : report.images) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        img.save(&buffer, "PNG");
+        out << png;
+    }
+    out << quint32(report.pages.size());
+    for (const ReportPage& page : report.pages) {
+        out << quint32(page.items.size());
+        for (const ReportPrimitive& p : page.items) {
+            out << quint8(p.kind) << p.rect << p.text << qint32(p.font) << qint32(p.align) << p.wrap << p.border
+                << quint32(p.color) << p.lineWidth << qint32(p.image) << qint32(p.band) << qint32(p.row) << p.value
+                << p.format;
+        }
+    }
+    if (!f.commit()) {
+        return fail(error, QStringLiteral("无法写入[%1]: %2").arg(QDir::toNativeSeparators(file), f.errorString()));
+    }
+    return true;
+}
+
+bool ReportFile::load(const QString& file, PreparedReport* out, QString* error) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return fail(error,
+                    QStringLiteral("无法打开报表文件[%1]: %2").arg(QDir::toNativeSeparators(file), f.errorString()));
+    }
+    const QString damaged = QStringLiteral("报表文件[%1]已损坏，无法打开").arg(QDir::toNativeSeparators(file));
+    if (f.size() > kMaxFileBytes) {
+        return fail(error, damaged);
+    }
+    QDataStream in(&f);
+    in.setVersion(QDataStream::Qt_6_0);
+    quint32 magic = 0;
+    quint16 version = 0;
+    in >> magic >> version;
+    if (in.status() != QDataStream::Ok || magic != kMagic) {
+        return fail(error, QStringLiteral("[%1]不是报表文件").arg(QDir::toNativeSeparators(file)));
+    }
+    if (version > kVersion) {
+        return fail(error, QStringLiteral("报表文件[%1]的版本(%2)比本程序新，请升级程序")
+                               .arg(QDir::toNativeSeparators(file))
+                               .arg(version));
+    }
+    PreparedReport r;
+    in >> r.pageSizeMm;
+    quint32 count = 0;
+    in >> count;
+    if (in.status() != QDataStream::Ok || count > kMaxCount || !(r.pageSizeMm.width() > 0) ||
+        r.pageSizeMm.width() > 10000 || !(r.pageSizeMm.height() > 0) || r.pageSizeMm.height() > 10000) {
+        return fail(error, damaged);
+    }
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        ReportFontSpec ft;
+        in >> ft.family >> ft.pixelSize >> ft.bold >> ft.italic;
+        if (!(ft.pixelSize > 0 && ft.pixelSize < 100000)) {
+            return fail(error, damaged);
+        }
+        r.fonts.append(ft);
+    }
+    in >> count;
+    if (count > kMaxCount) {
+        return fail(error, damaged);
+    }
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        QByteArray png;
+        in >> png;
+        QImage img;
+        img.loadFromData(png, "PNG");
+        r.images.append(img);
+    }
+    in >> count;
+    if (count > kMaxCount) {
+        return fail(error, damaged);
+    }
+    for (quint32 pg = 0; pg < count && in.status() == QDataStream::Ok; ++pg) {
+        ReportPage page;
+        quint32 items = 0;
+        in >> items;
+        if (items > kMaxCount) {
+            return fail(error, damaged);
+        }
+        for (quint32 i = 0; i < items && in.status() == QDataStream::Ok; ++i) {
+            ReportPrimitive p;
+            quint8 kind = 0;
+            qint32 font = 0, align = 0, image = 0, band = 0, row = 0;
+            quint32 color = 0;
+            in >> kind >> p.rect >> p.text >> font >> align >> p.wrap >> p.border >> color >> p.lineWidth >> image >>
+                band >> row >> p.value >> p.format;
+            if (kind > quint8(ReportPrimitive::Kind::Image) || font >= r.fonts.size() || image >= r.images.size()) {
+                return fail(error, damaged);
+            }
+            p.kind = ReportPrimitive::Kind(kind);
+            p.font = font;
+            p.align = align;
+            p.color = color;
+            p.image = image;
+            p.band = band;
+            p.row = row;
+            page.items.append(p);
+        }
+        r.pages.append(page);
+    }
+    if (in.status() != QDataStream::Ok || !in.atEnd()) {
+        return fail(error, damaged);
+    }
+    *out = r;
+    return true;
+}

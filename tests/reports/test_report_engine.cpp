@@ -1,0 +1,510 @@
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "reports/engine/report_exporter.h"
+#include "reports/engine/report_file.h"
+#include "reports/engine/report_preparer.h"
+
+// The report engine: expressions, templates, preparation, files, exports.
+class TestReportEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void expressions_data();
+    void expressions();
+    void expressionErrors();
+    void capitalAmounts_data();
+    void capitalAmounts();
+    void templateLoading();
+    void hostileTemplates_data();
+    void hostileTemplates();
+    void pageBreaksKeepTheFooterClear();
+    void groupsAndPageSums();
+    void labelColumns();
+    void wrappedTextGrowsItsBand();
+    void pictureThatCannotBeReadLeavesAnEmptyBox();
+    void preparedFileRoundTrip();
+    void damagedPreparedFiles();
+    void pdfAndJpegExports();
+    void htmlExport();
+    void xlsxKeepsNumbers();
+    void exportToAMissingFolder();
+
+private:
+    static ReportRows rows(int n, int groups = 1);
+    static QString evaluate(const QString& text, const QVariantMap& fields = {});
+    static ReportTemplate listTemplate(double detailHeight, const QString& footerText);
+};
+
+QString TestReportEngine::evaluate(const QString& text, const QVariantMap& fields) {
+    ReportText t;
+    QString error;
+    if (!t.parse(text, &error)) {
+        return "ERROR: " + error;
+    }
+    ReportExpression::Context ctx;
+    ctx.field = [&fields](const QString& f) { return fields.value(f); };
+    ctx.page = 2;
+    ctx.pages = 5;
+    ctx.today = QDate(2006, 12, 25);
+    return t.evaluate(ctx, QString());
+}
+
+void TestReportEngine::expressions_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("precedence") << "[1 + 2 * 3]"
+                                << "7";
+    QTest::newRow("brackets") << "[(1 + 2) * 3]"
+                              << "9";
+    QTest::newRow("unary minus") << "[-2 * -3]"
+                                 << "6";
+    QTest::newRow("division") << "[7 / 2]"
+                              << "3.5";
+    QTest::newRow("division by zero is empty") << "a[1 / 0]b"
+                                               << "ab";
+    QTest::newRow("null field is empty") << "[missing + 1]"
+                                         << "";
+    QTest::newRow("field") << "[qty * price]"
+                           << "7.5";
+    QTest::newRow("text joins") << "[name + '(' + boss + ')']"
+                                << "张三(李四)";
+    QTest::newRow("comparison") << "[iif(qty > 2, 'many', 'few')]"
+                                << "many";
+    QTest::newRow("and or not") << "[iif(not (qty = 3) or qty >= 3, 'y', 'n')]"
+                                << "y";
+    QTest::newRow("format money") << "[format(12345.678, '#,##0.00')]"
+                                  << "12,345.68";
+    QTest::newRow("format plain") << "[format(2.5, '0.00')]"
+                                  << "2.50";
+    QTest::newRow("format date") << "[format(today(), 'YYYY-MM-DD')]"
+                                 << "2006-12-25";
+    QTest::newRow("pages") << "第[page()]页/共[pages()]页"
+                           << "第2页/共5页";
+    QTest::newRow("escaped bracket") << "[[x]]"
+                                     << "[x]]";
+    QTest::newRow("round") << "[round(2.675, 2)]"
+                           << "2.68";
+    QTest::newRow("capital") << "[capital(qty * price)]"
+                             << "柒元伍角整";
+}
+
+void TestReportEngine::expressions() {
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(evaluate(text, {{"qty", 3}, {"price", 2.5}, {"name", "张三"}, {"boss", "李四"}}), expected);
+}
+
+void TestReportEngine::expressionErrors() {
+    QVERIFY(evaluate("[1 +]").startsWith("ERROR"));
+    QVERIFY(evaluate("[foo(1)]").contains("foo"));
+    QVERIFY(evaluate("[(1 + 2]").startsWith("ERROR"));
+    QVERIFY(evaluate("[sum(x, 'week')]").startsWith("ERROR"));
+    QVERIFY(evaluate("text [open").startsWith("ERROR"));
+    // Very deep nesting is refused, not followed to a crash.
+    QVERIFY(evaluate("[" + QString(5000, '(') + "1" + QString(5000, ')') + "]").startsWith("ERROR"));
+    QVERIFY(evaluate("[" + QString(20000, '-') + "1]").startsWith("ERROR"));
+}
+
+void TestReportEngine::capitalAmounts_data() {
+    QTest::addColumn<double>("amount");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("12,345.60") << 12345.60 << "壹万贰仟叁佰肆拾伍元陆角整";
+    QTest::newRow("10,005.00") << 10005.00 << "壹万零伍元整";
+    QTest::newRow("zero") << 0.0 << "零元整";
+    QTest::newRow("1.05") << 1.05 << "壹元零伍分";
+    QTest::newRow("0.50") << 0.5 << "伍角整";
+    QTest::newRow("0.07") << 0.07 << "柒分";
+    QTest::newRow("100,000") << 100000.0 << "壹拾万元整";
+    QTest::newRow("1,000,005") << 1000005.0 << "壹佰万零伍元整";
+    QTest::newRow("101,000") << 101000.0 << "壹拾万壹仟元整";
+    QTest::newRow("100,000,001") << 100000001.0 << "壹亿零壹元整";
+    QTest::newRow("negative") << -20.5 << "负贰拾元伍角整";
+    QTest::newRow("rounding") << 2.675 << "贰元陆角捌分";
+}
+
+void TestReportEngine::capitalAmounts() {
+    QFETCH(double, amount);
+    QFETCH(QString, expected);
+    QCOMPARE(chineseCapitalAmount(amount), expected);
+}
+
+void TestReportEngine::templateLoading() {
+    QTemporaryDir dir;
+    ReportTemplate t;
+    QString error;
+    QCOMPARE(ReportTemplate::load(dir.filePath("none.zrm"), &t, &error), ReportTemplate::LoadResult::Missing);
+    QVERIFY(error.isEmpty());
+    QFile f(dir.filePath("plain.rmf"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(R"({"version": 1, "page": {"width": 100, "height": 50, "orientation": "landscape", "columns": 2},
+               "bands": [{"kind": "detail", "height": 5, "items": [{"type": "text", "rect": [0,0,10,5],
+               "text": "[a]", "align": "right"}]}]})");
+    f.close();
+    // A name without extension finds the .rmf file.
+    QCOMPARE(ReportTemplate::load(dir.filePath("plain"), &t, &error), ReportTemplate::LoadResult::Loaded);
+    QCOMPARE(t.effectivePageSize(), QSizeF(50, 100));
+    QCOMPARE(t.columns, 2);
+    QCOMPARE(t.bands.size(), 1);
+    QCOMPARE(int(t.bands[0].items[0].align & Qt::AlignRight), int(Qt::AlignRight));
+}
+
+void TestReportEngine::hostileTemplates_data() {
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("place");
+    QTest::newRow("truncated") << QByteArray(R"({"bands": [{"kind": "detail")") << "字符";
+    QTest::newRow("not an object") << QByteArray("[1,2]") << "对象";
+    QTest::newRow("wrong type") << QByteArray(R"({"bands": [{"kind": "detail", "height": "tall"}]})")
+                                << "bands[0].height";
+    QTest::newRow("bad rect") << QByteArray(R"({"bands": [{"kind": "detail", "items": [{"rect": [1, 2]}]}]})")
+                              << "bands[0].items[0].rect";
+    QTest::newRow("unknown item") << QByteArray(R"({"bands": [{"kind": "detail", "items": [{"type": "video"}]}]})")
+                                  << "video";
+    QTest::newRow("unknown band") << QByteArray(R"({"bands": [{"kind": "sidebar"}]})") << "sidebar";
+    QTest::newRow("huge size") << QByteArray(R"({"page": {"width": 1e300}})") << "page.width";
+    QTest::newRow("newer") << QByteArray(R"({"version": 9})") << "version";
+    QTest::newRow("group without field") << QByteArray(R"({"bands": [{"kind": "groupHeader"}]})") << "group";
+    QTest::newRow("deep nesting") << QByteArray(20000, '[') << "";
+    QTest::newRow("bad expression") << QByteArray(R"({"bands":[{"kind":"detail","items":[{"text":"[1+]"}]}]})") << "";
+}
+
+void TestReportEngine::hostileTemplates() {
+    QFETCH(QByteArray, json);
+    QFETCH(QString, place);
+    ReportTemplate t;
+    QString error;
+    const bool loaded = ReportTemplate::fromJson(json, &t, &error);
+    if (QString(QTest::currentDataTag()) == "bad expression") {
+        // The template reads; its text is refused when the report is prepared.
+        QVERIFY(loaded);
+        PreparedReport out;
+        ReportPreparer p(t);
+        QVERIFY(!p.prepare(rows(1), &out, &error));
+        QVERIFY2(error.contains("bands[0](detail).items[0]"), qPrintable(error));
+        return;
+    }
+    QVERIFY(!loaded);
+    QVERIFY2(error.contains(place), qPrintable(error));
+}
+
+ReportRows TestReportEngine::rows(int n, int groups) {
+    ReportRows r;
+    r.fields = {"code", "grp", "amount", "note"};
+    for (int i = 1; i <= n; ++i) {
+        r.rows.append({QString("R%1").arg(i, 3, 10, QChar('0')), QString("G%1").arg((i - 1) * groups / std::max(1, n)),
+                       double(i), QString()});
+    }
+    return r;
+}
+
+ReportTemplate TestReportEngine::listTemplate(double detailHeight, const QString& footerText) {
+    ReportTemplate t;
+    t.margins = QMarginsF(10, 10, 10, 10);
+    ReportBand header{ReportBand::Kind::PageHeader, 10, {}, {}};
+    ReportItem caption;
+    caption.rect = QRectF(0, 0, 50, 10);
+    caption.text = "编号";
+    header.items.append(caption);
+    ReportBand detail{ReportBand::Kind::Detail, detailHeight, {}, {}};
+    ReportItem code;
+    code.rect = QRectF(0, 0, 50, detailHeight);
+    code.text = "[code]";
+    detail.items.append(code);
+    ReportBand footer{ReportBand::Kind::PageFooter, 10, {}, {}};
+    ReportItem sum;
+    sum.rect = QRectF(0, 0, 150, 10);
+    sum.text = footerText;
+    footer.items.append(sum);
+    t.bands = {header, detail, footer};
+    return t;
+}
+
+namespace {
+QStringList textsOf(const ReportPage& page) {
+    QStringList out;
+    for (const ReportPrimitive& p : page.items) {
+        if (p.kind == ReportPrimitive::Kind::Text) {
+            out << p.text;
+        }
+    }
+    return out;
+}
+double mm(double dots) {
+    return dots / PreparedReport::kDotsPerMm;
+}
+}  // namespace
+
+void TestReportEngine::pageBreaksKeepTheFooterClear() {
+    // A4: 297 - 10 - 10 margins - 10 header - 10 footer = 257 mm, 25 rows of 10 mm.
+    ReportPreparer p(listTemplate(10, "[sum(amount)] 第 [page()] 页 / 共 [pages()] 页"));
+    PreparedReport out;
+    QString error;
+    QVERIFY2(p.prepare(rows(60), &out, &error), qPrintable(error));
+    QCOMPARE(out.pages.size(), 3);
+    const QStringList first = textsOf(out.pages[0]);
+    QVERIFY(first.contains("R025"));
+    QVERIFY(!first.contains("R026"));
+    QVERIFY(textsOf(out.pages[1]).contains("R026"));
+    // Page sums: rows 1-25 = 325, rows 26-50 = 950, rows 51-60 = 555.
+    QVERIFY2(first.contains("325 第 1 页 / 共 3 页"), qPrintable(first.join('|')));
+    QVERIFY(textsOf(out.pages[1]).contains("950 第 2 页 / 共 3 页"));
+    QVERIFY(textsOf(out.pages[2]).contains("555 第 3 页 / 共 3 页"));
+    // Nothing of the body reaches into the footer.
+    double footerTop = 0;
+    double lowestBody = 0;
+    for (const ReportPrimitive& prim : out.pages[0].items) {
+        if (prim.text.contains("第 1 页")) {
+            footerTop = mm(prim.rect.top());
+        } else if (prim.text.startsWith('R')) {
+            lowestBody = std::max(lowestBody, mm(prim.rect.bottom()));
+        }
+    }
+    QCOMPARE(qRound(footerTop), 277);
+    QVERIFY(lowestBody <= footerTop + 0.01);
+    QCOMPARE(qRound(lowestBody), 270);
+}
+
+void TestReportEngine::groupsAndPageSums() {
+    ReportTemplate t;
+    t.bands = {
+        {ReportBand::Kind::GroupHeader, 8, "grp", {}},
+        {ReportBand::Kind::Detail, 6, {}, {}},
+        {ReportBand::Kind::GroupFooter, 8, "grp", {}},
+        {ReportBand::Kind::Summary, 8, {}, {}},
+    };
+    ReportItem h;
+    h.rect = QRectF(0, 0, 100, 8);
+    h.text = "[grp] 共[count()]行 合计[sum(amount)]";
+    t.bands[0].items.append(h);
+    ReportItem d;
+    d.rect = QRectF(0, 0, 100, 6);
+    d.text = "[code] 累计[sum(amount)]";
+    t.bands[1].items.append(d);
+    ReportItem f;
+    f.rect = QRectF(0, 0, 100, 8);
+    f.text = "小计[sum(amount)] 平均[avg(amount)] 最大[max(amount)]";
+    t.bands[2].items.append(f);
+    ReportItem s;
+    s.rect = QRectF(0, 0, 100, 8);
+    s.text = "总计[sum(amount)] 最小[min(amount)]";
+    t.bands[3].items.append(s);
+    PreparedReport out;
+    QString error;
+    QVERIFY2(ReportPreparer(t).prepare(rows(6, 2), &out, &error), qPrintable(error));
+    QCOMPARE(out.pages.size(), 1);
+    QCOMPARE(textsOf(out.pages[0]), QStringList({"G0 共3行 合计6", "R001 累计1", "R002 累计3", "R003 累计6",
+                                                 "小计6 平均2 最大3", "G1 共3行 合计15", "R004 累计10", "R005 累计15",
+                                                 "R006 累计21", "小计15 平均5 最大6", "总计21 最小1"}));
+}
+
+void TestReportEngine::labelColumns() {
+    ReportTemplate t;
+    QString error;
+    QCOMPARE(ReportTemplate::load(QStringLiteral(OLVEND_SOURCE_DIR "/Report/Korvan_ClientAddr.rmf"), &t, &error),
+             ReportTemplate::LoadResult::Loaded);
+    ReportRows r;
+    r.fields = {"recipients", "Corp_name", "Corp_address"};
+    for (int i = 1; i <= 5; ++i) {
+        r.rows.append({QString("收件人%1").arg(i), QString("酒店%1").arg(i), QString("地址%1").arg(i)});
+    }
+    PreparedReport out;
+    QVERIFY2(ReportPreparer(t).prepare(r, &out, &error), qPrintable(error));
+    // Two columns of 92 x 94 mm labels, 10 mm margins, 2 mm between:
+    // two rows fit on a page, so the fifth label starts page 2.
+    QCOMPARE(out.pages.size(), 2);
+    QList<QPointF> frames;
+    for (const ReportPage& page : out.pages) {
+        for (const ReportPrimitive& p : page.items) {
+            if (p.kind == ReportPrimitive::Kind::Rect) {
+                frames.append(QPointF(qRound(mm(p.rect.x())), qRound(mm(p.rect.y()))));
+                QCOMPARE(qRound(mm(p.rect.width())), 92);
+                QCOMPARE(qRound(mm(p.rect.height())), 94);
+            }
+        }
+    }
+    QCOMPARE(frames, QList<QPointF>({{10, 10}, {104, 10}, {10, 104}, {104, 104}, {10, 10}}));
+    QVERIFY(textsOf(out.pages[1]).contains("收件人5"));
+}
+
+void TestReportEngine::wrappedTextGrowsItsBand() {
+    ReportTemplate t;
+    ReportBand detail{ReportBand::Kind::Detail, 6, {}, {}};
+    ReportItem note;
+    note.rect = QRectF(0, 0, 40, 6);
+    note.text = "[note]";
+    note.wrap = true;
+    detail.items.append(note);
+    t.bands = {detail};
+    ReportRows r;
+    r.fields = {"note"};
+    r.rows = {{QString("短")}, {QString(200, QChar(0x5B57))}, {QString("后")}};
+    PreparedReport out;
+    QString error;
+    QVERIFY(ReportPreparer(t).prepare(r, &out, &error));
+    const auto& items = out.pages[0].items;
+    QCOMPARE(items.size(), 3);
+    QCOMPARE(qRound(mm(items[1].rect.y() - items[0].rect.y())), 6);
+    QVERIFY(mm(items[1].rect.height()) > 30);                 // 200 characters in 40 mm wrap over many lines
+    QVERIFY(mm(items[2].rect.y() - items[1].rect.y()) > 30);  // the next row is pushed down
+}
+
+void TestReportEngine::pictureThatCannotBeReadLeavesAnEmptyBox() {
+    QTemporaryDir dir;
+    QFile bad(dir.filePath("bad.jpg"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("not a picture");
+    bad.close();
+    QImage good(20, 10, QImage::Format_RGB32);
+    good.fill(Qt::red);
+    QVERIFY(good.save(dir.filePath("good.png")));
+    ReportTemplate t;
+    ReportBand detail{ReportBand::Kind::Detail, 20, {}, {}};
+    ReportItem pic;
+    pic.kind = ReportItem::Kind::Picture;
+    pic.rect = QRectF(0, 0, 20, 20);
+    pic.pictureField = "file";
+    detail.items.append(pic);
+    t.bands = {detail};
+    ReportRows r;
+    r.fields = {"file"};
+    r.rows = {{QString("good.png")}, {QString("bad.jpg")}, {QString("missing.jpg")}};
+    PreparedReport out;
+    QString error;
+    QVERIFY(ReportPreparer(t, dir.path()).prepare(r, &out, &error));
+    const auto& items = out.pages[0].items;
+    QCOMPARE(items[0].kind, ReportPrimitive::Kind::Image);
+    QCOMPARE(items[1].kind, ReportPrimitive::Kind::Rect);
+    QCOMPARE(items[2].kind, ReportPrimitive::Kind::Rect);
+    QCOMPARE(out.images.size(), 1);
+}
+
+void TestReportEngine::preparedFileRoundTrip() {
+    QTemporaryDir dir;
+    PreparedReport out;
+    QString error;
+    QVERIFY(ReportPreparer(listTemplate(10, "第 [page()] 页")).prepare(rows(30), &out, &error));
+    out.images.append(QImage(4, 4, QImage::Format_ARGB32));
+    out.images[0].fill(Qt::blue);
+    QVERIFY(ReportFile::save(out, dir.filePath("saved"), &error));  // ".rmp" appended
+    PreparedReport back;
+    QVERIFY2(ReportFile::load(dir.filePath("saved.rmp"), &back, &error), qPrintable(error));
+    QCOMPARE(back.pageSizeMm, out.pageSizeMm);
+    QCOMPARE(back.pages.size(), out.pages.size());
+    QCOMPARE(back.fonts.size(), out.fonts.size());
+    QCOMPARE(back.fonts[0].family, out.fonts[0].family);
+    QCOMPARE(back.images[0].pixelColor(1, 1), QColor(Qt::blue));
+    for (int p = 0; p < out.pages.size(); ++p) {
+        QCOMPARE(textsOf(back.pages[p]), textsOf(out.pages[p]));
+        QCOMPARE(back.pages[p].items.last().rect, out.pages[p].items.last().rect);
+    }
+}
+
+void TestReportEngine::damagedPreparedFiles() {
+    QTemporaryDir dir;
+    PreparedReport out;
+    QString error;
+    QVERIFY(ReportPreparer(listTemplate(10, "x")).prepare(rows(30), &out, &error));
+    QVERIFY(ReportFile::save(out, dir.filePath("good.rmp"), &error));
+    QFile good(dir.filePath("good.rmp"));
+    QVERIFY(good.open(QIODevice::ReadOnly));
+    const QByteArray bytes = good.readAll();
+    auto write = [&](const QString& name, const QByteArray& data) {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(data);
+        return dir.filePath(name);
+    };
+    PreparedReport back;
+    QVERIFY(!ReportFile::load(write("truncated.rmp", bytes.left(bytes.size() / 2)), &back, &error));
+    QVERIFY(error.contains("损坏"));
+    QByteArray huge = bytes;
+    huge[22] = char(0x7f);  // a font count in the billions
+    QVERIFY(!ReportFile::load(write("huge.rmp", huge), &back, &error));
+    QByteArray newer = bytes;
+    newer[5] = 9;
+    QVERIFY(!ReportFile::load(write("newer.rmp", newer), &back, &error));
+    QVERIFY(error.contains("新"));
+    QVERIFY(!ReportFile::load(write("other.rmp", "PK\x03\x04 something else"), &back, &error));
+    QVERIFY(error.contains("不是报表文件"));
+    QVERIFY(!ReportFile::load(dir.filePath("none.rmp"), &back, &error));
+}
+
+void TestReportEngine::pdfAndJpegExports() {
+    QTemporaryDir dir;
+    PreparedReport out;
+    QString error;
+    QVERIFY(ReportPreparer(listTemplate(10, "第 [page()] 页")).prepare(rows(60), &out, &error));
+    QVERIFY(ReportExporter::toPdf(out, dir.filePath("list"), &error));
+    QFile pdf(dir.filePath("list.pdf"));
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QByteArray data = pdf.readAll();
+    QVERIFY(data.startsWith("%PDF"));
+    QCOMPARE(data.count("/Type /Page\n") + data.count("/Type /Page\r") + data.count("/Type /Page "), 3);
+    QStringList written;
+    QVERIFY(ReportExporter::toJpeg(out, dir.filePath("page.jpg"), &error, 96, &written));
+    QCOMPARE(written, QStringList({dir.filePath("page.jpg"), dir.filePath("page_2.jpg"), dir.filePath("page_3.jpg")}));
+    const QSize size = QImageReader(dir.filePath("page_3.jpg")).size();
+    QCOMPARE(size, QSize(794, 1123));  // A4 at 96 dots per inch
+}
+
+void TestReportEngine::htmlExport() {
+    QTemporaryDir dir;
+    PreparedReport out;
+    QString error;
+    QVERIFY(ReportPreparer(listTemplate(10, "a<b>&")).prepare(rows(30), &out, &error));
+    QVERIFY(ReportExporter::toHtml(out, dir.filePath("report"), &error));
+    QFile f(dir.filePath("report.htm"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(f.readAll());
+    for (const char* link : {"第一页", "下一页", "上一页", "最后一页"}) {
+        QVERIFY(html.contains(QString::fromUtf8(link)));
+    }
+    QVERIFY(html.contains("id=\"page2\""));
+    QVERIFY(html.contains("href=\"#page2\""));
+    QVERIFY(html.contains("a&lt;b&gt;&amp;"));
+    QVERIFY(html.indexOf("R001") < html.indexOf("R030"));
+}
+
+void TestReportEngine::xlsxKeepsNumbers() {
+    QTemporaryDir dir;
+    ReportTemplate t = listTemplate(10, "x");
+    ReportItem amount;
+    amount.rect = QRectF(60, 0, 30, 10);
+    amount.text = "[amount]";
+    amount.format = "#,##0.00";
+    t.bands[1].items.append(amount);
+    PreparedReport out;
+    QString error;
+    QVERIFY(ReportPreparer(t).prepare(rows(3), &out, &error));
+    QVERIFY(ReportExporter::toXlsx(out, dir.filePath("sheet"), &error));
+    QProcess unzip;
+    unzip.start("unzip", {"-p", dir.filePath("sheet.xlsx"), "xl/worksheets/sheet1.xml"});
+    QVERIFY(unzip.waitForFinished(10000));
+    const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
+    // Row 2 is the first detail: its code a shared string, its amount a number.
+    QVERIFY2(xml.contains(QRegularExpression(R"(<c r="B2" s="\d+"><v>1</v></c>)")), qPrintable(xml));
+    QVERIFY(xml.contains(QRegularExpression(R"(<c r="A2" t="s">)")));
+    unzip.start("unzip", {"-p", dir.filePath("sheet.xlsx"), "xl/styles.xml"});
+    QVERIFY(unzip.waitForFinished(10000));
+    const QString styles = QString::fromUtf8(unzip.readAllStandardOutput());
+    QCOMPARE(styles.count("formatCode=\"#,##0.00\""), 1);  // made once for all three cells
+}
+
+void TestReportEngine::exportToAMissingFolder() {
+    PreparedReport out;
+    QString error;
+    QVERIFY(ReportPreparer(listTemplate(10, "x")).prepare(rows(3), &out, &error));
+    for (const char* ext : {"pdf", "jpg", "htm", "xlsx", "rmp"}) {
+        error.clear();
+        QVERIFY(!ReportExporter::byExtension(out, QStringLiteral("/no/such/folder/r.") + ext, &error));
+        QVERIFY2(error.contains("/no/such/folder"), qPrintable(error));
+    }
+    QVERIFY(!ReportExporter::byExtension(out, "/tmp/r.doc", &error));
+}
+
+QTEST_MAIN(TestReportEngine)
+#include "test_report_engine.moc"
