@@ -10,6 +10,8 @@
 #include "data/first_start.h"
 #include "platform/errors.h"
 #include "shell/kit_demo_window.h"
+#include "reports/engine/report_file.h"
+#include "reports/report_preview_frame.h"
 #include "shell/main_window.h"
 #include "ui/message_box_prompter.h"
 #include "ui/style_holder.h"
@@ -31,6 +33,23 @@ int main(int argc, char* argv[]) {
     QFont font = app.font();
     font.setFamily(StyleHolder::fontFamily());
     app.setFont(font);
+
+    // --preview FILE.rmp: a prepared report in the preview frame.
+    const int preview = app.arguments().indexOf(QStringLiteral("--preview"));
+    if (preview > 0) {
+        PreparedReport report;
+        QString why;
+        if (!ReportFile::load(app.arguments().value(preview + 1), &report, &why)) {
+            prompter.error(why);
+            return 1;
+        }
+        ReportPreviewFrame frame(prompter);
+        frame.setWindowTitle(QStringLiteral("报表预览"));
+        frame.setReport(report);
+        frame.resize(900, 700);
+        frame.show();
+        return app.exec();
+    }
 
     // --demo-kit [LIST]: the window kit on a temporary book, or with a list
     // name the code-list editor showing that list.

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QStyle>
+#include <QWidget>
+#include <functional>
+
+#include "reports/engine/prepared_report.h"
+
+class PageView;
+class Prompter;
+class QScrollArea;
+class QToolButton;
+
+// The preview, print and export frame every report window embeds: a tool
+// bar (zoom, paging, open and save a prepared report, print, exports) over
+// the pages.
+class ReportPreviewFrame : public QWidget {
+    Q_OBJECT
+public:
+    enum class Zoom { Actual, WholePage, PageWidth };
+
+    ReportPreviewFrame(Prompter& prompter, QWidget* parent = nullptr);
+
+    void setReport(const PreparedReport& report);
+    const PreparedReport& report() const { return m_report; }
+    int currentPage() const { return m_page; }
+    int pageCount() const { return static_cast<int>(m_report.pages.size()); }
+    Zoom zoom() const { return m_zoom; }
+    double scale() const;
+    QToolButton* button(const QString& objectName) const;
+
+    void firstPage();
+    void previousPage();
+    void nextPage();
+    void lastPage();
+    void setZoom(Zoom zoom);
+    void openPrepared();
+    void savePrepared();
+    void print();
+    void exportXlsx();
+    void exportHtml();
+    void exportJpeg();
+    void exportPdf();
+
+    // The file dialogs; tests return prepared names (empty: cancelled).
+    std::function<QString(const QString& filter, const QString& suffix)> chooseSaveFile;
+    std::function<QString(const QString& filter)> chooseOpenFile;
+
+    static QString preparedFilter() { return QStringLiteral("Report 文件 (*.rmp)"); }
+
+signals:
+    void pageChanged(int page);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QToolButton* addButton(const QString& name, const QString& hint, QStyle::StandardPixmap icon,
+                           std::function<void()> handler, bool checkable = false);
+    void exportWith(const QString& filter, const QString& suffix,
+                    const std::function<bool(const QString&, QString*)>& write);
+    void refresh();
+
+    Prompter& m_prompter;
+    PreparedReport m_report;
+    int m_page = 0;
+    Zoom m_zoom = Zoom::Actual;
+    PageView* m_view;
+    QScrollArea* m_scroll;
+    QList<QToolButton*> m_buttons;
+};

@@ -1,0 +1,45 @@
+#include "reports/report_window.h"
+
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QVBoxLayout>
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "platform/errors.h"
+#include "platform/prompter.h"
+#include "reports/engine/report_preparer.h"
+#include "reports/report_preview_frame.h"
+
+ReportWindow::ReportWindow(AppContext& context, const QString& windowName, const QString& templateName, QWidget* parent)
+    : BaseWindow(context, windowName, parent),
+      m_frame(new ReportPreviewFrame(context.prompter(), this)),
+      m_template(templateName) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_frame);
+    resize(900, 700);
+}
+
+void ReportWindow::setQuery(const QString& sql, const QVariantMap& params) {
+    QSqlQuery q = context().data().main().query(sql, params);
+    m_rows = ReportRows::fromQuery(q);
+}
+
+bool ReportWindow::showReport() {
+    const QString path = context().paths().reportFolder() + m_template;
+    ReportTemplate tmpl;
+    QString error;
+    if (ReportTemplate::load(path, &tmpl, &error) == ReportTemplate::LoadResult::Failed) {
+        context().prompter().error(error);
+        return false;
+    }
+    PreparedReport prepared;
+    if (!ReportPreparer(tmpl, QFileInfo(path).absolutePath())
+             .prepare(m_rows, &prepared, &error, context().clock().today())) {
+        context().prompter().error(error);
+        return false;
+    }
+    m_frame->setReport(prepared);
+    return true;
+}

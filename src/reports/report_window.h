@@ -1,0 +1,30 @@
+#pragma once
+
+#include "reports/engine/report_rows.h"
+#include "ui/base_window.h"
+
+class ReportPreviewFrame;
+
+// The host of a report: it feeds rows, loads its template from Report/ and
+// shows the prepared pages in the preview frame. A missing template shows
+// an empty report without a message; a damaged one says what is wrong.
+class ReportWindow : public BaseWindow {
+    Q_OBJECT
+public:
+    ReportWindow(AppContext& context, const QString& windowName, const QString& templateName,
+                 QWidget* parent = nullptr);
+
+    ReportPreviewFrame* frame() const { return m_frame; }
+    void setRows(const ReportRows& rows) { m_rows = rows; }
+    // Rows of a statement on the current book.
+    void setQuery(const QString& sql, const QVariantMap& params = {});
+    // Loads the template anew and prepares the report from the rows.
+    bool showReport();
+
+protected:
+    ReportPreviewFrame* m_frame;
+
+private:
+    QString m_template;
+    ReportRows m_rows;
+};
