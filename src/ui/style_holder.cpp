@@ -1,5 +1,7 @@
 #include "ui/style_holder.h"
 
+#include "platform/font_setup.h"
+
 #include <QAbstractItemView>
 #include <QFont>
 #include <QHeaderView>

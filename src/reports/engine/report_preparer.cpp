@@ -1,5 +1,7 @@
 #include "reports/engine/report_preparer.h"
 
+#include "platform/font_setup.h"
+
 #include <QDir>
 #include <QFontMetricsF>
 #include <QImageReader>
@@ -113,7 +115,9 @@ struct ReportPreparer::State {
 };
 
 ReportPreparer::ReportPreparer(const ReportTemplate& tmpl, const QString& templateFolder)
-    : m_template(tmpl), m_folder(templateFolder) {}
+    : m_template(tmpl), m_folder(templateFolder) {
+    installFontSubstitutions();
+}
 
 ReportPreparer::~ReportPreparer() = default;
 
