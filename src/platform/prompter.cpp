@@ -42,3 +42,16 @@ QStringList ScriptedPrompter::texts() const {
     }
     return out;
 }
+
+bool ScriptedPrompter::askText(const QString& caption, const QString& prompt, QString* text) {
+    m_messages.append({Kind::Input, prompt, caption});
+    if (m_texts.isEmpty()) {
+        throw std::logic_error("unscripted input box: " + prompt.toStdString());
+    }
+    const QString answer = m_texts.takeFirst();
+    if (answer.isNull()) {
+        return false;
+    }
+    *text = answer;
+    return true;
+}

@@ -2,12 +2,13 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // Every message box of the program goes through a Prompter, so logic never
 // touches widgets and tests can script the answers.
 class Prompter {
 public:
-    enum class Kind { Information, Warning, Error, Confirm, YesNo };
+    enum class Kind { Information, Warning, Error, Confirm, YesNo, Input };
     virtual ~Prompter() = default;
 
     // A message with an OK button.
@@ -18,6 +19,9 @@ public:
     virtual bool confirm(const QString& text, const QString& caption = defaultCaption()) = 0;
     // Yes/No question; true on Yes.
     virtual bool askYesNo(const QString& text, const QString& caption = defaultCaption()) = 0;
+    // An input box; false when cancelled. `text` holds the proposed value
+    // and receives the answer.
+    virtual bool askText(const QString& caption, const QString& prompt, QString* text) = 0;
 
     static QString defaultCaption() { return QStringLiteral("系统提示"); }
 };
@@ -41,7 +45,10 @@ public:
     void error(const QString& text, const QString& caption = defaultCaption()) override;
     bool confirm(const QString& text, const QString& caption = defaultCaption()) override;
     bool askYesNo(const QString& text, const QString& caption = defaultCaption()) override;
+    bool askText(const QString& caption, const QString& prompt, QString* text) override;
 
+    // The next input box answers this text; a null string cancels it.
+    void setNextText(const QString& text) { m_texts.append(text); }
     void setNextAnswer(bool answer) { m_answers.append(answer); }
     void setNextAnswers(const QList<bool>& answers) { m_answers.append(answers); }
     int pendingAnswers() const { return m_answers.size(); }
@@ -55,4 +62,5 @@ private:
     bool takeAnswer(Kind kind, const QString& text, const QString& caption);
     QList<Message> m_messages;
     QList<bool> m_answers;
+    QStringList m_texts;
 };

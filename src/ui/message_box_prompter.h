@@ -16,6 +16,7 @@ public:
     void error(const QString& text, const QString& caption = defaultCaption()) override;
     bool confirm(const QString& text, const QString& caption = defaultCaption()) override;
     bool askYesNo(const QString& text, const QString& caption = defaultCaption()) override;
+    bool askText(const QString& caption, const QString& prompt, QString* text) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -1,0 +1,194 @@
+#include <QTest>
+
+#include "master/partner_directory.h"
+#include "platform/clock.h"
+#include "support/test_books.h"
+
+using TestBooks::FreshBook;
+
+// The rules of the customer and supplier books, on both engines.
+class TestPartnerDirectory : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
+    void rootListsEveryRecord();
+    void addingRecordsAndCodeGaps();
+    void deleteChecksEverySelectedRecord();
+    void supplierUsesAreGoods();
+    void addingGroups();
+    void renameAndDeleteGroupChecks();
+    void movingRecordsAndGroups();
+    void picking();
+
+private:
+    struct Fixture {
+        FreshBook book;
+        Clock clock;
+        ScriptedPrompter prompter;
+        PartnerDirectory dir;
+        explicit Fixture(const PartnerSide& side = PartnerSide::customers())
+            : book(TestBooks::currentEngine()), dir(book.db(), clock, prompter, side) {}
+    };
+    static void tree(Database& db);
+};
+
+// Root 1 with 北京 (2) holding 朝阳 (4), and 上海 (3); customers in 3 and 4.
+void TestPartnerDirectory::tree(Database& db) {
+    db.query("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('北京', 1, 0, 1)");
+    db.query("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('上海', 1, 0, 1)");
+    db.query("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('朝阳', 2, 0, 1)");
+    db.query(
+        "insert into Client (Corp_code, Linkman_name, GroupClass) values ('00001', '张三', 3), "
+        "('00002', '李四', 4), ('00003', '王五', 4)");
+}
+
+void TestPartnerDirectory::rootListsEveryRecord() {
+    Fixture f;
+    tree(f.book.db());
+    f.dir.open();
+    QCOMPARE(f.dir.records().rowCount(), 3);  // also the records of 朝阳, two levels down
+    QCOMPARE(f.dir.records().value(0, "Corp_code").toString(), QString("00003"));  // newest code first
+    f.dir.focusGroup(4);
+    QCOMPARE(f.dir.records().rowCount(), 2);
+    f.dir.focusGroup(2);
+    QCOMPARE(f.dir.records().rowCount(), 0);
+}
+
+void TestPartnerDirectory::addingRecordsAndCodeGaps() {
+    Fixture f;
+    tree(f.book.db());
+    f.dir.open();
+    f.dir.focusGroup(2);  // has a child group
+    QVERIFY(!f.dir.addRecord());
+    QCOMPARE(f.prompter.lastText(), QString("只能在没有子类的客户类别里增加客户"));
+    f.dir.focusGroup(3);
+    // 00001 to 00003 are held by customers already, so the counter passes them.
+    QVERIFY(f.dir.addRecord());
+    QCOMPARE(f.dir.records().value("Corp_code").toString(), QString("00004"));
+    f.dir.cancelRecord();
+    QVERIFY(f.dir.addRecord());
+    QCOMPARE(f.dir.records().value("Corp_code").toString(), QString("00005"));  // the cancelled code is gone
+    f.dir.records().setValue("Linkman_name", "赵六");
+    f.dir.saveRecord();
+    QCOMPARE(f.book.db().scalar("select GroupClass from Client where Linkman_name='赵六'").toInt(), 3);
+    // Closing with changes asks; No drops them.
+    f.dir.records().setValue("Linkman_name", "改名");
+    f.prompter.setNextAnswer(false);
+    QVERIFY(!f.dir.closeRecord());
+    QCOMPARE(f.book.db().scalar("select count(*) from Client where Linkman_name='改名'").toInt(), 0);
+}
+
+void TestPartnerDirectory::deleteChecksEverySelectedRecord() {
+    Fixture f;
+    tree(f.book.db());
+    f.book.db().query("insert into Quotation_Head (BillNo, ClientNo, IsDelete) values ('BJ0612250001', '00002', 1)");
+    f.dir.open();
+    QVERIFY(!f.dir.deleteRecords({}));
+    QCOMPARE(f.prompter.lastText(), QString("请选择一条客户记录"));
+    QVERIFY(f.dir.records().locate("Corp_code", "00002"));
+    const int used = f.dir.records().currentRow();
+    QVERIFY(f.dir.records().locate("Corp_code", "00001"));
+    const int free = f.dir.records().currentRow();
+    QVERIFY(!f.dir.deleteRecords({free, used}));
+    QCOMPARE(f.prompter.lastText(),
+             QString("该客户已经被报价单使用，不能删除。如果要删除该客户请先删除以下报价单：\nBJ0612250001"));
+    QCOMPARE(f.book.db().scalar("select count(*) from Client").toInt(), 3);
+    f.prompter.setNextAnswer(true);
+    QVERIFY(f.dir.deleteRecords({free}));
+    QCOMPARE(f.book.db().scalar("select count(*) from Client").toInt(), 2);
+}
+
+void TestPartnerDirectory::supplierUsesAreGoods() {
+    Fixture f(PartnerSide::suppliers());
+    f.book.db().query("insert into Provider (Corp_code, provider_name, GroupClass) values ('00009', '五金厂', 1)");
+    f.book.db().query("insert into goods (code, Goods_name, Provide_corp) values ('SP00000001', '合页', '00009')");
+    f.dir.open();
+    QVERIFY(!f.dir.deleteRecords({0}));
+    QCOMPARE(f.prompter.lastText(),
+             QString("该供应商已经被商品使用，不能删除。如果要删除该客户请先删除以下商品：\nSP00000001 合页"));
+}
+
+void TestPartnerDirectory::addingGroups() {
+    Fixture f;
+    tree(f.book.db());
+    f.dir.open();
+    // Under the root nothing moves, although the root lists records.
+    f.prompter.setNextText("  广州  ");
+    QVERIFY(f.dir.addGroup());
+    QCOMPARE(f.book.db()
+                 .scalar("select count(*) from Client_group where Class_name='广州' and Parent_id=1 and "
+                         "CorpType<>0")
+                 .toInt(),
+             1);
+    QCOMPARE(f.book.db().scalar("select count(*) from Client where GroupClass=3").toInt(), 1);
+    // Under a group with records, confirmed: its records move into the new child.
+    f.dir.focusGroup(3);
+    f.prompter.setNextAnswer(true);
+    f.prompter.setNextText("浦东");
+    QVERIFY(f.dir.addGroup());
+    const int pudong = f.book.db().scalar("select id from Client_group where Class_name='浦东'").toInt();
+    QCOMPARE(f.book.db().scalar("select GroupClass from Client where Corp_code='00001'").toInt(), pudong);
+    QCOMPARE(f.book.db().scalar("select count(*) from Client where GroupClass=3").toInt(), 0);
+    // No, or an empty name, adds nothing.
+    f.dir.focusGroup(4);
+    f.prompter.setNextAnswer(false);
+    QVERIFY(!f.dir.addGroup());
+    f.dir.focusGroup(1);
+    f.prompter.setNextText("   ");
+    QVERIFY(!f.dir.addGroup());
+}
+
+void TestPartnerDirectory::renameAndDeleteGroupChecks() {
+    Fixture f;
+    tree(f.book.db());
+    f.dir.open();
+    QVERIFY(!f.dir.renameGroup());
+    QCOMPARE(f.prompter.lastText(), QString("不能删除或修改根目录"));
+    QVERIFY(!f.dir.deleteGroup());
+    QCOMPARE(f.prompter.lastText(), QString("不能删除或修改根目录"));
+    f.dir.focusGroup(2);
+    QVERIFY(!f.dir.deleteGroup());
+    QVERIFY(f.prompter.lastText().startsWith("删除该类别前，请删除该类别的所有分类"));
+    f.dir.focusGroup(4);
+    QVERIFY(!f.dir.deleteGroup());
+    QVERIFY(f.prompter.lastText().startsWith("删除该类别前，请删除该类别里面的所有客户记录"));
+    f.prompter.setNextText("海淀");
+    QVERIFY(f.dir.renameGroup());
+    QCOMPARE(f.book.db().scalar("select Class_name from Client_group where id=4").toString(), QString("海淀"));
+    f.book.db().query("delete from Client where GroupClass=4");
+    f.prompter.setNextAnswer(true);
+    QVERIFY(f.dir.deleteGroup());
+    QCOMPARE(f.book.db().scalar("select count(*) from Client_group where id=4").toInt(), 0);
+}
+
+void TestPartnerDirectory::movingRecordsAndGroups() {
+    Fixture f;
+    tree(f.book.db());
+    f.dir.open();
+    const QVariant lisi = f.book.db().scalar("select ID from Client where Corp_code='00002'");
+    QVERIFY(!f.dir.canDropRecordsOn(2));
+    QVERIFY(!f.dir.moveRecords({lisi}, 2));
+    QCOMPARE(f.prompter.lastText(), QString("因为这个类别还有下一层类别，所以不能归类到这个客户类别下"));
+    QVERIFY(f.dir.moveRecords({lisi}, 3));
+    QCOMPARE(f.book.db().scalar("select GroupClass from Client where Corp_code='00002'").toInt(), 3);
+    // A group does not go under a group with records, nor under itself.
+    QVERIFY(!f.dir.canDropGroupOn(2, 3));
+    QVERIFY(!f.dir.moveGroup(2, 4));  // its own child
+    QVERIFY(!f.dir.moveGroup(1, 3));  // the root stays
+    f.book.db().query("delete from Client where GroupClass=3");
+    QVERIFY(f.dir.moveGroup(4, 3));
+    QCOMPARE(f.book.db().scalar("select Parent_id from Client_group where id=4").toInt(), 3);
+}
+
+void TestPartnerDirectory::picking() {
+    Fixture f;
+    tree(f.book.db());
+    f.dir.open();
+    QVERIFY(f.dir.chosenCode().isEmpty());
+    f.dir.pick(1);
+    QCOMPARE(f.dir.chosenCode(), QString("00002"));
+    QCOMPARE(f.dir.chosenId().toInt(), f.book.db().scalar("select ID from Client where Corp_code='00002'").toInt());
+}
+
+QTEST_GUILESS_MAIN(TestPartnerDirectory)
+#include "test_partner_directory.moc"
