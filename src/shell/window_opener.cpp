@@ -6,6 +6,7 @@
 #include "admin/password_dialog.h"
 #include "admin/settings_dialog.h"
 #include "data/app_context.h"
+#include "master/partner_list_window.h"
 #include "shell/users_window.h"
 
 bool WindowOpener::open(AppContext& context, const QString& windowName, int startParameter, QWidget* parent) {
@@ -21,6 +22,10 @@ bool WindowOpener::open(AppContext& context, const QString& windowName, int star
         CompanyInfoWindow(context, parent).showModal();
     } else if (name == QLatin1String("sys_user_operation_frm")) {
         UsersWindow(context, parent).showModal();
+    } else if (name == QLatin1String("form_client_list")) {
+        PartnerListWindow(context, PartnerSide::customers(), parent).showModal();
+    } else if (name == QLatin1String("form_provider_list")) {
+        PartnerListWindow(context, PartnerSide::suppliers(), parent).showModal();
     } else if (name == QLatin1String("sys_tablefieldstatus_frm")) {
         CodeListWindow(context, parent).showModal();
     } else {

@@ -1,0 +1,276 @@
+#include "master/partner_list_window.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "master/partner_edit_window.h"
+#include "platform/errors.h"
+#include "platform/prompter.h"
+#include "reports/report_window.h"
+#include "ui/data_grid.h"
+#include "ui/list_grid_setup.h"
+#include "ui/tree_list.h"
+
+PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& side, QWidget* parent)
+    : BaseWindow(context, side.listWindow, parent),
+      m_directory(context.data().main(), context.clock(), context.prompter(), side),
+      m_customers(side.recordTable == QLatin1String("Client")),
+      m_tree(new TreeList(this)),
+      m_grid(new DataGrid(this)),
+      m_search(new QLineEdit(this)),
+      m_status(new QLabel(PartnerDirectory::restingStatus(), this)),
+      m_select(new QPushButton(QStringLiteral("选择"), this)) {
+    setWindowTitle(side.listCaption);
+    runEditWindow = [this](PartnerDirectory& directory) {
+        PartnerEditWindow edit(this->context(), directory, this);
+        edit.showModal();
+        return edit.saved();
+    };
+    showLabels = [this](const QStringList& codes) {
+        ReportWindow labels(this->context(), QStringLiteral("LabelReport_ClientAddr"),
+                            QStringLiteral("Korvan_ClientAddr.rmf"), this);
+        labels.setWindowTitle(QStringLiteral("客户地址打印"));
+        QStringList holders;
+        QVariantMap params;
+        for (int i = 0; i < codes.size(); ++i) {
+            holders << QStringLiteral(":c%1").arg(i);
+            params.insert(QStringLiteral("c%1").arg(i), codes[i]);
+        }
+        labels.setQuery(QStringLiteral(" select * from client where corp_code in (%1)").arg(holders.join(',')), params);
+        if (labels.showReport()) {
+            labels.exec();
+        }
+    };
+
+    auto add = [this](const char* name, const char* caption, std::function<void()> handler) {
+        return actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), std::move(handler));
+    };
+    QAction* select = add("Action_Select", "选择", [this] {
+        const int row = m_directory.records().currentRow();
+        if (row >= 0) {
+            m_directory.pick(row);
+            accept();
+        }
+    });
+    add("Action_CheckReturnValue", "退出时判断返回值", [this] {
+        if (m_mode == 1) {
+            setResult(m_directory.chosenCode().isEmpty() ? QDialog::Rejected : QDialog::Accepted);
+        }
+    });
+    QAction* create = add("Action_AddCustomer", m_customers ? "新建客户" : "新建供应商", [this] { addRecord(); });
+    QAction* edit = add("Action_EditCustomer", m_customers ? "修改客户" : "修改供应商", [this] { editRecord(); });
+    QAction* remove = add("Action_DeleteCustomer", m_customers ? "删除客户" : "删除供应商",
+                          [this] { m_directory.deleteRecords(m_grid->selectedRows()); });
+    add("Action_SaveCustomer", "保存客户", {})->setEnabled(false);
+    add("Action_CustomerPrice", "单价表", [this] {
+        if (m_grid->selectedRows().isEmpty()) {
+            this->context().prompter().inform(QStringLiteral("请选择客户"));
+            return;
+        }
+        if (m_customers) {
+            this->context().prompter().inform(QStringLiteral("该功能尚未开放"));
+        }
+    });
+    add("Action_OrderFormList", "订货记录", {});
+    QAction* labels = m_customers ? add("Action1", "打印地址", [this] { printLabels(); }) : nullptr;
+
+    // Tree with its buttons.
+    m_tree->bind(&m_directory.groups(), "id", "Parent_id", "Class_name", "ico_no");
+    m_tree->setNodeDragEnabled(true);
+    connect(m_tree, &TreeList::currentNodeChanged, this, [this](const QVariant& id) {
+        if (id != m_directory.focusedGroup()) {
+            m_directory.focusGroup(id);
+        }
+    });
+    m_tree->setDropFilter([this](const TreeList::Drop& d) {
+        const bool ok = d.fromGrid ? m_directory.canDropRecordsOn(d.targetId)
+                                   : m_directory.canDropGroupOn(QVariant(d.keys.value(0)), d.targetId);
+        m_status->setText(ok ? QStringLiteral("提示：可以拖放")
+                          : d.fromGrid ? QStringLiteral("提示：只能把客户拖放到没有子类的客户类别中！")
+                                       : QStringLiteral("提示：只能把客户类别拖放到没有客户记录的类别中！"));
+        return ok;
+    });
+    connect(m_tree, &TreeList::rowsDropped, this, [this](const QStringList& ids, const QVariant& target) {
+        const QVariant focused = m_directory.focusedGroup();
+        QList<QVariant> list;
+        for (const QString& id : ids) {
+            list << id;
+        }
+        m_directory.moveRecords(list, target);
+        m_tree->setCurrentId(focused);
+        m_status->setText(PartnerDirectory::restingStatus());
+    });
+    connect(m_tree, &TreeList::nodesDropped, this, [this](const QStringList& ids, const QVariant& target) {
+        m_directory.moveGroup(QVariant(ids.value(0)), target);
+        m_status->setText(PartnerDirectory::restingStatus());
+    });
+    auto* treeButtons = new QHBoxLayout;
+    const QList<std::tuple<const char*, const char*, std::function<void()>>> groupButtons = {
+        {"增加", "在选中的类别下增加子类", [this] { m_directory.addGroup(); }},
+        {"编辑", "编辑选中的类别", [this] { m_directory.renameGroup(); }},
+        {"删除", "删除类别", [this] { m_directory.deleteGroup(); }}};
+    for (const auto& [caption, hint, handler] : groupButtons) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), this);
+        b->setToolTip(QString::fromUtf8(hint));
+        connect(b, &QPushButton::clicked, this, [this, handler] {
+            try {
+                handler();
+            } catch (const OlvendError& e) {
+                this->context().prompter().error(e.message());
+            }
+        });
+        treeButtons->addWidget(b);
+    }
+    auto* left = new QWidget(this);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(m_tree, 1);
+    leftLayout->addLayout(treeButtons);
+
+    // Records.
+    m_grid->setMultiSelect(true);
+    m_grid->setReadOnly(true);
+    m_grid->setDragKeyField("ID");
+    connect(m_grid, &DataGrid::rowDoubleClicked, this, [this](int) {
+        actions().execute(m_mode == 1 ? QStringLiteral("Action_Select") : QStringLiteral("Action_EditCustomer"));
+    });
+    auto* searchButton = new QPushButton(QStringLiteral("查找"), this);
+    auto* allButton = new QPushButton(QStringLiteral("显示全部"), this);
+    connect(searchButton, &QPushButton::clicked, this, &PartnerListWindow::search);
+    connect(allButton, &QPushButton::clicked, this, &PartnerListWindow::showAll);
+    connect(m_search, &QLineEdit::returnPressed, this, &PartnerListWindow::search);
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_search, 1);
+    top->addWidget(searchButton);
+    top->addWidget(allButton);
+    auto* buttons = new QHBoxLayout;
+    for (QAction* a : {create, edit, remove}) {
+        auto* b = new QPushButton(a == create ? QStringLiteral("新建") : a == edit ? QStringLiteral("修改")
+                                                                                  : QStringLiteral("删除"),
+                                  this);
+        connect(b, &QPushButton::clicked, a, &QAction::trigger);
+        buttons->addWidget(b);
+    }
+    if (labels) {
+        auto* b = new QPushButton(QStringLiteral("打印地址"), this);
+        connect(b, &QPushButton::clicked, labels, &QAction::trigger);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch();
+    m_select->setVisible(false);
+    connect(m_select, &QPushButton::clicked, select, &QAction::trigger);
+    buttons->addWidget(m_select);
+    auto* close = new QPushButton(QStringLiteral("关闭窗口"), this);
+    connect(close, &QPushButton::clicked, this, &PartnerListWindow::reject);
+    buttons->addWidget(close);
+    auto* right = new QWidget(this);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addLayout(top);
+    rightLayout->addWidget(m_grid, 1);
+    rightLayout->addLayout(buttons);
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(left);
+    splitter->addWidget(right);
+    splitter->setSizes({200, 700});
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(splitter, 1);
+    layout->addWidget(m_status);
+    resize(980, 600);
+}
+
+QList<GridColumn> PartnerListWindow::columns() const {
+    if (m_customers) {
+        return {GridColumn::make("Corp_code", "客户编号", 70), GridColumn::make("Linkman_name", "客户姓名", 80),
+                GridColumn::make("Corp_name", "酒店名称", 120), GridColumn::make("China_Linkman_name", "国内联系人", 80),
+                GridColumn::make("LinkMan_Telephone", "国内电话", 95),
+                GridColumn::make("Linkman_foreign_telephone", "国外电话", 95), GridColumn::make("QQ", "QQ", 70),
+                GridColumn::make("Linkman_Fax", "传真", 80), GridColumn::make("Linkman_country", "国家", 60),
+                GridColumn::make("Linkman_Email", "E-MAIL", 110), GridColumn::make("remark", "备注", 120),
+                GridColumn::make("ID", "ID").hidden(), GridColumn::make("GroupClass", "GroupClass").hidden()};
+    }
+    return {GridColumn::make("Corp_code", "供应商编号", 75), GridColumn::make("provider_name", "姓名", 70),
+            GridColumn::make("provider_Corp_Name", "公司名称", 130), GridColumn::make("provider_mobile", "手机", 95),
+            GridColumn::make("provider_Fax", "传真", 80), GridColumn::make("provider_QQ", "QQ", 70),
+            GridColumn::make("provider_Telephone", "座机", 90), GridColumn::make("provider_Linkman1", "联系人(1)", 70),
+            GridColumn::make("provider_Linkman2", "联系人(2)", 70),
+            GridColumn::make("provider_Linkman1_Tel", "电话(1)", 90),
+            GridColumn::make("provider_Linkman2_Tel", "电话(2)", 90),
+            GridColumn::make("provider_BankUserName", "开户姓名", 70),
+            GridColumn::make("provider_BankNo1", "帐号(1)", 120), GridColumn::make("provider_BankNo2", "帐号(2)", 120),
+            GridColumn::make("provider_Send_Tel", "始发电话", 90), GridColumn::make("provider_Receipt_Tel", "到站电话", 90),
+            GridColumn::make("remark", "备注", 120), GridColumn::make("ID", "ID").hidden()};
+}
+
+void PartnerListWindow::showEvent(QShowEvent* event) {
+    BaseWindow::showEvent(event);
+    if (m_grid->dataset()) {
+        return;
+    }
+    m_directory.open();
+    m_select->setVisible(m_mode == 1);
+    m_grid->setDataset(&m_directory.records());
+    m_grid->setColumns(columns());
+    if (m_customers) {
+        m_grid->setFooter({FooterSummary::count("Corp_code", QStringLiteral("0 条记录"))});
+    }
+    m_grid->setInitialSort("Corp_code", Qt::DescendingOrder);
+    m_tree->setCurrentId(m_directory.rootId());
+    m_tree->expandAll();
+    prepareListGrid(*m_grid, context());
+}
+
+void PartnerListWindow::search() {
+    showAll();
+    const QString text = m_search->text().trimmed();
+    if (!text.isEmpty()) {
+        m_grid->setTextFilter(text, m_directory.side().searchFields);
+    }
+}
+
+void PartnerListWindow::showAll() {
+    m_tree->setCurrentId(m_directory.rootId());
+    m_directory.focusGroup(m_directory.rootId());
+    m_grid->clearFilters();
+}
+
+void PartnerListWindow::addRecord() {
+    if (!m_directory.addRecord()) {
+        return;
+    }
+    const bool saved = runEditWindow(m_directory);
+    if (m_customers && m_mode == 1 && saved) {
+        m_directory.pick(m_directory.records().currentRow());
+        accept();
+    }
+}
+
+void PartnerListWindow::editRecord() {
+    if (m_grid->selectedRows().isEmpty()) {
+        context().prompter().inform(QStringLiteral("请选择一条记录"));
+        return;
+    }
+    runEditWindow(m_directory);
+}
+
+void PartnerListWindow::printLabels() {
+    QStringList codes;
+    for (int row : m_grid->selectedRows()) {
+        codes << m_directory.records().value(row, "Corp_code").toString();
+    }
+    if (codes.isEmpty()) {
+        context().prompter().inform(QStringLiteral("请选择一条记录"));
+        return;
+    }
+    showLabels(codes);
+}
+
+bool PartnerListWindow::confirmClose() {
+    actions().execute(QStringLiteral("Action_CheckReturnValue"));
+    return true;
+}

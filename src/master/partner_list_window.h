@@ -1,0 +1,58 @@
+#pragma once
+
+#include "master/partner_directory.h"
+#include "ui/base_window.h"
+#include "ui/grid_column.h"
+
+class DataGrid;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TreeList;
+
+// "客户档案管理" / "供应商管理": the group tree and the records of the focused
+// group, in manage mode or in pick mode (mode 1) for a caller.
+class PartnerListWindow : public BaseWindow {
+    Q_OBJECT
+public:
+    PartnerListWindow(AppContext& context, const PartnerSide& side, QWidget* parent = nullptr);
+
+    // 1 picks; any other value manages. Set before showing.
+    void setMode(int mode) { m_mode = mode == 1 ? 1 : 0; }
+    int mode() const { return m_mode; }
+    QString chosenCode() const { return m_directory.chosenCode(); }
+    QVariant chosenId() const { return m_directory.chosenId(); }
+
+    PartnerDirectory& directory() { return m_directory; }
+    DataGrid* grid() const { return m_grid; }
+    TreeList* tree() const { return m_tree; }
+    QLineEdit* searchBox() const { return m_search; }
+    QLabel* statusLabel() const { return m_status; }
+    QPushButton* selectButton() const { return m_select; }
+
+    void search();
+    void showAll();
+    // The edit window; tests replace it (returns the saved flag).
+    std::function<bool(PartnerDirectory&)> runEditWindow;
+    // The label report; tests replace it (gets the selected codes).
+    std::function<void(const QStringList& codes)> showLabels;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool confirmClose() override;
+
+private:
+    QList<GridColumn> columns() const;
+    void addRecord();
+    void editRecord();
+    void printLabels();
+
+    PartnerDirectory m_directory;
+    int m_mode = 0;
+    bool m_customers;
+    TreeList* m_tree;
+    DataGrid* m_grid;
+    QLineEdit* m_search;
+    QLabel* m_status;
+    QPushButton* m_select;
+};
