@@ -1,0 +1,181 @@
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "data/data_module.h"
+#include "master/partner_edit_window.h"
+#include "master/partner_list_window.h"
+#include "support/test_books.h"
+#include "ui/data_grid.h"
+#include "ui/tree_list.h"
+
+// The customer and supplier windows, offscreen.
+class TestPartnerWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void customerListShowsAllAndSearches();
+    void newCustomerWhilePickingIsPickedAtOnce();
+    void pickByDoubleClick();
+    void editWindowSavesAndAsksOnClose();
+    void labelsForTheSelectedCustomers();
+    void dropRefusalShowsInTheStatusBar();
+    void supplierListHasNoFooter();
+
+private:
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+};
+
+void TestPartnerWindows::init() {
+    m_program = std::make_unique<TestBooks::TestProgram>(true);
+    AppContext& c = m_program->context();
+    c.data().ConnectDatabases();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    Database& db = c.data().main();
+    db.query("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('北京', 1, 0, 1)");
+    db.query(
+        "insert into Client (Corp_code, Linkman_name, Corp_name, GroupClass) values "
+        "('00001', '张三', '东方酒店', 2), ('00002', '李四', '100%_酒店', 2), ('00003', 'Wang', '西湖饭店', 1)");
+    db.query("update Sys_ID_Autoincrement set CurrID='00003' where tablename='customer_provider'");
+}
+
+void TestPartnerWindows::cleanup() {
+    m_program.reset();
+}
+
+void TestPartnerWindows::customerListShowsAllAndSearches() {
+    PartnerListWindow w(m_program->context(), PartnerSide::customers());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.objectName(), QString("Form_Client_List"));
+    QCOMPARE(w.grid()->model()->rowCount(), 3);
+    QCOMPARE(w.grid()->footerText("Corp_code"), QString("3 条记录"));
+    QCOMPARE(w.statusLabel()->text(), QString("您的位置：基础资料 >>> 往来单位管理"));
+    QVERIFY(!w.selectButton()->isVisible());
+    QVERIFY(w.tree()->setCurrentId(2));
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    w.searchBox()->setText("  %_ ");
+    w.search();  // back to the root, then the filter over all records
+    QCOMPARE(w.tree()->currentId().toInt(), 1);
+    QCOMPARE(w.grid()->model()->rowCount(), 1);
+    w.searchBox()->setText("wang");
+    w.search();
+    QCOMPARE(w.grid()->model()->rowCount(), 1);
+    w.showAll();
+    QCOMPARE(w.grid()->model()->rowCount(), 3);
+}
+
+void TestPartnerWindows::newCustomerWhilePickingIsPickedAtOnce() {
+    PartnerListWindow w(m_program->context(), PartnerSide::customers());
+    w.setMode(1);
+    w.runEditWindow = [](PartnerDirectory& directory) {
+        directory.records().setValue("Linkman_name", "新客户");
+        directory.saveRecord();
+        return true;
+    };
+    w.show();
+    QVERIFY(w.selectButton()->isVisible());
+    // The root has a child group, so records are added in 北京.
+    QVERIFY(w.actions().execute("Action_AddCustomer"));
+    QCOMPARE(m_program->prompter().lastText(), QString("只能在没有子类的客户类别里增加客户"));
+    QVERIFY(w.tree()->setCurrentId(2));
+    QVERIFY(w.actions().execute("Action_AddCustomer"));
+    QCOMPARE(w.chosenCode(), QString("00004"));
+    QCOMPARE(w.result(), int(QDialog::Accepted));
+    QCOMPARE(m_program->context()
+                 .data()
+                 .main()
+                 .scalar("select Corp_code from Client where Linkman_name='新客户'")
+                 .toString(),
+             QString("00004"));
+}
+
+void TestPartnerWindows::pickByDoubleClick() {
+    PartnerListWindow w(m_program->context(), PartnerSide::customers());
+    w.setMode(1);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTableView* view = w.grid()->view();
+    const QRect cell = view->visualRect(w.grid()->model()->index(1, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(w.chosenCode(), QString("00002"));  // codes newest first: 00003, 00002, 00001
+    QCOMPARE(w.result(), int(QDialog::Accepted));
+    // Closing without a choice: Cancel.
+    PartnerListWindow again(m_program->context(), PartnerSide::customers());
+    again.setMode(1);
+    again.show();
+    again.close();
+    QCOMPARE(again.result(), int(QDialog::Rejected));
+    QVERIFY(again.chosenCode().isEmpty());
+}
+
+void TestPartnerWindows::editWindowSavesAndAsksOnClose() {
+    AppContext& c = m_program->context();
+    PartnerDirectory directory(c.data().main(), c.clock(), c.prompter(), PartnerSide::customers());
+    directory.open();
+    QVERIFY(directory.records().locate("Corp_code", "00001"));
+    PartnerEditWindow edit(c, directory);
+    edit.show();
+    auto* name = qobject_cast<QLineEdit*>(edit.editorFor("Corp_name"));
+    QVERIFY(name);
+    QCOMPARE(name->text(), QString("东方酒店"));
+    name->setText("东方大酒店");
+    emit name->textEdited(name->text());
+    QVERIFY(edit.actions().execute("Action_Save"));
+    QCOMPARE(c.data().main().scalar("select Corp_name from Client where Corp_code='00001'").toString(),
+             QString("东方大酒店"));
+    name->setText("不要");
+    emit name->textEdited(name->text());
+    m_program->prompter().setNextAnswer(false);
+    edit.close();
+    QVERIFY(!edit.saved());
+    QCOMPARE(m_program->prompter().lastText(), QString("要保存此次修改吗？"));
+    QCOMPARE(c.data().main().scalar("select Corp_name from Client where Corp_code='00001'").toString(),
+             QString("东方大酒店"));
+}
+
+void TestPartnerWindows::labelsForTheSelectedCustomers() {
+    PartnerListWindow w(m_program->context(), PartnerSide::customers());
+    QStringList printed;
+    w.showLabels = [&printed](const QStringList& codes) { printed = codes; };
+    w.show();
+    w.grid()->view()->clearSelection();
+    QVERIFY(w.actions().execute("Action1"));
+    QCOMPARE(m_program->prompter().lastText(), QString("请选择一条记录"));
+    w.grid()->view()->selectAll();
+    QVERIFY(w.actions().execute("Action1"));
+    QCOMPARE(printed, QStringList({"00003", "00002", "00001"}));
+}
+
+void TestPartnerWindows::dropRefusalShowsInTheStatusBar() {
+    PartnerListWindow w(m_program->context(), PartnerSide::customers());
+    w.show();
+    m_program->context().data().main().query(
+        "insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('朝阳', 2, 0, 1)");
+    w.directory().groups().refresh();
+    const QString id =
+        m_program->context().data().main().scalar("select ID from Client where Corp_code='00003'").toString();
+    QVERIFY(!w.tree()->performDrop({true, {id}, 2}));  // 北京 now has a child group
+    QCOMPARE(w.statusLabel()->text(), QString("提示：只能把客户拖放到没有子类的客户类别中！"));
+    const int chaoyang =
+        m_program->context().data().main().scalar("select id from Client_group where Class_name='朝阳'").toInt();
+    QVERIFY(w.tree()->performDrop({true, {id}, chaoyang}));
+    QCOMPARE(m_program->context().data().main().scalar("select GroupClass from Client where Corp_code='00003'").toInt(),
+             chaoyang);
+    QCOMPARE(w.statusLabel()->text(), QString("您的位置：基础资料 >>> 往来单位管理"));
+}
+
+void TestPartnerWindows::supplierListHasNoFooter() {
+    PartnerListWindow w(m_program->context(), PartnerSide::suppliers());
+    w.show();
+    QCOMPARE(w.windowTitle(), QString("供应商管理"));
+    QVERIFY(w.grid()->model()->footer().isEmpty());
+    QCOMPARE(w.grid()->model()->headerData(0, Qt::Horizontal).toString(), QString("供应商编号"));
+}
+
+QTEST_MAIN(TestPartnerWindows)
+#include "test_partner_windows.moc"
