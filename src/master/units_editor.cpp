@@ -1,0 +1,87 @@
+#include "master/units_editor.h"
+
+#include "data/database.h"
+#include "data/numbering.h"
+#include "platform/prompter.h"
+
+UnitsEditor::UnitsEditor(Database& db, const Clock& clock, Prompter& prompter)
+    : m_db(db), m_clock(clock), m_prompter(prompter), m_units(db) {}
+
+void UnitsEditor::open() {
+    m_units.openTable("unit", "unit_code");
+    m_editable = false;
+}
+
+void UnitsEditor::add() {
+    m_editable = true;
+    const QString code = Numbering(m_db, m_clock).GetAutoIncrementID("unit", "unit_code", false);
+    m_units.append();
+    m_units.setValue("unit_code", code);
+}
+
+void UnitsEditor::edit() {
+    m_editable = true;
+}
+
+bool UnitsEditor::remove(const QList<int>& rows) {
+    if (rows.isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选则要删除的记录"));
+        return false;
+    }
+    // A unit that goods still use stays: the goods would lose their unit.
+    for (int row : rows) {
+        const QVariant code = m_units.value(row, "unit_code");
+        const int used = m_db.scalar("select count(*) from goods where Goods_unit=:u", {{"u", code}}).toInt() +
+                         m_db.scalar("select count(*) from goods_group where Class_Unit=:u", {{"u", code}}).toInt();
+        if (used > 0) {
+            m_prompter.inform(QStringLiteral("计量单位[%1]已经被商品使用，不能删除").arg(code.toString()));
+            return false;
+        }
+    }
+    if (!m_prompter.askYesNo(QStringLiteral("确定要删除选中的计量单位吗？"))) {
+        return false;
+    }
+    m_units.deleteRows(rows);
+    return true;
+}
+
+bool UnitsEditor::save() {
+    if (m_units.isEditing()) {
+        m_units.post();
+    }
+    if (m_units.hasChanges()) {
+        QString missing;
+        for (int r = 0; r < m_units.rowCount(); ++r) {
+            if (m_units.value(r, "unit_code").toString().trimmed().isEmpty() && !missing.contains("编码,")) {
+                missing += QStringLiteral("编码,");
+            }
+            if (m_units.value(r, "Unit_name").toString().trimmed().isEmpty() && !missing.contains("单位名称,")) {
+                missing += QStringLiteral("单位名称,");
+            }
+        }
+        if (!missing.isEmpty()) {
+            missing.chop(1);
+            m_prompter.inform(QStringLiteral("请填写[%1]").arg(missing));
+            return false;
+        }
+        m_units.applyUpdates();
+    }
+    m_editable = false;
+    return true;
+}
+
+bool UnitsEditor::close() {
+    if (!m_units.hasChanges()) {
+        return true;
+    }
+    if (m_prompter.askYesNo(QStringLiteral("数据已修改，退出前是否要保存？"))) {
+        return save();
+    }
+    m_units.cancelUpdates();
+    m_units.refresh();
+    return true;
+}
+
+QString UnitsEditor::pick(int row) const {
+    return m_units.value(row, "unit_code").toString();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "master/units_editor.h"
+#include "ui/base_window.h"
+
+class DataGrid;
+class QPushButton;
+
+// "计量单位": the units of measure, managed or picked (mode 1).
+class UnitsWindow : public BaseWindow {
+    Q_OBJECT
+public:
+    explicit UnitsWindow(AppContext& context, QWidget* parent = nullptr);
+    void setPickMode(bool pick) { m_pick = pick; }
+    QString chosenCode() const { return m_chosen; }
+    UnitsEditor& editor() { return m_editor; }
+    DataGrid* grid() const { return m_grid; }
+    QPushButton* button(const QString& caption) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool confirmClose() override;
+
+private:
+    void updateButtons();
+
+    UnitsEditor m_editor;
+    DataGrid* m_grid;
+    bool m_pick = false;
+    QString m_chosen;
+    QList<QPushButton*> m_buttons;
+};

@@ -1,0 +1,124 @@
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+
+#include "data/data_module.h"
+#include "master/units_editor.h"
+#include "master/units_window.h"
+#include "platform/clock.h"
+#include "support/test_books.h"
+#include "ui/data_grid.h"
+
+// The units of measure: rules and window.
+class TestUnits : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void savingNeedsEveryName();
+    void deletionAloneIsWrittenBySave();
+    void unitsUsedByGoodsStay();
+    void closingAsksOnlyWithChanges();
+    void windowAddsEditsAndPicks();
+
+private:
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+    Database& db() { return m_program->context().data().main(); }
+};
+
+void TestUnits::init() {
+    m_program = std::make_unique<TestBooks::TestProgram>(true);
+    m_program->context().data().ConnectDatabases();
+    m_program->context().CurrentUser = {"超级用户", "", "管理员组"};
+}
+
+void TestUnits::cleanup() {
+    m_program.reset();
+}
+
+void TestUnits::savingNeedsEveryName() {
+    UnitsEditor e(db(), m_program->context().clock(), m_program->prompter());
+    e.open();
+    e.add();
+    QCOMPARE(e.units().value("unit_code").toString(), QString("UN007"));
+    e.units().setValue("Unit_name", "卷");
+    e.add();  // the second one without a name
+    QVERIFY(!e.save());
+    QCOMPARE(m_program->prompter().lastText(), QString("请填写[单位名称]"));
+    QVERIFY(e.isEditable());
+    QCOMPARE(db().scalar("select count(*) from unit").toInt(), 6);
+    e.units().setValue("Unit_name", "桶");
+    QVERIFY(e.save());
+    QVERIFY(!e.isEditable());
+    QCOMPARE(db().scalar("select count(*) from unit").toInt(), 8);
+}
+
+void TestUnits::deletionAloneIsWrittenBySave() {
+    UnitsEditor e(db(), m_program->context().clock(), m_program->prompter());
+    e.open();
+    QVERIFY(!e.remove({}));
+    QCOMPARE(m_program->prompter().lastText(), QString("请选则要删除的记录"));
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(e.remove({5}));
+    QVERIFY(e.isChanged());
+    QVERIFY(e.save());
+    QCOMPARE(db().scalar("select count(*) from unit").toInt(), 5);
+}
+
+void TestUnits::unitsUsedByGoodsStay() {
+    db().query("insert into goods (code, Goods_unit) values ('SP1', 'UN002')");
+    UnitsEditor e(db(), m_program->context().clock(), m_program->prompter());
+    e.open();
+    QVERIFY(!e.remove({0, 1}));
+    QVERIFY(m_program->prompter().lastText().contains("UN002"));
+    QVERIFY(!e.isChanged());
+}
+
+void TestUnits::closingAsksOnlyWithChanges() {
+    UnitsEditor e(db(), m_program->context().clock(), m_program->prompter());
+    e.open();
+    QVERIFY(e.close());  // nothing changed: no question
+    QVERIFY(m_program->prompter().messages().isEmpty());
+    e.add();
+    e.units().setValue("Unit_name", "打");
+    m_program->prompter().setNextAnswer(false);
+    QVERIFY(e.close());
+    QCOMPARE(m_program->prompter().lastText(), QString("数据已修改，退出前是否要保存？"));
+    QCOMPARE(db().scalar("select count(*) from unit").toInt(), 6);
+    e.add();
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(!e.close());  // Yes, but the new unit has no name: the window stays
+}
+
+void TestUnits::windowAddsEditsAndPicks() {
+    UnitsWindow w(m_program->context());
+    w.show();
+    QCOMPARE(w.objectName(), QString("base_unit_frm"));
+    QCOMPARE(w.grid()->footerText("unit_code"), QString("共6个单位"));
+    QVERIFY(!w.button("保存")->isEnabled());
+    QVERIFY(!w.button("选取")->isVisible());
+    QTest::mouseClick(w.button("增加"), Qt::LeftButton);
+    QVERIFY(w.button("保存")->isEnabled());
+    QVERIFY(!w.button("编辑")->isEnabled());
+    QVERIFY(w.grid()->model()->setData(w.grid()->model()->index(6, 1), "卷"));
+    QTest::mouseClick(w.button("保存"), Qt::LeftButton);
+    QCOMPARE(db().scalar("select Unit_name from unit where unit_code='UN007'").toString(), QString("卷"));
+    QCOMPARE(w.grid()->footerText("unit_code"), QString("共7个单位"));
+    w.close();
+    QVERIFY(m_program->prompter().messages().isEmpty());
+
+    UnitsWindow pick(m_program->context());
+    pick.setPickMode(true);
+    pick.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pick));
+    QVERIFY(pick.button("选取")->isVisible());
+    QTableView* view = pick.grid()->view();
+    const QRect cell = view->visualRect(pick.grid()->model()->index(2, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(pick.chosenCode(), QString("UN003"));
+    QCOMPARE(pick.result(), int(QDialog::Accepted));
+}
+
+QTEST_MAIN(TestUnits)
+#include "test_units.moc"
