@@ -1,0 +1,181 @@
+#include "master/goods_editor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "master/goods_catalog.h"
+#include "platform/errors.h"
+#include "platform/prompter.h"
+
+GoodsEditor::GoodsEditor(AppContext& context, GoodsCatalog& catalog, int mode)
+    : m_context(context), m_catalog(catalog), m_mode(mode == New ? New : Existing) {
+    showStoredPicture();
+}
+
+bool GoodsEditor::isModified() const { return m_catalog.goods().isEditing() || m_pictureChanged; }
+
+bool GoodsEditor::validate() {
+    Dataset& g = m_catalog.goods();
+    Prompter& p = m_context.prompter();
+    const QString code = g.value("code").toString().trimmed();
+    if (code.isEmpty()) {
+        p.inform(QStringLiteral("商品编码不能为空"));
+        return false;
+    }
+    if (m_mode == New) {
+        QVariantMap params{{"code", code}};
+        QString sql = QStringLiteral("select count(*) from goods where code=:code");
+        if (!g.value("id").isNull()) {
+            sql += QStringLiteral(" and id<>:id");
+            params.insert("id", g.value("id"));
+        }
+        if (m_context.data().main().scalar(sql, params).toInt() > 0) {
+            p.inform(QStringLiteral("该商品编码已经存在，请用其他编码"));
+            return false;
+        }
+    }
+    QString missing;
+    if (g.value("Goods_name").toString().trimmed().isEmpty()) {
+        missing += QStringLiteral("商品名称,");
+    }
+    if (g.value("Goods_unit").toString().trimmed().isEmpty()) {
+        missing += QStringLiteral("计量单位,");
+    }
+    if (g.value("Goods_class").isNull()) {
+        missing += QStringLiteral("商品分类,");
+    }
+    if (g.value("Provide_corp").isNull() || g.value("Provide_corp").toString().isEmpty()) {
+        missing += QStringLiteral("供应商,");
+    }
+    if (!missing.isEmpty()) {
+        missing.chop(1);
+        p.inform(QStringLiteral("请填写[%1]").arg(missing));
+        return false;
+    }
+    return true;
+}
+
+void GoodsEditor::writePicture() {
+    const QString path = m_catalog.goods().value("PicturePath").toString();
+    if (!m_pictureChanged || path.isEmpty() || m_picture.isNull()) {
+        return;
+    }
+    const QString folder = m_context.PictureFolder;
+    if (!QDir().mkpath(folder)) {
+        throw UserError(QStringLiteral("无法创建图片文件夹: %1").arg(QDir::toNativeSeparators(folder)));
+    }
+    // Always JPEG, named after the goods code, whatever was chosen.
+    if (!m_picture.save(folder + path, "JPG", 90)) {
+        throw UserError(QStringLiteral("无法保存商品图片: %1").arg(QDir::toNativeSeparators(folder + path)));
+    }
+}
+
+bool GoodsEditor::save() {
+    if (!isModified()) {
+        return true;
+    }
+    if (!validate()) {
+        return false;
+    }
+    writePicture();
+    m_pictureChanged = false;
+    Dataset& g = m_catalog.goods();
+    if (g.isEditing()) {
+        g.post();  // written at once
+    }
+    m_mode = Existing;
+    return true;
+}
+
+bool GoodsEditor::saveAndExit() { return save(); }
+
+bool GoodsEditor::addNext() {
+    if (isModified() && !save()) {
+        return false;
+    }
+    m_catalog.startNewGoods();
+    m_mode = New;
+    showStoredPicture();
+    return true;
+}
+
+bool GoodsEditor::close() {
+    if (!isModified()) {
+        return true;
+    }
+    if (m_context.prompter().askYesNo(QStringLiteral("该商品内容已更改，是否要保存？"))) {
+        return save();
+    }
+    m_catalog.goods().cancel();
+    m_pictureChanged = false;
+    return true;
+}
+
+bool GoodsEditor::choosePicture(const QString& file) {
+    Dataset& g = m_catalog.goods();
+    const QString code = g.value("code").toString().trimmed();
+    if (code.isEmpty()) {
+        m_context.prompter().inform(QStringLiteral("选择图片前请填写商品编码"));
+        return false;
+    }
+    QImageReader reader(file);
+    reader.setAutoTransform(true);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        // Not a picture, missing or unreadable: only the caption says so.
+        m_caption = QStringLiteral("找不到商品图片");
+        return false;
+    }
+    g.setValue("PicturePath", code + QStringLiteral(".jpg"));
+    m_picture = image;
+    m_caption.clear();
+    m_pictureChanged = true;
+    return true;
+}
+
+bool GoodsEditor::clearPicture() {
+    Dataset& g = m_catalog.goods();
+    const QString path = g.value("PicturePath").toString();
+    if (path.isEmpty()) {
+        m_context.prompter().inform(QStringLiteral("该商品没有图片"));
+        return false;
+    }
+    if (!m_context.prompter().askYesNo(QStringLiteral("确定要清除该图片吗？"))) {
+        return false;
+    }
+    QFile::remove(m_context.PictureFolder + path);
+    g.setValue("PicturePath", QVariant());
+    m_picture = QImage();
+    m_pictureChanged = true;
+    m_caption = QStringLiteral("还没指定商品图片");
+    return true;
+}
+
+void GoodsEditor::showStoredPicture() {
+    const QString path = m_catalog.goods().currentRow() >= 0 ? m_catalog.goods().value("PicturePath").toString()
+                                                              : QString();
+    m_picture = QImage();
+    if (path.isEmpty()) {
+        m_caption = QStringLiteral("还没指定商品图片");
+        return;
+    }
+    m_picture = QImage(m_context.PictureFolder + path);
+    m_caption = m_picture.isNull() ? QStringLiteral("找不到商品图片") : QString();
+}
+
+bool GoodsEditor::chooseClass(const QVariant& cls) {
+    if (m_catalog.hasChildClasses(cls)) {
+        m_context.prompter().inform(QStringLiteral("只能选择最末一级的商品类别,请重新选择"));
+        return false;
+    }
+    m_catalog.goods().setValue("Goods_class", cls);
+    return true;
+}
+
+void GoodsEditor::setSupplier(const QString& code) { m_catalog.goods().setValue("Provide_corp", code); }
+
+void GoodsEditor::setUnit(const QString& code) { m_catalog.goods().setValue("Goods_unit", code); }

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+class AppContext;
+class GoodsCatalog;
+
+// The rules of the goods editor on the list's current goods: validation,
+// saving with the picture written as JPEG named after the code, the next
+// new goods, the question on closing, choosing and clearing the picture,
+// leaf classes only, and the supplier and unit picked elsewhere.
+class GoodsEditor {
+public:
+    enum Mode { New = 2, Existing = 3 };
+
+    GoodsEditor(AppContext& context, GoodsCatalog& catalog, int mode);
+
+    int mode() const { return m_mode; }
+    bool codeEditable() const { return m_mode == New; }
+    bool isModified() const;
+    // Shows the first fault as the system's message; false when invalid.
+    bool validate();
+    // Validates and saves; false when invalid (nothing written).
+    bool save();
+    bool saveAndExit();
+    bool addNext();
+    // The window closes: asks when modified; false keeps it open.
+    bool close();
+
+    bool choosePicture(const QString& file);
+    bool clearPicture();
+    // What the picture box shows: the picture, or a caption.
+    QImage picture() const { return m_picture; }
+    QString pictureCaption() const { return m_caption; }
+    bool pictureChanged() const { return m_pictureChanged; }
+    void showStoredPicture();
+
+    bool chooseClass(const QVariant& cls);
+    void setSupplier(const QString& code);
+    void setUnit(const QString& code);
+
+private:
+    void writePicture();
+
+    AppContext& m_context;
+    GoodsCatalog& m_catalog;
+    int m_mode;
+    QImage m_picture;
+    QString m_caption;
+    bool m_pictureChanged = false;
+};
