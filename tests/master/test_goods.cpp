@@ -1,0 +1,231 @@
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "data/data_module.h"
+#include "master/goods_catalog.h"
+#include "master/goods_editor.h"
+#include "support/test_books.h"
+
+// The goods catalogue and the goods editor.
+class TestGoods : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void newGoodsAndCodeGaps();
+    void validationMessages();
+    void defaultTotalFollowsQuantityAndPrice();
+    void picturesAreJpegNamedAfterTheCode();
+    void badPicturesOnlyChangeTheCaption();
+    void deletingGoodsRemovesAllTheirPictures();
+    void classesAndMoves();
+    void pickListKeepsOneLinePerGoods();
+    void hostileTextIsStoredAsTyped();
+
+private:
+    Database& db() { return m_program->context().data().main(); }
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+    std::unique_ptr<GoodsCatalog> m_catalog;
+    QTemporaryDir m_files;
+};
+
+void TestGoods::init() {
+    m_program = std::make_unique<TestBooks::TestProgram>(true);
+    AppContext& c = m_program->context();
+    c.data().ConnectDatabases();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    c.PictureFolder = m_program->folder() + "/pics/not-yet/";  // created when a picture is saved
+    db().query("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
+    db().query(
+        "insert into Provider (Corp_code, provider_name, provider_Corp_Name) values ('00001', '王五', '五金厂')");
+    m_catalog = std::make_unique<GoodsCatalog>(c);
+    m_catalog->editClass = [](Dataset& classes) {
+        classes.setValue("Class_name", "新类别");
+        return true;
+    };
+    m_catalog->open();
+}
+
+void TestGoods::cleanup() {
+    m_catalog.reset();
+    m_program.reset();
+}
+
+void TestGoods::newGoodsAndCodeGaps() {
+    QVERIFY(!m_catalog->addGoods());  // the root has a child class
+    QCOMPARE(m_program->prompter().lastText(), QString("只能在没有子类的商品类别里增加商品！"));
+    m_catalog->focusClass(2);
+    QVERIFY(m_catalog->addGoods());
+    QCOMPARE(m_catalog->goods().value("code").toString(), QString("SP00000001"));
+    QCOMPARE(m_catalog->goods().value("Keyin_person").toString(), QString("超级用户"));
+    GoodsEditor first(m_program->context(), *m_catalog, GoodsEditor::New);
+    QVERIFY(first.codeEditable());
+    m_program->prompter().setNextAnswer(false);
+    QVERIFY(first.close());  // declined: nothing kept
+    QCOMPARE(db().scalar("select count(*) from goods").toInt(), 0);
+    QVERIFY(m_catalog->addGoods());
+    QCOMPARE(m_catalog->goods().value("code").toString(), QString("SP00000002"));
+    GoodsEditor second(m_program->context(), *m_catalog, GoodsEditor::New);
+    m_catalog->goods().setValue("Goods_name", "合页");
+    second.setUnit("UN001");
+    second.setSupplier("00001");
+    QVERIFY(second.save());
+    QVERIFY(!second.codeEditable());
+    QCOMPARE(db().scalar("select Goods_class from goods where code='SP00000002'").toInt(), 2);
+    QVERIFY(second.addNext());
+    QCOMPARE(m_catalog->goods().value("code").toString(), QString("SP00000003"));
+}
+
+void TestGoods::validationMessages() {
+    m_catalog->focusClass(2);
+    QVERIFY(m_catalog->addGoods());
+    m_catalog->goods().setValue("Goods_class", QVariant());
+    GoodsEditor e(m_program->context(), *m_catalog, GoodsEditor::New);
+    QVERIFY(!e.save());
+    QCOMPARE(m_program->prompter().lastText(), QString("请填写[商品名称,计量单位,商品分类,供应商]"));
+    m_catalog->goods().setValue("Goods_unit", "UN001");
+    m_catalog->goods().setValue("Goods_class", 2);
+    QVERIFY(!e.save());
+    QCOMPARE(m_program->prompter().lastText(), QString("请填写[商品名称,供应商]"));
+    db().query("insert into goods (code, Goods_name) values ('SP99', 'x')");
+    m_catalog->goods().setValue("code", "SP99");
+    QVERIFY(!e.save());
+    QCOMPARE(m_program->prompter().lastText(), QString("该商品编码已经存在，请用其他编码"));
+    m_catalog->goods().setValue("code", "  ");
+    QVERIFY(!e.save());
+    QCOMPARE(m_program->prompter().lastText(), QString("商品编码不能为空"));
+    QVERIFY(!e.chooseClass(1));
+    QCOMPARE(m_program->prompter().lastText(), QString("只能选择最末一级的商品类别,请重新选择"));
+    QCOMPARE(m_catalog->goods().value("Goods_class").toInt(), 2);
+}
+
+void TestGoods::defaultTotalFollowsQuantityAndPrice() {
+    m_catalog->focusClass(2);
+    QVERIFY(m_catalog->addGoods());
+    m_catalog->goods().setValue("Default_price", 1.5);
+    m_catalog->goods().setValue("Default_Qty", 2);
+    QCOMPARE(m_catalog->goods().value("Default_TotalPrice").toDouble(), 3.0);
+    m_catalog->goods().setValue("Default_Qty", 3);
+    QCOMPARE(m_catalog->goods().value("Default_TotalPrice").toDouble(), 4.5);
+}
+
+void TestGoods::picturesAreJpegNamedAfterTheCode() {
+    m_catalog->focusClass(2);
+    QVERIFY(m_catalog->addGoods());
+    GoodsEditor e(m_program->context(), *m_catalog, GoodsEditor::New);
+    QCOMPARE(e.pictureCaption(), QString("还没指定商品图片"));
+    QImage bmp(30, 20, QImage::Format_RGB32);
+    bmp.fill(Qt::green);
+    QVERIFY(bmp.save(m_files.filePath("pic.bmp")));
+    QVERIFY(e.choosePicture(m_files.filePath("pic.bmp")));
+    m_catalog->goods().setValue("Goods_name", "合页");
+    e.setUnit("UN001");
+    e.setSupplier("00001");
+    QVERIFY(e.save());
+    const QString file = m_program->context().PictureFolder + "SP00000001.jpg";
+    QCOMPARE(QImageReader(file).format(), QByteArray("jpeg"));
+    QCOMPARE(db().scalar("select PicturePath from goods").toString(), QString("SP00000001.jpg"));
+    // Clearing deletes the file at once.
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(e.clearPicture());
+    QVERIFY(!QFile::exists(file));
+    QCOMPARE(e.pictureCaption(), QString("还没指定商品图片"));
+    m_program->prompter().setNextAnswer(false);
+    QVERIFY(e.close());
+    QVERIFY(!QFile::exists(file));  // the goods was cancelled, the file stays gone
+}
+
+void TestGoods::badPicturesOnlyChangeTheCaption() {
+    m_catalog->focusClass(2);
+    QVERIFY(m_catalog->addGoods());
+    GoodsEditor e(m_program->context(), *m_catalog, GoodsEditor::New);
+    QFile bad(m_files.filePath("bad.jpg"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("not a picture");
+    bad.close();
+    QVERIFY(!e.choosePicture(m_files.filePath("bad.jpg")));
+    QCOMPARE(e.pictureCaption(), QString("找不到商品图片"));
+    QVERIFY(m_catalog->goods().value("PicturePath").isNull());
+    QVERIFY(!e.choosePicture(m_files.filePath("missing.jpg")));
+    // A stored picture removed outside the program.
+    m_catalog->goods().setValue("PicturePath", "SP00000001.jpg");
+    e.showStoredPicture();
+    QCOMPARE(e.pictureCaption(), QString("找不到商品图片"));
+    m_catalog->goods().setValue("code", "");
+    QVERIFY(!e.choosePicture(m_files.filePath("bad.jpg")));
+    QCOMPARE(m_program->prompter().lastText(), QString("选择图片前请填写商品编码"));
+}
+
+void TestGoods::deletingGoodsRemovesAllTheirPictures() {
+    const QString folder = m_program->context().PictureFolder;
+    QDir().mkpath(folder);
+    for (int i = 1; i <= 3; ++i) {
+        db().query("insert into goods (code, Goods_class, PicturePath) values (:c, 2, :p)",
+                   {{"c", QString("SP%1").arg(i)}, {"p", QString("SP%1.jpg").arg(i)}});
+        QFile f(folder + QString("SP%1.jpg").arg(i));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    m_catalog->focusClass(2);
+    QVERIFY(!m_catalog->deleteGoods({}));
+    QCOMPARE(m_program->prompter().lastText(), QString("请选择商品进行删除"));
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(m_catalog->deleteGoods({0, 2}));
+    QVERIFY(!QFile::exists(folder + "SP1.jpg"));
+    QVERIFY(QFile::exists(folder + "SP2.jpg"));
+    QVERIFY(!QFile::exists(folder + "SP3.jpg"));
+    QCOMPARE(db().scalar("select count(*) from goods").toInt(), 1);
+}
+
+void TestGoods::classesAndMoves() {
+    db().query("insert into goods (code, Goods_class) values ('SP1', 2), ('SP2', 2)");
+    m_catalog->focusClass(2);
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(m_catalog->addClass());  // the goods of 五金 move into the new class
+    const int created = db().scalar("select id from goods_group where Class_name='新类别'").toInt();
+    QCOMPARE(db().scalar("select count(*) from goods where Goods_class=:c", {{"c", created}}).toInt(), 2);
+    // Cancelling the class editor after confirming the move leaves everything.
+    m_catalog->focusClass(created);
+    m_catalog->editClass = [](Dataset&) { return false; };
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(!m_catalog->addClass());
+    QCOMPARE(db().scalar("select count(*) from goods where Goods_class=:c", {{"c", created}}).toInt(), 2);
+    QCOMPARE(db().scalar("select count(*) from goods_group").toInt(), 3);
+    m_catalog->focusClass(2);
+    QVERIFY(!m_catalog->deleteClass());
+    QVERIFY(m_program->prompter().lastText().startsWith("删除该类别前，请删除该类别的所有分类"));
+    QVERIFY(!m_catalog->moveGoods({db().scalar("select id from goods where code='SP1'")}, 2));
+    QCOMPARE(m_program->prompter().lastText(), QString("该商品类别下面还有分类，不能归类到该商品类别下"));
+    m_catalog->focusClass(1);
+    QVERIFY(!m_catalog->deleteClass());
+}
+
+void TestGoods::pickListKeepsOneLinePerGoods() {
+    db().query("insert into goods (code, Goods_name, Goods_class) values ('SP2', '合页', 2), ('SP1', '拉手', 2)");
+    m_catalog->focusClass(1);
+    m_catalog->addToPickList({0, 1});
+    m_catalog->addToPickList({0});
+    QCOMPARE(m_catalog->pickLines(), QStringList({"SP1=拉手", "SP2=合页"}));
+    m_catalog->removeFromPickList({"SP1"});
+    QCOMPARE(m_catalog->pickedCodes(), QStringList{"SP2"});
+}
+
+void TestGoods::hostileTextIsStoredAsTyped() {
+    m_catalog->focusClass(2);
+    QVERIFY(m_catalog->addGoods());
+    const QString hostile = QStringLiteral("a'b\"%_;-- 名\t");
+    m_catalog->goods().setValue("Goods_name", hostile);
+    m_catalog->goods().setValue("remark", QString(255, QChar(0x5B57)));
+    GoodsEditor e(m_program->context(), *m_catalog, GoodsEditor::New);
+    e.setUnit("UN001");
+    e.setSupplier("00001");
+    QVERIFY(e.save());
+    QCOMPARE(db().scalar("select Goods_name from goods").toString(), hostile);
+    QCOMPARE(db().scalar("select count(*) from goods where Goods_name like :p escape '!'", {{"p", "%!%!_%"}}).toInt(),
+             1);
+}
+
+QTEST_MAIN(TestGoods)
+#include "test_goods.moc"
