@@ -6,6 +6,7 @@
 #include "admin/password_dialog.h"
 #include "admin/settings_dialog.h"
 #include "data/app_context.h"
+#include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
 #include "master/units_window.h"
 #include "shell/users_window.h"
@@ -27,6 +28,8 @@ bool WindowOpener::open(AppContext& context, const QString& windowName, int star
         PartnerListWindow(context, PartnerSide::customers(), parent).showModal();
     } else if (name == QLatin1String("form_provider_list")) {
         PartnerListWindow(context, PartnerSide::suppliers(), parent).showModal();
+    } else if (name == QLatin1String("base_goods_frm")) {
+        GoodsListWindow(context, parent).showModal();
     } else if (name == QLatin1String("base_unit_frm")) {
         UnitsWindow(context, parent).showModal();
     } else if (name == QLatin1String("sys_tablefieldstatus_frm")) {

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+
+#include "master/goods_editor.h"
+#include "ui/base_window.h"
+
+class GoodsCatalog;
+class PictureBox;
+class QLineEdit;
+class QWidget;
+
+// "商品编辑界面": the goods list's current goods in editors.
+class GoodsEditWindow : public BaseWindow {
+    Q_OBJECT
+public:
+    GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int mode, QWidget* parent = nullptr);
+    GoodsEditor& editor() { return m_editor; }
+    QLineEdit* codeEdit() const { return m_code; }
+    PictureBox* pictureBox() const { return m_picture; }
+
+    // The picture file dialog; tests return a prepared name.
+    std::function<QString()> choosePictureFile;
+
+protected:
+    bool confirmClose() override;
+
+private:
+    void refreshPicture();
+
+    GoodsCatalog& m_catalog;
+    GoodsEditor m_editor;
+    QLineEdit* m_code;
+    PictureBox* m_picture;
+};

@@ -1,0 +1,279 @@
+#include "master/goods_list_window.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSplitter>
+
+#include "admin/picture_viewer_dialog.h"
+#include "data/app_context.h"
+#include "master/goods_class_dialog.h"
+#include "master/goods_edit_window.h"
+#include "platform/errors.h"
+#include "platform/prompter.h"
+#include "ui/data_grid.h"
+#include "ui/editors.h"
+#include "ui/list_grid_setup.h"
+#include "ui/tree_list.h"
+
+GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
+    : BaseWindow(context, QStringLiteral("base_goods_frm"), parent),
+      m_catalog(context),
+      m_tree(new TreeList(this)),
+      m_grid(new DataGrid(this)),
+      m_search(new QLineEdit(this)),
+      m_pickList(new QListWidget(this)),
+      m_pickPanel(new QWidget(this)),
+      m_picture(new PictureBox(this)),
+      m_status(new QLabel(QStringLiteral("基础资料 >>> 库存商品管理"), this)) {
+    setWindowTitle(QStringLiteral("基础商品管理"));
+    m_catalog.editClass = [this](Dataset& classes) {
+        GoodsClassDialog dialog(classes, m_catalog.units(), this);
+        return dialog.exec() == QDialog::Accepted;
+    };
+    runEditor = [this](int mode) {
+        GoodsEditWindow editor(this->context(), m_catalog, mode, this);
+        editor.showModal();
+    };
+    auto add = [this](const char* name, const char* caption, std::function<void()> handler) {
+        return actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), [this, handler] {
+            handler();
+            refreshPicture();
+        });
+    };
+    QAction* create = add("Action_AddGoods", "新建商品", [this] {
+        if (m_catalog.addGoods()) {
+            runEditor(2);
+        }
+    });
+    QAction* edit = add("Action_EditGoods", "修改商品", [this] {
+        if (m_catalog.goods().currentRow() < 0) {
+            this->context().prompter().inform(QStringLiteral("请选择一条记录"));
+            return;
+        }
+        runEditor(3);
+    });
+    QAction* remove = add("Action_DeleteGoods", "删除商品", [this] { m_catalog.deleteGoods(m_grid->selectedRows()); });
+    QAction* addClass = add("Action_AddGroup", "增加分类", [this] { m_catalog.addClass(); });
+    QAction* editClass = add("Action_EditGroup", "编辑分类", [this] { m_catalog.editFocusedClass(); });
+    QAction* deleteClass = add("Action_DeleteGroup", "删除分类", [this] { m_catalog.deleteClass(); });
+    QAction* pickIn = add("Action_SelectGoodsInToList", "添加商品到选择列表", [this] {
+        m_catalog.addToPickList(m_grid->selectedRows());
+        refreshPickList();
+    });
+    QAction* pickOut = add("Action_SelectGoodsOutToList", "从选择列表中移除商品", [this] {
+        QStringList codes;
+        for (QListWidgetItem* item : m_pickList->selectedItems()) {
+            codes << item->text().section('=', 0, 0);
+        }
+        m_catalog.removeFromPickList(codes);
+        refreshPickList();
+    });
+    QAction* finish = add("Action_SelectGoodsFinish", "商品选择完毕", [this] {
+        m_finished = true;
+        accept();
+    });
+
+    // Tree and its buttons.
+    m_tree->bind(&m_catalog.classes(), "id", "Parent_id", "Class_name", "ico_no");
+    m_tree->setNodeDragEnabled(true);
+    connect(m_tree, &TreeList::currentNodeChanged, this, [this](const QVariant& id) {
+        if (id != m_catalog.focusedClass()) {
+            m_catalog.focusClass(id);
+            refreshPicture();
+        }
+    });
+    m_tree->setDropFilter([this](const TreeList::Drop& d) {
+        const bool ok = d.fromGrid ? m_catalog.canDropGoodsOn(d.targetId)
+                                   : m_catalog.canDropClassOn(QVariant(d.keys.value(0)), d.targetId);
+        m_status->setText(ok           ? QStringLiteral("提示：可以拖放")
+                          : d.fromGrid ? QStringLiteral("提示：只能把商品拖放到没有子类的商品类别中！")
+                                       : QStringLiteral("提示：只能把商品类别拖放到没有商品记录的类别中！"));
+        return ok;
+    });
+    connect(m_tree, &TreeList::rowsDropped, this, [this](const QStringList& ids, const QVariant& target) {
+        const QVariant focused = m_catalog.focusedClass();
+        QList<QVariant> list;
+        for (const QString& id : ids) {
+            list << id;
+        }
+        m_catalog.moveGoods(list, target);
+        m_tree->setCurrentId(focused);
+        m_status->setText(QStringLiteral("您的位置：基础资料 >>> 基础商品管理"));
+    });
+    connect(m_tree, &TreeList::nodesDropped, this, [this](const QStringList& ids, const QVariant& target) {
+        m_catalog.moveClass(QVariant(ids.value(0)), target);
+        m_status->setText(QStringLiteral("您的位置：基础资料 >>> 基础商品管理"));
+    });
+    auto* treeButtons = new QHBoxLayout;
+    for (const auto& [action, caption] : QList<QPair<QAction*, QString>>{{addClass, QStringLiteral("增加")},
+                                                                         {editClass, QStringLiteral("编辑")},
+                                                                         {deleteClass, QStringLiteral("删除")}}) {
+        auto* b = new QPushButton(caption, this);
+        connect(b, &QPushButton::clicked, action, &QAction::trigger);
+        treeButtons->addWidget(b);
+    }
+    m_picture->setCaption(QStringLiteral("商品图片"));
+    m_picture->setToolTip(QStringLiteral("点击查看大图"));
+    m_picture->setFixedHeight(140);
+    connect(m_picture, &PictureBox::clicked, this, [this] {
+        const int row = m_catalog.goods().currentRow();
+        const QString file = row >= 0 ? m_catalog.pictureFile(row) : QString();
+        if (file.isEmpty() || !m_picture->hasPicture()) {
+            this->context().prompter().inform(QStringLiteral("该商品没有图片"));
+            return;
+        }
+        Dataset& g = m_catalog.goods();
+        PictureViewerDialog viewer(this->context().prompter(), this);
+        viewer.setPicture(file,
+                          QStringLiteral("商品编码:%1 | 名称:%2 | 规格:%3 | 型号:%4")
+                              .arg(g.value("code").toString(), g.value("Goods_name").toString(),
+                                   g.value("Goods_size").toString(), g.value("Goods_model").toString()),
+                          g.value("code").toString() + '_' + g.value("Goods_name").toString());
+        viewer.exec();
+    });
+    auto* left = new QWidget(this);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(m_tree, 1);
+    leftLayout->addLayout(treeButtons);
+    leftLayout->addWidget(m_picture);
+
+    // Goods grid with its tool bar and search.
+    m_grid->setMultiSelect(true);
+    m_grid->setDragKeyField("id");
+    connect(m_grid, &DataGrid::rowDoubleClicked, this, [this] {
+        actions().execute(m_mode == 1 ? QStringLiteral("Action_SelectGoodsInToList")
+                                      : QStringLiteral("Action_EditGoods"));
+    });
+    connect(&m_catalog.goods(), &Dataset::currentRowChanged, this, &GoodsListWindow::refreshPicture);
+    auto* toolbar = new QHBoxLayout;
+    for (QAction* a : {create, edit, remove}) {
+        auto* b = new QPushButton(a->text(), this);
+        connect(b, &QPushButton::clicked, a, &QAction::trigger);
+        toolbar->addWidget(b);
+    }
+    auto* remarks = new QCheckBox(QStringLiteral("显示商品备注"), this);
+    connect(remarks, &QCheckBox::toggled, this, [this](bool on) { m_grid->setColumnVisible("remark", on); });
+    toolbar->addWidget(remarks);
+    toolbar->addStretch();
+    toolbar->addWidget(m_search);
+    auto* searchButton = new QPushButton(QStringLiteral("查找"), this);
+    auto* allButton = new QPushButton(QStringLiteral("显示全部"), this);
+    connect(searchButton, &QPushButton::clicked, this, &GoodsListWindow::search);
+    connect(allButton, &QPushButton::clicked, this, &GoodsListWindow::showAll);
+    connect(m_search, &QLineEdit::returnPressed, this, &GoodsListWindow::search);
+    toolbar->addWidget(searchButton);
+    toolbar->addWidget(allButton);
+    auto* close = new QPushButton(QStringLiteral("关闭窗口"), this);
+    connect(close, &QPushButton::clicked, this, &GoodsListWindow::reject);
+    toolbar->addWidget(close);
+    auto* middle = new QWidget(this);
+    auto* middleLayout = new QVBoxLayout(middle);
+    middleLayout->setContentsMargins(0, 0, 0, 0);
+    middleLayout->addLayout(toolbar);
+    middleLayout->addWidget(m_grid, 1);
+
+    // The pick panel.
+    m_pickList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_pickList->setSortingEnabled(true);
+    auto* pickButtons = new QHBoxLayout;
+    auto* inButton = new QPushButton(QStringLiteral("添加"), this);
+    auto* outButton = new QPushButton(QStringLiteral("移除"), this);
+    auto* finishButton = new QPushButton(QStringLiteral("选择完毕"), this);
+    connect(inButton, &QPushButton::clicked, pickIn, &QAction::trigger);
+    connect(outButton, &QPushButton::clicked, pickOut, &QAction::trigger);
+    connect(finishButton, &QPushButton::clicked, finish, &QAction::trigger);
+    outButton->setEnabled(false);
+    connect(m_pickList, &QListWidget::itemSelectionChanged, outButton,
+            [this, outButton] { outButton->setEnabled(!m_pickList->selectedItems().isEmpty()); });
+    pickButtons->addWidget(inButton);
+    pickButtons->addWidget(outButton);
+    pickButtons->addWidget(finishButton);
+    auto* pickLayout = new QVBoxLayout(m_pickPanel);
+    pickLayout->setContentsMargins(0, 0, 0, 0);
+    pickLayout->addWidget(new QLabel(QStringLiteral("已选择商品列表："), m_pickPanel));
+    pickLayout->addWidget(m_pickList, 1);
+    pickLayout->addLayout(pickButtons);
+    m_pickPanel->hide();
+
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(left);
+    splitter->addWidget(middle);
+    splitter->addWidget(m_pickPanel);
+    splitter->setSizes({200, 800, 220});
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(splitter, 1);
+    layout->addWidget(m_status);
+    resize(1100, 640);
+}
+
+void GoodsListWindow::showEvent(QShowEvent* event) {
+    BaseWindow::showEvent(event);
+    if (m_grid->dataset()) {
+        return;
+    }
+    m_catalog.open();
+    m_grid->setDataset(&m_catalog.goods());
+    m_grid->setColumns(
+        {GridColumn::make("code", QStringLiteral("商品编码"), 95),
+         GridColumn::make("Goods_name", QStringLiteral("商品名称"), 120),
+         GridColumn::make("Corp_Goods_Code", QStringLiteral("厂家商品编码"), 90),
+         GridColumn::make("Goods_size", QStringLiteral("商品规格"), 80),
+         GridColumn::make("Goods_unit", QStringLiteral("商品单位"), 60).withLookup(m_catalog.units()),
+         GridColumn::make("purchase_price", QStringLiteral("入货价"), 70).withFormat("0.00"),
+         GridColumn::make("Default_price", QStringLiteral("默认售价"), 70).withFormat("0.00"),
+         GridColumn::make("Default_Qty", QStringLiteral("默认数量"), 60),
+         GridColumn::make("Default_TotalPrice", QStringLiteral("默认总值"), 75).withFormat("0.00"),
+         GridColumn::make("Provide_corp", QStringLiteral("供货商"), 120).withLookup(m_catalog.suppliers()),
+         GridColumn::make("Keyin_person", QStringLiteral("录入员"), 70),
+         GridColumn::make("Keyin_time", QStringLiteral("录入日期"), 85).withFormat("YYYY-MM-DD"),
+         GridColumn::make("remark", QStringLiteral("备注"), 140).hidden(), GridColumn::make("id", "id").hidden()});
+    m_grid->setFooter({FooterSummary::count("code", QStringLiteral("共0个商品"))});
+    m_grid->setInitialSort("code", Qt::AscendingOrder);
+    m_pickPanel->setVisible(m_mode == 1);
+    m_tree->setCurrentId(m_catalog.rootId());
+    m_tree->expandAll();
+    prepareListGrid(*m_grid, context());
+    refreshPicture();
+}
+
+void GoodsListWindow::search() {
+    showAll();
+    const QString text = m_search->text().trimmed();
+    if (!text.isEmpty()) {
+        m_grid->setTextFilter(text, GoodsCatalog::searchFields());
+    }
+}
+
+void GoodsListWindow::showAll() {
+    m_tree->setCurrentId(m_catalog.rootId());
+    m_catalog.focusClass(m_catalog.rootId());
+    m_grid->clearFilters();
+}
+
+void GoodsListWindow::refreshPickList() {
+    m_pickList->clear();
+    m_pickList->addItems(m_catalog.pickLines());
+}
+
+void GoodsListWindow::refreshPicture() {
+    const int row = m_catalog.goods().currentRow();
+    const QString path = row >= 0 ? m_catalog.goods().value(row, "PicturePath").toString() : QString();
+    if (path.isEmpty()) {
+        m_picture->clearPicture();
+        m_picture->setCaption(QStringLiteral("还没指定商品图片"));
+        return;
+    }
+    if (!m_picture->setFile(m_catalog.pictureFile(row))) {
+        m_picture->setCaption(QStringLiteral("找不到商品图片"));
+    }
+}
+
+void GoodsListWindow::done(int result) {
+    // In pick mode only "选择完毕" gives OK.
+    BaseWindow::done(m_mode == 1 && !m_finished ? QDialog::Rejected : result);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "master/goods_catalog.h"
+#include "ui/base_window.h"
+
+class DataGrid;
+class PictureBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class TreeList;
+
+// "基础商品管理": the class tree and the goods of the focused class, in
+// manage mode or in pick mode (mode 1) with the pick panel.
+class GoodsListWindow : public BaseWindow {
+    Q_OBJECT
+public:
+    explicit GoodsListWindow(AppContext& context, QWidget* parent = nullptr);
+
+    void setMode(int mode) { m_mode = mode == 1 ? 1 : 0; }
+    GoodsCatalog& catalog() { return m_catalog; }
+    DataGrid* grid() const { return m_grid; }
+    TreeList* tree() const { return m_tree; }
+    QListWidget* pickList() const { return m_pickList; }
+    PictureBox* pictureBox() const { return m_picture; }
+    QLineEdit* searchBox() const { return m_search; }
+    QStringList pickedLines() const { return m_catalog.pickLines(); }
+    void search();
+    void showAll();
+
+    // The goods editor; tests replace it.
+    std::function<void(int mode)> runEditor;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+
+private:
+    void refreshPickList();
+    void refreshPicture();
+
+    GoodsCatalog m_catalog;
+    int m_mode = 0;
+    TreeList* m_tree;
+    DataGrid* m_grid;
+    QLineEdit* m_search;
+    QListWidget* m_pickList;
+    QWidget* m_pickPanel;
+    PictureBox* m_picture;
+    QLabel* m_status;
+    bool m_finished = false;
+};

@@ -1,0 +1,116 @@
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "data/data_module.h"
+#include "master/goods_edit_window.h"
+#include "master/goods_list_window.h"
+#include "support/test_books.h"
+#include "ui/data_grid.h"
+#include "ui/editors.h"
+#include "ui/tree_list.h"
+
+// The goods windows, offscreen.
+class TestGoodsWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void listShowsGoodsAndSearches();
+    void pickModeReturnsTheChosenGoods();
+    void editorSavesWithAPicture();
+
+private:
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+    QTemporaryDir m_files;
+};
+
+void TestGoodsWindows::init() {
+    m_program = std::make_unique<TestBooks::TestProgram>(true);
+    AppContext& c = m_program->context();
+    c.data().ConnectDatabases();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    c.PictureFolder = m_files.filePath("pics") + "/";
+    Database& db = c.data().main();
+    db.query("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
+    db.query("insert into Provider (Corp_code, provider_name, provider_Corp_Name) values ('00001', '王五', '五金厂')");
+    db.query(
+        "insert into goods (code, Goods_name, Goods_unit, Provide_corp, Goods_class, Corp_Goods_Code) values "
+        "('SP00000001', '不锈钢合页', 'UN003', '00001', 2, 'HY-1'), "
+        "('SP00000002', '拉手', 'UN001', '00001', 2, 'LS-9')");
+    db.query("update Sys_ID_Autoincrement set CurrID='SP00000002' where tablename='goods'");
+}
+
+void TestGoodsWindows::cleanup() {
+    m_program.reset();
+}
+
+void TestGoodsWindows::listShowsGoodsAndSearches() {
+    GoodsListWindow w(m_program->context());
+    w.show();
+    QCOMPARE(w.objectName(), QString("base_goods_frm"));
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    QCOMPARE(w.grid()->footerText("code"), QString("共2个商品"));
+    const int unitColumn = w.grid()->model()->columnOf("Goods_unit");
+    QCOMPARE(w.grid()->model()->data(w.grid()->model()->index(0, unitColumn)).toString(), QString("套"));
+    const int supplierColumn = w.grid()->model()->columnOf("Provide_corp");
+    QCOMPARE(w.grid()->model()->data(w.grid()->model()->index(0, supplierColumn)).toString(), QString("五金厂(王五)"));
+    w.searchBox()->setText("ls-9");
+    w.search();
+    QCOMPARE(w.grid()->model()->rowCount(), 1);
+    w.showAll();
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    QVERIFY(w.actions().execute("Action_AddGoods"));  // the root has a child class
+    QCOMPARE(m_program->prompter().lastText(), QString("只能在没有子类的商品类别里增加商品！"));
+}
+
+void TestGoodsWindows::pickModeReturnsTheChosenGoods() {
+    GoodsListWindow w(m_program->context());
+    w.setMode(1);
+    w.show();
+    QVERIFY(w.pickList()->isVisible());
+    w.grid()->view()->selectAll();
+    QVERIFY(w.actions().execute("Action_SelectGoodsInToList"));
+    QVERIFY(w.actions().execute("Action_SelectGoodsInToList"));
+    QCOMPARE(w.pickList()->count(), 2);
+    QCOMPARE(w.pickedLines(), QStringList({"SP00000001=不锈钢合页", "SP00000002=拉手"}));
+    QVERIFY(w.actions().execute("Action_SelectGoodsFinish"));
+    QCOMPARE(w.result(), int(QDialog::Accepted));
+    GoodsListWindow other(m_program->context());
+    other.setMode(1);
+    other.show();
+    other.accept();  // any other way of closing is Cancel
+    QCOMPARE(other.result(), int(QDialog::Rejected));
+}
+
+void TestGoodsWindows::editorSavesWithAPicture() {
+    AppContext& c = m_program->context();
+    GoodsCatalog catalog(c);
+    catalog.open();
+    catalog.focusClass(2);
+    QVERIFY(catalog.addGoods());
+    GoodsEditWindow w(c, catalog, GoodsEditor::New);
+    QImage bmp(40, 30, QImage::Format_RGB32);
+    bmp.fill(Qt::blue);
+    QVERIFY(bmp.save(m_files.filePath("p.bmp")));
+    w.choosePictureFile = [this] { return m_files.filePath("p.bmp"); };
+    w.show();
+    QCOMPARE(w.codeEdit()->text(), QString("SP00000003"));
+    QVERIFY(w.codeEdit()->isEnabled());
+    QVERIFY(w.editor().choosePicture(m_files.filePath("p.bmp")));
+    catalog.goods().setValue("Goods_name", "滑轮");
+    w.editor().setUnit("UN001");
+    w.editor().setSupplier("00001");
+    QVERIFY(w.actions().execute("Action_Save"));
+    QVERIFY(!w.codeEdit()->isEnabled());
+    QVERIFY(QFile::exists(c.PictureFolder + "SP00000003.jpg"));
+    QCOMPARE(c.data().main().scalar("select Goods_name from goods where code='SP00000003'").toString(),
+             QString("滑轮"));
+    w.close();
+    QVERIFY(!m_program->prompter().texts().contains("该商品内容已更改，是否要保存？"));
+}
+
+QTEST_MAIN(TestGoodsWindows)
+#include "test_goods_windows.moc"
