@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 
 #include "admin/book_creator.h"
+#include "master/demo_data.h"
 #include "data/account_books.h"
 #include "data/app_context.h"
 #include "data/data_module.h"
@@ -35,6 +36,8 @@ QString CtlCommands::usage() {
         "  report TEMPLATE (--sql \"SELECT ...\" | --rows FILE.tsv) --out FILE\n"
         "                                    prepare a report and write it (.pdf .xlsx .htm .jpg .rmp)\n"
         "  render FILE.rmp --out FILE        convert a prepared report\n"
+        "  demo [--customers N] [--suppliers N] [--goods N]\n"
+        "                                    fill the book with sample customers, suppliers and goods\n"
         "  unscramble TEXT                   read a scrambled server setting\n"
         "  scramble TEXT                     write a server setting in scrambled form\n");
 }
@@ -59,6 +62,9 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         }
         if (command == "report") {
             return report(args, bookName);
+        }
+        if (command == "demo") {
+            return demo(args, bookName);
         }
         if (command == "render") {
             return render(args);
@@ -324,5 +330,33 @@ int CtlCommands::render(const QStringList& args) {
         throw UserError(error);
     }
     m_out << prepared.pages.size() << Qt::endl;
+    return 0;
+}
+
+int CtlCommands::demo(const QStringList& args, const QString& bookName) {
+    DemoData::Counts counts;
+    for (int i = 0; i + 1 < args.size(); i += 2) {
+        bool ok = false;
+        const int n = args[i + 1].toInt(&ok);
+        if (!ok || n < 0 || n > 10'000'000) {
+            return wrongUse();
+        }
+        if (args[i] == "--customers") {
+            counts.customers = n;
+        } else if (args[i] == "--suppliers") {
+            counts.suppliers = n;
+        } else if (args[i] == "--goods") {
+            counts.goods = n;
+        } else {
+            return wrongUse();
+        }
+    }
+    if (args.size() % 2 != 0) {
+        return wrongUse();
+    }
+    openBook(bookName);
+    DemoData::fill(m_context, counts);
+    m_out << QStringLiteral("客户 %1, 供应商 %2, 商品 %3").arg(counts.customers).arg(counts.suppliers).arg(counts.goods)
+          << Qt::endl;
     return 0;
 }

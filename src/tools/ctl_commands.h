@@ -26,6 +26,7 @@ private:
     int createBook(const QStringList& args);
     int report(const QStringList& args, const QString& bookName);
     int render(const QStringList& args);
+    int demo(const QStringList& args, const QString& bookName);
     ReportRows readOnlyRows(const QString& sql);
     int unscramble(const QStringList& args);
     int scramble(const QStringList& args);

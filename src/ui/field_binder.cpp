@@ -56,8 +56,13 @@ void FieldBinder::show(const Link& link) {
     if (auto* e = qobject_cast<NumberEdit*>(link.editor)) {
         e->setValue(v);
     } else if (auto* e = qobject_cast<QLineEdit*>(link.editor)) {
-        if (e->text() != v.toString()) {
-            e->setText(v.toString());
+        // Text as stored; numbers and dates as the field shows them.
+        const int f = m_dataset->fieldIndex(link.field);
+        const QString text = f >= 0 && m_dataset->fields()[f].type != FieldDef::Type::Text
+                                 ? m_dataset->fields()[f].displayText(v)
+                                 : v.toString();
+        if (e->text() != text) {
+            e->setText(text);
         }
     } else if (auto* e = qobject_cast<NullableDateEdit*>(link.editor)) {
         e->setValue(v);

@@ -415,6 +415,9 @@ void TestKit::binderWritesAndShows() {
     binder.bind(&unit, "Goods_unit");
     QCOMPARE(name.text(), QString("合页1"));
     QCOMPARE(name.maxLength(), 100);
+    QLineEdit time;
+    binder.bind(&time, "Keyin_time");
+    QCOMPARE(time.text(), QString("2006-12-02 10:00:00"));
     QCOMPARE(unit.currentText(), QString("个"));
     QTest::keyClicks(&name, "X");
     QCOMPARE(m_goods->state(), Dataset::State::Edit);
