@@ -242,17 +242,21 @@ void GoodsListWindow::showEvent(QShowEvent* event) {
 }
 
 void GoodsListWindow::search() {
-    showAll();
-    const QString text = m_search->text().trimmed();
-    if (!text.isEmpty()) {
-        m_grid->setTextFilter(text, GoodsCatalog::searchFields());
-    }
+    // The search runs over every goods: the root class first.
+    focusRoot();
+    m_grid->setTextFilter(m_search->text().trimmed(), GoodsCatalog::searchFields());
 }
 
 void GoodsListWindow::showAll() {
-    m_tree->setCurrentId(m_catalog.rootId());
-    m_catalog.focusClass(m_catalog.rootId());
+    focusRoot();
     m_grid->clearFilters();
+}
+
+void GoodsListWindow::focusRoot() {
+    m_tree->setCurrentId(m_catalog.rootId());
+    if (m_catalog.focusedClass() != m_catalog.rootId()) {
+        m_catalog.focusClass(m_catalog.rootId());
+    }
 }
 
 void GoodsListWindow::refreshPickList() {

@@ -28,6 +28,7 @@ public:
     QStringList pickedLines() const { return m_catalog.pickLines(); }
     void search();
     void showAll();
+    void focusRoot();
 
     // The goods editor; tests replace it.
     std::function<void(int mode)> runEditor;

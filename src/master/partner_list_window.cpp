@@ -90,7 +90,7 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     m_tree->setDropFilter([this](const TreeList::Drop& d) {
         const bool ok = d.fromGrid ? m_directory.canDropRecordsOn(d.targetId)
                                    : m_directory.canDropGroupOn(QVariant(d.keys.value(0)), d.targetId);
-        m_status->setText(ok ? QStringLiteral("提示：可以拖放")
+        m_status->setText(ok           ? QStringLiteral("提示：可以拖放")
                           : d.fromGrid ? QStringLiteral("提示：只能把客户拖放到没有子类的客户类别中！")
                                        : QStringLiteral("提示：只能把客户类别拖放到没有客户记录的类别中！"));
         return ok;
@@ -150,8 +150,9 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     top->addWidget(allButton);
     auto* buttons = new QHBoxLayout;
     for (QAction* a : {create, edit, remove}) {
-        auto* b = new QPushButton(a == create ? QStringLiteral("新建") : a == edit ? QStringLiteral("修改")
-                                                                                  : QStringLiteral("删除"),
+        auto* b = new QPushButton(a == create ? QStringLiteral("新建")
+                                  : a == edit ? QStringLiteral("修改")
+                                              : QStringLiteral("删除"),
                                   this);
         connect(b, &QPushButton::clicked, a, &QAction::trigger);
         buttons->addWidget(b);
@@ -186,25 +187,38 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
 
 QList<GridColumn> PartnerListWindow::columns() const {
     if (m_customers) {
-        return {GridColumn::make("Corp_code", "客户编号", 70), GridColumn::make("Linkman_name", "客户姓名", 80),
-                GridColumn::make("Corp_name", "酒店名称", 120), GridColumn::make("China_Linkman_name", "国内联系人", 80),
+        return {GridColumn::make("Corp_code", "客户编号", 70),
+                GridColumn::make("Linkman_name", "客户姓名", 80),
+                GridColumn::make("Corp_name", "酒店名称", 120),
+                GridColumn::make("China_Linkman_name", "国内联系人", 80),
                 GridColumn::make("LinkMan_Telephone", "国内电话", 95),
-                GridColumn::make("Linkman_foreign_telephone", "国外电话", 95), GridColumn::make("QQ", "QQ", 70),
-                GridColumn::make("Linkman_Fax", "传真", 80), GridColumn::make("Linkman_country", "国家", 60),
-                GridColumn::make("Linkman_Email", "E-MAIL", 110), GridColumn::make("remark", "备注", 120),
-                GridColumn::make("ID", "ID").hidden(), GridColumn::make("GroupClass", "GroupClass").hidden()};
+                GridColumn::make("Linkman_foreign_telephone", "国外电话", 95),
+                GridColumn::make("QQ", "QQ", 70),
+                GridColumn::make("Linkman_Fax", "传真", 80),
+                GridColumn::make("Linkman_country", "国家", 60),
+                GridColumn::make("Linkman_Email", "E-MAIL", 110),
+                GridColumn::make("remark", "备注", 120),
+                GridColumn::make("ID", "ID").hidden(),
+                GridColumn::make("GroupClass", "GroupClass").hidden()};
     }
-    return {GridColumn::make("Corp_code", "供应商编号", 75), GridColumn::make("provider_name", "姓名", 70),
-            GridColumn::make("provider_Corp_Name", "公司名称", 130), GridColumn::make("provider_mobile", "手机", 95),
-            GridColumn::make("provider_Fax", "传真", 80), GridColumn::make("provider_QQ", "QQ", 70),
-            GridColumn::make("provider_Telephone", "座机", 90), GridColumn::make("provider_Linkman1", "联系人(1)", 70),
+    return {GridColumn::make("Corp_code", "供应商编号", 75),
+            GridColumn::make("provider_name", "姓名", 70),
+            GridColumn::make("provider_Corp_Name", "公司名称", 130),
+            GridColumn::make("provider_mobile", "手机", 95),
+            GridColumn::make("provider_Fax", "传真", 80),
+            GridColumn::make("provider_QQ", "QQ", 70),
+            GridColumn::make("provider_Telephone", "座机", 90),
+            GridColumn::make("provider_Linkman1", "联系人(1)", 70),
             GridColumn::make("provider_Linkman2", "联系人(2)", 70),
             GridColumn::make("provider_Linkman1_Tel", "电话(1)", 90),
             GridColumn::make("provider_Linkman2_Tel", "电话(2)", 90),
             GridColumn::make("provider_BankUserName", "开户姓名", 70),
-            GridColumn::make("provider_BankNo1", "帐号(1)", 120), GridColumn::make("provider_BankNo2", "帐号(2)", 120),
-            GridColumn::make("provider_Send_Tel", "始发电话", 90), GridColumn::make("provider_Receipt_Tel", "到站电话", 90),
-            GridColumn::make("remark", "备注", 120), GridColumn::make("ID", "ID").hidden()};
+            GridColumn::make("provider_BankNo1", "帐号(1)", 120),
+            GridColumn::make("provider_BankNo2", "帐号(2)", 120),
+            GridColumn::make("provider_Send_Tel", "始发电话", 90),
+            GridColumn::make("provider_Receipt_Tel", "到站电话", 90),
+            GridColumn::make("remark", "备注", 120),
+            GridColumn::make("ID", "ID").hidden()};
 }
 
 void PartnerListWindow::showEvent(QShowEvent* event) {
@@ -226,17 +240,21 @@ void PartnerListWindow::showEvent(QShowEvent* event) {
 }
 
 void PartnerListWindow::search() {
-    showAll();
-    const QString text = m_search->text().trimmed();
-    if (!text.isEmpty()) {
-        m_grid->setTextFilter(text, m_directory.side().searchFields);
-    }
+    // The search runs over every record: the root group first.
+    focusRoot();
+    m_grid->setTextFilter(m_search->text().trimmed(), m_directory.side().searchFields);
 }
 
 void PartnerListWindow::showAll() {
-    m_tree->setCurrentId(m_directory.rootId());
-    m_directory.focusGroup(m_directory.rootId());
+    focusRoot();
     m_grid->clearFilters();
+}
+
+void PartnerListWindow::focusRoot() {
+    m_tree->setCurrentId(m_directory.rootId());
+    if (m_directory.focusedGroup() != m_directory.rootId()) {
+        m_directory.focusGroup(m_directory.rootId());
+    }
 }
 
 void PartnerListWindow::addRecord() {

@@ -32,6 +32,7 @@ public:
 
     void search();
     void showAll();
+    void focusRoot();
     // The edit window; tests replace it (returns the saved flag).
     std::function<bool(PartnerDirectory&)> runEditWindow;
     // The label report; tests replace it (gets the selected codes).

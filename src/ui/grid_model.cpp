@@ -154,15 +154,9 @@ QString GridModel::displayText(int datasetRow, int column) const {
 bool GridModel::accepts(int r) const {
     if (!m_text.isEmpty()) {
         bool any = false;
-        for (const QString& field : m_textFields) {
-            const int col = columnOf(field);
-            QString text;
-            if (col >= 0) {
-                text = displayText(r, col);
-            } else {
-                const int f = fieldColumn(field);
-                text = f >= 0 ? m_dataset->value(r, f).toString() : QString();
-            }
+        for (const auto& [column, field] : m_textTargets) {
+            // Plain text is matched as stored; other columns as shown.
+            const QString text = column >= 0 ? displayText(r, column) : m_dataset->value(r, field).toString();
             if (text.contains(m_text, Qt::CaseInsensitive)) {
                 any = true;
                 break;
@@ -195,6 +189,18 @@ bool GridModel::accepts(int r) const {
 void GridModel::setTextFilter(const QString& text, const QStringList& fields) {
     m_text = text;
     m_textFields = fields;
+    m_textTargets.clear();
+    for (const QString& field : fields) {
+        const int column = columnOf(field);
+        const int f = fieldColumn(field);
+        const bool plain = f >= 0 && m_dataset->fields()[f].type == FieldDef::Type::Text &&
+                           (column < 0 || (!m_columns[column].lookup && m_columns[column].format.isEmpty()));
+        if (plain) {
+            m_textTargets.append({-1, f});
+        } else if (column >= 0) {
+            m_textTargets.append({column, f});
+        }
+    }
     rebuild();
 }
 
@@ -217,6 +223,7 @@ void GridModel::setColumnFilter(const QString& field, const QSet<QString>& value
 void GridModel::clearFilters() {
     m_text.clear();
     m_textFields.clear();
+    m_textTargets.clear();
     m_dateField.clear();
     m_from = m_to = QDate();
     m_columnFilters.clear();
@@ -276,10 +283,14 @@ void GridModel::sortRows() {
         for (int r : m_rows) {
             keys[r] = m_columns[m_sortColumn].lookup ? displayText(r, m_sortColumn) : m_dataset->value(r, f).toString();
         }
-        std::stable_sort(m_rows.begin(), m_rows.end(), [&](int a, int b) {
+        const auto before = [&](int a, int b) {
             const int c = QString::compare(keys[a], keys[b]);
             return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
-        });
+        };
+        // Rows read in the grid's order (the usual case) need no sort.
+        if (!std::is_sorted(m_rows.begin(), m_rows.end(), before)) {
+            std::stable_sort(m_rows.begin(), m_rows.end(), before);
+        }
         return;
     }
     QVector<double> keys(m_dataset->rowCount());
@@ -290,12 +301,15 @@ void GridModel::sortRows() {
         keys[r] =
             type == FieldDef::Type::DateTime ? static_cast<double>(v.toDateTime().toSecsSinceEpoch()) : v.toDouble();
     }
-    std::stable_sort(m_rows.begin(), m_rows.end(), [&](int a, int b) {
+    const auto before = [&](int a, int b) {
         if (nulls[a] != nulls[b]) {
             return m_sortOrder == Qt::AscendingOrder ? nulls[a] : nulls[b];
         }
         return m_sortOrder == Qt::AscendingOrder ? keys[a] < keys[b] : keys[a] > keys[b];
-    });
+    };
+    if (!std::is_sorted(m_rows.begin(), m_rows.end(), before)) {
+        std::stable_sort(m_rows.begin(), m_rows.end(), before);
+    }
 }
 
 void GridModel::setFooter(const QList<FooterSummary>& footer) {

@@ -87,6 +87,7 @@ private:
 
     QString m_text;
     QStringList m_textFields;
+    QList<QPair<int, int>> m_textTargets;  // (grid column or -1, dataset field)
     QString m_dateField;
     QDate m_from;
     QDate m_to;
