@@ -8,6 +8,7 @@
 
 #include "data/code_list_editor.h"
 #include "platform/errors.h"
+#include "ui/dialog_buttons.h"
 #include "ui/style_holder.h"
 
 CodeValueDialog::CodeValueDialog(CodeListEditor& editor, QWidget* parent)
@@ -26,18 +27,9 @@ CodeValueDialog::CodeValueDialog(CodeListEditor& editor, QWidget* parent)
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("编号："), m_value);
     form->addRow(QStringLiteral("名称："), m_name);
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &CodeValueDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &CodeValueDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    addOkCancelRow(this, layout, [this] { accept(); });
     resize(300, 120);
 }
 

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTreeView>
 
+#include "ui/dialog_buttons.h"
+
 FolderChooserDialog::FolderChooserDialog(const QString& start, QWidget* parent)
     : QDialog(parent), m_model(new QFileSystemModel(this)), m_tree(new QTreeView(this)), m_path(new QLineEdit(this)) {
     setObjectName(QStringLiteral("Form_Sys_SystemSetting_picPath"));
@@ -29,24 +31,18 @@ FolderChooserDialog::FolderChooserDialog(const QString& start, QWidget* parent)
     }
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& i) { m_path->setText(QDir::toNativeSeparators(m_model->filePath(i))); });
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    connect(ok, &QPushButton::clicked, this, &FolderChooserDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("当前路径"), m_path);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tree, 1);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    addOkCancelRow(this, layout, [this] { accept(); });
     resize(420, 460);
 }
 
-QString FolderChooserDialog::path() const { return m_path->text().trimmed(); }
+QString FolderChooserDialog::path() const {
+    return m_path->text().trimmed();
+}
 
 void FolderChooserDialog::accept() {
     if (path().isEmpty()) {

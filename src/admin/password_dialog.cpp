@@ -10,6 +10,7 @@
 #include "data/app_context.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
+#include "ui/dialog_buttons.h"
 #include "ui/style_holder.h"
 
 PasswordDialog::PasswordDialog(AppContext& context, QWidget* parent)
@@ -30,21 +31,13 @@ PasswordDialog::PasswordDialog(AppContext& context, QWidget* parent)
             e->setEchoMode(on ? QLineEdit::Normal : QLineEdit::Password);
         }
     });
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    connect(ok, &QPushButton::clicked, this, &PasswordDialog::confirm);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("新密码"), m_new);
     form->addRow(QStringLiteral("重输确认"), m_repeat);
     form->addRow(m_show);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    addOkCancelRow(this, layout, [this] { confirm(); });
 }
 
 void PasswordDialog::confirm() {

@@ -13,6 +13,7 @@
 #include "data/app_context.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
+#include "ui/dialog_buttons.h"
 
 SettingsDialog::SettingsDialog(AppContext& context, QWidget* parent)
     : QDialog(parent),
@@ -42,17 +43,9 @@ SettingsDialog::SettingsDialog(AppContext& context, QWidget* parent)
     pageLayout->addLayout(folderRow);
     pageLayout->addStretch();
     tabs->addTab(page, QStringLiteral("界面设置"));
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    connect(ok, &QPushButton::clicked, this, &SettingsDialog::confirm);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
-    layout->addLayout(buttons);
+    addOkCancelRow(this, layout, [this] { confirm(); });
     resize(460, 220);
 }
 

@@ -19,6 +19,20 @@ double roundHalfAwayFromZero(double value, int scale) {
     return r / p;
 }
 
+bool isNumericValue(const QVariant& v) {
+    switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return true;
+        default:
+            return false;
+    }
+}
+
 namespace {
 // Dates and times are wall-clock values without a zone: they are held with
 // the UTC spec so that no time-zone lookup runs for each of them, and are

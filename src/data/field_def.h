@@ -30,6 +30,8 @@ struct FieldDef {
 };
 
 double roundHalfAwayFromZero(double value, int scale);
+// Whether a value holds a number (not text that reads as one).
+bool isNumericValue(const QVariant& value);
 QString formatNumber(double value, const QString& format);
 QString formatDateTime(const QDateTime& value, const QString& format);
 

@@ -28,7 +28,8 @@ GoodsCatalog::GoodsCatalog(AppContext& context)
     });
     // The default total follows quantity and price.
     QObject::connect(&m_goods, &Dataset::fieldChanged, [this](const QString& f) {
-        if (f.compare("Default_Qty", Qt::CaseInsensitive) == 0 || f.compare("Default_price", Qt::CaseInsensitive) == 0) {
+        if (f.compare("Default_Qty", Qt::CaseInsensitive) == 0 ||
+            f.compare("Default_price", Qt::CaseInsensitive) == 0) {
             m_goods.setValue("Default_TotalPrice",
                              m_goods.value("Default_Qty").toDouble() * m_goods.value("Default_price").toDouble());
         }
@@ -45,9 +46,10 @@ void GoodsCatalog::open() {
 void GoodsCatalog::reloadLookups() {
     Database& db = m_context.data().main();
     m_units->load(db, "select unit_code, Unit_name from unit order by unit_code");
-    m_suppliers->load(db,
-                      "select Corp_code, COALESCE(provider_Corp_Name, '') || '(' || COALESCE(provider_name, '') || ')', "
-                      "provider_Corp_Name, provider_name from Provider order by Corp_code");
+    m_suppliers->load(
+        db,
+        "select Corp_code, COALESCE(provider_Corp_Name, '') || '(' || COALESCE(provider_name, '') || ')', "
+        "provider_Corp_Name, provider_name from Provider order by Corp_code");
 }
 
 QVariant GoodsCatalog::rootId() const {
@@ -101,7 +103,8 @@ void GoodsCatalog::focusClass(const QVariant& id) {
 }
 
 void GoodsCatalog::startNewGoods() {
-    const QString code = Numbering(m_context.data().main(), m_context.clock()).GetAutoIncrementID("goods", "code", false);
+    const QString code =
+        Numbering(m_context.data().main(), m_context.clock()).GetAutoIncrementID("goods", "code", false);
     m_filling = true;
     m_goods.append();
     m_goods.setValue("Goods_class", m_focused);
@@ -149,16 +152,23 @@ bool GoodsCatalog::deleteGoods(const QList<int>& rows) {
     return true;
 }
 
-bool GoodsCatalog::addClass() {
+bool GoodsCatalog::requireFocusedClass() {
     if (!m_focused.isValid() || classRow(m_focused) < 0) {
         m_prompter.inform(QStringLiteral("请选择一个类别"));
+        return false;
+    }
+    return true;
+}
+
+bool GoodsCatalog::addClass() {
+    if (!requireFocusedClass()) {
         return false;
     }
     const QVariant parent = m_focused;
     bool move = false;
     if (m_goods.rowCount() > 0) {
-        if (!m_prompter.askYesNo(QStringLiteral(
-                "该商品类别已含有商品记录，增加分类时，这些商品将会归类到新的分类下，要继续吗？"))) {
+        if (!m_prompter.askYesNo(
+                QStringLiteral("该商品类别已含有商品记录，增加分类时，这些商品将会归类到新的分类下，要继续吗？"))) {
             return false;
         }
         // Only goods kept directly in the class move (the root lists all
@@ -195,8 +205,7 @@ bool GoodsCatalog::addClass() {
 }
 
 bool GoodsCatalog::editFocusedClass() {
-    if (!m_focused.isValid() || classRow(m_focused) < 0) {
-        m_prompter.inform(QStringLiteral("请选择一个类别"));
+    if (!requireFocusedClass()) {
         return false;
     }
     m_classes.locate("id", m_focused);
@@ -214,8 +223,7 @@ bool GoodsCatalog::editFocusedClass() {
 }
 
 bool GoodsCatalog::deleteClass() {
-    if (!m_focused.isValid() || classRow(m_focused) < 0) {
-        m_prompter.inform(QStringLiteral("请选择一个类别"));
+    if (!requireFocusedClass()) {
         return false;
     }
     if (hasChildClasses(m_focused)) {
@@ -224,8 +232,8 @@ bool GoodsCatalog::deleteClass() {
         return false;
     }
     if (holdsGoods(m_focused)) {
-        m_prompter.inform(
-            QStringLiteral("删除该类别前，请删除该类别里面的所有商品记录，或者把这些商品记录移动到其他类别后再删除该类别！"));
+        m_prompter.inform(QStringLiteral(
+            "删除该类别前，请删除该类别里面的所有商品记录，或者把这些商品记录移动到其他类别后再删除该类别！"));
         return false;
     }
     if (isRoot(m_focused)) {
@@ -242,7 +250,9 @@ bool GoodsCatalog::deleteClass() {
     return true;
 }
 
-bool GoodsCatalog::canDropGoodsOn(const QVariant& cls) const { return classRow(cls) >= 0 && !hasChildClasses(cls); }
+bool GoodsCatalog::canDropGoodsOn(const QVariant& cls) const {
+    return classRow(cls) >= 0 && !hasChildClasses(cls);
+}
 
 bool GoodsCatalog::moveGoods(const QList<QVariant>& ids, const QVariant& cls) {
     if (hasChildClasses(cls)) {

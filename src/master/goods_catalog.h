@@ -61,6 +61,7 @@ public:
 
 private:
     int classRow(const QVariant& id) const;
+    bool requireFocusedClass();
     void reloadGoods();
 
     AppContext& m_context;

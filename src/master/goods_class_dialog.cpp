@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "data/dataset.h"
+#include "ui/dialog_buttons.h"
 #include "ui/editors.h"
 #include "ui/field_binder.h"
 #include "ui/style_holder.h"
@@ -27,15 +28,7 @@ GoodsClassDialog::GoodsClassDialog(Dataset& classes, std::shared_ptr<LookupList>
     form->addRow(QStringLiteral("商品大类名称"), m_name);
     form->addRow(QStringLiteral("规格"), size);
     form->addRow(QStringLiteral("计量单位"), unit);
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    addOkCancelRow(this, layout);
 }

@@ -135,9 +135,16 @@ bool PartnerDirectory::deleteRecords(const QList<int>& rows) {
     return true;
 }
 
-bool PartnerDirectory::addGroup() {
+bool PartnerDirectory::requireFocusedGroup() {
     if (!m_focused.isValid() || groupRow(m_focused) < 0) {
         m_prompter.inform(QStringLiteral("请选择一个类别"));
+        return false;
+    }
+    return true;
+}
+
+bool PartnerDirectory::addGroup() {
+    if (!requireFocusedGroup()) {
         return false;
     }
     const QVariant parent = m_focused;
@@ -171,8 +178,7 @@ bool PartnerDirectory::addGroup() {
 }
 
 bool PartnerDirectory::renameGroup() {
-    if (!m_focused.isValid() || groupRow(m_focused) < 0) {
-        m_prompter.inform(QStringLiteral("请选择一个类别"));
+    if (!requireFocusedGroup()) {
         return false;
     }
     if (isRoot(m_focused)) {
@@ -191,8 +197,7 @@ bool PartnerDirectory::renameGroup() {
 }
 
 bool PartnerDirectory::deleteGroup() {
-    if (!m_focused.isValid() || groupRow(m_focused) < 0) {
-        m_prompter.inform(QStringLiteral("请选择一个类别"));
+    if (!requireFocusedGroup()) {
         return false;
     }
     if (isRoot(m_focused)) {

@@ -60,6 +60,7 @@ public:
 
 private:
     int groupRow(const QVariant& id) const;
+    bool requireFocusedGroup();
     void reloadRecords();
 
     Database& m_db;

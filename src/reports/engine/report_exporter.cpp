@@ -13,6 +13,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 
+#include "data/field_def.h"
 #include "reports/engine/prepared_report.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_painter.h"
@@ -37,19 +38,6 @@ QString mm(double dots) {
     return QString::number(dots / PreparedReport::kDotsPerMm, 'f', 2) + QStringLiteral("mm");
 }
 
-bool isNumber(const QVariant& v) {
-    switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::UInt:
-        case QMetaType::ULongLong:
-        case QMetaType::Double:
-        case QMetaType::Float:
-            return true;
-        default:
-            return false;
-    }
-}
 }  // namespace
 
 QString ReportExporter::withExtension(const QString& file, const QString& extension) {
@@ -250,7 +238,7 @@ bool ReportExporter::toXlsx(const PreparedReport& report, const QString& name, Q
             });
             lxw_col_t col = 0;
             for (const ReportPrimitive* p : cells) {
-                if (isNumber(p->value)) {
+                if (isNumericValue(p->value)) {
                     worksheet_write_number(sheet, row, col, p->value.toDouble(), formatFor(p->format));
                 } else if (!p->text.isEmpty()) {
                     worksheet_write_string(sheet, row, col, p->text.toUtf8().constData(), nullptr);

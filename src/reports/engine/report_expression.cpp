@@ -19,18 +19,7 @@ using Node = ReportExpression::Node;
 constexpr int kMaxDepth = 64;
 
 bool isNumeric(const QVariant& v) {
-    switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::UInt:
-        case QMetaType::ULongLong:
-        case QMetaType::Double:
-        case QMetaType::Float:
-        case QMetaType::Bool:
-            return true;
-        default:
-            return false;
-    }
+    return isNumericValue(v) || v.typeId() == QMetaType::Bool;
 }
 
 bool isNull(const QVariant& v) {
