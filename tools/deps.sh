@@ -6,7 +6,7 @@ set -euo pipefail
 OLVEND_PACKAGES=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
-    libxlsxwriter-dev libsodium-dev libbenchmark-dev
+    libxlsxwriter-dev libsodium-dev libbenchmark-dev libsqlite3-dev
     fonts-noto-cjk postgresql xvfb imagemagick xauth xdotool poppler-utils unzip
 )
 

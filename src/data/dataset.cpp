@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "data/database.h"
+#include "data/sqlite_row_reader.h"
 #include "platform/errors.h"
 
 namespace {
@@ -79,17 +80,42 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
     if (!m_table.isEmpty()) {
         tableFields = TableSchema::columns(m_db, m_table);
     }
-    QSqlQuery q = m_db.query(sql, params);
-    const QSqlRecord rec = q.record();
+    // Embedded books are read straight from SQLite; servers through the driver.
+    SqliteRowReader::Result raw;
+    const bool direct = SqliteRowReader::readAll(m_db, sql, params, &raw);
+    QSqlQuery q;
+    QSqlRecord rec;
+    if (!direct) {
+        q = m_db.query(sql, params);
+        rec = q.record();
+        for (int i = 0; i < rec.count(); ++i) {
+            raw.names.append(rec.fieldName(i));
+        }
+    }
 
     emit aboutToReset();
     m_sql = sql;
     m_params = params;
     m_fields.clear();
     m_fieldIndex.clear();
-    for (int i = 0; i < rec.count(); ++i) {
-        const QString name = rec.fieldName(i);
-        FieldDef def = guessField(rec.field(i));
+    for (int i = 0; i < raw.names.size(); ++i) {
+        const QString name = raw.names[i];
+        FieldDef def;
+        if (direct) {
+            def = raw.declaredTypes[i].isEmpty() ? FieldDef() : FieldDef::fromDeclaredType(name, raw.declaredTypes[i]);
+            def.name = name;
+            if (raw.declaredTypes[i].isEmpty() && !raw.rows.empty()) {
+                // An expression: its type from the first row's value.
+                const QVariant v = raw.rows.front()[i];
+                def.type = v.typeId() == QMetaType::LongLong ? FieldDef::Type::Integer
+                           : v.typeId() == QMetaType::Double ? FieldDef::Type::Decimal
+                                                             : FieldDef::Type::Text;
+                def.scale = def.type == FieldDef::Type::Decimal ? 2 : 0;
+            }
+            def.inTable = false;
+        } else {
+            def = guessField(rec.field(i));
+        }
         for (const FieldDef& t : tableFields) {
             if (t.name.compare(name, Qt::CaseInsensitive) == 0) {
                 def = t;
@@ -103,13 +129,25 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
     }
     m_rows.clear();
     const int n = m_fields.size();
-    while (q.next()) {
-        Row r;
-        r.values.resize(n);
-        for (int i = 0; i < n; ++i) {
-            r.values[i] = m_fields[i].normalize(q.value(i));
+    if (direct) {
+        m_rows.reserve(raw.rows.size());
+        for (QVector<QVariant>& values : raw.rows) {
+            Row r;
+            for (int i = 0; i < n; ++i) {
+                values[i] = m_fields[i].normalize(values[i]);
+            }
+            r.values = std::move(values);
+            m_rows.push_back(std::move(r));
         }
-        m_rows.push_back(std::move(r));
+    } else {
+        while (q.next()) {
+            Row r;
+            r.values.resize(n);
+            for (int i = 0; i < n; ++i) {
+                r.values[i] = m_fields[i].normalize(q.value(i));
+            }
+            m_rows.push_back(std::move(r));
+        }
     }
     m_state = State::Browse;
     m_editRow = -1;

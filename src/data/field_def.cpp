@@ -182,8 +182,7 @@ QString FieldDef::displayText(const QVariant& value) const {
     }
 }
 
-namespace {
-FieldDef fromDeclaredType(const QString& name, const QString& declared) {
+FieldDef FieldDef::fromDeclaredType(const QString& name, const QString& declared) {
     FieldDef f;
     f.name = name;
     static const QRegularExpression re(R"(^\s*([A-Za-z ]+?)\s*(?:\(\s*(\d+)\s*(?:,\s*(\d+)\s*)?\))?\s*$)");
@@ -210,7 +209,6 @@ FieldDef fromDeclaredType(const QString& name, const QString& declared) {
     }
     return f;
 }
-}  // namespace
 
 QList<FieldDef> TableSchema::columns(Database& db, const QString& table) {
     QList<FieldDef> out;
@@ -218,7 +216,7 @@ QList<FieldDef> TableSchema::columns(Database& db, const QString& table) {
     if (db.isAccess()) {
         QSqlQuery q = db.query(QStringLiteral("PRAGMA table_info(%1)").arg(table));
         while (q.next()) {
-            FieldDef f = fromDeclaredType(q.value(1).toString(), q.value(2).toString());
+            FieldDef f = FieldDef::fromDeclaredType(q.value(1).toString(), q.value(2).toString());
             f.primaryKey = q.value(5).toInt() > 0;
             f.autoIncrement = f.primaryKey && f.type == FieldDef::Type::Integer;
             out.append(f);

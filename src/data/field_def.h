@@ -27,6 +27,9 @@ struct FieldDef {
     // A value as a grid shows it, honouring the display format
     // ("0.00", "#,##0.00", "YYYY-MM-DD").
     QString displayText(const QVariant& value) const;
+
+    // A definition from a declared column type ("VARCHAR(50)", "NUMERIC(18,2)").
+    static FieldDef fromDeclaredType(const QString& name, const QString& declared);
 };
 
 double roundHalfAwayFromZero(double value, int scale);

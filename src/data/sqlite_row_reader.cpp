@@ -1,0 +1,92 @@
+#include "data/sqlite_row_reader.h"
+
+#include <sqlite3.h>
+
+#include <QSqlDriver>
+
+#include "data/database.h"
+
+namespace {
+struct Statement {
+    sqlite3_stmt* stmt = nullptr;
+    ~Statement() { sqlite3_finalize(stmt); }
+};
+}  // namespace
+
+bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMap& params, Result* out) {
+    if (!db.isAccess()) {
+        return false;
+    }
+    const QVariant handle = db.qdb().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+        return false;
+    }
+    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+    if (!connection) {
+        return false;
+    }
+    Statement s;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(connection, text.constData(), int(text.size()), &s.stmt, nullptr) != SQLITE_OK) {
+        throw db.error(QStringLiteral("执行失败"), QString::fromUtf8(sqlite3_errmsg(connection)), sql);
+    }
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+        const QByteArray name = (it.key().startsWith(':') ? it.key() : ':' + it.key()).toUtf8();
+        const int index = sqlite3_bind_parameter_index(s.stmt, name.constData());
+        if (index == 0) {
+            continue;
+        }
+        const QVariant v = db.toDbValue(it.value());
+        if (v.isNull() || !v.isValid()) {
+            sqlite3_bind_null(s.stmt, index);
+        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
+                   v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::ULongLong) {
+            sqlite3_bind_int64(s.stmt, index, v.toLongLong());
+        } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+            sqlite3_bind_double(s.stmt, index, v.toDouble());
+        } else if (v.typeId() == QMetaType::QByteArray) {
+            const QByteArray b = v.toByteArray();
+            sqlite3_bind_blob(s.stmt, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        } else {
+            const QByteArray t = v.toString().toUtf8();
+            sqlite3_bind_text(s.stmt, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        }
+    }
+    const int columns = sqlite3_column_count(s.stmt);
+    Result r;
+    for (int i = 0; i < columns; ++i) {
+        r.names.append(QString::fromUtf8(sqlite3_column_name(s.stmt, i)));
+        const char* declared = sqlite3_column_decltype(s.stmt, i);
+        r.declaredTypes.append(declared ? QString::fromUtf8(declared) : QString());
+    }
+    int rc = SQLITE_OK;
+    while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
+        QVector<QVariant> row(columns);
+        for (int i = 0; i < columns; ++i) {
+            switch (sqlite3_column_type(s.stmt, i)) {
+                case SQLITE_INTEGER:
+                    row[i] = QVariant(qlonglong(sqlite3_column_int64(s.stmt, i)));
+                    break;
+                case SQLITE_FLOAT:
+                    row[i] = QVariant(sqlite3_column_double(s.stmt, i));
+                    break;
+                case SQLITE_TEXT:
+                    row[i] = QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, i)),
+                                                        sqlite3_column_bytes(s.stmt, i)));
+                    break;
+                case SQLITE_BLOB:
+                    row[i] = QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(s.stmt, i)),
+                                                 sqlite3_column_bytes(s.stmt, i)));
+                    break;
+                default:
+                    break;  // NULL stays an invalid value
+            }
+        }
+        r.rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        throw db.error(QStringLiteral("执行失败"), QString::fromUtf8(sqlite3_errmsg(connection)), sql);
+    }
+    *out = std::move(r);
+    return true;
+}
