@@ -131,10 +131,19 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
     const int n = m_fields.size();
     if (direct) {
         m_rows.reserve(raw.rows.size());
+        // A value shared with the row above keeps sharing after conversion.
+        QVector<QVariant> rawAbove(n);
+        QVector<QVariant> normalizedAbove(n);
         for (QVector<QVariant>& values : raw.rows) {
             Row r;
             for (int i = 0; i < n; ++i) {
+                if (values[i].isValid() && values[i].typeId() == rawAbove[i].typeId() && values[i] == rawAbove[i]) {
+                    values[i] = normalizedAbove[i];
+                    continue;
+                }
+                rawAbove[i] = values[i];
                 values[i] = m_fields[i].normalize(values[i]);
+                normalizedAbove[i] = values[i];
             }
             r.values = std::move(values);
             m_rows.push_back(std::move(r));

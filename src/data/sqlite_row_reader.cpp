@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <QAnyStringView>
 #include <QSqlDriver>
+#include <QUtf8StringView>
 
 #include "data/database.h"
 
@@ -39,8 +41,8 @@ bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMa
         const QVariant v = db.toDbValue(it.value());
         if (v.isNull() || !v.isValid()) {
             sqlite3_bind_null(s.stmt, index);
-        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
-                   v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::ULongLong) {
+        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::UInt ||
+                   v.typeId() == QMetaType::ULongLong) {
             sqlite3_bind_int64(s.stmt, index, v.toLongLong());
         } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
             sqlite3_bind_double(s.stmt, index, v.toDouble());
@@ -59,6 +61,9 @@ bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMa
         const char* declared = sqlite3_column_decltype(s.stmt, i);
         r.declaredTypes.append(declared ? QString::fromUtf8(declared) : QString());
     }
+    // Lists repeat many values down a column (units, suppliers, clerks, dates);
+    // a text equal to the row above shares that row's string instead of a copy.
+    QVector<QVariant> above(columns);
     int rc = SQLITE_OK;
     while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
         QVector<QVariant> row(columns);
@@ -70,10 +75,18 @@ bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMa
                 case SQLITE_FLOAT:
                     row[i] = QVariant(sqlite3_column_double(s.stmt, i));
                     break;
-                case SQLITE_TEXT:
-                    row[i] = QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, i)),
-                                                        sqlite3_column_bytes(s.stmt, i)));
+                case SQLITE_TEXT: {
+                    const QUtf8StringView text(reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, i)),
+                                               sqlite3_column_bytes(s.stmt, i));
+                    const QVariant& last = above[i];
+                    if (last.typeId() == QMetaType::QString &&
+                        QAnyStringView(text) == QAnyStringView(*static_cast<const QString*>(last.constData()))) {
+                        row[i] = last;
+                    } else {
+                        row[i] = QVariant(text.toString());
+                    }
                     break;
+                }
                 case SQLITE_BLOB:
                     row[i] = QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(s.stmt, i)),
                                                  sqlite3_column_bytes(s.stmt, i)));
@@ -82,6 +95,7 @@ bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMa
                     break;  // NULL stays an invalid value
             }
         }
+        above = row;
         r.rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {

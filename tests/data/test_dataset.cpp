@@ -32,6 +32,7 @@ private slots:
     void modelFollowsTheDataset();
     void locateAndNavigate();
     void hostileTextIsStoredAsTyped();
+    void repeatedValuesStayIndependent();
 };
 
 void TestDataset::fieldsComeFromTheSchema() {
@@ -415,3 +416,36 @@ void TestDataset::hostileTextIsStoredAsTyped() {
 
 QTEST_GUILESS_MAIN(TestDataset)
 #include "test_dataset.moc"
+
+// Equal values down a column are read once and shared; an edit of one row
+// must still leave the others as they were, and each keeps its own type.
+void TestDataset::repeatedValuesStayIndependent() {
+    FreshBook book(TestBooks::currentEngine());
+    Database& db = book.db();
+    for (int i = 1; i <= 3; ++i) {
+        db.execute("insert into payout (paytime, subject, totalprice, remark) values (:t, '0', 12, :r)",
+                   {{"t", QDateTime(QDate(2007, 1, 2), QTime(8, 0))}, {"r", i == 3 ? "其它" : "同一"}});
+    }
+    Dataset ds(db);
+    ds.setUpdateTable("payout");
+    ds.open("select * from payout order by remark desc, id");
+    QCOMPARE(ds.rowCount(), 3);
+    for (int r = 0; r < 3; ++r) {
+        QCOMPARE(ds.value(r, "paytime").toDateTime(), QDateTime(QDate(2007, 1, 2), QTime(8, 0)));
+        QCOMPARE(ds.value(r, "totalprice").toDouble(), 12);
+    }
+    QCOMPARE(ds.value(0, "remark").toString(), QString("同一"));
+    QCOMPARE(ds.value(1, "remark").toString(), QString("同一"));
+    QCOMPARE(ds.value(2, "remark").toString(), QString("其它"));
+    ds.setCurrentRow(1);
+    ds.setValue("remark", "改过");
+    ds.setValue("totalprice", 3);
+    ds.post();
+    QCOMPARE(ds.value(0, "remark").toString(), QString("同一"));
+    QCOMPARE(ds.value(0, "totalprice").toDouble(), 12);
+    QCOMPARE(ds.value(1, "remark").toString(), QString("改过"));
+    QCOMPARE(ds.originalValue(1, "remark").toString(), QString("同一"));
+    ds.applyUpdates();
+    QCOMPARE(db.scalar("select count(*) from payout where remark='同一'").toInt(), 1);
+    QCOMPARE(db.scalar("select count(*) from payout where remark='改过' and totalprice=3").toInt(), 1);
+}
