@@ -2,6 +2,7 @@
 
 #include "master/partner_directory.h"
 #include "platform/clock.h"
+#include "platform/errors.h"
 #include "support/test_books.h"
 
 using TestBooks::FreshBook;
@@ -19,6 +20,7 @@ private slots:
     void renameAndDeleteGroupChecks();
     void movingRecordsAndGroups();
     void picking();
+    void hostileTextIsStoredAsTyped();
 
 private:
     struct Fixture {
@@ -192,3 +194,37 @@ void TestPartnerDirectory::picking() {
 
 QTEST_GUILESS_MAIN(TestPartnerDirectory)
 #include "test_partner_directory.moc"
+
+// Quotes, LIKE wildcards, statement text and control characters are data.
+void TestPartnerDirectory::hostileTextIsStoredAsTyped() {
+    Fixture f;
+    tree(f.book.db());
+    f.dir.open();
+    f.dir.focusGroup(3);
+    QVERIFY(f.dir.addRecord());
+    const QString name = QStringLiteral("O'Neil\"%_");
+    const QString corp = QStringLiteral("'); delete from Client; --\t\n");
+    const QString address = QString(255, QChar(0x6D77));  // exactly the column's length
+    f.dir.records().setValue("Linkman_name", name);
+    f.dir.records().setValue("Corp_name", corp);
+    f.dir.records().setValue("Corp_address", address);
+    f.dir.saveRecord();
+    Database& db = f.book.db();
+    QCOMPARE(db.scalar("select count(*) from Client").toInt(), 4);
+    QCOMPARE(db.scalar("select Corp_name from Client where Linkman_name=:n", {{"n", name}}).toString(), corp);
+    QCOMPARE(db.scalar("select Corp_address from Client where Linkman_name=:n", {{"n", name}}).toString(), address);
+    f.dir.focusGroup(1);
+    int found = -1;
+    for (int r = 0; r < f.dir.records().rowCount(); ++r) {
+        if (f.dir.records().value(r, "Linkman_name").toString() == name) {
+            found = r;
+        }
+    }
+    QVERIFY(found >= 0);
+    QCOMPARE(f.dir.records().value(found, "Corp_name").toString(), corp);
+    // One character more than the column holds is refused, and nothing is written.
+    f.dir.records().setCurrentRow(found);
+    f.dir.records().setValue("Corp_address", address + QChar(0x6D77));
+    QVERIFY_THROWS_EXCEPTION(UserError, f.dir.saveRecord());
+    QCOMPARE(db.scalar("select Corp_address from Client where Linkman_name=:n", {{"n", name}}).toString(), address);
+}
