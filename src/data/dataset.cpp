@@ -1,12 +1,10 @@
 #include "data/dataset.h"
 
-#include <QSqlField>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <algorithm>
 
 #include "data/database.h"
-#include "data/sqlite_row_reader.h"
+#include "data/dataset_reader.h"
 #include "platform/errors.h"
 
 namespace {
@@ -19,36 +17,6 @@ bool sameValue(const QVariant& a, const QVariant& b) {
     return a == b;
 }
 
-FieldDef guessField(const QSqlField& f) {
-    FieldDef d;
-    d.name = f.name();
-    d.inTable = false;
-    switch (f.metaType().id()) {
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::UInt:
-        case QMetaType::ULongLong:
-        case QMetaType::Bool:
-            d.type = FieldDef::Type::Integer;
-            break;
-        case QMetaType::Double:
-        case QMetaType::Float:
-            d.type = FieldDef::Type::Decimal;
-            d.scale = 2;
-            break;
-        case QMetaType::QDateTime:
-        case QMetaType::QDate:
-            d.type = FieldDef::Type::DateTime;
-            break;
-        case QMetaType::QByteArray:
-            d.type = FieldDef::Type::Blob;
-            break;
-        default:
-            d.type = FieldDef::Type::Text;
-            break;
-    }
-    return d;
-}
 }  // namespace
 
 Dataset::Dataset(Database& db, QObject* parent) : QObject(parent), m_db(db) {}
@@ -70,93 +38,29 @@ void Dataset::openTable(const QString& table, const QString& orderBy) {
 }
 
 void Dataset::open(const QString& sql, const QVariantMap& params) {
+    // Display formats set by the window survive a re-open.
     QHash<QString, QString> formats;
     for (const FieldDef& f : m_fields) {
         if (!f.displayFormat.isEmpty()) {
             formats.insert(f.name.toLower(), f.displayFormat);
         }
     }
-    QList<FieldDef> tableFields;
-    if (!m_table.isEmpty()) {
-        tableFields = TableSchema::columns(m_db, m_table);
-    }
-    // Embedded books are read straight from SQLite; servers through the driver.
-    SqliteRowReader::Result raw;
-    const bool direct = SqliteRowReader::readAll(m_db, sql, params, &raw);
-    QSqlQuery q;
-    QSqlRecord rec;
-    if (!direct) {
-        q = m_db.query(sql, params);
-        rec = q.record();
-        for (int i = 0; i < rec.count(); ++i) {
-            raw.names.append(rec.fieldName(i));
-        }
-    }
+    DatasetReader::Result read = DatasetReader::read(m_db, m_table, sql, params, formats);
 
     emit aboutToReset();
     m_sql = sql;
     m_params = params;
-    m_fields.clear();
+    m_fields = std::move(read.fields);
     m_fieldIndex.clear();
-    for (int i = 0; i < raw.names.size(); ++i) {
-        const QString name = raw.names[i];
-        FieldDef def;
-        if (direct) {
-            def = raw.declaredTypes[i].isEmpty() ? FieldDef() : FieldDef::fromDeclaredType(name, raw.declaredTypes[i]);
-            def.name = name;
-            if (raw.declaredTypes[i].isEmpty() && !raw.rows.empty()) {
-                // An expression: its type from the first row's value.
-                const QVariant v = raw.rows.front()[i];
-                def.type = v.typeId() == QMetaType::LongLong ? FieldDef::Type::Integer
-                           : v.typeId() == QMetaType::Double ? FieldDef::Type::Decimal
-                                                             : FieldDef::Type::Text;
-                def.scale = def.type == FieldDef::Type::Decimal ? 2 : 0;
-            }
-            def.inTable = false;
-        } else {
-            def = guessField(rec.field(i));
-        }
-        for (const FieldDef& t : tableFields) {
-            if (t.name.compare(name, Qt::CaseInsensitive) == 0) {
-                def = t;
-                def.name = name;
-                break;
-            }
-        }
-        def.displayFormat = formats.value(name.toLower(), def.displayFormat);
-        m_fieldIndex.insert(name.toLower(), i);
-        m_fields.append(def);
+    for (int i = 0; i < m_fields.size(); ++i) {
+        m_fieldIndex.insert(m_fields[i].name.toLower(), i);
     }
     m_rows.clear();
-    const int n = m_fields.size();
-    if (direct) {
-        m_rows.reserve(raw.rows.size());
-        // A value shared with the row above keeps sharing after conversion.
-        QVector<QVariant> rawAbove(n);
-        QVector<QVariant> normalizedAbove(n);
-        for (QVector<QVariant>& values : raw.rows) {
-            Row r;
-            for (int i = 0; i < n; ++i) {
-                if (values[i].isValid() && values[i].typeId() == rawAbove[i].typeId() && values[i] == rawAbove[i]) {
-                    values[i] = normalizedAbove[i];
-                    continue;
-                }
-                rawAbove[i] = values[i];
-                values[i] = m_fields[i].normalize(values[i]);
-                normalizedAbove[i] = values[i];
-            }
-            r.values = std::move(values);
-            m_rows.push_back(std::move(r));
-        }
-    } else {
-        while (q.next()) {
-            Row r;
-            r.values.resize(n);
-            for (int i = 0; i < n; ++i) {
-                r.values[i] = m_fields[i].normalize(q.value(i));
-            }
-            m_rows.push_back(std::move(r));
-        }
+    m_rows.reserve(read.rows.size());
+    for (QVector<QVariant>& values : read.rows) {
+        Row r;
+        r.values = std::move(values);
+        m_rows.push_back(std::move(r));
     }
     m_state = State::Browse;
     m_editRow = -1;

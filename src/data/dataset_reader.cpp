@@ -1,0 +1,127 @@
+#include "data/dataset_reader.h"
+
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include "data/database.h"
+#include "data/sqlite_row_reader.h"
+
+namespace {
+FieldDef guessField(const QSqlField& f) {
+    FieldDef d;
+    d.name = f.name();
+    d.inTable = false;
+    switch (f.metaType().id()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            d.type = FieldDef::Type::Integer;
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            d.type = FieldDef::Type::Decimal;
+            d.scale = 2;
+            break;
+        case QMetaType::QDateTime:
+        case QMetaType::QDate:
+            d.type = FieldDef::Type::DateTime;
+            break;
+        case QMetaType::QByteArray:
+            d.type = FieldDef::Type::Blob;
+            break;
+        default:
+            d.type = FieldDef::Type::Text;
+            break;
+    }
+    return d;
+}
+
+// An expression column has no declared type: it takes the first row's.
+FieldDef expressionField(const QString& name, const std::vector<QVector<QVariant>>& rows, int column) {
+    FieldDef def;
+    def.name = name;
+    if (!rows.empty()) {
+        const QVariant v = rows.front()[column];
+        def.type = v.typeId() == QMetaType::LongLong ? FieldDef::Type::Integer
+                   : v.typeId() == QMetaType::Double ? FieldDef::Type::Decimal
+                                                     : FieldDef::Type::Text;
+        def.scale = def.type == FieldDef::Type::Decimal ? 2 : 0;
+    }
+    return def;
+}
+}  // namespace
+
+DatasetReader::Result DatasetReader::read(Database& db, const QString& updateTable, const QString& sql,
+                                          const QVariantMap& params, const QHash<QString, QString>& formats) {
+    QList<FieldDef> tableFields;
+    if (!updateTable.isEmpty()) {
+        tableFields = TableSchema::columns(db, updateTable);
+    }
+    // Embedded books are read straight from SQLite; servers through the driver.
+    SqliteRowReader::Result raw;
+    const bool direct = SqliteRowReader::readAll(db, sql, params, &raw);
+    QSqlQuery q;
+    QSqlRecord rec;
+    if (!direct) {
+        q = db.query(sql, params);
+        rec = q.record();
+        for (int i = 0; i < rec.count(); ++i) {
+            raw.names.append(rec.fieldName(i));
+        }
+    }
+
+    Result out;
+    for (int i = 0; i < raw.names.size(); ++i) {
+        const QString name = raw.names[i];
+        FieldDef def;
+        if (!direct) {
+            def = guessField(rec.field(i));
+        } else if (raw.declaredTypes[i].isEmpty()) {
+            def = expressionField(name, raw.rows, i);
+        } else {
+            def = FieldDef::fromDeclaredType(name, raw.declaredTypes[i]);
+            def.name = name;
+        }
+        def.inTable = false;
+        for (const FieldDef& t : tableFields) {
+            if (t.name.compare(name, Qt::CaseInsensitive) == 0) {
+                def = t;
+                def.name = name;
+                break;
+            }
+        }
+        def.displayFormat = formats.value(name.toLower(), def.displayFormat);
+        out.fields.append(def);
+    }
+
+    const int n = out.fields.size();
+    if (direct) {
+        // A value shared with the row above keeps sharing after conversion.
+        QVector<QVariant> rawAbove(n);
+        QVector<QVariant> normalizedAbove(n);
+        for (QVector<QVariant>& values : raw.rows) {
+            for (int i = 0; i < n; ++i) {
+                if (values[i].isValid() && values[i].typeId() == rawAbove[i].typeId() && values[i] == rawAbove[i]) {
+                    values[i] = normalizedAbove[i];
+                    continue;
+                }
+                rawAbove[i] = values[i];
+                values[i] = out.fields[i].normalize(values[i]);
+                normalizedAbove[i] = values[i];
+            }
+        }
+        out.rows = std::move(raw.rows);
+    } else {
+        while (q.next()) {
+            QVector<QVariant> values(n);
+            for (int i = 0; i < n; ++i) {
+                values[i] = out.fields[i].normalize(q.value(i));
+            }
+            out.rows.push_back(std::move(values));
+        }
+    }
+    return out;
+}
