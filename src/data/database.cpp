@@ -242,6 +242,16 @@ void Database::setBusyTimeout(int milliseconds) {
     g_busyTimeoutMs.storeRelaxed(milliseconds);
 }
 
+QString Database::bindList(const QString& prefix, const QVariantList& values, QVariantMap* params) {
+    QStringList holders;
+    for (int i = 0; i < values.size(); ++i) {
+        const QString name = prefix + QString::number(i);
+        holders << ':' + name;
+        params->insert(name, values[i]);
+    }
+    return holders.join(',');
+}
+
 QString Database::checkIdentifier(const QString& name) {
     static const QRegularExpression re("^[A-Za-z_][A-Za-z0-9_]*$");
     if (!re.match(name).hasMatch()) {

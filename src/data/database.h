@@ -70,6 +70,10 @@ public:
     // are put into a statement; throws UserError otherwise.
     static QString checkIdentifier(const QString& name);
 
+    // Binds each value as its own parameter (prefix0, prefix1, ...) and returns
+    // the placeholders for an "in (...)" list, so no value enters the statement.
+    static QString bindList(const QString& prefix, const QVariantList& values, QVariantMap* params);
+
     // How long an embedded book waits for another program's lock before it
     // gives up (milliseconds); applies to books opened afterwards.
     static void setBusyTimeout(int milliseconds);

@@ -262,14 +262,10 @@ bool GoodsCatalog::moveGoods(const QList<QVariant>& ids, const QVariant& cls) {
     if (ids.isEmpty() || classRow(cls) < 0) {
         return false;
     }
-    QStringList holders;
     QVariantMap params{{"c", cls}};
-    for (int i = 0; i < ids.size(); ++i) {
-        holders << QStringLiteral(":i%1").arg(i);
-        params.insert(QStringLiteral("i%1").arg(i), ids[i]);
-    }
-    m_context.data().main().execute(
-        QStringLiteral("update goods set Goods_class=:c where id in(%1)").arg(holders.join(',')), params);
+    const QString list = Database::bindList(QStringLiteral("i"), ids, &params);
+    m_context.data().main().execute(QStringLiteral("update goods set Goods_class=:c where id in(%1)").arg(list),
+                                    params);
     reloadGoods();
     return true;
 }

@@ -236,15 +236,9 @@ bool PartnerDirectory::moveRecords(const QList<QVariant>& ids, const QVariant& g
     if (ids.isEmpty() || groupRow(group) < 0) {
         return false;
     }
-    QStringList holders;
     QVariantMap params{{"g", group}};
-    for (int i = 0; i < ids.size(); ++i) {
-        holders << QStringLiteral(":i%1").arg(i);
-        params.insert(QStringLiteral("i%1").arg(i), ids[i]);
-    }
-    m_db.execute(
-        QStringLiteral("update %1 set GroupClass=:g where id in(%2)").arg(m_side.recordTable, holders.join(',')),
-        params);
+    const QString list = Database::bindList(QStringLiteral("i"), ids, &params);
+    m_db.execute(QStringLiteral("update %1 set GroupClass=:g where id in(%2)").arg(m_side.recordTable, list), params);
     reloadRecords();
     return true;
 }

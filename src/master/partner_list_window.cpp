@@ -35,13 +35,9 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
         ReportWindow labels(this->context(), QStringLiteral("LabelReport_ClientAddr"),
                             QStringLiteral("Korvan_ClientAddr.rmf"), this);
         labels.setWindowTitle(QStringLiteral("客户地址打印"));
-        QStringList holders;
         QVariantMap params;
-        for (int i = 0; i < codes.size(); ++i) {
-            holders << QStringLiteral(":c%1").arg(i);
-            params.insert(QStringLiteral("c%1").arg(i), codes[i]);
-        }
-        labels.setQuery(QStringLiteral(" select * from client where corp_code in (%1)").arg(holders.join(',')), params);
+        const QString list = Database::bindList(QStringLiteral("c"), QVariantList(codes.begin(), codes.end()), &params);
+        labels.setQuery(QStringLiteral(" select * from client where corp_code in (%1)").arg(list), params);
         if (labels.showReport()) {
             labels.exec();
         }

@@ -36,6 +36,7 @@ private slots:
     void lookupRefusesNamesThatAreNotIdentifiers();
     void sharedQueryAndCommand();
     void sqliteBooksUseWal();
+    void boundListsKeepValuesOutOfTheStatement();
 };
 
 void TestConnection::recordsStartInOrder() {
@@ -307,3 +308,19 @@ void TestConnection::sqliteBooksUseWal() {
 
 QTEST_GUILESS_MAIN(TestConnection)
 #include "test_connection.moc"
+
+// An "in (...)" list binds every value; quotes and wildcards match literally.
+void TestConnection::boundListsKeepValuesOutOfTheStatement() {
+    TestBooks::FreshBook book("sqlite");
+    Database& db = book.db();
+    db.execute("insert into unit (unit_code, Unit_name) values ('X1', 'a''b'), ('X2', '%'), ('X3', 'c')");
+    QVariantMap params{{"n", "ignored"}};
+    const QString list = Database::bindList("u", {"a'b", "%", "') or 1=1 --"}, &params);
+    QCOMPARE(list, QString(":u0,:u1,:u2"));
+    QCOMPARE(params.size(), 4);
+    QCOMPARE(params.value("u0").toString(), QString("a'b"));
+    QCOMPARE(db.scalar(QString("select count(*) from unit where Unit_name in (%1)").arg(list), params).toInt(), 2);
+    QVariantMap none;
+    QCOMPARE(Database::bindList("u", {}, &none), QString());
+    QVERIFY(none.isEmpty());
+}
