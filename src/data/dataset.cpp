@@ -55,12 +55,11 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
     for (int i = 0; i < m_fields.size(); ++i) {
         m_fieldIndex.insert(m_fields[i].name.toLower(), i);
     }
+    m_store = std::move(read.rows);
     m_rows.clear();
-    m_rows.reserve(read.rows.size());
-    for (QVector<QVariant>& values : read.rows) {
-        Row r;
-        r.values = std::move(values);
-        m_rows.push_back(std::move(r));
+    m_rows.resize(static_cast<size_t>(m_store.rowCount()));
+    for (int i = 0; i < m_store.rowCount(); ++i) {
+        m_rows[i].stored = i;
     }
     m_state = State::Browse;
     m_editRow = -1;
@@ -92,6 +91,7 @@ void Dataset::refresh() {
 void Dataset::close() {
     emit aboutToReset();
     m_rows.clear();
+    m_store = ColumnStore();
     m_visible.clear();
     m_buffer.clear();
     m_editRow = -1;
@@ -160,6 +160,24 @@ const Dataset::Row* Dataset::rowAt(int viewRow) const {
     return &m_rows[m_visible[viewRow]];
 }
 
+QVariant Dataset::cell(const Row& row, int column) const {
+    if (row.stored >= 0) {
+        return column < m_store.columnCount() ? m_store.value(row.stored, column) : QVariant();
+    }
+    return row.values.value(column);
+}
+
+QVector<QVariant> Dataset::cells(const Row& row) const {
+    return row.stored >= 0 ? m_store.row(row.stored) : row.values;
+}
+
+void Dataset::materialize(Row& row) const {
+    if (row.stored >= 0) {
+        row.values = m_store.row(row.stored);
+        row.stored = -1;
+    }
+}
+
 Dataset::Row& Dataset::currentRowData() {
     if (m_current < 0 || m_current >= m_visible.size()) {
         throw UserError(QStringLiteral("没有当前记录"));
@@ -174,7 +192,7 @@ QVariant Dataset::value(int row, int column) const {
     if (isEditing() && m_visible[row] == m_editRow) {
         return m_buffer.value(column);
     }
-    return m_rows[m_visible[row]].values.value(column);
+    return cell(m_rows[m_visible[row]], column);
 }
 
 QVariant Dataset::value(int row, const QString& field) const {
@@ -216,7 +234,7 @@ QVariant Dataset::originalValue(int row, const QString& field) const {
         return {};
     }
     const int c = requireField(field);
-    return r->original.isEmpty() ? r->values.value(c) : r->original.value(c);
+    return r->original.isEmpty() ? cell(*r, c) : r->original.value(c);
 }
 
 void Dataset::setState(State s) {
@@ -233,8 +251,7 @@ void Dataset::edit() {
     if (isEditing()) {
         return;
     }
-    Row& r = currentRowData();
-    m_buffer = r.values;
+    m_buffer = cells(currentRowData());
     m_editRow = m_visible[m_current];
     setState(State::Edit);
 }
@@ -309,12 +326,13 @@ void Dataset::post() {
     if (m_state == State::Edit) {
         bool changed = false;
         for (int i = 0; i < m_buffer.size(); ++i) {
-            if (!sameValue(m_buffer[i], r.values[i])) {
+            if (!sameValue(m_buffer[i], cell(r, i))) {
                 changed = true;
                 break;
             }
         }
         if (changed) {
+            materialize(r);
             if (r.status == Status::Unchanged) {
                 r.original = r.values;
                 r.status = Status::Modified;
@@ -373,6 +391,7 @@ void Dataset::deleteCurrent() {
         r.status = Status::Discarded;
     } else {
         if (r.status == Status::Unchanged) {
+            materialize(r);
             r.original = r.values;
         }
         r.status = Status::Deleted;
@@ -450,9 +469,9 @@ QString Dataset::keyWhere(const QString& prefix) const {
 
 QVariantMap Dataset::keyParams(const Row& row, const QString& prefix) const {
     QVariantMap p;
-    const QVector<QVariant>& src = row.original.isEmpty() ? row.values : row.original;
     for (int i = 0; i < m_keyFields.size(); ++i) {
-        p.insert(prefix + QString::number(i), src.value(requireField(m_keyFields[i])));
+        const int c = requireField(m_keyFields[i]);
+        p.insert(prefix + QString::number(i), row.original.isEmpty() ? cell(row, c) : row.original.value(c));
     }
     return p;
 }
@@ -695,7 +714,7 @@ bool Dataset::matchesMaster(const Row& row) const {
     if (mv.isNull()) {
         return false;
     }
-    return row.values.value(m_detailColumn).toString() == mv.toString();
+    return cell(row, m_detailColumn).toString() == mv.toString();
 }
 
 void Dataset::onMasterMoved() {

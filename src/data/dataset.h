@@ -9,6 +9,7 @@
 #include <QVariantMap>
 #include <vector>
 
+#include "data/column_store.h"
 #include "data/field_def.h"
 
 class Database;
@@ -120,15 +121,22 @@ signals:
 
 private:
     enum class Status { Unchanged, Modified, Inserted, Deleted, Discarded };
+    // A row as read keeps its values in the store (stored >= 0, values
+    // empty); a row that is changed or new holds its own values.
     struct Row {
         QVector<QVariant> values;
         QVector<QVariant> original;
+        int stored = -1;
         Status status = Status::Unchanged;
     };
 
     int requireField(const QString& name) const;
     Row& currentRowData();
     const Row* rowAt(int viewRow) const;
+    QVariant cell(const Row& row, int column) const;
+    QVector<QVariant> cells(const Row& row) const;
+    // Gives a row read from the store its own copy of the values.
+    void materialize(Row& row) const;
     void setState(State s);
     void rebuildView();
     bool matchesMaster(const Row& row) const;
@@ -147,6 +155,7 @@ private:
     QVariantMap m_params;
     QList<FieldDef> m_fields;
     QHash<QString, int> m_fieldIndex;  // lower-case name -> column
+    ColumnStore m_store;
     std::vector<Row> m_rows;
     QVector<int> m_visible;
     int m_current = -1;

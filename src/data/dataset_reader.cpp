@@ -40,11 +40,11 @@ FieldDef guessField(const QSqlField& f) {
 }
 
 // An expression column has no declared type: it takes the first row's.
-FieldDef expressionField(const QString& name, const std::vector<QVector<QVariant>>& rows, int column) {
+FieldDef expressionField(const QString& name, const ColumnStore& rows, int column) {
     FieldDef def;
     def.name = name;
-    if (!rows.empty()) {
-        const QVariant v = rows.front()[column];
+    if (rows.rowCount() > 0) {
+        const QVariant v = rows.value(0, column);
         def.type = v.typeId() == QMetaType::LongLong ? FieldDef::Type::Integer
                    : v.typeId() == QMetaType::Double ? FieldDef::Type::Decimal
                                                      : FieldDef::Type::Text;
@@ -99,29 +99,21 @@ DatasetReader::Result DatasetReader::read(Database& db, const QString& updateTab
 
     const int n = out.fields.size();
     if (direct) {
-        // A value shared with the row above keeps sharing after conversion.
-        QVector<QVariant> rawAbove(n);
-        QVector<QVariant> normalizedAbove(n);
-        for (QVector<QVariant>& values : raw.rows) {
-            for (int i = 0; i < n; ++i) {
-                if (values[i].isValid() && values[i].typeId() == rawAbove[i].typeId() && values[i] == rawAbove[i]) {
-                    values[i] = normalizedAbove[i];
-                    continue;
-                }
-                rawAbove[i] = values[i];
-                values[i] = out.fields[i].normalize(values[i]);
-                normalizedAbove[i] = values[i];
-            }
-        }
+        // Each distinct value of a column is converted once.
         out.rows = std::move(raw.rows);
-    } else {
-        while (q.next()) {
-            QVector<QVariant> values(n);
-            for (int i = 0; i < n; ++i) {
-                values[i] = out.fields[i].normalize(q.value(i));
-            }
-            out.rows.push_back(std::move(values));
+        for (int i = 0; i < n; ++i) {
+            const FieldDef& f = out.fields[i];
+            out.rows.convertColumn(i, [&f](const QVariant& v) { return f.normalize(v); });
         }
+    } else {
+        out.rows = ColumnStore(n);
+        while (q.next()) {
+            for (int i = 0; i < n; ++i) {
+                out.rows.append(i, out.fields[i].normalize(q.value(i)));
+            }
+            out.rows.endRow();
+        }
+        out.rows.finish();
     }
     return out;
 }

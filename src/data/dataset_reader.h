@@ -5,9 +5,8 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
-#include <QVector>
-#include <vector>
 
+#include "data/column_store.h"
 #include "data/field_def.h"
 
 class Database;
@@ -20,7 +19,7 @@ class DatasetReader {
 public:
     struct Result {
         QList<FieldDef> fields;
-        std::vector<QVector<QVariant>> rows;
+        ColumnStore rows;
     };
     // formats: display formats by lower-case column name, kept from an earlier open.
     static Result read(Database& db, const QString& updateTable, const QString& sql, const QVariantMap& params,

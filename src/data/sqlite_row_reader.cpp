@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <QAnyStringView>
 #include <QSqlDriver>
 #include <QUtf8StringView>
 
@@ -61,46 +60,36 @@ bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMa
         const char* declared = sqlite3_column_decltype(s.stmt, i);
         r.declaredTypes.append(declared ? QString::fromUtf8(declared) : QString());
     }
-    // Lists repeat many values down a column (units, suppliers, clerks, dates);
-    // a text equal to the row above shares that row's string instead of a copy.
-    QVector<QVariant> above(columns);
+    r.rows = ColumnStore(columns);
     int rc = SQLITE_OK;
     while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
-        QVector<QVariant> row(columns);
         for (int i = 0; i < columns; ++i) {
             switch (sqlite3_column_type(s.stmt, i)) {
                 case SQLITE_INTEGER:
-                    row[i] = QVariant(qlonglong(sqlite3_column_int64(s.stmt, i)));
+                    r.rows.appendInteger(i, sqlite3_column_int64(s.stmt, i));
                     break;
                 case SQLITE_FLOAT:
-                    row[i] = QVariant(sqlite3_column_double(s.stmt, i));
+                    r.rows.appendReal(i, sqlite3_column_double(s.stmt, i));
                     break;
-                case SQLITE_TEXT: {
-                    const QUtf8StringView text(reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, i)),
-                                               sqlite3_column_bytes(s.stmt, i));
-                    const QVariant& last = above[i];
-                    if (last.typeId() == QMetaType::QString &&
-                        QAnyStringView(text) == QAnyStringView(*static_cast<const QString*>(last.constData()))) {
-                        row[i] = last;
-                    } else {
-                        row[i] = QVariant(text.toString());
-                    }
+                case SQLITE_TEXT:
+                    r.rows.appendText(i, QUtf8StringView(reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, i)),
+                                                         sqlite3_column_bytes(s.stmt, i)));
                     break;
-                }
                 case SQLITE_BLOB:
-                    row[i] = QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(s.stmt, i)),
-                                                 sqlite3_column_bytes(s.stmt, i)));
+                    r.rows.appendBlob(i, QByteArrayView(static_cast<const char*>(sqlite3_column_blob(s.stmt, i)),
+                                                        sqlite3_column_bytes(s.stmt, i)));
                     break;
                 default:
-                    break;  // NULL stays an invalid value
+                    r.rows.appendNull(i);
+                    break;
             }
         }
-        above = row;
-        r.rows.push_back(std::move(row));
+        r.rows.endRow();
     }
     if (rc != SQLITE_DONE) {
         throw db.error(QStringLiteral("执行失败"), QString::fromUtf8(sqlite3_errmsg(connection)), sql);
     }
+    r.rows.finish();
     *out = std::move(r);
     return true;
 }

@@ -3,8 +3,8 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
-#include <QVector>
-#include <vector>
+
+#include "data/column_store.h"
 
 class Database;
 
@@ -15,7 +15,7 @@ public:
     struct Result {
         QStringList names;
         QStringList declaredTypes;  // as the columns were declared ("" for expressions)
-        std::vector<QVector<QVariant>> rows;
+        ColumnStore rows;
     };
     // False when the database is not an embedded one (use QSqlQuery then);
     // throws DbError when the statement fails.

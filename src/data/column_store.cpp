@@ -1,0 +1,189 @@
+#include "data/column_store.h"
+
+#include <QDateTime>
+#include <QHashFunctions>
+#include <cstring>
+
+namespace {
+// After this many rows a column whose values were nearly all different is
+// taken to be a key or code column.
+constexpr quint32 UniqueCheckRows = 4096;
+
+size_t mix(quint64 h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 33;
+    return static_cast<size_t>(h);
+}
+
+quint64 realBits(double v) {
+    quint64 bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+}  // namespace
+
+ColumnStore::ColumnStore(int columns)
+    : m_columns(static_cast<size_t>(std::max(columns, 0))), m_finders(static_cast<size_t>(std::max(columns, 0))) {}
+
+void ColumnStore::grow(Finder& f) {
+    const size_t size = f.probe.empty() ? 64 : f.probe.size() * 2;
+    std::vector<quint64> probe(size, 0);
+    for (quint64 s : f.probe) {
+        if (s == 0) {
+            continue;
+        }
+        size_t i = static_cast<size_t>(s >> 32) & (size - 1);
+        while (probe[i] != 0) {
+            i = (i + 1) & (size - 1);
+        }
+        probe[i] = s;
+    }
+    f.probe = std::move(probe);
+}
+
+void ColumnStore::appendAlone(int column, QVariant value) {
+    Column& c = m_columns[column];
+    c.index.push_back(static_cast<quint32>(c.distinct.size()));
+    c.distinct.append(std::move(value));
+}
+
+template <class Make>
+void ColumnStore::appendKeyed(int column, quint64 key, QByteArrayView text, quint32 kind, Make make) {
+    Finder& f = m_finders[column];
+    if (f.unique) {
+        appendAlone(column, make());
+        return;
+    }
+    Column& c = m_columns[column];
+    if (!f.checked && c.index.size() >= UniqueCheckRows) {
+        f.checked = true;
+        if (c.distinct.size() > qsizetype(c.index.size()) * 9 / 10) {
+            f = Finder();
+            f.unique = true;
+            appendAlone(column, make());
+            return;
+        }
+    }
+    const size_t hash = kind < TimeKind ? qHash(text) : mix(key ^ kind);
+    if ((c.distinct.size() + 1) * 2 > static_cast<qsizetype>(f.probe.size())) {
+        grow(f);
+    }
+    const quint64 h32 = static_cast<quint32>(hash);
+    const size_t mask = f.probe.size() - 1;
+    size_t i = static_cast<size_t>(h32) & mask;
+    while (f.probe[i] != 0) {
+        if ((f.probe[i] >> 32) == h32) {
+            const quint32 at = static_cast<quint32>(f.probe[i]) - 1;
+            if (f.lengths[at] == kind &&
+                (kind >= TimeKind ? f.keys[at] == key
+                                  : std::memcmp(f.texts.constData() + f.keys[at], text.data(), kind) == 0)) {
+                c.index.push_back(at);
+                return;
+            }
+        }
+        i = (i + 1) & mask;
+    }
+    const auto at = static_cast<quint32>(c.distinct.size());
+    if (kind < TimeKind) {
+        f.keys.push_back(static_cast<quint64>(f.texts.size()));
+        f.texts.append(text);
+    } else {
+        f.keys.push_back(key);
+    }
+    f.lengths.push_back(kind);
+    f.probe[i] = (h32 << 32) | (at + 1);
+    c.index.push_back(at);
+    c.distinct.append(make());
+}
+
+void ColumnStore::appendNull(int column) {
+    Column& c = m_columns[column];
+    if (c.nullIndex < 0) {
+        c.nullIndex = c.distinct.size();
+        c.distinct.append(QVariant());
+        if (!m_finders[column].unique) {
+            // Keeps the finder's per-value lists in step with the values.
+            m_finders[column].keys.push_back(0);
+            m_finders[column].lengths.push_back(NullKind);
+        }
+    }
+    c.index.push_back(static_cast<quint32>(c.nullIndex));
+}
+
+void ColumnStore::appendInteger(int column, qint64 value) {
+    appendKeyed(column, static_cast<quint64>(value), {}, IntegerKind, [value] { return QVariant(qlonglong(value)); });
+}
+
+void ColumnStore::appendReal(int column, double value) {
+    appendKeyed(column, realBits(value), {}, RealKind, [value] { return QVariant(value); });
+}
+
+void ColumnStore::appendText(int column, QUtf8StringView text) {
+    appendKeyed(column, 0, QByteArrayView(text.data(), text.size()), static_cast<quint32>(text.size()),
+                [text] { return QVariant(text.toString()); });
+}
+
+void ColumnStore::appendBlob(int column, QByteArrayView bytes) {
+    // Pictures and other blobs are rarely equal; each keeps its own value.
+    appendAlone(column, QVariant(bytes.toByteArray()));
+}
+
+void ColumnStore::append(int column, const QVariant& value) {
+    if (value.isNull() || !value.isValid()) {
+        appendNull(column);
+        return;
+    }
+    switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            appendInteger(column, value.toLongLong());
+            return;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            appendReal(column, value.toDouble());
+            return;
+        case QMetaType::QString: {
+            const QByteArray text = value.toString().toUtf8();
+            appendKeyed(column, 0, text, static_cast<quint32>(text.size()), [&value] { return value; });
+            return;
+        }
+        case QMetaType::QDateTime: {
+            const QDateTime t = value.toDateTime();
+            appendKeyed(column, static_cast<quint64>(t.toMSecsSinceEpoch()), {},
+                        TimeKind + static_cast<quint32>(t.timeSpec()), [&value] { return value; });
+            return;
+        }
+        default:
+            appendAlone(column, value);
+            return;
+    }
+}
+
+void ColumnStore::finish() {
+    m_finders.assign(m_columns.size(), Finder());
+    for (Column& c : m_columns) {
+        c.index.shrink_to_fit();
+        c.distinct.squeeze();
+    }
+}
+
+QVector<QVariant> ColumnStore::row(int row) const {
+    QVector<QVariant> values;
+    values.reserve(columnCount());
+    for (const Column& c : m_columns) {
+        values.append(c.distinct[c.index[row]]);
+    }
+    return values;
+}
+
+void ColumnStore::convertColumn(int column, const std::function<QVariant(const QVariant&)>& convert) {
+    for (QVariant& v : m_columns[column].distinct) {
+        v = convert(v);
+    }
+}

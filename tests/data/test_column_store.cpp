@@ -1,0 +1,208 @@
+#include <QDateTime>
+#include <QTest>
+
+#include "data/column_store.h"
+
+// The column-wise keeping of rows read from the database: every value comes
+// back exactly as appended, whatever it shares with other rows.
+class TestColumnStore : public QObject {
+    Q_OBJECT
+private slots:
+    void valuesComeBackAsAppended();
+    void equalValuesAreKeptOnce();
+    void differentKindsAreNeverShared();
+    void keyColumnsAndRepeatsAfterTheSwitch();
+    void manyValuesSurviveTheTableGrowing();
+    void convertingTouchesEachDistinctValueOnce();
+    void anyValueThroughTheGenericPath();
+};
+
+void TestColumnStore::valuesComeBackAsAppended() {
+    ColumnStore s(5);
+    const QByteArray hostile = QByteArray("a'b\"c%d_e;--\\ \t\x01 引号'") + QByteArray(1, '\0') + "尾";
+    s.appendInteger(0, -7);
+    s.appendReal(1, 2.5);
+    s.appendText(2, QUtf8StringView(hostile));
+    s.appendBlob(3, QByteArrayView("\x00\x01\x02", 3));
+    s.appendNull(4);
+    s.endRow();
+    s.appendInteger(0, std::numeric_limits<qint64>::max());
+    s.appendReal(1, -0.0);
+    s.appendText(2, QUtf8StringView(""));
+    s.appendNull(3);
+    s.appendText(4, QUtf8StringView(QByteArray(5000, 'x')));
+    s.endRow();
+    s.finish();
+    QCOMPARE(s.rowCount(), 2);
+    QCOMPARE(s.columnCount(), 5);
+    QCOMPARE(s.value(0, 0), QVariant(qlonglong(-7)));
+    QCOMPARE(s.value(0, 1), QVariant(2.5));
+    QCOMPARE(s.value(0, 2).toString(), QString::fromUtf8(hostile));
+    QCOMPARE(s.value(0, 2).toString().size(), QString::fromUtf8(hostile).size());
+    QCOMPARE(s.value(0, 3).toByteArray(), QByteArray("\x00\x01\x02", 3));
+    QVERIFY(!s.value(0, 4).isValid());
+    QCOMPARE(s.value(1, 0).toLongLong(), std::numeric_limits<qint64>::max());
+    QVERIFY(std::signbit(s.value(1, 1).toDouble()));
+    QCOMPARE(s.value(1, 2).typeId(), QMetaType::QString);
+    QVERIFY(s.value(1, 2).toString().isEmpty());
+    QVERIFY(!s.value(1, 3).isValid());
+    QCOMPARE(s.value(1, 4).toString(), QString(5000, 'x'));
+    const QVector<QVariant> row = s.row(1);
+    QCOMPARE(row.size(), 5);
+    QCOMPARE(row[0].toLongLong(), std::numeric_limits<qint64>::max());
+}
+
+void TestColumnStore::equalValuesAreKeptOnce() {
+    ColumnStore s(3);
+    const QStringList units{"个", "套", "个", "米", "套", "个"};
+    for (int r = 0; r < 600; ++r) {
+        s.appendText(0, QUtf8StringView(units[r % units.size()].toUtf8()));
+        s.appendReal(1, (r % 4) * 1.25);
+        if (r % 3 == 0) {
+            s.appendNull(2);
+        } else {
+            s.appendInteger(2, r % 2);
+        }
+        s.endRow();
+    }
+    s.finish();
+    QCOMPARE(s.distinctCount(0), 3);
+    QCOMPARE(s.distinctCount(1), 4);
+    QCOMPARE(s.distinctCount(2), 3);  // null, 0 and 1
+    for (int r = 0; r < 600; ++r) {
+        QCOMPARE(s.value(r, 0).toString(), units[r % units.size()]);
+        QCOMPARE(s.value(r, 1).toDouble(), (r % 4) * 1.25);
+        if (r % 3 == 0) {
+            QVERIFY(!s.value(r, 2).isValid());
+        } else {
+            QCOMPARE(s.value(r, 2).toLongLong(), qlonglong(r % 2));
+        }
+    }
+}
+
+void TestColumnStore::differentKindsAreNeverShared() {
+    // A column of mixed storage classes, as SQLite allows: 1, 1.0, "1", "",
+    // null and 0 must each keep their own value and type.
+    ColumnStore s(1);
+    s.appendInteger(0, 1);
+    s.appendReal(0, 1.0);
+    s.appendText(0, QUtf8StringView("1"));
+    s.appendText(0, QUtf8StringView(""));
+    s.appendNull(0);
+    s.appendInteger(0, 0);
+    s.appendReal(0, 0.0);
+    s.appendText(0, QUtf8StringView(""));
+    s.appendNull(0);
+    for (int i = 0; i < 9; ++i) {
+        s.endRow();
+    }
+    s.finish();
+    QCOMPARE(s.value(0, 0).typeId(), QMetaType::LongLong);
+    QCOMPARE(s.value(1, 0).typeId(), QMetaType::Double);
+    QCOMPARE(s.value(2, 0).typeId(), QMetaType::QString);
+    QCOMPARE(s.value(3, 0).typeId(), QMetaType::QString);
+    QVERIFY(!s.value(4, 0).isValid());
+    QCOMPARE(s.value(5, 0).typeId(), QMetaType::LongLong);
+    QCOMPARE(s.value(6, 0).typeId(), QMetaType::Double);
+    QCOMPARE(s.value(7, 0).typeId(), QMetaType::QString);
+    QVERIFY(!s.value(8, 0).isValid());
+    QCOMPARE(s.distinctCount(0), 7);
+}
+
+void TestColumnStore::keyColumnsAndRepeatsAfterTheSwitch() {
+    // The first column is all different (a code), the second repeats. After
+    // the code column stops looking for equal values, repeats and nulls in it
+    // still come back right.
+    ColumnStore s(2);
+    const int rows = 12000;
+    for (int r = 0; r < rows; ++r) {
+        if (r >= 10000 && r % 7 == 0) {
+            s.appendNull(0);
+        } else {
+            s.appendText(0,
+                         QUtf8StringView(QStringLiteral("SP%1").arg(r >= 11000 ? 5 : r, 8, 10, QChar('0')).toUtf8()));
+        }
+        s.appendInteger(1, r % 10);
+        s.endRow();
+    }
+    s.finish();
+    for (int r = 0; r < rows; ++r) {
+        if (r >= 10000 && r % 7 == 0) {
+            QVERIFY2(!s.value(r, 0).isValid(), qPrintable(QString::number(r)));
+        } else {
+            QCOMPARE(s.value(r, 0).toString(), QStringLiteral("SP%1").arg(r >= 11000 ? 5 : r, 8, 10, QChar('0')));
+        }
+        QCOMPARE(s.value(r, 1).toLongLong(), qlonglong(r % 10));
+    }
+    QCOMPARE(s.distinctCount(1), 10);
+}
+
+void TestColumnStore::manyValuesSurviveTheTableGrowing() {
+    // Half of the values repeat an earlier one, so lookups keep running
+    // while the table grows many times over.
+    ColumnStore s(2);
+    const int rows = 50000;
+    for (int r = 0; r < rows; ++r) {
+        const int v = r % 2 == 0 ? r : r / 2;
+        s.appendInteger(0, v % 3000 * 1000003LL);
+        s.appendText(1, QUtf8StringView(QByteArray::number(v % 2500)));
+        s.endRow();
+    }
+    s.finish();
+    QCOMPARE(s.distinctCount(0), 3000);
+    QCOMPARE(s.distinctCount(1), 2500);
+    for (int r = 0; r < rows; ++r) {
+        const int v = r % 2 == 0 ? r : r / 2;
+        QCOMPARE(s.value(r, 0).toLongLong(), v % 3000 * 1000003LL);
+        QCOMPARE(s.value(r, 1).toString(), QString::number(v % 2500));
+    }
+}
+
+void TestColumnStore::convertingTouchesEachDistinctValueOnce() {
+    ColumnStore s(1);
+    for (int r = 0; r < 1000; ++r) {
+        s.appendText(0, QUtf8StringView(r % 2 ? "2007-01-02 08:00:00" : "2008-03-04 09:30:00"));
+        s.endRow();
+    }
+    s.finish();
+    int calls = 0;
+    s.convertColumn(0, [&calls](const QVariant& v) {
+        ++calls;
+        return QVariant(QDateTime::fromString(v.toString(), "yyyy-MM-dd HH:mm:ss"));
+    });
+    QCOMPARE(calls, 2);
+    QCOMPARE(s.value(1, 0).toDateTime(), QDateTime(QDate(2007, 1, 2), QTime(8, 0)));
+    QCOMPARE(s.value(998, 0).toDateTime(), QDateTime(QDate(2008, 3, 4), QTime(9, 30)));
+}
+
+void TestColumnStore::anyValueThroughTheGenericPath() {
+    // Values read through a driver rather than straight from SQLite.
+    ColumnStore s(1);
+    const QDateTime local(QDate(2007, 1, 2), QTime(8, 0));
+    const QDateTime utc(QDate(2007, 1, 2), QTime(0, 0), Qt::UTC);
+    const QList<QVariant> values{
+        QVariant(3),         QVariant(qlonglong(3)), QVariant(3.0),   QVariant("3"),
+        QVariant(local),     QVariant(utc),          QVariant(local), QVariant(QDate(2007, 1, 2)),
+        QVariant("合计'%_"), QVariant("合计'%_"),    QVariant(),      QVariant(QString())};
+    for (const QVariant& v : values) {
+        s.append(0, v);
+        s.endRow();
+    }
+    s.finish();
+    QCOMPARE(s.value(0, 0), QVariant(qlonglong(3)));
+    QCOMPARE(s.value(1, 0), QVariant(qlonglong(3)));
+    QCOMPARE(s.value(2, 0).typeId(), QMetaType::Double);
+    QCOMPARE(s.value(3, 0).typeId(), QMetaType::QString);
+    QCOMPARE(s.value(4, 0).toDateTime(), local);
+    QCOMPARE(s.value(5, 0).toDateTime().timeSpec(), Qt::UTC);
+    QCOMPARE(s.value(6, 0).toDateTime(), local);
+    QCOMPARE(s.value(7, 0).toDate(), QDate(2007, 1, 2));
+    QCOMPARE(s.value(8, 0).toString(), QStringLiteral("合计'%_"));
+    QCOMPARE(s.value(9, 0).toString(), QStringLiteral("合计'%_"));
+    QVERIFY(s.value(10, 0).isNull());
+    QCOMPARE(s.value(11, 0).typeId(), QMetaType::QString);
+    QVERIFY(s.value(11, 0).toString().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestColumnStore)
+#include "test_column_store.moc"
