@@ -46,7 +46,7 @@ void ColumnStore::grow(Finder& f) {
 
 void ColumnStore::appendAlone(int column, QVariant value) {
     Column& c = m_columns[column];
-    c.index.push_back(static_cast<quint32>(c.distinct.size()));
+    c.index.append(static_cast<quint32>(c.distinct.size()));
     c.distinct.append(std::move(value));
 }
 
@@ -60,7 +60,7 @@ void ColumnStore::appendKeyed(int column, quint64 key, QByteArrayView text, quin
     Column& c = m_columns[column];
     if (!f.checked && c.index.size() >= UniqueCheckRows) {
         f.checked = true;
-        if (c.distinct.size() > qsizetype(c.index.size()) * 9 / 10) {
+        if (c.distinct.size() > static_cast<qsizetype>(c.index.size()) * 9 / 10) {
             f = Finder();
             f.unique = true;
             appendAlone(column, make());
@@ -80,7 +80,7 @@ void ColumnStore::appendKeyed(int column, quint64 key, QByteArrayView text, quin
             if (f.lengths[at] == kind &&
                 (kind >= TimeKind ? f.keys[at] == key
                                   : std::memcmp(f.texts.constData() + f.keys[at], text.data(), kind) == 0)) {
-                c.index.push_back(at);
+                c.index.append(at);
                 return;
             }
         }
@@ -95,7 +95,7 @@ void ColumnStore::appendKeyed(int column, quint64 key, QByteArrayView text, quin
     }
     f.lengths.push_back(kind);
     f.probe[i] = (h32 << 32) | (at + 1);
-    c.index.push_back(at);
+    c.index.append(at);
     c.distinct.append(make());
 }
 
@@ -110,7 +110,7 @@ void ColumnStore::appendNull(int column) {
             m_finders[column].lengths.push_back(NullKind);
         }
     }
-    c.index.push_back(static_cast<quint32>(c.nullIndex));
+    c.index.append(static_cast<quint32>(c.nullIndex));
 }
 
 void ColumnStore::appendInteger(int column, qint64 value) {
@@ -166,11 +166,9 @@ void ColumnStore::append(int column, const QVariant& value) {
 }
 
 void ColumnStore::finish() {
+    // Spare capacity is left alone: copying the lists to trim it would cost
+    // more than the untouched pages it would give back.
     m_finders.assign(m_columns.size(), Finder());
-    for (Column& c : m_columns) {
-        c.index.shrink_to_fit();
-        c.distinct.squeeze();
-    }
 }
 
 QVector<QVariant> ColumnStore::row(int row) const {

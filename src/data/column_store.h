@@ -44,7 +44,8 @@ public:
 private:
     struct Column {
         QVector<QVariant> distinct;
-        std::vector<quint32> index;
+        // QList grows by realloc, so a long column is not copied page by page.
+        QList<quint32> index;
         qint64 nullIndex = -1;
     };
     // What finding an equal value needs while building. Integers and reals
