@@ -44,10 +44,21 @@ void ColumnStore::grow(Finder& f) {
     f.probe = std::move(probe);
 }
 
-void ColumnStore::appendAlone(int column, QVariant value) {
+quint32 ColumnStore::addUnmatched(int column, QVariant value) {
     Column& c = m_columns[column];
-    c.index.append(static_cast<quint32>(c.distinct.size()));
+    Finder& f = m_finders[column];
+    if (!f.unique) {
+        // Keeps the finder's per-value lists in step with the values.
+        f.keys.push_back(0);
+        f.lengths.push_back(AloneKind);
+    }
+    const auto at = static_cast<quint32>(c.distinct.size());
     c.distinct.append(std::move(value));
+    return at;
+}
+
+void ColumnStore::appendAlone(int column, QVariant value) {
+    m_columns[column].index.append(addUnmatched(column, std::move(value)));
 }
 
 template <class Make>
@@ -77,9 +88,9 @@ void ColumnStore::appendKeyed(int column, quint64 key, QByteArrayView text, quin
     while (f.probe[i] != 0) {
         if ((f.probe[i] >> 32) == h32) {
             const quint32 at = static_cast<quint32>(f.probe[i]) - 1;
-            if (f.lengths[at] == kind &&
-                (kind >= TimeKind ? f.keys[at] == key
-                                  : std::memcmp(f.texts.constData() + f.keys[at], text.data(), kind) == 0)) {
+            if (f.lengths[at] == kind && (kind >= TimeKind ? f.keys[at] == key
+                                                           : kind == 0 || std::memcmp(f.texts.constData() + f.keys[at],
+                                                                                      text.data(), kind) == 0)) {
                 c.index.append(at);
                 return;
             }
@@ -102,13 +113,7 @@ void ColumnStore::appendKeyed(int column, quint64 key, QByteArrayView text, quin
 void ColumnStore::appendNull(int column) {
     Column& c = m_columns[column];
     if (c.nullIndex < 0) {
-        c.nullIndex = c.distinct.size();
-        c.distinct.append(QVariant());
-        if (!m_finders[column].unique) {
-            // Keeps the finder's per-value lists in step with the values.
-            m_finders[column].keys.push_back(0);
-            m_finders[column].lengths.push_back(NullKind);
-        }
+        c.nullIndex = addUnmatched(column, QVariant());
     }
     c.index.append(static_cast<quint32>(c.nullIndex));
 }

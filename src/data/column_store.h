@@ -63,16 +63,17 @@ private:
         bool checked = false;
     };
     // Kinds of keyed values; a text's kind is its length in bytes.
-    // A null has a kind of its own that no lookup asks for.
+    // Nulls, blobs and other values kept alone have a kind no lookup asks for.
     enum Kind : quint32 {
         IntegerKind = 0xffffffffu,
         RealKind = 0xfffffffeu,
-        NullKind = 0xfffffffdu,
+        AloneKind = 0xfffffffdu,
         TimeKind = 0xfffffff0u
     };
     template <class Make>
     void appendKeyed(int column, quint64 key, QByteArrayView text, quint32 kind, Make make);
     void appendAlone(int column, QVariant value);
+    quint32 addUnmatched(int column, QVariant value);
     static void grow(Finder& f);
 
     std::vector<Column> m_columns;

@@ -11,6 +11,7 @@ private slots:
     void valuesComeBackAsAppended();
     void equalValuesAreKeptOnce();
     void differentKindsAreNeverShared();
+    void valuesKeptAloneDoNotUpsetLookups();
     void keyColumnsAndRepeatsAfterTheSwitch();
     void manyValuesSurviveTheTableGrowing();
     void convertingTouchesEachDistinctValueOnce();
@@ -107,6 +108,40 @@ void TestColumnStore::differentKindsAreNeverShared() {
     QCOMPARE(s.value(7, 0).typeId(), QMetaType::QString);
     QVERIFY(!s.value(8, 0).isValid());
     QCOMPARE(s.distinctCount(0), 7);
+}
+
+void TestColumnStore::valuesKeptAloneDoNotUpsetLookups() {
+    // SQLite lets a column hold blobs beside texts; a driver may hand over
+    // dates. Such values are kept alone, and the texts and numbers between
+    // them must still find their equals.
+    ColumnStore s(1);
+    const QList<QVariant> values{QVariant("甲"),
+                                 QVariant(QByteArray("\x01")),
+                                 QVariant(QDate(2007, 1, 2)),
+                                 QVariant(),
+                                 QVariant("乙"),
+                                 QVariant(qlonglong(5)),
+                                 QVariant("甲"),
+                                 QVariant(QByteArray("\x01")),
+                                 QVariant(qlonglong(5)),
+                                 QVariant("乙"),
+                                 QVariant(QDate(2007, 1, 2)),
+                                 QVariant()};
+    for (const QVariant& v : values) {
+        if (v.typeId() == QMetaType::QByteArray) {
+            s.appendBlob(0, v.toByteArray());
+        } else {
+            s.append(0, v);
+        }
+        s.endRow();
+    }
+    s.finish();
+    for (int r = 0; r < values.size(); ++r) {
+        QCOMPARE(s.value(r, 0).typeId(), values[r].typeId());
+        QCOMPARE(s.value(r, 0), values[r]);
+    }
+    // 甲, 乙, 5 and null once each; the two blobs and two dates each alone.
+    QCOMPARE(s.distinctCount(0), 8);
 }
 
 void TestColumnStore::keyColumnsAndRepeatsAfterTheSwitch() {
