@@ -159,9 +159,15 @@ void ColumnStore::append(int column, const QVariant& value) {
             return;
         }
         case QMetaType::QDateTime: {
+            // Keyed by the wall-clock reading: no time-zone work per value.
             const QDateTime t = value.toDateTime();
-            appendKeyed(column, static_cast<quint64>(t.toMSecsSinceEpoch()), {},
-                        TimeKind + static_cast<quint32>(t.timeSpec()), [&value] { return value; });
+            if (t.timeSpec() != Qt::LocalTime && t.timeSpec() != Qt::UTC) {
+                appendAlone(column, value);
+                return;
+            }
+            const quint64 wall = static_cast<quint64>(t.date().toJulianDay()) * 86400000ULL +
+                                 static_cast<quint64>(t.time().msecsSinceStartOfDay());
+            appendKeyed(column, wall, {}, TimeKind + static_cast<quint32>(t.timeSpec()), [&value] { return value; });
             return;
         }
         default:

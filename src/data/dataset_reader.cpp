@@ -99,21 +99,21 @@ DatasetReader::Result DatasetReader::read(Database& db, const QString& updateTab
 
     const int n = out.fields.size();
     if (direct) {
-        // Each distinct value of a column is converted once.
         out.rows = std::move(raw.rows);
-        for (int i = 0; i < n; ++i) {
-            const FieldDef& f = out.fields[i];
-            out.rows.convertColumn(i, [&f](const QVariant& v) { return f.normalize(v); });
-        }
     } else {
         out.rows = ColumnStore(n);
         while (q.next()) {
             for (int i = 0; i < n; ++i) {
-                out.rows.append(i, out.fields[i].normalize(q.value(i)));
+                out.rows.append(i, q.value(i));
             }
             out.rows.endRow();
         }
         out.rows.finish();
+    }
+    // Each distinct value of a column is converted once.
+    for (int i = 0; i < n; ++i) {
+        const FieldDef& f = out.fields[i];
+        out.rows.convertColumn(i, [&f](const QVariant& v) { return f.normalize(v); });
     }
     return out;
 }

@@ -33,8 +33,8 @@ bool PermissionChecker::isAllowed(const QString& actionName, const QString& form
     }
     Database& db = m_db();
     QSqlQuery& q = db.prepared(QString::fromLatin1(kCheckSql));
-    db.run(
-        q, {{"Action_Name", actionName.toLower()}, {"Form_Name", formName.toLower()}, {"User_name", m_user.UserGroup}});
+    db.run(q,
+           {{"Action_Name", actionName.toLower()}, {"Form_Name", formName.toLower()}, {"User_name", m_user.UserGroup}});
     bool allowed = false;
     if (q.next()) {
         const qlonglong freeRows = q.value(0).toLongLong();

@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 QDate Clock::today() const {
@@ -40,4 +41,11 @@ bool Clock::applyArguments(const QStringList& arguments, QString* error) {
         m_today = d;
     }
     return true;
+}
+
+void Clock::pinLocalTimeZone() {
+    if (qEnvironmentVariableIsSet("TZ") || !QFileInfo::exists(QStringLiteral("/etc/localtime"))) {
+        return;
+    }
+    qputenv("TZ", ":/etc/localtime");
 }

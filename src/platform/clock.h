@@ -20,6 +20,12 @@ public:
     // clock as it is.
     bool applyArguments(const QStringList& arguments, QString* error);
 
+    // Without TZ, the C library checks the zone file on disk for every local
+    // time it converts (a file lookup per date read from a server). Naming
+    // the system's zone file once in TZ lets it read the file only once.
+    // Call at start-up, before any thread runs; a TZ already set is kept.
+    static void pinLocalTimeZone();
+
 private:
     std::optional<QDate> m_today;
 };

@@ -8,16 +8,18 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/first_start.h"
+#include "platform/clock.h"
 #include "platform/errors.h"
-#include "shell/kit_demo_window.h"
 #include "reports/engine/report_file.h"
 #include "reports/report_preview_frame.h"
+#include "shell/kit_demo_window.h"
 #include "shell/main_window.h"
 #include "ui/message_box_prompter.h"
 #include "ui/style_holder.h"
 #include "ui/tree_list.h"
 
 int main(int argc, char* argv[]) {
+    Clock::pinLocalTimeZone();
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Olvend"));
 

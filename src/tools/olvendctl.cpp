@@ -3,10 +3,12 @@
 
 #include "data/app_context.h"
 #include "platform/app_paths.h"
+#include "platform/clock.h"
 #include "platform/prompter.h"
 #include "tools/ctl_commands.h"
 
 int main(int argc, char* argv[]) {
+    Clock::pinLocalTimeZone();
     // Reports lay out text with fonts, which needs a GUI application; no
     // display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

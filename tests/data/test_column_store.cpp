@@ -215,10 +215,20 @@ void TestColumnStore::anyValueThroughTheGenericPath() {
     ColumnStore s(1);
     const QDateTime local(QDate(2007, 1, 2), QTime(8, 0));
     const QDateTime utc(QDate(2007, 1, 2), QTime(0, 0), Qt::UTC);
-    const QList<QVariant> values{
-        QVariant(3),         QVariant(qlonglong(3)), QVariant(3.0),   QVariant("3"),
-        QVariant(local),     QVariant(utc),          QVariant(local), QVariant(QDate(2007, 1, 2)),
-        QVariant("合计'%_"), QVariant("合计'%_"),    QVariant(),      QVariant(QString())};
+    const QDateTime sameReadingUtc(QDate(2007, 1, 2), QTime(8, 0), Qt::UTC);
+    const QList<QVariant> values{QVariant(3),
+                                 QVariant(qlonglong(3)),
+                                 QVariant(3.0),
+                                 QVariant("3"),
+                                 QVariant(local),
+                                 QVariant(utc),
+                                 QVariant(local),
+                                 QVariant(QDate(2007, 1, 2)),
+                                 QVariant("合计'%_"),
+                                 QVariant("合计'%_"),
+                                 QVariant(),
+                                 QVariant(QString()),
+                                 QVariant(sameReadingUtc)};
     for (const QVariant& v : values) {
         s.append(0, v);
         s.endRow();
@@ -237,6 +247,9 @@ void TestColumnStore::anyValueThroughTheGenericPath() {
     QVERIFY(s.value(10, 0).isNull());
     QCOMPARE(s.value(11, 0).typeId(), QMetaType::QString);
     QVERIFY(s.value(11, 0).toString().isEmpty());
+    // Same wall-clock reading, another zone: a value of its own.
+    QCOMPARE(s.value(12, 0).toDateTime().timeSpec(), Qt::UTC);
+    QCOMPARE(s.value(12, 0).toDateTime(), sameReadingUtc);
 }
 
 QTEST_GUILESS_MAIN(TestColumnStore)

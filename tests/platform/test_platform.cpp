@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,6 +24,7 @@ private slots:
     void appPathsResolveBackslashPaths();
     void clockFixesTheDay();
     void clockRejectsBadDates();
+    void pinnedTimeZoneKeepsLocalTimes();
     void unscrambleSetting_data();
     void unscrambleSetting();
     void scrambleRoundTrips();
@@ -164,6 +166,35 @@ void TestPlatform::scriptedPrompterAnswersInOrder() {
     QCOMPARE(p.texts(), QStringList({"hello", "sure?", "really?"}));
     QCOMPARE(p.messages().first().caption, QString("系统提示"));
     QVERIFY_THROWS_EXCEPTION(std::logic_error, p.confirm("unscripted"));
+}
+
+void TestPlatform::pinnedTimeZoneKeepsLocalTimes() {
+    const QByteArray before = qgetenv("TZ");
+    const bool wasSet = qEnvironmentVariableIsSet("TZ");
+    const QDateTime winter(QDate(2007, 1, 2), QTime(8, 0));
+    const QDateTime summer(QDate(2007, 7, 2), QTime(8, 0));
+    const qint64 winterUtc = winter.toMSecsSinceEpoch();
+    const qint64 summerUtc = summer.toMSecsSinceEpoch();
+
+    qunsetenv("TZ");
+    Clock::pinLocalTimeZone();
+    if (QFileInfo::exists("/etc/localtime")) {
+        QCOMPARE(qgetenv("TZ"), QByteArray(":/etc/localtime"));
+    }
+    // The same zone as before: local readings map to the same instants.
+    QCOMPARE(QDateTime(QDate(2007, 1, 2), QTime(8, 0)).toMSecsSinceEpoch(), winterUtc);
+    QCOMPARE(QDateTime(QDate(2007, 7, 2), QTime(8, 0)).toMSecsSinceEpoch(), summerUtc);
+
+    // A zone the user chose is kept.
+    qputenv("TZ", "Asia/Shanghai");
+    Clock::pinLocalTimeZone();
+    QCOMPARE(qgetenv("TZ"), QByteArray("Asia/Shanghai"));
+
+    if (wasSet) {
+        qputenv("TZ", before);
+    } else {
+        qunsetenv("TZ");
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)
