@@ -16,6 +16,7 @@
 #include "master/demo_data.h"
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
+#include "platform/clock.h"
 #include "platform/prompter.h"
 #include "shell/main_window.h"
 #include "ui/data_grid.h"
@@ -137,6 +138,7 @@ BENCHMARK(BM_SearchCustomers50k)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    Clock::pinLocalTimeZone();  // as the program does at start-up
     QApplication app(argc, argv);
     program();
     benchmark::Initialize(&argc, argv);
