@@ -128,6 +128,15 @@ void Database::bindAll(QSqlQuery& q, const QVariantMap& params) const {
     }
 }
 
+const QList<FieldDef>* Database::knownColumns(const QString& table) const {
+    const auto it = m_columns.constFind(table.toLower());
+    return it == m_columns.cend() ? nullptr : &it.value();
+}
+
+void Database::rememberColumns(const QString& table, const QList<FieldDef>& columns) {
+    m_columns.insert(table.toLower(), columns);
+}
+
 QSqlQuery Database::query(const QString& sql, const QVariantMap& params) {
     QSqlQuery q(qdb());
     q.setForwardOnly(true);

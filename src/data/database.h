@@ -7,6 +7,7 @@
 #include <QVariantMap>
 #include <memory>
 
+#include "data/field_def.h"
 #include "data/sql_dialect.h"
 #include "platform/errors.h"
 
@@ -58,6 +59,13 @@ public:
     void runBound(QSqlQuery& q);
 
     bool hasTable(const QString& name) const;
+
+    // Column definitions of tables, read once per connection: a server
+    // answers the catalogue queries slowly, and lists open their table's
+    // definitions every time. Whoever changes the schema calls forget.
+    const QList<FieldDef>* knownColumns(const QString& table) const;
+    void rememberColumns(const QString& table, const QList<FieldDef>& columns);
+    void forgetColumns() { m_columns.clear(); }
     QVariant toDbValue(const QVariant& v) const { return m_dialect->toDbValue(v); }
 
     // Transactions; nested calls become savepoints. Prefer WriteTransaction.
@@ -91,6 +99,7 @@ private:
     QString m_location;
     int m_depth = 0;
     QHash<QString, QSqlQuery> m_prepared;
+    QHash<QString, QList<FieldDef>> m_columns;  // by lower-case table name
 };
 
 // A write transaction that rolls back unless committed.

@@ -211,8 +211,17 @@ FieldDef FieldDef::fromDeclaredType(const QString& name, const QString& declared
 }
 
 QList<FieldDef> TableSchema::columns(Database& db, const QString& table) {
-    QList<FieldDef> out;
     Database::checkIdentifier(table);
+    if (const QList<FieldDef>* known = db.knownColumns(table)) {
+        return *known;
+    }
+    QList<FieldDef> out = read(db, table);
+    db.rememberColumns(table, out);
+    return out;
+}
+
+QList<FieldDef> TableSchema::read(Database& db, const QString& table) {
+    QList<FieldDef> out;
     if (db.isAccess()) {
         QSqlQuery q = db.query(QStringLiteral("PRAGMA table_info(%1)").arg(table));
         while (q.next()) {

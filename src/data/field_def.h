@@ -38,8 +38,12 @@ bool isNumericValue(const QVariant& value);
 QString formatNumber(double value, const QString& format);
 QString formatDateTime(const QDateTime& value, const QString& format);
 
-// Column definitions read from the database's own catalogue.
+// Column definitions read from the database's own catalogue, once per
+// connection.
 class TableSchema {
 public:
     static QList<FieldDef> columns(Database& db, const QString& table);
+
+private:
+    static QList<FieldDef> read(Database& db, const QString& table);
 };

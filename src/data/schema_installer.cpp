@@ -59,6 +59,7 @@ void SchemaInstaller::runScript(Database& db, const QString& resource) {
     for (const QString& s : statements(db, resource)) {
         db.query(s);
     }
+    db.forgetColumns();
 }
 
 int SchemaInstaller::storedVersion(Database& db) {

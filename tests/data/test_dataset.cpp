@@ -16,6 +16,7 @@ class TestDataset : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void fieldsComeFromTheSchema();
+    void tableColumnsAreReadOncePerConnection();
     void editPostAndCancel();
     void appendThenCancelLeavesNothing();
     void applyUpdatesWritesEveryKindOfChange();
@@ -50,6 +51,24 @@ void TestDataset::fieldsComeFromTheSchema() {
     QVERIFY(ds.field("id").autoIncrement);
     QVERIFY(ds.field("ID").primaryKey);  // names without regard to case
     QVERIFY_THROWS_EXCEPTION(UserError, ds.field("no_such_field"));
+}
+
+void TestDataset::tableColumnsAreReadOncePerConnection() {
+    FreshBook book(TestBooks::currentEngine());
+    Database& db = book.db();
+    const int columns = TableSchema::columns(db, "unit").size();
+    QVERIFY(columns > 0);
+    db.execute("ALTER TABLE unit ADD COLUMN extra_note VARCHAR(10)");
+    // Kept from the first read, for this connection and any spelling.
+    QCOMPARE(TableSchema::columns(db, "UNIT").size(), columns);
+    db.forgetColumns();
+    const QList<FieldDef> fresh = TableSchema::columns(db, "unit");
+    QCOMPARE(fresh.size(), columns + 1);
+    QCOMPARE(fresh.last().name.toLower(), QString("extra_note"));
+    QCOMPARE(fresh.last().size, 10);
+    Dataset ds(db);
+    ds.openTable("unit");
+    QCOMPARE(ds.field("extra_note").size, 10);
 }
 
 void TestDataset::editPostAndCancel() {
