@@ -5,6 +5,7 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/numbering.h"
+#include "master/group_rows.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
 
@@ -53,35 +54,19 @@ void GoodsCatalog::reloadLookups() {
 }
 
 QVariant GoodsCatalog::rootId() const {
-    for (int r = 0; r < m_classes.rowCount(); ++r) {
-        if (m_classes.value(r, "Parent_id").toInt() == -1) {
-            return m_classes.value(r, "id");
-        }
-    }
-    return 1;
+    return GroupRows(m_classes).rootId();
 }
 
 int GoodsCatalog::classRow(const QVariant& id) const {
-    for (int r = 0; r < m_classes.rowCount(); ++r) {
-        if (m_classes.value(r, "id").toString() == id.toString()) {
-            return r;
-        }
-    }
-    return -1;
+    return GroupRows(m_classes).rowOf(id);
 }
 
 bool GoodsCatalog::isRoot(const QVariant& id) const {
-    const int r = classRow(id);
-    return r >= 0 && m_classes.value(r, "Parent_id").toInt() == -1;
+    return GroupRows(m_classes).isTopLevel(id);
 }
 
 bool GoodsCatalog::hasChildClasses(const QVariant& id) const {
-    for (int r = 0; r < m_classes.rowCount(); ++r) {
-        if (m_classes.value(r, "Parent_id").toString() == id.toString()) {
-            return true;
-        }
-    }
-    return false;
+    return GroupRows(m_classes).hasChildren(id);
 }
 
 bool GoodsCatalog::holdsGoods(const QVariant& id) {
@@ -243,7 +228,7 @@ bool GoodsCatalog::deleteClass() {
     if (!m_prompter.askYesNo(QStringLiteral("确实要删除该商品类别吗？"))) {
         return false;
     }
-    const QVariant parent = m_classes.value(classRow(m_focused), "Parent_id");
+    const QVariant parent = GroupRows(m_classes).parentOf(m_focused);
     m_classes.locate("id", m_focused);
     m_classes.deleteCurrent();
     focusClass(parent);
@@ -281,15 +266,9 @@ bool GoodsCatalog::moveClass(const QVariant& cls, const QVariant& target) {
     if (!canDropClassOn(cls, target)) {
         return false;
     }
-    for (QVariant walk = target; classRow(walk) >= 0;) {
-        if (walk.toString() == cls.toString()) {
-            return false;
-        }
-        const QVariant up = m_classes.value(classRow(walk), "Parent_id");
-        if (up.toInt() == -1) {
-            break;
-        }
-        walk = up;
+    // Never under its own subclasses.
+    if (GroupRows(m_classes).isWithin(target, cls)) {
+        return false;
     }
     m_classes.locate("id", cls);
     m_classes.setValue("Parent_id", target);

@@ -4,6 +4,7 @@
 
 #include "data/database.h"
 #include "data/numbering.h"
+#include "master/group_rows.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
 
@@ -20,35 +21,20 @@ void PartnerDirectory::open() {
 }
 
 QVariant PartnerDirectory::rootId() const {
-    for (int r = 0; r < m_groups.rowCount(); ++r) {
-        if (m_groups.value(r, "Parent_id").toInt() == -1) {
-            return m_groups.value(r, "id");
-        }
-    }
-    return 1;
+    return GroupRows(m_groups).rootId();
 }
 
 int PartnerDirectory::groupRow(const QVariant& id) const {
-    for (int r = 0; r < m_groups.rowCount(); ++r) {
-        if (m_groups.value(r, "id").toString() == id.toString()) {
-            return r;
-        }
-    }
-    return -1;
+    return GroupRows(m_groups).rowOf(id);
 }
 
 bool PartnerDirectory::isRoot(const QVariant& id) const {
     const int r = groupRow(id);
-    return r >= 0 && (m_groups.value(r, "CorpType").toInt() == 0 || m_groups.value(r, "Parent_id").toInt() == -1);
+    return r >= 0 && (m_groups.value(r, "CorpType").toInt() == 0 || GroupRows(m_groups).isTopLevel(id));
 }
 
 bool PartnerDirectory::hasChildGroups(const QVariant& id) const {
-    for (int r = 0; r < m_groups.rowCount(); ++r) {
-        if (m_groups.value(r, "Parent_id").toString() == id.toString()) {
-            return true;
-        }
-    }
-    return false;
+    return GroupRows(m_groups).hasChildren(id);
 }
 
 bool PartnerDirectory::holdsRecords(const QVariant& id) {
@@ -217,7 +203,7 @@ bool PartnerDirectory::deleteGroup() {
     if (!m_prompter.askYesNo(QStringLiteral("确实要删除该客户类别吗？"))) {
         return false;
     }
-    const QVariant parent = m_groups.value(groupRow(m_focused), "Parent_id");
+    const QVariant parent = GroupRows(m_groups).parentOf(m_focused);
     m_groups.locate("id", m_focused);
     m_groups.deleteCurrent();
     focusGroup(parent);
@@ -257,15 +243,8 @@ bool PartnerDirectory::moveGroup(const QVariant& group, const QVariant& target) 
         return false;
     }
     // Never under its own descendants.
-    for (QVariant walk = target; walk.isValid() && groupRow(walk) >= 0;) {
-        if (walk.toString() == group.toString()) {
-            return false;
-        }
-        const QVariant up = m_groups.value(groupRow(walk), "Parent_id");
-        if (up.toInt() == -1) {
-            break;
-        }
-        walk = up;
+    if (GroupRows(m_groups).isWithin(target, group)) {
+        return false;
     }
     m_groups.locate("id", group);
     m_groups.setValue("Parent_id", target);

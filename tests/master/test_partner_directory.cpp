@@ -19,6 +19,7 @@ private slots:
     void addingGroups();
     void renameAndDeleteGroupChecks();
     void movingRecordsAndGroups();
+    void parentLoopInTheDataDoesNotHangAMove();
     void picking();
     void hostileTextIsStoredAsTyped();
 
@@ -180,6 +181,22 @@ void TestPartnerDirectory::movingRecordsAndGroups() {
     f.book.db().query("delete from Client where GroupClass=3");
     QVERIFY(f.dir.moveGroup(4, 3));
     QCOMPARE(f.book.db().scalar("select Parent_id from Client_group where id=4").toInt(), 3);
+}
+
+// Groups 5 and 6 point at each other (a book damaged by another program).
+// Moving a group under one of them must answer, not walk the loop forever.
+void TestPartnerDirectory::parentLoopInTheDataDoesNotHangAMove() {
+    Fixture f;
+    tree(f.book.db());
+    Database& db = f.book.db();
+    db.query("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('环甲', 1, 0, 1)");
+    db.query("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('环乙', 5, 0, 1)");
+    db.query("update Client_group set Parent_id=6 where id=5");
+    f.dir.open();
+    QVERIFY(f.dir.moveGroup(3, 6));  // 3 is not inside the loop: allowed
+    QCOMPARE(db.scalar("select Parent_id from Client_group where id=3").toInt(), 6);
+    QVERIFY(!f.dir.moveGroup(5, 6));  // 6 lies under 5 (and 5 under 6)
+    QCOMPARE(db.scalar("select Parent_id from Client_group where id=5").toInt(), 6);
 }
 
 void TestPartnerDirectory::picking() {
