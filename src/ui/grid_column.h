@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <memory>
 
@@ -16,6 +17,9 @@ struct GridColumn {
     QString format;                      // display format: "0.00", "#,##0.00", "YYYY-MM-DD"
     std::shared_ptr<LookupList> lookup;  // shows codes by their names
     bool highlight = false;              // drawn in the shared highlight style
+
+    // The background of highlighted columns.
+    static QColor highlightBackground() { return QColor(0xFE, 0xD5, 0x47); }
 
     static GridColumn make(const QString& field, const QString& caption, int width = 90) {
         GridColumn c;

@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "platform/errors.h"
-#include "ui/style_holder.h"
 
 QString FooterSummary::render(double value) const {
     static const QRegularExpression pattern(QStringLiteral("[#0][#0,]*(\\.0+)?"));
@@ -408,7 +407,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
             return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
         case Qt::BackgroundRole:
             if (m_columns[index.column()].highlight) {
-                return QBrush(StyleHolder::highlightBackground());
+                return QBrush(GridColumn::highlightBackground());
             }
             return {};
         default:

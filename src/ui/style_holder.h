@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QString>
 
+#include "ui/grid_column.h"
+
 class QAbstractItemView;
 class QWidget;
 
@@ -34,7 +36,7 @@ public:
     static QString layoutGroupStyleSheet(const QString& name);
     // Editors: bold navy text, orange when typed, grey border, blue disabled.
     static QString editorStyleSheet();
-    static QColor highlightBackground() { return QColor("#FED547"); }
+    static QColor highlightBackground() { return GridColumn::highlightBackground(); }
     static QColor footerBackground(const QString& gridStyle);
     static QColor footerText(const QString& gridStyle);
 
