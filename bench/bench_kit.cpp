@@ -25,10 +25,11 @@ struct Book {
         SchemaInstaller::createBookFile(path, "bench");
         db = Database::openSqlite(path, "bench");
         WriteTransaction tx(*db);
-        QSqlQuery& q = db->prepared(
+        const std::shared_ptr<QSqlQuery> qStatement = db->prepared(
             "insert into goods (code, Goods_name, Goods_size, Goods_unit, Default_price, purchase_price, Default_Qty, "
             "Default_TotalPrice, Goods_class, Provide_corp, remark, Keyin_time) "
             "values (:c, :n, :s, :u, :p, :pp, 1, :p, :g, :v, :r, :t)");
+        QSqlQuery& q = *qStatement;
         for (int i = 1; i <= kGoods; ++i) {
             db->run(q, {{"c", QString("SP%1").arg(i, 8, 10, QChar('0'))},
                         {"n", QString("商品名称%1").arg(i)},

@@ -57,7 +57,7 @@ ServerParams DataModule::serverParams() const {
 void DataModule::ConnectDatabases() {
     // 1. The system database, always the embedded kind.
     m_system.reset();
-    m_system = Database::openSqlite(m_context.paths().systemDatabase(), QStringLiteral("系统数据库"));
+    m_system = Database::openSqlite(m_context.paths().systemDatabase(), QStringLiteral("系统数据库"), m_sqliteOptions);
     SchemaInstaller::ensureSystem(*m_system);
 
     // 2-4. The current book; the old connection is closed first, so a
@@ -72,7 +72,7 @@ void DataModule::ConnectDatabases() {
         }
         const QString label = m_context.CurrentAccountBook.BookName.isEmpty() ? AppPaths::normalizeSeparators(stored)
                                                                               : m_context.CurrentAccountBook.BookName;
-        book = Database::openSqlite(m_context.paths().resolve(stored), label);
+        book = Database::openSqlite(m_context.paths().resolve(stored), label, m_sqliteOptions);
         SchemaInstaller::ensureBook(*book, /*installWhenEmpty=*/false);
     } else {
         const ServerParams p = serverParams();

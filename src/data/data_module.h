@@ -46,9 +46,15 @@ public:
 
     ServerParams serverParams() const;
 
+    // How the embedded databases are opened by ConnectDatabases (the busy
+    // timeout, for instance).
+    void setSqliteOptions(const SqliteOpenOptions& options) { m_sqliteOptions = options; }
+    const SqliteOpenOptions& sqliteOptions() const { return m_sqliteOptions; }
+
 private:
     AppContext& m_context;
     std::unique_ptr<Database> m_system;
     std::unique_ptr<Database> m_main;
     QSqlQuery m_sharedQuery;
+    SqliteOpenOptions m_sqliteOptions;
 };

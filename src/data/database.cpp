@@ -14,8 +14,6 @@
 namespace {
 QAtomicInt g_connectionSerial;
 
-QAtomicInt g_busyTimeoutMs = 10000;
-
 QString newConnectionName() {
     return QStringLiteral("olvend_%1").arg(g_connectionSerial.fetchAndAddRelaxed(1));
 }
@@ -40,6 +38,7 @@ Database::Database(const QString& connectionName, SqlDialect::Kind kind, const Q
     : m_connectionName(connectionName), m_dialect(SqlDialect::create(kind)), m_label(label), m_location(location) {}
 
 Database::~Database() {
+    m_pending.clear();
     m_prepared.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -50,10 +49,11 @@ Database::~Database() {
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-std::unique_ptr<Database> Database::openSqlite(const QString& path, const QString& label, bool mustExist) {
+std::unique_ptr<Database> Database::openSqlite(const QString& path, const QString& label,
+                                               const SqliteOpenOptions& options) {
     const QFileInfo info(path);
     const QString where = QStringLiteral("%1(%2)").arg(label, QDir::toNativeSeparators(path));
-    if (mustExist && !info.exists()) {
+    if (options.mustExist && !info.exists()) {
         throw DbError(QStringLiteral("无法打开%1: 文件不存在").arg(where));
     }
     if (info.exists() && !info.isFile()) {
@@ -67,7 +67,7 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, const QStrin
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
         db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(g_busyTimeoutMs.loadRelaxed()));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(options.busyTimeoutMs));
         if (!db.open()) {
             throw DbError(QStringLiteral("无法打开%1").arg(where), driverText(db.lastError()));
         }
@@ -169,17 +169,17 @@ int Database::execute(const QString& sql, const QVariantMap& params) {
     return q.numRowsAffected();
 }
 
-QSqlQuery& Database::prepared(const QString& sql) {
-    auto it = m_prepared.find(sql);
-    if (it != m_prepared.end()) {
-        return it.value();
+std::shared_ptr<QSqlQuery> Database::prepared(const QString& sql) {
+    if (const std::shared_ptr<QSqlQuery>* kept = m_prepared.object(sql)) {
+        return *kept;
     }
-    QSqlQuery q(qdb());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+    auto q = std::make_shared<QSqlQuery>(qdb());
+    q->setForwardOnly(true);
+    if (!q->prepare(sql)) {
+        throw error(QStringLiteral("执行失败"), driverText(q->lastError()), sql);
     }
-    return m_prepared.insert(sql, q).value();
+    m_prepared.insert(sql, new std::shared_ptr<QSqlQuery>(q));
+    return q;
 }
 
 void Database::run(QSqlQuery& q, const QVariantMap& params) {
@@ -218,27 +218,40 @@ void Database::commit() {
     if (m_depth <= 0) {
         return;
     }
-    --m_depth;
-    if (m_depth == 0) {
-        try {
-            rawExec("COMMIT");
-        } catch (...) {
-            try {
-                rawExec("ROLLBACK");
-            } catch (...) {
-            }
-            throw;
-        }
-    } else {
+    const int level = m_depth--;
+    if (m_depth > 0) {
         rawExec(QStringLiteral("RELEASE SAVEPOINT olvend_sp%1").arg(m_depth));
+        for (Pending& p : m_pending) {
+            if (p.level == level) {
+                p.level = m_depth;
+            }
+        }
+        return;
     }
+    try {
+        rawExec("COMMIT");
+    } catch (...) {
+        try {
+            rawExec("ROLLBACK");
+        } catch (...) {
+        }
+        undoFrom(level);
+        throw;
+    }
+    finishCommitted();
 }
 
 void Database::rollback() {
     if (m_depth <= 0) {
         return;
     }
-    --m_depth;
+    const int level = m_depth--;
+    // What was done in memory is undone even when the server cannot be told.
+    struct UndoOnExit {
+        Database* db;
+        int level;
+        ~UndoOnExit() { db->undoFrom(level); }
+    } undo{this, level};
     if (m_depth == 0) {
         rawExec("ROLLBACK");
     } else {
@@ -247,8 +260,50 @@ void Database::rollback() {
     }
 }
 
-void Database::setBusyTimeout(int milliseconds) {
-    g_busyTimeoutMs.storeRelaxed(milliseconds);
+void Database::whenTransactionEnds(std::function<void()> committed, std::function<void()> rolledBack) {
+    if (m_depth == 0) {
+        if (committed) {
+            committed();
+        }
+        return;
+    }
+    m_pending.push_back({m_depth, std::move(committed), std::move(rolledBack)});
+}
+
+void Database::undoFrom(int level) {
+    while (!m_pending.empty() && m_pending.back().level >= level) {
+        const std::function<void()> undo = std::move(m_pending.back().rolledBack);
+        m_pending.pop_back();
+        if (undo) {
+            try {
+                undo();
+            } catch (...) {
+                // Undoing runs while an error unwinds; that error is the one
+                // the caller reports.
+            }
+        }
+    }
+}
+
+void Database::finishCommitted() {
+    std::vector<Pending> done;
+    done.swap(m_pending);
+    std::exception_ptr first;
+    for (Pending& p : done) {
+        if (!p.committed) {
+            continue;
+        }
+        try {
+            p.committed();
+        } catch (...) {
+            if (!first) {
+                first = std::current_exception();
+            }
+        }
+    }
+    if (first) {
+        std::rethrow_exception(first);
+    }
 }
 
 QString Database::bindList(const QString& prefix, const QVariantList& values, QVariantMap* params) {

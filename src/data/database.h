@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QCache>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "data/field_def.h"
 #include "data/sql_dialect.h"
@@ -21,6 +24,15 @@ struct ServerParams {
     QString describe() const;
 };
 
+// How an embedded book is opened.
+struct SqliteOpenOptions {
+    // A missing file is an error rather than a new empty database.
+    bool mustExist = true;
+    // How long a statement waits for another program's lock before it gives
+    // up (milliseconds).
+    int busyTimeoutMs = 10000;
+};
+
 // One open connection to a book, the system database or a server database.
 // Every statement runs through it: values are bound as parameters, and any
 // failure raises DbError naming the statement, the database and the
@@ -31,10 +43,10 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // Opens a SQLite file. With `mustExist` a missing file is an error
-    // rather than a new empty database. `label` names the database in
-    // messages (the book's name, or "系统数据库").
-    static std::unique_ptr<Database> openSqlite(const QString& path, const QString& label, bool mustExist = true);
+    // Opens a SQLite file. `label` names the database in messages (the
+    // book's name, or "系统数据库").
+    static std::unique_ptr<Database> openSqlite(const QString& path, const QString& label,
+                                                const SqliteOpenOptions& options = {});
     static std::unique_ptr<Database> openServer(const ServerParams& params, const QString& label);
 
     QSqlDatabase qdb() const { return QSqlDatabase::database(m_connectionName, false); }
@@ -52,13 +64,22 @@ public:
     QVariant scalar(const QString& sql, const QVariantMap& params = {});
     // Runs a statement and returns the number of rows it changed.
     int execute(const QString& sql, const QVariantMap& params = {});
-    // A prepared statement kept for reuse; bind and run it with run().
-    QSqlQuery& prepared(const QString& sql);
+    // A prepared statement kept for reuse; bind and run it with run(). The
+    // connection keeps the most recently used statements (kPreparedCacheSize);
+    // a statement pushed out stays valid for as long as a caller holds it.
+    std::shared_ptr<QSqlQuery> prepared(const QString& sql);
+    static constexpr int kPreparedCacheSize = 64;
+    int preparedCount() const { return m_prepared.count(); }
     void run(QSqlQuery& q, const QVariantMap& params = {});
     // Runs a prepared statement whose values the caller bound already.
     void runBound(QSqlQuery& q);
 
     bool hasTable(const QString& name) const;
+
+    // Embedded books read large row sets straight through SQLite where the
+    // driver allows it; off, every read goes through the driver.
+    void setDirectReads(bool on) { m_directReads = on; }
+    bool directReads() const { return m_directReads; }
 
     // Column definitions of tables, read once per connection: a server
     // answers the catalogue queries slowly, and lists open their table's
@@ -73,6 +94,13 @@ public:
     void commit();
     void rollback();
     int transactionDepth() const { return m_depth; }
+    // Registers what to do when the transaction level open now ends:
+    // `committed` runs once the outermost transaction has committed,
+    // `rolledBack` as soon as this level or one around it rolls back (a
+    // released savepoint hands its work to the level around it). Without an
+    // open transaction `committed` runs at once. Work registered later is
+    // undone first.
+    void whenTransactionEnds(std::function<void()> committed, std::function<void()> rolledBack);
 
     // Table and field names that come from data are checked before they
     // are put into a statement; throws UserError otherwise.
@@ -82,23 +110,28 @@ public:
     // the placeholders for an "in (...)" list, so no value enters the statement.
     static QString bindList(const QString& prefix, const QVariantList& values, QVariantMap* params);
 
-    // How long an embedded book waits for another program's lock before it
-    // gives up (milliseconds); applies to books opened afterwards.
-    static void setBusyTimeout(int milliseconds);
-
     DbError error(const QString& what, const QString& driverText, const QString& statement = {}) const;
 
 private:
     Database(const QString& connectionName, SqlDialect::Kind kind, const QString& label, const QString& location);
     void bindAll(QSqlQuery& q, const QVariantMap& params) const;
     void rawExec(const QString& sql);
+    struct Pending {
+        int level;
+        std::function<void()> committed;
+        std::function<void()> rolledBack;
+    };
+    void undoFrom(int level);
+    void finishCommitted();
 
     QString m_connectionName;
     std::unique_ptr<SqlDialect> m_dialect;
     QString m_label;
     QString m_location;
     int m_depth = 0;
-    QHash<QString, QSqlQuery> m_prepared;
+    bool m_directReads = true;
+    QCache<QString, std::shared_ptr<QSqlQuery>> m_prepared{kPreparedCacheSize};
+    std::vector<Pending> m_pending;
     QHash<QString, QList<FieldDef>> m_columns;  // by lower-case table name
 };
 

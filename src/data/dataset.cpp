@@ -61,15 +61,11 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
     for (int i = 0; i < m_store.rowCount(); ++i) {
         m_rows[i].stored = i;
     }
+    ++m_generation;
     m_state = State::Browse;
     m_editRow = -1;
     m_buffer.clear();
-    m_visible.clear();
-    for (int i = 0; i < static_cast<int>(m_rows.size()); ++i) {
-        if (matchesMaster(m_rows[i])) {
-            m_visible.append(i);
-        }
-    }
+    collectVisible();
     m_current = m_visible.isEmpty() ? -1 : 0;
     m_eof = m_visible.isEmpty();
     emit resetDone();
@@ -90,6 +86,7 @@ void Dataset::refresh() {
 
 void Dataset::close() {
     emit aboutToReset();
+    ++m_generation;
     m_rows.clear();
     m_store = ColumnStore();
     m_visible.clear();
@@ -528,9 +525,9 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
             continue;
         }
         const QString sql = QStringLiteral("update %1 set %2 where %3").arg(m_table, sets.join(','), keyWhere("k"));
-        QSqlQuery& q = m_db.prepared(sql);
-        m_db.run(q, params);
-        if (q.numRowsAffected() == 0) {
+        const std::shared_ptr<QSqlQuery> q = m_db.prepared(sql);
+        m_db.run(*q, params);
+        if (q->numRowsAffected() == 0) {
             throw m_db.error(QStringLiteral("中的记录已被其他用户删除或修改，无法保存"), QString(), sql);
         }
     }
@@ -542,7 +539,7 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
     }
     // Rows with the same filled columns share one prepared statement; values
     // are bound by position.
-    QHash<QByteArray, QPair<QSqlQuery*, QVector<int>>> plans;
+    QHash<QByteArray, QPair<std::shared_ptr<QSqlQuery>, QVector<int>>> plans;
     const bool returning = m_db.dialect().insertReturnsKey();
     for (int idx = 0; idx < static_cast<int>(m_rows.size()); ++idx) {
         const Row& r = m_rows[idx];
@@ -575,10 +572,12 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
             if (wantKey && returning) {
                 sql += QStringLiteral(" returning ") + m_fields[autoColumn].name;
             }
-            plan = plans.insert(mask, {&m_db.prepared(sql), columns});
+            plan = plans.insert(mask, {m_db.prepared(sql), columns});
         }
-        QSqlQuery& q = *plan->first;
-        const QVector<int>& columns = plan->second;
+        // Copies of the plan's parts: nothing here points into the growing hash.
+        const std::shared_ptr<QSqlQuery> statement = plan->first;
+        const QVector<int> columns = plan->second;
+        QSqlQuery& q = *statement;
         for (int k = 0; k < columns.size(); ++k) {
             const int i = columns[k];
             q.bindValue(k, m_db.toDbValue(boundValue(m_db, m_fields[i], r.values[i])));
@@ -606,13 +605,37 @@ void Dataset::applyUpdates() {
     if (!hasChanges()) {
         return;
     }
+    const bool nested = m_db.transactionDepth() > 0;
     QHash<int, QVariant> newKeys;
     {
         WriteTransaction tx(m_db);
         writeChanges(&newKeys);
         tx.commit();
     }
-    // Only now, with everything written, do the rows take their new state.
+    if (!nested) {
+        // Everything is written for good: the rows take their new state.
+        acceptWritten(newKeys);
+        emit afterApply();
+        return;
+    }
+    // The caller's transaction may still roll back: keep what to return to.
+    auto before = std::make_shared<Snapshot>(Snapshot{m_rows, m_visible, m_current, m_generation});
+    acceptWritten(newKeys);
+    const QPointer<Dataset> self(this);
+    m_db.whenTransactionEnds(
+        [self] {
+            if (self) {
+                emit self->afterApply();
+            }
+        },
+        [self, before] {
+            if (self) {
+                self->restore(*before);
+            }
+        });
+}
+
+void Dataset::acceptWritten(const QHash<int, QVariant>& newKeys) {
     int autoColumn = -1;
     for (int i = 0; i < m_fields.size(); ++i) {
         if (m_fields[i].autoIncrement && m_fields[i].inTable) {
@@ -640,7 +663,25 @@ void Dataset::applyUpdates() {
         v = remap[v];
     }
     emit valuesRefreshed();
-    emit afterApply();
+}
+
+void Dataset::restore(const Snapshot& snapshot) {
+    if (snapshot.generation != m_generation) {
+        // The rows were read again inside the failed transaction; what was
+        // read may be gone now.
+        refresh();
+        return;
+    }
+    if (isEditing()) {
+        cancel();
+    }
+    emit aboutToReset();
+    m_rows = snapshot.rows;
+    m_visible = snapshot.visible;
+    m_current = m_visible.isEmpty() ? -1 : std::clamp(snapshot.current, 0, rowCount() - 1);
+    m_eof = m_visible.isEmpty();
+    emit resetDone();
+    emit currentRowChanged(m_current);
 }
 
 void Dataset::cancelUpdates() {
@@ -662,12 +703,7 @@ void Dataset::cancelUpdates() {
         kept.push_back(std::move(r));
     }
     m_rows = std::move(kept);
-    m_visible.clear();
-    for (int i = 0; i < static_cast<int>(m_rows.size()); ++i) {
-        if (matchesMaster(m_rows[i])) {
-            m_visible.append(i);
-        }
-    }
+    collectVisible();
     m_current = m_visible.isEmpty() ? -1 : std::clamp(m_current, 0, rowCount() - 1);
     m_eof = m_visible.isEmpty();
     emit resetDone();
@@ -729,14 +765,18 @@ void Dataset::rebuildView() {
         return;
     }
     emit aboutToReset();
+    collectVisible();
+    m_current = m_visible.isEmpty() ? -1 : 0;
+    m_eof = m_visible.isEmpty();
+    emit resetDone();
+    emit currentRowChanged(m_current);
+}
+
+void Dataset::collectVisible() {
     m_visible.clear();
     for (int i = 0; i < static_cast<int>(m_rows.size()); ++i) {
         if (matchesMaster(m_rows[i])) {
             m_visible.append(i);
         }
     }
-    m_current = m_visible.isEmpty() ? -1 : 0;
-    m_eof = m_visible.isEmpty();
-    emit resetDone();
-    emit currentRowChanged(m_current);
 }

@@ -87,7 +87,11 @@ public:
     bool hasChanges() const;
     bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
     // Writes every cached change in one transaction. On failure nothing is
-    // written and the cached changes stay as they were.
+    // written and the cached changes stay as they were. Inside a
+    // transaction that the caller holds, the rows show as saved at once
+    // (new keys included, so the caller can go on with them); should that
+    // transaction roll back, the dataset returns to its cached changes, and
+    // afterApply is only emitted once the outermost transaction commits.
     void applyUpdates();
     // Drops every cached change.
     void cancelUpdates();
@@ -117,6 +121,7 @@ signals:
     void valuesRefreshed();
     void beforePost();
     void afterPost();
+    // The cached changes are in the database for good.
     void afterApply();
 
 private:
@@ -139,6 +144,18 @@ private:
     void materialize(Row& row) const;
     void setState(State s);
     void rebuildView();
+    // Fills m_visible with the rows that are shown.
+    void collectVisible();
+    // The rows take their saved state after a write.
+    void acceptWritten(const QHash<int, QVariant>& newKeys);
+    // What the rows were before a write inside the caller's transaction.
+    struct Snapshot {
+        std::vector<Row> rows;
+        QVector<int> visible;
+        int current = -1;
+        quint64 generation = 0;
+    };
+    void restore(const Snapshot& snapshot);
     bool matchesMaster(const Row& row) const;
     QVariant masterValue() const;
     void onMasterMoved();
@@ -162,7 +179,8 @@ private:
     bool m_eof = true;
     State m_state = State::Inactive;
     QVector<QVariant> m_buffer;
-    int m_editRow = -1;  // index into m_rows of the row being edited
+    int m_editRow = -1;        // index into m_rows of the row being edited
+    quint64 m_generation = 0;  // counts the reads that replaced every row
     bool m_autoApply = false;
     int m_tag = 0;
     QPointer<Dataset> m_master;

@@ -39,7 +39,7 @@ bool FirstStart::run(AppContext& context) {
         SchemaInstaller::createBookFile(bookFile, QStringLiteral("默认帐册"));
         AccountBookRow row;
         {
-            auto system = Database::openSqlite(systemTemp, QStringLiteral("系统数据库"), /*mustExist=*/false);
+            auto system = Database::openSqlite(systemTemp, QStringLiteral("系统数据库"), {.mustExist = false});
             SchemaInstaller::ensureSystem(*system);
             row.AccountBookName = QStringLiteral("默认帐册");
             row.DatabaseName = bookName;

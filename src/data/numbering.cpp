@@ -86,7 +86,8 @@ QString Numbering::GetAutoIncrementID(const QString& TableName, const QString& F
     }
 
     WriteTransaction tx(m_db);
-    QSqlQuery& q = m_db.prepared(select + m_db.dialect().lockRowsSuffix());
+    const std::shared_ptr<QSqlQuery> qStatement = m_db.prepared(select + m_db.dialect().lockRowsSuffix());
+    QSqlQuery& q = *qStatement;
     m_db.run(q, keys);
     if (!q.next()) {
         q.finish();
@@ -98,8 +99,9 @@ QString Numbering::GetAutoIncrementID(const QString& TableName, const QString& F
         throw UserError(noRule(TableName, FieldName));
     }
     const QString result = nextCode(*rule, stored, TableName, FieldName);
-    QSqlQuery& update = m_db.prepared(
+    const std::shared_ptr<QSqlQuery> updateStatement = m_db.prepared(
         "update Sys_ID_Autoincrement set CurrID=:CurrID  where tablename=:tablename and fieldname=:fieldname");
+    QSqlQuery& update = *updateStatement;
     m_db.run(update, {{"CurrID", result}, {"tablename", table}, {"fieldname", field}});
     tx.commit();
     return result;

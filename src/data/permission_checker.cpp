@@ -32,7 +32,8 @@ bool PermissionChecker::isAllowed(const QString& actionName, const QString& form
         return true;
     }
     Database& db = m_db();
-    QSqlQuery& q = db.prepared(QString::fromLatin1(kCheckSql));
+    const std::shared_ptr<QSqlQuery> qStatement = db.prepared(QString::fromLatin1(kCheckSql));
+    QSqlQuery& q = *qStatement;
     db.run(q,
            {{"Action_Name", actionName.toLower()}, {"Form_Name", formName.toLower()}, {"User_name", m_user.UserGroup}});
     bool allowed = false;

@@ -131,7 +131,7 @@ void SchemaInstaller::createBookFile(const QString& path, const QString& label) 
         throw DbError(QStringLiteral("账本文件已存在: %1").arg(path));
     }
     try {
-        auto db = Database::openSqlite(path, label, /*mustExist=*/false);
+        auto db = Database::openSqlite(path, label, {.mustExist = false});
         installBook(*db);
     } catch (...) {
         QFile::remove(path);
@@ -150,7 +150,8 @@ void SchemaInstaller::installOperations(Database& db) {
     const QString insert = QStringLiteral(
         "INSERT INTO Sys_Operation_Table (id, Action_Name, Action_Title, Form_Name, Parent_Model, Parent_ID, "
         "isControl) VALUES (:id, :name, :title, :form, :model, :parent, :control)");
-    QSqlQuery& q = db.prepared(insert);
+    const std::shared_ptr<QSqlQuery> qStatement = db.prepared(insert);
+    QSqlQuery& q = *qStatement;
     for (const QString& line : text.split('\n')) {
         if (line.trimmed().isEmpty() || line.trimmed().startsWith('#')) {
             continue;

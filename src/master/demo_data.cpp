@@ -11,22 +11,31 @@
 #include "data/database.h"
 
 namespace {
-const QStringList kSurnames{"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周", "徐", "孙", "马", "朱", "胡", "郭"};
-const QStringList kGiven{"伟", "芳", "娜", "敏", "静", "强", "磊", "军", "洋", "勇", "艳", "杰", "涛", "明", "超", "秀英"};
-const QStringList kCities{"北京", "上海", "广州", "深圳", "杭州", "成都", "南京", "武汉", "西安", "重庆", "迪拜", "新加坡"};
+const QStringList kSurnames{"王", "李", "张", "刘", "陈", "杨", "黄", "赵",
+                            "吴", "周", "徐", "孙", "马", "朱", "胡", "郭"};
+const QStringList kGiven{"伟", "芳", "娜", "敏", "静", "强", "磊", "军",
+                         "洋", "勇", "艳", "杰", "涛", "明", "超", "秀英"};
+const QStringList kCities{"北京", "上海", "广州", "深圳", "杭州", "成都",
+                          "南京", "武汉", "西安", "重庆", "迪拜", "新加坡"};
 const QStringList kHotelKinds{"大酒店", "宾馆", "饭店", "度假酒店", "商务酒店", "国际酒店"};
 const QStringList kStreets{"人民路", "中山路", "解放大道", "建设路", "滨江路", "体育西路", "长安街", "南京路"};
 const QStringList kCountries{"中国", "阿联酋", "新加坡", "马来西亚", "泰国", "越南"};
 const QStringList kClasses{"五金配件", "门窗型材", "玻璃", "锁具", "密封材料", "卫浴洁具"};
-const QStringList kGoods{"不锈钢合页", "铝合金型材", "中空玻璃", "多点锁", "执手", "滑轮", "密封条", "纱网",
-                         "地弹簧", "闭门器", "拉手", "门吸", "浴室柜", "花洒", "角阀", "地漏"};
+const QStringList kGoods{"不锈钢合页", "铝合金型材", "中空玻璃", "多点锁", "执手",   "滑轮", "密封条", "纱网",
+                         "地弹簧",     "闭门器",     "拉手",     "门吸",   "浴室柜", "花洒", "角阀",   "地漏"};
 const QStringList kSupplierKinds{"五金厂", "建材公司", "玻璃厂", "锁业公司", "贸易商行", "实业有限公司"};
 
-QString pick(QRandomGenerator& r, const QStringList& list) { return list[int(r.bounded(list.size()))]; }
+QString pick(QRandomGenerator& r, const QStringList& list) {
+    return list[int(r.bounded(list.size()))];
+}
 
-QString person(QRandomGenerator& r) { return pick(r, kSurnames) + pick(r, kGiven); }
+QString person(QRandomGenerator& r) {
+    return pick(r, kSurnames) + pick(r, kGiven);
+}
 
-QString phone(QRandomGenerator& r) { return QStringLiteral("13%1").arg(r.bounded(100000000, 999999999)); }
+QString phone(QRandomGenerator& r) {
+    return QStringLiteral("13%1").arg(r.bounded(100000000, 999999999));
+}
 
 int insertGroups(Database& db, const QString& table, const QStringList& names) {
     int first = -1;
@@ -52,10 +61,11 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
 
     if (counts.customers > 0) {
         const int firstGroup = insertGroups(db, "Client_group", kCities);
-        QSqlQuery& q = db.prepared(
+        const std::shared_ptr<QSqlQuery> qStatement = db.prepared(
             "insert into Client (Corp_code, Linkman_name, Corp_name, China_Linkman_name, LinkMan_Telephone, "
             "Linkman_foreign_telephone, Linkman_country, Corp_address, recipients, QQ, GroupClass, remark) values "
             "(:code, :name, :hotel, :contact, :tel, :ftel, :country, :address, :recipient, :qq, :grp, :remark)");
+        QSqlQuery& q = *qStatement;
         for (int i = 0; i < counts.customers; ++i) {
             const int city = int(r.bounded(kCities.size()));
             const QString name = person(r);
@@ -66,7 +76,8 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                        {"tel", phone(r)},
                        {"ftel", QStringLiteral("+971-4-%1").arg(r.bounded(1000000, 9999999))},
                        {"country", pick(r, kCountries)},
-                       {"address", QStringLiteral("%1市%2%3号").arg(kCities[city], pick(r, kStreets)).arg(r.bounded(1, 999))},
+                       {"address",
+                        QStringLiteral("%1市%2%3号").arg(kCities[city], pick(r, kStreets)).arg(r.bounded(1, 999))},
                        {"recipient", name + QStringLiteral("先生")},
                        {"qq", QString::number(r.bounded(10000000, 999999999))},
                        {"grp", firstGroup + city},
@@ -76,10 +87,11 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
     QStringList supplierCodes;
     if (counts.suppliers > 0) {
         const int firstGroup = insertGroups(db, "Provider_group", {"本地供应商", "外地供应商"});
-        QSqlQuery& q = db.prepared(
+        const std::shared_ptr<QSqlQuery> qStatement = db.prepared(
             "insert into Provider (Corp_code, provider_name, provider_Corp_Name, provider_Corp_Address, "
             "provider_mobile, provider_Telephone, provider_Linkman1, provider_Linkman1_Tel, GroupClass) values "
             "(:code, :name, :corp, :address, :mobile, :tel, :link, :linktel, :grp)");
+        QSqlQuery& q = *qStatement;
         for (int i = 0; i < counts.suppliers; ++i) {
             const QString code = QStringLiteral("%1").arg(++next, 5, 10, QChar('0'));
             supplierCodes << code;
@@ -99,11 +111,12 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
 
     if (counts.goods > 0) {
         const int firstClass = insertGroups(db, "goods_group", kClasses);
-        QSqlQuery& q = db.prepared(
+        const std::shared_ptr<QSqlQuery> qStatement = db.prepared(
             "insert into goods (code, Goods_name, Goods_model, Goods_size, Goods_unit, Default_price, purchase_price, "
             "Default_Qty, Default_TotalPrice, Corp_Goods_Code, Provide_corp, Goods_class, PicturePath, remark, "
             "Keyin_person, Keyin_time, Update_time) values (:code, :name, :model, :size, :unit, :price, :cost, :qty, "
             ":total, :corpcode, :provider, :cls, :pic, :remark, :who, :time, :time)");
+        QSqlQuery& q = *qStatement;
         const QDateTime now = context.clock().now();
         QDir().mkpath(context.PictureFolder);
         for (int i = 1; i <= counts.goods; ++i) {

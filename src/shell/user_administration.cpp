@@ -19,7 +19,9 @@ void UserAdministration::open() {
     select(systemGroup());
 }
 
-bool UserAdministration::isGroupRow(int row) const { return m_users.value(row, "type").toInt() == 0; }
+bool UserAdministration::isGroupRow(int row) const {
+    return m_users.value(row, "type").toInt() == 0;
+}
 
 bool UserAdministration::isGroup(const QString& name) const {
     for (int r = 0; r < m_users.rowCount(); ++r) {
@@ -95,7 +97,9 @@ void UserAdministration::save() {
     if (m_modified && !m_rightsGroup.isEmpty() && isGroup(m_rightsGroup)) {
         WriteTransaction tx(m_db);
         m_db.execute("delete from Sys_user_Operation where user_name=:user_name", {{"user_name", m_rightsGroup}});
-        QSqlQuery& insert = m_db.prepared("insert into Sys_user_Operation(user_name,action_id) values (:u, :a)");
+        const std::shared_ptr<QSqlQuery> insertStatement =
+            m_db.prepared("insert into Sys_user_Operation(user_name,action_id) values (:u, :a)");
+        QSqlQuery& insert = *insertStatement;
         for (const Right& r : m_rights) {
             if (r.granted) {
                 m_db.run(insert, {{"u", m_rightsGroup}, {"a", r.id}});
@@ -146,8 +150,10 @@ void UserAdministration::postUser() {
     try {
         m_users.applyUpdates();
         if (!isNew && oldName != name && isGroupRow(row)) {
-            m_db.execute("update Sys_user set User_Group=:n where User_Group=:o and type=1", {{"n", name}, {"o", oldName}});
-            m_db.execute("update Sys_user_Operation set User_name=:n where User_name=:o", {{"n", name}, {"o", oldName}});
+            m_db.execute("update Sys_user set User_Group=:n where User_Group=:o and type=1",
+                         {{"n", name}, {"o", oldName}});
+            m_db.execute("update Sys_user_Operation set User_name=:n where User_name=:o",
+                         {{"n", name}, {"o", oldName}});
             if (m_rightsGroup == oldName) {
                 m_rightsGroup = name;
             }
@@ -182,7 +188,8 @@ bool UserAdministration::deleteSelected() {
         return false;
     }
     const bool group = isGroupRow(m_users.currentRow());
-    if (group && m_db.scalar("select count(*) from Sys_user where User_Group=:g and type=1", {{"g", name}}).toInt() > 0) {
+    if (group &&
+        m_db.scalar("select count(*) from Sys_user where User_Group=:g and type=1", {{"g", name}}).toInt() > 0) {
         m_prompter.inform(QStringLiteral("该组中还有用户,请先删除或移走这些用户"));
         return false;
     }

@@ -190,7 +190,7 @@ void TestConnection::databaseWithoutBookTablesIsRefused() {
     TestProgram p(true);
     const QString path = p.context().paths().programFolder() + "db/other.db";
     {
-        auto db = Database::openSqlite(path, "other", false);
+        auto db = Database::openSqlite(path, "other", {.mustExist = false});
         db->query("create table something (x integer)");
     }
     p.context().SettingsFile.setString("db", "path", "db/other.db");

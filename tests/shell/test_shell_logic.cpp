@@ -125,7 +125,7 @@ void TestShellLogic::lockedBookIsAClearError() {
     auto holder = Database::openSqlite(file, "holder");
     holder->query("PRAGMA locking_mode=EXCLUSIVE");
     holder->query("BEGIN EXCLUSIVE");
-    Database::setBusyTimeout(200);
+    c.data().setSqliteOptions({.busyTimeoutMs = 200});
     LoginService login(c);
     login.loadAccountBooks();
     try {
@@ -135,7 +135,6 @@ void TestShellLogic::lockedBookIsAClearError() {
         QVERIFY2(e.message().contains("锁定"), qPrintable(e.message()));
         QVERIFY(e.message().contains("UserAccountBook001.db"));
     }
-    Database::setBusyTimeout(10000);
     holder->query("ROLLBACK");
 }
 
