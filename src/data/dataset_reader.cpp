@@ -71,13 +71,31 @@ DatasetReader::Result DatasetReader::read(Database& db, const QString& updateTab
         for (int i = 0; i < rec.count(); ++i) {
             raw.names.append(rec.fieldName(i));
         }
+        // The SQLite driver reports most declared types as text; take them
+        // as the direct reader does, so both paths agree.
+        raw.declaredTypes = SqliteRowReader::declaredTypes(db, sql);
+        if (raw.declaredTypes.size() != raw.names.size()) {
+            raw.declaredTypes.clear();
+        }
+    }
+
+    const int n = raw.names.size();
+    if (!direct) {
+        raw.rows = ColumnStore(n);
+        while (q.next()) {
+            for (int i = 0; i < n; ++i) {
+                raw.rows.append(i, q.value(i));
+            }
+            raw.rows.endRow();
+        }
+        raw.rows.finish();
     }
 
     Result out;
-    for (int i = 0; i < raw.names.size(); ++i) {
+    for (int i = 0; i < n; ++i) {
         const QString name = raw.names[i];
         FieldDef def;
-        if (!direct) {
+        if (raw.declaredTypes.isEmpty()) {
             def = guessField(rec.field(i));
         } else if (raw.declaredTypes[i].isEmpty()) {
             def = expressionField(name, raw.rows, i);
@@ -96,20 +114,7 @@ DatasetReader::Result DatasetReader::read(Database& db, const QString& updateTab
         def.displayFormat = formats.value(name.toLower(), def.displayFormat);
         out.fields.append(def);
     }
-
-    const int n = out.fields.size();
-    if (direct) {
-        out.rows = std::move(raw.rows);
-    } else {
-        out.rows = ColumnStore(n);
-        while (q.next()) {
-            for (int i = 0; i < n; ++i) {
-                out.rows.append(i, q.value(i));
-            }
-            out.rows.endRow();
-        }
-        out.rows.finish();
-    }
+    out.rows = std::move(raw.rows);
     // Each distinct value of a column is converted once.
     for (int i = 0; i < n; ++i) {
         const FieldDef& f = out.fields[i];

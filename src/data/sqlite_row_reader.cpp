@@ -3,19 +3,102 @@
 #include <sqlite3.h>
 
 #include <QSqlDriver>
+#include <QSqlQuery>
 #include <QUtf8StringView>
 
 #include "data/database.h"
+
+#if __has_include(<dlfcn.h>)
+#include <dlfcn.h>
+#define OLVEND_HAVE_DLFCN 1
+#endif
 
 namespace {
 struct Statement {
     sqlite3_stmt* stmt = nullptr;
     ~Statement() { sqlite3_finalize(stmt); }
 };
+
+// The driver's library reports the same build as the one linked here.
+bool sameSqliteBuild(Database& db) {
+    try {
+        const QVariant source = db.scalar(QStringLiteral("select sqlite_source_id()"));
+        return source.toString() == QString::fromUtf8(sqlite3_sourceid());
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+// The driver plugin resolves sqlite3 functions to the same loaded object as
+// this program does (a second copy of the same version would still keep
+// its own global state).
+bool sameSqliteObject(const QSqlDriver* driver) {
+#ifdef OLVEND_HAVE_DLFCN
+    // The first word of a polymorphic object points into its class's code
+    // object: the plugin the driver came from.
+    const void* vtable = *reinterpret_cast<void* const*>(driver);
+    Dl_info plugin{};
+    if (!dladdr(vtable, &plugin) || !plugin.dli_fname) {
+        return false;
+    }
+    void* handle = dlopen(plugin.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+    if (!handle) {
+        return false;
+    }
+    void* theirs = dlsym(handle, "sqlite3_libversion");
+    dlclose(handle);
+    Dl_info theirObject{};
+    Dl_info ourObject{};
+    if (!theirs || !dladdr(theirs, &theirObject) || !dladdr(reinterpret_cast<void*>(&sqlite3_libversion), &ourObject)) {
+        return false;
+    }
+    return theirObject.dli_fbase == ourObject.dli_fbase;
+#else
+    Q_UNUSED(driver);
+    return false;
+#endif
+}
 }  // namespace
 
-bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMap& params, Result* out) {
+bool SqliteRowReader::driverSharesLibrary(Database& db) {
     if (!db.isAccess()) {
+        return false;
+    }
+    static const bool shared = [&db] {
+        const QSqlDriver* driver = db.qdb().driver();
+        return driver && sameSqliteObject(driver) && sameSqliteBuild(db);
+    }();
+    return shared;
+}
+
+QStringList SqliteRowReader::declaredTypes(const Database& db, const QString& sql) {
+    if (!db.isAccess()) {
+        return {};
+    }
+    struct Connection {
+        sqlite3* handle = nullptr;
+        ~Connection() { sqlite3_close(handle); }
+    } own;
+    const QByteArray path = db.location().toUtf8();
+    if (sqlite3_open_v2(path.constData(), &own.handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        return {};
+    }
+    sqlite3_busy_timeout(own.handle, 2000);
+    Statement s;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(own.handle, text.constData(), int(text.size()), &s.stmt, nullptr) != SQLITE_OK) {
+        return {};
+    }
+    QStringList types;
+    for (int i = 0; i < sqlite3_column_count(s.stmt); ++i) {
+        const char* declared = sqlite3_column_decltype(s.stmt, i);
+        types.append(declared ? QString::fromUtf8(declared) : QString());
+    }
+    return types;
+}
+
+bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMap& params, Result* out) {
+    if (!db.isAccess() || !db.directReads() || !driverSharesLibrary(db)) {
         return false;
     }
     const QVariant handle = db.qdb().driver()->handle();

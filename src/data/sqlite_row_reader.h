@@ -17,7 +17,20 @@ public:
         QStringList declaredTypes;  // as the columns were declared ("" for expressions)
         ColumnStore rows;
     };
-    // False when the database is not an embedded one (use QSqlQuery then);
-    // throws DbError when the statement fails.
+    // False when the rows cannot be read directly (not an embedded book,
+    // direct reads turned off for it, or a driver with its own SQLite): use
+    // QSqlQuery then. Throws DbError when the statement fails.
     static bool readAll(Database& db, const QString& sql, const QVariantMap& params, Result* out);
+
+    // Whether Qt's SQLite driver runs on the very SQLite library this program
+    // links, so that its connection handle may be used here. Debian's driver
+    // links the system library; Qt's own Windows and macOS builds carry a
+    // copy of their own. Found out once per process.
+    static bool driverSharesLibrary(Database& db);
+
+    // The declared types of a statement's columns ("" for expressions), for
+    // rows read through the driver, which does not tell them. Found on a
+    // connection of this program's own to the book's file; empty when that
+    // cannot be done.
+    static QStringList declaredTypes(const Database& db, const QString& sql);
 };
