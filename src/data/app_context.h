@@ -7,6 +7,7 @@
 #include "platform/app_paths.h"
 #include "platform/clock.h"
 #include "platform/ini_file.h"
+#include "platform/progress_reporter.h"
 
 class DataModule;
 class Prompter;
@@ -26,6 +27,10 @@ public:
     Clock& clock() { return m_clock; }
     Prompter& prompter() { return *m_prompter; }
     void setPrompter(Prompter& prompter) { m_prompter = &prompter; }
+    // The running-operation note; quiet until a window installs one
+    // (nullptr puts the quiet one back).
+    ProgressReporter& progress() { return m_progress ? *m_progress : m_quietProgress; }
+    void setProgressReporter(ProgressReporter* reporter) { m_progress = reporter; }
 
     // The data module, created on first use; it connects nothing by itself.
     DataModule& data();
@@ -50,5 +55,7 @@ private:
     AppPaths m_paths;
     Clock m_clock;
     Prompter* m_prompter;
+    ProgressReporter* m_progress = nullptr;
+    QuietProgress m_quietProgress;
     std::unique_ptr<DataModule> m_data;
 };

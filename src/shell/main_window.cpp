@@ -74,12 +74,17 @@ QString barAction(int n) {
 }
 }  // namespace
 
+MainWindow::~MainWindow() {
+    m_context.setProgressReporter(nullptr);
+}
+
 MainWindow::MainWindow(AppContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       m_context(context),
       m_permissions(context.data(), context.CurrentUser),
       m_actions(QStringLiteral("main_frm"), m_permissions, context.prompter(), this) {
     setObjectName(QStringLiteral("main_frm"));
+    context.setProgressReporter(&m_progressNote);
     setWindowTitle(context.SoftwareInfo.Title);
     setMinimumSize(820, 600);
     setMaximumSize(1032, 776);
@@ -146,9 +151,8 @@ void MainWindow::buildActions() {
             InitMainWindow();
         }
     });
-    add("Action_ManuSystemSetting", "系统选项", [this] {
-        m_settingsMenu->popup(m_settingsButton->mapToGlobal(QPoint(0, m_settingsButton->height())));
-    });
+    add("Action_ManuSystemSetting", "系统选项",
+        [this] { m_settingsMenu->popup(m_settingsButton->mapToGlobal(QPoint(0, m_settingsButton->height()))); });
     add("Action_ManuHelp", "帮助",
         [this] { m_helpMenu->popup(m_helpButton->mapToGlobal(QPoint(0, m_helpButton->height()))); });
 }
@@ -168,7 +172,8 @@ QWidget* MainWindow::buildTitleArea() {
         const char* name;
         int n;
         const char* hint;
-    } buttons[] = {{"Image12", 1, "打开帮助文档"}, {"Image13", 3, "最小化"}, {"Image8", 2, "最大化"}, {"Image14", 4, "退出"}};
+    } buttons[] = {
+        {"Image12", 1, "打开帮助文档"}, {"Image13", 3, "最小化"}, {"Image8", 2, "最大化"}, {"Image14", 4, "退出"}};
     for (const auto& b : buttons) {
         auto* button = new PictureButton(title);
         button->setObjectName(QString::fromLatin1(b.name));
@@ -253,7 +258,8 @@ QWidget* MainWindow::buildBar() {
     m_helpButton->setObjectName(QStringLiteral("SpeedButton_help"));
     m_helpButton->setText(QStringLiteral("帮助"));
     m_helpButton->setStyleSheet(speedStyle);
-    connect(m_helpButton, &QToolButton::clicked, this, [this] { m_actions.execute(QStringLiteral("Action_ManuHelp")); });
+    connect(m_helpButton, &QToolButton::clicked, this,
+            [this] { m_actions.execute(QStringLiteral("Action_ManuHelp")); });
     row->addWidget(m_settingsButton);
     row->addWidget(m_helpButton);
     return bar;
@@ -332,12 +338,15 @@ QWidget* MainWindow::buildStatus() {
     return status;
 }
 
-void MainWindow::showPage(int index) { m_pages->setCurrentIndex(index); }
+void MainWindow::showPage(int index) {
+    m_pages->setCurrentIndex(index);
+}
 
 void MainWindow::refreshBar() {
     for (int n = 1; n <= 5; ++n) {
-        const char* prefix = m_bar.state(n) == BarState::Active ? "active" : m_bar.state(n) == BarState::Hot ? "hot"
-                                                                                                          : "normal";
+        const char* prefix = m_bar.state(n) == BarState::Active ? "active"
+                             : m_bar.state(n) == BarState::Hot  ? "hot"
+                                                                : "normal";
         m_barButtons[n - 1]->setPicture(artwork(QStringLiteral("%1%2.jpg").arg(QLatin1String(prefix)).arg(n)));
     }
 }
@@ -360,7 +369,7 @@ bool MainWindow::logInDialog() {
 
 void MainWindow::InitMainWindow() {
     m_userLabel->setText(m_context.CurrentUser.UserName.isEmpty() ? QStringLiteral("未登录")
-                                                                   : m_context.CurrentUser.UserName);
+                                                                  : m_context.CurrentUser.UserName);
     if (!m_context.CurrentUser.UserName.isEmpty()) {
         m_timeLabel->setText(m_context.clock().now().toString("yyyyMMdd HH:mm:ss"));
     }

@@ -8,6 +8,7 @@
 #include "data/permission_checker.h"
 #include "shell/bar_state.h"
 #include "ui/action_manager.h"
+#include "ui/progress_note.h"
 
 class AppContext;
 class LoginDialog;
@@ -24,6 +25,8 @@ class MainWindow : public QWidget {
     Q_OBJECT
 public:
     explicit MainWindow(AppContext& context, QWidget* parent = nullptr);
+    ~MainWindow() override;
+    ProgressNote& progressNote() { return m_progressNote; }
 
     ActionManager& actions() { return m_actions; }
     QStackedWidget* pages() const { return m_pages; }
@@ -66,6 +69,9 @@ private:
     void defaultOpenWindow(const QString& windowName, int startParameter);
 
     AppContext& m_context;
+    // The program's running-operation note, lent to the context while the
+    // main window lives.
+    ProgressNote m_progressNote;
     PermissionChecker m_permissions;
     ActionManager m_actions;
     BarState m_bar;

@@ -18,7 +18,6 @@
 #include "platform/prompter.h"
 #include "ui/editors.h"
 #include "ui/field_binder.h"
-#include "ui/progress_note.h"
 #include "ui/style_holder.h"
 #include "ui/tree_list.h"
 
@@ -38,9 +37,10 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
     m_password->setEchoMode(QLineEdit::Password);
     m_password->setPlaceholderText(QStringLiteral("输入新密码后按\"设置密码\""));
 
-    ShowRunTimeInfo(QStringLiteral("正在读取权限列表，请稍候"));
-    m_admin.open();
-    HideRunTimeInfo();
+    {
+        RunTimeInfoScope note(context.progress(), QStringLiteral("正在读取权限列表，请稍候"));
+        m_admin.open();
+    }
 
     m_users->setImages({style()->standardIcon(QStyle::SP_DirIcon), style()->standardIcon(QStyle::SP_FileIcon)});
     m_users->bind(&m_admin.users(), "User_name", "User_Group", "User_name", "type");
@@ -124,14 +124,10 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
 
     // Commands.
     QAction* save = actions().add(QStringLiteral("Action_SaveOperation"), QStringLiteral("保存权限设置"), [this] {
-        ShowRunTimeInfo(QStringLiteral("正在执行更新"));
-        try {
+        {
+            RunTimeInfoScope note(this->context().progress(), QStringLiteral("正在执行更新"));
             m_admin.save();
-        } catch (...) {
-            HideRunTimeInfo();
-            throw;
         }
-        HideRunTimeInfo();
         afterUsersChanged();
     });
     QAction* addUser = actions().add(QStringLiteral("Action_AddUser"), QStringLiteral("增加用户"), [this] {

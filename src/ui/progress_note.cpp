@@ -21,11 +21,6 @@ ProgressNote::ProgressNote(QWidget* parent)
     connect(&m_timer, &QTimer::timeout, this, &ProgressNote::tick);
 }
 
-ProgressNote& ProgressNote::instance() {
-    static ProgressNote* note = new ProgressNote();
-    return *note;
-}
-
 void ProgressNote::showText(const QString& text) {
     m_message = cutToAnsiBytes(text, kMaxBytes);
     m_dots = QStringLiteral(".....");
@@ -39,7 +34,9 @@ void ProgressNote::showText(const QString& text) {
     move(area.center() - rect().center());
     show();
     raise();
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Painted at once, without running the event loop: the work that
+    // follows must not be interleaved with timers and queued calls.
+    repaint();
 }
 
 void ProgressNote::hideNote() {
@@ -56,12 +53,4 @@ void ProgressNote::refresh() {
     m_label->setText(m_message + m_dots);
     adjustSize();
     update();
-}
-
-void ShowRunTimeInfo(const QString& text) {
-    ProgressNote::instance().showText(text);
-}
-
-void HideRunTimeInfo() {
-    ProgressNote::instance().hideNote();
 }

@@ -4,17 +4,17 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "platform/progress_reporter.h"
+
 // The small always-on-top note that says a longer operation is running:
-// the message (cut to 60 bytes) followed by running dots.
-class ProgressNote : public QWidget {
+// the message (cut to 60 bytes) followed by running dots. The main window
+// owns the one note of the program and lends it to the context.
+class ProgressNote : public QWidget, public ProgressReporter {
     Q_OBJECT
 public:
     static constexpr int kMaxBytes = 60;
 
     explicit ProgressNote(QWidget* parent = nullptr);
-
-    // The one note of the program.
-    static ProgressNote& instance();
 
     void showText(const QString& text);
     void hideNote();
@@ -23,6 +23,9 @@ public:
     // Advances the dots as the timer does every 500 ms.
     void tick();
 
+    void ShowRunTimeInfo(const QString& text) override { showText(text); }
+    void HideRunTimeInfo() override { hideNote(); }
+
 private:
     void refresh();
     QLabel* m_label;
@@ -30,7 +33,3 @@ private:
     QString m_message;
     QString m_dots;
 };
-
-// The shared routines under their system names.
-void ShowRunTimeInfo(const QString& text);
-void HideRunTimeInfo();
