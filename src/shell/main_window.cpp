@@ -403,16 +403,18 @@ void MainWindow::showEvent(QShowEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool title = watched == m_titleArea;
     const bool grip = watched == m_grip;
-    if (!title && !grip) {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    if ((!title && !grip) || (!press && event->type() != QEvent::MouseMove)) {
         return QWidget::eventFilter(watched, event);
     }
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+    // Only mouse presses and moves get this far.
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (press && mouse->button() == Qt::LeftButton) {
         m_dragStart = mouse->globalPosition().toPoint();
         m_geometryAtDrag = geometry();
         return true;
     }
-    if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton)) {
+    if (!press && (mouse->buttons() & Qt::LeftButton)) {
         const QPoint offset = mouse->globalPosition().toPoint() - m_dragStart;
         if (title) {
             move(m_geometryAtDrag.topLeft() + offset);
