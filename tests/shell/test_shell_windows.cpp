@@ -59,11 +59,23 @@ private slots:
     void settingsDialogWritesTheSettings();
     void pictureViewerShowsAndSaves();
     void aboutShowsNameAndVersion();
+    void mainWindowLendsItsProgressNote();
+    void longWorkShowsTheNoteUntilItEnds();
 
 private:
     void addOrdinaryUser(const QString& password = {});
     std::unique_ptr<TestProgram> m_program;
 };
+
+namespace {
+// Keeps what a window asked the running-operation note to do.
+class RecordingProgress : public ProgressReporter {
+public:
+    void ShowRunTimeInfo(const QString& text) override { steps << "show " + text; }
+    void HideRunTimeInfo() override { steps << QStringLiteral("hide"); }
+    QStringList steps;
+};
+}  // namespace
 
 void TestShellWindows::init() {
     m_program = std::make_unique<TestProgram>(true);
@@ -394,6 +406,46 @@ void TestShellWindows::aboutShowsNameAndVersion() {
     QVERIFY(texts.contains("软件版本："));
     QVERIFY(texts.contains("3.0"));
     QCOMPARE(about.windowTitle(), QString("关于"));
+}
+
+void TestShellWindows::mainWindowLendsItsProgressNote() {
+    AppContext& c = m_program->context();
+    {
+        MainWindow w(c);
+        QCOMPARE(&c.progress(), static_cast<ProgressReporter*>(&w.progressNote()));
+        c.progress().ShowRunTimeInfo(QStringLiteral("正在执行更新"));
+        QVERIFY(w.progressNote().isVisible());
+        QCOMPARE(w.progressNote().labelText(), QString("正在执行更新....."));
+        c.progress().HideRunTimeInfo();
+        QVERIFY(!w.progressNote().isVisible());
+    }
+    // With the main window gone, the context no longer points at its note.
+    c.progress().ShowRunTimeInfo(QStringLiteral("无窗口"));
+    c.progress().HideRunTimeInfo();
+    QVERIFY(dynamic_cast<QuietProgress*>(&c.progress()));
+}
+
+void TestShellWindows::longWorkShowsTheNoteUntilItEnds() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    RecordingProgress progress;
+    c.setProgressReporter(&progress);
+    {
+        UsersWindow w(c);
+        QCOMPARE(progress.steps, QStringList({"show 正在读取权限列表，请稍候", "hide"}));
+        progress.steps.clear();
+        QVERIFY(w.actions().execute("Action_SaveOperation"));
+        QCOMPARE(progress.steps, QStringList({"show 正在执行更新", "hide"}));
+        // A save that fails still takes the note away.
+        progress.steps.clear();
+        c.data().main().execute(
+            "create trigger refuse_rights before insert on Sys_user_Operation begin select raise(abort, '拒绝'); end");
+        w.admin().setAll(true);
+        QVERIFY(!w.actions().execute("Action_SaveOperation"));
+        QVERIFY(m_program->prompter().lastText().contains("拒绝"));
+        QCOMPARE(progress.steps, QStringList({"show 正在执行更新", "hide"}));
+    }
+    c.setProgressReporter(nullptr);
 }
 
 QTEST_MAIN(TestShellWindows)
