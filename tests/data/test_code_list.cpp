@@ -12,6 +12,7 @@ class TestCodeList : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init() { TestBooks::engineAvailable(); }
     void editModeShowsVisibleListsOnly();
     void pickModeShowsOneList();
     void addProposesTheNextNumber();

@@ -220,20 +220,12 @@ void TestConnection::serverKindConnectsWithScrambledSettings() {
         }
         QSKIP("no PostgreSQL server configured");
     }
-    TestBooks::FreshBook book("postgres");
     TestProgram p(true);
-    const ServerParams sp = TestBooks::serverParams(book.serverDatabase());
-    IniFile& ini = p.context().SettingsFile;
-    ini.setString("SYS_Setting", "DBType", "postgresql");
-    ini.setString("SQL_SERVER", "server", sp.host);
-    ini.setString("SQL_SERVER", "port", QString::number(sp.port));
-    ini.setString("SQL_SERVER", "Database", ScrambleSetting(sp.database));
-    ini.setString("SQL_SERVER", "Username", ScrambleSetting(sp.user));
-    ini.setString("SQL_SERVER", "password", ScrambleSetting(sp.password));
-    ini.save();
-    p.restart();
+    p.connect("postgres");
+    // What connect() wrote is read back through UnscrambleSetting.
+    const ServerParams sp = TestBooks::serverParams(p.serverBook()->serverDatabase());
+    QVERIFY(p.context().SettingsFile.readString("SQL_SERVER", "Database") != sp.database);
     QVERIFY(!p.context().SoftwareInfo.IsAccess);
-    p.context().data().ConnectDatabases();
     Database& db = p.context().data().main();
     QVERIFY(!db.isAccess());
     QCOMPARE(db.scalar("select current_database()").toString(), sp.database);
@@ -306,9 +298,6 @@ void TestConnection::sqliteBooksUseWal() {
     QCOMPARE(db.scalar("PRAGMA synchronous").toInt(), 2);  // FULL
 }
 
-QTEST_GUILESS_MAIN(TestConnection)
-#include "test_connection.moc"
-
 // An "in (...)" list binds every value; quotes and wildcards match literally.
 void TestConnection::boundListsKeepValuesOutOfTheStatement() {
     TestBooks::FreshBook book("sqlite");
@@ -324,3 +313,6 @@ void TestConnection::boundListsKeepValuesOutOfTheStatement() {
     QCOMPARE(Database::bindList("u", {}, &none), QString());
     QVERIFY(none.isEmpty());
 }
+
+QTEST_GUILESS_MAIN(TestConnection)
+#include "test_connection.moc"

@@ -15,6 +15,7 @@ class TestDataset : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init() { TestBooks::engineAvailable(); }
     void fieldsComeFromTheSchema();
     void tableColumnsAreReadOncePerConnection();
     void editPostAndCancel();
@@ -433,9 +434,6 @@ void TestDataset::hostileTextIsStoredAsTyped() {
     QCOMPARE(ds.value(0, "remark").toString(), hostile);
 }
 
-QTEST_GUILESS_MAIN(TestDataset)
-#include "test_dataset.moc"
-
 // Equal values down a column are read once and shared; an edit of one row
 // must still leave the others as they were, and each keeps its own type.
 void TestDataset::repeatedValuesStayIndependent() {
@@ -468,3 +466,6 @@ void TestDataset::repeatedValuesStayIndependent() {
     QCOMPARE(db.scalar("select count(*) from payout where remark='同一'").toInt(), 1);
     QCOMPARE(db.scalar("select count(*) from payout where remark='改过' and totalprice=3").toInt(), 1);
 }
+
+QTEST_GUILESS_MAIN(TestDataset)
+#include "test_dataset.moc"

@@ -18,6 +18,7 @@ class TestNumbering : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init() { TestBooks::engineAvailable(); }
     void incrementPadded_data();
     void incrementPadded();
     void incrementPaddedRefusesNonNumbers();

@@ -12,6 +12,7 @@ class TestPermissions : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init() { TestBooks::engineAvailable(); }
     void builtInUserRunsEverythingEvenWithEmptyTables();
     void rules_data();
     void rules();

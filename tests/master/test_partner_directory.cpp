@@ -12,6 +12,7 @@ class TestPartnerDirectory : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init() { TestBooks::engineAvailable(); }
     void rootListsEveryRecord();
     void addingRecordsAndCodeGaps();
     void deleteChecksEverySelectedRecord();
@@ -209,9 +210,6 @@ void TestPartnerDirectory::picking() {
     QCOMPARE(f.dir.chosenId().toInt(), f.book.db().scalar("select ID from Client where Corp_code='00002'").toInt());
 }
 
-QTEST_GUILESS_MAIN(TestPartnerDirectory)
-#include "test_partner_directory.moc"
-
 // Quotes, LIKE wildcards, statement text and control characters are data.
 void TestPartnerDirectory::hostileTextIsStoredAsTyped() {
     Fixture f;
@@ -245,3 +243,6 @@ void TestPartnerDirectory::hostileTextIsStoredAsTyped() {
     QVERIFY_THROWS_EXCEPTION(UserError, f.dir.saveRecord());
     QCOMPARE(db.scalar("select Corp_address from Client where Linkman_name=:n", {{"n", name}}).toString(), address);
 }
+
+QTEST_GUILESS_MAIN(TestPartnerDirectory)
+#include "test_partner_directory.moc"

@@ -6,8 +6,10 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include "data/data_module.h"
 #include "data/first_start.h"
 #include "data/schema_installer.h"
+#include "data/setting_scrambler.h"
 #include "platform/errors.h"
 
 namespace TestBooks {
@@ -95,9 +97,39 @@ ServerParams serverParams(const QString& database) {
 void addEngineRows() {
     QTest::addColumn<QString>("engine");
     QTest::newRow("sqlite") << QStringLiteral("sqlite");
-    if (postgresConfigured() || qEnvironmentVariableIsSet("OLVEND_REQUIRE_PG")) {
-        QTest::newRow("postgres") << QStringLiteral("postgres");
+    QTest::newRow("postgres") << QStringLiteral("postgres");
+}
+
+bool engineAvailable() {
+    if (currentEngine() != QLatin1String("postgres")) {
+        return true;
     }
+    if (!postgresConfigured()) {
+        if (qEnvironmentVariableIsSet("OLVEND_REQUIRE_PG")) {
+            QTest::qFail("OLVEND_REQUIRE_PG is set but OLVEND_TEST_PG is not: the PostgreSQL cases cannot run",
+                         __FILE__, __LINE__);
+            return false;
+        }
+        QTest::qSkip("PostgreSQL case: OLVEND_TEST_PG is not set (./test starts a server and sets it)", __FILE__,
+                     __LINE__);
+        return false;
+    }
+    // Tried once per process: a server that is down fails every case with
+    // its reason rather than ending the run at the first unhandled error.
+    static const QString unreachable = [] {
+        try {
+            adminConnection();
+            return QString();
+        } catch (const OlvendError& e) {
+            return e.message();
+        }
+    }();
+    if (!unreachable.isEmpty()) {
+        QTest::qFail(qPrintable("the PostgreSQL server of OLVEND_TEST_PG cannot be reached: " + unreachable), __FILE__,
+                     __LINE__);
+        return false;
+    }
+    return true;
 }
 
 QString currentEngine() {
@@ -154,6 +186,23 @@ TestProgram::TestProgram(bool prepared) {
 void TestProgram::restart() {
     m_context.reset();
     m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);
+}
+
+void TestProgram::connect(const QString& engine) {
+    if (engine == QLatin1String("postgres")) {
+        m_serverBook = std::make_unique<FreshBook>(engine);
+        const ServerParams sp = serverParams(m_serverBook->serverDatabase());
+        IniFile& ini = m_context->SettingsFile;
+        ini.setString("SYS_Setting", "DBType", "postgresql");
+        ini.setString("SQL_SERVER", "server", sp.host);
+        ini.setString("SQL_SERVER", "port", QString::number(sp.port));
+        ini.setString("SQL_SERVER", "Database", ScrambleSetting(sp.database));
+        ini.setString("SQL_SERVER", "Username", ScrambleSetting(sp.user));
+        ini.setString("SQL_SERVER", "password", ScrambleSetting(sp.password));
+        ini.save();
+        restart();
+    }
+    m_context->data().ConnectDatabases();
 }
 
 }  // namespace TestBooks

@@ -12,9 +12,13 @@
 // test process) or a new PostgreSQL database on the server ./test started.
 namespace TestBooks {
 
-// Adds the global data column "engine" with a row per engine. The PostgreSQL
-// row is there whenever the server is configured or required.
+// Adds the global data column "engine" with a row per engine.
 void addEngineRows();
+// Call first in init() of a suite with engine rows: the PostgreSQL row is
+// skipped with a message when no server is configured (OLVEND_TEST_PG), and
+// fails when OLVEND_REQUIRE_PG says the server must be there. False when the
+// case will not run.
+bool engineAvailable();
 // The engine of the current global data row.
 QString currentEngine();
 bool postgresConfigured();
@@ -50,10 +54,17 @@ public:
     QString folder() const { return m_dir.path(); }
     // A new context on the same folder (as a second start would make).
     void restart();
+    // Connects the data module to a book of `engine`: the first start's
+    // book (SQLite), or a fresh server database that config.ini names, with
+    // its settings scrambled as the server kind stores them (PostgreSQL).
+    void connect(const QString& engine);
+    // The server database of the server kind, when connected to one.
+    const FreshBook* serverBook() const { return m_serverBook.get(); }
 
 private:
     QTemporaryDir m_dir;
     ScriptedPrompter m_prompter;
+    std::unique_ptr<FreshBook> m_serverBook;  // outlives the context and its connections
     std::unique_ptr<AppContext> m_context;
 };
 
