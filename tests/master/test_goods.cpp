@@ -9,10 +9,11 @@
 #include "master/goods_editor.h"
 #include "support/test_books.h"
 
-// The goods catalogue and the goods editor.
+// The goods catalogue and the goods editor, on both engines.
 class TestGoods : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
     void init();
     void cleanup();
     void newGoodsAndCodeGaps();
@@ -33,9 +34,12 @@ private:
 };
 
 void TestGoods::init() {
+    if (!TestBooks::engineAvailable()) {
+        return;
+    }
     m_program = std::make_unique<TestBooks::TestProgram>(true);
+    m_program->connect(TestBooks::currentEngine());
     AppContext& c = m_program->context();
-    c.data().ConnectDatabases();
     c.CurrentUser = {"超级用户", "", "管理员组"};
     c.PictureFolder = m_program->folder() + "/pics/not-yet/";  // created when a picture is saved
     db().query("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
