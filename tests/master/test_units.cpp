@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "data/data_module.h"
+#include "data/permission_checker.h"
 #include "master/units_editor.h"
 #include "master/units_window.h"
 #include "platform/clock.h"
@@ -20,6 +21,7 @@ private slots:
     void unitsUsedByGoodsStay();
     void closingAsksOnlyWithChanges();
     void windowAddsEditsAndPicks();
+    void buttonsNeedTheRight();
 
 private:
     std::unique_ptr<TestBooks::TestProgram> m_program;
@@ -118,6 +120,29 @@ void TestUnits::windowAddsEditsAndPicks() {
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
     QCOMPARE(pick.chosenCode(), QString("UN003"));
     QCOMPARE(pick.result(), int(QDialog::Accepted));
+}
+
+// A window's buttons run their command through the permission check, as
+// every window wires them: without the right the click is refused and
+// nothing happens; once the user's group holds it, the same click works.
+void TestUnits::buttonsNeedTheRight() {
+    db().query("insert into Sys_user (User_name, User_Group, type) values ('仓库组', '0', 0), ('小王', '仓库组', 1)");
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"小王", "", "仓库组"};
+    UnitsWindow w(c);
+    w.show();
+    QTest::mouseClick(w.button("增加"), Qt::LeftButton);
+    QCOMPARE(m_program->prompter().lastText(), PermissionChecker::refusalText());
+    QCOMPARE(w.grid()->model()->rowCount(), 6);
+    QVERIFY(!w.button("保存")->isEnabled());
+    db().query(
+        "insert into Sys_user_Operation (User_name, Action_id) select '仓库组', id from Sys_Operation_Table "
+        "where Form_Name='base_unit_frm' and Action_Name='action_add'");
+    m_program->prompter().clear();
+    QTest::mouseClick(w.button("增加"), Qt::LeftButton);
+    QVERIFY(m_program->prompter().messages().isEmpty());
+    QCOMPARE(w.grid()->model()->rowCount(), 7);
+    QVERIFY(w.button("保存")->isEnabled());
 }
 
 QTEST_MAIN(TestUnits)
