@@ -18,7 +18,6 @@
 #include "platform/errors.h"
 #include "platform/prompter.h"
 #include "shell/login_dialog.h"
-#include "shell/window_opener.h"
 #include "ui/picture_button.h"
 #include "ui/style_holder.h"
 
@@ -74,9 +73,10 @@ QString barAction(int n) {
 }
 }  // namespace
 
-MainWindow::MainWindow(AppContext& context, QWidget* parent)
+MainWindow::MainWindow(AppContext& context, QWidget* parent, const WindowOpener& windows)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       m_context(context),
+      m_windows(windows),
       m_permissions(context.data(), context.CurrentUser),
       m_actions(QStringLiteral("main_frm"), m_permissions, context.prompter(), this) {
     setObjectName(QStringLiteral("main_frm"));
@@ -146,9 +146,8 @@ void MainWindow::buildActions() {
             InitMainWindow();
         }
     });
-    add("Action_ManuSystemSetting", "系统选项", [this] {
-        m_settingsMenu->popup(m_settingsButton->mapToGlobal(QPoint(0, m_settingsButton->height())));
-    });
+    add("Action_ManuSystemSetting", "系统选项",
+        [this] { m_settingsMenu->popup(m_settingsButton->mapToGlobal(QPoint(0, m_settingsButton->height()))); });
     add("Action_ManuHelp", "帮助",
         [this] { m_helpMenu->popup(m_helpButton->mapToGlobal(QPoint(0, m_helpButton->height()))); });
 }
@@ -168,7 +167,8 @@ QWidget* MainWindow::buildTitleArea() {
         const char* name;
         int n;
         const char* hint;
-    } buttons[] = {{"Image12", 1, "打开帮助文档"}, {"Image13", 3, "最小化"}, {"Image8", 2, "最大化"}, {"Image14", 4, "退出"}};
+    } buttons[] = {
+        {"Image12", 1, "打开帮助文档"}, {"Image13", 3, "最小化"}, {"Image8", 2, "最大化"}, {"Image14", 4, "退出"}};
     for (const auto& b : buttons) {
         auto* button = new PictureButton(title);
         button->setObjectName(QString::fromLatin1(b.name));
@@ -253,7 +253,8 @@ QWidget* MainWindow::buildBar() {
     m_helpButton->setObjectName(QStringLiteral("SpeedButton_help"));
     m_helpButton->setText(QStringLiteral("帮助"));
     m_helpButton->setStyleSheet(speedStyle);
-    connect(m_helpButton, &QToolButton::clicked, this, [this] { m_actions.execute(QStringLiteral("Action_ManuHelp")); });
+    connect(m_helpButton, &QToolButton::clicked, this,
+            [this] { m_actions.execute(QStringLiteral("Action_ManuHelp")); });
     row->addWidget(m_settingsButton);
     row->addWidget(m_helpButton);
     return bar;
@@ -332,12 +333,15 @@ QWidget* MainWindow::buildStatus() {
     return status;
 }
 
-void MainWindow::showPage(int index) { m_pages->setCurrentIndex(index); }
+void MainWindow::showPage(int index) {
+    m_pages->setCurrentIndex(index);
+}
 
 void MainWindow::refreshBar() {
     for (int n = 1; n <= 5; ++n) {
-        const char* prefix = m_bar.state(n) == BarState::Active ? "active" : m_bar.state(n) == BarState::Hot ? "hot"
-                                                                                                          : "normal";
+        const char* prefix = m_bar.state(n) == BarState::Active ? "active"
+                             : m_bar.state(n) == BarState::Hot  ? "hot"
+                                                                : "normal";
         m_barButtons[n - 1]->setPicture(artwork(QStringLiteral("%1%2.jpg").arg(QLatin1String(prefix)).arg(n)));
     }
 }
@@ -360,7 +364,7 @@ bool MainWindow::logInDialog() {
 
 void MainWindow::InitMainWindow() {
     m_userLabel->setText(m_context.CurrentUser.UserName.isEmpty() ? QStringLiteral("未登录")
-                                                                   : m_context.CurrentUser.UserName);
+                                                                  : m_context.CurrentUser.UserName);
     if (!m_context.CurrentUser.UserName.isEmpty()) {
         m_timeLabel->setText(m_context.clock().now().toString("yyyyMMdd HH:mm:ss"));
     }
@@ -417,7 +421,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::defaultOpenWindow(const QString& windowName, int startParameter) {
-    if (!WindowOpener::open(m_context, windowName, startParameter, this)) {
+    if (!m_windows.open(m_context, windowName, startParameter, this)) {
         m_context.prompter().inform(notYetOpenText());
     }
 }

@@ -7,6 +7,7 @@
 
 #include "data/permission_checker.h"
 #include "shell/bar_state.h"
+#include "shell/program_windows.h"
 #include "ui/action_manager.h"
 
 class AppContext;
@@ -23,7 +24,9 @@ class QToolButton;
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MainWindow(AppContext& context, QWidget* parent = nullptr);
+    // Entries open their windows from `windows` by window name.
+    explicit MainWindow(AppContext& context, QWidget* parent = nullptr,
+                        const WindowOpener& windows = ProgramWindows::table());
 
     ActionManager& actions() { return m_actions; }
     QStackedWidget* pages() const { return m_pages; }
@@ -66,6 +69,7 @@ private:
     void defaultOpenWindow(const QString& windowName, int startParameter);
 
     AppContext& m_context;
+    const WindowOpener& m_windows;
     PermissionChecker m_permissions;
     ActionManager m_actions;
     BarState m_bar;
