@@ -9,24 +9,34 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/database.h"
+#include "platform/picture_file.h"
 
 namespace {
-const QStringList kSurnames{"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周", "徐", "孙", "马", "朱", "胡", "郭"};
-const QStringList kGiven{"伟", "芳", "娜", "敏", "静", "强", "磊", "军", "洋", "勇", "艳", "杰", "涛", "明", "超", "秀英"};
-const QStringList kCities{"北京", "上海", "广州", "深圳", "杭州", "成都", "南京", "武汉", "西安", "重庆", "迪拜", "新加坡"};
+const QStringList kSurnames{"王", "李", "张", "刘", "陈", "杨", "黄", "赵",
+                            "吴", "周", "徐", "孙", "马", "朱", "胡", "郭"};
+const QStringList kGiven{"伟", "芳", "娜", "敏", "静", "强", "磊", "军",
+                         "洋", "勇", "艳", "杰", "涛", "明", "超", "秀英"};
+const QStringList kCities{"北京", "上海", "广州", "深圳", "杭州", "成都",
+                          "南京", "武汉", "西安", "重庆", "迪拜", "新加坡"};
 const QStringList kHotelKinds{"大酒店", "宾馆", "饭店", "度假酒店", "商务酒店", "国际酒店"};
 const QStringList kStreets{"人民路", "中山路", "解放大道", "建设路", "滨江路", "体育西路", "长安街", "南京路"};
 const QStringList kCountries{"中国", "阿联酋", "新加坡", "马来西亚", "泰国", "越南"};
 const QStringList kClasses{"五金配件", "门窗型材", "玻璃", "锁具", "密封材料", "卫浴洁具"};
-const QStringList kGoods{"不锈钢合页", "铝合金型材", "中空玻璃", "多点锁", "执手", "滑轮", "密封条", "纱网",
-                         "地弹簧", "闭门器", "拉手", "门吸", "浴室柜", "花洒", "角阀", "地漏"};
+const QStringList kGoods{"不锈钢合页", "铝合金型材", "中空玻璃", "多点锁", "执手",   "滑轮", "密封条", "纱网",
+                         "地弹簧",     "闭门器",     "拉手",     "门吸",   "浴室柜", "花洒", "角阀",   "地漏"};
 const QStringList kSupplierKinds{"五金厂", "建材公司", "玻璃厂", "锁业公司", "贸易商行", "实业有限公司"};
 
-QString pick(QRandomGenerator& r, const QStringList& list) { return list[int(r.bounded(list.size()))]; }
+QString pick(QRandomGenerator& r, const QStringList& list) {
+    return list[int(r.bounded(list.size()))];
+}
 
-QString person(QRandomGenerator& r) { return pick(r, kSurnames) + pick(r, kGiven); }
+QString person(QRandomGenerator& r) {
+    return pick(r, kSurnames) + pick(r, kGiven);
+}
 
-QString phone(QRandomGenerator& r) { return QStringLiteral("13%1").arg(r.bounded(100000000, 999999999)); }
+QString phone(QRandomGenerator& r) {
+    return QStringLiteral("13%1").arg(r.bounded(100000000, 999999999));
+}
 
 int insertGroups(Database& db, const QString& table, const QStringList& names) {
     int first = -1;
@@ -66,7 +76,8 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                        {"tel", phone(r)},
                        {"ftel", QStringLiteral("+971-4-%1").arg(r.bounded(1000000, 9999999))},
                        {"country", pick(r, kCountries)},
-                       {"address", QStringLiteral("%1市%2%3号").arg(kCities[city], pick(r, kStreets)).arg(r.bounded(1, 999))},
+                       {"address",
+                        QStringLiteral("%1市%2%3号").arg(kCities[city], pick(r, kStreets)).arg(r.bounded(1, 999))},
                        {"recipient", name + QStringLiteral("先生")},
                        {"qq", QString::number(r.bounded(10000000, 999999999))},
                        {"grp", firstGroup + city},
@@ -113,7 +124,7 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
             const int qty = 1 + int(r.bounded(10));
             QString picture;
             if (i <= counts.pictures) {
-                picture = code + QStringLiteral(".jpg");
+                picture = PictureFile::nameForCode(code);
                 QImage img(240, 180, QImage::Format_RGB32);
                 img.fill(QColor::fromHsv(int(r.bounded(360)), 90, 230));
                 QPainter p(&img);
@@ -123,7 +134,7 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                 p.setFont(f);
                 p.drawText(img.rect(), Qt::AlignCenter, name + '\n' + code);
                 p.end();
-                img.save(context.PictureFolder + picture, "JPG", 85);
+                img.save(PictureFile::inFolder(context.PictureFolder, picture), "JPG", 85);
             }
             db.run(q, {{"code", code},
                        {"name", name},
