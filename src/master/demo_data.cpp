@@ -9,6 +9,7 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/database.h"
+#include "platform/picture_file.h"
 
 namespace {
 const QStringList kSurnames{"王", "李", "张", "刘", "陈", "杨", "黄", "赵",
@@ -126,7 +127,7 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
             const int qty = 1 + int(r.bounded(10));
             QString picture;
             if (i <= counts.pictures) {
-                picture = code + QStringLiteral(".jpg");
+                picture = PictureFile::nameForCode(code);
                 QImage img(240, 180, QImage::Format_RGB32);
                 img.fill(QColor::fromHsv(int(r.bounded(360)), 90, 230));
                 QPainter p(&img);
@@ -136,7 +137,7 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                 p.setFont(f);
                 p.drawText(img.rect(), Qt::AlignCenter, name + '\n' + code);
                 p.end();
-                img.save(context.PictureFolder + picture, "JPG", 85);
+                img.save(PictureFile::inFolder(context.PictureFolder, picture), "JPG", 85);
             }
             db.run(q, {{"code", code},
                        {"name", name},

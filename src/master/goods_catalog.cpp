@@ -7,6 +7,7 @@
 #include "data/numbering.h"
 #include "master/group_rows.h"
 #include "platform/errors.h"
+#include "platform/picture_file.h"
 #include "platform/prompter.h"
 
 GoodsCatalog::GoodsCatalog(AppContext& context)
@@ -110,8 +111,7 @@ bool GoodsCatalog::addGoods() {
 }
 
 QString GoodsCatalog::pictureFile(int row) const {
-    const QString path = m_goods.value(row, "PicturePath").toString();
-    return path.isEmpty() ? QString() : m_context.PictureFolder + path;
+    return PictureFile::inFolder(m_context.PictureFolder, m_goods.value(row, "PicturePath").toString());
 }
 
 bool GoodsCatalog::deleteGoods(const QList<int>& rows) {

@@ -127,8 +127,7 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     auto* clear = new QPushButton(QStringLiteral("清除图片"), this);
     auto* zoom = new QPushButton(QStringLiteral("放大图片"), this);
     connect(choose, &QPushButton::clicked, this, [this] {
-        if (m_code->text().trimmed().isEmpty()) {
-            this->context().prompter().inform(QStringLiteral("选择图片前请填写商品编码"));
+        if (!m_editor.readyForPicture()) {
             return;
         }
         const QString file = choosePictureFile();
@@ -142,14 +141,14 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
         refreshPicture();
     });
     auto showBig = [this] {
-        const QString path = m_catalog.goods().value("PicturePath").toString();
-        if (path.isEmpty() || m_editor.picture().isNull()) {
+        const QString file = m_editor.storedPictureFile();
+        if (file.isEmpty() || m_editor.picture().isNull()) {
             this->context().prompter().inform(QStringLiteral("该商品没有图片"));
             return;
         }
         Dataset& g = m_catalog.goods();
         PictureViewerDialog viewer(this->context().prompter(), this);
-        viewer.setPicture(this->context().PictureFolder + path,
+        viewer.setPicture(file,
                           QStringLiteral("商品编码:%1 | 名称:%2 | 规格:%3 | 型号:%4")
                               .arg(g.value("code").toString(), g.value("Goods_name").toString(),
                                    g.value("Goods_size").toString(), g.value("Goods_model").toString()),

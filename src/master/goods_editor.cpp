@@ -9,14 +9,26 @@
 #include "data/data_module.h"
 #include "master/goods_catalog.h"
 #include "platform/errors.h"
+#include "platform/picture_file.h"
 #include "platform/prompter.h"
+
+namespace {
+// Pictures are named after the code, so a code must make a file name.
+QString unsafeCodeText() {
+    return QStringLiteral(
+        "商品编码不能用作图片文件名，请不要使用 \\ / : * ? \" < > | 和控制字符，"
+        "也不要用 CON、NUL、COM1 等设备名");
+}
+}  // namespace
 
 GoodsEditor::GoodsEditor(AppContext& context, GoodsCatalog& catalog, int mode)
     : m_context(context), m_catalog(catalog), m_mode(mode == New ? New : Existing) {
     showStoredPicture();
 }
 
-bool GoodsEditor::isModified() const { return m_catalog.goods().isEditing() || m_pictureChanged; }
+bool GoodsEditor::isModified() const {
+    return m_catalog.goods().isEditing() || m_pictureChanged;
+}
 
 bool GoodsEditor::validate() {
     Dataset& g = m_catalog.goods();
@@ -27,6 +39,10 @@ bool GoodsEditor::validate() {
         return false;
     }
     if (m_mode == New) {
+        if (!PictureFile::isSafeName(PictureFile::nameForCode(code))) {
+            p.inform(unsafeCodeText());
+            return false;
+        }
         QVariantMap params{{"code", code}};
         QString sql = QStringLiteral("select count(*) from goods where code=:code");
         if (!g.value("id").isNull()) {
@@ -64,13 +80,17 @@ void GoodsEditor::writePicture() {
     if (!m_pictureChanged || path.isEmpty() || m_picture.isNull()) {
         return;
     }
+    const QString file = PictureFile::inFolder(m_context.PictureFolder, path);
+    if (file.isEmpty()) {
+        throw UserError(unsafeCodeText());
+    }
     const QString folder = m_context.PictureFolder;
     if (!QDir().mkpath(folder)) {
         throw UserError(QStringLiteral("无法创建图片文件夹: %1").arg(QDir::toNativeSeparators(folder)));
     }
     // Always JPEG, named after the goods code, whatever was chosen.
-    if (!m_picture.save(folder + path, "JPG", 90)) {
-        throw UserError(QStringLiteral("无法保存商品图片: %1").arg(QDir::toNativeSeparators(folder + path)));
+    if (!m_picture.save(file, "JPG", 90)) {
+        throw UserError(QStringLiteral("无法保存商品图片: %1").arg(QDir::toNativeSeparators(file)));
     }
 }
 
@@ -91,7 +111,9 @@ bool GoodsEditor::save() {
     return true;
 }
 
-bool GoodsEditor::saveAndExit() { return save(); }
+bool GoodsEditor::saveAndExit() {
+    return save();
+}
 
 bool GoodsEditor::addNext() {
     if (isModified() && !save()) {
@@ -115,13 +137,25 @@ bool GoodsEditor::close() {
     return true;
 }
 
-bool GoodsEditor::choosePicture(const QString& file) {
-    Dataset& g = m_catalog.goods();
-    const QString code = g.value("code").toString().trimmed();
+bool GoodsEditor::readyForPicture() {
+    const QString code = m_catalog.goods().value("code").toString().trimmed();
     if (code.isEmpty()) {
         m_context.prompter().inform(QStringLiteral("选择图片前请填写商品编码"));
         return false;
     }
+    if (!PictureFile::isSafeName(PictureFile::nameForCode(code))) {
+        m_context.prompter().inform(unsafeCodeText());
+        return false;
+    }
+    return true;
+}
+
+bool GoodsEditor::choosePicture(const QString& file) {
+    if (!readyForPicture()) {
+        return false;
+    }
+    Dataset& g = m_catalog.goods();
+    const QString code = g.value("code").toString().trimmed();
     QImageReader reader(file);
     reader.setAutoTransform(true);
     const QImage image = reader.read();
@@ -130,7 +164,7 @@ bool GoodsEditor::choosePicture(const QString& file) {
         m_caption = QStringLiteral("找不到商品图片");
         return false;
     }
-    g.setValue("PicturePath", code + QStringLiteral(".jpg"));
+    g.setValue("PicturePath", PictureFile::nameForCode(code));
     m_picture = image;
     m_caption.clear();
     m_pictureChanged = true;
@@ -147,7 +181,11 @@ bool GoodsEditor::clearPicture() {
     if (!m_context.prompter().askYesNo(QStringLiteral("确定要清除该图片吗？"))) {
         return false;
     }
-    QFile::remove(m_context.PictureFolder + path);
+    // A stored name that would lead out of the folder removes nothing.
+    const QString file = storedPictureFile();
+    if (!file.isEmpty()) {
+        QFile::remove(file);
+    }
     g.setValue("PicturePath", QVariant());
     m_picture = QImage();
     m_pictureChanged = true;
@@ -155,15 +193,24 @@ bool GoodsEditor::clearPicture() {
     return true;
 }
 
+QString GoodsEditor::storedPictureFile() const {
+    const Dataset& g = m_catalog.goods();
+    const QString path = g.currentRow() >= 0 ? g.value("PicturePath").toString() : QString();
+    return PictureFile::inFolder(m_context.PictureFolder, path);
+}
+
 void GoodsEditor::showStoredPicture() {
-    const QString path = m_catalog.goods().currentRow() >= 0 ? m_catalog.goods().value("PicturePath").toString()
-                                                              : QString();
+    const QString path =
+        m_catalog.goods().currentRow() >= 0 ? m_catalog.goods().value("PicturePath").toString() : QString();
     m_picture = QImage();
     if (path.isEmpty()) {
         m_caption = QStringLiteral("还没指定商品图片");
         return;
     }
-    m_picture = QImage(m_context.PictureFolder + path);
+    const QString file = storedPictureFile();
+    if (!file.isEmpty()) {
+        m_picture = QImage(file);
+    }
     m_caption = m_picture.isNull() ? QStringLiteral("找不到商品图片") : QString();
 }
 
@@ -176,6 +223,10 @@ bool GoodsEditor::chooseClass(const QVariant& cls) {
     return true;
 }
 
-void GoodsEditor::setSupplier(const QString& code) { m_catalog.goods().setValue("Provide_corp", code); }
+void GoodsEditor::setSupplier(const QString& code) {
+    m_catalog.goods().setValue("Provide_corp", code);
+}
 
-void GoodsEditor::setUnit(const QString& code) { m_catalog.goods().setValue("Goods_unit", code); }
+void GoodsEditor::setUnit(const QString& code) {
+    m_catalog.goods().setValue("Goods_unit", code);
+}

@@ -9,7 +9,9 @@ class GoodsCatalog;
 // The rules of the goods editor on the list's current goods: validation,
 // saving with the picture written as JPEG named after the code, the next
 // new goods, the question on closing, choosing and clearing the picture,
-// leaf classes only, and the supplier and unit picked elsewhere.
+// leaf classes only, and the supplier and unit picked elsewhere. As the
+// picture is named after the code, a new code must be a plain file name;
+// no picture file outside the picture folder is read, written or removed.
 class GoodsEditor {
 public:
     enum Mode { New = 2, Existing = 3 };
@@ -28,8 +30,13 @@ public:
     // The window closes: asks when modified; false keeps it open.
     bool close();
 
+    // Whether a picture can be chosen: the code is filled and can name the
+    // picture file; says why not.
+    bool readyForPicture();
     bool choosePicture(const QString& file);
     bool clearPicture();
+    // The stored picture's file inside the picture folder, or empty.
+    QString storedPictureFile() const;
     // What the picture box shows: the picture, or a caption.
     QImage picture() const { return m_picture; }
     QString pictureCaption() const { return m_caption; }

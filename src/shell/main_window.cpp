@@ -18,7 +18,6 @@
 #include "platform/errors.h"
 #include "platform/prompter.h"
 #include "shell/login_dialog.h"
-#include "shell/window_opener.h"
 #include "ui/picture_button.h"
 #include "ui/style_holder.h"
 
@@ -78,9 +77,10 @@ MainWindow::~MainWindow() {
     m_context.setProgressReporter(nullptr);
 }
 
-MainWindow::MainWindow(AppContext& context, QWidget* parent)
+MainWindow::MainWindow(AppContext& context, QWidget* parent, const WindowOpener& windows)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       m_context(context),
+      m_windows(windows),
       m_permissions(context.data(), context.CurrentUser),
       m_actions(QStringLiteral("main_frm"), m_permissions, context.prompter(), this) {
     setObjectName(QStringLiteral("main_frm"));
@@ -428,7 +428,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::defaultOpenWindow(const QString& windowName, int startParameter) {
-    if (!WindowOpener::open(m_context, windowName, startParameter, this)) {
+    if (!m_windows.open(m_context, windowName, startParameter, this)) {
         m_context.prompter().inform(notYetOpenText());
     }
 }

@@ -7,6 +7,7 @@
 
 #include "data/permission_checker.h"
 #include "shell/bar_state.h"
+#include "shell/program_windows.h"
 #include "ui/action_manager.h"
 #include "ui/progress_note.h"
 
@@ -24,7 +25,9 @@ class QToolButton;
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MainWindow(AppContext& context, QWidget* parent = nullptr);
+    // Entries open their windows from `windows` by window name.
+    explicit MainWindow(AppContext& context, QWidget* parent = nullptr,
+                        const WindowOpener& windows = ProgramWindows::table());
     ~MainWindow() override;
     ProgressNote& progressNote() { return m_progressNote; }
 
@@ -72,6 +75,7 @@ private:
     // The program's running-operation note, lent to the context while the
     // main window lives.
     ProgressNote m_progressNote;
+    const WindowOpener& m_windows;
     PermissionChecker m_permissions;
     ActionManager m_actions;
     BarState m_bar;

@@ -1,41 +1,32 @@
 #include "shell/window_opener.h"
 
-#include "admin/about_dialog.h"
-#include "admin/code_list_window.h"
-#include "admin/company_info_window.h"
-#include "admin/password_dialog.h"
-#include "admin/settings_dialog.h"
-#include "data/app_context.h"
-#include "master/goods_list_window.h"
-#include "master/partner_list_window.h"
-#include "master/units_window.h"
-#include "shell/users_window.h"
+WindowOpener::WindowOpener(const QList<Row>& rows) {
+    for (const Row& row : rows) {
+        Q_ASSERT_X(!contains(row.windowName), "WindowOpener", "a window name stands in the table twice");
+        m_rows.insert(row.windowName.toLower(), row);
+    }
+}
 
-bool WindowOpener::open(AppContext& context, const QString& windowName, int startParameter, QWidget* parent) {
-    Q_UNUSED(startParameter);
-    const QString name = windowName.toLower();
-    if (name == QLatin1String("sys_changepassword_frm")) {
-        PasswordDialog(context, parent).exec();
-    } else if (name == QLatin1String("sys_systemsetting_frm")) {
-        SettingsDialog(context, parent).exec();
-    } else if (name == QLatin1String("about_frm")) {
-        AboutDialog(context, parent).exec();
-    } else if (name == QLatin1String("sys_currcorpinfo_frm")) {
-        CompanyInfoWindow(context, parent).showModal();
-    } else if (name == QLatin1String("sys_user_operation_frm")) {
-        UsersWindow(context, parent).showModal();
-    } else if (name == QLatin1String("form_client_list")) {
-        PartnerListWindow(context, PartnerSide::customers(), parent).showModal();
-    } else if (name == QLatin1String("form_provider_list")) {
-        PartnerListWindow(context, PartnerSide::suppliers(), parent).showModal();
-    } else if (name == QLatin1String("base_goods_frm")) {
-        GoodsListWindow(context, parent).showModal();
-    } else if (name == QLatin1String("base_unit_frm")) {
-        UnitsWindow(context, parent).showModal();
-    } else if (name == QLatin1String("sys_tablefieldstatus_frm")) {
-        CodeListWindow(context, parent).showModal();
-    } else {
+bool WindowOpener::contains(const QString& windowName) const {
+    return m_rows.contains(windowName.toLower());
+}
+
+QStringList WindowOpener::windowNames() const {
+    QStringList names;
+    for (const Row& row : m_rows) {
+        names << row.windowName;
+    }
+    names.sort(Qt::CaseInsensitive);
+    return names;
+}
+
+bool WindowOpener::open(AppContext& context, const QString& windowName, int startParameter, QWidget* parent) const {
+    const auto it = m_rows.constFind(windowName.toLower());
+    if (it == m_rows.constEnd()) {
         return false;
     }
+    // A copy: the window may run for long, and the table stays as it is.
+    const Factory factory = it->factory;
+    factory(context, startParameter, parent);
     return true;
 }

@@ -7,6 +7,24 @@
 #include "platform/prompter.h"
 #include "tools/ctl_commands.h"
 
+namespace {
+
+QtMessageHandler g_qtHandler = nullptr;
+
+// Qt's platform set-up asks for the session's runtime folder (it looks for a
+// Flatpak marker there) and, where XDG_RUNTIME_DIR is not set (cron, root
+// shells, containers), says so on stderr. olvendctl keeps nothing in that
+// folder, so this one notice is dropped; every other message goes on to
+// Qt's own handler.
+void dropRuntimeFolderNotice(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) {
+        return;
+    }
+    g_qtHandler(type, context, message);
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     Clock::pinLocalTimeZone();
     // Reports lay out text with fonts, which needs a GUI application; no
@@ -14,6 +32,7 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    g_qtHandler = qInstallMessageHandler(dropRuntimeFolderNotice);
     QGuiApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -32,36 +32,31 @@ void GridModel::setDataset(Dataset* dataset) {
             invalidateFooter();
         });
         connect(dataset, &Dataset::rowInserted, this, [this](int r) {
-            for (int& v : m_rows) {
-                if (v >= r) {
-                    ++v;
-                }
-            }
             // A new row shows at the end, whatever the filter, so that it can
             // be edited.
-            beginInsertRows({}, m_rows.size(), m_rows.size());
-            m_rows.append(r);
+            const int last = m_rows.gridRowCount();
+            beginInsertRows({}, last, last);
+            m_rows.insertDatasetRow(r);
             endInsertRows();
             invalidateFooter();
         });
+        // The grid row goes while the dataset still has the row, so that a
+        // view reading rows meanwhile finds them numbered as the dataset
+        // does; the rows after it are renumbered once it is removed.
         connect(dataset, &Dataset::rowAboutToBeRemoved, this, [this](int r) {
-            const int pos = m_rows.indexOf(r);
+            const int pos = m_rows.gridRow(r);
             if (pos >= 0) {
                 beginRemoveRows({}, pos, pos);
-                m_rows.remove(pos);
+                m_rows.removeGridRow(pos);
                 endRemoveRows();
             }
         });
         connect(dataset, &Dataset::rowRemoved, this, [this](int r) {
-            for (int& v : m_rows) {
-                if (v > r) {
-                    --v;
-                }
-            }
+            m_rows.removeDatasetRow(r);
             invalidateFooter();
         });
         connect(dataset, &Dataset::rowChanged, this, [this](int r) {
-            const int pos = m_rows.indexOf(r);
+            const int pos = m_rows.gridRow(r);
             if (pos >= 0 && columnCount() > 0) {
                 emit dataChanged(index(pos, 0), index(pos, columnCount() - 1));
             }
@@ -108,18 +103,16 @@ void GridModel::fillRows() {
     for (const GridColumn& c : m_columns) {
         m_fieldIndex.append(m_dataset ? m_dataset->fieldIndex(c.field) : -1);
     }
-    m_rows.clear();
-    if (!m_dataset) {
-        return;
-    }
-    const int n = m_dataset->rowCount();
-    m_rows.reserve(n);
+    const int n = m_dataset ? m_dataset->rowCount() : 0;
+    QVector<int> rows;
+    rows.reserve(n);
     for (int r = 0; r < n; ++r) {
         if (accepts(r)) {
-            m_rows.append(r);
+            rows.append(r);
         }
     }
-    sortRows();
+    sortRows(rows);
+    m_rows.assign(rows, n);
 }
 
 void GridModel::rebuild() {
@@ -254,19 +247,21 @@ void GridModel::sort(int column, Qt::SortOrder order) {
     const QModelIndexList before = persistentIndexList();
     QVector<int> rowsBefore;
     for (const QModelIndex& i : before) {
-        rowsBefore.append(m_rows.value(i.row(), -1));
+        rowsBefore.append(m_rows.datasetRow(i.row()));
     }
-    sortRows();
+    QVector<int> rows = m_rows.datasetRows();
+    sortRows(rows);
+    m_rows.assign(rows, m_rows.datasetRowCount());
     QModelIndexList after;
     for (int k = 0; k < before.size(); ++k) {
-        const int pos = m_rows.indexOf(rowsBefore[k]);
+        const int pos = m_rows.gridRow(rowsBefore[k]);
         after.append(pos < 0 ? QModelIndex() : index(pos, before[k].column()));
     }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void GridModel::sortRows() {
+void GridModel::sortRows(QVector<int>& rows) const {
     if (!m_dataset || m_sortColumn < 0 || m_sortColumn >= m_columns.size()) {
         return;
     }
@@ -279,7 +274,7 @@ void GridModel::sortRows() {
     // Keys are read once; the sort then compares plain values.
     if (byText) {
         QVector<QString> keys(m_dataset->rowCount());
-        for (int r : m_rows) {
+        for (int r : rows) {
             keys[r] = m_columns[m_sortColumn].lookup ? displayText(r, m_sortColumn) : m_dataset->value(r, f).toString();
         }
         const auto before = [&](int a, int b) {
@@ -287,14 +282,14 @@ void GridModel::sortRows() {
             return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
         };
         // Rows read in the grid's order (the usual case) need no sort.
-        if (!std::is_sorted(m_rows.begin(), m_rows.end(), before)) {
-            std::stable_sort(m_rows.begin(), m_rows.end(), before);
+        if (!std::is_sorted(rows.begin(), rows.end(), before)) {
+            std::stable_sort(rows.begin(), rows.end(), before);
         }
         return;
     }
     QVector<double> keys(m_dataset->rowCount());
     QVector<bool> nulls(m_dataset->rowCount());
-    for (int r : m_rows) {
+    for (int r : rows) {
         const QVariant v = m_dataset->value(r, f);
         nulls[r] = v.isNull();
         keys[r] =
@@ -306,8 +301,8 @@ void GridModel::sortRows() {
         }
         return m_sortOrder == Qt::AscendingOrder ? keys[a] < keys[b] : keys[a] > keys[b];
     };
-    if (!std::is_sorted(m_rows.begin(), m_rows.end(), before)) {
-        std::stable_sort(m_rows.begin(), m_rows.end(), before);
+    if (!std::is_sorted(rows.begin(), rows.end(), before)) {
+        std::stable_sort(rows.begin(), rows.end(), before);
     }
 }
 
@@ -332,10 +327,11 @@ void GridModel::invalidateFooter() {
 void GridModel::recomputeFooter() const {
     ++m_recomputations;
     m_footerValues = QVector<double>(m_footer.size(), 0.0);
+    const QVector<int> rows = m_rows.datasetRows();
     for (int i = 0; i < m_footer.size(); ++i) {
         const FooterSummary& s = m_footer[i];
         if (s.kind == FooterSummary::Kind::Count) {
-            m_footerValues[i] = m_rows.size();
+            m_footerValues[i] = rows.size();
             continue;
         }
         const int f = fieldColumn(s.field);
@@ -343,7 +339,7 @@ void GridModel::recomputeFooter() const {
             continue;
         }
         double sum = 0;
-        for (int r : m_rows) {
+        for (int r : rows) {
             sum += m_dataset->value(r, f).toDouble();
         }
         m_footerValues[i] = sum;
@@ -371,15 +367,15 @@ QString GridModel::footerText(const QString& field) const {
 }
 
 int GridModel::datasetRow(int gridRow) const {
-    return m_rows.value(gridRow, -1);
+    return m_rows.datasetRow(gridRow);
 }
 
 int GridModel::gridRow(int datasetRow) const {
-    return m_rows.indexOf(datasetRow);
+    return m_rows.gridRow(datasetRow);
 }
 
 int GridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_rows.size();
+    return parent.isValid() ? 0 : m_rows.gridRowCount();
 }
 
 int GridModel::columnCount(const QModelIndex& parent) const {
@@ -387,10 +383,10 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || !m_dataset || index.row() >= m_rows.size()) {
+    const int r = index.isValid() && m_dataset ? m_rows.datasetRow(index.row()) : -1;
+    if (r < 0) {
         return {};
     }
-    const int r = m_rows[index.row()];
     const int f = m_fieldIndex.value(index.column(), -1);
     switch (role) {
         case Qt::DisplayRole:
@@ -419,7 +415,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     if (!m_dataset || !index.isValid() || role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable)) {
         return false;
     }
-    const int r = m_rows.value(index.row(), -1);
+    const int r = m_rows.datasetRow(index.row());
     const int f = m_fieldIndex.value(index.column(), -1);
     if (r < 0 || f < 0) {
         return false;

@@ -8,11 +8,13 @@
 
 #include "data/dataset.h"
 #include "ui/grid_column.h"
+#include "ui/grid_row_index.h"
 
 // The model behind a DataGrid: the declared columns of a Dataset, with the
 // grid's filters and sort applied to the loaded rows. Filtering and sorting
-// keep a list of row numbers, so large lists stay light; footer sums are
-// computed once per change and kept until the next one.
+// keep an index of row numbers both ways, so large lists stay light and a
+// row's change or removal finds its grid row without a search; footer sums
+// are computed once per change and kept until the next one.
 class GridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -74,7 +76,7 @@ private:
     void rebuild();
     void fillRows();
     bool accepts(int datasetRow) const;
-    void sortRows();
+    void sortRows(QVector<int>& rows) const;
     void invalidateFooter();
     void recomputeFooter() const;
     int fieldColumn(const QString& field) const;
@@ -82,7 +84,7 @@ private:
     QPointer<Dataset> m_dataset;
     QList<GridColumn> m_columns;
     QVector<int> m_fieldIndex;  // dataset field index of each column
-    QVector<int> m_rows;        // dataset rows in grid order
+    GridRowIndex m_rows;        // dataset rows in grid order, and back
     bool m_readOnly = true;
 
     QString m_text;

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/ini_file.h"
+#include "platform/picture_file.h"
 #include "platform/prompter.h"
 
 class TestPlatform : public QObject {
@@ -29,6 +30,8 @@ private slots:
     void unscrambleSetting();
     void scrambleRoundTrips();
     void scriptedPrompterAnswersInOrder();
+    void pictureNamesStayInTheFolder_data();
+    void pictureNamesStayInTheFolder();
 };
 
 void TestPlatform::iniMatchesSectionsAndKeysWithoutCase() {
@@ -195,6 +198,43 @@ void TestPlatform::pinnedTimeZoneKeepsLocalTimes() {
     } else {
         qunsetenv("TZ");
     }
+}
+
+void TestPlatform::pictureNamesStayInTheFolder_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("safe");
+    QTest::newRow("a code") << "SP00000001.jpg" << true;
+    QTest::newRow("Chinese") << "合页-01 大号.jpg" << true;
+    QTest::newRow("dots inside") << "a..b.jpg" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("dot") << "." << false;
+    QTest::newRow("dot dot") << ".." << false;
+    QTest::newRow("up") << "../x.jpg" << false;
+    QTest::newRow("up, Windows style") << "..\\x.jpg" << false;
+    QTest::newRow("subfolder") << "a/x.jpg" << false;
+    QTest::newRow("absolute") << "/etc/x.jpg" << false;
+    QTest::newRow("drive letter") << "C:x.jpg" << false;
+    QTest::newRow("drive root") << "C:\\x.jpg" << false;
+    QTest::newRow("UNC") << "\\\\server\\share\\x.jpg" << false;
+    QTest::newRow("stream") << "x.jpg:zone" << false;
+    QTest::newRow("NUL") << QString("x.jpg") + QChar(0) + "y" << false;
+    QTest::newRow("tab") << "x\t.jpg" << false;
+    QTest::newRow("wildcards") << "x?.jpg" << false;
+    QTest::newRow("pipe") << "x|y.jpg" << false;
+    QTest::newRow("trailing dot") << "x.jpg." << false;
+    QTest::newRow("trailing space") << "x.jpg " << false;
+    QTest::newRow("device") << "CON.jpg" << false;
+    QTest::newRow("device, lower case") << "com1.jpg" << false;
+    QTest::newRow("device-like") << "CONSOLE.jpg" << true;
+}
+
+void TestPlatform::pictureNamesStayInTheFolder() {
+    QFETCH(QString, name);
+    QFETCH(bool, safe);
+    QCOMPARE(PictureFile::isSafeName(name), safe);
+    QCOMPARE(PictureFile::inFolder("/pics/goods/", name), safe ? "/pics/goods/" + name : QString());
+    QCOMPARE(PictureFile::inFolder("/pics/goods", name), safe ? "/pics/goods/" + name : QString());
+    QCOMPARE(PictureFile::inFolder("", name), QString());
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

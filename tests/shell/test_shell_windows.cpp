@@ -9,10 +9,12 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "admin/about_dialog.h"
 #include "admin/book_creation_dialog.h"
+#include "admin/code_list_window.h"
 #include "admin/company_info_window.h"
 #include "admin/password_dialog.h"
 #include "admin/picture_viewer_dialog.h"
@@ -20,8 +22,12 @@
 #include "data/data_module.h"
 #include "data/permission_checker.h"
 #include "data/user_accounts.h"
+#include "master/goods_list_window.h"
+#include "master/partner_list_window.h"
+#include "master/units_window.h"
 #include "shell/login_dialog.h"
 #include "shell/main_window.h"
+#include "shell/program_windows.h"
 #include "shell/users_window.h"
 #include "support/test_books.h"
 #include "ui/picture_button.h"
@@ -52,6 +58,8 @@ private slots:
     void mainWindowAfterLogIn();
     void refusedBarClickLeavesThePage();
     void entriesWithoutTheirWindowSaySo();
+    void everyEntryFindsItsWindow();
+    void windowsReceiveTheirStartParameter();
     void grantedRightTakesEffectOnTheNextAction();
     void changePasswordThenLogInWithIt();
     void usersWindowTogglesAndSaves();
@@ -228,6 +236,115 @@ void TestShellWindows::entriesWithoutTheirWindowSaySo() {
     MainWindow w(c);  // the real window opener
     QVERIFY(w.actions().execute("Action16"));
     QCOMPARE(m_program->prompter().lastText(), MainWindow::notYetOpenText());
+}
+
+namespace {
+// The window name of each window the program has, as the window says it.
+QStringList programWindowNames(AppContext& c) {
+    std::vector<std::unique_ptr<QWidget>> windows;
+    windows.emplace_back(new PasswordDialog(c));
+    windows.emplace_back(new SettingsDialog(c));
+    windows.emplace_back(new AboutDialog(c));
+    windows.emplace_back(new CompanyInfoWindow(c));
+    windows.emplace_back(new UsersWindow(c));
+    windows.emplace_back(new CodeListWindow(c));
+    windows.emplace_back(new PartnerListWindow(c, PartnerSide::customers()));
+    windows.emplace_back(new PartnerListWindow(c, PartnerSide::suppliers()));
+    windows.emplace_back(new GoodsListWindow(c));
+    windows.emplace_back(new UnitsWindow(c));
+    QStringList names;
+    for (const auto& w : windows) {
+        names << w->objectName();
+    }
+    return names;
+}
+
+// The window name of the modal window `open` shows, which is then closed.
+QString modalWindowShownBy(const std::function<void()>& open) {
+    QString shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            shown = dialog->objectName();
+            dialog->reject();
+        }
+    });
+    closer.start(20);
+    open();
+    return shown;
+}
+}  // namespace
+
+// Every window name the main window opens (through its actions, page
+// entries and menus) is in the table when the program has that window, and
+// opens that very window; the others say they are not available yet.
+void TestShellWindows::everyEntryFindsItsWindow() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    MainWindow w(c);
+    const auto realOpen = w.openWindow;
+    QMap<QString, int> used;  // window name -> start parameter
+    w.openWindow = [&used](const QString& name, int parameter) { used.insert(name, parameter); };
+    w.runLoginDialog = [](LoginDialog&) { return int(QDialog::Rejected); };
+    for (QAction* a : w.actions().actions()) {
+        a->trigger();
+    }
+    for (PictureButton* entry : w.pages()->findChildren<PictureButton*>()) {
+        emit entry->clicked();
+    }
+    for (QMenu* menu : {w.settingsMenu(), w.helpMenu()}) {
+        for (QAction* a : menu->actions()) {
+            if (!a->isSeparator() && a->text() != QStringLiteral("退出系统")) {
+                a->trigger();
+            }
+        }
+        menu->hide();
+    }
+    QVERIFY(used.contains("base_goods_frm"));  // an entry without an action
+    QVERIFY(used.contains("About_Frm"));       // a menu entry
+    QCOMPARE(used.value("Base_CustomerPrice_Frm"), 1);
+
+    const QStringList existing = programWindowNames(c);
+    const WindowOpener& table = ProgramWindows::table();
+    int opened = 0;
+    for (auto it = used.cbegin(); it != used.cend(); ++it) {
+        const QString& name = it.key();
+        QCOMPARE(table.contains(name), existing.contains(name, Qt::CaseInsensitive));
+        m_program->prompter().clear();
+        const QString shown = modalWindowShownBy([&] { realOpen(name, it.value()); });
+        if (table.contains(name)) {
+            QVERIFY2(shown.compare(name, Qt::CaseInsensitive) == 0, qPrintable(name + " opened " + shown));
+            ++opened;
+        } else {
+            QCOMPARE(shown, QString());
+            QCOMPARE(m_program->prompter().lastText(), MainWindow::notYetOpenText());
+        }
+    }
+    QCOMPARE(opened, existing.size());
+}
+
+// The start parameter of an entry reaches the window's factory; names match
+// without regard to case.
+void TestShellWindows::windowsReceiveTheirStartParameter() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    QList<int> received;
+    QWidget* parent = nullptr;
+    const WindowOpener windows({{"Base_CustomerPrice_Frm", [&](AppContext& context, int startParameter, QWidget* p) {
+                                     QCOMPARE(&context, &c);
+                                     received << startParameter;
+                                     parent = p;
+                                 }}});
+    MainWindow w(c, nullptr, windows);
+    QVERIFY(w.actions().execute("Action14"));
+    QCOMPARE(received, QList<int>{1});
+    QCOMPARE(parent, &w);
+    QVERIFY(windows.open(c, "BASE_CUSTOMERPRICE_FRM", 7, nullptr));
+    QCOMPARE(received, QList<int>({1, 7}));
+    QVERIFY(!windows.open(c, "Base_CustomerPrice", 0, nullptr));
+    QVERIFY(w.actions().execute("Action13"));  // a window the table does not have
+    QCOMPARE(m_program->prompter().lastText(), MainWindow::notYetOpenText());
+    QCOMPARE(received.size(), 2);
 }
 
 void TestShellWindows::refusedBarClickLeavesThePage() {

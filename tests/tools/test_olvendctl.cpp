@@ -1,5 +1,6 @@
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,23 +22,32 @@ private slots:
     void commandsNeedAPreparedFolder();
     void unknownBookIsAClearError();
     void wrongUseExitsTwo();
+    void answerAloneWithoutRuntimeFolder_data();
+    void answerAloneWithoutRuntimeFolder();
+    void othersStillReachStderr();
 
 private:
     struct Result {
         int code;
         QString out;
+        QString err;
     };
     Result ctl(const QStringList& args, const QString& home = {});
     QTemporaryDir m_home;
 };
 
+// Runs as from cron or a root shell: without XDG_RUNTIME_DIR.
 TestOlvendctl::Result TestOlvendctl::ctl(const QStringList& args, const QString& home) {
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("XDG_RUNTIME_DIR");
+    p.setProcessEnvironment(env);
     p.start(OLVENDCTL_PATH, QStringList{"--home", home.isEmpty() ? m_home.path() : home} + args);
     if (!p.waitForFinished(60000)) {
         return {-1, "timeout"};
     }
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed()};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 void TestOlvendctl::initTestCase() {
@@ -132,6 +142,54 @@ void TestOlvendctl::wrongUseExitsTwo() {
     QCOMPARE(ctl({}).code, 2);
     QCOMPARE(ctl({"frobnicate"}).code, 2);
     QCOMPARE(ctl({"login", "only-one"}).code, 2);
+}
+
+// Scripts read `2>&1`: a command prints its answer and nothing of Qt's.
+void TestOlvendctl::answerAloneWithoutRuntimeFolder_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("answer");
+    const QString rows = m_home.filePath("rows.tsv");
+    const QString templ = QStringLiteral(OLVEND_SOURCE_DIR "/Report/List.rmf");
+    QTest::newRow("check-permission") << QStringList{"check-permission", "超级用户", "Action_Delete", "main_frm"}
+                                      << QString("allowed");
+    QTest::newRow("login") << QStringList{"login", "超级用户", ""} << QString("ok");
+    QTest::newRow("unscramble") << QStringList{"unscramble", ScrambleSetting("x")} << QString("x");
+    QTest::newRow("report") << QStringList{"report", templ, "--rows", rows, "--out", m_home.filePath("r.rmp")}
+                            << QString("1");
+    QTest::newRow("render") << QStringList{"render", m_home.filePath("r.rmp"), "--out", m_home.filePath("r.pdf")}
+                            << QString("1");
+}
+
+void TestOlvendctl::answerAloneWithoutRuntimeFolder() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, answer);
+    QFile rows(m_home.filePath("rows.tsv"));
+    QVERIFY(rows.open(QIODevice::WriteOnly));
+    rows.write("code\tname\nSP1\t合页\n");
+    rows.close();
+    const Result r = ctl(args);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.out, answer);
+    QCOMPARE(r.code, 0);
+}
+
+// Dropping Qt's notice silences nothing else: the program's own messages
+// and Qt's errors still reach stderr.
+void TestOlvendctl::othersStillReachStderr() {
+    const Result r = ctl({"frobnicate"});
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.startsWith("usage: olvendctl"));
+    QVERIFY(!r.err.contains("XDG_RUNTIME_DIR"));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("XDG_RUNTIME_DIR");
+    env.insert("QT_QPA_PLATFORM", "no-such-platform");
+    p.setProcessEnvironment(env);
+    p.start(OLVENDCTL_PATH, {"--home", m_home.path(), "books"});
+    QVERIFY(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains("no-such-platform"), qPrintable(err));
+    QVERIFY(p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0);
 }
 
 QTEST_GUILESS_MAIN(TestOlvendctl)

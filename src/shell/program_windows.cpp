@@ -1,0 +1,55 @@
+#include "shell/program_windows.h"
+
+#include "admin/about_dialog.h"
+#include "admin/code_list_window.h"
+#include "admin/company_info_window.h"
+#include "admin/password_dialog.h"
+#include "admin/settings_dialog.h"
+#include "master/goods_list_window.h"
+#include "master/partner_list_window.h"
+#include "master/units_window.h"
+#include "shell/users_window.h"
+
+namespace {
+
+// A window that takes no start parameter.
+template <typename Window>
+WindowOpener::Factory plain() {
+    return [](AppContext& context, int, QWidget* parent) { Window(context, parent).exec(); };
+}
+
+WindowOpener::Factory partnerList(const PartnerSide& side) {
+    return [s = &side](AppContext& context, int startParameter, QWidget* parent) {
+        PartnerListWindow window(context, *s, parent);
+        window.setMode(startParameter);
+        window.exec();
+    };
+}
+
+}  // namespace
+
+const WindowOpener& ProgramWindows::table() {
+    static const WindowOpener windows({
+        {"SYS_ChangePassword_Frm", plain<PasswordDialog>()},
+        {"SYS_SystemSetting_Frm", plain<SettingsDialog>()},
+        {"About_Frm", plain<AboutDialog>()},
+        {"SYS_CurrCorpInfo_Frm", plain<CompanyInfoWindow>()},
+        {"Sys_User_Operation_Frm", plain<UsersWindow>()},
+        {"Sys_TableFieldStatus_frm", plain<CodeListWindow>()},
+        {"Form_Client_List", partnerList(PartnerSide::customers())},
+        {"Form_Provider_List", partnerList(PartnerSide::suppliers())},
+        {"base_goods_frm",
+         [](AppContext& context, int startParameter, QWidget* parent) {
+             GoodsListWindow window(context, parent);
+             window.setMode(startParameter);
+             window.exec();
+         }},
+        {"base_unit_frm",
+         [](AppContext& context, int startParameter, QWidget* parent) {
+             UnitsWindow window(context, parent);
+             window.setPickMode(startParameter == 1);
+             window.exec();
+         }},
+    });
+    return windows;
+}

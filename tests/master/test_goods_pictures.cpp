@@ -1,0 +1,209 @@
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "data/data_module.h"
+#include "master/goods_catalog.h"
+#include "master/goods_editor.h"
+#include "support/test_books.h"
+
+// Goods pictures are files named after the goods code. A hostile code typed
+// in the editor, or a hostile stored PicturePath (from an older book or
+// another program), never reads, writes or removes a file outside the
+// picture folder.
+class TestGoodsPictures : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void hostileCodesAreRefused_data();
+    void hostileCodesAreRefused();
+    void storedPathsLeadingOutAreIgnored_data();
+    void storedPathsLeadingOutAreIgnored();
+
+private:
+    Database& db() { return m_program->context().data().main(); }
+    // Placeholders of the data rows: @out@ is a folder outside the program.
+    QString expand(QString text) const { return text.replace("@out@", m_outside.path()); }
+    QStringList jpegFiles() const;
+    void fillRequiredFields(GoodsEditor& editor);
+    QString picture();
+
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+    std::unique_ptr<GoodsCatalog> m_catalog;
+    QTemporaryDir m_outside;
+};
+
+namespace {
+const QString kUnsafeCode = QStringLiteral(
+    "商品编码不能用作图片文件名，请不要使用 \\ / : * ? \" < > | 和控制字符，"
+    "也不要用 CON、NUL、COM1 等设备名");
+}  // namespace
+
+void TestGoodsPictures::init() {
+    m_program = std::make_unique<TestBooks::TestProgram>(true);
+    AppContext& c = m_program->context();
+    c.data().ConnectDatabases();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    c.PictureFolder = m_program->folder() + "/pics/goods/";
+    db().query("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
+    db().query(
+        "insert into Provider (Corp_code, provider_name, provider_Corp_Name) values ('00001', '王五', '五金厂')");
+    m_catalog = std::make_unique<GoodsCatalog>(c);
+    m_catalog->open();
+    m_catalog->focusClass(2);
+}
+
+void TestGoodsPictures::cleanup() {
+    m_catalog.reset();
+    m_program.reset();
+}
+
+QStringList TestGoodsPictures::jpegFiles() const {
+    QStringList files;
+    for (const QString& root : {m_program->folder(), m_outside.path()}) {
+        QDirIterator it(root, {"*.jpg"}, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            files << it.next();
+        }
+    }
+    return files;
+}
+
+void TestGoodsPictures::fillRequiredFields(GoodsEditor& editor) {
+    m_catalog->goods().setValue("Goods_name", "合页");
+    editor.setUnit("UN001");
+    editor.setSupplier("00001");
+}
+
+// A picture to choose, outside the program folder.
+QString TestGoodsPictures::picture() {
+    const QString file = m_outside.filePath("chosen.bmp");
+    QImage image(30, 20, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    image.save(file);
+    return file;
+}
+
+void TestGoodsPictures::hostileCodesAreRefused_data() {
+    QTest::addColumn<QString>("code");
+    QTest::newRow("up two folders") << "../../escaped";
+    QTest::newRow("up, Windows style") << "..\\..\\escaped";
+    QTest::newRow("absolute") << "@out@/escaped";
+    QTest::newRow("into a subfolder") << "sub/escaped";
+    QTest::newRow("drive letter") << "C:escaped";
+    QTest::newRow("device name") << "CON";
+    QTest::newRow("device name, lower case") << "nul";
+    QTest::newRow("wildcard") << "SP*1";
+    QTest::newRow("control character") << "SP\x01"
+                                          "1";
+    QTest::newRow("NUL character") << QString("SP1") + QChar(0) + "x";
+}
+
+void TestGoodsPictures::hostileCodesAreRefused() {
+    QFETCH(QString, code);
+    code = expand(code);
+    QVERIFY(m_catalog->addGoods());
+    GoodsEditor editor(m_program->context(), *m_catalog, GoodsEditor::New);
+    fillRequiredFields(editor);
+    // Choosing a picture under such a code is refused at once.
+    m_catalog->goods().setValue("code", code);
+    QVERIFY(!editor.choosePicture(picture()));
+    QCOMPARE(m_program->prompter().lastText(), kUnsafeCode);
+    QVERIFY(m_catalog->goods().value("PicturePath").isNull());
+    QVERIFY(!editor.save());
+    QCOMPARE(m_program->prompter().lastText(), kUnsafeCode);
+    // A picture chosen under a good code, then the code changed: refused
+    // before anything is written.
+    m_catalog->goods().setValue("code", "SP00000001");
+    QVERIFY(editor.choosePicture(picture()));
+    m_catalog->goods().setValue("code", code);
+    QVERIFY(!editor.save());
+    QCOMPARE(m_program->prompter().lastText(), kUnsafeCode);
+    QCOMPARE(db().scalar("select count(*) from goods").toInt(), 0);
+    QCOMPARE(jpegFiles(), QStringList());
+    // The same goods under a good code saves with its picture in the folder.
+    m_catalog->goods().setValue("code", "SP00000001");
+    QVERIFY(editor.save());
+    QCOMPARE(jpegFiles(), QStringList{m_program->context().PictureFolder + "SP00000001.jpg"});
+}
+
+void TestGoodsPictures::storedPathsLeadingOutAreIgnored_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("sentinel");  // where the stored name leads
+    QTest::newRow("up one folder") << "../sentinel.jpg"
+                                   << "pics/sentinel.jpg";
+    QTest::newRow("up two folders") << "../../sentinel.jpg"
+                                    << "sentinel.jpg";
+    QTest::newRow("absolute") << "@out@/sentinel.jpg"
+                              << "@out@/sentinel.jpg";
+}
+
+void TestGoodsPictures::storedPathsLeadingOutAreIgnored() {
+    QFETCH(QString, stored);
+    QFETCH(QString, sentinel);
+    stored = expand(stored);
+    sentinel = expand(sentinel);
+    if (QDir::isRelativePath(sentinel)) {
+        sentinel = m_program->folder() + '/' + sentinel;
+    }
+    QDir().mkpath(m_program->context().PictureFolder);
+    QDir().mkpath(QFileInfo(sentinel).path());
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(sentinel, "JPG"));
+    QFile file(sentinel);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    auto sentinelIntact = [&] {
+        QFile f(sentinel);
+        return f.open(QIODevice::ReadOnly) && f.readAll() == bytes;
+    };
+    db().query(
+        "insert into goods (code, Goods_name, Goods_unit, Goods_class, Provide_corp, PicturePath) "
+        "values ('SP1', '合页', 'UN001', 2, '00001', :p)",
+        {{"p", stored}});
+    m_catalog->focusClass(2);
+    QCOMPARE(m_catalog->goods().rowCount(), 1);
+
+    // Reading: the picture outside is not shown.
+    QCOMPARE(m_catalog->pictureFile(0), QString());
+    {
+        GoodsEditor editor(m_program->context(), *m_catalog, GoodsEditor::Existing);
+        QVERIFY(editor.picture().isNull());
+        QCOMPARE(editor.pictureCaption(), QString("找不到商品图片"));
+        // Clearing: the name is dropped, the file outside stays.
+        m_program->prompter().setNextAnswer(true);
+        QVERIFY(editor.clearPicture());
+        QVERIFY(sentinelIntact());
+        QVERIFY(editor.save());
+        QVERIFY(db().scalar("select PicturePath from goods").isNull());
+    }
+    QVERIFY(sentinelIntact());
+
+    // Writing: a new picture goes into the folder under the code.
+    db().query("update goods set PicturePath=:p", {{"p", stored}});
+    m_catalog->focusClass(2);
+    {
+        GoodsEditor editor(m_program->context(), *m_catalog, GoodsEditor::Existing);
+        QVERIFY(editor.choosePicture(picture()));
+        QVERIFY(editor.save());
+    }
+    QVERIFY(sentinelIntact());
+    QVERIFY(QFile::exists(m_program->context().PictureFolder + "SP1.jpg"));
+
+    // Deleting: the goods goes, the file outside stays.
+    db().query("update goods set PicturePath=:p", {{"p", stored}});
+    m_catalog->focusClass(2);
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(m_catalog->deleteGoods({0}));
+    QCOMPARE(db().scalar("select count(*) from goods").toInt(), 0);
+    QVERIFY(sentinelIntact());
+}
+
+QTEST_MAIN(TestGoodsPictures)
+#include "test_goods_pictures.moc"
