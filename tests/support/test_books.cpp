@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include "data/data_module.h"
 #include "data/first_start.h"
 #include "data/schema_installer.h"
 #include "platform/errors.h"
@@ -154,6 +155,24 @@ TestProgram::TestProgram(bool prepared) {
 void TestProgram::restart() {
     m_context.reset();
     m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);
+}
+
+std::unique_ptr<Database> TestProgram::lockMainBook() {
+    DataModule& data = m_context->data();
+    const QString path = data.main().location();
+    // The timeout is taken when a connection opens.
+    data.disconnect();
+    Database::setBusyTimeout(200);
+    try {
+        data.ConnectDatabases();
+    } catch (...) {
+        Database::setBusyTimeout(10000);
+        throw;
+    }
+    Database::setBusyTimeout(10000);
+    auto holder = Database::openSqlite(path, QStringLiteral("其他程序"));
+    holder->query(QStringLiteral("BEGIN IMMEDIATE"));
+    return holder;
 }
 
 }  // namespace TestBooks

@@ -50,6 +50,11 @@ public:
     QString folder() const { return m_dir.path(); }
     // A new context on the same folder (as a second start would make).
     void restart();
+    // Connects the books again with a short busy timeout and lets another
+    // connection hold the main book's write lock: reads go on, writes fail
+    // after the timeout. The lock lasts as long as the returned connection.
+    // Windows and logic classes must be built after this call.
+    std::unique_ptr<Database> lockMainBook();
 
 private:
     QTemporaryDir m_dir;
