@@ -24,6 +24,7 @@ private slots:
     void pickModeReturnsTheChosenGoods();
     void editorSavesWithAPicture();
     void failedDropsOnALockedBookLeaveTheWindowUsable();
+    void classThatCannotBeReadLeavesTheListOnItsClass();
 
 private:
     std::unique_ptr<TestBooks::TestProgram> m_program;
@@ -123,6 +124,7 @@ void TestGoodsWindows::failedDropsOnALockedBookLeaveTheWindowUsable() {
     c.data().main().query("insert into goods_group (Class_name, Parent_id, ico_no) values ('锁具', 1, 0)");
     c.data().main().query("insert into goods_group (Class_name, Parent_id, ico_no) values ('门窗', 1, 0)");
     const QString goods = c.data().main().scalar("select id from goods where code='SP00000001'").toString();
+    m_program->shortenBusyTimeout();
     auto holder = m_program->lockMainBook();
     GoodsListWindow w(c);
     w.show();
@@ -154,6 +156,37 @@ void TestGoodsWindows::failedDropsOnALockedBookLeaveTheWindowUsable() {
     QCOMPARE(c.data().main().scalar("select Goods_class from goods where code='SP00000001'").toInt(), 4);
     QCOMPARE(w.grid()->model()->rowCount(), 1);
     QCOMPARE(m_program->prompter().messages().size(), 2);
+}
+
+// The goods of a class cannot be read (here another program has moved the
+// table away): choosing the class says why, and the tree goes back to the
+// class whose goods the list still shows.
+void TestGoodsWindows::classThatCannotBeReadLeavesTheListOnItsClass() {
+    AppContext& c = m_program->context();
+    c.data().main().query("insert into goods_group (Class_name, Parent_id, ico_no) values ('锁具', 1, 0)");
+    GoodsListWindow w(c);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.tree()->setCurrentId(2));
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    auto other = m_program->connectAgain();
+    other->query("alter table goods rename to goods_away");
+    m_program->prompter().clear();
+    const QPoint locks = w.tree()->visualRect(w.tree()->treeModel()->indexOfId(3)).center();
+
+    QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, {}, locks);
+    QCOMPARE(m_program->prompter().messages().size(), 1);
+    QCOMPARE(m_program->prompter().messages().first().kind, Prompter::Kind::Error);
+    QCOMPARE(w.tree()->currentId().toInt(), 2);
+    QCOMPARE(w.catalog().focusedClass().toInt(), 2);
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+
+    other->query("alter table goods_away rename to goods");
+    QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, {}, locks);
+    QCOMPARE(w.tree()->currentId().toInt(), 3);
+    QCOMPARE(w.catalog().focusedClass().toInt(), 3);
+    QCOMPARE(w.grid()->model()->rowCount(), 0);
+    QCOMPARE(m_program->prompter().messages().size(), 1);
 }
 
 QTEST_MAIN(TestGoodsWindows)

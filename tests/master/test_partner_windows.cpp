@@ -187,6 +187,7 @@ void TestPartnerWindows::failedGroupCommandsOnALockedBookLeaveTheWindowUsable() 
     c.data().main().query(
         "insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('上海', 1, 0, 1)");
     const QString wang = c.data().main().scalar("select ID from Client where Corp_code='00003'").toString();
+    m_program->shortenBusyTimeout();
     auto holder = m_program->lockMainBook();
     PartnerListWindow w(c, PartnerSide::customers());
     w.show();

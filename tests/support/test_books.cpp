@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -157,20 +158,21 @@ void TestProgram::restart() {
     m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);
 }
 
-std::unique_ptr<Database> TestProgram::lockMainBook() {
+void TestProgram::shortenBusyTimeout() {
     DataModule& data = m_context->data();
-    const QString path = data.main().location();
     // The timeout is taken when a connection opens.
     data.disconnect();
     Database::setBusyTimeout(200);
-    try {
-        data.ConnectDatabases();
-    } catch (...) {
-        Database::setBusyTimeout(10000);
-        throw;
-    }
-    Database::setBusyTimeout(10000);
-    auto holder = Database::openSqlite(path, QStringLiteral("其他程序"));
+    const auto restore = qScopeGuard([] { Database::setBusyTimeout(10000); });
+    data.ConnectDatabases();
+}
+
+std::unique_ptr<Database> TestProgram::connectAgain() {
+    return Database::openSqlite(m_context->data().main().location(), QStringLiteral("其他程序"));
+}
+
+std::unique_ptr<Database> TestProgram::lockMainBook() {
+    auto holder = connectAgain();
     holder->query(QStringLiteral("BEGIN IMMEDIATE"));
     return holder;
 }

@@ -50,10 +50,14 @@ public:
     QString folder() const { return m_dir.path(); }
     // A new context on the same folder (as a second start would make).
     void restart();
-    // Connects the books again with a short busy timeout and lets another
-    // connection hold the main book's write lock: reads go on, writes fail
-    // after the timeout. The lock lasts as long as the returned connection.
-    // Windows and logic classes must be built after this call.
+    // Connects the books again with a short busy timeout, so that waiting
+    // for a locked book fails soon. Windows and logic classes must be built
+    // after this call.
+    void shortenBusyTimeout();
+    // Another program's connection to the main book.
+    std::unique_ptr<Database> connectAgain();
+    // Another connection that holds the main book's write lock as long as it
+    // is open: reads go on, writes fail after the timeout.
     std::unique_ptr<Database> lockMainBook();
 
 private:
