@@ -11,8 +11,7 @@
 #include "admin/book_creator.h"
 #include "data/app_context.h"
 #include "data/data_module.h"
-#include "platform/errors.h"
-#include "platform/prompter.h"
+#include "ui/action_manager.h"
 #include "ui/style_holder.h"
 
 BookCreationDialog::BookCreationDialog(AppContext& context, QWidget* parent)
@@ -39,15 +38,13 @@ BookCreationDialog::BookCreationDialog(AppContext& context, QWidget* parent)
     m_books->horizontalHeader()->setStretchLastSection(true);
     m_books->setColumnWidth(0, 160);
     StyleHolder::applyGrid(m_books, StyleHolder::GridCE);
-    try {
+    ActionManager::guard(context.prompter(), [this, &context] {
         DataModule& dm = context.data();
         if (!dm.isSystemOpen()) {
             dm.setSystem(Database::openSqlite(context.paths().systemDatabase(), QStringLiteral("系统数据库")));
         }
         m_rows = AccountBooks(dm.system()).offered();
-    } catch (const OlvendError& e) {
-        context.prompter().error(e.message());
-    }
+    });
     m_books->setRowCount(m_rows.size());
     for (int i = 0; i < m_rows.size(); ++i) {
         m_books->setItem(i, 0, new QTableWidgetItem(m_rows[i].AccountBookName));
@@ -72,14 +69,11 @@ BookCreationDialog::BookCreationDialog(AppContext& context, QWidget* parent)
 
 void BookCreationDialog::create() {
     const int row = m_books->currentRow();
-    const AccountBookRow* source = m_books->selectionModel()->hasSelection() && row >= 0 && row < m_rows.size()
-                                       ? &m_rows[row]
-                                       : nullptr;
-    try {
-        BookCreator(m_context).create(m_name->text(), m_description->text(), source);
-    } catch (const OlvendError& e) {
-        m_context.prompter().inform(e.message());
-        return;
+    const AccountBookRow* source =
+        m_books->selectionModel()->hasSelection() && row >= 0 && row < m_rows.size() ? &m_rows[row] : nullptr;
+    const bool created = ActionManager::guard(
+        m_context.prompter(), [&] { BookCreator(m_context).create(m_name->text(), m_description->text(), source); });
+    if (created) {
+        accept();
     }
-    accept();
 }

@@ -7,7 +7,6 @@
 #include "admin/code_value_dialog.h"
 #include "data/app_context.h"
 #include "data/data_module.h"
-#include "platform/errors.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/list_grid_setup.h"
@@ -36,7 +35,7 @@ CodeListWindow::CodeListWindow(AppContext& context, QWidget* parent)
         actions().add(QStringLiteral("Action_Delete"), QStringLiteral("删除"), [this] { this->remove(); });
     connect(add, &QPushButton::clicked, addAction, &QAction::trigger);
     connect(remove, &QPushButton::clicked, deleteAction, &QAction::trigger);
-    connect(m_select, &QPushButton::clicked, this, &CodeListWindow::choose);
+    connect(m_select, &QPushButton::clicked, this, [this] { actions().guard([this] { choose(); }); });
     connect(close, &QPushButton::clicked, this, &CodeListWindow::reject);
     m_select->hide();
 
@@ -46,8 +45,12 @@ CodeListWindow::CodeListWindow(AppContext& context, QWidget* parent)
     m_grid->view()->setItemDelegate(new LookupDelegate(m_grid));
     connect(m_grid, &DataGrid::editFailed, this, [this](const QString& m) { this->context().prompter().error(m); });
     connect(m_grid, &DataGrid::rowDoubleClicked, this, [this](int row) {
-        if (m_pick && row >= 0 && m_editor.pick({row})) {
-            accept();
+        if (m_pick && row >= 0) {
+            actions().guard([this, row] {
+                if (m_editor.pick({row})) {
+                    accept();
+                }
+            });
         }
     });
     connect(&m_editor, &CodeListEditor::currentListChanged, this, &CodeListWindow::updateColumns);
@@ -80,12 +83,12 @@ void CodeListWindow::setPickMode(const QString& tableName, const QString& fieldN
 void CodeListWindow::showEvent(QShowEvent* event) {
     BaseWindow::showEvent(event);
     if (!m_opened) {
-        open();
+        m_opened = true;
+        actions().guard([this] { open(); });
     }
 }
 
 void CodeListWindow::open() {
-    m_opened = true;
     if (m_pick) {
         m_editor.openPickMode(m_table, m_field);
     } else {
@@ -137,11 +140,5 @@ void CodeListWindow::choose() {
 }
 
 bool CodeListWindow::confirmClose() {
-    try {
-        m_editor.saveOnClose();
-    } catch (const OlvendError& e) {
-        context().prompter().error(e.message());
-        return false;
-    }
-    return true;
+    return actions().guard([this] { m_editor.saveOnClose(); });
 }

@@ -3,11 +3,10 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include "data/code_list_editor.h"
-#include "platform/errors.h"
+#include "ui/action_manager.h"
 #include "ui/dialog_buttons.h"
 #include "ui/style_holder.h"
 
@@ -34,14 +33,13 @@ CodeValueDialog::CodeValueDialog(CodeListEditor& editor, QWidget* parent)
 }
 
 void CodeValueDialog::accept() {
-    try {
+    const bool added = ActionManager::guard(m_editor.prompter(), [this] {
         m_editor.values().setValue("StatusName", m_name->text());
         m_editor.confirmAdd();
-    } catch (const OlvendError& e) {
-        QMessageBox::information(this, QStringLiteral("系统提示"), e.message());
-        return;
+    });
+    if (added) {
+        QDialog::accept();
     }
-    QDialog::accept();
 }
 
 void CodeValueDialog::reject() {

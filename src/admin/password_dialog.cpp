@@ -8,8 +8,8 @@
 
 #include "admin/password_change.h"
 #include "data/app_context.h"
-#include "platform/errors.h"
 #include "platform/prompter.h"
+#include "ui/action_manager.h"
 #include "ui/dialog_buttons.h"
 #include "ui/style_holder.h"
 
@@ -41,16 +41,17 @@ PasswordDialog::PasswordDialog(AppContext& context, QWidget* parent)
 }
 
 void PasswordDialog::confirm() {
-    try {
-        if (!PasswordChange(m_context).apply(m_new->text(), m_repeat->text())) {
-            m_context.prompter().inform(PasswordChange::mismatchText());
-            m_new->clear();
-            m_repeat->clear();
-            m_new->setFocus();
-            return;
-        }
-    } catch (const OlvendError& e) {
-        m_context.prompter().error(e.message());
+    bool changed = false;
+    if (!ActionManager::guard(m_context.prompter(), [this, &changed] {
+            changed = PasswordChange(m_context).apply(m_new->text(), m_repeat->text());
+        })) {
+        return;
+    }
+    if (!changed) {
+        m_context.prompter().inform(PasswordChange::mismatchText());
+        m_new->clear();
+        m_repeat->clear();
+        m_new->setFocus();
         return;
     }
     accept();

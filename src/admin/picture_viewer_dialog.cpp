@@ -9,9 +9,12 @@
 #include <QScrollArea>
 
 #include "platform/prompter.h"
+#include "ui/action_manager.h"
 
 PictureViewerDialog::PictureViewerDialog(Prompter& prompter, QWidget* parent)
-    : QDialog(parent), m_prompter(prompter), m_title(new QLabel(QStringLiteral("没有图片可显示"), this)),
+    : QDialog(parent),
+      m_prompter(prompter),
+      m_title(new QLabel(QStringLiteral("没有图片可显示"), this)),
       m_picture(new QLabel(this)) {
     setObjectName(QStringLiteral("Sys_ViewPicture_Frm"));
     setWindowTitle(QStringLiteral("图片查看窗口"));
@@ -25,7 +28,7 @@ PictureViewerDialog::PictureViewerDialog(Prompter& prompter, QWidget* parent)
     scroll->setAlignment(Qt::AlignCenter);
     auto* save = new QPushButton(QStringLiteral("图片另存为.."), this);
     auto* back = new QPushButton(QStringLiteral("返回"), this);
-    connect(save, &QPushButton::clicked, this, &PictureViewerDialog::saveAs);
+    connect(save, &QPushButton::clicked, this, [this] { ActionManager::guard(m_prompter, [this] { saveAs(); }); });
     connect(back, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -37,8 +40,9 @@ PictureViewerDialog::PictureViewerDialog(Prompter& prompter, QWidget* parent)
     layout->addLayout(buttons);
     resize(720, 560);
     chooseSaveFile = [this](const QString& proposed) {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("图片另存为"), proposed,
-                                            QStringLiteral("JPEG 图片 (*.jpg *.jpeg);;PNG 图片 (*.png);;BMP 图片 (*.bmp)"));
+        return QFileDialog::getSaveFileName(
+            this, QStringLiteral("图片另存为"), proposed,
+            QStringLiteral("JPEG 图片 (*.jpg *.jpeg);;PNG 图片 (*.png);;BMP 图片 (*.bmp)"));
     };
 }
 
@@ -59,7 +63,9 @@ void PictureViewerDialog::setPicture(const QString& file, const QString& title, 
     m_picture->setPixmap(QPixmap::fromImage(m_image));
 }
 
-QString PictureViewerDialog::titleText() const { return m_title->text(); }
+QString PictureViewerDialog::titleText() const {
+    return m_title->text();
+}
 
 void PictureViewerDialog::saveAs() {
     if (m_image.isNull()) {

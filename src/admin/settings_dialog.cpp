@@ -11,8 +11,7 @@
 #include "admin/folder_chooser_dialog.h"
 #include "admin/settings_editor.h"
 #include "data/app_context.h"
-#include "platform/errors.h"
-#include "platform/prompter.h"
+#include "ui/action_manager.h"
 #include "ui/dialog_buttons.h"
 
 SettingsDialog::SettingsDialog(AppContext& context, QWidget* parent)
@@ -57,11 +56,9 @@ void SettingsDialog::chooseFolder() {
 }
 
 void SettingsDialog::confirm() {
-    try {
-        SettingsEditor(m_context).apply(m_filter->isChecked(), m_folder->text());
-    } catch (const OlvendError& e) {
-        m_context.prompter().error(e.message());
-        return;
+    const bool applied = ActionManager::guard(
+        m_context.prompter(), [this] { SettingsEditor(m_context).apply(m_filter->isChecked(), m_folder->text()); });
+    if (applied) {
+        accept();
     }
-    accept();
 }

@@ -28,6 +28,8 @@ public:
 
     Dataset& lists() { return m_lists; }
     Dataset& values() { return m_values; }
+    // Where the editor and its dialogs speak to the user.
+    Prompter& prompter() const { return m_prompter; }
     std::shared_ptr<LookupList> unitLookup() const { return m_units; }
 
     QString currentListName() const;

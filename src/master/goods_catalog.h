@@ -8,6 +8,7 @@
 
 #include "data/dataset.h"
 #include "data/lookup_list.h"
+#include "master/grouped_directory.h"
 
 class AppContext;
 class Prompter;
@@ -21,18 +22,19 @@ public:
     explicit GoodsCatalog(AppContext& context);
 
     void open();
-    Dataset& classes() { return m_classes; }
-    Dataset& goods() { return m_goods; }
+    GroupedDirectory& groupedDirectory() { return m_directory; }
+    Dataset& classes() { return m_directory.groups(); }
+    Dataset& goods() { return m_directory.records(); }
     std::shared_ptr<LookupList> units() const { return m_units; }
     std::shared_ptr<LookupList> suppliers() const { return m_suppliers; }
     void reloadLookups();
 
-    QVariant rootId() const;
-    QVariant focusedClass() const { return m_focused; }
-    void focusClass(const QVariant& id);
-    bool isRoot(const QVariant& id) const;
-    bool hasChildClasses(const QVariant& id) const;
-    bool holdsGoods(const QVariant& id);
+    QVariant rootId() const { return m_directory.rootId(); }
+    QVariant focusedClass() const { return m_directory.focused(); }
+    void focusClass(const QVariant& id) { m_directory.focus(id); }
+    bool isRoot(const QVariant& id) const { return m_directory.isRoot(id); }
+    bool hasChildClasses(const QVariant& id) const { return m_directory.hasChildGroups(id); }
+    bool holdsGoods(const QVariant& id) { return m_directory.holdsRecords(id); }
     static QStringList searchFields() { return {"code", "Goods_name", "Corp_Goods_Code"}; }
 
     bool addGoods();
@@ -44,14 +46,18 @@ public:
     std::function<bool(Dataset& classes)> editClass;
     bool addClass();
     bool editFocusedClass();
-    bool deleteClass();
-    bool canDropGoodsOn(const QVariant& cls) const;
-    bool moveGoods(const QList<QVariant>& ids, const QVariant& cls);
-    bool canDropClassOn(const QVariant& cls, const QVariant& target);
-    bool moveClass(const QVariant& cls, const QVariant& target);
+    bool deleteClass() { return m_directory.deleteGroup(); }
+    bool canDropGoodsOn(const QVariant& cls) const { return m_directory.canDropRecordsOn(cls); }
+    bool moveGoods(const QList<QVariant>& ids, const QVariant& cls) { return m_directory.moveRecords(ids, cls); }
+    bool canDropClassOn(const QVariant& cls, const QVariant& target) { return m_directory.canDropGroupOn(cls, target); }
+    bool moveClass(const QVariant& cls, const QVariant& target) { return m_directory.moveGroup(cls, target); }
 
     // Pictures: the file of a goods row, or empty.
     QString pictureFile(int row) const;
+    // The picture viewer's title and the proposed file name for the
+    // current goods.
+    QString pictureTitle() const;
+    QString pictureSaveName() const;
 
     // The pick list: code -> name, shown as "code=name" sorted by code.
     void addToPickList(const QList<int>& rows);
@@ -60,17 +66,13 @@ public:
     QStringList pickedCodes() const { return m_picked.keys(); }
 
 private:
-    int classRow(const QVariant& id) const;
-    bool requireFocusedClass();
-    void reloadGoods();
+    bool runClassEditor(Dataset& classes) const { return editClass ? editClass(classes) : false; }
 
     AppContext& m_context;
     Prompter& m_prompter;
-    Dataset m_classes;
-    Dataset m_goods;
+    GroupedDirectory m_directory;
     std::shared_ptr<LookupList> m_units;
     std::shared_ptr<LookupList> m_suppliers;
-    QVariant m_focused;
     QMap<QString, QString> m_picked;
     bool m_filling = false;
 };

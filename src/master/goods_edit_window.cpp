@@ -12,7 +12,6 @@
 #include "master/goods_catalog.h"
 #include "master/partner_list_window.h"
 #include "master/units_window.h"
-#include "platform/errors.h"
 #include "platform/prompter.h"
 #include "ui/editors.h"
 #include "ui/field_binder.h"
@@ -53,7 +52,9 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     classBox->setLookup(std::make_shared<LookupList>(classes));
     classBox->setValue(goods.value("Goods_class"));
     connect(classBox, &LookupCombo::valueEdited, this, [this, classBox] {
-        if (!m_editor.chooseClass(classBox->value())) {
+        bool chosen = false;
+        actions().guard([&] { chosen = m_editor.chooseClass(classBox->value()); });
+        if (!chosen) {
             classBox->setValue(m_catalog.goods().value("Goods_class"));
         }
     });
@@ -78,13 +79,15 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     auto* unitPick = new QPushButton(QStringLiteral("..."), this);
     unitPick->setFixedWidth(28);
     connect(unitPick, &QPushButton::clicked, this, [this, unit] {
-        UnitsWindow units(this->context(), this);
-        units.setPickMode(true);
-        if (units.showModal() == QDialog::Accepted) {
-            m_catalog.reloadLookups();
-            unit->setLookup(m_catalog.units());
-            m_editor.setUnit(units.chosenCode());
-        }
+        actions().guard([this, unit] {
+            UnitsWindow units(this->context(), this);
+            units.setPickMode(true);
+            if (units.showModal() == QDialog::Accepted) {
+                m_catalog.reloadLookups();
+                unit->setLookup(m_catalog.units());
+                m_editor.setUnit(units.chosenCode());
+            }
+        });
     });
     unitRow->addWidget(unitPick);
     basicForm->addRow(QStringLiteral("计量单位"), unitRow);
@@ -126,35 +129,12 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     auto* choose = new QPushButton(QStringLiteral("选择图片"), this);
     auto* clear = new QPushButton(QStringLiteral("清除图片"), this);
     auto* zoom = new QPushButton(QStringLiteral("放大图片"), this);
-    connect(choose, &QPushButton::clicked, this, [this] {
-        if (!m_editor.readyForPicture()) {
-            return;
-        }
-        const QString file = choosePictureFile();
-        if (!file.isEmpty()) {
-            m_editor.choosePicture(file);
-            refreshPicture();
-        }
-    });
+    connect(choose, &QPushButton::clicked, this, [this] { actions().guard([this] { choosePicture(); }); });
     connect(clear, &QPushButton::clicked, this, [this] {
-        m_editor.clearPicture();
+        actions().guard([this] { m_editor.clearPicture(); });
         refreshPicture();
     });
-    auto showBig = [this] {
-        const QString file = m_editor.storedPictureFile();
-        if (file.isEmpty() || m_editor.picture().isNull()) {
-            this->context().prompter().inform(QStringLiteral("该商品没有图片"));
-            return;
-        }
-        Dataset& g = m_catalog.goods();
-        PictureViewerDialog viewer(this->context().prompter(), this);
-        viewer.setPicture(file,
-                          QStringLiteral("商品编码:%1 | 名称:%2 | 规格:%3 | 型号:%4")
-                              .arg(g.value("code").toString(), g.value("Goods_name").toString(),
-                                   g.value("Goods_size").toString(), g.value("Goods_model").toString()),
-                          g.value("code").toString() + '_' + g.value("Goods_name").toString());
-        viewer.exec();
-    };
+    auto showBig = [this] { actions().guard([this] { showPicture(); }); };
     connect(zoom, &QPushButton::clicked, this, showBig);
     connect(m_picture, &PictureBox::clicked, this, showBig);
     auto* pictureButtons = new QVBoxLayout;
@@ -225,6 +205,28 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     resize(820, 520);
 }
 
+void GoodsEditWindow::choosePicture() {
+    if (!m_editor.readyForPicture()) {
+        return;
+    }
+    const QString file = choosePictureFile();
+    if (!file.isEmpty()) {
+        m_editor.choosePicture(file);
+        refreshPicture();
+    }
+}
+
+void GoodsEditWindow::showPicture() {
+    const QString file = m_editor.storedPictureFile();
+    if (file.isEmpty() || m_editor.picture().isNull()) {
+        context().prompter().inform(QStringLiteral("该商品没有图片"));
+        return;
+    }
+    PictureViewerDialog viewer(context().prompter(), this);
+    viewer.setPicture(file, m_catalog.pictureTitle(), m_catalog.pictureSaveName());
+    viewer.exec();
+}
+
 void GoodsEditWindow::refreshPicture() {
     if (!m_editor.picture().isNull()) {
         m_picture->setCaption(QString());
@@ -241,10 +243,7 @@ void GoodsEditWindow::refreshPicture() {
 }
 
 bool GoodsEditWindow::confirmClose() {
-    try {
-        return m_editor.close();
-    } catch (const OlvendError& e) {
-        context().prompter().error(e.message());
-        return false;
-    }
+    bool closing = false;
+    actions().guard([this, &closing] { closing = m_editor.close(); });
+    return closing;
 }

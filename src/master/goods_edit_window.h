@@ -26,6 +26,8 @@ protected:
     bool confirmClose() override;
 
 private:
+    void choosePicture();
+    void showPicture();
     void refreshPicture();
 
     GoodsCatalog& m_catalog;

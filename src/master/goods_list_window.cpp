@@ -12,23 +12,22 @@
 #include "data/app_context.h"
 #include "master/goods_class_dialog.h"
 #include "master/goods_edit_window.h"
-#include "platform/errors.h"
+#include "master/group_tree_panel.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/list_grid_setup.h"
-#include "ui/tree_list.h"
 
 GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     : BaseWindow(context, QStringLiteral("base_goods_frm"), parent),
       m_catalog(context),
-      m_tree(new TreeList(this)),
       m_grid(new DataGrid(this)),
       m_search(new QLineEdit(this)),
       m_pickList(new QListWidget(this)),
       m_pickPanel(new QWidget(this)),
       m_picture(new PictureBox(this)),
-      m_status(new QLabel(QStringLiteral("基础资料 >>> 库存商品管理"), this)) {
+      m_status(new QLabel(QStringLiteral("基础资料 >>> 库存商品管理"), this)),
+      m_groups(new GroupTreePanel(m_catalog.groupedDirectory(), actions(), m_status, this)) {
     setWindowTitle(QStringLiteral("基础商品管理"));
     m_catalog.editClass = [this](Dataset& classes) {
         GoodsClassDialog dialog(classes, m_catalog.units(), this);
@@ -78,68 +77,18 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     });
 
     // Tree and its buttons.
-    m_tree->bind(&m_catalog.classes(), "id", "Parent_id", "Class_name", "ico_no");
-    m_tree->setNodeDragEnabled(true);
-    connect(m_tree, &TreeList::currentNodeChanged, this, [this](const QVariant& id) {
-        if (id != m_catalog.focusedClass()) {
-            m_catalog.focusClass(id);
-            refreshPicture();
-        }
-    });
-    m_tree->setDropFilter([this](const TreeList::Drop& d) {
-        const bool ok = d.fromGrid ? m_catalog.canDropGoodsOn(d.targetId)
-                                   : m_catalog.canDropClassOn(QVariant(d.keys.value(0)), d.targetId);
-        m_status->setText(ok           ? QStringLiteral("提示：可以拖放")
-                          : d.fromGrid ? QStringLiteral("提示：只能把商品拖放到没有子类的商品类别中！")
-                                       : QStringLiteral("提示：只能把商品类别拖放到没有商品记录的类别中！"));
-        return ok;
-    });
-    connect(m_tree, &TreeList::rowsDropped, this, [this](const QStringList& ids, const QVariant& target) {
-        const QVariant focused = m_catalog.focusedClass();
-        QList<QVariant> list;
-        for (const QString& id : ids) {
-            list << id;
-        }
-        m_catalog.moveGoods(list, target);
-        m_tree->setCurrentId(focused);
-        m_status->setText(QStringLiteral("您的位置：基础资料 >>> 基础商品管理"));
-    });
-    connect(m_tree, &TreeList::nodesDropped, this, [this](const QStringList& ids, const QVariant& target) {
-        m_catalog.moveClass(QVariant(ids.value(0)), target);
-        m_status->setText(QStringLiteral("您的位置：基础资料 >>> 基础商品管理"));
-    });
-    auto* treeButtons = new QHBoxLayout;
-    for (const auto& [action, caption] : QList<QPair<QAction*, QString>>{{addClass, QStringLiteral("增加")},
-                                                                         {editClass, QStringLiteral("编辑")},
-                                                                         {deleteClass, QStringLiteral("删除")}}) {
-        auto* b = new QPushButton(caption, this);
-        connect(b, &QPushButton::clicked, action, &QAction::trigger);
-        treeButtons->addWidget(b);
-    }
+    m_groups->addButton(QStringLiteral("增加"), addClass);
+    m_groups->addButton(QStringLiteral("编辑"), editClass);
+    m_groups->addButton(QStringLiteral("删除"), deleteClass);
+    connect(m_groups, &GroupTreePanel::groupFocused, this, &GoodsListWindow::refreshPicture);
     m_picture->setCaption(QStringLiteral("商品图片"));
     m_picture->setToolTip(QStringLiteral("点击查看大图"));
     m_picture->setFixedHeight(140);
-    connect(m_picture, &PictureBox::clicked, this, [this] {
-        const int row = m_catalog.goods().currentRow();
-        const QString file = row >= 0 ? m_catalog.pictureFile(row) : QString();
-        if (file.isEmpty() || !m_picture->hasPicture()) {
-            this->context().prompter().inform(QStringLiteral("该商品没有图片"));
-            return;
-        }
-        Dataset& g = m_catalog.goods();
-        PictureViewerDialog viewer(this->context().prompter(), this);
-        viewer.setPicture(file,
-                          QStringLiteral("商品编码:%1 | 名称:%2 | 规格:%3 | 型号:%4")
-                              .arg(g.value("code").toString(), g.value("Goods_name").toString(),
-                                   g.value("Goods_size").toString(), g.value("Goods_model").toString()),
-                          g.value("code").toString() + '_' + g.value("Goods_name").toString());
-        viewer.exec();
-    });
+    connect(m_picture, &PictureBox::clicked, this, [this] { actions().guard([this] { showPicture(); }); });
     auto* left = new QWidget(this);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
-    leftLayout->addWidget(m_tree, 1);
-    leftLayout->addLayout(treeButtons);
+    leftLayout->addWidget(m_groups, 1);
     leftLayout->addWidget(m_picture);
 
     // Goods grid with its tool bar and search.
@@ -211,11 +160,18 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     resize(1100, 640);
 }
 
+TreeList* GoodsListWindow::tree() const {
+    return m_groups->tree();
+}
+
 void GoodsListWindow::showEvent(QShowEvent* event) {
     BaseWindow::showEvent(event);
-    if (m_grid->dataset()) {
-        return;
+    if (!m_grid->dataset()) {
+        actions().guard([this] { open(); });
     }
+}
+
+void GoodsListWindow::open() {
     m_catalog.open();
     m_grid->setDataset(&m_catalog.goods());
     m_grid->setColumns(
@@ -235,28 +191,38 @@ void GoodsListWindow::showEvent(QShowEvent* event) {
     m_grid->setFooter({FooterSummary::count("code", QStringLiteral("共0个商品"))});
     m_grid->setInitialSort("code", Qt::AscendingOrder);
     m_pickPanel->setVisible(m_mode == 1);
-    m_tree->setCurrentId(m_catalog.rootId());
-    m_tree->expandAll();
+    m_groups->showRoot();
     prepareListGrid(*m_grid, context());
     refreshPicture();
 }
 
 void GoodsListWindow::search() {
     // The search runs over every goods: the root class first.
-    focusRoot();
-    m_grid->setTextFilter(m_search->text().trimmed(), GoodsCatalog::searchFields());
+    if (focusRoot()) {
+        m_grid->setTextFilter(m_search->text().trimmed(), GoodsCatalog::searchFields());
+    }
 }
 
 void GoodsListWindow::showAll() {
-    focusRoot();
-    m_grid->clearFilters();
+    if (focusRoot()) {
+        m_grid->clearFilters();
+    }
 }
 
-void GoodsListWindow::focusRoot() {
-    m_tree->setCurrentId(m_catalog.rootId());
-    if (m_catalog.focusedClass() != m_catalog.rootId()) {
-        m_catalog.focusClass(m_catalog.rootId());
+bool GoodsListWindow::focusRoot() {
+    return m_groups->showGroup(m_catalog.rootId());
+}
+
+void GoodsListWindow::showPicture() {
+    const int row = m_catalog.goods().currentRow();
+    const QString file = row >= 0 ? m_catalog.pictureFile(row) : QString();
+    if (file.isEmpty() || !m_picture->hasPicture()) {
+        context().prompter().inform(QStringLiteral("该商品没有图片"));
+        return;
     }
+    PictureViewerDialog viewer(context().prompter(), this);
+    viewer.setPicture(file, m_catalog.pictureTitle(), m_catalog.pictureSaveName());
+    viewer.exec();
 }
 
 void GoodsListWindow::refreshPickList() {

@@ -4,6 +4,7 @@
 #include "ui/base_window.h"
 
 class DataGrid;
+class GroupTreePanel;
 class PictureBox;
 class QLabel;
 class QLineEdit;
@@ -21,14 +22,16 @@ public:
     void setMode(int mode) { m_mode = mode == 1 ? 1 : 0; }
     GoodsCatalog& catalog() { return m_catalog; }
     DataGrid* grid() const { return m_grid; }
-    TreeList* tree() const { return m_tree; }
+    TreeList* tree() const;
     QListWidget* pickList() const { return m_pickList; }
     PictureBox* pictureBox() const { return m_picture; }
     QLineEdit* searchBox() const { return m_search; }
+    QLabel* statusLabel() const { return m_status; }
     QStringList pickedLines() const { return m_catalog.pickLines(); }
     void search();
     void showAll();
-    void focusRoot();
+    // False when the goods of the root could not be read.
+    bool focusRoot();
 
     // The goods editor; tests replace it.
     std::function<void(int mode)> runEditor;
@@ -38,17 +41,19 @@ protected:
     void done(int result) override;
 
 private:
+    void open();
+    void showPicture();
     void refreshPickList();
     void refreshPicture();
 
     GoodsCatalog m_catalog;
     int m_mode = 0;
-    TreeList* m_tree;
     DataGrid* m_grid;
     QLineEdit* m_search;
     QListWidget* m_pickList;
     QWidget* m_pickPanel;
     PictureBox* m_picture;
     QLabel* m_status;
+    GroupTreePanel* m_groups;
     bool m_finished = false;
 };

@@ -4,6 +4,7 @@
 #include <QVariant>
 
 #include "data/dataset.h"
+#include "master/grouped_directory.h"
 #include "master/partner_side.h"
 
 class Clock;
@@ -20,19 +21,20 @@ public:
 
     const PartnerSide& side() const { return m_side; }
     void open();
-    Dataset& groups() { return m_groups; }
-    Dataset& records() { return m_records; }
+    GroupedDirectory& groupedDirectory() { return m_directory; }
+    Dataset& groups() { return m_directory.groups(); }
+    Dataset& records() { return m_directory.records(); }
 
-    QVariant rootId() const;
-    QVariant focusedGroup() const { return m_focused; }
-    void focusGroup(const QVariant& id);
-    bool isRoot(const QVariant& id) const;
-    bool hasChildGroups(const QVariant& id) const;
-    bool holdsRecords(const QVariant& id);
+    QVariant rootId() const { return m_directory.rootId(); }
+    QVariant focusedGroup() const { return m_directory.focused(); }
+    void focusGroup(const QVariant& id) { m_directory.focus(id); }
+    bool isRoot(const QVariant& id) const { return m_directory.isRoot(id); }
+    bool hasChildGroups(const QVariant& id) const { return m_directory.hasChildGroups(id); }
+    bool holdsRecords(const QVariant& id) { return m_directory.holdsRecords(id); }
 
     // Records.
     bool addRecord();
-    bool isModified() const { return m_modified || m_records.isEditing(); }
+    bool isModified() const { return m_modified || m_directory.records().isEditing(); }
     void markModified() { m_modified = true; }
     void saveRecord();
     void cancelRecord();
@@ -44,11 +46,13 @@ public:
     // Groups.
     bool addGroup();
     bool renameGroup();
-    bool deleteGroup();
-    bool canDropRecordsOn(const QVariant& group) const;
-    bool moveRecords(const QList<QVariant>& ids, const QVariant& group);
-    bool canDropGroupOn(const QVariant& group, const QVariant& target);
-    bool moveGroup(const QVariant& group, const QVariant& target);
+    bool deleteGroup() { return m_directory.deleteGroup(); }
+    bool canDropRecordsOn(const QVariant& group) const { return m_directory.canDropRecordsOn(group); }
+    bool moveRecords(const QList<QVariant>& ids, const QVariant& group) { return m_directory.moveRecords(ids, group); }
+    bool canDropGroupOn(const QVariant& group, const QVariant& target) {
+        return m_directory.canDropGroupOn(group, target);
+    }
+    bool moveGroup(const QVariant& group, const QVariant& target) { return m_directory.moveGroup(group, target); }
 
     // Picking.
     void pick(int row);
@@ -59,17 +63,11 @@ public:
     static QString restingStatus() { return QStringLiteral("您的位置：基础资料 >>> 往来单位管理"); }
 
 private:
-    int groupRow(const QVariant& id) const;
-    bool requireFocusedGroup();
-    void reloadRecords();
-
     Database& m_db;
     const Clock& m_clock;
     Prompter& m_prompter;
     const PartnerSide& m_side;
-    Dataset m_groups;
-    Dataset m_records;
-    QVariant m_focused;
+    GroupedDirectory m_directory;
     bool m_modified = false;
     QString m_chosenCode;
     QVariant m_chosenId;

@@ -9,7 +9,6 @@
 
 #include "data/app_context.h"
 #include "master/partner_directory.h"
-#include "platform/errors.h"
 #include "platform/prompter.h"
 #include "reports/report_window.h"
 #include "ui/editors.h"
@@ -30,29 +29,45 @@ struct Group {
 
 QList<Group> customerLayout() {
     return {{"基本资料",
-             {{"Corp_code", "客户编号", false}, {"Corp_name", "酒店名称", false}, {"Linkman_name", "客户姓名", false},
-              {"China_Linkman_name", "国内联系人", false}, {"QQ", "QQ", false}, {"Linkman_country", "国家", false},
+             {{"Corp_code", "客户编号", false},
+              {"Corp_name", "酒店名称", false},
+              {"Linkman_name", "客户姓名", false},
+              {"China_Linkman_name", "国内联系人", false},
+              {"QQ", "QQ", false},
+              {"Linkman_country", "国家", false},
               {"Linkman_Email", "E-MAIL", false}},
-             {{"LinkMan_Telephone", "国内电话", false}, {"Linkman_foreign_telephone", "国外电话", false},
-              {"Linkman_Fax", "传真", false}, {"Linkman_postalcode", "邮编", false}}},
+             {{"LinkMan_Telephone", "国内电话", false},
+              {"Linkman_foreign_telephone", "国外电话", false},
+              {"Linkman_Fax", "传真", false},
+              {"Linkman_postalcode", "邮编", false}}},
             {"酒店资料",
-             {{"recipients", "收件人名称", false}, {"Corp_name", "酒店名称", false},
-              {"Linkman_foreign_telephone", "酒店电话", false}, {"Corp_address", "酒店地址", true}},
+             {{"recipients", "收件人名称", false},
+              {"Corp_name", "酒店名称", false},
+              {"Linkman_foreign_telephone", "酒店电话", false},
+              {"Corp_address", "酒店地址", true}},
              {}},
             {"备注", {{"remark", "", true}}, {}}};
 }
 
 QList<Group> supplierLayout() {
     return {{"基本资料",
-             {{"Corp_code", "供应商编号", false}, {"provider_name", "姓名", false},
-              {"provider_Linkman1", "联系人(1)", false}, {"provider_Linkman2", "联系人(2)", false},
-              {"provider_Telephone", "座机", false}, {"provider_QQ", "QQ", false}},
-             {{"provider_mobile", "手机", false}, {"provider_Linkman1_Tel", "电话(1)", false},
-              {"provider_Linkman2_Tel", "电话(2)", false}, {"provider_Fax", "传真", false}}},
+             {{"Corp_code", "供应商编号", false},
+              {"provider_name", "姓名", false},
+              {"provider_Linkman1", "联系人(1)", false},
+              {"provider_Linkman2", "联系人(2)", false},
+              {"provider_Telephone", "座机", false},
+              {"provider_QQ", "QQ", false}},
+             {{"provider_mobile", "手机", false},
+              {"provider_Linkman1_Tel", "电话(1)", false},
+              {"provider_Linkman2_Tel", "电话(2)", false},
+              {"provider_Fax", "传真", false}}},
             {"帐户资料",
-             {{"provider_BankUserName", "开户姓名", false}, {"provider_BankNo1", "帐号(1)", false},
-              {"provider_BankNo2", "帐号(2)", false}, {"provider_Send_Tel", "始发电话", false},
-              {"provider_Receipt_Tel", "到站电话", false}, {"provider_Corp_Name", "公司名称", false},
+             {{"provider_BankUserName", "开户姓名", false},
+              {"provider_BankNo1", "帐号(1)", false},
+              {"provider_BankNo2", "帐号(2)", false},
+              {"provider_Send_Tel", "始发电话", false},
+              {"provider_Receipt_Tel", "到站电话", false},
+              {"provider_Corp_Name", "公司名称", false},
               {"provider_Corp_Address", "公司地址", true}},
              {}},
             {"备注", {{"remark", "", true}}, {}}};
@@ -113,7 +128,7 @@ PartnerEditWindow::PartnerEditWindow(AppContext& context, PartnerDirectory& dire
     buttons->addWidget(cancelButton);
     if (!customers) {
         auto* print = new QPushButton(QStringLiteral("打印"), this);
-        connect(print, &QPushButton::clicked, this, &PartnerEditWindow::printSheet);
+        connect(print, &QPushButton::clicked, this, [this] { actions().guard([this] { printSheet(); }); });
         buttons->addWidget(print);
     }
     buttons->addStretch();
@@ -133,13 +148,7 @@ QWidget* PartnerEditWindow::editorFor(const QString& field) const {
 }
 
 bool PartnerEditWindow::confirmClose() {
-    try {
-        m_saved = m_directory.closeRecord() && m_saved;
-    } catch (const OlvendError& e) {
-        context().prompter().error(e.message());
-        return false;
-    }
-    return true;
+    return actions().guard([this] { m_saved = m_directory.closeRecord() && m_saved; });
 }
 
 void PartnerEditWindow::printSheet() {

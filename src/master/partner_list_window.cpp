@@ -8,23 +8,22 @@
 
 #include "data/app_context.h"
 #include "data/data_module.h"
+#include "master/group_tree_panel.h"
 #include "master/partner_edit_window.h"
-#include "platform/errors.h"
 #include "platform/prompter.h"
 #include "reports/report_window.h"
 #include "ui/data_grid.h"
 #include "ui/list_grid_setup.h"
-#include "ui/tree_list.h"
 
 PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& side, QWidget* parent)
     : BaseWindow(context, side.listWindow, parent),
       m_directory(context.data().main(), context.clock(), context.prompter(), side),
       m_customers(side.recordTable == QLatin1String("Client")),
-      m_tree(new TreeList(this)),
       m_grid(new DataGrid(this)),
       m_search(new QLineEdit(this)),
       m_status(new QLabel(PartnerDirectory::restingStatus(), this)),
-      m_select(new QPushButton(QStringLiteral("选择"), this)) {
+      m_select(new QPushButton(QStringLiteral("选择"), this)),
+      m_groups(new GroupTreePanel(m_directory.groupedDirectory(), actions(), m_status, this)) {
     setWindowTitle(side.listCaption);
     runEditWindow = [this](PartnerDirectory& directory) {
         PartnerEditWindow edit(this->context(), directory, this);
@@ -76,57 +75,11 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     QAction* labels = m_customers ? add("Action1", "打印地址", [this] { printLabels(); }) : nullptr;
 
     // Tree with its buttons.
-    m_tree->bind(&m_directory.groups(), "id", "Parent_id", "Class_name", "ico_no");
-    m_tree->setNodeDragEnabled(true);
-    connect(m_tree, &TreeList::currentNodeChanged, this, [this](const QVariant& id) {
-        if (id != m_directory.focusedGroup()) {
-            m_directory.focusGroup(id);
-        }
-    });
-    m_tree->setDropFilter([this](const TreeList::Drop& d) {
-        const bool ok = d.fromGrid ? m_directory.canDropRecordsOn(d.targetId)
-                                   : m_directory.canDropGroupOn(QVariant(d.keys.value(0)), d.targetId);
-        m_status->setText(ok           ? QStringLiteral("提示：可以拖放")
-                          : d.fromGrid ? QStringLiteral("提示：只能把客户拖放到没有子类的客户类别中！")
-                                       : QStringLiteral("提示：只能把客户类别拖放到没有客户记录的类别中！"));
-        return ok;
-    });
-    connect(m_tree, &TreeList::rowsDropped, this, [this](const QStringList& ids, const QVariant& target) {
-        const QVariant focused = m_directory.focusedGroup();
-        QList<QVariant> list;
-        for (const QString& id : ids) {
-            list << id;
-        }
-        m_directory.moveRecords(list, target);
-        m_tree->setCurrentId(focused);
-        m_status->setText(PartnerDirectory::restingStatus());
-    });
-    connect(m_tree, &TreeList::nodesDropped, this, [this](const QStringList& ids, const QVariant& target) {
-        m_directory.moveGroup(QVariant(ids.value(0)), target);
-        m_status->setText(PartnerDirectory::restingStatus());
-    });
-    auto* treeButtons = new QHBoxLayout;
-    const QList<std::tuple<const char*, const char*, std::function<void()>>> groupButtons = {
-        {"增加", "在选中的类别下增加子类", [this] { m_directory.addGroup(); }},
-        {"编辑", "编辑选中的类别", [this] { m_directory.renameGroup(); }},
-        {"删除", "删除类别", [this] { m_directory.deleteGroup(); }}};
-    for (const auto& [caption, hint, handler] : groupButtons) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        b->setToolTip(QString::fromUtf8(hint));
-        connect(b, &QPushButton::clicked, this, [this, handler] {
-            try {
-                handler();
-            } catch (const OlvendError& e) {
-                this->context().prompter().error(e.message());
-            }
-        });
-        treeButtons->addWidget(b);
-    }
-    auto* left = new QWidget(this);
-    auto* leftLayout = new QVBoxLayout(left);
-    leftLayout->setContentsMargins(0, 0, 0, 0);
-    leftLayout->addWidget(m_tree, 1);
-    leftLayout->addLayout(treeButtons);
+    m_groups->addButton(QStringLiteral("增加"), QStringLiteral("在选中的类别下增加子类"),
+                        [this] { m_directory.addGroup(); });
+    m_groups->addButton(QStringLiteral("编辑"), QStringLiteral("编辑选中的类别"),
+                        [this] { m_directory.renameGroup(); });
+    m_groups->addButton(QStringLiteral("删除"), QStringLiteral("删除类别"), [this] { m_directory.deleteGroup(); });
 
     // Records.
     m_grid->setMultiSelect(true);
@@ -172,7 +125,7 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     rightLayout->addWidget(m_grid, 1);
     rightLayout->addLayout(buttons);
     auto* splitter = new QSplitter(this);
-    splitter->addWidget(left);
+    splitter->addWidget(m_groups);
     splitter->addWidget(right);
     splitter->setSizes({200, 700});
     auto* layout = new QVBoxLayout(this);
@@ -217,11 +170,18 @@ QList<GridColumn> PartnerListWindow::columns() const {
             GridColumn::make("ID", "ID").hidden()};
 }
 
+TreeList* PartnerListWindow::tree() const {
+    return m_groups->tree();
+}
+
 void PartnerListWindow::showEvent(QShowEvent* event) {
     BaseWindow::showEvent(event);
-    if (m_grid->dataset()) {
-        return;
+    if (!m_grid->dataset()) {
+        actions().guard([this] { open(); });
     }
+}
+
+void PartnerListWindow::open() {
     m_directory.open();
     m_select->setVisible(m_mode == 1);
     m_grid->setDataset(&m_directory.records());
@@ -230,27 +190,25 @@ void PartnerListWindow::showEvent(QShowEvent* event) {
         m_grid->setFooter({FooterSummary::count("Corp_code", QStringLiteral("0 条记录"))});
     }
     m_grid->setInitialSort("Corp_code", Qt::DescendingOrder);
-    m_tree->setCurrentId(m_directory.rootId());
-    m_tree->expandAll();
+    m_groups->showRoot();
     prepareListGrid(*m_grid, context());
 }
 
 void PartnerListWindow::search() {
     // The search runs over every record: the root group first.
-    focusRoot();
-    m_grid->setTextFilter(m_search->text().trimmed(), m_directory.side().searchFields);
+    if (focusRoot()) {
+        m_grid->setTextFilter(m_search->text().trimmed(), m_directory.side().searchFields);
+    }
 }
 
 void PartnerListWindow::showAll() {
-    focusRoot();
-    m_grid->clearFilters();
+    if (focusRoot()) {
+        m_grid->clearFilters();
+    }
 }
 
-void PartnerListWindow::focusRoot() {
-    m_tree->setCurrentId(m_directory.rootId());
-    if (m_directory.focusedGroup() != m_directory.rootId()) {
-        m_directory.focusGroup(m_directory.rootId());
-    }
+bool PartnerListWindow::focusRoot() {
+    return m_groups->showGroup(m_directory.rootId());
 }
 
 void PartnerListWindow::addRecord() {

@@ -5,6 +5,7 @@
 #include "ui/grid_column.h"
 
 class DataGrid;
+class GroupTreePanel;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,14 +26,15 @@ public:
 
     PartnerDirectory& directory() { return m_directory; }
     DataGrid* grid() const { return m_grid; }
-    TreeList* tree() const { return m_tree; }
+    TreeList* tree() const;
     QLineEdit* searchBox() const { return m_search; }
     QLabel* statusLabel() const { return m_status; }
     QPushButton* selectButton() const { return m_select; }
 
     void search();
     void showAll();
-    void focusRoot();
+    // False when the records of the root could not be read.
+    bool focusRoot();
     // The edit window; tests replace it (returns the saved flag).
     std::function<bool(PartnerDirectory&)> runEditWindow;
     // The label report; tests replace it (gets the selected codes).
@@ -43,6 +45,7 @@ protected:
     bool confirmClose() override;
 
 private:
+    void open();
     QList<GridColumn> columns() const;
     void addRecord();
     void editRecord();
@@ -51,9 +54,9 @@ private:
     PartnerDirectory m_directory;
     int m_mode = 0;
     bool m_customers;
-    TreeList* m_tree;
     DataGrid* m_grid;
     QLineEdit* m_search;
     QLabel* m_status;
     QPushButton* m_select;
+    GroupTreePanel* m_groups;
 };

@@ -5,7 +5,6 @@
 
 #include "data/app_context.h"
 #include "data/data_module.h"
-#include "platform/errors.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 
@@ -67,9 +66,12 @@ QPushButton* UnitsWindow::button(const QString& caption) const {
 
 void UnitsWindow::showEvent(QShowEvent* event) {
     BaseWindow::showEvent(event);
-    if (m_grid->dataset()) {
-        return;
+    if (!m_grid->dataset()) {
+        actions().guard([this] { open(); });
     }
+}
+
+void UnitsWindow::open() {
     m_editor.open();
     m_grid->setDataset(&m_editor.units());
     m_grid->setColumns({GridColumn::make("unit_code", QStringLiteral("编码"), 80),
@@ -92,10 +94,7 @@ void UnitsWindow::updateButtons() {
 }
 
 bool UnitsWindow::confirmClose() {
-    try {
-        return m_editor.close();
-    } catch (const OlvendError& e) {
-        context().prompter().error(e.message());
-        return false;
-    }
+    bool closing = false;
+    actions().guard([this, &closing] { closing = m_editor.close(); });
+    return closing;
 }

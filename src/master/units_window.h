@@ -22,6 +22,7 @@ protected:
     bool confirmClose() override;
 
 private:
+    void open();
     void updateButtons();
 
     UnitsEditor m_editor;

@@ -17,6 +17,7 @@
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_painter.h"
+#include "ui/action_manager.h"
 
 // Paints one prepared page at the frame's scale.
 class PageView : public QWidget {
@@ -119,7 +120,7 @@ QToolButton* ReportPreviewFrame::addButton(const QString& name, const QString& h
     b->setFixedSize(25, 23);
     b->setCheckable(checkable);
     b->setAutoRaise(true);
-    connect(b, &QToolButton::clicked, this, [handler] { handler(); });
+    connect(b, &QToolButton::clicked, this, [this, handler] { ActionManager::guard(m_prompter, handler); });
     m_buttons.append(b);
     return b;
 }

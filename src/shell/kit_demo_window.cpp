@@ -10,6 +10,7 @@
 #include "admin/code_list_window.h"
 #include "data/app_context.h"
 #include "data/data_module.h"
+#include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/field_binder.h"
@@ -99,6 +100,7 @@ KitDemoWindow::KitDemoWindow(AppContext& context, QWidget* parent)
     picture->setCaption(QStringLiteral("商品图片"));
     picture->setFixedSize(120, 90);
     auto* binder = new FieldBinder(&m_goods, this);
+    connect(binder, &FieldBinder::editFailed, this, [this](const QString& m) { this->context().prompter().error(m); });
     binder->bind(name, "Goods_name");
     binder->bind(unit, "Goods_unit");
     binder->bind(price, "Default_price");
@@ -116,8 +118,10 @@ KitDemoWindow::KitDemoWindow(AppContext& context, QWidget* parent)
 
     auto* codes = new QPushButton(QStringLiteral("参数表设置..."), this);
     connect(codes, &QPushButton::clicked, this, [this] {
-        CodeListWindow w(this->context(), this);
-        w.showModal();
+        actions().guard([this] {
+            CodeListWindow w(this->context(), this);
+            w.showModal();
+        });
     });
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("查找："), this));

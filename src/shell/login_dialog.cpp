@@ -9,8 +9,8 @@
 
 #include "admin/book_creation_dialog.h"
 #include "data/app_context.h"
-#include "platform/errors.h"
 #include "platform/prompter.h"
+#include "ui/action_manager.h"
 #include "ui/style_holder.h"
 
 LoginDialog::LoginDialog(AppContext& context, QWidget* parent)
@@ -88,11 +88,7 @@ void LoginDialog::showEvent(QShowEvent* event) {
 
 void LoginDialog::prepare() {
     m_user->clear();
-    try {
-        m_user->addItems(m_service.userNames());
-    } catch (const OlvendError& e) {
-        m_context.prompter().error(e.message());
-    }
+    ActionManager::guard(m_context.prompter(), [this] { m_user->addItems(m_service.userNames()); });
     m_user->setEditText(m_service.defaultUserName());
     loadAccountBooks();
     m_password->clear();
@@ -100,10 +96,7 @@ void LoginDialog::prepare() {
 }
 
 void LoginDialog::loadAccountBooks() {
-    try {
-        m_service.loadAccountBooks();
-    } catch (const OlvendError& e) {
-        m_context.prompter().error(e.message());
+    if (!ActionManager::guard(m_context.prompter(), [this] { m_service.loadAccountBooks(); })) {
         return;
     }
     const QString keep = m_book->currentText();
@@ -131,13 +124,12 @@ void LoginDialog::logIn() {
         m_context.prompter().inform(QStringLiteral("请选择账本"));
         return;
     }
-    LoginService::Result result;
-    try {
-        result = m_service.logIn(*book, m_user->currentText(), m_password->text());
-    } catch (const OlvendError& e) {
-        // The book could not be opened: say why and stay usable.
+    LoginService::Result result = LoginService::Result::WrongPassword;
+    const bool opened = ActionManager::guard(
+        m_context.prompter(), [&] { result = m_service.logIn(*book, m_user->currentText(), m_password->text()); });
+    if (!opened) {
+        // The book could not be opened: the message said why; the dialog stays usable.
         m_password->clear();
-        m_context.prompter().error(e.message());
         return;
     }
     m_shownBook = book;

@@ -15,7 +15,6 @@
 
 #include "data/app_context.h"
 #include "data/data_module.h"
-#include "platform/errors.h"
 #include "platform/prompter.h"
 #include "shell/login_dialog.h"
 #include "ui/picture_button.h"
@@ -231,8 +230,9 @@ QWidget* MainWindow::buildBar() {
     m_settingsMenu = new QMenu(this);
     m_settingsMenu->setObjectName(QStringLiteral("PopupMenu_Setting"));
     m_settingsMenu->addAction(m_actions.action("Action_ChangePassword"));
-    m_settingsMenu->addAction(QStringLiteral("系统设置"), this,
-                              [this] { openWindow(QStringLiteral("SYS_SystemSetting_Frm"), 0); });
+    m_settingsMenu->addAction(QStringLiteral("系统设置"), this, [this] {
+        m_actions.guard([this] { openWindow(QStringLiteral("SYS_SystemSetting_Frm"), 0); });
+    });
     m_settingsMenu->addSeparator();
     m_settingsMenu->addAction(m_actions.action("Action_ManuItemPowerManger"));
     m_settingsMenu->addSeparator();
@@ -243,7 +243,8 @@ QWidget* MainWindow::buildBar() {
     m_settingsMenu->addAction(QStringLiteral("退出系统"), qApp, &QApplication::quit);
     m_helpMenu = new QMenu(this);
     m_helpMenu->setObjectName(QStringLiteral("PopupMenu_Help"));
-    m_helpMenu->addAction(QStringLiteral("关于..."), this, [this] { openWindow(QStringLiteral("About_Frm"), 0); });
+    m_helpMenu->addAction(QStringLiteral("关于..."), this,
+                          [this] { m_actions.guard([this] { openWindow(QStringLiteral("About_Frm"), 0); }); });
 
     const QString speedStyle = QStringLiteral(
         "QToolButton { color: #E8F0FF; border: none; padding: 4px 10px; }"
@@ -284,7 +285,7 @@ QWidget* MainWindow::buildPages() {
             const int parameter = e.parameter;
             auto run = [this, action, window, parameter] {
                 if (action.isEmpty()) {
-                    openWindow(window, parameter);
+                    m_actions.guard([&] { openWindow(window, parameter); });
                 } else {
                     m_actions.execute(action);
                 }
@@ -392,11 +393,7 @@ void MainWindow::showEvent(QShowEvent* event) {
             QMetaObject::invokeMethod(qApp, &QApplication::quit, Qt::QueuedConnection);
             return;
         }
-        try {
-            InitMainWindow();
-        } catch (const OlvendError& e) {
-            m_context.prompter().error(e.message());
-        }
+        m_actions.guard([this] { InitMainWindow(); });
     }
 }
 

@@ -14,7 +14,6 @@
 
 #include "data/app_context.h"
 #include "data/data_module.h"
-#include "platform/errors.h"
 #include "platform/prompter.h"
 #include "ui/editors.h"
 #include "ui/field_binder.h"
@@ -179,11 +178,7 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
 }
 
 void UsersWindow::selectNode(const QString& name) {
-    try {
-        m_admin.select(name);
-    } catch (const OlvendError& e) {
-        context().prompter().error(e.message());
-    }
+    actions().guard([this, &name] { m_admin.select(name); });
     const bool group = m_admin.isGroup(name);
     m_userName->setReadOnly(!m_admin.canEditUserName(name));
     m_groupName->setReadOnly(!m_admin.canEditGroupName(name));
@@ -241,10 +236,7 @@ void UsersWindow::setPasswordOfSelected() {
     if (name.isEmpty() || m_admin.isGroup(name)) {
         return;
     }
-    try {
-        m_admin.setPassword(name, m_password->text());
-    } catch (const OlvendError& e) {
-        context().prompter().error(e.message());
+    if (!actions().guard([this, &name] { m_admin.setPassword(name, m_password->text()); })) {
         return;
     }
     m_password->clear();

@@ -1,5 +1,8 @@
 #include "ui/action_manager.h"
 
+#include <QScopeGuard>
+#include <QThread>
+
 #include "data/permission_checker.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
@@ -35,30 +38,53 @@ bool ActionManager::run(const QString& key) {
     if (!a) {
         return false;
     }
-    const bool outermost = m_depth == 0;
-    ++m_depth;
-    try {
-        m_permissions.CheckActionPermission(a->objectName(), m_formName);
-        const auto handler = m_handlers.value(key);
+    const QString name = a->objectName();
+    const std::function<void()> handler = m_handlers.value(key);
+    auto command = [&] {
+        m_permissions.CheckActionPermission(name, m_formName);
         if (handler) {
             handler();
         }
-        --m_depth;
-    } catch (const OlvendError& e) {
-        --m_depth;
-        if (!outermost) {
-            throw;
-        }
-        m_prompter.error(e.message());
-        return false;
-    } catch (const std::exception& e) {
-        --m_depth;
-        if (!outermost) {
-            throw;
-        }
-        m_prompter.error(QString::fromLocal8Bit(e.what()));
-        return false;
+    };
+    // A command run by another command's handler lets its error through, so
+    // that the outer command stops too. A modal window opened by a command
+    // runs its own event loop: commands there are outermost again.
+    const int level = QThread::currentThread()->loopLevel();
+    const bool nested = !m_running.isEmpty() && m_running.last() == level;
+    m_running.append(level);
+    const auto finished = qScopeGuard([this] { m_running.removeLast(); });
+    bool done = true;
+    if (nested) {
+        command();
+    } else {
+        done = guard(m_prompter, command);
     }
-    emit executed(a->objectName());
+    if (done) {
+        emit executed(name);
+    }
+    return done;
+}
+
+bool ActionManager::guard(Prompter& prompter, const std::function<void()>& work) {
+    try {
+        work();
+        return true;
+    } catch (const OlvendError& e) {
+        prompter.error(e.message());
+    } catch (const std::exception& e) {
+        prompter.error(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        prompter.error(QStringLiteral("操作失败：发生了未知的错误"));
+    }
+    return false;
+}
+
+bool ActionManager::guardIn(const QObject* inside, const std::function<void()>& work) {
+    for (const QObject* o = inside; o; o = o->parent()) {
+        if (auto* manager = o->findChild<ActionManager*>(QString(), Qt::FindDirectChildrenOnly)) {
+            return manager->guard(work);
+        }
+    }
+    work();
     return true;
 }

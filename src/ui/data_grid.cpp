@@ -6,8 +6,10 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
+#include "ui/action_manager.h"
 #include "ui/footer_bar.h"
 #include "ui/style_holder.h"
 
@@ -181,9 +183,15 @@ void DataGrid::syncCurrentFromView(const QModelIndex& current) {
     if (m_syncing || !dataset() || !current.isValid()) {
         return;
     }
-    m_syncing = true;
-    dataset()->setCurrentRow(m_model->datasetRow(current.row()));
-    m_syncing = false;
+    bool moved = false;
+    {
+        const QScopedValueRollback syncing(m_syncing, true);
+        // Leaving a row posts its edit, which may be refused or fail.
+        moved = ActionManager::guardIn(this, [&] { dataset()->setCurrentRow(m_model->datasetRow(current.row())); });
+    }
+    if (!moved) {
+        syncCurrentFromDataset(dataset()->currentRow());
+    }
 }
 
 void DataGrid::syncCurrentFromDataset(int datasetRow) {

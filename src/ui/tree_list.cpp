@@ -4,8 +4,10 @@
 #include <QDragMoveEvent>
 #include <QHeaderView>
 #include <QMimeData>
+#include <QScopedValueRollback>
 
 #include "data/dataset.h"
+#include "ui/action_manager.h"
 #include "ui/data_grid.h"
 #include "ui/style_holder.h"
 
@@ -22,12 +24,18 @@ TreeList::TreeList(QWidget* parent) : QTreeView(parent), m_model(new TreeModel(t
         if (!n) {
             return;
         }
+        // Moving the dataset may rebuild the model: keep the id, not the node.
+        const QVariant id = n->id;
         if (m_dataset && !m_following) {
-            m_following = true;
-            m_dataset->locate(m_idField, n->id);
-            m_following = false;
+            const QScopedValueRollback following(m_following, true);
+            if (!ActionManager::guardIn(this, [&] { m_dataset->locate(m_idField, id); })) {
+                // The dataset stayed on its row (an edit there could not be
+                // posted); the tree goes back to it.
+                setCurrentId(m_dataset->value(m_idField));
+                return;
+            }
         }
-        emit currentNodeChanged(n->id);
+        emit currentNodeChanged(id);
     });
 }
 

@@ -1,10 +1,8 @@
-#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
 
 #include "data/dataset.h"
-#include "data/dataset_model.h"
 #include "platform/errors.h"
 #include "support/test_books.h"
 
@@ -31,7 +29,6 @@ private slots:
     void datesRoundTripAndCompare();
     void rowDeletedElsewhereIsAConflict();
     void datesKeepTheirWallClockTime();
-    void modelFollowsTheDataset();
     void locateAndNavigate();
     void hostileTextIsStoredAsTyped();
     void repeatedValuesStayIndependent();
@@ -369,37 +366,6 @@ void TestDataset::rowDeletedElsewhereIsAConflict() {
         QVERIFY(e.message().contains("其他用户"));
     }
     QVERIFY(ds.hasChanges());
-}
-
-void TestDataset::modelFollowsTheDataset() {
-    FreshBook book(TestBooks::currentEngine());
-    Dataset ds(book.db());
-    DatasetModel model(&ds);
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    ds.openTable("unit", "unit_code");
-    QCOMPARE(model.rowCount(), 6);
-    model.setHeaderCaption("Unit_name", "计量单位");
-    QCOMPARE(model.headerData(ds.fieldIndex("Unit_name"), Qt::Horizontal).toString(), QString("计量单位"));
-    const QModelIndex name = model.index(2, ds.fieldIndex("Unit_name"));
-    QCOMPARE(model.data(name).toString(), QString("套"));
-    QVERIFY(model.setData(name, "套装"));
-    QCOMPARE(ds.value(2, "Unit_name").toString(), QString("套装"));
-    QCOMPARE(ds.state(), Dataset::State::Browse);
-    ds.append();
-    ds.setValue("unit_code", "UN020");
-    ds.post();
-    QCOMPARE(model.rowCount(), 7);
-    ds.setCurrentRow(0);
-    ds.deleteCurrent();
-    QCOMPARE(model.rowCount(), 6);
-    // An edit the dataset refuses is reported, not thrown through the view.
-    QSignalSpy failed(&model, &DatasetModel::editFailed);
-    QVERIFY(!model.setData(model.index(0, ds.fieldIndex("unit_code")), QString(30, 'x')));
-    QCOMPARE(failed.count(), 1);
-    ds.cancelUpdates();
-    QCOMPARE(model.rowCount(), 6);
-    ds.close();
-    QCOMPARE(model.rowCount(), 0);
 }
 
 void TestDataset::locateAndNavigate() {

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -8,6 +9,7 @@
 #include "master/goods_edit_window.h"
 #include "master/goods_list_window.h"
 #include "support/test_books.h"
+#include "support/tree_drop.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/tree_list.h"
@@ -21,6 +23,8 @@ private slots:
     void listShowsGoodsAndSearches();
     void pickModeReturnsTheChosenGoods();
     void editorSavesWithAPicture();
+    void failedDropsOnALockedBookLeaveTheWindowUsable();
+    void classThatCannotBeReadLeavesTheListOnItsClass();
 
 private:
     std::unique_ptr<TestBooks::TestProgram> m_program;
@@ -110,6 +114,79 @@ void TestGoodsWindows::editorSavesWithAPicture() {
              QString("滑轮"));
     w.close();
     QVERIFY(!m_program->prompter().texts().contains("该商品内容已更改，是否要保存？"));
+}
+
+// Another program holds the book's write lock: each drop says why it failed
+// and leaves the tree, the focus and the grid as they were; once the lock
+// is gone the same drops work.
+void TestGoodsWindows::failedDropsOnALockedBookLeaveTheWindowUsable() {
+    AppContext& c = m_program->context();
+    c.data().main().query("insert into goods_group (Class_name, Parent_id, ico_no) values ('锁具', 1, 0)");
+    c.data().main().query("insert into goods_group (Class_name, Parent_id, ico_no) values ('门窗', 1, 0)");
+    const QString goods = c.data().main().scalar("select id from goods where code='SP00000001'").toString();
+    m_program->shortenBusyTimeout();
+    auto holder = m_program->lockMainBook();
+    GoodsListWindow w(c);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.tree()->setCurrentId(2));
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    m_program->prompter().clear();
+
+    TestBooks::dropOn(w.tree(), 3, DataGrid::kRowsMimeType, {goods});
+    QCOMPARE(m_program->prompter().messages().size(), 1);
+    QCOMPARE(m_program->prompter().messages().first().kind, Prompter::Kind::Error);
+    QCOMPARE(w.tree()->currentId().toInt(), 2);
+    QCOMPARE(w.catalog().focusedClass().toInt(), 2);
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    QCOMPARE(w.statusLabel()->text(), QString("您的位置：基础资料 >>> 基础商品管理"));
+
+    TestBooks::dropOn(w.tree(), 3, TreeList::kNodesMimeType, {"4"});
+    QCOMPARE(m_program->prompter().messages().size(), 2);
+    QCOMPARE(m_program->prompter().messages().last().kind, Prompter::Kind::Error);
+    QVERIFY(!w.catalog().classes().hasChanges());
+    QCOMPARE(w.tree()->treeModel()->indexOfId(4).parent(), w.tree()->treeModel()->indexOfId(1));
+    QCOMPARE(w.tree()->currentId().toInt(), 2);
+
+    holder.reset();
+    TestBooks::dropOn(w.tree(), 3, TreeList::kNodesMimeType, {"4"});
+    QCOMPARE(c.data().main().scalar("select Parent_id from goods_group where id=4").toInt(), 3);
+    QCOMPARE(w.tree()->treeModel()->indexOfId(4).parent(), w.tree()->treeModel()->indexOfId(3));
+    TestBooks::dropOn(w.tree(), 4, DataGrid::kRowsMimeType, {goods});
+    QCOMPARE(c.data().main().scalar("select Goods_class from goods where code='SP00000001'").toInt(), 4);
+    QCOMPARE(w.grid()->model()->rowCount(), 1);
+    QCOMPARE(m_program->prompter().messages().size(), 2);
+}
+
+// The goods of a class cannot be read (here another program has moved the
+// table away): choosing the class says why, and the tree goes back to the
+// class whose goods the list still shows.
+void TestGoodsWindows::classThatCannotBeReadLeavesTheListOnItsClass() {
+    AppContext& c = m_program->context();
+    c.data().main().query("insert into goods_group (Class_name, Parent_id, ico_no) values ('锁具', 1, 0)");
+    GoodsListWindow w(c);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.tree()->setCurrentId(2));
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    auto other = m_program->connectAgain();
+    other->query("alter table goods rename to goods_away");
+    m_program->prompter().clear();
+    const QPoint locks = w.tree()->visualRect(w.tree()->treeModel()->indexOfId(3)).center();
+
+    QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, {}, locks);
+    QCOMPARE(m_program->prompter().messages().size(), 1);
+    QCOMPARE(m_program->prompter().messages().first().kind, Prompter::Kind::Error);
+    QCOMPARE(w.tree()->currentId().toInt(), 2);
+    QCOMPARE(w.catalog().focusedClass().toInt(), 2);
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+
+    other->query("alter table goods_away rename to goods");
+    QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, {}, locks);
+    QCOMPARE(w.tree()->currentId().toInt(), 3);
+    QCOMPARE(w.catalog().focusedClass().toInt(), 3);
+    QCOMPARE(w.grid()->model()->rowCount(), 0);
+    QCOMPARE(m_program->prompter().messages().size(), 1);
 }
 
 QTEST_MAIN(TestGoodsWindows)

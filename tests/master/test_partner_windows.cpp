@@ -8,6 +8,7 @@
 #include "master/partner_edit_window.h"
 #include "master/partner_list_window.h"
 #include "support/test_books.h"
+#include "support/tree_drop.h"
 #include "ui/data_grid.h"
 #include "ui/tree_list.h"
 
@@ -24,6 +25,7 @@ private slots:
     void labelsForTheSelectedCustomers();
     void dropRefusalShowsInTheStatusBar();
     void supplierListHasNoFooter();
+    void failedGroupCommandsOnALockedBookLeaveTheWindowUsable();
 
 private:
     std::unique_ptr<TestBooks::TestProgram> m_program;
@@ -175,6 +177,61 @@ void TestPartnerWindows::supplierListHasNoFooter() {
     QCOMPARE(w.windowTitle(), QString("供应商管理"));
     QVERIFY(w.grid()->model()->footer().isEmpty());
     QCOMPARE(w.grid()->model()->headerData(0, Qt::Horizontal).toString(), QString("供应商编号"));
+}
+
+// Another program holds the book's write lock: a record drop, a group drop
+// and a new group each say why they failed and change nothing, in the book
+// or in the window; once the lock is gone the window works on.
+void TestPartnerWindows::failedGroupCommandsOnALockedBookLeaveTheWindowUsable() {
+    AppContext& c = m_program->context();
+    c.data().main().query(
+        "insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('上海', 1, 0, 1)");
+    const QString wang = c.data().main().scalar("select ID from Client where Corp_code='00003'").toString();
+    m_program->shortenBusyTimeout();
+    auto holder = m_program->lockMainBook();
+    PartnerListWindow w(c, PartnerSide::customers());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.tree()->setCurrentId(2));
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    ScriptedPrompter& prompter = m_program->prompter();
+    prompter.clear();
+
+    TestBooks::dropOn(w.tree(), 3, DataGrid::kRowsMimeType, {wang});
+    TestBooks::dropOn(w.tree(), 3, TreeList::kNodesMimeType, {"2"});
+    QPushButton* addGroup = nullptr;
+    for (QPushButton* b : w.findChildren<QPushButton*>()) {
+        if (b->text() == "增加") {
+            addGroup = b;
+        }
+    }
+    QVERIFY(addGroup);
+    prompter.setNextAnswer(true);  // 北京 holds records: they move into the new group
+    prompter.setNextText("朝阳");
+    addGroup->click();
+    QList<Prompter::Kind> kinds;
+    for (const ScriptedPrompter::Message& m : prompter.messages()) {
+        kinds << m.kind;
+    }
+    using K = Prompter::Kind;
+    QCOMPARE(kinds, QList<K>({K::Error, K::Error, K::YesNo, K::Input, K::Error}));
+    QCOMPARE(w.directory().groups().rowCount(), 3);
+    QVERIFY(!w.directory().groups().hasChanges());
+    QCOMPARE(w.tree()->treeModel()->indexOfId(2).parent(), w.tree()->treeModel()->indexOfId(1));
+    QCOMPARE(w.tree()->currentId().toInt(), 2);
+    QCOMPARE(w.directory().focusedGroup().toInt(), 2);
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    QCOMPARE(w.statusLabel()->text(), QString("您的位置：基础资料 >>> 往来单位管理"));
+
+    holder.reset();
+    TestBooks::dropOn(w.tree(), 3, TreeList::kNodesMimeType, {"2"});
+    QCOMPARE(c.data().main().scalar("select Parent_id from Client_group where id=2").toInt(), 3);
+    QCOMPARE(w.tree()->treeModel()->indexOfId(2).parent(), w.tree()->treeModel()->indexOfId(3));
+    TestBooks::dropOn(w.tree(), 2, DataGrid::kRowsMimeType, {wang});
+    QCOMPARE(c.data().main().scalar("select GroupClass from Client where Corp_code='00003'").toInt(), 2);
+    QCOMPARE(w.grid()->model()->rowCount(), 3);
+    QCOMPARE(w.tree()->currentId().toInt(), 2);
+    QCOMPARE(prompter.messages().size(), 5);
 }
 
 QTEST_MAIN(TestPartnerWindows)

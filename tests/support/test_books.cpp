@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -203,6 +204,23 @@ void TestProgram::connect(const QString& engine) {
         restart();
     }
     m_context->data().ConnectDatabases();
+
+void TestProgram::shortenBusyTimeout() {
+    DataModule& data = m_context->data();
+    // The timeout is taken when a connection opens.
+    data.disconnect();
+    data.setSqliteOptions({.busyTimeoutMs = 200});
+    data.ConnectDatabases();
+}
+
+std::unique_ptr<Database> TestProgram::connectAgain() {
+    return Database::openSqlite(m_context->data().main().location(), QStringLiteral("其他程序"));
+}
+
+std::unique_ptr<Database> TestProgram::lockMainBook() {
+    auto holder = connectAgain();
+    holder->query(QStringLiteral("BEGIN IMMEDIATE"));
+    return holder;
 }
 
 }  // namespace TestBooks

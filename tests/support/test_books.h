@@ -60,6 +60,15 @@ public:
     void connect(const QString& engine);
     // The server database of the server kind, when connected to one.
     const FreshBook* serverBook() const { return m_serverBook.get(); }
+    // Connects the books again with a short busy timeout, so that waiting
+    // for a locked book fails soon. Windows and logic classes must be built
+    // after this call.
+    void shortenBusyTimeout();
+    // Another program's connection to the main book.
+    std::unique_ptr<Database> connectAgain();
+    // Another connection that holds the main book's write lock as long as it
+    // is open: reads go on, writes fail after the timeout.
+    std::unique_ptr<Database> lockMainBook();
 
 private:
     QTemporaryDir m_dir;

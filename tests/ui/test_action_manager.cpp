@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QSignalSpy>
 #include <QTest>
+#include <stdexcept>
 
 #include "data/permission_checker.h"
 #include "data/records.h"
@@ -21,6 +22,10 @@ private slots:
     void refusedCommandShowsTheTextAndDoesNotRun();
     void errorsOfAHandlerAreShown();
     void nestedCommandChecksAgainAndStopsTheOuterOne();
+    void guardShowsWhatIsThrown_data();
+    void guardShowsWhatIsThrown();
+    void guardInsideACommandLetsTheCommandGoOn();
+    void guardInFindsTheManagerOfTheWindow();
 
 private:
     std::unique_ptr<TestBooks::FreshBook> m_book;
@@ -94,6 +99,106 @@ void TestActionManager::nestedCommandChecksAgainAndStopsTheOuterOne() {
     QVERIFY(!afterInner);
     QCOMPARE(m_prompter.messages().size(), 1);
     QCOMPARE(m_prompter.lastText(), PermissionChecker::refusalText());
+}
+
+namespace {
+enum class Throws { Nothing, Database, Rule, Standard, Other };
+
+void raise(Throws what) {
+    switch (what) {
+        case Throws::Nothing:
+            return;
+        case Throws::Database:
+            throw DbError("执行语句失败(测试账本)", "database is locked");
+        case Throws::Rule:
+            throw UserError("请填写[商品名称]");
+        case Throws::Standard:
+            throw std::out_of_range("row 7 out of range");
+        case Throws::Other:
+            throw 42;
+    }
+}
+}  // namespace
+
+// Whatever is thrown inside is shown as an error and stops there; both the
+// manager's guard and the one for dialogs without a manager.
+void TestActionManager::guardShowsWhatIsThrown_data() {
+    QTest::addColumn<int>("what");
+    QTest::addColumn<bool>("withManager");
+    QTest::addColumn<QString>("shown");
+    for (bool withManager : {true, false}) {
+        const char* who = withManager ? "manager" : "prompter";
+        QTest::addRow("%s: nothing", who) << int(Throws::Nothing) << withManager << QString();
+        QTest::addRow("%s: database", who)
+            << int(Throws::Database) << withManager << QString("执行语句失败(测试账本): database is locked");
+        QTest::addRow("%s: rule", who) << int(Throws::Rule) << withManager << QString("请填写[商品名称]");
+        QTest::addRow("%s: std", who) << int(Throws::Standard) << withManager << QString("row 7 out of range");
+        QTest::addRow("%s: other", who) << int(Throws::Other) << withManager << QString("操作失败：发生了未知的错误");
+    }
+}
+
+void TestActionManager::guardShowsWhatIsThrown() {
+    QFETCH(int, what);
+    QFETCH(bool, withManager);
+    QFETCH(QString, shown);
+    ActionManager am("Form_Test", *m_checker, m_prompter);
+    bool done = false;
+    auto work = [&] {
+        raise(Throws(what));
+        done = true;
+    };
+    bool ok = false;
+    try {
+        ok = withManager ? am.guard(work) : ActionManager::guard(m_prompter, work);
+    } catch (...) {
+        QFAIL("the guard let an exception through");
+    }
+    QCOMPARE(ok, shown.isEmpty());
+    QCOMPARE(done, shown.isEmpty());
+    if (shown.isEmpty()) {
+        QVERIFY(m_prompter.messages().isEmpty());
+        return;
+    }
+    QCOMPARE(m_prompter.messages().size(), 1);
+    QCOMPARE(m_prompter.lastText(), shown);
+    QCOMPARE(m_prompter.messages().last().kind, Prompter::Kind::Error);
+}
+
+// A guarded step of a command shows its own error; the command goes on
+// and ends normally.
+void TestActionManager::guardInsideACommandLetsTheCommandGoOn() {
+    ActionManager am("Form_Test", *m_checker, m_prompter);
+    bool stepDone = true;
+    bool commandDone = false;
+    am.add("Action_Save", "保存", [&] {
+        stepDone = am.guard([] { raise(Throws::Database); });
+        commandDone = true;
+    });
+    QVERIFY(am.execute("Action_Save"));
+    QVERIFY(!stepDone);
+    QVERIFY(commandDone);
+    QCOMPARE(m_prompter.messages().size(), 1);
+}
+
+// The kit's widgets reach the manager of the window they sit in.
+void TestActionManager::guardInFindsTheManagerOfTheWindow() {
+    ScriptedPrompter inner;
+    QObject window;
+    ActionManager outer("Form_Test", *m_checker, m_prompter, &window);
+    QObject panel(&window);
+    QObject part(&panel);
+    QVERIFY(!ActionManager::guardIn(&part, [] { raise(Throws::Rule); }));
+    QCOMPARE(m_prompter.lastText(), QString("请填写[商品名称]"));
+    // A window inside the window: its own manager answers.
+    QObject dialog(&window);
+    ActionManager own("Form_Other", *m_checker, inner, &dialog);
+    QObject field(&dialog);
+    QVERIFY(!ActionManager::guardIn(&field, [] { raise(Throws::Standard); }));
+    QCOMPARE(inner.lastText(), QString("row 7 out of range"));
+    QCOMPARE(m_prompter.messages().size(), 1);
+    // Outside any window nobody could show it.
+    QObject alone;
+    QVERIFY_THROWS_EXCEPTION(UserError, ActionManager::guardIn(&alone, [] { raise(Throws::Rule); }));
 }
 
 QTEST_MAIN(TestActionManager)
