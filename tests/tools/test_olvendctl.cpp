@@ -44,7 +44,7 @@ TestOlvendctl::Result TestOlvendctl::ctl(const QStringList& args, const QString&
     p.setProcessEnvironment(env);
     p.start(OLVENDCTL_PATH, QStringList{"--home", home.isEmpty() ? m_home.path() : home} + args);
     if (!p.waitForFinished(60000)) {
-        return {-1, "timeout"};
+        return {-1, "timeout", {}};
     }
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
             QString::fromUtf8(p.readAllStandardError())};
