@@ -203,6 +203,7 @@ void TestProgram::connect(const QString& engine) {
         restart();
     }
     m_context->data().ConnectDatabases();
+}
 
 void TestProgram::shortenBusyTimeout() {
     DataModule& data = m_context->data();
