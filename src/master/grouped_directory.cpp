@@ -101,7 +101,6 @@ bool GroupedDirectory::addGroup(const GroupEditor& fill) {
     }
     m_groups.setAutoApply(false);
     const auto autoApply = qScopeGuard([this] { m_groups.setAutoApply(true); });
-    bool written = false;
     QVariant newId;
     try {
         m_groups.append();
@@ -114,7 +113,6 @@ bool GroupedDirectory::addGroup(const GroupEditor& fill) {
         // The group and the move of the records: all or nothing.
         WriteTransaction tx(m_db);
         m_groups.applyUpdates();
-        written = true;
         newId = m_groups.value("id");
         if (move) {
             m_db.execute(
@@ -123,12 +121,9 @@ bool GroupedDirectory::addGroup(const GroupEditor& fill) {
         }
         tx.commit();
     } catch (...) {
+        // The rolled-back transaction returned the groups to their cached
+        // edits: the new row goes, as it never reached the book.
         m_groups.cancelUpdates();
-        if (written) {
-            // The new row took its saved state before the transaction was
-            // rolled back: read the groups as the book has them.
-            m_groups.refresh();
-        }
         throw;
     }
     focus(move ? newId : parent);

@@ -23,6 +23,8 @@ private slots:
     void parentLoopInTheDataDoesNotHangAMove();
     void picking();
     void hostileTextIsStoredAsTyped();
+    void newGroupAndTheMoveOfItsRecordsAreOneWrite();
+    void refusedGroupMoveAndDeleteLeaveTheTreeAsTheBookHasIt();
 
 private:
     struct Fixture {
@@ -242,6 +244,63 @@ void TestPartnerDirectory::hostileTextIsStoredAsTyped() {
     f.dir.records().setValue("Corp_address", address + QChar(0x6D77));
     QVERIFY_THROWS_EXCEPTION(UserError, f.dir.saveRecord());
     QCOMPARE(db.scalar("select Corp_address from Client where Linkman_name=:n", {{"n", name}}).toString(), address);
+}
+
+namespace {
+// A trigger that refuses the events on the table with an error.
+void refuse(Database& db, const QString& table, const QStringList& events) {
+    if (db.isAccess()) {
+        for (const QString& event : events) {
+            db.query(
+                QStringLiteral("create trigger refuse_%1_%2 before %3 on %1 begin select raise(abort, '拒绝'); end")
+                    .arg(table, QString::number(events.indexOf(event)), event));
+        }
+        return;
+    }
+    db.query(
+        "create or replace function refuse() returns trigger as $$ begin raise exception '拒绝'; end $$ "
+        "language plpgsql");
+    db.query(QStringLiteral("create trigger refuse_%1 before %2 on %1 for each row execute function refuse()")
+                 .arg(table, events.join(" or ")));
+}
+}  // namespace
+
+// The book refuses the move of the records: the new group is not written
+// either, and the tree in memory has no group the book lacks.
+void TestPartnerDirectory::newGroupAndTheMoveOfItsRecordsAreOneWrite() {
+    Fixture f;
+    tree(f.book.db());
+    f.dir.open();
+    refuse(f.book.db(), "Client", {"update of GroupClass"});
+    f.dir.focusGroup(3);
+    f.prompter.setNextAnswer(true);  // 上海's customer moves into the new group
+    f.prompter.setNextText("浦东");
+    QVERIFY_THROWS_EXCEPTION(DbError, f.dir.addGroup());
+    QCOMPARE(f.book.db().scalar("select count(*) from Client_group where Class_name='浦东'").toInt(), 0);
+    QCOMPARE(f.book.db().scalar("select GroupClass from Client where Corp_code='00001'").toInt(), 3);
+    QCOMPARE(f.dir.groups().rowCount(), 4);
+    QVERIFY(!f.dir.groups().hasChanges());
+    QCOMPARE(f.dir.focusedGroup().toInt(), 3);
+    QCOMPARE(f.dir.records().rowCount(), 1);
+}
+
+// The book refuses to change group rows: a moved or deleted group stays
+// where the book has it, in memory too.
+void TestPartnerDirectory::refusedGroupMoveAndDeleteLeaveTheTreeAsTheBookHasIt() {
+    Fixture f;
+    tree(f.book.db());
+    f.book.db().query("delete from Client where GroupClass=4");
+    f.dir.open();
+    refuse(f.book.db(), "Client_group", {"update", "delete"});
+    QVERIFY_THROWS_EXCEPTION(DbError, f.dir.moveGroup(3, 2));
+    QVERIFY(!f.dir.groups().hasChanges());
+    QCOMPARE(f.dir.groups().value(f.dir.groupedDirectory().groupRow(3), "Parent_id").toInt(), 1);
+    f.dir.focusGroup(4);
+    f.prompter.setNextAnswer(true);
+    QVERIFY_THROWS_EXCEPTION(DbError, f.dir.deleteGroup());
+    QCOMPARE(f.dir.groups().rowCount(), 4);
+    QVERIFY(!f.dir.groups().hasChanges());
+    QCOMPARE(f.dir.focusedGroup().toInt(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestPartnerDirectory)

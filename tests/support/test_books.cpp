@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTest>
 
