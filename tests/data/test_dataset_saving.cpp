@@ -14,6 +14,7 @@ class TestDatasetSaving : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init() { TestBooks::engineAvailable(); }
     void statementCacheStaysBounded();
     void statementPushedOutStaysUsable();
     void insertShapesAfterTheCacheIsFull();
