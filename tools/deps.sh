@@ -7,6 +7,11 @@ OLVEND_PACKAGES=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
     libxlsxwriter-dev libsodium-dev libbenchmark-dev libsqlite3-dev
+    # libxlsxwriter's pkg-config file asks for zlib, but its package does not
+    # bring the headers and the link library.
+    zlib1g-dev
+    # Qt's own texts (standard buttons, dialogs) in Chinese.
+    qt6-translations-l10n
     fonts-noto-cjk postgresql xvfb imagemagick xauth xdotool poppler-utils unzip
 )
 
