@@ -37,12 +37,16 @@ olvend_install_deps() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
 }
 
+# Extra cache settings for olvend_build; a script that sources this file may
+# add to them (./test passes OLVEND_WERROR and OLVEND_SANITIZE this way).
+OLVEND_CMAKE_ARGS=()
+
 # olvend_build DIR TYPE [TARGET...]: configures and builds (all targets when
 # none are named).
 olvend_build() {
     local dir=$1 type=$2
     shift 2
-    cmake -S "$OLVEND_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" >/dev/null
+    cmake -S "$OLVEND_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${OLVEND_CMAKE_ARGS[@]}" >/dev/null
     if [ $# -gt 0 ]; then
         cmake --build "$dir" -j "$(nproc)" --target "$@"
     else
