@@ -7,6 +7,11 @@ OLVEND_PACKAGES=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
     libxlsxwriter-dev libsodium-dev libbenchmark-dev libsqlite3-dev
+    # libxlsxwriter's pkg-config file asks for zlib, but its package does not
+    # bring the headers and the link library.
+    zlib1g-dev
+    # Qt's own texts (standard buttons, dialogs) in Chinese.
+    qt6-translations-l10n
     fonts-noto-cjk postgresql xvfb imagemagick xauth xdotool poppler-utils unzip
 )
 
@@ -32,12 +37,16 @@ olvend_install_deps() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
 }
 
+# Extra cache settings for olvend_build; a script that sources this file may
+# add to them (./test passes OLVEND_WERROR and OLVEND_SANITIZE this way).
+OLVEND_CMAKE_ARGS=()
+
 # olvend_build DIR TYPE [TARGET...]: configures and builds (all targets when
 # none are named).
 olvend_build() {
     local dir=$1 type=$2
     shift 2
-    cmake -S "$OLVEND_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" >/dev/null
+    cmake -S "$OLVEND_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${OLVEND_CMAKE_ARGS[@]}" >/dev/null
     if [ $# -gt 0 ]; then
         cmake --build "$dir" -j "$(nproc)" --target "$@"
     else
