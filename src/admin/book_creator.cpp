@@ -21,9 +21,10 @@ QString BookCreator::nextDatabaseName() {
     DataModule& dm = m_context.data();
     AccountBooks books(dm.system());
     auto taken = [&](const QString& name) {
-        const bool row = dm.system().scalar("select count(*) from AccountBook where LOWER(DatabaseName)=LOWER(:n)",
-                                            {{"n", name}})
-                             .toInt() > 0;
+        const bool row =
+            dm.system()
+                .scalar("select count(*) from AccountBook where LOWER(DatabaseName)=LOWER(:n)", {{"n", name}})
+                .toInt() > 0;
         return row || QFileInfo::exists(m_context.paths().dbFolder() + name + ".db");
     };
     for (int attempt = 0; attempt < 1000; ++attempt) {
@@ -48,8 +49,7 @@ QString BookCreator::nextDatabaseName() {
     throw UserError(QStringLiteral("找不到可用的账本文件名"));
 }
 
-AccountBookRow BookCreator::create(const QString& typedName, const QString& description,
-                                   const AccountBookRow* source) {
+AccountBookRow BookCreator::create(const QString& typedName, const QString& description, const AccountBookRow* source) {
     const QString name = typedName.trimmed();
     if (name.isEmpty()) {
         throw UserError(QStringLiteral("请输入新帐册名称"));

@@ -14,7 +14,9 @@ void CompanyInfoEditor::open() {
     m_editing = false;
 }
 
-void CompanyInfoEditor::edit() { m_editing = true; }
+void CompanyInfoEditor::edit() {
+    m_editing = true;
+}
 
 void CompanyInfoEditor::save() {
     if (!m_editing) {
@@ -32,4 +34,6 @@ void CompanyInfoEditor::cancel() {
     m_editing = false;
 }
 
-void CompanyInfoEditor::close() { save(); }
+void CompanyInfoEditor::close() {
+    save();
+}

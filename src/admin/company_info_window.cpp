@@ -21,8 +21,9 @@ CompanyInfoWindow::CompanyInfoWindow(AppContext& context, QWidget* parent)
     connect(binder, &FieldBinder::editFailed, this, [this](const QString& m) { this->context().prompter().error(m); });
     auto* form = new QFormLayout;
     const QList<QPair<const char*, const char*>> fields = {
-        {"Corp_name", "单位名称"},       {"Corp_telephone", "单位电话"},  {"Corp_address", "单位地址"},
-        {"Tax_no", "税务登记号"},        {"Bank_code", "开户银行及帐号"}, {"Linkman_name", "联系人名称"},
+        {"Corp_name", "单位名称"},           {"Corp_telephone", "单位电话"},
+        {"Corp_address", "单位地址"},        {"Tax_no", "税务登记号"},
+        {"Bank_code", "开户银行及帐号"},     {"Linkman_name", "联系人名称"},
         {"Linkman_telephone", "联系人电话"}, {"Linkman_email", "联系人电子邮件"}};
     for (const auto& [field, caption] : fields) {
         auto* edit = new QLineEdit(this);

@@ -4,9 +4,13 @@
 
 #include "data/app_context.h"
 
-bool SettingsEditor::showCustomFilter() const { return m_context.showCustomFilter(); }
+bool SettingsEditor::showCustomFilter() const {
+    return m_context.showCustomFilter();
+}
 
-QString SettingsEditor::pictureFolder() const { return QDir::toNativeSeparators(m_context.PictureFolder); }
+QString SettingsEditor::pictureFolder() const {
+    return QDir::toNativeSeparators(m_context.PictureFolder);
+}
 
 void SettingsEditor::apply(bool showCustomFilter, const QString& pictureFolder) {
     QString folder = AppPaths::normalizeSeparators(pictureFolder.trimmed());

@@ -1,6 +1,8 @@
 #include "shell/bar_state.h"
 
-BarState::BarState() { m_states.fill(Normal); }
+BarState::BarState() {
+    m_states.fill(Normal);
+}
 
 void BarState::activate(int n) {
     if (!valid(n)) {

@@ -58,8 +58,7 @@ std::optional<AccountBookRow> LoginService::chooseBook(const QString& typedName,
     return current;
 }
 
-LoginService::Result LoginService::logIn(const AccountBookRow& book, const QString& userName,
-                                         const QString& password) {
+LoginService::Result LoginService::logIn(const AccountBookRow& book, const QString& userName, const QString& password) {
     IniFile& ini = m_context.SettingsFile;
     ini.setString("DefaultSetting", "AccountBook", QString::number(book.ID));
     ini.setString("DB", "Path", book.FilePath);

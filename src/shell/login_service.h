@@ -36,7 +36,8 @@ public:
 
     // The book whose name matches `typedName` (trimmed, without regard to
     // case), or else `current` (the row shown when the dialog opened).
-    std::optional<AccountBookRow> chooseBook(const QString& typedName, const std::optional<AccountBookRow>& current) const;
+    std::optional<AccountBookRow> chooseBook(const QString& typedName,
+                                             const std::optional<AccountBookRow>& current) const;
 
     // Switches to `book` (settings, current book, connection), then checks
     // the user. Connection and settings failures throw with a message.

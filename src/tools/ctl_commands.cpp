@@ -4,7 +4,6 @@
 #include <QSqlQuery>
 
 #include "admin/book_creator.h"
-#include "master/demo_data.h"
 #include "data/account_books.h"
 #include "data/app_context.h"
 #include "data/data_module.h"
@@ -13,6 +12,7 @@
 #include "data/permission_checker.h"
 #include "data/setting_scrambler.h"
 #include "data/user_accounts.h"
+#include "master/demo_data.h"
 #include "platform/errors.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"

@@ -16,7 +16,9 @@ void PictureButton::setPictures(const QPixmap& up, const QPixmap& down) {
     }
 }
 
-void PictureButton::setPicture(const QPixmap& picture) { setPixmap(picture); }
+void PictureButton::setPicture(const QPixmap& picture) {
+    setPixmap(picture);
+}
 
 void PictureButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && !m_down.isNull()) {

@@ -11,9 +11,9 @@
 #include "support/goods_rows.h"
 #include "support/test_books.h"
 #include "ui/data_grid.h"
-#include "ui/grid_model.h"
 #include "ui/editors.h"
 #include "ui/field_binder.h"
+#include "ui/grid_model.h"
 #include "ui/progress_note.h"
 #include "ui/tree_list.h"
 

@@ -28,7 +28,7 @@ struct ReportPrimitive {
     Kind kind = Kind::Text;
     QRectF rect;
     QString text;
-    int font = -1;     // index into PreparedReport::fonts
+    int font = -1;  // index into PreparedReport::fonts
     int align = Qt::AlignLeft | Qt::AlignVCenter;
     bool wrap = false;
     bool border = false;
