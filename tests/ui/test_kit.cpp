@@ -1,4 +1,3 @@
-#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDrag>
 #include <QMimeData>
@@ -27,8 +26,6 @@ private slots:
     void footerIsComputedOncePerChange();
     void sortKeepsSelection();
     void selectionAndCurrentRowFollowEachOther();
-    void editingInTheGridPostsIntoTheDataset();
-    void gridModelFollowsItsDataset();
     void enterEditsAndEscapeCancels();
     void gridDragCarriesKeys();
     void treeFollowsItsCurrentNode();
@@ -119,58 +116,6 @@ void TestKit::selectionAndCurrentRowFollowEachOther() {
     QTest::mouseDClick(grid.view()->viewport(), Qt::LeftButton, {}, cell.center());
     QCOMPARE(dbl.count(), 1);
     QCOMPARE(dbl.first().first().toInt(), 2);
-}
-
-void TestKit::editingInTheGridPostsIntoTheDataset() {
-    TestBooks::fillGoods(*m_goods, 3);
-    DataGrid grid;
-    grid.setDataset(m_goods.get());
-    QList<GridColumn> cols = TestBooks::goodsColumns(m_book->db());
-    cols[1].editable = true;
-    grid.setColumns(cols);
-    grid.setReadOnly(false);
-    QVERIFY(!(grid.model()->flags(grid.model()->index(0, 0)) & Qt::ItemIsEditable));
-    QVERIFY(grid.model()->setData(grid.model()->index(1, 1), "新名称"));
-    QCOMPARE(m_goods->value(1, "Goods_name").toString(), QString("新名称"));
-    QCOMPARE(m_goods->rowStatus(1), Dataset::RowStatus::Modified);
-    QSignalSpy failed(&grid, &DataGrid::editFailed);
-    QVERIFY(!grid.model()->setData(grid.model()->index(1, 1), QString(101, 'x')));
-    QCOMPARE(failed.count(), 1);
-    QCOMPARE(m_goods->value(1, "Goods_name").toString(), QString("新名称"));
-    grid.setReadOnly(true);
-    QVERIFY(!grid.model()->setData(grid.model()->index(1, 1), "x"));
-}
-
-// Rows appended, deleted, given back by cancelUpdates and dropped by close
-// reach the model in the order item views expect.
-void TestKit::gridModelFollowsItsDataset() {
-    Dataset units(m_book->db());
-    GridModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.setDataset(&units);
-    model.setColumns({GridColumn::make("unit_code", "编码"), GridColumn::make("Unit_name", "计量单位").asEditable()});
-    model.setReadOnly(false);
-    units.openTable("unit", "unit_code");
-    QCOMPARE(model.rowCount(), 6);
-    const QModelIndex name = model.index(2, 1);
-    QCOMPARE(model.data(name).toString(), QString("套"));
-    QVERIFY(model.setData(name, "套装"));
-    QCOMPARE(units.value(2, "Unit_name").toString(), QString("套装"));
-    QCOMPARE(units.state(), Dataset::State::Browse);
-    units.append();
-    units.setValue("unit_code", "UN020");
-    units.post();
-    QCOMPARE(model.rowCount(), 7);
-    units.setCurrentRow(0);
-    units.deleteCurrent();
-    QCOMPARE(model.rowCount(), 6);
-    QCOMPARE(model.data(model.index(0, 0)).toString(), QString("UN002"));
-    units.cancelUpdates();
-    QCOMPARE(model.rowCount(), 6);
-    QCOMPARE(model.data(model.index(0, 0)).toString(), QString("UN001"));
-    QCOMPARE(model.data(name).toString(), QString("套"));
-    units.close();
-    QCOMPARE(model.rowCount(), 0);
 }
 
 void TestKit::enterEditsAndEscapeCancels() {

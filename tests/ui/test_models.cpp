@@ -22,6 +22,7 @@ private slots:
     void columnFilterAndDistinctTexts();
     void sortAndFilterMapGridAndDatasetRows();
     void editsPostIntoTheDataset();
+    void gridModelFollowsItsDataset();
     void treeBuildsFromParentIds();
 
 private:
@@ -167,6 +168,38 @@ void TestModels::editsPostIntoTheDataset() {
     m.setReadOnly(true);
     QVERIFY(!m.setData(m.index(1, 1), "x"));
     QCOMPARE(m_goods->value(1, "Goods_name").toString(), QString("新名称"));
+}
+
+// Rows appended, deleted, given back by cancelUpdates and dropped by close
+// reach the model in the order item views expect.
+void TestModels::gridModelFollowsItsDataset() {
+    Dataset units(m_book->db());
+    GridModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setDataset(&units);
+    model.setColumns({GridColumn::make("unit_code", "编码"), GridColumn::make("Unit_name", "计量单位").asEditable()});
+    model.setReadOnly(false);
+    units.openTable("unit", "unit_code");
+    QCOMPARE(model.rowCount(), 6);
+    const QModelIndex name = model.index(2, 1);
+    QCOMPARE(model.data(name).toString(), QString("套"));
+    QVERIFY(model.setData(name, "套装"));
+    QCOMPARE(units.value(2, "Unit_name").toString(), QString("套装"));
+    QCOMPARE(units.state(), Dataset::State::Browse);
+    units.append();
+    units.setValue("unit_code", "UN020");
+    units.post();
+    QCOMPARE(model.rowCount(), 7);
+    units.setCurrentRow(0);
+    units.deleteCurrent();
+    QCOMPARE(model.rowCount(), 6);
+    QCOMPARE(model.data(model.index(0, 0)).toString(), QString("UN002"));
+    units.cancelUpdates();
+    QCOMPARE(model.rowCount(), 6);
+    QCOMPARE(model.data(model.index(0, 0)).toString(), QString("UN001"));
+    QCOMPARE(model.data(name).toString(), QString("套"));
+    units.close();
+    QCOMPARE(model.rowCount(), 0);
 }
 
 void TestModels::treeBuildsFromParentIds() {
