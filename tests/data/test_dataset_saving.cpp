@@ -231,19 +231,14 @@ void TestDatasetSaving::afterApplyWaitsForTheOutermostCommit() {
 void TestDatasetSaving::failedCommitBringsTheCachedEditsBack() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
+    // A deferred foreign key is checked only when committing.
     if (db.isAccess()) {
-        // SQLite checks a deferred foreign key only when committing.
         db.execute("PRAGMA foreign_keys=ON");
-        db.execute("create table parent_row (id integer primary key)");
-        db.execute(
-            "create table child_row (id integer primary key, parent_id integer "
-            "references parent_row(id) deferrable initially deferred)");
-    } else {
-        db.execute("create table parent_row (id integer primary key)");
-        db.execute(
-            "create table child_row (id integer primary key, parent_id integer "
-            "references parent_row(id) deferrable initially deferred)");
     }
+    db.execute("create table parent_row (id integer primary key)");
+    db.execute(
+        "create table child_row (id integer primary key, parent_id integer "
+        "references parent_row(id) deferrable initially deferred)");
     Dataset ds(db);
     cacheThreeKindsOfChange(ds);
     try {
