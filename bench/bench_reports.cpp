@@ -97,7 +97,7 @@ void BM_DirectQPainterPdf10k(benchmark::State& state) {
                                          QMarginsF(0, 0, 0, 0)));
         QPainter painter(&writer);
         QList<QFont> fonts;
-        for (const ReportFontSpec& f : report.fonts) {
+        for (const ReportFontStyle& f : report.fonts) {
             fonts.append(f.toFont());
         }
         for (int i = 0; i < report.pages.size(); ++i) {

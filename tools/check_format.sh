@@ -28,10 +28,10 @@ echo "clang-format: ${#files[@]} files checked, ${#differ[@]} differ"
 if [ ${#differ[@]} -gt 0 ]; then
     printf '  %s\n' "${differ[@]}"
     echo "first differences:"
-    printf '%s\n' "$report" | head -n 40
+    printf "%s\n" "$report" | head -n 40 || true
 fi
 if [ "$status" -ne 0 ] || [ ${#differ[@]} -gt 0 ]; then
     # Also covers a failure that names no file (a broken .clang-format).
-    [ ${#differ[@]} -gt 0 ] || printf '%s\n' "$report" | head -n 40
+    [ ${#differ[@]} -gt 0 ] || printf '%s\n' "$report" | head -n 40 || true
     exit 1
 fi

@@ -6,7 +6,7 @@ set -euo pipefail
 OLVEND_PACKAGES=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
-    libxlsxwriter-dev libsodium-dev libbenchmark-dev libsqlite3-dev
+    libxlsxwriter-dev libsodium-dev libbenchmark-dev libsqlite3-dev libpq-dev
     # libxlsxwriter's pkg-config file asks for zlib, but its package does not
     # bring the headers and the link library.
     zlib1g-dev

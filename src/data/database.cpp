@@ -106,6 +106,9 @@ std::unique_ptr<Database> Database::openServer(const ServerParams& params, const
 }
 
 DbError Database::error(const QString& what, const QString& driver, const QString& statement) const {
+    if (m_depth > 0 && !driver.isEmpty() && m_failedLevel == 0) {
+        m_failedLevel = m_depth;
+    }
     QString msg =
         QStringLiteral("%1[%2]%3").arg(isAccess() ? QStringLiteral("账本") : QStringLiteral("数据库"), m_label, what);
     if (!statement.isEmpty()) {
@@ -218,6 +221,11 @@ void Database::commit() {
     if (m_depth <= 0) {
         return;
     }
+    if (m_failedLevel >= m_depth) {
+        // A statement of this level failed: nothing of it is kept.
+        rollback();
+        throw error(QStringLiteral("保存失败：其中一步没有执行成功，这次的修改都已撤销"), QString());
+    }
     const int level = m_depth--;
     if (m_depth > 0) {
         rawExec(QStringLiteral("RELEASE SAVEPOINT olvend_sp%1").arg(m_depth));
@@ -246,6 +254,9 @@ void Database::rollback() {
         return;
     }
     const int level = m_depth--;
+    if (m_failedLevel >= level) {
+        m_failedLevel = 0;
+    }
     // What was done in memory is undone even when the server cannot be told.
     struct UndoOnExit {
         Database* db;

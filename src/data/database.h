@@ -129,6 +129,11 @@ private:
     QString m_label;
     QString m_location;
     int m_depth = 0;
+    // The innermost transaction level at which a statement failed (0: none).
+    // A server gives up the whole transaction then; a commit of that level
+    // is refused on both kinds, so that a caller who caught the error can
+    // never see half of its work committed as if whole.
+    mutable int m_failedLevel = 0;
     bool m_directReads = true;
     QCache<QString, std::shared_ptr<QSqlQuery>> m_prepared{kPreparedCacheSize};
     std::vector<Pending> m_pending;

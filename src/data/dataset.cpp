@@ -677,8 +677,11 @@ void Dataset::restore(const Snapshot& snapshot) {
     }
     emit aboutToReset();
     m_rows = snapshot.rows;
-    m_visible = snapshot.visible;
-    m_current = m_visible.isEmpty() ? -1 : std::clamp(snapshot.current, 0, rowCount() - 1);
+    // The master may have moved since: the rows on show are the ones of its
+    // current row now.
+    collectVisible();
+    const int current = m_visible == snapshot.visible ? snapshot.current : 0;
+    m_current = m_visible.isEmpty() ? -1 : std::clamp(current, 0, rowCount() - 1);
     m_eof = m_visible.isEmpty();
     emit resetDone();
     emit currentRowChanged(m_current);

@@ -35,7 +35,7 @@ bool isNumericValue(const QVariant& v) {
 
 namespace {
 // Dates and times are wall-clock values without a zone: they are held with
-// the UTC spec so that no time-zone lookup runs for each of them, and are
+// Qt::UTC time so that no time-zone lookup runs for each of them, and are
 // written and read as the same wall-clock text.
 QDateTime wallClock(const QDate& d, const QTime& t) {
     return QDateTime(d, t, Qt::UTC);

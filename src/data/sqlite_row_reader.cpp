@@ -7,11 +7,7 @@
 #include <QUtf8StringView>
 
 #include "data/database.h"
-
-#if __has_include(<dlfcn.h>)
-#include <dlfcn.h>
-#define OLVEND_HAVE_DLFCN 1
-#endif
+#include "data/driver_library.h"
 
 namespace {
 struct Statement {
@@ -29,50 +25,28 @@ bool sameSqliteBuild(Database& db) {
     }
 }
 
-// The driver plugin resolves sqlite3 functions to the same loaded object as
-// this program does (a second copy of the same version would still keep
-// its own global state).
-bool sameSqliteObject(const QSqlDriver* driver) {
-#ifdef OLVEND_HAVE_DLFCN
-    // The first word of a polymorphic object points into its class's code
-    // object: the plugin the driver came from.
-    const void* vtable = *reinterpret_cast<void* const*>(driver);
-    Dl_info plugin{};
-    if (!dladdr(vtable, &plugin) || !plugin.dli_fname) {
-        return false;
-    }
-    void* handle = dlopen(plugin.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
-    if (!handle) {
-        return false;
-    }
-    void* theirs = dlsym(handle, "sqlite3_libversion");
-    dlclose(handle);
-    Dl_info theirObject{};
-    Dl_info ourObject{};
-    if (!theirs || !dladdr(theirs, &theirObject) || !dladdr(reinterpret_cast<void*>(&sqlite3_libversion), &ourObject)) {
-        return false;
-    }
-    return theirObject.dli_fbase == ourObject.dli_fbase;
-#else
-    Q_UNUSED(driver);
-    return false;
-#endif
-}
+bool g_assumeSeparateLibrary = false;
 }  // namespace
 
+void SqliteRowReader::assumeSeparateLibrary(bool on) {
+    g_assumeSeparateLibrary = on;
+}
+
 bool SqliteRowReader::driverSharesLibrary(Database& db) {
-    if (!db.isAccess()) {
+    if (!db.isAccess() || g_assumeSeparateLibrary) {
         return false;
     }
     static const bool shared = [&db] {
         const QSqlDriver* driver = db.qdb().driver();
-        return driver && sameSqliteObject(driver) && sameSqliteBuild(db);
+        return DriverLibrary::resolvesLikeUs(driver, "sqlite3_libversion",
+                                             reinterpret_cast<const void*>(&sqlite3_libversion)) &&
+               sameSqliteBuild(db);
     }();
     return shared;
 }
 
-QStringList SqliteRowReader::declaredTypes(const Database& db, const QString& sql) {
-    if (!db.isAccess()) {
+QStringList SqliteRowReader::declaredTypes(Database& db, const QString& sql) {
+    if (!driverSharesLibrary(db)) {
         return {};
     }
     struct Connection {

@@ -30,7 +30,12 @@ public:
 
     // The declared types of a statement's columns ("" for expressions), for
     // rows read through the driver, which does not tell them. Found on a
-    // connection of this program's own to the book's file; empty when that
-    // cannot be done.
-    static QStringList declaredTypes(const Database& db, const QString& sql);
+    // connection of this program's own to the book's file, and only when the
+    // driver shares this program's SQLite: a second copy of SQLite closing
+    // its own handle on the file would drop the driver's file locks. Empty
+    // otherwise.
+    static QStringList declaredTypes(Database& db, const QString& sql);
+
+    // For tests: behave as with a driver that carries its own SQLite.
+    static void assumeSeparateLibrary(bool on);
 };

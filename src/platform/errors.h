@@ -35,3 +35,13 @@ class UserError : public OlvendError {
 public:
     using OlvendError::OlvendError;
 };
+
+// The text a user is shown for anything thrown: the program's own errors as
+// they stand; other failures (a library's, in English) under a Chinese lead
+// that says it is an internal fault, with their text after it.
+inline QString userTextOf(const std::exception& e) {
+    if (const auto* own = dynamic_cast<const OlvendError*>(&e)) {
+        return own->message();
+    }
+    return QStringLiteral("操作失败：程序内部错误（%1）").arg(QString::fromLocal8Bit(e.what()));
+}

@@ -1,5 +1,6 @@
 #include "platform/picture_file.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 QString PictureFile::nameForCode(const QString& code) {
@@ -27,5 +28,10 @@ QString PictureFile::inFolder(const QString& folder, const QString& storedPath) 
     if (folder.isEmpty() || !isSafeName(storedPath)) {
         return {};
     }
-    return folder.endsWith('/') ? folder + storedPath : folder + '/' + storedPath;
+    const QString path = folder.endsWith('/') ? folder + storedPath : folder + '/' + storedPath;
+    // A link put into a shared folder would lead reads and writes elsewhere.
+    if (QFileInfo(path).isSymLink()) {
+        return {};
+    }
+    return path;
 }

@@ -18,6 +18,7 @@ public:
     // device name (CON, NUL, COM1, ...).
     static bool isSafeName(const QString& name);
     // The file inside `folder` that a stored PicturePath names, or an empty
-    // string when it names none or would lead out of the folder.
+    // string when it names none or would lead out of the folder (also
+    // through a symbolic link of that name).
     static QString inFolder(const QString& folder, const QString& storedPath);
 };

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -14,16 +15,19 @@
 #include "reports/report_preview_frame.h"
 #include "shell/kit_demo_window.h"
 #include "shell/main_window.h"
+#include "ui/guarded_application.h"
 #include "ui/message_box_prompter.h"
 #include "ui/style_holder.h"
 #include "ui/tree_list.h"
 
 int main(int argc, char* argv[]) {
     Clock::pinLocalTimeZone();
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Olvend"));
 
     MessageBoxPrompter prompter;
+    app.setPrompter(&prompter);
+    const auto forgetPrompter = qScopeGuard([&app] { app.setPrompter(nullptr); });
     AppContext context(AppPaths::fromArguments(app.arguments()), prompter);
     QString error;
     if (!context.clock().applyArguments(app.arguments(), &error)) {

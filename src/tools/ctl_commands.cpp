@@ -10,6 +10,7 @@
 #include "data/first_start.h"
 #include "data/numbering.h"
 #include "data/permission_checker.h"
+#include "data/server_statement.h"
 #include "data/setting_scrambler.h"
 #include "data/user_accounts.h"
 #include "master/demo_data.h"
@@ -308,6 +309,9 @@ ReportRows CtlCommands::readOnlyRows(const QString& sql) {
             throw;
         }
     }
+    // One statement only: a "commit; ..." would end the read-only
+    // transaction and go on writing.
+    ServerStatement::requireSingle(db, sql);
     db.query("BEGIN READ ONLY");
     try {
         QSqlQuery q = db.query(sql);

@@ -69,10 +69,8 @@ bool ActionManager::guard(Prompter& prompter, const std::function<void()>& work)
     try {
         work();
         return true;
-    } catch (const OlvendError& e) {
-        prompter.error(e.message());
     } catch (const std::exception& e) {
-        prompter.error(QString::fromLocal8Bit(e.what()));
+        prompter.error(userTextOf(e));
     } catch (...) {
         prompter.error(QStringLiteral("操作失败：发生了未知的错误"));
     }

@@ -82,9 +82,9 @@ void FieldBinder::write(const QString& field, const QVariant& value) {
     m_writing = true;
     try {
         m_dataset->setValue(field, value);
-    } catch (const OlvendError& e) {
+    } catch (const std::exception& e) {
         m_writing = false;
-        emit editFailed(e.message());
+        emit editFailed(userTextOf(e));
         refresh();
         return;
     }

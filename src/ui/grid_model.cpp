@@ -422,9 +422,9 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     }
     try {
         m_dataset->editCell(r, f, value);
-    } catch (const OlvendError& e) {
+    } catch (const std::exception& e) {
         // Exceptions must not cross the view's event handling.
-        emit editFailed(e.message());
+        emit editFailed(userTextOf(e));
         return false;
     }
     return true;

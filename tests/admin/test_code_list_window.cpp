@@ -60,13 +60,13 @@ void TestCodeListWindow::editModeShowsListsAndExtraColumns() {
     QVERIFY(w.tree()->treeModel()->nodeCount() >= 9);
     QVERIFY(w.tree()->setCurrentId("货品名称"));
     QCOMPARE(w.editor().currentListName(), QString("货品名称"));
-    const int spec = w.grid()->model()->columnOf("blank1_Str");
-    QVERIFY(!w.grid()->view()->isColumnHidden(spec));
+    const int spareColumn = w.grid()->model()->columnOf("blank1_Str");
+    QVERIFY(!w.grid()->view()->isColumnHidden(spareColumn));
     QCOMPARE(w.grid()->model()->data(w.grid()->model()->index(0, 1)).toString(), QString("平开窗"));
     QCOMPARE(w.grid()->model()->data(w.grid()->model()->index(0, w.grid()->model()->columnOf("blank2_Str"))).toString(),
              QString("平方米"));
     QVERIFY(w.tree()->setCurrentId("型材颜色"));
-    QVERIFY(w.grid()->view()->isColumnHidden(spec));
+    QVERIFY(w.grid()->view()->isColumnHidden(spareColumn));
     QVERIFY(!w.grid()->view()->isColumnHidden(w.grid()->model()->columnOf("blank5_Int")));
 }
 

@@ -24,6 +24,8 @@ private slots:
     void failedCommitBringsTheCachedEditsBack();
     void datasetGoneBeforeTheRollback();
     void rowsReadAgainInsideAFailedTransaction();
+    void rollbackAfterTheMasterMoved();
+    void commitAfterACaughtFailureIsRefused();
 };
 
 namespace {
@@ -286,6 +288,80 @@ void TestDatasetSaving::rowsReadAgainInsideAFailedTransaction() {
     QVERIFY(!ds.locate("unit_code", "UN070"));
     QVERIFY(ds.locate("unit_code", "UN002"));
     QVERIFY(!ds.hasChanges());
+}
+
+void TestDatasetSaving::rollbackAfterTheMasterMoved() {
+    FreshBook book(TestBooks::currentEngine());
+    Database& db = book.db();
+    db.query("insert into Quotation_Head (BillNo) values ('BJ1'), ('BJ2')");
+    db.query("insert into Quotation_Detail (HeadNo, GoodsNo, QTY) values ('BJ1', 'A', 1), ('BJ2', 'C', 3)");
+    Dataset head(db);
+    head.openTable("Quotation_Head", "BillNo");
+    Dataset lines(db);
+    lines.openTable("Quotation_Detail", "id");
+    lines.setMaster(&head, "BillNo", "HeadNo");
+    lines.append();
+    lines.setValue("GoodsNo", "B");
+    lines.post();
+    {
+        WriteTransaction tx(db);
+        lines.applyUpdates();
+        head.setCurrentRow(1);
+        QCOMPARE(lines.value("GoodsNo").toString(), QString("C"));
+        // Not committed.
+    }
+    // The lines on show are still those of the master's current row, and
+    // the unsaved line waits under its own head.
+    QCOMPARE(head.value("BillNo").toString(), QString("BJ2"));
+    QCOMPARE(lines.rowCount(), 1);
+    QCOMPARE(lines.value("GoodsNo").toString(), QString("C"));
+    QVERIFY(lines.hasChanges());
+    head.setCurrentRow(0);
+    QCOMPARE(lines.rowCount(), 2);
+    lines.applyUpdates();
+    QCOMPARE(db.scalar("select count(*) from Quotation_Detail where HeadNo='BJ1'").toInt(), 2);
+}
+
+void TestDatasetSaving::commitAfterACaughtFailureIsRefused() {
+    FreshBook book(TestBooks::currentEngine());
+    Database& db = book.db();
+    // A failure caught at the level that commits: nothing of it is kept, on
+    // either kind of book (a server has given up the transaction anyway).
+    try {
+        WriteTransaction tx(db);
+        db.execute("update unit set remark='一半' where unit_code='UN001'");
+        try {
+            db.execute("insert into unit (unit_code) values ('UN003')");  // the code is taken
+        } catch (const DbError&) {
+        }
+        tx.commit();
+        QFAIL("a commit after a failed statement went through");
+    } catch (const DbError& e) {
+        QVERIFY(e.message().contains("撤销"));
+    }
+    QCOMPARE(db.transactionDepth(), 0);
+    QVERIFY(db.scalar("select remark from unit where unit_code='UN001'").toString() != "一半");
+
+    // A failure rolled back to its savepoint leaves the outer work whole.
+    {
+        WriteTransaction outer(db);
+        db.execute("update unit set remark='外层' where unit_code='UN001'");
+        try {
+            WriteTransaction inner(db);
+            db.execute("insert into unit (unit_code) values ('UN003')");
+            inner.commit();
+        } catch (const DbError&) {
+        }
+        outer.commit();
+    }
+    QCOMPARE(db.scalar("select remark from unit where unit_code='UN001'").toString(), QString("外层"));
+    // And the next transaction starts clean.
+    {
+        WriteTransaction tx(db);
+        db.execute("update unit set remark='再次' where unit_code='UN001'");
+        tx.commit();
+    }
+    QCOMPARE(db.scalar("select remark from unit where unit_code='UN001'").toString(), QString("再次"));
 }
 
 QTEST_GUILESS_MAIN(TestDatasetSaving)

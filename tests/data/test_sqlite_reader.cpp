@@ -1,4 +1,5 @@
 #include <QDateTime>
+#include <QScopeGuard>
 #include <QTest>
 
 #include "data/dataset.h"
@@ -17,6 +18,7 @@ private slots:
     void serverBooksAreNeverReadDirectly();
     void bothPathsReadTheSameRows_data();
     void bothPathsReadTheSameRows();
+    void separateLibraryNeverOpensTheFileItself();
 };
 
 void TestSqliteReader::debianDriverSharesTheLibrary() {
@@ -99,6 +101,23 @@ void TestSqliteReader::bothPathsReadTheSameRows() {
                 qPrintable(QStringLiteral("%1 row %2: %3 / %4").arg(a.name).arg(r).arg(x.toString(), y.toString())));
         }
     }
+}
+
+void TestSqliteReader::separateLibraryNeverOpensTheFileItself() {
+    FreshBook book("sqlite");
+    Database& db = book.db();
+    SqliteRowReader::assumeSeparateLibrary(true);
+    const auto back = qScopeGuard([] { SqliteRowReader::assumeSeparateLibrary(false); });
+    // Neither the direct reader nor a connection of its own for the types:
+    // the rows come through the driver alone.
+    SqliteRowReader::Result rows;
+    QVERIFY(!SqliteRowReader::readAll(db, "select unit_code from unit", {}, &rows));
+    QVERIFY(SqliteRowReader::declaredTypes(db, "select unit_code from unit").isEmpty());
+    Dataset units(db);
+    units.openTable("unit", "unit_code");
+    QCOMPARE(units.rowCount(), 6);
+    QCOMPARE(units.value(0, "unit_code").toString(), QString("UN001"));
+    QCOMPARE(units.field("id").type, FieldDef::Type::Integer);
 }
 
 QTEST_GUILESS_MAIN(TestSqliteReader)

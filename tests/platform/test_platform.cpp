@@ -32,6 +32,7 @@ private slots:
     void scriptedPrompterAnswersInOrder();
     void pictureNamesStayInTheFolder_data();
     void pictureNamesStayInTheFolder();
+    void pictureLinksAreNotFollowed();
 };
 
 void TestPlatform::iniMatchesSectionsAndKeysWithoutCase() {
@@ -235,6 +236,25 @@ void TestPlatform::pictureNamesStayInTheFolder() {
     QCOMPARE(PictureFile::inFolder("/pics/goods/", name), safe ? "/pics/goods/" + name : QString());
     QCOMPARE(PictureFile::inFolder("/pics/goods", name), safe ? "/pics/goods/" + name : QString());
     QCOMPARE(PictureFile::inFolder("", name), QString());
+}
+
+void TestPlatform::pictureLinksAreNotFollowed() {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("pics");
+    const QString folder = dir.filePath("pics");
+    const QString outside = dir.filePath("outside.txt");
+    QFile f(outside);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("not a picture");
+    f.close();
+    QVERIFY(QFile::link(outside, folder + "/SP1.jpg"));
+    QFile real(folder + "/SP2.jpg");
+    QVERIFY(real.open(QIODevice::WriteOnly));
+    real.close();
+    QCOMPARE(PictureFile::inFolder(folder, "SP1.jpg"), QString());
+    QCOMPARE(PictureFile::inFolder(folder, "SP2.jpg"), folder + "/SP2.jpg");
+    // A name with no file yet is where a new picture goes.
+    QCOMPARE(PictureFile::inFolder(folder, "SP3.jpg"), folder + "/SP3.jpg");
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

@@ -1,10 +1,13 @@
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "data/data_module.h"
 #include "data/setting_scrambler.h"
+#include "support/test_books.h"
 
 // The command-line companion, run as a user would.
 class TestOlvendctl : public QObject {
@@ -25,6 +28,8 @@ private slots:
     void answerAloneWithoutRuntimeFolder_data();
     void answerAloneWithoutRuntimeFolder();
     void othersStillReachStderr();
+    void reportStatementsOnlyRead_data();
+    void reportStatementsOnlyRead();
 
 private:
     struct Result {
@@ -190,6 +195,39 @@ void TestOlvendctl::othersStillReachStderr() {
     const QString err = QString::fromUtf8(p.readAllStandardError());
     QVERIFY2(err.contains("no-such-platform"), qPrintable(err));
     QVERIFY(p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0);
+}
+
+void TestOlvendctl::reportStatementsOnlyRead_data() {
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("statement");
+    const QStringList statements{"delete from unit", "select 1 as n; delete from unit", "commit; delete from unit",
+                                 "select 1 as n; commit; delete from unit; select 1 as n"};
+    for (const QString& engine : {QStringLiteral("sqlite"), QStringLiteral("postgres")}) {
+        if (engine == "postgres" && !TestBooks::postgresConfigured()) {
+            continue;
+        }
+        for (const QString& statement : statements) {
+            QTest::addRow("%s: %s", qPrintable(engine), qPrintable(statement)) << engine << statement;
+        }
+    }
+}
+
+// A report's statement may read the book and nothing else, however it is
+// put together: a write is refused, and so is more than one statement.
+void TestOlvendctl::reportStatementsOnlyRead() {
+    QFETCH(QString, engine);
+    QFETCH(QString, statement);
+    TestBooks::TestProgram program(true);
+    program.connect(engine);
+    Database& db = program.context().data().main();
+    const int units = db.scalar("select count(*) from unit").toInt();
+    QVERIFY(units > 0);
+    QDir(program.folder()).mkpath("Report");
+    QVERIFY(QFile::copy(QStringLiteral(OLVEND_SOURCE_DIR "/Report/List.rmf"), program.folder() + "/Report/List.rmf"));
+    const Result r =
+        ctl({"report", "List", "--sql", statement, "--out", program.folder() + "/x.htm"}, program.folder());
+    QVERIFY2(r.code == 1, qPrintable(r.out));
+    QCOMPARE(db.scalar("select count(*) from unit").toInt(), units);
 }
 
 QTEST_GUILESS_MAIN(TestOlvendctl)

@@ -132,7 +132,8 @@ void TestActionManager::guardShowsWhatIsThrown_data() {
         QTest::addRow("%s: database", who)
             << int(Throws::Database) << withManager << QString("执行语句失败(测试账本): database is locked");
         QTest::addRow("%s: rule", who) << int(Throws::Rule) << withManager << QString("请填写[商品名称]");
-        QTest::addRow("%s: std", who) << int(Throws::Standard) << withManager << QString("row 7 out of range");
+        QTest::addRow("%s: std", who) << int(Throws::Standard) << withManager
+                                      << QString("操作失败：程序内部错误（row 7 out of range）");
         QTest::addRow("%s: other", who) << int(Throws::Other) << withManager << QString("操作失败：发生了未知的错误");
     }
 }
@@ -194,7 +195,7 @@ void TestActionManager::guardInFindsTheManagerOfTheWindow() {
     ActionManager own("Form_Other", *m_checker, inner, &dialog);
     QObject field(&dialog);
     QVERIFY(!ActionManager::guardIn(&field, [] { raise(Throws::Standard); }));
-    QCOMPARE(inner.lastText(), QString("row 7 out of range"));
+    QCOMPARE(inner.lastText(), QString("操作失败：程序内部错误（row 7 out of range）"));
     QCOMPARE(m_prompter.messages().size(), 1);
     // Outside any window nobody could show it.
     QObject alone;

@@ -1,6 +1,6 @@
 #include "reports/engine/prepared_report.h"
 
-QFont ReportFontSpec::toFont() const {
+QFont ReportFontStyle::toFont() const {
     QFont f(family);
     f.setPixelSize(std::max(1, qRound(pixelSize)));
     f.setBold(bold);
@@ -11,11 +11,11 @@ QFont ReportFontSpec::toFont() const {
     return f;
 }
 
-int PreparedReport::fontIndex(const ReportFontSpec& spec) {
-    const int i = static_cast<int>(fonts.indexOf(spec));
+int PreparedReport::fontIndex(const ReportFontStyle& style) {
+    const int i = static_cast<int>(fonts.indexOf(style));
     if (i >= 0) {
         return i;
     }
-    fonts.append(spec);
+    fonts.append(style);
     return static_cast<int>(fonts.size()) - 1;
 }

@@ -10,12 +10,12 @@
 #include <QVariant>
 
 // A font as prepared pages name it: family, size in dots, weight, slant.
-struct ReportFontSpec {
+struct ReportFontStyle {
     QString family;
     double pixelSize = 0;  // dots (1/1200 inch)
     bool bold = false;
     bool italic = false;
-    bool operator==(const ReportFontSpec& o) const {
+    bool operator==(const ReportFontStyle& o) const {
         return family == o.family && pixelSize == o.pixelSize && bold == o.bold && italic == o.italic;
     }
     QFont toFont() const;
@@ -52,11 +52,11 @@ struct PreparedReport {
     static constexpr double kDotsPerMm = 1200 / 25.4;
 
     QSizeF pageSizeMm{210, 297};
-    QList<ReportFontSpec> fonts;
+    QList<ReportFontStyle> fonts;
     QList<QImage> images;
     QList<ReportPage> pages;
 
     QSizeF pageSizeDots() const { return pageSizeMm * kDotsPerMm; }
-    int fontIndex(const ReportFontSpec& spec);
+    int fontIndex(const ReportFontStyle& style);
     bool isEmpty() const { return pages.isEmpty(); }
 };

@@ -142,8 +142,8 @@ bool ReportExporter::toHtml(const PreparedReport& report, const QString& name, Q
             const QString color = QColor::fromRgba(p.color).name();
             switch (p.kind) {
                 case ReportPrimitive::Kind::Text: {
-                    const ReportFontSpec f =
-                        p.font >= 0 && p.font < report.fonts.size() ? report.fonts[p.font] : ReportFontSpec();
+                    const ReportFontStyle f =
+                        p.font >= 0 && p.font < report.fonts.size() ? report.fonts[p.font] : ReportFontStyle();
                     const QString justify = (p.align & Qt::AlignRight)     ? QStringLiteral("flex-end")
                                             : (p.align & Qt::AlignHCenter) ? QStringLiteral("center")
                                                                            : QStringLiteral("flex-start");

@@ -31,7 +31,7 @@ bool ReportFile::save(const PreparedReport& report, const QString& name, QString
     out.setVersion(QDataStream::Qt_6_0);
     out << kMagic << kVersion << report.pageSizeMm;
     out << quint32(report.fonts.size());
-    for (const ReportFontSpec& ft : report.fonts) {
+    for (const ReportFontStyle& ft : report.fonts) {
         out << ft.family << ft.pixelSize << ft.bold << ft.italic;
     }
     out << quint32(report.images.size());
@@ -89,7 +89,7 @@ bool ReportFile::load(const QString& file, PreparedReport* out, QString* error) 
         return fail(error, damaged);
     }
     for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
-        ReportFontSpec ft;
+        ReportFontStyle ft;
         in >> ft.family >> ft.pixelSize >> ft.bold >> ft.italic;
         if (!(ft.pixelSize > 0 && ft.pixelSize < 100000)) {
             return fail(error, damaged);

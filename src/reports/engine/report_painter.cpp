@@ -13,7 +13,7 @@ void ReportPainter::paintPage(QPainter& painter, const PreparedReport& report, i
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     QList<QFont> fonts;
     fonts.reserve(report.fonts.size());
-    for (const ReportFontSpec& f : report.fonts) {
+    for (const ReportFontStyle& f : report.fonts) {
         fonts.append(f.toFont());
     }
     for (const ReportPrimitive& p : report.pages[index].items) {

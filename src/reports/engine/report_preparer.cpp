@@ -36,7 +36,7 @@ QString bandName(ReportBand::Kind k) {
 struct ReportPreparer::CompiledItem {
     const ReportItem* item = nullptr;
     ReportText text;
-    ReportFontSpec font;
+    ReportFontStyle font;
     bool usesPages = false;
 };
 
