@@ -5,6 +5,7 @@
 #include "data/data_module.h"
 #include "data/database.h"
 #include "data/records.h"
+#include "data/schema_installer.h"
 #include "platform/errors.h"
 
 namespace {
@@ -22,16 +23,20 @@ const char* const kCheckSql =
 }  // namespace
 
 PermissionChecker::PermissionChecker(Database& db, const UserRecord& user)
-    : m_db([&db]() -> Database& { return db; }), m_user(user) {}
+    : m_db([&db] { return &db; }), m_user(user) {}
 
 PermissionChecker::PermissionChecker(DataModule& data, const UserRecord& user)
-    : m_db([&data]() -> Database& { return data.main(); }), m_user(user) {}
+    : m_db([&data] { return data.isMainOpen() ? &data.main() : nullptr; }), m_user(user) {}
 
 bool PermissionChecker::isAllowed(const QString& actionName, const QString& formName) {
     if (m_user.UserName == builtInUser()) {
         return true;
     }
-    Database& db = m_db();
+    Database* book = m_db();
+    if (!book) {
+        return !SchemaInstaller::shippedAsControlled(actionName, formName);
+    }
+    Database& db = *book;
     const std::shared_ptr<QSqlQuery> qStatement = db.prepared(QString::fromLatin1(kCheckSql));
     QSqlQuery& q = *qStatement;
     db.run(q,
@@ -49,6 +54,9 @@ bool PermissionChecker::isAllowed(const QString& actionName, const QString& form
 
 bool PermissionChecker::CheckActionPermission(const QString& actionName, const QString& formName) {
     if (!isAllowed(actionName, formName)) {
+        if (!m_db()) {
+            throw UserError(QStringLiteral("没有打开的账本，请重新登陆"));
+        }
         throw UserError(refusalText());
     }
     return true;

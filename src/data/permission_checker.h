@@ -10,6 +10,9 @@ struct UserRecord;
 // Decides whether the logged-in user may run an action of a window. The
 // built-in user may run everything; an action that is not listed, or listed
 // as free, is open to all; otherwise the user's group must hold a grant.
+// While no book is open (a switch of book failed), the actions a new book
+// leaves free still run, so that the user can log in again; the others are
+// refused.
 class PermissionChecker {
 public:
     static QString builtInUser() { return QStringLiteral("超级用户"); }
@@ -27,6 +30,7 @@ public:
     bool isAllowed(const QString& actionName, const QString& formName);
 
 private:
-    std::function<Database&()> m_db;
+    // The book the rights are read from; null while no book is open.
+    std::function<Database*()> m_db;
     const UserRecord& m_user;
 };

@@ -141,43 +141,68 @@ void SchemaInstaller::createBookFile(const QString& path, const QString& label) 
     }
 }
 
+const QList<SchemaInstaller::ShippedOperation>& SchemaInstaller::shippedOperations() {
+    static const QList<ShippedOperation> list = [] {
+        QList<ShippedOperation> out;
+        const QString text = readResource(":/schema/operations.txt");
+        int window = -1;
+        for (const QString& line : text.split('\n')) {
+            if (line.trimmed().isEmpty() || line.trimmed().startsWith('#')) {
+                continue;
+            }
+            const QStringList parts = line.split('|');
+            ShippedOperation op;
+            if (!line.startsWith(' ')) {
+                op.formName = parts.value(0).trimmed().toLower();
+                op.title = parts.value(1).trimmed();
+                op.windowTitle = op.title;
+                window = static_cast<int>(out.size());
+            } else if (window >= 0) {
+                const ShippedOperation& owner = out[window];
+                op.formName = owner.formName;
+                op.windowTitle = owner.windowTitle;
+                op.actionName = parts.value(0).trimmed().toLower();
+                op.title = parts.value(1).trimmed();
+                op.parent = window;
+                op.controlled = parts.value(2).trimmed().toInt() != 0;
+            } else {
+                continue;
+            }
+            out.append(op);
+        }
+        return out;
+    }();
+    return list;
+}
+
+bool SchemaInstaller::shippedAsControlled(const QString& actionName, const QString& formName) {
+    const QString action = actionName.toLower();
+    const QString form = formName.toLower();
+    for (const ShippedOperation& op : shippedOperations()) {
+        if (op.actionName == action && op.formName == form) {
+            return op.controlled;
+        }
+    }
+    return false;
+}
+
 void SchemaInstaller::installOperations(Database& db) {
-    const QString text = readResource(":/schema/operations.txt");
-    int nextId = 1;
-    int windowId = 0;
-    QString windowName;
-    QString windowTitle;
     const QString insert = QStringLiteral(
         "INSERT INTO Sys_Operation_Table (id, Action_Name, Action_Title, Form_Name, Parent_Model, Parent_ID, "
         "isControl) VALUES (:id, :name, :title, :form, :model, :parent, :control)");
     const std::shared_ptr<QSqlQuery> qStatement = db.prepared(insert);
     QSqlQuery& q = *qStatement;
-    for (const QString& line : text.split('\n')) {
-        if (line.trimmed().isEmpty() || line.trimmed().startsWith('#')) {
-            continue;
-        }
-        const QStringList parts = line.split('|');
-        const bool isAction = line.startsWith(' ');
-        if (!isAction) {
-            windowName = parts.value(0).trimmed();
-            windowTitle = parts.value(1).trimmed();
-            windowId = nextId++;
-            db.run(q, {{"id", windowId},
-                       {"name", QString("")},
-                       {"title", windowTitle},
-                       {"form", windowName.toLower()},
-                       {"model", windowTitle},
-                       {"parent", QString("-1")},
-                       {"control", 0}});
-            continue;
-        }
-        db.run(q, {{"id", nextId++},
-                   {"name", parts.value(0).trimmed().toLower()},
-                   {"title", parts.value(1).trimmed()},
-                   {"form", windowName.toLower()},
-                   {"model", windowTitle},
-                   {"parent", QString::number(windowId)},
-                   {"control", parts.value(2).trimmed().toInt()}});
+    const QList<ShippedOperation>& list = shippedOperations();
+    // Ids follow the list from 1; an action's parent is its window's row.
+    for (int i = 0; i < list.size(); ++i) {
+        const ShippedOperation& op = list[i];
+        db.run(q, {{"id", i + 1},
+                   {"name", op.actionName},
+                   {"title", op.title},
+                   {"form", op.formName},
+                   {"model", op.windowTitle},
+                   {"parent", QString::number(op.parent < 0 ? -1 : op.parent + 1)},
+                   {"control", op.controlled ? 1 : 0}});
     }
     q.finish();
     // The system group holds every right.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +27,20 @@ public:
     static void createBookFile(const QString& path, const QString& label);
 
     static int storedVersion(Database& db);
+
+    // One row of the list of commands every new book is given.
+    struct ShippedOperation {
+        QString formName;    // lower case
+        QString actionName;  // lower case; empty for the window's own row
+        QString title;
+        QString windowTitle;
+        int parent = -1;  // index of the window's row in the list
+        bool controlled = false;
+    };
+    static const QList<ShippedOperation>& shippedOperations();
+    // Whether a new book controls the action: false for a free action and
+    // for one that is not listed.
+    static bool shippedAsControlled(const QString& actionName, const QString& formName);
     // The statements of a schema script, with the engine's tokens replaced.
     static QStringList statements(Database& db, const QString& resource);
 

@@ -2,21 +2,39 @@
 
 #include <QSqlQuery>
 
+#include "data/app_context.h"
+#include "data/data_module.h"
 #include "data/database.h"
+#include "data/permission_checker.h"
+#include "data/records.h"
 #include "data/user_accounts.h"
 #include "platform/errors.h"
+#include "platform/progress_reporter.h"
 #include "platform/prompter.h"
 
-UserAdministration::UserAdministration(Database& db, Prompter& prompter)
-    : m_db(db), m_prompter(prompter), m_users(db) {}
+namespace {
+const char* const kLoadingText = "正在读取权限列表，请稍候";
+const char* const kSavingText = "正在执行更新";
+}  // namespace
+
+UserAdministration::UserAdministration(AppContext& context, PermissionChecker& permissions)
+    : m_db(context.data().main()),
+      m_prompter(context.prompter()),
+      m_progress(context.progress()),
+      m_permissions(permissions),
+      m_currentUser(context.CurrentUser),
+      m_users(m_db) {}
 
 void UserAdministration::open() {
     m_modified = false;
+    m_addingGroup = false;
+    m_newUserPassword.clear();
     m_users.setUpdateTable("Sys_user");
     // The password column is never shown; it is written only through
-    // setPassword().
+    // setPassword() and with a new user.
     m_users.open("select id, User_name, telephone, email, User_Group, Remark, type from Sys_user order by type, id");
-    select(systemGroup());
+    m_users.locate("User_name", systemGroup());
+    loadCurrentRights();
 }
 
 bool UserAdministration::isGroupRow(int row) const {
@@ -36,22 +54,74 @@ QString UserAdministration::selectedName() const {
     return m_users.currentRow() >= 0 ? m_users.value("User_name").toString() : QString();
 }
 
-void UserAdministration::select(const QString& name) {
-    if (m_users.isEditing()) {
-        postUser();
+bool UserAdministration::selectedIsGroup() const {
+    return m_users.currentRow() >= 0 && m_users.value("type").toInt() == 0;
+}
+
+bool UserAdministration::isAdding() const {
+    if (m_users.state() == Dataset::State::Insert) {
+        return true;
     }
-    if (!m_users.locate("User_name", name)) {
-        return;
+    // A new row whose write failed stays cached as an insert.
+    const int row = m_users.currentRow();
+    return row >= 0 && m_users.rowStatus(row) == Dataset::RowStatus::Inserted;
+}
+
+void UserAdministration::require(const QString& action) const {
+    m_permissions.CheckActionPermission(action, formName());
+}
+
+bool UserAdministration::select(const QString& name) {
+    if (name == selectedName() && !isAdding()) {
+        if (selectedIsGroup() && !m_modified) {
+            loadCurrentRights();
+        }
+        return true;
     }
-    if (isGroupRow(m_users.currentRow())) {
-        // Rights are written under the group they were loaded for.
+    if (!settlePending()) {
+        return false;
+    }
+    const bool found = m_users.locate("User_name", name);
+    loadCurrentRights();
+    return found;
+}
+
+bool UserAdministration::mayWritePending() const {
+    const QString save = saveAction();
+    if (m_modified && !m_permissions.isAllowed(save, formName())) {
+        return false;
+    }
+    if (!m_users.hasChanges()) {
+        return true;
+    }
+    if (isAdding()) {
+        // A new row without a name is dropped, which needs no right.
+        if (m_users.value("User_name").toString().trimmed().isEmpty()) {
+            return true;
+        }
+        return m_permissions.isAllowed(m_addingGroup ? addGroupAction() : addUserAction(), formName());
+    }
+    return m_permissions.isAllowed(save, formName());
+}
+
+bool UserAdministration::settlePending() {
+    if (!hasPendingChanges()) {
+        return true;
+    }
+    if (mayWritePending()) {
         save();
-        loadRights(name);
+        return true;
     }
+    if (!m_prompter.askYesNo(QStringLiteral("您没有保存这些修改的权限，放弃这些修改吗？"))) {
+        return false;
+    }
+    discardPending();
+    return true;
 }
 
 void UserAdministration::loadRights(const QString& group) {
-    m_rights.clear();
+    RunTimeInfoScope note(m_progress, QString::fromUtf8(kLoadingText));
+    QList<Right> rights;
     QSqlQuery q = m_db.query(
         " SELECT a.*,b.user_name, (case when b.Action_id is null then 0 else 1 end) AS img_no "
         "FROM Sys_Operation_Table AS a "
@@ -66,14 +136,46 @@ void UserAdministration::loadRights(const QString& group) {
         r.formName = q.value("Form_Name").toString();
         r.parentId = q.value("Parent_ID").toString();
         r.granted = q.value("img_no").toInt() == 1;
-        m_rights.append(r);
+        rights.append(r);
     }
+    m_rights = rights;
     m_rightsGroup = group;
     m_modified = false;
 }
 
+void UserAdministration::showEmptyRights() {
+    loadRights(QString());
+    for (Right& r : m_rights) {
+        r.granted = false;
+    }
+}
+
+void UserAdministration::loadCurrentRights() {
+    if (isAddingGroup()) {
+        showEmptyRights();
+    } else if (!isAdding() && selectedIsGroup()) {
+        loadRights(selectedName());
+    } else {
+        // A user's page shows no rights; none are kept in memory.
+        m_rights.clear();
+        m_rightsGroup.clear();
+        m_modified = false;
+    }
+}
+
+bool UserAdministration::keptForSystemGroup(const Right& right) const {
+    return right.formName.compare(formName(), Qt::CaseInsensitive) == 0 ||
+           right.actionName.compare(QLatin1String("Action_ManuItemPowerManger"), Qt::CaseInsensitive) == 0;
+}
+
 bool UserAdministration::toggle(int actionId) {
     if (m_rightsGroup == systemGroup()) {
+        return false;
+    }
+    // Only the list of the group on show can change.
+    const bool shownGroup = isAddingGroup() ? m_rightsGroup.isEmpty()
+                                            : (!isAdding() && selectedIsGroup() && m_rightsGroup == selectedName());
+    if (!shownGroup) {
         return false;
     }
     for (Right& r : m_rights) {
@@ -87,97 +189,213 @@ bool UserAdministration::toggle(int actionId) {
 }
 
 void UserAdministration::setAll(bool granted) {
+    const bool shownGroup = isAddingGroup() ? m_rightsGroup.isEmpty()
+                                            : (!isAdding() && selectedIsGroup() && m_rightsGroup == selectedName());
+    if (!shownGroup) {
+        return;
+    }
+    const bool systemList = m_rightsGroup == systemGroup();
     for (Right& r : m_rights) {
-        r.granted = granted;
+        r.granted = granted || (systemList && keptForSystemGroup(r));
     }
     m_modified = true;
 }
 
 void UserAdministration::save() {
-    if (m_modified && !m_rightsGroup.isEmpty() && isGroup(m_rightsGroup)) {
-        WriteTransaction tx(m_db);
-        m_db.execute("delete from Sys_user_Operation where user_name=:user_name", {{"user_name", m_rightsGroup}});
-        const std::shared_ptr<QSqlQuery> insertStatement =
-            m_db.prepared("insert into Sys_user_Operation(user_name,action_id) values (:u, :a)");
-        QSqlQuery& insert = *insertStatement;
-        for (const Right& r : m_rights) {
-            if (r.granted) {
-                m_db.run(insert, {{"u", m_rightsGroup}, {"a", r.id}});
-            }
-        }
-        tx.commit();
-        m_modified = false;
+    RunTimeInfoScope note(m_progress, QString::fromUtf8(kSavingText));
+    if (!hasPendingChanges()) {
+        return;
     }
-    if (m_users.isEditing()) {
-        postUser();
+    WriteTransaction tx(m_db);
+    // The row first: a new group gets its name before its rights are written.
+    postUser();
+    if (m_modified) {
+        writeRights();
     }
+    tx.commit();
 }
 
-void UserAdministration::addUser(const QString& groupName) {
+void UserAdministration::writeRights() {
+    require(saveAction());
+    if (m_rightsGroup.isEmpty()) {
+        // The list of a new group that was dropped without a name.
+        m_modified = false;
+        return;
+    }
+    if (m_db.scalar("select count(*) from Sys_user where User_name=:g and type=0", {{"g", m_rightsGroup}}).toInt() ==
+        0) {
+        throw UserError(QStringLiteral("组[%1]已不存在，权限没有保存").arg(m_rightsGroup));
+    }
+    if (m_rightsGroup == systemGroup()) {
+        // The administrators never lose the administration of rights.
+        for (Right& r : m_rights) {
+            r.granted = r.granted || keptForSystemGroup(r);
+        }
+    }
+    m_db.execute("delete from Sys_user_Operation where user_name=:user_name", {{"user_name", m_rightsGroup}});
+    const std::shared_ptr<QSqlQuery> insertStatement =
+        m_db.prepared("insert into Sys_user_Operation(user_name,action_id) values (:u, :a)");
+    QSqlQuery& insert = *insertStatement;
+    for (const Right& r : m_rights) {
+        if (r.granted) {
+            m_db.run(insert, {{"u", m_rightsGroup}, {"a", r.id}});
+        }
+    }
+    m_modified = false;
+    // Should the transaction around this not commit, the list is still
+    // unsaved.
+    m_db.whenTransactionEnds({}, [this] { m_modified = true; });
+}
+
+void UserAdministration::discardPending() {
+    const bool dropsNewRow = isAdding();
+    m_newUserPassword.clear();
     if (m_users.isEditing()) {
-        postUser();
+        m_users.cancel();
+    }
+    if (m_users.hasChanges()) {
+        m_users.cancelUpdates();
+    }
+    if (dropsNewRow) {
+        // Back to the row the new one was added from.
+        m_users.locate("User_name", m_addedFrom);
+    }
+    m_addingGroup = false;
+    m_modified = false;
+    loadCurrentRights();
+}
+
+bool UserAdministration::addUser(const QString& groupName) {
+    if (!settlePending()) {
+        return false;
+    }
+    require(addUserAction());
+    m_addedFrom = selectedName();
+    if (groupName.trimmed().isEmpty() ||
+        m_db.scalar("select count(*) from Sys_user where User_name=:g and type=0", {{"g", groupName}}).toInt() == 0) {
+        throw UserError(QStringLiteral("请先选择新用户所属的组"));
     }
     m_users.append();
     m_users.setValue("User_Group", groupName);
     m_users.setValue("type", 1);
+    m_addingGroup = false;
+    m_newUserPassword.clear();
+    loadCurrentRights();
+    return true;
 }
 
-void UserAdministration::addGroup() {
-    if (m_users.isEditing()) {
-        postUser();
+bool UserAdministration::addGroup() {
+    if (!settlePending()) {
+        return false;
     }
+    require(addGroupAction());
+    m_addedFrom = selectedName();
     m_users.append();
     m_users.setValue("User_Group", "0");
     m_users.setValue("type", 0);
+    m_addingGroup = true;
+    m_newUserPassword.clear();
+    // A new group starts with nothing granted, and its list is the one
+    // on show from now on.
+    loadCurrentRights();
+    return true;
 }
 
 void UserAdministration::postUser() {
-    if (!m_users.isEditing()) {
+    if (!m_users.hasChanges()) {
         return;
     }
+    const bool isNew = isAdding();
+    const int row = m_users.currentRow();
+    const bool group = isNew ? m_addingGroup : isGroupRow(row);
     const QString name = m_users.value("User_name").toString().trimmed();
     if (name.isEmpty()) {
-        // A row left without a name is not kept.
-        m_users.cancel();
-        return;
+        if (isNew) {
+            // A new row left without a name is not kept.
+            discardPending();
+            return;
+        }
+        throw UserError(group ? QStringLiteral("组名不能为空") : QStringLiteral("用户名不能为空"));
     }
-    m_users.setValue("User_name", name);
-    const bool isNew = m_users.state() == Dataset::State::Insert;
-    const int row = m_users.currentRow();
-    m_users.post();
+    require(isNew ? (group ? addGroupAction() : addUserAction()) : saveAction());
+
     const QString oldName = isNew ? QString() : m_users.originalValue(row, "User_name").toString();
+    const QVariant id = m_users.value("id");
+    const int sameName =
+        isNew ? m_db.scalar("select count(*) from Sys_user where User_name=:n", {{"n", name}}).toInt()
+              : m_db.scalar("select count(*) from Sys_user where User_name=:n and id<>:id", {{"n", name}, {"id", id}})
+                    .toInt();
+    if (sameName > 0) {
+        throw UserError(QStringLiteral("用户名[%1]已经存在").arg(name));
+    }
+    if (!group) {
+        const QString userGroup = m_users.value("User_Group").toString();
+        if (m_db.scalar("select count(*) from Sys_user where User_name=:g and type=0", {{"g", userGroup}}).toInt() ==
+            0) {
+            throw UserError(QStringLiteral("用户[%1]所属的组[%2]不存在").arg(name, userGroup));
+        }
+    }
+    if (m_users.value("User_name").toString() != name) {
+        m_users.setValue("User_name", name);
+    }
+    m_users.post();
+
     WriteTransaction tx(m_db);
-    try {
-        m_users.applyUpdates();
-        if (!isNew && oldName != name && isGroupRow(row)) {
+    m_users.applyUpdates();
+    if (isNew && !group) {
+        // Every user can log in: with the password given, or an empty one.
+        UserAccounts::setPassword(m_db, name, m_newUserPassword);
+    }
+    if (!isNew && oldName != name) {
+        if (group) {
             m_db.execute("update Sys_user set User_Group=:n where User_Group=:o and type=1",
                          {{"n", name}, {"o", oldName}});
             m_db.execute("update Sys_user_Operation set User_name=:n where User_name=:o",
                          {{"n", name}, {"o", oldName}});
-            if (m_rightsGroup == oldName) {
-                m_rightsGroup = name;
-            }
         }
-        tx.commit();
-    } catch (const DbError& e) {
-        // The same name twice: the unique index says no.
-        if (m_db.scalar("select count(*) from Sys_user where User_name=:n", {{"n", name}}).toInt() > 0) {
-            throw UserError(QStringLiteral("用户名[%1]已经存在").arg(name));
+        // The logged-in user, and the rights on show, follow the rename;
+        // back again should the rename not commit.
+        UserRecord& me = m_currentUser;
+        QString& shown = m_rightsGroup;
+        if (group && me.UserGroup == oldName) {
+            me.UserGroup = name;
+            m_db.whenTransactionEnds({}, [&me, oldName] { me.UserGroup = oldName; });
         }
-        throw;
+        if (!group && me.UserName == oldName) {
+            me.UserName = name;
+            m_db.whenTransactionEnds({}, [&me, oldName] { me.UserName = oldName; });
+        }
+        if (group && shown == oldName) {
+            shown = name;
+            m_db.whenTransactionEnds({}, [&shown, oldName] { shown = oldName; });
+        }
     }
-    if (!isNew) {
-        return;
+    if (isNew && group && m_rightsGroup.isEmpty()) {
+        QString& shown = m_rightsGroup;
+        shown = name;
+        m_db.whenTransactionEnds({}, [&shown] { shown.clear(); });
     }
-    // Other users under a renamed group follow in the list.
-    m_users.refresh();
-    m_users.locate("User_name", name);
+    tx.commit();
+    if (isNew) {
+        m_newUserPassword.clear();
+        m_addingGroup = false;
+    }
+    if (group && !isNew && oldName != name) {
+        // The group's users follow in the list.
+        m_users.refresh();
+        m_users.locate("User_name", name);
+    }
 }
 
 bool UserAdministration::deleteSelected() {
     const QString name = selectedName();
-    if (name.isEmpty()) {
+    if (m_users.currentRow() < 0) {
         return false;
+    }
+    if (isAdding()) {
+        // A row that was never written just goes.
+        discardPending();
+        return true;
     }
     if (name == builtInUser()) {
         m_prompter.inform(QStringLiteral("这是系统默认用户,不能删除"));
@@ -187,7 +405,11 @@ bool UserAdministration::deleteSelected() {
         m_prompter.inform(QStringLiteral("这是系统组,不能删除"));
         return false;
     }
-    const bool group = isGroupRow(m_users.currentRow());
+    if (name == m_currentUser.UserName) {
+        m_prompter.inform(QStringLiteral("不能删除当前登录的用户"));
+        return false;
+    }
+    const bool group = selectedIsGroup();
     if (group &&
         m_db.scalar("select count(*) from Sys_user where User_Group=:g and type=1", {{"g", name}}).toInt() > 0) {
         m_prompter.inform(QStringLiteral("该组中还有用户,请先删除或移走这些用户"));
@@ -196,22 +418,34 @@ bool UserAdministration::deleteSelected() {
     if (!m_prompter.askYesNo(QStringLiteral("该操作不能恢复，确定要删除吗？"))) {
         return false;
     }
-    WriteTransaction tx(m_db);
-    if (group) {
-        m_db.execute("delete from Sys_user_Operation where User_name=:n", {{"n", name}});
+    require(QStringLiteral("Action_DeleteUser"));
+    if (m_users.isEditing()) {
+        m_users.cancel();
     }
-    m_users.deleteCurrent();
-    m_users.applyUpdates();
-    tx.commit();
-    if (group && m_rightsGroup == name) {
-        m_rights.clear();
-        m_rightsGroup.clear();
-        m_modified = false;
+    m_modified = false;
+    {
+        WriteTransaction tx(m_db);
+        if (group) {
+            m_db.execute("delete from Sys_user_Operation where User_name=:n", {{"n", name}});
+        }
+        m_users.deleteCurrent();
+        m_users.applyUpdates();
+        tx.commit();
     }
+    loadCurrentRights();
     return true;
 }
 
 void UserAdministration::setPassword(const QString& userName, const QString& password) {
+    if (isAdding() && !m_addingGroup && userName == selectedName()) {
+        m_newUserPassword = password;
+        save();
+        return;
+    }
+    require(saveAction());
+    if (isGroup(userName)) {
+        throw UserError(QStringLiteral("[%1]是组，不能设置密码").arg(userName));
+    }
     if (!UserAccounts::setPassword(m_db, userName, password)) {
         throw UserError(QStringLiteral("找不到用户: %1").arg(userName));
     }

@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSet>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStyle>
@@ -22,7 +24,7 @@
 
 UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
     : BaseWindow(context, QStringLiteral("Sys_User_Operation_Frm"), parent),
-      m_admin(context.data().main(), context.prompter()),
+      m_admin(context, permissions()),
       m_users(new TreeList(this)),
       m_pages(new QStackedWidget(this)),
       m_rights(new QTreeWidget(this)),
@@ -36,18 +38,20 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
     m_password->setEchoMode(QLineEdit::Password);
     m_password->setPlaceholderText(QStringLiteral("输入新密码后按\"设置密码\""));
 
-    {
-        RunTimeInfoScope note(context.progress(), QStringLiteral("正在读取权限列表，请稍候"));
-        m_admin.open();
-    }
+    m_admin.open();
 
+    // The tree is filled from the administration's rows after each command,
+    // so that moving in it always passes the administration's rules.
     m_users->setImages({style()->standardIcon(QStyle::SP_DirIcon), style()->standardIcon(QStyle::SP_FileIcon)});
-    m_users->bind(&m_admin.users(), "User_name", "User_Group", "User_name", "type");
-    // Groups open, so that every user can be seen at once.
-    m_users->expandAll();
     connect(m_users, &TreeList::currentNodeChanged, this, [this](const QVariant& id) {
         if (!m_selecting) {
             selectNode(id.toString());
+        }
+    });
+    connect(m_password, &QLineEdit::textEdited, this, [this](const QString& text) {
+        // A new user is written with the password typed for it.
+        if (m_admin.isAdding() && !m_admin.isAddingGroup()) {
+            m_admin.setNewUserPassword(text);
         }
     });
 
@@ -121,33 +125,29 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
     m_pages->addWidget(userPage);
     m_pages->addWidget(rightsPage);
 
-    // Commands.
+    // Commands. Whatever happened, the window shows the row that is current
+    // afterwards.
     QAction* save = actions().add(QStringLiteral("Action_SaveOperation"), QStringLiteral("保存权限设置"), [this] {
-        {
-            RunTimeInfoScope note(this->context().progress(), QStringLiteral("正在执行更新"));
-            m_admin.save();
-        }
-        afterUsersChanged();
+        const auto show = qScopeGuard([this] { showCurrent(); });
+        m_admin.save();
     });
     QAction* addUser = actions().add(QStringLiteral("Action_AddUser"), QStringLiteral("增加用户"), [this] {
+        const auto show = qScopeGuard([this] { showCurrent(); });
         const QString current = m_admin.selectedName();
-        const QString group = m_admin.isGroup(current) ? current : m_admin.users().value("User_Group").toString();
-        m_admin.addUser(group);
-        m_pages->setCurrentIndex(0);
-        m_userName->setReadOnly(false);
-        m_userName->setFocus();
+        const QString group = m_admin.selectedIsGroup() ? current : m_admin.users().value("User_Group").toString();
+        if (m_admin.addUser(group)) {
+            m_userName->setFocus();
+        }
     });
     QAction* addGroup = actions().add(QStringLiteral("Action_AddGroup"), QStringLiteral("增加组"), [this] {
-        m_admin.addGroup();
-        m_pages->setCurrentIndex(1);
-        m_rights->clear();
-        m_groupName->setReadOnly(false);
-        m_groupName->setFocus();
+        const auto show = qScopeGuard([this] { showCurrent(); });
+        if (m_admin.addGroup()) {
+            m_groupName->setFocus();
+        }
     });
     QAction* remove = actions().add(QStringLiteral("Action_DeleteUser"), QStringLiteral("删除"), [this] {
-        if (m_admin.deleteSelected()) {
-            afterUsersChanged();
-        }
+        const auto show = qScopeGuard([this] { showCurrent(); });
+        m_admin.deleteSelected();
     });
     auto* toolbar = new QHBoxLayout;
     for (QAction* a : {addUser, addGroup, remove, save}) {
@@ -169,20 +169,58 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
     layout->addWidget(splitter, 1);
     resize(760, 540);
 
-    m_selecting = true;
-    m_users->setCurrentId(UserAdministration::systemGroup());
-    m_selecting = false;
-    m_pages->setCurrentIndex(1);
-    showRights();
-    m_groupName->setReadOnly(true);
+    // The tree opens collapsed, on the system group.
+    showCurrent();
+    m_users->collapseAll();
 }
 
 void UsersWindow::selectNode(const QString& name) {
     actions().guard([this, &name] { m_admin.select(name); });
-    const bool group = m_admin.isGroup(name);
-    m_userName->setReadOnly(!m_admin.canEditUserName(name));
-    m_groupName->setReadOnly(!m_admin.canEditGroupName(name));
-    m_password->clear();
+    showCurrent();
+}
+
+void UsersWindow::rebuildTree() {
+    QList<TreeNodeData> nodes;
+    QSet<QString> expanded;
+    for (int r = 0; r < m_users->treeModel()->rowCount(); ++r) {
+        const QModelIndex i = m_users->treeModel()->index(r, 0);
+        if (m_users->isExpanded(i)) {
+            expanded.insert(m_users->treeModel()->node(i)->id.toString());
+        }
+    }
+    const Dataset& users = m_admin.users();
+    for (int r = 0; r < users.rowCount(); ++r) {
+        TreeNodeData n;
+        n.id = users.value(r, "User_name");
+        const bool group = users.value(r, "type").toInt() == 0;
+        n.parentId = group ? QVariant(-1) : users.value(r, "User_Group");
+        n.caption = n.id.toString();
+        if (n.caption.isEmpty()) {
+            n.caption = group ? QStringLiteral("(新组)") : QStringLiteral("(新用户)");
+        }
+        n.image = group ? 0 : 1;
+        nodes.append(n);
+    }
+    m_users->setNodes(nodes);
+    for (const QString& id : expanded) {
+        m_users->expand(m_users->treeModel()->indexOfId(id));
+    }
+}
+
+void UsersWindow::showCurrent() {
+    m_selecting = true;
+    rebuildTree();
+    const QString name = m_admin.selectedName();
+    // setCurrentId opens the group of a user so that the row can be seen.
+    m_users->setCurrentId(name);
+    m_selecting = false;
+
+    const bool group = m_admin.isAdding() ? m_admin.isAddingGroup() : m_admin.selectedIsGroup();
+    m_userName->setReadOnly(!m_admin.canEditUserName(name) && !m_admin.isAdding());
+    m_groupName->setReadOnly(!m_admin.canEditGroupName(name) && !m_admin.isAdding());
+    if (!m_admin.isAdding()) {
+        m_password->clear();
+    }
     if (group) {
         showRights();
         m_pages->setCurrentIndex(1);
@@ -233,22 +271,32 @@ void UsersWindow::clickRight(int id) {
 
 void UsersWindow::setPasswordOfSelected() {
     const QString name = m_admin.selectedName();
-    if (name.isEmpty() || m_admin.isGroup(name)) {
+    if (m_admin.selectedIsGroup() || m_admin.isAddingGroup()) {
         return;
     }
-    if (!actions().guard([this, &name] { m_admin.setPassword(name, m_password->text()); })) {
+    if (name.trimmed().isEmpty()) {
+        context().prompter().inform(QStringLiteral("请先输入用户名"));
         return;
     }
-    m_password->clear();
-    context().prompter().inform(QStringLiteral("密码已设置"));
-}
-
-void UsersWindow::afterUsersChanged() {
-    m_selecting = true;
-    m_users->setCurrentId(m_admin.selectedName());
-    m_selecting = false;
+    const bool done = actions().guard([this, &name] { m_admin.setPassword(name, m_password->text()); });
+    showCurrent();
+    if (done) {
+        m_password->clear();
+        context().prompter().inform(QStringLiteral("密码已设置"));
+    }
 }
 
 bool UsersWindow::confirmClose() {
-    return actions().execute(QStringLiteral("Action_SaveOperation"));
+    // Nothing to write: the window closes without asking for any right.
+    if (!m_admin.hasPendingChanges()) {
+        return true;
+    }
+    if (actions().execute(QStringLiteral("Action_SaveOperation"))) {
+        return true;
+    }
+    if (!context().prompter().askYesNo(QStringLiteral("修改没有保存，放弃这些修改并关闭窗口吗？"))) {
+        return false;
+    }
+    actions().guard([this] { m_admin.discardPending(); });
+    return true;
 }

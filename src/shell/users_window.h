@@ -24,6 +24,7 @@ public:
     QLineEdit* groupNameEdit() const { return m_groupName; }
     QLineEdit* passwordEdit() const { return m_password; }
 
+    // A click on a user or group in the tree.
     void selectNode(const QString& name);
     // A click on a right (by its id), as the mouse gives it.
     void clickRight(int id);
@@ -33,9 +34,12 @@ protected:
     bool confirmClose() override;
 
 private:
+    // Puts the tree, the page and its editors in step with the row that is
+    // current in the administration, after every command.
+    void showCurrent();
+    void rebuildTree();
     void showRights();
     void refreshRightMarks();
-    void afterUsersChanged();
 
     UserAdministration m_admin;
     TreeList* m_users;

@@ -19,6 +19,7 @@ public:
 
     AppContext& context() const { return m_context; }
     ActionManager& actions() { return m_actions; }
+    PermissionChecker& permissions() { return m_permissions; }
     int showModal() { return exec(); }
 
     void reject() override;

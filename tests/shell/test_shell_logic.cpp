@@ -12,7 +12,6 @@
 #include "platform/errors.h"
 #include "shell/bar_state.h"
 #include "shell/login_service.h"
-#include "shell/user_administration.h"
 #include "support/test_books.h"
 
 using TestBooks::TestProgram;
@@ -36,12 +35,6 @@ private slots:
     void createBookRefusals();
     void createBookNeverOverwritesAFile();
     void failedCopyLeavesTheListUnchanged();
-    void rightsAreSavedForTheirGroup();
-    void systemGroupRightsCannotBeClickedAway();
-    void namelessNewGroupIsDiscarded();
-    void deleteProtectionsAndGroupRights();
-    void renamedGroupTakesUsersAndRights();
-    void passwordOfAUserIsHashed();
     void companyInfoEditSaveCancel();
     void settingsAreWrittenAndTakeEffect();
     void passwordChange();
@@ -247,128 +240,6 @@ void TestShellLogic::failedCopyLeavesTheListUnchanged() {
     }
     QCOMPARE(AccountBooks(c.data().system()).offered().size(), 1);
     QCOMPARE(c.CurrentAccountBook.BookName, QString());
-}
-
-void TestShellLogic::rightsAreSavedForTheirGroup() {
-    auto p = loggedIn();
-    Database& db = p->context().data().main();
-    db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0)");
-    db.query("insert into Sys_user (User_name, User_Group, type) values ('仓库组', '0', 0)");
-    UserAdministration admin(db, p->prompter());
-    admin.open();
-    QCOMPARE(admin.rightsGroup(), QString("管理员组"));
-    QVERIFY(!admin.rights().isEmpty());
-    admin.select("销售组");
-    QVERIFY(std::none_of(admin.rights().begin(), admin.rights().end(), [](const auto& r) { return r.granted; }));
-    const int id = admin.rights()[3].id;
-    QVERIFY(admin.toggle(id));
-    QVERIFY(admin.rightsModified());
-    // Moving to another group saves the first group's rights first.
-    admin.select("仓库组");
-    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='销售组'").toInt(), 1);
-    QCOMPARE(db.scalar("select Action_id from Sys_user_Operation where User_name='销售组'").toInt(), id);
-    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='仓库组'").toInt(), 0);
-    admin.setAll(true);
-    admin.save();
-    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='仓库组'").toInt(),
-             db.scalar("select count(*) from Sys_Operation_Table").toInt());
-    admin.select("销售组");
-    QCOMPARE(std::count_if(admin.rights().begin(), admin.rights().end(), [](const auto& r) { return r.granted; }), 1);
-}
-
-void TestShellLogic::systemGroupRightsCannotBeClickedAway() {
-    auto p = loggedIn();
-    Database& db = p->context().data().main();
-    UserAdministration admin(db, p->prompter());
-    admin.open();
-    QVERIFY(!admin.toggle(admin.rights()[0].id));
-    QVERIFY(!admin.rightsModified());
-    admin.setAll(false);  // select all / none still apply to it
-    admin.save();
-    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt(), 0);
-}
-
-void TestShellLogic::namelessNewGroupIsDiscarded() {
-    auto p = loggedIn();
-    Database& db = p->context().data().main();
-    UserAdministration admin(db, p->prompter());
-    admin.open();
-    const int before = db.scalar("select count(*) from Sys_user").toInt();
-    admin.addGroup();
-    admin.users().setValue("User_name", "   ");
-    admin.postUser();
-    QCOMPARE(db.scalar("select count(*) from Sys_user").toInt(), before);
-    admin.addGroup();
-    admin.users().setValue("User_name", "财务组");
-    admin.postUser();
-    QCOMPARE(db.scalar("select type from Sys_user where User_name='财务组'").toInt(), 0);
-    QCOMPARE(db.scalar("select User_Group from Sys_user where User_name='财务组'").toString(), QString("0"));
-    admin.addUser("财务组");
-    admin.users().setValue("User_name", "小张");
-    admin.postUser();
-    QCOMPARE(db.scalar("select User_Group from Sys_user where User_name='小张'").toString(), QString("财务组"));
-    QCOMPARE(db.scalar("select type from Sys_user where User_name='小张'").toInt(), 1);
-    admin.addUser("财务组");
-    admin.users().setValue("User_name", "小张");
-    QVERIFY_THROWS_EXCEPTION(UserError, admin.postUser());
-}
-
-void TestShellLogic::deleteProtectionsAndGroupRights() {
-    auto p = loggedIn();
-    Database& db = p->context().data().main();
-    db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0), ('仓库组', '0', 0)");
-    db.query("insert into Sys_user (User_name, User_Group, type) values ('小王', '销售组', 1)");
-    db.query("insert into Sys_user_Operation (User_name, Action_id) values ('销售组', 1), ('仓库组', 2)");
-    UserAdministration admin(db, p->prompter());
-    admin.open();
-    admin.select("超级用户");
-    QVERIFY(!admin.deleteSelected());
-    QCOMPARE(p->prompter().lastText(), QString("这是系统默认用户,不能删除"));
-    admin.select("管理员组");
-    QVERIFY(!admin.deleteSelected());
-    QCOMPARE(p->prompter().lastText(), QString("这是系统组,不能删除"));
-    admin.select("销售组");
-    QVERIFY(!admin.deleteSelected());  // still has a user
-    admin.select("小王");
-    p->prompter().setNextAnswer(false);
-    QVERIFY(!admin.deleteSelected());
-    QCOMPARE(db.scalar("select count(*) from Sys_user where User_name='小王'").toInt(), 1);
-    p->prompter().setNextAnswer(true);
-    QVERIFY(admin.deleteSelected());
-    admin.select("销售组");
-    p->prompter().setNextAnswer(true);
-    QVERIFY(admin.deleteSelected());
-    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='销售组'").toInt(), 0);
-    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='仓库组'").toInt(), 1);
-    QCOMPARE(db.scalar("select count(*) from Sys_user where User_name in ('销售组', '小王')").toInt(), 0);
-}
-
-void TestShellLogic::renamedGroupTakesUsersAndRights() {
-    auto p = loggedIn();
-    Database& db = p->context().data().main();
-    db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0)");
-    db.query("insert into Sys_user (User_name, User_Group, type) values ('小王', '销售组', 1)");
-    db.query("insert into Sys_user_Operation (User_name, Action_id) values ('销售组', 5)");
-    UserAdministration admin(db, p->prompter());
-    admin.open();
-    admin.select("销售组");
-    admin.users().setValue("User_name", "营销组");
-    admin.postUser();
-    QCOMPARE(db.scalar("select User_Group from Sys_user where User_name='小王'").toString(), QString("营销组"));
-    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='营销组'").toInt(), 1);
-    QCOMPARE(admin.rightsGroup(), QString("营销组"));
-}
-
-void TestShellLogic::passwordOfAUserIsHashed() {
-    auto p = loggedIn();
-    Database& db = p->context().data().main();
-    db.query("insert into Sys_user (User_name, User_Group, type) values ('小王', '管理员组', 1)");
-    UserAdministration admin(db, p->prompter());
-    admin.open();
-    QCOMPARE(admin.users().fieldIndex("password"), -1);  // never read into the window
-    admin.setPassword("小王", "a'b\"c");
-    QVERIFY(db.scalar("select password from Sys_user where User_name='小王'").toString().startsWith("$argon2id$"));
-    QVERIFY(UserAccounts::verifyLogin(db, "小王", "a'b\"c").has_value());
 }
 
 void TestShellLogic::companyInfoEditSaveCancel() {

@@ -63,6 +63,8 @@ private slots:
     void grantedRightTakesEffectOnTheNextAction();
     void changePasswordThenLogInWithIt();
     void usersWindowTogglesAndSaves();
+    void usersWindowShowsTheRowThatIsCurrent();
+    void usersWindowClosesWithoutTheSavingRight();
     void companyWindowEditsAndSaves();
     void settingsDialogWritesTheSettings();
     void pictureViewerShowsAndSaves();
@@ -457,6 +459,125 @@ void TestShellWindows::usersWindowTogglesAndSaves() {
     w.selectNode("老李");
     QVERIFY(w.actions().execute("Action_DeleteUser"));
     QCOMPARE(db.scalar("select count(*) from Sys_user where User_name='老李'").toInt(), 0);
+}
+
+namespace {
+QPushButton* buttonOf(QWidget* w, const QString& text) {
+    for (QPushButton* b : w->findChildren<QPushButton*>()) {
+        if (b->text() == text) {
+            return b;
+        }
+    }
+    return nullptr;
+}
+
+int markedRights(QTreeWidget* tree) {
+    int n = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        n += (*it)->data(0, Qt::UserRole + 1).toBool() ? 1 : 0;
+    }
+    return n;
+}
+}  // namespace
+
+// After every command the tree, the page and its editors show one row: the
+// one the administration holds as current.
+void TestShellWindows::usersWindowShowsTheRowThatIsCurrent() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    addOrdinaryUser();
+    Database& db = c.data().main();
+    const int adminRights = db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt();
+    UsersWindow w(c);
+    w.show();
+    TreeModel* tree = w.userTree()->treeModel();
+    // Opened collapsed, on the system group with its rights.
+    QCOMPARE(w.userTree()->currentId().toString(), QString("管理员组"));
+    QVERIFY(!w.userTree()->isExpanded(tree->indexOfId("管理员组")));
+    QVERIFY(!w.userTree()->isExpanded(tree->indexOfId("销售组")));
+    QCOMPARE(markedRights(w.rightsTree()), adminRights);
+
+    // A new group: its own empty list is on show, and "select none" then
+    // saving leaves the system group as it was.
+    QVERIFY(w.actions().execute("Action_AddGroup"));
+    QCOMPARE(w.pages()->currentIndex(), 1);
+    QVERIFY(!w.groupNameEdit()->isReadOnly());
+    QCOMPARE(w.groupNameEdit()->text(), QString());
+    QVERIFY(w.rightsTree()->topLevelItemCount() > 0);
+    QCOMPARE(markedRights(w.rightsTree()), 0);
+    buttonOf(&w, "全选")->click();
+    QVERIFY(markedRights(w.rightsTree()) > 0);
+    buttonOf(&w, "全不选")->click();
+    QVERIFY(w.actions().execute("Action_SaveOperation"));
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt(), adminRights);
+    QCOMPARE(w.userTree()->currentId().toString(), QString("管理员组"));
+    QCOMPARE(w.groupNameEdit()->text(), QString("管理员组"));
+    QCOMPARE(markedRights(w.rightsTree()), adminRights);
+
+    // A user added under 销售组 is current and visible in its open group.
+    w.selectNode("小王");
+    QCOMPARE(w.pages()->currentIndex(), 0);
+    QCOMPARE(w.userNameEdit()->text(), QString("小王"));
+    QVERIFY(w.userTree()->isExpanded(tree->indexOfId("销售组")));
+    QVERIFY(w.actions().execute("Action_AddUser"));
+    typeText(w.userNameEdit(), "lisi");
+    typeText(w.passwordEdit(), "pw1");
+    QVERIFY(w.actions().execute("Action_SaveOperation"));
+    QVERIFY(UserAccounts::verifyLogin(db, "lisi", "pw1").has_value());
+    QCOMPARE(w.userTree()->currentId().toString(), QString("lisi"));
+    QCOMPARE(tree->node(tree->indexOfId("lisi").parent())->id.toString(), QString("销售组"));
+    QCOMPARE(w.pages()->currentIndex(), 0);
+
+    // Deleting: the page that follows is the one of the row now current.
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(w.actions().execute("Action_DeleteUser"));
+    const QString now = w.admin().selectedName();
+    QCOMPARE(w.userTree()->currentId().toString(), now);
+    if (w.admin().selectedIsGroup()) {
+        QCOMPARE(w.pages()->currentIndex(), 1);
+        QCOMPARE(w.groupNameEdit()->text(), now);
+        QCOMPARE(w.admin().rightsGroup(), now);
+    } else {
+        QCOMPARE(w.pages()->currentIndex(), 0);
+        QCOMPARE(w.userNameEdit()->text(), now);
+    }
+
+    // A rename shows the new name on the group's page and in the tree.
+    w.selectNode("销售组");
+    w.groupNameEdit()->clear();
+    typeText(w.groupNameEdit(), "营销组");
+    QVERIFY(w.actions().execute("Action_SaveOperation"));
+    QCOMPARE(w.userTree()->currentId().toString(), QString("营销组"));
+    QCOMPARE(w.groupNameEdit()->text(), QString("营销组"));
+    QCOMPARE(tree->node(tree->indexOfId("小王").parent())->id.toString(), QString("营销组"));
+}
+
+// A user who may open the window but not save: looking around and closing
+// work; changed rights are either dropped on request or keep the window open.
+void TestShellWindows::usersWindowClosesWithoutTheSavingRight() {
+    AppContext& c = m_program->context();
+    addOrdinaryUser();
+    Database& db = c.data().main();
+    db.execute(
+        "insert into Sys_user_Operation (User_name, Action_id) select '销售组', id from Sys_Operation_Table "
+        "where LOWER(Action_Name)='action_manuitempowermanger'");
+    c.CurrentUser = {"小王", "", "销售组"};
+    {
+        UsersWindow w(c);
+        w.show();
+        w.selectNode("销售组");
+        QVERIFY(w.close());
+    }
+    UsersWindow w(c);
+    w.show();
+    w.selectNode("销售组");
+    buttonOf(&w, "全选")->click();
+    m_program->prompter().setNextAnswer(false);
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(w.close());
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='销售组'").toInt(), 1);
 }
 
 void TestShellWindows::companyWindowEditsAndSaves() {
