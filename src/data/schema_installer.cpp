@@ -197,7 +197,8 @@ void SchemaInstaller::installOperations(Database& db) {
     for (int i = 0; i < list.size(); ++i) {
         const ShippedOperation& op = list[i];
         db.run(q, {{"id", i + 1},
-                   {"name", op.actionName},
+                   // A window's own row has an empty name, not a missing one.
+                   {"name", op.actionName.isEmpty() ? QString("") : op.actionName},
                    {"title", op.title},
                    {"form", op.formName},
                    {"model", op.windowTitle},
