@@ -14,12 +14,18 @@ QString SettingsEditor::pictureFolder() const {
 
 void SettingsEditor::apply(bool showCustomFilter, const QString& pictureFolder) {
     QString folder = AppPaths::normalizeSeparators(pictureFolder.trimmed());
-    if (!folder.endsWith('/')) {
-        folder += '/';
-    }
     IniFile& ini = m_context.SettingsFile;
     ini.setString("SYS_Setting", "ShowCustomFilter", showCustomFilter ? "true" : "false");
-    ini.setString("SYS_Setting", "picPath", folder);
-    m_context.PictureFolder = folder;
+    if (folder.isEmpty()) {
+        // No folder given: the program's own picture folder, never the root.
+        ini.setString("SYS_Setting", "picPath", QStringLiteral("default"));
+        m_context.PictureFolder = m_context.paths().defaultPictureFolder();
+    } else {
+        if (!folder.endsWith('/')) {
+            folder += '/';
+        }
+        ini.setString("SYS_Setting", "picPath", folder);
+        m_context.PictureFolder = folder;
+    }
     ini.save();
 }

@@ -122,8 +122,9 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
         throw db.error(QStringLiteral("的版本(%1)比本程序新，请升级程序").arg(version), QString());
     }
     // Later schema versions add their upgrade steps here, each in its own
-    // transaction, followed by the saved queries recreated.
-    UserAccounts::migratePlainPasswords(db);
+    // transaction, followed by the saved queries recreated. Passwords still
+    // kept as text are hashed at the next log-in, not here: opening a book
+    // to read it never writes.
 }
 
 void SchemaInstaller::createBookFile(const QString& path, const QString& label) {

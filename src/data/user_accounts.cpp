@@ -13,7 +13,11 @@ std::optional<UserRecord> UserAccounts::verifyLogin(Database& db, const QString&
                  {{"user_name", userName}});
     while (q.next()) {
         const QString stored = q.value(1).toString();
-        if (PasswordHasher::verify(stored, password)) {
+        // A book of an older version may still hold the text itself; it is
+        // hashed when the user has logged in.
+        const bool matches = PasswordHasher::isHash(stored) ? PasswordHasher::verify(stored, password)
+                                                            : !q.value(1).isNull() && stored == password;
+        if (matches) {
             return UserRecord{q.value(0).toString(), stored, q.value(2).toString()};
         }
     }

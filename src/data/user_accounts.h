@@ -12,7 +12,8 @@ class Database;
 class UserAccounts {
 public:
     // The Sys_user row named exactly `userName` whose password is exactly
-    // `password`, or nothing.
+    // `password` (hashed, or still as text in an older book), or nothing.
+    // Never writes.
     static std::optional<UserRecord> verifyLogin(Database& db, const QString& userName, const QString& password);
     // Stores `password` as the hash for the row named `userName`; false when
     // there is no such row.

@@ -27,7 +27,7 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     setStyleSheet(StyleHolder::editorStyleSheet() + StyleHolder::layoutGroupStyleSheet(StyleHolder::LayoutWeb));
     choosePictureFile = [this] {
         return QFileDialog::getOpenFileName(
-            this, QString(), QString(),
+            this, QStringLiteral("选择商品图片"), QString(),
             QStringLiteral("所有图片格式 (*.jpg *.jpeg *.bmp);;JPEG Image File (*.jpg);;JPEG Image File (*.jpeg);;"
                            "Bitmaps (*.bmp)"));
     };

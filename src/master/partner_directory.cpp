@@ -4,6 +4,7 @@
 
 #include "data/database.h"
 #include "data/numbering.h"
+#include "platform/errors.h"
 #include "platform/prompter.h"
 
 namespace {
@@ -19,7 +20,7 @@ GroupedDirectorySetup partnerGroups(const PartnerSide& side) {
     s.rootRefusedFirst = true;
     s.addRecordRefused = QStringLiteral("只能在没有子类的客户类别里增加客户");
     s.moveIntoNewGroup =
-        QStringLiteral("该客户类别已含有客户记录，增加分类时，这些商品将会归类到新的分类下，要继续吗？");
+        QStringLiteral("该客户类别已含有客户记录，增加分类时，这些客户将会归类到新的分类下，要继续吗？");
     s.editRootRefused = QStringLiteral("不能删除或修改根目录");
     s.deleteRootRefused = s.editRootRefused;
     s.deleteHasGroups =
@@ -56,7 +57,64 @@ bool PartnerDirectory::addRecord() {
     return true;
 }
 
+void PartnerDirectory::checkCodes() {
+    Dataset& rows = records();
+    if (rows.isEditing()) {
+        rows.post();
+    }
+    const int current = rows.currentRow();
+    const QString label = m_side.codeLabel;
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        const Dataset::RowStatus status = rows.rowStatus(r);
+        if (status != Dataset::RowStatus::Inserted && status != Dataset::RowStatus::Modified) {
+            continue;
+        }
+        const QString typed = rows.value(r, "Corp_code").toString();
+        const QString code = typed.trimmed();
+        if (code.isEmpty()) {
+            rows.setCurrentRow(r);
+            throw UserError(QStringLiteral("请填写[%1]").arg(label));
+        }
+        if (code != typed) {
+            rows.setCurrentRow(r);
+            rows.setValue("Corp_code", code);
+            rows.post();
+        }
+        const bool isNew = status == Dataset::RowStatus::Inserted;
+        const QString table = m_side.recordTable;
+        const int taken =
+            isNew ? m_db.scalar(QStringLiteral("select count(*) from %1 where Corp_code=:c").arg(table), {{"c", code}})
+                        .toInt()
+                  : m_db.scalar(QStringLiteral("select count(*) from %1 where Corp_code=:c and ID<>:id").arg(table),
+                                {{"c", code}, {"id", rows.value(r, "ID")}})
+                        .toInt();
+        if (taken > 0) {
+            rows.setCurrentRow(r);
+            throw UserError(QStringLiteral("%1[%2]已经存在，请换一个编码").arg(label, code));
+        }
+        // A code that other records name is not changed under them.
+        const QString was = isNew ? QString() : rows.originalValue(r, "Corp_code").toString();
+        if (!isNew && was != code) {
+            QStringList uses;
+            QSqlQuery q = m_db.query(m_side.useSql, {{"code", was}});
+            while (q.next()) {
+                uses << (m_side.useShowsName ? q.value(0).toString() + ' ' + q.value(1).toString()
+                                             : q.value(0).toString());
+            }
+            if (!uses.isEmpty()) {
+                rows.setCurrentRow(r);
+                throw UserError(
+                    QStringLiteral("%1[%2]已被以下记录使用，不能修改：\n%3").arg(label, was, uses.join('\n')));
+            }
+        }
+    }
+    if (current >= 0 && current < rows.rowCount()) {
+        rows.setCurrentRow(current);
+    }
+}
+
 void PartnerDirectory::saveRecord() {
+    checkCodes();
     records().applyUpdates();
     m_modified = false;
 }

@@ -63,6 +63,11 @@ public:
     static QString restingStatus() { return QStringLiteral("您的位置：基础资料 >>> 往来单位管理"); }
 
 private:
+    // Codes are required, trimmed and unique, and a code other records name
+    // stays as it is; throws UserError naming the code before anything is
+    // written.
+    void checkCodes();
+
     Database& m_db;
     const Clock& m_clock;
     Prompter& m_prompter;

@@ -15,7 +15,8 @@ const PartnerSide& PartnerSide::customers() {
         false,
         QStringLiteral("增加客户类别"),
         QStringLiteral("请输入客户类别名称："),
-        true};
+        true,
+        QStringLiteral("客户编码")};
     return side;
 }
 
@@ -34,6 +35,7 @@ const PartnerSide& PartnerSide::suppliers() {
         true,
         QStringLiteral("增加类别"),
         QStringLiteral("请输入类别名称："),
-        false};
+        false,
+        QStringLiteral("供应商编码")};
     return side;
 }

@@ -19,6 +19,7 @@ struct PartnerSide {
     QString newGroupCaption;
     QString newGroupPrompt;
     bool pickOnSave = false;  // a record saved while picking is picked at once
+    QString codeLabel;        // the code's name in messages
 
     static const PartnerSide& customers();
     static const PartnerSide& suppliers();

@@ -104,8 +104,10 @@ QString IniFile::readString(const QString& section, const QString& key, const QS
     if (i < 0) {
         return defaultValue;
     }
+    // Blanks around "=" belong to neither key nor value, as in every INI
+    // reader ("DBType = SQLSERVER").
     const QString& text = m_lines[i].text;
-    return text.mid(text.indexOf('=') + 1);
+    return text.mid(text.indexOf('=') + 1).trimmed();
 }
 
 bool IniFile::hasKey(const QString& section, const QString& key) const {

@@ -4,8 +4,9 @@
 #include <QStringList>
 
 // An INI file whose sections and keys match without regard to letter case.
-// Values are kept exactly as written, and every line the program does not
-// change (comments, unknown keys, blank lines) is written back untouched.
+// Keys and values are read without the blanks around them; every line the
+// program does not change (comments, unknown keys, blank lines) is written
+// back untouched.
 // Saving goes through a temporary file that is renamed into place, so a
 // crash never leaves half a file. A missing file reads as empty.
 class IniFile {

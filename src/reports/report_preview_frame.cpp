@@ -100,13 +100,13 @@ ReportPreviewFrame::ReportPreviewFrame(Prompter& prompter, QWidget* parent)
     layout->addWidget(m_scroll, 1);
 
     chooseSaveFile = [this](const QString& filter, const QString& suffix) {
-        QFileDialog dialog(this, QString(), QString(), filter);
+        QFileDialog dialog(this, QStringLiteral("保存报表"), QString(), filter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(suffix);
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     chooseOpenFile = [this](const QString& filter) {
-        return QFileDialog::getOpenFileName(this, QString(), QString(), filter);
+        return QFileDialog::getOpenFileName(this, QStringLiteral("打开报表"), QString(), filter);
     };
     refresh();
 }

@@ -4,6 +4,7 @@
 
 #include "data/app_context.h"
 #include "data/data_module.h"
+#include "data/password_hasher.h"
 #include "data/user_accounts.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
@@ -75,9 +76,22 @@ LoginService::Result LoginService::logIn(const AccountBookRow& book, const QStri
     if (!saveError.isEmpty()) {
         m_context.prompter().error(saveError);
     }
-    const auto user = UserAccounts::verifyLogin(m_context.data().main(), userName, password);
+    Database& db = m_context.data().main();
+    auto user = UserAccounts::verifyLogin(db, userName, password);
     if (!user) {
         return Result::WrongPassword;
+    }
+    if (!PasswordHasher::isHash(user->Password)) {
+        // The book still keeps passwords as text: hash them all now. Should
+        // that fail, the log-in stands and the next one tries again.
+        try {
+            UserAccounts::migratePlainPasswords(db);
+            user = UserAccounts::verifyLogin(db, userName, password);
+        } catch (const OlvendError&) {
+        }
+        if (!user) {
+            return Result::WrongPassword;
+        }
     }
     m_context.CurrentUser = *user;
     ini.setString("DefaultSetting", "Username", user->UserName);

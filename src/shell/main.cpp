@@ -15,6 +15,7 @@
 #include "reports/report_preview_frame.h"
 #include "shell/kit_demo_window.h"
 #include "shell/main_window.h"
+#include "ui/chinese_translations.h"
 #include "ui/guarded_application.h"
 #include "ui/message_box_prompter.h"
 #include "ui/style_holder.h"
@@ -24,6 +25,7 @@ int main(int argc, char* argv[]) {
     Clock::pinLocalTimeZone();
     GuardedApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Olvend"));
+    installChineseTranslations(app);
 
     MessageBoxPrompter prompter;
     app.setPrompter(&prompter);

@@ -1,5 +1,7 @@
 #include "ui/editors.h"
 
+#include <QMimeData>
+
 #include <QHeaderView>
 #include <QImageReader>
 #include <QKeyEvent>
@@ -152,6 +154,17 @@ void MemoEdit::setValue(const QVariant& value) {
     m_setting = true;
     setPlainText(value.toString());
     m_setting = false;
+}
+
+bool MemoEdit::canInsertFromMimeData(const QMimeData* source) const {
+    return source && source->hasText() && QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void MemoEdit::insertFromMimeData(const QMimeData* source) {
+    if (!source || !source->hasText()) {
+        return;
+    }
+    QPlainTextEdit::insertFromMimeData(source);
 }
 
 CheckEdit::CheckEdit(const QString& text, QWidget* parent) : QCheckBox(text, parent) {

@@ -81,6 +81,13 @@ public:
 signals:
     void valueEdited();
 
+protected:
+    // Qt 6.4's plain-text editor crashes when it pastes clipboard data that
+    // has no format at all (an empty clipboard under X11): such data is
+    // neither offered nor inserted.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
 private:
     bool m_setting = false;
 };

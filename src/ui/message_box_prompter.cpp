@@ -2,30 +2,56 @@
 
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+// A message box whose buttons carry the program's own Chinese texts,
+// whatever translations are installed.
+QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+                                const QList<QPair<QMessageBox::StandardButton, QString>>& buttons,
+                                QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    for (const auto& [button, label] : buttons) {
+        box.addButton(button)->setText(label);
+    }
+    box.setDefaultButton(defaultButton);
+    box.exec();
+    return box.standardButton(box.clickedButton());
+}
+
+const QString kOk = QStringLiteral("确定");
+const QString kCancel = QStringLiteral("取消");
+}  // namespace
 
 void MessageBoxPrompter::inform(const QString& text, const QString& caption) {
-    QMessageBox::information(m_parent, caption, text, QMessageBox::Ok);
+    ask(m_parent, QMessageBox::Information, caption, text, {{QMessageBox::Ok, kOk}}, QMessageBox::Ok);
 }
 
 void MessageBoxPrompter::error(const QString& text, const QString& caption) {
-    QMessageBox::critical(m_parent, caption, text, QMessageBox::Ok);
+    ask(m_parent, QMessageBox::Critical, caption, text, {{QMessageBox::Ok, kOk}}, QMessageBox::Ok);
 }
 
 bool MessageBoxPrompter::confirm(const QString& text, const QString& caption) {
-    return QMessageBox::question(m_parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
-           QMessageBox::Ok;
+    return ask(m_parent, QMessageBox::Question, caption, text, {{QMessageBox::Ok, kOk}, {QMessageBox::Cancel, kCancel}},
+               QMessageBox::Ok) == QMessageBox::Ok;
 }
 
 bool MessageBoxPrompter::askYesNo(const QString& text, const QString& caption) {
-    return QMessageBox::question(m_parent, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-           QMessageBox::Yes;
+    return ask(m_parent, QMessageBox::Question, caption, text,
+               {{QMessageBox::Yes, QStringLiteral("是")}, {QMessageBox::No, QStringLiteral("否")}},
+               QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 bool MessageBoxPrompter::askText(const QString& caption, const QString& prompt, QString* text) {
-    bool ok = false;
-    const QString answer = QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Normal, *text, &ok);
-    if (ok) {
-        *text = answer;
+    QInputDialog dialog(m_parent);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(*text);
+    dialog.setOkButtonText(kOk);
+    dialog.setCancelButtonText(kCancel);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
     }
-    return ok;
+    *text = dialog.textValue();
+    return true;
 }

@@ -24,7 +24,7 @@ private slots:
     void orderGoodsViewNamesCodedFields();
     void goodsViewJoinsUnitAndSupplier();
     void priceTableCopiesByPosition();
-    void plainPasswordsAreHashedWhenOpened();
+    void plainPasswordsAreHashedOnlyWhenAsked();
     void olderBookWithoutVersionIsUpgraded();
     void newerBookIsRefused();
     void codesAreUnique_data();
@@ -287,12 +287,20 @@ void TestSchema::priceTableCopiesByPosition() {
     QCOMPARE(db.scalar("select A101 from base_Dusmere_Customer_price_Table where corp_code='00007'").toInt(), 120);
 }
 
-void TestSchema::plainPasswordsAreHashedWhenOpened() {
+void TestSchema::plainPasswordsAreHashedOnlyWhenAsked() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
     db.query("insert into Sys_user (User_name, password, User_Group, type) values ('op', 'secret', '管理员组', 1)");
     db.query("insert into Sys_user (User_name, password, User_Group, type) values ('nopass', '', '管理员组', 1)");
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('nothing', '管理员组', 1)");
+    // Opening the book to read it writes nothing; the text still logs in.
     SchemaInstaller::ensureBook(db, false);
+    QCOMPARE(db.scalar("select password from Sys_user where User_name='op'").toString(), QString("secret"));
+    QVERIFY(UserAccounts::verifyLogin(db, "op", "secret").has_value());
+    QVERIFY(!UserAccounts::verifyLogin(db, "op", "Secret").has_value());
+    QVERIFY(UserAccounts::verifyLogin(db, "nopass", "").has_value());
+    QVERIFY(!UserAccounts::verifyLogin(db, "nothing", "").has_value());
+    QCOMPARE(UserAccounts::migratePlainPasswords(db), 2);
     QVERIFY(db.scalar("select password from Sys_user where User_name='op'").toString().startsWith("$argon2id$"));
     QVERIFY(UserAccounts::verifyLogin(db, "op", "secret").has_value());
     QVERIFY(!UserAccounts::verifyLogin(db, "op", "Secret").has_value());

@@ -17,6 +17,7 @@ private slots:
     void addingRecordsAndCodeGaps();
     void deleteChecksEverySelectedRecord();
     void supplierUsesAreGoods();
+    void codesAreRequiredUniqueAndKeptWhileUsed();
     void addingGroups();
     void renameAndDeleteGroupChecks();
     void movingRecordsAndGroups();
@@ -112,6 +113,60 @@ void TestPartnerDirectory::supplierUsesAreGoods() {
     QVERIFY(!f.dir.deleteRecords({0}));
     QCOMPARE(f.prompter.lastText(),
              QString("该供应商已经被商品使用，不能删除。如果要删除该客户请先删除以下商品：\nSP00000001 合页"));
+}
+
+void TestPartnerDirectory::codesAreRequiredUniqueAndKeptWhileUsed() {
+    Fixture f(PartnerSide::suppliers());
+    Database& db = f.book.db();
+    db.query("insert into Provider (Corp_code, provider_name, GroupClass) values ('00301', '五金厂', 1)");
+    db.query("insert into Provider (Corp_code, provider_name, GroupClass) values ('00302', '木材厂', 1)");
+    db.query("insert into goods (code, Goods_name, Provide_corp) values ('SP00000001', '合页', '00301')");
+    f.dir.open();
+    auto rowOf = [&f](const QString& code) {
+        for (int r = 0; r < f.dir.records().rowCount(); ++r) {
+            if (f.dir.records().value(r, "Corp_code").toString() == code) {
+                return r;
+            }
+        }
+        return -1;
+    };
+    // A code that goods name is not changed under them.
+    f.dir.records().setCurrentRow(rowOf("00301"));
+    f.dir.records().setValue("Corp_code", "00399");
+    try {
+        f.dir.saveRecord();
+        QFAIL("a used code was changed");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), QString("供应商编码[00301]已被以下记录使用，不能修改：\nSP00000001 合页"));
+    }
+    QCOMPARE(db.scalar("select count(*) from Provider where Corp_code='00301'").toInt(), 1);
+    f.dir.cancelRecord();
+
+    // Another record's code, an empty one, and one with blanks.
+    f.dir.records().setCurrentRow(rowOf("00302"));
+    f.dir.records().setValue("Corp_code", "00301");
+    QVERIFY_THROWS_EXCEPTION(UserError, f.dir.saveRecord());
+    f.dir.records().setValue("Corp_code", "   ");
+    try {
+        f.dir.saveRecord();
+        QFAIL("an empty code was saved");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), QString("请填写[供应商编码]"));
+    }
+    f.dir.records().setValue("Corp_code", " 00303 ");
+    f.dir.saveRecord();
+    QCOMPARE(db.scalar("select count(*) from Provider where Corp_code='00303'").toInt(), 1);
+
+    // A new record may not take a code that is there.
+    QVERIFY(f.dir.addRecord());
+    f.dir.records().setValue("Corp_code", "00301");
+    try {
+        f.dir.saveRecord();
+        QFAIL("a taken code was saved");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), QString("供应商编码[00301]已经存在，请换一个编码"));
+    }
+    QCOMPARE(db.scalar("select count(*) from Provider where Corp_code='00301'").toInt(), 1);
 }
 
 void TestPartnerDirectory::addingGroups() {

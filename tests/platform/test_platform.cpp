@@ -16,7 +16,7 @@ class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
     void iniMatchesSectionsAndKeysWithoutCase();
-    void iniKeepsUnknownLinesAndValuesAsWritten();
+    void iniKeepsUnknownLinesAndTrimsValues();
     void iniMissingFileReadsEmpty();
     void iniAddsNewSectionsAndKeys();
     void iniSaveFailsClearlyWhenFolderIsMissing();
@@ -45,13 +45,15 @@ void TestPlatform::iniMatchesSectionsAndKeysWithoutCase() {
     QCOMPARE(ini.toText(), QString("[db]\npath=db/Book2.db\n[SYS_Setting]\nDBType=sqlserver\n"));
 }
 
-void TestPlatform::iniKeepsUnknownLinesAndValuesAsWritten() {
+void TestPlatform::iniKeepsUnknownLinesAndTrimsValues() {
     const QString text =
         "; comment at the top\n[SYS_Setting]\npicPath=  D:\\Pics\\  \n# other comment\nFoo=bar=baz\n"
-        "\n[Unknown]\nx=1\n";
+        "  DBType = SQLSERVER \n[SQL_SERVER]\nserver = host\t\n\n[Unknown]\nx=1\n";
     IniFile ini;
     ini.fromText(text);
-    QCOMPARE(ini.readString("SYS_Setting", "picPath"), QString("  D:\\Pics\\  "));
+    QCOMPARE(ini.readString("SYS_Setting", "picPath"), QString("D:\\Pics\\"));
+    QCOMPARE(ini.readString("sys_setting", "dbtype"), QString("SQLSERVER"));
+    QCOMPARE(ini.readString("SQL_SERVER", "server"), QString("host"));
     QCOMPARE(ini.readString("SYS_Setting", "Foo"), QString("bar=baz"));
     QCOMPARE(ini.readString("SYS_Setting", "missing", "dflt"), QString("dflt"));
     QCOMPARE(ini.toText(), text);

@@ -308,26 +308,27 @@ void TestReportEngine::labelColumns() {
              ReportTemplate::LoadResult::Loaded);
     ReportRows r;
     r.fields = {"recipients", "Corp_name", "Corp_address"};
-    for (int i = 1; i <= 5; ++i) {
+    for (int i = 1; i <= 7; ++i) {
         r.rows.append({QString("收件人%1").arg(i), QString("酒店%1").arg(i), QString("地址%1").arg(i)});
     }
     PreparedReport out;
     QVERIFY2(ReportPreparer(t).prepare(r, &out, &error), qPrintable(error));
-    // Two columns of 92 x 94 mm labels, 10 mm margins, 2 mm between:
-    // two rows fit on a page, so the fifth label starts page 2.
+    // Two columns of labels 94 mm wide and 92 mm high, 10 mm margins, 2 mm
+    // between: three rows fit on an A4 page, so the seventh label starts
+    // page 2.
     QCOMPARE(out.pages.size(), 2);
     QList<QPointF> frames;
     for (const ReportPage& page : out.pages) {
         for (const ReportPrimitive& p : page.items) {
             if (p.kind == ReportPrimitive::Kind::Rect) {
                 frames.append(QPointF(qRound(mm(p.rect.x())), qRound(mm(p.rect.y()))));
-                QCOMPARE(qRound(mm(p.rect.width())), 92);
-                QCOMPARE(qRound(mm(p.rect.height())), 94);
+                QCOMPARE(qRound(mm(p.rect.width())), 94);
+                QCOMPARE(qRound(mm(p.rect.height())), 92);
             }
         }
     }
-    QCOMPARE(frames, QList<QPointF>({{10, 10}, {104, 10}, {10, 104}, {104, 104}, {10, 10}}));
-    QVERIFY(textsOf(out.pages[1]).contains("收件人5"));
+    QCOMPARE(frames, QList<QPointF>({{10, 10}, {106, 10}, {10, 102}, {106, 102}, {10, 194}, {106, 194}, {10, 10}}));
+    QVERIFY(textsOf(out.pages[1]).contains("收件人7"));
 }
 
 void TestReportEngine::wrappedTextGrowsItsBand() {

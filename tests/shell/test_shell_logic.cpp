@@ -26,6 +26,7 @@ private slots:
     void init() { TestBooks::engineAvailable(); }
     void loginSwitchesBookThenChecksPassword();
     void wrongPasswordKeepsTheUserButSwitchesTheBook();
+    void logInHashesPasswordsKeptAsText();
     void defaultBookThatIsGone();
     void typedBookNameChoosesCaseInsensitively();
     void onlyUsersAreOffered();
@@ -93,6 +94,27 @@ void TestShellLogic::wrongPasswordKeepsTheUserButSwitchesTheBook() {
     QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));  // the previous log-in stays
     QCOMPARE(c.CurrentAccountBook.BookName, QString("第二账本"));
     QCOMPARE(IniFile(c.paths().configFile()).readString("DB", "Path"), login.books()[1].FilePath);
+}
+
+void TestShellLogic::logInHashesPasswordsKeptAsText() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    Database& db = c.data().main();
+    db.execute("update Sys_user set password='旧密码' where User_name='超级用户'");
+    db.execute("insert into Sys_user (User_name, password, User_Group, type) values ('小王', 'wang', '管理员组', 1)");
+    LoginService login(c);
+    login.loadAccountBooks();
+    const AccountBookRow book = login.books()[0];
+    QCOMPARE(login.logIn(book, "超级用户", "旧"), LoginService::Result::WrongPassword);
+    // A wrong password writes nothing.
+    QCOMPARE(c.data().main().scalar("select password from Sys_user where User_name='小王'").toString(),
+             QString("wang"));
+    QCOMPARE(login.logIn(book, "超级用户", "旧密码"), LoginService::Result::LoggedIn);
+    Database& now = c.data().main();
+    QVERIFY(now.scalar("select password from Sys_user where User_name='小王'").toString().startsWith("$argon2id$"));
+    QVERIFY(c.CurrentUser.Password.startsWith("$argon2id$"));
+    QVERIFY(UserAccounts::verifyLogin(now, "小王", "wang").has_value());
+    QCOMPARE(login.logIn(book, "超级用户", "旧密码"), LoginService::Result::LoggedIn);
 }
 
 void TestShellLogic::defaultBookThatIsGone() {
@@ -274,8 +296,9 @@ void TestShellLogic::settingsAreWrittenAndTakeEffect() {
     IniFile ini(c.paths().configFile());
     QCOMPARE(ini.readString("SYS_Setting", "picPath"), QString("/srv/pictures/"));
     QCOMPARE(ini.readString("SYS_Setting", "ShowCustomFilter"), QString("true"));
-    s.apply(false, "");
-    QCOMPARE(IniFile(c.paths().configFile()).readString("SYS_Setting", "picPath"), QString("/"));
+    s.apply(false, "  ");
+    QCOMPARE(IniFile(c.paths().configFile()).readString("SYS_Setting", "picPath"), QString("default"));
+    QCOMPARE(c.PictureFolder, c.paths().defaultPictureFolder());
     QCOMPARE(IniFile(c.paths().configFile()).readString("SYS_Setting", "ShowCustomFilter"), QString("false"));
     QVERIFY(!s.showCustomFilter());
 }

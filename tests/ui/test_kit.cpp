@@ -1,18 +1,27 @@
 #include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QDrag>
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "data/dataset.h"
 #include "platform/ansi_text.h"
 #include "support/goods_rows.h"
 #include "support/test_books.h"
+#include "ui/chinese_translations.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/field_binder.h"
 #include "ui/grid_model.h"
+#include "ui/message_box_prompter.h"
 #include "ui/progress_note.h"
 #include "ui/tree_list.h"
 
@@ -36,6 +45,10 @@ private slots:
     void pictureBoxFallsBackToItsCaption();
     void progressNoteCutsAndRunsDots();
     void customFilterSwitch();
+    void boxesSpeakChinese_data();
+    void boxesSpeakChinese();
+    void qtsOwnTextsAreChinese();
+    void memoPastesNothingFromAnEmptyClipboard();
 
 private:
     // The goods rows and columns of the kit tests, in a grid.
@@ -348,6 +361,81 @@ void TestKit::customFilterSwitch() {
     }
     TestBooks::TestProgram missing(false);
     QVERIFY(!missing.context().showCustomFilter());
+}
+
+// Every box of the program shows its buttons in Chinese: the texts are
+// read from the open box, and the click on the last one gives the answer.
+void TestKit::boxesSpeakChinese_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("buttons");
+    QTest::addColumn<bool>("answerOfTheLast");
+    QTest::newRow("inform") << "inform" << QStringList{"确定"} << true;
+    QTest::newRow("error") << "error" << QStringList{"确定"} << true;
+    QTest::newRow("confirm") << "confirm" << QStringList{"确定", "取消"} << false;
+    QTest::newRow("yes or no") << "yesno" << QStringList{"是", "否"} << false;
+    QTest::newRow("text") << "text" << QStringList{"确定", "取消"} << false;
+}
+
+void TestKit::boxesSpeakChinese() {
+    QFETCH(QString, kind);
+    QFETCH(QStringList, buttons);
+    QFETCH(bool, answerOfTheLast);
+    MessageBoxPrompter prompter;
+    QStringList seen;
+    QTimer::singleShot(0, [&seen] {
+        QWidget* box = QApplication::activeModalWidget();
+        QVERIFY(box);
+        QList<QPushButton*> shown;
+        for (QPushButton* b : box->findChildren<QPushButton*>()) {
+            if (b->isVisible()) {
+                shown.append(b);
+            }
+        }
+        // In the order the box lays them out.
+        std::sort(shown.begin(), shown.end(), [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
+        for (QPushButton* b : shown) {
+            seen << b->text();
+        }
+        shown.last()->click();
+    });
+    bool answer = true;
+    QString text = "旧";
+    if (kind == "inform") {
+        prompter.inform("已保存");
+    } else if (kind == "error") {
+        prompter.error("出错了");
+    } else if (kind == "confirm") {
+        answer = prompter.confirm("继续吗？");
+    } else if (kind == "yesno") {
+        answer = prompter.askYesNo("删除吗？");
+    } else {
+        answer = prompter.askText("名称", "请输入名称", &text);
+        QCOMPARE(text, QString("旧"));
+    }
+    QCOMPARE(seen, buttons);
+    QCOMPARE(answer, answerOfTheLast);
+}
+
+void TestKit::qtsOwnTextsAreChinese() {
+    QVERIFY(installChineseTranslations(*QCoreApplication::instance()));
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Open);
+    QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QString("取消"));
+    QVERIFY(!box.button(QDialogButtonBox::Open)->text().contains("Open"));
+}
+
+void TestKit::memoPastesNothingFromAnEmptyClipboard() {
+    MemoEdit memo;
+    memo.show();
+    memo.setValue("备注");
+    memo.setFocus();
+    memo.moveCursor(QTextCursor::End);
+    // Data without any format, as an empty X11 clipboard gives it.
+    QGuiApplication::clipboard()->setMimeData(new QMimeData);
+    QTest::keyClick(&memo, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(memo.toPlainText(), QString("备注"));
+    QGuiApplication::clipboard()->setText("一行");
+    QTest::keyClick(&memo, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(memo.toPlainText(), QString("备注一行"));
 }
 
 QTEST_MAIN(TestKit)
