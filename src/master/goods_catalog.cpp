@@ -81,7 +81,11 @@ void GoodsCatalog::startNewGoods() {
     Dataset& g = goods();
     m_filling = true;
     g.append();
-    g.setValue("Goods_class", focusedClass());
+    // Goods go into a class without child classes only; from any other the
+    // user chooses the class in the editor.
+    if (!hasChildClasses(focusedClass())) {
+        g.setValue("Goods_class", focusedClass());
+    }
     g.setValue("code", code);
     g.setValue("Keyin_person", m_context.CurrentUser.UserName);
     g.setValue("Keyin_time", m_context.clock().now());

@@ -50,7 +50,18 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
         classes.append({catalog.classes().value(r, "id"), catalog.classes().value(r, "Class_name").toString(), {}});
     }
     classBox->setLookup(std::make_shared<LookupList>(classes));
-    classBox->setValue(goods.value("Goods_class"));
+    m_classBox = classBox;
+    // The box shows the class of the goods on show, also after "增加商品"
+    // and a cancel.
+    const auto showClass = [this, classBox] { classBox->setValue(m_catalog.goods().value("Goods_class")); };
+    showClass();
+    connect(&goods, &Dataset::fieldChanged, classBox, [showClass](const QString& field) {
+        if (field.compare(QLatin1String("Goods_class"), Qt::CaseInsensitive) == 0) {
+            showClass();
+        }
+    });
+    connect(&goods, &Dataset::currentRowChanged, classBox, showClass);
+    connect(&goods, &Dataset::stateChanged, classBox, showClass);
     connect(classBox, &LookupCombo::valueEdited, this, [this, classBox] {
         bool chosen = false;
         actions().guard([&] { chosen = m_editor.chooseClass(classBox->value()); });
@@ -82,9 +93,12 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
         actions().guard([this, unit] {
             UnitsWindow units(this->context(), this);
             units.setPickMode(true);
-            if (units.showModal() == QDialog::Accepted) {
-                m_catalog.reloadLookups();
-                unit->setLookup(m_catalog.units());
+            const bool picked = units.showModal() == QDialog::Accepted;
+            // Units added there are offered in the drop-down, picked or not.
+            m_catalog.reloadLookups();
+            unit->setLookup(m_catalog.units());
+            unit->setValue(m_catalog.goods().value("Goods_unit"));
+            if (picked) {
                 m_editor.setUnit(units.chosenCode());
             }
         });

@@ -6,6 +6,7 @@
 #include "ui/base_window.h"
 
 class GoodsCatalog;
+class LookupCombo;
 class PictureBox;
 class QLineEdit;
 class QWidget;
@@ -18,6 +19,7 @@ public:
     GoodsEditor& editor() { return m_editor; }
     QLineEdit* codeEdit() const { return m_code; }
     PictureBox* pictureBox() const { return m_picture; }
+    LookupCombo* classBox() const { return m_classBox; }
 
     // The picture file dialog; tests return a prepared name.
     std::function<QString()> choosePictureFile;
@@ -34,4 +36,5 @@ private:
     GoodsEditor m_editor;
     QLineEdit* m_code;
     PictureBox* m_picture;
+    LookupCombo* m_classBox = nullptr;
 };

@@ -72,6 +72,10 @@ bool GoodsEditor::validate() {
         p.inform(QStringLiteral("请填写[%1]").arg(missing));
         return false;
     }
+    if (m_catalog.hasChildClasses(g.value("Goods_class"))) {
+        p.inform(QStringLiteral("只能选择最末一级的商品类别,请重新选择"));
+        return false;
+    }
     return true;
 }
 

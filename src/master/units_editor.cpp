@@ -85,3 +85,27 @@ bool UnitsEditor::close() {
 QString UnitsEditor::pick(int row) const {
     return m_units.value(row, "unit_code").toString();
 }
+
+bool UnitsEditor::choose(int row, QString* code) {
+    if (row < 0 || row >= m_units.rowCount()) {
+        return false;
+    }
+    const QString wanted = pick(row);
+    if (m_units.hasChanges()) {
+        if (m_prompter.askYesNo(QStringLiteral("数据已修改，选取前是否要保存？"))) {
+            if (!save()) {
+                return false;
+            }
+        } else {
+            m_units.cancelUpdates();
+            m_units.refresh();
+            m_editable = false;
+        }
+    }
+    // A unit dropped unsaved is not there to be picked.
+    if (wanted.isEmpty() || m_db.scalar("select count(*) from unit where unit_code=:c", {{"c", wanted}}).toInt() == 0) {
+        return false;
+    }
+    *code = wanted;
+    return true;
+}

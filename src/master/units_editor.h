@@ -31,6 +31,10 @@ public:
     // The window is closing: true when it may close.
     bool close();
     QString pick(int row) const;
+    // Picks a unit for another window: pending changes are saved first (or,
+    // if the user says no, dropped), and only a unit the book holds is
+    // handed out. False when nothing may be picked yet.
+    bool choose(int row, QString* code);
 
 private:
     Database& m_db;

@@ -29,9 +29,11 @@ UnitsWindow::UnitsWindow(AppContext& context, QWidget* parent)
     add("Action_Delete", "删除", [this] { m_editor.remove(m_grid->selectedRows()); });
     add("Action_Save", "保存", [this] { m_editor.save(); });
     add("Action_Select", "选取", [this] {
-        const int row = m_editor.units().currentRow();
-        if (row >= 0) {
-            m_chosen = m_editor.pick(row);
+        QString code;
+        const bool chosen = m_editor.choose(m_editor.units().currentRow(), &code);
+        updateButtons();
+        if (chosen) {
+            m_chosen = code;
             accept();
         }
     });

@@ -81,6 +81,25 @@ void TestGoods::newGoodsAndCodeGaps() {
     QCOMPARE(db().scalar("select Goods_class from goods where code='SP00000002'").toInt(), 2);
     QVERIFY(second.addNext());
     QCOMPARE(m_catalog->goods().value("code").toString(), QString("SP00000003"));
+    QCOMPARE(m_catalog->goods().value("Goods_class").toInt(), 2);
+
+    // From the root (it has a child class) the next goods has no class
+    // until one is chosen, and saving says so.
+    m_catalog->goods().cancel();
+    m_catalog->focusClass(1);
+    QVERIFY(second.addNext());
+    QVERIFY(m_catalog->goods().value("Goods_class").isNull());
+    m_catalog->goods().setValue("Goods_name", "门窗型材");
+    second.setUnit("UN001");
+    second.setSupplier("00001");
+    QVERIFY(!second.save());
+    QCOMPARE(m_program->prompter().lastText(), QString("请填写[商品分类]"));
+    m_catalog->goods().setValue("Goods_class", 1);  // past the chooser: still refused
+    QVERIFY(!second.save());
+    QCOMPARE(m_program->prompter().lastText(), QString("只能选择最末一级的商品类别,请重新选择"));
+    QVERIFY(second.chooseClass(2));
+    QVERIFY(second.save());
+    QCOMPARE(db().scalar("select Goods_class from goods where Goods_name='门窗型材'").toInt(), 2);
 }
 
 void TestGoods::validationMessages() {

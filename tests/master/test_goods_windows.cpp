@@ -112,6 +112,19 @@ void TestGoodsWindows::editorSavesWithAPicture() {
     QVERIFY(QFile::exists(c.PictureFolder + "SP00000003.jpg"));
     QCOMPARE(c.data().main().scalar("select Goods_name from goods where code='SP00000003'").toString(),
              QString("滑轮"));
+    QCOMPARE(w.classBox()->value().toInt(), 2);
+    // "增加商品" with the list on the root: the box no longer shows the
+    // class of the goods before, and nothing is saved under the root.
+    catalog.focusClass(1);
+    QVERIFY(w.actions().execute("Action_AddGoods"));
+    QVERIFY(w.classBox()->value().isNull() || w.classBox()->value().toString().isEmpty());
+    catalog.goods().setValue("Goods_name", "门窗型材");
+    w.editor().setUnit("UN001");
+    w.editor().setSupplier("00001");
+    w.actions().execute("Action_Save");
+    QCOMPARE(m_program->prompter().lastText(), QString("请填写[商品分类]"));
+    QCOMPARE(c.data().main().scalar("select count(*) from goods where Goods_name='门窗型材'").toInt(), 0);
+    catalog.goods().cancel();
     w.close();
     QVERIFY(!m_program->prompter().texts().contains("该商品内容已更改，是否要保存？"));
 }

@@ -21,6 +21,7 @@ private slots:
     void unitsUsedByGoodsStay();
     void closingAsksOnlyWithChanges();
     void windowAddsEditsAndPicks();
+    void pickingSavesOrDropsFirst();
     void buttonsNeedTheRight();
 
 private:
@@ -120,6 +121,33 @@ void TestUnits::windowAddsEditsAndPicks() {
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
     QCOMPARE(pick.chosenCode(), QString("UN003"));
     QCOMPARE(pick.result(), int(QDialog::Accepted));
+}
+
+void TestUnits::pickingSavesOrDropsFirst() {
+    UnitsEditor e(db(), m_program->context().clock(), m_program->prompter());
+    e.open();
+    QString code;
+    e.add();
+    e.units().setValue("Unit_name", "卷");
+    const int row = e.units().currentRow();
+    // No: the new unit is dropped, and cannot be handed out.
+    m_program->prompter().setNextAnswer(false);
+    QVERIFY(!e.choose(row, &code));
+    QCOMPARE(m_program->prompter().lastText(), QString("数据已修改，选取前是否要保存？"));
+    QVERIFY(code.isEmpty());
+    QCOMPARE(db().scalar("select count(*) from unit").toInt(), 6);
+    // Yes: saved first, then picked.
+    e.add();
+    e.units().setValue("Unit_name", "卷");
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(e.choose(e.units().currentRow(), &code));
+    QCOMPARE(db().scalar("select Unit_name from unit where unit_code=:c", {{"c", code}}).toString(), QString("卷"));
+    // Yes, but the save is refused (no name): nothing is picked.
+    e.add();
+    code.clear();
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(!e.choose(e.units().currentRow(), &code));
+    QVERIFY(code.isEmpty());
 }
 
 // A window's buttons run their command through the permission check, as
