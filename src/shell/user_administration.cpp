@@ -54,6 +54,14 @@ QString UserAdministration::selectedName() const {
     return m_users.currentRow() >= 0 ? m_users.value("User_name").toString() : QString();
 }
 
+QString UserAdministration::storedName() const {
+    const int row = m_users.currentRow();
+    if (row < 0 || isAdding()) {
+        return {};
+    }
+    return m_users.originalValue(row, "User_name").toString();
+}
+
 bool UserAdministration::selectedIsGroup() const {
     return m_users.currentRow() >= 0 && m_users.value("type").toInt() == 0;
 }
@@ -168,13 +176,19 @@ bool UserAdministration::keptForSystemGroup(const Right& right) const {
            right.actionName.compare(QLatin1String("Action_ManuItemPowerManger"), Qt::CaseInsensitive) == 0;
 }
 
+bool UserAdministration::rightsOnShowAreTheRowsOwn() const {
+    // Compared with the name the book holds: a name being typed does not
+    // change whose list it is.
+    return isAddingGroup() ? m_rightsGroup.isEmpty()
+                           : (!isAdding() && selectedIsGroup() && m_rightsGroup == storedName());
+}
+
 bool UserAdministration::toggle(int actionId) {
     if (m_rightsGroup == systemGroup()) {
         return false;
     }
     // Only the list of the group on show can change.
-    const bool shownGroup = isAddingGroup() ? m_rightsGroup.isEmpty()
-                                            : (!isAdding() && selectedIsGroup() && m_rightsGroup == selectedName());
+    const bool shownGroup = rightsOnShowAreTheRowsOwn();
     if (!shownGroup) {
         return false;
     }
@@ -189,8 +203,7 @@ bool UserAdministration::toggle(int actionId) {
 }
 
 void UserAdministration::setAll(bool granted) {
-    const bool shownGroup = isAddingGroup() ? m_rightsGroup.isEmpty()
-                                            : (!isAdding() && selectedIsGroup() && m_rightsGroup == selectedName());
+    const bool shownGroup = rightsOnShowAreTheRowsOwn();
     if (!shownGroup) {
         return;
     }
@@ -244,7 +257,12 @@ void UserAdministration::writeRights() {
     m_modified = false;
     // Should the transaction around this not commit, the list is still
     // unsaved.
-    m_db.whenTransactionEnds({}, [this] { m_modified = true; });
+    const std::weak_ptr<int> life = m_life;
+    m_db.whenTransactionEnds({}, [this, life] {
+        if (life.lock()) {
+            m_modified = true;
+        }
+    });
 }
 
 void UserAdministration::discardPending() {
@@ -270,6 +288,10 @@ bool UserAdministration::addUser(const QString& groupName) {
         return false;
     }
     require(addUserAction());
+    // A member of the system group holds every right there is.
+    if (groupName == systemGroup()) {
+        require(saveAction());
+    }
     m_addedFrom = selectedName();
     if (groupName.trimmed().isEmpty() ||
         m_db.scalar("select count(*) from Sys_user where User_name=:g and type=0", {{"g", groupName}}).toInt() == 0) {
@@ -320,6 +342,9 @@ void UserAdministration::postUser() {
     require(isNew ? (group ? addGroupAction() : addUserAction()) : saveAction());
 
     const QString oldName = isNew ? QString() : m_users.originalValue(row, "User_name").toString();
+    if (!isNew && oldName != name && (oldName == builtInUser() || oldName == systemGroup())) {
+        throw UserError(QStringLiteral("[%1]是系统内置的，不能改名").arg(oldName));
+    }
     const QVariant id = m_users.value("id");
     const int sameName =
         isNew ? m_db.scalar("select count(*) from Sys_user where User_name=:n", {{"n", name}}).toInt()
@@ -355,8 +380,10 @@ void UserAdministration::postUser() {
         }
         // The logged-in user, and the rights on show, follow the rename;
         // back again should the rename not commit.
+        // The context's record outlives this object; the rights on show
+        // are undone only while it lives.
         UserRecord& me = m_currentUser;
-        QString& shown = m_rightsGroup;
+        const std::weak_ptr<int> life = m_life;
         if (group && me.UserGroup == oldName) {
             me.UserGroup = name;
             m_db.whenTransactionEnds({}, [&me, oldName] { me.UserGroup = oldName; });
@@ -365,21 +392,37 @@ void UserAdministration::postUser() {
             me.UserName = name;
             m_db.whenTransactionEnds({}, [&me, oldName] { me.UserName = oldName; });
         }
-        if (group && shown == oldName) {
-            shown = name;
-            m_db.whenTransactionEnds({}, [&shown, oldName] { shown = oldName; });
+        if (group && m_rightsGroup == oldName) {
+            m_rightsGroup = name;
+            m_db.whenTransactionEnds({}, [this, life, oldName] {
+                if (life.lock()) {
+                    m_rightsGroup = oldName;
+                }
+            });
         }
     }
-    if (isNew && group && m_rightsGroup.isEmpty()) {
-        QString& shown = m_rightsGroup;
-        shown = name;
-        m_db.whenTransactionEnds({}, [&shown] { shown.clear(); });
+    if (isNew) {
+        // What belongs to the row being added is forgotten only once it is
+        // written for good; a rollback finds the row new again.
+        const std::weak_ptr<int> life = m_life;
+        if (group && m_rightsGroup.isEmpty()) {
+            m_rightsGroup = name;
+            m_db.whenTransactionEnds({}, [this, life] {
+                if (life.lock()) {
+                    m_rightsGroup.clear();
+                }
+            });
+        }
+        m_db.whenTransactionEnds(
+            [this, life] {
+                if (life.lock()) {
+                    m_newUserPassword.clear();
+                    m_addingGroup = false;
+                }
+            },
+            {});
     }
     tx.commit();
-    if (isNew) {
-        m_newUserPassword.clear();
-        m_addingGroup = false;
-    }
     if (group && !isNew && oldName != name) {
         // The group's users follow in the list.
         m_users.refresh();
@@ -388,7 +431,6 @@ void UserAdministration::postUser() {
 }
 
 bool UserAdministration::deleteSelected() {
-    const QString name = selectedName();
     if (m_users.currentRow() < 0) {
         return false;
     }
@@ -397,6 +439,9 @@ bool UserAdministration::deleteSelected() {
         discardPending();
         return true;
     }
+    // Every check and the rights deleted go by the name the book holds, not
+    // one being typed.
+    const QString name = storedName();
     if (name == builtInUser()) {
         m_prompter.inform(QStringLiteral("这是系统默认用户,不能删除"));
         return false;
@@ -422,7 +467,6 @@ bool UserAdministration::deleteSelected() {
     if (m_users.isEditing()) {
         m_users.cancel();
     }
-    m_modified = false;
     {
         WriteTransaction tx(m_db);
         if (group) {
@@ -432,6 +476,7 @@ bool UserAdministration::deleteSelected() {
         m_users.applyUpdates();
         tx.commit();
     }
+    m_modified = false;
     loadCurrentRights();
     return true;
 }
@@ -443,6 +488,9 @@ void UserAdministration::setPassword(const QString& userName, const QString& pas
         return;
     }
     require(saveAction());
+    if (userName == selectedName() && selectedName() != storedName()) {
+        throw UserError(QStringLiteral("请先保存用户名的修改，再设置密码"));
+    }
     if (isGroup(userName)) {
         throw UserError(QStringLiteral("[%1]是组，不能设置密码").arg(userName));
     }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <memory>
 
 #include "data/dataset.h"
 
@@ -54,7 +55,10 @@ public:
     // changes are written first (or, when the user may not write them and
     // agrees, dropped); a group's rights are then read afresh.
     bool select(const QString& name);
+    // The current row's name as typed, and as the book holds it (empty for
+    // a row being added).
     QString selectedName() const;
+    QString storedName() const;
     bool selectedIsGroup() const;
     // The current row is being added (not yet written).
     bool isAdding() const;
@@ -99,9 +103,12 @@ public:
     bool canEditUserName(const QString& name) const { return name != builtInUser(); }
     bool canEditGroupName(const QString& name) const { return name != systemGroup(); }
 
+    // Whether the user may write what is pending (rights, a user edit).
+    bool mayWritePending() const;
+
 private:
     void require(const QString& action) const;
-    bool mayWritePending() const;
+    bool rightsOnShowAreTheRowsOwn() const;
     // Writes or, with the user's consent, drops what is pending before the
     // cursor moves; false when the user keeps the changes.
     bool settlePending();
@@ -123,4 +130,7 @@ private:
     bool m_addingGroup = false;
     QString m_newUserPassword;
     QString m_addedFrom;  // the row that was current when a row was added
+    // Lives as long as this object: the undo steps given to a transaction
+    // do nothing once it is gone.
+    std::shared_ptr<int> m_life = std::make_shared<int>(0);
 };

@@ -135,6 +135,7 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
         const auto show = qScopeGuard([this] { showCurrent(); });
         const QString current = m_admin.selectedName();
         const QString group = m_admin.selectedIsGroup() ? current : m_admin.users().value("User_Group").toString();
+        m_password->clear();
         if (m_admin.addUser(group)) {
             m_userName->setFocus();
         }
@@ -291,8 +292,19 @@ bool UsersWindow::confirmClose() {
     if (!m_admin.hasPendingChanges()) {
         return true;
     }
-    if (actions().execute(QStringLiteral("Action_SaveOperation"))) {
-        return true;
+    bool mayWrite = false;
+    actions().guard([this, &mayWrite] { mayWrite = m_admin.mayWritePending(); });
+    if (mayWrite) {
+        // Saved as moving away would save it.
+        bool saved = false;
+        actions().guard([this, &saved] {
+            m_admin.save();
+            saved = true;
+        });
+        if (saved) {
+            return true;
+        }
+        showCurrent();
     }
     if (!context().prompter().askYesNo(QStringLiteral("修改没有保存，放弃这些修改并关闭窗口吗？"))) {
         return false;

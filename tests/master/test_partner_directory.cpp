@@ -18,6 +18,7 @@ private slots:
     void deleteChecksEverySelectedRecord();
     void supplierUsesAreGoods();
     void codesAreRequiredUniqueAndKeptWhileUsed();
+    void customerCodeOfAQuotationStays();
     void addingGroups();
     void renameAndDeleteGroupChecks();
     void movingRecordsAndGroups();
@@ -167,6 +168,23 @@ void TestPartnerDirectory::codesAreRequiredUniqueAndKeptWhileUsed() {
         QCOMPARE(e.message(), QString("供应商编码[00301]已经存在，请换一个编码"));
     }
     QCOMPARE(db.scalar("select count(*) from Provider where Corp_code='00301'").toInt(), 1);
+}
+
+void TestPartnerDirectory::customerCodeOfAQuotationStays() {
+    Fixture f;
+    tree(f.book.db());
+    f.book.db().query("insert into Quotation_Head (BillNo, ClientNo) values ('BJ1', '00001')");
+    f.dir.open();
+    f.dir.focusGroup(3);
+    QCOMPARE(f.dir.records().value(0, "Corp_code").toString(), QString("00001"));
+    f.dir.records().setValue("Corp_code", "00009");
+    try {
+        f.dir.saveRecord();
+        QFAIL("a customer code named by a quotation was changed");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), QString("客户编码[00001]已被以下记录使用，不能修改：\nBJ1"));
+    }
+    QCOMPARE(f.book.db().scalar("select count(*) from Client where Corp_code='00001'").toInt(), 1);
 }
 
 void TestPartnerDirectory::addingGroups() {

@@ -32,6 +32,8 @@ private slots:
     void deleteProtectionsAndGroupRights();
     void afterDeleteTheCurrentGroupsRightsShow();
     void checksWithoutABookLetTheUserLogInAgain();
+    void aNameBeingTypedChangesNoCheck();
+    void rolledBackAddsStayNew();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -392,6 +394,74 @@ void TestUserAdministration::checksWithoutABookLetTheUserLogInAgain() {
     } catch (const UserError& e) {
         QVERIFY(e.message().contains("没有打开的账本"));
     }
+}
+
+// Deleting, setting a password and clicking rights go by the name the book
+// holds while another is typed; the built-in names stay.
+void TestUserAdministration::aNameBeingTypedChangesNoCheck() {
+    addSalesAndStore();
+    db().query("insert into Sys_user (User_name, User_Group, type) values ('小李', '仓库组', 1)");
+    UserAccounts::setPassword(db(), "小李", "li");
+    QVERIFY(admin().select("销售组"));
+    admin().users().setValue("User_name", "x");
+    QVERIFY(!admin().deleteSelected());  // 小王 is still in 销售组
+    QCOMPARE(m_program->prompter().lastText(), QString("该组中还有用户,请先删除或移走这些用户"));
+    QCOMPARE(db().scalar("select count(*) from Sys_user where User_name='销售组'").toInt(), 1);
+    const int id = admin().rights()[4].id;
+    QVERIFY(admin().toggle(id));
+    admin().discardPending();
+
+    QVERIFY(admin().select("小王"));
+    admin().users().setValue("User_name", "小李");
+    QVERIFY_THROWS_EXCEPTION(UserError, admin().setPassword("小李", "hijack"));
+    QVERIFY(UserAccounts::verifyLogin(db(), "小李", "li").has_value());
+    admin().discardPending();
+
+    QVERIFY(admin().select("管理员组"));
+    admin().users().setValue("User_name", "别的组");
+    QVERIFY_THROWS_EXCEPTION(UserError, admin().save());
+    admin().discardPending();
+    QVERIFY(admin().select("超级用户"));
+    admin().users().setValue("User_name", "root");
+    QVERIFY_THROWS_EXCEPTION(UserError, admin().save());
+    admin().discardPending();
+    QCOMPARE(db().scalar("select count(*) from Sys_user where User_name in ('管理员组', '超级用户')").toInt(), 2);
+
+    // Only a holder of the saving right adds members to the system group.
+    grant("销售组", "Action_AddUser", UserAdministration::formName());
+    me() = {"小王", "", "销售组"};
+    QVERIFY_THROWS_EXCEPTION(UserError, admin().addUser(UserAdministration::systemGroup()));
+    QVERIFY(admin().addUser("仓库组"));
+}
+
+// A write of a new row that a caller's transaction rolls back leaves the
+// row new, with its rights list or its password, for the next save.
+void TestUserAdministration::rolledBackAddsStayNew() {
+    QVERIFY(admin().addGroup());
+    const int id = admin().rights()[3].id;
+    QVERIFY(admin().toggle(id));
+    admin().users().setValue("User_name", "财务组");
+    {
+        WriteTransaction outer(db());
+        admin().save();
+    }
+    QVERIFY(admin().isAddingGroup());
+    QCOMPARE(admin().rightsGroup(), QString());
+    admin().save();
+    QCOMPARE(rightsOf("财务组"), 1);
+    QCOMPARE(db().scalar("select type from Sys_user where User_name='财务组'").toInt(), 0);
+
+    QVERIFY(admin().addUser("财务组"));
+    admin().users().setValue("User_name", "小钱");
+    admin().setNewUserPassword("qian");
+    {
+        WriteTransaction outer(db());
+        admin().save();
+    }
+    QVERIFY(admin().isAdding());
+    QVERIFY(!admin().isAddingGroup());
+    admin().save();
+    QVERIFY(UserAccounts::verifyLogin(db(), "小钱", "qian").has_value());
 }
 
 QTEST_GUILESS_MAIN(TestUserAdministration)
