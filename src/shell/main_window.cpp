@@ -365,14 +365,23 @@ void MainWindow::barClick(int n) {
 bool MainWindow::logInDialog() {
     LoginDialog dialog(m_context, this);
     dialog.service().initMainWindow = [this] { InitMainWindow(); };
-    return runLoginDialog(dialog) == QDialog::Accepted;
+    if (runLoginDialog(dialog) != QDialog::Accepted) {
+        return false;
+    }
+    m_loginTime = m_context.clock().now();
+    return true;
 }
 
 void MainWindow::InitMainWindow() {
     m_userLabel->setText(m_context.CurrentUser.UserName.isEmpty() ? QStringLiteral("未登录")
                                                                   : m_context.CurrentUser.UserName);
     if (!m_context.CurrentUser.UserName.isEmpty()) {
-        m_timeLabel->setText(m_context.clock().now().toString("yyyyMMdd HH:mm:ss"));
+        // The time of the log-in that succeeded: a failed attempt also runs
+        // this (the book was switched), but nobody logged in then.
+        if (!m_loginTime.isValid()) {
+            m_loginTime = m_context.clock().now();
+        }
+        m_timeLabel->setText(m_loginTime.toString("yyyyMMdd HH:mm:ss"));
     }
     showPage(5);
     m_bar.activate(1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -83,6 +84,7 @@ private:
     QStackedWidget* m_pages = nullptr;
     QLabel* m_userLabel = nullptr;
     QLabel* m_timeLabel = nullptr;
+    QDateTime m_loginTime;  // of the last log-in that succeeded
     QLabel* m_versionLabel = nullptr;
     QMenu* m_settingsMenu = nullptr;
     QMenu* m_helpMenu = nullptr;

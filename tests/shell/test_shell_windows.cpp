@@ -230,6 +230,26 @@ void TestShellWindows::mainWindowAfterLogIn() {
     QCOMPARE(menu, QStringList({"修改密码", "系统设置", "-", "用户权限管理", "-", "使用单位资料", "-", "重新登陆", "-",
                                 "退出系统"}));
     QCOMPARE(w.helpMenu()->actions().first()->text(), QString("关于..."));
+
+    // Logging in again with a wrong password changes neither the user nor
+    // the log-in time; a right one sets the time anew.
+    c.clock().setToday(QDate(2006, 12, 26));
+    w.runLoginDialog = [](LoginDialog& dialog) {
+        dialog.prepare();
+        QTest::keyClicks(dialog.passwordBox(), "wrong");
+        dialog.logIn();
+        return int(QDialog::Rejected);
+    };
+    w.actions().execute("Action_LoginAgain");
+    QCOMPARE(w.userLabel()->text(), QString("超级用户"));
+    QVERIFY(w.loginTimeLabel()->text().startsWith("20061225 "));
+    w.runLoginDialog = [](LoginDialog& dialog) {
+        dialog.prepare();
+        dialog.logIn();
+        return dialog.result();
+    };
+    QVERIFY(w.actions().execute("Action_LoginAgain"));
+    QVERIFY(w.loginTimeLabel()->text().startsWith("20061226 "));
 }
 
 void TestShellWindows::entriesWithoutTheirWindowSaySo() {
