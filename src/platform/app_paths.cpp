@@ -49,3 +49,28 @@ QString AppPaths::resolve(const QString& storedPath) const {
     }
     return m_folder + p;
 }
+
+namespace {
+QString shippedFile(const QString& folder, const QString& builtIn, const QString& name, const QStringList& suffixes) {
+    const QString relative = AppPaths::normalizeSeparators(name);
+    for (const QString& base : {folder, builtIn}) {
+        for (const QString& suffix : suffixes) {
+            const QString path = base + relative + suffix;
+            if (QFileInfo(path).isFile()) {
+                return path;
+            }
+        }
+    }
+    return folder + relative;
+}
+}  // namespace
+
+QString AppPaths::reportFile(const QString& name) const {
+    const QStringList suffixes =
+        QFileInfo(name).suffix().isEmpty() ? QStringList{QString(), QStringLiteral(".rmf")} : QStringList{QString()};
+    return shippedFile(reportFolder(), QStringLiteral(":/Report/"), name, suffixes);
+}
+
+QString AppPaths::resourceFile(const QString& name) const {
+    return shippedFile(resourceFolder(), QStringLiteral(":/Resource/"), name, {QString()});
+}

@@ -24,6 +24,13 @@ public:
     QString reportFolder() const { return m_folder + "Report/"; }
     QString resourceFolder() const { return m_folder + "Resource/"; }
     QString defaultPictureFolder() const { return m_folder + "Pic/Goods/"; }
+    // A report template or a picture of the program's artwork by its name:
+    // the program folder's copy when there is one, so an office can change
+    // a template, otherwise the copy built into the program. A name found in
+    // neither gives the program folder's path, which does not exist.
+    // Templates may be named without their ".rmf".
+    QString reportFile(const QString& name) const;
+    QString resourceFile(const QString& name) const;
 
     // A path stored relative to the program's folder, possibly written with
     // backslashes, as an absolute path.

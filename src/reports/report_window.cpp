@@ -27,7 +27,7 @@ void ReportWindow::setQuery(const QString& sql, const QVariantMap& params) {
 }
 
 bool ReportWindow::showReport() {
-    const QString path = context().paths().reportFolder() + m_template;
+    const QString path = context().paths().reportFile(m_template);
     ReportTemplate tmpl;
     QString error;
     if (ReportTemplate::load(path, &tmpl, &error) == ReportTemplate::LoadResult::Failed) {

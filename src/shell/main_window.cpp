@@ -107,9 +107,15 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent, const WindowOpener&
     }
 }
 
-QPixmap MainWindow::artwork(const QString& file) const {
-    // A missing picture leaves its place empty; nothing else depends on it.
-    return QPixmap(m_context.paths().resourceFolder() + file);
+QPixmap MainWindow::artwork(const QString& file) {
+    // The artwork is built into the program; a copy in the program folder
+    // replaces it. A picture found nowhere leaves its place empty and is
+    // named to the user when the window first shows.
+    QPixmap picture(m_context.paths().resourceFile(file));
+    if (picture.isNull() && !m_missingArtwork.contains(file)) {
+        m_missingArtwork << file;
+    }
+    return picture;
 }
 
 void MainWindow::buildActions() {
@@ -396,6 +402,10 @@ void MainWindow::showEvent(QShowEvent* event) {
         return;
     }
     m_firstShow = false;
+    if (!m_missingArtwork.isEmpty()) {
+        m_context.prompter().error(QStringLiteral("找不到程序的界面图片: %1\n程序安装不完整，请重新安装。")
+                                       .arg(m_missingArtwork.join(QStringLiteral(", "))));
+    }
     if (m_context.CurrentUser.UserName.isEmpty()) {
         if (!logInDialog()) {
             // Without a log-in the program ends.

@@ -69,7 +69,7 @@ private:
     QWidget* buildStatus();
     void showPage(int index);
     void refreshBar();
-    QPixmap artwork(const QString& file) const;
+    QPixmap artwork(const QString& file);
     void defaultOpenWindow(const QString& windowName, int startParameter);
 
     AppContext& m_context;
@@ -95,4 +95,5 @@ private:
     QPoint m_dragStart;
     QRect m_geometryAtDrag;
     bool m_firstShow = true;
+    QStringList m_missingArtwork;
 };

@@ -259,10 +259,10 @@ int CtlCommands::report(const QStringList& args, const QString& bookName) {
     if (templateName.isEmpty() || outFile.isEmpty() || sql.isEmpty() == rowsFile.isEmpty()) {
         return wrongUse();
     }
-    // A path, or a name under Report/.
+    // A path, or the name of a template in Report/ or built into the program.
     QString templatePath = templateName;
     if (!QFileInfo::exists(templatePath) && !QFileInfo::exists(templatePath + ".rmf")) {
-        templatePath = m_context.paths().reportFolder() + templateName;
+        templatePath = m_context.paths().reportFile(templateName);
     }
     ReportTemplate tmpl;
     QString error;

@@ -23,6 +23,7 @@ private slots:
     void iniReadsGarbledText();
     void appPathsChooseTheFolder();
     void appPathsResolveBackslashPaths();
+    void shippedFilesComeFromTheFolderOrThePrograms();
     void clockFixesTheDay();
     void clockRejectsBadDates();
     void pinnedTimeZoneKeepsLocalTimes();
@@ -115,6 +116,28 @@ void TestPlatform::appPathsResolveBackslashPaths() {
     const AppPaths p("/opt/olvend");
     QCOMPARE(p.resolve("db\\UserAccountBook001.db"), QString("/opt/olvend/db/UserAccountBook001.db"));
     QCOMPARE(p.resolve("/abs/book.db"), QString("/abs/book.db"));
+}
+
+void TestPlatform::shippedFilesComeFromTheFolderOrThePrograms() {
+    QTemporaryDir dir;
+    const AppPaths p(dir.path());
+    // An empty program folder still finds the artwork and the templates.
+    QCOMPARE(p.resourceFile("title.jpg"), QString(":/Resource/title.jpg"));
+    QVERIFY(QFileInfo(p.resourceFile("title.jpg")).size() > 0);
+    QCOMPARE(p.reportFile("List"), QString(":/Report/List.rmf"));
+    QCOMPARE(p.reportFile("List.rmf"), QString(":/Report/List.rmf"));
+    QCOMPARE(p.reportFile("Korvan_ProviderAddr.zrm"), QString(":/Report/Korvan_ProviderAddr.zrm"));
+    // A name found nowhere gives the folder's path, which load calls missing.
+    QCOMPARE(p.reportFile("Nothing_Here"), p.reportFolder() + "Nothing_Here");
+    QCOMPARE(p.resourceFile("none.jpg"), p.resourceFolder() + "none.jpg");
+    QVERIFY(!QFileInfo::exists(p.resourceFile("none.jpg")));
+    // The folder's own copy wins, also over a name without its extension.
+    QVERIFY(QDir().mkpath(p.reportFolder()));
+    QFile own(p.reportFolder() + "List.rmf");
+    QVERIFY(own.open(QIODevice::WriteOnly));
+    own.write("{}");
+    own.close();
+    QCOMPARE(p.reportFile("List"), p.reportFolder() + "List.rmf");
 }
 
 void TestPlatform::clockFixesTheDay() {

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -204,6 +205,15 @@ void TestShellWindows::mainWindowAfterLogIn() {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.userLabel()->text(), QString("超级用户"));
     QVERIFY(w.loginTimeLabel()->text().startsWith("20061225 "));
+    // The test's program folder has no Resource/: the built-in artwork is
+    // drawn, so the title and bar buttons can be seen and clicked.
+    QVERIFY(!QDir(c.paths().resourceFolder()).exists());
+    for (const char* name : {"Image12", "Image13", "Image8", "Image14", "cxImage_BarButton1", "cxImage_BarButton5"}) {
+        const auto* button = w.findChild<QLabel*>(QString::fromLatin1(name));
+        QVERIFY2(button && !button->pixmap().isNull(), name);
+        QVERIFY(button->sizeHint().width() > 10);
+    }
+    QVERIFY(m_program->prompter().messages().isEmpty());
     QCOMPARE(w.versionLabel()->text(), QString("软件版本:Olvend3.0"));
     QCOMPARE(w.pages()->currentIndex(), 5);
     QCOMPARE(w.bar().state(1), BarState::Active);
