@@ -43,7 +43,7 @@ BookCreationDialog::BookCreationDialog(AppContext& context, QWidget* parent)
         if (!dm.isSystemOpen()) {
             dm.setSystem(Database::openSqlite(context.paths().systemDatabase(), QStringLiteral("系统数据库")));
         }
-        m_rows = AccountBooks(dm.system()).offered();
+        m_rows = AccountBooks(dm.system()).all();
     });
     m_books->setRowCount(m_rows.size());
     for (int i = 0; i < m_rows.size(); ++i) {

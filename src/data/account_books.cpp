@@ -20,15 +20,22 @@ AccountBookRow readRow(const QSqlQuery& q) {
     row.Type = q.value(r.indexOf("Type")).toInt();
     return row;
 }
+
+QList<AccountBookRow> readRows(QSqlQuery query) {
+    QList<AccountBookRow> out;
+    while (query.next()) {
+        out.append(readRow(query));
+    }
+    return out;
+}
 }  // namespace
 
 QList<AccountBookRow> AccountBooks::offered() {
-    QList<AccountBookRow> out;
-    QSqlQuery q = m_db.query("select * from AccountBook where type=0 order by ID");
-    while (q.next()) {
-        out.append(readRow(q));
-    }
-    return out;
+    return readRows(m_db.query("select * from AccountBook where type=0 order by ID"));
+}
+
+QList<AccountBookRow> AccountBooks::all() {
+    return readRows(m_db.query("select * from AccountBook order by ID"));
 }
 
 std::optional<AccountBookRow> AccountBooks::findById(int id) {

@@ -26,6 +26,9 @@ public:
 
     // The books offered at log-in (type 0), in the order they were made.
     QList<AccountBookRow> offered();
+    // Every book of every type, in the order they were made: the sources a
+    // new book may be copied from.
+    QList<AccountBookRow> all();
     std::optional<AccountBookRow> findById(int id);
     // Name compared after trimming and without regard to letter case.
     std::optional<AccountBookRow> findByName(const QString& name);

@@ -56,6 +56,11 @@ std::optional<AccountBookRow> LoginService::chooseBook(const QString& typedName,
             return b;
         }
     }
+    // A name that matches nothing keeps the book that was current: the one
+    // shown, or else the first of the list, where a fresh list stands.
+    if (!current && !m_books.isEmpty()) {
+        return m_books.first();
+    }
     return current;
 }
 

@@ -35,7 +35,8 @@ public:
     QString defaultUserName() const;
 
     // The book whose name matches `typedName` (trimmed, without regard to
-    // case), or else `current` (the row shown when the dialog opened).
+    // case), or else `current` (the row shown when the dialog opened), or
+    // else the first book of the list.
     std::optional<AccountBookRow> chooseBook(const QString& typedName,
                                              const std::optional<AccountBookRow>& current) const;
 

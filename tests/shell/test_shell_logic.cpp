@@ -137,6 +137,10 @@ void TestShellLogic::typedBookNameChoosesCaseInsensitively() {
     const auto current = login.defaultBook();
     QCOMPARE(login.chooseBook("  shop ", current)->AccountBookName, QString("Shop"));
     QCOMPARE(login.chooseBook("nothing like it", current)->AccountBookName, QString("默认帐册"));
+    // Without a default book the list's first row is the current one.
+    QCOMPARE(login.chooseBook("nothing like it", std::nullopt)->AccountBookName, QString("默认帐册"));
+    QCOMPARE(login.chooseBook("", std::nullopt)->AccountBookName, QString("默认帐册"));
+    QCOMPARE(login.chooseBook("SHOP", std::nullopt)->AccountBookName, QString("Shop"));
 }
 
 void TestShellLogic::onlyUsersAreOffered() {

@@ -142,10 +142,13 @@ void TestShellWindows::missingDefaultBookIsSaid() {
     LoginDialog dialog(c);
     dialog.show();
     QVERIFY(m_program->prompter().texts().contains("找不到该账本所在的位置！"));
-    // Still usable: the typed book name is looked up.
-    dialog.bookBox()->setEditText("默认帐册");
+    // Still usable: a name that matches no book logs into the list's
+    // current (first) row, as when a default book was shown.
+    dialog.bookBox()->setEditText("没有这个账本");
     QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
+    QVERIFY(!m_program->prompter().texts().contains("请选择账本"));
     QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
+    QCOMPARE(c.CurrentAccountBook.BookName, QString("默认帐册"));
 }
 
 void TestShellWindows::missingBookFileKeepsTheDialogUsable() {
@@ -168,6 +171,14 @@ void TestShellWindows::missingBookFileKeepsTheDialogUsable() {
 
 void TestShellWindows::createBookAndLogIntoIt() {
     AppContext& c = m_program->context();
+    // A book of another type is not offered at log-in but may be copied.
+    c.data().system().query("update AccountBook set type=1 where ID=1");
+    {
+        BookCreationDialog create(c);
+        QCOMPARE(create.booksTable()->rowCount(), 1);
+        QCOMPARE(create.booksTable()->item(0, 0)->text(), QString("默认帐册"));
+    }
+    c.data().system().query("update AccountBook set type=0 where ID=1");
     LoginDialog dialog(c);
     dialog.showBookCreation = [&c, &dialog] {
         BookCreationDialog create(c, &dialog);
