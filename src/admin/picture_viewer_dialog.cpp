@@ -3,11 +3,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 
+#include "platform/picture_reader.h"
 #include "platform/prompter.h"
 #include "ui/action_manager.h"
 
@@ -51,9 +51,7 @@ void PictureViewerDialog::setPicture(const QString& file, const QString& title, 
     if (!m_proposed.isEmpty() && QFileInfo(m_proposed).suffix().isEmpty()) {
         m_proposed += QStringLiteral(".jpg");
     }
-    QImageReader reader(file);
-    reader.setAutoTransform(true);
-    m_image = reader.read();
+    m_image = PictureReader::read(file);
     if (m_image.isNull()) {
         m_title->setText(QStringLiteral("打开图片时出现意外,没有图片可显示"));
         m_picture->clear();

@@ -3,13 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "master/goods_catalog.h"
 #include "platform/errors.h"
 #include "platform/picture_file.h"
+#include "platform/picture_reader.h"
 #include "platform/prompter.h"
 
 namespace {
@@ -160,12 +160,12 @@ bool GoodsEditor::choosePicture(const QString& file) {
     }
     Dataset& g = m_catalog.goods();
     const QString code = g.value("code").toString().trimmed();
-    QImageReader reader(file);
-    reader.setAutoTransform(true);
-    const QImage image = reader.read();
+    QString why;
+    const QImage image = PictureReader::read(file, &why);
     if (image.isNull()) {
-        // Not a picture, missing or unreadable: only the caption says so.
-        m_caption = QStringLiteral("找不到商品图片");
+        // Not a picture, missing or unreadable: only the caption says so,
+        // naming the size of a picture too large to read at all.
+        m_caption = why.startsWith(QStringLiteral("图片太大")) ? why : QStringLiteral("找不到商品图片");
         return false;
     }
     g.setValue("PicturePath", PictureFile::nameForCode(code));
@@ -213,7 +213,7 @@ void GoodsEditor::showStoredPicture() {
     }
     const QString file = storedPictureFile();
     if (!file.isEmpty()) {
-        m_picture = QImage(file);
+        m_picture = PictureReader::read(file);
     }
     m_caption = m_picture.isNull() ? QStringLiteral("找不到商品图片") : QString();
 }

@@ -3,12 +3,12 @@
 #include <QMimeData>
 
 #include <QHeaderView>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QStandardItemModel>
 #include <QTreeView>
 
 #include "data/field_def.h"
+#include "platform/picture_reader.h"
 
 namespace {
 const QDate kNoDate(1900, 1, 1);
@@ -187,9 +187,7 @@ bool PictureBox::setFile(const QString& path) {
     m_file = path;
     m_image = QImage();
     if (!path.isEmpty()) {
-        QImageReader reader(path);
-        reader.setAutoTransform(true);
-        m_image = reader.read();
+        m_image = PictureReader::read(path);
     }
     render();
     return !m_image.isNull();

@@ -8,6 +8,7 @@
 #include "data/data_module.h"
 #include "master/goods_catalog.h"
 #include "master/goods_editor.h"
+#include "platform/picture_reader.h"
 #include "support/test_books.h"
 
 // Goods pictures are files named after the goods code. A hostile code typed
@@ -23,6 +24,7 @@ private slots:
     void hostileCodesAreRefused();
     void storedPathsLeadingOutAreIgnored_data();
     void storedPathsLeadingOutAreIgnored();
+    void phonePhotosAreReadScaled();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -203,6 +205,44 @@ void TestGoodsPictures::storedPathsLeadingOutAreIgnored() {
     QVERIFY(m_catalog->deleteGoods({0}));
     QCOMPARE(db().scalar("select count(*) from goods").toInt(), 0);
     QVERIFY(sentinelIntact());
+}
+
+// A phone photo of 8000 x 6000 is beyond what a picture may take in memory
+// when read whole; it is read scaled down, shown and stored.
+void TestGoodsPictures::phonePhotosAreReadScaled() {
+    const QString file = m_outside.filePath("phone.jpg");
+    {
+        QImage photo(8000, 6000, QImage::Format_RGB888);
+        photo.fill(Qt::darkCyan);
+        QVERIFY(photo.save(file, "JPG", 50));
+    }
+    db().query(
+        "insert into goods (code, Goods_name, Goods_class, Goods_unit, Provide_corp) values ('SP1', '合页', 2, 'UN001', "
+        "'00001')");
+    m_catalog->focusClass(2);
+    GoodsEditor editor(m_program->context(), *m_catalog, GoodsEditor::Existing);
+    QVERIFY(editor.choosePicture(file));
+    const QImage shown = editor.picture();
+    QVERIFY(!shown.isNull());
+    QVERIFY(qint64(shown.width()) * shown.height() <= PictureReader::kMaxPixels);
+    QVERIFY(shown.width() > 4000);
+    QCOMPARE(qRound(shown.width() * 3.0 / shown.height()), 4);
+    QVERIFY(editor.save());
+    const QImage stored(m_program->context().PictureFolder + "SP1.jpg");
+    QCOMPARE(stored.size(), shown.size());
+
+    // A file that is no picture is still only a caption.
+    QFile junk(m_outside.filePath("junk.jpg"));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("not a picture");
+    junk.close();
+    QVERIFY(!editor.choosePicture(junk.fileName()));
+    QCOMPARE(editor.pictureCaption(), QString("找不到商品图片"));
+    QString why;
+    QVERIFY(PictureReader::read(junk.fileName(), &why).isNull());
+    QVERIFY(why.contains("无法读取图片"));
+    QVERIFY(PictureReader::read(m_outside.filePath("none.jpg"), &why).isNull());
+    QVERIFY(why.contains("找不到图片文件"));
 }
 
 QTEST_MAIN(TestGoodsPictures)

@@ -10,6 +10,7 @@
 #include "platform/errors.h"
 #include "platform/ini_file.h"
 #include "platform/picture_file.h"
+#include "platform/picture_reader.h"
 #include "platform/prompter.h"
 
 class TestPlatform : public QObject {
@@ -34,6 +35,8 @@ private slots:
     void pictureNamesStayInTheFolder_data();
     void pictureNamesStayInTheFolder();
     void pictureLinksAreNotFollowed();
+    void largePicturesAreReadScaled_data();
+    void largePicturesAreReadScaled();
 };
 
 void TestPlatform::iniMatchesSectionsAndKeysWithoutCase() {
@@ -280,6 +283,28 @@ void TestPlatform::pictureLinksAreNotFollowed() {
     QCOMPARE(PictureFile::inFolder(folder, "SP2.jpg"), folder + "/SP2.jpg");
     // A name with no file yet is where a new picture goes.
     QCOMPARE(PictureFile::inFolder(folder, "SP3.jpg"), folder + "/SP3.jpg");
+}
+
+void TestPlatform::largePicturesAreReadScaled_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<qint64>("bound");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("small stays") << QSize(640, 480) << qint64(16'000'000) << QSize(640, 480);
+    QTest::newRow("at the bound stays") << QSize(4000, 4000) << qint64(16'000'000) << QSize(4000, 4000);
+    QTest::newRow("phone photo") << QSize(8000, 6000) << qint64(16'000'000) << QSize(4618, 3464);
+    QTest::newRow("panorama") << QSize(40000, 1000) << qint64(16'000'000) << QSize(25298, 632);
+    QTest::newRow("unknown size") << QSize() << qint64(16'000'000) << QSize();
+}
+
+void TestPlatform::largePicturesAreReadScaled() {
+    QFETCH(QSize, size);
+    QFETCH(qint64, bound);
+    QFETCH(QSize, expected);
+    const QSize got = PictureReader::readSize(size, bound);
+    QCOMPARE(got, expected);
+    if (got.isValid()) {
+        QVERIFY(qint64(got.width()) * got.height() <= bound);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)
