@@ -30,6 +30,7 @@ GroupTreePanel::GroupTreePanel(GroupedDirectory& directory, ActionManager& actio
     });
     connect(m_tree, &TreeList::rowsDropped, this, &GroupTreePanel::dropRecords);
     connect(m_tree, &TreeList::nodesDropped, this, &GroupTreePanel::dropGroup);
+    connect(m_tree, &TreeList::dragEnded, this, [this] { m_status->setText(m_directory.setup().restingStatus); });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_tree, 1);
@@ -39,6 +40,9 @@ GroupTreePanel::GroupTreePanel(GroupedDirectory& directory, ActionManager& actio
 QPushButton* GroupTreePanel::addButton(const QString& caption, QAction* action) {
     auto* b = new QPushButton(caption, this);
     connect(b, &QPushButton::clicked, action, &QAction::trigger);
+    // Connected after the command itself, so it runs once that is done,
+    // however the action was triggered.
+    connect(action, &QAction::triggered, this, &GroupTreePanel::showFocused);
     m_buttons->addWidget(b);
     return b;
 }
@@ -46,9 +50,26 @@ QPushButton* GroupTreePanel::addButton(const QString& caption, QAction* action) 
 QPushButton* GroupTreePanel::addButton(const QString& caption, const QString& hint, std::function<void()> work) {
     auto* b = new QPushButton(caption, this);
     b->setToolTip(hint);
-    connect(b, &QPushButton::clicked, this, [this, work = std::move(work)] { m_actions.guard(work); });
+    connect(b, &QPushButton::clicked, this, [this, work = std::move(work)] {
+        m_actions.guard(work);
+        showFocused();
+    });
     m_buttons->addWidget(b);
     return b;
+}
+
+void GroupTreePanel::showFocused() {
+    const QVariant focused = m_directory.focused();
+    m_tree->setCurrentId(focused);
+    const QModelIndex i = m_tree->currentIndex();
+    if (i.isValid() && m_tree->currentId() == focused) {
+        m_tree->expand(i);
+    }
+    // The focused group is also the groups' current row, whatever row a
+    // command left current.
+    if (m_directory.groupRow(focused) >= 0) {
+        m_actions.guard([&] { m_directory.groups().locate("id", focused); });
+    }
 }
 
 void GroupTreePanel::follow(const QVariant& id) {
@@ -82,10 +103,18 @@ void GroupTreePanel::dropRecords(const QStringList& ids, const QVariant& target)
     const QVariant focused = m_directory.focused();
     m_actions.guard([&] { m_directory.moveRecords(QList<QVariant>(ids.begin(), ids.end()), target); });
     m_tree->setCurrentId(focused);
+    showFocused();
     m_status->setText(m_directory.setup().restingStatus);
 }
 
 void GroupTreePanel::dropGroup(const QStringList& ids, const QVariant& target) {
-    m_actions.guard([&] { m_directory.moveGroup(QVariant(ids.value(0)), target); });
+    if (m_actions.guard([&] { m_directory.moveGroup(QVariant(ids.value(0)), target); })) {
+        // The group moved stays in sight under its new parent.
+        const QModelIndex t = m_tree->treeModel()->indexOfId(target);
+        if (t.isValid()) {
+            m_tree->expand(t);
+        }
+    }
+    showFocused();
     m_status->setText(m_directory.setup().restingStatus);
 }

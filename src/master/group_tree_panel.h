@@ -31,6 +31,10 @@ public:
     bool showGroup(const QVariant& id);
     // After the directory opened: the root chosen, every group open.
     void showRoot();
+    // After a command on the groups: the tree stands on the group the list
+    // shows, with that group and the path to it open, so a group just
+    // added under it or moved into it can be seen.
+    void showFocused();
 
 signals:
     // The list now holds the records of another group.

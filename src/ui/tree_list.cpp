@@ -40,8 +40,21 @@ TreeList::TreeList(QWidget* parent) : QTreeView(parent), m_model(new TreeModel(t
 }
 
 void TreeList::setNodes(const QList<TreeNodeData>& nodes) {
+    // A rebuilt model forgets which nodes were open: the same ids open again.
     const QVariant keep = currentId();
+    QList<QVariant> open;
+    for (const QVariant& id : m_model->ids()) {
+        if (isExpanded(m_model->indexOfId(id))) {
+            open.append(id);
+        }
+    }
     m_model->setNodes(nodes);
+    for (const QVariant& id : open) {
+        const QModelIndex i = m_model->indexOfId(id);
+        if (i.isValid()) {
+            setExpanded(i, true);
+        }
+    }
     if (keep.isValid()) {
         setCurrentId(keep);
     }
@@ -162,12 +175,18 @@ void TreeList::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TreeList::dragMoveEvent(QDragMoveEvent* event) {
+    markDropTarget(indexAt(event->position().toPoint()));
     Drop drop;
     if (dropFromEvent(event, &drop) && canDrop(drop)) {
         event->acceptProposedAction();
     } else {
         event->ignore();
     }
+}
+
+void TreeList::dragLeaveEvent(QDragLeaveEvent* event) {
+    QTreeView::dragLeaveEvent(event);
+    endDrag();
 }
 
 void TreeList::dropEvent(QDropEvent* event) {
@@ -177,6 +196,24 @@ void TreeList::dropEvent(QDropEvent* event) {
     } else {
         event->ignore();
     }
+    endDrag();
+}
+
+void TreeList::markDropTarget(const QModelIndex& index) {
+    if (!index.isValid()) {
+        return;
+    }
+    selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void TreeList::endDrag() {
+    const QModelIndex current = currentIndex();
+    if (current.isValid()) {
+        selectionModel()->select(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else {
+        selectionModel()->clearSelection();
+    }
+    emit dragEnded();
 }
 
 void TreeList::startDrag(Qt::DropActions supportedActions) {

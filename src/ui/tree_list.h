@@ -47,15 +47,22 @@ signals:
     void currentNodeChanged(const QVariant& id);
     void nodesDropped(const QStringList& ids, const QVariant& targetId);
     void rowsDropped(const QStringList& keys, const QVariant& targetId);
+    // A drag left the tree, was dropped or cancelled.
+    void dragEnded();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
 
 private:
     bool dropFromEvent(const QDropEvent* event, Drop* drop) const;
+    // While something is dragged the node under the pointer is marked; the
+    // current node, which the list follows, does not change until a drop.
+    void markDropTarget(const QModelIndex& index);
+    void endDrag();
     void rebuildFromDataset();
 
     TreeModel* m_model;

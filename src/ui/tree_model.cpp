@@ -146,3 +146,12 @@ Qt::ItemFlags TreeModel::flags(const QModelIndex& index) const {
     }
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
 }
+
+QList<QVariant> TreeModel::ids() const {
+    QList<QVariant> out;
+    out.reserve(m_nodes.size());
+    for (const TreeNodeData& n : m_nodes) {
+        out.append(n.id);
+    }
+    return out;
+}

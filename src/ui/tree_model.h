@@ -27,6 +27,8 @@ public:
     const TreeNodeData* node(const QModelIndex& index) const;
     QModelIndex indexOfId(const QVariant& id) const;
     int nodeCount() const { return m_nodes.size(); }
+    // Every node's id, in row order.
+    QList<QVariant> ids() const;
     // Ids of the node and every node below it.
     QList<QVariant> subtreeIds(const QVariant& id) const;
     bool hasChildren(const QVariant& id) const;

@@ -26,6 +26,8 @@ private slots:
     void dropRefusalShowsInTheStatusBar();
     void supplierListHasNoFooter();
     void failedGroupCommandsOnALockedBookLeaveTheWindowUsable();
+    void groupCommandsKeepTheTreeInStepWithTheList();
+    void draggingMarksTheTargetAndACancelClearsTheStatus();
 
 private:
     std::unique_ptr<TestBooks::TestProgram> m_program;
@@ -232,6 +234,118 @@ void TestPartnerWindows::failedGroupCommandsOnALockedBookLeaveTheWindowUsable() 
     QCOMPARE(w.grid()->model()->rowCount(), 3);
     QCOMPARE(w.tree()->currentId().toInt(), 2);
     QCOMPARE(prompter.messages().size(), 5);
+}
+
+namespace {
+// A button under the group tree, by its hint.
+QPushButton* treeButton(QWidget& w, const QString& hint) {
+    for (QPushButton* b : w.findChildren<QPushButton*>()) {
+        if (b->toolTip() == hint) {
+            return b;
+        }
+    }
+    return nullptr;
+}
+}  // namespace
+
+// After a group is added, moved or deleted the tree keeps the nodes that
+// were open, stands on the group whose records the list shows, and shows
+// a new group under it.
+void TestPartnerWindows::groupCommandsKeepTheTreeInStepWithTheList() {
+    AppContext& c = m_program->context();
+    Database& db = c.data().main();
+    db.query("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('上海', 1, 0, 1)");
+    db.query("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('浦东', 3, 0, 1)");
+    PartnerListWindow w(c, PartnerSide::customers());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    TreeList* tree = w.tree();
+    TreeModel* model = tree->treeModel();
+    auto node = [model](int id) { return model->indexOfId(id); };
+    QVERIFY(tree->isExpanded(node(3)));
+    QVERIFY(tree->setCurrentId(2));
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+
+    // 北京 holds records: they move into the new group, which is focused.
+    ScriptedPrompter& prompter = m_program->prompter();
+    prompter.setNextAnswer(true);
+    prompter.setNextText("朝阳");
+    treeButton(w, "在选中的类别下增加子类")->click();
+    const int chaoyang = db.scalar("select id from Client_group where Class_name='朝阳'").toInt();
+    QCOMPARE(w.directory().focusedGroup().toInt(), chaoyang);
+    QCOMPARE(tree->currentId().toInt(), chaoyang);
+    QVERIFY(tree->isExpanded(node(2)));
+    QVERIFY(tree->isExpanded(node(3)));  // untouched nodes stay open
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    QCOMPARE(w.directory().groups().value("id").toInt(), chaoyang);
+
+    // A group added under an empty group: the parent stays focused and
+    // opens to show it.
+    QVERIFY(tree->setCurrentId(4));
+    QCOMPARE(w.grid()->model()->rowCount(), 0);
+    prompter.setNextText("陆家嘴");
+    treeButton(w, "在选中的类别下增加子类")->click();
+    const int lujiazui = db.scalar("select id from Client_group where Class_name='陆家嘴'").toInt();
+    QCOMPARE(tree->currentId().toInt(), 4);
+    QCOMPARE(w.directory().focusedGroup().toInt(), 4);
+    QVERIFY(tree->isExpanded(node(4)));
+    QVERIFY(!tree->visualRect(node(lujiazui)).isEmpty());
+    QVERIFY(tree->isExpanded(node(2)));
+
+    // Deleting the new group puts the tree on its parent with the list.
+    QVERIFY(tree->setCurrentId(lujiazui));
+    prompter.setNextAnswer(true);
+    treeButton(w, "删除类别")->click();
+    QVERIFY2(!node(lujiazui).isValid(), qPrintable(prompter.texts().join("/")));
+    QCOMPARE(tree->currentId().toInt(), 4);
+    QCOMPARE(w.directory().focusedGroup().toInt(), 4);
+    QVERIFY(tree->isExpanded(node(2)));
+    QVERIFY(tree->isExpanded(node(3)));
+
+    // Moving 浦东 under 朝阳's parent 北京: it shows there, the tree stays on
+    // the list's group.
+    TestBooks::dropOn(tree, 2, TreeList::kNodesMimeType, {"4"});
+    QCOMPARE(node(4).parent(), node(2));
+    QCOMPARE(tree->currentId().toInt(), 4);
+    QCOMPARE(w.directory().focusedGroup().toInt(), 4);
+    QVERIFY(tree->isExpanded(node(2)));
+    QCOMPARE(w.directory().groups().value("id").toInt(), 4);
+}
+
+// While something is dragged over the tree the node under the pointer is
+// marked without the list following it; leaving the tree (a cancelled
+// drag) clears the drop hint.
+void TestPartnerWindows::draggingMarksTheTargetAndACancelClearsTheStatus() {
+    AppContext& c = m_program->context();
+    c.data().main().query(
+        "insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('朝阳', 2, 0, 1)");
+    PartnerListWindow w(c, PartnerSide::customers());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    TreeList* tree = w.tree();
+    tree->expandAll();
+    QVERIFY(tree->setCurrentId(1));
+    const QString wang = c.data().main().scalar("select ID from Client where Corp_code='00003'").toString();
+    QMimeData mime;
+    mime.setData(DataGrid::kRowsMimeType, wang.toUtf8());
+    const QPoint at = tree->visualRect(tree->treeModel()->indexOfId(2)).center();
+    QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &enter);
+    QDragMoveEvent move(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &move);
+    QVERIFY(!move.isAccepted());  // 北京 has a child group
+    const QModelIndexList marked = tree->selectionModel()->selectedRows();
+    QCOMPARE(marked.size(), 1);
+    QCOMPARE(tree->treeModel()->node(marked[0])->id.toInt(), 2);
+    QCOMPARE(tree->currentId().toInt(), 1);
+    QCOMPARE(w.directory().focusedGroup().toInt(), 1);
+    QCOMPARE(w.statusLabel()->text(), QString("提示：只能把客户拖放到没有子类的客户类别中！"));
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(tree->viewport(), &leave);
+    QCOMPARE(w.statusLabel()->text(), QString("您的位置：基础资料 >>> 往来单位管理"));
+    const QModelIndexList after = tree->selectionModel()->selectedRows();
+    QCOMPARE(after.size(), 1);
+    QCOMPARE(tree->treeModel()->node(after[0])->id.toInt(), 1);
 }
 
 QTEST_MAIN(TestPartnerWindows)
