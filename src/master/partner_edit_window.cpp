@@ -139,12 +139,17 @@ PartnerEditWindow::PartnerEditWindow(AppContext& context, PartnerDirectory& dire
 }
 
 QWidget* PartnerEditWindow::editorFor(const QString& field) const {
+    return editorsFor(field).value(0);
+}
+
+QList<QWidget*> PartnerEditWindow::editorsFor(const QString& field) const {
+    QList<QWidget*> out;
     for (const auto& [name, editor] : m_editors) {
         if (name.compare(field, Qt::CaseInsensitive) == 0) {
-            return editor;
+            out.append(editor);
         }
     }
-    return nullptr;
+    return out;
 }
 
 bool PartnerEditWindow::confirmClose() {

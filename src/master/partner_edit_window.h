@@ -12,7 +12,9 @@ public:
     PartnerEditWindow(AppContext& context, PartnerDirectory& directory, QWidget* parent = nullptr);
     // Set while the record was saved; cleared by cancelling or declining to save.
     bool saved() const { return m_saved; }
+    // The first editor of a field; some fields are shown twice.
     QWidget* editorFor(const QString& field) const;
+    QList<QWidget*> editorsFor(const QString& field) const;
 
 protected:
     bool confirmClose() override;

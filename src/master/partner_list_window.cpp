@@ -146,6 +146,7 @@ QList<GridColumn> PartnerListWindow::columns() const {
                 GridColumn::make("Linkman_Fax", "传真", 80),
                 GridColumn::make("Linkman_country", "国家", 60),
                 GridColumn::make("Linkman_Email", "E-MAIL", 110),
+                GridColumn::make("Linkman_foreign_telephone", "酒店电话", 95),
                 GridColumn::make("remark", "备注", 120),
                 GridColumn::make("ID", "ID").hidden(),
                 GridColumn::make("GroupClass", "GroupClass").hidden()};

@@ -19,21 +19,21 @@ void FieldBinder::bind(QWidget* editor, const QString& field) {
     Link link{editor, field};
     m_links.append(link);
     if (auto* e = qobject_cast<NumberEdit*>(editor)) {
-        connect(e, &NumberEdit::valueEdited, this, [this, e, field] { write(field, e->value()); });
+        connect(e, &NumberEdit::valueEdited, this, [this, e, field] { write(e, field, e->value()); });
     } else if (auto* e = qobject_cast<QLineEdit*>(editor)) {
         const int f = m_dataset->fieldIndex(field);
         if (f >= 0 && m_dataset->fields()[f].size > 0) {
             e->setMaxLength(m_dataset->fields()[f].size);
         }
-        connect(e, &QLineEdit::textEdited, this, [this, field](const QString& t) { write(field, t); });
+        connect(e, &QLineEdit::textEdited, this, [this, e, field](const QString& t) { write(e, field, t); });
     } else if (auto* e = qobject_cast<NullableDateEdit*>(editor)) {
-        connect(e, &NullableDateEdit::valueEdited, this, [this, e, field] { write(field, e->value()); });
+        connect(e, &NullableDateEdit::valueEdited, this, [this, e, field] { write(e, field, e->value()); });
     } else if (auto* e = qobject_cast<LookupCombo*>(editor)) {
-        connect(e, &LookupCombo::valueEdited, this, [this, e, field] { write(field, e->value()); });
+        connect(e, &LookupCombo::valueEdited, this, [this, e, field] { write(e, field, e->value()); });
     } else if (auto* e = qobject_cast<MemoEdit*>(editor)) {
-        connect(e, &MemoEdit::valueEdited, this, [this, e, field] { write(field, e->value()); });
+        connect(e, &MemoEdit::valueEdited, this, [this, e, field] { write(e, field, e->value()); });
     } else if (auto* e = qobject_cast<CheckEdit*>(editor)) {
-        connect(e, &CheckEdit::valueEdited, this, [this, e, field] { write(field, e->value()); });
+        connect(e, &CheckEdit::valueEdited, this, [this, e, field] { write(e, field, e->value()); });
     }
     show(link);
 }
@@ -75,7 +75,7 @@ void FieldBinder::show(const Link& link) {
     }
 }
 
-void FieldBinder::write(const QString& field, const QVariant& value) {
+void FieldBinder::write(QWidget* source, const QString& field, const QVariant& value) {
     if (!m_dataset || m_dataset->currentRow() < 0) {
         return;
     }
@@ -89,10 +89,11 @@ void FieldBinder::write(const QString& field, const QVariant& value) {
         return;
     }
     m_writing = false;
-    // Fields computed from this one show their new values; the editor being
-    // typed in keeps its text and cursor.
+    // Fields computed from this one and other editors of the same field
+    // show the new values; the editor being typed in keeps its text and
+    // cursor.
     for (const Link& l : m_links) {
-        if (l.field.compare(field, Qt::CaseInsensitive) != 0) {
+        if (l.editor != source) {
             show(l);
         }
     }

@@ -30,7 +30,7 @@ private:
         QString field;
     };
     void show(const Link& link);
-    void write(const QString& field, const QVariant& value);
+    void write(QWidget* source, const QString& field, const QVariant& value);
 
     QPointer<Dataset> m_dataset;
     QList<Link> m_links;

@@ -22,6 +22,7 @@ private slots:
     void newCustomerWhilePickingIsPickedAtOnce();
     void pickByDoubleClick();
     void editWindowSavesAndAsksOnClose();
+    void fieldsShownTwiceFollowEachOther();
     void labelsForTheSelectedCustomers();
     void dropRefusalShowsInTheStatusBar();
     void supplierListHasNoFooter();
@@ -140,6 +141,45 @@ void TestPartnerWindows::editWindowSavesAndAsksOnClose() {
     QCOMPARE(m_program->prompter().lastText(), QString("要保存此次修改吗？"));
     QCOMPARE(c.data().main().scalar("select Corp_name from Client where Corp_code='00001'").toString(),
              QString("东方大酒店"));
+}
+
+// 酒店名称 and 酒店电话 are shown twice: typing in either editor shows in
+// the other, and what is saved is what was typed last.
+void TestPartnerWindows::fieldsShownTwiceFollowEachOther() {
+    AppContext& c = m_program->context();
+    PartnerDirectory directory(c.data().main(), c.clock(), c.prompter(), PartnerSide::customers());
+    directory.open();
+    QVERIFY(directory.records().locate("Corp_code", "00001"));
+    PartnerEditWindow edit(c, directory);
+    edit.show();
+    for (const char* field : {"Corp_name", "Linkman_foreign_telephone"}) {
+        const QList<QWidget*> editors = edit.editorsFor(field);
+        QCOMPARE(editors.size(), 2);
+        auto* first = qobject_cast<QLineEdit*>(editors[0]);
+        auto* second = qobject_cast<QLineEdit*>(editors[1]);
+        first->selectAll();
+        QTest::keyClicks(first, "Ab");
+        QCOMPARE(second->text(), QString("Ab"));
+        second->end(false);
+        QTest::keyClicks(second, "12");
+        QCOMPARE(first->text(), QString("Ab12"));
+    }
+    QVERIFY(edit.actions().execute("Action_Save"));
+    QCOMPARE(c.data().main().scalar("select Corp_name from Client where Corp_code='00001'").toString(),
+             QString("Ab12"));
+    QCOMPARE(c.data().main().scalar("select Linkman_foreign_telephone from Client where Corp_code='00001'").toString(),
+             QString("Ab12"));
+
+    // The list shows the telephone under both of its captions.
+    PartnerListWindow w(c, PartnerSide::customers());
+    w.show();
+    QStringList headers;
+    for (int i = 0; i < w.grid()->model()->columnCount(); ++i) {
+        headers << w.grid()->model()->headerData(i, Qt::Horizontal).toString();
+    }
+    QVERIFY2(headers.contains("国外电话"), qPrintable(headers.join("/")));
+    QVERIFY(headers.contains("酒店电话"));
+    QCOMPARE(headers.indexOf("酒店电话"), headers.indexOf("E-MAIL") + 1);
 }
 
 void TestPartnerWindows::labelsForTheSelectedCustomers() {
