@@ -35,6 +35,8 @@ private slots:
     void htmlExport();
     void xlsxKeepsNumbers();
     void xlsxIsOneTable();
+    void pdfTextReadsAsDrawn_data();
+    void pdfTextReadsAsDrawn();
     void exportToAMissingFolder();
 
 private:
@@ -705,6 +707,46 @@ void TestReportEngine::xlsxIsOneTable() {
         QVERIFY2(qAbs(sheet.widthPixels[0] - 60 / 25.4 * 96) <= 2, qPrintable(QString::number(sheet.widthPixels[0])));
         QVERIFY2(qAbs(sheet.widthPixels[1] - 30 / 25.4 * 96) <= 2, qPrintable(QString::number(sheet.widthPixels[1])));
     }
+}
+
+void TestReportEngine::pdfTextReadsAsDrawn_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expected");
+    // Characters that Noto CJK draws with the glyph of a look-alike radical.
+    const QString common = "门 页 角 壹贰叁肆伍陆柒捌玖拾 佰 仟 万 元 整 商品 单价";
+    QTest::newRow("fixed text") << common << QVariant() << common;
+    QTest::newRow("capital amount") << "[capital(value)]" << QVariant(98765.43) << "玖万捌仟柒佰陆拾伍元肆角叁分";
+    const QString goods = "木门 一米 大号 贝壳 长条 风车 马达 鱼缸 见方 黄色 车轮 十字 页码";
+    QTest::newRow("goods name") << "[value]" << QVariant(goods) << goods;
+}
+
+void TestReportEngine::pdfTextReadsAsDrawn() {
+    QFETCH(QString, text);
+    QFETCH(QVariant, value);
+    QFETCH(QString, expected);
+    ReportTemplate t;
+    ReportItem item;
+    item.rect = QRectF(0, 0, 190, 10);
+    item.text = text;  // the template's family: SimSun
+    t.bands = {{ReportBand::Kind::Detail, 10, {}, {item}}};
+    ReportRows r;
+    r.fields = {"value"};
+    r.rows = {{value}};
+    PreparedReport out;
+    QString error;
+    QVERIFY2(ReportPreparer(t).prepare(r, &out, &error), qPrintable(error));
+    QTemporaryDir dir;
+    QVERIFY2(ReportExporter::toPdf(out, dir.filePath("text.pdf"), &error), qPrintable(error));
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {"-enc", "UTF-8", dir.filePath("text.pdf"), "-"});
+    QVERIFY2(pdftotext.waitForFinished(30000) && pdftotext.exitCode() == 0, "pdftotext did not run");
+    const QString extracted = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    for (QChar c : extracted) {
+        QVERIFY2(c.unicode() < 0x2E80 || c.unicode() > 0x2FDF,
+                 qPrintable(QString("radical U+%1 in \"%2\"").arg(c.unicode(), 4, 16).arg(extracted.trimmed())));
+    }
+    QCOMPARE(extracted.simplified().remove(' '), QString(expected).remove(' '));
 }
 
 void TestReportEngine::exportToAMissingFolder() {
