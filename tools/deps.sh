@@ -13,6 +13,9 @@ OLVEND_PACKAGES=(
     # Qt's own texts (standard buttons, dialogs) in Chinese.
     qt6-translations-l10n
     fonts-noto-cjk postgresql xvfb imagemagick xauth xdotool poppler-utils unzip
+    # Report pages draw 宋体 with AR PL UMing: its characters have glyphs of
+    # their own, so the text of a PDF reads back as it was drawn.
+    fonts-arphic-uming
 )
 
 olvend_missing_packages() {

@@ -1,7 +1,6 @@
 #include "platform/font_setup.h"
 
 #include <QFont>
-#include <QStringList>
 #include <mutex>
 
 void installFontSubstitutions() {
@@ -12,4 +11,14 @@ void installFontSubstitutions() {
         QFont::insertSubstitutions(QStringLiteral("SimSun"), cjk);
         QFont::insertSubstitutions(QStringLiteral("宋体"), cjk);
     });
+}
+
+QStringList reportFontFamilies(const QString& family) {
+    const bool song = family.isEmpty() || family.compare(QLatin1String("SimSun"), Qt::CaseInsensitive) == 0 ||
+                      family == QStringLiteral("宋体");
+    if (!song) {
+        return {family};
+    }
+    return {QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Zen Hei"),
+            family.isEmpty() ? QStringLiteral("SimSun") : family};
 }

@@ -3,8 +3,10 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
@@ -32,6 +34,9 @@ private slots:
     void pdfAndJpegExports();
     void htmlExport();
     void xlsxKeepsNumbers();
+    void xlsxIsOneTable();
+    void pdfTextReadsAsDrawn_data();
+    void pdfTextReadsAsDrawn();
     void exportToAMissingFolder();
 
 private:
@@ -402,6 +407,25 @@ void TestReportEngine::preparedFileRoundTrip() {
         QCOMPARE(textsOf(back.pages[p]), textsOf(out.pages[p]));
         QCOMPARE(back.pages[p].items.last().rect, out.pages[p].items.last().rect);
     }
+    QCOMPARE(back.bands.size(), out.bands.size());
+    for (int b = 0; b < out.bands.size(); ++b) {
+        QCOMPARE(back.bands[b].kind, out.bands[b].kind);
+        QCOMPARE(back.bands[b].page, out.bands[b].page);
+        QCOMPARE(back.bands[b].origin, out.bands[b].origin);
+    }
+    // A file of version 1 ends after the pages and still opens.
+    QFile saved(dir.filePath("saved.rmp"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QByteArray older = saved.readAll();
+    older.chop(4 + 21 * out.bands.size());  // the count, then kind, page and origin of each
+    older[5] = 1;
+    QFile v1(dir.filePath("v1.rmp"));
+    QVERIFY(v1.open(QIODevice::WriteOnly));
+    v1.write(older);
+    v1.close();
+    QVERIFY2(ReportFile::load(dir.filePath("v1.rmp"), &back, &error), qPrintable(error));
+    QCOMPARE(back.pages.size(), out.pages.size());
+    QVERIFY(back.bands.isEmpty());
 }
 
 void TestReportEngine::damagedPreparedFiles() {
@@ -493,6 +517,236 @@ void TestReportEngine::xlsxKeepsNumbers() {
     QVERIFY(unzip.waitForFinished(10000));
     const QString styles = QString::fromUtf8(unzip.readAllStandardOutput());
     QCOMPARE(styles.count("formatCode=\"#,##0.00\""), 1);  // made once for all three cells
+}
+
+namespace {
+// What a spreadsheet reader sees in the first sheet of an XLSX file.
+struct XlsxCell {
+    QString text;  // the shared string, or the number as written
+    bool number = false;
+    QString format;  // the cell's number format code, empty for General
+};
+struct XlsxSheet {
+    QMap<int, QMap<int, XlsxCell>> cells;  // row -> column -> cell, from 0
+    QList<double> widthPixels;             // per column, from 0
+    int frozenRows = 0;
+    QStringList merged;  // "A1:B1"
+    QString text(int row, int column) const { return cells.value(row).value(column).text; }
+};
+
+QByteArray unzipped(const QString& file, const QString& entry) {
+    QProcess unzip;
+    unzip.start("unzip", {"-p", file, entry});
+    if (!unzip.waitForFinished(30000) || unzip.exitCode() != 0) {
+        return {};
+    }
+    return unzip.readAllStandardOutput();
+}
+
+// "B12" -> (11, 1)
+QPair<int, int> cellIndex(QStringView ref) {
+    int column = 0;
+    qsizetype i = 0;
+    for (; i < ref.size() && ref[i].isLetter(); ++i) {
+        column = column * 26 + (ref[i].unicode() - 'A' + 1);
+    }
+    return {ref.mid(i).toInt() - 1, column - 1};
+}
+
+XlsxSheet readXlsx(const QString& file) {
+    XlsxSheet sheet;
+    QStringList shared;
+    QXmlStreamReader strings(unzipped(file, "xl/sharedStrings.xml"));
+    while (!strings.atEnd()) {
+        strings.readNext();
+        if (strings.isStartElement() && strings.name() == u"si") {
+            shared.append(QString());
+        } else if (strings.isStartElement() && strings.name() == u"t" && !shared.isEmpty()) {
+            shared.last() += strings.readElementText();
+        }
+    }
+    // Styles: the number format code of each cell format.
+    QHash<int, QString> codes{{2, "0.00"}, {3, "#,##0"}, {4, "#,##0.00"}};  // built-in ones
+    QStringList cellFormats;
+    QXmlStreamReader styles(unzipped(file, "xl/styles.xml"));
+    bool inCellXfs = false;
+    while (!styles.atEnd()) {
+        styles.readNext();
+        if (styles.isStartElement() && styles.name() == u"numFmt") {
+            codes.insert(styles.attributes().value("numFmtId").toInt(),
+                         styles.attributes().value("formatCode").toString());
+        } else if (styles.isStartElement() && styles.name() == u"cellXfs") {
+            inCellXfs = true;
+        } else if (styles.isEndElement() && styles.name() == u"cellXfs") {
+            inCellXfs = false;
+        } else if (inCellXfs && styles.isStartElement() && styles.name() == u"xf") {
+            cellFormats.append(codes.value(styles.attributes().value("numFmtId").toInt()));
+        }
+    }
+    QXmlStreamReader xml(unzipped(file, "xl/worksheets/sheet1.xml"));
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement()) {
+            continue;
+        }
+        const QXmlStreamAttributes a = xml.attributes();
+        if (xml.name() == u"col") {
+            // The stored width counts characters of 7 pixels, the cell's padding included.
+            const double pixels = a.value("width").toDouble() * 7;
+            for (int c = a.value("min").toInt(); c <= a.value("max").toInt(); ++c) {
+                while (sheet.widthPixels.size() < c) {
+                    sheet.widthPixels.append(0);
+                }
+                sheet.widthPixels[c - 1] = pixels;
+            }
+        } else if (xml.name() == u"pane" && a.value("state") == u"frozen") {
+            sheet.frozenRows = a.value("ySplit").toInt();
+        } else if (xml.name() == u"mergeCell") {
+            sheet.merged.append(a.value("ref").toString());
+        } else if (xml.name() == u"c") {
+            const auto [row, column] = cellIndex(a.value("r"));
+            XlsxCell cell;
+            cell.number = a.value("t").isEmpty();
+            cell.format = cellFormats.value(a.value("s").toInt());
+            const bool isShared = a.value("t") == u"s";
+            while (xml.readNextStartElement()) {
+                if (xml.name() == u"v") {
+                    const QString v = xml.readElementText();
+                    cell.text = isShared ? shared.value(v.toInt()) : v;
+                } else {
+                    xml.skipCurrentElement();
+                }
+            }
+            sheet.cells[row][column] = cell;
+        }
+    }
+    return sheet;
+}
+}  // namespace
+
+void TestReportEngine::xlsxIsOneTable() {
+    // A list of many pages: title, column header and page footer on the
+    // page, two groups with subtotals and a grand total.
+    ReportTemplate t;
+    auto text = [](double x, double width, const QString& content, const QString& format = {}) {
+        ReportItem item;
+        item.rect = QRectF(x, 0, width, 6);
+        item.text = content;
+        item.format = format;
+        return item;
+    };
+    ReportBand title{ReportBand::Kind::Title, 12, {}, {text(0, 90, "商品清单")}};
+    title.items[0].font.bold = true;
+    title.items[0].font.pointSize = 14;
+    title.items[0].align = Qt::AlignHCenter | Qt::AlignVCenter;
+    ReportBand header{ReportBand::Kind::PageHeader, 8, {}, {text(0, 50, "编号"), text(60, 30, "金额")}};
+    ReportBand groupHeader{ReportBand::Kind::GroupHeader, 6, "grp", {text(0, 50, "[grp]")}};
+    ReportBand detail{ReportBand::Kind::Detail, 6, {}, {text(0, 50, "[code]"), text(60, 30, "[amount]", "#,##0.00")}};
+    ReportBand groupFooter{
+        ReportBand::Kind::GroupFooter, 6, "grp", {text(0, 50, "小计"), text(60, 30, "[sum(amount)]", "#,##0.00")}};
+    ReportBand summary{
+        ReportBand::Kind::Summary, 6, {}, {text(0, 50, "合计"), text(60, 30, "[sum(amount)]", "#,##0.00")}};
+    ReportBand footer{ReportBand::Kind::PageFooter, 8, {}, {text(0, 190, "第 [page()] 页 / 共 [pages()] 页")}};
+    t.bands = {title, header, groupHeader, detail, groupFooter, summary, footer};
+    PreparedReport out;
+    QString error;
+    QVERIFY2(ReportPreparer(t).prepare(rows(500, 2), &out, &error), qPrintable(error));
+    QVERIFY2(out.pages.size() >= 10, qPrintable(QString::number(out.pages.size())));
+
+    QStringList expected{"商品清单", "编号", "G0"};
+    for (int i = 1; i <= 500; ++i) {
+        if (i == 251) {
+            expected << "小计"
+                     << "G1";
+        }
+        expected << QString("R%1").arg(i, 3, 10, QChar('0'));
+    }
+    expected << "小计"
+             << "合计";
+
+    // The same table from the report as prepared and as reopened from its file.
+    QTemporaryDir dir;
+    QVERIFY(ReportFile::save(out, dir.filePath("list.rmp"), &error));
+    PreparedReport reopened;
+    QVERIFY2(ReportFile::load(dir.filePath("list.rmp"), &reopened, &error), qPrintable(error));
+    for (const PreparedReport* report : {&out, &reopened}) {
+        const QString file = dir.filePath(report == &out ? "list.xlsx" : "reopened.xlsx");
+        QVERIFY2(ReportExporter::toXlsx(*report, file, &error), qPrintable(error));
+        const XlsxSheet sheet = readXlsx(file);
+        QStringList firstColumn;
+        for (auto row = sheet.cells.cbegin(); row != sheet.cells.cend(); ++row) {
+            QCOMPARE(row.key(), firstColumn.size());  // no empty rows between
+            firstColumn << row.value().value(0).text;
+            for (const XlsxCell& cell : row.value()) {
+                QVERIFY2(!cell.text.contains(QRegularExpression("第.*页")), qPrintable(cell.text));
+            }
+        }
+        QCOMPARE(firstColumn.count("编号"), 1);
+        QCOMPARE(firstColumn, expected);
+        QCOMPARE(sheet.text(1, 1), QString("金额"));
+        QCOMPARE(sheet.merged, QStringList({"A1:B1"}));  // the title across the table
+        QCOMPARE(sheet.frozenRows, 2);                   // below the column header
+
+        // Amounts are numbers shown with the template's format.
+        for (int r = 0; r < expected.size(); ++r) {
+            const XlsxCell amount = sheet.cells.value(r).value(1);
+            if (expected[r].startsWith('R')) {
+                QVERIFY2(amount.number, qPrintable(expected[r]));
+                QCOMPARE(amount.text.toDouble(), expected[r].mid(1).toDouble());
+                QCOMPARE(amount.format, QString("#,##0.00"));
+            }
+        }
+        const XlsxCell total = sheet.cells.value(expected.size() - 1).value(1);
+        QVERIFY(total.number);
+        QCOMPARE(total.text.toDouble(), 125250.0);
+        QCOMPARE(total.format, QString("#,##0.00"));
+
+        // Column widths from the template: 60 mm to where the amount starts,
+        // then the amount's 30 mm, in pixels at 96 dots per inch.
+        QCOMPARE(sheet.widthPixels.size(), 2);
+        QVERIFY2(qAbs(sheet.widthPixels[0] - 60 / 25.4 * 96) <= 2, qPrintable(QString::number(sheet.widthPixels[0])));
+        QVERIFY2(qAbs(sheet.widthPixels[1] - 30 / 25.4 * 96) <= 2, qPrintable(QString::number(sheet.widthPixels[1])));
+    }
+}
+
+void TestReportEngine::pdfTextReadsAsDrawn_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expected");
+    // Characters that Noto CJK draws with the glyph of a look-alike radical.
+    const QString common = "门 页 角 壹贰叁肆伍陆柒捌玖拾 佰 仟 万 元 整 商品 单价";
+    QTest::newRow("fixed text") << common << QVariant() << common;
+    QTest::newRow("capital amount") << "[capital(value)]" << QVariant(98765.43) << "玖万捌仟柒佰陆拾伍元肆角叁分";
+    const QString goods = "木门 一米 大号 贝壳 长条 风车 马达 鱼缸 见方 黄色 车轮 十字 页码";
+    QTest::newRow("goods name") << "[value]" << QVariant(goods) << goods;
+}
+
+void TestReportEngine::pdfTextReadsAsDrawn() {
+    QFETCH(QString, text);
+    QFETCH(QVariant, value);
+    QFETCH(QString, expected);
+    ReportTemplate t;
+    ReportItem item;
+    item.rect = QRectF(0, 0, 190, 10);
+    item.text = text;  // the template's family: SimSun
+    t.bands = {{ReportBand::Kind::Detail, 10, {}, {item}}};
+    ReportRows r;
+    r.fields = {"value"};
+    r.rows = {{value}};
+    PreparedReport out;
+    QString error;
+    QVERIFY2(ReportPreparer(t).prepare(r, &out, &error), qPrintable(error));
+    QTemporaryDir dir;
+    QVERIFY2(ReportExporter::toPdf(out, dir.filePath("text.pdf"), &error), qPrintable(error));
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {"-enc", "UTF-8", dir.filePath("text.pdf"), "-"});
+    QVERIFY2(pdftotext.waitForFinished(30000) && pdftotext.exitCode() == 0, "pdftotext did not run");
+    const QString extracted = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    for (QChar c : extracted) {
+        QVERIFY2(c.unicode() < 0x2E80 || c.unicode() > 0x2FDF,
+                 qPrintable(QString("radical U+%1 in \"%2\"").arg(c.unicode(), 4, 16).arg(extracted.trimmed())));
+    }
+    QCOMPARE(extracted.simplified().remove(' '), QString(expected).remove(' '));
 }
 
 void TestReportEngine::exportToAMissingFolder() {

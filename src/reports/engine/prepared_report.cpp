@@ -1,7 +1,11 @@
 #include "reports/engine/prepared_report.h"
 
+#include "platform/font_setup.h"
+
 QFont ReportFontStyle::toFont() const {
-    QFont f(family);
+    QFont f;
+    // Preview, print and every export draw with the same faces.
+    f.setFamilies(reportFontFamilies(family));
     f.setPixelSize(std::max(1, qRound(pixelSize)));
     f.setBold(bold);
     f.setItalic(italic);

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "reports/engine/report_template.h"
+
 // A font as prepared pages name it: family, size in dots, weight, slant.
 struct ReportFontStyle {
     QString family;
@@ -41,6 +43,16 @@ struct ReportPrimitive {
     QString format;        // and its display format
 };
 
+// One placed copy of a template band: which kind of band it was, the page
+// it stands on and its top-left corner there (dots). The spreadsheet export
+// rebuilds one table from these: titles once, the column header once, no
+// page footers.
+struct ReportBandInstance {
+    ReportBand::Kind kind = ReportBand::Kind::Detail;
+    int page = 0;
+    QPointF origin;
+};
+
 struct ReportPage {
     QList<ReportPrimitive> items;
 };
@@ -55,6 +67,7 @@ struct PreparedReport {
     QList<ReportFontStyle> fonts;
     QList<QImage> images;
     QList<ReportPage> pages;
+    QList<ReportBandInstance> bands;  // by ReportPrimitive::band; empty in files of version 1
 
     QSizeF pageSizeDots() const { return pageSizeMm * kDotsPerMm; }
     int fontIndex(const ReportFontStyle& style);

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QMap>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -17,6 +16,7 @@
 #include "reports/engine/prepared_report.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_painter.h"
+#include "reports/engine/report_sheet.h"
 
 namespace {
 bool fail(QString* error, const QString& message) {
@@ -204,49 +204,65 @@ bool ReportExporter::toXlsx(const PreparedReport& report, const QString& name, Q
         return fail(error, QStringLiteral("无法写入[%1]").arg(QDir::toNativeSeparators(file)));
     }
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
-    // Number formats are made once and shared by every cell that uses them.
+    // Formats are made once and shared by every cell that looks the same.
     QHash<QString, lxw_format*> formats;
-    auto formatFor = [&](const QString& f) -> lxw_format* {
-        if (f.isEmpty()) {
+    auto formatFor = [&](const ReportSheet::Cell& cell, bool number) -> lxw_format* {
+        const QString numberFormat = number ? cell.format : QString();
+        const uint8_t align = (cell.align & Qt::AlignHCenter) ? LXW_ALIGN_CENTER
+                              : (cell.align & Qt::AlignRight) ? LXW_ALIGN_RIGHT
+                                                              : LXW_ALIGN_NONE;
+        if (numberFormat.isEmpty() && !cell.bold && !cell.wrap && align == LXW_ALIGN_NONE) {
             return nullptr;
         }
-        auto it = formats.find(f);
+        const QString key =
+            QStringLiteral("%1|%2|%3|%4").arg(numberFormat).arg(int(cell.bold)).arg(int(cell.wrap)).arg(int(align));
+        auto it = formats.find(key);
         if (it == formats.end()) {
             lxw_format* fmt = workbook_add_format(workbook);
-            format_set_num_format(fmt, f.toUtf8().constData());
-            it = formats.insert(f, fmt);
+            if (!numberFormat.isEmpty()) {
+                format_set_num_format(fmt, numberFormat.toUtf8().constData());
+            }
+            if (cell.bold) {
+                format_set_bold(fmt);
+            }
+            if (cell.wrap) {
+                format_set_text_wrap(fmt);
+            }
+            if (align != LXW_ALIGN_NONE) {
+                format_set_align(fmt, align);
+            }
+            it = formats.insert(key, fmt);
         }
         return it.value();
     };
+    const ReportSheet table(report);
+    for (int c = 0; c < table.columnWidthsMm().size(); ++c) {
+        // Excel's widths are measured in pixels at 96 dots per inch.
+        const auto pixels = static_cast<uint32_t>(qRound(table.columnWidthsMm()[c] / 25.4 * 96));
+        worksheet_set_column_pixels(sheet, lxw_col_t(c), lxw_col_t(c), pixels, nullptr);
+    }
     lxw_row_t row = 0;
-    for (const ReportPage& page : report.pages) {
-        QMap<int, QList<const ReportPrimitive*>> bands;  // band instance -> its texts
-        QMap<int, double> tops;
-        for (const ReportPrimitive& p : page.items) {
-            if (p.kind == ReportPrimitive::Kind::Text) {
-                bands[p.band].append(&p);
-                tops[p.band] = tops.contains(p.band) ? std::min(tops[p.band], p.rect.top()) : p.rect.top();
+    for (const ReportSheet::Row& line : table.rows()) {
+        for (const ReportSheet::Cell& cell : line.cells) {
+            const bool number = isNumericValue(cell.value);
+            lxw_format* format = formatFor(cell, number);
+            const auto col = lxw_col_t(cell.column);
+            const QByteArray text = number ? QByteArray() : cell.text.toUtf8();
+            if (cell.span > 1) {
+                // A merged range holds text; a number is written into its first cell.
+                worksheet_merge_range(sheet, row, col, row, lxw_col_t(cell.column + cell.span - 1), text.constData(),
+                                      format);
+            }
+            if (number) {
+                worksheet_write_number(sheet, row, col, cell.value.toDouble(), format);
+            } else if (cell.span <= 1) {
+                worksheet_write_string(sheet, row, col, text.constData(), format);
             }
         }
-        // Rows in the order they stand on the page, top to bottom.
-        QList<int> order = bands.keys();
-        std::stable_sort(order.begin(), order.end(), [&tops](int a, int b) { return tops[a] < tops[b]; });
-        for (int band : order) {
-            QList<const ReportPrimitive*> cells = bands.value(band);
-            std::stable_sort(cells.begin(), cells.end(), [](const ReportPrimitive* a, const ReportPrimitive* b) {
-                return a->rect.x() < b->rect.x();
-            });
-            lxw_col_t col = 0;
-            for (const ReportPrimitive* p : cells) {
-                if (isNumericValue(p->value)) {
-                    worksheet_write_number(sheet, row, col, p->value.toDouble(), formatFor(p->format));
-                } else if (!p->text.isEmpty()) {
-                    worksheet_write_string(sheet, row, col, p->text.toUtf8().constData(), nullptr);
-                }
-                ++col;
-            }
-            ++row;
-        }
+        ++row;
+    }
+    if (table.frozenRows() > 0) {
+        worksheet_freeze_panes(sheet, lxw_row_t(table.frozenRows()), 0);
     }
     const lxw_error result = workbook_close(workbook);
     if (result != LXW_NO_ERROR) {

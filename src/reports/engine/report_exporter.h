@@ -19,7 +19,10 @@ public:
                        QStringList* written = nullptr);
     // One HTML file with the pages in order and links between them.
     static bool toHtml(const PreparedReport& report, const QString& file, QString* error);
-    // One sheet; a row per band instance, cells by position, numbers as numbers.
+    // One sheet holding one table (see ReportSheet): the title once, the
+    // column header once with the pane frozen below it, every group, detail
+    // and summary row, no page headers or footers between them; column
+    // widths from the template, numbers as numbers in their display format.
     static bool toXlsx(const PreparedReport& report, const QString& file, QString* error);
     // Picks the export by the file's extension (.pdf, .jpg, .htm/.html,
     // .xlsx, .rmp); false with a message for any other.

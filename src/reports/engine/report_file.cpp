@@ -51,6 +51,10 @@ bool ReportFile::save(const PreparedReport& report, const QString& name, QString
                 << p.format;
         }
     }
+    out << quint32(report.bands.size());
+    for (const ReportBandInstance& b : report.bands) {
+        out << quint8(b.kind) << qint32(b.page) << b.origin;
+    }
     if (!f.commit()) {
         return fail(error, QStringLiteral("无法写入[%1]: %2").arg(QDir::toNativeSeparators(file), f.errorString()));
     }
@@ -138,6 +142,24 @@ bool ReportFile::load(const QString& file, PreparedReport* out, QString* error) 
             page.items.append(p);
         }
         r.pages.append(page);
+    }
+    if (version >= 2 && in.status() == QDataStream::Ok) {
+        in >> count;
+        if (count > kMaxCount) {
+            return fail(error, damaged);
+        }
+        for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+            quint8 kind = 0;
+            qint32 page = 0;
+            ReportBandInstance b;
+            in >> kind >> page >> b.origin;
+            if (kind > quint8(ReportBand::Kind::PageFooter) || page < 0 || page >= r.pages.size()) {
+                return fail(error, damaged);
+            }
+            b.kind = ReportBand::Kind(kind);
+            b.page = page;
+            r.bands.append(b);
+        }
     }
     if (in.status() != QDataStream::Ok || !in.atEnd()) {
         return fail(error, damaged);

@@ -9,7 +9,8 @@ struct PreparedReport;
 class ReportFile {
 public:
     static constexpr quint32 kMagic = 0x4F524D50;  // "ORMP"
-    static constexpr quint16 kVersion = 1;
+    // Version 2 adds the band instances after the pages.
+    static constexpr quint16 kVersion = 2;
 
     static bool save(const PreparedReport& report, const QString& file, QString* error);
     // A damaged, truncated or newer file is refused with a message.

@@ -262,6 +262,7 @@ double ReportPreparer::bandHeight(State& s, const CompiledBand& band, int row, d
 void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, double xOffset, double y, bool deferred) {
     const int instance = s.bandInstance++;
     ReportPage& page = s.out->pages.last();
+    s.out->bands.append({band.band.kind, static_cast<int>(s.out->pages.size()) - 1, QPointF(xOffset, y)});
     const double grown = bandHeight(s, band, row, 0) - band.band.height * kMm;
     // Aggregates answer by the band's scope: groups in group bands, the page
     // in page bands, the whole report elsewhere.
