@@ -24,13 +24,20 @@ FolderChooserDialog::FolderChooserDialog(const QString& start, QWidget* parent)
     }
     m_tree->header()->hide();
     m_path->setText(QDir::toNativeSeparators(start));
-    const QModelIndex startIndex = m_model->index(start);
-    if (startIndex.isValid()) {
-        m_tree->setCurrentIndex(startIndex);
-        m_tree->scrollTo(startIndex);
-    }
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& i) { m_path->setText(QDir::toNativeSeparators(m_model->filePath(i))); });
+    m_start = QDir::cleanPath(QDir::fromNativeSeparators(start));
+    // Folders arrive and are sorted in the background, which moves the rows:
+    // until the user picks another folder, the starting one is brought back
+    // into view after each change.
+    connect(m_model, &QFileSystemModel::layoutChanged, this, &FolderChooserDialog::showStart, Qt::QueuedConnection);
+    connect(m_model, &QFileSystemModel::rowsInserted, this, &FolderChooserDialog::showStart, Qt::QueuedConnection);
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, &FolderChooserDialog::showStart, Qt::QueuedConnection);
+    showStart();
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& i) {
+        m_path->setText(QDir::toNativeSeparators(m_model->filePath(i)));
+        if (!m_placing) {
+            m_start.clear();
+        }
+    });
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("当前路径"), m_path);
     auto* layout = new QVBoxLayout(this);
@@ -38,6 +45,20 @@ FolderChooserDialog::FolderChooserDialog(const QString& start, QWidget* parent)
     layout->addLayout(form);
     addOkCancelRow(this, layout, [this] { accept(); });
     resize(420, 460);
+}
+
+void FolderChooserDialog::showStart() {
+    const QModelIndex startIndex = m_start.isEmpty() ? QModelIndex() : m_model->index(m_start);
+    if (!startIndex.isValid()) {
+        return;
+    }
+    // The path box keeps what the user may have typed meanwhile.
+    const QString typed = m_path->text();
+    m_placing = true;
+    m_tree->setCurrentIndex(startIndex);
+    m_placing = false;
+    m_path->setText(typed);
+    m_tree->scrollTo(startIndex, QAbstractItemView::PositionAtCenter);
 }
 
 QString FolderChooserDialog::path() const {

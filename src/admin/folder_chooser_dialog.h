@@ -17,6 +17,13 @@ public:
     void accept() override;
 
 private:
+    // Opens the tree down to the starting folder and brings it into view;
+    // the folders are read in the background, so this is done again each
+    // time a folder on the way has been read.
+    void showStart();
+
+    QString m_start;  // emptied once the user picks a folder
+    bool m_placing = false;
     QFileSystemModel* m_model;
     QTreeView* m_tree;
     QLineEdit* m_path;

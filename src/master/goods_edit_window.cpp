@@ -28,8 +28,7 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     choosePictureFile = [this] {
         return QFileDialog::getOpenFileName(
             this, QStringLiteral("选择商品图片"), QString(),
-            QStringLiteral("所有图片格式 (*.jpg *.jpeg *.bmp);;JPEG Image File (*.jpg);;JPEG Image File (*.jpeg);;"
-                           "Bitmaps (*.bmp)"));
+            QStringLiteral("所有图片格式 (*.jpg *.jpeg *.bmp);;JPEG 图片 (*.jpg);;JPEG 图片 (*.jpeg);;位图 (*.bmp)"));
     };
     Dataset& goods = catalog.goods();
     auto* binder = new FieldBinder(&goods, this);

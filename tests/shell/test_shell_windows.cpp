@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -17,6 +18,7 @@
 #include "admin/book_creation_dialog.h"
 #include "admin/code_list_window.h"
 #include "admin/company_info_window.h"
+#include "admin/folder_chooser_dialog.h"
 #include "admin/password_dialog.h"
 #include "admin/picture_viewer_dialog.h"
 #include "admin/settings_dialog.h"
@@ -68,6 +70,7 @@ private slots:
     void usersWindowClosesWithoutTheSavingRight();
     void companyWindowEditsAndSaves();
     void settingsDialogWritesTheSettings();
+    void folderChooserOpensAtTheCurrentFolder();
     void pictureViewerShowsAndSaves();
     void aboutShowsNameAndVersion();
     void mainWindowLendsItsProgressNote();
@@ -634,6 +637,30 @@ void TestShellWindows::companyWindowEditsAndSaves() {
         w.close();  // closing after "修改" writes without asking
     }
     QCOMPARE(c.data().main().scalar("select Corp_name from Sys_Corp").toString(), QString("东方门窗"));
+}
+
+// The folder tree is read in the background; once it is, the dialog stands
+// on the folder it was opened with, in view, deep down a long list.
+void TestShellWindows::folderChooserOpensAtTheCurrentFolder() {
+    QTemporaryDir dir;
+    for (int i = 0; i < 80; ++i) {
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("many/d%1").arg(i, 2, 10, QChar('0'))));
+    }
+    const QString target = QDir(dir.path()).filePath("many/d77/pics");
+    QVERIFY(QDir().mkpath(target));
+    FolderChooserDialog chooser(target);
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    auto* model = qobject_cast<QFileSystemModel*>(chooser.tree()->model());
+    QVERIFY(model);
+    QTRY_COMPARE_WITH_TIMEOUT(model->filePath(chooser.tree()->currentIndex()), target, 10000);
+    // Every folder on the way has been read in.
+    const QModelIndex many = model->index(QDir(dir.path()).filePath("many"));
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(many), 80, 10000);
+    QTest::qWait(200);
+    QVERIFY(
+        chooser.tree()->viewport()->rect().intersects(chooser.tree()->visualRect(chooser.tree()->currentIndex())));
+    QCOMPARE(chooser.path(), target);
 }
 
 void TestShellWindows::settingsDialogWritesTheSettings() {
