@@ -9,8 +9,10 @@
 #include "platform/prompter.h"
 
 namespace {
-GroupedDirectorySetup goodsClasses() {
+GroupedDirectorySetup goodsClasses(std::function<QVariantMap()> movedStamp) {
     GroupedDirectorySetup s;
+    // Goods record who changed them last and when, moves included.
+    s.movedRecordStamp = std::move(movedStamp);
     s.groupTable = QStringLiteral("goods_group");
     s.recordTable = QStringLiteral("goods");
     s.groupField = QStringLiteral("Goods_class");
@@ -38,7 +40,10 @@ GroupedDirectorySetup goodsClasses() {
 GoodsCatalog::GoodsCatalog(AppContext& context)
     : m_context(context),
       m_prompter(context.prompter()),
-      m_directory(context.data().main(), context.prompter(), goodsClasses()),
+      m_directory(context.data().main(), context.prompter(), goodsClasses([&context] {
+                      return QVariantMap{{QStringLiteral("Keyin_person"), context.CurrentUser.UserName},
+                                         {QStringLiteral("Update_time"), context.clock().now()}};
+                  })),
       m_units(std::make_shared<LookupList>()),
       m_suppliers(std::make_shared<LookupList>()) {
     Dataset& g = goods();

@@ -204,10 +204,19 @@ bool GroupedDirectory::moveRecords(const QList<QVariant>& ids, const QVariant& g
         return false;
     }
     QVariantMap params{{"g", group}};
+    QString assignments = QStringLiteral("%1=:g").arg(m_setup.groupField);
+    if (m_setup.movedRecordStamp) {
+        int n = 0;
+        const QVariantMap stamp = m_setup.movedRecordStamp();
+        for (auto it = stamp.cbegin(); it != stamp.cend(); ++it, ++n) {
+            const QString name = QStringLiteral("s%1").arg(n);
+            assignments += QStringLiteral(", %1=:%2").arg(it.key(), name);
+            params.insert(name, it.value());
+        }
+    }
     const QString list = Database::bindList(QStringLiteral("i"), ids, &params);
-    m_db.execute(
-        QStringLiteral("update %1 set %2=:g where id in(%3)").arg(m_setup.recordTable, m_setup.groupField, list),
-        params);
+    m_db.execute(QStringLiteral("update %1 set %2 where id in(%3)").arg(m_setup.recordTable, assignments, list),
+                 params);
     reloadRecords();
     return true;
 }

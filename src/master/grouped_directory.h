@@ -24,6 +24,9 @@ struct GroupedDirectorySetup {
     bool rootOffersMove = false;
     // Deleting the root is refused before the other checks are made.
     bool rootRefusedFirst = false;
+    // Fields written on records moved to another group, with their values
+    // (who moved them and when); none when empty.
+    std::function<QVariantMap()> movedRecordStamp;
 
     QString addRecordRefused;  // the focused group has child groups
     QString moveIntoNewGroup;  // question: records move into the new child group

@@ -217,6 +217,10 @@ void PartnerListWindow::addRecord() {
         return;
     }
     const bool saved = runEditWindow(m_directory);
+    if (saved) {
+        // The new record takes its place in the list's order.
+        m_grid->resort();
+    }
     if (m_customers && m_mode == 1 && saved) {
         m_directory.pick(m_directory.records().currentRow());
         accept();
@@ -228,7 +232,9 @@ void PartnerListWindow::editRecord() {
         context().prompter().inform(QStringLiteral("请选择一条记录"));
         return;
     }
-    runEditWindow(m_directory);
+    if (runEditWindow(m_directory)) {
+        m_grid->resort();  // the code may have changed
+    }
 }
 
 void PartnerListWindow::printLabels() {

@@ -153,6 +153,16 @@ void DataGrid::setInitialSort(const QString& field, Qt::SortOrder order) {
     }
 }
 
+void DataGrid::resort() {
+    if (m_model->sortColumn() < 0) {
+        return;
+    }
+    m_model->sort(m_model->sortColumn(), m_model->sortOrder());
+    if (m_view->currentIndex().isValid()) {
+        m_view->scrollTo(m_view->currentIndex());
+    }
+}
+
 void DataGrid::setDragKeyField(const QString& field) {
     m_view->dragKeyField = field;
     m_view->setDragEnabled(!field.isEmpty());

@@ -44,6 +44,9 @@ public:
     void setReadOnly(bool readOnly);
     void setMultiSelect(bool multi);
     void setInitialSort(const QString& field, Qt::SortOrder order = Qt::AscendingOrder);
+    // Sorts the rows again as they are sorted now (a new row is shown last
+    // until then), keeping the current row current and in view.
+    void resort();
     void setStyleName(const QString& styleName);
     // Offers "custom filter" in the column filter lists.
     void setCustomFilterEnabled(bool on) { m_customFilter = on; }

@@ -223,6 +223,18 @@ void TestGoods::classesAndMoves() {
     QCOMPARE(m_program->prompter().lastText(), QString("该商品类别下面还有分类，不能归类到该商品类别下"));
     m_catalog->focusClass(1);
     QVERIFY(!m_catalog->deleteClass());
+
+    // Goods moved to another class record who moved them and when.
+    db().query("update goods set Keyin_person='别人', Update_time=NULL");
+    AppContext& c = m_program->context();
+    c.CurrentUser.UserName = "小王";
+    c.clock().setToday(QDate(2026, 3, 4));
+    const QVariant sp1 = db().scalar("select id from goods where code='SP1'");
+    QVERIFY(m_catalog->moveGoods({sp1}, created));
+    QCOMPARE(db().scalar("select Keyin_person from goods where code='SP1'").toString(), QString("小王"));
+    QCOMPARE(db().scalar("select Update_time from goods where code='SP1'").toDateTime().date(), QDate(2026, 3, 4));
+    QCOMPARE(db().scalar("select count(*) from goods where Keyin_person='别人'").toInt(),
+             db().scalar("select count(*) from goods").toInt() - 1);
 }
 
 void TestGoods::pickListKeepsOneLinePerGoods() {

@@ -89,6 +89,9 @@ void TestPartnerWindows::newCustomerWhilePickingIsPickedAtOnce() {
     QVERIFY(w.tree()->setCurrentId(2));
     QVERIFY(w.actions().execute("Action_AddCustomer"));
     QCOMPARE(w.chosenCode(), QString("00004"));
+    // Listed by code, highest first: the new customer is at the top and current.
+    QCOMPARE(w.grid()->model()->data(w.grid()->model()->index(0, 0)).toString(), QString("00004"));
+    QCOMPARE(w.grid()->view()->currentIndex().row(), 0);
     QCOMPARE(w.result(), int(QDialog::Accepted));
     QCOMPARE(m_program->context()
                  .data()
