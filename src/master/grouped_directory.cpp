@@ -95,7 +95,9 @@ bool GroupedDirectory::addGroup(const GroupEditor& fill) {
     const QVariant parent = m_focused;
     // Records live only in groups without child groups: the parent's own
     // records move into the new group.
-    const bool move = isRoot(parent) ? m_setup.rootOffersMove && m_records.rowCount() > 0 : holdsRecords(parent);
+    // The root lists every record but moves only those kept in it directly,
+    // so only those make it ask.
+    const bool move = (!isRoot(parent) || m_setup.rootOffersMove) && holdsRecords(parent);
     if (move && !m_prompter.askYesNo(m_setup.moveIntoNewGroup)) {
         return false;
     }

@@ -19,8 +19,8 @@ struct GroupedDirectorySetup {
     QString groupField;      // a record's group: Goods_class, GroupClass
     QString recordOrder;     // the order of the listed records
     QString rootTypeField;   // a group holding 0 there is a root as well (CorpType); empty: the top only
-    // Adding a group under the root offers to move the records it lists
-    // (otherwise only a group holding records of its own asks).
+    // Adding a group under the root offers to move the records kept in the
+    // root itself (otherwise the root never moves records).
     bool rootOffersMove = false;
     // Deleting the root is refused before the other checks are made.
     bool rootRefusedFirst = false;

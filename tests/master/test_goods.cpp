@@ -204,6 +204,28 @@ void TestGoods::deletingGoodsRemovesAllTheirPictures() {
 
 void TestGoods::classesAndMoves() {
     db().query("insert into goods (code, Goods_class) values ('SP1', 2), ('SP2', 2)");
+    // At the root, which lists both goods but keeps none itself, a class
+    // is added without a word about moving goods.
+    m_catalog->focusClass(1);
+    m_program->prompter().clear();
+    m_catalog->editClass = [](Dataset& classes) {
+        classes.setValue("Class_name", "顶层");
+        return true;
+    };
+    QVERIFY(m_catalog->addClass());
+    QVERIFY(m_program->prompter().messages().isEmpty());
+    QCOMPARE(db().scalar("select count(*) from goods where Goods_class=2").toInt(), 2);
+    // Goods kept in the root itself are offered to move.
+    db().query("insert into goods (code, Goods_class) values ('SP9', 1)");
+    m_catalog->focusClass(1);
+    m_program->prompter().setNextAnswer(false);
+    QVERIFY(!m_catalog->addClass());
+    QVERIFY(m_program->prompter().lastText().contains("这些商品将会归类到新的分类下"));
+    db().query("delete from goods where code='SP9'");
+    m_catalog->editClass = [](Dataset& classes) {
+        classes.setValue("Class_name", "新类别");
+        return true;
+    };
     m_catalog->focusClass(2);
     m_program->prompter().setNextAnswer(true);
     QVERIFY(m_catalog->addClass());  // the goods of 五金 move into the new class
@@ -215,7 +237,7 @@ void TestGoods::classesAndMoves() {
     m_program->prompter().setNextAnswer(true);
     QVERIFY(!m_catalog->addClass());
     QCOMPARE(db().scalar("select count(*) from goods where Goods_class=:c", {{"c", created}}).toInt(), 2);
-    QCOMPARE(db().scalar("select count(*) from goods_group").toInt(), 3);
+    QCOMPARE(db().scalar("select count(*) from goods_group").toInt(), 4);  // root, 五金, 顶层, 新类别
     m_catalog->focusClass(2);
     QVERIFY(!m_catalog->deleteClass());
     QVERIFY(m_program->prompter().lastText().startsWith("删除该类别前，请删除该类别的所有分类"));
