@@ -136,19 +136,27 @@ AccountBookRow BookCreator::create(const QString& typedName, const QString& desc
 AccountBookRow BookCreator::createOnServer(const QString& name, const QString& description,
                                            const AccountBookRow& source) {
     Database& system = m_context.data().system();
-    const QString databaseName = nextDatabaseName();
     AccountBookRow row;
-    row.AccountBookName = name;
-    row.DatabaseName = databaseName;
-    // The schema's name is made from the numbered name, never from what the
-    // user typed.
-    row.FilePath = databaseName.toLower();
-    row.description = description;
-    row.version = 1;
-    row.Builtdate = m_context.clock().today();
-    row.Type = 0;
     {
         WriteTransaction tx(system);
+        // Every table is copied from one snapshot of the source, even while
+        // others write to it.
+        system.query("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
+        // Another workstation creating a book at the same time waits here,
+        // so the two never draw the same name.
+        system.query("LOCK TABLE AccountBook IN EXCLUSIVE MODE");
+        if (AccountBooks(system).findByName(name)) {
+            throw UserError(QStringLiteral("新帐册的名称不能和现有帐册重名"));
+        }
+        row.AccountBookName = name;
+        row.DatabaseName = nextDatabaseName();
+        // The schema's name is made from the numbered name, never from what
+        // the user typed.
+        row.FilePath = row.DatabaseName.toLower();
+        row.description = description;
+        row.version = 1;
+        row.Builtdate = m_context.clock().today();
+        row.Type = 0;
         ServerBookCopier::copy(system, DataModule::serverSchemaOf(source.FilePath), row.FilePath);
         row = AccountBooks(system).add(row);
         tx.commit();

@@ -208,6 +208,11 @@ void TestShellLogic::createBookCopiesTheChosenBook() {
     auto source = openBook(*p, chosen);
     source->query("insert into unit (unit_code, Unit_name) values ('UN007', '卷')");
     const int units = source->scalar("select count(*) from unit").toInt();
+    if (isServer()) {
+        // A table numbered by a serial default rather than an identity.
+        source->query("create table extra_serial (id serial primary key, v varchar(10))");
+        source->query("insert into extra_serial (v) values ('a')");
+    }
     const AccountBookRow row = BookCreator(c).create("  分公司  ", "分公司账本", &chosen);
     QCOMPARE(row.AccountBookName, QString("分公司"));
     QCOMPARE(row.DatabaseName, QString("UserAccountBook002"));
@@ -226,6 +231,19 @@ void TestShellLogic::createBookCopiesTheChosenBook() {
     QCOMPARE(copy->scalar("select count(*) from unit where unit_code='UN009'").toInt(), 0);
     QCOMPARE(copy->scalar("select id from unit where unit_code='UN008'").toInt(),
              source->scalar("select id from unit where unit_code='UN009'").toInt());
+    if (isServer()) {
+        // Each book draws from a sequence of its own.
+        QCOMPARE(copy->scalar("insert into extra_serial (v) values ('b') returning id").toInt(), 2);
+        QCOMPARE(source->scalar("insert into extra_serial (v) values ('c') returning id").toInt(), 2);
+        const QString copiedDefault =
+            source
+                ->scalar(
+                    "select column_default from information_schema.columns where table_schema = :s and "
+                    "table_name = 'extra_serial' and column_name = 'id'",
+                    {{"s", row.FilePath}})
+                .toString();
+        QVERIFY2(copiedDefault.contains(row.FilePath + ".extra_serial_id_seq"), qPrintable(copiedDefault));
+    }
     const auto listed = AccountBooks(c.data().system()).findById(row.ID);
     QCOMPARE(listed->description, QString("分公司账本"));
     QCOMPARE(listed->Type, 0);
