@@ -40,10 +40,7 @@ BookCreationDialog::BookCreationDialog(AppContext& context, QWidget* parent)
     StyleHolder::applyGrid(m_books, StyleHolder::GridCE);
     ActionManager::guard(context.prompter(), [this, &context] {
         DataModule& dm = context.data();
-        if (!dm.isSystemOpen()) {
-            dm.setSystem(Database::openSqlite(context.paths().systemDatabase(), QStringLiteral("系统数据库")));
-        }
-        m_rows = AccountBooks(dm.system()).all();
+        m_rows = AccountBooks(dm.openSystem()).all();
     });
     m_books->setRowCount(m_rows.size());
     for (int i = 0; i < m_rows.size(); ++i) {

@@ -9,13 +9,14 @@
 #include "data/data_module.h"
 #include "data/database.h"
 #include "data/numbering.h"
+#include "data/server_book_copier.h"
 #include "platform/errors.h"
 
 BookCreator::BookCreator(AppContext& context) : m_context(context) {}
 
-// The next free book file name. The counter lives in the current book (or,
-// before any book is open, the source's own counter is not reachable, so
-// the highest number in use is the base); a name whose file or row exists
+// The next free book name. The counter lives in the current embedded book
+// (or, before any book is open and on the server kind, the highest number
+// in use is the base); a name whose file, server schema or row exists
 // already is passed over.
 QString BookCreator::nextDatabaseName() {
     DataModule& dm = m_context.data();
@@ -25,7 +26,13 @@ QString BookCreator::nextDatabaseName() {
             dm.system()
                 .scalar("select count(*) from AccountBook where LOWER(DatabaseName)=LOWER(:n)", {{"n", name}})
                 .toInt() > 0;
-        return row || QFileInfo::exists(m_context.paths().dbFolder() + name + ".db");
+        if (row) {
+            return true;
+        }
+        if (!m_context.SoftwareInfo.IsAccess) {
+            return ServerBookCopier::schemaExists(dm.system(), name);
+        }
+        return QFileInfo::exists(m_context.paths().dbFolder() + name + ".db");
     };
     for (int attempt = 0; attempt < 1000; ++attempt) {
         QString name;
@@ -58,12 +65,12 @@ AccountBookRow BookCreator::create(const QString& typedName, const QString& desc
         throw UserError(QStringLiteral("请选择一本帐册"));
     }
     DataModule& dm = m_context.data();
-    if (!dm.isSystemOpen()) {
-        dm.setSystem(Database::openSqlite(m_context.paths().systemDatabase(), QStringLiteral("系统数据库")));
-    }
-    AccountBooks books(dm.system());
+    AccountBooks books(dm.openSystem());
     if (books.findByName(name)) {
         throw UserError(QStringLiteral("新帐册的名称不能和现有帐册重名"));
+    }
+    if (!m_context.SoftwareInfo.IsAccess) {
+        return createOnServer(name, description, *source);
     }
     const QString sourceFile = m_context.paths().resolve(source->FilePath);
     if (!QFileInfo::exists(sourceFile)) {
@@ -117,6 +124,42 @@ AccountBookRow BookCreator::create(const QString& typedName, const QString& desc
     } catch (...) {
         QFile::remove(target);
         throw;
+    }
+    m_context.CurrentAccountBook = {row.ID, row.AccountBookName, row.FilePath, row.Type};
+    return row;
+}
+
+// On the server kind the book is a schema of the server database, copied
+// from the chosen book's schema. The copy and the new row of the list, which
+// lives in the same database, are one transaction: a failure at any step
+// leaves neither a schema nor a row.
+AccountBookRow BookCreator::createOnServer(const QString& name, const QString& description,
+                                           const AccountBookRow& source) {
+    Database& system = m_context.data().system();
+    AccountBookRow row;
+    {
+        WriteTransaction tx(system);
+        // Every table is copied from one snapshot of the source, even while
+        // others write to it.
+        system.query("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
+        // Another workstation creating a book at the same time waits here,
+        // so the two never draw the same name.
+        system.query("LOCK TABLE AccountBook IN EXCLUSIVE MODE");
+        if (AccountBooks(system).findByName(name)) {
+            throw UserError(QStringLiteral("新帐册的名称不能和现有帐册重名"));
+        }
+        row.AccountBookName = name;
+        row.DatabaseName = nextDatabaseName();
+        // The schema's name is made from the numbered name, never from what
+        // the user typed.
+        row.FilePath = row.DatabaseName.toLower();
+        row.description = description;
+        row.version = 1;
+        row.Builtdate = m_context.clock().today();
+        row.Type = 0;
+        ServerBookCopier::copy(system, DataModule::serverSchemaOf(source.FilePath), row.FilePath);
+        row = AccountBooks(system).add(row);
+        tx.commit();
     }
     m_context.CurrentAccountBook = {row.ID, row.AccountBookName, row.FilePath, row.Type};
     return row;

@@ -8,7 +8,9 @@ class AppContext;
 
 // Creates an account book as a copy of an existing one and lists it in the
 // system database. The copy is consistent even while the source is open,
-// never overwrites a file, and a failure leaves the list of books as it was.
+// never overwrites a file or schema, and a failure leaves the list of books
+// as it was. Embedded books are files; on the server kind a book is a
+// schema of the server database.
 class BookCreator {
 public:
     explicit BookCreator(AppContext& context);
@@ -22,5 +24,6 @@ public:
 
 private:
     QString nextDatabaseName();
+    AccountBookRow createOnServer(const QString& name, const QString& description, const AccountBookRow& source);
     AppContext& m_context;
 };

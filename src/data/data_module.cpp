@@ -1,5 +1,8 @@
 #include "data/data_module.h"
 
+#include <QRegularExpression>
+
+#include "data/account_books.h"
 #include "data/app_context.h"
 #include "data/schema_installer.h"
 #include "data/setting_scrambler.h"
@@ -54,11 +57,78 @@ ServerParams DataModule::serverParams() const {
     return p;
 }
 
+QString DataModule::serverSchemaOf(const QString& path) {
+    static const QRegularExpression plainName("^[A-Za-z_][A-Za-z0-9_]*$");
+    const QString p = path.trimmed();
+    if (plainName.match(p).hasMatch()) {
+        return p.toLower();
+    }
+    return serverDefaultSchema();
+}
+
+ServerParams DataModule::checkedServerParams() const {
+    const ServerParams p = serverParams();
+    if (p.host.isEmpty() || p.database.isEmpty()) {
+        throw DbError(QStringLiteral("配置文件[SQL_SERVER]中缺少服务器(server)或数据库(Database)设置"));
+    }
+    return p;
+}
+
+Database& DataModule::openSystem() {
+    if (!m_system) {
+        m_system = openSystemDatabase();
+    }
+    return *m_system;
+}
+
+std::unique_ptr<Database> DataModule::openSystemDatabase() {
+    if (!m_context.SoftwareInfo.IsAccess) {
+        return openServerSystem();
+    }
+    auto db = Database::openSqlite(m_context.paths().systemDatabase(), QStringLiteral("系统数据库"), m_sqliteOptions);
+    SchemaInstaller::ensureSystem(*db);
+    return db;
+}
+
+std::unique_ptr<Database> DataModule::openServerSystem() {
+    const ServerParams p = checkedServerParams();
+    const QString schema = serverSystemSchema();
+    {
+        auto plain = Database::openServer(p, QStringLiteral("系统数据库"));
+        if (plain->scalar("SELECT count(*) FROM pg_namespace WHERE nspname = :s", {{"s", schema}}).toInt() == 0) {
+            plain->query(QStringLiteral("CREATE SCHEMA IF NOT EXISTS ") + Database::quotedSchema(schema));
+        }
+    }
+    auto db = Database::openServer(p, QStringLiteral("系统数据库"), schema);
+    SchemaInstaller::ensureSystem(*db);
+    // A server database that holds no list yet gets one naming the book in
+    // its default schema, as the first start does for the embedded kind.
+    if (db->scalar("SELECT count(*) FROM AccountBook").toInt() > 0) {
+        return db;
+    }
+    // Two workstations starting at once add the row only once.
+    WriteTransaction tx(*db);
+    db->query("LOCK TABLE AccountBook IN EXCLUSIVE MODE");
+    if (db->scalar("SELECT count(*) FROM AccountBook").toInt() == 0) {
+        AccountBookRow row;
+        row.AccountBookName = QStringLiteral("默认帐册");
+        row.DatabaseName = QStringLiteral("UserAccountBook001");
+        row.FilePath = serverDefaultSchema();
+        row.description = QStringLiteral("用户账本");
+        row.version = 1;
+        row.Builtdate = m_context.clock().today();
+        row.Type = 0;
+        AccountBooks(*db).add(row);
+    }
+    tx.commit();
+    return db;
+}
+
 void DataModule::ConnectDatabases() {
-    // 1. The system database, always the embedded kind.
+    // 1. The list of books: the embedded system database, or its schema on
+    // the server.
     m_system.reset();
-    m_system = Database::openSqlite(m_context.paths().systemDatabase(), QStringLiteral("系统数据库"), m_sqliteOptions);
-    SchemaInstaller::ensureSystem(*m_system);
+    m_system = openSystemDatabase();
 
     // 2-4. The current book; the old connection is closed first, so a
     // failure leaves no connection rather than the previous book.
@@ -75,11 +145,11 @@ void DataModule::ConnectDatabases() {
         book = Database::openSqlite(m_context.paths().resolve(stored), label, m_sqliteOptions);
         SchemaInstaller::ensureBook(*book, /*installWhenEmpty=*/false);
     } else {
-        const ServerParams p = serverParams();
-        if (p.host.isEmpty() || p.database.isEmpty()) {
-            throw DbError(QStringLiteral("配置文件[SQL_SERVER]中缺少服务器(server)或数据库(Database)设置"));
-        }
-        book = Database::openServer(p, p.database);
+        const ServerParams p = checkedServerParams();
+        // The book is the schema named by [db] path; the connection sees
+        // nothing else.
+        const QString schema = serverSchemaOf(m_context.SettingsFile.readString("db", "path"));
+        book = Database::openServer(p, p.database, schema);
         SchemaInstaller::ensureBook(*book, /*installWhenEmpty=*/true);
     }
     m_main = std::move(book);

@@ -24,6 +24,23 @@ public:
     // Closes both connections.
     void disconnect();
 
+    // The list of account books, opened when it is not: the embedded system
+    // database, or on the server kind the schema serverSystemSchema() of the
+    // server database, so that every workstation and every book sees one
+    // list.
+    Database& openSystem();
+
+    // On the server kind each book is a schema of the configured database;
+    // its name is the book's FilePath. The list of books has a schema of its
+    // own; the book the database held before books had schemas stays in the
+    // default one.
+    static QString serverSystemSchema() { return QStringLiteral("olvend_system"); }
+    static QString serverDefaultSchema() { return QStringLiteral("public"); }
+    // The schema of the book whose FilePath (or [db] path) is `path`: a plain
+    // name is the schema; empty, or a file path written for the embedded
+    // kind, means the default book.
+    static QString serverSchemaOf(const QString& path);
+
     bool isMainOpen() const { return m_main != nullptr; }
     bool isSystemOpen() const { return m_system != nullptr; }
     // The current book; throws DbError when it is not connected.
@@ -52,6 +69,10 @@ public:
     const SqliteOpenOptions& sqliteOptions() const { return m_sqliteOptions; }
 
 private:
+    std::unique_ptr<Database> openSystemDatabase();
+    std::unique_ptr<Database> openServerSystem();
+    ServerParams checkedServerParams() const;
+
     AppContext& m_context;
     std::unique_ptr<Database> m_system;
     std::unique_ptr<Database> m_main;

@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include "data/server_connection.h"
 #include "platform/errors.h"
 
 namespace {
@@ -27,6 +28,22 @@ QString driverText(const QSqlError& e) {
         t = d + ": " + t;
     }
     return t.isEmpty() ? e.text().trimmed() : t;
+}
+
+// A statement that only reads, so that running it again after the
+// connection was reopened changes nothing. Sequence functions write even
+// inside a select.
+bool isRead(const QString& sql) {
+    const QString t = sql.trimmed();
+    return t.startsWith(QLatin1String("select"), Qt::CaseInsensitive) &&
+           !t.contains(QLatin1String("nextval"), Qt::CaseInsensitive) &&
+           !t.contains(QLatin1String("setval"), Qt::CaseInsensitive);
+}
+
+// SQLSTATE 26000: the server does not know the prepared statement, as
+// happens to one prepared on a connection that was since reopened.
+bool isUnknownPrepared(const QSqlError& e) {
+    return e.nativeErrorCode() == QLatin1String("26000");
 }
 }  // namespace
 
@@ -87,9 +104,13 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, const QStrin
     return result;
 }
 
-std::unique_ptr<Database> Database::openServer(const ServerParams& params, const QString& label) {
+std::unique_ptr<Database> Database::openServer(const ServerParams& params, const QString& label,
+                                               const QString& schema) {
     const QString name = newConnectionName();
     std::unique_ptr<Database> result(new Database(name, SqlDialect::Kind::Postgres, label, params.describe()));
+    if (!schema.isEmpty()) {
+        result->m_schema = checkIdentifier(schema).toLower();
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name);
     db.setHostName(params.host);
     db.setPort(params.port);
@@ -101,8 +122,108 @@ std::unique_ptr<Database> Database::openServer(const ServerParams& params, const
         throw DbError(QStringLiteral("无法连接数据库服务器[%1](%2)").arg(label, params.describe()),
                       driverText(db.lastError()));
     }
-    result->rawExec("SET client_min_messages TO WARNING");
+    result->applySession();
     return result;
+}
+
+void Database::applySession() {
+    // Run directly: this also serves to set a reopened connection up.
+    auto exec = [this](const QString& sql, const QVariantMap& params) {
+        QSqlQuery q(qdb());
+        // A server prepares only statements that take values (SET is not
+        // one it can prepare).
+        bool ok = false;
+        if (params.isEmpty()) {
+            ok = q.exec(sql);
+        } else if (q.prepare(sql)) {
+            bindAll(q, params);
+            ok = q.exec();
+        }
+        if (!ok) {
+            throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+        }
+        return q.next() ? q.value(0) : QVariant();
+    };
+    exec(QStringLiteral("SET client_min_messages TO WARNING"), {});
+    if (!m_schema.isEmpty()) {
+        if (exec(QStringLiteral("SELECT count(*) FROM pg_namespace WHERE nspname = :s"), {{"s", m_schema}}).toInt() ==
+            0) {
+            throw DbError(QStringLiteral("数据库[%1]中没有账本的模式 %2").arg(m_label, m_schema));
+        }
+        // Only the book's schema: a table missing there must not be found
+        // in another book.
+        exec(QStringLiteral("SET search_path TO ") + quotedSchema(m_schema), {});
+    }
+}
+
+QString Database::connectionRestoredText() {
+    return QStringLiteral("与数据库服务器的连接中断过，现已重新连接。刚才的修改没有保存，请重新保存。");
+}
+
+DbError Database::lostError() const {
+    if (m_reopenNeeded) {
+        return DbError(
+            QStringLiteral("与数据库服务器[%1]的连接已断开，暂时无法重新连接；未完成的修改没有保存，请检查服务器后再试")
+                .arg(m_label));
+    }
+    return DbError(connectionRestoredText());
+}
+
+bool Database::reopen(QString* why) {
+    // Prepared statements live in the server session and die with it.
+    m_prepared.clear();
+    QSqlDatabase db = qdb();
+    db.close();
+    if (!db.open()) {
+        *why = driverText(db.lastError());
+        m_reopenNeeded = true;
+        return false;
+    }
+    try {
+        applySession();
+    } catch (const OlvendError& e) {
+        *why = e.message();
+        db.close();
+        m_reopenNeeded = true;
+        return false;
+    }
+    m_reopenNeeded = false;
+    ++m_reconnects;
+    return true;
+}
+
+void Database::checkConnection() {
+    if (m_transactionLost && m_depth > 0) {
+        throw lostError();
+    }
+    if (m_reopenNeeded) {
+        QString why;
+        if (!reopen(&why)) {
+            throw DbError(lostError().message(), why);
+        }
+    }
+}
+
+bool Database::recoverLostConnection(const QSqlError& failure, bool mayRetry) {
+    if (isAccess() || !ServerConnection::isLost(qdb(), failure)) {
+        return false;
+    }
+    // An open transaction went with the session: what it wrote is gone on
+    // the server, and the caller's rollback only has to undo its memory.
+    const bool inTransaction = m_depth > 0;
+    if (inTransaction) {
+        m_transactionLost = true;
+    }
+    QString why;
+    if (!reopen(&why)) {
+        throw DbError(lostError().message(), why);
+    }
+    if (mayRetry && !inTransaction) {
+        return true;
+    }
+    // A write may or may not have reached the server; it is never sent
+    // again without the user.
+    throw lostError();
 }
 
 DbError Database::error(const QString& what, const QString& driver, const QString& statement) const {
@@ -117,10 +238,22 @@ DbError Database::error(const QString& what, const QString& driver, const QStrin
     return DbError(msg, driver, statement);
 }
 
-void Database::rawExec(const QString& sql) {
-    QSqlQuery q(qdb());
-    if (!q.exec(sql)) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+void Database::rawExec(const QString& sql, bool mayRetry) {
+    checkConnection();
+    for (;;) {
+        QSqlError failure;
+        {
+            QSqlQuery q(qdb());
+            if (q.exec(sql)) {
+                return;
+            }
+            failure = q.lastError();
+        }
+        if (recoverLostConnection(failure, mayRetry)) {
+            mayRetry = false;
+            continue;
+        }
+        throw error(QStringLiteral("执行失败"), driverText(failure), sql);
     }
 }
 
@@ -141,22 +274,32 @@ void Database::rememberColumns(const QString& table, const QList<FieldDef>& colu
 }
 
 QSqlQuery Database::query(const QString& sql, const QVariantMap& params) {
-    QSqlQuery q(qdb());
-    q.setForwardOnly(true);
-    if (params.isEmpty()) {
-        if (!q.exec(sql)) {
-            throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+    checkConnection();
+    // Whether the read was already run again (checked only on failure).
+    bool retried = false;
+    for (;;) {
+        QSqlError failure;
+        {
+            QSqlQuery q(qdb());
+            q.setForwardOnly(true);
+            bool ok = false;
+            if (params.isEmpty()) {
+                ok = q.exec(sql);
+            } else if (q.prepare(sql)) {
+                bindAll(q, params);
+                ok = q.exec();
+            }
+            if (ok) {
+                return q;
+            }
+            failure = q.lastError();
         }
-        return q;
+        if (recoverLostConnection(failure, !retried && isRead(sql))) {
+            retried = true;
+            continue;
+        }
+        throw error(QStringLiteral("执行失败"), driverText(failure), sql);
     }
-    if (!q.prepare(sql)) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
-    }
-    bindAll(q, params);
-    if (!q.exec()) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
-    }
-    return q;
 }
 
 QVariant Database::scalar(const QString& sql, const QVariantMap& params) {
@@ -173,32 +316,103 @@ int Database::execute(const QString& sql, const QVariantMap& params) {
 }
 
 std::shared_ptr<QSqlQuery> Database::prepared(const QString& sql) {
+    checkConnection();
     if (const std::shared_ptr<QSqlQuery>* kept = m_prepared.object(sql)) {
         return *kept;
     }
-    auto q = std::make_shared<QSqlQuery>(qdb());
-    q->setForwardOnly(true);
-    if (!q->prepare(sql)) {
-        throw error(QStringLiteral("执行失败"), driverText(q->lastError()), sql);
+    // Preparing runs nothing, so it may be tried again on a reopened
+    // connection whatever the statement does.
+    bool mayRetry = true;
+    for (;;) {
+        auto q = std::make_shared<QSqlQuery>(qdb());
+        q->setForwardOnly(true);
+        if (q->prepare(sql)) {
+            m_prepared.insert(sql, new std::shared_ptr<QSqlQuery>(q));
+            return q;
+        }
+        const QSqlError failure = q->lastError();
+        q.reset();
+        if (recoverLostConnection(failure, mayRetry)) {
+            mayRetry = false;
+            continue;
+        }
+        throw error(QStringLiteral("执行失败"), driverText(failure), sql);
     }
-    m_prepared.insert(sql, new std::shared_ptr<QSqlQuery>(q));
-    return q;
 }
 
 void Database::run(QSqlQuery& q, const QVariantMap& params) {
+    checkConnection();
+    const QString sql = q.lastQuery();
+    // Whether the read was already run again (checked only on failure).
+    bool retried = false;
+    bool mayPrepareAgain = true;
     bindAll(q, params);
-    if (!q.exec()) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), q.lastQuery());
+    for (;;) {
+        if (q.exec()) {
+            return;
+        }
+        const QSqlError failure = q.lastError();
+        bool again = false;
+        if (m_reconnects > 0 && m_depth == 0 && mayPrepareAgain && isUnknownPrepared(failure)) {
+            // Prepared on a connection since reopened; it never ran.
+            mayPrepareAgain = false;
+            again = true;
+        } else if (recoverLostConnection(failure, !retried && isRead(sql))) {
+            retried = true;
+            again = true;
+        }
+        if (!again) {
+            throw error(QStringLiteral("执行失败"), driverText(failure), sql);
+        }
+        q = QSqlQuery(qdb());
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) {
+            throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+        }
+        bindAll(q, params);
     }
 }
 
 void Database::runBound(QSqlQuery& q) {
-    if (!q.exec()) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), q.lastQuery());
+    checkConnection();
+    const QString sql = q.lastQuery();
+    // Whether the read was already run again (checked only on failure).
+    bool retried = false;
+    bool mayPrepareAgain = true;
+    for (;;) {
+        if (q.exec()) {
+            return;
+        }
+        const QSqlError failure = q.lastError();
+        bool again = false;
+        if (m_reconnects > 0 && m_depth == 0 && mayPrepareAgain && isUnknownPrepared(failure)) {
+            mayPrepareAgain = false;
+            again = true;
+        } else if (recoverLostConnection(failure, !retried && isRead(sql))) {
+            retried = true;
+            again = true;
+        }
+        if (!again) {
+            throw error(QStringLiteral("执行失败"), driverText(failure), sql);
+        }
+        const QVariantList values = q.boundValues();
+        q = QSqlQuery(qdb());
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) {
+            throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+        }
+        for (int i = 0; i < values.size(); ++i) {
+            q.bindValue(i, values[i]);
+        }
     }
 }
 
 bool Database::hasTable(const QString& name) const {
+    if (!isAccess()) {
+        // The driver lists the tables of every schema; a server book is the
+        // schema the connection works in.
+        return tableNames().contains(name.toLower());
+    }
     const QStringList tables = qdb().tables(QSql::Tables) + qdb().tables(QSql::Views);
     for (const QString& t : tables) {
         if (t.compare(name, Qt::CaseInsensitive) == 0) {
@@ -208,9 +422,30 @@ bool Database::hasTable(const QString& name) const {
     return false;
 }
 
+QStringList Database::tableNames() const {
+    QStringList out;
+    if (isAccess()) {
+        for (const QString& t : qdb().tables(QSql::Tables) + qdb().tables(QSql::Views)) {
+            out.append(t.toLower());
+        }
+        return out;
+    }
+    const QString sql =
+        QStringLiteral("SELECT lower(table_name) FROM information_schema.tables WHERE table_schema = current_schema()");
+    QSqlQuery q(qdb());
+    if (!q.exec(sql)) {
+        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+    }
+    while (q.next()) {
+        out.append(q.value(0).toString());
+    }
+    return out;
+}
+
 void Database::beginWrite() {
     if (m_depth == 0) {
-        rawExec(m_dialect->beginWriteStatement());
+        // Nothing has run yet: a lost connection may be reopened first.
+        rawExec(m_dialect->beginWriteStatement(), /*mayRetry=*/true);
     } else {
         rawExec(QStringLiteral("SAVEPOINT olvend_sp%1").arg(m_depth));
     }
@@ -220,6 +455,10 @@ void Database::beginWrite() {
 void Database::commit() {
     if (m_depth <= 0) {
         return;
+    }
+    if (m_transactionLost) {
+        rollback();
+        throw lostError();
     }
     if (m_failedLevel >= m_depth) {
         // A statement of this level failed: nothing of it is kept.
@@ -263,6 +502,14 @@ void Database::rollback() {
         int level;
         ~UndoOnExit() { db->undoFrom(level); }
     } undo{this, level};
+    if (m_transactionLost) {
+        // The server ended the transaction with the lost connection; the
+        // reopened one has none to roll back.
+        if (m_depth == 0) {
+            m_transactionLost = false;
+        }
+        return;
+    }
     if (m_depth == 0) {
         rawExec("ROLLBACK");
     } else {
@@ -325,6 +572,10 @@ QString Database::bindList(const QString& prefix, const QVariantList& values, QV
         params->insert(name, values[i]);
     }
     return holders.join(',');
+}
+
+QString Database::quotedSchema(const QString& name) {
+    return QLatin1Char('"') + checkIdentifier(name).toLower() + QLatin1Char('"');
 }
 
 QString Database::checkIdentifier(const QString& name) {

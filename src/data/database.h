@@ -47,7 +47,11 @@ public:
     // book's name, or "系统数据库").
     static std::unique_ptr<Database> openSqlite(const QString& path, const QString& label,
                                                 const SqliteOpenOptions& options = {});
-    static std::unique_ptr<Database> openServer(const ServerParams& params, const QString& label);
+    // Opens a server database. A non-empty `schema` is the book's schema:
+    // every unqualified name the connection uses resolves there (and only
+    // there); it must exist.
+    static std::unique_ptr<Database> openServer(const ServerParams& params, const QString& label,
+                                                const QString& schema = {});
 
     QSqlDatabase qdb() const { return QSqlDatabase::database(m_connectionName, false); }
     const SqlDialect& dialect() const { return *m_dialect; }
@@ -55,6 +59,15 @@ public:
     const QString& label() const { return m_label; }
     const QString& location() const { return m_location; }
     const QString& connectionName() const { return m_connectionName; }
+    // The server schema the connection works in; empty for the server's
+    // default and for embedded books.
+    const QString& schema() const { return m_schema; }
+    // How often the connection was opened again after the server lost it.
+    int reconnectCount() const { return m_reconnects; }
+
+    // What a user is told when the server connection was lost during a
+    // write: it is open again and the change was not saved.
+    static QString connectionRestoredText();
 
     // Runs a statement with named parameters (`:name`; the keys may be
     // given with or without the colon) and returns the positioned-before-
@@ -75,6 +88,9 @@ public:
     void runBound(QSqlQuery& q);
 
     bool hasTable(const QString& name) const;
+    // The tables and views of the book, in lower case (on a server, those of
+    // the connection's schema).
+    QStringList tableNames() const;
 
     // Embedded books read large row sets straight through SQLite where the
     // driver allows it; off, every read goes through the driver.
@@ -105,6 +121,9 @@ public:
     // Table and field names that come from data are checked before they
     // are put into a statement; throws UserError otherwise.
     static QString checkIdentifier(const QString& name);
+    // A server schema name from the program's own names (checked as above):
+    // lower case and quoted, ready to be put into a statement.
+    static QString quotedSchema(const QString& name);
 
     // Binds each value as its own parameter (prefix0, prefix1, ...) and returns
     // the placeholders for an "in (...)" list, so no value enters the statement.
@@ -115,7 +134,21 @@ public:
 private:
     Database(const QString& connectionName, SqlDialect::Kind kind, const QString& label, const QString& location);
     void bindAll(QSqlQuery& q, const QVariantMap& params) const;
-    void rawExec(const QString& sql);
+    void rawExec(const QString& sql, bool mayRetry = false);
+    // Statements each server session needs (messages, the book's schema).
+    void applySession();
+    // Called before every statement: refuses work in a transaction the
+    // server lost, and opens a connection that could not be reopened
+    // before.
+    void checkConnection();
+    // After a failed statement: false when the connection is fine (the
+    // caller reports the failure). When the server lost the connection it
+    // is opened again; true then means the caller may run the statement
+    // once more (a read outside a transaction), otherwise this throws the
+    // message that nothing was saved.
+    bool recoverLostConnection(const QSqlError& failure, bool mayRetry);
+    bool reopen(QString* why);
+    DbError lostError() const;
     struct Pending {
         int level;
         std::function<void()> committed;
@@ -128,7 +161,14 @@ private:
     std::unique_ptr<SqlDialect> m_dialect;
     QString m_label;
     QString m_location;
+    QString m_schema;
     int m_depth = 0;
+    // The server lost the connection while a transaction was open: its
+    // work is gone, and nothing more runs until the caller rolls back.
+    bool m_transactionLost = false;
+    // The connection was lost and could not be opened again yet.
+    bool m_reopenNeeded = false;
+    int m_reconnects = 0;
     // The innermost transaction level at which a statement failed (0: none).
     // A server gives up the whole transaction then; a commit of that level
     // is refused on both kinds, so that a caller who caught the error can

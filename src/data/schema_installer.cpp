@@ -113,7 +113,7 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
             runScript(db, ":/schema/book_views.sql");
             writeVersion(db, kBookVersion);
             tx.commit();
-        } else if (installWhenEmpty && db.qdb().tables().isEmpty()) {
+        } else if (installWhenEmpty && db.tableNames().isEmpty()) {
             installBook(db);
         } else {
             throw db.error(QStringLiteral("不是有效的账本数据库(缺少用户表 Sys_user)"), QString());

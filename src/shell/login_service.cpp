@@ -15,10 +15,7 @@ LoginService::LoginService(AppContext& context) : m_context(context) {
 
 const QList<AccountBookRow>& LoginService::loadAccountBooks() {
     DataModule& dm = m_context.data();
-    if (!dm.isSystemOpen()) {
-        dm.setSystem(Database::openSqlite(m_context.paths().systemDatabase(), QStringLiteral("系统数据库")));
-    }
-    m_books = AccountBooks(dm.system()).offered();
+    m_books = AccountBooks(dm.openSystem()).offered();
     return m_books;
 }
 

@@ -118,8 +118,7 @@ int CtlCommands::books() {
     if (FirstStart::isNeeded(m_context)) {
         throw UserError(QStringLiteral("程序目录尚未初始化，请先运行 olvendctl init"));
     }
-    auto system = Database::openSqlite(m_context.paths().systemDatabase(), QStringLiteral("系统数据库"));
-    for (const AccountBookRow& row : AccountBooks(*system).offered()) {
+    for (const AccountBookRow& row : AccountBooks(m_context.data().openSystem()).offered()) {
         m_out << row.ID << '\t' << row.AccountBookName << '\t' << row.FilePath << Qt::endl;
     }
     return 0;
@@ -130,8 +129,7 @@ void CtlCommands::openBook(const QString& bookName) {
         throw UserError(QStringLiteral("程序目录尚未初始化，请先运行 olvendctl init"));
     }
     if (!bookName.isEmpty()) {
-        auto system = Database::openSqlite(m_context.paths().systemDatabase(), QStringLiteral("系统数据库"));
-        const auto row = AccountBooks(*system).findByName(bookName);
+        const auto row = AccountBooks(m_context.data().openSystem()).findByName(bookName);
         if (!row) {
             throw UserError(QStringLiteral("找不到账本: %1").arg(bookName));
         }

@@ -229,8 +229,31 @@ void TestConnection::serverKindConnectsWithScrambledSettings() {
     Database& db = p.context().data().main();
     QVERIFY(!db.isAccess());
     QCOMPARE(db.scalar("select current_database()").toString(), sp.database);
-    // The list of books stays in the embedded system database.
-    QVERIFY(p.context().data().system().isAccess());
+    // The list of books lives in the server database, in a schema of its
+    // own, and names the book the database held in its default schema; a
+    // [db] path written for the embedded kind means that book.
+    Database& list = p.context().data().system();
+    QVERIFY(!list.isAccess());
+    QCOMPARE(list.scalar("select current_schema()").toString(), QString("olvend_system"));
+    const auto books = AccountBooks(list).offered();
+    QCOMPARE(books.size(), 1);
+    QCOMPARE(books[0].AccountBookName, QString("默认帐册"));
+    QCOMPARE(books[0].FilePath, QString("public"));
+    QCOMPARE(books[0].ID, p.context().SettingsFile.readString("DefaultSetting", "AccountBook").toInt());
+    QCOMPARE(db.scalar("select current_schema()").toString(), QString("public"));
+    // Connecting again neither adds a second row nor changes the first.
+    p.context().data().ConnectDatabases();
+    QCOMPARE(AccountBooks(p.context().data().system()).offered().size(), 1);
+    // A book whose schema is not on the server is a clear error, never
+    // another book's data.
+    p.context().SettingsFile.setString("db", "path", "useraccountbook077");
+    try {
+        p.context().data().ConnectDatabases();
+        QFAIL("expected an error");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains("useraccountbook077"), qPrintable(e.message()));
+    }
+    QVERIFY(!p.context().data().isMainOpen());
 }
 
 void TestConnection::serverDownIsAClearError() {

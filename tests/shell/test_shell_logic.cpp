@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlQuery>
 #include <QTest>
 
 #include "admin/book_creator.h"
@@ -17,8 +18,8 @@
 using TestBooks::TestProgram;
 
 // Log-in, books, users and rights, company, settings and password rules, on
-// both engines: the server kind keeps its data in the server database while
-// the list of books stays in the embedded system database.
+// both engines: on the server kind each book is a schema of the server
+// database, and the list of books is kept there too.
 class TestShellLogic : public QObject {
     Q_OBJECT
 private slots:
@@ -36,6 +37,8 @@ private slots:
     void createBookRefusals();
     void createBookNeverOverwritesAFile();
     void failedCopyLeavesTheListUnchanged();
+    void eachBookLogsIntoItsOwnData();
+    void failureAtTheLastStepLeavesNoBook();
     void companyInfoEditSaveCancel();
     void settingsAreWrittenAndTakeEffect();
     void passwordChange();
@@ -43,7 +46,19 @@ private slots:
 
 private:
     static std::unique_ptr<TestProgram> loggedIn();
+    // Another program's connection to `book`: its file, or its schema on the
+    // server.
+    static std::unique_ptr<Database> openBook(TestProgram& p, const AccountBookRow& book);
+    static bool isServer() { return TestBooks::currentEngine() == QLatin1String("postgres"); }
 };
+
+std::unique_ptr<Database> TestShellLogic::openBook(TestProgram& p, const AccountBookRow& book) {
+    if (!isServer()) {
+        return Database::openSqlite(p.context().paths().resolve(book.FilePath), book.AccountBookName);
+    }
+    return Database::openServer(TestBooks::serverParams(p.serverBook()->serverDatabase()), book.AccountBookName,
+                                book.FilePath);
+}
 
 std::unique_ptr<TestProgram> TestShellLogic::loggedIn() {
     auto p = std::make_unique<TestProgram>(true);
@@ -64,17 +79,14 @@ void TestShellLogic::loginSwitchesBookThenChecksPassword() {
     login.loadAccountBooks();
     QCOMPARE(login.books().size(), 2);
     QCOMPARE(login.books()[1].ID, second.ID);
-    if (c.SoftwareInfo.IsAccess) {
-        // The password is checked in the chosen book, after the switch.
-        QCOMPARE(login.logIn(second, "超级用户", "旧密码"), LoginService::Result::WrongPassword);
-        QCOMPARE(login.logIn(second, "超级用户", ""), LoginService::Result::LoggedIn);
-        QVERIFY(c.data().main().location().endsWith(second.FilePath));
-    } else {
-        // The server kind connects its one server database whichever book is
-        // chosen: the password stored there is the one that counts.
-        QCOMPARE(login.logIn(second, "超级用户", ""), LoginService::Result::WrongPassword);
-        QCOMPARE(login.logIn(second, "超级用户", "旧密码"), LoginService::Result::LoggedIn);
+    // The password is checked in the chosen book, after the switch.
+    QCOMPARE(login.logIn(second, "超级用户", "旧密码"), LoginService::Result::WrongPassword);
+    QCOMPARE(login.logIn(second, "超级用户", ""), LoginService::Result::LoggedIn);
+    if (isServer()) {
         QCOMPARE(c.data().main().scalar("select current_database()").toString(), p->serverBook()->serverDatabase());
+        QCOMPARE(c.data().main().scalar("select current_schema()").toString(), second.FilePath);
+    } else {
+        QVERIFY(c.data().main().location().endsWith(second.FilePath));
     }
     QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
     QCOMPARE(c.CurrentAccountBook.BookName, QString("第二账本"));
@@ -197,18 +209,45 @@ void TestShellLogic::createBookCopiesTheChosenBook() {
     const AccountBookRow chosen = AccountBooks(c.data().system()).offered()[0];
     // Written through a second connection while the program may hold the
     // book open: the copy must hold it all the same.
-    auto source = Database::openSqlite(c.paths().resolve(chosen.FilePath), "source");
+    auto source = openBook(*p, chosen);
     source->query("insert into unit (unit_code, Unit_name) values ('UN007', '卷')");
+    const int units = source->scalar("select count(*) from unit").toInt();
+    if (isServer()) {
+        // A table numbered by a serial default rather than an identity.
+        source->query("create table extra_serial (id serial primary key, v varchar(10))");
+        source->query("insert into extra_serial (v) values ('a')");
+    }
     const AccountBookRow row = BookCreator(c).create("  分公司  ", "分公司账本", &chosen);
     QCOMPARE(row.AccountBookName, QString("分公司"));
     QCOMPARE(row.DatabaseName, QString("UserAccountBook002"));
-    QCOMPARE(row.FilePath, QString("db/UserAccountBook002.db"));
+    // A file beside the program, or a schema of the server database.
+    QCOMPARE(row.FilePath, isServer() ? QString("useraccountbook002") : QString("db/UserAccountBook002.db"));
     QCOMPARE(c.CurrentAccountBook.BookID, row.ID);
-    auto copy = Database::openSqlite(c.paths().resolve(row.FilePath), "copy");
+    auto copy = openBook(*p, row);
     QCOMPARE(copy->scalar("select Unit_name from unit where unit_code='UN007'").toString(), QString("卷"));
-    // Later changes stay in their own book.
+    QCOMPARE(copy->scalar("select count(*) from unit").toInt(), units);
+    // The saved queries are there and read the copy's own tables.
+    QCOMPARE(copy->scalar("select Unit_name from Query_Goods_With_Corp_Unit where 1=0").toString(), QString());
+    // Later changes stay in their own book, new keys included.
     copy->query("insert into unit (unit_code, Unit_name) values ('UN008', '桶')");
     QCOMPARE(source->scalar("select count(*) from unit where unit_code='UN008'").toInt(), 0);
+    source->query("insert into unit (unit_code, Unit_name) values ('UN009', '瓶')");
+    QCOMPARE(copy->scalar("select count(*) from unit where unit_code='UN009'").toInt(), 0);
+    QCOMPARE(copy->scalar("select id from unit where unit_code='UN008'").toInt(),
+             source->scalar("select id from unit where unit_code='UN009'").toInt());
+    if (isServer()) {
+        // Each book draws from a sequence of its own.
+        QCOMPARE(copy->scalar("insert into extra_serial (v) values ('b') returning id").toInt(), 2);
+        QCOMPARE(source->scalar("insert into extra_serial (v) values ('c') returning id").toInt(), 2);
+        const QString copiedDefault =
+            source
+                ->scalar(
+                    "select column_default from information_schema.columns where table_schema = :s and "
+                    "table_name = 'extra_serial' and column_name = 'id'",
+                    {{"s", row.FilePath}})
+                .toString();
+        QVERIFY2(copiedDefault.contains(row.FilePath + ".extra_serial_id_seq"), qPrintable(copiedDefault));
+    }
     const auto listed = AccountBooks(c.data().system()).findById(row.ID);
     QCOMPARE(listed->description, QString("分公司账本"));
     QCOMPARE(listed->Type, 0);
@@ -243,6 +282,21 @@ void TestShellLogic::createBookRefusals() {
 void TestShellLogic::createBookNeverOverwritesAFile() {
     auto p = loggedIn();
     AppContext& c = p->context();
+    if (isServer()) {
+        // A schema of that name is someone else's: passed over, untouched.
+        c.data().main().query("create schema useraccountbook002");
+        c.data().main().query("create table useraccountbook002.kept (n integer)");
+        const AccountBookRow row = BookCreator(c).create("新账本", "", &AccountBooks(c.data().system()).offered()[0]);
+        QCOMPARE(row.DatabaseName, QString("UserAccountBook003"));
+        QCOMPARE(row.FilePath, QString("useraccountbook003"));
+        QCOMPARE(c.data().main().scalar("select count(*) from useraccountbook002.kept").toInt(), 0);
+        QCOMPARE(c.data()
+                     .main()
+                     .scalar("select count(*) from information_schema.tables where table_schema='useraccountbook002'")
+                     .toInt(),
+                 1);
+        return;
+    }
     // A stray file already holds the next name: it is passed over, untouched.
     QFile stray(c.paths().dbFolder() + "UserAccountBook002.db");
     QVERIFY(stray.open(QIODevice::WriteOnly));
@@ -257,15 +311,76 @@ void TestShellLogic::failedCopyLeavesTheListUnchanged() {
     auto p = loggedIn();
     AppContext& c = p->context();
     AccountBookRow missing = AccountBooks(c.data().system()).offered()[0];
-    missing.FilePath = "db/gone.db";
+    missing.FilePath = isServer() ? "gone" : "db/gone.db";
     try {
         BookCreator(c).create("新账本", "", &missing);
         QFAIL("expected a refusal");
     } catch (const UserError& e) {
-        QVERIFY(e.message().contains("gone.db"));
+        QVERIFY2(e.message().contains(isServer() ? "gone" : "gone.db"), qPrintable(e.message()));
     }
     QCOMPARE(AccountBooks(c.data().system()).offered().size(), 1);
     QCOMPARE(c.CurrentAccountBook.BookName, QString());
+}
+
+void TestShellLogic::eachBookLogsIntoItsOwnData() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    c.data().main().query("insert into unit (unit_code, Unit_name) values ('UN007', '卷')");
+    const AccountBookRow first = AccountBooks(c.data().system()).offered()[0];
+    const AccountBookRow second = BookCreator(c).create("分公司", "", &first);
+    LoginService login(c);
+    login.loadAccountBooks();
+    auto units = [&] {
+        QStringList out;
+        QSqlQuery q = c.data().main().query("select unit_code from unit where unit_code >= 'UN007' order by unit_code");
+        while (q.next()) {
+            out.append(q.value(0).toString());
+        }
+        return out;
+    };
+    QCOMPARE(login.logIn(second, "超级用户", ""), LoginService::Result::LoggedIn);
+    QCOMPARE(units(), QStringList({"UN007"}));
+    c.data().main().query("insert into unit (unit_code, Unit_name) values ('UN008', '桶')");
+    QCOMPARE(login.logIn(first, "超级用户", ""), LoginService::Result::LoggedIn);
+    QCOMPARE(units(), QStringList({"UN007"}));
+    c.data().main().query("insert into unit (unit_code, Unit_name) values ('UN009', '瓶')");
+    c.data().main().query("delete from unit where unit_code = 'UN007'");
+    QCOMPARE(login.logIn(second, "超级用户", ""), LoginService::Result::LoggedIn);
+    QCOMPARE(units(), QStringList({"UN007", "UN008"}));
+    QCOMPARE(login.logIn(first, "超级用户", ""), LoginService::Result::LoggedIn);
+    QCOMPARE(units(), QStringList({"UN009"}));
+    // The program started again finds the book used last.
+    p->restart();
+    p->context().data().ConnectDatabases();
+    QCOMPARE(p->context().data().main().scalar("select count(*) from unit where unit_code='UN009'").toInt(), 1);
+}
+
+void TestShellLogic::failureAtTheLastStepLeavesNoBook() {
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    // The list refuses the new row, after the copy was made.
+    Database& list = c.data().system();
+    if (isServer()) {
+        list.query("alter table AccountBook add constraint refuse_test check (description <> '拒绝')");
+    } else {
+        list.query(
+            "create trigger refuse_test before insert on AccountBook when new.description = '拒绝' "
+            "begin select raise(abort, 'refused'); end");
+    }
+    const AccountBookRow source = AccountBooks(list).offered()[0];
+    QVERIFY_THROWS_EXCEPTION(DbError, BookCreator(c).create("新账本", "拒绝", &source));
+    QCOMPARE(AccountBooks(list).offered().size(), 1);
+    QCOMPARE(c.CurrentAccountBook.BookName, QString());
+    if (isServer()) {
+        QCOMPARE(list.scalar("select count(*) from pg_namespace where nspname like 'useraccountbook%'").toInt(), 0);
+    } else {
+        QCOMPARE(QDir(c.paths().dbFolder()).entryList({"UserAccountBook002*"}, QDir::Files), QStringList());
+    }
+    // Nothing is left in the way of the next try (an embedded book's
+    // counter has moved on when the name was drawn).
+    const AccountBookRow row = BookCreator(c).create("新账本", "用户账本", &source);
+    QCOMPARE(row.DatabaseName, isServer() ? QString("UserAccountBook002") : QString("UserAccountBook003"));
+    QCOMPARE(openBook(*p, row)->scalar("select count(*) from Sys_user where User_name='超级用户'").toInt(), 1);
 }
 
 void TestShellLogic::companyInfoEditSaveCancel() {

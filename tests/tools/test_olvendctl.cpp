@@ -22,6 +22,7 @@ private slots:
     void login();
     void unscramble();
     void createBook();
+    void createBookOnTheServer();
     void commandsNeedAPreparedFolder();
     void unknownBookIsAClearError();
     void wrongUseExitsTwo();
@@ -127,6 +128,33 @@ void TestOlvendctl::createBook() {
     // The new book logs in like the one it was copied from.
     QCOMPARE(ctl({"--book", "分公司", "login", "超级用户", ""}).out, QString("ok"));
     QVERIFY(ctl({"books"}).out.contains("分公司"));
+}
+
+// On the server kind the list and the books are on the server: a book made
+// here is a schema of the server database, and --book reaches it.
+void TestOlvendctl::createBookOnTheServer() {
+    if (!TestBooks::postgresConfigured()) {
+        if (qEnvironmentVariableIsSet("OLVEND_REQUIRE_PG")) {
+            QFAIL("OLVEND_TEST_PG is not set");
+        }
+        QSKIP("no PostgreSQL server configured");
+    }
+    TestBooks::TestProgram program(true);
+    program.connect("postgres");
+    Database& first = program.context().data().main();
+    first.execute("update Sys_Corp set Corp_name = '总公司'");
+    const Result made = ctl({"create-book", "分公司", "--from", "默认帐册"}, program.folder());
+    QCOMPARE(made.code, 0);
+    QCOMPARE(made.out, QString("2\t分公司\tuseraccountbook002"));
+    QCOMPARE(ctl({"books"}, program.folder()).out, QString("1\t默认帐册\tpublic\n2\t分公司\tuseraccountbook002"));
+    QCOMPARE(ctl({"--book", "分公司", "login", "超级用户", ""}, program.folder()).out, QString("ok"));
+    // The copy is the new book's own: a change there stays there.
+    auto copy = Database::openServer(TestBooks::serverParams(program.serverBook()->serverDatabase()), "分公司",
+                                     "useraccountbook002");
+    QCOMPARE(copy->scalar("select Corp_name from Sys_Corp").toString(), QString("总公司"));
+    QCOMPARE(ctl({"--book", "分公司", "next-code", "unit", "unit_code"}, program.folder()).code, 0);
+    QVERIFY(copy->scalar("select CurrID from Sys_ID_Autoincrement where tablename='unit'") !=
+            first.scalar("select CurrID from Sys_ID_Autoincrement where tablename='unit'"));
 }
 
 void TestOlvendctl::commandsNeedAPreparedFolder() {
