@@ -1,9 +1,11 @@
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include "data/data_module.h"
 #include "master/goods_edit_window.h"
@@ -12,7 +14,9 @@
 #include "support/tree_drop.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
+#include "ui/tree_combo.h"
 #include "ui/tree_list.h"
+#include "ui/tree_model.h"
 
 // The goods windows, offscreen.
 class TestGoodsWindows : public QObject {
@@ -23,6 +27,8 @@ private slots:
     void listShowsGoodsAndSearches();
     void pickModeReturnsTheChosenGoods();
     void editorSavesWithAPicture();
+    void supplierBoxListsCodeCompanyAndName();
+    void classBoxOffersTheClassTreeAndTakesOnlyLeaves();
     void failedDropsOnALockedBookLeaveTheWindowUsable();
     void classThatCannotBeReadLeavesTheListOnItsClass();
 
@@ -127,6 +133,119 @@ void TestGoodsWindows::editorSavesWithAPicture() {
     catalog.goods().cancel();
     w.close();
     QVERIFY(!m_program->prompter().texts().contains("该商品内容已更改，是否要保存？"));
+}
+
+// The supplier drop-down lists code, company and person under their
+// headers, one row per supplier and no empty row, and the box shows the
+// company; a goods without supplier leaves the box empty.
+void TestGoodsWindows::supplierBoxListsCodeCompanyAndName() {
+    AppContext& c = m_program->context();
+    c.data().main().query(
+        "insert into Provider (Corp_code, provider_name, provider_Corp_Name) values ('00002', '李四', '门窗厂')");
+    GoodsCatalog catalog(c);
+    catalog.open();
+    catalog.goods().setCurrentRow(0);
+    GoodsEditWindow w(c, catalog, GoodsEditor::Existing);
+    w.show();
+    QComboBox* box = w.supplierBox();
+    const QAbstractItemModel* model = box->model();
+    QCOMPARE(model->columnCount(), 3);
+    const QStringList headers{"公司编码", "公司名称", "姓名"};
+    for (int col = 0; col < headers.size(); ++col) {
+        QCOMPARE(model->headerData(col, Qt::Horizontal).toString(), headers[col]);
+    }
+    auto* view = qobject_cast<QTreeView*>(box->view());
+    QVERIFY(view);
+    QVERIFY(!view->isHeaderHidden());
+    QCOMPARE(model->rowCount(), 2);
+    const QList<QStringList> rows{{"00001", "五金厂", "王五"}, {"00002", "门窗厂", "李四"}};
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int col = 0; col < 3; ++col) {
+            QCOMPARE(model->index(r, col).data().toString(), rows[r][col]);
+        }
+    }
+    QCOMPARE(box->currentText(), QString("五金厂"));
+    QCOMPARE(w.supplierBox()->value().toString(), QString("00001"));
+
+    box->showPopup();
+    view->setCurrentIndex(model->index(1, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    QCOMPARE(catalog.goods().value("Provide_corp").toString(), QString("00002"));
+    QCOMPARE(box->currentText(), QString("门窗厂"));
+
+    catalog.goods().cancel();
+    QCOMPARE(box->currentText(), QString("五金厂"));
+    catalog.goods().setValue("Provide_corp", QVariant());
+    QCOMPARE(box->currentText(), QString());
+    QVERIFY(w.supplierBox()->value().isNull());
+    catalog.goods().cancel();
+}
+
+// The class box drops down the class tree: classes of the same name sit
+// under their own parents, only a class without child classes is taken,
+// and the box shows the class of the goods on show.
+void TestGoodsWindows::classBoxOffersTheClassTreeAndTakesOnlyLeaves() {
+    AppContext& c = m_program->context();
+    Database& db = c.data().main();
+    db.query("insert into goods_group (Class_name, Parent_id, ico_no) values ('门窗', 1, 0)");  // 3
+    db.query("insert into goods_group (Class_name, Parent_id, ico_no) values ('配件', 3, 0)");  // 4
+    db.query("insert into goods_group (Class_name, Parent_id, ico_no) values ('锁具', 1, 0)");  // 5
+    db.query("insert into goods_group (Class_name, Parent_id, ico_no) values ('配件', 5, 0)");  // 6
+    GoodsCatalog catalog(c);
+    catalog.open();
+    catalog.goods().setCurrentRow(0);
+    GoodsEditWindow w(c, catalog, GoodsEditor::Existing);
+    w.show();
+    QComboBox* box = w.classBox();
+    auto* view = qobject_cast<QTreeView*>(box->view());
+    QVERIFY(view);
+    auto* model = qobject_cast<TreeModel*>(box->model());
+    QVERIFY(model);
+    QCOMPARE(model->nodeCount(), 6);
+    QCOMPARE(model->indexOfId(4).parent(), model->indexOfId(3));
+    QCOMPARE(model->indexOfId(6).parent(), model->indexOfId(5));
+    QCOMPARE(model->indexOfId(2).parent(), model->indexOfId(1));
+    QCOMPARE(box->currentText(), QString("五金"));
+
+    auto choose = [&](int id) {
+        box->showPopup();
+        QVERIFY(view->isVisible());
+        // Every class shows at once, nested under its parent.
+        QVERIFY(view->isExpanded(model->indexOfId(5)));
+        view->setCurrentIndex(model->indexOfId(id));
+        QTest::keyClick(view, Qt::Key_Return);
+        QVERIFY(!view->isVisible());
+    };
+    m_program->prompter().clear();
+    choose(5);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QCOMPARE(m_program->prompter().lastText(), QString("只能选择最末一级的商品类别,请重新选择"));
+    QCOMPARE(catalog.goods().value("Goods_class").toInt(), 2);
+    QCOMPARE(box->currentText(), QString("五金"));
+    QCOMPARE(w.classBox()->value().toInt(), 2);
+
+    choose(6);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QCOMPARE(m_program->prompter().messages().size(), 1);
+    QCOMPARE(catalog.goods().value("Goods_class").toInt(), 6);
+    QCOMPARE(box->currentText(), QString("配件"));
+    QCOMPARE(w.classBox()->value().toInt(), 6);
+
+    // The box follows the goods: a cancel brings the old class back, a
+    // goods without class leaves it empty.
+    catalog.goods().cancel();
+    QCOMPARE(box->currentText(), QString("五金"));
+    catalog.goods().setValue("Goods_class", 4);
+    QCOMPARE(box->currentText(), QString("配件"));
+    QCOMPARE(w.classBox()->value().toInt(), 4);
+    catalog.goods().setValue("Goods_class", QVariant());
+    QCOMPARE(box->currentText(), QString());
+    QVERIFY(w.classBox()->value().isNull());
+    catalog.goods().cancel();
 }
 
 // Another program holds the book's write lock: each drop says why it failed
