@@ -16,6 +16,7 @@
 #include "ui/editors.h"
 #include "ui/field_binder.h"
 #include "ui/style_holder.h"
+#include "ui/tree_combo.h"
 
 GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int mode, QWidget* parent)
     : BaseWindow(context, QStringLiteral("frm_Goods_edit"), parent),
@@ -41,14 +42,23 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     auto* unit = new LookupCombo(this);
     unit->setLookup(catalog.units());
     auto* supplier = new LookupCombo(this);
-    supplier->setLookup(catalog.suppliers(),
-                        {QStringLiteral("公司名称"), QStringLiteral("公司名称"), QStringLiteral("姓名")});
-    auto* classBox = new LookupCombo(this);
-    QList<LookupList::Entry> classes;
-    for (int r = 0; r < catalog.classes().rowCount(); ++r) {
-        classes.append({catalog.classes().value(r, "id"), catalog.classes().value(r, "Class_name").toString(), {}});
+    m_supplierBox = supplier;
+    // The list shows each supplier's code, company and person; the box
+    // shows the company.
+    supplier->setColumns({{QStringLiteral("公司编码"), LookupCombo::KeyPart},
+                          {QStringLiteral("公司名称"), 0},
+                          {QStringLiteral("姓名"), 1}},
+                         1);
+    supplier->setEmptyChoice(false);
+    supplier->setLookup(catalog.suppliers());
+    auto* classBox = new TreeCombo(this);
+    QList<TreeNodeData> classes;
+    const Dataset& classRows = catalog.classes();
+    for (int r = 0; r < classRows.rowCount(); ++r) {
+        classes.append(
+            {classRows.value(r, "id"), classRows.value(r, "Parent_id"), classRows.value(r, "Class_name").toString()});
     }
-    classBox->setLookup(std::make_shared<LookupList>(classes));
+    classBox->setNodes(classes);
     m_classBox = classBox;
     // The box shows the class of the goods on show, also after "增加商品"
     // and a cancel.
@@ -61,7 +71,7 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     });
     connect(&goods, &Dataset::currentRowChanged, classBox, showClass);
     connect(&goods, &Dataset::stateChanged, classBox, showClass);
-    connect(classBox, &LookupCombo::valueEdited, this, [this, classBox] {
+    connect(classBox, &TreeCombo::valueEdited, this, [this, classBox] {
         bool chosen = false;
         actions().guard([&] { chosen = m_editor.chooseClass(classBox->value()); });
         if (!chosen) {

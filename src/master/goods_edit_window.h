@@ -8,6 +8,7 @@
 class GoodsCatalog;
 class LookupCombo;
 class PictureBox;
+class TreeCombo;
 class QLineEdit;
 class QWidget;
 
@@ -19,7 +20,8 @@ public:
     GoodsEditor& editor() { return m_editor; }
     QLineEdit* codeEdit() const { return m_code; }
     PictureBox* pictureBox() const { return m_picture; }
-    LookupCombo* classBox() const { return m_classBox; }
+    TreeCombo* classBox() const { return m_classBox; }
+    LookupCombo* supplierBox() const { return m_supplierBox; }
 
     // The picture file dialog; tests return a prepared name.
     std::function<QString()> choosePictureFile;
@@ -36,5 +38,6 @@ private:
     GoodsEditor m_editor;
     QLineEdit* m_code;
     PictureBox* m_picture;
-    LookupCombo* m_classBox = nullptr;
+    TreeCombo* m_classBox = nullptr;
+    LookupCombo* m_supplierBox = nullptr;
 };

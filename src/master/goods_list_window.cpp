@@ -4,9 +4,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTreeWidget>
 
 #include "admin/picture_viewer_dialog.h"
 #include "data/app_context.h"
@@ -23,7 +23,7 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
       m_catalog(context),
       m_grid(new DataGrid(this)),
       m_search(new QLineEdit(this)),
-      m_pickList(new QListWidget(this)),
+      m_pickList(new QTreeWidget(this)),
       m_pickPanel(new QWidget(this)),
       m_picture(new PictureBox(this)),
       m_status(new QLabel(QStringLiteral("基础资料 >>> 库存商品管理"), this)),
@@ -65,8 +65,8 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     });
     QAction* pickOut = add("Action_SelectGoodsOutToList", "从选择列表中移除商品", [this] {
         QStringList codes;
-        for (QListWidgetItem* item : m_pickList->selectedItems()) {
-            codes << item->text().section('=', 0, 0);
+        for (const QTreeWidgetItem* item : m_pickList->selectedItems()) {
+            codes << item->text(0);
         }
         m_catalog.removeFromPickList(codes);
         refreshPickList();
@@ -106,7 +106,8 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
         toolbar->addWidget(b);
     }
     auto* remarks = new QCheckBox(QStringLiteral("显示商品备注"), this);
-    connect(remarks, &QCheckBox::toggled, this, [this](bool on) { m_grid->setColumnVisible("remark", on); });
+    connect(remarks, &QCheckBox::toggled, this,
+            [this](bool on) { m_grid->setPreviewField(on ? QStringLiteral("remark") : QString()); });
     toolbar->addWidget(remarks);
     toolbar->addStretch();
     toolbar->addWidget(m_search);
@@ -126,21 +127,26 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     middleLayout->addLayout(toolbar);
     middleLayout->addWidget(m_grid, 1);
 
-    // The pick panel.
+    // The pick panel: code and name of each chosen goods.
+    m_pickList->setColumnCount(2);
+    m_pickList->setHeaderLabels({QStringLiteral("商品编码"), QStringLiteral("商品名称")});
+    m_pickList->setRootIsDecorated(false);
     m_pickList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pickList->setSortingEnabled(true);
+    m_pickList->sortByColumn(0, Qt::AscendingOrder);
+    m_pickList->setColumnWidth(0, 90);
     auto* pickButtons = new QHBoxLayout;
-    auto* inButton = new QPushButton(QStringLiteral("添加"), this);
-    auto* outButton = new QPushButton(QStringLiteral("移除"), this);
+    m_pickIn = new QPushButton(QStringLiteral("添加"), this);
+    m_pickOut = new QPushButton(QStringLiteral("移除"), this);
     auto* finishButton = new QPushButton(QStringLiteral("选择完毕"), this);
-    connect(inButton, &QPushButton::clicked, pickIn, &QAction::trigger);
-    connect(outButton, &QPushButton::clicked, pickOut, &QAction::trigger);
+    connect(m_pickIn, &QPushButton::clicked, pickIn, &QAction::trigger);
+    connect(m_pickOut, &QPushButton::clicked, pickOut, &QAction::trigger);
     connect(finishButton, &QPushButton::clicked, finish, &QAction::trigger);
-    outButton->setEnabled(false);
-    connect(m_pickList, &QListWidget::itemSelectionChanged, outButton,
-            [this, outButton] { outButton->setEnabled(!m_pickList->selectedItems().isEmpty()); });
-    pickButtons->addWidget(inButton);
-    pickButtons->addWidget(outButton);
+    connect(m_pickList, &QTreeWidget::itemSelectionChanged, this, &GoodsListWindow::updatePickButtons);
+    connect(m_grid, &DataGrid::selectionChanged, this, &GoodsListWindow::updatePickButtons);
+    updatePickButtons();
+    pickButtons->addWidget(m_pickIn);
+    pickButtons->addWidget(m_pickOut);
     pickButtons->addWidget(finishButton);
     auto* pickLayout = new QVBoxLayout(m_pickPanel);
     pickLayout->setContentsMargins(0, 0, 0, 0);
@@ -187,7 +193,7 @@ void GoodsListWindow::open() {
          GridColumn::make("Provide_corp", QStringLiteral("供货商"), 120).withLookup(m_catalog.suppliers()),
          GridColumn::make("Keyin_person", QStringLiteral("录入员"), 70),
          GridColumn::make("Keyin_time", QStringLiteral("录入日期"), 85).withFormat("YYYY-MM-DD"),
-         GridColumn::make("remark", QStringLiteral("备注"), 140).hidden(), GridColumn::make("id", "id").hidden()});
+         GridColumn::make("remark", QStringLiteral("备注"), 140), GridColumn::make("id", "id").hidden()});
     m_grid->setFooter({FooterSummary::count("code", QStringLiteral("共0个商品"))});
     m_grid->setInitialSort("code", Qt::AscendingOrder);
     m_pickPanel->setVisible(m_mode == 1);
@@ -200,13 +206,23 @@ void GoodsListWindow::search() {
     // The search runs over every goods: the root class first.
     if (focusRoot()) {
         m_grid->setTextFilter(m_search->text().trimmed(), GoodsCatalog::searchFields());
+        showFoundGoods();
     }
 }
 
 void GoodsListWindow::showAll() {
     if (focusRoot()) {
         m_grid->clearFilters();
+        showFoundGoods();
     }
+}
+
+void GoodsListWindow::showFoundGoods() {
+    const GridModel* found = m_grid->model();
+    if (found->rowCount() > 0 && found->gridRow(m_catalog.goods().currentRow()) < 0) {
+        m_grid->selectRow(found->datasetRow(0));
+    }
+    refreshPicture();
 }
 
 bool GoodsListWindow::focusRoot() {
@@ -227,11 +243,23 @@ void GoodsListWindow::showPicture() {
 
 void GoodsListWindow::refreshPickList() {
     m_pickList->clear();
-    m_pickList->addItems(m_catalog.pickLines());
+    for (const QString& line : m_catalog.pickLines()) {
+        m_pickList->addTopLevelItem(new QTreeWidgetItem({line.section('=', 0, 0), line.section('=', 1)}));
+    }
+    updatePickButtons();
+}
+
+void GoodsListWindow::updatePickButtons() {
+    m_pickIn->setEnabled(!m_grid->selectedRows().isEmpty());
+    m_pickOut->setEnabled(!m_pickList->selectedItems().isEmpty());
 }
 
 void GoodsListWindow::refreshPicture() {
-    const int row = m_catalog.goods().currentRow();
+    // A goods the search has hidden is not on show.
+    int row = m_catalog.goods().currentRow();
+    if (m_grid->dataset() && m_grid->model()->gridRow(row) < 0) {
+        row = -1;
+    }
     const QString path = row >= 0 ? m_catalog.goods().value(row, "PicturePath").toString() : QString();
     if (path.isEmpty()) {
         m_picture->clearPicture();

@@ -8,8 +8,8 @@ class GroupTreePanel;
 class PictureBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
+class QTreeWidget;
 class TreeList;
 
 // "基础商品管理": the class tree and the goods of the focused class, in
@@ -23,7 +23,7 @@ public:
     GoodsCatalog& catalog() { return m_catalog; }
     DataGrid* grid() const { return m_grid; }
     TreeList* tree() const;
-    QListWidget* pickList() const { return m_pickList; }
+    QTreeWidget* pickList() const { return m_pickList; }
     PictureBox* pictureBox() const { return m_picture; }
     QLineEdit* searchBox() const { return m_search; }
     QLabel* statusLabel() const { return m_status; }
@@ -45,13 +45,19 @@ private:
     void showPicture();
     void refreshPickList();
     void refreshPicture();
+    void updatePickButtons();
+    // After a search the current goods is one the grid shows, with its
+    // picture.
+    void showFoundGoods();
 
     GoodsCatalog m_catalog;
     int m_mode = 0;
     DataGrid* m_grid;
     QLineEdit* m_search;
-    QListWidget* m_pickList;
+    QTreeWidget* m_pickList;
     QWidget* m_pickPanel;
+    QPushButton* m_pickIn = nullptr;
+    QPushButton* m_pickOut = nullptr;
     PictureBox* m_picture;
     QLabel* m_status;
     GroupTreePanel* m_groups;

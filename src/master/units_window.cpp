@@ -12,7 +12,7 @@ UnitsWindow::UnitsWindow(AppContext& context, QWidget* parent)
     : BaseWindow(context, QStringLiteral("base_unit_frm"), parent),
       m_editor(context.data().main(), context.clock(), context.prompter()),
       m_grid(new DataGrid(this)) {
-    setWindowTitle(QStringLiteral("计量单位"));
+    setWindowTitle(QStringLiteral("计量单位管理"));
     auto add = [this](const char* name, const char* caption, std::function<void()> handler) {
         QAction* a = actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), [this, handler] {
             handler();
@@ -57,6 +57,11 @@ UnitsWindow::UnitsWindow(AppContext& context, QWidget* parent)
     resize(520, 420);
 }
 
+void UnitsWindow::setPickMode(bool pick) {
+    m_pick = pick;
+    setWindowTitle(pick ? QStringLiteral("选取计量单位") : QStringLiteral("计量单位管理"));
+}
+
 QPushButton* UnitsWindow::button(const QString& caption) const {
     for (QPushButton* b : m_buttons) {
         if (b->text() == caption) {
@@ -81,9 +86,6 @@ void UnitsWindow::open() {
                         GridColumn::make("remark", QStringLiteral("备注"), 200).asEditable()});
     m_grid->setFooter({FooterSummary::count("unit_code", QStringLiteral("共0个单位"))});
     m_grid->setMultiSelect(!m_pick);
-    if (m_pick) {
-        setWindowTitle(QStringLiteral("选择计量单位"));
-    }
     updateButtons();
 }
 

@@ -6,12 +6,13 @@
 class DataGrid;
 class QPushButton;
 
-// "计量单位": the units of measure, managed or picked (mode 1).
+// "计量单位管理": the units of measure, managed or picked (mode 1,
+// "选取计量单位").
 class UnitsWindow : public BaseWindow {
     Q_OBJECT
 public:
     explicit UnitsWindow(AppContext& context, QWidget* parent = nullptr);
-    void setPickMode(bool pick) { m_pick = pick; }
+    void setPickMode(bool pick);
     QString chosenCode() const { return m_chosen; }
     UnitsEditor& editor() { return m_editor; }
     DataGrid* grid() const { return m_grid; }

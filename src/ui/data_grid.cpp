@@ -6,11 +6,14 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 #include "ui/action_manager.h"
 #include "ui/footer_bar.h"
+#include "ui/grid_cell_delegate.h"
 #include "ui/style_holder.h"
 
 void GridView::keyPressEvent(QKeyEvent* event) {
@@ -49,9 +52,66 @@ void GridView::startDrag(Qt::DropActions supportedActions) {
     drag->exec(supportedActions, Qt::MoveAction);
 }
 
+void GridView::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    auto* grid = qobject_cast<GridModel*>(model());
+    if (grid && !grid->previewField().isEmpty()) {
+        paintPreviewLines(event->rect());
+    }
+}
+
+// Each preview line spans the row under its cells, over the column lines,
+// in the row's colours; text too long for the row ends in "...".
+void GridView::paintPreviewLines(const QRect& area) {
+    auto* grid = qobject_cast<GridModel*>(model());
+    const int first = rowAt(area.top());
+    if (first < 0) {
+        return;
+    }
+    int last = rowAt(area.bottom());
+    if (last < 0) {
+        last = grid->rowCount() - 1;
+    }
+    QPainter painter(viewport());
+    const int line = previewLineHeight();
+    const int left = -horizontalOffset();
+    const int width = horizontalHeader()->length();
+    const QPalette::ColorGroup group = isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+    for (int row = first; row <= last; ++row) {
+        const QString text = grid->previewText(row);
+        if (text.isEmpty() || rowHeight(row) <= line) {
+            continue;
+        }
+        const int bottom = rowViewportPosition(row) + rowHeight(row) - (showGrid() ? 1 : 0);
+        const QRect strip(left, bottom - line, width - (showGrid() ? 1 : 0), line);
+        const bool selected = selectionModel() && selectionModel()->isRowSelected(row, rootIndex());
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        option.rect = strip;
+        option.state |= QStyle::State_Enabled;
+        if (selected) {
+            option.state |= QStyle::State_Selected;
+        }
+        if (alternatingRowColors() && row % 2 == 1) {
+            option.features |= QStyleOptionViewItem::Alternate;
+        }
+        // The row's own background, as the style draws it for a cell.
+        painter.fillRect(
+            strip, palette().brush(group, option.features & QStyleOptionViewItem::Alternate ? QPalette::AlternateBase
+                                                                                            : QPalette::Base));
+        style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &option, &painter, this);
+        style()->drawPrimitive(QStyle::PE_PanelItemViewItem, &option, &painter, this);
+        painter.setPen(selected ? palette().color(group, QPalette::HighlightedText) : QColor(0x1F, 0x4E, 0x99));
+        const QRect textRect = strip.adjusted(16, 0, -4, 0);
+        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
+    }
+}
+
 DataGrid::DataGrid(QWidget* parent)
     : QWidget(parent), m_model(new GridModel(this)), m_view(new GridView(this)), m_styleName(StyleHolder::GridCE) {
     m_view->setModel(m_model);
+    m_view->setItemDelegate(new GridCellDelegate(m_view));
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -90,10 +150,18 @@ DataGrid::DataGrid(QWidget* parent)
             [this](const QModelIndex& current) { syncCurrentFromView(current); });
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this, &DataGrid::selectionChanged);
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        fitRowHeights(0, m_model->rowCount() - 1);
         if (dataset() && dataset()->currentRow() >= 0) {
             syncCurrentFromDataset(dataset()->currentRow());
         }
+        // The reset dropped the selection without saying so.
+        emit selectionChanged();
     });
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] { fitRowHeights(0, m_model->rowCount() - 1); });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { fitRowHeights(first, last); });
+    connect(m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to) { fitRowHeights(from.row(), to.row()); });
 }
 
 void DataGrid::setStyleName(const QString& styleName) {
@@ -129,6 +197,28 @@ void DataGrid::setColumnVisible(const QString& field, bool visible) {
         m_view->setColumnHidden(c, !visible);
         m_footer->update();
     }
+}
+
+void DataGrid::setPreviewField(const QString& field) {
+    m_model->setPreviewField(field);
+    fitRowHeights(0, m_model->rowCount() - 1);
+    m_view->viewport()->update();
+}
+
+void DataGrid::fitRowHeights(int first, int last) {
+    const bool previews = !m_model->previewField().isEmpty();
+    if (!previews && !m_tallRows) {
+        return;
+    }
+    const int plain = m_view->verticalHeader()->defaultSectionSize();
+    const int tall = plain + m_view->previewLineHeight();
+    for (int row = qMax(0, first); row <= last && row < m_model->rowCount(); ++row) {
+        const int height = previews && !m_model->previewText(row).isEmpty() ? tall : plain;
+        if (m_view->rowHeight(row) != height) {
+            m_view->setRowHeight(row, height);
+        }
+    }
+    m_tallRows = previews;
 }
 
 void DataGrid::setFooter(const QList<FooterSummary>& footer) {

@@ -14,16 +14,23 @@ class GridView : public QTableView {
 public:
     using QTableView::QTableView;
 
+    // The height of a preview line under a row's cells.
+    int previewLineHeight() const { return fontMetrics().height() + 4; }
+
 signals:
     void rowActivated(const QModelIndex& index);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
+    void paintEvent(QPaintEvent* event) override;
 
 public:
     QString dragKeyField;
     bool isEditing() const { return state() == EditingState; }
+
+private:
+    void paintPreviewLines(const QRect& area);
 };
 
 // A grid over a Dataset: declared columns, filters on the loaded rows,
@@ -40,6 +47,11 @@ public:
     Dataset* dataset() const { return m_model->dataset(); }
     void setColumns(const QList<GridColumn>& columns);
     void setColumnVisible(const QString& field, bool visible);
+    // Shows a field's text as a line of its own under each row that has
+    // one, across the columns (the row's preview, such as a remark); only
+    // those rows grow. An empty name shows no preview lines.
+    void setPreviewField(const QString& field);
+    QString previewField() const { return m_model->previewField(); }
     void setFooter(const QList<FooterSummary>& footer);
     void setReadOnly(bool readOnly);
     void setMultiSelect(bool multi);
@@ -77,6 +89,8 @@ signals:
 private:
     void syncCurrentFromView(const QModelIndex& current);
     void syncCurrentFromDataset(int datasetRow);
+    // Rows with a preview line are taller by its height, the others plain.
+    void fitRowHeights(int first, int last);
 
     GridModel* m_model;
     GridView* m_view;
@@ -84,4 +98,5 @@ private:
     QString m_styleName;
     bool m_customFilter = false;
     bool m_syncing = false;
+    bool m_tallRows = false;  // some rows may be taller than plain
 };

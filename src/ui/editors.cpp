@@ -14,56 +14,94 @@ namespace {
 const QDate kNoDate(1900, 1, 1);
 }
 
-LookupCombo::LookupCombo(QWidget* parent) : QComboBox(parent) {
+LookupCombo::LookupCombo(QWidget* parent) : QComboBox(parent), m_lookup(std::make_shared<LookupList>()) {
     setEditable(false);
     connect(this, qOverload<int>(&QComboBox::activated), this, [this](int) { emit valueEdited(); });
 }
 
-void LookupCombo::setLookup(std::shared_ptr<LookupList> lookup, const QStringList& headers) {
+void LookupCombo::setLookup(std::shared_ptr<LookupList> lookup) {
+    m_lookup = lookup ? std::move(lookup) : std::make_shared<LookupList>();
+    fill();
+}
+
+void LookupCombo::setColumns(const QList<Column>& columns, int shown) {
+    m_columns = columns;
+    m_shown = columns.isEmpty() ? 0 : qBound(0, shown, int(columns.size()) - 1);
+    if (!columns.isEmpty()) {
+        auto* list = new QTreeView(this);
+        list->setRootIsDecorated(false);
+        list->setAllColumnsShowFocus(true);
+        list->header()->setStretchLastSection(true);
+        setView(list);
+    }
+    fill();
+}
+
+void LookupCombo::setEmptyChoice(bool on) {
+    m_emptyChoice = on;
+    fill();
+}
+
+void LookupCombo::fill() {
     const QVariant keep = value();
-    m_lookup = std::move(lookup);
-    auto* model = new QStandardItemModel(this);
-    const int extra = headers.size() > 1 ? headers.size() - 1 : 0;
-    model->setColumnCount(1 + extra);
-    if (!headers.isEmpty()) {
-        model->setHorizontalHeaderLabels(headers);
-    }
-    model->appendRow(new QStandardItem());  // the empty choice
-    for (const LookupList::Entry& e : m_lookup->entries()) {
-        QList<QStandardItem*> row{new QStandardItem(e.text)};
-        row[0]->setData(e.key, Qt::UserRole);
-        for (int i = 0; i < extra; ++i) {
-            row.append(new QStandardItem(e.extra.value(i)));
+    const QList<Column> columns = m_columns.isEmpty() ? QList<Column>{Column{}} : m_columns;
+    auto* items = new QStandardItemModel(0, int(columns.size()), this);
+    if (!m_columns.isEmpty()) {
+        QStringList headers;
+        for (const Column& c : columns) {
+            headers << c.header;
         }
-        model->appendRow(row);
+        items->setHorizontalHeaderLabels(headers);
     }
-    setModel(model);
-    if (extra > 0) {
-        auto* view = new QTreeView(this);
-        view->setRootIsDecorated(false);
-        view->setHeaderHidden(headers.isEmpty());
-        view->header()->setStretchLastSection(true);
-        setView(view);
+    if (m_emptyChoice) {
+        items->appendRow(new QStandardItem());
+    }
+    for (const LookupList::Entry& e : m_lookup->entries()) {
+        QList<QStandardItem*> row;
+        for (const Column& c : columns) {
+            const QString text = c.part == KeyPart    ? e.key.toString()
+                                 : c.part == TextPart ? e.text
+                                                      : e.extra.value(c.part);
+            auto* item = new QStandardItem(text);
+            // Every column carries the key: the box reads it from the
+            // column it shows.
+            item->setData(e.key, Qt::UserRole);
+            row.append(item);
+        }
+        items->appendRow(row);
+    }
+    setModel(items);
+    setModelColumn(m_shown);
+    if (auto* list = qobject_cast<QTreeView*>(view())) {
+        // The list is wide enough for every column.
+        int width = 0;
+        for (int c = 0; c < items->columnCount(); ++c) {
+            list->resizeColumnToContents(c);
+            width += list->columnWidth(c);
+        }
+        list->setMinimumWidth(width + 2 * list->frameWidth() + 24);
     }
     setValue(keep);
 }
 
 QVariant LookupCombo::value() const {
-    return currentIndex() <= 0 ? QVariant() : itemData(currentIndex());
+    const QVariant key = currentIndex() < 0 ? QVariant() : itemData(currentIndex());
+    return key.isValid() ? key : QVariant();
 }
 
 void LookupCombo::setValue(const QVariant& key) {
+    const int none = m_emptyChoice ? 0 : -1;
     if (key.isNull()) {
-        setCurrentIndex(0);
+        setCurrentIndex(none);
         return;
     }
-    for (int i = 1; i < count(); ++i) {
+    for (int i = m_emptyChoice ? 1 : 0; i < count(); ++i) {
         if (itemData(i).toString() == key.toString()) {
             setCurrentIndex(i);
             return;
         }
     }
-    setCurrentIndex(0);
+    setCurrentIndex(none);
 }
 
 NullableDateEdit::NullableDateEdit(QWidget* parent) : QDateEdit(parent) {

@@ -13,13 +13,29 @@
 // The editors the windows bind to dataset fields. Each holds its value as a
 // QVariant (null when empty) and says when the user changed it.
 
-// A drop-down that stores a key and shows its text; extra columns of the
-// lookup appear beside the text in the open list.
+// A drop-down that stores a key and shows its text. The open list may show
+// several columns of each entry under headers (the key, the text, extra
+// columns of the lookup); the box then shows one of them.
 class LookupCombo : public QComboBox {
     Q_OBJECT
 public:
+    // What a column of the open list shows of an entry: its key, its text,
+    // or one of its extra columns (0, 1, ...).
+    static constexpr int KeyPart = -2;
+    static constexpr int TextPart = -1;
+    struct Column {
+        QString header;
+        int part = TextPart;
+    };
+
     explicit LookupCombo(QWidget* parent = nullptr);
-    void setLookup(std::shared_ptr<LookupList> lookup, const QStringList& headers = {});
+    void setLookup(std::shared_ptr<LookupList> lookup);
+    // The open list shows these columns under their headers, and the box
+    // the column at `shown`; without columns the list holds the texts.
+    void setColumns(const QList<Column>& columns, int shown = 0);
+    // Whether the list starts with an empty choice (it does unless told);
+    // without one, an empty value leaves the box blank.
+    void setEmptyChoice(bool on);
     std::shared_ptr<LookupList> lookup() const { return m_lookup; }
     QVariant value() const;
     void setValue(const QVariant& key);
@@ -28,7 +44,12 @@ signals:
     void valueEdited();
 
 private:
+    void fill();
+
     std::shared_ptr<LookupList> m_lookup;
+    QList<Column> m_columns;
+    int m_shown = 0;
+    bool m_emptyChoice = true;
 };
 
 // A date that may be empty: the minimum date stands for "no date" and shows

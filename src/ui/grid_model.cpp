@@ -83,6 +83,19 @@ void GridModel::setColumns(const QList<GridColumn>& columns) {
     invalidateFooter();
 }
 
+void GridModel::setPreviewField(const QString& field) {
+    m_previewField = field;
+    m_previewIndex = field.isEmpty() ? -1 : fieldColumn(field);
+    if (rowCount() > 0 && columnCount() > 0) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {PreviewRole});
+    }
+}
+
+QString GridModel::previewText(int gridRow) const {
+    const int r = m_previewIndex >= 0 && m_dataset ? m_rows.datasetRow(gridRow) : -1;
+    return r < 0 ? QString() : m_dataset->value(r, m_previewIndex).toString().simplified();
+}
+
 int GridModel::columnOf(const QString& field) const {
     for (int i = 0; i < m_columns.size(); ++i) {
         if (m_columns[i].field.compare(field, Qt::CaseInsensitive) == 0) {
@@ -103,6 +116,7 @@ void GridModel::fillRows() {
     for (const GridColumn& c : m_columns) {
         m_fieldIndex.append(m_dataset ? m_dataset->fieldIndex(c.field) : -1);
     }
+    m_previewIndex = m_previewField.isEmpty() ? -1 : fieldColumn(m_previewField);
     const int n = m_dataset ? m_dataset->rowCount() : 0;
     QVector<int> rows;
     rows.reserve(n);
@@ -401,6 +415,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
                 }
             }
             return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        case PreviewRole:
+            return previewText(index.row());
         case Qt::BackgroundRole:
             if (m_columns[index.column()].highlight) {
                 return QBrush(GridColumn::highlightBackground());

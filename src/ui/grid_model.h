@@ -18,6 +18,10 @@
 class GridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // The text of a row's preview line (see setPreviewField), the same in
+    // every column of the row.
+    static constexpr int PreviewRole = Qt::UserRole + 40;
+
     explicit GridModel(QObject* parent = nullptr);
 
     void setDataset(Dataset* dataset);
@@ -25,6 +29,13 @@ public:
     void setColumns(const QList<GridColumn>& columns);
     const QList<GridColumn>& columns() const { return m_columns; }
     int columnOf(const QString& field) const;
+    // A field shown as a line of its own under each row that has a value
+    // for it (the row's preview); it need not be a column. An empty name
+    // shows none.
+    void setPreviewField(const QString& field);
+    QString previewField() const { return m_previewField; }
+    // The preview text of a grid row on one line, or empty.
+    QString previewText(int gridRow) const;
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
     bool isReadOnly() const { return m_readOnly; }
 
@@ -84,7 +95,9 @@ private:
     QPointer<Dataset> m_dataset;
     QList<GridColumn> m_columns;
     QVector<int> m_fieldIndex;  // dataset field index of each column
-    GridRowIndex m_rows;        // dataset rows in grid order, and back
+    QString m_previewField;
+    int m_previewIndex = -1;  // its dataset field index
+    GridRowIndex m_rows;      // dataset rows in grid order, and back
     bool m_readOnly = true;
 
     QString m_text;

@@ -1,9 +1,14 @@
 #include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
+#include <QTreeWidget>
 
 #include "data/data_module.h"
 #include "master/goods_edit_window.h"
@@ -12,7 +17,9 @@
 #include "support/tree_drop.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
+#include "ui/tree_combo.h"
 #include "ui/tree_list.h"
+#include "ui/tree_model.h"
 
 // The goods windows, offscreen.
 class TestGoodsWindows : public QObject {
@@ -23,6 +30,11 @@ private slots:
     void listShowsGoodsAndSearches();
     void pickModeReturnsTheChosenGoods();
     void editorSavesWithAPicture();
+    void supplierBoxListsCodeCompanyAndName();
+    void classBoxOffersTheClassTreeAndTakesOnlyLeaves();
+    void pickPanelHasHeadersAndButtonsFollowSelections();
+    void remarksShowAsPreviewLines();
+    void pictureFollowsTheGoodsFoundBySearch();
     void failedDropsOnALockedBookLeaveTheWindowUsable();
     void classThatCannotBeReadLeavesTheListOnItsClass();
 
@@ -78,7 +90,7 @@ void TestGoodsWindows::pickModeReturnsTheChosenGoods() {
     w.grid()->view()->selectAll();
     QVERIFY(w.actions().execute("Action_SelectGoodsInToList"));
     QVERIFY(w.actions().execute("Action_SelectGoodsInToList"));
-    QCOMPARE(w.pickList()->count(), 2);
+    QCOMPARE(w.pickList()->model()->rowCount(), 2);
     QCOMPARE(w.pickedLines(), QStringList({"SP00000001=不锈钢合页", "SP00000002=拉手"}));
     QVERIFY(w.actions().execute("Action_SelectGoodsFinish"));
     QCOMPARE(w.result(), int(QDialog::Accepted));
@@ -127,6 +139,264 @@ void TestGoodsWindows::editorSavesWithAPicture() {
     catalog.goods().cancel();
     w.close();
     QVERIFY(!m_program->prompter().texts().contains("该商品内容已更改，是否要保存？"));
+}
+
+// The supplier drop-down lists code, company and person under their
+// headers, one row per supplier and no empty row, and the box shows the
+// company; a goods without supplier leaves the box empty.
+void TestGoodsWindows::supplierBoxListsCodeCompanyAndName() {
+    AppContext& c = m_program->context();
+    c.data().main().query(
+        "insert into Provider (Corp_code, provider_name, provider_Corp_Name) values ('00002', '李四', '门窗厂')");
+    GoodsCatalog catalog(c);
+    catalog.open();
+    catalog.goods().setCurrentRow(0);
+    GoodsEditWindow w(c, catalog, GoodsEditor::Existing);
+    w.show();
+    QComboBox* box = w.supplierBox();
+    const QAbstractItemModel* model = box->model();
+    QCOMPARE(model->columnCount(), 3);
+    const QStringList headers{"公司编码", "公司名称", "姓名"};
+    for (int col = 0; col < headers.size(); ++col) {
+        QCOMPARE(model->headerData(col, Qt::Horizontal).toString(), headers[col]);
+    }
+    auto* view = qobject_cast<QTreeView*>(box->view());
+    QVERIFY(view);
+    QVERIFY(!view->isHeaderHidden());
+    QCOMPARE(model->rowCount(), 2);
+    const QList<QStringList> rows{{"00001", "五金厂", "王五"}, {"00002", "门窗厂", "李四"}};
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int col = 0; col < 3; ++col) {
+            QCOMPARE(model->index(r, col).data().toString(), rows[r][col]);
+        }
+    }
+    QCOMPARE(box->currentText(), QString("五金厂"));
+    QCOMPARE(w.supplierBox()->value().toString(), QString("00001"));
+
+    box->showPopup();
+    view->setCurrentIndex(model->index(1, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    QCOMPARE(catalog.goods().value("Provide_corp").toString(), QString("00002"));
+    QCOMPARE(box->currentText(), QString("门窗厂"));
+
+    catalog.goods().cancel();
+    QCOMPARE(box->currentText(), QString("五金厂"));
+    catalog.goods().setValue("Provide_corp", QVariant());
+    QCOMPARE(box->currentText(), QString());
+    QVERIFY(w.supplierBox()->value().isNull());
+    catalog.goods().cancel();
+}
+
+// The class box drops down the class tree: classes of the same name sit
+// under their own parents, only a class without child classes is taken,
+// and the box shows the class of the goods on show.
+void TestGoodsWindows::classBoxOffersTheClassTreeAndTakesOnlyLeaves() {
+    AppContext& c = m_program->context();
+    Database& db = c.data().main();
+    db.query("insert into goods_group (Class_name, Parent_id, ico_no) values ('门窗', 1, 0)");  // 3
+    db.query("insert into goods_group (Class_name, Parent_id, ico_no) values ('配件', 3, 0)");  // 4
+    db.query("insert into goods_group (Class_name, Parent_id, ico_no) values ('锁具', 1, 0)");  // 5
+    db.query("insert into goods_group (Class_name, Parent_id, ico_no) values ('配件', 5, 0)");  // 6
+    GoodsCatalog catalog(c);
+    catalog.open();
+    catalog.goods().setCurrentRow(0);
+    GoodsEditWindow w(c, catalog, GoodsEditor::Existing);
+    w.show();
+    QComboBox* box = w.classBox();
+    auto* view = qobject_cast<QTreeView*>(box->view());
+    QVERIFY(view);
+    auto* model = qobject_cast<TreeModel*>(box->model());
+    QVERIFY(model);
+    QCOMPARE(model->nodeCount(), 6);
+    QCOMPARE(model->indexOfId(4).parent(), model->indexOfId(3));
+    QCOMPARE(model->indexOfId(6).parent(), model->indexOfId(5));
+    QCOMPARE(model->indexOfId(2).parent(), model->indexOfId(1));
+    QCOMPARE(box->currentText(), QString("五金"));
+
+    auto choose = [&](int id) {
+        box->showPopup();
+        QVERIFY(view->isVisible());
+        // Every class shows at once, nested under its parent.
+        QVERIFY(view->isExpanded(model->indexOfId(5)));
+        view->setCurrentIndex(model->indexOfId(id));
+        QTest::keyClick(view, Qt::Key_Return);
+        QVERIFY(!view->isVisible());
+    };
+    m_program->prompter().clear();
+    choose(5);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QCOMPARE(m_program->prompter().lastText(), QString("只能选择最末一级的商品类别,请重新选择"));
+    QCOMPARE(catalog.goods().value("Goods_class").toInt(), 2);
+    QCOMPARE(box->currentText(), QString("五金"));
+    QCOMPARE(w.classBox()->value().toInt(), 2);
+
+    choose(6);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QCOMPARE(m_program->prompter().messages().size(), 1);
+    QCOMPARE(catalog.goods().value("Goods_class").toInt(), 6);
+    QCOMPARE(box->currentText(), QString("配件"));
+    QCOMPARE(w.classBox()->value().toInt(), 6);
+
+    // The box follows the goods: a cancel brings the old class back, a
+    // goods without class leaves it empty.
+    catalog.goods().cancel();
+    QCOMPARE(box->currentText(), QString("五金"));
+    catalog.goods().setValue("Goods_class", 4);
+    QCOMPARE(box->currentText(), QString("配件"));
+    QCOMPARE(w.classBox()->value().toInt(), 4);
+    catalog.goods().setValue("Goods_class", QVariant());
+    QCOMPARE(box->currentText(), QString());
+    QVERIFY(w.classBox()->value().isNull());
+    catalog.goods().cancel();
+}
+
+// The pick panel names its two columns; "添加" works only with goods
+// selected in the grid, "移除" only with lines selected in the pick list.
+void TestGoodsWindows::pickPanelHasHeadersAndButtonsFollowSelections() {
+    GoodsListWindow w(m_program->context());
+    w.setMode(1);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QAbstractItemView* list = w.pickList();
+    QCOMPARE(list->model()->columnCount(), 2);
+    QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(), QString("商品编码"));
+    QCOMPARE(list->model()->headerData(1, Qt::Horizontal).toString(), QString("商品名称"));
+    auto* header = list->findChild<QHeaderView*>();
+    QVERIFY(header && header->isVisible());
+    QPushButton* in = nullptr;
+    QPushButton* out = nullptr;
+    for (QPushButton* b : w.findChildren<QPushButton*>()) {
+        if (b->text() == QString("添加")) {
+            in = b;
+        } else if (b->text() == QString("移除")) {
+            out = b;
+        }
+    }
+    QVERIFY(in && out);
+    QVERIFY(!out->isEnabled());
+    QCOMPARE(in->isEnabled(), !w.grid()->selectedRows().isEmpty());
+    w.grid()->view()->clearSelection();
+    QVERIFY(!in->isEnabled());
+    // A search that finds nothing leaves nothing selected.
+    w.grid()->selectRow(0);
+    QVERIFY(in->isEnabled());
+    w.searchBox()->setText("没有这种商品");
+    w.search();
+    QCOMPARE(w.grid()->model()->rowCount(), 0);
+    QVERIFY(!in->isEnabled());
+    w.showAll();
+
+    w.grid()->selectRow(1);
+    QVERIFY(in->isEnabled());
+    QTest::mouseClick(in, Qt::LeftButton);
+    QCOMPARE(w.pickedLines(), QStringList({"SP00000002=拉手"}));
+    QCOMPARE(list->model()->rowCount(), 1);
+    QCOMPARE(list->model()->index(0, 0).data().toString(), QString("SP00000002"));
+    QCOMPARE(list->model()->index(0, 1).data().toString(), QString("拉手"));
+    QVERIFY(!out->isEnabled());
+    w.grid()->view()->clearSelection();
+    QVERIFY(!in->isEnabled());
+
+    list->selectAll();
+    QVERIFY(out->isEnabled());
+    QTest::mouseClick(out, Qt::LeftButton);
+    QVERIFY(w.pickedLines().isEmpty());
+    QVERIFY(!out->isEnabled());
+}
+
+// "显示商品备注" shows each remark as a line under its row, across the
+// columns; rows without a remark keep their height, and the remark column
+// stays as the grid lists it.
+void TestGoodsWindows::remarksShowAsPreviewLines() {
+    const QString remark = "黄铜材质，每套配螺丝四颗，适用于木门与铝合金门，厚度不少于三十毫米";
+    m_program->context().data().main().query("update goods set remark=:r where code='SP00000001'", {{"r", remark}});
+    GoodsListWindow w(m_program->context());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    GridView* view = w.grid()->view();
+    const int remarkColumn = w.grid()->model()->columnOf("remark");
+    QVERIFY(remarkColumn >= 0);
+    QVERIFY(!view->isColumnHidden(remarkColumn));
+    QCheckBox* box = nullptr;
+    for (QCheckBox* b : w.findChildren<QCheckBox*>()) {
+        if (b->text() == QString("显示商品备注")) {
+            box = b;
+        }
+    }
+    QVERIFY(box);
+    const int plain = view->rowHeight(1);
+    QCOMPARE(view->rowHeight(0), plain);
+
+    box->click();
+    QVERIFY(!view->isColumnHidden(remarkColumn));
+    QVERIFY(view->rowHeight(0) > plain);
+    QCOMPARE(view->rowHeight(1), plain);
+    // The line under the first row holds text beyond its first column.
+    const QImage shot = view->viewport()->grab().toImage();
+    const int top = view->rowViewportPosition(0) + plain;
+    const int bottom = view->rowViewportPosition(0) + view->rowHeight(0) - 2;
+    const QRgb ground = shot.pixel(shot.width() - 2, top + 1);
+    int inked = 0;
+    for (int y = top; y <= bottom; ++y) {
+        for (int x = view->columnWidth(0) + 10; x < qMin(shot.width(), view->columnWidth(0) + 200); ++x) {
+            inked += shot.pixel(x, y) != ground ? 1 : 0;
+        }
+    }
+    QVERIFY2(inked > 20, qPrintable(QString::number(inked)));
+
+    box->click();
+    QVERIFY(!view->isColumnHidden(remarkColumn));
+    QCOMPARE(view->rowHeight(0), plain);
+}
+
+// After "查找" and "显示全部" the picture box shows the picture of the
+// goods that is current, which is one the grid shows.
+void TestGoodsWindows::pictureFollowsTheGoodsFoundBySearch() {
+    AppContext& c = m_program->context();
+    QVERIFY(QDir().mkpath(c.PictureFolder));
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(c.PictureFolder + "SP00000001.jpg"));
+    c.data().main().query("update goods set PicturePath='SP00000001.jpg' where code='SP00000001'");
+    GoodsListWindow w(c);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    Dataset& goods = w.catalog().goods();
+    // The current goods, whether the grid shows it as its current row, and
+    // what the picture box shows.
+    auto shown = [&] {
+        const int gridRow = w.grid()->model()->gridRow(goods.currentRow());
+        const bool inGrid = gridRow >= 0 && w.grid()->view()->currentIndex().row() == gridRow;
+        return goods.value("code").toString() + (inGrid ? "" : " (hidden)") + ": " +
+               (w.pictureBox()->hasPicture() ? QString("picture") : w.pictureBox()->text());
+    };
+    const QString withPicture = "SP00000001: picture";
+    const QString withoutPicture = "SP00000002: 还没指定商品图片";
+    w.grid()->selectRow(0);
+    QCOMPARE(shown(), withPicture);
+
+    w.searchBox()->setText("ls-9");
+    w.search();
+    QCOMPARE(w.grid()->model()->rowCount(), 1);
+    QCOMPARE(shown(), withoutPicture);
+
+    w.searchBox()->setText("hy-");
+    w.search();
+    QCOMPARE(w.grid()->model()->rowCount(), 1);
+    QCOMPARE(shown(), withPicture);
+
+    w.showAll();
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    QCOMPARE(shown(), withPicture);
+    w.grid()->selectRow(1);
+    QCOMPARE(shown(), withoutPicture);
+    w.searchBox()->setText("HY");
+    w.search();
+    QCOMPARE(shown(), withPicture);
 }
 
 // Another program holds the book's write lock: each drop says why it failed

@@ -23,6 +23,8 @@ private slots:
     void windowAddsEditsAndPicks();
     void pickingSavesOrDropsFirst();
     void buttonsNeedTheRight();
+    void captionSaysManageOrPick_data();
+    void captionSaysManageOrPick();
 
 private:
     std::unique_ptr<TestBooks::TestProgram> m_program;
@@ -171,6 +173,23 @@ void TestUnits::buttonsNeedTheRight() {
     QVERIFY(m_program->prompter().messages().isEmpty());
     QCOMPARE(w.grid()->model()->rowCount(), 7);
     QVERIFY(w.button("保存")->isEnabled());
+}
+
+void TestUnits::captionSaysManageOrPick_data() {
+    QTest::addColumn<bool>("pick");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("manage") << false << QString("计量单位管理");
+    QTest::newRow("pick") << true << QString("选取计量单位");
+}
+
+void TestUnits::captionSaysManageOrPick() {
+    QFETCH(bool, pick);
+    QFETCH(QString, caption);
+    UnitsWindow w(m_program->context());
+    w.setPickMode(pick);
+    w.show();
+    QCOMPARE(w.windowTitle(), caption);
+    QCOMPARE(w.grid()->model()->rowCount(), 6);
 }
 
 QTEST_MAIN(TestUnits)

@@ -37,6 +37,7 @@ private slots:
     void selectionAndCurrentRowFollowEachOther();
     void enterEditsAndEscapeCancels();
     void gridDragCarriesKeys();
+    void previewLinesFollowTheRows();
     void treeFollowsItsCurrentNode();
     void treeRefusesBadDrops();
     void treeFollowsItsDataset();
@@ -350,6 +351,60 @@ void TestKit::progressNoteCutsAndRunsDots() {
     QCOMPARE(note.message(), QString(60, 'x') + "...");
     note.hideNote();
     QVERIFY(!note.isVisible());
+}
+
+// Rows with a preview text are taller by one line, through sorting, edits
+// and filters; without a preview field every row is plain again.
+void TestKit::previewLinesFollowTheRows() {
+    DataGrid grid;
+    showGoods(grid, 6);
+    for (int r : {1, 4}) {
+        m_goods->setCurrentRow(r);
+        m_goods->setValue("remark", QVariant());
+        m_goods->post();
+    }
+    grid.resize(700, 400);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    const GridModel* model = grid.model();
+    GridView* view = grid.view();
+    const int plain = view->rowHeight(0);
+    auto tallRows = [&] {
+        QStringList codes;
+        for (int g = 0; g < model->rowCount(); ++g) {
+            if (view->rowHeight(g) == plain + view->previewLineHeight()) {
+                codes << model->index(g, 0).data().toString().right(1);
+            } else if (view->rowHeight(g) != plain) {
+                codes << "?";
+            }
+        }
+        return codes.join(',');
+    };
+    QCOMPARE(tallRows(), QString());
+    QVERIFY(model->index(0, 0).data(GridModel::PreviewRole).toString().isEmpty());
+
+    grid.setPreviewField("remark");
+    QCOMPARE(tallRows(), QString("1,3,4,6"));
+    QCOMPARE(model->index(2, 1).data(GridModel::PreviewRole).toString(), QString("备注3"));
+    QVERIFY(model->index(1, 1).data(GridModel::PreviewRole).toString().isEmpty());
+
+    view->sortByColumn(0, Qt::DescendingOrder);
+    QCOMPARE(tallRows(), QString("6,4,3,1"));
+    m_goods->setCurrentRow(1);
+    m_goods->setValue("remark", "新备注");
+    m_goods->post();
+    m_goods->setCurrentRow(3);
+    m_goods->setValue("remark", "  ");
+    m_goods->post();
+    QCOMPARE(tallRows(), QString("6,3,2,1"));
+    grid.setTextFilter("合页", {"Goods_name"});
+    QCOMPARE(tallRows(), QString("3,1"));
+    grid.clearFilters();
+    QCOMPARE(tallRows(), QString("6,3,2,1"));
+
+    grid.setPreviewField(QString());
+    QCOMPARE(tallRows(), QString());
+    QVERIFY(model->index(0, 0).data(GridModel::PreviewRole).toString().isEmpty());
 }
 
 void TestKit::customFilterSwitch() {
