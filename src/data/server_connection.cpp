@@ -9,21 +9,25 @@
 
 #include "data/driver_library.h"
 
-namespace {
-// libpq's own view of the connection, when the driver's handle may be used
-// with the libpq linked here.
-bool libpqSaysBad(const QSqlDatabase& db) {
-    const QSqlDriver* driver = db.driver();
+void* ServerConnection::libpqConnection(const QSqlDriver* driver, const char* symbol, const void* ours) {
     const QVariant handle = driver ? driver->handle() : QVariant();
     // The handle's type is named after libpq's typedef or, as Qt 6 spells
     // it, after the struct behind it.
     const char* type = handle.isValid() ? handle.typeName() : nullptr;
     if (!type || (qstrcmp(type, "PGconn*") != 0 && qstrcmp(type, "pg_conn*") != 0) ||
-        !DriverLibrary::resolvesLikeUs(driver, "PQstatus", reinterpret_cast<const void*>(&PQstatus))) {
-        return false;
+        !DriverLibrary::resolvesLikeUs(driver, symbol, ours)) {
+        return nullptr;
     }
-    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
-    return connection == nullptr || PQstatus(connection) == CONNECTION_BAD;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+namespace {
+// libpq's own view of the connection, when the driver's handle may be used
+// with the libpq linked here.
+bool libpqSaysBad(const QSqlDatabase& db) {
+    auto* connection = static_cast<PGconn*>(
+        ServerConnection::libpqConnection(db.driver(), "PQstatus", reinterpret_cast<const void*>(&PQstatus)));
+    return connection != nullptr && PQstatus(connection) == CONNECTION_BAD;
 }
 }  // namespace
 

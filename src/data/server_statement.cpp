@@ -5,19 +5,17 @@
 #include <QSqlDriver>
 
 #include "data/database.h"
-#include "data/driver_library.h"
+#include "data/server_connection.h"
 #include "platform/errors.h"
 
 void ServerStatement::requireSingle(Database& db, const QString& sql) {
-    const QSqlDriver* driver = db.qdb().driver();
-    const QVariant handle = driver ? driver->handle() : QVariant();
     // The driver's connection is used with the libpq linked here only when
     // both are the same library.
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0 ||
-        !DriverLibrary::resolvesLikeUs(driver, "PQprepare", reinterpret_cast<const void*>(&PQprepare))) {
+    auto* connection = static_cast<PGconn*>(
+        ServerConnection::libpqConnection(db.qdb().driver(), "PQprepare", reinterpret_cast<const void*>(&PQprepare)));
+    if (!connection) {
         throw UserError(QStringLiteral("无法检查这条语句，没有执行"));
     }
-    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
     // A prepared statement holds one command at most; parsing it runs
     // nothing. The unnamed statement is replaced by the next one.
     const QByteArray text = sql.toUtf8();
