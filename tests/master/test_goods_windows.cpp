@@ -80,6 +80,21 @@ void TestGoodsWindows::listShowsGoodsAndSearches() {
     QCOMPARE(w.grid()->model()->rowCount(), 2);
     QVERIFY(w.actions().execute("Action_AddGoods"));  // the root has a child class
     QCOMPARE(m_program->prompter().lastText(), QString("只能在没有子类的商品类别里增加商品！"));
+
+    // From the list: "增加商品" in the editor over a new goods not filled
+    // in stays on it.
+    QVERIFY(w.tree()->setCurrentId(2));
+    QStringList codes;
+    w.runEditor = [&](int mode) {
+        GoodsEditWindow editor(m_program->context(), w.catalog(), mode, &w);
+        editor.show();
+        codes << editor.codeEdit()->text();
+        editor.actions().execute("Action_AddGoods");
+        codes << editor.codeEdit()->text() << m_program->prompter().lastText();
+        w.catalog().goods().cancel();
+    };
+    QVERIFY(w.actions().execute("Action_AddGoods"));
+    QCOMPARE(codes, QStringList({"SP00000003", "SP00000003", "请填写[商品名称,计量单位,供应商]"}));
 }
 
 void TestGoodsWindows::pickModeReturnsTheChosenGoods() {
@@ -108,6 +123,18 @@ void TestGoodsWindows::editorSavesWithAPicture() {
     catalog.focusClass(2);
     QVERIFY(catalog.addGoods());
     GoodsEditWindow w(c, catalog, GoodsEditor::New);
+    // "增加商品" over a goods not filled in says what is missing and stays
+    // on it: no code is drawn and nothing is written.
+    {
+        w.show();
+        const int before = catalog.goods().rowCount();
+        QVERIFY(w.actions().execute("Action_AddGoods"));
+        QCOMPARE(m_program->prompter().lastText(), QString("请填写[商品名称,计量单位,供应商]"));
+        QCOMPARE(w.codeEdit()->text(), QString("SP00000003"));
+        QCOMPARE(catalog.goods().rowCount(), before);
+        QCOMPARE(c.data().main().scalar("select count(*) from goods where code='SP00000003'").toInt(), 0);
+        m_program->prompter().clear();
+    }
     QImage bmp(40, 30, QImage::Format_RGB32);
     bmp.fill(Qt::blue);
     QVERIFY(bmp.save(m_files.filePath("p.bmp")));
