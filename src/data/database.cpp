@@ -1,5 +1,7 @@
 #include "data/database.h"
 
+#include <sqlite3.h>
+
 #include <QAtomicInt>
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include "data/sqlite_row_reader.h"
 #include "platform/errors.h"
 
 namespace {
@@ -27,6 +30,95 @@ QString driverText(const QSqlError& e) {
         t = d + ": " + t;
     }
     return t.isEmpty() ? e.text().trimmed() : t;
+}
+
+// What a refused statement means, from the code the database gave: the
+// SQLSTATE of a server, the (extended) result code of SQLite. SQLite's
+// primary constraint code alone says less: its own text then tells which
+// constraint failed.
+DbError::Kind classify(bool embedded, const QSqlError& e) {
+    const QString code = e.nativeErrorCode().trimmed();
+    if (embedded) {
+        bool ok = false;
+        const int value = code.toInt(&ok);
+        if (!ok) {
+            return DbError::Kind::Other;
+        }
+        switch (value) {
+            case 2067:  // SQLITE_CONSTRAINT_UNIQUE
+            case 1555:  // SQLITE_CONSTRAINT_PRIMARYKEY
+                return DbError::Kind::Duplicate;
+            case 787:  // SQLITE_CONSTRAINT_FOREIGNKEY
+                return DbError::Kind::Reference;
+            case 1299:  // SQLITE_CONSTRAINT_NOTNULL
+                return DbError::Kind::MissingValue;
+            default:
+                break;
+        }
+        switch (value & 0xff) {
+            case 5:  // SQLITE_BUSY
+            case 6:  // SQLITE_LOCKED
+                return DbError::Kind::Busy;
+            case 19: {  // SQLITE_CONSTRAINT
+                const QString text = e.databaseText();
+                if (text.startsWith(QLatin1String("UNIQUE")) || text.startsWith(QLatin1String("PRIMARY KEY"))) {
+                    return DbError::Kind::Duplicate;
+                }
+                if (text.startsWith(QLatin1String("FOREIGN KEY"))) {
+                    return DbError::Kind::Reference;
+                }
+                if (text.startsWith(QLatin1String("NOT NULL"))) {
+                    return DbError::Kind::MissingValue;
+                }
+                return DbError::Kind::Other;
+            }
+            default:
+                return DbError::Kind::Other;
+        }
+    }
+    if (code == QLatin1String("23505")) {
+        return DbError::Kind::Duplicate;
+    }
+    if (code == QLatin1String("22003")) {
+        return DbError::Kind::NumberTooLarge;
+    }
+    if (code == QLatin1String("23503")) {
+        return DbError::Kind::Reference;
+    }
+    if (code == QLatin1String("23502")) {
+        return DbError::Kind::MissingValue;
+    }
+    if (code == QLatin1String("55P03") || code == QLatin1String("40P01") || code == QLatin1String("40001")) {
+        return DbError::Kind::Busy;
+    }
+    // Class 08 is a connection failure, 57P0x a server going down; a
+    // statement that fails without any SQLSTATE never reached the server.
+    if (code.isEmpty() || code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P0"))) {
+        return DbError::Kind::ConnectionLost;
+    }
+    return DbError::Kind::Other;
+}
+
+QString userTextOf(DbError::Kind kind, const QString& where) {
+    switch (kind) {
+        case DbError::Kind::Duplicate:
+            return QStringLiteral("保存失败：该编号或名称已经存在，不能重复。请修改后再保存。");
+        case DbError::Kind::NumberTooLarge:
+            return QStringLiteral("保存失败：有数值超出了允许的位数。请改小后再保存。");
+        case DbError::Kind::Reference:
+            return QStringLiteral("保存失败：该记录仍被其他资料使用，或它引用的资料已不存在。请检查后再保存。");
+        case DbError::Kind::MissingValue:
+            return QStringLiteral("保存失败：有必须填写的内容没有填写。请填写后再保存。");
+        case DbError::Kind::Busy:
+            return QStringLiteral("%1正被其他用户或程序使用，这次操作没有完成。请稍后再试。").arg(where);
+        case DbError::Kind::ConnectionLost:
+            return QStringLiteral("与%1的连接已中断，这次操作没有完成。请检查网络或服务器，然后重新登录。").arg(where);
+        default:
+            return QStringLiteral(
+                       "操作失败：%1没有执行成功，修改没有保存。请重试；如果一再出现，"
+                       "请把详细信息告诉系统管理员。")
+                .arg(where);
+    }
 }
 }  // namespace
 
@@ -84,6 +176,16 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, const QStrin
         }
         throw DbError(QStringLiteral("无法打开%1: 不是有效的数据库文件").arg(where), e.driverText());
     }
+    // Failures then carry SQLite's extended result codes (which constraint
+    // failed), where the driver runs on the library linked here.
+    if (SqliteRowReader::driverSharesLibrary(*result)) {
+        const QVariant handle = result->qdb().driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+            if (sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData())) {
+                sqlite3_extended_result_codes(connection, 1);
+            }
+        }
+    }
     return result;
 }
 
@@ -109,18 +211,43 @@ DbError Database::error(const QString& what, const QString& driver, const QStrin
     if (m_depth > 0 && !driver.isEmpty() && m_failedLevel == 0) {
         m_failedLevel = m_depth;
     }
-    QString msg =
+    const QString msg =
         QStringLiteral("%1[%2]%3").arg(isAccess() ? QStringLiteral("账本") : QStringLiteral("数据库"), m_label, what);
-    if (!statement.isEmpty()) {
-        msg += QStringLiteral("\nSQL: ") + statement.simplified();
-    }
     return DbError(msg, driver, statement);
+}
+
+DbError Database::failure(const QSqlError& e, const QString& statement) const {
+    const QString driver = driverText(e);
+    const DbError plain = error(QStringLiteral("执行失败"), driver, statement);
+    const DbError::Kind kind = classify(isAccess(), e);
+    const QString where =
+        QStringLiteral("%1[%2]").arg(isAccess() ? QStringLiteral("账本") : QStringLiteral("数据库"), m_label);
+    QString details = plain.message() + QStringLiteral(" (") + m_location + ')';
+    if (!e.nativeErrorCode().isEmpty()) {
+        details += QStringLiteral(", code ") + e.nativeErrorCode();
+    }
+    details += '\n' + plain.details();
+    return DbError(userTextOf(kind, where), driver, statement, kind, details);
+}
+
+QString Database::failedColumn(const QString& driverText) {
+    // SQLite: "UNIQUE constraint failed: table.column"; PostgreSQL: "Key
+    // (column)=(value) already exists" in whatever language the server
+    // speaks.
+    static const QRegularExpression sqlite(
+        QStringLiteral(R"(constraint failed: [A-Za-z_][A-Za-z0-9_]*\.([A-Za-z_][A-Za-z0-9_]*))"));
+    static const QRegularExpression server(QStringLiteral(R"(\(([A-Za-z_][A-Za-z0-9_]*)\)=\()"));
+    QRegularExpressionMatch m = sqlite.match(driverText);
+    if (!m.hasMatch()) {
+        m = server.match(driverText);
+    }
+    return m.hasMatch() ? m.captured(1) : QString();
 }
 
 void Database::rawExec(const QString& sql) {
     QSqlQuery q(qdb());
     if (!q.exec(sql)) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+        throw failure(q.lastError(), sql);
     }
 }
 
@@ -145,16 +272,16 @@ QSqlQuery Database::query(const QString& sql, const QVariantMap& params) {
     q.setForwardOnly(true);
     if (params.isEmpty()) {
         if (!q.exec(sql)) {
-            throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+            throw failure(q.lastError(), sql);
         }
         return q;
     }
     if (!q.prepare(sql)) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+        throw failure(q.lastError(), sql);
     }
     bindAll(q, params);
     if (!q.exec()) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+        throw failure(q.lastError(), sql);
     }
     return q;
 }
@@ -179,7 +306,7 @@ std::shared_ptr<QSqlQuery> Database::prepared(const QString& sql) {
     auto q = std::make_shared<QSqlQuery>(qdb());
     q->setForwardOnly(true);
     if (!q->prepare(sql)) {
-        throw error(QStringLiteral("执行失败"), driverText(q->lastError()), sql);
+        throw failure(q->lastError(), sql);
     }
     m_prepared.insert(sql, new std::shared_ptr<QSqlQuery>(q));
     return q;
@@ -188,13 +315,13 @@ std::shared_ptr<QSqlQuery> Database::prepared(const QString& sql) {
 void Database::run(QSqlQuery& q, const QVariantMap& params) {
     bindAll(q, params);
     if (!q.exec()) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), q.lastQuery());
+        throw failure(q.lastError(), q.lastQuery());
     }
 }
 
 void Database::runBound(QSqlQuery& q) {
     if (!q.exec()) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), q.lastQuery());
+        throw failure(q.lastError(), q.lastQuery());
     }
 }
 

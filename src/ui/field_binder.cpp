@@ -19,6 +19,12 @@ void FieldBinder::bind(QWidget* editor, const QString& field) {
     Link link{editor, field};
     m_links.append(link);
     if (auto* e = qobject_cast<NumberEdit*>(editor)) {
+        const int f = m_dataset->fieldIndex(field);
+        if (f >= 0 && m_dataset->fields()[f].type == FieldDef::Type::Decimal) {
+            e->setDecimals(m_dataset->fields()[f].scale);
+        } else if (f >= 0 && m_dataset->fields()[f].type == FieldDef::Type::Integer) {
+            e->setDecimals(0);
+        }
         connect(e, &NumberEdit::valueEdited, this, [this, e, field] { write(field, e->value()); });
     } else if (auto* e = qobject_cast<QLineEdit*>(editor)) {
         const int f = m_dataset->fieldIndex(field);
