@@ -15,8 +15,10 @@ bool AskConfirm(Prompter& prompter, const QString& text) {
 }
 
 void Prompter::showFailure(const std::exception& e) {
-    const QString text = userTextOf(e);
-    const QString details = detailsOf(e);
+    showFailure(userTextOf(e), detailsOf(e));
+}
+
+void Prompter::showFailure(const QString& text, const QString& details) {
     if (m_log && !details.isEmpty()) {
         m_log->append(text, details);
     }

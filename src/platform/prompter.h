@@ -35,6 +35,9 @@ public:
     // box's details button; the details also go to the error log, when one
     // is set (a log that cannot be written never stops anything).
     void showFailure(const std::exception& e);
+    // The same for a failure already told as text and details (an editor's
+    // or a grid cell's refused edit).
+    void showFailure(const QString& text, const QString& details);
     void setErrorLog(ErrorLog* log) { m_log = log; }
     ErrorLog* errorLog() const { return m_log; }
 

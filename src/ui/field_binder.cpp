@@ -90,7 +90,7 @@ void FieldBinder::write(const QString& field, const QVariant& value) {
         m_dataset->setValue(field, value);
     } catch (const std::exception& e) {
         m_writing = false;
-        emit editFailed(userTextOf(e));
+        emit editFailed(userTextOf(e), detailsOf(e));
         refresh();
         return;
     }

@@ -1,6 +1,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "data/data_module.h"
@@ -9,6 +10,7 @@
 #include "platform/errors.h"
 #include "support/test_books.h"
 #include "ui/action_manager.h"
+#include "ui/grid_model.h"
 
 using TestBooks::FreshBook;
 
@@ -29,6 +31,7 @@ private slots:
     void duplicateCodeIsToldInTheUsersWords();
     void serverOverflowNamesTheField();
     void recordChangedByAnotherUserNamesTheRecord();
+    void gridEditRefusedByTheDatabaseKeepsTheDetails();
     void failureShownIsWrittenToTheLog();
     void logThatCannotBeWrittenStopsNothing();
 };
@@ -250,6 +253,29 @@ void TestDatasetErrors::recordChangedByAnotherUserNamesTheRecord() {
         QVERIFY2(e.details().contains("update unit set"), qPrintable(e.details()));
     }
     QVERIFY(ds.hasChanges());
+}
+
+// A grid cell whose dataset saves at once: the refusal reaches the window
+// as the user's text and the details apart.
+void TestDatasetErrors::gridEditRefusedByTheDatabaseKeepsTheDetails() {
+    FreshBook book(TestBooks::currentEngine());
+    Dataset ds(book.db());
+    ds.openTable("unit", "unit_code");
+    ds.setCaption("unit_code", "计量单位编码");
+    ds.setAutoApply(true);
+    GridModel model;
+    model.setDataset(&ds);
+    model.setColumns({GridColumn::make("unit_code", "编码").asEditable()});
+    model.setReadOnly(false);
+    QSignalSpy failed(&model, &GridModel::editFailed);
+    QVERIFY(!model.setData(model.index(1, 0), "UN001"));
+    QCOMPARE(failed.count(), 1);
+    const QString text = failed.first().at(0).toString();
+    const QString details = failed.first().at(1).toString();
+    QVERIFY2(text.contains("计量单位编码") && text.contains("UN001"), qPrintable(text));
+    verifyPlainWords(text);
+    QVERIFY2(details.contains("update unit set"), qPrintable(details));
+    QCOMPARE(book.db().scalar("select count(*) from unit where unit_code='UN001'").toInt(), 1);
 }
 
 // A failure a command shows goes to olvend.log in the program's folder with
