@@ -43,7 +43,8 @@ CodeListWindow::CodeListWindow(AppContext& context, QWidget* parent)
     m_grid->setMultiSelect(true);
     m_grid->setReadOnly(false);
     m_grid->view()->setItemDelegate(new LookupDelegate(m_grid));
-    connect(m_grid, &DataGrid::editFailed, this, [this](const QString& m) { this->context().prompter().error(m); });
+    connect(m_grid, &DataGrid::editFailed, this,
+            [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
     connect(m_grid, &DataGrid::rowDoubleClicked, this, [this](int row) {
         if (m_pick && row >= 0) {
             actions().guard([this, row] {

@@ -18,7 +18,8 @@ CompanyInfoWindow::CompanyInfoWindow(AppContext& context, QWidget* parent)
     setStyleSheet(StyleHolder::editorStyleSheet());
     m_editor.open();
     auto* binder = new FieldBinder(&m_editor.corp(), this);
-    connect(binder, &FieldBinder::editFailed, this, [this](const QString& m) { this->context().prompter().error(m); });
+    connect(binder, &FieldBinder::editFailed, this,
+            [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
     auto* form = new QFormLayout;
     const QList<QPair<const char*, const char*>> fields = {
         {"Corp_name", "单位名称"},           {"Corp_telephone", "单位电话"},

@@ -1,8 +1,12 @@
 #include "data/app_context.h"
 
 #include "data/data_module.h"
+#include "platform/prompter.h"
 
-AppContext::AppContext(const AppPaths& paths, Prompter& prompter) : m_paths(paths), m_prompter(&prompter) {
+AppContext::AppContext(const AppPaths& paths, Prompter& prompter)
+    : m_paths(paths), m_prompter(&prompter), m_errorLog(paths.programFolder() + QStringLiteral("olvend.log")) {
+    m_errorLog.setSource([this] { return CurrentUser.UserName; }, [this] { return CurrentAccountBook.BookName; });
+    m_prompter->setErrorLog(&m_errorLog);
     // The records come up in the system's order: user, book, settings file,
     // program identity with the database kind, picture folder, title.
     CurrentUser = UserRecord{};
@@ -15,7 +19,19 @@ AppContext::AppContext(const AppPaths& paths, Prompter& prompter) : m_paths(path
     SoftwareInfo.Title = SoftwareInfo.ProductName + SoftwareInfo.Version;
 }
 
-AppContext::~AppContext() = default;
+AppContext::~AppContext() {
+    if (m_prompter->errorLog() == &m_errorLog) {
+        m_prompter->setErrorLog(nullptr);
+    }
+}
+
+void AppContext::setPrompter(Prompter& prompter) {
+    if (m_prompter->errorLog() == &m_errorLog) {
+        m_prompter->setErrorLog(nullptr);
+    }
+    m_prompter = &prompter;
+    m_prompter->setErrorLog(&m_errorLog);
+}
 
 DataModule& AppContext::data() {
     if (!m_data) {

@@ -6,6 +6,7 @@
 #include "data/records.h"
 #include "platform/app_paths.h"
 #include "platform/clock.h"
+#include "platform/error_log.h"
 #include "platform/ini_file.h"
 #include "platform/progress_reporter.h"
 
@@ -26,7 +27,10 @@ public:
     const AppPaths& paths() const { return m_paths; }
     Clock& clock() { return m_clock; }
     Prompter& prompter() { return *m_prompter; }
-    void setPrompter(Prompter& prompter) { m_prompter = &prompter; }
+    // The prompter also writes the failures it shows to the error log.
+    void setPrompter(Prompter& prompter);
+    // "olvend.log" in the program's folder.
+    ErrorLog& errorLog() { return m_errorLog; }
     // The running-operation note; quiet until a window installs one
     // (nullptr puts the quiet one back).
     ProgressReporter& progress() { return m_progress ? *m_progress : m_quietProgress; }
@@ -55,6 +59,7 @@ private:
     AppPaths m_paths;
     Clock m_clock;
     Prompter* m_prompter;
+    ErrorLog m_errorLog;
     ProgressReporter* m_progress = nullptr;
     QuietProgress m_quietProgress;
     std::unique_ptr<DataModule> m_data;

@@ -1,5 +1,7 @@
 #include "data/database.h"
 
+#include <sqlite3.h>
+
 #include <QAtomicInt>
 #include <QDir>
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <QSqlRecord>
 
 #include "data/server_connection.h"
+#include "data/sqlite_row_reader.h"
 #include "platform/errors.h"
 
 namespace {
@@ -44,6 +47,95 @@ bool isRead(const QString& sql) {
 // happens to one prepared on a connection that was since reopened.
 bool isUnknownPrepared(const QSqlError& e) {
     return e.nativeErrorCode() == QLatin1String("26000");
+}
+
+// What a refused statement means, from the code the database gave: the
+// SQLSTATE of a server, the (extended) result code of SQLite. SQLite's
+// primary constraint code alone says less: its own text then tells which
+// constraint failed.
+DbError::Kind classify(bool embedded, const QSqlError& e) {
+    const QString code = e.nativeErrorCode().trimmed();
+    if (embedded) {
+        bool ok = false;
+        const int value = code.toInt(&ok);
+        if (!ok) {
+            return DbError::Kind::Other;
+        }
+        switch (value) {
+            case 2067:  // SQLITE_CONSTRAINT_UNIQUE
+            case 1555:  // SQLITE_CONSTRAINT_PRIMARYKEY
+                return DbError::Kind::Duplicate;
+            case 787:  // SQLITE_CONSTRAINT_FOREIGNKEY
+                return DbError::Kind::Reference;
+            case 1299:  // SQLITE_CONSTRAINT_NOTNULL
+                return DbError::Kind::MissingValue;
+            default:
+                break;
+        }
+        switch (value & 0xff) {
+            case 5:  // SQLITE_BUSY
+            case 6:  // SQLITE_LOCKED
+                return DbError::Kind::Busy;
+            case 19: {  // SQLITE_CONSTRAINT
+                const QString text = e.databaseText();
+                if (text.startsWith(QLatin1String("UNIQUE")) || text.startsWith(QLatin1String("PRIMARY KEY"))) {
+                    return DbError::Kind::Duplicate;
+                }
+                if (text.startsWith(QLatin1String("FOREIGN KEY"))) {
+                    return DbError::Kind::Reference;
+                }
+                if (text.startsWith(QLatin1String("NOT NULL"))) {
+                    return DbError::Kind::MissingValue;
+                }
+                return DbError::Kind::Other;
+            }
+            default:
+                return DbError::Kind::Other;
+        }
+    }
+    if (code == QLatin1String("23505")) {
+        return DbError::Kind::Duplicate;
+    }
+    if (code == QLatin1String("22003")) {
+        return DbError::Kind::NumberTooLarge;
+    }
+    if (code == QLatin1String("23503")) {
+        return DbError::Kind::Reference;
+    }
+    if (code == QLatin1String("23502")) {
+        return DbError::Kind::MissingValue;
+    }
+    if (code == QLatin1String("55P03") || code == QLatin1String("40P01") || code == QLatin1String("40001")) {
+        return DbError::Kind::Busy;
+    }
+    // Class 08 is a connection failure, 57P0x a server going down; a
+    // statement that fails without any SQLSTATE never reached the server.
+    if (code.isEmpty() || code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P0"))) {
+        return DbError::Kind::ConnectionLost;
+    }
+    return DbError::Kind::Other;
+}
+
+QString userTextOf(DbError::Kind kind, const QString& where) {
+    switch (kind) {
+        case DbError::Kind::Duplicate:
+            return QStringLiteral("保存失败：该编号或名称已经存在，不能重复。请修改后再保存。");
+        case DbError::Kind::NumberTooLarge:
+            return QStringLiteral("保存失败：有数值超出了允许的位数。请改小后再保存。");
+        case DbError::Kind::Reference:
+            return QStringLiteral("保存失败：该记录仍被其他资料使用，或它引用的资料已不存在。请检查后再保存。");
+        case DbError::Kind::MissingValue:
+            return QStringLiteral("保存失败：有必须填写的内容没有填写。请填写后再保存。");
+        case DbError::Kind::Busy:
+            return QStringLiteral("%1正被其他用户或程序使用，这次操作没有完成。请稍后再试。").arg(where);
+        case DbError::Kind::ConnectionLost:
+            return QStringLiteral("与%1的连接已中断，这次操作没有完成。请检查网络或服务器，然后重新登录。").arg(where);
+        default:
+            return QStringLiteral(
+                       "操作失败：%1没有执行成功，修改没有保存。请重试；如果一再出现，"
+                       "请把详细信息告诉系统管理员。")
+                .arg(where);
+    }
 }
 }  // namespace
 
@@ -101,6 +193,16 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, const QStrin
         }
         throw DbError(QStringLiteral("无法打开%1: 不是有效的数据库文件").arg(where), e.driverText());
     }
+    // Failures then carry SQLite's extended result codes (which constraint
+    // failed), where the driver runs on the library linked here.
+    if (SqliteRowReader::driverSharesLibrary(*result)) {
+        const QVariant handle = result->qdb().driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+            if (sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData())) {
+                sqlite3_extended_result_codes(connection, 1);
+            }
+        }
+    }
     return result;
 }
 
@@ -140,7 +242,7 @@ void Database::applySession() {
             ok = q.exec();
         }
         if (!ok) {
-            throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+            throw this->failure(q.lastError(), sql);
         }
         return q.next() ? q.value(0) : QVariant();
     };
@@ -230,30 +332,55 @@ DbError Database::error(const QString& what, const QString& driver, const QStrin
     if (m_depth > 0 && !driver.isEmpty() && m_failedLevel == 0) {
         m_failedLevel = m_depth;
     }
-    QString msg =
+    const QString msg =
         QStringLiteral("%1[%2]%3").arg(isAccess() ? QStringLiteral("账本") : QStringLiteral("数据库"), m_label, what);
-    if (!statement.isEmpty()) {
-        msg += QStringLiteral("\nSQL: ") + statement.simplified();
-    }
     return DbError(msg, driver, statement);
+}
+
+DbError Database::failure(const QSqlError& e, const QString& statement) const {
+    const QString driver = driverText(e);
+    const DbError plain = error(QStringLiteral("执行失败"), driver, statement);
+    const DbError::Kind kind = classify(isAccess(), e);
+    const QString where =
+        QStringLiteral("%1[%2]").arg(isAccess() ? QStringLiteral("账本") : QStringLiteral("数据库"), m_label);
+    QString details = plain.message() + QStringLiteral(" (") + m_location + ')';
+    if (!e.nativeErrorCode().isEmpty()) {
+        details += QStringLiteral(", code ") + e.nativeErrorCode();
+    }
+    details += '\n' + plain.details();
+    return DbError(userTextOf(kind, where), driver, statement, kind, details);
+}
+
+QString Database::failedColumn(const QString& driverText) {
+    // SQLite: "UNIQUE constraint failed: table.column"; PostgreSQL: "Key
+    // (column)=(value) already exists" in whatever language the server
+    // speaks.
+    static const QRegularExpression sqlite(
+        QStringLiteral(R"(constraint failed: [A-Za-z_][A-Za-z0-9_]*\.([A-Za-z_][A-Za-z0-9_]*))"));
+    static const QRegularExpression server(QStringLiteral(R"(\(([A-Za-z_][A-Za-z0-9_]*)\)=\()"));
+    QRegularExpressionMatch m = sqlite.match(driverText);
+    if (!m.hasMatch()) {
+        m = server.match(driverText);
+    }
+    return m.hasMatch() ? m.captured(1) : QString();
 }
 
 void Database::rawExec(const QString& sql, bool mayRetry) {
     checkConnection();
     for (;;) {
-        QSqlError failure;
+        QSqlError failed;
         {
             QSqlQuery q(qdb());
             if (q.exec(sql)) {
                 return;
             }
-            failure = q.lastError();
+            failed = q.lastError();
         }
-        if (recoverLostConnection(failure, mayRetry)) {
+        if (recoverLostConnection(failed, mayRetry)) {
             mayRetry = false;
             continue;
         }
-        throw error(QStringLiteral("执行失败"), driverText(failure), sql);
+        throw this->failure(failed, sql);
     }
 }
 
@@ -278,7 +405,7 @@ QSqlQuery Database::query(const QString& sql, const QVariantMap& params) {
     // Whether the read was already run again (checked only on failure).
     bool retried = false;
     for (;;) {
-        QSqlError failure;
+        QSqlError failed;
         {
             QSqlQuery q(qdb());
             q.setForwardOnly(true);
@@ -292,13 +419,13 @@ QSqlQuery Database::query(const QString& sql, const QVariantMap& params) {
             if (ok) {
                 return q;
             }
-            failure = q.lastError();
+            failed = q.lastError();
         }
-        if (recoverLostConnection(failure, !retried && isRead(sql))) {
+        if (recoverLostConnection(failed, !retried && isRead(sql))) {
             retried = true;
             continue;
         }
-        throw error(QStringLiteral("执行失败"), driverText(failure), sql);
+        throw this->failure(failed, sql);
     }
 }
 
@@ -330,13 +457,13 @@ std::shared_ptr<QSqlQuery> Database::prepared(const QString& sql) {
             m_prepared.insert(sql, new std::shared_ptr<QSqlQuery>(q));
             return q;
         }
-        const QSqlError failure = q->lastError();
+        const QSqlError failed = q->lastError();
         q.reset();
-        if (recoverLostConnection(failure, mayRetry)) {
+        if (recoverLostConnection(failed, mayRetry)) {
             mayRetry = false;
             continue;
         }
-        throw error(QStringLiteral("执行失败"), driverText(failure), sql);
+        throw this->failure(failed, sql);
     }
 }
 
@@ -351,23 +478,23 @@ void Database::run(QSqlQuery& q, const QVariantMap& params) {
         if (q.exec()) {
             return;
         }
-        const QSqlError failure = q.lastError();
+        const QSqlError failed = q.lastError();
         bool again = false;
-        if (m_reconnects > 0 && m_depth == 0 && mayPrepareAgain && isUnknownPrepared(failure)) {
+        if (m_reconnects > 0 && m_depth == 0 && mayPrepareAgain && isUnknownPrepared(failed)) {
             // Prepared on a connection since reopened; it never ran.
             mayPrepareAgain = false;
             again = true;
-        } else if (recoverLostConnection(failure, !retried && isRead(sql))) {
+        } else if (recoverLostConnection(failed, !retried && isRead(sql))) {
             retried = true;
             again = true;
         }
         if (!again) {
-            throw error(QStringLiteral("执行失败"), driverText(failure), sql);
+            throw this->failure(failed, sql);
         }
         q = QSqlQuery(qdb());
         q.setForwardOnly(true);
         if (!q.prepare(sql)) {
-            throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+            throw this->failure(q.lastError(), sql);
         }
         bindAll(q, params);
     }
@@ -383,23 +510,23 @@ void Database::runBound(QSqlQuery& q) {
         if (q.exec()) {
             return;
         }
-        const QSqlError failure = q.lastError();
+        const QSqlError failed = q.lastError();
         bool again = false;
-        if (m_reconnects > 0 && m_depth == 0 && mayPrepareAgain && isUnknownPrepared(failure)) {
+        if (m_reconnects > 0 && m_depth == 0 && mayPrepareAgain && isUnknownPrepared(failed)) {
             mayPrepareAgain = false;
             again = true;
-        } else if (recoverLostConnection(failure, !retried && isRead(sql))) {
+        } else if (recoverLostConnection(failed, !retried && isRead(sql))) {
             retried = true;
             again = true;
         }
         if (!again) {
-            throw error(QStringLiteral("执行失败"), driverText(failure), sql);
+            throw this->failure(failed, sql);
         }
         const QVariantList values = q.boundValues();
         q = QSqlQuery(qdb());
         q.setForwardOnly(true);
         if (!q.prepare(sql)) {
-            throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+            throw this->failure(q.lastError(), sql);
         }
         for (int i = 0; i < values.size(); ++i) {
             q.bindValue(i, values[i]);
@@ -434,7 +561,7 @@ QStringList Database::tableNames() const {
         QStringLiteral("SELECT lower(table_name) FROM information_schema.tables WHERE table_schema = current_schema()");
     QSqlQuery q(qdb());
     if (!q.exec(sql)) {
-        throw error(QStringLiteral("执行失败"), driverText(q.lastError()), sql);
+        throw this->failure(q.lastError(), sql);
     }
     while (q.next()) {
         out.append(q.value(0).toString());

@@ -3,6 +3,7 @@
 #include <QCache>
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantMap>
@@ -129,7 +130,15 @@ public:
     // the placeholders for an "in (...)" list, so no value enters the statement.
     static QString bindList(const QString& prefix, const QVariantList& values, QVariantMap* params);
 
+    // A failure of this database: the message names the book and says what
+    // failed; the statement and the driver's text go to the details.
     DbError error(const QString& what, const QString& driverText, const QString& statement = {}) const;
+    // A statement the driver refused, told in the user's words by what the
+    // database reported (SQLite's result code, PostgreSQL's SQLSTATE).
+    DbError failure(const QSqlError& error, const QString& statement) const;
+    // The column a unique index refused, as the driver's text names it, or
+    // empty.
+    static QString failedColumn(const QString& driverText);
 
 private:
     Database(const QString& connectionName, SqlDialect::Kind kind, const QString& label, const QString& location);

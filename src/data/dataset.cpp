@@ -38,11 +38,15 @@ void Dataset::openTable(const QString& table, const QString& orderBy) {
 }
 
 void Dataset::open(const QString& sql, const QVariantMap& params) {
-    // Display formats set by the window survive a re-open.
+    // Display formats and captions set by the window survive a re-open.
     QHash<QString, QString> formats;
+    QHash<QString, QString> captions;
     for (const FieldDef& f : m_fields) {
         if (!f.displayFormat.isEmpty()) {
             formats.insert(f.name.toLower(), f.displayFormat);
+        }
+        if (!f.caption.isEmpty()) {
+            captions.insert(f.name.toLower(), f.caption);
         }
     }
     DatasetReader::Result read = DatasetReader::read(m_db, m_table, sql, params, formats);
@@ -54,6 +58,7 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
     m_fieldIndex.clear();
     for (int i = 0; i < m_fields.size(); ++i) {
         m_fieldIndex.insert(m_fields[i].name.toLower(), i);
+        m_fields[i].caption = captions.value(m_fields[i].name.toLower(), m_fields[i].caption);
     }
     m_store = std::move(read.rows);
     m_rows.clear();
@@ -117,6 +122,10 @@ FieldDef& Dataset::field(const QString& name) {
 
 void Dataset::setDisplayFormat(const QString& name, const QString& format) {
     field(name).displayFormat = format;
+}
+
+void Dataset::setCaption(const QString& name, const QString& caption) {
+    field(name).caption = caption;
 }
 
 void Dataset::setCurrentRow(int row) {
@@ -285,6 +294,13 @@ void Dataset::setValue(const QString& name, const QVariant& v) {
         edit();
     }
     const QVariant normalized = m_fields[c].normalize(v);
+    // A number the column cannot hold is refused as it is typed, on both
+    // kinds of database (an embedded book would keep it, a server refuses
+    // the save); the row keeps its value.
+    const QString refused = m_fields[c].rangeError(normalized);
+    if (!refused.isEmpty()) {
+        throw UserError(refused + QStringLiteral("。请改小后再输入。"));
+    }
     if (sameValue(m_buffer[c], normalized) && m_buffer[c].typeId() == normalized.typeId()) {
         return;
     }
@@ -308,7 +324,7 @@ void Dataset::checkLengths(const QVector<QVariant>& values) const {
     for (int i = 0; i < m_fields.size(); ++i) {
         const FieldDef& f = m_fields[i];
         if (f.type == FieldDef::Type::Text && f.size > 0 && values[i].toString().size() > f.size) {
-            throw UserError(QStringLiteral("[%1]的内容太长，最多%2个字符").arg(f.name).arg(f.size));
+            throw UserError(QStringLiteral("[%1]的内容太长，最多%2个字符").arg(f.label()).arg(f.size));
         }
     }
 }
@@ -476,8 +492,9 @@ QVariantMap Dataset::keyParams(const Row& row, const QString& prefix) const {
 namespace {
 QVariant boundValue(const Database& db, const FieldDef& f, const QVariant& v) {
     if (!db.isAccess() && f.type == FieldDef::Type::Decimal && !v.isNull()) {
-        // Exact decimal text for NUMERIC columns.
-        return QString::number(v.toDouble(), 'f', f.scale);
+        // Exact decimal text for NUMERIC columns: the digits the number was
+        // written with, never a double's trailing noise.
+        return formatFixed(v.toDouble(), f.scale);
     }
     return v;
 }
@@ -505,7 +522,11 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
     // a new one in the same save.
     for (const Row& r : m_rows) {
         if (r.status == Status::Deleted) {
-            m_db.execute(QStringLiteral("delete from %1 where %2").arg(m_table, keyWhere("k")), keyParams(r, "k"));
+            try {
+                m_db.execute(QStringLiteral("delete from %1 where %2").arg(m_table, keyWhere("k")), keyParams(r, "k"));
+            } catch (const DbError& e) {
+                throw explain(e, r);
+            }
         }
     }
     for (const Row& r : m_rows) {
@@ -526,9 +547,15 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
         }
         const QString sql = QStringLiteral("update %1 set %2 where %3").arg(m_table, sets.join(','), keyWhere("k"));
         const std::shared_ptr<QSqlQuery> q = m_db.prepared(sql);
-        m_db.run(*q, params);
+        try {
+            m_db.run(*q, params);
+        } catch (const DbError& e) {
+            throw explain(e, r);
+        }
         if (q->numRowsAffected() == 0) {
-            throw m_db.error(QStringLiteral("中的记录已被其他用户删除或修改，无法保存"), QString(), sql);
+            const DbError base = m_db.error(QStringLiteral("中的记录已被其他用户删除或修改，无法保存"), QString(), sql);
+            throw DbError(QStringLiteral("保存失败：%1已被其他用户删除或修改。请刷新后重试。").arg(recordLabel(r)),
+                          QString(), sql, DbError::Kind::RecordChanged, base.message() + '\n' + base.details());
         }
     }
     int autoColumn = -1;
@@ -582,7 +609,11 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
             const int i = columns[k];
             q.bindValue(k, m_db.toDbValue(boundValue(m_db, m_fields[i], r.values[i])));
         }
-        m_db.runBound(q);
+        try {
+            m_db.runBound(q);
+        } catch (const DbError& e) {
+            throw explain(e, r);
+        }
         if (wantKey) {
             QVariant key;
             if (returning) {
@@ -595,6 +626,71 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
             newKeys->insert(idx, key);
         }
         q.finish();
+    }
+}
+
+QString Dataset::recordLabel(const Row& row) const {
+    QStringList fields{m_labelField};
+    if (fieldIndex(m_labelField) < 0) {
+        fields = m_keyFields;
+    }
+    QStringList parts;
+    for (const QString& name : fields) {
+        const int c = fieldIndex(name);
+        if (c >= 0 && !m_fields[c].displayText(cell(row, c)).isEmpty()) {
+            parts.append(QStringLiteral("%1“%2”").arg(m_fields[c].label(), m_fields[c].displayText(cell(row, c))));
+        }
+    }
+    return parts.isEmpty() ? QStringLiteral("该记录")
+                           : QStringLiteral("记录（%1）").arg(parts.join(QStringLiteral("，")));
+}
+
+DbError Dataset::explain(const DbError& e, const Row& row) const {
+    switch (e.kind()) {
+        case DbError::Kind::Duplicate: {
+            const int c = fieldIndex(Database::failedColumn(e.driverText()));
+            if (c < 0) {
+                return e.withMessage(
+                    QStringLiteral("保存失败：%1与已有的记录重复（编号或名称已存在）。请修改后再保存。")
+                        .arg(recordLabel(row)));
+            }
+            const FieldDef& f = m_fields[c];
+            return e.withMessage(QStringLiteral("保存失败：%1为“%2”的记录已经存在，不能重复。请换一个%1后再保存。")
+                                     .arg(f.label(), f.displayText(cell(row, c))));
+        }
+        case DbError::Kind::NumberTooLarge: {
+            // The column's definition as the database has it says which
+            // value does not fit (read when the rows were, so no statement
+            // runs in the failed transaction).
+            QList<FieldDef> columns;
+            try {
+                columns = TableSchema::columns(m_db, m_table);
+            } catch (const OlvendError&) {
+            }
+            for (FieldDef column : columns) {
+                const int c = fieldIndex(column.name);
+                if (c < 0) {
+                    continue;
+                }
+                column.caption = m_fields[c].label();
+                const QString refused = column.rangeError(m_fields[c].normalize(cell(row, c)));
+                if (!refused.isEmpty()) {
+                    return e.withMessage(
+                        QStringLiteral("保存失败：%1中%2。请改小后再保存。").arg(recordLabel(row), refused));
+                }
+            }
+            return e.withMessage(
+                QStringLiteral("保存失败：%1中有数值超出了允许的位数。请改小后再保存。").arg(recordLabel(row)));
+        }
+        case DbError::Kind::Reference:
+            return e.withMessage(
+                QStringLiteral("保存失败：%1仍被其他资料使用，或它引用的资料已不存在。请检查后再保存。")
+                    .arg(recordLabel(row)));
+        case DbError::Kind::MissingValue:
+            return e.withMessage(
+                QStringLiteral("保存失败：%1有必须填写的内容没有填写。请填写后再保存。").arg(recordLabel(row)));
+        default:
+            return e;
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "data/column_store.h"
 #include "data/field_def.h"
+#include "platform/errors.h"
 
 class Database;
 
@@ -48,6 +49,11 @@ public:
     int fieldIndex(const QString& name) const;
     FieldDef& field(const QString& name);
     void setDisplayFormat(const QString& field, const QString& format);
+    // How messages name a field ("默认单价"); kept when the rows are read again.
+    void setCaption(const QString& field, const QString& caption);
+    // The field whose value names a row in messages (a code); the key
+    // fields when not set.
+    void setRecordLabelField(const QString& field) { m_labelField = field; }
 
     // Rows in view: not deleted, and matching the master row when linked.
     int rowCount() const { return static_cast<int>(m_visible.size()); }
@@ -160,6 +166,10 @@ private:
     QVariant masterValue() const;
     void onMasterMoved();
     void checkLengths(const QVector<QVariant>& values) const;
+    // The same failure of a write of `row` told with the field and the
+    // record it concerns.
+    DbError explain(const DbError& e, const Row& row) const;
+    QString recordLabel(const Row& row) const;
     void writeChanges(QHash<int, QVariant>* newKeys);
     QVariantMap keyParams(const Row& row, const QString& prefix) const;
     QString keyWhere(const QString& prefix) const;
@@ -183,6 +193,7 @@ private:
     quint64 m_generation = 0;  // counts the reads that replaced every row
     bool m_autoApply = false;
     int m_tag = 0;
+    QString m_labelField;
     QPointer<Dataset> m_master;
     QString m_masterField;
     int m_detailColumn = -1;

@@ -9,14 +9,91 @@
 
 #include "data/database.h"
 
+namespace {
+// Rounds the shortest decimal text of a value (the digits it reads back
+// as) half away from zero, so that large numbers keep the digits they were
+// written with.
+double roundDecimalText(double value, int scale) {
+    const QString text = QString::number(value, 'f', QLocale::FloatingPointShortest);
+    const int dot = static_cast<int>(text.indexOf('.'));
+    if (dot < 0 || text.size() - dot - 1 <= scale) {
+        return value;
+    }
+    const bool negative = text.startsWith('-');
+    QString digits = text.mid(negative ? 1 : 0, dot - (negative ? 1 : 0)) + text.mid(dot + 1, scale);
+    if (text.at(dot + 1 + scale) >= QLatin1Char('5')) {
+        int i = static_cast<int>(digits.size()) - 1;
+        for (; i >= 0 && digits.at(i) == QLatin1Char('9'); --i) {
+            digits[i] = QLatin1Char('0');
+        }
+        if (i < 0) {
+            digits.prepend(QLatin1Char('1'));
+        } else {
+            digits[i] = QChar(digits.at(i).unicode() + 1);
+        }
+    }
+    if (scale > 0) {
+        digits.insert(digits.size() - scale, QLatin1Char('.'));
+    }
+    const double rounded = digits.toDouble();
+    return negative ? -rounded : rounded;
+}
+}  // namespace
+
 double roundHalfAwayFromZero(double value, int scale) {
     static const double powers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
     const double p = scale >= 0 && scale < 10 ? powers[scale] : std::pow(10.0, scale);
     const double x = value * p;
+    if (!std::isfinite(x)) {
+        return value;
+    }
+    if (std::fabs(x) >= 2147483648.0 && scale >= 0) {
+        // Here the nudge below would be worth whole units of the last place.
+        return roundDecimalText(value, scale);
+    }
     // A tiny nudge away from zero so that 2.675 (stored as 2.67499999...)
     // rounds as written.
     const double r = std::round(x + std::copysign(std::fabs(x) * 8 * DBL_EPSILON, x));
     return r / p;
+}
+
+QString formatFixed(double value, int decimals) {
+    if (!std::isfinite(value)) {
+        return QString::number(value);
+    }
+    if (decimals < 0) {
+        return QString::number(value, 'f', QLocale::FloatingPointShortest);
+    }
+    const double rounded = roundHalfAwayFromZero(value, decimals);
+    QString text = QString::number(rounded, 'f', QLocale::FloatingPointShortest);
+    const int dot = static_cast<int>(text.indexOf('.'));
+    const int have = dot < 0 ? 0 : static_cast<int>(text.size()) - dot - 1;
+    if (have > decimals) {
+        text = QString::number(rounded, 'f', decimals);
+    } else if (decimals > 0) {
+        text += (dot < 0 ? QStringLiteral(".") : QString()) + QString(decimals - have, QLatin1Char('0'));
+    }
+    if (text.startsWith('-') && !text.contains(QRegularExpression(QStringLiteral("[1-9]")))) {
+        text.remove(0, 1);
+    }
+    return text;
+}
+
+QString FieldDef::rangeError(const QVariant& value) const {
+    if (type != Type::Decimal || precision <= 0 || scale < 0 || scale > precision || value.isNull() ||
+        !isNumericValue(value)) {
+        return {};
+    }
+    const int digits = precision - scale;
+    const double magnitude = std::fabs(value.toDouble());
+    if (std::isfinite(magnitude) && magnitude < std::pow(10.0, digits)) {
+        return {};
+    }
+    QString text = QStringLiteral("[%1]的数值超出范围：整数部分最多%2位").arg(label()).arg(digits);
+    if (scale > 0) {
+        text += QStringLiteral("，小数最多%1位").arg(scale);
+    }
+    return text;
 }
 
 bool isNumericValue(const QVariant& v) {
@@ -139,15 +216,18 @@ QVariant FieldDef::normalize(const QVariant& value) const {
 }
 
 QString formatNumber(double value, const QString& format) {
-    const int dot = format.indexOf('.');
+    const int dot = static_cast<int>(format.indexOf('.'));
     const int decimals = dot < 0 ? 0 : static_cast<int>(format.size() - dot - 1);
-    const double rounded = roundHalfAwayFromZero(value, decimals);
+    QString text = formatFixed(value, decimals);
     if (format.contains(',')) {
-        QLocale c(QLocale::C);
-        c.setNumberOptions(QLocale::DefaultNumberOptions);
-        return c.toString(rounded, 'f', decimals);
+        // Thousands separators in the whole part.
+        const int sign = text.startsWith('-') ? 1 : 0;
+        const int point = static_cast<int>(text.indexOf('.'));
+        for (int i = (point < 0 ? static_cast<int>(text.size()) : point) - 3; i > sign; i -= 3) {
+            text.insert(i, QLatin1Char(','));
+        }
     }
-    return QString::number(rounded, 'f', decimals);
+    return text;
 }
 
 QString formatDateTime(const QDateTime& value, const QString& format) {
@@ -167,9 +247,11 @@ QString FieldDef::displayText(const QVariant& value) const {
                 return formatNumber(value.toDouble(), displayFormat);
             }
             if (type == Type::Decimal) {
-                return QString::number(value.toDouble(), 'f', scale);
+                return formatFixed(value.toDouble(), scale);
             }
-            return value.toString();
+            return isNumericValue(value) && value.typeId() != QMetaType::Double && value.typeId() != QMetaType::Float
+                       ? value.toString()
+                       : formatFixed(value.toDouble(), 0);
         case Type::DateTime: {
             const QDateTime d = value.toDateTime();
             if (!displayFormat.isEmpty()) {
@@ -246,7 +328,9 @@ QList<FieldDef> TableSchema::read(Database& db, const QString& table) {
             f.type = FieldDef::Type::Integer;
         } else if (type == "numeric" || type.contains("double") || type == "real") {
             f.type = FieldDef::Type::Decimal;
-            f.precision = q.value(3).toInt();
+            // Floating columns report binary digits: only numeric has a
+            // decimal precision to keep to.
+            f.precision = type == "numeric" ? q.value(3).toInt() : 0;
             f.scale = type == "numeric" ? q.value(4).toInt() : 6;
         } else if (type.contains("timestamp") || type == "date") {
             f.type = FieldDef::Type::DateTime;

@@ -20,6 +20,14 @@ struct FieldDef {
     bool primaryKey = false;
     bool inTable = true;  // false for columns a query adds (joins, sums)
     QString displayFormat;
+    // How messages name the field ("默认单价"); the column name when empty.
+    QString caption;
+
+    QString label() const { return caption.isEmpty() ? name : caption; }
+    // For a decimal of known precision: why a value (as normalize() holds
+    // it) does not fit the column, or empty when it fits. A column
+    // numeric(p,s) holds numbers below 10^(p-s) in magnitude.
+    QString rangeError(const QVariant& value) const;
 
     // A value as the program holds it: whole numbers rounded half away from
     // zero, decimals rounded to the scale, dates as QDateTime, text as text.
@@ -36,6 +44,10 @@ double roundHalfAwayFromZero(double value, int scale);
 // Whether a value holds a number (not text that reads as one).
 bool isNumericValue(const QVariant& value);
 QString formatNumber(double value, const QString& format);
+// A number in plain positional notation, never in exponent form: rounded to
+// `decimals` places and padded with zeros to them. A negative `decimals`
+// gives the shortest text that reads back as the same number.
+QString formatFixed(double value, int decimals);
 QString formatDateTime(const QDateTime& value, const QString& format);
 
 // Column definitions read from the database's own catalogue, once per

@@ -68,6 +68,23 @@ GoodsCatalog::GoodsCatalog(AppContext& context)
 
 void GoodsCatalog::open() {
     m_directory.open();
+    // The names messages give the goods' fields, as the editor labels them.
+    Dataset& g = goods();
+    for (const auto& [field, caption] : QList<QPair<const char*, const char*>>{{"code", "商品编码"},
+                                                                               {"Corp_Goods_Code", "厂家商品编码"},
+                                                                               {"Goods_name", "商品名称"},
+                                                                               {"Goods_size", "商品规格"},
+                                                                               {"Default_price", "默认单价"},
+                                                                               {"Default_Qty", "默认数量"},
+                                                                               {"Default_TotalPrice", "默认总金额"},
+                                                                               {"purchase_price", "入货价"},
+                                                                               {"Average_price", "平均价"},
+                                                                               {"remark", "备注"}}) {
+        if (g.fieldIndex(QString::fromLatin1(field)) >= 0) {
+            g.setCaption(QString::fromLatin1(field), QString::fromUtf8(caption));
+        }
+    }
+    g.setRecordLabelField("code");
     reloadLookups();
 }
 

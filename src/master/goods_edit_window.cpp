@@ -33,7 +33,8 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     };
     Dataset& goods = catalog.goods();
     auto* binder = new FieldBinder(&goods, this);
-    connect(binder, &FieldBinder::editFailed, this, [this](const QString& m) { this->context().prompter().error(m); });
+    connect(binder, &FieldBinder::editFailed, this,
+            [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
     auto field = [&](QWidget* w, const char* name) {
         binder->bind(w, QString::fromLatin1(name));
         return w;

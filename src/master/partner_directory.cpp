@@ -42,6 +42,9 @@ PartnerDirectory::PartnerDirectory(Database& db, const Clock& clock, Prompter& p
 void PartnerDirectory::open() {
     clearChoice();
     m_directory.open();
+    // Messages about a record name it by its code.
+    records().setCaption("Corp_code", m_side.codeLabel);
+    records().setRecordLabelField("Corp_code");
 }
 
 bool PartnerDirectory::addRecord() {

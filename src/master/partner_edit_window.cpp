@@ -80,7 +80,8 @@ PartnerEditWindow::PartnerEditWindow(AppContext& context, PartnerDirectory& dire
     setWindowTitle(directory.side().editCaption);
     setStyleSheet(StyleHolder::editorStyleSheet() + StyleHolder::layoutGroupStyleSheet(StyleHolder::LayoutWeb));
     auto* binder = new FieldBinder(&directory.records(), this);
-    connect(binder, &FieldBinder::editFailed, this, [this](const QString& m) { this->context().prompter().error(m); });
+    connect(binder, &FieldBinder::editFailed, this,
+            [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
     connect(&directory.records(), &Dataset::fieldChanged, this, [this] { m_directory.markModified(); });
     auto* layout = new QVBoxLayout(this);
     for (const Group& g : customers ? customerLayout() : supplierLayout()) {

@@ -9,6 +9,10 @@ UnitsEditor::UnitsEditor(Database& db, const Clock& clock, Prompter& prompter)
 
 void UnitsEditor::open() {
     m_units.openTable("unit", "unit_code");
+    // How messages name a unit and its fields.
+    m_units.setCaption("unit_code", QStringLiteral("计量单位编码"));
+    m_units.setCaption("Unit_name", QStringLiteral("计量单位"));
+    m_units.setRecordLabelField("unit_code");
     m_editable = false;
 }
 

@@ -44,7 +44,8 @@ UnitsWindow::UnitsWindow(AppContext& context, QWidget* parent)
             actions().execute(QStringLiteral("Action_Select"));
         }
     });
-    connect(m_grid, &DataGrid::editFailed, this, [this](const QString& m) { this->context().prompter().error(m); });
+    connect(m_grid, &DataGrid::editFailed, this,
+            [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : m_buttons) {
         buttons->addWidget(b);

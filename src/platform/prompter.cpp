@@ -3,6 +3,9 @@
 #include <QStringList>
 #include <stdexcept>
 
+#include "platform/error_log.h"
+#include "platform/errors.h"
+
 void ShowInfo(Prompter& prompter, const QString& text) {
     prompter.inform(text, Prompter::defaultCaption());
 }
@@ -11,12 +14,31 @@ bool AskConfirm(Prompter& prompter, const QString& text) {
     return prompter.confirm(text, Prompter::defaultCaption());
 }
 
+void Prompter::showFailure(const std::exception& e) {
+    showFailure(userTextOf(e), detailsOf(e));
+}
+
+void Prompter::showFailure(const QString& text, const QString& details) {
+    if (m_log && !details.isEmpty()) {
+        m_log->append(text, details);
+    }
+    if (details.isEmpty()) {
+        error(text);
+    } else {
+        failure(text, details);
+    }
+}
+
 void ScriptedPrompter::inform(const QString& text, const QString& caption) {
-    m_messages.append({Kind::Information, text, caption});
+    m_messages.append({Kind::Information, text, caption, QString()});
 }
 
 void ScriptedPrompter::error(const QString& text, const QString& caption) {
-    m_messages.append({Kind::Error, text, caption});
+    m_messages.append({Kind::Error, text, caption, QString()});
+}
+
+void ScriptedPrompter::failure(const QString& text, const QString& details, const QString& caption) {
+    m_messages.append({Kind::Error, text, caption, details});
 }
 
 bool ScriptedPrompter::confirm(const QString& text, const QString& caption) {
@@ -28,7 +50,7 @@ bool ScriptedPrompter::askYesNo(const QString& text, const QString& caption) {
 }
 
 bool ScriptedPrompter::takeAnswer(Kind kind, const QString& text, const QString& caption) {
-    m_messages.append({kind, text, caption});
+    m_messages.append({kind, text, caption, QString()});
     if (m_answers.isEmpty()) {
         throw std::logic_error("unscripted question: " + text.toStdString());
     }
@@ -44,7 +66,7 @@ QStringList ScriptedPrompter::texts() const {
 }
 
 bool ScriptedPrompter::askText(const QString& caption, const QString& prompt, QString* text) {
-    m_messages.append({Kind::Input, prompt, caption});
+    m_messages.append({Kind::Input, prompt, caption, QString()});
     if (m_texts.isEmpty()) {
         throw std::logic_error("unscripted input box: " + prompt.toStdString());
     }

@@ -3,6 +3,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <exception>
+
+class ErrorLog;
 
 // Every message box of the program goes through a Prompter, so logic never
 // touches widgets and tests can script the answers.
@@ -15,6 +18,9 @@ public:
     virtual void inform(const QString& text, const QString& caption = defaultCaption()) = 0;
     // An error message with an OK button.
     virtual void error(const QString& text, const QString& caption = defaultCaption()) = 0;
+    // An error message whose technical details (a statement, a driver's
+    // text) the box shows only on request.
+    virtual void failure(const QString& text, const QString& details, const QString& caption = defaultCaption()) = 0;
     // OK/Cancel question; true on OK.
     virtual bool confirm(const QString& text, const QString& caption = defaultCaption()) = 0;
     // Yes/No question; true on Yes.
@@ -24,6 +30,19 @@ public:
     virtual bool askText(const QString& caption, const QString& prompt, QString* text) = 0;
 
     static QString defaultCaption() { return QStringLiteral("系统提示"); }
+
+    // Shows anything thrown: the user's text, with the details behind the
+    // box's details button; the details also go to the error log, when one
+    // is set (a log that cannot be written never stops anything).
+    void showFailure(const std::exception& e);
+    // The same for a failure already told as text and details (an editor's
+    // or a grid cell's refused edit).
+    void showFailure(const QString& text, const QString& details);
+    void setErrorLog(ErrorLog* log) { m_log = log; }
+    ErrorLog* errorLog() const { return m_log; }
+
+private:
+    ErrorLog* m_log = nullptr;
 };
 
 // The shared message boxes under their system names.
@@ -39,10 +58,12 @@ public:
         Kind kind;
         QString text;
         QString caption;
+        QString details;
     };
 
     void inform(const QString& text, const QString& caption = defaultCaption()) override;
     void error(const QString& text, const QString& caption = defaultCaption()) override;
+    void failure(const QString& text, const QString& details, const QString& caption = defaultCaption()) override;
     bool confirm(const QString& text, const QString& caption = defaultCaption()) override;
     bool askYesNo(const QString& text, const QString& caption = defaultCaption()) override;
     bool askText(const QString& caption, const QString& prompt, QString* text) override;

@@ -100,7 +100,8 @@ KitDemoWindow::KitDemoWindow(AppContext& context, QWidget* parent)
     picture->setCaption(QStringLiteral("商品图片"));
     picture->setFixedSize(120, 90);
     auto* binder = new FieldBinder(&m_goods, this);
-    connect(binder, &FieldBinder::editFailed, this, [this](const QString& m) { this->context().prompter().error(m); });
+    connect(binder, &FieldBinder::editFailed, this,
+            [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
     binder->bind(name, "Goods_name");
     binder->bind(unit, "Goods_unit");
     binder->bind(price, "Default_price");

@@ -71,7 +71,7 @@ int main(int argc, char* argv[]) {
             demoContext.CurrentUser = {QStringLiteral("超级用户"), QString(), QStringLiteral("管理员组")};
             KitDemoWindow::fillDemoData(demoContext.data().main(), 300);
         } catch (const OlvendError& e) {
-            prompter.error(e.message());
+            prompter.showFailure(e);
             return 1;
         }
         const QString list = app.arguments().value(demo + 1);
@@ -93,14 +93,14 @@ int main(int argc, char* argv[]) {
     try {
         FirstStart::run(context);
     } catch (const OlvendError& e) {
-        prompter.error(e.message());
+        prompter.showFailure(e);
         return 1;
     }
     try {
         context.data().ConnectDatabases();
     } catch (const OlvendError& e) {
         // The log-in dialog can still switch to a book that opens.
-        prompter.error(e.message());
+        prompter.showFailure(e);
     }
     window.show();
     return app.exec();

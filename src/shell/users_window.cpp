@@ -58,7 +58,8 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
     // Page 0: the user's data.
     auto* userPage = new QWidget(m_pages);
     auto* binder = new FieldBinder(&m_admin.users(), this);
-    connect(binder, &FieldBinder::editFailed, this, [this](const QString& m) { this->context().prompter().error(m); });
+    connect(binder, &FieldBinder::editFailed, this,
+            [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
     auto* account = new QGroupBox(QStringLiteral("帐号设置"), userPage);
     auto* accountForm = new QFormLayout(account);
     auto* setPassword = new QPushButton(QStringLiteral("设置密码"), account);

@@ -70,7 +70,7 @@ bool ActionManager::guard(Prompter& prompter, const std::function<void()>& work)
         work();
         return true;
     } catch (const std::exception& e) {
-        prompter.error(userTextOf(e));
+        prompter.showFailure(e);
     } catch (...) {
         prompter.error(QStringLiteral("操作失败：发生了未知的错误"));
     }

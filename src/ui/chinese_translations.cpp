@@ -5,14 +5,42 @@
 #include <QLocale>
 #include <QTranslator>
 
+namespace {
+// Qt texts that its Chinese translation leaves in English: the details
+// button of a message box.
+class ProgramTranslator : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char* disambiguation = nullptr,
+                      int n = -1) const override {
+        Q_UNUSED(disambiguation);
+        Q_UNUSED(n);
+        if (qstrcmp(context, "QMessageBox") == 0) {
+            if (qstrcmp(sourceText, "Show Details...") == 0) {
+                return QStringLiteral("显示详细信息…");
+            }
+            if (qstrcmp(sourceText, "Hide Details...") == 0) {
+                return QStringLiteral("隐藏详细信息…");
+            }
+        }
+        return {};
+    }
+};
+}  // namespace
+
 bool installChineseTranslations(QCoreApplication& app) {
     // Owned by the application, so that it lives as long as the texts are
     // looked up.
     auto* translator = new QTranslator(&app);
-    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    const bool loaded = translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (loaded) {
+        QCoreApplication::installTranslator(translator);
+    } else {
         delete translator;
-        return false;
     }
-    return QCoreApplication::installTranslator(translator);
+    // Installed last, so it is asked first.
+    QCoreApplication::installTranslator(new ProgramTranslator(&app));
+    return loaded;
 }

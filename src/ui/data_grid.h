@@ -83,7 +83,7 @@ public:
 
 signals:
     void rowDoubleClicked(int datasetRow);
-    void editFailed(const QString& message);
+    void editFailed(const QString& message, const QString& details);
     void selectionChanged();
 
 private:

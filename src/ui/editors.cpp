@@ -148,6 +148,11 @@ void NumberEdit::setFormat(const QString& format) {
     showValue();
 }
 
+void NumberEdit::setDecimals(int decimals) {
+    m_decimals = decimals;
+    showValue();
+}
+
 QVariant NumberEdit::value() const {
     return m_value;
 }
@@ -160,8 +165,11 @@ void NumberEdit::setValue(const QVariant& value) {
 void NumberEdit::showValue() {
     if (m_value.isNull()) {
         setText({});
-    } else if (hasFocus() || m_format.isEmpty()) {
-        setText(QString::number(m_value.toDouble(), 'g', 15));
+    } else if (hasFocus()) {
+        // The digits the number has, to be edited.
+        setText(formatFixed(m_value.toDouble(), -1));
+    } else if (m_format.isEmpty()) {
+        setText(formatFixed(m_value.toDouble(), m_decimals));
     } else {
         setText(formatNumber(m_value.toDouble(), m_format));
     }

@@ -69,12 +69,16 @@ protected:
 };
 
 // A number with a display format ("0.00"), shown formatted when the field
-// does not have the focus; empty means no value.
+// does not have the focus; empty means no value. Numbers always show in
+// positional notation, never in exponent form.
 class NumberEdit : public QLineEdit {
     Q_OBJECT
 public:
     explicit NumberEdit(QWidget* parent = nullptr);
     void setFormat(const QString& format);
+    // Decimals shown without a format (the field's scale); -1: as many as
+    // the number has.
+    void setDecimals(int decimals);
     QVariant value() const;
     void setValue(const QVariant& value);
 
@@ -88,6 +92,7 @@ protected:
 private:
     void showValue();
     QString m_format;
+    int m_decimals = -1;
     QVariant m_value;
 };
 

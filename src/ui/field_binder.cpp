@@ -19,6 +19,12 @@ void FieldBinder::bind(QWidget* editor, const QString& field) {
     Link link{editor, field};
     m_links.append(link);
     if (auto* e = qobject_cast<NumberEdit*>(editor)) {
+        const int f = m_dataset->fieldIndex(field);
+        if (f >= 0 && m_dataset->fields()[f].type == FieldDef::Type::Decimal) {
+            e->setDecimals(m_dataset->fields()[f].scale);
+        } else if (f >= 0 && m_dataset->fields()[f].type == FieldDef::Type::Integer) {
+            e->setDecimals(0);
+        }
         connect(e, &NumberEdit::valueEdited, this, [this, e, field] { write(e, field, e->value()); });
     } else if (auto* e = qobject_cast<QLineEdit*>(editor)) {
         const int f = m_dataset->fieldIndex(field);
@@ -84,7 +90,7 @@ void FieldBinder::write(QWidget* source, const QString& field, const QVariant& v
         m_dataset->setValue(field, value);
     } catch (const std::exception& e) {
         m_writing = false;
-        emit editFailed(userTextOf(e));
+        emit editFailed(userTextOf(e), detailsOf(e));
         refresh();
         return;
     }

@@ -22,7 +22,9 @@ public:
     void refresh();
 
 signals:
-    void editFailed(const QString& message);
+    // What the user typed was refused: the user's text and its technical
+    // details (empty for a rule's refusal).
+    void editFailed(const QString& message, const QString& details);
 
 private:
     struct Link {

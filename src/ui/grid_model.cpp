@@ -440,7 +440,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
         m_dataset->editCell(r, f, value);
     } catch (const std::exception& e) {
         // Exceptions must not cross the view's event handling.
-        emit editFailed(userTextOf(e));
+        emit editFailed(userTextOf(e), detailsOf(e));
         return false;
     }
     return true;

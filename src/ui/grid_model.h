@@ -77,7 +77,9 @@ public:
 
 signals:
     void footerChanged();
-    void editFailed(const QString& message);
+    // A cell's edit was refused: the user's text and its technical details
+    // (empty for a rule's refusal).
+    void editFailed(const QString& message, const QString& details);
 
 private:
     struct ColumnFilter {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <exception>
 
 class Prompter;
 
@@ -17,7 +18,8 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    void show(const QString& text);
+    // Shows what was thrown; `text`, when given, stands for its own text.
+    void show(const std::exception& e, const QString& text = {});
 
     Prompter* m_prompter = nullptr;
     bool m_showing = false;

@@ -9,8 +9,11 @@ namespace {
 // whatever translations are installed.
 QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
                                 const QList<QPair<QMessageBox::StandardButton, QString>>& buttons,
-                                QMessageBox::StandardButton defaultButton) {
+                                QMessageBox::StandardButton defaultButton, const QString& details = {}) {
     QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    // The statement and the driver's text, behind the details button (its
+    // Chinese label comes from the program's translations).
+    box.setDetailedText(details);
     for (const auto& [button, label] : buttons) {
         box.addButton(button)->setText(label);
     }
@@ -29,6 +32,10 @@ void MessageBoxPrompter::inform(const QString& text, const QString& caption) {
 
 void MessageBoxPrompter::error(const QString& text, const QString& caption) {
     ask(m_parent, QMessageBox::Critical, caption, text, {{QMessageBox::Ok, kOk}}, QMessageBox::Ok);
+}
+
+void MessageBoxPrompter::failure(const QString& text, const QString& details, const QString& caption) {
+    ask(m_parent, QMessageBox::Critical, caption, text, {{QMessageBox::Ok, kOk}}, QMessageBox::Ok, details);
 }
 
 bool MessageBoxPrompter::confirm(const QString& text, const QString& caption) {

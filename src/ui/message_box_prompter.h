@@ -14,6 +14,7 @@ public:
 
     void inform(const QString& text, const QString& caption = defaultCaption()) override;
     void error(const QString& text, const QString& caption = defaultCaption()) override;
+    void failure(const QString& text, const QString& details, const QString& caption = defaultCaption()) override;
     bool confirm(const QString& text, const QString& caption = defaultCaption()) override;
     bool askYesNo(const QString& text, const QString& caption = defaultCaption()) override;
     bool askText(const QString& caption, const QString& prompt, QString* text) override;

@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
+#include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,6 +37,7 @@ private slots:
     void pickPanelHasHeadersAndButtonsFollowSelections();
     void remarksShowAsPreviewLines();
     void pictureFollowsTheGoodsFoundBySearch();
+    void priceBeyondItsDigitsIsRefusedAndTheGoodsStillSaves();
     void failedDropsOnALockedBookLeaveTheWindowUsable();
     void classThatCannotBeReadLeavesTheListOnItsClass();
 
@@ -424,6 +427,41 @@ void TestGoodsWindows::pictureFollowsTheGoodsFoundBySearch() {
     w.searchBox()->setText("HY");
     w.search();
     QCOMPARE(shown(), withPicture);
+}
+
+// 99999999999999999999 pasted into 默认单价 (numeric(18,4)): the box names
+// the field, the editor shows the goods' price again, and the goods saves.
+void TestGoodsWindows::priceBeyondItsDigitsIsRefusedAndTheGoodsStillSaves() {
+    AppContext& c = m_program->context();
+    c.data().main().query("update goods set Default_price=12.5 where code='SP00000001'");
+    GoodsCatalog catalog(c);
+    catalog.open();
+    catalog.focusClass(2);
+    QVERIFY(catalog.goods().locate("code", "SP00000001"));
+    GoodsEditWindow w(c, catalog, GoodsEditor::Existing);
+    w.show();
+    NumberEdit* price = nullptr;
+    for (QLabel* label : w.findChildren<QLabel*>()) {
+        if (label->text() == QStringLiteral("默认单价：")) {
+            price = qobject_cast<NumberEdit*>(label->buddy());
+        }
+    }
+    QVERIFY(price);
+    QCOMPARE(price->text(), QString("12.50"));
+    m_program->prompter().clear();
+    price->selectAll();
+    QGuiApplication::clipboard()->setText("99999999999999999999");
+    QTest::keyClick(price, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(m_program->prompter().messages().size(), 1);
+    QVERIFY2(m_program->prompter().lastText().contains("默认单价"), qPrintable(m_program->prompter().lastText()));
+    QCOMPARE(price->value().toDouble(), 12.5);
+    QVERIFY2(!price->text().contains('e', Qt::CaseInsensitive), qPrintable(price->text()));
+    catalog.goods().setValue("Goods_name", "合页二号");
+    QVERIFY(w.actions().execute("Action_Save"));
+    QCOMPARE(m_program->prompter().messages().size(), 1);
+    QCOMPARE(c.data().main().scalar("select Default_price from goods where code='SP00000001'").toDouble(), 12.5);
+    QCOMPARE(c.data().main().scalar("select Goods_name from goods where code='SP00000001'").toString(),
+             QString("合页二号"));
 }
 
 // Another program holds the book's write lock: each drop says why it failed

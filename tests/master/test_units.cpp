@@ -7,6 +7,7 @@
 #include "master/units_editor.h"
 #include "master/units_window.h"
 #include "platform/clock.h"
+#include "platform/errors.h"
 #include "support/test_books.h"
 #include "ui/data_grid.h"
 
@@ -19,6 +20,7 @@ private slots:
     void savingNeedsEveryName();
     void deletionAloneIsWrittenBySave();
     void unitsUsedByGoodsStay();
+    void codeTakenByAnotherUnitIsNamed();
     void closingAsksOnlyWithChanges();
     void windowAddsEditsAndPicks();
     void pickingSavesOrDropsFirst();
@@ -77,6 +79,24 @@ void TestUnits::unitsUsedByGoodsStay() {
     QVERIFY(!e.remove({0, 1}));
     QVERIFY(m_program->prompter().lastText().contains("UN002"));
     QVERIFY(!e.isChanged());
+}
+
+// A code another unit holds already: the message names the field and the
+// code in the window's words, the edits stay to be corrected.
+void TestUnits::codeTakenByAnotherUnitIsNamed() {
+    UnitsEditor e(db(), m_program->context().clock(), m_program->prompter());
+    e.open();
+    e.units().setCurrentRow(1);
+    e.units().setValue("unit_code", "UN001");
+    try {
+        e.save();
+        QFAIL("the taken code was saved");
+    } catch (const DbError& error) {
+        QVERIFY2(error.message().contains("计量单位编码为“UN001”的记录已经存在"), qPrintable(error.message()));
+        QVERIFY(!error.message().contains("unit_code"));
+    }
+    QVERIFY(e.units().hasChanges());
+    QCOMPARE(db().scalar("select count(*) from unit where unit_code='UN001'").toInt(), 1);
 }
 
 void TestUnits::closingAsksOnlyWithChanges() {

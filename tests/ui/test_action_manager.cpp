@@ -126,15 +126,19 @@ void TestActionManager::guardShowsWhatIsThrown_data() {
     QTest::addColumn<int>("what");
     QTest::addColumn<bool>("withManager");
     QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("details");
     for (bool withManager : {true, false}) {
         const char* who = withManager ? "manager" : "prompter";
-        QTest::addRow("%s: nothing", who) << int(Throws::Nothing) << withManager << QString();
-        QTest::addRow("%s: database", who)
-            << int(Throws::Database) << withManager << QString("执行语句失败(测试账本): database is locked");
-        QTest::addRow("%s: rule", who) << int(Throws::Rule) << withManager << QString("请填写[商品名称]");
+        QTest::addRow("%s: nothing", who) << int(Throws::Nothing) << withManager << QString() << QString();
+        // The driver's text goes to the box's details, not into the message.
+        QTest::addRow("%s: database", who) << int(Throws::Database) << withManager << QString("执行语句失败(测试账本)")
+                                           << QString("database is locked");
+        QTest::addRow("%s: rule", who) << int(Throws::Rule) << withManager << QString("请填写[商品名称]") << QString();
         QTest::addRow("%s: std", who) << int(Throws::Standard) << withManager
-                                      << QString("操作失败：程序内部错误（row 7 out of range）");
-        QTest::addRow("%s: other", who) << int(Throws::Other) << withManager << QString("操作失败：发生了未知的错误");
+                                      << QString("操作失败：程序内部错误（row 7 out of range）")
+                                      << QString("row 7 out of range");
+        QTest::addRow("%s: other", who) << int(Throws::Other) << withManager << QString("操作失败：发生了未知的错误")
+                                        << QString();
     }
 }
 
@@ -142,6 +146,7 @@ void TestActionManager::guardShowsWhatIsThrown() {
     QFETCH(int, what);
     QFETCH(bool, withManager);
     QFETCH(QString, shown);
+    QFETCH(QString, details);
     ActionManager am("Form_Test", *m_checker, m_prompter);
     bool done = false;
     auto work = [&] {
@@ -162,6 +167,7 @@ void TestActionManager::guardShowsWhatIsThrown() {
     }
     QCOMPARE(m_prompter.messages().size(), 1);
     QCOMPARE(m_prompter.lastText(), shown);
+    QCOMPARE(m_prompter.messages().last().details, details);
     QCOMPARE(m_prompter.messages().last().kind, Prompter::Kind::Error);
 }
 

@@ -14,6 +14,7 @@
 
 #include "data/dataset.h"
 #include "platform/ansi_text.h"
+#include "platform/errors.h"
 #include "support/goods_rows.h"
 #include "support/test_books.h"
 #include "ui/chinese_translations.h"
@@ -43,12 +44,16 @@ private slots:
     void treeFollowsItsDataset();
     void editorsHoldNullValues();
     void binderWritesAndShows();
+    void numbersNeverShowInExponentForm_data();
+    void numbersNeverShowInExponentForm();
+    void numberBeyondItsColumnKeepsTheEditorsValue();
     void pictureBoxFallsBackToItsCaption();
     void progressNoteCutsAndRunsDots();
     void customFilterSwitch();
     void boxesSpeakChinese_data();
     void boxesSpeakChinese();
     void qtsOwnTextsAreChinese();
+    void failureBoxKeepsTheDetailsApart();
     void memoPastesNothingFromAnEmptyClipboard();
 
 private:
@@ -310,6 +315,88 @@ void TestKit::binderWritesAndShows() {
     QCOMPARE(m_goods->value("Goods_unit").toString(), QString("UN003"));
 }
 
+// Large numbers show with all their digits, in the editors (typing,
+// formatted, bound to a numeric(18,4) field) and in grid cells.
+void TestKit::numbersNeverShowInExponentForm_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("typing");
+    QTest::addColumn<QString>("formatted");
+    QTest::addColumn<QString>("inField");
+    QTest::newRow("fourteen digits") << 12345678901234.56 << "12345678901234.56"
+                                     << "12345678901234.56"
+                                     << "12345678901234.5600";
+    QTest::newRow("negative") << -12345678901234.56 << "-12345678901234.56"
+                              << "-12345678901234.56"
+                              << "-12345678901234.5600";
+    QTest::newRow("small") << 0.0001 << "0.0001"
+                           << "0.00"
+                           << "0.0001";
+    QTest::newRow("whole") << 123456789012.0 << "123456789012"
+                           << "123456789012.00"
+                           << "123456789012.0000";
+}
+
+void TestKit::numbersNeverShowInExponentForm() {
+    QFETCH(double, value);
+    QFETCH(QString, typing);
+    QFETCH(QString, formatted);
+    QFETCH(QString, inField);
+    QWidget window;
+    QLineEdit other(&window);
+    NumberEdit edit(&window);
+    edit.move(0, 40);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    other.setFocus();
+    edit.setValue(value);
+    QCOMPARE(edit.text(), typing);
+    edit.setFormat("0.00");
+    QCOMPARE(edit.text(), formatted);
+    edit.setFocus();
+    QTRY_VERIFY(edit.hasFocus());
+    QCOMPARE(edit.text(), typing);
+
+    TestBooks::fillGoods(*m_goods, 1);
+    m_goods->setValue("Default_price", value);
+    m_goods->post();
+    NumberEdit bound(&window);
+    FieldBinder binder(m_goods.get());
+    binder.bind(&bound, "Default_price");
+    QCOMPARE(bound.text(), inField);
+    QCOMPARE(m_goods->displayText(0, m_goods->fieldIndex("Default_price")), inField);
+    GridModel model;
+    model.setDataset(m_goods.get());
+    model.setColumns({GridColumn::make("Default_price", "默认单价", 80),
+                      GridColumn::make("Default_price", "默认单价", 80).withFormat("#,##0.00")});
+    QCOMPARE(model.data(model.index(0, 0)).toString(), inField);
+    QVERIFY(!model.data(model.index(0, 1)).toString().contains('e', Qt::CaseInsensitive));
+}
+
+// A number beyond the column's digits, pasted into a bound editor: the
+// refusal names the field and the editor shows the row's value again.
+void TestKit::numberBeyondItsColumnKeepsTheEditorsValue() {
+    TestBooks::fillGoods(*m_goods, 1);
+    m_goods->setCaption("Default_price", "默认单价");
+    NumberEdit price;
+    price.setFormat("0.00");
+    FieldBinder binder(m_goods.get());
+    QStringList failures;
+    connect(&binder, &FieldBinder::editFailed, this, [&failures](const QString& m) { failures << m; });
+    binder.bind(&price, "Default_price");
+    price.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&price));
+    QCOMPARE(price.value().toDouble(), 1.5);
+    price.selectAll();
+    QGuiApplication::clipboard()->setText("99999999999999999999");
+    QTest::keyClick(&price, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(failures.size(), 1);
+    QVERIFY2(failures.first().contains("默认单价"), qPrintable(failures.first()));
+    QCOMPARE(m_goods->value("Default_price").toDouble(), 1.5);
+    QCOMPARE(price.value().toDouble(), 1.5);
+    QVERIFY2(!price.text().contains('e', Qt::CaseInsensitive), qPrintable(price.text()));
+    QVERIFY2(price.text().startsWith("1.5"), qPrintable(price.text()));
+}
+
 void TestKit::pictureBoxFallsBackToItsCaption() {
     QTemporaryDir dir;
     PictureBox box;
@@ -484,6 +571,35 @@ void TestKit::qtsOwnTextsAreChinese() {
     QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Open);
     QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QString("取消"));
     QVERIFY(!box.button(QDialogButtonBox::Open)->text().contains("Open"));
+}
+
+// A failure's box shows the user's text; the statement and the driver's
+// text are behind a details button that speaks Chinese.
+void TestKit::failureBoxKeepsTheDetailsApart() {
+    installChineseTranslations(*QCoreApplication::instance());
+    MessageBoxPrompter prompter;
+    QString text;
+    QString details;
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            return;
+        }
+        text = box->text();
+        details = box->detailedText();
+        for (QAbstractButton* b : box->buttons()) {
+            buttons << b->text();
+        }
+        box->button(QMessageBox::Ok)->click();
+    });
+    prompter.showFailure(DbError("保存失败：单位编码为“UN001”的记录已经存在，不能重复。",
+                                 "UNIQUE constraint failed: unit.unit_code",
+                                 "insert into unit (unit_code) values (?)"));
+    QCOMPARE(text, QString("保存失败：单位编码为“UN001”的记录已经存在，不能重复。"));
+    QVERIFY2(details.contains("insert into unit (unit_code) values (?)"), qPrintable(details));
+    QVERIFY2(details.contains("UNIQUE constraint failed"), qPrintable(details));
+    QVERIFY2(buttons.contains("确定") && buttons.contains("显示详细信息…"), qPrintable(buttons.join('|')));
 }
 
 void TestKit::memoPastesNothingFromAnEmptyClipboard() {
