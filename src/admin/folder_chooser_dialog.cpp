@@ -1,12 +1,14 @@
 #include "admin/folder_chooser_dialog.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileSystemModel>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include "ui/dialog_buttons.h"
@@ -31,6 +33,11 @@ FolderChooserDialog::FolderChooserDialog(const QString& start, QWidget* parent)
     connect(m_model, &QFileSystemModel::layoutChanged, this, &FolderChooserDialog::showStart, Qt::QueuedConnection);
     connect(m_model, &QFileSystemModel::rowsInserted, this, &FolderChooserDialog::showStart, Qt::QueuedConnection);
     connect(m_model, &QFileSystemModel::directoryLoaded, this, &FolderChooserDialog::showStart, Qt::QueuedConnection);
+    // Once the user clicks, scrolls or types in the tree, it stays where
+    // the user put it.
+    m_tree->viewport()->installEventFilter(this);
+    m_tree->installEventFilter(this);
+    connect(m_tree->verticalScrollBar(), &QScrollBar::sliderPressed, this, [this] { m_start.clear(); });
     showStart();
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& i) {
         m_path->setText(QDir::toNativeSeparators(m_model->filePath(i)));
@@ -59,6 +66,19 @@ void FolderChooserDialog::showStart() {
     m_placing = false;
     m_path->setText(typed);
     m_tree->scrollTo(startIndex, QAbstractItemView::PositionAtCenter);
+}
+
+bool FolderChooserDialog::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+            m_start.clear();
+            break;
+        default:
+            break;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QString FolderChooserDialog::path() const {

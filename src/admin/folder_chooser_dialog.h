@@ -16,6 +16,9 @@ public:
     QTreeView* tree() const { return m_tree; }
     void accept() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // Opens the tree down to the starting folder and brings it into view;
     // the folders are read in the background, so this is done again each

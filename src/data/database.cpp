@@ -262,13 +262,20 @@ QString Database::connectionRestoredText() {
     return QStringLiteral("与数据库服务器的连接中断过，现已重新连接。刚才的修改没有保存，请重新保存。");
 }
 
-DbError Database::lostError() const {
+QString Database::connectionUncertainText() {
+    return QStringLiteral(
+        "与数据库服务器的连接中断过，现已重新连接。无法确认刚才的修改是否已经保存，请刷新后核对，需要时再重新保存。");
+}
+
+DbError Database::lostError(bool outcomeUnknown) const {
     if (m_reopenNeeded) {
         return DbError(
             QStringLiteral("与数据库服务器[%1]的连接已断开，暂时无法重新连接；未完成的修改没有保存，请检查服务器后再试")
-                .arg(m_label));
+                .arg(m_label),
+            {}, {}, DbError::Kind::ConnectionLost);
     }
-    return DbError(connectionRestoredText());
+    return DbError(outcomeUnknown ? connectionUncertainText() : connectionRestoredText(), {}, {},
+                   DbError::Kind::ConnectionLost);
 }
 
 bool Database::reopen(QString* why) {
@@ -301,7 +308,7 @@ void Database::checkConnection() {
     if (m_reopenNeeded) {
         QString why;
         if (!reopen(&why)) {
-            throw DbError(lostError().message(), why);
+            throw DbError(lostError().message(), why, {}, DbError::Kind::ConnectionLost);
         }
     }
 }
@@ -318,14 +325,15 @@ bool Database::recoverLostConnection(const QSqlError& failure, bool mayRetry) {
     }
     QString why;
     if (!reopen(&why)) {
-        throw DbError(lostError().message(), why);
+        throw DbError(lostError().message(), why, {}, DbError::Kind::ConnectionLost);
     }
     if (mayRetry && !inTransaction) {
         return true;
     }
-    // A write may or may not have reached the server; it is never sent
-    // again without the user.
-    throw lostError();
+    // Inside a transaction the server dropped what it had; a single write
+    // or the COMMIT may or may not have reached it. Neither is sent again
+    // without the user.
+    throw lostError(!inTransaction);
 }
 
 DbError Database::error(const QString& what, const QString& driver, const QString& statement) const {

@@ -66,9 +66,12 @@ public:
     // How often the connection was opened again after the server lost it.
     int reconnectCount() const { return m_reconnects; }
 
-    // What a user is told when the server connection was lost during a
-    // write: it is open again and the change was not saved.
+    // What a user is told when the server connection was lost inside a
+    // transaction: it is open again and the change was not saved.
     static QString connectionRestoredText();
+    // ... and when it was lost during a single write or the COMMIT, whose
+    // outcome the program cannot know: the user checks before saving again.
+    static QString connectionUncertainText();
 
     // Runs a statement with named parameters (`:name`; the keys may be
     // given with or without the colon) and returns the positioned-before-
@@ -157,7 +160,7 @@ private:
     // message that nothing was saved.
     bool recoverLostConnection(const QSqlError& failure, bool mayRetry);
     bool reopen(QString* why);
-    DbError lostError() const;
+    DbError lostError(bool outcomeUnknown = false) const;
     struct Pending {
         int level;
         std::function<void()> committed;

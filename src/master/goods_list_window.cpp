@@ -77,6 +77,7 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     });
 
     // Tree and its buttons.
+    m_groups->setDropRights(QStringLiteral("Action_EditGoods"), QStringLiteral("Action_EditGroup"));
     m_groups->addButton(QStringLiteral("增加"), addClass);
     m_groups->addButton(QStringLiteral("编辑"), editClass);
     m_groups->addButton(QStringLiteral("删除"), deleteClass);

@@ -98,17 +98,33 @@ void GroupTreePanel::showRoot() {
     m_tree->expandAll();
 }
 
+void GroupTreePanel::setDropRights(const QString& records, const QString& groups) {
+    m_recordsRight = records;
+    m_groupsRight = groups;
+}
+
 void GroupTreePanel::dropRecords(const QStringList& ids, const QVariant& target) {
     // The tree stays on the group the list shows, whatever happens.
     const QVariant focused = m_directory.focused();
-    m_actions.guard([&] { m_directory.moveRecords(QList<QVariant>(ids.begin(), ids.end()), target); });
+    m_actions.guard([&] {
+        // A drop writes like the command that edits records.
+        if (!m_recordsRight.isEmpty()) {
+            m_actions.require(m_recordsRight);
+        }
+        m_directory.moveRecords(QList<QVariant>(ids.begin(), ids.end()), target);
+    });
     m_tree->setCurrentId(focused);
     showFocused();
     m_status->setText(m_directory.setup().restingStatus);
 }
 
 void GroupTreePanel::dropGroup(const QStringList& ids, const QVariant& target) {
-    if (m_actions.guard([&] { m_directory.moveGroup(QVariant(ids.value(0)), target); })) {
+    if (m_actions.guard([&] {
+            if (!m_groupsRight.isEmpty()) {
+                m_actions.require(m_groupsRight);
+            }
+            m_directory.moveGroup(QVariant(ids.value(0)), target);
+        })) {
         // The group moved stays in sight under its new parent.
         const QModelIndex t = m_tree->treeModel()->indexOfId(target);
         if (t.isValid()) {

@@ -31,6 +31,8 @@ public:
     bool showGroup(const QVariant& id);
     // After the directory opened: the root chosen, every group open.
     void showRoot();
+    // The commands whose rights a drop of records and of a group need.
+    void setDropRights(const QString& records, const QString& groups);
     // After a command on the groups: the tree stands on the group the list
     // shows, with that group and the path to it open, so a group just
     // added under it or moved into it can be seen.
@@ -48,6 +50,8 @@ private:
     GroupedDirectory& m_directory;
     ActionManager& m_actions;
     QLabel* m_status;
+    QString m_recordsRight;
+    QString m_groupsRight;
     TreeList* m_tree;
     QHBoxLayout* m_buttons;
 };

@@ -117,9 +117,11 @@ bool GroupedDirectory::addGroup(const GroupEditor& fill) {
         m_groups.applyUpdates();
         newId = m_groups.value("id");
         if (move) {
-            m_db.execute(
-                QStringLiteral("update %1 set %2=:new where %2=:old").arg(m_setup.recordTable, m_setup.groupField),
-                {{"new", newId}, {"old", parent}});
+            QVariantMap params{{"new", newId}, {"old", parent}};
+            const QString stamp = movedStamp(&params);
+            m_db.execute(QStringLiteral("update %1 set %2=:new%3 where %2=:old")
+                             .arg(m_setup.recordTable, m_setup.groupField, stamp),
+                         params);
         }
         tx.commit();
     } catch (...) {
@@ -206,16 +208,7 @@ bool GroupedDirectory::moveRecords(const QList<QVariant>& ids, const QVariant& g
         return false;
     }
     QVariantMap params{{"g", group}};
-    QString assignments = QStringLiteral("%1=:g").arg(m_setup.groupField);
-    if (m_setup.movedRecordStamp) {
-        int n = 0;
-        const QVariantMap stamp = m_setup.movedRecordStamp();
-        for (auto it = stamp.cbegin(); it != stamp.cend(); ++it, ++n) {
-            const QString name = QStringLiteral("s%1").arg(n);
-            assignments += QStringLiteral(", %1=:%2").arg(it.key(), name);
-            params.insert(name, it.value());
-        }
-    }
+    const QString assignments = QStringLiteral("%1=:g").arg(m_setup.groupField) + movedStamp(&params);
     const QString list = Database::bindList(QStringLiteral("i"), ids, &params);
     m_db.execute(QStringLiteral("update %1 set %2 where id in(%3)").arg(m_setup.recordTable, assignments, list),
                  params);
@@ -249,6 +242,21 @@ bool GroupedDirectory::moveGroup(const QVariant& group, const QVariant& target) 
         throw;
     }
     return true;
+}
+
+QString GroupedDirectory::movedStamp(QVariantMap* params) const {
+    QString out;
+    if (!m_setup.movedRecordStamp) {
+        return out;
+    }
+    int n = 0;
+    const QVariantMap stamp = m_setup.movedRecordStamp();
+    for (auto it = stamp.cbegin(); it != stamp.cend(); ++it, ++n) {
+        const QString name = QStringLiteral("stamp%1").arg(n);
+        out += QStringLiteral(", %1=:%2").arg(it.key(), name);
+        params->insert(name, it.value());
+    }
+    return out;
 }
 
 QString GroupedDirectory::dropStatus(bool records, bool allowed) const {

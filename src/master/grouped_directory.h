@@ -87,6 +87,9 @@ public:
 
 private:
     bool requireFocusedGroup();
+    // The assignments of the moved-record stamp (", field=:stampN", ...),
+    // their values put into `params`.
+    QString movedStamp(QVariantMap* params) const;
     void reloadRecords();
 
     Database& m_db;

@@ -74,7 +74,8 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     add("Action_OrderFormList", "订货记录", {});
     QAction* labels = m_customers ? add("Action1", "打印地址", [this] { printLabels(); }) : nullptr;
 
-    // Tree with its buttons.
+    // Tree with its buttons; moving records or groups by drag edits them.
+    m_groups->setDropRights(QStringLiteral("Action_EditCustomer"), QStringLiteral("Action_EditCustomer"));
     m_groups->addButton(QStringLiteral("增加"), QStringLiteral("在选中的类别下增加子类"),
                         [this] { m_directory.addGroup(); });
     m_groups->addButton(QStringLiteral("编辑"), QStringLiteral("编辑选中的类别"),

@@ -14,11 +14,30 @@ void installFontSubstitutions() {
 }
 
 QStringList reportFontFamilies(const QString& family) {
-    const bool song = family.isEmpty() || family.compare(QLatin1String("SimSun"), Qt::CaseInsensitive) == 0 ||
-                      family == QStringLiteral("宋体");
-    if (!song) {
-        return {family};
+    // Faces whose every character has a glyph of its own, so that a PDF's
+    // text reads back as drawn (Noto CJK shares glyphs between ideographs
+    // and radicals). A template's Song face is drawn with AR PL UMing, a
+    // Hei face with WenQuanYi Zen Hei; any other family keeps its place
+    // and these take the characters it lacks.
+    const QString uming = QStringLiteral("AR PL UMing CN");
+    const QString zenHei = QStringLiteral("WenQuanYi Zen Hei");
+    static const QStringList song{QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("NSimSun"),
+                                  QStringLiteral("新宋体")};
+    static const QStringList hei{QStringLiteral("SimHei"), QStringLiteral("黑体"), QStringLiteral("Microsoft YaHei"),
+                                 QStringLiteral("微软雅黑")};
+    auto named = [&family](const QStringList& names) {
+        for (const QString& n : names) {
+            if (family.compare(n, Qt::CaseInsensitive) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (family.isEmpty() || named(song)) {
+        return {uming, zenHei, family.isEmpty() ? QStringLiteral("SimSun") : family};
     }
-    return {QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Zen Hei"),
-            family.isEmpty() ? QStringLiteral("SimSun") : family};
+    if (named(hei)) {
+        return {zenHei, uming, family};
+    }
+    return {family, uming, zenHei};
 }

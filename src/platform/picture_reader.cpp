@@ -23,18 +23,23 @@ QImage PictureReader::read(const QString& file, QString* why, qint64 maxPixels) 
     if (!QFileInfo(file).isFile()) {
         return fail(QStringLiteral("找不到图片文件: %1").arg(file));
     }
+    // Formats that cannot decode scaled are read whole and then scaled: the
+    // reader may take a picture of about four times the bound, at four
+    // bytes a pixel (Qt's own limit is 128 MB, a picture of 33 million
+    // pixels). The limit is the process's; it is set once.
+    static const bool limitSet = [] {
+        QImageReader::setAllocationLimit(int(kMaxPixels * 4 * 4 / (1024 * 1024)));
+        return true;
+    }();
+    Q_UNUSED(limitSet);
     QImageReader reader(file);
     reader.setAutoTransform(true);
     // The size is known from the file's header before any pixel is read.
-    // Formats that cannot decode scaled are read whole and then scaled, so
-    // the reader may take up to the memory of a picture about twice the
-    // bound in four bytes a pixel.
     const QSize size = reader.size();
     const QSize target = readSize(size, maxPixels);
     if (target != size) {
         reader.setScaledSize(target);
     }
-    QImageReader::setAllocationLimit(int(std::max<qint64>(256, maxPixels * 8 / (1024 * 1024))));
     QImage image = reader.read();
     if (image.isNull()) {
         if (size.isValid() && qint64(size.width()) * size.height() > maxPixels) {

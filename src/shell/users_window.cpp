@@ -177,8 +177,21 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
 }
 
 void UsersWindow::selectNode(const QString& name) {
-    actions().guard([this, &name] { m_admin.select(name); });
+    bool moved = false;
+    actions().guard([this, &name, &moved] { moved = m_admin.select(name); });
     showCurrent();
+    if (!moved) {
+        // A mouse press marks the row pressed once this handler is done:
+        // the tree goes back to the row still shown after that.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_selecting = true;
+                m_users->setCurrentId(m_admin.selectedName());
+                m_selecting = false;
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void UsersWindow::rebuildTree() {

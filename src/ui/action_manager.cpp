@@ -65,6 +65,10 @@ bool ActionManager::run(const QString& key) {
     return done;
 }
 
+void ActionManager::require(const QString& name) const {
+    m_permissions.CheckActionPermission(name, m_formName);
+}
+
 bool ActionManager::guard(Prompter& prompter, const std::function<void()>& work) {
     try {
         work();

@@ -35,6 +35,10 @@ public:
     // handler, the error propagates so that the outer command stops too.
     bool execute(const QString& name);
 
+    // Raises the refusal when the user may not run the named command of this
+    // window; for writes that are not commands (a drop), inside guard().
+    void require(const QString& name) const;
+
     // Runs work and shows whatever it throws through the Prompter; false
     // when it failed. Never throws, also inside a running command.
     bool guard(const std::function<void()>& work) { return guard(m_prompter, work); }

@@ -212,12 +212,17 @@ void DataGrid::fitRowHeights(int first, int last) {
     }
     const int plain = m_view->verticalHeader()->defaultSectionSize();
     const int tall = plain + m_view->previewLineHeight();
+    // With updates on, the header lays out every row again after each
+    // single resize; off, the rows are laid out once at the end.
+    const bool updates = m_view->updatesEnabled();
+    m_view->setUpdatesEnabled(false);
     for (int row = qMax(0, first); row <= last && row < m_model->rowCount(); ++row) {
         const int height = previews && !m_model->previewText(row).isEmpty() ? tall : plain;
         if (m_view->rowHeight(row) != height) {
             m_view->setRowHeight(row, height);
         }
     }
+    m_view->setUpdatesEnabled(updates);
     m_tallRows = previews;
 }
 

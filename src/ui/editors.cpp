@@ -233,7 +233,11 @@ bool PictureBox::setFile(const QString& path) {
     m_file = path;
     m_image = QImage();
     if (!path.isEmpty()) {
-        m_image = PictureReader::read(path);
+        // The box shows the picture small: a phone photo is read at about
+        // the size it is shown, which is far quicker when stepping through
+        // a list. The viewer reads the file again at full size.
+        const qint64 shown = qint64(qMax(width(), 200)) * qMax(height(), 150) * 4;
+        m_image = PictureReader::read(path, nullptr, qMax<qint64>(shown, 1'000'000));
     }
     render();
     return !m_image.isNull();

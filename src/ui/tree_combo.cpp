@@ -1,7 +1,9 @@
 #include "ui/tree_combo.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QTreeView>
+#include <QWheelEvent>
 
 TreeCombo::TreeCombo(QWidget* parent) : QComboBox(parent), m_model(new TreeModel(this)), m_list(new QTreeView(this)) {
     setEditable(false);
@@ -46,4 +48,20 @@ void TreeCombo::setValue(const QVariant& id) {
 void TreeCombo::showPopup() {
     m_list->expandAll();
     QComboBox::showPopup();
+}
+
+void TreeCombo::wheelEvent(QWheelEvent* event) {
+    event->ignore();
+}
+
+void TreeCombo::keyPressEvent(QKeyEvent* event) {
+    static const QList<int> stepping{Qt::Key_Up,   Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown,
+                                     Qt::Key_Home, Qt::Key_End,  Qt::Key_F4,     Qt::Key_Space};
+    if (stepping.contains(event->key()) || !event->text().trimmed().isEmpty()) {
+        showPopup();
+        event->accept();
+        return;
+    }
+    // Tab, Escape and the rest as any box has them.
+    QComboBox::keyPressEvent(event);
 }

@@ -26,6 +26,14 @@ signals:
     // The user chose a node in the open list.
     void valueEdited();
 
+protected:
+    // A closed box steps only through the top-level nodes, which would
+    // choose the root while the user scrolls the form or presses an arrow:
+    // the wheel is left to the form, and keys that would step open the
+    // list instead.
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     TreeModel* m_model;
     QTreeView* m_list;

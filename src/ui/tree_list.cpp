@@ -111,6 +111,9 @@ bool TreeList::setCurrentId(const QVariant& id) {
     }
     scrollTo(i);
     setCurrentIndex(i);
+    // The marked row is the current one, also when a mouse press marked
+    // another row after the current one was set back.
+    selectionModel()->select(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     return true;
 }
 

@@ -203,7 +203,7 @@ void TestGoods::deletingGoodsRemovesAllTheirPictures() {
 }
 
 void TestGoods::classesAndMoves() {
-    db().query("insert into goods (code, Goods_class) values ('SP1', 2), ('SP2', 2)");
+    db().query("insert into goods (code, Goods_class, Keyin_person) values ('SP1', 2, '别人'), ('SP2', 2, '别人')");
     // At the root, which lists both goods but keeps none itself, a class
     // is added without a word about moving goods.
     m_catalog->focusClass(1);
@@ -231,6 +231,8 @@ void TestGoods::classesAndMoves() {
     QVERIFY(m_catalog->addClass());  // the goods of 五金 move into the new class
     const int created = db().scalar("select id from goods_group where Class_name='新类别'").toInt();
     QCOMPARE(db().scalar("select count(*) from goods where Goods_class=:c", {{"c", created}}).toInt(), 2);
+    // Moved goods record who moved them.
+    QCOMPARE(db().scalar("select count(*) from goods where Keyin_person='超级用户'").toInt(), 2);
     // Cancelling the class editor after confirming the move leaves everything.
     m_catalog->focusClass(created);
     m_catalog->editClass = [](Dataset&) { return false; };

@@ -217,7 +217,8 @@ void TestGoodsPictures::phonePhotosAreReadScaled() {
         QVERIFY(photo.save(file, "JPG", 50));
     }
     db().query(
-        "insert into goods (code, Goods_name, Goods_class, Goods_unit, Provide_corp) values ('SP1', '合页', 2, 'UN001', "
+        "insert into goods (code, Goods_name, Goods_class, Goods_unit, Provide_corp) values ('SP1', '合页', 2, "
+        "'UN001', "
         "'00001')");
     m_catalog->focusClass(2);
     GoodsEditor editor(m_program->context(), *m_catalog, GoodsEditor::Existing);

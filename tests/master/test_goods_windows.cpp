@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include "data/data_module.h"
 #include "master/goods_edit_window.h"
@@ -241,6 +242,21 @@ void TestGoodsWindows::classBoxOffersTheClassTreeAndTakesOnlyLeaves() {
     QCOMPARE(model->indexOfId(4).parent(), model->indexOfId(3));
     QCOMPARE(model->indexOfId(6).parent(), model->indexOfId(5));
     QCOMPARE(model->indexOfId(2).parent(), model->indexOfId(1));
+    QCOMPARE(box->currentText(), QString("五金"));
+
+    // The wheel over the closed box and the arrow keys never choose a class
+    // (a closed box would step to the root): an arrow opens the list.
+    m_program->prompter().clear();
+    QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(box, &wheel);
+    QTest::keyClick(box, Qt::Key_Up);
+    QVERIFY(view->isVisible());
+    box->hidePopup();
+    QTest::keyClick(box, Qt::Key_Home);
+    box->hidePopup();
+    QVERIFY(m_program->prompter().messages().isEmpty());
+    QCOMPARE(catalog.goods().value("Goods_class").toInt(), 2);
     QCOMPARE(box->currentText(), QString("五金"));
 
     auto choose = [&](int id) {

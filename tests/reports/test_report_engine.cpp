@@ -713,22 +713,32 @@ void TestReportEngine::pdfTextReadsAsDrawn_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("family");
     // Characters that Noto CJK draws with the glyph of a look-alike radical.
     const QString common = "门 页 角 壹贰叁肆伍陆柒捌玖拾 佰 仟 万 元 整 商品 单价";
-    QTest::newRow("fixed text") << common << QVariant() << common;
-    QTest::newRow("capital amount") << "[capital(value)]" << QVariant(98765.43) << "玖万捌仟柒佰陆拾伍元肆角叁分";
+    QTest::newRow("fixed text") << common << QVariant() << common << "SimSun";
+    QTest::newRow("capital amount") << "[capital(value)]" << QVariant(98765.43) << "玖万捌仟柒佰陆拾伍元肆角叁分"
+                                    << "SimSun";
     const QString goods = "木门 一米 大号 贝壳 长条 风车 马达 鱼缸 见方 黄色 车轮 十字 页码";
-    QTest::newRow("goods name") << "[value]" << QVariant(goods) << goods;
+    QTest::newRow("goods name") << "[value]" << QVariant(goods) << goods << "宋体";
+    // Templates of an office may name other faces, installed or not.
+    QTest::newRow("Hei face") << common << QVariant() << common << "黑体";
+    QTest::newRow("YaHei") << common << QVariant() << common << "Microsoft YaHei";
+    QTest::newRow("Kai face, not installed") << common << QVariant() << common << "楷体";
+    QTest::newRow("a Latin face") << "Total 门 页 角" << QVariant() << "Total门页角"
+                                  << "DejaVu Sans";
 }
 
 void TestReportEngine::pdfTextReadsAsDrawn() {
     QFETCH(QString, text);
     QFETCH(QVariant, value);
     QFETCH(QString, expected);
+    QFETCH(QString, family);
     ReportTemplate t;
     ReportItem item;
     item.rect = QRectF(0, 0, 190, 10);
-    item.text = text;  // the template's family: SimSun
+    item.text = text;
+    item.font.family = family;
     t.bands = {{ReportBand::Kind::Detail, 10, {}, {item}}};
     ReportRows r;
     r.fields = {"value"};

@@ -616,6 +616,13 @@ void TestShellWindows::usersWindowClosesWithoutTheSavingRight() {
     w.show();
     w.selectNode("销售组");
     buttonOf(&w, "全选")->click();
+    // A press on another group, answered "keep the changes": the tree
+    // stays on the group whose rights are shown.
+    TreeList* tree = w.userTree();
+    m_program->prompter().setNextAnswer(false);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualRect(tree->treeModel()->indexOfId("管理员组")).center());
+    QTRY_COMPARE(tree->currentId().toString(), QString("销售组"));
     m_program->prompter().setNextAnswer(false);
     QVERIFY(!w.close());
     QVERIFY(w.isVisible());
@@ -658,9 +665,19 @@ void TestShellWindows::folderChooserOpensAtTheCurrentFolder() {
     const QModelIndex many = model->index(QDir(dir.path()).filePath("many"));
     QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(many), 80, 10000);
     QTest::qWait(200);
-    QVERIFY(
-        chooser.tree()->viewport()->rect().intersects(chooser.tree()->visualRect(chooser.tree()->currentIndex())));
+    QVERIFY(chooser.tree()->viewport()->rect().intersects(chooser.tree()->visualRect(chooser.tree()->currentIndex())));
     QCOMPARE(chooser.path(), target);
+
+    // A folder the user clicks stays chosen while others are read in.
+    const QModelIndex other = model->index(QDir(dir.path()).filePath("many/d76"));
+    QTest::mouseClick(chooser.tree()->viewport(), Qt::LeftButton, {}, chooser.tree()->visualRect(other).center());
+    QCOMPARE(chooser.tree()->currentIndex(), other);
+    QVERIFY(QDir().mkpath(QDir(dir.path()).filePath("many/d76/new")));
+    chooser.tree()->expand(other);
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(other), 1, 10000);
+    QTest::qWait(200);
+    QCOMPARE(chooser.tree()->currentIndex(), other);
+    QCOMPARE(QDir::fromNativeSeparators(chooser.path()), QDir(dir.path()).filePath("many/d76"));
 }
 
 void TestShellWindows::settingsDialogWritesTheSettings() {
