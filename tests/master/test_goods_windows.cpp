@@ -40,6 +40,7 @@ private slots:
     void pictureFollowsTheGoodsFoundBySearch();
     void priceBeyondItsDigitsIsRefusedAndTheGoodsStillSaves();
     void failedDropsOnALockedBookLeaveTheWindowUsable();
+    void dropsNeedTheEditRights();
     void classThatCannotBeReadLeavesTheListOnItsClass();
 
 private:
@@ -551,6 +552,42 @@ void TestGoodsWindows::classThatCannotBeReadLeavesTheListOnItsClass() {
     QCOMPARE(w.catalog().focusedClass().toInt(), 3);
     QCOMPARE(w.grid()->model()->rowCount(), 0);
     QCOMPARE(m_program->prompter().messages().size(), 1);
+}
+
+// Moving goods or a class by drag writes like "修改商品" and "编辑分类": a
+// user without those rights is refused and nothing moves; with them the
+// drop goes through.
+void TestGoodsWindows::dropsNeedTheEditRights() {
+    AppContext& c = m_program->context();
+    Database& db = c.data().main();
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('仓库组', '0', 0)");
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('小王', '仓库组', 1)");
+    const QString grant =
+        "insert into Sys_user_Operation (User_name, Action_id) select '仓库组', id from Sys_Operation_Table "
+        "where LOWER(Form_Name)='base_goods_frm' and LOWER(Action_Name) %1 ('action_editgoods', 'action_editgroup')";
+    db.query(grant.arg("not in"));
+    db.query("insert into goods_group (Class_name, Parent_id, ico_no) values ('锁具', 1, 0)");
+    db.query("insert into goods_group (Class_name, Parent_id, ico_no) values ('门锁', 1, 0)");
+    const int locks = db.scalar("select id from goods_group where Class_name='锁具'").toInt();
+    const int doorLocks = db.scalar("select id from goods_group where Class_name='门锁'").toInt();
+    c.CurrentUser = {"小王", "", "仓库组"};
+    GoodsListWindow w(c);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QString goods = db.scalar("select id from goods where code='SP00000001'").toString();
+    m_program->prompter().clear();
+    TestBooks::dropOn(w.tree(), locks, DataGrid::kRowsMimeType, {goods});
+    TestBooks::dropOn(w.tree(), locks, TreeList::kNodesMimeType, {QString::number(doorLocks)});
+    QCOMPARE(db.scalar("select Goods_class from goods where code='SP00000001'").toInt(), 2);
+    QCOMPARE(db.scalar("select Parent_id from goods_group where id=:i", {{"i", doorLocks}}).toInt(), 1);
+    QCOMPARE(m_program->prompter().messages().size(), 2);
+
+    db.query(grant.arg("in"));
+    TestBooks::dropOn(w.tree(), locks, TreeList::kNodesMimeType, {QString::number(doorLocks)});
+    TestBooks::dropOn(w.tree(), doorLocks, DataGrid::kRowsMimeType, {goods});
+    QCOMPARE(m_program->prompter().messages().size(), 2);
+    QCOMPARE(db.scalar("select Goods_class from goods where code='SP00000001'").toInt(), doorLocks);
+    QCOMPARE(db.scalar("select Parent_id from goods_group where id=:i", {{"i", doorLocks}}).toInt(), locks);
 }
 
 QTEST_MAIN(TestGoodsWindows)

@@ -617,12 +617,17 @@ void TestShellWindows::usersWindowClosesWithoutTheSavingRight() {
     w.selectNode("销售组");
     buttonOf(&w, "全选")->click();
     // A press on another group, answered "keep the changes": the tree
-    // stays on the group whose rights are shown.
+    // stays on the group whose rights are shown, marked as well.
     TreeList* tree = w.userTree();
     m_program->prompter().setNextAnswer(false);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                       tree->visualRect(tree->treeModel()->indexOfId("管理员组")).center());
-    QTRY_COMPARE(tree->currentId().toString(), QString("销售组"));
+    auto marked = [tree] {
+        const QModelIndexList rows = tree->selectionModel()->selectedRows();
+        return rows.size() == 1 ? tree->treeModel()->node(rows[0])->id.toString() : QString();
+    };
+    QTRY_COMPARE(marked(), QString("销售组"));
+    QCOMPARE(tree->currentId().toString(), QString("销售组"));
     m_program->prompter().setNextAnswer(false);
     QVERIFY(!w.close());
     QVERIFY(w.isVisible());
