@@ -228,6 +228,13 @@ void UserAdministration::save() {
     tx.commit();
 }
 
+void UserAdministration::saveAsked() {
+    if (isAdding() && m_users.value("User_name").toString().trimmed().isEmpty()) {
+        throw UserError(m_addingGroup ? QStringLiteral("组名不能为空") : QStringLiteral("用户名不能为空"));
+    }
+    save();
+}
+
 void UserAdministration::writeRights() {
     require(saveAction());
     if (m_rightsGroup.isEmpty()) {

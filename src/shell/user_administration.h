@@ -78,6 +78,10 @@ public:
     // Writes a pending edit of the users and the shown group's rights when
     // they were changed, in one transaction.
     void save();
+    // The save the user asks for: a new row without a name is refused with
+    // a message and kept, with what was set for it, where moving away
+    // drops it.
+    void saveAsked();
     // Forgets pending edits: a row being added is dropped, an edited row
     // goes back to what is stored, the rights are read again.
     void discardPending();

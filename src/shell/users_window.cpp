@@ -130,7 +130,7 @@ UsersWindow::UsersWindow(AppContext& context, QWidget* parent)
     // afterwards.
     QAction* save = actions().add(QStringLiteral("Action_SaveOperation"), QStringLiteral("保存权限设置"), [this] {
         const auto show = qScopeGuard([this] { showCurrent(); });
-        m_admin.save();
+        m_admin.saveAsked();
     });
     QAction* addUser = actions().add(QStringLiteral("Action_AddUser"), QStringLiteral("增加用户"), [this] {
         const auto show = qScopeGuard([this] { showCurrent(); });

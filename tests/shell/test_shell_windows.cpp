@@ -552,7 +552,14 @@ void TestShellWindows::usersWindowShowsTheRowThatIsCurrent() {
     buttonOf(&w, "全选")->click();
     QVERIFY(markedRights(w.rightsTree()) > 0);
     buttonOf(&w, "全不选")->click();
-    QVERIFY(w.actions().execute("Action_SaveOperation"));
+    // Saving it without a name says so and keeps it.
+    QVERIFY(!w.actions().execute("Action_SaveOperation"));
+    QCOMPARE(m_program->prompter().lastText(), QString("组名不能为空"));
+    QCOMPARE(w.pages()->currentIndex(), 1);
+    QVERIFY(w.groupNameEdit()->text().isEmpty());
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt(), adminRights);
+    // Moving away drops the group that has no name.
+    w.selectNode("管理员组");
     QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt(), adminRights);
     QCOMPARE(w.userTree()->currentId().toString(), QString("管理员组"));
     QCOMPARE(w.groupNameEdit()->text(), QString("管理员组"));

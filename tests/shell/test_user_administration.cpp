@@ -299,6 +299,21 @@ void TestUserAdministration::namesAreRequiredAndTrimmed() {
     QVERIFY_THROWS_EXCEPTION(UserError, admin().addUser(admin().selectedName()));
     QCOMPARE(db().scalar("select count(*) from Sys_user").toInt(), before);
     QVERIFY(!admin().isAdding());
+    // Asked to save a new group without a name, the user is told so and the
+    // group stays new with the rights set for it.
+    QVERIFY(admin().addGroup());
+    admin().setAll(true);
+    try {
+        admin().saveAsked();
+        QFAIL("a new group without a name must be refused");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), QString("组名不能为空"));
+    }
+    QVERIFY(admin().isAdding());
+    QVERIFY(admin().rightsModified());
+    admin().users().setValue("User_name", "采购组");
+    admin().saveAsked();
+    QVERIFY(db().scalar("select count(*) from Sys_user_Operation where User_name='采购组'").toInt() > 100);
 
     QVERIFY(admin().addGroup());
     admin().users().setValue("User_name", " 财务组 ");
