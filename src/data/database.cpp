@@ -476,12 +476,25 @@ std::shared_ptr<QSqlQuery> Database::prepared(const QString& sql) {
 }
 
 void Database::run(QSqlQuery& q, const QVariantMap& params) {
+    bindAll(q, params);
+    runPrepared(q, [this, &params](QSqlQuery& again) { bindAll(again, params); });
+}
+
+void Database::runBound(QSqlQuery& q) {
+    const QVariantList values = q.boundValues();
+    runPrepared(q, [&values](QSqlQuery& again) {
+        for (int i = 0; i < values.size(); ++i) {
+            again.bindValue(i, values[i]);
+        }
+    });
+}
+
+void Database::runPrepared(QSqlQuery& q, const std::function<void(QSqlQuery&)>& bindAgain) {
     checkConnection();
     const QString sql = q.lastQuery();
     // Whether the read was already run again (checked only on failure).
     bool retried = false;
     bool mayPrepareAgain = true;
-    bindAll(q, params);
     for (;;) {
         if (q.exec()) {
             return;
@@ -504,41 +517,7 @@ void Database::run(QSqlQuery& q, const QVariantMap& params) {
         if (!q.prepare(sql)) {
             throw this->failure(q.lastError(), sql);
         }
-        bindAll(q, params);
-    }
-}
-
-void Database::runBound(QSqlQuery& q) {
-    checkConnection();
-    const QString sql = q.lastQuery();
-    // Whether the read was already run again (checked only on failure).
-    bool retried = false;
-    bool mayPrepareAgain = true;
-    for (;;) {
-        if (q.exec()) {
-            return;
-        }
-        const QSqlError failed = q.lastError();
-        bool again = false;
-        if (m_reconnects > 0 && m_depth == 0 && mayPrepareAgain && isUnknownPrepared(failed)) {
-            mayPrepareAgain = false;
-            again = true;
-        } else if (recoverLostConnection(failed, !retried && isRead(sql))) {
-            retried = true;
-            again = true;
-        }
-        if (!again) {
-            throw this->failure(failed, sql);
-        }
-        const QVariantList values = q.boundValues();
-        q = QSqlQuery(qdb());
-        q.setForwardOnly(true);
-        if (!q.prepare(sql)) {
-            throw this->failure(q.lastError(), sql);
-        }
-        for (int i = 0; i < values.size(); ++i) {
-            q.bindValue(i, values[i]);
-        }
+        bindAgain(q);
     }
 }
 

@@ -159,6 +159,9 @@ private:
     // once more (a read outside a transaction), otherwise this throws the
     // message that nothing was saved.
     bool recoverLostConnection(const QSqlError& failure, bool mayRetry);
+    // Runs a prepared statement whose values are bound; after a reconnect it
+    // is prepared again on the new connection and `bindAgain` binds it.
+    void runPrepared(QSqlQuery& q, const std::function<void(QSqlQuery&)>& bindAgain);
     bool reopen(QString* why);
     DbError lostError(bool outcomeUnknown = false) const;
     struct Pending {
