@@ -321,6 +321,18 @@ CREATE TABLE IF NOT EXISTS Receipt_Detail (
 );
 CREATE INDEX IF NOT EXISTS ix_receipt_detail_head ON Receipt_Detail (HeadNo);
 
+-- Each quotation number's totals over its lines and receipts, kept by
+-- triggers in the same transaction as every change of those rows, so that
+-- the quotation list reads them without summing millions of lines. A
+-- missing row means zero.
+CREATE TABLE IF NOT EXISTS Quotation_Sum (
+    BillNo VARCHAR(20) NOT NULL PRIMARY KEY,
+    sum_Goods NUMERIC(18,2) NOT NULL DEFAULT 0,
+    sum_Gain NUMERIC(18,2) NOT NULL DEFAULT 0,
+    sum_Cost NUMERIC(18,4) NOT NULL DEFAULT 0,
+    sum_Paid NUMERIC(18,2) NOT NULL DEFAULT 0
+);
+
 CREATE TABLE IF NOT EXISTS Dusmere_Order_Form_head (
     ID @ID@,
     Order_Form_Code VARCHAR(20) NOT NULL,

@@ -25,7 +25,8 @@ SELECT h.*,
 FROM Quotation_Head h
 LEFT JOIN Client c ON c.Corp_code = h.ClientNo;
 
--- One row per quotation with its amounts:
+-- One row per quotation with its amounts, read from the totals the
+-- triggers keep:
 --   goods value  = sum of the lines' amounts
 --   receivable   = goods value + freight - discount
 --   received     = sum of the quotation's receipts
@@ -33,28 +34,20 @@ LEFT JOIN Client c ON c.Corp_code = h.ClientNo;
 --   profit       = sum of the lines' profit - discount
 CREATE VIEW Query_Quotation_Head_list AS
 SELECT h.*,
-       COALESCE(d.sum_goods, 0) AS sum_Goods_Price,
-       COALESCE(d.sum_gain, 0) AS sum_Gain_Money,
-       COALESCE(d.sum_cost, 0) AS sum_goods_cost_price,
-       COALESCE(r.sum_paid, 0) AS sum_payed_money,
-       ROUND(COALESCE(d.sum_goods, 0) + COALESCE(h.Freight, 0) - COALESCE(h.preferential, 0), 2) AS Total_Price,
-       ROUND(COALESCE(d.sum_gain, 0) - COALESCE(h.preferential, 0), 2) AS total_Gain_Money,
-       ROUND(COALESCE(d.sum_goods, 0) + COALESCE(h.Freight, 0) - COALESCE(h.preferential, 0)
-             - COALESCE(r.sum_paid, 0), 2) AS Leave_money,
-       CASE WHEN COALESCE(d.sum_goods, 0) + COALESCE(h.Freight, 0) - COALESCE(h.preferential, 0)
-                 - COALESCE(r.sum_paid, 0) <= 0
+       ROUND(COALESCE(t.sum_Goods, 0), 2) AS sum_Goods_Price,
+       ROUND(COALESCE(t.sum_Gain, 0), 2) AS sum_Gain_Money,
+       ROUND(COALESCE(t.sum_Cost, 0), 2) AS sum_goods_cost_price,
+       ROUND(COALESCE(t.sum_Paid, 0), 2) AS sum_payed_money,
+       ROUND(COALESCE(t.sum_Goods, 0) + COALESCE(h.Freight, 0) - COALESCE(h.preferential, 0), 2) AS Total_Price,
+       ROUND(COALESCE(t.sum_Gain, 0) - COALESCE(h.preferential, 0), 2) AS total_Gain_Money,
+       ROUND(COALESCE(t.sum_Goods, 0) + COALESCE(h.Freight, 0) - COALESCE(h.preferential, 0)
+             - COALESCE(t.sum_Paid, 0), 2) AS Leave_money,
+       CASE WHEN COALESCE(t.sum_Goods, 0) + COALESCE(h.Freight, 0) - COALESCE(h.preferential, 0)
+                 - COALESCE(t.sum_Paid, 0) <= 0
             THEN '已付清' ELSE '未付清' END AS isPayAll,
        CASE WHEN h.state = 1 THEN '生效' ELSE '失效' END AS state_desc
 FROM Quotation_Head h
-LEFT JOIN (SELECT HeadNo,
-                  ROUND(SUM(Total_Price), 2) AS sum_goods,
-                  ROUND(SUM(Gain_Money), 2) AS sum_gain,
-                  ROUND(SUM(QTY * purchase_Price), 2) AS sum_cost
-           FROM Quotation_Detail
-           GROUP BY HeadNo) d ON d.HeadNo = h.BillNo
-LEFT JOIN (SELECT QuotationNo, ROUND(SUM(TotalPrice), 2) AS sum_paid
-           FROM Receipt_Head
-           GROUP BY QuotationNo) r ON r.QuotationNo = h.BillNo;
+LEFT JOIN Quotation_Sum t ON t.BillNo = h.BillNo;
 
 -- One row per goods row of an order form, with the order's head fields and
 -- the names of the coded fields.

@@ -294,6 +294,13 @@ void Dataset::setValue(const QString& name, const QVariant& v) {
         edit();
     }
     const QVariant normalized = m_fields[c].normalize(v);
+    // Text that is no number (letters typed into an amount) is refused
+    // rather than stored as an empty value; the row keeps its value.
+    const FieldDef::Type type = m_fields[c].type;
+    if (normalized.isNull() && (type == FieldDef::Type::Integer || type == FieldDef::Type::Decimal) &&
+        v.typeId() == QMetaType::QString && !v.toString().trimmed().isEmpty()) {
+        throw UserError(QStringLiteral("[%1]必须是数字，不能是\"%2\"").arg(m_fields[c].label(), v.toString()));
+    }
     // A number the column cannot hold is refused as it is typed, on both
     // kinds of database (an embedded book would keep it, a server refuses
     // the save); the row keeps its value.

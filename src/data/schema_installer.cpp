@@ -55,6 +55,37 @@ QStringList SchemaInstaller::statements(Database& db, const QString& resource) {
     return out;
 }
 
+QStringList SchemaInstaller::blocks(Database& db, const QString& resource) {
+    const QString text = db.dialect().schemaText(readResource(resource));
+    QStringList out;
+    QString current;
+    for (const QString& line : text.split('\n')) {
+        if (line.trimmed() == QLatin1String("/")) {
+            if (!current.trimmed().isEmpty()) {
+                out.append(current.trimmed());
+            }
+            current.clear();
+        } else if (!(current.isEmpty() && line.trimmed().startsWith("--"))) {
+            current += line + '\n';
+        }
+    }
+    if (!current.trimmed().isEmpty()) {
+        out.append(current.trimmed());
+    }
+    return out;
+}
+
+void SchemaInstaller::installTotals(Database& db) {
+    const QString script = db.dialect().kind() == SqlDialect::Kind::Postgres ? ":/schema/book_totals_postgres.sql"
+                                                                             : ":/schema/book_totals_sqlite.sql";
+    WriteTransaction tx(db);
+    for (const QString& s : blocks(db, script)) {
+        db.query(s);
+    }
+    runScript(db, ":/schema/book_totals_rebuild.sql");
+    tx.commit();
+}
+
 void SchemaInstaller::runScript(Database& db, const QString& resource) {
     for (const QString& s : statements(db, resource)) {
         db.query(s);
@@ -94,6 +125,7 @@ void SchemaInstaller::installBook(Database& db) {
     runScript(db, ":/schema/book_tables.sql");
     runScript(db, ":/schema/book_views.sql");
     runScript(db, ":/schema/book_seed.sql");
+    installTotals(db);
     installOperations(db);
     for (const auto& t : kAutoKeyTables) {
         db.dialect().syncAutoKey(db, t[0], t[1]);
@@ -111,6 +143,7 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
             WriteTransaction tx(db);
             runScript(db, ":/schema/book_tables.sql");
             runScript(db, ":/schema/book_views.sql");
+            installTotals(db);
             writeVersion(db, kBookVersion);
             tx.commit();
         } else if (installWhenEmpty && db.tableNames().isEmpty()) {
@@ -120,6 +153,14 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
         }
     } else if (version > kBookVersion) {
         throw db.error(QStringLiteral("的版本(%1)比本程序新，请升级程序").arg(version), QString());
+    } else if (version < 2) {
+        // Version 2 keeps each quotation's totals in Quotation_Sum.
+        WriteTransaction tx(db);
+        runScript(db, ":/schema/book_tables.sql");
+        runScript(db, ":/schema/book_views.sql");
+        installTotals(db);
+        writeVersion(db, 2);
+        tx.commit();
     }
     // Later schema versions add their upgrade steps here, each in its own
     // transaction, followed by the saved queries recreated. Passwords still

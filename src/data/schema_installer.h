@@ -13,7 +13,7 @@ class Database;
 class SchemaInstaller {
 public:
     static constexpr int kSystemVersion = 1;
-    static constexpr int kBookVersion = 1;
+    static constexpr int kBookVersion = 2;
 
     // Creates the system tables when missing and upgrades older ones.
     static void ensureSystem(Database& db);
@@ -43,6 +43,12 @@ public:
     static bool shippedAsControlled(const QString& actionName, const QString& formName);
     // The statements of a schema script, with the engine's tokens replaced.
     static QStringList statements(Database& db, const QString& resource);
+    // The same for a script whose statements hold semicolons (triggers,
+    // functions): each ends at a line holding only "/".
+    static QStringList blocks(Database& db, const QString& resource);
+    // Creates the triggers that keep each quotation's totals and computes
+    // the totals afresh, in one transaction.
+    static void installTotals(Database& db);
 
 private:
     static void runScript(Database& db, const QString& resource);

@@ -82,6 +82,10 @@ void ServerBookCopier::copy(Database& db, const QString& from, const QString& to
     for (const QString& statement : SchemaInstaller::statements(db, ":/schema/book_views.sql")) {
         db.query(statement);
     }
+    // The triggers that keep the quotation totals (copied with the rows).
+    for (const QString& statement : SchemaInstaller::blocks(db, ":/schema/book_totals_postgres.sql")) {
+        db.query(statement);
+    }
     db.query("SELECT set_config('search_path', :p, true)", {{"p", previous}});
     db.forgetColumns();
 }

@@ -10,6 +10,15 @@ void ShowInfo(Prompter& prompter, const QString& text) {
     prompter.inform(text, Prompter::defaultCaption());
 }
 
+bool settleUnsavedChanges(Prompter& prompter, const QString& question, const std::function<bool()>& save,
+                          const std::function<void()>& discard) {
+    if (prompter.askYesNo(question)) {
+        return save();
+    }
+    discard();
+    return true;
+}
+
 bool AskConfirm(Prompter& prompter, const QString& text) {
     return prompter.confirm(text, Prompter::defaultCaption());
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <exception>
+#include <functional>
 
 class ErrorLog;
 
@@ -44,6 +45,13 @@ public:
 private:
     ErrorLog* m_log = nullptr;
 };
+
+// The question a document asks before it is closed, printed or left for a
+// follow-on window while it holds changes not saved. Yes runs `save` and
+// lets the caller go on only when the save was done; No runs `discard` and
+// lets the caller go on.
+bool settleUnsavedChanges(Prompter& prompter, const QString& question, const std::function<bool()>& save,
+                          const std::function<void()>& discard);
 
 // The shared message boxes under their system names.
 void ShowInfo(Prompter& prompter, const QString& text);

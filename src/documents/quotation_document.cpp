@@ -1,0 +1,336 @@
+#include "documents/quotation_document.h"
+
+#include <QDateTime>
+#include <QSet>
+
+#include "data/database.h"
+#include "data/dataset.h"
+#include "data/field_def.h"
+#include "data/numbering.h"
+#include "platform/clock.h"
+#include "platform/errors.h"
+#include "platform/prompter.h"
+
+namespace {
+double number(const QVariant& v) {
+    return v.isNull() ? 0.0 : v.toDouble();
+}
+}  // namespace
+
+QuotationDocument::QuotationDocument(Database& db, const Clock& clock, Prompter& prompter, const QString& userName)
+    : m_db(db),
+      m_clock(clock),
+      m_prompter(prompter),
+      m_userName(userName),
+      m_head(std::make_unique<Dataset>(db)),
+      m_lines(std::make_unique<Dataset>(db)) {
+    m_head->setUpdateTable("Quotation_Head");
+    m_head->setRecordLabelField("BillNo");
+    m_lines->setUpdateTable("Quotation_Detail");
+    m_lines->setRecordLabelField("GoodsNo");
+    QObject::connect(m_lines.get(), &Dataset::fieldChanged, m_lines.get(),
+                     [this](const QString& field) { onLineFieldChanged(field); });
+}
+
+QuotationDocument::~QuotationDocument() = default;
+
+void QuotationDocument::load(int mode, const QString& billNo) {
+    m_mode = mode == Existing ? Existing : (mode == Copy ? Copy : New);
+    if (m_mode == Existing) {
+        m_head->open("select * from Quotation_Head where BillNo=:BillNo", {{"BillNo", billNo}});
+        if (m_head->isEmpty()) {
+            throw UserError(QStringLiteral("订货单[%1]不存在，可能已被其他用户删除").arg(billNo));
+        }
+    } else {
+        m_head->open("select * from Quotation_Head where 1=2");
+        startNew();
+        if (m_mode == Copy) {
+            copyFrom(billNo);
+        }
+    }
+    m_head->setCaption("Send_Date", QStringLiteral("交货日期"));
+    openLines();
+}
+
+void QuotationDocument::startNew() {
+    const QString number = Numbering(m_db, m_clock).GetAutoIncrementID("Quotation_Head", "BillNo", false);
+    const QDate today = m_clock.today();
+    m_head->append();
+    m_head->setValue("BillNo", number);
+    m_head->setValue("Keyin_User", m_userName);
+    m_head->setValue("Keyin_Date", today.startOfDay());
+    m_head->setValue("Order_Date", today.startOfDay());
+    m_head->setValue("Send_Date", today.addDays(7).startOfDay());
+    m_head->setValue("IsDelete", 0);
+    m_head->setValue("isPigeonhole", 0);
+    m_head->setValue("state", 1);
+    m_head->setValue("ClientNo", QString(""));
+}
+
+void QuotationDocument::copyFrom(const QString& sourceBillNo) {
+    QSqlQuery q = m_db.query(
+        "select ClientNo, Add_ClientName, Rummery, Country, telephon, Remark from Quotation_Head where BillNo=:b",
+        {{"b", sourceBillNo}});
+    if (!q.next()) {
+        m_prompter.inform(QStringLiteral("要复制的订货单[%1]已不存在，请填写新的订货单").arg(sourceBillNo));
+        return;
+    }
+    const char* const fields[] = {"ClientNo", "Add_ClientName", "Rummery", "Country", "telephon", "Remark"};
+    for (int i = 0; i < 6; ++i) {
+        const QVariant v = q.value(i);
+        // The customer code is never null, like on a new quotation.
+        m_head->setValue(fields[i], i == 0 && v.isNull() ? QVariant(QString("")) : v);
+    }
+}
+
+void QuotationDocument::openLines() {
+    m_lines->open("select * from Quotation_Detail where HeadNo=:HeadNo order by SortNo, id", {{"HeadNo", billNo()}});
+    m_lines->setCaption("GoodsNo", QStringLiteral("货品编号"));
+    m_lines->setCaption("QTY", QStringLiteral("数量"));
+    m_lines->setCaption("Price", QStringLiteral("单价"));
+    m_lines->setCaption("Total_Price", QStringLiteral("总金额"));
+    m_lines->setCaption("purchase_Price", QStringLiteral("发发1"));
+    m_lines->setCaption("Gain_Money", QStringLiteral("发发"));
+    m_lines->setCaption("Remark", QStringLiteral("备注"));
+    for (const char* f : {"Price", "Total_Price", "purchase_Price", "Gain_Money"}) {
+        m_lines->setDisplayFormat(f, "0.00");
+    }
+    m_lines->setTag(0);
+}
+
+QString QuotationDocument::billNo() const {
+    return m_head->isEmpty() ? QString() : m_head->value("BillNo").toString();
+}
+
+bool QuotationDocument::isStored() const {
+    const QString no = billNo();
+    return !no.isEmpty() && m_db.scalar("select count(*) from Quotation_Head where BillNo=:b", {{"b", no}}).toInt() > 0;
+}
+
+bool QuotationDocument::isModified() const {
+    return m_head->hasChanges() || m_head->isEditing() || m_lines->tag() == 1 || m_lines->hasChanges();
+}
+
+void QuotationDocument::markLinesChanged() {
+    m_lines->setTag(1);
+}
+
+void QuotationDocument::onLineFieldChanged(const QString& field) {
+    markLinesChanged();
+    if (m_computing || !m_lines->isEditing()) {
+        return;
+    }
+    const QString f = field.toLower();
+    if (f != "qty" && f != "price" && f != "purchase_price") {
+        return;
+    }
+    // Amount first, then the profit from the amount just stored; a typed
+    // amount is left alone until quantity or a price changes again.
+    m_computing = true;
+    try {
+        const double qty = number(m_lines->value("QTY"));
+        m_lines->setValue("Total_Price", roundHalfAwayFromZero(qty * number(m_lines->value("Price")), 2));
+        const double total = number(m_lines->value("Total_Price"));
+        m_lines->setValue("Gain_Money",
+                          roundHalfAwayFromZero(total - qty * number(m_lines->value("purchase_Price")), 2));
+    } catch (...) {
+        m_computing = false;
+        throw;
+    }
+    m_computing = false;
+}
+
+int QuotationDocument::addGoods(const QStringList& codes) {
+    if (m_lines->isEditing()) {
+        m_lines->post();
+    }
+    QSet<QString> present;
+    for (int r = 0; r < m_lines->rowCount(); ++r) {
+        present.insert(m_lines->value(r, "GoodsNo").toString());
+    }
+    QStringList missing;
+    int added = 0;
+    for (const QString& code : codes) {
+        if (code.isEmpty() || present.contains(code)) {
+            continue;
+        }
+        QSqlQuery g = m_db.query(
+            "select Default_Qty, Default_price, Default_TotalPrice, purchase_price from goods where code=:goodsNo",
+            {{"goodsNo", code}});
+        if (!g.next()) {
+            missing.append(code);
+            continue;
+        }
+        m_computing = true;  // the goods' own amount stands as given
+        try {
+            m_lines->append();
+            m_lines->setValue("HeadNo", billNo());
+            m_lines->setValue("GoodsNo", code);
+            m_lines->setValue(
+                "QTY", g.value(0).isNull() ? QVariant() : QVariant(roundHalfAwayFromZero(g.value(0).toDouble(), 0)));
+            m_lines->setValue("Price", g.value(1));
+            m_lines->setValue("Total_Price", g.value(2));
+            m_lines->setValue("purchase_Price", g.value(3));
+            m_lines->setValue("SortNo", m_lines->rowCount());
+            m_lines->post();
+        } catch (...) {
+            m_computing = false;
+            if (m_lines->isEditing()) {
+                m_lines->cancel();
+            }
+            throw;
+        }
+        m_computing = false;
+        present.insert(code);
+        ++added;
+    }
+    if (added > 0) {
+        markLinesChanged();
+    }
+    if (!missing.isEmpty()) {
+        m_prompter.inform(QStringLiteral("以下货品已不存在，未能添加：%1").arg(missing.join(QStringLiteral("、"))));
+    }
+    return added;
+}
+
+bool QuotationDocument::deleteLines(const QList<int>& rows) {
+    if (rows.isEmpty() || m_lines->isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选择要删除的商品"));
+        return false;
+    }
+    if (m_lines->isEditing()) {
+        m_lines->post();
+    }
+    m_lines->deleteRows(rows);
+    markLinesChanged();
+    return true;
+}
+
+QString QuotationDocument::goodsCodeAt(int row) const {
+    return m_lines->value(row, "GoodsNo").toString();
+}
+
+bool QuotationDocument::moveLineUp(int row) {
+    if (row < 0 || row >= m_lines->rowCount()) {
+        m_prompter.inform(QStringLiteral("请选择商品"));
+        return false;
+    }
+    return row == 0 ? false : swapSortNo(row, row - 1);
+}
+
+bool QuotationDocument::moveLineDown(int row) {
+    if (row < 0 || row >= m_lines->rowCount()) {
+        m_prompter.inform(QStringLiteral("请选择商品"));
+        return false;
+    }
+    return row == m_lines->rowCount() - 1 ? false : swapSortNo(row, row + 1);
+}
+
+bool QuotationDocument::swapSortNo(int row, int otherRow) {
+    if (m_lines->isEditing()) {
+        m_lines->post();
+    }
+    // The moved line takes the other one's position and the other one the
+    // moved line's; positions are the rows as the grid shows them.
+    const QString moved = goodsCodeAt(row);
+    const QString other = goodsCodeAt(otherRow);
+    const int keep = m_lines->currentRow();
+    for (int r = 0; r < m_lines->rowCount(); ++r) {
+        const QString code = m_lines->value(r, "GoodsNo").toString();
+        int position = -1;
+        if (code == moved) {
+            position = otherRow;
+        } else if (code == other) {
+            position = row;
+        }
+        if (position >= 0 && m_lines->value(r, "SortNo") != QVariant(position)) {
+            m_lines->setCurrentRow(r);
+            m_lines->setValue("SortNo", position);
+            m_lines->post();
+        }
+    }
+    m_lines->setCurrentRow(keep);
+    markLinesChanged();
+    return true;
+}
+
+bool QuotationDocument::validate() {
+    if (m_head->isEditing() && m_head->value("ClientNo").isNull()) {
+        m_head->setValue("ClientNo", QString(""));
+    }
+    if (m_head->value("Send_Date").isNull()) {
+        m_prompter.inform(QStringLiteral("请填写[交货日期]"));
+        return false;
+    }
+    if (m_lines->isEmpty()) {
+        m_prompter.inform(QStringLiteral("请为该收据添加货品"));
+        return false;
+    }
+    for (int r = 0; r < m_lines->rowCount(); ++r) {
+        if (m_lines->value(r, "GoodsNo").toString().trimmed().isEmpty()) {
+            m_prompter.inform(QStringLiteral("请填写商品明细的[货品编号]"));
+            return false;
+        }
+    }
+    // A customer record chosen here and deleted meanwhile elsewhere.
+    const QString client = m_head->value("ClientNo").toString();
+    if (!client.isEmpty() &&
+        m_db.scalar("select count(*) from Client where Corp_code=:c", {{"c", client}}).toInt() == 0) {
+        m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(client));
+        return false;
+    }
+    return true;
+}
+
+bool QuotationDocument::save() {
+    if (m_lines->isEditing()) {
+        m_lines->post();
+    }
+    if (!validate()) {
+        return false;
+    }
+    if (m_head->isEditing()) {
+        m_head->post();
+    }
+    {
+        WriteTransaction tx(m_db);
+        // Lines of a quotation another workstation deleted would be left
+        // without their head.
+        if (m_mode == Existing && !isStored()) {
+            throw UserError(QStringLiteral("订货单[%1]已被其他用户删除，无法保存").arg(billNo()));
+        }
+        m_head->applyUpdates();
+        m_lines->applyUpdates();
+        tx.commit();
+    }
+    m_lines->setTag(0);
+    m_head->setTag(0);
+    m_mode = Existing;
+    return true;
+}
+
+bool QuotationDocument::settleChanges(const std::function<bool()>& save) {
+    if (!isModified()) {
+        return true;
+    }
+    return settleUnsavedChanges(
+        m_prompter, unsavedQuestion(), save ? save : [this] { return this->save(); }, [this] { discardChanges(); });
+}
+
+void QuotationDocument::discardChanges() {
+    const QString no = billNo();
+    if (m_head->isEditing()) {
+        m_head->cancel();
+    }
+    m_head->cancelUpdates();
+    m_head->open("select * from Quotation_Head where BillNo=:BillNo", {{"BillNo", no}});
+    m_head->setTag(0);
+    if (m_lines->isEditing()) {
+        m_lines->cancel();
+    }
+    m_lines->cancelUpdates();
+    m_lines->setTag(0);
+    if (m_head->isEmpty()) {
+        m_lines->open("select * from Quotation_Detail where 1=2");
+    }
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <memory>
+
+class Clock;
+class Database;
+class Dataset;
+class Prompter;
+
+// One quotation being edited: its head row and its lines, held in memory
+// until saved. It opens a stored quotation, starts a new one (number drawn
+// at once) or a copy of another one's customer particulars; keeps each
+// line's amount and profit as quantities and prices change; adds goods,
+// deletes and reorders lines; validates and saves head and lines in one
+// transaction; and answers the unsaved-changes question.
+class QuotationDocument {
+public:
+    enum Mode { New = 2, Existing = 3, Copy = 5 };
+
+    QuotationDocument(Database& db, const Clock& clock, Prompter& prompter, const QString& userName);
+    ~QuotationDocument();
+    QuotationDocument(const QuotationDocument&) = delete;
+    QuotationDocument& operator=(const QuotationDocument&) = delete;
+
+    // Loads the document for the mode: New starts a quotation, Existing
+    // opens `billNo`, Copy starts a quotation with the customer particulars
+    // of `billNo`. Throws UserError when a quotation to open is missing.
+    void load(int mode, const QString& billNo = {});
+
+    int mode() const { return m_mode; }
+    Dataset& head() { return *m_head; }
+    Dataset& lines() { return *m_lines; }
+    QString billNo() const;
+    // Whether the quotation is stored in the book (saved at least once).
+    bool isStored() const;
+
+    // Head or lines hold changes not yet saved.
+    bool isModified() const;
+
+    // Adds a line per goods code not yet on the quotation, in the given
+    // order, with the goods' defaults; returns how many were added. Codes
+    // whose goods no longer exist are skipped and named in a message.
+    int addGoods(const QStringList& codes);
+    // Deletes the lines at these row positions; false (with a message) when
+    // none is given.
+    bool deleteLines(const QList<int>& rows);
+    // Swaps the print position of the line at `row` with the line above or
+    // below; the rows stay where they are.
+    bool moveLineUp(int row);
+    bool moveLineDown(int row);
+
+    // Shows the first fault in the system's order; false when invalid.
+    bool validate();
+    // Validates, then writes head and lines in one transaction. False when
+    // invalid; a failed write throws with every edit kept.
+    bool save();
+
+    // Before closing, printing and receipts: true when the caller may go
+    // on. `save` is how the caller saves (through its permission check);
+    // by default save() itself.
+    bool settleChanges(const std::function<bool()>& save = {});
+    // Drops every change and reads the stored quotation again (a new one
+    // that was never saved is left empty).
+    void discardChanges();
+
+    // The goods code of the line at `row`.
+    QString goodsCodeAt(int row) const;
+
+    static QString unsavedQuestion() { return QStringLiteral("该收据已修改但还未保存，是否要保存？"); }
+
+private:
+    void startNew();
+    void copyFrom(const QString& sourceBillNo);
+    void openLines();
+    void onLineFieldChanged(const QString& field);
+    bool swapSortNo(int row, int otherRow);
+    void markLinesChanged();
+
+    Database& m_db;
+    const Clock& m_clock;
+    Prompter& m_prompter;
+    QString m_userName;
+    int m_mode = New;
+    std::unique_ptr<Dataset> m_head;
+    std::unique_ptr<Dataset> m_lines;
+    bool m_computing = false;
+};

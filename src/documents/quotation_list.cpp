@@ -1,0 +1,76 @@
+#include "documents/quotation_list.h"
+
+#include "data/database.h"
+#include "data/dataset.h"
+#include "platform/errors.h"
+#include "platform/prompter.h"
+
+QuotationList::QuotationList(Database& db, Prompter& prompter)
+    : m_db(db), m_prompter(prompter), m_rows(std::make_unique<Dataset>(db)) {}
+
+QuotationList::~QuotationList() = default;
+
+void QuotationList::open() {
+    m_rows->open(listStatement());
+    for (const char* f : {"sum_Goods_Price", "Freight", "Total_Price", "earnest", "sum_payed_money", "Leave_money",
+                          "preferential", "total_Gain_Money"}) {
+        m_rows->setDisplayFormat(f, "0.00");
+    }
+    for (const char* f : {"Send_Date", "Keyin_Date"}) {
+        m_rows->setDisplayFormat(f, "YYYY-MM-DD");
+    }
+}
+
+void QuotationList::refresh() {
+    if (!m_rows->isOpen()) {
+        open();
+        return;
+    }
+    m_rows->refresh();
+}
+
+bool QuotationList::remove(const QStringList& billNos) {
+    if (billNos.isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选择记录"));
+        return false;
+    }
+    if (!m_prompter.askYesNo(QStringLiteral("确定要删除吗？"))) {
+        return false;
+    }
+    removeNow(billNos);
+    return true;
+}
+
+void QuotationList::removeNow(const QStringList& billNos) {
+    if (billNos.isEmpty()) {
+        return;
+    }
+    QVariantMap params;
+    QVariantList values;
+    for (const QString& b : billNos) {
+        values.append(b);
+    }
+    const QString in = Database::bindList("b", values, &params);
+    // Receipt lines and receipts first, the head last; the totals row goes
+    // once nothing is left to sum.
+    WriteTransaction tx(m_db);
+    m_db.execute(QStringLiteral("delete from Receipt_Detail where HeadNo in (%1)").arg(in), params);
+    m_db.execute(QStringLiteral("delete from Receipt_Head where QuotationNo in (%1)").arg(in), params);
+    m_db.execute(QStringLiteral("delete from Quotation_Detail where HeadNo in (%1)").arg(in), params);
+    m_db.execute(QStringLiteral("delete from Quotation_Head where BillNo in (%1)").arg(in), params);
+    m_db.execute(QStringLiteral("delete from Quotation_Sum where BillNo in (%1)").arg(in), params);
+    tx.commit();
+}
+
+bool QuotationList::setInForce(const QString& billNo, bool inForce) {
+    if (billNo.isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选择记录"));
+        return false;
+    }
+    const QVariantMap params{{"b", billNo}, {"s", inForce ? 1 : 0}};
+    WriteTransaction tx(m_db);
+    m_db.execute("update Quotation_Head set state=:s where BillNo=:b", params);
+    m_db.execute("update Receipt_Head set state=:s where QuotationNo=:b", params);
+    tx.commit();
+    return true;
+}

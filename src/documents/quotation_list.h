@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class Database;
+class Dataset;
+class Prompter;
+
+// The list of quotations with their amounts, and what acts on whole
+// quotations: deleting them with their lines, receipts and receipt lines,
+// and putting them in or out of force with their receipts. Each of these is
+// one transaction.
+class QuotationList {
+public:
+    QuotationList(Database& db, Prompter& prompter);
+    ~QuotationList();
+    QuotationList(const QuotationList&) = delete;
+    QuotationList& operator=(const QuotationList&) = delete;
+
+    // Reads every quotation (oldest number first, so the last row is the
+    // newest quotation).
+    void open();
+    void refresh();
+    Dataset& rows() { return *m_rows; }
+
+    // Asks, then deletes the quotations with everything that belongs to
+    // them; false when nothing was selected or the user said no.
+    bool remove(const QStringList& billNos);
+    // Deletes without asking (the command-line tool asks nothing).
+    void removeNow(const QStringList& billNos);
+    // Sets the quotation and all its receipts in force or out of force;
+    // false with a message when none is selected.
+    bool setInForce(const QString& billNo, bool inForce);
+
+    static QString listStatement() { return QStringLiteral("select * from Query_Quotation_Head_list order by BillNo"); }
+
+private:
+    Database& m_db;
+    Prompter& m_prompter;
+    std::unique_ptr<Dataset> m_rows;
+};

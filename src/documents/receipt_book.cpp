@@ -1,0 +1,275 @@
+#include "documents/receipt_book.h"
+
+#include <QSqlRecord>
+
+#include "data/database.h"
+#include "data/dataset.h"
+#include "data/field_def.h"
+#include "data/numbering.h"
+#include "platform/clock.h"
+#include "platform/errors.h"
+#include "platform/prompter.h"
+
+namespace {
+// One receipt line per goods name, size and unit of the quotation's lines,
+// in the order the quotation prints them; lines whose goods are gone form
+// one group without name. Sums and the average price are rounded to whole
+// numbers, halves away from zero, before they are stored; the average is
+// divided as decimals (SQLite divides whole numbers without a remainder).
+const char* const kBuildLines =
+    "insert into Receipt_Detail (HeadNo, GoodsClassName, GoodsClassSize, GoodsClassUnit, QTY, Total_Price, Price, "
+    "Remark) "
+    "select :q, COALESCE(g.Goods_name, ''), COALESCE(g.Goods_size, ''), COALESCE(g.Goods_unit, ''), "
+    "CAST(ROUND(COALESCE(SUM(s.QTY), 0), 0) AS INTEGER), "
+    "CAST(ROUND(COALESCE(SUM(s.Total_Price), 0), 0) AS INTEGER), "
+    "CASE WHEN COALESCE(SUM(s.QTY), 0) <> 0 "
+    "THEN CAST(ROUND(COALESCE(SUM(s.Total_Price), 0) * 1.0 / SUM(s.QTY), 0) AS INTEGER) ELSE 0 END, "
+    "'' "
+    "from Quotation_Detail s left join goods g on g.code = s.GoodsNo "
+    "where s.HeadNo = :q "
+    "group by COALESCE(g.Goods_name, ''), COALESCE(g.Goods_size, ''), COALESCE(g.Goods_unit, '') "
+    "order by MIN(s.SortNo), MIN(s.id)";
+
+const char* const kInsertReceipt =
+    "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, keyin_User, keyin_Date, remark, state) "
+    "values (:q, :b, :t, :k, :u, :d, :r, :s)";
+}  // namespace
+
+ReceiptBook::ReceiptBook(Database& db, const Clock& clock, Prompter& prompter, const QString& userName)
+    : m_db(db),
+      m_clock(clock),
+      m_prompter(prompter),
+      m_userName(userName),
+      m_receipts(std::make_unique<Dataset>(db)),
+      m_lines(std::make_unique<Dataset>(db)) {
+    m_receipts->setUpdateTable("Receipt_Head");
+    m_receipts->setRecordLabelField("BillNo");
+    m_receipts->setAutoApply(true);
+    m_lines->setUpdateTable("Receipt_Detail");
+    m_lines->setAutoApply(true);
+    QObject::connect(m_receipts.get(), &Dataset::afterApply, m_receipts.get(), [this] { reloadQuotation(); });
+    QObject::connect(m_lines.get(), &Dataset::fieldChanged, m_lines.get(),
+                     [this](const QString& field) { onLineFieldChanged(field); });
+}
+
+ReceiptBook::~ReceiptBook() = default;
+
+void ReceiptBook::open(const QString& quotationNo) {
+    if (quotationNo.isEmpty() ||
+        m_db.scalar("select count(*) from Quotation_Head where BillNo=:b", {{"b", quotationNo}}).toInt() == 0) {
+        throw UserError(quotationNo.isEmpty()
+                            ? QStringLiteral("请选择订货单")
+                            : QStringLiteral("订货单[%1]不存在，可能已被其他用户删除").arg(quotationNo));
+    }
+    m_quotationNo = quotationNo;
+    m_kinds.clear();
+    QSqlQuery k = m_db.query(
+        "select d.StatusValue, d.StatusName from Sys_Status_Describe d, Sys_Status_Describe_head h "
+        "where d.paramentName=h.paramentName and h.TableName='Receipt_Head' and h.FieldName='BillType' "
+        "order by d.StatusValue");
+    while (k.next()) {
+        m_kinds.append({k.value(0).toString(), k.value(1).toString()});
+    }
+    const int count =
+        m_db.scalar("select count(*) from Receipt_Head where QuotationNo=:q", {{"q", quotationNo}}).toInt();
+    reloadQuotation();
+    if (count == 0) {
+        WriteTransaction tx(m_db);
+        appendDeposit();
+        tx.commit();
+        reloadQuotation();
+    }
+    openReceipts();
+    openLines();
+    if (m_lines->isEmpty()) {
+        buildLines();
+    }
+}
+
+void ReceiptBook::reloadQuotation() {
+    m_quotation.clear();
+    QSqlQuery q =
+        m_db.query("select * from Query_Quotation_Head_list where BillNo=:BillNo", {{"BillNo", m_quotationNo}});
+    if (q.next()) {
+        const QSqlRecord rec = q.record();
+        for (int i = 0; i < rec.count(); ++i) {
+            m_quotation.insert(rec.fieldName(i).toLower(), q.value(i));
+        }
+    }
+}
+
+void ReceiptBook::openReceipts() {
+    m_receipts->open("select * from Receipt_Head where QuotationNo=:q order by BillNo", {{"q", m_quotationNo}});
+    m_receipts->setCaption("BillNo", QStringLiteral("收据编号"));
+    m_receipts->setCaption("TotalPrice", QStringLiteral("收款金额"));
+    m_receipts->setCaption("BillType", QStringLiteral("收据类型"));
+    m_receipts->setCaption("remark", QStringLiteral("备注"));
+    m_receipts->setCaption("keyin_Date", QStringLiteral("制单日期"));
+    m_receipts->setDisplayFormat("keyin_Date", "YYYY-MM-DD");
+}
+
+void ReceiptBook::openLines() {
+    m_lines->open("select * from Receipt_Detail where HeadNo=:q order by id", {{"q", m_quotationNo}});
+    m_lines->setCaption("GoodsClassName", QStringLiteral("货品名称"));
+    m_lines->setCaption("GoodsClassSize", QStringLiteral("规格"));
+    m_lines->setCaption("GoodsClassUnit", QStringLiteral("计量单位"));
+    m_lines->setCaption("QTY", QStringLiteral("数量"));
+    m_lines->setCaption("Price", QStringLiteral("单价"));
+    m_lines->setCaption("Total_Price", QStringLiteral("金额"));
+}
+
+QString ReceiptBook::newReceiptNo() {
+    return Numbering(m_db, m_clock).GetAutoIncrementID("Receipt_Head", "BillNo", false);
+}
+
+void ReceiptBook::appendDeposit() {
+    const QVariant earnest = m_quotation.value("earnest");
+    m_db.execute(kInsertReceipt, {{"q", m_quotationNo},
+                                  {"b", newReceiptNo()},
+                                  {"t", roundHalfAwayFromZero(earnest.isNull() ? 0.0 : earnest.toDouble(), 0)},
+                                  {"k", 0},
+                                  {"u", m_userName},
+                                  {"d", m_db.toDbValue(m_clock.today())},
+                                  {"r", QVariant(QMetaType::fromType<QString>())},
+                                  {"s", m_quotation.value("state", 1)}});
+}
+
+bool ReceiptBook::buildLines() {
+    try {
+        WriteTransaction tx(m_db);
+        const QVariantMap q{{"q", m_quotationNo}};
+        m_db.execute("delete from Receipt_Detail where HeadNo=:q", q);
+        m_db.execute(kBuildLines, q);
+        const QVariant freight = m_db.scalar("select Freight from Quotation_Head where BillNo=:q", q);
+        if (!freight.isNull() && freight.toDouble() > 0) {
+            m_db.execute("insert into Receipt_Detail (HeadNo, GoodsClassName, Total_Price) values (:q, :n, :t)",
+                         {{"q", m_quotationNo},
+                          {"n", QStringLiteral("运费")},
+                          {"t", roundHalfAwayFromZero(freight.toDouble(), 0)}});
+        }
+        tx.commit();
+    } catch (const std::exception& e) {
+        m_prompter.failure(QStringLiteral("执行SQL命令出错,所有事务将被回滚!"), userTextOf(e) + '\n' + detailsOf(e));
+        openLines();
+        return false;
+    }
+    openLines();
+    return true;
+}
+
+bool ReceiptBook::rebuildLines() {
+    if (!m_prompter.askYesNo(
+            QStringLiteral("重置明细将会把现有的收据明细删除掉，然后根据报价单重新生成，确定要重置吗？"))) {
+        return false;
+    }
+    postPending();
+    return buildLines();
+}
+
+void ReceiptBook::renewDeposit() {
+    postPending();
+    reloadQuotation();
+    {
+        // The old deposit receipts go only when the new one is written.
+        WriteTransaction tx(m_db);
+        m_db.execute("delete from Receipt_Head where BillType=0 and QuotationNo=:q", {{"q", m_quotationNo}});
+        appendDeposit();
+        tx.commit();
+    }
+    openReceipts();
+    reloadQuotation();
+}
+
+void ReceiptBook::addReceipt() {
+    postPending();
+    const QString number = [&] {
+        WriteTransaction tx(m_db);
+        const QString no = newReceiptNo();
+        m_db.execute(kInsertReceipt, {{"q", m_quotationNo},
+                                      {"b", no},
+                                      {"t", QVariant(QMetaType::fromType<double>())},
+                                      {"k", 1},
+                                      {"u", m_userName},
+                                      {"d", m_db.toDbValue(m_clock.today())},
+                                      {"r", m_quotation.value("remark")},
+                                      {"s", m_quotation.value("state", 1)}});
+        tx.commit();
+        return no;
+    }();
+    openReceipts();
+    m_receipts->locate("BillNo", number);
+    reloadQuotation();
+}
+
+bool ReceiptBook::deleteReceipts(const QList<int>& rows) {
+    if (rows.isEmpty() || m_receipts->isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选择要删除的收据"));
+        return false;
+    }
+    if (m_receipts->isEditing()) {
+        m_receipts->post();
+    }
+    m_receipts->deleteRows(rows);
+    reloadQuotation();
+    return true;
+}
+
+void ReceiptBook::addLine() {
+    postPending();
+    m_lines->append();
+    m_lines->setValue("HeadNo", m_quotationNo);
+    m_lines->setValue("GoodsClassName", QStringLiteral("aa"));
+    m_lines->post();
+}
+
+bool ReceiptBook::deleteLines(const QList<int>& rows) {
+    if (rows.isEmpty() || m_lines->isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选择要删除的货品"));
+        return false;
+    }
+    if (m_lines->isEditing()) {
+        m_lines->post();
+    }
+    m_lines->deleteRows(rows);
+    return true;
+}
+
+void ReceiptBook::postPending() {
+    if (m_receipts->isEditing()) {
+        m_receipts->post();
+    }
+    if (m_lines->isEditing()) {
+        m_lines->post();
+    }
+}
+
+QString ReceiptBook::receiptToPrint(const QList<int>& rows) {
+    if (rows.isEmpty() || m_receipts->isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选择一条收据"));
+        return {};
+    }
+    postPending();
+    return m_receipts->value(rows.first(), "BillNo").toString();
+}
+
+void ReceiptBook::onLineFieldChanged(const QString& field) {
+    if (m_computing || !m_lines->isEditing()) {
+        return;
+    }
+    const QString f = field.toLower();
+    if (f != "qty" && f != "price") {
+        return;
+    }
+    m_computing = true;
+    try {
+        const QVariant qty = m_lines->value("QTY");
+        const QVariant price = m_lines->value("Price");
+        m_lines->setValue("Total_Price",
+                          roundHalfAwayFromZero(
+                              (qty.isNull() ? 0.0 : qty.toDouble()) * (price.isNull() ? 0.0 : price.toDouble()), 0));
+    } catch (...) {
+        m_computing = false;
+        throw;
+    }
+    m_computing = false;
+}

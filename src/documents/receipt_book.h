@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+#include <memory>
+
+class Clock;
+class Database;
+class Dataset;
+class Prompter;
+
+// The receipts of one quotation and the receipt lines they share. Opening
+// gives a quotation its deposit receipt and its receipt lines the first
+// time; receipts and lines are written as soon as a row is posted; the
+// quotation's amounts are read again after every change of a receipt.
+// Receipt lines hold whole numbers: amounts and averages are rounded to
+// the nearest whole number, halves away from zero, on both engines.
+class ReceiptBook {
+public:
+    ReceiptBook(Database& db, const Clock& clock, Prompter& prompter, const QString& userName);
+    ~ReceiptBook();
+    ReceiptBook(const ReceiptBook&) = delete;
+    ReceiptBook& operator=(const ReceiptBook&) = delete;
+
+    // Opens the receipts of a stored quotation; creates its deposit receipt
+    // when it has no receipt and builds its lines when it has none. Throws
+    // UserError for a quotation that is not in the book.
+    void open(const QString& quotationNo);
+
+    QString quotationNo() const { return m_quotationNo; }
+    // The quotation's row of the list view (amounts received and due).
+    const QVariantMap& quotation() const { return m_quotation; }
+    void reloadQuotation();
+    Dataset& receipts() { return *m_receipts; }
+    Dataset& lines() { return *m_lines; }
+    // The receipt kinds: StatusValue -> StatusName.
+    const QList<std::pair<QString, QString>>& kinds() const { return m_kinds; }
+
+    // Asks, then builds the lines afresh from the quotation.
+    bool rebuildLines();
+    // Builds the lines afresh in one transaction; on failure nothing
+    // changes and the system's message says so. False on failure.
+    bool buildLines();
+    // Replaces the deposit receipts by a new one of the quotation's current
+    // deposit.
+    void renewDeposit();
+    // A receipt of kind 1 with the quotation's remark, amount left empty.
+    void addReceipt();
+    bool deleteReceipts(const QList<int>& rows);
+    void addLine();
+    bool deleteLines(const QList<int>& rows);
+    // Posts what the grids still hold (before printing and closing).
+    void postPending();
+    // The receipt number of the row to print; empty (with a message) when
+    // none is selected.
+    QString receiptToPrint(const QList<int>& rows);
+
+private:
+    void openReceipts();
+    void openLines();
+    void appendDeposit();
+    QString newReceiptNo();
+    void onLineFieldChanged(const QString& field);
+
+    Database& m_db;
+    const Clock& m_clock;
+    Prompter& m_prompter;
+    QString m_userName;
+    QString m_quotationNo;
+    QVariantMap m_quotation;
+    QList<std::pair<QString, QString>> m_kinds;
+    std::unique_ptr<Dataset> m_receipts;
+    std::unique_ptr<Dataset> m_lines;
+    bool m_computing = false;
+};

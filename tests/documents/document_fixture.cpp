@@ -1,0 +1,78 @@
+#include "document_fixture.h"
+
+#include <QSqlQuery>
+
+namespace DocumentFixture {
+
+void addGoods(Database& db, const QString& code, const QString& name, const QString& size, const QString& unit,
+              const QVariant& defaultQty, const QVariant& defaultPrice, const QVariant& defaultTotal,
+              const QVariant& purchasePrice) {
+    db.query(
+        "insert into goods (code, Goods_name, Goods_size, Goods_unit, Default_Qty, Default_price, "
+        "Default_TotalPrice, purchase_price, Corp_Goods_Code, PicturePath) "
+        "values (:c, :n, :s, :u, :q, :p, :t, :pp, :cc, :pic)",
+        {{"c", code},
+         {"n", name},
+         {"s", size},
+         {"u", unit},
+         {"q", defaultQty},
+         {"p", defaultPrice},
+         {"t", defaultTotal},
+         {"pp", purchasePrice},
+         {"cc", "F-" + code},
+         {"pic", code + ".jpg"}});
+}
+
+void failWhen(Database& db, const QString& table, const QString& event, const QString& condition) {
+    const QString name = "t_fail_" + table.toLower();
+    if (db.isAccess()) {
+        db.query(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 WHEN %4 BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                     .arg(name, event, table, condition));
+    } else {
+        db.query(QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF %2 THEN "
+                                "RAISE EXCEPTION 'refused'; END IF; IF TG_OP = 'DELETE' THEN RETURN OLD; END IF; "
+                                "RETURN NEW; END $$")
+                     .arg(name, condition));
+        db.query(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %1()")
+                     .arg(name, event, table));
+    }
+}
+
+void stopFailing(Database& db, const QString& table) {
+    const QString name = "t_fail_" + table.toLower();
+    if (db.isAccess()) {
+        db.query("DROP TRIGGER " + name);
+    } else {
+        db.query(QStringLiteral("DROP TRIGGER %1 ON %2").arg(name, table));
+        db.query(QStringLiteral("DROP FUNCTION %1()").arg(name));
+    }
+}
+
+int count(Database& db, const QString& sql, const QVariantMap& params) {
+    return db.scalar(sql, params).toInt();
+}
+
+QStringList drifted(Database& db) {
+    QStringList out;
+    QSqlQuery q = db.query(
+        "select k.BillNo from "
+        "(select HeadNo as BillNo from Quotation_Detail union select QuotationNo from Receipt_Head "
+        " where QuotationNo is not null union select BillNo from Quotation_Sum) k "
+        "left join Quotation_Sum t on t.BillNo = k.BillNo "
+        "left join (select HeadNo, ROUND(SUM(COALESCE(Total_Price, 0)), 2) g, ROUND(SUM(COALESCE(Gain_Money, 0)), 2) "
+        " n, ROUND(SUM(COALESCE(QTY, 0) * COALESCE(purchase_Price, 0)), 4) c from Quotation_Detail group by HeadNo) d "
+        " on d.HeadNo = k.BillNo "
+        "left join (select QuotationNo, ROUND(SUM(COALESCE(TotalPrice, 0)), 2) p from Receipt_Head "
+        " group by QuotationNo) r on r.QuotationNo = k.BillNo "
+        "where ROUND(COALESCE(t.sum_Goods, 0), 2) <> ROUND(COALESCE(d.g, 0), 2) "
+        "or ROUND(COALESCE(t.sum_Gain, 0), 2) <> ROUND(COALESCE(d.n, 0), 2) "
+        "or ROUND(COALESCE(t.sum_Cost, 0), 4) <> ROUND(COALESCE(d.c, 0), 4) "
+        "or ROUND(COALESCE(t.sum_Paid, 0), 2) <> ROUND(COALESCE(r.p, 0), 2) "
+        "order by k.BillNo");
+    while (q.next()) {
+        out.append(q.value(0).toString());
+    }
+    return out;
+}
+
+}  // namespace DocumentFixture
