@@ -6,6 +6,7 @@
 #include "data/database.h"
 #include "data/dataset.h"
 #include "data/field_def.h"
+#include "data/lookup_list.h"
 #include "data/numbering.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
@@ -23,7 +24,11 @@ QuotationDocument::QuotationDocument(Database& db, const Clock& clock, Prompter&
       m_prompter(prompter),
       m_userName(userName),
       m_head(std::make_unique<Dataset>(db)),
-      m_lines(std::make_unique<Dataset>(db)) {
+      m_lines(std::make_unique<Dataset>(db)),
+      m_goodsNames(std::make_shared<LookupList>()),
+      m_goodsSizes(std::make_shared<LookupList>()),
+      m_goodsUnits(std::make_shared<LookupList>()),
+      m_customers(std::make_shared<LookupList>()) {
     m_head->setUpdateTable("Quotation_Head");
     m_head->setRecordLabelField("BillNo");
     m_lines->setUpdateTable("Quotation_Detail");
@@ -50,6 +55,7 @@ void QuotationDocument::load(int mode, const QString& billNo) {
     }
     m_head->setCaption("Send_Date", QStringLiteral("交货日期"));
     openLines();
+    reloadGoodsLookups();
 }
 
 void QuotationDocument::startNew() {
@@ -332,5 +338,66 @@ void QuotationDocument::discardChanges() {
     m_lines->setTag(0);
     if (m_head->isEmpty()) {
         m_lines->open("select * from Quotation_Detail where 1=2");
+    }
+}
+
+void QuotationDocument::reloadGoodsLookups() {
+    // Only the goods of this quotation: the catalogue may hold many more.
+    const QString from = QStringLiteral(
+        " from Query_Goods_With_Corp_Unit where code in (select GoodsNo from Quotation_Detail where HeadNo=:h)");
+    const QVariantMap params{{"h", billNo()}};
+    m_goodsNames->load(m_db, "select code, Goods_name" + from, params);
+    m_goodsSizes->load(m_db, "select code, Goods_size" + from, params);
+    m_goodsUnits->load(m_db, "select code, Unit_name" + from, params);
+    // Lines not saved yet name goods the statement cannot see.
+    QStringList unsaved;
+    for (int r = 0; r < m_lines->rowCount(); ++r) {
+        const QString code = m_lines->value(r, "GoodsNo").toString();
+        if (!code.isEmpty() && !m_goodsNames->contains(code)) {
+            unsaved.append(code);
+        }
+    }
+    if (unsaved.isEmpty()) {
+        return;
+    }
+    QVariantMap p;
+    const QString in = Database::bindList("g", QVariantList(unsaved.begin(), unsaved.end()), &p);
+    QList<LookupList::Entry> names = m_goodsNames->entries();
+    QList<LookupList::Entry> sizes = m_goodsSizes->entries();
+    QList<LookupList::Entry> units = m_goodsUnits->entries();
+    QSqlQuery q = m_db.query(
+        QStringLiteral(
+            "select code, Goods_name, Goods_size, Unit_name from Query_Goods_With_Corp_Unit where code in (%1)")
+            .arg(in),
+        p);
+    while (q.next()) {
+        names.append({q.value(0), q.value(1).toString(), {}});
+        sizes.append({q.value(0), q.value(2).toString(), {}});
+        units.append({q.value(0), q.value(3).toString(), {}});
+    }
+    m_goodsNames->setEntries(names);
+    m_goodsSizes->setEntries(sizes);
+    m_goodsUnits->setEntries(units);
+}
+
+void QuotationDocument::reloadCustomers() {
+    m_customers->load(m_db,
+                      "select corp_code, COALESCE(Linkman_name, '') || '(' || COALESCE(corp_name, '') || '.' || "
+                      "COALESCE(Linkman_country, '') || ')', Linkman_name, corp_name, Linkman_country "
+                      "from Client order by corp_code");
+}
+
+void QuotationDocument::chooseCustomer(const QString& code) {
+    if (code.isEmpty()) {
+        return;
+    }
+    QSqlQuery q = m_db.query("select Linkman_name from Client where corp_code=:c", {{"c", code}});
+    if (!q.next()) {
+        m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(code));
+        return;
+    }
+    m_head->setValue("ClientNo", code);
+    if (m_head->value("Add_ClientName").toString().trimmed().isEmpty()) {
+        m_head->setValue("Add_ClientName", q.value(0).toString().left(50));
     }
 }

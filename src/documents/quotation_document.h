@@ -10,6 +10,7 @@
 class Clock;
 class Database;
 class Dataset;
+class LookupList;
 class Prompter;
 
 // One quotation being edited: its head row and its lines, held in memory
@@ -71,6 +72,19 @@ public:
     // The goods code of the line at `row`.
     QString goodsCodeAt(int row) const;
 
+    // Name, size and unit name of the goods on the quotation, by code, and
+    // the customers a quotation can name (code -> "name(company.country)",
+    // extras: person, company, country).
+    std::shared_ptr<LookupList> goodsNames() const { return m_goodsNames; }
+    std::shared_ptr<LookupList> goodsSizes() const { return m_goodsSizes; }
+    std::shared_ptr<LookupList> goodsUnits() const { return m_goodsUnits; }
+    std::shared_ptr<LookupList> customers() const { return m_customers; }
+    void reloadGoodsLookups();
+    void reloadCustomers();
+    // Takes a customer record chosen elsewhere; its name fills an empty
+    // customer name.
+    void chooseCustomer(const QString& code);
+
     static QString unsavedQuestion() { return QStringLiteral("该收据已修改但还未保存，是否要保存？"); }
 
 private:
@@ -89,4 +103,8 @@ private:
     std::unique_ptr<Dataset> m_head;
     std::unique_ptr<Dataset> m_lines;
     bool m_computing = false;
+    std::shared_ptr<LookupList> m_goodsNames;
+    std::shared_ptr<LookupList> m_goodsSizes;
+    std::shared_ptr<LookupList> m_goodsUnits;
+    std::shared_ptr<LookupList> m_customers;
 };

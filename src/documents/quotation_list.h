@@ -24,6 +24,7 @@ public:
     void open();
     void refresh();
     Dataset& rows() { return *m_rows; }
+    const Dataset& rows() const { return *m_rows; }
 
     // Asks, then deletes the quotations with everything that belongs to
     // them; false when nothing was selected or the user said no.

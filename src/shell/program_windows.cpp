@@ -5,9 +5,11 @@
 #include "admin/company_info_window.h"
 #include "admin/password_dialog.h"
 #include "admin/settings_dialog.h"
+#include "documents/quotation_list_window.h"
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
 #include "master/units_window.h"
+#include "shell/query_panel_window.h"
 #include "shell/users_window.h"
 
 namespace {
@@ -44,6 +46,9 @@ const WindowOpener& ProgramWindows::table() {
              window.setMode(startParameter);
              window.exec();
          }},
+        {"Form_Quotation_List", plain<QuotationListWindow>()},
+        {"Query_Panel_Frm", [](AppContext& context, int startParameter,
+                               QWidget* parent) { QueryPanelWindow(context, startParameter, parent).exec(); }},
         {"base_unit_frm",
          [](AppContext& context, int startParameter, QWidget* parent) {
              UnitsWindow window(context, parent);

@@ -16,6 +16,17 @@
 #include "ui/grid_cell_delegate.h"
 #include "ui/style_holder.h"
 
+void GridView::commitEdit() {
+    if (state() != EditingState) {
+        return;
+    }
+    QWidget* editor = indexWidget(currentIndex());
+    if (editor) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
 void GridView::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && state() != EditingState) {
         const QModelIndex current = currentIndex();

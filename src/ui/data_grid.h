@@ -28,6 +28,9 @@ protected:
 public:
     QString dragKeyField;
     bool isEditing() const { return state() == EditingState; }
+    // Writes what an open cell editor holds into its row and closes it, as
+    // leaving the cell would (before a save or a command on the rows).
+    void commitEdit();
 
 private:
     void paintPreviewLines(const QRect& area);
@@ -72,6 +75,7 @@ public:
     }
     void clearFilters() { m_model->clearFilters(); }
 
+    void commitEdit() { m_view->commitEdit(); }
     // Dataset rows of the selected grid rows, in grid order.
     QList<int> selectedRows() const;
     void selectRow(int datasetRow);

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QHash>
+#include <QStringList>
+#include <functional>
+
+#include "documents/document_windows.h"
+#include "documents/quotation_document.h"
+#include "ui/base_window.h"
+
+class DataGrid;
+class FieldBinder;
+class QAbstractButton;
+class QCheckBox;
+class QLabel;
+class QWidget;
+
+// The quotation editor: the head's editors, the lines in a grid edited in
+// place, and the commands on them. Its rules live in QuotationDocument.
+class QuotationEditWindow : public BaseWindow {
+    Q_OBJECT
+public:
+    // `billNo` is the quotation to open (mode 3) or to copy from (mode 5).
+    QuotationEditWindow(AppContext& context, int mode, const QString& billNo = {}, QWidget* parent = nullptr);
+    ~QuotationEditWindow() override;
+
+    QuotationDocument& document() { return m_document; }
+    DataGrid* grid() const { return m_grid; }
+    QCheckBox* extraColumns() const { return m_extra; }
+    QWidget* discountEditor() const { return m_discount; }
+    // Whether the quotation could be loaded; a window that could not says
+    // why and closes when shown.
+    bool loaded() const { return m_loaded; }
+    // The button that runs the command, by action name.
+    QAbstractButton* button(const QString& actionName) const;
+
+    // What the window opens; tests replace them.
+    std::function<QStringList()> pickGoods;
+    std::function<QString()> pickCustomer;
+    std::function<void(const QString& file, const QString& title, const QString& saveName)> showPicture;
+    std::function<void(DocumentWindows::QuotationPrint kind, const QString& billNo)> openPrintout;
+    std::function<void(const QString& billNo)> openReceipts;
+
+protected:
+    bool confirmClose() override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* buildHead();
+    void buildActions();
+    void addGoods();
+    void print(DocumentWindows::QuotationPrint kind);
+    void receipts();
+    void goodsPicture();
+    // Runs the unsaved-changes check as its own command.
+    bool checkChanges();
+    void refreshAfterLoad();
+
+    QuotationDocument m_document;
+    bool m_loaded = false;
+    bool m_mayGoOn = false;
+    bool m_saveDone = false;
+    DataGrid* m_grid = nullptr;
+    FieldBinder* m_binder = nullptr;
+    QCheckBox* m_extra = nullptr;
+    QWidget* m_discount = nullptr;
+    QLabel* m_discountLabel = nullptr;
+    QHash<QString, QAbstractButton*> m_buttons;  // lower-case action name
+};

@@ -1,0 +1,257 @@
+#include "documents/quotation_list_window.h"
+
+#include <QCursor>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "data/dataset.h"
+#include "documents/quotation_edit_window.h"
+#include "platform/prompter.h"
+#include "ui/data_grid.h"
+#include "ui/editors.h"
+#include "ui/list_grid_setup.h"
+
+namespace {
+using Print = DocumentWindows::QuotationPrint;
+}
+
+QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
+    : BaseWindow(context, QStringLiteral("Form_Quotation_List"), parent),
+      m_list(context.data().main(), context.prompter()),
+      m_grid(new DataGrid(this)),
+      m_from(new NullableDateEdit(this)),
+      m_to(new NullableDateEdit(this)),
+      m_extraButton(new QPushButton(QStringLiteral("显示附加信息"), this)) {
+    setWindowTitle(QStringLiteral("订货单列表"));
+    runEditor = [this](int mode, const QString& billNo) {
+        QuotationEditWindow editor(this->context(), mode, billNo, this);
+        editor.showModal();
+    };
+    openPrintout = [this](Print kind, const QString& no) {
+        DocumentWindows::printQuotation(this->context(), kind, no, this);
+    };
+    openReceipts = [this](const QString& no) { DocumentWindows::openReceipts(this->context(), no, this); };
+
+    buildActions();
+    m_grid->setReadOnly(true);
+    m_grid->setMultiSelect(false);
+    m_grid->setColumns({
+        GridColumn::make("BillNo", QStringLiteral("贵宾号"), 110),
+        GridColumn::make("state_desc", QStringLiteral("单据状态"), 60),
+        GridColumn::make("Add_ClientName", QStringLiteral("客户"), 90),
+        GridColumn::make("Rummery", QStringLiteral("酒店名称"), 120),
+        GridColumn::make("Country", QStringLiteral("国家"), 60),
+        GridColumn::make("Link_man", QStringLiteral("联系人"), 70),
+        GridColumn::make("telephon", QStringLiteral("电话"), 100),
+        GridColumn::make("Send_Date", QStringLiteral("交货日期"), 85).withFormat("YYYY-MM-DD"),
+        GridColumn::make("Keyin_Date", QStringLiteral("订货日期"), 85).withFormat("YYYY-MM-DD"),
+        GridColumn::make("sum_Goods_Price", QStringLiteral("商品总值"), 80).withFormat("0.00"),
+        GridColumn::make("Freight", QStringLiteral("运费"), 65).withFormat("0.00"),
+        GridColumn::make("Total_Price", QStringLiteral("总金额"), 80).withFormat("0.00").highlighted(),
+        GridColumn::make("earnest", QStringLiteral("订金"), 70).withFormat("0.00"),
+        GridColumn::make("sum_payed_money", QStringLiteral("已收款"), 80).withFormat("0.00"),
+        GridColumn::make("Leave_money", QStringLiteral("未收款"), 80).withFormat("0.00"),
+        GridColumn::make("isPayAll", QStringLiteral("收款情况"), 65),
+        GridColumn::make("Remark", QStringLiteral("备注"), 150),
+        GridColumn::make("preferential", QStringLiteral("优惠金额"), 70).withFormat("0.00").highlighted().hidden(),
+        GridColumn::make("total_Gain_Money", QStringLiteral("发发"), 80).withFormat("0.00").highlighted().hidden(),
+    });
+    m_grid->setFooter({FooterSummary::count("BillNo", QStringLiteral("共 0 份单据")),
+                       FooterSummary::sum("total_Gain_Money", QStringLiteral("0.00"))});
+    m_grid->setInitialSort("BillNo", Qt::DescendingOrder);
+    connect(m_grid, &DataGrid::rowDoubleClicked, this,
+            [this](int) { actions().execute(QStringLiteral("Action_Edit")); });
+
+    const bool opened = actions().guard([this] {
+        m_list.open();
+        m_grid->setDataset(&m_list.rows());
+    });
+    if (opened) {
+        prepareListGrid(*m_grid, this->context());
+        reread(QString());
+    }
+    const QDate today = this->context().clock().today();
+    m_from->setValue(today.startOfDay());
+    m_to->setValue(today.startOfDay());
+
+    auto* title = new QLabel(QStringLiteral("订货单"), this);
+    QFont big = title->font();
+    big.setPointSize(big.pointSize() + 6);
+    big.setBold(true);
+    title->setFont(big);
+    auto* query = new QPushButton(QStringLiteral("查询"), this);
+    connect(query, &QPushButton::clicked, this, &QuotationListWindow::filterByEntryDate);
+    connect(m_extraButton, &QPushButton::clicked, this, &QuotationListWindow::toggleExtraColumns);
+    auto* top = new QHBoxLayout;
+    top->addWidget(title);
+    top->addSpacing(20);
+    top->addWidget(new QLabel(QStringLiteral("订货日期:"), this));
+    top->addWidget(new QLabel(QStringLiteral("从"), this));
+    top->addWidget(m_from);
+    top->addWidget(new QLabel(QStringLiteral("到"), this));
+    top->addWidget(m_to);
+    top->addWidget(query);
+    top->addWidget(m_extraButton);
+    top->addStretch();
+
+    auto* buttons = new QHBoxLayout;
+    auto addButton = [this, buttons](const QString& caption, const char* action) {
+        auto* b = new QPushButton(caption, this);
+        connect(b, &QPushButton::clicked, actions().action(QString::fromLatin1(action)), &QAction::trigger);
+        buttons->addWidget(b);
+    };
+    addButton(QStringLiteral("添加"), "Action_Add");
+    addButton(QStringLiteral("复制添加"), "Action3");
+    addButton(QStringLiteral("编辑"), "Action_Edit");
+    addButton(QStringLiteral("删除"), "Action1_delete");
+    addButton(QStringLiteral("收据"), "Action1");
+    auto* printButton = new QPushButton(QStringLiteral("打印订货单"), this);
+    auto* printMenu = new QMenu(this);
+    QAction* style1 = printMenu->addAction(QStringLiteral("订货单样式1"));
+    QAction* style2 = printMenu->addAction(QStringLiteral("订货单样式2"));
+    connect(style1, &QAction::triggered, actions().action("Action_print"), &QAction::trigger);
+    connect(style2, &QAction::triggered, actions().action("Action4"), &QAction::trigger);
+    connect(printButton, &QPushButton::clicked, this, [printMenu] { printMenu->popup(QCursor::pos()); });
+    buttons->addWidget(printButton);
+    addButton(QStringLiteral("打印采购单"), "Action2");
+    addButton(QStringLiteral("单据生效"), "Action5");
+    addButton(QStringLiteral("单据失效"), "Action6");
+    buttons->addStretch();
+    auto* close = new QPushButton(QStringLiteral("关闭窗口"), this);
+    connect(close, &QPushButton::clicked, this, &QuotationListWindow::reject);
+    buttons->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+    layout->addWidget(m_grid, 1);
+    resize(1100, 640);
+}
+
+void QuotationListWindow::buildActions() {
+    auto add = [this](const char* name, const char* caption, std::function<void()> handler) {
+        actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), std::move(handler));
+    };
+    add("Action_Add", "添加", [this] {
+        runEditor(QuotationDocument::New, QString());
+        reread(QString());
+    });
+    add("Action3", "复制添加", [this] {
+        const QString no = selectedBillNo();
+        if (no.isEmpty()) {
+            this->context().prompter().inform(QStringLiteral("请选择订货单"));
+            return;
+        }
+        runEditor(QuotationDocument::Copy, no);
+        reread(QString());
+    });
+    add("Action_Edit", "编辑", [this] {
+        const QList<int> rows = m_grid->selectedRows();
+        if (rows.isEmpty()) {
+            this->context().prompter().inform(QStringLiteral("请选择一条记录"));
+            return;
+        }
+        if (rows.size() > 1) {
+            this->context().prompter().inform(QStringLiteral("一次只能编辑一条记录"));
+            return;
+        }
+        const QString no = m_list.rows().value(rows.first(), "BillNo").toString();
+        runEditor(QuotationDocument::Existing, no);
+        reread(no);
+    });
+    add("Action1_delete", "删除", [this] {
+        const QList<int> rows = m_grid->selectedRows();
+        QStringList numbers;
+        for (int r : rows) {
+            numbers.append(m_list.rows().value(r, "BillNo").toString());
+        }
+        // The row after the deleted one takes its place, or the one before.
+        const int gridRow = m_grid->view()->currentIndex().row();
+        QString neighbour;
+        for (int step : {1, -1}) {
+            const int candidate = m_grid->model()->datasetRow(gridRow + step);
+            if (neighbour.isEmpty() && candidate >= 0) {
+                neighbour = m_list.rows().value(candidate, "BillNo").toString();
+            }
+        }
+        if (m_list.remove(numbers)) {
+            reread(neighbour);
+        }
+    });
+    add("Action1", "收据", [this] {
+        const QString no = currentBillNo();
+        if (no.isEmpty()) {
+            this->context().prompter().inform(QStringLiteral("请选择订货单"));
+            return;
+        }
+        openReceipts(no);
+        // The amounts received changed with the receipts.
+        reread(no);
+    });
+    add("Action_print", "打印报价单1", [this] { print(Print::Customer); });
+    add("Action4", "打印报价单2", [this] { print(Print::Warning); });
+    add("Action2", "打印采购单", [this] { print(Print::Purchase); });
+    add("Action5", "单据生效", [this] {
+        const QString no = selectedBillNo();
+        if (m_list.setInForce(no, true)) {
+            reread(no);
+        }
+    });
+    add("Action6", "单据失效", [this] {
+        const QString no = selectedBillNo();
+        if (m_list.setInForce(no, false)) {
+            reread(no);
+        }
+    });
+}
+
+QString QuotationListWindow::selectedBillNo() const {
+    const QList<int> rows = m_grid->selectedRows();
+    return rows.isEmpty() ? QString() : m_list.rows().value(rows.first(), "BillNo").toString();
+}
+
+QString QuotationListWindow::currentBillNo() const {
+    const int row = m_list.rows().currentRow();
+    if (row < 0 || m_grid->selectedRows().isEmpty()) {
+        return {};
+    }
+    return m_list.rows().value(row, "BillNo").toString();
+}
+
+void QuotationListWindow::reread(const QString& billNo) {
+    Dataset& rows = m_list.rows();
+    m_list.refresh();
+    if (rows.isEmpty()) {
+        return;
+    }
+    if (billNo.isEmpty() || !rows.locate("BillNo", billNo)) {
+        rows.last();  // the newest quotation
+    }
+    m_grid->selectRow(rows.currentRow());
+}
+
+void QuotationListWindow::filterByEntryDate() {
+    m_grid->clearFilters();
+    m_grid->setDateFilter("Keyin_Date", m_from->value().toDate(), m_to->value().toDate());
+}
+
+void QuotationListWindow::print(Print kind) {
+    const QString no = selectedBillNo();
+    if (no.isEmpty()) {
+        this->context().prompter().inform(QStringLiteral("请选择订货单"));
+        return;
+    }
+    openPrintout(kind, no);
+}
+
+void QuotationListWindow::toggleExtraColumns() {
+    m_extraShown = !m_extraShown;
+    m_grid->setColumnVisible("preferential", m_extraShown);
+    m_grid->setColumnVisible("total_Gain_Money", m_extraShown);
+    m_extraButton->setText(m_extraShown ? QStringLiteral("隐藏附加信息") : QStringLiteral("显示附加信息"));
+}

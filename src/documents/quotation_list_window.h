@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+
+#include "documents/document_windows.h"
+#include "documents/quotation_list.h"
+#include "ui/base_window.h"
+
+class DataGrid;
+class NullableDateEdit;
+class QPushButton;
+
+// The list of quotations with their amounts: the date filter, and the
+// commands that add, copy, edit, delete, print and put quotations in or
+// out of force, and open their receipts.
+class QuotationListWindow : public BaseWindow {
+    Q_OBJECT
+public:
+    explicit QuotationListWindow(AppContext& context, QWidget* parent = nullptr);
+
+    QuotationList& list() { return m_list; }
+    DataGrid* grid() const { return m_grid; }
+    NullableDateEdit* fromDate() const { return m_from; }
+    NullableDateEdit* toDate() const { return m_to; }
+    QPushButton* extraButton() const { return m_extraButton; }
+    // Filters the loaded rows by entry date, both days included.
+    void filterByEntryDate();
+    // The quotation of the current row, or empty.
+    QString currentBillNo() const;
+
+    // What the window opens; tests replace them.
+    std::function<void(int mode, const QString& billNo)> runEditor;
+    std::function<void(DocumentWindows::QuotationPrint kind, const QString& billNo)> openPrintout;
+    std::function<void(const QString& billNo)> openReceipts;
+
+private:
+    void buildActions();
+    QString selectedBillNo() const;
+    // Reads the list again and makes the quotation current (the newest one
+    // when it is gone or not given).
+    void reread(const QString& billNo);
+    void print(DocumentWindows::QuotationPrint kind);
+    void toggleExtraColumns();
+
+    QuotationList m_list;
+    DataGrid* m_grid;
+    NullableDateEdit* m_from;
+    NullableDateEdit* m_to;
+    QPushButton* m_extraButton;
+    bool m_extraShown = false;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+
+#include "ui/base_window.h"
+
+class NullableDateEdit;
+class QLabel;
+class QLineEdit;
+class QuotationListWindow;
+
+// The document query panel: conditions on telephone, establishment,
+// customer and entry dates, and "查询", which opens the quotation list
+// showing only the quotations that meet them. The panel stays open so that
+// one query can follow another.
+class QueryPanelWindow : public BaseWindow {
+    Q_OBJECT
+public:
+    enum Kind { NoKind = 0, Documents = 1, WorkForms = 2, WareOutForms = 3, Shipments = 4, Quotations = 5 };
+
+    QueryPanelWindow(AppContext& context, int kind, QWidget* parent = nullptr);
+
+    int kind() const { return m_kind; }
+    QString title() const;
+    QLineEdit* hotelBox() const { return m_hotel; }
+    QLineEdit* customerBox() const { return m_customer; }
+    QLineEdit* telephoneBox() const { return m_telephone; }
+    NullableDateEdit* fromDate() const { return m_from; }
+    NullableDateEdit* toDate() const { return m_to; }
+
+    // Runs the query of the panel's kind.
+    void runQuery();
+    // Puts the panel's conditions on the list's rows.
+    void applyTo(QuotationListWindow& list) const;
+
+    // Shows the filtered list; tests replace it to look at the list.
+    std::function<void(QuotationListWindow& list)> showList;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    int m_kind;
+    QLabel* m_title;
+    QLineEdit* m_hotel;
+    QLineEdit* m_customer;
+    QLineEdit* m_telephone;
+    NullableDateEdit* m_from;
+    NullableDateEdit* m_to;
+};

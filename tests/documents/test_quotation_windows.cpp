@@ -1,0 +1,369 @@
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "data/data_module.h"
+#include "data/dataset.h"
+#include "document_fixture.h"
+#include "documents/quotation_edit_window.h"
+#include "documents/quotation_list_window.h"
+#include "shell/program_windows.h"
+#include "shell/query_panel_window.h"
+#include "support/test_books.h"
+#include "ui/data_grid.h"
+#include "ui/editors.h"
+
+using DocumentFixture::addGoods;
+using DocumentFixture::count;
+using Print = DocumentWindows::QuotationPrint;
+
+// The quotation editor, the list and the query panel, offscreen.
+class TestQuotationWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void editorAddsGoodsSavesAndComputes();
+    void editorClosesOnlyWhenChangesAreSettled();
+    void editorLineCommands();
+    void receiptsAndPrintingNeedAStoredQuotation();
+    void listShowsAmountsAndKeepsItsRow();
+    void listDeleteInForceAndRefusals();
+    void listCommandsNeedTheirRights();
+    void queryPanelFiltersTheList();
+    void mainWindowEntriesOpenTheWindows();
+
+private:
+    Database& db() { return m_program->context().data().main(); }
+    AppContext& context() { return m_program->context(); }
+    ScriptedPrompter& prompter() { return m_program->prompter(); }
+    QString storedQuotation(const QStringList& codes, const QString& hotel = {});
+    static QVariant cell(DataGrid* grid, int gridRow, const QString& caption);
+    static void setCell(DataGrid* grid, int gridRow, const QString& caption, const QVariant& value);
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+};
+
+void TestQuotationWindows::init() {
+    m_program = std::make_unique<TestBooks::TestProgram>(true);
+    context().data().ConnectDatabases();
+    context().CurrentUser = {"超级用户", "", "管理员组"};
+    context().clock().setToday(QDate(2006, 6, 25));
+    addGoods(db(), "A", "门锁", "大", "UN001", 2, 10.0, 20.0, 6.0);
+    addGoods(db(), "B", "合页", "4寸", "UN002", 1, 5.0, 5.0, 2.0);
+    addGoods(db(), "C", "拉手", "小", "UN003", 3, 7.0, 21.0, 4.0);
+}
+
+void TestQuotationWindows::cleanup() {
+    m_program.reset();
+}
+
+QString TestQuotationWindows::storedQuotation(const QStringList& codes, const QString& hotel) {
+    QuotationDocument doc(db(), context().clock(), prompter(), "a");
+    doc.load(QuotationDocument::New);
+    doc.head().setValue("Rummery", hotel);
+    doc.addGoods(codes);
+    if (!doc.save()) {
+        qFatal("not saved");
+    }
+    return doc.billNo();
+}
+
+QVariant TestQuotationWindows::cell(DataGrid* grid, int gridRow, const QString& caption) {
+    GridModel* m = grid->model();
+    for (int c = 0; c < m->columnCount(); ++c) {
+        if (m->headerData(c, Qt::Horizontal).toString() == caption) {
+            return m->data(m->index(gridRow, c));
+        }
+    }
+    qFatal("no column %s", qPrintable(caption));
+}
+
+void TestQuotationWindows::setCell(DataGrid* grid, int gridRow, const QString& caption, const QVariant& value) {
+    GridModel* m = grid->model();
+    for (int c = 0; c < m->columnCount(); ++c) {
+        if (m->headerData(c, Qt::Horizontal).toString() == caption) {
+            QVERIFY(m->flags(m->index(gridRow, c)) & Qt::ItemIsEditable);
+            QVERIFY(m->setData(m->index(gridRow, c), value, Qt::EditRole));
+            return;
+        }
+    }
+    QFAIL("no such column");
+}
+
+void TestQuotationWindows::editorAddsGoodsSavesAndComputes() {
+    QuotationEditWindow w(context(), QuotationDocument::New);
+    QCOMPARE(w.objectName(), QString("Form_Quotation_Edit"));
+    w.pickGoods = [] { return QStringList{"A", "B"}; };
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTest::mouseClick(w.button("Action_AddGoods"), Qt::LeftButton);
+    // Adding goods saves the quotation at once.
+    const QString no = w.document().billNo();
+    QCOMPARE(no, QString("BJ0606250001"));
+    QCOMPARE(count(db(), "select count(*) from Quotation_Detail where HeadNo=:h", {{"h", no}}), 2);
+    DataGrid* g = w.grid();
+    QCOMPARE(g->model()->rowCount(), 2);
+    QCOMPARE(cell(g, 0, "货品名称").toString(), QString("门锁"));
+    QCOMPARE(cell(g, 1, "计量单位").toString(), QString("件"));
+    QCOMPARE(g->footerText("GoodsNo"), QString("共 2 个货品"));
+    QCOMPARE(g->footerText("Total_Price"), QString("合计:25.00"));
+    // The goods columns cannot be typed into; the amounts follow quantity.
+    QVERIFY(!(g->model()->flags(g->model()->index(0, 1)) & Qt::ItemIsEditable));
+    setCell(g, 1, "数量", 4);
+    QCOMPARE(cell(g, 1, "总金额").toString(), QString("20.00"));
+    QCOMPARE(g->footerText("Total_Price"), QString("合计:40.00"));
+    QVERIFY(w.document().isModified());
+    QTest::mouseClick(w.button("Action_Save"), Qt::LeftButton);
+    QVERIFY(!w.document().isModified());
+    QCOMPARE(db().scalar("select Gain_Money from Quotation_Detail where GoodsNo='B'").toDouble(), 12.0);
+    // "附加信息" shows the purchase price and profit; "其他" the discount.
+    const int gain = g->model()->columnOf("Gain_Money");
+    QVERIFY(g->view()->isColumnHidden(gain));
+    w.extraColumns()->setChecked(true);
+    QVERIFY(!g->view()->isColumnHidden(gain));
+    QVERIFY(!w.discountEditor()->isVisible());
+    for (QPushButton* b : w.findChildren<QPushButton*>()) {
+        if (b->text() == QStringLiteral("其他")) {
+            QTest::mouseClick(b, Qt::LeftButton);
+        }
+    }
+    QVERIFY(w.discountEditor()->isVisible());
+    // Picking goods already on the quotation adds nothing.
+    w.pickGoods = [] { return QStringList{"B", "C"}; };
+    QTest::mouseClick(w.button("Action_AddGoods"), Qt::LeftButton);
+    QCOMPARE(g->model()->rowCount(), 3);
+    QCOMPARE(count(db(), "select count(*) from Quotation_Detail"), 3);
+    QCOMPARE(cell(g, 2, "货品名称").toString(), QString("拉手"));
+    QCOMPARE(g->selectedRows(), QList<int>{2});
+}
+
+void TestQuotationWindows::editorClosesOnlyWhenChangesAreSettled() {
+    const QString no = storedQuotation({"A"});
+    {
+        QuotationEditWindow w(context(), QuotationDocument::Existing, no);
+        w.show();
+        w.document().head().setValue("Send_Date", QVariant());
+        prompter().setNextAnswer(true);  // save: refused, the window stays
+        w.reject();
+        QVERIFY(w.isVisible());
+        QCOMPARE(prompter().lastText(), QString("请填写[交货日期]"));
+        prompter().setNextAnswer(false);  // discard: it closes
+        w.reject();
+        QVERIFY(!w.isVisible());
+        QVERIFY(!db().scalar("select Send_Date from Quotation_Head").isNull());
+    }
+    {
+        // A quotation deleted meanwhile: the editor says so and closes.
+        db().query("delete from Quotation_Head");
+        QuotationEditWindow w(context(), QuotationDocument::Existing, no);
+        QVERIFY(!w.loaded());
+        QVERIFY(prompter().lastText().contains(no));
+    }
+    QCOMPARE(prompter().pendingAnswers(), 0);
+}
+
+void TestQuotationWindows::editorLineCommands() {
+    const QString no = storedQuotation({"A", "B", "C"});
+    QuotationEditWindow w(context(), QuotationDocument::Existing, no);
+    QString shownFile, shownTitle;
+    w.showPicture = [&](const QString& file, const QString& title, const QString&) {
+        shownFile = file;
+        shownTitle = title;
+    };
+    w.show();
+    DataGrid* g = w.grid();
+    g->view()->clearSelection();
+    QTest::mouseClick(w.button("Action6"), Qt::LeftButton);
+    QCOMPARE(prompter().lastText(), QString("请选择商品"));
+    QTest::mouseClick(w.button("Action3"), Qt::LeftButton);
+    QCOMPARE(prompter().lastText(), QString("请选择一个商品"));
+    g->selectRow(1);
+    QTest::mouseClick(w.button("Action6"), Qt::LeftButton);
+    QCOMPARE(w.document().lines().value(1, "SortNo").toInt(), 0);
+    QCOMPARE(cell(g, 1, "货品编号").toString(), QString("B"));  // the rows stay
+    QTest::mouseClick(w.button("Action3"), Qt::LeftButton);
+    QVERIFY(shownTitle.contains("编码:B"));
+    QVERIFY(shownTitle.contains("厂家商品编码:F-B"));
+    QVERIFY(shownFile.endsWith("B.jpg"));
+    g->selectRow(0);
+    QTest::mouseClick(w.button("Action_DeleteGoods"), Qt::LeftButton);
+    QCOMPARE(g->model()->rowCount(), 2);
+    QCOMPARE(count(db(), "select count(*) from Quotation_Detail"), 3);  // until saved
+    QTest::mouseClick(w.button("Action_Save"), Qt::LeftButton);
+    QCOMPARE(count(db(), "select count(*) from Quotation_Detail"), 2);
+    QCOMPARE(db().scalar("select GoodsNo from Quotation_Detail order by SortNo").toString(), QString("B"));
+}
+
+void TestQuotationWindows::receiptsAndPrintingNeedAStoredQuotation() {
+    QuotationEditWindow w(context(), QuotationDocument::New);
+    QStringList opened;
+    w.openReceipts = [&](const QString& no) { opened << "receipts " + no; };
+    w.openPrintout = [&](Print kind, const QString& no) { opened << QString("print %1 %2").arg(int(kind)).arg(no); };
+    w.pickGoods = [] { return QStringList{"A"}; };
+    w.show();
+    prompter().setNextAnswer(false);  // the new quotation is not kept
+    QTest::mouseClick(w.button("Action1"), Qt::LeftButton);
+    QVERIFY(opened.isEmpty());
+    QVERIFY(prompter().lastText().contains("保存"));
+    w.document().load(QuotationDocument::New);
+    QTest::mouseClick(w.button("Action_AddGoods"), Qt::LeftButton);
+    const QString no = w.document().billNo();
+    QTest::mouseClick(w.button("Action1"), Qt::LeftButton);
+    w.actions().execute("Action5");
+    QTest::mouseClick(w.button("Action4"), Qt::LeftButton);
+    QCOMPARE(opened, (QStringList{"receipts " + no, "print 1 " + no, "print 2 " + no}));
+}
+
+void TestQuotationWindows::listShowsAmountsAndKeepsItsRow() {
+    const QString first = storedQuotation({"A"}, "海景");
+    const QString second = storedQuotation({"A", "B"}, "山城");
+    const QString third = storedQuotation({"C"}, "江边");
+    db().query("insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType) values (:q, 'AA1', 15, 0)",
+               {{"q", second}});
+    QuotationListWindow w(context());
+    QCOMPARE(w.objectName(), QString("Form_Quotation_List"));
+    int edits = 0;
+    w.runEditor = [&](int mode, const QString& no) {
+        ++edits;
+        if (mode == QuotationDocument::Existing) {
+            db().query("update Quotation_Head set Remark='改' where BillNo=:b", {{"b", no}});
+        } else {
+            storedQuotation({"B"}, "新");
+        }
+    };
+    w.show();
+    DataGrid* g = w.grid();
+    QCOMPARE(g->model()->rowCount(), 3);
+    QCOMPARE(g->footerText("BillNo"), QString("共 3 份单据"));
+    // Newest first, and the newest current.
+    QCOMPARE(cell(g, 0, "贵宾号").toString(), third);
+    QCOMPARE(w.currentBillNo(), third);
+    QCOMPARE(cell(g, 1, "商品总值").toString(), QString("25.00"));
+    QCOMPARE(cell(g, 1, "已收款").toString(), QString("15.00"));
+    QCOMPARE(cell(g, 1, "未收款").toString(), QString("10.00"));
+    QCOMPARE(cell(g, 1, "单据状态").toString(), QString("生效"));
+    // Editing the middle row comes back to it.
+    g->selectRow(w.list().rows().currentRow() - 1);
+    QCOMPARE(w.currentBillNo(), second);
+    w.actions().execute("Action_Edit");
+    QCOMPARE(edits, 1);
+    QCOMPARE(w.currentBillNo(), second);
+    QCOMPARE(cell(g, 1, "备注").toString(), QString("改"));
+    // Adding makes the new quotation current.
+    w.actions().execute("Action_Add");
+    QCOMPARE(g->model()->rowCount(), 4);
+    QCOMPARE(cell(g, 0, "酒店名称").toString(), QString("新"));
+    QCOMPARE(g->selectedRows(), QList<int>{w.list().rows().rowCount() - 1});
+    // The date filter on the loaded rows, both days included.
+    db().query("update Quotation_Head set Keyin_Date='2006-06-20 00:00:00' where BillNo=:b", {{"b", first}});
+    w.actions().execute("Action_Add");
+    w.fromDate()->setValue(QDate(2006, 6, 20).startOfDay());
+    w.toDate()->setValue(QDate(2006, 6, 20).startOfDay());
+    w.filterByEntryDate();
+    QCOMPARE(g->model()->rowCount(), 1);
+    QCOMPARE(cell(g, 0, "贵宾号").toString(), first);
+    // "显示附加信息" shows the discount and profit columns and says so.
+    const int gain = g->model()->columnOf("total_Gain_Money");
+    QVERIFY(g->view()->isColumnHidden(gain));
+    QTest::mouseClick(w.extraButton(), Qt::LeftButton);
+    QVERIFY(!g->view()->isColumnHidden(gain));
+    QCOMPARE(w.extraButton()->text(), QString("隐藏附加信息"));
+    QTest::mouseClick(w.extraButton(), Qt::LeftButton);
+    QCOMPARE(w.extraButton()->text(), QString("显示附加信息"));
+}
+
+void TestQuotationWindows::listDeleteInForceAndRefusals() {
+    QuotationListWindow empty(context());
+    empty.show();
+    for (const char* action : {"Action1", "Action_print", "Action3"}) {
+        prompter().clear();
+        empty.actions().execute(action);
+        QCOMPARE(prompter().lastText(), QString("请选择订货单"));
+    }
+    empty.actions().execute("Action_Edit");
+    QCOMPARE(prompter().lastText(), QString("请选择一条记录"));
+    empty.close();
+
+    const QString a = storedQuotation({"A"});
+    const QString b = storedQuotation({"B"});
+    const QString c = storedQuotation({"C"});
+    QuotationListWindow w(context());
+    QStringList receipts;
+    w.openReceipts = [&](const QString& no) { receipts << no; };
+    w.show();
+    DataGrid* g = w.grid();
+    g->selectRow(w.list().rows().currentRow() - 1);  // b, in the middle
+    w.actions().execute("Action6");
+    QCOMPARE(count(db(), "select count(*) from Quotation_Head where state=0"), 1);
+    QCOMPARE(w.currentBillNo(), b);
+    QCOMPARE(cell(g, 1, "单据状态").toString(), QString("失效"));
+    w.actions().execute("Action1");
+    QCOMPARE(receipts, QStringList{b});
+    prompter().setNextAnswer(true);
+    w.actions().execute("Action1_delete");
+    QCOMPARE(count(db(), "select count(*) from Quotation_Head where BillNo=:b", {{"b", b}}), 0);
+    QCOMPARE(g->model()->rowCount(), 2);
+    QCOMPARE(w.currentBillNo(), a);  // the next row took its place
+    QCOMPARE(g->selectedRows().size(), 1);
+    Q_UNUSED(c);
+}
+
+void TestQuotationWindows::listCommandsNeedTheirRights() {
+    storedQuotation({"A"});
+    db().query("insert into Sys_user (User_name, password, User_Group) values ('店员', '', '店员组')");
+    context().CurrentUser = {"店员", "", "店员组"};
+    QuotationListWindow w(context());
+    w.show();
+    prompter().setNextAnswer(true);
+    w.actions().execute("Action1_delete");
+    QCOMPARE(count(db(), "select count(*) from Quotation_Head"), 1);
+    QCOMPARE(prompter().pendingAnswers(), 1);  // refused before the question
+    prompter().clear();
+}
+
+void TestQuotationWindows::queryPanelFiltersTheList() {
+    const QString percent = storedQuotation({"A"}, "100%酒楼");
+    storedQuotation({"A"}, "1000酒楼");
+    const QString late = storedQuotation({"B"}, "江边");
+    db().query("update Quotation_Head set Keyin_Date='2006-06-24 23:30:00', telephon='1_2' where BillNo=:b",
+               {{"b", late}});
+    QueryPanelWindow panel(context(), QueryPanelWindow::Quotations);
+    QCOMPARE(panel.windowTitle(), QString("订货单查询"));
+    QStringList shown;
+    panel.showList = [&](QuotationListWindow& list) {
+        shown.clear();
+        for (int r = 0; r < list.grid()->model()->rowCount(); ++r) {
+            shown << cell(list.grid(), r, "贵宾号").toString();
+        }
+    };
+    panel.show();
+    panel.hotelBox()->setText("100%");
+    panel.customerBox()->setText("   ");  // blanks add no condition
+    QTest::keyClick(panel.hotelBox(), Qt::Key_Return);
+    QCOMPARE(shown, QStringList{percent});
+    panel.hotelBox()->clear();
+    panel.telephoneBox()->setText("1_2");
+    panel.runQuery();
+    QCOMPARE(shown, QStringList{late});
+    // A To day alone takes in the whole day.
+    panel.telephoneBox()->clear();
+    panel.toDate()->setValue(QDate(2006, 6, 24).startOfDay());
+    panel.runQuery();
+    QCOMPARE(shown, QStringList{late});
+    QVERIFY(panel.isVisible());  // one query can follow another
+
+    QueryPanelWindow none(context(), QueryPanelWindow::NoKind);
+    none.runQuery();
+    QCOMPARE(prompter().lastText(), QString("请指定要查询何种单据"));
+    QCOMPARE(QueryPanelWindow(context(), QueryPanelWindow::WorkForms).windowTitle(), QString("工作单查询"));
+}
+
+void TestQuotationWindows::mainWindowEntriesOpenTheWindows() {
+    const WindowOpener& table = ProgramWindows::table();
+    QVERIFY(table.contains("Form_Quotation_List"));
+    QVERIFY(table.contains("query_panel_frm"));
+}
+
+QTEST_MAIN(TestQuotationWindows)
+#include "test_quotation_windows.moc"
