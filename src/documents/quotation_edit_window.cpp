@@ -275,6 +275,7 @@ QWidget* QuotationEditWindow::buildHead() {
     grid->addWidget(label("交货日期"), 3, 2);
     grid->addWidget(date("Send_Date"), 3, 3);
     auto* other = new QPushButton(QStringLiteral("其他"), this);
+    other->setFixedWidth(60);
     m_discountLabel = label("优惠");
     m_discount = money("preferential");
     m_discountLabel->hide();
@@ -288,6 +289,7 @@ QWidget* QuotationEditWindow::buildHead() {
     otherRow->addWidget(other);
     otherRow->addWidget(m_discountLabel);
     otherRow->addWidget(m_discount, 1);
+    otherRow->addStretch();
     grid->addLayout(otherRow, 3, 5);
     grid->addWidget(label("备注"), 4, 0);
     grid->addWidget(text("Remark"), 4, 1, 1, 5);
