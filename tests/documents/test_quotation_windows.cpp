@@ -28,6 +28,7 @@ private slots:
     void editorClosesOnlyWhenChangesAreSettled();
     void editorLineCommands();
     void receiptsAndPrintingNeedAStoredQuotation();
+    void lockedBookKeepsTheEdits();
     void listShowsAmountsAndKeepsItsRow();
     void listDeleteInForceAndRefusals();
     void listCommandsNeedTheirRights();
@@ -213,6 +214,32 @@ void TestQuotationWindows::receiptsAndPrintingNeedAStoredQuotation() {
     w.actions().execute("Action5");
     QTest::mouseClick(w.button("Action4"), Qt::LeftButton);
     QCOMPARE(opened, (QStringList{"receipts " + no, "print 1 " + no, "print 2 " + no}));
+}
+
+void TestQuotationWindows::lockedBookKeepsTheEdits() {
+    const QString no = storedQuotation({"A", "B"});
+    m_program->shortenBusyTimeout();
+    QuotationEditWindow w(context(), QuotationDocument::Existing, no);
+    w.show();
+    setCell(w.grid(), 0, "数量", 5);
+    w.document().head().setValue("Rummery", "新名字");
+    {
+        auto holder = m_program->lockMainBook();
+        prompter().clear();
+        QTest::mouseClick(w.button("Action_Save"), Qt::LeftButton);
+        QCOMPARE(prompter().messages().size(), 1);
+        QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
+        QVERIFY(w.document().isModified());
+        QCOMPARE(cell(w.grid(), 0, "总金额").toString(), QString("50.00"));
+        // Closing asks; saving fails again and the window stays with the edits.
+        prompter().setNextAnswer(true);
+        w.reject();
+        QVERIFY(w.isVisible());
+    }
+    QTest::mouseClick(w.button("Action_Save"), Qt::LeftButton);
+    QVERIFY(!w.document().isModified());
+    QCOMPARE(db().scalar("select Rummery from Quotation_Head").toString(), QString("新名字"));
+    QCOMPARE(db().scalar("select Total_Price from Quotation_Detail where GoodsNo='A'").toDouble(), 50.0);
 }
 
 void TestQuotationWindows::listShowsAmountsAndKeepsItsRow() {
