@@ -25,12 +25,14 @@
 #include "data/data_module.h"
 #include "data/permission_checker.h"
 #include "data/user_accounts.h"
+#include "documents/quotation_list_window.h"
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
 #include "master/units_window.h"
 #include "shell/login_dialog.h"
 #include "shell/main_window.h"
 #include "shell/program_windows.h"
+#include "shell/query_panel_window.h"
 #include "shell/users_window.h"
 #include "support/test_books.h"
 #include "ui/picture_button.h"
@@ -298,6 +300,8 @@ QStringList programWindowNames(AppContext& c) {
     windows.emplace_back(new PartnerListWindow(c, PartnerSide::suppliers()));
     windows.emplace_back(new GoodsListWindow(c));
     windows.emplace_back(new UnitsWindow(c));
+    windows.emplace_back(new QuotationListWindow(c));
+    windows.emplace_back(new QueryPanelWindow(c, QueryPanelWindow::Quotations));
     QStringList names;
     for (const auto& w : windows) {
         names << w->objectName();
