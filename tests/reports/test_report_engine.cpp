@@ -88,6 +88,14 @@ void TestReportEngine::expressions_data() {
                                   << "2.50";
     QTest::newRow("format date") << "[format(today(), 'YYYY-MM-DD')]"
                                  << "2006-12-25";
+    QTest::newRow("format date text") << "[format(stamp, 'YYYY-MM-DD')]"
+                                      << "2006-12-25";
+    QTest::newRow("format day text") << "[format(day, 'YYYY年MM月DD日')]"
+                                     << "2006年12月25日";
+    QTest::newRow("date format leaves other text") << "[format(name, 'YYYY-MM-DD')]"
+                                                   << "张三";
+    QTest::newRow("number format leaves date text") << "[format(stamp, '0.00')]"
+                                                    << "2006-12-25 14:30:00";
     QTest::newRow("pages") << "第[page()]页/共[pages()]页"
                            << "第2页/共5页";
     QTest::newRow("escaped bracket") << "[[x]]"
@@ -101,7 +109,14 @@ void TestReportEngine::expressions_data() {
 void TestReportEngine::expressions() {
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    QCOMPARE(evaluate(text, {{"qty", 3}, {"price", 2.5}, {"name", "张三"}, {"boss", "李四"}}), expected);
+    // Dates as an embedded book returns them: text.
+    QCOMPARE(evaluate(text, {{"qty", 3},
+                             {"price", 2.5},
+                             {"name", "张三"},
+                             {"boss", "李四"},
+                             {"stamp", "2006-12-25 14:30:00"},
+                             {"day", "2006-12-25"}}),
+             expected);
 }
 
 void TestReportEngine::expressionErrors() {
