@@ -26,6 +26,7 @@ private slots:
     void hostileTemplates();
     void pageBreaksKeepTheFooterClear();
     void groupsAndPageSums();
+    void duplicateNamesReadTheFirstColumn();
     void labelColumns();
     void wrappedTextGrowsItsBand();
     void pictureThatCannotBeReadLeavesAnEmptyBox();
@@ -319,6 +320,29 @@ void TestReportEngine::groupsAndPageSums() {
     QCOMPARE(textsOf(out.pages[0]), QStringList({"G0 共3行 合计6", "R001 累计1", "R002 累计3", "R003 累计6",
                                                  "小计6 平均2 最大3", "G1 共3行 合计15", "R004 累计10", "R005 累计15",
                                                  "R006 累计21", "小计15 平均5 最大6", "总计21 最小1"}));
+}
+
+// "d.*, h.*" gives two columns named Remark: texts and groups read the
+// first of them, whatever the letter case.
+void TestReportEngine::duplicateNamesReadTheFirstColumn() {
+    ReportTemplate t;
+    t.bands = {{ReportBand::Kind::GroupHeader, 8, "grp", {}}, {ReportBand::Kind::Detail, 6, {}, {}}};
+    ReportItem h;
+    h.rect = QRectF(0, 0, 100, 8);
+    h.text = "[grp]";
+    t.bands[0].items.append(h);
+    ReportItem d;
+    d.rect = QRectF(0, 0, 100, 6);
+    d.text = "[remark]";
+    t.bands[1].items.append(d);
+    ReportRows r;
+    r.fields = {"grp", "Remark", "GRP", "REMARK"};
+    r.rows = {{"G0", "行备注1", "H", "单据备注"}, {"G1", "行备注2", "H", "单据备注"}};
+    PreparedReport out;
+    QString error;
+    QVERIFY2(ReportPreparer(t).prepare(r, &out, &error), qPrintable(error));
+    QCOMPARE(out.pages.size(), 1);
+    QCOMPARE(textsOf(out.pages[0]), QStringList({"G0", "行备注1", "G1", "行备注2"}));
 }
 
 void TestReportEngine::labelColumns() {
