@@ -15,6 +15,7 @@
 #include "data/user_accounts.h"
 #include "master/demo_data.h"
 #include "platform/errors.h"
+#include "reports/document_printouts.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
@@ -37,6 +38,10 @@ QString CtlCommands::usage() {
         "  report TEMPLATE (--sql \"SELECT ...\" | --rows FILE.tsv) --out FILE\n"
         "                                    prepare a report and write it (.pdf .xlsx .htm .jpg .rmp)\n"
         "  render FILE.rmp --out FILE        convert a prepared report\n"
+        "  print quotation|warning|purchase BILLNO --out FILE\n"
+        "                                    print a quotation: 订货单, its warning style or 采购单\n"
+        "  print receipt RECEIPTNO --out FILE\n"
+        "                                    print a receipt (收款收据); both write .pdf .xlsx .htm .jpg .rmp\n"
         "  demo [--customers N] [--suppliers N] [--goods N]\n"
         "                                    fill the book with sample customers, suppliers and goods\n"
         "  unscramble TEXT                   read a scrambled server setting\n"
@@ -69,6 +74,9 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         }
         if (command == "render") {
             return render(args);
+        }
+        if (command == "print") {
+            return print(args, bookName);
         }
         if (command == "create-book") {
             return createBook(args);
@@ -257,6 +265,23 @@ int CtlCommands::report(const QStringList& args, const QString& bookName) {
     if (templateName.isEmpty() || outFile.isEmpty() || sql.isEmpty() == rowsFile.isEmpty()) {
         return wrongUse();
     }
+    QString folder;
+    const ReportTemplate tmpl = loadTemplate(templateName, &folder);
+    ReportRows rows;
+    if (!rowsFile.isEmpty()) {
+        QString error;
+        if (!ReportRows::fromTsv(rowsFile, &rows, &error)) {
+            throw UserError(error);
+        }
+    } else {
+        openBook(bookName);
+        rows = readOnlyRows(sql);
+    }
+    writeReport(tmpl, folder, rows, outFile);
+    return 0;
+}
+
+ReportTemplate CtlCommands::loadTemplate(const QString& templateName, QString* folder) {
     // A path, or the name of a template in Report/ or built into the program.
     QString templatePath = templateName;
     if (!QFileInfo::exists(templatePath) && !QFileInfo::exists(templatePath + ".rmf")) {
@@ -271,17 +296,15 @@ int CtlCommands::report(const QStringList& args, const QString& bookName) {
     if (loaded == ReportTemplate::LoadResult::Missing) {
         throw UserError(QStringLiteral("找不到报表模板: %1").arg(templateName));
     }
-    ReportRows rows;
-    if (!rowsFile.isEmpty()) {
-        if (!ReportRows::fromTsv(rowsFile, &rows, &error)) {
-            throw UserError(error);
-        }
-    } else {
-        openBook(bookName);
-        rows = readOnlyRows(sql);
-    }
+    *folder = QFileInfo(templatePath).absolutePath();
+    return tmpl;
+}
+
+void CtlCommands::writeReport(const ReportTemplate& tmpl, const QString& folder, const ReportRows& rows,
+                              const QString& outFile) {
+    QString error;
     PreparedReport prepared;
-    ReportPreparer preparer(tmpl, QFileInfo(templatePath).absolutePath());
+    ReportPreparer preparer(tmpl, folder);
     if (!preparer.prepare(rows, &prepared, &error, m_context.clock().today())) {
         throw UserError(error);
     }
@@ -289,7 +312,44 @@ int CtlCommands::report(const QStringList& args, const QString& bookName) {
         throw UserError(error);
     }
     m_out << prepared.pages.size() << Qt::endl;
-    return 0;
+}
+
+// The printouts of the documents, as their report windows show them. The
+// messages go to stderr.
+int CtlCommands::print(const QStringList& args, const QString& bookName) {
+    QStringList positional;
+    QString outFile;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--out" && i + 1 < args.size()) {
+            outFile = args[++i];
+        } else {
+            positional.append(args[i]);
+        }
+    }
+    static const QMap<QString, DocumentPrintouts::Kind> kinds{{"quotation", DocumentPrintouts::Kind::Quotation},
+                                                              {"warning", DocumentPrintouts::Kind::QuotationWarning},
+                                                              {"purchase", DocumentPrintouts::Kind::PurchaseOrder},
+                                                              {"receipt", DocumentPrintouts::Kind::Receipt}};
+    if (positional.size() != 2 || !kinds.contains(positional[0]) || outFile.isEmpty()) {
+        return wrongUse();
+    }
+    const DocumentPrintouts::Kind kind = kinds.value(positional[0]);
+    const QString& key = positional[1];
+    try {
+        openBook(bookName);
+        DocumentPrintouts printouts(m_context.data().main());
+        const QString missing = printouts.missingText(kind, key);
+        if (!missing.isEmpty()) {
+            throw UserError(missing);
+        }
+        QString folder;
+        const ReportTemplate tmpl = loadTemplate(DocumentPrintouts::templateName(kind), &folder);
+        writeReport(tmpl, folder, printouts.rows(kind, key), outFile);
+        return 0;
+    } catch (const OlvendError& e) {
+        m_err << e.message() << Qt::endl;
+        return 1;
+    }
 }
 
 ReportRows CtlCommands::readOnlyRows(const QString& sql) {

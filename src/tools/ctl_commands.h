@@ -5,6 +5,7 @@
 
 class AppContext;
 struct ReportRows;
+struct ReportTemplate;
 
 // The commands of olvendctl. Each prints its result and returns the exit
 // code: 0 done, 1 the system's message, 2 wrong use, 3 refused.
@@ -26,6 +27,13 @@ private:
     int createBook(const QStringList& args);
     int report(const QStringList& args, const QString& bookName);
     int render(const QStringList& args);
+    int print(const QStringList& args, const QString& bookName);
+    // A template by its path, or by its name in Report/ or built into the
+    // program; `folder` receives where its pictures are. Throws UserError.
+    ReportTemplate loadTemplate(const QString& templateName, QString* folder);
+    // Prepares the rows and writes the file its extension asks for; prints
+    // the page count. Throws UserError.
+    void writeReport(const ReportTemplate& tmpl, const QString& folder, const ReportRows& rows, const QString& outFile);
     int demo(const QStringList& args, const QString& bookName);
     ReportRows readOnlyRows(const QString& sql);
     int unscramble(const QStringList& args);

@@ -26,6 +26,7 @@ private slots:
     void hostileTemplates();
     void pageBreaksKeepTheFooterClear();
     void groupsAndPageSums();
+    void duplicateNamesReadTheFirstColumn();
     void labelColumns();
     void wrappedTextGrowsItsBand();
     void pictureThatCannotBeReadLeavesAnEmptyBox();
@@ -88,6 +89,14 @@ void TestReportEngine::expressions_data() {
                                   << "2.50";
     QTest::newRow("format date") << "[format(today(), 'YYYY-MM-DD')]"
                                  << "2006-12-25";
+    QTest::newRow("format date text") << "[format(stamp, 'YYYY-MM-DD')]"
+                                      << "2006-12-25";
+    QTest::newRow("format day text") << "[format(day, 'YYYY年MM月DD日')]"
+                                     << "2006年12月25日";
+    QTest::newRow("date format leaves other text") << "[format(name, 'YYYY-MM-DD')]"
+                                                   << "张三";
+    QTest::newRow("number format leaves date text") << "[format(stamp, '0.00')]"
+                                                    << "2006-12-25 14:30:00";
     QTest::newRow("pages") << "第[page()]页/共[pages()]页"
                            << "第2页/共5页";
     QTest::newRow("escaped bracket") << "[[x]]"
@@ -101,7 +110,14 @@ void TestReportEngine::expressions_data() {
 void TestReportEngine::expressions() {
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    QCOMPARE(evaluate(text, {{"qty", 3}, {"price", 2.5}, {"name", "张三"}, {"boss", "李四"}}), expected);
+    // Dates as an embedded book returns them: text.
+    QCOMPARE(evaluate(text, {{"qty", 3},
+                             {"price", 2.5},
+                             {"name", "张三"},
+                             {"boss", "李四"},
+                             {"stamp", "2006-12-25 14:30:00"},
+                             {"day", "2006-12-25"}}),
+             expected);
 }
 
 void TestReportEngine::expressionErrors() {
@@ -304,6 +320,29 @@ void TestReportEngine::groupsAndPageSums() {
     QCOMPARE(textsOf(out.pages[0]), QStringList({"G0 共3行 合计6", "R001 累计1", "R002 累计3", "R003 累计6",
                                                  "小计6 平均2 最大3", "G1 共3行 合计15", "R004 累计10", "R005 累计15",
                                                  "R006 累计21", "小计15 平均5 最大6", "总计21 最小1"}));
+}
+
+// "d.*, h.*" gives two columns named Remark: texts and groups read the
+// first of them, whatever the letter case.
+void TestReportEngine::duplicateNamesReadTheFirstColumn() {
+    ReportTemplate t;
+    t.bands = {{ReportBand::Kind::GroupHeader, 8, "grp", {}}, {ReportBand::Kind::Detail, 6, {}, {}}};
+    ReportItem h;
+    h.rect = QRectF(0, 0, 100, 8);
+    h.text = "[grp]";
+    t.bands[0].items.append(h);
+    ReportItem d;
+    d.rect = QRectF(0, 0, 100, 6);
+    d.text = "[remark]";
+    t.bands[1].items.append(d);
+    ReportRows r;
+    r.fields = {"grp", "Remark", "GRP", "REMARK"};
+    r.rows = {{"G0", "行备注1", "H", "单据备注"}, {"G1", "行备注2", "H", "单据备注"}};
+    PreparedReport out;
+    QString error;
+    QVERIFY2(ReportPreparer(t).prepare(r, &out, &error), qPrintable(error));
+    QCOMPARE(out.pages.size(), 1);
+    QCOMPARE(textsOf(out.pages[0]), QStringList({"G0", "行备注1", "G1", "行备注2"}));
 }
 
 void TestReportEngine::labelColumns() {

@@ -7,6 +7,7 @@
 
 #include "data/data_module.h"
 #include "data/setting_scrambler.h"
+#include "reports/engine/report_expression.h"
 #include "support/test_books.h"
 
 // The command-line companion, run as a user would.
@@ -31,6 +32,8 @@ private slots:
     void othersStillReachStderr();
     void reportStatementsOnlyRead_data();
     void reportStatementsOnlyRead();
+    void printDocuments_data();
+    void printDocuments();
 
 private:
     struct Result {
@@ -264,6 +267,103 @@ void TestOlvendctl::reportStatementsOnlyRead() {
     QVERIFY2(r.code == (allowed ? 0 : 1), qPrintable(r.out + r.err));
     QCOMPARE(QFile::exists(program.folder() + "/x.htm"), allowed);
     QCOMPARE(db.scalar("select count(*) from unit").toInt(), units);
+}
+
+void TestOlvendctl::printDocuments_data() {
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QStringList>("args");  // the output file's name follows
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("hidden");
+    QTest::addColumn<QString>("message");
+    const QString notice = QStringLiteral("客户未订购此单，请勿打印，一经打印，计入总帐");
+    for (const QString& engine : {QStringLiteral("sqlite"), QStringLiteral("postgres")}) {
+        if (engine == "postgres" && !TestBooks::postgresConfigured()) {
+            continue;
+        }
+        const QByteArray name = engine.toUtf8();
+        const char* e = name.constData();
+        QTest::addRow("%s: quotation", e)
+            << engine << QStringList{"print", "quotation", "BJ001", "--out", "q.htm"} << 0
+            << QStringList{"订货单号: BJ001", "不锈钢合页", "17.50", "35.00"} << QStringList{notice} << QString();
+        QTest::addRow("%s: warning", e) << engine << QStringList{"print", "warning", "BJ001", "--out", "w.htm"} << 0
+                                        << QStringList{"订货单号: BJ001", notice} << QStringList{} << QString();
+        QTest::addRow("%s: purchase", e) << engine << QStringList{"print", "purchase", "BJ001", "--out", "p.htm"} << 0
+                                         << QStringList{"采购单号: BJ001", "王五五金厂 小计", "11.30"}
+                                         << QStringList{"17.50", "35.00"} << QString();
+        QTest::addRow("%s: receipt", e) << engine << QStringList{"print", "receipt", "SK001", "--out", "r.htm"} << 0
+                                        << QStringList{"收据号: SK001", "人民币(大写): " + chineseCapitalAmount(1234),
+                                                       "未收: -1,199.00"}
+                                        << QStringList{} << QString();
+        QTest::addRow("%s: pdf", e) << engine << QStringList{"print", "quotation", "BJ001", "--out", "q.pdf"} << 0
+                                    << QStringList{} << QStringList{} << QString();
+        QTest::addRow("%s: unknown quotation", e)
+            << engine << QStringList{"print", "purchase", "BJ999", "--out", "x.pdf"} << 1 << QStringList{}
+            << QStringList{} << QString("找不到订货单: BJ999");
+        QTest::addRow("%s: unknown receipt", e)
+            << engine << QStringList{"print", "receipt", "BJ001", "--out", "x.pdf"} << 1 << QStringList{}
+            << QStringList{} << QString("找不到收款收据: BJ001");
+        QTest::addRow("%s: unknown format", e) << engine << QStringList{"print", "quotation", "BJ001", "--out", "x.doc"}
+                                               << 1 << QStringList{} << QStringList{} << QString("x.doc");
+    }
+    QTest::addRow("unknown printout") << QString("sqlite") << QStringList{"print", "invoice", "BJ001", "--out", "x.pdf"}
+                                      << 2 << QStringList{} << QStringList{} << QString("usage: olvendctl");
+    QTest::addRow("no file") << QString("sqlite") << QStringList{"print", "quotation", "BJ001"} << 2 << QStringList{}
+                             << QStringList{} << QString("usage: olvendctl");
+}
+
+// The printouts as the report windows make them, written in the format the
+// file's extension names; an unknown number is said on stderr.
+void TestOlvendctl::printDocuments() {
+    QFETCH(QString, engine);
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, hidden);
+    QFETCH(QString, message);
+    TestBooks::TestProgram program(true);
+    program.connect(engine);
+    Database& db = program.context().data().main();
+    db.execute("insert into Provider (Corp_code, provider_name) values ('P001', '王五五金厂')");
+    db.execute(
+        "insert into goods (code, Goods_name, Goods_unit, Provide_corp) values ('SP001', '不锈钢合页', 'UN001', "
+        "'P001')");
+    db.execute("insert into Quotation_Head (BillNo, Add_ClientName, state) values ('BJ001', '张三', 1)");
+    db.execute(
+        "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money, SortNo) "
+        "values ('BJ001', 'SP001', 2, 17.5, 35, 5.65, 23.7, 1)");
+    db.execute(
+        "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) values ('BJ001', 'SK001', 1234, "
+        "1, 1)");
+    db.execute(
+        "insert into Receipt_Detail (HeadNo, GoodsClassName, GoodsClassUnit, QTY, Price, Total_Price) "
+        "values ('BJ001', '合页', 'UN001', 2, 17, 35)");
+    const QString file = program.folder() + "/" + args.last();
+    args.last() = file;
+    const Result r = ctl(args, program.folder());
+    QCOMPARE(r.code, code);
+    QCOMPARE(QFile::exists(file), code == 0);
+    if (code != 0) {
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        return;
+    }
+    QCOMPARE(r.out, QString("1"));
+    QCOMPARE(r.err, QString());
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray data = f.readAll();
+    if (file.endsWith(".pdf")) {
+        QVERIFY(data.startsWith("%PDF"));
+        return;
+    }
+    const QString html = QString::fromUtf8(data);
+    for (const QString& text : shown) {
+        QVERIFY2(html.contains(text.toHtmlEscaped()), qPrintable(text));
+    }
+    for (const QString& text : hidden) {
+        QVERIFY2(!html.contains(text.toHtmlEscaped()), qPrintable(text));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestOlvendctl)

@@ -1,6 +1,7 @@
 #include "reports/engine/report_expression.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <cmath>
 
 #include "data/field_def.h"
@@ -607,6 +608,19 @@ QString formatReportValue(const QVariant& value, const QString& format) {
             return formatDateTime(d, format);
         }
         return d.time() == QTime(0, 0) ? d.toString("yyyy-MM-dd") : d.toString("yyyy-MM-dd HH:mm:ss");
+    }
+    static const QRegularExpression dateLetters(QStringLiteral("[YyMDdHhms]"));
+    if (value.typeId() == QMetaType::QString && format.contains(dateLetters)) {
+        // Embedded books keep dates as wall-clock text: a date format
+        // applies to that text as it does to a date.
+        const QString text = value.toString();
+        QDateTime d = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!d.isValid()) {
+            d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd")).startOfDay();
+        }
+        if (d.isValid()) {
+            return formatDateTime(d, format);
+        }
     }
     double d = 0;
     if (!format.isEmpty() && isNumeric(value) && toNumber(value, &d)) {

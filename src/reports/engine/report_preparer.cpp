@@ -481,8 +481,14 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
     s.rows = &rows;
     s.out = out;
     s.today = today.isValid() ? today : QDate::currentDate();
+    // A statement may return two columns of one name (d.*, h.*): a name
+    // reads the first of them, as ReportRows::fieldIndex (and with it the
+    // grouping) does.
     for (int i = 0; i < rows.fields.size(); ++i) {
-        s.fieldIndex.insert(rows.fields[i].toLower(), i);
+        const QString key = rows.fields[i].toLower();
+        if (!s.fieldIndex.contains(key)) {
+            s.fieldIndex.insert(key, i);
+        }
     }
     s.pageWidth = page.width() * kMm;
     s.pageHeight = page.height() * kMm;

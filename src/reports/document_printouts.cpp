@@ -1,0 +1,108 @@
+#include "reports/document_printouts.h"
+
+#include <QSqlQuery>
+
+#include "data/database.h"
+
+namespace {
+// The company's particulars as one row beside every row of a printout. A
+// book without its row in Sys_Corp still prints, with these left empty.
+const char* const kCompanyJoin =
+    "LEFT JOIN (SELECT Corp_name AS Sys_Corp_name, Corp_address AS Sys_Corp_address,"
+    " Corp_telephone AS Sys_Corp_telephone, Tax_no AS Sys_Tax_no, Bank_code AS Sys_Bank_code,"
+    " Linkman_name AS Sys_Linkman_name, Linkman_telephone AS Sys_Linkman_telephone,"
+    " Linkman_email AS Sys_Linkman_email"
+    " FROM Sys_Corp ORDER BY id LIMIT 1) AS c ON 1 = 1";
+
+// The code list that names the kinds of receipts.
+const char* const kReceiptKinds = "收据类型";
+}  // namespace
+
+DocumentPrintouts::DocumentPrintouts(Database& db) : m_db(db) {}
+
+QString DocumentPrintouts::templateName(Kind kind) {
+    switch (kind) {
+        case Kind::Quotation:
+            return QStringLiteral("Korvan_Quotation.zrm");
+        case Kind::QuotationWarning:
+            return QStringLiteral("Korvan_Quotation_Warning.zrm");
+        case Kind::PurchaseOrder:
+            return QStringLiteral("Korvan_CaiGou.zrm");
+        case Kind::Receipt:
+            return QStringLiteral("Korvan_ShouJu.zrm");
+    }
+    return {};
+}
+
+QString DocumentPrintouts::caption(Kind kind) {
+    switch (kind) {
+        case Kind::Quotation:
+        case Kind::QuotationWarning:
+            return QStringLiteral("订货单");
+        case Kind::PurchaseOrder:
+            return QStringLiteral("采购单");
+        case Kind::Receipt:
+            return QStringLiteral("收款收据");
+    }
+    return {};
+}
+
+QString DocumentPrintouts::quotationStatement(Kind kind) {
+    // The id after SortNo only fixes the order of lines that share a number.
+    const QString order = kind == Kind::PurchaseOrder ? QStringLiteral("b.provider_name, b.Corp_code, d.SortNo, d.id")
+                                                      : QStringLiteral("d.SortNo, d.id");
+    return QStringLiteral(
+               "SELECT d.*, h.*, b.Goods_name, b.Goods_size, b.Corp_Goods_Code, b.Unit_name, b.provider_name,"
+               " b.Corp_code, d.Remark AS Line_Remark, h.Remark AS Head_Remark, c.*"
+               " FROM ((Quotation_Detail AS d INNER JOIN Query_tmp AS h ON d.HeadNo = h.BillNo)"
+               " INNER JOIN Query_Goods_With_Corp_Unit AS b ON d.GoodsNo = b.code) %1"
+               " WHERE d.HeadNo = :HeadNo ORDER BY %2")
+        .arg(QLatin1String(kCompanyJoin), order);
+}
+
+QString DocumentPrintouts::receiptQuotationStatement() {
+    return QStringLiteral("SELECT QuotationNo FROM Receipt_Head WHERE BillNo = :R");
+}
+
+QString DocumentPrintouts::receiptStatement() {
+    return QStringLiteral(
+               "SELECT d.*, rh.BillNo, rh.BillType, rh.remark, u.Unit_name AS unit_name,"
+               " q.Leave_money AS Leave_money, q.sum_payed_money AS payed_money,"
+               " q.Total_Price AS Quotation_Total_Price, h.*, rh.TotalPrice, rh.BillNo AS Receipt_BillNo,"
+               " rh.keyin_Date AS Receipt_Date, rh.keyin_User AS Receipt_User, rh.remark AS Receipt_Remark,"
+               " (SELECT s.StatusName FROM Sys_Status_Describe AS s WHERE s.ParamentName = :kinds"
+               " AND s.StatusValue = CAST(rh.BillType AS VARCHAR(20)) ORDER BY s.id LIMIT 1) AS BillType_Name,"
+               " d.Remark AS Line_Remark, h.BillNo AS Quotation_BillNo, h.Remark AS Quotation_Remark, c.*"
+               " FROM ((((Receipt_Detail AS d INNER JOIN Receipt_Head AS rh ON d.HeadNo = rh.QuotationNo)"
+               " INNER JOIN Query_tmp AS h ON d.HeadNo = h.BillNo)"
+               " LEFT JOIN unit AS u ON u.unit_code = d.GoodsClassUnit)"
+               " LEFT JOIN Query_Quotation_Head_list AS q ON q.BillNo = h.BillNo) %1"
+               " WHERE rh.BillNo = :R AND d.HeadNo = :N ORDER BY d.id")
+        .arg(QLatin1String(kCompanyJoin));
+}
+
+QString DocumentPrintouts::missingText(Kind kind, const QString& key) {
+    if (kind == Kind::Receipt) {
+        return m_db.query(receiptQuotationStatement(), {{"R", key}}).next()
+                   ? QString()
+                   : QStringLiteral("找不到收款收据: %1").arg(key);
+    }
+    return m_db.query(QStringLiteral("SELECT BillNo FROM Quotation_Head WHERE BillNo = :HeadNo"), {{"HeadNo", key}})
+                   .next()
+               ? QString()
+               : QStringLiteral("找不到订货单: %1").arg(key);
+}
+
+ReportRows DocumentPrintouts::rows(Kind kind, const QString& key) {
+    if (kind != Kind::Receipt) {
+        QSqlQuery q = m_db.query(quotationStatement(kind), {{"HeadNo", key}});
+        return ReportRows::fromQuery(q);
+    }
+    QSqlQuery head = m_db.query(receiptQuotationStatement(), {{"R", key}});
+    // A receipt that does not exist has no rows; the statement below would
+    // find none either.
+    const QVariant quotation = head.next() ? head.value(0) : QVariant(QString());
+    QSqlQuery q =
+        m_db.query(receiptStatement(), {{"R", key}, {"N", quotation}, {"kinds", QString::fromUtf8(kReceiptKinds)}});
+    return ReportRows::fromQuery(q);
+}

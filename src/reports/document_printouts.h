@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include "reports/engine/report_rows.h"
+
+class Database;
+
+// The printouts of the documents: the order form of a quotation (plain, or
+// marked as not ordered by the customer), the purchase order drawn from a
+// quotation, and the receipt. For each it names the template under Report/
+// and the window's caption, and reads the rows with one statement whose
+// values are bound.
+//
+// Both quotation statements list the line (d.*), the quotation with its
+// customer's name (h.* of Query_tmp) and the goods' names; a line whose
+// goods no longer exist is left out. Columns that d and h share (id,
+// Remark) come twice under one name, so the line's and the head's remarks
+// come again under names of their own: Line_Remark and Head_Remark. Every
+// row also carries the company's particulars from Sys_Corp as Sys_Corp_name,
+// Sys_Corp_address, Sys_Corp_telephone, Sys_Tax_no, Sys_Bank_code,
+// Sys_Linkman_name, Sys_Linkman_telephone and Sys_Linkman_email.
+class DocumentPrintouts {
+public:
+    enum class Kind { Quotation, QuotationWarning, PurchaseOrder, Receipt };
+
+    explicit DocumentPrintouts(Database& db);
+
+    // The template file in Report/ (or built into the program).
+    static QString templateName(Kind kind);
+    static QString caption(Kind kind);
+
+    // The quotation's lines in SortNo order (the order form), or grouped by
+    // supplier, each supplier's lines in SortNo order (the purchase order).
+    // Parameter :HeadNo.
+    static QString quotationStatement(Kind kind);
+    // The quotation a receipt belongs to. Parameter :R.
+    static QString receiptQuotationStatement();
+    // The receipt's lines (shared by all receipts of the quotation) with
+    // the receipt, its quotation and the quotation's amounts. Besides the
+    // columns named by the receipt's text it carries the receipt's own
+    // amount TotalPrice and, under names of their own, the receipt's number
+    // Receipt_BillNo, date Receipt_Date, clerk Receipt_User, remark
+    // Receipt_Remark, the name of its kind BillType_Name, the line's remark
+    // Line_Remark, the quotation's number Quotation_BillNo and remark
+    // Quotation_Remark. Parameters :R (receipt) and :N (its quotation).
+    static QString receiptStatement();
+
+    // Empty when the document exists; otherwise the message that it does
+    // not. `key` is the quotation's number, or the receipt's for a receipt.
+    QString missingText(Kind kind, const QString& key);
+    ReportRows rows(Kind kind, const QString& key);
+
+private:
+    Database& m_db;
+};

@@ -1,0 +1,599 @@
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <optional>
+
+#include "data/database.h"
+#include "platform/app_paths.h"
+#include "reports/document_printouts.h"
+#include "reports/engine/report_expression.h"
+#include "reports/engine/report_preparer.h"
+#include "support/test_books.h"
+
+using Kind = DocumentPrintouts::Kind;
+Q_DECLARE_METATYPE(DocumentPrintouts::Kind)
+
+namespace {
+const QString kCompany = QStringLiteral("鸿达五金贸易有限公司");
+const QString kNotice = QStringLiteral("客户未订购此单，请勿打印，一经打印，计入总帐");
+
+// The texts of a page, or of its bands of one kind.
+QStringList textsOf(const PreparedReport& report, int page, std::optional<ReportBand::Kind> band = {}) {
+    QStringList out;
+    for (const ReportPrimitive& p : report.pages[page].items) {
+        if (p.kind == ReportPrimitive::Kind::Text && (!band || report.bands[p.band].kind == *band)) {
+            out << p.text;
+        }
+    }
+    return out;
+}
+
+QStringList allTexts(const PreparedReport& report, std::optional<ReportBand::Kind> band = {}) {
+    QStringList out;
+    for (int i = 0; i < report.pages.size(); ++i) {
+        out << textsOf(report, i, band);
+    }
+    return out;
+}
+
+// The texts of each placed band of one kind, in the order they were placed.
+QList<QStringList> bandTexts(const PreparedReport& report, ReportBand::Kind kind) {
+    QMap<int, QStringList> byBand;
+    for (const ReportPage& page : report.pages) {
+        for (const ReportPrimitive& p : page.items) {
+            if (p.kind == ReportPrimitive::Kind::Text && report.bands[p.band].kind == kind) {
+                byBand[p.band] << p.text;
+            }
+        }
+    }
+    return byBand.values();
+}
+}  // namespace
+
+// The printouts of quotations, purchase orders and receipts: their rows
+// from the book and the pages their templates make of them, on both
+// engines.
+class TestDocumentPrintouts : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init();
+    void cleanup();
+    void templatesAreBuiltIn_data();
+    void templatesAreBuiltIn();
+    void longDocumentsRepeatTheirPageHeader_data();
+    void longDocumentsRepeatTheirPageHeader();
+    void linesPrintInSortNoOrder_data();
+    void linesPrintInSortNoOrder();
+    void linesWithoutGoodsDoNotPrint();
+    void quotationShowsItsHeadAndItsLines();
+    void purchaseOrderHasOneGroupPerSupplier();
+    void receiptShowsItsAmountsAndItsQuotation();
+    void unknownNumbersAreNamed_data();
+    void unknownNumbersAreNamed();
+    void hostileTextIsOnlyAValue_data();
+    void hostileTextIsOnlyAValue();
+
+private:
+    Database& db() { return m_book->db(); }
+    void addGoods(const QString& code, const QString& name, const QString& unit, const QString& provider);
+    void addQuotation(const QString& billNo, const QVariantMap& fields = {});
+    void addLine(const QString& head, const QString& goods, double qty, double price, double purchase, int sortNo,
+                 const QString& remark = {});
+    void addReceipt(const QString& billNo, const QString& quotation, int type, int amount, const QString& remark);
+    void addReceiptLine(const QString& quotation, const QString& name, const QString& unit, int qty, int price,
+                        const QString& remark);
+    // Prepares the printout with its template as the program ships it.
+    bool print(Kind kind, const QString& key, PreparedReport* out);
+
+    std::unique_ptr<TestBooks::FreshBook> m_book;
+    QTemporaryDir m_folder;
+};
+
+void TestDocumentPrintouts::init() {
+    if (!TestBooks::engineAvailable()) {
+        return;
+    }
+    m_book = std::make_unique<TestBooks::FreshBook>(TestBooks::currentEngine());
+    db().execute("update Sys_Corp set Corp_name = :name, Corp_address = :address, Corp_telephone = :phone",
+                 {{"name", kCompany}, {"address", "佛山市南海区桂城路18号"}, {"phone", "0757-86001234"}});
+    db().execute("insert into Provider (Corp_code, provider_name) values ('P001', '王五五金厂')");
+    db().execute("insert into Provider (Corp_code, provider_name) values ('P002', '李四锁业')");
+    db().execute("insert into Client (Corp_code, Linkman_name) values ('C001', '张三')");
+    addGoods("SP001", "合页", "UN001", "P001");
+    addGoods("SP002", "门锁", "UN003", "P002");
+    addGoods("SP003", "拉手", "UN001", "P001");
+    addGoods("SP004", "螺丝", "UN004", "P002");
+}
+
+void TestDocumentPrintouts::cleanup() {
+    m_book.reset();
+}
+
+void TestDocumentPrintouts::addGoods(const QString& code, const QString& name, const QString& unit,
+                                     const QString& provider) {
+    db().execute(
+        "insert into goods (code, Goods_name, Goods_size, Goods_unit, Provide_corp, Corp_Goods_Code) "
+        "values (:code, :name, :size, :unit, :provider, :factory)",
+        {{"code", code},
+         {"name", name},
+         {"size", "规格" + code},
+         {"unit", unit},
+         {"provider", provider},
+         {"factory", "F-" + code}});
+}
+
+void TestDocumentPrintouts::addQuotation(const QString& billNo, const QVariantMap& fields) {
+    QVariantMap v{{"BillNo", billNo},
+                  {"ClientNo", "C001"},
+                  {"Link_man", "张三"},
+                  {"telephon", "13912345678"},
+                  {"Order_Date", QDateTime(QDate(2024, 3, 5), QTime(0, 0))},
+                  {"Send_Date", QDateTime(QDate(2024, 3, 20), QTime(0, 0))},
+                  {"Keyin_Date", QDateTime(QDate(2024, 3, 5), QTime(9, 30))},
+                  {"Keyin_User", "李会计"},
+                  {"Freight", 0},
+                  {"earnest", 0},
+                  {"preferential", 0},
+                  {"Remark", ""},
+                  {"Add_ClientName", ""}};
+    v.insert(fields);
+    db().execute(
+        "insert into Quotation_Head (BillNo, ClientNo, Link_man, telephon, Order_Date, Send_Date, Keyin_Date, "
+        "Keyin_User, Freight, earnest, preferential, Remark, Add_ClientName, state) values (:BillNo, :ClientNo, "
+        ":Link_man, :telephon, :Order_Date, :Send_Date, :Keyin_Date, :Keyin_User, :Freight, :earnest, "
+        ":preferential, :Remark, :Add_ClientName, 1)",
+        v);
+}
+
+void TestDocumentPrintouts::addLine(const QString& head, const QString& goods, double qty, double price,
+                                    double purchase, int sortNo, const QString& remark) {
+    db().execute(
+        "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money, "
+        "Remark, SortNo) values (:head, :goods, :qty, :price, :total, :purchase, :gain, :remark, :sortNo)",
+        {{"head", head},
+         {"goods", goods},
+         {"qty", qty},
+         {"price", price},
+         {"total", qty * price},
+         {"purchase", purchase},
+         {"gain", qty * (price - purchase)},
+         {"remark", remark},
+         {"sortNo", sortNo}});
+}
+
+void TestDocumentPrintouts::addReceipt(const QString& billNo, const QString& quotation, int type, int amount,
+                                       const QString& remark) {
+    db().execute(
+        "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, keyin_User, keyin_Date, remark, "
+        "state) values (:quotation, :billNo, :amount, :type, '王出纳', :date, :remark, 1)",
+        {{"quotation", quotation},
+         {"billNo", billNo},
+         {"amount", amount},
+         {"type", type},
+         {"date", QDateTime(QDate(2024, 3, 8), QTime(15, 0))},
+         {"remark", remark}});
+}
+
+void TestDocumentPrintouts::addReceiptLine(const QString& quotation, const QString& name, const QString& unit, int qty,
+                                           int price, const QString& remark) {
+    db().execute(
+        "insert into Receipt_Detail (HeadNo, GoodsClassName, GoodsClassSize, GoodsClassUnit, QTY, Price, "
+        "Total_Price, Remark) values (:head, :name, '2.1x0.9', :unit, :qty, :price, :total, :remark)",
+        {{"head", quotation},
+         {"name", name},
+         {"unit", unit},
+         {"qty", qty},
+         {"price", price},
+         {"total", qty * price},
+         {"remark", remark}});
+}
+
+bool TestDocumentPrintouts::print(Kind kind, const QString& key, PreparedReport* out) {
+    const QString path = AppPaths(m_folder.path()).reportFile(DocumentPrintouts::templateName(kind));
+    ReportTemplate tmpl;
+    QString error;
+    if (ReportTemplate::load(path, &tmpl, &error) != ReportTemplate::LoadResult::Loaded) {
+        qWarning("%s: %s", qPrintable(path), qPrintable(error));
+        return false;
+    }
+    const ReportRows rows = DocumentPrintouts(db()).rows(kind, key);
+    if (!ReportPreparer(tmpl).prepare(rows, out, &error, QDate(2024, 4, 1))) {
+        qWarning("%s", qPrintable(error));
+        return false;
+    }
+    return true;
+}
+
+void TestDocumentPrintouts::templatesAreBuiltIn_data() {
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("quotation") << Kind::Quotation << "Korvan_Quotation.zrm"
+                               << "订货单";
+    QTest::newRow("warning") << Kind::QuotationWarning << "Korvan_Quotation_Warning.zrm"
+                             << "订货单";
+    QTest::newRow("purchase") << Kind::PurchaseOrder << "Korvan_CaiGou.zrm"
+                              << "采购单";
+    QTest::newRow("receipt") << Kind::Receipt << "Korvan_ShouJu.zrm"
+                             << "收款收据";
+}
+
+// Each printout has its template in the program, A4, loaded without error.
+void TestDocumentPrintouts::templatesAreBuiltIn() {
+    QFETCH(Kind, kind);
+    QFETCH(QString, file);
+    QFETCH(QString, caption);
+    QCOMPARE(DocumentPrintouts::templateName(kind), file);
+    QCOMPARE(DocumentPrintouts::caption(kind), caption);
+    const QString path = AppPaths(m_folder.path()).reportFile(file);
+    QCOMPARE(path, ":/Report/" + file);
+    ReportTemplate tmpl;
+    QString error;
+    QCOMPARE(ReportTemplate::load(path, &tmpl, &error), ReportTemplate::LoadResult::Loaded);
+    QCOMPARE(tmpl.effectivePageSize(), QSizeF(210, 297));
+}
+
+void TestDocumentPrintouts::longDocumentsRepeatTheirPageHeader_data() {
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<bool>("notice");
+    QTest::newRow("quotation") << Kind::Quotation << "Q0001"
+                               << "订货单号: Q0001"
+                               << "商品名称" << false;
+    QTest::newRow("warning") << Kind::QuotationWarning << "Q0001"
+                             << "订货单号: Q0001"
+                             << "商品名称" << true;
+    QTest::newRow("purchase") << Kind::PurchaseOrder << "Q0001"
+                              << "采购单号: Q0001"
+                              << "商品名称" << false;
+    QTest::newRow("receipt") << Kind::Receipt << "SK0001"
+                             << "收据号: SK0001"
+                             << "品名" << false;
+}
+
+// 120 lines take several pages; every page carries the number, the column
+// titles, the company and "page n of m", and every line prints once. Only
+// the warning style carries its notice, on every page.
+void TestDocumentPrintouts::longDocumentsRepeatTheirPageHeader() {
+    QFETCH(Kind, kind);
+    QFETCH(QString, key);
+    QFETCH(QString, number);
+    QFETCH(QString, column);
+    QFETCH(bool, notice);
+    addQuotation("Q0001");
+    addReceipt("SK0001", "Q0001", 1, 500, "");
+    QStringList names;
+    for (int i = 1; i <= 120; ++i) {
+        const QString code = QStringLiteral("G%1").arg(i, 3, 10, QChar('0'));
+        names << QStringLiteral("货品%1").arg(i, 3, 10, QChar('0'));
+        addGoods(code, names.last(), "UN001", "P001");
+        addLine("Q0001", code, 1, 10, 6, i);
+        addReceiptLine("Q0001", names.last(), "UN001", 1, 10, "");
+    }
+    PreparedReport out;
+    QVERIFY(print(kind, key, &out));
+    const int pages = static_cast<int>(out.pages.size());
+    QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
+    int withLines = 0;
+    for (int i = 0; i < pages; ++i) {
+        const QStringList header = textsOf(out, i, ReportBand::Kind::PageHeader);
+        QVERIFY2(header.contains(number), qPrintable(header.join('|')));
+        QVERIFY(header.contains(column));
+        QCOMPARE(header.contains(kNotice), notice);
+        QCOMPARE(textsOf(out, i).count(kNotice), notice ? 1 : 0);
+        const QStringList footer = textsOf(out, i, ReportBand::Kind::PageFooter);
+        QVERIFY2(footer.contains(QStringLiteral("第 %1 页 / 共 %2 页").arg(i + 1).arg(pages)),
+                 qPrintable(footer.join('|')));
+        QVERIFY(footer.contains(kCompany));
+        withLines += textsOf(out, i, ReportBand::Kind::Detail).isEmpty() ? 0 : 1;
+    }
+    QVERIFY(withLines >= 3);
+    QVERIFY(textsOf(out, 0, ReportBand::Kind::Title).contains(kCompany));
+    const QStringList details = allTexts(out, ReportBand::Kind::Detail);
+    for (const QString& name : names) {
+        QCOMPARE(details.count(name), 1);
+    }
+    QVERIFY(details.contains("120"));  // the line numbers run on over the pages
+}
+
+void TestDocumentPrintouts::linesPrintInSortNoOrder_data() {
+    QTest::addColumn<Kind>("kind");
+    QTest::newRow("quotation") << Kind::Quotation;
+    QTest::newRow("warning") << Kind::QuotationWarning;
+    QTest::newRow("purchase") << Kind::PurchaseOrder;
+}
+
+// Lines print by their SortNo, not in the order they were written.
+void TestDocumentPrintouts::linesPrintInSortNoOrder() {
+    QFETCH(Kind, kind);
+    addQuotation("Q0001");
+    addLine("Q0001", "SP003", 1, 5, 3, 3);  // 拉手
+    addLine("Q0001", "SP001", 1, 5, 3, 1);  // 合页
+    addGoods("SP009", "门吸", "UN001", "P001");
+    addLine("Q0001", "SP009", 1, 5, 3, 2);
+    const ReportRows rows = DocumentPrintouts(db()).rows(kind, "Q0001");
+    const int name = rows.fieldIndex("Goods_name");
+    QVERIFY(name >= 0);
+    QStringList order;
+    for (const auto& row : rows.rows) {
+        order << row[name].toString();
+    }
+    QCOMPARE(order, QStringList({"合页", "门吸", "拉手"}));
+    PreparedReport out;
+    QVERIFY(print(kind, "Q0001", &out));
+    const QStringList details = allTexts(out, ReportBand::Kind::Detail);
+    QVERIFY(details.indexOf("合页") >= 0);
+    QVERIFY(details.indexOf("合页") < details.indexOf("门吸"));
+    QVERIFY(details.indexOf("门吸") < details.indexOf("拉手"));
+}
+
+// A line whose goods were deleted does not print; a quotation with only
+// such lines prints an empty report, though it exists.
+void TestDocumentPrintouts::linesWithoutGoodsDoNotPrint() {
+    addQuotation("Q0001");
+    addLine("Q0001", "SP001", 2, 5, 3, 1, "留下1");
+    addLine("Q0001", "SP002", 2, 5, 3, 2, "删掉");
+    addLine("Q0001", "SP003", 2, 5, 3, 3, "留下2");
+    addQuotation("Q0002");
+    addLine("Q0002", "SP002", 1, 5, 3, 1);
+    db().execute("delete from goods where code = 'SP002'");
+    DocumentPrintouts printouts(db());
+    for (const Kind kind : {Kind::Quotation, Kind::QuotationWarning, Kind::PurchaseOrder}) {
+        QCOMPARE(printouts.rows(kind, "Q0001").rows.size(), 2);
+        PreparedReport out;
+        QVERIFY(print(kind, "Q0001", &out));
+        const QStringList details = allTexts(out, ReportBand::Kind::Detail);
+        QVERIFY(details.contains("合页"));
+        QVERIFY(details.contains("拉手"));
+        QVERIFY(!details.contains("删掉"));
+        QVERIFY(details.contains("留下2"));
+
+        QVERIFY(printouts.missingText(kind, "Q0002").isEmpty());
+        const ReportRows none = printouts.rows(kind, "Q0002");
+        QVERIFY(none.rows.isEmpty());
+        QVERIFY(none.fieldIndex("Goods_name") >= 0);
+        QVERIFY(print(kind, "Q0002", &out));
+        QCOMPARE(out.pages.size(), 1);
+        QVERIFY(allTexts(out, ReportBand::Kind::Detail).isEmpty());
+    }
+}
+
+// The head's fields come from the quotation and the remark in a line is
+// the line's own; dates print as days on both engines; the totals take
+// freight and discount.
+void TestDocumentPrintouts::quotationShowsItsHeadAndItsLines() {
+    addQuotation("Q0001", {{"Remark", "整单九五折"}, {"Freight", 50}, {"preferential", 16}, {"earnest", 100}});
+    addLine("Q0001", "SP001", 10, 8.88, 2.5, 1, "加急");
+    addLine("Q0001", "SP002", 3, 99.99, 45, 2, "");
+    const ReportRows rows = DocumentPrintouts(db()).rows(Kind::Quotation, "Q0001");
+    QCOMPARE(rows.rows.size(), 2);
+    QCOMPARE(rows.rows[0][rows.fieldIndex("Line_Remark")].toString(), QString("加急"));
+    QCOMPARE(rows.rows[0][rows.fieldIndex("Head_Remark")].toString(), QString("整单九五折"));
+    QCOMPARE(rows.rows[0][rows.fieldIndex("Client_name")].toString(), QString("张三"));
+    QCOMPARE(rows.rows[0][rows.fieldIndex("Unit_name")].toString(), QString("个"));
+    QCOMPARE(rows.rows[1][rows.fieldIndex("Unit_name")].toString(), QString("套"));
+    QCOMPARE(rows.rows[0][rows.fieldIndex("Sys_Corp_name")].toString(), kCompany);
+    for (const char* field : {"GoodsNo", "SortNo", "BillNo", "Keyin_User", "provider_name", "Corp_code"}) {
+        QVERIFY2(rows.fieldIndex(field) >= 0, qPrintable(field));
+    }
+    PreparedReport out;
+    QVERIFY(print(Kind::Quotation, "Q0001", &out));
+    QCOMPARE(out.pages.size(), 1);
+    const QStringList title = textsOf(out, 0, ReportBand::Kind::Title);
+    for (const QString& text :
+         {kCompany, QString("地址: 佛山市南海区桂城路18号    电话: 0757-86001234"), QString("张三"),
+          QString("13912345678"), QString("2024-03-05"), QString("2024-03-20")}) {
+        QVERIFY2(title.contains(text), qPrintable(text + " / " + title.join('|')));
+    }
+    const QStringList details = textsOf(out, 0, ReportBand::Kind::Detail);
+    QVERIFY(details.contains("加急"));
+    QVERIFY(!details.contains("整单九五折"));
+    QVERIFY(details.contains("88.80"));
+    QVERIFY(details.contains("299.97"));
+    const QStringList summary = textsOf(out, 0, ReportBand::Kind::Summary);
+    for (const QString& text : {QString("备注: 整单九五折"), QString("运费: 50.00"), QString("优惠: 16.00"),
+                                QString("定金: 100.00"), QString("388.77"), QString("应收合计: 422.77"),
+                                "金额大写: " + chineseCapitalAmount(422.77), QString("经办人: 李会计")}) {
+        QVERIFY2(summary.contains(text), qPrintable(text + " / " + summary.join('|')));
+    }
+    for (const QString& text : allTexts(out)) {
+        QVERIFY2(!text.contains("00:00"), qPrintable(text));
+    }
+}
+
+// The purchase order: one group per supplier however the lines interleave,
+// each with the subtotal of quantity × purchase price; no sale price, sale
+// amount or profit anywhere.
+void TestDocumentPrintouts::purchaseOrderHasOneGroupPerSupplier() {
+    addQuotation("Q0001");
+    addLine("Q0001", "SP001", 10, 8.88, 2.5, 1);    // 王五五金厂
+    addLine("Q0001", "SP002", 3, 99.99, 45, 2);     // 李四锁业
+    addLine("Q0001", "SP003", 4, 31.17, 12.25, 3);  // 王五五金厂
+    addLine("Q0001", "SP004", 100, 0.77, 0.35, 4);  // 李四锁业
+    PreparedReport out;
+    QVERIFY(print(Kind::PurchaseOrder, "Q0001", &out));
+    const QList<QStringList> headers = bandTexts(out, ReportBand::Kind::GroupHeader);
+    QCOMPARE(headers.size(), 2);
+    const QList<QStringList> footers = bandTexts(out, ReportBand::Kind::GroupFooter);
+    QCOMPARE(footers.size(), 2);
+    const QStringList details = allTexts(out, ReportBand::Kind::Detail);
+    const QMap<QString, QStringList> expected{{"王五五金厂", {"14", "74.00"}}, {"李四锁业", {"103", "170.00"}}};
+    for (int g = 0; g < 2; ++g) {
+        const QString supplier = headers[g].first().section(' ', 1, 1);
+        QVERIFY2(expected.contains(supplier), qPrintable(headers[g].join('|')));
+        QCOMPARE(headers[g].first(),
+                 QStringLiteral("供应商: %1    编号: %2").arg(supplier, supplier == "王五五金厂" ? "P001" : "P002"));
+        QCOMPARE(footers[g].first(), supplier + " 小计");
+        for (const QString& value : expected.value(supplier)) {
+            QVERIFY2(footers[g].contains(value), qPrintable(footers[g].join('|')));
+        }
+    }
+    // Each supplier's lines stand together, in SortNo order.
+    const int hinge = details.indexOf("合页"), handle = details.indexOf("拉手");
+    const int lock = details.indexOf("门锁"), screw = details.indexOf("螺丝");
+    QVERIFY(hinge >= 0 && handle > hinge && lock >= 0 && screw > lock);
+    QVERIFY(handle < lock || screw < hinge);
+    QVERIFY(details.contains("12.25"));
+    QVERIFY(details.contains("49.00"));
+    const QStringList summary = allTexts(out, ReportBand::Kind::Summary);
+    QVERIFY2(summary.contains("244.00"), qPrintable(summary.join('|')));
+    QVERIFY(summary.contains("金额大写: " + chineseCapitalAmount(244)));
+    const QStringList sale{"8.88",  "99.99", "31.17",  "0.77",  "88.80", "299.97", "124.68",
+                           "77.00", "63.80", "164.97", "75.68", "42.00", "单价",   "利润"};
+    for (const QString& text : allTexts(out)) {
+        for (const QString& s : sale) {
+            QVERIFY2(!text.contains(s), qPrintable(text));
+        }
+    }
+}
+
+// A receipt: its number, kind, date and customer, the quotation's receipt
+// lines, its own amount in figures and in capital numerals, and the
+// quotation's receivable, received and outstanding amounts.
+void TestDocumentPrintouts::receiptShowsItsAmountsAndItsQuotation() {
+    addQuotation("Q0001", {{"Freight", 50}, {"preferential", 16}});
+    addLine("Q0001", "SP001", 2, 600, 400, 1);
+    addLine("Q0001", "SP002", 4, 200, 150, 2);
+    addReceipt("SK0001", "Q0001", 0, 1234, "首付定金");
+    addReceipt("SK0002", "Q0001", 1, 300, "尾款");
+    addReceiptLine("Q0001", "铝合金门", "UN003", 2, 600, "门备注");
+    addReceiptLine("Q0001", "纱窗", "UN006", 4, 200, "窗备注");
+    addQuotation("Q0002");
+    addReceipt("SK0003", "Q0002", 1, 999, "别的单");
+    addReceiptLine("Q0002", "别的货", "UN001", 1, 999, "");
+
+    const ReportRows rows = DocumentPrintouts(db()).rows(Kind::Receipt, "SK0001");
+    QCOMPARE(rows.rows.size(), 2);
+    QCOMPARE(rows.rows[0][rows.fieldIndex("unit_name")].toString(), QString("套"));
+    QCOMPARE(rows.rows[0][rows.fieldIndex("Receipt_BillNo")].toString(), QString("SK0001"));
+    QCOMPARE(rows.rows[0][rows.fieldIndex("Quotation_BillNo")].toString(), QString("Q0001"));
+    QCOMPARE(rows.rows[0][rows.fieldIndex("TotalPrice")].toInt(), 1234);
+    QCOMPARE(rows.rows[0][rows.fieldIndex("Leave_money")].toDouble(), 500.0);
+    for (const char* field : {"GoodsClassName", "BillType", "remark", "payed_money", "Quotation_Total_Price",
+                              "Client_name", "Sys_Corp_name"}) {
+        QVERIFY2(rows.fieldIndex(field) >= 0, qPrintable(field));
+    }
+
+    struct Case {
+        QString receipt, kind, amount, capital, remark, otherRemark;
+    };
+    for (const Case& c : {Case{"SK0001", "定金收据", "¥ 1,234.00", chineseCapitalAmount(1234), "首付定金", "尾款"},
+                          Case{"SK0002", "收款收据", "¥ 300.00", chineseCapitalAmount(300), "尾款", "首付定金"}}) {
+        PreparedReport out;
+        QVERIFY(print(Kind::Receipt, c.receipt, &out));
+        QCOMPARE(out.pages.size(), 1);
+        const QStringList title = textsOf(out, 0, ReportBand::Kind::Title);
+        for (const QString& text : {c.receipt, c.kind, c.amount, "人民币(大写): " + c.capital, QString("张三"),
+                                    QString("Q0001"), QString("2024-03-08"), kCompany}) {
+            QVERIFY2(title.contains(text), qPrintable(text + " / " + title.join('|')));
+        }
+        const QStringList details = textsOf(out, 0, ReportBand::Kind::Detail);
+        for (const char* text : {"铝合金门", "纱窗", "套", "平方米", "门备注", "1,200.00", "800.00"}) {
+            QVERIFY2(details.contains(text), qPrintable(text));
+        }
+        QVERIFY(!details.contains("别的货"));
+        const QStringList summary = textsOf(out, 0, ReportBand::Kind::Summary);
+        for (const QString& text : {QString("2,000.00"), QString("订货单应收: 2,034.00"), QString("已收: 1,534.00"),
+                                    QString("未收: 500.00"), "备注: " + c.remark, QString("收款人: 王出纳")}) {
+            QVERIFY2(summary.contains(text), qPrintable(text + " / " + summary.join('|')));
+        }
+        QVERIFY(!allTexts(out).contains("备注: " + c.otherRemark));
+    }
+    QCOMPARE(chineseCapitalAmount(1234), QString("壹仟贰佰叁拾肆元整"));
+}
+
+void TestDocumentPrintouts::unknownNumbersAreNamed_data() {
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("quotation") << Kind::Quotation << "找不到订货单: Q9";
+    QTest::newRow("warning") << Kind::QuotationWarning << "找不到订货单: Q9";
+    QTest::newRow("purchase") << Kind::PurchaseOrder << "找不到订货单: Q9";
+    QTest::newRow("receipt") << Kind::Receipt << "找不到收款收据: Q9";
+}
+
+void TestDocumentPrintouts::unknownNumbersAreNamed() {
+    QFETCH(Kind, kind);
+    QFETCH(QString, message);
+    addQuotation("Q1");
+    addLine("Q1", "SP001", 1, 1, 1, 1);
+    addReceipt("R1", "Q1", 1, 1, "");
+    addReceiptLine("Q1", "门", "UN001", 1, 1, "");
+    DocumentPrintouts printouts(db());
+    QCOMPARE(printouts.missingText(kind, "Q9"), message);
+    QVERIFY(printouts.rows(kind, "Q9").rows.isEmpty());
+    const QString known = kind == Kind::Receipt ? "R1" : "Q1";
+    QCOMPARE(printouts.missingText(kind, known), QString());
+    QCOMPARE(printouts.rows(kind, known).rows.size(), 1);
+}
+
+void TestDocumentPrintouts::hostileTextIsOnlyAValue_data() {
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("decoy");
+    // As LIKE patterns the hostile numbers would match the decoys too.
+    QTest::newRow("quotation") << Kind::Quotation << "Q%_';DROP TABLE x;--"
+                               << "Q12';DROP TABLE x;--";
+    QTest::newRow("warning") << Kind::QuotationWarning << "Q%_';DROP TABLE x;--"
+                             << "Q12';DROP TABLE x;--";
+    QTest::newRow("purchase") << Kind::PurchaseOrder << "Q%_';DROP TABLE x;--"
+                              << "Q12';DROP TABLE x;--";
+    QTest::newRow("receipt") << Kind::Receipt << "SK%_'; DROP TABLE x; --"
+                             << "SK12'; DROP TABLE x; --";
+}
+
+// Numbers and remarks with quotes, statement ends and pattern characters
+// are values like any other: the statements neither break nor find other
+// rows, and the text prints as typed.
+void TestDocumentPrintouts::hostileTextIsOnlyAValue() {
+    QFETCH(Kind, kind);
+    QFETCH(QString, key);
+    QFETCH(QString, decoy);
+    db().execute("create table x (n integer)");
+    const QString hostile = QStringLiteral("'; DROP TABLE x; --%_");
+    const QString quotation = "Q%_';DROP TABLE x;--";
+    const QString other = "Q12';DROP TABLE x;--";
+    addQuotation(quotation, {{"Remark", hostile}, {"Add_ClientName", "O'Brien %_"}});
+    addLine(quotation, "SP001", 1, 5, 3, 1, hostile);
+    addLine(quotation, "SP002", 1, 5, 3, 2, hostile);
+    addQuotation(other);
+    for (int i = 1; i <= 3; ++i) {
+        addLine(other, "SP003", 1, 5, 3, i, "别的单");
+    }
+    addReceipt("SK%_'; DROP TABLE x; --", quotation, 1, 10, hostile);
+    addReceipt("SK12'; DROP TABLE x; --", other, 1, 20, "别的单");
+    addReceiptLine(quotation, "门", "UN001", 1, 5, hostile);
+    addReceiptLine(quotation, "窗", "UN001", 1, 5, hostile);
+    for (int i = 1; i <= 3; ++i) {
+        addReceiptLine(other, "别的货", "UN001", 1, 5, "别的单");
+    }
+    const int lines = db().scalar("select count(*) from Quotation_Detail").toInt();
+
+    DocumentPrintouts printouts(db());
+    QCOMPARE(printouts.missingText(kind, key), QString());
+    QCOMPARE(printouts.missingText(kind, decoy), QString());
+    QVERIFY(!printouts.missingText(kind, kind == Kind::Receipt ? "SK%" : "Q%").isEmpty());
+    const ReportRows rows = printouts.rows(kind, key);
+    QCOMPARE(rows.rows.size(), 2);
+    const int number = rows.fieldIndex(kind == Kind::Receipt ? "Quotation_BillNo" : "HeadNo");
+    const int remark = rows.fieldIndex("Line_Remark");
+    for (const auto& row : rows.rows) {
+        QCOMPARE(row[number].toString(), quotation);
+        QCOMPARE(row[remark].toString(), hostile);
+    }
+    QCOMPARE(printouts.rows(kind, decoy).rows.size(), 3);
+    PreparedReport out;
+    QVERIFY(print(kind, key, &out));
+    QCOMPARE(allTexts(out, ReportBand::Kind::Detail).count(hostile), 2);
+    if (kind != Kind::PurchaseOrder) {  // the supplier is not told the customer
+        QVERIFY(allTexts(out).contains("O'Brien %_"));
+    }
+    QVERIFY(!allTexts(out).contains("别的单"));
+    QVERIFY(db().hasTable("x"));
+    QCOMPARE(db().scalar("select count(*) from Quotation_Detail").toInt(), lines);
+}
+
+QTEST_MAIN(TestDocumentPrintouts)
+#include "test_document_printouts.moc"
