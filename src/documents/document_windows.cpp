@@ -2,14 +2,17 @@
 
 #include "data/app_context.h"
 #include "platform/prompter.h"
+#include "reports/purchase_order_report_window.h"
+#include "reports/quotation_report_window.h"
 
 namespace DocumentWindows {
 
 void printQuotation(AppContext& context, QuotationPrint kind, const QString& billNo, QWidget* parent) {
-    Q_UNUSED(kind);
-    Q_UNUSED(billNo);
-    Q_UNUSED(parent);
-    context.prompter().inform(QStringLiteral("该功能尚未开放"));
+    if (kind == QuotationPrint::Purchase) {
+        PurchaseOrderReportWindow(context, billNo, parent).exec();
+    } else {
+        QuotationReportWindow(context, billNo, kind == QuotationPrint::Warning, parent).exec();
+    }
 }
 
 void openReceipts(AppContext& context, const QString& quotationNo, QWidget* parent) {
