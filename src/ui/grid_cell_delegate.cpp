@@ -1,5 +1,6 @@
 #include "ui/grid_cell_delegate.h"
 
+#include "ui/editors.h"
 #include "ui/grid_model.h"
 
 int GridCellDelegate::previewHeight(const QStyleOptionViewItem& option, const QModelIndex& index) {
@@ -30,4 +31,42 @@ void GridCellDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionV
     QStyleOptionViewItem cell(option);
     cell.rect.setHeight(option.rect.height() - preview);
     QStyledItemDelegate::updateEditorGeometry(editor, cell, index);
+}
+
+bool GridCellDelegate::isDateOnly(const QModelIndex& index) {
+    const auto* grid = qobject_cast<const GridModel*>(index.model());
+    if (!grid || !grid->dataset() || index.column() < 0 || index.column() >= grid->columns().size()) {
+        return false;
+    }
+    const GridColumn& column = grid->columns()[index.column()];
+    const int f = grid->dataset()->fieldIndex(column.field);
+    if (f < 0 || column.lookup || grid->dataset()->fields()[f].type != FieldDef::Type::DateTime) {
+        return false;
+    }
+    const QString format = column.format.isEmpty() ? grid->dataset()->fields()[f].displayFormat : column.format;
+    return !format.isEmpty() && !format.contains('h', Qt::CaseInsensitive);
+}
+
+QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                        const QModelIndex& index) const {
+    if (isDateOnly(index)) {
+        return new NullableDateEdit(parent);
+    }
+    return QStyledItemDelegate::createEditor(parent, option, index);
+}
+
+void GridCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    if (auto* date = qobject_cast<NullableDateEdit*>(editor)) {
+        date->setValue(index.data(Qt::EditRole));
+        return;
+    }
+    QStyledItemDelegate::setEditorData(editor, index);
+}
+
+void GridCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
+    if (auto* date = qobject_cast<NullableDateEdit*>(editor)) {
+        model->setData(index, date->value(), Qt::EditRole);
+        return;
+    }
+    QStyledItemDelegate::setModelData(editor, model, index);
 }

@@ -7,7 +7,7 @@ QWidget* LookupDelegate::createEditor(QWidget* parent, const QStyleOptionViewIte
                                       const QModelIndex& index) const {
     const auto* grid = qobject_cast<const GridModel*>(index.model());
     if (!grid || !grid->columns().value(index.column()).lookup) {
-        return QStyledItemDelegate::createEditor(parent, option, index);
+        return GridCellDelegate::createEditor(parent, option, index);
     }
     auto* combo = new LookupCombo(parent);
     combo->setLookup(grid->columns()[index.column()].lookup);
@@ -19,7 +19,7 @@ void LookupDelegate::setEditorData(QWidget* editor, const QModelIndex& index) co
         combo->setValue(index.data(Qt::EditRole));
         return;
     }
-    QStyledItemDelegate::setEditorData(editor, index);
+    GridCellDelegate::setEditorData(editor, index);
 }
 
 void LookupDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
@@ -27,5 +27,5 @@ void LookupDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, co
         model->setData(index, combo->value(), Qt::EditRole);
         return;
     }
-    QStyledItemDelegate::setModelData(editor, model, index);
+    GridCellDelegate::setModelData(editor, model, index);
 }
