@@ -235,11 +235,12 @@ bool ReceiptBook::deleteLines(const QList<int>& rows) {
 }
 
 void ReceiptBook::postPending() {
-    if (m_receipts->isEditing()) {
-        m_receipts->post();
-    }
-    if (m_lines->isEditing()) {
-        m_lines->post();
+    // Writing posts an open edit first, and writes again a row whose last
+    // write failed (it is still held as changed).
+    for (Dataset* rows : {m_receipts.get(), m_lines.get()}) {
+        if (rows->hasChanges()) {
+            rows->applyUpdates();
+        }
     }
 }
 

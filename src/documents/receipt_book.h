@@ -51,7 +51,8 @@ public:
     bool deleteReceipts(const QList<int>& rows);
     void addLine();
     bool deleteLines(const QList<int>& rows);
-    // Posts what the grids still hold (before printing and closing).
+    // Posts what the grids still hold (before printing and closing) and
+    // writes again what an earlier write could not.
     void postPending();
     // The receipt number of the row to print; empty (with a message) when
     // none is selected.

@@ -25,6 +25,7 @@ private slots:
     void receiptsByHand();
     void receiptLinesByHand();
     void amountsFollowEveryReceiptChange();
+    void aFailedWriteIsWrittenByTheNextPosting();
     void onlyStoredQuotationsHaveReceipts();
 
 private:
@@ -266,6 +267,26 @@ void TestReceipts::amountsFollowEveryReceiptChange() {
     QCOMPARE(book.quotation().value("sum_payed_money").toDouble(), 621.0);
     QCOMPARE(book.quotation().value("leave_money").toDouble(), 126.0 - 621.0);
     QVERIFY(drifted(b.db()).isEmpty());
+}
+
+// A row whose write failed stays changed in memory; posting what is pending
+// (before printing, on closing) writes it once the book takes it.
+void TestReceipts::aFailedWriteIsWrittenByTheNextPosting() {
+    Book b;
+    const QString no = sampleQuotation(b);
+    ReceiptBook book(b.db(), b.clock, b.prompter, "a");
+    book.open(no);
+    failWhen(b.db(), "Receipt_Head", "UPDATE", "1=1");
+    Dataset& r = book.receipts();
+    r.setValue("TotalPrice", 450);
+    QVERIFY_THROWS_EXCEPTION(std::exception, r.post());
+    QVERIFY_THROWS_EXCEPTION(std::exception, book.postPending());
+    QCOMPARE(count(b.db(), "select count(*) from Receipt_Head where TotalPrice=450"), 0);
+    stopFailing(b.db(), "Receipt_Head");
+    book.postPending();
+    QCOMPARE(count(b.db(), "select count(*) from Receipt_Head where TotalPrice=450"), 1);
+    QCOMPARE(book.quotation().value("sum_payed_money").toDouble(), 450.0);
+    QVERIFY(!r.hasChanges());
 }
 
 void TestReceipts::onlyStoredQuotationsHaveReceipts() {
