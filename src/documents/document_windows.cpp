@@ -1,7 +1,7 @@
 #include "documents/document_windows.h"
 
 #include "data/app_context.h"
-#include "platform/prompter.h"
+#include "documents/receipt_window.h"
 #include "reports/purchase_order_report_window.h"
 #include "reports/quotation_report_window.h"
 
@@ -16,9 +16,7 @@ void printQuotation(AppContext& context, QuotationPrint kind, const QString& bil
 }
 
 void openReceipts(AppContext& context, const QString& quotationNo, QWidget* parent) {
-    Q_UNUSED(quotationNo);
-    Q_UNUSED(parent);
-    context.prompter().inform(QStringLiteral("该功能尚未开放"));
+    ReceiptWindow(context, quotationNo, parent).exec();
 }
 
 }  // namespace DocumentWindows

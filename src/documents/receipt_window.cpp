@@ -13,6 +13,7 @@
 #include "data/field_def.h"
 #include "data/lookup_list.h"
 #include "platform/prompter.h"
+#include "reports/receipt_report_window.h"
 #include "ui/data_grid.h"
 #include "ui/lookup_delegate.h"
 
@@ -36,9 +37,7 @@ ReceiptWindow::ReceiptWindow(AppContext& context, const QString& quotationNo, QW
       m_receiptGrid(new DataGrid(this)),
       m_lineGrid(new DataGrid(this)) {
     setWindowTitle(QStringLiteral("收据列表"));
-    openPrintout = [this](const QString&) {
-        this->context().prompter().inform(QStringLiteral("收据打印窗口尚未接入"));
-    };
+    openPrintout = [this](const QString& no) { ReceiptReportWindow(this->context(), no, this).exec(); };
     for (DataGrid* grid : {m_receiptGrid, m_lineGrid}) {
         grid->view()->setItemDelegate(new LookupDelegate(grid->view()));
         grid->setMultiSelect(true);
