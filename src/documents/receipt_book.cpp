@@ -137,16 +137,7 @@ void ReceiptBook::appendDeposit() {
 bool ReceiptBook::buildLines() {
     try {
         WriteTransaction tx(m_db);
-        const QVariantMap q{{"q", m_quotationNo}};
-        m_db.execute("delete from Receipt_Detail where HeadNo=:q", q);
-        m_db.execute(kBuildLines, q);
-        const QVariant freight = m_db.scalar("select Freight from Quotation_Head where BillNo=:q", q);
-        if (!freight.isNull() && freight.toDouble() > 0) {
-            m_db.execute("insert into Receipt_Detail (HeadNo, GoodsClassName, Total_Price) values (:q, :n, :t)",
-                         {{"q", m_quotationNo},
-                          {"n", QStringLiteral("运费")},
-                          {"t", roundHalfAwayFromZero(freight.toDouble(), 0)}});
-        }
+        writeLines(m_db, m_quotationNo);
         tx.commit();
     } catch (const std::exception& e) {
         m_prompter.failure(QStringLiteral("执行SQL命令出错,所有事务将被回滚!"), userTextOf(e) + '\n' + detailsOf(e));
@@ -155,6 +146,25 @@ bool ReceiptBook::buildLines() {
     }
     openLines();
     return true;
+}
+
+void ReceiptBook::writeLines(Database& db, const QString& quotationNo) {
+    // Prepared once per connection: the demo book writes the lines of many
+    // quotations in a row.
+    const QVariantMap q{{"q", quotationNo}};
+    db.run(*db.prepared("delete from Receipt_Detail where HeadNo=:q"), q);
+    db.run(*db.prepared(kBuildLines), q);
+    const std::shared_ptr<QSqlQuery> freightStatement =
+        db.prepared("select Freight from Quotation_Head where BillNo=:q");
+    QSqlQuery& f = *freightStatement;
+    db.run(f, q);
+    const QVariant freight = f.next() ? f.value(0) : QVariant();
+    f.finish();
+    if (!freight.isNull() && freight.toDouble() > 0) {
+        db.run(
+            *db.prepared("insert into Receipt_Detail (HeadNo, GoodsClassName, Total_Price) values (:q, :n, :t)"),
+            {{"q", quotationNo}, {"n", QStringLiteral("运费")}, {"t", roundHalfAwayFromZero(freight.toDouble(), 0)}});
+    }
 }
 
 bool ReceiptBook::rebuildLines() {

@@ -43,6 +43,10 @@ public:
     // Builds the lines afresh in one transaction; on failure nothing
     // changes and the system's message says so. False on failure.
     bool buildLines();
+    // Writes the receipt lines of a stored quotation afresh from its lines
+    // and freight, inside the caller's transaction (the lines above, and
+    // the demo book).
+    static void writeLines(Database& db, const QString& quotationNo);
     // Replaces the deposit receipts by a new one of the quotation's current
     // deposit.
     void renewDeposit();

@@ -120,8 +120,12 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
         QSqlQuery& q = *qStatement;
         const QDateTime now = context.clock().now();
         QDir().mkpath(context.PictureFolder);
+        // Codes go on from the goods counter, so a book that has goods
+        // already receives more.
+        const int first =
+            db.scalar("select CurrID from Sys_ID_Autoincrement where tablename='goods'").toString().mid(2).toInt() + 1;
         for (int i = 1; i <= counts.goods; ++i) {
-            const QString code = QStringLiteral("SP%1").arg(i, 8, 10, QChar('0'));
+            const QString code = QStringLiteral("SP%1").arg(first + i - 1, 8, 10, QChar('0'));
             const QString name = pick(r, kGoods);
             const double price = 5 + r.bounded(2000) / 4.0;
             const int qty = 1 + int(r.bounded(10));
@@ -158,7 +162,7 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                        {"time", now}});
         }
         db.execute("update Sys_ID_Autoincrement set CurrID=:c where tablename='goods'",
-                   {{"c", QStringLiteral("SP%1").arg(counts.goods, 8, 10, QChar('0'))}});
+                   {{"c", QStringLiteral("SP%1").arg(first + counts.goods - 1, 8, 10, QChar('0'))}});
     }
     tx.commit();
 }
