@@ -13,19 +13,21 @@
 #include "data/server_statement.h"
 #include "data/setting_scrambler.h"
 #include "data/user_accounts.h"
+#include "documents/demo_quotations.h"
 #include "master/demo_data.h"
 #include "platform/errors.h"
 #include "reports/document_printouts.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
+#include "tools/ctl_documents.h"
 
 CtlCommands::CtlCommands(AppContext& context, QTextStream& out, QTextStream& err)
     : m_context(context), m_out(out), m_err(err) {}
 
 QString CtlCommands::usage() {
     return QStringLiteral(
-        "usage: olvendctl [--home DIR] [--today YYYY-MM-DD] [--book NAME] COMMAND ...\n"
+        "usage: olvendctl [--home DIR] [--today YYYY-MM-DD] [--book NAME] [--user NAME] COMMAND ...\n"
         "commands:\n"
         "  init                              prepare an empty program folder\n"
         "  books                             list the account books (ID, name, file)\n"
@@ -42,10 +44,18 @@ QString CtlCommands::usage() {
         "                                    print a quotation: 订货单, its warning style or 采购单\n"
         "  print receipt RECEIPTNO --out FILE\n"
         "                                    print a receipt (收款收据); both write .pdf .xlsx .htm .jpg .rmp\n"
-        "  demo [--customers N] [--suppliers N] [--goods N]\n"
-        "                                    fill the book with sample customers, suppliers and goods\n"
+        "  demo [--customers N] [--suppliers N] [--goods N] [--quotations N]\n"
+        "                                    fill the book with sample customers, suppliers, goods and\n"
+        "                                    quotations with their receipts\n"
+        "  quotation new FILE.json           save a quotation from a JSON file; prints its number\n"
+        "  quotation show BILLNO             the quotation's row of the list as name=value lines\n"
+        "  quotation delete BILLNO           delete a quotation with its lines and receipts\n"
+        "  quotation state BILLNO 0|1        put a quotation and its receipts out of (0) or in (1) force\n"
+        "  receipts BILLNO                   the quotation's receipts and receipt lines (made the first\n"
+        "                                    time), tab-separated\n"
         "  unscramble TEXT                   read a scrambled server setting\n"
-        "  scramble TEXT                     write a server setting in scrambled form\n");
+        "  scramble TEXT                     write a server setting in scrambled form\n"
+        "--user NAME: whom quotation and receipts act as (default: the last user logged in, else admin)\n");
 }
 
 int CtlCommands::wrongUse() {
@@ -71,6 +81,9 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         }
         if (command == "demo") {
             return demo(args, bookName);
+        }
+        if (command == "quotation" || command == "receipts") {
+            return documents(command, args, bookName);
         }
         if (command == "render") {
             return render(args);
@@ -395,8 +408,22 @@ int CtlCommands::render(const QStringList& args) {
     return 0;
 }
 
+int CtlCommands::documents(const QString& command, const QStringList& args, const QString& bookName) {
+    if (!CtlDocuments::wellFormed(command, args)) {
+        return wrongUse();
+    }
+    try {
+        openBook(bookName);
+    } catch (const OlvendError& e) {
+        m_err << e.message() << Qt::endl;
+        return 1;
+    }
+    return CtlDocuments(m_context, m_out, m_err, m_userName).run(command, args);
+}
+
 int CtlCommands::demo(const QStringList& args, const QString& bookName) {
     DemoData::Counts counts;
+    int quotations = 0;
     for (int i = 0; i + 1 < args.size(); i += 2) {
         bool ok = false;
         const int n = args[i + 1].toInt(&ok);
@@ -409,6 +436,8 @@ int CtlCommands::demo(const QStringList& args, const QString& bookName) {
             counts.suppliers = n;
         } else if (args[i] == "--goods") {
             counts.goods = n;
+        } else if (args[i] == "--quotations") {
+            quotations = n;
         } else {
             return wrongUse();
         }
@@ -420,5 +449,14 @@ int CtlCommands::demo(const QStringList& args, const QString& bookName) {
     DemoData::fill(m_context, counts);
     m_out << QStringLiteral("客户 %1, 供应商 %2, 商品 %3").arg(counts.customers).arg(counts.suppliers).arg(counts.goods)
           << Qt::endl;
+    if (quotations > 0) {
+        const DemoQuotations::Made made = DemoQuotations::fill(m_context, quotations);
+        m_out << QStringLiteral("订货单 %1, 明细 %2, 收据 %3, 收据明细 %4")
+                     .arg(made.quotations)
+                     .arg(made.lines)
+                     .arg(made.receipts)
+                     .arg(made.receiptLines)
+              << Qt::endl;
+    }
     return 0;
 }

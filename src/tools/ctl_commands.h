@@ -17,6 +17,8 @@ public:
     int run(const QStringList& arguments, const QString& bookName);
 
     static QString usage();
+    // The --user option: whom the document commands act as.
+    void setUserName(const QString& name) { m_userName = name; }
 
 private:
     int init();
@@ -35,6 +37,8 @@ private:
     // the page count. Throws UserError.
     void writeReport(const ReportTemplate& tmpl, const QString& folder, const ReportRows& rows, const QString& outFile);
     int demo(const QStringList& args, const QString& bookName);
+    // quotation ... and receipts ...: their messages go to stderr.
+    int documents(const QString& command, const QStringList& args, const QString& bookName);
     ReportRows readOnlyRows(const QString& sql);
     int unscramble(const QStringList& args);
     int scramble(const QStringList& args);
@@ -45,4 +49,5 @@ private:
     AppContext& m_context;
     QTextStream& m_out;
     QTextStream& m_err;
+    QString m_userName;
 };

@@ -41,12 +41,15 @@ int main(int argc, char* argv[]) {
     QStringList args = app.arguments().mid(1);
     QStringList globals;
     QString bookName;
+    QString userName;
     while (!args.isEmpty() && args.first().startsWith("--")) {
         const QString opt = args.takeFirst();
-        if ((opt == "--home" || opt == "--today" || opt == "--book") && !args.isEmpty()) {
+        if ((opt == "--home" || opt == "--today" || opt == "--book" || opt == "--user") && !args.isEmpty()) {
             const QString value = args.takeFirst();
             if (opt == "--book") {
                 bookName = value;
+            } else if (opt == "--user") {
+                userName = value;
             } else {
                 globals << opt << value;
             }
@@ -54,6 +57,8 @@ int main(int argc, char* argv[]) {
             globals << opt;
         } else if (opt.startsWith("--book=")) {
             bookName = opt.mid(7);
+        } else if (opt.startsWith("--user=")) {
+            userName = opt.mid(7);
         } else {
             err << CtlCommands::usage();
             return 2;
@@ -68,5 +73,6 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     CtlCommands commands(context, out, err);
+    commands.setUserName(userName);
     return commands.run(args, bookName);
 }

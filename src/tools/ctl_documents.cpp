@@ -1,0 +1,235 @@
+#include "tools/ctl_documents.h"
+
+#include <QSqlQuery>
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "data/database.h"
+#include "data/dataset.h"
+#include "data/field_def.h"
+#include "data/permission_checker.h"
+#include "documents/quotation_document.h"
+#include "documents/quotation_list.h"
+#include "documents/receipt_book.h"
+#include "platform/errors.h"
+#include "tools/quotation_file.h"
+
+namespace {
+// The windows whose actions each command stands for.
+const QString kListForm = QStringLiteral("Form_Quotation_List");
+const QString kEditForm = QStringLiteral("Form_Quotation_Edit");
+}  // namespace
+
+CtlDocuments::CtlDocuments(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName)
+    : m_context(context), m_out(out), m_err(err), m_userName(userName) {}
+
+bool CtlDocuments::wellFormed(const QString& command, const QStringList& args) {
+    if (command == "receipts") {
+        return args.size() == 1;
+    }
+    if (command != "quotation" || args.isEmpty()) {
+        return false;
+    }
+    const QString sub = args.first();
+    if (sub == "new" || sub == "show" || sub == "delete") {
+        return args.size() == 2;
+    }
+    return sub == "state" && args.size() == 3 && (args[2] == "0" || args[2] == "1");
+}
+
+int CtlDocuments::run(const QString& command, const QStringList& args) {
+    try {
+        if (command == "receipts") {
+            return receipts(args[0]);
+        }
+        const QString sub = args[0];
+        if (sub == "new") {
+            return newQuotation(args[1]);
+        }
+        if (sub == "show") {
+            return showQuotation(args[1]);
+        }
+        if (sub == "delete") {
+            return deleteQuotation(args[1]);
+        }
+        return setState(args[1], args[2]);
+    } catch (const std::exception& e) {
+        // What the logic said before it stopped comes first.
+        flushMessages();
+        m_err << userTextOf(e) << Qt::endl;
+        return 1;
+    }
+}
+
+void CtlDocuments::becomeActingUser() {
+    QString name = m_userName;
+    if (name.isEmpty()) {
+        name = m_context.SettingsFile.readString("DefaultSetting", "Username");
+    }
+    if (name.isEmpty()) {
+        name = QStringLiteral("admin");
+    }
+    QSqlQuery q = m_context.data().main().query(
+        "select user_name, password, User_Group from sys_user where user_name=:user_name", {{"user_name", name}});
+    if (!q.next()) {
+        throw UserError(QStringLiteral("找不到用户: %1（用 --user 指定操作员）").arg(name));
+    }
+    m_context.CurrentUser = {q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
+}
+
+bool CtlDocuments::allowed(const QString& action, const QString& form) {
+    if (PermissionChecker(m_context.data().main(), m_context.CurrentUser).isAllowed(action, form)) {
+        return true;
+    }
+    m_err << PermissionChecker::refusalText() << Qt::endl;
+    return false;
+}
+
+void CtlDocuments::requireQuotation(const QString& billNo) {
+    if (m_context.data()
+            .main()
+            .scalar("select count(*) from Quotation_Head where BillNo=:b", {{"b", billNo}})
+            .toInt() == 0) {
+        throw UserError(QStringLiteral("订货单[%1]不存在").arg(billNo));
+    }
+}
+
+bool CtlDocuments::flushMessages() {
+    bool failed = false;
+    for (const ScriptedPrompter::Message& m : m_prompter.messages()) {
+        m_err << m.text << Qt::endl;
+        failed = failed || m.kind == Prompter::Kind::Error;
+    }
+    m_prompter.clear();
+    return failed;
+}
+
+// The file's quotation is started, filled and saved as the editor does it,
+// all in one transaction: a refused file leaves the book as it was, the
+// number counter included.
+int CtlDocuments::newQuotation(const QString& path) {
+    becomeActingUser();
+    // Starting a quotation, adding its goods and saving it are three
+    // actions of the windows.
+    if (!allowed("Action_Add", kListForm) || !allowed("Action_AddGoods", kEditForm) ||
+        !allowed("Action_Save", kEditForm)) {
+        return 3;
+    }
+    Database& db = m_context.data().main();
+    const QuotationFile file = QuotationFile::read(path, TableSchema::columns(db, "Quotation_Head"));
+    // The document outlives the transaction, which hands its rows back to
+    // it when it rolls back.
+    QuotationDocument doc(db, m_context.clock(), m_prompter, m_context.CurrentUser.UserName);
+    WriteTransaction tx(db);
+    doc.load(QuotationDocument::New);
+    if (!file.applyTo(doc) || !doc.save()) {
+        flushMessages();
+        return 1;
+    }
+    tx.commit();
+    flushMessages();
+    m_out << doc.billNo() << Qt::endl;
+    return 0;
+}
+
+int CtlDocuments::showQuotation(const QString& billNo) {
+    Dataset row(m_context.data().main());
+    row.open("select * from Query_Quotation_Head_list where BillNo=:b", {{"b", billNo}});
+    if (row.isEmpty()) {
+        throw UserError(QStringLiteral("订货单[%1]不存在").arg(billNo));
+    }
+    for (int c = 0; c < row.fields().size(); ++c) {
+        const FieldDef& f = row.fields()[c];
+        m_out << f.name << '=' << escaped(plainText(f, row.value(0, c))) << '\n';
+    }
+    m_out.flush();
+    return 0;
+}
+
+int CtlDocuments::deleteQuotation(const QString& billNo) {
+    becomeActingUser();
+    if (!allowed("Action1_delete", kListForm)) {
+        return 3;
+    }
+    requireQuotation(billNo);
+    QuotationList(m_context.data().main(), m_prompter).removeNow({billNo});
+    return flushMessages() ? 1 : 0;
+}
+
+int CtlDocuments::setState(const QString& billNo, const QString& state) {
+    becomeActingUser();
+    // 单据生效 and 单据失效 of the list.
+    if (!allowed(state == "1" ? "Action5" : "Action6", kListForm)) {
+        return 3;
+    }
+    requireQuotation(billNo);
+    const bool done = QuotationList(m_context.data().main(), m_prompter).setInForce(billNo, state == "1");
+    return flushMessages() || !done ? 1 : 0;
+}
+
+int CtlDocuments::receipts(const QString& billNo) {
+    becomeActingUser();
+    // 收据 of the list opens the receipts, which makes the deposit receipt
+    // and the lines the first time.
+    if (!allowed("Action1", kListForm)) {
+        return 3;
+    }
+    ReceiptBook book(m_context.data().main(), m_context.clock(), m_prompter, m_context.CurrentUser.UserName);
+    book.open(billNo);
+    if (flushMessages()) {
+        return 1;
+    }
+    printRows(book.receipts(), {"BillNo", "BillType", "TotalPrice", "keyin_User", "keyin_Date", "remark"});
+    printRows(book.lines(), {"GoodsClassName", "GoodsClassSize", "GoodsClassUnit", "QTY", "Price", "Total_Price"});
+    return 0;
+}
+
+void CtlDocuments::printRows(Dataset& rows, const QStringList& columns) {
+    m_out << columns.join('\t') << '\n';
+    QList<int> indexes;
+    for (const QString& name : columns) {
+        const int c = rows.fieldIndex(name);
+        if (c < 0) {
+            throw UserError(QStringLiteral("[%1]中没有字段[%2]").arg(rows.updateTable(), name));
+        }
+        indexes.append(c);
+    }
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        QStringList cells;
+        for (int c : indexes) {
+            cells.append(escaped(plainText(rows.fields()[c], rows.value(r, c))));
+        }
+        m_out << cells.join('\t') << '\n';
+    }
+    m_out.flush();
+}
+
+QString CtlDocuments::escaped(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar ch : text) {
+        switch (ch.unicode()) {
+            case '\\':
+                out += QStringLiteral("\\\\");
+                break;
+            case '\t':
+                out += QStringLiteral("\\t");
+                break;
+            case '\n':
+                out += QStringLiteral("\\n");
+                break;
+            case '\r':
+                out += QStringLiteral("\\r");
+                break;
+            default:
+                out += ch;
+        }
+    }
+    return out;
+}
+
+QString CtlDocuments::plainText(const FieldDef& field, const QVariant& value) {
+    FieldDef plain = field;
+    plain.displayFormat.clear();  // no thousands separators, dates in full
+    return plain.displayText(value);
+}
