@@ -139,12 +139,13 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
     const int version = storedVersion(db);
     if (version == 0) {
         if (db.hasTable("Sys_user")) {
-            // A book made before versions were recorded: add what is missing.
+            // A book made before versions were recorded: add what is missing
+            // up to version 2; the steps below take it further.
             WriteTransaction tx(db);
             runScript(db, ":/schema/book_tables.sql");
             runScript(db, ":/schema/book_views.sql");
             installTotals(db);
-            writeVersion(db, kBookVersion);
+            writeVersion(db, 2);
             tx.commit();
         } else if (installWhenEmpty && db.tableNames().isEmpty()) {
             installBook(db);
@@ -160,6 +161,16 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
         runScript(db, ":/schema/book_views.sql");
         installTotals(db);
         writeVersion(db, 2);
+        tx.commit();
+    }
+    if (storedVersion(db) < 3) {
+        // Version 3 drops the index of quotation lines by goods code, which
+        // nothing reads and every saved line writes, and rounds the list's
+        // amounts without going through text.
+        WriteTransaction tx(db);
+        db.query("DROP INDEX IF EXISTS ix_quotation_detail_goods");
+        runScript(db, ":/schema/book_views.sql");
+        writeVersion(db, 3);
         tx.commit();
     }
     // Later schema versions add their upgrade steps here, each in its own

@@ -1,4 +1,5 @@
 #include <QRandomGenerator>
+#include <QSqlRecord>
 #include <QTest>
 
 #include "data/dataset.h"
@@ -34,6 +35,9 @@ private slots:
     void inForceFollowsOnReceipts();
     void totalsNeverDriftFromLinesAndReceipts();
     void olderBookGetsItsTotalsComputed();
+    void listAmountsToTheCent_data();
+    void listAmountsToTheCent();
+    void bookOfVersionTwoLosesTheGoodsIndex();
 
 private:
     // A stored quotation with lines for goods G1..Gn (quantity i, price i).
@@ -547,6 +551,84 @@ void TestQuotations::olderBookGetsItsTotalsComputed() {
     QCOMPARE(drifted(db), QStringList());
     QCOMPARE(db.scalar("select sum_Goods_Price from Query_Quotation_Head_list where BillNo=:b", {{"b", no}}).toDouble(),
              13.0);
+}
+
+void TestQuotations::listAmountsToTheCent_data() {
+    QTest::addColumn<QVariantList>("amounts");
+    QTest::addColumn<double>("freight");
+    QTest::addColumn<double>("discount");
+    QTest::addColumn<int>("paid");
+    QTest::addColumn<double>("outstanding");
+    QTest::addColumn<QString>("mark");
+    // 8030.22 + 180 - 0.22 - 8210 leaves 1.8e-12 in binary floating point.
+    QTest::newRow("paid to the cent") << QVariantList{8030.22} << 180.0 << 0.22 << 8210 << 0.0 << "已付清";
+    QTest::newRow("a cent short") << QVariantList{8030.22} << 180.0 << 0.21 << 8210 << 0.01 << "未付清";
+    QTest::newRow("cents over several lines") << QVariantList{0.1, 0.2, 10.7} << 0.0 << 0.0 << 11 << 0.0 << "已付清";
+    QTest::newRow("overpaid") << QVariantList{99.99} << 0.0 << 0.0 << 100 << -0.01 << "已付清";
+}
+
+// The list's amounts are exact to the cent whatever residue adding
+// decimals leaves, and stay decimals when the first quotation's amounts
+// are whole.
+void TestQuotations::listAmountsToTheCent() {
+    QFETCH(QVariantList, amounts);
+    QFETCH(double, freight);
+    QFETCH(double, discount);
+    QFETCH(int, paid);
+    QFETCH(double, outstanding);
+    QFETCH(QString, mark);
+    Book b;
+    Database& db = b.db();
+    const QString whole = storedQuotation(b, 2);  // amounts 1.00 and 4.00, listed first
+    QuotationDocument doc(db, b.clock, b.prompter, "admin");
+    doc.load(QuotationDocument::New);
+    doc.head().setValue("Freight", freight);
+    doc.head().setValue("preferential", discount);
+    for (int i = 0; i < amounts.size(); ++i) {
+        const QString code = QString("M%1").arg(i);
+        addGoods(db, code, "货");
+        doc.addGoods({code});
+        doc.lines().setCurrentRow(i);
+        doc.lines().setValue("Total_Price", amounts[i]);
+        doc.lines().post();
+    }
+    QVERIFY(doc.save());
+    db.query("insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType) values (:q, 'R1', :t, 1)",
+             {{"q", doc.billNo()}, {"t", paid}});
+    QuotationList list(db, b.prompter);
+    list.open();
+    QVERIFY(list.rows().locate("BillNo", whole));
+    QCOMPARE(list.rows().value("sum_Goods_Price").toDouble(), 5.0);
+    QVERIFY(list.rows().locate("BillNo", doc.billNo()));
+    double goods = 0;
+    for (const QVariant& a : amounts) {
+        goods += a.toDouble();
+    }
+    QCOMPARE(list.rows().value("sum_Goods_Price").toDouble(), qRound64(goods * 100) / 100.0);
+    QCOMPARE(list.rows().value("Leave_money").toDouble(), outstanding);
+    QCOMPARE(list.rows().value("isPayAll").toString(), mark);
+    QCOMPARE(list.rows().value("Total_Price").toDouble(), qRound64((goods + freight - discount) * 100) / 100.0);
+}
+
+// A book of the version before keeps an index of lines by goods code that
+// every saved line wrote; the upgrade drops it and renews the list.
+void TestQuotations::bookOfVersionTwoLosesTheGoodsIndex() {
+    Book b;
+    Database& db = b.db();
+    const QString indexes = db.isAccess()
+                                ? "select count(*) from sqlite_master where type='index' and name=:n"
+                                : "select count(*) from pg_indexes where schemaname=current_schema() and indexname=:n";
+    QCOMPARE(count(db, indexes, {{"n", "ix_quotation_detail_goods"}}), 0);
+    db.query("create index ix_quotation_detail_goods on Quotation_Detail (GoodsNo)");
+    db.query("drop view Query_Quotation_Head_list");
+    db.query("create view Query_Quotation_Head_list as select h.* from Quotation_Head h");
+    db.query("update schema_version set version=2");
+    db.forgetColumns();
+    SchemaInstaller::ensureBook(db, false);
+    QCOMPARE(SchemaInstaller::storedVersion(db), SchemaInstaller::kBookVersion);
+    QCOMPARE(count(db, indexes, {{"n", "ix_quotation_detail_goods"}}), 0);
+    QCOMPARE(count(db, indexes, {{"n", "ix_quotation_detail_head"}}), 1);
+    QVERIFY(db.query("select Leave_money from Query_Quotation_Head_list").record().indexOf("Leave_money") >= 0);
 }
 
 QTEST_GUILESS_MAIN(TestQuotations)
