@@ -5,9 +5,11 @@
 #include <cstring>
 
 namespace {
-// After this many rows a column whose values were nearly all different is
-// taken to be a key or code column.
-constexpr quint32 UniqueCheckRows = 4096;
+// After this many rows, and again each time the rows doubled, a column
+// whose values were more than half different keeps its later values as
+// plain cells: looking for equal values would save little and cost a
+// lookup per row.
+constexpr qsizetype UniqueCheckRows = 4096;
 
 size_t mix(quint64 h) {
     h ^= h >> 33;
@@ -47,36 +49,87 @@ void ColumnStore::grow(Finder& f) {
 quint32 ColumnStore::addUnmatched(int column, QVariant value) {
     Column& c = m_columns[column];
     Finder& f = m_finders[column];
-    if (!f.unique) {
-        // Keeps the finder's per-value lists in step with the values.
-        f.keys.push_back(0);
-        f.lengths.push_back(AloneKind);
-    }
+    // Keeps the finder's per-value lists in step with the values.
+    f.keys.push_back(0);
+    f.lengths.push_back(AloneKind);
     const auto at = static_cast<quint32>(c.distinct.size());
     c.distinct.append(std::move(value));
     return at;
 }
 
 void ColumnStore::appendAlone(int column, QVariant value) {
+    if (plainFromHere(column)) {
+        appendCell(column, value);
+        return;
+    }
     m_columns[column].index.append(addUnmatched(column, std::move(value)));
+}
+
+bool ColumnStore::plainFromHere(int column) {
+    Column& c = m_columns[column];
+    if (c.plainFrom >= 0) {
+        return true;
+    }
+    Finder& f = m_finders[column];
+    if (c.index.size() < std::max(f.nextCheck, UniqueCheckRows)) {
+        return false;
+    }
+    f.nextCheck = c.index.size() * 2;
+    if (c.distinct.size() <= c.index.size() / 2) {
+        return false;
+    }
+    f = Finder();
+    c.plainFrom = static_cast<int>(c.index.size());
+    return true;
+}
+
+void ColumnStore::appendCell(int column, const QVariant& value) {
+    Column& c = m_columns[column];
+    Cell cell;
+    if (value.isNull() || !value.isValid()) {
+        cell.kind = CellKind::Null;
+    } else if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int) {
+        cell.kind = CellKind::Integer;
+        cell.payload = static_cast<quint64>(value.toLongLong());
+    } else if (value.typeId() == QMetaType::Double) {
+        cell.kind = CellKind::Real;
+        cell.payload = realBits(value.toDouble());
+    } else {
+        cell.kind = CellKind::Other;
+        cell.payload = static_cast<quint64>(c.others.size());
+        c.others.append(value);
+    }
+    c.cells.push_back(cell);
+}
+
+QVariant ColumnStore::plainValue(const Column& c, const Cell& cell) {
+    switch (cell.kind) {
+        case CellKind::Null:
+            return QVariant();
+        case CellKind::Integer:
+            return QVariant(static_cast<qlonglong>(cell.payload));
+        case CellKind::Real: {
+            double d = 0;
+            std::memcpy(&d, &cell.payload, sizeof d);
+            return QVariant(d);
+        }
+        case CellKind::Text:
+            return QVariant(QString::fromUtf8(c.texts.constData() + cell.payload, cell.length));
+        case CellKind::Other:
+            return c.others[static_cast<qsizetype>(cell.payload)];
+    }
+    return QVariant();
 }
 
 template <class Make>
 void ColumnStore::appendKeyed(int column, quint64 key, QByteArrayView text, quint32 kind, Make make) {
     Finder& f = m_finders[column];
-    if (f.unique) {
-        appendAlone(column, make());
-        return;
-    }
     Column& c = m_columns[column];
-    if (!f.checked && c.index.size() >= UniqueCheckRows) {
-        f.checked = true;
-        if (c.distinct.size() > static_cast<qsizetype>(c.index.size()) * 9 / 10) {
-            f = Finder();
-            f.unique = true;
-            appendAlone(column, make());
-            return;
-        }
+    if (f.last < f.lengths.size() && f.lengths[f.last] == kind &&
+        (kind >= TimeKind ? f.keys[f.last] == key
+                          : kind == 0 || std::memcmp(f.texts.constData() + f.keys[f.last], text.data(), kind) == 0)) {
+        c.index.append(f.last);
+        return;
     }
     const size_t hash = kind < TimeKind ? qHash(text) : mix(key ^ kind);
     if ((c.distinct.size() + 1) * 2 > static_cast<qsizetype>(f.probe.size())) {
@@ -92,6 +145,7 @@ void ColumnStore::appendKeyed(int column, quint64 key, QByteArrayView text, quin
                                                            : kind == 0 || std::memcmp(f.texts.constData() + f.keys[at],
                                                                                       text.data(), kind) == 0)) {
                 c.index.append(at);
+                f.last = at;
                 return;
             }
         }
@@ -106,12 +160,17 @@ void ColumnStore::appendKeyed(int column, quint64 key, QByteArrayView text, quin
     }
     f.lengths.push_back(kind);
     f.probe[i] = (h32 << 32) | (at + 1);
+    f.last = at;
     c.index.append(at);
     c.distinct.append(make());
 }
 
 void ColumnStore::appendNull(int column) {
     Column& c = m_columns[column];
+    if (plainFromHere(column)) {
+        c.cells.push_back(Cell{});
+        return;
+    }
     if (c.nullIndex < 0) {
         c.nullIndex = addUnmatched(column, QVariant());
     }
@@ -119,14 +178,29 @@ void ColumnStore::appendNull(int column) {
 }
 
 void ColumnStore::appendInteger(int column, qint64 value) {
+    if (plainFromHere(column)) {
+        m_columns[column].cells.push_back(Cell{static_cast<quint64>(value), 0, CellKind::Integer});
+        return;
+    }
     appendKeyed(column, static_cast<quint64>(value), {}, IntegerKind, [value] { return QVariant(qlonglong(value)); });
 }
 
 void ColumnStore::appendReal(int column, double value) {
+    if (plainFromHere(column)) {
+        m_columns[column].cells.push_back(Cell{realBits(value), 0, CellKind::Real});
+        return;
+    }
     appendKeyed(column, realBits(value), {}, RealKind, [value] { return QVariant(value); });
 }
 
 void ColumnStore::appendText(int column, QUtf8StringView text) {
+    if (plainFromHere(column)) {
+        Column& c = m_columns[column];
+        c.cells.push_back(
+            Cell{static_cast<quint64>(c.texts.size()), static_cast<quint32>(text.size()), CellKind::Text});
+        c.texts.append(text.data(), text.size());
+        return;
+    }
     appendKeyed(column, 0, QByteArrayView(text.data(), text.size()), static_cast<quint32>(text.size()),
                 [text] { return QVariant(text.toString()); });
 }
@@ -154,11 +228,19 @@ void ColumnStore::append(int column, const QVariant& value) {
             appendReal(column, value.toDouble());
             return;
         case QMetaType::QString: {
+            if (plainFromHere(column)) {
+                appendCell(column, value);
+                return;
+            }
             const QByteArray text = value.toString().toUtf8();
             appendKeyed(column, 0, text, static_cast<quint32>(text.size()), [&value] { return value; });
             return;
         }
         case QMetaType::QDateTime: {
+            if (plainFromHere(column)) {
+                appendCell(column, value);
+                return;
+            }
             // Keyed by the wall-clock reading: no time-zone work per value.
             const QDateTime t = value.toDateTime();
             if (t.timeSpec() != Qt::LocalTime && t.timeSpec() != Qt::UTC) {
@@ -185,14 +267,42 @@ void ColumnStore::finish() {
 QVector<QVariant> ColumnStore::row(int row) const {
     QVector<QVariant> values;
     values.reserve(columnCount());
-    for (const Column& c : m_columns) {
-        values.append(c.distinct[c.index[row]]);
+    for (int column = 0; column < columnCount(); ++column) {
+        values.append(value(row, column));
     }
     return values;
 }
 
-void ColumnStore::convertColumn(int column, const std::function<QVariant(const QVariant&)>& convert) {
-    for (QVariant& v : m_columns[column].distinct) {
+void ColumnStore::convertColumn(int column, const std::function<QVariant(const QVariant&)>& convert, int keep) {
+    Column& c = m_columns[column];
+    for (QVariant& v : c.distinct) {
         v = convert(v);
     }
+    if (c.cells.empty() || keep == KeepEverything) {
+        return;
+    }
+    // Converted cells are written again in place; values of other kinds go
+    // to a fresh list, so the old one is read while the new one grows.
+    QVector<QVariant> others;
+    for (Cell& cell : c.cells) {
+        if ((cell.kind == CellKind::Text && (keep & KeepTexts)) ||
+            (cell.kind == CellKind::Integer && (keep & KeepIntegers))) {
+            continue;
+        }
+        const QVariant v = convert(plainValue(c, cell));
+        if (v.isNull() || !v.isValid()) {
+            cell = Cell{};
+        } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
+            cell = Cell{static_cast<quint64>(v.toLongLong()), 0, CellKind::Integer};
+        } else if (v.typeId() == QMetaType::Double) {
+            cell = Cell{realBits(v.toDouble()), 0, CellKind::Real};
+        } else if (cell.kind == CellKind::Text && v.typeId() == QMetaType::QString &&
+                   v.toString().toUtf8() == QByteArrayView(c.texts.constData() + cell.payload, cell.length)) {
+            // The same text: stays in the buffer.
+        } else {
+            cell = Cell{static_cast<quint64>(others.size()), 0, CellKind::Other};
+            others.append(v);
+        }
+    }
+    c.others = std::move(others);
 }

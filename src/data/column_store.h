@@ -31,23 +31,54 @@ public:
     // Frees what building needed; values stay.
     void finish();
 
-    const QVariant& value(int row, int column) const {
+    QVariant value(int row, int column) const {
         const Column& c = m_columns[column];
-        return c.distinct[c.index[row]];
+        if (c.plainFrom < 0 || row < c.plainFrom) {
+            return c.distinct[c.index[row]];
+        }
+        return plainValue(c, c.cells[static_cast<size_t>(row - c.plainFrom)]);
     }
     QVector<QVariant> row(int row) const;
-    // Number of distinct values a column holds.
+    // Number of distinct values a column holds (up to the row where it was
+    // found to hold nearly all different values).
     int distinctCount(int column) const { return static_cast<int>(m_columns[column].distinct.size()); }
-    // Replaces every distinct value of a column by convert(value).
-    void convertColumn(int column, const std::function<QVariant(const QVariant&)>& convert);
+    // True when the column keeps its later rows as plain cells.
+    bool keepsPlainCells(int column) const { return m_columns[column].plainFrom >= 0; }
+
+    // Kinds of values a conversion gives back unchanged.
+    enum Keep { KeepNothing = 0, KeepTexts = 1, KeepIntegers = 2, KeepEverything = 0xff };
+    // Replaces every value of a column by convert(value): each distinct value
+    // once, and each plain cell whose kind is not kept.
+    void convertColumn(int column, const std::function<QVariant(const QVariant&)>& convert, int keep = KeepNothing);
 
 private:
+    // A value of a column whose values are nearly all different (keys,
+    // codes, names, amounts): numbers in place, texts as UTF-8 in the
+    // column's text buffer, anything else in its list of other values. A
+    // value is made when it is read, so a long list costs no QVariant or
+    // QString per cell while it is read.
+    enum class CellKind : quint8 { Null, Integer, Real, Text, Other };
+    struct Cell {
+        quint64 payload = 0;  // number bits, text offset or index of another value
+        quint32 length = 0;   // a text's length in bytes
+        CellKind kind = CellKind::Null;
+    };
     struct Column {
         QVector<QVariant> distinct;
         // QList grows by realloc, so a long column is not copied page by page.
         QList<quint32> index;
         qint64 nullIndex = -1;
+        // Rows from plainFrom on are plain cells (-1: none are).
+        int plainFrom = -1;
+        std::vector<Cell> cells;
+        QByteArray texts;
+        QVector<QVariant> others;
     };
+    static QVariant plainValue(const Column& c, const Cell& cell);
+    // Starts keeping plain cells when the column's first rows were nearly
+    // all different; true when the column keeps them.
+    bool plainFromHere(int column);
+    void appendCell(int column, const QVariant& value);
     // What finding an equal value needs while building. Integers and reals
     // are compared by their bits and texts by their UTF-8 bytes, without
     // touching the QVariants.
@@ -57,10 +88,10 @@ private:
         std::vector<quint64> keys;     // per distinct value: bits, or text offset
         std::vector<quint32> lengths;  // per distinct value: text length, or a kind
         QByteArray texts;
-        // A column whose values are nearly all different (keys, codes) stops
-        // looking for equal values.
-        bool unique = false;
-        bool checked = false;
+        // Rows at which the share of different values is looked at next.
+        qsizetype nextCheck = 0;
+        // The value of the row before: a value often repeats the one above.
+        quint32 last = 0xffffffffu;
     };
     // Kinds of keyed values; a text's kind is its length in bytes.
     // Nulls, blobs and other values kept alone have a kind no lookup asks for.

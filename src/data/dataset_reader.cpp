@@ -115,10 +115,16 @@ DatasetReader::Result DatasetReader::read(Database& db, const QString& updateTab
         out.fields.append(def);
     }
     out.rows = std::move(raw.rows);
-    // Each distinct value of a column is converted once.
+    // Each distinct value of a column is converted once; values that
+    // normalizing gives back unchanged are not touched.
     for (int i = 0; i < n; ++i) {
         const FieldDef& f = out.fields[i];
-        out.rows.convertColumn(i, [&f](const QVariant& v) { return f.normalize(v); });
+        const int keep = f.type == FieldDef::Type::Text      ? ColumnStore::KeepTexts
+                         : f.type == FieldDef::Type::Integer ? ColumnStore::KeepIntegers
+                         : f.type == FieldDef::Type::Blob    ? ColumnStore::KeepEverything
+                                                             : ColumnStore::KeepNothing;
+        out.rows.convertColumn(
+            i, [&f](const QVariant& v) { return f.normalize(v); }, keep);
     }
     return out;
 }

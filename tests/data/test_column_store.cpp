@@ -16,6 +16,8 @@ private slots:
     void manyValuesSurviveTheTableGrowing();
     void convertingTouchesEachDistinctValueOnce();
     void anyValueThroughTheGenericPath();
+    void plainCellsAfterTheSwitchKeepEveryKind();
+    void convertingPlainCellsSkipsKeptKinds();
 };
 
 void TestColumnStore::valuesComeBackAsAppended() {
@@ -179,17 +181,17 @@ void TestColumnStore::manyValuesSurviveTheTableGrowing() {
     const int rows = 50000;
     for (int r = 0; r < rows; ++r) {
         const int v = r % 2 == 0 ? r : r / 2;
-        s.appendInteger(0, v % 3000 * 1000003LL);
-        s.appendText(1, QUtf8StringView(QByteArray::number(v % 2500)));
+        s.appendInteger(0, v % 1500 * 1000003LL);
+        s.appendText(1, QUtf8StringView(QByteArray::number(v % 1200)));
         s.endRow();
     }
     s.finish();
-    QCOMPARE(s.distinctCount(0), 3000);
-    QCOMPARE(s.distinctCount(1), 2500);
+    QCOMPARE(s.distinctCount(0), 1500);
+    QCOMPARE(s.distinctCount(1), 1200);
     for (int r = 0; r < rows; ++r) {
         const int v = r % 2 == 0 ? r : r / 2;
-        QCOMPARE(s.value(r, 0).toLongLong(), v % 3000 * 1000003LL);
-        QCOMPARE(s.value(r, 1).toString(), QString::number(v % 2500));
+        QCOMPARE(s.value(r, 0).toLongLong(), v % 1500 * 1000003LL);
+        QCOMPARE(s.value(r, 1).toString(), QString::number(v % 1200));
     }
 }
 
@@ -250,6 +252,161 @@ void TestColumnStore::anyValueThroughTheGenericPath() {
     // Same wall-clock reading, another zone: a value of its own.
     QCOMPARE(s.value(12, 0).toDateTime().timeSpec(), Qt::UTC);
     QCOMPARE(s.value(12, 0).toDateTime(), sameReadingUtc);
+}
+
+void TestColumnStore::plainCellsAfterTheSwitchKeepEveryKind() {
+    // One column of nearly all different values turns to plain cells after
+    // its first rows; whatever kind each later value has comes back as it
+    // went in.
+    const QByteArray hostile("x'); drop table t; -- %_\xe5\x90\x88");
+    const QDateTime when(QDate(2007, 1, 2), QTime(8, 0));
+    ColumnStore s(2);
+    const int rows = 8000;
+    // A first stretch of different codes makes the column one of plain cells.
+    const int codes = 5000;
+    for (int r = 0; r < rows; ++r) {
+        if (r < codes) {
+            s.appendText(0, QUtf8StringView(QByteArray("C") + QByteArray::number(r)));
+            s.appendInteger(1, r % 3);
+            s.endRow();
+            continue;
+        }
+        switch (r % 7) {
+            case 0:
+                s.appendInteger(0, -r * 1000003LL);
+                break;
+            case 1:
+                s.appendReal(0, r + 0.25);
+                break;
+            case 2:
+                s.appendText(0, QUtf8StringView(QByteArray::number(r) + hostile));
+                break;
+            case 3:
+                s.appendNull(0);
+                break;
+            case 4:
+                s.appendText(0, QUtf8StringView(""));
+                break;
+            case 5:
+                s.appendBlob(0, QByteArrayView(QByteArray::number(r)));
+                break;
+            default:
+                s.append(0, r % 2 ? QVariant(when.addSecs(r)) : QVariant(QString::number(r) + "合计"));
+                break;
+        }
+        s.appendInteger(1, r % 3);
+        s.endRow();
+    }
+    s.finish();
+    QVERIFY(s.keepsPlainCells(0));
+    QVERIFY(!s.keepsPlainCells(1));
+    for (int r = 0; r < rows; ++r) {
+        const QVariant v = s.value(r, 0);
+        const QString at = QString::number(r);
+        if (r < codes) {
+            QCOMPARE(v, QVariant("C" + at));
+            continue;
+        }
+        switch (r % 7) {
+            case 0:
+                QCOMPARE(v, QVariant(qlonglong(-r * 1000003LL)));
+                break;
+            case 1:
+                QCOMPARE(v, QVariant(r + 0.25));
+                break;
+            case 2:
+                QCOMPARE(v.toString(), QString::fromUtf8(QByteArray::number(r) + hostile));
+                break;
+            case 3:
+                QVERIFY2(!v.isValid(), qPrintable(at));
+                break;
+            case 4:
+                QCOMPARE(v.typeId(), QMetaType::QString);
+                QVERIFY(v.toString().isEmpty());
+                break;
+            case 5:
+                QCOMPARE(v.toByteArray(), QByteArray::number(r));
+                break;
+            default:
+                QCOMPARE(v, r % 2 ? QVariant(when.addSecs(r)) : QVariant(QString::number(r) + "合计"));
+                break;
+        }
+        QCOMPARE(s.value(r, 1).toLongLong(), qlonglong(r % 3));
+        QCOMPARE(s.row(r).value(0), v);
+    }
+}
+
+void TestColumnStore::convertingPlainCellsSkipsKeptKinds() {
+    // A column of different codes, amounts and dates in text; kept kinds
+    // are never handed to the conversion, the others are converted and keep
+    // the converted kind.
+    ColumnStore s(1);
+    const int rows = 9000;
+    for (int r = 0; r < rows; ++r) {
+        if (r % 3 == 0) {
+            s.appendText(0, QUtf8StringView(QByteArray("SP") + QByteArray::number(r)));
+        } else if (r % 3 == 1) {
+            s.appendReal(0, r + 0.126);
+        } else {
+            s.appendInteger(0, r);
+        }
+        s.endRow();
+    }
+    s.finish();
+    QVERIFY(s.keepsPlainCells(0));
+    QStringList seen;
+    s.convertColumn(
+        0,
+        [&seen](const QVariant& v) -> QVariant {
+            seen << QString::number(v.typeId());
+            if (v.typeId() == QMetaType::Double) {
+                return qRound64(v.toDouble() * 100) / 100.0;
+            }
+            if (v.typeId() == QMetaType::QString && v.toString().startsWith("SP9")) {
+                return QVariant();  // dropped
+            }
+            return v.typeId() == QMetaType::QString ? QVariant(v.toString().toLower()) : v;
+        },
+        ColumnStore::KeepIntegers);
+    // Integers before the switch are values kept once and converted; the
+    // plain ones after it are not.
+    QVERIFY(seen.count(QString::number(QMetaType::LongLong)) < rows / 3 / 2);
+    QCOMPARE(seen.count(QString::number(QMetaType::Double)), rows / 3);
+    for (int r = 0; r < rows; ++r) {
+        const QVariant v = s.value(r, 0);
+        if (r % 3 == 0) {
+            if (QString::number(r).startsWith('9')) {
+                QVERIFY(!v.isValid());
+            } else {
+                QCOMPARE(v.toString(), "sp" + QString::number(r));
+            }
+        } else if (r % 3 == 1) {
+            QCOMPARE(v.typeId(), QMetaType::Double);
+            QCOMPARE(v.toDouble(), qRound64((r + 0.126) * 100) / 100.0);
+        } else {
+            QCOMPARE(v, QVariant(qlonglong(r)));
+        }
+    }
+    // Kept texts are never handed over: only the values kept once each
+    // before the switch are.
+    ColumnStore texts(1);
+    for (int r = 0; r < rows; ++r) {
+        texts.appendText(0, QUtf8StringView(QByteArray("T") + QByteArray::number(r)));
+        texts.endRow();
+    }
+    texts.finish();
+    int calls = 0;
+    texts.convertColumn(
+        0,
+        [&calls](const QVariant&) {
+            ++calls;
+            return QVariant(QStringLiteral("x"));
+        },
+        ColumnStore::KeepTexts);
+    QCOMPARE(calls, texts.distinctCount(0));
+    QVERIFY(calls < rows / 2);
+    QCOMPARE(texts.value(0, 0).toString(), QStringLiteral("x"));
+    QCOMPARE(texts.value(rows - 1, 0).toString(), QStringLiteral("T%1").arg(rows - 1));
 }
 
 QTEST_GUILESS_MAIN(TestColumnStore)
