@@ -73,7 +73,7 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
     });
     if (opened) {
         prepareListGrid(*m_grid, this->context());
-        reread(QString());
+        showRow(QString());
     }
     const QDate today = this->context().clock().today();
     m_from->setValue(today.startOfDay());
@@ -224,8 +224,12 @@ QString QuotationListWindow::currentBillNo() const {
 }
 
 void QuotationListWindow::reread(const QString& billNo) {
-    Dataset& rows = m_list.rows();
     m_list.refresh();
+    showRow(billNo);
+}
+
+void QuotationListWindow::showRow(const QString& billNo) {
+    Dataset& rows = m_list.rows();
     if (rows.isEmpty()) {
         return;
     }

@@ -39,6 +39,9 @@ private:
     // Reads the list again and makes the quotation current (the newest one
     // when it is gone or not given).
     void reread(const QString& billNo);
+    // Makes the quotation current in the rows as read (the newest one when
+    // it is not there or not given).
+    void showRow(const QString& billNo);
     void print(DocumentWindows::QuotationPrint kind);
     void toggleExtraColumns();
 
