@@ -712,6 +712,9 @@ void Dataset::applyUpdates() {
     QHash<int, QVariant> newKeys;
     {
         WriteTransaction tx(m_db);
+        if (m_writeGuard) {
+            m_writeGuard();
+        }
         writeChanges(&newKeys);
         tx.commit();
     }

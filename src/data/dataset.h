@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -112,6 +114,11 @@ public:
     // master's current row; new rows take that value.
     void setMaster(Dataset* master, const QString& masterField, const QString& detailField);
 
+public:
+    // A check run inside the transaction of every write of the cached
+    // changes, before the rows are written; it throws to refuse the write.
+    void setWriteGuard(std::function<void()> guard) { m_writeGuard = std::move(guard); }
+
 signals:
     void fieldChanged(const QString& field);
     void currentRowChanged(int row);
@@ -197,4 +204,5 @@ private:
     QPointer<Dataset> m_master;
     QString m_masterField;
     int m_detailColumn = -1;
+    std::function<void()> m_writeGuard;
 };

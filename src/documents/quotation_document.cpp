@@ -110,7 +110,13 @@ QString QuotationDocument::billNo() const {
 
 bool QuotationDocument::isStored() const {
     const QString no = billNo();
-    return !no.isEmpty() && m_db.scalar("select count(*) from Quotation_Head where BillNo=:b", {{"b", no}}).toInt() > 0;
+    // Inside a write on a server the row is locked until the write ends, so
+    // a delete from another workstation waits for it or is seen by it.
+    const QString lock = m_db.isAccess() || m_db.transactionDepth() == 0 ? QString() : QStringLiteral(" for update");
+    return !no.isEmpty() &&
+           m_db.scalar("select count(*) from (select BillNo from Quotation_Head where BillNo=:b" + lock + ") q",
+                       {{"b", no}})
+                   .toInt() > 0;
 }
 
 bool QuotationDocument::isModified() const {
@@ -309,10 +315,27 @@ bool QuotationDocument::save() {
         m_lines->applyUpdates();
         tx.commit();
     }
+    if (m_db.transactionDepth() == 0) {
+        markSaved();
+        return true;
+    }
+    // The caller's transaction may still roll back: the quotation counts as
+    // saved only once it commits.
+    const std::weak_ptr<bool> alive = m_alive;
+    m_db.whenTransactionEnds(
+        [this, alive] {
+            if (alive.lock()) {
+                markSaved();
+            }
+        },
+        {});
+    return true;
+}
+
+void QuotationDocument::markSaved() {
     m_lines->setTag(0);
     m_head->setTag(0);
     m_mode = Existing;
-    return true;
 }
 
 bool QuotationDocument::settleChanges(const std::function<bool()>& save) {

@@ -88,6 +88,7 @@ public:
     static QString unsavedQuestion() { return QStringLiteral("该收据已修改但还未保存，是否要保存？"); }
 
 private:
+    void markSaved();
     void startNew();
     void copyFrom(const QString& sourceBillNo);
     void openLines();
@@ -107,4 +108,6 @@ private:
     std::shared_ptr<LookupList> m_goodsSizes;
     std::shared_ptr<LookupList> m_goodsUnits;
     std::shared_ptr<LookupList> m_customers;
+    // Expires with the document, for work left until a transaction ends.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

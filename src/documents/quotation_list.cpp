@@ -51,13 +51,15 @@ void QuotationList::removeNow(const QStringList& billNos) {
         values.append(b);
     }
     const QString in = Database::bindList("b", values, &params);
-    // Receipt lines and receipts first, the head last; the totals row goes
-    // once nothing is left to sum.
+    // The head first: on a server its row stays locked until the end, so a
+    // save or receipt of the same quotation on another workstation waits
+    // and then finds it gone instead of leaving rows without a head. The
+    // totals row goes once nothing is left to sum.
     WriteTransaction tx(m_db);
+    m_db.execute(QStringLiteral("delete from Quotation_Head where BillNo in (%1)").arg(in), params);
     m_db.execute(QStringLiteral("delete from Receipt_Detail where HeadNo in (%1)").arg(in), params);
     m_db.execute(QStringLiteral("delete from Receipt_Head where QuotationNo in (%1)").arg(in), params);
     m_db.execute(QStringLiteral("delete from Quotation_Detail where HeadNo in (%1)").arg(in), params);
-    m_db.execute(QStringLiteral("delete from Quotation_Head where BillNo in (%1)").arg(in), params);
     m_db.execute(QStringLiteral("delete from Quotation_Sum where BillNo in (%1)").arg(in), params);
     tx.commit();
 }

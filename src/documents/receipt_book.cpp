@@ -16,14 +16,19 @@ namespace {
 // one group without name. Sums and the average price are rounded to whole
 // numbers, halves away from zero, before they are stored; the average is
 // divided as decimals (SQLite divides whole numbers without a remainder).
+// Rounding to six places first takes away what adding decimals in binary
+// floating point leaves below a half (145.49 + 496.34 + 33.67), so an
+// embedded book rounds as a server's exact decimals do. Names longer than
+// a receipt line holds are cut.
 const char* const kBuildLines =
     "insert into Receipt_Detail (HeadNo, GoodsClassName, GoodsClassSize, GoodsClassUnit, QTY, Total_Price, Price, "
     "Remark) "
-    "select :q, COALESCE(g.Goods_name, ''), COALESCE(g.Goods_size, ''), COALESCE(g.Goods_unit, ''), "
-    "CAST(ROUND(COALESCE(SUM(s.QTY), 0), 0) AS INTEGER), "
-    "CAST(ROUND(COALESCE(SUM(s.Total_Price), 0), 0) AS INTEGER), "
+    "select :q, SUBSTR(COALESCE(g.Goods_name, ''), 1, 50), SUBSTR(COALESCE(g.Goods_size, ''), 1, 50), "
+    "SUBSTR(COALESCE(g.Goods_unit, ''), 1, 50), "
+    "CAST(ROUND(ROUND(COALESCE(SUM(s.QTY), 0), 6), 0) AS INTEGER), "
+    "CAST(ROUND(ROUND(COALESCE(SUM(s.Total_Price), 0), 6), 0) AS INTEGER), "
     "CASE WHEN COALESCE(SUM(s.QTY), 0) <> 0 "
-    "THEN CAST(ROUND(COALESCE(SUM(s.Total_Price), 0) * 1.0 / SUM(s.QTY), 0) AS INTEGER) ELSE 0 END, "
+    "THEN CAST(ROUND(ROUND(COALESCE(SUM(s.Total_Price), 0) * 1.0 / SUM(s.QTY), 6), 0) AS INTEGER) ELSE 0 END, "
     "'' "
     "from Quotation_Detail s left join goods g on g.code = s.GoodsNo "
     "where s.HeadNo = :q "
@@ -47,6 +52,8 @@ ReceiptBook::ReceiptBook(Database& db, const Clock& clock, Prompter& prompter, c
     m_receipts->setAutoApply(true);
     m_lines->setUpdateTable("Receipt_Detail");
     m_lines->setAutoApply(true);
+    m_receipts->setWriteGuard([this] { requireQuotation(); });
+    m_lines->setWriteGuard([this] { requireQuotation(); });
     QObject::connect(m_receipts.get(), &Dataset::afterApply, m_receipts.get(), [this] { reloadQuotation(); });
     QObject::connect(m_lines.get(), &Dataset::fieldChanged, m_lines.get(),
                      [this](const QString& field) { onLineFieldChanged(field); });
@@ -70,19 +77,33 @@ void ReceiptBook::open(const QString& quotationNo) {
     while (k.next()) {
         m_kinds.append({k.value(0).toString(), k.value(1).toString()});
     }
-    const int count =
-        m_db.scalar("select count(*) from Receipt_Head where QuotationNo=:q", {{"q", quotationNo}}).toInt();
     reloadQuotation();
-    if (count == 0) {
+    {
+        // Counted inside the write, so two workstations opening a new
+        // quotation's receipts at once make one deposit receipt.
         WriteTransaction tx(m_db);
-        appendDeposit();
-        tx.commit();
-        reloadQuotation();
+        requireQuotation();
+        if (m_db.scalar("select count(*) from Receipt_Head where QuotationNo=:q", {{"q", quotationNo}}).toInt() == 0) {
+            appendDeposit();
+            tx.commit();
+            reloadQuotation();
+        }
     }
     openReceipts();
     openLines();
     if (m_lines->isEmpty()) {
         buildLines();
+    }
+}
+
+void ReceiptBook::requireQuotation() {
+    // On a server the quotation's row is locked until the write ends, so a
+    // delete from another workstation waits for it or is seen by it.
+    const QString lock = m_db.isAccess() ? QString() : QStringLiteral(" for update");
+    if (m_db.scalar("select count(*) from (select BillNo from Quotation_Head where BillNo=:b" + lock + ") q",
+                    {{"b", m_quotationNo}})
+            .toInt() == 0) {
+        throw UserError(QStringLiteral("订货单[%1]已被其他用户删除，收据无法保存").arg(m_quotationNo));
     }
 }
 
@@ -137,6 +158,7 @@ void ReceiptBook::appendDeposit() {
 bool ReceiptBook::buildLines() {
     try {
         WriteTransaction tx(m_db);
+        requireQuotation();
         writeLines(m_db, m_quotationNo);
         tx.commit();
     } catch (const std::exception& e) {
@@ -182,6 +204,7 @@ void ReceiptBook::renewDeposit() {
     {
         // The old deposit receipts go only when the new one is written.
         WriteTransaction tx(m_db);
+        requireQuotation();
         m_db.execute("delete from Receipt_Head where BillType=0 and QuotationNo=:q", {{"q", m_quotationNo}});
         appendDeposit();
         tx.commit();
@@ -194,6 +217,7 @@ void ReceiptBook::addReceipt() {
     postPending();
     const QString number = [&] {
         WriteTransaction tx(m_db);
+        requireQuotation();
         const QString no = newReceiptNo();
         m_db.execute(kInsertReceipt, {{"q", m_quotationNo},
                                       {"b", no},
@@ -201,7 +225,7 @@ void ReceiptBook::addReceipt() {
                                       {"k", 1},
                                       {"u", m_userName},
                                       {"d", m_db.toDbValue(m_clock.today())},
-                                      {"r", m_quotation.value("remark")},
+                                      {"r", m_quotation.value("remark").toString().left(50)},
                                       {"s", m_quotation.value("state", 1)}});
         tx.commit();
         return no;

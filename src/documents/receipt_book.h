@@ -63,6 +63,9 @@ public:
     QString receiptToPrint(const QList<int>& rows);
 
 private:
+    // Throws when the quotation is gone (deleted by another workstation);
+    // called inside each write's transaction.
+    void requireQuotation();
     void openReceipts();
     void openLines();
     void appendDeposit();

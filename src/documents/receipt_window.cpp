@@ -223,7 +223,9 @@ void ReceiptWindow::bindGrids() {
          GridColumn::make("keyin_User", QStringLiteral("制单人"), 90)});
     m_receiptGrid->setFooter({FooterSummary::count("BillNo", QStringLiteral("0 份收据")),
                               FooterSummary::sum("TotalPrice", QStringLiteral("合计0 元"))});
-    m_receiptGrid->setReadOnly(false);
+    // Typing into a grid writes the row: only for users who may make
+    // receipts, or add goods lines.
+    m_receiptGrid->setReadOnly(!permissions().isAllowed(QStringLiteral("Action1"), objectName()));
     m_receiptGrid->view()->horizontalHeader()->setSectionResizeMode(m_receiptGrid->model()->columnOf("remark"),
                                                                     QHeaderView::Stretch);
 
@@ -239,7 +241,7 @@ void ReceiptWindow::bindGrids() {
          GridColumn::make("Total_Price", QStringLiteral("金额"), 100).asEditable()});
     m_lineGrid->setFooter({FooterSummary::count("GoodsClassName", QStringLiteral("共 0 个货品")),
                            FooterSummary::sum("Total_Price", QStringLiteral("合计:0.00"))});
-    m_lineGrid->setReadOnly(false);
+    m_lineGrid->setReadOnly(!permissions().isAllowed(QStringLiteral("Action_AddGoods"), objectName()));
     m_lineGrid->view()->horizontalHeader()->setSectionResizeMode(m_lineGrid->model()->columnOf("GoodsClassName"),
                                                                  QHeaderView::Stretch);
 }

@@ -38,6 +38,7 @@ private slots:
     void listAmountsToTheCent_data();
     void listAmountsToTheCent();
     void bookOfVersionTwoLosesTheGoodsIndex();
+    void aSaveTheCallerRollsBackStaysUnsaved();
 
 private:
     // A stored quotation with lines for goods G1..Gn (quantity i, price i).
@@ -629,6 +630,27 @@ void TestQuotations::bookOfVersionTwoLosesTheGoodsIndex() {
     QCOMPARE(count(db, indexes, {{"n", "ix_quotation_detail_goods"}}), 0);
     QCOMPARE(count(db, indexes, {{"n", "ix_quotation_detail_head"}}), 1);
     QVERIFY(db.query("select Leave_money from Query_Quotation_Head_list").record().indexOf("Leave_money") >= 0);
+}
+
+// Saved inside a caller's transaction that then rolls back: the quotation
+// is still new and unsaved, and saving it again writes it.
+void TestQuotations::aSaveTheCallerRollsBackStaysUnsaved() {
+    Book b;
+    Database& db = b.db();
+    addGoods(db, "G1", "货");
+    QuotationDocument doc(db, b.clock, b.prompter, "admin");
+    doc.load(QuotationDocument::New);
+    doc.addGoods({"G1"});
+    {
+        WriteTransaction tx(db);
+        QVERIFY(doc.save());
+    }
+    QCOMPARE(count(db, "select count(*) from Quotation_Head"), 0);
+    QVERIFY(doc.isModified());
+    QVERIFY(doc.save());
+    QCOMPARE(count(db, "select count(*) from Quotation_Head where BillNo=:b", {{"b", doc.billNo()}}), 1);
+    QCOMPARE(count(db, "select count(*) from Quotation_Detail where HeadNo=:b", {{"b", doc.billNo()}}), 1);
+    QVERIFY(!doc.isModified());
 }
 
 QTEST_GUILESS_MAIN(TestQuotations)

@@ -14,6 +14,7 @@
 #include "support/test_books.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
+#include "ui/grid_model.h"
 
 // The receipt window, offscreen, over a stored quotation: deposit 500,
 // freight 80, goods 2 x 10.00 and (one receipt line) 1 x 5.00 + 3 x 7.00.
@@ -362,6 +363,12 @@ void TestReceiptWindow::addingNeedsTheRight() {
     QCOMPARE(prompter().lastText(), PermissionChecker::refusalText());
     QCOMPARE(w.receiptGrid()->model()->rowCount(), 1);
     QCOMPARE(DocumentFixture::count(db(), "select count(*) from Receipt_Head"), 1);
+    // Nor is a receipt's amount typed over; goods lines, which the group may
+    // add, are.
+    GridModel* receiptCells = w.receiptGrid()->model();
+    QVERIFY(!(receiptCells->flags(receiptCells->index(0, receiptCells->columnOf("TotalPrice"))) & Qt::ItemIsEditable));
+    GridModel* lineCells = w.lineGrid()->model();
+    QVERIFY(lineCells->flags(lineCells->index(0, lineCells->columnOf("QTY"))) & Qt::ItemIsEditable);
     // The other commands of the window are granted.
     prompter().clear();
     QTest::mouseClick(w.button("添加货品"), Qt::LeftButton);

@@ -3,6 +3,7 @@
 #include "data/dataset.h"
 #include "document_fixture.h"
 #include "documents/quotation_document.h"
+#include "documents/quotation_list.h"
 #include "documents/receipt_book.h"
 #include "platform/errors.h"
 
@@ -27,6 +28,8 @@ private slots:
     void amountsFollowEveryReceiptChange();
     void aFailedWriteIsWrittenByTheNextPosting();
     void onlyStoredQuotationsHaveReceipts();
+    void aQuotationDeletedMeanwhileTakesNoReceipts();
+    void longRemarksAndNamesAreCut();
 
 private:
     // Deposit 500, freight 80; goods A 2 x 10.00; B and C (same name, size
@@ -128,6 +131,11 @@ void TestReceipts::wholeNumbers_data() {
     QTest::newRow("quantities sum to zero") << QVariantList{2, -2} << QVariantList{5.0, 5.0} << 0 << 0 << 10;
     QTest::newRow("fractional quantities") << QVariantList{0.25, 0.25} << QVariantList{1.0, 1.0} << 1 << 4 << 2;
     QTest::newRow("negative half") << QVariantList{1} << QVariantList{-2.5} << 1 << -3 << -3;
+    // Adding these in binary floating point leaves 675.4999...
+    QTest::newRow("decimals summing to a half")
+        << QVariantList{1, 1, 1} << QVariantList{145.49, 496.34, 33.67} << 3 << 225 << 676;
+    // 1.65 / 1.1 is 1.4999... in binary floating point.
+    QTest::newRow("average of a half") << QVariantList{1.1} << QVariantList{1.65} << 1 << 2 << 2;
 }
 
 void TestReceipts::wholeNumbers() {
@@ -295,6 +303,52 @@ void TestReceipts::onlyStoredQuotationsHaveReceipts() {
     QVERIFY_THROWS_EXCEPTION(UserError, book.open(""));
     QVERIFY_THROWS_EXCEPTION(UserError, book.open("BJ0606250001"));
     QCOMPARE(count(b.db(), "select count(*) from Receipt_Head"), 0);
+}
+
+// Another workstation deleted the quotation while its receipts were open:
+// no receipt, line or totals row is written for it any more.
+void TestReceipts::aQuotationDeletedMeanwhileTakesNoReceipts() {
+    Book b;
+    Database& db = b.db();
+    const QString no = sampleQuotation(b);
+    ReceiptBook book(db, b.clock, b.prompter, "a");
+    book.open(no);
+    QuotationList(db, b.prompter).removeNow({no});
+    QVERIFY_THROWS_EXCEPTION(UserError, book.addReceipt());
+    QVERIFY_THROWS_EXCEPTION(UserError, book.renewDeposit());
+    QVERIFY(!book.buildLines());
+    QVERIFY_THROWS_EXCEPTION(UserError, book.addLine());
+    book.receipts().setCurrentRow(0);
+    book.receipts().setValue("TotalPrice", 100);
+    QVERIFY_THROWS_EXCEPTION(UserError, book.receipts().post());
+    for (const char* table : {"Receipt_Head", "Receipt_Detail", "Quotation_Detail", "Quotation_Sum"}) {
+        QCOMPARE(count(db, QString("select count(*) from %1").arg(table)), 0);
+    }
+}
+
+// A receipt takes the quotation's remark and a line the goods' name, each
+// cut to what the receipt's columns hold, on both engines.
+void TestReceipts::longRemarksAndNamesAreCut() {
+    Book b;
+    Database& db = b.db();
+    const QString longName = QString(60, QChar(0x9501));  // 锁 x 60
+    addGoods(db, "L", longName, QString(60, 'x'));
+    QuotationDocument doc(db, b.clock, b.prompter, "admin");
+    doc.load(QuotationDocument::New);
+    doc.head().setValue("Remark", QString(55, QChar(0x6b3e)) + "'%_");
+    doc.addGoods({"L"});
+    QVERIFY(doc.save());
+    ReceiptBook book(db, b.clock, b.prompter, "a");
+    book.open(doc.billNo());
+    QCOMPARE(book.lines().rowCount(), 1);
+    QCOMPARE(book.lines().value("GoodsClassName").toString(), longName.left(50));
+    QCOMPARE(book.lines().value("GoodsClassSize").toString(), QString(50, 'x'));
+    book.addReceipt();
+    QCOMPARE(book.receipts().value("remark").toString(), QString(50, QChar(0x6b3e)));
+    // The new receipt's amount is typed and written like any other.
+    book.receipts().setValue("TotalPrice", 300);
+    book.receipts().post();
+    QCOMPARE(count(db, "select count(*) from Receipt_Head where TotalPrice=300"), 1);
 }
 
 QTEST_GUILESS_MAIN(TestReceipts)
