@@ -1,5 +1,8 @@
 #include "documents/quotation_document.h"
 
+#include <algorithm>
+#include <limits>
+
 #include <QDateTime>
 #include <QSet>
 
@@ -223,41 +226,52 @@ QString QuotationDocument::goodsCodeAt(int row) const {
 }
 
 bool QuotationDocument::moveLineUp(int row) {
-    if (row < 0 || row >= m_lines->rowCount()) {
-        m_prompter.inform(QStringLiteral("请选择商品"));
-        return false;
-    }
-    return row == 0 ? false : swapSortNo(row, row - 1);
+    return moveLine(row, -1);
 }
 
 bool QuotationDocument::moveLineDown(int row) {
+    return moveLine(row, 1);
+}
+
+QList<int> QuotationDocument::printOrder() const {
+    QList<int> order;
+    for (int r = 0; r < m_lines->rowCount(); ++r) {
+        order.append(r);
+    }
+    // Lines without a position print last; equal positions keep the order
+    // they were read in.
+    auto position = [this](int r) {
+        const QVariant v = m_lines->value(r, "SortNo");
+        return v.isNull() ? std::numeric_limits<qint64>::max() : v.toLongLong();
+    };
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return position(a) < position(b); });
+    return order;
+}
+
+bool QuotationDocument::moveLine(int row, int step) {
     if (row < 0 || row >= m_lines->rowCount()) {
         m_prompter.inform(QStringLiteral("请选择商品"));
         return false;
     }
-    return row == m_lines->rowCount() - 1 ? false : swapSortNo(row, row + 1);
-}
-
-bool QuotationDocument::swapSortNo(int row, int otherRow) {
     if (m_lines->isEditing()) {
         m_lines->post();
     }
-    // The moved line takes the other one's position and the other one the
-    // moved line's; positions are the rows as the grid shows them.
-    const QString moved = goodsCodeAt(row);
-    const QString other = goodsCodeAt(otherRow);
+    // The line changes places with its neighbour in the printed order, and
+    // every line takes its place in that order as its position (1, 2, ...),
+    // so no two lines share a position, whatever older moves left.
+    QList<int> order = printOrder();
+    const qsizetype at = order.indexOf(row);
+    const qsizetype to = at + step;
+    if (to < 0 || to >= order.size()) {
+        return false;
+    }
+    order.swapItemsAt(at, to);
     const int keep = m_lines->currentRow();
-    for (int r = 0; r < m_lines->rowCount(); ++r) {
-        const QString code = m_lines->value(r, "GoodsNo").toString();
-        int position = -1;
-        if (code == moved) {
-            position = otherRow;
-        } else if (code == other) {
-            position = row;
-        }
-        if (position >= 0 && m_lines->value(r, "SortNo") != QVariant(position)) {
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        const int r = order[i];
+        if (m_lines->value(r, "SortNo") != QVariant(qlonglong(i + 1))) {
             m_lines->setCurrentRow(r);
-            m_lines->setValue("SortNo", position);
+            m_lines->setValue("SortNo", qlonglong(i + 1));
             m_lines->post();
         }
     }

@@ -50,10 +50,13 @@ public:
     // Deletes the lines at these row positions; false (with a message) when
     // none is given.
     bool deleteLines(const QList<int>& rows);
-    // Swaps the print position of the line at `row` with the line above or
-    // below; the rows stay where they are.
+    // Moves the line at `row` one place up or down in the printed order
+    // (SortNo, then the order read); the rows of lines() stay where they
+    // are. False when nothing moved.
     bool moveLineUp(int row);
     bool moveLineDown(int row);
+    // The rows of lines() in the printed order.
+    QList<int> printOrder() const;
 
     // Shows the first fault in the system's order; false when invalid.
     bool validate();
@@ -93,7 +96,9 @@ private:
     void copyFrom(const QString& sourceBillNo);
     void openLines();
     void onLineFieldChanged(const QString& field);
-    bool swapSortNo(int row, int otherRow);
+    // Moves a line (a row of lines()) one place up (-1) or down (+1) in the
+    // printed order; false when it is already first or last.
+    bool moveLine(int row, int step);
     void markLinesChanged();
 
     Database& m_db;

@@ -89,7 +89,10 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
         GridColumn::make("purchase_Price", QStringLiteral("发发1"), 80).withFormat("0.00").asEditable().hidden(),
         GridColumn::make("Gain_Money", QStringLiteral("发发"), 80).withFormat("0.00").asEditable().hidden(),
         GridColumn::make("Remark", QStringLiteral("备注"), 200).asEditable(),
+        GridColumn::make("SortNo", QStringLiteral("序号"), 50).hidden(),
     });
+    // Lines show in the order they print, which moving a line changes.
+    m_grid->setInitialSort("SortNo");
     m_grid->setFooter({FooterSummary::count("GoodsNo", QStringLiteral("共 0 个货品")),
                        FooterSummary::sum("Total_Price", QStringLiteral("合计:0.00")),
                        FooterSummary::sum("Gain_Money", QStringLiteral("0.00"))});
@@ -200,7 +203,9 @@ void QuotationEditWindow::buildActions() {
         [this] {
             m_grid->commitEdit();
             const QList<int> rows = m_grid->selectedRows();
-            m_document.moveLineUp(rows.isEmpty() ? -1 : rows.first());
+            if (m_document.moveLineUp(rows.isEmpty() ? -1 : rows.first())) {
+                showPrintOrder(rows.first());
+            }
         },
         "上移");
     add(
@@ -208,9 +213,16 @@ void QuotationEditWindow::buildActions() {
         [this] {
             m_grid->commitEdit();
             const QList<int> rows = m_grid->selectedRows();
-            m_document.moveLineDown(rows.isEmpty() ? -1 : rows.first());
+            if (m_document.moveLineDown(rows.isEmpty() ? -1 : rows.first())) {
+                showPrintOrder(rows.first());
+            }
         },
         "下移");
+}
+
+void QuotationEditWindow::showPrintOrder(int movedRow) {
+    m_grid->model()->sort(m_grid->model()->columnOf("SortNo"));
+    m_grid->selectRow(movedRow);
 }
 
 QWidget* QuotationEditWindow::buildHead() {

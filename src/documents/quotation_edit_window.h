@@ -46,6 +46,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Shows the lines in their printed order again, the moved line selected.
+    void showPrintOrder(int movedRow);
     QWidget* buildHead();
     void buildActions();
     void addGoods();

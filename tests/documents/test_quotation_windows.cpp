@@ -181,8 +181,19 @@ void TestQuotationWindows::editorLineCommands() {
     QCOMPARE(prompter().lastText(), QString("请选择一个商品"));
     g->selectRow(1);
     QTest::mouseClick(w.button("Action6"), Qt::LeftButton);
-    QCOMPARE(w.document().lines().value(1, "SortNo").toInt(), 0);
-    QCOMPARE(cell(g, 1, "货品编号").toString(), QString("B"));  // the rows stay
+    QCOMPARE(w.document().lines().value(1, "SortNo").toInt(), 1);
+    QCOMPARE(w.document().lines().value(0, "SortNo").toInt(), 2);
+    // The grid shows the new order with the moved line still selected.
+    QCOMPARE(cell(g, 0, "货品编号").toString(), QString("B"));
+    QCOMPARE(cell(g, 1, "货品编号").toString(), QString("A"));
+    QCOMPARE(g->selectedRows(), QList<int>{1});
+    QTest::mouseClick(w.button("Action6"), Qt::LeftButton);  // first already
+    QCOMPARE(cell(g, 0, "货品编号").toString(), QString("B"));
+    g->selectRow(0);
+    QTest::mouseClick(w.button("Action7"), Qt::LeftButton);
+    QCOMPARE(cell(g, 2, "货品编号").toString(), QString("A"));
+    QCOMPARE(g->selectedRows(), QList<int>{0});
+    g->selectRow(1);
     QTest::mouseClick(w.button("Action3"), Qt::LeftButton);
     QVERIFY(shownTitle.contains("编码:B"));
     QVERIFY(shownTitle.contains("厂家商品编码:F-B"));

@@ -289,18 +289,32 @@ void TestQuotations::movingLines() {
     QCOMPARE(b.prompter.lastText(), QString("请选择商品"));
     QVERIFY(doc.moveLineUp(1));
     QCOMPARE(l.value(1, "GoodsNo").toString(), QString("G2"));  // rows stay
-    QCOMPARE(l.value(1, "SortNo").toInt(), 0);
-    QCOMPARE(l.value(0, "SortNo").toInt(), 1);
-    QCOMPARE(l.value(2, "SortNo").toInt(), 3);  // untouched
-    QVERIFY(doc.moveLineDown(1));
-    QCOMPARE(l.value(1, "SortNo").toInt(), 2);
-    QCOMPARE(l.value(2, "SortNo").toInt(), 1);
+    QCOMPARE(l.value(1, "SortNo").toInt(), 1);
+    QCOMPARE(l.value(0, "SortNo").toInt(), 2);
+    QCOMPARE(l.value(2, "SortNo").toInt(), 3);
+    // G1 is second in print order now: down makes it last.
+    QVERIFY(doc.moveLineDown(0));
+    QCOMPARE(doc.printOrder(), (QList<int>{1, 2, 0}));
+    QVERIFY(!doc.moveLineDown(0));
+    QVERIFY(!doc.moveLineUp(1));
     QVERIFY(doc.isModified());
     QVERIFY(doc.save());
     QCOMPARE(
         b.db().scalar("select GoodsNo from Quotation_Detail where HeadNo=:h order by SortNo", {{"h", no}}).toString(),
-        QString("G1"));
-    QCOMPARE(b.db().scalar("select SortNo from Quotation_Detail where GoodsNo='G3'").toInt(), 1);
+        QString("G2"));
+    QCOMPARE(b.db().scalar("select SortNo from Quotation_Detail where GoodsNo='G3'").toInt(), 2);
+
+    // Positions shared or missing (older books) become 1..n on a move.
+    b.db().query("update Quotation_Detail set SortNo=5 where GoodsNo<>'G3'");
+    b.db().query("update Quotation_Detail set SortNo=null where GoodsNo='G3'");
+    QuotationDocument again(b.db(), b.clock, b.prompter, "admin");
+    again.load(QuotationDocument::Existing, no);
+    const QList<int> before = again.printOrder();
+    QVERIFY(again.moveLineUp(before[1]));
+    QVERIFY(again.save());
+    QCOMPARE(count(b.db(), "select count(distinct SortNo) from Quotation_Detail where HeadNo=:h", {{"h", no}}), 3);
+    QCOMPARE(count(b.db(), "select max(SortNo) from Quotation_Detail where HeadNo=:h", {{"h", no}}), 3);
+    QCOMPARE(b.db().scalar("select SortNo from Quotation_Detail where GoodsNo='G3'").toInt(), 3);
 }
 
 void TestQuotations::copyTakesTheCustomerButNoLinesOrAmounts() {
