@@ -348,24 +348,26 @@ bool QuotationEditWindow::checkChanges() {
     return m_mayGoOn;
 }
 
+// A quotation never saved is refused before the unsaved-changes question:
+// answering No there would throw away everything typed into it.
 void QuotationEditWindow::print(Print kind) {
-    if (!checkChanges()) {
-        return;
-    }
     if (!m_document.isStored()) {
         this->context().prompter().inform(QStringLiteral("订货单还没有保存，不能打印"));
+        return;
+    }
+    if (!checkChanges()) {
         return;
     }
     openPrintout(kind, m_document.billNo());
 }
 
 void QuotationEditWindow::receipts() {
-    if (!checkChanges()) {
-        return;
-    }
     // Receipts belong to a stored quotation only.
     if (!m_document.isStored()) {
         this->context().prompter().inform(QStringLiteral("订货单还没有保存，请先保存订货单再开收据"));
+        return;
+    }
+    if (!checkChanges()) {
         return;
     }
     openReceipts(m_document.billNo());

@@ -214,13 +214,23 @@ void TestQuotationWindows::receiptsAndPrintingNeedAStoredQuotation() {
     w.openPrintout = [&](Print kind, const QString& no) { opened << QString("print %1 %2").arg(int(kind)).arg(no); };
     w.pickGoods = [] { return QStringList{"A"}; };
     w.show();
-    prompter().setNextAnswer(false);  // the new quotation is not kept
+    w.document().head().setValue("Rummery", "海景");
+    const QString fresh = w.document().billNo();
     QTest::mouseClick(w.button("Action1"), Qt::LeftButton);
+    QCOMPARE(prompter().lastText(), QString("订货单还没有保存，请先保存订货单再开收据"));
+    w.actions().execute("Action5");
+    QCOMPARE(prompter().lastText(), QString("订货单还没有保存，不能打印"));
     QVERIFY(opened.isEmpty());
-    QVERIFY(prompter().lastText().contains("保存"));
-    w.document().load(QuotationDocument::New);
+    // Refused without asking whether to save: nothing typed is lost.
+    for (const auto& m : prompter().messages()) {
+        QVERIFY(m.kind != Prompter::Kind::YesNo && m.kind != Prompter::Kind::Confirm);
+    }
+    QCOMPARE(w.document().head().value("Rummery").toString(), QString("海景"));
+    QCOMPARE(w.document().billNo(), fresh);
+    QVERIFY(w.document().isModified());
     QTest::mouseClick(w.button("Action_AddGoods"), Qt::LeftButton);
     const QString no = w.document().billNo();
+    QCOMPARE(no, fresh);
     QTest::mouseClick(w.button("Action1"), Qt::LeftButton);
     w.actions().execute("Action5");
     QTest::mouseClick(w.button("Action4"), Qt::LeftButton);
