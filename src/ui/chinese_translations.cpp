@@ -42,5 +42,9 @@ bool installChineseTranslations(QCoreApplication& app) {
     }
     // Installed last, so it is asked first.
     QCoreApplication::installTranslator(new ProgramTranslator(&app));
+    // Month and day names of calendars and dates in Qt's own dialogs.
+    // Numbers are unaffected: the program reads and writes them without a
+    // locale, and Chinese writes them as the C locale does.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     return loaded;
 }

@@ -1,9 +1,9 @@
 #include "ui/editors.h"
 
-#include <QMimeData>
-
+#include <QCalendarWidget>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QStandardItemModel>
 #include <QTreeView>
 
@@ -111,6 +111,17 @@ NullableDateEdit::NullableDateEdit(QWidget* parent) : QDateEdit(parent) {
     setSpecialValueText(QStringLiteral(" "));
     setDate(kNoDate);
     connect(this, &QDateEdit::userDateChanged, this, [this](const QDate&) { emit valueEdited(); });
+    // An empty box opens its calendar on the current month, not on the
+    // first month the box can hold.
+    calendarWidget()->installEventFilter(this);
+}
+
+bool NullableDateEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == calendarWidget() && event->type() == QEvent::Show && date() == kNoDate) {
+        const QDate today = QDate::currentDate();
+        calendarWidget()->setCurrentPage(today.year(), today.month());
+    }
+    return QDateEdit::eventFilter(watched, event);
 }
 
 QVariant NullableDateEdit::value() const {
@@ -129,6 +140,14 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
         setDate(kNoDate);
         emit valueEdited();
         return;
+    }
+    // Typing into an empty box starts a date whose sections the typed
+    // digits then overwrite, year first, as in a box that holds a date.
+    if (date() == kNoDate && !event->text().isEmpty() && event->text().at(0).isDigit()) {
+        const QSignalBlocker block(this);
+        setDate(QDate::currentDate());
+        setCurrentSection(QDateTimeEdit::YearSection);
+        selectAll();
     }
     QDateEdit::keyPressEvent(event);
 }

@@ -66,6 +66,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 // A number with a display format ("0.00"), shown formatted when the field

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -258,6 +259,25 @@ void TestKit::editorsHoldNullValues() {
     QCOMPARE(date.value().toDate(), QDate(2007, 1, 2));
     date.setValue(QVariant());
     QVERIFY(date.value().isNull());
+    // A date typed into the empty box, dashes and all.
+    date.show();
+    date.setFocus();
+    QSignalSpy edited(&date, &NullableDateEdit::valueEdited);
+    QTest::keyClicks(&date, "2026-12-01");
+    QCOMPARE(date.value().toDate(), QDate(2026, 12, 1));
+    QVERIFY(!edited.isEmpty());
+    // Its calendar opens on the current month while the box is empty.
+    date.setValue(QVariant());
+    const QPoint arrow(date.width() - 6, date.height() / 2);
+    QTest::mouseClick(&date, Qt::LeftButton, {}, arrow);
+    QVERIFY(date.calendarWidget()->isVisible());
+    QCOMPARE(date.calendarWidget()->monthShown(), QDate::currentDate().month());
+    QCOMPARE(date.calendarWidget()->yearShown(), QDate::currentDate().year());
+    date.calendarWidget()->window()->hide();
+    date.setValue(QDate(2006, 3, 5));
+    QTest::mouseClick(&date, Qt::LeftButton, {}, arrow);
+    QCOMPARE(date.calendarWidget()->yearShown(), 2006);
+    date.calendarWidget()->window()->hide();
 
     NumberEdit number;
     number.setFormat("0.00");
@@ -571,6 +591,11 @@ void TestKit::qtsOwnTextsAreChinese() {
     QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Open);
     QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QString("取消"));
     QVERIFY(!box.button(QDialogButtonBox::Open)->text().contains("Open"));
+    // Calendars name months and days in Chinese; numbers read as before.
+    NullableDateEdit date;
+    QCOMPARE(date.calendarWidget()->locale().language(), QLocale::Chinese);
+    QVERIFY(date.calendarWidget()->locale().monthName(3).contains("三"));
+    QCOMPARE(QLocale().toDouble("1234.5"), 1234.5);
 }
 
 // A failure's box shows the user's text; the statement and the driver's
