@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QSet>
+#include <QSqlQuery>
 
 #include "data/database.h"
 #include "data/dataset.h"
@@ -305,7 +306,43 @@ bool QuotationDocument::validate() {
         m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(client));
         return false;
     }
+    // Goods deleted from the catalogue since they were added: their lines
+    // keep their amounts but no longer print, so the user decides.
+    const QStringList missing = missingGoods();
+    if (!missing.isEmpty() &&
+        !m_prompter.askYesNo(QStringLiteral("货品[%1]已不存在，这些商品不会打印在订货单上。仍然保存吗？")
+                                 .arg(missing.mid(0, 5).join(QStringLiteral("、")) +
+                                      (missing.size() > 5 ? QStringLiteral("…") : QString())))) {
+        return false;
+    }
     return true;
+}
+
+QStringList QuotationDocument::missingGoods() const {
+    QVariantList codes;
+    for (int r = 0; r < m_lines->rowCount(); ++r) {
+        const QString code = m_lines->value(r, "GoodsNo").toString();
+        if (!codes.contains(code)) {
+            codes.append(code);
+        }
+    }
+    if (codes.isEmpty()) {
+        return {};
+    }
+    QVariantMap params;
+    const QString in = Database::bindList("c", codes, &params);
+    QSet<QString> present;
+    QSqlQuery q = m_db.query(QStringLiteral("select code from goods where code in (%1)").arg(in), params);
+    while (q.next()) {
+        present.insert(q.value(0).toString());
+    }
+    QStringList missing;
+    for (const QVariant& c : codes) {
+        if (!present.contains(c.toString())) {
+            missing.append(c.toString());
+        }
+    }
+    return missing;
 }
 
 bool QuotationDocument::save() {

@@ -57,6 +57,8 @@ public:
     bool moveLineDown(int row);
     // The rows of lines() in the printed order.
     QList<int> printOrder() const;
+    // Goods codes of lines whose goods are no longer in the catalogue.
+    QStringList missingGoods() const;
 
     // Shows the first fault in the system's order; false when invalid.
     bool validate();

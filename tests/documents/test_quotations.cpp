@@ -197,6 +197,21 @@ void TestQuotations::validationSpeaksInItsOrder() {
     QCOMPARE(b.db().scalar("select ClientNo from Quotation_Head").toString(), QString(""));
     QVERIFY(!b.db().scalar("select ClientNo from Quotation_Head").isNull());
     QCOMPARE(doc.mode(), int(QuotationDocument::Existing));
+
+    // Goods deleted from the catalogue since they were added: the user is
+    // told and decides; No leaves the edits unsaved.
+    doc.lines().setCurrentRow(0);
+    doc.lines().setValue("QTY", 4);
+    doc.lines().post();
+    b.db().query("delete from goods where code='X'");
+    b.prompter.setNextAnswer(false);
+    QVERIFY(!doc.save());
+    QVERIFY(b.prompter.lastText().contains("货品[X]已不存在"));
+    QVERIFY(doc.isModified());
+    QVERIFY(b.db().scalar("select QTY from Quotation_Detail").toDouble() != 4);
+    b.prompter.setNextAnswer(true);
+    QVERIFY(doc.save());
+    QCOMPARE(b.db().scalar("select QTY from Quotation_Detail").toDouble(), 4.0);
 }
 
 void TestQuotations::headAndLinesAreSavedWholeOrNotAtAll() {
