@@ -350,6 +350,16 @@ int CtlCommands::print(const QStringList& args, const QString& bookName) {
     const QString& key = positional[1];
     try {
         openBook(bookName);
+        // The right of the command that prints it in its window.
+        static const QMap<DocumentPrintouts::Kind, QPair<QString, QString>> rights{
+            {DocumentPrintouts::Kind::Quotation, {"Action_print", "Form_Quotation_List"}},
+            {DocumentPrintouts::Kind::QuotationWarning, {"Action4", "Form_Quotation_List"}},
+            {DocumentPrintouts::Kind::PurchaseOrder, {"Action2", "Form_Quotation_List"}},
+            {DocumentPrintouts::Kind::Receipt, {"Action3", "Form_Receipt"}}};
+        const auto right = rights.value(kind);
+        if (!CtlDocuments(m_context, m_out, m_err, m_userName).actingUserMay(right.first, right.second)) {
+            return 3;
+        }
         DocumentPrintouts printouts(m_context.data().main());
         const QString missing = printouts.missingText(kind, key);
         if (!missing.isEmpty()) {

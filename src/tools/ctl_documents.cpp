@@ -77,6 +77,11 @@ void CtlDocuments::becomeActingUser() {
     m_context.CurrentUser = {q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
 }
 
+bool CtlDocuments::actingUserMay(const QString& action, const QString& form) {
+    becomeActingUser();
+    return allowed(action, form);
+}
+
 bool CtlDocuments::allowed(const QString& action, const QString& form) {
     if (PermissionChecker(m_context.data().main(), m_context.CurrentUser).isAllowed(action, form)) {
         return true;

@@ -25,6 +25,9 @@ public:
     static bool wellFormed(const QString& command, const QStringList& args);
     // Runs a well-formed command on the open book.
     int run(const QString& command, const QStringList& args);
+    // Whether the acting user may run the action of the window; when not,
+    // the refusal is printed. Throws when the book has no such user.
+    bool actingUserMay(const QString& action, const QString& form);
 
     // Tabs, line breaks and backslashes inside a value written as \t, \n,
     // \r and \\, so that a value never breaks a line or a column.

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "data/data_module.h"
+#include "data/permission_checker.h"
 #include "data/setting_scrambler.h"
 #include "reports/engine/report_expression.h"
 #include "support/test_books.h"
@@ -305,6 +306,10 @@ void TestOlvendctl::printDocuments_data() {
             << QStringList{} << QString("找不到收款收据: BJ001");
         QTest::addRow("%s: unknown format", e) << engine << QStringList{"print", "quotation", "BJ001", "--out", "x.doc"}
                                                << 1 << QStringList{} << QStringList{} << QString("x.doc");
+        // A user whose group has no right to print quotations.
+        QTest::addRow("%s: without the right", e)
+            << engine << QStringList{"--user", "小李", "print", "purchase", "BJ001", "--out", "n.pdf"} << 3
+            << QStringList{} << QStringList{} << PermissionChecker::refusalText();
     }
     QTest::addRow("unknown printout") << QString("sqlite") << QStringList{"print", "invoice", "BJ001", "--out", "x.pdf"}
                                       << 2 << QStringList{} << QStringList{} << QString("usage: olvendctl");
@@ -324,6 +329,7 @@ void TestOlvendctl::printDocuments() {
     TestBooks::TestProgram program(true);
     program.connect(engine);
     Database& db = program.context().data().main();
+    db.execute("insert into Sys_user (User_name, User_Group, type) values ('收款组', '0', 0), ('小李', '收款组', 1)");
     db.execute("insert into Provider (Corp_code, provider_name) values ('P001', '王五五金厂')");
     db.execute(
         "insert into goods (code, Goods_name, Goods_unit, Provide_corp) values ('SP001', '不锈钢合页', 'UN001', "
