@@ -385,9 +385,10 @@ void TestDocumentPrintouts::quotationShowsItsHeadAndItsLines() {
     const QStringList title = textsOf(out, 0, ReportBand::Kind::Title);
     for (const QString& text :
          {kCompany, QString("地址: 佛山市南海区桂城路18号    电话: 0757-86001234"), QString("张三"),
-          QString("13912345678"), QString("2024-03-05"), QString("2024-03-20")}) {
+          QString("13912345678"), QString("2024-03-05"), QString("2024-03-20"), QString("酒楼名称:")}) {
         QVERIFY2(title.contains(text), qPrintable(text + " / " + title.join('|')));
     }
+    QVERIFY(!title.contains("地址:"));  // the establishment is no address
     const QStringList details = textsOf(out, 0, ReportBand::Kind::Detail);
     QVERIFY(details.contains("加急"));
     QVERIFY(!details.contains("整单九五折"));
