@@ -245,7 +245,9 @@ DemoQuotations::Made DemoQuotations::fill(AppContext& context, int count) {
                 ++made.receipts;
             };
             receipt(day, std::round(deposit), 0, QVariant());
-            const double rest = std::round(receivable - deposit);
+            // Receipts are whole amounts: the payments round the rest up, so
+            // a quotation paid in full shows as paid to the cent.
+            const double rest = std::ceil(receivable - std::round(deposit) - 1e-6);
             const int roll = int(r.bounded(10));
             const int payments = rest <= 0 || roll < 2 ? 0 : (roll < 6 ? 1 : 2);
             QDate paid = day;

@@ -415,6 +415,9 @@ void TestCtlDocuments::demoIsReproducibleAndConsistent() {
             count(db, "select count(distinct QuotationNo) from Receipt_Head"));
     QVERIFY(count(db, "select count(*) from Quotation_Head where Freight > 0") > 0);
     QVERIFY(count(db, "select count(*) from Quotation_Head where earnest > 0") > 0);
+    // Paid in whole amounts, a quotation paid in full owes no cents.
+    QVERIFY(count(db, "select count(*) from Query_Quotation_Head_list where isPayAll='已付清'") > 0);
+    QCOMPARE(count(db, "select count(*) from Query_Quotation_Head_list where Leave_money > 0 and Leave_money < 1"), 0);
     // The counters stand at the last numbers issued today.
     QCOMPARE(db.scalar("select CurrID from Sys_ID_Autoincrement where tablename='quotation_head'").toString(),
              db.scalar("select max(BillNo) from Quotation_Head where BillNo like 'BJ060625%'").toString());
