@@ -46,7 +46,7 @@ CREATE VIEW Query_Quotation_Head_list AS
 SELECT h.*,
        COALESCE(t.sum_Goods, 0) + 0.0 AS sum_Goods_Price,
        COALESCE(t.sum_Gain, 0) + 0.0 AS sum_Gain_Money,
-       ROUND(COALESCE(t.sum_Cost, 0), 2) AS sum_goods_cost_price,
+       ROUND(COALESCE(t.sum_Cost, 0) * 100) / 100 AS sum_goods_cost_price,
        COALESCE(t.sum_Paid, 0) + 0.0 AS sum_payed_money,
        ROUND((COALESCE(t.sum_Goods, 0) + COALESCE(h.Freight, 0) - COALESCE(h.preferential, 0)) * 100) / 100
            AS Total_Price,

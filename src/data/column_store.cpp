@@ -5,11 +5,6 @@
 #include <cstring>
 
 namespace {
-// After this many rows, and again each time the rows doubled, a column
-// whose values were more than half different keeps its later values as
-// plain cells: looking for equal values would save little and cost a
-// lookup per row.
-constexpr qsizetype UniqueCheckRows = 4096;
 
 size_t mix(quint64 h) {
     h ^= h >> 33;
@@ -65,15 +60,13 @@ void ColumnStore::appendAlone(int column, QVariant value) {
     m_columns[column].index.append(addUnmatched(column, std::move(value)));
 }
 
-bool ColumnStore::plainFromHere(int column) {
+// After 4,096 rows, and again each time the rows doubled, a column whose
+// values were more than half different keeps its later values as plain
+// cells: looking for equal values would save little and cost a lookup per
+// row.
+bool ColumnStore::checkPlain(int column) {
     Column& c = m_columns[column];
-    if (c.plainFrom >= 0) {
-        return true;
-    }
     Finder& f = m_finders[column];
-    if (c.index.size() < std::max(f.nextCheck, UniqueCheckRows)) {
-        return false;
-    }
     f.nextCheck = c.index.size() * 2;
     if (c.distinct.size() <= c.index.size() / 2) {
         return false;
@@ -85,7 +78,7 @@ bool ColumnStore::plainFromHere(int column) {
 
 void ColumnStore::appendCell(int column, const QVariant& value) {
     Column& c = m_columns[column];
-    Cell cell;
+    Cell cell{};
     if (value.isNull() || !value.isValid()) {
         cell.kind = CellKind::Null;
     } else if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int) {
@@ -99,7 +92,7 @@ void ColumnStore::appendCell(int column, const QVariant& value) {
         cell.payload = static_cast<quint64>(c.others.size());
         c.others.append(value);
     }
-    c.cells.push_back(cell);
+    c.cells.append(cell);
 }
 
 QVariant ColumnStore::plainValue(const Column& c, const Cell& cell) {
@@ -168,7 +161,7 @@ void ColumnStore::appendKeyed(int column, quint64 key, QByteArrayView text, quin
 void ColumnStore::appendNull(int column) {
     Column& c = m_columns[column];
     if (plainFromHere(column)) {
-        c.cells.push_back(Cell{});
+        c.cells.append(Cell{});
         return;
     }
     if (c.nullIndex < 0) {
@@ -179,7 +172,7 @@ void ColumnStore::appendNull(int column) {
 
 void ColumnStore::appendInteger(int column, qint64 value) {
     if (plainFromHere(column)) {
-        m_columns[column].cells.push_back(Cell{static_cast<quint64>(value), 0, CellKind::Integer});
+        m_columns[column].cells.append(Cell{static_cast<quint64>(value), 0, CellKind::Integer});
         return;
     }
     appendKeyed(column, static_cast<quint64>(value), {}, IntegerKind, [value] { return QVariant(qlonglong(value)); });
@@ -187,7 +180,7 @@ void ColumnStore::appendInteger(int column, qint64 value) {
 
 void ColumnStore::appendReal(int column, double value) {
     if (plainFromHere(column)) {
-        m_columns[column].cells.push_back(Cell{realBits(value), 0, CellKind::Real});
+        m_columns[column].cells.append(Cell{realBits(value), 0, CellKind::Real});
         return;
     }
     appendKeyed(column, realBits(value), {}, RealKind, [value] { return QVariant(value); });
@@ -196,8 +189,7 @@ void ColumnStore::appendReal(int column, double value) {
 void ColumnStore::appendText(int column, QUtf8StringView text) {
     if (plainFromHere(column)) {
         Column& c = m_columns[column];
-        c.cells.push_back(
-            Cell{static_cast<quint64>(c.texts.size()), static_cast<quint32>(text.size()), CellKind::Text});
+        c.cells.append(Cell{static_cast<quint64>(c.texts.size()), static_cast<quint32>(text.size()), CellKind::Text});
         c.texts.append(text.data(), text.size());
         return;
     }
@@ -278,7 +270,7 @@ void ColumnStore::convertColumn(int column, const std::function<QVariant(const Q
     for (QVariant& v : c.distinct) {
         v = convert(v);
     }
-    if (c.cells.empty() || keep == KeepEverything) {
+    if (c.cells.isEmpty() || keep == KeepEverything) {
         return;
     }
     // Converted cells are written again in place; values of other kinds go

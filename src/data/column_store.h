@@ -36,7 +36,7 @@ public:
         if (c.plainFrom < 0 || row < c.plainFrom) {
             return c.distinct[c.index[row]];
         }
-        return plainValue(c, c.cells[static_cast<size_t>(row - c.plainFrom)]);
+        return plainValue(c, c.cells[row - c.plainFrom]);
     }
     QVector<QVariant> row(int row) const;
     // Number of distinct values a column holds (up to the row where it was
@@ -58,10 +58,12 @@ private:
     // value is made when it is read, so a long list costs no QVariant or
     // QString per cell while it is read.
     enum class CellKind : quint8 { Null, Integer, Real, Text, Other };
+    // Trivial, so that a long list of cells grows by realloc; Cell{} is
+    // a null.
     struct Cell {
-        quint64 payload = 0;  // number bits, text offset or index of another value
-        quint32 length = 0;   // a text's length in bytes
-        CellKind kind = CellKind::Null;
+        quint64 payload;  // number bits, text offset or index of another value
+        quint32 length;   // a text's length in bytes
+        CellKind kind;
     };
     struct Column {
         QVector<QVariant> distinct;
@@ -70,14 +72,18 @@ private:
         qint64 nullIndex = -1;
         // Rows from plainFrom on are plain cells (-1: none are).
         int plainFrom = -1;
-        std::vector<Cell> cells;
+        QList<Cell> cells;
         QByteArray texts;
         QVector<QVariant> others;
     };
     static QVariant plainValue(const Column& c, const Cell& cell);
     // Starts keeping plain cells when the column's first rows were nearly
     // all different; true when the column keeps them.
-    bool plainFromHere(int column);
+    bool plainFromHere(int column) {
+        const Column& c = m_columns[column];
+        return c.plainFrom >= 0 || (c.index.size() >= m_finders[column].nextCheck && checkPlain(column));
+    }
+    bool checkPlain(int column);
     void appendCell(int column, const QVariant& value);
     // What finding an equal value needs while building. Integers and reals
     // are compared by their bits and texts by their UTF-8 bytes, without
@@ -89,7 +95,7 @@ private:
         std::vector<quint32> lengths;  // per distinct value: text length, or a kind
         QByteArray texts;
         // Rows at which the share of different values is looked at next.
-        qsizetype nextCheck = 0;
+        qsizetype nextCheck = 4096;
         // The value of the row before: a value often repeats the one above.
         quint32 last = 0xffffffffu;
     };
