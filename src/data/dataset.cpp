@@ -49,7 +49,7 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
             captions.insert(f.name.toLower(), f.caption);
         }
     }
-    DatasetReader::Result read = DatasetReader::read(m_db, m_table, sql, params, formats);
+    DatasetReader::Result read = DatasetReader::read(m_db, m_table, sql, params, formats, m_readInParallel);
 
     emit aboutToReset();
     m_sql = sql;

@@ -118,6 +118,9 @@ public:
     // A check run inside the transaction of every write of the cached
     // changes, before the rows are written; it throws to refuse the write.
     void setWriteGuard(std::function<void()> guard) { m_writeGuard = std::move(guard); }
+    // Long lists of an embedded book are read on two cores (what is
+    // committed only; inside a transaction they are read as usual).
+    void setReadInParallel(bool on) { m_readInParallel = on; }
 
 signals:
     void fieldChanged(const QString& field);
@@ -205,4 +208,5 @@ private:
     QString m_masterField;
     int m_detailColumn = -1;
     std::function<void()> m_writeGuard;
+    bool m_readInParallel = false;
 };

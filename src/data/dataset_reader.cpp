@@ -5,6 +5,7 @@
 #include <QSqlRecord>
 
 #include "data/database.h"
+#include "data/sqlite_parallel_reader.h"
 #include "data/sqlite_row_reader.h"
 
 namespace {
@@ -55,14 +56,16 @@ FieldDef expressionField(const QString& name, const ColumnStore& rows, int colum
 }  // namespace
 
 DatasetReader::Result DatasetReader::read(Database& db, const QString& updateTable, const QString& sql,
-                                          const QVariantMap& params, const QHash<QString, QString>& formats) {
+                                          const QVariantMap& params, const QHash<QString, QString>& formats,
+                                          bool inParallel) {
     QList<FieldDef> tableFields;
     if (!updateTable.isEmpty()) {
         tableFields = TableSchema::columns(db, updateTable);
     }
     // Embedded books are read straight from SQLite; servers through the driver.
     SqliteRowReader::Result raw;
-    const bool direct = SqliteRowReader::readAll(db, sql, params, &raw);
+    const bool direct = (inParallel && SqliteParallelReader::readAll(db, sql, params, &raw)) ||
+                        SqliteRowReader::readAll(db, sql, params, &raw);
     QSqlQuery q;
     QSqlRecord rec;
     if (!direct) {

@@ -22,6 +22,7 @@ public:
         ColumnStore rows;
     };
     // formats: display formats by lower-case column name, kept from an earlier open.
+    // inParallel: a long list of an embedded book read on two cores.
     static Result read(Database& db, const QString& updateTable, const QString& sql, const QVariantMap& params,
-                       const QHash<QString, QString>& formats);
+                       const QHash<QString, QString>& formats, bool inParallel = false);
 };

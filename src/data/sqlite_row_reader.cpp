@@ -71,15 +71,42 @@ QStringList SqliteRowReader::declaredTypes(Database& db, const QString& sql) {
     return types;
 }
 
-bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMap& params, Result* out) {
-    if (!db.isAccess() || !db.directReads() || !driverSharesLibrary(db)) {
-        return false;
+namespace {
+// The driver's connection, when this program may use it.
+sqlite3* driverConnection(Database& db) {
+    if (!db.isAccess() || !db.directReads() || !SqliteRowReader::driverSharesLibrary(db)) {
+        return nullptr;
     }
     const QVariant handle = db.qdb().driver()->handle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+        return nullptr;
+    }
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+}  // namespace
+
+bool SqliteRowReader::describe(Database& db, const QString& sql, Result* out) {
+    sqlite3* connection = driverConnection(db);
+    if (!connection) {
         return false;
     }
-    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+    Statement s;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(connection, text.constData(), int(text.size()), &s.stmt, nullptr) != SQLITE_OK) {
+        throw db.error(QStringLiteral("执行失败"), QString::fromUtf8(sqlite3_errmsg(connection)), sql);
+    }
+    out->names.clear();
+    out->declaredTypes.clear();
+    for (int i = 0; i < sqlite3_column_count(s.stmt); ++i) {
+        out->names.append(QString::fromUtf8(sqlite3_column_name(s.stmt, i)));
+        const char* declared = sqlite3_column_decltype(s.stmt, i);
+        out->declaredTypes.append(declared ? QString::fromUtf8(declared) : QString());
+    }
+    return true;
+}
+
+bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMap& params, Result* out) {
+    sqlite3* connection = driverConnection(db);
     if (!connection) {
         return false;
     }

@@ -21,6 +21,11 @@ public:
     // direct reads turned off for it, or a driver with its own SQLite): use
     // QSqlQuery then. Throws DbError when the statement fails.
     static bool readAll(Database& db, const QString& sql, const QVariantMap& params, Result* out);
+    // The statement's column names and declared types, found by preparing
+    // it on the driver's connection; no row is read. False when that
+    // connection cannot be used here; throws DbError when the statement is
+    // faulty.
+    static bool describe(Database& db, const QString& sql, Result* out);
 
     // Whether Qt's SQLite driver runs on the very SQLite library this program
     // links, so that its connection handle may be used here. Debian's driver

@@ -6,7 +6,10 @@
 #include "platform/prompter.h"
 
 QuotationList::QuotationList(Database& db, Prompter& prompter)
-    : m_db(db), m_prompter(prompter), m_rows(std::make_unique<Dataset>(db)) {}
+    : m_db(db), m_prompter(prompter), m_rows(std::make_unique<Dataset>(db)) {
+    // Every quotation of the book: a long list.
+    m_rows->setReadInParallel(true);
+}
 
 QuotationList::~QuotationList() = default;
 

@@ -111,17 +111,21 @@ NullableDateEdit::NullableDateEdit(QWidget* parent) : QDateEdit(parent) {
     setSpecialValueText(QStringLiteral(" "));
     setDate(kNoDate);
     connect(this, &QDateEdit::userDateChanged, this, [this](const QDate&) { emit valueEdited(); });
-    // An empty box opens its calendar on the current month, not on the
-    // first month the box can hold.
-    calendarWidget()->installEventFilter(this);
 }
 
-bool NullableDateEdit::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == calendarWidget() && event->type() == QEvent::Show && date() == kNoDate) {
+void NullableDateEdit::mousePressEvent(QMouseEvent* event) {
+    QDateEdit::mousePressEvent(event);
+    showCurrentMonthWhenEmpty();
+}
+
+void NullableDateEdit::showCurrentMonthWhenEmpty() {
+    // The calendar is made when it first opens (making it costs); an empty
+    // box opens it on the current month, not on the first month the box
+    // can hold.
+    if (date() == kNoDate && calendarPopup() && calendarWidget()->isVisible()) {
         const QDate today = QDate::currentDate();
         calendarWidget()->setCurrentPage(today.year(), today.month());
     }
-    return QDateEdit::eventFilter(watched, event);
 }
 
 QVariant NullableDateEdit::value() const {
@@ -150,6 +154,7 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
         selectAll();
     }
     QDateEdit::keyPressEvent(event);
+    showCurrentMonthWhenEmpty();
 }
 
 NumberEdit::NumberEdit(QWidget* parent) : QLineEdit(parent) {

@@ -66,7 +66,10 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void showCurrentMonthWhenEmpty();
 };
 
 // A number with a display format ("0.00"), shown formatted when the field

@@ -275,6 +275,23 @@ void GridModel::sort(int column, Qt::SortOrder order) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+namespace {
+// Rows read in the grid's order (the usual case) need no sort, and rows in
+// exactly the opposite order with no two equal (a list read oldest first,
+// shown newest first) only need turning round.
+template <class Before>
+void sortStably(QVector<int>& rows, const Before& before) {
+    if (std::is_sorted(rows.begin(), rows.end(), before)) {
+        return;
+    }
+    if (std::adjacent_find(rows.begin(), rows.end(), [&](int a, int b) { return !before(b, a); }) == rows.end()) {
+        std::reverse(rows.begin(), rows.end());
+        return;
+    }
+    std::stable_sort(rows.begin(), rows.end(), before);
+}
+}  // namespace
+
 void GridModel::sortRows(QVector<int>& rows) const {
     if (!m_dataset || m_sortColumn < 0 || m_sortColumn >= m_columns.size()) {
         return;
@@ -295,10 +312,7 @@ void GridModel::sortRows(QVector<int>& rows) const {
             const int c = QString::compare(keys[a], keys[b]);
             return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
         };
-        // Rows read in the grid's order (the usual case) need no sort.
-        if (!std::is_sorted(rows.begin(), rows.end(), before)) {
-            std::stable_sort(rows.begin(), rows.end(), before);
-        }
+        sortStably(rows, before);
         return;
     }
     QVector<double> keys(m_dataset->rowCount());
@@ -315,9 +329,7 @@ void GridModel::sortRows(QVector<int>& rows) const {
         }
         return m_sortOrder == Qt::AscendingOrder ? keys[a] < keys[b] : keys[a] > keys[b];
     };
-    if (!std::is_sorted(rows.begin(), rows.end(), before)) {
-        std::stable_sort(rows.begin(), rows.end(), before);
-    }
+    sortStably(rows, before);
 }
 
 void GridModel::setFooter(const QList<FooterSummary>& footer) {

@@ -18,6 +18,8 @@ private slots:
     void indexMatchesPlainLists();
     void rowsFollowTheDataset_data();
     void rowsFollowTheDataset();
+    void sortingKeepsEqualRowsInReadOrder_data();
+    void sortingKeepsEqualRowsInReadOrder();
 };
 
 namespace {
@@ -290,6 +292,43 @@ void TestGridModel::rowsFollowTheDataset() {
             qWarning("step %d: %s", step, what);
         }
     }
+}
+
+void TestGridModel::sortingKeepsEqualRowsInReadOrder_data() {
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<int>("order");
+    QTest::addColumn<QList<int>>("expected");  // dataset rows in grid order
+    QTest::newRow("read in the opposite order")
+        << QStringList{"a", "b", "c"} << int(Qt::DescendingOrder) << QList<int>{2, 1, 0};
+    QTest::newRow("opposite order with equal keys")
+        << QStringList{"a", "b", "b", "c"} << int(Qt::DescendingOrder) << QList<int>{3, 1, 2, 0};
+    QTest::newRow("all equal") << QStringList{"b", "b", "b"} << int(Qt::DescendingOrder) << QList<int>{0, 1, 2};
+    QTest::newRow("already in order") << QStringList{"a", "b", "b"} << int(Qt::AscendingOrder) << QList<int>{0, 1, 2};
+    QTest::newRow("mixed") << QStringList{"b", "a", "c", "a"} << int(Qt::AscendingOrder) << QList<int>{1, 3, 0, 2};
+}
+
+// Sorting is stable whatever order the rows were read in: rows with equal
+// keys keep the order they were read in.
+void TestGridModel::sortingKeepsEqualRowsInReadOrder() {
+    QFETCH(QStringList, keys);
+    QFETCH(int, order);
+    QFETCH(QList<int>, expected);
+    TestBooks::FreshBook book("sqlite");
+    book.db().query("create table k (id integer primary key, key text)");
+    for (const QString& k : keys) {
+        book.db().query("insert into k (key) values (:k)", {{"k", k}});
+    }
+    Dataset rows(book.db());
+    rows.open("select * from k order by id");
+    GridModel model;
+    model.setDataset(&rows);
+    model.setColumns({GridColumn::make("key", "键")});
+    model.sort(0, Qt::SortOrder(order));
+    QList<int> shown;
+    for (int g = 0; g < model.rowCount(); ++g) {
+        shown << model.datasetRow(g);
+    }
+    QCOMPARE(shown, expected);
 }
 
 QTEST_GUILESS_MAIN(TestGridModel)

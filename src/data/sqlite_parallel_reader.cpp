@@ -1,0 +1,256 @@
+#include "data/sqlite_parallel_reader.h"
+
+#include <sqlite3.h>
+
+#include <QByteArray>
+#include <QUtf8StringView>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "data/database.h"
+
+namespace {
+// Rows handed over at a time: large enough that the two threads seldom
+// wait for each other, small enough that the keeping starts at once.
+constexpr int kRowsPerBatch = 2048;
+
+// How a value travels in a batch: its kind, then (numbers) eight bytes or
+// (texts, blobs) a four-byte length and the bytes.
+enum Tag : char { TagNull, TagInteger, TagReal, TagText, TagBlob };
+
+struct Parameter {
+    QByteArray name;  // ":name"
+    QVariant value;   // as the database takes it
+};
+
+// What the reading thread and the keeping thread share.
+class Handover {
+public:
+    void push(QByteArray batch) {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_batches.push_back(std::move(batch));
+        }
+        m_ready.notify_one();
+    }
+    void finish(const QString& error) {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_done = true;
+            m_error = error;
+        }
+        m_ready.notify_one();
+    }
+    // The next batch; false when there is none any more.
+    bool pop(QByteArray* batch) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_ready.wait(lock, [this] { return !m_batches.empty() || m_done; });
+        if (m_batches.empty()) {
+            return false;
+        }
+        *batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        return true;
+    }
+    QString error() {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_error;
+    }
+    std::atomic<bool> stop{false};
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<QByteArray> m_batches;
+    bool m_done = false;
+    QString m_error;
+};
+
+void bindAll(sqlite3_stmt* stmt, const std::vector<Parameter>& params) {
+    for (const Parameter& p : params) {
+        const int index = sqlite3_bind_parameter_index(stmt, p.name.constData());
+        if (index == 0) {
+            continue;
+        }
+        const QVariant& v = p.value;
+        const int type = v.typeId();
+        if (v.isNull() || !v.isValid()) {
+            sqlite3_bind_null(stmt, index);
+        } else if (type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::UInt ||
+                   type == QMetaType::ULongLong) {
+            sqlite3_bind_int64(stmt, index, v.toLongLong());
+        } else if (type == QMetaType::Double || type == QMetaType::Float) {
+            sqlite3_bind_double(stmt, index, v.toDouble());
+        } else if (type == QMetaType::QByteArray) {
+            const QByteArray b = v.toByteArray();
+            sqlite3_bind_blob(stmt, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        } else {
+            const QByteArray t = v.toString().toUtf8();
+            sqlite3_bind_text(stmt, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        }
+    }
+}
+
+void appendBytes(QByteArray& batch, const void* data, qsizetype size) {
+    batch.append(static_cast<const char*>(data), size);
+}
+
+// The reading thread: every row of the statement, in batches.
+void readRows(const QByteArray& path, const QByteArray& sql, const std::vector<Parameter>& params, Handover& handover) {
+    sqlite3* connection = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    QString error;
+    if (sqlite3_open_v2(path.constData(), &connection, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_busy_timeout(connection, 10000) != SQLITE_OK ||
+        sqlite3_prepare_v2(connection, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK) {
+        error = QString::fromUtf8(connection ? sqlite3_errmsg(connection) : "out of memory");
+    } else {
+        bindAll(stmt, params);
+        const int columns = sqlite3_column_count(stmt);
+        QByteArray batch;
+        int rows = 0;
+        int rc = SQLITE_OK;
+        while (!handover.stop.load(std::memory_order_relaxed) && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            for (int i = 0; i < columns; ++i) {
+                switch (sqlite3_column_type(stmt, i)) {
+                    case SQLITE_INTEGER: {
+                        const qint64 v = sqlite3_column_int64(stmt, i);
+                        batch.append(TagInteger);
+                        appendBytes(batch, &v, sizeof v);
+                        break;
+                    }
+                    case SQLITE_FLOAT: {
+                        const double v = sqlite3_column_double(stmt, i);
+                        batch.append(TagReal);
+                        appendBytes(batch, &v, sizeof v);
+                        break;
+                    }
+                    case SQLITE_TEXT:
+                    case SQLITE_BLOB: {
+                        const bool text = sqlite3_column_type(stmt, i) == SQLITE_TEXT;
+                        const void* data = text ? static_cast<const void*>(sqlite3_column_text(stmt, i))
+                                                : sqlite3_column_blob(stmt, i);
+                        const qint32 size = sqlite3_column_bytes(stmt, i);
+                        batch.append(text ? TagText : TagBlob);
+                        appendBytes(batch, &size, sizeof size);
+                        appendBytes(batch, data, size);
+                        break;
+                    }
+                    default:
+                        batch.append(TagNull);
+                        break;
+                }
+            }
+            if (++rows == kRowsPerBatch) {
+                handover.push(std::move(batch));
+                batch = QByteArray();
+                rows = 0;
+            }
+        }
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+            error = QString::fromUtf8(sqlite3_errmsg(connection));
+        }
+        if (rows > 0) {
+            handover.push(std::move(batch));
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(connection);
+    handover.finish(error);
+}
+
+// Keeps the rows of one batch.
+void keepRows(const QByteArray& batch, int columns, ColumnStore& rows) {
+    const char* at = batch.constData();
+    const char* const end = at + batch.size();
+    while (at < end) {
+        for (int i = 0; i < columns; ++i) {
+            const char tag = *at++;
+            switch (tag) {
+                case TagInteger: {
+                    qint64 v = 0;
+                    std::memcpy(&v, at, sizeof v);
+                    at += sizeof v;
+                    rows.appendInteger(i, v);
+                    break;
+                }
+                case TagReal: {
+                    double v = 0;
+                    std::memcpy(&v, at, sizeof v);
+                    at += sizeof v;
+                    rows.appendReal(i, v);
+                    break;
+                }
+                case TagText:
+                case TagBlob: {
+                    qint32 size = 0;
+                    std::memcpy(&size, at, sizeof size);
+                    at += sizeof size;
+                    if (tag == TagText) {
+                        rows.appendText(i, QUtf8StringView(at, size));
+                    } else {
+                        rows.appendBlob(i, QByteArrayView(at, size));
+                    }
+                    at += size;
+                    break;
+                }
+                default:
+                    rows.appendNull(i);
+                    break;
+            }
+        }
+        rows.endRow();
+    }
+}
+}  // namespace
+
+bool SqliteParallelReader::readAll(Database& db, const QString& sql, const QVariantMap& params,
+                                   SqliteRowReader::Result* out) {
+    if (!db.isAccess() || !db.directReads() || db.transactionDepth() > 0 || db.location().isEmpty() ||
+        db.location() == QLatin1String(":memory:") || !SqliteRowReader::driverSharesLibrary(db)) {
+        return false;
+    }
+    // The statement is checked, and its columns named, on the program's own
+    // connection first: a faulty statement fails as any other would.
+    SqliteRowReader::Result r;
+    if (!SqliteRowReader::describe(db, sql, &r)) {
+        return false;
+    }
+    std::vector<Parameter> bound;
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+        bound.push_back({(it.key().startsWith(':') ? it.key() : ':' + it.key()).toUtf8(), db.toDbValue(it.value())});
+    }
+    const int columns = static_cast<int>(r.names.size());
+    r.rows = ColumnStore(columns);
+
+    Handover handover;
+    std::thread reader(readRows, db.location().toUtf8(), sql.toUtf8(), std::cref(bound), std::ref(handover));
+    // The reading thread is stopped and waited for however this ends.
+    struct Join {
+        std::thread& thread;
+        Handover& handover;
+        ~Join() {
+            handover.stop = true;
+            QByteArray rest;
+            while (handover.pop(&rest)) {
+            }
+            thread.join();
+        }
+    } join{reader, handover};
+    QByteArray batch;
+    while (handover.pop(&batch)) {
+        keepRows(batch, columns, r.rows);
+    }
+    const QString error = handover.error();
+    if (!error.isEmpty()) {
+        throw db.error(QStringLiteral("执行失败"), error, sql);
+    }
+    r.rows.finish();
+    *out = std::move(r);
+    return true;
+}
