@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QUtf8StringView>
-#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -17,6 +16,9 @@ namespace {
 // Rows handed over at a time: large enough that the two threads seldom
 // wait for each other, small enough that the keeping starts at once.
 constexpr int kRowsPerBatch = 2048;
+// Batches waiting at most: the reading waits when the keeping lags, so the
+// values are not held twice over.
+constexpr size_t kBatchesWaiting = 8;
 
 // How a value travels in a batch: its kind, then (numbers) eight bytes or
 // (texts, blobs) a four-byte length and the bytes.
@@ -30,17 +32,22 @@ struct Parameter {
 // What the reading thread and the keeping thread share.
 class Handover {
 public:
+    enum class End { Done, Failed, Unavailable };
+
+    // Waits while enough batches wait, unless the reading is stopped.
     void push(QByteArray batch) {
         {
-            const std::lock_guard<std::mutex> lock(m_mutex);
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_space.wait(lock, [this] { return m_batches.size() < kBatchesWaiting || m_stop; });
             m_batches.push_back(std::move(batch));
         }
         m_ready.notify_one();
     }
-    void finish(const QString& error) {
+    void finish(End end, const QString& error = {}) {
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_done = true;
+            m_end = end;
             m_error = error;
         }
         m_ready.notify_one();
@@ -54,19 +61,35 @@ public:
         }
         *batch = std::move(m_batches.front());
         m_batches.pop_front();
+        lock.unlock();
+        m_space.notify_one();
         return true;
     }
-    QString error() {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        return m_error;
+    void stop() {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_space.notify_one();
     }
-    std::atomic<bool> stop{false};
+    bool stopped() {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_stop;
+    }
+    End end(QString* error) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        *error = m_error;
+        return m_end;
+    }
 
 private:
     std::mutex m_mutex;
     std::condition_variable m_ready;
+    std::condition_variable m_space;
     std::deque<QByteArray> m_batches;
     bool m_done = false;
+    bool m_stop = false;
+    End m_end = End::Done;
     QString m_error;
 };
 
@@ -99,23 +122,31 @@ void appendBytes(QByteArray& batch, const void* data, qsizetype size) {
     batch.append(static_cast<const char*>(data), size);
 }
 
-// The reading thread: every row of the statement, in batches.
-void readRows(const QByteArray& path, const QByteArray& sql, const std::vector<Parameter>& params, Handover& handover) {
+// The reading thread: every row of the statement, in batches. When its own
+// connection cannot be had, or the statement reads other columns on it
+// than on the program's connection (the book changed in between), it says
+// so and reads nothing.
+void readRows(const QByteArray& path, const QByteArray& sql, const std::vector<Parameter>& params, int columns,
+              Handover& handover) {
     sqlite3* connection = nullptr;
     sqlite3_stmt* stmt = nullptr;
-    QString error;
     if (sqlite3_open_v2(path.constData(), &connection, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
             SQLITE_OK ||
         sqlite3_busy_timeout(connection, 10000) != SQLITE_OK ||
-        sqlite3_prepare_v2(connection, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK) {
-        error = QString::fromUtf8(connection ? sqlite3_errmsg(connection) : "out of memory");
-    } else {
+        sqlite3_prepare_v2(connection, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK ||
+        sqlite3_column_count(stmt) != columns) {
+        sqlite3_finalize(stmt);
+        sqlite3_close(connection);
+        handover.finish(Handover::End::Unavailable);
+        return;
+    }
+    QString error;
+    {
         bindAll(stmt, params);
-        const int columns = sqlite3_column_count(stmt);
         QByteArray batch;
         int rows = 0;
         int rc = SQLITE_OK;
-        while (!handover.stop.load(std::memory_order_relaxed) && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        while (!handover.stopped() && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             for (int i = 0; i < columns; ++i) {
                 switch (sqlite3_column_type(stmt, i)) {
                     case SQLITE_INTEGER: {
@@ -161,7 +192,7 @@ void readRows(const QByteArray& path, const QByteArray& sql, const std::vector<P
     }
     sqlite3_finalize(stmt);
     sqlite3_close(connection);
-    handover.finish(error);
+    handover.finish(error.isEmpty() ? Handover::End::Done : Handover::End::Failed, error);
 }
 
 // Keeps the rows of one batch.
@@ -194,7 +225,8 @@ void keepRows(const QByteArray& batch, int columns, ColumnStore& rows) {
                     if (tag == TagText) {
                         rows.appendText(i, QUtf8StringView(at, size));
                     } else {
-                        rows.appendBlob(i, QByteArrayView(at, size));
+                        // An empty blob reads as SQLite gives it: no bytes at all.
+                        rows.appendBlob(i, size == 0 ? QByteArrayView() : QByteArrayView(at, size));
                     }
                     at += size;
                     break;
@@ -211,9 +243,12 @@ void keepRows(const QByteArray& batch, int columns, ColumnStore& rows) {
 
 bool SqliteParallelReader::readAll(Database& db, const QString& sql, const QVariantMap& params,
                                    SqliteRowReader::Result* out) {
-    if (!db.isAccess() || !db.directReads() || db.transactionDepth() > 0 || db.location().isEmpty() ||
-        db.location() == QLatin1String(":memory:") || !SqliteRowReader::driverSharesLibrary(db)) {
+    if (!db.isAccess() || !db.directReads() || db.transactionDepth() > 0) {
         return false;
+    }
+    const QByteArray file = SqliteRowReader::committedFile(db);
+    if (file.isEmpty()) {
+        return false;  // a book in memory, or a connection inside a transaction
     }
     // The statement is checked, and its columns named, on the program's own
     // connection first: a faulty statement fails as any other would.
@@ -229,13 +264,13 @@ bool SqliteParallelReader::readAll(Database& db, const QString& sql, const QVari
     r.rows = ColumnStore(columns);
 
     Handover handover;
-    std::thread reader(readRows, db.location().toUtf8(), sql.toUtf8(), std::cref(bound), std::ref(handover));
+    std::thread reader(readRows, file, sql.toUtf8(), std::cref(bound), columns, std::ref(handover));
     // The reading thread is stopped and waited for however this ends.
     struct Join {
         std::thread& thread;
         Handover& handover;
         ~Join() {
-            handover.stop = true;
+            handover.stop();
             QByteArray rest;
             while (handover.pop(&rest)) {
             }
@@ -246,9 +281,14 @@ bool SqliteParallelReader::readAll(Database& db, const QString& sql, const QVari
     while (handover.pop(&batch)) {
         keepRows(batch, columns, r.rows);
     }
-    const QString error = handover.error();
-    if (!error.isEmpty()) {
-        throw db.error(QStringLiteral("执行失败"), error, sql);
+    QString error;
+    switch (handover.end(&error)) {
+        case Handover::End::Unavailable:
+            return false;
+        case Handover::End::Failed:
+            throw db.error(QStringLiteral("执行失败"), error, sql);
+        case Handover::End::Done:
+            break;
     }
     r.rows.finish();
     *out = std::move(r);

@@ -19,7 +19,7 @@ class SqliteParallelReader {
 public:
     // False when the rows cannot be read this way (see
     // SqliteRowReader::readAll, and: a book without a file, a connection
-    // inside a transaction): read them another way then. Throws DbError
-    // when the statement fails.
+    // inside a transaction, a second connection to the file refused):
+    // read them another way then. Throws DbError when the statement fails.
     static bool readAll(Database& db, const QString& sql, const QVariantMap& params, SqliteRowReader::Result* out);
 };

@@ -85,6 +85,15 @@ sqlite3* driverConnection(Database& db) {
 }
 }  // namespace
 
+QByteArray SqliteRowReader::committedFile(Database& db) {
+    sqlite3* connection = driverConnection(db);
+    if (!connection || !sqlite3_get_autocommit(connection)) {
+        return {};
+    }
+    const char* file = sqlite3_db_filename(connection, "main");
+    return file ? QByteArray(file) : QByteArray();
+}
+
 bool SqliteRowReader::describe(Database& db, const QString& sql, Result* out) {
     sqlite3* connection = driverConnection(db);
     if (!connection) {

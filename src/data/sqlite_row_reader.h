@@ -26,6 +26,10 @@ public:
     // connection cannot be used here; throws DbError when the statement is
     // faulty.
     static bool describe(Database& db, const QString& sql, Result* out);
+    // The file of the driver's connection, when that connection may be used
+    // here and is outside a transaction (so another connection to the file
+    // sees what it sees); empty otherwise.
+    static QByteArray committedFile(Database& db);
 
     // Whether Qt's SQLite driver runs on the very SQLite library this program
     // links, so that its connection handle may be used here. Debian's driver

@@ -239,11 +239,12 @@ QList<int> QuotationDocument::printOrder() const {
     for (int r = 0; r < m_lines->rowCount(); ++r) {
         order.append(r);
     }
-    // Lines without a position print last; equal positions keep the order
-    // they were read in.
+    // Lines without a position (older books) come first, as the grid and
+    // an embedded book's printout order them; equal positions keep the
+    // order they were read in.
     auto position = [this](int r) {
         const QVariant v = m_lines->value(r, "SortNo");
-        return v.isNull() ? std::numeric_limits<qint64>::max() : v.toLongLong();
+        return v.isNull() ? std::numeric_limits<qint64>::min() : v.toLongLong();
     };
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return position(a) < position(b); });
     return order;

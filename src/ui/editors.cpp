@@ -147,14 +147,30 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
     }
     // Typing into an empty box starts a date whose sections the typed
     // digits then overwrite, year first, as in a box that holds a date.
-    if (date() == kNoDate && !event->text().isEmpty() && event->text().at(0).isDigit()) {
-        const QSignalBlocker block(this);
-        setDate(QDate::currentDate());
-        setCurrentSection(QDateTimeEdit::YearSection);
-        selectAll();
+    // A separator typed right after a section filled up and moved on to the
+    // next one would skip that one too: it is taken as already typed.
+    const QString typed = event->text();
+    if (typed == "-" || typed == "/" || typed == ".") {
+        const QString shown = lineEdit()->text();
+        const int at = lineEdit()->hasSelectedText() ? lineEdit()->selectionStart() : lineEdit()->cursorPosition();
+        if (at > 0 && at <= shown.size() && !shown.at(at - 1).isDigit()) {
+            event->accept();
+            return;
+        }
+    }
+    if (date() == kNoDate && !typed.isEmpty() && typed.at(0).isDigit()) {
+        {
+            const QSignalBlocker block(this);
+            setDate(QDate::currentDate());
+            setSelectedSection(QDateTimeEdit::YearSection);
+        }
+        // The box holds a date from here on, and says so.
+        emit valueEdited();
     }
     QDateEdit::keyPressEvent(event);
-    showCurrentMonthWhenEmpty();
+    if (event->key() == Qt::Key_F4 || ((event->modifiers() & Qt::AltModifier) && event->key() == Qt::Key_Down)) {
+        showCurrentMonthWhenEmpty();  // the keys that open the calendar
+    }
 }
 
 NumberEdit::NumberEdit(QWidget* parent) : QLineEdit(parent) {

@@ -35,7 +35,9 @@ void TestParallelReading::fill(Database& db, int rows) {
                   {"a", r % 11 == 0 ? QVariant() : QVariant(r * 1.25)},
                   {"u", QString("单位%1").arg(r % 7)},
                   {"n", r % 3 == 0 ? QVariant() : QVariant(QString("它'%_\"%1").arg(r % 500))},
-                  {"p", r % 1000 == 0 ? QVariant(QByteArray("\x00\x01", 2) + QByteArray::number(r)) : QVariant()},
+                  {"p", r % 1000 == 0   ? QVariant(QByteArray("\x00\x01", 2) + QByteArray::number(r))
+                        : r % 1000 == 1 ? QVariant(QByteArray(""))  // an empty blob
+                                        : QVariant()},
                   {"w", qlonglong(r) * 1000003LL}});
     }
     tx.commit();
@@ -65,7 +67,8 @@ void TestParallelReading::sameRowsAsOneCore() {
         for (int c = 0; c < serial.fields().size(); ++c) {
             const QVariant a = parallel.value(r, c);
             const QVariant b = serial.value(r, c);
-            QVERIFY2(a == b && a.typeId() == b.typeId(),
+            QVERIFY2(a == b && a.typeId() == b.typeId() && a.isNull() == b.isNull() &&
+                         a.toByteArray().isNull() == b.toByteArray().isNull(),
                      qPrintable(QString("row %1 column %2: %3 / %4").arg(r).arg(c).arg(a.toString(), b.toString())));
         }
     }

@@ -259,13 +259,28 @@ void TestKit::editorsHoldNullValues() {
     QCOMPARE(date.value().toDate(), QDate(2007, 1, 2));
     date.setValue(QVariant());
     QVERIFY(date.value().isNull());
-    // A date typed into the empty box, dashes and all.
+    // A date typed into the empty box, dashes and all or without them; the
+    // box says when it holds a date.
     date.show();
     date.setFocus();
-    QSignalSpy edited(&date, &NullableDateEdit::valueEdited);
-    QTest::keyClicks(&date, "2026-12-01");
-    QCOMPARE(date.value().toDate(), QDate(2026, 12, 1));
-    QVERIFY(!edited.isEmpty());
+    for (const QString& typed : {QString("2025-03-04"), QString("1999-12-31"), QString("20070102")}) {
+        date.setValue(QVariant());
+        QSignalSpy edited(&date, &NullableDateEdit::valueEdited);
+        QTest::keyClicks(&date, typed);
+        QCOMPARE(date.value().toDate(), QDate::fromString(QString(typed).remove('-'), "yyyyMMdd"));
+        QVERIFY(!edited.isEmpty());
+    }
+    // Over a date the box holds, from its first section.
+    date.setValue(QDate(2006, 3, 5));
+    date.setSelectedSection(QDateTimeEdit::YearSection);
+    QTest::keyClicks(&date, "2024-11-09");
+    QCOMPARE(date.value().toDate(), QDate(2024, 11, 9));
+    // A partial date: whatever the box shows is its value, and it said so.
+    date.setValue(QVariant());
+    QSignalSpy partial(&date, &NullableDateEdit::valueEdited);
+    QTest::keyClicks(&date, "2");
+    QVERIFY(!partial.isEmpty());
+    QCOMPARE(date.value().isNull(), date.text().trimmed().isEmpty());
     // Its calendar opens on the current month while the box is empty.
     date.setValue(QVariant());
     const QPoint arrow(date.width() - 6, date.height() / 2);
