@@ -14,7 +14,7 @@ QuotationList::QuotationList(Database& db, Prompter& prompter)
 QuotationList::~QuotationList() = default;
 
 void QuotationList::open() {
-    m_rows->open(listStatement());
+    m_rows->open(listStatement(m_db.isAccess()));
     for (const char* f : {"sum_Goods_Price", "Freight", "Total_Price", "earnest", "sum_payed_money", "Leave_money",
                           "preferential", "total_Gain_Money"}) {
         m_rows->setDisplayFormat(f, "0.00");

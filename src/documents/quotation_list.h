@@ -35,7 +35,15 @@ public:
     // false with a message when none is selected.
     bool setInForce(const QString& billNo, bool inForce);
 
-    static QString listStatement() { return QStringLiteral("select * from Query_Quotation_Head_list order by BillNo"); }
+    // The quotations in the order they were written, the newest last. An
+    // embedded book keeps its rows in that order and updates them in
+    // place, so they are read as they lie (ordering by number would cost a
+    // lookup per row); a server moves an updated row, so there they are
+    // ordered by number.
+    static QString listStatement(bool embedded) {
+        return embedded ? QStringLiteral("select * from Query_Quotation_Head_list")
+                        : QStringLiteral("select * from Query_Quotation_Head_list order by BillNo");
+    }
 
 private:
     Database& m_db;

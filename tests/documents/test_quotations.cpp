@@ -39,6 +39,7 @@ private slots:
     void listAmountsToTheCent();
     void bookOfVersionTwoLosesTheGoodsIndex();
     void aSaveTheCallerRollsBackStaysUnsaved();
+    void theListEndsWithTheNewestAfterEdits();
 
 private:
     // A stored quotation with lines for goods G1..Gn (quantity i, price i).
@@ -682,6 +683,25 @@ void TestQuotations::aSaveTheCallerRollsBackStaysUnsaved() {
     QCOMPARE(count(db, "select count(*) from Quotation_Head where BillNo=:b", {{"b", doc.billNo()}}), 1);
     QCOMPARE(count(db, "select count(*) from Quotation_Detail where HeadNo=:b", {{"b", doc.billNo()}}), 1);
     QVERIFY(!doc.isModified());
+}
+
+// The list's last row is the newest quotation, also after an older one
+// was edited (a server moves an updated row).
+void TestQuotations::theListEndsWithTheNewestAfterEdits() {
+    Book b;
+    Database& db = b.db();
+    const QString first = storedQuotation(b, 1);
+    storedQuotation(b, 1);
+    const QString newest = storedQuotation(b, 1);
+    QuotationDocument doc(db, b.clock, b.prompter, "admin");
+    doc.load(QuotationDocument::Existing, first);
+    doc.head().setValue("Remark", "改过");
+    QVERIFY(doc.save());
+    QuotationList list(db, b.prompter);
+    list.open();
+    QCOMPARE(list.rows().rowCount(), 3);
+    QCOMPARE(list.rows().value(2, "BillNo").toString(), newest);
+    QCOMPARE(list.rows().value(0, "BillNo").toString(), first);
 }
 
 QTEST_GUILESS_MAIN(TestQuotations)
