@@ -324,16 +324,28 @@ CREATE TABLE IF NOT EXISTS Receipt_Detail (
 );
 CREATE INDEX IF NOT EXISTS ix_receipt_detail_head ON Receipt_Detail (HeadNo);
 
--- Each quotation number's totals over its lines and receipts, kept by
--- triggers in the same transaction as every change of those rows, so that
--- the quotation list reads them without summing millions of lines. A
--- missing row means zero.
+-- Each quotation number's totals over its lines and receipts, with the
+-- freight and discount of its head, kept by triggers in the same
+-- transaction as every change of those rows, so that the quotation list
+-- reads them without summing millions of lines or computing anything per
+-- row. Every quotation head has its row; a number without one has nothing
+-- to sum. The amounts the list shows are computed once when a row is
+-- written:
+--   receivable  = goods value + freight - discount
+--   profit      = sum of the lines' profit - discount
+--   outstanding = receivable - received
 CREATE TABLE IF NOT EXISTS Quotation_Sum (
     BillNo VARCHAR(20) NOT NULL PRIMARY KEY,
     sum_Goods NUMERIC(18,2) NOT NULL DEFAULT 0,
     sum_Gain NUMERIC(18,2) NOT NULL DEFAULT 0,
     sum_Cost NUMERIC(18,4) NOT NULL DEFAULT 0,
-    sum_Paid NUMERIC(18,2) NOT NULL DEFAULT 0
+    sum_Paid NUMERIC(18,2) NOT NULL DEFAULT 0,
+    Freight NUMERIC(18,2) NOT NULL DEFAULT 0,
+    preferential NUMERIC(18,2) NOT NULL DEFAULT 0,
+    cost_Price NUMERIC(18,2) GENERATED ALWAYS AS (ROUND(sum_Cost, 2)) STORED,
+    Total_Price NUMERIC(18,2) GENERATED ALWAYS AS (ROUND(sum_Goods + Freight - preferential, 2)) STORED,
+    total_Gain NUMERIC(18,2) GENERATED ALWAYS AS (ROUND(sum_Gain - preferential, 2)) STORED,
+    Leave_money NUMERIC(18,2) GENERATED ALWAYS AS (ROUND(sum_Goods + Freight - preferential - sum_Paid, 2)) STORED
 );
 
 CREATE TABLE IF NOT EXISTS Dusmere_Order_Form_head (

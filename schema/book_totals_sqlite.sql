@@ -1,5 +1,6 @@
 -- Triggers that keep Quotation_Sum equal to the sums over each quotation
--- number's lines and receipts (embedded books). Statements end at a line
+-- number's lines and receipts, and to its head's freight and discount
+-- (embedded books). Statements end at a line
 -- holding only "/". Amounts are rounded at every step so that adding and
 -- taking away decimal amounts never leaves a floating-point residue.
 DROP TRIGGER IF EXISTS tr_quotation_detail_ins
@@ -13,6 +14,12 @@ DROP TRIGGER IF EXISTS tr_receipt_head_ins
 DROP TRIGGER IF EXISTS tr_receipt_head_del
 /
 DROP TRIGGER IF EXISTS tr_receipt_head_upd
+/
+DROP TRIGGER IF EXISTS tr_quotation_head_ins
+/
+DROP TRIGGER IF EXISTS tr_quotation_head_del
+/
+DROP TRIGGER IF EXISTS tr_quotation_head_upd
 /
 CREATE TRIGGER tr_quotation_detail_ins AFTER INSERT ON Quotation_Detail
 BEGIN
@@ -69,5 +76,25 @@ BEGIN
     INSERT OR IGNORE INTO Quotation_Sum (BillNo) SELECT NEW.QuotationNo WHERE NEW.QuotationNo IS NOT NULL;
     UPDATE Quotation_Sum SET sum_Paid = ROUND(sum_Paid + COALESCE(NEW.TotalPrice, 0), 2)
      WHERE NEW.QuotationNo IS NOT NULL AND BillNo = NEW.QuotationNo;
+END
+/
+CREATE TRIGGER tr_quotation_head_ins AFTER INSERT ON Quotation_Head
+BEGIN
+    INSERT OR IGNORE INTO Quotation_Sum (BillNo) VALUES (NEW.BillNo);
+    UPDATE Quotation_Sum SET Freight = COALESCE(NEW.Freight, 0), preferential = COALESCE(NEW.preferential, 0)
+     WHERE BillNo = NEW.BillNo;
+END
+/
+CREATE TRIGGER tr_quotation_head_del AFTER DELETE ON Quotation_Head
+BEGIN
+    UPDATE Quotation_Sum SET Freight = 0, preferential = 0 WHERE BillNo = OLD.BillNo;
+END
+/
+CREATE TRIGGER tr_quotation_head_upd AFTER UPDATE OF BillNo, Freight, preferential ON Quotation_Head
+BEGIN
+    UPDATE Quotation_Sum SET Freight = 0, preferential = 0 WHERE BillNo = OLD.BillNo;
+    INSERT OR IGNORE INTO Quotation_Sum (BillNo) VALUES (NEW.BillNo);
+    UPDATE Quotation_Sum SET Freight = COALESCE(NEW.Freight, 0), preferential = COALESCE(NEW.preferential, 0)
+     WHERE BillNo = NEW.BillNo;
 END
 /

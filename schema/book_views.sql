@@ -25,37 +25,26 @@ SELECT h.*,
 FROM Quotation_Head h
 LEFT JOIN Client c ON c.Corp_code = h.ClientNo;
 
--- One row per quotation with its amounts, read from the totals the
--- triggers keep:
+-- One row per quotation with its amounts, as the triggers keep them with
+-- the quotation's totals (every head has its totals row):
 --   goods value  = sum of the lines' amounts
 --   receivable   = goods value + freight - discount
 --   received     = sum of the quotation's receipts
 --   outstanding  = receivable - received
 --   profit       = sum of the lines' profit - discount
--- The kept totals of two decimals are rounded already when they are
--- written. What is added or taken away here is a sum of amounts of two
--- decimals, so a hundred times it is a whole number of cents up to a
--- floating-point residue (embedded books): rounding that to a whole number
--- and dividing by 100 gives exactly the amount rounded to two decimals,
--- where SQLite's ROUND(x, 2) would go through text for every value. The
--- paid mark reads the rounded amount, so a quotation paid to the cent
--- never shows as unpaid for a residue. "+ 0.0" keeps a kept total a
--- decimal: an embedded book stores a whole amount as an integer, and a
--- list takes the kind of a computed column from its first row.
+-- The amounts are rounded to the cent when they are written, so a
+-- quotation paid to the cent never shows as unpaid for a floating-point
+-- residue.
 CREATE VIEW Query_Quotation_Head_list AS
 SELECT h.*,
-       COALESCE(t.sum_Goods, 0) + 0.0 AS sum_Goods_Price,
-       COALESCE(t.sum_Gain, 0) + 0.0 AS sum_Gain_Money,
-       ROUND(COALESCE(t.sum_Cost, 0) * 100) / 100 AS sum_goods_cost_price,
-       COALESCE(t.sum_Paid, 0) + 0.0 AS sum_payed_money,
-       ROUND((COALESCE(t.sum_Goods, 0) + COALESCE(h.Freight, 0) - COALESCE(h.preferential, 0)) * 100) / 100
-           AS Total_Price,
-       ROUND((COALESCE(t.sum_Gain, 0) - COALESCE(h.preferential, 0)) * 100) / 100 AS total_Gain_Money,
-       ROUND((COALESCE(t.sum_Goods, 0) + COALESCE(h.Freight, 0) - COALESCE(h.preferential, 0)
-              - COALESCE(t.sum_Paid, 0)) * 100) / 100 AS Leave_money,
-       CASE WHEN ROUND((COALESCE(t.sum_Goods, 0) + COALESCE(h.Freight, 0) - COALESCE(h.preferential, 0)
-                        - COALESCE(t.sum_Paid, 0)) * 100) <= 0
-            THEN '已付清' ELSE '未付清' END AS isPayAll,
+       t.sum_Goods AS sum_Goods_Price,
+       t.sum_Gain AS sum_Gain_Money,
+       t.cost_Price AS sum_goods_cost_price,
+       t.sum_Paid AS sum_payed_money,
+       t.Total_Price,
+       t.total_Gain AS total_Gain_Money,
+       t.Leave_money,
+       CASE WHEN t.Leave_money <= 0 THEN '已付清' ELSE '未付清' END AS isPayAll,
        CASE WHEN h.state = 1 THEN '生效' ELSE '失效' END AS state_desc
 FROM Quotation_Head h
 LEFT JOIN Quotation_Sum t ON t.BillNo = h.BillNo;

@@ -266,6 +266,16 @@ QVector<QVariant> ColumnStore::row(int row) const {
 }
 
 void ColumnStore::convertColumn(int column, const std::function<QVariant(const QVariant&)>& convert, int keep) {
+    convertCells(column, convert, keep, nullptr);
+}
+
+void ColumnStore::convertColumn(int column, const std::function<QVariant(const QVariant&)>& convert,
+                                const std::function<double(double)>& numberToReal) {
+    convertCells(column, convert, KeepNothing, &numberToReal);
+}
+
+void ColumnStore::convertCells(int column, const std::function<QVariant(const QVariant&)>& convert, int keep,
+                               const std::function<double(double)>* numberToReal) {
     Column& c = m_columns[column];
     for (QVariant& v : c.distinct) {
         v = convert(v);
@@ -279,6 +289,16 @@ void ColumnStore::convertColumn(int column, const std::function<QVariant(const Q
     for (Cell& cell : c.cells) {
         if ((cell.kind == CellKind::Text && (keep & KeepTexts)) ||
             (cell.kind == CellKind::Integer && (keep & KeepIntegers))) {
+            continue;
+        }
+        if (numberToReal && (cell.kind == CellKind::Integer || cell.kind == CellKind::Real)) {
+            double d = 0;
+            if (cell.kind == CellKind::Integer) {
+                d = static_cast<double>(static_cast<qint64>(cell.payload));
+            } else {
+                std::memcpy(&d, &cell.payload, sizeof d);
+            }
+            cell = Cell{realBits((*numberToReal)(d)), 0, CellKind::Real};
             continue;
         }
         const QVariant v = convert(plainValue(c, cell));

@@ -50,6 +50,11 @@ public:
     // Replaces every value of a column by convert(value): each distinct value
     // once, and each plain cell whose kind is not kept.
     void convertColumn(int column, const std::function<QVariant(const QVariant&)>& convert, int keep = KeepNothing);
+    // The same for a column whose numbers all become reals: a plain cell
+    // holding a number becomes numberToReal(number) without passing
+    // through a QVariant, which is what a long column of amounts needs.
+    void convertColumn(int column, const std::function<QVariant(const QVariant&)>& convert,
+                       const std::function<double(double)>& numberToReal);
 
 private:
     // A value of a column whose values are nearly all different (keys,
@@ -77,6 +82,8 @@ private:
         QVector<QVariant> others;
     };
     static QVariant plainValue(const Column& c, const Cell& cell);
+    void convertCells(int column, const std::function<QVariant(const QVariant&)>& convert, int keep,
+                      const std::function<double(double)>* numberToReal);
     // Starts keeping plain cells when the column's first rows were nearly
     // all different; true when the column keeps them.
     bool plainFromHere(int column) {

@@ -122,6 +122,13 @@ DatasetReader::Result DatasetReader::read(Database& db, const QString& updateTab
     // normalizing gives back unchanged are not touched.
     for (int i = 0; i < n; ++i) {
         const FieldDef& f = out.fields[i];
+        if (f.type == FieldDef::Type::Decimal) {
+            const int scale = f.scale;
+            out.rows.convertColumn(
+                i, [&f](const QVariant& v) { return f.normalize(v); },
+                [scale](double d) { return roundHalfAwayFromZero(d, scale); });
+            continue;
+        }
         const int keep = f.type == FieldDef::Type::Text      ? ColumnStore::KeepTexts
                          : f.type == FieldDef::Type::Integer ? ColumnStore::KeepIntegers
                          : f.type == FieldDef::Type::Blob    ? ColumnStore::KeepEverything

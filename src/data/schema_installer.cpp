@@ -173,6 +173,19 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
         writeVersion(db, 3);
         tx.commit();
     }
+    if (storedVersion(db) < 4) {
+        // Version 4 keeps each quotation's freight and discount beside its
+        // totals, with the amounts the list shows computed when a row is
+        // written; the totals are computed afresh.
+        WriteTransaction tx(db);
+        db.query("DROP VIEW IF EXISTS Query_Quotation_Head_list");
+        db.query("DROP TABLE IF EXISTS Quotation_Sum");
+        runScript(db, ":/schema/book_tables.sql");
+        installTotals(db);
+        runScript(db, ":/schema/book_views.sql");
+        writeVersion(db, 4);
+        tx.commit();
+    }
     // Later schema versions add their upgrade steps here, each in its own
     // transaction, followed by the saved queries recreated. Passwords still
     // kept as text are hashed at the next log-in, not here: opening a book

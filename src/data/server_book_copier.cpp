@@ -47,7 +47,14 @@ void ServerBookCopier::copy(Database& db, const QString& from, const QString& to
         // Columns, defaults, keys, constraints and indexes; an identity
         // column gets a sequence of its own in the new schema.
         db.query(QStringLiteral("CREATE TABLE %1 (LIKE %2 INCLUDING ALL)").arg(dst, src));
-        db.query(QStringLiteral("INSERT INTO %1 SELECT * FROM %2").arg(dst, src));
+        // Computed columns are computed again as the rows go in.
+        const QString columns =
+            names(db,
+                  "SELECT column_name FROM information_schema.columns WHERE table_schema = :s AND table_name = :t "
+                  "AND is_generated = 'NEVER' ORDER BY ordinal_position",
+                  {{"s", from.toLower()}, {"t", table}})
+                .join(',');
+        db.query(QStringLiteral("INSERT INTO %1 (%3) SELECT %3 FROM %2").arg(dst, src, columns));
 
         // A serial default copied as it stands still draws from the source's
         // sequence: give the column a sequence in the new schema.

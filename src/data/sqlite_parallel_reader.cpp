@@ -118,9 +118,49 @@ void bindAll(sqlite3_stmt* stmt, const std::vector<Parameter>& params) {
     }
 }
 
-void appendBytes(QByteArray& batch, const void* data, qsizetype size) {
-    batch.append(static_cast<const char*>(data), size);
-}
+// A batch being written: values go straight into the bytes, which grow
+// only now and then, so writing a value costs a copy and no call.
+class BatchWriter {
+public:
+    explicit BatchWriter(qsizetype capacity) { grow(capacity); }
+    void tag(char t) { *room(1) = t; }
+    template <class T>
+    void number(T value) {
+        std::memcpy(room(sizeof value), &value, sizeof value);
+    }
+    void bytes(const void* data, qint32 size) {
+        char* at = room(qsizetype(sizeof size) + size);
+        std::memcpy(at, &size, sizeof size);
+        if (size > 0) {
+            std::memcpy(at + sizeof size, data, size_t(size));
+        }
+    }
+    qsizetype size() const { return m_used; }
+    // The bytes written; the writer is empty afterwards.
+    QByteArray take() {
+        m_bytes.truncate(m_used);
+        m_used = 0;
+        m_data = nullptr;
+        return std::move(m_bytes);
+    }
+
+private:
+    char* room(qsizetype n) {
+        if (m_used + n > m_bytes.size()) {
+            grow(std::max(m_bytes.size() * 2, m_used + n));
+        }
+        char* at = m_data + m_used;
+        m_used += n;
+        return at;
+    }
+    void grow(qsizetype size) {
+        m_bytes.resize(size);
+        m_data = m_bytes.data();
+    }
+    QByteArray m_bytes;
+    char* m_data = nullptr;
+    qsizetype m_used = 0;
+};
 
 // The reading thread: every row of the statement, in batches. When its own
 // connection cannot be had, or the statement reads other columns on it
@@ -143,43 +183,42 @@ void readRows(const QByteArray& path, const QByteArray& sql, const std::vector<P
     QString error;
     {
         bindAll(stmt, params);
-        QByteArray batch;
+        BatchWriter batch(64 * 1024);
         int rows = 0;
         int rc = SQLITE_OK;
         while (!handover.stopped() && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             for (int i = 0; i < columns; ++i) {
                 switch (sqlite3_column_type(stmt, i)) {
-                    case SQLITE_INTEGER: {
-                        const qint64 v = sqlite3_column_int64(stmt, i);
-                        batch.append(TagInteger);
-                        appendBytes(batch, &v, sizeof v);
+                    case SQLITE_INTEGER:
+                        batch.tag(TagInteger);
+                        batch.number(static_cast<qint64>(sqlite3_column_int64(stmt, i)));
+                        break;
+                    case SQLITE_FLOAT:
+                        batch.tag(TagReal);
+                        batch.number(sqlite3_column_double(stmt, i));
+                        break;
+                    case SQLITE_TEXT: {
+                        const unsigned char* text = sqlite3_column_text(stmt, i);
+                        batch.tag(TagText);
+                        batch.bytes(text, sqlite3_column_bytes(stmt, i));
                         break;
                     }
-                    case SQLITE_FLOAT: {
-                        const double v = sqlite3_column_double(stmt, i);
-                        batch.append(TagReal);
-                        appendBytes(batch, &v, sizeof v);
-                        break;
-                    }
-                    case SQLITE_TEXT:
                     case SQLITE_BLOB: {
-                        const bool text = sqlite3_column_type(stmt, i) == SQLITE_TEXT;
-                        const void* data = text ? static_cast<const void*>(sqlite3_column_text(stmt, i))
-                                                : sqlite3_column_blob(stmt, i);
-                        const qint32 size = sqlite3_column_bytes(stmt, i);
-                        batch.append(text ? TagText : TagBlob);
-                        appendBytes(batch, &size, sizeof size);
-                        appendBytes(batch, data, size);
+                        const void* blob = sqlite3_column_blob(stmt, i);
+                        batch.tag(TagBlob);
+                        batch.bytes(blob, sqlite3_column_bytes(stmt, i));
                         break;
                     }
                     default:
-                        batch.append(TagNull);
+                        batch.tag(TagNull);
                         break;
                 }
             }
             if (++rows == kRowsPerBatch) {
-                handover.push(std::move(batch));
-                batch = QByteArray();
+                // The next batch is about as long: it is made that long at once.
+                const qsizetype size = batch.size();
+                handover.push(batch.take());
+                batch = BatchWriter(size + size / 8);
                 rows = 0;
             }
         }
@@ -187,7 +226,7 @@ void readRows(const QByteArray& path, const QByteArray& sql, const std::vector<P
             error = QString::fromUtf8(sqlite3_errmsg(connection));
         }
         if (rows > 0) {
-            handover.push(std::move(batch));
+            handover.push(batch.take());
         }
     }
     sqlite3_finalize(stmt);

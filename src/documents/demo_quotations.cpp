@@ -286,8 +286,9 @@ QStringList DemoQuotations::driftedTotals(Database& db) {
     QStringList out;
     QSqlQuery q = db.query(
         "select k.BillNo from "
-        "(select HeadNo as BillNo from Quotation_Detail union select QuotationNo from Receipt_Head "
-        " where QuotationNo is not null union select BillNo from Quotation_Sum) k "
+        "(select BillNo from Quotation_Head union select HeadNo from Quotation_Detail union select QuotationNo "
+        " from Receipt_Head where QuotationNo is not null union select BillNo from Quotation_Sum) k "
+        "left join Quotation_Head h on h.BillNo = k.BillNo "
         "left join Quotation_Sum t on t.BillNo = k.BillNo "
         "left join (select HeadNo, ROUND(SUM(COALESCE(Total_Price, 0)), 2) g, "
         " ROUND(SUM(COALESCE(Gain_Money, 0)), 2) n, "
@@ -299,6 +300,9 @@ QStringList DemoQuotations::driftedTotals(Database& db) {
         "or ROUND(COALESCE(t.sum_Gain, 0), 2) <> ROUND(COALESCE(d.n, 0), 2) "
         "or ROUND(COALESCE(t.sum_Cost, 0), 4) <> ROUND(COALESCE(d.c, 0), 4) "
         "or ROUND(COALESCE(t.sum_Paid, 0), 2) <> ROUND(COALESCE(r.p, 0), 2) "
+        "or (h.BillNo is not null and t.BillNo is null) "
+        "or ROUND(COALESCE(t.Freight, 0), 2) <> ROUND(COALESCE(h.Freight, 0), 2) "
+        "or ROUND(COALESCE(t.preferential, 0), 2) <> ROUND(COALESCE(h.preferential, 0), 2) "
         "order by k.BillNo");
     while (q.next()) {
         out.append(q.value(0).toString());

@@ -32,6 +32,7 @@ public:
     static Made fill(AppContext& context, int quotations);
 
     // Quotation numbers whose kept totals (Quotation_Sum) differ from the
-    // sums over their lines and receipts.
+    // sums over their lines and receipts or from their head's freight and
+    // discount, and quotation heads without a totals row.
     static QStringList driftedTotals(Database& db);
 };

@@ -1,5 +1,6 @@
 #include <QDateTime>
 #include <QTest>
+#include <cmath>
 
 #include "data/column_store.h"
 
@@ -18,6 +19,7 @@ private slots:
     void anyValueThroughTheGenericPath();
     void plainCellsAfterTheSwitchKeepEveryKind();
     void convertingPlainCellsSkipsKeptKinds();
+    void amountsBecomeRoundedRealsWithoutTheGenericPath();
 };
 
 void TestColumnStore::valuesComeBackAsAppended() {
@@ -407,6 +409,77 @@ void TestColumnStore::convertingPlainCellsSkipsKeptKinds() {
     QVERIFY(calls < rows / 2);
     QCOMPARE(texts.value(0, 0).toString(), QStringLiteral("x"));
     QCOMPARE(texts.value(rows - 1, 0).toString(), QStringLiteral("T%1").arg(rows - 1));
+}
+
+void TestColumnStore::amountsBecomeRoundedRealsWithoutTheGenericPath() {
+    // A column of amounts as an embedded book gives them: whole amounts as
+    // integers, the others as reals, now and then a null or a typed text.
+    ColumnStore s(1);
+    const int rows = 9000;
+    for (int r = 0; r < rows; ++r) {
+        switch (r % 5) {
+            case 0:
+                s.appendInteger(0, -r);
+                break;
+            case 1:
+            case 2:
+                s.appendReal(0, r + 0.005);
+                break;
+            case 3:
+                s.appendText(0, QUtf8StringView(QByteArray::number(r) + ".129"));
+                break;
+            default:
+                s.appendNull(0);
+                break;
+        }
+        s.endRow();
+    }
+    s.finish();
+    QVERIFY(s.keepsPlainCells(0));
+    const int keptOnce = s.distinctCount(0);
+    int genericNumbers = 0;
+    int numbers = 0;
+    s.convertColumn(
+        0,
+        [&genericNumbers](const QVariant& v) -> QVariant {
+            if (v.isNull()) {
+                return v;
+            }
+            if (v.typeId() != QMetaType::QString) {
+                ++genericNumbers;
+            }
+            return qRound64(v.toDouble() * 100) / 100.0;
+        },
+        [&numbers](double d) {
+            ++numbers;
+            return std::round(d * 100) / 100;
+        });
+    // Only the values kept once before the switch went the generic way;
+    // every plain number took the fast one.
+    QVERIFY(numbers > 0);
+    QVERIFY(genericNumbers <= keptOnce);
+    QCOMPARE(numbers + genericNumbers, rows * 3 / 5);
+    for (int r = 0; r < rows; ++r) {
+        const QVariant v = s.value(r, 0);
+        switch (r % 5) {
+            case 0:
+                QCOMPARE(v.typeId(), QMetaType::Double);
+                QCOMPARE(v.toDouble(), double(-r));
+                break;
+            case 1:
+            case 2:
+                QCOMPARE(v.typeId(), QMetaType::Double);
+                QCOMPARE(v.toDouble(), std::round((r + 0.005) * 100) / 100);
+                break;
+            case 3:
+                QCOMPARE(v.typeId(), QMetaType::Double);
+                QCOMPARE(v.toDouble(), r + 0.13);
+                break;
+            default:
+                QVERIFY(v.isNull());
+                break;
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestColumnStore)

@@ -40,6 +40,7 @@ private slots:
     void bookOfVersionTwoLosesTheGoodsIndex();
     void aSaveTheCallerRollsBackStaysUnsaved();
     void theListEndsWithTheNewestAfterEdits();
+    void bookOfVersionThreeKeepsFreightBesideTheTotals();
 
 private:
     // A stored quotation with lines for goods G1..Gn (quantity i, price i).
@@ -474,7 +475,37 @@ void TestQuotations::totalsNeverDriftFromLinesAndReceipts() {
     for (int step = 0; step < 200; ++step) {
         const QString no = numbers[rng.bounded(numbers.size())];
         const double amount = rng.bounded(100000) / 100.0;
-        switch (rng.bounded(8)) {
+        switch (rng.bounded(11)) {
+            case 8:
+                db.query("update Quotation_Head set Freight=:f, preferential=:d where BillNo=:h",
+                         {{"f", rng.bounded(3) ? QVariant(amount) : QVariant()},
+                          {"d", rng.bounded(2) ? QVariant(qRound64(amount * 10) / 1000.0) : QVariant()},
+                          {"h", no}});
+                break;
+            case 9: {
+                // A head goes, and comes back under the same number, with its
+                // lines and receipts left where they were.
+                const QVariantMap key{{"h", no}};
+                if (rng.bounded(2)) {
+                    db.query("delete from Quotation_Head where BillNo=:h", key);
+                }
+                db.query(
+                    "insert into Quotation_Head (BillNo, Freight) select :h, 3.5 where not exists "
+                    "(select 1 from Quotation_Head where BillNo=:h)",
+                    key);
+                break;
+            }
+            case 10: {
+                // Renumbered and back again.
+                db.query("update Quotation_Head set BillNo='TMP' where BillNo=:h", {{"h", no}});
+                if (rng.bounded(4)) {
+                    db.query("update Quotation_Head set BillNo=:h where BillNo='TMP'", {{"h", no}});
+                } else {
+                    QVERIFY(drifted(db).isEmpty());
+                    db.query("update Quotation_Head set BillNo=:h, Freight=Freight+1 where BillNo='TMP'", {{"h", no}});
+                }
+                break;
+            }
             case 0:
                 db.query(
                     "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, "
@@ -548,9 +579,22 @@ void TestQuotations::totalsNeverDriftFromLinesAndReceipts() {
         const double paid =
             db.scalar("select COALESCE(SUM(TotalPrice), 0) from Receipt_Head where QuotationNo=:h", {{"h", no}})
                 .toDouble();
+        const double freight =
+            db.scalar("select COALESCE(Freight, 0) from Quotation_Head where BillNo=:h", {{"h", no}}).toDouble();
+        const double discount =
+            db.scalar("select COALESCE(preferential, 0) from Quotation_Head where BillNo=:h", {{"h", no}}).toDouble();
+        const double gain =
+            db.scalar("select ROUND(COALESCE(SUM(Gain_Money), 0), 2) from Quotation_Detail where HeadNo=:h",
+                      {{"h", no}})
+                .toDouble();
+        const double receivable = qRound64((goods + freight - discount) * 100) / 100.0;
+        const double outstanding = qRound64((goods + freight - discount - paid) * 100) / 100.0;
         QCOMPARE(list.rows().value(r, "sum_Goods_Price").toDouble(), goods);
         QCOMPARE(list.rows().value(r, "sum_payed_money").toDouble(), paid);
-        QCOMPARE(list.rows().value(r, "Leave_money").toDouble(), qRound64((goods - paid) * 100) / 100.0);
+        QCOMPARE(list.rows().value(r, "Total_Price").toDouble(), receivable);
+        QCOMPARE(list.rows().value(r, "total_Gain_Money").toDouble(), qRound64((gain - discount) * 100) / 100.0);
+        QCOMPARE(list.rows().value(r, "Leave_money").toDouble(), outstanding);
+        QCOMPARE(list.rows().value(r, "isPayAll").toString(), outstanding <= 0 ? QString("已付清") : QString("未付清"));
     }
 }
 
@@ -563,12 +607,14 @@ void TestQuotations::olderBookGetsItsTotalsComputed() {
     // A book of the version before: no totals table and no triggers.
     if (db.isAccess()) {
         for (const char* t : {"tr_quotation_detail_ins", "tr_quotation_detail_del", "tr_quotation_detail_upd",
-                              "tr_receipt_head_ins", "tr_receipt_head_del", "tr_receipt_head_upd"}) {
+                              "tr_receipt_head_ins", "tr_receipt_head_del", "tr_receipt_head_upd",
+                              "tr_quotation_head_ins", "tr_quotation_head_del", "tr_quotation_head_upd"}) {
             db.query(QString("drop trigger %1").arg(t));
         }
     } else {
         db.query("drop trigger tr_quotation_detail_sum on Quotation_Detail");
         db.query("drop trigger tr_receipt_head_sum on Receipt_Head");
+        db.query("drop trigger tr_quotation_head_sum on Quotation_Head");
     }
     db.query("drop view Query_Quotation_Head_list");
     db.query("drop table Quotation_Sum");
@@ -702,6 +748,63 @@ void TestQuotations::theListEndsWithTheNewestAfterEdits() {
     QCOMPARE(list.rows().rowCount(), 3);
     QCOMPARE(list.rows().value(2, "BillNo").toString(), newest);
     QCOMPARE(list.rows().value(0, "BillNo").toString(), first);
+}
+
+// A book of the version before keeps only the sums of lines and receipts;
+// the upgrade adds each head's freight and discount and computes the
+// totals afresh, and from then on a changed freight shows in the list.
+void TestQuotations::bookOfVersionThreeKeepsFreightBesideTheTotals() {
+    Book b;
+    Database& db = b.db();
+    const QString no = storedQuotation(b, 2);  // goods 1.00 + 4.00
+    db.query("update Quotation_Head set Freight=20, preferential=0.5 where BillNo=:b", {{"b", no}});
+    db.query("insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType) values (:q, 'R1', 7, 0)",
+             {{"q", no}});
+    db.query("drop view Query_Quotation_Head_list");
+    if (db.isAccess()) {
+        for (const char* t : {"tr_quotation_head_ins", "tr_quotation_head_del", "tr_quotation_head_upd"}) {
+            db.query(QString("drop trigger %1").arg(t));
+        }
+    } else {
+        db.query("drop trigger tr_quotation_head_sum on Quotation_Head");
+    }
+    db.query("drop table Quotation_Sum");
+    db.query(
+        "create table Quotation_Sum (BillNo varchar(20) not null primary key, sum_Goods numeric(18,2) not null "
+        "default 0, sum_Gain numeric(18,2) not null default 0, sum_Cost numeric(18,4) not null default 0, "
+        "sum_Paid numeric(18,2) not null default 0)");
+    // Totals that went wrong somehow are put right as well.
+    db.query("insert into Quotation_Sum (BillNo, sum_Goods, sum_Paid) values (:b, 99, 1)", {{"b", no}});
+    db.query("create view Query_Quotation_Head_list as select h.* from Quotation_Head h");
+    db.query("update schema_version set version=3");
+    db.forgetColumns();
+    SchemaInstaller::ensureBook(db, false);
+    QCOMPARE(SchemaInstaller::storedVersion(db), SchemaInstaller::kBookVersion);
+    QCOMPARE(drifted(db), QStringList());
+
+    QuotationList list(db, b.prompter);
+    list.open();
+    QVERIFY(list.rows().locate("BillNo", no));
+    QCOMPARE(list.rows().value("sum_Goods_Price").toDouble(), 5.0);
+    QCOMPARE(list.rows().value("Total_Price").toDouble(), 24.5);
+    QCOMPARE(list.rows().value("Leave_money").toDouble(), 17.5);
+    QCOMPARE(list.rows().value("isPayAll").toString(), QString("未付清"));
+
+    // The editor's discount of the rest is in the list at once.
+    QuotationDocument doc(db, b.clock, b.prompter, "admin");
+    doc.load(QuotationDocument::Existing, no);
+    doc.head().setValue("preferential", 18);
+    QVERIFY(doc.save());
+    list.refresh();
+    QVERIFY(list.rows().locate("BillNo", no));
+    QCOMPARE(list.rows().value("Total_Price").toDouble(), 7.0);
+    QCOMPARE(list.rows().value("Leave_money").toDouble(), 0.0);
+    QCOMPARE(list.rows().value("isPayAll").toString(), QString("已付清"));
+    QCOMPARE(
+        list.rows().value("total_Gain_Money").toDouble(),
+        db.scalar("select ROUND(SUM(Gain_Money), 2) from Quotation_Detail where HeadNo=:b", {{"b", no}}).toDouble() -
+            18);
+    QVERIFY(drifted(db).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestQuotations)

@@ -211,6 +211,9 @@ void TestShellLogic::createBookCopiesTheChosenBook() {
     // book open: the copy must hold it all the same.
     auto source = openBook(*p, chosen);
     source->query("insert into unit (unit_code, Unit_name) values ('UN007', '卷')");
+    // A quotation with its kept totals, some of them computed by the book.
+    source->query("insert into Quotation_Head (BillNo, Freight) values ('BJ0001', 5)");
+    source->query("insert into Quotation_Detail (HeadNo, GoodsNo, Total_Price) values ('BJ0001', 'G1', 10)");
     const int units = source->scalar("select count(*) from unit").toInt();
     if (isServer()) {
         // A table numbered by a serial default rather than an identity.
@@ -228,7 +231,13 @@ void TestShellLogic::createBookCopiesTheChosenBook() {
     QCOMPARE(copy->scalar("select count(*) from unit").toInt(), units);
     // The saved queries are there and read the copy's own tables.
     QCOMPARE(copy->scalar("select Unit_name from Query_Goods_With_Corp_Unit where 1=0").toString(), QString());
-    // Later changes stay in their own book, new keys included.
+    QCOMPARE(copy->scalar("select Total_Price from Query_Quotation_Head_list where BillNo='BJ0001'").toDouble(), 15.0);
+    // Later changes stay in their own book, new keys included, and the
+    // copy's totals follow the copy's own lines.
+    copy->query("insert into Quotation_Detail (HeadNo, GoodsNo, Total_Price) values ('BJ0001', 'G2', 1)");
+    QCOMPARE(copy->scalar("select Total_Price from Query_Quotation_Head_list where BillNo='BJ0001'").toDouble(), 16.0);
+    QCOMPARE(source->scalar("select Total_Price from Query_Quotation_Head_list where BillNo='BJ0001'").toDouble(),
+             15.0);
     copy->query("insert into unit (unit_code, Unit_name) values ('UN008', '桶')");
     QCOMPARE(source->scalar("select count(*) from unit where unit_code='UN008'").toInt(), 0);
     source->query("insert into unit (unit_code, Unit_name) values ('UN009', '瓶')");
