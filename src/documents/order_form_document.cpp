@@ -1,0 +1,383 @@
+#include "documents/order_form_document.h"
+
+#include <QDateTime>
+#include <QSet>
+#include <QSqlQuery>
+
+#include "data/database.h"
+#include "data/dataset.h"
+#include "data/field_def.h"
+#include "data/numbering.h"
+#include "platform/clock.h"
+#include "platform/errors.h"
+#include "platform/prompter.h"
+
+namespace {
+double number(const QVariant& v) {
+    return v.isNull() ? 0.0 : v.toDouble();
+}
+
+bool blank(const QVariant& v) {
+    return v.isNull() || v.toString().isEmpty();
+}
+}  // namespace
+
+OrderFormDocument::OrderFormDocument(Database& db, const Clock& clock, Prompter& prompter, const QString& userName)
+    : m_db(db),
+      m_clock(clock),
+      m_prompter(prompter),
+      m_userName(userName),
+      m_head(std::make_unique<Dataset>(db)),
+      m_rows(std::make_unique<Dataset>(db)) {
+    m_head->setUpdateTable("Dusmere_Order_Form_head");
+    m_head->setRecordLabelField("Order_Form_Code");
+    m_rows->setUpdateTable("Dusmere_Order_Form_Detail");
+    m_rows->setRecordLabelField("Goods_Code");
+    QObject::connect(m_head.get(), &Dataset::fieldChanged, m_head.get(), [this](const QString&) { m_head->setTag(1); });
+    QObject::connect(m_rows.get(), &Dataset::fieldChanged, m_rows.get(),
+                     [this](const QString& field) { onRowFieldChanged(field); });
+}
+
+OrderFormDocument::~OrderFormDocument() = default;
+
+void OrderFormDocument::load(int mode, const QString& code) {
+    m_mode = mode == Existing ? Existing : New;
+    if (m_mode == Existing) {
+        m_head->open("select * from Dusmere_Order_Form_head where Order_Form_Code=:Order_Form_Code",
+                     {{"Order_Form_Code", code}});
+        if (m_head->isEmpty()) {
+            throw UserError(QStringLiteral("订货单[%1]不存在，可能已被其他用户删除").arg(code));
+        }
+    } else {
+        m_head->open("select * from Dusmere_Order_Form_head where 1=2");
+        startNew();
+    }
+    m_head->setCaption("Send_Date", QStringLiteral("交货日期"));
+    m_head->setCaption("Link_man", QStringLiteral("客户名称"));
+    m_head->setCaption("Gain_Customer_Name", QStringLiteral("酒楼名称"));
+    m_head->setCaption("telephon", QStringLiteral("电话"));
+    m_head->setCaption("Remark_ShipmentForm", QStringLiteral("备注"));
+    m_head->setCaption("earnest", QStringLiteral("已收订金"));
+    m_head->setCaption("preferential", QStringLiteral("优惠"));
+    m_head->setCaption("Keyin_Date", QStringLiteral("订货日期"));
+    m_head->setCaption("PayOver_Date", QStringLiteral("付清日期"));
+    for (const char* f : {"earnest", "preferential"}) {
+        m_head->setDisplayFormat(f, "0.00");
+    }
+    m_head->setTag(m_mode == New ? 1 : 0);
+    openRows();
+}
+
+void OrderFormDocument::startNew() {
+    const QString number =
+        Numbering(m_db, m_clock).GetAutoIncrementID("Dusmere_Order_Form_head", "Order_Form_Code", false);
+    const QDate today = m_clock.today();
+    m_head->append();
+    m_head->setValue("Order_Form_Code", number);
+    m_head->setValue("User_name", m_userName);
+    m_head->setValue("Keyin_Date", today.startOfDay());
+    m_head->setValue("Order_Date", today.startOfDay());
+    m_head->setValue("Send_Date", today.addDays(7).startOfDay());
+    m_head->setValue("IsDelete", 0);
+    m_head->setValue("isPigeonhole", 0);
+    m_head->setValue("isPay", 0);
+    m_head->post();
+}
+
+void OrderFormDocument::openRows() {
+    m_rows->open("select * from Dusmere_Order_Form_Detail where Head_Code=:Head_Code order by ID",
+                 {{"Head_Code", code()}});
+    const std::pair<const char*, const char*> captions[] = {
+        {"Goods_Code", "货品编号"},
+        {"Goods_Type", "货品系列"},
+        {"Goods_name", "货品名称"},
+        {"Colour", "型材颜色"},
+        {"QTY", "数量"},
+        {"Goods_Unit", "计量单位"},
+        {"Model_Size", "规格"},
+        {"Model_DiJiao", "货品规格-地脚"},
+        {"Model_Lock_Position", "货品规格-锁位"},
+        {"Glass_Technics", "玻璃-工艺"},
+        {"Glass_Type", "玻璃-品种1"},
+        {"Glass_Type2", "玻璃-品种2"},
+        {"Lock_Size", "锁具-型号"},
+        {"Lock_Install_Condition", "锁具-安装情况"},
+        {"Lock_Fittings", "出货配套五金"},
+        {"Goods_Status", "产品跟踪"},
+        {"Remark_WorkForm", "备注-作业单"},
+        {"Remark_ShipmentForm", "备注"},
+        {"Price", "单价"},
+        {"Total_Price", "金额"},
+    };
+    for (const auto& [field, caption] : captions) {
+        m_rows->setCaption(field, QString::fromUtf8(caption));
+    }
+    for (const char* f : {"Price", "Total_Price"}) {
+        m_rows->setDisplayFormat(f, "0.00");
+    }
+    m_rows->setTag(0);
+}
+
+QString OrderFormDocument::code() const {
+    return m_head->isEmpty() ? QString() : m_head->value("Order_Form_Code").toString();
+}
+
+bool OrderFormDocument::isStored() const {
+    const QString no = code();
+    // Inside a write on a server the row is locked until the write ends, so
+    // a delete from another workstation waits for it or is seen by it.
+    const QString lock = m_db.isAccess() || m_db.transactionDepth() == 0 ? QString() : QStringLiteral(" for update");
+    return !no.isEmpty() && m_db.scalar(
+                                    "select count(*) from (select Order_Form_Code from Dusmere_Order_Form_head where "
+                                    "Order_Form_Code=:c" +
+                                        lock + ") q",
+                                    {{"c", no}})
+                                    .toInt() > 0;
+}
+
+bool OrderFormDocument::isModified() const {
+    return m_head->tag() == 1 || m_head->hasChanges() || m_head->isEditing() || m_rows->tag() == 1 ||
+           m_rows->hasChanges() || m_rows->isEditing();
+}
+
+void OrderFormDocument::setPaid(bool paid) {
+    m_head->setValue("isPay", paid ? 1 : 0);
+    m_head->setValue("PayOver_Date", paid ? QVariant(m_clock.today().startOfDay()) : QVariant());
+}
+
+void OrderFormDocument::chooseCustomer(const QString& corpCode) {
+    if (corpCode.isEmpty()) {
+        return;
+    }
+    QSqlQuery q =
+        m_db.query("select Corp_name, boss_name, Boss_mobile, Corp_telephone from customer_provider where corp_code=:c",
+                   {{"c", corpCode}});
+    if (!q.next()) {
+        m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(corpCode));
+        return;
+    }
+    m_head->setValue("corp_code", corpCode);
+    // What the user typed stays; an empty particular takes the customer's.
+    auto fill = [this](const char* field, const QVariant& value, int width) {
+        if (m_head->value(field).toString().trimmed().isEmpty() && !value.toString().trimmed().isEmpty()) {
+            m_head->setValue(field, value.toString().left(width));
+        }
+    };
+    fill("Gain_Customer_Name", q.value(0), 50);
+    fill("Link_man", q.value(1), 30);
+    fill("telephon", q.value(2).toString().trimmed().isEmpty() ? q.value(3) : q.value(2), 50);
+}
+
+int OrderFormDocument::addRow() {
+    if (m_rows->isEditing()) {
+        m_rows->post();
+    }
+    const QString goodsCode =
+        Numbering(m_db, m_clock).GetAutoIncrementID("Dusmere_Order_Form_Detail", "Goods_Code", false);
+    m_computing = true;  // a new row has no amount to compute yet
+    try {
+        m_rows->append();
+        m_rows->setValue("Head_Code", code());
+        m_rows->setValue("Goods_Status", 0);
+        m_rows->setValue("Goods_Code", goodsCode);
+        m_rows->post();
+    } catch (...) {
+        m_computing = false;
+        if (m_rows->isEditing()) {
+            m_rows->cancel();
+        }
+        throw;
+    }
+    m_computing = false;
+    m_rows->setTag(1);
+    return m_rows->currentRow();
+}
+
+bool OrderFormDocument::deleteRows(const QList<int>& rows) {
+    if (rows.isEmpty() || m_rows->isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选择要删除的货品"));
+        return false;
+    }
+    if (m_rows->isEditing()) {
+        m_rows->post();
+    }
+    m_rows->deleteRows(rows);
+    m_rows->setTag(1);
+    return true;
+}
+
+void OrderFormDocument::onRowFieldChanged(const QString& field) {
+    m_rows->setTag(1);
+    if (m_computing || !m_rows->isEditing()) {
+        return;
+    }
+    const QString f = field.toLower();
+    m_computing = true;
+    try {
+        if (f == "price" || f == "qty") {
+            // Only when both are given: a zero leaves the amount as it was.
+            const double price = number(m_rows->value("Price"));
+            const double qty = number(m_rows->value("QTY"));
+            if (price != 0 && qty != 0) {
+                m_rows->setValue("Total_Price", roundHalfAwayFromZero(price * qty, 2));
+            }
+        } else if (f == "goods_name") {
+            applyGoodsDefaults();
+        }
+    } catch (...) {
+        m_computing = false;
+        throw;
+    }
+    m_computing = false;
+}
+
+bool OrderFormDocument::goodsDefaults(Database& db, const QVariant& goodsName, GoodsDefaults* out) {
+    if (blank(goodsName)) {
+        return false;
+    }
+    QSqlQuery q = db.query(
+        "select blank1_str as model, blank2_str as unit, blank3_int as price, blank5_int as qty, "
+        "blank6_int as total_price from Sys_Status_Describe where ParamentName=:p and statusvalue=:v",
+        {{"p", QStringLiteral("货品名称")}, {"v", goodsName.toString()}});
+    if (!q.next()) {
+        return false;
+    }
+    out->size = q.value(0);
+    out->unit = q.value(1);
+    out->price = q.value(2);
+    out->qty = q.value(3);
+    out->total = q.value(4);
+    return true;
+}
+
+void OrderFormDocument::applyGoodsDefaults() {
+    GoodsDefaults d;
+    if (!goodsDefaults(m_db, m_rows->value("Goods_name"), &d)) {
+        return;
+    }
+    // An empty default becomes 0; the default amount of the code list is
+    // taken last, as it stands, whatever price and quantity give.
+    auto orZero = [](const QVariant& v) { return blank(v) ? QVariant(0) : v; };
+    m_rows->setValue("Model_Size", d.size.toString());
+    m_rows->setValue("Goods_Unit", blank(d.unit) ? QVariant() : QVariant(d.unit.toString().trimmed()));
+    m_rows->setValue("Price", orZero(d.price));
+    m_rows->setValue("QTY", orZero(d.qty));
+    m_rows->setValue("Total_Price", orZero(d.total));
+}
+
+bool OrderFormDocument::validate() {
+    if (m_rows->isEditing()) {
+        m_rows->post();
+    }
+    if (m_head->value("corp_code").isNull()) {
+        m_head->setValue("corp_code", QString(""));
+    }
+    if (m_head->value("Send_Date").isNull()) {
+        m_prompter.inform(QStringLiteral("请填写[交货日期]"));
+        return false;
+    }
+    if (m_rows->isEmpty()) {
+        m_prompter.inform(QStringLiteral("请为该收据添加货品"));
+        return false;
+    }
+    // Missing fields over all rows in row order; a row without a code
+    // starts the list afresh.
+    QString missing;
+    for (int r = 0; r < m_rows->rowCount(); ++r) {
+        if (m_rows->value(r, "Goods_Code").toString().trimmed().isEmpty()) {
+            missing = QStringLiteral("货品编号,");
+        }
+        if (blank(m_rows->value(r, "Goods_name"))) {
+            missing += QStringLiteral("货品名称,");
+        }
+        if (blank(m_rows->value(r, "Goods_Unit"))) {
+            missing += QStringLiteral("计量单位,");
+        }
+    }
+    if (!missing.isEmpty()) {
+        missing.chop(1);
+        m_prompter.inform(QStringLiteral("请填写商品明细的[%1]").arg(missing));
+        return false;
+    }
+    // A code typed twice in one order, saved or not.
+    QSet<QString> seen;
+    for (int r = 0; r < m_rows->rowCount(); ++r) {
+        const QString goodsCode = m_rows->value(r, "Goods_Code").toString().trimmed();
+        if (seen.contains(goodsCode)) {
+            m_prompter.inform(QStringLiteral("商品明细的货品编号[%1]重复，请用其他编码").arg(goodsCode));
+            return false;
+        }
+        seen.insert(goodsCode);
+    }
+    return true;
+}
+
+bool OrderFormDocument::save() {
+    if (m_head->isEditing()) {
+        m_head->post();
+    }
+    if (!validate()) {
+        return false;
+    }
+    if (m_head->isEditing()) {
+        m_head->post();
+    }
+    {
+        WriteTransaction tx(m_db);
+        // Rows of an order another workstation deleted would be left
+        // without their head.
+        if (m_mode == Existing && !isStored()) {
+            throw UserError(QStringLiteral("订货单[%1]已被其他用户删除，无法保存").arg(code()));
+        }
+        m_head->applyUpdates();
+        m_rows->applyUpdates();
+        tx.commit();
+    }
+    if (m_db.transactionDepth() == 0) {
+        markSaved();
+        return true;
+    }
+    // The caller's transaction may still roll back: the order counts as
+    // saved only once it commits.
+    const std::weak_ptr<bool> alive = m_alive;
+    m_db.whenTransactionEnds(
+        [this, alive] {
+            if (alive.lock()) {
+                markSaved();
+            }
+        },
+        {});
+    return true;
+}
+
+void OrderFormDocument::markSaved() {
+    m_rows->setTag(0);
+    m_head->setTag(0);
+    m_mode = Existing;
+}
+
+bool OrderFormDocument::settleChanges(const std::function<bool()>& save) {
+    if (!isModified()) {
+        return true;
+    }
+    return settleUnsavedChanges(
+        m_prompter, unsavedQuestion(), save ? save : [this] { return this->save(); }, [this] { discardChanges(); });
+}
+
+void OrderFormDocument::discardChanges() {
+    const QString no = code();
+    if (m_head->isEditing()) {
+        m_head->cancel();
+    }
+    m_head->cancelUpdates();
+    m_head->open("select * from Dusmere_Order_Form_head where Order_Form_Code=:c", {{"c", no}});
+    m_head->setTag(0);
+    if (m_rows->isEditing()) {
+        m_rows->cancel();
+    }
+    m_rows->cancelUpdates();
+    m_rows->setTag(0);
+    if (m_head->isEmpty()) {
+        m_rows->open("select * from Dusmere_Order_Form_Detail where 1=2");
+    }
+}

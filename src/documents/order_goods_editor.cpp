@@ -1,0 +1,143 @@
+#include "documents/order_goods_editor.h"
+
+#include "data/database.h"
+#include "data/dataset.h"
+#include "documents/order_form_document.h"
+#include "platform/prompter.h"
+
+namespace {
+bool blank(const QVariant& v) {
+    return v.isNull() || v.toString().isEmpty();
+}
+}  // namespace
+
+OrderGoodsEditor::OrderGoodsEditor(OrderFormDocument& order, Prompter& prompter, int mode)
+    : m_order(order),
+      m_prompter(prompter),
+      m_mode(mode == New ? New : Existing),
+      m_codeEditable(m_mode == New),
+      m_tagBefore(order.rows().tag()) {
+    if (m_mode == New) {
+        m_order.addRow();
+    }
+}
+
+bool OrderGoodsEditor::isChanged() const {
+    return m_mode == New || m_order.rows().isEditing();
+}
+
+bool OrderGoodsEditor::validate() {
+    Dataset& rows = m_order.rows();
+    if (rows.isEmpty()) {
+        return false;
+    }
+    const QString goodsCode = rows.value("Goods_Code").toString();
+    if (goodsCode.trimmed().isEmpty()) {
+        m_prompter.inform(QStringLiteral("货品编码不能为空"));
+        return false;
+    }
+    if (m_mode == New) {
+        // Saved rows of this order with the same code, and rows taken into
+        // the order but not saved yet: a code typed twice is the same fault.
+        const QString statement = QStringLiteral(
+            "select * from Dusmere_Order_Form_Detail where Goods_Code=:Goods_Code and Head_Code=:Head_Code");
+        const QString headCode = m_order.code();
+        const bool saved = rows.database()
+                               .scalar(
+                                   "select count(*) from Dusmere_Order_Form_Detail where Goods_Code=:Goods_Code and "
+                                   "Head_Code=:Head_Code",
+                                   {{"Goods_Code", goodsCode}, {"Head_Code", headCode}})
+                               .toInt() > 0;
+        bool inBatch = false;
+        for (int r = 0; r < rows.rowCount() && !inBatch; ++r) {
+            inBatch = r != rows.currentRow() && rows.value(r, "Goods_Code").toString().trimmed() == goodsCode.trimmed();
+        }
+        if (saved || inBatch) {
+            m_prompter.inform(QStringLiteral("该货品编码已经存在，请用其他编码 ") + statement + QStringLiteral("**") +
+                              goodsCode + QStringLiteral("**") + headCode);
+            return false;
+        }
+    }
+    QString missing;
+    if (goodsCode.isEmpty()) {
+        missing = QStringLiteral("货品编号,");
+    }
+    if (blank(rows.value("Goods_name"))) {
+        missing += QStringLiteral("货品名称,");
+    }
+    if (rows.value("QTY").isNull()) {
+        rows.setValue("QTY", 0);
+    }
+    if (blank(rows.value("Goods_Unit"))) {
+        missing += QStringLiteral("计量单位,");
+    }
+    if (rows.value("Goods_Status").isNull()) {
+        rows.setValue("Goods_Status", 0);
+    }
+    if (!missing.isEmpty()) {
+        missing.chop(1);
+        m_prompter.inform(QStringLiteral("请填写[%1]").arg(missing));
+        return false;
+    }
+    return true;
+}
+
+bool OrderGoodsEditor::save() {
+    if (!isChanged()) {
+        return true;
+    }
+    if (!validate()) {
+        return false;
+    }
+    m_mode = Existing;
+    Dataset& rows = m_order.rows();
+    if (rows.isEditing()) {
+        rows.post();
+        rows.setTag(1);
+    }
+    m_codeEditable = false;
+    m_tagBefore = 1;
+    return true;
+}
+
+void OrderGoodsEditor::cancel() {
+    if (!isChanged()) {
+        return;
+    }
+    Dataset& rows = m_order.rows();
+    if (m_mode == Existing) {
+        if (rows.isEditing()) {
+            rows.cancel();
+        }
+    } else if (!rows.isEmpty()) {
+        rows.deleteCurrent();
+        rows.setTag(m_tagBefore);
+    }
+    m_mode = Existing;
+}
+
+bool OrderGoodsEditor::saveAndClose() {
+    return save();
+}
+
+bool OrderGoodsEditor::close() {
+    if (!isChanged()) {
+        return true;
+    }
+    if (!m_prompter.askYesNo(closeQuestion())) {
+        cancel();
+        return true;
+    }
+    return save();
+}
+
+bool OrderGoodsEditor::addNext() {
+    if (!save()) {
+        return false;
+    }
+    m_tagBefore = m_order.rows().tag();
+    m_order.addRow();
+    m_mode = New;
+    m_codeEditable = true;
+    return true;
+}

@@ -1,0 +1,402 @@
+#include <QSqlQuery>
+#include <QTest>
+
+#include "data/dataset.h"
+#include "documents/document_fixture.h"
+#include "documents/order_form_document.h"
+#include "documents/order_goods_editor.h"
+#include "platform/errors.h"
+
+using namespace DocumentFixture;
+
+// An order form with its goods rows: defaults, validation, saving whole or
+// not at all, the close question, and the goods-row editor's rules.
+class TestOrderForms : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init() { TestBooks::engineAvailable(); }
+
+    void newOrderTakesItsNumberAndDefaults();
+    void validationSpeaksInItsOrder_data();
+    void validationSpeaksInItsOrder();
+    void headAndRowsAreSavedWholeOrNotAtAll();
+    void closeQuestionAnswers();
+    void paidMarkKeepsItsDate();
+    void orderDeletedElsewhereIsNotSavedHalf();
+    void customerFillsEmptyParticulars();
+    void goodsNameFillsDefaultsAndAmountsFollow();
+    void goodsRowValidationAndDuplicates();
+    void goodsRowCancelAndNext();
+    void hostileTextIsKeptAsTyped();
+
+private:
+    // A goods row with a name and a unit taken into the order.
+    static void addRow(OrderFormDocument& doc, Prompter& prompter, int name = 1, int unit = 1, const QVariant& qty = 2);
+};
+
+void TestOrderForms::addRow(OrderFormDocument& doc, Prompter& prompter, int name, int unit, const QVariant& qty) {
+    OrderGoodsEditor row(doc, prompter, OrderGoodsEditor::New);
+    doc.rows().setValue("Goods_name", name);
+    doc.rows().setValue("Goods_Unit", unit);
+    doc.rows().setValue("QTY", qty);
+    if (!row.save()) {
+        qFatal("the row was not taken");
+    }
+}
+
+void TestOrderForms::newOrderTakesItsNumberAndDefaults() {
+    Book b;
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "张三");
+    doc.load(OrderFormDocument::New);
+    QCOMPARE(doc.code(), QString("AA0606250001"));
+    QCOMPARE(doc.head().value("Send_Date").toDate(), QDate(2006, 7, 2));
+    QCOMPARE(doc.head().value("Keyin_Date").toDate(), QDate(2006, 6, 25));
+    QCOMPARE(doc.head().value("Order_Date").toDate(), QDate(2006, 6, 25));
+    QCOMPARE(doc.head().value("User_name").toString(), QString("张三"));
+    QCOMPARE(doc.head().value("isPigeonhole").toInt(), 0);
+    QCOMPARE(doc.head().value("IsDelete").toInt(), 0);
+    QVERIFY(doc.isModified());
+    // Nothing is in the book until the order is saved, but the number is
+    // drawn: the next order takes the next one.
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head"), 0);
+    OrderFormDocument next(b.db(), b.clock, b.prompter, "张三");
+    next.load(OrderFormDocument::New);
+    QCOMPARE(next.code(), QString("AA0606250002"));
+    // Goods rows draw codes from one counter for all orders.
+    QCOMPARE(doc.rows().value(doc.addRow(), "Goods_Code").toString(), QString("1"));
+    QCOMPARE(next.rows().value(next.addRow(), "Goods_Code").toString(), QString("2"));
+    QCOMPARE(doc.rows().value(0, "Goods_Status").toInt(), 0);
+    QCOMPARE(doc.rows().value(0, "Head_Code").toString(), doc.code());
+}
+
+void TestOrderForms::validationSpeaksInItsOrder_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no delivery date") << "nodate"
+                                      << "请填写[交货日期]";
+    QTest::newRow("no rows") << "norows"
+                             << "请为该收据添加货品";
+    QTest::newRow("unit then name in row order") << "unit,name"
+                                                 << "请填写商品明细的[计量单位,货品名称]";
+    QTest::newRow("a row without code starts afresh") << "unit,code"
+                                                      << "请填写商品明细的[货品编号]";
+    QTest::newRow("a code twice in one order") << "twice"
+                                               << "商品明细的货品编号[7]重复，请用其他编码";
+}
+
+void TestOrderForms::validationSpeaksInItsOrder() {
+    QFETCH(QString, setup);
+    QFETCH(QString, message);
+    Book b;
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::New);
+    if (setup == "nodate") {
+        doc.head().setValue("Send_Date", QVariant());
+        addRow(doc, b.prompter);
+    } else if (setup == "twice") {
+        addRow(doc, b.prompter);
+        addRow(doc, b.prompter);
+        for (int r : {0, 1}) {
+            doc.rows().setCurrentRow(r);
+            doc.rows().setValue("Goods_Code", "7");
+            doc.rows().post();
+        }
+    } else if (setup != "norows") {
+        addRow(doc, b.prompter);
+        addRow(doc, b.prompter);
+        doc.rows().setCurrentRow(0);
+        doc.rows().setValue("Goods_Unit", QVariant());
+        doc.rows().post();
+        doc.rows().setCurrentRow(1);
+        doc.rows().setValue(setup.endsWith("name") ? "Goods_name" : "Goods_Code", QVariant());
+        doc.rows().post();
+    }
+    QVERIFY(!doc.save());
+    QCOMPARE(b.prompter.lastText(), message);
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head"), 0);
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_Detail"), 0);
+    QVERIFY(doc.isModified());
+}
+
+void TestOrderForms::headAndRowsAreSavedWholeOrNotAtAll() {
+    Book b;
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::New);
+    doc.head().setValue("Gain_Customer_Name", "海景酒楼");
+    addRow(doc, b.prompter, 1, 3);
+    addRow(doc, b.prompter, 2, 3);
+    failWhen(b.db(), "Dusmere_Order_Form_Detail", "INSERT", "NEW.Goods_name = 2");
+    QVERIFY_THROWS_EXCEPTION(DbError, doc.save());
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head"), 0);
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_Detail"), 0);
+    QVERIFY(doc.isModified());
+    QCOMPARE(doc.rows().rowCount(), 2);
+    stopFailing(b.db(), "Dusmere_Order_Form_Detail");
+    QVERIFY(doc.save());
+    QVERIFY(!doc.isModified());
+    QCOMPARE(doc.mode(), int(OrderFormDocument::Existing));
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head where corp_code=''"), 1);
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_Detail where Head_Code=:h", {{"h", doc.code()}}),
+             2);
+
+    // A changed existing order: the head fails, the rows are not written.
+    OrderFormDocument again(b.db(), b.clock, b.prompter, "admin");
+    again.load(OrderFormDocument::Existing, doc.code());
+    QCOMPARE(again.rows().rowCount(), 2);
+    QVERIFY(!again.isModified());
+    again.head().setValue("telephon", "123");
+    again.deleteRows({0});
+    failWhen(b.db(), "Dusmere_Order_Form_head", "UPDATE", "1=1");
+    QVERIFY_THROWS_EXCEPTION(DbError, again.save());
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_Detail"), 2);
+    stopFailing(b.db(), "Dusmere_Order_Form_head");
+    QVERIFY(again.save());
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_Detail"), 1);
+    QCOMPARE(b.db().scalar("select telephon from Dusmere_Order_Form_head").toString(), QString("123"));
+}
+
+void TestOrderForms::closeQuestionAnswers() {
+    Book b;
+    {
+        // No on a new order never saved writes nothing.
+        OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+        doc.load(OrderFormDocument::New);
+        addRow(doc, b.prompter);
+        b.prompter.setNextAnswer(false);
+        QVERIFY(doc.settleChanges());
+        QCOMPARE(b.prompter.lastText(), OrderFormDocument::unsavedQuestion());
+        QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head"), 0);
+        QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_Detail"), 0);
+    }
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::New);
+    addRow(doc, b.prompter);
+    addRow(doc, b.prompter);
+    QVERIFY(doc.save());
+    // Rows deleted, then No: they are back and nothing is written.
+    doc.deleteRows({0, 1});
+    QCOMPARE(doc.rows().rowCount(), 0);
+    b.prompter.setNextAnswer(false);
+    QVERIFY(doc.settleChanges());
+    QCOMPARE(doc.rows().rowCount(), 2);
+    QVERIFY(!doc.isModified());
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_Detail"), 2);
+    // Yes with an invalid order: the caller must stay.
+    doc.head().setValue("Send_Date", QVariant());
+    b.prompter.setNextAnswer(true);
+    QVERIFY(!doc.settleChanges());
+    QCOMPARE(b.prompter.lastText(), QString("请填写[交货日期]"));
+    // Nothing asked when nothing changed.
+    doc.discardChanges();
+    const int asked = b.prompter.messages().size();
+    QVERIFY(doc.settleChanges());
+    QCOMPARE(b.prompter.messages().size(), asked);
+    QVERIFY(!doc.deleteRows({}));
+    QCOMPARE(b.prompter.lastText(), QString("请选择要删除的货品"));
+}
+
+void TestOrderForms::paidMarkKeepsItsDate() {
+    Book b;
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::New);
+    doc.setPaid(true);
+    QCOMPARE(doc.head().value("isPay").toInt(), 1);
+    QCOMPARE(doc.head().value("PayOver_Date").toDateTime(), QDateTime(QDate(2006, 6, 25), QTime(0, 0)));
+    doc.setPaid(false);
+    QCOMPARE(doc.head().value("isPay").toInt(), 0);
+    QVERIFY(doc.head().value("PayOver_Date").isNull());
+}
+
+void TestOrderForms::orderDeletedElsewhereIsNotSavedHalf() {
+    Book b;
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::New);
+    addRow(doc, b.prompter);
+    QVERIFY(doc.save());
+    OrderFormDocument open(b.db(), b.clock, b.prompter, "admin");
+    open.load(OrderFormDocument::Existing, doc.code());
+    b.db().query("delete from Dusmere_Order_Form_head");
+    addRow(open, b.prompter);
+    QVERIFY_THROWS_EXCEPTION(UserError, open.save());
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_Detail"), 1);
+    QVERIFY(open.isModified());
+    QVERIFY_THROWS_EXCEPTION(
+        UserError, OrderFormDocument(b.db(), b.clock, b.prompter, "x").load(OrderFormDocument::Existing, doc.code()));
+}
+
+void TestOrderForms::customerFillsEmptyParticulars() {
+    Book b;
+    b.db().query(
+        "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile, Corp_telephone) "
+        "values ('00001', '明珠酒楼', '王老板', '', '0755-1234')");
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::New);
+    doc.head().setValue("Link_man", "李经理");
+    doc.chooseCustomer("00001");
+    QCOMPARE(doc.head().value("corp_code").toString(), QString("00001"));
+    QCOMPARE(doc.head().value("Link_man").toString(), QString("李经理"));
+    QCOMPARE(doc.head().value("Gain_Customer_Name").toString(), QString("明珠酒楼"));
+    QCOMPARE(doc.head().value("telephon").toString(), QString("0755-1234"));
+    doc.chooseCustomer("99999");
+    QCOMPARE(b.prompter.lastText(), QString("所选客户[99999]已不存在，请重新选择客户"));
+    QCOMPARE(doc.head().value("corp_code").toString(), QString("00001"));
+}
+
+void TestOrderForms::goodsNameFillsDefaultsAndAmountsFollow() {
+    Book b;
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::New);
+    doc.addRow();
+    Dataset& rows = doc.rows();
+    rows.setValue("Goods_name", 1);  // 平开窗: 1200*1500, 平方米, 480, 1, 480
+    QCOMPARE(rows.value("Model_Size").toString(), QString("1200*1500"));
+    QCOMPARE(rows.value("Goods_Unit").toInt(), 3);
+    QCOMPARE(rows.value("Price").toDouble(), 480.0);
+    QCOMPARE(rows.value("QTY").toDouble(), 1.0);
+    QCOMPARE(rows.value("Total_Price").toDouble(), 480.0);
+    rows.setValue("QTY", 2.5);
+    QCOMPARE(rows.value("Total_Price").toDouble(), 1200.0);
+    rows.setValue("Price", 12.5);
+    rows.setValue("QTY", 4);
+    QCOMPARE(rows.value("Total_Price").toDouble(), 50.0);
+    // A zero leaves the amount as it was.
+    rows.setValue("QTY", 0);
+    QCOMPARE(rows.value("Total_Price").toDouble(), 50.0);
+    rows.setValue("Total_Price", 77);
+    rows.setValue("Price", 0);
+    QCOMPARE(rows.value("Total_Price").toDouble(), 77.0);
+    // A name without defaults in the code list changes nothing else.
+    b.db().query(
+        "insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values ('货品名称', '9', "
+        "'新品')");
+    rows.setValue("Goods_name", 9);
+    QCOMPARE(rows.value("Model_Size").toString(), QString(""));
+    QCOMPARE(rows.value("Total_Price").toDouble(), 0.0);
+    // Letters in an amount are refused and the row keeps its value.
+    rows.setValue("Price", 3);
+    QVERIFY_THROWS_EXCEPTION(UserError, rows.setValue("Price", "12元"));
+    QCOMPARE(rows.value("Price").toDouble(), 3.0);
+    QVERIFY_THROWS_EXCEPTION(UserError, rows.setValue("QTY", 1e20));
+}
+
+void TestOrderForms::goodsRowValidationAndDuplicates() {
+    Book b;
+    OrderFormDocument saved(b.db(), b.clock, b.prompter, "admin");
+    saved.load(OrderFormDocument::New);
+    addRow(saved, b.prompter);  // code 1
+    QVERIFY(saved.save());
+
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::Existing, saved.code());
+    OrderGoodsEditor row(doc, b.prompter, OrderGoodsEditor::New);
+    QVERIFY(row.codeEditable());
+    doc.rows().setValue("Goods_Code", "  ");
+    QVERIFY(!row.save());
+    QCOMPARE(b.prompter.lastText(), QString("货品编码不能为空"));
+    // The code of a saved row of this order.
+    doc.rows().setValue("Goods_Code", "1");
+    QVERIFY(!row.save());
+    QVERIFY(
+        b.prompter.lastText().startsWith("该货品编码已经存在，请用其他编码 select * from Dusmere_Order_Form_Detail"));
+    QVERIFY(b.prompter.lastText().endsWith("**1**" + saved.code()));
+    // Missing name and unit; the quantity and tracking state get zero.
+    doc.rows().setValue("Goods_Code", "X1");
+    doc.rows().setValue("Goods_Status", QVariant());
+    QVERIFY(!row.save());
+    QCOMPARE(b.prompter.lastText(), QString("请填写[货品名称,计量单位]"));
+    QCOMPARE(doc.rows().value("QTY").toDouble(), 0.0);
+    QCOMPARE(doc.rows().value("Goods_Status").toInt(), 0);
+    doc.rows().setValue("Goods_name", 2);
+    QVERIFY(row.save());
+    QVERIFY(!row.codeEditable());
+    QCOMPARE(row.mode(), int(OrderGoodsEditor::Existing));
+    // The same code again in the same unsaved batch.
+    QVERIFY(row.addNext());
+    QVERIFY(row.codeEditable());
+    doc.rows().setValue("Goods_Code", "X1");
+    doc.rows().setValue("Goods_name", 2);
+    QVERIFY(!row.save());
+    QVERIFY(b.prompter.lastText().startsWith("该货品编码已经存在，请用其他编码"));
+    // ... while another order may use it.
+    OrderFormDocument other(b.db(), b.clock, b.prompter, "admin");
+    other.load(OrderFormDocument::New);
+    OrderGoodsEditor otherRow(other, b.prompter, OrderGoodsEditor::New);
+    other.rows().setValue("Goods_Code", "1");
+    other.rows().setValue("Goods_name", 2);
+    QVERIFY(otherRow.save());
+}
+
+void TestOrderForms::goodsRowCancelAndNext() {
+    Book b;
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::New);
+    addRow(doc, b.prompter);
+    QVERIFY(doc.save());
+    QVERIFY(!doc.isModified());
+    // A new row closed with No is gone, and the order is as it was.
+    OrderGoodsEditor row(doc, b.prompter, OrderGoodsEditor::New);
+    doc.rows().setValue("Goods_name", 3);
+    b.prompter.setNextAnswer(false);
+    QVERIFY(row.close());
+    QCOMPARE(b.prompter.lastText(), OrderGoodsEditor::closeQuestion());
+    QCOMPARE(doc.rows().rowCount(), 1);
+    QVERIFY(!doc.isModified());
+    // An existing row: No drops the change, Yes with an invalid row stays.
+    doc.rows().setCurrentRow(0);
+    OrderGoodsEditor existing(doc, b.prompter, OrderGoodsEditor::Existing);
+    QVERIFY(!existing.codeEditable());
+    QVERIFY(!existing.isChanged());
+    QVERIFY(existing.close());
+    doc.rows().setValue("Model_Size", "改");
+    b.prompter.setNextAnswer(false);
+    QVERIFY(existing.close());
+    QCOMPARE(doc.rows().value("Model_Size").toString(), QString("1200*1500"));
+    doc.rows().setValue("Goods_Unit", QVariant());
+    b.prompter.setNextAnswer(true);
+    QVERIFY(!existing.close());
+    QCOMPARE(b.prompter.lastText(), QString("请填写[计量单位]"));
+    doc.rows().setValue("Goods_Unit", 5);
+    QVERIFY(existing.saveAndClose());
+    QVERIFY(doc.isModified());
+    // "增加下个商品" takes the row and starts the next one.
+    OrderGoodsEditor next(doc, b.prompter, OrderGoodsEditor::New);
+    doc.rows().setValue("Goods_name", 4);
+    QVERIFY(next.addNext());
+    QCOMPARE(doc.rows().rowCount(), 3);
+    QCOMPARE(next.mode(), int(OrderGoodsEditor::New));
+    QVERIFY(!next.saveAndClose());  // the new row has no name yet
+    b.prompter.setNextAnswer(false);
+    QVERIFY(next.close());
+    QCOMPARE(doc.rows().rowCount(), 2);
+    QVERIFY(doc.save());
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_Detail where Goods_Unit=5"), 1);
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_Detail"), 2);
+}
+
+void TestOrderForms::hostileTextIsKeptAsTyped() {
+    Book b;
+    const QString hostile = "a'b\"c%d_e;--\\ 引号'); drop table Dusmere_Order_Form_head;--";
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::New);
+    doc.head().setValue("Remark_ShipmentForm", hostile);
+    OrderGoodsEditor row(doc, b.prompter, OrderGoodsEditor::New);
+    doc.rows().setValue("Goods_Code", "'; --");
+    doc.rows().setValue("Goods_name", 1);
+    doc.rows().setValue("Lock_Fittings", hostile);
+    QVERIFY(row.save());
+    QVERIFY(doc.save());
+    OrderFormDocument read(b.db(), b.clock, b.prompter, "admin");
+    read.load(OrderFormDocument::Existing, doc.code());
+    QCOMPARE(read.head().value("Remark_ShipmentForm").toString(), hostile);
+    QCOMPARE(read.rows().value(0, "Lock_Fittings").toString(), hostile);
+    QCOMPARE(read.rows().value(0, "Goods_Code").toString(), QString("'; --"));
+    // Longer than the column: refused with the edit kept, nothing written.
+    read.head().setValue("Link_man", QString(31, QChar(0x5F20)));
+    QVERIFY_THROWS_EXCEPTION(UserError, read.save());
+    QCOMPARE(read.head().value("Link_man").toString(), QString(31, QChar(0x5F20)));
+    QVERIFY(b.db().scalar("select Link_man from Dusmere_Order_Form_head").isNull());
+}
+
+QTEST_GUILESS_MAIN(TestOrderForms)
+#include "test_order_forms.moc"
