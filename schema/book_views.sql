@@ -34,7 +34,9 @@ LEFT JOIN Client c ON c.Corp_code = h.ClientNo;
 --   profit       = sum of the lines' profit - discount
 -- The amounts are rounded to the cent when they are written, so a
 -- quotation paid to the cent never shows as unpaid for a floating-point
--- residue.
+-- residue. The columns are read as they are stored, without functions
+-- around them: so they keep their declared decimal kind in the program
+-- (an embedded book stores a whole amount as an integer).
 CREATE VIEW Query_Quotation_Head_list AS
 SELECT h.*,
        t.sum_Goods AS sum_Goods_Price,

@@ -167,9 +167,10 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
         // Version 3 drops the index of quotation lines by goods code, which
         // nothing reads and every saved line writes, and rounds the list's
         // amounts without going through text.
+        // (The saved queries are made again by the last step below, once
+        // the tables they read have their present shape.)
         WriteTransaction tx(db);
         db.query("DROP INDEX IF EXISTS ix_quotation_detail_goods");
-        runScript(db, ":/schema/book_views.sql");
         writeVersion(db, 3);
         tx.commit();
     }

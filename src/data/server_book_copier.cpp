@@ -86,6 +86,10 @@ void ServerBookCopier::copy(Database& db, const QString& from, const QString& to
     // search path comes back when this step ends.
     const QString previous = db.scalar("SELECT current_setting('search_path')").toString();
     db.query("SELECT set_config('search_path', :p, true)", {{"p", target}});
+    db.forgetColumns();
+    // A book not opened since an older version of the program still has
+    // the tables of that version: the copy is brought up to date first.
+    SchemaInstaller::ensureBook(db, false);
     for (const QString& statement : SchemaInstaller::statements(db, ":/schema/book_views.sql")) {
         db.query(statement);
     }

@@ -122,7 +122,12 @@ void bindAll(sqlite3_stmt* stmt, const std::vector<Parameter>& params) {
 // only now and then, so writing a value costs a copy and no call.
 class BatchWriter {
 public:
-    explicit BatchWriter(qsizetype capacity) { grow(capacity); }
+    explicit BatchWriter(qsizetype capacity) { m_bytes.resize(capacity); }
+    BatchWriter(const BatchWriter&) = delete;
+    BatchWriter& operator=(const BatchWriter&) = delete;
+    BatchWriter(BatchWriter&&) = default;
+    BatchWriter& operator=(BatchWriter&&) = default;
+
     void tag(char t) { *room(1) = t; }
     template <class T>
     void number(T value) {
@@ -140,25 +145,20 @@ public:
     QByteArray take() {
         m_bytes.truncate(m_used);
         m_used = 0;
-        m_data = nullptr;
         return std::move(m_bytes);
     }
 
 private:
+    // Where the next n bytes go; valid until the next call.
     char* room(qsizetype n) {
         if (m_used + n > m_bytes.size()) {
-            grow(std::max(m_bytes.size() * 2, m_used + n));
+            m_bytes.resize(std::max(m_bytes.size() * 2, m_used + n));
         }
-        char* at = m_data + m_used;
+        char* at = m_bytes.data() + m_used;
         m_used += n;
         return at;
     }
-    void grow(qsizetype size) {
-        m_bytes.resize(size);
-        m_data = m_bytes.data();
-    }
     QByteArray m_bytes;
-    char* m_data = nullptr;
     qsizetype m_used = 0;
 };
 

@@ -9,6 +9,7 @@
 #include "admin/password_change.h"
 #include "admin/settings_editor.h"
 #include "data/data_module.h"
+#include "data/schema_installer.h"
 #include "data/user_accounts.h"
 #include "platform/errors.h"
 #include "shell/bar_state.h"
@@ -34,6 +35,7 @@ private slots:
     void lockedBookIsAClearError();
     void unwritableConfigDoesNotStopTheLogIn();
     void createBookCopiesTheChosenBook();
+    void createBookFromABookOfAnOlderVersion();
     void createBookRefusals();
     void createBookNeverOverwritesAFile();
     void failedCopyLeavesTheListUnchanged();
@@ -265,6 +267,40 @@ void TestShellLogic::createBookCopiesTheChosenBook() {
     // server kind's database is no book file and keeps its data unchanged.
     QCOMPARE(c.data().main().scalar("select CurrID from Sys_ID_Autoincrement where tablename='accountbook'").toString(),
              c.SoftwareInfo.IsAccess ? QString("UserAccountBook002") : QString("UserAccountBook001"));
+}
+
+// A server book not opened since an older version of the program keeps
+// that version's tables; its copy is brought up to date, the book itself
+// is left as it is.
+void TestShellLogic::createBookFromABookOfAnOlderVersion() {
+    if (!isServer()) {
+        QSKIP("an embedded book is always upgraded when it is opened, before it can be copied");
+    }
+    auto p = loggedIn();
+    AppContext& c = p->context();
+    const AccountBookRow chosen = AccountBooks(c.data().system()).offered()[0];
+    auto source = openBook(*p, chosen);
+    source->query("insert into Quotation_Head (BillNo, Freight) values ('BJ0001', 5)");
+    source->query("insert into Quotation_Detail (HeadNo, GoodsNo, Total_Price) values ('BJ0001', 'G1', 10)");
+    source->query("drop view Query_Quotation_Head_list");
+    source->query("drop trigger tr_quotation_head_sum on Quotation_Head");
+    source->query("drop table Quotation_Sum");
+    source->query(
+        "create table Quotation_Sum (BillNo varchar(20) not null primary key, sum_Goods numeric(18,2) not null "
+        "default 0, sum_Gain numeric(18,2) not null default 0, sum_Cost numeric(18,4) not null default 0, "
+        "sum_Paid numeric(18,2) not null default 0)");
+    source->query("insert into Quotation_Sum (BillNo, sum_Goods) values ('BJ0001', 10)");
+    source->query(
+        "create view Query_Quotation_Head_list as select h.*, t.sum_Goods from Quotation_Head h "
+        "left join Quotation_Sum t on t.BillNo = h.BillNo");
+    source->query("update schema_version set version=3");
+    const AccountBookRow row = BookCreator(c).create("分公司", "", &chosen);
+    auto copy = openBook(*p, row);
+    QCOMPARE(copy->scalar("select max(version) from schema_version").toInt(), int(SchemaInstaller::kBookVersion));
+    QCOMPARE(copy->scalar("select Total_Price from Query_Quotation_Head_list where BillNo='BJ0001'").toDouble(), 15.0);
+    copy->query("update Quotation_Head set Freight=6");
+    QCOMPARE(copy->scalar("select Total_Price from Query_Quotation_Head_list where BillNo='BJ0001'").toDouble(), 16.0);
+    QCOMPARE(source->scalar("select max(version) from schema_version").toInt(), 3);
 }
 
 void TestShellLogic::createBookRefusals() {
