@@ -219,6 +219,15 @@ QString formatNumber(double value, const QString& format) {
     const int dot = static_cast<int>(format.indexOf('.'));
     const int decimals = dot < 0 ? 0 : static_cast<int>(format.size() - dot - 1);
     QString text = formatFixed(value, decimals);
+    // Decimal places written '#' show only when they are not zero
+    // (quantities: "0.####" writes 2.5 as "2.5" and 4 as "4").
+    const int optional = dot < 0 ? 0 : static_cast<int>(format.mid(dot + 1).count('#'));
+    for (int i = 0; i < optional && text.endsWith('0'); ++i) {
+        text.chop(1);
+    }
+    if (text.endsWith('.')) {
+        text.chop(1);
+    }
     if (format.contains(',')) {
         // Thousands separators in the whole part.
         const int sign = text.startsWith('-') ? 1 : 0;

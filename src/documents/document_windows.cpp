@@ -2,6 +2,7 @@
 
 #include "data/app_context.h"
 #include "documents/receipt_window.h"
+#include "reports/order_report_window.h"
 #include "reports/purchase_order_report_window.h"
 #include "reports/quotation_report_window.h"
 
@@ -17,6 +18,10 @@ void printQuotation(AppContext& context, QuotationPrint kind, const QString& bil
 
 void openReceipts(AppContext& context, const QString& quotationNo, QWidget* parent) {
     ReceiptWindow(context, quotationNo, parent).exec();
+}
+
+void printOrder(AppContext& context, const QString& orderCode, QWidget* parent) {
+    OrderReportWindow(context, orderCode, parent).exec();
 }
 
 }  // namespace DocumentWindows

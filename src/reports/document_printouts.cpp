@@ -30,6 +30,8 @@ QString DocumentPrintouts::templateName(Kind kind) {
             return QStringLiteral("Korvan_CaiGou.zrm");
         case Kind::Receipt:
             return QStringLiteral("Korvan_ShouJu.zrm");
+        case Kind::Order:
+            return QStringLiteral("Dusmere_ShipmentForm.rmf");
     }
     return {};
 }
@@ -42,6 +44,7 @@ QString DocumentPrintouts::caption(Kind kind) {
         case Kind::PurchaseOrder:
             return QStringLiteral("采购单");
         case Kind::Receipt:
+        case Kind::Order:
             return QStringLiteral("收款收据");
     }
     return {};
@@ -81,7 +84,31 @@ QString DocumentPrintouts::receiptStatement() {
         .arg(QLatin1String(kCompanyJoin));
 }
 
+QString DocumentPrintouts::orderStatement() {
+    return QStringLiteral(
+               "SELECT g.*, COALESCE(t.Order_Total, 0) AS Order_Total, COALESCE(g.earnest, 0) AS Deposit,"
+               " COALESCE(g.preferential, 0) AS Discount,"
+               " ROUND(COALESCE(t.Order_Total, 0) - COALESCE(g.earnest, 0) - COALESCE(g.preferential, 0), 2)"
+               " AS Balance,"
+               " (SELECT s.StatusName FROM Sys_Status_Describe AS s WHERE s.ParamentName = :payKinds"
+               " AND s.StatusValue = CAST(COALESCE(g.isPay, 0) AS VARCHAR(20)) ORDER BY s.id LIMIT 1) AS isPay_Name,"
+               " c.*"
+               " FROM (Query_Order_form_GoodsAll AS g"
+               " LEFT JOIN (SELECT Head_Code AS Total_Code, SUM(Total_Price) AS Order_Total"
+               " FROM Dusmere_Order_Form_Detail GROUP BY Head_Code) AS t ON t.Total_Code = g.Head_Code) %1"
+               " WHERE g.Head_Code = :HeadCode ORDER BY g.ID")
+        .arg(QLatin1String(kCompanyJoin));
+}
+
 QString DocumentPrintouts::missingText(Kind kind, const QString& key) {
+    if (kind == Kind::Order) {
+        return m_db.query(QStringLiteral("SELECT Order_Form_Code FROM Dusmere_Order_Form_head WHERE "
+                                         "Order_Form_Code = :HeadCode"),
+                          {{"HeadCode", key}})
+                       .next()
+                   ? QString()
+                   : QStringLiteral("找不到订单: %1").arg(key);
+    }
     if (kind == Kind::Receipt) {
         return m_db.query(receiptQuotationStatement(), {{"R", key}}).next()
                    ? QString()
@@ -94,6 +121,10 @@ QString DocumentPrintouts::missingText(Kind kind, const QString& key) {
 }
 
 ReportRows DocumentPrintouts::rows(Kind kind, const QString& key) {
+    if (kind == Kind::Order) {
+        QSqlQuery q = m_db.query(orderStatement(), {{"HeadCode", key}, {"payKinds", QStringLiteral("收款情况")}});
+        return ReportRows::fromQuery(q);
+    }
     if (kind != Kind::Receipt) {
         QSqlQuery q = m_db.query(quotationStatement(kind), {{"HeadNo", key}});
         return ReportRows::fromQuery(q);

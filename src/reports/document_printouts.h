@@ -8,7 +8,7 @@ class Database;
 
 // The printouts of the documents: the order form of a quotation (plain, or
 // marked as not ordered by the customer), the purchase order drawn from a
-// quotation, and the receipt. For each it names the template under Report/
+// quotation, the receipt, and the made-to-measure order form. For each it names the template under Report/
 // and the window's caption, and reads the rows with one statement whose
 // values are bound.
 //
@@ -22,7 +22,7 @@ class Database;
 // Sys_Linkman_name, Sys_Linkman_telephone and Sys_Linkman_email.
 class DocumentPrintouts {
 public:
-    enum class Kind { Quotation, QuotationWarning, PurchaseOrder, Receipt };
+    enum class Kind { Quotation, QuotationWarning, PurchaseOrder, Receipt, Order };
 
     explicit DocumentPrintouts(Database& db);
 
@@ -45,6 +45,14 @@ public:
     // Line_Remark, the quotation's number Quotation_BillNo and remark
     // Quotation_Remark. Parameters :R (receipt) and :N (its quotation).
     static QString receiptStatement();
+
+    // An order form's goods rows with the order's head fields and the names
+    // of the coded fields (Query_Order_form_GoodsAll), in the order the rows
+    // were added, with the order's total of goods Order_Total, deposit
+    // Deposit and discount Discount (zero when empty), the balance still
+    // to pay Balance and the name of the paid mark isPay_Name. Parameters
+    // :HeadCode and :payKinds (the code list that names the paid mark).
+    static QString orderStatement();
 
     // Empty when the document exists; otherwise the message that it does
     // not. `key` is the quotation's number, or the receipt's for a receipt.

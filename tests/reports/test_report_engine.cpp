@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include "data/field_def.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
@@ -21,6 +22,8 @@ private slots:
     void expressionErrors();
     void capitalAmounts_data();
     void capitalAmounts();
+    void numberFormats_data();
+    void numberFormats();
     void templateLoading();
     void hostileTemplates_data();
     void hostileTemplates();
@@ -808,6 +811,35 @@ void TestReportEngine::exportToAMissingFolder() {
         QVERIFY2(error.contains("/no/such/folder"), qPrintable(error));
     }
     QVERIFY(!ReportExporter::byExtension(out, "/tmp/r.doc", &error));
+}
+
+void TestReportEngine::numberFormats_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("fixed") << 1234.5 << "#,##0.00"
+                           << "1,234.50";
+    QTest::newRow("optional places kept") << 2.5 << "#,##0.####"
+                                          << "2.5";
+    QTest::newRow("optional places dropped") << 4.0 << "#,##0.####"
+                                             << "4";
+    QTest::newRow("zeros inside the whole part stay") << 1000.0 << "0.##"
+                                                      << "1000";
+    QTest::newRow("mixed places") << 3.1 << "0.0#"
+                                  << "3.1";
+    QTest::newRow("mixed places, both shown") << 3.125 << "0.0##"
+                                              << "3.125";
+    QTest::newRow("rounded to the places") << 0.12345 << "0.####"
+                                           << "0.1235";
+    QTest::newRow("negative") << -1500.25 << "#,##0.####"
+                              << "-1,500.25";
+}
+
+void TestReportEngine::numberFormats() {
+    QFETCH(double, value);
+    QFETCH(QString, format);
+    QFETCH(QString, text);
+    QCOMPARE(formatNumber(value, format), text);
 }
 
 QTEST_MAIN(TestReportEngine)

@@ -1,0 +1,88 @@
+#include "documents/customer_picker_dialog.h"
+
+#include <QHBoxLayout>
+#include <QHash>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "documents/customer_tree.h"
+#include "platform/prompter.h"
+
+CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
+    : BaseWindow(context, QStringLiteral("Customer_Pick_Frm"), parent), m_tree(new QTreeWidget(this)) {
+    setWindowTitle(QStringLiteral("选择客户"));
+    m_tree->setHeaderLabels({QStringLiteral("客户"), QStringLiteral("客户编码")});
+    m_tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    actions().guard([this] {
+        QHash<int, QTreeWidgetItem*> items;
+        const QList<CustomerTree::Node> nodes = CustomerTree::load(this->context().data().main());
+        for (const CustomerTree::Node& n : nodes) {
+            auto* item = new QTreeWidgetItem({n.name, n.corpCode});
+            item->setData(0, Qt::UserRole, n.isGroup() ? QString() : n.corpCode);
+            items.insert(n.id, item);
+        }
+        // A node whose parent is missing (or a loop) hangs at the top.
+        for (const CustomerTree::Node& n : nodes) {
+            QTreeWidgetItem* item = items.value(n.id);
+            QTreeWidgetItem* parent = n.parentId != 0 && n.parentId != n.id ? items.value(n.parentId) : nullptr;
+            for (QTreeWidgetItem* up = parent; up; up = up->parent()) {
+                if (up == item) {
+                    parent = nullptr;
+                    break;
+                }
+            }
+            if (item->parent() || m_tree->indexOfTopLevelItem(item) >= 0) {
+                continue;
+            }
+            if (parent) {
+                parent->addChild(item);
+            } else {
+                m_tree->addTopLevelItem(item);
+            }
+        }
+        m_tree->expandAll();
+    });
+    connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this] {
+        if (!m_tree->currentItem() || m_tree->currentItem()->data(0, Qt::UserRole).toString().isEmpty()) {
+            return;  // a group opens or closes
+        }
+        actions().guard([this] {
+            if (choose()) {
+                accept();
+            }
+        });
+    });
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    connect(ok, &QPushButton::clicked, this, [this] {
+        actions().guard([this] {
+            if (choose()) {
+                accept();
+            }
+        });
+    });
+    connect(cancel, &QPushButton::clicked, this, &CustomerPickerDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tree, 1);
+    layout->addLayout(buttons);
+    resize(420, 480);
+}
+
+bool CustomerPickerDialog::choose() {
+    const QTreeWidgetItem* item = m_tree->currentItem();
+    const QString code = item ? item->data(0, Qt::UserRole).toString() : QString();
+    if (code.isEmpty()) {
+        context().prompter().inform(QStringLiteral("请选择客户"));
+        return false;
+    }
+    m_chosen = code;
+    return true;
+}

@@ -1,0 +1,33 @@
+#include "documents/customer_tree.h"
+
+#include <QSqlQuery>
+
+#include "data/database.h"
+
+QList<CustomerTree::Node> CustomerTree::load(Database& db) {
+    QList<Node> nodes;
+    // Group ids are made negative so that they never meet a customer's id.
+    QSqlQuery groups = db.query("select id, Class_name, Parent_id from customer_group order by id");
+    while (groups.next()) {
+        Node n;
+        n.id = -groups.value(0).toInt();
+        n.name = groups.value(1).toString();
+        n.parentId = groups.value(2).isNull() ? 0 : -groups.value(2).toInt();
+        nodes.append(n);
+    }
+    QSqlQuery customers =
+        db.query("select id, corp_code, Corp_name, Customer_Group, boss_name from customer_provider order by id");
+    while (customers.next()) {
+        Node n;
+        n.id = customers.value(0).toInt();
+        n.corpCode = customers.value(1).toString();
+        n.name = customers.value(2).toString();
+        const QString boss = customers.value(4).toString();
+        if (!boss.isEmpty()) {
+            n.name += "(" + boss + ")";
+        }
+        n.parentId = customers.value(3).isNull() ? 0 : -customers.value(3).toInt();
+        nodes.append(n);
+    }
+    return nodes;
+}

@@ -1,0 +1,222 @@
+#include "documents/order_goods_window.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "admin/code_list_window.h"
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "data/dataset.h"
+#include "data/lookup_list.h"
+#include "documents/order_form_document.h"
+#include "platform/prompter.h"
+#include "ui/editors.h"
+#include "ui/field_binder.h"
+#include "ui/style_holder.h"
+
+namespace {
+QString codeListStatement(const QString& field) {
+    return QStringLiteral(
+               "select d.StatusValue,d.StatusName from Sys_Status_Describe d , Sys_Status_Describe_head h "
+               "where  d.paramentName=h.paramentName and h.TableName='Dusmere_Order_Form_Detail' and "
+               "h.FieldName='%1'")
+        .arg(field);
+}
+}  // namespace
+
+OrderGoodsWindow::OrderGoodsWindow(AppContext& context, OrderFormDocument& order, int mode, QWidget* parent)
+    : BaseWindow(context, QStringLiteral("Dusmere_Order_Form_GoodsEdit_Frm"), parent),
+      m_order(order),
+      m_editor(order, context.prompter(), mode),
+      m_names(std::make_shared<LookupList>()),
+      m_units(std::make_shared<LookupList>()) {
+    setWindowTitle(QStringLiteral("商品编辑界面"));
+    setStyleSheet(StyleHolder::editorStyleSheet());
+    editCodeList = [this](const QString& field) {
+        CodeListWindow window(this->context(), this);
+        // The second glass kind shares the first one's list.
+        window.setPickMode("Dusmere_Order_Form_Detail", field.compare("glass_type2", Qt::CaseInsensitive) == 0
+                                                            ? QStringLiteral("glass_type")
+                                                            : field);
+        return window.exec() == QDialog::Accepted ? window.result() : QString();
+    };
+    reloadCodeLists();
+    buildActions();
+
+    m_heading = new QWidget(this);
+    m_heading->setFocusPolicy(Qt::StrongFocus);
+    auto* headingLayout = new QHBoxLayout(m_heading);
+    auto* title = new QLabel(QStringLiteral("货品编辑"), m_heading);
+    QFont big = title->font();
+    big.setPointSize(big.pointSize() + 6);
+    big.setBold(true);
+    title->setFont(big);
+    headingLayout->addWidget(title);
+    headingLayout->addStretch();
+    headingLayout->addWidget(button("Action_AddGoods"));
+    headingLayout->addWidget(button("Action_SaveAndExit"));
+    auto* close = new QPushButton(QStringLiteral("关闭"), m_heading);
+    connect(close, &QPushButton::clicked, this, &OrderGoodsWindow::reject);
+    headingLayout->addWidget(close);
+    button("Action_AddGoods")->setVisible(mode == OrderGoodsEditor::New);
+
+    m_binder = new FieldBinder(&m_order.rows(), this);
+    connect(m_binder, &FieldBinder::editFailed, this,
+            [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
+    auto text = [this](const char* field) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(QString::fromLatin1(field));
+        m_binder->bind(e, QString::fromLatin1(field));
+        return e;
+    };
+    auto number = [this](const char* field, const QString& format) {
+        auto* e = new NumberEdit(this);
+        e->setFormat(format);
+        e->setObjectName(QString::fromLatin1(field));
+        m_binder->bind(e, QString::fromLatin1(field));
+        return e;
+    };
+    auto combo = [this](const char* field, const std::shared_ptr<LookupList>& list) {
+        auto* c = new LookupCombo(this);
+        c->setObjectName(QString::fromLatin1(field));
+        c->setLookup(list);
+        m_binder->bind(c, QString::fromLatin1(field));
+        return c;
+    };
+    auto listButton = [this](const char* field) {
+        auto* b = new QPushButton(QStringLiteral("..."), this);
+        b->setFixedWidth(28);
+        b->setToolTip(QStringLiteral("编辑参数表"));
+        const QString f = QString::fromLatin1(field);
+        connect(b, &QPushButton::clicked, this, [this, f] { actions().guard([this, f] { chooseFromCodeList(f); }); });
+        return b;
+    };
+    auto label = [this](const char* caption) { return new QLabel(QString::fromUtf8(caption), this); };
+
+    m_code = text("Goods_Code");
+    m_name = combo("Goods_name", m_names);
+    m_unit = combo("Goods_Unit", m_units);
+    // Once a name is chosen, the quantity is what is typed next.
+    NumberEdit* qty = number("QTY", QString());
+    qty->setStyleSheet("background: #FFFF99;");
+    connect(m_name, &LookupCombo::valueEdited, qty, [qty] { qty->setFocus(); });
+
+    auto* box = new QGroupBox(QStringLiteral("基本资料"), this);
+    auto* grid = new QGridLayout(box);
+    auto withButton = [](QWidget* editor, QWidget* b) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(editor, 1);
+        row->addWidget(b);
+        return row;
+    };
+    grid->addWidget(label("货品编号："), 0, 0);
+    grid->addWidget(m_code, 0, 1);
+    grid->addWidget(label("货品名称："), 1, 0);
+    grid->addLayout(withButton(m_name, listButton("Goods_name")), 1, 1);
+    grid->addWidget(label("货品规格："), 2, 0);
+    grid->addWidget(text("Model_Size"), 2, 1);
+    grid->addWidget(label("计量单位"), 3, 0);
+    grid->addLayout(withButton(m_unit, listButton("Goods_Unit")), 3, 1);
+    grid->addWidget(label("单价："), 4, 0);
+    grid->addWidget(number("Price", "0.00"), 4, 1);
+    grid->addWidget(label("货品数量："), 5, 0);
+    grid->addWidget(qty, 5, 1);
+    grid->addWidget(label("合计金额："), 6, 0);
+    grid->addWidget(number("Total_Price", "0.00"), 6, 1);
+    grid->setColumnStretch(1, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_heading);
+    layout->addWidget(box);
+    layout->addStretch();
+    updateEnabled();
+    resize(460, 380);
+}
+
+OrderGoodsWindow::~OrderGoodsWindow() = default;
+
+QAbstractButton* OrderGoodsWindow::button(const QString& actionName) const {
+    return m_buttons.value(actionName.toLower());
+}
+
+void OrderGoodsWindow::buildActions() {
+    auto add = [this](const char* name, const char* caption, std::function<void()> handler,
+                      const char* buttonText = nullptr) {
+        QAction* a = actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), std::move(handler));
+        if (buttonText) {
+            auto* b = new QPushButton(QString::fromUtf8(buttonText), this);
+            connect(b, &QPushButton::clicked, a, &QAction::trigger);
+            m_buttons.insert(QString::fromLatin1(name).toLower(), b);
+        }
+        return a;
+    };
+    add("Action_Save", "保存", [this] {
+        takeFocus();
+        m_editor.save();
+        updateEnabled();
+    });
+    add("Action_Cancle", "取消", [this] {
+        m_editor.cancel();
+        m_binder->refresh();
+    });
+    add(
+        "Action_SaveAndExit", "保存并退出",
+        [this] {
+            takeFocus();
+            if (m_editor.saveAndClose()) {
+                accept();
+            }
+            updateEnabled();
+        },
+        "保存并关闭");
+    add(
+        "Action_AddGoods", "增加下个商品",
+        [this] {
+            takeFocus();
+            m_editor.addNext();
+            m_binder->refresh();
+            updateEnabled();
+            m_code->setFocus();
+        },
+        "增加下个商品");
+}
+
+void OrderGoodsWindow::takeFocus() {
+    m_heading->setFocus();
+}
+
+void OrderGoodsWindow::updateEnabled() {
+    m_code->setEnabled(m_editor.codeEditable());
+}
+
+void OrderGoodsWindow::reloadCodeLists() {
+    Database& db = context().data().main();
+    m_names->load(db, codeListStatement("Goods_name"));
+    m_units->load(db, codeListStatement("Goods_Unit"));
+}
+
+void OrderGoodsWindow::chooseFromCodeList(const QString& field) {
+    const QString chosen = editCodeList(field);
+    reloadCodeLists();
+    m_name->setLookup(m_names);
+    m_unit->setLookup(m_units);
+    if (!chosen.isEmpty()) {
+        m_order.rows().setValue(field, chosen);
+    }
+    m_binder->refresh();
+}
+
+bool OrderGoodsWindow::confirmClose() {
+    // Errors are told by the guard; the window then stays open.
+    bool mayClose = false;
+    actions().guard([this, &mayClose] {
+        takeFocus();
+        mayClose = m_editor.close();
+    });
+    return mayClose;
+}

@@ -1,0 +1,240 @@
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "data/data_module.h"
+#include "data/dataset.h"
+#include "document_fixture.h"
+#include "documents/customer_picker_dialog.h"
+#include "documents/order_form_window.h"
+#include "documents/order_goods_window.h"
+#include "support/test_books.h"
+#include "ui/data_grid.h"
+#include "ui/editors.h"
+
+using DocumentFixture::count;
+
+// The order form window and the goods-row window, offscreen.
+class TestOrderWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void newOrderWithRowsIsSavedAndPrinted();
+    void goodsWindowFillsDefaultsAndStartsTheNextRow();
+    void closingAsksAndNoRestoresRows();
+    void printingAChangedOrderThatCannotBeSaved();
+    void customerPickerChoosesACustomer();
+
+private:
+    Database& db() { return m_program->context().data().main(); }
+    AppContext& context() { return m_program->context(); }
+    ScriptedPrompter& prompter() { return m_program->prompter(); }
+    static QVariant cell(DataGrid* grid, int gridRow, const QString& caption);
+    // Chooses an entry of a drop-down as the user does.
+    static void choose(LookupCombo* box, const QString& text);
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+};
+
+void TestOrderWindows::init() {
+    m_program = std::make_unique<TestBooks::TestProgram>(true);
+    context().data().ConnectDatabases();
+    context().CurrentUser = {"超级用户", "", "管理员组"};
+    context().clock().setToday(QDate(2006, 6, 25));
+}
+
+void TestOrderWindows::cleanup() {
+    m_program.reset();
+}
+
+QVariant TestOrderWindows::cell(DataGrid* grid, int gridRow, const QString& caption) {
+    GridModel* m = grid->model();
+    for (int c = 0; c < m->columnCount(); ++c) {
+        if (m->headerData(c, Qt::Horizontal).toString() == caption) {
+            return m->data(m->index(gridRow, c));
+        }
+    }
+    qFatal("no column %s", qPrintable(caption));
+}
+
+void TestOrderWindows::choose(LookupCombo* box, const QString& text) {
+    const int at = box->findText(text);
+    QVERIFY2(at >= 0, qPrintable(text));
+    box->setCurrentIndex(at);
+    emit box->activated(at);
+}
+
+void TestOrderWindows::newOrderWithRowsIsSavedAndPrinted() {
+    OrderFormWindow w(context(), OrderFormDocument::New);
+    QCOMPARE(w.objectName(), QString("frm_GainBill"));
+    // The goods-row window as the user fills it: a name, then the quantity.
+    w.editGoods = [this, &w](int mode) {
+        OrderGoodsWindow goods(context(), w.document(), mode, &w);
+        goods.show();
+        choose(goods.nameBox(), "平开窗");
+        auto* qty = goods.findChild<NumberEdit*>("QTY");
+        qty->selectAll();
+        QTest::keyClicks(qty, "2");
+        QTest::mouseClick(goods.button("Action_SaveAndExit"), Qt::LeftButton);
+        QCOMPARE(goods.result(), int(QDialog::Accepted));
+    };
+    QString printed;
+    w.openPrintout = [&printed](const QString& code) { printed = code; };
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.findChild<QLineEdit*>("Order_Form_Code")->text(), QString("AA0606250001"));
+    QTest::mouseClick(w.button("Action_AddGoods"), Qt::LeftButton);
+    DataGrid* g = w.grid();
+    QCOMPARE(g->model()->rowCount(), 1);
+    QCOMPARE(cell(g, 0, "货品名称").toString(), QString("平开窗"));
+    QCOMPARE(cell(g, 0, "计量单位").toString(), QString("平方米"));
+    QCOMPARE(cell(g, 0, "金额").toString(), QString("960.00"));
+    QCOMPARE(g->footerText("Total_Price"), QString("合计:960.00"));
+    // Nothing is in the book until the order is saved.
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail"), 0);
+    auto* hotel = w.findChild<QLineEdit*>("Gain_Customer_Name");
+    hotel->setText("海景酒楼");
+    emit hotel->textEdited(hotel->text());  // as typed
+    // Printing a changed order asks first; Yes saves, then it prints.
+    prompter().setNextAnswer(true);
+    QTest::mouseClick(w.button("Action_Print"), Qt::LeftButton);
+    QCOMPARE(printed, QString("AA0606250001"));
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head where Gain_Customer_Name='海景酒楼'"), 1);
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail where Total_Price=960"), 1);
+    // The paid mark takes today's date and gives it up again.
+    w.paidBox()->click();
+    QCOMPARE(w.document().head().value("PayOver_Date").toDate(), QDate(2006, 6, 25));
+    w.paidBox()->click();
+    QVERIFY(w.document().head().value("PayOver_Date").isNull());
+    // Editing a row needs one chosen.
+    g->view()->clearSelection();
+    QTest::mouseClick(w.button("Action_GoodsEdit"), Qt::LeftButton);
+    QCOMPARE(prompter().lastText(), QString("请选择货品"));
+    QCOMPARE(prompter().pendingAnswers(), 0);
+}
+
+void TestOrderWindows::goodsWindowFillsDefaultsAndStartsTheNextRow() {
+    OrderFormDocument doc(db(), context().clock(), prompter(), "a");
+    doc.load(OrderFormDocument::New);
+    OrderGoodsWindow goods(context(), doc, OrderGoodsEditor::New);
+    QCOMPARE(goods.objectName(), QString("Dusmere_Order_Form_GoodsEdit_Frm"));
+    goods.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&goods));
+    QVERIFY(goods.codeEditor()->isEnabled());
+    QVERIFY(goods.button("Action_AddGoods")->isVisible());
+    choose(goods.nameBox(), "推拉门");
+    QCOMPARE(goods.findChild<QLineEdit*>("Model_Size")->text(), QString("1800*2100"));
+    QCOMPARE(goods.unitBox()->currentText(), QString("樘"));
+    QCOMPARE(goods.findChild<NumberEdit*>("Total_Price")->text(), QString("2600.00"));
+    // The next row: the first is taken, the code box opens again.
+    QTest::mouseClick(goods.button("Action_AddGoods"), Qt::LeftButton);
+    QCOMPARE(doc.rows().rowCount(), 2);
+    QVERIFY(goods.codeEditor()->isEnabled());
+    QCOMPARE(goods.codeEditor()->text(), QString("2"));
+    // Its code typed as the first one's is refused.
+    goods.codeEditor()->selectAll();
+    QTest::keyClicks(goods.codeEditor(), "1");
+    choose(goods.nameBox(), "纱窗");
+    QTest::mouseClick(goods.button("Action_SaveAndExit"), Qt::LeftButton);
+    QVERIFY(goods.isVisible());
+    QVERIFY(prompter().lastText().startsWith("该货品编码已经存在，请用其他编码"));
+    // The code-list button: the value chosen there is taken.
+    goods.editCodeList = [](const QString& field) { return field == "Goods_Unit" ? QString("6") : QString(); };
+    for (QPushButton* b : goods.findChildren<QPushButton*>()) {
+        if (b->text() == "...") {
+            QTest::mouseClick(b, Qt::LeftButton);
+        }
+    }
+    QCOMPARE(doc.rows().value("Goods_Unit").toInt(), 6);
+    // Closed with No: the new row is gone, the first stays.
+    prompter().setNextAnswer(false);
+    goods.reject();
+    QVERIFY(!goods.isVisible());
+    QCOMPARE(doc.rows().rowCount(), 1);
+    QCOMPARE(prompter().pendingAnswers(), 0);
+}
+
+void TestOrderWindows::closingAsksAndNoRestoresRows() {
+    OrderFormDocument stored(db(), context().clock(), prompter(), "a");
+    stored.load(OrderFormDocument::New);
+    for (int name : {1, 2}) {
+        OrderGoodsEditor row(stored, prompter(), OrderGoodsEditor::New);
+        stored.rows().setValue("Goods_name", name);
+        QVERIFY(row.save());
+    }
+    QVERIFY(stored.save());
+    OrderFormWindow w(context(), OrderFormDocument::Existing, stored.code());
+    w.show();
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    w.grid()->view()->selectAll();
+    QTest::mouseClick(w.button("Action_DeleteGoods"), Qt::LeftButton);
+    QCOMPARE(w.grid()->model()->rowCount(), 0);
+    prompter().setNextAnswer(false);
+    w.reject();
+    QVERIFY(!w.isVisible());
+    QCOMPARE(prompter().lastText(), OrderFormDocument::unsavedQuestion());
+    QCOMPARE(w.document().rows().rowCount(), 2);
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail"), 2);
+    // An order deleted meanwhile: the window says so and closes.
+    db().query("delete from Dusmere_Order_Form_head");
+    OrderFormWindow gone(context(), OrderFormDocument::Existing, stored.code());
+    QVERIFY(!gone.loaded());
+    QVERIFY(prompter().lastText().contains(stored.code()));
+}
+
+void TestOrderWindows::printingAChangedOrderThatCannotBeSaved() {
+    OrderFormWindow w(context(), OrderFormDocument::New);
+    bool printed = false;
+    w.openPrintout = [&printed](const QString&) { printed = true; };
+    w.show();
+    // No rows: saving fails, nothing prints.
+    prompter().setNextAnswer(true);
+    QTest::mouseClick(w.button("Action_Print"), Qt::LeftButton);
+    QCOMPARE(prompter().lastText(), QString("请为该收据添加货品"));
+    QVERIFY(!printed);
+    // No on a new order: nothing is stored, nothing prints.
+    prompter().setNextAnswer(false);
+    QTest::mouseClick(w.button("Action_Print"), Qt::LeftButton);
+    QVERIFY(!printed);
+    QCOMPARE(prompter().lastText(), QString("订单还没有保存，不能打印"));
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head"), 0);
+}
+
+void TestOrderWindows::customerPickerChoosesACustomer() {
+    db().query("insert into customer_group (Class_name, Parent_id) values ('酒楼', 0)");
+    const int group = db().scalar("select max(id) from customer_group").toInt();
+    db().query(
+        "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile, Customer_Group) "
+        "values ('00007', '明珠酒楼', '王', '139', :g)",
+        {{"g", group}});
+    CustomerPickerDialog picker(context());
+    picker.show();
+    QTreeWidget* tree = picker.tree();
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* groupItem = tree->topLevelItem(0);
+    QCOMPARE(groupItem->text(0), QString("酒楼"));
+    QCOMPARE(groupItem->child(0)->text(0), QString("明珠酒楼(王)"));
+    tree->setCurrentItem(groupItem);
+    QVERIFY(!picker.choose());
+    QCOMPARE(prompter().lastText(), QString("请选择客户"));
+    tree->setCurrentItem(groupItem->child(0));
+    QVERIFY(picker.choose());
+    QCOMPARE(picker.chosenCode(), QString("00007"));
+
+    OrderFormWindow w(context(), OrderFormDocument::New);
+    w.pickCustomer = [] { return QString("00007"); };
+    w.show();
+    for (QPushButton* b : w.findChildren<QPushButton*>()) {
+        if (b->toolTip() == QStringLiteral("选择客户")) {
+            QTest::mouseClick(b, Qt::LeftButton);
+        }
+    }
+    QCOMPARE(w.customerBox()->text(), QString("明珠酒楼(王)"));
+    QCOMPARE(w.findChild<QLineEdit*>("telephon")->text(), QString("139"));
+}
+
+QTEST_MAIN(TestOrderWindows)
+#include "test_order_windows.moc"
