@@ -4,14 +4,16 @@
 #include <QSqlRecord>
 #include <QTest>
 
+#include "data/dataset.h"
 #include "document_fixture.h"
 #include "documents/order_form_generator.h"
+#include "documents/order_form_list.h"
 #include "platform/errors.h"
 
 using namespace DocumentFixture;
 
 // Work, ware-out and shipment forms made from an order form, the texts that
-// sum up its goods and locks, on both engines.
+// sum up its goods and locks, and the order list's delete, on both engines.
 // The seeded code lists name series 1-4 (断桥铝系列, 塑钢系列, 铝合金系列,
 // 实木系列), units 1-6 (樘, 扇, 平方米, 米, 套, 个) and locks 1-4 (单点锁,
 // 多点锁, 月牙锁, 执手锁); 99 is in none of them.
@@ -36,6 +38,9 @@ private slots:
     void lockSummary();
     void wareOutFormHoldsBothSummaries();
     void shipmentFormTakesTheCustomersMobile();
+    void listShowsOrdersWithTheirAmount();
+    void deleteTakesEveryDerivedFormInOneTransaction();
+    void selectionMessages();
     void hostileTextIsKeptAsTyped();
 };
 
@@ -511,6 +516,82 @@ void TestOrderFormsGeneration::shipmentFormTakesTheCustomersMobile() {
         QString("张三"));
 }
 
+void TestOrderFormsGeneration::listShowsOrdersWithTheirAmount() {
+    Book b;
+    Database& db = b.db();
+    addOrder(db, "A");
+    addRow(db, "A", "G1", 1, 1, 1, {}, {}, 10.25);
+    addRow(db, "A", "G2", 1, 1, 1, {}, {}, 5.5);
+    addOrder(db, "B");
+    OrderFormList list(db, b.prompter);
+    list.open();
+    Dataset& rows = list.rows();
+    QCOMPARE(rows.rowCount(), 2);
+    QVERIFY(rows.locate("Order_Form_Code", "A"));
+    QCOMPARE(rows.value("sum_Price").toDouble(), 15.75);
+    QVERIFY(rows.locate("Order_Form_Code", "B"));
+    QVERIFY(rows.value("sum_Price").isNull());
+    addOrder(db, "C");
+    list.refresh();
+    QCOMPARE(rows.rowCount(), 3);
+}
+
+void TestOrderFormsGeneration::deleteTakesEveryDerivedFormInOneTransaction() {
+    Book b;
+    Database& db = b.db();
+    for (const QString& o : QStringList{"KEEP", "GONE1", "GONE2"}) {
+        addOrder(db, o);
+        addRows(db, o, {"G1|1|1|2|4|红", "G2|2|1|1"});
+        generateAll(b, o);
+    }
+    const QStringList kept = dumpDerived(db).filter("KEEP");
+    QVERIFY(kept.size() >= 6);
+    OrderFormList list(db, b.prompter);
+    QVERIFY(!list.remove({}));
+    QCOMPARE(b.prompter.lastText(), QString("请选择收据"));
+    b.prompter.setNextAnswer(false);
+    QVERIFY(!list.remove({"GONE1"}));
+    QCOMPARE(b.prompter.lastText(), QString("确定要删除吗？"));
+    QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_head"), 3);
+
+    // The last statement fails: everything is still there.
+    const QStringList before = dumpDerived(db);
+    failWhen(db, "Dusmere_Shipment_Form_Head", "DELETE", "OLD.Shipment_Form_Code = 'GONE2'");
+    b.prompter.setNextAnswer(true);
+    QVERIFY_THROWS_EXCEPTION(DbError, list.remove({"GONE1", "GONE2"}));
+    QCOMPARE(dumpDerived(db), before);
+    QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_head"), 3);
+    QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_Detail"), 6);
+    stopFailing(db, "Dusmere_Shipment_Form_Head");
+
+    b.prompter.setNextAnswer(true);
+    QVERIFY(list.remove({"GONE1", "GONE2"}));
+    for (const QString& o : QStringList{"GONE1", "GONE2"}) {
+        QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_head where Order_Form_Code=:o", {{"o", o}}), 0);
+        QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_Detail where Head_Code=:o", {{"o", o}}), 0);
+        QCOMPARE(derivedRowsOf(db, o), 0);
+        QCOMPARE(count(db, "select count(*) from Dusmere_Work_Form_Detail where Order_Form_Code=:o", {{"o", o}}), 0);
+    }
+    QCOMPARE(dumpDerived(db).filter("KEEP"), kept);
+    QCOMPARE(count(db, "select count(*) from Dusmere_Work_Form_Detail"), 2);
+    QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_Detail where Head_Code='KEEP'"), 2);
+}
+
+void TestOrderFormsGeneration::selectionMessages() {
+    Book b;
+    OrderFormList list(b.db(), b.prompter);
+    QVERIFY(!list.checkEditSelection({}));
+    QCOMPARE(b.prompter.lastText(), QString("请选择一份收据"));
+    QVERIFY(!list.checkEditSelection({"A", "B"}));
+    QCOMPARE(b.prompter.lastText(), QString("一次只能编辑一份收据"));
+    QVERIFY(!list.checkPrintSelection({}));
+    QCOMPARE(b.prompter.lastText(), QString("请选择订货单,可多选"));
+    b.prompter.clear();
+    QVERIFY(list.checkEditSelection({"A"}));
+    QVERIFY(list.checkPrintSelection({"A", "B"}));
+    QVERIFY(b.prompter.messages().isEmpty());
+}
+
 void TestOrderFormsGeneration::hostileTextIsKeptAsTyped() {
     Book b;
     Database& db = b.db();
@@ -536,6 +617,14 @@ void TestOrderFormsGeneration::hostileTextIsKeptAsTyped() {
     QCOMPARE(column(db, "select goods_code from Dusmere_Shipment_Form_Detail where head_code=:c", {{"c", code}}),
              QStringList{"g'1;%"});
     QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_head"), 3);
+
+    OrderFormList list(db, b.prompter);
+    list.removeNow({code});
+    QCOMPARE(derivedRowsOf(db, code), 0);
+    QCOMPARE(column(db, "select Order_Form_Code from Dusmere_Order_Form_head order by Order_Form_Code"),
+             QStringList({"a", "ab%_;--x"}));
+    QVERIFY(derivedRowsOf(db, "a") > 0);
+    QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_Detail"), 2);
 }
 
 QTEST_GUILESS_MAIN(TestOrderFormsGeneration)
