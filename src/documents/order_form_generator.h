@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class Clock;
+class Database;
+class Prompter;
+
+// Makes the forms that follow from one order form: its work forms (one per
+// goods series, numbered by the day), its ware-out form (one row that sums
+// up the goods and the locks) and its shipment form (one row per goods
+// row). Forms of the same kind made before are replaced, after the user
+// agreed. Each command is one transaction: the old forms are deleted and the
+// new ones written together, or nothing changes at all.
+class OrderFormGenerator {
+public:
+    OrderFormGenerator(Database& db, const Clock& clock, Prompter& prompter, const QString& userName);
+
+    // Each takes the order codes selected in the list (exactly one is
+    // accepted) and returns true when the forms were written. A refusal or
+    // a "No" to the overwrite question returns false with nothing written; a
+    // failed write throws with the old forms left in place.
+    bool createWorkForms(const QStringList& codes);
+    bool createWareOutForm(const QStringList& codes);
+    bool createShipmentForm(const QStringList& codes);
+
+    // The ware-out form's goods text: per goods series and unit name, the
+    // series name, the quantity with the unit name and the codes of every
+    // goods row of that series, e.g. "推拉窗 4樘 (1)(2)(5);平开窗 2.5米 (3)".
+    // Only rows whose series and unit are both in the code lists count.
+    static QString goodsSummary(Database& db, const QString& code);
+    // The ware-out form's lock text: per lock model in the code list, its
+    // name, the quantity and the fittings typed on its rows, e.g.
+    // "执手锁 3 红色 加长 ;挂锁 1 ".
+    static QString lockSummary(Database& db, const QString& code);
+    // A quantity as plain text: no trailing zeros, no trailing point (4 ->
+    // "4", 2.50 -> "2.5"); an empty value is "0". Both engines' sums (a
+    // double on SQLite, decimal text on PostgreSQL) read the same.
+    static QString plainNumber(const QVariant& value);
+
+    // What the user is told when the order is no longer in the book.
+    static QString orderGoneText(const QString& code);
+
+private:
+    enum class Kind { Work, WareOut, Shipment };
+    enum class Outcome { Done, OrderGone, NoGoods };
+    struct GoodsRow {
+        qlonglong id;
+        QString goodsCode;
+        QVariant series;
+    };
+
+    static QString kindName(Kind kind);
+    bool generate(Kind kind, const QStringList& codes);
+    // Inside one transaction: deletes the old forms of the kind and writes
+    // the new ones; commits only when everything was written.
+    Outcome replaceForms(Kind kind, const QString& code);
+    bool orderExists(const QString& code);
+    bool hasForms(Kind kind, const QString& code);
+    QList<GoodsRow> goodsRows(const QString& code);
+    void deleteForms(Kind kind, const QString& code);
+    void writeWorkForms(const QString& code, const QList<GoodsRow>& rows);
+    void writeWareOutForm(const QString& code);
+    void writeShipmentForm(const QString& code, const QList<GoodsRow>& rows);
+    QString receiverTelephone(const QString& code);
+
+    Database& m_db;
+    const Clock& m_clock;
+    Prompter& m_prompter;
+    QString m_userName;
+};

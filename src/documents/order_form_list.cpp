@@ -1,0 +1,92 @@
+#include "documents/order_form_list.h"
+
+#include "data/database.h"
+#include "data/dataset.h"
+#include "platform/prompter.h"
+
+OrderFormList::OrderFormList(Database& db, Prompter& prompter)
+    : m_db(db), m_prompter(prompter), m_rows(std::make_unique<Dataset>(db)) {}
+
+OrderFormList::~OrderFormList() = default;
+
+void OrderFormList::open() {
+    m_rows->open(listStatement());
+    for (const char* f : {"sum_Price", "earnest", "preferential"}) {
+        m_rows->setDisplayFormat(f, "0.00");
+    }
+    for (const char* f : {"Order_Date", "Send_Date", "Keyin_Date", "PayOver_Date"}) {
+        m_rows->setDisplayFormat(f, "YYYY-MM-DD");
+    }
+}
+
+void OrderFormList::refresh() {
+    if (!m_rows->isOpen()) {
+        open();
+        return;
+    }
+    m_rows->refresh();
+}
+
+bool OrderFormList::remove(const QStringList& codes) {
+    if (codes.isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选择收据"));
+        return false;
+    }
+    if (!m_prompter.askYesNo(QStringLiteral("确定要删除吗？"))) {
+        return false;
+    }
+    removeNow(codes);
+    return true;
+}
+
+void OrderFormList::removeNow(const QStringList& codes) {
+    if (codes.isEmpty()) {
+        return;
+    }
+    QVariantMap params;
+    QVariantList values;
+    for (const QString& c : codes) {
+        values.append(c);
+    }
+    const QString in = Database::bindList("c", values, &params);
+    // The heads first: on a server their rows stay locked until the end, so
+    // forms being made from one of these orders on another workstation are
+    // either written before and deleted here, or find the order gone. The
+    // work form rows go by the codes of these orders' work forms, before
+    // those heads are deleted.
+    WriteTransaction tx(m_db);
+    m_db.execute(QStringLiteral("delete from Dusmere_Order_Form_head where Order_Form_Code in (%1)").arg(in), params);
+    m_db.execute(QStringLiteral("delete from Dusmere_Order_Form_Detail where Head_Code in (%1)").arg(in), params);
+    m_db.execute(QStringLiteral("delete from Dusmere_Work_Form_Detail where head_Code in (select Work_Form_Code from "
+                                "Dusmere_Work_Form_Head where Order_Form_Code in (%1))")
+                     .arg(in),
+                 params);
+    m_db.execute(QStringLiteral("delete from Dusmere_Work_Form_Head where Order_Form_Code in (%1)").arg(in), params);
+    m_db.execute(QStringLiteral("delete from Dusmere_Ware_Out_Form_Detail where head_code in (%1)").arg(in), params);
+    m_db.execute(QStringLiteral("delete from Dusmere_Ware_Out_Form_Head where Ware_Out_Form_Code in (%1)").arg(in),
+                 params);
+    m_db.execute(QStringLiteral("delete from Dusmere_Shipment_Form_Detail where head_code in (%1)").arg(in), params);
+    m_db.execute(QStringLiteral("delete from Dusmere_Shipment_Form_Head where Shipment_Form_Code in (%1)").arg(in),
+                 params);
+    tx.commit();
+}
+
+bool OrderFormList::checkEditSelection(const QStringList& codes) {
+    if (codes.isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选择一份收据"));
+        return false;
+    }
+    if (codes.size() > 1) {
+        m_prompter.inform(QStringLiteral("一次只能编辑一份收据"));
+        return false;
+    }
+    return true;
+}
+
+bool OrderFormList::checkPrintSelection(const QStringList& codes) {
+    if (codes.isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选择订货单,可多选"));
+        return false;
+    }
+    return true;
+}
