@@ -199,7 +199,11 @@ void OrderFormWindow::buildActions() {
         "修改货品");
     add(
         "Action_DeleteGoods", "删除货品", [this] { m_document.deleteRows(m_grid->selectedRows()); }, "删除货品");
-    add("Action_SelectCustomer", "选择客户", [this] {
+}
+
+void OrderFormWindow::chooseCustomer() {
+    // Only the order in memory changes here; saving it is checked.
+    actions().guard([this] {
         const QString code = pickCustomer();
         m_document.chooseCustomer(code);
         m_binder->refresh();
@@ -243,7 +247,7 @@ QWidget* OrderFormWindow::buildHead() {
     auto* pick = new QPushButton(QStringLiteral("..."), this);
     pick->setFixedWidth(28);
     pick->setToolTip(QStringLiteral("选择客户"));
-    connect(pick, &QPushButton::clicked, actions().action(QStringLiteral("Action_SelectCustomer")), &QAction::trigger);
+    connect(pick, &QPushButton::clicked, this, &OrderFormWindow::chooseCustomer);
     auto* customerRow = new QHBoxLayout;
     customerRow->addWidget(m_customer, 1);
     customerRow->addWidget(pick);

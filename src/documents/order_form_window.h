@@ -49,6 +49,7 @@ private:
     void buildActions();
     void reloadCodeLists();
     void showCustomer();
+    void chooseCustomer();
     bool checkChanges();
 
     OrderFormDocument m_document;

@@ -5,6 +5,8 @@
 #include "admin/company_info_window.h"
 #include "admin/password_dialog.h"
 #include "admin/settings_dialog.h"
+#include "documents/order_form_list_window.h"
+#include "documents/order_form_window.h"
 #include "documents/quotation_list_window.h"
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
@@ -47,6 +49,12 @@ const WindowOpener& ProgramWindows::table() {
              window.exec();
          }},
         {"Form_Quotation_List", plain<QuotationListWindow>()},
+        {"frm_GainBill",
+         [](AppContext& context, int startParameter, QWidget* parent) {
+             // The main window always starts a new order.
+             OrderFormWindow(context, startParameter == 3 ? 3 : 2, QString(), parent).exec();
+         }},
+        {"frm_GainBill_list", plain<OrderFormListWindow>()},
         {"Query_Panel_Frm", [](AppContext& context, int startParameter,
                                QWidget* parent) { QueryPanelWindow(context, startParameter, parent).exec(); }},
         {"base_unit_frm",

@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -9,8 +10,10 @@
 #include "data/dataset.h"
 #include "document_fixture.h"
 #include "documents/customer_picker_dialog.h"
+#include "documents/order_form_list_window.h"
 #include "documents/order_form_window.h"
 #include "documents/order_goods_window.h"
+#include "shell/program_windows.h"
 #include "support/test_books.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
@@ -28,6 +31,7 @@ private slots:
     void closingAsksAndNoRestoresRows();
     void printingAChangedOrderThatCannotBeSaved();
     void customerPickerChoosesACustomer();
+    void listShowsOrdersAndRunsItsCommands();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -234,6 +238,95 @@ void TestOrderWindows::customerPickerChoosesACustomer() {
     }
     QCOMPARE(w.customerBox()->text(), QString("明珠酒楼(王)"));
     QCOMPARE(w.findChild<QLineEdit*>("telephon")->text(), QString("139"));
+}
+
+void TestOrderWindows::listShowsOrdersAndRunsItsCommands() {
+    QStringList codes;
+    for (int rows : {2, 0, 1}) {
+        OrderFormDocument doc(db(), context().clock(), prompter(), "a");
+        doc.load(OrderFormDocument::New);
+        for (int i = 0; i < rows; ++i) {
+            OrderGoodsEditor row(doc, prompter(), OrderGoodsEditor::New);
+            doc.rows().setValue("Goods_name", 1);
+            doc.rows().setValue("Goods_Type", 1 + i);
+            QVERIFY(row.save());
+        }
+        // An order without rows cannot be saved by the window; the book
+        // may hold one all the same.
+        if (rows == 0) {
+            doc.head().post();
+            doc.head().applyUpdates();
+        } else {
+            QVERIFY(doc.save());
+        }
+        codes.append(doc.code());
+    }
+    db().query("update Dusmere_Order_Form_head set Keyin_Date=:d where Order_Form_Code=:c",
+               {{"d", QDateTime(QDate(2006, 6, 20), QTime(15, 30))}, {"c", codes[0]}});
+    OrderFormListWindow w(context());
+    QCOMPARE(w.objectName(), QString("frm_GainBill_list"));
+    QStringList opened;
+    w.runEditor = [&opened](int mode, const QString& code) { opened << QString("%1:%2").arg(mode).arg(code); };
+    QString printed;
+    w.openPrintout = [&printed](const QString& code) { printed = code; };
+    w.show();
+    DataGrid* g = w.grid();
+    QCOMPARE(g->model()->rowCount(), 3);
+    // Newest first, the first row current; an order without rows shows no total.
+    QCOMPARE(cell(g, 0, "贵宾号").toString(), codes[2]);
+    QCOMPARE(g->selectedRows().size(), 1);
+    QCOMPARE(cell(g, 1, "总金额").toString(), QString());
+    QCOMPARE(cell(g, 2, "总金额").toString(), QString("960.00"));
+    QCOMPARE(cell(g, 2, "收款情况").toString(), QString("未付清"));
+    QCOMPARE(g->footerText("Order_Form_Code"), QString("共 3 份收据"));
+    auto click = [&w](const char* action) {
+        QTest::mouseClick(w.findChild<QPushButton*>(QString::fromLatin1(action)), Qt::LeftButton);
+    };
+    // Editing takes exactly one order.
+    g->view()->selectAll();
+    click("Action_Edit");
+    QCOMPARE(prompter().lastText(), QString("一次只能编辑一份收据"));
+    // Printing several prints the one under the cursor.
+    click("Action_print");
+    QCOMPARE(printed, w.list().rows().value(w.list().rows().currentRow(), "Order_Form_Code").toString());
+    // Generating from several is refused; from one it is done.
+    click("Action_CreateWareOutFormExecute");
+    QCOMPARE(prompter().lastText(), QString("生成出仓单时，只能选择一份订货单"));
+    g->selectRow(w.list().rows().locate("Order_Form_Code", codes[0]) ? w.list().rows().currentRow() : -1);
+    click("Action_CreateWorkFormExecute");
+    QCOMPARE(prompter().lastText(), QString("处理完毕,已成功生成工作单"));
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Work_Form_Head where Order_Form_Code=:c", {{"c", codes[0]}}), 2);
+    // The same commands are the grid's context menu.
+    QCOMPARE(w.operateMenu()->actions().size(), 3);
+    prompter().setNextAnswer(true);
+    w.operateMenu()->actions().at(0)->trigger();
+    QCOMPARE(prompter().lastText(), QString("处理完毕,已成功生成工作单"));
+    w.operateMenu()->actions().at(2)->trigger();
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Shipment_Form_Detail where head_code=:c", {{"c", codes[0]}}), 2);
+    click("Action_Edit");
+    QCOMPARE(opened, QStringList{QString("3:%1").arg(codes[0])});
+    // The order date filter keeps the whole To day.
+    w.fromDate()->setValue(QDate(2006, 6, 20).startOfDay());
+    w.toDate()->setValue(QDate(2006, 6, 20).startOfDay());
+    w.filterByOrderDate();
+    QCOMPARE(g->model()->rowCount(), 1);
+    // "显示附加信息" shows the discount column and says it can hide it.
+    const int discount = g->model()->columnOf("preferential");
+    QVERIFY(g->view()->isColumnHidden(discount));
+    QTest::mouseClick(w.extraButton(), Qt::LeftButton);
+    QVERIFY(!g->view()->isColumnHidden(discount));
+    QCOMPARE(w.extraButton()->text(), QString("隐藏附加信息"));
+    // Deleting takes the order with its rows and forms.
+    prompter().setNextAnswer(true);
+    g->selectRow(w.list().rows().currentRow());
+    click("Action1_delete");
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head"), 2);
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Work_Form_Head"), 0);
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Shipment_Form_Head"), 0);
+    QCOMPARE(prompter().pendingAnswers(), 0);
+    // The main window reaches both windows by name.
+    QVERIFY(ProgramWindows::table().contains("frm_GainBill"));
+    QVERIFY(ProgramWindows::table().contains("frm_GainBill_list"));
 }
 
 QTEST_MAIN(TestOrderWindows)

@@ -1,0 +1,209 @@
+#include "documents/order_form_list_window.h"
+
+#include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "data/dataset.h"
+#include "data/lookup_list.h"
+#include "documents/document_windows.h"
+#include "documents/order_form_generator.h"
+#include "documents/order_form_window.h"
+#include "platform/prompter.h"
+#include "ui/data_grid.h"
+#include "ui/editors.h"
+#include "ui/list_grid_setup.h"
+
+OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
+    : BaseWindow(context, QStringLiteral("frm_GainBill_list"), parent),
+      m_list(context.data().main(), context.prompter()),
+      m_grid(new DataGrid(this)),
+      m_from(new NullableDateEdit(this)),
+      m_to(new NullableDateEdit(this)),
+      m_extraButton(new QPushButton(QStringLiteral("显示附加信息"), this)),
+      m_operate(new QMenu(this)) {
+    setWindowTitle(QStringLiteral("收据记录表"));
+    runEditor = [this](int mode, const QString& code) {
+        OrderFormWindow editor(this->context(), mode, code, this);
+        editor.showModal();
+    };
+    openPrintout = [this](const QString& code) { DocumentWindows::printOrder(this->context(), code, this); };
+
+    buildActions();
+    auto paid = std::make_shared<LookupList>();
+    m_grid->setReadOnly(true);
+    m_grid->setMultiSelect(true);
+    m_grid->setColumns({
+        GridColumn::make("ID", QStringLiteral("ID"), 50).hidden(),
+        GridColumn::make("Order_Form_Code", QStringLiteral("贵宾号"), 110),
+        GridColumn::make("Contract_No", QStringLiteral("合同号"), 90).hidden(),
+        GridColumn::make("Gain_Customer_Name", QStringLiteral("酒店名称"), 130),
+        GridColumn::make("Link_man", QStringLiteral("客户名称"), 90),
+        GridColumn::make("Send_Date", QStringLiteral("交货日期"), 85).withFormat("YYYY-MM-DD"),
+        GridColumn::make("User_name", QStringLiteral("制单人"), 70).hidden(),
+        GridColumn::make("Keyin_Date", QStringLiteral("订货日期"), 85).withFormat("YYYY-MM-DD"),
+        GridColumn::make("sum_price", QStringLiteral("总金额"), 90).withFormat("0.00"),
+        GridColumn::make("earnest", QStringLiteral("已收订金"), 80).withFormat("0.00"),
+        GridColumn::make("preferential", QStringLiteral("优惠金额"), 70).withFormat("0.00").hidden(),
+        GridColumn::make("isPay", QStringLiteral("收款情况"), 70).withLookup(paid),
+        GridColumn::make("isPigeonhole", QStringLiteral("归档情况"), 60).hidden(),
+        GridColumn::make("Remark_ShipmentForm", QStringLiteral("备注"), 180),
+        GridColumn::make("IsDelete", QStringLiteral("状态"), 50).hidden(),
+    });
+    m_grid->setFooter({FooterSummary::count("Order_Form_Code", QStringLiteral("共 0 份收据"))});
+    m_grid->setInitialSort("Order_Form_Code", Qt::DescendingOrder);
+    connect(m_grid, &DataGrid::rowDoubleClicked, this,
+            [this](int) { actions().execute(QStringLiteral("Action_Edit")); });
+
+    // The generation commands are the grid's context menu too.
+    for (const char* name :
+         {"Action_CreateWorkFormExecute", "Action_CreateWareOutFormExecute", "Action_CreateShipmentFormExecute"}) {
+        m_operate->addAction(actions().action(QString::fromLatin1(name)));
+    }
+    m_grid->view()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_grid->view(), &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_operate->popup(m_grid->view()->viewport()->mapToGlobal(at)); });
+
+    const bool opened = actions().guard([this, paid] {
+        paid->loadCodeList(this->context().data().main(), "Dusmere_Order_Form_head", "isPay");
+        m_list.open();
+        m_grid->setDataset(&m_list.rows());
+    });
+    if (opened) {
+        prepareListGrid(*m_grid, this->context());
+        reread(QString());
+    }
+    const QDate today = this->context().clock().today();
+    m_from->setValue(today.startOfDay());
+    m_to->setValue(today.startOfDay());
+
+    auto* title = new QLabel(QStringLiteral("收据"), this);
+    QFont big = title->font();
+    big.setPointSize(big.pointSize() + 6);
+    big.setBold(true);
+    title->setFont(big);
+    auto* query = new QPushButton(QStringLiteral("查询"), this);
+    connect(query, &QPushButton::clicked, this, &OrderFormListWindow::filterByOrderDate);
+    connect(m_extraButton, &QPushButton::clicked, this, &OrderFormListWindow::toggleExtraColumns);
+    auto* top = new QHBoxLayout;
+    top->addWidget(title);
+    top->addSpacing(20);
+    top->addWidget(new QLabel(QStringLiteral("制单日期:"), this));
+    top->addWidget(new QLabel(QStringLiteral("从"), this));
+    top->addWidget(m_from);
+    top->addWidget(new QLabel(QStringLiteral("到"), this));
+    top->addWidget(m_to);
+    top->addWidget(query);
+    top->addWidget(m_extraButton);
+    top->addStretch();
+
+    auto* buttons = new QHBoxLayout;
+    auto addButton = [this, buttons](const QString& caption, const char* action) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(action));
+        connect(b, &QPushButton::clicked, actions().action(QString::fromLatin1(action)), &QAction::trigger);
+        buttons->addWidget(b);
+    };
+    addButton(QStringLiteral("添加"), "Action_Add");
+    addButton(QStringLiteral("编辑"), "Action_Edit");
+    addButton(QStringLiteral("删除"), "Action1_delete");
+    addButton(QStringLiteral("打印"), "Action_print");
+    addButton(QStringLiteral("生成工作单"), "Action_CreateWorkFormExecute");
+    addButton(QStringLiteral("生成出仓单"), "Action_CreateWareOutFormExecute");
+    addButton(QStringLiteral("生成出货单"), "Action_CreateShipmentFormExecute");
+    buttons->addStretch();
+    auto* close = new QPushButton(QStringLiteral("关闭窗口"), this);
+    connect(close, &QPushButton::clicked, this, &OrderFormListWindow::reject);
+    buttons->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+    layout->addWidget(m_grid, 1);
+    resize(1000, 620);
+}
+
+void OrderFormListWindow::buildActions() {
+    auto add = [this](const char* name, const char* caption, std::function<void()> handler) {
+        actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), std::move(handler));
+    };
+    add("Action_Add", "添加", [this] {
+        runEditor(OrderFormDocument::New, QString());
+        reread(QString());
+    });
+    add("Action_Edit", "编辑", [this] {
+        const QStringList codes = selectedCodes();
+        if (!m_list.checkEditSelection(codes)) {
+            return;
+        }
+        runEditor(OrderFormDocument::Existing, codes.first());
+        reread(codes.first());
+    });
+    add("Action1_delete", "删除", [this] {
+        if (m_list.remove(selectedCodes())) {
+            reread(QString());
+        }
+    });
+    add("Action_print", "打印", [this] {
+        if (!m_list.checkPrintSelection(selectedCodes())) {
+            return;
+        }
+        // The order under the cursor, one per command.
+        const QString code = currentCode();
+        openPrintout(code.isEmpty() ? selectedCodes().first() : code);
+    });
+    auto generate = [this](bool (OrderFormGenerator::*command)(const QStringList&)) {
+        return [this, command] {
+            OrderFormGenerator generator(this->context().data().main(), this->context().clock(),
+                                         this->context().prompter(), this->context().CurrentUser.UserName);
+            (generator.*command)(selectedCodes());
+        };
+    };
+    add("Action_CreateWorkFormExecute", "生成工作单", generate(&OrderFormGenerator::createWorkForms));
+    add("Action_CreateWareOutFormExecute", "生成出仓单", generate(&OrderFormGenerator::createWareOutForm));
+    add("Action_CreateShipmentFormExecute", "生成出货单", generate(&OrderFormGenerator::createShipmentForm));
+}
+
+QStringList OrderFormListWindow::selectedCodes() const {
+    QStringList codes;
+    for (int r : m_grid->selectedRows()) {
+        codes.append(m_list.rows().value(r, "Order_Form_Code").toString());
+    }
+    return codes;
+}
+
+QString OrderFormListWindow::currentCode() const {
+    const int row = m_list.rows().currentRow();
+    const QList<int> selected = m_grid->selectedRows();
+    return row >= 0 && selected.contains(row) ? m_list.rows().value(row, "Order_Form_Code").toString() : QString();
+}
+
+void OrderFormListWindow::reread(const QString& code) {
+    m_list.refresh();
+    Dataset& rows = m_list.rows();
+    if (rows.isEmpty()) {
+        return;
+    }
+    if (code.isEmpty() || !rows.locate("Order_Form_Code", code)) {
+        // The first row as the grid shows it: the newest order.
+        const int first = m_grid->model()->datasetRow(0);
+        rows.setCurrentRow(first >= 0 ? first : 0);
+    }
+    m_grid->selectRow(rows.currentRow());
+}
+
+void OrderFormListWindow::filterByOrderDate() {
+    m_grid->clearFilters();
+    m_grid->setDateFilter("Keyin_Date", m_from->value().toDate(), m_to->value().toDate());
+}
+
+void OrderFormListWindow::toggleExtraColumns() {
+    m_extraShown = !m_extraShown;
+    m_grid->setColumnVisible("preferential", m_extraShown);
+    m_extraButton->setText(m_extraShown ? QStringLiteral("隐藏附加信息") : QStringLiteral("显示附加信息"));
+}

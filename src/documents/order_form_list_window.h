@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+
+#include "documents/order_form_list.h"
+#include "ui/base_window.h"
+
+class DataGrid;
+class NullableDateEdit;
+class QMenu;
+class QPushButton;
+
+// "收据记录表": the order forms with the amount of their goods, the date
+// filter, and the commands that add, edit, delete and print orders and
+// make work, ware-out and shipment forms from one (buttons and the grid's
+// context menu).
+class OrderFormListWindow : public BaseWindow {
+    Q_OBJECT
+public:
+    explicit OrderFormListWindow(AppContext& context, QWidget* parent = nullptr);
+
+    OrderFormList& list() { return m_list; }
+    DataGrid* grid() const { return m_grid; }
+    NullableDateEdit* fromDate() const { return m_from; }
+    NullableDateEdit* toDate() const { return m_to; }
+    QPushButton* extraButton() const { return m_extraButton; }
+    QMenu* operateMenu() const { return m_operate; }
+    // Filters the loaded rows by order date, both days included.
+    void filterByOrderDate();
+
+    // What the window opens; tests replace them.
+    std::function<void(int mode, const QString& code)> runEditor;
+    std::function<void(const QString& code)> openPrintout;
+
+private:
+    void buildActions();
+    QStringList selectedCodes() const;
+    QString currentCode() const;
+    // Reads the list again and makes the order current (the first row when
+    // it is gone or not given).
+    void reread(const QString& code);
+    void toggleExtraColumns();
+
+    OrderFormList m_list;
+    DataGrid* m_grid;
+    NullableDateEdit* m_from;
+    NullableDateEdit* m_to;
+    QPushButton* m_extraButton;
+    QMenu* m_operate;
+    bool m_extraShown = false;
+};
