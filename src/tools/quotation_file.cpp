@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QHash>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
 
@@ -11,58 +10,11 @@
 #include "data/field_def.h"
 #include "documents/quotation_document.h"
 #include "platform/errors.h"
+#include "tools/json_fields.h"
 
-namespace {
-// Where a parse error lies, counted as an editor counts: line and column
-// from 1.
-std::pair<int, int> lineAndColumn(const QByteArray& text, int offset) {
-    int line = 1;
-    int column = 1;
-    for (int i = 0; i < offset && i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else if ((text[i] & 0xC0) != 0x80) {  // one column per character, not per UTF-8 byte
-            ++column;
-        }
-    }
-    return {line, column};
-}
-
-// A JSON value as a field value: text, a number, true/false as 1/0, null.
-QVariant scalar(const QJsonValue& v, const QString& what) {
-    switch (v.type()) {
-        case QJsonValue::Null:
-            return QVariant();
-        case QJsonValue::Bool:
-            return v.toBool() ? 1 : 0;
-        case QJsonValue::Double:
-        case QJsonValue::String:
-            return v.toVariant();
-        default:
-            throw UserError(QStringLiteral("%1的值必须是文字、数字或 null").arg(what));
-    }
-}
-
-const FieldDef* findColumn(const QList<FieldDef>& columns, const QString& name) {
-    for (const FieldDef& f : columns) {
-        if (f.name.compare(name, Qt::CaseInsensitive) == 0) {
-            return &f;
-        }
-    }
-    return nullptr;
-}
-
-// The name as the list spells it, or empty.
-QString listed(const QStringList& names, const QString& name) {
-    for (const QString& n : names) {
-        if (n.compare(name, Qt::CaseInsensitive) == 0) {
-            return n;
-        }
-    }
-    return {};
-}
-}  // namespace
+using JsonFields::findColumn;
+using JsonFields::listed;
+using JsonFields::scalar;
 
 QuotationFile QuotationFile::read(const QString& path, const QList<FieldDef>& headColumns) {
     QFile file(path);
@@ -73,19 +25,9 @@ QuotationFile QuotationFile::read(const QString& path, const QList<FieldDef>& he
 }
 
 QuotationFile QuotationFile::parse(const QByteArray& json, const QString& source, const QList<FieldDef>& headColumns) {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError) {
-        const auto [line, column] = lineAndColumn(json, error.offset);
-        throw UserError(QStringLiteral("文件[%1]不是有效的 JSON：第%2行第%3列附近有错误（%4）")
-                            .arg(source, QString::number(line), QString::number(column), error.errorString()));
-    }
-    if (!doc.isObject()) {
-        throw UserError(QStringLiteral("文件[%1]的内容必须是一个 JSON 对象 {…}").arg(source));
-    }
+    const QJsonObject root = JsonFields::parseObject(json, source);
     QuotationFile out;
     QHash<QString, QString> seen;  // lower-case name -> name as written
-    const QJsonObject root = doc.object();
     QJsonValue lines;
     for (auto it = root.begin(); it != root.end(); ++it) {
         const QString key = it.key();
@@ -106,12 +48,7 @@ QuotationFile QuotationFile::parse(const QByteArray& json, const QString& source
             throw UserError(QStringLiteral("订货单没有字段[%1]（字段名按 Quotation_Head 的列名书写）").arg(key));
         }
         const QVariant value = scalar(it.value(), QStringLiteral("字段[%1]").arg(key));
-        // Text that is no date would be stored as an empty date.
-        if (column->type == FieldDef::Type::DateTime && !value.toString().trimmed().isEmpty() &&
-            column->normalize(value).isNull()) {
-            throw UserError(QStringLiteral("字段[%1]不是日期：%2（请写成 yyyy-MM-dd 或 yyyy-MM-dd HH:mm:ss）")
-                                .arg(key, value.toString()));
-        }
+        JsonFields::requireDate(*column, value, QStringLiteral("字段[%1]").arg(key));
         out.m_head.append({column->name, value});
     }
     if (lines.isUndefined() || lines.isNull()) {

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+struct FieldDef;
+
+// What the document files of olvendctl share: reading a file that must
+// hold one JSON object, turning JSON values into field values, and finding
+// the columns that names stand for. Every fault throws UserError with a
+// message that says where it lies.
+namespace JsonFields {
+
+// The object a file holds; `source` names the file in messages.
+QJsonObject readObject(const QString& path);
+QJsonObject parseObject(const QByteArray& json, const QString& source);
+
+// A JSON value as a field value: text, a number, true/false as 1/0, null.
+// `what` names the value in the message for an array or an object.
+QVariant scalar(const QJsonValue& value, const QString& what);
+
+// The column of that name, without regard to letter case, or null.
+const FieldDef* findColumn(const QList<FieldDef>& columns, const QString& name);
+// The name as the list spells it (letter case aside), or empty.
+QString listed(const QStringList& names, const QString& name);
+
+// Throws when a date column receives text that is no date (it would be
+// stored as an empty date); `what` names the value.
+void requireDate(const FieldDef& column, const QVariant& value, const QString& what);
+
+}  // namespace JsonFields
