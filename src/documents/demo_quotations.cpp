@@ -1,8 +1,6 @@
 #include "documents/demo_quotations.h"
 
-#include <QHash>
 #include <QRandomGenerator>
-#include <QSet>
 #include <QSqlQuery>
 #include <QVector>
 #include <cmath>
@@ -11,6 +9,7 @@
 #include "data/data_module.h"
 #include "data/database.h"
 #include "data/field_def.h"
+#include "documents/daily_numbers.h"
 #include "documents/receipt_book.h"
 #include "master/demo_data.h"
 #include "platform/errors.h"
@@ -64,59 +63,6 @@ QVariant orNull(double v) {
     return v == 0 ? QVariant() : QVariant(v);
 }
 
-// Daily numbers of one kind (prefix + yyMMdd + four digits): each day goes
-// on after the highest number the book holds or its counter issued.
-class DailyNumbers {
-public:
-    DailyNumbers(Database& db, const QString& prefix, const QString& table) : m_prefix(prefix), m_table(table) {
-        QSqlQuery q =
-            db.query(QStringLiteral("select BillNo from %1 where BillNo like :p").arg(table), {{"p", prefix + '%'}});
-        while (q.next()) {
-            seen(q.value(0).toString());
-        }
-        seen(db.scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t and fieldname='billno'",
-                       {{"t", table.toLower()}})
-                 .toString());
-    }
-
-    QString next(const QDate& day) {
-        const QString key = day.toString("yyMMdd");
-        const int n = ++m_last[key];
-        if (n > 9999) {
-            throw UserError(QStringLiteral("%1 的编号一天最多 9999 个，%2 已用完").arg(m_table, key));
-        }
-        m_issued.insert(key);
-        return number(key, n);
-    }
-
-    // The last number issued for `day`, or empty when none was issued.
-    QString lastIssued(const QDate& day) const {
-        const QString key = day.toString("yyMMdd");
-        return m_issued.contains(key) ? number(key, m_last.value(key)) : QString();
-    }
-
-private:
-    void seen(const QString& no) {
-        if (no.size() != m_prefix.size() + 10 || !no.startsWith(m_prefix)) {
-            return;
-        }
-        bool ok = false;
-        const int n = no.right(4).toInt(&ok);
-        const QString key = no.mid(m_prefix.size(), 6);
-        if (ok && n > m_last.value(key)) {
-            m_last.insert(key, n);
-        }
-    }
-    QString number(const QString& key, int n) const {
-        return m_prefix + key + QStringLiteral("%1").arg(n, 4, 10, QChar('0'));
-    }
-
-    QString m_prefix;
-    QString m_table;
-    QHash<QString, int> m_last;
-    QSet<QString> m_issued;
-};
-
 QList<Goods> readGoods(Database& db) {
     QList<Goods> out;
     QSqlQuery q = db.query("select code, Default_price, purchase_price from goods order by code");
@@ -159,8 +105,8 @@ DemoQuotations::Made DemoQuotations::fill(AppContext& context, int count) {
     const QList<Customer> customers = readCustomers(db);
     const QString user =
         context.CurrentUser.UserName.isEmpty() ? QStringLiteral("超级用户") : context.CurrentUser.UserName;
-    DailyNumbers quotationNumbers(db, "BJ", "Quotation_Head");
-    DailyNumbers receiptNumbers(db, "AA", "Receipt_Head");
+    DailyNumbers quotationNumbers(db, "BJ", "Quotation_Head", "BillNo");
+    DailyNumbers receiptNumbers(db, "AA", "Receipt_Head", "BillNo");
 
     const qint64 receiptLinesBefore = db.scalar("select count(*) from Receipt_Detail").toLongLong();
     QRandomGenerator r(kSeed);
@@ -262,14 +208,8 @@ DemoQuotations::Made DemoQuotations::fill(AppContext& context, int count) {
         }
         if (done == count) {
             // The program's next number today follows the demo's last one.
-            for (const auto& [table, numbers] :
-                 {std::pair{"quotation_head", &quotationNumbers}, std::pair{"receipt_head", &receiptNumbers}}) {
-                const QString last = numbers->lastIssued(today);
-                if (!last.isEmpty()) {
-                    db.execute("update Sys_ID_Autoincrement set CurrID=:c where tablename=:t and fieldname='billno'",
-                               {{"c", last}, {"t", QString::fromLatin1(table)}});
-                }
-            }
+            quotationNumbers.settleCounter(db, today);
+            receiptNumbers.settleCounter(db, today);
         }
         tx.commit();
     }
