@@ -300,6 +300,26 @@ QString OrderFormGenerator::plainNumber(const QVariant& value) {
     return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
 }
 
+QString OrderFormGenerator::goodsSumsStatement() {
+    return QStringLiteral(
+               "select d.Goods_Type, gt.item_name, gu.item_name, sum(d.QTY) "
+               "from Dusmere_Order_Form_Detail d "
+               "join (%1) gt on gt.item_value = d.Goods_Type "
+               "join (%2) gu on gu.item_value = d.Goods_Unit "
+               "where d.Head_Code=:code "
+               "group by gt.item_name, gu.item_name, d.Goods_Type")
+        .arg(codeListStatement(":seriesField"), codeListStatement(":unitField"));
+}
+
+QString OrderFormGenerator::lockSumsStatement() {
+    return QStringLiteral(
+               "select d.Lock_Size, ls.item_name, sum(d.QTY) "
+               "from Dusmere_Order_Form_Detail d "
+               "join (%1) ls on ls.item_value = d.Lock_Size "
+               "where d.Head_Code=:code group by d.Lock_Size, ls.item_name")
+        .arg(codeListStatement(":lockField"));
+}
+
 QString OrderFormGenerator::goodsSummary(Database& db, const QString& code) {
     const QVariantMap params{{"code", code}, {"seriesField", "goods_type"}, {"unitField", "goods_unit"}};
     struct Entry {
@@ -309,14 +329,7 @@ QString OrderFormGenerator::goodsSummary(Database& db, const QString& code) {
         QString quantity;
     };
     QList<Entry> entries;
-    QSqlQuery sums = db.query(QStringLiteral("select d.Goods_Type, gt.item_name, gu.item_name, sum(d.QTY) "
-                                             "from Dusmere_Order_Form_Detail d "
-                                             "join (%1) gt on gt.item_value = d.Goods_Type "
-                                             "join (%2) gu on gu.item_value = d.Goods_Unit "
-                                             "where d.Head_Code=:code "
-                                             "group by gt.item_name, gu.item_name, d.Goods_Type")
-                                  .arg(codeListStatement(":seriesField"), codeListStatement(":unitField")),
-                              params);
+    QSqlQuery sums = db.query(goodsSumsStatement(), params);
     while (sums.next()) {
         entries.append({sums.value(0).toLongLong(), sums.value(1).toString(), sums.value(2).toString(),
                         plainNumber(sums.value(3))});
@@ -356,12 +369,7 @@ QString OrderFormGenerator::lockSummary(Database& db, const QString& code) {
         QString quantity;
     };
     QList<Entry> entries;
-    QSqlQuery sums = db.query(QStringLiteral("select d.Lock_Size, ls.item_name, sum(d.QTY) "
-                                             "from Dusmere_Order_Form_Detail d "
-                                             "join (%1) ls on ls.item_value = d.Lock_Size "
-                                             "where d.Head_Code=:code group by d.Lock_Size, ls.item_name")
-                                  .arg(codeListStatement(":lockField")),
-                              {{"code", code}, {"lockField", "lock_size"}});
+    QSqlQuery sums = db.query(lockSumsStatement(), {{"code", code}, {"lockField", "lock_size"}});
     while (sums.next()) {
         entries.append({sums.value(0).toLongLong(), sums.value(1).toString(), plainNumber(sums.value(2))});
     }

@@ -35,6 +35,11 @@ public:
     // name, the quantity and the fittings typed on its rows, e.g.
     // "执手锁 3 红色 加长 ;挂锁 1 ".
     static QString lockSummary(Database& db, const QString& code);
+    // The sums the two texts are made of, per series and unit and per lock
+    // model (parameters :code, and :seriesField and :unitField, or
+    // :lockField, the code lists' field names in lower case).
+    static QString goodsSumsStatement();
+    static QString lockSumsStatement();
     // A quantity as plain text: no trailing zeros, no trailing point (4 ->
     // "4", 2.50 -> "2.5"); an empty value is "0". Both engines' sums (a
     // double on SQLite, decimal text on PostgreSQL) read the same.
