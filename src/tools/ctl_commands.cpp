@@ -13,6 +13,7 @@
 #include "data/server_statement.h"
 #include "data/setting_scrambler.h"
 #include "data/user_accounts.h"
+#include "documents/demo_orders.h"
 #include "documents/demo_quotations.h"
 #include "master/demo_data.h"
 #include "platform/errors.h"
@@ -21,6 +22,7 @@
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
 #include "tools/ctl_documents.h"
+#include "tools/ctl_orders.h"
 
 CtlCommands::CtlCommands(AppContext& context, QTextStream& out, QTextStream& err)
     : m_context(context), m_out(out), m_err(err) {}
@@ -43,19 +45,29 @@ QString CtlCommands::usage() {
         "  print quotation|warning|purchase BILLNO --out FILE\n"
         "                                    print a quotation: 订货单, its warning style or 采购单\n"
         "  print receipt RECEIPTNO --out FILE\n"
-        "                                    print a receipt (收款收据); both write .pdf .xlsx .htm .jpg .rmp\n"
-        "  demo [--customers N] [--suppliers N] [--goods N] [--quotations N]\n"
-        "                                    fill the book with sample customers, suppliers, goods and\n"
-        "                                    quotations with their receipts\n"
+        "                                    print a receipt (收款收据)\n"
+        "  print order CODE --out FILE       print an order form (收款收据); all write .pdf .xlsx .htm .jpg .rmp\n"
+        "  demo [--customers N] [--suppliers N] [--goods N] [--quotations N] [--orders N]\n"
+        "                                    fill the book with sample customers, suppliers, goods,\n"
+        "                                    quotations with their receipts and order forms with their\n"
+        "                                    work, ware-out and shipment forms\n"
         "  quotation new FILE.json           save a quotation from a JSON file; prints its number\n"
         "  quotation show BILLNO             the quotation's row of the list as name=value lines\n"
         "  quotation delete BILLNO           delete a quotation with its lines and receipts\n"
         "  quotation state BILLNO 0|1        put a quotation and its receipts out of (0) or in (1) force\n"
         "  receipts BILLNO                   the quotation's receipts and receipt lines (made the first\n"
         "                                    time), tab-separated\n"
+        "  order new FILE.json               save an order form from a JSON file; prints its code\n"
+        "  order show CODE                   the order's head as name=value lines, an empty line, then its\n"
+        "                                    goods rows, tab-separated under a header line\n"
+        "  order delete CODE                 delete an order form with its goods rows and derived forms\n"
+        "  order generate work|wareout|shipment CODE [--yes]\n"
+        "                                    make the order's work, ware-out or shipment forms; forms made\n"
+        "                                    before are replaced only with --yes\n"
         "  unscramble TEXT                   read a scrambled server setting\n"
         "  scramble TEXT                     write a server setting in scrambled form\n"
-        "--user NAME: whom quotation and receipts act as (default: the last user logged in, else admin)\n");
+        "--user NAME: whom quotation, receipts, order and print act as (default: the last user logged in, else "
+        "admin)\n");
 }
 
 int CtlCommands::wrongUse() {
@@ -82,7 +94,7 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         if (command == "demo") {
             return demo(args, bookName);
         }
-        if (command == "quotation" || command == "receipts") {
+        if (command == "quotation" || command == "receipts" || command == "order") {
             return documents(command, args, bookName);
         }
         if (command == "render") {
@@ -342,7 +354,8 @@ int CtlCommands::print(const QStringList& args, const QString& bookName) {
     static const QMap<QString, DocumentPrintouts::Kind> kinds{{"quotation", DocumentPrintouts::Kind::Quotation},
                                                               {"warning", DocumentPrintouts::Kind::QuotationWarning},
                                                               {"purchase", DocumentPrintouts::Kind::PurchaseOrder},
-                                                              {"receipt", DocumentPrintouts::Kind::Receipt}};
+                                                              {"receipt", DocumentPrintouts::Kind::Receipt},
+                                                              {"order", DocumentPrintouts::Kind::Order}};
     if (positional.size() != 2 || !kinds.contains(positional[0]) || outFile.isEmpty()) {
         return wrongUse();
     }
@@ -355,7 +368,8 @@ int CtlCommands::print(const QStringList& args, const QString& bookName) {
             {DocumentPrintouts::Kind::Quotation, {"Action_print", "Form_Quotation_List"}},
             {DocumentPrintouts::Kind::QuotationWarning, {"Action4", "Form_Quotation_List"}},
             {DocumentPrintouts::Kind::PurchaseOrder, {"Action2", "Form_Quotation_List"}},
-            {DocumentPrintouts::Kind::Receipt, {"Action3", "Form_Receipt"}}};
+            {DocumentPrintouts::Kind::Receipt, {"Action3", "Form_Receipt"}},
+            {DocumentPrintouts::Kind::Order, {"Action_print", "frm_GainBill_list"}}};
         const auto right = rights.value(kind);
         if (!CtlDocuments(m_context, m_out, m_err, m_userName).actingUserMay(right.first, right.second)) {
             return 3;
@@ -419,7 +433,8 @@ int CtlCommands::render(const QStringList& args) {
 }
 
 int CtlCommands::documents(const QString& command, const QStringList& args, const QString& bookName) {
-    if (!CtlDocuments::wellFormed(command, args)) {
+    const bool orders = command == "order";
+    if (orders ? !CtlOrders::wellFormed(args) : !CtlDocuments::wellFormed(command, args)) {
         return wrongUse();
     }
     try {
@@ -428,12 +443,16 @@ int CtlCommands::documents(const QString& command, const QStringList& args, cons
         m_err << e.message() << Qt::endl;
         return 1;
     }
+    if (orders) {
+        return CtlOrders(m_context, m_out, m_err, m_userName).run(args);
+    }
     return CtlDocuments(m_context, m_out, m_err, m_userName).run(command, args);
 }
 
 int CtlCommands::demo(const QStringList& args, const QString& bookName) {
     DemoData::Counts counts;
     int quotations = 0;
+    int orders = 0;
     for (int i = 0; i + 1 < args.size(); i += 2) {
         bool ok = false;
         const int n = args[i + 1].toInt(&ok);
@@ -448,6 +467,8 @@ int CtlCommands::demo(const QStringList& args, const QString& bookName) {
             counts.goods = n;
         } else if (args[i] == "--quotations") {
             quotations = n;
+        } else if (args[i] == "--orders") {
+            orders = n;
         } else {
             return wrongUse();
         }
@@ -466,6 +487,17 @@ int CtlCommands::demo(const QStringList& args, const QString& bookName) {
                      .arg(made.lines)
                      .arg(made.receipts)
                      .arg(made.receiptLines)
+              << Qt::endl;
+    }
+    if (orders > 0) {
+        const DemoOrders::Made made = DemoOrders::fill(m_context, orders);
+        m_out << QStringLiteral("订单 %1, 货品 %2, 工作单 %3, 出仓单 %4, 出货单 %5, 新客户 %6")
+                     .arg(made.orders)
+                     .arg(made.rows)
+                     .arg(made.workForms)
+                     .arg(made.wareOutForms)
+                     .arg(made.shipmentForms)
+                     .arg(made.customers)
               << Qt::endl;
     }
     return 0;

@@ -184,13 +184,14 @@ int CtlDocuments::receipts(const QString& billNo) {
     if (flushMessages()) {
         return 1;
     }
-    printRows(book.receipts(), {"BillNo", "BillType", "TotalPrice", "keyin_User", "keyin_Date", "remark"});
-    printRows(book.lines(), {"GoodsClassName", "GoodsClassSize", "GoodsClassUnit", "QTY", "Price", "Total_Price"});
+    printRows(m_out, book.receipts(), {"BillNo", "BillType", "TotalPrice", "keyin_User", "keyin_Date", "remark"});
+    printRows(m_out, book.lines(),
+              {"GoodsClassName", "GoodsClassSize", "GoodsClassUnit", "QTY", "Price", "Total_Price"});
     return 0;
 }
 
-void CtlDocuments::printRows(Dataset& rows, const QStringList& columns) {
-    m_out << columns.join('\t') << '\n';
+void CtlDocuments::printRows(QTextStream& out, Dataset& rows, const QStringList& columns) {
+    out << columns.join('\t') << '\n';
     QList<int> indexes;
     for (const QString& name : columns) {
         const int c = rows.fieldIndex(name);
@@ -204,9 +205,9 @@ void CtlDocuments::printRows(Dataset& rows, const QStringList& columns) {
         for (int c : indexes) {
             cells.append(escaped(plainText(rows.fields()[c], rows.value(r, c))));
         }
-        m_out << cells.join('\t') << '\n';
+        out << cells.join('\t') << '\n';
     }
-    m_out.flush();
+    out.flush();
 }
 
 QString CtlDocuments::escaped(const QString& text) {

@@ -35,6 +35,9 @@ public:
     // A value as plain text: dates yyyy-MM-dd (with HH:mm:ss when there is
     // a time of day), numbers in positional notation to the column's scale.
     static QString plainText(const FieldDef& field, const QVariant& value);
+    // A header line of the column names, then a line per row, the values
+    // tab-separated as plainText() gives them, escaped.
+    static void printRows(QTextStream& out, Dataset& rows, const QStringList& columns);
 
 private:
     int newQuotation(const QString& path);
@@ -49,7 +52,6 @@ private:
     // action of the window.
     bool allowed(const QString& action, const QString& form);
     void requireQuotation(const QString& billNo);
-    void printRows(Dataset& rows, const QStringList& columns);
     // Prints what the logic said through its prompter; true when it
     // reported a failure.
     bool flushMessages();

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+#include "platform/prompter.h"
+#include "tools/ctl_documents.h"
+
+class AppContext;
+
+// The order-form commands of olvendctl: `order new|show|delete|generate`.
+// Each runs the logic classes the order windows use (OrderFormDocument,
+// OrderGoodsEditor, OrderFormList, OrderFormGenerator) as the acting user,
+// whose rights are checked with the order windows' names (frm_GainBill,
+// frm_GainBill_list); it prints its answer on stdout and the system's
+// messages on stderr. Exit codes: 0 done, 1 the system's message (a
+// refusal, an unknown order, a bad file, an overwrite not confirmed), 3 the
+// user lacks the right.
+class CtlOrders {
+public:
+    // `userName` as for CtlDocuments.
+    CtlOrders(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName);
+
+    // Whether the arguments after `order` have a command's shape.
+    static bool wellFormed(const QStringList& args);
+    // Runs a well-formed command on the open book.
+    int run(const QStringList& args);
+
+private:
+    int newOrder(const QString& path);
+    int show(const QString& code);
+    int remove(const QString& code);
+    int generate(const QString& kind, const QString& code, bool overwrite);
+    // False (the refusal printed) when the acting user may not run every
+    // one of the actions, given as (action, window) pairs.
+    bool allowed(const QList<std::pair<QString, QString>>& actions);
+    void requireOrder(const QString& code);
+    // Prints what the logic said through its prompter on stderr.
+    void flushMessages();
+
+    AppContext& m_context;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    CtlDocuments m_documents;
+    ScriptedPrompter m_prompter;
+};

@@ -1,0 +1,726 @@
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSet>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+#include <cmath>
+
+#include "data/data_module.h"
+#include "data/permission_checker.h"
+#include "documents/document_fixture.h"
+#include "documents/order_form_generator.h"
+#include "support/test_books.h"
+
+using namespace DocumentFixture;
+
+// The order-form commands of olvendctl, run as a user would, on both
+// engines: orders from a file, show, delete, the forms made from an order,
+// printing with and without the right, and the demo book's orders. The
+// seeded code lists name goods 1-6 (平开窗 1200*1500 扇... with their
+// defaults), units 1-6, series 1-4 and locks 1-4.
+class TestCtlOrders : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init() { TestBooks::engineAvailable(); }
+
+    void newOrderFromAFile();
+    void refusedFilesWriteNothing_data();
+    void refusedFilesWriteNothing();
+    void showPrintsTheHeadAndTheRows();
+    void deleteTakesRowsAndDerivedForms();
+    void generateReplacesOnlyWhenTold_data();
+    void generateReplacesOnlyWhenTold();
+    void generateRefusals();
+    void actingUserNeedsTheRights();
+    void demoIsReproducibleAndConsistent();
+    void numbersGoOnAfterTheDemo();
+};
+
+namespace {
+const QString kToday = QStringLiteral("2006-06-25");
+const QString kRefusal = QStringLiteral("对不起，您没有该功能的操作权限，详情请询问管理员。\n");
+
+struct Result {
+    int code;
+    QString out;
+    QString err;
+};
+
+struct Program {
+    TestBooks::TestProgram program;
+    Program() { program.connect(TestBooks::currentEngine()); }
+    Database& db() { return program.context().data().main(); }
+    QString file(const QString& name, const QByteArray& text) {
+        const QString path = program.folder() + '/' + name;
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size()) {
+            qFatal("cannot write %s", qPrintable(path));
+        }
+        return path;
+    }
+    // Without XDG_RUNTIME_DIR, as from cron; the day is fixed.
+    Result ctl(const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("XDG_RUNTIME_DIR");
+        p.setProcessEnvironment(env);
+        p.start(OLVENDCTL_PATH, QStringList{"--home", program.folder(), "--today", kToday} + args);
+        if (!p.waitForFinished(180000)) {
+            return {-1, "timeout", {}};
+        }
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+    // Saves an order from the JSON text; its code.
+    QString order(const QByteArray& json) {
+        const Result r = ctl({"order", "new", file("order.json", json)});
+        if (r.code != 0) {
+            qFatal("order not saved: %s", qPrintable(r.err));
+        }
+        return r.out.trimmed();
+    }
+    // Two rows of series 1, one of series 2 and one without a series; locks
+    // on two rows.
+    QString sample() {
+        return order(R"({"Gain_Customer_Name": "海景酒楼", "rows": [
+            {"Goods_name": 1, "Goods_Type": 1, "QTY": 2, "Lock_Size": 4, "Lock_Fittings": "加长"},
+            {"Goods_name": 2, "Goods_Type": 2},
+            {"Goods_name": 6, "Goods_Type": 1, "QTY": 3, "Lock_Size": 4},
+            {"Goods_name": 3}]})");
+    }
+};
+
+int rows(Database& db, const QString& table) {
+    return count(db, QStringLiteral("select count(*) from %1").arg(table));
+}
+
+// Every row of a table as text, in the given order, for comparing books or
+// a table before and after.
+QStringList dump(Database& db, const QString& table, const QString& orderBy = "ID") {
+    QStringList out;
+    QSqlQuery q = db.query(QStringLiteral("select * from %1 order by %2").arg(table, orderBy));
+    while (q.next()) {
+        QStringList cells;
+        for (int i = 0; i < q.record().count(); ++i) {
+            cells.append(q.value(i).isNull() ? QStringLiteral("<null>") : q.value(i).toString());
+        }
+        out.append(cells.join('|'));
+    }
+    return out;
+}
+
+const QStringList kOrderTables{"Dusmere_Order_Form_head",    "Dusmere_Order_Form_Detail",
+                               "Dusmere_Work_Form_Head",     "Dusmere_Work_Form_Detail",
+                               "Dusmere_Ware_Out_Form_Head", "Dusmere_Ware_Out_Form_Detail",
+                               "Dusmere_Shipment_Form_Head", "Dusmere_Shipment_Form_Detail"};
+
+QString counter(Database& db, const QString& table) {
+    return db.scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t", {{"t", table}}).toString();
+}
+}  // namespace
+
+// The goods name's defaults first, then the fields as given in the table's
+// order (the amount computed from price and quantity), a given amount
+// last; the customer's particulars fill what the file left empty.
+void TestCtlOrders::newOrderFromAFile() {
+    Program p;
+    Database& db = p.db();
+    db.execute(
+        "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile, Corp_telephone) "
+        "values ('00007', '锦江宾馆', '李经理', '13900000000', '020-1')");
+    const QString path = p.file("o.json", R"({"corp_code": "00007", "Link_man": "王先生", "Send_Date": "2006-07-05",
+        "Keyin_Date": "2006-06-20", "earnest": 500, "preferential": 12.5, "isPay": 1,
+        "Remark_ShipmentForm": "两行\t测试", "rows": [
+            {"Goods_name": 1, "QTY": 2},
+            {"Goods_Code": "A7", "Goods_name": 6, "QTY": 2.5, "Price": 100, "Total_Price": 240},
+            {"Total_Price": 10, "Price": 3, "QTY": "1.5", "Goods_Unit": 4, "Goods_name": 2, "Goods_Type": 1,
+             "Lock_Size": 4, "Lock_Fittings": "加长", "Model_Size": "1000*1000"}]})");
+    const Result r = p.ctl({"order", "new", path});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("AA0606250001\n"));
+    QSqlQuery h = db.query(
+        "select corp_code, Gain_Customer_Name, Link_man, telephon, Send_Date, Keyin_Date, Order_Date, earnest, "
+        "preferential, isPay, PayOver_Date, Remark_ShipmentForm, User_name from Dusmere_Order_Form_head");
+    QVERIFY(h.next());
+    QCOMPARE(h.value(0).toString(), QString("00007"));
+    QCOMPARE(h.value(1).toString(), QString("锦江宾馆"));  // empty in the file: the customer's
+    QCOMPARE(h.value(2).toString(), QString("王先生"));    // typed: kept
+    QCOMPARE(h.value(3).toString(), QString("13900000000"));
+    QCOMPARE(h.value(4).toDateTime().date(), QDate(2006, 7, 5));
+    QCOMPARE(h.value(5).toDateTime().date(), QDate(2006, 6, 20));
+    QCOMPARE(h.value(6).toDateTime().date(), QDate(2006, 6, 25));
+    QCOMPARE(h.value(7).toDouble(), 500.0);
+    QCOMPARE(h.value(8).toDouble(), 12.5);
+    QCOMPARE(h.value(9).toInt(), 1);
+    QCOMPARE(h.value(10).toDateTime().date(), QDate(2006, 6, 25));  // ticked today
+    QCOMPARE(h.value(11).toString(), QString("两行\t测试"));
+    QCOMPARE(h.value(12).toString(), QString("超级用户"));  // the last user logged in
+    QVERIFY(!h.next());
+    QSqlQuery d = db.query(
+        "select Goods_Code, Goods_name, Model_Size, Goods_Unit, QTY, Price, Total_Price, Goods_Type, Lock_Size, "
+        "Lock_Fittings, Goods_Status, Head_Code from Dusmere_Order_Form_Detail order by ID");
+    // 平开窗: 1200*1500, unit 3, 480 each; two of them.
+    QVERIFY(d.next());
+    QCOMPARE(d.value(0).toString(), QString("1"));
+    QCOMPARE(d.value(1).toInt(), 1);
+    QCOMPARE(d.value(2).toString(), QString("1200*1500"));
+    QCOMPARE(d.value(3).toInt(), 3);
+    QCOMPARE(d.value(4).toDouble(), 2.0);
+    QCOMPARE(d.value(5).toDouble(), 480.0);
+    QCOMPARE(d.value(6).toDouble(), 960.0);
+    QCOMPARE(d.value(10).toInt(), 0);
+    QCOMPARE(d.value(11).toString(), QString("AA0606250001"));
+    // A typed code replaces the drawn one; a typed amount wins.
+    QVERIFY(d.next());
+    QCOMPARE(d.value(0).toString(), QString("A7"));
+    QCOMPARE(d.value(3).toInt(), 2);
+    QCOMPARE(d.value(4).toDouble(), 2.5);
+    QCOMPARE(d.value(6).toDouble(), 240.0);
+    // Given in any order, set after the name and before the amount.
+    QVERIFY(d.next());
+    QCOMPARE(d.value(0).toString(), QString("3"));
+    QCOMPARE(d.value(2).toString(), QString("1000*1000"));
+    QCOMPARE(d.value(3).toInt(), 4);
+    QCOMPARE(d.value(4).toDouble(), 1.5);
+    QCOMPARE(d.value(5).toDouble(), 3.0);
+    QCOMPARE(d.value(6).toDouble(), 10.0);
+    QCOMPARE(d.value(7).toInt(), 1);
+    QCOMPARE(d.value(8).toInt(), 4);
+    QCOMPARE(d.value(9).toString(), QString("加长"));
+    QVERIFY(!d.next());
+    QCOMPARE(counter(db, "dusmere_order_form_detail"), QString("3"));
+    // The next file takes the next number and the next goods codes.
+    QCOMPARE(p.order(R"({"rows": [{"Goods_name": 5}]})"), QString("AA0606250002"));
+    QCOMPARE(db.scalar("select Goods_Code from Dusmere_Order_Form_Detail where Head_Code='AA0606250002'").toString(),
+             QString("4"));
+}
+
+void TestCtlOrders::refusedFilesWriteNothing_data() {
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no rows") << QByteArray(R"({"Link_man": "王"})") << "请为该收据添加货品";
+    QTest::newRow("a code twice in the file")
+        << QByteArray(R"({"rows": [{"Goods_Code": "7", "Goods_name": 1}, {"Goods_name": 2}, {"Goods_Code": "7",
+            "Goods_name": 2}]})")
+        << "明细第3行：该货品编码已经存在，请用其他编码";
+    QTest::newRow("a typed code equal to a drawn one")
+        << QByteArray(R"({"rows": [{"Goods_name": 1}, {"Goods_Code": "1", "Goods_name": 2}]})")
+        << "明细第2行：该货品编码已经存在，请用其他编码";
+    QTest::newRow("an empty code") << QByteArray(R"({"rows": [{"Goods_Code": " ", "Goods_name": 1}]})")
+                                   << "明细第1行：货品编码不能为空";
+    QTest::newRow("no goods name") << QByteArray(R"({"rows": [{"Goods_name": 1}, {"Goods_Unit": 1, "QTY": 2}]})")
+                                   << "明细第2行：请填写[货品名称]";
+    QTest::newRow("unit taken away") << QByteArray(R"({"rows": [{"Goods_name": 1, "Goods_Unit": null}]})")
+                                     << "明细第1行：请填写[计量单位]";
+    QTest::newRow("letters in a quantity") << QByteArray(R"({"rows": [{"Goods_name": 1}, {"Goods_name": 2,
+        "QTY": "3x"}]})") << "明细第2行：[数量]必须是数字，不能是\"3x\"";
+    QTest::newRow("letters in the deposit")
+        << QByteArray(R"({"earnest": "5o0", "rows": [{"Goods_name": 1}]})") << "[已收订金]必须是数字，不能是\"5o0\"";
+    QTest::newRow("a value outside the code list") << QByteArray(R"({"rows": [{"Goods_name": 1, "Goods_Type": 99}]})")
+                                                   << "明细第1行：[货品系列]的值 99 不在代码表[货品系列]中";
+    QTest::newRow("unknown head fields") << QByteArray(R"({"Foo": 1, "Bar": 2, "rows": [{"Goods_name": 1}]})")
+                                         << "订单没有字段[Bar]、[Foo]（字段名按 Dusmere_Order_Form_head 的列名书写）";
+    QTest::newRow("unknown row field") << QByteArray(R"({"rows": [{"Goods_name": 1, "GoodsNo": "A"}]})")
+                                       << "明细第1行没有字段[GoodsNo]";
+    QTest::newRow("the program's head field")
+        << QByteArray(R"({"Order_Form_Code": "X1", "rows": [{"Goods_name": 1}]})") << "字段[Order_Form_Code]由程序填写";
+    QTest::newRow("the program's row field")
+        << QByteArray(R"({"rows": [{"Goods_name": 1, "Head_Code": "X"}]})") << "明细第1行的字段[Head_Code]由程序填写";
+    QTest::newRow("a name twice") << QByteArray(R"({"rows": [{"Goods_name": 1, "goods_NAME": 2}]})")
+                                  << "明细第1行的字段[goods_NAME]重复";
+    QTest::newRow("no date") << QByteArray(R"({"Send_Date": "下周", "rows": [{"Goods_name": 1}]})")
+                             << "字段[Send_Date]不是日期";
+    QTest::newRow("no delivery date") << QByteArray(R"({"Send_Date": null, "rows": [{"Goods_name": 1}]})")
+                                      << "请填写[交货日期]";
+    QTest::newRow("customer not in the book")
+        << QByteArray(R"({"corp_code": "09999", "rows": [{"Goods_name": 1}]})") << "所选客户[09999]已不存在";
+    QTest::newRow("paid mark neither 0 nor 1")
+        << QByteArray(R"({"isPay": 2, "rows": [{"Goods_name": 1}]})") << "字段[isPay]只能是 0（未付清）或 1（已付清）";
+    QTest::newRow("malformed JSON") << QByteArray("{\"rows\": [\n{\"Goods_name\": 1},]}") << "不是有效的 JSON：第2行";
+    QTest::newRow("rows not an array") << QByteArray(R"({"rows": {"Goods_name": 1}})") << "[rows]必须是货品明细的数组";
+}
+
+// A refused file leaves the book as it was: no head, no row, and neither
+// the order number nor a goods code drawn.
+void TestCtlOrders::refusedFilesWriteNothing() {
+    QFETCH(QByteArray, json);
+    QFETCH(QString, message);
+    Program p;
+    Database& db = p.db();
+    const QString orders = counter(db, "dusmere_order_form_head");
+    const QString goods = counter(db, "dusmere_order_form_detail");
+    const Result r = p.ctl({"order", "new", p.file("bad.json", json)});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+    QCOMPARE(rows(db, "Dusmere_Order_Form_head"), 0);
+    QCOMPARE(rows(db, "Dusmere_Order_Form_Detail"), 0);
+    QCOMPARE(counter(db, "dusmere_order_form_head"), orders);
+    QCOMPARE(counter(db, "dusmere_order_form_detail"), goods);
+    // The same book takes a good file, under the first number and code.
+    QCOMPARE(p.order(R"({"rows": [{"Goods_name": 1}]})"), QString("AA0606250001"));
+    QCOMPARE(db.scalar("select Goods_Code from Dusmere_Order_Form_Detail").toString(), QString("1"));
+}
+
+void TestCtlOrders::showPrintsTheHeadAndTheRows() {
+    Program p;
+    Database& db = p.db();
+    const QString code = p.order(R"({"Link_man": "王", "earnest": 100, "rows": [
+        {"Goods_name": 1, "QTY": 2, "Remark_WorkForm": "一行\n二行\t\\"}, {"Goods_name": 6, "QTY": 0.25}]})");
+    const Result r = p.ctl({"order", "show", code});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.code, 0);
+    const qsizetype gap = r.out.indexOf("\n\n");
+    QVERIFY(gap > 0);
+    const QStringList headLines = r.out.left(gap).split('\n');
+    QStringList rowLines = r.out.mid(gap + 2).split('\n');
+    QCOMPARE(rowLines.takeLast(), QString());
+    // Every column of the head, in the table's order.
+    const QSqlRecord head = db.query("select * from Dusmere_Order_Form_head where 1=2").record();
+    QCOMPARE(headLines.size(), head.count());
+    QMap<QString, QString> values;
+    for (int i = 0; i < head.count(); ++i) {
+        const qsizetype eq = headLines[i].indexOf('=');
+        QCOMPARE(headLines[i].left(eq).toLower(), head.fieldName(i).toLower());
+        values.insert(headLines[i].left(eq).toLower(), headLines[i].mid(eq + 1));
+    }
+    QCOMPARE(values.value("order_form_code"), code);
+    QCOMPARE(values.value("link_man"), QString("王"));
+    QCOMPARE(values.value("earnest"), QString("100.00"));
+    QCOMPARE(values.value("keyin_date"), QString("2006-06-25"));
+    QCOMPARE(values.value("send_date"), QString("2006-07-02"));
+    QCOMPARE(values.value("preferential"), QString());
+    // A header of every row column, then the rows in the order added.
+    const QSqlRecord detail = db.query("select * from Dusmere_Order_Form_Detail where 1=2").record();
+    QCOMPARE(rowLines.size(), 3);
+    const QStringList header = rowLines[0].split('\t');
+    QCOMPARE(header.size(), detail.count());
+    for (int i = 0; i < detail.count(); ++i) {
+        QCOMPARE(header[i].toLower(), detail.fieldName(i).toLower());
+    }
+    QStringList names;  // lower case: a server names its columns so
+    for (const QString& name : header) {
+        names.append(name.toLower());
+    }
+    auto cell = [&](int line, const QString& column) {
+        const QStringList cells = rowLines[line].split('\t');
+        return cells.value(int(names.indexOf(column.toLower())));
+    };
+    QCOMPARE(rowLines[1].split('\t').size(), header.size());
+    QCOMPARE(cell(1, "Goods_Code"), QString("1"));
+    QCOMPARE(cell(1, "Head_Code"), code);
+    QCOMPARE(cell(1, "Total_Price"), QString("960.00"));
+    QCOMPARE(cell(1, "Remark_WorkForm"), QString("一行\\n二行\\t\\\\"));
+    QCOMPARE(cell(2, "Goods_Code"), QString("2"));
+    QCOMPARE(cell(2, "QTY"), QString("0.2500"));
+    QCOMPARE(cell(2, "Total_Price"), QString("30.00"));
+    const Result missing = p.ctl({"order", "show", "AA0000000000"});
+    QCOMPARE(missing.code, 1);
+    QCOMPARE(missing.err, QString("订货单[AA0000000000]不存在\n"));
+    QCOMPARE(missing.out, QString());
+}
+
+void TestCtlOrders::deleteTakesRowsAndDerivedForms() {
+    Program p;
+    Database& db = p.db();
+    const QString keep = p.sample();
+    const QString gone = p.sample();
+    for (const QString& code : {keep, gone}) {
+        for (const char* kind : {"work", "wareout", "shipment"}) {
+            QCOMPARE(p.ctl({"order", "generate", kind, code}).code, 0);
+        }
+    }
+    const Result r = p.ctl({"order", "delete", gone});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString());
+    for (const char* sql : {"select count(*) from Dusmere_Order_Form_head where Order_Form_Code=:h",
+                            "select count(*) from Dusmere_Order_Form_Detail where Head_Code=:h",
+                            "select count(*) from Dusmere_Work_Form_Head where Order_Form_Code=:h",
+                            "select count(*) from Dusmere_Work_Form_Detail where Order_Form_Code=:h",
+                            "select count(*) from Dusmere_Ware_Out_Form_Head where Ware_Out_Form_Code=:h",
+                            "select count(*) from Dusmere_Ware_Out_Form_Detail where head_code=:h",
+                            "select count(*) from Dusmere_Shipment_Form_Head where Shipment_Form_Code=:h",
+                            "select count(*) from Dusmere_Shipment_Form_Detail where head_code=:h"}) {
+        QCOMPARE(count(db, sql, {{"h", gone}}), 0);
+        QVERIFY(count(db, sql, {{"h", keep}}) > 0);
+    }
+    const Result again = p.ctl({"order", "delete", gone});
+    QCOMPARE(again.code, 1);
+    QCOMPARE(again.err, QString("订货单[%1]不存在\n").arg(gone));
+}
+
+void TestCtlOrders::generateReplacesOnlyWhenTold_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("tables");
+    QTest::newRow("work") << "work"
+                          << "工作单" << QStringList{"Dusmere_Work_Form_Head", "Dusmere_Work_Form_Detail"};
+    QTest::newRow("wareout") << "wareout"
+                             << "出仓单" << QStringList{"Dusmere_Ware_Out_Form_Head", "Dusmere_Ware_Out_Form_Detail"};
+    QTest::newRow("shipment") << "shipment"
+                              << "出货单" << QStringList{"Dusmere_Shipment_Form_Head", "Dusmere_Shipment_Form_Detail"};
+}
+
+// The first time nothing is asked; then the overwrite question is answered
+// No without --yes (nothing written) and Yes with it.
+void TestCtlOrders::generateReplacesOnlyWhenTold() {
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    QFETCH(QStringList, tables);
+    Program p;
+    Database& db = p.db();
+    const QString code = p.sample();
+    const QString done = QStringLiteral("处理完毕,已成功生成%1\n").arg(name);
+    const Result first = p.ctl({"order", "generate", kind, code});
+    QCOMPARE(first.err, QString());
+    QCOMPARE(first.code, 0);
+    QCOMPARE(first.out, done);
+    if (kind == "work") {
+        // Series 1, series 2, then the row without a series.
+        QCOMPARE(dump(db,
+                      "(select Work_Form_Code, goods_code from Dusmere_Work_Form_Head h join "
+                      "Dusmere_Work_Form_Detail d on d.head_Code = h.Work_Form_Code) w",
+                      "Work_Form_Code, goods_code"),
+                 QStringList({"0606250001|1", "0606250001|3", "0606250002|2", "0606250003|4"}));
+    } else if (kind == "wareout") {
+        QCOMPARE(db.scalar("select DetailNames from Dusmere_Ware_Out_Form_Detail").toString(),
+                 QString("断桥铝系列 2平方米 (1)(3);断桥铝系列 3扇 (1)(3);塑钢系列 1平方米 (2)"));
+        QCOMPARE(db.scalar("select Fittings from Dusmere_Ware_Out_Form_Detail").toString(), QString("执手锁 5 加长 "));
+    } else {
+        QCOMPARE(rows(db, "Dusmere_Shipment_Form_Detail"), 4);
+    }
+    // The order changes; without --yes the forms stay as they were.
+    db.execute("update Dusmere_Order_Form_Detail set Goods_Type=3, QTY=7");
+    QStringList before;
+    for (const QString& t : tables) {
+        before << dump(db, t);
+    }
+    const Result no = p.ctl({"order", "generate", kind, code});
+    QCOMPARE(no.code, 1);
+    QCOMPARE(no.out, QString());
+    QVERIFY2(no.err.startsWith(QStringLiteral("该订货单曾经生成过%1，是否要覆盖已有的%1？\n").arg(name)),
+             qPrintable(no.err));
+    QVERIFY(no.err.contains("--yes"));
+    QStringList after;
+    for (const QString& t : tables) {
+        after << dump(db, t);
+    }
+    QCOMPARE(after, before);
+    const Result yes = p.ctl({"order", "generate", kind, code, "--yes"});
+    QCOMPARE(yes.err, QString());
+    QCOMPARE(yes.code, 0);
+    QCOMPARE(yes.out, done);
+    if (kind == "work") {
+        // One series now: one form, under the next number of the day.
+        QCOMPARE(count(db, "select count(*) from Dusmere_Work_Form_Head"), 1);
+        QCOMPARE(db.scalar("select Work_Form_Code from Dusmere_Work_Form_Head").toString(), QString("0606250004"));
+        QCOMPARE(rows(db, "Dusmere_Work_Form_Detail"), 4);
+    } else if (kind == "wareout") {
+        QCOMPARE(db.scalar("select DetailNames from Dusmere_Ware_Out_Form_Detail").toString(),
+                 QString("铝合金系列 14平方米 (1)(2)(3)(4);铝合金系列 7扇 (1)(2)(3)(4);铝合金系列 7樘 (1)(2)(3)(4)"));
+        QCOMPARE(rows(db, "Dusmere_Ware_Out_Form_Head"), 1);
+    } else {
+        QCOMPARE(rows(db, "Dusmere_Shipment_Form_Head"), 1);
+        QCOMPARE(rows(db, "Dusmere_Shipment_Form_Detail"), 4);
+    }
+}
+
+void TestCtlOrders::generateRefusals() {
+    Program p;
+    Database& db = p.db();
+    db.execute("insert into Dusmere_Order_Form_head (Order_Form_Code) values ('AA0601010001')");
+    const Result empty = p.ctl({"order", "generate", "shipment", "AA0601010001"});
+    QCOMPARE(empty.code, 1);
+    QCOMPARE(empty.err, QString("该订货单没有录入货品，不能生成出货单\n"));
+    const Result gone = p.ctl({"order", "generate", "work", "AA0000000000"});
+    QCOMPARE(gone.code, 1);
+    QCOMPARE(gone.err, OrderFormGenerator::orderGoneText("AA0000000000") + '\n');
+    for (const QString& t : kOrderTables.mid(2)) {
+        QCOMPARE(rows(db, t), 0);
+    }
+    for (const QStringList& args :
+         {QStringList{"order", "generate", "invoice", "AA0601010001"}, QStringList{"order", "generate", "work"},
+          QStringList{"order", "generate", "work", "AA0601010001", "--yes", "--yes"}, QStringList{"order", "show"},
+          QStringList{"order", "copy", "AA0601010001"}}) {
+        const Result r = p.ctl(args);
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.err.startsWith("usage: olvendctl"));
+    }
+}
+
+// Every command runs as a user of the book with the rights the order
+// windows check; printing the order form as well.
+void TestCtlOrders::actingUserNeedsTheRights() {
+    Program p;
+    Database& db = p.db();
+    const QString code = p.sample();
+    db.execute("insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0), ('李四', '业务组', 1)");
+    const QString file = p.file("one.json", R"({"rows": [{"Goods_name": 1}]})");
+    const QString pdf = p.program.folder() + "/order.pdf";
+    for (const QStringList& args :
+         {QStringList{"order", "new", file}, QStringList{"order", "delete", code},
+          QStringList{"order", "generate", "work", code}, QStringList{"order", "generate", "wareout", code},
+          QStringList{"order", "generate", "shipment", code}, QStringList{"print", "order", code, "--out", pdf}}) {
+        const Result r = p.ctl(QStringList{"--user", "李四"} + args);
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.err, kRefusal);
+        QCOMPARE(r.out, QString());
+    }
+    QVERIFY(!QFile::exists(pdf));
+    QCOMPARE(rows(db, "Dusmere_Order_Form_head"), 1);
+    for (const QString& t : kOrderTables.mid(2)) {
+        QCOMPARE(rows(db, t), 0);
+    }
+    auto grant = [&db](const QString& form, const QStringList& actions) {
+        for (const QString& action : actions) {
+            db.execute(
+                "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table "
+                "where LOWER(Form_Name)=:f and LOWER(Action_Name)=:a",
+                {{"f", form.toLower()}, {"a", action.toLower()}});
+        }
+    };
+    // Printing needs 打印 of the list, and nothing else.
+    grant("frm_GainBill_list", {"Action_print"});
+    const QString htm = p.program.folder() + "/order.htm";
+    const Result printed = p.ctl({"--user", "李四", "print", "order", code, "--out", htm});
+    QCOMPARE(printed.err, QString());
+    QCOMPARE(printed.code, 0);
+    QCOMPARE(printed.out, QString("1\n"));
+    QFile f(htm);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(f.readAll());
+    for (const QString& text : {code, QStringLiteral("海景酒楼"), QStringLiteral("平开窗"), QStringLiteral("960.00")}) {
+        QVERIFY2(html.contains(text), qPrintable(text));
+    }
+    QCOMPARE(p.ctl({"--user", "李四", "print", "order", code, "--out", pdf}).code, 0);
+    QFile pdfFile(pdf);
+    QVERIFY(pdfFile.open(QIODevice::ReadOnly));
+    QVERIFY(pdfFile.readAll().startsWith("%PDF"));
+    const Result unknown = p.ctl({"print", "order", "AA0000000000", "--out", htm});
+    QCOMPARE(unknown.code, 1);
+    QCOMPARE(unknown.err, QString("找不到订单: AA0000000000\n"));
+    QCOMPARE(p.ctl({"--user", "李四", "order", "new", file}).code, 3);
+    // Granted the three actions of a new order, the user makes one and is
+    // its author; the list's generation command makes the work forms.
+    grant("frm_GainBill_list", {"Action_Add", "Action_CreateWorkFormExecute"});
+    grant("frm_GainBill", {"Action_AddGoods", "Action_Save"});
+    const Result made = p.ctl({"--user=李四", "order", "new", file});
+    QCOMPARE(made.err, QString());
+    QCOMPARE(made.code, 0);
+    QCOMPARE(
+        db.scalar("select User_name from Dusmere_Order_Form_head where Order_Form_Code=:c", {{"c", made.out.trimmed()}})
+            .toString(),
+        QString("李四"));
+    QCOMPARE(p.ctl({"--user", "李四", "order", "generate", "work", code}).code, 0);
+    QCOMPARE(db.scalar("select KeyIn_Person from Dusmere_Work_Form_Head").toString(), QString("李四"));
+    QCOMPARE(p.ctl({"--user", "李四", "order", "generate", "wareout", code}).code, 3);
+    QCOMPARE(p.ctl({"--user", "李四", "order", "delete", code}).code, 3);
+    const Result nobody = p.ctl({"--user", "nobody", "order", "delete", code});
+    QCOMPARE(nobody.code, 1);
+    QVERIFY(nobody.err.contains("nobody"));
+}
+
+void TestCtlOrders::demoIsReproducibleAndConsistent() {
+    Program first;
+    Program second;
+    for (Program* p : {&first, &second}) {
+        const Result r = p->ctl({"demo", "--orders", "60"});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains("订单 60, 货品 "), qPrintable(r.out));
+        QVERIFY2(r.out.contains("新客户 300"), qPrintable(r.out));
+    }
+    Database& db = first.db();
+    // Same seed, same book: the same rows.
+    for (const QString& table : kOrderTables + QStringList{"customer_provider", "customer_group"}) {
+        const QStringList rowsOfFirst = dump(db, table, table.startsWith("customer") ? "id" : "ID");
+        QVERIFY2(!rowsOfFirst.isEmpty(), qPrintable(table));
+        QCOMPARE(rowsOfFirst, dump(second.db(), table, table.startsWith("customer") ? "id" : "ID"));
+    }
+    QCOMPARE(rows(db, "Dusmere_Order_Form_head"), 60);
+    QCOMPARE(rows(db, "customer_provider"), 300);
+    QCOMPARE(count(db, "select count(distinct corp_code) from customer_provider"), 300);
+    QCOMPARE(count(db, "select count(*) from customer_group where Parent_id=1"), 6);
+    QCOMPARE(count(db,
+                   "select count(*) from customer_provider c left join customer_group g on g.id = "
+                   "c.Customer_Group where g.id is null or g.Parent_id <> 1"),
+             0);
+    QCOMPARE(counter(db, "customer_provider"), QString("00300"));
+    // Ten years ending today, numbered by their day.
+    QCOMPARE(db.scalar("select min(Keyin_Date) from Dusmere_Order_Form_head").toDateTime().date(), QDate(1996, 6, 25));
+    QCOMPARE(db.scalar("select max(Keyin_Date) from Dusmere_Order_Form_head").toDateTime().date(), QDate(2006, 6, 25));
+    // Read whole before anything else is asked: a server's connection
+    // answers one statement at a time.
+    QList<QVariantList> heads;
+    QSqlQuery h = db.query(
+        "select h.Order_Form_Code, h.Keyin_Date, count(d.ID), count(distinct d.Goods_Code), h.corp_code, "
+        "h.Gain_Customer_Name, c.Corp_name from Dusmere_Order_Form_head h join Dusmere_Order_Form_Detail d on "
+        "d.Head_Code = h.Order_Form_Code left join customer_provider c on c.corp_code = h.corp_code "
+        "group by h.Order_Form_Code, h.Keyin_Date, h.corp_code, h.Gain_Customer_Name, c.Corp_name");
+    while (h.next()) {
+        heads.append({h.value(0), h.value(1), h.value(2), h.value(3), h.value(4), h.value(5), h.value(6)});
+    }
+    int withCustomer = 0;
+    for (const QVariantList& head : heads) {
+        QCOMPARE(head[0].toString().left(8), "AA" + head[1].toDateTime().date().toString("yyMMdd"));
+        QCOMPARE(head[0].toString().size(), 12);
+        QVERIFY2(head[2].toInt() >= 2 && head[2].toInt() <= 30, qPrintable(head[0].toString()));
+        QCOMPARE(head[3].toInt(), head[2].toInt());  // codes unique in an order
+        if (!head[4].toString().isEmpty()) {
+            ++withCustomer;
+            QCOMPARE(head[5].toString(), head[6].toString());
+        }
+    }
+    QCOMPARE(heads.size(), 60);
+    QVERIFY(withCustomer >= 36 && withCustomer < 60);
+    QVERIFY(count(db, "select count(*) from Dusmere_Order_Form_Detail") >= 60 * 5);
+    QVERIFY(count(db,
+                  "select count(distinct Head_Code) from Dusmere_Order_Form_Detail d where "
+                  "(select count(*) from Dusmere_Order_Form_Detail e where e.Head_Code = d.Head_Code) >= 15") > 0);
+    // Amounts are price times quantity to the cent; some quantities have
+    // decimals; coded fields hold values of their lists.
+    QSqlQuery d = db.query("select QTY, Price, Total_Price from Dusmere_Order_Form_Detail");
+    int decimals = 0;
+    while (d.next()) {
+        const double expected = std::round(d.value(0).toDouble() * d.value(1).toDouble() * 100) / 100;
+        QVERIFY2(qAbs(d.value(2).toDouble() - expected) < 0.001,
+                 qPrintable(
+                     QString("%1 x %2 = %3").arg(d.value(0).toString(), d.value(1).toString(), d.value(2).toString())));
+        decimals += d.value(0).toDouble() != std::floor(d.value(0).toDouble()) ? 1 : 0;
+    }
+    QVERIFY(decimals > 0);
+    for (const char* field : {"Goods_name", "Goods_Unit", "Goods_Type", "Colour", "Lock_Size", "Glass_Type"}) {
+        const QString sql =
+            QStringLiteral(
+                "select count(*) from Dusmere_Order_Form_Detail d where d.%1 is not null and not exists ("
+                "select 1 from Sys_Status_Describe s join Sys_Status_Describe_head l on s.ParamentName = "
+                "l.paramentname where lower(l.TableName) = 'dusmere_order_form_detail' and lower(l.FieldName) = "
+                "lower(:f) and s.StatusValue = cast(d.%1 as varchar(20)))")
+                .arg(QLatin1String(field));
+        QCOMPARE(count(db, sql, {{"f", QString::fromLatin1(field)}}), 0);
+        QVERIFY(count(db, QStringLiteral("select count(*) from Dusmere_Order_Form_Detail where %1 is not null")
+                              .arg(QLatin1String(field))) > 0);
+    }
+    // Most orders have their forms; a work form per series (and one for
+    // the rows without), each goods row on exactly one.
+    const int withWork = count(db, "select count(distinct Order_Form_Code) from Dusmere_Work_Form_Head");
+    QVERIFY2(withWork >= 40 && withWork < 60, qPrintable(QString::number(withWork)));
+    QCOMPARE(count(db,
+                   "select count(*) from Dusmere_Work_Form_Head h where (select count(*) from "
+                   "Dusmere_Work_Form_Head o where o.Order_Form_Code = h.Order_Form_Code) <> "
+                   "(select count(distinct coalesce(Goods_Type, -1)) from Dusmere_Order_Form_Detail d where "
+                   "d.Head_Code = h.Order_Form_Code)"),
+             0);
+    QCOMPARE(count(db,
+                   "select count(*) from Dusmere_Order_Form_Detail d where d.Head_Code in (select "
+                   "Order_Form_Code from Dusmere_Work_Form_Head) and (select count(*) from "
+                   "Dusmere_Work_Form_Detail w where w.Order_Form_Code = d.Head_Code and w.goods_code = "
+                   "d.Goods_Code) <> 1"),
+             0);
+    QCOMPARE(count(db,
+                   "select count(*) from (select w.head_Code from Dusmere_Work_Form_Detail w join "
+                   "Dusmere_Order_Form_Detail d on d.Head_Code = w.Order_Form_Code and d.Goods_Code = "
+                   "w.goods_code group by w.head_Code having count(distinct coalesce(d.Goods_Type, -1)) <> 1) x"),
+             0);
+    // The ware-out texts are those the generator computes, also when it is
+    // asked to make the form again.
+    QSqlQuery w = db.query("select head_code, DetailNames, Fittings from Dusmere_Ware_Out_Form_Detail order by ID");
+    QList<QStringList> wareOutTexts;
+    while (w.next()) {
+        wareOutTexts.append({w.value(0).toString(), w.value(1).toString(), w.value(2).toString()});
+    }
+    QStringList wareOut;
+    int withLocks = 0;
+    for (const QStringList& texts : wareOutTexts) {
+        const QString& code = texts[0];
+        wareOut << code;
+        QCOMPARE(texts[1], OrderFormGenerator::goodsSummary(db, code));
+        QCOMPARE(texts[2], OrderFormGenerator::lockSummary(db, code));
+        QVERIFY(!texts[1].isEmpty());
+        withLocks += texts[2].isEmpty() ? 0 : 1;
+    }
+    QVERIFY(wareOut.size() >= 36 && wareOut.size() <= withWork);
+    QVERIFY(withLocks > 0);
+    auto texts = [&db](const QString& code) {
+        QStringList out;
+        QSqlQuery q = db.query("select DetailNames, Fittings from Dusmere_Ware_Out_Form_Detail where head_code=:c",
+                               {{"c", code}});
+        while (q.next()) {
+            out << q.value(0).toString() + '|' + q.value(1).toString();
+        }
+        return out;
+    };
+    for (const QString& code : {wareOut.first(), wareOut.last()}) {
+        const QStringList made = texts(code);
+        QCOMPARE(made.size(), 1);
+        QCOMPARE(first.ctl({"order", "generate", "wareout", code, "--yes"}).code, 0);
+        QCOMPARE(texts(code), made);
+    }
+    // A shipment row for every goods row, naming it by its key; the
+    // customer's mobile as the receiver's telephone.
+    QCOMPARE(rows(db, "Dusmere_Shipment_Form_Head"), wareOut.size());
+    QCOMPARE(count(db,
+                   "select count(*) from Dusmere_Shipment_Form_Detail s left join Dusmere_Order_Form_Detail d on "
+                   "cast(d.ID as varchar(20)) = s.goods_id and d.Head_Code = s.head_code and d.Goods_Code = "
+                   "s.goods_code where d.ID is null"),
+             0);
+    QCOMPARE(count(db,
+                   "select count(*) from Dusmere_Order_Form_Detail d where d.Head_Code in (select "
+                   "Shipment_Form_Code from Dusmere_Shipment_Form_Head) and not exists (select 1 from "
+                   "Dusmere_Shipment_Form_Detail s where s.goods_id = cast(d.ID as varchar(20)))"),
+             0);
+    QCOMPARE(count(db,
+                   "select count(*) from Dusmere_Shipment_Form_Head s join Dusmere_Order_Form_head h on "
+                   "h.Order_Form_Code = s.Shipment_Form_Code left join customer_provider c on c.corp_code = "
+                   "h.corp_code where coalesce(s.RecivePerson_Telephone, '<null>') <> coalesce(c.Boss_mobile, '')"),
+             0);
+}
+
+// The demo goes on after the numbers and codes the program issued, and the
+// program after the demo's.
+void TestCtlOrders::numbersGoOnAfterTheDemo() {
+    Program p;
+    Database& db = p.db();
+    QCOMPARE(p.order(R"({"rows": [{"Goods_name": 1}, {"Goods_name": 2}]})"), QString("AA0606250001"));
+    QCOMPARE(p.ctl({"order", "generate", "work", "AA0606250001"}).code, 0);  // 0606250001
+    QCOMPARE(p.ctl({"demo", "--orders", "30"}).code, 0);
+    QCOMPARE(rows(db, "Dusmere_Order_Form_head"), 31);
+    QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_head where Order_Form_Code like 'AA060625%'"), 2);
+    QCOMPARE(counter(db, "dusmere_order_form_head"), QString("AA0606250002"));
+    // The demo's goods codes follow the two drawn before it.
+    QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_Detail where Goods_Code in ('1', '2')"), 2);
+    const int demoRows = rows(db, "Dusmere_Order_Form_Detail") - 2;
+    QCOMPARE(counter(db, "dusmere_order_form_detail"), QString::number(2 + demoRows));
+    // Work forms of today: the program's first, then the demo's, then the
+    // program's next.
+    const QString lastWork =
+        db.scalar("select max(Work_Form_Code) from Dusmere_Work_Form_Head where Work_Form_Code like '060625%'")
+            .toString();
+    QVERIFY(lastWork > QString("0606250001"));
+    QCOMPARE(counter(db, "dusmere_work_form_head"), lastWork);
+    QCOMPARE(p.order(R"({"rows": [{"Goods_name": 3}]})"), QString("AA0606250003"));
+    QCOMPARE(db.scalar("select Goods_Code from Dusmere_Order_Form_Detail where Head_Code='AA0606250003'").toString(),
+             QString::number(3 + demoRows));
+    QCOMPARE(p.ctl({"order", "generate", "work", "AA0606250003"}).code, 0);
+    QCOMPARE(
+        db.scalar("select Work_Form_Code from Dusmere_Work_Form_Head where Order_Form_Code='AA0606250003'").toString(),
+        QString("0606250%1").arg(lastWork.right(3).toInt() + 1, 3, 10, QChar('0')));
+    // A second run adds more without a number twice and makes no customers.
+    const Result again = p.ctl({"demo", "--orders", "30"});
+    QCOMPARE(again.code, 0);
+    QVERIFY2(again.out.contains("新客户 0"), qPrintable(again.out));
+    QCOMPARE(rows(db, "Dusmere_Order_Form_head"), 62);
+    QCOMPARE(rows(db, "customer_provider"), 300);
+    QCOMPARE(count(db, "select count(distinct Order_Form_Code) from Dusmere_Order_Form_head"), 62);
+    QCOMPARE(count(db, "select count(distinct Work_Form_Code) from Dusmere_Work_Form_Head"),
+             rows(db, "Dusmere_Work_Form_Head"));
+    QCOMPARE(counter(db, "dusmere_order_form_head"), QString("AA0606250004"));
+}
+
+QTEST_GUILESS_MAIN(TestCtlOrders)
+#include "test_ctl_orders.moc"
