@@ -329,24 +329,27 @@ QString OrderFormGenerator::goodsSummary(Database& db, const QString& code) {
         QString quantity;
     };
     QList<Entry> entries;
-    QSqlQuery sums = db.query(goodsSumsStatement(), params);
-    while (sums.next()) {
-        entries.append({sums.value(0).toLongLong(), sums.value(1).toString(), sums.value(2).toString(),
-                        plainNumber(sums.value(3))});
+    const auto sums = db.prepared(goodsSumsStatement());
+    db.run(*sums, params);
+    while (sums->next()) {
+        entries.append({sums->value(0).toLongLong(), sums->value(1).toString(), sums->value(2).toString(),
+                        plainNumber(sums->value(3))});
     }
+    sums->finish();
     if (entries.isEmpty()) {
         return {};
     }
     // Every goods row of a series is named in each of its entries, whatever
     // its unit, in the order of the rows.
     QHash<qlonglong, QString> codesBySeries;
-    QSqlQuery goods = db.query(
+    const auto goods = db.prepared(
         "select Goods_Type, Goods_Code from Dusmere_Order_Form_Detail where Head_Code=:code and Goods_Type is not "
-        "null order by ID",
-        {{"code", code}});
-    while (goods.next()) {
-        codesBySeries[goods.value(0).toLongLong()] += '(' + goods.value(1).toString() + ')';
+        "null order by ID");
+    db.run(*goods, {{"code", code}});
+    while (goods->next()) {
+        codesBySeries[goods->value(0).toLongLong()] += '(' + goods->value(1).toString() + ')';
     }
+    goods->finish();
     // The same order on both engines whatever their collation: by series
     // value, then by unit name as Unicode text.
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -369,24 +372,27 @@ QString OrderFormGenerator::lockSummary(Database& db, const QString& code) {
         QString quantity;
     };
     QList<Entry> entries;
-    QSqlQuery sums = db.query(lockSumsStatement(), {{"code", code}, {"lockField", "lock_size"}});
-    while (sums.next()) {
-        entries.append({sums.value(0).toLongLong(), sums.value(1).toString(), plainNumber(sums.value(2))});
+    const auto sums = db.prepared(lockSumsStatement());
+    db.run(*sums, {{"code", code}, {"lockField", "lock_size"}});
+    while (sums->next()) {
+        entries.append({sums->value(0).toLongLong(), sums->value(1).toString(), plainNumber(sums->value(2))});
     }
+    sums->finish();
     if (entries.isEmpty()) {
         return {};
     }
     QHash<qlonglong, QString> fittingsByLock;
-    QSqlQuery fittings = db.query(
+    const auto fittings = db.prepared(
         "select Lock_Size, Lock_Fittings from Dusmere_Order_Form_Detail where Head_Code=:code and Lock_Size is not "
-        "null order by ID",
-        {{"code", code}});
-    while (fittings.next()) {
-        const QString text = fittings.value(1).toString();
+        "null order by ID");
+    db.run(*fittings, {{"code", code}});
+    while (fittings->next()) {
+        const QString text = fittings->value(1).toString();
         if (!text.isEmpty()) {
-            fittingsByLock[fittings.value(0).toLongLong()] += text + ' ';
+            fittingsByLock[fittings->value(0).toLongLong()] += text + ' ';
         }
     }
+    fittings->finish();
     // By lock model value, the same on both engines.
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.lock < b.lock; });
     QStringList texts;
