@@ -76,7 +76,7 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
     });
     if (opened) {
         prepareListGrid(*m_grid, this->context());
-        reread(QString());
+        showRow(QString());  // the rows were just read
     }
     const QDate today = this->context().clock().today();
     m_from->setValue(today.startOfDay());
@@ -185,6 +185,10 @@ QString OrderFormListWindow::currentCode() const {
 
 void OrderFormListWindow::reread(const QString& code) {
     m_list.refresh();
+    showRow(code);
+}
+
+void OrderFormListWindow::showRow(const QString& code) {
     Dataset& rows = m_list.rows();
     if (rows.isEmpty()) {
         return;

@@ -39,6 +39,9 @@ private:
     // Reads the list again and makes the order current (the first row when
     // it is gone or not given).
     void reread(const QString& code);
+    // Makes the order current and selects it (the newest when it is not
+    // there or not given).
+    void showRow(const QString& code);
     void toggleExtraColumns();
 
     OrderFormList m_list;
