@@ -31,57 +31,10 @@
 #include "master/demo_data.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"
+#include "raw_statement.h"
 #include "ui/data_grid.h"
 
 namespace {
-
-// A statement of the raw connection, run with text parameters; every
-// column of every row is read as its type asks.
-class RawStatement {
-public:
-    RawStatement(sqlite3* db, const char* sql) {
-        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) {
-            std::fprintf(stderr, "raw statement: %s\n%s\n", sqlite3_errmsg(db), sql);
-            std::abort();
-        }
-    }
-    ~RawStatement() { sqlite3_finalize(m_stmt); }
-    RawStatement(const RawStatement&) = delete;
-    RawStatement& operator=(const RawStatement&) = delete;
-
-    void bind(int index, const QByteArray& text) {
-        sqlite3_bind_text(m_stmt, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    }
-    void bind(int index, double value) { sqlite3_bind_double(m_stmt, index, value); }
-    // Steps to the end; returns the rows read.
-    int readAll() {
-        int rows = 0;
-        const int columns = sqlite3_column_count(m_stmt);
-        while (sqlite3_step(m_stmt) == SQLITE_ROW) {
-            for (int c = 0; c < columns; ++c) {
-                switch (sqlite3_column_type(m_stmt, c)) {
-                    case SQLITE_INTEGER:
-                        benchmark::DoNotOptimize(sqlite3_column_int64(m_stmt, c));
-                        break;
-                    case SQLITE_FLOAT:
-                        benchmark::DoNotOptimize(sqlite3_column_double(m_stmt, c));
-                        break;
-                    case SQLITE_TEXT:
-                        benchmark::DoNotOptimize(sqlite3_column_text(m_stmt, c));
-                        break;
-                    default:
-                        break;
-                }
-            }
-            ++rows;
-        }
-        sqlite3_reset(m_stmt);
-        return rows;
-    }
-
-private:
-    sqlite3_stmt* m_stmt = nullptr;
-};
 
 struct Book {
     QTemporaryDir dir;
