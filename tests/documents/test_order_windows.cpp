@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -10,10 +11,13 @@
 #include "data/dataset.h"
 #include "document_fixture.h"
 #include "documents/customer_picker_dialog.h"
+#include "documents/derived_form_window.h"
+#include "documents/order_form_generator.h"
 #include "documents/order_form_list_window.h"
 #include "documents/order_form_window.h"
 #include "documents/order_goods_window.h"
 #include "shell/program_windows.h"
+#include "shell/query_panel_window.h"
 #include "support/test_books.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
@@ -32,6 +36,7 @@ private slots:
     void printingAChangedOrderThatCannotBeSaved();
     void customerPickerChoosesACustomer();
     void listShowsOrdersAndRunsItsCommands();
+    void derivedFormsAreShownFilteredAndPrinted();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -327,6 +332,75 @@ void TestOrderWindows::listShowsOrdersAndRunsItsCommands() {
     // The main window reaches both windows by name.
     QVERIFY(ProgramWindows::table().contains("frm_GainBill"));
     QVERIFY(ProgramWindows::table().contains("frm_GainBill_list"));
+}
+
+void TestOrderWindows::derivedFormsAreShownFilteredAndPrinted() {
+    QStringList codes;
+    for (const char* hotel : {"海景酒楼", "山城饭店"}) {
+        OrderFormDocument doc(db(), context().clock(), prompter(), "a");
+        doc.load(OrderFormDocument::New);
+        doc.head().setValue("Gain_Customer_Name", QString::fromUtf8(hotel));
+        for (int series : {1, 2, 1}) {
+            OrderGoodsEditor row(doc, prompter(), OrderGoodsEditor::New);
+            doc.rows().setValue("Goods_name", series);
+            doc.rows().setValue("Goods_Type", series);
+            doc.rows().setValue("Lock_Size", 1);
+            doc.rows().setValue("QTY", 1.5);
+            QVERIFY(row.save());
+        }
+        QVERIFY(doc.save());
+        codes << doc.code();
+        OrderFormGenerator generator(db(), context().clock(), prompter(), "a");
+        QVERIFY(generator.createWorkForms({doc.code()}));
+        QVERIFY(generator.createWareOutForm({doc.code()}));
+    }
+    {
+        DerivedFormWindow w(context(), DerivedFormList::Kind::WorkForm);
+        QString printed;
+        w.openPrintout = [&printed](const QString& code) { printed = code; };
+        w.show();
+        QCOMPARE(w.formsGrid()->model()->rowCount(), 4);
+        // Newest first; the rows below follow the chosen form.
+        const QString newest = cell(w.formsGrid(), 0, "工作单号").toString();
+        QCOMPARE(w.currentCode(), newest);
+        QCOMPARE(w.rowsGrid()->model()->rowCount(), 1);  // the second order's series 2
+        w.formsGrid()->selectRow(w.formsGrid()->model()->datasetRow(1));
+        QCOMPARE(w.rowsGrid()->model()->rowCount(), 2);
+        QCOMPARE(w.rowsGrid()->footerText("QTY"), QString("3"));
+        QTest::mouseClick(w.findChild<QPushButton*>("Action_print"), Qt::LeftButton);
+        QCOMPARE(printed, w.currentCode());
+        // Only the forms of one order.
+        w.showOrder(codes[0]);
+        QCOMPARE(w.formsGrid()->model()->rowCount(), 2);
+        w.showOrder("none");
+        QCOMPARE(w.rowsGrid()->model()->rowCount(), 0);
+        QTest::mouseClick(w.findChild<QPushButton*>("Action_print"), Qt::LeftButton);
+        QCOMPARE(prompter().lastText(), QString("请选择一份工作单"));
+    }
+    {
+        DerivedFormWindow w(context(), DerivedFormList::Kind::WareOutForm);
+        w.show();
+        QCOMPARE(w.formsGrid()->model()->rowCount(), 2);
+        QCOMPARE(w.goodsSummary()->toPlainText().count('\n'), 1);  // one line per series
+        QVERIFY(w.goodsSummary()->toPlainText().contains(QStringLiteral("3")));
+    }
+    // The query panel's work-form query shows the forms that meet it.
+    QueryPanelWindow panel(context(), QueryPanelWindow::WorkForms);
+    int shown = -1;
+    panel.showForms = [&shown](DerivedFormWindow& forms) { shown = forms.formsGrid()->model()->rowCount(); };
+    panel.hotelBox()->setText("山城");
+    panel.runQuery();
+    QCOMPARE(shown, 2);
+    // The order list opens the forms of its current order.
+    OrderFormListWindow list(context());
+    QString asked;
+    list.openForms = [&asked](DocumentPrintouts::Kind kind, const QString& code) {
+        asked = QString("%1:%2").arg(int(kind)).arg(code);
+    };
+    list.show();
+    auto* forms = list.findChild<QPushButton*>("showForms");
+    forms->menu()->actions().at(1)->trigger();
+    QCOMPARE(asked, QString("%1:%2").arg(int(DocumentPrintouts::Kind::WareOutForm)).arg(codes[1]));
 }
 
 QTEST_MAIN(TestOrderWindows)
