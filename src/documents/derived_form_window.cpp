@@ -108,7 +108,7 @@ DerivedFormWindow::DerivedFormWindow(AppContext& context, DerivedFormList::Kind 
             GridColumn::make("Colour_Desc", QStringLiteral("型材颜色"), 80),
             GridColumn::make("Model_Size", QStringLiteral("规格"), 90),
             GridColumn::make("Goods_Unit_Desc", QStringLiteral("计量单位"), 60),
-            GridColumn::make("QTY", QStringLiteral("数量"), 60),
+            GridColumn::make("QTY", QStringLiteral("数量"), 60).withFormat("0.####"),
             GridColumn::make("Glass_Type_Desc", QStringLiteral("玻璃-品种1"), 80),
             GridColumn::make("Lock_Size_Desc", QStringLiteral("锁具-型号"), 80),
             GridColumn::make("Lock_Fittings", QStringLiteral("出货配套五金"), 120),

@@ -115,6 +115,7 @@ void OrderFormDocument::openRows() {
     for (const char* f : {"Price", "Total_Price"}) {
         m_rows->setDisplayFormat(f, "0.00");
     }
+    m_rows->setDisplayFormat("QTY", "0.####");
     m_rows->setTag(0);
 }
 

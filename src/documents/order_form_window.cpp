@@ -95,7 +95,7 @@ OrderFormWindow::OrderFormWindow(AppContext& context, int mode, const QString& c
         GridColumn::make("Goods_name", QStringLiteral("货品名称"), 130).withLookup(m_goodsNames),
         GridColumn::make("Model_Size", QStringLiteral("规格"), 110),
         GridColumn::make("Goods_Unit", QStringLiteral("计量单位"), 70).withLookup(m_units),
-        GridColumn::make("QTY", QStringLiteral("数量"), 70),
+        GridColumn::make("QTY", QStringLiteral("数量"), 70).withFormat("0.####"),
         GridColumn::make("Price", QStringLiteral("单价"), 80).withFormat("0.00"),
         GridColumn::make("Total_Price", QStringLiteral("金额"), 90).withFormat("0.00"),
         GridColumn::make("Remark_ShipmentForm", QStringLiteral("备注"), 200),

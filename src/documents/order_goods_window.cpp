@@ -102,7 +102,7 @@ OrderGoodsWindow::OrderGoodsWindow(AppContext& context, OrderFormDocument& order
     m_name = combo("Goods_name", m_names);
     m_unit = combo("Goods_Unit", m_units);
     // Once a name is chosen, the quantity is what is typed next.
-    NumberEdit* qty = number("QTY", QString());
+    NumberEdit* qty = number("QTY", "0.####");
     qty->setStyleSheet("background: #FFFF99;");
     connect(m_name, &LookupCombo::valueEdited, qty, [qty] { qty->setFocus(); });
 
