@@ -83,6 +83,9 @@ void TestOrderForms::validationSpeaksInItsOrder_data() {
                                                       << "请填写商品明细的[货品编号]";
     QTest::newRow("a code twice in one order") << "twice"
                                                << "商品明细的货品编号[7]重复，请用其他编码";
+    QTest::newRow("a name deleted from its list meanwhile")
+        << "gone"
+        << "商品明细第2行的[货品名称]在参数表中已不存在，请重新选择";
 }
 
 void TestOrderForms::validationSpeaksInItsOrder() {
@@ -102,6 +105,10 @@ void TestOrderForms::validationSpeaksInItsOrder() {
             doc.rows().setValue("Goods_Code", "7");
             doc.rows().post();
         }
+    } else if (setup == "gone") {
+        addRow(doc, b.prompter, 1);
+        addRow(doc, b.prompter, 5);
+        b.db().query("delete from Sys_Status_Describe where ParamentName='货品名称' and StatusValue='5'");
     } else if (setup != "norows") {
         addRow(doc, b.prompter);
         addRow(doc, b.prompter);

@@ -37,6 +37,7 @@ private slots:
     void customerPickerChoosesACustomer();
     void listShowsOrdersAndRunsItsCommands();
     void derivedFormsAreShownFilteredAndPrinted();
+    void lockedBookKeepsTheEditsAndTheForms();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -401,6 +402,40 @@ void TestOrderWindows::derivedFormsAreShownFilteredAndPrinted() {
     auto* forms = list.findChild<QPushButton*>("showForms");
     forms->menu()->actions().at(1)->trigger();
     QCOMPARE(asked, QString("%1:%2").arg(int(DocumentPrintouts::Kind::WareOutForm)).arg(codes[1]));
+}
+
+void TestOrderWindows::lockedBookKeepsTheEditsAndTheForms() {
+    OrderFormDocument stored(db(), context().clock(), prompter(), "a");
+    stored.load(OrderFormDocument::New);
+    {
+        OrderGoodsEditor row(stored, prompter(), OrderGoodsEditor::New);
+        stored.rows().setValue("Goods_name", 1);
+        QVERIFY(row.save());
+    }
+    QVERIFY(stored.save());
+    m_program->shortenBusyTimeout();
+    OrderFormWindow w(context(), OrderFormDocument::Existing, stored.code());
+    w.show();
+    w.document().head().setValue("telephon", "8888");
+    {
+        auto holder = m_program->lockMainBook();
+        prompter().clear();
+        QTest::mouseClick(w.button("Action_Save"), Qt::LeftButton);
+        QCOMPARE(prompter().messages().size(), 1);
+        QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
+        QVERIFY(w.document().isModified());
+        // A generation meanwhile fails whole, with a message.
+        OrderFormListWindow list(context());
+        list.show();
+        prompter().clear();
+        QTest::mouseClick(list.findChild<QPushButton*>("Action_CreateShipmentFormExecute"), Qt::LeftButton);
+        QCOMPARE(prompter().messages().size(), 1);
+        QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
+    }
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Shipment_Form_Head"), 0);
+    QTest::mouseClick(w.button("Action_Save"), Qt::LeftButton);
+    QVERIFY(!w.document().isModified());
+    QCOMPARE(db().scalar("select telephon from Dusmere_Order_Form_head").toString(), QString("8888"));
 }
 
 QTEST_MAIN(TestOrderWindows)
