@@ -300,7 +300,8 @@ bool OrderFormDocument::validate() {
         m_prompter.inform(QStringLiteral("请填写商品明细的[%1]").arg(missing));
         return false;
     }
-    // A name or unit chosen from its code list and deleted there since.
+    // A name or unit chosen from its code list and deleted there since
+    // (in rows added or changed now).
     for (const char* field : {"Goods_name", "Goods_Unit"}) {
         QSet<QString> known;
         QSqlQuery q = m_db.query(
@@ -312,6 +313,10 @@ bool OrderFormDocument::validate() {
             known.insert(q.value(0).toString().trimmed());
         }
         for (int r = 0; r < m_rows->rowCount(); ++r) {
+            // Rows saved before keep what they were saved with.
+            if (m_rows->rowStatus(r) == Dataset::RowStatus::Unchanged) {
+                continue;
+            }
             const QString value = m_rows->value(r, field).toString();
             if (!known.contains(value)) {
                 m_prompter.inform(QStringLiteral("商品明细第%1行的[%2]在参数表中已不存在，请重新选择")

@@ -106,7 +106,7 @@ QString DocumentPrintouts::orderStatement() {
                " AND s.StatusValue = CAST(COALESCE(g.isPay, 0) AS VARCHAR(20)) ORDER BY s.id LIMIT 1) AS isPay_Name,"
                " c.*"
                " FROM (Query_Order_form_GoodsAll AS g"
-               " LEFT JOIN (SELECT Head_Code AS Total_Code, SUM(Total_Price) AS Order_Total"
+               " LEFT JOIN (SELECT Head_Code AS Total_Code, ROUND(SUM(Total_Price), 2) AS Order_Total"
                " FROM Dusmere_Order_Form_Detail GROUP BY Head_Code) AS t ON t.Total_Code = g.Head_Code) %1"
                " WHERE g.Head_Code = :HeadCode ORDER BY g.ID")
         .arg(QLatin1String(kCompanyJoin));

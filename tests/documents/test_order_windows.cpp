@@ -38,6 +38,7 @@ private slots:
     void listShowsOrdersAndRunsItsCommands();
     void derivedFormsAreShownFilteredAndPrinted();
     void lockedBookKeepsTheEditsAndTheForms();
+    void goodsRowClosedWithYesNeedsTheSaveRight();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -205,12 +206,28 @@ void TestOrderWindows::printingAChangedOrderThatCannotBeSaved() {
     QTest::mouseClick(w.button("Action_Print"), Qt::LeftButton);
     QCOMPARE(prompter().lastText(), QString("请为该收据添加货品"));
     QVERIFY(!printed);
-    // No on a new order: nothing is stored, nothing prints.
+    // No on a new order: nothing is stored, nothing prints, and everything
+    // typed stays to be saved.
+    w.document().head().setValue("Link_man", "张先生");
+    {
+        OrderGoodsEditor row(w.document(), prompter(), OrderGoodsEditor::New);
+        w.document().rows().setValue("Goods_name", 2);
+        QVERIFY(row.save());
+    }
     prompter().setNextAnswer(false);
     QTest::mouseClick(w.button("Action_Print"), Qt::LeftButton);
     QVERIFY(!printed);
     QCOMPARE(prompter().lastText(), QString("订单还没有保存，不能打印"));
     QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head"), 0);
+    QCOMPARE(w.document().code(), QString("AA0606250001"));
+    QCOMPARE(w.document().head().value("Link_man").toString(), QString("张先生"));
+    QCOMPARE(w.grid()->model()->rowCount(), 1);
+    // Yes saves it and prints.
+    prompter().setNextAnswer(true);
+    QTest::mouseClick(w.button("Action_Print"), Qt::LeftButton);
+    QVERIFY(printed);
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail where Head_Code='AA0606250001'"), 1);
+    QCOMPARE(prompter().pendingAnswers(), 0);
 }
 
 void TestOrderWindows::customerPickerChoosesACustomer() {
@@ -383,7 +400,9 @@ void TestOrderWindows::derivedFormsAreShownFilteredAndPrinted() {
         w.show();
         QCOMPARE(w.formsGrid()->model()->rowCount(), 2);
         QCOMPARE(w.goodsSummary()->toPlainText().count('\n'), 1);  // one line per series
-        QVERIFY(w.goodsSummary()->toPlainText().contains(QStringLiteral("3")));
+        const QString shownCode = w.currentCode();
+        QCOMPARE(w.goodsSummary()->toPlainText(),
+                 OrderFormGenerator::goodsSummary(db(), shownCode).split(';').join('\n'));
     }
     // The query panel's work-form query shows the forms that meet it.
     QueryPanelWindow panel(context(), QueryPanelWindow::WorkForms);
@@ -436,6 +455,26 @@ void TestOrderWindows::lockedBookKeepsTheEditsAndTheForms() {
     QTest::mouseClick(w.button("Action_Save"), Qt::LeftButton);
     QVERIFY(!w.document().isModified());
     QCOMPARE(db().scalar("select telephon from Dusmere_Order_Form_head").toString(), QString("8888"));
+}
+
+void TestOrderWindows::goodsRowClosedWithYesNeedsTheSaveRight() {
+    db().query("insert into Sys_user (User_name, password, User_Group) values ('店员', '', '店员组')");
+    context().CurrentUser = {"店员", "", "店员组"};
+    OrderFormDocument doc(db(), context().clock(), prompter(), "店员");
+    doc.load(OrderFormDocument::New);
+    OrderGoodsWindow goods(context(), doc, OrderGoodsEditor::New);
+    goods.show();
+    choose(goods.nameBox(), "推拉门");
+    prompter().setNextAnswer(true);
+    goods.reject();
+    // Refused: the row is not taken and the window stays open.
+    QVERIFY(goods.isVisible());
+    QCOMPARE(prompter().messages().last().kind, Prompter::Kind::Error);
+    QCOMPARE(goods.editor().mode(), int(OrderGoodsEditor::New));
+    prompter().setNextAnswer(false);
+    goods.reject();
+    QVERIFY(!goods.isVisible());
+    QCOMPARE(doc.rows().rowCount(), 0);
 }
 
 QTEST_MAIN(TestOrderWindows)
