@@ -61,7 +61,9 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
         GridColumn::make("Remark_ShipmentForm", QStringLiteral("备注"), 180),
         GridColumn::make("IsDelete", QStringLiteral("状态"), 50).hidden(),
     });
-    m_grid->setFooter({FooterSummary::count("Order_Form_Code", QStringLiteral("共 0 份收据"))});
+    m_grid->setFooter({FooterSummary::count("Order_Form_Code", QStringLiteral("共 0 份收据")),
+                       FooterSummary::sum("sum_price", QStringLiteral("0.00")),
+                       FooterSummary::sum("earnest", QStringLiteral("0.00"))});
     m_grid->setInitialSort("Order_Form_Code", Qt::DescendingOrder);
     connect(m_grid, &DataGrid::rowDoubleClicked, this,
             [this](int) { actions().execute(QStringLiteral("Action_Edit")); });

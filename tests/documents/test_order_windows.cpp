@@ -302,6 +302,7 @@ void TestOrderWindows::listShowsOrdersAndRunsItsCommands() {
     QCOMPARE(cell(g, 2, "总金额").toString(), QString("960.00"));
     QCOMPARE(cell(g, 2, "收款情况").toString(), QString("未付清"));
     QCOMPARE(g->footerText("Order_Form_Code"), QString("共 3 份收据"));
+    QCOMPARE(g->footerText("sum_price"), QString("1440.00"));
     auto click = [&w](const char* action) {
         QTest::mouseClick(w.findChild<QPushButton*>(QString::fromLatin1(action)), Qt::LeftButton);
     };
