@@ -115,6 +115,7 @@ void OrderFormDocument::openRows() {
     for (const char* f : {"Price", "Total_Price"}) {
         m_rows->setDisplayFormat(f, "0.00");
     }
+    m_rows->setDisplayFormat("QTY", "0.####");
     m_rows->setTag(0);
 }
 
@@ -298,6 +299,32 @@ bool OrderFormDocument::validate() {
         missing.chop(1);
         m_prompter.inform(QStringLiteral("请填写商品明细的[%1]").arg(missing));
         return false;
+    }
+    // A name or unit chosen from its code list and deleted there since
+    // (in rows added or changed now).
+    for (const char* field : {"Goods_name", "Goods_Unit"}) {
+        QSet<QString> known;
+        QSqlQuery q = m_db.query(
+            "select d.StatusValue from Sys_Status_Describe d, Sys_Status_Describe_head h "
+            "where d.ParamentName = h.ParamentName and LOWER(h.TableName) = 'dusmere_order_form_detail' "
+            "and LOWER(h.FieldName) = :f",
+            {{"f", QString::fromLatin1(field).toLower()}});
+        while (q.next()) {
+            known.insert(q.value(0).toString().trimmed());
+        }
+        for (int r = 0; r < m_rows->rowCount(); ++r) {
+            // Rows saved before keep what they were saved with.
+            if (m_rows->rowStatus(r) == Dataset::RowStatus::Unchanged) {
+                continue;
+            }
+            const QString value = m_rows->value(r, field).toString();
+            if (!known.contains(value)) {
+                m_prompter.inform(QStringLiteral("商品明细第%1行的[%2]在参数表中已不存在，请重新选择")
+                                      .arg(r + 1)
+                                      .arg(m_rows->fields()[m_rows->fieldIndex(field)].label()));
+                return false;
+            }
+        }
     }
     // A code typed twice in one order, saved or not.
     QSet<QString> seen;

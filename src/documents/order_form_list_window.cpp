@@ -11,6 +11,7 @@
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "data/lookup_list.h"
+#include "documents/derived_form_window.h"
 #include "documents/document_windows.h"
 #include "documents/order_form_generator.h"
 #include "documents/order_form_window.h"
@@ -33,6 +34,11 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
         editor.showModal();
     };
     openPrintout = [this](const QString& code) { DocumentWindows::printOrder(this->context(), code, this); };
+    openForms = [this](DocumentPrintouts::Kind kind, const QString& code) {
+        DerivedFormWindow forms(this->context(), kind, this);
+        forms.showOrder(code);
+        forms.showModal();
+    };
 
     buildActions();
     auto paid = std::make_shared<LookupList>();
@@ -55,7 +61,9 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
         GridColumn::make("Remark_ShipmentForm", QStringLiteral("备注"), 180),
         GridColumn::make("IsDelete", QStringLiteral("状态"), 50).hidden(),
     });
-    m_grid->setFooter({FooterSummary::count("Order_Form_Code", QStringLiteral("共 0 份收据"))});
+    m_grid->setFooter({FooterSummary::count("Order_Form_Code", QStringLiteral("共 0 份收据")),
+                       FooterSummary::sum("sum_price", QStringLiteral("0.00")),
+                       FooterSummary::sum("earnest", QStringLiteral("0.00"))});
     m_grid->setInitialSort("Order_Form_Code", Qt::DescendingOrder);
     connect(m_grid, &DataGrid::rowDoubleClicked, this,
             [this](int) { actions().execute(QStringLiteral("Action_Edit")); });
@@ -116,6 +124,20 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
     addButton(QStringLiteral("生成工作单"), "Action_CreateWorkFormExecute");
     addButton(QStringLiteral("生成出仓单"), "Action_CreateWareOutFormExecute");
     addButton(QStringLiteral("生成出货单"), "Action_CreateShipmentFormExecute");
+    // The forms made from the current order, to look at and print.
+    auto* forms = new QPushButton(QStringLiteral("查看单据"), this);
+    forms->setObjectName("showForms");
+    auto* formsMenu = new QMenu(forms);
+    const std::pair<const char*, DocumentPrintouts::Kind> kinds[] = {{"工作单", DocumentPrintouts::Kind::WorkForm},
+                                                                     {"出仓单", DocumentPrintouts::Kind::WareOutForm},
+                                                                     {"出货单", DocumentPrintouts::Kind::ShipmentForm}};
+    for (const auto& [caption, kind] : kinds) {
+        const DocumentPrintouts::Kind k = kind;
+        connect(formsMenu->addAction(QString::fromUtf8(caption)), &QAction::triggered, this,
+                [this, k] { showForms(k); });
+    }
+    forms->setMenu(formsMenu);
+    buttons->addWidget(forms);
     buttons->addStretch();
     auto* close = new QPushButton(QStringLiteral("关闭窗口"), this);
     connect(close, &QPushButton::clicked, this, &OrderFormListWindow::reject);
@@ -204,6 +226,17 @@ void OrderFormListWindow::showRow(const QString& code) {
 void OrderFormListWindow::filterByOrderDate() {
     m_grid->clearFilters();
     m_grid->setDateFilter("Keyin_Date", m_from->value().toDate(), m_to->value().toDate());
+}
+
+void OrderFormListWindow::showForms(DocumentPrintouts::Kind kind) {
+    actions().guard([this, kind] {
+        const QString code = currentCode();
+        if (code.isEmpty()) {
+            this->context().prompter().inform(QStringLiteral("请选择一份订货单"));
+            return;
+        }
+        openForms(kind, code);
+    });
 }
 
 void OrderFormListWindow::toggleExtraColumns() {

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "documents/order_form_list.h"
+#include "reports/document_printouts.h"
 #include "ui/base_window.h"
 
 class DataGrid;
@@ -31,6 +32,8 @@ public:
     // What the window opens; tests replace them.
     std::function<void(int mode, const QString& code)> runEditor;
     std::function<void(const QString& code)> openPrintout;
+    // Shows the forms of one kind made from an order.
+    std::function<void(DocumentPrintouts::Kind kind, const QString& code)> openForms;
 
 private:
     void buildActions();
@@ -43,6 +46,7 @@ private:
     // there or not given).
     void showRow(const QString& code);
     void toggleExtraColumns();
+    void showForms(DocumentPrintouts::Kind kind);
 
     OrderFormList m_list;
     DataGrid* m_grid;

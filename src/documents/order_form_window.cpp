@@ -24,18 +24,6 @@
 #include "ui/field_binder.h"
 #include "ui/style_holder.h"
 
-namespace {
-// The code lists the rows are shown through, read as the order window
-// reads them.
-QString codeListStatement(const char* field) {
-    return QStringLiteral(
-               "select d.StatusValue,d.StatusName from Sys_Status_Describe d , Sys_Status_Describe_head h "
-               "where  d.paramentName=h.paramentName and h.TableName='Dusmere_Order_Form_Detail' and "
-               "h.FieldName='%1'")
-        .arg(QLatin1String(field));
-}
-}  // namespace
-
 OrderFormWindow::OrderFormWindow(AppContext& context, int mode, const QString& code, QWidget* parent)
     : BaseWindow(context, QStringLiteral("frm_GainBill"), parent),
       m_document(context.data().main(), context.clock(), context.prompter(), context.CurrentUser.UserName),
@@ -95,7 +83,7 @@ OrderFormWindow::OrderFormWindow(AppContext& context, int mode, const QString& c
         GridColumn::make("Goods_name", QStringLiteral("货品名称"), 130).withLookup(m_goodsNames),
         GridColumn::make("Model_Size", QStringLiteral("规格"), 110),
         GridColumn::make("Goods_Unit", QStringLiteral("计量单位"), 70).withLookup(m_units),
-        GridColumn::make("QTY", QStringLiteral("数量"), 70),
+        GridColumn::make("QTY", QStringLiteral("数量"), 70).withFormat("0.####"),
         GridColumn::make("Price", QStringLiteral("单价"), 80).withFormat("0.00"),
         GridColumn::make("Total_Price", QStringLiteral("金额"), 90).withFormat("0.00"),
         GridColumn::make("Remark_ShipmentForm", QStringLiteral("备注"), 200),
@@ -161,12 +149,19 @@ void OrderFormWindow::buildActions() {
     add(
         "Action_Print", "打印",
         [this] {
-            if (!checkChanges()) {
-                return;
-            }
-            // A new order answered No has nothing stored to print.
             if (!m_document.isStored()) {
-                this->context().prompter().inform(QStringLiteral("订单还没有保存，不能打印"));
+                // A new order prints once it is saved: Yes saves it first; No
+                // keeps everything typed, as it is, and prints nothing.
+                if (!this->context().prompter().askYesNo(OrderFormDocument::unsavedQuestion())) {
+                    this->context().prompter().inform(QStringLiteral("订单还没有保存，不能打印"));
+                    return;
+                }
+                m_saveDone = false;
+                actions().execute(QStringLiteral("Action_Save"));
+                if (!m_saveDone) {
+                    return;
+                }
+            } else if (!checkChanges()) {
                 return;
             }
             openPrintout(m_document.code());
@@ -336,8 +331,8 @@ void OrderFormWindow::showCustomer() {
 
 void OrderFormWindow::reloadCodeLists() {
     Database& db = context().data().main();
-    m_goodsNames->load(db, codeListStatement("Goods_name"));
-    m_units->load(db, codeListStatement("Goods_Unit"));
+    m_goodsNames->loadCodeList(db, "Dusmere_Order_Form_Detail", "Goods_name");
+    m_units->loadCodeList(db, "Dusmere_Order_Form_Detail", "Goods_Unit");
 }
 
 void OrderFormWindow::showEvent(QShowEvent* event) {
@@ -350,8 +345,10 @@ void OrderFormWindow::showEvent(QShowEvent* event) {
 bool OrderFormWindow::checkChanges() {
     m_mayGoOn = false;
     actions().execute(QStringLiteral("Action_CheckChange"));
-    m_binder->refresh();
-    showCustomer();
+    actions().guard([this] {
+        m_binder->refresh();
+        showCustomer();
+    });
     return m_mayGoOn;
 }
 

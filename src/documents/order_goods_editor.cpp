@@ -111,8 +111,8 @@ void OrderGoodsEditor::cancel() {
         }
     } else if (!rows.isEmpty()) {
         rows.deleteCurrent();
-        rows.setTag(m_tagBefore);
     }
+    rows.setTag(m_tagBefore);
     m_mode = Existing;
 }
 
@@ -120,7 +120,7 @@ bool OrderGoodsEditor::saveAndClose() {
     return save();
 }
 
-bool OrderGoodsEditor::close() {
+bool OrderGoodsEditor::close(const std::function<bool()>& save) {
     if (!isChanged()) {
         return true;
     }
@@ -128,7 +128,7 @@ bool OrderGoodsEditor::close() {
         cancel();
         return true;
     }
-    return save();
+    return save ? save() : this->save();
 }
 
 bool OrderGoodsEditor::addNext() {

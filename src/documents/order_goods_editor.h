@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class Database;
 class OrderFormDocument;
@@ -33,8 +34,9 @@ public:
     // "保存并关闭": true when the window may close.
     bool saveAndClose();
     // "关闭" and the close box: asks about a changed row; true when the
-    // window may close.
-    bool close();
+    // window may close. `save` is how the caller saves on Yes (through its
+    // permission check); by default save() itself.
+    bool close(const std::function<bool()>& save = {});
     // "增加下个商品": takes the row (false when it is invalid) and starts the
     // next new row.
     bool addNext();

@@ -19,16 +19,6 @@
 #include "ui/field_binder.h"
 #include "ui/style_holder.h"
 
-namespace {
-QString codeListStatement(const QString& field) {
-    return QStringLiteral(
-               "select d.StatusValue,d.StatusName from Sys_Status_Describe d , Sys_Status_Describe_head h "
-               "where  d.paramentName=h.paramentName and h.TableName='Dusmere_Order_Form_Detail' and "
-               "h.FieldName='%1'")
-        .arg(field);
-}
-}  // namespace
-
 OrderGoodsWindow::OrderGoodsWindow(AppContext& context, OrderFormDocument& order, int mode, QWidget* parent)
     : BaseWindow(context, QStringLiteral("Dusmere_Order_Form_GoodsEdit_Frm"), parent),
       m_order(order),
@@ -45,7 +35,7 @@ OrderGoodsWindow::OrderGoodsWindow(AppContext& context, OrderFormDocument& order
                                                             : field);
         return window.exec() == QDialog::Accepted ? window.result() : QString();
     };
-    reloadCodeLists();
+    actions().guard([this] { reloadCodeLists(); });
     buildActions();
 
     m_heading = new QWidget(this);
@@ -102,7 +92,7 @@ OrderGoodsWindow::OrderGoodsWindow(AppContext& context, OrderFormDocument& order
     m_name = combo("Goods_name", m_names);
     m_unit = combo("Goods_Unit", m_units);
     // Once a name is chosen, the quantity is what is typed next.
-    NumberEdit* qty = number("QTY", QString());
+    NumberEdit* qty = number("QTY", "0.####");
     qty->setStyleSheet("background: #FFFF99;");
     connect(m_name, &LookupCombo::valueEdited, qty, [qty] { qty->setFocus(); });
 
@@ -157,12 +147,17 @@ void OrderGoodsWindow::buildActions() {
     };
     add("Action_Save", "保存", [this] {
         takeFocus();
-        m_editor.save();
+        m_saveDone = m_editor.save();
         updateEnabled();
     });
     add("Action_Cancle", "取消", [this] {
+        const bool wasNew = m_editor.mode() == OrderGoodsEditor::New;
         m_editor.cancel();
         m_binder->refresh();
+        // The row this window was for is gone: it closes.
+        if (wasNew) {
+            done(QDialog::Rejected);
+        }
     });
     add(
         "Action_SaveAndExit", "保存并退出",
@@ -196,8 +191,8 @@ void OrderGoodsWindow::updateEnabled() {
 
 void OrderGoodsWindow::reloadCodeLists() {
     Database& db = context().data().main();
-    m_names->load(db, codeListStatement("Goods_name"));
-    m_units->load(db, codeListStatement("Goods_Unit"));
+    m_names->loadCodeList(db, "Dusmere_Order_Form_Detail", "Goods_name");
+    m_units->loadCodeList(db, "Dusmere_Order_Form_Detail", "Goods_Unit");
 }
 
 void OrderGoodsWindow::chooseFromCodeList(const QString& field) {
@@ -216,7 +211,12 @@ bool OrderGoodsWindow::confirmClose() {
     bool mayClose = false;
     actions().guard([this, &mayClose] {
         takeFocus();
-        mayClose = m_editor.close();
+        // Yes saves through the save command and its permission check.
+        mayClose = m_editor.close([this] {
+            m_saveDone = false;
+            actions().execute(QStringLiteral("Action_Save"));
+            return m_saveDone;
+        });
     });
     return mayClose;
 }

@@ -47,7 +47,7 @@ private:
 
     OrderFormDocument& m_order;
     OrderGoodsEditor m_editor;
-    bool m_closeOk = false;
+    bool m_saveDone = false;
     FieldBinder* m_binder = nullptr;
     QWidget* m_heading = nullptr;
     QLineEdit* m_code = nullptr;

@@ -32,6 +32,12 @@ QString DocumentPrintouts::templateName(Kind kind) {
             return QStringLiteral("Korvan_ShouJu.zrm");
         case Kind::Order:
             return QStringLiteral("Dusmere_ShipmentForm.rmf");
+        case Kind::WorkForm:
+            return QStringLiteral("Dusmere_WorkForm.rmf");
+        case Kind::WareOutForm:
+            return QStringLiteral("Dusmere_WareOutForm.rmf");
+        case Kind::ShipmentForm:
+            return QStringLiteral("Dusmere_ShipmentForm_Driver.rmf");
     }
     return {};
 }
@@ -46,6 +52,12 @@ QString DocumentPrintouts::caption(Kind kind) {
         case Kind::Receipt:
         case Kind::Order:
             return QStringLiteral("收款收据");
+        case Kind::WorkForm:
+            return QStringLiteral("工作单");
+        case Kind::WareOutForm:
+            return QStringLiteral("出仓单");
+        case Kind::ShipmentForm:
+            return QStringLiteral("出货单");
     }
     return {};
 }
@@ -94,13 +106,83 @@ QString DocumentPrintouts::orderStatement() {
                " AND s.StatusValue = CAST(COALESCE(g.isPay, 0) AS VARCHAR(20)) ORDER BY s.id LIMIT 1) AS isPay_Name,"
                " c.*"
                " FROM (Query_Order_form_GoodsAll AS g"
-               " LEFT JOIN (SELECT Head_Code AS Total_Code, SUM(Total_Price) AS Order_Total"
+               " LEFT JOIN (SELECT Head_Code AS Total_Code, ROUND(SUM(Total_Price), 2) AS Order_Total"
                " FROM Dusmere_Order_Form_Detail GROUP BY Head_Code) AS t ON t.Total_Code = g.Head_Code) %1"
                " WHERE g.Head_Code = :HeadCode ORDER BY g.ID")
         .arg(QLatin1String(kCompanyJoin));
 }
 
+namespace {
+// The order a form was made from, under names of its own.
+const char* const kOrderColumns =
+    " oh.Order_Form_Code AS Order_Code, oh.Gain_Customer_Name AS Order_Customer_Name, oh.Link_man AS Order_Link_man,"
+    " oh.telephon AS Order_telephon, oh.Send_Date AS Order_Send_Date, oh.Keyin_Date AS Order_Keyin_Date,"
+    " oh.Remark_ShipmentForm AS Order_Remark, oh.Remark_WorkForm AS Order_Work_Remark";
+
+struct FormTables {
+    const char* head;
+    const char* code;
+    const char* rows;
+    const char* rowCode;
+    const char* orderCode;  // the head's column naming the order
+};
+
+FormTables formTables(DocumentPrintouts::Kind kind) {
+    switch (kind) {
+        case DocumentPrintouts::Kind::WorkForm:
+            return {"Dusmere_Work_Form_Head", "Work_Form_Code", "Dusmere_Work_Form_Detail", "head_Code",
+                    "Order_Form_Code"};
+        case DocumentPrintouts::Kind::WareOutForm:
+            return {"Dusmere_Ware_Out_Form_Head", "Ware_Out_Form_Code", "Dusmere_Ware_Out_Form_Detail", "head_code",
+                    "Ware_Out_Form_Code"};
+        default:
+            return {"Dusmere_Shipment_Form_Head", "Shipment_Form_Code", "Dusmere_Shipment_Form_Detail", "head_code",
+                    "Shipment_Form_Code"};
+    }
+}
+}  // namespace
+
+QString DocumentPrintouts::formStatement(Kind kind) {
+    const FormTables t = formTables(kind);
+    const QString form = QStringLiteral(
+                             " f.%1 AS Form_Code, f.KeyIn_Date AS Form_Date, f.KeyIn_Person AS Form_Person,"
+                             " f.Remark AS Form_Remark,")
+                             .arg(QLatin1String(t.code));
+    if (kind == Kind::WareOutForm) {
+        return QStringLiteral(
+                   "SELECT %1 d.DetailNames, d.Fittings, %2, c.*"
+                   " FROM ((Dusmere_Ware_Out_Form_Head AS f"
+                   " LEFT JOIN Dusmere_Ware_Out_Form_Detail AS d ON d.head_code = f.Ware_Out_Form_Code)"
+                   " LEFT JOIN Dusmere_Order_Form_head AS oh ON oh.Order_Form_Code = f.Ware_Out_Form_Code) %3"
+                   " WHERE f.Ware_Out_Form_Code = :FormCode ORDER BY d.ID")
+            .arg(form, QLatin1String(kOrderColumns), QLatin1String(kCompanyJoin));
+    }
+    // Work rows name their order; shipment rows carry the order's code.
+    const QString rowOrder =
+        kind == Kind::WorkForm ? QStringLiteral("r.Order_Form_Code") : QStringLiteral("r.head_code");
+    const QString telephone =
+        kind == Kind::ShipmentForm ? QStringLiteral("f.RecivePerson_Telephone") : QStringLiteral("''");
+    return QStringLiteral(
+               "SELECT g.*, %1 r.goods_code AS Form_Goods_Code, %2 AS RecivePerson_Telephone, %3, c.*"
+               " FROM (((%4 AS f LEFT JOIN %5 AS r ON r.%6 = f.%7)"
+               " LEFT JOIN Query_Order_form_GoodsAll AS g ON g.Head_Code = %8 AND g.Goods_Code = r.goods_code)"
+               " LEFT JOIN Dusmere_Order_Form_head AS oh ON oh.Order_Form_Code = f.%9) %10"
+               " WHERE f.%7 = :FormCode ORDER BY r.ID")
+        .arg(form, telephone, QLatin1String(kOrderColumns), QLatin1String(t.head), QLatin1String(t.rows),
+             QLatin1String(t.rowCode), QLatin1String(t.code), rowOrder, QLatin1String(t.orderCode))
+        .arg(QLatin1String(kCompanyJoin));
+}
+
 QString DocumentPrintouts::missingText(Kind kind, const QString& key) {
+    if (kind == Kind::WorkForm || kind == Kind::WareOutForm || kind == Kind::ShipmentForm) {
+        const FormTables t = formTables(kind);
+        return m_db.query(QStringLiteral("SELECT %1 FROM %2 WHERE %1 = :FormCode")
+                              .arg(QLatin1String(t.code), QLatin1String(t.head)),
+                          {{"FormCode", key}})
+                       .next()
+                   ? QString()
+                   : QStringLiteral("找不到%1: %2").arg(caption(kind), key);
+    }
     if (kind == Kind::Order) {
         return m_db.query(QStringLiteral("SELECT Order_Form_Code FROM Dusmere_Order_Form_head WHERE "
                                          "Order_Form_Code = :HeadCode"),
@@ -121,6 +203,10 @@ QString DocumentPrintouts::missingText(Kind kind, const QString& key) {
 }
 
 ReportRows DocumentPrintouts::rows(Kind kind, const QString& key) {
+    if (kind == Kind::WorkForm || kind == Kind::WareOutForm || kind == Kind::ShipmentForm) {
+        QSqlQuery q = m_db.query(formStatement(kind), {{"FormCode", key}});
+        return ReportRows::fromQuery(q);
+    }
     if (kind == Kind::Order) {
         QSqlQuery q = m_db.query(orderStatement(), {{"HeadCode", key}, {"payKinds", QStringLiteral("收款情况")}});
         return ReportRows::fromQuery(q);

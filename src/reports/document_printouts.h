@@ -8,7 +8,8 @@ class Database;
 
 // The printouts of the documents: the order form of a quotation (plain, or
 // marked as not ordered by the customer), the purchase order drawn from a
-// quotation, the receipt, and the made-to-measure order form. For each it names the template under Report/
+// quotation, the receipt, the made-to-measure order form and the work,
+// ware-out and shipment forms made from it. For each it names the template under Report/
 // and the window's caption, and reads the rows with one statement whose
 // values are bound.
 //
@@ -22,7 +23,7 @@ class Database;
 // Sys_Linkman_name, Sys_Linkman_telephone and Sys_Linkman_email.
 class DocumentPrintouts {
 public:
-    enum class Kind { Quotation, QuotationWarning, PurchaseOrder, Receipt, Order };
+    enum class Kind { Quotation, QuotationWarning, PurchaseOrder, Receipt, Order, WorkForm, WareOutForm, ShipmentForm };
 
     explicit DocumentPrintouts(Database& db);
 
@@ -53,6 +54,18 @@ public:
     // to pay Balance and the name of the paid mark isPay_Name. Parameters
     // :HeadCode and :payKinds (the code list that names the paid mark).
     static QString orderStatement();
+
+    // A form made from an order (work, ware-out or shipment form), one row
+    // per goods row it lists (the ware-out form: one row with its two
+    // summaries, DetailNames and Fittings). Besides the goods row's columns
+    // (those of Query_Order_form_GoodsAll, empty for a row whose goods row
+    // was deleted from the order since) every row carries the form's code
+    // Form_Code, date Form_Date, clerk Form_Person and remark Form_Remark,
+    // the goods code the form names Form_Goods_Code, the order's particulars
+    // Order_Code, Order_Customer_Name, Order_Link_man, Order_telephon,
+    // Order_Send_Date, Order_Keyin_Date, Order_Remark and Order_Work_Remark,
+    // and the shipment form's RecivePerson_Telephone. Parameter :FormCode.
+    static QString formStatement(Kind kind);
 
     // Empty when the document exists; otherwise the message that it does
     // not. `key` is the quotation's number, or the receipt's for a receipt.

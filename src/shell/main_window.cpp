@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSet>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -36,7 +37,9 @@ const QList<QList<Entry>>& pageEntries() {
         {{"收款收据", "Action4", "entry_bill.jpg", "frm_GainBill", 2, true},
          {"收据记录表", "Action1", "entry_list.jpg", "frm_GainBill_list", 0, true}},
         {{"查询订货单", "Action8", "entry_query.jpg", "Query_Panel_Frm", 5, true},
-         {"单据查询", "Action5", "entry_query.jpg", "Query_Panel_Frm", 1, false}},
+         {"单据查询", "Action5", "entry_query.jpg", "Query_Panel_Frm", 1, false},
+         {"工作单查询", "Action6", "entry_query.jpg", "Query_Panel_Frm", 2, true},
+         {"出仓单查询", "Action7", "entry_query.jpg", "Query_Panel_Frm", 3, true}},
         {{"收入统计", "Action9", "entry_report.jpg", "Report_Dusmere_IncomePriceDetail_Frm", 0, true},
          {"支出统计", "Action10", "entry_report.jpg", "Report_Dusmere_payout_Frm", 0, true},
          {"利润统计", "Action11", "entry_report.jpg", "Report_Dusmere_gain_frm", 0, true}},
@@ -48,7 +51,11 @@ const QList<QList<Entry>>& pageEntries() {
          {"工资", "Action17", "entry_payout.jpg", "frm_payout", 1, true},
          {"日杂项", "Action18", "entry_payout.jpg", "frm_payout", 2, true},
          {"汇款", "Action19", "entry_payout.jpg", "frm_payout", 4, true}},
-        {{"订货单管理", "Action21", "entry_list.jpg", "Form_Quotation_List", 0, true}},
+        // The order forms' entries of the first page, which no bar button
+        // shows, are here too beside the quotations.
+        {{"订货单管理", "Action21", "entry_list.jpg", "Form_Quotation_List", 0, true},
+         {"收款收据", "Action4", "entry_bill.jpg", "frm_GainBill", 2, true},
+         {"收据记录表", "Action1", "entry_list.jpg", "frm_GainBill_list", 0, true}},
     };
     return pages;
 }
@@ -131,17 +138,18 @@ void MainWindow::buildActions() {
         showPage(5);
         m_actions.execute(QStringLiteral("Action21"));
     });
+    QSet<QString> added;
     for (const QList<Entry>& page : pageEntries()) {
         for (const Entry& e : page) {
-            if (*e.action) {
+            // An entry on two pages runs one action.
+            if (*e.action && !added.contains(QString::fromLatin1(e.action))) {
+                added.insert(QString::fromLatin1(e.action));
                 const QString window = QString::fromLatin1(e.window);
                 const int parameter = e.parameter;
                 add(e.action, e.caption, [this, window, parameter] { openWindow(window, parameter); });
             }
         }
     }
-    add("Action6", "工作单查询", [this] { openWindow(QStringLiteral("Query_Panel_Frm"), 2); });
-    add("Action7", "出仓单查询", [this] { openWindow(QStringLiteral("Query_Panel_Frm"), 3); });
     add("Action13", "管理系统参数表", [this] { openWindow(QStringLiteral("Sys_TableFieldStatus_frm"), 0); });
     add("Action14", "单价表默认值", [this] { openWindow(QStringLiteral("Base_CustomerPrice_Frm"), 1); });
     add("Action2", "Action2", {});
@@ -297,7 +305,10 @@ QWidget* MainWindow::buildPages() {
                 }
             };
             auto* picture = new PictureButton(page);
-            picture->setObjectName(QStringLiteral("cxImage_%1").arg(action.isEmpty() ? window : action));
+            // The second showing of an entry is named by its page as well.
+            const QString name = QStringLiteral("cxImage_%1").arg(action.isEmpty() ? window : action);
+            picture->setObjectName(m_pages->findChild<PictureButton*>(name) ? name + QStringLiteral("_%1").arg(index)
+                                                                            : name);
             picture->setPictures(artwork(QString::fromLatin1(e.picture)));
             auto* label = new PictureButton(page);
             label->setText(caption);

@@ -50,9 +50,9 @@ const WindowOpener& ProgramWindows::table() {
          }},
         {"Form_Quotation_List", plain<QuotationListWindow>()},
         {"frm_GainBill",
-         [](AppContext& context, int startParameter, QWidget* parent) {
+         [](AppContext& context, int, QWidget* parent) {
              // The main window always starts a new order.
-             OrderFormWindow(context, startParameter == 3 ? 3 : 2, QString(), parent).exec();
+             OrderFormWindow(context, OrderFormDocument::New, QString(), parent).exec();
          }},
         {"frm_GainBill_list", plain<OrderFormListWindow>()},
         {"Query_Panel_Frm", [](AppContext& context, int startParameter,

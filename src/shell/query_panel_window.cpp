@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "data/app_context.h"
+#include "documents/derived_form_window.h"
 #include "documents/quotation_list_window.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
@@ -26,6 +27,7 @@ QueryPanelWindow::QueryPanelWindow(AppContext& context, int kind, QWidget* paren
       m_from(new NullableDateEdit(this)),
       m_to(new NullableDateEdit(this)) {
     showList = [](QuotationListWindow& list) { list.showModal(); };
+    showForms = [](DerivedFormWindow& forms) { forms.showModal(); };
     m_title->setText(title());
     setWindowTitle(title());
     QFont big = m_title->font();
@@ -100,8 +102,17 @@ void QueryPanelWindow::runQuery() {
         done(QDialog::Accepted);
         return;
     }
+    if (m_kind == WorkForms || m_kind == WareOutForms || m_kind == Shipments) {
+        const auto kind = m_kind == WorkForms      ? DerivedFormList::Kind::WorkForm
+                          : m_kind == WareOutForms ? DerivedFormList::Kind::WareOutForm
+                                                   : DerivedFormList::Kind::ShipmentForm;
+        DerivedFormWindow forms(context(), kind, this);
+        applyTo(forms);
+        showForms(forms);
+        return;
+    }
     if (m_kind != Quotations) {
-        return;  // the other kinds have no query of their own yet
+        return;  // the documents' own query is the quotation list's
     }
     QuotationListWindow list(context(), this);
     applyTo(list);
@@ -109,12 +120,20 @@ void QueryPanelWindow::runQuery() {
 }
 
 void QueryPanelWindow::applyTo(QuotationListWindow& list) const {
-    DataGrid* grid = list.grid();
+    applyConditions(list.grid(), "telephon", "Rummery", "Add_ClientName", "Keyin_Date");
+}
+
+void QueryPanelWindow::applyTo(DerivedFormWindow& forms) const {
+    applyConditions(forms.formsGrid(), "telephon", "Gain_Customer_Name", "Link_man", "KeyIn_Date");
+}
+
+void QueryPanelWindow::applyConditions(DataGrid* grid, const char* telephone, const char* hotel, const char* customer,
+                                       const char* date) const {
     grid->clearFilters();
     // The text as typed is looked for anywhere in the column; a text of
     // blanks only adds no condition. Typed % and _ are plain characters.
     const QList<QPair<QLineEdit*, const char*>> boxes{
-        {m_telephone, "telephon"}, {m_hotel, "Rummery"}, {m_customer, "Add_ClientName"}};
+        {m_telephone, telephone}, {m_hotel, hotel}, {m_customer, customer}};
     for (const auto& [box, field] : boxes) {
         if (!box->text().trimmed().isEmpty()) {
             grid->model()->setColumnFilter(QString::fromLatin1(field), {}, box->text());
@@ -123,6 +142,6 @@ void QueryPanelWindow::applyTo(QuotationListWindow& list) const {
     const QDate from = m_from->value().toDate();
     const QDate to = m_to->value().toDate();
     if (from.isValid() || to.isValid()) {
-        grid->setDateFilter("Keyin_Date", from, to);  // the whole To day included
+        grid->setDateFilter(QString::fromLatin1(date), from, to);  // the whole To day included
     }
 }

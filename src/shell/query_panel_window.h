@@ -7,11 +7,13 @@
 class NullableDateEdit;
 class QLabel;
 class QLineEdit;
+class DataGrid;
+class DerivedFormWindow;
 class QuotationListWindow;
 
 // The document query panel: conditions on telephone, establishment,
-// customer and entry dates, and "查询", which opens the quotation list
-// showing only the quotations that meet them. The panel stays open so that
+// customer and entry dates, and "查询", which opens the quotation list (or
+// the work, ware-out or shipment forms) showing only what meets them. The panel stays open so that
 // one query can follow another.
 class QueryPanelWindow : public BaseWindow {
     Q_OBJECT
@@ -32,15 +34,22 @@ public:
     void runQuery();
     // Puts the panel's conditions on the list's rows.
     void applyTo(QuotationListWindow& list) const;
+    void applyTo(DerivedFormWindow& forms) const;
 
-    // Shows the filtered list; tests replace it to look at the list.
+    // Show the filtered list; tests replace them to look at the list.
     std::function<void(QuotationListWindow& list)> showList;
+    std::function<void(DerivedFormWindow& forms)> showForms;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The conditions on a grid whose columns hold the telephone, the
+    // establishment, the customer and the date.
+    void applyConditions(DataGrid* grid, const char* telephone, const char* hotel, const char* customer,
+                         const char* date) const;
+
     int m_kind;
     QLabel* m_title;
     QLineEdit* m_hotel;

@@ -8,7 +8,8 @@
 #include "platform/errors.h"
 
 QString FooterSummary::render(double value) const {
-    static const QRegularExpression pattern(QStringLiteral("[#0][#0,]*(\\.0+)?"));
+    // Decimal places: '0' always shown, '#' only when not zero.
+    static const QRegularExpression pattern(QStringLiteral("[#0][#0,]*(\\.0*#*)?"));
     const auto m = pattern.match(text);
     if (!m.hasMatch()) {
         return text + QString::number(value);

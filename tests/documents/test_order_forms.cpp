@@ -29,6 +29,7 @@ private slots:
     void goodsRowValidationAndDuplicates();
     void goodsRowCancelAndNext();
     void hostileTextIsKeptAsTyped();
+    void savedRowsKeepACodeDeletedSince();
 
 private:
     // A goods row with a name and a unit taken into the order.
@@ -83,6 +84,9 @@ void TestOrderForms::validationSpeaksInItsOrder_data() {
                                                       << "请填写商品明细的[货品编号]";
     QTest::newRow("a code twice in one order") << "twice"
                                                << "商品明细的货品编号[7]重复，请用其他编码";
+    QTest::newRow("a name deleted from its list meanwhile")
+        << "gone"
+        << "商品明细第2行的[货品名称]在参数表中已不存在，请重新选择";
 }
 
 void TestOrderForms::validationSpeaksInItsOrder() {
@@ -102,6 +106,10 @@ void TestOrderForms::validationSpeaksInItsOrder() {
             doc.rows().setValue("Goods_Code", "7");
             doc.rows().post();
         }
+    } else if (setup == "gone") {
+        addRow(doc, b.prompter, 1);
+        addRow(doc, b.prompter, 5);
+        b.db().query("delete from Sys_Status_Describe where ParamentName='货品名称' and StatusValue='5'");
     } else if (setup != "norows") {
         addRow(doc, b.prompter);
         addRow(doc, b.prompter);
@@ -352,6 +360,7 @@ void TestOrderForms::goodsRowCancelAndNext() {
     b.prompter.setNextAnswer(false);
     QVERIFY(existing.close());
     QCOMPARE(doc.rows().value("Model_Size").toString(), QString("1200*1500"));
+    QVERIFY(!doc.isModified());
     doc.rows().setValue("Goods_Unit", QVariant());
     b.prompter.setNextAnswer(true);
     QVERIFY(!existing.close());
@@ -396,6 +405,28 @@ void TestOrderForms::hostileTextIsKeptAsTyped() {
     QVERIFY_THROWS_EXCEPTION(UserError, read.save());
     QCOMPARE(read.head().value("Link_man").toString(), QString(31, QChar(0x5F20)));
     QVERIFY(b.db().scalar("select Link_man from Dusmere_Order_Form_head").isNull());
+}
+
+// A goods name deleted from its code list after an order was saved does
+// not stop the order from being saved again (its payment recorded).
+void TestOrderForms::savedRowsKeepACodeDeletedSince() {
+    Book b;
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::New);
+    addRow(doc, b.prompter, 5);
+    QVERIFY(doc.save());
+    b.db().query("delete from Sys_Status_Describe where ParamentName='货品名称' and StatusValue='5'");
+    OrderFormDocument again(b.db(), b.clock, b.prompter, "admin");
+    again.load(OrderFormDocument::Existing, doc.code());
+    again.setPaid(true);
+    QVERIFY(again.save());
+    QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head where isPay=1"), 1);
+    // A row changed now is checked.
+    again.rows().setCurrentRow(0);
+    again.rows().setValue("QTY", 3);
+    again.rows().post();
+    QVERIFY(!again.save());
+    QCOMPARE(b.prompter.lastText(), QString("商品明细第1行的[货品名称]在参数表中已不存在，请重新选择"));
 }
 
 QTEST_GUILESS_MAIN(TestOrderForms)

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -10,10 +11,13 @@
 #include "data/dataset.h"
 #include "document_fixture.h"
 #include "documents/customer_picker_dialog.h"
+#include "documents/derived_form_window.h"
+#include "documents/order_form_generator.h"
 #include "documents/order_form_list_window.h"
 #include "documents/order_form_window.h"
 #include "documents/order_goods_window.h"
 #include "shell/program_windows.h"
+#include "shell/query_panel_window.h"
 #include "support/test_books.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
@@ -32,6 +36,9 @@ private slots:
     void printingAChangedOrderThatCannotBeSaved();
     void customerPickerChoosesACustomer();
     void listShowsOrdersAndRunsItsCommands();
+    void derivedFormsAreShownFilteredAndPrinted();
+    void lockedBookKeepsTheEditsAndTheForms();
+    void goodsRowClosedWithYesNeedsTheSaveRight();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -199,12 +206,28 @@ void TestOrderWindows::printingAChangedOrderThatCannotBeSaved() {
     QTest::mouseClick(w.button("Action_Print"), Qt::LeftButton);
     QCOMPARE(prompter().lastText(), QString("请为该收据添加货品"));
     QVERIFY(!printed);
-    // No on a new order: nothing is stored, nothing prints.
+    // No on a new order: nothing is stored, nothing prints, and everything
+    // typed stays to be saved.
+    w.document().head().setValue("Link_man", "张先生");
+    {
+        OrderGoodsEditor row(w.document(), prompter(), OrderGoodsEditor::New);
+        w.document().rows().setValue("Goods_name", 2);
+        QVERIFY(row.save());
+    }
     prompter().setNextAnswer(false);
     QTest::mouseClick(w.button("Action_Print"), Qt::LeftButton);
     QVERIFY(!printed);
     QCOMPARE(prompter().lastText(), QString("订单还没有保存，不能打印"));
     QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head"), 0);
+    QCOMPARE(w.document().code(), QString("AA0606250001"));
+    QCOMPARE(w.document().head().value("Link_man").toString(), QString("张先生"));
+    QCOMPARE(w.grid()->model()->rowCount(), 1);
+    // Yes saves it and prints.
+    prompter().setNextAnswer(true);
+    QTest::mouseClick(w.button("Action_Print"), Qt::LeftButton);
+    QVERIFY(printed);
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail where Head_Code='AA0606250001'"), 1);
+    QCOMPARE(prompter().pendingAnswers(), 0);
 }
 
 void TestOrderWindows::customerPickerChoosesACustomer() {
@@ -279,6 +302,7 @@ void TestOrderWindows::listShowsOrdersAndRunsItsCommands() {
     QCOMPARE(cell(g, 2, "总金额").toString(), QString("960.00"));
     QCOMPARE(cell(g, 2, "收款情况").toString(), QString("未付清"));
     QCOMPARE(g->footerText("Order_Form_Code"), QString("共 3 份收据"));
+    QCOMPARE(g->footerText("sum_price"), QString("1440.00"));
     auto click = [&w](const char* action) {
         QTest::mouseClick(w.findChild<QPushButton*>(QString::fromLatin1(action)), Qt::LeftButton);
     };
@@ -327,6 +351,131 @@ void TestOrderWindows::listShowsOrdersAndRunsItsCommands() {
     // The main window reaches both windows by name.
     QVERIFY(ProgramWindows::table().contains("frm_GainBill"));
     QVERIFY(ProgramWindows::table().contains("frm_GainBill_list"));
+}
+
+void TestOrderWindows::derivedFormsAreShownFilteredAndPrinted() {
+    QStringList codes;
+    for (const char* hotel : {"海景酒楼", "山城饭店"}) {
+        OrderFormDocument doc(db(), context().clock(), prompter(), "a");
+        doc.load(OrderFormDocument::New);
+        doc.head().setValue("Gain_Customer_Name", QString::fromUtf8(hotel));
+        for (int series : {1, 2, 1}) {
+            OrderGoodsEditor row(doc, prompter(), OrderGoodsEditor::New);
+            doc.rows().setValue("Goods_name", series);
+            doc.rows().setValue("Goods_Type", series);
+            doc.rows().setValue("Lock_Size", 1);
+            doc.rows().setValue("QTY", 1.5);
+            QVERIFY(row.save());
+        }
+        QVERIFY(doc.save());
+        codes << doc.code();
+        OrderFormGenerator generator(db(), context().clock(), prompter(), "a");
+        QVERIFY(generator.createWorkForms({doc.code()}));
+        QVERIFY(generator.createWareOutForm({doc.code()}));
+    }
+    {
+        DerivedFormWindow w(context(), DerivedFormList::Kind::WorkForm);
+        QString printed;
+        w.openPrintout = [&printed](const QString& code) { printed = code; };
+        w.show();
+        QCOMPARE(w.formsGrid()->model()->rowCount(), 4);
+        // Newest first; the rows below follow the chosen form.
+        const QString newest = cell(w.formsGrid(), 0, "工作单号").toString();
+        QCOMPARE(w.currentCode(), newest);
+        QCOMPARE(w.rowsGrid()->model()->rowCount(), 1);  // the second order's series 2
+        w.formsGrid()->selectRow(w.formsGrid()->model()->datasetRow(1));
+        QCOMPARE(w.rowsGrid()->model()->rowCount(), 2);
+        QCOMPARE(w.rowsGrid()->footerText("QTY"), QString("3"));
+        QTest::mouseClick(w.findChild<QPushButton*>("Action_print"), Qt::LeftButton);
+        QCOMPARE(printed, w.currentCode());
+        // Only the forms of one order.
+        w.showOrder(codes[0]);
+        QCOMPARE(w.formsGrid()->model()->rowCount(), 2);
+        w.showOrder("none");
+        QCOMPARE(w.rowsGrid()->model()->rowCount(), 0);
+        QTest::mouseClick(w.findChild<QPushButton*>("Action_print"), Qt::LeftButton);
+        QCOMPARE(prompter().lastText(), QString("请选择一份工作单"));
+    }
+    {
+        DerivedFormWindow w(context(), DerivedFormList::Kind::WareOutForm);
+        w.show();
+        QCOMPARE(w.formsGrid()->model()->rowCount(), 2);
+        QCOMPARE(w.goodsSummary()->toPlainText().count('\n'), 1);  // one line per series
+        const QString shownCode = w.currentCode();
+        QCOMPARE(w.goodsSummary()->toPlainText(),
+                 OrderFormGenerator::goodsSummary(db(), shownCode).split(';').join('\n'));
+    }
+    // The query panel's work-form query shows the forms that meet it.
+    QueryPanelWindow panel(context(), QueryPanelWindow::WorkForms);
+    int shown = -1;
+    panel.showForms = [&shown](DerivedFormWindow& forms) { shown = forms.formsGrid()->model()->rowCount(); };
+    panel.hotelBox()->setText("山城");
+    panel.runQuery();
+    QCOMPARE(shown, 2);
+    // The order list opens the forms of its current order.
+    OrderFormListWindow list(context());
+    QString asked;
+    list.openForms = [&asked](DocumentPrintouts::Kind kind, const QString& code) {
+        asked = QString("%1:%2").arg(int(kind)).arg(code);
+    };
+    list.show();
+    auto* forms = list.findChild<QPushButton*>("showForms");
+    forms->menu()->actions().at(1)->trigger();
+    QCOMPARE(asked, QString("%1:%2").arg(int(DocumentPrintouts::Kind::WareOutForm)).arg(codes[1]));
+}
+
+void TestOrderWindows::lockedBookKeepsTheEditsAndTheForms() {
+    OrderFormDocument stored(db(), context().clock(), prompter(), "a");
+    stored.load(OrderFormDocument::New);
+    {
+        OrderGoodsEditor row(stored, prompter(), OrderGoodsEditor::New);
+        stored.rows().setValue("Goods_name", 1);
+        QVERIFY(row.save());
+    }
+    QVERIFY(stored.save());
+    m_program->shortenBusyTimeout();
+    OrderFormWindow w(context(), OrderFormDocument::Existing, stored.code());
+    w.show();
+    w.document().head().setValue("telephon", "8888");
+    {
+        auto holder = m_program->lockMainBook();
+        prompter().clear();
+        QTest::mouseClick(w.button("Action_Save"), Qt::LeftButton);
+        QCOMPARE(prompter().messages().size(), 1);
+        QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
+        QVERIFY(w.document().isModified());
+        // A generation meanwhile fails whole, with a message.
+        OrderFormListWindow list(context());
+        list.show();
+        prompter().clear();
+        QTest::mouseClick(list.findChild<QPushButton*>("Action_CreateShipmentFormExecute"), Qt::LeftButton);
+        QCOMPARE(prompter().messages().size(), 1);
+        QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
+    }
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Shipment_Form_Head"), 0);
+    QTest::mouseClick(w.button("Action_Save"), Qt::LeftButton);
+    QVERIFY(!w.document().isModified());
+    QCOMPARE(db().scalar("select telephon from Dusmere_Order_Form_head").toString(), QString("8888"));
+}
+
+void TestOrderWindows::goodsRowClosedWithYesNeedsTheSaveRight() {
+    db().query("insert into Sys_user (User_name, password, User_Group) values ('店员', '', '店员组')");
+    context().CurrentUser = {"店员", "", "店员组"};
+    OrderFormDocument doc(db(), context().clock(), prompter(), "店员");
+    doc.load(OrderFormDocument::New);
+    OrderGoodsWindow goods(context(), doc, OrderGoodsEditor::New);
+    goods.show();
+    choose(goods.nameBox(), "推拉门");
+    prompter().setNextAnswer(true);
+    goods.reject();
+    // Refused: the row is not taken and the window stays open.
+    QVERIFY(goods.isVisible());
+    QCOMPARE(prompter().messages().last().kind, Prompter::Kind::Error);
+    QCOMPARE(goods.editor().mode(), int(OrderGoodsEditor::New));
+    prompter().setNextAnswer(false);
+    goods.reject();
+    QVERIFY(!goods.isVisible());
+    QCOMPARE(doc.rows().rowCount(), 0);
 }
 
 QTEST_MAIN(TestOrderWindows)

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+
+#include "documents/derived_form_list.h"
+#include "ui/base_window.h"
+
+class DataGrid;
+class QPlainTextEdit;
+
+// The work, ware-out or shipment forms made from order forms: the forms
+// above, the rows of the current one below (the ware-out form: its goods
+// and lock summaries), and printing the current form.
+class DerivedFormWindow : public BaseWindow {
+    Q_OBJECT
+public:
+    DerivedFormWindow(AppContext& context, DerivedFormList::Kind kind, QWidget* parent = nullptr);
+
+    DerivedFormList& list() { return m_list; }
+    const DerivedFormList& list() const { return m_list; }
+    DataGrid* formsGrid() const { return m_forms; }
+    DataGrid* rowsGrid() const { return m_rows; }
+    QPlainTextEdit* goodsSummary() const { return m_goods; }
+    QPlainTextEdit* lockSummary() const { return m_locks; }
+    // Shows only the forms made from this order, the first one current.
+    void showOrder(const QString& orderCode);
+    // The code of the current form, or empty.
+    QString currentCode() const;
+
+    // Opens the printout of a form; tests replace it.
+    std::function<void(const QString& formCode)> openPrintout;
+
+private:
+    void showCurrentRows();
+
+    DerivedFormList m_list;
+    DataGrid* m_forms;
+    DataGrid* m_rows = nullptr;
+    QPlainTextEdit* m_goods = nullptr;
+    QPlainTextEdit* m_locks = nullptr;
+};

@@ -1,0 +1,278 @@
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <optional>
+
+#include "data/database.h"
+#include "data/dataset.h"
+#include "documents/derived_form_list.h"
+#include "documents/order_form_document.h"
+#include "documents/order_form_generator.h"
+#include "documents/order_goods_editor.h"
+#include "platform/app_paths.h"
+#include "platform/clock.h"
+#include "platform/prompter.h"
+#include "reports/document_printouts.h"
+#include "reports/engine/report_preparer.h"
+#include "support/test_books.h"
+
+using Kind = DocumentPrintouts::Kind;
+Q_DECLARE_METATYPE(DocumentPrintouts::Kind)
+
+namespace {
+const QString kCompany = QStringLiteral("佳美门窗有限公司");
+
+QStringList textsOf(const PreparedReport& report, int page, std::optional<ReportBand::Kind> band = {}) {
+    QStringList out;
+    for (const ReportPrimitive& p : report.pages[page].items) {
+        if (p.kind == ReportPrimitive::Kind::Text && (!band || report.bands[p.band].kind == *band)) {
+            out << p.text;
+        }
+    }
+    return out;
+}
+
+QStringList allTexts(const PreparedReport& report, std::optional<ReportBand::Kind> band = {}) {
+    QStringList out;
+    for (int i = 0; i < report.pages.size(); ++i) {
+        out << textsOf(report, i, band);
+    }
+    return out;
+}
+}  // namespace
+
+// The printouts of an order form and of the work, ware-out and shipment
+// forms made from it: their rows from the book and the pages their
+// templates make of them, on both engines.
+class TestOrderPrintouts : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init();
+    void cleanup();
+    void templatesAreBuiltIn_data();
+    void templatesAreBuiltIn();
+    void orderShowsItsRowsAndAmounts();
+    void longOrderRepeatsItsPageHeader();
+    void derivedFormsPrintTheirRows();
+    void formListsShowTheForms();
+    void unknownCodesAreNamed();
+
+private:
+    Database& db() { return m_book->db(); }
+    // An order of `rows` goods rows: names 1..6 in turn, series 1 or 2,
+    // quantity 2, price 100, lock model 1 with fittings on the first row.
+    QString addOrder(int rows, double earnest = 0, double discount = 0);
+    bool print(Kind kind, const QString& key, PreparedReport* out);
+
+    std::unique_ptr<TestBooks::FreshBook> m_book;
+    Clock m_clock;
+    ScriptedPrompter m_prompter;
+    QTemporaryDir m_folder;
+};
+
+void TestOrderPrintouts::init() {
+    if (!TestBooks::engineAvailable()) {
+        return;
+    }
+    m_book = std::make_unique<TestBooks::FreshBook>(TestBooks::currentEngine());
+    m_clock.setToday(QDate(2006, 6, 25));
+    db().execute("update Sys_Corp set Corp_name = :name", {{"name", kCompany}});
+    db().execute(
+        "insert into customer_provider (corp_code, Corp_name, Boss_mobile) values ('00001', '明珠酒楼', "
+        "'13800001111')");
+}
+
+void TestOrderPrintouts::cleanup() {
+    m_book.reset();
+}
+
+QString TestOrderPrintouts::addOrder(int rows, double earnest, double discount) {
+    OrderFormDocument doc(db(), m_clock, m_prompter, "王会计");
+    doc.load(OrderFormDocument::New);
+    doc.chooseCustomer("00001");
+    doc.head().setValue("Link_man", "陈先生");
+    doc.head().setValue("earnest", earnest);
+    doc.head().setValue("preferential", discount);
+    for (int i = 0; i < rows; ++i) {
+        OrderGoodsEditor row(doc, m_prompter, OrderGoodsEditor::New);
+        doc.rows().setValue("Goods_name", 1 + i % 6);
+        doc.rows().setValue("Goods_Type", 1 + i % 2);
+        doc.rows().setValue("Lock_Size", 1);
+        doc.rows().setValue("Lock_Fittings", i == 0 ? QVariant("执手一套") : QVariant());
+        doc.rows().setValue("Price", 100);
+        doc.rows().setValue("QTY", 2);
+        if (!row.save()) {
+            qFatal("row: %s", qPrintable(m_prompter.lastText()));
+        }
+    }
+    if (!doc.save()) {
+        qFatal("order: %s", qPrintable(m_prompter.lastText()));
+    }
+    return doc.code();
+}
+
+bool TestOrderPrintouts::print(Kind kind, const QString& key, PreparedReport* out) {
+    const QString path = AppPaths(m_folder.path()).reportFile(DocumentPrintouts::templateName(kind));
+    ReportTemplate tmpl;
+    QString error;
+    if (ReportTemplate::load(path, &tmpl, &error) != ReportTemplate::LoadResult::Loaded) {
+        qWarning("%s: %s", qPrintable(path), qPrintable(error));
+        return false;
+    }
+    const ReportRows rows = DocumentPrintouts(db()).rows(kind, key);
+    if (!ReportPreparer(tmpl).prepare(rows, out, &error, QDate(2024, 4, 1))) {
+        qWarning("%s", qPrintable(error));
+        return false;
+    }
+    return true;
+}
+
+void TestOrderPrintouts::templatesAreBuiltIn_data() {
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QSizeF>("page");
+    QTest::newRow("order") << Kind::Order << "Dusmere_ShipmentForm.rmf"
+                           << "收款收据" << QSizeF(210, 297);
+    QTest::newRow("work") << Kind::WorkForm << "Dusmere_WorkForm.rmf"
+                          << "工作单" << QSizeF(297, 210);
+    QTest::newRow("ware-out") << Kind::WareOutForm << "Dusmere_WareOutForm.rmf"
+                              << "出仓单" << QSizeF(210, 297);
+    QTest::newRow("shipment") << Kind::ShipmentForm << "Dusmere_ShipmentForm_Driver.rmf"
+                              << "出货单" << QSizeF(210, 297);
+}
+
+void TestOrderPrintouts::templatesAreBuiltIn() {
+    QFETCH(Kind, kind);
+    QFETCH(QString, file);
+    QFETCH(QString, caption);
+    QFETCH(QSizeF, page);
+    QCOMPARE(DocumentPrintouts::templateName(kind), file);
+    QCOMPARE(DocumentPrintouts::caption(kind), caption);
+    const QString path = AppPaths(m_folder.path()).reportFile(file);
+    QCOMPARE(path, ":/Report/" + file);
+    ReportTemplate tmpl;
+    QString error;
+    QCOMPARE(ReportTemplate::load(path, &tmpl, &error), ReportTemplate::LoadResult::Loaded);
+    QCOMPARE(tmpl.effectivePageSize(), page);
+}
+
+void TestOrderPrintouts::orderShowsItsRowsAndAmounts() {
+    const QString code = addOrder(3, 150, 20.5);  // 3 rows of 200.00
+    PreparedReport out;
+    QVERIFY(print(Kind::Order, code, &out));
+    const QStringList title = allTexts(out, ReportBand::Kind::Title);
+    QVERIFY(title.contains(kCompany));
+    QVERIFY2(title.contains(code), qPrintable(title.join('|')));
+    QVERIFY(title.contains("明珠酒楼"));
+    QVERIFY(title.contains("陈先生"));
+    QVERIFY(title.contains("2006-07-02"));  // delivery a week on
+    const QStringList details = allTexts(out, ReportBand::Kind::Detail);
+    for (const char* text : {"平开窗", "推拉窗", "平开门", "平方米", "樘", "200.00", "1200*1500"}) {
+        QVERIFY2(details.contains(QString::fromUtf8(text)), text);
+    }
+    // Quantities without trailing places.
+    QVERIFY(!details.contains("2.0000"));
+    QVERIFY(allTexts(out, ReportBand::Kind::Summary).contains("6"));
+    const QStringList summary = allTexts(out, ReportBand::Kind::Summary);
+    QVERIFY2(summary.contains("已收订金: 150.00"), qPrintable(summary.join('|')));
+    QVERIFY(summary.contains("优惠: 20.50"));
+    QVERIFY(summary.contains("余额: 429.50"));
+    QVERIFY(summary.contains("¥ 600.00"));
+    QVERIFY(summary.contains("人民币(大写): 陆佰元整"));
+    QVERIFY(summary.contains("收款情况: 未付清"));
+    QVERIFY(summary.contains("制单人: 王会计"));
+}
+
+void TestOrderPrintouts::longOrderRepeatsItsPageHeader() {
+    const QString code = addOrder(90);
+    PreparedReport out;
+    QVERIFY(print(Kind::Order, code, &out));
+    const int pages = static_cast<int>(out.pages.size());
+    QVERIFY2(pages >= 2, qPrintable(QString::number(pages)));
+    for (int i = 0; i < pages; ++i) {
+        QVERIFY(textsOf(out, i, ReportBand::Kind::PageHeader).contains("贵宾号: " + code));
+        QVERIFY(textsOf(out, i, ReportBand::Kind::PageFooter)
+                    .contains(QStringLiteral("第 %1 页 / 共 %2 页").arg(i + 1).arg(pages)));
+    }
+    QVERIFY(allTexts(out, ReportBand::Kind::Detail).contains("90"));  // the last row's number
+    QVERIFY(allTexts(out, ReportBand::Kind::Summary).contains("¥ 18,000.00"));
+}
+
+void TestOrderPrintouts::derivedFormsPrintTheirRows() {
+    const QString code = addOrder(4);  // series 1: rows 1 and 3; series 2: rows 2 and 4
+    OrderFormGenerator generator(db(), m_clock, m_prompter, "李师傅");
+    QVERIFY(generator.createWorkForms({code}));
+    QVERIFY(generator.createWareOutForm({code}));
+    QVERIFY(generator.createShipmentForm({code}));
+
+    const QString work = db().scalar("select min(Work_Form_Code) from Dusmere_Work_Form_Head").toString();
+    PreparedReport out;
+    QVERIFY(print(Kind::WorkForm, work, &out));
+    QStringList details = allTexts(out, ReportBand::Kind::Detail);
+    QCOMPARE(details.count("平开窗") + details.count("推拉窗") + details.count("平开门") + details.count("推拉门"), 2);
+    QVERIFY(details.contains("平开窗"));
+    QVERIFY(details.contains("平开门"));
+    QVERIFY(
+        allTexts(out, ReportBand::Kind::PageHeader).contains(QString("工作单号: %1    贵宾号: %2").arg(work, code)));
+    QVERIFY(allTexts(out, ReportBand::Kind::Title).contains("李师傅"));
+
+    PreparedReport wareOut;
+    QVERIFY(print(Kind::WareOutForm, code, &wareOut));
+    details = allTexts(wareOut, ReportBand::Kind::Detail);
+    QVERIFY2(details.contains(OrderFormGenerator::goodsSummary(db(), code)), qPrintable(details.join('|')));
+    QVERIFY(details.contains(OrderFormGenerator::lockSummary(db(), code)));
+    QVERIFY(OrderFormGenerator::lockSummary(db(), code).contains("执手一套"));
+
+    // A goods row deleted from the order after the form was made still
+    // prints its code.
+    const QString gone = db().scalar("select max(Goods_Code) from Dusmere_Order_Form_Detail").toString();
+    db().query("delete from Dusmere_Order_Form_Detail where Goods_Code=:g", {{"g", gone}});
+    PreparedReport shipment;
+    QVERIFY(print(Kind::ShipmentForm, code, &shipment));
+    QVERIFY(allTexts(shipment, ReportBand::Kind::Title).contains("收货人电话: 13800001111"));
+    details = allTexts(shipment, ReportBand::Kind::Detail);
+    QVERIFY(details.contains(gone));
+    QCOMPARE(details.count("1200*1500"), 1);
+    QVERIFY(allTexts(shipment, ReportBand::Kind::Summary).contains("合计 4 项"));
+}
+
+void TestOrderPrintouts::formListsShowTheForms() {
+    const QString first = addOrder(2);
+    const QString second = addOrder(1);
+    OrderFormGenerator generator(db(), m_clock, m_prompter, "李师傅");
+    for (const QString& code : {first, second}) {
+        QVERIFY(generator.createWorkForms({code}));
+        QVERIFY(generator.createShipmentForm({code}));
+    }
+    DerivedFormList work(db(), Kind::WorkForm);
+    work.open();
+    QCOMPARE(work.forms().rowCount(), 3);  // two series, then one
+    QCOMPARE(work.forms().value(0, "Order_Form_Code").toString(), first);
+    QCOMPARE(work.forms().value(0, "Gain_Customer_Name").toString(), QString("明珠酒楼"));
+    QCOMPARE(work.forms().value(0, "Row_Count").toInt(), 1);
+    QCOMPARE(work.rows().rowCount(), 1);
+    DerivedFormList shipments(db(), Kind::ShipmentForm);
+    shipments.open();
+    QCOMPARE(shipments.forms().rowCount(), 2);
+    QCOMPARE(shipments.forms().value(0, "RecivePerson_Telephone").toString(), QString("13800001111"));
+    shipments.showRows(first);
+    QCOMPARE(shipments.rows().rowCount(), 2);
+    QCOMPARE(shipments.rows().value(0, "Goods_name_Desc").toString(), QString("平开窗"));
+    shipments.showRows(QString());
+    QCOMPARE(shipments.rows().rowCount(), 0);
+}
+
+void TestOrderPrintouts::unknownCodesAreNamed() {
+    DocumentPrintouts printouts(db());
+    QCOMPARE(printouts.missingText(Kind::Order, "X'1"), QString("找不到订单: X'1"));
+    QCOMPARE(printouts.missingText(Kind::WorkForm, "W1"), QString("找不到工作单: W1"));
+    QCOMPARE(printouts.missingText(Kind::WareOutForm, "W1"), QString("找不到出仓单: W1"));
+    QCOMPARE(printouts.missingText(Kind::ShipmentForm, "W1"), QString("找不到出货单: W1"));
+    const QString code = addOrder(1);
+    QCOMPARE(printouts.missingText(Kind::Order, code), QString());
+}
+
+QTEST_MAIN(TestOrderPrintouts)
+#include "test_order_printouts.moc"
