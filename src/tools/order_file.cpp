@@ -82,9 +82,14 @@ void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFil
     } catch (const OlvendError& e) {
         throw UserError(where + e.message(), e.details());
     }
-    // The window offers the values of the code lists only.
+    // The windows offer the values of the code lists only. The goods name
+    // and unit the order itself checks when it is saved.
     for (const auto& [name, value] : given) {
-        const auto list = lists.constFind(name.toLower());
+        const QString field = name.toLower();
+        if (field == "goods_name" || field == "goods_unit") {
+            continue;
+        }
+        const auto list = lists.constFind(field);
         const QVariant stored = rows.value(name);
         if (list == lists.constEnd() || stored.isNull() || list->values.contains(stored.toLongLong())) {
             continue;

@@ -45,8 +45,8 @@ public:
     // table's order and the amount last, so that a given amount wins over
     // price times quantity. False when the customer is not in the book
     // (the document told it through the prompter); throws UserError for a
-    // value the document refuses and for a row the editor refuses (the
-    // message names the row).
+    // value the document refuses, a coded value its code list does not
+    // offer and a row the editor refuses (the message names the row).
     bool applyTo(OrderFormDocument& doc, ScriptedPrompter& prompter) const;
 
     const Values& head() const { return m_head; }

@@ -222,6 +222,9 @@ void TestCtlOrders::refusedFilesWriteNothing_data() {
         << QByteArray(R"({"earnest": "5o0", "rows": [{"Goods_name": 1}]})") << "[已收订金]必须是数字，不能是\"5o0\"";
     QTest::newRow("a value outside the code list") << QByteArray(R"({"rows": [{"Goods_name": 1, "Goods_Type": 99}]})")
                                                    << "明细第1行：[货品系列]的值 99 不在代码表[货品系列]中";
+    QTest::newRow("a goods name outside its list")
+        << QByteArray(R"({"rows": [{"Goods_name": 1}, {"Goods_name": 99, "Goods_Unit": 1}]})")
+        << "商品明细第2行的[货品名称]在参数表中已不存在";
     QTest::newRow("unknown head fields") << QByteArray(R"({"Foo": 1, "Bar": 2, "rows": [{"Goods_name": 1}]})")
                                          << "订单没有字段[Bar]、[Foo]（字段名按 Dusmere_Order_Form_head 的列名书写）";
     QTest::newRow("unknown row field") << QByteArray(R"({"rows": [{"Goods_name": 1, "GoodsNo": "A"}]})")
