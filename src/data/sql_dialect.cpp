@@ -42,6 +42,10 @@ public:
     void syncAutoKey(Database&, const QString&, const QString&) const override {
         // AUTOINCREMENT keys always follow the largest key used.
     }
+    // Date-times are stored as 'yyyy-MM-dd HH:mm:ss' text.
+    QString dayOf(const QString& expression) const override {
+        return QStringLiteral("substr(%1,1,10)").arg(expression);
+    }
 };
 
 class PostgresDialect : public SqlDialect {
@@ -61,9 +65,24 @@ public:
                                 "COALESCE((SELECT MAX(%2) FROM %1), 0) + 1, false)")
                      .arg(table.toLower(), column.toLower()));
     }
+    QString dayOf(const QString& expression) const override {
+        return QStringLiteral("CAST(%1 AS DATE)").arg(expression);
+    }
 };
 
 }  // namespace
+
+QString likeContainsPattern(const QString& text) {
+    QString escaped;
+    escaped.reserve(text.size() + 2);
+    for (const QChar c : text) {
+        if (c == '!' || c == '%' || c == '_') {
+            escaped += '!';
+        }
+        escaped += c;
+    }
+    return '%' + escaped + '%';
+}
 
 std::unique_ptr<SqlDialect> SqlDialect::create(Kind kind) {
     if (kind == Kind::Postgres) {

@@ -38,7 +38,14 @@ public:
     // After rows were inserted with explicit keys, the next automatic key
     // must follow them.
     virtual void syncAutoKey(Database& db, const QString& table, const QString& column) const = 0;
+    // The calendar day of a date-time column, for ordering and grouping by
+    // day whatever the time of day.
+    virtual QString dayOf(const QString& expression) const = 0;
 };
+
+// A LIKE pattern that finds `text` anywhere, with `%`, `_` and `!` matching
+// themselves; the statement says ESCAPE '!'.
+QString likeContainsPattern(const QString& text);
 
 // The text form in which date-times are bound: wall-clock time, no zone.
 QString wallClockText(const QDateTime& value);

@@ -35,8 +35,12 @@ bool ReportWindow::showReport() {
         return false;
     }
     PreparedReport prepared;
-    if (!ReportPreparer(tmpl, QFileInfo(path).absolutePath())
-             .prepare(m_rows, &prepared, &error, context().clock().today())) {
+    ReportPreparer preparer(tmpl, QFileInfo(path).absolutePath());
+    preparer.setParameters(m_parameters);
+    for (auto it = m_images.cbegin(); it != m_images.cend(); ++it) {
+        preparer.setImage(it.key(), it.value());
+    }
+    if (!preparer.prepare(m_rows, &prepared, &error, context().clock().today())) {
         context().prompter().error(error);
         return false;
     }

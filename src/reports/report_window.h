@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QHash>
+#include <QImage>
+#include <QVariantMap>
+
 #include "reports/engine/report_rows.h"
 #include "ui/base_window.h"
 
@@ -16,6 +20,11 @@ public:
 
     ReportPreviewFrame* frame() const { return m_frame; }
     void setRows(const ReportRows& rows) { m_rows = rows; }
+    const ReportRows& rows() const { return m_rows; }
+    // Values the template prints beside the rows (a period, filters).
+    void setParameters(const QVariantMap& parameters) { m_parameters = parameters; }
+    // Pictures the window draws for the template (a chart), by name.
+    void setImage(const QString& name, const QImage& image) { m_images.insert(name, image); }
     // Rows of a statement on the current book.
     void setQuery(const QString& sql, const QVariantMap& params = {});
     // Loads the template anew and prepares the report from the rows.
@@ -27,4 +36,6 @@ protected:
 private:
     QString m_template;
     ReportRows m_rows;
+    QVariantMap m_parameters;
+    QHash<QString, QImage> m_images;
 };

@@ -7,10 +7,12 @@
 #include "admin/settings_dialog.h"
 #include "documents/order_form_list_window.h"
 #include "documents/order_form_window.h"
+#include "documents/payout_list_window.h"
 #include "documents/quotation_list_window.h"
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
 #include "master/units_window.h"
+#include "reports/statistics_window.h"
 #include "shell/query_panel_window.h"
 #include "shell/users_window.h"
 
@@ -28,6 +30,10 @@ WindowOpener::Factory partnerList(const PartnerSide& side) {
         window.setMode(startParameter);
         window.exec();
     };
+}
+
+WindowOpener::Factory statistics(StatisticsReport::Kind kind) {
+    return [kind](AppContext& context, int, QWidget* parent) { StatisticsWindow(context, kind, parent).exec(); };
 }
 
 }  // namespace
@@ -55,6 +61,11 @@ const WindowOpener& ProgramWindows::table() {
              OrderFormWindow(context, OrderFormDocument::New, QString(), parent).exec();
          }},
         {"frm_GainBill_list", plain<OrderFormListWindow>()},
+        {"frm_payout", [](AppContext& context, int startParameter,
+                          QWidget* parent) { PayoutListWindow(context, startParameter, parent).exec(); }},
+        {"Report_Dusmere_IncomePriceDetail_Frm", statistics(StatisticsReport::Kind::Income)},
+        {"Report_Dusmere_payout_Frm", statistics(StatisticsReport::Kind::Payout)},
+        {"Report_Dusmere_gain_frm", statistics(StatisticsReport::Kind::Profit)},
         {"Query_Panel_Frm", [](AppContext& context, int startParameter,
                                QWidget* parent) { QueryPanelWindow(context, startParameter, parent).exec(); }},
         {"base_unit_frm",

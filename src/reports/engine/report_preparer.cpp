@@ -212,6 +212,42 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
     return true;
 }
 
+void ReportPreparer::setParameters(const QVariantMap& parameters) {
+    m_parameters.clear();
+    for (auto it = parameters.cbegin(); it != parameters.cend(); ++it) {
+        m_parameters.insert(it.key().toLower(), it.value());
+    }
+}
+
+void ReportPreparer::setImage(const QString& name, const QImage& image) {
+    m_namedImages.insert(name, image);
+}
+
+QVariant ReportPreparer::fieldValue(const State& s, const QString& field, int row) const {
+    const QString key = field.toLower();
+    const int i = s.fieldIndex.value(key, -1);
+    if (i >= 0) {
+        return row >= 0 && row < s.rows->rows.size() ? s.rows->rows[row][i] : QVariant();
+    }
+    return m_parameters.value(key);
+}
+
+int ReportPreparer::namedImageIndex(State& s, const QString& name) {
+    const QString key = QStringLiteral("@") + name;
+    const auto it = s.images.constFind(key);
+    if (it != s.images.constEnd()) {
+        return it.value();
+    }
+    int index = -1;
+    const QImage image = m_namedImages.value(name);
+    if (!image.isNull()) {
+        s.out->images.append(image);
+        index = static_cast<int>(s.out->images.size()) - 1;
+    }
+    s.images.insert(key, index);
+    return index;
+}
+
 int ReportPreparer::imageIndex(State& s, const QString& path) {
     if (path.isEmpty()) {
         return -1;
@@ -240,10 +276,7 @@ double ReportPreparer::bandHeight(State& s, const CompiledBand& band, int row, d
         return height;
     }
     ReportExpression::Context ctx;
-    ctx.field = [&s, row](const QString& f) {
-        const int i = s.fieldIndex.value(f.toLower(), -1);
-        return i >= 0 && row >= 0 ? s.rows->rows[row][i] : QVariant();
-    };
+    ctx.field = [this, &s, row](const QString& f) { return fieldValue(s, f, row); };
     ctx.page = s.out->pages.size();
     ctx.today = s.today;
     for (const CompiledItem& c : band.items) {
@@ -296,10 +329,7 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
         return accs->value(a.id).result(a.function);
     };
     ReportExpression::Context ctx;
-    ctx.field = [&s, row](const QString& f) {
-        const int i = s.fieldIndex.value(f.toLower(), -1);
-        return i >= 0 && row >= 0 && row < s.rows->rows.size() ? s.rows->rows[row][i] : QVariant();
-    };
+    ctx.field = [this, &s, row](const QString& f) { return fieldValue(s, f, row); };
     ctx.aggregate = aggregateValue;
     ctx.page = s.out->pages.size();
     ctx.pages = s.out->pages.size();
@@ -347,9 +377,12 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
                 p.kind = ReportPrimitive::Kind::Rect;
                 break;
             case ReportItem::Kind::Picture: {
-                const QString path =
-                    !item.pictureField.isEmpty() ? ctx.field(item.pictureField).toString() : item.pictureFile;
-                p.image = imageIndex(s, path);
+                if (!item.pictureName.isEmpty()) {
+                    p.image = namedImageIndex(s, item.pictureName);
+                } else {
+                    p.image = imageIndex(
+                        s, !item.pictureField.isEmpty() ? ctx.field(item.pictureField).toString() : item.pictureFile);
+                }
                 // A picture that cannot be read leaves an empty box.
                 p.kind = p.image >= 0 ? ReportPrimitive::Kind::Image : ReportPrimitive::Kind::Rect;
                 if (p.image < 0) {
@@ -528,10 +561,7 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
     };
     auto accumulate = [&](QHash<int, Accumulator>& accs, int row) {
         ReportExpression::Context ctx;
-        ctx.field = [&](const QString& f) {
-            const int i = s.fieldIndex.value(f.toLower(), -1);
-            return i >= 0 ? rows.rows[row][i] : QVariant();
-        };
+        ctx.field = [&](const QString& f) { return fieldValue(s, f, row); };
         for (const auto& a : m_aggregates) {
             accs[a.id].add(ReportExpression::evaluateNode(a.argument, ctx));
         }
@@ -607,10 +637,7 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
     const int total = static_cast<int>(out->pages.size());
     for (const State::Deferred& d : s.deferred) {
         ReportExpression::Context ctx;
-        ctx.field = [&](const QString& f) {
-            const int i = s.fieldIndex.value(f.toLower(), -1);
-            return i >= 0 && d.row >= 0 ? rows.rows[d.row][i] : QVariant();
-        };
+        ctx.field = [&](const QString& f) { return fieldValue(s, f, d.row); };
         ctx.aggregate = [&d](const ReportExpression::Aggregate& a) { return d.aggregates.value(a.id); };
         ctx.page = d.page + 1;
         ctx.pages = total;

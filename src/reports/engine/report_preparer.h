@@ -2,7 +2,9 @@
 
 #include <QDate>
 #include <QHash>
+#include <QImage>
 #include <QString>
+#include <QVariantMap>
 #include <memory>
 #include <vector>
 
@@ -24,6 +26,13 @@ public:
     // Compiles the template's texts against the rows' fields; false with a
     // message naming the band and item.
     bool prepare(const ReportRows& rows, PreparedReport* out, QString* error, const QDate& today = QDate());
+    // Values a template names like fields when the rows have no such field
+    // (a report's period and filters): they print also when there are no
+    // rows.
+    void setParameters(const QVariantMap& parameters);
+    // A picture the host draws (a chart), named by picture items with
+    // "image": name.
+    void setImage(const QString& name, const QImage& image);
 
 private:
     struct CompiledItem;
@@ -40,10 +49,14 @@ private:
     void placeDetail(State& s, const CompiledBand& band, int row);
     void placeFullWidth(State& s, const CompiledBand& band, int row);
     int imageIndex(State& s, const QString& path);
+    int namedImageIndex(State& s, const QString& name);
+    QVariant fieldValue(const State& s, const QString& field, int row) const;
 
     ReportTemplate m_template;
     QString m_folder;
     std::vector<std::unique_ptr<CompiledBand>> m_bands;
     std::vector<ReportExpression::Aggregate> m_aggregates;
-    QHash<int, int> m_aggregateLevel;  // aggregate id -> group level of its band, -1 otherwise
+    QHash<int, int> m_aggregateLevel;
+    QHash<QString, QVariant> m_parameters;  // by lower-case name
+    QHash<QString, QImage> m_namedImages;   // aggregate id -> group level of its band, -1 otherwise
 };

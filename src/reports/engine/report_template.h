@@ -30,6 +30,7 @@ struct ReportItem {
     QColor color = Qt::black;
     QString pictureFile;   // a picture from a file (relative to the template)
     QString pictureField;  // or the file named by a field
+    QString pictureName;   // or a picture the report's host draws
 };
 
 struct ReportBand {

@@ -1,0 +1,106 @@
+#include "documents/payout_list.h"
+
+#include <QDate>
+
+#include "data/database.h"
+#include "data/dataset.h"
+#include "platform/prompter.h"
+
+PayoutKind PayoutKind::of(int kind) {
+    switch (kind) {
+        case 0:
+            return {0, QStringLiteral("0"), QStringLiteral("运输费"), QStringLiteral("运费")};
+        case 1:
+            return {1, QStringLiteral("1"), QStringLiteral("工资"), QStringLiteral("工资")};
+        case 2:
+            return {2, QStringLiteral("2"), QStringLiteral("日杂费"), QStringLiteral("日杂项")};
+        case 4:
+            return {4, QStringLiteral("3"), QStringLiteral("汇款"), QStringLiteral("汇款")};
+        default:
+            return {kind, QString(), QStringLiteral("支出管理"), QStringLiteral("支出项")};
+    }
+}
+
+bool PayoutKind::parse(const QString& text, PayoutKind* out) {
+    const QString t = text.trimmed();
+    for (int k : {0, 1, 2, 4}) {
+        const PayoutKind kind = of(k);
+        if (t == QString::number(k) || t == kind.subject || t == kind.title || t == kind.heading) {
+            *out = kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+PayoutList::PayoutList(Database& db, Prompter& prompter, int kind)
+    : m_db(db), m_prompter(prompter), m_kind(PayoutKind::of(kind)), m_rows(std::make_unique<Dataset>(db)) {}
+
+PayoutList::~PayoutList() = default;
+
+void PayoutList::open() {
+    m_rows->setUpdateTable(QStringLiteral("payout"), {QStringLiteral("id")});
+    if (m_kind.subject.isEmpty()) {
+        m_rows->open(QStringLiteral("select * from payout"));
+    } else {
+        m_rows->open(QStringLiteral("select * from payout where subject=:subject"), {{"subject", m_kind.subject}});
+    }
+    m_rows->setDisplayFormat("paytime", "YYYY-MM-DD");
+    m_rows->setCaption("paytime", QStringLiteral("发生日期"));
+    m_rows->setCaption("subject", QStringLiteral("支出类型"));
+    m_rows->setCaption("totalprice", QStringLiteral("支出金额"));
+    m_rows->setCaption("remark", QStringLiteral("支出备注"));
+}
+
+void PayoutList::refresh() {
+    if (!m_rows->isOpen()) {
+        open();
+        return;
+    }
+    m_rows->refresh();
+}
+
+void PayoutList::addRow(const QDate& today) {
+    m_rows->append();
+    m_rows->setValue("paytime", today.startOfDay());
+    if (!m_kind.subject.isEmpty()) {
+        m_rows->setValue("subject", m_kind.subject);
+    }
+    m_rows->post();
+    m_rows->setTag(1);
+}
+
+bool PayoutList::checkEditSelection(int selected) {
+    if (selected == 0) {
+        m_prompter.inform(QStringLiteral("请选择一条记录"));
+        return false;
+    }
+    if (selected > 1) {
+        m_prompter.inform(QStringLiteral("一次只能编辑一条记录"));
+        return false;
+    }
+    return true;
+}
+
+bool PayoutList::remove(const QVariantList& ids) {
+    if (ids.isEmpty()) {
+        m_prompter.inform(QStringLiteral("请选择要删除的记录"));
+        return false;
+    }
+    if (!m_prompter.askYesNo(deleteQuestion())) {
+        return false;
+    }
+    removeNow(ids);
+    return true;
+}
+
+void PayoutList::removeNow(const QVariantList& ids) {
+    if (ids.isEmpty()) {
+        return;
+    }
+    QVariantMap params;
+    const QString in = Database::bindList(QStringLiteral("id"), ids, &params);
+    WriteTransaction tx(m_db);
+    m_db.execute(QStringLiteral("delete from payout where id in(%1)").arg(in), params);
+    tx.commit();
+}

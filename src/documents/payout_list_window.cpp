@@ -1,0 +1,152 @@
+#include "documents/payout_list_window.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "data/dataset.h"
+#include "data/lookup_list.h"
+#include "documents/payout_edit_window.h"
+#include "ui/data_grid.h"
+#include "ui/editors.h"
+#include "ui/list_grid_setup.h"
+
+PayoutListWindow::PayoutListWindow(AppContext& context, int payoutKind, QWidget* parent)
+    : BaseWindow(context, QStringLiteral("frm_payout"), parent),
+      m_list(context.data().main(), context.prompter(), payoutKind),
+      m_grid(new DataGrid(this)),
+      m_from(new NullableDateEdit(this)),
+      m_to(new NullableDateEdit(this)),
+      m_title(new QLabel(m_list.kind().title, this)) {
+    setWindowTitle(QStringLiteral("支出管理"));
+    runEditor = [this](int mode) {
+        PayoutEditWindow editor(this->context(), m_list, mode, this);
+        editor.showModal();
+    };
+    buildActions();
+
+    auto kinds = std::make_shared<LookupList>();
+    m_grid->setReadOnly(true);
+    m_grid->setMultiSelect(true);
+    m_grid->setColumns({
+        GridColumn::make("id", QStringLiteral("id"), 40).hidden(),
+        GridColumn::make("paytime", QStringLiteral("发生日期"), 100).withFormat("YYYY-MM-DD"),
+        GridColumn::make("subject", QStringLiteral("支出类型"), 90).withLookup(kinds),
+        GridColumn::make("totalprice", QStringLiteral("支出金额"), 100).withFormat("0.00"),
+        GridColumn::make("remark", QStringLiteral("支出备注"), 260),
+    });
+    m_grid->setFooter({FooterSummary::count("paytime", QStringLiteral("共 0 条记录")),
+                       FooterSummary::sum("totalprice", QStringLiteral("合计：0.00"))});
+    m_grid->setInitialSort("paytime", Qt::DescendingOrder);
+    connect(m_grid, &DataGrid::rowDoubleClicked, this,
+            [this](int) { actions().execute(QStringLiteral("Action_Edit")); });
+
+    const bool opened = actions().guard([this, kinds] {
+        kinds->loadCodeList(this->context().data().main(), "payout", "subject");
+        m_list.open();
+        m_grid->setDataset(&m_list.rows());
+    });
+    if (opened) {
+        prepareListGrid(*m_grid, this->context());
+        reread(QVariant());
+    }
+    const QDate today = this->context().clock().today();
+    m_from->setValue(today.startOfDay());
+    m_to->setValue(today.startOfDay());
+
+    m_title->setObjectName(QStringLiteral("title"));
+    QFont big = m_title->font();
+    big.setPointSize(big.pointSize() + 6);
+    big.setBold(true);
+    m_title->setFont(big);
+    auto* query = new QPushButton(QStringLiteral("查询"), this);
+    query->setObjectName(QStringLiteral("queryButton"));
+    connect(query, &QPushButton::clicked, this, &PayoutListWindow::filterByDate);
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_title);
+    top->addSpacing(20);
+    top->addWidget(new QLabel(QStringLiteral("制单日期:"), this));
+    top->addWidget(new QLabel(QStringLiteral("从"), this));
+    top->addWidget(m_from);
+    top->addWidget(new QLabel(QStringLiteral("到"), this));
+    top->addWidget(m_to);
+    top->addWidget(query);
+    top->addStretch();
+
+    auto* buttons = new QHBoxLayout;
+    auto addButton = [this, buttons](const QString& caption, const char* action) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(action));
+        connect(b, &QPushButton::clicked, actions().action(QString::fromLatin1(action)), &QAction::trigger);
+        buttons->addWidget(b);
+    };
+    addButton(QStringLiteral("添加"), "Action_Add");
+    addButton(QStringLiteral("编辑"), "Action_Edit");
+    addButton(QStringLiteral("删除"), "Action_Delete");
+    buttons->addStretch();
+    auto* close = new QPushButton(QStringLiteral("关闭窗口"), this);
+    close->setObjectName(QStringLiteral("closeButton"));
+    connect(close, &QPushButton::clicked, this, &PayoutListWindow::reject);
+    buttons->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+    layout->addWidget(m_grid, 1);
+    resize(760, 560);
+}
+
+void PayoutListWindow::buildActions() {
+    auto add = [this](const char* name, const char* caption, std::function<void()> handler) {
+        actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), std::move(handler));
+    };
+    add("Action_Add", "添加", [this] {
+        runEditor(PayoutEditor::New);
+        const Dataset& rows = m_list.rows();
+        // The payout just saved (or the last one of several) stays current.
+        reread(rows.currentRow() >= 0 ? rows.value(rows.currentRow(), "id") : QVariant());
+    });
+    add("Action_Edit", "编辑", [this] {
+        const QVariantList ids = selectedIds();
+        if (!m_list.checkEditSelection(static_cast<int>(ids.size()))) {
+            return;
+        }
+        m_list.rows().locate("id", ids.first());
+        runEditor(PayoutEditor::Existing);
+        reread(ids.first());
+    });
+    add("Action_Delete", "删除", [this] {
+        if (m_list.remove(selectedIds())) {
+            reread(QVariant());
+        }
+    });
+}
+
+QVariantList PayoutListWindow::selectedIds() const {
+    QVariantList ids;
+    for (int r : m_grid->selectedRows()) {
+        ids.append(m_list.rows().value(r, "id"));
+    }
+    return ids;
+}
+
+void PayoutListWindow::reread(const QVariant& id) {
+    m_list.refresh();
+    Dataset& rows = m_list.rows();
+    if (rows.isEmpty()) {
+        return;
+    }
+    if (id.isNull() || !rows.locate("id", id)) {
+        const int first = m_grid->model()->datasetRow(0);
+        rows.setCurrentRow(first >= 0 ? first : 0);
+    }
+    m_grid->selectRow(rows.currentRow());
+}
+
+void PayoutListWindow::filterByDate() {
+    m_grid->clearFilters();
+    m_grid->setDateFilter("paytime", m_from->value().toDate(), m_to->value().toDate());
+}

@@ -1,0 +1,322 @@
+#include "reports/statistics_chart.h"
+
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+namespace {
+const QColor kColors[] = {QColor(0x3b, 0x7d, 0xd8), QColor(0xe0, 0x6c, 0x3c), QColor(0x3c, 0xa0, 0x5a),
+                          QColor(0x9b, 0x59, 0xb6), QColor(0xf1, 0xc4, 0x0f), QColor(0x7f, 0x8c, 0x8d)};
+
+QColor colorAt(int i) {
+    return kColors[i % static_cast<int>(std::size(kColors))];
+}
+
+QDate monthOf(const QVariant& v) {
+    QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
+    if (!d.isValid()) {
+        d = QDate::fromString(v.toString().left(10), Qt::ISODate);
+    }
+    return d.isValid() ? QDate(d.year(), d.month(), 1) : QDate();
+}
+
+// A round step for the value axis: 1, 2 or 5 times a power of ten.
+double niceStep(double range, int ticks) {
+    if (range <= 0) {
+        return 1;
+    }
+    const double raw = range / ticks;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        if (raw <= m * power) {
+            return m * power;
+        }
+    }
+    return 10 * power;
+}
+
+QString amountText(double v) {
+    if (std::abs(v) >= 100000000) {
+        return QString::number(v / 100000000, 'f', 1) + QStringLiteral("亿");
+    }
+    if (std::abs(v) >= 10000) {
+        return QString::number(v / 10000, 'f', std::abs(v) >= 1000000 ? 0 : 1) + QStringLiteral("万");
+    }
+    return QString::number(v, 'f', 0);
+}
+}  // namespace
+
+StatisticsChart StatisticsChart::fromRows(StatisticsReport::Kind kind, const ReportRows& rows) {
+    StatisticsChart chart;
+    const int day = rows.fieldIndex(QStringLiteral("BillDay"));
+    int incomeColumn = -1, payoutColumn = -1, kindColumn = -1;
+    switch (kind) {
+        case StatisticsReport::Kind::Income:
+            incomeColumn = rows.fieldIndex(QStringLiteral("PayPrice"));
+            chart.m_title = QStringLiteral("每月收入");
+            break;
+        case StatisticsReport::Kind::Payout:
+            payoutColumn = rows.fieldIndex(QStringLiteral("totalprice"));
+            kindColumn = rows.fieldIndex(QStringLiteral("statusname"));
+            chart.m_title = QStringLiteral("每月支出");
+            break;
+        case StatisticsReport::Kind::Profit:
+            incomeColumn = rows.fieldIndex(QStringLiteral("Income_price"));
+            payoutColumn = rows.fieldIndex(QStringLiteral("PayoutPrice"));
+            chart.m_title = QStringLiteral("每月收入、支出与利润");
+            break;
+    }
+    if (day < 0) {
+        return chart;
+    }
+    QDate first, last;
+    for (const auto& row : rows.rows) {
+        const QDate m = monthOf(row[day]);
+        if (!m.isValid()) {
+            continue;
+        }
+        first = !first.isValid() || m < first ? m : first;
+        last = !last.isValid() || m > last ? m : last;
+    }
+    if (!first.isValid()) {
+        return chart;
+    }
+    for (QDate m = first; m <= last; m = m.addMonths(1)) {
+        chart.m_months << m;
+    }
+    const auto monthIndex = [&first](const QDate& m) {
+        return (m.year() - first.year()) * 12 + m.month() - first.month();
+    };
+    QList<double> income(chart.m_months.size(), 0), payout(chart.m_months.size(), 0);
+    QHash<QString, int> shareIndex;
+    for (const auto& row : rows.rows) {
+        const QDate m = monthOf(row[day]);
+        if (!m.isValid()) {
+            continue;
+        }
+        const int i = monthIndex(m);
+        if (incomeColumn >= 0) {
+            income[i] += row[incomeColumn].toDouble();
+        }
+        if (payoutColumn >= 0) {
+            const double amount = row[payoutColumn].toDouble();
+            payout[i] += amount;
+            if (kindColumn >= 0) {
+                const QString name = row[kindColumn].toString();
+                auto it = shareIndex.find(name);
+                if (it == shareIndex.end()) {
+                    it = shareIndex.insert(name, static_cast<int>(chart.m_shares.size()));
+                    chart.m_shares.append({name, 0});
+                }
+                chart.m_shares[it.value()].amount += amount;
+            }
+        }
+    }
+    const bool lines = chart.drawsLines();
+    if (incomeColumn >= 0) {
+        chart.m_series.append({QStringLiteral("收入"), income, lines});
+    }
+    if (payoutColumn >= 0) {
+        chart.m_series.append({QStringLiteral("支出"), payout, lines});
+    }
+    if (incomeColumn >= 0 && payoutColumn >= 0) {
+        QList<double> profit(income.size());
+        for (int i = 0; i < income.size(); ++i) {
+            profit[i] = income[i] - payout[i];
+        }
+        chart.m_series.append({QStringLiteral("利润"), profit, true});
+    }
+    return chart;
+}
+
+QImage StatisticsChart::image(const QSizeF& sizeMm, double dpi) const {
+    const QSize px(qRound(sizeMm.width() / 25.4 * dpi), qRound(sizeMm.height() / 25.4 * dpi));
+    QImage img(px, QImage::Format_RGB32);
+    img.setDotsPerMeterX(qRound(dpi / 0.0254));
+    img.setDotsPerMeterY(qRound(dpi / 0.0254));
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    paint(p, QRectF(QPointF(0, 0), QSizeF(px)));
+    return img;
+}
+
+void StatisticsChart::paint(QPainter& painter, const QRectF& area) const {
+    painter.save();
+    QFont font = painter.font();
+    font.setFamily(QStringLiteral("SimSun"));
+    font.setPixelSize(qMax(8, qRound(area.height() / 28)));
+    painter.setFont(font);
+    if (isEmpty()) {
+        painter.setPen(Qt::darkGray);
+        painter.drawText(area, Qt::AlignCenter, QStringLiteral("这段时间没有数据"));
+        painter.restore();
+        return;
+    }
+    if (m_shares.size() > 0) {
+        const double pieWidth = qMin(area.width() * 0.36, area.height() * 1.4);
+        paintMonths(painter, QRectF(area.left(), area.top(), area.width() - pieWidth, area.height()));
+        paintShares(painter, QRectF(area.right() - pieWidth, area.top(), pieWidth, area.height()));
+    } else {
+        paintMonths(painter, area);
+    }
+    painter.restore();
+}
+
+void StatisticsChart::paintMonths(QPainter& painter, const QRectF& area) const {
+    const QFontMetricsF fm(painter.font());
+    const double line = fm.height();
+    // Title and legend over the plot.
+    painter.setPen(Qt::black);
+    QFont bold = painter.font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    painter.drawText(QRectF(area.left(), area.top(), area.width(), line * 1.4), Qt::AlignCenter, m_title);
+    QFont normal = bold;
+    normal.setBold(false);
+    painter.setFont(normal);
+    double x = area.left() + line * 4;
+    const double legendY = area.top() + line * 1.5;
+    for (int s = 0; s < m_series.size(); ++s) {
+        painter.fillRect(QRectF(x, legendY + line * 0.25, line * 0.8, line * 0.5), colorAt(s));
+        x += line;
+        const QString name = m_series[s].name;
+        painter.setPen(Qt::black);
+        painter.drawText(QPointF(x, legendY + line * 0.8), name);
+        x += fm.horizontalAdvance(name) + line;
+    }
+
+    double low = 0, high = 0;
+    for (const Series& s : m_series) {
+        for (double v : s.values) {
+            low = qMin(low, v);
+            high = qMax(high, v);
+        }
+    }
+    if (high == low) {
+        high = low + 1;
+    }
+    const double step = niceStep(high - low, 5);
+    low = std::floor(low / step) * step;
+    high = std::ceil(high / step) * step;
+
+    const double labelWidth = fm.horizontalAdvance(QStringLiteral("-000.0万")) + line * 0.5;
+    const QRectF plot(area.left() + labelWidth, legendY + line * 1.6, area.width() - labelWidth - line,
+                      area.bottom() - (legendY + line * 1.6) - line * 2.2);
+    if (plot.width() <= 0 || plot.height() <= 0) {
+        return;
+    }
+    const auto yOf = [&](double v) { return plot.bottom() - (v - low) / (high - low) * plot.height(); };
+
+    // Value axis with its grid.
+    for (double v = low; v <= high + step / 2; v += step) {
+        const double y = yOf(v);
+        painter.setPen(QPen(QColor(0xdd, 0xdd, 0xdd), 0));
+        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(area.left(), y - line / 2, labelWidth - line * 0.3, line),
+                         Qt::AlignRight | Qt::AlignVCenter, amountText(v));
+    }
+    painter.setPen(QPen(Qt::black, 0));
+    painter.drawLine(QPointF(plot.left(), yOf(0)), QPointF(plot.right(), yOf(0)));
+    painter.drawLine(plot.bottomLeft(), plot.topLeft());
+
+    const int n = static_cast<int>(m_months.size());
+    const double slot = plot.width() / n;
+    // Month labels: as many as fit.
+    const double labelSpace = fm.horizontalAdvance(QStringLiteral("2006-06")) + line * 0.5;
+    const int every = qMax(1, static_cast<int>(std::ceil(labelSpace / slot)));
+    for (int i = 0; i < n; i += every) {
+        const QString text = m_months[i].toString(QStringLiteral("yyyy-MM"));
+        painter.drawText(
+            QRectF(plot.left() + slot * i + slot / 2 - labelSpace / 2, plot.bottom() + line * 0.3, labelSpace, line),
+            Qt::AlignCenter, text);
+    }
+
+    QList<int> bars;
+    for (int s = 0; s < m_series.size(); ++s) {
+        if (!m_series[s].line) {
+            bars << s;
+        }
+    }
+    if (!bars.isEmpty()) {
+        const double barWidth = slot * 0.8 / bars.size();
+        for (int b = 0; b < bars.size(); ++b) {
+            const Series& s = m_series[bars[b]];
+            for (int i = 0; i < n; ++i) {
+                const double v = s.values.value(i);
+                const double top = yOf(qMax(v, 0.0)), bottom = yOf(qMin(v, 0.0));
+                painter.fillRect(
+                    QRectF(plot.left() + slot * i + slot * 0.1 + barWidth * b, top, barWidth, qMax(bottom - top, 0.5)),
+                    colorAt(bars[b]));
+            }
+        }
+    }
+    for (int s = 0; s < m_series.size(); ++s) {
+        if (!m_series[s].line) {
+            continue;
+        }
+        QPainterPath path;
+        for (int i = 0; i < n; ++i) {
+            const QPointF pt(plot.left() + slot * i + slot / 2, yOf(m_series[s].values.value(i)));
+            if (i == 0) {
+                path.moveTo(pt);
+            } else {
+                path.lineTo(pt);
+            }
+        }
+        painter.setPen(QPen(colorAt(s), qMax(1.0, line / 8)));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(path);
+        if (n <= kMaxBarMonths) {
+            painter.setBrush(colorAt(s));
+            for (int i = 0; i < n; ++i) {
+                painter.drawEllipse(QPointF(plot.left() + slot * i + slot / 2, yOf(m_series[s].values.value(i))),
+                                    line / 6, line / 6);
+            }
+        }
+    }
+}
+
+void StatisticsChart::paintShares(QPainter& painter, const QRectF& area) const {
+    const QFontMetricsF fm(painter.font());
+    const double line = fm.height();
+    double total = 0;
+    for (const Share& s : m_shares) {
+        total += qMax(0.0, s.amount);
+    }
+    painter.setPen(Qt::black);
+    QFont bold = painter.font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    painter.drawText(QRectF(area.left(), area.top(), area.width(), line * 1.4), Qt::AlignCenter,
+                     QStringLiteral("各类支出占比"));
+    bold.setBold(false);
+    painter.setFont(bold);
+    const double legendHeight = line * 1.2 * m_shares.size();
+    const double side = qMax(0.0, qMin(area.width() - line, area.height() - line * 2 - legendHeight));
+    const QRectF pie(area.center().x() - side / 2, area.top() + line * 1.6, side, side);
+    double start = 90 * 16;
+    for (int i = 0; i < m_shares.size(); ++i) {
+        const double share = total > 0 ? qMax(0.0, m_shares[i].amount) / total : 0;
+        const double span = -share * 360 * 16;
+        painter.setPen(QPen(Qt::white, 0));
+        painter.setBrush(colorAt(i));
+        if (share >= 0.999) {
+            painter.drawEllipse(pie);
+        } else if (share > 0) {
+            painter.drawPie(pie, qRound(start), qRound(span));
+        }
+        start += span;
+        const double y = pie.bottom() + line * 0.4 + line * 1.2 * i;
+        painter.fillRect(QRectF(area.left() + line, y + line * 0.25, line * 0.8, line * 0.5), colorAt(i));
+        painter.setPen(Qt::black);
+        const QString text = QStringLiteral("%1  %2  %3%")
+                                 .arg(m_shares[i].name.isEmpty() ? QStringLiteral("(未分类)") : m_shares[i].name,
+                                      amountText(m_shares[i].amount), QString::number(share * 100, 'f', 1));
+        painter.drawText(QRectF(area.left() + line * 2, y, area.width() - line * 2, line),
+                         Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+}

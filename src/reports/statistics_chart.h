@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDate>
+#include <QImage>
+#include <QList>
+#include <QRectF>
+#include <QString>
+
+#include "reports/engine/report_rows.h"
+#include "reports/statistics_report.h"
+
+class QPainter;
+
+// The picture of a statistics report: its amounts per month (income,
+// payouts and the profit between them) as bars, or as lines when the
+// period is long, and for payouts each kind's share of the total. Built
+// from the very rows the report prints.
+class StatisticsChart {
+public:
+    struct Series {
+        QString name;
+        QList<double> values;  // one per month
+        bool line = false;     // drawn as a line over the bars
+    };
+    struct Share {
+        QString name;
+        double amount = 0;
+    };
+
+    static StatisticsChart fromRows(StatisticsReport::Kind kind, const ReportRows& rows);
+
+    const QList<QDate>& months() const { return m_months; }
+    const QList<Series>& series() const { return m_series; }
+    const QList<Share>& shares() const { return m_shares; }
+    bool isEmpty() const { return m_months.isEmpty(); }
+    // More months than bars can show side by side: lines instead.
+    bool drawsLines() const { return m_months.size() > kMaxBarMonths; }
+
+    // Draws into `area` (any device; sizes follow the area's height).
+    void paint(QPainter& painter, const QRectF& area) const;
+    // The chart as a picture of `sizeMm` millimetres at `dpi`.
+    QImage image(const QSizeF& sizeMm, double dpi = 200) const;
+
+    static constexpr int kMaxBarMonths = 24;
+
+private:
+    void paintMonths(QPainter& painter, const QRectF& area) const;
+    void paintShares(QPainter& painter, const QRectF& area) const;
+
+    QString m_title;
+    QList<QDate> m_months;
+    QList<Series> m_series;
+    QList<Share> m_shares;
+};

@@ -1,0 +1,264 @@
+#include "reports/statistics_report.h"
+
+#include <QSqlQuery>
+
+#include "data/database.h"
+#include "data/sql_dialect.h"
+#include "platform/errors.h"
+
+namespace {
+const char* const kAll = "全部";
+
+// Appends "and <column> >= :from and <column> < :to" for the bounds given,
+// with parameter names of their own per use.
+QString periodCondition(const QString& column, const StatisticsFilter& f, const QString& prefix, QVariantMap* params) {
+    QString c;
+    if (f.from.isValid()) {
+        c += QStringLiteral(" and %1>=:%2from").arg(column, prefix);
+        params->insert(prefix + "from", f.from.startOfDay());
+    }
+    if (f.to.isValid()) {
+        c += QStringLiteral(" and %1<:%2to").arg(column, prefix);
+        params->insert(prefix + "to", f.to.addDays(1).startOfDay());
+    }
+    return c;
+}
+
+QVariant asDate(const QVariant& v) {
+    if (v.isNull()) {
+        return v;
+    }
+    if (v.typeId() == QMetaType::QDate) {
+        return v;
+    }
+    if (v.typeId() == QMetaType::QDateTime) {
+        return v.toDateTime().date();
+    }
+    const QString text = v.toString();
+    const QDate d = QDate::fromString(text.left(10), Qt::ISODate);
+    return d.isValid() ? QVariant(d) : v;
+}
+
+QVariant asDateTime(const QVariant& v) {
+    if (v.isNull() || v.typeId() == QMetaType::QDateTime) {
+        return v;
+    }
+    if (v.typeId() == QMetaType::QDate) {
+        return v.toDate().startOfDay();
+    }
+    const QString text = v.toString();
+    QDateTime dt = QDateTime::fromString(text.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!dt.isValid()) {
+        dt = QDateTime::fromString(text, Qt::ISODate);
+    }
+    if (!dt.isValid()) {
+        const QDate d = QDate::fromString(text.left(10), Qt::ISODate);
+        if (d.isValid()) {
+            dt = d.startOfDay();
+        }
+    }
+    return dt.isValid() ? QVariant(dt) : v;
+}
+}  // namespace
+
+StatisticsReport::StatisticsReport(Database& db) : m_db(db) {}
+
+QString StatisticsReport::windowName(Kind kind) {
+    switch (kind) {
+        case Kind::Income:
+            return QStringLiteral("Report_Dusmere_IncomePriceDetail_Frm");
+        case Kind::Payout:
+            return QStringLiteral("Report_Dusmere_payout_Frm");
+        case Kind::Profit:
+            return QStringLiteral("Report_Dusmere_gain_frm");
+    }
+    return {};
+}
+
+QString StatisticsReport::caption(Kind kind) {
+    switch (kind) {
+        case Kind::Income:
+            return QStringLiteral("收入统计");
+        case Kind::Payout:
+            return QStringLiteral("支出统计");
+        case Kind::Profit:
+            return QStringLiteral("利润统计");
+    }
+    return {};
+}
+
+QString StatisticsReport::templateName(Kind kind) {
+    switch (kind) {
+        case Kind::Income:
+            return QStringLiteral("Korvan_TongJi_ShouRu.zrm");
+        case Kind::Payout:
+            return QStringLiteral("Korvan_TongJi_ZhiChu.zrm");
+        case Kind::Profit:
+            return QStringLiteral("Korvan_TongJi_LiRun.zrm");
+    }
+    return {};
+}
+
+QStringList StatisticsReport::kindChoices() {
+    return {QString::fromUtf8(kAll), QStringLiteral("运输费"), QStringLiteral("工资"), QStringLiteral("日杂费"),
+            QStringLiteral("汇款")};
+}
+
+bool StatisticsReport::subjectOfChoice(const QString& choice, QString* subject) {
+    const QStringList choices = kindChoices();
+    if (choice.isEmpty() || choice == choices[0]) {
+        subject->clear();
+        return true;
+    }
+    const qsizetype i = choices.indexOf(choice);
+    if (i < 0) {
+        return false;
+    }
+    *subject = QString::number(i - 1);
+    return true;
+}
+
+void StatisticsReport::check(Kind kind, const StatisticsFilter& filter) {
+    if (filter.from.isValid() && filter.to.isValid() && filter.from > filter.to) {
+        throw UserError(QStringLiteral("开始日期不能晚于结束日期"));
+    }
+    QString subject;
+    if (kind == Kind::Payout && !subjectOfChoice(filter.kind, &subject)) {
+        throw UserError(QStringLiteral("没有这种支出类型: %1").arg(filter.kind));
+    }
+}
+
+QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, QVariantMap* params) const {
+    check(kind, filter);
+    const SqlDialect& d = m_db.dialect();
+    params->clear();
+    switch (kind) {
+        case Kind::Income: {
+            const QString day = d.dayOf(QStringLiteral("s.Keyin_date"));
+            return QStringLiteral(
+                       "select h.*,s.keyin_Date as Payday,s.TotalPrice as PayPrice,s.BillNo as Receipt_BillNo,"
+                       "(select count(*) from Receipt_head r where r.QuotationNo=h.billno%1) as ReceiptBillCount,"
+                       "%2 as BillDay from Receipt_head s, Query_Quotation_Head_list h"
+                       " where s.QuotationNo=h.billno and h.state=1%3 order by %2,h.billno,s.billno")
+                .arg(periodCondition(QStringLiteral("r.Keyin_date"), filter, QStringLiteral("c"), params), day,
+                     periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params));
+        }
+        case Kind::Payout: {
+            QString conditions = periodCondition(QStringLiteral("a.paytime"), filter, QStringLiteral("p"), params);
+            QString subject;
+            subjectOfChoice(filter.kind, &subject);
+            if (!subject.isEmpty()) {
+                conditions += QStringLiteral(" and a.subject=:subject");
+                params->insert(QStringLiteral("subject"), subject);
+            }
+            if (filter.remark != QLatin1String(kAll)) {
+                if (filter.remark.isEmpty()) {
+                    conditions += QStringLiteral(" and (a.remark is null or a.remark='')");
+                } else {
+                    conditions += QStringLiteral(" and lower(a.remark) like lower(:remark) escape '!'");
+                    params->insert(QStringLiteral("remark"), likeContainsPattern(filter.remark));
+                }
+            }
+            const QString day = d.dayOf(QStringLiteral("a.paytime"));
+            return QStringLiteral(
+                       "select a.*,coalesce(b.StatusName,a.subject) as statusname,%1 as BillDay from payout a"
+                       " left join Sys_Status_Describe b on b.StatusValue=a.subject and b.ParamentName='费用名目'"
+                       " where 1=1%2 order by %1,a.subject,a.remark,a.id")
+                .arg(day, conditions);
+        }
+        case Kind::Profit: {
+            const QString payouts = periodCondition(QStringLiteral("a.paytime"), filter, QStringLiteral("p"), params);
+            const QString receipts =
+                periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params);
+            // Payouts before receipts of the same moment; each side in the
+            // order it was entered.
+            return QStringLiteral(
+                       "select t.billdate,t.subject_name,t.Income_price,t.PayoutPrice,t.remark,%1 as BillDay from ("
+                       "select a.paytime as billdate,coalesce(b.StatusName,a.subject) as subject_name,"
+                       "0 as Income_price,a.totalprice as PayoutPrice,a.remark as remark,0 as side,a.id as seq"
+                       " from payout a left join Sys_Status_Describe b on b.StatusValue=a.subject"
+                       " and b.ParamentName='费用名目' where 1=1%2"
+                       " union all "
+                       "select s.keyin_Date,'收款收据',s.TotalPrice,0,"
+                       "coalesce(h.Rummery,'')||case when coalesce(h.Add_ClientName,'')='' then '' else"
+                       " '('||h.Add_ClientName||')' end,1,s.id"
+                       " from Receipt_Head s, Quotation_Head h where s.QuotationNo=h.BillNo and h.state=1%3"
+                       ") t order by t.billdate,t.side,t.seq")
+                .arg(d.dayOf(QStringLiteral("t.billdate")), payouts, receipts);
+        }
+    }
+    return {};
+}
+
+ReportRows StatisticsReport::rows(Kind kind, const StatisticsFilter& filter) const {
+    QVariantMap params;
+    const QString sql = statement(kind, filter, &params);
+    QSqlQuery q = m_db.query(sql, params);
+    ReportRows rows = ReportRows::fromQuery(q);
+    // SQLite hands dates back as text: the report groups and the chart
+    // counts by real dates.
+    QList<int> dayColumns, timeColumns;
+    for (const char* f : {"BillDay"}) {
+        dayColumns << rows.fieldIndex(QString::fromLatin1(f));
+    }
+    for (const char* f : {"Payday", "billdate", "paytime", "Keyin_Date", "Send_Date"}) {
+        timeColumns << rows.fieldIndex(QString::fromLatin1(f));
+    }
+    for (QVector<QVariant>& row : rows.rows) {
+        for (int c : dayColumns) {
+            if (c >= 0) {
+                row[c] = asDate(row[c]);
+            }
+        }
+        for (int c : timeColumns) {
+            if (c >= 0) {
+                row[c] = asDateTime(row[c]);
+            }
+        }
+    }
+    return rows;
+}
+
+QString StatisticsReport::periodText(const StatisticsFilter& filter) {
+    const QString from = filter.from.isValid() ? filter.from.toString(Qt::ISODate) : QStringLiteral("最早");
+    const QString to = filter.to.isValid() ? filter.to.toString(Qt::ISODate) : QStringLiteral("至今");
+    if (!filter.from.isValid() && !filter.to.isValid()) {
+        return QStringLiteral("全部日期");
+    }
+    return from + QStringLiteral(" 至 ") + to;
+}
+
+QVariantMap StatisticsReport::parameters(Kind kind, const StatisticsFilter& filter) const {
+    QVariantMap p;
+    p.insert(QStringLiteral("Report_Title"), caption(kind));
+    p.insert(QStringLiteral("Period_Text"), periodText(filter));
+    p.insert(QStringLiteral("Kind_Text"), filter.kind.isEmpty() ? QString::fromUtf8(kAll) : filter.kind);
+    p.insert(
+        QStringLiteral("Remark_Text"),
+        filter.remark == QLatin1String(kAll)
+            ? filter.remark
+            : (filter.remark.isEmpty() ? QStringLiteral("(无备注)") : QStringLiteral("含“%1”").arg(filter.remark)));
+    p.insert(QStringLiteral("Sys_Corp_name"),
+             m_db.scalar(QStringLiteral("select Corp_name from Sys_Corp order by id limit 1")));
+    return p;
+}
+
+QStringList StatisticsReport::remarkChoices(const QString& kindChoice) const {
+    QStringList out{QString::fromUtf8(kAll)};
+    QString subject;
+    if (!subjectOfChoice(kindChoice, &subject)) {
+        return out;
+    }
+    QVariantMap params;
+    QString sql = QStringLiteral("select distinct remark from payout where remark is not null and remark<>''");
+    if (!subject.isEmpty()) {
+        sql += QStringLiteral(" and subject=:subject");
+        params.insert(QStringLiteral("subject"), subject);
+    }
+    sql += QStringLiteral(" order by remark");
+    QSqlQuery q = m_db.query(sql, params);
+    while (q.next()) {
+        out << q.value(0).toString();
+    }
+    return out;
+}

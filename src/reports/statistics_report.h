@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include "reports/engine/report_rows.h"
+
+class Database;
+
+// What a statistics report is asked for: a period whose bounds may be
+// empty (no bound; To includes its whole day), and for payouts a kind and a
+// remark as the window's drop-downs give them.
+struct StatisticsFilter {
+    QDate from;
+    QDate to;
+    QString kind = QStringLiteral("全部");    // "全部", "运输费", "工资", "日杂费", "汇款"
+    QString remark = QStringLiteral("全部");  // "全部"; empty: payouts without remark
+};
+
+// The income, payout and profit statistics: their statements (bound
+// values, one text for both engines), the rows a report is prepared from,
+// the values its header prints, and the remark choices of the payout
+// window.
+//
+// - Income: one row per receipt of the period whose quotation is in force,
+//   with every column of the quotation list row, the receipt's date Payday,
+//   amount PayPrice and number Receipt_BillNo, and ReceiptBillCount, that
+//   quotation's receipts in the period.
+// - Payout: one row per payout of the period, kind and remark, with the
+//   name of its kind statusname (its code when the code list lacks it).
+// - Profit: a ledger of payouts and receipts (billdate, subject_name,
+//   Income_price, PayoutPrice, remark).
+// Every row also carries BillDay, its calendar day; rows come by day.
+class StatisticsReport {
+public:
+    enum class Kind { Income, Payout, Profit };
+
+    explicit StatisticsReport(Database& db);
+
+    static QString windowName(Kind kind);
+    static QString caption(Kind kind);
+    static QString templateName(Kind kind);
+    // The payout window's kind choices, "全部" first.
+    static QStringList kindChoices();
+    // The payout subject a kind choice filters on; empty for "全部" and an
+    // empty text. False for a text that is no choice.
+    static bool subjectOfChoice(const QString& choice, QString* subject);
+
+    // Throws UserError when the filter cannot be asked (From after To, a
+    // kind that is no choice).
+    static void check(Kind kind, const StatisticsFilter& filter);
+    QString statement(Kind kind, const StatisticsFilter& filter, QVariantMap* params) const;
+    // Runs the statement; dates come back as dates on both engines.
+    ReportRows rows(Kind kind, const StatisticsFilter& filter) const;
+    // Period_Text, Kind_Text, Remark_Text and the company's name
+    // Sys_Corp_name, for the report's header.
+    QVariantMap parameters(Kind kind, const StatisticsFilter& filter) const;
+    // "全部" and the distinct remarks of the payouts of a kind choice.
+    QStringList remarkChoices(const QString& kindChoice) const;
+
+    static QString periodText(const StatisticsFilter& filter);
+
+private:
+    Database& m_db;
+};

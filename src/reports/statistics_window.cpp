@@ -1,0 +1,169 @@
+#include "reports/statistics_window.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QPainter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "reports/report_preview_frame.h"
+#include "ui/editors.h"
+
+namespace {
+// The chart as the window shows it, drawn anew at any size.
+class ChartView : public QWidget {
+public:
+    ChartView(const StatisticsChart& chart, QWidget* parent) : QWidget(parent), m_chart(chart) {
+        setObjectName(QStringLiteral("chartView"));
+        setMinimumSize(240, 180);
+        setAutoFillBackground(true);
+        QPalette p = palette();
+        p.setColor(QPalette::Window, Qt::white);
+        setPalette(p);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        m_chart.paint(painter, QRectF(rect()).adjusted(8, 8, -8, -8));
+    }
+
+private:
+    const StatisticsChart& m_chart;
+};
+
+// The chart's place in the printed report: the summary band's picture.
+const QSizeF kPrintedChartMm(186, 95);
+}  // namespace
+
+StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind kind, QWidget* parent)
+    : ReportWindow(context, StatisticsReport::windowName(kind), StatisticsReport::templateName(kind), parent),
+      m_kind(kind),
+      m_from(new NullableDateEdit(this)),
+      m_to(new NullableDateEdit(this)),
+      m_viewBox(new QComboBox(this)),
+      m_run(new QPushButton(QStringLiteral("开始统计"), this)),
+      m_chartView(new ChartView(m_chart, this)),
+      m_body(new QSplitter(Qt::Horizontal, this)) {
+    setWindowTitle(StatisticsReport::caption(kind));
+    setWindowState(windowState() | Qt::WindowMaximized);
+    m_from->setObjectName(QStringLiteral("cxDateEdit_ShipDate_From"));
+    m_to->setObjectName(QStringLiteral("cxDateEdit_ShipDate_To"));
+    m_run->setObjectName(QStringLiteral("runButton"));
+
+    // The frame moves from the base layout into the splitter beside the
+    // panel, with the chart at its side.
+    layout()->removeWidget(m_frame);
+    auto* outer = new QSplitter(Qt::Horizontal, this);
+    outer->addWidget(buildPanel());
+    m_body->addWidget(m_frame);
+    m_body->addWidget(m_chartView);
+    m_body->setStretchFactor(0, 3);
+    m_body->setStretchFactor(1, 2);
+    outer->addWidget(m_body);
+    outer->setStretchFactor(1, 1);
+    outer->setChildrenCollapsible(false);
+    layout()->addWidget(outer);
+
+    connect(m_run, &QPushButton::clicked, this, [this] { run(); });
+    connect(m_viewBox, &QComboBox::currentIndexChanged, this,
+            [this](int i) { setView(static_cast<View>(qBound(0, i, 2))); });
+    resize(1100, 760);
+}
+
+QWidget* StatisticsWindow::buildPanel() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("parameterPanel"));
+    panel->setFixedWidth(129);
+    panel->setAutoFillBackground(true);
+    QPalette p = panel->palette();
+    p.setColor(QPalette::Window, QColor(0xdd, 0xee, 0xff));
+    panel->setPalette(p);
+    auto* v = new QVBoxLayout(panel);
+    v->setContentsMargins(6, 8, 6, 8);
+    v->addWidget(new QLabel(QStringLiteral("统计时间段:"), panel));
+    v->addWidget(new QLabel(QStringLiteral("从"), panel));
+    v->addWidget(m_from);
+    v->addWidget(new QLabel(QStringLiteral("到"), panel));
+    v->addWidget(m_to);
+    if (m_kind == StatisticsReport::Kind::Payout) {
+        m_kindBox = new QComboBox(panel);
+        m_kindBox->setObjectName(QStringLiteral("cxComboBox_payout_type"));
+        m_kindBox->addItems(StatisticsReport::kindChoices());
+        m_remarkBox = new QComboBox(panel);
+        m_remarkBox->setObjectName(QStringLiteral("cxComboBox_Remark"));
+        m_remarkBox->setEditable(true);
+        m_remarkBox->addItem(QStringLiteral("全部"));
+        m_remarkBox->setCurrentText(QStringLiteral("全部"));
+        v->addSpacing(6);
+        v->addWidget(new QLabel(QStringLiteral("支出类型:"), panel));
+        v->addWidget(m_kindBox);
+        v->addWidget(new QLabel(QStringLiteral("支出备注:"), panel));
+        v->addWidget(m_remarkBox);
+        connect(m_kindBox, &QComboBox::activated, this, [this] { refillRemarks(); });
+    }
+    v->addSpacing(6);
+    v->addWidget(new QLabel(QStringLiteral("显示:"), panel));
+    m_viewBox->setObjectName(QStringLiteral("viewBox"));
+    m_viewBox->addItems({QStringLiteral("报表和图表"), QStringLiteral("只看报表"), QStringLiteral("只看图表")});
+    v->addWidget(m_viewBox);
+    v->addSpacing(10);
+    v->addWidget(m_run);
+    v->addStretch();
+    return panel;
+}
+
+StatisticsFilter StatisticsWindow::filter() const {
+    StatisticsFilter f;
+    f.from = m_from->value().toDate();
+    f.to = m_to->value().toDate();
+    if (m_kindBox) {
+        f.kind = m_kindBox->currentText();
+    }
+    if (m_remarkBox) {
+        f.remark = m_remarkBox->currentText();
+    }
+    return f;
+}
+
+bool StatisticsWindow::run() {
+    bool shown = false;
+    actions().guard([this, &shown] {
+        const StatisticsFilter f = filter();
+        StatisticsReport report(context().data().main());
+        const ReportRows rows = report.rows(m_kind, f);
+        const StatisticsChart chart = StatisticsChart::fromRows(m_kind, rows);
+        setRows(rows);
+        setParameters(report.parameters(m_kind, f));
+        setImage(QStringLiteral("chart"), chart.image(kPrintedChartMm));
+        m_chart = chart;
+        m_chartView->update();
+        shown = showReport();
+    });
+    return shown;
+}
+
+void StatisticsWindow::setView(View view) {
+    m_frame->setVisible(view != View::Chart);
+    m_chartView->setVisible(view != View::Report);
+    if (m_viewBox->currentIndex() != static_cast<int>(view)) {
+        m_viewBox->setCurrentIndex(static_cast<int>(view));
+    }
+}
+
+void StatisticsWindow::refillRemarks() {
+    if (!m_kindBox || !m_remarkBox || m_kindBox->currentText().isEmpty()) {
+        return;
+    }
+    actions().guard([this] {
+        const QStringList choices = StatisticsReport(context().data().main()).remarkChoices(m_kindBox->currentText());
+        m_remarkBox->clear();
+        m_remarkBox->addItems(choices);
+        m_remarkBox->setCurrentText(QStringLiteral("全部"));
+    });
+}
