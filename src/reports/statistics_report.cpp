@@ -7,7 +7,9 @@
 #include "platform/errors.h"
 
 namespace {
-const char* const kAll = "全部";
+QString all() {
+    return QStringLiteral("全部");
+}
 
 // Appends "and <column> >= :from and <column> < :to" for the bounds given,
 // with parameter names of their own per use.
@@ -100,8 +102,7 @@ QString StatisticsReport::templateName(Kind kind) {
 }
 
 QStringList StatisticsReport::kindChoices() {
-    return {QString::fromUtf8(kAll), QStringLiteral("运输费"), QStringLiteral("工资"), QStringLiteral("日杂费"),
-            QStringLiteral("汇款")};
+    return {all(), QStringLiteral("运输费"), QStringLiteral("工资"), QStringLiteral("日杂费"), QStringLiteral("汇款")};
 }
 
 bool StatisticsReport::subjectOfChoice(const QString& choice, QString* subject) {
@@ -151,7 +152,7 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
                 conditions += QStringLiteral(" and a.subject=:subject");
                 params->insert(QStringLiteral("subject"), subject);
             }
-            if (filter.remark != QLatin1String(kAll)) {
+            if (filter.remark != all()) {
                 if (filter.remark.isEmpty()) {
                     conditions += QStringLiteral(" and (a.remark is null or a.remark='')");
                 } else {
@@ -163,7 +164,7 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
             return QStringLiteral(
                        "select a.*,coalesce(b.StatusName,a.subject) as statusname,%1 as BillDay from payout a"
                        " left join Sys_Status_Describe b on b.StatusValue=a.subject and b.ParamentName='费用名目'"
-                       " where 1=1%2 order by %1,a.subject,a.remark,a.id")
+                       " where 1=1%2 order by %1,a.subject,coalesce(a.remark,''),a.id")
                 .arg(day, conditions);
         }
         case Kind::Profit: {
@@ -232,19 +233,18 @@ QVariantMap StatisticsReport::parameters(Kind kind, const StatisticsFilter& filt
     QVariantMap p;
     p.insert(QStringLiteral("Report_Title"), caption(kind));
     p.insert(QStringLiteral("Period_Text"), periodText(filter));
-    p.insert(QStringLiteral("Kind_Text"), filter.kind.isEmpty() ? QString::fromUtf8(kAll) : filter.kind);
-    p.insert(
-        QStringLiteral("Remark_Text"),
-        filter.remark == QLatin1String(kAll)
-            ? filter.remark
-            : (filter.remark.isEmpty() ? QStringLiteral("(无备注)") : QStringLiteral("含“%1”").arg(filter.remark)));
+    p.insert(QStringLiteral("Kind_Text"), filter.kind.isEmpty() ? all() : filter.kind);
+    p.insert(QStringLiteral("Remark_Text"),
+             filter.remark == all() ? filter.remark
+                                    : (filter.remark.isEmpty() ? QStringLiteral("(无备注)")
+                                                               : QStringLiteral("含“%1”").arg(filter.remark)));
     p.insert(QStringLiteral("Sys_Corp_name"),
              m_db.scalar(QStringLiteral("select Corp_name from Sys_Corp order by id limit 1")));
     return p;
 }
 
 QStringList StatisticsReport::remarkChoices(const QString& kindChoice) const {
-    QStringList out{QString::fromUtf8(kAll)};
+    QStringList out{all()};
     QString subject;
     if (!subjectOfChoice(kindChoice, &subject)) {
         return out;
