@@ -12,7 +12,10 @@ QList<CustomerTree::Node> CustomerTree::load(Database& db) {
         Node n;
         n.id = -groups.value(0).toInt();
         n.name = groups.value(1).toString();
-        n.parentId = groups.value(2).isNull() ? 0 : -groups.value(2).toInt();
+        // The top group's parent is -1 (or 0): it hangs at the top, never
+        // under the customer whose id the negated value would name.
+        const int parent = groups.value(2).toInt();
+        n.parentId = parent > 0 ? -parent : 0;
         nodes.append(n);
     }
     QSqlQuery customers =

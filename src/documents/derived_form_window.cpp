@@ -1,6 +1,7 @@
 #include "documents/derived_form_window.h"
 
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -132,6 +133,11 @@ DerivedFormWindow::DerivedFormWindow(AppContext& context, DerivedFormList::Kind 
         showCurrentRows();
     }
     connect(&m_list.forms(), &Dataset::currentRowChanged, this, [this](int) { showCurrentRows(); });
+    // A click on the form that is already current (hidden by a filter
+    // before) changes only the selection: the rows follow it too.
+    if (QItemSelectionModel* selection = m_forms->view()->selectionModel()) {
+        connect(selection, &QItemSelectionModel::selectionChanged, this, [this] { showCurrentRows(); });
+    }
 
     auto* title = new QLabel(caption, this);
     QFont big = title->font();
@@ -160,6 +166,10 @@ DerivedFormWindow::DerivedFormWindow(AppContext& context, DerivedFormList::Kind 
 
 void DerivedFormWindow::showOrder(const QString& orderCode) {
     m_forms->model()->setColumnFilter("Order_Form_Code", {orderCode});
+    selectFirstShown();
+}
+
+void DerivedFormWindow::selectFirstShown() {
     const int first = m_forms->model()->datasetRow(0);
     if (first >= 0) {
         m_forms->selectRow(first);

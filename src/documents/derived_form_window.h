@@ -24,6 +24,9 @@ public:
     QPlainTextEdit* lockSummary() const { return m_locks; }
     // Shows only the forms made from this order, the first one current.
     void showOrder(const QString& orderCode);
+    // Selects the first form the grid shows (after a filter) and shows its
+    // rows; nothing is selected when the filter hides every form.
+    void selectFirstShown();
     // The code of the current form, or empty.
     QString currentCode() const;
 

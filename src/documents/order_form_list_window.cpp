@@ -64,7 +64,9 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
     m_grid->setFooter({FooterSummary::count("Order_Form_Code", QStringLiteral("共 0 份收据")),
                        FooterSummary::sum("sum_price", QStringLiteral("0.00")),
                        FooterSummary::sum("earnest", QStringLiteral("0.00"))});
-    m_grid->setInitialSort("Order_Form_Code", Qt::DescendingOrder);
+    // The order entered last first: codes carry two-digit years, which do not
+    // sort across centuries.
+    m_grid->setInitialSort("ID", Qt::DescendingOrder);
     connect(m_grid, &DataGrid::rowDoubleClicked, this,
             [this](int) { actions().execute(QStringLiteral("Action_Edit")); });
 

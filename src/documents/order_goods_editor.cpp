@@ -124,9 +124,15 @@ bool OrderGoodsEditor::close(const std::function<bool()>& save) {
     if (!isChanged()) {
         return true;
     }
-    if (!m_prompter.askYesNo(closeQuestion())) {
-        cancel();
-        return true;
+    switch (m_prompter.askSaveChanges(closeQuestion())) {
+        case Prompter::SaveAnswer::Discard:
+            cancel();
+            return true;
+        case Prompter::SaveAnswer::Cancel:
+            // Back to the editing, with everything typed still there.
+            return false;
+        case Prompter::SaveAnswer::Save:
+            break;
     }
     return save ? save() : this->save();
 }

@@ -12,11 +12,16 @@ void ShowInfo(Prompter& prompter, const QString& text) {
 
 bool settleUnsavedChanges(Prompter& prompter, const QString& question, const std::function<bool()>& save,
                           const std::function<void()>& discard) {
-    if (prompter.askYesNo(question)) {
-        return save();
+    switch (prompter.askSaveChanges(question)) {
+        case Prompter::SaveAnswer::Save:
+            return save();
+        case Prompter::SaveAnswer::Discard:
+            discard();
+            return true;
+        case Prompter::SaveAnswer::Cancel:
+            break;
     }
-    discard();
-    return true;
+    return false;
 }
 
 bool AskConfirm(Prompter& prompter, const QString& text) {
@@ -58,10 +63,22 @@ bool ScriptedPrompter::askYesNo(const QString& text, const QString& caption) {
     return takeAnswer(Kind::YesNo, text, caption);
 }
 
+Prompter::SaveAnswer ScriptedPrompter::askSaveChanges(const QString& text, const QString& caption) {
+    if (!m_cancels.isEmpty() && m_cancels.first() == 0) {
+        m_cancels.removeFirst();
+        m_messages.append({Kind::YesNo, text, caption, QString()});
+        return SaveAnswer::Cancel;
+    }
+    return askYesNo(text, caption) ? SaveAnswer::Save : SaveAnswer::Discard;
+}
+
 bool ScriptedPrompter::takeAnswer(Kind kind, const QString& text, const QString& caption) {
     m_messages.append({kind, text, caption, QString()});
     if (m_answers.isEmpty()) {
         throw std::logic_error("unscripted question: " + text.toStdString());
+    }
+    for (qsizetype& before : m_cancels) {
+        --before;
     }
     return m_answers.takeFirst();
 }

@@ -26,6 +26,13 @@ public:
     virtual bool confirm(const QString& text, const QString& caption = defaultCaption()) = 0;
     // Yes/No question; true on Yes.
     virtual bool askYesNo(const QString& text, const QString& caption = defaultCaption()) = 0;
+    // The question before unsaved changes are left: Yes saves, No discards,
+    // and a box closed without an answer (Escape, its close button or
+    // 取消) goes back to the editing, so no edit is lost by a slip.
+    enum class SaveAnswer { Save, Discard, Cancel };
+    virtual SaveAnswer askSaveChanges(const QString& text, const QString& caption = defaultCaption()) {
+        return askYesNo(text, caption) ? SaveAnswer::Save : SaveAnswer::Discard;
+    }
     // An input box; false when cancelled. `text` holds the proposed value
     // and receives the answer.
     virtual bool askText(const QString& caption, const QString& prompt, QString* text) = 0;
@@ -49,7 +56,7 @@ private:
 // The question a document asks before it is closed, printed or left for a
 // follow-on window while it holds changes not saved. Yes runs `save` and
 // lets the caller go on only when the save was done; No runs `discard` and
-// lets the caller go on.
+// lets the caller go on; a cancelled question stops the caller.
 bool settleUnsavedChanges(Prompter& prompter, const QString& question, const std::function<bool()>& save,
                           const std::function<void()>& discard);
 
@@ -80,6 +87,9 @@ public:
     void setNextText(const QString& text) { m_texts.append(text); }
     void setNextAnswer(bool answer) { m_answers.append(answer); }
     void setNextAnswers(const QList<bool>& answers) { m_answers.append(answers); }
+    // The next question about unsaved changes is closed without an answer.
+    void setNextCancel() { m_cancels.append(m_answers.size()); }
+    SaveAnswer askSaveChanges(const QString& text, const QString& caption = defaultCaption()) override;
     int pendingAnswers() const { return m_answers.size(); }
 
     const QList<Message>& messages() const { return m_messages; }
@@ -91,5 +101,6 @@ private:
     bool takeAnswer(Kind kind, const QString& text, const QString& caption);
     QList<Message> m_messages;
     QList<bool> m_answers;
+    QList<qsizetype> m_cancels;  // how many answers come before each cancel
     QStringList m_texts;
 };

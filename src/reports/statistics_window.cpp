@@ -73,7 +73,6 @@ StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind k
     connect(m_run, &QPushButton::clicked, this, [this] { run(); });
     connect(m_viewBox, &QComboBox::currentIndexChanged, this,
             [this](int i) { setView(static_cast<View>(qBound(0, i, 2))); });
-    resize(1100, 760);
 }
 
 QWidget* StatisticsWindow::buildPanel() {

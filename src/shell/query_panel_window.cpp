@@ -125,6 +125,7 @@ void QueryPanelWindow::applyTo(QuotationListWindow& list) const {
 
 void QueryPanelWindow::applyTo(DerivedFormWindow& forms) const {
     applyConditions(forms.formsGrid(), "telephon", "Gain_Customer_Name", "Link_man", "KeyIn_Date");
+    forms.selectFirstShown();
 }
 
 void QueryPanelWindow::applyConditions(DataGrid* grid, const char* telephone, const char* hotel, const char* customer,

@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QStandardItemModel>
 #include <QTreeView>
 
@@ -175,6 +177,9 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
 
 NumberEdit::NumberEdit(QWidget* parent) : QLineEdit(parent) {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Only what can become a number is taken: a letter typed or pasted
+    // never shows, so nothing typed is dropped later without a word.
+    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9]*([.][0-9]*)?$")), this));
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
         bool ok = false;
         const double v = text.trimmed().toDouble(&ok);
@@ -190,6 +195,9 @@ void NumberEdit::setFormat(const QString& format) {
 
 void NumberEdit::setDecimals(int decimals) {
     m_decimals = decimals;
+    if (decimals == 0) {
+        setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9]*$")), this));
+    }
     showValue();
 }
 

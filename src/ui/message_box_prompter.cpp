@@ -49,6 +49,21 @@ bool MessageBoxPrompter::askYesNo(const QString& text, const QString& caption) {
                QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+Prompter::SaveAnswer MessageBoxPrompter::askSaveChanges(const QString& text, const QString& caption) {
+    switch (ask(m_parent, QMessageBox::Question, caption, text,
+                {{QMessageBox::Yes, QStringLiteral("是")},
+                 {QMessageBox::No, QStringLiteral("否")},
+                 {QMessageBox::Cancel, kCancel}},
+                QMessageBox::Yes)) {
+        case QMessageBox::Yes:
+            return SaveAnswer::Save;
+        case QMessageBox::No:
+            return SaveAnswer::Discard;
+        default:
+            return SaveAnswer::Cancel;
+    }
+}
+
 bool MessageBoxPrompter::askText(const QString& caption, const QString& prompt, QString* text) {
     QInputDialog dialog(m_parent);
     dialog.setWindowTitle(caption);

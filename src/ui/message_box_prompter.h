@@ -17,6 +17,7 @@ public:
     void failure(const QString& text, const QString& details, const QString& caption = defaultCaption()) override;
     bool confirm(const QString& text, const QString& caption = defaultCaption()) override;
     bool askYesNo(const QString& text, const QString& caption = defaultCaption()) override;
+    SaveAnswer askSaveChanges(const QString& text, const QString& caption = defaultCaption()) override;
     bool askText(const QString& caption, const QString& prompt, QString* text) override;
 
 private:

@@ -183,6 +183,12 @@ void TestOrderWindows::closingAsksAndNoRestoresRows() {
     w.grid()->view()->selectAll();
     QTest::mouseClick(w.button("Action_DeleteGoods"), Qt::LeftButton);
     QCOMPARE(w.grid()->model()->rowCount(), 0);
+    // Escape on the question goes back to the order as it was left.
+    prompter().setNextCancel();
+    w.reject();
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.grid()->model()->rowCount(), 0);
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail"), 2);
     prompter().setNextAnswer(false);
     w.reject();
     QVERIFY(!w.isVisible());
@@ -237,11 +243,17 @@ void TestOrderWindows::customerPickerChoosesACustomer() {
         "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile, Customer_Group) "
         "values ('00007', '明珠酒楼', '王', '139', :g)",
         {{"g", group}});
+    // The top group, whose parent -1 must not be read as customer 1.
+    QCOMPARE(db().scalar("select id from customer_provider where corp_code='00007'").toInt(), 1);
+    db().query("insert into customer_provider (corp_code, Corp_name, Customer_Group) values ('00008', '海景酒楼', 1)");
     CustomerPickerDialog picker(context());
     picker.show();
     QTreeWidget* tree = picker.tree();
-    QCOMPARE(tree->topLevelItemCount(), 1);
-    QTreeWidgetItem* groupItem = tree->topLevelItem(0);
+    QCOMPARE(tree->topLevelItemCount(), 2);
+    QCOMPARE(tree->topLevelItem(0)->text(0), QString("全部客户"));
+    QCOMPARE(tree->topLevelItem(0)->childCount(), 1);
+    QCOMPARE(tree->topLevelItem(0)->child(0)->text(0), QString("海景酒楼"));
+    QTreeWidgetItem* groupItem = tree->topLevelItem(1);
     QCOMPARE(groupItem->text(0), QString("酒楼"));
     QCOMPARE(groupItem->child(0)->text(0), QString("明珠酒楼(王)"));
     tree->setCurrentItem(groupItem);

@@ -195,6 +195,17 @@ void TestPayouts::closeQuestionAnswers() {
         QCOMPARE(b.db().scalar("select totalprice from payout").toInt(), 300);
     }
     {
+        // A question closed without an answer goes back to the editing.
+        PayoutEditor editor(list, b.prompter, b.clock.today(), PayoutEditor::Existing);
+        list.rows().setValue("totalprice", 301);
+        b.prompter.setNextCancel();
+        QVERIFY(!editor.close());
+        QVERIFY(editor.isChanged());
+        QCOMPARE(list.rows().value("totalprice").toInt(), 301);
+        QCOMPARE(b.db().scalar("select totalprice from payout").toInt(), 300);
+        editor.cancel();
+    }
+    {
         // Yes saves; an invalid payout keeps the window open.
         PayoutEditor editor(list, b.prompter, b.clock.today(), PayoutEditor::Existing);
         list.rows().setValue("paytime", QVariant());
