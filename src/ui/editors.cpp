@@ -160,6 +160,12 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
             return;
         }
     }
+    // Over the whole text selected (Ctrl+A), the typed digits start the
+    // date again from its year; the box on its own would keep the year.
+    if (date() != kNoDate && !typed.isEmpty() && typed.at(0).isDigit() && lineEdit()->hasSelectedText() &&
+        lineEdit()->selectedText() == lineEdit()->text()) {
+        setSelectedSection(QDateTimeEdit::YearSection);
+    }
     if (date() == kNoDate && !typed.isEmpty() && typed.at(0).isDigit()) {
         {
             const QSignalBlocker block(this);

@@ -275,6 +275,15 @@ void TestKit::editorsHoldNullValues() {
     date.setSelectedSection(QDateTimeEdit::YearSection);
     QTest::keyClicks(&date, "2024-11-09");
     QCOMPARE(date.value().toDate(), QDate(2024, 11, 9));
+    // Over the whole text selected (Ctrl+A), the year too is what is typed.
+    date.setValue(QDate(2006, 6, 30));
+    date.selectAll();
+    QTest::keyClicks(&date, "2007-01-15");
+    QCOMPARE(date.value().toDate(), QDate(2007, 1, 15));
+    date.setValue(QDate(2006, 6, 30));
+    QTest::keyClick(&date, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(&date, "1990-01-01");
+    QCOMPARE(date.value().toDate(), QDate(1990, 1, 1));
     // A partial date: whatever the box shows is its value, and it said so.
     date.setValue(QVariant());
     QSignalSpy partial(&date, &NullableDateEdit::valueEdited);
