@@ -14,6 +14,7 @@
 #include "data/setting_scrambler.h"
 #include "data/user_accounts.h"
 #include "documents/demo_orders.h"
+#include "documents/demo_payouts.h"
 #include "documents/demo_quotations.h"
 #include "master/demo_data.h"
 #include "platform/errors.h"
@@ -47,10 +48,10 @@ QString CtlCommands::usage() {
         "  print receipt RECEIPTNO --out FILE\n"
         "                                    print a receipt (收款收据)\n"
         "  print order CODE --out FILE       print an order form (收款收据); all write .pdf .xlsx .htm .jpg .rmp\n"
-        "  demo [--customers N] [--suppliers N] [--goods N] [--quotations N] [--orders N]\n"
+        "  demo [--customers N] [--suppliers N] [--goods N] [--quotations N] [--orders N] [--payouts N]\n"
         "                                    fill the book with sample customers, suppliers, goods,\n"
-        "                                    quotations with their receipts and order forms with their\n"
-        "                                    work, ware-out and shipment forms\n"
+        "                                    quotations with their receipts, order forms with their\n"
+        "                                    work, ware-out and shipment forms, and payouts of the four kinds\n"
         "  quotation new FILE.json           save a quotation from a JSON file; prints its number\n"
         "  quotation show BILLNO             the quotation's row of the list as name=value lines\n"
         "  quotation delete BILLNO           delete a quotation with its lines and receipts\n"
@@ -453,6 +454,7 @@ int CtlCommands::demo(const QStringList& args, const QString& bookName) {
     DemoData::Counts counts;
     int quotations = 0;
     int orders = 0;
+    int payouts = 0;
     for (int i = 0; i + 1 < args.size(); i += 2) {
         bool ok = false;
         const int n = args[i + 1].toInt(&ok);
@@ -469,6 +471,8 @@ int CtlCommands::demo(const QStringList& args, const QString& bookName) {
             quotations = n;
         } else if (args[i] == "--orders") {
             orders = n;
+        } else if (args[i] == "--payouts") {
+            payouts = n;
         } else {
             return wrongUse();
         }
@@ -498,6 +502,17 @@ int CtlCommands::demo(const QStringList& args, const QString& bookName) {
                      .arg(made.wareOutForms)
                      .arg(made.shipmentForms)
                      .arg(made.customers)
+              << Qt::endl;
+    }
+    if (payouts > 0) {
+        const DemoPayouts::Made made = DemoPayouts::fill(m_context, payouts);
+        m_out << QStringLiteral("支出 %1, 运输费 %2, 工资 %3, 日杂费 %4, 汇款 %5, 合计 %6")
+                     .arg(made.payouts)
+                     .arg(made.ofKind[0])
+                     .arg(made.ofKind[1])
+                     .arg(made.ofKind[2])
+                     .arg(made.ofKind[3])
+                     .arg(made.amount)
               << Qt::endl;
     }
     return 0;

@@ -1,6 +1,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSet>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
@@ -13,7 +14,7 @@ using namespace DocumentFixture;
 
 // The document commands of olvendctl, run as a user would, on both
 // engines: quotations from a file, the list row, deleting, putting in and
-// out of force, receipts, and the demo book's quotations.
+// out of force, receipts, and the demo book's quotations and payouts.
 class TestCtlDocuments : public QObject {
     Q_OBJECT
 private slots:
@@ -30,6 +31,9 @@ private slots:
     void actingUserNeedsTheRights();
     void demoIsReproducibleAndConsistent();
     void demoNumbersFollowTheBooksNumbers();
+    void demoPayoutsAreReproducibleAndSpread();
+    void demoPayoutsWriteAllOrNothing_data();
+    void demoPayoutsWriteAllOrNothing();
 };
 
 namespace {
@@ -444,6 +448,134 @@ void TestCtlDocuments::demoNumbersFollowTheBooksNumbers() {
     QCOMPARE(rows(db, "Quotation_Head"), 62);
     QCOMPARE(count(db, "select count(distinct BillNo) from Receipt_Head"), rows(db, "Receipt_Head"));
     QCOMPARE(drifted(db), QStringList());
+}
+
+// Ten years of payouts of the four kinds: the same rows from the same seed
+// and day, dated from ten years ago to today, wages on the tenth named
+// after the month before, remarks from a short list per kind.
+void TestCtlDocuments::demoPayoutsAreReproducibleAndSpread() {
+    Program first;
+    Program second;
+    QList<Result> results;
+    for (Program* p : {&first, &second}) {
+        results.append(p->ctl({"demo", "--payouts", "600"}));
+        QCOMPARE(results.last().err, QString());
+        QCOMPARE(results.last().code, 0);
+    }
+    Database& db = first.db();
+    const QStringList rowsOfFirst = dump(db, "payout", "id");
+    QCOMPARE(rowsOfFirst.size(), 600);
+    QCOMPARE(rowsOfFirst, dump(second.db(), "payout", "id"));
+    // The printed counts are those of the book.
+    QCOMPARE(results[0].out, results[1].out);
+    const QString counts = QStringLiteral("支出 600, 运输费 %1, 工资 %2, 日杂费 %3, 汇款 %4, 合计 %5")
+                               .arg(count(db, "select count(*) from payout where subject='0'"))
+                               .arg(count(db, "select count(*) from payout where subject='1'"))
+                               .arg(count(db, "select count(*) from payout where subject='2'"))
+                               .arg(count(db, "select count(*) from payout where subject='3'"))
+                               .arg(db.scalar("select sum(totalprice) from payout").toLongLong());
+    QVERIFY2(results[0].out.contains(counts), qPrintable(results[0].out + " / " + counts));
+
+    struct Kind {
+        int payouts = 0;
+        qint64 amount = 0;
+        qint64 largest = 0;
+        QSet<QString> remarks;
+        int withoutRemark = 0;
+    };
+    QMap<QString, Kind> kinds;
+    QSet<int> years;
+    QSqlQuery q = db.query("select paytime, subject, totalprice, remark from payout order by id");
+    const QStringList months{"一月", "二月", "三月", "四月", "五月",   "六月",
+                             "七月", "八月", "九月", "十月", "十一月", "十二月"};
+    while (q.next()) {
+        const QDate day = q.value(0).toDateTime().date();
+        QVERIFY2(day >= QDate(1996, 6, 25) && day <= QDate(2006, 6, 25), qPrintable(day.toString(Qt::ISODate)));
+        years.insert(day.year());
+        Kind& k = kinds[q.value(1).toString()];
+        ++k.payouts;
+        k.amount += q.value(2).toLongLong();
+        k.largest = qMax(k.largest, q.value(2).toLongLong());
+        QVERIFY(q.value(2).toLongLong() > 0);
+        const QString remark = q.value(3).toString();
+        if (remark.isEmpty()) {
+            ++k.withoutRemark;
+        } else {
+            k.remarks.insert(remark);
+        }
+        if (q.value(1).toString() == "1") {
+            // Before the first pay day of the ten years wages fall on their
+            // own day.
+            QVERIFY2(day.day() == 10 || day < QDate(1996, 7, 10), qPrintable(day.toString(Qt::ISODate)));
+            if (remark.endsWith("工资")) {
+                QCOMPARE(remark, months[day.addMonths(-1).month() - 1] + "工资");
+            }
+        }
+    }
+    // Evenly spread: each of the eleven calendar years has payouts, the
+    // first day and the last have theirs.
+    QCOMPARE(years.size(), 11);
+    QCOMPARE(db.scalar("select min(paytime) from payout").toDateTime().date(), QDate(1996, 6, 25));
+    QVERIFY(db.scalar("select max(paytime) from payout").toDateTime().date() >= QDate(2006, 6, 10));
+    // Every kind, each with a few remarks used again and again; transport
+    // and sundries the most often and the smallest, wages larger, remittances
+    // the largest.
+    QCOMPARE(kinds.keys(), QStringList({"0", "1", "2", "3"}));
+    for (auto it = kinds.cbegin(); it != kinds.cend(); ++it) {
+        QVERIFY2(it->payouts >= 30, qPrintable(it.key()));
+        QVERIFY2(it->remarks.size() >= 2 && it->remarks.size() <= 14, qPrintable(it.key()));
+        QVERIFY2(it->payouts >= 4 * it->remarks.size(), qPrintable(it.key()));
+    }
+    QCOMPARE(kinds["1"].withoutRemark, 0);
+    QVERIFY(kinds["0"].withoutRemark + kinds["2"].withoutRemark > 0);
+    auto average = [&kinds](const char* kind) { return double(kinds[kind].amount) / kinds[kind].payouts; };
+    QVERIFY(kinds["0"].payouts > kinds["1"].payouts && kinds["2"].payouts > kinds["1"].payouts);
+    QVERIFY(average("1") > 5 * average("0") && average("1") > 5 * average("2"));
+    QVERIFY(average("3") > average("1"));
+    QVERIFY(kinds["2"].largest <= 300);
+    // Wages rise over the years.
+    const double early =
+        db.scalar("select avg(totalprice) from payout where subject='1' and paytime < :d", {{"d", "1998-01-01"}})
+            .toDouble();
+    const double late =
+        db.scalar("select avg(totalprice) from payout where subject='1' and paytime >= :d", {{"d", "2005-01-01"}})
+            .toDouble();
+    QVERIFY2(late > early, qPrintable(QString("%1 %2").arg(early).arg(late)));
+}
+
+void TestCtlDocuments::demoPayoutsWriteAllOrNothing_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("refusedByTheBook");
+    QTest::addColumn<int>("code");
+    QTest::newRow("negative count") << QStringList{"--payouts", "-5"} << false << 2;
+    QTest::newRow("count not a number") << QStringList{"--payouts", "五十"} << false << 2;
+    QTest::newRow("count missing") << QStringList{"--payouts"} << false << 2;
+    QTest::newRow("remittance refused half-way") << QStringList{"--payouts", "50"} << true << 1;
+}
+
+// A refused command writes nothing, also when the book refuses a row half
+// way through: the payouts the book held before are all it holds after.
+void TestCtlDocuments::demoPayoutsWriteAllOrNothing() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, refusedByTheBook);
+    QFETCH(int, code);
+    Program p;
+    Database& db = p.db();
+    db.execute("insert into payout (paytime, subject, totalprice, remark) values (:t, '2', 12, '茶水')",
+               {{"t", db.toDbValue(QDate(2006, 6, 1).startOfDay())}});
+    const QStringList before = dump(db, "payout", "id");
+    if (refusedByTheBook) {
+        failWhen(db, "payout", "INSERT", "NEW.subject = '3'");
+    }
+    const Result r = p.ctl(QStringList{"demo"} + args);
+    QCOMPARE(r.code, code);
+    QCOMPARE(dump(db, "payout", "id"), before);
+    if (refusedByTheBook) {
+        QVERIFY2(r.out.contains("没有执行成功，修改没有保存"), qPrintable(r.out));
+        stopFailing(db, "payout");
+        QCOMPARE(p.ctl(QStringList{"demo"} + args).code, 0);
+        QCOMPARE(rows(db, "payout"), 51);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCtlDocuments)
