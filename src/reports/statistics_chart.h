@@ -42,6 +42,8 @@ public:
     QImage image(const QSizeF& sizeMm, double dpi = 200) const;
 
     static constexpr int kMaxBarMonths = 24;
+    // The chart's place in the printed report (the summary band's picture).
+    static constexpr QSizeF kPrintedSizeMm{186, 95};
 
 private:
     void paintMonths(QPainter& painter, const QRectF& area) const;
