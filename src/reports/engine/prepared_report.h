@@ -42,6 +42,9 @@ struct ReportPrimitive {
     QVariant value;        // for exports: the one value the text shows, when it is one
     QString format;        // and its display format
 };
+// Moved in memory as a whole when a page's list grows (every member allows
+// it): a long report's pages fill without copying each primitive again.
+Q_DECLARE_TYPEINFO(ReportPrimitive, Q_RELOCATABLE_TYPE);
 
 // One placed copy of a template band: which kind of band it was, the page
 // it stands on and its top-left corner there (dots). The spreadsheet export

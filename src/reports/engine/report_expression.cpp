@@ -1,7 +1,7 @@
 #include "reports/engine/report_expression.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 
 #include "data/field_def.h"
@@ -609,8 +609,8 @@ QString formatReportValue(const QVariant& value, const QString& format) {
         }
         return d.time() == QTime(0, 0) ? d.toString("yyyy-MM-dd") : d.toString("yyyy-MM-dd HH:mm:ss");
     }
-    static const QRegularExpression dateLetters(QStringLiteral("[YyMDdHhms]"));
-    if (value.typeId() == QMetaType::QString && format.contains(dateLetters)) {
+    const auto dateLetter = [](QChar c) { return QStringView(u"YyMDdHhms").contains(c); };
+    if (value.typeId() == QMetaType::QString && std::any_of(format.cbegin(), format.cend(), dateLetter)) {
         // Embedded books keep dates as wall-clock text: a date format
         // applies to that text as it does to a date.
         const QString text = value.toString();

@@ -31,6 +31,41 @@ QString bandName(ReportBand::Kind k) {
     }
     return {};
 }
+
+// A text of ASCII letters and digits alone: it has no place to break a
+// line (a number, a code), so it takes one line whatever its width, as high
+// as any other such text in the same font.
+bool isPlainWord(const QString& text) {
+    if (text.isEmpty()) {
+        return false;
+    }
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether two values of a group field belong to one group: as their texts
+// compare, without making the texts where the values' kind allows.
+bool sameGroupValue(const QVariant& a, const QVariant& b) {
+    if (a.typeId() == b.typeId() && !a.isNull() && !b.isNull()) {
+        switch (a.typeId()) {
+            case QMetaType::QString:
+                return a.toString() == b.toString();
+            case QMetaType::QDate:
+                return a.toDate() == b.toDate();
+            case QMetaType::Int:
+            case QMetaType::LongLong:
+                return a.toLongLong() == b.toLongLong();
+            default:
+                break;
+        }
+    }
+    return a.toString() == b.toString();
+}
 }  // namespace
 
 struct ReportPreparer::CompiledItem {
@@ -38,6 +73,14 @@ struct ReportPreparer::CompiledItem {
     ReportText text;
     ReportFontStyle font;
     bool usesPages = false;
+    // Filled while one report is prepared (the items are compiled anew for
+    // each): the font's place in the prepared report, and for a wrapping
+    // text its metrics and the height each text measured, since a column
+    // repeats its texts down a long report.
+    mutable int fontIndex = -1;
+    mutable std::unique_ptr<QFontMetricsF> metrics;
+    mutable QHash<QString, double> heights;
+    mutable double wordHeight = -1;  // of any text that is one plain word
 };
 
 struct ReportPreparer::CompiledBand {
@@ -91,6 +134,8 @@ struct ReportPreparer::State {
     PreparedReport* out = nullptr;
     QDate today;
     QHash<QString, int> fieldIndex;
+    // Field names as the expressions write them -> column (-1: a parameter).
+    mutable QHash<QString, int> nameIndex;
     double pageWidth = 0, pageHeight = 0;
     double left = 0, top = 0, contentWidth = 0, bottomLimit = 0;
     double y = 0, contentTop = 0, pageHeaderY = 0;
@@ -168,9 +213,10 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
         expandAutoColumns(rows);
     }
     m_bands.clear();
-    m_aggregates.clear();
-    m_aggregateLevel.clear();
+    m_reportAggregates.clear();
+    m_pageAggregates.clear();
     const QStringList groups = m_template.groupFields();
+    m_groupAggregates.assign(groups.size(), {});
     int nextId = 0;
     for (int b = 0; b < m_template.bands.size(); ++b) {
         auto band = std::make_unique<CompiledBand>();
@@ -196,8 +242,7 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
                     return false;
                 }
                 for (const auto& a : c.text.aggregates()) {
-                    m_aggregates.push_back(a);
-                    m_aggregateLevel.insert(a.id, band->level);
+                    aggregateSums(band->band.kind, band->level, a.scope).push_back(a);
                     nextId = std::max(nextId, a.id + 1);
                 }
                 c.usesPages = c.text.usesPageCount();
@@ -212,6 +257,39 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
     return true;
 }
 
+std::vector<ReportExpression::Aggregate>& ReportPreparer::aggregateSums(ReportBand::Kind kind, int level,
+                                                                        const QString& scope) {
+    // As emitBand answers an aggregate: by its scope, or by its band's kind
+    // when it names none.
+    QString resolved = scope;
+    if (resolved.isEmpty()) {
+        switch (kind) {
+            case ReportBand::Kind::GroupHeader:
+            case ReportBand::Kind::GroupFooter:
+                resolved = QStringLiteral("group");
+                break;
+            case ReportBand::Kind::PageHeader:
+            case ReportBand::Kind::PageFooter:
+                resolved = QStringLiteral("page");
+                break;
+            default:
+                resolved = QStringLiteral("report");
+                break;
+        }
+    }
+    if (resolved == QLatin1String("page")) {
+        return m_pageAggregates;
+    }
+    if (resolved == QLatin1String("group")) {
+        const int groups = static_cast<int>(m_groupAggregates.size());
+        const int l = level >= 0 ? level : groups - 1;
+        if (l >= 0 && l < groups) {
+            return m_groupAggregates[l];
+        }
+    }
+    return m_reportAggregates;
+}
+
 void ReportPreparer::setParameters(const QVariantMap& parameters) {
     m_parameters.clear();
     for (auto it = parameters.cbegin(); it != parameters.cend(); ++it) {
@@ -224,12 +302,15 @@ void ReportPreparer::setImage(const QString& name, const QImage& image) {
 }
 
 QVariant ReportPreparer::fieldValue(const State& s, const QString& field, int row) const {
-    const QString key = field.toLower();
-    const int i = s.fieldIndex.value(key, -1);
+    auto known = s.nameIndex.constFind(field);
+    if (known == s.nameIndex.constEnd()) {
+        known = s.nameIndex.insert(field, s.fieldIndex.value(field.toLower(), -1));
+    }
+    const int i = known.value();
     if (i >= 0) {
         return row >= 0 && row < s.rows->rows.size() ? s.rows->rows[row][i] : QVariant();
     }
-    return m_parameters.value(key);
+    return m_parameters.value(field.toLower());
 }
 
 int ReportPreparer::namedImageIndex(State& s, const QString& name) {
@@ -284,19 +365,37 @@ double ReportPreparer::bandHeight(State& s, const CompiledBand& band, int row, d
             continue;
         }
         const QString text = c.text.evaluate(ctx, c.item->format);
-        const QFontMetricsF fm(c.font.toFont());
-        const QRectF box(0, 0, std::max(1.0, c.item->rect.width() * kMm - 2 * kMm * 0.5), 1e9);
-        const double needed = fm.boundingRect(box, Qt::TextWordWrap | int(c.item->align), text).height() + kMm;
+        auto measure = [&c, &text] {
+            if (!c.metrics) {
+                c.metrics = std::make_unique<QFontMetricsF>(c.font.toFont());
+            }
+            const QRectF box(0, 0, std::max(1.0, c.item->rect.width() * kMm - 2 * kMm * 0.5), 1e9);
+            return c.metrics->boundingRect(box, Qt::TextWordWrap | int(c.item->align), text).height() + kMm;
+        };
+        double needed = 0;
+        if (isPlainWord(text)) {
+            if (c.wordHeight < 0) {
+                c.wordHeight = measure();
+            }
+            needed = c.wordHeight;
+        } else {
+            auto measured = c.heights.constFind(text);
+            if (measured == c.heights.constEnd()) {
+                measured = c.heights.insert(text, measure());
+            }
+            needed = measured.value();
+        }
         height = std::max(height, c.item->rect.y() * kMm + needed + (band.band.height - c.item->rect.bottom()) * kMm);
     }
     return height;
 }
 
-void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, double xOffset, double y, bool deferred) {
+void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, double xOffset, double y, bool deferred,
+                              double height) {
     const int instance = s.bandInstance++;
     ReportPage& page = s.out->pages.last();
     s.out->bands.append({band.band.kind, static_cast<int>(s.out->pages.size()) - 1, QPointF(xOffset, y)});
-    const double grown = bandHeight(s, band, row, 0) - band.band.height * kMm;
+    const double grown = (height >= 0 ? height : bandHeight(s, band, row, 0)) - band.band.height * kMm;
     // Aggregates answer by the band's scope: groups in group bands, the page
     // in page bands, the whole report elsewhere.
     auto aggregateValue = [&s, &band, this](const ReportExpression::Aggregate& a) -> QVariant {
@@ -347,16 +446,22 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
         switch (item.kind) {
             case ReportItem::Kind::Text: {
                 p.kind = ReportPrimitive::Kind::Text;
-                p.text = c.text.evaluate(ctx, item.format);
-                p.font = s.out->fontIndex(c.font);
+                // A text of one expression is that value formatted: the
+                // value is worked out once for both.
+                QVariant v;
+                const bool single = c.text.singleValue(ctx, &v);
+                p.text = single ? formatReportValue(v, item.format) : c.text.evaluate(ctx, item.format);
+                if (c.fontIndex < 0) {
+                    c.fontIndex = s.out->fontIndex(c.font);
+                }
+                p.font = c.fontIndex;
                 p.align = int(item.align);
                 p.wrap = item.wrap;
                 p.border = item.border;
                 if (item.wrap) {
                     p.rect.setHeight(p.rect.height() + grown);
                 }
-                QVariant v;
-                if (c.text.singleValue(ctx, &v)) {
+                if (single) {
                     p.value = v;
                     p.format = item.format;
                 }
@@ -391,7 +496,7 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
                 break;
             }
         }
-        page.items.append(p);
+        page.items.append(std::move(p));
         ++s.primitives;
     }
 }
@@ -407,7 +512,7 @@ void ReportPreparer::startPage(State& s) {
         for (const auto& b : m_bands) {
             if (b->band.kind == ReportBand::Kind::Title) {
                 const double h = bandHeight(s, *b, s.rows->rows.isEmpty() ? -1 : 0, s.contentWidth);
-                emitBand(s, *b, s.rows->rows.isEmpty() ? -1 : 0, s.left, s.y, true);
+                emitBand(s, *b, s.rows->rows.isEmpty() ? -1 : 0, s.left, s.y, true, h);
                 s.y += h;
             }
         }
@@ -451,7 +556,7 @@ void ReportPreparer::placeFullWidth(State& s, const CompiledBand& band, int row)
         finishPage(s);
         startPage(s);
     }
-    emitBand(s, band, row, s.left, s.y, true);
+    emitBand(s, band, row, s.left, s.y, true, h);
     s.y += h;
     s.bodyOnPage = true;
 }
@@ -465,7 +570,7 @@ void ReportPreparer::placeDetail(State& s, const CompiledBand& band, int row) {
             startPage(s);
         }
         s.lastRow = row;
-        emitBand(s, band, row, s.left, s.y, true);
+        emitBand(s, band, row, s.left, s.y, true, h);
         s.y += h;
         s.bodyOnPage = true;
         return;
@@ -555,14 +660,19 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
         }
         return out;
     };
-    auto groupValue = [&](int row, int level) {
+    // Whether rows a and b are in one group of this level.
+    auto sameGroup = [&](int a, int b, int level) {
         const int f = groupFieldIndex[level];
-        return f >= 0 ? rows.rows[row][f].toString() : QString();
+        return f < 0 || sameGroupValue(rows.rows[a][f], rows.rows[b][f]);
     };
-    auto accumulate = [&](QHash<int, Accumulator>& accs, int row) {
+    auto accumulate = [&](QHash<int, Accumulator>& accs, int row,
+                          const std::vector<ReportExpression::Aggregate>& aggregates) {
+        if (aggregates.empty()) {
+            return;
+        }
         ReportExpression::Context ctx;
         ctx.field = [&](const QString& f) { return fieldValue(s, f, row); };
-        for (const auto& a : m_aggregates) {
+        for (const auto& a : aggregates) {
             accs[a.id].add(ReportExpression::evaluateNode(a.argument, ctx));
         }
     };
@@ -578,7 +688,7 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
         }
         int changed = static_cast<int>(groups.size());
         for (int level = 0; level < groups.size(); ++level) {
-            if (r == 0 || groupValue(r, level) != groupValue(r - 1, level)) {
+            if (r == 0 || !sameGroup(r, r - 1, level)) {
                 changed = level;
                 break;
             }
@@ -593,31 +703,31 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
         for (int level = changed; level < groups.size(); ++level) {
             // The group's sums are known from its header on.
             s.group[level].clear();
-            for (int g = r; g < n; ++g) {
+            for (int g = r; g < n && !m_groupAggregates[level].empty(); ++g) {
                 bool same = true;
                 for (int l = 0; l <= level && same; ++l) {
-                    same = groupValue(g, l) == groupValue(r, l);
+                    same = sameGroup(g, r, l);
                 }
                 if (!same) {
                     break;
                 }
-                accumulate(s.group[level], g);
+                accumulate(s.group[level], g, m_groupAggregates[level]);
             }
             for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupHeader, level)) {
                 placeFullWidth(s, *b, r);
             }
         }
-        accumulate(s.report, r);
+        accumulate(s.report, r, m_reportAggregates);
         const auto details = bandsOf(ReportBand::Kind::Detail, -1);
         for (size_t d = 0; d < details.size(); ++d) {
             placeDetail(s, *details[d], r);
             if (d == 0) {
                 // The row counts on the page its first detail band is placed on.
-                accumulate(s.page, r);
+                accumulate(s.page, r, m_pageAggregates);
             }
         }
         if (details.empty()) {
-            accumulate(s.page, r);
+            accumulate(s.page, r, m_pageAggregates);
             s.lastRow = r;
         }
     }

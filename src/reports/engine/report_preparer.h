@@ -42,12 +42,18 @@ private:
 
     bool compile(const ReportRows& rows, QString* error);
     void expandAutoColumns(const ReportRows& rows);
-    void emitBand(State& s, const CompiledBand& band, int row, double xOffset, double y, bool deferred);
+    // `height`: the band's height as bandHeight() gave it for this row, or
+    // -1 to have it measured.
+    void emitBand(State& s, const CompiledBand& band, int row, double xOffset, double y, bool deferred,
+                  double height = -1);
     double bandHeight(State& s, const CompiledBand& band, int row, double width);
     void startPage(State& s);
     void finishPage(State& s);
     void placeDetail(State& s, const CompiledBand& band, int row);
     void placeFullWidth(State& s, const CompiledBand& band, int row);
+    // The aggregates whose sums an aggregate of this band (kind, group
+    // level) and scope is read from.
+    std::vector<ReportExpression::Aggregate>& aggregateSums(ReportBand::Kind kind, int level, const QString& scope);
     int imageIndex(State& s, const QString& path);
     int namedImageIndex(State& s, const QString& name);
     QVariant fieldValue(const State& s, const QString& field, int row) const;
@@ -55,8 +61,12 @@ private:
     ReportTemplate m_template;
     QString m_folder;
     std::vector<std::unique_ptr<CompiledBand>> m_bands;
-    std::vector<ReportExpression::Aggregate> m_aggregates;
-    QHash<int, int> m_aggregateLevel;
     QHash<QString, QVariant> m_parameters;  // by lower-case name
-    QHash<QString, QImage> m_namedImages;   // aggregate id -> group level of its band, -1 otherwise
+    QHash<QString, QImage> m_namedImages;
+    // The aggregates by the sums they are read from (as emitBand answers
+    // them): the whole report, the page, and each group level. A row adds
+    // to each sum only what is read from it.
+    std::vector<ReportExpression::Aggregate> m_reportAggregates;
+    std::vector<ReportExpression::Aggregate> m_pageAggregates;
+    std::vector<std::vector<ReportExpression::Aggregate>> m_groupAggregates;
 };
