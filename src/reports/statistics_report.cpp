@@ -1,9 +1,11 @@
 #include "reports/statistics_report.h"
 
+#include <QHash>
 #include <QSqlQuery>
 
 #include "data/database.h"
 #include "data/sql_dialect.h"
+#include "data/sqlite_row_reader.h"
 #include "platform/errors.h"
 
 namespace {
@@ -60,6 +62,20 @@ QVariant asDateTime(const QVariant& v) {
         }
     }
     return dt.isValid() ? QVariant(dt) : v;
+}
+
+// A conversion of text through the texts already converted: a long report
+// repeats its days and times many times over.
+QVariant converted(const QVariant& v, QHash<QString, QVariant>& done, QVariant (*convert)(const QVariant&)) {
+    if (v.typeId() != QMetaType::QString) {
+        return convert(v);
+    }
+    const QString text = v.toString();
+    auto it = done.constFind(text);
+    if (it == done.constEnd()) {
+        it = done.insert(text, convert(v));
+    }
+    return it.value();
 }
 }  // namespace
 
@@ -194,8 +210,21 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
 ReportRows StatisticsReport::rows(Kind kind, const StatisticsFilter& filter) const {
     QVariantMap params;
     const QString sql = statement(kind, filter, &params);
-    QSqlQuery q = m_db.query(sql, params);
-    ReportRows rows = ReportRows::fromQuery(q);
+    ReportRows rows;
+    // Ten years of receipts and payouts are hundreds of thousands of rows:
+    // an embedded book's are read straight from SQLite, in a fraction of
+    // the driver's time.
+    SqliteRowReader::Result direct;
+    if (SqliteRowReader::readAll(m_db, sql, params, &direct)) {
+        rows.fields = direct.names;
+        rows.rows.reserve(direct.rows.rowCount());
+        for (int r = 0; r < direct.rows.rowCount(); ++r) {
+            rows.rows.append(direct.rows.row(r));
+        }
+    } else {
+        QSqlQuery q = m_db.query(sql, params);
+        rows = ReportRows::fromQuery(q);
+    }
     // SQLite hands dates back as text: the report groups and the chart
     // counts by real dates.
     QList<int> dayColumns, timeColumns;
@@ -205,15 +234,16 @@ ReportRows StatisticsReport::rows(Kind kind, const StatisticsFilter& filter) con
     for (const char* f : {"Payday", "billdate", "paytime", "Keyin_Date", "Send_Date"}) {
         timeColumns << rows.fieldIndex(QString::fromLatin1(f));
     }
+    QHash<QString, QVariant> days, times;
     for (QVector<QVariant>& row : rows.rows) {
         for (int c : dayColumns) {
             if (c >= 0) {
-                row[c] = asDate(row[c]);
+                row[c] = converted(row[c], days, asDate);
             }
         }
         for (int c : timeColumns) {
             if (c >= 0) {
-                row[c] = asDateTime(row[c]);
+                row[c] = converted(row[c], times, asDateTime);
             }
         }
     }
