@@ -51,7 +51,7 @@ PayoutListWindow::PayoutListWindow(AppContext& context, int payoutKind, QWidget*
     });
     if (opened) {
         prepareListGrid(*m_grid, this->context());
-        reread(QVariant());
+        showRow(QVariant());  // the rows were just read
     }
     const QDate today = this->context().clock().today();
     m_from->setValue(today.startOfDay());
@@ -135,6 +135,10 @@ QVariantList PayoutListWindow::selectedIds() const {
 
 void PayoutListWindow::reread(const QVariant& id) {
     m_list.refresh();
+    showRow(id);
+}
+
+void PayoutListWindow::showRow(const QVariant& id) {
     Dataset& rows = m_list.rows();
     if (rows.isEmpty()) {
         return;
