@@ -81,6 +81,10 @@ struct ReportPreparer::CompiledItem {
     mutable std::unique_ptr<QFontMetricsF> metrics;
     mutable QHash<QString, double> heights;
     mutable double wordHeight = -1;  // of any text that is one plain word
+    // The value a text of one expression showed last and its text: a
+    // column repeats a value row after row (a day, a name).
+    mutable QVariant lastValue;
+    mutable QString lastText;
 };
 
 struct ReportPreparer::CompiledBand {
@@ -450,7 +454,16 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
                 // value is worked out once for both.
                 QVariant v;
                 const bool single = c.text.singleValue(ctx, &v);
-                p.text = single ? formatReportValue(v, item.format) : c.text.evaluate(ctx, item.format);
+                if (!single) {
+                    p.text = c.text.evaluate(ctx, item.format);
+                } else if (v.typeId() == c.lastValue.typeId() && v.isNull() == c.lastValue.isNull() &&
+                           v == c.lastValue) {
+                    p.text = c.lastText;
+                } else {
+                    p.text = formatReportValue(v, item.format);
+                    c.lastValue = v;
+                    c.lastText = p.text;
+                }
                 if (c.fontIndex < 0) {
                     c.fontIndex = s.out->fontIndex(c.font);
                 }
