@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QProcess>
@@ -29,9 +30,11 @@ private slots:
     void hostileTemplates();
     void pageBreaksKeepTheFooterClear();
     void groupsAndPageSums();
+    void scopesAndGroupsOfMixedKinds();
     void duplicateNamesReadTheFirstColumn();
     void labelColumns();
     void wrappedTextGrowsItsBand();
+    void codesStayOnOneLine();
     void pictureThatCannotBeReadLeavesAnEmptyBox();
     void preparedFileRoundTrip();
     void damagedPreparedFiles();
@@ -325,6 +328,50 @@ void TestReportEngine::groupsAndPageSums() {
                                                  "R006 累计21", "小计15 平均5 最大6", "总计21 最小1"}));
 }
 
+// Each aggregate reads the sums of its scope wherever it stands: the whole
+// report so far in a group header, its group's total in a detail band, the
+// page before the row (a row counts on the page once it is placed). Groups
+// change where the texts of their values change, also when a date comes as
+// a date on one row and as text on the next, or a kind as a whole number
+// and as a real.
+void TestReportEngine::scopesAndGroupsOfMixedKinds() {
+    ReportTemplate t;
+    t.bands = {
+        {ReportBand::Kind::GroupHeader, 8, "day", {}}, {ReportBand::Kind::GroupHeader, 8, "kind", {}},
+        {ReportBand::Kind::Detail, 6, {}, {}},         {ReportBand::Kind::GroupFooter, 8, "kind", {}},
+        {ReportBand::Kind::GroupFooter, 8, "day", {}}, {ReportBand::Kind::Summary, 8, {}, {}},
+        {ReportBand::Kind::PageFooter, 8, {}, {}},
+    };
+    const QStringList texts{"[format(day, 'YYYY-MM-DD')] 前[sum(amount, 'report')]",
+                            "[kind]类 [count()]笔",
+                            "[code] 组[sum(amount, 'group')] 页[sum(amount, 'page')] 累[sum(amount)]",
+                            "小[sum(amount)] 总[sum(amount, 'report')]",
+                            "日[sum(amount)]",
+                            "总[sum(amount)] [count()]笔",
+                            "页计[sum(amount)]"};
+    for (int b = 0; b < t.bands.size(); ++b) {
+        ReportItem item;
+        item.rect = QRectF(0, 0, 150, t.bands[b].height);
+        item.text = texts[b];
+        t.bands[b].items.append(item);
+    }
+    ReportRows r;
+    r.fields = {"day", "kind", "code", "amount"};
+    r.rows = {{QDate(2006, 1, 1), 1, "R1", 1.0},
+              {QString("2006-01-01"), 1.0, "R2", 2.0},
+              {QDate(2006, 1, 1), 2, "R3", 4.0},
+              {QDate(2006, 1, 2), 2, "R4", 8.0},
+              {QDate(2006, 1, 2), 2, "R5", 16.0}};
+    PreparedReport out;
+    QString error;
+    QVERIFY2(ReportPreparer(t).prepare(r, &out, &error), qPrintable(error));
+    QCOMPARE(out.pages.size(), 1);
+    QCOMPARE(textsOf(out.pages[0]),
+             QStringList({"2006-01-01 前0", "1类 2笔", "R1 组3 页0 累1", "R2 组3 页1 累3", "小3 总3", "2类 1笔",
+                          "R3 组4 页3 累7", "小4 总7", "日7", "2006-01-02 前7", "2类 2笔", "R4 组24 页7 累15",
+                          "R5 组24 页15 累31", "小24 总31", "日24", "总31 5笔", "页计31"}));
+}
+
 // "d.*, h.*" gives two columns named Remark: texts and groups read the
 // first of them, whatever the letter case.
 void TestReportEngine::duplicateNamesReadTheFirstColumn() {
@@ -398,6 +445,42 @@ void TestReportEngine::wrappedTextGrowsItsBand() {
     QCOMPARE(qRound(mm(items[1].rect.y() - items[0].rect.y())), 6);
     QVERIFY(mm(items[1].rect.height()) > 30);                 // 200 characters in 40 mm wrap over many lines
     QVERIFY(mm(items[2].rect.y() - items[1].rect.y()) > 30);  // the next row is pushed down
+}
+
+// A code or number has no place to break: it keeps one line however wide,
+// as Qt lays it out; a text that wraps grows its row the same each time it
+// comes again.
+void TestReportEngine::codesStayOnOneLine() {
+    ReportTemplate t;
+    ReportBand detail{ReportBand::Kind::Detail, 6, {}, {}};
+    ReportItem note;
+    note.rect = QRectF(0, 0, 20, 6);
+    note.text = "[note]";
+    note.wrap = true;
+    detail.items.append(note);
+    t.bands = {detail};
+    const QString longWord(80, QChar('X'));
+    const QString remark = QStringLiteral("送货上门并安装调试完毕后收取尾款");
+    ReportRows r;
+    r.fields = {"note"};
+    r.rows = {{QString("A1")}, {QString("AA2612070001")}, {longWord}, {remark}, {QString("B2")}, {remark}};
+    PreparedReport out;
+    QString error;
+    QVERIFY(ReportPreparer(t).prepare(r, &out, &error));
+    const auto& items = out.pages[0].items;
+    QCOMPARE(items.size(), 6);
+    QCOMPARE(items[1].rect.height(), items[0].rect.height());
+    QCOMPARE(items[2].rect.height(), items[0].rect.height());
+    QCOMPARE(items[4].rect.height(), items[0].rect.height());
+    QVERIFY(mm(items[3].rect.height()) > mm(items[0].rect.height()) + 3);
+    QCOMPARE(items[5].rect.height(), items[3].rect.height());
+    // Qt's own layout of the long word at the column's width: one line.
+    const QFontMetricsF fm(out.fonts[items[2].font].toFont());
+    const QRectF box(0, 0, items[2].rect.width() - PreparedReport::kDotsPerMm, 1e9);
+    QCOMPARE(fm.boundingRect(box, Qt::TextWordWrap, longWord).height(),
+             fm.boundingRect(box, Qt::TextWordWrap, QString("A1")).height());
+    QVERIFY(fm.boundingRect(box, Qt::TextWordWrap, remark).height() >
+            fm.boundingRect(box, Qt::TextWordWrap, QString("A1")).height());
 }
 
 void TestReportEngine::pictureThatCannotBeReadLeavesAnEmptyBox() {
