@@ -40,6 +40,8 @@ public:
     void paint(QPainter& painter, const QRectF& area) const;
     // The chart as a picture of `sizeMm` millimetres at `dpi`.
     QImage image(const QSizeF& sizeMm, double dpi = 200) const;
+    // The chart as the statistics templates print it (their "chart" picture).
+    QImage printedImage() const { return image(QSizeF(186, 95)); }
 
     static constexpr int kMaxBarMonths = 24;
 

@@ -37,8 +37,6 @@ private:
     const StatisticsChart& m_chart;
 };
 
-// The chart's place in the printed report: the summary band's picture.
-const QSizeF kPrintedChartMm(186, 95);
 }  // namespace
 
 StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind kind, QWidget* parent)
@@ -139,7 +137,7 @@ bool StatisticsWindow::run() {
         const StatisticsChart chart = StatisticsChart::fromRows(m_kind, rows);
         setRows(rows);
         setParameters(report.parameters(m_kind, f));
-        setImage(QStringLiteral("chart"), chart.image(kPrintedChartMm));
+        setImage(QStringLiteral("chart"), chart.printedImage());
         m_chart = chart;
         m_chartView->update();
         shown = showReport();
