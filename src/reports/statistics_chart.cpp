@@ -147,7 +147,8 @@ void StatisticsChart::paint(QPainter& painter, const QRectF& area) const {
     painter.save();
     QFont font = painter.font();
     font.setFamily(QStringLiteral("SimSun"));
-    font.setPixelSize(qMax(8, qRound(area.height() / 28)));
+    // Text follows the smaller side, so a narrow pane keeps its plot.
+    font.setPixelSize(qMax(9, qRound(qMin(area.height() / 28, area.width() / 48))));
     painter.setFont(font);
     if (isEmpty()) {
         painter.setPen(Qt::darkGray);
