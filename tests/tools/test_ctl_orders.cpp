@@ -34,7 +34,9 @@ private slots:
     void generateReplacesOnlyWhenTold_data();
     void generateReplacesOnlyWhenTold();
     void generateRefusals();
+    void actingUserNeedsTheRights_data();
     void actingUserNeedsTheRights();
+    void unknownOrderOrUserIsTold();
     void demoIsReproducibleAndConsistent();
     void numbersGoOnAfterTheDemo();
 };
@@ -456,76 +458,131 @@ void TestCtlOrders::generateRefusals() {
     }
 }
 
+void TestCtlOrders::actingUserNeedsTheRights_data() {
+    QTest::addColumn<QStringList>("args");    // @code@: the sample order, @folder@: the program folder
+    QTest::addColumn<QStringList>("rights");  // window/action
+    QTest::addColumn<QString>("done");        // what is printed when allowed; @code@ is the order made
+    QTest::addColumn<QString>("effect");      // a count that the command changes, the new user's rows
+    QTest::addColumn<int>("after");
+    // In the windows a new order is added in the list and saved in the
+    // order window; each goods row is added there and saved in the goods-row
+    // window, by 保存并退出 for the last row and 增加下个商品 for the others.
+    const QStringList newOrder{"frm_GainBill_list/Action_Add", "frm_GainBill/Action_AddGoods",
+                               "frm_GainBill/Action_Save", "Dusmere_Order_Form_GoodsEdit_Frm/Action_SaveAndExit"};
+    const QString byTheUser = "select count(*) from Dusmere_Order_Form_head where User_name='李四'";
+    QTest::newRow("new, one row") << QStringList{"order", "new", "@folder@/one.json"} << newOrder << "AA0606250002\n"
+                                  << byTheUser << 1;
+    QTest::newRow("new, two rows") << QStringList{"order", "new", "@folder@/two.json"}
+                                   << newOrder + QStringList{"Dusmere_Order_Form_GoodsEdit_Frm/Action_AddGoods"}
+                                   << "AA0606250002\n"
+                                   << byTheUser << 1;
+    QTest::newRow("delete") << QStringList{"order", "delete", "@code@"}
+                            << QStringList{"frm_GainBill_list/Action1_delete"} << ""
+                            << "select count(*) from Dusmere_Order_Form_head" << 0;
+    QTest::newRow("work forms") << QStringList{"order", "generate", "work", "@code@"}
+                                << QStringList{"frm_GainBill_list/Action_CreateWorkFormExecute"}
+                                << "处理完毕,已成功生成工作单\n"
+                                << "select count(*) from Dusmere_Work_Form_Head where KeyIn_Person='李四'" << 3;
+    QTest::newRow("ware-out form") << QStringList{"order", "generate", "wareout", "@code@"}
+                                   << QStringList{"frm_GainBill_list/Action_CreateWareOutFormExecute"}
+                                   << "处理完毕,已成功生成出仓单\n"
+                                   << "select count(*) from Dusmere_Ware_Out_Form_Head where KeyIn_Person='李四'" << 1;
+    QTest::newRow("shipment form") << QStringList{"order", "generate", "shipment", "@code@"}
+                                   << QStringList{"frm_GainBill_list/Action_CreateShipmentFormExecute"}
+                                   << "处理完毕,已成功生成出货单\n"
+                                   << "select count(*) from Dusmere_Shipment_Form_Head where KeyIn_Person='李四'" << 1;
+    QTest::newRow("print") << QStringList{"print", "order", "@code@", "--out", "@folder@/order.htm"}
+                           << QStringList{"frm_GainBill_list/Action_print"} << "1\n"
+                           << "select count(*) from Dusmere_Order_Form_head" << 1;
+}
+
 // Every command runs as a user of the book with the rights the order
-// windows check; printing the order form as well.
+// windows check: without any one of them it is refused and writes nothing;
+// with them all it is done, as that user.
 void TestCtlOrders::actingUserNeedsTheRights() {
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, rights);
+    QFETCH(QString, done);
+    QFETCH(QString, effect);
+    QFETCH(int, after);
     Program p;
     Database& db = p.db();
     const QString code = p.sample();
     db.execute("insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0), ('李四', '业务组', 1)");
-    const QString file = p.file("one.json", R"({"rows": [{"Goods_name": 1}]})");
-    const QString pdf = p.program.folder() + "/order.pdf";
-    for (const QStringList& args :
-         {QStringList{"order", "new", file}, QStringList{"order", "delete", code},
-          QStringList{"order", "generate", "work", code}, QStringList{"order", "generate", "wareout", code},
-          QStringList{"order", "generate", "shipment", code}, QStringList{"print", "order", code, "--out", pdf}}) {
-        const Result r = p.ctl(QStringList{"--user", "李四"} + args);
-        QCOMPARE(r.code, 3);
-        QCOMPARE(r.err, kRefusal);
-        QCOMPARE(r.out, QString());
+    p.file("one.json", R"({"rows": [{"Goods_name": 1}]})");
+    p.file("two.json", R"({"rows": [{"Goods_name": 1}, {"Goods_name": 2}]})");
+    const QString htm = p.program.folder() + "/order.htm";
+    for (QString& arg : args) {
+        arg.replace("@code@", code).replace("@folder@", p.program.folder());
     }
-    QVERIFY(!QFile::exists(pdf));
-    QCOMPARE(rows(db, "Dusmere_Order_Form_head"), 1);
-    for (const QString& t : kOrderTables.mid(2)) {
-        QCOMPARE(rows(db, t), 0);
-    }
-    auto grant = [&db](const QString& form, const QStringList& actions) {
-        for (const QString& action : actions) {
+    auto grantOnly = [&db](const QStringList& granted) {
+        db.execute("delete from Sys_user_Operation where User_name='业务组'");
+        for (const QString& right : granted) {
+            const QStringList parts = right.split('/');
+            QCOMPARE(count(db,
+                           "select count(*) from Sys_Operation_Table where LOWER(Form_Name)=:f and "
+                           "LOWER(Action_Name)=:a",
+                           {{"f", parts[0].toLower()}, {"a", parts[1].toLower()}}),
+                     1);
             db.execute(
                 "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table "
                 "where LOWER(Form_Name)=:f and LOWER(Action_Name)=:a",
-                {{"f", form.toLower()}, {"a", action.toLower()}});
+                {{"f", parts[0].toLower()}, {"a", parts[1].toLower()}});
         }
     };
-    // Printing needs 打印 of the list, and nothing else.
-    grant("frm_GainBill_list", {"Action_print"});
-    const QString htm = p.program.folder() + "/order.htm";
-    const Result printed = p.ctl({"--user", "李四", "print", "order", code, "--out", htm});
-    QCOMPARE(printed.err, QString());
-    QCOMPARE(printed.code, 0);
-    QCOMPARE(printed.out, QString("1\n"));
-    QFile f(htm);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QString html = QString::fromUtf8(f.readAll());
-    for (const QString& text : {code, QStringLiteral("海景酒楼"), QStringLiteral("平开窗"), QStringLiteral("960.00")}) {
-        QVERIFY2(html.contains(text), qPrintable(text));
+    const int before = count(db, effect);
+    QStringList tables;
+    for (const QString& t : kOrderTables) {
+        tables << dump(db, t);
     }
-    QCOMPARE(p.ctl({"--user", "李四", "print", "order", code, "--out", pdf}).code, 0);
-    QFile pdfFile(pdf);
-    QVERIFY(pdfFile.open(QIODevice::ReadOnly));
-    QVERIFY(pdfFile.readAll().startsWith("%PDF"));
+    for (int missing = 0; missing < rights.size(); ++missing) {
+        QStringList granted = rights;
+        granted.removeAt(missing);
+        grantOnly(granted);
+        const Result r = p.ctl(QStringList{"--user", "李四"} + args);
+        QVERIFY2(r.code == 3,
+                 qPrintable(QStringLiteral("%1 missing: %2 %3").arg(rights[missing]).arg(r.code).arg(r.err)));
+        QCOMPARE(r.err, kRefusal);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(count(db, effect), before);
+        QStringList now;
+        for (const QString& t : kOrderTables) {
+            now << dump(db, t);
+        }
+        QCOMPARE(now, tables);
+        QVERIFY(!QFile::exists(htm));
+    }
+    grantOnly(rights);
+    const Result r = p.ctl(QStringList{"--user", "李四"} + args);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, done);
+    QCOMPARE(count(db, effect), after);
+    if (args.first() == "print") {
+        QFile f(htm);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(f.readAll());
+        for (const QString& text :
+             {code, QStringLiteral("海景酒楼"), QStringLiteral("平开窗"), QStringLiteral("960.00")}) {
+            QVERIFY2(html.contains(text), qPrintable(text));
+        }
+    }
+}
+
+// An order or a user the book does not hold is told, not refused as a
+// missing right.
+void TestCtlOrders::unknownOrderOrUserIsTold() {
+    Program p;
+    const QString code = p.sample();
+    const QString htm = p.program.folder() + "/order.htm";
     const Result unknown = p.ctl({"print", "order", "AA0000000000", "--out", htm});
     QCOMPARE(unknown.code, 1);
     QCOMPARE(unknown.err, QString("找不到订单: AA0000000000\n"));
-    QCOMPARE(p.ctl({"--user", "李四", "order", "new", file}).code, 3);
-    // Granted the three actions of a new order, the user makes one and is
-    // its author; the list's generation command makes the work forms.
-    grant("frm_GainBill_list", {"Action_Add", "Action_CreateWorkFormExecute"});
-    grant("frm_GainBill", {"Action_AddGoods", "Action_Save"});
-    const Result made = p.ctl({"--user=李四", "order", "new", file});
-    QCOMPARE(made.err, QString());
-    QCOMPARE(made.code, 0);
-    QCOMPARE(
-        db.scalar("select User_name from Dusmere_Order_Form_head where Order_Form_Code=:c", {{"c", made.out.trimmed()}})
-            .toString(),
-        QString("李四"));
-    QCOMPARE(p.ctl({"--user", "李四", "order", "generate", "work", code}).code, 0);
-    QCOMPARE(db.scalar("select KeyIn_Person from Dusmere_Work_Form_Head").toString(), QString("李四"));
-    QCOMPARE(p.ctl({"--user", "李四", "order", "generate", "wareout", code}).code, 3);
-    QCOMPARE(p.ctl({"--user", "李四", "order", "delete", code}).code, 3);
+    QVERIFY(!QFile::exists(htm));
     const Result nobody = p.ctl({"--user", "nobody", "order", "delete", code});
     QCOMPARE(nobody.code, 1);
     QVERIFY(nobody.err.contains("nobody"));
+    QCOMPARE(rows(p.db(), "Dusmere_Order_Form_head"), 1);
 }
 
 void TestCtlOrders::demoIsReproducibleAndConsistent() {
