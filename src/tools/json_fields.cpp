@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QSet>
+#include <optional>
 #include <utility>
 
 #include "data/field_def.h"
@@ -22,6 +24,103 @@ std::pair<int, int> lineAndColumn(const QByteArray& text, int offset) {
         }
     }
     return {line, column};
+}
+
+// The text of the JSON string that starts at `at` (its opening quote),
+// escapes decoded; `at` is left on its closing quote. The text is known to
+// be valid JSON.
+QString readString(const QByteArray& json, qsizetype& at) {
+    QString text;
+    QByteArray plain;  // UTF-8 bytes since the last escape
+    qsizetype i = at + 1;
+    for (; i < json.size() && json[i] != '"'; ++i) {
+        if (json[i] != '\\') {
+            plain.append(json[i]);
+            continue;
+        }
+        text += QString::fromUtf8(plain);
+        plain.clear();
+        if (++i >= json.size()) {
+            break;
+        }
+        switch (json[i]) {
+            case 'b':
+                text += QChar(u'\b');
+                break;
+            case 'f':
+                text += QChar(u'\f');
+                break;
+            case 'n':
+                text += QChar(u'\n');
+                break;
+            case 'r':
+                text += QChar(u'\r');
+                break;
+            case 't':
+                text += QChar(u'\t');
+                break;
+            case 'u':
+                // One UTF-16 unit; a surrogate pair comes as two escapes
+                // and joins in the text.
+                text += QChar(static_cast<char16_t>(json.mid(i + 1, 4).toUShort(nullptr, 16)));
+                i += 4;
+                break;
+            default:  // " \ /
+                text += QLatin1Char(json[i]);
+        }
+    }
+    at = i;
+    return text + QString::fromUtf8(plain);
+}
+
+// Qt's reader keeps only the last of two members of an object with the
+// same name, so a field written twice would silently lose its first value.
+// Walks the text (valid JSON) tracking the open objects and arrays and the
+// names each object holds; the first name repeated in its object, with the
+// offset of its opening quote.
+std::optional<std::pair<QString, qsizetype>> firstRepeatedName(const QByteArray& json) {
+    struct Open {
+        bool object;
+        bool nameNext;  // in an object: the next string is a member's name
+        QSet<QString> names;
+    };
+    QList<Open> open;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        switch (json[i]) {
+            case '{':
+                open.append({true, true, {}});
+                break;
+            case '[':
+                open.append({false, false, {}});
+                break;
+            case '}':
+            case ']':
+                if (!open.isEmpty()) {
+                    open.removeLast();
+                }
+                break;
+            case ',':
+                if (!open.isEmpty() && open.last().object) {
+                    open.last().nameNext = true;
+                }
+                break;
+            case '"': {
+                const qsizetype start = i;
+                const QString text = readString(json, i);
+                if (!open.isEmpty() && open.last().nameNext) {
+                    open.last().nameNext = false;
+                    if (open.last().names.contains(text)) {
+                        return std::pair{text, start};
+                    }
+                    open.last().names.insert(text);
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return std::nullopt;
 }
 }  // namespace
 
@@ -45,6 +144,11 @@ QJsonObject parseObject(const QByteArray& json, const QString& source) {
     }
     if (!doc.isObject()) {
         throw UserError(QStringLiteral("文件[%1]的内容必须是一个 JSON 对象 {…}").arg(source));
+    }
+    if (const auto repeated = firstRepeatedName(json)) {
+        const auto [line, column] = lineAndColumn(json, static_cast<int>(repeated->second));
+        throw UserError(QStringLiteral("文件[%1]中的字段[%2]重复（第%3行第%4列）：同一个 {…} 中每个字段只能写一次")
+                            .arg(source, repeated->first, QString::number(line), QString::number(column)));
     }
     return doc.object();
 }

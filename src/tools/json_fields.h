@@ -15,7 +15,9 @@ struct FieldDef;
 // message that says where it lies.
 namespace JsonFields {
 
-// The object a file holds; `source` names the file in messages.
+// The object a file holds; `source` names the file in messages. A name
+// written twice in one object is refused (a JSON reader would keep only
+// the last value).
 QJsonObject readObject(const QString& path);
 QJsonObject parseObject(const QByteArray& json, const QString& source);
 

@@ -180,6 +180,12 @@ void TestCtlDocuments::refusedFilesWriteNothing_data() {
     QTest::newRow("line without goods") << QByteArray(R"({"lines": [{"QTY": 2}]})") << "明细第1行缺少[GoodsNo]";
     QTest::newRow("no date") << QByteArray(R"({"Send_Date": "下周", "lines": [{"GoodsNo": "A"}]})")
                              << "字段[Send_Date]不是日期";
+    QTest::newRow("a head field written twice")
+        << QByteArray(R"({"Freight": 8, "lines": [{"GoodsNo": "A"}], "Freight": 80})") << "字段[Freight]重复";
+    QTest::newRow("lines written twice") << QByteArray(R"({"lines": [{"GoodsNo": "A"}], "lines": [{"GoodsNo": "B"}]})")
+                                         << "字段[lines]重复";
+    QTest::newRow("a line field written twice")
+        << QByteArray(R"({"lines": [{"GoodsNo": "A", "QTY": 2, "QTY": 3}]})") << "字段[QTY]重复";
     QTest::newRow("customer not in the book")
         << QByteArray(R"({"ClientNo": "09999", "lines": [{"GoodsNo": "A"}]})") << "所选客户[09999]已不存在";
 }
