@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QSet>
+#include <cmath>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -191,6 +193,31 @@ void requireDate(const FieldDef& column, const QVariant& value, const QString& w
         throw UserError(
             QStringLiteral("%1不是日期：%2（请写成 yyyy-MM-dd 或 yyyy-MM-dd HH:mm:ss）").arg(what, value.toString()));
     }
+}
+
+void requireInteger(const FieldDef& column, const QVariant& value, const QString& what) {
+    if (column.type != FieldDef::Type::Integer || value.isNull() || value.toString().trimmed().isEmpty()) {
+        return;
+    }
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (!ok) {
+        return;
+    }
+    constexpr double kMin = std::numeric_limits<qint32>::min();
+    constexpr double kMax = std::numeric_limits<qint32>::max();
+    if (std::isfinite(number) && number == std::trunc(number) && number >= kMin && number <= kMax) {
+        return;
+    }
+    throw UserError(QStringLiteral("%1必须是 %2 到 %3 之间的整数，不能是\"%4\"")
+                        .arg(what, QString::number(qint64(kMin)), QString::number(qint64(kMax)), value.toString()));
+}
+
+QVariant fieldValue(const FieldDef& column, const QJsonValue& value, const QString& what) {
+    const QVariant v = scalar(value, what);
+    requireDate(column, v, what);
+    requireInteger(column, v, what);
+    return v;
 }
 
 }  // namespace JsonFields

@@ -33,5 +33,13 @@ QString listed(const QStringList& names, const QString& name);
 // Throws when a date column receives text that is no date (it would be
 // stored as an empty date); `what` names the value.
 void requireDate(const FieldDef& column, const QVariant& value, const QString& what);
+// Throws when an integer column receives a number that is not whole or
+// lies outside the INTEGER range both engines hold (-2147483648 to
+// 2147483647): it would be rounded, or cut into some other value. Text
+// that is no number is left to the document, which names the field.
+void requireInteger(const FieldDef& column, const QVariant& value, const QString& what);
+
+// A JSON value for a column: scalar(), then the checks above.
+QVariant fieldValue(const FieldDef& column, const QJsonValue& value, const QString& what);
 
 }  // namespace JsonFields

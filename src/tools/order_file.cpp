@@ -21,7 +21,6 @@
 
 using JsonFields::findColumn;
 using JsonFields::listed;
-using JsonFields::scalar;
 
 namespace {
 
@@ -89,7 +88,8 @@ void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFil
         if (field == "goods_name" || field == "goods_unit") {
             continue;
         }
-        const auto list = lists.constFind(field);
+        // The second glass is chosen from the glass list, as in the window.
+        const auto list = lists.constFind(field == "glass_type2" ? QStringLiteral("glass_type") : field);
         const QVariant stored = rows.value(name);
         if (list == lists.constEnd() || stored.isNull() || list->values.contains(stored.toLongLong())) {
             continue;
@@ -144,9 +144,7 @@ OrderFile OrderFile::parse(const QByteArray& json, const QString& source, const 
             unknown.append(key);
             continue;
         }
-        const QString what = QStringLiteral("字段[%1]").arg(key);
-        const QVariant value = scalar(it.value(), what);
-        JsonFields::requireDate(*column, value, what);
+        const QVariant value = JsonFields::fieldValue(*column, it.value(), QStringLiteral("字段[%1]").arg(key));
         out.m_head.append({column->name, value});
     }
     if (!unknown.isEmpty()) {
@@ -184,9 +182,8 @@ OrderFile OrderFile::parse(const QByteArray& json, const QString& source, const 
                 unknownInRow.append(key);
                 continue;
             }
-            const QString what = QStringLiteral("明细第%1行的字段[%2]").arg(number).arg(key);
-            const QVariant value = scalar(it.value(), what);
-            JsonFields::requireDate(*column, value, what);
+            const QVariant value = JsonFields::fieldValue(*column, it.value(),
+                                                          QStringLiteral("明细第%1行的字段[%2]").arg(number).arg(key));
             row.append({column->name, value});
         }
         if (!unknownInRow.isEmpty()) {

@@ -47,8 +47,7 @@ QuotationFile QuotationFile::parse(const QByteArray& json, const QString& source
         if (!column) {
             throw UserError(QStringLiteral("订货单没有字段[%1]（字段名按 Quotation_Head 的列名书写）").arg(key));
         }
-        const QVariant value = scalar(it.value(), QStringLiteral("字段[%1]").arg(key));
-        JsonFields::requireDate(*column, value, QStringLiteral("字段[%1]").arg(key));
+        const QVariant value = JsonFields::fieldValue(*column, it.value(), QStringLiteral("字段[%1]").arg(key));
         out.m_head.append({column->name, value});
     }
     if (lines.isUndefined() || lines.isNull()) {

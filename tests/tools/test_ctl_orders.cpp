@@ -29,6 +29,8 @@ private slots:
     void newOrderFromAFile();
     void refusedFilesWriteNothing_data();
     void refusedFilesWriteNothing();
+    void integerLimitsFit_data();
+    void integerLimitsFit();
     void showPrintsTheHeadAndTheRows();
     void deleteTakesRowsAndDerivedForms();
     void generateReplacesOnlyWhenTold_data();
@@ -226,6 +228,26 @@ void TestCtlOrders::refusedFilesWriteNothing_data() {
         << QByteArray(R"({"earnest": "5o0", "rows": [{"Goods_name": 1}]})") << "[已收订金]必须是数字，不能是\"5o0\"";
     QTest::newRow("a value outside the code list") << QByteArray(R"({"rows": [{"Goods_name": 1, "Goods_Type": 99}]})")
                                                    << "明细第1行：[货品系列]的值 99 不在代码表[货品系列]中";
+    QTest::newRow("second glass outside the glass list")
+        << QByteArray(R"({"rows": [{"Goods_name": 1, "Glass_Type": 2, "Glass_Type2": 99}]})")
+        << "明细第1行：[玻璃-品种2]的值 99 不在代码表[玻璃品种]中";
+    // Integer columns take whole numbers that both engines' INTEGER holds;
+    // nothing is rounded or cut into another code.
+    QTest::newRow("a fraction in a coded field")
+        << QByteArray(R"({"rows": [{"Goods_name": 1, "Goods_Type": 2.6}]})")
+        << "明细第1行的字段[Goods_Type]必须是 -2147483648 到 2147483647 之间的整数，不能是\"2.6\"";
+    QTest::newRow("a fraction as text") << QByteArray(R"({"rows": [{"Goods_name": 1, "Colour": "1.5"}]})")
+                                        << "明细第1行的字段[Colour]必须是 -2147483648 到 2147483647 之间的整数";
+    QTest::newRow("a huge number") << QByteArray(R"({"rows": [{"Goods_name": 1, "Goods_Type": 1e30}]})")
+                                   << "明细第1行的字段[Goods_Type]必须是 -2147483648 到 2147483647 之间的整数";
+    QTest::newRow("one past the largest integer")
+        << QByteArray(R"({"rows": [{"Goods_name": 1, "Lock_Size": 2147483648}]})")
+        << "明细第1行的字段[Lock_Size]必须是 -2147483648 到 2147483647 之间的整数";
+    QTest::newRow("one below the smallest integer")
+        << QByteArray(R"({"rows": [{"Goods_name": -2147483649}]})")
+        << "明细第1行的字段[Goods_name]必须是 -2147483648 到 2147483647 之间的整数";
+    QTest::newRow("a huge paid mark") << QByteArray(R"({"isPay": -1e30, "rows": [{"Goods_name": 1}]})")
+                                      << "字段[isPay]必须是 -2147483648 到 2147483647 之间的整数";
     QTest::newRow("a goods name outside its list")
         << QByteArray(R"({"rows": [{"Goods_name": 1}, {"Goods_name": 99, "Goods_Unit": 1}]})")
         << "商品明细第2行的[货品名称]在参数表中已不存在";
@@ -284,6 +306,31 @@ void TestCtlOrders::refusedFilesWriteNothing() {
     // The same book takes a good file, under the first number and code.
     QCOMPARE(p.order(R"({"rows": [{"Goods_name": 1}]})"), QString("AA0606250001"));
     QCOMPARE(db.scalar("select Goods_Code from Dusmere_Order_Form_Detail").toString(), QString("1"));
+}
+
+void TestCtlOrders::integerLimitsFit_data() {
+    QTest::addColumn<qlonglong>("value");
+    QTest::newRow("largest") << 2147483647LL;
+    QTest::newRow("smallest") << -2147483648LL;
+}
+
+// A code list may offer the largest and smallest INTEGER; an order holds
+// them on both engines, the second glass taking the glass list's values.
+void TestCtlOrders::integerLimitsFit() {
+    QFETCH(qlonglong, value);
+    Program p;
+    Database& db = p.db();
+    for (const char* list : {"型材颜色", "玻璃品种"}) {
+        db.execute("insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values (:l, :v, '极限')",
+                   {{"l", QString::fromUtf8(list)}, {"v", QString::number(value)}});
+    }
+    const QString code = p.order(
+        QStringLiteral(R"({"rows": [{"Goods_name": 1, "Colour": %1, "Glass_Type2": %1}]})").arg(value).toUtf8());
+    QSqlQuery q =
+        db.query("select Colour, Glass_Type2 from Dusmere_Order_Form_Detail where Head_Code=:c", {{"c", code}});
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toLongLong(), value);
+    QCOMPARE(q.value(1).toLongLong(), value);
 }
 
 void TestCtlOrders::showPrintsTheHeadAndTheRows() {
