@@ -186,6 +186,12 @@ void TestCtlDocuments::refusedFilesWriteNothing_data() {
                                          << "字段[lines]重复";
     QTest::newRow("a line field written twice")
         << QByteArray(R"({"lines": [{"GoodsNo": "A", "QTY": 2, "QTY": 3}]})") << "字段[QTY]重复";
+    QTest::newRow("a fraction in a whole-number field")
+        << QByteArray(R"({"isPay": 0.5, "lines": [{"GoodsNo": "A"}]})")
+        << "字段[isPay]必须是 -2147483648 到 2147483647 之间的整数，不能是\"0.5\"";
+    QTest::newRow("a huge number in a whole-number field")
+        << QByteArray(R"({"isPay": 1e30, "lines": [{"GoodsNo": "A"}]})")
+        << "字段[isPay]必须是 -2147483648 到 2147483647 之间的整数";
     QTest::newRow("customer not in the book")
         << QByteArray(R"({"ClientNo": "09999", "lines": [{"GoodsNo": "A"}]})") << "所选客户[09999]已不存在";
 }
