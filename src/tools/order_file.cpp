@@ -25,10 +25,12 @@ using JsonFields::listed;
 namespace {
 
 // The code lists the goods-row window chooses coded fields from, by the
-// lower-case field name: the list's name and the values it offers.
+// lower-case field name: the list's name and the values it offers, as
+// numbers and as the texts the list holds.
 struct CodeList {
     QString name;
     QSet<qlonglong> values;
+    QSet<QString> texts;
 };
 
 QHash<QString, CodeList> rowCodeLists(Database& db) {
@@ -40,6 +42,7 @@ QHash<QString, CodeList> rowCodeLists(Database& db) {
     while (q.next()) {
         CodeList& list = lists[q.value(0).toString().toLower()];
         list.name = q.value(1).toString();
+        list.texts.insert(q.value(2).toString().trimmed());
         bool ok = false;
         const qlonglong value = q.value(2).toString().trimmed().toLongLong(&ok);
         if (ok) {
@@ -82,7 +85,16 @@ void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFil
         throw UserError(where + e.message(), e.details());
     }
     // The windows offer the values of the code lists only. The goods name
-    // and unit the order itself checks when it is saved.
+    // and unit the order itself checks when it is saved; the name is
+    // checked here as well, compared as text as the order does, because
+    // the editor would first refuse the row for the unit a listed name
+    // fills in.
+    const auto names = lists.constFind(QStringLiteral("goods_name"));
+    const QVariant goodsName = rows.value("Goods_name");
+    if (names != lists.constEnd() && !goodsName.isNull() && !names->texts.contains(goodsName.toString())) {
+        throw UserError(where + QStringLiteral("[%1]的值 %2 不在代码表[%3]中")
+                                    .arg(rows.field("Goods_name").label(), goodsName.toString(), names->name));
+    }
     for (const auto& [name, value] : given) {
         const QString field = name.toLower();
         if (field == "goods_name" || field == "goods_unit") {

@@ -250,7 +250,11 @@ void TestCtlOrders::refusedFilesWriteNothing_data() {
                                       << "字段[isPay]必须是 -2147483648 到 2147483647 之间的整数";
     QTest::newRow("a goods name outside its list")
         << QByteArray(R"({"rows": [{"Goods_name": 1}, {"Goods_name": 99, "Goods_Unit": 1}]})")
-        << "商品明细第2行的[货品名称]在参数表中已不存在";
+        << "明细第2行：[货品名称]的值 99 不在代码表[货品名称]中";
+    // Without the defaults of a listed name the unit stays empty: the name
+    // is what is wrong.
+    QTest::newRow("a goods name outside its list, no unit")
+        << QByteArray(R"({"rows": [{"Goods_name": 99}]})") << "明细第1行：[货品名称]的值 99 不在代码表[货品名称]中";
     QTest::newRow("unknown head fields") << QByteArray(R"({"Foo": 1, "Bar": 2, "rows": [{"Goods_name": 1}]})")
                                          << "订单没有字段[Bar]、[Foo]（字段名按 Dusmere_Order_Form_head 的列名书写）";
     QTest::newRow("unknown row field") << QByteArray(R"({"rows": [{"Goods_name": 1, "GoodsNo": "A"}]})")
