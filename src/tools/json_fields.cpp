@@ -1,5 +1,6 @@
 #include "tools/json_fields.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
 #include <QSet>
@@ -188,10 +189,22 @@ QString listed(const QStringList& names, const QString& name) {
 }
 
 void requireDate(const FieldDef& column, const QVariant& value, const QString& what) {
-    if (column.type == FieldDef::Type::DateTime && !value.toString().trimmed().isEmpty() &&
-        column.normalize(value).isNull()) {
+    if (column.type != FieldDef::Type::DateTime || value.toString().trimmed().isEmpty()) {
+        return;
+    }
+    const QVariant date = column.normalize(value);
+    if (date.isNull()) {
         throw UserError(
             QStringLiteral("%1不是日期：%2（请写成 yyyy-MM-dd 或 yyyy-MM-dd HH:mm:ss）").arg(what, value.toString()));
+    }
+    // The days the windows' date boxes hold; theirs shows 1900-01-01 as no
+    // date.
+    const QDate first(1900, 1, 2);
+    const QDate last(9999, 12, 31);
+    const QDate day = date.toDateTime().date();
+    if (day < first || day > last) {
+        throw UserError(QStringLiteral("%1的日期 %2 超出范围：日期须在 %3 到 %4 之间")
+                            .arg(what, value.toString(), first.toString(Qt::ISODate), last.toString(Qt::ISODate)));
     }
 }
 

@@ -31,7 +31,8 @@ const FieldDef* findColumn(const QList<FieldDef>& columns, const QString& name);
 QString listed(const QStringList& names, const QString& name);
 
 // Throws when a date column receives text that is no date (it would be
-// stored as an empty date); `what` names the value.
+// stored as an empty date) or a day outside 1900-01-02 to 9999-12-31, the
+// days the windows' date boxes hold; `what` names the value.
 void requireDate(const FieldDef& column, const QVariant& value, const QString& what);
 // Throws when an integer column receives a number that is not whole or
 // lies outside the INTEGER range both engines hold (-2147483648 to

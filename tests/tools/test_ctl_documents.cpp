@@ -192,6 +192,9 @@ void TestCtlDocuments::refusedFilesWriteNothing_data() {
     QTest::newRow("a huge number in a whole-number field")
         << QByteArray(R"({"isPay": 1e30, "lines": [{"GoodsNo": "A"}]})")
         << "字段[isPay]必须是 -2147483648 到 2147483647 之间的整数";
+    QTest::newRow("a date before the first day")
+        << QByteArray(R"({"Send_Date": "1899-12-31", "lines": [{"GoodsNo": "A"}]})")
+        << "字段[Send_Date]的日期 1899-12-31 超出范围：日期须在 1900-01-02 到 9999-12-31 之间";
     QTest::newRow("customer not in the book")
         << QByteArray(R"({"ClientNo": "09999", "lines": [{"GoodsNo": "A"}]})") << "所选客户[09999]已不存在";
 }

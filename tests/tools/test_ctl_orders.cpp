@@ -31,6 +31,8 @@ private slots:
     void refusedFilesWriteNothing();
     void integerLimitsFit_data();
     void integerLimitsFit();
+    void datesAtTheLimitsFit_data();
+    void datesAtTheLimitsFit();
     void showPrintsTheHeadAndTheRows();
     void deleteTakesRowsAndDerivedForms();
     void generateReplacesOnlyWhenTold_data();
@@ -280,6 +282,14 @@ void TestCtlOrders::refusedFilesWriteNothing_data() {
         << QByteArray(R"({"rows": [{"Goods_name": 1, "Goods_\u006eame": 2}]})") << "字段[Goods_name]重复";
     QTest::newRow("no date") << QByteArray(R"({"Send_Date": "下周", "rows": [{"Goods_name": 1}]})")
                              << "字段[Send_Date]不是日期";
+    // The window's date box holds 1900-01-02 to 9999-12-31 (1900-01-01 is
+    // its empty date).
+    QTest::newRow("a date before the first day")
+        << QByteArray(R"({"Send_Date": "0001-01-01", "rows": [{"Goods_name": 1}]})")
+        << "字段[Send_Date]的日期 0001-01-01 超出范围：日期须在 1900-01-02 到 9999-12-31 之间";
+    QTest::newRow("the empty date of the window")
+        << QByteArray(R"({"Keyin_Date": "1900-01-01 12:00:00", "rows": [{"Goods_name": 1}]})")
+        << "字段[Keyin_Date]的日期 1900-01-01 12:00:00 超出范围";
     QTest::newRow("no delivery date") << QByteArray(R"({"Send_Date": null, "rows": [{"Goods_name": 1}]})")
                                       << "请填写[交货日期]";
     QTest::newRow("customer not in the book")
@@ -335,6 +345,25 @@ void TestCtlOrders::integerLimitsFit() {
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toLongLong(), value);
     QCOMPARE(q.value(1).toLongLong(), value);
+}
+
+void TestCtlOrders::datesAtTheLimitsFit_data() {
+    QTest::addColumn<QString>("date");
+    QTest::newRow("first day") << "1900-01-02";
+    QTest::newRow("last moment") << "9999-12-31 23:59:59";
+}
+
+// The first and the last day the window's date box holds are kept as
+// given on both engines.
+void TestCtlOrders::datesAtTheLimitsFit() {
+    QFETCH(QString, date);
+    Program p;
+    const QString code = p.order(
+        QStringLiteral(R"({"Send_Date": "%1", "PayOver_Date": "%1", "rows": [{"Goods_name": 1}]})").arg(date).toUtf8());
+    const Result r = p.ctl({"order", "show", code});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(QStringLiteral("\nSend_Date=%1\n").arg(date), Qt::CaseInsensitive), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("\nPayOver_Date=%1\n").arg(date), Qt::CaseInsensitive), qPrintable(r.out));
 }
 
 void TestCtlOrders::showPrintsTheHeadAndTheRows() {
