@@ -163,8 +163,21 @@ QVariant scalar(const QJsonValue& value, const QString& what) {
         case QJsonValue::Bool:
             return value.toBool() ? 1 : 0;
         case QJsonValue::Double:
-        case QJsonValue::String:
             return value.toVariant();
+        case QJsonValue::String: {
+            // Tab, line feed and carriage return are text; other control
+            // characters are not (a server refuses U+0000 with a database
+            // error, a terminal obeys the others).
+            const QString text = value.toString();
+            for (const QChar ch : text) {
+                if (ch.category() == QChar::Other_Control && ch != u'\t' && ch != u'\n' && ch != u'\r') {
+                    throw UserError(
+                        QStringLiteral("%1中有控制字符 U+%2：文字中除制表符、换行和回车外不能有控制字符")
+                            .arg(what, QString::number(ch.unicode(), 16).rightJustified(4, u'0').toUpper()));
+                }
+            }
+            return text;
+        }
         default:
             throw UserError(QStringLiteral("%1的值必须是文字、数字或 null").arg(what));
     }

@@ -22,7 +22,9 @@ QJsonObject readObject(const QString& path);
 QJsonObject parseObject(const QByteArray& json, const QString& source);
 
 // A JSON value as a field value: text, a number, true/false as 1/0, null.
-// `what` names the value in the message for an array or an object.
+// `what` names the value in the message for an array or an object, and
+// for text with a control character other than tab, line feed and
+// carriage return.
 QVariant scalar(const QJsonValue& value, const QString& what);
 
 // The column of that name, without regard to letter case, or null.

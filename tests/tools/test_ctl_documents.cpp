@@ -195,6 +195,9 @@ void TestCtlDocuments::refusedFilesWriteNothing_data() {
     QTest::newRow("a date before the first day")
         << QByteArray(R"({"Send_Date": "1899-12-31", "lines": [{"GoodsNo": "A"}]})")
         << "字段[Send_Date]的日期 1899-12-31 超出范围：日期须在 1900-01-02 到 9999-12-31 之间";
+    QTest::newRow("a control character in a line")
+        << QByteArray(R"({"lines": [{"GoodsNo": "A", "Remark": "a\u0000"}]})")
+        << "明细第1行的字段[Remark]中有控制字符 U+0000";
     QTest::newRow("customer not in the book")
         << QByteArray(R"({"ClientNo": "09999", "lines": [{"GoodsNo": "A"}]})") << "所选客户[09999]已不存在";
 }

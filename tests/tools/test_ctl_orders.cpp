@@ -290,6 +290,17 @@ void TestCtlOrders::refusedFilesWriteNothing_data() {
     QTest::newRow("the empty date of the window")
         << QByteArray(R"({"Keyin_Date": "1900-01-01 12:00:00", "rows": [{"Goods_name": 1}]})")
         << "字段[Keyin_Date]的日期 1900-01-01 12:00:00 超出范围";
+    // Text holds no control characters but tab, line feed and carriage
+    // return (a server refuses U+0000, an embedded book would keep it).
+    QTest::newRow("a NUL in a head text") << QByteArray(R"({"Link_man": "a\u0000b", "rows": [{"Goods_name": 1}]})")
+                                          << "字段[Link_man]中有控制字符 U+0000";
+    QTest::newRow("an escape in a row text")
+        << QByteArray(R"({"rows": [{"Goods_name": 1, "Remark_WorkForm": "\u001b[31m红"}]})")
+        << "明细第1行的字段[Remark_WorkForm]中有控制字符 U+001B";
+    QTest::newRow("a raw control byte") << QByteArray("{\"Link_man\": \"a\x7f\", \"rows\": [{\"Goods_name\": 1}]}")
+                                        << "字段[Link_man]中有控制字符 U+007F";
+    QTest::newRow("a C1 control") << QByteArray(R"({"Contract_No": "\u0085", "rows": [{"Goods_name": 1}]})")
+                                  << "字段[Contract_No]中有控制字符 U+0085";
     QTest::newRow("no delivery date") << QByteArray(R"({"Send_Date": null, "rows": [{"Goods_name": 1}]})")
                                       << "请填写[交货日期]";
     QTest::newRow("customer not in the book")
@@ -418,6 +429,19 @@ void TestCtlOrders::showPrintsTheHeadAndTheRows() {
     QCOMPARE(cell(2, "Goods_Code"), QString("2"));
     QCOMPARE(cell(2, "QTY"), QString("0.2500"));
     QCOMPARE(cell(2, "Total_Price"), QString("30.00"));
+    // Control characters a book holds (written by another program) are
+    // written \uXXXX, so that they reach no terminal.
+    db.execute("update Dusmere_Order_Form_Detail set Remark_ShipmentForm=:t where Goods_Code='2'",
+               {{"t", QStringLiteral("a\u0001b\u001b[31mc\u007f\u0085")}});
+    db.execute("update Dusmere_Order_Form_head set Link_man=:t", {{"t", QStringLiteral("王\x07")}});
+    const Result escaped = p.ctl({"order", "show", code});
+    QCOMPARE(escaped.code, 0);
+    QVERIFY2(escaped.out.contains(QStringLiteral("\nLink_man=王\\u0007\n"), Qt::CaseInsensitive),
+             qPrintable(escaped.out));
+    QVERIFY2(escaped.out.contains(QStringLiteral("\ta\\u0001b\\u001b[31mc\\u007f\\u0085\t")), qPrintable(escaped.out));
+    for (const QChar ch : escaped.out) {
+        QVERIFY(ch == '\n' || ch == '\t' || ch.category() != QChar::Other_Control);
+    }
     const Result missing = p.ctl({"order", "show", "AA0000000000"});
     QCOMPARE(missing.code, 1);
     QCOMPARE(missing.err, QString("订货单[AA0000000000]不存在\n"));
