@@ -42,6 +42,8 @@ private slots:
     void actingUserNeedsTheRights();
     void unknownOrderOrUserIsTold();
     void demoIsReproducibleAndConsistent();
+    void refusedDemoWritesNothing_data();
+    void refusedDemoWritesNothing();
     void numbersGoOnAfterTheDemo();
 };
 
@@ -858,6 +860,43 @@ void TestCtlOrders::demoIsReproducibleAndConsistent() {
                    "h.Order_Form_Code = s.Shipment_Form_Code left join customer_provider c on c.corp_code = "
                    "h.corp_code where coalesce(s.RecivePerson_Telephone, '<null>') <> coalesce(c.Boss_mobile, '')"),
              0);
+}
+
+void TestCtlOrders::refusedDemoWritesNothing_data() {
+    QTest::addColumn<QString>("field");
+    QTest::newRow("no units") << "goods_unit";
+    QTest::newRow("no goods names") << "goods_name";
+}
+
+// Order forms need goods names and units from the code lists. Without
+// them the demo is refused before it writes anything: no customers,
+// goods or quotations, counters as they were; the message on stderr.
+void TestCtlOrders::refusedDemoWritesNothing() {
+    QFETCH(QString, field);
+    Program p;
+    Database& db = p.db();
+    db.execute(
+        "delete from Sys_Status_Describe where ParamentName in (select paramentname from Sys_Status_Describe_head "
+        "where lower(TableName) = 'dusmere_order_form_detail' and lower(FieldName) = :f)",
+        {{"f", field}});
+    const QStringList tables =
+        kOrderTables + QStringList{"customer_provider", "customer_group",   "Client",      "goods",
+                                   "Quotation_Head",    "Quotation_Detail", "Receipt_Head"};
+    QStringList before;
+    for (const QString& t : tables) {
+        before << dump(db, t);
+    }
+    const QStringList counters = dump(db, "Sys_ID_Autoincrement", "tablename");
+    const Result r = p.ctl({"demo", "--customers", "3", "--quotations", "5", "--orders", "5"});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QString());
+    QCOMPARE(r.err, QStringLiteral("代码表[货品名称]或[计量单位]没有可用的值，无法生成示例收据\n"));
+    QStringList after;
+    for (const QString& t : tables) {
+        after << dump(db, t);
+    }
+    QCOMPARE(after, before);
+    QCOMPARE(dump(db, "Sys_ID_Autoincrement", "tablename"), counters);
 }
 
 // The demo goes on after the numbers and codes the program issued, and the
