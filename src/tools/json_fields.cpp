@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QSet>
 #include <cmath>
@@ -27,6 +28,67 @@ std::pair<int, int> lineAndColumn(const QByteArray& text, int offset) {
         }
     }
     return {line, column};
+}
+
+// Why the JSON reader stopped, in the user's words.
+QString parseErrorText(QJsonParseError::ParseError error) {
+    switch (error) {
+        case QJsonParseError::UnterminatedObject:
+            return QStringLiteral("对象缺少结尾的 }");
+        case QJsonParseError::MissingNameSeparator:
+            return QStringLiteral("字段名后缺少冒号 :");
+        case QJsonParseError::UnterminatedArray:
+            return QStringLiteral("数组缺少结尾的 ]");
+        case QJsonParseError::MissingValueSeparator:
+            return QStringLiteral("缺少分隔的逗号 ,");
+        case QJsonParseError::IllegalValue:
+            return QStringLiteral("有不合法的值");
+        case QJsonParseError::TerminationByNumber:
+            return QStringLiteral("文件在数字处意外结束");
+        case QJsonParseError::IllegalNumber:
+            return QStringLiteral("有不合法的数字");
+        case QJsonParseError::IllegalEscapeSequence:
+            return QStringLiteral("反斜杠 \\ 后有不合法的字符");
+        case QJsonParseError::IllegalUTF8String:
+            return QStringLiteral("有不是 UTF-8 编码的文字，请以 UTF-8 保存文件");
+        case QJsonParseError::UnterminatedString:
+            return QStringLiteral("文字缺少结尾的引号 \"");
+        case QJsonParseError::MissingObject:
+            return QStringLiteral("逗号后缺少内容");
+        case QJsonParseError::DeepNesting:
+            return QStringLiteral("嵌套的层次太多");
+        case QJsonParseError::DocumentTooLarge:
+            return QStringLiteral("文件太大");
+        case QJsonParseError::GarbageAtEnd:
+            return QStringLiteral("结尾有多余的内容");
+        case QJsonParseError::NoError:
+            break;
+    }
+    return QStringLiteral("格式错误");
+}
+
+// Why a file could not be opened or read, in the user's words (Qt gives
+// the system's English text).
+QString fileErrorText(const QFile& file) {
+    const QFileInfo info(file.fileName());
+    if (!info.exists()) {
+        return QStringLiteral("文件不存在");
+    }
+    if (info.isDir()) {
+        return QStringLiteral("这是一个文件夹，不是文件");
+    }
+    switch (file.error()) {
+        case QFileDevice::PermissionsError:
+            return QStringLiteral("没有读取该文件的权限");
+        case QFileDevice::OpenError:
+            return info.isReadable() ? QStringLiteral("文件无法打开") : QStringLiteral("没有读取该文件的权限");
+        case QFileDevice::ReadError:
+            return QStringLiteral("读取文件时出错");
+        case QFileDevice::ResourceError:
+            return QStringLiteral("系统资源不足（打开的文件太多或内存不足）");
+        default:
+            return QStringLiteral("文件无法读取");
+    }
 }
 
 // The text of the JSON string that starts at `at` (its opening quote),
@@ -129,12 +191,16 @@ std::optional<std::pair<QString, qsizetype>> firstRepeatedName(const QByteArray&
 
 namespace JsonFields {
 
-QJsonObject readObject(const QString& path) {
+QByteArray readText(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw UserError(QStringLiteral("无法读取文件[%1]：%2").arg(path, file.errorString()));
+        throw UserError(QStringLiteral("无法读取文件[%1]：%2").arg(path, fileErrorText(file)));
     }
-    return parseObject(file.readAll(), path);
+    QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw UserError(QStringLiteral("无法读取文件[%1]：%2").arg(path, fileErrorText(file)));
+    }
+    return text;
 }
 
 QJsonObject parseObject(const QByteArray& json, const QString& source) {
@@ -143,7 +209,7 @@ QJsonObject parseObject(const QByteArray& json, const QString& source) {
     if (error.error != QJsonParseError::NoError) {
         const auto [line, column] = lineAndColumn(json, error.offset);
         throw UserError(QStringLiteral("文件[%1]不是有效的 JSON：第%2行第%3列附近有错误（%4）")
-                            .arg(source, QString::number(line), QString::number(column), error.errorString()));
+                            .arg(source, QString::number(line), QString::number(column), parseErrorText(error.error)));
     }
     if (!doc.isObject()) {
         throw UserError(QStringLiteral("文件[%1]的内容必须是一个 JSON 对象 {…}").arg(source));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
@@ -15,10 +16,12 @@ struct FieldDef;
 // message that says where it lies.
 namespace JsonFields {
 
-// The object a file holds; `source` names the file in messages. A name
-// written twice in one object is refused (a JSON reader would keep only
-// the last value).
-QJsonObject readObject(const QString& path);
+// The bytes of a file; a file that cannot be read is named, with the
+// reason in Chinese.
+QByteArray readText(const QString& path);
+// The object a file's text holds; `source` names the file in messages,
+// which say where the text is not JSON and why. A name written twice in
+// one object is refused (a JSON reader would keep only the last value).
 QJsonObject parseObject(const QByteArray& json, const QString& source);
 
 // A JSON value as a field value: text, a number, true/false as 1/0, null.

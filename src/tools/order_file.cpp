@@ -1,6 +1,5 @@
 #include "tools/order_file.h"
 
-#include <QFile>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -123,11 +122,7 @@ void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFil
 }  // namespace
 
 OrderFile OrderFile::read(const QString& path, const QList<FieldDef>& headColumns, const QList<FieldDef>& rowColumns) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw UserError(QStringLiteral("无法读取文件[%1]：%2").arg(path, file.errorString()));
-    }
-    return parse(file.readAll(), path, headColumns, rowColumns);
+    return parse(JsonFields::readText(path), path, headColumns, rowColumns);
 }
 
 OrderFile OrderFile::parse(const QByteArray& json, const QString& source, const QList<FieldDef>& headColumns,

@@ -1,6 +1,5 @@
 #include "tools/quotation_file.h"
 
-#include <QFile>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -17,11 +16,7 @@ using JsonFields::listed;
 using JsonFields::scalar;
 
 QuotationFile QuotationFile::read(const QString& path, const QList<FieldDef>& headColumns) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw UserError(QStringLiteral("无法读取文件[%1]：%2").arg(path, file.errorString()));
-    }
-    return parse(file.readAll(), path, headColumns);
+    return parse(JsonFields::readText(path), path, headColumns);
 }
 
 QuotationFile QuotationFile::parse(const QByteArray& json, const QString& source, const QList<FieldDef>& headColumns) {

@@ -167,7 +167,10 @@ void TestCtlDocuments::refusedFilesWriteNothing_data() {
                                     << "明细第2行（货品[B]）：[数量]必须是数字，不能是\"3x\"";
     QTest::newRow("letters in a head amount")
         << QByteArray(R"({"Freight": "8o", "lines": [{"GoodsNo": "A"}]})") << "必须是数字，不能是\"8o\"";
-    QTest::newRow("malformed JSON") << QByteArray(R"({"lines": [{"GoodsNo": "A"},]})") << "不是有效的 JSON：第1行";
+    QTest::newRow("malformed JSON") << QByteArray(R"({"lines": [{"GoodsNo": "A"},]})")
+                                    << "不是有效的 JSON：第1行第30列附近有错误（逗号后缺少内容）";
+    QTest::newRow("a bad escape") << QByteArray(R"({"Remark": "a\uZZZZ", "lines": [{"GoodsNo": "A"}]})")
+                                  << "（反斜杠 \\ 后有不合法的字符）";
     QTest::newRow("not an object") << QByteArray(R"([{"GoodsNo": "A"}])") << "必须是一个 JSON 对象";
     QTest::newRow("unknown head field") << QByteArray(R"({"Foo": 1, "lines": [{"GoodsNo": "A"}]})")
                                         << "订货单没有字段[Foo]";

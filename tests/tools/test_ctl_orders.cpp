@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -33,6 +34,8 @@ private slots:
     void integerLimitsFit();
     void datesAtTheLimitsFit_data();
     void datesAtTheLimitsFit();
+    void unreadableFilesAreTold_data();
+    void unreadableFilesAreTold();
     void showPrintsTheHeadAndTheRows();
     void deleteTakesRowsAndDerivedForms();
     void generateReplacesOnlyWhenTold_data();
@@ -309,7 +312,13 @@ void TestCtlOrders::refusedFilesWriteNothing_data() {
         << QByteArray(R"({"corp_code": "09999", "rows": [{"Goods_name": 1}]})") << "所选客户[09999]已不存在";
     QTest::newRow("paid mark neither 0 nor 1")
         << QByteArray(R"({"isPay": 2, "rows": [{"Goods_name": 1}]})") << "字段[isPay]只能是 0（未付清）或 1（已付清）";
-    QTest::newRow("malformed JSON") << QByteArray("{\"rows\": [\n{\"Goods_name\": 1},]}") << "不是有效的 JSON：第2行";
+    // Where the reader stopped and why, in the user's words.
+    QTest::newRow("malformed JSON") << QByteArray("{\"rows\": [\n{\"Goods_name\": 1},]}")
+                                    << "不是有效的 JSON：第2行第20列附近有错误（逗号后缺少内容）";
+    QTest::newRow("not UTF-8") << QByteArray("{\"Link_man\": \"\xcd\xf5\", \"rows\": [{\"Goods_name\": 1}]}")
+                               << "第1行第15列附近有错误（有不是 UTF-8 编码的文字";
+    QTest::newRow("no colon") << QByteArray(R"({"rows" [{"Goods_name": 1}]})") << "（字段名后缺少冒号 :）";
+    QTest::newRow("cut short") << QByteArray(R"({"rows": [{"Goods_name": 1})") << "（数组缺少结尾的 ]）";
     QTest::newRow("rows not an array") << QByteArray(R"({"rows": {"Goods_name": 1}})") << "[rows]必须是货品明细的数组";
 }
 
@@ -377,6 +386,33 @@ void TestCtlOrders::datesAtTheLimitsFit() {
     QCOMPARE(r.code, 0);
     QVERIFY2(r.out.contains(QStringLiteral("\nSend_Date=%1\n").arg(date), Qt::CaseInsensitive), qPrintable(r.out));
     QVERIFY2(r.out.contains(QStringLiteral("\nPayOver_Date=%1\n").arg(date), Qt::CaseInsensitive), qPrintable(r.out));
+}
+
+void TestCtlOrders::unreadableFilesAreTold_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    for (const char* command : {"order", "quotation"}) {
+        QTest::addRow("%s, no such file", command) << command << "missing.json"
+                                                   << "文件不存在";
+        QTest::addRow("%s, a folder", command) << command << "folder.json"
+                                               << "这是一个文件夹，不是文件";
+    }
+}
+
+// A file that cannot be read is named, and why, without the system's
+// English words.
+void TestCtlOrders::unreadableFilesAreTold() {
+    QFETCH(QString, command);
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    Program p;
+    QVERIFY(QDir(p.program.folder()).mkdir("folder.json"));
+    const QString path = p.program.folder() + '/' + name;
+    const Result r = p.ctl({command, "new", path});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QString());
+    QCOMPARE(r.err, QStringLiteral("无法读取文件[%1]：%2\n").arg(path, message));
 }
 
 void TestCtlOrders::showPrintsTheHeadAndTheRows() {
