@@ -499,7 +499,23 @@ int CtlCommands::demo(const QStringList& args, const QString& bookName) {
     if (args.size() % 2 != 0) {
         return wrongUse();
     }
+    // The system's messages go to stderr, as for the other commands of the
+    // book's documents.
+    try {
+        return fillDemo(counts, quotations, orders, bookName);
+    } catch (const OlvendError& e) {
+        m_err << e.message() << Qt::endl;
+        return 1;
+    }
+}
+
+int CtlCommands::fillDemo(const DemoData::Counts& counts, int quotations, int orders, const QString& bookName) {
     openBook(bookName);
+    // What would refuse the order forms is checked before the customers,
+    // goods and quotations are written.
+    if (orders > 0) {
+        DemoOrders::requireCodeLists(m_context.data().main());
+    }
     DemoData::fill(m_context, counts);
     m_out << QStringLiteral("客户 %1, 供应商 %2, 商品 %3").arg(counts.customers).arg(counts.suppliers).arg(counts.goods)
           << Qt::endl;
