@@ -124,17 +124,9 @@ bool OrderGoodsEditor::close(const std::function<bool()>& save) {
     if (!isChanged()) {
         return true;
     }
-    switch (m_prompter.askSaveChanges(closeQuestion())) {
-        case Prompter::SaveAnswer::Discard:
-            cancel();
-            return true;
-        case Prompter::SaveAnswer::Cancel:
-            // Back to the editing, with everything typed still there.
-            return false;
-        case Prompter::SaveAnswer::Save:
-            break;
-    }
-    return save ? save() : this->save();
+    // A question closed without an answer goes back to the editing.
+    return settleUnsavedChanges(
+        m_prompter, closeQuestion(), [this, &save] { return save ? save() : this->save(); }, [this] { cancel(); });
 }
 
 bool OrderGoodsEditor::addNext() {

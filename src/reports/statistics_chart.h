@@ -25,6 +25,7 @@ public:
     struct Share {
         QString name;
         double amount = 0;
+        QString key;  // what orders the shares: the payout kind's code
     };
 
     static StatisticsChart fromRows(StatisticsReport::Kind kind, const ReportRows& rows);

@@ -70,6 +70,7 @@ StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind k
     m_body->addWidget(m_chartView);
     m_body->setStretchFactor(0, 3);
     m_body->setStretchFactor(1, 2);
+    m_body->setSizes({600, 400});
     outer->addWidget(m_body);
     outer->setStretchFactor(1, 1);
     outer->setChildrenCollapsible(false);

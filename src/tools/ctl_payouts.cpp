@@ -196,7 +196,7 @@ int CtlPayouts::list(const QStringList& args) {
     PayoutList payouts(m_context.data().main(), m_prompter, kind.kind);
     payouts.open();
     Dataset& rows = payouts.rows();
-    // The list's own order: by date, then as entered.
+    // Oldest first, then as entered: a listing to read from the top.
     QList<int> shown;
     for (int r = 0; r < rows.rowCount(); ++r) {
         const QDate d = rows.value(r, "paytime").toDateTime().date();
@@ -247,6 +247,13 @@ int CtlPayouts::stats(const QStringList& args) {
         throw UserError(QStringLiteral("--kind 和 --remark 只用于支出统计"));
     }
     const QString outFile = option(rest, QStringLiteral("--out"));
+    // The main window's entry of each statistics window carries its right.
+    const char* entry = kind == StatisticsReport::Kind::Income   ? "Action9"
+                        : kind == StatisticsReport::Kind::Payout ? "Action10"
+                                                                 : "Action11";
+    if (!m_documents.actingUserMay(QString::fromLatin1(entry), QStringLiteral("main_frm"))) {
+        return 3;
+    }
     StatisticsReport report(m_context.data().main());
     const ReportRows rows = report.rows(kind, filter);
 

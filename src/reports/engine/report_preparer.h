@@ -56,7 +56,8 @@ private:
     QString m_folder;
     std::vector<std::unique_ptr<CompiledBand>> m_bands;
     std::vector<ReportExpression::Aggregate> m_aggregates;
+    // aggregate id -> group level of its band, -1 otherwise
     QHash<int, int> m_aggregateLevel;
     QHash<QString, QVariant> m_parameters;  // by lower-case name
-    QHash<QString, QImage> m_namedImages;   // aggregate id -> group level of its band, -1 otherwise
+    QHash<QString, QImage> m_namedImages;
 };
