@@ -79,6 +79,15 @@ bool OrderGoodsEditor::validate() {
         m_prompter.inform(QStringLiteral("请填写[%1]").arg(missing));
         return false;
     }
+    // Goods are ordered, never given back on an order form.
+    if (rows.value("QTY").toDouble() < 0) {
+        m_prompter.inform(QStringLiteral("[货品数量]不能是负数"));
+        return false;
+    }
+    if (rows.value("Price").toDouble() < 0) {
+        m_prompter.inform(QStringLiteral("[单价]不能是负数"));
+        return false;
+    }
     return true;
 }
 
