@@ -172,7 +172,7 @@ void BM_Statistics(benchmark::State& state) {
         rowsMs += timer.nsecsElapsed() / 1e6;
         timer.restart();
         const StatisticsChart chart = StatisticsChart::fromRows(kind, *rows);
-        const QImage picture = chart.image(StatisticsChart::kPrintedSizeMm);
+        const QImage picture = chart.printedImage();
         chartMs += timer.nsecsElapsed() / 1e6;
         timer.restart();
         ReportTemplate tmpl;

@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <cfloat>
 #include <cmath>
+#include <limits>
 
 #include "data/database.h"
 
@@ -37,6 +38,12 @@ double roundDecimalText(double value, int scale) {
     }
     const double rounded = digits.toDouble();
     return negative ? -rounded : rounded;
+}
+
+// Whether a whole number converts to a 64-bit integer: finite and within
+// [-2^63, 2^63).
+bool fitsWholeNumber(double value) {
+    return std::isfinite(value) && value >= -9223372036854775808.0 && value < 9223372036854775808.0;
 }
 }  // namespace
 
@@ -80,6 +87,16 @@ QString formatFixed(double value, int decimals) {
 }
 
 QString FieldDef::rangeError(const QVariant& value) const {
+    if (type == Type::Integer) {
+        if (value.isNull() || !isNumericValue(value) || value.typeId() == QMetaType::LongLong ||
+            fitsWholeNumber(value.toDouble())) {
+            return {};
+        }
+        return QStringLiteral("[%1]的数值超出范围：整数须在 %2 到 %3 之间")
+            .arg(label())
+            .arg(std::numeric_limits<qlonglong>::min())
+            .arg(std::numeric_limits<qlonglong>::max());
+    }
     if (type != Type::Decimal || precision <= 0 || scale < 0 || scale > precision || value.isNull() ||
         !isNumericValue(value)) {
         return {};
@@ -187,7 +204,13 @@ QVariant FieldDef::normalize(const QVariant& value) const {
             if (!ok) {
                 return QVariant();
             }
-            return QVariant(static_cast<qlonglong>(roundHalfAwayFromZero(d, 0)));
+            const double whole = roundHalfAwayFromZero(d, 0);
+            if (!fitsWholeNumber(whole)) {
+                // Converting it would be undefined; kept as given, for
+                // rangeError() to refuse.
+                return QVariant(d);
+            }
+            return QVariant(static_cast<qlonglong>(whole));
         }
         case Type::Decimal: {
             if (id == QMetaType::Double) {

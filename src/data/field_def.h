@@ -24,13 +24,16 @@ struct FieldDef {
     QString caption;
 
     QString label() const { return caption.isEmpty() ? name : caption; }
-    // For a decimal of known precision: why a value (as normalize() holds
-    // it) does not fit the column, or empty when it fits. A column
-    // numeric(p,s) holds numbers below 10^(p-s) in magnitude.
+    // For a decimal of known precision or an integer: why a value (as
+    // normalize() holds it) does not fit the column, or empty when it fits.
+    // A column numeric(p,s) holds numbers below 10^(p-s) in magnitude; an
+    // integer column what a 64-bit whole number holds.
     QString rangeError(const QVariant& value) const;
 
     // A value as the program holds it: whole numbers rounded half away from
-    // zero, decimals rounded to the scale, dates as QDateTime, text as text.
+    // zero (one beyond a 64-bit integer stays the number given, which
+    // rangeError() refuses), decimals rounded to the scale, dates as
+    // QDateTime, text as text.
     QVariant normalize(const QVariant& value) const;
     // A value as a grid shows it, honouring the display format
     // ("0.00", "#,##0.00", "YYYY-MM-DD").

@@ -46,6 +46,8 @@ public:
     QString dayOf(const QString& expression) const override {
         return QStringLiteral("substr(%1,1,10)").arg(expression);
     }
+    // SQLite compares text by its bytes: UTF-8 keeps code-point order.
+    QString byteOrder(const QString& expression) const override { return expression; }
 };
 
 class PostgresDialect : public SqlDialect {
@@ -67,6 +69,9 @@ public:
     }
     QString dayOf(const QString& expression) const override {
         return QStringLiteral("CAST(%1 AS DATE)").arg(expression);
+    }
+    QString byteOrder(const QString& expression) const override {
+        return QStringLiteral("(%1) COLLATE \"C\"").arg(expression);
     }
 };
 

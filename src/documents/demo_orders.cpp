@@ -109,6 +109,13 @@ CodeLists readCodeLists(Database& db) {
     return lists;
 }
 
+// Every goods row takes a goods name and a unit from the lists.
+void requireNamesAndUnits(const CodeLists& lists) {
+    if (lists.names.isEmpty() || lists.of("goods_unit").isEmpty()) {
+        throw UserError(QStringLiteral("代码表[货品名称]或[计量单位]没有可用的值，无法生成示例收据"));
+    }
+}
+
 struct Customer {
     QString code;
     QString name;
@@ -232,6 +239,10 @@ struct Row {
 
 }  // namespace
 
+void DemoOrders::requireCodeLists(Database& db) {
+    requireNamesAndUnits(readCodeLists(db));
+}
+
 DemoOrders::Made DemoOrders::fill(AppContext& context, int count) {
     Made made;
     if (count <= 0) {
@@ -240,10 +251,8 @@ DemoOrders::Made DemoOrders::fill(AppContext& context, int count) {
     Database& db = context.data().main();
     QRandomGenerator r(kSeed);
     const CodeLists lists = readCodeLists(db);
+    requireNamesAndUnits(lists);
     const QVector<qlonglong> units = lists.of("goods_unit");
-    if (lists.names.isEmpty() || units.isEmpty()) {
-        throw UserError(QStringLiteral("代码表[货品名称]或[计量单位]没有可用的值，无法生成示例收据"));
-    }
     const QVector<qlonglong> series = lists.of("goods_type");
     const QVector<qlonglong> colours = lists.of("colour");
     const QVector<qlonglong> glass = lists.of("glass_type");

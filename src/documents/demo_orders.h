@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 class AppContext;
+class Database;
 
 // Ten years of a window-and-door maker's order forms (收款收据) in the
 // current book, made reproducibly from a fixed seed: orders dated evenly
@@ -36,4 +37,8 @@ public:
     // Throws UserError when the goods-name or unit code list offers no
     // value, and when a day would need more than 9999 numbers.
     static Made fill(AppContext& context, int orders);
+    // The first refusal of fill(), for a caller that writes other demo
+    // rows before it: throws UserError when the goods-name or unit code
+    // list offers no value.
+    static void requireCodeLists(Database& db);
 };

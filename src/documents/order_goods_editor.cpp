@@ -79,6 +79,15 @@ bool OrderGoodsEditor::validate() {
         m_prompter.inform(QStringLiteral("请填写[%1]").arg(missing));
         return false;
     }
+    // Goods are ordered, never given back on an order form.
+    if (rows.value("QTY").toDouble() < 0) {
+        m_prompter.inform(QStringLiteral("[货品数量]不能是负数"));
+        return false;
+    }
+    if (rows.value("Price").toDouble() < 0) {
+        m_prompter.inform(QStringLiteral("[单价]不能是负数"));
+        return false;
+    }
     return true;
 }
 
@@ -124,17 +133,9 @@ bool OrderGoodsEditor::close(const std::function<bool()>& save) {
     if (!isChanged()) {
         return true;
     }
-    switch (m_prompter.askSaveChanges(closeQuestion())) {
-        case Prompter::SaveAnswer::Discard:
-            cancel();
-            return true;
-        case Prompter::SaveAnswer::Cancel:
-            // Back to the editing, with everything typed still there.
-            return false;
-        case Prompter::SaveAnswer::Save:
-            break;
-    }
-    return save ? save() : this->save();
+    // A question closed without an answer goes back to the editing.
+    return settleUnsavedChanges(
+        m_prompter, closeQuestion(), [this, &save] { return save ? save() : this->save(); }, [this] { cancel(); });
 }
 
 bool OrderGoodsEditor::addNext() {

@@ -120,12 +120,49 @@ OrderGoodsWindow::OrderGoodsWindow(AppContext& context, OrderFormDocument& order
     grid->addWidget(number("Total_Price", "0.00"), 6, 1);
     grid->setColumnStretch(1, 1);
 
+    // What the workshop and the warehouse read from the row: the work
+    // forms' columns and the ware-out form's summaries.
+    auto* work = new QGroupBox(QStringLiteral("工艺资料"), this);
+    auto* workGrid = new QGridLayout(work);
+    auto caption = [this](const char* field) {
+        const int at = m_order.rows().fieldIndex(QString::fromLatin1(field));
+        return new QLabel((at >= 0 ? m_order.rows().fields()[at].label() : QString::fromLatin1(field)) + "：", this);
+    };
+    int place = 0;
+    auto put = [&](const char* field, QWidget* editor, QPushButton* listButton = nullptr) {
+        const int row = place / 2, column = (place % 2) * 2;
+        workGrid->addWidget(caption(field), row, column);
+        if (listButton) {
+            workGrid->addLayout(withButton(editor, listButton), row, column + 1);
+        } else {
+            workGrid->addWidget(editor, row, column + 1);
+        }
+        ++place;
+    };
+    for (const char* field : {"Goods_Type", "Colour", "Model_Lock_Position", "Glass_Type", "Glass_Type2", "Lock_Size",
+                              "Lock_Install_Condition"}) {
+        // The second glass kind shares the first one's list.
+        const QString name = QString::fromLatin1(field);
+        auto list = name == "Glass_Type2" ? m_workLists.value("Glass_Type") : m_workLists.value(name);
+        LookupCombo* box = combo(field, list);
+        m_workBoxes.insert(name, box);
+        put(field, box, listButton(field));
+    }
+    put("Model_DiJiao", text("Model_DiJiao"));
+    put("Glass_Technics", text("Glass_Technics"));
+    put("Lock_Fittings", text("Lock_Fittings"));
+    put("Remark_WorkForm", text("Remark_WorkForm"));
+    put("Remark_ShipmentForm", text("Remark_ShipmentForm"));
+    workGrid->setColumnStretch(1, 1);
+    workGrid->setColumnStretch(3, 1);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_heading);
     layout->addWidget(box);
+    layout->addWidget(work);
     layout->addStretch();
     updateEnabled();
-    resize(460, 380);
+    resize(640, 560);
 }
 
 OrderGoodsWindow::~OrderGoodsWindow() = default;
@@ -193,6 +230,16 @@ void OrderGoodsWindow::reloadCodeLists() {
     Database& db = context().data().main();
     m_names->loadCodeList(db, "Dusmere_Order_Form_Detail", "Goods_name");
     m_units->loadCodeList(db, "Dusmere_Order_Form_Detail", "Goods_Unit");
+    for (const char* field :
+         {"Goods_Type", "Colour", "Model_Lock_Position", "Glass_Type", "Lock_Size", "Lock_Install_Condition"}) {
+        const QString name = QString::fromLatin1(field);
+        auto list = m_workLists.value(name);
+        if (!list) {
+            list = std::make_shared<LookupList>();
+            m_workLists.insert(name, list);
+        }
+        list->loadCodeList(db, "Dusmere_Order_Form_Detail", name);
+    }
 }
 
 void OrderGoodsWindow::chooseFromCodeList(const QString& field) {
@@ -200,6 +247,9 @@ void OrderGoodsWindow::chooseFromCodeList(const QString& field) {
     reloadCodeLists();
     m_name->setLookup(m_names);
     m_unit->setLookup(m_units);
+    for (auto it = m_workBoxes.cbegin(); it != m_workBoxes.cend(); ++it) {
+        it.value()->setLookup(m_workLists.value(it.key() == "Glass_Type2" ? QStringLiteral("Glass_Type") : it.key()));
+    }
     if (!chosen.isEmpty()) {
         m_order.rows().setValue(field, chosen);
     }

@@ -28,6 +28,8 @@ public:
     QLineEdit* codeEditor() const { return m_code; }
     LookupCombo* nameBox() const { return m_name; }
     LookupCombo* unitBox() const { return m_unit; }
+    // The box of one of the workshop's coded fields (Goods_Type, Colour, ...).
+    LookupCombo* workBox(const QString& field) const { return m_workBoxes.value(field); }
     QAbstractButton* button(const QString& actionName) const;
 
     // The code-list editor in pick mode for a field of the order rows; it
@@ -55,5 +57,9 @@ private:
     LookupCombo* m_unit = nullptr;
     std::shared_ptr<LookupList> m_names;
     std::shared_ptr<LookupList> m_units;
+    // The workshop's coded fields (series, colour, lock position, glass,
+    // locks) by field name, and their boxes.
+    QHash<QString, std::shared_ptr<LookupList>> m_workLists;
+    QHash<QString, LookupCombo*> m_workBoxes;
     QHash<QString, QAbstractButton*> m_buttons;  // lower-case action name
 };

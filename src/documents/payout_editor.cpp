@@ -42,8 +42,13 @@ bool PayoutEditor::validate() {
         m_prompter.inform(QStringLiteral("请填写[%1]").arg(missing));
         return false;
     }
+    // A payout is its amount: one without is not written.
     const QVariant amount = rows.value("totalprice");
-    if (!amount.isNull()) {
+    if (amount.isNull()) {
+        m_prompter.inform(QStringLiteral("请填写[支出金额]"));
+        return false;
+    }
+    {
         bool ok = false;
         const qint64 value = amount.toLongLong(&ok);
         if (!ok) {
@@ -98,17 +103,9 @@ bool PayoutEditor::close(const std::function<bool()>& save) {
     if (!isChanged()) {
         return true;
     }
-    switch (m_prompter.askSaveChanges(closeQuestion())) {
-        case Prompter::SaveAnswer::Discard:
-            cancel();
-            return true;
-        case Prompter::SaveAnswer::Cancel:
-            // Back to the editing, with everything typed still there.
-            return false;
-        case Prompter::SaveAnswer::Save:
-            break;
-    }
-    return save ? save() : this->save();
+    // A question closed without an answer goes back to the editing.
+    return settleUnsavedChanges(
+        m_prompter, closeQuestion(), [this, &save] { return save ? save() : this->save(); }, [this] { cancel(); });
 }
 
 bool PayoutEditor::addNext() {

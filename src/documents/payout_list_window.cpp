@@ -10,6 +10,7 @@
 #include "data/dataset.h"
 #include "data/lookup_list.h"
 #include "documents/payout_edit_window.h"
+#include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/list_grid_setup.h"
@@ -140,17 +141,27 @@ void PayoutListWindow::reread(const QVariant& id) {
 
 void PayoutListWindow::showRow(const QVariant& id) {
     Dataset& rows = m_list.rows();
-    if (rows.isEmpty()) {
-        return;
-    }
-    if (id.isNull() || !rows.locate("id", id)) {
+    // The payout asked for when the grid shows it; else the first row the
+    // grid shows, so that the current row is always the one selected.
+    if (id.isNull() || !rows.locate("id", id) || m_grid->model()->gridRow(rows.currentRow()) < 0) {
         const int first = m_grid->model()->datasetRow(0);
-        rows.setCurrentRow(first >= 0 ? first : 0);
+        if (first < 0) {
+            m_grid->view()->clearSelection();
+            return;
+        }
+        rows.setCurrentRow(first);
     }
     m_grid->selectRow(rows.currentRow());
 }
 
 void PayoutListWindow::filterByDate() {
+    const QDate from = m_from->value().toDate();
+    const QDate to = m_to->value().toDate();
+    if (from.isValid() && to.isValid() && from > to) {
+        this->context().prompter().inform(QStringLiteral("开始日期不能晚于结束日期"));
+        return;
+    }
     m_grid->clearFilters();
-    m_grid->setDateFilter("paytime", m_from->value().toDate(), m_to->value().toDate());
+    m_grid->setDateFilter("paytime", from, to);
+    showRow(m_list.rows().currentRow() >= 0 ? m_list.rows().value(m_list.rows().currentRow(), "id") : QVariant());
 }

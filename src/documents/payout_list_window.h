@@ -35,8 +35,8 @@ private:
     // Reads the rows again and makes the payout with this id current (the
     // newest when it is gone or not given).
     void reread(const QVariant& id);
-    // Makes the payout with this id current and selects it (the newest when
-    // it is not there or not given).
+    // Makes the payout with this id current and selects it, when the grid
+    // shows it; else the first row shown.
     void showRow(const QVariant& id);
 
     PayoutList m_list;

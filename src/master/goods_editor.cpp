@@ -133,12 +133,12 @@ bool GoodsEditor::close() {
     if (!isModified()) {
         return true;
     }
-    if (m_context.prompter().askYesNo(QStringLiteral("该商品内容已更改，是否要保存？"))) {
-        return save();
-    }
-    m_catalog.goods().cancel();
-    m_pictureChanged = false;
-    return true;
+    return settleUnsavedChanges(
+        m_context.prompter(), QStringLiteral("该商品内容已更改，是否要保存？"), [this] { return save(); },
+        [this] {
+            m_catalog.goods().cancel();
+            m_pictureChanged = false;
+        });
 }
 
 bool GoodsEditor::readyForPicture() {

@@ -78,12 +78,12 @@ bool UnitsEditor::close() {
     if (!m_units.hasChanges()) {
         return true;
     }
-    if (m_prompter.askYesNo(QStringLiteral("数据已修改，退出前是否要保存？"))) {
-        return save();
-    }
-    m_units.cancelUpdates();
-    m_units.refresh();
-    return true;
+    return settleUnsavedChanges(
+        m_prompter, QStringLiteral("数据已修改，退出前是否要保存？"), [this] { return save(); },
+        [this] {
+            m_units.cancelUpdates();
+            m_units.refresh();
+        });
 }
 
 QString UnitsEditor::pick(int row) const {

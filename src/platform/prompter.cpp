@@ -74,6 +74,9 @@ Prompter::SaveAnswer ScriptedPrompter::askSaveChanges(const QString& text, const
 
 bool ScriptedPrompter::takeAnswer(Kind kind, const QString& text, const QString& caption) {
     m_messages.append({kind, text, caption, QString()});
+    if (!m_cancels.isEmpty() && m_cancels.first() <= 0) {
+        throw std::logic_error("a cancel was scripted for another question: " + text.toStdString());
+    }
     if (m_answers.isEmpty()) {
         throw std::logic_error("unscripted question: " + text.toStdString());
     }

@@ -90,7 +90,8 @@ public:
     // The next question about unsaved changes is closed without an answer.
     void setNextCancel() { m_cancels.append(m_answers.size()); }
     SaveAnswer askSaveChanges(const QString& text, const QString& caption = defaultCaption()) override;
-    int pendingAnswers() const { return m_answers.size(); }
+    // Answers and cancels not used yet.
+    int pendingAnswers() const { return static_cast<int>(m_answers.size() + m_cancels.size()); }
 
     const QList<Message>& messages() const { return m_messages; }
     QStringList texts() const;

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -51,7 +52,7 @@ QString amountText(double v) {
 StatisticsChart StatisticsChart::fromRows(StatisticsReport::Kind kind, const ReportRows& rows) {
     StatisticsChart chart;
     const int day = rows.fieldIndex(QStringLiteral("BillDay"));
-    int incomeColumn = -1, payoutColumn = -1, kindColumn = -1;
+    int incomeColumn = -1, payoutColumn = -1, kindColumn = -1, subjectColumn = -1;
     switch (kind) {
         case StatisticsReport::Kind::Income:
             incomeColumn = rows.fieldIndex(QStringLiteral("PayPrice"));
@@ -60,6 +61,7 @@ StatisticsChart StatisticsChart::fromRows(StatisticsReport::Kind kind, const Rep
         case StatisticsReport::Kind::Payout:
             payoutColumn = rows.fieldIndex(QStringLiteral("totalprice"));
             kindColumn = rows.fieldIndex(QStringLiteral("statusname"));
+            subjectColumn = rows.fieldIndex(QStringLiteral("subject"));
             chart.m_title = QStringLiteral("每月支出");
             break;
         case StatisticsReport::Kind::Profit:
@@ -108,12 +110,15 @@ StatisticsChart StatisticsChart::fromRows(StatisticsReport::Kind kind, const Rep
                 auto it = shareIndex.find(name);
                 if (it == shareIndex.end()) {
                     it = shareIndex.insert(name, static_cast<int>(chart.m_shares.size()));
-                    chart.m_shares.append({name, 0});
+                    chart.m_shares.append({name, 0, subjectColumn >= 0 ? row[subjectColumn].toString() : name});
                 }
                 chart.m_shares[it.value()].amount += amount;
             }
         }
     }
+    // Each kind keeps its place and colour whatever the period shows first.
+    std::stable_sort(chart.m_shares.begin(), chart.m_shares.end(),
+                     [](const Share& a, const Share& b) { return a.key < b.key; });
     const bool lines = chart.drawsLines();
     if (incomeColumn >= 0) {
         chart.m_series.append({QStringLiteral("收入"), income, lines});
@@ -147,7 +152,8 @@ void StatisticsChart::paint(QPainter& painter, const QRectF& area) const {
     painter.save();
     QFont font = painter.font();
     font.setFamily(QStringLiteral("SimSun"));
-    font.setPixelSize(qMax(8, qRound(area.height() / 28)));
+    // Text follows the smaller side, so a narrow pane keeps its plot.
+    font.setPixelSize(qMax(9, qRound(qMin(area.height() / 28, area.width() / 48))));
     painter.setFont(font);
     if (isEmpty()) {
         painter.setPen(Qt::darkGray);

@@ -25,6 +25,7 @@ public:
     struct Share {
         QString name;
         double amount = 0;
+        QString key;  // what orders the shares: the payout kind's code
     };
 
     static StatisticsChart fromRows(StatisticsReport::Kind kind, const ReportRows& rows);
@@ -40,10 +41,10 @@ public:
     void paint(QPainter& painter, const QRectF& area) const;
     // The chart as a picture of `sizeMm` millimetres at `dpi`.
     QImage image(const QSizeF& sizeMm, double dpi = 200) const;
+    // The chart as the statistics templates print it (their "chart" picture).
+    QImage printedImage() const { return image(QSizeF(186, 95)); }
 
     static constexpr int kMaxBarMonths = 24;
-    // The chart's place in the printed report (the summary band's picture).
-    static constexpr QSizeF kPrintedSizeMm{186, 95};
 
 private:
     void paintMonths(QPainter& painter, const QRectF& area) const;

@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 
 #include "data/database.h"
+#include "data/field_def.h"
 #include "data/sql_dialect.h"
 #include "data/sqlite_row_reader.h"
 #include "platform/errors.h"
@@ -21,7 +22,8 @@ QString periodCondition(const QString& column, const StatisticsFilter& f, const 
         c += QStringLiteral(" and %1>=:%2from").arg(column, prefix);
         params->insert(prefix + "from", f.from.startOfDay());
     }
-    if (f.to.isValid()) {
+    // The last day a date can hold has no day after it: no upper bound.
+    if (f.to.isValid() && f.to < QDate(9999, 12, 31)) {
         c += QStringLiteral(" and %1<:%2to").arg(column, prefix);
         params->insert(prefix + "to", f.to.addDays(1).startOfDay());
     }
@@ -136,6 +138,12 @@ bool StatisticsReport::subjectOfChoice(const QString& choice, QString* subject) 
 }
 
 void StatisticsReport::check(Kind kind, const StatisticsFilter& filter) {
+    for (const QDate& d : {filter.from, filter.to}) {
+        if (d.isValid() && (d.year() < 1900 || d.year() > 9999)) {
+            throw UserError(QStringLiteral("日期 %1 超出范围：日期须在 1900-01-01 到 9999-12-31 之间")
+                                .arg(d.toString(Qt::ISODate)));
+        }
+    }
     if (filter.from.isValid() && filter.to.isValid() && filter.from > filter.to) {
         throw UserError(QStringLiteral("开始日期不能晚于结束日期"));
     }
@@ -156,7 +164,8 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
                        "select h.*,s.keyin_Date as Payday,s.TotalPrice as PayPrice,s.BillNo as Receipt_BillNo,"
                        "(select count(*) from Receipt_head r where r.QuotationNo=h.billno%1) as ReceiptBillCount,"
                        "%2 as BillDay from Receipt_head s, Query_Quotation_Head_list h"
-                       " where s.QuotationNo=h.billno and h.state=1%3 order by %2,h.billno,s.billno")
+                       " where s.QuotationNo=h.billno and h.state=1%3"
+                       " order by case when s.Keyin_date is null then 0 else 1 end,%2,h.billno,s.billno")
                 .arg(periodCondition(QStringLiteral("r.Keyin_date"), filter, QStringLiteral("c"), params), day,
                      periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params));
         }
@@ -180,8 +189,9 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
             return QStringLiteral(
                        "select a.*,coalesce(b.StatusName,a.subject) as statusname,%1 as BillDay from payout a"
                        " left join Sys_Status_Describe b on b.StatusValue=a.subject and b.ParamentName='费用名目'"
-                       " where 1=1%2 order by %1,a.subject,coalesce(a.remark,''),a.id")
-                .arg(day, conditions);
+                       " where 1=1%2 order by %1,%3,%4,a.id")
+                .arg(day, conditions, d.byteOrder(QStringLiteral("a.subject")),
+                     d.byteOrder(QStringLiteral("coalesce(a.remark,'')")));
         }
         case Kind::Profit: {
             const QString payouts = periodCondition(QStringLiteral("a.paytime"), filter, QStringLiteral("p"), params);
@@ -200,7 +210,7 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
                        "coalesce(h.Rummery,'')||case when coalesce(h.Add_ClientName,'')='' then '' else"
                        " '('||h.Add_ClientName||')' end,1,s.id"
                        " from Receipt_Head s, Quotation_Head h where s.QuotationNo=h.BillNo and h.state=1%3"
-                       ") t order by t.billdate,t.side,t.seq")
+                       ") t order by case when t.billdate is null then 0 else 1 end,t.billdate,t.side,t.seq")
                 .arg(d.dayOf(QStringLiteral("t.billdate")), payouts, receipts);
         }
     }
@@ -227,12 +237,22 @@ ReportRows StatisticsReport::rows(Kind kind, const StatisticsFilter& filter) con
     }
     // SQLite hands dates back as text: the report groups and the chart
     // counts by real dates.
-    QList<int> dayColumns, timeColumns;
-    for (const char* f : {"BillDay"}) {
-        dayColumns << rows.fieldIndex(QString::fromLatin1(f));
+    // Every date-time column of the tables the rows come from, and the
+    // statements' own date columns, by name.
+    QList<int> dayColumns{rows.fieldIndex(QStringLiteral("BillDay"))}, timeColumns;
+    QStringList timeNames{QStringLiteral("Payday"), QStringLiteral("billdate")};
+    for (const char* table : {"Quotation_Head", "Receipt_Head", "payout"}) {
+        for (const FieldDef& f : TableSchema::columns(m_db, QString::fromLatin1(table))) {
+            if (f.type == FieldDef::Type::DateTime) {
+                timeNames << f.name;
+            }
+        }
     }
-    for (const char* f : {"Payday", "billdate", "paytime", "Keyin_Date", "Send_Date"}) {
-        timeColumns << rows.fieldIndex(QString::fromLatin1(f));
+    for (const QString& name : timeNames) {
+        const int c = rows.fieldIndex(name);
+        if (c >= 0 && !timeColumns.contains(c)) {
+            timeColumns << c;
+        }
     }
     QHash<QString, QVariant> days, times;
     for (QVector<QVariant>& row : rows.rows) {
@@ -251,12 +271,18 @@ ReportRows StatisticsReport::rows(Kind kind, const StatisticsFilter& filter) con
 }
 
 QString StatisticsReport::periodText(const StatisticsFilter& filter) {
-    const QString from = filter.from.isValid() ? filter.from.toString(Qt::ISODate) : QStringLiteral("最早");
-    const QString to = filter.to.isValid() ? filter.to.toString(Qt::ISODate) : QStringLiteral("至今");
-    if (!filter.from.isValid() && !filter.to.isValid()) {
-        return QStringLiteral("全部日期");
+    const QString from = filter.from.toString(Qt::ISODate);
+    const QString to = filter.to.toString(Qt::ISODate);
+    if (filter.from.isValid() && filter.to.isValid()) {
+        return from + QStringLiteral(" 至 ") + to;
     }
-    return from + QStringLiteral(" 至 ") + to;
+    if (filter.from.isValid()) {
+        return from + QStringLiteral(" 起");
+    }
+    if (filter.to.isValid()) {
+        return QStringLiteral("截至 ") + to;
+    }
+    return QStringLiteral("全部日期");
 }
 
 QVariantMap StatisticsReport::parameters(Kind kind, const StatisticsFilter& filter) const {
@@ -280,12 +306,13 @@ QStringList StatisticsReport::remarkChoices(const QString& kindChoice) const {
         return out;
     }
     QVariantMap params;
-    QString sql = QStringLiteral("select distinct remark from payout where remark is not null and remark<>''");
+    QString sql = QStringLiteral(
+        "select t.remark from (select distinct remark from payout where remark is not null and remark<>''");
     if (!subject.isEmpty()) {
         sql += QStringLiteral(" and subject=:subject");
         params.insert(QStringLiteral("subject"), subject);
     }
-    sql += QStringLiteral(" order by remark");
+    sql += QStringLiteral(") t order by ") + m_db.dialect().byteOrder(QStringLiteral("t.remark"));
     QSqlQuery q = m_db.query(sql, params);
     while (q.next()) {
         out << q.value(0).toString();

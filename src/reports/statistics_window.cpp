@@ -17,7 +17,8 @@ namespace {
 // The chart as the window shows it, drawn anew at any size.
 class ChartView : public QWidget {
 public:
-    ChartView(const StatisticsChart& chart, QWidget* parent) : QWidget(parent), m_chart(chart) {
+    ChartView(const StatisticsChart& chart, const bool& ran, QWidget* parent)
+        : QWidget(parent), m_chart(chart), m_ran(ran) {
         setObjectName(QStringLiteral("chartView"));
         setMinimumSize(240, 180);
         setAutoFillBackground(true);
@@ -30,12 +31,19 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
+        if (!m_ran) {
+            painter.setPen(Qt::darkGray);
+            painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("按“开始统计”显示图表"));
+            return;
+        }
         m_chart.paint(painter, QRectF(rect()).adjusted(8, 8, -8, -8));
     }
 
 private:
     const StatisticsChart& m_chart;
+    const bool& m_ran;
 };
+
 }  // namespace
 
 StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind kind, QWidget* parent)
@@ -45,7 +53,7 @@ StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind k
       m_to(new NullableDateEdit(this)),
       m_viewBox(new QComboBox(this)),
       m_run(new QPushButton(QStringLiteral("开始统计"), this)),
-      m_chartView(new ChartView(m_chart, this)),
+      m_chartView(new ChartView(m_chart, m_ran, this)),
       m_body(new QSplitter(Qt::Horizontal, this)) {
     setWindowTitle(StatisticsReport::caption(kind));
     setWindowState(windowState() | Qt::WindowMaximized);
@@ -62,6 +70,7 @@ StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind k
     m_body->addWidget(m_chartView);
     m_body->setStretchFactor(0, 3);
     m_body->setStretchFactor(1, 2);
+    m_body->setSizes({600, 400});
     outer->addWidget(m_body);
     outer->setStretchFactor(1, 1);
     outer->setChildrenCollapsible(false);
@@ -136,8 +145,9 @@ bool StatisticsWindow::run() {
         const StatisticsChart chart = StatisticsChart::fromRows(m_kind, rows);
         setRows(rows);
         setParameters(report.parameters(m_kind, f));
-        setImage(QStringLiteral("chart"), chart.image(StatisticsChart::kPrintedSizeMm));
+        setImage(QStringLiteral("chart"), chart.printedImage());
         m_chart = chart;
+        m_ran = true;
         m_chartView->update();
         shown = showReport();
     });

@@ -44,6 +44,7 @@ private:
 
     StatisticsReport::Kind m_kind;
     StatisticsChart m_chart;
+    bool m_ran = false;  // "开始统计" has shown a report
     NullableDateEdit* m_from;
     NullableDateEdit* m_to;
     QComboBox* m_kindBox = nullptr;

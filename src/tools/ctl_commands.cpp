@@ -24,6 +24,7 @@
 #include "reports/engine/report_preparer.h"
 #include "tools/ctl_documents.h"
 #include "tools/ctl_orders.h"
+#include "tools/ctl_payouts.h"
 
 CtlCommands::CtlCommands(AppContext& context, QTextStream& out, QTextStream& err)
     : m_context(context), m_out(out), m_err(err) {}
@@ -65,9 +66,19 @@ QString CtlCommands::usage() {
         "  order generate work|wareout|shipment CODE [--yes]\n"
         "                                    make the order's work, ware-out or shipment forms; forms made\n"
         "                                    before are replaced only with --yes\n"
+        "  payout add KIND DATE AMOUNT [--remark TEXT]\n"
+        "                                    add a payout (KIND 0 运输费, 1 工资, 2 日杂费, 3 or 4 汇款, or\n"
+        "                                    the name; DATE YYYY-MM-DD; AMOUNT whole units); prints its id\n"
+        "  payout list KIND [--from D] [--to D]\n"
+        "                                    the payouts of a kind, both days included, tab-separated\n"
+        "  stats income|payout|profit [--from D] [--to D] [--kind K] [--remark R] --out FILE\n"
+        "                                    income, payout or profit statistics (.pdf .xlsx .htm .jpg .rmp,\n"
+        "                                    or .tsv: the rows the report is made from); --kind and\n"
+        "                                    --remark filter payouts (全部: no filter; an empty remark:\n"
+        "                                    payouts without one)\n"
         "  unscramble TEXT                   read a scrambled server setting\n"
         "  scramble TEXT                     write a server setting in scrambled form\n"
-        "--user NAME: whom quotation, receipts, order and print act as (default: the last user logged in, else "
+        "--user NAME: whom quotation, receipts, order, payout and print act as (default: the last user logged in, else "
         "admin)\n");
 }
 
@@ -94,6 +105,18 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         }
         if (command == "demo") {
             return demo(args, bookName);
+        }
+        if (command == "payout" || command == "stats") {
+            if (!CtlPayouts::wellFormed(command, args)) {
+                return wrongUse();
+            }
+            try {
+                openBook(bookName);
+            } catch (const OlvendError& e) {
+                m_err << e.message() << Qt::endl;
+                return 1;
+            }
+            return CtlPayouts(m_context, m_out, m_err, m_userName).run(command, args);
         }
         if (command == "quotation" || command == "receipts" || command == "order") {
             return documents(command, args, bookName);
@@ -480,7 +503,24 @@ int CtlCommands::demo(const QStringList& args, const QString& bookName) {
     if (args.size() % 2 != 0) {
         return wrongUse();
     }
+    // The system's messages go to stderr, as for the other commands of the
+    // book's documents.
+    try {
+        return fillDemo(counts, quotations, orders, payouts, bookName);
+    } catch (const OlvendError& e) {
+        m_err << e.message() << Qt::endl;
+        return 1;
+    }
+}
+
+int CtlCommands::fillDemo(const DemoData::Counts& counts, int quotations, int orders, int payouts,
+                          const QString& bookName) {
     openBook(bookName);
+    // What would refuse the order forms is checked before the customers,
+    // goods and quotations are written.
+    if (orders > 0) {
+        DemoOrders::requireCodeLists(m_context.data().main());
+    }
     DemoData::fill(m_context, counts);
     m_out << QStringLiteral("客户 %1, 供应商 %2, 商品 %3").arg(counts.customers).arg(counts.suppliers).arg(counts.goods)
           << Qt::endl;

@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include "master/demo_data.h"
+
 class AppContext;
 struct ReportRows;
 struct ReportTemplate;
@@ -36,7 +38,11 @@ private:
     // Prepares the rows and writes the file its extension asks for; prints
     // the page count. Throws UserError.
     void writeReport(const ReportTemplate& tmpl, const QString& folder, const ReportRows& rows, const QString& outFile);
+    // demo ...: its messages go to stderr.
     int demo(const QStringList& args, const QString& bookName);
+    // Fills the book; throws UserError before anything is written when the
+    // order forms could not be made.
+    int fillDemo(const DemoData::Counts& counts, int quotations, int orders, int payouts, const QString& bookName);
     // quotation ... and receipts ...: their messages go to stderr.
     int documents(const QString& command, const QStringList& args, const QString& bookName);
     ReportRows readOnlyRows(const QString& sql);

@@ -228,7 +228,13 @@ QString CtlDocuments::escaped(const QString& text) {
                 out += QStringLiteral("\\r");
                 break;
             default:
-                out += ch;
+                // Other control characters (a terminal would obey them)
+                // as \uXXXX.
+                if (ch.category() == QChar::Other_Control) {
+                    out += QStringLiteral("\\u") + QString::number(ch.unicode(), 16).rightJustified(4, u'0');
+                } else {
+                    out += ch;
+                }
         }
     }
     return out;

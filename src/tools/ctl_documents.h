@@ -30,7 +30,8 @@ public:
     bool actingUserMay(const QString& action, const QString& form);
 
     // Tabs, line breaks and backslashes inside a value written as \t, \n,
-    // \r and \\, so that a value never breaks a line or a column.
+    // \r and \\, so that a value never breaks a line or a column; other
+    // control characters as \u and four hex digits (\u001b).
     static QString escaped(const QString& text);
     // A value as plain text: dates yyyy-MM-dd (with HH:mm:ss when there is
     // a time of day), numbers in positional notation to the column's scale.

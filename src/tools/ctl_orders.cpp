@@ -15,6 +15,7 @@ namespace {
 // The windows whose actions each command stands for.
 const QString kListForm = QStringLiteral("frm_GainBill_list");
 const QString kEditForm = QStringLiteral("frm_GainBill");
+const QString kGoodsForm = QStringLiteral("Dusmere_Order_Form_GoodsEdit_Frm");
 
 // The three kinds of forms made from an order, as the list's commands.
 struct Generation {
@@ -117,6 +118,14 @@ int CtlOrders::newOrder(const QString& path) {
     Database& db = m_context.data().main();
     const OrderFile file = OrderFile::read(path, TableSchema::columns(db, "Dusmere_Order_Form_head"),
                                            TableSchema::columns(db, "Dusmere_Order_Form_Detail"));
+    // Each goods row is saved in the goods-row window: the last by 保存并退出,
+    // each one before it by 增加下个商品, which saves it and starts the next.
+    if (!file.rows().isEmpty() && !allowed({{"Action_SaveAndExit", kGoodsForm}})) {
+        return 3;
+    }
+    if (file.rows().size() > 1 && !allowed({{"Action_AddGoods", kGoodsForm}})) {
+        return 3;
+    }
     // The document outlives the transaction, which hands its rows back to
     // it when it rolls back.
     OrderFormDocument doc(db, m_context.clock(), m_prompter, m_context.CurrentUser.UserName);

@@ -12,10 +12,10 @@ class AppContext;
 // Each runs the logic classes the order windows use (OrderFormDocument,
 // OrderGoodsEditor, OrderFormList, OrderFormGenerator) as the acting user,
 // whose rights are checked with the order windows' names (frm_GainBill,
-// frm_GainBill_list); it prints its answer on stdout and the system's
-// messages on stderr. Exit codes: 0 done, 1 the system's message (a
-// refusal, an unknown order, a bad file, an overwrite not confirmed), 3 the
-// user lacks the right.
+// frm_GainBill_list, Dusmere_Order_Form_GoodsEdit_Frm); it prints its
+// answer on stdout and the system's messages on stderr. Exit codes: 0
+// done, 1 the system's message (a refusal, an unknown order, a bad file,
+// an overwrite not confirmed), 3 the user lacks the right.
 class CtlOrders {
 public:
     // `userName` as for CtlDocuments.

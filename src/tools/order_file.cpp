@@ -1,6 +1,5 @@
 #include "tools/order_file.h"
 
-#include <QFile>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -21,15 +20,16 @@
 
 using JsonFields::findColumn;
 using JsonFields::listed;
-using JsonFields::scalar;
 
 namespace {
 
 // The code lists the goods-row window chooses coded fields from, by the
-// lower-case field name: the list's name and the values it offers.
+// lower-case field name: the list's name and the values it offers, as
+// numbers and as the texts the list holds.
 struct CodeList {
     QString name;
     QSet<qlonglong> values;
+    QSet<QString> texts;
 };
 
 QHash<QString, CodeList> rowCodeLists(Database& db) {
@@ -41,6 +41,7 @@ QHash<QString, CodeList> rowCodeLists(Database& db) {
     while (q.next()) {
         CodeList& list = lists[q.value(0).toString().toLower()];
         list.name = q.value(1).toString();
+        list.texts.insert(q.value(2).toString().trimmed());
         bool ok = false;
         const qlonglong value = q.value(2).toString().trimmed().toLongLong(&ok);
         if (ok) {
@@ -83,13 +84,23 @@ void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFil
         throw UserError(where + e.message(), e.details());
     }
     // The windows offer the values of the code lists only. The goods name
-    // and unit the order itself checks when it is saved.
+    // and unit the order itself checks when it is saved; the name is
+    // checked here as well, compared as text as the order does, because
+    // the editor would first refuse the row for the unit a listed name
+    // fills in.
+    const auto names = lists.constFind(QStringLiteral("goods_name"));
+    const QVariant goodsName = rows.value("Goods_name");
+    if (names != lists.constEnd() && !goodsName.isNull() && !names->texts.contains(goodsName.toString())) {
+        throw UserError(where + QStringLiteral("[%1]的值 %2 不在代码表[%3]中")
+                                    .arg(rows.field("Goods_name").label(), goodsName.toString(), names->name));
+    }
     for (const auto& [name, value] : given) {
         const QString field = name.toLower();
         if (field == "goods_name" || field == "goods_unit") {
             continue;
         }
-        const auto list = lists.constFind(field);
+        // The second glass is chosen from the glass list, as in the window.
+        const auto list = lists.constFind(field == "glass_type2" ? QStringLiteral("glass_type") : field);
         const QVariant stored = rows.value(name);
         if (list == lists.constEnd() || stored.isNull() || list->values.contains(stored.toLongLong())) {
             continue;
@@ -111,11 +122,7 @@ void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFil
 }  // namespace
 
 OrderFile OrderFile::read(const QString& path, const QList<FieldDef>& headColumns, const QList<FieldDef>& rowColumns) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw UserError(QStringLiteral("无法读取文件[%1]：%2").arg(path, file.errorString()));
-    }
-    return parse(file.readAll(), path, headColumns, rowColumns);
+    return parse(JsonFields::readText(path), path, headColumns, rowColumns);
 }
 
 OrderFile OrderFile::parse(const QByteArray& json, const QString& source, const QList<FieldDef>& headColumns,
@@ -144,9 +151,7 @@ OrderFile OrderFile::parse(const QByteArray& json, const QString& source, const 
             unknown.append(key);
             continue;
         }
-        const QString what = QStringLiteral("字段[%1]").arg(key);
-        const QVariant value = scalar(it.value(), what);
-        JsonFields::requireDate(*column, value, what);
+        const QVariant value = JsonFields::fieldValue(*column, it.value(), QStringLiteral("字段[%1]").arg(key));
         out.m_head.append({column->name, value});
     }
     if (!unknown.isEmpty()) {
@@ -184,9 +189,8 @@ OrderFile OrderFile::parse(const QByteArray& json, const QString& source, const 
                 unknownInRow.append(key);
                 continue;
             }
-            const QString what = QStringLiteral("明细第%1行的字段[%2]").arg(number).arg(key);
-            const QVariant value = scalar(it.value(), what);
-            JsonFields::requireDate(*column, value, what);
+            const QVariant value = JsonFields::fieldValue(*column, it.value(),
+                                                          QStringLiteral("明细第%1行的字段[%2]").arg(number).arg(key));
             row.append({column->name, value});
         }
         if (!unknownInRow.isEmpty()) {

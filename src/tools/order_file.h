@@ -22,7 +22,8 @@ public:
 
     // Reads and checks a file against the columns of the two tables;
     // throws UserError naming the fault (not JSON, unknown or doubled
-    // names, a field the program fills itself, a date that is none).
+    // names, a field the program fills itself, a date that is none, a
+    // number an integer column cannot take whole).
     static OrderFile read(const QString& path, const QList<FieldDef>& headColumns, const QList<FieldDef>& rowColumns);
     // The same for the text of a file; `source` names it in messages.
     static OrderFile parse(const QByteArray& json, const QString& source, const QList<FieldDef>& headColumns,

@@ -1,6 +1,5 @@
 #include "tools/quotation_file.h"
 
-#include <QFile>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -17,11 +16,7 @@ using JsonFields::listed;
 using JsonFields::scalar;
 
 QuotationFile QuotationFile::read(const QString& path, const QList<FieldDef>& headColumns) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw UserError(QStringLiteral("无法读取文件[%1]：%2").arg(path, file.errorString()));
-    }
-    return parse(file.readAll(), path, headColumns);
+    return parse(JsonFields::readText(path), path, headColumns);
 }
 
 QuotationFile QuotationFile::parse(const QByteArray& json, const QString& source, const QList<FieldDef>& headColumns) {
@@ -47,8 +42,7 @@ QuotationFile QuotationFile::parse(const QByteArray& json, const QString& source
         if (!column) {
             throw UserError(QStringLiteral("订货单没有字段[%1]（字段名按 Quotation_Head 的列名书写）").arg(key));
         }
-        const QVariant value = scalar(it.value(), QStringLiteral("字段[%1]").arg(key));
-        JsonFields::requireDate(*column, value, QStringLiteral("字段[%1]").arg(key));
+        const QVariant value = JsonFields::fieldValue(*column, it.value(), QStringLiteral("字段[%1]").arg(key));
         out.m_head.append({column->name, value});
     }
     if (lines.isUndefined() || lines.isNull()) {

@@ -185,11 +185,13 @@ NumberEdit::NumberEdit(QWidget* parent) : QLineEdit(parent) {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Only what can become a number is taken: a letter typed or pasted
     // never shows, so nothing typed is dropped later without a word.
-    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9]*([.][0-9]*)?$")), this));
+    m_validator = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9]*([.][0-9]*)?$")), this);
+    setValidator(m_validator);
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
         bool ok = false;
         const double v = text.trimmed().toDouble(&ok);
-        m_value = text.trimmed().isEmpty() ? QVariant() : (ok ? QVariant(v) : m_value);
+        // What shows is the value: a lone sign or point is no number yet.
+        m_value = ok ? QVariant(v) : QVariant();
         emit valueEdited();
     });
 }
@@ -201,9 +203,8 @@ void NumberEdit::setFormat(const QString& format) {
 
 void NumberEdit::setDecimals(int decimals) {
     m_decimals = decimals;
-    if (decimals == 0) {
-        setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9]*$")), this));
-    }
+    m_validator->setRegularExpression(
+        QRegularExpression(decimals == 0 ? QStringLiteral("^-?[0-9]*$") : QStringLiteral("^-?[0-9]*([.][0-9]*)?$")));
     showValue();
 }
 

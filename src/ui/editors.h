@@ -10,6 +10,8 @@
 
 #include "data/lookup_list.h"
 
+class QRegularExpressionValidator;
+
 // The editors the windows bind to dataset fields. Each holds its value as a
 // QVariant (null when empty) and says when the user changed it.
 
@@ -98,6 +100,7 @@ private:
     QString m_format;
     int m_decimals = -1;
     QVariant m_value;
+    QRegularExpressionValidator* m_validator;
 };
 
 // A multi-line text.

@@ -43,6 +43,7 @@ void openGoods(Dataset& ds) {
     ds.setCaption("Default_price", "默认单价");
     ds.setCaption("Default_Qty", "默认数量");
     ds.setCaption("code", "商品编码");
+    ds.setCaption("Goods_class", "商品类别");
     ds.setRecordLabelField("code");
 }
 
@@ -72,6 +73,11 @@ void TestDatasetErrors::numberBeyondTheColumnIsRefused_data() {
     QTest::newRow("one past the limit") << "Default_price" << QVariant(1e14) << "默认单价";
     QTest::newRow("rounds up to the limit") << "Default_price" << QVariant("99999999999999.99996") << "默认单价";
     QTest::newRow("whole number column") << "Default_Qty" << QVariant("1e18") << "默认数量";
+    // An integer column: beyond what a 64-bit whole number holds.
+    QTest::newRow("integer, huge") << "Goods_class" << QVariant(1e30) << "商品类别";
+    QTest::newRow("integer, huge negative text") << "Goods_class" << QVariant("-1e30") << "商品类别";
+    QTest::newRow("integer, just past 64 bits") << "Goods_class" << QVariant(9223372036854775808.0) << "商品类别";
+    QTest::newRow("integer, infinite") << "Goods_class" << QVariant(qInf()) << "商品类别";
 }
 
 void TestDatasetErrors::numberBeyondTheColumnIsRefused() {

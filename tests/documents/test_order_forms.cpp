@@ -316,6 +316,15 @@ void TestOrderForms::goodsRowValidationAndDuplicates() {
     QCOMPARE(doc.rows().value("QTY").toDouble(), 0.0);
     QCOMPARE(doc.rows().value("Goods_Status").toInt(), 0);
     doc.rows().setValue("Goods_name", 2);
+    // Negative quantities and prices are refused.
+    doc.rows().setValue("QTY", -3);
+    QVERIFY(!row.save());
+    QCOMPARE(b.prompter.lastText(), QString("[货品数量]不能是负数"));
+    doc.rows().setValue("QTY", 3);
+    doc.rows().setValue("Price", -1);
+    QVERIFY(!row.save());
+    QCOMPARE(b.prompter.lastText(), QString("[单价]不能是负数"));
+    doc.rows().setValue("Price", 10);
     QVERIFY(row.save());
     QVERIFY(!row.codeEditable());
     QCOMPARE(row.mode(), int(OrderGoodsEditor::Existing));

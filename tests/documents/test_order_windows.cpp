@@ -140,6 +140,13 @@ void TestOrderWindows::goodsWindowFillsDefaultsAndStartsTheNextRow() {
     QCOMPARE(goods.findChild<QLineEdit*>("Model_Size")->text(), QString("1800*2100"));
     QCOMPARE(goods.unitBox()->currentText(), QString("樘"));
     QCOMPARE(goods.findChild<NumberEdit*>("Total_Price")->text(), QString("2600.00"));
+    // The workshop's fields: the series and both glass kinds from their lists.
+    choose(goods.workBox("Goods_Type"), "塑钢系列");
+    choose(goods.workBox("Glass_Type"), "5mm白玻");
+    choose(goods.workBox("Glass_Type2"), "中空玻璃");
+    QCOMPARE(doc.rows().value("Goods_Type").toInt(), 2);
+    QCOMPARE(doc.rows().value("Glass_Type").toInt(), 1);
+    QCOMPARE(doc.rows().value("Glass_Type2").toInt(), 2);
     // The next row: the first is taken, the code box opens again.
     QTest::mouseClick(goods.button("Action_AddGoods"), Qt::LeftButton);
     QCOMPARE(doc.rows().rowCount(), 2);

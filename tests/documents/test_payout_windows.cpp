@@ -152,6 +152,22 @@ void TestPayoutWindows::listAddsEditsFiltersAndDeletes() {
     click("Action_Delete");
     QCOMPARE(count(db(), "select count(*) from payout"), 3);
     QCOMPARE(count(db(), "select count(*) from payout where remark='付定金(改)'"), 0);
+    // A payout added outside the filter is saved, and the selection stays
+    // with the rows shown.
+    QCOMPARE(g->model()->rowCount(), 0);
+    click("Action_Add");
+    QCOMPARE(count(db(), "select count(*) from payout where totalprice=800"), 2);
+    QVERIFY(g->selectedRows().isEmpty());
+    w.fromDate()->setValue(QDate(2006, 6, 20).startOfDay());
+    w.toDate()->setValue(QDate(2006, 6, 30).startOfDay());
+    w.filterByDate();
+    QCOMPARE(g->model()->rowCount(), 3);
+    QCOMPARE(g->selectedRows(), QList<int>{w.list().rows().currentRow()});
+    // From after To is said, and the rows stay as they were.
+    w.fromDate()->setValue(QDate(2006, 7, 1).startOfDay());
+    w.filterByDate();
+    QCOMPARE(prompter().lastText(), QString("开始日期不能晚于结束日期"));
+    QCOMPARE(g->model()->rowCount(), 3);
     QCOMPARE(prompter().pendingAnswers(), 0);
 }
 

@@ -134,7 +134,7 @@ void TestPayouts::validationCollectsAndRefuses_data() {
     QTest::newRow("negative") << QVariant("0") << day << QVariant(-1) << "支出金额不能是负数";
     QTest::newRow("beyond the largest") << QVariant("0") << day << QVariant(qint64(1000000000))
                                         << "支出金额不能超过999999999";
-    QTest::newRow("no amount is allowed") << QVariant("0") << day << none << "";
+    QTest::newRow("no amount") << QVariant("0") << day << none << "请填写[支出金额]";
     QTest::newRow("the largest") << QVariant("0") << day << QVariant(999999999) << "";
 }
 
@@ -292,10 +292,12 @@ void TestPayouts::hostileRemarkIsKeptAsTyped() {
     PayoutEditor editor(list, b.prompter, b.clock.today(), PayoutEditor::New);
     const QString hostile = "x'); delete from payout; -- 50%_\"汇款😀";
     list.rows().setValue("remark", hostile);
+    list.rows().setValue("totalprice", 1);
     QVERIFY(editor.save());
     QCOMPARE(b.db().scalar("select remark from payout").toString(), hostile);
     // Beyond the column's 50 characters the remark is refused as typed.
     PayoutEditor next(list, b.prompter, b.clock.today(), PayoutEditor::New);
+    list.rows().setValue("totalprice", 1);
     list.rows().setValue("remark", QString(51, QChar(u'长')));
     QVERIFY_THROWS_EXCEPTION(UserError, next.save());
     QVERIFY(next.isChanged());

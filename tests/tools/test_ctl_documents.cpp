@@ -171,7 +171,10 @@ void TestCtlDocuments::refusedFilesWriteNothing_data() {
                                     << "明细第2行（货品[B]）：[数量]必须是数字，不能是\"3x\"";
     QTest::newRow("letters in a head amount")
         << QByteArray(R"({"Freight": "8o", "lines": [{"GoodsNo": "A"}]})") << "必须是数字，不能是\"8o\"";
-    QTest::newRow("malformed JSON") << QByteArray(R"({"lines": [{"GoodsNo": "A"},]})") << "不是有效的 JSON：第1行";
+    QTest::newRow("malformed JSON") << QByteArray(R"({"lines": [{"GoodsNo": "A"},]})")
+                                    << "不是有效的 JSON：第1行第30列附近有错误（逗号后缺少内容）";
+    QTest::newRow("a bad escape") << QByteArray(R"({"Remark": "a\uZZZZ", "lines": [{"GoodsNo": "A"}]})")
+                                  << "（反斜杠 \\ 后有不合法的字符）";
     QTest::newRow("not an object") << QByteArray(R"([{"GoodsNo": "A"}])") << "必须是一个 JSON 对象";
     QTest::newRow("unknown head field") << QByteArray(R"({"Foo": 1, "lines": [{"GoodsNo": "A"}]})")
                                         << "订货单没有字段[Foo]";
@@ -184,6 +187,24 @@ void TestCtlDocuments::refusedFilesWriteNothing_data() {
     QTest::newRow("line without goods") << QByteArray(R"({"lines": [{"QTY": 2}]})") << "明细第1行缺少[GoodsNo]";
     QTest::newRow("no date") << QByteArray(R"({"Send_Date": "下周", "lines": [{"GoodsNo": "A"}]})")
                              << "字段[Send_Date]不是日期";
+    QTest::newRow("a head field written twice")
+        << QByteArray(R"({"Freight": 8, "lines": [{"GoodsNo": "A"}], "Freight": 80})") << "字段[Freight]重复";
+    QTest::newRow("lines written twice") << QByteArray(R"({"lines": [{"GoodsNo": "A"}], "lines": [{"GoodsNo": "B"}]})")
+                                         << "字段[lines]重复";
+    QTest::newRow("a line field written twice")
+        << QByteArray(R"({"lines": [{"GoodsNo": "A", "QTY": 2, "QTY": 3}]})") << "字段[QTY]重复";
+    QTest::newRow("a fraction in a whole-number field")
+        << QByteArray(R"({"isPay": 0.5, "lines": [{"GoodsNo": "A"}]})")
+        << "字段[isPay]必须是 -2147483648 到 2147483647 之间的整数，不能是\"0.5\"";
+    QTest::newRow("a huge number in a whole-number field")
+        << QByteArray(R"({"isPay": 1e30, "lines": [{"GoodsNo": "A"}]})")
+        << "字段[isPay]必须是 -2147483648 到 2147483647 之间的整数";
+    QTest::newRow("a date before the first day")
+        << QByteArray(R"({"Send_Date": "1899-12-31", "lines": [{"GoodsNo": "A"}]})")
+        << "字段[Send_Date]的日期 1899-12-31 超出范围：日期须在 1900-01-02 到 9999-12-31 之间";
+    QTest::newRow("a control character in a line")
+        << QByteArray(R"({"lines": [{"GoodsNo": "A", "Remark": "a\u0000"}]})")
+        << "明细第1行的字段[Remark]中有控制字符 U+0000";
     QTest::newRow("customer not in the book")
         << QByteArray(R"({"ClientNo": "09999", "lines": [{"GoodsNo": "A"}]})") << "所选客户[09999]已不存在";
 }
@@ -571,7 +592,7 @@ void TestCtlDocuments::demoPayoutsWriteAllOrNothing() {
     QCOMPARE(r.code, code);
     QCOMPARE(dump(db, "payout", "id"), before);
     if (refusedByTheBook) {
-        QVERIFY2(r.out.contains("没有执行成功，修改没有保存"), qPrintable(r.out));
+        QVERIFY2(r.err.contains("没有执行成功，修改没有保存"), qPrintable(r.err));
         stopFailing(db, "payout");
         QCOMPARE(p.ctl(QStringList{"demo"} + args).code, 0);
         QCOMPARE(rows(db, "payout"), 51);

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -29,13 +30,23 @@ private slots:
     void newOrderFromAFile();
     void refusedFilesWriteNothing_data();
     void refusedFilesWriteNothing();
+    void integerLimitsFit_data();
+    void integerLimitsFit();
+    void datesAtTheLimitsFit_data();
+    void datesAtTheLimitsFit();
+    void unreadableFilesAreTold_data();
+    void unreadableFilesAreTold();
     void showPrintsTheHeadAndTheRows();
     void deleteTakesRowsAndDerivedForms();
     void generateReplacesOnlyWhenTold_data();
     void generateReplacesOnlyWhenTold();
     void generateRefusals();
+    void actingUserNeedsTheRights_data();
     void actingUserNeedsTheRights();
+    void unknownOrderOrUserIsTold();
     void demoIsReproducibleAndConsistent();
+    void refusedDemoWritesNothing_data();
+    void refusedDemoWritesNothing();
     void numbersGoOnAfterTheDemo();
 };
 
@@ -133,7 +144,7 @@ void TestCtlOrders::newOrderFromAFile() {
         "values ('00007', '锦江宾馆', '李经理', '13900000000', '020-1')");
     const QString path = p.file("o.json", R"({"corp_code": "00007", "Link_man": "王先生", "Send_Date": "2006-07-05",
         "Keyin_Date": "2006-06-20", "earnest": 500, "preferential": 12.5, "isPay": 1,
-        "Remark_ShipmentForm": "两行\t测试", "rows": [
+        "Remark_ShipmentForm": "两行\t测试", "Remark_WorkForm": "\"Link_man\": \"rows\", {[\\", "rows": [
             {"Goods_name": 1, "QTY": 2},
             {"Goods_Code": "A7", "Goods_name": 6, "QTY": 2.5, "Price": 100, "Total_Price": 240},
             {"Total_Price": 10, "Price": 3, "QTY": "1.5", "Goods_Unit": 4, "Goods_name": 2, "Goods_Type": 1,
@@ -144,7 +155,8 @@ void TestCtlOrders::newOrderFromAFile() {
     QCOMPARE(r.out, QString("AA0606250001\n"));
     QSqlQuery h = db.query(
         "select corp_code, Gain_Customer_Name, Link_man, telephon, Send_Date, Keyin_Date, Order_Date, earnest, "
-        "preferential, isPay, PayOver_Date, Remark_ShipmentForm, User_name from Dusmere_Order_Form_head");
+        "preferential, isPay, PayOver_Date, Remark_ShipmentForm, User_name, Remark_WorkForm from "
+        "Dusmere_Order_Form_head");
     QVERIFY(h.next());
     QCOMPARE(h.value(0).toString(), QString("00007"));
     QCOMPARE(h.value(1).toString(), QString("锦江宾馆"));  // empty in the file: the customer's
@@ -158,7 +170,8 @@ void TestCtlOrders::newOrderFromAFile() {
     QCOMPARE(h.value(9).toInt(), 1);
     QCOMPARE(h.value(10).toDateTime().date(), QDate(2006, 6, 25));  // ticked today
     QCOMPARE(h.value(11).toString(), QString("两行\t测试"));
-    QCOMPARE(h.value(12).toString(), QString("超级用户"));  // the last user logged in
+    QCOMPARE(h.value(12).toString(), QString("超级用户"));                    // the last user logged in
+    QCOMPARE(h.value(13).toString(), QString(R"("Link_man": "rows", {[\)"));  // names inside a text are no names
     QVERIFY(!h.next());
     QSqlQuery d = db.query(
         "select Goods_Code, Goods_name, Model_Size, Goods_Unit, QTY, Price, Total_Price, Goods_Type, Lock_Size, "
@@ -222,9 +235,33 @@ void TestCtlOrders::refusedFilesWriteNothing_data() {
         << QByteArray(R"({"earnest": "5o0", "rows": [{"Goods_name": 1}]})") << "[已收订金]必须是数字，不能是\"5o0\"";
     QTest::newRow("a value outside the code list") << QByteArray(R"({"rows": [{"Goods_name": 1, "Goods_Type": 99}]})")
                                                    << "明细第1行：[货品系列]的值 99 不在代码表[货品系列]中";
+    QTest::newRow("second glass outside the glass list")
+        << QByteArray(R"({"rows": [{"Goods_name": 1, "Glass_Type": 2, "Glass_Type2": 99}]})")
+        << "明细第1行：[玻璃-品种2]的值 99 不在代码表[玻璃品种]中";
+    // Integer columns take whole numbers that both engines' INTEGER holds;
+    // nothing is rounded or cut into another code.
+    QTest::newRow("a fraction in a coded field")
+        << QByteArray(R"({"rows": [{"Goods_name": 1, "Goods_Type": 2.6}]})")
+        << "明细第1行的字段[Goods_Type]必须是 -2147483648 到 2147483647 之间的整数，不能是\"2.6\"";
+    QTest::newRow("a fraction as text") << QByteArray(R"({"rows": [{"Goods_name": 1, "Colour": "1.5"}]})")
+                                        << "明细第1行的字段[Colour]必须是 -2147483648 到 2147483647 之间的整数";
+    QTest::newRow("a huge number") << QByteArray(R"({"rows": [{"Goods_name": 1, "Goods_Type": 1e30}]})")
+                                   << "明细第1行的字段[Goods_Type]必须是 -2147483648 到 2147483647 之间的整数";
+    QTest::newRow("one past the largest integer")
+        << QByteArray(R"({"rows": [{"Goods_name": 1, "Lock_Size": 2147483648}]})")
+        << "明细第1行的字段[Lock_Size]必须是 -2147483648 到 2147483647 之间的整数";
+    QTest::newRow("one below the smallest integer")
+        << QByteArray(R"({"rows": [{"Goods_name": -2147483649}]})")
+        << "明细第1行的字段[Goods_name]必须是 -2147483648 到 2147483647 之间的整数";
+    QTest::newRow("a huge paid mark") << QByteArray(R"({"isPay": -1e30, "rows": [{"Goods_name": 1}]})")
+                                      << "字段[isPay]必须是 -2147483648 到 2147483647 之间的整数";
     QTest::newRow("a goods name outside its list")
         << QByteArray(R"({"rows": [{"Goods_name": 1}, {"Goods_name": 99, "Goods_Unit": 1}]})")
-        << "商品明细第2行的[货品名称]在参数表中已不存在";
+        << "明细第2行：[货品名称]的值 99 不在代码表[货品名称]中";
+    // Without the defaults of a listed name the unit stays empty: the name
+    // is what is wrong.
+    QTest::newRow("a goods name outside its list, no unit")
+        << QByteArray(R"({"rows": [{"Goods_name": 99}]})") << "明细第1行：[货品名称]的值 99 不在代码表[货品名称]中";
     QTest::newRow("unknown head fields") << QByteArray(R"({"Foo": 1, "Bar": 2, "rows": [{"Goods_name": 1}]})")
                                          << "订单没有字段[Bar]、[Foo]（字段名按 Dusmere_Order_Form_head 的列名书写）";
     QTest::newRow("unknown row field") << QByteArray(R"({"rows": [{"Goods_name": 1, "GoodsNo": "A"}]})")
@@ -235,15 +272,53 @@ void TestCtlOrders::refusedFilesWriteNothing_data() {
         << QByteArray(R"({"rows": [{"Goods_name": 1, "Head_Code": "X"}]})") << "明细第1行的字段[Head_Code]由程序填写";
     QTest::newRow("a name twice") << QByteArray(R"({"rows": [{"Goods_name": 1, "goods_NAME": 2}]})")
                                   << "明细第1行的字段[goods_NAME]重复";
+    // Qt's reader keeps the last of two members of one name; the file is
+    // refused instead, wherever the name is repeated and however it is
+    // written.
+    QTest::newRow("a head field written twice")
+        << QByteArray(R"({"Link_man": "王", "rows": [{"Goods_name": 1}], "Link_man": "李"})")
+        << "字段[Link_man]重复（第1行第48列）";
+    QTest::newRow("rows written twice")
+        << QByteArray("{\"rows\": [{\"Goods_name\": 1}, {\"Goods_name\": 2}],\n \"rows\": [{\"Goods_name\": 3}]}")
+        << "字段[rows]重复（第2行第2列）";
+    QTest::newRow("a row field written twice")
+        << QByteArray(R"({"rows": [{"Goods_name": 1}, {"Goods_name": 2, "QTY": 2, "QTY": 3}]})") << "字段[QTY]重复";
+    QTest::newRow("a name written twice, once with escapes")
+        << QByteArray(R"({"rows": [{"Goods_name": 1, "Goods_\u006eame": 2}]})") << "字段[Goods_name]重复";
     QTest::newRow("no date") << QByteArray(R"({"Send_Date": "下周", "rows": [{"Goods_name": 1}]})")
                              << "字段[Send_Date]不是日期";
+    // The window's date box holds 1900-01-02 to 9999-12-31 (1900-01-01 is
+    // its empty date).
+    QTest::newRow("a date before the first day")
+        << QByteArray(R"({"Send_Date": "0001-01-01", "rows": [{"Goods_name": 1}]})")
+        << "字段[Send_Date]的日期 0001-01-01 超出范围：日期须在 1900-01-02 到 9999-12-31 之间";
+    QTest::newRow("the empty date of the window")
+        << QByteArray(R"({"Keyin_Date": "1900-01-01 12:00:00", "rows": [{"Goods_name": 1}]})")
+        << "字段[Keyin_Date]的日期 1900-01-01 12:00:00 超出范围";
+    // Text holds no control characters but tab, line feed and carriage
+    // return (a server refuses U+0000, an embedded book would keep it).
+    QTest::newRow("a NUL in a head text") << QByteArray(R"({"Link_man": "a\u0000b", "rows": [{"Goods_name": 1}]})")
+                                          << "字段[Link_man]中有控制字符 U+0000";
+    QTest::newRow("an escape in a row text")
+        << QByteArray(R"({"rows": [{"Goods_name": 1, "Remark_WorkForm": "\u001b[31m红"}]})")
+        << "明细第1行的字段[Remark_WorkForm]中有控制字符 U+001B";
+    QTest::newRow("a raw control byte") << QByteArray("{\"Link_man\": \"a\x7f\", \"rows\": [{\"Goods_name\": 1}]}")
+                                        << "字段[Link_man]中有控制字符 U+007F";
+    QTest::newRow("a C1 control") << QByteArray(R"({"Contract_No": "\u0085", "rows": [{"Goods_name": 1}]})")
+                                  << "字段[Contract_No]中有控制字符 U+0085";
     QTest::newRow("no delivery date") << QByteArray(R"({"Send_Date": null, "rows": [{"Goods_name": 1}]})")
                                       << "请填写[交货日期]";
     QTest::newRow("customer not in the book")
         << QByteArray(R"({"corp_code": "09999", "rows": [{"Goods_name": 1}]})") << "所选客户[09999]已不存在";
     QTest::newRow("paid mark neither 0 nor 1")
         << QByteArray(R"({"isPay": 2, "rows": [{"Goods_name": 1}]})") << "字段[isPay]只能是 0（未付清）或 1（已付清）";
-    QTest::newRow("malformed JSON") << QByteArray("{\"rows\": [\n{\"Goods_name\": 1},]}") << "不是有效的 JSON：第2行";
+    // Where the reader stopped and why, in the user's words.
+    QTest::newRow("malformed JSON") << QByteArray("{\"rows\": [\n{\"Goods_name\": 1},]}")
+                                    << "不是有效的 JSON：第2行第20列附近有错误（逗号后缺少内容）";
+    QTest::newRow("not UTF-8") << QByteArray("{\"Link_man\": \"\xcd\xf5\", \"rows\": [{\"Goods_name\": 1}]}")
+                               << "第1行第15列附近有错误（有不是 UTF-8 编码的文字";
+    QTest::newRow("no colon") << QByteArray(R"({"rows" [{"Goods_name": 1}]})") << "（字段名后缺少冒号 :）";
+    QTest::newRow("cut short") << QByteArray(R"({"rows": [{"Goods_name": 1})") << "（数组缺少结尾的 ]）";
     QTest::newRow("rows not an array") << QByteArray(R"({"rows": {"Goods_name": 1}})") << "[rows]必须是货品明细的数组";
 }
 
@@ -267,6 +342,77 @@ void TestCtlOrders::refusedFilesWriteNothing() {
     // The same book takes a good file, under the first number and code.
     QCOMPARE(p.order(R"({"rows": [{"Goods_name": 1}]})"), QString("AA0606250001"));
     QCOMPARE(db.scalar("select Goods_Code from Dusmere_Order_Form_Detail").toString(), QString("1"));
+}
+
+void TestCtlOrders::integerLimitsFit_data() {
+    QTest::addColumn<qlonglong>("value");
+    QTest::newRow("largest") << 2147483647LL;
+    QTest::newRow("smallest") << -2147483648LL;
+}
+
+// A code list may offer the largest and smallest INTEGER; an order holds
+// them on both engines, the second glass taking the glass list's values.
+void TestCtlOrders::integerLimitsFit() {
+    QFETCH(qlonglong, value);
+    Program p;
+    Database& db = p.db();
+    for (const char* list : {"型材颜色", "玻璃品种"}) {
+        db.execute("insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values (:l, :v, '极限')",
+                   {{"l", QString::fromUtf8(list)}, {"v", QString::number(value)}});
+    }
+    const QString code = p.order(
+        QStringLiteral(R"({"rows": [{"Goods_name": 1, "Colour": %1, "Glass_Type2": %1}]})").arg(value).toUtf8());
+    QSqlQuery q =
+        db.query("select Colour, Glass_Type2 from Dusmere_Order_Form_Detail where Head_Code=:c", {{"c", code}});
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toLongLong(), value);
+    QCOMPARE(q.value(1).toLongLong(), value);
+}
+
+void TestCtlOrders::datesAtTheLimitsFit_data() {
+    QTest::addColumn<QString>("date");
+    QTest::newRow("first day") << "1900-01-02";
+    QTest::newRow("last moment") << "9999-12-31 23:59:59";
+}
+
+// The first and the last day the window's date box holds are kept as
+// given on both engines.
+void TestCtlOrders::datesAtTheLimitsFit() {
+    QFETCH(QString, date);
+    Program p;
+    const QString code = p.order(
+        QStringLiteral(R"({"Send_Date": "%1", "PayOver_Date": "%1", "rows": [{"Goods_name": 1}]})").arg(date).toUtf8());
+    const Result r = p.ctl({"order", "show", code});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(QStringLiteral("\nSend_Date=%1\n").arg(date), Qt::CaseInsensitive), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("\nPayOver_Date=%1\n").arg(date), Qt::CaseInsensitive), qPrintable(r.out));
+}
+
+void TestCtlOrders::unreadableFilesAreTold_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    for (const char* command : {"order", "quotation"}) {
+        QTest::addRow("%s, no such file", command) << command << "missing.json"
+                                                   << "文件不存在";
+        QTest::addRow("%s, a folder", command) << command << "folder.json"
+                                               << "这是一个文件夹，不是文件";
+    }
+}
+
+// A file that cannot be read is named, and why, without the system's
+// English words.
+void TestCtlOrders::unreadableFilesAreTold() {
+    QFETCH(QString, command);
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    Program p;
+    QVERIFY(QDir(p.program.folder()).mkdir("folder.json"));
+    const QString path = p.program.folder() + '/' + name;
+    const Result r = p.ctl({command, "new", path});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QString());
+    QCOMPARE(r.err, QStringLiteral("无法读取文件[%1]：%2\n").arg(path, message));
 }
 
 void TestCtlOrders::showPrintsTheHeadAndTheRows() {
@@ -321,6 +467,19 @@ void TestCtlOrders::showPrintsTheHeadAndTheRows() {
     QCOMPARE(cell(2, "Goods_Code"), QString("2"));
     QCOMPARE(cell(2, "QTY"), QString("0.2500"));
     QCOMPARE(cell(2, "Total_Price"), QString("30.00"));
+    // Control characters a book holds (written by another program) are
+    // written \uXXXX, so that they reach no terminal.
+    db.execute("update Dusmere_Order_Form_Detail set Remark_ShipmentForm=:t where Goods_Code='2'",
+               {{"t", QStringLiteral("a\u0001b\u001b[31mc\u007f\u0085")}});
+    db.execute("update Dusmere_Order_Form_head set Link_man=:t", {{"t", QStringLiteral("王\x07")}});
+    const Result escaped = p.ctl({"order", "show", code});
+    QCOMPARE(escaped.code, 0);
+    QVERIFY2(escaped.out.contains(QStringLiteral("\nLink_man=王\\u0007\n"), Qt::CaseInsensitive),
+             qPrintable(escaped.out));
+    QVERIFY2(escaped.out.contains(QStringLiteral("\ta\\u0001b\\u001b[31mc\\u007f\\u0085\t")), qPrintable(escaped.out));
+    for (const QChar ch : escaped.out) {
+        QVERIFY(ch == '\n' || ch == '\t' || ch.category() != QChar::Other_Control);
+    }
     const Result missing = p.ctl({"order", "show", "AA0000000000"});
     QCOMPARE(missing.code, 1);
     QCOMPARE(missing.err, QString("订货单[AA0000000000]不存在\n"));
@@ -456,76 +615,131 @@ void TestCtlOrders::generateRefusals() {
     }
 }
 
+void TestCtlOrders::actingUserNeedsTheRights_data() {
+    QTest::addColumn<QStringList>("args");    // @code@: the sample order, @folder@: the program folder
+    QTest::addColumn<QStringList>("rights");  // window/action
+    QTest::addColumn<QString>("done");        // what is printed when allowed; @code@ is the order made
+    QTest::addColumn<QString>("effect");      // a count that the command changes, the new user's rows
+    QTest::addColumn<int>("after");
+    // In the windows a new order is added in the list and saved in the
+    // order window; each goods row is added there and saved in the goods-row
+    // window, by 保存并退出 for the last row and 增加下个商品 for the others.
+    const QStringList newOrder{"frm_GainBill_list/Action_Add", "frm_GainBill/Action_AddGoods",
+                               "frm_GainBill/Action_Save", "Dusmere_Order_Form_GoodsEdit_Frm/Action_SaveAndExit"};
+    const QString byTheUser = "select count(*) from Dusmere_Order_Form_head where User_name='李四'";
+    QTest::newRow("new, one row") << QStringList{"order", "new", "@folder@/one.json"} << newOrder << "AA0606250002\n"
+                                  << byTheUser << 1;
+    QTest::newRow("new, two rows") << QStringList{"order", "new", "@folder@/two.json"}
+                                   << newOrder + QStringList{"Dusmere_Order_Form_GoodsEdit_Frm/Action_AddGoods"}
+                                   << "AA0606250002\n"
+                                   << byTheUser << 1;
+    QTest::newRow("delete") << QStringList{"order", "delete", "@code@"}
+                            << QStringList{"frm_GainBill_list/Action1_delete"} << ""
+                            << "select count(*) from Dusmere_Order_Form_head" << 0;
+    QTest::newRow("work forms") << QStringList{"order", "generate", "work", "@code@"}
+                                << QStringList{"frm_GainBill_list/Action_CreateWorkFormExecute"}
+                                << "处理完毕,已成功生成工作单\n"
+                                << "select count(*) from Dusmere_Work_Form_Head where KeyIn_Person='李四'" << 3;
+    QTest::newRow("ware-out form") << QStringList{"order", "generate", "wareout", "@code@"}
+                                   << QStringList{"frm_GainBill_list/Action_CreateWareOutFormExecute"}
+                                   << "处理完毕,已成功生成出仓单\n"
+                                   << "select count(*) from Dusmere_Ware_Out_Form_Head where KeyIn_Person='李四'" << 1;
+    QTest::newRow("shipment form") << QStringList{"order", "generate", "shipment", "@code@"}
+                                   << QStringList{"frm_GainBill_list/Action_CreateShipmentFormExecute"}
+                                   << "处理完毕,已成功生成出货单\n"
+                                   << "select count(*) from Dusmere_Shipment_Form_Head where KeyIn_Person='李四'" << 1;
+    QTest::newRow("print") << QStringList{"print", "order", "@code@", "--out", "@folder@/order.htm"}
+                           << QStringList{"frm_GainBill_list/Action_print"} << "1\n"
+                           << "select count(*) from Dusmere_Order_Form_head" << 1;
+}
+
 // Every command runs as a user of the book with the rights the order
-// windows check; printing the order form as well.
+// windows check: without any one of them it is refused and writes nothing;
+// with them all it is done, as that user.
 void TestCtlOrders::actingUserNeedsTheRights() {
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, rights);
+    QFETCH(QString, done);
+    QFETCH(QString, effect);
+    QFETCH(int, after);
     Program p;
     Database& db = p.db();
     const QString code = p.sample();
     db.execute("insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0), ('李四', '业务组', 1)");
-    const QString file = p.file("one.json", R"({"rows": [{"Goods_name": 1}]})");
-    const QString pdf = p.program.folder() + "/order.pdf";
-    for (const QStringList& args :
-         {QStringList{"order", "new", file}, QStringList{"order", "delete", code},
-          QStringList{"order", "generate", "work", code}, QStringList{"order", "generate", "wareout", code},
-          QStringList{"order", "generate", "shipment", code}, QStringList{"print", "order", code, "--out", pdf}}) {
-        const Result r = p.ctl(QStringList{"--user", "李四"} + args);
-        QCOMPARE(r.code, 3);
-        QCOMPARE(r.err, kRefusal);
-        QCOMPARE(r.out, QString());
+    p.file("one.json", R"({"rows": [{"Goods_name": 1}]})");
+    p.file("two.json", R"({"rows": [{"Goods_name": 1}, {"Goods_name": 2}]})");
+    const QString htm = p.program.folder() + "/order.htm";
+    for (QString& arg : args) {
+        arg.replace("@code@", code).replace("@folder@", p.program.folder());
     }
-    QVERIFY(!QFile::exists(pdf));
-    QCOMPARE(rows(db, "Dusmere_Order_Form_head"), 1);
-    for (const QString& t : kOrderTables.mid(2)) {
-        QCOMPARE(rows(db, t), 0);
-    }
-    auto grant = [&db](const QString& form, const QStringList& actions) {
-        for (const QString& action : actions) {
+    auto grantOnly = [&db](const QStringList& granted) {
+        db.execute("delete from Sys_user_Operation where User_name='业务组'");
+        for (const QString& right : granted) {
+            const QStringList parts = right.split('/');
+            QCOMPARE(count(db,
+                           "select count(*) from Sys_Operation_Table where LOWER(Form_Name)=:f and "
+                           "LOWER(Action_Name)=:a",
+                           {{"f", parts[0].toLower()}, {"a", parts[1].toLower()}}),
+                     1);
             db.execute(
                 "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table "
                 "where LOWER(Form_Name)=:f and LOWER(Action_Name)=:a",
-                {{"f", form.toLower()}, {"a", action.toLower()}});
+                {{"f", parts[0].toLower()}, {"a", parts[1].toLower()}});
         }
     };
-    // Printing needs 打印 of the list, and nothing else.
-    grant("frm_GainBill_list", {"Action_print"});
-    const QString htm = p.program.folder() + "/order.htm";
-    const Result printed = p.ctl({"--user", "李四", "print", "order", code, "--out", htm});
-    QCOMPARE(printed.err, QString());
-    QCOMPARE(printed.code, 0);
-    QCOMPARE(printed.out, QString("1\n"));
-    QFile f(htm);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QString html = QString::fromUtf8(f.readAll());
-    for (const QString& text : {code, QStringLiteral("海景酒楼"), QStringLiteral("平开窗"), QStringLiteral("960.00")}) {
-        QVERIFY2(html.contains(text), qPrintable(text));
+    const int before = count(db, effect);
+    QStringList tables;
+    for (const QString& t : kOrderTables) {
+        tables << dump(db, t);
     }
-    QCOMPARE(p.ctl({"--user", "李四", "print", "order", code, "--out", pdf}).code, 0);
-    QFile pdfFile(pdf);
-    QVERIFY(pdfFile.open(QIODevice::ReadOnly));
-    QVERIFY(pdfFile.readAll().startsWith("%PDF"));
+    for (int missing = 0; missing < rights.size(); ++missing) {
+        QStringList granted = rights;
+        granted.removeAt(missing);
+        grantOnly(granted);
+        const Result r = p.ctl(QStringList{"--user", "李四"} + args);
+        QVERIFY2(r.code == 3,
+                 qPrintable(QStringLiteral("%1 missing: %2 %3").arg(rights[missing]).arg(r.code).arg(r.err)));
+        QCOMPARE(r.err, kRefusal);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(count(db, effect), before);
+        QStringList now;
+        for (const QString& t : kOrderTables) {
+            now << dump(db, t);
+        }
+        QCOMPARE(now, tables);
+        QVERIFY(!QFile::exists(htm));
+    }
+    grantOnly(rights);
+    const Result r = p.ctl(QStringList{"--user", "李四"} + args);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, done);
+    QCOMPARE(count(db, effect), after);
+    if (args.first() == "print") {
+        QFile f(htm);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(f.readAll());
+        for (const QString& text :
+             {code, QStringLiteral("海景酒楼"), QStringLiteral("平开窗"), QStringLiteral("960.00")}) {
+            QVERIFY2(html.contains(text), qPrintable(text));
+        }
+    }
+}
+
+// An order or a user the book does not hold is told, not refused as a
+// missing right.
+void TestCtlOrders::unknownOrderOrUserIsTold() {
+    Program p;
+    const QString code = p.sample();
+    const QString htm = p.program.folder() + "/order.htm";
     const Result unknown = p.ctl({"print", "order", "AA0000000000", "--out", htm});
     QCOMPARE(unknown.code, 1);
     QCOMPARE(unknown.err, QString("找不到订单: AA0000000000\n"));
-    QCOMPARE(p.ctl({"--user", "李四", "order", "new", file}).code, 3);
-    // Granted the three actions of a new order, the user makes one and is
-    // its author; the list's generation command makes the work forms.
-    grant("frm_GainBill_list", {"Action_Add", "Action_CreateWorkFormExecute"});
-    grant("frm_GainBill", {"Action_AddGoods", "Action_Save"});
-    const Result made = p.ctl({"--user=李四", "order", "new", file});
-    QCOMPARE(made.err, QString());
-    QCOMPARE(made.code, 0);
-    QCOMPARE(
-        db.scalar("select User_name from Dusmere_Order_Form_head where Order_Form_Code=:c", {{"c", made.out.trimmed()}})
-            .toString(),
-        QString("李四"));
-    QCOMPARE(p.ctl({"--user", "李四", "order", "generate", "work", code}).code, 0);
-    QCOMPARE(db.scalar("select KeyIn_Person from Dusmere_Work_Form_Head").toString(), QString("李四"));
-    QCOMPARE(p.ctl({"--user", "李四", "order", "generate", "wareout", code}).code, 3);
-    QCOMPARE(p.ctl({"--user", "李四", "order", "delete", code}).code, 3);
+    QVERIFY(!QFile::exists(htm));
     const Result nobody = p.ctl({"--user", "nobody", "order", "delete", code});
     QCOMPARE(nobody.code, 1);
     QVERIFY(nobody.err.contains("nobody"));
+    QCOMPARE(rows(p.db(), "Dusmere_Order_Form_head"), 1);
 }
 
 void TestCtlOrders::demoIsReproducibleAndConsistent() {
@@ -682,6 +896,43 @@ void TestCtlOrders::demoIsReproducibleAndConsistent() {
                    "h.Order_Form_Code = s.Shipment_Form_Code left join customer_provider c on c.corp_code = "
                    "h.corp_code where coalesce(s.RecivePerson_Telephone, '<null>') <> coalesce(c.Boss_mobile, '')"),
              0);
+}
+
+void TestCtlOrders::refusedDemoWritesNothing_data() {
+    QTest::addColumn<QString>("field");
+    QTest::newRow("no units") << "goods_unit";
+    QTest::newRow("no goods names") << "goods_name";
+}
+
+// Order forms need goods names and units from the code lists. Without
+// them the demo is refused before it writes anything: no customers,
+// goods or quotations, counters as they were; the message on stderr.
+void TestCtlOrders::refusedDemoWritesNothing() {
+    QFETCH(QString, field);
+    Program p;
+    Database& db = p.db();
+    db.execute(
+        "delete from Sys_Status_Describe where ParamentName in (select paramentname from Sys_Status_Describe_head "
+        "where lower(TableName) = 'dusmere_order_form_detail' and lower(FieldName) = :f)",
+        {{"f", field}});
+    const QStringList tables =
+        kOrderTables + QStringList{"customer_provider", "customer_group",   "Client",      "goods",
+                                   "Quotation_Head",    "Quotation_Detail", "Receipt_Head"};
+    QStringList before;
+    for (const QString& t : tables) {
+        before << dump(db, t);
+    }
+    const QStringList counters = dump(db, "Sys_ID_Autoincrement", "tablename");
+    const Result r = p.ctl({"demo", "--customers", "3", "--quotations", "5", "--orders", "5"});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QString());
+    QCOMPARE(r.err, QStringLiteral("代码表[货品名称]或[计量单位]没有可用的值，无法生成示例收据\n"));
+    QStringList after;
+    for (const QString& t : tables) {
+        after << dump(db, t);
+    }
+    QCOMPARE(after, before);
+    QCOMPARE(dump(db, "Sys_ID_Autoincrement", "tablename"), counters);
 }
 
 // The demo goes on after the numbers and codes the program issued, and the

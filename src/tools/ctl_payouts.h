@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDate>
+#include <QStringList>
+#include <QTextStream>
+
+#include "platform/prompter.h"
+#include "tools/ctl_documents.h"
+
+class AppContext;
+
+// The payout and statistics commands of olvendctl:
+//   payout add KIND DATE AMOUNT [--remark TEXT]
+//   payout list KIND [--from D] [--to D]
+//   stats income|payout|profit [--from D] [--to D] [--kind K] [--remark R] --out FILE
+// `payout add` runs the payout editor as the acting user, whose rights are
+// checked with the payout windows' names (frm_payout, frm_payout_edit).
+// `stats` writes the report the statistics window shows (.pdf .xlsx .htm
+// .jpg .rmp, chart included) or, for .tsv, the rows it is prepared from.
+// Exit codes: 0 done, 1 the system's message, 2 wrong use, 3 refused.
+class CtlPayouts {
+public:
+    CtlPayouts(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName);
+
+    // Whether the arguments after `payout` or `stats` have a command's shape.
+    static bool wellFormed(const QString& command, const QStringList& args);
+    int run(const QString& command, const QStringList& args);
+
+private:
+    int add(const QStringList& args);
+    int list(const QStringList& args);
+    int stats(const QStringList& args);
+    // The value after `name`, empty when absent.
+    static QString option(const QStringList& args, const QString& name, bool* present = nullptr);
+    // A date written yyyy-MM-dd; empty text is no date. Throws UserError.
+    static QDate parseDate(const QString& text);
+    void flushMessages();
+
+    AppContext& m_context;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    CtlDocuments m_documents;
+    ScriptedPrompter m_prompter;
+};
