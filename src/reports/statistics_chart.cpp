@@ -236,9 +236,9 @@ void StatisticsChart::paintMonths(QPainter& painter, const QRectF& area) const {
     const int every = qMax(1, static_cast<int>(std::ceil(labelSpace / slot)));
     for (int i = 0; i < n; i += every) {
         const QString text = m_months[i].toString(QStringLiteral("yyyy-MM"));
-        painter.drawText(
-            QRectF(plot.left() + slot * i + slot / 2 - labelSpace / 2, plot.bottom() + line * 0.3, labelSpace, line),
-            Qt::AlignCenter, text);
+        // The last labels stay inside the picture.
+        const double x = qMin(plot.left() + slot * i + slot / 2 - labelSpace / 2, area.right() - labelSpace);
+        painter.drawText(QRectF(x, plot.bottom() + line * 0.3, labelSpace, line), Qt::AlignCenter, text);
     }
 
     QList<int> bars;
