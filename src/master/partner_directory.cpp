@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 
 #include "data/database.h"
+#include "data/dataset.h"
 #include "data/numbering.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
@@ -118,7 +119,29 @@ void PartnerDirectory::checkCodes() {
 
 void PartnerDirectory::saveRecord() {
     checkCodes();
-    records().applyUpdates();
+    Dataset& rows = records();
+    // A customer's price table goes with its code when the code changes.
+    QList<QPair<QString, QString>> moved;
+    if (m_side.recordTable == QLatin1String("Client")) {
+        for (int r = 0; r < rows.rowCount(); ++r) {
+            if (rows.rowStatus(r) != Dataset::RowStatus::Modified) {
+                continue;
+            }
+            const QString was = rows.originalValue(r, "Corp_code").toString();
+            const QString code = rows.value(r, "Corp_code").toString();
+            if (!was.isEmpty() && was != code) {
+                moved.append({was, code});
+            }
+        }
+    }
+    WriteTransaction tx(m_db);
+    rows.applyUpdates();
+    for (const auto& [was, code] : moved) {
+        m_db.execute(
+            QStringLiteral("update base_Dusmere_Customer_price_Table set Corp_code=:code where Corp_code=:was"),
+            {{"code", code}, {"was", was}});
+    }
+    tx.commit();
     m_modified = false;
 }
 
@@ -159,9 +182,26 @@ bool PartnerDirectory::deleteRecords(const QList<int>& rows) {
     if (!m_prompter.askYesNo(QStringLiteral("确定要删除记录吗？"))) {
         return false;
     }
+    QVariantList codes;
+    for (int row : rows) {
+        codes << records().value(row, "Corp_code");
+    }
     try {
+        WriteTransaction tx(m_db);
         records().deleteRows(rows);
         records().applyUpdates();
+        // A deleted customer's price table goes with it, so that a customer
+        // given the code later starts from the standard prices.
+        if (m_side.recordTable == QLatin1String("Client")) {
+            for (qsizetype from = 0; from < codes.size(); from += 500) {
+                QVariantMap params;
+                const QString in = Database::bindList(QStringLiteral("c"), codes.mid(from, 500), &params);
+                m_db.execute(
+                    QStringLiteral("delete from base_Dusmere_Customer_price_Table where Corp_code in (%1)").arg(in),
+                    params);
+            }
+        }
+        tx.commit();
     } catch (...) {
         // Nothing was deleted: the records come back.
         records().cancelUpdates();

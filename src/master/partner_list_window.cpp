@@ -8,9 +8,12 @@
 
 #include "data/app_context.h"
 #include "data/data_module.h"
+#include "data/dataset.h"
+#include "master/customer_price_window.h"
 #include "master/group_tree_panel.h"
 #include "master/partner_edit_window.h"
 #include "platform/prompter.h"
+#include "reports/customer_price_report_window.h"
 #include "reports/report_window.h"
 #include "ui/data_grid.h"
 #include "ui/list_grid_setup.h"
@@ -29,6 +32,16 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
         PartnerEditWindow edit(this->context(), directory, this);
         edit.showModal();
         return edit.saved();
+    };
+    showPriceTable = [this](const QString& code, const QString& name) {
+        CustomerPriceWindow window(this->context(), false, code, name, this);
+        if (window.load()) {
+            window.exec();
+        }
+    };
+    printPriceTables = [this](const QStringList& codes) {
+        CustomerPriceReportWindow report(this->context(), codes, this);
+        report.exec();
     };
     showLabels = [this](const QStringList& codes) {
         ReportWindow labels(this->context(), QStringLiteral("LabelReport_ClientAddr"),
@@ -62,15 +75,7 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     QAction* remove = add("Action_DeleteCustomer", m_customers ? "删除客户" : "删除供应商",
                           [this] { m_directory.deleteRecords(m_grid->selectedRows()); });
     add("Action_SaveCustomer", "保存客户", {})->setEnabled(false);
-    add("Action_CustomerPrice", "单价表", [this] {
-        if (m_grid->selectedRows().isEmpty()) {
-            this->context().prompter().inform(QStringLiteral("请选择客户"));
-            return;
-        }
-        if (m_customers) {
-            this->context().prompter().inform(QStringLiteral("该功能尚未开放"));
-        }
-    });
+    QAction* prices = add("Action_CustomerPrice", "单价表", [this] { customerPrices(); });
     add("Action_OrderFormList", "订货记录", {});
     QAction* labels = m_customers ? add("Action1", "打印地址", [this] { printLabels(); }) : nullptr;
 
@@ -105,6 +110,13 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
                                               : QStringLiteral("删除"),
                                   this);
         connect(b, &QPushButton::clicked, a, &QAction::trigger);
+        buttons->addWidget(b);
+    }
+    if (m_customers) {
+        auto* b = new QPushButton(QStringLiteral("单价表"), this);
+        b->setObjectName(QStringLiteral("Action_CustomerPrice"));
+        b->setToolTip(QStringLiteral("选中一个客户：编辑其单价表；选中多个客户：打印各自的单价表"));
+        connect(b, &QPushButton::clicked, prices, &QAction::trigger);
         buttons->addWidget(b);
     }
     if (labels) {
@@ -236,6 +248,32 @@ void PartnerListWindow::editRecord() {
     if (runEditWindow(m_directory)) {
         m_grid->resort();  // the code may have changed
     }
+}
+
+void PartnerListWindow::customerPrices() {
+    const QList<int> rows = m_grid->selectedRows();
+    if (rows.isEmpty()) {
+        context().prompter().inform(QStringLiteral("请选择客户"));
+        return;
+    }
+    if (!m_customers) {
+        return;
+    }
+    Dataset& records = m_directory.records();
+    if (rows.size() == 1) {
+        const int row =
+            records.currentRow() >= 0 && rows.contains(records.currentRow()) ? records.currentRow() : rows.first();
+        showPriceTable(records.value(row, "Corp_code").toString(), records.value(row, "Corp_name").toString());
+        return;
+    }
+    // Several customers: their sheets are printed, one each, with the
+    // price window's right to print.
+    permissions().CheckActionPermission(QStringLiteral("Action_Print"), QStringLiteral("Base_CustomerPrice_Frm"));
+    QStringList codes;
+    for (int row : rows) {
+        codes << records.value(row, "Corp_code").toString();
+    }
+    printPriceTables(codes);
 }
 
 void PartnerListWindow::printLabels() {

@@ -39,6 +39,10 @@ public:
     std::function<bool(PartnerDirectory&)> runEditWindow;
     // The label report; tests replace it (gets the selected codes).
     std::function<void(const QStringList& codes)> showLabels;
+    // The price window of one customer, and the printout of several
+    // customers' price sheets; tests replace them.
+    std::function<void(const QString& code, const QString& name)> showPriceTable;
+    std::function<void(const QStringList& codes)> printPriceTables;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -50,6 +54,8 @@ private:
     void addRecord();
     void editRecord();
     void printLabels();
+    // "单价表": one customer's price window, or several customers' sheets.
+    void customerPrices();
 
     PartnerDirectory m_directory;
     int m_mode = 0;

@@ -20,6 +20,10 @@ const char* const kReceiptKinds = "收据类型";
 
 DocumentPrintouts::DocumentPrintouts(Database& db) : m_db(db) {}
 
+QString DocumentPrintouts::companyJoin() {
+    return QLatin1String(kCompanyJoin);
+}
+
 QString DocumentPrintouts::templateName(Kind kind) {
     switch (kind) {
         case Kind::Quotation:

@@ -27,6 +27,10 @@ public:
 
     explicit DocumentPrintouts(Database& db);
 
+    // A join that puts the company's particulars (Sys_Corp_name …) beside
+    // every row of a statement: "… FROM t " + companyJoin().
+    static QString companyJoin();
+
     // The template file in Report/ (or built into the program).
     static QString templateName(Kind kind);
     static QString caption(Kind kind);

@@ -9,6 +9,7 @@
 #include "documents/order_form_window.h"
 #include "documents/payout_list_window.h"
 #include "documents/quotation_list_window.h"
+#include "master/customer_price_window.h"
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
 #include "master/units_window.h"
@@ -68,6 +69,15 @@ const WindowOpener& ProgramWindows::table() {
         {"Report_Dusmere_gain_frm", statistics(StatisticsReport::Kind::Profit)},
         {"Query_Panel_Frm", [](AppContext& context, int startParameter,
                                QWidget* parent) { QueryPanelWindow(context, startParameter, parent).exec(); }},
+        {"Base_CustomerPrice_Frm",
+         [](AppContext& context, int startParameter, QWidget* parent) {
+             // Mode 1 is the standard table; a customer's table needs the
+             // customer, which only the customer list gives.
+             CustomerPriceWindow window(context, startParameter == 1, QString(), QString(), parent);
+             if (window.load()) {
+                 window.exec();
+             }
+         }},
         {"base_unit_frm",
          [](AppContext& context, int startParameter, QWidget* parent) {
              UnitsWindow window(context, parent);

@@ -598,6 +598,28 @@ std::vector<ReportExpression::Aggregate> ReportText::aggregates() const {
     return out;
 }
 
+namespace {
+// A whole number in a number format: the format's fixed decimal places as
+// zeros, its optional ones ('#') left out, thousands separators when the
+// format has a comma.
+QString formatWholeNumber(const QVariant& value, const QString& format) {
+    QString text = value.toString();
+    const bool negative = text.startsWith(QLatin1Char('-'));
+    QString digits = negative ? text.mid(1) : text;
+    if (format.contains(QLatin1Char(','))) {
+        for (qsizetype i = digits.size() - 3; i > 0; i -= 3) {
+            digits.insert(i, QLatin1Char(','));
+        }
+    }
+    const qsizetype dot = format.indexOf(QLatin1Char('.'));
+    const qsizetype zeros = dot < 0 ? 0 : format.mid(dot + 1).count(QLatin1Char('0'));
+    if (zeros > 0) {
+        digits += QLatin1Char('.') + QString(zeros, QLatin1Char('0'));
+    }
+    return negative ? QLatin1Char('-') + digits : digits;
+}
+}  // namespace
+
 QString formatReportValue(const QVariant& value, const QString& format) {
     if (isNull(value)) {
         return {};
@@ -621,6 +643,12 @@ QString formatReportValue(const QVariant& value, const QString& format) {
         if (d.isValid()) {
             return formatDateTime(d, format);
         }
+    }
+    const int type = value.typeId();
+    if (!format.isEmpty() && (type == QMetaType::LongLong || type == QMetaType::Int || type == QMetaType::UInt ||
+                              type == QMetaType::ULongLong)) {
+        // Whole numbers keep every digit (a double holds about 16).
+        return formatWholeNumber(value, format);
     }
     double d = 0;
     if (!format.isEmpty() && isNumeric(value) && toNumber(value, &d)) {

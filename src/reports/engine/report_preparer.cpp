@@ -565,7 +565,7 @@ void ReportPreparer::placeFullWidth(State& s, const CompiledBand& band, int row)
         s.rowHeight = 0;
     }
     const double h = bandHeight(s, band, row, s.contentWidth);
-    if (s.y + h > s.bottomLimit && s.bodyOnPage) {
+    if ((s.y + h > s.bottomLimit || band.band.newPage) && s.bodyOnPage) {
         finishPage(s);
         startPage(s);
     }
@@ -578,7 +578,7 @@ void ReportPreparer::placeDetail(State& s, const CompiledBand& band, int row) {
     const int columns = std::max(1, m_template.columns);
     if (columns == 1) {
         const double h = bandHeight(s, band, row, s.contentWidth);
-        if (s.y + h > s.bottomLimit && s.bodyOnPage) {
+        if ((s.y + h > s.bottomLimit || band.band.newPage) && s.bodyOnPage) {
             finishPage(s);
             startPage(s);
         }

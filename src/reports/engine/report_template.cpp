@@ -221,7 +221,7 @@ bool ReportTemplate::fromJson(const QByteArray& json, ReportTemplate* out, QStri
             break;
         }
         r.number(bo, "height", where, 0, kMaxMillimetres, &band.height) &&
-            r.string(bo, "group", where, &band.groupField);
+            r.string(bo, "group", where, &band.groupField) && r.boolean(bo, "newPage", where, &band.newPage);
         if ((band.kind == ReportBand::Kind::GroupHeader || band.kind == ReportBand::Kind::GroupFooter) &&
             band.groupField.isEmpty() && r.error.isEmpty()) {
             r.fail(where + ".group", QStringLiteral("分组带区需要分组字段"));

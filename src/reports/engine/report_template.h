@@ -39,6 +39,9 @@ struct ReportBand {
     double height = 8;   // millimetres
     QString groupField;  // group header and footer: the field that groups
     QList<ReportItem> items;
+    // The band starts a page of its own unless it would come first on the
+    // page anyway (one sheet per row or per group).
+    bool newPage = false;
 };
 
 struct ReportTemplate {

@@ -1,0 +1,509 @@
+#include "master/price_table.h"
+
+#include <QHash>
+#include <QSqlQuery>
+
+#include "data/database.h"
+#include "data/field_def.h"
+#include "platform/errors.h"
+#include "platform/prompter.h"
+
+namespace {
+
+// Null and empty text are one "nothing" to the user: a remark typed and
+// deleted again is no change.
+bool sameValue(const QVariant& a, const QVariant& b) {
+    const bool emptyA = a.isNull() || (a.typeId() == QMetaType::QString && a.toString().isEmpty());
+    const bool emptyB = b.isNull() || (b.typeId() == QMetaType::QString && b.toString().isEmpty());
+    if (emptyA || emptyB) {
+        return emptyA == emptyB;
+    }
+    return a == b;
+}
+
+// Digits typed on a Chinese keyboard come full width: they are the same
+// digits.
+QString halfWidth(const QString& text) {
+    QString out = text;
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        if (u >= 0xFF10 && u <= 0xFF19) {
+            c = QChar(u - 0xFF10 + '0');
+        } else if (u == 0xFF0E) {
+            c = QLatin1Char('.');
+        } else if (u == 0xFF0C) {
+            c = QLatin1Char(',');
+        } else if (u == 0x3000) {
+            c = QLatin1Char(' ');
+        }
+    }
+    return out;
+}
+
+bool hasControlCharacters(const QString& text) {
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control && c != QLatin1Char('\n') && c != QLatin1Char('\r') &&
+            c != QLatin1Char('\t')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+QString PriceSection::cellName(int row, int column) const {
+    return QStringLiteral("%1%2%3").arg(letter).arg(row).arg(column, 2, 10, QLatin1Char('0'));
+}
+
+const QVector<PriceSection>& PriceTable::sections() {
+    static const QVector<PriceSection> all{{QLatin1Char('A'), 1, 3},
+                                           {QLatin1Char('B'), 2, 3},
+                                           {QLatin1Char('C'), 2, 3},
+                                           {QLatin1Char('D'), 2, 4},
+                                           {QLatin1Char('E'), 2, 3}};
+    return all;
+}
+
+const QStringList& PriceTable::cellNames() {
+    static const QStringList names = [] {
+        QStringList out;
+        for (const PriceSection& s : sections()) {
+            for (int r = 1; r <= s.rows; ++r) {
+                for (int c = 1; c <= s.columns; ++c) {
+                    out.append(s.cellName(r, c));
+                }
+            }
+        }
+        return out;
+    }();
+    return names;
+}
+
+const QStringList& PriceTable::remarkNames() {
+    static const QStringList names = [] {
+        QStringList out;
+        for (const PriceSection& s : sections()) {
+            out.append(s.remarkField());
+        }
+        out.append(QStringLiteral("All_Remark"));
+        return out;
+    }();
+    return names;
+}
+
+const QStringList& PriceTable::fieldNames() {
+    static const QStringList names = [] {
+        QStringList out;
+        for (const PriceSection& s : sections()) {
+            for (int r = 1; r <= s.rows; ++r) {
+                for (int c = 1; c <= s.columns; ++c) {
+                    out.append(s.cellName(r, c));
+                }
+            }
+            out.append(s.remarkField());
+        }
+        out.append(QStringLiteral("All_Remark"));
+        return out;
+    }();
+    return names;
+}
+
+QString PriceTable::fieldByName(const QString& name) {
+    static const QHash<QString, QString> byLower = [] {
+        QHash<QString, QString> out;
+        for (const QString& f : fieldNames()) {
+            out.insert(f.toLower(), f);
+        }
+        return out;
+    }();
+    return byLower.value(name.trimmed().toLower());
+}
+
+bool PriceTable::isCell(const QString& field) {
+    const QString f = fieldByName(field);
+    return !f.isEmpty() && !f.endsWith(QLatin1String("_Remark"));
+}
+
+QString PriceTable::customerGoneText(const QString& code) {
+    return QStringLiteral("客户[%1]已不存在（可能已被其他用户删除），单价表没有保存。").arg(code);
+}
+
+PriceTable::PriceTable(Database& db, Prompter& prompter) : m_db(db), m_prompter(prompter) {}
+
+QString PriceTable::selectStatement(const QString& table) {
+    // Cells are read as whole numbers: a server hands NUMERIC(18,0) over as
+    // a double otherwise, which cannot hold 18 digits exactly.
+    QStringList columns{QStringLiteral("Corp_code")};
+    for (const QString& f : fieldNames()) {
+        columns.append(isCell(f) ? QStringLiteral("CAST(%1 AS BIGINT) AS %1").arg(f) : f);
+    }
+    return QStringLiteral("select %1 from %2").arg(columns.join(QStringLiteral(", ")), table);
+}
+
+QVariant PriceTable::readValue(const QString& field, const QVariant& stored) {
+    if (stored.isNull()) {
+        return {};
+    }
+    return isCell(field) ? QVariant(stored.toLongLong()) : QVariant(stored.toString());
+}
+
+int PriceTable::index(const QString& field) const {
+    const QString f = fieldByName(field);
+    const int i = f.isEmpty() ? -1 : static_cast<int>(fieldNames().indexOf(f));
+    if (i < 0) {
+        throw UserError(QStringLiteral("单价表没有[%1]这一项").arg(field));
+    }
+    return i;
+}
+
+void PriceTable::openStandard() {
+    m_standard = true;
+    m_code.clear();
+    m_name.clear();
+    m_open = true;
+    if (!read()) {
+        // An empty sheet; saving gives the book its standard row.
+        m_values = QVector<QVariant>(fieldNames().size());
+        m_saved = m_values;
+        m_storedCode.clear();
+    }
+}
+
+void PriceTable::openCustomer(const QString& code, const QString& name) {
+    if (code.trimmed().isEmpty()) {
+        throw UserError(noCustomerText());
+    }
+    m_standard = false;
+    m_code = code;
+    m_name = name;
+    if (m_name.isEmpty()) {
+        m_name = m_db.scalar(QStringLiteral("select Corp_name from Client where Corp_code=:corp_code"),
+                             {{"corp_code", code}})
+                     .toString();
+    }
+    m_open = false;
+    const bool found = read();
+    if (!found) {
+        // Without a commit the transaction rolls back as it ends: a table
+        // found after all is read as it is, with the stamp undone.
+        WriteTransaction tx(m_db);
+        requireCustomer();
+        // Another workstation may have made the table meanwhile: the stamp
+        // below waits for it, and the count then sees its table.
+        ensureStandardRow();
+        m_db.execute(QStringLiteral("update base_Dusmere_Price_Table set corp_code=:corp_code"),
+                     {{"corp_code", m_code}});
+        const int have =
+            m_db.scalar(
+                    QStringLiteral("select count(*) from base_Dusmere_Customer_price_Table where corp_code=:corp_code"),
+                    {{"corp_code", m_code}})
+                .toInt();
+        if (have == 0) {
+            copyStandardForCustomer();
+            tx.commit();
+        }
+    }
+    if (!found && !read()) {
+        throw UserError(QStringLiteral("客户[%1]的单价表没有建立").arg(m_code));
+    }
+    m_open = true;
+}
+
+void PriceTable::reload() {
+    if (m_standard) {
+        openStandard();
+    } else {
+        openCustomer(m_code, m_name);
+    }
+}
+
+bool PriceTable::read() {
+    QString sql = selectStatement(m_standard ? standardTable() : customerTable());
+    QVariantMap params;
+    if (!m_standard) {
+        sql += QStringLiteral(" where corp_code=:corp_code");
+        params.insert(QStringLiteral("corp_code"), m_code);
+    }
+    sql += QStringLiteral(" LIMIT 1");
+    QSqlQuery q = m_db.query(sql, params);
+    if (!q.next()) {
+        return false;
+    }
+    m_storedCode = q.value(0).toString();
+    QVector<QVariant> values(fieldNames().size());
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant v = q.value(i + 1);
+        values[i] = readValue(fieldNames()[i], v);
+    }
+    m_values = values;
+    m_saved = values;
+    return true;
+}
+
+void PriceTable::requireCustomer() {
+    const int found =
+        m_db.scalar(QStringLiteral("select count(*) from Client where Corp_code=:corp_code"), {{"corp_code", m_code}})
+            .toInt();
+    if (found == 0) {
+        throw UserError(customerGoneText(m_code));
+    }
+}
+
+void PriceTable::ensureStandardRow() {
+    if (m_db.scalar(QStringLiteral("select count(*) from base_Dusmere_Price_Table")).toInt() == 0) {
+        m_db.execute(QStringLiteral("insert into base_Dusmere_Price_Table (Corp_code) values ('')"));
+    }
+}
+
+void PriceTable::copyStandardForCustomer() {
+    // Column by column name: the two tables need not list their columns in
+    // the same order, and a column only one of them has is left out.
+    QHash<QString, QString> standardColumns;
+    for (const FieldDef& f : TableSchema::columns(m_db, standardTable())) {
+        standardColumns.insert(f.name.toLower(), f.name);
+    }
+    QStringList columns;
+    for (const FieldDef& f : TableSchema::columns(m_db, customerTable())) {
+        if (f.name.compare(QLatin1String("Corp_code"), Qt::CaseInsensitive) != 0 &&
+            standardColumns.contains(f.name.toLower())) {
+            columns.append(Database::checkIdentifier(f.name));
+        }
+    }
+    const QString list = columns.join(QStringLiteral(", "));
+    m_db.execute(QStringLiteral("insert into base_Dusmere_Customer_price_Table (Corp_code%1%2)"
+                                " select :corp_code%1%2 from base_Dusmere_Price_Table LIMIT 1")
+                     .arg(columns.isEmpty() ? QString() : QStringLiteral(", "), list),
+                 {{"corp_code", m_code}});
+}
+
+QVariant PriceTable::value(const QString& field) const {
+    return m_values.value(index(field));
+}
+
+QVariant PriceTable::parseCell(const QString& cell, const QString& text, QString* error) {
+    QString t = halfWidth(text).trimmed();
+    t.remove(QLatin1Char(','));
+    if (t.isEmpty()) {
+        return {};
+    }
+    auto refuse = [&](const QString& why) {
+        if (error) {
+            *error = QStringLiteral("单价[%1]%2").arg(cell, why);
+        }
+        return QVariant();
+    };
+    if (t.startsWith(QLatin1Char('+'))) {
+        t.remove(0, 1);
+    }
+    if (t.startsWith(QLatin1Char('-'))) {
+        bool number = t.size() > 1;
+        for (int i = 1; i < t.size(); ++i) {
+            number = number && (t[i].isDigit() || t[i] == QLatin1Char('.'));
+        }
+        return refuse(number ? QStringLiteral("不能是负数") : QStringLiteral("只能填写数字"));
+    }
+    const qsizetype point = t.indexOf(QLatin1Char('.'));
+    const QString whole = point < 0 ? t : t.left(point);
+    const QString fraction = point < 0 ? QString() : t.mid(point + 1);
+    auto digitsOnly = [](const QString& s) {
+        for (const QChar c : s) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!digitsOnly(whole) || !digitsOnly(fraction) || (whole.isEmpty() && fraction.isEmpty())) {
+        return refuse(QStringLiteral("只能填写数字"));
+    }
+    for (const QChar c : fraction) {
+        if (c != QLatin1Char('0')) {
+            return refuse(QStringLiteral("只能是整数"));
+        }
+    }
+    QString digits = whole;
+    while (digits.size() > 1 && digits.startsWith(QLatin1Char('0'))) {
+        digits.remove(0, 1);
+    }
+    if (digits.isEmpty()) {
+        digits = QStringLiteral("0");
+    }
+    if (digits.size() > kCellDigits) {
+        return refuse(QStringLiteral("不能超过%1位数字").arg(kCellDigits));
+    }
+    if (error) {
+        error->clear();
+    }
+    return digits.toLongLong();
+}
+
+void PriceTable::setCellText(const QString& cell, const QString& text) {
+    const int i = index(cell);
+    const QString name = fieldNames()[i];
+    if (!isCell(name)) {
+        throw UserError(QStringLiteral("[%1]不是单价").arg(cell));
+    }
+    QString error;
+    const QVariant v = parseCell(name, text, &error);
+    if (!error.isEmpty()) {
+        throw UserError(error);
+    }
+    m_values[i] = v;
+}
+
+void PriceTable::setValue(const QString& field, const QVariant& value) {
+    const int i = index(field);
+    const QString name = fieldNames()[i];
+    if (isCell(name)) {
+        if (value.isNull()) {
+            m_values[i] = QVariant();
+            return;
+        }
+        if (value.typeId() == QMetaType::QString) {
+            setCellText(name, value.toString());
+            return;
+        }
+        const QString text = isNumericValue(value) ? formatFixed(value.toDouble(), -1) : value.toString();
+        setCellText(name, text);
+        return;
+    }
+    const QString text = value.toString();
+    if (text.size() > kMaxRemarkLength) {
+        throw UserError(QStringLiteral("说明不能超过%1个字").arg(kMaxRemarkLength));
+    }
+    if (hasControlCharacters(text)) {
+        throw UserError(QStringLiteral("说明中不能有控制字符"));
+    }
+    m_values[i] = value.isNull() ? QVariant() : QVariant(text);
+}
+
+bool PriceTable::isModified() const {
+    for (int i = 0; i < m_values.size() && i < m_saved.size(); ++i) {
+        if (!sameValue(m_values[i], m_saved[i])) {
+            return true;
+        }
+    }
+    return m_values.size() != m_saved.size();
+}
+
+QString PriceTable::displayText(const QString& cell) const {
+    const QVariant v = value(cell);
+    if (v.isNull()) {
+        return {};
+    }
+    return QString::number(v.toLongLong()) + QStringLiteral(".00");
+}
+
+void PriceTable::save() {
+    if (!m_open) {
+        return;
+    }
+    QStringList assignments{QStringLiteral("Corp_code=:corp_code")};
+    QVariantMap params{{QStringLiteral("corp_code"), m_standard ? QString(QLatin1String("")) : m_code}};
+    for (int i = 0; i < fieldNames().size(); ++i) {
+        const QString& f = fieldNames()[i];
+        assignments.append(QStringLiteral("%1=:%1").arg(f));
+        params.insert(f, m_values[i]);
+    }
+    const QString set = assignments.join(QStringLiteral(", "));
+    WriteTransaction tx(m_db);
+    if (m_standard) {
+        ensureStandardRow();
+        m_db.execute(QStringLiteral("update base_Dusmere_Price_Table set %1").arg(set), params);
+    } else {
+        requireCustomer();
+        QVariantMap where = params;
+        where.insert(QStringLiteral("old_code"), m_code);
+        const int written = m_db.execute(
+            QStringLiteral("update base_Dusmere_Customer_price_Table set %1 where corp_code=:old_code").arg(set),
+            where);
+        if (written == 0) {
+            // The table went meanwhile (deleted outside the program): it is
+            // written anew.
+            QStringList columns{QStringLiteral("Corp_code")};
+            QStringList values{QStringLiteral(":corp_code")};
+            for (const QString& f : fieldNames()) {
+                columns.append(f);
+                values.append(QLatin1Char(':') + f);
+            }
+            m_db.execute(QStringLiteral("insert into base_Dusmere_Customer_price_Table (%1) values (%2)")
+                             .arg(columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", "))),
+                         params);
+        }
+    }
+    tx.commit();
+    m_saved = m_values;
+    m_storedCode = params.value(QStringLiteral("corp_code")).toString();
+}
+
+bool PriceTable::resetToStandard() {
+    if (m_standard) {
+        return false;
+    }
+    if (!m_prompter.askYesNo(resetQuestion())) {
+        return false;
+    }
+    resetToStandardNow();
+    return true;
+}
+
+void PriceTable::resetToStandardNow() {
+    if (m_standard || m_code.isEmpty()) {
+        throw UserError(noCustomerText());
+    }
+    const QVariantMap code{{QStringLiteral("corp_code"), m_code}};
+    {
+        WriteTransaction tx(m_db);
+        requireCustomer();
+        ensureStandardRow();
+        m_db.execute(QStringLiteral("update base_Dusmere_Price_Table set corp_code=:corp_code"), code);
+        m_db.execute(QStringLiteral("delete from base_Dusmere_Customer_price_Table where  corp_code=:corp_code"), code);
+        copyStandardForCustomer();
+        tx.commit();
+    }
+    if (!read()) {
+        throw UserError(QStringLiteral("客户[%1]的单价表没有建立").arg(m_code));
+    }
+    m_open = true;
+}
+
+void PriceTable::clear() {
+    for (QVariant& v : m_values) {
+        v = QVariant();
+    }
+}
+
+void PriceTable::discard() {
+    m_values = m_saved;
+}
+
+bool PriceTable::settleBeforePrint(const std::function<bool()>& save) {
+    if (!isModified()) {
+        return true;
+    }
+    if (!m_prompter.askYesNo(printQuestion())) {
+        return false;
+    }
+    if (save) {
+        return save();
+    }
+    this->save();
+    return true;
+}
+
+bool PriceTable::close(const std::function<bool()>& save) {
+    if (!isModified()) {
+        return true;
+    }
+    return settleUnsavedChanges(
+        m_prompter, closeQuestion(),
+        [this, &save] {
+            if (save) {
+                return save();
+            }
+            this->save();
+            return true;
+        },
+        [this] { discard(); });
+}

@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+
+class Database;
+class Prompter;
+
+// One section of a price sheet: its letter and the rows and columns of its
+// cells. A cell is named by the letter, the row (1 or 2) and the column
+// (01 to 04): A101, D204.
+struct PriceSection {
+    QChar letter;
+    int rows = 1;
+    int columns = 3;
+
+    QString cellName(int row, int column) const;
+    QString remarkField() const { return QString(letter) + QStringLiteral("_Remark"); }
+};
+
+// A price table held in memory while it is edited: the book's standard
+// table (base_Dusmere_Price_Table) or one customer's
+// (base_Dusmere_Customer_price_Table). Cells are whole numbers of up to 18
+// digits; remarks are text. Nothing reaches the book before save(), and
+// every write (the first copy, save, the reset) is one transaction.
+class PriceTable {
+public:
+    static QString standardTable() { return QStringLiteral("base_Dusmere_Price_Table"); }
+    static QString customerTable() { return QStringLiteral("base_Dusmere_Customer_price_Table"); }
+
+    static const QVector<PriceSection>& sections();
+    // A101 … E203, in reading order.
+    static const QStringList& cellNames();
+    // A_Remark … E_Remark, All_Remark.
+    static const QStringList& remarkNames();
+    // Every field but Corp_code, in the tables' order.
+    static const QStringList& fieldNames();
+    // The field as written (A101, All_Remark) for a name in any case, or
+    // empty when the tables have no such field.
+    static QString fieldByName(const QString& name);
+    static bool isCell(const QString& field);
+
+    static constexpr int kCellDigits = 18;
+    static constexpr int kMaxRemarkLength = 4000;
+
+    PriceTable(Database& db, Prompter& prompter);
+
+    // The standard table; a book without its row gets an empty one when it
+    // is first saved.
+    void openStandard();
+    // A customer's table. The first opening copies the standard table for
+    // the customer (and the standard row then carries the customer's code),
+    // in one transaction. Throws UserError "请指定一个客户!" without a code
+    // and when the customer does not exist.
+    void openCustomer(const QString& code, const QString& name = {});
+    // Reads the table again; cached changes are dropped.
+    void reload();
+
+    bool isOpen() const { return m_open; }
+    bool isStandard() const { return m_standard; }
+    const QString& customerCode() const { return m_code; }
+    const QString& customerName() const { return m_name; }
+    // Corp_code as read: in the standard table, the customer last copied
+    // from it.
+    const QString& storedCode() const { return m_storedCode; }
+
+    QVariant value(const QString& field) const;
+    // Sets a field; a cell takes a whole number (or null), a remark text.
+    // Throws UserError with the reason when the value is refused; the
+    // field keeps its value then.
+    void setValue(const QString& field, const QVariant& value);
+    // A cell as typed: empty text clears it. Throws UserError as above.
+    void setCellText(const QString& cell, const QString& text);
+    // A cell's value as shown: "1200.00", empty for none.
+    QString displayText(const QString& cell) const;
+    // The whole number typed text stands for, or the reason it is refused.
+    static QVariant parseCell(const QString& cell, const QString& text, QString* error);
+
+    // Changes not yet saved.
+    bool isModified() const;
+
+    // "保存": writes the table in one transaction; the standard table's
+    // Corp_code becomes empty, a customer's is the customer's code. A
+    // customer deleted meanwhile is refused with nothing written. On
+    // failure the changes stay to save again.
+    void save();
+    // "获取默认值": asks, then replaces the customer's table by a copy of
+    // the standard table; false when the user said no.
+    bool resetToStandard();
+    void resetToStandardNow();
+    // "清空": every field but Corp_code emptied; nothing is written.
+    void clear();
+    // Drops the changes.
+    void discard();
+    // Before printing: a changed table is saved first when the user agrees
+    // ("save" is how, by default save()); false stops the printing.
+    bool settleBeforePrint(const std::function<bool()>& save = {});
+    // "关闭": asks about changes (Yes saves, No drops them, Cancel goes back
+    // to the editing); true when the window may close.
+    bool close(const std::function<bool()>& save = {});
+
+    static QString resetQuestion() {
+        return QStringLiteral("该操作会获取单价表默认值，客户当前的单价表会覆盖，是否要继续操作？");
+    }
+    static QString printQuestion() { return QStringLiteral("该单价表已修改，保存前要先保存。是否要保存？"); }
+    static QString closeQuestion() { return QStringLiteral("该单价表已修改，是否要保存？"); }
+    static QString savedText() { return QStringLiteral("保存成功"); }
+    static QString noCustomerText() { return QStringLiteral("请指定一个客户!"); }
+    static QString customerGoneText(const QString& code);
+
+    // The statement that reads a table's rows: Corp_code, then
+    // fieldNames() (cells as whole numbers).
+    static QString selectStatement(const QString& table);
+    // A value as read by selectStatement(), as the table holds it.
+    static QVariant readValue(const QString& field, const QVariant& stored);
+
+private:
+    // Reads the row into m_values and m_saved; false when there is none.
+    bool read();
+    // Inside a write transaction: refuses a customer that is not in Client.
+    void requireCustomer();
+    // Inside a write transaction: a book without the standard row gets an
+    // empty one.
+    void ensureStandardRow();
+    // Inside a write transaction: stamps the standard row with the
+    // customer's code and copies it for the customer, column by column name.
+    void copyStandardForCustomer();
+    int index(const QString& field) const;
+
+    Database& m_db;
+    Prompter& m_prompter;
+    bool m_open = false;
+    bool m_standard = true;
+    QString m_code;
+    QString m_name;
+    QString m_storedCode;
+    QVector<QVariant> m_values;  // by fieldNames()
+    QVector<QVariant> m_saved;
+};
