@@ -47,7 +47,9 @@ const QList<QList<Entry>>& pageEntries() {
         {{"客户档案管理", "Action12", "entry_base.jpg", "Form_Client_List", 0, true},
          {"供应商管理", "Action23", "entry_base.jpg", "Form_Provider_List", 0, true},
          {"基础商品", "", "entry_base.jpg", "base_goods_frm", 0, true},
-         {"计量单位", "Action24", "entry_base.jpg", "base_unit_frm", 0, true}},
+         {"计量单位", "Action24", "entry_base.jpg", "base_unit_frm", 0, true},
+         // The standard price table has no other way in.
+         {"单价表默认值", "Action14", "entry_base.jpg", "Base_CustomerPrice_Frm", 1, true}},
         {{"运输费", "Action16", "entry_payout.jpg", "frm_payout", 0, true},
          {"工资", "Action17", "entry_payout.jpg", "frm_payout", 1, true},
          {"日杂项", "Action18", "entry_payout.jpg", "frm_payout", 2, true},
@@ -152,7 +154,6 @@ void MainWindow::buildActions() {
         }
     }
     add("Action13", "管理系统参数表", [this] { openWindow(QStringLiteral("Sys_TableFieldStatus_frm"), 0); });
-    add("Action14", "单价表默认值", [this] { openWindow(QStringLiteral("Base_CustomerPrice_Frm"), 1); });
     add("Action2", "Action2", {});
     add("Action3", "Action3", {});
     add("Action20", "Action20", {});

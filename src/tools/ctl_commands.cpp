@@ -19,12 +19,14 @@
 #include "master/demo_data.h"
 #include "platform/errors.h"
 #include "reports/document_printouts.h"
+#include "reports/price_sheet_printout.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
 #include "tools/ctl_documents.h"
 #include "tools/ctl_orders.h"
 #include "tools/ctl_payouts.h"
+#include "tools/ctl_prices.h"
 
 CtlCommands::CtlCommands(AppContext& context, QTextStream& out, QTextStream& err)
     : m_context(context), m_out(out), m_err(err) {}
@@ -49,6 +51,8 @@ QString CtlCommands::usage() {
         "  print receipt RECEIPTNO --out FILE\n"
         "                                    print a receipt (收款收据)\n"
         "  print order CODE --out FILE       print an order form (收款收据); all write .pdf .xlsx .htm .jpg .rmp\n"
+        "  print prices [CUSTOMER...] --out FILE\n"
+        "                                    print customers' price sheets, one each (none: the standard sheet)\n"
         "  demo [--customers N] [--suppliers N] [--goods N] [--quotations N] [--orders N] [--payouts N]\n"
         "                                    fill the book with sample customers, suppliers, goods,\n"
         "                                    quotations with their receipts, order forms with their\n"
@@ -76,9 +80,15 @@ QString CtlCommands::usage() {
         "                                    or .tsv: the rows the report is made from); --kind and\n"
         "                                    --remark filter payouts (全部: no filter; an empty remark:\n"
         "                                    payouts without one)\n"
+        "  prices show [CUSTOMER]            a customer's price table (none: the standard table) as\n"
+        "                                    name=value lines; a customer's first opening makes its table\n"
+        "  prices set [CUSTOMER] FIELD=VALUE...\n"
+        "                                    change cells (whole numbers, empty clears) and remarks, then\n"
+        "                                    save; nothing is written when any value is refused\n"
+        "  prices reset CUSTOMER             the customer's table from the standard one\n"
         "  unscramble TEXT                   read a scrambled server setting\n"
         "  scramble TEXT                     write a server setting in scrambled form\n"
-        "--user NAME: whom quotation, receipts, order, payout and print act as (default: the last user logged in, else "
+        "--user NAME: whom quotation, receipts, order, payout, prices and print act as (default: the last user logged in, else "
         "admin)\n");
 }
 
@@ -117,6 +127,18 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
                 return 1;
             }
             return CtlPayouts(m_context, m_out, m_err, m_userName).run(command, args);
+        }
+        if (command == "prices") {
+            if (!CtlPrices::wellFormed(args)) {
+                return wrongUse();
+            }
+            try {
+                openBook(bookName);
+            } catch (const OlvendError& e) {
+                m_err << e.message() << Qt::endl;
+                return 1;
+            }
+            return CtlPrices(m_context, m_out, m_err, m_userName).run(args);
         }
         if (command == "quotation" || command == "receipts" || command == "order") {
             return documents(command, args, bookName);
@@ -375,6 +397,9 @@ int CtlCommands::print(const QStringList& args, const QString& bookName) {
             positional.append(args[i]);
         }
     }
+    if (!positional.isEmpty() && positional[0] == "prices") {
+        return printPrices(positional.mid(1), outFile, bookName);
+    }
     static const QMap<QString, DocumentPrintouts::Kind> kinds{{"quotation", DocumentPrintouts::Kind::Quotation},
                                                               {"warning", DocumentPrintouts::Kind::QuotationWarning},
                                                               {"purchase", DocumentPrintouts::Kind::PurchaseOrder},
@@ -406,6 +431,31 @@ int CtlCommands::print(const QStringList& args, const QString& bookName) {
         QString folder;
         const ReportTemplate tmpl = loadTemplate(DocumentPrintouts::templateName(kind), &folder);
         writeReport(tmpl, folder, printouts.rows(kind, key), outFile);
+        return 0;
+    } catch (const OlvendError& e) {
+        m_err << e.message() << Qt::endl;
+        return 1;
+    }
+}
+
+int CtlCommands::printPrices(const QStringList& codes, const QString& outFile, const QString& bookName) {
+    if (outFile.isEmpty()) {
+        return wrongUse();
+    }
+    try {
+        openBook(bookName);
+        if (!CtlDocuments(m_context, m_out, m_err, m_userName)
+                 .actingUserMay(QStringLiteral("Action_Print"), QStringLiteral("Base_CustomerPrice_Frm"))) {
+            return 3;
+        }
+        PriceSheetPrintout printout(m_context.data().main());
+        const ReportRows rows = printout.rows(codes);
+        if (!printout.missingCodes().isEmpty()) {
+            throw UserError(QStringLiteral("找不到客户: %1").arg(printout.missingCodes().join(QStringLiteral(", "))));
+        }
+        QString folder;
+        const ReportTemplate tmpl = loadTemplate(PriceSheetPrintout::templateName(), &folder);
+        writeReport(tmpl, folder, rows, outFile);
         return 0;
     } catch (const OlvendError& e) {
         m_err << e.message() << Qt::endl;

@@ -32,6 +32,8 @@ private:
     int report(const QStringList& args, const QString& bookName);
     int render(const QStringList& args);
     int print(const QStringList& args, const QString& bookName);
+    // print prices [CUSTOMER...] --out FILE
+    int printPrices(const QStringList& codes, const QString& outFile, const QString& bookName);
     // A template by its path, or by its name in Report/ or built into the
     // program; `folder` receives where its pictures are. Throws UserError.
     ReportTemplate loadTemplate(const QString& templateName, QString* folder);

@@ -29,6 +29,7 @@
 #include "documents/order_form_window.h"
 #include "documents/payout_list_window.h"
 #include "documents/quotation_list_window.h"
+#include "master/customer_price_window.h"
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
 #include "master/units_window.h"
@@ -66,7 +67,7 @@ private slots:
     void createBookAndLogIntoIt();
     void mainWindowAfterLogIn();
     void refusedBarClickLeavesThePage();
-    void entriesWithoutTheirWindowSaySo();
+    void priceEntryOpensTheStandardTable();
     void everyEntryFindsItsWindow();
     void windowsReceiveTheirStartParameter();
     void grantedRightTakesEffectOnTheNextAction();
@@ -282,12 +283,32 @@ void TestShellWindows::mainWindowAfterLogIn() {
     QVERIFY(w.loginTimeLabel()->text().startsWith("20061226 "));
 }
 
-void TestShellWindows::entriesWithoutTheirWindowSaySo() {
+// The standard price table is an entry of the 基本资料 page: a click opens
+// the price window on the standard table, without "获取默认值".
+void TestShellWindows::priceEntryOpensTheStandardTable() {
     AppContext& c = m_program->context();
     c.CurrentUser = {"超级用户", "", "管理员组"};
     MainWindow w(c);  // the real window opener
-    QVERIFY(w.actions().execute("Action14"));
-    QCOMPARE(m_program->prompter().lastText(), MainWindow::notYetOpenText());
+    w.actions().execute("Action_base_info");
+    auto* entry = w.pages()->findChild<PictureButton*>("cxImage_Action14");
+    QVERIFY(entry);
+    QVERIFY(!entry->isHidden());
+    QCOMPARE(w.pages()->indexOf(entry->parentWidget()), 3);
+    bool standard = false;
+    bool resetShown = true;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* window = qobject_cast<CustomerPriceWindow*>(QApplication::activeModalWidget())) {
+            standard = window->table().isStandard();
+            resetShown = window->button("Action_SetAsDefault")->isVisible();
+            window->reject();
+        }
+    });
+    closer.start(20);
+    emit entry->clicked();
+    QVERIFY(standard);
+    QVERIFY(!resetShown);
+    QCOMPARE(m_program->prompter().messages().size(), 0);
 }
 
 namespace {
@@ -309,6 +330,7 @@ QStringList programWindowNames(AppContext& c) {
     windows.emplace_back(new OrderFormWindow(c, OrderFormDocument::New));
     windows.emplace_back(new OrderFormListWindow(c));
     windows.emplace_back(new PayoutListWindow(c, 0));
+    windows.emplace_back(new CustomerPriceWindow(c, true, QString()));
     for (auto kind : {StatisticsReport::Kind::Income, StatisticsReport::Kind::Payout, StatisticsReport::Kind::Profit}) {
         windows.emplace_back(new StatisticsWindow(c, kind));
     }

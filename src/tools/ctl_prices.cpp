@@ -1,0 +1,126 @@
+#include "tools/ctl_prices.h"
+
+#include "data/app_context.h"
+#include "data/data_module.h"
+#include "master/price_table.h"
+#include "platform/errors.h"
+
+namespace {
+const QString kWindow = QStringLiteral("Base_CustomerPrice_Frm");
+}  // namespace
+
+CtlPrices::CtlPrices(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName)
+    : m_context(context), m_out(out), m_err(err), m_documents(context, out, err, userName) {}
+
+bool CtlPrices::wellFormed(const QStringList& args) {
+    if (args.isEmpty()) {
+        return false;
+    }
+    const QString& command = args[0];
+    if (command == "show") {
+        return args.size() <= 2 && (args.size() == 1 || !isAssignment(args[1]));
+    }
+    if (command == "reset") {
+        return args.size() == 2 && !isAssignment(args[1]);
+    }
+    if (command == "set") {
+        const int first = args.size() > 1 && !isAssignment(args[1]) ? 2 : 1;
+        if (first >= args.size()) {
+            return false;
+        }
+        for (int i = first; i < args.size(); ++i) {
+            if (!isAssignment(args[i])) {
+                return false;
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+int CtlPrices::run(const QStringList& args) {
+    try {
+        const QString& command = args[0];
+        const QString customer = args.size() > 1 && !isAssignment(args[1]) ? args[1] : QString();
+        PriceTable table(m_context.data().main(), m_prompter);
+        if (!open(table, customer)) {
+            return 3;
+        }
+        if (command == "show") {
+            return show(table);
+        }
+        if (command == "reset") {
+            return reset(table);
+        }
+        return set(table, args.mid(customer.isEmpty() ? 1 : 2));
+    } catch (const std::exception& e) {
+        for (const ScriptedPrompter::Message& m : m_prompter.messages()) {
+            m_err << m.text << Qt::endl;
+        }
+        m_err << userTextOf(e) << Qt::endl;
+        return 1;
+    }
+}
+
+bool CtlPrices::open(PriceTable& table, const QString& customer) {
+    if (customer.isEmpty()) {
+        if (!m_documents.actingUserMay(QStringLiteral("Action14"), QStringLiteral("main_frm"))) {
+            return false;
+        }
+        table.openStandard();
+        return true;
+    }
+    if (!m_documents.actingUserMay(QStringLiteral("Action_CustomerPrice"), QStringLiteral("Form_Client_List"))) {
+        return false;
+    }
+    table.openCustomer(customer);
+    return true;
+}
+
+int CtlPrices::show(PriceTable& table) {
+    m_out << "Corp_code=" << CtlDocuments::escaped(table.isStandard() ? table.storedCode() : table.customerCode())
+          << '\n';
+    for (const QString& f : PriceTable::fieldNames()) {
+        const QVariant v = table.value(f);
+        m_out << f << '=' << (v.isNull() ? QString() : CtlDocuments::escaped(v.toString())) << '\n';
+    }
+    m_out.flush();
+    return 0;
+}
+
+int CtlPrices::set(PriceTable& table, const QStringList& assignments) {
+    if (!m_documents.actingUserMay(QStringLiteral("Action_save"), kWindow)) {
+        return 3;
+    }
+    // Every value is checked before anything is written.
+    QStringList seen;
+    for (const QString& a : assignments) {
+        const qsizetype eq = a.indexOf(QLatin1Char('='));
+        const QString name = a.left(eq).trimmed();
+        const QString field = PriceTable::fieldByName(name);
+        if (field.isEmpty()) {
+            throw UserError(QStringLiteral("单价表没有[%1]这一项").arg(name));
+        }
+        if (seen.contains(field)) {
+            throw UserError(QStringLiteral("[%1]写了两次").arg(field));
+        }
+        seen.append(field);
+        const QString value = a.mid(eq + 1);
+        if (PriceTable::isCell(field)) {
+            table.setCellText(field, value);
+        } else {
+            table.setValue(field, value);
+        }
+    }
+    table.save();
+    m_out << PriceTable::savedText() << Qt::endl;
+    return 0;
+}
+
+int CtlPrices::reset(PriceTable& table) {
+    if (!m_documents.actingUserMay(QStringLiteral("Action_SetAsDefault"), kWindow)) {
+        return 3;
+    }
+    table.resetToStandardNow();
+    return show(table);
+}

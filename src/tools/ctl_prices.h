@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+#include "platform/prompter.h"
+#include "tools/ctl_documents.h"
+
+class AppContext;
+class PriceTable;
+
+// The price table commands of olvendctl:
+//   prices show [CUSTOMER]               the table's fields as name=value lines
+//   prices set [CUSTOMER] FIELD=VALUE…   change fields and save (all or none)
+//   prices reset CUSTOMER                the customer's table from the standard one
+// Without a customer they work on the standard table. They run the price
+// table the window uses, as the acting user with the rights of the entries
+// that open it (the main window's 单价表默认值, the customer list's 单价表)
+// and of the window's commands. Exit codes: 0 done, 1 the system's message,
+// 2 wrong use, 3 refused.
+class CtlPrices {
+public:
+    CtlPrices(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName);
+
+    static bool wellFormed(const QStringList& args);
+    int run(const QStringList& args);
+
+private:
+    int show(PriceTable& table);
+    int set(PriceTable& table, const QStringList& assignments);
+    int reset(PriceTable& table);
+    // Opens the standard table or the customer's (made on its first
+    // opening); false when the acting user may not open it.
+    bool open(PriceTable& table, const QString& customer);
+    static bool isAssignment(const QString& arg) { return arg.contains(QLatin1Char('=')); }
+
+    AppContext& m_context;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    CtlDocuments m_documents;
+    ScriptedPrompter m_prompter;
+};
