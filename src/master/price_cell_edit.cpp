@@ -51,7 +51,9 @@ void PriceCellEdit::focusInEvent(QFocusEvent* event) {
 
 void PriceCellEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    if (!isEdited()) {
+    // A refused text gives the focus back while it is being taken: the
+    // cell then shows its digits again.
+    if (!isEdited() && !hasFocus()) {
         show(false);
     }
 }

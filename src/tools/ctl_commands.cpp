@@ -19,10 +19,10 @@
 #include "master/demo_data.h"
 #include "platform/errors.h"
 #include "reports/document_printouts.h"
-#include "reports/price_sheet_printout.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
+#include "reports/price_sheet_printout.h"
 #include "tools/ctl_documents.h"
 #include "tools/ctl_orders.h"
 #include "tools/ctl_payouts.h"
@@ -88,7 +88,8 @@ QString CtlCommands::usage() {
         "  prices reset CUSTOMER             the customer's table from the standard one\n"
         "  unscramble TEXT                   read a scrambled server setting\n"
         "  scramble TEXT                     write a server setting in scrambled form\n"
-        "--user NAME: whom quotation, receipts, order, payout, prices and print act as (default: the last user logged in, else "
+        "--user NAME: whom quotation, receipts, order, payout, prices and print act as (default: the last user logged "
+        "in, else "
         "admin)\n");
 }
 

@@ -25,6 +25,9 @@ private slots:
     void capitalAmounts();
     void numberFormats_data();
     void numberFormats();
+    void wholeNumbersKeepEveryDigit_data();
+    void wholeNumbersKeepEveryDigit();
+    void newPageBandsStartASheetPerRow();
     void templateLoading();
     void hostileTemplates_data();
     void hostileTemplates();
@@ -923,6 +926,58 @@ void TestReportEngine::numberFormats() {
     QFETCH(QString, format);
     QFETCH(QString, text);
     QCOMPARE(formatNumber(value, format), text);
+}
+
+void TestReportEngine::wholeNumbersKeepEveryDigit_data() {
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("eighteen digits") << QVariant(123456789012345678LL) << "#,##0.00"
+                                     << "123,456,789,012,345,678.00";
+    QTest::newRow("no separators") << QVariant(999999999999999999LL) << "0.00"
+                                   << "999999999999999999.00";
+    QTest::newRow("optional places") << QVariant(42LL) << "#,##0.####"
+                                     << "42";
+    QTest::newRow("no places") << QVariant(1234) << "#,##0"
+                               << "1,234";
+    QTest::newRow("negative") << QVariant(-1234567LL) << "#,##0.00"
+                              << "-1,234,567.00";
+    QTest::newRow("small") << QVariant(7) << "#,##0.00"
+                           << "7.00";
+}
+
+void TestReportEngine::wholeNumbersKeepEveryDigit() {
+    QFETCH(QVariant, value);
+    QFETCH(QString, format);
+    QFETCH(QString, text);
+    QCOMPARE(formatReportValue(value, format), text);
+    // A double gives the same text where it holds the number exactly.
+    if (qAbs(value.toLongLong()) < (1LL << 53)) {
+        QCOMPARE(formatReportValue(QVariant(value.toDouble()), format), text);
+    }
+}
+
+void TestReportEngine::newPageBandsStartASheetPerRow() {
+    ReportTemplate t;
+    QString error;
+    QVERIFY2(ReportTemplate::fromJson(R"({"version": 1, "bands": [
+        {"kind": "title", "height": 10, "items": [{"rect": [0, 0, 100, 10], "text": "TITLE"}]},
+        {"kind": "detail", "height": 20, "newPage": true, "items": [{"rect": [0, 0, 100, 10], "text": "HEAD [code]"}]},
+        {"kind": "detail", "height": 30, "items": [{"rect": [0, 0, 100, 10], "text": "BODY [code]"}]}]})",
+                                      &t, &error),
+             qPrintable(error));
+    QVERIFY(t.bands[1].newPage);
+    QVERIFY(!t.bands[2].newPage);
+    ReportPreparer p(t);
+    PreparedReport out;
+    QVERIFY2(p.prepare(rows(3), &out, &error), qPrintable(error));
+    // The first sheet shares its page with the title; each next starts one.
+    QCOMPARE(out.pages.size(), 3);
+    QCOMPARE(textsOf(out.pages[0]), QStringList({"TITLE", "HEAD R001", "BODY R001"}));
+    QCOMPARE(textsOf(out.pages[1]), QStringList({"HEAD R002", "BODY R002"}));
+    QCOMPARE(textsOf(out.pages[2]), QStringList({"HEAD R003", "BODY R003"}));
+    QVERIFY(!ReportTemplate::fromJson(R"({"version": 1, "bands": [{"kind": "detail", "newPage": 1}]})", &t, &error));
+    QVERIFY2(error.contains("newPage"), qPrintable(error));
 }
 
 QTEST_MAIN(TestReportEngine)
