@@ -61,10 +61,12 @@ struct Book {
             QElapsedTimer timer;
             timer.start();
             DemoData::fill(*context, {customers, 10, 100, 0});
-            db.execute("update Sys_Corp set Corp_name='恒通门窗有限公司', Corp_address='广州市天河区中山大道 88 号', "
-                       "Corp_telephone='020-88886666'");
-            db.execute("update base_Dusmere_Price_Table set A101=1200, A102=1350, A103=1500, B101=80, B202=95, "
-                       "D204=2450, A_Remark='含税，送货上门', All_Remark='报价有效期三十天'");
+            db.execute(
+                "update Sys_Corp set Corp_name='恒通门窗有限公司', Corp_address='广州市天河区中山大道 88 号', "
+                "Corp_telephone='020-88886666'");
+            db.execute(
+                "update base_Dusmere_Price_Table set A101=1200, A102=1350, A103=1500, B101=80, B202=95, "
+                "D204=2450, A_Remark='含税，送货上门', All_Remark='报价有效期三十天'");
             // Every customer's own table, its prices a little off the
             // standard ones.
             QStringList columns{"Corp_code"};
@@ -192,9 +194,8 @@ void BM_PrintHundredToPdf(benchmark::State& state) {
 
 void BM_RawCustomerTable(benchmark::State& state) {
     Book& b = book();
-    const QByteArray sql = (PriceTable::selectStatement(PriceTable::customerTable()) +
-                            " where corp_code=:corp_code LIMIT 1")
-                               .toUtf8();
+    const QByteArray sql =
+        (PriceTable::selectStatement(PriceTable::customerTable()) + " where corp_code=:corp_code LIMIT 1").toUtf8();
     for (auto _ : state) {
         RawStatement s(b.raw, sql.constData());
         s.bind(":corp_code", b.nextCode().toUtf8());

@@ -25,8 +25,9 @@ constexpr int kSheetWidth = kCornerWidth + 4 * kCellWidth;
 
 QLabel* headerLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
+    label->setObjectName(QStringLiteral("cellHeader"));
     label->setAlignment(Qt::AlignCenter);
-    label->setFrameShape(QFrame::Box);
+    label->setMinimumHeight(24);
     QFont f = label->font();
     f.setBold(true);
     label->setFont(f);
@@ -69,7 +70,7 @@ CustomerPriceWindow::CustomerPriceWindow(AppContext& context, bool standard, con
     scroll->setObjectName(QStringLiteral("sheetArea"));
     scroll->setWidget(buildSheet());
     scroll->setAlignment(Qt::AlignHCenter);
-    scroll->setBackgroundRole(QPalette::Dark);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: #C8CED8; }"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(heading);
@@ -140,10 +141,12 @@ void CustomerPriceWindow::buildActions() {
 QWidget* CustomerPriceWindow::buildSheet() {
     auto* sheet = new QWidget;
     sheet->setObjectName(QStringLiteral("sheet"));
-    sheet->setAutoFillBackground(true);
-    QPalette pal = sheet->palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    sheet->setPalette(pal);
+    // White paper with the printout's framed headers.
+    sheet->setAttribute(Qt::WA_StyledBackground);
+    sheet->setStyleSheet(
+        QStringLiteral("QWidget#sheet { background: white; }"
+                       "QLabel { color: black; background: transparent; }"
+                       "QLabel#cellHeader { background: #EEF2F8; border: 1px solid #9A9A9A; }"));
     auto* layout = new QVBoxLayout(sheet);
     layout->setContentsMargins(24, 16, 24, 16);
     layout->setSpacing(6);
@@ -202,6 +205,7 @@ QWidget* CustomerPriceWindow::buildSection(const PriceSection& section, QWidget*
         for (int c = 1; c <= section.columns; ++c) {
             auto* edit = new PriceCellEdit(section.cellName(r, c), box);
             edit->setFixedWidth(kCellWidth);
+            edit->setMinimumHeight(24);
             edit->setToolTip(edit->cell());
             connect(edit, &PriceCellEdit::edited, this,
                     [this, edit](const QString& text) { actions().guard([&] { commitCell(edit, text); }); });
