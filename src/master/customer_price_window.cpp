@@ -48,7 +48,6 @@ CustomerPriceWindow::CustomerPriceWindow(AppContext& context, bool standard, con
 
     auto* heading = new QWidget(this);
     heading->setObjectName(QStringLiteral("heading"));
-    heading->setFocusPolicy(Qt::StrongFocus);
     auto* headingLayout = new QHBoxLayout(heading);
     auto* title = new QLabel(QStringLiteral("客户报价表"), heading);
     QFont big = title->font();
@@ -62,12 +61,15 @@ CustomerPriceWindow::CustomerPriceWindow(AppContext& context, bool standard, con
     }
     auto* close = new QPushButton(QStringLiteral("关闭"), heading);
     close->setObjectName(QStringLiteral("closeButton"));
+    close->setAutoDefault(false);
+    close->setFocusPolicy(Qt::NoFocus);
     connect(close, &QPushButton::clicked, this, &CustomerPriceWindow::reject);
     headingLayout->addWidget(close);
     button("Action_SetAsDefault")->setVisible(!m_standard);
 
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("sheetArea"));
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(buildSheet());
     scroll->setAlignment(Qt::AlignHCenter);
     scroll->setStyleSheet(QStringLiteral("QScrollArea { background: #C8CED8; }"));
@@ -120,18 +122,23 @@ void CustomerPriceWindow::buildActions() {
         QAction* a = actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), std::move(handler));
         auto* b = new QPushButton(QString::fromUtf8(buttonText), this);
         b->setObjectName(QString::fromLatin1(name));
+        // Enter belongs to the cells: no button is the dialog's default.
+        // Like a tool bar's, the buttons take no focus, so that Tab stays
+        // on the sheet and a click leaves the cell being typed in as it is
+        // (清空 and 获取默认值 then drop its text, 保存 takes it).
+        b->setAutoDefault(false);
+        b->setFocusPolicy(Qt::NoFocus);
         connect(b, &QPushButton::clicked, a, &QAction::trigger);
         m_buttons.insert(QString::fromLatin1(name).toLower(), b);
     };
     add("Action_save", "保存", "保存", [this] { save(); });
+    // Both replace every cell: a text still being typed goes with them.
     add("Action_SetAsDefault", "设为默认值", "获取默认值", [this] {
-        commitPending();
         if (m_table.resetToStandard()) {
             refresh();
         }
     });
     add("Action_Empty", "清空", "清空", [this] {
-        commitPending();
         m_table.clear();
         refresh();
     });
@@ -268,6 +275,7 @@ void CustomerPriceWindow::commitCell(PriceCellEdit* edit, const QString& text) {
     } catch (...) {
         // The cell shows its value again and keeps the focus to be typed
         // anew; the refusal is shown by the caller.
+        edit->markRefused();
         edit->revert();
         edit->setFocus();
         edit->selectAll();

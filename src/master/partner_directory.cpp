@@ -184,7 +184,7 @@ bool PartnerDirectory::deleteRecords(const QList<int>& rows) {
     }
     QVariantList codes;
     for (int row : rows) {
-        codes << records().value(row, "Corp_code");
+        codes << records().originalValue(row, "Corp_code");
     }
     try {
         WriteTransaction tx(m_db);

@@ -1,21 +1,24 @@
 #include "master/price_cell_edit.h"
 
+#include <QKeyEvent>
+#include <algorithm>
+
 #include "reports/engine/report_expression.h"
 
 PriceCellEdit::PriceCellEdit(const QString& cell, QWidget* parent) : QLineEdit(parent), m_cell(cell) {
     setObjectName(cell);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    setMaxLength(40);
     connect(this, &QLineEdit::editingFinished, this, [this] {
         if (isEdited()) {
             emit edited(text());
         }
     });
+    connect(this, &QLineEdit::textChanged, this, [this] { fitText(); });
 }
 
 void PriceCellEdit::setValue(const QVariant& value) {
     m_value = value;
-    show(hasFocus());
+    showValue(hasFocus());
 }
 
 QString PriceCellEdit::editText() const {
@@ -32,18 +35,34 @@ bool PriceCellEdit::isEdited() const {
 }
 
 void PriceCellEdit::revert() {
-    show(hasFocus());
+    showValue(hasFocus());
 }
 
-void PriceCellEdit::show(bool editing) {
+void PriceCellEdit::showValue(bool editing) {
     setText(editing ? editText() : shownText());
+}
+
+void PriceCellEdit::fitText() {
+    if (!m_haveBaseFont) {
+        m_baseFont = font();
+        m_haveBaseFont = true;
+    }
+    QFont f = m_baseFont;
+    const int room = contentsRect().width() - 8;
+    const int needed = QFontMetrics(f).horizontalAdvance(text());
+    if (room > 0 && needed > room && f.pointSizeF() > 0) {
+        f.setPointSizeF(std::max(5.0, f.pointSizeF() * room / needed));
+    }
+    if (f != font()) {
+        setFont(f);
+    }
 }
 
 void PriceCellEdit::focusInEvent(QFocusEvent* event) {
     // Only an unchanged cell turns to its digits: a refused text stays to
     // be corrected.
     if (!isEdited()) {
-        show(true);
+        showValue(true);
     }
     QLineEdit::focusInEvent(event);
     selectAll();
@@ -54,6 +73,21 @@ void PriceCellEdit::focusOutEvent(QFocusEvent* event) {
     // A refused text gives the focus back while it is being taken: the
     // cell then shows its digits again.
     if (!isEdited() && !hasFocus()) {
-        show(false);
+        showValue(false);
+    }
+}
+
+void PriceCellEdit::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    // The text is handed on (editingFinished); the window's default button
+    // never sees the key.
+    m_refused = false;
+    QLineEdit::keyPressEvent(event);
+    event->accept();
+    if (!m_refused) {
+        focusNextChild();
     }
 }

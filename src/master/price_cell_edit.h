@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QFont>
 #include <QLineEdit>
 
 // The editor of one price cell. Away from the focus it shows the price as
 // the sheet prints it ("1,200.00"); with the focus, the plain digits to
-// edit. What is typed is handed on as text when editing ends, so that the
-// price table can refuse it with its reason; nothing is filtered silently.
+// edit. What is typed is handed on as text when editing ends (Tab, Enter
+// or leaving the cell), so that the price table can refuse it with its
+// reason; nothing is filtered silently. Enter goes on to the next cell. A
+// long number is shown in a smaller font rather than cut.
 class PriceCellEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -19,6 +22,8 @@ public:
     bool isEdited() const;
     // The value again, as shown before the editing.
     void revert();
+    // The text handed on last was refused: Enter stays in the cell.
+    void markRefused() { m_refused = true; }
 
 signals:
     // Editing ended with a text other than the value.
@@ -27,12 +32,18 @@ signals:
 protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString editText() const;
     QString shownText() const;
-    void show(bool editing);
+    void showValue(bool editing);
+    // The font made smaller until the text fits the box.
+    void fitText();
 
     QString m_cell;
     QVariant m_value;
+    QFont m_baseFont;
+    bool m_haveBaseFont = false;
+    bool m_refused = false;
 };

@@ -129,6 +129,15 @@ QString PriceTable::customerGoneText(const QString& code) {
     return QStringLiteral("客户[%1]已不存在（可能已被其他用户删除），单价表没有保存。").arg(code);
 }
 
+QString PriceTable::noSuchCustomerText(const QString& code) {
+    return QStringLiteral("找不到客户[%1]").arg(code);
+}
+
+QString PriceTable::changedMeanwhileText(const QStringList& fields) {
+    return QStringLiteral("以下各项已被其他用户修改：%1。单价表没有保存，请关闭后重新打开再修改。")
+        .arg(fields.join(QStringLiteral("、")));
+}
+
 PriceTable::PriceTable(Database& db, Prompter& prompter) : m_db(db), m_prompter(prompter) {}
 
 QString PriceTable::selectStatement(const QString& table) {
@@ -188,7 +197,7 @@ void PriceTable::openCustomer(const QString& code, const QString& name) {
         // Without a commit the transaction rolls back as it ends: a table
         // found after all is read as it is, with the stamp undone.
         WriteTransaction tx(m_db);
-        requireCustomer();
+        requireCustomer(noSuchCustomerText(m_code));
         // Another workstation may have made the table meanwhile: the stamp
         // below waits for it, and the count then sees its table.
         ensureStandardRow();
@@ -241,19 +250,32 @@ bool PriceTable::read() {
     return true;
 }
 
-void PriceTable::requireCustomer() {
-    const int found =
-        m_db.scalar(QStringLiteral("select count(*) from Client where Corp_code=:corp_code"), {{"corp_code", m_code}})
-            .toInt();
-    if (found == 0) {
-        throw UserError(customerGoneText(m_code));
+void PriceTable::requireCustomer(const QString& missingText) {
+    // On a server the customer's row stays locked to the end of the
+    // transaction: a deletion on another workstation waits, or has
+    // happened and is seen here.
+    QSqlQuery q = m_db.query(
+        QStringLiteral("select Corp_code from Client where Corp_code=:corp_code") + m_db.dialect().lockRowsSuffix(),
+        {{"corp_code", m_code}});
+    if (!q.next()) {
+        throw UserError(missingText);
     }
 }
 
 void PriceTable::ensureStandardRow() {
-    if (m_db.scalar(QStringLiteral("select count(*) from base_Dusmere_Price_Table")).toInt() == 0) {
-        m_db.execute(QStringLiteral("insert into base_Dusmere_Price_Table (Corp_code) values ('')"));
+    const QString count = QStringLiteral("select count(*) from base_Dusmere_Price_Table");
+    if (m_db.scalar(count).toInt() > 0) {
+        return;
     }
+    if (!m_db.isAccess()) {
+        // Two workstations must not both add the row: the second waits here
+        // and then finds the first one's.
+        m_db.execute(QStringLiteral("LOCK TABLE base_Dusmere_Price_Table IN SHARE ROW EXCLUSIVE MODE"));
+        if (m_db.scalar(count).toInt() > 0) {
+            return;
+        }
+    }
+    m_db.execute(QStringLiteral("insert into base_Dusmere_Price_Table (Corp_code) values ('')"));
 }
 
 void PriceTable::copyStandardForCustomer() {
@@ -338,6 +360,16 @@ QVariant PriceTable::parseCell(const QString& cell, const QString& text, QString
     return digits.toLongLong();
 }
 
+QString PriceTable::remarkError(const QString& text) {
+    if (text.size() > kMaxRemarkLength) {
+        return QStringLiteral("说明不能超过%1个字").arg(kMaxRemarkLength);
+    }
+    if (hasControlCharacters(text)) {
+        return QStringLiteral("说明中不能有控制字符");
+    }
+    return {};
+}
+
 void PriceTable::setCellText(const QString& cell, const QString& text) {
     const int i = index(cell);
     const QString name = fieldNames()[i];
@@ -364,16 +396,20 @@ void PriceTable::setValue(const QString& field, const QVariant& value) {
             setCellText(name, value.toString());
             return;
         }
-        const QString text = isNumericValue(value) ? formatFixed(value.toDouble(), -1) : value.toString();
+        const int type = value.typeId();
+        const bool whole = type == QMetaType::LongLong || type == QMetaType::Int || type == QMetaType::UInt ||
+                           type == QMetaType::ULongLong;
+        // Whole numbers keep every digit; other numbers go by their text.
+        const QString text = whole                   ? value.toString()
+                             : isNumericValue(value) ? formatFixed(value.toDouble(), -1)
+                                                     : value.toString();
         setCellText(name, text);
         return;
     }
     const QString text = value.toString();
-    if (text.size() > kMaxRemarkLength) {
-        throw UserError(QStringLiteral("说明不能超过%1个字").arg(kMaxRemarkLength));
-    }
-    if (hasControlCharacters(text)) {
-        throw UserError(QStringLiteral("说明中不能有控制字符"));
+    const QString error = remarkError(text);
+    if (!error.isEmpty()) {
+        throw UserError(error);
     }
     m_values[i] = value.isNull() ? QVariant() : QVariant(text);
 }
@@ -399,42 +435,79 @@ void PriceTable::save() {
     if (!m_open) {
         return;
     }
-    QStringList assignments{QStringLiteral("Corp_code=:corp_code")};
-    QVariantMap params{{QStringLiteral("corp_code"), m_standard ? QString(QLatin1String("")) : m_code}};
-    for (int i = 0; i < fieldNames().size(); ++i) {
-        const QString& f = fieldNames()[i];
-        assignments.append(QStringLiteral("%1=:%1").arg(f));
-        params.insert(f, m_values[i]);
-    }
-    const QString set = assignments.join(QStringLiteral(", "));
+    const QString table = m_standard ? standardTable() : customerTable();
+    const QString code = m_standard ? QString(QLatin1String("")) : m_code;
     WriteTransaction tx(m_db);
     if (m_standard) {
         ensureStandardRow();
-        m_db.execute(QStringLiteral("update base_Dusmere_Price_Table set %1").arg(set), params);
     } else {
-        requireCustomer();
-        QVariantMap where = params;
-        where.insert(QStringLiteral("old_code"), m_code);
-        const int written = m_db.execute(
-            QStringLiteral("update base_Dusmere_Customer_price_Table set %1 where corp_code=:old_code").arg(set),
-            where);
-        if (written == 0) {
-            // The table went meanwhile (deleted outside the program): it is
-            // written anew.
-            QStringList columns{QStringLiteral("Corp_code")};
-            QStringList values{QStringLiteral(":corp_code")};
-            for (const QString& f : fieldNames()) {
-                columns.append(f);
-                values.append(QLatin1Char(':') + f);
-            }
-            m_db.execute(QStringLiteral("insert into base_Dusmere_Customer_price_Table (%1) values (%2)")
-                             .arg(columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", "))),
-                         params);
+        requireCustomer(customerGoneText(m_code));
+    }
+    // The table as stored now, locked on a server until the commit.
+    QString select = selectStatement(table);
+    QVariantMap where;
+    if (!m_standard) {
+        select += QStringLiteral(" where corp_code=:corp_code");
+        where.insert(QStringLiteral("corp_code"), m_code);
+    }
+    QSqlQuery q = m_db.query(select + QStringLiteral(" LIMIT 1") + m_db.dialect().lockRowsSuffix(), where);
+    const bool stored = q.next();
+    QVector<QVariant> now(fieldNames().size());
+    for (int i = 0; stored && i < now.size(); ++i) {
+        now[i] = readValue(fieldNames()[i], q.value(i + 1));
+    }
+    q.finish();
+
+    // Only what was changed here is written: what another workstation
+    // changed in the other cells meanwhile stays. A cell changed on both
+    // sides is not overwritten unseen.
+    QStringList assignments{QStringLiteral("Corp_code=:corp_code")};
+    QVariantMap params{{QStringLiteral("corp_code"), code}};
+    QStringList conflicts;
+    for (int i = 0; i < fieldNames().size(); ++i) {
+        if (sameValue(m_values[i], m_saved[i])) {
+            continue;
         }
+        const QString& f = fieldNames()[i];
+        if (stored && !sameValue(now[i], m_saved[i]) && !sameValue(now[i], m_values[i])) {
+            conflicts.append(f);
+        }
+        assignments.append(QStringLiteral("%1=:%1").arg(f));
+        params.insert(f, m_values[i]);
+    }
+    if (!conflicts.isEmpty()) {
+        throw UserError(changedMeanwhileText(conflicts));
+    }
+    if (stored) {
+        QString update = QStringLiteral("update %1 set %2").arg(table, assignments.join(QStringLiteral(", ")));
+        if (!m_standard) {
+            update += QStringLiteral(" where corp_code=:old_code");
+            params.insert(QStringLiteral("old_code"), m_code);
+        }
+        m_db.execute(update, params);
+    } else {
+        // No row (the book had none, or it was deleted outside the
+        // program): the table is written whole.
+        QStringList columns{QStringLiteral("Corp_code")};
+        QStringList values{QStringLiteral(":corp_code")};
+        for (int i = 0; i < fieldNames().size(); ++i) {
+            columns.append(fieldNames()[i]);
+            values.append(QLatin1Char(':') + fieldNames()[i]);
+            params.insert(fieldNames()[i], m_values[i]);
+        }
+        m_db.execute(QStringLiteral("insert into %1 (%2) values (%3)")
+                         .arg(table, columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", "))),
+                     params);
     }
     tx.commit();
+    // The cells not changed here show what is stored now.
+    for (int i = 0; stored && i < m_values.size(); ++i) {
+        if (sameValue(m_values[i], m_saved[i])) {
+            m_values[i] = now[i];
+        }
+    }
     m_saved = m_values;
-    m_storedCode = params.value(QStringLiteral("corp_code")).toString();
+    m_storedCode = code;
 }
 
 bool PriceTable::resetToStandard() {
@@ -448,6 +521,18 @@ bool PriceTable::resetToStandard() {
     return true;
 }
 
+void PriceTable::resetCustomer(const QString& code) {
+    if (code.trimmed().isEmpty()) {
+        throw UserError(noCustomerText());
+    }
+    m_standard = false;
+    m_code = code;
+    m_name =
+        m_db.scalar(QStringLiteral("select Corp_name from Client where Corp_code=:corp_code"), {{"corp_code", code}})
+            .toString();
+    resetToStandardNow();
+}
+
 void PriceTable::resetToStandardNow() {
     if (m_standard || m_code.isEmpty()) {
         throw UserError(noCustomerText());
@@ -455,7 +540,7 @@ void PriceTable::resetToStandardNow() {
     const QVariantMap code{{QStringLiteral("corp_code"), m_code}};
     {
         WriteTransaction tx(m_db);
-        requireCustomer();
+        requireCustomer(customerGoneText(m_code));
         ensureStandardRow();
         m_db.execute(QStringLiteral("update base_Dusmere_Price_Table set corp_code=:corp_code"), code);
         m_db.execute(QStringLiteral("delete from base_Dusmere_Customer_price_Table where  corp_code=:corp_code"), code);

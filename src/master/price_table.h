@@ -53,8 +53,8 @@ public:
     void openStandard();
     // A customer's table. The first opening copies the standard table for
     // the customer (and the standard row then carries the customer's code),
-    // in one transaction. Throws UserError "请指定一个客户!" without a code
-    // and when the customer does not exist.
+    // in one transaction. Throws UserError "请指定一个客户!" without a code,
+    // and noSuchCustomerText() when the customer does not exist.
     void openCustomer(const QString& code, const QString& name = {});
     // Reads the table again; cached changes are dropped.
     void reload();
@@ -78,19 +78,26 @@ public:
     QString displayText(const QString& cell) const;
     // The whole number typed text stands for, or the reason it is refused.
     static QVariant parseCell(const QString& cell, const QString& text, QString* error);
+    // Why a remark is refused, or empty.
+    static QString remarkError(const QString& text);
 
     // Changes not yet saved.
     bool isModified() const;
 
     // "保存": writes the table in one transaction; the standard table's
-    // Corp_code becomes empty, a customer's is the customer's code. A
-    // customer deleted meanwhile is refused with nothing written. On
-    // failure the changes stay to save again.
+    // Corp_code becomes empty, a customer's is the customer's code. Only the
+    // fields changed here are written, so what another workstation changed
+    // in other fields meanwhile stays (and shows afterwards); a field
+    // changed on both sides is refused, as is a customer deleted meanwhile,
+    // with nothing written. On failure the changes stay to save again.
     void save();
     // "获取默认值": asks, then replaces the customer's table by a copy of
     // the standard table; false when the user said no.
     bool resetToStandard();
     void resetToStandardNow();
+    // The customer's table replaced by the standard one, without a
+    // question and without opening it first; it is open afterwards.
+    void resetCustomer(const QString& code);
     // "清空": every field but Corp_code emptied; nothing is written.
     void clear();
     // Drops the changes.
@@ -105,11 +112,13 @@ public:
     static QString resetQuestion() {
         return QStringLiteral("该操作会获取单价表默认值，客户当前的单价表会覆盖，是否要继续操作？");
     }
-    static QString printQuestion() { return QStringLiteral("该单价表已修改，保存前要先保存。是否要保存？"); }
+    static QString printQuestion() { return QStringLiteral("该单价表已修改，打印前要先保存。是否要保存？"); }
     static QString closeQuestion() { return QStringLiteral("该单价表已修改，是否要保存？"); }
     static QString savedText() { return QStringLiteral("保存成功"); }
     static QString noCustomerText() { return QStringLiteral("请指定一个客户!"); }
     static QString customerGoneText(const QString& code);
+    static QString noSuchCustomerText(const QString& code);
+    static QString changedMeanwhileText(const QStringList& fields);
 
     // The statement that reads a table's rows: Corp_code, then
     // fieldNames() (cells as whole numbers).
@@ -120,8 +129,9 @@ public:
 private:
     // Reads the row into m_values and m_saved; false when there is none.
     bool read();
-    // Inside a write transaction: refuses a customer that is not in Client.
-    void requireCustomer();
+    // Inside a write transaction: refuses, with `missingText`, a customer
+    // that is not in Client; on a server its row stays locked meanwhile.
+    void requireCustomer(const QString& missingText);
     // Inside a write transaction: a book without the standard row gets an
     // empty one.
     void ensureStandardRow();

@@ -3,6 +3,7 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "platform/errors.h"
+#include "platform/prompter.h"
 #include "reports/price_sheet_printout.h"
 
 CustomerPriceReportWindow::CustomerPriceReportWindow(AppContext& context, const QStringList& customerCodes,
@@ -24,6 +25,11 @@ bool CustomerPriceReportWindow::prepare() {
         }
         setRows(rows);
         shown = showReport();
+        // Customers deleted meanwhile are named; the others print.
+        if (!printout.missingCodes().isEmpty()) {
+            context().prompter().inform(
+                QStringLiteral("找不到客户: %1").arg(printout.missingCodes().join(QStringLiteral(", "))));
+        }
     });
     m_prepared = shown;
     return shown;

@@ -42,17 +42,29 @@ int CtlPrices::run(const QStringList& args) {
     try {
         const QString& command = args[0];
         const QString customer = args.size() > 1 && !isAssignment(args[1]) ? args[1] : QString();
-        PriceTable table(m_context.data().main(), m_prompter);
-        if (!open(table, customer)) {
+        // The rights, and every value of a set, are checked before anything
+        // is written: a customer's first opening already writes its table.
+        if (!mayOpen(customer)) {
             return 3;
         }
+        PriceTable table(m_context.data().main(), m_prompter);
         if (command == "show") {
+            open(table, customer);
             return show(table);
         }
         if (command == "reset") {
-            return reset(table);
+            if (!m_documents.actingUserMay(QStringLiteral("Action_SetAsDefault"), kWindow)) {
+                return 3;
+            }
+            table.resetCustomer(customer);
+            return show(table);
         }
-        return set(table, args.mid(customer.isEmpty() ? 1 : 2));
+        if (!m_documents.actingUserMay(QStringLiteral("Action_save"), kWindow)) {
+            return 3;
+        }
+        const QList<QPair<QString, QString>> values = checkedAssignments(args.mid(customer.isEmpty() ? 1 : 2));
+        open(table, customer);
+        return set(table, values);
     } catch (const std::exception& e) {
         for (const ScriptedPrompter::Message& m : m_prompter.messages()) {
             m_err << m.text << Qt::endl;
@@ -62,37 +74,22 @@ int CtlPrices::run(const QStringList& args) {
     }
 }
 
-bool CtlPrices::open(PriceTable& table, const QString& customer) {
+bool CtlPrices::mayOpen(const QString& customer) {
+    return customer.isEmpty()
+               ? m_documents.actingUserMay(QStringLiteral("Action14"), QStringLiteral("main_frm"))
+               : m_documents.actingUserMay(QStringLiteral("Action_CustomerPrice"), QStringLiteral("Form_Client_List"));
+}
+
+void CtlPrices::open(PriceTable& table, const QString& customer) {
     if (customer.isEmpty()) {
-        if (!m_documents.actingUserMay(QStringLiteral("Action14"), QStringLiteral("main_frm"))) {
-            return false;
-        }
         table.openStandard();
-        return true;
+    } else {
+        table.openCustomer(customer);
     }
-    if (!m_documents.actingUserMay(QStringLiteral("Action_CustomerPrice"), QStringLiteral("Form_Client_List"))) {
-        return false;
-    }
-    table.openCustomer(customer);
-    return true;
 }
 
-int CtlPrices::show(PriceTable& table) {
-    m_out << "Corp_code=" << CtlDocuments::escaped(table.isStandard() ? table.storedCode() : table.customerCode())
-          << '\n';
-    for (const QString& f : PriceTable::fieldNames()) {
-        const QVariant v = table.value(f);
-        m_out << f << '=' << (v.isNull() ? QString() : CtlDocuments::escaped(v.toString())) << '\n';
-    }
-    m_out.flush();
-    return 0;
-}
-
-int CtlPrices::set(PriceTable& table, const QStringList& assignments) {
-    if (!m_documents.actingUserMay(QStringLiteral("Action_save"), kWindow)) {
-        return 3;
-    }
-    // Every value is checked before anything is written.
+QList<QPair<QString, QString>> CtlPrices::checkedAssignments(const QStringList& assignments) {
+    QList<QPair<QString, QString>> out;
     QStringList seen;
     for (const QString& a : assignments) {
         const qsizetype eq = a.indexOf(QLatin1Char('='));
@@ -106,6 +103,33 @@ int CtlPrices::set(PriceTable& table, const QStringList& assignments) {
         }
         seen.append(field);
         const QString value = a.mid(eq + 1);
+        QString error;
+        if (PriceTable::isCell(field)) {
+            PriceTable::parseCell(field, value, &error);
+        } else {
+            error = PriceTable::remarkError(value);
+        }
+        if (!error.isEmpty()) {
+            throw UserError(error);
+        }
+        out.append({field, value});
+    }
+    return out;
+}
+
+int CtlPrices::show(PriceTable& table) {
+    m_out << "Corp_code=" << CtlDocuments::escaped(table.isStandard() ? table.storedCode() : table.customerCode())
+          << '\n';
+    for (const QString& f : PriceTable::fieldNames()) {
+        const QVariant v = table.value(f);
+        m_out << f << '=' << (v.isNull() ? QString() : CtlDocuments::escaped(v.toString())) << '\n';
+    }
+    m_out.flush();
+    return 0;
+}
+
+int CtlPrices::set(PriceTable& table, const QList<QPair<QString, QString>>& values) {
+    for (const auto& [field, value] : values) {
         if (PriceTable::isCell(field)) {
             table.setCellText(field, value);
         } else {
@@ -115,12 +139,4 @@ int CtlPrices::set(PriceTable& table, const QStringList& assignments) {
     table.save();
     m_out << PriceTable::savedText() << Qt::endl;
     return 0;
-}
-
-int CtlPrices::reset(PriceTable& table) {
-    if (!m_documents.actingUserMay(QStringLiteral("Action_SetAsDefault"), kWindow)) {
-        return 3;
-    }
-    table.resetToStandardNow();
-    return show(table);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QStringList>
 #include <QTextStream>
 
@@ -27,11 +29,16 @@ public:
 
 private:
     int show(PriceTable& table);
-    int set(PriceTable& table, const QStringList& assignments);
-    int reset(PriceTable& table);
-    // Opens the standard table or the customer's (made on its first
-    // opening); false when the acting user may not open it.
-    bool open(PriceTable& table, const QString& customer);
+    int set(PriceTable& table, const QList<QPair<QString, QString>>& values);
+    // Whether the acting user may open the standard table (the main
+    // window's entry) or a customer's (the customer list's); when not, the
+    // refusal is printed.
+    bool mayOpen(const QString& customer);
+    // The standard table or the customer's (made on its first opening).
+    static void open(PriceTable& table, const QString& customer);
+    // FIELD=VALUE arguments as fields and values, every one checked; throws
+    // the first refusal.
+    static QList<QPair<QString, QString>> checkedAssignments(const QStringList& assignments);
     static bool isAssignment(const QString& arg) { return arg.contains(QLatin1Char('=')); }
 
     AppContext& m_context;

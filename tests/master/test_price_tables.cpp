@@ -31,6 +31,7 @@ private slots:
     void cellsTakeWholeNumbersOnly_data();
     void cellsTakeWholeNumbersOnly();
     void eighteenDigitsSurviveTheBook();
+    void saveKeepsWhatOthersChangedMeanwhile();
     void remarksKeepHostileTextAndRefuseControlCharacters();
     void customerGoneMeanwhileWritesNothing();
     void customerWithoutCodeIsRefused();
@@ -359,6 +360,69 @@ void TestPriceTables::eighteenDigitsSurviveTheBook() {
     const ReportRows rows = printout.rows({"C001"});
     QCOMPARE(rows.rows.size(), 1);
     QCOMPARE(rows.rows[0][rows.fieldIndex("D203")].toLongLong(), 123456789012345678LL);
+}
+
+void TestPriceTables::saveKeepsWhatOthersChangedMeanwhile() {
+    Book b;
+    Database& db = b.db();
+    addCustomer(db, "C001", "远东酒店");
+    setStandard(db, "A101=120, A102=130, B101=10");
+    PriceTable mine(db, b.prompter);
+    mine.openCustomer("C001");
+    PriceTable theirs(db, b.prompter);
+    theirs.openCustomer("C001");
+
+    // Another workstation changes other cells: both changes stay, and the
+    // window then shows theirs too.
+    theirs.setCellText("B101", "11");
+    theirs.setValue("All_Remark", "他们的");
+    theirs.save();
+    mine.setCellText("A101", "125");
+    mine.save();
+    QCOMPARE(db.scalar("select A101 from base_Dusmere_Customer_price_Table").toInt(), 125);
+    QCOMPARE(db.scalar("select B101 from base_Dusmere_Customer_price_Table").toInt(), 11);
+    QCOMPARE(mine.value("B101").toLongLong(), 11LL);
+    QCOMPARE(mine.value("All_Remark").toString(), QString("他们的"));
+    QVERIFY(!mine.isModified());
+
+    // The same cell changed on both sides: refused, nothing written, the
+    // edits kept.
+    theirs.setCellText("A102", "131");
+    theirs.save();
+    mine.setCellText("A102", "140");
+    mine.setCellText("A103", "150");
+    try {
+        mine.save();
+        QFAIL("a cell changed meanwhile was overwritten");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), PriceTable::changedMeanwhileText({"A102"}));
+    }
+    QCOMPARE(db.scalar("select A102 from base_Dusmere_Customer_price_Table").toInt(), 131);
+    QCOMPARE(db.scalar("select A103 from base_Dusmere_Customer_price_Table").toInt(), 0);
+    QVERIFY(mine.isModified());
+    // Set to what the other side wrote, it is no conflict.
+    mine.setCellText("A102", "131");
+    mine.save();
+    QCOMPARE(db.scalar("select A103 from base_Dusmere_Customer_price_Table").toInt(), 150);
+
+    // The standard table the same way.
+    PriceTable s1(db, b.prompter), s2(db, b.prompter);
+    s1.openStandard();
+    s2.openStandard();
+    s2.setCellText("E203", "9");
+    s2.save();
+    s1.setCellText("E201", "8");
+    s1.save();
+    QCOMPARE(db.scalar("select E203 from base_Dusmere_Price_Table").toInt(), 9);
+    QCOMPARE(db.scalar("select E201 from base_Dusmere_Price_Table").toInt(), 8);
+    // Whole numbers handed over as numbers keep every digit.
+    s1.setValue("D101", QVariant(123456789012345678LL));
+    QCOMPARE(s1.value("D101").toLongLong(), 123456789012345678LL);
+    s1.setValue("D102", 42);
+    QCOMPARE(s1.value("D102").toLongLong(), 42LL);
+    s1.setValue("D103", 7.0);
+    QCOMPARE(s1.value("D103").toLongLong(), 7LL);
+    QVERIFY_THROWS_EXCEPTION(UserError, s1.setValue("D104", 7.5));
 }
 
 void TestPriceTables::remarksKeepHostileTextAndRefuseControlCharacters() {

@@ -30,6 +30,7 @@ private slots:
     void refusedTextIsSaidAndTheCellKeepsItsPrice();
     void emptyResetAndCloseQuestions();
     void printAsksToSaveAndShowsTheSheet();
+    void enterGoesToTheNextCellAndNeverSaves();
     void lockedBookKeepsTheEdits();
     void commandsNeedTheirRights();
     void openingWithoutCustomerIsRefused();
@@ -292,6 +293,39 @@ void TestPriceWindows::printAsksToSaveAndShowsTheSheet() {
     QVERIFY(!pages[0].contains("88.00|"));
 }
 
+void TestPriceWindows::enterGoesToTheNextCellAndNeverSaves() {
+    CustomerPriceWindow w(context(), false, "C001", "远东酒店");
+    QVERIFY(w.load());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    PriceCellEdit* a101 = w.cellEdit("A101");
+    a101->setFocus();
+    QTest::keyClick(a101, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(a101, "300");
+    QTest::keyClick(a101, Qt::Key_Return);
+    QCOMPARE(w.table().value("A101").toLongLong(), 300LL);
+    QVERIFY(w.cellEdit("A102")->hasFocus());
+    QVERIFY(w.isVisible());
+    QVERIFY(prompter().messages().isEmpty());  // no 保存成功
+    QCOMPARE(db().scalar("select A101 from base_Dusmere_Customer_price_Table").toInt(), 120);
+
+    // A refused text: Enter says why and stays in the cell.
+    QTest::keyClicks(w.cellEdit("A102"), "x");
+    QTest::keyClick(w.cellEdit("A102"), Qt::Key_Enter);
+    QCOMPARE(prompter().lastText(), QString("单价[A102]只能填写数字"));
+    QVERIFY(w.cellEdit("A102")->hasFocus());
+    QCOMPARE(prompter().messages().size(), 1);
+    QCOMPARE(db().scalar("select A101 from base_Dusmere_Customer_price_Table").toInt(), 120);
+
+    // 清空 drops a text being typed, even a refused one, without a word.
+    QTest::keyClicks(w.cellEdit("A102"), "abc");
+    prompter().clear();
+    QTest::mouseClick(w.button("Action_Empty"), Qt::LeftButton);
+    QVERIFY(prompter().messages().isEmpty());
+    QCOMPARE(w.cellEdit("A102")->text(), QString());
+    QVERIFY(w.table().value("A101").isNull());
+}
+
 void TestPriceWindows::lockedBookKeepsTheEdits() {
     m_program->shortenBusyTimeout();
     CustomerPriceWindow w(context(), false, "C001", "远东酒店");
@@ -354,7 +388,7 @@ void TestPriceWindows::openingWithoutCustomerIsRefused() {
     QCOMPARE(count(db(), "select count(*) from base_Dusmere_Customer_price_Table"), 0);
     CustomerPriceWindow gone(context(), false, "C404");
     QVERIFY(!gone.load());
-    QCOMPARE(prompter().lastText(), PriceTable::customerGoneText("C404"));
+    QCOMPARE(prompter().lastText(), PriceTable::noSuchCustomerText("C404"));
 }
 
 void TestPriceWindows::customerListOpensOrPrints() {

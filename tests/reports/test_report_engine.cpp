@@ -28,6 +28,7 @@ private slots:
     void wholeNumbersKeepEveryDigit_data();
     void wholeNumbersKeepEveryDigit();
     void newPageBandsStartASheetPerRow();
+    void shrinkingTextFitsItsBox();
     void templateLoading();
     void hostileTemplates_data();
     void hostileTemplates();
@@ -978,6 +979,39 @@ void TestReportEngine::newPageBandsStartASheetPerRow() {
     QCOMPARE(textsOf(out.pages[2]), QStringList({"HEAD R003", "BODY R003"}));
     QVERIFY(!ReportTemplate::fromJson(R"({"version": 1, "bands": [{"kind": "detail", "newPage": 1}]})", &t, &error));
     QVERIFY2(error.contains("newPage"), qPrintable(error));
+}
+
+void TestReportEngine::shrinkingTextFitsItsBox() {
+    ReportTemplate t;
+    QString error;
+    QVERIFY2(ReportTemplate::fromJson(R"({"version": 1, "bands": [
+        {"kind": "detail", "height": 8, "items": [
+            {"rect": [0, 0, 30, 8], "text": "[code]", "shrink": true, "font": {"size": 10}},
+            {"rect": [40, 0, 30, 8], "text": "[code]", "font": {"size": 10}}]}]})",
+                                      &t, &error),
+             qPrintable(error));
+    ReportRows r;
+    r.fields = {"code"};
+    r.rows = {{QString("12")}, {QString("123,456,789,012,345,678.00")}};
+    ReportPreparer p(t);
+    PreparedReport out;
+    QVERIFY2(p.prepare(r, &out, &error), qPrintable(error));
+    const QList<ReportPrimitive>& items = out.pages[0].items;
+    QCOMPARE(items.size(), 4);
+    const ReportPrimitive& shortText = items[0];
+    const ReportPrimitive& plain = items[1];
+    const ReportPrimitive& longText = items[2];
+    const ReportPrimitive& longPlain = items[3];
+    // A text that fits keeps the font; one too wide gets a smaller one and
+    // then fits; without the option the font stays as it is.
+    QCOMPARE(shortText.font, plain.font);
+    QCOMPARE(longPlain.font, plain.font);
+    QVERIFY(longText.font != plain.font);
+    const ReportFontStyle& small = out.fonts[longText.font];
+    QVERIFY(small.pixelSize < out.fonts[plain.font].pixelSize);
+    const double width = QFontMetricsF(small.toFont()).horizontalAdvance(longText.text);
+    QVERIFY2(width <= longText.rect.width() - PreparedReport::kDotsPerMm, qPrintable(QString::number(width)));
+    QVERIFY(QFontMetricsF(out.fonts[plain.font].toFont()).horizontalAdvance(longText.text) > longText.rect.width());
 }
 
 QTEST_MAIN(TestReportEngine)

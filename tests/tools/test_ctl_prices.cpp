@@ -105,6 +105,12 @@ void TestCtlPrices::showSetAndReset() {
     QCOMPARE(db.scalar("select A101 from base_Dusmere_Customer_price_Table").toInt(), 1200);
     QCOMPARE(count(db, "select count(*) from base_Dusmere_Customer_price_Table"), 1);
 
+    // Reset of a customer without a table gives it one.
+    const Result fresh = p.ctl({"prices", "reset", "C002"});
+    QCOMPARE(fresh.code, 0);
+    QVERIFY(fresh.out.startsWith("Corp_code=C002\n"));
+    QCOMPARE(count(db, "select count(*) from base_Dusmere_Customer_price_Table where Corp_code='C002'"), 1);
+
     // Wrong use, and customers that are not there.
     QCOMPARE(p.ctl({"prices"}).code, 2);
     QCOMPARE(p.ctl({"prices", "reset"}).code, 2);
@@ -113,6 +119,8 @@ void TestCtlPrices::showSetAndReset() {
     const Result missing = p.ctl({"prices", "show", "C404"});
     QCOMPARE(missing.code, 1);
     QVERIFY(missing.err.contains("C404"));
+    QCOMPARE(count(db, "select count(*) from base_Dusmere_Customer_price_Table where Corp_code='C404'"), 0);
+    QCOMPARE(p.ctl({"prices", "reset", "C404"}).code, 1);
     QCOMPARE(count(db, "select count(*) from base_Dusmere_Customer_price_Table where Corp_code='C404'"), 0);
 }
 
@@ -135,12 +143,19 @@ void TestCtlPrices::refusedValuesWriteNothing() {
     QFETCH(QStringList, assignments);
     QFETCH(QString, said);
     Program p;
-    QCOMPARE(p.ctl({"prices", "show", "C001"}).code, 0);
-    const Result r = p.ctl(QStringList{"prices", "set", "C001"} + assignments);
-    QCOMPARE(r.code, 1);
-    QCOMPARE(r.err.trimmed(), said);
-    QCOMPARE(r.out, QString());
+    // C002 has no table yet: a refused set does not make one either.
+    for (const char* customer : {"C001", "C002"}) {
+        if (customer == QString("C001")) {
+            QCOMPARE(p.ctl({"prices", "show", "C001"}).code, 0);
+        }
+        const Result r = p.ctl(QStringList{"prices", "set", customer} + assignments);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err.trimmed(), said);
+        QCOMPARE(r.out, QString());
+    }
     QCOMPARE(p.db().scalar("select A101 from base_Dusmere_Customer_price_Table").toInt(), 0);
+    QCOMPARE(count(p.db(), "select count(*) from base_Dusmere_Customer_price_Table"), 1);
+    QCOMPARE(p.db().scalar("select Corp_code from base_Dusmere_Price_Table").toString(), QString("C001"));
 }
 
 void TestCtlPrices::commandsNeedTheirRights() {
@@ -162,8 +177,12 @@ void TestCtlPrices::commandsNeedTheirRights() {
     QCOMPARE(p.ctl(as + QStringList{"prices", "show"}).code, 0);
     QCOMPARE(p.ctl(as + QStringList{"prices", "set", "A101=5"}).code, 3);
     QCOMPARE(p.ctl(as + QStringList{"prices", "reset", "C001"}).code, 3);
+    QCOMPARE(p.ctl(as + QStringList{"prices", "set", "C002", "A101=5"}).code, 3);
     QCOMPARE(p.ctl(as + QStringList{"print", "prices", "--out", p.program.folder() + "/p.pdf"}).code, 3);
     QCOMPARE(db.scalar("select A101 from base_Dusmere_Price_Table").toInt(), 0);
+    // The refused commands made no table and stamped nothing.
+    QCOMPARE(count(db, "select count(*) from base_Dusmere_Customer_price_Table"), 0);
+    QCOMPARE(db.scalar("select Corp_code from base_Dusmere_Price_Table").toString(), QString(""));
     QVERIFY(!QFile::exists(p.program.folder() + "/p.pdf"));
     grant("Base_CustomerPrice_Frm", "Action_save");
     QCOMPARE(p.ctl(as + QStringList{"prices", "set", "A101=5"}).code, 0);

@@ -394,6 +394,24 @@ double ReportPreparer::bandHeight(State& s, const CompiledBand& band, int row, d
     return height;
 }
 
+int ReportPreparer::shrunkFont(State& s, const CompiledItem& c, const QString& text, double width) {
+    if (!c.metrics) {
+        c.metrics = std::make_unique<QFontMetricsF>(c.font.toFont());
+    }
+    // The painter leaves half a millimetre on each side.
+    const double room = width - 2 * 0.5 * kMm;
+    const double needed = c.metrics->horizontalAdvance(text);
+    if (room <= 0 || needed <= room) {
+        return c.fontIndex;
+    }
+    // In steps of a twentieth, so that a column of long numbers shares a
+    // few fonts; never below a quarter of the size.
+    const double factor = std::max(0.25, std::floor(room / needed * 20) / 20);
+    ReportFontStyle smaller = c.font;
+    smaller.pixelSize = c.font.pixelSize * factor;
+    return s.out->fontIndex(smaller);
+}
+
 void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, double xOffset, double y, bool deferred,
                               double height) {
     const int instance = s.bandInstance++;
@@ -468,6 +486,9 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
                     c.fontIndex = s.out->fontIndex(c.font);
                 }
                 p.font = c.fontIndex;
+                if (item.shrink && !item.wrap && !p.text.isEmpty()) {
+                    p.font = shrunkFont(s, c, p.text, p.rect.width());
+                }
                 p.align = int(item.align);
                 p.wrap = item.wrap;
                 p.border = item.border;

@@ -47,6 +47,9 @@ private:
     void emitBand(State& s, const CompiledBand& band, int row, double xOffset, double y, bool deferred,
                   double height = -1);
     double bandHeight(State& s, const CompiledBand& band, int row, double width);
+    // The font of a one-line text made smaller until the text fits `width`
+    // (dots); the item's own font when it fits.
+    int shrunkFont(State& s, const CompiledItem& c, const QString& text, double width);
     void startPage(State& s);
     void finishPage(State& s);
     void placeDetail(State& s, const CompiledBand& band, int row);

@@ -259,9 +259,10 @@ bool ReportTemplate::fromJson(const QByteArray& json, ReportTemplate* out, QStri
             r.rect(io, iw, &item.rect) && r.string(io, "text", iw, &item.text) &&
                 r.string(io, "format", iw, &item.format) && r.font(io, iw, &item.font) &&
                 r.align(io, iw, &item.align) && r.boolean(io, "wrap", iw, &item.wrap) &&
-                r.boolean(io, "border", iw, &item.border) && r.number(io, "lineWidth", iw, 0, 50, &item.lineWidth) &&
-                r.string(io, "color", iw, &color) && r.string(io, "file", iw, &item.pictureFile) &&
-                r.string(io, "field", iw, &item.pictureField) && r.string(io, "image", iw, &item.pictureName);
+                r.boolean(io, "shrink", iw, &item.shrink) && r.boolean(io, "border", iw, &item.border) &&
+                r.number(io, "lineWidth", iw, 0, 50, &item.lineWidth) && r.string(io, "color", iw, &color) &&
+                r.string(io, "file", iw, &item.pictureFile) && r.string(io, "field", iw, &item.pictureField) &&
+                r.string(io, "image", iw, &item.pictureName);
             if (!color.isEmpty()) {
                 item.color = QColor(color);
                 if (!item.color.isValid()) {

@@ -25,6 +25,7 @@ struct ReportItem {
     ReportFont font;
     Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
     bool wrap = false;       // the text wraps and may grow the band
+    bool shrink = false;     // a text too wide for its box is set smaller
     bool border = false;     // a text item with a frame
     double lineWidth = 0.2;  // millimetres
     QColor color = Qt::black;
