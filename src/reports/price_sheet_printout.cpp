@@ -20,8 +20,8 @@ ReportRows PriceSheetPrintout::rows(const QStringList& customerCodes) {
     m_missing.clear();
     const QStringList& fields = PriceTable::fieldNames();
     ReportRows out;
-    out.fields =
-        QStringList{QStringLiteral("Corp_code"), QStringLiteral("Customer_name"), QStringLiteral("Sheet_Note")};
+    out.fields = QStringList{QStringLiteral("Corp_code"), QStringLiteral("Customer_name"), QStringLiteral("Sheet_Note"),
+                             QStringLiteral("Customer_Line")};
     out.fields += fields;
 
     // The company's particulars, the same beside every sheet.
@@ -43,7 +43,11 @@ ReportRows PriceSheetPrintout::rows(const QStringList& customerCodes) {
         return values;
     };
     auto sheet = [&](const QString& code, const QString& name, const QString& note, const QVector<QVariant>& values) {
-        QVector<QVariant> row{code, name, note};
+        // The sheet's line under its title names the customer; the
+        // standard sheet has its note only.
+        const QString line =
+            code.isEmpty() ? QString() : QStringLiteral("客户名称: %1    客户编号: %2").arg(name, code);
+        QVector<QVariant> row{code, name, note, line};
         row += values;
         row += companyValues;
         out.rows.append(row);

@@ -10,7 +10,9 @@ class Database;
 // The rows of the price sheet printout (客户单价表): one row per sheet with
 // the table's fields (cells as whole numbers, the remarks), the customer's
 // code Corp_code and name Customer_name, a note Sheet_Note on where the
-// prices come from, and the company's particulars (Sys_Corp_name …).
+// prices come from, the line under the sheet's title Customer_Line
+// ("客户名称: … 客户编号: …"; empty on the standard sheet), and the
+// company's particulars (Sys_Corp_name …).
 //
 // Without customer codes the sheet is the standard table (no code, no
 // name). With codes there is one sheet per customer in the order given;

@@ -568,6 +568,9 @@ void TestPriceTables::printoutRowsPerCustomerInTheOrderGiven() {
     QCOMPARE(rows.rows[1][rows.fieldIndex("Corp_code")].toString(), QString("C001"));
     QCOMPARE(rows.rows[1][rows.fieldIndex("A101")].toLongLong(), 80LL);
     QCOMPARE(rows.rows[1][rows.fieldIndex("Sheet_Note")].toString(), QString());
+    QCOMPARE(rows.rows[1][rows.fieldIndex("Customer_Line")].toString(),
+             QString("客户名称: 远东酒店    客户编号: C001"));
+    QCOMPARE(standard.rows[0][standard.fieldIndex("Customer_Line")].toString(), QString());
     QCOMPARE(count(db, "select count(*) from base_Dusmere_Customer_price_Table"), 1);
 }
 
