@@ -132,17 +132,25 @@ void CustomerPriceWindow::buildActions() {
         m_buttons.insert(QString::fromLatin1(name).toLower(), b);
     };
     add("Action_save", "保存", "保存", [this] { save(); });
-    // Both replace every cell: a text still being typed goes with them.
+    // Both replace every cell: a text still being typed goes with them,
+    // before the question takes the focus.
     add("Action_SetAsDefault", "设为默认值", "获取默认值", [this] {
+        dropPending();
         if (m_table.resetToStandard()) {
             refresh();
         }
     });
     add("Action_Empty", "清空", "清空", [this] {
+        dropPending();
         m_table.clear();
         refresh();
     });
     add("Action_Print", "打印", "打印", [this] { print(); });
+    // The keyboard's way to the commands the buttons give.
+    actions().action(QStringLiteral("Action_save"))->setShortcut(QKeySequence::Save);
+    actions().action(QStringLiteral("Action_Print"))->setShortcut(QKeySequence::Print);
+    addAction(actions().action(QStringLiteral("Action_save")));
+    addAction(actions().action(QStringLiteral("Action_Print")));
 }
 
 QWidget* CustomerPriceWindow::buildSheet() {
@@ -216,6 +224,11 @@ QWidget* CustomerPriceWindow::buildSection(const PriceSection& section, QWidget*
             edit->setToolTip(edit->cell());
             connect(edit, &PriceCellEdit::edited, this,
                     [this, edit](const QString& text) { actions().guard([&] { commitCell(edit, text); }); });
+            // Enter goes on to the next price, past the remarks.
+            connect(edit, &PriceCellEdit::advance, this, [this, edit] {
+                const qsizetype at = m_cells.indexOf(edit);
+                m_cells[(at + 1) % m_cells.size()]->setFocus(Qt::TabFocusReason);
+            });
             grid->addWidget(edit, r, c);
             m_cells.append(edit);
         }
@@ -288,6 +301,14 @@ void CustomerPriceWindow::commitPending() {
     for (PriceCellEdit* e : m_cells) {
         if (e->isEdited()) {
             commitCell(e, e->text());
+        }
+    }
+}
+
+void CustomerPriceWindow::dropPending() {
+    for (PriceCellEdit* e : m_cells) {
+        if (e->isEdited()) {
+            e->revert();
         }
     }
 }

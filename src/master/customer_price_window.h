@@ -52,6 +52,8 @@ private:
     // refusal (the cell shows its value again).
     void commitPending();
     void commitCell(PriceCellEdit* edit, const QString& text);
+    // Texts still being typed in the cells are dropped.
+    void dropPending();
     void save();
     void print();
 

@@ -170,7 +170,7 @@ bool PartnerDirectory::deleteRecords(const QList<int>& rows) {
     // Every selected record is checked, not only the focused one.
     QStringList uses;
     for (int row : rows) {
-        QSqlQuery q = m_db.query(m_side.useSql, {{"code", records().value(row, "Corp_code")}});
+        QSqlQuery q = m_db.query(m_side.useSql, {{"code", records().originalValue(row, "Corp_code")}});
         while (q.next()) {
             uses << (m_side.useShowsName ? q.value(0).toString() + ' ' + q.value(1).toString() : q.value(0).toString());
         }

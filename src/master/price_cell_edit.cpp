@@ -44,6 +44,8 @@ void PriceCellEdit::showValue(bool editing) {
 
 void PriceCellEdit::fitText() {
     if (!m_haveBaseFont) {
+        // The font as the style sheet makes it (bold), before any shrinking.
+        ensurePolished();
         m_baseFont = font();
         m_haveBaseFont = true;
     }
@@ -55,6 +57,20 @@ void PriceCellEdit::fitText() {
     }
     if (f != font()) {
         setFont(f);
+    }
+}
+
+void PriceCellEdit::resizeEvent(QResizeEvent* event) {
+    QLineEdit::resizeEvent(event);
+    fitText();
+}
+
+void PriceCellEdit::changeEvent(QEvent* event) {
+    QLineEdit::changeEvent(event);
+    // A new style sheet gives a new font to start from.
+    if (event->type() == QEvent::StyleChange) {
+        m_haveBaseFont = false;
+        fitText();
     }
 }
 
@@ -88,6 +104,6 @@ void PriceCellEdit::keyPressEvent(QKeyEvent* event) {
     QLineEdit::keyPressEvent(event);
     event->accept();
     if (!m_refused) {
-        focusNextChild();
+        emit advance();
     }
 }

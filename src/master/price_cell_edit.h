@@ -28,11 +28,15 @@ public:
 signals:
     // Editing ended with a text other than the value.
     void edited(const QString& text);
+    // Enter was pressed and the text (if any) taken: on to the next cell.
+    void advance();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QString editText() const;

@@ -138,7 +138,12 @@ QString PriceTable::changedMeanwhileText(const QStringList& fields) {
         .arg(fields.join(QStringLiteral("、")));
 }
 
-PriceTable::PriceTable(Database& db, Prompter& prompter) : m_db(db), m_prompter(prompter) {}
+PriceTable::PriceTable(Database& db, Prompter& prompter)
+    : m_db(db),
+      m_prompter(prompter),
+      m_values(fieldNames().size()),
+      m_saved(fieldNames().size()),
+      m_touched(fieldNames().size(), false) {}
 
 QString PriceTable::selectStatement(const QString& table) {
     // Cells are read as whole numbers: a server hands NUMERIC(18,0) over as
@@ -175,6 +180,7 @@ void PriceTable::openStandard() {
         // An empty sheet; saving gives the book its standard row.
         m_values = QVector<QVariant>(fieldNames().size());
         m_saved = m_values;
+        m_touched = QVector<bool>(fieldNames().size(), false);
         m_storedCode.clear();
     }
 }
@@ -247,6 +253,7 @@ bool PriceTable::read() {
     }
     m_values = values;
     m_saved = values;
+    m_touched = QVector<bool>(values.size(), false);
     return true;
 }
 
@@ -382,6 +389,7 @@ void PriceTable::setCellText(const QString& cell, const QString& text) {
         throw UserError(error);
     }
     m_values[i] = v;
+    m_touched[i] = true;
 }
 
 void PriceTable::setValue(const QString& field, const QVariant& value) {
@@ -390,6 +398,7 @@ void PriceTable::setValue(const QString& field, const QVariant& value) {
     if (isCell(name)) {
         if (value.isNull()) {
             m_values[i] = QVariant();
+            m_touched[i] = true;
             return;
         }
         if (value.typeId() == QMetaType::QString) {
@@ -412,6 +421,7 @@ void PriceTable::setValue(const QString& field, const QVariant& value) {
         throw UserError(error);
     }
     m_values[i] = value.isNull() ? QVariant() : QVariant(text);
+    m_touched[i] = true;
 }
 
 bool PriceTable::isModified() const {
@@ -438,9 +448,7 @@ void PriceTable::save() {
     const QString table = m_standard ? standardTable() : customerTable();
     const QString code = m_standard ? QString(QLatin1String("")) : m_code;
     WriteTransaction tx(m_db);
-    if (m_standard) {
-        ensureStandardRow();
-    } else {
+    if (!m_standard) {
         requireCustomer(customerGoneText(m_code));
     }
     // The table as stored now, locked on a server until the commit.
@@ -450,35 +458,50 @@ void PriceTable::save() {
         select += QStringLiteral(" where corp_code=:corp_code");
         where.insert(QStringLiteral("corp_code"), m_code);
     }
-    QSqlQuery q = m_db.query(select + QStringLiteral(" LIMIT 1") + m_db.dialect().lockRowsSuffix(), where);
-    const bool stored = q.next();
+    select += QStringLiteral(" LIMIT 1") + m_db.dialect().lockRowsSuffix();
     QVector<QVariant> now(fieldNames().size());
-    for (int i = 0; stored && i < now.size(); ++i) {
-        now[i] = readValue(fieldNames()[i], q.value(i + 1));
+    auto readStored = [&] {
+        QSqlQuery q = m_db.query(select, where);
+        const bool found = q.next();
+        for (int i = 0; found && i < now.size(); ++i) {
+            now[i] = readValue(fieldNames()[i], q.value(i + 1));
+        }
+        return found;
+    };
+    bool stored = readStored();
+    if (!stored && m_standard && !m_db.isAccess()) {
+        // Two workstations must not both add the standard row: the second
+        // waits here and then finds the first one's.
+        m_db.execute(QStringLiteral("LOCK TABLE base_Dusmere_Price_Table IN SHARE ROW EXCLUSIVE MODE"));
+        stored = readStored();
     }
-    q.finish();
 
     // Only what was changed here is written: what another workstation
-    // changed in the other cells meanwhile stays. A cell changed on both
+    // changed in the other fields meanwhile stays. A field changed on both
     // sides is not overwritten unseen.
-    QStringList assignments{QStringLiteral("Corp_code=:corp_code")};
-    QVariantMap params{{QStringLiteral("corp_code"), code}};
+    QVector<QVariant> merged = m_values;
     QStringList conflicts;
-    for (int i = 0; i < fieldNames().size(); ++i) {
-        if (sameValue(m_values[i], m_saved[i])) {
-            continue;
+    for (int i = 0; stored && i < fieldNames().size(); ++i) {
+        if (!m_touched[i]) {
+            merged[i] = now[i];
+        } else if (!sameValue(now[i], m_saved[i]) && !sameValue(now[i], m_values[i])) {
+            conflicts.append(fieldNames()[i]);
         }
-        const QString& f = fieldNames()[i];
-        if (stored && !sameValue(now[i], m_saved[i]) && !sameValue(now[i], m_values[i])) {
-            conflicts.append(f);
-        }
-        assignments.append(QStringLiteral("%1=:%1").arg(f));
-        params.insert(f, m_values[i]);
     }
     if (!conflicts.isEmpty()) {
         throw UserError(changedMeanwhileText(conflicts));
     }
+    QVariantMap params{{QStringLiteral("corp_code"), code}};
+    for (int i = 0; i < fieldNames().size(); ++i) {
+        params.insert(fieldNames()[i], merged[i]);
+    }
     if (stored) {
+        // Rows made outside the program beside the table's one row are made
+        // the same as it.
+        QStringList assignments{QStringLiteral("Corp_code=:corp_code")};
+        for (const QString& f : fieldNames()) {
+            assignments.append(QStringLiteral("%1=:%1").arg(f));
+        }
         QString update = QStringLiteral("update %1 set %2").arg(table, assignments.join(QStringLiteral(", ")));
         if (!m_standard) {
             update += QStringLiteral(" where corp_code=:old_code");
@@ -490,23 +513,19 @@ void PriceTable::save() {
         // program): the table is written whole.
         QStringList columns{QStringLiteral("Corp_code")};
         QStringList values{QStringLiteral(":corp_code")};
-        for (int i = 0; i < fieldNames().size(); ++i) {
-            columns.append(fieldNames()[i]);
-            values.append(QLatin1Char(':') + fieldNames()[i]);
-            params.insert(fieldNames()[i], m_values[i]);
+        for (const QString& f : fieldNames()) {
+            columns.append(f);
+            values.append(QLatin1Char(':') + f);
         }
         m_db.execute(QStringLiteral("insert into %1 (%2) values (%3)")
                          .arg(table, columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", "))),
                      params);
     }
     tx.commit();
-    // The cells not changed here show what is stored now.
-    for (int i = 0; stored && i < m_values.size(); ++i) {
-        if (sameValue(m_values[i], m_saved[i])) {
-            m_values[i] = now[i];
-        }
-    }
-    m_saved = m_values;
+    // The fields not changed here show what is stored now.
+    m_values = merged;
+    m_saved = merged;
+    m_touched.fill(false);
     m_storedCode = code;
 }
 
@@ -527,9 +546,12 @@ void PriceTable::resetCustomer(const QString& code) {
     }
     m_standard = false;
     m_code = code;
-    m_name =
-        m_db.scalar(QStringLiteral("select Corp_name from Client where Corp_code=:corp_code"), {{"corp_code", code}})
-            .toString();
+    const QVariant name =
+        m_db.scalar(QStringLiteral("select Corp_name from Client where Corp_code=:corp_code"), {{"corp_code", code}});
+    if (!name.isValid()) {
+        throw UserError(noSuchCustomerText(code));
+    }
+    m_name = name.toString();
     resetToStandardNow();
 }
 
@@ -557,10 +579,12 @@ void PriceTable::clear() {
     for (QVariant& v : m_values) {
         v = QVariant();
     }
+    m_touched.fill(true);
 }
 
 void PriceTable::discard() {
     m_values = m_saved;
+    m_touched.fill(false);
 }
 
 bool PriceTable::settleBeforePrint(const std::function<bool()>& save) {

@@ -149,4 +149,7 @@ private:
     QString m_storedCode;
     QVector<QVariant> m_values;  // by fieldNames()
     QVector<QVariant> m_saved;
+    // Fields set here since the last read or save: what a save writes over
+    // the stored values (清空 sets them all).
+    QVector<bool> m_touched;
 };

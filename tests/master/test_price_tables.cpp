@@ -122,9 +122,14 @@ void TestPriceTables::bookWithoutStandardRowStillGivesATable() {
     QCOMPARE(count(b.db(), "select count(*) from base_Dusmere_Customer_price_Table"), 1);
     QCOMPARE(count(b.db(), "select count(*) from base_Dusmere_Price_Table"), 1);
 
-    // Saving the standard sheet keeps the book at one standard row.
+    // Saving the standard sheet keeps the book at one standard row, also
+    // when the row went while the sheet was open.
     standard.setCellText("A101", "5");
     standard.save();
+    b.db().execute("delete from base_Dusmere_Price_Table");
+    standard.setCellText("A102", "6");
+    standard.save();
+    QCOMPARE(b.db().scalar("select A102 from base_Dusmere_Price_Table").toInt(), 6);
     QCOMPARE(count(b.db(), "select count(*) from base_Dusmere_Price_Table"), 1);
     QCOMPARE(b.db().scalar("select A101 from base_Dusmere_Price_Table").toInt(), 5);
 }
@@ -404,6 +409,36 @@ void TestPriceTables::saveKeepsWhatOthersChangedMeanwhile() {
     mine.setCellText("A102", "131");
     mine.save();
     QCOMPARE(db.scalar("select A103 from base_Dusmere_Customer_price_Table").toInt(), 150);
+
+    // 清空 writes over every field: one changed meanwhile elsewhere is
+    // named, also where this side had nothing.
+    theirs.setCellText("C101", "5");
+    theirs.save();
+    mine.clear();
+    try {
+        mine.save();
+        QFAIL("清空 overwrote a price entered meanwhile");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), PriceTable::changedMeanwhileText({"C101"}));
+    }
+    QCOMPARE(db.scalar("select C101 from base_Dusmere_Customer_price_Table").toInt(), 5);
+    mine.discard();
+
+    // The row gone meanwhile (outside the program): written whole again.
+    PriceTable again(db, b.prompter);
+    again.openCustomer("C001");
+    db.execute("delete from base_Dusmere_Customer_price_Table");
+    again.setCellText("E101", "77");
+    again.save();
+    QCOMPARE(count(db, "select count(*) from base_Dusmere_Customer_price_Table where Corp_code='C001'"), 1);
+    QCOMPARE(db.scalar("select E101 from base_Dusmere_Customer_price_Table").toInt(), 77);
+    QCOMPARE(db.scalar("select A101 from base_Dusmere_Customer_price_Table").toInt(), 125);
+
+    // A second row made outside the program is made the same on saving.
+    db.execute("insert into base_Dusmere_Customer_price_Table (Corp_code, A101, E101) values ('C001', 1, 2)");
+    again.setCellText("E102", "78");
+    again.save();
+    QCOMPARE(count(db, "select count(*) from base_Dusmere_Customer_price_Table where E102=78 and A101=125"), 2);
 
     // The standard table the same way.
     PriceTable s1(db, b.prompter), s2(db, b.prompter);

@@ -309,6 +309,13 @@ void TestPriceWindows::enterGoesToTheNextCellAndNeverSaves() {
     QVERIFY(prompter().messages().isEmpty());  // no 保存成功
     QCOMPARE(db().scalar("select A101 from base_Dusmere_Customer_price_Table").toInt(), 120);
 
+    // From the last price of a section Enter goes on to the next section's
+    // first, past the remark.
+    w.cellEdit("A103")->setFocus();
+    QTest::keyClick(w.cellEdit("A103"), Qt::Key_Return);
+    QVERIFY(w.cellEdit("B101")->hasFocus());
+    w.cellEdit("A102")->setFocus();
+
     // A refused text: Enter says why and stays in the cell.
     QTest::keyClicks(w.cellEdit("A102"), "x");
     QTest::keyClick(w.cellEdit("A102"), Qt::Key_Enter);
@@ -324,6 +331,11 @@ void TestPriceWindows::enterGoesToTheNextCellAndNeverSaves() {
     QVERIFY(prompter().messages().isEmpty());
     QCOMPARE(w.cellEdit("A102")->text(), QString());
     QVERIFY(w.table().value("A101").isNull());
+
+    // Ctrl+S saves from the keyboard, through the save command.
+    QTest::keyClick(w.cellEdit("A102"), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(prompter().lastText(), QString("保存成功"));
+    QVERIFY(db().scalar("select A101 from base_Dusmere_Customer_price_Table").isNull());
 }
 
 void TestPriceWindows::lockedBookKeepsTheEdits() {

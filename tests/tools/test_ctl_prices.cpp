@@ -120,7 +120,9 @@ void TestCtlPrices::showSetAndReset() {
     QCOMPARE(missing.code, 1);
     QVERIFY(missing.err.contains("C404"));
     QCOMPARE(count(db, "select count(*) from base_Dusmere_Customer_price_Table where Corp_code='C404'"), 0);
-    QCOMPARE(p.ctl({"prices", "reset", "C404"}).code, 1);
+    const Result noReset = p.ctl({"prices", "reset", "C404"});
+    QCOMPARE(noReset.code, 1);
+    QCOMPARE(noReset.err.trimmed(), QString("找不到客户[C404]"));
     QCOMPARE(count(db, "select count(*) from base_Dusmere_Customer_price_Table where Corp_code='C404'"), 0);
 }
 
