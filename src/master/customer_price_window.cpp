@@ -68,6 +68,7 @@ CustomerPriceWindow::CustomerPriceWindow(AppContext& context, bool standard, con
     button("Action_SetAsDefault")->setVisible(!m_standard);
 
     auto* scroll = new QScrollArea(this);
+    m_scroll = scroll;
     scroll->setObjectName(QStringLiteral("sheetArea"));
     scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(buildSheet());
@@ -227,7 +228,9 @@ QWidget* CustomerPriceWindow::buildSection(const PriceSection& section, QWidget*
             // Enter goes on to the next price, past the remarks.
             connect(edit, &PriceCellEdit::advance, this, [this, edit] {
                 const qsizetype at = m_cells.indexOf(edit);
-                m_cells[(at + 1) % m_cells.size()]->setFocus(Qt::TabFocusReason);
+                PriceCellEdit* next = m_cells[(at + 1) % m_cells.size()];
+                next->setFocus(Qt::TabFocusReason);
+                m_scroll->ensureWidgetVisible(next);
             });
             grid->addWidget(edit, r, c);
             m_cells.append(edit);

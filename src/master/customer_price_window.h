@@ -10,6 +10,7 @@ class MemoEdit;
 class PriceCellEdit;
 class QAbstractButton;
 class QLabel;
+class QScrollArea;
 
 // "客户报价单" (window Base_CustomerPrice_Frm): the standard price table or
 // one customer's, as the printed sheet lays it out: sections A to E with a
@@ -62,6 +63,7 @@ private:
     QString m_code;
     QString m_name;
     QLabel* m_customerLabel = nullptr;
+    QScrollArea* m_scroll = nullptr;
     QList<PriceCellEdit*> m_cells;               // reading order
     QHash<QString, MemoEdit*> m_remarks;         // by field
     QHash<QString, QAbstractButton*> m_buttons;  // lower-case action name

@@ -133,9 +133,24 @@ QString PriceTable::noSuchCustomerText(const QString& code) {
     return QStringLiteral("找不到客户[%1]").arg(code);
 }
 
+QString PriceTable::fieldLabel(const QString& field) {
+    const QString f = fieldByName(field);
+    if (f == QLatin1String("All_Remark")) {
+        return QStringLiteral("总说明");
+    }
+    if (f.endsWith(QLatin1String("_Remark"))) {
+        return QStringLiteral("%1区说明").arg(f.left(1));
+    }
+    return f.isEmpty() ? field : f;
+}
+
 QString PriceTable::changedMeanwhileText(const QStringList& fields) {
+    QStringList labels;
+    for (const QString& f : fields) {
+        labels.append(fieldLabel(f));
+    }
     return QStringLiteral("以下各项已被其他用户修改：%1。单价表没有保存，请关闭后重新打开再修改。")
-        .arg(fields.join(QStringLiteral("、")));
+        .arg(labels.join(QStringLiteral("、")));
 }
 
 PriceTable::PriceTable(Database& db, Prompter& prompter)

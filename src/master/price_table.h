@@ -42,6 +42,9 @@ public:
     // empty when the tables have no such field.
     static QString fieldByName(const QString& name);
     static bool isCell(const QString& field);
+    // How messages name a field: a cell by its code (A101), a remark as the
+    // sheet shows it (A区说明, 总说明).
+    static QString fieldLabel(const QString& field);
 
     static constexpr int kCellDigits = 18;
     static constexpr int kMaxRemarkLength = 4000;

@@ -405,6 +405,9 @@ void TestPriceTables::saveKeepsWhatOthersChangedMeanwhile() {
     QCOMPARE(db.scalar("select A102 from base_Dusmere_Customer_price_Table").toInt(), 131);
     QCOMPARE(db.scalar("select A103 from base_Dusmere_Customer_price_Table").toInt(), 0);
     QVERIFY(mine.isModified());
+    // Remarks are named as the sheet shows them.
+    QCOMPARE(PriceTable::changedMeanwhileText({"A102", "d_remark", "All_Remark"}),
+             QString("以下各项已被其他用户修改：A102、D区说明、总说明。单价表没有保存，请关闭后重新打开再修改。"));
     // Set to what the other side wrote, it is no conflict.
     mine.setCellText("A102", "131");
     mine.save();

@@ -316,6 +316,17 @@ void TestPriceWindows::enterGoesToTheNextCellAndNeverSaves() {
     QVERIFY(w.cellEdit("B101")->hasFocus());
     w.cellEdit("A102")->setFocus();
 
+    // Enter brings the next price into view, as Tab does.
+    w.cellEdit("D204")->setFocus();
+    QTest::keyClick(w.cellEdit("D204"), Qt::Key_Return);
+    QVERIFY(w.cellEdit("E101")->hasFocus());
+    auto* area = w.findChild<QScrollArea*>("sheetArea");
+    QVERIFY(area);
+    const QRect shown = area->viewport()->rect();
+    const QRect cell(w.cellEdit("E101")->mapTo(area->viewport(), QPoint(0, 0)), w.cellEdit("E101")->size());
+    QVERIFY(shown.contains(cell));
+    w.cellEdit("A102")->setFocus();
+
     // A refused text: Enter says why and stays in the cell.
     QTest::keyClicks(w.cellEdit("A102"), "x");
     QTest::keyClick(w.cellEdit("A102"), Qt::Key_Enter);
