@@ -78,6 +78,9 @@ bool ScriptedPrompter::takeAnswer(Kind kind, const QString& text, const QString&
         throw std::logic_error("a cancel was scripted for another question: " + text.toStdString());
     }
     if (m_answers.isEmpty()) {
+        if (m_answerUnscripted) {
+            return m_unscriptedAnswer;
+        }
         throw std::logic_error("unscripted question: " + text.toStdString());
     }
     for (qsizetype& before : m_cancels) {
@@ -97,6 +100,13 @@ QStringList ScriptedPrompter::texts() const {
 bool ScriptedPrompter::askText(const QString& caption, const QString& prompt, QString* text) {
     m_messages.append({Kind::Input, prompt, caption, QString()});
     if (m_texts.isEmpty()) {
+        if (m_answerUnscripted) {
+            if (m_unscriptedText.isNull()) {
+                return false;
+            }
+            *text = m_unscriptedText;
+            return true;
+        }
         throw std::logic_error("unscripted input box: " + prompt.toStdString());
     }
     const QString answer = m_texts.takeFirst();

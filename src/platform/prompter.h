@@ -90,6 +90,14 @@ public:
     // The next question about unsaved changes is closed without an answer.
     void setNextCancel() { m_cancels.append(m_answers.size()); }
     SaveAnswer askSaveChanges(const QString& text, const QString& caption = defaultCaption()) override;
+    // How questions and input boxes without a scripted answer are answered
+    // from now on (walks through every button of a window); by default they
+    // throw. A null text cancels input boxes.
+    void answerUnscripted(bool answer, const QString& text) {
+        m_unscriptedAnswer = answer;
+        m_unscriptedText = text;
+        m_answerUnscripted = true;
+    }
     // Answers and cancels not used yet.
     int pendingAnswers() const { return static_cast<int>(m_answers.size() + m_cancels.size()); }
 
@@ -104,4 +112,7 @@ private:
     QList<bool> m_answers;
     QList<qsizetype> m_cancels;  // how many answers come before each cancel
     QStringList m_texts;
+    bool m_answerUnscripted = false;
+    bool m_unscriptedAnswer = false;
+    QString m_unscriptedText;
 };

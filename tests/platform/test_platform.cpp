@@ -198,6 +198,20 @@ void TestPlatform::scriptedPrompterAnswersInOrder() {
     QCOMPARE(p.texts(), QStringList({"hello", "sure?", "really?"}));
     QCOMPARE(p.messages().first().caption, QString("系统提示"));
     QVERIFY_THROWS_EXCEPTION(std::logic_error, p.confirm("unscripted"));
+    QString typed;
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, p.askText("c", "unscripted", &typed));
+
+    // Answering what is not scripted: scripted answers still come first.
+    p.setNextAnswer(false);
+    p.answerUnscripted(true, "走查");
+    QVERIFY(!p.askYesNo("scripted"));
+    QVERIFY(p.askYesNo("any"));
+    QCOMPARE(p.askSaveChanges("save?"), Prompter::SaveAnswer::Save);
+    QVERIFY(p.askText("c", "name", &typed));
+    QCOMPARE(typed, QString("走查"));
+    p.answerUnscripted(false, QString());
+    QVERIFY(!p.confirm("any"));
+    QVERIFY(!p.askText("c", "name", &typed));
 }
 
 void TestPlatform::pinnedTimeZoneKeepsLocalTimes() {

@@ -1,0 +1,272 @@
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QSet>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTimer>
+
+#include "admin/code_list_window.h"
+#include "admin/company_info_window.h"
+#include "data/data_module.h"
+#include "data/permission_checker.h"
+#include "documents/demo_orders.h"
+#include "documents/demo_payouts.h"
+#include "documents/demo_quotations.h"
+#include "documents/order_form_list_window.h"
+#include "documents/order_form_window.h"
+#include "documents/order_goods_window.h"
+#include "documents/payout_edit_window.h"
+#include "documents/payout_list.h"
+#include "documents/payout_list_window.h"
+#include "documents/quotation_edit_window.h"
+#include "documents/quotation_list_window.h"
+#include "documents/receipt_window.h"
+#include "master/customer_price_window.h"
+#include "master/demo_data.h"
+#include "master/goods_catalog.h"
+#include "master/goods_edit_window.h"
+#include "master/goods_list_window.h"
+#include "master/partner_directory.h"
+#include "master/partner_edit_window.h"
+#include "master/partner_list_window.h"
+#include "master/units_window.h"
+#include "shell/main_window.h"
+#include "shell/users_window.h"
+#include "support/test_books.h"
+
+// Every controlled command of every window, run by a user whose group holds
+// no right: each is refused with the refusal text before it changes
+// anything in the book. The walk counts the commands it reached against all
+// the controlled commands the book lists, so that a window added later
+// without its commands, or a command that skips the check, shows here.
+class TestRightsWalk : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void everyControlledCommandIsRefusedWithoutTheRight();
+
+private:
+    Database& db() { return m_program->context().data().main(); }
+    AppContext& context() { return m_program->context(); }
+    ScriptedPrompter& prompter() { return m_program->prompter(); }
+    // Rows this connection has written since it opened.
+    qint64 changes() { return db().scalar("select total_changes()").toLongLong(); }
+    // Runs each controlled command of the window as its button or menu
+    // would; records what was reached.
+    void walk(const QString& form, ActionManager& actions);
+    // Clicks every button of the window as the same user, every question
+    // answered Yes and every input box filled: a click either runs into the
+    // refusal or writes nothing, unless the window's writes are free.
+    void clickAll(QWidget* window, const QString& form);
+
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+    QSet<QString> m_reached;        // form.action, lower case
+    QStringList m_notRegistered;    // listed, but the window has no such command
+    QStringList m_unguardedWrites;  // form: button that wrote
+    int m_clicked = 0;
+};
+
+void TestRightsWalk::initTestCase() {
+    m_program = std::make_unique<TestBooks::TestProgram>(true);
+    context().data().ConnectDatabases();
+    context().CurrentUser = {"超级用户", "", "管理员组"};
+    context().clock().setToday(QDate(2006, 6, 25));
+    DemoData::fill(context(), {5, 3, 10, 0});
+    DemoQuotations::fill(context(), 3);
+    DemoOrders::fill(context(), 2);
+    DemoPayouts::fill(context(), 4);
+    db().execute("insert into Sys_user (User_name, User_Group, type) values ('无权组', '0', 0), ('店员', '无权组', 1)");
+    db().execute("delete from Sys_user_Operation where User_name='无权组'");
+    context().CurrentUser = {"店员", "", "无权组"};
+    prompter().answerUnscripted(true, QStringLiteral("走查"));
+}
+
+void TestRightsWalk::walk(const QString& form, ActionManager& actions) {
+    QStringList names;
+    QSqlQuery q = db().query("select Action_Name from Sys_Operation_Table where LOWER(Form_Name)=:f and isControl=1",
+                             {{"f", form.toLower()}});
+    while (q.next()) {
+        names << q.value(0).toString();
+    }
+    QVERIFY2(!names.isEmpty(), qPrintable(form));
+    for (const QString& name : names) {
+        QAction* action = actions.action(name);
+        if (!action) {
+            m_notRegistered << form + '.' + name;
+            continue;
+        }
+        prompter().clear();
+        const qint64 before = changes();
+        const QString what = form + '.' + name;
+        if (!action->isEnabled()) {
+            // A command the window keeps disabled cannot be run at all.
+            action->trigger();
+            QVERIFY2(prompter().messages().isEmpty() && changes() == before, qPrintable(what + " ran while disabled"));
+            m_reached.insert(what.toLower());
+            continue;
+        }
+        action->trigger();
+        QVERIFY2(!prompter().messages().isEmpty(), qPrintable(what + " said nothing"));
+        QVERIFY2(prompter().messages().first().text == PermissionChecker::refusalText(),
+                 qPrintable(what + " said " + prompter().messages().first().text));
+        QVERIFY2(changes() == before, qPrintable(what + " wrote to the book"));
+        m_reached.insert(what.toLower());
+    }
+}
+
+void TestRightsWalk::clickAll(QWidget* window, const QString& form) {
+    // Writes no right guards, as the windows have them: the customer and
+    // supplier groups (their lists name no command for them).
+    static const QSet<QString> free{"form_client_list:类别/增加",   "form_client_list:类别/编辑",
+                                    "form_client_list:类别/删除",   "form_provider_list:类别/增加",
+                                    "form_provider_list:类别/编辑", "form_provider_list:类别/删除"};
+    // Whatever modal window a click opens is closed again.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            popup->close();
+        }
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
+    closer.start(10);
+    const QList<QAbstractButton*> buttons = window->findChildren<QAbstractButton*>();
+    for (QAbstractButton* b : buttons) {
+        if (!b->isEnabled() || !b->isVisibleTo(window) || b->text().isEmpty()) {
+            continue;
+        }
+        const qint64 before = changes();
+        prompter().clear();
+        if (qEnvironmentVariableIsSet("RIGHTS_WALK_TRACE")) {
+            qInfo("click %s: %s", qPrintable(form), qPrintable(b->text()));
+        }
+        b->click();
+        ++m_clicked;
+        // The group tree's buttons are named apart from the record buttons
+        // of the same caption.
+        bool inGroupTree = false;
+        for (QWidget* p = b->parentWidget(); p && p != window; p = p->parentWidget()) {
+            inGroupTree = inGroupTree || QLatin1String(p->metaObject()->className()) == "GroupTreePanel";
+        }
+        const QString key = form.toLower() + ':' + (inGroupTree ? QStringLiteral("类别/") : QString()) + b->text();
+        if (changes() != before && !free.contains(key)) {
+            m_unguardedWrites << key;
+        }
+    }
+}
+
+void TestRightsWalk::everyControlledCommandIsRefusedWithoutTheRight() {
+    AppContext& c = context();
+    {
+        MainWindow w(c);
+        walk("main_frm", w.actions());
+    }
+    {
+        UsersWindow w(c);
+        walk("Sys_User_Operation_Frm", w.actions());
+        clickAll(&w, "Sys_User_Operation_Frm");
+    }
+    {
+        CodeListWindow w(c);
+        walk("Sys_TableFieldStatus_frm", w.actions());
+        clickAll(&w, "Sys_TableFieldStatus_frm");
+    }
+    {
+        CompanyInfoWindow w(c);
+        walk("SYS_CurrCorpInfo_Frm", w.actions());
+        clickAll(&w, "SYS_CurrCorpInfo_Frm");
+    }
+    for (const PartnerSide* side : {&PartnerSide::customers(), &PartnerSide::suppliers()}) {
+        PartnerListWindow list(c, *side);
+        list.show();
+        walk(list.objectName(), list.actions());
+        clickAll(&list, list.objectName());
+        PartnerDirectory directory(db(), c.clock(), c.prompter(), *side);
+        directory.open();
+        directory.records().first();
+        PartnerEditWindow edit(c, directory);
+        walk(edit.objectName(), edit.actions());
+        clickAll(&edit, edit.objectName());
+    }
+    {
+        GoodsListWindow list(c);
+        list.show();
+        walk("base_goods_frm", list.actions());
+        clickAll(&list, "base_goods_frm");
+        GoodsCatalog catalog(c);
+        catalog.open();
+        catalog.goods().first();
+        GoodsEditWindow edit(c, catalog, GoodsEditor::Existing);
+        walk("frm_Goods_edit", edit.actions());
+        clickAll(&edit, "frm_Goods_edit");
+    }
+    {
+        UnitsWindow w(c);
+        w.show();
+        walk("base_unit_frm", w.actions());
+        clickAll(&w, "base_unit_frm");
+    }
+    {
+        db().execute("insert into Client (Corp_code, Corp_name, GroupClass) values ('C900', '试', 1)");
+        CustomerPriceWindow w(c, false, "C900");
+        QVERIFY(w.load());
+        walk("Base_CustomerPrice_Frm", w.actions());
+        clickAll(&w, "Base_CustomerPrice_Frm");
+    }
+    const QString billNo = db().scalar("select min(BillNo) from Quotation_Head").toString();
+    QVERIFY(!billNo.isEmpty());
+    {
+        QuotationListWindow list(c);
+        list.show();
+        walk("Form_Quotation_List", list.actions());
+        clickAll(&list, "Form_Quotation_List");
+        QuotationEditWindow edit(c, QuotationDocument::Existing, billNo);
+        walk("Form_Quotation_Edit", edit.actions());
+        clickAll(&edit, "Form_Quotation_Edit");
+        ReceiptWindow receipts(c, billNo);
+        walk("Form_Receipt", receipts.actions());
+        clickAll(&receipts, "Form_Receipt");
+    }
+    {
+        const QString code = db().scalar("select min(Order_Form_Code) from Dusmere_Order_Form_head").toString();
+        QVERIFY(!code.isEmpty());
+        OrderFormWindow order(c, OrderFormDocument::Existing, code);
+        walk("frm_GainBill", order.actions());
+        clickAll(&order, "frm_GainBill");
+        OrderGoodsWindow goods(c, order.document(), OrderGoodsEditor::Existing);
+        walk("Dusmere_Order_Form_GoodsEdit_Frm", goods.actions());
+        clickAll(&goods, "Dusmere_Order_Form_GoodsEdit_Frm");
+        OrderFormListWindow list(c);
+        list.show();
+        walk("frm_GainBill_list", list.actions());
+        clickAll(&list, "frm_GainBill_list");
+    }
+    {
+        PayoutListWindow list(c, 0);
+        list.show();
+        walk("frm_payout", list.actions());
+        clickAll(&list, "frm_payout");
+        PayoutList payouts(db(), c.prompter(), 0);
+        payouts.open();
+        payouts.rows().first();
+        PayoutEditWindow edit(c, payouts, PayoutEditor::Existing);
+        walk("frm_payout_edit", edit.actions());
+        clickAll(&edit, "frm_payout_edit");
+    }
+
+    const int controlled = db().scalar("select count(*) from Sys_Operation_Table where isControl=1").toInt();
+    qInfo(
+        "rights walk: %d of %d controlled commands reached, each refused without writing; listed but not "
+        "registered: %s",
+        int(m_reached.size()), controlled, qPrintable(m_notRegistered.join(", ")));
+    qInfo("rights walk: %d buttons clicked; writes without a right: %s", m_clicked,
+          qPrintable(m_unguardedWrites.join(", ")));
+    QVERIFY2(m_notRegistered.isEmpty(), qPrintable(m_notRegistered.join(", ")));
+    QVERIFY2(m_unguardedWrites.isEmpty(), qPrintable(m_unguardedWrites.join(", ")));
+    QCOMPARE(int(m_reached.size()), controlled);
+}
+
+QTEST_MAIN(TestRightsWalk)
+#include "test_rights_walk.moc"
