@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QSqlQuery>
 
+#include "admin/book_backup.h"
 #include "admin/book_creator.h"
 #include "data/account_books.h"
 #include "data/app_context.h"
@@ -43,6 +44,8 @@ QString CtlCommands::usage() {
         "  login USER PASSWORD               check a log-in against the book\n"
         "  create-book NAME --from BOOK [--description TEXT]\n"
         "                                    a new account book copied from BOOK\n"
+        "  backup [BOOK] --out FILE          a copy of the book (default: the current one) taken while it\n"
+        "                                    is in use, checked before it is written; prints its size\n"
         "  report TEMPLATE (--sql \"SELECT ...\" | --rows FILE.tsv) --out FILE\n"
         "                                    prepare a report and write it (.pdf .xlsx .htm .jpg .rmp)\n"
         "  render FILE.rmp --out FILE        convert a prepared report\n"
@@ -152,6 +155,9 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         }
         if (command == "create-book") {
             return createBook(args);
+        }
+        if (command == "backup") {
+            return backup(args, bookName);
         }
         if (command == "unscramble") {
             return unscramble(args);
@@ -284,6 +290,32 @@ int CtlCommands::scramble(const QStringList& args) {
     }
     m_out << ScrambleSetting(args[0]) << Qt::endl;
     return 0;
+}
+
+int CtlCommands::backup(const QStringList& args, const QString& bookName) {
+    QString book = bookName;
+    QString outFile;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--out" && i + 1 < args.size() && outFile.isEmpty()) {
+            outFile = args[++i];
+        } else if (!args[i].startsWith(QLatin1String("--")) && book == bookName && !args[i].isEmpty()) {
+            book = args[i];
+        } else {
+            return wrongUse();
+        }
+    }
+    if (outFile.isEmpty()) {
+        return wrongUse();
+    }
+    try {
+        openBook(book);
+        const qint64 bytes = BookBackup(m_context).backup(book, outFile);
+        m_out << bytes << Qt::endl;
+        return 0;
+    } catch (const OlvendError& e) {
+        m_err << e.message() << Qt::endl;
+        return 1;
+    }
 }
 
 int CtlCommands::createBook(const QStringList& args) {

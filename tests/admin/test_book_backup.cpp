@@ -1,0 +1,180 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include "admin/book_backup.h"
+#include "data/data_module.h"
+#include "documents/demo_payouts.h"
+#include "master/demo_data.h"
+#include "platform/errors.h"
+#include "support/test_books.h"
+
+// Copies of a book in use: whole and sound, never half written, the book
+// as it was at one moment while another program goes on writing.
+class TestBookBackup : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void copyIsWholeAndSound();
+    void refusalsLeaveNothing();
+    void uncommittedWorkIsNotCopied();
+    void copiesWhileAnotherProgramWrites();
+    void serverBooksAreRefused();
+
+private:
+    AppContext& context() { return m_program->context(); }
+    Database& db() { return context().data().main(); }
+    QString target(const QString& name) const { return m_out.filePath(name); }
+    // Opens a copy and answers a statement in it.
+    static QVariant inCopy(const QString& file, const QString& sql);
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+    QTemporaryDir m_out;
+};
+
+void TestBookBackup::init() {
+    m_program = std::make_unique<TestBooks::TestProgram>(true);
+    context().data().ConnectDatabases();
+    context().CurrentUser = {"超级用户", "", "管理员组"};
+    context().clock().setToday(QDate(2006, 6, 25));
+}
+
+void TestBookBackup::cleanup() {
+    m_program.reset();
+    for (const QString& f : QDir(m_out.path()).entryList(QDir::Files)) {
+        QFile::remove(m_out.filePath(f));
+    }
+}
+
+QVariant TestBookBackup::inCopy(const QString& file, const QString& sql) {
+    auto copy = Database::openSqlite(file, "copy");
+    return copy->scalar(sql);
+}
+
+void TestBookBackup::copyIsWholeAndSound() {
+    DemoData::fill(context(), {20, 3, 30, 0});
+    DemoPayouts::fill(context(), 50);
+    const QString file = target("book.db");
+    const qint64 size = BookBackup(context()).backup(QString(), file);
+    QVERIFY(size > 0);
+    QCOMPARE(QFileInfo(file).size(), size);
+    // A file of its own: no log beside it (the header says rollback
+    // journal, not write-ahead log), nothing left of the work file.
+    QVERIFY(!QFile::exists(file + "-wal"));
+    QVERIFY(!QFile::exists(file + ".part"));
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray header = f.read(20);
+        QVERIFY(header.startsWith("SQLite format 3"));
+        QCOMPARE(int(header[18]), 1);
+        QCOMPARE(int(header[19]), 1);
+    }
+    QCOMPARE(inCopy(file, "PRAGMA integrity_check").toString(), QString("ok"));
+    for (const char* table : {"Client", "Provider", "goods", "payout", "Sys_user", "base_Dusmere_Price_Table"}) {
+        const QString count = QString("select count(*) from %1").arg(table);
+        QCOMPARE(inCopy(file, count).toInt(), db().scalar(count).toInt());
+    }
+    // By the book's name as the book list has it.
+    const QString named = target("named.db");
+    BookBackup(context()).backup(context().CurrentAccountBook.BookName, named);
+    QCOMPARE(inCopy(named, "select count(*) from payout").toInt(), 50);
+}
+
+void TestBookBackup::refusalsLeaveNothing() {
+    const QString existing = target("there.db");
+    {
+        QFile f(existing);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+    const struct {
+        QString book;
+        QString file;
+        QString said;
+    } cases[] = {
+        {QString(), existing, "备份文件已经存在"},
+        {QString(), target("missing/x.db"), "备份文件所在的文件夹不存在"},
+        {"无此账本", target("x.db"), "找不到账本: 无此账本"},
+        {QString(), context().paths().resolve(context().CurrentAccountBook.BookFilePath), "备份文件已经存在"},
+    };
+    for (const auto& c : cases) {
+        try {
+            BookBackup(context()).backup(c.book, c.file);
+            QFAIL(qPrintable("backed up to " + c.file));
+        } catch (const UserError& e) {
+            QVERIFY2(e.message().startsWith(c.said), qPrintable(e.message()));
+        }
+    }
+    QFile f(existing);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("keep me"));
+    QCOMPARE(QDir(m_out.path()).entryList(QDir::Files), QStringList{"there.db"});
+}
+
+void TestBookBackup::uncommittedWorkIsNotCopied() {
+    db().execute("insert into payout (paytime, subject, totalprice) values (:t, '0', 1)",
+                 {{"t", QDate(2006, 6, 1).startOfDay()}});
+    // Another program is in the middle of its own save.
+    auto other = m_program->connectAgain();
+    other->query("BEGIN IMMEDIATE");
+    other->execute("insert into payout (paytime, subject, totalprice) values ('2006-06-02 00:00:00', '0', 2)");
+    const QString file = target("moment.db");
+    BookBackup(context()).backup(QString(), file);
+    other->query("COMMIT");
+    QCOMPARE(inCopy(file, "select count(*) from payout").toInt(), 1);
+    QCOMPARE(db().scalar("select count(*) from payout").toInt(), 2);
+}
+
+void TestBookBackup::copiesWhileAnotherProgramWrites() {
+    // olvendctl adds payouts one by one, each in its own transaction, while
+    // copies are taken.
+    const int payouts = 60;
+    QProcess writer;
+    writer.setProgram("/bin/sh");
+    writer.setArguments({"-c", QString("for i in $(seq 1 %1); do \"%2\" --home \"%3\" payout add 0 2006-06-01 $i "
+                                       ">/dev/null || exit 1; done")
+                                   .arg(payouts)
+                                   .arg(OLVENDCTL_PATH, m_program->folder())});
+    writer.start();
+    QVERIFY(writer.waitForStarted());
+    int copies = 0;
+    int last = 0;
+    while (writer.state() != QProcess::NotRunning || copies == 0) {
+        const QString file = target(QString("live%1.db").arg(copies));
+        BookBackup(context()).backup(QString(), file);
+        QCOMPARE(inCopy(file, "PRAGMA integrity_check").toString(), QString("ok"));
+        // Whole payouts only, in the order they were added: amounts 1..n.
+        const int n = inCopy(file, "select count(*) from payout").toInt();
+        QVERIFY(n >= last && n <= payouts);
+        QCOMPARE(inCopy(file, "select coalesce(sum(totalprice), 0) from payout").toLongLong(), qint64(n) * (n + 1) / 2);
+        last = n;
+        ++copies;
+        QFile::remove(file);
+        writer.waitForFinished(50);
+    }
+    QCOMPARE(writer.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(writer.exitCode(), 0);
+    QCOMPARE(db().scalar("select count(*) from payout").toInt(), payouts);
+    QVERIFY(copies >= 2);
+    qInfo("%d copies taken while %d payouts were written", copies, payouts);
+}
+
+void TestBookBackup::serverBooksAreRefused() {
+    if (!TestBooks::postgresConfigured()) {
+        QSKIP("no PostgreSQL server configured (OLVEND_TEST_PG)");
+    }
+    TestBooks::TestProgram server(true);
+    server.connect("postgres");
+    try {
+        BookBackup(server.context()).backup(QString(), target("server.db"));
+        QFAIL("a server book was copied");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), QString("服务器账本的备份请在服务器上进行"));
+    }
+    QVERIFY(!QFile::exists(target("server.db")));
+}
+
+QTEST_GUILESS_MAIN(TestBookBackup)
+#include "test_book_backup.moc"
