@@ -5,6 +5,7 @@
 
 #include "admin/book_backup.h"
 #include "admin/book_creator.h"
+#include "admin/book_restore.h"
 #include "data/account_books.h"
 #include "data/app_context.h"
 #include "data/data_module.h"
@@ -46,6 +47,8 @@ QString CtlCommands::usage() {
         "                                    a new account book copied from BOOK\n"
         "  backup [BOOK] --out FILE          a copy of the book (default: the current one) taken while it\n"
         "                                    is in use, checked before it is written; prints its size\n"
+        "  restore [BOOK] --from FILE        replace the book's data by a backup's (checked first) in one\n"
+        "                                    transaction; the book is first copied aside (the name is printed)\n"
         "  report TEMPLATE (--sql \"SELECT ...\" | --rows FILE.tsv) --out FILE\n"
         "                                    prepare a report and write it (.pdf .xlsx .htm .jpg .rmp)\n"
         "  render FILE.rmp --out FILE        convert a prepared report\n"
@@ -156,8 +159,8 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         if (command == "create-book") {
             return createBook(args);
         }
-        if (command == "backup") {
-            return backup(args, bookName);
+        if (command == "backup" || command == "restore") {
+            return backup(command, args, bookName);
         }
         if (command == "unscramble") {
             return unscramble(args);
@@ -292,11 +295,12 @@ int CtlCommands::scramble(const QStringList& args) {
     return 0;
 }
 
-int CtlCommands::backup(const QStringList& args, const QString& bookName) {
+int CtlCommands::backup(const QString& command, const QStringList& args, const QString& bookName) {
+    const QString fileOption = command == "backup" ? QStringLiteral("--out") : QStringLiteral("--from");
     QString book = bookName;
     QString outFile;
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == "--out" && i + 1 < args.size() && outFile.isEmpty()) {
+        if (args[i] == fileOption && i + 1 < args.size() && outFile.isEmpty()) {
             outFile = args[++i];
         } else if (!args[i].startsWith(QLatin1String("--")) && book == bookName && !args[i].isEmpty()) {
             book = args[i];
@@ -309,6 +313,11 @@ int CtlCommands::backup(const QStringList& args, const QString& bookName) {
     }
     try {
         openBook(book);
+        if (command == "restore") {
+            // The file name the book was saved to first.
+            m_out << BookRestore(m_context).restore(book, outFile) << Qt::endl;
+            return 0;
+        }
         const qint64 bytes = BookBackup(m_context).backup(book, outFile);
         m_out << bytes << Qt::endl;
         return 0;

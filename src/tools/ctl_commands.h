@@ -29,8 +29,8 @@ private:
     int checkPermission(const QStringList& args);
     int login(const QStringList& args);
     int createBook(const QStringList& args);
-    // backup [BOOK] --out FILE
-    int backup(const QStringList& args, const QString& bookName);
+    // backup [BOOK] --out FILE, restore [BOOK] --from FILE
+    int backup(const QString& command, const QStringList& args, const QString& bookName);
     int report(const QStringList& args, const QString& bookName);
     int render(const QStringList& args);
     int print(const QStringList& args, const QString& bookName);

@@ -4,14 +4,18 @@
 #include <QTest>
 
 #include "admin/book_backup.h"
+#include "admin/book_restore.h"
 #include "data/data_module.h"
 #include "documents/demo_payouts.h"
+#include "documents/demo_quotations.h"
+#include "documents/document_fixture.h"
 #include "master/demo_data.h"
 #include "platform/errors.h"
 #include "support/test_books.h"
 
 // Copies of a book in use: whole and sound, never half written, the book
-// as it was at one moment while another program goes on writing.
+// as it was at one moment while another program goes on writing; and
+// restoring one: checked first, all or nothing, the book copied aside.
 class TestBookBackup : public QObject {
     Q_OBJECT
 private slots:
@@ -22,6 +26,8 @@ private slots:
     void uncommittedWorkIsNotCopied();
     void copiesWhileAnotherProgramWrites();
     void serverBooksAreRefused();
+    void restoreBringsBackTheBackup();
+    void damagedBackupsAreRefusedBeforeAnythingChanges();
 
 private:
     AppContext& context() { return m_program->context(); }
@@ -174,6 +180,83 @@ void TestBookBackup::serverBooksAreRefused() {
         QCOMPARE(e.message(), QString("服务器账本的备份请在服务器上进行"));
     }
     QVERIFY(!QFile::exists(target("server.db")));
+}
+
+void TestBookBackup::restoreBringsBackTheBackup() {
+    DemoData::fill(context(), {10, 3, 20, 0});
+    DemoQuotations::fill(context(), 5);
+    DemoPayouts::fill(context(), 20);
+    const QString file = target("before.db");
+    BookBackup(context()).backup(QString(), file);
+    const int customers = db().scalar("select count(*) from Client").toInt();
+    const int lines = db().scalar("select count(*) from Quotation_Detail").toInt();
+
+    // Work after the backup that the restore takes back.
+    db().execute("delete from Client where Corp_code = (select min(Corp_code) from Client)");
+    db().execute("delete from Quotation_Detail where id = (select min(id) from Quotation_Detail)");
+    db().execute("insert into payout (paytime, subject, totalprice) values ('2006-06-01 00:00:00', '0', 9)");
+    const QString savedAs = BookRestore(context()).restore(QString(), file);
+
+    // The open connection sees the restored rows.
+    QCOMPARE(db().scalar("select count(*) from Client").toInt(), customers);
+    QCOMPARE(db().scalar("select count(*) from Quotation_Detail").toInt(), lines);
+    QCOMPARE(db().scalar("select count(*) from payout").toInt(), 20);
+    QCOMPARE(db().scalar("PRAGMA integrity_check").toString(), QString("ok"));
+    // The quotations' totals agree with their lines and receipts again.
+    QCOMPARE(DocumentFixture::drifted(db()), QStringList());
+    // The book as it was before the restore was kept.
+    QVERIFY(QFile::exists(savedAs));
+    QCOMPARE(inCopy(savedAs, "select count(*) from payout").toInt(), 21);
+    QCOMPARE(inCopy(savedAs, "select count(*) from Client").toInt(), customers - 1);
+    // The backup itself is as it was.
+    QCOMPARE(inCopy(file, "select count(*) from payout").toInt(), 20);
+    QFile::remove(savedAs);
+}
+
+void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
+    DemoPayouts::fill(context(), 10);
+    const QString good = target("good.db");
+    BookBackup(context()).backup(QString(), good);
+    QFile in(good);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    auto write = [this](const QString& name, const QByteArray& data) {
+        QFile f(target(name));
+        if (!f.open(QIODevice::WriteOnly)) {
+            qFatal("cannot write %s", qPrintable(name));
+        }
+        f.write(data);
+        return target(name);
+    };
+    QByteArray scribbled = bytes;
+    for (int i = 0; i < 64; ++i) {
+        scribbled[int(bytes.size() / 2 + i * 7)] = char(0xA5 ^ i);
+    }
+    // A sound database that is not an account book (its customers gone).
+    const QString notBook = target("other.db");
+    QVERIFY(QFile::copy(good, notBook));
+    {
+        auto other = Database::openSqlite(notBook, "other");
+        other->query("drop table Client");
+    }
+    const QString cases[] = {write("truncated.db", bytes.left(bytes.size() / 3)), write("scribbled.db", scribbled),
+                             write("text.db", "not a database at all"), notBook, target("absent.db")};
+    db().execute("insert into payout (paytime, subject, totalprice) values ('2006-06-02 00:00:00', '0', 3)");
+    const QString bookFolder = QFileInfo(context().paths().resolve(context().CurrentAccountBook.BookFilePath)).path();
+    const QStringList filesBefore = QDir(bookFolder).entryList(QDir::Files);
+    for (const QString& file : cases) {
+        try {
+            BookRestore(context()).restore(QString(), file);
+            QFAIL(qPrintable("restored from " + file));
+        } catch (const UserError& e) {
+            QVERIFY2(e.message().contains("备份") || e.message().contains("账本"), qPrintable(e.message()));
+        } catch (const DbError& e) {
+            QFAIL(qPrintable(file + " failed with a database error: " + e.message()));
+        }
+        QCOMPARE(db().scalar("select count(*) from payout").toInt(), 11);
+        // Nothing was copied aside and no work file stays.
+        QCOMPARE(QDir(bookFolder).entryList(QDir::Files), filesBefore);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBookBackup)
