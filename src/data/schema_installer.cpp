@@ -187,6 +187,13 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
         writeVersion(db, 4);
         tx.commit();
     }
+    if (storedVersion(db) < 5) {
+        // Version 5 lists the commands that back up and restore a book.
+        WriteTransaction tx(db);
+        addMissingOperations(db);
+        writeVersion(db, 5);
+        tx.commit();
+    }
     // Later schema versions add their upgrade steps here, each in its own
     // transaction, followed by the saved queries recreated. Passwords still
     // kept as text are hashed at the next log-in, not here: opening a book
@@ -251,6 +258,37 @@ bool SchemaInstaller::shippedAsControlled(const QString& actionName, const QStri
         }
     }
     return false;
+}
+
+void SchemaInstaller::addMissingOperations(Database& db) {
+    auto idOf = [&db](const QString& form, const QString& action) {
+        return db.scalar(QStringLiteral("select id from Sys_Operation_Table where LOWER(Form_Name)=:f and "
+                                        "LOWER(COALESCE(Action_Name, ''))=:a"),
+                         {{"f", form}, {"a", action.isEmpty() ? QString("") : action}});
+    };
+    for (const ShippedOperation& op : shippedOperations()) {
+        if (idOf(op.formName, op.actionName).isValid()) {
+            continue;
+        }
+        const int id = db.scalar(QStringLiteral("select COALESCE(MAX(id), 0) + 1 from Sys_Operation_Table")).toInt();
+        QString parent = QStringLiteral("-1");
+        if (!op.actionName.isEmpty()) {
+            const QVariant window = idOf(op.formName, QString(""));
+            parent = window.isValid() ? window.toString() : QStringLiteral("-1");
+        }
+        db.execute(QStringLiteral("INSERT INTO Sys_Operation_Table (id, Action_Name, Action_Title, Form_Name, "
+                                  "Parent_Model, Parent_ID, isControl) VALUES (:id, :name, :title, :form, :model, "
+                                  ":parent, :control)"),
+                   {{"id", id},
+                    {"name", op.actionName.isEmpty() ? QString("") : op.actionName},
+                    {"title", op.title},
+                    {"form", op.formName},
+                    {"model", op.windowTitle},
+                    {"parent", parent},
+                    {"control", op.controlled ? 1 : 0}});
+        db.execute(QStringLiteral("INSERT INTO Sys_user_Operation (User_name, Action_id) VALUES ('管理员组', :id)"),
+                   {{"id", id}});
+    }
 }
 
 void SchemaInstaller::installOperations(Database& db) {

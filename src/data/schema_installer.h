@@ -13,7 +13,7 @@ class Database;
 class SchemaInstaller {
 public:
     static constexpr int kSystemVersion = 1;
-    static constexpr int kBookVersion = 4;
+    static constexpr int kBookVersion = 5;
 
     // Creates the system tables when missing and upgrades older ones.
     static void ensureSystem(Database& db);
@@ -53,5 +53,8 @@ public:
 private:
     static void runScript(Database& db, const QString& resource);
     static void installOperations(Database& db);
+    // Adds the shipped commands a book does not list yet (a book made by an
+    // older version), each granted to the system group.
+    static void addMissingOperations(Database& db);
     static void writeVersion(Database& db, int version);
 };

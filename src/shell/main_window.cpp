@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,6 +16,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "admin/book_backup.h"
+#include "admin/book_restore.h"
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "platform/prompter.h"
@@ -102,6 +106,19 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent, const WindowOpener&
     setFont(f);
     openWindow = [this](const QString& name, int parameter) { defaultOpenWindow(name, parameter); };
     runLoginDialog = [](LoginDialog& dialog) { return dialog.exec(); };
+    chooseBackupFile = [this](bool save) {
+        const QString filter = QStringLiteral("账本备份 (*.db);;所有文件 (*)");
+        if (save) {
+            const QString suggested =
+                QDir::home().filePath(QStringLiteral("%1-%2.db")
+                                          .arg(m_context.CurrentAccountBook.BookName,
+                                               QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmm"))));
+            // An existing file is refused with its reason rather than replaced.
+            return QFileDialog::getSaveFileName(this, QStringLiteral("备份账本"), suggested, filter, nullptr,
+                                                QFileDialog::DontConfirmOverwrite);
+        }
+        return QFileDialog::getOpenFileName(this, QStringLiteral("恢复账本"), QDir::homePath(), filter);
+    };
 
     buildActions();
     auto* layout = new QVBoxLayout(this);
@@ -161,6 +178,8 @@ void MainWindow::buildActions() {
     add("Action_ManuItemPowerManger", "用户权限管理",
         [this] { openWindow(QStringLiteral("Sys_User_Operation_Frm"), 0); });
     add("Action_SysCorpInfo", "使用单位资料", [this] { openWindow(QStringLiteral("SYS_CurrCorpInfo_Frm"), 0); });
+    add("Action_BackupBook", "备份账本", [this] { backupBook(); });
+    add("Action_RestoreBook", "恢复账本", [this] { restoreBook(); });
     add("Action_LoginAgain", "重新登陆", [this] {
         if (logInDialog()) {
             InitMainWindow();
@@ -253,6 +272,9 @@ QWidget* MainWindow::buildBar() {
     m_settingsMenu->addAction(m_actions.action("Action_ManuItemPowerManger"));
     m_settingsMenu->addSeparator();
     m_settingsMenu->addAction(m_actions.action("Action_SysCorpInfo"));
+    m_settingsMenu->addSeparator();
+    m_settingsMenu->addAction(m_actions.action("Action_BackupBook"));
+    m_settingsMenu->addAction(m_actions.action("Action_RestoreBook"));
     m_settingsMenu->addSeparator();
     m_settingsMenu->addAction(m_actions.action("Action_LoginAgain"));
     m_settingsMenu->addSeparator();
@@ -460,4 +482,23 @@ void MainWindow::defaultOpenWindow(const QString& windowName, int startParameter
     if (!m_windows.open(m_context, windowName, startParameter, this)) {
         m_context.prompter().inform(notYetOpenText());
     }
+}
+
+void MainWindow::backupBook() {
+    const QString file = chooseBackupFile(true);
+    if (file.isEmpty()) {
+        return;
+    }
+    BookBackup(m_context).backup(QString(), file);
+    m_context.prompter().inform(QStringLiteral("账本已备份到：%1").arg(QDir::toNativeSeparators(file)));
+}
+
+void MainWindow::restoreBook() {
+    const QString file = chooseBackupFile(false);
+    if (file.isEmpty() || !m_context.prompter().askYesNo(restoreQuestion())) {
+        return;
+    }
+    const QString savedAs = BookRestore(m_context).restore(QString(), file);
+    m_context.prompter().inform(
+        QStringLiteral("账本已恢复。恢复前的账本已另存为：%1").arg(QDir::toNativeSeparators(savedAs)));
 }

@@ -26,6 +26,7 @@ private slots:
     void priceTableCopiesByPosition();
     void plainPasswordsAreHashedOnlyWhenAsked();
     void olderBookWithoutVersionIsUpgraded();
+    void olderBookGetsTheNewCommandsGranted();
     void newerBookIsRefused();
     void codesAreUnique_data();
     void codesAreUnique();
@@ -317,6 +318,39 @@ void TestSchema::olderBookWithoutVersionIsUpgraded() {
     SchemaInstaller::ensureBook(db, false);
     QCOMPARE(SchemaInstaller::storedVersion(db), SchemaInstaller::kBookVersion);
     QVERIFY(db.hasTable("temp_User_Operation"));
+}
+
+// A book of version 4 lacks the backup and restore commands: the upgrade
+// lists them under the main window, controlled and granted to the system
+// group only, and leaves the other rows and grants as they were.
+void TestSchema::olderBookGetsTheNewCommandsGranted() {
+    FreshBook book(TestBooks::currentEngine());
+    Database& db = book.db();
+    const QString newOnes = "LOWER(Action_Name) in ('action_backupbook', 'action_restorebook')";
+    db.query("delete from Sys_user_Operation where Action_id in (select id from Sys_Operation_Table where " + newOnes +
+             ")");
+    db.query("delete from Sys_Operation_Table where " + newOnes);
+    db.query("delete from schema_version");
+    db.query("insert into schema_version (version) values (4)");
+    db.query(
+        "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table "
+        "where LOWER(Action_Name)='action_syscorpinfo'");
+    const int before = db.scalar("select count(*) from Sys_Operation_Table").toInt();
+    SchemaInstaller::ensureBook(db, false);
+    QCOMPARE(SchemaInstaller::storedVersion(db), SchemaInstaller::kBookVersion);
+    QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table").toInt(), before + 2);
+    QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table a where " + newOnes +
+                       " and a.isControl=1 and a.Form_Name='main_frm' and exists (select 1 from Sys_Operation_Table "
+                       "w where CAST(w.id AS VARCHAR(20))=a.Parent_ID and w.Action_Name='' and w.Form_Name='main_frm')")
+                 .toInt(),
+             2);
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt(),
+             db.scalar("select count(*) from Sys_Operation_Table").toInt());
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='业务组'").toInt(), 1);
+    QCOMPARE(db.scalar("select count(distinct id) from Sys_Operation_Table").toInt(), before + 2);
+    // Running it again adds nothing.
+    SchemaInstaller::ensureBook(db, false);
+    QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table").toInt(), before + 2);
 }
 
 void TestSchema::newerBookIsRefused() {

@@ -81,6 +81,7 @@ private slots:
     void pictureViewerShowsAndSaves();
     void aboutShowsNameAndVersion();
     void mainWindowLendsItsProgressNote();
+    void settingsMenuBacksUpAndRestoresTheBook();
     void longWorkShowsTheNoteUntilItEnds();
 
 private:
@@ -258,8 +259,8 @@ void TestShellWindows::mainWindowAfterLogIn() {
     for (QAction* a : w.settingsMenu()->actions()) {
         menu << (a->isSeparator() ? QString("-") : a->text());
     }
-    QCOMPARE(menu, QStringList({"修改密码", "系统设置", "-", "用户权限管理", "-", "使用单位资料", "-", "重新登陆", "-",
-                                "退出系统"}));
+    QCOMPARE(menu, QStringList({"修改密码", "系统设置", "-", "用户权限管理", "-", "使用单位资料", "-", "备份账本",
+                                "恢复账本", "-", "重新登陆", "-", "退出系统"}));
     QCOMPARE(w.helpMenu()->actions().first()->text(), QString("关于..."));
 
     // Logging in again with a wrong password changes neither the user nor
@@ -368,6 +369,7 @@ void TestShellWindows::everyEntryFindsItsWindow() {
     QMap<QString, int> used;  // window name -> start parameter
     w.openWindow = [&used](const QString& name, int parameter) { used.insert(name, parameter); };
     w.runLoginDialog = [](LoginDialog&) { return int(QDialog::Rejected); };
+    w.chooseBackupFile = [](bool) { return QString(); };  // cancelled
     for (QAction* a : w.actions().actions()) {
         a->trigger();
     }
@@ -823,6 +825,43 @@ void TestShellWindows::longWorkShowsTheNoteUntilItEnds() {
         QCOMPARE(progress.steps, QStringList({"show 正在执行更新", "hide"}));
     }
     c.setProgressReporter(nullptr);
+}
+
+// 备份账本 writes a copy of the current book where the user chose; 恢复账本
+// asks, then brings that copy's data back (否 changes nothing).
+void TestShellWindows::settingsMenuBacksUpAndRestoresTheBook() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    Database& db = c.data().main();
+    MainWindow w(c);
+    QTemporaryDir out;
+    const QString file = out.filePath("copy.db");
+    w.chooseBackupFile = [&file](bool) { return file; };
+    const int units = db.scalar("select count(*) from unit").toInt();
+    m_program->prompter().clear();
+    QVERIFY(w.actions().execute("Action_BackupBook"));
+    QVERIFY(QFile::exists(file));
+    QVERIFY(m_program->prompter().lastText().startsWith("账本已备份到："));
+
+    db.execute("insert into unit (unit_code, Unit_name, remark) values ('UN900', '箱', '')");
+    m_program->prompter().setNextAnswer(false);
+    QVERIFY(w.actions().execute("Action_RestoreBook"));
+    QCOMPARE(m_program->prompter().lastText(), MainWindow::restoreQuestion());
+    QCOMPARE(db.scalar("select count(*) from unit").toInt(), units + 1);
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(w.actions().execute("Action_RestoreBook"));
+    QVERIFY(m_program->prompter().lastText().startsWith("账本已恢复。恢复前的账本已另存为："));
+    QCOMPARE(db.scalar("select count(*) from unit").toInt(), units);
+
+    // Cancelling the file choice does nothing; a second backup to the same
+    // file is refused with its reason.
+    m_program->prompter().clear();
+    w.chooseBackupFile = [](bool) { return QString(); };
+    QVERIFY(w.actions().execute("Action_RestoreBook"));
+    QVERIFY(m_program->prompter().messages().isEmpty());
+    w.chooseBackupFile = [&file](bool) { return file; };
+    QVERIFY(!w.actions().execute("Action_BackupBook"));
+    QVERIFY(m_program->prompter().lastText().startsWith("备份文件已经存在"));
 }
 
 QTEST_MAIN(TestShellWindows)
