@@ -313,6 +313,12 @@ int CtlCommands::backup(const QString& command, const QStringList& args, const Q
     }
     try {
         openBook(book);
+        // The rights of 备份账本 and 恢复账本 in the main window.
+        const QString action =
+            command == "restore" ? QStringLiteral("Action_RestoreBook") : QStringLiteral("Action_BackupBook");
+        if (!CtlDocuments(m_context, m_out, m_err, m_userName).actingUserMay(action, QStringLiteral("main_frm"))) {
+            return 3;
+        }
         if (command == "restore") {
             // The file name the book was saved to first.
             m_out << BookRestore(m_context).restore(book, outFile) << Qt::endl;

@@ -27,6 +27,7 @@ private slots:
     void copiesWhileAnotherProgramWrites();
     void restoreBringsBackTheBackup();
     void damagedBackupsAreRefusedBeforeAnythingChanges();
+    void commandLineNeedsTheRights();
 
 private:
     AppContext& context() { return m_program->context(); }
@@ -241,6 +242,45 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
         // Nothing was copied aside and no work file stays.
         QCOMPARE(QDir(bookFolder).entryList(QDir::Files), filesBefore);
     }
+}
+
+// olvendctl backup and restore act as a user, with the rights of 备份账本 and
+// 恢复账本: without them nothing is copied and nothing replaced.
+void TestBookBackup::commandLineNeedsTheRights() {
+    db().execute("insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0), ('李四', '业务组', 1)");
+    db().execute("insert into payout (paytime, subject, totalprice) values ('2006-06-01 00:00:00', '0', 9)");
+    const auto ctl = [&](const QStringList& args) {
+        QProcess p;
+        p.start(OLVENDCTL_PATH, QStringList{"--home", m_program->folder(), "--user", "李四"} + args);
+        p.waitForFinished(120000);
+        return std::make_pair(p.exitCode(), QString::fromUtf8(p.readAllStandardError()));
+    };
+    const QString file = target("rights.db");
+    auto [code, err] = ctl({"backup", "--out", file});
+    QCOMPARE(code, 3);
+    QVERIFY2(err.contains("没有该功能的操作权限"), qPrintable(err));
+    QVERIFY(!QFile::exists(file));
+
+    const auto grant = [&](const QString& action) {
+        db().execute(
+            "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from "
+            "Sys_Operation_Table where LOWER(Form_Name)='main_frm' and LOWER(Action_Name)=LOWER(:a)",
+            {{"a", action}});
+    };
+    grant("Action_BackupBook");
+    std::tie(code, err) = ctl({"backup", "--out", file});
+    QCOMPARE(code, 0);
+    QVERIFY(QFile::exists(file));
+
+    db().execute("delete from payout");
+    std::tie(code, err) = ctl({"restore", "--from", file});
+    QCOMPARE(code, 3);
+    QVERIFY2(err.contains("没有该功能的操作权限"), qPrintable(err));
+    QCOMPARE(db().scalar("select count(*) from payout").toInt(), 0);
+    grant("Action_RestoreBook");
+    std::tie(code, err) = ctl({"restore", "--from", file});
+    QCOMPARE(code, 0);
+    QCOMPARE(db().scalar("select count(*) from payout").toInt(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestBookBackup)
