@@ -4,7 +4,7 @@
 set -euo pipefail
 
 OLVEND_PACKAGES=(
-    cmake ninja-build g++ pkg-config clang-format
+    cmake ninja-build g++ pkg-config clang-format ccache
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
     libxlsxwriter-dev libsodium-dev libbenchmark-dev libsqlite3-dev libpq-dev
     # libxlsxwriter's pkg-config file asks for zlib, but its package does not
@@ -43,6 +43,15 @@ olvend_install_deps() {
 # Extra cache settings for olvend_build; a script that sources this file may
 # add to them (./test passes OLVEND_WERROR and OLVEND_SANITIZE this way).
 OLVEND_CMAKE_ARGS=()
+
+# Compilations go through ccache: a second clone or build folder of the same
+# sources compiles from the cache. Paths below the clone are hashed relative
+# to it (and the build folder not at all), so that clones in other places
+# share the cache; an object comes from the cache only for the same source,
+# flags and compiler.
+OLVEND_CMAKE_ARGS+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$OLVEND_ROOT}
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-true}
 
 # olvend_build DIR TYPE [TARGET...]: configures and builds (all targets when
 # none are named).

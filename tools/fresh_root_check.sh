@@ -15,6 +15,12 @@
 #   OLVEND_FRESH_RUN_SECONDS  how long the started program must keep running (20)
 #   OLVEND_FRESH_RUN_LIMIT    seconds ./run may take to build and start (2400)
 #   OLVEND_WERROR             passed on to ./test inside
+#   OLVEND_FRESH_CRASH_KILLS  kills per engine of the crash loops inside (50)
+#   OLVEND_FRESH_FUZZ_SECONDS seconds per fuzz target inside (10)
+#
+# The root proves that the packages and the build are complete; the crash
+# loops and the fuzz targets run at their full CI lengths in ./test outside,
+# so here they run shorter.
 set -euo pipefail
 
 suite=bookworm
@@ -310,6 +316,7 @@ in_root() {
     local envs=(HOME=/root LANG=C.UTF-8 TERM=dumb DEBIAN_FRONTEND=noninteractive
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
     if [ -n "${OLVEND_WERROR:-}" ]; then envs+=("OLVEND_WERROR=$OLVEND_WERROR"); fi
+    envs+=("OLVEND_CRASH_KILLS=${OLVEND_FRESH_CRASH_KILLS:-50}" "OLVEND_FUZZ_SECONDS=${OLVEND_FRESH_FUZZ_SECONDS:-10}")
     # Run in the background and waited for: bash runs a trap only once the
     # foreground command has ended, but interrupts a wait at once, so a TERM
     # or INT cleans up now rather than when ./test is through.

@@ -4,11 +4,13 @@
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QSaveFile>
 #include <QSqlQuery>
 
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/database.h"
+#include "platform/errors.h"
 #include "platform/picture_file.h"
 
 namespace {
@@ -57,6 +59,9 @@ int insertGroups(Database& db, const QString& table, const QStringList& names) {
 void DemoData::fill(AppContext& context, const Counts& counts) {
     Database& db = context.data().main();
     QRandomGenerator r(20061225);
+    // Pictures are written once their goods are in the book, so that a
+    // stopped fill leaves no picture without its goods.
+    QList<std::pair<QString, QImage>> pictures;
     WriteTransaction tx(db);
     int next = db.scalar("select CurrID from Sys_ID_Autoincrement where tablename='customer_provider'").toInt();
 
@@ -141,7 +146,7 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                 p.setFont(f);
                 p.drawText(img.rect(), Qt::AlignCenter, name + '\n' + code);
                 p.end();
-                img.save(PictureFile::inFolder(context.PictureFolder, picture), "JPG", 85);
+                pictures.append({PictureFile::inFolder(context.PictureFolder, picture), img});
             }
             db.run(q, {{"code", code},
                        {"name", name},
@@ -165,4 +170,10 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                    {{"c", QStringLiteral("SP%1").arg(first + counts.goods - 1, 8, 10, QChar('0'))}});
     }
     tx.commit();
+    for (const auto& [file, image] : pictures) {
+        QSaveFile out(file);
+        if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "JPG", 85) || !out.commit()) {
+            throw UserError(QStringLiteral("无法保存商品图片: %1").arg(QDir::toNativeSeparators(file)));
+        }
+    }
 }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include "data/app_context.h"
 #include "data/data_module.h"
@@ -27,7 +28,8 @@ GoodsEditor::GoodsEditor(AppContext& context, GoodsCatalog& catalog, int mode)
 }
 
 bool GoodsEditor::isModified() const {
-    return m_catalog.goods().isEditing() || m_pictureChanged;
+    // A save that failed leaves its row edit pending in the dataset.
+    return m_catalog.goods().isEditing() || m_catalog.goods().hasChanges() || m_pictureChanged;
 }
 
 bool GoodsEditor::validate() {
@@ -79,10 +81,10 @@ bool GoodsEditor::validate() {
     return true;
 }
 
-void GoodsEditor::writePicture() {
+std::unique_ptr<QSaveFile> GoodsEditor::preparePicture() {
     const QString path = m_catalog.goods().value("PicturePath").toString();
     if (!m_pictureChanged || path.isEmpty() || m_picture.isNull()) {
-        return;
+        return nullptr;
     }
     const QString file = PictureFile::inFolder(m_context.PictureFolder, path);
     if (file.isEmpty()) {
@@ -92,10 +94,15 @@ void GoodsEditor::writePicture() {
     if (!QDir().mkpath(folder)) {
         throw UserError(QStringLiteral("无法创建图片文件夹: %1").arg(QDir::toNativeSeparators(folder)));
     }
-    // Always JPEG, named after the goods code, whatever was chosen.
-    if (!m_picture.save(file, "JPG", 90)) {
+    // Always JPEG, named after the goods code, whatever was chosen. It is
+    // written under a work name and takes its own only once the goods row
+    // is saved: a failed save leaves the stored picture as it was and no
+    // picture without its goods.
+    auto out = std::make_unique<QSaveFile>(file);
+    if (!out->open(QIODevice::WriteOnly) || !m_picture.save(out.get(), "JPG", 90)) {
         throw UserError(QStringLiteral("无法保存商品图片: %1").arg(QDir::toNativeSeparators(file)));
     }
+    return out;
 }
 
 bool GoodsEditor::save() {
@@ -105,12 +112,17 @@ bool GoodsEditor::save() {
     if (!validate()) {
         return false;
     }
-    writePicture();
-    m_pictureChanged = false;
+    const std::unique_ptr<QSaveFile> picture = preparePicture();
     Dataset& g = m_catalog.goods();
     if (g.isEditing()) {
         g.post();  // written at once
+    } else if (g.hasChanges()) {
+        g.applyUpdates();  // what a failed save left pending
     }
+    if (picture && !picture->commit()) {
+        throw UserError(QStringLiteral("无法保存商品图片: %1").arg(QDir::toNativeSeparators(picture->fileName())));
+    }
+    m_pictureChanged = false;
     m_mode = Existing;
     return true;
 }
@@ -137,6 +149,7 @@ bool GoodsEditor::close() {
         m_context.prompter(), QStringLiteral("该商品内容已更改，是否要保存？"), [this] { return save(); },
         [this] {
             m_catalog.goods().cancel();
+            m_catalog.goods().cancelUpdates();
             m_pictureChanged = false;
         });
 }

@@ -2,8 +2,10 @@
 
 #include <QImage>
 #include <QString>
+#include <memory>
 
 class AppContext;
+class QSaveFile;
 class GoodsCatalog;
 
 // The rules of the goods editor on the list's current goods: validation,
@@ -48,7 +50,7 @@ public:
     void setUnit(const QString& code);
 
 private:
-    void writePicture();
+    std::unique_ptr<QSaveFile> preparePicture();
 
     AppContext& m_context;
     GoodsCatalog& m_catalog;

@@ -8,6 +8,7 @@
 #include "data/data_module.h"
 #include "master/goods_catalog.h"
 #include "master/goods_editor.h"
+#include "platform/errors.h"
 #include "platform/picture_reader.h"
 #include "support/test_books.h"
 
@@ -25,6 +26,7 @@ private slots:
     void storedPathsLeadingOutAreIgnored_data();
     void storedPathsLeadingOutAreIgnored();
     void phonePhotosAreReadScaled();
+    void aFailedSaveKeepsThePictureAsItWas();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -32,7 +34,7 @@ private:
     QString expand(QString text) const { return text.replace("@out@", m_outside.path()); }
     QStringList jpegFiles() const;
     void fillRequiredFields(GoodsEditor& editor);
-    QString picture();
+    QString picture(const QColor& colour = Qt::green);
 
     std::unique_ptr<TestBooks::TestProgram> m_program;
     std::unique_ptr<GoodsCatalog> m_catalog;
@@ -82,10 +84,10 @@ void TestGoodsPictures::fillRequiredFields(GoodsEditor& editor) {
 }
 
 // A picture to choose, outside the program folder.
-QString TestGoodsPictures::picture() {
+QString TestGoodsPictures::picture(const QColor& colour) {
     const QString file = m_outside.filePath("chosen.bmp");
     QImage image(30, 20, QImage::Format_RGB32);
-    image.fill(Qt::green);
+    image.fill(colour);
     image.save(file);
     return file;
 }
@@ -244,6 +246,60 @@ void TestGoodsPictures::phonePhotosAreReadScaled() {
     QVERIFY(why.contains("无法读取图片"));
     QVERIFY(PictureReader::read(m_outside.filePath("none.jpg"), &why).isNull());
     QVERIFY(why.contains("找不到图片文件"));
+}
+
+// The picture is written only once its goods row is: a save that fails (the
+// book locked by another program) leaves the stored picture as it was and
+// no picture file for goods that were not saved; saved again, both go in.
+void TestGoodsPictures::aFailedSaveKeepsThePictureAsItWas() {
+    m_catalog.reset();
+    m_program->shortenBusyTimeout();
+    m_catalog = std::make_unique<GoodsCatalog>(m_program->context());
+    m_catalog->open();
+    m_catalog->focusClass(2);
+    const QString folder = m_program->context().PictureFolder;
+    const auto storedColour = [&](const QString& code) {
+        const QImage stored(folder + code + ".jpg");
+        return stored.isNull() ? QColor() : stored.pixelColor(15, 10);
+    };
+    const auto near = [](const QColor& a, const QColor& b) {
+        return a.isValid() && qAbs(a.red() - b.red()) < 40 && qAbs(a.green() - b.green()) < 40 &&
+               qAbs(a.blue() - b.blue()) < 40;
+    };
+
+    QVERIFY(m_catalog->addGoods());
+    GoodsEditor editor(m_program->context(), *m_catalog, GoodsEditor::New);
+    fillRequiredFields(editor);
+    m_catalog->goods().setValue("code", "SP00000007");
+    QVERIFY(editor.choosePicture(picture(Qt::green)));
+    QVERIFY(editor.save());
+    QVERIFY(near(storedColour("SP00000007"), Qt::green));
+
+    // Another picture for the same goods while the book is locked.
+    QVERIFY(editor.choosePicture(picture(Qt::red)));
+    m_catalog->goods().setValue("Goods_name", "门吸");
+    {
+        auto holder = m_program->lockMainBook();
+        QVERIFY_THROWS_EXCEPTION(OlvendError, editor.save());
+    }
+    QVERIFY(near(storedColour("SP00000007"), Qt::green));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"SP00000007.jpg"});
+    QVERIFY(editor.isModified());
+    QVERIFY(editor.save());
+    QVERIFY(near(storedColour("SP00000007"), Qt::red));
+    QCOMPARE(db().scalar("select Goods_name from goods where code = 'SP00000007'").toString(), QString("门吸"));
+
+    // New goods whose save fails leave no picture behind.
+    QVERIFY(editor.addNext());
+    fillRequiredFields(editor);
+    m_catalog->goods().setValue("code", "SP00000008");
+    QVERIFY(editor.choosePicture(picture(Qt::blue)));
+    {
+        auto holder = m_program->lockMainBook();
+        QVERIFY_THROWS_EXCEPTION(OlvendError, editor.save());
+    }
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"SP00000007.jpg"});
+    QCOMPARE(db().scalar("select count(*) from goods where code = 'SP00000008'").toInt(), 0);
 }
 
 QTEST_MAIN(TestGoodsPictures)
