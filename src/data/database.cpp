@@ -148,7 +148,8 @@ QString userTextOf(DbError::Kind kind, const QString& where, const QString& file
         case DbError::Kind::Busy:
             return QStringLiteral("%1正被其他用户或程序使用，这次操作没有完成。请稍后再试。").arg(where);
         case DbError::Kind::ConnectionLost:
-            return QStringLiteral("与%1的连接已中断，这次操作没有完成。请检查网络或服务器，然后重新登录。").arg(where);
+            return QStringLiteral("与%1(%2)的连接已中断，这次操作没有完成。请检查网络或服务器，然后重新登录。")
+                .arg(where, file);
         case DbError::Kind::ReadOnly:
             return QStringLiteral(
                        "%1的文件不能写入（只读）：%2。这次的修改没有保存。请检查该文件及其所在文件夹的权限后再试。")
@@ -285,8 +286,10 @@ std::unique_ptr<Database> Database::openServer(const ServerParams& params, const
     db.setPassword(params.password);
     db.setConnectOptions("connect_timeout=5");
     if (!db.open()) {
-        throw DbError(QStringLiteral("无法连接数据库服务器[%1](%2)").arg(label, params.describe()),
-                      driverText(db.lastError()));
+        throw DbError(
+            QStringLiteral("无法连接数据库服务器[%1](%2)。请检查服务器是否在运行、网络和服务器设置是否正确，然后再试。")
+                .arg(label, params.describe()),
+            driverText(db.lastError()));
     }
     result->applySession();
     return result;
@@ -334,8 +337,9 @@ QString Database::connectionUncertainText() {
 DbError Database::lostError(bool outcomeUnknown) const {
     if (m_reopenNeeded) {
         return DbError(
-            QStringLiteral("与数据库服务器[%1]的连接已断开，暂时无法重新连接；未完成的修改没有保存，请检查服务器后再试")
-                .arg(m_label),
+            QStringLiteral(
+                "与数据库服务器[%1](%2)的连接已断开，暂时无法重新连接；未完成的修改没有保存，请检查服务器后再试")
+                .arg(m_label, m_location),
             {}, {}, DbError::Kind::ConnectionLost);
     }
     return DbError(outcomeUnknown ? connectionUncertainText() : connectionRestoredText(), {}, {},
