@@ -8,6 +8,7 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/database.h"
+#include "data/server_book_export.h"
 #include "platform/errors.h"
 
 namespace {
@@ -20,22 +21,38 @@ void removeWithCompanions(const QString& file) {
 
 BookBackup::BookBackup(AppContext& context) : m_context(context) {}
 
-qint64 BookBackup::backup(const QString& bookName, const QString& target) {
-    if (!m_context.SoftwareInfo.IsAccess) {
-        throw UserError(QStringLiteral("服务器账本的备份请在服务器上进行"));
-    }
-    QString label = m_context.CurrentAccountBook.BookName;
-    QString stored = m_context.SettingsFile.readString(QStringLiteral("DB"), QStringLiteral("Path"));
+BookBackup::Book BookBackup::find(AppContext& context, const QString& bookName) {
+    Book book{context.CurrentAccountBook.BookName,
+              context.SettingsFile.readString(QStringLiteral("DB"), QStringLiteral("Path"))};
     if (!bookName.isEmpty()) {
-        const auto row = AccountBooks(m_context.data().openSystem()).findByName(bookName);
+        const auto row = AccountBooks(context.data().openSystem()).findByName(bookName);
         if (!row) {
             throw UserError(QStringLiteral("找不到账本: %1").arg(bookName));
         }
-        label = row->AccountBookName;
-        stored = row->FilePath;
+        book = {row->AccountBookName, row->FilePath};
     }
-    const QString source = m_context.paths().resolve(stored);
-    if (stored.isEmpty() || !QFileInfo::exists(source)) {
+    return book;
+}
+
+std::unique_ptr<Database> BookBackup::openServerBook(AppContext& context, const Book& book) {
+    const QString schema = DataModule::serverSchemaOf(book.stored);
+    return Database::openServer(context.data().serverParams(), book.label.isEmpty() ? schema : book.label, schema);
+}
+
+bool BookBackup::isAccountBook(Database& db) {
+    for (const char* table : {"Client", "goods", "Quotation_Head", "Sys_user", "Sys_Operation_Table"}) {
+        if (!db.hasTable(QString::fromLatin1(table))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+qint64 BookBackup::backup(const QString& bookName, const QString& target) {
+    const Book book = find(m_context, bookName);
+    const bool local = m_context.SoftwareInfo.IsAccess;
+    const QString source = local ? m_context.paths().resolve(book.stored) : QString();
+    if (local && (book.stored.isEmpty() || !QFileInfo::exists(source))) {
         throw UserError(QStringLiteral("账本的数据库文件不存在: %1").arg(QDir::toNativeSeparators(source)));
     }
     const QFileInfo out(target);
@@ -46,7 +63,7 @@ qint64 BookBackup::backup(const QString& bookName, const QString& target) {
         throw UserError(
             QStringLiteral("备份文件所在的文件夹不存在: %1").arg(QDir::toNativeSeparators(out.absolutePath())));
     }
-    if (out.absoluteFilePath() == QFileInfo(source).absoluteFilePath()) {
+    if (local && out.absoluteFilePath() == QFileInfo(source).absoluteFilePath()) {
         throw UserError(QStringLiteral("备份文件不能是账本本身"));
     }
     // Written under a name of its own, checked, then renamed: the target
@@ -54,15 +71,19 @@ qint64 BookBackup::backup(const QString& bookName, const QString& target) {
     const QString temp = out.absoluteFilePath() + QStringLiteral(".part");
     removeWithCompanions(temp);
     try {
-        {
-            auto book = Database::openSqlite(source, label);
-            book->query(QStringLiteral("VACUUM INTO :target"), {{"target", temp}});
+        if (local) {
+            copyLocal(book, temp, source);
+        } else {
+            copyServer(book, temp);
         }
         {
-            auto copy = Database::openSqlite(temp, label);
+            auto copy = Database::openSqlite(temp, book.label);
             const QString check = copy->scalar(QStringLiteral("PRAGMA integrity_check")).toString();
             if (check != QLatin1String("ok")) {
                 throw UserError(QStringLiteral("备份未通过完整性检查: %1").arg(check));
+            }
+            if (!isAccountBook(*copy)) {
+                throw UserError(QStringLiteral("备份不是完整的账本，没有写入"));
             }
             copy->query(QStringLiteral("PRAGMA journal_mode=DELETE"));
         }
@@ -76,4 +97,14 @@ qint64 BookBackup::backup(const QString& bookName, const QString& target) {
         throw;
     }
     return QFileInfo(target).size();
+}
+
+void BookBackup::copyLocal(const Book& book, const QString& temp, const QString& source) {
+    auto db = Database::openSqlite(source, book.label);
+    db->query(QStringLiteral("VACUUM INTO :target"), {{"target", temp}});
+}
+
+void BookBackup::copyServer(const Book& book, const QString& temp) {
+    auto server = openServerBook(m_context, book);
+    ServerBookExport::write(*server, temp, server->label());
 }

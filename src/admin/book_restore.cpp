@@ -13,6 +13,7 @@
 #include "data/data_module.h"
 #include "data/database.h"
 #include "data/schema_installer.h"
+#include "data/server_book_import.h"
 #include "platform/errors.h"
 
 namespace {
@@ -48,114 +49,140 @@ void removeWithCompanions(const QString& file) {
         QFile::remove(file + QLatin1String(suffix));
     }
 }
+
+// A book's name as part of a file name: the characters file systems refuse
+// become "_".
+QString fileNameOf(const QString& name) {
+    QString out;
+    for (const QChar c : name) {
+        out += (c.unicode() < 0x20 || QStringLiteral("\\/:*?\"<>|").contains(c)) ? QChar('_') : c;
+    }
+    return out.trimmed();
+}
 }  // namespace
 
 BookRestore::BookRestore(AppContext& context) : m_context(context) {}
 
 QString BookRestore::restore(const QString& bookName, const QString& backupFile) {
-    if (!m_context.SoftwareInfo.IsAccess) {
-        throw UserError(QStringLiteral("服务器账本的恢复请在服务器上进行"));
-    }
-    QString label = m_context.CurrentAccountBook.BookName;
-    QString stored = m_context.SettingsFile.readString(QStringLiteral("DB"), QStringLiteral("Path"));
-    if (!bookName.isEmpty()) {
-        const auto row = AccountBooks(m_context.data().openSystem()).findByName(bookName);
-        if (!row) {
-            throw UserError(QStringLiteral("找不到账本: %1").arg(bookName));
-        }
-        label = row->AccountBookName;
-        stored = row->FilePath;
-    }
-    const QString bookFile = m_context.paths().resolve(stored);
-    if (!QFileInfo::exists(bookFile)) {
+    const BookBackup::Book book = BookBackup::find(m_context, bookName);
+    const bool local = m_context.SoftwareInfo.IsAccess;
+    const QString bookFile = local ? m_context.paths().resolve(book.stored) : QString();
+    if (local && !QFileInfo::exists(bookFile)) {
         throw UserError(QStringLiteral("账本的数据库文件不存在: %1").arg(QDir::toNativeSeparators(bookFile)));
     }
-    if (!QFileInfo(backupFile).isFile()) {
+    const QFileInfo backupInfo(backupFile);
+    if (!backupInfo.isFile()) {
         throw UserError(QStringLiteral("找不到备份文件: %1").arg(QDir::toNativeSeparators(backupFile)));
     }
-    if (QFileInfo(backupFile).absoluteFilePath() == QFileInfo(bookFile).absoluteFilePath()) {
+    if (local && backupInfo.absoluteFilePath() == QFileInfo(bookFile).absoluteFilePath()) {
         throw UserError(QStringLiteral("备份文件不能是账本本身"));
     }
 
     // The backup is read from a copy: opening a file may change it, and the
-    // backup stays as it was.
-    const QString work = bookFile + QStringLiteral(".restore");
+    // backup stays as it was. A local book's copy lies beside the book, a
+    // server book's beside the backup.
+    const QString work = (local ? bookFile : backupInfo.absoluteFilePath()) + QStringLiteral(".restore");
     removeWithCompanions(work);
     if (!QFile::copy(backupFile, work)) {
         throw UserError(QStringLiteral("无法读取备份文件: %1").arg(QDir::toNativeSeparators(backupFile)));
     }
     QString savedAs;
     try {
-        {
-            std::unique_ptr<Database> check;
-            QString result;
-            try {
-                check = Database::openSqlite(work, QStringLiteral("备份"));
-                result = check->scalar(QStringLiteral("PRAGMA integrity_check")).toString();
-            } catch (const OlvendError&) {
-                throw UserError(
-                    QStringLiteral("备份文件已损坏或不是账本: %1").arg(QDir::toNativeSeparators(backupFile)));
+        checkBackup(work, backupFile);
+        // The book as it is now, kept until it is no longer needed: beside a
+        // local book; a server book's beside the backup restored, where the
+        // user is looking.
+        QString stem;
+        if (local) {
+            stem = bookFile;
+        } else {
+            QString name = fileNameOf(book.label);
+            if (name.isEmpty()) {
+                name = DataModule::serverSchemaOf(book.stored);
             }
-            if (result != QLatin1String("ok")) {
-                throw UserError(QStringLiteral("备份文件未通过完整性检查: %1").arg(result));
-            }
-            for (const char* table : {"Client", "goods", "Quotation_Head", "Sys_user", "Sys_Operation_Table"}) {
-                if (!check->hasTable(QString::fromLatin1(table))) {
-                    throw UserError(QStringLiteral("备份文件不是账本: %1").arg(QDir::toNativeSeparators(backupFile)));
-                }
-            }
+            stem = backupInfo.absoluteDir().filePath(name);
         }
-        // The book as it is now, kept beside it until it is no longer needed.
-        savedAs = bookFile + QStringLiteral(".before-restore-") +
-                  QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".db");
+        stem += QStringLiteral(".before-restore-") +
+                QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        // A second restore within the same second gets a name of its own.
+        savedAs = stem + QStringLiteral(".db");
+        for (int n = 2; QFileInfo::exists(savedAs); ++n) {
+            savedAs = stem + QStringLiteral("-%1.db").arg(n);
+        }
         BookBackup(m_context).backup(bookName, savedAs);
-
-        auto book = Database::openSqlite(bookFile, label);
-        book->query(QStringLiteral("ATTACH DATABASE :file AS restored"), {{"file", work}});
-        try {
-            WriteTransaction tx(*book);
-            const QStringList inBackup = tablesOf(*book, QStringLiteral("restored"));
-            QHash<QString, QString> backupTables;
-            for (const QString& t : inBackup) {
-                backupTables.insert(t.toLower(), t);
-            }
-            for (const QString& table : tablesOf(*book, QStringLiteral("main"))) {
-                if (!restoredTable(table)) {
-                    continue;
-                }
-                const QString name = Database::checkIdentifier(table);
-                book->execute(QStringLiteral("delete from main.%1").arg(name));
-                const auto from = backupTables.constFind(table.toLower());
-                if (from == backupTables.constEnd()) {
-                    continue;
-                }
-                QStringList theirs = columnsOf(*book, QStringLiteral("restored"), from.value());
-                for (QString& c : theirs) {
-                    c = c.toLower();
-                }
-                QStringList common;
-                for (const QString& c : columnsOf(*book, QStringLiteral("main"), table)) {
-                    if (theirs.contains(c.toLower())) {
-                        common << Database::checkIdentifier(c);
-                    }
-                }
-                const QString list = common.join(QStringLiteral(", "));
-                book->execute(QStringLiteral("insert into main.%1 (%2) select %2 from restored.%3")
-                                  .arg(name, list, Database::checkIdentifier(from.value())));
-            }
-            SchemaInstaller::installTotals(*book);
-            tx.commit();
-        } catch (...) {
-            book->query(QStringLiteral("DETACH DATABASE restored"));
-            throw;
+        if (local) {
+            replaceLocal(bookFile, book.label, work);
+        } else {
+            ServerBookImport::replace(*BookBackup::openServerBook(m_context, book), work);
         }
-        book->query(QStringLiteral("DETACH DATABASE restored"));
     } catch (...) {
         removeWithCompanions(work);
         throw;
     }
     removeWithCompanions(work);
     // Connections that remember the tables' columns read them again.
-    m_context.data().main().forgetColumns();
+    if (m_context.data().isMainOpen()) {
+        m_context.data().main().forgetColumns();
+    }
     return savedAs;
+}
+
+void BookRestore::checkBackup(const QString& work, const QString& backupFile) {
+    std::unique_ptr<Database> check;
+    QString result;
+    try {
+        check = Database::openSqlite(work, QStringLiteral("备份"));
+        result = check->scalar(QStringLiteral("PRAGMA integrity_check")).toString();
+    } catch (const OlvendError&) {
+        throw UserError(QStringLiteral("备份文件已损坏或不是账本: %1").arg(QDir::toNativeSeparators(backupFile)));
+    }
+    if (result != QLatin1String("ok")) {
+        throw UserError(QStringLiteral("备份文件未通过完整性检查: %1").arg(result));
+    }
+    if (!BookBackup::isAccountBook(*check)) {
+        throw UserError(QStringLiteral("备份文件不是账本: %1").arg(QDir::toNativeSeparators(backupFile)));
+    }
+}
+
+void BookRestore::replaceLocal(const QString& bookFile, const QString& label, const QString& work) {
+    auto book = Database::openSqlite(bookFile, label);
+    book->query(QStringLiteral("ATTACH DATABASE :file AS restored"), {{"file", work}});
+    try {
+        WriteTransaction tx(*book);
+        const QStringList inBackup = tablesOf(*book, QStringLiteral("restored"));
+        QHash<QString, QString> backupTables;
+        for (const QString& t : inBackup) {
+            backupTables.insert(t.toLower(), t);
+        }
+        for (const QString& table : tablesOf(*book, QStringLiteral("main"))) {
+            if (!restoredTable(table)) {
+                continue;
+            }
+            const QString name = Database::checkIdentifier(table);
+            book->execute(QStringLiteral("delete from main.%1").arg(name));
+            const auto from = backupTables.constFind(table.toLower());
+            if (from == backupTables.constEnd()) {
+                continue;
+            }
+            QStringList theirs = columnsOf(*book, QStringLiteral("restored"), from.value());
+            for (QString& c : theirs) {
+                c = c.toLower();
+            }
+            QStringList common;
+            for (const QString& c : columnsOf(*book, QStringLiteral("main"), table)) {
+                if (theirs.contains(c.toLower())) {
+                    common << Database::checkIdentifier(c);
+                }
+            }
+            const QString list = common.join(QStringLiteral(", "));
+            book->execute(QStringLiteral("insert into main.%1 (%2) select %2 from restored.%3")
+                              .arg(name, list, Database::checkIdentifier(from.value())));
+        }
+        SchemaInstaller::installTotals(*book);
+        tx.commit();
+    } catch (...) {
+        book->query(QStringLiteral("DETACH DATABASE restored"));
+        throw;
+    }
+    book->query(QStringLiteral("DETACH DATABASE restored"));
 }

@@ -25,7 +25,6 @@ private slots:
     void refusalsLeaveNothing();
     void uncommittedWorkIsNotCopied();
     void copiesWhileAnotherProgramWrites();
-    void serverBooksAreRefused();
     void restoreBringsBackTheBackup();
     void damagedBackupsAreRefusedBeforeAnythingChanges();
 
@@ -165,21 +164,6 @@ void TestBookBackup::copiesWhileAnotherProgramWrites() {
     QCOMPARE(db().scalar("select count(*) from payout").toInt(), payouts);
     QVERIFY(copies >= 2);
     qInfo("%d copies taken while %d payouts were written", copies, payouts);
-}
-
-void TestBookBackup::serverBooksAreRefused() {
-    if (!TestBooks::postgresConfigured()) {
-        QSKIP("no PostgreSQL server configured (OLVEND_TEST_PG)");
-    }
-    TestBooks::TestProgram server(true);
-    server.connect("postgres");
-    try {
-        BookBackup(server.context()).backup(QString(), target("server.db"));
-        QFAIL("a server book was copied");
-    } catch (const UserError& e) {
-        QCOMPARE(e.message(), QString("服务器账本的备份请在服务器上进行"));
-    }
-    QVERIFY(!QFile::exists(target("server.db")));
 }
 
 void TestBookBackup::restoreBringsBackTheBackup() {

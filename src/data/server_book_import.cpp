@@ -1,0 +1,240 @@
+#include "data/server_book_import.h"
+
+#include <QHash>
+#include <QLocale>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include "data/database.h"
+#include "data/schema_installer.h"
+#include "platform/errors.h"
+
+namespace {
+// Values sent in one statement, so that a large table does not cost a
+// round trip to the server per row.
+constexpr int kValuesPerStatement = 1000;
+// How long the restore waits for other workstations' transactions on the
+// book's tables before it gives up.
+constexpr const char* kLockTimeout = "10s";
+
+// Tables the program keeps for itself: the schema's version stays the
+// book's, and the quotations' totals are computed from the restored rows.
+bool restoredTable(const QString& name) {
+    const QString n = name.toLower();
+    return n != QLatin1String("schema_version") && n != QLatin1String("quotation_sum");
+}
+
+QStringList names(Database& db, const QString& sql, const QVariantMap& params = {}) {
+    QStringList out;
+    QSqlQuery q = db.query(sql, params);
+    while (q.next()) {
+        out << Database::checkIdentifier(q.value(0).toString());
+    }
+    return out;
+}
+
+// The file's tables by lower-case name.
+QHash<QString, QString> fileTables(Database& file) {
+    QHash<QString, QString> out;
+    QSqlQuery q = file.query(QStringLiteral("select name from sqlite_master where type='table'"));
+    while (q.next()) {
+        out.insert(q.value(0).toString().toLower(), q.value(0).toString());
+    }
+    return out;
+}
+
+QStringList fileColumns(Database& file, const QString& table) {
+    QStringList out;
+    QSqlQuery q = file.query(QStringLiteral("PRAGMA table_info(%1)").arg(Database::checkIdentifier(table)));
+    while (q.next()) {
+        out << q.value(1).toString().toLower();
+    }
+    return out;
+}
+
+// A value of the file as it is sent to the server. Whole numbers and texts
+// go as they are; a floating-point number as the shortest text that reads
+// back as the same number (the decimal that was stored), which the server
+// turns into its column's type.
+QVariant serverValue(const QSqlQuery& q, int column) {
+    if (q.isNull(column)) {
+        return QVariant();
+    }
+    const QVariant v = q.value(column);
+    if (v.typeId() == QMetaType::Double) {
+        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    }
+    return v;
+}
+
+// What kind of fault a refused row has, in the user's words.
+QString faultOf(const DbError& e) {
+    switch (e.kind()) {
+        case DbError::Kind::Duplicate:
+            return QStringLiteral("有重复的编号或名称");
+        case DbError::Kind::MissingValue:
+            return QStringLiteral("有必须填写的内容是空的");
+        case DbError::Kind::NumberTooLarge:
+            return QStringLiteral("有数值超出了允许的位数");
+        default:
+            return QStringLiteral("有内容与账本的数据类型不符");
+    }
+}
+
+// Sends the file's rows of one table, many rows to a statement.
+void copyRows(Database& file, const QString& fileTable, Database& server, const QString& table,
+              const QStringList& columns) {
+    const int perStatement = qMax(1, kValuesPerStatement / int(columns.size()));
+    auto statementFor = [&](int rows) {
+        QStringList tuples;
+        for (int r = 0; r < rows; ++r) {
+            QStringList holders;
+            for (int c = 0; c < columns.size(); ++c) {
+                holders << QStringLiteral(":v%1").arg(r * columns.size() + c);
+            }
+            tuples << '(' + holders.join(QStringLiteral(", ")) + ')';
+        }
+        return server.prepared(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                                   .arg(table, columns.join(QStringLiteral(", ")), tuples.join(QStringLiteral(", "))));
+    };
+    QVariantList pending;
+    auto send = [&](int rows) {
+        const std::shared_ptr<QSqlQuery> insert = statementFor(rows);
+        for (int i = 0; i < pending.size(); ++i) {
+            insert->bindValue(i, pending[i]);
+        }
+        server.runBound(*insert);
+        pending.clear();
+    };
+    QSqlQuery rows = file.query(QStringLiteral("select %1 from %2").arg(columns.join(QStringLiteral(", ")), fileTable));
+    int buffered = 0;
+    while (rows.next()) {
+        for (int c = 0; c < columns.size(); ++c) {
+            pending << serverValue(rows, c);
+        }
+        if (++buffered == perStatement) {
+            send(buffered);
+            buffered = 0;
+        }
+    }
+    if (buffered > 0) {
+        send(buffered);
+    }
+}
+
+// Every auto-numbered key continues after the largest restored one. A
+// sequence is only ever moved forward: setting it is not undone by a
+// rollback, and one moved back would hand out keys that are in use.
+void continueSequences(Database& server) {
+    QSqlQuery q = server.query(
+        QStringLiteral("SELECT table_name, column_name FROM information_schema.columns WHERE table_schema = "
+                       "current_schema() AND (is_identity = 'YES' OR column_default LIKE 'nextval(%')"));
+    QList<QPair<QString, QString>> keys;
+    while (q.next()) {
+        keys.append(
+            {Database::checkIdentifier(q.value(0).toString()), Database::checkIdentifier(q.value(1).toString())});
+    }
+    for (const auto& [table, column] : keys) {
+        // The sequence as the catalogue names it ("schema.name"), checked
+        // before it is put into a statement.
+        QStringList parts =
+            server.scalar(QStringLiteral("SELECT pg_get_serial_sequence(:t, :c)"), {{"t", table}, {"c", column}})
+                .toString()
+                .split('.');
+        for (QString& part : parts) {
+            part = QLatin1Char('"') + Database::checkIdentifier(part.remove(QLatin1Char('"'))) + QLatin1Char('"');
+        }
+        const QString sequence = parts.join('.');
+        const qint64 next =
+            server
+                .scalar(
+                    QStringLiteral("SELECT last_value + CASE WHEN is_called THEN 1 ELSE 0 END FROM %1").arg(sequence))
+                .toLongLong();
+        const qint64 needed =
+            server.scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2").arg(column, table)).toLongLong();
+        if (needed > next) {
+            server.query(QStringLiteral("SELECT setval(:s, :v, false)"), {{"s", sequence}, {"v", needed}});
+        }
+    }
+}
+}  // namespace
+
+void ServerBookImport::replace(Database& server, const QString& file) {
+    if (server.isAccess()) {
+        throw DbError(QStringLiteral("只有服务器账本才能这样恢复"));
+    }
+    auto backup = Database::openSqlite(file, QStringLiteral("备份"));
+    const QHash<QString, QString> inFile = fileTables(*backup);
+
+    WriteTransaction tx(server);
+    server.query(QStringLiteral("SET LOCAL lock_timeout TO '%1'").arg(QLatin1String(kLockTimeout)));
+    const QStringList tables =
+        names(server, QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema = "
+                                     "current_schema() AND table_type = 'BASE TABLE' ORDER BY table_name"));
+    // Tables with triggers have them made again below, which shuts readers
+    // out until the commit; the others keep being read while no one else
+    // writes them. All locks are taken at once, before anything changes.
+    const QStringList withTriggers =
+        names(server, QStringLiteral("SELECT DISTINCT c.relname FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
+                                     "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = current_schema() "
+                                     "AND NOT t.tgisinternal ORDER BY 1"));
+    QStringList others;
+    for (const QString& table : tables) {
+        if (!withTriggers.contains(table)) {
+            others << table;
+        }
+    }
+    if (!withTriggers.isEmpty()) {
+        server.query(
+            QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(withTriggers.join(QStringLiteral(", "))));
+    }
+    if (!others.isEmpty()) {
+        server.query(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(others.join(QStringLiteral(", "))));
+    }
+    // The totals' triggers would follow every row; they are made again,
+    // and the totals computed, once the rows are in.
+    for (const QString& statement :
+         SchemaInstaller::blocks(server, QStringLiteral(":/schema/book_totals_postgres.sql"))) {
+        if (statement.startsWith(QLatin1String("DROP TRIGGER"), Qt::CaseInsensitive)) {
+            server.query(statement);
+        }
+    }
+    for (const QString& table : tables) {
+        if (!restoredTable(table)) {
+            continue;
+        }
+        server.execute(QStringLiteral("DELETE FROM %1").arg(table));
+        const auto from = inFile.constFind(table.toLower());
+        if (from == inFile.constEnd()) {
+            continue;
+        }
+        const QStringList theirs = fileColumns(*backup, from.value());
+        QStringList columns;
+        for (const QString& column :
+             names(server,
+                   QStringLiteral("SELECT column_name FROM information_schema.columns WHERE table_schema = "
+                                  "current_schema() AND table_name = :t AND is_generated = 'NEVER' ORDER BY "
+                                  "ordinal_position"),
+                   {{"t", table}})) {
+            if (theirs.contains(column.toLower())) {
+                columns << column;
+            }
+        }
+        if (columns.isEmpty()) {
+            continue;
+        }
+        try {
+            copyRows(*backup, Database::checkIdentifier(from.value()), server, table, columns);
+        } catch (const DbError& e) {
+            if (e.kind() == DbError::Kind::Busy || e.kind() == DbError::Kind::ConnectionLost) {
+                throw;
+            }
+            throw UserError(
+                QStringLiteral("备份中表 %1 的数据%2，不能恢复到这个账本；账本没有改变").arg(from.value(), faultOf(e)),
+                e.details());
+        }
+    }
+    SchemaInstaller::installTotals(server);
+    continueSequences(server);
+    tx.commit();
+}
