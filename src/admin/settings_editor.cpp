@@ -15,6 +15,11 @@ QString SettingsEditor::pictureFolder() const {
 void SettingsEditor::apply(bool showCustomFilter, const QString& pictureFolder) {
     QString folder = AppPaths::normalizeSeparators(pictureFolder.trimmed());
     IniFile& ini = m_context.SettingsFile;
+    // Settings that could not be written do not take effect either: the
+    // dialog stays open with them, and a later write of other settings must
+    // not carry them along.
+    const IniFile before = ini;
+    const QString folderBefore = m_context.PictureFolder;
     ini.setString("SYS_Setting", "ShowCustomFilter", showCustomFilter ? "true" : "false");
     if (folder.isEmpty()) {
         // No folder given: the program's own picture folder, never the root.
@@ -27,5 +32,11 @@ void SettingsEditor::apply(bool showCustomFilter, const QString& pictureFolder) 
         ini.setString("SYS_Setting", "picPath", folder);
         m_context.PictureFolder = folder;
     }
-    ini.save();
+    try {
+        ini.save();
+    } catch (...) {
+        ini = before;
+        m_context.PictureFolder = folderBefore;
+        throw;
+    }
 }

@@ -13,7 +13,8 @@ public:
     bool showCustomFilter() const;
     QString pictureFolder() const;
     // Writes both settings; the folder always ends with a separator.
-    // Throws UserError when config.ini cannot be written.
+    // Throws UserError when config.ini cannot be written; neither setting
+    // takes effect then.
     void apply(bool showCustomFilter, const QString& pictureFolder);
 
 private:

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+
 #include <QAtomicInt>
 #include <QDir>
 #include <QFile>
@@ -52,9 +54,10 @@ bool isUnknownPrepared(const QSqlError& e) {
 // What a refused statement means, from the code the database gave: the
 // SQLSTATE of a server, the (extended) result code of SQLite. SQLite's
 // primary constraint code alone says less: its own text then tells which
-// constraint failed.
-DbError::Kind classify(bool embedded, const QSqlError& e) {
-    const QString code = e.nativeErrorCode().trimmed();
+// constraint failed. An I/O failure of SQLite is a full disk when the
+// system's error (`systemErrno`, 0 when unknown) says so.
+DbError::Kind classify(bool embedded, const QString& nativeCode, const QString& databaseText, int systemErrno) {
+    const QString code = nativeCode.trimmed();
     if (embedded) {
         bool ok = false;
         const int value = code.toInt(&ok);
@@ -76,15 +79,29 @@ DbError::Kind classify(bool embedded, const QSqlError& e) {
             case 5:  // SQLITE_BUSY
             case 6:  // SQLITE_LOCKED
                 return DbError::Kind::Busy;
+            case 8:  // SQLITE_READONLY
+                return DbError::Kind::ReadOnly;
+            case 13:  // SQLITE_FULL
+                return DbError::Kind::DiskFull;
+            case 11:  // SQLITE_CORRUPT
+            case 26:  // SQLITE_NOTADB
+                return DbError::Kind::Damaged;
+            case 10:  // SQLITE_IOERR: a write refused for want of room is a full disk
+                if (systemErrno == ENOSPC || systemErrno == EFBIG || systemErrno == EDQUOT) {
+                    return DbError::Kind::DiskFull;
+                }
+                return DbError::Kind::FileError;
+            case 14:  // SQLITE_CANTOPEN
+                return DbError::Kind::FileError;
             case 19: {  // SQLITE_CONSTRAINT
-                const QString text = e.databaseText();
-                if (text.startsWith(QLatin1String("UNIQUE")) || text.startsWith(QLatin1String("PRIMARY KEY"))) {
+                if (databaseText.startsWith(QLatin1String("UNIQUE")) ||
+                    databaseText.startsWith(QLatin1String("PRIMARY KEY"))) {
                     return DbError::Kind::Duplicate;
                 }
-                if (text.startsWith(QLatin1String("FOREIGN KEY"))) {
+                if (databaseText.startsWith(QLatin1String("FOREIGN KEY"))) {
                     return DbError::Kind::Reference;
                 }
-                if (text.startsWith(QLatin1String("NOT NULL"))) {
+                if (databaseText.startsWith(QLatin1String("NOT NULL"))) {
                     return DbError::Kind::MissingValue;
                 }
                 return DbError::Kind::Other;
@@ -116,7 +133,9 @@ DbError::Kind classify(bool embedded, const QSqlError& e) {
     return DbError::Kind::Other;
 }
 
-QString userTextOf(DbError::Kind kind, const QString& where) {
+// `where` names the database ("账本[默认帐册]"), `file` its file (or the
+// server's address).
+QString userTextOf(DbError::Kind kind, const QString& where, const QString& file) {
     switch (kind) {
         case DbError::Kind::Duplicate:
             return QStringLiteral("保存失败：该编号或名称已经存在，不能重复。请修改后再保存。");
@@ -129,7 +148,23 @@ QString userTextOf(DbError::Kind kind, const QString& where) {
         case DbError::Kind::Busy:
             return QStringLiteral("%1正被其他用户或程序使用，这次操作没有完成。请稍后再试。").arg(where);
         case DbError::Kind::ConnectionLost:
-            return QStringLiteral("与%1的连接已中断，这次操作没有完成。请检查网络或服务器，然后重新登录。").arg(where);
+            return QStringLiteral("与%1(%2)的连接已中断，这次操作没有完成。请检查网络或服务器，然后重新登录。")
+                .arg(where, file);
+        case DbError::Kind::ReadOnly:
+            return QStringLiteral(
+                       "%1的文件不能写入（只读）：%2。这次的修改没有保存。请检查该文件及其所在文件夹的权限后再试。")
+                .arg(where, file);
+        case DbError::Kind::DiskFull:
+            return QStringLiteral(
+                       "磁盘已满，%1的文件无法写入：%2。这次的修改没有保存，已保存的资料不受影响。"
+                       "请腾出磁盘空间后再试。")
+                .arg(where, file);
+        case DbError::Kind::Damaged:
+            return QStringLiteral("%1的文件已损坏：%2。这次操作没有完成。请关闭程序，用最近的备份替换该文件后再试。")
+                .arg(where, file);
+        case DbError::Kind::FileError:
+            return QStringLiteral("读写%1的文件时出错：%2。这次操作没有完成，修改没有保存。请检查磁盘后再试。")
+                .arg(where, file);
         default:
             return QStringLiteral(
                        "操作失败：%1没有执行成功，修改没有保存。请重试；如果一再出现，"
@@ -169,7 +204,17 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, const QStrin
         throw DbError(QStringLiteral("无法打开%1: 不是文件").arg(where));
     }
     if (info.exists() && !info.isWritable()) {
-        throw DbError(QStringLiteral("无法打开%1: 文件是只读的").arg(where));
+        throw DbError(QStringLiteral("无法打开%1: 文件是只读的，不能保存。请检查该文件的权限。").arg(where), {}, {},
+                      DbError::Kind::ReadOnly);
+    }
+    // Beside the file SQLite keeps its write-ahead log and index; without
+    // them it can neither write nor read the book.
+    const QString folder = QDir::toNativeSeparators(info.absolutePath());
+    if (!QFileInfo(info.absolutePath()).isWritable()) {
+        throw DbError(
+            QStringLiteral("无法打开%1: 所在的文件夹(%2)不能写入，打开时需要在其中建立临时文件。请检查该文件夹的权限。")
+                .arg(where, folder),
+            {}, {}, DbError::Kind::ReadOnly);
     }
     const QString name = newConnectionName();
     std::unique_ptr<Database> result(new Database(name, SqlDialect::Kind::Sqlite, label, path));
@@ -187,11 +232,30 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, const QStrin
         result->rawExec("PRAGMA synchronous=FULL");
         result->rawExec("SELECT count(*) FROM sqlite_master");
     } catch (const DbError& e) {
-        if (e.driverText().contains("locked", Qt::CaseInsensitive) ||
-            e.driverText().contains("busy", Qt::CaseInsensitive)) {
-            throw DbError(QStringLiteral("无法打开%1: 账本正被其他程序锁定，请稍后再试").arg(where), e.driverText());
+        switch (e.kind()) {
+            case DbError::Kind::Busy:
+                throw DbError(QStringLiteral("无法打开%1: 账本正被其他程序锁定，请稍后再试").arg(where), e.driverText(),
+                              {}, e.kind());
+            case DbError::Kind::ReadOnly:
+                throw DbError(
+                    QStringLiteral("无法打开%1: 文件或所在的文件夹(%2)不能写入。请检查它们的权限。").arg(where, folder),
+                    e.driverText(), {}, e.kind());
+            case DbError::Kind::DiskFull:
+            case DbError::Kind::FileError:
+                throw DbError(
+                    QStringLiteral("无法打开%1: 读写文件时出错，磁盘可能已满或出了故障。请检查磁盘后再试。").arg(where),
+                    e.driverText(), {}, e.kind());
+            case DbError::Kind::Damaged:
+                // A file that is no database at all, or one whose first
+                // pages are damaged.
+                throw DbError(QStringLiteral("无法打开%1: 不是有效的数据库文件，可能已损坏。请关闭程序，用最近的备份"
+                                             "替换该文件后再试。")
+                                  .arg(where),
+                              e.driverText(), {}, e.kind());
+            default:
+                throw DbError(QStringLiteral("无法打开%1: 不是有效的数据库文件").arg(where), e.driverText(), {},
+                              e.kind());
         }
-        throw DbError(QStringLiteral("无法打开%1: 不是有效的数据库文件").arg(where), e.driverText());
     }
     // Failures then carry SQLite's extended result codes (which constraint
     // failed), where the driver runs on the library linked here.
@@ -200,6 +264,7 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, const QStrin
         if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
             if (sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData())) {
                 sqlite3_extended_result_codes(connection, 1);
+                result->m_sqlite = connection;
             }
         }
     }
@@ -221,8 +286,10 @@ std::unique_ptr<Database> Database::openServer(const ServerParams& params, const
     db.setPassword(params.password);
     db.setConnectOptions("connect_timeout=5");
     if (!db.open()) {
-        throw DbError(QStringLiteral("无法连接数据库服务器[%1](%2)").arg(label, params.describe()),
-                      driverText(db.lastError()));
+        throw DbError(
+            QStringLiteral("无法连接数据库服务器[%1](%2)。请检查服务器是否在运行、网络和服务器设置是否正确，然后再试。")
+                .arg(label, params.describe()),
+            driverText(db.lastError()));
     }
     result->applySession();
     return result;
@@ -270,8 +337,9 @@ QString Database::connectionUncertainText() {
 DbError Database::lostError(bool outcomeUnknown) const {
     if (m_reopenNeeded) {
         return DbError(
-            QStringLiteral("与数据库服务器[%1]的连接已断开，暂时无法重新连接；未完成的修改没有保存，请检查服务器后再试")
-                .arg(m_label),
+            QStringLiteral(
+                "与数据库服务器[%1](%2)的连接已断开，暂时无法重新连接；未完成的修改没有保存，请检查服务器后再试")
+                .arg(m_label, m_location),
             {}, {}, DbError::Kind::ConnectionLost);
     }
     return DbError(outcomeUnknown ? connectionUncertainText() : connectionRestoredText(), {}, {},
@@ -346,17 +414,32 @@ DbError Database::error(const QString& what, const QString& driver, const QStrin
 }
 
 DbError Database::failure(const QSqlError& e, const QString& statement) const {
-    const QString driver = driverText(e);
+    int systemErrno = 0;
+    if (m_sqlite && (e.nativeErrorCode().toInt() & 0xff) == SQLITE_IOERR) {
+        systemErrno = sqlite3_system_errno(m_sqlite);
+    }
+    return describedFailure(driverText(e), e.nativeErrorCode(), e.databaseText(), systemErrno, statement);
+}
+
+DbError Database::sqliteFailure(int code, const QString& text, int systemErrno, const QString& statement) const {
+    return describedFailure(text, QString::number(code), text, systemErrno, statement);
+}
+
+DbError Database::describedFailure(const QString& driver, const QString& code, const QString& databaseText,
+                                   int systemErrno, const QString& statement) const {
     const DbError plain = error(QStringLiteral("执行失败"), driver, statement);
-    const DbError::Kind kind = classify(isAccess(), e);
+    const DbError::Kind kind = classify(isAccess(), code, databaseText, systemErrno);
     const QString where =
         QStringLiteral("%1[%2]").arg(isAccess() ? QStringLiteral("账本") : QStringLiteral("数据库"), m_label);
     QString details = plain.message() + QStringLiteral(" (") + m_location + ')';
-    if (!e.nativeErrorCode().isEmpty()) {
-        details += QStringLiteral(", code ") + e.nativeErrorCode();
+    if (!code.isEmpty()) {
+        details += QStringLiteral(", code ") + code;
+    }
+    if (systemErrno != 0) {
+        details += QStringLiteral(", errno ") + QString::number(systemErrno);
     }
     details += '\n' + plain.details();
-    return DbError(userTextOf(kind, where), driver, statement, kind, details);
+    return DbError(userTextOf(kind, where, QDir::toNativeSeparators(m_location)), driver, statement, kind, details);
 }
 
 QString Database::failedColumn(const QString& driverText) {

@@ -15,6 +15,8 @@
 #include "data/sql_dialect.h"
 #include "platform/errors.h"
 
+struct sqlite3;
+
 // Where a PostgreSQL database is.
 struct ServerParams {
     QString host;
@@ -139,6 +141,9 @@ public:
     // A statement the driver refused, told in the user's words by what the
     // database reported (SQLite's result code, PostgreSQL's SQLSTATE).
     DbError failure(const QSqlError& error, const QString& statement) const;
+    // The same for a statement run on SQLite directly: its (extended)
+    // result code, its text and the system's error number (0 if unknown).
+    DbError sqliteFailure(int code, const QString& text, int systemErrno, const QString& statement) const;
     // The column a unique index refused, as the driver's text names it, or
     // empty.
     static QString failedColumn(const QString& driverText);
@@ -146,6 +151,8 @@ public:
 private:
     Database(const QString& connectionName, SqlDialect::Kind kind, const QString& label, const QString& location);
     void bindAll(QSqlQuery& q, const QVariantMap& params) const;
+    DbError describedFailure(const QString& driver, const QString& code, const QString& databaseText, int systemErrno,
+                             const QString& statement) const;
     void rawExec(const QString& sql, bool mayRetry = false);
     // Statements each server session needs (messages, the book's schema).
     void applySession();
@@ -177,6 +184,9 @@ private:
     QString m_label;
     QString m_location;
     QString m_schema;
+    // The driver's SQLite connection, where it runs on the library linked
+    // here (for the system's error number of a failed write).
+    sqlite3* m_sqlite = nullptr;
     int m_depth = 0;
     // The server lost the connection while a transaction was open: its
     // work is gone, and nothing more runs until the caller rolls back.

@@ -54,10 +54,10 @@ bool FirstStart::run(AppContext& context) {
         }
         QFile::remove(systemTemp + "-wal");
         QFile::remove(systemTemp + "-shm");
-        if (!QFile::rename(systemTemp, systemFile)) {
-            throw UserError(QStringLiteral("无法创建系统数据库: %1").arg(systemFile));
-        }
 
+        // The settings are written before the system database is renamed
+        // into place: a settings file that cannot be written leaves the
+        // folder as it was, to be started again once it can.
         IniFile& ini = context.SettingsFile;
         if (!ini.hasKey("SYS_Setting", "DBType")) {
             ini.setString("SYS_Setting", "DBType", "SQLITE");
@@ -74,6 +74,9 @@ bool FirstStart::run(AppContext& context) {
             ini.setString("DefaultSetting", "Username", QStringLiteral("超级用户"));
         }
         ini.save();
+        if (!QFile::rename(systemTemp, systemFile)) {
+            throw UserError(QStringLiteral("无法创建系统数据库: %1").arg(systemFile));
+        }
         context.resolveDatabaseKind();
         context.resolvePictureFolder();
     } catch (...) {

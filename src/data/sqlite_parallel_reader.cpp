@@ -24,6 +24,13 @@ constexpr size_t kBatchesWaiting = 8;
 // (texts, blobs) a four-byte length and the bytes.
 enum Tag : char { TagNull, TagInteger, TagReal, TagText, TagBlob };
 
+// Why the reading thread stopped, as SQLite told it.
+struct Failure {
+    QString text;
+    int code = 0;
+    int systemErrno = 0;
+};
+
 struct Parameter {
     QByteArray name;  // ":name"
     QVariant value;   // as the database takes it
@@ -43,12 +50,12 @@ public:
         }
         m_ready.notify_one();
     }
-    void finish(End end, const QString& error = {}) {
+    void finish(End end, const Failure& failure = {}) {
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_done = true;
             m_end = end;
-            m_error = error;
+            m_failure = failure;
         }
         m_ready.notify_one();
     }
@@ -76,9 +83,9 @@ public:
         const std::lock_guard<std::mutex> lock(m_mutex);
         return m_stop;
     }
-    End end(QString* error) {
+    End end(Failure* failure) {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        *error = m_error;
+        *failure = m_failure;
         return m_end;
     }
 
@@ -90,7 +97,7 @@ private:
     bool m_done = false;
     bool m_stop = false;
     End m_end = End::Done;
-    QString m_error;
+    Failure m_failure;
 };
 
 void bindAll(sqlite3_stmt* stmt, const std::vector<Parameter>& params) {
@@ -180,7 +187,7 @@ void readRows(const QByteArray& path, const QByteArray& sql, const std::vector<P
         handover.finish(Handover::End::Unavailable);
         return;
     }
-    QString error;
+    Failure failure;
     {
         bindAll(stmt, params);
         BatchWriter batch(64 * 1024);
@@ -223,7 +230,8 @@ void readRows(const QByteArray& path, const QByteArray& sql, const std::vector<P
             }
         }
         if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-            error = QString::fromUtf8(sqlite3_errmsg(connection));
+            failure = {QString::fromUtf8(sqlite3_errmsg(connection)), sqlite3_extended_errcode(connection),
+                       sqlite3_system_errno(connection)};
         }
         if (rows > 0) {
             handover.push(batch.take());
@@ -231,7 +239,7 @@ void readRows(const QByteArray& path, const QByteArray& sql, const std::vector<P
     }
     sqlite3_finalize(stmt);
     sqlite3_close(connection);
-    handover.finish(error.isEmpty() ? Handover::End::Done : Handover::End::Failed, error);
+    handover.finish(failure.code == 0 ? Handover::End::Done : Handover::End::Failed, failure);
 }
 
 // Keeps the rows of one batch.
@@ -320,12 +328,12 @@ bool SqliteParallelReader::readAll(Database& db, const QString& sql, const QVari
     while (handover.pop(&batch)) {
         keepRows(batch, columns, r.rows);
     }
-    QString error;
-    switch (handover.end(&error)) {
+    Failure failure;
+    switch (handover.end(&failure)) {
         case Handover::End::Unavailable:
             return false;
         case Handover::End::Failed:
-            throw db.error(QStringLiteral("执行失败"), error, sql);
+            throw db.sqliteFailure(failure.code, failure.text, failure.systemErrno, sql);
         case Handover::End::Done:
             break;
     }

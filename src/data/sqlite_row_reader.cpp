@@ -72,6 +72,13 @@ QStringList SqliteRowReader::declaredTypes(Database& db, const QString& sql) {
 }
 
 namespace {
+// What the connection's last failure means, told as the driver's failures
+// are.
+DbError failureOf(Database& db, sqlite3* connection, const QString& sql) {
+    return db.sqliteFailure(sqlite3_extended_errcode(connection), QString::fromUtf8(sqlite3_errmsg(connection)),
+                            sqlite3_system_errno(connection), sql);
+}
+
 // The driver's connection, when this program may use it.
 sqlite3* driverConnection(Database& db) {
     if (!db.isAccess() || !db.directReads() || !SqliteRowReader::driverSharesLibrary(db)) {
@@ -102,7 +109,7 @@ bool SqliteRowReader::describe(Database& db, const QString& sql, Result* out) {
     Statement s;
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(connection, text.constData(), int(text.size()), &s.stmt, nullptr) != SQLITE_OK) {
-        throw db.error(QStringLiteral("执行失败"), QString::fromUtf8(sqlite3_errmsg(connection)), sql);
+        throw failureOf(db, connection, sql);
     }
     out->names.clear();
     out->declaredTypes.clear();
@@ -122,7 +129,7 @@ bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMa
     Statement s;
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(connection, text.constData(), int(text.size()), &s.stmt, nullptr) != SQLITE_OK) {
-        throw db.error(QStringLiteral("执行失败"), QString::fromUtf8(sqlite3_errmsg(connection)), sql);
+        throw failureOf(db, connection, sql);
     }
     for (auto it = params.cbegin(); it != params.cend(); ++it) {
         const QByteArray name = (it.key().startsWith(':') ? it.key() : ':' + it.key()).toUtf8();
@@ -180,7 +187,7 @@ bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMa
         r.rows.endRow();
     }
     if (rc != SQLITE_DONE) {
-        throw db.error(QStringLiteral("执行失败"), QString::fromUtf8(sqlite3_errmsg(connection)), sql);
+        throw failureOf(db, connection, sql);
     }
     r.rows.finish();
     *out = std::move(r);

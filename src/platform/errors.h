@@ -36,6 +36,10 @@ public:
         RecordChanged,   // another user deleted or changed the record
         Busy,            // another program holds the book locked
         ConnectionLost,  // the server cannot be reached any more
+        ReadOnly,        // the book's file (or its folder) cannot be written
+        DiskFull,        // the disk, or the room the book may take, is full
+        Damaged,         // the book's file is not sound
+        FileError,       // the book's file could not be read or written
     };
 
     DbError(const QString& message, const QString& driverText = {}, const QString& statement = {},

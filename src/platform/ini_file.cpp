@@ -1,6 +1,8 @@
 #include "platform/ini_file.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include "platform/errors.h"
@@ -69,14 +71,36 @@ QString IniFile::toText() const {
     return out;
 }
 
+namespace {
+// Why the settings file cannot be written, in the user's words; Qt's own
+// text goes to the details.
+UserError saveError(const QString& path, const QString& qtText) {
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    QString reason;
+    if (file.isDir()) {
+        reason = QStringLiteral("同名的文件夹占用了这个位置");
+    } else if (file.exists() && !file.isWritable()) {
+        reason = QStringLiteral("文件是只读的");
+    } else if (!folder.isWritable()) {
+        reason = QStringLiteral("所在的文件夹(%1)不能写入").arg(QDir::toNativeSeparators(folder.absoluteFilePath()));
+    } else {
+        reason = QStringLiteral("写入失败，磁盘可能已满");
+    }
+    return UserError(QStringLiteral("无法写入配置文件[%1]: %2，设置没有保存。请检查后再试。")
+                         .arg(QDir::toNativeSeparators(path), reason),
+                     qtText);
+}
+}  // namespace
+
 void IniFile::save() const {
     QSaveFile f(m_path);
     if (!f.open(QIODevice::WriteOnly)) {
-        throw UserError(QStringLiteral("无法写入配置文件[%1]: %2").arg(m_path, f.errorString()));
+        throw saveError(m_path, f.errorString());
     }
     f.write(toText().toUtf8());
     if (!f.commit()) {
-        throw UserError(QStringLiteral("无法写入配置文件[%1]: %2").arg(m_path, f.errorString()));
+        throw saveError(m_path, f.errorString());
     }
 }
 
