@@ -142,6 +142,18 @@ void BookRestore::checkBackup(const QString& work, const QString& backupFile) {
     if (!BookBackup::isAccountBook(*check)) {
         throw UserError(QStringLiteral("备份文件不是账本: %1").arg(QDir::toNativeSeparators(backupFile)));
     }
+    // A newer program's book may hold what this one would drop.
+    const int version = SchemaInstaller::storedVersion(*check);
+    if (version > SchemaInstaller::kBookVersion) {
+        throw UserError(QStringLiteral("备份文件来自较新版本的程序（账本版本 %1，本程序为 %2），不能恢复: %3")
+                            .arg(version)
+                            .arg(SchemaInstaller::kBookVersion)
+                            .arg(QDir::toNativeSeparators(backupFile)));
+    }
+}
+
+QString BookRestore::missingTableText(const QString& table) {
+    return QStringLiteral("备份文件中没有表[%1]，不能恢复；账本没有改变。").arg(table);
 }
 
 void BookRestore::replaceLocal(const QString& bookFile, const QString& label, const QString& work) {
@@ -159,11 +171,12 @@ void BookRestore::replaceLocal(const QString& bookFile, const QString& label, co
                 continue;
             }
             const QString name = Database::checkIdentifier(table);
-            book->execute(QStringLiteral("delete from main.%1").arg(name));
             const auto from = backupTables.constFind(table.toLower());
             if (from == backupTables.constEnd()) {
-                continue;
+                // Emptying it would lose its rows with nothing in their place.
+                throw UserError(missingTableText(table));
             }
+            book->execute(QStringLiteral("delete from main.%1").arg(name));
             QStringList theirs = columnsOf(*book, QStringLiteral("restored"), from.value());
             for (QString& c : theirs) {
                 c = c.toLower();

@@ -22,6 +22,9 @@ public:
     // book. Throws UserError with the reason; nothing is changed then.
     QString restore(const QString& bookName, const QString& backupFile);
 
+    // What a restore says when the backup lacks a table the book has.
+    static QString missingTableText(const QString& table);
+
 private:
     // Throws UserError unless the copy `work` of `backupFile` is a sound
     // account book.

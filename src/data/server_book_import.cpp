@@ -203,11 +203,12 @@ void ServerBookImport::replace(Database& server, const QString& file) {
         if (!restoredTable(table)) {
             continue;
         }
-        server.execute(QStringLiteral("DELETE FROM %1").arg(table));
         const auto from = inFile.constFind(table.toLower());
         if (from == inFile.constEnd()) {
-            continue;
+            // Emptying it would lose its rows with nothing in their place.
+            throw UserError(QStringLiteral("备份文件中没有表[%1]，不能恢复；账本没有改变。").arg(table));
         }
+        server.execute(QStringLiteral("DELETE FROM %1").arg(table));
         const QStringList theirs = fileColumns(*backup, from.value());
         QStringList columns;
         for (const QString& column :

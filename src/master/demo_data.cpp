@@ -6,6 +6,8 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QSqlQuery>
+#include <memory>
+#include <vector>
 
 #include "data/app_context.h"
 #include "data/data_module.h"
@@ -59,9 +61,10 @@ int insertGroups(Database& db, const QString& table, const QStringList& names) {
 void DemoData::fill(AppContext& context, const Counts& counts) {
     Database& db = context.data().main();
     QRandomGenerator r(20061225);
-    // Pictures are written once their goods are in the book, so that a
-    // stopped fill leaves no picture without its goods.
-    QList<std::pair<QString, QImage>> pictures;
+    // Pictures are written under work names before the commit and take
+    // their names only after it, so that a stopped fill leaves no picture
+    // without its goods (and the goods almost never without their picture).
+    std::vector<std::unique_ptr<QSaveFile>> pictures;
     WriteTransaction tx(db);
     int next = db.scalar("select CurrID from Sys_ID_Autoincrement where tablename='customer_provider'").toInt();
 
@@ -146,7 +149,12 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                 p.setFont(f);
                 p.drawText(img.rect(), Qt::AlignCenter, name + '\n' + code);
                 p.end();
-                pictures.append({PictureFile::inFolder(context.PictureFolder, picture), img});
+                auto out = std::make_unique<QSaveFile>(PictureFile::inFolder(context.PictureFolder, picture));
+                if (!out->open(QIODevice::WriteOnly) || !img.save(out.get(), "JPG", 85)) {
+                    throw UserError(
+                        QStringLiteral("无法保存商品图片: %1").arg(QDir::toNativeSeparators(out->fileName())));
+                }
+                pictures.push_back(std::move(out));
             }
             db.run(q, {{"code", code},
                        {"name", name},
@@ -170,10 +178,9 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                    {{"c", QStringLiteral("SP%1").arg(first + counts.goods - 1, 8, 10, QChar('0'))}});
     }
     tx.commit();
-    for (const auto& [file, image] : pictures) {
-        QSaveFile out(file);
-        if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "JPG", 85) || !out.commit()) {
-            throw UserError(QStringLiteral("无法保存商品图片: %1").arg(QDir::toNativeSeparators(file)));
+    for (const auto& out : pictures) {
+        if (!out->commit()) {
+            throw UserError(QStringLiteral("无法保存商品图片: %1").arg(QDir::toNativeSeparators(out->fileName())));
         }
     }
 }

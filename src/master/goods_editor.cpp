@@ -119,6 +119,7 @@ bool GoodsEditor::save() {
     } else if (g.hasChanges()) {
         g.applyUpdates();  // what a failed save left pending
     }
+    m_mode = Existing;  // the row is in the book, whatever the picture does
     if (picture && !picture->commit()) {
         throw UserError(QStringLiteral("无法保存商品图片: %1").arg(QDir::toNativeSeparators(picture->fileName())));
     }

@@ -28,6 +28,7 @@ private slots:
     void restoreBringsBackTheBackup();
     void damagedBackupsAreRefusedBeforeAnythingChanges();
     void commandLineNeedsTheRights();
+    void incompleteOrNewerBackupsAreRefused();
 
 private:
     AppContext& context() { return m_program->context(); }
@@ -281,6 +282,40 @@ void TestBookBackup::commandLineNeedsTheRights() {
     std::tie(code, err) = ctl({"restore", "--from", file});
     QCOMPARE(code, 0);
     QCOMPARE(db().scalar("select count(*) from payout").toInt(), 1);
+}
+
+// A backup without one of the book's tables would empty that table, and a
+// newer program's backup may hold what this one drops: both are refused with
+// the book unchanged.
+void TestBookBackup::incompleteOrNewerBackupsAreRefused() {
+    DemoPayouts::fill(context(), 5);
+    const QString full = target("full.db");
+    BookBackup(context()).backup(QString(), full);
+    const QString lacking = target("lacking.db");
+    QVERIFY(QFile::copy(full, lacking));
+    Database::openSqlite(lacking, "copy")->query("drop table payout");
+    const QString newer = target("newer.db");
+    QVERIFY(QFile::copy(full, newer));
+    Database::openSqlite(newer, "copy")->query("update schema_version set version = 999");
+
+    db().execute("insert into payout (paytime, subject, totalprice) values ('2006-06-01 00:00:00', '0', 9)");
+    try {
+        BookRestore(context()).restore(QString(), lacking);
+        QFAIL("a backup without the payouts was restored");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), BookRestore::missingTableText("payout"));
+    }
+    QCOMPARE(db().scalar("select count(*) from payout").toInt(), 6);
+    try {
+        BookRestore(context()).restore(QString(), newer);
+        QFAIL("a newer program's backup was restored");
+    } catch (const UserError& e) {
+        QVERIFY2(e.message().contains("较新版本"), qPrintable(e.message()));
+    }
+    QCOMPARE(db().scalar("select count(*) from payout").toInt(), 6);
+    // The whole backup still restores.
+    BookRestore(context()).restore(QString(), full);
+    QCOMPARE(db().scalar("select count(*) from payout").toInt(), 5);
 }
 
 QTEST_GUILESS_MAIN(TestBookBackup)

@@ -90,12 +90,15 @@ const char* kTotalsSql =
     "      union select QuotationNo from Receipt_Head where QuotationNo is not null) k "
     "left join Quotation_Sum s on s.BillNo = k.BillNo "
     "left join Quotation_Head h on h.BillNo = k.BillNo "
-    "left join (select HeadNo, sum(coalesce(Total_Price, 0)) as g from Quotation_Detail group by HeadNo) d "
+    "left join (select HeadNo, sum(coalesce(Total_Price, 0)) as g, sum(coalesce(Gain_Money, 0)) as n, "
+    "                  sum(coalesce(QTY, 0) * coalesce(purchase_Price, 0)) as c "
+    "           from Quotation_Detail group by HeadNo) d "
     "       on d.HeadNo = k.BillNo "
     "left join (select QuotationNo, sum(coalesce(TotalPrice, 0)) as p from Receipt_Head group by QuotationNo) r "
     "       on r.QuotationNo = k.BillNo "
     "where s.BillNo is null "
     "   or abs(s.sum_Goods - coalesce(d.g, 0)) > 0.005 or abs(s.sum_Paid - coalesce(r.p, 0)) > 0.005 "
+    "   or abs(s.sum_Gain - coalesce(d.n, 0)) > 0.005 or abs(s.sum_Cost - coalesce(d.c, 0)) > 0.001 "
     "   or abs(s.Freight - coalesce(h.Freight, 0)) > 0.005 "
     "   or abs(s.preferential - coalesce(h.preferential, 0)) > 0.005";
 

@@ -98,7 +98,9 @@ void LocalPostgres::start() {
     // program folders name, waiting until the killed server's is released.
     QString out;
     for (int attempt = 0; attempt < 20; ++attempt) {
-        const int port = m_port != 0 ? m_port : 20000 + int(QRandomGenerator::global()->bounded(30000));
+        // Below the system's range of outgoing ports (32768 and up), so that
+        // no connection of another program takes it while the server is down.
+        const int port = m_port != 0 ? m_port : 20000 + int(QRandomGenerator::global()->bounded(12000));
         // fsync=off: the processes are killed, not the machine, so what the
         // server wrote is in the system's cache; without it a restart after
         // a crash first syncs the whole data folder, seconds per restart.
@@ -143,7 +145,13 @@ QStringList LocalPostgres::serverProcesses() const {
 }
 
 void LocalPostgres::crash() {
-    const QStringList pids = serverProcesses();
+    // Stopped first, the postmaster starts no process between the scan of
+    // its children and the kill.
+    QStringList pids = serverProcesses();
+    if (!pids.isEmpty()) {
+        ::kill(pid_t(pids.first().toLongLong()), SIGSTOP);
+        pids = serverProcesses();
+    }
     for (const QString& pid : pids) {
         ::kill(pid_t(pid.toLongLong()), SIGKILL);
     }
