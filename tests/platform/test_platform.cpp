@@ -22,6 +22,7 @@ private slots:
     void iniAddsNewSectionsAndKeys();
     void iniSaveFailsClearlyWhenFolderIsMissing();
     void iniReadsGarbledText();
+    void iniReadsTheSameAfterEverySave();
     void appPathsChooseTheFolder();
     void appPathsResolveBackslashPaths();
     void shippedFilesComeFromTheFolderOrThePrograms();
@@ -99,6 +100,25 @@ void TestPlatform::iniReadsGarbledText() {
     ini.fromText(QString::fromLatin1("\xff\xfe[[[\n=novalue\n]x[\nkey without equals\n\r\n[ok]\r\nk=v\r\n"));
     QCOMPARE(ini.readString("ok", "k"), QString("v"));
     QCOMPARE(ini.readString("db", "path"), QString());
+}
+
+void TestPlatform::iniReadsTheSameAfterEverySave() {
+    // Stray carriage returns and a doubled byte-order mark, as editors and
+    // copies between systems leave them: the first save writes lines that
+    // read back as they were read, and every later save the same text.
+    const QString text = QString(QChar(0xFEFF)) + QChar(0xFEFF) +
+                         "[DB]\r\r\nPath=db\\Book1.mdb\r\r\r\n[SYS_Setting]\r\nDBType = SQLITE\r\r\n";
+    IniFile ini;
+    ini.fromText(text);
+    QCOMPARE(ini.sections(), QStringList({"DB", "SYS_Setting"}));
+    QCOMPARE(ini.readString("db", "path"), QString("db\\Book1.mdb"));
+    const QString saved = ini.toText();
+    QCOMPARE(saved, QString("[DB]\nPath=db\\Book1.mdb\n[SYS_Setting]\nDBType = SQLITE\n"));
+    IniFile again;
+    again.fromText(saved);
+    QCOMPARE(again.toText(), saved);
+    QCOMPARE(again.sections(), ini.sections());
+    QCOMPARE(again.readString("sys_setting", "dbtype"), QString("SQLITE"));
 }
 
 void TestPlatform::appPathsChooseTheFolder() {
