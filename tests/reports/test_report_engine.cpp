@@ -36,6 +36,7 @@ private slots:
     void groupsAndPageSums();
     void scopesAndGroupsOfMixedKinds();
     void duplicateNamesReadTheFirstColumn();
+    void listShowsColumnsOfAnyName();
     void labelColumns();
     void wrappedTextGrowsItsBand();
     void codesStayOnOneLine();
@@ -399,6 +400,33 @@ void TestReportEngine::duplicateNamesReadTheFirstColumn() {
     QCOMPARE(textsOf(out.pages[0]), QStringList({"G0", "行备注1", "G1", "行备注2"}));
 }
 
+void TestReportEngine::listShowsColumnsOfAnyName() {
+    // The list lays out whatever columns the rows have: a statement's
+    // "count(*)", a spreadsheet's "单价 (元)" or an unnamed column are no
+    // names an expression can write, and their values show all the same.
+    ReportTemplate t;
+    QString error;
+    QVERIFY2(ReportTemplate::fromJson(R"({"title": "清单 [1]", "autoColumns": true})", &t, &error), qPrintable(error));
+    ReportRows r;
+    r.fields = {"count(*)", "单价 (元)", "Tot&l", "", "a]b", "sum"};
+    r.rows = {{7, 12.5, "x", "无名", "y", 3}, {8, QVariant(), "z", "列", "[w]", 4}};
+    PreparedReport out;
+    QVERIFY2(ReportPreparer(t).prepare(r, &out, &error), qPrintable(error));
+    QCOMPARE(out.pages.size(), 1);
+    QStringList detail;
+    for (const ReportPrimitive& p : out.pages[0].items) {
+        if (p.row >= 0 && out.bands[p.band].kind == ReportBand::Kind::Detail) {
+            detail.append(p.text);
+        }
+    }
+    QCOMPARE(detail, QStringList({"7", "12.5", "x", "无名", "y", "3", "8", "", "z", "列", "[w]", "4"}));
+    // The title and the captions are shown as written.
+    const QStringList texts = textsOf(out.pages[0]);
+    QVERIFY(texts.contains("清单 [1]"));
+    QVERIFY(texts.contains("count(*)"));
+    QVERIFY(texts.contains("a]b"));
+}
+
 void TestReportEngine::labelColumns() {
     ReportTemplate t;
     QString error;
@@ -501,7 +529,7 @@ void TestReportEngine::pictureThatCannotBeReadLeavesAnEmptyBox() {
     ReportItem pic;
     pic.kind = ReportItem::Kind::Picture;
     pic.rect = QRectF(0, 0, 20, 20);
-    pic.pictureField = "file";
+    pic.field = "file";
     detail.items.append(pic);
     t.bands = {detail};
     ReportRows r;
