@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QList<Entry> entries;
     QString section;
     QString body = text;
-    if (body.startsWith(QChar(0xFEFF))) {
+    while (body.startsWith(QChar(0xFEFF))) {
         body.remove(0, 1);
     }
     for (QString line : body.split('\n')) {
