@@ -16,8 +16,9 @@
 # $OLVEND_FUZZ_BUILD/findings/NAME/ and the script exits with 1.
 #
 # Environment: OLVEND_FUZZ_BUILD (build folder, $OLVEND_ROOT/build-fuzz),
-# OLVEND_FUZZ_SECONDS, OLVEND_FUZZ_JOBS, OLVEND_FUZZ_KEEP=1 (keep the work
-# corpora and logs in $OLVEND_FUZZ_BUILD/runs instead of a temporary folder).
+# OLVEND_FUZZ_SECONDS, OLVEND_FUZZ_JOBS, OLVEND_FUZZ_KEEP=1 (the work corpora
+# and logs stay in $OLVEND_FUZZ_BUILD/runs instead of a temporary folder, and
+# the next run with it goes on from those corpora).
 set -euo pipefail
 
 OLVEND_ROOT=${OLVEND_ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
@@ -93,7 +94,6 @@ build
 
 if [ "${OLVEND_FUZZ_KEEP:-0}" = 1 ]; then
     work=$builddir/runs
-    rm -rf "$work"
     mkdir -p "$work"
 else
     work=$(mktemp -d "${TMPDIR:-/tmp}/olvend-fuzz.XXXXXX")
@@ -124,15 +124,18 @@ run_target() {
     if [ -d "$fuzzsrc/corpus/$name" ]; then
         cp -r "$fuzzsrc/corpus/$name/." "$dir/corpus/"
     fi
+    rm -f "$dir/log" "$dir/cpu" "$dir/status"
     local args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
         -artifact_prefix="$findings/")
     if [ -f "$fuzzsrc/dict/$name.dict" ]; then
         args+=(-dict="$fuzzsrc/dict/$name.dict")
     fi
     local rc=0
-    # The outer limit only catches a target that never starts fuzzing.
-    (cd "$dir" && TMPDIR=$scratch/$name timeout --kill-after=30 $((seconds + 300)) \
-        "$builddir/$target" "${args[@]}" corpus </dev/null >"$dir/log" 2>&1) || rc=$?
+    # The outer limit only catches a target that never starts fuzzing. The
+    # target's processor time (user and system) goes to $dir/cpu.
+    local TIMEFORMAT='%U %S'
+    { time (cd "$dir" && TMPDIR=$scratch/$name timeout --kill-after=30 $((seconds + 300)) \
+        "$builddir/$target" "${args[@]}" corpus </dev/null >"$dir/log" 2>&1); } 2>"$dir/cpu" || rc=$?
     echo "$rc" >"$dir/status"
 }
 
@@ -141,8 +144,9 @@ run_target() {
 report_target() {
     local target=$1 name=${1#fuzz_}
     local dir=$work/$name findings=$builddir/findings/$name
-    local rc runs secs files size cov
+    local rc runs secs files size cov cpu
     rc=$(cat "$dir/status")
+    cpu=$(awk '{ printf "%d", $1 + $2 }' "$dir/cpu" 2>/dev/null || true)
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log" | tail -n 1)
     secs=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$dir/log" | tail -n 1)
     cov=$(grep -o 'cov: [0-9]*' "$dir/log" | tail -n 1 | cut -d' ' -f2)
@@ -158,8 +162,8 @@ report_target() {
     elif [ "$rc" -ne 0 ]; then
         kind="exit status $rc"
     fi
-    printf '%-24s %10s runs in %4s s, corpus %4s files (%s KiB) from %s seeds, coverage %s%s\n' \
-        "$name" "${runs:-?}" "${secs:-?}" "$files" "$size" "$seeds" "${cov:-?}" "${kind:+  ** $kind **}"
+    printf '%-18s %10s runs in %4s s (%s s of processor time), corpus %s files (%s KiB) from %s seeds, coverage %s%s\n' \
+        "$name" "${runs:-?}" "${secs:-?}" "${cpu:-?}" "$files" "$size" "$seeds" "${cov:-?}" "${kind:+  ** $kind **}"
     [ -z "$kind" ] && return 0
     local artifact
     artifact=$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$dir/log" | tail -n 1)
