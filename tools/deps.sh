@@ -16,6 +16,10 @@ OLVEND_PACKAGES=(
     # Report pages draw 宋体 with AR PL UMing: its characters have glyphs of
     # their own, so the text of a PDF reads back as it was drawn.
     fonts-arphic-uming
+    # tools/fuzz.sh: clang 14 with lld, and the runtimes of libFuzzer and the
+    # sanitizers (libclang_rt.fuzzer and friends), which clang only
+    # recommends.
+    clang lld libclang-rt-14-dev
 )
 
 olvend_missing_packages() {

@@ -32,7 +32,12 @@ void IniFile::load() {
 void IniFile::fromText(const QString& text) {
     m_lines.clear();
     QString body = text;
-    if (body.startsWith(QChar(0xFEFF))) {
+    // Every byte-order mark before the text and every carriage return at a
+    // line's end go, not only one of each: a line is written back with a
+    // line feed alone, so what is kept of a line reads the same the next
+    // time (a line ending in "\r\r\n" would otherwise lose one "\r" at each
+    // save).
+    while (body.startsWith(QChar(0xFEFF))) {
         body.remove(0, 1);
     }
     QStringList raw = body.split('\n');
@@ -41,7 +46,7 @@ void IniFile::fromText(const QString& text) {
     }
     QString section;
     for (QString line : raw) {
-        if (line.endsWith('\r')) {
+        while (line.endsWith('\r')) {
             line.chop(1);
         }
         Line l;

@@ -10,7 +10,19 @@ QSize PictureReader::readSize(const QSize& size, qint64 maxPixels) {
         return size;
     }
     const double factor = std::sqrt(double(maxPixels) / double(pixels));
-    return QSize(std::max(1, int(size.width() * factor)), std::max(1, int(size.height() * factor)));
+    int width = std::max(1, int(size.width() * factor));
+    int height = std::max(1, int(size.height() * factor));
+    // A side too short to scale keeps one pixel; the long side then holds
+    // the whole bound (a strip of 1 x 20 000 000 pixels is read at
+    // 1 x maxPixels, not at 1 x 17 888 543).
+    if (qint64(width) * height > maxPixels) {
+        if (height == 1) {
+            width = int(std::min<qint64>(maxPixels, size.width()));
+        } else {
+            height = int(std::min<qint64>(maxPixels, size.height()));
+        }
+    }
+    return QSize(width, height);
 }
 
 QImage PictureReader::read(const QString& file, QString* why, qint64 maxPixels) {
@@ -46,6 +58,11 @@ QImage PictureReader::read(const QString& file, QString* why, qint64 maxPixels) 
             return fail(QStringLiteral("图片太大（%1 × %2 像素），无法读取").arg(size.width()).arg(size.height()));
         }
         return fail(QStringLiteral("无法读取图片: %1").arg(file));
+    }
+    // A header may not tell the size (a BMP stored top-down gives its height
+    // as a negative number): such a picture is read whole and scaled after.
+    if (qint64(image.width()) * image.height() > maxPixels) {
+        image = image.scaled(readSize(image.size(), maxPixels), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     return image;
 }

@@ -1,6 +1,9 @@
+#include <QColor>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +25,7 @@ private slots:
     void iniAddsNewSectionsAndKeys();
     void iniSaveFailsClearlyWhenFolderIsMissing();
     void iniReadsGarbledText();
+    void iniReadsTheSameAfterEverySave();
     void appPathsChooseTheFolder();
     void appPathsResolveBackslashPaths();
     void shippedFilesComeFromTheFolderOrThePrograms();
@@ -37,6 +41,7 @@ private slots:
     void pictureLinksAreNotFollowed();
     void largePicturesAreReadScaled_data();
     void largePicturesAreReadScaled();
+    void picturesWithoutASizeAreReadScaled();
 };
 
 void TestPlatform::iniMatchesSectionsAndKeysWithoutCase() {
@@ -99,6 +104,25 @@ void TestPlatform::iniReadsGarbledText() {
     ini.fromText(QString::fromLatin1("\xff\xfe[[[\n=novalue\n]x[\nkey without equals\n\r\n[ok]\r\nk=v\r\n"));
     QCOMPARE(ini.readString("ok", "k"), QString("v"));
     QCOMPARE(ini.readString("db", "path"), QString());
+}
+
+void TestPlatform::iniReadsTheSameAfterEverySave() {
+    // Stray carriage returns and a doubled byte-order mark, as editors and
+    // copies between systems leave them: the first save writes lines that
+    // read back as they were read, and every later save the same text.
+    const QString text = QString(QChar(0xFEFF)) + QChar(0xFEFF) +
+                         "[DB]\r\r\nPath=db\\Book1.mdb\r\r\r\n[SYS_Setting]\r\nDBType = SQLITE\r\r\n";
+    IniFile ini;
+    ini.fromText(text);
+    QCOMPARE(ini.sections(), QStringList({"DB", "SYS_Setting"}));
+    QCOMPARE(ini.readString("db", "path"), QString("db\\Book1.mdb"));
+    const QString saved = ini.toText();
+    QCOMPARE(saved, QString("[DB]\nPath=db\\Book1.mdb\n[SYS_Setting]\nDBType = SQLITE\n"));
+    IniFile again;
+    again.fromText(saved);
+    QCOMPARE(again.toText(), saved);
+    QCOMPARE(again.sections(), ini.sections());
+    QCOMPARE(again.readString("sys_setting", "dbtype"), QString("SQLITE"));
 }
 
 void TestPlatform::appPathsChooseTheFolder() {
@@ -308,6 +332,11 @@ void TestPlatform::largePicturesAreReadScaled_data() {
     QTest::newRow("phone photo") << QSize(8000, 6000) << qint64(16'000'000) << QSize(4618, 3464);
     QTest::newRow("panorama") << QSize(40000, 1000) << qint64(16'000'000) << QSize(25298, 632);
     QTest::newRow("unknown size") << QSize() << qint64(16'000'000) << QSize();
+    // A side that would scale below one pixel keeps one; the other side is
+    // then cut to the bound, not scaled by the same factor.
+    QTest::newRow("strip one pixel high") << QSize(20'000'000, 1) << qint64(16'000'000) << QSize(16'000'000, 1);
+    QTest::newRow("strip one pixel wide") << QSize(2, 40'000'000) << qint64(16'000'000) << QSize(1, 16'000'000);
+    QTest::newRow("tiny bound") << QSize(23'481'666, 1) << qint64(1) << QSize(1, 1);
 }
 
 void TestPlatform::largePicturesAreReadScaled() {
@@ -319,6 +348,51 @@ void TestPlatform::largePicturesAreReadScaled() {
     if (got.isValid()) {
         QVERIFY(qint64(got.width()) * got.height() <= bound);
     }
+}
+
+namespace {
+// A 24-bit BMP stored top-down (its height written negative, as some
+// programs write them): the top half red, the bottom half blue.
+QByteArray topDownBmp(int width, int height) {
+    const int stride = (width * 3 + 3) / 4 * 4;
+    QByteArray bmp;
+    QDataStream out(&bmp, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("BM", 2);
+    out << quint32(54 + stride * height) << quint32(0) << quint32(54);
+    out << quint32(40) << qint32(width) << qint32(-height) << quint16(1) << quint16(24) << quint32(0)
+        << quint32(stride * height) << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
+    for (int y = 0; y < height; ++y) {
+        QByteArray row(stride, '\0');
+        for (int x = 0; x < width; ++x) {
+            row[x * 3] = y < height / 2 ? char(0) : char(255);      // blue
+            row[x * 3 + 2] = y < height / 2 ? char(255) : char(0);  // red
+        }
+        out.writeRawData(row.constData(), stride);
+    }
+    return bmp;
+}
+}  // namespace
+
+void TestPlatform::picturesWithoutASizeAreReadScaled() {
+    // The header of a top-down BMP gives no size before the pixels are read;
+    // the picture is still held to the bound, scaled as any other.
+    QTemporaryDir dir;
+    QFile f(dir.filePath("top-down.bmp"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(topDownBmp(100, 50));
+    f.close();
+    QString why;
+    const QImage whole = PictureReader::read(f.fileName(), &why);
+    QVERIFY2(!whole.isNull(), qPrintable(why));
+    QCOMPARE(whole.size(), QSize(100, 50));
+    const QImage image = PictureReader::read(f.fileName(), &why, 1000);
+    QVERIFY2(!image.isNull(), qPrintable(why));
+    QCOMPARE(image.size(), PictureReader::readSize(QSize(100, 50), 1000));
+    QVERIFY(qint64(image.width()) * image.height() <= 1000);
+    // Top stays top.
+    QCOMPARE(QColor(image.pixel(image.width() / 2, 2)), QColor(Qt::red));
+    QCOMPARE(QColor(image.pixel(image.width() / 2, image.height() - 3)), QColor(Qt::blue));
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

@@ -1,3 +1,4 @@
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
+#include <functional>
 
 #include "data/field_def.h"
 #include "reports/engine/report_exporter.h"
@@ -36,12 +38,14 @@ private slots:
     void groupsAndPageSums();
     void scopesAndGroupsOfMixedKinds();
     void duplicateNamesReadTheFirstColumn();
+    void listShowsColumnsOfAnyName();
     void labelColumns();
     void wrappedTextGrowsItsBand();
     void codesStayOnOneLine();
     void pictureThatCannotBeReadLeavesAnEmptyBox();
     void preparedFileRoundTrip();
     void damagedPreparedFiles();
+    void preparedFileWithAValueOfAnotherKind();
     void pdfAndJpegExports();
     void htmlExport();
     void xlsxKeepsNumbers();
@@ -399,6 +403,33 @@ void TestReportEngine::duplicateNamesReadTheFirstColumn() {
     QCOMPARE(textsOf(out.pages[0]), QStringList({"G0", "行备注1", "G1", "行备注2"}));
 }
 
+void TestReportEngine::listShowsColumnsOfAnyName() {
+    // The list lays out whatever columns the rows have: a statement's
+    // "count(*)", a spreadsheet's "单价 (元)" or an unnamed column are no
+    // names an expression can write, and their values show all the same.
+    ReportTemplate t;
+    QString error;
+    QVERIFY2(ReportTemplate::fromJson(R"({"title": "清单 [1]", "autoColumns": true})", &t, &error), qPrintable(error));
+    ReportRows r;
+    r.fields = {"count(*)", "单价 (元)", "Tot&l", "", "a]b", "sum"};
+    r.rows = {{7, 12.5, "x", "无名", "y", 3}, {8, QVariant(), "z", "列", "[w]", 4}};
+    PreparedReport out;
+    QVERIFY2(ReportPreparer(t).prepare(r, &out, &error), qPrintable(error));
+    QCOMPARE(out.pages.size(), 1);
+    QStringList detail;
+    for (const ReportPrimitive& p : out.pages[0].items) {
+        if (p.row >= 0 && out.bands[p.band].kind == ReportBand::Kind::Detail) {
+            detail.append(p.text);
+        }
+    }
+    QCOMPARE(detail, QStringList({"7", "12.5", "x", "无名", "y", "3", "8", "", "z", "列", "[w]", "4"}));
+    // The title and the captions are shown as written.
+    const QStringList texts = textsOf(out.pages[0]);
+    QVERIFY(texts.contains("清单 [1]"));
+    QVERIFY(texts.contains("count(*)"));
+    QVERIFY(texts.contains("a]b"));
+}
+
 void TestReportEngine::labelColumns() {
     ReportTemplate t;
     QString error;
@@ -501,7 +532,7 @@ void TestReportEngine::pictureThatCannotBeReadLeavesAnEmptyBox() {
     ReportItem pic;
     pic.kind = ReportItem::Kind::Picture;
     pic.rect = QRectF(0, 0, 20, 20);
-    pic.pictureField = "file";
+    pic.field = "file";
     detail.items.append(pic);
     t.bands = {detail};
     ReportRows r;
@@ -585,6 +616,67 @@ void TestReportEngine::damagedPreparedFiles() {
     QVERIFY(!ReportFile::load(write("other.rmp", "PK\x03\x04 something else"), &back, &error));
     QVERIFY(error.contains("不是报表文件"));
     QVERIFY(!ReportFile::load(dir.filePath("none.rmp"), &back, &error));
+}
+
+void TestReportEngine::preparedFileWithAValueOfAnotherKind() {
+    // A text's value is what a field, a parameter or an expression gives: a
+    // number, a text, a date. A file whose value is a list, a map or a
+    // picture is damaged, and refused before the value is read: a count in
+    // the billions made the reading claim memory for every element.
+    QTemporaryDir dir;
+    auto file = [&dir](const QString& name, const std::function<void(QDataStream&)>& value) {
+        QFile f(dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly)) {
+            return QString();
+        }
+        QDataStream out(&f);
+        out.setVersion(QDataStream::Qt_6_0);
+        out << ReportFile::kMagic << ReportFile::kVersion << QSizeF(210, 297);
+        out << quint32(0) << quint32(0);  // no fonts, no pictures
+        out << quint32(1) << quint32(1);  // one page of one text
+        out << quint8(ReportPrimitive::Kind::Text) << QRectF(10, 10, 100, 20) << QString("合计") << qint32(-1)
+            << qint32(Qt::AlignLeft) << false << false << quint32(0xff000000) << 1.0 << qint32(-1) << qint32(-1)
+            << qint32(-1);
+        value(out);
+        out << QString();   // the text's format
+        out << quint32(0);  // no band instances
+        return f.fileName();
+    };
+    auto hugeCount = [](QMetaType::Type type) {
+        return [type](QDataStream& out) { out << quint32(type) << qint8(0) << quint32(0xfffffff0); };
+    };
+    PreparedReport back;
+    QString error;
+    QVERIFY(!ReportFile::load(file("huge-list.rmp", hugeCount(QMetaType::QVariantList)), &back, &error));
+    QVERIFY2(error.contains("损坏"), qPrintable(error));
+    QVERIFY(!ReportFile::load(file("huge-strings.rmp", hugeCount(QMetaType::QStringList)), &back, &error));
+    QVERIFY(!ReportFile::load(file("huge-map.rmp", hugeCount(QMetaType::QVariantMap)), &back, &error));
+    // Whole values of those kinds are refused the same.
+    const QList<QVariant> others = {QVariantList{1, 2}, QStringList{"a"}, QVariantMap{{"k", 1}},
+                                    QVariant(QImage(2, 2, QImage::Format_RGB32))};
+    for (const QVariant& v : others) {
+        error.clear();
+        QVERIFY2(!ReportFile::load(file("other.rmp", [&v](QDataStream& out) { out << v; }), &back, &error),
+                 v.typeName());
+        QVERIFY2(error.contains("损坏"), qPrintable(error));
+    }
+    // The kinds a text shows read back.
+    const QList<QVariant> shown = {QVariant(),
+                                   QVariant(7),
+                                   QVariant(qlonglong(9007199254740993LL)),
+                                   QVariant(12.5),
+                                   QVariant(true),
+                                   QVariant(QString("铝合金门")),
+                                   QVariant(QByteArray("\x01\x02")),
+                                   QVariant(QDate(2024, 2, 29)),
+                                   QVariant(QDateTime(QDate(2024, 3, 1), QTime(9, 30)))};
+    for (const QVariant& v : shown) {
+        error.clear();
+        QVERIFY2(ReportFile::load(file("shown.rmp", [&v](QDataStream& out) { out << v; }), &back, &error),
+                 qPrintable(QString("%1: %2").arg(v.typeName(), error)));
+        QCOMPARE(back.pages[0].items[0].value, v);
+        QCOMPARE(back.pages[0].items[0].text, QString("合计"));
+    }
 }
 
 void TestReportEngine::pdfAndJpegExports() {

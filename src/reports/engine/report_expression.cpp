@@ -400,6 +400,14 @@ bool ReportExpression::parse(const QString& text, QString* error, int firstAggre
     return m_root != nullptr;
 }
 
+ReportExpression ReportExpression::ofField(const QString& name) {
+    ReportExpression e;
+    e.m_root = std::make_unique<Node>();
+    e.m_root->kind = Node::Kind::Field;
+    e.m_root->text = name;
+    return e;
+}
+
 namespace {
 // Evaluates a node; aggregates are answered through the context when the
 // table they are listed in is given.
@@ -548,6 +556,12 @@ bool ReportText::parse(const QString& text, QString* error, int firstAggregateId
         m_parts.push_back({literal, nullptr});
     }
     return true;
+}
+
+ReportText ReportText::ofField(const QString& name) {
+    ReportText t;
+    t.m_parts.push_back({QString(), std::make_shared<ReportExpression>(ReportExpression::ofField(name))});
+    return t;
 }
 
 QString ReportText::evaluate(const ReportExpression::Context& context, const QString& format) const {

@@ -39,6 +39,8 @@ public:
     // Parses; false with a message on a syntax error. Aggregate ids are
     // numbered from `firstAggregateId`.
     bool parse(const QString& text, QString* error, int firstAggregateId = 0);
+    // The expression that reads one field, whatever its name.
+    static ReportExpression ofField(const QString& name);
     QVariant evaluate(const Context& context) const;
     // Evaluates an aggregate's argument (for the preparer's accumulation).
     static QVariant evaluateNode(const Node* node, const Context& context);
@@ -57,6 +59,8 @@ private:
 class ReportText {
 public:
     bool parse(const QString& text, QString* error, int firstAggregateId = 0);
+    // The text that is one field's value, whatever the field's name.
+    static ReportText ofField(const QString& name);
     // The text with every placeholder's value, formatted by `format` (or
     // by a format() inside the placeholder).
     QString evaluate(const ReportExpression::Context& context, const QString& format) const;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QtEndian>
 
 #include "reports/engine/prepared_report.h"
 
@@ -18,6 +19,36 @@ bool fail(QString* error, const QString& message) {
         *error = message;
     }
     return false;
+}
+
+// Whether the value the stream holds next is of a kind a prepared text
+// shows: what a field, a parameter or an expression gives. Any other kind
+// (a list, a map, a picture) comes from a damaged file, and reading it could
+// claim memory for the billions of elements its count may name before the
+// data runs out. A value cut short is left to the reading, which fails.
+bool plainValueNext(QDataStream& in) {
+    const QByteArray head = in.device()->peek(sizeof(quint32));
+    if (head.size() < qsizetype(sizeof(quint32))) {
+        return true;
+    }
+    switch (qFromBigEndian<quint32>(head.constData())) {
+        case QMetaType::UnknownType:
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::QString:
+        case QMetaType::QByteArray:
+        case QMetaType::QDate:
+        case QMetaType::QTime:
+        case QMetaType::QDateTime:
+            return true;
+        default:
+            return false;
+    }
 }
 }  // namespace
 
@@ -128,7 +159,11 @@ bool ReportFile::load(const QString& file, PreparedReport* out, QString* error) 
             qint32 font = 0, align = 0, image = 0, band = 0, row = 0;
             quint32 color = 0;
             in >> kind >> p.rect >> p.text >> font >> align >> p.wrap >> p.border >> color >> p.lineWidth >> image >>
-                band >> row >> p.value >> p.format;
+                band >> row;
+            if (in.status() == QDataStream::Ok && !plainValueNext(in)) {
+                return fail(error, damaged);
+            }
+            in >> p.value >> p.format;
             if (kind > quint8(ReportPrimitive::Kind::Image) || font >= r.fonts.size() || image >= r.images.size()) {
                 return fail(error, damaged);
             }

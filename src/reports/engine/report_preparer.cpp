@@ -194,9 +194,12 @@ void ReportPreparer::expandAutoColumns(const ReportRows& rows) {
         caption.font.pointSize = 9;
         caption.border = true;
         header.items.append(caption);
+        // The value by the column's name as it stands: a name need not be
+        // one an expression could write.
         ReportItem cell;
+        cell.kind = ReportItem::Kind::FieldValue;
         cell.rect = QRectF(i * w, 0, w, 6);
-        cell.text = QStringLiteral("[%1]").arg(rows.fields[i]);
+        cell.field = rows.fields[i];
         cell.font.pointSize = 9;
         cell.wrap = true;
         cell.border = true;
@@ -233,7 +236,10 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
             const ReportItem& item = band->band.items[i];
             CompiledItem c;
             c.item = &band->band.items[i];
-            if (item.kind == ReportItem::Kind::Text) {
+            if (item.kind == ReportItem::Kind::FieldValue) {
+                c.text = ReportText::ofField(item.field);
+                band->hasWrap = band->hasWrap || item.wrap;
+            } else if (item.kind == ReportItem::Kind::Text) {
                 QString why;
                 if (!c.text.parse(item.text, &why, nextId)) {
                     if (error) {
@@ -365,7 +371,7 @@ double ReportPreparer::bandHeight(State& s, const CompiledBand& band, int row, d
     ctx.page = s.out->pages.size();
     ctx.today = s.today;
     for (const CompiledItem& c : band.items) {
-        if (!c.item->wrap || c.item->kind != ReportItem::Kind::Text) {
+        if (!c.item->wrap || (c.item->kind != ReportItem::Kind::Text && c.item->kind != ReportItem::Kind::FieldValue)) {
             continue;
         }
         const QString text = c.text.evaluate(ctx, c.item->format);
@@ -466,7 +472,8 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
         p.band = instance;
         p.row = row;
         switch (item.kind) {
-            case ReportItem::Kind::Text: {
+            case ReportItem::Kind::Text:
+            case ReportItem::Kind::FieldValue: {
                 p.kind = ReportPrimitive::Kind::Text;
                 // A text of one expression is that value formatted: the
                 // value is worked out once for both.
@@ -519,8 +526,8 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
                 if (!item.pictureName.isEmpty()) {
                     p.image = namedImageIndex(s, item.pictureName);
                 } else {
-                    p.image = imageIndex(
-                        s, !item.pictureField.isEmpty() ? ctx.field(item.pictureField).toString() : item.pictureFile);
+                    p.image =
+                        imageIndex(s, !item.field.isEmpty() ? ctx.field(item.field).toString() : item.pictureFile);
                 }
                 // A picture that cannot be read leaves an empty box.
                 p.kind = p.image >= 0 ? ReportPrimitive::Kind::Image : ReportPrimitive::Kind::Rect;

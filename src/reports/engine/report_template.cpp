@@ -261,7 +261,7 @@ bool ReportTemplate::fromJson(const QByteArray& json, ReportTemplate* out, QStri
                 r.align(io, iw, &item.align) && r.boolean(io, "wrap", iw, &item.wrap) &&
                 r.boolean(io, "shrink", iw, &item.shrink) && r.boolean(io, "border", iw, &item.border) &&
                 r.number(io, "lineWidth", iw, 0, 50, &item.lineWidth) && r.string(io, "color", iw, &color) &&
-                r.string(io, "file", iw, &item.pictureFile) && r.string(io, "field", iw, &item.pictureField) &&
+                r.string(io, "file", iw, &item.pictureFile) && r.string(io, "field", iw, &item.field) &&
                 r.string(io, "image", iw, &item.pictureName);
             if (!color.isEmpty()) {
                 item.color = QColor(color);

@@ -17,7 +17,11 @@ struct ReportFont {
 };
 
 struct ReportItem {
-    enum class Kind { Text, Line, Rect, Picture };
+    // FieldValue: a text that shows one field's value, for a field whose
+    // name is no expression ("单价 (元)", "count(*)", an empty name). The
+    // list of whatever columns rows have is made of these; template files
+    // do not name the kind.
+    enum class Kind { Text, Line, Rect, Picture, FieldValue };
     Kind kind = Kind::Text;
     QRectF rect;     // millimetres, relative to the band's top-left
     QString text;    // static text with [expression] placeholders
@@ -29,9 +33,9 @@ struct ReportItem {
     bool border = false;     // a text item with a frame
     double lineWidth = 0.2;  // millimetres
     QColor color = Qt::black;
-    QString pictureFile;   // a picture from a file (relative to the template)
-    QString pictureField;  // or the file named by a field
-    QString pictureName;   // or a picture the report's host draws
+    QString pictureFile;  // a picture from a file (relative to the template)
+    QString field;        // or the file named by this field; a field value: the field shown
+    QString pictureName;  // or a picture the report's host draws
 };
 
 struct ReportBand {
