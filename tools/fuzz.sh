@@ -50,8 +50,14 @@ target_name() {
 build() {
     command -v clang++ >/dev/null || die "clang++ is missing: source tools/deps.sh; olvend_install_deps"
     command -v ninja >/dev/null || die "ninja is missing: source tools/deps.sh; olvend_install_deps"
+    # Through ccache when it is there, as the other builds (tools/deps.sh).
+    local launcher=()
+    if command -v ccache >/dev/null; then
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+        export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$OLVEND_ROOT} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-true}
+    fi
     cmake -S "$fuzzsrc" -B "$builddir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+        -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" >/dev/null
     cmake --build "$builddir" -j "$(nproc)"
 }
 
