@@ -49,6 +49,8 @@ bool copyTree(const QString& from, const QString& to) {
 }  // namespace
 
 Account::Account() {
+    m_program = QStringLiteral(OLVENDCTL_PATH);
+    m_lsanOptions = qEnvironmentVariable("LSAN_OPTIONS");
     if (geteuid() != 0) {
         // Permissions bite for the account the tests run as.
         m_uid = static_cast<int>(getuid());
@@ -70,6 +72,24 @@ Account::Account() {
     QFile::setPermissions(m_root.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                                              QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
     QDir().mkpath(m_root.filePath(QStringLiteral("home")));
+    const QString bin = m_root.filePath(QStringLiteral("bin"));
+    QDir().mkpath(bin);
+    m_program = bin + QStringLiteral("/olvendctl");
+    if (!QFile::copy(QStringLiteral(OLVENDCTL_PATH), m_program) ||
+        !QFile::setPermissions(m_program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                              QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)) {
+        m_problem = QStringLiteral("cannot copy olvendctl for the test account");
+    }
+    // suppressions=PATH among the sanitizer settings: a copy it can read.
+    QStringList lsan = m_lsanOptions.split(':', Qt::SkipEmptyParts);
+    for (QString& option : lsan) {
+        if (option.startsWith(QLatin1String("suppressions="))) {
+            const QString copy = bin + QStringLiteral("/lsan.supp");
+            QFile::copy(option.mid(int(qstrlen("suppressions="))), copy);
+            option = QStringLiteral("suppressions=") + copy;
+        }
+    }
+    m_lsanOptions = lsan.join(':');
     own(m_root.path());
 }
 
@@ -110,7 +130,8 @@ void Account::own(const QString& path) const {
 }
 
 Result run(const QString& home, const QStringList& args, const Options& options) {
-    QString program = QStringLiteral(OLVENDCTL_PATH);
+    const bool switching = options.as && options.as->switches();
+    QString program = switching ? options.as->program() : QStringLiteral(OLVENDCTL_PATH);
     QStringList arguments = QStringList{"--home", home, "--today", "2006-06-25"} + args;
     if (options.fileSizeLimit > 0) {
         // A file that reaches the limit refuses the write (EFBIG) as a full
@@ -124,13 +145,16 @@ Result run(const QString& home, const QStringList& args, const Options& options)
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("XDG_RUNTIME_DIR");
-    if (options.as && options.as->switches()) {
+    if (switching) {
         arguments = QStringList{QStringLiteral("--reuid=%1").arg(options.as->uid()),
                                 QStringLiteral("--regid=%1").arg(options.as->gid()), "--clear-groups", program} +
                     arguments;
         program = QStringLiteral("setpriv");
         // Caches (fonts) go to a home the account may write.
         env.insert("HOME", options.as->folder() + QStringLiteral("/home"));
+        if (!options.as->lsanOptions().isEmpty()) {
+            env.insert("LSAN_OPTIONS", options.as->lsanOptions());
+        }
     }
     QProcess p;
     p.setProcessEnvironment(env);

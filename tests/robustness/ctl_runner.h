@@ -38,9 +38,16 @@ public:
     QString copyProgram(const QString& programFolder, const QString& name) const;
     // Gives a file or a tree to the account (does nothing when not root).
     void own(const QString& path) const;
+    // The olvendctl the account runs: a copy in folder() when switching, as
+    // the build folder may lie where it cannot reach (under /root); and the
+    // LeakSanitizer settings with the suppressions copied there too.
+    QString program() const { return m_program; }
+    QString lsanOptions() const { return m_lsanOptions; }
 
 private:
     bool m_switch = false;
+    QString m_program;
+    QString m_lsanOptions;
     int m_uid = -1;
     int m_gid = -1;
     QString m_problem;
