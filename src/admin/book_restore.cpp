@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
 #include "admin/book_backup.h"
 #include "data/account_books.h"
@@ -44,12 +45,6 @@ QStringList columnsOf(Database& db, const QString& schema, const QString& table)
     return out;
 }
 
-void removeWithCompanions(const QString& file) {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        QFile::remove(file + QLatin1String(suffix));
-    }
-}
-
 // A book's name as part of a file name: the characters file systems refuse
 // become "_".
 QString fileNameOf(const QString& name) {
@@ -78,48 +73,59 @@ QString BookRestore::restore(const QString& bookName, const QString& backupFile)
         throw UserError(QStringLiteral("备份文件不能是账本本身"));
     }
 
-    // The backup is read from a copy: opening a file may change it, and the
-    // backup stays as it was. A local book's copy lies beside the book, a
-    // server book's beside the backup.
-    const QString work = (local ? bookFile : backupInfo.absoluteFilePath()) + QStringLiteral(".restore");
-    removeWithCompanions(work);
-    if (!QFile::copy(backupFile, work)) {
-        throw UserError(QStringLiteral("无法读取备份文件: %1").arg(QDir::toNativeSeparators(backupFile)));
+    // The backup is read from a copy in the temporary folder: opening a
+    // file may change it, the backup stays as it was, and a backup on a
+    // read-only disk restores as well as any other.
+    QFile source(backupFile);
+    if (!source.open(QIODevice::ReadOnly)) {
+        throw UserError(QStringLiteral("无法读取备份文件: %1（%2）")
+                            .arg(QDir::toNativeSeparators(backupFile), source.errorString()));
     }
-    QString savedAs;
-    try {
-        checkBackup(work, backupFile);
-        // The book as it is now, kept until it is no longer needed: beside a
-        // local book; a server book's beside the backup restored, where the
-        // user is looking.
-        QString stem;
-        if (local) {
-            stem = bookFile;
-        } else {
-            QString name = fileNameOf(book.label);
-            if (name.isEmpty()) {
-                name = DataModule::serverSchemaOf(book.stored);
-            }
-            stem = backupInfo.absoluteDir().filePath(name);
-        }
-        stem += QStringLiteral(".before-restore-") +
-                QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        // A second restore within the same second gets a name of its own.
-        savedAs = stem + QStringLiteral(".db");
-        for (int n = 2; QFileInfo::exists(savedAs); ++n) {
-            savedAs = stem + QStringLiteral("-%1.db").arg(n);
-        }
-        BookBackup(m_context).backup(bookName, savedAs);
-        if (local) {
-            replaceLocal(bookFile, book.label, work);
-        } else {
-            ServerBookImport::replace(*BookBackup::openServerBook(m_context, book), work);
-        }
-    } catch (...) {
-        removeWithCompanions(work);
-        throw;
+    source.close();
+    QTemporaryDir scratch;
+    const QString work = scratch.isValid() ? scratch.filePath(QStringLiteral("restore.db")) : QString();
+    // The copy is the program's own to open and change, whatever the
+    // backup's permissions (a read-only file keeps them in its copy).
+    if (work.isEmpty() || !source.copy(work) ||
+        !QFile::setPermissions(work, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        throw UserError(QStringLiteral("无法在临时文件夹[%1]中复制备份文件，请检查该文件夹的空间和权限: %2")
+                            .arg(QDir::toNativeSeparators(QDir::tempPath()), source.errorString()));
     }
-    removeWithCompanions(work);
+    checkBackup(work, backupFile);
+
+    // The book as it is just before the restore, kept until it is no longer
+    // needed: beside a local book; a server book's beside the backup
+    // restored, where the user is looking, or in the program's book folder
+    // when that folder cannot be written.
+    QString stem;
+    if (local) {
+        stem = bookFile;
+    } else {
+        QString name = fileNameOf(book.label);
+        if (name.isEmpty()) {
+            name = DataModule::serverSchemaOf(book.stored);
+        }
+        QDir folder = backupInfo.absoluteDir();
+        if (!QFileInfo(folder.absolutePath()).isWritable()) {
+            folder = QDir(m_context.paths().dbFolder());
+        }
+        stem = folder.filePath(name);
+    }
+    stem +=
+        QStringLiteral(".before-restore-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    // A second restore within the same second gets a name of its own.
+    QString savedAs = stem + QStringLiteral(".db");
+    for (int n = 2; QFileInfo::exists(savedAs); ++n) {
+        savedAs = stem + QStringLiteral("-%1.db").arg(n);
+    }
+    // Taken once the restore holds the book against other writers, so that
+    // nothing saved in between is in neither the copy nor the restored book.
+    const auto keepCurrent = [&] { BookBackup(m_context).backup(bookName, savedAs); };
+    if (local) {
+        replaceLocal(bookFile, book.label, work, keepCurrent);
+    } else {
+        ServerBookImport::replace(*BookBackup::openServerBook(m_context, book), work, keepCurrent);
+    }
     // Connections that remember the tables' columns read them again.
     if (m_context.data().isMainOpen()) {
         m_context.data().main().forgetColumns();
@@ -156,11 +162,15 @@ QString BookRestore::missingTableText(const QString& table) {
     return QStringLiteral("备份文件中没有表[%1]，不能恢复；账本没有改变。").arg(table);
 }
 
-void BookRestore::replaceLocal(const QString& bookFile, const QString& label, const QString& work) {
+void BookRestore::replaceLocal(const QString& bookFile, const QString& label, const QString& work,
+                               const std::function<void()>& whileLocked) {
     auto book = Database::openSqlite(bookFile, label);
     book->query(QStringLiteral("ATTACH DATABASE :file AS restored"), {{"file", work}});
     try {
+        // The write lock keeps other writers out from here to the commit;
+        // readers, the copy of the current book among them, go on.
         WriteTransaction tx(*book);
+        whileLocked();
         const QStringList inBackup = tablesOf(*book, QStringLiteral("restored"));
         QHash<QString, QString> backupTables;
         for (const QString& t : inBackup) {

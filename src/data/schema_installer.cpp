@@ -86,6 +86,10 @@ void SchemaInstaller::installTotals(Database& db) {
     tx.commit();
 }
 
+void SchemaInstaller::rebuildTotals(Database& db) {
+    runScript(db, ":/schema/book_totals_rebuild.sql");
+}
+
 void SchemaInstaller::runScript(Database& db, const QString& resource) {
     for (const QString& s : statements(db, resource)) {
         db.query(s);

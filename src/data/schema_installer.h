@@ -49,6 +49,9 @@ public:
     // Creates the triggers that keep each quotation's totals and computes
     // the totals afresh, in one transaction.
     static void installTotals(Database& db);
+    // Computes every quotation's totals afresh from its rows (the triggers
+    // stay as they are).
+    static void rebuildTotals(Database& db);
 
 private:
     static void runScript(Database& db, const QString& resource);

@@ -15,7 +15,10 @@ public:
     // as it was at the same moment while other workstations go on writing,
     // and writes it to `file`, which must not exist. Columns are matched by
     // name; values travel as the server's text, so that no number is
-    // rounded through floating point on the way. The quotations' totals are
+    // rounded through floating point on the way: whole numbers are stored
+    // exactly (up to 18 digits), numbers with a fraction as a local book
+    // stores them, in floating point, exact to 15 significant digits (money
+    // up to a thousand billion with its cents). The quotations' totals are
     // computed in the copy from its rows. Throws on failure; the caller
     // removes the file then.
     static void write(Database& server, const QString& file, const QString& label);

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QStringList>
 
@@ -122,6 +123,48 @@ void copyRows(Database& file, const QString& fileTable, Database& server, const 
     }
 }
 
+// A trigger that keeps the quotations' totals, as the totals' script names it.
+struct TotalsTrigger {
+    QString name;
+    QString table;
+};
+
+QList<TotalsTrigger> scriptTriggers(Database& server) {
+    static const QRegularExpression drop(QStringLiteral("^DROP TRIGGER IF EXISTS (\\w+) ON (\\w+)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QList<TotalsTrigger> out;
+    for (const QString& statement :
+         SchemaInstaller::blocks(server, QStringLiteral(":/schema/book_totals_postgres.sql"))) {
+        const QRegularExpressionMatch m = drop.match(statement);
+        if (m.hasMatch()) {
+            out.append({Database::checkIdentifier(m.captured(1)), Database::checkIdentifier(m.captured(2))});
+        }
+    }
+    return out;
+}
+
+int expectedTotalsTriggers(Database& server) {
+    return int(scriptTriggers(server).size());
+}
+
+// Those of the book's schema that exist.
+QList<TotalsTrigger> totalsTriggers(Database& server) {
+    QList<TotalsTrigger> out;
+    for (const TotalsTrigger& t : scriptTriggers(server)) {
+        const bool exists = server
+                                .scalar(QStringLiteral("SELECT count(*) FROM pg_trigger t JOIN pg_class c ON c.oid = "
+                                                       "t.tgrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
+                                                       "WHERE n.nspname = current_schema() AND lower(t.tgname) = "
+                                                       "lower(:name) AND lower(c.relname) = lower(:table)"),
+                                        {{"name", t.name}, {"table", t.table}})
+                                .toInt() > 0;
+        if (exists) {
+            out.append(t);
+        }
+    }
+    return out;
+}
+
 // Every auto-numbered key continues after the largest restored one. A
 // sequence is only ever moved forward: setting it is not undone by a
 // rollback, and one moved back would hand out keys that are in use.
@@ -159,7 +202,7 @@ void continueSequences(Database& server) {
 }
 }  // namespace
 
-void ServerBookImport::replace(Database& server, const QString& file) {
+void ServerBookImport::replace(Database& server, const QString& file, const std::function<void()>& whileLocked) {
     if (server.isAccess()) {
         throw DbError(QStringLiteral("只有服务器账本才能这样恢复"));
     }
@@ -171,33 +214,20 @@ void ServerBookImport::replace(Database& server, const QString& file) {
     const QStringList tables =
         names(server, QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema = "
                                      "current_schema() AND table_type = 'BASE TABLE' ORDER BY table_name"));
-    // Tables with triggers have them made again below, which shuts readers
-    // out until the commit; the others keep being read while no one else
-    // writes them. All locks are taken at once, before anything changes.
-    const QStringList withTriggers =
-        names(server, QStringLiteral("SELECT DISTINCT c.relname FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
-                                     "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = current_schema() "
-                                     "AND NOT t.tgisinternal ORDER BY 1"));
-    QStringList others;
-    for (const QString& table : tables) {
-        if (!withTriggers.contains(table)) {
-            others << table;
-        }
+    // Every table at once, before anything changes: no one else writes
+    // until the commit, and everyone goes on reading the old rows.
+    if (!tables.isEmpty()) {
+        server.query(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(tables.join(QStringLiteral(", "))));
     }
-    if (!withTriggers.isEmpty()) {
-        server.query(
-            QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(withTriggers.join(QStringLiteral(", "))));
+    if (whileLocked) {
+        whileLocked();
     }
-    if (!others.isEmpty()) {
-        server.query(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(others.join(QStringLiteral(", "))));
-    }
-    // The totals' triggers would follow every row; they are made again,
-    // and the totals computed, once the rows are in.
-    for (const QString& statement :
-         SchemaInstaller::blocks(server, QStringLiteral(":/schema/book_totals_postgres.sql"))) {
-        if (statement.startsWith(QLatin1String("DROP TRIGGER"), Qt::CaseInsensitive)) {
-            server.query(statement);
-        }
+    // The totals' triggers would follow every row; they are switched off
+    // for this transaction's rows (a lock that readers do not wait for) and
+    // the totals computed once the rows are in.
+    const QList<TotalsTrigger> triggers = totalsTriggers(server);
+    for (const TotalsTrigger& t : triggers) {
+        server.query(QStringLiteral("ALTER TABLE %1 DISABLE TRIGGER %2").arg(t.table, t.name));
     }
     for (const QString& table : tables) {
         if (!restoredTable(table)) {
@@ -235,7 +265,15 @@ void ServerBookImport::replace(Database& server, const QString& file) {
                 e.details());
         }
     }
-    SchemaInstaller::installTotals(server);
+    for (const TotalsTrigger& t : triggers) {
+        server.query(QStringLiteral("ALTER TABLE %1 ENABLE TRIGGER %2").arg(t.table, t.name));
+    }
+    if (triggers.size() == expectedTotalsTriggers(server)) {
+        SchemaInstaller::rebuildTotals(server);
+    } else {
+        // A book without some of them gets them made, and its totals.
+        SchemaInstaller::installTotals(server);
+    }
     continueSequences(server);
     tx.commit();
 }

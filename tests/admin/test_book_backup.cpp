@@ -29,6 +29,7 @@ private slots:
     void damagedBackupsAreRefusedBeforeAnythingChanges();
     void commandLineNeedsTheRights();
     void incompleteOrNewerBackupsAreRefused();
+    void keptCopyHoldsWorkSavedWhileTheRestoreWaited();
 
 private:
     AppContext& context() { return m_program->context(); }
@@ -316,6 +317,34 @@ void TestBookBackup::incompleteOrNewerBackupsAreRefused() {
     // The whole backup still restores.
     BookRestore(context()).restore(QString(), full);
     QCOMPARE(db().scalar("select count(*) from payout").toInt(), 5);
+}
+
+// A workstation in the middle of a save holds the restore up; what it
+// commits meanwhile is replaced by the restore, so it must be in the copy
+// of the book kept aside.
+void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
+    DemoPayouts::fill(context(), 10);
+    const QString backup = target("ten.db");
+    BookBackup(context()).backup(QString(), backup);
+    auto writer = Database::openSqlite(context().paths().resolve(BookBackup::find(context(), QString()).stored), "w");
+    writer->beginWrite();
+    writer->execute("insert into payout (paytime, subject, totalprice) values ('2006-06-02 00:00:00', '0', 77)");
+    QProcess restore;
+    restore.start(OLVENDCTL_PATH, {"--home", m_program->folder(), "restore", "--from", backup});
+    QVERIFY(restore.waitForStarted());
+    // Long enough for the command to reach the book and wait for its lock,
+    // well inside its busy timeout.
+    QTest::qWait(1500);
+    QCOMPARE(restore.state(), QProcess::Running);
+    writer->commit();
+    QVERIFY(restore.waitForFinished(60000));
+    QCOMPARE(restore.exitCode(), 0);
+    const QString savedAs = QString::fromUtf8(restore.readAllStandardOutput()).trimmed();
+    QVERIFY2(QFile::exists(savedAs), qPrintable(savedAs));
+    QCOMPARE(db().scalar("select count(*) from payout").toInt(), 10);
+    QCOMPARE(inCopy(savedAs, "select count(*) from payout where totalprice = 77").toInt(), 1);
+    QCOMPARE(inCopy(savedAs, "select count(*) from payout").toInt(), 11);
+    QFile::remove(savedAs);
 }
 
 QTEST_GUILESS_MAIN(TestBookBackup)

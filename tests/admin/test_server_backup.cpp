@@ -29,6 +29,7 @@ private slots:
     void copiesWhileAnotherProgramWrites();
     void refusedBackupsChangeNothing();
     void restoreWaitsForWritersToFinish();
+    void waitingRestoreKeepsReadersGoingAndCopiesWhatTheyCommit();
 
 private:
     QString file(const QString& name) const { return m_out.filePath(name); }
@@ -304,6 +305,59 @@ void TestServerBackup::restoreWaitsForWritersToFinish() {
     QVERIFY(restore.waitForFinished(60000));
     QCOMPARE(restore.exitCode(), 0);
     QCOMPARE(db(*p).scalar("select count(*) from payout").toInt(), 10);
+}
+
+// While the restore waits for a workstation's save, the others go on
+// reading every table, those the quotations' totals follow included; and
+// the payout that save commits is in the copy of the book kept aside, since
+// the restore replaces it.
+void TestServerBackup::waitingRestoreKeepsReadersGoingAndCopiesWhatTheyCommit() {
+    auto p = serverProgram();
+    DemoData::fill(p->context(), {3, 1, 5, 0});
+    DemoQuotations::fill(p->context(), 3);
+    DemoPayouts::fill(p->context(), 10);
+    const QString backup = file("ten-waiting.db");
+    BookBackup(p->context()).backup(QString(), backup);
+    const int lines = db(*p).scalar("select count(*) from Quotation_Detail").toInt();
+    auto writer = p->serverBook()->connectAgain();
+    writer->beginWrite();
+    writer->execute("insert into payout (paytime, subject, totalprice) values ('2006-06-02 00:00:00', '0', 77)");
+    QProcess restore;
+    restore.start(OLVENDCTL_PATH, {"--home", p->folder(), "restore", "--from", backup});
+    auto admin = Database::openServer(TestBooks::serverParams("postgres"), "admin");
+    bool waiting = false;
+    for (int i = 0; i < 300 && !waiting && restore.state() != QProcess::NotRunning; ++i) {
+        QTest::qWait(100);
+        waiting = admin
+                      ->scalar(
+                          "select count(*) from pg_stat_activity where wait_event_type = 'Lock' and query ilike "
+                          "'lock table%'")
+                      .toInt() > 0;
+    }
+    QVERIFY(waiting);
+    auto reader = p->serverBook()->connectAgain();
+    reader->query("SET lock_timeout TO '2s'");
+    for (const char* table : {"Quotation_Detail", "Quotation_Head", "Receipt_Head", "Quotation_Sum", "goods"}) {
+        try {
+            reader->scalar(QString("select count(*) from %1").arg(table));
+        } catch (const DbError& e) {
+            QFAIL(qPrintable(QString("%1 cannot be read while the restore waits: %2").arg(table, e.message())));
+        }
+    }
+    writer->commit();
+    QVERIFY(restore.waitForFinished(60000));
+    QCOMPARE(restore.exitCode(), 0);
+    const QString savedAs = QString::fromUtf8(restore.readAllStandardOutput()).trimmed();
+    QVERIFY2(QFile::exists(savedAs), qPrintable(savedAs));
+    auto kept = Database::openSqlite(savedAs, "kept");
+    QCOMPARE(kept->scalar("select count(*) from payout where totalprice = 77").toInt(), 1);
+    QCOMPARE(kept->scalar("select count(*) from Quotation_Detail").toInt(), lines);
+    QCOMPARE(db(*p).scalar("select count(*) from payout").toInt(), 10);
+    QCOMPARE(db(*p).scalar("select count(*) from Quotation_Detail").toInt(), lines);
+    QCOMPARE(DocumentFixture::drifted(db(*p)), QStringList());
+    // The totals follow the lines again after the restore.
+    db(*p).execute("delete from Quotation_Detail where id = (select min(id) from Quotation_Detail)");
+    QCOMPARE(DocumentFixture::drifted(db(*p)), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestServerBackup)

@@ -42,6 +42,8 @@ private slots:
     void configIniIsAFolder();
     void readOnlyConfigIni();
     void settingsThatCannotBeWritten();
+    void restoreFromAReadOnlyFolder_data();
+    void restoreFromAReadOnlyFolder();
     // Last: it starts a server of its own.
     void serverGone();
 
@@ -700,6 +702,62 @@ void TestFaults::serverGone() {
     QCOMPARE(again.err, QString());
     QCOMPARE(again.code, 0);
     QCOMPARE_FACTS(factsOf(p.db()), before, 2, 100);
+}
+
+void TestFaults::restoreFromAReadOnlyFolder_data() {
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite");
+    QTest::newRow("postgres") << QStringLiteral("postgres");
+}
+
+// A backup on a disk that cannot be written (a CD, a shared folder given
+// read-only) restores: it is read from a copy in the temporary folder, and
+// the copy of the book as it was goes beside a local book, or for a server
+// book into the program's book folder, leaving the backup's folder as it
+// was.
+void TestFaults::restoreFromAReadOnlyFolder() {
+    QFETCH(QString, engine);
+    if (engine == "postgres" && !TestBooks::postgresConfigured()) {
+        if (qEnvironmentVariableIsSet("OLVEND_REQUIRE_PG")) {
+            QFAIL("OLVEND_REQUIRE_PG is set but OLVEND_TEST_PG is not");
+        }
+        QSKIP("no PostgreSQL server configured (OLVEND_TEST_PG)");
+    }
+    QString why;
+    QVERIFY2(m_account->ready(&why), qPrintable(why));
+    Program p(engine);
+    p.saveTwo();
+    const Facts before = factsOf(p.db());
+    p.close();
+    const QString home = m_account->copyProgram(p.folder(), "restore-" + engine);
+    QVERIFY(!home.isEmpty());
+    const QString disk = home + "/cd";
+    QVERIFY(QDir().mkdir(disk));
+    m_account->own(disk);
+    const CtlRunner::Options asUser{.as = m_account.get()};
+    const Result backup = CtlRunner::run(home, {"backup", "--out", disk + "/two.db"}, asUser);
+    QCOMPARE(backup.err, QString());
+    QCOMPARE(backup.code, 0);
+    QVERIFY(setMode(disk + "/two.db", 0444));
+    QVERIFY(setMode(disk, 0555));
+    const Result added = CtlRunner::run(home, kAddPayout, asUser);
+    QCOMPARE(added.err, QString());
+    QCOMPARE(added.code, 0);
+
+    const Result r = CtlRunner::run(home, {"restore", "--from", disk + "/two.db"}, asUser);
+    QVERIFY(setMode(disk, 0755));
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.code, 0);
+    const QString savedAs = r.out.trimmed();
+    QCOMPARE(QFileInfo(savedAs).absolutePath(), QFileInfo(home + "/db").absoluteFilePath());
+    QCOMPARE(factsOfFile(savedAs).payouts, before.payouts + 1);
+    QCOMPARE(QDir(disk).entryList(QDir::Files | QDir::Hidden), QStringList{"two.db"});
+    if (engine == "sqlite") {
+        QCOMPARE_FACTS(factsOfFile(home + "/db/UserAccountBook001.db"), before, 0, 0);
+    } else {
+        p.context().data().ConnectDatabases();
+        QCOMPARE_FACTS(factsOf(p.db()), before, 0, 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFaults)
