@@ -123,6 +123,12 @@ bool GoodsEditor::save() {
     if (picture && !picture->commit()) {
         throw UserError(QStringLiteral("无法保存商品图片: %1").arg(QDir::toNativeSeparators(picture->fileName())));
     }
+    // A cleared picture's file goes once the goods no longer names it; a
+    // picture chosen since was written over it under the same name.
+    if (!picture && !m_pictureToRemove.isEmpty() && g.value("PicturePath").toString().isEmpty()) {
+        QFile::remove(m_pictureToRemove);
+    }
+    m_pictureToRemove.clear();
     m_pictureChanged = false;
     m_mode = Existing;
     return true;
@@ -152,6 +158,7 @@ bool GoodsEditor::close() {
             m_catalog.goods().cancel();
             m_catalog.goods().cancelUpdates();
             m_pictureChanged = false;
+            m_pictureToRemove.clear();
         });
 }
 
@@ -199,10 +206,11 @@ bool GoodsEditor::clearPicture() {
     if (!m_context.prompter().askYesNo(QStringLiteral("确定要清除该图片吗？"))) {
         return false;
     }
-    // A stored name that would lead out of the folder removes nothing.
+    // The file goes with the save, so that dropping the change keeps it. A
+    // stored name that would lead out of the folder removes nothing.
     const QString file = storedPictureFile();
     if (!file.isEmpty()) {
-        QFile::remove(file);
+        m_pictureToRemove = file;
     }
     g.setValue("PicturePath", QVariant());
     m_picture = QImage();

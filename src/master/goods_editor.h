@@ -58,4 +58,7 @@ private:
     QImage m_picture;
     QString m_caption;
     bool m_pictureChanged = false;
+    // The stored picture a cleared picture leaves, removed once the goods
+    // is saved without it (kept when the change is dropped).
+    QString m_pictureToRemove;
 };

@@ -151,14 +151,39 @@ void TestGoods::picturesAreJpegNamedAfterTheCode() {
     const QString file = m_program->context().PictureFolder + "SP00000001.jpg";
     QCOMPARE(QImageReader(file).format(), QByteArray("jpeg"));
     QCOMPARE(db().scalar("select PicturePath from goods").toString(), QString("SP00000001.jpg"));
-    // Clearing deletes the file at once.
+    // Clearing shows no picture at once; the file goes with the save, so
+    // that dropping the change keeps the goods and its picture together.
     m_program->prompter().setNextAnswer(true);
     QVERIFY(e.clearPicture());
-    QVERIFY(!QFile::exists(file));
     QCOMPARE(e.pictureCaption(), QString("还没指定商品图片"));
+    QVERIFY(e.picture().isNull());
+    QVERIFY(QFile::exists(file));
     m_program->prompter().setNextAnswer(false);
     QVERIFY(e.close());
-    QVERIFY(!QFile::exists(file));  // the goods was cancelled, the file stays gone
+    QVERIFY(QFile::exists(file));
+    QCOMPARE(db().scalar("select PicturePath from goods").toString(), QString("SP00000001.jpg"));
+    {
+        GoodsEditor again(m_program->context(), *m_catalog, GoodsEditor::Existing);
+        QVERIFY(!again.picture().isNull());
+        m_program->prompter().setNextAnswer(true);
+        QVERIFY(again.clearPicture());
+        QVERIFY(again.save());
+        QVERIFY(!QFile::exists(file));
+        QVERIFY(db().scalar("select PicturePath from goods").isNull());
+    }
+    // Cleared, then another picture chosen: the new one is stored.
+    {
+        GoodsEditor third(m_program->context(), *m_catalog, GoodsEditor::Existing);
+        QVERIFY(third.choosePicture(m_files.filePath("pic.bmp")));
+        QVERIFY(third.save());
+        QVERIFY(QFile::exists(file));
+        m_program->prompter().setNextAnswer(true);
+        QVERIFY(third.clearPicture());
+        QVERIFY(third.choosePicture(m_files.filePath("pic.bmp")));
+        QVERIFY(third.save());
+        QVERIFY(QFile::exists(file));
+        QCOMPARE(db().scalar("select PicturePath from goods").toString(), QString("SP00000001.jpg"));
+    }
 }
 
 void TestGoods::badPicturesOnlyChangeTheCaption() {
