@@ -42,6 +42,13 @@ const Rule kOrphanRules[] = {
     {"生产单明细没有生产单",
      "select count(*) from Dusmere_Work_Form_Detail d where not exists "
      "(select 1 from Dusmere_Work_Form_Head w where w.Work_Form_Code = d.head_Code)"},
+    // Every goods row of an order with work forms is on exactly one of them:
+    // a missing row is a generation cut off in the middle.
+    {"生产单明细与订单货品不符",
+     "select count(*) from Dusmere_Order_Form_head h where exists (select 1 from Dusmere_Work_Form_Head w "
+     "where w.Order_Form_Code = h.Order_Form_Code) and (select count(*) from Dusmere_Work_Form_Detail d join "
+     "Dusmere_Work_Form_Head w on w.Work_Form_Code = d.head_Code where w.Order_Form_Code = h.Order_Form_Code) <> "
+     "(select count(*) from Dusmere_Order_Form_Detail o where o.Head_Code = h.Order_Form_Code)"},
     {"出库单没有订单",
      "select count(*) from Dusmere_Ware_Out_Form_Head w where not exists (select 1 from "
      "Dusmere_Order_Form_head h where h.Order_Form_Code = w.Ware_Out_Form_Code)"},
@@ -63,6 +70,10 @@ const Rule kOrphanRules[] = {
     {"发货单明细没有发货单",
      "select count(*) from Dusmere_Shipment_Form_Detail d where not exists "
      "(select 1 from Dusmere_Shipment_Form_Head s where s.Shipment_Form_Code = d.head_code)"},
+    // A quotation put in or out of force takes its receipts along.
+    {"收据状态与报价单不符",
+     "select count(*) from Receipt_Head r join Quotation_Head h on h.BillNo = r.QuotationNo "
+     "where coalesce(r.state, -1) <> coalesce(h.state, -1)"},
     {"客户的类别不存在",
      "select count(*) from Client c where c.GroupClass is not null and not exists "
      "(select 1 from Client_group g where g.id = c.GroupClass)"},
@@ -133,6 +144,19 @@ QStringList BookInvariants::check(Database& db, const QDate& today, const QStrin
     counters(db, today, faults);
     if (!pictureFolder.isEmpty()) {
         pictures(db, pictureFolder, faults);
+    }
+    return faults;
+}
+
+QStringList BookInvariants::codesIssued(Database& db, const QHash<QString, QString>& lastIssued) {
+    QStringList faults;
+    for (auto it = lastIssued.constBegin(); it != lastIssued.constEnd(); ++it) {
+        const QString table = it.key().section('.', 0, 0);
+        const QString field = it.key().section('.', 1);
+        const QString counter = counterValue(db, table, field);
+        if (counter < it.value()) {
+            faults << QStringLiteral("计数器 %1 = '%2' 落后于已交给用户的编号 %3").arg(it.key(), counter, it.value());
+        }
     }
     return faults;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,10 @@ public:
     // hold that day's last number). `pictureFolder`: where the goods
     // pictures of this book lie (empty: not checked).
     static QStringList check(Database& db, const QDate& today, const QString& pictureFolder);
+
+    // Every counter named in `lastIssued` ("table.field" to the highest
+    // code a finished command handed out) at or past that code.
+    static QStringList codesIssued(Database& db, const QHash<QString, QString>& lastIssued);
 
     // SQLite's own check of the file (empty when sound).
     static QStringList integrity(Database& db);

@@ -64,6 +64,29 @@ LocalPostgres::LocalPostgres() : m_bin(newestServerBin()) {
         throw std::runtime_error(("initdb failed: " + out).toStdString());
     }
     start();
+    watchOverServer();
+}
+
+void LocalPostgres::watchOverServer() const {
+    // A process of its own session, which neither a kill of this process
+    // nor one of its process group reaches: once this process is gone,
+    // however it ended, it stops the server and removes its folder (both
+    // already done when the object was destroyed).
+    QStringList stop{m_bin + "/pg_ctl", "-D", m_data, "-m", "immediate", "stop"};
+    if (m_asPostgres) {
+        stop = QStringList{"runuser", "-u", "postgres", "--"} + stop;
+    }
+    const QString script = QStringLiteral(
+        "while kill -0 \"$0\" 2>/dev/null; do sleep 1; done; \"$@\" >/dev/null 2>&1; rm -rf \"$OLVEND_PG_DIR\"");
+    QProcess watchdog;
+    watchdog.setProgram("setsid");
+    watchdog.setArguments(QStringList{"sh", "-c", script, QString::number(::getpid())} + stop);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("OLVEND_PG_DIR", m_dir.path());
+    watchdog.setProcessEnvironment(env);
+    watchdog.setStandardOutputFile(QProcess::nullDevice());
+    watchdog.setStandardErrorFile(QProcess::nullDevice());
+    watchdog.startDetached();
 }
 
 LocalPostgres::~LocalPostgres() {

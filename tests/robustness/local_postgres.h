@@ -6,7 +6,8 @@
 // A PostgreSQL server of its own for one test process, so that the test
 // may kill it without disturbing the server the other suites share: made
 // with initdb in a temporary folder, started on a free local port, and
-// stopped and removed with the object. As root the server runs as the
+// stopped and removed with the object, or by a watchdog when the test
+// process is killed. As root the server runs as the
 // postgres user, which it insists on.
 class LocalPostgres {
 public:
@@ -30,6 +31,9 @@ public:
 
 private:
     QStringList serverProcesses() const;
+    // Starts a watchdog that stops the server should this process end
+    // without destroying the object (killed, or stopped by a timeout).
+    void watchOverServer() const;
     int run(const QString& program, const QStringList& args, QString* output = nullptr) const;
 
     QTemporaryDir m_dir;
