@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include "admin/book_backup.h"
 #include "data/account_books.h"
@@ -45,6 +46,22 @@ QStringList columnsOf(Database& db, const QString& schema, const QString& table)
     return out;
 }
 
+// Whether a file can be made in the folder (tried, since permissions,
+// access lists and read-only disks all decide it).
+bool canWriteIn(const QString& folder) {
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".olvend-probe-XXXXXX")));
+    return probe.open();
+}
+
+// `stem` + ".db", or with "-2", "-3"… when that exists.
+QString freeName(const QString& stem) {
+    QString name = stem + QStringLiteral(".db");
+    for (int n = 2; QFileInfo::exists(name); ++n) {
+        name = stem + QStringLiteral("-%1.db").arg(n);
+    }
+    return name;
+}
+
 // A book's name as part of a file name: the characters file systems refuse
 // become "_".
 QString fileNameOf(const QString& name) {
@@ -73,23 +90,31 @@ QString BookRestore::restore(const QString& bookName, const QString& backupFile)
         throw UserError(QStringLiteral("备份文件不能是账本本身"));
     }
 
-    // The backup is read from a copy in the temporary folder: opening a
-    // file may change it, the backup stays as it was, and a backup on a
-    // read-only disk restores as well as any other.
+    // The backup is read from a copy: opening a file may change it, the
+    // backup stays as it was, and a backup on a read-only disk restores as
+    // well as any other. The copy goes beside a local book (whose folder
+    // has room for it), a server book's into the program's book folder,
+    // and into the system's temporary folder when that cannot be written.
     QFile source(backupFile);
     if (!source.open(QIODevice::ReadOnly)) {
-        throw UserError(QStringLiteral("无法读取备份文件: %1（%2）")
-                            .arg(QDir::toNativeSeparators(backupFile), source.errorString()));
+        throw UserError(QStringLiteral("无法读取备份文件: %1").arg(QDir::toNativeSeparators(backupFile)),
+                        source.errorString());
     }
     source.close();
-    QTemporaryDir scratch;
-    const QString work = scratch.isValid() ? scratch.filePath(QStringLiteral("restore.db")) : QString();
+    const QString workFolder = local ? QFileInfo(bookFile).absolutePath() : m_context.paths().dbFolder();
+    std::unique_ptr<QTemporaryDir> scratch =
+        std::make_unique<QTemporaryDir>(QDir(workFolder).filePath(QStringLiteral(".olvend-restore-XXXXXX")));
+    if (!scratch->isValid()) {
+        scratch = std::make_unique<QTemporaryDir>();
+    }
+    const QString work = scratch->isValid() ? scratch->filePath(QStringLiteral("restore.db")) : QString();
     // The copy is the program's own to open and change, whatever the
     // backup's permissions (a read-only file keeps them in its copy).
     if (work.isEmpty() || !source.copy(work) ||
         !QFile::setPermissions(work, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        throw UserError(QStringLiteral("无法在临时文件夹[%1]中复制备份文件，请检查该文件夹的空间和权限: %2")
-                            .arg(QDir::toNativeSeparators(QDir::tempPath()), source.errorString()));
+        throw UserError(QStringLiteral("无法复制备份文件，请检查文件夹[%1]的空间和权限。账本没有改变。")
+                            .arg(QDir::toNativeSeparators(scratch->isValid() ? scratch->path() : workFolder)),
+                        scratch->isValid() ? source.errorString() : scratch->errorString());
     }
     checkBackup(work, backupFile);
 
@@ -106,25 +131,45 @@ QString BookRestore::restore(const QString& bookName, const QString& backupFile)
             name = DataModule::serverSchemaOf(book.stored);
         }
         QDir folder = backupInfo.absoluteDir();
-        if (!QFileInfo(folder.absolutePath()).isWritable()) {
+        if (!canWriteIn(folder.absolutePath())) {
             folder = QDir(m_context.paths().dbFolder());
         }
         stem = folder.filePath(name);
     }
-    stem +=
-        QStringLiteral(".before-restore-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    // A second restore within the same second gets a name of its own.
-    QString savedAs = stem + QStringLiteral(".db");
-    for (int n = 2; QFileInfo::exists(savedAs); ++n) {
-        savedAs = stem + QStringLiteral("-%1.db").arg(n);
-    }
     // Taken once the restore holds the book against other writers, so that
-    // nothing saved in between is in neither the copy nor the restored book.
-    const auto keepCurrent = [&] { BookBackup(m_context).backup(bookName, savedAs); };
-    if (local) {
-        replaceLocal(bookFile, book.label, work, keepCurrent);
-    } else {
-        ServerBookImport::replace(*BookBackup::openServerBook(m_context, book), work, keepCurrent);
+    // nothing saved in between is in neither the copy nor the restored book;
+    // named then, so that a restore that waited for another gets a name of
+    // its own.
+    QString savedAs;
+    const auto keepCurrent = [&] {
+        savedAs = freeName(stem + QStringLiteral(".before-restore-") +
+                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+        try {
+            BookBackup(m_context).backup(bookName, savedAs);
+        } catch (const OlvendError& e) {
+            savedAs.clear();
+            throw UserError(QStringLiteral("恢复前无法保存账本现在的资料: %1\n账本没有改变。").arg(e.message()),
+                            e.details());
+        }
+    };
+    try {
+        if (local) {
+            replaceLocal(bookFile, book.label, work, keepCurrent);
+        } else {
+            ServerBookImport::replace(*BookBackup::openServerBook(m_context, book), work, keepCurrent);
+        }
+    } catch (const DbError& e) {
+        // Only a server gone during the commit leaves it open whether the
+        // book was restored; the copy then stays.
+        if (e.kind() != DbError::Kind::ConnectionLost && !savedAs.isEmpty()) {
+            QFile::remove(savedAs);
+        }
+        throw;
+    } catch (...) {
+        if (!savedAs.isEmpty()) {
+            QFile::remove(savedAs);
+        }
+        throw;
     }
     // Connections that remember the tables' columns read them again.
     if (m_context.data().isMainOpen()) {
@@ -166,28 +211,40 @@ void BookRestore::replaceLocal(const QString& bookFile, const QString& label, co
                                const std::function<void()>& whileLocked) {
     auto book = Database::openSqlite(bookFile, label);
     book->query(QStringLiteral("ATTACH DATABASE :file AS restored"), {{"file", work}});
+    const auto detach = [&] {
+        try {
+            book->query(QStringLiteral("DETACH DATABASE restored"));
+        } catch (const OlvendError&) {
+            // The connection closes next; the first error is the one told.
+        }
+    };
     try {
-        // The write lock keeps other writers out from here to the commit;
-        // readers, the copy of the current book among them, go on.
-        WriteTransaction tx(*book);
-        whileLocked();
-        const QStringList inBackup = tablesOf(*book, QStringLiteral("restored"));
+        // Each table of the book and the backup's table of the same name,
+        // checked before anything is locked or copied.
         QHash<QString, QString> backupTables;
-        for (const QString& t : inBackup) {
+        for (const QString& t : tablesOf(*book, QStringLiteral("restored"))) {
             backupTables.insert(t.toLower(), t);
         }
+        QList<QPair<QString, QString>> pairs;
         for (const QString& table : tablesOf(*book, QStringLiteral("main"))) {
             if (!restoredTable(table)) {
                 continue;
             }
-            const QString name = Database::checkIdentifier(table);
             const auto from = backupTables.constFind(table.toLower());
             if (from == backupTables.constEnd()) {
                 // Emptying it would lose its rows with nothing in their place.
                 throw UserError(missingTableText(table));
             }
+            pairs.append({table, from.value()});
+        }
+        // The write lock keeps other writers out from here to the commit;
+        // readers, the copy of the current book among them, go on.
+        WriteTransaction tx(*book);
+        whileLocked();
+        for (const auto& [table, fromTable] : pairs) {
+            const QString name = Database::checkIdentifier(table);
             book->execute(QStringLiteral("delete from main.%1").arg(name));
-            QStringList theirs = columnsOf(*book, QStringLiteral("restored"), from.value());
+            QStringList theirs = columnsOf(*book, QStringLiteral("restored"), fromTable);
             for (QString& c : theirs) {
                 c = c.toLower();
             }
@@ -199,13 +256,13 @@ void BookRestore::replaceLocal(const QString& bookFile, const QString& label, co
             }
             const QString list = common.join(QStringLiteral(", "));
             book->execute(QStringLiteral("insert into main.%1 (%2) select %2 from restored.%3")
-                              .arg(name, list, Database::checkIdentifier(from.value())));
+                              .arg(name, list, Database::checkIdentifier(fromTable)));
         }
         SchemaInstaller::installTotals(*book);
         tx.commit();
     } catch (...) {
-        book->query(QStringLiteral("DETACH DATABASE restored"));
+        detach();
         throw;
     }
-    book->query(QStringLiteral("DETACH DATABASE restored"));
+    detach();
 }

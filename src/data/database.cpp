@@ -122,6 +122,9 @@ DbError::Kind classify(bool embedded, const QString& nativeCode, const QString& 
     if (code == QLatin1String("23502")) {
         return DbError::Kind::MissingValue;
     }
+    if (code == QLatin1String("42501")) {
+        return DbError::Kind::NotPermitted;
+    }
     if (code == QLatin1String("55P03") || code == QLatin1String("40P01") || code == QLatin1String("40001")) {
         return DbError::Kind::Busy;
     }
@@ -165,6 +168,11 @@ QString userTextOf(DbError::Kind kind, const QString& where, const QString& file
         case DbError::Kind::FileError:
             return QStringLiteral("读写%1的文件时出错：%2。这次操作没有完成，修改没有保存。请检查磁盘后再试。")
                 .arg(where, file);
+        case DbError::Kind::NotPermitted:
+            return QStringLiteral(
+                       "操作被拒绝：登录%1的数据库用户没有这项操作所需的权限，修改没有保存。"
+                       "请让数据库管理员检查该用户的权限（恢复账本需要是账本各表的所有者）。")
+                .arg(where);
         default:
             return QStringLiteral(
                        "操作失败：%1没有执行成功，修改没有保存。请重试；如果一再出现，"

@@ -159,6 +159,10 @@ void ServerBookExport::write(Database& server, const QString& file, const QStrin
         // digit, whatever the server's own settings.
         server.query(QStringLiteral("SET LOCAL DateStyle TO ISO"));
         server.query(QStringLiteral("SET LOCAL extra_float_digits TO 3"));
+        // A table another session waits to lock whole (an administrator's
+        // change, a restore) makes these reads wait behind it; the copy
+        // gives up rather than wait for ever.
+        server.query(QStringLiteral("SET LOCAL lock_timeout TO '30s'"));
         const int version = SchemaInstaller::storedVersion(server);
         if (version != SchemaInstaller::kBookVersion) {
             throw UserError(

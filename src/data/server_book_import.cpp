@@ -1,5 +1,7 @@
 #include "data/server_book_import.h"
 
+#include <algorithm>
+
 #include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
@@ -143,10 +145,6 @@ QList<TotalsTrigger> scriptTriggers(Database& server) {
     return out;
 }
 
-int expectedTotalsTriggers(Database& server) {
-    return int(scriptTriggers(server).size());
-}
-
 // Those of the book's schema that exist.
 QList<TotalsTrigger> totalsTriggers(Database& server) {
     QList<TotalsTrigger> out;
@@ -163,6 +161,34 @@ QList<TotalsTrigger> totalsTriggers(Database& server) {
         }
     }
     return out;
+}
+
+// Makes the totals' functions as the script has them and those of its
+// triggers that are not among `present`.
+void createMissingTriggers(Database& server, const QList<TotalsTrigger>& present) {
+    static const QRegularExpression create(QStringLiteral("^CREATE TRIGGER (\\w+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QList<TotalsTrigger> all = scriptTriggers(server);
+    if (all.size() == present.size()) {
+        return;
+    }
+    for (const QString& statement :
+         SchemaInstaller::blocks(server, QStringLiteral(":/schema/book_totals_postgres.sql"))) {
+        if (statement.startsWith(QLatin1String("CREATE OR REPLACE FUNCTION"), Qt::CaseInsensitive)) {
+            server.query(statement);
+            continue;
+        }
+        const QRegularExpressionMatch m = create.match(statement);
+        if (!m.hasMatch()) {
+            continue;
+        }
+        const bool exists = std::any_of(present.cbegin(), present.cend(), [&](const TotalsTrigger& t) {
+            return t.name.compare(m.captured(1), Qt::CaseInsensitive) == 0;
+        });
+        if (!exists) {
+            server.query(statement);
+        }
+    }
 }
 
 // Every auto-numbered key continues after the largest restored one. A
@@ -209,11 +235,23 @@ void ServerBookImport::replace(Database& server, const QString& file, const std:
     auto backup = Database::openSqlite(file, QStringLiteral("备份"));
     const QHash<QString, QString> inFile = fileTables(*backup);
 
-    WriteTransaction tx(server);
-    server.query(QStringLiteral("SET LOCAL lock_timeout TO '%1'").arg(QLatin1String(kLockTimeout)));
     const QStringList tables =
         names(server, QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema = "
                                      "current_schema() AND table_type = 'BASE TABLE' ORDER BY table_name"));
+    // Every table the restore replaces must be in the file: emptying one
+    // would lose its rows with nothing in their place. Checked before
+    // anything is locked or copied.
+    for (const QString& table : tables) {
+        if (restoredTable(table) && !inFile.contains(table.toLower())) {
+            throw UserError(QStringLiteral("备份文件中没有表[%1]，不能恢复；账本没有改变。").arg(table));
+        }
+    }
+
+    WriteTransaction tx(server);
+    server.query(QStringLiteral("SET LOCAL lock_timeout TO '%1'").arg(QLatin1String(kLockTimeout)));
+    // The transaction waits while the copy of the book is read on another
+    // connection; a server that ends idle transactions must not end it.
+    server.query(QStringLiteral("SET LOCAL idle_in_transaction_session_timeout TO 0"));
     // Every table at once, before anything changes: no one else writes
     // until the commit, and everyone goes on reading the old rows.
     if (!tables.isEmpty()) {
@@ -234,10 +272,6 @@ void ServerBookImport::replace(Database& server, const QString& file, const std:
             continue;
         }
         const auto from = inFile.constFind(table.toLower());
-        if (from == inFile.constEnd()) {
-            // Emptying it would lose its rows with nothing in their place.
-            throw UserError(QStringLiteral("备份文件中没有表[%1]，不能恢复；账本没有改变。").arg(table));
-        }
         server.execute(QStringLiteral("DELETE FROM %1").arg(table));
         const QStringList theirs = fileColumns(*backup, from.value());
         QStringList columns;
@@ -268,12 +302,10 @@ void ServerBookImport::replace(Database& server, const QString& file, const std:
     for (const TotalsTrigger& t : triggers) {
         server.query(QStringLiteral("ALTER TABLE %1 ENABLE TRIGGER %2").arg(t.table, t.name));
     }
-    if (triggers.size() == expectedTotalsTriggers(server)) {
-        SchemaInstaller::rebuildTotals(server);
-    } else {
-        // A book without some of them gets them made, and its totals.
-        SchemaInstaller::installTotals(server);
-    }
+    // A book without some of them gets those made (without dropping any,
+    // which would shut readers out); then the totals are computed.
+    createMissingTriggers(server, triggers);
+    SchemaInstaller::rebuildTotals(server);
     continueSequences(server);
     tx.commit();
 }

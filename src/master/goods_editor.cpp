@@ -206,11 +206,21 @@ bool GoodsEditor::clearPicture() {
     if (!m_context.prompter().askYesNo(QStringLiteral("确定要清除该图片吗？"))) {
         return false;
     }
-    // The file goes with the save, so that dropping the change keeps it. A
-    // stored name that would lead out of the folder removes nothing.
-    const QString file = storedPictureFile();
-    if (!file.isEmpty()) {
-        m_pictureToRemove = file;
+    // The file goes with the save, so that dropping the change keeps it.
+    // Only the picture the book holds for this goods goes: a name set by a
+    // picture just chosen (perhaps under another goods' code, typed by
+    // mistake) removes nothing, nor does a stored name that would lead out
+    // of the folder.
+    const QVariant id = g.value("id");
+    if (!id.isNull()) {
+        const QString stored = m_context.data()
+                                   .main()
+                                   .scalar(QStringLiteral("select PicturePath from goods where id=:id"), {{"id", id}})
+                                   .toString();
+        const QString file = PictureFile::inFolder(m_context.PictureFolder, stored);
+        if (!stored.isEmpty() && !file.isEmpty()) {
+            m_pictureToRemove = file;
+        }
     }
     g.setValue("PicturePath", QVariant());
     m_picture = QImage();

@@ -40,6 +40,7 @@ public:
         DiskFull,        // the disk, or the room the book may take, is full
         Damaged,         // the book's file is not sound
         FileError,       // the book's file could not be read or written
+        NotPermitted,    // the server's user lacks the privilege
     };
 
     DbError(const QString& message, const QString& driverText = {}, const QString& statement = {},

@@ -332,9 +332,15 @@ void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
     QProcess restore;
     restore.start(OLVENDCTL_PATH, {"--home", m_program->folder(), "restore", "--from", backup});
     QVERIFY(restore.waitForStarted());
-    // Long enough for the command to reach the book and wait for its lock,
-    // well inside its busy timeout.
-    QTest::qWait(1500);
+    // The command copies the backup beside the book, then waits for the
+    // book's write lock: once its work folder is there, a second is long
+    // enough for it to reach the lock, well inside its busy timeout.
+    const QDir dbFolder = QFileInfo(writer->location()).absoluteDir();
+    for (int i = 0; i < 300 && dbFolder.entryList({".olvend-restore-*"}, QDir::Dirs | QDir::Hidden).isEmpty(); ++i) {
+        QTest::qWait(20);
+    }
+    QVERIFY(!dbFolder.entryList({".olvend-restore-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
+    QTest::qWait(1000);
     QCOMPARE(restore.state(), QProcess::Running);
     writer->commit();
     QVERIFY(restore.waitForFinished(60000));

@@ -125,6 +125,7 @@ void TestServerBackup::roundTripKeepsEveryTable() {
     const QString savedAs = BookRestore(p->context()).restore(QString(), backup);
     QCOMPARE(digest(db(*p)), before);
     QCOMPARE(DocumentFixture::drifted(db(*p)), QStringList());
+    QVERIFY(db(*p).scalar("select count(*) from Quotation_Detail").toInt() > 0);
     // The book as it was before, beside the backup.
     QCOMPARE(QFileInfo(savedAs).absolutePath(), QFileInfo(backup).absolutePath());
     QCOMPARE(Database::openSqlite(savedAs, "saved")->scalar("select count(*) from payout").toInt(), 13);
@@ -221,6 +222,7 @@ void TestServerBackup::copiesWhileAnotherProgramWrites() {
 void TestServerBackup::refusedBackupsChangeNothing() {
     auto p = serverProgram();
     DemoData::fill(p->context(), {5, 2, 10, 0});
+    DemoQuotations::fill(p->context(), 3);
     DemoPayouts::fill(p->context(), 10);
     const QString good = file("good.db");
     BookBackup(p->context()).backup(QString(), good);
@@ -267,11 +269,22 @@ void TestServerBackup::refusedBackupsChangeNothing() {
             QVERIFY2(e.message().startsWith(c.said), qPrintable(e.message()));
         }
         QCOMPARE(digest(db(*p)), before);
-        if (c.change.isEmpty() || c.said.startsWith("备份文件")) {
-            // Refused before anything was copied aside; no work file stays.
-            QCOMPARE(QDir(m_out.path()).entryList(QDir::Files), files);
-        }
+        // Nothing stays of a refused restore: no work file, no copy of the
+        // book as it was (it is as it was).
+        QCOMPARE(QDir(m_out.path()).entryList(QDir::Files), files);
     }
+    // The totals' triggers are on again after the refusals that got as far
+    // as switching them off: the totals follow a changed line.
+    QCOMPARE(db(*p)
+                 .scalar("select count(*) from pg_trigger t join pg_class c on c.oid = t.tgrelid join "
+                         "pg_namespace n on n.oid = c.relnamespace where n.nspname = current_schema() and "
+                         "not t.tgisinternal and t.tgenabled <> 'O'")
+                 .toInt(),
+             0);
+    db(*p).execute(
+        "update Quotation_Detail set Total_Price = Total_Price + 5 where id = (select min(id) from "
+        "Quotation_Detail)");
+    QCOMPARE(DocumentFixture::drifted(db(*p)), QStringList());
     // The keys go on where they were.
     const qint64 last = db(*p).scalar("select max(id) from payout").toLongLong();
     QCOMPARE(addPayout(db(*p)), last + 1);

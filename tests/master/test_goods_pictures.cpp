@@ -27,6 +27,7 @@ private slots:
     void storedPathsLeadingOutAreIgnored();
     void phonePhotosAreReadScaled();
     void aFailedSaveKeepsThePictureAsItWas();
+    void clearingOnlyRemovesThisGoodsPicture();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -300,6 +301,36 @@ void TestGoodsPictures::aFailedSaveKeepsThePictureAsItWas() {
     }
     QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"SP00000007.jpg"});
     QCOMPARE(db().scalar("select count(*) from goods where code = 'SP00000008'").toInt(), 0);
+}
+
+// A new goods typed with another goods' code by mistake, a picture chosen
+// and cleared, the code corrected and saved: the other goods keeps its
+// picture.
+void TestGoodsPictures::clearingOnlyRemovesThisGoodsPicture() {
+    const QString folder = m_program->context().PictureFolder;
+    QVERIFY(m_catalog->addGoods());
+    {
+        GoodsEditor first(m_program->context(), *m_catalog, GoodsEditor::New);
+        fillRequiredFields(first);
+        m_catalog->goods().setValue("code", "SP00000001");
+        QVERIFY(first.choosePicture(picture(Qt::green)));
+        QVERIFY(first.save());
+    }
+    QVERIFY(QFile::exists(folder + "SP00000001.jpg"));
+
+    QVERIFY(m_catalog->addGoods());
+    GoodsEditor editor(m_program->context(), *m_catalog, GoodsEditor::New);
+    fillRequiredFields(editor);
+    m_catalog->goods().setValue("code", "SP00000001");
+    QVERIFY(editor.choosePicture(picture(Qt::red)));
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(editor.clearPicture());
+    m_catalog->goods().setValue("code", "SP00000002");
+    QVERIFY(editor.save());
+    QVERIFY(QFile::exists(folder + "SP00000001.jpg"));
+    QCOMPARE(db().scalar("select PicturePath from goods where code = 'SP00000001'").toString(),
+             QString("SP00000001.jpg"));
+    QVERIFY(db().scalar("select PicturePath from goods where code = 'SP00000002'").isNull());
 }
 
 QTEST_MAIN(TestGoodsPictures)

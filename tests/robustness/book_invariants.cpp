@@ -42,8 +42,9 @@ const Rule kOrphanRules[] = {
     {"生产单明细没有生产单",
      "select count(*) from Dusmere_Work_Form_Detail d where not exists "
      "(select 1 from Dusmere_Work_Form_Head w where w.Work_Form_Code = d.head_Code)"},
-    // Every goods row of an order with work forms is on exactly one of them:
-    // a missing row is a generation cut off in the middle.
+    // An order with work forms has as many work-form rows as goods rows
+    // (the writers never change an order after its forms are made): fewer
+    // is a generation cut off in the middle.
     {"生产单明细与订单货品不符",
      "select count(*) from Dusmere_Order_Form_head h where exists (select 1 from Dusmere_Work_Form_Head w "
      "where w.Order_Form_Code = h.Order_Form_Code) and (select count(*) from Dusmere_Work_Form_Detail d join "

@@ -63,30 +63,42 @@ LocalPostgres::LocalPostgres() : m_bin(newestServerBin()) {
             &out) != 0) {
         throw std::runtime_error(("initdb failed: " + out).toStdString());
     }
-    start();
     watchOverServer();
+    start();
 }
 
 void LocalPostgres::watchOverServer() const {
     // A process of its own session, which neither a kill of this process
     // nor one of its process group reaches: once this process is gone,
-    // however it ended, it stops the server and removes its folder (both
-    // already done when the object was destroyed).
-    QStringList stop{m_bin + "/pg_ctl", "-D", m_data, "-m", "immediate", "stop"};
+    // however it ended, it stops the server (killing its postmaster when
+    // pg_ctl cannot) and removes its folder. This process counts as gone
+    // when its pid names a zombie or another process (another start time).
+    QStringList stop{m_bin + "/pg_ctl", "-D", m_data, "-m", "immediate", "-w", "-t", "30", "stop"};
     if (m_asPostgres) {
         stop = QStringList{"runuser", "-u", "postgres", "--"} + stop;
     }
-    const QString script = QStringLiteral(
-        "while kill -0 \"$0\" 2>/dev/null; do sleep 1; done; \"$@\" >/dev/null 2>&1; rm -rf \"$OLVEND_PG_DIR\"");
+    const QString watch = QStringLiteral(
+        "pid=$1; shift\n"
+        "started=$(sed 's/.*) //' /proc/$pid/stat | cut -d' ' -f20)\n"
+        "while s=$(sed 's/.*) //' /proc/$pid/stat 2>/dev/null) && [ \"${s%% *}\" != Z ] && "
+        "[ \"$(echo \"$s\" | cut -d' ' -f20)\" = \"$started\" ]; do sleep 1; done\n"
+        "\"$@\" >/dev/null 2>&1\n"
+        "if [ -f \"$OLVEND_PG_DATA/postmaster.pid\" ]; then kill -KILL \"$(head -n 1 "
+        "\"$OLVEND_PG_DATA/postmaster.pid\")\" "
+        "2>/dev/null; sleep 1; fi\n"
+        "rm -rf \"$OLVEND_PG_DIR\"\n");
     QProcess watchdog;
     watchdog.setProgram("setsid");
-    watchdog.setArguments(QStringList{"sh", "-c", script, QString::number(::getpid())} + stop);
+    watchdog.setArguments(QStringList{"sh", "-c", watch, "olvend-pg-watchdog", QString::number(::getpid())} + stop);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("OLVEND_PG_DIR", m_dir.path());
+    env.insert("OLVEND_PG_DATA", m_data);
     watchdog.setProcessEnvironment(env);
     watchdog.setStandardOutputFile(QProcess::nullDevice());
     watchdog.setStandardErrorFile(QProcess::nullDevice());
-    watchdog.startDetached();
+    if (!watchdog.startDetached()) {
+        throw std::runtime_error("cannot start the watchdog of the PostgreSQL server (setsid)");
+    }
 }
 
 LocalPostgres::~LocalPostgres() {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
@@ -16,12 +17,14 @@ namespace TestBooks {
 
 namespace {
 QString g_sqliteTemplate;
-QString g_serverTemplate;
+// The template book on each server a test named (a test may switch
+// OLVEND_TEST_PG to a server of its own), by its setting.
+QHash<QString, QString> g_serverTemplates;
 std::unique_ptr<QTemporaryDir> g_templateDir;
 
-QMap<QString, QString> serverSettings() {
+QMap<QString, QString> serverSettings(const QString& setting = qEnvironmentVariable("OLVEND_TEST_PG")) {
     QMap<QString, QString> out;
-    for (const QString& part : qEnvironmentVariable("OLVEND_TEST_PG").split(';', Qt::SkipEmptyParts)) {
+    for (const QString& part : setting.split(';', Qt::SkipEmptyParts)) {
         const int eq = part.indexOf('=');
         if (eq > 0) {
             out.insert(part.left(eq).trimmed(), part.mid(eq + 1).trimmed());
@@ -41,14 +44,25 @@ QString uniqueName(const QString& prefix) {
         .arg(QRandomGenerator::global()->generate() % 100000000);
 }
 
-void dropServerTemplate() {
-    if (g_serverTemplate.isEmpty()) {
-        return;
-    }
-    try {
-        auto admin = adminConnection();
-        admin->query(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(g_serverTemplate));
-    } catch (...) {
+ServerParams paramsOf(const QString& setting, const QString& database) {
+    const auto s = serverSettings(setting);
+    ServerParams p;
+    p.host = s.value("host", "127.0.0.1");
+    p.port = s.value("port", "5432").toInt();
+    p.user = s.value("user", "postgres");
+    p.password = s.value("password");
+    p.database = database;
+    return p;
+}
+
+void dropServerTemplates() {
+    for (auto it = g_serverTemplates.constBegin(); it != g_serverTemplates.constEnd(); ++it) {
+        try {
+            auto admin = Database::openServer(paramsOf(it.key(), "postgres"), "postgres");
+            admin->query(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(it.value()));
+        } catch (...) {
+            // A server of a test's own is gone with its template.
+        }
     }
 }
 
@@ -61,21 +75,26 @@ const QString& sqliteTemplate() {
     return g_sqliteTemplate;
 }
 
-const QString& serverTemplate() {
-    if (g_serverTemplate.isEmpty()) {
-        const QString name = uniqueName("olvtpl");
-        {
-            auto admin = adminConnection();
-            admin->query(QStringLiteral("CREATE DATABASE %1").arg(name));
-        }
-        {
-            auto db = Database::openServer(serverParams(name), name);
-            SchemaInstaller::installBook(*db);
-        }
-        g_serverTemplate = name;
-        qAddPostRoutine(dropServerTemplate);
+QString serverTemplate() {
+    const QString setting = qEnvironmentVariable("OLVEND_TEST_PG");
+    const auto known = g_serverTemplates.constFind(setting);
+    if (known != g_serverTemplates.constEnd()) {
+        return known.value();
     }
-    return g_serverTemplate;
+    const QString name = uniqueName("olvtpl");
+    {
+        auto admin = adminConnection();
+        admin->query(QStringLiteral("CREATE DATABASE %1").arg(name));
+    }
+    {
+        auto db = Database::openServer(serverParams(name), name);
+        SchemaInstaller::installBook(*db);
+    }
+    if (g_serverTemplates.isEmpty()) {
+        qAddPostRoutine(dropServerTemplates);
+    }
+    g_serverTemplates.insert(setting, name);
+    return name;
 }
 }  // namespace
 
@@ -84,14 +103,7 @@ bool postgresConfigured() {
 }
 
 ServerParams serverParams(const QString& database) {
-    const auto s = serverSettings();
-    ServerParams p;
-    p.host = s.value("host", "127.0.0.1");
-    p.port = s.value("port", "5432").toInt();
-    p.user = s.value("user", "postgres");
-    p.password = s.value("password");
-    p.database = database;
-    return p;
+    return paramsOf(qEnvironmentVariable("OLVEND_TEST_PG"), database);
 }
 
 void addEngineRows() {
