@@ -9,6 +9,7 @@
 #include "data/data_module.h"
 #include "data/database.h"
 #include "data/server_book_export.h"
+#include "platform/durable_file.h"
 #include "platform/errors.h"
 
 namespace {
@@ -90,6 +91,12 @@ qint64 BookBackup::backup(const QString& bookName, const QString& target) {
         QFile::remove(temp + QStringLiteral("-wal"));
         QFile::remove(temp + QStringLiteral("-shm"));
         if (QFileInfo::exists(target) || !QFile::rename(temp, target)) {
+            throw UserError(QStringLiteral("无法写入备份文件: %1").arg(QDir::toNativeSeparators(target)));
+        }
+        // The copy and its name on the disk before anyone relies on it (a
+        // restore replaces the book right after keeping its copy).
+        if (!DurableFile::sync(target)) {
+            QFile::remove(target);
             throw UserError(QStringLiteral("无法写入备份文件: %1").arg(QDir::toNativeSeparators(target)));
         }
     } catch (...) {
