@@ -3,12 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include "data/account_books.h"
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/database.h"
 #include "data/server_book_export.h"
+#include "platform/app_paths.h"
 #include "platform/durable_file.h"
 #include "platform/errors.h"
 
@@ -25,14 +27,29 @@ BookBackup::BookBackup(AppContext& context) : m_context(context) {}
 BookBackup::Book BookBackup::find(AppContext& context, const QString& bookName) {
     Book book{context.CurrentAccountBook.BookName,
               context.SettingsFile.readString(QStringLiteral("DB"), QStringLiteral("Path"))};
+    AccountBooks books(context.data().openSystem());
     if (!bookName.isEmpty()) {
-        const auto row = AccountBooks(context.data().openSystem()).findByName(bookName);
+        const auto row = books.findByNameOrId(bookName);
         if (!row) {
             throw UserError(QStringLiteral("找不到账本: %1").arg(bookName));
         }
         book = {row->AccountBookName, row->FilePath};
+    } else if (book.label.isEmpty()) {
+        // The book the settings name, called by its name in messages.
+        const QString stored = AppPaths::normalizeSeparators(book.stored);
+        for (const AccountBookRow& row : books.all()) {
+            if (AppPaths::normalizeSeparators(row.FilePath).compare(stored, Qt::CaseInsensitive) == 0) {
+                book.label = row.AccountBookName;
+                break;
+            }
+        }
     }
     return book;
+}
+
+bool BookBackup::canWriteIn(const QString& folder) {
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".olvend-probe-XXXXXX")));
+    return probe.open();
 }
 
 std::unique_ptr<Database> BookBackup::openServerBook(AppContext& context, const Book& book) {
@@ -66,6 +83,10 @@ qint64 BookBackup::backup(const QString& bookName, const QString& target) {
     }
     if (local && out.absoluteFilePath() == QFileInfo(source).absoluteFilePath()) {
         throw UserError(QStringLiteral("备份文件不能是账本本身"));
+    }
+    if (!canWriteIn(out.absolutePath())) {
+        throw UserError(QStringLiteral("无法在文件夹[%1]中写入备份文件，请检查该文件夹的权限，或换一个文件夹。")
+                            .arg(QDir::toNativeSeparators(out.absolutePath())));
     }
     // Written under a name of its own, checked, then renamed: the target
     // never holds half a copy.
@@ -108,7 +129,20 @@ qint64 BookBackup::backup(const QString& bookName, const QString& target) {
 
 void BookBackup::copyLocal(const Book& book, const QString& temp, const QString& source) {
     auto db = Database::openSqlite(source, book.label);
-    db->query(QStringLiteral("VACUUM INTO :target"), {{"target", temp}});
+    try {
+        db->query(QStringLiteral("VACUUM INTO :target"), {{"target", temp}});
+    } catch (const DbError& e) {
+        // Reading the book fails as the book's fault; writing the copy as
+        // the copy's, which the book's message would not name.
+        if (e.kind() == DbError::Kind::Busy || e.kind() == DbError::Kind::Damaged ||
+            e.kind() == DbError::Kind::ConnectionLost) {
+            throw;
+        }
+        // Named as the user chose it (the copy is written under it + ".part").
+        throw UserError(QStringLiteral("无法写入备份文件: %1。请检查磁盘空间和文件夹的权限。")
+                            .arg(QDir::toNativeSeparators(temp.chopped(int(qstrlen(".part"))))),
+                        e.details());
+    }
 }
 
 void BookBackup::copyServer(const Book& book, const QString& temp) {

@@ -23,7 +23,8 @@ public:
     // nothing at the target.
     qint64 backup(const QString& bookName, const QString& target);
 
-    // The book a backup or a restore works on, as the book list names it.
+    // The book a backup or a restore works on, as the book list names it:
+    // by name or ID; empty, the book the settings name.
     struct Book {
         QString label;   // its name, for messages
         QString stored;  // its file (local) or schema (server) as stored
@@ -33,6 +34,9 @@ public:
     static std::unique_ptr<Database> openServerBook(AppContext& context, const Book& book);
     // Whether a database holds the tables every account book has.
     static bool isAccountBook(Database& db);
+    // Whether a file can be made in the folder (tried, since permissions,
+    // access lists and read-only disks all decide it).
+    static bool canWriteIn(const QString& folder);
 
 private:
     // Writes the copy under the work name `temp`.

@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 
 #include "admin/book_backup.h"
 #include "data/account_books.h"
@@ -44,13 +43,6 @@ QStringList columnsOf(Database& db, const QString& schema, const QString& table)
         out << q.value(1).toString();
     }
     return out;
-}
-
-// Whether a file can be made in the folder (tried, since permissions,
-// access lists and read-only disks all decide it).
-bool canWriteIn(const QString& folder) {
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".olvend-probe-XXXXXX")));
-    return probe.open();
 }
 
 // `stem` + ".db", or with "-2", "-3"… when that exists.
@@ -90,32 +82,11 @@ QString BookRestore::restore(const QString& bookName, const QString& backupFile)
         throw UserError(QStringLiteral("备份文件不能是账本本身"));
     }
 
-    // The backup is read from a copy: opening a file may change it, the
-    // backup stays as it was, and a backup on a read-only disk restores as
-    // well as any other. The copy goes beside a local book (whose folder
-    // has room for it), a server book's into the program's book folder,
-    // and into the system's temporary folder when that cannot be written.
-    QFile source(backupFile);
-    if (!source.open(QIODevice::ReadOnly)) {
-        throw UserError(QStringLiteral("无法读取备份文件: %1").arg(QDir::toNativeSeparators(backupFile)),
-                        source.errorString());
-    }
-    source.close();
-    const QString workFolder = local ? QFileInfo(bookFile).absolutePath() : m_context.paths().dbFolder();
-    std::unique_ptr<QTemporaryDir> scratch =
-        std::make_unique<QTemporaryDir>(QDir(workFolder).filePath(QStringLiteral(".olvend-restore-XXXXXX")));
-    if (!scratch->isValid()) {
-        scratch = std::make_unique<QTemporaryDir>();
-    }
-    const QString work = scratch->isValid() ? scratch->filePath(QStringLiteral("restore.db")) : QString();
-    // The copy is the program's own to open and change, whatever the
-    // backup's permissions (a read-only file keeps them in its copy).
-    if (work.isEmpty() || !source.copy(work) ||
-        !QFile::setPermissions(work, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        throw UserError(QStringLiteral("无法复制备份文件，请检查文件夹[%1]的空间和权限。账本没有改变。")
-                            .arg(QDir::toNativeSeparators(scratch->isValid() ? scratch->path() : workFolder)),
-                        scratch->isValid() ? source.errorString() : scratch->errorString());
-    }
+    // The backup is read from a copy beside a local book (whose folder has
+    // room for it), a server book's in the program's book folder.
+    std::unique_ptr<QTemporaryDir> scratch;
+    const QString work =
+        readableCopy(backupFile, local ? QFileInfo(bookFile).absolutePath() : m_context.paths().dbFolder(), scratch);
     checkBackup(work, backupFile);
 
     // The book as it is just before the restore, kept until it is no longer
@@ -131,7 +102,7 @@ QString BookRestore::restore(const QString& bookName, const QString& backupFile)
             name = DataModule::serverSchemaOf(book.stored);
         }
         QDir folder = backupInfo.absoluteDir();
-        if (!canWriteIn(folder.absolutePath())) {
+        if (!BookBackup::canWriteIn(folder.absolutePath())) {
             folder = QDir(m_context.paths().dbFolder());
         }
         stem = folder.filePath(name);
@@ -178,6 +149,42 @@ QString BookRestore::restore(const QString& bookName, const QString& backupFile)
     return savedAs;
 }
 
+void BookRestore::check(const QString& backupFile) {
+    if (!QFileInfo(backupFile).isFile()) {
+        throw UserError(QStringLiteral("找不到备份文件: %1").arg(QDir::toNativeSeparators(backupFile)));
+    }
+    std::unique_ptr<QTemporaryDir> scratch;
+    checkBackup(readableCopy(backupFile, m_context.paths().dbFolder(), scratch), backupFile);
+}
+
+QString BookRestore::readableCopy(const QString& backupFile, const QString& folder,
+                                  std::unique_ptr<QTemporaryDir>& scratch) {
+    // Opening a file may change it, the backup stays as it was, and a
+    // backup on a read-only disk restores as well as any other. The copy
+    // goes into the system's temporary folder when `folder` cannot be
+    // written.
+    QFile source(backupFile);
+    if (!source.open(QIODevice::ReadOnly)) {
+        throw UserError(QStringLiteral("无法读取备份文件: %1").arg(QDir::toNativeSeparators(backupFile)),
+                        source.errorString());
+    }
+    source.close();
+    scratch = std::make_unique<QTemporaryDir>(QDir(folder).filePath(QStringLiteral(".olvend-restore-XXXXXX")));
+    if (!scratch->isValid()) {
+        scratch = std::make_unique<QTemporaryDir>();
+    }
+    const QString work = scratch->isValid() ? scratch->filePath(QStringLiteral("restore.db")) : QString();
+    // The copy is the program's own to open and change, whatever the
+    // backup's permissions (a read-only file keeps them in its copy).
+    if (work.isEmpty() || !source.copy(work) ||
+        !QFile::setPermissions(work, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        throw UserError(QStringLiteral("无法复制备份文件，请检查文件夹[%1]的空间和权限。账本没有改变。")
+                            .arg(QDir::toNativeSeparators(scratch->isValid() ? scratch->path() : folder)),
+                        scratch->isValid() ? source.errorString() : scratch->errorString());
+    }
+    return work;
+}
+
 void BookRestore::checkBackup(const QString& work, const QString& backupFile) {
     std::unique_ptr<Database> check;
     QString result;
@@ -188,7 +195,9 @@ void BookRestore::checkBackup(const QString& work, const QString& backupFile) {
         throw UserError(QStringLiteral("备份文件已损坏或不是账本: %1").arg(QDir::toNativeSeparators(backupFile)));
     }
     if (result != QLatin1String("ok")) {
-        throw UserError(QStringLiteral("备份文件未通过完整性检查: %1").arg(result));
+        throw UserError(QStringLiteral("备份文件已损坏（未通过完整性检查），不能恢复: %1")
+                            .arg(QDir::toNativeSeparators(backupFile)),
+                        result);
     }
     if (!BookBackup::isAccountBook(*check)) {
         throw UserError(QStringLiteral("备份文件不是账本: %1").arg(QDir::toNativeSeparators(backupFile)));

@@ -2,8 +2,10 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class AppContext;
+class QTemporaryDir;
 
 // Puts a backup's data into an account book in use, local or on the
 // server. The backup is checked first (a sound SQLite file holding an
@@ -25,10 +27,20 @@ public:
     // cannot be written. Throws UserError with the reason; nothing is changed then.
     QString restore(const QString& bookName, const QString& backupFile);
 
+    // Checks `backupFile` as a restore would before it changes anything (a
+    // readable, sound account book of this program's version or older), so
+    // that a user is asked to go on only with a file that can restore.
+    // Throws UserError with the reason.
+    void check(const QString& backupFile);
+
     // What a restore says when the backup lacks a table the book has.
     static QString missingTableText(const QString& table);
 
 private:
+    // A copy of the backup to open, in a work folder inside `folder` (or the
+    // system's temporary folder), which `scratch` keeps and removes.
+    static QString readableCopy(const QString& backupFile, const QString& folder,
+                                std::unique_ptr<QTemporaryDir>& scratch);
     // Throws UserError unless the copy `work` of `backupFile` is a sound
     // account book.
     static void checkBackup(const QString& work, const QString& backupFile);

@@ -71,3 +71,12 @@ AccountBookRow AccountBooks::add(AccountBookRow row) {
                  .toInt();
     return row;
 }
+
+std::optional<AccountBookRow> AccountBooks::findByNameOrId(const QString& text) {
+    if (auto row = findByName(text)) {
+        return row;
+    }
+    bool isNumber = false;
+    const int id = text.trimmed().toInt(&isNumber);
+    return isNumber ? findById(id) : std::nullopt;
+}

@@ -32,6 +32,8 @@ public:
     std::optional<AccountBookRow> findById(int id);
     // Name compared after trimming and without regard to letter case.
     std::optional<AccountBookRow> findByName(const QString& name);
+    // By name, or else by the ID the list of books shows.
+    std::optional<AccountBookRow> findByNameOrId(const QString& text);
     // Inserts the row and returns it with the ID the database gave it.
     AccountBookRow add(AccountBookRow row);
 

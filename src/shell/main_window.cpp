@@ -495,7 +495,12 @@ void MainWindow::backupBook() {
 
 void MainWindow::restoreBook() {
     const QString file = chooseBackupFile(false);
-    if (file.isEmpty() || !m_context.prompter().askYesNo(restoreQuestion())) {
+    if (file.isEmpty()) {
+        return;
+    }
+    // A file that cannot restore is refused before the user is asked.
+    BookRestore(m_context).check(file);
+    if (!m_context.prompter().askYesNo(restoreQuestion())) {
         return;
     }
     const QString savedAs = BookRestore(m_context).restore(QString(), file);

@@ -218,7 +218,7 @@ void CtlCommands::openBook(const QString& bookName) {
         throw UserError(QStringLiteral("程序目录尚未初始化，请先运行 olvendctl init"));
     }
     if (!bookName.isEmpty()) {
-        const auto row = AccountBooks(m_context.data().openSystem()).findByName(bookName);
+        const auto row = AccountBooks(m_context.data().openSystem()).findByNameOrId(bookName);
         if (!row) {
             throw UserError(QStringLiteral("找不到账本: %1").arg(bookName));
         }
@@ -309,7 +309,8 @@ int CtlCommands::backup(const QString& command, const QStringList& args, const Q
         }
     }
     if (outFile.isEmpty()) {
-        return wrongUse();
+        m_err << QStringLiteral("%1 needs %2 FILE").arg(command, fileOption) << Qt::endl;
+        return 2;
     }
     try {
         openBook(book);

@@ -5,6 +5,7 @@
 
 #include "admin/book_backup.h"
 #include "admin/book_restore.h"
+#include "data/account_books.h"
 #include "data/data_module.h"
 #include "documents/demo_payouts.h"
 #include "documents/demo_quotations.h"
@@ -232,11 +233,23 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
     const QString bookFolder = QFileInfo(context().paths().resolve(context().CurrentAccountBook.BookFilePath)).path();
     const QStringList filesBefore = QDir(bookFolder).entryList(QDir::Files);
     for (const QString& file : cases) {
+        // The check the window runs before it asks says the same.
+        QString checked;
+        try {
+            BookRestore(context()).check(file);
+            QFAIL(qPrintable("checked as sound: " + file));
+        } catch (const UserError& e) {
+            checked = e.message();
+        }
         try {
             BookRestore(context()).restore(QString(), file);
             QFAIL(qPrintable("restored from " + file));
         } catch (const UserError& e) {
             QVERIFY2(e.message().contains("备份") || e.message().contains("账本"), qPrintable(e.message()));
+            QCOMPARE(checked, e.message());
+            // The file is named; what SQLite says stays in the details.
+            QVERIFY2(e.message().contains(QDir::toNativeSeparators(file)), qPrintable(e.message()));
+            QVERIFY2(!e.message().contains("***") && !e.message().contains("error code"), qPrintable(e.message()));
         } catch (const DbError& e) {
             QFAIL(qPrintable(file + " failed with a database error: " + e.message()));
         }
@@ -283,6 +296,27 @@ void TestBookBackup::commandLineNeedsTheRights() {
     std::tie(code, err) = ctl({"restore", "--from", file});
     QCOMPARE(code, 0);
     QCOMPARE(db().scalar("select count(*) from payout").toInt(), 1);
+
+    // The book named by the ID the list of books shows; the book's name in
+    // the messages of the book the settings name.
+    const QString byId = target("by-id.db");
+    const AccountBookRow first = AccountBooks(context().data().openSystem()).offered().first();
+    std::tie(code, err) = ctl({"backup", QString::number(first.ID), "--out", byId});
+    QCOMPARE(err, QString());
+    QCOMPARE(code, 0);
+    QVERIFY(QFile::exists(byId));
+    std::tie(code, err) = ctl({"backup", "--out", byId});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("备份文件已经存在"), qPrintable(err));
+    std::tie(code, err) = ctl({"backup", "--out", target("no-folder/x.db")});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("不存在"), qPrintable(err));
+    std::tie(code, err) = ctl({"backup"});
+    QCOMPARE(code, 2);
+    QVERIFY2(err.contains("--out FILE"), qPrintable(err));
+    context().CurrentAccountBook = {};
+    QCOMPARE(BookBackup::find(context(), QString()).label, first.AccountBookName);
+    QVERIFY(!first.AccountBookName.isEmpty());
 }
 
 // A backup without one of the book's tables would empty that table, and a
@@ -300,6 +334,8 @@ void TestBookBackup::incompleteOrNewerBackupsAreRefused() {
     Database::openSqlite(newer, "copy")->query("update schema_version set version = 999");
 
     db().execute("insert into payout (paytime, subject, totalprice) values ('2006-06-01 00:00:00', '0', 9)");
+    const QString bookFolder = QFileInfo(context().paths().resolve(context().CurrentAccountBook.BookFilePath)).path();
+    const QStringList filesBefore = QDir(bookFolder).entryList(QDir::Files);
     try {
         BookRestore(context()).restore(QString(), lacking);
         QFAIL("a backup without the payouts was restored");
@@ -307,6 +343,8 @@ void TestBookBackup::incompleteOrNewerBackupsAreRefused() {
         QCOMPARE(e.message(), BookRestore::missingTableText("payout"));
     }
     QCOMPARE(db().scalar("select count(*) from payout").toInt(), 6);
+    // Refused before anything was copied aside.
+    QCOMPARE(QDir(bookFolder).entryList(QDir::Files), filesBefore);
     try {
         BookRestore(context()).restore(QString(), newer);
         QFAIL("a newer program's backup was restored");

@@ -740,6 +740,12 @@ void TestFaults::restoreFromAReadOnlyFolder() {
     QCOMPARE(backup.code, 0);
     QVERIFY(setMode(disk + "/two.db", 0444));
     QVERIFY(setMode(disk, 0555));
+    // A backup into the folder that cannot be written names the folder, not
+    // the book.
+    const Result refused = CtlRunner::run(home, {"backup", "--out", disk + "/three.db"}, asUser);
+    QVERIFY_RAN(refused);
+    QCOMPARE(refused.code, 1);
+    QVERIFY_SAYS(refused, "无法在文件夹[" + native(disk) + "]中写入备份文件");
     const Result added = CtlRunner::run(home, kAddPayout, asUser);
     QCOMPARE(added.err, QString());
     QCOMPARE(added.code, 0);
