@@ -1,6 +1,7 @@
 #include "platform/picture_reader.h"
 
 #include <QFileInfo>
+#include <QImageIOHandler>
 #include <QImageReader>
 #include <cmath>
 
@@ -23,6 +24,13 @@ QSize PictureReader::readSize(const QSize& size, qint64 maxPixels) {
         }
     }
     return QSize(width, height);
+}
+
+QImage PictureReader::scaledDown(const QImage& image, const QSize& target) {
+    // Picked pixels, not smoothed: smoothing a picture of tens of millions
+    // of pixels takes seconds, and the result is still a picture of up to
+    // the bound, whose every pixel came from the original.
+    return image.scaled(target, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
 QImage PictureReader::read(const QString& file, QString* why, qint64 maxPixels) {
@@ -49,7 +57,10 @@ QImage PictureReader::read(const QString& file, QString* why, qint64 maxPixels) 
     // The size is known from the file's header before any pixel is read.
     const QSize size = reader.size();
     const QSize target = readSize(size, maxPixels);
-    if (target != size) {
+    // Only a decoder that reads scaled (JPEG) is asked to: for the others
+    // Qt would read the whole picture and smooth-scale it, seconds for a
+    // picture of tens of millions of pixels; it is scaled below instead.
+    if (target != size && reader.supportsOption(QImageIOHandler::ScaledSize)) {
         reader.setScaledSize(target);
     }
     QImage image = reader.read();
@@ -62,7 +73,7 @@ QImage PictureReader::read(const QString& file, QString* why, qint64 maxPixels) 
     // A header may not tell the size (a BMP stored top-down gives its height
     // as a negative number): such a picture is read whole and scaled after.
     if (qint64(image.width()) * image.height() > maxPixels) {
-        image = image.scaled(readSize(image.size(), maxPixels), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        image = scaledDown(image, readSize(image.size(), maxPixels));
     }
     return image;
 }

@@ -16,4 +16,7 @@ public:
     static QImage read(const QString& file, QString* why = nullptr, qint64 maxPixels = kMaxPixels);
     // The size a picture of `size` is read at under `maxPixels`.
     static QSize readSize(const QSize& size, qint64 maxPixels = kMaxPixels);
+    // `image` at `target`, in time that grows with the image only as
+    // reading it does.
+    static QImage scaledDown(const QImage& image, const QSize& target);
 };
