@@ -198,6 +198,14 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
         writeVersion(db, 5);
         tx.commit();
     }
+    if (storedVersion(db) < 6) {
+        // Version 6 lists the right to see purchase prices, costs and
+        // profits, held by the administrators' group as every new command.
+        WriteTransaction tx(db);
+        addMissingOperations(db);
+        writeVersion(db, 6);
+        tx.commit();
+    }
     // Later schema versions add their upgrade steps here, each in its own
     // transaction, followed by the saved queries recreated. Passwords still
     // kept as text are hashed at the next log-in, not here: opening a book

@@ -1,6 +1,8 @@
 #include "documents/document_windows.h"
 
 #include "data/app_context.h"
+#include "data/cost_profit_right.h"
+#include "data/data_module.h"
 #include "documents/receipt_window.h"
 #include "reports/order_report_window.h"
 #include "reports/purchase_order_report_window.h"
@@ -10,6 +12,9 @@ namespace DocumentWindows {
 
 void printQuotation(AppContext& context, QuotationPrint kind, const QString& billNo, QWidget* parent) {
     if (kind == QuotationPrint::Purchase) {
+        // The purchase order shows what the goods cost.
+        PermissionChecker permissions(context.data().main(), context.CurrentUser);
+        CostProfitRight::require(permissions);
         PurchaseOrderReportWindow(context, billNo, parent).exec();
     } else {
         QuotationReportWindow(context, billNo, kind == QuotationPrint::Warning, parent).exec();

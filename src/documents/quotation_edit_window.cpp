@@ -15,6 +15,7 @@
 
 #include "admin/picture_viewer_dialog.h"
 #include "data/app_context.h"
+#include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "data/lookup_list.h"
@@ -78,7 +79,11 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
     m_grid->setMultiSelect(true);
     m_grid->setReadOnly(false);  // the lines are edited in the grid
     m_grid->view()->setSortingEnabled(false);
-    m_grid->setColumns({
+    // Purchase prices and profits are shown only to those with the right to
+    // see them; for the others their columns, their total and the purchase
+    // order are not there at all.
+    m_seesCost = CostProfitRight::heldBy(permissions());
+    QList<GridColumn> columns{
         GridColumn::make("GoodsNo", QStringLiteral("货品编号"), 100),
         GridColumn::make("GoodsNo", QStringLiteral("货品名称"), 140).withLookup(m_document.goodsNames()),
         GridColumn::make("GoodsNo", QStringLiteral("规格"), 90).withLookup(m_document.goodsSizes()),
@@ -86,16 +91,23 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
         GridColumn::make("QTY", QStringLiteral("数量"), 70).asEditable(),
         GridColumn::make("Price", QStringLiteral("单价"), 80).withFormat("0.00").asEditable(),
         GridColumn::make("Total_Price", QStringLiteral("总金额"), 90).withFormat("0.00").asEditable(),
-        GridColumn::make("purchase_Price", QStringLiteral("发发1"), 80).withFormat("0.00").asEditable().hidden(),
-        GridColumn::make("Gain_Money", QStringLiteral("发发"), 80).withFormat("0.00").asEditable().hidden(),
-        GridColumn::make("Remark", QStringLiteral("备注"), 200).asEditable(),
-        GridColumn::make("SortNo", QStringLiteral("序号"), 50).hidden(),
-    });
+    };
+    if (m_seesCost) {
+        columns
+            << GridColumn::make("purchase_Price", QStringLiteral("发发1"), 80).withFormat("0.00").asEditable().hidden()
+            << GridColumn::make("Gain_Money", QStringLiteral("发发"), 80).withFormat("0.00").asEditable().hidden();
+    }
+    columns << GridColumn::make("Remark", QStringLiteral("备注"), 200).asEditable()
+            << GridColumn::make("SortNo", QStringLiteral("序号"), 50).hidden();
+    m_grid->setColumns(columns);
     // Lines show in the order they print, which moving a line changes.
     m_grid->setInitialSort("SortNo");
-    m_grid->setFooter({FooterSummary::count("GoodsNo", QStringLiteral("共 0 个货品")),
-                       FooterSummary::sum("Total_Price", QStringLiteral("合计:0.00")),
-                       FooterSummary::sum("Gain_Money", QStringLiteral("0.00"))});
+    QList<FooterSummary> footer{FooterSummary::count("GoodsNo", QStringLiteral("共 0 个货品")),
+                                FooterSummary::sum("Total_Price", QStringLiteral("合计:0.00"))};
+    if (m_seesCost) {
+        footer << FooterSummary::sum("Gain_Money", QStringLiteral("0.00"));
+    }
+    m_grid->setFooter(footer);
     connect(m_grid, &DataGrid::editFailed, this,
             [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
     connect(m_grid, &DataGrid::rowDoubleClicked, this,
@@ -103,7 +115,12 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
 
     auto* bar = new QHBoxLayout;
     for (const char* name : {"Action_Save", "Action4", "Action1"}) {
-        bar->addWidget(button(QString::fromLatin1(name)));
+        if (QAbstractButton* b = button(QString::fromLatin1(name));
+            b && (m_seesCost || qstrcmp(name, "Action4") != 0)) {
+            bar->addWidget(b);
+        } else if (b) {
+            b->hide();
+        }
     }
     auto* printButton = new QPushButton(QStringLiteral("打印订货单"), this);
     auto* printMenu = new QMenu(this);
@@ -120,12 +137,14 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
     for (const char* name : {"Action_AddGoods", "Action_DeleteGoods", "Action3", "Action6", "Action7"}) {
         lineBar->addWidget(button(QString::fromLatin1(name)));
     }
-    m_extra = new QCheckBox(QStringLiteral("附加信息"), this);
-    connect(m_extra, &QCheckBox::toggled, this, [this](bool on) {
-        m_grid->setColumnVisible("purchase_Price", on);
-        m_grid->setColumnVisible("Gain_Money", on);
-    });
-    lineBar->addWidget(m_extra);
+    if (m_seesCost) {
+        m_extra = new QCheckBox(QStringLiteral("附加信息"), this);
+        connect(m_extra, &QCheckBox::toggled, this, [this](bool on) {
+            m_grid->setColumnVisible("purchase_Price", on);
+            m_grid->setColumnVisible("Gain_Money", on);
+        });
+        lineBar->addWidget(m_extra);
+    }
     lineBar->addStretch();
 
     auto* layout = new QVBoxLayout(this);
@@ -351,6 +370,9 @@ bool QuotationEditWindow::checkChanges() {
 // A quotation never saved is refused before the unsaved-changes question:
 // answering No there would throw away everything typed into it.
 void QuotationEditWindow::print(Print kind) {
+    if (kind == Print::Purchase) {
+        CostProfitRight::require(permissions());
+    }
     if (!m_document.isStored()) {
         this->context().prompter().inform(QStringLiteral("订货单还没有保存，不能打印"));
         return;

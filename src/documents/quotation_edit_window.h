@@ -26,6 +26,8 @@ public:
 
     QuotationDocument& document() { return m_document; }
     DataGrid* grid() const { return m_grid; }
+    // The check box of the purchase price and profit columns; null without
+    // the right to see them.
     QCheckBox* extraColumns() const { return m_extra; }
     QWidget* discountEditor() const { return m_discount; }
     // Whether the quotation could be loaded; a window that could not says
@@ -62,6 +64,7 @@ private:
     bool m_loaded = false;
     bool m_mayGoOn = false;
     bool m_saveDone = false;
+    bool m_seesCost = false;
     DataGrid* m_grid = nullptr;
     FieldBinder* m_binder = nullptr;
     QCheckBox* m_extra = nullptr;

@@ -1,5 +1,8 @@
 #include "documents/quotation_list.h"
 
+#include <QSqlQuery>
+#include <QSqlRecord>
+
 #include "data/database.h"
 #include "data/dataset.h"
 #include "platform/errors.h"
@@ -13,11 +16,26 @@ QuotationList::QuotationList(Database& db, Prompter& prompter)
 
 QuotationList::~QuotationList() = default;
 
+QString QuotationList::columnsWithoutCost(Database& db) {
+    QSqlQuery q = db.query(QStringLiteral("select * from Query_Quotation_Head_list where 1=0"));
+    const QSqlRecord record = q.record();
+    QStringList kept;
+    for (int i = 0; i < record.count(); ++i) {
+        const QString name = record.fieldName(i);
+        if (!costColumns().contains(name, Qt::CaseInsensitive)) {
+            kept << Database::checkIdentifier(name);
+        }
+    }
+    return kept.join(QStringLiteral(", "));
+}
+
 void QuotationList::open() {
-    m_rows->open(listStatement(m_db.isAccess()));
+    m_rows->open(listStatement(m_db.isAccess(), m_showsCost ? QStringLiteral("*") : columnsWithoutCost(m_db)));
     for (const char* f : {"sum_Goods_Price", "Freight", "Total_Price", "earnest", "sum_payed_money", "Leave_money",
                           "preferential", "total_Gain_Money"}) {
-        m_rows->setDisplayFormat(f, "0.00");
+        if (m_rows->fieldIndex(QString::fromLatin1(f)) >= 0) {
+            m_rows->setDisplayFormat(f, "0.00");
+        }
     }
     for (const char* f : {"Send_Date", "Keyin_Date"}) {
         m_rows->setDisplayFormat(f, "YYYY-MM-DD");

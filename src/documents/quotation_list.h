@@ -19,6 +19,16 @@ public:
     QuotationList(const QuotationList&) = delete;
     QuotationList& operator=(const QuotationList&) = delete;
 
+    // Whether the rows carry the quotations' costs and profits (the right
+    // to see them); set before open(). Without it those columns are not
+    // read at all.
+    void setShowsCost(bool shows) { m_showsCost = shows; }
+    // The list's columns of costs and profits.
+    static QStringList costColumns() {
+        return {QStringLiteral("sum_Gain_Money"), QStringLiteral("sum_goods_cost_price"),
+                QStringLiteral("total_Gain_Money")};
+    }
+
     // Reads every quotation (oldest number first, so the last row is the
     // newest quotation).
     void open();
@@ -40,13 +50,18 @@ public:
     // place, so they are read as they lie (ordering by number would cost a
     // lookup per row); a server moves an updated row, so there they are
     // ordered by number.
-    static QString listStatement(bool embedded) {
-        return embedded ? QStringLiteral("select * from Query_Quotation_Head_list")
-                        : QStringLiteral("select * from Query_Quotation_Head_list order by BillNo");
+    // `columns`: what is read ("*" for every column).
+    static QString listStatement(bool embedded, const QString& columns = QStringLiteral("*")) {
+        return QStringLiteral("select %1 from Query_Quotation_Head_list").arg(columns) +
+               (embedded ? QString() : QStringLiteral(" order by BillNo"));
     }
+    // The list's columns but those of costs and profits, joined for a
+    // select.
+    static QString columnsWithoutCost(Database& db);
 
 private:
     Database& m_db;
     Prompter& m_prompter;
     std::unique_ptr<Dataset> m_rows;
+    bool m_showsCost = true;
 };

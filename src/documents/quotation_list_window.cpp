@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "data/app_context.h"
+#include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "documents/quotation_edit_window.h"
@@ -28,6 +29,11 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
       m_to(new NullableDateEdit(this)),
       m_extraButton(new QPushButton(QStringLiteral("显示附加信息"), this)) {
     setWindowTitle(QStringLiteral("订货单列表"));
+    // The profit column, its total and the purchase order only for those
+    // with the right to see them; for the others the list does not even
+    // read them.
+    m_seesCost = CostProfitRight::heldBy(permissions());
+    m_list.setShowsCost(m_seesCost);
     runEditor = [this](int mode, const QString& billNo) {
         QuotationEditWindow editor(this->context(), mode, billNo, this);
         editor.showModal();
@@ -40,7 +46,7 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
     buildActions();
     m_grid->setReadOnly(true);
     m_grid->setMultiSelect(false);
-    m_grid->setColumns({
+    QList<GridColumn> columns{
         GridColumn::make("BillNo", QStringLiteral("贵宾号"), 110),
         GridColumn::make("state_desc", QStringLiteral("单据状态"), 60),
         GridColumn::make("Add_ClientName", QStringLiteral("客户"), 90),
@@ -59,10 +65,17 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
         GridColumn::make("isPayAll", QStringLiteral("收款情况"), 65),
         GridColumn::make("Remark", QStringLiteral("备注"), 150),
         GridColumn::make("preferential", QStringLiteral("优惠金额"), 70).withFormat("0.00").highlighted().hidden(),
-        GridColumn::make("total_Gain_Money", QStringLiteral("发发"), 80).withFormat("0.00").highlighted().hidden(),
-    });
-    m_grid->setFooter({FooterSummary::count("BillNo", QStringLiteral("共 0 份单据")),
-                       FooterSummary::sum("total_Gain_Money", QStringLiteral("0.00"))});
+    };
+    QList<FooterSummary> footer{FooterSummary::count("BillNo", QStringLiteral("共 0 份单据"))};
+    if (m_seesCost) {
+        columns << GridColumn::make("total_Gain_Money", QStringLiteral("发发"), 80)
+                       .withFormat("0.00")
+                       .highlighted()
+                       .hidden();
+        footer << FooterSummary::sum("total_Gain_Money", QStringLiteral("0.00"));
+    }
+    m_grid->setColumns(columns);
+    m_grid->setFooter(footer);
     m_grid->setInitialSort("BillNo", Qt::DescendingOrder);
     connect(m_grid, &DataGrid::rowDoubleClicked, this,
             [this](int) { actions().execute(QStringLiteral("Action_Edit")); });
@@ -118,7 +131,9 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
     connect(style2, &QAction::triggered, actions().action("Action4"), &QAction::trigger);
     connect(printButton, &QPushButton::clicked, this, [printMenu] { printMenu->popup(QCursor::pos()); });
     buttons->addWidget(printButton);
-    addButton(QStringLiteral("打印采购单"), "Action2");
+    if (m_seesCost) {
+        addButton(QStringLiteral("打印采购单"), "Action2");
+    }
     addButton(QStringLiteral("单据生效"), "Action5");
     addButton(QStringLiteral("单据失效"), "Action6");
     buttons->addStretch();
@@ -256,6 +271,8 @@ void QuotationListWindow::print(Print kind) {
 void QuotationListWindow::toggleExtraColumns() {
     m_extraShown = !m_extraShown;
     m_grid->setColumnVisible("preferential", m_extraShown);
-    m_grid->setColumnVisible("total_Gain_Money", m_extraShown);
+    if (m_seesCost) {
+        m_grid->setColumnVisible("total_Gain_Money", m_extraShown);
+    }
     m_extraButton->setText(m_extraShown ? QStringLiteral("隐藏附加信息") : QStringLiteral("显示附加信息"));
 }

@@ -51,4 +51,5 @@ private:
     NullableDateEdit* m_to;
     QPushButton* m_extraButton;
     bool m_extraShown = false;
+    bool m_seesCost = false;
 };

@@ -9,6 +9,7 @@
 
 #include "admin/picture_viewer_dialog.h"
 #include "data/app_context.h"
+#include "data/cost_profit_right.h"
 #include "master/goods_catalog.h"
 #include "master/partner_list_window.h"
 #include "master/units_window.h"
@@ -121,7 +122,14 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     priceForm->addRow(QStringLiteral("默认单价："), field(price, "Default_price"));
     priceForm->addRow(QStringLiteral("默认数量"), field(new NumberEdit(this), "Default_Qty"));
     priceForm->addRow(QStringLiteral("默认总金额"), field(total, "Default_TotalPrice"));
-    priceForm->addRow(other, field(purchase, "purchase_price"));
+    // The purchase price, and the button that shows it, only for those with
+    // the right to see what goods cost.
+    if (CostProfitRight::heldBy(permissions())) {
+        priceForm->addRow(other, field(purchase, "purchase_price"));
+    } else {
+        other->hide();
+        purchase->deleteLater();
+    }
 
     auto* extra = new QGroupBox(QStringLiteral("附加信息"), this);
     auto* extraForm = new QFormLayout(extra);

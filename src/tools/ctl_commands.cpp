@@ -8,6 +8,7 @@
 #include "admin/book_restore.h"
 #include "data/account_books.h"
 #include "data/app_context.h"
+#include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "data/first_start.h"
 #include "data/numbering.h"
@@ -469,7 +470,13 @@ int CtlCommands::print(const QStringList& args, const QString& bookName) {
             {DocumentPrintouts::Kind::Receipt, {"Action3", "Form_Receipt"}},
             {DocumentPrintouts::Kind::Order, {"Action_print", "frm_GainBill_list"}}};
         const auto right = rights.value(kind);
-        if (!CtlDocuments(m_context, m_out, m_err, m_userName).actingUserMay(right.first, right.second)) {
+        CtlDocuments documents(m_context, m_out, m_err, m_userName);
+        if (!documents.actingUserMay(right.first, right.second)) {
+            return 3;
+        }
+        // The purchase order shows what the goods cost.
+        if (kind == DocumentPrintouts::Kind::PurchaseOrder &&
+            !documents.actingUserMay(CostProfitRight::actionName(), CostProfitRight::formName())) {
             return 3;
         }
         DocumentPrintouts printouts(m_context.data().main());

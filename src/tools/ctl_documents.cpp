@@ -1,8 +1,11 @@
 #include "tools/ctl_documents.h"
 
+#include <algorithm>
+
 #include <QSqlQuery>
 
 #include "data/app_context.h"
+#include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "data/database.h"
 #include "data/dataset.h"
@@ -122,6 +125,16 @@ int CtlDocuments::newQuotation(const QString& path) {
     }
     Database& db = m_context.data().main();
     const QuotationFile file = QuotationFile::read(path, TableSchema::columns(db, "Quotation_Head"));
+    // A purchase price is what the goods cost: only those who may see it
+    // may give it.
+    const bool givesCost = std::any_of(file.lines().cbegin(), file.lines().cend(), [](const QuotationFile::Line& l) {
+        return std::any_of(l.fields.cbegin(), l.fields.cend(), [](const auto& field) {
+            return field.first.compare(QLatin1String("purchase_Price"), Qt::CaseInsensitive) == 0;
+        });
+    });
+    if (givesCost && !allowed(CostProfitRight::actionName(), CostProfitRight::formName())) {
+        return 3;
+    }
     // The document outlives the transaction, which hands its rows back to
     // it when it rolls back.
     QuotationDocument doc(db, m_context.clock(), m_prompter, m_context.CurrentUser.UserName);
@@ -138,8 +151,15 @@ int CtlDocuments::newQuotation(const QString& path) {
 }
 
 int CtlDocuments::showQuotation(const QString& billNo) {
-    Dataset row(m_context.data().main());
-    row.open("select * from Query_Quotation_Head_list where BillNo=:b", {{"b", billNo}});
+    becomeActingUser();
+    // The costs and profits only for those with the right to see them;
+    // for the others they are left out, not shown empty.
+    Database& db = m_context.data().main();
+    PermissionChecker permissions(db, m_context.CurrentUser);
+    const QString columns =
+        CostProfitRight::heldBy(permissions) ? QStringLiteral("*") : QuotationList::columnsWithoutCost(db);
+    Dataset row(db);
+    row.open(QStringLiteral("select %1 from Query_Quotation_Head_list where BillNo=:b").arg(columns), {{"b", billNo}});
     if (row.isEmpty()) {
         throw UserError(QStringLiteral("订货单[%1]不存在").arg(billNo));
     }
