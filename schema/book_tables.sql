@@ -275,7 +275,10 @@ CREATE TABLE IF NOT EXISTS Quotation_Head (
     state INTEGER DEFAULT 1
 );
 CREATE UNIQUE INDEX IF NOT EXISTS ux_quotation_head_billno ON Quotation_Head (BillNo);
-CREATE INDEX IF NOT EXISTS ix_quotation_head_client ON Quotation_Head (ClientNo);
+-- A customer's quotations, newest first (the prices quoted before), by the
+-- code of its record or by the name typed on the quotation.
+CREATE INDEX IF NOT EXISTS ix_quotation_head_client_date ON Quotation_Head (ClientNo, Keyin_Date, BillNo);
+CREATE INDEX IF NOT EXISTS ix_quotation_head_name_date ON Quotation_Head (Add_ClientName, Keyin_Date, BillNo);
 CREATE INDEX IF NOT EXISTS ix_quotation_head_keyin ON Quotation_Head (Keyin_Date);
 
 CREATE TABLE IF NOT EXISTS Quotation_Detail (

@@ -200,9 +200,18 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
     }
     if (storedVersion(db) < 6) {
         // Version 6 lists the right to see purchase prices, costs and
-        // profits, held by the administrators' group as every new command.
+        // profits and the command of a goods' price history, held by the
+        // administrators' group as every new command, and finds a
+        // customer's quotations newest first by its code or name.
         WriteTransaction tx(db);
         addMissingOperations(db);
+        db.query("DROP INDEX IF EXISTS ix_quotation_head_client");
+        db.query(
+            "CREATE INDEX IF NOT EXISTS ix_quotation_head_client_date ON Quotation_Head (ClientNo, Keyin_Date, "
+            "BillNo)");
+        db.query(
+            "CREATE INDEX IF NOT EXISTS ix_quotation_head_name_date ON Quotation_Head (Add_ClientName, "
+            "Keyin_Date, BillNo)");
         writeVersion(db, 6);
         tx.commit();
     }

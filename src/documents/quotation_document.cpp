@@ -32,13 +32,21 @@ QuotationDocument::QuotationDocument(Database& db, const Clock& clock, Prompter&
       m_goodsNames(std::make_shared<LookupList>()),
       m_goodsSizes(std::make_shared<LookupList>()),
       m_goodsUnits(std::make_shared<LookupList>()),
-      m_customers(std::make_shared<LookupList>()) {
+      m_customers(std::make_shared<LookupList>()),
+      m_lastPrices(std::make_shared<LookupList>()) {
     m_head->setUpdateTable("Quotation_Head");
     m_head->setRecordLabelField("BillNo");
     m_lines->setUpdateTable("Quotation_Detail");
     m_lines->setRecordLabelField("GoodsNo");
     QObject::connect(m_lines.get(), &Dataset::fieldChanged, m_lines.get(),
                      [this](const QString& field) { onLineFieldChanged(field); });
+    // Another customer has other prices.
+    QObject::connect(m_head.get(), &Dataset::fieldChanged, m_head.get(), [this](const QString& field) {
+        if (field.compare(QLatin1String("Add_ClientName"), Qt::CaseInsensitive) == 0 ||
+            field.compare(QLatin1String("ClientNo"), Qt::CaseInsensitive) == 0) {
+            reloadLastPrices();
+        }
+    });
 }
 
 QuotationDocument::~QuotationDocument() = default;
@@ -416,7 +424,40 @@ void QuotationDocument::discardChanges() {
     }
 }
 
+PriceHistory::Customer QuotationDocument::customer() const {
+    if (!m_head->isOpen() || m_head->currentRow() < 0) {
+        return {};
+    }
+    return {m_head->value("ClientNo").toString(), m_head->value("Add_ClientName").toString()};
+}
+
+void QuotationDocument::reloadLastPrices() {
+    QList<LookupList::Entry> entries;
+    const PriceHistory::Customer who = customer();
+    if (!who.isEmpty() && m_lines->isOpen()) {
+        PriceHistory history(m_db);
+        QSet<QString> asked;
+        for (int r = 0; r < m_lines->rowCount(); ++r) {
+            const QString code = m_lines->value(r, "GoodsNo").toString();
+            if (code.isEmpty() || asked.contains(code)) {
+                continue;
+            }
+            asked.insert(code);
+            if (const auto quoted = history.last(who, code, billNo())) {
+                entries.append({code, PriceHistory::describe(*quoted), {}});
+            }
+        }
+    }
+    m_lastPrices->setEntries(entries);
+}
+
+QList<PriceHistory::Quoted> QuotationDocument::priceHistory(const QString& goodsNo) {
+    return PriceHistory(m_db).history(customer(), goodsNo, billNo());
+}
+
 void QuotationDocument::reloadGoodsLookups() {
+    // The goods' last prices go with them.
+    reloadLastPrices();
     // Only the goods of this quotation: the catalogue may hold many more.
     const QString from = QStringLiteral(
         " from Query_Goods_With_Corp_Unit where code in (select GoodsNo from Quotation_Detail where HeadNo=:h)");

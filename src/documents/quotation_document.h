@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "documents/price_history.h"
+
 class Clock;
 class Database;
 class Dataset;
@@ -84,6 +86,18 @@ public:
     std::shared_ptr<LookupList> goodsSizes() const { return m_goodsSizes; }
     std::shared_ptr<LookupList> goodsUnits() const { return m_goodsUnits; }
     std::shared_ptr<LookupList> customers() const { return m_customers; }
+    // By goods code: the price this quotation's customer was last quoted
+    // for the goods on another quotation in force, with its date
+    // ("12.50 (2006-06-01)"); goods never quoted to the customer are
+    // missing. Read again with the goods lookups and whenever the customer
+    // changes.
+    std::shared_ptr<LookupList> lastPrices() const { return m_lastPrices; }
+    void reloadLastPrices();
+    // The prices this quotation's customer was quoted for a goods on the
+    // other quotations in force, newest first.
+    QList<PriceHistory::Quoted> priceHistory(const QString& goodsNo);
+    // The customer as the price history knows it.
+    PriceHistory::Customer customer() const;
     void reloadGoodsLookups();
     void reloadCustomers();
     // Takes a customer record chosen elsewhere; its name fills an empty
@@ -115,6 +129,7 @@ private:
     std::shared_ptr<LookupList> m_goodsSizes;
     std::shared_ptr<LookupList> m_goodsUnits;
     std::shared_ptr<LookupList> m_customers;
+    std::shared_ptr<LookupList> m_lastPrices;
     // Expires with the document, for work left until a transaction ends.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

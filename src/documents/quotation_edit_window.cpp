@@ -19,6 +19,7 @@
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "data/lookup_list.h"
+#include "documents/price_history_dialog.h"
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
 #include "platform/picture_file.h"
@@ -56,6 +57,10 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
         DocumentWindows::printQuotation(this->context(), kind, no, this);
     };
     openReceipts = [this](const QString& no) { DocumentWindows::openReceipts(this->context(), no, this); };
+    showPriceHistory = [this](const QString& title, const QList<PriceHistory::Quoted>& rows) {
+        PriceHistoryDialog dialog(title, rows, this);
+        dialog.exec();
+    };
 
     // Loading runs without the permission check; a quotation that cannot be
     // loaded is told and the window closes when shown.
@@ -91,6 +96,8 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
         GridColumn::make("QTY", QStringLiteral("数量"), 70).asEditable(),
         GridColumn::make("Price", QStringLiteral("单价"), 80).withFormat("0.00").asEditable(),
         GridColumn::make("Total_Price", QStringLiteral("总金额"), 90).withFormat("0.00").asEditable(),
+        // What this customer was quoted for the goods last time.
+        GridColumn::make("GoodsNo", QStringLiteral("上次报价"), 130).withLookup(m_document.lastPrices()),
     };
     if (m_seesCost) {
         columns
@@ -108,6 +115,9 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
         footer << FooterSummary::sum("Gain_Money", QStringLiteral("0.00"));
     }
     m_grid->setFooter(footer);
+    // Another customer shows other last prices.
+    connect(&m_document.head(), &Dataset::fieldChanged, m_grid,
+            [this](const QString&) { m_grid->view()->viewport()->update(); });
     connect(m_grid, &DataGrid::editFailed, this,
             [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
     connect(m_grid, &DataGrid::rowDoubleClicked, this,
@@ -134,7 +144,8 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
     bar->addWidget(close);
 
     auto* lineBar = new QHBoxLayout;
-    for (const char* name : {"Action_AddGoods", "Action_DeleteGoods", "Action3", "Action6", "Action7"}) {
+    for (const char* name :
+         {"Action_AddGoods", "Action_DeleteGoods", "Action3", "Action_PriceHistory", "Action6", "Action7"}) {
         lineBar->addWidget(button(QString::fromLatin1(name)));
     }
     if (m_seesCost) {
@@ -217,6 +228,8 @@ void QuotationEditWindow::buildActions() {
         "Action1", "收据", [this] { receipts(); }, "收据");
     add(
         "Action3", "商品图片", [this] { goodsPicture(); }, "商品图片");
+    add(
+        "Action_PriceHistory", "报价历史", [this] { priceHistory(); }, "报价历史");
     add(
         "Action6", "上移",
         [this] {
@@ -341,6 +354,27 @@ void QuotationEditWindow::showEvent(QShowEvent* event) {
     if (!m_loaded) {
         QTimer::singleShot(0, this, [this] { done(QDialog::Rejected); });
     }
+}
+
+void QuotationEditWindow::priceHistory() {
+    m_grid->commitEdit();
+    const QList<int> rows = m_grid->selectedRows();
+    if (rows.isEmpty()) {
+        this->context().prompter().inform(QStringLiteral("请选择货品"));
+        return;
+    }
+    if (m_document.customer().isEmpty()) {
+        this->context().prompter().inform(QStringLiteral("请先填写客户名称"));
+        return;
+    }
+    const QString code = m_document.goodsCodeAt(rows.first());
+    const QList<PriceHistory::Quoted> history = m_document.priceHistory(code);
+    if (history.isEmpty()) {
+        this->context().prompter().inform(QStringLiteral("该客户以前的订货单中没有这个货品的报价"));
+        return;
+    }
+    const QString name = m_document.goodsNames()->text(code);
+    showPriceHistory(QStringLiteral("报价历史：%1 %2").arg(code, name), history);
 }
 
 void QuotationEditWindow::addGoods() {

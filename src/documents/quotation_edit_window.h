@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "documents/document_windows.h"
+#include "documents/price_history.h"
 #include "documents/quotation_document.h"
 #include "ui/base_window.h"
 
@@ -42,6 +43,7 @@ public:
     std::function<void(const QString& file, const QString& title, const QString& saveName)> showPicture;
     std::function<void(DocumentWindows::QuotationPrint kind, const QString& billNo)> openPrintout;
     std::function<void(const QString& billNo)> openReceipts;
+    std::function<void(const QString& title, const QList<PriceHistory::Quoted>& rows)> showPriceHistory;
 
 protected:
     bool confirmClose() override;
@@ -53,6 +55,8 @@ private:
     QWidget* buildHead();
     void buildActions();
     void addGoods();
+    // The selected goods' prices quoted to this customer before.
+    void priceHistory();
     void print(DocumentWindows::QuotationPrint kind);
     void receipts();
     void goodsPicture();

@@ -1,0 +1,55 @@
+#include "documents/price_history.h"
+
+#include <QSqlQuery>
+
+#include "data/database.h"
+#include "data/field_def.h"
+
+std::optional<PriceHistory::Quoted> PriceHistory::last(const Customer& customer, const QString& goodsNo,
+                                                       const QString& exceptBillNo) {
+    const QList<Quoted> rows = read(customer, goodsNo, exceptBillNo, 1);
+    if (rows.isEmpty()) {
+        return std::nullopt;
+    }
+    return rows.first();
+}
+
+QList<PriceHistory::Quoted> PriceHistory::history(const Customer& customer, const QString& goodsNo,
+                                                  const QString& exceptBillNo, int limit) {
+    return read(customer, goodsNo, exceptBillNo, limit);
+}
+
+QList<PriceHistory::Quoted> PriceHistory::read(const Customer& customer, const QString& goodsNo,
+                                               const QString& exceptBillNo, int limit) {
+    QList<Quoted> out;
+    if (customer.isEmpty() || goodsNo.trimmed().isEmpty() || limit <= 0) {
+        return out;
+    }
+    // The customer's quotations, newest first, as their index lies; each
+    // one's lines looked up by the lines' index by quotation. The first
+    // that holds the goods ends a search for the last price.
+    const bool byCode = !customer.code.trimmed().isEmpty();
+    const QString sql =
+        QStringLiteral(
+            "SELECT h.BillNo, h.Keyin_Date, d.QTY, d.Price FROM Quotation_Head h JOIN Quotation_Detail d ON "
+            "d.HeadNo = h.BillNo WHERE %1 AND d.GoodsNo = :goods AND h.state = 1 AND h.BillNo <> :self "
+            "ORDER BY h.Keyin_Date DESC, h.BillNo DESC LIMIT :limit")
+            .arg(byCode ? QStringLiteral("h.ClientNo = :customer") : QStringLiteral("h.Add_ClientName = :customer"));
+    QSqlQuery q = m_db.query(sql, {{"customer", byCode ? customer.code.trimmed() : customer.name.trimmed()},
+                                   {"goods", goodsNo.trimmed()},
+                                   // Bound as text even when empty: a null would match no row.
+                                   {"self", exceptBillNo.isNull() ? QStringLiteral("") : exceptBillNo},
+                                   {"limit", limit}});
+    FieldDef keyinDate;
+    keyinDate.type = FieldDef::Type::DateTime;
+    while (q.next()) {
+        out.append(
+            {q.value(0).toString(), keyinDate.normalize(q.value(1)).toDateTime().date(), q.value(2), q.value(3)});
+    }
+    return out;
+}
+
+QString PriceHistory::describe(const Quoted& quoted) {
+    return QStringLiteral("%1 (%2)").arg(QString::number(quoted.price.toDouble(), 'f', 2),
+                                         quoted.date.toString(QStringLiteral("yyyy-MM-dd")));
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+class Database;
+
+// What a customer was quoted for a goods before: the quotations in force
+// made out to the customer that hold the goods, newest first. A customer
+// is known by the code of its record when the quotation names one, else by
+// the name typed on the quotation. Each answer is one query along the
+// quotations' index by customer and date and their lines' index by
+// quotation, so it stays quick however many quotations the book holds.
+class PriceHistory {
+public:
+    struct Customer {
+        QString code;  // Quotation_Head.ClientNo, may be empty
+        QString name;  // Quotation_Head.Add_ClientName
+        bool isEmpty() const { return code.trimmed().isEmpty() && name.trimmed().isEmpty(); }
+    };
+    struct Quoted {
+        QString billNo;
+        QDate date;  // the day the quotation was entered
+        QVariant quantity;
+        QVariant price;
+    };
+
+    explicit PriceHistory(Database& db) : m_db(db) {}
+
+    // The newest price quoted to `customer` for `goodsNo`, on a quotation
+    // other than `exceptBillNo` (the one being edited).
+    std::optional<Quoted> last(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo);
+    // Up to `limit` of them, newest first.
+    QList<Quoted> history(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo,
+                          int limit = 500);
+
+    // "12.50 (2006-06-01)": how a line shows its last price.
+    static QString describe(const Quoted& quoted);
+
+private:
+    QList<Quoted> read(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo, int limit);
+
+    Database& m_db;
+};

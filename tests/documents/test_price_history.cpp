@@ -1,0 +1,169 @@
+#include <QTest>
+
+#include "data/dataset.h"
+#include "data/lookup_list.h"
+#include "document_fixture.h"
+#include "documents/price_history.h"
+#include "documents/quotation_document.h"
+#include "documents/quotation_list.h"
+
+using namespace DocumentFixture;
+
+// The prices a customer was quoted before, on both engines: the newest
+// quotation in force for that customer and goods, never the one being
+// edited, by the customer's code when the quotation names one and by the
+// typed name otherwise; and the editor's last-price column following the
+// customer.
+class TestPriceHistory : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init() { TestBooks::engineAvailable(); }
+
+    void lastPriceIsTheNewestQuotationInForce();
+    void customersAreKnownByCodeOrByTypedName();
+    void historyListsNewestFirst();
+    void theEditorShowsTheLastPriceBesideEachLine();
+    void hostileNamesAreJustNames();
+
+private:
+    // A saved quotation for `customer` entered on `day` with goods and
+    // prices; its number.
+    static QString quote(Book& b, const QString& customer, const QDate& day, const QList<QPair<QString, double>>& lines,
+                         const QString& clientNo = QString());
+};
+
+QString TestPriceHistory::quote(Book& b, const QString& customer, const QDate& day,
+                                const QList<QPair<QString, double>>& lines, const QString& clientNo) {
+    for (const auto& [code, price] : lines) {
+        if (count(b.db(), "select count(*) from goods where code=:c", {{"c", code}}) == 0) {
+            addGoods(b.db(), code, "货品" + code);
+        }
+    }
+    b.clock.setToday(day);
+    QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(QuotationDocument::New);
+    doc.head().setValue("Add_ClientName", customer);
+    doc.head().setValue("ClientNo", clientNo);
+    QStringList codes;
+    for (const auto& line : lines) {
+        codes << line.first;
+    }
+    doc.addGoods(codes);
+    for (int r = 0; r < doc.lines().rowCount(); ++r) {
+        doc.lines().setCurrentRow(r);
+        for (const auto& [code, price] : lines) {
+            if (doc.lines().value("GoodsNo").toString() == code) {
+                doc.lines().setValue("QTY", 2);
+                doc.lines().setValue("Price", price);
+            }
+        }
+    }
+    if (!doc.save()) {
+        qFatal("not saved: %s", qPrintable(b.prompter.lastText()));
+    }
+    return doc.billNo();
+}
+
+void TestPriceHistory::lastPriceIsTheNewestQuotationInForce() {
+    Book b;
+    const QString first = quote(b, "王先生", QDate(2006, 1, 10), {{"A", 10.0}, {"B", 3.0}});
+    const QString second = quote(b, "王先生", QDate(2006, 3, 5), {{"A", 12.5}});
+    // The same day again: the later number is the newer quotation.
+    const QString third = quote(b, "王先生", QDate(2006, 3, 5), {{"A", 11.0}});
+    quote(b, "李小姐", QDate(2006, 4, 1), {{"A", 99.0}});
+    PriceHistory history(b.db());
+    const PriceHistory::Customer wang{QString(), "王先生"};
+
+    auto last = history.last(wang, "A", QString());
+    QVERIFY(last.has_value());
+    QCOMPARE(last->billNo, third);
+    QCOMPARE(last->price.toDouble(), 11.0);
+    QCOMPARE(last->date, QDate(2006, 3, 5));
+    QCOMPARE(PriceHistory::describe(*last), QString("11.00 (2006-03-05)"));
+    // B was quoted only on the first.
+    QCOMPARE(history.last(wang, "B", QString())->billNo, first);
+    QVERIFY(!history.last(wang, "C", QString()).has_value());
+    // The quotation being edited is not its own history.
+    QCOMPARE(history.last(wang, "A", third)->billNo, second);
+    // A quotation out of force does not count.
+    QuotationList list(b.db(), b.prompter);
+    QVERIFY(list.setInForce(third, false));
+    QCOMPARE(history.last(wang, "A", QString())->billNo, second);
+    QCOMPARE(history.last(wang, "A", QString())->price.toDouble(), 12.5);
+    QVERIFY(list.setInForce(third, true));
+    QCOMPARE(history.last(wang, "A", QString())->billNo, third);
+    // No customer, no history.
+    QVERIFY(!history.last({}, "A", QString()).has_value());
+}
+
+void TestPriceHistory::customersAreKnownByCodeOrByTypedName() {
+    Book b;
+    b.db().execute("insert into Client (Corp_code, Linkman_name, GroupClass) values ('00007', '王先生', 1)");
+    quote(b, "王先生", QDate(2006, 1, 10), {{"A", 10.0}}, "00007");
+    quote(b, "王 先生", QDate(2006, 2, 10), {{"A", 20.0}}, "00007");
+    quote(b, "王先生", QDate(2006, 3, 10), {{"A", 30.0}});
+    PriceHistory history(b.db());
+    // By code: both quotations of the record, whatever name was typed.
+    QCOMPARE(history.last({"00007", "王先生"}, "A", QString())->price.toDouble(), 20.0);
+    QCOMPARE(history.history({"00007", "随便"}, "A", QString()).size(), 2);
+    // Without a code, by the name as typed (spaces around it do not count).
+    QCOMPARE(history.last({QString(), "  王先生 "}, "A", QString())->price.toDouble(), 30.0);
+    QCOMPARE(history.history({QString(), "王先生"}, "A", QString()).size(), 2);
+    QVERIFY(!history.last({QString(), "王"}, "A", QString()).has_value());
+}
+
+void TestPriceHistory::historyListsNewestFirst() {
+    Book b;
+    const QString a = quote(b, "客户甲", QDate(2005, 12, 31), {{"A", 1.0}});
+    const QString c = quote(b, "客户甲", QDate(2006, 6, 1), {{"A", 3.0}});
+    const QString bb = quote(b, "客户甲", QDate(2006, 2, 1), {{"A", 2.0}});
+    const QList<PriceHistory::Quoted> rows = PriceHistory(b.db()).history({QString(), "客户甲"}, "A", QString());
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows[0].billNo, c);
+    QCOMPARE(rows[1].billNo, bb);
+    QCOMPARE(rows[2].billNo, a);
+    QCOMPARE(rows[1].quantity.toDouble(), 2.0);
+    QCOMPARE(rows[1].price.toDouble(), 2.0);
+    QCOMPARE(PriceHistory(b.db()).history({QString(), "客户甲"}, "A", QString(), 2).size(), 2);
+}
+
+void TestPriceHistory::theEditorShowsTheLastPriceBesideEachLine() {
+    Book b;
+    quote(b, "王先生", QDate(2006, 5, 1), {{"A", 8.0}, {"B", 4.25}});
+    quote(b, "李小姐", QDate(2006, 5, 2), {{"A", 9.0}});
+    b.clock.setToday(QDate(2006, 6, 25));
+    QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(QuotationDocument::New);
+    doc.head().setValue("Add_ClientName", "王先生");
+    doc.addGoods({"A", "B"});
+    doc.reloadGoodsLookups();
+    QCOMPARE(doc.lastPrices()->text("A"), QString("8.00 (2006-05-01)"));
+    QCOMPARE(doc.lastPrices()->text("B"), QString("4.25 (2006-05-01)"));
+    // Another customer typed: the prices follow at once.
+    doc.head().setValue("Add_ClientName", "李小姐");
+    QCOMPARE(doc.lastPrices()->text("A"), QString("9.00 (2006-05-02)"));
+    QVERIFY(!doc.lastPrices()->contains("B"));
+    doc.head().setValue("Add_ClientName", "");
+    QVERIFY(doc.lastPrices()->entries().isEmpty());
+    // Saved, the quotation is not its own last price.
+    doc.head().setValue("Add_ClientName", "王先生");
+    QVERIFY(doc.save());
+    doc.reloadGoodsLookups();
+    QCOMPARE(doc.lastPrices()->text("A"), QString("8.00 (2006-05-01)"));
+    QCOMPARE(doc.priceHistory("A").size(), 1);
+}
+
+void TestPriceHistory::hostileNamesAreJustNames() {
+    Book b;
+    const QString name = "O'Brien\"; DROP TABLE Quotation_Head; --%_";
+    quote(b, name, QDate(2006, 5, 1), {{"A", 5.0}});
+    PriceHistory history(b.db());
+    QCOMPARE(history.last({QString(), name}, "A", QString())->price.toDouble(), 5.0);
+    QVERIFY(!history.last({QString(), "O'Brien%"}, "A", QString()).has_value());
+    QVERIFY(!history.last({QString(), name}, "A' OR '1'='1", QString()).has_value());
+    QCOMPARE(count(b.db(), "select count(*) from Quotation_Head"), 1);
+}
+
+QTEST_GUILESS_MAIN(TestPriceHistory)
+#include "test_price_history.moc"
