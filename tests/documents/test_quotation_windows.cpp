@@ -1,11 +1,14 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 
 #include "data/data_module.h"
 #include "data/dataset.h"
+#include "data/permission_checker.h"
 #include "document_fixture.h"
+#include "documents/price_history_dialog.h"
 #include "documents/quotation_edit_window.h"
 #include "documents/quotation_list_window.h"
 #include "shell/program_windows.h"
@@ -33,6 +36,8 @@ private slots:
     void listDeleteInForceAndRefusals();
     void listCommandsNeedTheirRights();
     void queryPanelFiltersTheList();
+    void costsAndProfitsOnlyWithTheRight();
+    void lastPricesAndHistoryInTheEditor();
     void mainWindowEntriesOpenTheWindows();
 
 private:
@@ -368,6 +373,137 @@ void TestQuotationWindows::listCommandsNeedTheirRights() {
     QCOMPARE(count(db(), "select count(*) from Quotation_Head"), 1);
     QCOMPARE(prompter().pendingAnswers(), 1);  // refused before the question
     prompter().clear();
+}
+
+// A group holding every right of the quotation windows but 查看成本利润 sees
+// no purchase price, profit or purchase order; granted the right, it sees
+// them as the administrators do.
+void TestQuotationWindows::costsAndProfitsOnlyWithTheRight() {
+    const QString no = storedQuotation({"A", "B"});
+    db().query("insert into Sys_user (User_name, password, User_Group) values ('店员', '', '店员组')");
+    db().query(
+        "insert into Sys_user_Operation (User_name, Action_id) select '店员组', id from Sys_Operation_Table "
+        "where LOWER(Form_Name) in ('form_quotation_edit', 'form_quotation_list', 'base_goods_frm')");
+    context().CurrentUser = {"店员", "", "店员组"};
+    const auto captions = [](DataGrid* g) {
+        QStringList out;
+        for (int c = 0; c < g->model()->columnCount(); ++c) {
+            out << g->model()->headerData(c, Qt::Horizontal).toString();
+        }
+        return out;
+    };
+    const auto buttonTexts = [](QWidget* w) {
+        QStringList out;
+        for (QPushButton* b : w->findChildren<QPushButton*>()) {
+            if (b->isVisibleTo(w)) {
+                out << b->text();
+            }
+        }
+        return out;
+    };
+    int printed = 0;
+    {
+        QuotationEditWindow w(context(), QuotationDocument::Existing, no);
+        w.openPrintout = [&printed](Print, const QString&) { ++printed; };
+        w.show();
+        QVERIFY(!captions(w.grid()).contains("发发1"));
+        QVERIFY(!captions(w.grid()).contains("发发"));
+        QVERIFY(w.extraColumns() == nullptr);
+        QVERIFY(w.grid()->footerText("Gain_Money").isEmpty());
+        QVERIFY(!buttonTexts(&w).contains("打印采购单"));
+        // The command itself is refused, whatever reaches it.
+        prompter().clear();
+        w.actions().execute("Action4");
+        QCOMPARE(printed, 0);
+        QCOMPARE(prompter().lastText(), PermissionChecker::refusalText());
+        // The amounts are there; a change of quantity still keeps the
+        // hidden profit right.
+        setCell(w.grid(), 0, "数量", 3);
+        QTest::mouseClick(w.button("Action_Save"), Qt::LeftButton);
+        QCOMPARE(db().scalar("select Gain_Money from Quotation_Detail where GoodsNo='A'").toDouble(), 12.0);
+    }
+    {
+        QuotationListWindow list(context());
+        list.show();
+        QVERIFY(!captions(list.grid()).contains("发发"));
+        QCOMPARE(list.grid()->dataset()->fieldIndex("total_Gain_Money"), -1);
+        QVERIFY(!buttonTexts(&list).contains("打印采购单"));
+        QVERIFY(captions(list.grid()).contains("总金额"));
+    }
+    // Granted, the same user sees them.
+    db().query(
+        "insert into Sys_user_Operation (User_name, Action_id) select '店员组', id from Sys_Operation_Table "
+        "where LOWER(Form_Name)='main_frm' and LOWER(Action_Name)='action_viewcostprofit'");
+    {
+        QuotationEditWindow w(context(), QuotationDocument::Existing, no);
+        w.openPrintout = [&printed](Print, const QString&) { ++printed; };
+        w.show();
+        QVERIFY(captions(w.grid()).contains("发发1"));
+        QVERIFY(w.extraColumns() != nullptr);
+        QVERIFY(buttonTexts(&w).contains("打印采购单"));
+        w.actions().execute("Action4");
+        QCOMPARE(printed, 1);
+        QuotationListWindow list(context());
+        list.show();
+        QVERIFY(captions(list.grid()).contains("发发"));
+        QVERIFY(list.grid()->dataset()->fieldIndex("total_Gain_Money") >= 0);
+    }
+}
+
+// Beside each line the price the customer was last quoted for the goods;
+// 报价历史 lists every earlier price for the selected line's goods.
+void TestQuotationWindows::lastPricesAndHistoryInTheEditor() {
+    for (const auto& [day, price] : QList<QPair<QDate, double>>{{QDate(2006, 3, 1), 9.5}, {QDate(2006, 5, 1), 8.75}}) {
+        context().clock().setToday(day);
+        QuotationDocument doc(db(), context().clock(), prompter(), "a");
+        doc.load(QuotationDocument::New);
+        doc.head().setValue("Add_ClientName", "王先生");
+        doc.addGoods({"A"});
+        doc.lines().setValue("Price", price);
+        QVERIFY(doc.save());
+    }
+    context().clock().setToday(QDate(2006, 6, 25));
+    QuotationEditWindow w(context(), QuotationDocument::New);
+    w.pickGoods = [] { return QStringList{"A", "B"}; };
+    QList<PriceHistory::Quoted> shown;
+    QString title;
+    w.showPriceHistory = [&](const QString& t, const QList<PriceHistory::Quoted>& rows) {
+        title = t;
+        shown = rows;
+    };
+    w.show();
+    w.document().head().setValue("Add_ClientName", "王先生");
+    QTest::mouseClick(w.button("Action_AddGoods"), Qt::LeftButton);
+    QCOMPARE(cell(w.grid(), 0, "上次报价").toString(), QString("8.75 (2006-05-01)"));
+    QCOMPARE(cell(w.grid(), 1, "上次报价").toString(), QString());
+    // Another customer, other prices.
+    w.document().head().setValue("Add_ClientName", "李小姐");
+    QCOMPARE(cell(w.grid(), 0, "上次报价").toString(), QString());
+    w.document().head().setValue("Add_ClientName", "王先生");
+
+    prompter().clear();
+    w.grid()->view()->clearSelection();
+    QTest::mouseClick(w.button("Action_PriceHistory"), Qt::LeftButton);
+    QCOMPARE(prompter().lastText(), QString("请选择货品"));
+    w.grid()->selectRow(0);
+    QTest::mouseClick(w.button("Action_PriceHistory"), Qt::LeftButton);
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown[0].price.toDouble(), 8.75);
+    QCOMPARE(shown[1].date, QDate(2006, 3, 1));
+    QVERIFY2(title.contains("门锁"), qPrintable(title));
+    // Goods never quoted to the customer: said, no list.
+    shown.clear();
+    w.grid()->selectRow(1);
+    prompter().clear();
+    QTest::mouseClick(w.button("Action_PriceHistory"), Qt::LeftButton);
+    QVERIFY(shown.isEmpty());
+    QCOMPARE(prompter().lastText(), QString("该客户以前的订货单中没有这个货品的报价"));
+    // The real dialog lists the rows.
+    PriceHistoryDialog dialog("报价历史",
+                              PriceHistory(db()).history({QString(), "王先生"}, "A", w.document().billNo()));
+    QCOMPARE(dialog.table()->rowCount(), 2);
+    QCOMPARE(dialog.table()->item(0, 3)->text(), QString("8.75"));
+    QCOMPARE(dialog.table()->item(1, 1)->text(), QString("2006-03-01"));
 }
 
 void TestQuotationWindows::queryPanelFiltersTheList() {
