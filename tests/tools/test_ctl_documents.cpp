@@ -378,6 +378,36 @@ void TestCtlDocuments::actingUserNeedsTheRights() {
     const Result nobody = p.ctl({"--user", "nobody", "receipts", no});
     QCOMPARE(nobody.code, 1);
     QVERIFY(nobody.err.contains("nobody"));
+
+    // Costs and profits only with 查看成本利润: without it `quotation show`
+    // leaves them out, a purchase price in a file and the purchase order
+    // are refused.
+    const Result shown = p.ctl({"--user", "李四", "quotation", "show", no});
+    QCOMPARE(shown.code, 0);
+    QVERIFY(shown.out.contains("\nTotal_Price=", Qt::CaseInsensitive));
+    for (const char* cost : {"sum_Gain_Money=", "sum_goods_cost_price=", "total_Gain_Money="}) {
+        QVERIFY2(!shown.out.contains(QLatin1String(cost), Qt::CaseInsensitive), cost);
+    }
+    const QString costly = p.file("cost.json", R"({"lines": [{"GoodsNo": "A", "purchase_Price": 1}]})");
+    Result refused = p.ctl({"--user", "李四", "quotation", "new", costly});
+    QCOMPARE(refused.code, 3);
+    QCOMPARE(refused.err, refusal);
+    db.query(
+        "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table where "
+        "LOWER(Form_Name)='form_quotation_list' and LOWER(Action_Name)='action2'");
+    refused = p.ctl({"--user", "李四", "print", "purchase", no, "--out", p.program.folder() + "/p.pdf"});
+    QCOMPARE(refused.code, 3);
+    QCOMPARE(refused.err, refusal);
+    QVERIFY(!QFile::exists(p.program.folder() + "/p.pdf"));
+    db.query(
+        "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table where "
+        "LOWER(Form_Name)='main_frm' and LOWER(Action_Name)='action_viewcostprofit'");
+    QVERIFY(p.ctl({"--user", "李四", "quotation", "show", no}).out.contains("total_Gain_Money=", Qt::CaseInsensitive));
+    QCOMPARE(p.ctl({"--user", "李四", "quotation", "new", costly}).code, 0);
+    const Result printed = p.ctl({"--user", "李四", "print", "purchase", no, "--out", p.program.folder() + "/p.pdf"});
+    QCOMPARE(printed.err, QString());
+    QCOMPARE(printed.code, 0);
+    QVERIFY(QFile::exists(p.program.folder() + "/p.pdf"));
 }
 
 void TestCtlDocuments::demoIsReproducibleAndConsistent() {
