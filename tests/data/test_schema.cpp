@@ -27,6 +27,7 @@ private slots:
     void plainPasswordsAreHashedOnlyWhenAsked();
     void olderBookWithoutVersionIsUpgraded();
     void olderBookGetsTheNewCommandsGranted();
+    void bookOfVersionFiveGetsTheCostRightAndTheCustomerIndexes();
     void newerBookIsRefused();
     void codesAreUnique_data();
     void codesAreUnique();
@@ -351,6 +352,45 @@ void TestSchema::olderBookGetsTheNewCommandsGranted() {
     // Running it again adds nothing.
     SchemaInstaller::ensureBook(db, false);
     QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table").toInt(), before + 2);
+}
+
+// A book of version 5: the right to see costs and profits and the price
+// history command are listed and granted to the system group only; the
+// quotations are indexed by customer and date.
+void TestSchema::bookOfVersionFiveGetsTheCostRightAndTheCustomerIndexes() {
+    FreshBook book(TestBooks::currentEngine());
+    Database& db = book.db();
+    const QString newOnes = "LOWER(Action_Name) in ('action_viewcostprofit', 'action_pricehistory')";
+    db.query("delete from Sys_user_Operation where Action_id in (select id from Sys_Operation_Table where " + newOnes +
+             ")");
+    db.query("delete from Sys_Operation_Table where " + newOnes);
+    db.query("DROP INDEX ix_quotation_head_client_date");
+    db.query("DROP INDEX ix_quotation_head_name_date");
+    db.query("CREATE INDEX ix_quotation_head_client ON Quotation_Head (ClientNo)");
+    db.query("delete from schema_version");
+    db.query("insert into schema_version (version) values (5)");
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0)");
+    const auto indexes = [&db](const QString& name) {
+        return db
+            .scalar(db.isAccess()
+                        ? "select count(*) from sqlite_master where type='index' and LOWER(name)=:n"
+                        : "select count(*) from pg_indexes where schemaname=current_schema() and indexname=:n",
+                    {{"n", name}})
+            .toInt();
+    };
+    QCOMPARE(indexes("ix_quotation_head_client"), 1);
+    SchemaInstaller::ensureBook(db, false);
+    QCOMPARE(SchemaInstaller::storedVersion(db), SchemaInstaller::kBookVersion);
+    QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table where isControl=1 and " + newOnes).toInt(), 2);
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation u join Sys_Operation_Table o on o.id = u.Action_id "
+                       "where u.User_name='管理员组' and " +
+                       newOnes)
+                 .toInt(),
+             2);
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='业务组'").toInt(), 0);
+    QCOMPARE(indexes("ix_quotation_head_client"), 0);
+    QCOMPARE(indexes("ix_quotation_head_client_date"), 1);
+    QCOMPARE(indexes("ix_quotation_head_name_date"), 1);
 }
 
 void TestSchema::newerBookIsRefused() {
