@@ -7,6 +7,8 @@ OLVEND_PACKAGES=(
     cmake ninja-build g++ pkg-config clang-format ccache
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
     libxlsxwriter-dev libsodium-dev libbenchmark-dev libsqlite3-dev libpq-dev
+    # Reading spreadsheets (.xlsx): ZIP archives of XML parts.
+    libzip-dev
     # libxlsxwriter's pkg-config file asks for zlib, but its package does not
     # bring the headers and the link library.
     zlib1g-dev

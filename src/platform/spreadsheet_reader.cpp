@@ -1,0 +1,530 @@
+#include "platform/spreadsheet_reader.h"
+
+#include <zip.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QIODevice>
+#include <QStringDecoder>
+#include <QXmlStreamReader>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+#include "platform/errors.h"
+
+namespace {
+
+constexpr qint64 kChunk = 256 * 1024;
+// workbook.xml and its relations name the sheets; they are small.
+constexpr qint64 kMaxIndexPartBytes = 16 * 1024 * 1024;
+
+QString megabytes(qint64 bytes) {
+    return QString::number(bytes / (1024 * 1024));
+}
+
+QString native(const QString& file) {
+    return QDir::toNativeSeparators(file);
+}
+
+// The rows read so far with the limits they must keep.
+class RowSink {
+public:
+    RowSink(SpreadsheetReader::Sheet& sheet, const SpreadsheetReader::Limits& limits)
+        : m_sheet(sheet), m_limits(limits) {}
+
+    void setCell(int rowNumber, int column, const QString& text, QStringList& cells) {
+        if (column >= m_limits.maxColumns) {
+            if (text.trimmed().isEmpty()) {
+                return;  // formatting far to the right holds nothing
+            }
+            throw UserError(
+                QStringLiteral("文件第 %1 行超过 %2 列，不能导入。").arg(rowNumber).arg(m_limits.maxColumns));
+        }
+        if (text.size() > m_limits.maxCellChars) {
+            throw UserError(QStringLiteral("文件第 %1 行第 %2 列的内容超过 %3 个字符，不能导入。")
+                                .arg(rowNumber)
+                                .arg(column + 1)
+                                .arg(m_limits.maxCellChars));
+        }
+        m_text += text.size();
+        if (m_text > m_limits.maxTextChars) {
+            throw UserError(
+                QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(m_limits.maxTextChars));
+        }
+        while (cells.size() <= column) {
+            cells.append(QString());
+        }
+        cells[column] = text;
+    }
+
+    void endRow(int rowNumber, QStringList& cells) {
+        while (!cells.isEmpty() && cells.last().trimmed().isEmpty()) {
+            cells.removeLast();
+        }
+        if (cells.isEmpty()) {
+            return;
+        }
+        if (m_sheet.rows.size() >= m_limits.maxRows) {
+            throw UserError(
+                QStringLiteral("文件超过 %1 行，不能一次导入。请把它分成几个文件再导入。").arg(m_limits.maxRows));
+        }
+        m_sheet.rows.append(cells);
+        m_sheet.rowNumbers.append(rowNumber);
+        cells.clear();
+    }
+
+private:
+    SpreadsheetReader::Sheet& m_sheet;
+    const SpreadsheetReader::Limits& m_limits;
+    qint64 m_text = 0;
+};
+
+// A number as Excel stores it ("12.5", "1.0000000000000002", "3E-2"), in
+// its shortest form to 15 significant digits, as Excel shows it.
+QString numberText(const QString& stored) {
+    bool ok = false;
+    const double value = stored.toDouble(&ok);
+    if (!ok || !std::isfinite(value)) {
+        return stored;
+    }
+    if (value == std::trunc(value) && std::fabs(value) < 1e15) {
+        return QString::number(qint64(value));
+    }
+    return QString::number(value, 'g', 15);
+}
+
+// An open workbook; its parts are read through a bounded stream.
+class Workbook {
+public:
+    Workbook(const QString& file, const SpreadsheetReader::Limits& limits) : m_file(file), m_limits(limits) {
+        int error = 0;
+        m_zip = zip_open(QFile::encodeName(file).constData(), ZIP_RDONLY, &error);
+        if (!m_zip) {
+            throw UserError(QStringLiteral("无法读取文件 %1：它不是有效的 Excel 工作簿（.xlsx）。如果是旧的 .xls "
+                                           "文件，请在 Excel 中另存为 .xlsx 或 CSV 文件后再导入。")
+                                .arg(native(file)));
+        }
+    }
+    ~Workbook() { zip_discard(m_zip); }
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
+
+    bool has(const QString& part) const { return zip_name_locate(m_zip, part.toUtf8().constData(), 0) >= 0; }
+
+    // Hands the part's decompressed bytes to `sink` a piece at a time; the
+    // bytes of every part read count against the limit.
+    void stream(const QString& part, const std::function<void(const QByteArray&)>& sink) {
+        ZipPart device(*this, part);
+        QByteArray buffer;
+        while (!(buffer = device.read(kChunk)).isEmpty()) {
+            sink(buffer);
+        }
+        device.check();
+    }
+
+    // One part of the archive read as a device, decompressed as it is read.
+    // A read past the limit of unpacked bytes, or a failing one, ends the
+    // device; check() then throws the reason.
+    class ZipPart : public QIODevice {
+    public:
+        ZipPart(Workbook& book, const QString& part) : m_book(book), m_part(part) {
+            m_file = zip_fopen(book.m_zip, part.toUtf8().constData(), 0);
+            if (!m_file) {
+                throw book.damaged(QStringLiteral("找不到部件 %1").arg(part));
+            }
+            open(QIODevice::ReadOnly);
+        }
+        ~ZipPart() override { zip_fclose(m_file); }
+        bool isSequential() const override { return true; }
+        void check() const {
+            if (m_tooLarge) {
+                throw UserError(QStringLiteral("文件 %1 解压后超过 %2 MB，不能导入。")
+                                    .arg(native(m_book.m_file), megabytes(m_book.m_limits.maxUnpackedBytes)));
+            }
+            if (!m_failure.isEmpty()) {
+                throw m_book.damaged(m_failure);
+            }
+        }
+
+    protected:
+        qint64 readData(char* data, qint64 maxSize) override {
+            if (m_tooLarge || !m_failure.isEmpty()) {
+                return -1;
+            }
+            const zip_int64_t n = zip_fread(m_file, data, zip_uint64_t(maxSize));
+            if (n < 0) {
+                m_failure = QString::fromUtf8(zip_file_strerror(m_file));
+                return -1;
+            }
+            m_book.m_unpacked += n;
+            if (m_book.m_unpacked > m_book.m_limits.maxUnpackedBytes) {
+                m_tooLarge = true;
+                return -1;
+            }
+            return n;
+        }
+        qint64 writeData(const char*, qint64) override { return -1; }
+
+    private:
+        Workbook& m_book;
+        QString m_part;
+        zip_file_t* m_file = nullptr;
+        bool m_tooLarge = false;
+        QString m_failure;
+    };
+
+    QByteArray whole(const QString& part, qint64 maxBytes) {
+        QByteArray out;
+        stream(part, [&](const QByteArray& piece) {
+            out += piece;
+            if (out.size() > maxBytes) {
+                throw damaged(QStringLiteral("部件 %1 太大").arg(part));
+            }
+        });
+        return out;
+    }
+
+    UserError damaged(const QString& details) const {
+        return UserError(QStringLiteral("文件 %1 已损坏或不是 Excel 工作簿，无法读取。").arg(native(m_file)), details);
+    }
+
+private:
+    QString m_file;
+    const SpreadsheetReader::Limits& m_limits;
+    zip_t* m_zip = nullptr;
+    qint64 m_unpacked = 0;
+};
+
+// Parses a part as it is decompressed; `handle` sees every token.
+void parseStream(Workbook& book, const QString& part, const std::function<void(QXmlStreamReader&)>& handle) {
+    Workbook::ZipPart device(book, part);
+    QXmlStreamReader xml(&device);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.hasError()) {
+            break;
+        }
+        handle(xml);
+    }
+    // A limit or a failing read ends the device first: that is the reason.
+    device.check();
+    if (xml.hasError()) {
+        throw book.damaged(QStringLiteral("%1: %2").arg(part, xml.errorString()));
+    }
+}
+
+// The part of the workbook's first sheet.
+QString firstSheetPart(Workbook& book) {
+    QString relationId;
+    {
+        QXmlStreamReader xml(book.whole(QStringLiteral("xl/workbook.xml"), kMaxIndexPartBytes));
+        while (!xml.atEnd() && relationId.isEmpty()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("sheet")) {
+                for (const QXmlStreamAttribute& a : xml.attributes()) {
+                    if (a.name() == QLatin1String("id")) {
+                        relationId = a.value().toString();
+                    }
+                }
+            }
+        }
+    }
+    QString target;
+    const QString rels = QStringLiteral("xl/_rels/workbook.xml.rels");
+    if (!relationId.isEmpty() && book.has(rels)) {
+        QXmlStreamReader xml(book.whole(rels, kMaxIndexPartBytes));
+        while (!xml.atEnd() && target.isEmpty()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("Relationship") &&
+                xml.attributes().value(QLatin1String("Id")) == relationId) {
+                target = xml.attributes().value(QLatin1String("Target")).toString();
+            }
+        }
+    }
+    QString part = target.startsWith('/') ? target.mid(1) : QStringLiteral("xl/") + target;
+    if (target.isEmpty() || !book.has(part)) {
+        part = QStringLiteral("xl/worksheets/sheet1.xml");
+    }
+    if (!book.has(part)) {
+        throw book.damaged(QStringLiteral("no worksheet"));
+    }
+    return part;
+}
+
+// The workbook's shared texts, in order.
+QStringList sharedStrings(Workbook& book, const SpreadsheetReader::Limits& limits) {
+    QStringList out;
+    const QString part = QStringLiteral("xl/sharedStrings.xml");
+    if (!book.has(part)) {
+        return out;
+    }
+    QString current;
+    bool inText = false;
+    int phonetic = 0;  // inside <rPh>, the reading of East Asian text
+    qint64 total = 0;
+    parseStream(book, part, [&](QXmlStreamReader& xml) {
+        const auto name = xml.name();
+        if (xml.isStartElement()) {
+            if (name == QLatin1String("si")) {
+                current.clear();
+            } else if (name == QLatin1String("rPh")) {
+                ++phonetic;
+            } else if (name == QLatin1String("t") && phonetic == 0) {
+                inText = true;
+            }
+        } else if (xml.isEndElement()) {
+            if (name == QLatin1String("t")) {
+                inText = false;
+            } else if (name == QLatin1String("rPh")) {
+                --phonetic;
+            } else if (name == QLatin1String("si")) {
+                total += current.size();
+                if (total > limits.maxTextChars) {
+                    throw UserError(
+                        QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(limits.maxTextChars));
+                }
+                out.append(current);
+            }
+        } else if (xml.isCharacters() && inText) {
+            current += xml.text();
+        }
+    });
+    return out;
+}
+
+}  // namespace
+
+int SpreadsheetReader::columnOfReference(const QString& reference) {
+    int column = 0;
+    int letters = 0;
+    for (const QChar c : reference) {
+        const char16_t u = c.unicode();
+        if (u >= 'A' && u <= 'Z') {
+            column = column * 26 + (u - 'A' + 1);
+        } else if (u >= 'a' && u <= 'z') {
+            column = column * 26 + (u - 'a' + 1);
+        } else {
+            break;
+        }
+        if (++letters > 3) {
+            return -1;  // beyond XFD, the last column Excel has
+        }
+    }
+    return letters == 0 ? -1 : column - 1;
+}
+
+SpreadsheetReader::Sheet SpreadsheetReader::read(const QString& file, const Limits& limits) {
+    const QFileInfo info(file);
+    if (!info.isFile()) {
+        throw UserError(QStringLiteral("找不到文件: %1").arg(native(file)));
+    }
+    if (info.size() > limits.maxFileBytes) {
+        throw UserError(
+            QStringLiteral("文件 %1 超过 %2 MB，不能导入。").arg(native(file), megabytes(limits.maxFileBytes)));
+    }
+    const QString suffix = info.suffix().toLower();
+    if (suffix == QLatin1String("xlsx")) {
+        return readXlsx(file, limits);
+    }
+    if (suffix != QLatin1String("csv") && suffix != QLatin1String("txt")) {
+        throw UserError(QStringLiteral("只能导入 Excel 工作簿（.xlsx）或 CSV 文件（.csv）：%1").arg(native(file)));
+    }
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        throw UserError(QStringLiteral("无法读取文件: %1").arg(native(file)), in.errorString());
+    }
+    return readCsv(in.readAll(), limits);
+}
+
+SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const Limits& limits) {
+    Workbook book(file, limits);
+    const QString sheetPart = firstSheetPart(book);
+    const QStringList shared = sharedStrings(book, limits);
+
+    Sheet sheet;
+    sheet.format = QStringLiteral("XLSX");
+    RowSink sink(sheet, limits);
+    QStringList cells;
+    int rowNumber = 0;
+    int column = -1;
+    QString type;
+    QString value;    // <v>
+    QString inline_;  // <is><t>…
+    bool inValue = false;
+    bool inInline = false;
+    int phonetic = 0;
+    parseStream(book, sheetPart, [&](QXmlStreamReader& xml) {
+        const auto name = xml.name();
+        if (xml.isStartElement()) {
+            if (name == QLatin1String("row")) {
+                bool ok = false;
+                const int r = xml.attributes().value(QLatin1String("r")).toInt(&ok);
+                rowNumber = ok && r > rowNumber ? r : rowNumber + 1;
+                cells.clear();
+                column = -1;
+            } else if (name == QLatin1String("c")) {
+                const int c = columnOfReference(xml.attributes().value(QLatin1String("r")).toString());
+                column = c >= 0 ? c : column + 1;
+                type = xml.attributes().value(QLatin1String("t")).toString();
+                value.clear();
+                inline_.clear();
+            } else if (name == QLatin1String("v")) {
+                inValue = true;
+            } else if (name == QLatin1String("rPh")) {
+                ++phonetic;
+            } else if (name == QLatin1String("t") && phonetic == 0) {
+                inInline = true;
+            }
+        } else if (xml.isEndElement()) {
+            if (name == QLatin1String("v")) {
+                inValue = false;
+            } else if (name == QLatin1String("t")) {
+                inInline = false;
+            } else if (name == QLatin1String("rPh")) {
+                --phonetic;
+            } else if (name == QLatin1String("c")) {
+                QString text;
+                if (type == QLatin1String("s")) {
+                    bool ok = false;
+                    const int index = value.trimmed().toInt(&ok);
+                    if (!ok || index < 0 || index >= shared.size()) {
+                        throw book.damaged(QStringLiteral("shared string %1 of %2").arg(value).arg(shared.size()));
+                    }
+                    text = shared[index];
+                } else if (type == QLatin1String("inlineStr")) {
+                    text = inline_;
+                } else if (type == QLatin1String("b")) {
+                    text = value.trimmed() == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+                } else if (type == QLatin1String("str") || type == QLatin1String("e") || value.isEmpty()) {
+                    text = value;
+                } else {
+                    text = numberText(value.trimmed());
+                }
+                sink.setCell(rowNumber, column, text, cells);
+            } else if (name == QLatin1String("row")) {
+                sink.endRow(rowNumber, cells);
+            }
+        } else if (xml.isCharacters()) {
+            if (inValue) {
+                value += xml.text();
+            } else if (inInline) {
+                inline_ += xml.text();
+            }
+        }
+    });
+    return sheet;
+}
+
+QString SpreadsheetReader::csvEncoding(const QByteArray& bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        return QStringLiteral("UTF-8");
+    }
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        return QStringLiteral("UTF-16");
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(bytes);
+    Q_UNUSED(text);
+    return utf8.hasError() ? QStringLiteral("GB18030") : QStringLiteral("UTF-8");
+}
+
+SpreadsheetReader::Sheet SpreadsheetReader::readCsv(const QByteArray& bytes, const Limits& limits) {
+    if (bytes.size() > limits.maxFileBytes) {
+        throw UserError(QStringLiteral("文件超过 %1 MB，不能导入。").arg(megabytes(limits.maxFileBytes)));
+    }
+    Sheet sheet;
+    sheet.format = csvEncoding(bytes);
+    QString text;
+    if (sheet.format == QLatin1String("UTF-16")) {
+        text = QStringDecoder(QStringDecoder::Utf16)(bytes);
+    } else if (sheet.format == QLatin1String("UTF-8")) {
+        text = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless)(bytes);
+    } else {
+        QStringDecoder gb("GB18030");
+        if (!gb.isValid()) {
+            throw UserError(QStringLiteral("本程序无法读取 GB18030 编码的文件，请把文件另存为 UTF-8 编码后再导入。"));
+        }
+        text = gb(bytes);
+        if (gb.hasError()) {
+            throw UserError(
+                QStringLiteral("文件的编码无法识别（既不是 UTF-8 也不是 GB18030），请把文件另存为 UTF-8 "
+                               "编码的 CSV 文件后再导入。"));
+        }
+    }
+    if (text.startsWith(QChar(0xFEFF))) {
+        text.remove(0, 1);
+    }
+    if (text.size() > limits.maxTextChars) {
+        throw UserError(QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(limits.maxTextChars));
+    }
+    // The separator the first line uses most: a comma, else a semicolon or
+    // a tab (as some Excel versions and regions write).
+    QChar separator(',');
+    {
+        const QStringView first = QStringView(text).left(text.indexOf('\n') < 0 ? text.size() : text.indexOf('\n'));
+        const qsizetype commas = first.count(',');
+        if (first.count('\t') > commas && first.count('\t') >= first.count(';')) {
+            separator = '\t';
+        } else if (first.count(';') > commas) {
+            separator = ';';
+        }
+    }
+
+    RowSink sink(sheet, limits);
+    QStringList cells;
+    QString field;
+    int record = 1;
+    int column = 0;
+    bool quoted = false;
+    bool fieldStarted = false;
+    const auto endField = [&] {
+        sink.setCell(record, column, field, cells);
+        field.clear();
+        ++column;
+        fieldStarted = false;
+    };
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < n && text.at(i + 1) == '"') {
+                    field += '"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+            continue;
+        }
+        if (c == '"' && !fieldStarted && field.isEmpty()) {
+            quoted = true;
+            fieldStarted = true;
+        } else if (c == separator) {
+            endField();
+        } else if (c == '\n' || c == '\r') {
+            if (c == '\r' && i + 1 < n && text.at(i + 1) == '\n') {
+                ++i;
+            }
+            endField();
+            sink.endRow(record, cells);
+            cells.clear();
+            column = 0;
+            ++record;
+        } else {
+            field += c;
+            fieldStarted = true;
+        }
+    }
+    if (quoted) {
+        throw UserError(QStringLiteral("文件第 %1 行的引号没有结束，文件可能不完整。").arg(record));
+    }
+    if (fieldStarted || !field.isEmpty() || column > 0) {
+        endField();
+        sink.endRow(record, cells);
+    }
+    return sheet;
+}

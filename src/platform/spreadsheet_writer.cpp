@@ -1,0 +1,168 @@
+#include "platform/spreadsheet_writer.h"
+
+#include <xlsxwriter.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/errors.h"
+
+namespace {
+
+bool isNumber(const QVariant& v) {
+    switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return std::isfinite(v.toDouble());
+        default:
+            return false;
+    }
+}
+
+bool startsLikeFormula(const QString& text) {
+    return !text.isEmpty() && QStringLiteral("=+-@").contains(text.at(0));
+}
+
+QString numberText(const QVariant& v) {
+    if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+        return QString::number(v.toDouble(), 'g', 15);
+    }
+    return v.toString();
+}
+
+UserError cannotWrite(const QString& file, const QString& details = {}) {
+    return UserError(
+        QStringLiteral("无法写入文件: %1。请检查磁盘空间和文件夹的权限。").arg(QDir::toNativeSeparators(file)),
+        details);
+}
+
+}  // namespace
+
+QString SpreadsheetWriter::csvField(const QVariant& value) {
+    if (value.isNull()) {
+        return QString();
+    }
+    QString text = isNumber(value) ? numberText(value) : value.toString();
+    if (!isNumber(value) && (startsLikeFormula(text) || text.startsWith('\''))) {
+        // An apostrophe already there is doubled, so that reading back
+        // strips exactly the one added.
+        text.prepend('\'');
+    }
+    if (text.contains(',') || text.contains('"') || text.contains('\n') || text.contains('\r') || text.contains(';') ||
+        text.contains('\t')) {
+        text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+        text = '"' + text + '"';
+    }
+    return text;
+}
+
+QString SpreadsheetWriter::unguarded(const QString& field) {
+    if (field.size() >= 2 && field.at(0) == '\'' && (startsLikeFormula(field.mid(1)) || field.at(1) == '\'')) {
+        return field.mid(1);
+    }
+    return field;
+}
+
+void SpreadsheetWriter::write(const QString& file, const QStringList& header, const QList<QVariantList>& rows,
+                              const QString& sheetName) {
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    if (suffix == QLatin1String("xlsx")) {
+        writeXlsx(file, header, rows, sheetName);
+    } else if (suffix == QLatin1String("csv")) {
+        writeCsv(file, header, rows);
+    } else {
+        throw UserError(QStringLiteral("只能导出为 Excel 工作簿（.xlsx）或 CSV 文件（.csv）：%1")
+                            .arg(QDir::toNativeSeparators(file)));
+    }
+}
+
+void SpreadsheetWriter::writeCsv(const QString& file, const QStringList& header, const QList<QVariantList>& rows) {
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        throw cannotWrite(file, out.errorString());
+    }
+    QByteArray bytes("\xEF\xBB\xBF");
+    const auto line = [&bytes](const QVariantList& cells) {
+        QStringList fields;
+        for (const QVariant& v : cells) {
+            fields << csvField(v);
+        }
+        bytes += fields.join(',').toUtf8();
+        bytes += "\r\n";
+    };
+    line(QVariantList(header.cbegin(), header.cend()));
+    for (const QVariantList& row : rows) {
+        line(row);
+        if (bytes.size() > 1024 * 1024) {
+            out.write(bytes);
+            bytes.clear();
+        }
+    }
+    out.write(bytes);
+    if (!out.commit()) {
+        throw cannotWrite(file, out.errorString());
+    }
+}
+
+void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header, const QList<QVariantList>& rows,
+                                  const QString& sheetName) {
+    // Written under a work name and renamed once whole.
+    const QString temp = file + QStringLiteral(".part");
+    QFile::remove(temp);
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
+    options.tmpdir = nullptr;
+    lxw_workbook* book = workbook_new_opt(QFile::encodeName(temp).constData(), &options);
+    if (!book) {
+        throw cannotWrite(file);
+    }
+    QString name = sheetName.left(31);
+    for (const char c : {'[', ']', ':', '*', '?', '/', '\\'}) {
+        name.replace(QChar(c), QChar('_'));
+    }
+    lxw_worksheet* sheet = workbook_add_worksheet(book, name.isEmpty() ? nullptr : name.toUtf8().constData());
+    lxw_format* bold = workbook_add_format(book);
+    format_set_bold(bold);
+    lxw_error error = LXW_NO_ERROR;
+    for (int c = 0; c < header.size() && error == LXW_NO_ERROR; ++c) {
+        error = worksheet_write_string(sheet, 0, lxw_col_t(c), header[c].toUtf8().constData(), bold);
+    }
+    for (int r = 0; r < rows.size() && error == LXW_NO_ERROR; ++r) {
+        const QVariantList& row = rows[r];
+        for (int c = 0; c < row.size() && error == LXW_NO_ERROR; ++c) {
+            const QVariant& v = row[c];
+            if (v.isNull()) {
+                continue;
+            }
+            if (isNumber(v)) {
+                error = worksheet_write_number(sheet, lxw_row_t(r + 1), lxw_col_t(c), v.toDouble(), nullptr);
+            } else {
+                // A text cell: never read as a formula, whatever it starts with.
+                error = worksheet_write_string(sheet, lxw_row_t(r + 1), lxw_col_t(c), v.toString().toUtf8().constData(),
+                                               nullptr);
+            }
+        }
+    }
+    const lxw_error closed = workbook_close(book);
+    if (error != LXW_NO_ERROR || closed != LXW_NO_ERROR) {
+        QFile::remove(temp);
+        throw cannotWrite(file, QString::fromUtf8(lxw_strerror(error != LXW_NO_ERROR ? error : closed)));
+    }
+    // Takes the name in one step where the system allows it (the old file
+    // stays until then).
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(file).constData()) != 0) {
+        QFile::remove(file);
+        if (!QFile::rename(temp, file)) {
+            QFile::remove(temp);
+            throw cannotWrite(file);
+        }
+    }
+}

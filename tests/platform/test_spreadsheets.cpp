@@ -1,0 +1,311 @@
+#include <zip.h>
+
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/errors.h"
+#include "platform/spreadsheet_reader.h"
+#include "platform/spreadsheet_writer.h"
+
+// Spreadsheets handed to the program and written by it: workbooks as Excel
+// and other programs write them (shared and inline texts, rich text,
+// formulas with their values, merged and missing cells), CSV files in the
+// encodings Chinese users have, round trips through the writer, and files
+// that are damaged, hostile or too large, each refused with a message
+// before memory runs away.
+class TestSpreadsheets : public QObject {
+    Q_OBJECT
+private slots:
+    void workbookRoundTrip();
+    void workbookAsExcelWritesIt();
+    void damagedWorkbooksAreRefused_data();
+    void damagedWorkbooksAreRefused();
+    void limitsStopHugeFiles();
+    void csvEncodingsAndQuoting_data();
+    void csvEncodingsAndQuoting();
+    void csvRoundTripKeepsFormulaLikeText();
+    void columnReferences();
+
+private:
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    // A workbook made of the given parts (name -> XML).
+    QString makeXlsx(const QString& name, const QList<QPair<QString, QByteArray>>& parts);
+    QTemporaryDir m_dir;
+};
+
+namespace {
+const QByteArray kWorkbook =
+    R"(<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="客户" sheetId="1" r:id="rId7"/><sheet name="Other" sheetId="2" r:id="rId8"/></sheets></workbook>)";
+const QByteArray kRels =
+    R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId8" Type="x" Target="worksheets/other.xml"/><Relationship Id="rId7" Type="x" Target="worksheets/data.xml"/></Relationships>)";
+
+QByteArray sheetXml(const QByteArray& rows) {
+    return R"(<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)" +
+           rows + R"(</sheetData><mergeCells count="1"><mergeCell ref="A3:C3"/></mergeCells></worksheet>)";
+}
+
+QString refusal(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const UserError& e) {
+        return e.message() + (e.details().isEmpty() ? QString() : " | " + e.details());
+    }
+    return QString();
+}
+}  // namespace
+
+QString TestSpreadsheets::makeXlsx(const QString& name, const QList<QPair<QString, QByteArray>>& parts) {
+    const QString file = path(name);
+    QFile::remove(file);
+    int error = 0;
+    zip_t* z = zip_open(QFile::encodeName(file).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!z) {
+        qFatal("zip_open");
+    }
+    for (const auto& [part, bytes] : parts) {
+        // libzip reads the buffer when the archive is closed: it must live
+        // until then.
+        char* copy = static_cast<char*>(malloc(size_t(bytes.size())));
+        memcpy(copy, bytes.constData(), size_t(bytes.size()));
+        zip_source_t* src = zip_source_buffer(z, copy, zip_uint64_t(bytes.size()), 1);
+        if (zip_file_add(z, part.toUtf8().constData(), src, ZIP_FL_OVERWRITE) < 0) {
+            qFatal("zip_file_add");
+        }
+    }
+    if (zip_close(z) != 0) {
+        qFatal("zip_close");
+    }
+    return file;
+}
+
+void TestSpreadsheets::workbookRoundTrip() {
+    const QString file = path("round.xlsx");
+    const QList<QVariantList> rows{
+        {QString("00012"), QString("王先生"), 12.5, QVariant(), QString("=SUM(A1:A9)")},
+        {QString("K-2"), QString("酒店「一号」, 第二层\n前台"), qlonglong(9007199254740993LL), 0.1 + 0.2,
+         QString("+86 138 0000")},
+        {QString(), QString(), QVariant(), QVariant(), QVariant()},  // an empty row is left out on reading
+        {QString("X"), QString(30000, QChar(0x4E2D))},
+    };
+    SpreadsheetWriter::write(file, {"客户编号", "客户姓名", "单价", "空", "备注"}, rows, "客户");
+    QVERIFY(!QFile::exists(file + ".part"));
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file);
+    QCOMPARE(sheet.format, QString("XLSX"));
+    QCOMPARE(sheet.rows.size(), 4);
+    QCOMPARE(sheet.rows[0], (QStringList{"客户编号", "客户姓名", "单价", "空", "备注"}));
+    QCOMPARE(sheet.rows[1], (QStringList{"00012", "王先生", "12.5", "", "=SUM(A1:A9)"}));
+    // Numbers as Excel shows them: 15 significant digits.
+    QCOMPARE(sheet.rows[2][2], QString("9.00719925474099e+15"));
+    QCOMPARE(sheet.rows[2][3], QString("0.3"));
+    QCOMPARE(sheet.rows[2][1], QString("酒店「一号」, 第二层\n前台"));
+    QCOMPARE(sheet.rows[2][4], QString("+86 138 0000"));
+    QCOMPARE(sheet.rowNumbers, (QList<int>{1, 2, 3, 5}));
+    QCOMPARE(sheet.rows[3][1], QString(30000, QChar(0x4E2D)));
+    // Beyond what a cell of Excel holds: refused, no file left.
+    const QString said =
+        refusal([&] { SpreadsheetWriter::write(path("toolong.xlsx"), {"a"}, {{QString(40000, QChar('x'))}}); });
+    QVERIFY2(said.contains("无法写入文件"), qPrintable(said));
+    QVERIFY(!QFile::exists(path("toolong.xlsx")));
+    QVERIFY(!QFile::exists(path("toolong.xlsx.part")));
+}
+
+void TestSpreadsheets::workbookAsExcelWritesIt() {
+    const QByteArray shared =
+        R"(<?xml version="1.0"?><sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" count="4" uniqueCount="4">)"
+        R"(<si><t>商品编码</t></si>)"
+        R"(<si><r><rPr><b/></rPr><t>商品</t></r><r><t xml:space="preserve">名称 </t></r><rPh sb="0" eb="2"><t>しょうひん</t></rPh></si>)"
+        R"(<si><t>门锁 &amp; 合页 &lt;大&gt;</t></si>)"
+        R"(<si><t/></si></sst>)";
+    const QByteArray rows =
+        R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c><c r="D1" t="inlineStr"><is><t>备注</t></is></c></row>)"
+        // A formula keeps its last value; a text formula its text; booleans.
+        R"(<row r="2"><c r="A2"><f>ROW()*10</f><v>20</v></c><c r="B2" t="s"><v>2</v></c><c r="C2" t="str"><f>"A"&amp;"B"</f><v>AB</v></c><c r="D2" t="b"><v>1</v></c></row>)"
+        // Cells without references follow each other; an error shows as
+        // its text.
+        R"(<row r="3"><c t="inlineStr"><is><t>合并</t></is></c><c/><c/><c t="e"><v>#DIV/0!</v></c></row>)"
+        // Rows only formatted hold nothing; a row number skips ahead.
+        R"(<row r="4"><c r="A4" s="3"/></row><row r="9"><c r="B9"><v>1.5E-3</v></c><c r="C9" t="s"><v>3</v></c></row>)";
+    const QString file =
+        makeXlsx("excel.xlsx", {{"[Content_Types].xml", "<Types/>"},
+                                {"xl/workbook.xml", kWorkbook},
+                                {"xl/_rels/workbook.xml.rels", kRels},
+                                {"xl/sharedStrings.xml", shared},
+                                {"xl/worksheets/data.xml", sheetXml(rows)},
+                                {"xl/worksheets/other.xml",
+                                 sheetXml("<row r=\"1\"><c t=\"inlineStr\"><is><t>wrong sheet</t></is></c></row>")}});
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file);
+    QCOMPARE(sheet.rows.size(), 4);
+    QCOMPARE(sheet.rows[0], (QStringList{"商品编码", "商品名称 ", "", "备注"}));
+    QCOMPARE(sheet.rows[1], (QStringList{"20", "门锁 & 合页 <大>", "AB", "TRUE"}));
+    QCOMPARE(sheet.rows[2], (QStringList{"合并", "", "", "#DIV/0!"}));
+    QCOMPARE(sheet.rows[3], (QStringList{"", "0.0015"}));
+    QCOMPARE(sheet.rowNumbers, (QList<int>{1, 2, 3, 9}));
+}
+
+void TestSpreadsheets::damagedWorkbooksAreRefused_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("not a zip") << "text.xlsx"
+                               << "不是有效的 Excel 工作簿";
+    QTest::newRow("no sheet") << "empty.xlsx"
+                              << "已损坏";
+    QTest::newRow("broken xml") << "broken.xlsx"
+                                << "已损坏";
+    QTest::newRow("shared string out of range") << "index.xlsx"
+                                                << "已损坏";
+    QTest::newRow("old xls") << "old.xls"
+                             << "只能导入";
+    QTest::newRow("missing") << "missing.xlsx"
+                             << "找不到文件";
+}
+
+void TestSpreadsheets::damagedWorkbooksAreRefused() {
+    QFETCH(QString, name);
+    QFETCH(QString, said);
+    QFile text(path("text.xlsx"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("这不是工作簿");
+    text.close();
+    QFile old(path("old.xls"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+    old.close();
+    makeXlsx("empty.xlsx", {{"xl/workbook.xml", kWorkbook}});
+    makeXlsx("broken.xlsx", {{"xl/workbook.xml", kWorkbook},
+                             {"xl/_rels/workbook.xml.rels", kRels},
+                             {"xl/worksheets/data.xml", "<worksheet><sheetData><row><c><v>1</c></row>"}});
+    makeXlsx("index.xlsx", {{"xl/workbook.xml", kWorkbook},
+                            {"xl/_rels/workbook.xml.rels", kRels},
+                            {"xl/worksheets/data.xml", sheetXml(R"(<row r="1"><c r="A1" t="s"><v>5</v></c></row>)")}});
+    const QString message = refusal([&] { SpreadsheetReader::read(path(name)); });
+    QVERIFY2(message.contains(said), qPrintable(message));
+}
+
+void TestSpreadsheets::limitsStopHugeFiles() {
+    SpreadsheetReader::Limits small;
+    small.maxRows = 10;
+    small.maxColumns = 5;
+    small.maxCellChars = 20;
+    small.maxUnpackedBytes = 1024 * 1024;
+    small.maxTextChars = 1000;
+
+    QByteArray many;
+    for (int r = 1; r <= 50; ++r) {
+        many += QStringLiteral("<row r=\"%1\"><c r=\"A%1\"><v>%1</v></c></row>").arg(r).toUtf8();
+    }
+    const auto workbook = [&](const QString& name, const QByteArray& rows) {
+        return makeXlsx(name, {{"xl/workbook.xml", kWorkbook},
+                               {"xl/_rels/workbook.xml.rels", kRels},
+                               {"xl/worksheets/data.xml", sheetXml(rows)}});
+    };
+    QString said = refusal([&] { SpreadsheetReader::read(workbook("rows.xlsx", many), small); });
+    QVERIFY2(said.contains("超过 10 行"), qPrintable(said));
+    said = refusal(
+        [&] { SpreadsheetReader::read(workbook("wide.xlsx", R"(<row r="1"><c r="F1"><v>1</v></c></row>)"), small); });
+    QVERIFY2(said.contains("超过 5 列"), qPrintable(said));
+    // Formatting far to the right with nothing in it is no column.
+    QCOMPARE(SpreadsheetReader::read(
+                 workbook("styled.xlsx", R"(<row r="1"><c r="A1"><v>1</v></c><c r="XFD1" s="1"/></row>)"), small)
+                 .rows,
+             (QList<QStringList>{{"1"}}));
+    said = refusal([&] {
+        SpreadsheetReader::read(
+            workbook(
+                "long.xlsx",
+                R"(<row r="1"><c r="A1" t="inlineStr"><is><t>一二三四五六七八九十一二三四五六七八九十一</t></is></c></row>)"),
+            small);
+    });
+    QVERIFY2(said.contains("超过 20 个字符"), qPrintable(said));
+    // A part that packs megabytes of nothing into a few kilobytes (a ZIP
+    // bomb) is stopped at the limit of what may be unpacked.
+    const QString bombFile = workbook("bomb.xlsx", QByteArray(8 * 1024 * 1024, ' '));
+    QVERIFY(QFileInfo(bombFile).size() < 64 * 1024);
+    said = refusal([&] { SpreadsheetReader::read(bombFile, small); });
+    QVERIFY2(said.contains("解压后超过 1 MB"), qPrintable(said));
+    // A CSV file of 100,000 rows against a limit of 10: refused, not read
+    // whole into rows.
+    QByteArray csv;
+    for (int r = 0; r < 100000; ++r) {
+        csv += "a,b\n";
+    }
+    said = refusal([&] { SpreadsheetReader::readCsv(csv, small); });
+    QVERIFY2(said.contains("超过 1000 个字符"), qPrintable(said));
+    SpreadsheetReader::Limits rowsOnly = small;
+    rowsOnly.maxTextChars = 10 * 1024 * 1024;
+    said = refusal([&] { SpreadsheetReader::readCsv(csv, rowsOnly); });
+    QVERIFY2(said.contains("超过 10 行"), qPrintable(said));
+}
+
+void TestSpreadsheets::csvEncodingsAndQuoting_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<QList<QStringList>>("rows");
+    const QList<QStringList> two{{"编号", "名称"}, {"01", "门锁"}};
+    QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF编号,名称\r\n01,门锁\r\n") << QString("UTF-8") << two;
+    QTest::newRow("utf-8") << QByteArray("编号,名称\n01,门锁") << QString("UTF-8") << two;
+    QStringEncoder gb("GB18030");
+    const QByteArray gbBytes = gb(QStringLiteral("编号,名称\r\n01,门锁\r\n"));
+    QTest::newRow("gb18030") << gbBytes << QString("GB18030") << two;
+    QTest::newRow("semicolons") << QByteArray("编号;名称\n01;门锁\n") << QString("UTF-8") << two;
+    QTest::newRow("tabs") << QByteArray("编号\t名称\n01\t门锁\n") << QString("UTF-8") << two;
+    QTest::newRow("quotes and line breaks")
+        << QByteArray("a,b,c\n\"x, y\",\"say \"\"hi\"\"\",\"two\nlines\"\n") << QString("UTF-8")
+        << QList<QStringList>{{"a", "b", "c"}, {"x, y", "say \"hi\"", "two\nlines"}};
+    QTest::newRow("empty rows and trailing cells")
+        << QByteArray("a,b\n\n,\n1,,\n") << QString("UTF-8") << QList<QStringList>{{"a", "b"}, {"1"}};
+}
+
+void TestSpreadsheets::csvEncodingsAndQuoting() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, encoding);
+    QFETCH(QList<QStringList>, rows);
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::readCsv(bytes, {});
+    QCOMPARE(sheet.format, encoding);
+    QCOMPARE(sheet.rows, rows);
+}
+
+void TestSpreadsheets::csvRoundTripKeepsFormulaLikeText() {
+    const QString file = path("round.csv");
+    const QList<QVariantList> rows{{QString("=1+1"), QString("'quoted"), QString("+86 10"), -3, 2.5},
+                                   {QString("a,b"), QString("say \"x\""), QString("@cmd"), QVariant(), QString("-x")}};
+    SpreadsheetWriter::write(file, {"甲", "乙", "丙", "丁", "戊"}, rows);
+    QFile in(file);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    // Nothing a spreadsheet program would run as a formula.
+    QVERIFY(bytes.contains("'=1+1"));
+    QVERIFY(bytes.contains("'@cmd"));
+    QVERIFY(bytes.contains(",-3,"));  // numbers stay numbers
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::readCsv(bytes, {});
+    QCOMPARE(sheet.format, QString("UTF-8"));
+    QStringList back;
+    for (const QString& f : sheet.rows[1]) {
+        back << SpreadsheetWriter::unguarded(f);
+    }
+    QCOMPARE(back, (QStringList{"=1+1", "'quoted", "+86 10", "-3", "2.5"}));
+    QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][0]), QString("a,b"));
+    QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][1]), QString("say \"x\""));
+    QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][2]), QString("@cmd"));
+    QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][4]), QString("-x"));
+    // An unfinished quote is said, with its row.
+    const QString said = refusal([] { SpreadsheetReader::readCsv("a,b\n1,\"open", {}); });
+    QVERIFY2(said.contains("第 2 行"), qPrintable(said));
+    // Bytes that are neither UTF-8 nor GB18030.
+    const QString bad = refusal([] { SpreadsheetReader::readCsv(QByteArray("a,\x80\xFF\xFE\x30", 6), {}); });
+    QVERIFY2(bad.contains("编码"), qPrintable(bad));
+}
+
+void TestSpreadsheets::columnReferences() {
+    QCOMPARE(SpreadsheetReader::columnOfReference("A1"), 0);
+    QCOMPARE(SpreadsheetReader::columnOfReference("Z9"), 25);
+    QCOMPARE(SpreadsheetReader::columnOfReference("AA10"), 26);
+    QCOMPARE(SpreadsheetReader::columnOfReference("XFD1048576"), 16383);
+    QCOMPARE(SpreadsheetReader::columnOfReference("ABCD1"), -1);
+    QCOMPARE(SpreadsheetReader::columnOfReference("12"), -1);
+    QCOMPARE(SpreadsheetReader::columnOfReference(""), -1);
+}
+
+QTEST_GUILESS_MAIN(TestSpreadsheets)
+#include "test_spreadsheets.moc"
