@@ -14,6 +14,7 @@
 #include "master/goods_class_dialog.h"
 #include "master/goods_edit_window.h"
 #include "master/group_tree_panel.h"
+#include "master/master_columns.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
@@ -182,25 +183,26 @@ void GoodsListWindow::showEvent(QShowEvent* event) {
 void GoodsListWindow::open() {
     m_catalog.open();
     m_grid->setDataset(&m_catalog.goods());
-    QList<GridColumn> columns{
-        GridColumn::make("code", QStringLiteral("商品编码"), 95),
-        GridColumn::make("Goods_name", QStringLiteral("商品名称"), 120),
-        GridColumn::make("Corp_Goods_Code", QStringLiteral("厂家商品编码"), 90),
-        GridColumn::make("Goods_size", QStringLiteral("商品规格"), 80),
-        GridColumn::make("Goods_unit", QStringLiteral("商品单位"), 60).withLookup(m_catalog.units())};
     // What the goods cost only for those with the right to see it.
-    if (CostProfitRight::heldBy(permissions())) {
-        columns << GridColumn::make("purchase_price", QStringLiteral("入货价"), 70).withFormat("0.00");
+    const bool seesCost = CostProfitRight::heldBy(permissions());
+    QList<GridColumn> columns;
+    for (const MasterColumn& c : MasterColumns::listed(MasterKind::Goods)) {
+        if (c.cost && !seesCost) {
+            continue;
+        }
+        GridColumn column = GridColumn::make(c.field, c.caption, c.width);
+        if (c.money) {
+            column.withFormat("0.00");
+        } else if (c.shows == MasterColumn::Shows::Date) {
+            column.withFormat("YYYY-MM-DD");
+        } else if (c.shows == MasterColumn::Shows::UnitName) {
+            column.withLookup(m_catalog.units());
+        } else if (c.shows == MasterColumn::Shows::SupplierName) {
+            column.withLookup(m_catalog.suppliers());
+        }
+        columns << column;
     }
-    columns << QList<GridColumn>{
-        GridColumn::make("Default_price", QStringLiteral("默认售价"), 70).withFormat("0.00"),
-        GridColumn::make("Default_Qty", QStringLiteral("默认数量"), 60),
-        GridColumn::make("Default_TotalPrice", QStringLiteral("默认总值"), 75).withFormat("0.00"),
-        GridColumn::make("Provide_corp", QStringLiteral("供货商"), 120).withLookup(m_catalog.suppliers()),
-        GridColumn::make("Keyin_person", QStringLiteral("录入员"), 70),
-        GridColumn::make("Keyin_time", QStringLiteral("录入日期"), 85).withFormat("YYYY-MM-DD"),
-        GridColumn::make("remark", QStringLiteral("备注"), 140),
-        GridColumn::make("id", "id").hidden()};
+    columns << GridColumn::make("id", "id").hidden();
     m_grid->setColumns(columns);
     m_grid->setFooter({FooterSummary::count("code", QStringLiteral("共0个商品"))});
     m_grid->setInitialSort("code", Qt::AscendingOrder);

@@ -148,40 +148,15 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
 }
 
 QList<GridColumn> PartnerListWindow::columns() const {
-    if (m_customers) {
-        return {GridColumn::make("Corp_code", "客户编号", 70),
-                GridColumn::make("Linkman_name", "客户姓名", 80),
-                GridColumn::make("Corp_name", "酒店名称", 120),
-                GridColumn::make("China_Linkman_name", "国内联系人", 80),
-                GridColumn::make("LinkMan_Telephone", "国内电话", 95),
-                GridColumn::make("Linkman_foreign_telephone", "国外电话", 95),
-                GridColumn::make("QQ", "QQ", 70),
-                GridColumn::make("Linkman_Fax", "传真", 80),
-                GridColumn::make("Linkman_country", "国家", 60),
-                GridColumn::make("Linkman_Email", "E-MAIL", 110),
-                GridColumn::make("Linkman_foreign_telephone", "酒店电话", 95),
-                GridColumn::make("remark", "备注", 120),
-                GridColumn::make("ID", "ID").hidden(),
-                GridColumn::make("GroupClass", "GroupClass").hidden()};
+    QList<GridColumn> out;
+    for (const MasterColumn& c : MasterColumns::listed(kind())) {
+        out << GridColumn::make(c.field, c.caption, c.width);
     }
-    return {GridColumn::make("Corp_code", "供应商编号", 75),
-            GridColumn::make("provider_name", "姓名", 70),
-            GridColumn::make("provider_Corp_Name", "公司名称", 130),
-            GridColumn::make("provider_mobile", "手机", 95),
-            GridColumn::make("provider_Fax", "传真", 80),
-            GridColumn::make("provider_QQ", "QQ", 70),
-            GridColumn::make("provider_Telephone", "座机", 90),
-            GridColumn::make("provider_Linkman1", "联系人(1)", 70),
-            GridColumn::make("provider_Linkman2", "联系人(2)", 70),
-            GridColumn::make("provider_Linkman1_Tel", "电话(1)", 90),
-            GridColumn::make("provider_Linkman2_Tel", "电话(2)", 90),
-            GridColumn::make("provider_BankUserName", "开户姓名", 70),
-            GridColumn::make("provider_BankNo1", "帐号(1)", 120),
-            GridColumn::make("provider_BankNo2", "帐号(2)", 120),
-            GridColumn::make("provider_Send_Tel", "始发电话", 90),
-            GridColumn::make("provider_Receipt_Tel", "到站电话", 90),
-            GridColumn::make("remark", "备注", 120),
-            GridColumn::make("ID", "ID").hidden()};
+    out << GridColumn::make("ID", "ID").hidden();
+    if (m_customers) {
+        out << GridColumn::make("GroupClass", "GroupClass").hidden();
+    }
+    return out;
 }
 
 TreeList* PartnerListWindow::tree() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "master/master_columns.h"
 #include "master/partner_directory.h"
 #include "ui/base_window.h"
 #include "ui/grid_column.h"
@@ -51,6 +52,7 @@ protected:
 private:
     void open();
     QList<GridColumn> columns() const;
+    MasterKind kind() const { return m_customers ? MasterKind::Customers : MasterKind::Suppliers; }
     void addRecord();
     void editRecord();
     void printLabels();

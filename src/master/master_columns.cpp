@@ -1,0 +1,81 @@
+#include "master/master_columns.h"
+
+QList<MasterColumn> MasterColumns::listed(MasterKind kind) {
+    using S = MasterColumn::Shows;
+    switch (kind) {
+        case MasterKind::Customers:
+            return {{"Corp_code", "客户编号", 70},
+                    {"Linkman_name", "客户姓名", 80},
+                    {"Corp_name", "酒店名称", 120},
+                    {"China_Linkman_name", "国内联系人", 80},
+                    {"LinkMan_Telephone", "国内电话", 95},
+                    {"Linkman_foreign_telephone", "国外电话", 95},
+                    {"QQ", "QQ", 70},
+                    {"Linkman_Fax", "传真", 80},
+                    {"Linkman_country", "国家", 60},
+                    {"Linkman_Email", "E-MAIL", 110},
+                    {"Linkman_foreign_telephone", "酒店电话", 95},
+                    {"remark", "备注", 120}};
+        case MasterKind::Suppliers:
+            return {{"Corp_code", "供应商编号", 75},
+                    {"provider_name", "姓名", 70},
+                    {"provider_Corp_Name", "公司名称", 130},
+                    {"provider_mobile", "手机", 95},
+                    {"provider_Fax", "传真", 80},
+                    {"provider_QQ", "QQ", 70},
+                    {"provider_Telephone", "座机", 90},
+                    {"provider_Linkman1", "联系人(1)", 70},
+                    {"provider_Linkman2", "联系人(2)", 70},
+                    {"provider_Linkman1_Tel", "电话(1)", 90},
+                    {"provider_Linkman2_Tel", "电话(2)", 90},
+                    {"provider_BankUserName", "开户姓名", 70},
+                    {"provider_BankNo1", "帐号(1)", 120},
+                    {"provider_BankNo2", "帐号(2)", 120},
+                    {"provider_Send_Tel", "始发电话", 90},
+                    {"provider_Receipt_Tel", "到站电话", 90},
+                    {"remark", "备注", 120}};
+        case MasterKind::Goods:
+            return {{"code", "商品编码", 95},
+                    {"Goods_name", "商品名称", 120},
+                    {"Corp_Goods_Code", "厂家商品编码", 90},
+                    {"Goods_size", "商品规格", 80},
+                    {"Goods_unit", "商品单位", 60, S::UnitName},
+                    {"purchase_price", "入货价", 70, S::Number, true, true},
+                    {"Default_price", "默认售价", 70, S::Number, true},
+                    {"Default_Qty", "默认数量", 60, S::Number},
+                    {"Default_TotalPrice", "默认总值", 75, S::Number, true},
+                    {"Provide_corp", "供货商", 120, S::SupplierName},
+                    {"Keyin_person", "录入员", 70},
+                    {"Keyin_time", "录入日期", 85, S::Date},
+                    {"remark", "备注", 140}};
+    }
+    return {};
+}
+
+QString MasterColumns::table(MasterKind kind) {
+    switch (kind) {
+        case MasterKind::Customers:
+            return QStringLiteral("Client");
+        case MasterKind::Suppliers:
+            return QStringLiteral("Provider");
+        case MasterKind::Goods:
+            return QStringLiteral("goods");
+    }
+    return {};
+}
+
+QString MasterColumns::recordWord(MasterKind kind) {
+    switch (kind) {
+        case MasterKind::Customers:
+            return QStringLiteral("客户");
+        case MasterKind::Suppliers:
+            return QStringLiteral("供应商");
+        case MasterKind::Goods:
+            return QStringLiteral("商品");
+    }
+    return {};
+}
+
+QString MasterColumns::codeField(MasterKind kind) {
+    return kind == MasterKind::Goods ? QStringLiteral("code") : QStringLiteral("Corp_code");
+}

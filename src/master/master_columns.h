@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// The records a spreadsheet moves in and out of the book.
+enum class MasterKind { Customers, Suppliers, Goods };
+
+// A column of a master list as the list window shows it, which is also how
+// an exported spreadsheet names it.
+struct MasterColumn {
+    enum class Shows {
+        Text,
+        Number,        // a price or quantity ("0.00" where `money`)
+        UnitName,      // the unit's name for the stored unit code
+        SupplierName,  // the supplier's company (person) for the stored code
+        Date,          // yyyy-MM-dd
+    };
+    QString field;
+    QString caption;
+    int width = 90;
+    Shows shows = Shows::Text;
+    bool money = false;
+    bool cost = false;  // shown only with the right to see costs
+};
+
+// The visible columns of the customer, supplier and goods lists, in order.
+class MasterColumns {
+public:
+    static QList<MasterColumn> listed(MasterKind kind);
+    // The record table and the words messages use for a record.
+    static QString table(MasterKind kind);
+    static QString recordWord(MasterKind kind);  // 客户, 供应商, 商品
+    // The code field ("Corp_code", "code").
+    static QString codeField(MasterKind kind);
+};
