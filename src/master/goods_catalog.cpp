@@ -90,11 +90,8 @@ void GoodsCatalog::open() {
 
 void GoodsCatalog::reloadLookups() {
     Database& db = m_context.data().main();
-    m_units->load(db, "select unit_code, Unit_name from unit order by unit_code");
-    m_suppliers->load(
-        db,
-        "select Corp_code, COALESCE(provider_Corp_Name, '') || '(' || COALESCE(provider_name, '') || ')', "
-        "provider_Corp_Name, provider_name from Provider order by Corp_code");
+    m_units->load(db, unitLookupSql());
+    m_suppliers->load(db, supplierLookupSql());
 }
 
 void GoodsCatalog::startNewGoods() {

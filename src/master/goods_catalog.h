@@ -65,6 +65,17 @@ public:
     QStringList pickLines() const;
     QStringList pickedCodes() const { return m_picked.keys(); }
 
+    // The statements of the unit and supplier lookups: code, then the text
+    // shown (a supplier as "company(person)"), then extras.
+    static QString unitLookupSql() {
+        return QStringLiteral("select unit_code, Unit_name from unit order by unit_code");
+    }
+    static QString supplierLookupSql() {
+        return QStringLiteral(
+            "select Corp_code, COALESCE(provider_Corp_Name, '') || '(' || COALESCE(provider_name, '') || ')', "
+            "provider_Corp_Name, provider_name from Provider order by Corp_code");
+    }
+
 private:
     bool runClassEditor(Dataset& classes) const { return editClass ? editClass(classes) : false; }
 

@@ -15,6 +15,7 @@
 #include "master/goods_edit_window.h"
 #include "master/group_tree_panel.h"
 #include "master/master_columns.h"
+#include "master/master_export_command.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
@@ -31,6 +32,7 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
       m_status(new QLabel(QStringLiteral("基础资料 >>> 库存商品管理"), this)),
       m_groups(new GroupTreePanel(m_catalog.groupedDirectory(), actions(), m_status, this)) {
     setWindowTitle(QStringLiteral("基础商品管理"));
+    chooseExportFile = [this] { return MasterExportCommand::chooseFile(this, MasterKind::Goods); };
     m_catalog.editClass = [this](Dataset& classes) {
         GoodsClassDialog dialog(classes, m_catalog.units(), this);
         return dialog.exec() == QDialog::Accepted;
@@ -58,6 +60,12 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
         runEditor(3);
     });
     QAction* remove = add("Action_DeleteGoods", "删除商品", [this] { m_catalog.deleteGoods(m_grid->selectedRows()); });
+    QAction* exporting = add("Action_Export", "导出", [this] {
+        const QString file = chooseExportFile();
+        if (!file.isEmpty()) {
+            MasterExportCommand::run(this->context(), permissions(), *m_grid, MasterKind::Goods, file);
+        }
+    });
     QAction* addClass = add("Action_AddGroup", "增加分类", [this] { m_catalog.addClass(); });
     QAction* editClass = add("Action_EditGroup", "编辑分类", [this] { m_catalog.editFocusedClass(); });
     QAction* deleteClass = add("Action_DeleteGroup", "删除分类", [this] { m_catalog.deleteClass(); });
@@ -106,6 +114,11 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     for (QAction* a : {create, edit, remove}) {
         auto* b = new QPushButton(a->text(), this);
         connect(b, &QPushButton::clicked, a, &QAction::trigger);
+        toolbar->addWidget(b);
+    }
+    {
+        auto* b = new QPushButton(QStringLiteral("导出…"), this);
+        connect(b, &QPushButton::clicked, exporting, &QAction::trigger);
         toolbar->addWidget(b);
     }
     auto* remarks = new QCheckBox(QStringLiteral("显示商品备注"), this);

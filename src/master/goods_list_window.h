@@ -35,6 +35,8 @@ public:
 
     // The goods editor; tests replace it.
     std::function<void(int mode)> runEditor;
+    // The file 导出… writes; tests replace it.
+    std::function<QString()> chooseExportFile;
 
 protected:
     void showEvent(QShowEvent* event) override;

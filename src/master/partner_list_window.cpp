@@ -11,6 +11,7 @@
 #include "data/dataset.h"
 #include "master/customer_price_window.h"
 #include "master/group_tree_panel.h"
+#include "master/master_export_command.h"
 #include "master/partner_edit_window.h"
 #include "platform/prompter.h"
 #include "reports/customer_price_report_window.h"
@@ -28,6 +29,7 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
       m_select(new QPushButton(QStringLiteral("选择"), this)),
       m_groups(new GroupTreePanel(m_directory.groupedDirectory(), actions(), m_status, this)) {
     setWindowTitle(side.listCaption);
+    chooseExportFile = [this] { return MasterExportCommand::chooseFile(this, kind()); };
     runEditWindow = [this](PartnerDirectory& directory) {
         PartnerEditWindow edit(this->context(), directory, this);
         edit.showModal();
@@ -78,6 +80,12 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     QAction* prices = add("Action_CustomerPrice", "单价表", [this] { customerPrices(); });
     add("Action_OrderFormList", "订货记录", {});
     QAction* labels = m_customers ? add("Action1", "打印地址", [this] { printLabels(); }) : nullptr;
+    QAction* exporting = add("Action_Export", "导出", [this] {
+        const QString file = chooseExportFile();
+        if (!file.isEmpty()) {
+            MasterExportCommand::run(this->context(), permissions(), *m_grid, kind(), file);
+        }
+    });
 
     // Tree with its buttons; moving records or groups by drag edits them.
     m_groups->setDropRights(QStringLiteral("Action_EditCustomer"), QStringLiteral("Action_EditCustomer"));
@@ -122,6 +130,11 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     if (labels) {
         auto* b = new QPushButton(QStringLiteral("打印地址"), this);
         connect(b, &QPushButton::clicked, labels, &QAction::trigger);
+        buttons->addWidget(b);
+    }
+    {
+        auto* b = new QPushButton(QStringLiteral("导出…"), this);
+        connect(b, &QPushButton::clicked, exporting, &QAction::trigger);
         buttons->addWidget(b);
     }
     buttons->addStretch();

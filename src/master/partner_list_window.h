@@ -37,6 +37,8 @@ public:
     // False when the records of the root could not be read.
     bool focusRoot();
     // The edit window; tests replace it (returns the saved flag).
+    // The file 导出… writes; tests replace it.
+    std::function<QString()> chooseExportFile;
     std::function<bool(PartnerDirectory&)> runEditWindow;
     // The label report; tests replace it (gets the selected codes).
     std::function<void(const QStringList& codes)> showLabels;

@@ -1,0 +1,143 @@
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "data/data_module.h"
+#include "data/database.h"
+#include "master/goods_list_window.h"
+#include "master/master_export.h"
+#include "master/partner_list_window.h"
+#include "master/partner_side.h"
+#include "platform/spreadsheet_reader.h"
+#include "platform/spreadsheet_writer.h"
+#include "support/test_books.h"
+#include "ui/data_grid.h"
+
+// Customers, suppliers and goods written to spreadsheets with the columns
+// their lists show: names for codes, numbers as numbers, the purchase price
+// only with the right to see it, hostile text as text; and 导出… of the
+// list windows writing the rows the list shows.
+class TestMasterExport : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init();
+    void cleanup() { m_program.reset(); }
+    void goodsWithNamesAndNumbers();
+    void customersAsTheListShowsThem();
+    void hostileTextStaysText();
+    void listWindowsExportWhatTheyShow();
+
+private:
+    Database& db() { return m_program->context().data().main(); }
+    QString file(const QString& name) const { return m_out.filePath(name); }
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+    QTemporaryDir m_out;
+};
+
+void TestMasterExport::init() {
+    if (!TestBooks::engineAvailable()) {
+        return;
+    }
+    m_program = std::make_unique<TestBooks::TestProgram>(true);
+    m_program->connect(TestBooks::currentEngine());
+    m_program->context().CurrentUser = {"超级用户", "", "管理员组"};
+    db().execute(
+        "insert into Provider (Corp_code, provider_name, provider_Corp_Name, GroupClass) values "
+        "('00001', '王五', '五金厂', 1), ('00002', '赵六', '玻璃厂', 1)");
+    db().execute(
+        "insert into goods (code, Goods_name, Goods_size, Goods_unit, purchase_price, Default_price, Default_Qty, "
+        "Default_TotalPrice, Provide_corp, Goods_class, Keyin_person, Keyin_time, remark) values "
+        "('SP2', '合页', '4寸', 'UN001', 2.5, 5, 2, 10, '00002', 1, '张三', '2006-06-01 10:20:30', NULL), "
+        "('SP1', '门锁', NULL, 'UN999', 12.3456, 20.5, 1, 20.5, '00001', 1, '李四', '2006-05-01 00:00:00', '备注')");
+}
+
+void TestMasterExport::goodsWithNamesAndNumbers() {
+    const QString out = file("goods.xlsx");
+    QCOMPARE(MasterExport(db()).write(MasterKind::Goods, out, true), 2);
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(out);
+    QCOMPARE(sheet.rows[0], (QStringList{"商品编码", "商品名称", "厂家商品编码", "商品规格", "商品单位", "入货价",
+                                         "默认售价", "默认数量", "默认总值", "供货商", "录入员", "录入日期", "备注"}));
+    // By code; the unit and supplier by name (an unknown unit code as it is).
+    QCOMPARE(sheet.rows[1], (QStringList{"SP1", "门锁", "", "", "UN999", "12.3456", "20.5", "1", "20.5", "五金厂(王五)",
+                                         "李四", "2006-05-01", "备注"}));
+    QCOMPARE(sheet.rows[2].mid(0, 10),
+             (QStringList{"SP2", "合页", "", "4寸", "个", "2.5", "5", "2", "10", "玻璃厂(赵六)"}));
+    // Without the right to see costs, no purchase price at all.
+    const QString plain = file("plain.csv");
+    MasterExport(db()).write(MasterKind::Goods, plain, false);
+    const SpreadsheetReader::Sheet noCost = SpreadsheetReader::read(plain);
+    QVERIFY(!noCost.rows[0].contains("入货价"));
+    QCOMPARE(noCost.rows[0].size(), 12);
+    QVERIFY(!noCost.rows[1].contains("12.3456"));
+    // Chosen records in the order given.
+    const QList<qint64> ids{db().scalar("select id from goods where code='SP2'").toLongLong(),
+                            db().scalar("select id from goods where code='SP1'").toLongLong()};
+    const QList<QVariantList> rows = MasterExport(db()).rows(MasterKind::Goods, true, ids);
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0][0].toString(), QString("SP2"));
+}
+
+void TestMasterExport::customersAsTheListShowsThem() {
+    db().execute(
+        "insert into Client (Corp_code, Linkman_name, Corp_name, Linkman_foreign_telephone, GroupClass) "
+        "values ('00003', '陈七', '海景酒店', '+61 2 1234', 1)");
+    const QString out = file("customers.csv");
+    QCOMPARE(MasterExport(db()).write(MasterKind::Customers, out, false), 1);
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(out);
+    QCOMPARE(sheet.rows[0].size(), 12);
+    QCOMPARE(sheet.rows[0][5], QString("国外电话"));
+    QCOMPARE(sheet.rows[0][10], QString("酒店电话"));
+    // The telephone under both of its captions, its "+" kept as text.
+    QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[1][5]), QString("+61 2 1234"));
+    QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[1][10]), QString("+61 2 1234"));
+    QCOMPARE(MasterExport(db()).write(MasterKind::Suppliers, file("s.xlsx"), false), 2);
+}
+
+void TestMasterExport::hostileTextStaysText() {
+    const QString hostile = QStringLiteral("=cmd|' /C calc'!A0");
+    db().execute("update goods set Goods_name = :n where code = 'SP1'", {{"n", hostile}});
+    MasterExport(db()).write(MasterKind::Goods, file("h.xlsx"), false);
+    QCOMPARE(SpreadsheetReader::read(file("h.xlsx")).rows[1][1], hostile);
+    MasterExport(db()).write(MasterKind::Goods, file("h.csv"), false);
+    QFile csv(file("h.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QVERIFY(csv.readAll().contains("'=cmd"));
+    // An existing file is replaced only whole; a folder that does not
+    // exist is said.
+    try {
+        MasterExport(db()).write(MasterKind::Goods, file("no/such/folder/x.xlsx"), false);
+        QFAIL("written into a missing folder");
+    } catch (const UserError& e) {
+        QVERIFY2(e.message().contains("无法写入文件"), qPrintable(e.message()));
+    }
+}
+
+void TestMasterExport::listWindowsExportWhatTheyShow() {
+    if (TestBooks::currentEngine() != QLatin1String("sqlite")) {
+        QSKIP("the windows are the same on both engines");
+    }
+    GoodsListWindow goods(m_program->context());
+    goods.chooseExportFile = [this] { return file("shown.xlsx"); };
+    goods.show();
+    goods.grid()->setTextFilter("门锁", {"Goods_name"});
+    goods.actions().execute("Action_Export");
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file("shown.xlsx"));
+    QCOMPARE(sheet.rows.size(), 2);
+    QCOMPARE(sheet.rows[1][0], QString("SP1"));
+    QVERIFY(m_program->prompter().lastText().contains("已导出 1 个商品"));
+
+    PartnerListWindow suppliers(m_program->context(), PartnerSide::suppliers());
+    suppliers.chooseExportFile = [this] { return file("suppliers.csv"); };
+    suppliers.show();
+    suppliers.actions().execute("Action_Export");
+    QCOMPARE(SpreadsheetReader::read(file("suppliers.csv")).rows.size(), 3);
+    // Cancelled: nothing written, nothing said.
+    m_program->prompter().clear();
+    suppliers.chooseExportFile = [] { return QString(); };
+    suppliers.actions().execute("Action_Export");
+    QVERIFY(m_program->prompter().messages().isEmpty());
+}
+
+QTEST_MAIN(TestMasterExport)
+#include "test_master_export.moc"
