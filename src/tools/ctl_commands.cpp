@@ -20,6 +20,7 @@
 #include "documents/demo_payouts.h"
 #include "documents/demo_quotations.h"
 #include "master/demo_data.h"
+#include "master/master_export.h"
 #include "platform/errors.h"
 #include "reports/document_printouts.h"
 #include "reports/engine/report_exporter.h"
@@ -46,6 +47,8 @@ QString CtlCommands::usage() {
         "  login USER PASSWORD               check a log-in against the book\n"
         "  create-book NAME --from BOOK [--description TEXT]\n"
         "                                    a new account book copied from BOOK\n"
+        "  export customers|suppliers|goods FILE\n"
+        "                                    the records with the columns their list shows, to .xlsx or .csv\n"
         "  backup [BOOK] --out FILE          a copy of the book (default: the current one) taken while it\n"
         "                                    is in use, checked before it is written; prints its size\n"
         "  restore [BOOK] --from FILE        replace the book's data by a backup's (checked first) in one\n"
@@ -162,6 +165,9 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         }
         if (command == "backup" || command == "restore") {
             return backup(command, args, bookName);
+        }
+        if (command == "export") {
+            return exportRecords(args, bookName);
         }
         if (command == "unscramble") {
             return unscramble(args);
@@ -294,6 +300,32 @@ int CtlCommands::scramble(const QStringList& args) {
     }
     m_out << ScrambleSetting(args[0]) << Qt::endl;
     return 0;
+}
+
+int CtlCommands::exportRecords(const QStringList& args, const QString& bookName) {
+    static const QMap<QString, QPair<MasterKind, QString>> kinds{
+        {QStringLiteral("customers"), {MasterKind::Customers, QStringLiteral("Form_Client_List")}},
+        {QStringLiteral("suppliers"), {MasterKind::Suppliers, QStringLiteral("Form_Provider_List")}},
+        {QStringLiteral("goods"), {MasterKind::Goods, QStringLiteral("base_goods_frm")}}};
+    if (args.size() != 2 || !kinds.contains(args[0])) {
+        return wrongUse();
+    }
+    const auto [kind, form] = kinds.value(args[0]);
+    try {
+        openBook(bookName);
+        // 导出 of the list; the purchase price with the right to see costs.
+        CtlDocuments documents(m_context, m_out, m_err, m_userName);
+        if (!documents.actingUserMay(QStringLiteral("Action_Export"), form)) {
+            return 3;
+        }
+        PermissionChecker permissions(m_context.data().main(), m_context.CurrentUser);
+        m_out << MasterExport(m_context.data().main()).write(kind, args[1], CostProfitRight::heldBy(permissions))
+              << Qt::endl;
+        return 0;
+    } catch (const OlvendError& e) {
+        m_err << e.message() << Qt::endl;
+        return 1;
+    }
 }
 
 int CtlCommands::backup(const QString& command, const QStringList& args, const QString& bookName) {

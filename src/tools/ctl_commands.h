@@ -31,6 +31,7 @@ private:
     int createBook(const QStringList& args);
     // backup [BOOK] --out FILE, restore [BOOK] --from FILE
     int backup(const QString& command, const QStringList& args, const QString& bookName);
+    int exportRecords(const QStringList& args, const QString& bookName);
     int report(const QStringList& args, const QString& bookName);
     int render(const QStringList& args);
     int print(const QStringList& args, const QString& bookName);

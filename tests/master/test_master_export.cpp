@@ -1,4 +1,5 @@
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,10 +28,12 @@ private slots:
     void customersAsTheListShowsThem();
     void hostileTextStaysText();
     void listWindowsExportWhatTheyShow();
+    void commandLineExportActsAsAUser();
 
 private:
     Database& db() { return m_program->context().data().main(); }
-    QString file(const QString& name) const { return m_out.filePath(name); }
+    // Each engine's run writes files of its own.
+    QString file(const QString& name) const { return m_out.filePath(TestBooks::currentEngine() + '-' + name); }
     std::unique_ptr<TestBooks::TestProgram> m_program;
     QTemporaryDir m_out;
 };
@@ -137,6 +140,40 @@ void TestMasterExport::listWindowsExportWhatTheyShow() {
     suppliers.chooseExportFile = [] { return QString(); };
     suppliers.actions().execute("Action_Export");
     QVERIFY(m_program->prompter().messages().isEmpty());
+}
+
+void TestMasterExport::commandLineExportActsAsAUser() {
+    db().execute("insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0), ('李四', '业务组', 1)");
+    const auto ctl = [this](const QStringList& args) {
+        QProcess p;
+        p.start(OLVENDCTL_PATH, QStringList{"--home", m_program->folder()} + args);
+        p.waitForFinished(120000);
+        return std::make_tuple(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                               QString::fromUtf8(p.readAllStandardError()));
+    };
+    auto [code, out, err] = ctl({"--user", "李四", "export", "goods", file("cli.xlsx")});
+    QCOMPARE(code, 3);
+    QVERIFY2(err.contains("没有该功能的操作权限"), qPrintable(err));
+    QVERIFY(!QFile::exists(file("cli.xlsx")));
+    db().execute(
+        "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table where "
+        "LOWER(Form_Name)='base_goods_frm' and LOWER(Action_Name)='action_export'");
+    std::tie(code, out, err) = ctl({"--user", "李四", "export", "goods", file("cli.xlsx")});
+    QCOMPARE(err, QString());
+    QCOMPARE(code, 0);
+    QCOMPARE(out, QString("2\n"));
+    // Without the right to see costs: no purchase price.
+    QVERIFY(!SpreadsheetReader::read(file("cli.xlsx")).rows[0].contains("入货价"));
+    std::tie(code, out, err) = ctl({"--user", "李四", "export", "customers", file("c.xlsx")});
+    QCOMPARE(code, 3);
+    std::tie(code, out, err) = ctl({"export", "goods", file("all.xlsx")});
+    QCOMPARE(code, 0);
+    QVERIFY(SpreadsheetReader::read(file("all.xlsx")).rows[0].contains("入货价"));
+    std::tie(code, out, err) = ctl({"export", "goods", file("bad.ods")});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains(".xlsx"), qPrintable(err));
+    std::tie(code, out, err) = ctl({"export", "things", file("x.xlsx")});
+    QCOMPARE(code, 2);
 }
 
 QTEST_MAIN(TestMasterExport)
