@@ -1,0 +1,371 @@
+#include "master/master_import.h"
+
+#include <QDateTime>
+#include <QSqlQuery>
+#include <cmath>
+#include <memory>
+
+#include "data/database.h"
+#include "data/field_def.h"
+#include "data/numbering.h"
+#include "platform/clock.h"
+#include "platform/errors.h"
+#include "platform/picture_file.h"
+#include "platform/spreadsheet_writer.h"
+
+namespace {
+// A caption or a name as the file may write it: case and spaces do not
+// count ("E-mail", "商品 名称").
+QString key(const QString& text) {
+    QString out;
+    for (const QChar c : text) {
+        if (!c.isSpace()) {
+            out += c.toLower();
+        }
+    }
+    return out;
+}
+
+// Numbers as people type them into spreadsheets: "1,234.50", " 12 ".
+bool readNumber(const QString& text, double* value) {
+    QString t = text.trimmed();
+    t.remove(',');
+    t.remove(QChar(0xFF0C));  // ，
+    bool ok = false;
+    *value = t.toDouble(&ok);
+    return ok && std::isfinite(*value) && std::fabs(*value) < 1e13;
+}
+}  // namespace
+
+MasterImport::MasterImport(Database& db, const Clock& clock, const QString& userName, MasterKind kind)
+    : m_db(db), m_clock(clock), m_userName(userName), m_kind(kind) {
+    m_targetGroup = 1;  // the root, which lists every record
+}
+
+QList<MasterImport::Field> MasterImport::fields() const {
+    QList<Field> out;
+    for (const MasterColumn& c : MasterColumns::listed(m_kind)) {
+        if (c.shows == MasterColumn::Shows::Date || c.field.compare("Keyin_person", Qt::CaseInsensitive) == 0) {
+            continue;  // set by the program
+        }
+        auto existing = std::find_if(out.begin(), out.end(),
+                                     [&](const Field& f) { return f.name.compare(c.field, Qt::CaseInsensitive) == 0; });
+        if (existing != out.end()) {
+            existing->captions << c.caption;  // a field shown twice
+            continue;
+        }
+        Field f{c.field, {c.caption, c.field}, Field::Text, c.cost};
+        if (c.shows == MasterColumn::Shows::Number) {
+            f.kind = Field::Number;
+        } else if (c.shows == MasterColumn::Shows::UnitName) {
+            f.kind = Field::Unit;
+            f.captions << QStringLiteral("计量单位");
+        } else if (c.shows == MasterColumn::Shows::SupplierName) {
+            f.kind = Field::Supplier;
+            f.captions << QStringLiteral("供应商");
+        }
+        out << f;
+    }
+    if (m_kind == MasterKind::Goods) {
+        out << Field{
+            QStringLiteral("Goods_class"), {QStringLiteral("商品分类"), QStringLiteral("Goods_class")}, Field::Class};
+    } else {
+        // Fields the editors show that the list does not.
+        const QStringList extra = m_kind == MasterKind::Customers
+                                      ? QStringList{"Linkman_postalcode|邮编", "Corp_address|酒店地址",
+                                                    "recipients|收件人名称", "LinkMan_mobile|手机"}
+                                      : QStringList{"provider_Corp_Address|公司地址"};
+        for (const QString& e : extra) {
+            out << Field{e.section('|', 0, 0), {e.section('|', 1), e.section('|', 0, 0)}, Field::Text};
+        }
+    }
+    return out;
+}
+
+QStringList MasterImport::importableFields() const {
+    QStringList out;
+    for (const Field& f : fields()) {
+        if (!f.cost || m_seesCost) {
+            out << f.name;
+        }
+    }
+    return out;
+}
+
+QStringList MasterImport::fieldCaptions(const QString& field) const {
+    for (const Field& f : fields()) {
+        if (f.name.compare(field, Qt::CaseInsensitive) == 0) {
+            return f.captions;
+        }
+    }
+    return {};
+}
+
+QStringList MasterImport::guessMapping(const QStringList& header) const {
+    QStringList out;
+    QSet<QString> taken;
+    const QList<Field> all = fields();
+    for (const QString& title : header) {
+        QString found;
+        for (const Field& f : all) {
+            if ((f.cost && !m_seesCost) || taken.contains(f.name.toLower())) {
+                continue;
+            }
+            for (const QString& caption : f.captions) {
+                if (key(caption) == key(title)) {
+                    found = f.name;
+                    break;
+                }
+            }
+            if (!found.isEmpty()) {
+                break;
+            }
+        }
+        if (!found.isEmpty()) {
+            taken.insert(found.toLower());
+        }
+        out << found;
+    }
+    return out;
+}
+
+void MasterImport::setTargetGroup(const QVariant& groupId) {
+    const QString groups = m_kind == MasterKind::Goods       ? QStringLiteral("goods_group")
+                           : m_kind == MasterKind::Customers ? QStringLiteral("Client_group")
+                                                             : QStringLiteral("Provider_group");
+    if (m_db.scalar(QStringLiteral("select count(*) from %1 where Parent_id=:id").arg(groups), {{"id", groupId}})
+            .toInt() > 0) {
+        throw UserError(m_kind == MasterKind::Goods ? QStringLiteral("只能在没有子类的商品类别里增加商品！")
+                                                    : QStringLiteral("只能在没有子类的客户类别里增加客户"));
+    }
+    m_targetGroup = groupId;
+}
+
+void MasterImport::loadLookups() {
+    const QString table = MasterColumns::table(m_kind);
+    m_codesInBook.clear();
+    QSqlQuery codes = m_db.query(QStringLiteral("select %1 from %2").arg(MasterColumns::codeField(m_kind), table));
+    while (codes.next()) {
+        m_codesInBook.insert(codes.value(0).toString().trimmed().toLower());
+    }
+    m_textSizes.clear();
+    for (const FieldDef& f : TableSchema::columns(m_db, table)) {
+        if (f.type == FieldDef::Type::Text && f.size > 0) {
+            m_textSizes.insert(f.name.toLower(), f.size);
+        }
+    }
+    if (m_kind != MasterKind::Goods) {
+        return;
+    }
+    m_unitByName.clear();
+    QSqlQuery units = m_db.query(QStringLiteral("select unit_code, Unit_name from unit"));
+    while (units.next()) {
+        m_unitByName.insert(key(units.value(1).toString()), units.value(0).toString());
+        m_unitByName.insert(key(units.value(0).toString()), units.value(0).toString());
+    }
+    m_suppliers.clear();
+    QSqlQuery suppliers =
+        m_db.query(QStringLiteral("select Corp_code, provider_Corp_Name, provider_name from Provider"));
+    while (suppliers.next()) {
+        const QString code = suppliers.value(0).toString();
+        const QString company = suppliers.value(1).toString();
+        const QString person = suppliers.value(2).toString();
+        for (const QString& name :
+             {code, company, person, company + '(' + person + ')', company + QStringLiteral("（") + person + ")"}) {
+            if (!key(name).isEmpty() && !m_suppliers[key(name)].contains(code)) {
+                m_suppliers[key(name)] << code;
+            }
+        }
+    }
+    m_classes.clear();
+    m_leafClasses.clear();
+    QSqlQuery classes = m_db.query(QStringLiteral(
+        "select g.id, g.Class_name, (select count(*) from goods_group c where c.Parent_id = g.id) from goods_group g"));
+    while (classes.next()) {
+        m_classes[key(classes.value(1).toString())] << classes.value(0);
+        if (classes.value(2).toInt() == 0) {
+            m_leafClasses.insert(classes.value(0).toLongLong());
+        }
+    }
+}
+
+QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapping, QVariantMap& record) {
+    const QList<Field> all = fields();
+    for (int c = 0; c < mapping.size() && c < cells.size(); ++c) {
+        if (mapping[c].isEmpty()) {
+            continue;
+        }
+        const auto field = std::find_if(all.cbegin(), all.cend(), [&](const Field& f) {
+            return f.name.compare(mapping[c], Qt::CaseInsensitive) == 0;
+        });
+        if (field == all.cend() || (field->cost && !m_seesCost)) {
+            continue;
+        }
+        // What a CSV export guarded against formulas is read as written.
+        const QString text = SpreadsheetWriter::unguarded(cells[c]).trimmed();
+        if (text.isEmpty()) {
+            continue;
+        }
+        const QString caption = field->captions.first();
+        switch (field->kind) {
+            case Field::Number: {
+                double v = 0;
+                if (!readNumber(text, &v)) {
+                    return QStringLiteral("[%1]不是有效的数字: %2").arg(caption, text);
+                }
+                record.insert(field->name, v);
+                break;
+            }
+            case Field::Unit: {
+                const QString code = m_unitByName.value(key(text));
+                if (code.isEmpty()) {
+                    return QStringLiteral("找不到计量单位[%1]").arg(text);
+                }
+                record.insert(field->name, code);
+                break;
+            }
+            case Field::Supplier: {
+                const QStringList codes = m_suppliers.value(key(text));
+                if (codes.isEmpty()) {
+                    return QStringLiteral("找不到供应商[%1]").arg(text);
+                }
+                if (codes.size() > 1) {
+                    return QStringLiteral("有多个供应商叫[%1]，请用供应商编号").arg(text);
+                }
+                record.insert(field->name, codes.first());
+                break;
+            }
+            case Field::Class: {
+                const QVariantList ids = m_classes.value(key(text));
+                if (ids.isEmpty()) {
+                    return QStringLiteral("找不到商品分类[%1]").arg(text);
+                }
+                if (ids.size() > 1) {
+                    return QStringLiteral("有多个商品分类叫[%1]").arg(text);
+                }
+                if (!m_leafClasses.contains(ids.first().toLongLong())) {
+                    return QStringLiteral("只能选择最末一级的商品类别: %1").arg(text);
+                }
+                record.insert(field->name, ids.first());
+                break;
+            }
+            case Field::Text: {
+                const int size = m_textSizes.value(field->name.toLower(), 0);
+                if (size > 0 && text.size() > size) {
+                    return QStringLiteral("[%1]超过 %2 个字").arg(caption).arg(size);
+                }
+                record.insert(field->name, text);
+                break;
+            }
+        }
+    }
+    // The editors' rules.
+    const QString codeField = MasterColumns::codeField(m_kind);
+    const QString code = record.value(codeField).toString();
+    if (m_kind == MasterKind::Goods) {
+        if (!code.isEmpty() && !PictureFile::isSafeName(PictureFile::nameForCode(code))) {
+            return QStringLiteral("商品编码不能用作图片文件名，请不要使用 \\ / : * ? \" < > | 和控制字符");
+        }
+        QStringList missing;
+        if (record.value("Goods_name").toString().isEmpty()) {
+            missing << QStringLiteral("商品名称");
+        }
+        if (record.value("Goods_unit").toString().isEmpty()) {
+            missing << QStringLiteral("计量单位");
+        }
+        if (record.value("Provide_corp").toString().isEmpty()) {
+            missing << QStringLiteral("供应商");
+        }
+        if (!missing.isEmpty()) {
+            return QStringLiteral("请填写[%1]").arg(missing.join(','));
+        }
+        if (!record.contains("Goods_class")) {
+            record.insert("Goods_class", m_targetGroup);
+        }
+        if (!record.contains("Default_TotalPrice") && record.contains("Default_Qty") &&
+            record.contains("Default_price")) {
+            record.insert("Default_TotalPrice",
+                          roundHalfAwayFromZero(
+                              record.value("Default_Qty").toDouble() * record.value("Default_price").toDouble(), 2));
+        }
+    } else {
+        record.insert("GroupClass", m_targetGroup);
+    }
+    if (!code.isEmpty() && m_codesInBook.contains(code.toLower())) {
+        return QStringLiteral("编号[%1]已经存在").arg(code);
+    }
+    return QString();
+}
+
+MasterImport::Plan MasterImport::check(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping) {
+    loadLookups();
+    Plan plan;
+    QSet<QString> inFile;
+    const QString codeField = MasterColumns::codeField(m_kind);
+    for (int r = 1; r < sheet.rows.size(); ++r) {
+        QVariantMap record;
+        QString reason = checkRow(sheet.rows[r], mapping, record);
+        const QString code = record.value(codeField).toString().toLower();
+        if (reason.isEmpty() && !code.isEmpty()) {
+            if (inFile.contains(code)) {
+                reason = QStringLiteral("编号[%1]在文件中出现了不止一次").arg(record.value(codeField).toString());
+            } else {
+                inFile.insert(code);
+            }
+        }
+        if (reason.isEmpty()) {
+            plan.accepted << record;
+            plan.acceptedRowNumbers << sheet.rowNumbers.value(r);
+        } else {
+            plan.refused << Refusal{sheet.rowNumbers.value(r), reason};
+        }
+    }
+    return plan;
+}
+
+int MasterImport::write(const Plan& plan) {
+    if (plan.accepted.isEmpty()) {
+        return 0;
+    }
+    const QString table = MasterColumns::table(m_kind);
+    const QString codeField = MasterColumns::codeField(m_kind);
+    const QDateTime now = m_clock.now();
+    WriteTransaction tx(m_db);
+    Numbering numbering(m_db, m_clock);
+    QHash<QString, std::shared_ptr<QSqlQuery>> statements;  // by the fields written
+    for (QVariantMap record : plan.accepted) {
+        if (record.value(codeField).toString().isEmpty()) {
+            record.insert(codeField, m_kind == MasterKind::Goods
+                                         ? numbering.GetAutoIncrementID("goods", "code", false)
+                                         : numbering.GetAutoIncrementID("customer_provider", "corp_code", false));
+        }
+        if (m_kind == MasterKind::Goods) {
+            record.insert("Keyin_person", m_userName);
+            record.insert("Keyin_time", now);
+            record.insert("Update_time", now);
+        }
+        const QStringList names = record.keys();
+        const QString shape = names.join(',');
+        auto statement = statements.value(shape);
+        if (!statement) {
+            QStringList holders;
+            for (int i = 0; i < names.size(); ++i) {
+                holders << QStringLiteral(":v%1").arg(i);
+            }
+            QStringList columns;
+            for (const QString& n : names) {
+                columns << Database::checkIdentifier(n);
+            }
+            statement =
+                m_db.prepared(QStringLiteral("insert into %1 (%2) values (%3)")
+                                  .arg(table, columns.join(QStringLiteral(", ")), holders.join(QStringLiteral(", "))));
+            statements.insert(shape, statement);
+        }
+        for (int i = 0; i < names.size(); ++i) {
+            statement->bindValue(i, m_db.toDbValue(record.value(names[i])));
+        }
+        m_db.runBound(*statement);
+    }
+    tx.commit();
+    return int(plan.accepted.size());
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include "master/master_columns.h"
+#include "platform/spreadsheet_reader.h"
+
+class Clock;
+class Database;
+
+// Puts customers, suppliers or goods from a spreadsheet into the book. The
+// file's columns are matched to fields by their captions (those the lists
+// and the editors use, or the field names); every row is checked with the
+// editors' rules before anything is written: a code taken by the
+// numbering rules when the row has none, a code already in the book or
+// twice in the file refused, units, classes and suppliers found by name,
+// numbers read as numbers, texts within their columns' sizes. The accepted
+// rows are then written in one transaction: all of them, or none.
+class MasterImport {
+public:
+    struct Refusal {
+        int rowNumber = 0;  // as the spreadsheet numbers it
+        QString reason;
+    };
+    struct Plan {
+        QList<QVariantMap> accepted;  // field -> value, ready to write
+        QList<int> acceptedRowNumbers;
+        QList<Refusal> refused;
+    };
+
+    MasterImport(Database& db, const Clock& clock, const QString& userName, MasterKind kind);
+
+    // The group (customers, suppliers) or class (goods) new records go into
+    // unless a goods row names its class; it must have no child groups.
+    // Throws UserError when it has.
+    void setTargetGroup(const QVariant& groupId);
+    // Whether the purchase price may be read (the right to see costs).
+    void setSeesCost(bool sees) { m_seesCost = sees; }
+
+    // For each column of `header`, the field it fills, or empty when none:
+    // by caption or field name, without regard to case or spaces; a field
+    // is filled from its first column only.
+    QStringList guessMapping(const QStringList& header) const;
+    // The captions a field is known by, the first the one to show.
+    QStringList fieldCaptions(const QString& field) const;
+    // The fields a file may fill, in the order the list shows them.
+    QStringList importableFields() const;
+
+    // Checks the rows after the header (the sheet's first row); writes
+    // nothing.
+    Plan check(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping);
+    // Writes the accepted rows in one transaction, drawing the codes left
+    // empty; returns how many. Throws when the book refuses: nothing is
+    // written then.
+    int write(const Plan& plan);
+
+private:
+    struct Field {
+        QString name;
+        QStringList captions;
+        enum Kind { Text, Number, Unit, Supplier, Class } kind = Text;
+        bool cost = false;
+    };
+    QList<Field> fields() const;
+    // Empty when the row may go in; else why not. `record` gets the values.
+    QString checkRow(const QStringList& cells, const QStringList& mapping, QVariantMap& record);
+    void loadLookups();
+
+    Database& m_db;
+    const Clock& m_clock;
+    QString m_userName;
+    MasterKind m_kind;
+    bool m_seesCost = false;
+    QVariant m_targetGroup;
+    // Lower-case keys.
+    QHash<QString, QString> m_unitByName;     // name or code -> code
+    QHash<QString, QStringList> m_suppliers;  // code, company, person, "company(person)" -> codes
+    QHash<QString, QVariantList> m_classes;   // name -> ids
+    QSet<qint64> m_leafClasses;
+    QSet<QString> m_codesInBook;
+    QHash<QString, int> m_textSizes;  // field (lower case) -> characters
+};

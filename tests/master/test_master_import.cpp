@@ -1,0 +1,189 @@
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "data/data_module.h"
+#include "data/database.h"
+#include "master/master_export.h"
+#include "master/master_import.h"
+#include "platform/errors.h"
+#include "support/test_books.h"
+
+// Customers, suppliers and goods read from spreadsheets on both engines:
+// columns found by caption, every row checked as the editors check it,
+// refusals named by row, codes drawn for rows without one, all accepted
+// rows written in one transaction or none, and an export read back whole.
+class TestMasterImport : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init();
+    void cleanup() { m_program.reset(); }
+    void columnsAreFoundByCaption();
+    void goodsRowsAreCheckedAsTheEditorChecksThem();
+    void exportedGoodsComeBackWhole();
+    void customersGetCodesAndTheirGroup();
+    void allOrNothing();
+
+private:
+    Database& db() { return m_program->context().data().main(); }
+    MasterImport importer(MasterKind kind) { return MasterImport(db(), m_program->context().clock(), "张三", kind); }
+    static SpreadsheetReader::Sheet sheet(const QList<QStringList>& rows) {
+        SpreadsheetReader::Sheet s;
+        s.rows = rows;
+        for (int i = 0; i < rows.size(); ++i) {
+            s.rowNumbers << i + 1;
+        }
+        return s;
+    }
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+    QTemporaryDir m_out;
+};
+
+void TestMasterImport::init() {
+    if (!TestBooks::engineAvailable()) {
+        return;
+    }
+    m_program = std::make_unique<TestBooks::TestProgram>(true);
+    m_program->connect(TestBooks::currentEngine());
+    m_program->context().clock().setToday(QDate(2006, 6, 25));
+    db().execute(
+        "insert into Provider (Corp_code, provider_name, provider_Corp_Name, GroupClass) values "
+        "('00001', '王五', '五金厂', 1), ('00002', '赵六', '玻璃厂', 1), ('00003', '王五', '锁厂', 1)");
+    db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
+    db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('门锁', 1, 0)");
+    db().execute(
+        "insert into goods (code, Goods_name, Goods_unit, Provide_corp, Goods_class) values "
+        "('SP9', '旧货', 'UN001', '00001', 2)");
+}
+
+void TestMasterImport::columnsAreFoundByCaption() {
+    MasterImport goods = importer(MasterKind::Goods);
+    QCOMPARE(
+        goods.guessMapping({"商品编码", " 商品 名称 ", "计量单位", "入货价", "供货商", "商品分类", "颜色",
+                            "Default_Price", "商品名称"}),
+        (QStringList{"code", "Goods_name", "Goods_unit", "", "Provide_corp", "Goods_class", "", "Default_price", ""}));
+    // With the right to see costs the purchase price is read too.
+    goods.setSeesCost(true);
+    QCOMPARE(goods.guessMapping({"入货价"}), QStringList{"purchase_price"});
+    // A customer's telephone shown twice fills one field, from its first column.
+    QCOMPARE(importer(MasterKind::Customers).guessMapping({"客户编号", "国外电话", "酒店电话", "E-mail", "邮编"}),
+             (QStringList{"Corp_code", "Linkman_foreign_telephone", "", "Linkman_Email", "Linkman_postalcode"}));
+}
+
+void TestMasterImport::goodsRowsAreCheckedAsTheEditorChecksThem() {
+    MasterImport goods = importer(MasterKind::Goods);
+    goods.setTargetGroup(2);
+    const QList<QStringList> rows{
+        {"商品编码", "商品名称", "商品单位", "供货商", "默认售价", "默认数量", "商品分类"},
+        {"", "合页", "个", "玻璃厂(赵六)", "1,234.50", "2"},  // 2: drawn code, class of the target
+        {"SP9", "重复", "个", "00001"},                       // 3: in the book
+        {"A1", "门吸", "UN001", "锁厂", "", "", "门锁"},      // 4
+        {"A1", "门吸二", "个", "锁厂"},                       // 5: twice in the file
+        {"A2", "拉手", "箱子", "五金厂"},                     // 6: unknown unit
+        {"A3", "拉手", "个", "王五"},                         // 7: two suppliers called 王五
+        {"A4", "", "个", ""},                                 // 8: name and supplier missing
+        {"A5", "螺丝", "个", "五金厂", "十元"},               // 9: not a number
+        {"../x", "螺丝", "个", "五金厂"},                     // 10: a path as a code
+        {"A6", QString(101, QChar('x')), "个", "五金厂"},     // 11: too long
+        {"A7", "螺丝", "个", "五金厂", "", "", "无此类"},     // 12: unknown class
+        {"'=A8", "螺丝", "个", "五金厂"},                     // 13: a guarded formula-like code
+    };
+    const MasterImport::Plan plan = goods.check(sheet(rows), goods.guessMapping(rows.first()));
+    QCOMPARE(plan.acceptedRowNumbers, (QList<int>{2, 4, 13}));
+    QStringList reasons;
+    for (const MasterImport::Refusal& r : plan.refused) {
+        reasons << QString::number(r.rowNumber) + ":" + r.reason;
+    }
+    QCOMPARE(reasons, (QStringList{"3:编号[SP9]已经存在", "5:编号[A1]在文件中出现了不止一次", "6:找不到计量单位[箱子]",
+                                   "7:有多个供应商叫[王五]，请用供应商编号", "8:请填写[商品名称,供应商]",
+                                   "9:[默认售价]不是有效的数字: 十元",
+                                   "10:商品编码不能用作图片文件名，请不要使用 \\ / : * ? \" < > | 和控制字符",
+                                   "11:[商品名称]超过 100 个字", "12:找不到商品分类[无此类]"}));
+    QCOMPARE(db().scalar("select count(*) from goods").toInt(), 1);  // nothing written by the check
+    QCOMPARE(goods.write(plan), 3);
+    QCOMPARE(db().scalar("select count(*) from goods").toInt(), 4);
+    // The drawn code continues the counter; the defaults' total follows.
+    const QString drawn = db().scalar("select code from goods where Goods_name='合页'").toString();
+    QCOMPARE(drawn, QString("SP00000001"));
+    QCOMPARE(db().scalar("select Default_TotalPrice from goods where code=:c", {{"c", drawn}}).toDouble(), 2469.0);
+    QCOMPARE(db().scalar("select Goods_class from goods where code=:c", {{"c", drawn}}).toInt(), 2);
+    QCOMPARE(db().scalar("select Goods_class from goods where code='A1'").toInt(), 3);
+    QCOMPARE(db().scalar("select Provide_corp from goods where code='A1'").toString(), QString("00003"));
+    QCOMPARE(db().scalar("select Keyin_person from goods where code='A1'").toString(), QString("张三"));
+    QCOMPARE(db().scalar("select count(*) from goods where code='=A8'").toInt(), 1);
+    // The root class has child classes: no goods go there.
+    QVERIFY_THROWS_EXCEPTION(UserError, goods.setTargetGroup(1));
+}
+
+void TestMasterImport::exportedGoodsComeBackWhole() {
+    db().execute(
+        "update goods set Default_price = 12.5, Default_Qty = 3, Default_TotalPrice = 37.5, "
+        "Goods_size = '大', remark = '说明, \"引号\"', purchase_price = 7.25 where code = 'SP9'");
+    const QString file = m_out.filePath(TestBooks::currentEngine() + "-goods.csv");
+    MasterExport(db()).write(MasterKind::Goods, file, true);
+    const QString before =
+        db().scalar(
+                "select code || '|' || Goods_name || '|' || Goods_size || '|' || Goods_unit || '|' || "
+                "Provide_corp || '|' || remark from goods")
+            .toString();
+    db().execute("delete from goods");
+    MasterImport goods = importer(MasterKind::Goods);
+    goods.setSeesCost(true);
+    goods.setTargetGroup(2);
+    const SpreadsheetReader::Sheet read = SpreadsheetReader::read(file);
+    const MasterImport::Plan plan = goods.check(read, goods.guessMapping(read.rows.first()));
+    QCOMPARE(plan.refused.size(), 0);
+    QCOMPARE(goods.write(plan), 1);
+    QCOMPARE(db().scalar("select code || '|' || Goods_name || '|' || Goods_size || '|' || Goods_unit || '|' || "
+                         "Provide_corp || '|' || remark from goods")
+                 .toString(),
+             before);
+    QCOMPARE(db().scalar("select purchase_price from goods").toDouble(), 7.25);
+    QCOMPARE(db().scalar("select Default_TotalPrice from goods").toDouble(), 37.5);
+}
+
+void TestMasterImport::customersGetCodesAndTheirGroup() {
+    db().execute("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('国外', 1, 0, 1)");
+    const int group = db().scalar("select max(id) from Client_group").toInt();
+    MasterImport customers = importer(MasterKind::Customers);
+    customers.setTargetGroup(group);
+    const QList<QStringList> rows{{"客户编号", "客户姓名", "酒店名称", "国外电话"},
+                                  {"", "陈七", "海景酒店", "+61 2 1234"},
+                                  {"00001", "撞号", "", ""},  // a supplier's code is another book's
+                                  {"", "林八", "O'Hara \"Inn\"; drop table Client", ""}};
+    const MasterImport::Plan plan = customers.check(sheet(rows), customers.guessMapping(rows.first()));
+    QCOMPARE(plan.refused.size(), 0);
+    QCOMPARE(customers.write(plan), 3);
+    QCOMPARE(db().scalar("select count(*) from Client where GroupClass=:g", {{"g", group}}).toInt(), 3);
+    // Drawn codes come from the counter customers and suppliers share.
+    QCOMPARE(db().scalar("select Corp_code from Client where Linkman_name='陈七'").toString().size(), 5);
+    QCOMPARE(db().scalar("select Corp_name from Client where Linkman_name='林八'").toString(),
+             QString("O'Hara \"Inn\"; drop table Client"));
+    // Imported again, the given code is now taken.
+    const MasterImport::Plan again = customers.check(sheet(rows), customers.guessMapping(rows.first()));
+    QCOMPARE(again.refused.size(), 1);
+    QCOMPARE(again.refused.first().rowNumber, 3);
+}
+
+void TestMasterImport::allOrNothing() {
+    MasterImport goods = importer(MasterKind::Goods);
+    goods.setTargetGroup(2);
+    QList<QStringList> rows{{"商品编码", "商品名称", "商品单位", "供货商"}};
+    for (int i = 0; i < 50; ++i) {
+        rows << QStringList{QString("B%1").arg(i), "螺丝", "个", "五金厂"};
+    }
+    const MasterImport::Plan plan = goods.check(sheet(rows), goods.guessMapping(rows.first()));
+    QCOMPARE(plan.accepted.size(), 50);
+    // Another workstation saves one of the codes between the check and the
+    // write: the book refuses it, and none of the 50 goes in.
+    db().execute(
+        "insert into goods (code, Goods_name, Goods_unit, Provide_corp, Goods_class) values "
+        "('B30', '别人的', 'UN001', '00001', 2)");
+    const int before = db().scalar("select count(*) from goods").toInt();
+    QVERIFY_THROWS_EXCEPTION(DbError, goods.write(plan));
+    QCOMPARE(db().scalar("select count(*) from goods").toInt(), before);
+    QCOMPARE(db().scalar("select count(*) from goods where code like 'B%'").toInt(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestMasterImport)
+#include "test_master_import.moc"
