@@ -14,8 +14,10 @@
 #include "master/goods_class_dialog.h"
 #include "master/goods_edit_window.h"
 #include "master/group_tree_panel.h"
+#include "master/import_preview_dialog.h"
 #include "master/master_columns.h"
 #include "master/master_export_command.h"
+#include "master/master_import_command.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
@@ -33,6 +35,8 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
       m_groups(new GroupTreePanel(m_catalog.groupedDirectory(), actions(), m_status, this)) {
     setWindowTitle(QStringLiteral("基础商品管理"));
     chooseExportFile = [this] { return MasterExportCommand::chooseFile(this, MasterKind::Goods); };
+    chooseImportFile = [this] { return MasterImportCommand::chooseFile(this, MasterKind::Goods); };
+    showImportPreview = [](ImportPreviewDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
     m_catalog.editClass = [this](Dataset& classes) {
         GoodsClassDialog dialog(classes, m_catalog.units(), this);
         return dialog.exec() == QDialog::Accepted;
@@ -64,6 +68,13 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
         const QString file = chooseExportFile();
         if (!file.isEmpty()) {
             MasterExportCommand::run(this->context(), permissions(), *m_grid, MasterKind::Goods, file);
+        }
+    });
+    QAction* importing = add("Action_Import", "导入", [this] {
+        const QString file = chooseImportFile();
+        if (!file.isEmpty()) {
+            MasterImportCommand::run(this->context(), permissions(), m_catalog.groupedDirectory(), MasterKind::Goods,
+                                     file, showImportPreview, this);
         }
     });
     QAction* addClass = add("Action_AddGroup", "增加分类", [this] { m_catalog.addClass(); });
@@ -119,6 +130,11 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     {
         auto* b = new QPushButton(QStringLiteral("导出…"), this);
         connect(b, &QPushButton::clicked, exporting, &QAction::trigger);
+        toolbar->addWidget(b);
+    }
+    {
+        auto* b = new QPushButton(QStringLiteral("导入…"), this);
+        connect(b, &QPushButton::clicked, importing, &QAction::trigger);
         toolbar->addWidget(b);
     }
     auto* remarks = new QCheckBox(QStringLiteral("显示商品备注"), this);

@@ -3,6 +3,7 @@
 #include "master/goods_catalog.h"
 #include "ui/base_window.h"
 
+class ImportPreviewDialog;
 class DataGrid;
 class GroupTreePanel;
 class PictureBox;
@@ -37,6 +38,8 @@ public:
     std::function<void(int mode)> runEditor;
     // The file 导出… writes; tests replace it.
     std::function<QString()> chooseExportFile;
+    std::function<QString()> chooseImportFile;
+    std::function<bool(ImportPreviewDialog&)> showImportPreview;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -11,7 +11,9 @@
 #include "data/dataset.h"
 #include "master/customer_price_window.h"
 #include "master/group_tree_panel.h"
+#include "master/import_preview_dialog.h"
 #include "master/master_export_command.h"
+#include "master/master_import_command.h"
 #include "master/partner_edit_window.h"
 #include "platform/prompter.h"
 #include "reports/customer_price_report_window.h"
@@ -30,6 +32,8 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
       m_groups(new GroupTreePanel(m_directory.groupedDirectory(), actions(), m_status, this)) {
     setWindowTitle(side.listCaption);
     chooseExportFile = [this] { return MasterExportCommand::chooseFile(this, kind()); };
+    chooseImportFile = [this] { return MasterImportCommand::chooseFile(this, kind()); };
+    showImportPreview = [](ImportPreviewDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
     runEditWindow = [this](PartnerDirectory& directory) {
         PartnerEditWindow edit(this->context(), directory, this);
         edit.showModal();
@@ -86,6 +90,13 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
             MasterExportCommand::run(this->context(), permissions(), *m_grid, kind(), file);
         }
     });
+    QAction* importing = add("Action_Import", "导入", [this] {
+        const QString file = chooseImportFile();
+        if (!file.isEmpty()) {
+            MasterImportCommand::run(this->context(), permissions(), m_directory.groupedDirectory(), kind(), file,
+                                     showImportPreview, this);
+        }
+    });
 
     // Tree with its buttons; moving records or groups by drag edits them.
     m_groups->setDropRights(QStringLiteral("Action_EditCustomer"), QStringLiteral("Action_EditCustomer"));
@@ -135,6 +146,11 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     {
         auto* b = new QPushButton(QStringLiteral("导出…"), this);
         connect(b, &QPushButton::clicked, exporting, &QAction::trigger);
+        buttons->addWidget(b);
+    }
+    {
+        auto* b = new QPushButton(QStringLiteral("导入…"), this);
+        connect(b, &QPushButton::clicked, importing, &QAction::trigger);
         buttons->addWidget(b);
     }
     buttons->addStretch();

@@ -5,6 +5,7 @@
 #include "ui/base_window.h"
 #include "ui/grid_column.h"
 
+class ImportPreviewDialog;
 class DataGrid;
 class GroupTreePanel;
 class QLabel;
@@ -39,6 +40,8 @@ public:
     // The edit window; tests replace it (returns the saved flag).
     // The file 导出… writes; tests replace it.
     std::function<QString()> chooseExportFile;
+    std::function<QString()> chooseImportFile;
+    std::function<bool(ImportPreviewDialog&)> showImportPreview;
     std::function<bool(PartnerDirectory&)> runEditWindow;
     // The label report; tests replace it (gets the selected codes).
     std::function<void(const QStringList& codes)> showLabels;

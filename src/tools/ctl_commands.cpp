@@ -21,6 +21,7 @@
 #include "documents/demo_quotations.h"
 #include "master/demo_data.h"
 #include "master/master_export.h"
+#include "master/master_import.h"
 #include "platform/errors.h"
 #include "reports/document_printouts.h"
 #include "reports/engine/report_exporter.h"
@@ -47,6 +48,9 @@ QString CtlCommands::usage() {
         "  login USER PASSWORD               check a log-in against the book\n"
         "  create-book NAME --from BOOK [--description TEXT]\n"
         "                                    a new account book copied from BOOK\n"
+        "  import customers|suppliers|goods FILE [--group NAME|ID] [--check]\n"
+        "                                    the file's rows checked as the editors check them; refused rows\n"
+        "                                    on stderr, the accepted written in one transaction (--check: none)\n"
         "  export customers|suppliers|goods FILE\n"
         "                                    the records with the columns their list shows, to .xlsx or .csv\n"
         "  backup [BOOK] --out FILE          a copy of the book (default: the current one) taken while it\n"
@@ -168,6 +172,9 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         }
         if (command == "export") {
             return exportRecords(args, bookName);
+        }
+        if (command == "import") {
+            return importRecords(args, bookName);
         }
         if (command == "unscramble") {
             return unscramble(args);
@@ -300,6 +307,70 @@ int CtlCommands::scramble(const QStringList& args) {
     }
     m_out << ScrambleSetting(args[0]) << Qt::endl;
     return 0;
+}
+
+int CtlCommands::importRecords(const QStringList& args, const QString& bookName) {
+    static const QMap<QString, QPair<MasterKind, QString>> kinds{
+        {QStringLiteral("customers"), {MasterKind::Customers, QStringLiteral("Form_Client_List")}},
+        {QStringLiteral("suppliers"), {MasterKind::Suppliers, QStringLiteral("Form_Provider_List")}},
+        {QStringLiteral("goods"), {MasterKind::Goods, QStringLiteral("base_goods_frm")}}};
+    QStringList positional;
+    QString group;
+    bool checkOnly = false;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--group" && i + 1 < args.size()) {
+            group = args[++i];
+        } else if (args[i] == "--check") {
+            checkOnly = true;
+        } else if (args[i].startsWith("--")) {
+            return wrongUse();
+        } else {
+            positional << args[i];
+        }
+    }
+    if (positional.size() != 2 || !kinds.contains(positional[0])) {
+        return wrongUse();
+    }
+    const auto [kind, form] = kinds.value(positional[0]);
+    try {
+        const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(positional[1]);
+        openBook(bookName);
+        CtlDocuments documents(m_context, m_out, m_err, m_userName);
+        if (!documents.actingUserMay(QStringLiteral("Action_Import"), form)) {
+            return 3;
+        }
+        Database& db = m_context.data().main();
+        MasterImport importer(db, m_context.clock(), m_context.CurrentUser.UserName, kind);
+        PermissionChecker permissions(db, m_context.CurrentUser);
+        importer.setSeesCost(CostProfitRight::heldBy(permissions));
+        if (!group.isEmpty()) {
+            const QString groups = kind == MasterKind::Goods       ? QStringLiteral("goods_group")
+                                   : kind == MasterKind::Customers ? QStringLiteral("Client_group")
+                                                                   : QStringLiteral("Provider_group");
+            const QVariant id = db.scalar(
+                QStringLiteral("select min(id) from %1 where Class_name=:g or CAST(id AS VARCHAR(20))=:g").arg(groups),
+                {{"g", group}});
+            if (id.isNull()) {
+                throw UserError(QStringLiteral("找不到类别: %1").arg(group));
+            }
+            importer.setTargetGroup(id);
+        } else {
+            importer.setTargetGroup(1);
+        }
+        if (sheet.rows.isEmpty()) {
+            throw UserError(QStringLiteral("文件中没有内容"));
+        }
+        const MasterImport::Plan plan = importer.check(sheet, importer.guessMapping(sheet.rows.first()));
+        for (const MasterImport::Refusal& r : plan.refused) {
+            m_err << QStringLiteral("第 %1 行: %2").arg(r.rowNumber).arg(r.reason) << Qt::endl;
+        }
+        const int written = checkOnly ? 0 : importer.write(plan);
+        m_out << (checkOnly ? int(plan.accepted.size()) : written) << Qt::endl;
+        return 0;
+    } catch (const OlvendError& e) {
+        m_err << e.message() << Qt::endl;
+        return 1;
+    }
 }
 
 int CtlCommands::exportRecords(const QStringList& args, const QString& bookName) {

@@ -32,6 +32,7 @@ private:
     // backup [BOOK] --out FILE, restore [BOOK] --from FILE
     int backup(const QString& command, const QStringList& args, const QString& bookName);
     int exportRecords(const QStringList& args, const QString& bookName);
+    int importRecords(const QStringList& args, const QString& bookName);
     int report(const QStringList& args, const QString& bookName);
     int render(const QStringList& args);
     int print(const QStringList& args, const QString& bookName);

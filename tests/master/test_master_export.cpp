@@ -1,11 +1,15 @@
 #include <QFile>
+#include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "data/data_module.h"
 #include "data/database.h"
+#include "master/goods_catalog.h"
 #include "master/goods_list_window.h"
+#include "master/import_preview_dialog.h"
 #include "master/master_export.h"
 #include "master/partner_list_window.h"
 #include "master/partner_side.h"
@@ -29,6 +33,8 @@ private slots:
     void hostileTextStaysText();
     void listWindowsExportWhatTheyShow();
     void commandLineExportActsAsAUser();
+    void listWindowImportsThroughThePreview();
+    void commandLineImport();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -174,6 +180,91 @@ void TestMasterExport::commandLineExportActsAsAUser() {
     QVERIFY2(err.contains(".xlsx"), qPrintable(err));
     std::tie(code, out, err) = ctl({"export", "things", file("x.xlsx")});
     QCOMPARE(code, 2);
+}
+
+void TestMasterExport::listWindowImportsThroughThePreview() {
+    if (TestBooks::currentEngine() != QLatin1String("sqlite")) {
+        QSKIP("the windows are the same on both engines");
+    }
+    db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
+    QFile csv(file("in.csv"));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write(
+        "商品编码,商品名称,商品单位,供货商,默认售价\n,螺丝,个,五金厂,0.5\nSP1,重复,个,五金厂,1\n,垫片,个,玻璃厂,0.2\n");
+    csv.close();
+    GoodsListWindow goods(m_program->context());
+    goods.chooseImportFile = [this] { return file("in.csv"); };
+    int previews = 0;
+    goods.showImportPreview = [&previews](ImportPreviewDialog& dialog) {
+        ++previews;
+        // The preview guessed every column and names the refused row.
+        if (dialog.mapping() != QStringList{"code", "Goods_name", "Goods_unit", "Provide_corp", "Default_price"} ||
+            dialog.refusals()->count() != 1 || !dialog.refusals()->item(0)->text().contains("第 3 行") ||
+            dialog.summary()->text() != QString("可以导入 2 行，不能导入 1 行")) {
+            return false;
+        }
+        return true;
+    };
+    goods.show();
+    // The root holds classes: goods cannot go there.
+    m_program->prompter().clear();
+    goods.actions().execute("Action_Import");
+    QCOMPARE(previews, 0);
+    QCOMPARE(m_program->prompter().lastText(), QString("只能在没有子类的商品类别里增加商品！"));
+    const int leaf = db().scalar("select max(id) from goods_group").toInt();
+    goods.catalog().focusClass(leaf);
+    goods.actions().execute("Action_Import");
+    QCOMPARE(previews, 1);
+    QCOMPARE(m_program->prompter().lastText(), QString("已导入 2 个商品，1 行不能导入"));
+    QCOMPARE(db().scalar("select count(*) from goods where Goods_class=:c", {{"c", leaf}}).toInt(), 2);
+    // The list shows the class with its new goods.
+    QCOMPARE(goods.grid()->model()->rowCount(), 2);
+}
+
+void TestMasterExport::commandLineImport() {
+    db().execute("insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0), ('李四', '业务组', 1)");
+    db().execute("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('国外', 1, 0, 1)");
+    QFile csv(file("customers.csv"));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write("客户编号,客户姓名,酒店名称\n,陈七,海景酒店\n00001,撞号,\n");
+    csv.close();
+    const auto ctl = [this](const QStringList& args) {
+        QProcess p;
+        p.start(OLVENDCTL_PATH, QStringList{"--home", m_program->folder()} + args);
+        p.waitForFinished(120000);
+        return std::make_tuple(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                               QString::fromUtf8(p.readAllStandardError()));
+    };
+    auto [code, out, err] = ctl({"--user", "李四", "import", "customers", file("customers.csv"), "--group", "国外"});
+    QCOMPARE(code, 3);
+    db().execute(
+        "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table where "
+        "LOWER(Form_Name)='form_client_list' and LOWER(Action_Name)='action_import'");
+    // The root holds a group: records cannot go there.
+    std::tie(code, out, err) = ctl({"--user", "李四", "import", "customers", file("customers.csv"), "--check"});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("只能在没有子类的客户类别里增加客户"), qPrintable(err));
+    std::tie(code, out, err) =
+        ctl({"--user", "李四", "import", "customers", file("customers.csv"), "--check", "--group", "国外"});
+    QCOMPARE(code, 0);
+    QCOMPARE(out, QString("2\n"));
+    QCOMPARE(db().scalar("select count(*) from Client").toInt(), 0);
+    std::tie(code, out, err) = ctl({"--user", "李四", "import", "customers", file("customers.csv"), "--group", "国外"});
+    QCOMPARE(err, QString());
+    QCOMPARE(code, 0);
+    QCOMPARE(out, QString("2\n"));
+    QCOMPARE(db().scalar("select count(*) from Client c join Client_group g on g.id = c.GroupClass where "
+                         "g.Class_name = '国外'")
+                 .toInt(),
+             2);
+    // Again: the given code is taken now, the other row gets a new code.
+    std::tie(code, out, err) = ctl({"--user", "李四", "import", "customers", file("customers.csv"), "--group", "国外"});
+    QCOMPARE(code, 0);
+    QCOMPARE(out, QString("1\n"));
+    QVERIFY2(err.contains("第 3 行: 编号[00001]已经存在"), qPrintable(err));
+    std::tie(code, out, err) = ctl({"import", "customers", file("customers.csv"), "--group", "没有的组"});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("找不到类别"), qPrintable(err));
 }
 
 QTEST_MAIN(TestMasterExport)

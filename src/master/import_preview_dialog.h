@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+
+#include "master/master_import.h"
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QTableWidget;
+
+// The preview of an import: the file's first rows under its own captions,
+// above each column the field it fills (guessed from the caption, and open
+// to change), the rows that would be refused with their reasons, and how
+// many would go in. 导入 closes it with the plan of the mapping shown.
+class ImportPreviewDialog : public QDialog {
+    Q_OBJECT
+public:
+    ImportPreviewDialog(MasterImport& importer, const SpreadsheetReader::Sheet& sheet, const QString& title,
+                        QWidget* parent = nullptr);
+
+    const MasterImport::Plan& plan() const { return m_plan; }
+    QStringList mapping() const;
+    QComboBox* fieldChoice(int column) const { return m_choices.value(column); }
+    QListWidget* refusals() const { return m_refusals; }
+    QLabel* summary() const { return m_summary; }
+
+private:
+    // Checks every row again with the mapping shown.
+    void recheck();
+
+    MasterImport& m_importer;
+    const SpreadsheetReader::Sheet& m_sheet;
+    MasterImport::Plan m_plan;
+    QList<QComboBox*> m_choices;
+    QTableWidget* m_table;
+    QListWidget* m_refusals;
+    QLabel* m_summary;
+    class QPushButton* m_import;
+};

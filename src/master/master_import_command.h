@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <functional>
+
+#include "master/master_columns.h"
+
+class AppContext;
+class GroupedDirectory;
+class ImportPreviewDialog;
+class PermissionChecker;
+class QWidget;
+
+// 导入… of the customer, supplier and goods lists: a spreadsheet read,
+// previewed with its column mapping and refusals, and its accepted rows
+// written into the focused group in one transaction.
+namespace MasterImportCommand {
+// The file the user picks; empty when cancelled.
+QString chooseFile(QWidget* parent, MasterKind kind);
+// Shows the preview modally; true when the user chose 导入.
+using Preview = std::function<bool(ImportPreviewDialog& dialog)>;
+// Returns how many records were written (0 when cancelled or refused).
+int run(AppContext& context, PermissionChecker& permissions, GroupedDirectory& directory, MasterKind kind,
+        const QString& file, const Preview& preview, QWidget* parent);
+}  // namespace MasterImportCommand
