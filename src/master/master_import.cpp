@@ -1,6 +1,7 @@
 #include "master/master_import.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <cmath>
 #include <memory>
@@ -333,6 +334,31 @@ int MasterImport::write(const Plan& plan) {
     WriteTransaction tx(m_db);
     Numbering numbering(m_db, m_clock);
     QHash<QString, std::shared_ptr<QSqlQuery>> statements;  // by the fields written
+    const bool goods = m_kind == MasterKind::Goods;
+    const QString counterTable = goods ? QStringLiteral("goods") : QStringLiteral("customer_provider");
+    const QString counterField = goods ? QStringLiteral("code") : QStringLiteral("corp_code");
+    static const QRegularExpression goodsCode(QStringLiteral("^SP[0-9]{8}$"));
+    static const QRegularExpression corpCode(QStringLiteral("^[0-9]{5}$"));
+    const QRegularExpression& counterCode = goods ? goodsCode : corpCode;
+    // A code of the counter's own form given in the file moves the counter
+    // past it first, so that no code drawn, now or later, is one taken.
+    QString highest;
+    for (const QVariantMap& record : plan.accepted) {
+        const QString given = record.value(codeField).toString();
+        if (counterCode.match(given).hasMatch() && given > highest) {
+            highest = given;
+        }
+    }
+    if (!highest.isEmpty()) {
+        const QVariantMap key{{"t", counterTable}, {"f", counterField}};
+        const QString current =
+            m_db.scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t and fieldname=:f", key).toString();
+        if (current.size() == highest.size() && highest > current) {
+            QVariantMap params = key;
+            params.insert("c", highest);
+            m_db.execute("update Sys_ID_Autoincrement set CurrID=:c where tablename=:t and fieldname=:f", params);
+        }
+    }
     for (QVariantMap record : plan.accepted) {
         if (record.value(codeField).toString().isEmpty()) {
             record.insert(codeField, m_kind == MasterKind::Goods

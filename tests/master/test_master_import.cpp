@@ -111,6 +111,15 @@ void TestMasterImport::goodsRowsAreCheckedAsTheEditorChecksThem() {
     QCOMPARE(db().scalar("select Provide_corp from goods where code='A1'").toString(), QString("00003"));
     QCOMPARE(db().scalar("select Keyin_person from goods where code='A1'").toString(), QString("张三"));
     QCOMPARE(db().scalar("select count(*) from goods where code='=A8'").toInt(), 1);
+    // A code of the counter's form given in a file moves the counter past
+    // it before any code is drawn: no drawn code is one already taken.
+    const QList<QStringList> ahead{{"商品编码", "商品名称", "商品单位", "供货商"},
+                                   {"SP00000050", "螺母", "个", "五金厂"},
+                                   {"", "垫圈", "个", "五金厂"}};
+    QCOMPARE(goods.write(goods.check(sheet(ahead), goods.guessMapping(ahead.first()))), 2);
+    QCOMPARE(db().scalar("select code from goods where Goods_name='垫圈'").toString(), QString("SP00000051"));
+    QCOMPARE(db().scalar("select CurrID from Sys_ID_Autoincrement where tablename='goods'").toString(),
+             QString("SP00000051"));
     // The root class has child classes: no goods go there.
     QVERIFY_THROWS_EXCEPTION(UserError, goods.setTargetGroup(1));
 }
