@@ -1,5 +1,7 @@
 #include "master/import_preview_dialog.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -109,5 +111,8 @@ void ImportPreviewDialog::recheck() {
     }
     m_summary->setText(
         QStringLiteral("可以导入 %1 行，不能导入 %2 行").arg(m_plan.accepted.size()).arg(m_plan.refused.size()));
-    m_import->setEnabled(!m_plan.accepted.isEmpty());
+    // Nothing to write when no row passes or no column is taken.
+    const QStringList map = mapping();
+    const bool anyColumn = std::any_of(map.cbegin(), map.cend(), [](const QString& f) { return !f.isEmpty(); });
+    m_import->setEnabled(anyColumn && !m_plan.accepted.isEmpty());
 }

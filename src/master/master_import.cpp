@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlQuery>
 #include <cmath>
 #include <memory>
@@ -27,14 +28,32 @@ QString key(const QString& text) {
     return out;
 }
 
-// Numbers as people type them into spreadsheets: "1,234.50", " 12 ".
+// Numbers as people type them into spreadsheets: " 12 ", "1,234.50" with
+// commas only between groups of three digits; "12,5" is no number (a
+// decimal comma would be read a hundred times too large).
 bool readNumber(const QString& text, double* value) {
+    static const QRegularExpression grouped(QStringLiteral("^[-+]?[0-9]{1,3}(,[0-9]{3})+(\\.[0-9]+)?$"));
     QString t = text.trimmed();
-    t.remove(',');
-    t.remove(QChar(0xFF0C));  // ，
+    if (t.contains(',')) {
+        if (!grouped.match(t).hasMatch()) {
+            return false;
+        }
+        t.remove(',');
+    }
     bool ok = false;
     *value = t.toDouble(&ok);
     return ok && std::isfinite(*value) && std::fabs(*value) < 1e13;
+}
+
+// C0 control characters but tab and line breaks: no editor can type them,
+// and a server refuses NUL.
+bool hasControlCharacters(const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            return true;
+        }
+    }
+    return false;
 }
 }  // namespace
 
@@ -161,8 +180,12 @@ void MasterImport::loadLookups() {
     m_unitByName.clear();
     QSqlQuery units = m_db.query(QStringLiteral("select unit_code, Unit_name from unit"));
     while (units.next()) {
-        m_unitByName.insert(key(units.value(1).toString()), units.value(0).toString());
-        m_unitByName.insert(key(units.value(0).toString()), units.value(0).toString());
+        const QString code = units.value(0).toString();
+        for (const QString& name : {units.value(1).toString(), code}) {
+            if (!key(name).isEmpty() && !m_unitByName[key(name)].contains(code)) {
+                m_unitByName[key(name)] << code;
+            }
+        }
     }
     m_suppliers.clear();
     QSqlQuery suppliers =
@@ -191,7 +214,8 @@ void MasterImport::loadLookups() {
 }
 
 QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapping, QVariantMap& record) {
-    const QList<Field> all = fields();
+    const QList<Field>& all = m_fields;
+    int filled = 0;
     for (int c = 0; c < mapping.size() && c < cells.size(); ++c) {
         if (mapping[c].isEmpty()) {
             continue;
@@ -202,11 +226,16 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
         if (field == all.cend() || (field->cost && !m_seesCost)) {
             continue;
         }
-        // What a CSV export guarded against formulas is read as written.
-        const QString text = SpreadsheetWriter::unguarded(cells[c]).trimmed();
+        // What a CSV export guarded against formulas is read as written; a
+        // workbook's texts are texts already.
+        const QString text = (m_csv ? SpreadsheetWriter::unguarded(cells[c]) : cells[c]).trimmed();
         if (text.isEmpty()) {
             continue;
         }
+        if (hasControlCharacters(text)) {
+            return QStringLiteral("[%1]中有不能保存的控制字符").arg(field->captions.first());
+        }
+        ++filled;
         const QString caption = field->captions.first();
         switch (field->kind) {
             case Field::Number: {
@@ -218,11 +247,14 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
                 break;
             }
             case Field::Unit: {
-                const QString code = m_unitByName.value(key(text));
-                if (code.isEmpty()) {
+                const QStringList codes = m_unitByName.value(key(text));
+                if (codes.isEmpty()) {
                     return QStringLiteral("找不到计量单位[%1]").arg(text);
                 }
-                record.insert(field->name, code);
+                if (codes.size() > 1) {
+                    return QStringLiteral("有多个计量单位叫[%1]，请用单位编号").arg(text);
+                }
+                record.insert(field->name, codes.first());
                 break;
             }
             case Field::Supplier: {
@@ -259,6 +291,9 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
                 break;
             }
         }
+    }
+    if (filled == 0) {
+        return QStringLiteral("该行没有可导入的内容");
     }
     // The editors' rules.
     const QString codeField = MasterColumns::codeField(m_kind);
@@ -300,6 +335,8 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
 
 MasterImport::Plan MasterImport::check(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping) {
     loadLookups();
+    m_fields = fields();
+    m_csv = sheet.format != QLatin1String("XLSX");
     Plan plan;
     QSet<QString> inFile;
     const QString codeField = MasterColumns::codeField(m_kind);
@@ -343,27 +380,37 @@ int MasterImport::write(const Plan& plan) {
     // A code of the counter's own form given in the file moves the counter
     // past it first, so that no code drawn, now or later, is one taken.
     QString highest;
+    QSet<QString> given;
     for (const QVariantMap& record : plan.accepted) {
-        const QString given = record.value(codeField).toString();
-        if (counterCode.match(given).hasMatch() && given > highest) {
-            highest = given;
+        const QString code = record.value(codeField).toString();
+        given.insert(code.toLower());
+        if (counterCode.match(code).hasMatch() && code > highest) {
+            highest = code;
         }
     }
     if (!highest.isEmpty()) {
-        const QVariantMap key{{"t", counterTable}, {"f", counterField}};
-        const QString current =
-            m_db.scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t and fieldname=:f", key).toString();
-        if (current.size() == highest.size() && highest > current) {
-            QVariantMap params = key;
-            params.insert("c", highest);
-            m_db.execute("update Sys_ID_Autoincrement set CurrID=:c where tablename=:t and fieldname=:f", params);
-        }
+        // Only ever forward, in one statement: codes of one width order as
+        // their numbers, and another workstation's later code stays.
+        m_db.execute(
+            "update Sys_ID_Autoincrement set CurrID=:c where tablename=:t and fieldname=:f and CurrID < :below and "
+            "LENGTH(CurrID) = :width",
+            {{"c", highest},
+             {"below", highest},
+             {"width", int(highest.size())},
+             {"t", counterTable},
+             {"f", counterField}});
     }
     for (QVariantMap record : plan.accepted) {
         if (record.value(codeField).toString().isEmpty()) {
-            record.insert(codeField, m_kind == MasterKind::Goods
-                                         ? numbering.GetAutoIncrementID("goods", "code", false)
-                                         : numbering.GetAutoIncrementID("customer_provider", "corp_code", false));
+            // A code typed into an editor ahead of the counter is skipped.
+            QString code;
+            for (int attempt = 0; attempt < 10000; ++attempt) {
+                code = numbering.GetAutoIncrementID(counterTable, counterField, false);
+                if (!m_codesInBook.contains(code.toLower()) && !given.contains(code.toLower())) {
+                    break;
+                }
+            }
+            record.insert(codeField, code);
         }
         if (m_kind == MasterKind::Goods) {
             record.insert("Keyin_person", m_userName);

@@ -78,10 +78,12 @@ private:
     bool m_seesCost = false;
     QVariant m_targetGroup;
     // Lower-case keys.
-    QHash<QString, QString> m_unitByName;     // name or code -> code
-    QHash<QString, QStringList> m_suppliers;  // code, company, person, "company(person)" -> codes
-    QHash<QString, QVariantList> m_classes;   // name -> ids
+    QHash<QString, QStringList> m_unitByName;  // name or code -> codes
+    QHash<QString, QStringList> m_suppliers;   // code, company, person, "company(person)" -> codes
+    QHash<QString, QVariantList> m_classes;    // name -> ids
     QSet<qint64> m_leafClasses;
     QSet<QString> m_codesInBook;
     QHash<QString, int> m_textSizes;  // field (lower case) -> characters
+    QList<Field> m_fields;            // fields() for the check under way
+    bool m_csv = false;               // the sheet came from a CSV file
 };

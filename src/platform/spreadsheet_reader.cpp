@@ -18,6 +18,9 @@
 namespace {
 
 constexpr qint64 kChunk = 256 * 1024;
+// What a kept cell or shared text costs beyond its characters, counted
+// against the limit of text.
+constexpr qint64 kCellOverhead = 16;
 // workbook.xml and its relations name the sheets; they are small.
 constexpr qint64 kMaxIndexPartBytes = 16 * 1024 * 1024;
 
@@ -49,7 +52,9 @@ public:
                                 .arg(column + 1)
                                 .arg(m_limits.maxCellChars));
         }
-        m_text += text.size();
+        // Each cell kept costs its text and a fixed overhead, so that many
+        // empty cells cannot fill the memory either.
+        m_text += text.size() + kCellOverhead;
         if (m_text > m_limits.maxTextChars) {
             throw UserError(
                 QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(m_limits.maxTextChars));
@@ -247,7 +252,7 @@ QString firstSheetPart(Workbook& book) {
         part = QStringLiteral("xl/worksheets/sheet1.xml");
     }
     if (!book.has(part)) {
-        throw book.damaged(QStringLiteral("no worksheet"));
+        throw book.damaged(QStringLiteral("工作簿中找不到工作表"));
     }
     return part;
 }
@@ -279,7 +284,7 @@ QStringList sharedStrings(Workbook& book, const SpreadsheetReader::Limits& limit
             } else if (name == QLatin1String("rPh")) {
                 --phonetic;
             } else if (name == QLatin1String("si")) {
-                total += current.size();
+                total += current.size() + kCellOverhead;
                 if (total > limits.maxTextChars) {
                     throw UserError(
                         QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(limits.maxTextChars));
@@ -288,6 +293,9 @@ QStringList sharedStrings(Workbook& book, const SpreadsheetReader::Limits& limit
             }
         } else if (xml.isCharacters() && inText) {
             current += xml.text();
+            if (current.size() > limits.maxCellChars) {
+                throw UserError(QStringLiteral("文件中有超过 %1 个字符的内容，不能导入。").arg(limits.maxCellChars));
+            }
         }
     });
     return out;
@@ -389,7 +397,8 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
                     bool ok = false;
                     const int index = value.trimmed().toInt(&ok);
                     if (!ok || index < 0 || index >= shared.size()) {
-                        throw book.damaged(QStringLiteral("shared string %1 of %2").arg(value).arg(shared.size()));
+                        throw book.damaged(
+                            QStringLiteral("第 %1 行引用了不存在的共享文字 %2").arg(rowNumber).arg(value));
                     }
                     text = shared[index];
                 } else if (type == QLatin1String("inlineStr")) {
@@ -410,6 +419,13 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
                 value += xml.text();
             } else if (inInline) {
                 inline_ += xml.text();
+            }
+            // A cell is measured as it grows, not once it is whole.
+            if (value.size() > limits.maxCellChars || inline_.size() > limits.maxCellChars) {
+                throw UserError(QStringLiteral("文件第 %1 行第 %2 列的内容超过 %3 个字符，不能导入。")
+                                    .arg(rowNumber)
+                                    .arg(column + 1)
+                                    .arg(limits.maxCellChars));
             }
         }
     });
@@ -487,6 +503,12 @@ SpreadsheetReader::Sheet SpreadsheetReader::readCsv(const QByteArray& bytes, con
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text.at(i);
+        if (field.size() > limits.maxCellChars) {
+            throw UserError(QStringLiteral("文件第 %1 行第 %2 列的内容超过 %3 个字符，不能导入。")
+                                .arg(record)
+                                .arg(column + 1)
+                                .arg(limits.maxCellChars));
+        }
         if (quoted) {
             if (c == '"') {
                 if (i + 1 < n && text.at(i + 1) == '"') {

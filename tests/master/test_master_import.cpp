@@ -23,6 +23,7 @@ private slots:
     void exportedGoodsComeBackWhole();
     void customersGetCodesAndTheirGroup();
     void allOrNothing();
+    void rowsThatCannotBeTrusted();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -192,6 +193,43 @@ void TestMasterImport::allOrNothing() {
     QVERIFY_THROWS_EXCEPTION(DbError, goods.write(plan));
     QCOMPARE(db().scalar("select count(*) from goods").toInt(), before);
     QCOMPARE(db().scalar("select count(*) from goods where code like 'B%'").toInt(), 1);
+}
+
+// Values read wrong would be worse than refused: a decimal comma, a row
+// with nothing for the mapped columns, control characters, a unit name two
+// units share; and a drawn code never one an editor already gave.
+void TestMasterImport::rowsThatCannotBeTrusted() {
+    db().execute("insert into unit (unit_code, Unit_name, remark) values ('UN900', '个', '')");
+    db().execute(
+        "insert into goods (code, Goods_name, Goods_unit, Provide_corp, Goods_class) values "
+        "('SP00000001', '编辑器给的', 'UN001', '00001', 2)");
+    MasterImport goods = importer(MasterKind::Goods);
+    goods.setTargetGroup(2);
+    const QList<QStringList> rows{
+        {"商品编码", "商品名称", "商品单位", "供货商", "默认售价", "颜色"},
+        {"", "螺丝", "UN001", "五金厂", "12,5"},                            // 2: a decimal comma
+        {"", "螺丝", "UN001", "五金厂", "1,234.5"},                         // 3: grouped thousands
+        {"", "", "", "", "", "红"},                                         // 4: nothing mapped holds anything
+        {"", QString("螺") + QChar(0) + QString("丝"), "UN001", "五金厂"},  // 5: NUL
+        {"", "螺丝", "个", "五金厂"},                                       // 6: two units are called 个
+    };
+    const MasterImport::Plan plan = goods.check(sheet(rows), goods.guessMapping(rows.first()));
+    QCOMPARE(plan.acceptedRowNumbers, QList<int>{3});
+    QStringList reasons;
+    for (const MasterImport::Refusal& r : plan.refused) {
+        reasons << QString::number(r.rowNumber) + ":" + r.reason;
+    }
+    QCOMPARE(reasons, (QStringList{"2:[默认售价]不是有效的数字: 12,5", "4:该行没有可导入的内容",
+                                   "5:[商品名称]中有不能保存的控制字符", "6:有多个计量单位叫[个]，请用单位编号"}));
+    // The counter stands at nothing yet; the code an editor gave is skipped.
+    QCOMPARE(goods.write(plan), 1);
+    QCOMPARE(db().scalar("select code from goods where Default_price = 1234.5").toString(), QString("SP00000002"));
+    // In a workbook a leading apostrophe is the text itself.
+    SpreadsheetReader::Sheet workbook =
+        sheet({{"商品编码", "商品名称", "商品单位", "供货商"}, {"'=X1", "螺丝", "UN001", "五金厂"}});
+    workbook.format = "XLSX";
+    QCOMPARE(goods.write(goods.check(workbook, goods.guessMapping(workbook.rows.first()))), 1);
+    QCOMPARE(db().scalar("select count(*) from goods where code = :c", {{"c", QString("'=X1")}}).toInt(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestMasterImport)

@@ -224,6 +224,40 @@ void TestSpreadsheets::limitsStopHugeFiles() {
     QVERIFY(QFileInfo(bombFile).size() < 64 * 1024);
     said = refusal([&] { SpreadsheetReader::read(bombFile, small); });
     QVERIFY2(said.contains("解压后超过 1 MB"), qPrintable(said));
+    // Texts that cost nothing but their number (empty shared texts by the
+    // hundred) and one huge cell: stopped as they grow.
+    SpreadsheetReader::Limits roomy;
+    roomy.maxTextChars = 1000;
+    roomy.maxCellChars = 100;
+    QByteArray flood = R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
+    for (int i = 0; i < 200; ++i) {
+        flood += "<si/>";
+    }
+    flood += "</sst>";
+    const QString floodFile = makeXlsx("flood.xlsx", {{"xl/workbook.xml", kWorkbook},
+                                                      {"xl/_rels/workbook.xml.rels", kRels},
+                                                      {"xl/sharedStrings.xml", flood},
+                                                      {"xl/worksheets/data.xml", sheetXml("")}});
+    said = refusal([&] { SpreadsheetReader::read(floodFile, roomy); });
+    QVERIFY2(said.contains("文字太多"), qPrintable(said));
+    said = refusal([&] {
+        SpreadsheetReader::read(
+            workbook("huge.xlsx", "<row r=\"1\"><c r=\"A1\"><v>" + QByteArray(5000, '7') + "</v></c></row>"), roomy);
+    });
+    QVERIFY2(said.contains("超过 100 个字符"), qPrintable(said));
+    // Many empty cells count too.
+    QByteArray emptyCells;
+    for (int r = 1; r <= 9; ++r) {
+        emptyCells += QStringLiteral(
+                          "<row r=\"%1\"><c r=\"A%1\" t=\"inlineStr\"><is><t/></is></c><c r=\"B%1\" "
+                          "t=\"inlineStr\"><is><t/></is></c><c r=\"C%1\"><v>1</v></c></row>")
+                          .arg(r)
+                          .toUtf8();
+    }
+    SpreadsheetReader::Limits fewCells = roomy;
+    fewCells.maxTextChars = 200;
+    said = refusal([&] { SpreadsheetReader::read(workbook("cells.xlsx", emptyCells), fewCells); });
+    QVERIFY2(said.contains("文字太多"), qPrintable(said));
     // A CSV file of 100,000 rows against a limit of 10: refused, not read
     // whole into rows.
     QByteArray csv;
