@@ -347,9 +347,17 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
             const QString groups = kind == MasterKind::Goods       ? QStringLiteral("goods_group")
                                    : kind == MasterKind::Customers ? QStringLiteral("Client_group")
                                                                    : QStringLiteral("Provider_group");
-            const QVariant id = db.scalar(
-                QStringLiteral("select min(id) from %1 where Class_name=:g or CAST(id AS VARCHAR(20))=:g").arg(groups),
-                {{"g", group}});
+            // By its ID, else by its name, which must be one group's only.
+            QVariant id = db.scalar(QStringLiteral("select id from %1 where CAST(id AS VARCHAR(20))=:g").arg(groups),
+                                    {{"g", group}});
+            if (id.isNull()) {
+                if (db.scalar(QStringLiteral("select count(*) from %1 where Class_name=:g").arg(groups), {{"g", group}})
+                        .toInt() > 1) {
+                    throw UserError(QStringLiteral("有多个类别叫[%1]，请用类别的编号").arg(group));
+                }
+                id =
+                    db.scalar(QStringLiteral("select min(id) from %1 where Class_name=:g").arg(groups), {{"g", group}});
+            }
             if (id.isNull()) {
                 throw UserError(QStringLiteral("找不到类别: %1").arg(group));
             }

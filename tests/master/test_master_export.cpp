@@ -265,6 +265,11 @@ void TestMasterExport::commandLineImport() {
     std::tie(code, out, err) = ctl({"import", "customers", file("customers.csv"), "--group", "没有的组"});
     QCOMPARE(code, 1);
     QVERIFY2(err.contains("找不到类别"), qPrintable(err));
+    // Two groups of one name: said, not guessed.
+    db().execute("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('国外', 1, 0, 1)");
+    std::tie(code, out, err) = ctl({"import", "customers", file("customers.csv"), "--group", "国外"});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("有多个类别叫[国外]"), qPrintable(err));
 }
 
 QTEST_MAIN(TestMasterExport)
