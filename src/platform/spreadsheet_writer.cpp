@@ -129,6 +129,16 @@ void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header
         name.replace(QChar(c), QChar('_'));
     }
     lxw_worksheet* sheet = workbook_add_worksheet(book, name.isEmpty() ? nullptr : name.toUtf8().constData());
+    if (!sheet) {
+        // A name Excel reserves or refuses ("History", a leading
+        // apostrophe): the sheet keeps the default name.
+        sheet = workbook_add_worksheet(book, nullptr);
+    }
+    if (!sheet) {
+        workbook_close(book);
+        QFile::remove(temp);
+        throw cannotWrite(file);
+    }
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
     lxw_error error = LXW_NO_ERROR;
@@ -152,6 +162,11 @@ void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header
         }
     }
     const lxw_error closed = workbook_close(book);
+    if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
+        QFile::remove(temp);
+        throw UserError(
+            QStringLiteral("有内容超过 32767 个字符，Excel 工作簿的单元格放不下，没有导出。请导出为 CSV 文件。"));
+    }
     if (error != LXW_NO_ERROR || closed != LXW_NO_ERROR) {
         QFile::remove(temp);
         throw cannotWrite(file, QString::fromUtf8(lxw_strerror(error != LXW_NO_ERROR ? error : closed)));

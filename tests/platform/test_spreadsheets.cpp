@@ -20,6 +20,7 @@ class TestSpreadsheets : public QObject {
 private slots:
     void workbookRoundTrip();
     void workbookAsExcelWritesIt();
+    void refusedSheetNames();
     void damagedWorkbooksAreRefused_data();
     void damagedWorkbooksAreRefused();
     void limitsStopHugeFiles();
@@ -106,9 +107,18 @@ void TestSpreadsheets::workbookRoundTrip() {
     // Beyond what a cell of Excel holds: refused, no file left.
     const QString said =
         refusal([&] { SpreadsheetWriter::write(path("toolong.xlsx"), {"a"}, {{QString(40000, QChar('x'))}}); });
-    QVERIFY2(said.contains("无法写入文件"), qPrintable(said));
+    QVERIFY2(said.contains("超过 32767 个字符"), qPrintable(said));
     QVERIFY(!QFile::exists(path("toolong.xlsx")));
     QVERIFY(!QFile::exists(path("toolong.xlsx.part")));
+}
+
+// Sheet names Excel refuses leave the sheet its default name.
+void TestSpreadsheets::refusedSheetNames() {
+    for (const QString& name : {QString("History"), QString("'quoted"), QString("a[b]:c*?/\\")}) {
+        const QString file = path("named.xlsx");
+        SpreadsheetWriter::write(file, {"甲"}, {{QString("1")}}, name);
+        QCOMPARE(SpreadsheetReader::read(file).rows, (QList<QStringList>{{"甲"}, {"1"}}));
+    }
 }
 
 void TestSpreadsheets::workbookAsExcelWritesIt() {
