@@ -221,8 +221,15 @@ void parseStream(Workbook& book, const QString& part, const std::function<void(Q
     }
 }
 
-// The part of the workbook's first sheet.
-QString firstSheetPart(Workbook& book) {
+// The parts of the workbook's first sheet and of its shared texts, found
+// through the workbook's relations; the names Excel gives them when the
+// relations do not say.
+struct WorkbookParts {
+    QString sheet;
+    QString sharedStrings;  // empty when the workbook has none
+};
+
+WorkbookParts workbookParts(Workbook& book) {
     QString relationId;
     {
         QXmlStreamReader xml(book.whole(QStringLiteral("xl/workbook.xml"), kMaxIndexPartBytes));
@@ -236,32 +243,49 @@ QString firstSheetPart(Workbook& book) {
             }
         }
     }
-    QString target;
+    const auto partOf = [](const QString& target) {
+        return target.startsWith('/') ? target.mid(1) : QStringLiteral("xl/") + target;
+    };
+    WorkbookParts parts;
     const QString rels = QStringLiteral("xl/_rels/workbook.xml.rels");
-    if (!relationId.isEmpty() && book.has(rels)) {
+    if (book.has(rels)) {
         QXmlStreamReader xml(book.whole(rels, kMaxIndexPartBytes));
-        while (!xml.atEnd() && target.isEmpty()) {
-            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("Relationship") &&
-                xml.attributes().value(QLatin1String("Id")) == relationId) {
-                target = xml.attributes().value(QLatin1String("Target")).toString();
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("Relationship")) {
+                continue;
+            }
+            const QXmlStreamAttributes a = xml.attributes();
+            const QString target = a.value(QLatin1String("Target")).toString();
+            if (target.isEmpty()) {
+                continue;
+            }
+            if (!relationId.isEmpty() && a.value(QLatin1String("Id")) == relationId && parts.sheet.isEmpty()) {
+                parts.sheet = partOf(target);
+            } else if (a.value(QLatin1String("Type")).endsWith(QLatin1String("/sharedStrings")) &&
+                       parts.sharedStrings.isEmpty()) {
+                parts.sharedStrings = partOf(target);
             }
         }
     }
-    QString part = target.startsWith('/') ? target.mid(1) : QStringLiteral("xl/") + target;
-    if (target.isEmpty() || !book.has(part)) {
-        part = QStringLiteral("xl/worksheets/sheet1.xml");
+    if (parts.sheet.isEmpty() || !book.has(parts.sheet)) {
+        parts.sheet = QStringLiteral("xl/worksheets/sheet1.xml");
     }
-    if (!book.has(part)) {
+    if (!book.has(parts.sheet)) {
         throw book.damaged(QStringLiteral("工作簿中找不到工作表"));
     }
-    return part;
+    if (parts.sharedStrings.isEmpty() || !book.has(parts.sharedStrings)) {
+        parts.sharedStrings = QStringLiteral("xl/sharedStrings.xml");
+    }
+    if (!book.has(parts.sharedStrings)) {
+        parts.sharedStrings.clear();
+    }
+    return parts;
 }
 
 // The workbook's shared texts, in order.
-QStringList sharedStrings(Workbook& book, const SpreadsheetReader::Limits& limits) {
+QStringList sharedStrings(Workbook& book, const QString& part, const SpreadsheetReader::Limits& limits) {
     QStringList out;
-    const QString part = QStringLiteral("xl/sharedStrings.xml");
-    if (!book.has(part)) {
+    if (part.isEmpty()) {
         return out;
     }
     QString current;
@@ -347,8 +371,8 @@ SpreadsheetReader::Sheet SpreadsheetReader::read(const QString& file, const Limi
 
 SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const Limits& limits) {
     Workbook book(file, limits);
-    const QString sheetPart = firstSheetPart(book);
-    const QStringList shared = sharedStrings(book, limits);
+    const WorkbookParts parts = workbookParts(book);
+    const QStringList shared = sharedStrings(book, parts.sharedStrings, limits);
 
     Sheet sheet;
     sheet.format = QStringLiteral("XLSX");
@@ -362,7 +386,7 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
     bool inValue = false;
     bool inInline = false;
     int phonetic = 0;
-    parseStream(book, sheetPart, [&](QXmlStreamReader& xml) {
+    parseStream(book, parts.sheet, [&](QXmlStreamReader& xml) {
         const auto name = xml.name();
         if (xml.isStartElement()) {
             if (name == QLatin1String("row")) {
@@ -432,6 +456,62 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
     return sheet;
 }
 
+namespace {
+
+constexpr qint64 kDecodeChunk = 1024 * 1024;
+
+// Where a piece of UTF-8 that starts at `from` may end without cutting a
+// character in two: at most `from + kDecodeChunk`, moved back to the start
+// of the character there.
+qsizetype utf8PieceEnd(const QByteArray& bytes, qsizetype from) {
+    qsizetype end = std::min<qsizetype>(bytes.size(), from + kDecodeChunk);
+    if (end == bytes.size()) {
+        return end;
+    }
+    qsizetype back = end;
+    while (back > from && back > end - 4 && (uchar(bytes[back]) & 0xC0) == 0x80) {
+        --back;
+    }
+    return back > from ? back : end;  // invalid bytes fail the decoding anyway
+}
+
+// Decodes a piece at a time, so that neither a second copy of the text
+// nor more than the limit of characters is ever held. `out` null only
+// checks that the bytes decode.
+bool decodeUtf8(const QByteArray& bytes, qsizetype from, QString* out, qint64 maxChars) {
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    for (qsizetype at = from; at < bytes.size();) {
+        const qsizetype end = utf8PieceEnd(bytes, at);
+        const QString piece = utf8(QByteArrayView(bytes).sliced(at, end - at));
+        if (utf8.hasError()) {
+            return false;
+        }
+        if (out) {
+            if (out->size() + piece.size() > maxChars) {
+                throw UserError(QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(maxChars));
+            }
+            *out += piece;
+        }
+        at = end;
+    }
+    return true;
+}
+
+// A stateful decoder fed a piece at a time; the text is measured as it grows.
+QString decodeInPieces(QStringDecoder& decoder, const QByteArray& bytes, qint64 maxChars) {
+    QString out;
+    for (qsizetype at = 0; at < bytes.size(); at += kDecodeChunk) {
+        out += decoder(QByteArrayView(bytes).sliced(at, std::min<qsizetype>(kDecodeChunk, bytes.size() - at)));
+        if (out.size() > maxChars) {
+            throw UserError(QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(maxChars));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 QString SpreadsheetReader::csvEncoding(const QByteArray& bytes) {
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         return QStringLiteral("UTF-8");
@@ -439,10 +519,7 @@ QString SpreadsheetReader::csvEncoding(const QByteArray& bytes) {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         return QStringLiteral("UTF-16");
     }
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8(bytes);
-    Q_UNUSED(text);
-    return utf8.hasError() ? QStringLiteral("GB18030") : QStringLiteral("UTF-8");
+    return decodeUtf8(bytes, 0, nullptr, 0) ? QStringLiteral("UTF-8") : QStringLiteral("GB18030");
 }
 
 SpreadsheetReader::Sheet SpreadsheetReader::readCsv(const QByteArray& bytes, const Limits& limits) {
@@ -453,15 +530,17 @@ SpreadsheetReader::Sheet SpreadsheetReader::readCsv(const QByteArray& bytes, con
     sheet.format = csvEncoding(bytes);
     QString text;
     if (sheet.format == QLatin1String("UTF-16")) {
-        text = QStringDecoder(QStringDecoder::Utf16)(bytes);
+        QStringDecoder utf16(QStringDecoder::Utf16);
+        text = decodeInPieces(utf16, bytes, limits.maxTextChars);
     } else if (sheet.format == QLatin1String("UTF-8")) {
-        text = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless)(bytes);
+        const qsizetype bom = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+        decodeUtf8(bytes, bom, &text, limits.maxTextChars);
     } else {
         QStringDecoder gb("GB18030");
         if (!gb.isValid()) {
             throw UserError(QStringLiteral("本程序无法读取 GB18030 编码的文件，请把文件另存为 UTF-8 编码后再导入。"));
         }
-        text = gb(bytes);
+        text = decodeInPieces(gb, bytes, limits.maxTextChars);
         if (gb.hasError()) {
             throw UserError(
                 QStringLiteral("文件的编码无法识别（既不是 UTF-8 也不是 GB18030），请把文件另存为 UTF-8 "
@@ -469,10 +548,7 @@ SpreadsheetReader::Sheet SpreadsheetReader::readCsv(const QByteArray& bytes, con
         }
     }
     if (text.startsWith(QChar(0xFEFF))) {
-        text.remove(0, 1);
-    }
-    if (text.size() > limits.maxTextChars) {
-        throw UserError(QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(limits.maxTextChars));
+        text.remove(0, 1);  // a UTF-16 byte-order mark
     }
     // The separator the first line uses most: a comma, else a semicolon or
     // a tab (as some Excel versions and regions write).

@@ -333,12 +333,13 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
     }
     const auto [kind, form] = kinds.value(positional[0]);
     try {
-        const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(positional[1]);
         openBook(bookName);
         CtlDocuments documents(m_context, m_out, m_err, m_userName);
         if (!documents.actingUserMay(QStringLiteral("Action_Import"), form)) {
             return 3;
         }
+        // Read only once the user may import: a large file costs time.
+        const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(positional[1]);
         Database& db = m_context.data().main();
         MasterImport importer(db, m_context.clock(), m_context.CurrentUser.UserName, kind);
         PermissionChecker permissions(db, m_context.CurrentUser);

@@ -27,6 +27,8 @@ private slots:
     void csvEncodingsAndQuoting_data();
     void csvEncodingsAndQuoting();
     void csvRoundTripKeepsFormulaLikeText();
+    void csvLargerThanOneDecodedPiece();
+    void sharedTextsFoundThroughTheRelations();
     void columnReferences();
 
 private:
@@ -292,6 +294,11 @@ void TestSpreadsheets::csvEncodingsAndQuoting_data() {
     QStringEncoder gb("GB18030");
     const QByteArray gbBytes = gb(QStringLiteral("编号,名称\r\n01,门锁\r\n"));
     QTest::newRow("gb18030") << gbBytes << QString("GB18030") << two;
+    QStringEncoder utf16le(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    QTest::newRow("utf-16le") << QByteArray(utf16le(QStringLiteral("编号\t名称\r\n01\t门锁\r\n"))) << QString("UTF-16")
+                              << two;
+    QStringEncoder utf16be(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom);
+    QTest::newRow("utf-16be") << QByteArray(utf16be(QStringLiteral("编号,名称\n01,门锁"))) << QString("UTF-16") << two;
     QTest::newRow("semicolons") << QByteArray("编号;名称\n01;门锁\n") << QString("UTF-8") << two;
     QTest::newRow("tabs") << QByteArray("编号\t名称\n01\t门锁\n") << QString("UTF-8") << two;
     QTest::newRow("quotes and line breaks")
@@ -339,6 +346,62 @@ void TestSpreadsheets::csvRoundTripKeepsFormulaLikeText() {
     // Bytes that are neither UTF-8 nor GB18030.
     const QString bad = refusal([] { SpreadsheetReader::readCsv(QByteArray("a,\x80\xFF\xFE\x30", 6), {}); });
     QVERIFY2(bad.contains("编码"), qPrintable(bad));
+}
+
+// A file is decoded a megabyte at a time; a character cut by a piece's
+// end must come out whole, in UTF-8 (3 bytes) as in GB18030 (2 bytes).
+void TestSpreadsheets::csvLargerThanOneDecodedPiece() {
+    SpreadsheetReader::Limits many;
+    many.maxRows = 300000;
+    const auto rowsOf = [](const QByteArray& header, const QByteArray& row, int count) {
+        QByteArray bytes = header;
+        for (int i = 0; i < count; ++i) {
+            bytes += row;
+        }
+        return bytes;
+    };
+    // 7 header bytes, then rows of 6: the megabyte ends inside a 门.
+    const QByteArray utf8 = rowsOf("abc,de\n", "x,\xE9\x97\xA8\n", 200000);
+    QCOMPARE((1024 * 1024 - 7) % 6, 3);
+    SpreadsheetReader::Sheet sheet = SpreadsheetReader::readCsv(utf8, many);
+    QCOMPARE(sheet.format, QString("UTF-8"));
+    QCOMPARE(sheet.rows.size(), 200001);
+    for (int r = 1; r < sheet.rows.size(); ++r) {
+        QVERIFY2(sheet.rows[r] == (QStringList{"x", QStringLiteral("门")}), qPrintable(QString::number(r)));
+    }
+    // 3 header bytes, then rows of 5: the megabyte ends between 门's two
+    // bytes.
+    QStringEncoder gb("GB18030");
+    const QByteArray gbRow = gb(QStringLiteral("x,门\n"));
+    QCOMPARE(gbRow.size(), 5);
+    const QByteArray gbBytes = rowsOf(gb(QStringLiteral("门\n")) + QByteArray(), gbRow, 250000);
+    QCOMPARE((1024 * 1024 - 3) % 5, 3);
+    sheet = SpreadsheetReader::readCsv(gbBytes, many);
+    QCOMPARE(sheet.format, QString("GB18030"));
+    QCOMPARE(sheet.rows.size(), 250001);
+    for (int r = 1; r < sheet.rows.size(); ++r) {
+        QVERIFY2(sheet.rows[r] == (QStringList{"x", QStringLiteral("门")}), qPrintable(QString::number(r)));
+    }
+    // A UTF-8 file cut inside its last character is no UTF-8.
+    QCOMPARE(SpreadsheetReader::csvEncoding(utf8.chopped(2)), QString("GB18030"));
+}
+
+// A workbook whose writer named its shared texts otherwise: found through
+// the workbook's relations, not by Excel's usual name.
+void TestSpreadsheets::sharedTextsFoundThroughTheRelations() {
+    const QByteArray rels =
+        R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+        R"(<Relationship Id="rId7" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/data.xml"/>)"
+        R"(<Relationship Id="rId9" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="/xl/texts/strings1.xml"/></Relationships>)";
+    const QByteArray shared =
+        R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><si><t>商品名称</t></si><si><t>门锁</t></si></sst>)";
+    const QString file = makeXlsx(
+        "named_parts.xlsx", {{"xl/workbook.xml", kWorkbook},
+                             {"xl/_rels/workbook.xml.rels", rels},
+                             {"xl/texts/strings1.xml", shared},
+                             {"xl/worksheets/data.xml", sheetXml(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)"
+                                                                 R"(<row r="2"><c r="A2" t="s"><v>1</v></c></row>)")}});
+    QCOMPARE(SpreadsheetReader::read(file).rows, (QList<QStringList>{{"商品名称"}, {"门锁"}}));
 }
 
 void TestSpreadsheets::columnReferences() {
