@@ -9,6 +9,7 @@
 #include <QIODevice>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -86,6 +87,32 @@ private:
     const SpreadsheetReader::Limits& m_limits;
     qint64 m_text = 0;
 };
+
+// A workbook text with its escapes undone: "_x000D_" is a carriage
+// return, "_x005F_" an underscore that keeps what follows as written.
+QString unescapedText(const QString& text) {
+    if (!text.contains(QLatin1String("_x"))) {
+        return text;
+    }
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_') {
+            const QStringView digits = QStringView(text).sliced(i + 2, 4);
+            const bool hex = std::all_of(digits.begin(), digits.end(), [](QChar c) {
+                return c.isDigit() || (c.toLower() >= 'a' && c.toLower() <= 'f');
+            });
+            if (hex) {
+                const uint code = digits.toUInt(nullptr, 16);
+                out += QChar(char16_t(code));
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
 
 // A number as Excel stores it ("12.5", "1.0000000000000002", "3E-2"), in
 // its shortest form to 15 significant digits, as Excel shows it.
@@ -313,7 +340,7 @@ QStringList sharedStrings(Workbook& book, const QString& part, const Spreadsheet
                     throw UserError(
                         QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(limits.maxTextChars));
                 }
-                out.append(current);
+                out.append(unescapedText(current));
             }
         } else if (xml.isCharacters() && inText) {
             current += xml.text();
@@ -426,7 +453,7 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
                     }
                     text = shared[index];
                 } else if (type == QLatin1String("inlineStr")) {
-                    text = inline_;
+                    text = unescapedText(inline_);
                 } else if (type == QLatin1String("b")) {
                     text = value.trimmed() == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
                 } else if (type == QLatin1String("str") || type == QLatin1String("e") || value.isEmpty()) {

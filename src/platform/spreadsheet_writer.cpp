@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <cmath>
 #include <cstdio>
@@ -112,6 +113,19 @@ void SpreadsheetWriter::writeCsv(const QString& file, const QStringList& header,
     }
 }
 
+namespace {
+// A text as a workbook cell holds it. Control characters are written by
+// the library as "_x0001_"; a text that itself reads like such an escape
+// has its underscore escaped ("_x005F_"), so that Excel and the reader
+// show it as typed.
+QByteArray xlsxText(const QString& text) {
+    static const QRegularExpression escape(QStringLiteral("_(x[0-9A-Fa-f]{4}_)"));
+    QString out = text;
+    out.replace(escape, QStringLiteral("_x005F_\\1"));
+    return out.toUtf8();
+}
+}  // namespace
+
 void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header, const QList<QVariantList>& rows,
                                   const QString& sheetName) {
     // Written under a work name and renamed once whole.
@@ -143,7 +157,7 @@ void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header
     format_set_bold(bold);
     lxw_error error = LXW_NO_ERROR;
     for (int c = 0; c < header.size() && error == LXW_NO_ERROR; ++c) {
-        error = worksheet_write_string(sheet, 0, lxw_col_t(c), header[c].toUtf8().constData(), bold);
+        error = worksheet_write_string(sheet, 0, lxw_col_t(c), xlsxText(header[c]).constData(), bold);
     }
     for (int r = 0; r < rows.size() && error == LXW_NO_ERROR; ++r) {
         const QVariantList& row = rows[r];
@@ -156,8 +170,8 @@ void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header
                 error = worksheet_write_number(sheet, lxw_row_t(r + 1), lxw_col_t(c), v.toDouble(), nullptr);
             } else {
                 // A text cell: never read as a formula, whatever it starts with.
-                error = worksheet_write_string(sheet, lxw_row_t(r + 1), lxw_col_t(c), v.toString().toUtf8().constData(),
-                                               nullptr);
+                error = worksheet_write_string(sheet, lxw_row_t(r + 1), lxw_col_t(c),
+                                               xlsxText(v.toString()).constData(), nullptr);
             }
         }
     }

@@ -106,6 +106,11 @@ void TestSpreadsheets::workbookRoundTrip() {
     QCOMPARE(sheet.rows[2][4], QString("+86 138 0000"));
     QCOMPARE(sheet.rowNumbers, (QList<int>{1, 2, 3, 5}));
     QCOMPARE(sheet.rows[3][1], QString(30000, QChar(0x4E2D)));
+    // Control characters and texts that read like the workbook's escapes
+    // come back as written.
+    SpreadsheetWriter::write(path("escapes.xlsx"), {"_x0041_"}, {{QString("a\x01b\rc"), QString("d_x005F_e_x41_")}});
+    QCOMPARE(SpreadsheetReader::read(path("escapes.xlsx")).rows,
+             (QList<QStringList>{{"_x0041_"}, {"a\x01b\rc", "d_x005F_e_x41_"}}));
     // Beyond what a cell of Excel holds: refused, no file left.
     const QString said =
         refusal([&] { SpreadsheetWriter::write(path("toolong.xlsx"), {"a"}, {{QString(40000, QChar('x'))}}); });
