@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -32,12 +33,15 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
     const QStringList guessed = importer.guessMapping(header);
     const QStringList fields = importer.importableFields();
 
-    // Above each column of the file, the field it fills.
-    auto* choices = new QWidget(this);
-    auto* choiceRow = new QHBoxLayout(choices);
-    choiceRow->setContentsMargins(0, 0, 0, 0);
+    // The table's first row holds, under each caption of the file, the
+    // field that column fills; the file's rows follow.
+    const int shown = std::min<int>(kShownRows, std::max<int>(0, int(sheet.rows.size()) - 1));
+    m_table->setColumnCount(int(header.size()));
+    m_table->setRowCount(shown + 1);
+    m_table->setHorizontalHeaderLabels(header);
+    QStringList numbers{QStringLiteral("导入到")};
     for (int c = 0; c < header.size(); ++c) {
-        auto* box = new QComboBox(choices);
+        auto* box = new QComboBox(m_table);
         box->addItem(QStringLiteral("（不导入）"), QString());
         for (const QString& f : fields) {
             box->addItem(importer.fieldCaptions(f).value(0, f), f);
@@ -45,24 +49,26 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
         box->setCurrentIndex(std::max(0, box->findData(guessed.value(c))));
         connect(box, &QComboBox::currentIndexChanged, this, [this] { recheck(); });
         m_choices << box;
-        choiceRow->addWidget(box);
+        m_table->setCellWidget(0, c, box);
     }
-
-    const int shown = std::min<int>(kShownRows, std::max<int>(0, int(sheet.rows.size()) - 1));
-    m_table->setColumnCount(int(header.size()));
-    m_table->setRowCount(shown);
-    m_table->setHorizontalHeaderLabels(header);
-    QStringList numbers;
     for (int r = 0; r < shown; ++r) {
-        numbers << QString::number(sheet.rowNumbers.value(r + 1));
+        const int rowNumber = sheet.rowNumbers.value(r + 1);
+        numbers << QString::number(rowNumber);
+        m_tableRowOf.insert(rowNumber, r + 1);
         const QStringList& cells = sheet.rows[r + 1];
-        for (int c = 0; c < cells.size() && c < header.size(); ++c) {
-            m_table->setItem(r, c, new QTableWidgetItem(cells[c]));
+        for (int c = 0; c < header.size(); ++c) {
+            m_table->setItem(r + 1, c, new QTableWidgetItem(cells.value(c)));
         }
     }
     m_table->setVerticalHeaderLabels(numbers);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->resizeColumnsToContents();
+    for (int c = 0; c < header.size(); ++c) {
+        // Wide enough for the field's name, not wider than a screen's third.
+        m_table->setColumnWidth(c, std::min(320, std::max(m_table->columnWidth(c), m_choices[c]->sizeHint().width())));
+    }
+    m_table->setRowHeight(0,
+                          std::max(m_table->rowHeight(0), m_choices.value(0) ? m_choices[0]->sizeHint().height() : 0));
 
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     connect(m_import, &QPushButton::clicked, this, &QDialog::accept);
@@ -81,8 +87,8 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
     auto* upper = new QWidget(this);
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(0, 0, 0, 0);
-    upperLayout->addWidget(new QLabel(QStringLiteral("每一列导入到：（根据列标题猜测，可以修改）"), this));
-    upperLayout->addWidget(choices);
+    upperLayout->addWidget(
+        new QLabel(QStringLiteral("每一列导入到哪一项，根据列标题猜测，可以修改；不能导入的行标为红色。"), this));
     upperLayout->addWidget(m_table, 1);
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(upper);
@@ -104,10 +110,22 @@ QStringList ImportPreviewDialog::mapping() const {
 }
 
 void ImportPreviewDialog::recheck() {
-    m_plan = m_importer.check(m_sheet, mapping());
+    m_plan = m_importer.checkAgain(m_sheet, mapping());
     m_refusals->clear();
+    QHash<int, QString> reasons;  // table row -> why it is refused
     for (const MasterImport::Refusal& r : m_plan.refused) {
         m_refusals->addItem(QStringLiteral("第 %1 行：%2").arg(r.rowNumber).arg(r.reason));
+        if (m_tableRowOf.contains(r.rowNumber)) {
+            reasons.insert(m_tableRowOf.value(r.rowNumber), r.reason);
+        }
+    }
+    for (int row = 1; row < m_table->rowCount(); ++row) {
+        const QString reason = reasons.value(row);
+        for (int c = 0; c < m_table->columnCount(); ++c) {
+            QTableWidgetItem* item = m_table->item(row, c);
+            item->setBackground(reason.isEmpty() ? QBrush() : QBrush(QColor(255, 215, 215)));
+            item->setToolTip(reason);
+        }
     }
     m_summary->setText(
         QStringLiteral("可以导入 %1 行，不能导入 %2 行").arg(m_plan.accepted.size()).arg(m_plan.refused.size()));

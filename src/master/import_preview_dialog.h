@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 #include <QList>
 
 #include "master/master_import.h"
@@ -11,7 +12,7 @@ class QListWidget;
 class QTableWidget;
 
 // The preview of an import: the file's first rows under its own captions,
-// above each column the field it fills (guessed from the caption, and open
+// in the first row under each caption the field it fills (guessed from the caption, and open
 // to change), the rows that would be refused with their reasons, and how
 // many would go in. 导入 closes it with the plan of the mapping shown.
 class ImportPreviewDialog : public QDialog {
@@ -24,6 +25,8 @@ public:
     QStringList mapping() const;
     QComboBox* fieldChoice(int column) const { return m_choices.value(column); }
     QListWidget* refusals() const { return m_refusals; }
+    // Row 0 holds the field choices; the file's rows follow.
+    QTableWidget* table() const { return m_table; }
     QLabel* summary() const { return m_summary; }
 
 private:
@@ -34,6 +37,7 @@ private:
     const SpreadsheetReader::Sheet& m_sheet;
     MasterImport::Plan m_plan;
     QList<QComboBox*> m_choices;
+    QHash<int, int> m_tableRowOf;  // the file's row number -> the table's row
     QTableWidget* m_table;
     QListWidget* m_refusals;
     QLabel* m_summary;

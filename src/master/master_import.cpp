@@ -16,11 +16,12 @@
 #include "platform/spreadsheet_writer.h"
 
 namespace {
-// A caption or a name as the file may write it: case and spaces do not
-// count ("E-mail", "商品 名称").
+// A caption or a name as the file may write it: case, spaces and the
+// width of letters and digits do not count ("E-mail", "商品 名称",
+// "ＳＰ编号").
 QString key(const QString& text) {
     QString out;
-    for (const QChar c : text) {
+    for (const QChar c : text.normalized(QString::NormalizationForm_KC)) {
         if (!c.isSpace()) {
             out += c.toLower();
         }
@@ -162,11 +163,13 @@ void MasterImport::setTargetGroup(const QVariant& groupId) {
 }
 
 void MasterImport::loadLookups() {
+    m_lookupsLoaded = true;
     const QString table = MasterColumns::table(m_kind);
     m_codesInBook.clear();
     QSqlQuery codes = m_db.query(QStringLiteral("select %1 from %2").arg(MasterColumns::codeField(m_kind), table));
     while (codes.next()) {
-        m_codesInBook.insert(codes.value(0).toString().trimmed().toLower());
+        // Codes are told apart exactly, as the editors and the book's index do.
+        m_codesInBook.insert(codes.value(0).toString());
     }
     m_textSizes.clear();
     for (const FieldDef& f : TableSchema::columns(m_db, table)) {
@@ -327,7 +330,7 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
     } else {
         record.insert("GroupClass", m_targetGroup);
     }
-    if (!code.isEmpty() && m_codesInBook.contains(code.toLower())) {
+    if (!code.isEmpty() && m_codesInBook.contains(code)) {
         return QStringLiteral("编号[%1]已经存在").arg(code);
     }
     return QString();
@@ -335,6 +338,17 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
 
 MasterImport::Plan MasterImport::check(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping) {
     loadLookups();
+    return checkRows(sheet, mapping);
+}
+
+MasterImport::Plan MasterImport::checkAgain(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping) {
+    if (!m_lookupsLoaded) {
+        loadLookups();
+    }
+    return checkRows(sheet, mapping);
+}
+
+MasterImport::Plan MasterImport::checkRows(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping) {
     m_fields = fields();
     m_csv = sheet.format != QLatin1String("XLSX");
     Plan plan;
@@ -343,7 +357,7 @@ MasterImport::Plan MasterImport::check(const SpreadsheetReader::Sheet& sheet, co
     for (int r = 1; r < sheet.rows.size(); ++r) {
         QVariantMap record;
         QString reason = checkRow(sheet.rows[r], mapping, record);
-        const QString code = record.value(codeField).toString().toLower();
+        const QString code = record.value(codeField).toString();
         if (reason.isEmpty() && !code.isEmpty()) {
             if (inFile.contains(code)) {
                 reason = QStringLiteral("编号[%1]在文件中出现了不止一次").arg(record.value(codeField).toString());
@@ -383,7 +397,7 @@ int MasterImport::write(const Plan& plan) {
     QSet<QString> given;
     for (const QVariantMap& record : plan.accepted) {
         const QString code = record.value(codeField).toString();
-        given.insert(code.toLower());
+        given.insert(code);
         if (counterCode.match(code).hasMatch() && code > highest) {
             highest = code;
         }
@@ -406,7 +420,7 @@ int MasterImport::write(const Plan& plan) {
             QString code;
             for (int attempt = 0; attempt < 10000; ++attempt) {
                 code = numbering.GetAutoIncrementID(counterTable, counterField, false);
-                if (!m_codesInBook.contains(code.toLower()) && !given.contains(code.toLower())) {
+                if (!m_codesInBook.contains(code) && !given.contains(code)) {
                     break;
                 }
             }

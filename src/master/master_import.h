@@ -51,9 +51,12 @@ public:
     // The fields a file may fill, in the order the list shows them.
     QStringList importableFields() const;
 
-    // Checks the rows after the header (the sheet's first row); writes
-    // nothing.
+    // Checks the rows after the header (the sheet's first row) against the
+    // book as it is now; writes nothing.
     Plan check(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping);
+    // The same with the codes, units, suppliers and classes the last check
+    // read from the book, for a preview whose mapping changes.
+    Plan checkAgain(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping);
     // Writes the accepted rows in one transaction, drawing the codes left
     // empty; returns how many. Throws when the book refuses: nothing is
     // written then.
@@ -70,6 +73,7 @@ private:
     // Empty when the row may go in; else why not. `record` gets the values.
     QString checkRow(const QStringList& cells, const QStringList& mapping, QVariantMap& record);
     void loadLookups();
+    Plan checkRows(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping);
 
     Database& m_db;
     const Clock& m_clock;
@@ -83,6 +87,7 @@ private:
     QHash<QString, QVariantList> m_classes;    // name -> ids
     QSet<qint64> m_leafClasses;
     QSet<QString> m_codesInBook;
+    bool m_lookupsLoaded = false;
     QHash<QString, int> m_textSizes;  // field (lower case) -> characters
     QList<Field> m_fields;            // fields() for the check under way
     bool m_csv = false;               // the sheet came from a CSV file

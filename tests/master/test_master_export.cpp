@@ -1,7 +1,9 @@
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -203,7 +205,28 @@ void TestMasterExport::listWindowImportsThroughThePreview() {
             dialog.summary()->text() != QString("可以导入 2 行，不能导入 1 行")) {
             return false;
         }
-        return true;
+        // The field choices sit in the table's first row, each under its
+        // column; the refused row (the file's third) is marked with why.
+        QTableWidget* table = dialog.table();
+        for (int c = 0; c < 5; ++c) {
+            if (table->cellWidget(0, c) != dialog.fieldChoice(c)) {
+                return false;
+            }
+        }
+        if (!table->item(2, 1)->toolTip().contains("已经存在") || !table->item(1, 1)->toolTip().isEmpty() ||
+            table->item(2, 1)->background() == table->item(1, 1)->background()) {
+            return false;
+        }
+        // Without the unit column every row is refused and marked; back as
+        // it was, the marks follow.
+        dialog.fieldChoice(2)->setCurrentIndex(0);
+        if (dialog.summary()->text() != QString("可以导入 0 行，不能导入 3 行") ||
+            !table->item(1, 0)->toolTip().contains("计量单位")) {
+            return false;
+        }
+        dialog.fieldChoice(2)->setCurrentIndex(dialog.fieldChoice(2)->findData("Goods_unit"));
+        return dialog.summary()->text() == QString("可以导入 2 行，不能导入 1 行") &&
+               table->item(1, 0)->toolTip().isEmpty();
     };
     goods.show();
     // The root holds classes: goods cannot go there.
