@@ -15,6 +15,7 @@ struct MasterColumn {
         UnitName,      // the unit's name for the stored unit code
         SupplierName,  // the supplier's company (person) for the stored code
         Date,          // yyyy-MM-dd
+        ClassName,     // the goods class's name for the stored class id
     };
     QString field;
     QString caption;

@@ -18,6 +18,12 @@ QList<MasterColumn> MasterExport::columns(MasterKind kind, bool seesCost) {
             out << c;
         }
     }
+    // The class a goods is in, by name, so that a file taken to another
+    // book puts each goods back into its class.
+    if (kind == MasterKind::Goods) {
+        out << MasterColumn{QStringLiteral("Goods_class"), QStringLiteral("商品分类"), 90,
+                            MasterColumn::Shows::ClassName};
+    }
     return out;
 }
 
@@ -28,6 +34,13 @@ QList<QVariantList> MasterExport::rows(MasterKind kind, bool seesCost, const QLi
     if (kind == MasterKind::Goods) {
         units.load(m_db, GoodsCatalog::unitLookupSql());
         suppliers.load(m_db, GoodsCatalog::supplierLookupSql());
+    }
+    QHash<qint64, QString> classNames;
+    if (kind == MasterKind::Goods) {
+        QSqlQuery classes = m_db.query(QStringLiteral("select id, Class_name from goods_group"));
+        while (classes.next()) {
+            classNames.insert(classes.value(0).toLongLong(), classes.value(1).toString());
+        }
     }
     // Each field read once (the customers show one telephone twice); `at`
     // is each column's place in the statement.
@@ -72,6 +85,9 @@ QList<QVariantList> MasterExport::rows(MasterKind kind, bool seesCost, const QLi
                     row << (d.isValid() ? QVariant(d.date().toString(QStringLiteral("yyyy-MM-dd"))) : QVariant());
                     break;
                 }
+                case MasterColumn::Shows::ClassName:
+                    row << (v.isNull() ? QVariant() : QVariant(classNames.value(v.toLongLong())));
+                    break;
                 case MasterColumn::Shows::Text:
                     row << (v.isNull() ? QVariant() : QVariant(v.toString()));
                     break;

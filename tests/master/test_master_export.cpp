@@ -65,13 +65,16 @@ void TestMasterExport::init() {
 
 void TestMasterExport::goodsWithNamesAndNumbers() {
     const QString out = file("goods.xlsx");
+    const QString rootClass = db().scalar("select Class_name from goods_group where id=1").toString();
+    QVERIFY(!rootClass.isEmpty());
     QCOMPARE(MasterExport(db()).write(MasterKind::Goods, out, true), 2);
     const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(out);
-    QCOMPARE(sheet.rows[0], (QStringList{"商品编码", "商品名称", "厂家商品编码", "商品规格", "商品单位", "入货价",
-                                         "默认售价", "默认数量", "默认总值", "供货商", "录入员", "录入日期", "备注"}));
+    QCOMPARE(sheet.rows[0],
+             (QStringList{"商品编码", "商品名称", "厂家商品编码", "商品规格", "商品单位", "入货价", "默认售价",
+                          "默认数量", "默认总值", "供货商", "录入员", "录入日期", "备注", "商品分类"}));
     // By code; the unit and supplier by name (an unknown unit code as it is).
     QCOMPARE(sheet.rows[1], (QStringList{"SP1", "门锁", "", "", "UN999", "12.3456", "20.5", "1", "20.5", "五金厂(王五)",
-                                         "李四", "2006-05-01", "备注"}));
+                                         "李四", "2006-05-01", "备注", rootClass}));
     QCOMPARE(sheet.rows[2].mid(0, 10),
              (QStringList{"SP2", "合页", "", "4寸", "个", "2.5", "5", "2", "10", "玻璃厂(赵六)"}));
     // Without the right to see costs, no purchase price at all.
@@ -79,7 +82,7 @@ void TestMasterExport::goodsWithNamesAndNumbers() {
     MasterExport(db()).write(MasterKind::Goods, plain, false);
     const SpreadsheetReader::Sheet noCost = SpreadsheetReader::read(plain);
     QVERIFY(!noCost.rows[0].contains("入货价"));
-    QCOMPARE(noCost.rows[0].size(), 12);
+    QCOMPARE(noCost.rows[0].size(), 13);
     QVERIFY(!noCost.rows[1].contains("12.3456"));
     // Chosen records in the order given.
     const QList<qint64> ids{db().scalar("select id from goods where code='SP2'").toLongLong(),

@@ -151,6 +151,11 @@ void TestMasterImport::exportedGoodsComeBackWhole() {
              before);
     QCOMPARE(db().scalar("select purchase_price from goods").toDouble(), 7.25);
     QCOMPARE(db().scalar("select Default_TotalPrice from goods").toDouble(), 37.5);
+    // Its class comes back by name, whatever class the import was aimed at.
+    db().execute("delete from goods");
+    goods.setTargetGroup(3);
+    QCOMPARE(goods.write(goods.check(read, goods.guessMapping(read.rows.first()))), 1);
+    QCOMPARE(db().scalar("select Goods_class from goods").toInt(), 2);
 }
 
 void TestMasterImport::customersGetCodesAndTheirGroup() {
