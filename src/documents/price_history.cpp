@@ -6,8 +6,9 @@
 #include "data/field_def.h"
 
 std::optional<PriceHistory::Quoted> PriceHistory::last(const Customer& customer, const QString& goodsNo,
-                                                       const QString& exceptBillNo) {
-    const QList<Quoted> rows = read(customer, goodsNo, exceptBillNo, 1);
+                                                       const QString& exceptBillNo,
+                                                       const std::optional<Position>& before) {
+    const QList<Quoted> rows = read(customer, goodsNo, exceptBillNo, 1, before);
     if (rows.isEmpty()) {
         return std::nullopt;
     }
@@ -16,11 +17,12 @@ std::optional<PriceHistory::Quoted> PriceHistory::last(const Customer& customer,
 
 QList<PriceHistory::Quoted> PriceHistory::history(const Customer& customer, const QString& goodsNo,
                                                   const QString& exceptBillNo, int limit) {
-    return read(customer, goodsNo, exceptBillNo, limit);
+    return read(customer, goodsNo, exceptBillNo, limit, std::nullopt);
 }
 
 QList<PriceHistory::Quoted> PriceHistory::read(const Customer& customer, const QString& goodsNo,
-                                               const QString& exceptBillNo, int limit) {
+                                               const QString& exceptBillNo, int limit,
+                                               const std::optional<Position>& before) {
     QList<Quoted> out;
     if (customer.isEmpty() || goodsNo.trimmed().isEmpty() || limit <= 0) {
         return out;
@@ -29,17 +31,26 @@ QList<PriceHistory::Quoted> PriceHistory::read(const Customer& customer, const Q
     // one's lines looked up by the lines' index by quotation. The first
     // that holds the goods ends a search for the last price.
     const bool byCode = !customer.code.trimmed().isEmpty();
+    const bool bounded = before && !before->keyinDate.isNull();
     const QString sql =
         QStringLiteral(
             "SELECT h.BillNo, h.Keyin_Date, d.QTY, d.Price FROM Quotation_Head h JOIN Quotation_Detail d ON "
-            "d.HeadNo = h.BillNo WHERE %1 AND d.GoodsNo = :goods AND h.state = 1 AND h.BillNo <> :self "
+            "d.HeadNo = h.BillNo WHERE %1 AND d.GoodsNo = :goods AND h.state = 1 AND h.BillNo <> :self %2"
             "ORDER BY h.Keyin_Date DESC, h.BillNo DESC LIMIT :limit")
-            .arg(byCode ? QStringLiteral("h.ClientNo = :customer") : QStringLiteral("h.Add_ClientName = :customer"));
-    QSqlQuery q = m_db.query(sql, {{"customer", byCode ? customer.code.trimmed() : customer.name.trimmed()},
-                                   {"goods", goodsNo.trimmed()},
-                                   // Bound as text even when empty: a null would match no row.
-                                   {"self", exceptBillNo.isNull() ? QStringLiteral("") : exceptBillNo},
-                                   {"limit", limit}});
+            .arg(byCode ? QStringLiteral("h.ClientNo = :customer") : QStringLiteral("h.Add_ClientName = :customer"),
+                 bounded ? QStringLiteral("AND (h.Keyin_Date < :beforeDate OR (h.Keyin_Date = :beforeDate AND "
+                                          "h.BillNo < :beforeBill)) ")
+                         : QString());
+    QVariantMap params{{"customer", byCode ? customer.code.trimmed() : customer.name.trimmed()},
+                       {"goods", goodsNo.trimmed()},
+                       // Bound as text even when empty: a null would match no row.
+                       {"self", exceptBillNo.isNull() ? QStringLiteral("") : exceptBillNo},
+                       {"limit", limit}};
+    if (bounded) {
+        params.insert("beforeDate", before->keyinDate);
+        params.insert("beforeBill", before->billNo.isNull() ? QStringLiteral("") : before->billNo);
+    }
+    QSqlQuery q = m_db.query(sql, params);
     FieldDef keyinDate;
     keyinDate.type = FieldDef::Type::DateTime;
     while (q.next()) {

@@ -28,11 +28,21 @@ public:
         QVariant price;
     };
 
+    // Where a saved quotation stands among the customer's: its date of
+    // entry, then its number.
+    struct Position {
+        QVariant keyinDate;
+        QString billNo;
+    };
+
     explicit PriceHistory(Database& db) : m_db(db) {}
 
     // The newest price quoted to `customer` for `goodsNo`, on a quotation
-    // other than `exceptBillNo` (the one being edited).
-    std::optional<Quoted> last(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo);
+    // other than `exceptBillNo` (the one being edited); with `before`, the
+    // newest quoted before that position, so that an old quotation shows
+    // what was quoted before it, not what came later.
+    std::optional<Quoted> last(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo,
+                               const std::optional<Position>& before = std::nullopt);
     // Up to `limit` of them, newest first.
     QList<Quoted> history(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo,
                           int limit = 500);
@@ -41,7 +51,8 @@ public:
     static QString describe(const Quoted& quoted);
 
 private:
-    QList<Quoted> read(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo, int limit);
+    QList<Quoted> read(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo, int limit,
+                       const std::optional<Position>& before);
 
     Database& m_db;
 };

@@ -436,6 +436,11 @@ void QuotationDocument::reloadLastPrices() {
     const PriceHistory::Customer who = customer();
     if (!who.isEmpty() && m_lines->isOpen()) {
         PriceHistory history(m_db);
+        // A saved quotation shows what was quoted before it.
+        std::optional<PriceHistory::Position> before;
+        if (m_mode == Existing) {
+            before = PriceHistory::Position{m_head->originalValue(m_head->currentRow(), "Keyin_Date"), billNo()};
+        }
         QSet<QString> asked;
         for (int r = 0; r < m_lines->rowCount(); ++r) {
             const QString code = m_lines->value(r, "GoodsNo").toString();
@@ -443,7 +448,7 @@ void QuotationDocument::reloadLastPrices() {
                 continue;
             }
             asked.insert(code);
-            if (const auto quoted = history.last(who, code, billNo())) {
+            if (const auto quoted = history.last(who, code, billNo(), before)) {
                 entries.append({code, PriceHistory::describe(*quoted), {}});
             }
         }

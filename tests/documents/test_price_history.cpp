@@ -25,6 +25,7 @@ private slots:
     void historyListsNewestFirst();
     void theEditorShowsTheLastPriceBesideEachLine();
     void hostileNamesAreJustNames();
+    void anOldQuotationShowsWhatWasQuotedBeforeIt();
 
 private:
     // A saved quotation for `customer` entered on `day` with goods and
@@ -163,6 +164,35 @@ void TestPriceHistory::hostileNamesAreJustNames() {
     QVERIFY(!history.last({QString(), "O'Brien%"}, "A", QString()).has_value());
     QVERIFY(!history.last({QString(), name}, "A' OR '1'='1", QString()).has_value());
     QCOMPARE(count(b.db(), "select count(*) from Quotation_Head"), 1);
+}
+
+// Opened again, a quotation shows the prices quoted before it (the same
+// day counting by number), not those of quotations made after it; its
+// history still lists them all.
+void TestPriceHistory::anOldQuotationShowsWhatWasQuotedBeforeIt() {
+    Book b;
+    quote(b, "王先生", QDate(2006, 1, 10), {{"A", 10.0}});
+    const QString sameDayEarlier = quote(b, "王先生", QDate(2006, 3, 5), {{"A", 11.0}});
+    const QString old = quote(b, "王先生", QDate(2006, 3, 5), {{"A", 12.0}});
+    quote(b, "王先生", QDate(2006, 3, 5), {{"A", 13.0}});
+    quote(b, "王先生", QDate(2006, 8, 1), {{"A", 14.0}});
+    QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(QuotationDocument::Existing, old);
+    doc.reloadGoodsLookups();
+    QCOMPARE(doc.lastPrices()->text("A"), QString("11.00 (2006-03-05)"));
+    QCOMPARE(doc.priceHistory("A").size(), 4);
+    // The oldest has none before it.
+    const QString first = b.db().scalar("select min(BillNo) from Quotation_Head").toString();
+    QVERIFY(first < sameDayEarlier);
+    doc.load(QuotationDocument::Existing, first);
+    doc.reloadGoodsLookups();
+    QVERIFY(!doc.lastPrices()->contains("A"));
+    // A new quotation shows the newest.
+    doc.load(QuotationDocument::New);
+    doc.head().setValue("Add_ClientName", "王先生");
+    doc.addGoods({"A"});
+    doc.reloadGoodsLookups();
+    QCOMPARE(doc.lastPrices()->text("A"), QString("14.00 (2006-08-01)"));
 }
 
 QTEST_GUILESS_MAIN(TestPriceHistory)
