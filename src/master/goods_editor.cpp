@@ -13,14 +13,12 @@
 #include "platform/picture_reader.h"
 #include "platform/prompter.h"
 
-namespace {
 // Pictures are named after the code, so a code must make a file name.
-QString unsafeCodeText() {
+QString GoodsEditor::unsafeCodeText() {
     return QStringLiteral(
         "商品编码不能用作图片文件名，请不要使用 \\ / : * ? \" < > | 和控制字符，"
         "也不要用 CON、NUL、COM1 等设备名");
 }
-}  // namespace
 
 GoodsEditor::GoodsEditor(AppContext& context, GoodsCatalog& catalog, int mode)
     : m_context(context), m_catalog(catalog), m_mode(mode == New ? New : Existing) {

@@ -16,6 +16,9 @@ class GoodsCatalog;
 // no picture file outside the picture folder is read, written or removed.
 class GoodsEditor {
 public:
+    // Why a code cannot be a goods code: it could not name its picture file.
+    static QString unsafeCodeText();
+
     enum Mode { New = 2, Existing = 3 };
 
     GoodsEditor(AppContext& context, GoodsCatalog& catalog, int mode);

@@ -10,6 +10,7 @@
 #include "data/database.h"
 #include "data/field_def.h"
 #include "data/numbering.h"
+#include "master/goods_editor.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/picture_file.h"
@@ -303,7 +304,7 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
     const QString code = record.value(codeField).toString();
     if (m_kind == MasterKind::Goods) {
         if (!code.isEmpty() && !PictureFile::isSafeName(PictureFile::nameForCode(code))) {
-            return QStringLiteral("商品编码不能用作图片文件名，请不要使用 \\ / : * ? \" < > | 和控制字符");
+            return GoodsEditor::unsafeCodeText();
         }
         QStringList missing;
         if (record.value("Goods_name").toString().isEmpty()) {

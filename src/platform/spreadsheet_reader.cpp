@@ -22,6 +22,8 @@ constexpr qint64 kChunk = 256 * 1024;
 // What a kept cell or shared text costs beyond its characters, counted
 // against the limit of text.
 constexpr qint64 kCellOverhead = 16;
+// The last row of a sheet.
+constexpr int kLastRow = 1048576;
 // workbook.xml and its relations name the sheets; they are small.
 constexpr qint64 kMaxIndexPartBytes = 16 * 1024 * 1024;
 
@@ -100,7 +102,8 @@ QString unescapedText(const QString& text) {
         if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_') {
             const QStringView digits = QStringView(text).sliced(i + 2, 4);
             const bool hex = std::all_of(digits.begin(), digits.end(), [](QChar c) {
-                return c.isDigit() || (c.toLower() >= 'a' && c.toLower() <= 'f');
+                const char16_t u = c.unicode();
+                return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
             });
             if (hex) {
                 const uint code = digits.toUInt(nullptr, 16);
@@ -176,6 +179,11 @@ public:
                 throw UserError(QStringLiteral("文件 %1 解压后超过 %2 MB，不能导入。")
                                     .arg(native(m_book.m_file), megabytes(m_book.m_limits.maxUnpackedBytes)));
             }
+            if (m_tooLong) {
+                throw UserError(QStringLiteral("文件 %1 中有超过 %2 个字符的内容，不能导入。")
+                                    .arg(native(m_book.m_file))
+                                    .arg(m_book.m_limits.maxCellChars));
+            }
             if (!m_failure.isEmpty()) {
                 throw m_book.damaged(m_failure);
             }
@@ -183,7 +191,7 @@ public:
 
     protected:
         qint64 readData(char* data, qint64 maxSize) override {
-            if (m_tooLarge || !m_failure.isEmpty()) {
+            if (m_tooLarge || m_tooLong || !m_failure.isEmpty()) {
                 return -1;
             }
             const zip_int64_t n = zip_fread(m_file, data, zip_uint64_t(maxSize));
@@ -196,6 +204,18 @@ public:
                 m_tooLarge = true;
                 return -1;
             }
+            // The XML reader holds a whole text or tag before it hands it
+            // on; bytes without any markup beyond what a cell may hold (each
+            // character escaped at most as "&#x10FFFF;") are no worksheet.
+            const qint64 maxRun = qint64(m_book.m_limits.maxCellChars) * 10 + 4096;
+            for (zip_int64_t i = 0; i < n; ++i) {
+                const char c = data[i];
+                m_run = (c == '<' || c == '>') ? 0 : m_run + 1;
+                if (m_run > maxRun) {
+                    m_tooLong = true;
+                    return -1;
+                }
+            }
             return n;
         }
         qint64 writeData(const char*, qint64) override { return -1; }
@@ -205,6 +225,8 @@ public:
         QString m_part;
         zip_file_t* m_file = nullptr;
         bool m_tooLarge = false;
+        bool m_tooLong = false;
+        qint64 m_run = 0;  // bytes since the last '<' or '>'
         QString m_failure;
     };
 
@@ -419,7 +441,14 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
             if (name == QLatin1String("row")) {
                 bool ok = false;
                 const int r = xml.attributes().value(QLatin1String("r")).toInt(&ok);
+                // Excel's sheets end at row 1,048,576; a larger number is no row.
+                if (ok && r > kLastRow) {
+                    throw book.damaged(QStringLiteral("行号 %1 超出范围").arg(r));
+                }
                 rowNumber = ok && r > rowNumber ? r : rowNumber + 1;
+                if (rowNumber > kLastRow) {
+                    throw book.damaged(QStringLiteral("行数超出范围"));
+                }
                 cells.clear();
                 column = -1;
             } else if (name == QLatin1String("c")) {
@@ -525,14 +554,59 @@ bool decodeUtf8(const QByteArray& bytes, qsizetype from, QString* out, qint64 ma
     return true;
 }
 
-// A stateful decoder fed a piece at a time; the text is measured as it grows.
-QString decodeInPieces(QStringDecoder& decoder, const QByteArray& bytes, qint64 maxChars) {
+UserError unknownEncoding() {
+    return UserError(
+        QStringLiteral("文件的编码无法识别（既不是 UTF-8 也不是 GB18030），请把文件另存为 UTF-8 "
+                       "编码的 CSV 文件后再导入。"));
+}
+
+// GB18030 a piece at a time, each piece ending after a line break (a byte
+// no GB18030 character contains), so that every piece decodes on its own
+// and a character cut off at the file's end is an error.
+QString decodeGb18030(const QByteArray& bytes, qint64 maxChars) {
     QString out;
-    for (qsizetype at = 0; at < bytes.size(); at += kDecodeChunk) {
-        out += decoder(QByteArrayView(bytes).sliced(at, std::min<qsizetype>(kDecodeChunk, bytes.size() - at)));
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype end = std::min<qsizetype>(bytes.size(), at + kDecodeChunk);
+        if (end < bytes.size()) {
+            const qsizetype lineEnd = bytes.lastIndexOf('\n', end - 1);
+            if (lineEnd >= at) {
+                end = lineEnd + 1;
+            } else {
+                const qsizetype next = bytes.indexOf('\n', end);
+                end = next < 0 ? bytes.size() : next + 1;
+            }
+        }
+        QStringDecoder gb("GB18030", QStringDecoder::Flag::Stateless);
+        if (!gb.isValid()) {
+            throw UserError(QStringLiteral("本程序无法读取 GB18030 编码的文件，请把文件另存为 UTF-8 编码后再导入。"));
+        }
+        out += gb(QByteArrayView(bytes).sliced(at, end - at));
+        if (gb.hasError()) {
+            throw unknownEncoding();
+        }
         if (out.size() > maxChars) {
             throw UserError(QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(maxChars));
         }
+        at = end;
+    }
+    return out;
+}
+
+// UTF-16 with its byte-order mark, a piece at a time.
+QString decodeUtf16(const QByteArray& bytes, qint64 maxChars) {
+    if (bytes.size() % 2 != 0) {
+        throw unknownEncoding();  // half a character at the end
+    }
+    QStringDecoder utf16(QStringDecoder::Utf16);
+    QString out;
+    for (qsizetype at = 0; at < bytes.size(); at += kDecodeChunk) {
+        out += utf16(QByteArrayView(bytes).sliced(at, std::min<qsizetype>(kDecodeChunk, bytes.size() - at)));
+        if (out.size() > maxChars) {
+            throw UserError(QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(maxChars));
+        }
+    }
+    if (utf16.hasError()) {
+        throw unknownEncoding();
     }
     return out;
 }
@@ -557,22 +631,16 @@ SpreadsheetReader::Sheet SpreadsheetReader::readCsv(const QByteArray& bytes, con
     sheet.format = csvEncoding(bytes);
     QString text;
     if (sheet.format == QLatin1String("UTF-16")) {
-        QStringDecoder utf16(QStringDecoder::Utf16);
-        text = decodeInPieces(utf16, bytes, limits.maxTextChars);
+        text = decodeUtf16(bytes, limits.maxTextChars);
     } else if (sheet.format == QLatin1String("UTF-8")) {
+        // A byte-order mark says UTF-8; bytes that are not are refused, not
+        // read up to the first bad one.
         const qsizetype bom = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-        decodeUtf8(bytes, bom, &text, limits.maxTextChars);
+        if (!decodeUtf8(bytes, bom, &text, limits.maxTextChars)) {
+            throw unknownEncoding();
+        }
     } else {
-        QStringDecoder gb("GB18030");
-        if (!gb.isValid()) {
-            throw UserError(QStringLiteral("本程序无法读取 GB18030 编码的文件，请把文件另存为 UTF-8 编码后再导入。"));
-        }
-        text = decodeInPieces(gb, bytes, limits.maxTextChars);
-        if (gb.hasError()) {
-            throw UserError(
-                QStringLiteral("文件的编码无法识别（既不是 UTF-8 也不是 GB18030），请把文件另存为 UTF-8 "
-                               "编码的 CSV 文件后再导入。"));
-        }
+        text = decodeGb18030(bytes, limits.maxTextChars);
     }
     if (text.startsWith(QChar(0xFEFF))) {
         text.remove(0, 1);  // a UTF-16 byte-order mark

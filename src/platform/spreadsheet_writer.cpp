@@ -119,9 +119,10 @@ namespace {
 // has its underscore escaped ("_x005F_"), so that Excel and the reader
 // show it as typed.
 QByteArray xlsxText(const QString& text) {
-    static const QRegularExpression escape(QStringLiteral("_(x[0-9A-Fa-f]{4}_)"));
+    // Only the underscore is taken: escapes may share theirs ("_x0041_x0042_").
+    static const QRegularExpression escape(QStringLiteral("_(?=x[0-9A-Fa-f]{4}_)"));
     QString out = text;
-    out.replace(escape, QStringLiteral("_x005F_\\1"));
+    out.replace(escape, QStringLiteral("_x005F_"));
     return out.toUtf8();
 }
 }  // namespace

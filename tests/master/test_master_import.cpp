@@ -3,6 +3,7 @@
 
 #include "data/data_module.h"
 #include "data/database.h"
+#include "master/goods_editor.h"
 #include "master/master_export.h"
 #include "master/master_import.h"
 #include "platform/errors.h"
@@ -98,8 +99,7 @@ void TestMasterImport::goodsRowsAreCheckedAsTheEditorChecksThem() {
     }
     QCOMPARE(reasons, (QStringList{"3:编号[SP9]已经存在", "5:编号[A1]在文件中出现了不止一次", "6:找不到计量单位[箱子]",
                                    "7:有多个供应商叫[王五]，请用供应商编号", "8:请填写[商品名称,供应商]",
-                                   "9:[默认售价]不是有效的数字: 十元",
-                                   "10:商品编码不能用作图片文件名，请不要使用 \\ / : * ? \" < > | 和控制字符",
+                                   "9:[默认售价]不是有效的数字: 十元", "10:" + GoodsEditor::unsafeCodeText(),
                                    "11:[商品名称]超过 100 个字", "12:找不到商品分类[无此类]"}));
     QCOMPARE(db().scalar("select count(*) from goods").toInt(), 1);  // nothing written by the check
     QCOMPARE(goods.write(plan), 3);

@@ -108,9 +108,12 @@ void TestSpreadsheets::workbookRoundTrip() {
     QCOMPARE(sheet.rows[3][1], QString(30000, QChar(0x4E2D)));
     // Control characters and texts that read like the workbook's escapes
     // come back as written.
-    SpreadsheetWriter::write(path("escapes.xlsx"), {"_x0041_"}, {{QString("a\x01b\rc"), QString("d_x005F_e_x41_")}});
+    SpreadsheetWriter::write(
+        path("escapes.xlsx"), {"_x0041_"},
+        {{QString("a\x01b\rc"), QString("d_x005F_e_x41_"), QString("_x0041_x0042_"), QStringLiteral("_x１２３４_")}});
     QCOMPARE(SpreadsheetReader::read(path("escapes.xlsx")).rows,
-             (QList<QStringList>{{"_x0041_"}, {"a\x01b\rc", "d_x005F_e_x41_"}}));
+             (QList<QStringList>{{"_x0041_"},
+                                 {"a\x01b\rc", "d_x005F_e_x41_", "_x0041_x0042_", QStringLiteral("_x１２３４_")}}));
     // Beyond what a cell of Excel holds: refused, no file left.
     const QString said =
         refusal([&] { SpreadsheetWriter::write(path("toolong.xlsx"), {"a"}, {{QString(40000, QChar('x'))}}); });
@@ -237,7 +240,7 @@ void TestSpreadsheets::limitsStopHugeFiles() {
     QVERIFY2(said.contains("超过 20 个字符"), qPrintable(said));
     // A part that packs megabytes of nothing into a few kilobytes (a ZIP
     // bomb) is stopped at the limit of what may be unpacked.
-    const QString bombFile = workbook("bomb.xlsx", QByteArray(8 * 1024 * 1024, ' '));
+    const QString bombFile = workbook("bomb.xlsx", QByteArray("<x/>").repeated(2 * 1024 * 1024));
     QVERIFY(QFileInfo(bombFile).size() < 64 * 1024);
     said = refusal([&] { SpreadsheetReader::read(bombFile, small); });
     QVERIFY2(said.contains("解压后超过 1 MB"), qPrintable(said));
@@ -262,6 +265,25 @@ void TestSpreadsheets::limitsStopHugeFiles() {
             workbook("huge.xlsx", "<row r=\"1\"><c r=\"A1\"><v>" + QByteArray(5000, '7') + "</v></c></row>"), roomy);
     });
     QVERIFY2(said.contains("超过 100 个字符"), qPrintable(said));
+    // Megabytes without markup, in a text or inside a tag, are stopped as
+    // they are unpacked: the XML reader would hold them whole first.
+    said = refusal([&] {
+        SpreadsheetReader::read(
+            workbook("run.xlsx", "<row r=\"1\"><c r=\"A1\"><v>" + QByteArray(8 * 1024 * 1024, '7') + "</v></c></row>"),
+            roomy);
+    });
+    QVERIFY2(said.contains("中有超过 100 个字符的内容"), qPrintable(said));
+    said = refusal([&] {
+        SpreadsheetReader::read(
+            workbook("spans.xlsx", "<row r=\"1\" spans=\"" + QByteArray(8 * 1024 * 1024, '1') + "\"></row>"), roomy);
+    });
+    QVERIFY2(said.contains("中有超过 100 个字符的内容"), qPrintable(said));
+    // Row numbers beyond a sheet's last row.
+    said = refusal([&] {
+        SpreadsheetReader::read(
+            workbook("far.xlsx", R"(<row r="1048577"><c t="inlineStr"><is><t>x</t></is></c></row>)"), roomy);
+    });
+    QVERIFY2(said.contains("已损坏"), qPrintable(said));
     // Many empty cells count too.
     QByteArray emptyCells;
     for (int r = 1; r <= 9; ++r) {
@@ -389,6 +411,19 @@ void TestSpreadsheets::csvLargerThanOneDecodedPiece() {
     }
     // A UTF-8 file cut inside its last character is no UTF-8.
     QCOMPARE(SpreadsheetReader::csvEncoding(utf8.chopped(2)), QString("GB18030"));
+    // Files that say their encoding and break it later are refused whole,
+    // never read up to the bad byte: UTF-8 with a byte-order mark and a bad
+    // byte past the first megabyte, GB18030 cut inside its last character,
+    // UTF-16 with half a character at the end.
+    QByteArray badAfterBom = "\xEF\xBB\xBF" + utf8;
+    badAfterBom[1024 * 1024 + 100] = '\xFF';
+    QString said = refusal([&] { SpreadsheetReader::readCsv(badAfterBom, many); });
+    QVERIFY2(said.contains("编码无法识别"), qPrintable(said));
+    said = refusal([&] { SpreadsheetReader::readCsv(gbBytes + QByteArray(gb(QStringLiteral("门"))).left(1), many); });
+    QVERIFY2(said.contains("编码无法识别"), qPrintable(said));
+    QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    said = refusal([&] { SpreadsheetReader::readCsv(QByteArray(utf16(QStringLiteral("a,b\n1,2"))) + "x", many); });
+    QVERIFY2(said.contains("编码无法识别"), qPrintable(said));
 }
 
 // A workbook whose writer named its shared texts otherwise: found through
