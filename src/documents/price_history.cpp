@@ -38,8 +38,10 @@ QList<PriceHistory::Quoted> PriceHistory::read(const Customer& customer, const Q
             "d.HeadNo = h.BillNo WHERE %1 AND d.GoodsNo = :goods AND h.state = 1 AND h.BillNo <> :self %2"
             "ORDER BY h.Keyin_Date DESC, h.BillNo DESC LIMIT :limit")
             .arg(byCode ? QStringLiteral("h.ClientNo = :customer") : QStringLiteral("h.Add_ClientName = :customer"),
-                 bounded ? QStringLiteral("AND (h.Keyin_Date < :beforeDate OR (h.Keyin_Date = :beforeDate AND "
-                                          "h.BillNo < :beforeBill)) ")
+                 // The date's upper bound first, which the index can seek to;
+                 // the same day's later numbers are left out after it.
+                 bounded ? QStringLiteral("AND h.Keyin_Date <= :beforeDate AND (h.Keyin_Date < :beforeDate OR "
+                                          "h.BillNo < :beforeBill) ")
                          : QString());
     QVariantMap params{{"customer", byCode ? customer.code.trimmed() : customer.name.trimmed()},
                        {"goods", goodsNo.trimmed()},

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -47,7 +48,7 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
             box->addItem(importer.fieldCaptions(f).value(0, f), f);
         }
         box->setCurrentIndex(std::max(0, box->findData(guessed.value(c))));
-        connect(box, &QComboBox::currentIndexChanged, this, [this] { recheck(); });
+        connect(box, &QComboBox::currentIndexChanged, this, [this, c] { chosen(c); });
         m_choices << box;
         m_table->setCellWidget(0, c, box);
     }
@@ -107,6 +108,20 @@ QStringList ImportPreviewDialog::mapping() const {
         out << box->currentData().toString();
     }
     return out;
+}
+
+void ImportPreviewDialog::chosen(int column) {
+    // A field is filled from one column: another column that had it lets go.
+    const QString field = m_choices[column]->currentData().toString();
+    if (!field.isEmpty()) {
+        for (int c = 0; c < m_choices.size(); ++c) {
+            if (c != column && m_choices[c]->currentData().toString() == field) {
+                const QSignalBlocker quiet(m_choices[c]);
+                m_choices[c]->setCurrentIndex(0);
+            }
+        }
+    }
+    recheck();
 }
 
 void ImportPreviewDialog::recheck() {

@@ -30,6 +30,8 @@ public:
     QLabel* summary() const { return m_summary; }
 
 private:
+    // A column's field changed.
+    void chosen(int column);
     // Checks every row again with the mapping shown.
     void recheck();
 

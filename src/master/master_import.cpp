@@ -155,16 +155,21 @@ void MasterImport::setTargetGroup(const QVariant& groupId) {
     const QString groups = m_kind == MasterKind::Goods       ? QStringLiteral("goods_group")
                            : m_kind == MasterKind::Customers ? QStringLiteral("Client_group")
                                                              : QStringLiteral("Provider_group");
-    if (m_db.scalar(QStringLiteral("select count(*) from %1 where Parent_id=:id").arg(groups), {{"id", groupId}})
-            .toInt() > 0) {
-        throw UserError(m_kind == MasterKind::Goods ? QStringLiteral("只能在没有子类的商品类别里增加商品！")
-                                                    : QStringLiteral("只能在没有子类的客户类别里增加客户"));
+    const bool holdsGroups =
+        m_db.scalar(QStringLiteral("select count(*) from %1 where Parent_id=:id").arg(groups), {{"id", groupId}})
+            .toInt() > 0;
+    // Goods may name their own class; only those that do not need the
+    // target to be a class without sub-classes.
+    if (holdsGroups && m_kind != MasterKind::Goods) {
+        throw UserError(m_kind == MasterKind::Customers ? QStringLiteral("只能在没有子类的客户类别里增加客户")
+                                                        : QStringLiteral("只能在没有子类的供应商类别里增加供应商"));
     }
     m_targetGroup = groupId;
+    m_targetTakesRecords = !holdsGroups;
 }
 
 void MasterImport::loadLookups() {
-    m_lookupsLoaded = true;
+    m_lookupsLoaded = false;
     const QString table = MasterColumns::table(m_kind);
     m_codesInBook.clear();
     QSqlQuery codes = m_db.query(QStringLiteral("select %1 from %2").arg(MasterColumns::codeField(m_kind), table));
@@ -179,6 +184,7 @@ void MasterImport::loadLookups() {
         }
     }
     if (m_kind != MasterKind::Goods) {
+        m_lookupsLoaded = true;
         return;
     }
     m_unitByName.clear();
@@ -215,6 +221,7 @@ void MasterImport::loadLookups() {
             m_leafClasses.insert(classes.value(0).toLongLong());
         }
     }
+    m_lookupsLoaded = true;
 }
 
 QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapping, QVariantMap& record) {
@@ -320,6 +327,10 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
             return QStringLiteral("请填写[%1]").arg(missing.join(','));
         }
         if (!record.contains("Goods_class")) {
+            if (!m_targetTakesRecords) {
+                return QStringLiteral(
+                    "没有填写[商品分类]，而所选的类别有子类：请填写商品分类，或选择最末一级的类别再导入");
+            }
             record.insert("Goods_class", m_targetGroup);
         }
         if (!record.contains("Default_TotalPrice") && record.contains("Default_Qty") &&

@@ -36,8 +36,9 @@ public:
     MasterImport(Database& db, const Clock& clock, const QString& userName, MasterKind kind);
 
     // The group (customers, suppliers) or class (goods) new records go into
-    // unless a goods row names its class; it must have no child groups.
-    // Throws UserError when it has.
+    // unless a goods row names its class. A group with child groups is
+    // refused (UserError); a class with sub-classes takes no goods, so
+    // goods rows that name no class are refused then.
     void setTargetGroup(const QVariant& groupId);
     // Whether the purchase price may be read (the right to see costs).
     void setSeesCost(bool sees) { m_seesCost = sees; }
@@ -81,6 +82,7 @@ private:
     MasterKind m_kind;
     bool m_seesCost = false;
     QVariant m_targetGroup;
+    bool m_targetTakesRecords = true;
     // Lower-case keys.
     QHash<QString, QStringList> m_unitByName;  // name or code -> codes
     QHash<QString, QStringList> m_suppliers;   // code, company, person, "company(person)" -> codes

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QSet>
 
 #include "data/app_context.h"
 #include "data/cost_profit_right.h"
@@ -21,8 +22,9 @@ QString chooseFile(QWidget* parent, MasterKind kind) {
 
 int run(AppContext& context, PermissionChecker& permissions, GroupedDirectory& directory, MasterKind kind,
         const QString& file, const Preview& preview, QWidget* parent) {
-    // Records go into the focused group, which must hold no groups.
-    if (!directory.canAddRecord()) {
+    // Records go into the focused group, which must hold no groups; goods
+    // may name their classes in the file instead.
+    if (kind != MasterKind::Goods && !directory.canAddRecord()) {
         return 0;
     }
     const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file);
@@ -44,11 +46,24 @@ int run(AppContext& context, PermissionChecker& permissions, GroupedDirectory& d
     const MasterImport::Plan plan = importer.check(sheet, dialog.mapping());
     const int written = importer.write(plan);
     directory.focus(directory.focused());
-    context.prompter().inform(
+    QString said =
         QStringLiteral("已导入 %1 个%2%3")
             .arg(written)
             .arg(MasterColumns::recordWord(kind),
-                 plan.refused.isEmpty() ? QString() : QStringLiteral("，%1 行不能导入").arg(plan.refused.size())));
+                 plan.refused.isEmpty() ? QString() : QStringLiteral("，%1 行不能导入").arg(plan.refused.size()));
+    // Rows another user's work refused since the preview was shown: named,
+    // as the preview named the others.
+    QSet<int> shown;
+    for (const MasterImport::Refusal& r : dialog.plan().refused) {
+        shown.insert(r.rowNumber);
+    }
+    int named = 0;
+    for (const MasterImport::Refusal& r : plan.refused) {
+        if (!shown.contains(r.rowNumber) && named++ < 10) {
+            said += QStringLiteral("\n第 %1 行：%2").arg(r.rowNumber).arg(r.reason);
+        }
+    }
+    context.prompter().inform(said);
     return written;
 }
 

@@ -5,10 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/errors.h"
 
@@ -130,8 +133,9 @@ QByteArray xlsxText(const QString& text) {
 void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header, const QList<QVariantList>& rows,
                                   const QString& sheetName) {
     // Written under a work name and renamed once whole.
-    const QString temp = file + QStringLiteral(".part");
-    QFile::remove(temp);
+    // A name of its own, so that no file of the user's is overwritten.
+    const QString temp =
+        QStringLiteral("%1.%2.part").arg(file).arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
     options.tmpdir = nullptr;
@@ -186,13 +190,11 @@ void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header
         QFile::remove(temp);
         throw cannotWrite(file, QString::fromUtf8(lxw_strerror(error != LXW_NO_ERROR ? error : closed)));
     }
-    // Takes the name in one step where the system allows it (the old file
-    // stays until then).
+    // Takes the name in one step; when the system refuses, the old file
+    // stays as it was.
     if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(file).constData()) != 0) {
-        QFile::remove(file);
-        if (!QFile::rename(temp, file)) {
-            QFile::remove(temp);
-            throw cannotWrite(file);
-        }
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(temp);
+        throw cannotWrite(file, reason);
     }
 }

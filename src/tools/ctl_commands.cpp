@@ -375,6 +375,11 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
         }
         const int written = checkOnly ? 0 : importer.write(plan);
         m_out << (checkOnly ? int(plan.accepted.size()) : written) << Qt::endl;
+        // Every row refused is a failure a script should see.
+        if (plan.accepted.isEmpty() && !plan.refused.isEmpty()) {
+            m_err << QStringLiteral("没有可以导入的行") << Qt::endl;
+            return 1;
+        }
         return 0;
     } catch (const OlvendError& e) {
         m_err << e.message() << Qt::endl;

@@ -198,8 +198,16 @@ void TestMasterExport::listWindowImportsThroughThePreview() {
     GoodsListWindow goods(m_program->context());
     goods.chooseImportFile = [this] { return file("in.csv"); };
     int previews = 0;
-    goods.showImportPreview = [&previews](ImportPreviewDialog& dialog) {
+    bool atRoot = true;
+    QString rootSummary;
+    QString rootReason;
+    goods.showImportPreview = [&](ImportPreviewDialog& dialog) {
         ++previews;
+        if (atRoot) {
+            rootSummary = dialog.summary()->text();
+            rootReason = dialog.refusals()->count() > 0 ? dialog.refusals()->item(0)->text() : QString();
+            return false;  // 取消
+        }
         // The preview guessed every column and names the refused row.
         if (dialog.mapping() != QStringList{"code", "Goods_name", "Goods_unit", "Provide_corp", "Default_price"} ||
             dialog.refusals()->count() != 1 || !dialog.refusals()->item(0)->text().contains("第 3 行") ||
@@ -225,20 +233,31 @@ void TestMasterExport::listWindowImportsThroughThePreview() {
             !table->item(1, 0)->toolTip().contains("计量单位")) {
             return false;
         }
+        // The name chosen for the price column too: the name column lets go.
+        dialog.fieldChoice(4)->setCurrentIndex(dialog.fieldChoice(4)->findData("Goods_name"));
+        if (dialog.mapping().value(1) != QString() || dialog.mapping().value(4) != QString("Goods_name")) {
+            return false;
+        }
+        dialog.fieldChoice(1)->setCurrentIndex(dialog.fieldChoice(1)->findData("Goods_name"));
+        dialog.fieldChoice(4)->setCurrentIndex(dialog.fieldChoice(4)->findData("Default_price"));
         dialog.fieldChoice(2)->setCurrentIndex(dialog.fieldChoice(2)->findData("Goods_unit"));
         return dialog.summary()->text() == QString("可以导入 2 行，不能导入 1 行") &&
                table->item(1, 0)->toolTip().isEmpty();
     };
     goods.show();
-    // The root holds classes: goods cannot go there.
-    m_program->prompter().clear();
+    const int before = db().scalar("select count(*) from goods").toInt();
     goods.actions().execute("Action_Import");
-    QCOMPARE(previews, 0);
-    QCOMPARE(m_program->prompter().lastText(), QString("只能在没有子类的商品类别里增加商品！"));
+    QCOMPARE(previews, 1);
+    // The root holds classes and the file names none: every row is refused
+    // with why; cancelled, nothing was written.
+    QCOMPARE(rootSummary, QString("可以导入 0 行，不能导入 3 行"));
+    QVERIFY2(rootReason.contains("商品分类"), qPrintable(rootReason));
+    QCOMPARE(db().scalar("select count(*) from goods").toInt(), before);
+    atRoot = false;
     const int leaf = db().scalar("select max(id) from goods_group").toInt();
     goods.catalog().focusClass(leaf);
     goods.actions().execute("Action_Import");
-    QCOMPARE(previews, 1);
+    QCOMPARE(previews, 2);
     QCOMPARE(m_program->prompter().lastText(), QString("已导入 2 个商品，1 行不能导入"));
     QCOMPARE(db().scalar("select count(*) from goods where Goods_class=:c", {{"c", leaf}}).toInt(), 2);
     // The list shows the class with its new goods.
@@ -294,6 +313,24 @@ void TestMasterExport::commandLineImport() {
     std::tie(code, out, err) = ctl({"import", "customers", file("customers.csv"), "--group", "国外"});
     QCOMPARE(code, 1);
     QVERIFY2(err.contains("有多个类别叫[国外]"), qPrintable(err));
+    // Goods exported and read back without a group: each into its class by
+    // name, though the root holds classes.
+    db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
+    const int leaf = db().scalar("select max(id) from goods_group").toInt();
+    db().execute("update goods set Goods_class=:c, Goods_unit='UN001'", {{"c", leaf}});
+    std::tie(code, out, err) = ctl({"export", "goods", file("g.csv")});
+    QCOMPARE(code, 0);
+    db().execute("delete from goods");
+    std::tie(code, out, err) = ctl({"import", "goods", file("g.csv")});
+    QCOMPARE(err, QString());
+    QCOMPARE(code, 0);
+    QCOMPARE(out, QString("2\n"));
+    QCOMPARE(db().scalar("select count(*) from goods where Goods_class=:c", {{"c", leaf}}).toInt(), 2);
+    // Again: every row refused, which a script sees in the exit code.
+    std::tie(code, out, err) = ctl({"import", "goods", file("g.csv")});
+    QCOMPARE(code, 1);
+    QCOMPARE(out, QString("0\n"));
+    QVERIFY2(err.contains("已经存在") && err.contains("没有可以导入的行"), qPrintable(err));
 }
 
 QTEST_MAIN(TestMasterExport)

@@ -122,8 +122,25 @@ void TestMasterImport::goodsRowsAreCheckedAsTheEditorChecksThem() {
     QCOMPARE(db().scalar("select code from goods where Goods_name='垫圈'").toString(), QString("SP00000051"));
     QCOMPARE(db().scalar("select CurrID from Sys_ID_Autoincrement where tablename='goods'").toString(),
              QString("SP00000051"));
-    // The root class has child classes: no goods go there.
-    QVERIFY_THROWS_EXCEPTION(UserError, goods.setTargetGroup(1));
+    // The root class has child classes: goods go in only where the row
+    // names a class without sub-classes.
+    goods.setTargetGroup(1);
+    const QList<QStringList> atRoot{{"商品编码", "商品名称", "商品单位", "供货商", "商品分类"},
+                                    {"R1", "螺母", "个", "五金厂", ""},
+                                    {"R2", "螺母", "个", "五金厂", "门锁"}};
+    const MasterImport::Plan rootPlan = goods.check(sheet(atRoot), goods.guessMapping(atRoot.first()));
+    QCOMPARE(rootPlan.acceptedRowNumbers, QList<int>{3});
+    QCOMPARE(rootPlan.refused.size(), 1);
+    QVERIFY2(rootPlan.refused.first().reason.contains("商品分类"), qPrintable(rootPlan.refused.first().reason));
+    // Customers and suppliers have no such column: a group with groups is
+    // refused, in the words of its kind.
+    db().execute("insert into Provider_group (Class_name, Parent_id, ico_no) values ('华南', 1, 0)");
+    try {
+        importer(MasterKind::Suppliers).setTargetGroup(1);
+        QFAIL("a supplier group holding groups was taken");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), QString("只能在没有子类的供应商类别里增加供应商"));
+    }
 }
 
 void TestMasterImport::exportedGoodsComeBackWhole() {
@@ -238,7 +255,6 @@ void TestMasterImport::rowsThatCannotBeTrusted() {
     QCOMPARE(db().scalar("select count(*) from goods where code = :c", {{"c", QString("'=X1")}}).toInt(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestMasterImport)
 // Full-width letters in captions and names are the half-width ones;
 // codes are told apart exactly, as the editors do; a purchase price column
 // mapped by hand is not read without the right to see costs; the final
@@ -269,4 +285,5 @@ void TestMasterImport::widthCaseAndRightsOfWhatIsTyped() {
              0);
 }
 
+QTEST_GUILESS_MAIN(TestMasterImport)
 #include "test_master_import.moc"
