@@ -62,6 +62,8 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
         }
     }
     m_table->setVerticalHeaderLabels(numbers);
+    // Captions from the left, so that a wide column's stays in sight.
+    m_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->resizeColumnsToContents();
     for (int c = 0; c < header.size(); ++c) {
@@ -142,10 +144,13 @@ void ImportPreviewDialog::recheck() {
             item->setToolTip(reason);
         }
     }
-    m_summary->setText(
-        QStringLiteral("可以导入 %1 行，不能导入 %2 行").arg(m_plan.accepted.size()).arg(m_plan.refused.size()));
     // Nothing to write when no row passes or no column is taken.
     const QStringList map = mapping();
     const bool anyColumn = std::any_of(map.cbegin(), map.cend(), [](const QString& f) { return !f.isEmpty(); });
+    m_summary->setText(
+        anyColumn
+            ? QStringLiteral("可以导入 %1 行，不能导入 %2 行").arg(m_plan.accepted.size()).arg(m_plan.refused.size())
+            : QStringLiteral("没有认出任何列标题（请检查文件的第一行和编码），请在表格第一行为各列"
+                             "选择导入到哪一项"));
     m_import->setEnabled(anyColumn && !m_plan.accepted.isEmpty());
 }

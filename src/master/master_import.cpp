@@ -1,5 +1,7 @@
 #include "master/master_import.h"
 
+#include <algorithm>
+
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QSet>
@@ -112,6 +114,21 @@ QStringList MasterImport::importableFields() const {
         }
     }
     return out;
+}
+
+QString MasterImport::unusedColumnNote(const QString& caption) const {
+    for (const Field& f : fields()) {
+        if (f.cost && std::any_of(f.captions.cbegin(), f.captions.cend(),
+                                  [&](const QString& c) { return key(c) == key(caption); })) {
+            return QStringLiteral("[%1]一列没有导入：没有查看成本利润的权限").arg(caption);
+        }
+    }
+    for (const MasterColumn& c : MasterColumns::listed(m_kind)) {
+        if (key(c.caption) == key(caption) || key(c.field) == key(caption)) {
+            return QString();
+        }
+    }
+    return QStringLiteral("[%1]一列没有对应的项目，没有导入").arg(caption);
 }
 
 QStringList MasterImport::fieldCaptions(const QString& field) const {

@@ -47,6 +47,11 @@ public:
     // by caption or field name, without regard to case or spaces; a field
     // is filled from its first column only.
     QStringList guessMapping(const QStringList& header) const;
+    // Why a column of this caption that no field takes is not imported:
+    // the purchase price without the right to see costs, or no field of
+    // that name; empty for the list's columns the program fills itself
+    // (录入员, 录入日期), which an export writes and an import leaves.
+    QString unusedColumnNote(const QString& caption) const;
     // The captions a field is known by, the first the one to show.
     QStringList fieldCaptions(const QString& field) const;
     // The fields a file may fill, in the order the list shows them.

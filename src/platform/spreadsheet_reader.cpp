@@ -434,6 +434,7 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
     QString inline_;  // <is><t>…
     bool inValue = false;
     bool inInline = false;
+    bool formula = false;  // the cell has <f>
     int phonetic = 0;
     parseStream(book, parts.sheet, [&](QXmlStreamReader& xml) {
         const auto name = xml.name();
@@ -457,8 +458,11 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
                 type = xml.attributes().value(QLatin1String("t")).toString();
                 value.clear();
                 inline_.clear();
+                formula = false;
             } else if (name == QLatin1String("v")) {
                 inValue = true;
+            } else if (name == QLatin1String("f")) {
+                formula = true;
             } else if (name == QLatin1String("rPh")) {
                 ++phonetic;
             } else if (name == QLatin1String("t") && phonetic == 0) {
@@ -472,6 +476,13 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
             } else if (name == QLatin1String("rPh")) {
                 --phonetic;
             } else if (name == QLatin1String("c")) {
+                // A formula no program has computed has no value to import.
+                if (formula && value.isEmpty() && type != QLatin1String("inlineStr")) {
+                    throw UserError(QStringLiteral("文件第 %1 行第 %2 列的公式没有计算结果。请在 Excel 中打开文件、"
+                                                   "保存后再导入。")
+                                        .arg(rowNumber)
+                                        .arg(column + 1));
+                }
                 QString text;
                 if (type == QLatin1String("s")) {
                     bool ok = false;

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QSqlQuery>
+#include <algorithm>
 
 #include "admin/book_backup.h"
 #include "admin/book_creator.h"
@@ -369,7 +370,22 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
         if (sheet.rows.isEmpty()) {
             throw UserError(QStringLiteral("文件中没有内容"));
         }
-        const MasterImport::Plan plan = importer.check(sheet, importer.guessMapping(sheet.rows.first()));
+        const QStringList header = sheet.rows.first();
+        const QStringList mapping = importer.guessMapping(header);
+        if (std::all_of(mapping.cbegin(), mapping.cend(), [](const QString& f) { return f.isEmpty(); })) {
+            throw UserError(QStringLiteral("文件的第一行没有认得出的列标题（例如 %1）。请检查第一行是否是列标题，"
+                                           "以及文件的编码是否正确。")
+                                .arg(importer.fieldCaptions(importer.importableFields().value(0)).value(0)));
+        }
+        // Columns left out are said, so that nothing is dropped unnoticed.
+        for (int c = 0; c < header.size(); ++c) {
+            const QString note =
+                mapping.value(c).isEmpty() ? importer.unusedColumnNote(header[c].trimmed()) : QString();
+            if (!note.isEmpty()) {
+                m_err << note << Qt::endl;
+            }
+        }
+        const MasterImport::Plan plan = importer.check(sheet, mapping);
         for (const MasterImport::Refusal& r : plan.refused) {
             m_err << QStringLiteral("第 %1 行: %2").arg(r.rowNumber).arg(r.reason) << Qt::endl;
         }

@@ -331,6 +331,29 @@ void TestMasterExport::commandLineImport() {
     QCOMPARE(code, 1);
     QCOMPARE(out, QString("0\n"));
     QVERIFY2(err.contains("已经存在") && err.contains("没有可以导入的行"), qPrintable(err));
+    // A first row with no caption known (another encoding, no header): one
+    // message for the file.
+    QFile noCaptions(file("nocap.csv"));
+    QVERIFY(noCaptions.open(QIODevice::WriteOnly));
+    noCaptions.write("a,b\n1,2\n");
+    noCaptions.close();
+    std::tie(code, out, err) = ctl({"import", "goods", file("nocap.csv")});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("没有认得出的列标题（例如 商品编码）"), qPrintable(err));
+    // Columns left out are said: one not known, one the user may not fill.
+    db().execute(
+        "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table where "
+        "LOWER(Form_Name)='base_goods_frm' and LOWER(Action_Name)='action_import'");
+    QFile extra(file("extra.csv"));
+    QVERIFY(extra.open(QIODevice::WriteOnly));
+    extra.write("商品名称,商品单位,供货商,入货价,颜色\n垫片,个,五金厂,3,红\n");
+    extra.close();
+    std::tie(code, out, err) = ctl({"--user", "李四", "import", "goods", file("extra.csv"), "--group", "五金"});
+    QCOMPARE(code, 0);
+    QCOMPARE(out, QString("1\n"));
+    QVERIFY2(err.contains("[入货价]一列没有导入：没有查看成本利润的权限") && err.contains("[颜色]一列没有对应的项目"),
+             qPrintable(err));
+    QVERIFY(db().scalar("select purchase_price from goods where Goods_name='垫片'").isNull());
 }
 
 QTEST_MAIN(TestMasterExport)

@@ -163,6 +163,14 @@ void TestSpreadsheets::workbookAsExcelWritesIt() {
     QCOMPARE(sheet.rows[2], (QStringList{"合并", "", "", "#DIV/0!"}));
     QCOMPARE(sheet.rows[3], (QStringList{"", "0.0015"}));
     QCOMPARE(sheet.rowNumbers, (QList<int>{1, 2, 3, 9}));
+    // A formula without its computed value (as some programs write) is
+    // said, not read as empty.
+    const QString uncomputed = makeXlsx(
+        "uncomputed.xlsx", {{"xl/workbook.xml", kWorkbook},
+                            {"xl/_rels/workbook.xml.rels", kRels},
+                            {"xl/worksheets/data.xml", sheetXml(R"(<row r="4"><c r="C4"><f>10*3</f></c></row>)")}});
+    const QString said = refusal([&] { SpreadsheetReader::read(uncomputed); });
+    QVERIFY2(said.contains("第 4 行第 3 列的公式没有计算结果"), qPrintable(said));
 }
 
 void TestSpreadsheets::damagedWorkbooksAreRefused_data() {
