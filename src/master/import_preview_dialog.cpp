@@ -14,6 +14,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "ui/widget_header.h"
+
 namespace {
 // Rows shown in the preview; every row is checked.
 constexpr int kShownRows = 200;
@@ -34,15 +36,17 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
     const QStringList guessed = importer.guessMapping(header);
     const QStringList fields = importer.importableFields();
 
-    // The table's first row holds, under each caption of the file, the
-    // field that column fills; the file's rows follow.
+    // Under each caption of the file, in the header, the field that column
+    // fills; the header stays in sight as the rows scroll.
+    auto* choiceHeader = new WidgetHeader(m_table);
+    m_table->setHorizontalHeader(choiceHeader);
     const int shown = std::min<int>(kShownRows, std::max<int>(0, int(sheet.rows.size()) - 1));
     m_table->setColumnCount(int(header.size()));
-    m_table->setRowCount(shown + 1);
+    m_table->setRowCount(shown);
     m_table->setHorizontalHeaderLabels(header);
-    QStringList numbers{QStringLiteral("导入到")};
+    QList<QWidget*> boxes;
     for (int c = 0; c < header.size(); ++c) {
-        auto* box = new QComboBox(m_table);
+        auto* box = new QComboBox(this);
         box->addItem(QStringLiteral("（不导入）"), QString());
         for (const QString& f : fields) {
             box->addItem(importer.fieldCaptions(f).value(0, f), f);
@@ -50,28 +54,28 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
         box->setCurrentIndex(std::max(0, box->findData(guessed.value(c))));
         connect(box, &QComboBox::currentIndexChanged, this, [this, c] { chosen(c); });
         m_choices << box;
-        m_table->setCellWidget(0, c, box);
+        boxes << box;
     }
+    QStringList numbers;
     for (int r = 0; r < shown; ++r) {
         const int rowNumber = sheet.rowNumbers.value(r + 1);
         numbers << QString::number(rowNumber);
-        m_tableRowOf.insert(rowNumber, r + 1);
+        m_tableRowOf.insert(rowNumber, r);
         const QStringList& cells = sheet.rows[r + 1];
         for (int c = 0; c < header.size(); ++c) {
-            m_table->setItem(r + 1, c, new QTableWidgetItem(cells.value(c)));
+            m_table->setItem(r, c, new QTableWidgetItem(cells.value(c)));
         }
     }
     m_table->setVerticalHeaderLabels(numbers);
     // Captions from the left, so that a wide column's stays in sight.
-    m_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    choiceHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->resizeColumnsToContents();
     for (int c = 0; c < header.size(); ++c) {
         // Wide enough for the field's name, not wider than a screen's third.
         m_table->setColumnWidth(c, std::min(320, std::max(m_table->columnWidth(c), m_choices[c]->sizeHint().width())));
     }
-    m_table->setRowHeight(0,
-                          std::max(m_table->rowHeight(0), m_choices.value(0) ? m_choices[0]->sizeHint().height() : 0));
+    choiceHeader->setWidgets(boxes);
 
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     connect(m_import, &QPushButton::clicked, this, &QDialog::accept);
@@ -136,7 +140,7 @@ void ImportPreviewDialog::recheck() {
             reasons.insert(m_tableRowOf.value(r.rowNumber), r.reason);
         }
     }
-    for (int row = 1; row < m_table->rowCount(); ++row) {
+    for (int row = 0; row < m_table->rowCount(); ++row) {
         const QString reason = reasons.value(row);
         for (int c = 0; c < m_table->columnCount(); ++c) {
             QTableWidgetItem* item = m_table->item(row, c);

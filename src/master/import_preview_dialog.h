@@ -12,7 +12,7 @@ class QListWidget;
 class QTableWidget;
 
 // The preview of an import: the file's first rows under its own captions,
-// in the first row under each caption the field it fills (guessed from the caption, and open
+// in the header under each caption the field it fills (guessed from the caption, and open
 // to change), the rows that would be refused with their reasons, and how
 // many would go in. 导入 closes it with the plan of the mapping shown.
 class ImportPreviewDialog : public QDialog {
@@ -25,7 +25,7 @@ public:
     QStringList mapping() const;
     QComboBox* fieldChoice(int column) const { return m_choices.value(column); }
     QListWidget* refusals() const { return m_refusals; }
-    // Row 0 holds the field choices; the file's rows follow.
+    // The file's rows; its header holds the field choices.
     QTableWidget* table() const { return m_table; }
     QLabel* summary() const { return m_summary; }
 

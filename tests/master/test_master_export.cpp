@@ -1,8 +1,10 @@
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -214,23 +216,40 @@ void TestMasterExport::listWindowImportsThroughThePreview() {
             dialog.summary()->text() != QString("可以导入 2 行，不能导入 1 行")) {
             return false;
         }
-        // The field choices sit in the table's first row, each under its
-        // column; the refused row (the file's third) is marked with why.
+        // The field choices sit in the table's header, each under its
+        // caption and as wide as its column, also when the table scrolls
+        // sideways; the refused row (the file's third) is marked with why.
         QTableWidget* table = dialog.table();
-        for (int c = 0; c < 5; ++c) {
-            if (table->cellWidget(0, c) != dialog.fieldChoice(c)) {
-                return false;
+        const auto inLine = [&] {
+            QHeaderView* header = table->horizontalHeader();
+            for (int c = 0; c < 5; ++c) {
+                QWidget* box = dialog.fieldChoice(c);
+                if (box->parentWidget() != header || box->x() != header->sectionViewportPosition(c) ||
+                    box->width() != header->sectionSize(c) || box->y() < header->height() / 3) {
+                    return false;
+                }
             }
+            return true;
+        };
+        dialog.resize(300, 400);
+        dialog.show();
+        if (!inLine()) {
+            return false;
         }
-        if (!table->item(2, 1)->toolTip().contains("已经存在") || !table->item(1, 1)->toolTip().isEmpty() ||
-            table->item(2, 1)->background() == table->item(1, 1)->background()) {
+        table->horizontalScrollBar()->setValue(table->horizontalScrollBar()->maximum());
+        table->setColumnWidth(3, 150);
+        if (table->horizontalScrollBar()->maximum() == 0 || !inLine()) {
+            return false;
+        }
+        if (!table->item(1, 1)->toolTip().contains("已经存在") || !table->item(0, 1)->toolTip().isEmpty() ||
+            table->item(1, 1)->background() == table->item(0, 1)->background()) {
             return false;
         }
         // Without the unit column every row is refused and marked; back as
         // it was, the marks follow.
         dialog.fieldChoice(2)->setCurrentIndex(0);
         if (dialog.summary()->text() != QString("可以导入 0 行，不能导入 3 行") ||
-            !table->item(1, 0)->toolTip().contains("计量单位")) {
+            !table->item(0, 0)->toolTip().contains("计量单位")) {
             return false;
         }
         // The name chosen for the price column too: the name column lets go.
@@ -242,7 +261,7 @@ void TestMasterExport::listWindowImportsThroughThePreview() {
         dialog.fieldChoice(4)->setCurrentIndex(dialog.fieldChoice(4)->findData("Default_price"));
         dialog.fieldChoice(2)->setCurrentIndex(dialog.fieldChoice(2)->findData("Goods_unit"));
         return dialog.summary()->text() == QString("可以导入 2 行，不能导入 1 行") &&
-               table->item(1, 0)->toolTip().isEmpty();
+               table->item(0, 0)->toolTip().isEmpty();
     };
     goods.show();
     const int before = db().scalar("select count(*) from goods").toInt();

@@ -1,0 +1,56 @@
+#include "ui/widget_header.h"
+
+#include <QAbstractItemView>
+#include <QScrollBar>
+#include <algorithm>
+
+WidgetHeader::WidgetHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+    setSectionsClickable(false);
+    connect(this, &QHeaderView::sectionResized, this, [this] { place(); });
+}
+
+void WidgetHeader::setWidgets(const QList<QWidget*>& widgets) {
+    m_widgets = widgets;
+    for (QWidget* w : m_widgets) {
+        w->setParent(this);
+        w->show();
+    }
+    // The table scrolls sideways under the header: the widgets follow.
+    if (auto* view = qobject_cast<QAbstractItemView*>(parentWidget())) {
+        connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { place(); });
+    }
+    updateGeometries();
+}
+
+int WidgetHeader::widgetHeight() const {
+    int height = 0;
+    for (const QWidget* w : m_widgets) {
+        height = std::max(height, w->sizeHint().height());
+    }
+    return height;
+}
+
+QSize WidgetHeader::sizeHint() const {
+    QSize size = QHeaderView::sizeHint();
+    size.setHeight(size.height() + widgetHeight());
+    return size;
+}
+
+void WidgetHeader::updateGeometries() {
+    // The captions keep the top; the widgets take a strip below them.
+    setViewportMargins(0, 0, 0, widgetHeight());
+    QHeaderView::updateGeometries();
+    place();
+}
+
+void WidgetHeader::place() {
+    const int height = widgetHeight();
+    for (int c = 0; c < m_widgets.size(); ++c) {
+        if (c >= count() || isSectionHidden(c)) {
+            m_widgets[c]->hide();
+            continue;
+        }
+        m_widgets[c]->setGeometry(sectionViewportPosition(c), this->height() - height, sectionSize(c), height);
+        m_widgets[c]->show();
+    }
+}
