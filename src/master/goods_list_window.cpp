@@ -127,16 +127,12 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
         connect(b, &QPushButton::clicked, a, &QAction::trigger);
         toolbar->addWidget(b);
     }
-    {
-        auto* b = new QPushButton(QStringLiteral("导出…"), this);
-        connect(b, &QPushButton::clicked, exporting, &QAction::trigger);
-        toolbar->addWidget(b);
-    }
-    {
-        auto* b = new QPushButton(QStringLiteral("导入…"), this);
-        connect(b, &QPushButton::clicked, importing, &QAction::trigger);
-        toolbar->addWidget(b);
-    }
+    m_exportButton = new QPushButton(QStringLiteral("导出…"), this);
+    connect(m_exportButton, &QPushButton::clicked, exporting, &QAction::trigger);
+    toolbar->addWidget(m_exportButton);
+    m_importButton = new QPushButton(QStringLiteral("导入…"), this);
+    connect(m_importButton, &QPushButton::clicked, importing, &QAction::trigger);
+    toolbar->addWidget(m_importButton);
     auto* remarks = new QCheckBox(QStringLiteral("显示商品备注"), this);
     connect(remarks, &QCheckBox::toggled, this,
             [this](bool on) { m_grid->setPreviewField(on ? QStringLiteral("remark") : QString()); });
@@ -167,7 +163,9 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     m_pickList->setSortingEnabled(true);
     m_pickList->sortByColumn(0, Qt::AscendingOrder);
     m_pickList->setColumnWidth(0, 90);
-    auto* pickButtons = new QHBoxLayout;
+    // One above the other: the panel stays narrow, so that the picker fits
+    // a screen 1280 pixels wide.
+    auto* pickButtons = new QVBoxLayout;
     m_pickIn = new QPushButton(QStringLiteral("添加"), this);
     m_pickOut = new QPushButton(QStringLiteral("移除"), this);
     auto* finishButton = new QPushButton(QStringLiteral("选择完毕"), this);
@@ -236,6 +234,10 @@ void GoodsListWindow::open() {
     m_grid->setFooter({FooterSummary::count("code", QStringLiteral("共0个商品"))});
     m_grid->setInitialSort("code", Qt::AscendingOrder);
     m_pickPanel->setVisible(m_mode == 1);
+    // Picking goods for a document is no place to move files, and the pick
+    // panel needs their room on a 1280-pixel screen.
+    m_exportButton->setVisible(m_mode != 1);
+    m_importButton->setVisible(m_mode != 1);
     m_groups->showRoot();
     prepareListGrid(*m_grid, context());
     refreshPicture();

@@ -62,6 +62,8 @@ private:
     QTreeWidget* m_pickList;
     QWidget* m_pickPanel;
     QPushButton* m_pickIn = nullptr;
+    QPushButton* m_exportButton = nullptr;
+    QPushButton* m_importButton = nullptr;
     QPushButton* m_pickOut = nullptr;
     PictureBox* m_picture;
     QLabel* m_status;

@@ -107,6 +107,8 @@ void TestGoodsWindows::pickModeReturnsTheChosenGoods() {
     w.setMode(1);
     w.show();
     QVERIFY(w.pickList()->isVisible());
+    // The picker fits a screen 1280 pixels wide, its pick panel in sight.
+    QVERIFY2(w.minimumSizeHint().width() <= 1200, qPrintable(QString::number(w.minimumSizeHint().width())));
     w.grid()->view()->selectAll();
     QVERIFY(w.actions().execute("Action_SelectGoodsInToList"));
     QVERIFY(w.actions().execute("Action_SelectGoodsInToList"));
