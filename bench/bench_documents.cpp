@@ -325,6 +325,48 @@ void BM_LastQuotedPriceNeverQuoted(benchmark::State& state) {
         db.scalar("select count(*) from Quotation_Head where ClientNo = :c", {{"c", customer}}).toDouble();
 }
 
+// A quotation of the busiest customer from the middle of its history opened
+// again: each of its goods' last price before it, past all the customer's
+// later quotations.
+void BM_LastQuotedPriceBeforeOldQuotation(benchmark::State& state) {
+    Book& b = book();
+    Database& db = b.context->data().main();
+    const QString customer =
+        db.scalar(
+              "select ClientNo from Quotation_Head where ClientNo <> '' group by ClientNo order by count(*) desc "
+              "limit 1")
+            .toString();
+    const int quotations =
+        db.scalar("select count(*) from Quotation_Head where ClientNo = :c", {{"c", customer}}).toInt();
+    QSqlQuery q = db.query(
+        "select BillNo, Keyin_Date from Quotation_Head where ClientNo = :c order by Keyin_Date, BillNo limit 1 "
+        "offset :half",
+        {{"c", customer}, {"half", quotations / 2}});
+    if (!q.next()) {
+        state.SkipWithError("no old quotation");
+        return;
+    }
+    const PriceHistory::Position old{q.value(1), q.value(0).toString()};
+    QStringList goods;
+    QSqlQuery lines = db.query("select GoodsNo from Quotation_Detail where HeadNo = :b", {{"b", old.billNo}});
+    while (lines.next()) {
+        goods << lines.value(0).toString();
+    }
+    PriceHistory history(db);
+    int found = 0;
+    for (auto _ : state) {
+        found = 0;
+        for (const QString& g : goods) {
+            found += history.last({customer, QString()}, g, old.billNo, old).has_value() ? 1 : 0;
+        }
+    }
+    state.counters["lines"] = double(goods.size());
+    state.counters["found"] = found;
+    state.counters["later_quotations"] = quotations - quotations / 2 - 1;
+    state.counters["ms_per_line"] = benchmark::Counter(
+        double(goods.size()), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 // The editor's column for a 200-line quotation of the busiest customer.
 void BM_EditorLastPrices200Lines(benchmark::State& state) {
     Book& b = book();
@@ -356,6 +398,7 @@ BENCHMARK(BM_ReceiptBookOpen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawReceiptBookOpen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LastQuotedPrice)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LastQuotedPriceNeverQuoted)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LastQuotedPriceBeforeOldQuotation)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EditorLastPrices200Lines)->Unit(benchmark::kMillisecond);
 
 }  // namespace
