@@ -154,7 +154,7 @@ void ImportPreviewDialog::recheck() {
     m_summary->setText(
         anyColumn
             ? QStringLiteral("可以导入 %1 行，不能导入 %2 行").arg(m_plan.accepted.size()).arg(m_plan.refused.size())
-            : QStringLiteral("没有认出任何列标题（请检查文件的第一行和编码），请在表格第一行为各列"
+            : QStringLiteral("没有认出任何列标题（请检查文件的第一行和编码），请在表头为各列"
                              "选择导入到哪一项"));
     m_import->setEnabled(anyColumn && !m_plan.accepted.isEmpty());
 }

@@ -182,7 +182,6 @@ void MasterImport::setTargetGroup(const QVariant& groupId) {
                                                         : QStringLiteral("只能在没有子类的供应商类别里增加供应商"));
     }
     m_targetGroup = groupId;
-    m_targetTakesRecords = !holdsGroups;
 }
 
 void MasterImport::loadLookups() {
@@ -344,7 +343,9 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
             return QStringLiteral("请填写[%1]").arg(missing.join(','));
         }
         if (!record.contains("Goods_class")) {
-            if (!m_targetTakesRecords) {
+            // As the book is now: another workstation may have given the
+            // class sub-classes since the import was aimed at it.
+            if (!m_leafClasses.contains(m_targetGroup.toLongLong())) {
                 return QStringLiteral(
                     "没有填写[商品分类]，而所选的类别有子类：请填写商品分类，或选择最末一级的类别再导入");
             }

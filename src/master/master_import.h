@@ -87,7 +87,6 @@ private:
     MasterKind m_kind;
     bool m_seesCost = false;
     QVariant m_targetGroup;
-    bool m_targetTakesRecords = true;
     // Lower-case keys.
     QHash<QString, QStringList> m_unitByName;  // name or code -> codes
     QHash<QString, QStringList> m_suppliers;   // code, company, person, "company(person)" -> codes

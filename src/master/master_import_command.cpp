@@ -63,6 +63,9 @@ int run(AppContext& context, PermissionChecker& permissions, GroupedDirectory& d
             said += QStringLiteral("\n第 %1 行：%2").arg(r.rowNumber).arg(r.reason);
         }
     }
+    if (named > 10) {
+        said += QStringLiteral("\n另有 %1 行").arg(named - 10);
+    }
     context.prompter().inform(said);
     return written;
 }

@@ -210,7 +210,9 @@ public:
             const qint64 maxRun = qint64(m_book.m_limits.maxCellChars) * 10 + 4096;
             for (zip_int64_t i = 0; i < n; ++i) {
                 const char c = data[i];
-                m_run = (c == '<' || c == '>') ? 0 : m_run + 1;
+                // Every tag and every text ends before the next '<'; a '>'
+                // may stand in a text or a value.
+                m_run = c == '<' ? 0 : m_run + 1;
                 if (m_run > maxRun) {
                     m_tooLong = true;
                     return -1;
@@ -226,7 +228,7 @@ public:
         zip_file_t* m_file = nullptr;
         bool m_tooLarge = false;
         bool m_tooLong = false;
-        qint64 m_run = 0;  // bytes since the last '<' or '>'
+        qint64 m_run = 0;  // bytes since the last '<'
         QString m_failure;
     };
 
@@ -253,6 +255,14 @@ private:
 };
 
 // Parses a part as it is decompressed; `handle` sees every token.
+// A workbook's parts declare no entities: a declaration could make a few
+// bytes expand into gigabytes before any limit sees them.
+void refuseDeclarations(Workbook& book, const QString& part, const QXmlStreamReader& xml) {
+    if (xml.tokenType() == QXmlStreamReader::DTD) {
+        throw book.damaged(QStringLiteral("%1 中有文档类型声明").arg(part));
+    }
+}
+
 void parseStream(Workbook& book, const QString& part, const std::function<void(QXmlStreamReader&)>& handle) {
     Workbook::ZipPart device(book, part);
     QXmlStreamReader xml(&device);
@@ -261,6 +271,7 @@ void parseStream(Workbook& book, const QString& part, const std::function<void(Q
         if (xml.hasError()) {
             break;
         }
+        refuseDeclarations(book, part, xml);
         handle(xml);
     }
     // A limit or a failing read ends the device first: that is the reason.
@@ -283,7 +294,9 @@ WorkbookParts workbookParts(Workbook& book) {
     {
         QXmlStreamReader xml(book.whole(QStringLiteral("xl/workbook.xml"), kMaxIndexPartBytes));
         while (!xml.atEnd() && relationId.isEmpty()) {
-            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("sheet")) {
+            xml.readNext();
+            refuseDeclarations(book, QStringLiteral("xl/workbook.xml"), xml);
+            if (xml.tokenType() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("sheet")) {
                 for (const QXmlStreamAttribute& a : xml.attributes()) {
                     if (a.name() == QLatin1String("id")) {
                         relationId = a.value().toString();
@@ -300,7 +313,9 @@ WorkbookParts workbookParts(Workbook& book) {
     if (book.has(rels)) {
         QXmlStreamReader xml(book.whole(rels, kMaxIndexPartBytes));
         while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("Relationship")) {
+            xml.readNext();
+            refuseDeclarations(book, rels, xml);
+            if (xml.tokenType() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("Relationship")) {
                 continue;
             }
             const QXmlStreamAttributes a = xml.attributes();
@@ -434,14 +449,19 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
     QString inline_;  // <is><t>…
     bool inValue = false;
     bool inInline = false;
-    bool formula = false;  // the cell has <f>
+    bool formula = false;   // the cell has <f>
+    bool hasValue = false;  // and <v>, even an empty one
     int phonetic = 0;
     parseStream(book, parts.sheet, [&](QXmlStreamReader& xml) {
         const auto name = xml.name();
         if (xml.isStartElement()) {
             if (name == QLatin1String("row")) {
                 bool ok = false;
-                const int r = xml.attributes().value(QLatin1String("r")).toInt(&ok);
+                const QStringView given = xml.attributes().value(QLatin1String("r"));
+                const int r = given.toInt(&ok);
+                if (!given.isEmpty() && !ok) {
+                    throw book.damaged(QStringLiteral("行号 %1 无效").arg(given.toString()));
+                }
                 // Excel's sheets end at row 1,048,576; a larger number is no row.
                 if (ok && r > kLastRow) {
                     throw book.damaged(QStringLiteral("行号 %1 超出范围").arg(r));
@@ -459,8 +479,10 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
                 value.clear();
                 inline_.clear();
                 formula = false;
+                hasValue = false;
             } else if (name == QLatin1String("v")) {
                 inValue = true;
+                hasValue = true;
             } else if (name == QLatin1String("f")) {
                 formula = true;
             } else if (name == QLatin1String("rPh")) {
@@ -477,7 +499,7 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
                 --phonetic;
             } else if (name == QLatin1String("c")) {
                 // A formula no program has computed has no value to import.
-                if (formula && value.isEmpty() && type != QLatin1String("inlineStr")) {
+                if (formula && !hasValue && type != QLatin1String("inlineStr")) {
                     throw UserError(QStringLiteral("文件第 %1 行第 %2 列的公式没有计算结果。请在 Excel 中打开文件、"
                                                    "保存后再导入。")
                                         .arg(rowNumber)
@@ -614,6 +636,16 @@ QString decodeUtf16(const QByteArray& bytes, qint64 maxChars) {
         out += utf16(QByteArrayView(bytes).sliced(at, std::min<qsizetype>(kDecodeChunk, bytes.size() - at)));
         if (out.size() > maxChars) {
             throw UserError(QStringLiteral("文件中的文字太多（超过 %1 个字符），不能导入。").arg(maxChars));
+        }
+    }
+    // A first half of a character at the very end stays in the decoder.
+    if (bytes.size() >= 4) {
+        const bool littleEndian = bytes.startsWith("\xFF\xFE");
+        const uchar a = uchar(bytes[bytes.size() - 2]);
+        const uchar b = uchar(bytes[bytes.size() - 1]);
+        const char16_t last = littleEndian ? char16_t(a | (b << 8)) : char16_t((a << 8) | b);
+        if (QChar::isHighSurrogate(last)) {
+            throw unknownEncoding();
         }
     }
     if (utf16.hasError()) {

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <cerrno>
 #include <cmath>
@@ -117,15 +116,36 @@ void SpreadsheetWriter::writeCsv(const QString& file, const QStringList& header,
 }
 
 namespace {
-// A text as a workbook cell holds it. Control characters are written by
-// the library as "_x0001_"; a text that itself reads like such an escape
-// has its underscore escaped ("_x005F_"), so that Excel and the reader
-// show it as typed.
+bool isControl(QChar c) {
+    return c.unicode() < 0x20 && c != '\t' && c != '\n';
+}
+
+bool isHexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+}
+
+// A text as a workbook cell holds it: a control character as its escape
+// ("_x000D_"), and the underscore of a text that would read as an escape
+// (also one that a following control character's escape would complete)
+// as "_x005F_", so that Excel and the reader show it as typed.
 QByteArray xlsxText(const QString& text) {
-    // Only the underscore is taken: escapes may share theirs ("_x0041_x0042_").
-    static const QRegularExpression escape(QStringLiteral("_(?=x[0-9A-Fa-f]{4}_)"));
-    QString out = text;
-    out.replace(escape, QStringLiteral("_x005F_"));
+    QString out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (isControl(c)) {
+            out += QStringLiteral("_x%1_").arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, '0'));
+            continue;
+        }
+        if (c == '_' && i + 6 < n && text[i + 1] == 'x' && isHexDigit(text[i + 2]) && isHexDigit(text[i + 3]) &&
+            isHexDigit(text[i + 4]) && isHexDigit(text[i + 5]) && (text[i + 6] == '_' || isControl(text[i + 6]))) {
+            out += QStringLiteral("_x005F_");
+            continue;
+        }
+        out += c;
+    }
     return out.toUtf8();
 }
 }  // namespace
@@ -133,9 +153,10 @@ QByteArray xlsxText(const QString& text) {
 void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header, const QList<QVariantList>& rows,
                                   const QString& sheetName) {
     // Written under a work name and renamed once whole.
-    // A name of its own, so that no file of the user's is overwritten.
-    const QString temp =
-        QStringLiteral("%1.%2.part").arg(file).arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
+    // A short name of its own beside the file: no file of the user's is
+    // overwritten, and a long file name does not grow too long.
+    const QString temp = QFileInfo(file).dir().filePath(
+        QStringLiteral(".olvend-%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0')));
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
     options.tmpdir = nullptr;

@@ -377,10 +377,31 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
                                            "以及文件的编码是否正确。")
                                 .arg(importer.fieldCaptions(importer.importableFields().value(0)).value(0)));
         }
-        // Columns left out are said, so that nothing is dropped unnoticed.
-        for (int c = 0; c < header.size(); ++c) {
-            const QString note =
-                mapping.value(c).isEmpty() ? importer.unusedColumnNote(header[c].trimmed()) : QString();
+        // Columns left out are said, so that nothing is dropped unnoticed:
+        // a caption of no field, a field already taken by a column before
+        // it, a column without a caption that holds something.
+        qsizetype widest = header.size();
+        for (const QStringList& row : sheet.rows) {
+            widest = std::max(widest, row.size());
+        }
+        for (int c = 0; c < widest; ++c) {
+            if (!mapping.value(c).isEmpty()) {
+                continue;
+            }
+            const QString caption = header.value(c).trimmed();
+            QString note;
+            if (caption.isEmpty()) {
+                const bool holdsSomething =
+                    std::any_of(sheet.rows.cbegin() + 1, sheet.rows.cend(),
+                                [c](const QStringList& row) { return !row.value(c).trimmed().isEmpty(); });
+                if (holdsSomething) {
+                    note = QStringLiteral("第 %1 列没有列标题，没有导入").arg(c + 1);
+                }
+            } else if (!importer.guessMapping({caption}).value(0).isEmpty()) {
+                note = QStringLiteral("[%1]一列与前面的列重复，没有导入").arg(caption);
+            } else {
+                note = importer.unusedColumnNote(caption);
+            }
             if (!note.isEmpty()) {
                 m_err << note << Qt::endl;
             }

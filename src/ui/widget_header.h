@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QList>
+#include <QPointer>
 
 // A table's column header with a widget under each caption (a field
 // choice, a filter), kept in line with its column as columns are resized
@@ -11,7 +12,8 @@ class WidgetHeader : public QHeaderView {
 public:
     explicit WidgetHeader(QWidget* parent = nullptr);
 
-    // The widgets, one per column in order; the header takes them.
+    // The widgets, one per column in order; the header takes them, and
+    // deletes those it held before.
     void setWidgets(const QList<QWidget*>& widgets);
     QWidget* widget(int column) const { return m_widgets.value(column); }
 
@@ -25,5 +27,5 @@ private:
     void place();
     int widgetHeight() const;
 
-    QList<QWidget*> m_widgets;
+    QList<QPointer<QWidget>> m_widgets;
 };

@@ -39,6 +39,7 @@ private slots:
     void commandLineExportActsAsAUser();
     void listWindowImportsThroughThePreview();
     void commandLineImport();
+    void rowsRefusedAfterThePreviewAreNamed();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -365,14 +366,41 @@ void TestMasterExport::commandLineImport() {
         "LOWER(Form_Name)='base_goods_frm' and LOWER(Action_Name)='action_import'");
     QFile extra(file("extra.csv"));
     QVERIFY(extra.open(QIODevice::WriteOnly));
-    extra.write("商品名称,商品单位,供货商,入货价,颜色\n垫片,个,五金厂,3,红\n");
+    extra.write("商品名称,商品单位,供货商,入货价,颜色,商品名称,\n垫片,个,五金厂,3,红,又一个,多余\n");
     extra.close();
     std::tie(code, out, err) = ctl({"--user", "李四", "import", "goods", file("extra.csv"), "--group", "五金"});
     QCOMPARE(code, 0);
     QCOMPARE(out, QString("1\n"));
-    QVERIFY2(err.contains("[入货价]一列没有导入：没有查看成本利润的权限") && err.contains("[颜色]一列没有对应的项目"),
+    QVERIFY2(err.contains("[入货价]一列没有导入：没有查看成本利润的权限") && err.contains("[颜色]一列没有对应的项目") &&
+                 err.contains("[商品名称]一列与前面的列重复") && err.contains("第 7 列没有列标题"),
              qPrintable(err));
     QVERIFY(db().scalar("select purchase_price from goods where Goods_name='垫片'").isNull());
+}
+
+// Another workstation takes a code while the preview is open: the import
+// still writes all the other rows together, and names the row it left out.
+void TestMasterExport::rowsRefusedAfterThePreviewAreNamed() {
+    db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
+    QFile csv(file("late.csv"));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write("商品编码,商品名称,商品单位,供货商\nX1,甲,个,五金厂\nX2,乙,个,五金厂\nX3,丙,个,五金厂\n");
+    csv.close();
+    GoodsListWindow goods(m_program->context());
+    goods.chooseImportFile = [this] { return file("late.csv"); };
+    QString previewed;
+    goods.showImportPreview = [&](ImportPreviewDialog& dialog) {
+        previewed = dialog.summary()->text();
+        db().execute(
+            "insert into goods (code, Goods_name, Goods_unit, Provide_corp, Goods_class) values "
+            "('X2', '别人的', 'UN001', '00001', 1)");
+        return true;
+    };
+    goods.show();
+    goods.catalog().focusClass(db().scalar("select max(id) from goods_group").toInt());
+    goods.actions().execute("Action_Import");
+    QCOMPARE(previewed, QString("可以导入 3 行，不能导入 0 行"));
+    QCOMPARE(m_program->prompter().lastText(), QString("已导入 2 个商品，1 行不能导入\n第 3 行：编号[X2]已经存在"));
+    QCOMPARE(db().scalar("select count(*) from goods where code in ('X1', 'X3')").toInt(), 2);
 }
 
 QTEST_MAIN(TestMasterExport)

@@ -283,6 +283,14 @@ void TestMasterImport::widthCaseAndRightsOfWhatIsTyped() {
     QCOMPARE(db().scalar("select Goods_unit from goods where code='sp9'").toString(), QString("UN001"));
     QCOMPARE(db().scalar("select count(*) from goods where purchase_price is not null and purchase_price <> 0").toInt(),
              0);
+    // Another workstation gives the class aimed at a sub-class: rows that
+    // name no class are refused by the check before the write.
+    db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('细分', 2, 0)");
+    const QList<QStringList> late{{"商品名称", "商品单位", "供货商"}, {"晚来", "个", "五金厂"}};
+    plan = goods.check(sheet(late), goods.guessMapping(late.first()));
+    QCOMPARE(plan.accepted.size(), 0);
+    QCOMPARE(plan.refused.size(), 1);
+    QVERIFY2(plan.refused.first().reason.contains("商品分类"), qPrintable(plan.refused.first().reason));
 }
 
 QTEST_GUILESS_MAIN(TestMasterImport)

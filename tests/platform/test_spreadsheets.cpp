@@ -94,7 +94,7 @@ void TestSpreadsheets::workbookRoundTrip() {
         {QString("X"), QString(30000, QChar(0x4E2D))},
     };
     SpreadsheetWriter::write(file, {"客户编号", "客户姓名", "单价", "空", "备注"}, rows, "客户");
-    QVERIFY(QDir(m_dir.path()).entryList({"*.part"}).isEmpty());
+    QVERIFY(QDir(m_dir.path()).entryList({"*.part"}, QDir::Files | QDir::Hidden).isEmpty());
     const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file);
     QCOMPARE(sheet.format, QString("XLSX"));
     QCOMPARE(sheet.rows.size(), 4);
@@ -109,18 +109,35 @@ void TestSpreadsheets::workbookRoundTrip() {
     QCOMPARE(sheet.rows[3][1], QString(30000, QChar(0x4E2D)));
     // Control characters and texts that read like the workbook's escapes
     // come back as written.
-    SpreadsheetWriter::write(
-        path("escapes.xlsx"), {"_x0041_"},
-        {{QString("a\x01b\rc"), QString("d_x005F_e_x41_"), QString("_x0041_x0042_"), QStringLiteral("_x１２３４_")}});
+    SpreadsheetWriter::write(path("escapes.xlsx"), {"_x0041_"},
+                             {{QString("a\x01b\rc"), QString("d_x005F_e_x41_"), QString("_x0041_x0042_"),
+                               QStringLiteral("_x１２３４_"), QString("_x0041\r\nB")}});
     QCOMPARE(SpreadsheetReader::read(path("escapes.xlsx")).rows,
-             (QList<QStringList>{{"_x0041_"},
-                                 {"a\x01b\rc", "d_x005F_e_x41_", "_x0041_x0042_", QStringLiteral("_x１２３４_")}}));
+             (QList<QStringList>{
+                 {"_x0041_"},
+                 {"a\x01b\rc", "d_x005F_e_x41_", "_x0041_x0042_", QStringLiteral("_x１２３４_"), "_x0041\r\nB"}}));
+    // The work file takes no name of the user's; a file that cannot be
+    // replaced (a folder of that name) stays as it was.
+    QFile keep(path("keep.xlsx.part"));
+    QVERIFY(keep.open(QIODevice::WriteOnly));
+    keep.write("mine");
+    keep.close();
+    SpreadsheetWriter::write(path("keep.xlsx"), {"a"}, {{QString("1")}});
+    QVERIFY(keep.open(QIODevice::ReadOnly));
+    QCOMPARE(keep.readAll(), QByteArray("mine"));
+    keep.close();
+    QVERIFY(QDir(m_dir.path()).mkdir("taken.xlsx"));
+    const QString taken = refusal([&] { SpreadsheetWriter::write(path("taken.xlsx"), {"a"}, {{QString("1")}}); });
+    QVERIFY2(taken.contains("无法写入文件"), qPrintable(taken));
+    QVERIFY(QFileInfo(path("taken.xlsx")).isDir());
+    QCOMPARE(QDir(m_dir.path()).entryList({"*.part"}, QDir::Files | QDir::Hidden), QStringList{"keep.xlsx.part"});
+    QVERIFY(QFile::remove(path("keep.xlsx.part")));
     // Beyond what a cell of Excel holds: refused, no file left.
     const QString said =
         refusal([&] { SpreadsheetWriter::write(path("toolong.xlsx"), {"a"}, {{QString(40000, QChar('x'))}}); });
     QVERIFY2(said.contains("超过 32767 个字符"), qPrintable(said));
     QVERIFY(!QFile::exists(path("toolong.xlsx")));
-    QVERIFY(QDir(m_dir.path()).entryList({"*.part"}).isEmpty());
+    QVERIFY(QDir(m_dir.path()).entryList({"*.part"}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
 // Sheet names Excel refuses leave the sheet its default name.
@@ -171,6 +188,17 @@ void TestSpreadsheets::workbookAsExcelWritesIt() {
                             {"xl/worksheets/data.xml", sheetXml(R"(<row r="4"><c r="C4"><f>10*3</f></c></row>)")}});
     const QString said = refusal([&] { SpreadsheetReader::read(uncomputed); });
     QVERIFY2(said.contains("第 4 行第 3 列的公式没有计算结果"), qPrintable(said));
+    // A formula whose value is an empty text (=IF(A2="","",A2)) is read as
+    // empty.
+    const QString emptyResult = makeXlsx(
+        "empty_result.xlsx",
+        {{"xl/workbook.xml", kWorkbook},
+         {"xl/_rels/workbook.xml.rels", kRels},
+         {"xl/worksheets/data.xml",
+          sheetXml(
+              R"(<row r="1"><c r="A1" t="inlineStr"><is><t>甲</t></is></c><c r="B1" t="str"><f>IF(A2="","",A2)</f><v/></c>)"
+              R"(<c r="C1" t="str"><f>""</f><v></v></c><c r="D1"><v>4</v></c></row>)")}});
+    QCOMPARE(SpreadsheetReader::read(emptyResult).rows, (QList<QStringList>{{"甲", "", "", "4"}}));
 }
 
 void TestSpreadsheets::damagedWorkbooksAreRefused_data() {
@@ -287,10 +315,43 @@ void TestSpreadsheets::limitsStopHugeFiles() {
             workbook("spans.xlsx", "<row r=\"1\" spans=\"" + QByteArray(8 * 1024 * 1024, '1') + "\"></row>"), roomy);
     });
     QVERIFY2(said.contains("中有超过 100 个字符的内容"), qPrintable(said));
-    // Row numbers beyond a sheet's last row.
+    // '>' may stand in a text or a value unescaped: it ends no run.
+    said = refusal([&] {
+        SpreadsheetReader::read(workbook("gt.xlsx", "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" +
+                                                        QByteArray(8 * 1024 * 1024, '>') + "</t></is></c></row>"),
+                                roomy);
+    });
+    QVERIFY2(said.contains("中有超过 100 个字符的内容"), qPrintable(said));
+    said = refusal([&] {
+        SpreadsheetReader::read(
+            workbook("gtspans.xlsx", "<row r=\"1\" spans=\"" + QByteArray(8 * 1024 * 1024, '>') + "\"></row>"), roomy);
+    });
+    QVERIFY2(said.contains("中有超过 100 个字符的内容"), qPrintable(said));
+    // An entity declared once and used many times would expand a few
+    // kilobytes into gigabytes: a part with a declaration is refused.
+    QByteArray uses;
+    for (int i = 0; i < 1000; ++i) {
+        uses += "&a;";
+    }
+    const QString entities =
+        makeXlsx("entities.xlsx",
+                 {{"xl/workbook.xml", kWorkbook},
+                  {"xl/_rels/workbook.xml.rels", kRels},
+                  {"xl/worksheets/data.xml",
+                   "<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY a \"" + QByteArray(4000, 'Q') + "\">]>" +
+                       sheetXml("<row r=\"1\"><c t=\"inlineStr\"><is><t>" + uses + "</t></is></c></row>")
+                           .mid(QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>").size())}});
+    said = refusal([&] { SpreadsheetReader::read(entities, roomy); });
+    QVERIFY2(said.contains("已损坏") && said.contains("文档类型声明"), qPrintable(said));
+    // Row numbers beyond a sheet's last row, or no number at all.
     said = refusal([&] {
         SpreadsheetReader::read(
             workbook("far.xlsx", R"(<row r="1048577"><c t="inlineStr"><is><t>x</t></is></c></row>)"), roomy);
+    });
+    QVERIFY2(said.contains("已损坏"), qPrintable(said));
+    said = refusal([&] {
+        SpreadsheetReader::read(
+            workbook("huge_r.xlsx", R"(<row r="99999999999"><c t="inlineStr"><is><t>x</t></is></c></row>)"), roomy);
     });
     QVERIFY2(said.contains("已损坏"), qPrintable(said));
     // Many empty cells count too.
@@ -432,6 +493,11 @@ void TestSpreadsheets::csvLargerThanOneDecodedPiece() {
     QVERIFY2(said.contains("编码无法识别"), qPrintable(said));
     QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
     said = refusal([&] { SpreadsheetReader::readCsv(QByteArray(utf16(QStringLiteral("a,b\n1,2"))) + "x", many); });
+    QVERIFY2(said.contains("编码无法识别"), qPrintable(said));
+    // A first half of a character at the very end.
+    said = refusal([&] {
+        SpreadsheetReader::readCsv(QByteArray(utf16(QStringLiteral("a,b\n1,2"))) + QByteArray("\x3D\xD8", 2), many);
+    });
     QVERIFY2(said.contains("编码无法识别"), qPrintable(said));
 }
 
