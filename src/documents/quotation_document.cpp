@@ -396,6 +396,9 @@ void QuotationDocument::markSaved() {
     m_lines->setTag(0);
     m_head->setTag(0);
     m_mode = Existing;
+    // Saved, the quotation shows what was quoted before its own date, as it
+    // will when opened again: a back-dated one no longer shows later prices.
+    reloadLastPrices();
 }
 
 bool QuotationDocument::settleChanges(const std::function<bool()>& save) {

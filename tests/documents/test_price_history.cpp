@@ -193,6 +193,11 @@ void TestPriceHistory::anOldQuotationShowsWhatWasQuotedBeforeIt() {
     doc.addGoods({"A"});
     doc.reloadGoodsLookups();
     QCOMPARE(doc.lastPrices()->text("A"), QString("14.00 (2006-08-01)"));
+    // Entered with an earlier date and saved, it shows at once what was
+    // quoted before that date.
+    doc.head().setValue("Keyin_Date", QDate(2006, 3, 6).startOfDay());
+    QVERIFY(doc.save());
+    QCOMPARE(doc.lastPrices()->text("A"), QString("13.00 (2006-03-05)"));
 }
 
 QTEST_GUILESS_MAIN(TestPriceHistory)

@@ -16,12 +16,18 @@ struct Entry {
     QString key;
 };
 
-// A value as a settings dialog may write it: one line of text.
+// A value as a settings dialog may write it: one line of text of at most
+// 200 code units, never ending in half of a character outside the BMP (a
+// typed text holds none; it would not survive UTF-8).
 QString oneLine(const QString& text) {
     QString v = text;
     v.replace('\r', ' ');
     v.replace('\n', ' ');
-    return v.trimmed();
+    v = v.trimmed().left(200);
+    if (!v.isEmpty() && v.back().isHighSurrogate()) {
+        v.chop(1);
+    }
+    return v;
 }
 
 // The name with its ASCII letters turned: keys and sections match without
@@ -102,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // section new to the file. A value is one line; it reads back trimmed.
     QStringList values;
     for (const QString& part : text.split(';')) {
-        values.append(oneLine(part).left(200));
+        values.append(oneLine(part));
         if (values.size() >= 4) {
             break;
         }
