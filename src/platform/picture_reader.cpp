@@ -1,8 +1,10 @@
 #include "platform/picture_reader.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageIOHandler>
 #include <QImageReader>
+#include <QtEndian>
 #include <cmath>
 
 QSize PictureReader::readSize(const QSize& size, qint64 maxPixels) {
@@ -33,6 +35,41 @@ QImage PictureReader::scaledDown(const QImage& image, const QSize& target) {
     return image.scaled(target, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
+bool PictureReader::pngChunksFit(const QString& file) {
+    QFile f(file);
+    // Unbuffered: only the chunk headers are read, a few bytes here and
+    // there in a file of megabytes.
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return true;
+    }
+    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    if (f.read(signature.size()) != signature) {
+        return true;
+    }
+    // Each chunk: a 4-byte length, a 4-byte type, the data and a 4-byte
+    // check sum.
+    const qint64 size = f.size();
+    qint64 at = signature.size();
+    while (at + 8 <= size) {
+        if (!f.seek(at)) {
+            return false;
+        }
+        const QByteArray header = f.read(8);
+        if (header.size() != 8) {
+            return false;
+        }
+        const qint64 length = qFromBigEndian<quint32>(header.constData());
+        if (at + 12 + length > size) {
+            return false;
+        }
+        if (header.mid(4) == "IEND") {
+            break;
+        }
+        at += 12 + length;
+    }
+    return true;
+}
+
 QImage PictureReader::read(const QString& file, QString* why, qint64 maxPixels) {
     auto fail = [why](const QString& text) {
         if (why) {
@@ -42,6 +79,9 @@ QImage PictureReader::read(const QString& file, QString* why, qint64 maxPixels) 
     };
     if (!QFileInfo(file).isFile()) {
         return fail(QStringLiteral("找不到图片文件: %1").arg(file));
+    }
+    if (!pngChunksFit(file)) {
+        return fail(QStringLiteral("图片文件已损坏，无法读取: %1").arg(file));
     }
     // Formats that cannot decode scaled are read whole and then scaled: the
     // reader may take a picture of about four times the bound, at four

@@ -19,4 +19,9 @@ public:
     // `image` at `target`, in time that grows with the image only as
     // reading it does.
     static QImage scaledDown(const QImage& image, const QSize& target);
+    // False for a PNG file one of whose chunks claims more bytes than the
+    // file holds: the PNG library would set the claimed length aside (up to
+    // 2 GB) before finding the file short. Other files are left to their
+    // reader.
+    static bool pngChunksFit(const QString& file);
 };

@@ -1,3 +1,4 @@
+#include <QBuffer>
 #include <QColor>
 #include <QDataStream>
 #include <QDir>
@@ -6,6 +7,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include "data/setting_scrambler.h"
 #include "platform/app_paths.h"
@@ -42,6 +44,7 @@ private slots:
     void largePicturesAreReadScaled_data();
     void largePicturesAreReadScaled();
     void picturesWithoutASizeAreReadScaled();
+    void pngWhoseChunkOverrunsTheFileIsDamaged();
 };
 
 void TestPlatform::iniMatchesSectionsAndKeysWithoutCase() {
@@ -393,6 +396,69 @@ void TestPlatform::picturesWithoutASizeAreReadScaled() {
     // Top stays top.
     QCOMPARE(QColor(image.pixel(image.width() / 2, 2)), QColor(Qt::red));
     QCOMPARE(QColor(image.pixel(image.width() / 2, image.height() - 3)), QColor(Qt::blue));
+}
+
+namespace {
+// A small PNG as Qt writes it, with a text chunk of its own before the
+// pixels.
+QByteArray smallPng() {
+    QImage image(6, 4, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    image.setText(QStringLiteral("Comment"), QStringLiteral("sound"));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+// A chunk header claiming `length` bytes of data the file does not hold.
+QByteArray overlongChunk(const QByteArray& type, quint32 length) {
+    QByteArray header(4, '\0');
+    qToBigEndian(length, header.data());
+    return header + type + QByteArray("short");
+}
+}  // namespace
+
+void TestPlatform::pngWhoseChunkOverrunsTheFileIsDamaged() {
+    QTemporaryDir dir;
+    auto write = [&dir](const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
+            qFatal("cannot write %s", qPrintable(f.fileName()));
+        }
+        return f.fileName();
+    };
+    const QByteArray png = smallPng();
+    const qsizetype iend = png.indexOf("IEND") - 4;
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    QVERIFY(iend > 0 && idat > 0);
+    QString why;
+
+    // Sound, and with bytes after its end: read.
+    for (const QString& file : {write("sound.png", png), write("tail.png", png + QByteArray(100, 'x'))}) {
+        QVERIFY(PictureReader::pngChunksFit(file));
+        const QImage image = PictureReader::read(file, &why);
+        QVERIFY2(!image.isNull(), qPrintable(why));
+        QCOMPARE(image.size(), QSize(6, 4));
+    }
+    // A chunk that claims 900 MB of a file of a few hundred bytes, after the
+    // pixels, before them, or a short one cut inside its data: refused as damaged,
+    // without the claimed length being set aside.
+    const QStringList damaged{
+        write("after.png", png.left(iend) + overlongChunk("tEXt", 900'000'000)),
+        write("before.png", png.left(idat) + overlongChunk("zzZz", 900'000'000) + png.mid(idat)),
+        write("cut.png", png.left(iend) + QByteArray("\0\0\0\x05tEXtab", 10)),
+        write("largest.png", png.left(iend) + overlongChunk("tEXt", 0xFFFFFFFFu)),
+    };
+    for (const QString& file : damaged) {
+        QVERIFY2(!PictureReader::pngChunksFit(file), qPrintable(file));
+        why.clear();
+        QVERIFY(PictureReader::read(file, &why).isNull());
+        QVERIFY2(why.contains(QStringLiteral("已损坏")), qPrintable(why));
+    }
+    // Other formats are their readers' business.
+    QVERIFY(PictureReader::pngChunksFit(write("not.png", "GIF89a")));
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

@@ -1,6 +1,7 @@
 #include "reports/engine/report_preparer.h"
 
 #include "platform/font_setup.h"
+#include "platform/picture_reader.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -348,9 +349,12 @@ int ReportPreparer::imageIndex(State& s, const QString& path) {
         return it.value();
     }
     const QString file = QDir::isAbsolutePath(path) || m_folder.isEmpty() ? path : QDir(m_folder).filePath(path);
-    QImageReader reader(file);
-    reader.setAllocationLimit(256);
-    const QImage image = reader.read();
+    QImage image;
+    if (PictureReader::pngChunksFit(file)) {
+        QImageReader reader(file);
+        reader.setAllocationLimit(256);
+        image = reader.read();
+    }
     int index = -1;
     if (!image.isNull()) {
         s.out->images.append(image);
