@@ -398,7 +398,14 @@ void QuotationDocument::markSaved() {
     m_mode = Existing;
     // Saved, the quotation shows what was quoted before its own date, as it
     // will when opened again: a back-dated one no longer shows later prices.
-    reloadLastPrices();
+    // The column is only a hint: once the quotation is stored, a failure to
+    // read it must not report the save as failed, so the column is cleared.
+    try {
+        reloadLastPrices();
+    } catch (const std::exception& e) {
+        qWarning("last prices not read after saving %s: %s", qPrintable(billNo()), e.what());
+        m_lastPrices->setEntries({});
+    }
 }
 
 bool QuotationDocument::settleChanges(const std::function<bool()>& save) {

@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QtEndian>
 #include <cmath>
+#include <cstring>
 
 QSize PictureReader::readSize(const QSize& size, qint64 maxPixels) {
     const qint64 pixels = qint64(size.width()) * size.height();
@@ -35,39 +36,65 @@ QImage PictureReader::scaledDown(const QImage& image, const QSize& target) {
     return image.scaled(target, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
-bool PictureReader::pngChunksFit(const QString& file) {
-    QFile f(file);
-    // Unbuffered: only the chunk headers are read, a few bytes here and
-    // there in a file of megabytes.
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return true;
-    }
+namespace {
+const QByteArray& pngSignature() {
     static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
-    if (f.read(signature.size()) != signature) {
-        return true;
-    }
-    // Each chunk: a 4-byte length, a 4-byte type, the data and a 4-byte
-    // check sum.
-    const qint64 size = f.size();
-    qint64 at = signature.size();
+    return signature;
+}
+
+// Walks a PNG's chunks, each a 4-byte length, a 4-byte type, the data and a
+// 4-byte check sum, up to IEND; `header(at, out)` puts the 8 bytes of
+// length and type found at `at` into `out`. False when a chunk runs past
+// `size`.
+template <typename Header>
+bool chunksFit(qint64 size, Header header) {
+    qint64 at = pngSignature().size();
+    char bytes[8];
     while (at + 8 <= size) {
-        if (!f.seek(at)) {
+        if (!header(at, bytes)) {
             return false;
         }
-        const QByteArray header = f.read(8);
-        if (header.size() != 8) {
-            return false;
-        }
-        const qint64 length = qFromBigEndian<quint32>(header.constData());
+        const qint64 length = qFromBigEndian<quint32>(bytes);
         if (at + 12 + length > size) {
             return false;
         }
-        if (header.mid(4) == "IEND") {
+        if (std::memcmp(bytes + 4, "IEND", 4) == 0) {
             break;
         }
         at += 12 + length;
     }
     return true;
+}
+}  // namespace
+
+bool PictureReader::pngChunksFit(const QByteArray& png) {
+    if (!png.startsWith(pngSignature())) {
+        return true;
+    }
+    return chunksFit(png.size(), [&png](qint64 at, char* out) {
+        std::memcpy(out, png.constData() + at, 8);
+        return true;
+    });
+}
+
+bool PictureReader::pngChunksFit(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly) || f.read(pngSignature().size()) != pngSignature()) {
+        return true;
+    }
+    const qint64 size = f.size();
+    // Mapped, the headers are read without a call to the system per chunk
+    // (a file of empty chunks holds millions); only the pages touched are
+    // read from the disk.
+    if (const uchar* data = f.map(0, size)) {
+        const bool fit = chunksFit(size, [data](qint64 at, char* out) {
+            std::memcpy(out, data + at, 8);
+            return true;
+        });
+        f.unmap(const_cast<uchar*>(data));
+        return fit;
+    }
+    return chunksFit(size, [&f](qint64 at, char* out) { return f.seek(at) && f.read(out, 8) == 8; });
 }
 
 QImage PictureReader::read(const QString& file, QString* why, qint64 maxPixels) {

@@ -24,4 +24,6 @@ public:
     // 2 GB) before finding the file short. Other files are left to their
     // reader.
     static bool pngChunksFit(const QString& file);
+    // The same for a PNG held in memory.
+    static bool pngChunksFit(const QByteArray& png);
 };

@@ -1,3 +1,4 @@
+#include <QRegularExpression>
 #include <QTest>
 
 #include "data/dataset.h"
@@ -26,6 +27,7 @@ private slots:
     void theEditorShowsTheLastPriceBesideEachLine();
     void hostileNamesAreJustNames();
     void anOldQuotationShowsWhatWasQuotedBeforeIt();
+    void aSaveInsideATransactionShowsItsPricesOnceCommitted();
 
 private:
     // A saved quotation for `customer` entered on `day` with goods and
@@ -198,6 +200,48 @@ void TestPriceHistory::anOldQuotationShowsWhatWasQuotedBeforeIt() {
     doc.head().setValue("Keyin_Date", QDate(2006, 3, 6).startOfDay());
     QVERIFY(doc.save());
     QCOMPARE(doc.lastPrices()->text("A"), QString("13.00 (2006-03-05)"));
+}
+
+// Saved inside a caller's transaction (as olvendctl saves), a back-dated
+// quotation keeps the prices it showed until the transaction commits; a
+// failure to read them then leaves the column empty and the quotation saved,
+// and the commit is not reported as failed.
+void TestPriceHistory::aSaveInsideATransactionShowsItsPricesOnceCommitted() {
+    Book b;
+    quote(b, "王先生", QDate(2006, 1, 10), {{"A", 10.0}});
+    quote(b, "王先生", QDate(2006, 8, 1), {{"A", 14.0}});
+    auto backDated = [&b](QuotationDocument& doc) {
+        doc.load(QuotationDocument::New);
+        doc.head().setValue("Add_ClientName", "王先生");
+        doc.addGoods({"A"});
+        doc.reloadGoodsLookups();
+        doc.head().setValue("Keyin_Date", QDate(2006, 3, 6).startOfDay());
+    };
+    QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
+    backDated(doc);
+    {
+        WriteTransaction tx(b.db());
+        QVERIFY(doc.save());
+        QCOMPARE(doc.lastPrices()->text("A"), QString("14.00 (2006-08-01)"));
+        tx.commit();
+    }
+    QCOMPARE(doc.lastPrices()->text("A"), QString("10.00 (2006-01-10)"));
+    QVERIFY(!doc.isModified());
+
+    backDated(doc);
+    QVERIFY(doc.lastPrices()->contains("A"));
+    {
+        WriteTransaction tx(b.db());
+        QVERIFY(doc.save());
+        // The lines' table gone by the time of the commit: the prices cannot
+        // be read again.
+        b.db().execute("alter table Quotation_Detail rename to Quotation_Detail_Gone");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("last prices not read after saving"));
+        tx.commit();
+    }
+    QVERIFY(!doc.lastPrices()->contains("A"));
+    QVERIFY(!doc.isModified());
+    QCOMPARE(count(b.db(), "select count(*) from Quotation_Head"), 4);
 }
 
 QTEST_GUILESS_MAIN(TestPriceHistory)

@@ -429,6 +429,10 @@ void TestPlatform::pngWhoseChunkOverrunsTheFileIsDamaged() {
         }
         return f.fileName();
     };
+    auto readAll = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
     const QByteArray png = smallPng();
     const qsizetype iend = png.indexOf("IEND") - 4;
     const qsizetype idat = png.indexOf("IDAT") - 4;
@@ -438,6 +442,7 @@ void TestPlatform::pngWhoseChunkOverrunsTheFileIsDamaged() {
     // Sound, and with bytes after its end: read.
     for (const QString& file : {write("sound.png", png), write("tail.png", png + QByteArray(100, 'x'))}) {
         QVERIFY(PictureReader::pngChunksFit(file));
+        QVERIFY(PictureReader::pngChunksFit(readAll(file)));
         const QImage image = PictureReader::read(file, &why);
         QVERIFY2(!image.isNull(), qPrintable(why));
         QCOMPARE(image.size(), QSize(6, 4));
@@ -453,12 +458,23 @@ void TestPlatform::pngWhoseChunkOverrunsTheFileIsDamaged() {
     };
     for (const QString& file : damaged) {
         QVERIFY2(!PictureReader::pngChunksFit(file), qPrintable(file));
+        QVERIFY2(!PictureReader::pngChunksFit(readAll(file)), qPrintable(file));
         why.clear();
         QVERIFY(PictureReader::read(file, &why).isNull());
         QVERIFY2(why.contains(QStringLiteral("已损坏")), qPrintable(why));
     }
     // Other formats are their readers' business.
     QVERIFY(PictureReader::pngChunksFit(write("not.png", "GIF89a")));
+    QVERIFY(PictureReader::pngChunksFit(QByteArray("GIF89a")));
+    // Thousands of empty chunks before the pixels are walked, not refused.
+    QByteArray many = png.left(idat);
+    for (int i = 0; i < 100'000; ++i) {
+        many += QByteArray("\0\0\0\0zzZz\0\0\0\0", 12);
+    }
+    many += png.mid(idat);
+    QVERIFY(PictureReader::pngChunksFit(write("many.png", many)));
+    QVERIFY(PictureReader::pngChunksFit(many));
+    QVERIFY(!PictureReader::pngChunksFit(many.left(many.size() - 20)));
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

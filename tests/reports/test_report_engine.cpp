@@ -1,3 +1,4 @@
+#include <QBuffer>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
+#include <QtEndian>
 #include <functional>
 
 #include "data/field_def.h"
@@ -44,6 +46,7 @@ private slots:
     void codesStayOnOneLine();
     void pictureThatCannotBeReadLeavesAnEmptyBox();
     void preparedFileRoundTrip();
+    void savedReportWithADamagedPictureOpens();
     void damagedPreparedFiles();
     void preparedFileWithAValueOfAnotherKind();
     void pdfAndJpegExports();
@@ -259,6 +262,14 @@ ReportTemplate TestReportEngine::listTemplate(double detailHeight, const QString
 }
 
 namespace {
+QByteArray pngBytes(const QImage& image) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
 QStringList textsOf(const ReportPage& page) {
     QStringList out;
     for (const ReportPrimitive& p : page.items) {
@@ -527,6 +538,13 @@ void TestReportEngine::pictureThatCannotBeReadLeavesAnEmptyBox() {
     QImage good(20, 10, QImage::Format_RGB32);
     good.fill(Qt::red);
     QVERIFY(good.save(dir.filePath("good.png")));
+    // A PNG whose text chunk claims 900 MB of a file of a few hundred bytes.
+    QByteArray overrun = pngBytes(good);
+    overrun.insert(overrun.indexOf("IEND") - 4, QByteArray("\x35\xA4\xE9\x00tEXtshort", 13));
+    QFile overrunFile(dir.filePath("overrun.png"));
+    QVERIFY(overrunFile.open(QIODevice::WriteOnly));
+    overrunFile.write(overrun);
+    overrunFile.close();
     ReportTemplate t;
     ReportBand detail{ReportBand::Kind::Detail, 20, {}, {}};
     ReportItem pic;
@@ -537,7 +555,7 @@ void TestReportEngine::pictureThatCannotBeReadLeavesAnEmptyBox() {
     t.bands = {detail};
     ReportRows r;
     r.fields = {"file"};
-    r.rows = {{QString("good.png")}, {QString("bad.jpg")}, {QString("missing.jpg")}};
+    r.rows = {{QString("good.png")}, {QString("bad.jpg")}, {QString("missing.jpg")}, {QString("overrun.png")}};
     PreparedReport out;
     QString error;
     QVERIFY(ReportPreparer(t, dir.path()).prepare(r, &out, &error));
@@ -545,7 +563,46 @@ void TestReportEngine::pictureThatCannotBeReadLeavesAnEmptyBox() {
     QCOMPARE(items[0].kind, ReportPrimitive::Kind::Image);
     QCOMPARE(items[1].kind, ReportPrimitive::Kind::Rect);
     QCOMPARE(items[2].kind, ReportPrimitive::Kind::Rect);
+    QCOMPARE(items[3].kind, ReportPrimitive::Kind::Rect);
     QCOMPARE(out.images.size(), 1);
+}
+
+// A saved report whose picture claims more bytes than it holds opens with
+// that picture empty and everything else as saved.
+void TestReportEngine::savedReportWithADamagedPictureOpens() {
+    QTemporaryDir dir;
+    PreparedReport out;
+    QString error;
+    QVERIFY(ReportPreparer(listTemplate(10, "x")).prepare(rows(30), &out, &error));
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    out.images = {picture, picture};
+    QVERIFY(ReportFile::save(out, dir.filePath("saved.rmp"), &error));
+    QFile saved(dir.filePath("saved.rmp"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QByteArray bytes = saved.readAll();
+    saved.close();
+    // The first picture as stored: its length, then its bytes.
+    const qsizetype at = bytes.indexOf("\x89PNG");
+    QVERIFY(at > 4);
+    const quint32 length = qFromBigEndian<quint32>(bytes.constData() + at - 4);
+    QByteArray png = bytes.mid(at, length);
+    png.insert(png.indexOf("IEND") - 4, QByteArray("\x35\xA4\xE9\x00tEXtshort", 13));
+    QByteArray stored(4, '\0');
+    qToBigEndian(quint32(png.size()), stored.data());
+    bytes.replace(at - 4, 4 + length, stored + png);
+    QFile damaged(dir.filePath("damaged.rmp"));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write(bytes);
+    damaged.close();
+
+    PreparedReport back;
+    QVERIFY2(ReportFile::load(dir.filePath("damaged.rmp"), &back, &error), qPrintable(error));
+    QCOMPARE(back.images.size(), 2);
+    QVERIFY(back.images[0].isNull());
+    QCOMPARE(back.images[1].pixelColor(1, 1), QColor(Qt::blue));
+    QCOMPARE(back.pages.size(), out.pages.size());
+    QCOMPARE(textsOf(back.pages.last()), textsOf(out.pages.last()));
 }
 
 void TestReportEngine::preparedFileRoundTrip() {
@@ -609,6 +666,16 @@ void TestReportEngine::damagedPreparedFiles() {
     QByteArray huge = bytes;
     huge[22] = char(0x7f);  // a font count in the billions
     QVERIFY(!ReportFile::load(write("huge.rmp", huge), &back, &error));
+    // A page narrower than any template makes: painted to fit a window, it
+    // would be drawn at a scale that blows every glyph up beyond memory.
+    for (const double width : {1e-300, 5.0}) {
+        QByteArray narrow = bytes;
+        QByteArray stored(8, '\0');
+        qToBigEndian(width, stored.data());  // after the magic and the version
+        narrow.replace(6, 8, stored);
+        QVERIFY(!ReportFile::load(write("narrow.rmp", narrow), &back, &error));
+        QVERIFY(error.contains("损坏"));
+    }
     QByteArray newer = bytes;
     newer[5] = 9;
     QVERIFY(!ReportFile::load(write("newer.rmp", newer), &back, &error));

@@ -8,11 +8,16 @@
 #include <QSaveFile>
 #include <QtEndian>
 
+#include "platform/picture_reader.h"
 #include "reports/engine/prepared_report.h"
 
 namespace {
 constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
 constexpr quint32 kMaxCount = 5'000'000;
+// No template makes a smaller page. A page of a fraction of a millimetre,
+// fitted to a window, would be drawn at a scale that makes every glyph
+// larger than memory.
+constexpr double kMinPageMm = 10;
 
 bool fail(QString* error, const QString& message) {
     if (error) {
@@ -119,8 +124,8 @@ bool ReportFile::load(const QString& file, PreparedReport* out, QString* error) 
     in >> r.pageSizeMm;
     quint32 count = 0;
     in >> count;
-    if (in.status() != QDataStream::Ok || count > kMaxCount || !(r.pageSizeMm.width() > 0) ||
-        r.pageSizeMm.width() > 10000 || !(r.pageSizeMm.height() > 0) || r.pageSizeMm.height() > 10000) {
+    if (in.status() != QDataStream::Ok || count > kMaxCount || !(r.pageSizeMm.width() >= kMinPageMm) ||
+        r.pageSizeMm.width() > 10000 || !(r.pageSizeMm.height() >= kMinPageMm) || r.pageSizeMm.height() > 10000) {
         return fail(error, damaged);
     }
     for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
@@ -139,7 +144,12 @@ bool ReportFile::load(const QString& file, PreparedReport* out, QString* error) 
         QByteArray png;
         in >> png;
         QImage img;
-        img.loadFromData(png, "PNG");
+        // A picture whose chunk claims more than it holds stays empty, as
+        // one the PNG reader cannot decode does, before the reader sets the
+        // claimed length aside.
+        if (PictureReader::pngChunksFit(png)) {
+            img.loadFromData(png, "PNG");
+        }
         r.images.append(img);
     }
     in >> count;
