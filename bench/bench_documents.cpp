@@ -283,6 +283,14 @@ QList<QPair<QString, QString>> quotedPairs(Database& db) {
     return pairs;
 }
 
+// The customer code with the most quotations.
+QString busiestCustomer(Database& db) {
+    return db
+        .scalar(
+            "select ClientNo from Quotation_Head where ClientNo <> '' group by ClientNo order by count(*) desc limit 1")
+        .toString();
+}
+
 void BM_LastQuotedPrice(benchmark::State& state) {
     Book& b = book();
     Database& db = b.context->data().main();
@@ -306,11 +314,7 @@ void BM_LastQuotedPrice(benchmark::State& state) {
 void BM_LastQuotedPriceNeverQuoted(benchmark::State& state) {
     Book& b = book();
     Database& db = b.context->data().main();
-    const QString customer =
-        db.scalar(
-              "select ClientNo from Quotation_Head where ClientNo <> '' group by ClientNo order by count(*) desc "
-              "limit 1")
-            .toString();
+    const QString customer = busiestCustomer(db);
     const QString goods = db.scalar(
                                 "select min(code) from goods where code not in (select d.GoodsNo from "
                                 "Quotation_Detail d join Quotation_Head h on h.BillNo = d.HeadNo where "
@@ -331,11 +335,7 @@ void BM_LastQuotedPriceNeverQuoted(benchmark::State& state) {
 void BM_LastQuotedPriceBeforeOldQuotation(benchmark::State& state) {
     Book& b = book();
     Database& db = b.context->data().main();
-    const QString customer =
-        db.scalar(
-              "select ClientNo from Quotation_Head where ClientNo <> '' group by ClientNo order by count(*) desc "
-              "limit 1")
-            .toString();
+    const QString customer = busiestCustomer(db);
     const int quotations =
         db.scalar("select count(*) from Quotation_Head where ClientNo = :c", {{"c", customer}}).toInt();
     QSqlQuery q = db.query(
@@ -371,11 +371,7 @@ void BM_LastQuotedPriceBeforeOldQuotation(benchmark::State& state) {
 void BM_EditorLastPrices200Lines(benchmark::State& state) {
     Book& b = book();
     Database& db = b.context->data().main();
-    const QString customer =
-        db.scalar(
-              "select ClientNo from Quotation_Head where ClientNo <> '' group by ClientNo order by count(*) desc "
-              "limit 1")
-            .toString();
+    const QString customer = busiestCustomer(db);
     QuotationDocument doc(db, b.context->clock(), b.prompter, b.context->CurrentUser.UserName);
     doc.load(QuotationDocument::Existing, b.bigQuotation);
     doc.head().setValue("ClientNo", customer);

@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <tuple>
 
 #include "data/data_module.h"
 #include "data/database.h"
@@ -45,6 +46,14 @@ private:
     Database& db() { return m_program->context().data().main(); }
     // Each engine's run writes files of its own.
     QString file(const QString& name) const { return m_out.filePath(TestBooks::currentEngine() + '-' + name); }
+    // olvendctl on the test program's folder: exit code, output and errors.
+    std::tuple<int, QString, QString> ctl(const QStringList& args) const {
+        QProcess p;
+        p.start(OLVENDCTL_PATH, QStringList{"--home", m_program->folder()} + args);
+        p.waitForFinished(120000);
+        return std::make_tuple(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                               QString::fromUtf8(p.readAllStandardError()));
+    }
     std::unique_ptr<TestBooks::TestProgram> m_program;
     QTemporaryDir m_out;
 };
@@ -158,13 +167,6 @@ void TestMasterExport::listWindowsExportWhatTheyShow() {
 
 void TestMasterExport::commandLineExportActsAsAUser() {
     db().execute("insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0), ('李四', '业务组', 1)");
-    const auto ctl = [this](const QStringList& args) {
-        QProcess p;
-        p.start(OLVENDCTL_PATH, QStringList{"--home", m_program->folder()} + args);
-        p.waitForFinished(120000);
-        return std::make_tuple(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                               QString::fromUtf8(p.readAllStandardError()));
-    };
     auto [code, out, err] = ctl({"--user", "李四", "export", "goods", file("cli.xlsx")});
     QCOMPARE(code, 3);
     QVERIFY2(err.contains("没有该功能的操作权限"), qPrintable(err));
@@ -291,13 +293,6 @@ void TestMasterExport::commandLineImport() {
     QVERIFY(csv.open(QIODevice::WriteOnly));
     csv.write("客户编号,客户姓名,酒店名称\n,陈七,海景酒店\n00001,撞号,\n");
     csv.close();
-    const auto ctl = [this](const QStringList& args) {
-        QProcess p;
-        p.start(OLVENDCTL_PATH, QStringList{"--home", m_program->folder()} + args);
-        p.waitForFinished(120000);
-        return std::make_tuple(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                               QString::fromUtf8(p.readAllStandardError()));
-    };
     auto [code, out, err] = ctl({"--user", "李四", "import", "customers", file("customers.csv"), "--group", "国外"});
     QCOMPARE(code, 3);
     db().execute(
