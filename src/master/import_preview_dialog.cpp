@@ -29,6 +29,7 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
       m_table(new QTableWidget(this)),
       m_refusals(new QListWidget(this)),
       m_summary(new QLabel(this)),
+      m_leftOut(new QLabel(this)),
       m_import(new QPushButton(QStringLiteral("导入"), this)) {
     setObjectName(QStringLiteral("ImportPreviewDialog"));
     setWindowTitle(title);
@@ -41,11 +42,16 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
     auto* choiceHeader = new WidgetHeader(m_table);
     m_table->setHorizontalHeader(choiceHeader);
     const int shown = std::min<int>(kShownRows, std::max<int>(0, int(sheet.rows.size()) - 1));
-    m_table->setColumnCount(int(header.size()));
+    // Every column that holds something, captions or not.
+    qsizetype columns = header.size();
+    for (const QStringList& row : sheet.rows) {
+        columns = std::max(columns, row.size());
+    }
+    m_table->setColumnCount(int(columns));
     m_table->setRowCount(shown);
     m_table->setHorizontalHeaderLabels(header);
     QList<QWidget*> boxes;
-    for (int c = 0; c < header.size(); ++c) {
+    for (int c = 0; c < columns; ++c) {
         auto* box = new QComboBox(this);
         box->addItem(QStringLiteral("（不导入）"), QString());
         for (const QString& f : fields) {
@@ -62,7 +68,7 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
         numbers << QString::number(rowNumber);
         m_tableRowOf.insert(rowNumber, r);
         const QStringList& cells = sheet.rows[r + 1];
-        for (int c = 0; c < header.size(); ++c) {
+        for (int c = 0; c < columns; ++c) {
             m_table->setItem(r, c, new QTableWidgetItem(cells.value(c)));
         }
     }
@@ -71,7 +77,7 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
     choiceHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->resizeColumnsToContents();
-    for (int c = 0; c < header.size(); ++c) {
+    for (int c = 0; c < columns; ++c) {
         // Wide enough for the field's name, not wider than a screen's third.
         m_table->setColumnWidth(c, std::min(320, std::max(m_table->columnWidth(c), m_choices[c]->sizeHint().width())));
     }
@@ -96,6 +102,9 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
     upperLayout->setContentsMargins(0, 0, 0, 0);
     upperLayout->addWidget(
         new QLabel(QStringLiteral("每一列导入到哪一项，根据列标题猜测，可以修改；不能导入的行标为红色。"), this));
+    m_leftOut->setWordWrap(true);
+    m_leftOut->setStyleSheet(QStringLiteral("color: #a05000;"));
+    upperLayout->addWidget(m_leftOut);
     upperLayout->addWidget(m_table, 1);
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(upper);
@@ -150,6 +159,9 @@ void ImportPreviewDialog::recheck() {
     }
     // Nothing to write when no row passes or no column is taken.
     const QStringList map = mapping();
+    const QStringList leftOut = m_importer.leftOutColumns(m_sheet, map);
+    m_leftOut->setText(leftOut.join(QLatin1Char('\n')));
+    m_leftOut->setVisible(!leftOut.isEmpty());
     const bool anyColumn = std::any_of(map.cbegin(), map.cend(), [](const QString& f) { return !f.isEmpty(); });
     m_summary->setText(
         anyColumn

@@ -14,7 +14,8 @@ class QTableWidget;
 // The preview of an import: the file's first rows under its own captions,
 // in the header under each caption the field it fills (guessed from the caption, and open
 // to change), the rows that would be refused with their reasons, and how
-// many would go in. 导入 closes it with the plan of the mapping shown.
+// many would go in, and the columns left out that hold something. 导入
+// closes it with the plan of the mapping shown.
 class ImportPreviewDialog : public QDialog {
     Q_OBJECT
 public:
@@ -28,6 +29,8 @@ public:
     // The file's rows; its header holds the field choices.
     QTableWidget* table() const { return m_table; }
     QLabel* summary() const { return m_summary; }
+    // The columns left out that a user may miss, and why; hidden when none.
+    QLabel* leftOut() const { return m_leftOut; }
 
 private:
     // A column's field changed.
@@ -43,5 +46,6 @@ private:
     QTableWidget* m_table;
     QListWidget* m_refusals;
     QLabel* m_summary;
+    QLabel* m_leftOut;
     class QPushButton* m_import;
 };

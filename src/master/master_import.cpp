@@ -131,6 +131,36 @@ QString MasterImport::unusedColumnNote(const QString& caption) const {
     return QStringLiteral("[%1]一列没有对应的项目，没有导入").arg(caption);
 }
 
+QStringList MasterImport::leftOutColumns(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping) const {
+    const QStringList header = sheet.rows.value(0);
+    qsizetype widest = header.size();
+    for (const QStringList& row : sheet.rows) {
+        widest = std::max(widest, row.size());
+    }
+    QStringList notes;
+    for (int c = 0; c < widest; ++c) {
+        if (!mapping.value(c).isEmpty()) {
+            continue;
+        }
+        const QString caption = header.value(c).trimmed();
+        if (caption.isEmpty()) {
+            const bool holdsSomething =
+                std::any_of(sheet.rows.cbegin() + 1, sheet.rows.cend(),
+                            [c](const QStringList& row) { return !row.value(c).trimmed().isEmpty(); });
+            if (holdsSomething) {
+                notes << QStringLiteral("第 %1 列没有列标题，没有导入").arg(c + 1);
+            }
+        } else if (const QString field = guessMapping({caption}).value(0); !field.isEmpty()) {
+            if (mapping.mid(0, c).contains(field, Qt::CaseInsensitive)) {
+                notes << QStringLiteral("[%1]一列与前面的列重复，没有导入").arg(caption);
+            }
+        } else if (const QString note = unusedColumnNote(caption); !note.isEmpty()) {
+            notes << note;
+        }
+    }
+    return notes;
+}
+
 QStringList MasterImport::fieldCaptions(const QString& field) const {
     for (const Field& f : fields()) {
         if (f.name.compare(field, Qt::CaseInsensitive) == 0) {

@@ -52,6 +52,12 @@ public:
     // that name; empty for the list's columns the program fills itself
     // (录入员, 录入日期), which an export writes and an import leaves.
     QString unusedColumnNote(const QString& caption) const;
+    // What is said of the columns `mapping` leaves out that hold something
+    // a user may miss: a caption of no field (see unusedColumnNote), one
+    // whose field a column before it fills, a column without
+    // a caption that holds text. A column the user chose to leave is not
+    // named.
+    QStringList leftOutColumns(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping) const;
     // The captions a field is known by, the first the one to show.
     QStringList fieldCaptions(const QString& field) const;
     // The fields a file may fill, in the order the list shows them.

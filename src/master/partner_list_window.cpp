@@ -91,6 +91,11 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
         }
     });
     QAction* importing = add("Action_Import", "导入", [this] {
+        // Said before a file is chosen: records go only into a group
+        // without sub-groups.
+        if (!m_directory.groupedDirectory().canAddRecord()) {
+            return;
+        }
         const QString file = chooseImportFile();
         if (!file.isEmpty()) {
             MasterImportCommand::run(this->context(), permissions(), m_directory.groupedDirectory(), kind(), file,

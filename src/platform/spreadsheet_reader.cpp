@@ -75,7 +75,9 @@ public:
         if (cells.isEmpty()) {
             return;
         }
-        if (m_sheet.rows.size() >= m_limits.maxRows) {
+        // The captions come on top: a file written from 100,000 records
+        // is read back whole.
+        if (m_sheet.rows.size() > m_limits.maxRows) {
             throw UserError(
                 QStringLiteral("文件超过 %1 行，不能一次导入。请把它分成几个文件再导入。").arg(m_limits.maxRows));
         }

@@ -17,7 +17,7 @@
 class SpreadsheetReader {
 public:
     struct Limits {
-        int maxRows = 100000;  // rows with any text, the header included
+        int maxRows = 100000;  // rows with any text below the first (the captions)
         int maxColumns = 200;
         int maxCellChars = 32767;  // as Excel allows
         qint64 maxTextChars = 64 * 1024 * 1024;

@@ -157,11 +157,21 @@ void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header
     // overwritten, and a long file name does not grow too long.
     const QString temp = QFileInfo(file).dir().filePath(
         QStringLiteral(".olvend-%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0')));
+    {
+        // The name is taken, and the folder found writable, before the
+        // workbook is made: the library would report a folder it cannot
+        // write in its own words, on the standard error.
+        QFile claim(temp);
+        if (!claim.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            throw cannotWrite(file, claim.errorString());
+        }
+    }
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
     options.tmpdir = nullptr;
     lxw_workbook* book = workbook_new_opt(QFile::encodeName(temp).constData(), &options);
     if (!book) {
+        QFile::remove(temp);
         throw cannotWrite(file);
     }
     QString name = sheetName.left(31);

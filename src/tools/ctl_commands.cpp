@@ -103,9 +103,8 @@ QString CtlCommands::usage() {
         "  prices reset CUSTOMER             the customer's table from the standard one\n"
         "  unscramble TEXT                   read a scrambled server setting\n"
         "  scramble TEXT                     write a server setting in scrambled form\n"
-        "--user NAME: whom quotation, receipts, order, payout, prices and print act as (default: the last user logged "
-        "in, else "
-        "admin)\n");
+        "--user NAME: whom quotation, receipts, order, payout, prices, print, import and export act as (default: the "
+        "last user logged in, else admin)\n");
 }
 
 int CtlCommands::wrongUse() {
@@ -377,34 +376,9 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
                                            "以及文件的编码是否正确。")
                                 .arg(importer.fieldCaptions(importer.importableFields().value(0)).value(0)));
         }
-        // Columns left out are said, so that nothing is dropped unnoticed:
-        // a caption of no field, a field already taken by a column before
-        // it, a column without a caption that holds something.
-        qsizetype widest = header.size();
-        for (const QStringList& row : sheet.rows) {
-            widest = std::max(widest, row.size());
-        }
-        for (int c = 0; c < widest; ++c) {
-            if (!mapping.value(c).isEmpty()) {
-                continue;
-            }
-            const QString caption = header.value(c).trimmed();
-            QString note;
-            if (caption.isEmpty()) {
-                const bool holdsSomething =
-                    std::any_of(sheet.rows.cbegin() + 1, sheet.rows.cend(),
-                                [c](const QStringList& row) { return !row.value(c).trimmed().isEmpty(); });
-                if (holdsSomething) {
-                    note = QStringLiteral("第 %1 列没有列标题，没有导入").arg(c + 1);
-                }
-            } else if (!importer.guessMapping({caption}).value(0).isEmpty()) {
-                note = QStringLiteral("[%1]一列与前面的列重复，没有导入").arg(caption);
-            } else {
-                note = importer.unusedColumnNote(caption);
-            }
-            if (!note.isEmpty()) {
-                m_err << note << Qt::endl;
-            }
+        // Columns left out are said, so that nothing is dropped unnoticed.
+        for (const QString& note : importer.leftOutColumns(sheet, mapping)) {
+            m_err << note << Qt::endl;
         }
         const MasterImport::Plan plan = importer.check(sheet, mapping);
         for (const MasterImport::Refusal& r : plan.refused) {
@@ -412,9 +386,12 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
         }
         const int written = checkOnly ? 0 : importer.write(plan);
         m_out << (checkOnly ? int(plan.accepted.size()) : written) << Qt::endl;
-        // Every row refused is a failure a script should see.
-        if (plan.accepted.isEmpty() && !plan.refused.isEmpty()) {
-            m_err << QStringLiteral("没有可以导入的行") << Qt::endl;
+        // Every row refused, or none below the captions, is a failure a
+        // script should see.
+        if (plan.accepted.isEmpty()) {
+            m_err << (plan.refused.isEmpty() ? QStringLiteral("文件中没有可导入的行")
+                                             : QStringLiteral("没有可以导入的行"))
+                  << Qt::endl;
             return 1;
         }
         return 0;

@@ -16,6 +16,7 @@
 #include "master/goods_list_window.h"
 #include "master/import_preview_dialog.h"
 #include "master/master_export.h"
+#include "master/master_import.h"
 #include "master/partner_list_window.h"
 #include "master/partner_side.h"
 #include "platform/spreadsheet_reader.h"
@@ -41,6 +42,8 @@ private slots:
     void listWindowImportsThroughThePreview();
     void commandLineImport();
     void rowsRefusedAfterThePreviewAreNamed();
+    void previewNamesTheColumnsItLeavesOut();
+    void customerImportAsksForAGroupWithoutSubGroupsFirst();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -190,6 +193,10 @@ void TestMasterExport::commandLineExportActsAsAUser() {
     QVERIFY2(err.contains(".xlsx"), qPrintable(err));
     std::tie(code, out, err) = ctl({"export", "things", file("x.xlsx")});
     QCOMPARE(code, 2);
+    // A folder that is not there: said in the user's words only.
+    std::tie(code, out, err) = ctl({"export", "goods", file("none/x.xlsx")});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.startsWith("无法写入文件") && !err.contains("ERROR"), qPrintable(err));
 }
 
 // On both engines: the import's write goes through the window's book.
@@ -370,6 +377,75 @@ void TestMasterExport::commandLineImport() {
                  err.contains("[商品名称]一列与前面的列重复") && err.contains("第 7 列没有列标题"),
              qPrintable(err));
     QVERIFY(db().scalar("select purchase_price from goods where Goods_name='垫片'").isNull());
+    // Captions and nothing below them: said, and a failure for a script.
+    QFile captionsOnly(file("captions.csv"));
+    QVERIFY(captionsOnly.open(QIODevice::WriteOnly));
+    captionsOnly.write("商品名称,商品单位\n");
+    captionsOnly.close();
+    std::tie(code, out, err) = ctl({"import", "goods", file("captions.csv"), "--group", "五金"});
+    QCOMPARE(code, 1);
+    QCOMPARE(out, QString("0\n"));
+    QVERIFY2(err.contains("文件中没有可导入的行"), qPrintable(err));
+}
+
+// The preview shows every column that holds something, captions or not, and
+// says which columns it leaves out and why, as olvendctl does; a column the
+// user leaves out by choice is not named.
+void TestMasterExport::previewNamesTheColumnsItLeavesOut() {
+    if (TestBooks::currentEngine() != QLatin1String("sqlite")) {
+        QSKIP("the preview is the same on both engines");
+    }
+    db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
+    QFile csv(file("extra.csv"));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write("商品名称,商品单位,入货价,颜色,商品名称\n垫片,个,3,红,又一个,多余\n");
+    csv.close();
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file("extra.csv"));
+    MasterImport importer(db(), m_program->context().clock(), "admin", MasterKind::Goods);
+    importer.setSeesCost(false);
+    importer.setTargetGroup(db().scalar("select max(id) from goods_group"));
+    ImportPreviewDialog dialog(importer, sheet, "导入商品");
+    QCOMPARE(dialog.table()->columnCount(), 6);
+    QCOMPARE(dialog.table()->item(0, 5)->text(), QString("多余"));
+    QVERIFY(!dialog.leftOut()->isHidden());
+    const QString said = dialog.leftOut()->text();
+    QVERIFY2(said.contains("[入货价]一列没有导入：没有查看成本利润的权限") &&
+                 said.contains("[颜色]一列没有对应的项目") && said.contains("[商品名称]一列与前面的列重复") &&
+                 said.contains("第 6 列没有列标题"),
+             qPrintable(said));
+    // The captionless column taken as the remark, the repeated name as the
+    // name: neither is named any more, and the first name column, left by
+    // choice, is not named either.
+    dialog.fieldChoice(5)->setCurrentIndex(dialog.fieldChoice(5)->findData("remark"));
+    dialog.fieldChoice(4)->setCurrentIndex(dialog.fieldChoice(4)->findData("Goods_name"));
+    QCOMPARE(dialog.mapping().value(0), QString());
+    const QString after = dialog.leftOut()->text();
+    QVERIFY2(!after.contains("没有列标题") && !after.contains("商品名称") && after.contains("[颜色]"),
+             qPrintable(after));
+    // Every column taken or known: nothing to say, and the line is gone.
+    dialog.fieldChoice(3)->setCurrentIndex(dialog.fieldChoice(3)->findData("Goods_size"));
+    dialog.fieldChoice(2)->setCurrentIndex(dialog.fieldChoice(2)->findData("Default_price"));
+    QVERIFY2(dialog.leftOut()->isHidden(), qPrintable(dialog.leftOut()->text()));
+}
+
+// With the root focused, which holds groups, 导入… says where customers may
+// go before it asks for a file.
+void TestMasterExport::customerImportAsksForAGroupWithoutSubGroupsFirst() {
+    if (TestBooks::currentEngine() != QLatin1String("sqlite")) {
+        QSKIP("the windows are the same on both engines");
+    }
+    db().execute("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('国外', 1, 0, 1)");
+    PartnerListWindow customers(m_program->context(), PartnerSide::customers());
+    int asked = 0;
+    customers.chooseImportFile = [&asked] {
+        ++asked;
+        return QString();
+    };
+    customers.show();
+    customers.actions().execute("Action_Import");
+    QCOMPARE(asked, 0);
+    QVERIFY2(m_program->prompter().lastText().contains("只能在没有子类的客户类别里增加客户"),
+             qPrintable(m_program->prompter().lastText()));
 }
 
 // Another workstation takes a code while the preview is open: the import

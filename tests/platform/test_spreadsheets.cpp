@@ -259,6 +259,15 @@ void TestSpreadsheets::limitsStopHugeFiles() {
     };
     QString said = refusal([&] { SpreadsheetReader::read(workbook("rows.xlsx", many), small); });
     QVERIFY2(said.contains("超过 10 行"), qPrintable(said));
+    // The captions and ten rows below them are read; one more row is not.
+    QByteArray eleven, twelve;
+    for (int r = 1; r <= 12; ++r) {
+        (r <= 11 ? eleven : twelve) += QStringLiteral("<row r=\"%1\"><c r=\"A%1\"><v>%1</v></c></row>").arg(r).toUtf8();
+    }
+    twelve.prepend(eleven);
+    QCOMPARE(SpreadsheetReader::read(workbook("eleven.xlsx", eleven), small).rows.size(), 11);
+    said = refusal([&] { SpreadsheetReader::read(workbook("twelve.xlsx", twelve), small); });
+    QVERIFY2(said.contains("超过 10 行"), qPrintable(said));
     said = refusal(
         [&] { SpreadsheetReader::read(workbook("wide.xlsx", R"(<row r="1"><c r="F1"><v>1</v></c></row>)"), small); });
     QVERIFY2(said.contains("超过 5 列"), qPrintable(said));
