@@ -54,7 +54,7 @@ public:
     QString unusedColumnNote(const QString& caption) const;
     // What is said of the columns `mapping` leaves out that hold something
     // a user may miss: a caption of no field (see unusedColumnNote), one
-    // whose field a column before it fills, a column without
+    // whose field a column before it fills with other values, a column without
     // a caption that holds text. A column the user chose to leave is not
     // named.
     QStringList leftOutColumns(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping) const;

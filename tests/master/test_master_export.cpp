@@ -335,6 +335,19 @@ void TestMasterExport::commandLineImport() {
     std::tie(code, out, err) = ctl({"import", "customers", file("customers.csv"), "--group", "国外"});
     QCOMPARE(code, 1);
     QVERIFY2(err.contains("有多个类别叫[国外]"), qPrintable(err));
+    // Customers exported and read back: the telephone the list shows twice
+    // comes in once, without a word about the second column.
+    db().execute("update Client set Linkman_foreign_telephone='+49 30 1234'");
+    std::tie(code, out, err) = ctl({"export", "customers", file("c.csv")});
+    QCOMPARE(code, 0);
+    const QStringList captions = SpreadsheetReader::read(file("c.csv")).rows[0];
+    QVERIFY(captions.contains("国外电话") && captions.contains("酒店电话"));
+    db().execute("delete from Client");
+    const QString abroad = db().scalar("select min(id) from Client_group where Class_name='国外'").toString();
+    std::tie(code, out, err) = ctl({"import", "customers", file("c.csv"), "--group", abroad});
+    QCOMPARE(err, QString());
+    QCOMPARE(out, QString("3\n"));
+    QCOMPARE(db().scalar("select count(*) from Client where Linkman_foreign_telephone='+49 30 1234'").toInt(), 3);
     // Goods exported and read back without a group: each into its class by
     // name, though the root holds classes.
     db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
