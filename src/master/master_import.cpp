@@ -153,11 +153,12 @@ QStringList MasterImport::leftOutColumns(const SpreadsheetReader::Sheet& sheet, 
         } else if (const QString field = guessMapping({caption}).value(0); !field.isEmpty()) {
             const qsizetype earlier = mapping.mid(0, c).indexOf(field);
             // A field the list shows twice (an export writes both columns)
-            // is not worth a word when the two columns agree.
-            const bool same = std::all_of(sheet.rows.cbegin() + 1, sheet.rows.cend(), [&](const QStringList& row) {
-                return row.value(c).trimmed() == row.value(earlier).trimmed();
-            });
-            if (earlier >= 0 && !same) {
+            // is not worth a word when the two columns agree, nor is an
+            // empty column.
+            if (earlier >= 0 && !std::all_of(sheet.rows.cbegin() + 1, sheet.rows.cend(), [&](const QStringList& row) {
+                    const QString text = row.value(c).trimmed();
+                    return text.isEmpty() || text == row.value(earlier).trimmed();
+                })) {
                 notes << QStringLiteral("[%1]一列与前面的列重复，没有导入").arg(caption);
             }
         } else if (const QString note = unusedColumnNote(caption); !note.isEmpty()) {

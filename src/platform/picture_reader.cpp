@@ -79,22 +79,30 @@ bool PictureReader::pngChunksFit(const QByteArray& png) {
 
 bool PictureReader::pngChunksFit(const QString& file) {
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly) || f.read(pngSignature().size()) != pngSignature()) {
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || f.read(pngSignature().size()) != pngSignature()) {
         return true;
     }
-    const qint64 size = f.size();
-    // Mapped, the headers are read without a call to the system per chunk
-    // (a file of empty chunks holds millions); only the pages touched are
-    // read from the disk.
-    if (const uchar* data = f.map(0, size)) {
-        const bool fit = chunksFit(size, [data](qint64 at, char* out) {
-            std::memcpy(out, data + at, 8);
-            return true;
-        });
-        f.unmap(const_cast<uchar*>(data));
-        return fit;
-    }
-    return chunksFit(size, [&f](qint64 at, char* out) { return f.seek(at) && f.read(out, 8) == 8; });
+    // Read a block at a time: a file of empty chunks holds millions of
+    // headers, which then cost no call to the system each; a large chunk
+    // is passed with one seek. (Not mapped: a file cut short on a share
+    // while mapped would kill the program instead of failing a read.)
+    constexpr qint64 kBlock = 64 * 1024;
+    QByteArray block;
+    qint64 blockAt = 0;
+    return chunksFit(f.size(), [&](qint64 at, char* out) {
+        if (at < blockAt || at + 8 > blockAt + block.size()) {
+            if (!f.seek(at)) {
+                return false;
+            }
+            block = f.read(kBlock);
+            blockAt = at;
+            if (block.size() < 8) {
+                return false;
+            }
+        }
+        std::memcpy(out, block.constData() + (at - blockAt), 8);
+        return true;
+    });
 }
 
 QImage PictureReader::read(const QString& file, QString* why, qint64 maxPixels) {

@@ -169,11 +169,26 @@ void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
     options.tmpdir = nullptr;
+    // Whatever leaves this function before the rename (a refusal, or memory
+    // running out while texts are converted) takes the work file with it.
+    struct WorkFile {
+        const QString& path;
+        lxw_workbook* book = nullptr;  // until closed
+        bool kept = false;
+        ~WorkFile() {
+            if (book) {
+                lxw_workbook_free(book);
+            }
+            if (!kept) {
+                QFile::remove(path);
+            }
+        }
+    } work{temp};
     lxw_workbook* book = workbook_new_opt(QFile::encodeName(temp).constData(), &options);
     if (!book) {
-        QFile::remove(temp);
         throw cannotWrite(file);
     }
+    work.book = book;
     QString name = sheetName.left(31);
     for (const char c : {'[', ']', ':', '*', '?', '/', '\\'}) {
         name.replace(QChar(c), QChar('_'));
@@ -185,8 +200,6 @@ void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header
         sheet = workbook_add_worksheet(book, nullptr);
     }
     if (!sheet) {
-        workbook_close(book);
-        QFile::remove(temp);
         throw cannotWrite(file);
     }
     lxw_format* bold = workbook_add_format(book);
@@ -211,21 +224,19 @@ void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header
             }
         }
     }
+    work.book = nullptr;  // closing frees it, whatever it returns
     const lxw_error closed = workbook_close(book);
     if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
-        QFile::remove(temp);
         throw UserError(
             QStringLiteral("有内容超过 32767 个字符，Excel 工作簿的单元格放不下，没有导出。请导出为 CSV 文件。"));
     }
     if (error != LXW_NO_ERROR || closed != LXW_NO_ERROR) {
-        QFile::remove(temp);
         throw cannotWrite(file, QString::fromUtf8(lxw_strerror(error != LXW_NO_ERROR ? error : closed)));
     }
     // Takes the name in one step; when the system refuses, the old file
     // stays as it was.
     if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(file).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(temp);
-        throw cannotWrite(file, reason);
+        throw cannotWrite(file, QString::fromLocal8Bit(std::strerror(errno)));
     }
+    work.kept = true;
 }

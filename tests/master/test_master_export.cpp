@@ -439,6 +439,15 @@ void TestMasterExport::previewNamesTheColumnsItLeavesOut() {
     dialog.fieldChoice(3)->setCurrentIndex(dialog.fieldChoice(3)->findData("Goods_size"));
     dialog.fieldChoice(2)->setCurrentIndex(dialog.fieldChoice(2)->findData("Default_price"));
     QVERIFY2(dialog.leftOut()->isHidden(), qPrintable(dialog.leftOut()->text()));
+
+    // Repeated columns that are empty or agree with the first: nothing to say.
+    QFile repeated(file("repeated.csv"));
+    QVERIFY(repeated.open(QIODevice::WriteOnly));
+    repeated.write("商品名称,商品单位,商品名称,商品单位\n垫片,个,,个\n螺丝,个,,\n");
+    repeated.close();
+    const SpreadsheetReader::Sheet repeatedSheet = SpreadsheetReader::read(file("repeated.csv"));
+    ImportPreviewDialog quiet(importer, repeatedSheet, "导入商品");
+    QVERIFY2(quiet.leftOut()->isHidden(), qPrintable(quiet.leftOut()->text()));
 }
 
 // With the root focused, which holds groups, 导入… says where customers may
