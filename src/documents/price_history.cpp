@@ -62,6 +62,22 @@ QList<PriceHistory::Quoted> PriceHistory::read(const Customer& customer, const Q
     return out;
 }
 
+bool PriceHistory::quotedAfter(const Customer& customer, const Position& position) {
+    if (customer.isEmpty() || position.keyinDate.isNull()) {
+        return false;
+    }
+    const bool byCode = !customer.code.trimmed().isEmpty();
+    const QString sql =
+        QStringLiteral(
+            "SELECT 1 FROM Quotation_Head h WHERE %1 AND h.state = 1 AND h.Keyin_Date >= :date AND (h.Keyin_Date > "
+            ":date OR h.BillNo > :bill) LIMIT 1")
+            .arg(byCode ? QStringLiteral("h.ClientNo = :customer") : QStringLiteral("h.Add_ClientName = :customer"));
+    QSqlQuery q = m_db.query(sql, {{"customer", byCode ? customer.code.trimmed() : customer.name.trimmed()},
+                                   {"date", position.keyinDate},
+                                   {"bill", position.billNo.isNull() ? QStringLiteral("") : position.billNo}});
+    return q.next();
+}
+
 QString PriceHistory::describe(const Quoted& quoted) {
     return QStringLiteral("%1 (%2)").arg(QString::number(quoted.price.toDouble(), 'f', 2),
                                          quoted.date.toString(QStringLiteral("yyyy-MM-dd")));

@@ -47,6 +47,11 @@ public:
     QList<Quoted> history(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo,
                           int limit = 500);
 
+    // Whether `customer` has a quotation in force after `position` (a later
+    // date, or the same date and a later number): only then does a
+    // quotation at `position` show other last prices than the newest.
+    bool quotedAfter(const Customer& customer, const Position& position);
+
     // "12.50 (2006-06-01)": how a line shows its last price.
     static QString describe(const Quoted& quoted);
 

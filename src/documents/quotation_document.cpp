@@ -395,13 +395,21 @@ bool QuotationDocument::save() {
 void QuotationDocument::markSaved() {
     m_lines->setTag(0);
     m_head->setTag(0);
+    const bool wasNew = m_mode != Existing;  // a new quotation or a copy
     m_mode = Existing;
+    if (!wasNew) {
+        return;  // its column was read against its own place already
+    }
     // Saved, the quotation shows what was quoted before its own date, as it
-    // will when opened again: a back-dated one no longer shows later prices.
-    // The column is only a hint: once the quotation is stored, a failure to
-    // read it must not report the save as failed, so the column is cleared.
+    // will when opened again: where the customer has later quotations, they
+    // no longer count. The column is only a hint: once the quotation is
+    // stored, a failure to read it must not report the save as failed, so
+    // the column is cleared.
     try {
-        reloadLastPrices();
+        const PriceHistory::Position here{m_head->originalValue(m_head->currentRow(), "Keyin_Date"), billNo()};
+        if (PriceHistory(m_db).quotedAfter(customer(), here)) {
+            reloadLastPrices();
+        }
     } catch (const std::exception& e) {
         qWarning("last prices not read after saving %s: %s", qPrintable(billNo()), e.what());
         m_lastPrices->setEntries({});

@@ -177,7 +177,14 @@ void TestPriceHistory::anOldQuotationShowsWhatWasQuotedBeforeIt() {
     const QString sameDayEarlier = quote(b, "王先生", QDate(2006, 3, 5), {{"A", 11.0}});
     const QString old = quote(b, "王先生", QDate(2006, 3, 5), {{"A", 12.0}});
     quote(b, "王先生", QDate(2006, 3, 5), {{"A", 13.0}});
-    quote(b, "王先生", QDate(2006, 8, 1), {{"A", 14.0}});
+    const QString newest = quote(b, "王先生", QDate(2006, 8, 1), {{"A", 14.0}});
+    // Later quotations of the customer: by date, then by number that day.
+    PriceHistory history(b.db());
+    const PriceHistory::Customer wang{QString(), "王先生"};
+    QVERIFY(history.quotedAfter(wang, {QDate(2006, 3, 5).startOfDay(), old}));
+    QVERIFY(history.quotedAfter(wang, {QDate(2006, 7, 31).startOfDay(), "ZZ"}));
+    QVERIFY(!history.quotedAfter(wang, {QDate(2006, 8, 1).startOfDay(), newest}));
+    QVERIFY(!history.quotedAfter({QString(), "李小姐"}, {QDate(2000, 1, 1).startOfDay(), QString()}));
     QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
     doc.load(QuotationDocument::Existing, old);
     doc.reloadGoodsLookups();
