@@ -370,7 +370,8 @@ CREATE TABLE IF NOT EXISTS Dusmere_Order_Form_head (
     earnest NUMERIC(18,2),
     preferential NUMERIC(18,2),
     telephon VARCHAR(50),
-    Gain_Customer_Name VARCHAR(50)
+    Gain_Customer_Name VARCHAR(50),
+    Revision INTEGER DEFAULT 0
 );
 CREATE UNIQUE INDEX IF NOT EXISTS ux_order_form_head_code ON Dusmere_Order_Form_head (Order_Form_Code);
 CREATE INDEX IF NOT EXISTS ix_order_form_head_keyin ON Dusmere_Order_Form_head (Keyin_Date);
@@ -418,7 +419,8 @@ CREATE TABLE IF NOT EXISTS Dusmere_Work_Form_Head (
     Order_Form_Code VARCHAR(20),
     KeyIn_Date TIMESTAMP,
     KeyIn_Person VARCHAR(30),
-    Remark VARCHAR(255)
+    Remark VARCHAR(255),
+    Order_Revision INTEGER
 );
 CREATE UNIQUE INDEX IF NOT EXISTS ux_work_form_head_code ON Dusmere_Work_Form_Head (Work_Form_Code);
 CREATE INDEX IF NOT EXISTS ix_work_form_head_order ON Dusmere_Work_Form_Head (Order_Form_Code);
@@ -436,7 +438,8 @@ CREATE TABLE IF NOT EXISTS Dusmere_Ware_Out_Form_Head (
     Ware_Out_Form_Code VARCHAR(20) NOT NULL,
     KeyIn_Date TIMESTAMP,
     KeyIn_Person VARCHAR(30),
-    Remark VARCHAR(255)
+    Remark VARCHAR(255),
+    Order_Revision INTEGER
 );
 CREATE UNIQUE INDEX IF NOT EXISTS ux_ware_out_head_code ON Dusmere_Ware_Out_Form_Head (Ware_Out_Form_Code);
 
@@ -454,7 +457,8 @@ CREATE TABLE IF NOT EXISTS Dusmere_Shipment_Form_Head (
     KeyIn_Date TIMESTAMP,
     KeyIn_Person VARCHAR(30),
     RecivePerson_Telephone VARCHAR(50),
-    Remark VARCHAR(255)
+    Remark VARCHAR(255),
+    Order_Revision INTEGER
 );
 CREATE UNIQUE INDEX IF NOT EXISTS ux_shipment_head_code ON Dusmere_Shipment_Form_Head (Shipment_Form_Code);
 

@@ -3,6 +3,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "data/app_context.h"
 
@@ -16,4 +17,7 @@ AboutDialog::AboutDialog(const AppContext& context, QWidget* parent) : QDialog(p
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     form->addRow(ok);
+    // Wide enough for its title (a window manager cuts a title a narrow
+    // box cannot hold).
+    setMinimumWidth(std::max(320, fontMetrics().horizontalAdvance(context.SoftwareInfo.Title) + 160));
 }

@@ -1,10 +1,13 @@
 #include "data/dataset.h"
 
+#include <QSet>
 #include <QSqlQuery>
 #include <algorithm>
+#include <cmath>
 
 #include "data/database.h"
 #include "data/dataset_reader.h"
+#include "data/stored_rows.h"
 #include "platform/errors.h"
 
 namespace {
@@ -308,6 +311,13 @@ void Dataset::setValue(const QString& name, const QVariant& v) {
     if (!refused.isEmpty()) {
         throw UserError(refused + QStringLiteral("。请改小后再输入。"));
     }
+    if ((type == FieldDef::Type::Integer || type == FieldDef::Type::Decimal) && !normalized.isNull()) {
+        bool typedNumber = false;
+        const double typed = v.toDouble(&typedNumber);
+        if (typedNumber && std::isfinite(typed) && typed != normalized.toDouble()) {
+            emit valueRounded(m_fields[c].name, typed, normalized.toDouble());
+        }
+    }
     if (sameValue(m_buffer[c], normalized) && m_buffer[c].typeId() == normalized.typeId()) {
         return;
     }
@@ -475,7 +485,12 @@ bool Dataset::hasChanges() const {
 
 void Dataset::afterChangeMaybeApply() {
     if (m_autoApply && hasChanges()) {
-        applyUpdates();
+        try {
+            applyUpdates();
+        } catch (const OlvendError&) {
+            emit autoApplyFailed();
+            throw;
+        }
     }
 }
 
@@ -507,7 +522,7 @@ QVariant boundValue(const Database& db, const FieldDef& f, const QVariant& v) {
 }
 }  // namespace
 
-void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
+void Dataset::requireKeyFields() {
     if (m_table.isEmpty()) {
         throw UserError(QStringLiteral("数据集没有设置写入的表"));
     }
@@ -525,6 +540,96 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
         Database::checkIdentifier(k);
         requireField(k);
     }
+}
+
+QVector<QVariant> Dataset::baseline(const Row& row) const {
+    return row.original.isEmpty() ? cells(row) : row.original;
+}
+
+DbError Dataset::changedElsewhere(const Row& row, const QStringList& fields) const {
+    const QString details = fields.isEmpty()
+                                ? QStringLiteral("%1: the row is gone").arg(m_table)
+                                : QStringLiteral("%1: changed since read: %2").arg(m_table, fields.join(", "));
+    const QString message =
+        fields.isEmpty() ? QStringLiteral("保存失败：%1已被其他用户删除，您的修改没有保存。").arg(recordLabel(row))
+                         : QStringLiteral("保存失败：%1已被其他用户修改，您的修改没有保存。请重新打开后再修改。")
+                               .arg(recordLabel(row));
+    return DbError(message, QString(), QString(), DbError::Kind::RecordChanged, details);
+}
+
+void Dataset::checkWrittenRowsUnchanged() {
+    QList<QVector<QVariant>> asRead;
+    QVector<int> rows;
+    for (int i = 0; i < static_cast<int>(m_rows.size()); ++i) {
+        const Row& r = m_rows[i];
+        if (r.status == Status::Modified || r.status == Status::Deleted) {
+            asRead.append(baseline(r));
+            rows.append(i);
+        }
+    }
+    if (rows.isEmpty()) {
+        return;
+    }
+    const StoredRows stored(m_db, m_table, m_fields, m_keyFields);
+    const QHash<QString, QVector<QVariant>> now = stored.read(asRead, true);
+    for (int k = 0; k < rows.size(); ++k) {
+        const auto it = now.constFind(stored.keyOf(asRead[k]));
+        if (it == now.constEnd()) {
+            if (m_rows[rows[k]].status == Status::Deleted) {
+                continue;  // deleted on both sides: what this save wants
+            }
+            throw changedElsewhere(m_rows[rows[k]], {});
+        }
+        const QStringList changed = stored.differences(asRead[k], *it);
+        if (!changed.isEmpty()) {
+            throw changedElsewhere(m_rows[rows[k]], changed);
+        }
+    }
+}
+
+void Dataset::checkUnchangedElsewhere() {
+    if (m_state == State::Inactive) {
+        return;
+    }
+    requireKeyFields();
+    const StoredRows stored(m_db, m_table, m_fields, m_keyFields);
+    QList<QVector<QVariant>> asRead;
+    QVector<int> rows;
+    QSet<QString> held;
+    for (int i = 0; i < static_cast<int>(m_rows.size()); ++i) {
+        const Row& r = m_rows[i];
+        if (r.status == Status::Inserted || r.status == Status::Discarded) {
+            continue;
+        }
+        asRead.append(baseline(r));
+        rows.append(i);
+        held.insert(stored.keyOf(asRead.last()));
+    }
+    const QHash<QString, QVector<QVariant>> now = stored.read(asRead, true);
+    for (int k = 0; k < rows.size(); ++k) {
+        const auto it = now.constFind(stored.keyOf(asRead[k]));
+        if (it == now.constEnd()) {
+            throw changedElsewhere(m_rows[rows[k]], {});
+        }
+        const QStringList changed = stored.differences(asRead[k], *it);
+        if (!changed.isEmpty()) {
+            throw changedElsewhere(m_rows[rows[k]], changed);
+        }
+    }
+    // A row another user added to what the statement reads.
+    for (const QString& key : stored.keysOf(m_sql, m_params)) {
+        if (!held.contains(key)) {
+            throw DbError(
+                QStringLiteral("保存失败：其他用户在您打开之后增加了记录，您的修改没有保存。请重新打开后再修改。"),
+                QString(), m_sql, DbError::Kind::RecordChanged,
+                QStringLiteral("%1: a row was added since read").arg(m_table));
+        }
+    }
+}
+
+void Dataset::writeChanges(QHash<int, QVariant>* newKeys, QHash<int, QVector<QVariant>>* defaults) {
+    requireKeyFields();
+    checkWrittenRowsUnchanged();
     // Deletes first, so that a code freed by a deleted row can be reused by
     // a new one in the same save.
     for (const Row& r : m_rows) {
@@ -560,9 +665,7 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
             throw explain(e, r);
         }
         if (q->numRowsAffected() == 0) {
-            const DbError base = m_db.error(QStringLiteral("中的记录已被其他用户删除或修改，无法保存"), QString(), sql);
-            throw DbError(QStringLiteral("保存失败：%1已被其他用户删除或修改。请刷新后重试。").arg(recordLabel(r)),
-                          QString(), sql, DbError::Kind::RecordChanged, base.message() + '\n' + base.details());
+            throw changedElsewhere(r, {});
         }
     }
     int autoColumn = -1;
@@ -633,6 +736,50 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys) {
             newKeys->insert(idx, key);
         }
         q.finish();
+    }
+    readDefaults(*newKeys, defaults);
+}
+
+void Dataset::readDefaults(const QHash<int, QVariant>& newKeys, QHash<int, QVector<QVariant>>* defaults) {
+    // A new row's empty columns hold what the book put there (a column's
+    // default), which later saves compare against.
+    QList<QVector<QVariant>> written;
+    QVector<int> rows;
+    int autoColumn = -1;
+    for (int i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i].autoIncrement && m_fields[i].inTable) {
+            autoColumn = i;
+        }
+    }
+    for (int idx = 0; idx < static_cast<int>(m_rows.size()); ++idx) {
+        const Row& r = m_rows[idx];
+        if (r.status != Status::Inserted) {
+            continue;
+        }
+        bool leftEmpty = false;
+        for (int i = 0; i < m_fields.size() && !leftEmpty; ++i) {
+            leftEmpty = i != autoColumn && m_fields[i].inTable && r.values[i].isNull();
+        }
+        if (!leftEmpty) {
+            continue;
+        }
+        QVector<QVariant> values = r.values;
+        if (autoColumn >= 0 && newKeys.contains(idx)) {
+            values[autoColumn] = newKeys.value(idx);
+        }
+        written.append(values);
+        rows.append(idx);
+    }
+    if (rows.isEmpty()) {
+        return;
+    }
+    const StoredRows stored(m_db, m_table, m_fields, m_keyFields);
+    const QHash<QString, QVector<QVariant>> now = stored.read(written, false);
+    for (int k = 0; k < rows.size(); ++k) {
+        const auto it = now.constFind(stored.keyOf(written[k]));
+        if (it != now.constEnd()) {
+            defaults->insert(rows[k], *it);
+        }
     }
 }
 
@@ -710,23 +857,24 @@ void Dataset::applyUpdates() {
     }
     const bool nested = m_db.transactionDepth() > 0;
     QHash<int, QVariant> newKeys;
+    QHash<int, QVector<QVariant>> defaults;
     {
         WriteTransaction tx(m_db);
         if (m_writeGuard) {
             m_writeGuard();
         }
-        writeChanges(&newKeys);
+        writeChanges(&newKeys, &defaults);
         tx.commit();
     }
     if (!nested) {
         // Everything is written for good: the rows take their new state.
-        acceptWritten(newKeys);
+        acceptWritten(newKeys, defaults);
         emit afterApply();
         return;
     }
     // The caller's transaction may still roll back: keep what to return to.
     auto before = std::make_shared<Snapshot>(Snapshot{m_rows, m_visible, m_current, m_generation});
-    acceptWritten(newKeys);
+    acceptWritten(newKeys, defaults);
     const QPointer<Dataset> self(this);
     m_db.whenTransactionEnds(
         [self] {
@@ -741,7 +889,7 @@ void Dataset::applyUpdates() {
         });
 }
 
-void Dataset::acceptWritten(const QHash<int, QVariant>& newKeys) {
+void Dataset::acceptWritten(const QHash<int, QVariant>& newKeys, const QHash<int, QVector<QVariant>>& defaults) {
     int autoColumn = -1;
     for (int i = 0; i < m_fields.size(); ++i) {
         if (m_fields[i].autoIncrement && m_fields[i].inTable) {
@@ -758,6 +906,14 @@ void Dataset::acceptWritten(const QHash<int, QVariant>& newKeys) {
         }
         if (r.status == Status::Inserted && autoColumn >= 0 && newKeys.contains(idx)) {
             r.values[autoColumn] = m_fields[autoColumn].normalize(newKeys.value(idx));
+        }
+        if (r.status == Status::Inserted && defaults.contains(idx)) {
+            const QVector<QVariant>& stored = defaults[idx];
+            for (int i = 0; i < m_fields.size(); ++i) {
+                if (m_fields[i].inTable && r.values[i].isNull()) {
+                    r.values[i] = stored.value(i);
+                }
+            }
         }
         r.status = Status::Unchanged;
         r.original.clear();

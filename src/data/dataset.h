@@ -103,6 +103,12 @@ public:
     void applyUpdates();
     // Drops every cached change.
     void cancelUpdates();
+    // Inside the caller's write transaction: throws DbError (RecordChanged)
+    // when the rows of the dataset's statement are no longer what was read
+    // (another user changed or deleted one, or added one). A save of a
+    // whole document runs it on the head and the lines, so that it never
+    // mixes its edits with another workstation's.
+    void checkUnchangedElsewhere();
     void setAutoApply(bool on) { m_autoApply = on; }
     bool autoApply() const { return m_autoApply; }
 
@@ -139,6 +145,12 @@ signals:
     void afterPost();
     // The cached changes are in the database for good.
     void afterApply();
+    // A number typed into a field was rounded to what the field keeps
+    // (500.5 into whole units is 501).
+    void valueRounded(const QString& field, double typed, double kept);
+    // A write at once after a post failed; the changes are still held
+    // (the owner may drop them). The failure is passed on after this.
+    void autoApplyFailed();
 
 private:
     enum class Status { Unchanged, Modified, Inserted, Deleted, Discarded };
@@ -163,7 +175,8 @@ private:
     // Fills m_visible with the rows that are shown.
     void collectVisible();
     // The rows take their saved state after a write.
-    void acceptWritten(const QHash<int, QVariant>& newKeys);
+    // `defaults`: what the book filled into columns a new row left empty.
+    void acceptWritten(const QHash<int, QVariant>& newKeys, const QHash<int, QVector<QVariant>>& defaults);
     // What the rows were before a write inside the caller's transaction.
     struct Snapshot {
         std::vector<Row> rows;
@@ -180,7 +193,15 @@ private:
     // record it concerns.
     DbError explain(const DbError& e, const Row& row) const;
     QString recordLabel(const Row& row) const;
-    void writeChanges(QHash<int, QVariant>* newKeys);
+    // The key fields: those set, else the table's primary key.
+    void requireKeyFields();
+    void writeChanges(QHash<int, QVariant>* newKeys, QHash<int, QVector<QVariant>>* defaults);
+    void readDefaults(const QHash<int, QVariant>& newKeys, QHash<int, QVector<QVariant>>* defaults);
+    // The stored rows that a save writes over must be the rows as read.
+    void checkWrittenRowsUnchanged();
+    // What a row's values were when read (or last written).
+    QVector<QVariant> baseline(const Row& row) const;
+    DbError changedElsewhere(const Row& row, const QStringList& fields) const;
     QVariantMap keyParams(const Row& row, const QString& prefix) const;
     QString keyWhere(const QString& prefix) const;
     void afterChangeMaybeApply();

@@ -140,6 +140,23 @@ void SchemaInstaller::installBook(Database& db) {
 }
 
 void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
+    if (db.isAccess()) {
+        upgradeBook(db, installWhenEmpty);
+        return;
+    }
+    // Workstations that start on a new or older server database at the same
+    // moment take turns: the first installs or upgrades it, the others wait
+    // for its commit and then find the work done.
+    if (storedVersion(db) == kBookVersion) {
+        return;
+    }
+    WriteTransaction tx(db);
+    db.query(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockKey));
+    upgradeBook(db, installWhenEmpty);
+    tx.commit();
+}
+
+void SchemaInstaller::upgradeBook(Database& db, bool installWhenEmpty) {
     const int version = storedVersion(db);
     if (version == 0) {
         if (db.hasTable("Sys_user")) {
@@ -215,10 +232,38 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
         writeVersion(db, 6);
         tx.commit();
     }
+    if (storedVersion(db) < 7) {
+        // Version 7 counts each order's saves, and the forms made from an
+        // order remember the count they were made at: forms made before the
+        // order last changed say so.
+        WriteTransaction tx(db);
+        addColumnIfMissing(db, "Dusmere_Order_Form_head", "Revision", "INTEGER DEFAULT 0");
+        db.query("UPDATE Dusmere_Order_Form_head SET Revision = 0 WHERE Revision IS NULL");
+        for (const char* table :
+             {"Dusmere_Work_Form_Head", "Dusmere_Ware_Out_Form_Head", "Dusmere_Shipment_Form_Head"}) {
+            addColumnIfMissing(db, table, "Order_Revision", "INTEGER");
+        }
+        writeVersion(db, 7);
+        tx.commit();
+    }
     // Later schema versions add their upgrade steps here, each in its own
     // transaction, followed by the saved queries recreated. Passwords still
     // kept as text are hashed at the next log-in, not here: opening a book
     // to read it never writes.
+}
+
+void SchemaInstaller::addColumnIfMissing(Database& db, const QString& table, const QString& column,
+                                         const QString& declaration) {
+    db.forgetColumns();
+    for (const FieldDef& f : TableSchema::columns(db, table)) {
+        if (f.name.compare(column, Qt::CaseInsensitive) == 0) {
+            return;
+        }
+    }
+    db.query(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                 .arg(Database::checkIdentifier(table), Database::checkIdentifier(column), declaration));
+    // What the connection knew of the table's columns is out of date.
+    db.forgetColumns();
 }
 
 void SchemaInstaller::createBookFile(const QString& path, const QString& label) {

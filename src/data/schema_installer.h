@@ -13,7 +13,7 @@ class Database;
 class SchemaInstaller {
 public:
     static constexpr int kSystemVersion = 1;
-    static constexpr int kBookVersion = 6;
+    static constexpr int kBookVersion = 7;
 
     // Creates the system tables when missing and upgrades older ones.
     static void ensureSystem(Database& db);
@@ -54,6 +54,12 @@ public:
     static void rebuildTotals(Database& db);
 
 private:
+    // The key of the server's advisory lock under which a book is installed
+    // or upgraded.
+    static constexpr int kSchemaLockKey = 5310427;
+    static void upgradeBook(Database& db, bool installWhenEmpty);
+    static void addColumnIfMissing(Database& db, const QString& table, const QString& column,
+                                   const QString& declaration);
     static void runScript(Database& db, const QString& resource);
     static void installOperations(Database& db);
     // Adds the shipped commands a book does not list yet (a book made by an

@@ -2,6 +2,7 @@
 
 #include "data/database.h"
 #include "data/dataset.h"
+#include "documents/order_form_revision.h"
 
 DerivedFormList::DerivedFormList(Database& db, Kind kind)
     : m_db(db), m_kind(kind), m_forms(std::make_unique<Dataset>(db)), m_rows(std::make_unique<Dataset>(db)) {}
@@ -9,9 +10,10 @@ DerivedFormList::DerivedFormList(Database& db, Kind kind)
 DerivedFormList::~DerivedFormList() = default;
 
 QString DerivedFormList::listStatement(Kind kind) {
-    const QString order = QStringLiteral(
-        " oh.Gain_Customer_Name, oh.Link_man, oh.telephon, oh.Send_Date"
-        " FROM %1 AS f LEFT JOIN Dusmere_Order_Form_head AS oh ON oh.Order_Form_Code = f.%2");
+    const QString order =
+        QStringLiteral(" oh.Gain_Customer_Name, oh.Link_man, oh.telephon, oh.Send_Date, ") +
+        OrderFormRevision::formNoteColumn() +
+        QStringLiteral(" FROM %1 AS f LEFT JOIN Dusmere_Order_Form_head AS oh ON oh.Order_Form_Code = f.%2");
     switch (kind) {
         case Kind::WorkForm:
             return QStringLiteral(

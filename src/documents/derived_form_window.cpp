@@ -11,6 +11,7 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/dataset.h"
+#include "documents/order_form_revision.h"
 #include "platform/prompter.h"
 #include "reports/document_report_window.h"
 #include "ui/data_grid.h"
@@ -56,6 +57,12 @@ DerivedFormWindow::DerivedFormWindow(AppContext& context, DerivedFormList::Kind 
         const QString code = currentCode();
         if (code.isEmpty()) {
             this->context().prompter().inform(QStringLiteral("请选择一份%1").arg(caption));
+            return;
+        }
+        // A form made before its order last changed is printed knowingly.
+        if (!currentStaleNote().isEmpty() &&
+            !this->context().prompter().askYesNo(QStringLiteral("这份%1是在订单修改之前生成的（%2），是否仍要打印？")
+                                                     .arg(caption, OrderFormRevision::staleText()))) {
             return;
         }
         openPrintout(code);
@@ -149,8 +156,14 @@ DerivedFormWindow::DerivedFormWindow(AppContext& context, DerivedFormList::Kind 
     connect(print, &QPushButton::clicked, actions().action(QStringLiteral("Action_print")), &QAction::trigger);
     auto* close = new QPushButton(QStringLiteral("关闭窗口"), this);
     connect(close, &QPushButton::clicked, this, &DerivedFormWindow::reject);
+    m_staleNote = new QLabel(this);
+    m_staleNote->setObjectName(QStringLiteral("staleNote"));
+    m_staleNote->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+    m_staleNote->setText(currentStaleNote());
     auto* top = new QHBoxLayout;
     top->addWidget(title);
+    top->addSpacing(20);
+    top->addWidget(m_staleNote);
     top->addStretch();
     top->addWidget(print);
     top->addWidget(close);
@@ -162,6 +175,14 @@ DerivedFormWindow::DerivedFormWindow(AppContext& context, DerivedFormList::Kind 
     layout->addLayout(top);
     layout->addWidget(split, 1);
     resize(1000, 640);
+}
+
+QString DerivedFormWindow::currentStaleNote() const {
+    const Dataset& forms = m_list.forms();
+    if (currentCode().isEmpty() || forms.currentRow() < 0 || forms.fieldIndex("Forms_Note") < 0) {
+        return {};
+    }
+    return forms.value(forms.currentRow(), "Forms_Note").toString();
 }
 
 void DerivedFormWindow::showOrder(const QString& orderCode) {
@@ -191,6 +212,9 @@ void DerivedFormWindow::showCurrentRows() {
         const Dataset& forms = m_list.forms();
         const QString code = currentCode();
         const int row = code.isEmpty() ? -1 : forms.currentRow();
+        if (m_staleNote) {
+            m_staleNote->setText(currentStaleNote());
+        }
         if (m_goods) {
             m_goods->setPlainText(row >= 0 ? summaryLines(forms.value(row, "DetailNames").toString()) : QString());
             m_locks->setPlainText(row >= 0 ? summaryLines(forms.value(row, "Fittings").toString()) : QString());

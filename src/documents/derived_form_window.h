@@ -6,6 +6,7 @@
 #include "ui/base_window.h"
 
 class DataGrid;
+class QLabel;
 class QPlainTextEdit;
 
 // The work, ware-out or shipment forms made from order forms: the forms
@@ -29,6 +30,9 @@ public:
     void selectFirstShown();
     // The code of the current form, or empty.
     QString currentCode() const;
+    // "订单已修改，请重新生成" when the current form was made before its
+    // order last changed; empty otherwise.
+    QString currentStaleNote() const;
 
     // Opens the printout of a form; tests replace it.
     std::function<void(const QString& formCode)> openPrintout;
@@ -41,4 +45,5 @@ private:
     DataGrid* m_rows = nullptr;
     QPlainTextEdit* m_goods = nullptr;
     QPlainTextEdit* m_locks = nullptr;
+    QLabel* m_staleNote = nullptr;
 };

@@ -216,12 +216,11 @@ void OrderFormDocument::onRowFieldChanged(const QString& field) {
     m_computing = true;
     try {
         if (f == "price" || f == "qty") {
-            // Only when both are given: a zero leaves the amount as it was.
+            // The amount follows price × quantity, a zero or an empty one
+            // too; an amount typed after them stands until they change.
             const double price = number(m_rows->value("Price"));
             const double qty = number(m_rows->value("QTY"));
-            if (price != 0 && qty != 0) {
-                m_rows->setValue("Total_Price", roundHalfAwayFromZero(price * qty, 2));
-            }
+            m_rows->setValue("Total_Price", roundHalfAwayFromZero(price * qty, 2));
         } else if (f == "goods_name") {
             applyGoodsDefaults();
         }
@@ -349,16 +348,38 @@ bool OrderFormDocument::save() {
     if (m_head->isEditing()) {
         m_head->post();
     }
-    {
+    const bool nested = m_db.transactionDepth() > 0;
+    try {
         WriteTransaction tx(m_db);
         // Rows of an order another workstation deleted would be left
         // without their head.
         if (m_mode == Existing && !isStored()) {
             throw UserError(QStringLiteral("订货单[%1]已被其他用户删除，无法保存").arg(code()));
         }
+        // The head row is locked now: a save of the same order on another
+        // workstation waits, then finds it changed.
+        if (m_mode == Existing) {
+            m_head->checkUnchangedElsewhere();
+            m_rows->checkUnchangedElsewhere();
+            // Forms made from the order before this save no longer show it.
+            if (m_head->hasChanges() || m_rows->hasChanges()) {
+                m_head->setValue("Revision", m_head->value("Revision").toLongLong() + 1);
+                m_head->post();
+            }
+        }
         m_head->applyUpdates();
         m_rows->applyUpdates();
         tx.commit();
+    } catch (const DbError& e) {
+        if (e.kind() != DbError::Kind::RecordChanged) {
+            throw;
+        }
+        const QString refusal = QStringLiteral("订货单[%1]已被其他用户修改，您的修改没有保存。").arg(code());
+        if (nested) {
+            throw e.withMessage(refusal + QStringLiteral("请重新打开后再修改。"));
+        }
+        offerReload(m_prompter, refusal, [this] { reload(); });
+        return false;
     }
     if (m_db.transactionDepth() == 0) {
         markSaved();
@@ -389,6 +410,13 @@ bool OrderFormDocument::settleChanges(const std::function<bool()>& save) {
     }
     return settleUnsavedChanges(
         m_prompter, unsavedQuestion(), save ? save : [this] { return this->save(); }, [this] { discardChanges(); });
+}
+
+void OrderFormDocument::reload() {
+    discardChanges();
+    if (!m_head->isEmpty()) {
+        openRows();
+    }
 }
 
 void OrderFormDocument::discardChanges() {

@@ -65,6 +65,8 @@ public:
     // Drops every change and reads the stored order again (a new one that
     // was never saved is left empty).
     void discardChanges();
+    // Drops every change and reads the order and its goods rows again.
+    void reload();
 
     // A goods row's defaults by goods name, from the goods-name code list:
     // size, unit, price, quantity and amount.

@@ -9,6 +9,7 @@
 
 #include "data/database.h"
 #include "data/numbering.h"
+#include "documents/order_form_revision.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"
 
@@ -96,14 +97,19 @@ bool OrderFormGenerator::generate(Kind kind, const QStringList& codes) {
         m_prompter.inform(noGoodsText(name));
         return false;
     }
-    if (hasForms(kind, code) &&
-        !m_prompter.askYesNo(QStringLiteral("该订货单曾经生成过") + name + QStringLiteral("，是否要覆盖已有的") + name +
-                             QStringLiteral("？"))) {
+    const QString overwrite = QStringLiteral("该订货单曾经生成过") + name + QStringLiteral("，是否要覆盖已有的") +
+                              name + QStringLiteral("？");
+    const bool hadForms = hasForms(kind, code);
+    if (hadForms && !m_prompter.askYesNo(overwrite)) {
         return false;
     }
     // The question above is asked outside the transaction, so no lock is
-    // held while the user thinks; the order is checked again inside it.
-    switch (replaceForms(kind, code)) {
+    // held while the user thinks; the order is checked again inside it,
+    // and forms another workstation made meanwhile are replaced only when
+    // the user says so there.
+    switch (replaceForms(kind, code, hadForms ? QString() : overwrite)) {
+        case Outcome::Declined:
+            return false;
         case Outcome::OrderGone:
             m_prompter.inform(goneText(code));
             return false;
@@ -117,7 +123,8 @@ bool OrderFormGenerator::generate(Kind kind, const QStringList& codes) {
     return true;
 }
 
-OrderFormGenerator::Outcome OrderFormGenerator::replaceForms(Kind kind, const QString& code) {
+OrderFormGenerator::Outcome OrderFormGenerator::replaceForms(Kind kind, const QString& code,
+                                                             const QString& askBeforeReplacing) {
     WriteTransaction tx(m_db);
     // On a server the order's head stays locked until the commit: a delete
     // of the order on another workstation waits for the forms, or this
@@ -131,6 +138,9 @@ OrderFormGenerator::Outcome OrderFormGenerator::replaceForms(Kind kind, const QS
     const QList<GoodsRow> rows = goodsRows(code);
     if (rows.isEmpty()) {
         return Outcome::NoGoods;
+    }
+    if (!askBeforeReplacing.isEmpty() && hasForms(kind, code) && !m_prompter.askYesNo(askBeforeReplacing)) {
+        return Outcome::Declined;
     }
     deleteForms(kind, code);
     switch (kind) {
@@ -229,13 +239,14 @@ void OrderFormGenerator::writeWorkForms(const QString& code, const QList<GoodsRo
     Numbering numbering(m_db, m_clock);
     const QDateTime now = m_clock.now();
     const auto insertHead = m_db.prepared(
-        "insert into Dusmere_Work_Form_Head (Work_Form_Code, Order_Form_Code, KeyIn_Date, KeyIn_Person) "
-        "values (:w, :o, :d, :p)");
+        "insert into Dusmere_Work_Form_Head (Work_Form_Code, Order_Form_Code, KeyIn_Date, KeyIn_Person, "
+        "Order_Revision) values (:w, :o, :d, :p, " +
+        OrderFormRevision::revisionOf("order") + ")");
     const auto insertRow = m_db.prepared(
         "insert into Dusmere_Work_Form_Detail (head_Code, Order_Form_Code, goods_code) values (:w, :o, :g)");
     for (const QList<int>& form : forms) {
         const QString workCode = numbering.GetAutoIncrementID("Dusmere_Work_Form_Head", "Work_Form_Code", false);
-        m_db.run(*insertHead, {{"w", workCode}, {"o", code}, {"d", now}, {"p", m_userName}});
+        m_db.run(*insertHead, {{"w", workCode}, {"o", code}, {"d", now}, {"p", m_userName}, {"order", code}});
         for (int i : form) {
             m_db.run(*insertRow, {{"w", workCode}, {"o", code}, {"g", rows[i].goodsCode}});
         }
@@ -246,8 +257,10 @@ void OrderFormGenerator::writeWareOutForm(const QString& code) {
     const QString goods = goodsSummary(m_db, code);
     const QString locks = lockSummary(m_db, code);
     m_db.execute(
-        "insert into Dusmere_Ware_Out_Form_Head (Ware_Out_Form_Code, KeyIn_Date, KeyIn_Person) values (:c, :d, :p)",
-        {{"c", code}, {"d", m_clock.now()}, {"p", m_userName}});
+        "insert into Dusmere_Ware_Out_Form_Head (Ware_Out_Form_Code, KeyIn_Date, KeyIn_Person, Order_Revision) "
+        "values (:c, :d, :p, " +
+            OrderFormRevision::revisionOf("order") + ")",
+        {{"c", code}, {"d", m_clock.now()}, {"p", m_userName}, {"order", code}});
     m_db.execute(
         "insert into Dusmere_Ware_Out_Form_Detail (head_code, DetailNames, Fittings) values (:c, :goods, :locks)",
         {{"c", code}, {"goods", goods}, {"locks", locks}});
@@ -256,8 +269,9 @@ void OrderFormGenerator::writeWareOutForm(const QString& code) {
 void OrderFormGenerator::writeShipmentForm(const QString& code, const QList<GoodsRow>& rows) {
     m_db.execute(
         "insert into Dusmere_Shipment_Form_Head (Shipment_Form_Code, KeyIn_Date, KeyIn_Person, "
-        "RecivePerson_Telephone) values (:c, :d, :p, :t)",
-        {{"c", code}, {"d", m_clock.now()}, {"p", m_userName}, {"t", receiverTelephone(code)}});
+        "RecivePerson_Telephone, Order_Revision) values (:c, :d, :p, :t, " +
+            OrderFormRevision::revisionOf("order") + ")",
+        {{"c", code}, {"d", m_clock.now()}, {"p", m_userName}, {"t", receiverTelephone(code)}, {"order", code}});
     const auto insertRow = m_db.prepared(
         "insert into Dusmere_Shipment_Form_Detail (goods_id, head_code, goods_code) values (:id, :c, :g)");
     for (const GoodsRow& row : rows) {

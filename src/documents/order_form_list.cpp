@@ -2,12 +2,21 @@
 
 #include "data/database.h"
 #include "data/dataset.h"
+#include "documents/order_form_revision.h"
 #include "platform/prompter.h"
 
 OrderFormList::OrderFormList(Database& db, Prompter& prompter)
     : m_db(db), m_prompter(prompter), m_rows(std::make_unique<Dataset>(db)) {}
 
 OrderFormList::~OrderFormList() = default;
+
+QString OrderFormList::listStatement() {
+    return QStringLiteral(
+               "select h.*,t.sum_price, %1 from Dusmere_Order_Form_head h left join (select Head_Code "
+               ",sum(total_price) as sum_Price from Dusmere_Order_Form_Detail group by Head_Code) t on "
+               "h.order_form_code=t.Head_Code")
+        .arg(OrderFormRevision::orderNoteColumn(QStringLiteral("h")));
+}
 
 void OrderFormList::open() {
     m_rows->open(listStatement());

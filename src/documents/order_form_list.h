@@ -37,11 +37,8 @@ public:
 
     // Every order head with the sum of its goods rows' amounts (sum_Price,
     // empty for an order without rows).
-    static QString listStatement() {
-        return QStringLiteral(
-            "select h.*,t.sum_price from Dusmere_Order_Form_head h left join (select Head_Code ,sum(total_price) as "
-            "sum_Price from Dusmere_Order_Form_Detail group by Head_Code) t on h.order_form_code=t.Head_Code");
-    }
+    // Forms_Note: whether forms made from the order no longer show it.
+    static QString listStatement();
 
 private:
     Database& m_db;

@@ -15,6 +15,7 @@
 #include "documents/document_windows.h"
 #include "documents/order_form_generator.h"
 #include "documents/order_form_window.h"
+#include "platform/clock.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
@@ -59,6 +60,7 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
         GridColumn::make("isPay", QStringLiteral("收款情况"), 70).withLookup(paid),
         GridColumn::make("isPigeonhole", QStringLiteral("归档情况"), 60).hidden(),
         GridColumn::make("Remark_ShipmentForm", QStringLiteral("备注"), 180),
+        GridColumn::make("Forms_Note", QStringLiteral("表单"), 150),
         GridColumn::make("IsDelete", QStringLiteral("状态"), 50).hidden(),
     });
     m_grid->setFooter({FooterSummary::count("Order_Form_Code", QStringLiteral("共 0 份收据")),
@@ -226,8 +228,17 @@ void OrderFormListWindow::showRow(const QString& code) {
 }
 
 void OrderFormListWindow::filterByOrderDate() {
-    m_grid->clearFilters();
-    m_grid->setDateFilter("Keyin_Date", m_from->value().toDate(), m_to->value().toDate());
+    actions().guard([this] {
+        const QDate from = m_from->value().toDate();
+        const QDate to = m_to->value().toDate();
+        requireOrderedPeriod(from, to);
+        // The book is read again: what other workstations saved shows too.
+        const QString current = currentCode();
+        m_list.refresh();
+        m_grid->clearFilters();
+        m_grid->setDateFilter("Keyin_Date", from, to);
+        showRow(current);
+    });
 }
 
 void OrderFormListWindow::showForms(DocumentPrintouts::Kind kind) {

@@ -16,6 +16,7 @@
 #include "data/dataset.h"
 #include "data/lookup_list.h"
 #include "documents/customer_picker_dialog.h"
+#include "documents/delivery_date.h"
 #include "documents/document_windows.h"
 #include "documents/order_goods_window.h"
 #include "platform/prompter.h"
@@ -141,6 +142,11 @@ void OrderFormWindow::buildActions() {
             // An edit in progress in a head editor reaches its field first.
             if (QWidget* strip = findChild<QWidget*>("titleStrip")) {
                 strip->setFocus();
+            }
+            m_binder->requireNumbersAsTyped();
+            if (!confirmDeliveryDate(m_document.head(), m_document.mode() != OrderFormDocument::Existing,
+                                     this->context().prompter())) {
+                return;
             }
             m_saveDone = m_document.save();
             m_binder->refresh();

@@ -97,6 +97,7 @@ void PayoutEditWindow::buildActions() {
     };
     add("Action_Save", "保存", [this] {
         takeFocus();
+        m_binder->requireNumbersAsTyped();
         m_saveDone = m_editor.save();
     });
     add("Action_Cancle", "取消", [this] {
@@ -112,6 +113,7 @@ void PayoutEditWindow::buildActions() {
         "Action_SaveAndExit", "保存并关闭",
         [this] {
             takeFocus();
+            m_binder->requireNumbersAsTyped();
             if (m_editor.saveAndClose()) {
                 accept();
             }
@@ -121,6 +123,7 @@ void PayoutEditWindow::buildActions() {
         "Action_AddGoods", "增加下个商品",
         [this] {
             takeFocus();
+            m_binder->requireNumbersAsTyped();
             m_editor.addNext();
             m_binder->refresh();
             m_firstEditor->setFocus();

@@ -10,6 +10,7 @@
 #include "data/dataset.h"
 #include "data/lookup_list.h"
 #include "documents/payout_edit_window.h"
+#include "platform/clock.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
@@ -155,13 +156,16 @@ void PayoutListWindow::showRow(const QVariant& id) {
 }
 
 void PayoutListWindow::filterByDate() {
-    const QDate from = m_from->value().toDate();
-    const QDate to = m_to->value().toDate();
-    if (from.isValid() && to.isValid() && from > to) {
-        this->context().prompter().inform(QStringLiteral("开始日期不能晚于结束日期"));
-        return;
-    }
-    m_grid->clearFilters();
-    m_grid->setDateFilter("paytime", from, to);
-    showRow(m_list.rows().currentRow() >= 0 ? m_list.rows().value(m_list.rows().currentRow(), "id") : QVariant());
+    actions().guard([this] {
+        const QDate from = m_from->value().toDate();
+        const QDate to = m_to->value().toDate();
+        requireOrderedPeriod(from, to);
+        // The book is read again: what other workstations saved shows too.
+        const Dataset& rows = m_list.rows();
+        const QVariant current = rows.currentRow() >= 0 ? rows.value(rows.currentRow(), "id") : QVariant();
+        m_list.refresh();
+        m_grid->clearFilters();
+        m_grid->setDateFilter("paytime", from, to);
+        showRow(current);
+    });
 }

@@ -40,10 +40,14 @@ QuotationDocument::QuotationDocument(Database& db, const Clock& clock, Prompter&
     m_lines->setRecordLabelField("GoodsNo");
     QObject::connect(m_lines.get(), &Dataset::fieldChanged, m_lines.get(),
                      [this](const QString& field) { onLineFieldChanged(field); });
-    // Another customer has other prices.
+    // Another customer has other prices. A name being typed is read once
+    // the typing pauses, when the window says when (not a query per line
+    // at every key).
     QObject::connect(m_head.get(), &Dataset::fieldChanged, m_head.get(), [this](const QString& field) {
-        if (field.compare(QLatin1String("Add_ClientName"), Qt::CaseInsensitive) == 0 ||
-            field.compare(QLatin1String("ClientNo"), Qt::CaseInsensitive) == 0) {
+        if (field.compare(QLatin1String("Add_ClientName"), Qt::CaseInsensitive) == 0 && deferLastPrices) {
+            deferLastPrices();
+        } else if (field.compare(QLatin1String("Add_ClientName"), Qt::CaseInsensitive) == 0 ||
+                   field.compare(QLatin1String("ClientNo"), Qt::CaseInsensitive) == 0) {
             reloadLastPrices();
         }
     });
@@ -145,23 +149,31 @@ void QuotationDocument::onLineFieldChanged(const QString& field) {
         return;
     }
     const QString f = field.toLower();
-    if (f != "qty" && f != "price" && f != "purchase_price") {
+    const bool typedAmount = f == "total_price";
+    if (f != "qty" && f != "price" && f != "purchase_price" && !typedAmount) {
         return;
     }
     // Amount first, then the profit from the amount just stored; a typed
-    // amount is left alone until quantity or a price changes again.
+    // amount is left alone until quantity or a price changes again, and the
+    // profit follows it.
     m_computing = true;
     try {
-        const double qty = number(m_lines->value("QTY"));
-        m_lines->setValue("Total_Price", roundHalfAwayFromZero(qty * number(m_lines->value("Price")), 2));
-        const double total = number(m_lines->value("Total_Price"));
-        m_lines->setValue("Gain_Money",
-                          roundHalfAwayFromZero(total - qty * number(m_lines->value("purchase_Price")), 2));
+        if (!typedAmount) {
+            const double qty = number(m_lines->value("QTY"));
+            m_lines->setValue("Total_Price", roundHalfAwayFromZero(qty * number(m_lines->value("Price")), 2));
+        }
+        setLineProfit();
     } catch (...) {
         m_computing = false;
         throw;
     }
     m_computing = false;
+}
+
+void QuotationDocument::setLineProfit() {
+    const double qty = number(m_lines->value("QTY"));
+    const double total = number(m_lines->value("Total_Price"));
+    m_lines->setValue("Gain_Money", roundHalfAwayFromZero(total - qty * number(m_lines->value("purchase_Price")), 2));
 }
 
 int QuotationDocument::addGoods(const QStringList& codes) {
@@ -195,6 +207,7 @@ int QuotationDocument::addGoods(const QStringList& codes) {
             m_lines->setValue("Price", g.value(1));
             m_lines->setValue("Total_Price", g.value(2));
             m_lines->setValue("purchase_Price", g.value(3));
+            setLineProfit();
             m_lines->setValue("SortNo", m_lines->rowCount());
             m_lines->post();
         } catch (...) {
@@ -364,16 +377,33 @@ bool QuotationDocument::save() {
     if (m_head->isEditing()) {
         m_head->post();
     }
-    {
+    const bool nested = m_db.transactionDepth() > 0;
+    try {
         WriteTransaction tx(m_db);
         // Lines of a quotation another workstation deleted would be left
         // without their head.
         if (m_mode == Existing && !isStored()) {
             throw UserError(QStringLiteral("订货单[%1]已被其他用户删除，无法保存").arg(billNo()));
         }
+        // The head row is locked now: a save of the same quotation on
+        // another workstation waits, then finds it changed.
+        if (m_mode == Existing) {
+            m_head->checkUnchangedElsewhere();
+            m_lines->checkUnchangedElsewhere();
+        }
         m_head->applyUpdates();
         m_lines->applyUpdates();
         tx.commit();
+    } catch (const DbError& e) {
+        if (e.kind() != DbError::Kind::RecordChanged) {
+            throw;
+        }
+        const QString refusal = QStringLiteral("订货单[%1]已被其他用户修改，您的修改没有保存。").arg(billNo());
+        if (nested) {
+            throw e.withMessage(refusal + QStringLiteral("请重新打开后再修改。"));
+        }
+        offerReload(m_prompter, refusal, [this] { reload(); });
+        return false;
     }
     if (m_db.transactionDepth() == 0) {
         markSaved();
@@ -422,6 +452,14 @@ bool QuotationDocument::settleChanges(const std::function<bool()>& save) {
     }
     return settleUnsavedChanges(
         m_prompter, unsavedQuestion(), save ? save : [this] { return this->save(); }, [this] { discardChanges(); });
+}
+
+void QuotationDocument::reload() {
+    discardChanges();
+    if (!m_head->isEmpty()) {
+        openLines();
+    }
+    reloadGoodsLookups();
 }
 
 void QuotationDocument::discardChanges() {
@@ -530,13 +568,29 @@ void QuotationDocument::chooseCustomer(const QString& code) {
     if (code.isEmpty()) {
         return;
     }
-    QSqlQuery q = m_db.query("select Linkman_name from Client where corp_code=:c", {{"c", code}});
+    QSqlQuery q = m_db.query(
+        "select Linkman_name, Corp_name, Linkman_country, LinkMan_mobile, LinkMan_Telephone, "
+        "Linkman_foreign_telephone, corp_Telephone from Client where corp_code=:c",
+        {{"c", code}});
     if (!q.next()) {
         m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(code));
         return;
     }
     m_head->setValue("ClientNo", code);
-    if (m_head->value("Add_ClientName").toString().trimmed().isEmpty()) {
-        m_head->setValue("Add_ClientName", q.value(0).toString().left(50));
+    // What the user typed stays; an empty particular takes the customer's,
+    // so the quotation is found by any of them.
+    auto fill = [this](const char* field, const QVariant& value, int width) {
+        if (m_head->value(field).toString().trimmed().isEmpty() && !value.toString().trimmed().isEmpty()) {
+            m_head->setValue(field, value.toString().left(width));
+        }
+    };
+    fill("Add_ClientName", q.value(0), 50);
+    fill("Rummery", q.value(1), 100);
+    fill("Country", q.value(2), 20);
+    for (int phone = 3; phone <= 6; ++phone) {
+        if (!q.value(phone).toString().trimmed().isEmpty()) {
+            fill("telephon", q.value(phone), 50);
+            break;
+        }
     }
 }

@@ -65,7 +65,9 @@ public:
     // Shows the first fault in the system's order; false when invalid.
     bool validate();
     // Validates, then writes head and lines in one transaction. False when
-    // invalid; a failed write throws with every edit kept.
+    // invalid, or when another user changed the quotation since it was read
+    // (the user is told and may read it again); a failed write throws with
+    // every edit kept.
     bool save();
 
     // Before closing, printing and receipts: true when the caller may go
@@ -75,6 +77,8 @@ public:
     // Drops every change and reads the stored quotation again (a new one
     // that was never saved is left empty).
     void discardChanges();
+    // Drops every change and reads the quotation and its lines again.
+    void reload();
 
     // The goods code of the line at `row`.
     QString goodsCodeAt(int row) const;
@@ -93,6 +97,10 @@ public:
     // changes.
     std::shared_ptr<LookupList> lastPrices() const { return m_lastPrices; }
     void reloadLastPrices();
+    // Set by a window: a customer name typed into the head calls this
+    // instead of reading the last prices at once; the window then calls
+    // reloadLastPrices() once the typing pauses.
+    std::function<void()> deferLastPrices;
     // The prices this quotation's customer was quoted for a goods on the
     // other quotations in force, newest first.
     QList<PriceHistory::Quoted> priceHistory(const QString& goodsNo);
@@ -104,6 +112,11 @@ public:
     // customer name.
     void chooseCustomer(const QString& code);
 
+    // What the user is told when the quotation was deleted on another
+    // workstation while it was open.
+    static QString deletedElsewhereText(const QString& billNo) {
+        return QStringLiteral("订货单[%1]已被其他用户删除。").arg(billNo);
+    }
     static QString unsavedQuestion() { return QStringLiteral("该收据已修改但还未保存，是否要保存？"); }
 
 private:
@@ -112,6 +125,8 @@ private:
     void copyFrom(const QString& sourceBillNo);
     void openLines();
     void onLineFieldChanged(const QString& field);
+    // The current line's profit: its amount less quantity × purchase price.
+    void setLineProfit();
     // Moves a line (a row of lines()) one place up (-1) or down (+1) in the
     // printed order; false when it is already first or last.
     bool moveLine(int row, int step);

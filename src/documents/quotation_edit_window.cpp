@@ -19,6 +19,7 @@
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "data/lookup_list.h"
+#include "documents/delivery_date.h"
 #include "documents/price_history_dialog.h"
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
@@ -61,6 +62,21 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
         PriceHistoryDialog dialog(title, rows, this);
         dialog.exec();
     };
+
+    // A customer name being typed reads its last prices once the typing
+    // pauses, not at every key.
+    auto* lastPricesTimer = new QTimer(this);
+    lastPricesTimer->setSingleShot(true);
+    lastPricesTimer->setInterval(400);
+    connect(lastPricesTimer, &QTimer::timeout, this, [this] {
+        actions().guard([this] {
+            m_document.reloadLastPrices();
+            if (m_grid) {
+                m_grid->view()->viewport()->update();
+            }
+        });
+    });
+    m_document.deferLastPrices = [lastPricesTimer] { lastPricesTimer->start(); };
 
     // Loading runs without the permission check; a quotation that cannot be
     // loaded is told and the window closes when shown.
@@ -196,6 +212,11 @@ void QuotationEditWindow::buildActions() {
         [this] {
             m_saveDone = false;
             m_grid->commitEdit();
+            m_binder->requireNumbersAsTyped();
+            if (!confirmDeliveryDate(m_document.head(), m_document.mode() != QuotationDocument::Existing,
+                                     this->context().prompter())) {
+                return;
+            }
             m_saveDone = m_document.save();
             m_binder->refresh();
         },
@@ -408,7 +429,9 @@ void QuotationEditWindow::print(Print kind) {
         CostProfitRight::require(permissions());
     }
     if (!m_document.isStored()) {
-        this->context().prompter().inform(QStringLiteral("订货单还没有保存，不能打印"));
+        this->context().prompter().inform(m_document.mode() == QuotationDocument::Existing
+                                              ? QuotationDocument::deletedElsewhereText(m_document.billNo())
+                                              : QStringLiteral("订货单还没有保存，不能打印"));
         return;
     }
     if (!checkChanges()) {
@@ -420,7 +443,9 @@ void QuotationEditWindow::print(Print kind) {
 void QuotationEditWindow::receipts() {
     // Receipts belong to a stored quotation only.
     if (!m_document.isStored()) {
-        this->context().prompter().inform(QStringLiteral("订货单还没有保存，请先保存订货单再开收据"));
+        this->context().prompter().inform(m_document.mode() == QuotationDocument::Existing
+                                              ? QuotationDocument::deletedElsewhereText(m_document.billNo())
+                                              : QStringLiteral("订货单还没有保存，请先保存订货单再开收据"));
         return;
     }
     if (!checkChanges()) {

@@ -12,6 +12,7 @@
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "documents/quotation_edit_window.h"
+#include "platform/clock.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
@@ -255,8 +256,17 @@ void QuotationListWindow::showRow(const QString& billNo) {
 }
 
 void QuotationListWindow::filterByEntryDate() {
-    m_grid->clearFilters();
-    m_grid->setDateFilter("Keyin_Date", m_from->value().toDate(), m_to->value().toDate());
+    actions().guard([this] {
+        const QDate from = m_from->value().toDate();
+        const QDate to = m_to->value().toDate();
+        requireOrderedPeriod(from, to);
+        // The book is read again: what other workstations saved shows too.
+        const QString current = currentBillNo();
+        m_list.refresh();
+        m_grid->clearFilters();
+        m_grid->setDateFilter("Keyin_Date", from, to);
+        showRow(current);
+    });
 }
 
 void QuotationListWindow::print(Print kind) {

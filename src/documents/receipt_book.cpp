@@ -1,6 +1,8 @@
 #include "documents/receipt_book.h"
 
 #include <QSqlRecord>
+#include <cmath>
+#include <utility>
 
 #include "data/database.h"
 #include "data/dataset.h"
@@ -12,8 +14,8 @@
 
 namespace {
 // One receipt line per goods name, size and unit of the quotation's lines,
-// in the order the quotation prints them; lines whose goods are gone form
-// one group without name. Sums and the average price are rounded to whole
+// in the order the quotation prints them; lines whose goods are gone are
+// named by their goods code. Sums and the average price are rounded to whole
 // numbers, halves away from zero, before they are stored; the average is
 // divided as decimals (SQLite divides whole numbers without a remainder).
 // Rounding to six places first takes away what adding decimals in binary
@@ -23,7 +25,7 @@ namespace {
 const char* const kBuildLines =
     "insert into Receipt_Detail (HeadNo, GoodsClassName, GoodsClassSize, GoodsClassUnit, QTY, Total_Price, Price, "
     "Remark) "
-    "select :q, SUBSTR(COALESCE(g.Goods_name, ''), 1, 50), SUBSTR(COALESCE(g.Goods_size, ''), 1, 50), "
+    "select :q, SUBSTR(COALESCE(g.Goods_name, s.GoodsNo, ''), 1, 50), SUBSTR(COALESCE(g.Goods_size, ''), 1, 50), "
     "SUBSTR(COALESCE(g.Goods_unit, ''), 1, 50), "
     "CAST(ROUND(ROUND(COALESCE(SUM(s.QTY), 0), 6), 0) AS INTEGER), "
     "CAST(ROUND(ROUND(COALESCE(SUM(s.Total_Price), 0), 6), 0) AS INTEGER), "
@@ -32,7 +34,7 @@ const char* const kBuildLines =
     "'' "
     "from Quotation_Detail s left join goods g on g.code = s.GoodsNo "
     "where s.HeadNo = :q "
-    "group by COALESCE(g.Goods_name, ''), COALESCE(g.Goods_size, ''), COALESCE(g.Goods_unit, '') "
+    "group by COALESCE(g.Goods_name, s.GoodsNo, ''), COALESCE(g.Goods_size, ''), COALESCE(g.Goods_unit, '') "
     "order by MIN(s.SortNo), MIN(s.id)";
 
 const char* const kInsertReceipt =
@@ -55,6 +57,21 @@ ReceiptBook::ReceiptBook(Database& db, const Clock& clock, Prompter& prompter, c
     m_receipts->setWriteGuard([this] { requireQuotation(); });
     m_lines->setWriteGuard([this] { requireQuotation(); });
     QObject::connect(m_receipts.get(), &Dataset::afterApply, m_receipts.get(), [this] { reloadQuotation(); });
+    // A row that cannot be written (its quotation or the row itself was
+    // deleted on another workstation) is dropped, so the window can always
+    // be closed; the receipts are read again as the book has them.
+    for (Dataset* rows : {m_receipts.get(), m_lines.get()}) {
+        QObject::connect(rows, &Dataset::autoApplyFailed, rows, [this] { dropFailedWrites(); });
+        // Receipts keep whole units: an amount typed with cents is said to
+        // be rounded, not rounded without a word.
+        QObject::connect(rows, &Dataset::valueRounded, rows,
+                         [this, rows](const QString& field, double typed, double kept) {
+                             const int f = rows->fieldIndex(field);
+                             const QString caption = f >= 0 ? rows->fields()[f].label() : field;
+                             m_roundingNote = QStringLiteral("%1只记整数：%2 已记为 %3")
+                                                  .arg(caption, formatFixed(typed, -1), formatFixed(kept, 0));
+                         });
+    }
     QObject::connect(m_lines.get(), &Dataset::fieldChanged, m_lines.get(),
                      [this](const QString& field) { onLineFieldChanged(field); });
 }
@@ -78,12 +95,15 @@ void ReceiptBook::open(const QString& quotationNo) {
         m_kinds.append({k.value(0).toString(), k.value(1).toString()});
     }
     reloadQuotation();
-    {
-        // Counted inside the write, so two workstations opening a new
+    // Read first: a quotation that has its receipts needs no write, and so
+    // no lock that would wait for another workstation's save.
+    const QString countReceipts = QStringLiteral("select count(*) from Receipt_Head where QuotationNo=:q");
+    if (m_db.scalar(countReceipts, {{"q", quotationNo}}).toInt() == 0) {
+        // Counted again inside the write, so two workstations opening a new
         // quotation's receipts at once make one deposit receipt.
         WriteTransaction tx(m_db);
         requireQuotation();
-        if (m_db.scalar("select count(*) from Receipt_Head where QuotationNo=:q", {{"q", quotationNo}}).toInt() == 0) {
+        if (m_db.scalar(countReceipts, {{"q", quotationNo}}).toInt() == 0) {
             appendDeposit();
             tx.commit();
             reloadQuotation();
@@ -213,8 +233,39 @@ void ReceiptBook::renewDeposit() {
     reloadQuotation();
 }
 
-void ReceiptBook::addReceipt() {
+QString ReceiptBook::takeRoundingNote() {
+    return std::exchange(m_roundingNote, QString());
+}
+
+bool ReceiptBook::isInForce() const {
+    return m_quotation.value("state", 1).toInt() == 1;
+}
+
+QString ReceiptBook::linesDifferenceNote() const {
+    if (m_lines->isEmpty() || m_quotation.isEmpty()) {
+        return {};
+    }
+    double lines = 0;
+    for (int r = 0; r < m_lines->rowCount(); ++r) {
+        lines += m_lines->value(r, "Total_Price").toDouble();
+    }
+    const double due = m_quotation.value("total_price").toDouble();
+    const double difference = roundHalfAwayFromZero(lines - due, 2);
+    if (difference == 0) {
+        return {};
+    }
+    return QStringLiteral("明细合计%1与应收款%2相差%3，可用“重置明细”按订货单重新生成")
+        .arg(formatNumber(lines, "#,##0.00"), formatNumber(due, "#,##0.00"),
+             formatNumber(std::abs(difference), "#,##0.00"));
+}
+
+bool ReceiptBook::addReceipt() {
     postPending();
+    // Money taken against a quotation out of force is taken knowingly.
+    if (!isInForce() &&
+        !m_prompter.askYesNo(QStringLiteral("订货单[%1]已失效，确定还要对它收款吗？").arg(m_quotationNo))) {
+        return false;
+    }
     const QString number = [&] {
         WriteTransaction tx(m_db);
         requireQuotation();
@@ -233,6 +284,7 @@ void ReceiptBook::addReceipt() {
     openReceipts();
     m_receipts->locate("BillNo", number);
     reloadQuotation();
+    return true;
 }
 
 bool ReceiptBook::deleteReceipts(const QList<int>& rows) {
@@ -269,12 +321,39 @@ bool ReceiptBook::deleteLines(const QList<int>& rows) {
 }
 
 void ReceiptBook::postPending() {
-    // Writing posts an open edit first, and writes again a row whose last
-    // write failed (it is still held as changed).
+    // Writing posts an open edit first; a write that fails is dropped.
     for (Dataset* rows : {m_receipts.get(), m_lines.get()}) {
         if (rows->hasChanges()) {
-            rows->applyUpdates();
+            try {
+                rows->applyUpdates();
+            } catch (const OlvendError&) {
+                dropFailedWrites();
+                throw;
+            }
         }
+    }
+}
+
+void ReceiptBook::dropFailedWrites() {
+    for (Dataset* rows : {m_receipts.get(), m_lines.get()}) {
+        if (rows->isEditing()) {
+            rows->cancel();
+        }
+        rows->cancelUpdates();
+    }
+    // Read again only outside a transaction: inside one (a failed write
+    // still rolling back) the rows would be read as they are about to stop
+    // being.
+    if (m_db.transactionDepth() > 0) {
+        return;
+    }
+    try {
+        openReceipts();
+        openLines();
+        reloadQuotation();
+    } catch (const OlvendError& e) {
+        // The failure that led here is the one the user is told of.
+        qWarning("receipts not read again after a failed write: %s", e.what());
     }
 }
 

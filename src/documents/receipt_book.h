@@ -50,13 +50,23 @@ public:
     // Replaces the deposit receipts by a new one of the quotation's current
     // deposit.
     void renewDeposit();
-    // A receipt of kind 1 with the quotation's remark, amount left empty.
-    void addReceipt();
+    // A receipt of kind 1 with the quotation's remark, amount left empty;
+    // for a quotation out of force only when the user says so.
+    bool addReceipt();
+    // Whether the quotation is in force (生效).
+    bool isInForce() const;
+    // What was rounded to whole units since last asked ("收款金额只记整数：
+    // 500.5 已记为 501"); empty when nothing was.
+    QString takeRoundingNote();
+    // When the receipt lines no longer add up to the amount due: says by
+    // how much; empty when they agree.
+    QString linesDifferenceNote() const;
     bool deleteReceipts(const QList<int>& rows);
     void addLine();
     bool deleteLines(const QList<int>& rows);
-    // Posts what the grids still hold (before printing and closing) and
-    // writes again what an earlier write could not.
+    // Posts what the grids still hold (before printing and closing). A
+    // write that fails is dropped and the receipts read again, then the
+    // failure is passed on.
     void postPending();
     // The receipt number of the row to print; empty (with a message) when
     // none is selected.
@@ -71,6 +81,8 @@ private:
     void appendDeposit();
     QString newReceiptNo();
     void onLineFieldChanged(const QString& field);
+    // Drops the changes a failed write left and reads the receipts again.
+    void dropFailedWrites();
 
     Database& m_db;
     const Clock& m_clock;
@@ -82,4 +94,5 @@ private:
     std::unique_ptr<Dataset> m_receipts;
     std::unique_ptr<Dataset> m_lines;
     bool m_computing = false;
+    QString m_roundingNote;
 };

@@ -99,6 +99,12 @@ QWidget* ReceiptWindow::makeQuotationPanel() {
     add(2, 0, QStringLiteral("应收款:"), "Total_Price", ValueKind::Amount);
     add(2, 2, QStringLiteral("已收款:"), "sum_payed_money", ValueKind::Amount);
     add(2, 4, QStringLiteral("未收款:"), "Leave_money", ValueKind::Amount);
+    add(3, 0, QStringLiteral("单据状态:"), "state_desc", ValueKind::Text);
+    m_difference = new QLabel(box);
+    m_difference->setObjectName(QStringLiteral("linesDifference"));
+    m_difference->setStyleSheet(QStringLiteral("color: #c00000;"));
+    m_difference->setWordWrap(true);
+    grid->addWidget(m_difference, 3, 2, 1, 4);
     grid->setColumnStretch(6, 1);
     return box;
 }
@@ -200,6 +206,8 @@ void ReceiptWindow::showEvent(QShowEvent* event) {
 void ReceiptWindow::open() {
     m_book.open(m_quotationNo);
     connect(&m_book.receipts(), &Dataset::afterApply, this, &ReceiptWindow::showQuotation);
+    connect(&m_book.lines(), &Dataset::afterApply, this, &ReceiptWindow::showQuotation);
+    connect(&m_book.lines(), &Dataset::resetDone, this, &ReceiptWindow::showQuotation);
     bindGrids();
     showQuotation();
     showCurrent(m_receiptGrid, "TotalPrice");
@@ -248,6 +256,11 @@ void ReceiptWindow::bindGrids() {
 
 void ReceiptWindow::showQuotation() {
     const QVariantMap& q = m_book.quotation();
+    const QString rounded = m_book.takeRoundingNote();
+    const QString difference = m_book.linesDifferenceNote();
+    m_difference->setText(rounded.isEmpty()      ? difference
+                          : difference.isEmpty() ? rounded
+                                                 : rounded + QStringLiteral("；") + difference);
     for (auto it = m_values.cbegin(); it != m_values.cend(); ++it) {
         const QVariant v = q.value(it.key());
         switch (it->kind) {

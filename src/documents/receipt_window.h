@@ -67,6 +67,7 @@ private:
     DataGrid* m_lineGrid;
     QHash<QString, Value> m_values;  // by lower-case field
     QList<QWidget*> m_preferential;  // "优惠" and its amount, shown by "其它"
+    QLabel* m_difference = nullptr;  // the lines against the amount due
     QList<QPushButton*> m_buttons;
     int m_refusals = 0;  // cell edits refused so far
     bool m_opened = false;

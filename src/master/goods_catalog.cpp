@@ -1,9 +1,13 @@
 #include "master/goods_catalog.h"
 
 #include <QFile>
+#include <QMap>
+#include <QSqlQuery>
 
 #include "data/app_context.h"
 #include "data/data_module.h"
+#include "data/database.h"
+#include "data/dataset.h"
 #include "data/numbering.h"
 #include "platform/picture_file.h"
 #include "platform/prompter.h"
@@ -141,6 +145,16 @@ bool GoodsCatalog::deleteGoods(const QList<int>& rows) {
         m_prompter.inform(QStringLiteral("请选择商品进行删除"));
         return false;
     }
+    QVariantList codes;
+    for (int row : rows) {
+        codes << goods().originalValue(row, "code");
+    }
+    // Goods a quotation names stay: its printout and receipts show them.
+    const QString uses = quotationsNaming(codes);
+    if (!uses.isEmpty()) {
+        m_prompter.inform(usedGoodsRefusal() + '\n' + uses);
+        return false;
+    }
     if (!m_prompter.askYesNo(QStringLiteral("确定要删除选中的商品吗？"))) {
         return false;
     }
@@ -153,7 +167,16 @@ bool GoodsCatalog::deleteGoods(const QList<int>& rows) {
         }
     }
     try {
+        Database& db = goods().database();
+        WriteTransaction tx(db);
+        // Checked again inside the write: a quotation saved meanwhile on
+        // another workstation keeps its goods too.
+        const QString usesNow = quotationsNaming(codes);
+        if (!usesNow.isEmpty()) {
+            throw UserError(usedGoodsRefusal() + '\n' + usesNow);
+        }
         goods().deleteRows(rows);
+        tx.commit();
     } catch (...) {
         // Nothing was deleted: the rows come back.
         goods().cancelUpdates();
@@ -163,6 +186,37 @@ bool GoodsCatalog::deleteGoods(const QList<int>& rows) {
         QFile::remove(f);
     }
     return true;
+}
+
+QString GoodsCatalog::usedGoodsRefusal() {
+    return QStringLiteral("以下商品已经被订货单使用，不能删除。如果要删除这些商品请先删除以下订货单：");
+}
+
+QString GoodsCatalog::quotationsNaming(const QVariantList& codes) const {
+    Database& db = const_cast<GoodsCatalog*>(this)->goods().database();
+    QMap<QString, QStringList> byGoods;
+    for (qsizetype from = 0; from < codes.size(); from += 500) {
+        QVariantMap params;
+        const QString in = Database::bindList(QStringLiteral("c"), codes.mid(from, 500), &params);
+        QSqlQuery q = db.query(QStringLiteral("select distinct GoodsNo, HeadNo from Quotation_Detail where GoodsNo in "
+                                              "(%1) order by GoodsNo, HeadNo")
+                                   .arg(in),
+                               params);
+        while (q.next()) {
+            byGoods[q.value(0).toString()].append(q.value(1).toString());
+        }
+    }
+    QStringList lines;
+    for (auto it = byGoods.cbegin(); it != byGoods.cend(); ++it) {
+        QStringList numbers = it.value();
+        const qsizetype more = numbers.size() - 10;
+        if (more > 0) {
+            numbers = numbers.mid(0, 10);
+            numbers.append(QStringLiteral("等%1份").arg(it.value().size()));
+        }
+        lines.append(QStringLiteral("%1: %2").arg(it.key(), numbers.join(QStringLiteral("、"))));
+    }
+    return lines.join('\n');
 }
 
 bool GoodsCatalog::addClass() {

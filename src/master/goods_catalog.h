@@ -77,6 +77,10 @@ public:
     }
 
 private:
+    static QString usedGoodsRefusal();
+    // The quotations whose lines name these goods, a line per goods
+    // ("SP00000001: BJ…、BJ…"); empty when none does.
+    QString quotationsNaming(const QVariantList& codes) const;
     bool runClassEditor(Dataset& classes) const { return editClass ? editClass(classes) : false; }
 
     AppContext& m_context;

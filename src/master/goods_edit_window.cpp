@@ -188,7 +188,8 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
         recordForm->addRow(QString::fromUtf8(caption), field(e, name));
     }
 
-    auto run = [this](bool close) {
+    auto run = [this, binder](bool close) {
+        binder->requireNumbersAsTyped();
         if (m_editor.save()) {
             m_code->setEnabled(m_editor.codeEditable());
             if (close) {

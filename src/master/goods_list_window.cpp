@@ -267,7 +267,18 @@ void GoodsListWindow::showFoundGoods() {
 }
 
 bool GoodsListWindow::focusRoot() {
-    return m_groups->showGroup(m_catalog.rootId());
+    // 查找 and 显示全部 read the book again: goods saved on another
+    // workstation show too.
+    bool shown = false;
+    actions().guard([this, &shown] {
+        GroupedDirectory& directory = m_catalog.groupedDirectory();
+        const bool there = directory.focused() == directory.rootId();
+        shown = m_groups->showGroup(directory.rootId());
+        if (shown && there) {
+            directory.focus(directory.rootId());
+        }
+    });
+    return shown;
 }
 
 void GoodsListWindow::showPicture() {

@@ -231,7 +231,18 @@ void PartnerListWindow::showAll() {
 }
 
 bool PartnerListWindow::focusRoot() {
-    return m_groups->showGroup(m_directory.rootId());
+    // 查找 and 显示全部 read the book again: records saved on another
+    // workstation show too.
+    bool shown = false;
+    actions().guard([this, &shown] {
+        GroupedDirectory& directory = m_directory.groupedDirectory();
+        const bool there = directory.focused() == directory.rootId();
+        shown = m_groups->showGroup(directory.rootId());
+        if (shown && there) {
+            directory.focus(directory.rootId());
+        }
+    });
+    return shown;
 }
 
 void PartnerListWindow::addRecord() {

@@ -1,5 +1,7 @@
 #include "platform/clock.h"
 
+#include "platform/errors.h"
+
 #include <QFileInfo>
 #include <QStringList>
 
@@ -48,4 +50,10 @@ void Clock::pinLocalTimeZone() {
         return;
     }
     qputenv("TZ", ":/etc/localtime");
+}
+
+void requireOrderedPeriod(const QDate& from, const QDate& to) {
+    if (from.isValid() && to.isValid() && from > to) {
+        throw UserError(QStringLiteral("开始日期不能晚于结束日期"));
+    }
 }

@@ -29,3 +29,7 @@ public:
 private:
     std::optional<QDate> m_today;
 };
+
+// A period filtered by its From and To days (either may be empty): throws
+// UserError when From lies after To, the same rule for every date filter.
+void requireOrderedPeriod(const QDate& from, const QDate& to);

@@ -24,6 +24,14 @@ bool settleUnsavedChanges(Prompter& prompter, const QString& question, const std
     return false;
 }
 
+bool offerReload(Prompter& prompter, const QString& refusal, const std::function<void()>& reload) {
+    if (!prompter.askYesNo(refusal + QStringLiteral("\n\n是否放弃您的修改，重新读取？（选“否”保留您的修改）"))) {
+        return false;
+    }
+    reload();
+    return true;
+}
+
 bool AskConfirm(Prompter& prompter, const QString& text) {
     return prompter.confirm(text, Prompter::defaultCaption());
 }

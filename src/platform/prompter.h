@@ -53,6 +53,11 @@ private:
     ErrorLog* m_log = nullptr;
 };
 
+// A save refused because another user changed the document since it was
+// read: says so and offers to read the document again, which drops the
+// edits; No keeps them. True when the document was read again.
+bool offerReload(Prompter& prompter, const QString& refusal, const std::function<void()>& reload);
+
 // The question a document asks before it is closed, printed or left for a
 // follow-on window while it holds changes not saved. Yes runs `save` and
 // lets the caller go on only when the save was done; No runs `discard` and

@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 
 #include "data/database.h"
+#include "documents/order_form_revision.h"
 
 namespace {
 // The company's particulars as one row beside every row of a printout. A
@@ -70,11 +71,15 @@ QString DocumentPrintouts::quotationStatement(Kind kind) {
     // The id after SortNo only fixes the order of lines that share a number.
     const QString order = kind == Kind::PurchaseOrder ? QStringLiteral("b.provider_name, b.Corp_code, d.SortNo, d.id")
                                                       : QStringLiteral("d.SortNo, d.id");
+    // A line whose goods are gone from the catalogue still prints, from
+    // what the line holds, under its goods code: every total on paper is
+    // the list's.
     return QStringLiteral(
-               "SELECT d.*, h.*, b.Goods_name, b.Goods_size, b.Corp_Goods_Code, b.Unit_name, b.provider_name,"
+               "SELECT d.*, h.*, COALESCE(b.Goods_name, d.GoodsNo) AS Goods_name, b.Goods_size, b.Corp_Goods_Code,"
+               " b.Unit_name, b.provider_name,"
                " b.Corp_code, d.Remark AS Line_Remark, h.Remark AS Head_Remark, c.*"
                " FROM ((Quotation_Detail AS d INNER JOIN Query_tmp AS h ON d.HeadNo = h.BillNo)"
-               " INNER JOIN Query_Goods_With_Corp_Unit AS b ON d.GoodsNo = b.code) %1"
+               " LEFT JOIN Query_Goods_With_Corp_Unit AS b ON d.GoodsNo = b.code) %1"
                " WHERE d.HeadNo = :HeadNo ORDER BY %2")
         .arg(QLatin1String(kCompanyJoin), order);
 }
@@ -83,6 +88,8 @@ QString DocumentPrintouts::receiptQuotationStatement() {
     return QStringLiteral("SELECT QuotationNo FROM Receipt_Head WHERE BillNo = :R");
 }
 
+// A receipt whose quotation has no receipt lines still prints its head,
+// amount and capitals, on one row without a line.
 QString DocumentPrintouts::receiptStatement() {
     return QStringLiteral(
                "SELECT d.*, rh.BillNo, rh.BillType, rh.remark, u.Unit_name AS unit_name,"
@@ -92,11 +99,12 @@ QString DocumentPrintouts::receiptStatement() {
                " (SELECT s.StatusName FROM Sys_Status_Describe AS s WHERE s.ParamentName = :kinds"
                " AND s.StatusValue = CAST(rh.BillType AS VARCHAR(20)) ORDER BY s.id LIMIT 1) AS BillType_Name,"
                " d.Remark AS Line_Remark, h.BillNo AS Quotation_BillNo, h.Remark AS Quotation_Remark, c.*"
-               " FROM ((((Receipt_Detail AS d INNER JOIN Receipt_Head AS rh ON d.HeadNo = rh.QuotationNo)"
-               " INNER JOIN Query_tmp AS h ON d.HeadNo = h.BillNo)"
+               " FROM ((((Receipt_Head AS rh LEFT JOIN Receipt_Detail AS d"
+               " ON d.HeadNo = rh.QuotationNo AND d.HeadNo = :N)"
+               " INNER JOIN Query_tmp AS h ON rh.QuotationNo = h.BillNo)"
                " LEFT JOIN unit AS u ON u.unit_code = d.GoodsClassUnit)"
                " LEFT JOIN Query_Quotation_Head_list AS q ON q.BillNo = h.BillNo) %1"
-               " WHERE rh.BillNo = :R AND d.HeadNo = :N ORDER BY d.id")
+               " WHERE rh.BillNo = :R AND rh.QuotationNo = :N ORDER BY d.id")
         .arg(QLatin1String(kCompanyJoin));
 }
 
@@ -148,10 +156,11 @@ FormTables formTables(DocumentPrintouts::Kind kind) {
 
 QString DocumentPrintouts::formStatement(Kind kind) {
     const FormTables t = formTables(kind);
+    // Forms_Note: a form made before its order last changed says so on paper.
     const QString form = QStringLiteral(
                              " f.%1 AS Form_Code, f.KeyIn_Date AS Form_Date, f.KeyIn_Person AS Form_Person,"
-                             " f.Remark AS Form_Remark,")
-                             .arg(QLatin1String(t.code));
+                             " f.Remark AS Form_Remark, %2,")
+                             .arg(QLatin1String(t.code), OrderFormRevision::formNoteColumn());
     if (kind == Kind::WareOutForm) {
         return QStringLiteral(
                    "SELECT %1 d.DetailNames, d.Fittings, %2, c.*"

@@ -304,6 +304,24 @@ void StatisticsChart::paintShares(QPainter& painter, const QRectF& area) const {
     const double legendHeight = line * 1.2 * m_shares.size();
     const double side = qMax(0.0, qMin(area.width() - line, area.height() - line * 2 - legendHeight));
     const QRectF pie(area.center().x() - side / 2, area.top() + line * 1.6, side, side);
+    auto legendText = [&](int i, const QString& name) {
+        const double share = total > 0 ? qMax(0.0, m_shares[i].amount) / total : 0;
+        return QStringLiteral("%1  %2  %3%")
+            .arg(name, amountText(m_shares[i].amount), QString::number(share * 100, 'f', 1));
+    };
+    auto shareName = [&](int i) { return m_shares[i].name.isEmpty() ? QStringLiteral("(未分类)") : m_shares[i].name; };
+    // Every legend line whole: set smaller where the area is narrow, and a
+    // long name shortened rather than the amount or its share cut off.
+    const double room = area.width() - line * 2;
+    double widest = 0;
+    for (int i = 0; i < m_shares.size(); ++i) {
+        widest = qMax(widest, QFontMetricsF(painter.font()).horizontalAdvance(legendText(i, shareName(i))));
+    }
+    if (widest > room && room > 0) {
+        QFont smaller = painter.font();
+        smaller.setPointSizeF(qMax(smaller.pointSizeF() * 0.6, smaller.pointSizeF() * room / widest));
+        painter.setFont(smaller);
+    }
     double start = 90 * 16;
     for (int i = 0; i < m_shares.size(); ++i) {
         const double share = total > 0 ? qMax(0.0, m_shares[i].amount) / total : 0;
@@ -319,10 +337,13 @@ void StatisticsChart::paintShares(QPainter& painter, const QRectF& area) const {
         const double y = pie.bottom() + line * 0.4 + line * 1.2 * i;
         painter.fillRect(QRectF(area.left() + line, y + line * 0.25, line * 0.8, line * 0.5), colorAt(i));
         painter.setPen(Qt::black);
-        const QString text = QStringLiteral("%1  %2  %3%")
-                                 .arg(m_shares[i].name.isEmpty() ? QStringLiteral("(未分类)") : m_shares[i].name,
-                                      amountText(m_shares[i].amount), QString::number(share * 100, 'f', 1));
-        painter.drawText(QRectF(area.left() + line * 2, y, area.width() - line * 2, line),
-                         Qt::AlignLeft | Qt::AlignVCenter, text);
+        QString name = shareName(i);
+        const QFontMetricsF metrics(painter.font());
+        const double rest = metrics.horizontalAdvance(legendText(i, QString()));
+        if (metrics.horizontalAdvance(legendText(i, name)) > room) {
+            name = metrics.elidedText(name, Qt::ElideRight, qMax(0.0, room - rest));
+        }
+        painter.drawText(QRectF(area.left() + line * 2, y, room, line), Qt::AlignLeft | Qt::AlignVCenter,
+                         legendText(i, name));
     }
 }

@@ -7,6 +7,7 @@
 #include "data/field_def.h"
 #include "data/sql_dialect.h"
 #include "data/sqlite_row_reader.h"
+#include "platform/clock.h"
 #include "platform/errors.h"
 
 namespace {
@@ -144,9 +145,7 @@ void StatisticsReport::check(Kind kind, const StatisticsFilter& filter) {
                                 .arg(d.toString(Qt::ISODate)));
         }
     }
-    if (filter.from.isValid() && filter.to.isValid() && filter.from > filter.to) {
-        throw UserError(QStringLiteral("开始日期不能晚于结束日期"));
-    }
+    requireOrderedPeriod(filter.from, filter.to);
     QString subject;
     if (kind == Kind::Payout && !subjectOfChoice(filter.kind, &subject)) {
         throw UserError(QStringLiteral("没有这种支出类型: %1").arg(filter.kind));

@@ -68,9 +68,12 @@ StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind k
     outer->addWidget(buildPanel());
     m_body->addWidget(m_frame);
     m_body->addWidget(m_chartView);
-    m_body->setStretchFactor(0, 3);
-    m_body->setStretchFactor(1, 2);
-    m_body->setSizes({600, 400});
+    // The report takes most of the room and opens fitted to its width, so
+    // its columns show whole.
+    m_body->setStretchFactor(0, 7);
+    m_body->setStretchFactor(1, 3);
+    m_body->setSizes({700, 300});
+    m_frame->setZoom(ReportPreviewFrame::Zoom::PageWidth);
     outer->addWidget(m_body);
     outer->setStretchFactor(1, 1);
     outer->setChildrenCollapsible(false);

@@ -83,7 +83,15 @@ bool LoginDialog::eventFilter(QObject* watched, QEvent* event) {
 
 void LoginDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // The dialog takes its full size before anything is read: a failure
+    // told while it is being shown (a server out of reach) must not leave
+    // it at the size of a window without a layout.
+    if (layout()) {
+        layout()->activate();
+    }
+    adjustSize();
     prepare();
+    adjustSize();
 }
 
 void LoginDialog::prepare() {

@@ -23,6 +23,7 @@
 
 int main(int argc, char* argv[]) {
     Clock::pinLocalTimeZone();
+    useChineseDates();
     GuardedApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Olvend"));
     installChineseTranslations(app);

@@ -15,6 +15,7 @@
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "admin/book_backup.h"
 #include "admin/book_restore.h"
@@ -454,28 +455,62 @@ void MainWindow::showEvent(QShowEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool title = watched == m_titleArea;
     const bool grip = watched == m_grip;
-    const bool press = event->type() == QEvent::MouseButtonPress;
-    if ((!title && !grip) || (!press && event->type() != QEvent::MouseMove)) {
+    if (!title && !grip) {
         return QWidget::eventFilter(watched, event);
     }
-    // Only mouse presses and moves get this far.
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (press && mouse->button() == Qt::LeftButton) {
-        m_dragStart = mouse->globalPosition().toPoint();
-        m_geometryAtDrag = geometry();
-        return true;
-    }
-    if (!press && (mouse->buttons() & Qt::LeftButton)) {
-        const QPoint offset = mouse->globalPosition().toPoint() - m_dragStart;
-        if (title) {
-            move(m_geometryAtDrag.topLeft() + offset);
-        } else if (!isMaximized()) {
-            resize(m_geometryAtDrag.size() + QSize(offset.x(), offset.y()));
-            update();
+    switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() != Qt::LeftButton) {
+                break;
+            }
+            m_drag = title ? Drag::Move : Drag::Resize;
+            m_dragStart = mouse->globalPosition().toPoint();
+            m_geometryAtDrag = geometry();
+            return true;
         }
-        return true;
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && m_drag != Drag::None) {
+                m_drag = Drag::None;
+                return true;
+            }
+            break;
+        case QEvent::MouseMove: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (!(mouse->buttons() & Qt::LeftButton)) {
+                m_drag = Drag::None;  // a release that never arrived
+                break;
+            }
+            if (m_drag != (title ? Drag::Move : Drag::Resize)) {
+                break;
+            }
+            const QPoint offset = mouse->globalPosition().toPoint() - m_dragStart;
+            if (title) {
+                move(keptOnScreen(m_geometryAtDrag.topLeft() + offset));
+            } else if (!isMaximized()) {
+                resize(m_geometryAtDrag.size() + QSize(offset.x(), offset.y()));
+                update();
+            }
+            return true;
+        }
+        default:
+            break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QPoint MainWindow::keptOnScreen(const QPoint& topLeft) const {
+    const QScreen* where = screen();
+    if (!where) {
+        return topLeft;
+    }
+    const QRect room = where->availableGeometry();
+    // Enough of the title stays in sight to take hold of it again.
+    const int keep = std::min(120, width());
+    const int titleHeight = m_titleArea ? std::max(20, m_titleArea->height()) : 30;
+    const int x = std::clamp(topLeft.x(), room.left() - width() + keep, room.right() - keep);
+    const int y = std::clamp(topLeft.y(), room.top(), std::max(room.top(), room.bottom() - titleHeight));
+    return {x, y};
 }
 
 void MainWindow::defaultOpenWindow(const QString& windowName, int startParameter) {

@@ -102,8 +102,14 @@ private:
     QToolButton* m_helpButton = nullptr;
     QWidget* m_titleArea = nullptr;
     QWidget* m_grip = nullptr;
+    // A drag runs from a left press on the title (moving) or on the grip
+    // (resizing) to its release; moves without such a press do nothing.
+    enum class Drag { None, Move, Resize };
+    Drag m_drag = Drag::None;
     QPoint m_dragStart;
     QRect m_geometryAtDrag;
+    // Where the window may stand: its title stays on the screen.
+    QPoint keptOnScreen(const QPoint& topLeft) const;
     bool m_firstShow = true;
     QStringList m_missingArtwork;
 };

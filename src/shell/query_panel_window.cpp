@@ -71,7 +71,7 @@ QString QueryPanelWindow::title() const {
         case WareOutForms:
             return QStringLiteral("出仓单查询");
         case Shipments:
-            return QStringLiteral("出货单单查询");
+            return QStringLiteral("出货单查询");
         case Quotations:
             return QStringLiteral("订货单查询");
         default:

@@ -11,6 +11,7 @@
 #include "data/dataset.h"
 #include "data/field_def.h"
 #include "data/permission_checker.h"
+#include "data/schema_names.h"
 #include "documents/quotation_document.h"
 #include "documents/quotation_list.h"
 #include "documents/receipt_book.h"
@@ -165,7 +166,8 @@ int CtlDocuments::showQuotation(const QString& billNo) {
     }
     for (int c = 0; c < row.fields().size(); ++c) {
         const FieldDef& f = row.fields()[c];
-        m_out << f.name << '=' << escaped(plainText(f, row.value(0, c))) << '\n';
+        m_out << SchemaNames::inRelation(QStringLiteral("Query_Quotation_Head_list"), f.name) << '='
+              << escaped(plainText(f, row.value(0, c))) << '\n';
     }
     m_out.flush();
     return 0;

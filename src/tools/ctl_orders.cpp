@@ -5,6 +5,7 @@
 #include "data/database.h"
 #include "data/dataset.h"
 #include "data/field_def.h"
+#include "data/schema_names.h"
 #include "documents/order_form_document.h"
 #include "documents/order_form_generator.h"
 #include "documents/order_form_list.h"
@@ -150,12 +151,13 @@ int CtlOrders::show(const QString& code) {
     Dataset& head = doc.head();
     for (int c = 0; c < head.fields().size(); ++c) {
         const FieldDef& f = head.fields()[c];
-        m_out << f.name << '=' << CtlDocuments::escaped(CtlDocuments::plainText(f, head.value(0, c))) << '\n';
+        m_out << SchemaNames::inRelation(QStringLiteral("Dusmere_Order_Form_head"), f.name) << '='
+              << CtlDocuments::escaped(CtlDocuments::plainText(f, head.value(0, c))) << '\n';
     }
     m_out << '\n';
     QStringList columns;
     for (const FieldDef& f : doc.rows().fields()) {
-        columns.append(f.name);
+        columns.append(SchemaNames::inRelation(QStringLiteral("Dusmere_Order_Form_Detail"), f.name));
     }
     CtlDocuments::printRows(m_out, doc.rows(), columns);
     return 0;

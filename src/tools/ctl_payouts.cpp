@@ -8,6 +8,7 @@
 #include "data/dataset.h"
 #include "documents/payout_editor.h"
 #include "documents/payout_list.h"
+#include "platform/clock.h"
 #include "platform/errors.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_preparer.h"
@@ -190,9 +191,7 @@ int CtlPayouts::list(const QStringList& args) {
     const QStringList rest = args.mid(2);
     const QDate from = parseDate(option(rest, QStringLiteral("--from")));
     const QDate to = parseDate(option(rest, QStringLiteral("--to")));
-    if (from.isValid() && to.isValid() && from > to) {
-        throw UserError(QStringLiteral("开始日期不能晚于结束日期"));
-    }
+    requireOrderedPeriod(from, to);
     PayoutList payouts(m_context.data().main(), m_prompter, kind.kind);
     payouts.open();
     Dataset& rows = payouts.rows();

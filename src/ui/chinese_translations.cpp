@@ -16,6 +16,18 @@ public:
                       int n = -1) const override {
         Q_UNUSED(disambiguation);
         Q_UNUSED(n);
+        // The file dialogs' type column.
+        if (qstrcmp(context, "QAbstractFileIconProvider") == 0 || qstrcmp(context, "QFileSystemModel") == 0) {
+            if (qstrcmp(sourceText, "Folder") == 0) {
+                return QStringLiteral("文件夹");
+            }
+            if (qstrcmp(sourceText, "File") == 0) {
+                return QStringLiteral("文件");
+            }
+            if (qstrcmp(sourceText, "%1 File") == 0) {
+                return QStringLiteral("%1 文件");
+            }
+        }
         if (qstrcmp(context, "QMessageBox") == 0) {
             if (qstrcmp(sourceText, "Show Details...") == 0) {
                 return QStringLiteral("显示详细信息…");
@@ -47,4 +59,21 @@ bool installChineseTranslations(QCoreApplication& app) {
     // locale, and Chinese writes them as the C locale does.
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     return loaded;
+}
+
+void useChineseDates() {
+    for (const char* name : {"LC_ALL", "LC_TIME", "LANG"}) {
+        const QByteArray value = qgetenv(name);
+        if (!value.isEmpty()) {
+            if (value.startsWith("zh")) {
+                return;  // the user's own Chinese setting stands
+            }
+            break;
+        }
+    }
+    // LC_ALL would override LC_TIME: the dates are set under it only when
+    // it is not set.
+    if (qEnvironmentVariableIsEmpty("LC_ALL")) {
+        qputenv("LC_TIME", "zh_CN.UTF-8");
+    }
 }

@@ -5,9 +5,9 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QRegularExpression>
-#include <QRegularExpressionValidator>
 #include <QStandardItemModel>
 #include <QTreeView>
+#include <algorithm>
 
 #include "data/field_def.h"
 #include "platform/picture_reader.h"
@@ -35,6 +35,10 @@ void LookupCombo::setColumns(const QList<Column>& columns, int shown) {
         list->setAllColumnsShowFocus(true);
         list->header()->setStretchLastSection(true);
         setView(list);
+        // The open list shows a screenful of rows at most and scrolls, as
+        // a plain list does, instead of reaching the screen's height.
+        setMaxVisibleItems(15);
+        setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     }
     fill();
 }
@@ -137,7 +141,23 @@ QVariant NullableDateEdit::value() const {
 void NullableDateEdit::setValue(const QVariant& value) {
     const QSignalBlocker block(this);
     const QDate d = value.typeId() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate();
-    setDate(value.isNull() || !d.isValid() ? kNoDate : d);
+    const QDate shown = value.isNull() || !d.isValid() ? kNoDate : d;
+    if (shown != date()) {
+        markRejected({});  // another date from outside: the typing is over
+    }
+    setDate(shown);
+}
+
+void NullableDateEdit::markRejected(const QString& why) {
+    if (why.isEmpty()) {
+        m_rejectedSection = NoSection;
+    }
+    if (m_rejection == why) {
+        return;
+    }
+    m_rejection = why;
+    setToolTip(why);
+    setStyleSheet(why.isEmpty() ? QString() : QStringLiteral("QDateEdit { background: #ffd8d8; }"));
 }
 
 void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
@@ -152,6 +172,10 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
     // A separator typed right after a section filled up and moved on to the
     // next one would skip that one too: it is taken as already typed.
     const QString typed = event->text();
+    if (!typed.isEmpty() && typed.at(0).isDigit() &&
+        (date() == kNoDate || (lineEdit()->hasSelectedText() && lineEdit()->selectedText() == lineEdit()->text()))) {
+        markRejected({});  // a date typed afresh
+    }
     if (typed == "-" || typed == "/" || typed == ".") {
         const QString shown = lineEdit()->text();
         const int at = lineEdit()->hasSelectedText() ? lineEdit()->selectionStart() : lineEdit()->cursorPosition();
@@ -175,7 +199,37 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
         // The box holds a date from here on, and says so.
         emit valueEdited();
     }
+    // What a digit typed into the month or the day should make of it: the
+    // section's digits before the cursor and the new one (over a selection
+    // or at the section's start, the digit alone).
+    const Section section = currentSection();
+    const bool digit = !typed.isEmpty() && typed.at(0).isDigit() &&
+                       (section == MonthSection || section == DaySection) && displayFormat() == "yyyy-MM-dd";
+    QString intended;
+    if (digit) {
+        const QStringList parts = lineEdit()->text().split(QLatin1Char('-'));
+        if (parts.size() == 3) {
+            const int start = section == MonthSection ? parts[0].size() + 1 : parts[0].size() + parts[1].size() + 2;
+            const int offset = lineEdit()->hasSelectedText() ? 0 : lineEdit()->cursorPosition() - start;
+            intended = sectionText(section).left(std::max(0, offset)) + typed.at(0);
+        }
+    }
     QDateEdit::keyPressEvent(event);
+    if (!intended.isEmpty()) {
+        // The box refuses a digit that makes no date, or puts the month's
+        // last day in its place: either way the date typed is said.
+        // The first refusal is said until its section is typed again.
+        QStringList parts = lineEdit()->text().split(QLatin1Char('-'));
+        if (parts.size() == 3 && sectionText(section).toInt() != intended.toInt()) {
+            if (m_rejection.isEmpty()) {
+                parts[section == MonthSection ? 1 : 2] = intended.right(2).rightJustified(2, QLatin1Char('0'));
+                markRejected(QStringLiteral("%1 这个日期不存在").arg(parts.join(QLatin1Char('-'))));
+                m_rejectedSection = section;
+            }
+        } else if (section == m_rejectedSection) {
+            markRejected({});
+        }
+    }
     if (event->key() == Qt::Key_F4 || ((event->modifiers() & Qt::AltModifier) && event->key() == Qt::Key_Down)) {
         showCurrentMonthWhenEmpty();  // the keys that open the calendar
     }
@@ -183,17 +237,33 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
 
 NumberEdit::NumberEdit(QWidget* parent) : QLineEdit(parent) {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // Only what can become a number is taken: a letter typed or pasted
-    // never shows, so nothing typed is dropped later without a word.
-    m_validator = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9]*([.][0-9]*)?$")), this);
-    setValidator(m_validator);
-    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
-        bool ok = false;
-        const double v = text.trimmed().toDouble(&ok);
-        // What shows is the value: a lone sign or point is no number yet.
-        m_value = ok ? QVariant(v) : QVariant();
-        emit valueEdited();
-    });
+    connect(this, &QLineEdit::textEdited, this, &NumberEdit::takeText);
+}
+
+void NumberEdit::takeText(const QString& typed) {
+    const QString text = typed.trimmed();
+    static const QRegularExpression whole(QStringLiteral("^-?[0-9]*$"));
+    static const QRegularExpression decimal(QStringLiteral("^-?[0-9]*([.][0-9]*)?$"));
+    if (!(m_decimals == 0 ? whole : decimal).match(text).hasMatch()) {
+        const bool pointInWhole = m_decimals == 0 && decimal.match(text).hasMatch();
+        markRejected(pointInWhole ? QStringLiteral("只能填写整数") : QStringLiteral("必须是数字"));
+        return;  // the value stays what it was
+    }
+    markRejected({});
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    // What shows is the value: a lone sign or point is no number yet.
+    m_value = ok ? QVariant(v) : QVariant();
+    emit valueEdited();
+}
+
+void NumberEdit::markRejected(const QString& why) {
+    if (m_rejection == why) {
+        return;
+    }
+    m_rejection = why;
+    setToolTip(why);
+    setStyleSheet(why.isEmpty() ? QString() : QStringLiteral("QLineEdit { background: #ffd8d8; }"));
 }
 
 void NumberEdit::setFormat(const QString& format) {
@@ -203,8 +273,6 @@ void NumberEdit::setFormat(const QString& format) {
 
 void NumberEdit::setDecimals(int decimals) {
     m_decimals = decimals;
-    m_validator->setRegularExpression(
-        QRegularExpression(decimals == 0 ? QStringLiteral("^-?[0-9]*$") : QStringLiteral("^-?[0-9]*([.][0-9]*)?$")));
     showValue();
 }
 
@@ -213,11 +281,18 @@ QVariant NumberEdit::value() const {
 }
 
 void NumberEdit::setValue(const QVariant& value) {
+    if (!m_rejection.isEmpty() && value == m_value) {
+        return;  // the field still holds its last number: the typing stays
+    }
+    markRejected({});
     m_value = value;
     showValue();
 }
 
 void NumberEdit::showValue() {
+    if (!m_rejection.isEmpty()) {
+        return;  // what was typed stays, to be corrected
+    }
     if (m_value.isNull()) {
         setText({});
     } else if (hasFocus()) {

@@ -10,8 +10,6 @@
 
 #include "data/lookup_list.h"
 
-class QRegularExpressionValidator;
-
 // The editors the windows bind to dataset fields. Each holds its value as a
 // QVariant (null when empty) and says when the user changed it.
 
@@ -55,13 +53,19 @@ private:
 };
 
 // A date that may be empty: the minimum date stands for "no date" and shows
-// blank; Delete or Backspace on the whole field empties it.
+// blank; Delete or Backspace on the whole field empties it. A digit that
+// would make a day that does not exist (2026-02-30, month 13) is not
+// turned into another date without a word: the box is marked and says
+// which date was typed, until the user corrects it.
 class NullableDateEdit : public QDateEdit {
     Q_OBJECT
 public:
     explicit NullableDateEdit(QWidget* parent = nullptr);
     QVariant value() const;
     void setValue(const QVariant& value);
+    // The impossible date last typed ("2026-02-30 这个日期不存在"); empty
+    // once the box holds what was typed.
+    QString rejection() const { return m_rejection; }
 
 signals:
     void valueEdited();
@@ -72,21 +76,30 @@ protected:
 
 private:
     void showCurrentMonthWhenEmpty();
+    void markRejected(const QString& why);
+    QString m_rejection;
+    Section m_rejectedSection = NoSection;
 };
 
 // A number with a display format ("0.00"), shown formatted when the field
 // does not have the focus; empty means no value. Numbers always show in
-// positional notation, never in exponent form.
+// positional notation, never in exponent form. Every key typed shows: text
+// that is no number for the box (a letter, a second sign, a point in a box
+// of whole numbers) is never turned into another number; it stays as typed,
+// marked, for the user to correct, and the value stays the last number the
+// box held.
 class NumberEdit : public QLineEdit {
     Q_OBJECT
 public:
     explicit NumberEdit(QWidget* parent = nullptr);
     void setFormat(const QString& format);
     // Decimals shown without a format (the field's scale); -1: as many as
-    // the number has.
+    // the number has; 0: whole numbers only.
     void setDecimals(int decimals);
     QVariant value() const;
     void setValue(const QVariant& value);
+    // Why the text typed is no number for this box; empty when it is one.
+    QString rejection() const { return m_rejection; }
 
 signals:
     void valueEdited();
@@ -96,11 +109,13 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void takeText(const QString& text);
     void showValue();
+    void markRejected(const QString& why);
     QString m_format;
     int m_decimals = -1;
     QVariant m_value;
-    QRegularExpressionValidator* m_validator;
+    QString m_rejection;
 };
 
 // A multi-line text.

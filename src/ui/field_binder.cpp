@@ -53,6 +53,23 @@ void FieldBinder::refresh() {
     }
 }
 
+void FieldBinder::requireNumbersAsTyped() const {
+    for (const Link& l : m_links) {
+        if (!m_dataset) {
+            break;
+        }
+        const int f = m_dataset->fieldIndex(l.field);
+        const QString label = f >= 0 ? m_dataset->fields()[f].label() : l.field;
+        if (const auto* e = qobject_cast<const NumberEdit*>(l.editor.data()); e && !e->rejection().isEmpty()) {
+            throw UserError(
+                QStringLiteral("[%1]%2，不能是“%3”。请改正后再保存。").arg(label, e->rejection(), e->text()));
+        }
+        if (const auto* d = qobject_cast<const NullableDateEdit*>(l.editor.data()); d && !d->rejection().isEmpty()) {
+            throw UserError(QStringLiteral("[%1]：%2。请改正后再保存。").arg(label, d->rejection()));
+        }
+    }
+}
+
 void FieldBinder::show(const Link& link) {
     if (!link.editor || !m_dataset) {
         return;

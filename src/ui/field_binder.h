@@ -20,6 +20,10 @@ public:
     void bind(QWidget* editor, const QString& field);
     // Shows the current row's values again.
     void refresh();
+    // Before a save: throws UserError naming the field when a number box
+    // holds text that is no number for it, or a date box was typed a date
+    // that does not exist (what was typed stays to be corrected).
+    void requireNumbersAsTyped() const;
 
 signals:
     // What the user typed was refused: the user's text and its technical

@@ -1,5 +1,8 @@
 #include "ui/grid_cell_delegate.h"
 
+#include <QLineEdit>
+
+#include "data/dataset.h"
 #include "ui/editors.h"
 #include "ui/grid_model.h"
 
@@ -52,7 +55,20 @@ QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
     if (isDateOnly(index)) {
         return new NullableDateEdit(parent);
     }
-    return QStyledItemDelegate::createEditor(parent, option, index);
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    // A text cell takes no more than its column holds: what is typed is
+    // never refused (and lost) when the cell is left.
+    const auto* grid = qobject_cast<const GridModel*>(index.model());
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (grid && grid->dataset() && line && index.column() >= 0 && index.column() < grid->columns().size() &&
+        !grid->columns()[index.column()].lookup) {
+        const int f = grid->dataset()->fieldIndex(grid->columns()[index.column()].field);
+        if (f >= 0 && grid->dataset()->fields()[f].type == FieldDef::Type::Text &&
+            grid->dataset()->fields()[f].size > 0) {
+            line->setMaxLength(grid->dataset()->fields()[f].size);
+        }
+    }
+    return editor;
 }
 
 void GridCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {

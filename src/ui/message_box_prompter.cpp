@@ -1,16 +1,29 @@
 #include "ui/message_box_prompter.h"
 
+#include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
+// A box stands over the window that raised it (the dialog in front), not
+// over the main window it would otherwise be centred on.
+QWidget* owner(QWidget* fallback) {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    if (QWidget* active = QApplication::activeWindow()) {
+        return active;
+    }
+    return fallback;
+}
+
 // A message box whose buttons carry the program's own Chinese texts,
 // whatever translations are installed.
 QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
                                 const QList<QPair<QMessageBox::StandardButton, QString>>& buttons,
                                 QMessageBox::StandardButton defaultButton, const QString& details = {}) {
-    QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    QMessageBox box(icon, caption, text, QMessageBox::NoButton, owner(parent));
     // The statement and the driver's text, behind the details button (its
     // Chinese label comes from the program's translations).
     box.setDetailedText(details);
@@ -65,7 +78,7 @@ Prompter::SaveAnswer MessageBoxPrompter::askSaveChanges(const QString& text, con
 }
 
 bool MessageBoxPrompter::askText(const QString& caption, const QString& prompt, QString* text) {
-    QInputDialog dialog(m_parent);
+    QInputDialog dialog(owner(m_parent));
     dialog.setWindowTitle(caption);
     dialog.setLabelText(prompt);
     dialog.setTextValue(*text);

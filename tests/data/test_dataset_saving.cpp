@@ -26,6 +26,7 @@ private slots:
     void rowsReadAgainInsideAFailedTransaction();
     void rollbackAfterTheMasterMoved();
     void commitAfterACaughtFailureIsRefused();
+    void rowChangedElsewhereIsNotWrittenOver();
 };
 
 namespace {
@@ -362,6 +363,66 @@ void TestDatasetSaving::commitAfterACaughtFailureIsRefused() {
         tx.commit();
     }
     QCOMPARE(db.scalar("select remark from unit where unit_code='UN001'").toString(), QString("再次"));
+}
+
+void TestDatasetSaving::rowChangedElsewhereIsNotWrittenOver() {
+    FreshBook book(TestBooks::currentEngine());
+    Database& db = book.db();
+    std::unique_ptr<Database> other = book.connectAgain();
+    Dataset ds(db);
+    ds.openTable("Quotation_Head", "id");
+    // A new row leaves columns to their defaults (state, IsDelete): saving
+    // it again later compares against what the book filled in.
+    ds.append();
+    ds.setValue("BillNo", "BJ1");
+    ds.setValue("Remark", "初稿");
+    ds.applyUpdates();
+    QCOMPARE(ds.value("state").toInt(), 1);
+    ds.setValue("Rummery", "海景");
+    ds.applyUpdates();
+    ds.setValue("Freight", 12.345);  // kept to the cent, as the book keeps it
+    ds.applyUpdates();
+    ds.setValue("Rummery", "山景");
+    // A time with milliseconds is kept to the second, as the book keeps it.
+    ds.setValue("Keyin_Date", QDateTime(QDate(2006, 6, 25), QTime(9, 30, 15, 678)));
+    ds.applyUpdates();
+    ds.setValue("Remark", "定稿");
+    ds.applyUpdates();
+    QCOMPARE(db.scalar("select Rummery from Quotation_Head").toString(), QString("山景"));
+
+    // Another workstation changes another field of the same row: the edit
+    // here is refused, nothing is written and the edit is kept.
+    other->execute("update Quotation_Head set Remark='他改' where BillNo='BJ1'");
+    ds.setValue("Freight", 99);
+    ds.post();
+    try {
+        ds.applyUpdates();
+        QFAIL("a row changed elsewhere was written over");
+    } catch (const DbError& e) {
+        QCOMPARE(e.kind(), DbError::Kind::RecordChanged);
+        QVERIFY2(e.message().contains("已被其他用户修改"), qPrintable(e.message()));
+        QVERIFY2(e.details().contains("Remark", Qt::CaseInsensitive), qPrintable(e.details()));
+    }
+    QCOMPARE(db.scalar("select Freight from Quotation_Head").toDouble(), 12.35);
+    QCOMPARE(ds.rowStatus(0), Dataset::RowStatus::Modified);
+    QCOMPARE(ds.value("Freight").toDouble(), 99.0);
+
+    // Read again, the same edit goes through; a row deleted elsewhere is
+    // said to be deleted.
+    ds.refresh();
+    ds.setValue("Freight", 99);
+    ds.applyUpdates();
+    QCOMPARE(db.scalar("select Freight from Quotation_Head").toDouble(), 99.0);
+    other->execute("delete from Quotation_Head where BillNo='BJ1'");
+    ds.setValue("Remark", "再改");
+    try {
+        ds.applyUpdates();
+        QFAIL("a row deleted elsewhere was reported as saved");
+    } catch (const DbError& e) {
+        QCOMPARE(e.kind(), DbError::Kind::RecordChanged);
+        QVERIFY2(e.message().contains("已被其他用户删除"), qPrintable(e.message()));
+    }
+    QCOMPARE(db.scalar("select count(*) from Quotation_Head").toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestDatasetSaving)

@@ -1,6 +1,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <latch>
+#include <thread>
 
 #include "data/dataset.h"
 #include "data/schema_installer.h"
@@ -29,6 +31,7 @@ private slots:
     void olderBookGetsTheNewCommandsGranted();
     void bookOfVersionFiveGetsTheCostRightAndTheCustomerIndexes();
     void newerBookIsRefused();
+    void twoWorkstationsStartOnAnEmptyServerBook();
     void codesAreUnique_data();
     void codesAreUnique();
 };
@@ -391,6 +394,38 @@ void TestSchema::bookOfVersionFiveGetsTheCostRightAndTheCustomerIndexes() {
     QCOMPARE(indexes("ix_quotation_head_client"), 0);
     QCOMPARE(indexes("ix_quotation_head_client_date"), 1);
     QCOMPARE(indexes("ix_quotation_head_name_date"), 1);
+}
+
+void TestSchema::twoWorkstationsStartOnAnEmptyServerBook() {
+    if (TestBooks::currentEngine() != "postgres") {
+        QSKIP("a server's book only");
+    }
+    FreshBook book("postgres");
+    book.db().query("CREATE SCHEMA olvend_started_twice");
+    // Both start at once on the empty schema: one installs the book, the
+    // other waits for it and finds it made.
+    std::latch start(2);
+    QString failures[2];
+    auto workstation = [&](int n) {
+        try {
+            auto db = Database::openServer(TestBooks::serverParams(book.serverDatabase()), QString("工作站%1").arg(n),
+                                           "olvend_started_twice");
+            start.arrive_and_wait();
+            SchemaInstaller::ensureBook(*db, true);
+        } catch (const std::exception& e) {
+            failures[n] = QString::fromUtf8(e.what());
+        }
+    };
+    std::thread first(workstation, 0);
+    std::thread second(workstation, 1);
+    first.join();
+    second.join();
+    QCOMPARE(failures[0], QString());
+    QCOMPARE(failures[1], QString());
+    auto db = Database::openServer(TestBooks::serverParams(book.serverDatabase()), "检查", "olvend_started_twice");
+    QCOMPARE(SchemaInstaller::storedVersion(*db), SchemaInstaller::kBookVersion);
+    QCOMPARE(db->scalar("select count(*) from Sys_user").toInt(),
+             book.db().scalar("select count(*) from Sys_user").toInt());
 }
 
 void TestSchema::newerBookIsRefused() {

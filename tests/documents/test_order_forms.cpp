@@ -268,12 +268,15 @@ void TestOrderForms::goodsNameFillsDefaultsAndAmountsFollow() {
     rows.setValue("Price", 12.5);
     rows.setValue("QTY", 4);
     QCOMPARE(rows.value("Total_Price").toDouble(), 50.0);
-    // A zero leaves the amount as it was.
+    // A zero makes the amount zero: never "0 × 12.50 = 50.00".
     rows.setValue("QTY", 0);
-    QCOMPARE(rows.value("Total_Price").toDouble(), 50.0);
+    QCOMPARE(rows.value("Total_Price").toDouble(), 0.0);
+    // An amount typed after them stands until one of them changes.
+    rows.setValue("QTY", 4);
     rows.setValue("Total_Price", 77);
-    rows.setValue("Price", 0);
     QCOMPARE(rows.value("Total_Price").toDouble(), 77.0);
+    rows.setValue("Price", 0);
+    QCOMPARE(rows.value("Total_Price").toDouble(), 0.0);
     // A name without defaults in the code list changes nothing else.
     b.db().query(
         "insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values ('货品名称', '9', "

@@ -6,8 +6,11 @@
 
 #include "data/dataset.h"
 #include "document_fixture.h"
+#include "documents/derived_form_list.h"
+#include "documents/order_form_document.h"
 #include "documents/order_form_generator.h"
 #include "documents/order_form_list.h"
+#include "documents/order_form_revision.h"
 #include "platform/errors.h"
 
 using namespace DocumentFixture;
@@ -42,6 +45,7 @@ private slots:
     void deleteTakesEveryDerivedFormInOneTransaction();
     void selectionMessages();
     void hostileTextIsKeptAsTyped();
+    void formsMadeBeforeTheOrderChangedSaySo();
 };
 
 namespace {
@@ -625,6 +629,59 @@ void TestOrderFormsGeneration::hostileTextIsKeptAsTyped() {
              QStringList({"a", "ab%_;--x"}));
     QVERIFY(derivedRowsOf(db, "a") > 0);
     QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_Detail"), 2);
+}
+
+void TestOrderFormsGeneration::formsMadeBeforeTheOrderChangedSaySo() {
+    Book b;
+    Database& db = b.db();
+    addOrder(db, "A");
+    addRows(db, "A", {"G1|1|1|2", "G2|2|1|1"});
+    // What the editor requires of a saved order.
+    db.query("update Dusmere_Order_Form_Detail set Goods_name=1");
+    db.query("update Dusmere_Order_Form_head set Send_Date='2006-07-01 00:00:00'");
+    generateAll(b, "A");
+    OrderFormList list(db, b.prompter);
+    list.open();
+    QCOMPARE(list.rows().value(0, "Forms_Note").toString(), QString());
+    QVERIFY(!OrderFormRevision::hasStaleForms(db, "A"));
+
+    // The order saved again: every form made before says so, in the list,
+    // in the forms' list and on the printouts' rows.
+    {
+        OrderFormDocument doc(db, b.clock, b.prompter, "李四");
+        doc.load(OrderFormDocument::Existing, "A");
+        doc.rows().setCurrentRow(0);
+        doc.rows().setValue("QTY", 5);
+        QVERIFY2(doc.save(), qPrintable(b.prompter.lastText()));
+    }
+    QVERIFY(OrderFormRevision::hasStaleForms(db, "A"));
+    list.refresh();
+    QCOMPARE(list.rows().value(0, "Forms_Note").toString(), OrderFormRevision::staleText());
+    for (const auto kind :
+         {DerivedFormList::Kind::WorkForm, DerivedFormList::Kind::WareOutForm, DerivedFormList::Kind::ShipmentForm}) {
+        DerivedFormList forms(db, kind);
+        forms.open();
+        QCOMPARE(forms.forms().value(0, "Forms_Note").toString(), OrderFormRevision::staleText());
+    }
+    // Made again, a kind of form is current; the others still say so.
+    b.prompter.setNextAnswer(true);
+    QVERIFY(generate(b, "work", {"A"}));
+    DerivedFormList work(db, DerivedFormList::Kind::WorkForm);
+    work.open();
+    QCOMPARE(work.forms().value(0, "Forms_Note").toString(), QString());
+    QVERIFY(OrderFormRevision::hasStaleForms(db, "A"));
+    for (const QString kind : {"wareOut", "shipment"}) {
+        b.prompter.setNextAnswer(true);
+        QVERIFY(generate(b, kind, {"A"}));
+    }
+    QVERIFY(!OrderFormRevision::hasStaleForms(db, "A"));
+    // Opening and saving nothing changes nothing.
+    {
+        OrderFormDocument doc(db, b.clock, b.prompter, "李四");
+        doc.load(OrderFormDocument::Existing, "A");
+        QVERIFY2(doc.save(), qPrintable(b.prompter.lastText()));
+    }
+    QVERIFY(!OrderFormRevision::hasStaleForms(db, "A"));
 }
 
 QTEST_GUILESS_MAIN(TestOrderFormsGeneration)

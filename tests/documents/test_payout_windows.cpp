@@ -179,11 +179,20 @@ void TestPayoutWindows::editorRefusesAndAsksOnClosing() {
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     QCOMPARE(editor.findChild<NullableDateEdit*>("paytime")->value().toDate(), QDate(2006, 6, 25));
-    // Letters in the amount are not taken.
+    // Text that is no whole number stays as typed, and the save says so:
+    // no other number is made out of the keys.
     auto* amount = editor.findChild<NumberEdit*>("totalprice");
-    amount->setFocus();
-    QTest::keyClicks(amount, "12ab");
-    QVERIFY(!amount->text().contains('a'));
+    for (const char* typed : {"12.5", "12ab", "-1-2"}) {
+        amount->setFocus();
+        amount->selectAll();
+        QTest::keyClicks(amount, typed);
+        QTest::mouseClick(editor.button("Action_SaveAndExit"), Qt::LeftButton);
+        QVERIFY(editor.isVisible());
+        QCOMPARE(amount->text(), QString(typed));
+        QVERIFY2(prompter().lastText().contains(QString("不能是“%1”").arg(typed)), qPrintable(prompter().lastText()));
+        QCOMPARE(count(db(), "select count(*) from payout"), 0);
+    }
+    QVERIFY(prompter().texts().join('|').contains("只能填写整数"));
     // A negative amount is refused with the editor open.
     amount->selectAll();
     QTest::keyClicks(amount, "-5");

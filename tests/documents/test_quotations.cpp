@@ -5,6 +5,7 @@
 #include "data/dataset.h"
 #include "data/schema_installer.h"
 #include "document_fixture.h"
+#include "documents/delivery_date.h"
 #include "documents/quotation_document.h"
 #include "documents/quotation_list.h"
 #include "platform/errors.h"
@@ -29,7 +30,10 @@ private slots:
     void unsavedChangesAnswers();
     void movingLines();
     void copyTakesTheCustomerButNoLinesOrAmounts();
+    void choosingACustomerFillsWhatIsEmpty();
     void quotationDeletedElsewhereIsNotSavedHalf();
+    void saveOverAnotherWorkstationsSaveIsRefused_data();
+    void saveOverAnotherWorkstationsSaveIsRefused();
     void hostileTextIsKeptAsTyped();
     void deleteTakesEverythingOfTheQuotationInOneTransaction();
     void inForceFollowsOnReceipts();
@@ -102,11 +106,11 @@ void TestQuotations::addingGoodsSkipsPresentGoodsAndNumbersPositions() {
     QCOMPARE(l.value(1, "GoodsNo").toString(), QString("Y"));
     QCOMPARE(l.value(1, "SortNo").toInt(), 2);
     QCOMPARE(l.value(0, "SortNo").toInt(), 1);
-    // The goods' own amount stands; the profit waits for the first change.
+    // The goods' own amount stands, and the profit is taken from it.
     QCOMPARE(l.value(0, "QTY").toDouble(), 10.0);
     QCOMPARE(l.value(0, "Price").toDouble(), 2.5);
     QCOMPARE(l.value(0, "Total_Price").toDouble(), 24.0);
-    QVERIFY(l.value(0, "Gain_Money").isNull());
+    QCOMPARE(l.value(0, "Gain_Money").toDouble(), 14.0);
     QCOMPARE(l.value(1, "QTY").toDouble(), 3.0);  // a whole number
     QVERIFY(doc.save());
     QCOMPARE(count(b.db(), "select count(*) from Quotation_Detail where HeadNo=:h", {{"h", doc.billNo()}}), 2);
@@ -129,7 +133,7 @@ void TestQuotations::lineAmounts_data() {
     QTest::newRow("purchase price") << "purchase_Price" << QVariant(1.5) << 12.0 << QVariant(7.5);
     QTest::newRow("fractional quantity") << "QTY" << QVariant(1.25) << 5.0 << QVariant(2.5);
     QTest::newRow("price with more decimals") << "Price" << QVariant(4.105) << 12.33 << QVariant(6.33);
-    QTest::newRow("typed amount wins") << "Total_Price" << QVariant(10.0) << 10.0 << QVariant();
+    QTest::newRow("typed amount wins, the profit follows") << "Total_Price" << QVariant(10.0) << 10.0 << QVariant(4.0);
 }
 
 void TestQuotations::lineAmounts() {
@@ -146,11 +150,7 @@ void TestQuotations::lineAmounts() {
     l.setCurrentRow(0);
     l.setValue(field, value);
     QCOMPARE(l.value("Total_Price").toDouble(), total);
-    if (gain.isNull()) {
-        QVERIFY(l.value("Gain_Money").isNull());  // left as it was
-    } else {
-        QCOMPARE(l.value("Gain_Money").toDouble(), gain.toDouble());
-    }
+    QCOMPARE(l.value("Gain_Money").toDouble(), gain.toDouble());
     l.post();
     QVERIFY(doc.save());
     QCOMPARE(b.db().scalar("select Total_Price from Quotation_Detail").toDouble(), total);
@@ -214,6 +214,19 @@ void TestQuotations::validationSpeaksInItsOrder() {
     b.prompter.setNextAnswer(true);
     QVERIFY(doc.save());
     QCOMPARE(b.db().scalar("select QTY from Quotation_Detail").toDouble(), 4.0);
+
+    // A delivery date before the order date is asked about when it is set
+    // (before the editors save); a saved one is not asked about again.
+    doc.head().setValue("Send_Date", QDate(2006, 6, 1).startOfDay());
+    b.prompter.setNextAnswer(false);
+    QVERIFY(!confirmDeliveryDate(doc.head(), false, b.prompter));
+    QCOMPARE(b.prompter.lastText(), QString("交货日期早于订货日期，是否继续？"));
+    b.prompter.setNextAnswers({true, true});  // the date, then the goods gone
+    QVERIFY(confirmDeliveryDate(doc.head(), false, b.prompter));
+    QVERIFY(doc.save());
+    doc.head().setValue("Remark", "再存");
+    QVERIFY(confirmDeliveryDate(doc.head(), false, b.prompter));
+    QCOMPARE(b.prompter.pendingAnswers(), 0);
 }
 
 void TestQuotations::headAndLinesAreSavedWholeOrNotAtAll() {
@@ -359,6 +372,22 @@ void TestQuotations::copyTakesTheCustomerButNoLinesOrAmounts() {
     QCOMPARE(doc.lines().rowCount(), 0);
 }
 
+void TestQuotations::choosingACustomerFillsWhatIsEmpty() {
+    Book b;
+    b.db().execute(
+        "insert into Client (Corp_code, Linkman_name, Corp_name, Linkman_country, LinkMan_mobile, LinkMan_Telephone) "
+        "values ('00001', '张芳', '海景酒楼', '阿联酋', '', '+971-4-1234567')");
+    QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(QuotationDocument::New);
+    doc.head().setValue("Country", "迪拜");  // typed: it stays
+    doc.chooseCustomer("00001");
+    QCOMPARE(doc.head().value("ClientNo").toString(), QString("00001"));
+    QCOMPARE(doc.head().value("Add_ClientName").toString(), QString("张芳"));
+    QCOMPARE(doc.head().value("Rummery").toString(), QString("海景酒楼"));
+    QCOMPARE(doc.head().value("Country").toString(), QString("迪拜"));
+    QCOMPARE(doc.head().value("telephon").toString(), QString("+971-4-1234567"));
+}
+
 void TestQuotations::quotationDeletedElsewhereIsNotSavedHalf() {
     Book b;
     const QString no = storedQuotation(b, 1);
@@ -372,6 +401,95 @@ void TestQuotations::quotationDeletedElsewhereIsNotSavedHalf() {
     QCOMPARE(doc.lines().rowCount(), 2);
     QVERIFY_THROWS_EXCEPTION(UserError,
                              QuotationDocument(b.db(), b.clock, b.prompter, "a").load(QuotationDocument::Existing, no));
+}
+
+namespace {
+// One workstation's edit of a stored quotation with two lines.
+void editQuotation(QuotationDocument& doc, const QString& edit) {
+    if (edit == "earnest") {
+        doc.head().setValue("earnest", doc.head().value("earnest").toDouble() + 11111);
+    } else if (edit == "qty" || edit == "price") {
+        doc.lines().setCurrentRow(0);
+        doc.lines().setValue(edit == "qty" ? "QTY" : "Price", edit == "qty" ? 10 : 400);
+        doc.lines().post();
+    } else if (edit == "delete") {
+        QVERIFY(doc.deleteLines({0}));
+    } else if (edit == "add") {
+        QCOMPARE(doc.addGoods({"N"}), 1);
+    }
+}
+
+QString storedLines(Database& db, const QString& no) {
+    QStringList out;
+    QSqlQuery q = db.query("select GoodsNo, QTY, Price, Total_Price from Quotation_Detail where HeadNo=:b order by id",
+                           {{"b", no}});
+    while (q.next()) {
+        out.append(QString("%1 %2×%3=%4")
+                       .arg(q.value(0).toString())
+                       .arg(q.value(1).toDouble())
+                       .arg(q.value(2).toDouble())
+                       .arg(q.value(3).toDouble()));
+    }
+    return out.join("; ") + " | " +
+           db.scalar("select earnest from Quotation_Head where BillNo=:b", {{"b", no}}).toString();
+}
+}  // namespace
+
+void TestQuotations::saveOverAnotherWorkstationsSaveIsRefused_data() {
+    QTest::addColumn<QString>("theirs");
+    QTest::addColumn<QString>("ours");
+    QTest::newRow("the same head field") << "earnest"
+                                         << "earnest";
+    QTest::newRow("quantity there, price here") << "qty"
+                                                << "price";
+    QTest::newRow("line deleted there") << "delete"
+                                        << "price";
+    QTest::newRow("line added on both") << "add"
+                                        << "add";
+    QTest::newRow("head there, line here") << "earnest"
+                                           << "qty";
+}
+
+void TestQuotations::saveOverAnotherWorkstationsSaveIsRefused() {
+    QFETCH(QString, theirs);
+    QFETCH(QString, ours);
+    Book b;
+    const QString no = storedQuotation(b, 2);
+    addGoods(b.db(), "N", "新");
+    std::unique_ptr<Database> second = b.book.connectAgain();
+    ScriptedPrompter secondPrompter;
+    QuotationDocument there(*second, b.clock, secondPrompter, "乙");
+    there.load(QuotationDocument::Existing, no);
+    QuotationDocument here(b.db(), b.clock, b.prompter, "甲");
+    here.load(QuotationDocument::Existing, no);
+
+    editQuotation(there, theirs);
+    QVERIFY(there.save());
+    const QString saved = storedLines(b.db(), no);
+    editQuotation(here, ours);
+    const int linesHere = here.lines().rowCount();
+    // No keeps the edits; nothing of them is written.
+    b.prompter.setNextAnswer(false);
+    QVERIFY(!here.save());
+    QVERIFY2(b.prompter.lastText().contains(QString("订货单[%1]已被其他用户修改，您的修改没有保存").arg(no)),
+             qPrintable(b.prompter.lastText()));
+    QCOMPARE(storedLines(b.db(), no), saved);
+    QVERIFY(here.isModified());
+    QCOMPARE(here.lines().rowCount(), linesHere);
+    QCOMPARE(drifted(b.db()), QStringList());
+    // Yes reads the quotation again as the other workstation saved it; then
+    // the edit can be made and saved over it.
+    b.prompter.setNextAnswer(true);
+    QVERIFY(!here.save());
+    QVERIFY(!here.isModified());
+    QCOMPARE(storedLines(b.db(), no), saved);
+    QCOMPARE(here.lines().rowCount(), there.lines().rowCount());
+    QCOMPARE(here.head().value("earnest"), there.head().value("earnest"));
+    if (ours != "add" || theirs != "add") {
+        editQuotation(here, ours);
+        QVERIFY(here.save());
+        QVERIFY(storedLines(b.db(), no) != saved);
+    }
 }
 
 void TestQuotations::hostileTextIsKeptAsTyped() {

@@ -219,6 +219,14 @@ void TestGoods::deletingGoodsRemovesAllTheirPictures() {
     m_catalog->focusClass(2);
     QVERIFY(!m_catalog->deleteGoods({}));
     QCOMPARE(m_program->prompter().lastText(), QString("请选择商品进行删除"));
+    // Goods a quotation names stay, with the quotations listed; nothing of
+    // the selection is deleted, nor any picture.
+    db().query("insert into Quotation_Detail (HeadNo, GoodsNo, QTY) values ('BJ9', 'SP3', 1), ('BJ8', 'SP3', 2)");
+    QVERIFY(!m_catalog->deleteGoods({0, 2}));
+    QVERIFY2(m_program->prompter().lastText().contains("SP3: BJ8、BJ9"), qPrintable(m_program->prompter().lastText()));
+    QCOMPARE(db().scalar("select count(*) from goods").toInt(), 3);
+    QVERIFY(QFile::exists(folder + "SP1.jpg"));
+    db().query("delete from Quotation_Detail");
     m_program->prompter().setNextAnswer(true);
     QVERIFY(m_catalog->deleteGoods({0, 2}));
     QVERIFY(!QFile::exists(folder + "SP1.jpg"));

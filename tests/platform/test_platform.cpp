@@ -200,6 +200,9 @@ void TestPlatform::unscrambleSetting_data() {
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("odd length keeps last") << QString("t#c") << QString("sa");
     QTest::newRow("wraps below zero") << QString(QChar(0)) + "x" << QString(QChar(255));
+    // "测试" as GB2312 bytes B2 E2 CA D4, each raised by its position.
+    QTest::newRow("from the system's own code page")
+        << QString("%1x%2x%3x%4x").arg(QChar(0xB3), QChar(0xE4), QChar(0xCD), QChar(0xD8)) << QString("测试");
 }
 
 void TestPlatform::unscrambleSetting() {
@@ -209,9 +212,9 @@ void TestPlatform::unscrambleSetting() {
 }
 
 void TestPlatform::scrambleRoundTrips() {
-    for (const QString& plain : {QString("olvend_db"), QString("sa"), QString("P@ss word;1")}) {
+    for (const QString& plain : {QString("olvend_db"), QString("sa"), QString("P@ss word;1"), QString("Pw-测试1")}) {
         const QString stored = ScrambleSetting(plain);
-        QCOMPARE(stored.size(), plain.size() * 2);
+        QCOMPARE(stored.size(), plain.toUtf8().size() * 2);
         QCOMPARE(UnscrambleSetting(stored), plain);
     }
 }

@@ -1,4 +1,6 @@
+#include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
@@ -23,6 +25,25 @@ QStringList textsOf(const PreparedReport& report, int page, std::optional<Report
     for (const ReportPrimitive& p : report.pages[page].items) {
         if (p.kind == ReportPrimitive::Kind::Text && (!band || report.bands[p.band].kind == *band)) {
             out << p.text;
+        }
+    }
+    return out;
+}
+
+// Texts with figures that do not fit their box on one line (the painter
+// keeps half a millimetre on each side), or that wrap.
+QStringList cutFigures(const PreparedReport& report) {
+    QStringList out;
+    const double margin = 2 * 0.5 * PreparedReport::kDotsPerMm;
+    for (const ReportPage& page : report.pages) {
+        for (const ReportPrimitive& p : page.items) {
+            if (p.kind != ReportPrimitive::Kind::Text || p.wrap || !p.text.contains(QRegularExpression("[0-9]"))) {
+                continue;
+            }
+            const QFontMetricsF metrics(report.fonts.at(p.font).toFont());
+            if (metrics.horizontalAdvance(p.text) > p.rect.width() - margin + 0.5) {
+                out << p.text;
+            }
         }
     }
     return out;
@@ -65,7 +86,7 @@ private slots:
     void longDocumentsRepeatTheirPageHeader();
     void linesPrintInSortNoOrder_data();
     void linesPrintInSortNoOrder();
-    void linesWithoutGoodsDoNotPrint();
+    void linesWithoutGoodsStillPrint();
     void quotationShowsItsHeadAndItsLines();
     void purchaseOrderHasOneGroupPerSupplier();
     void receiptShowsItsAmountsAndItsQuotation();
@@ -73,6 +94,8 @@ private slots:
     void unknownNumbersAreNamed();
     void hostileTextIsOnlyAValue_data();
     void hostileTextIsOnlyAValue();
+    void largeAmountsAreNeverCut_data();
+    void largeAmountsAreNeverCut();
 
 private:
     Database& db() { return m_book->db(); }
@@ -330,34 +353,24 @@ void TestDocumentPrintouts::linesPrintInSortNoOrder() {
     QVERIFY(details.indexOf("门吸") < details.indexOf("拉手"));
 }
 
-// A line whose goods were deleted does not print; a quotation with only
-// such lines prints an empty report, though it exists.
-void TestDocumentPrintouts::linesWithoutGoodsDoNotPrint() {
+// A line whose goods were deleted still prints, from what the line holds,
+// under its goods code: nothing on paper disagrees with the list.
+void TestDocumentPrintouts::linesWithoutGoodsStillPrint() {
     addQuotation("Q0001");
     addLine("Q0001", "SP001", 2, 5, 3, 1, "留下1");
     addLine("Q0001", "SP002", 2, 5, 3, 2, "删掉");
     addLine("Q0001", "SP003", 2, 5, 3, 3, "留下2");
-    addQuotation("Q0002");
-    addLine("Q0002", "SP002", 1, 5, 3, 1);
     db().execute("delete from goods where code = 'SP002'");
     DocumentPrintouts printouts(db());
     for (const Kind kind : {Kind::Quotation, Kind::QuotationWarning, Kind::PurchaseOrder}) {
-        QCOMPARE(printouts.rows(kind, "Q0001").rows.size(), 2);
+        QCOMPARE(printouts.rows(kind, "Q0001").rows.size(), 3);
         PreparedReport out;
         QVERIFY(print(kind, "Q0001", &out));
         const QStringList details = allTexts(out, ReportBand::Kind::Detail);
         QVERIFY(details.contains("合页"));
         QVERIFY(details.contains("拉手"));
-        QVERIFY(!details.contains("删掉"));
-        QVERIFY(details.contains("留下2"));
-
-        QVERIFY(printouts.missingText(kind, "Q0002").isEmpty());
-        const ReportRows none = printouts.rows(kind, "Q0002");
-        QVERIFY(none.rows.isEmpty());
-        QVERIFY(none.fieldIndex("Goods_name") >= 0);
-        QVERIFY(print(kind, "Q0002", &out));
-        QCOMPARE(out.pages.size(), 1);
-        QVERIFY(allTexts(out, ReportBand::Kind::Detail).isEmpty());
+        QVERIFY(details.contains("删掉"));
+        QVERIFY(details.contains("SP002"));
     }
 }
 
@@ -497,13 +510,26 @@ void TestDocumentPrintouts::receiptShowsItsAmountsAndItsQuotation() {
         }
         QVERIFY(!details.contains("别的货"));
         const QStringList summary = textsOf(out, 0, ReportBand::Kind::Summary);
-        for (const QString& text : {QString("2,000.00"), QString("订货单应收: 2,034.00"), QString("已收: 1,534.00"),
-                                    QString("未收: 500.00"), "备注: " + c.remark, QString("收款人: 王出纳")}) {
+        for (const QString& text :
+             {QString("2,000.00"), QString("订货单应收: 2,034.00"), QString("明细合计与应收款相差 34.00"),
+              QString("已收: 1,534.00"), QString("未收: 500.00"), "备注: " + c.remark, QString("收款人: 王出纳")}) {
             QVERIFY2(summary.contains(text), qPrintable(text + " / " + summary.join('|')));
         }
         QVERIFY(!allTexts(out).contains("备注: " + c.otherRemark));
     }
     QCOMPARE(chineseCapitalAmount(1234), QString("壹仟贰佰叁拾肆元整"));
+
+    // A quotation without receipt lines: the receipt still prints its head,
+    // its amount and the capitals.
+    addQuotation("Q0003");
+    addReceipt("SK0004", "Q0003", 1, 88, "无明细");
+    PreparedReport bare;
+    QVERIFY(print(Kind::Receipt, "SK0004", &bare));
+    const QStringList title = textsOf(bare, 0, ReportBand::Kind::Title);
+    for (const QString& text :
+         {QString("SK0004"), QString("Q0003"), QString("¥ 88.00"), "人民币(大写): " + chineseCapitalAmount(88)}) {
+        QVERIFY2(title.contains(text), qPrintable(text + " / " + title.join('|')));
+    }
 }
 
 void TestDocumentPrintouts::unknownNumbersAreNamed_data() {
@@ -594,6 +620,36 @@ void TestDocumentPrintouts::hostileTextIsOnlyAValue() {
     QVERIFY(!allTexts(out).contains("别的单"));
     QVERIFY(db().hasTable("x"));
     QCOMPARE(db().scalar("select count(*) from Quotation_Detail").toInt(), lines);
+}
+
+void TestDocumentPrintouts::largeAmountsAreNeverCut_data() {
+    QTest::addColumn<Kind>("kind");
+    QTest::newRow("quotation") << Kind::Quotation;
+    QTest::newRow("warning") << Kind::QuotationWarning;
+    QTest::newRow("purchase") << Kind::PurchaseOrder;
+    QTest::newRow("receipt") << Kind::Receipt;
+}
+
+// Amounts up to 9,999,999,999.99 print whole on every document: set smaller
+// where the box is narrow, never cut at the left nor wrapped at a comma.
+void TestDocumentPrintouts::largeAmountsAreNeverCut() {
+    QFETCH(Kind, kind);
+    addQuotation("Q0001", {{"Freight", 999999999.99}, {"earnest", 1234567890.12}, {"preferential", 99999999.99}});
+    addLine("Q0001", "SP001", 1, 9999999999.99, 8888888888.88, 1);
+    addLine("Q0001", "SP002", 9999, 123456.78, 99999.99, 2);
+    db().execute(
+        "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, keyin_User, keyin_Date, state) "
+        "values ('Q0001', 'SK0001', 9999999999, 1, '王出纳', :d, 1)",
+        {{"d", QDateTime(QDate(2024, 3, 8), QTime(15, 0))}});
+    // Receipt lines hold whole numbers a server keeps in 32 bits.
+    db().execute(
+        "insert into Receipt_Detail (HeadNo, GoodsClassName, QTY, Price, Total_Price) "
+        "values ('Q0001', '铝合金门', 2, 999999999, 1999999998)");
+    PreparedReport out;
+    QVERIFY(print(kind, kind == Kind::Receipt ? "SK0001" : "Q0001", &out));
+    const QString biggest = kind == Kind::PurchaseOrder ? "8,888,888,888.88" : "9,999,999,999";
+    QVERIFY2(allTexts(out).join('|').contains(biggest), qPrintable(allTexts(out).join('|')));
+    QCOMPARE(cutFigures(out), QStringList());
 }
 
 QTEST_MAIN(TestDocumentPrintouts)

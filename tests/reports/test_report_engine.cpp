@@ -389,6 +389,16 @@ void TestReportEngine::scopesAndGroupsOfMixedKinds() {
              QStringList({"2006-01-01 前0", "1类 2笔", "R1 组3 页0 累1", "R2 组3 页1 累3", "小3 总3", "2类 1笔",
                           "R3 组4 页3 累7", "小4 总7", "日7", "2006-01-02 前7", "2类 2笔", "R4 组24 页7 累15",
                           "R5 组24 页15 累31", "小24 总31", "日24", "总31 5笔", "页计31"}));
+
+    // Footers that would only repeat a single row are left out where asked.
+    t.bands[3].hideForOneRow = true;
+    t.bands[4].hideForOneRow = true;
+    PreparedReport shorter;
+    QVERIFY2(ReportPreparer(t).prepare(r, &shorter, &error), qPrintable(error));
+    QCOMPARE(textsOf(shorter.pages[0]),
+             QStringList({"2006-01-01 前0", "1类 2笔", "R1 组3 页0 累1", "R2 组3 页1 累3", "小3 总3", "2类 1笔",
+                          "R3 组4 页3 累7", "日7", "2006-01-02 前7", "2类 2笔", "R4 组24 页7 累15", "R5 组24 页15 累31",
+                          "小24 总31", "日24", "总31 5笔", "页计31"}));
 }
 
 // "d.*, h.*" gives two columns named Remark: texts and groups read the
@@ -784,6 +794,25 @@ void TestReportEngine::htmlExport() {
     QVERIFY(html.contains("href=\"#page2\""));
     QVERIFY(html.contains("a&lt;b&gt;&amp;"));
     QVERIFY(html.indexOf("R001") < html.indexOf("R030"));
+
+    // A remark that wraps grows its box in a browser, whose lines may stand
+    // taller than the painter's, instead of being cut at the box's height.
+    PreparedReport remark;
+    remark.pages.append(ReportPage());
+    ReportPrimitive text;
+    text.rect = QRectF(100, 100, 2000, 150);
+    text.text = "第一行\n第二行\n第三行";
+    text.wrap = true;
+    text.font = remark.fontIndex(ReportFontStyle{"SimSun", 50, false, false});
+    remark.pages[0].items.append(text);
+    QVERIFY(ReportExporter::toHtml(remark, dir.filePath("remark"), &error));
+    QFile r(dir.filePath("remark.htm"));
+    QVERIFY(r.open(QIODevice::ReadOnly));
+    const QString remarkHtml = QString::fromUtf8(r.readAll());
+    const QRegularExpression div("<div class=\"p w\" style=\"([^\"]*)\">第一行");
+    const QRegularExpressionMatch m = div.match(remarkHtml);
+    QVERIFY2(m.hasMatch(), qPrintable(remarkHtml));
+    QVERIFY2(m.captured(1).contains("min-height:") && !m.captured(1).contains(";height:"), qPrintable(m.captured(1)));
 }
 
 void TestReportEngine::xlsxKeepsNumbers() {
@@ -1166,9 +1195,9 @@ void TestReportEngine::shrinkingTextFitsItsBox() {
     const ReportPrimitive& longText = items[2];
     const ReportPrimitive& longPlain = items[3];
     // A text that fits keeps the font; one too wide gets a smaller one and
-    // then fits; without the option the font stays as it is.
+    // then fits; figures are never cut, so without the option too.
     QCOMPARE(shortText.font, plain.font);
-    QCOMPARE(longPlain.font, plain.font);
+    QCOMPARE(longPlain.font, longText.font);
     QVERIFY(longText.font != plain.font);
     const ReportFontStyle& small = out.fonts[longText.font];
     QVERIFY(small.pixelSize < out.fonts[plain.font].pixelSize);

@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -66,6 +68,7 @@ private slots:
     void missingBookFileKeepsTheDialogUsable();
     void createBookAndLogIntoIt();
     void mainWindowAfterLogIn();
+    void mainWindowMovesOnlyWhileDraggedByItsTitle();
     void refusedBarClickLeavesThePage();
     void priceEntryOpensTheStandardTable();
     void everyEntryFindsItsWindow();
@@ -433,6 +436,41 @@ void TestShellWindows::windowsReceiveTheirStartParameter() {
     QVERIFY(w.actions().execute("Action13"));  // a window the table does not have
     QCOMPARE(m_program->prompter().lastText(), MainWindow::notYetOpenText());
     QCOMPARE(received.size(), 2);
+}
+
+void TestShellWindows::mainWindowMovesOnlyWhileDraggedByItsTitle() {
+    MainWindow w(m_program->context());
+    w.runLoginDialog = [](LoginDialog& dialog) {
+        dialog.prepare();
+        dialog.logIn();
+        return dialog.result();
+    };
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto* title = w.findChild<QWidget*>("Panel_Title");
+    QVERIFY(title);
+    auto send = [title](QEvent::Type type, const QPoint& global, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, title->mapFromGlobal(QPointF(global)), QPointF(global), button, held, Qt::NoModifier);
+        QApplication::sendEvent(title, &e);
+    };
+    w.move(40, 30);
+    const QPoint start = w.pos();
+    // A move with the button down that did not start on the title.
+    send(QEvent::MouseMove, QPoint(300, 300), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(w.pos(), start);
+    send(QEvent::MouseButtonPress, QPoint(100, 50), Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, QPoint(120, 60), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(w.pos(), start + QPoint(20, 10));
+    send(QEvent::MouseButtonRelease, QPoint(120, 60), Qt::LeftButton, Qt::NoButton);
+    // After the release the drag is over, whatever moves come.
+    send(QEvent::MouseMove, QPoint(400, 500), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(w.pos(), start + QPoint(20, 10));
+    // Dragged far off, the title stays on the screen.
+    send(QEvent::MouseButtonPress, QPoint(120, 60), Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, QPoint(120, 9000), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, QPoint(120, 9000), Qt::LeftButton, Qt::NoButton);
+    const QRect room = w.screen()->availableGeometry();
+    QVERIFY2(w.pos().y() < room.bottom() - 10, qPrintable(QString::number(w.pos().y())));
 }
 
 void TestShellWindows::refusedBarClickLeavesThePage() {

@@ -284,6 +284,34 @@ void TestKit::editorsHoldNullValues() {
     QTest::keyClick(&date, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(&date, "1990-01-01");
     QCOMPARE(date.value().toDate(), QDate(1990, 1, 1));
+    QVERIFY(date.rejection().isEmpty());
+    // A day or month that does not exist is said, never made another date
+    // without a word; a saving window is refused until it is corrected.
+    Dataset heads(m_book->db());
+    heads.open("select * from Quotation_Head where 1=2");
+    heads.append();
+    heads.setCaption("Send_Date", "交货日期");
+    FieldBinder binder(&heads);
+    binder.bind(&date, "Send_Date");
+    for (const auto& [typed, said] : {std::pair{"2026-02-30", "2026-02-30"}, std::pair{"2026-13-45", "2026-13-"},
+                                      std::pair{"2026-02-29", "2026-02-29"}, std::pair{"2026-04-31", "2026-04-31"}}) {
+        date.setFocus();
+        date.selectAll();
+        QTest::keyClicks(&date, typed);
+        QVERIFY2(date.rejection().contains(QString::fromUtf8(said)), qPrintable(date.rejection()));
+        try {
+            binder.requireNumbersAsTyped();
+            QFAIL("an impossible date was let through");
+        } catch (const UserError& e) {
+            QVERIFY2(e.message().contains("交货日期") && e.message().contains(QString::fromUtf8(said)),
+                     qPrintable(e.message()));
+        }
+    }
+    date.selectAll();
+    QTest::keyClicks(&date, "2026-02-28");
+    QVERIFY(date.rejection().isEmpty());
+    binder.requireNumbersAsTyped();
+    QCOMPARE(heads.value("Send_Date").toDateTime().date(), QDate(2026, 2, 28));
     // A partial date: whatever the box shows is its value, and it said so.
     date.setValue(QVariant());
     QSignalSpy partial(&date, &NullableDateEdit::valueEdited);

@@ -126,7 +126,9 @@ bool ReportExporter::toHtml(const PreparedReport& report, const QString& name, Q
         ".nav a { color: blue; font-size: 18px; margin: 0 8px; }\n"
         ".page { position: relative; background: white; margin: 0 auto 12px auto; overflow: hidden; }\n"
         ".p { position: absolute; white-space: pre; overflow: hidden; display: flex; }\n"
-        ".w { white-space: pre-wrap; }\n</style></head><body>\n");
+        // A text that wraps is never cut: a browser's lines may stand taller
+        // than the painter's, so its box grows instead of hiding them.
+        ".w { white-space: pre-wrap; overflow: visible; line-height: 1.2; }\n</style></head><body>\n");
     const int pages = static_cast<int>(report.pages.size());
     for (int i = 0; i < pages; ++i) {
         html += QStringLiteral("<div class=\"nav\" id=\"page%1\">").arg(i + 1);
@@ -137,8 +139,10 @@ bool ReportExporter::toHtml(const PreparedReport& report, const QString& name, Q
         html += QStringLiteral("</div>\n<div class=\"page\" style=\"width:%1;height:%2\">\n")
                     .arg(mm(report.pageSizeDots().width()), mm(report.pageSizeDots().height()));
         for (const ReportPrimitive& p : report.pages[i].items) {
-            const QString box = QStringLiteral("left:%1;top:%2;width:%3;height:%4;")
-                                    .arg(mm(p.rect.x()), mm(p.rect.y()), mm(p.rect.width()), mm(p.rect.height()));
+            const QString box =
+                QStringLiteral("left:%1;top:%2;width:%3;%4:%5;")
+                    .arg(mm(p.rect.x()), mm(p.rect.y()), mm(p.rect.width()),
+                         p.wrap ? QStringLiteral("min-height") : QStringLiteral("height"), mm(p.rect.height()));
             const QString color = QColor::fromRgba(p.color).name();
             switch (p.kind) {
                 case ReportPrimitive::Kind::Text: {
@@ -147,9 +151,9 @@ bool ReportExporter::toHtml(const PreparedReport& report, const QString& name, Q
                     const QString justify = (p.align & Qt::AlignRight)     ? QStringLiteral("flex-end")
                                             : (p.align & Qt::AlignHCenter) ? QStringLiteral("center")
                                                                            : QStringLiteral("flex-start");
-                    const QString valign = (p.align & Qt::AlignTop)      ? QStringLiteral("flex-start")
-                                           : (p.align & Qt::AlignBottom) ? QStringLiteral("flex-end")
-                                                                         : QStringLiteral("center");
+                    const QString valign = (p.align & Qt::AlignTop) || p.wrap ? QStringLiteral("flex-start")
+                                           : (p.align & Qt::AlignBottom)      ? QStringLiteral("flex-end")
+                                                                              : QStringLiteral("center");
                     html +=
                         QStringLiteral(
                             "<div class=\"p%1\" style=\"%2color:%3;font-size:%4pt;%5%6justify-content:%7;"

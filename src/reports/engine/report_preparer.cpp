@@ -1,5 +1,6 @@
 #include "reports/engine/report_preparer.h"
 
+#include "data/field_def.h"
 #include "platform/font_setup.h"
 #include "platform/picture_reader.h"
 
@@ -378,6 +379,11 @@ double ReportPreparer::bandHeight(State& s, const CompiledBand& band, int row, d
         if (!c.item->wrap || (c.item->kind != ReportItem::Kind::Text && c.item->kind != ReportItem::Kind::FieldValue)) {
             continue;
         }
+        // A number never wraps (it is set smaller instead).
+        QVariant single;
+        if (c.text.singleValue(ctx, &single) && isNumericValue(single)) {
+            continue;
+        }
         const QString text = c.text.evaluate(ctx, c.item->format);
         auto measure = [&c, &text] {
             if (!c.metrics) {
@@ -497,13 +503,19 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
                     c.fontIndex = s.out->fontIndex(c.font);
                 }
                 p.font = c.fontIndex;
-                if (item.shrink && !item.wrap && !p.text.isEmpty()) {
+                // A number is never cut or wrapped on paper: one too wide
+                // for its box is set smaller, as a text that may shrink is.
+                const bool number = single && isNumericValue(v);
+                const bool wraps = item.wrap && !number;
+                const bool holdsFigures =
+                    std::any_of(p.text.cbegin(), p.text.cend(), [](QChar ch) { return ch.isDigit(); });
+                if ((item.shrink || number || holdsFigures) && !wraps && !p.text.isEmpty()) {
                     p.font = shrunkFont(s, c, p.text, p.rect.width());
                 }
                 p.align = int(item.align);
-                p.wrap = item.wrap;
+                p.wrap = wraps;
                 p.border = item.border;
-                if (item.wrap) {
+                if (wraps) {
                     p.rect.setHeight(p.rect.height() + grown);
                 }
                 if (single) {
@@ -724,6 +736,15 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
 
     startPage(s);
     const int n = static_cast<int>(rows.rows.size());
+    // The first row of each level's current group.
+    QVector<int> groupStart(static_cast<int>(groups.size()), 0);
+    auto placeFooters = [&](int level, int lastRow) {
+        for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupFooter, level)) {
+            if (!(b->band.hideForOneRow && lastRow == groupStart[level])) {
+                placeFullWidth(s, *b, lastRow);
+            }
+        }
+    };
     for (int r = 0; r < n; ++r) {
         if (s.primitives > kMaxPrimitives) {
             if (error) {
@@ -740,12 +761,11 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
         }
         if (r > 0) {
             for (int level = static_cast<int>(groups.size()) - 1; level >= changed; --level) {
-                for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupFooter, level)) {
-                    placeFullWidth(s, *b, r - 1);
-                }
+                placeFooters(level, r - 1);
             }
         }
         for (int level = changed; level < groups.size(); ++level) {
+            groupStart[level] = r;
             // The group's sums are known from its header on.
             s.group[level].clear();
             for (int g = r; g < n && !m_groupAggregates[level].empty(); ++g) {
@@ -778,9 +798,7 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
     }
     if (n > 0) {
         for (int level = static_cast<int>(groups.size()) - 1; level >= 0; --level) {
-            for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupFooter, level)) {
-                placeFullWidth(s, *b, n - 1);
-            }
+            placeFooters(level, n - 1);
         }
     }
     for (const CompiledBand* b : bandsOf(ReportBand::Kind::Summary, -1)) {

@@ -221,7 +221,8 @@ bool ReportTemplate::fromJson(const QByteArray& json, ReportTemplate* out, QStri
             break;
         }
         r.number(bo, "height", where, 0, kMaxMillimetres, &band.height) &&
-            r.string(bo, "group", where, &band.groupField) && r.boolean(bo, "newPage", where, &band.newPage);
+            r.string(bo, "group", where, &band.groupField) && r.boolean(bo, "newPage", where, &band.newPage) &&
+            r.boolean(bo, "hideForOneRow", where, &band.hideForOneRow);
         if ((band.kind == ReportBand::Kind::GroupHeader || band.kind == ReportBand::Kind::GroupFooter) &&
             band.groupField.isEmpty() && r.error.isEmpty()) {
             r.fail(where + ".group", QStringLiteral("分组带区需要分组字段"));

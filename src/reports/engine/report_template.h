@@ -47,6 +47,9 @@ struct ReportBand {
     // The band starts a page of its own unless it would come first on the
     // page anyway (one sheet per row or per group).
     bool newPage = false;
+    // A group footer left out where its group holds a single row (a
+    // subtotal that would only repeat the row above it).
+    bool hideForOneRow = false;
 };
 
 struct ReportTemplate {
