@@ -31,6 +31,9 @@ public:
         QList<QVariantMap> accepted;  // field -> value, ready to write
         QList<int> acceptedRowNumbers;
         QList<Refusal> refused;
+        // Goods classes the write makes first, by path ("门窗/五金"), when
+        // missing classes are made (setCreatesClasses).
+        QStringList newClasses;
     };
 
     MasterImport(Database& db, const Clock& clock, const QString& userName, MasterKind kind);
@@ -42,6 +45,11 @@ public:
     void setTargetGroup(const QVariant& groupId);
     // Whether the purchase price may be read (the right to see costs).
     void setSeesCost(bool sees) { m_seesCost = sees; }
+    // Whether a goods class the file names by a path that does not exist
+    // ("门窗/五金", from the top class down) is made by the write, in its
+    // transaction, rather than the row refused.
+    void setCreatesClasses(bool creates) { m_createsClasses = creates; }
+    bool createsClasses() const { return m_createsClasses; }
 
     // For each column of `header`, the field it fills, or empty when none:
     // by caption or field name, without regard to case or spaces; a field
@@ -84,6 +92,11 @@ private:
     QList<Field> fields() const;
     // Empty when the row may go in; else why not. `record` gets the values.
     QString checkRow(const QStringList& cells, const QStringList& mapping, QVariantMap& record);
+    // The class a goods row names by name or by path: its id in `record`,
+    // or the path of classes still to make; empty when it may go in.
+    QString checkClass(const QString& text, QVariantMap& record);
+    // The existing code that `code` differs from only by leading zeros.
+    static QString withoutLeadingZeros(const QString& code);
     void loadLookups();
     Plan checkRows(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping);
 
@@ -97,10 +110,14 @@ private:
     QHash<QString, QStringList> m_unitByName;  // name or code -> codes
     QHash<QString, QStringList> m_suppliers;   // code, company, person, "company(person)" -> codes
     QHash<QString, QVariantList> m_classes;    // name -> ids
+    QHash<QString, qint64> m_classChildren;    // parent id + '|' + name -> id
     QSet<qint64> m_leafClasses;
+    QSet<qint64> m_classesWithGoods;
+    qint64 m_rootClass = 1;
+    bool m_createsClasses = false;
     QSet<QString> m_codesInBook;
+    QHash<QString, QString> m_codesByNumber;  // code without leading zeros -> code
     bool m_lookupsLoaded = false;
     QHash<QString, int> m_textSizes;  // field (lower case) -> characters
     QList<Field> m_fields;            // fields() for the check under way
-    bool m_csv = false;               // the sheet came from a CSV file
 };

@@ -49,9 +49,11 @@ QString CtlCommands::usage() {
         "  login USER PASSWORD               check a log-in against the book\n"
         "  create-book NAME --from BOOK [--description TEXT]\n"
         "                                    a new account book copied from BOOK\n"
-        "  import customers|suppliers|goods FILE [--group NAME|ID] [--check]\n"
+        "  import customers|suppliers|goods FILE [--group NAME|ID] [--check] [--create-classes]\n"
         "                                    the file's rows checked as the editors check them; refused rows\n"
-        "                                    on stderr, the accepted written in one transaction (--check: none)\n"
+        "                                    on stderr, the accepted written in one transaction (--check: none);\n"
+        "                                    --create-classes: goods classes the file names by a path that does\n"
+        "                                    not exist (门窗/五金) are made in that transaction\n"
         "  export customers|suppliers|goods FILE\n"
         "                                    the records with the columns their list shows, to .xlsx or .csv\n"
         "  backup [BOOK] --out FILE          a copy of the book (default: the current one) taken while it\n"
@@ -317,11 +319,14 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
     QStringList positional;
     QString group;
     bool checkOnly = false;
+    bool createClasses = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--group" && i + 1 < args.size()) {
             group = args[++i];
         } else if (args[i] == "--check") {
             checkOnly = true;
+        } else if (args[i] == "--create-classes") {
+            createClasses = true;
         } else if (args[i].startsWith("--")) {
             return wrongUse();
         } else {
@@ -344,6 +349,10 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
         MasterImport importer(db, m_context.clock(), m_context.CurrentUser.UserName, kind);
         PermissionChecker permissions(db, m_context.CurrentUser);
         importer.setSeesCost(CostProfitRight::heldBy(permissions));
+        if (createClasses && kind != MasterKind::Goods) {
+            throw UserError(QStringLiteral("--create-classes 只用于导入商品"));
+        }
+        importer.setCreatesClasses(createClasses);
         if (!group.isEmpty()) {
             const QString groups = kind == MasterKind::Goods       ? QStringLiteral("goods_group")
                                    : kind == MasterKind::Customers ? QStringLiteral("Client_group")
@@ -383,6 +392,10 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
         const MasterImport::Plan plan = importer.check(sheet, mapping);
         for (const MasterImport::Refusal& r : plan.refused) {
             m_err << QStringLiteral("第 %1 行: %2").arg(r.rowNumber).arg(r.reason) << Qt::endl;
+        }
+        for (const QString& made : plan.newClasses) {
+            m_err << (checkOnly ? QStringLiteral("将新建商品分类: %1") : QStringLiteral("新建商品分类: %1")).arg(made)
+                  << Qt::endl;
         }
         const int written = checkOnly ? 0 : importer.write(plan);
         m_out << (checkOnly ? int(plan.accepted.size()) : written) << Qt::endl;
