@@ -366,6 +366,24 @@ void TestMasterExport::commandLineImport() {
     QCOMPARE(code, 1);
     QCOMPARE(out, QString("0\n"));
     QVERIFY2(err.contains("已经存在") && err.contains("没有可以导入的行"), qPrintable(err));
+    // Classes go by path; a book without them makes them only when asked.
+    db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('门窗', 1, 0)");
+    db().execute("update goods_group set Parent_id=(select max(id) from goods_group) where id=:c", {{"c", leaf}});
+    std::tie(code, out, err) = ctl({"export", "goods", file("paths.xlsx")});
+    QCOMPARE(code, 0);
+    db().execute("delete from goods");
+    db().execute("delete from goods_group where id <> 1");
+    std::tie(code, out, err) = ctl({"import", "goods", file("paths.xlsx")});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("找不到商品分类[门窗/五金]"), qPrintable(err));
+    std::tie(code, out, err) = ctl({"import", "goods", file("paths.xlsx"), "--create-classes"});
+    QCOMPARE(code, 0);
+    QCOMPARE(out, QString("2\n"));
+    QCOMPARE(err, QString("新建商品分类: 门窗/五金\n"));
+    QCOMPARE(db().scalar("select count(*) from goods g join goods_group c on c.id = g.Goods_class join goods_group p "
+                         "on p.id = c.Parent_id where c.Class_name = '五金' and p.Class_name = '门窗'")
+                 .toInt(),
+             2);
     // A first row with no caption known (another encoding, no header): one
     // message for the file.
     QFile noCaptions(file("nocap.csv"));
