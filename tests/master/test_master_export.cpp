@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
@@ -291,6 +292,27 @@ void TestMasterExport::listWindowImportsThroughThePreview() {
     QCOMPARE(db().scalar("select count(*) from goods where Goods_class=:c", {{"c", leaf}}).toInt(), 2);
     // The list shows the class with its new goods.
     QCOMPARE(goods.grid()->model()->rowCount(), 2);
+    // A class the book lacks, by its path: made when the preview's box is
+    // ticked, and said before anything is written.
+    QFile withClass(file("class.csv"));
+    QVERIFY(withClass.open(QIODevice::WriteOnly));
+    withClass.write("商品名称,商品单位,供货商,商品分类\n合页,个,五金厂,门窗/合页\n");
+    withClass.close();
+    goods.chooseImportFile = [this] { return file("class.csv"); };
+    QStringList summaries;
+    goods.showImportPreview = [&](ImportPreviewDialog& dialog) {
+        summaries << dialog.summary()->text();
+        dialog.createClasses()->setChecked(true);
+        summaries << dialog.summary()->text();
+        return true;
+    };
+    goods.actions().execute("Action_Import");
+    QCOMPARE(summaries,
+             (QStringList{"可以导入 0 行，不能导入 1 行", "可以导入 1 行，不能导入 0 行；将新建商品分类：门窗/合页"}));
+    QCOMPARE(db().scalar("select count(*) from goods g join goods_group c on c.id = g.Goods_class where "
+                         "c.Class_name = '合页'")
+                 .toInt(),
+             1);
 }
 
 void TestMasterExport::commandLineImport() {
