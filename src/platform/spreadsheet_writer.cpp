@@ -45,9 +45,13 @@ bool apostrophesBeforeFormula(const QString& text, int least) {
     return i >= least && startsLikeFormula(text.mid(i, 1));
 }
 
+// A date a workbook can hold as one: from 1900 (its first day) to 9999;
+// any other is written as its text.
 bool isDate(const QVariant& v) {
-    return (v.typeId() == QMetaType::QDate && v.toDate().isValid()) ||
-           (v.typeId() == QMetaType::QDateTime && v.toDateTime().isValid());
+    const QDate d = v.typeId() == QMetaType::QDate       ? v.toDate()
+                    : v.typeId() == QMetaType::QDateTime ? v.toDateTime().date()
+                                                         : QDate();
+    return d.isValid() && d.year() >= 1900 && d.year() <= 9999;
 }
 
 QDateTime dateTimeOf(const QVariant& v) {

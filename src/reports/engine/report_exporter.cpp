@@ -46,9 +46,13 @@ QString spreadsheetDateFormat(const QString& format, bool withTime) {
     return format.toLower().replace(QLatin1String("nn"), QLatin1String("mm"));
 }
 
+// A date a workbook can hold as one: from 1900 (its first day) to 9999;
+// any other is written as its text.
 bool isDateValue(const QVariant& v) {
-    return (v.typeId() == QMetaType::QDate && v.toDate().isValid()) ||
-           (v.typeId() == QMetaType::QDateTime && v.toDateTime().isValid());
+    const QDate d = v.typeId() == QMetaType::QDate       ? v.toDate()
+                    : v.typeId() == QMetaType::QDateTime ? v.toDateTime().date()
+                                                         : QDate();
+    return d.isValid() && d.year() >= 1900 && d.year() <= 9999;
 }
 
 // The paper of libxlsxwriter's list that a page of this size is printed
