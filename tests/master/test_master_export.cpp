@@ -309,6 +309,7 @@ void TestMasterExport::listWindowImportsThroughThePreview() {
     goods.actions().execute("Action_Import");
     QCOMPARE(summaries,
              (QStringList{"可以导入 0 行，不能导入 1 行", "可以导入 1 行，不能导入 0 行；将新建商品分类：门窗/合页"}));
+    QCOMPARE(m_program->prompter().lastText(), QString("已导入 1 个商品\n新建了商品分类：门窗/合页"));
     QCOMPARE(db().scalar("select count(*) from goods g join goods_group c on c.id = g.Goods_class where "
                          "c.Class_name = '合页'")
                  .toInt(),
