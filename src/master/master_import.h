@@ -18,9 +18,13 @@ class Database;
 // and the editors use, or the field names); every row is checked with the
 // editors' rules before anything is written: a code taken by the
 // numbering rules when the row has none, a code already in the book or
-// twice in the file refused, units, classes and suppliers found by name,
-// numbers read as numbers, texts within their columns' sizes. The accepted
-// rows are then written in one transaction: all of them, or none.
+// twice in the file refused, and so is one that differs from such a code
+// only by leading zeros (a spreadsheet program reads "00001" as 1); units
+// and suppliers found by name, goods classes by name or by path; numbers
+// read as numbers, texts within their columns' sizes, the apostrophe that
+// guards formula-like text in a CSV export taken off. The accepted rows
+// are then written in one transaction, with the classes they need made
+// first when asked: all of them, or none.
 class MasterImport {
 public:
     struct Refusal {
