@@ -48,6 +48,10 @@ QList<MasterColumn> MasterColumns::listed(MasterKind kind) {
                     {"Keyin_person", "录入员", 70},
                     {"Keyin_time", "录入日期", 85, S::Date},
                     {"remark", "备注", 140}};
+        case MasterKind::OrderCustomers:
+            return {{"corp_code", "客户编号", 70},    {"Corp_name", "客户名称", 130},  {"boss_name", "老板", 80},
+                    {"Boss_mobile", "老板手机", 100}, {"Corp_telephone", "电话", 100}, {"Corp_address", "地址", 180},
+                    {"remark", "备注", 140}};
     }
     return {};
 }
@@ -60,6 +64,35 @@ QString MasterColumns::table(MasterKind kind) {
             return QStringLiteral("Provider");
         case MasterKind::Goods:
             return QStringLiteral("goods");
+        case MasterKind::OrderCustomers:
+            return QStringLiteral("customer_provider");
+    }
+    return {};
+}
+
+QString MasterColumns::groupTable(MasterKind kind) {
+    switch (kind) {
+        case MasterKind::Customers:
+            return QStringLiteral("Client_group");
+        case MasterKind::Suppliers:
+            return QStringLiteral("Provider_group");
+        case MasterKind::Goods:
+            return QStringLiteral("goods_group");
+        case MasterKind::OrderCustomers:
+            return QStringLiteral("customer_group");
+    }
+    return {};
+}
+
+QString MasterColumns::groupField(MasterKind kind) {
+    switch (kind) {
+        case MasterKind::Customers:
+        case MasterKind::Suppliers:
+            return QStringLiteral("GroupClass");
+        case MasterKind::Goods:
+            return QStringLiteral("Goods_class");
+        case MasterKind::OrderCustomers:
+            return QStringLiteral("Customer_Group");
     }
     return {};
 }
@@ -67,6 +100,7 @@ QString MasterColumns::table(MasterKind kind) {
 QString MasterColumns::recordWord(MasterKind kind) {
     switch (kind) {
         case MasterKind::Customers:
+        case MasterKind::OrderCustomers:
             return QStringLiteral("客户");
         case MasterKind::Suppliers:
             return QStringLiteral("供应商");

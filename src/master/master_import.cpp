@@ -98,10 +98,12 @@ QList<MasterImport::Field> MasterImport::fields() const {
             QStringLiteral("Goods_class"), {QStringLiteral("商品分类"), QStringLiteral("Goods_class")}, Field::Class};
     } else {
         // Fields the editors show that the list does not.
+        // (The order customers' list shows every field.)
         const QStringList extra = m_kind == MasterKind::Customers
                                       ? QStringList{"Linkman_postalcode|邮编", "Corp_address|酒店地址",
                                                     "recipients|收件人名称", "LinkMan_mobile|手机"}
-                                      : QStringList{"provider_Corp_Address|公司地址"};
+                                  : m_kind == MasterKind::Suppliers ? QStringList{"provider_Corp_Address|公司地址"}
+                                                                    : QStringList{};
         for (const QString& e : extra) {
             out << Field{e.section('|', 0, 0), {e.section('|', 1), e.section('|', 0, 0)}, Field::Text};
         }
@@ -209,17 +211,15 @@ QStringList MasterImport::guessMapping(const QStringList& header) const {
 }
 
 void MasterImport::setTargetGroup(const QVariant& groupId) {
-    const QString groups = m_kind == MasterKind::Goods       ? QStringLiteral("goods_group")
-                           : m_kind == MasterKind::Customers ? QStringLiteral("Client_group")
-                                                             : QStringLiteral("Provider_group");
+    const QString groups = MasterColumns::groupTable(m_kind);
     const bool holdsGroups =
         m_db.scalar(QStringLiteral("select count(*) from %1 where Parent_id=:id").arg(groups), {{"id", groupId}})
             .toInt() > 0;
     // Goods may name their own class; only those that do not need the
     // target to be a class without sub-classes.
     if (holdsGroups && m_kind != MasterKind::Goods) {
-        throw UserError(m_kind == MasterKind::Customers ? QStringLiteral("只能在没有子类的客户类别里增加客户")
-                                                        : QStringLiteral("只能在没有子类的供应商类别里增加供应商"));
+        throw UserError(m_kind == MasterKind::Suppliers ? QStringLiteral("只能在没有子类的供应商类别里增加供应商")
+                                                        : QStringLiteral("只能在没有子类的客户类别里增加客户"));
     }
     m_targetGroup = groupId;
 }
@@ -410,7 +410,7 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
                               record.value("Default_Qty").toDouble() * record.value("Default_price").toDouble(), 2));
         }
     } else {
-        record.insert("GroupClass", m_targetGroup);
+        record.insert(MasterColumns::groupField(m_kind), m_targetGroup);
     }
     if (!code.isEmpty() && m_codesInBook.contains(code)) {
         return QStringLiteral("编号[%1]已经存在").arg(code);

@@ -49,12 +49,12 @@ QString CtlCommands::usage() {
         "  login USER PASSWORD               check a log-in against the book\n"
         "  create-book NAME --from BOOK [--description TEXT]\n"
         "                                    a new account book copied from BOOK\n"
-        "  import customers|suppliers|goods FILE [--group NAME|ID] [--check] [--create-classes]\n"
+        "  import customers|suppliers|goods|order-customers FILE [--group NAME|ID] [--check] [--create-classes]\n"
         "                                    the file's rows checked as the editors check them; refused rows\n"
         "                                    on stderr, the accepted written in one transaction (--check: none);\n"
         "                                    --create-classes: goods classes the file names by a path that does\n"
         "                                    not exist (门窗/五金) are made in that transaction\n"
-        "  export customers|suppliers|goods FILE\n"
+        "  export customers|suppliers|goods|order-customers FILE\n"
         "                                    the records with the columns their list shows, to .xlsx or .csv\n"
         "  backup [BOOK] --out FILE          a copy of the book (default: the current one) taken while it\n"
         "                                    is in use, checked before it is written; prints its size\n"
@@ -311,11 +311,21 @@ int CtlCommands::scramble(const QStringList& args) {
     return 0;
 }
 
-int CtlCommands::importRecords(const QStringList& args, const QString& bookName) {
+namespace {
+// The records import and export move, by the word the command takes, with
+// the list window whose commands they stand for.
+const QMap<QString, QPair<MasterKind, QString>>& masterKinds() {
     static const QMap<QString, QPair<MasterKind, QString>> kinds{
         {QStringLiteral("customers"), {MasterKind::Customers, QStringLiteral("Form_Client_List")}},
         {QStringLiteral("suppliers"), {MasterKind::Suppliers, QStringLiteral("Form_Provider_List")}},
-        {QStringLiteral("goods"), {MasterKind::Goods, QStringLiteral("base_goods_frm")}}};
+        {QStringLiteral("goods"), {MasterKind::Goods, QStringLiteral("base_goods_frm")}},
+        {QStringLiteral("order-customers"), {MasterKind::OrderCustomers, QStringLiteral("Form_Order_Customer_List")}}};
+    return kinds;
+}
+}  // namespace
+
+int CtlCommands::importRecords(const QStringList& args, const QString& bookName) {
+    const QMap<QString, QPair<MasterKind, QString>>& kinds = masterKinds();
     QStringList positional;
     QString group;
     bool checkOnly = false;
@@ -354,9 +364,7 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
         }
         importer.setCreatesClasses(createClasses);
         if (!group.isEmpty()) {
-            const QString groups = kind == MasterKind::Goods       ? QStringLiteral("goods_group")
-                                   : kind == MasterKind::Customers ? QStringLiteral("Client_group")
-                                                                   : QStringLiteral("Provider_group");
+            const QString groups = MasterColumns::groupTable(kind);
             // By its ID, else by its name, which must be one group's only.
             QVariant id = db.scalar(QStringLiteral("select id from %1 where CAST(id AS VARCHAR(20))=:g").arg(groups),
                                     {{"g", group}});
@@ -415,10 +423,7 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
 }
 
 int CtlCommands::exportRecords(const QStringList& args, const QString& bookName) {
-    static const QMap<QString, QPair<MasterKind, QString>> kinds{
-        {QStringLiteral("customers"), {MasterKind::Customers, QStringLiteral("Form_Client_List")}},
-        {QStringLiteral("suppliers"), {MasterKind::Suppliers, QStringLiteral("Form_Provider_List")}},
-        {QStringLiteral("goods"), {MasterKind::Goods, QStringLiteral("base_goods_frm")}}};
+    const QMap<QString, QPair<MasterKind, QString>>& kinds = masterKinds();
     if (args.size() != 2 || !kinds.contains(args[0])) {
         return wrongUse();
     }

@@ -6,6 +6,8 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,6 +47,7 @@ private slots:
     void rowsRefusedAfterThePreviewAreNamed();
     void previewNamesTheColumnsItLeavesOut();
     void customerImportAsksForAGroupWithoutSubGroupsFirst();
+    void orderCustomersComeBackWholeThroughTheCommandLine();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -535,6 +538,51 @@ void TestMasterExport::rowsRefusedAfterThePreviewAreNamed() {
     QCOMPARE(previewed, QString("可以导入 3 行，不能导入 0 行"));
     QCOMPARE(m_program->prompter().lastText(), QString("已导入 2 个商品，1 行不能导入\n第 3 行：编号[X2]已经存在"));
     QCOMPARE(db().scalar("select count(*) from goods where code in ('X1', 'X3')").toInt(), 2);
+}
+
+// The order forms' customers: exported with their list's columns and
+// imported back into their group, as they were.
+void TestMasterExport::orderCustomersComeBackWholeThroughTheCommandLine() {
+    db().execute("insert into customer_group (Class_name, Parent_id, ico_no, CorpType) values ('酒楼', 1, 0, 1)");
+    const int group = db().scalar("select max(id) from customer_group").toInt();
+    db().execute(
+        "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile, Corp_telephone, Corp_address, "
+        "Customer_Group, remark) values ('00011', '明珠酒楼', '陈老板', '013800000000', '+86 20 1234', '广州', :g, "
+        "'老客户'), ('00012', '海景酒楼', NULL, NULL, NULL, NULL, :g, NULL)",
+        {{"g", group}});
+    const QString all =
+        "select corp_code, Corp_name, boss_name, Boss_mobile, Corp_telephone, Corp_address, "
+        "Customer_Group, remark from customer_provider order by corp_code";
+    auto rows = [this](const QString& sql) {
+        QList<QStringList> out;
+        QSqlQuery q = db().query(sql);
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < q.record().count(); ++i) {
+                row << (q.isNull(i) ? QStringLiteral("<null>") : q.value(i).toString());
+            }
+            out << row;
+        }
+        return out;
+    };
+    const QList<QStringList> before = rows(all);
+    auto [code, out, err] = ctl({"export", "order-customers", file("order-customers.xlsx")});
+    QCOMPARE(err, QString());
+    QCOMPARE(out, QString("2\n"));
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file("order-customers.xlsx"));
+    QCOMPARE(sheet.rows.value(0), (QStringList{"客户编号", "客户名称", "老板", "老板手机", "电话", "地址", "备注"}));
+    QCOMPARE(sheet.rows.value(1).value(3), QString("013800000000"));
+    db().execute("delete from customer_provider");
+    std::tie(code, out, err) =
+        ctl({"import", "order-customers", file("order-customers.xlsx"), "--group", QString::number(group)});
+    QCOMPARE(err, QString());
+    QCOMPARE(out, QString("2\n"));
+    QCOMPARE(rows(all), before);
+    // Once more: both codes are taken now.
+    std::tie(code, out, err) =
+        ctl({"import", "order-customers", file("order-customers.xlsx"), "--group", QString::number(group)});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("编号[00011]已经存在"), qPrintable(err));
 }
 
 QTEST_MAIN(TestMasterExport)
