@@ -56,58 +56,44 @@ QList<MasterColumn> MasterColumns::listed(MasterKind kind) {
     return {};
 }
 
-QString MasterColumns::table(MasterKind kind) {
+namespace {
+// Where each kind of record is kept.
+struct Tables {
+    const char* table;
+    const char* groupTable;
+    const char* groupField;
+    const char* word;
+};
+
+Tables tables(MasterKind kind) {
     switch (kind) {
         case MasterKind::Customers:
-            return QStringLiteral("Client");
+            return {"Client", "Client_group", "GroupClass", "客户"};
         case MasterKind::Suppliers:
-            return QStringLiteral("Provider");
+            return {"Provider", "Provider_group", "GroupClass", "供应商"};
         case MasterKind::Goods:
-            return QStringLiteral("goods");
+            return {"goods", "goods_group", "Goods_class", "商品"};
         case MasterKind::OrderCustomers:
-            return QStringLiteral("customer_provider");
+            break;
     }
-    return {};
+    return {"customer_provider", "customer_group", "Customer_Group", "客户"};
+}
+}  // namespace
+
+QString MasterColumns::table(MasterKind kind) {
+    return QString::fromLatin1(tables(kind).table);
 }
 
 QString MasterColumns::groupTable(MasterKind kind) {
-    switch (kind) {
-        case MasterKind::Customers:
-            return QStringLiteral("Client_group");
-        case MasterKind::Suppliers:
-            return QStringLiteral("Provider_group");
-        case MasterKind::Goods:
-            return QStringLiteral("goods_group");
-        case MasterKind::OrderCustomers:
-            return QStringLiteral("customer_group");
-    }
-    return {};
+    return QString::fromLatin1(tables(kind).groupTable);
 }
 
 QString MasterColumns::groupField(MasterKind kind) {
-    switch (kind) {
-        case MasterKind::Customers:
-        case MasterKind::Suppliers:
-            return QStringLiteral("GroupClass");
-        case MasterKind::Goods:
-            return QStringLiteral("Goods_class");
-        case MasterKind::OrderCustomers:
-            return QStringLiteral("Customer_Group");
-    }
-    return {};
+    return QString::fromLatin1(tables(kind).groupField);
 }
 
 QString MasterColumns::recordWord(MasterKind kind) {
-    switch (kind) {
-        case MasterKind::Customers:
-        case MasterKind::OrderCustomers:
-            return QStringLiteral("客户");
-        case MasterKind::Suppliers:
-            return QStringLiteral("供应商");
-        case MasterKind::Goods:
-            return QStringLiteral("商品");
-    }
-    return {};
+    return QString::fromUtf8(tables(kind).word);
 }
 
 QString MasterColumns::codeField(MasterKind kind) {
