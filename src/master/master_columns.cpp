@@ -49,7 +49,7 @@ QList<MasterColumn> MasterColumns::listed(MasterKind kind) {
                     {"Keyin_time", "录入日期", 85, S::Date},
                     {"remark", "备注", 140}};
         case MasterKind::OrderCustomers:
-            return {{"corp_code", "客户编号", 70},    {"Corp_name", "客户名称", 130},  {"boss_name", "老板", 80},
+            return {{"Corp_code", "客户编号", 70},    {"Corp_name", "客户名称", 130},  {"boss_name", "老板", 80},
                     {"Boss_mobile", "老板手机", 100}, {"Corp_telephone", "电话", 100}, {"Corp_address", "地址", 180},
                     {"remark", "备注", 140}};
     }

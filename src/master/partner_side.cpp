@@ -94,7 +94,7 @@ const PartnerSide& PartnerSide::orderCustomers() {
         QStringLiteral("Form_Order_Customer_Edit"),
         QStringLiteral("订单客户管理"),
         QStringLiteral("订单客户档案"),
-        {QStringLiteral("corp_code"), QStringLiteral("Corp_name"), QStringLiteral("boss_name"),
+        {QStringLiteral("Corp_code"), QStringLiteral("Corp_name"), QStringLiteral("boss_name"),
          QStringLiteral("Boss_mobile"), QStringLiteral("Corp_telephone")},
         QStringLiteral("select Order_Form_Code, Link_man from Dusmere_Order_Form_head where corp_code=:code order by "
                        "Order_Form_Code"),
@@ -105,7 +105,7 @@ const PartnerSide& PartnerSide::orderCustomers() {
         true,
         QStringLiteral("客户编号"),
         {{"基本资料",
-          {{"corp_code", "客户编号"}, {"Corp_name", "客户名称"}, {"Corp_telephone", "电话"}},
+          {{"Corp_code", "客户编号"}, {"Corp_name", "客户名称"}, {"Corp_telephone", "电话"}},
           {{"boss_name", "老板"}, {"Boss_mobile", "老板手机"}}},
          {"地址", {{"Corp_address", "", true}}, {}},
          {"备注", {{"remark", "", true}}, {}}}};
