@@ -81,6 +81,7 @@ CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
         });
     });
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    ok->setDefault(true);  // Enter chooses, it does not start a new customer
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     connect(ok, &QPushButton::clicked, this, [this] {
         actions().guard([this] {
