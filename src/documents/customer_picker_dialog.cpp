@@ -9,8 +9,17 @@
 
 #include "data/app_context.h"
 #include "data/data_module.h"
+#include "data/permission_checker.h"
 #include "documents/customer_tree.h"
+#include "master/partner_directory.h"
+#include "master/partner_edit_window.h"
 #include "platform/prompter.h"
+
+namespace {
+// The group an item's customer would go into: the group itself, or the
+// group a customer hangs under.
+constexpr int kGroupRole = Qt::UserRole + 1;
+}  // namespace
 
 CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
     : BaseWindow(context, QStringLiteral("Customer_Pick_Frm"), parent), m_tree(new QTreeWidget(this)) {
@@ -23,6 +32,8 @@ CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
         for (const CustomerTree::Node& n : nodes) {
             auto* item = new QTreeWidgetItem({n.name, n.corpCode});
             item->setData(0, Qt::UserRole, n.isGroup() ? QString() : n.corpCode);
+            const int group = n.isGroup() ? -n.id : -n.parentId;
+            item->setData(0, kGroupRole, group > 0 ? QVariant(group) : QVariant());
             items.insert(n.id, item);
         }
         // A node whose parent is missing (or a loop) hangs at the top.
@@ -56,7 +67,21 @@ CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
             }
         });
     });
+    runEditWindow = [this](PartnerDirectory& directory) {
+        PartnerEditWindow edit(this->context(), directory, this);
+        edit.showModal();
+        return edit.saved();
+    };
+    auto* add = new QPushButton(QStringLiteral("新增客户…"), this);
+    connect(add, &QPushButton::clicked, this, [this] {
+        actions().guard([this] {
+            if (addCustomer()) {
+                accept();
+            }
+        });
+    });
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    ok->setDefault(true);  // Enter chooses, it does not start a new customer
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     connect(ok, &QPushButton::clicked, this, [this] {
         actions().guard([this] {
@@ -67,6 +92,7 @@ CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
     });
     connect(cancel, &QPushButton::clicked, this, &CustomerPickerDialog::reject);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(add);
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
@@ -85,4 +111,22 @@ bool CustomerPickerDialog::choose() {
     }
     m_chosen = code;
     return true;
+}
+
+bool CustomerPickerDialog::addCustomer() {
+    // Adding here is adding to the order customers' list: its right.
+    const PartnerSide& side = PartnerSide::orderCustomers();
+    permissions().CheckActionPermission(QStringLiteral("Action_AddCustomer"), side.listWindow);
+    PartnerDirectory directory(context().data().main(), context().clock(), context().prompter(), side);
+    directory.open();
+    const QTreeWidgetItem* item = m_tree->currentItem();
+    const QVariant group = item ? item->data(0, kGroupRole) : QVariant();
+    if (group.isValid() && directory.groupedDirectory().groupRow(group) >= 0) {
+        directory.focusGroup(group);
+    }
+    if (!directory.addRecord() || !runEditWindow(directory)) {
+        return false;
+    }
+    m_chosen = directory.records().value("corp_code").toString();
+    return !m_chosen.isEmpty();
 }

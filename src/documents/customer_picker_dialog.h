@@ -1,11 +1,15 @@
 #pragma once
 
+#include <functional>
+
 #include "ui/base_window.h"
 
+class PartnerDirectory;
 class QTreeWidget;
 
 // Chooses an order form's customer from the tree of customer groups and
-// customers. A double click or "确定" on a customer chooses it.
+// customers. A double click or "确定" on a customer chooses it; "新增客户…"
+// opens the editor on a new customer, which is chosen once it is saved.
 class CustomerPickerDialog : public BaseWindow {
     Q_OBJECT
 public:
@@ -16,6 +20,12 @@ public:
     // Chooses the customer of the current tree item; false (with a
     // message) when it is a group or there is none.
     bool choose();
+    // A new customer in the group of the current tree item (the top group
+    // when there is none), chosen when saved; false when not saved.
+    bool addCustomer();
+    // The order customer's edit window; tests replace it (returns the
+    // saved flag).
+    std::function<bool(PartnerDirectory&)> runEditWindow;
 
 private:
     QTreeWidget* m_tree;

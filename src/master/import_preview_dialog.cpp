@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHash>
@@ -87,6 +88,17 @@ ImportPreviewDialog::ImportPreviewDialog(MasterImport& importer, const Spreadshe
     connect(m_import, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
+    if (importer.fieldCaptions(QStringLiteral("Goods_class")).size() > 0) {
+        m_createClasses = new QCheckBox(QStringLiteral("新建文件中的商品分类"), this);
+        m_createClasses->setToolTip(
+            QStringLiteral("文件按路径（如 门窗/五金）写的商品分类在账套中没有时，导入时一并新建"));
+        m_createClasses->setChecked(importer.createsClasses());
+        connect(m_createClasses, &QCheckBox::toggled, this, [this](bool on) {
+            m_importer.setCreatesClasses(on);
+            recheck();
+        });
+        buttons->addWidget(m_createClasses);
+    }
     buttons->addWidget(m_summary, 1);
     buttons->addWidget(m_import);
     buttons->addWidget(cancel);
@@ -165,7 +177,10 @@ void ImportPreviewDialog::recheck() {
     const bool anyColumn = std::any_of(map.cbegin(), map.cend(), [](const QString& f) { return !f.isEmpty(); });
     m_summary->setText(
         anyColumn
-            ? QStringLiteral("可以导入 %1 行，不能导入 %2 行").arg(m_plan.accepted.size()).arg(m_plan.refused.size())
+            ? QStringLiteral("可以导入 %1 行，不能导入 %2 行").arg(m_plan.accepted.size()).arg(m_plan.refused.size()) +
+                  (m_plan.newClasses.isEmpty()
+                       ? QString()
+                       : QStringLiteral("；将新建商品分类：%1").arg(m_plan.newClasses.join(QStringLiteral("、"))))
             : QStringLiteral("没有认出任何列标题（请检查文件的第一行和编码），请在表头为各列"
                              "选择导入到哪一项"));
     m_import->setEnabled(anyColumn && !m_plan.accepted.isEmpty());

@@ -31,6 +31,10 @@ public:
     QLabel* summary() const { return m_summary; }
     // The columns left out that a user may miss, and why; hidden when none.
     QLabel* leftOut() const { return m_leftOut; }
+    // Goods only: whether classes the file names that are missing are made.
+    class QCheckBox* createClasses() const {
+        return m_createClasses;
+    }
 
 private:
     // A column's field changed.
@@ -48,4 +52,5 @@ private:
     QLabel* m_summary;
     QLabel* m_leftOut;
     class QPushButton* m_import;
+    class QCheckBox* m_createClasses = nullptr;
 };

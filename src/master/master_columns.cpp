@@ -48,32 +48,52 @@ QList<MasterColumn> MasterColumns::listed(MasterKind kind) {
                     {"Keyin_person", "录入员", 70},
                     {"Keyin_time", "录入日期", 85, S::Date},
                     {"remark", "备注", 140}};
+        case MasterKind::OrderCustomers:
+            return {{"Corp_code", "客户编号", 70},    {"Corp_name", "客户名称", 130},  {"boss_name", "老板", 80},
+                    {"Boss_mobile", "老板手机", 100}, {"Corp_telephone", "电话", 100}, {"Corp_address", "地址", 180},
+                    {"remark", "备注", 140}};
     }
     return {};
 }
 
-QString MasterColumns::table(MasterKind kind) {
+namespace {
+// Where each kind of record is kept.
+struct Tables {
+    const char* table;
+    const char* groupTable;
+    const char* groupField;
+    const char* word;
+};
+
+Tables tables(MasterKind kind) {
     switch (kind) {
         case MasterKind::Customers:
-            return QStringLiteral("Client");
+            return {"Client", "Client_group", "GroupClass", "客户"};
         case MasterKind::Suppliers:
-            return QStringLiteral("Provider");
+            return {"Provider", "Provider_group", "GroupClass", "供应商"};
         case MasterKind::Goods:
-            return QStringLiteral("goods");
+            return {"goods", "goods_group", "Goods_class", "商品"};
+        case MasterKind::OrderCustomers:
+            break;
     }
-    return {};
+    return {"customer_provider", "customer_group", "Customer_Group", "客户"};
+}
+}  // namespace
+
+QString MasterColumns::table(MasterKind kind) {
+    return QString::fromLatin1(tables(kind).table);
+}
+
+QString MasterColumns::groupTable(MasterKind kind) {
+    return QString::fromLatin1(tables(kind).groupTable);
+}
+
+QString MasterColumns::groupField(MasterKind kind) {
+    return QString::fromLatin1(tables(kind).groupField);
 }
 
 QString MasterColumns::recordWord(MasterKind kind) {
-    switch (kind) {
-        case MasterKind::Customers:
-            return QStringLiteral("客户");
-        case MasterKind::Suppliers:
-            return QStringLiteral("供应商");
-        case MasterKind::Goods:
-            return QStringLiteral("商品");
-    }
-    return {};
+    return QString::fromUtf8(tables(kind).word);
 }
 
 QString MasterColumns::codeField(MasterKind kind) {

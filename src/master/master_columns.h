@@ -4,7 +4,8 @@
 #include <QString>
 
 // The records a spreadsheet moves in and out of the book.
-enum class MasterKind { Customers, Suppliers, Goods };
+// OrderCustomers are the customers order forms name (customer_provider).
+enum class MasterKind { Customers, Suppliers, Goods, OrderCustomers };
 
 // A column of a master list as the list window shows it, which is also how
 // an exported spreadsheet names it.
@@ -25,12 +26,16 @@ struct MasterColumn {
     bool cost = false;  // shown only with the right to see costs
 };
 
-// The visible columns of the customer, supplier and goods lists, in order.
+// The visible columns of the customer, supplier, goods and order-customer
+// lists, in order.
 class MasterColumns {
 public:
     static QList<MasterColumn> listed(MasterKind kind);
     // The record table and the words messages use for a record.
     static QString table(MasterKind kind);
+    // The group (class) table and a record's field naming its group.
+    static QString groupTable(MasterKind kind);
+    static QString groupField(MasterKind kind);
     static QString recordWord(MasterKind kind);  // 客户, 供应商, 商品
     // The code field ("Corp_code", "code").
     static QString codeField(MasterKind kind);

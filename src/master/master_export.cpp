@@ -35,11 +35,25 @@ QList<QVariantList> MasterExport::rows(MasterKind kind, bool seesCost, const QLi
         units.load(m_db, GoodsCatalog::unitLookupSql());
         suppliers.load(m_db, GoodsCatalog::supplierLookupSql());
     }
+    // A class by its path below the top class ("门窗/五金"), which an import
+    // finds again, or makes, in another book; the top class by its name.
     QHash<qint64, QString> classNames;
     if (kind == MasterKind::Goods) {
-        QSqlQuery classes = m_db.query(QStringLiteral("select id, Class_name from goods_group"));
-        while (classes.next()) {
-            classNames.insert(classes.value(0).toLongLong(), classes.value(1).toString());
+        QHash<qint64, QPair<QString, qint64>> classes;  // id -> name, parent
+        QSqlQuery q = m_db.query(QStringLiteral("select id, Class_name, Parent_id from goods_group"));
+        while (q.next()) {
+            classes.insert(q.value(0).toLongLong(), {q.value(1).toString(), q.value(2).toLongLong()});
+        }
+        for (auto it = classes.cbegin(); it != classes.cend(); ++it) {
+            QStringList path{it.value().first};
+            qint64 parent = it.value().second;
+            // Up to the top class, whose name is left out; a loop ends it.
+            for (int depth = 0; classes.contains(parent) && classes.value(parent).second != -1 && depth < 100;
+                 ++depth) {
+                path.prepend(classes.value(parent).first);
+                parent = classes.value(parent).second;
+            }
+            classNames.insert(it.key(), path.join('/'));
         }
     }
     // Each field read once (the customers show one telephone twice); `at`
@@ -82,7 +96,7 @@ QList<QVariantList> MasterExport::rows(MasterKind kind, bool seesCost, const QLi
                     break;
                 case MasterColumn::Shows::Date: {
                     const QDateTime d = date.normalize(v).toDateTime();
-                    row << (d.isValid() ? QVariant(d.date().toString(QStringLiteral("yyyy-MM-dd"))) : QVariant());
+                    row << (d.isValid() ? QVariant(d.date()) : QVariant());
                     break;
                 }
                 case MasterColumn::Shows::ClassName:
@@ -114,10 +128,15 @@ QList<QVariantList> MasterExport::rows(MasterKind kind, bool seesCost, const QLi
 
 int MasterExport::write(MasterKind kind, const QString& file, bool seesCost, const QList<qint64>& ids) {
     QStringList header;
+    QList<SpreadsheetWriter::Column> layout;
     for (const MasterColumn& c : columns(kind, seesCost)) {
         header << c.caption;
+        // As wide as the list shows it; texts (codes, telephones, names)
+        // kept as texts by whatever spreadsheet opens the file.
+        layout << SpreadsheetWriter::Column{
+            c.width, c.shows != MasterColumn::Shows::Number && c.shows != MasterColumn::Shows::Date};
     }
     const QList<QVariantList> data = rows(kind, seesCost, ids);
-    SpreadsheetWriter::write(file, header, data, MasterColumns::recordWord(kind));
+    SpreadsheetWriter::write(file, header, data, MasterColumns::recordWord(kind), layout);
     return int(data.size());
 }

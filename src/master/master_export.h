@@ -11,8 +11,9 @@ class Database;
 
 // Writes customers, suppliers or goods to a spreadsheet (.xlsx or .csv) with
 // the columns their list shows, under the list's captions: units and
-// suppliers by name, prices as numbers, dates as yyyy-MM-dd, and for goods
-// their class by name after the list's columns. The purchase price goes
+// suppliers by name, prices as numbers, dates as dates, and for goods
+// their class by its path ("门窗/五金") after the list's columns. A workbook
+// gives each column the list's width and keeps texts as texts. The purchase price goes
 // only to those with the right to see costs.
 class MasterExport {
 public:

@@ -19,6 +19,9 @@
 #include "platform/spreadsheet_writer.h"
 
 namespace {
+// The key of a goods row whose class the write makes first: its path.
+const QString kNewClass = QStringLiteral("@class");
+
 // A caption or a name as the file may write it: case, spaces and the
 // width of letters and digits do not count ("E-mail", "商品 名称",
 // "ＳＰ编号").
@@ -95,10 +98,12 @@ QList<MasterImport::Field> MasterImport::fields() const {
             QStringLiteral("Goods_class"), {QStringLiteral("商品分类"), QStringLiteral("Goods_class")}, Field::Class};
     } else {
         // Fields the editors show that the list does not.
+        // (The order customers' list shows every field.)
         const QStringList extra = m_kind == MasterKind::Customers
                                       ? QStringList{"Linkman_postalcode|邮编", "Corp_address|酒店地址",
                                                     "recipients|收件人名称", "LinkMan_mobile|手机"}
-                                      : QStringList{"provider_Corp_Address|公司地址"};
+                                  : m_kind == MasterKind::Suppliers ? QStringList{"provider_Corp_Address|公司地址"}
+                                                                    : QStringList{};
         for (const QString& e : extra) {
             out << Field{e.section('|', 0, 0), {e.section('|', 1), e.section('|', 0, 0)}, Field::Text};
         }
@@ -206,17 +211,15 @@ QStringList MasterImport::guessMapping(const QStringList& header) const {
 }
 
 void MasterImport::setTargetGroup(const QVariant& groupId) {
-    const QString groups = m_kind == MasterKind::Goods       ? QStringLiteral("goods_group")
-                           : m_kind == MasterKind::Customers ? QStringLiteral("Client_group")
-                                                             : QStringLiteral("Provider_group");
+    const QString groups = MasterColumns::groupTable(m_kind);
     const bool holdsGroups =
         m_db.scalar(QStringLiteral("select count(*) from %1 where Parent_id=:id").arg(groups), {{"id", groupId}})
             .toInt() > 0;
     // Goods may name their own class; only those that do not need the
     // target to be a class without sub-classes.
     if (holdsGroups && m_kind != MasterKind::Goods) {
-        throw UserError(m_kind == MasterKind::Customers ? QStringLiteral("只能在没有子类的客户类别里增加客户")
-                                                        : QStringLiteral("只能在没有子类的供应商类别里增加供应商"));
+        throw UserError(m_kind == MasterKind::Suppliers ? QStringLiteral("只能在没有子类的供应商类别里增加供应商")
+                                                        : QStringLiteral("只能在没有子类的客户类别里增加客户"));
     }
     m_targetGroup = groupId;
 }
@@ -225,10 +228,13 @@ void MasterImport::loadLookups() {
     m_lookupsLoaded = false;
     const QString table = MasterColumns::table(m_kind);
     m_codesInBook.clear();
+    m_codesByNumber.clear();
     QSqlQuery codes = m_db.query(QStringLiteral("select %1 from %2").arg(MasterColumns::codeField(m_kind), table));
     while (codes.next()) {
         // Codes are told apart exactly, as the editors and the book's index do.
-        m_codesInBook.insert(codes.value(0).toString());
+        const QString code = codes.value(0).toString();
+        m_codesInBook.insert(code);
+        m_codesByNumber.insert(withoutLeadingZeros(code), code);
     }
     m_textSizes.clear();
     for (const FieldDef& f : TableSchema::columns(m_db, table)) {
@@ -265,13 +271,27 @@ void MasterImport::loadLookups() {
         }
     }
     m_classes.clear();
+    m_classChildren.clear();
     m_leafClasses.clear();
+    m_classesWithGoods.clear();
+    m_rootClass = 1;
     QSqlQuery classes = m_db.query(QStringLiteral(
-        "select g.id, g.Class_name, (select count(*) from goods_group c where c.Parent_id = g.id) from goods_group g"));
+        "select g.id, g.Class_name, g.Parent_id, (select count(*) from goods_group c where c.Parent_id = "
+        "g.id), (select count(*) from goods s where s.Goods_class = g.id) from goods_group g order by g.id"));
     while (classes.next()) {
-        m_classes[key(classes.value(1).toString())] << classes.value(0);
-        if (classes.value(2).toInt() == 0) {
-            m_leafClasses.insert(classes.value(0).toLongLong());
+        const qint64 id = classes.value(0).toLongLong();
+        const QString name = key(classes.value(1).toString());
+        m_classes[name] << classes.value(0);
+        const qint64 parent = classes.value(2).toLongLong();
+        if (parent == -1) {
+            m_rootClass = id;
+        }
+        m_classChildren.insert(QString::number(parent) + '|' + name, id);
+        if (classes.value(3).toInt() == 0) {
+            m_leafClasses.insert(id);
+        }
+        if (classes.value(4).toInt() > 0) {
+            m_classesWithGoods.insert(id);
         }
     }
     m_lookupsLoaded = true;
@@ -290,9 +310,10 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
         if (field == all.cend() || (field->cost && !m_seesCost)) {
             continue;
         }
-        // What a CSV export guarded against formulas is read as written; a
-        // workbook's texts are texts already.
-        const QString text = (m_csv ? SpreadsheetWriter::unguarded(cells[c]) : cells[c]).trimmed();
+        // The apostrophe a CSV export puts before a formula's first
+        // character is taken off, also from a workbook a spreadsheet
+        // program saved that file into, where it is part of the text.
+        const QString text = SpreadsheetWriter::unguarded(cells[c].trimmed());
         if (text.isEmpty()) {
             continue;
         }
@@ -333,17 +354,9 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
                 break;
             }
             case Field::Class: {
-                const QVariantList ids = m_classes.value(key(text));
-                if (ids.isEmpty()) {
-                    return QStringLiteral("找不到商品分类[%1]").arg(text);
+                if (const QString refused = checkClass(text, record); !refused.isEmpty()) {
+                    return refused;
                 }
-                if (ids.size() > 1) {
-                    return QStringLiteral("有多个商品分类叫[%1]").arg(text);
-                }
-                if (!m_leafClasses.contains(ids.first().toLongLong())) {
-                    return QStringLiteral("只能选择最末一级的商品类别: %1").arg(text);
-                }
-                record.insert(field->name, ids.first());
                 break;
             }
             case Field::Text: {
@@ -379,7 +392,7 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
         if (!missing.isEmpty()) {
             return QStringLiteral("请填写[%1]").arg(missing.join(','));
         }
-        if (!record.contains("Goods_class")) {
+        if (!record.contains("Goods_class") && !record.contains(kNewClass)) {
             // As the book is now: another workstation may have given the
             // class sub-classes since the import was aimed at it.
             if (!m_leafClasses.contains(m_targetGroup.toLongLong())) {
@@ -388,6 +401,8 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
             }
             record.insert("Goods_class", m_targetGroup);
         }
+        // Without a total it follows quantity and price, as in the editor;
+        // a total given stays, as one typed into the editor after them does.
         if (!record.contains("Default_TotalPrice") && record.contains("Default_Qty") &&
             record.contains("Default_price")) {
             record.insert("Default_TotalPrice",
@@ -395,11 +410,84 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
                               record.value("Default_Qty").toDouble() * record.value("Default_price").toDouble(), 2));
         }
     } else {
-        record.insert("GroupClass", m_targetGroup);
+        record.insert(MasterColumns::groupField(m_kind), m_targetGroup);
     }
     if (!code.isEmpty() && m_codesInBook.contains(code)) {
         return QStringLiteral("编号[%1]已经存在").arg(code);
     }
+    // A spreadsheet that read "00001" as a number gives back 1: the same
+    // record again, not a new one.
+    if (const QString existing = m_codesByNumber.value(withoutLeadingZeros(code));
+        !code.isEmpty() && !existing.isEmpty()) {
+        return QStringLiteral("编码[%1]与已有的编码[%2]只差前面的0").arg(code, existing);
+    }
+    return QString();
+}
+
+QString MasterImport::withoutLeadingZeros(const QString& code) {
+    qsizetype i = 0;
+    while (i < code.size() && code.at(i) == '0') {
+        ++i;
+    }
+    return code.mid(i);
+}
+
+QString MasterImport::checkClass(const QString& text, QVariantMap& record) {
+    QStringList path;
+    for (const QString& part : text.split('/')) {
+        if (!part.trimmed().isEmpty()) {
+            path << part.trimmed();
+        }
+    }
+    if (path.isEmpty()) {
+        return QStringLiteral("找不到商品分类[%1]").arg(text);
+    }
+    const auto child = [this](qint64 parent, const QString& name) {
+        return m_classChildren.value(QString::number(parent) + '|' + key(name), -1);
+    };
+    qint64 id = -1;
+    if (path.size() == 1) {
+        // A name alone: the one class of that name, wherever it is.
+        const QVariantList ids = m_classes.value(key(path.first()));
+        if (ids.size() > 1) {
+            return QStringLiteral("有多个商品分类叫[%1]").arg(text);
+        }
+        id = ids.isEmpty() ? -1 : ids.first().toLongLong();
+    } else {
+        // A path from the top class down, which may name the top class too.
+        if (child(m_rootClass, path.first()) < 0 &&
+            m_classes.value(key(path.first())).contains(QVariant(m_rootClass))) {
+            path.removeFirst();
+        }
+        id = m_rootClass;
+        for (const QString& part : path) {
+            id = id < 0 ? -1 : child(id, part);
+        }
+    }
+    if (id < 0) {
+        if (!m_createsClasses) {
+            return QStringLiteral("找不到商品分类[%1]").arg(text);
+        }
+        // Made by the write: the classes of the path that are missing go
+        // under the last one that exists, which must hold no goods.
+        qint64 at = m_rootClass;
+        for (const QString& part : path) {
+            const qint64 next = child(at, part);
+            if (next < 0) {
+                break;
+            }
+            at = next;
+        }
+        if (at != m_rootClass && m_classesWithGoods.contains(at)) {
+            return QStringLiteral("商品分类[%1]里已有商品，不能在它下面增加分类").arg(text);
+        }
+        record.insert(kNewClass, path.join('/'));
+        return QString();
+    }
+    if (!m_leafClasses.contains(id)) {
+        return QStringLiteral("只能选择最末一级的商品类别: %1").arg(text);
+    }
+    record.insert(QStringLiteral("Goods_class"), id);
     return QString();
 }
 
@@ -417,19 +505,23 @@ MasterImport::Plan MasterImport::checkAgain(const SpreadsheetReader::Sheet& shee
 
 MasterImport::Plan MasterImport::checkRows(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping) {
     m_fields = fields();
-    m_csv = sheet.format != QLatin1String("XLSX");
     Plan plan;
     QSet<QString> inFile;
+    QHash<QString, QString> inFileByNumber;
     const QString codeField = MasterColumns::codeField(m_kind);
     for (int r = 1; r < sheet.rows.size(); ++r) {
         QVariantMap record;
         QString reason = checkRow(sheet.rows[r], mapping, record);
         const QString code = record.value(codeField).toString();
         if (reason.isEmpty() && !code.isEmpty()) {
+            const QString earlier = inFileByNumber.value(withoutLeadingZeros(code));
             if (inFile.contains(code)) {
                 reason = QStringLiteral("编号[%1]在文件中出现了不止一次").arg(record.value(codeField).toString());
+            } else if (!earlier.isEmpty()) {
+                reason = QStringLiteral("编码[%1]与文件中前面的编码[%2]只差前面的0").arg(code, earlier);
             } else {
                 inFile.insert(code);
+                inFileByNumber.insert(withoutLeadingZeros(code), code);
             }
         }
         if (reason.isEmpty()) {
@@ -439,6 +531,34 @@ MasterImport::Plan MasterImport::checkRows(const SpreadsheetReader::Sheet& sheet
             plan.refused << Refusal{sheet.rowNumbers.value(r), reason};
         }
     }
+    // Classes made for the rows: one that another row's path goes below
+    // takes no goods itself.
+    QSet<QString> made;
+    for (const QVariantMap& record : std::as_const(plan.accepted)) {
+        if (record.contains(kNewClass)) {
+            made.insert(key(record.value(kNewClass).toString()));
+        }
+    }
+    for (int i = 0; i < plan.accepted.size();) {
+        const QString path = key(plan.accepted[i].value(kNewClass).toString());
+        const bool holdsClasses = !path.isEmpty() && std::any_of(made.cbegin(), made.cend(), [&](const QString& p) {
+            return p.startsWith(path + '/');
+        });
+        if (holdsClasses) {
+            plan.refused << Refusal{
+                plan.acceptedRowNumbers[i],
+                QStringLiteral("只能选择最末一级的商品类别: %1").arg(plan.accepted[i].value(kNewClass).toString())};
+            plan.accepted.removeAt(i);
+            plan.acceptedRowNumbers.removeAt(i);
+        } else {
+            if (!path.isEmpty() && !plan.newClasses.contains(plan.accepted[i].value(kNewClass).toString())) {
+                plan.newClasses << plan.accepted[i].value(kNewClass).toString();
+            }
+            ++i;
+        }
+    }
+    std::sort(plan.refused.begin(), plan.refused.end(),
+              [](const Refusal& a, const Refusal& b) { return a.rowNumber < b.rowNumber; });
     return plan;
 }
 
@@ -481,7 +601,35 @@ int MasterImport::write(const Plan& plan) {
              {"t", counterTable},
              {"f", counterField}});
     }
+    // Missing classes first, by their paths, each under the one before.
+    QHash<QString, qint64> madeClasses;  // path key -> id
+    const auto classOf = [&](const QString& path) {
+        qint64 at = m_rootClass;
+        QString soFar;
+        for (const QString& part : path.split('/')) {
+            soFar += '/' + key(part);
+            if (const auto made = madeClasses.constFind(soFar); made != madeClasses.constEnd()) {
+                at = made.value();
+                continue;
+            }
+            if (const qint64 existing = m_classChildren.value(QString::number(at) + '|' + key(part), -1);
+                existing >= 0) {
+                at = existing;
+                continue;
+            }
+            m_db.execute(QStringLiteral("insert into goods_group (Class_name, Parent_id, ico_no) values (:n, :p, 0)"),
+                         {{"n", part}, {"p", at}});
+            at = m_db.scalar(QStringLiteral("select max(id) from goods_group where Parent_id=:p and Class_name=:n"),
+                             {{"p", at}, {"n", part}})
+                     .toLongLong();
+            madeClasses.insert(soFar, at);
+        }
+        return at;
+    };
     for (QVariantMap record : plan.accepted) {
+        if (record.contains(kNewClass)) {
+            record.insert(QStringLiteral("Goods_class"), classOf(record.take(kNewClass).toString()));
+        }
         if (record.value(codeField).toString().isEmpty()) {
             // A code typed into an editor ahead of the counter is skipped.
             QString code;

@@ -18,9 +18,13 @@ class Database;
 // and the editors use, or the field names); every row is checked with the
 // editors' rules before anything is written: a code taken by the
 // numbering rules when the row has none, a code already in the book or
-// twice in the file refused, units, classes and suppliers found by name,
-// numbers read as numbers, texts within their columns' sizes. The accepted
-// rows are then written in one transaction: all of them, or none.
+// twice in the file refused, and so is one that differs from such a code
+// only by leading zeros (a spreadsheet program reads "00001" as 1); units
+// and suppliers found by name, goods classes by name or by path; numbers
+// read as numbers, texts within their columns' sizes, the apostrophe that
+// guards formula-like text in a CSV export taken off. The accepted rows
+// are then written in one transaction, with the classes they need made
+// first when asked: all of them, or none.
 class MasterImport {
 public:
     struct Refusal {
@@ -31,6 +35,9 @@ public:
         QList<QVariantMap> accepted;  // field -> value, ready to write
         QList<int> acceptedRowNumbers;
         QList<Refusal> refused;
+        // Goods classes the write makes first, by path ("门窗/五金"), when
+        // missing classes are made (setCreatesClasses).
+        QStringList newClasses;
     };
 
     MasterImport(Database& db, const Clock& clock, const QString& userName, MasterKind kind);
@@ -42,6 +49,11 @@ public:
     void setTargetGroup(const QVariant& groupId);
     // Whether the purchase price may be read (the right to see costs).
     void setSeesCost(bool sees) { m_seesCost = sees; }
+    // Whether a goods class the file names by a path that does not exist
+    // ("门窗/五金", from the top class down) is made by the write, in its
+    // transaction, rather than the row refused.
+    void setCreatesClasses(bool creates) { m_createsClasses = creates; }
+    bool createsClasses() const { return m_createsClasses; }
 
     // For each column of `header`, the field it fills, or empty when none:
     // by caption or field name, without regard to case or spaces; a field
@@ -84,6 +96,11 @@ private:
     QList<Field> fields() const;
     // Empty when the row may go in; else why not. `record` gets the values.
     QString checkRow(const QStringList& cells, const QStringList& mapping, QVariantMap& record);
+    // The class a goods row names by name or by path: its id in `record`,
+    // or the path of classes still to make; empty when it may go in.
+    QString checkClass(const QString& text, QVariantMap& record);
+    // The existing code that `code` differs from only by leading zeros.
+    static QString withoutLeadingZeros(const QString& code);
     void loadLookups();
     Plan checkRows(const SpreadsheetReader::Sheet& sheet, const QStringList& mapping);
 
@@ -97,10 +114,14 @@ private:
     QHash<QString, QStringList> m_unitByName;  // name or code -> codes
     QHash<QString, QStringList> m_suppliers;   // code, company, person, "company(person)" -> codes
     QHash<QString, QVariantList> m_classes;    // name -> ids
+    QHash<QString, qint64> m_classChildren;    // parent id + '|' + name -> id
     QSet<qint64> m_leafClasses;
+    QSet<qint64> m_classesWithGoods;
+    qint64 m_rootClass = 1;
+    bool m_createsClasses = false;
     QSet<QString> m_codesInBook;
+    QHash<QString, QString> m_codesByNumber;  // code without leading zeros -> code
     bool m_lookupsLoaded = false;
     QHash<QString, int> m_textSizes;  // field (lower case) -> characters
     QList<Field> m_fields;            // fields() for the check under way
-    bool m_csv = false;               // the sheet came from a CSV file
 };

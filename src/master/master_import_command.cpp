@@ -51,6 +51,9 @@ int run(AppContext& context, PermissionChecker& permissions, GroupedDirectory& d
             .arg(written)
             .arg(MasterColumns::recordWord(kind),
                  plan.refused.isEmpty() ? QString() : QStringLiteral("，%1 行不能导入").arg(plan.refused.size()));
+    if (written > 0 && !plan.newClasses.isEmpty()) {
+        said += QStringLiteral("\n新建了商品分类：%1").arg(plan.newClasses.join(QStringLiteral("、")));
+    }
     // Rows another user's work refused since the preview was shown: named,
     // as the preview named the others.
     QSet<int> shown;

@@ -9,13 +9,13 @@
 #include "platform/prompter.h"
 
 namespace {
-// Customers and suppliers speak the same texts.
+// Customers, suppliers and order customers speak the same texts.
 GroupedDirectorySetup partnerGroups(const PartnerSide& side) {
     GroupedDirectorySetup s;
     s.groupTable = side.groupTable;
     s.recordTable = side.recordTable;
     s.recordKeys = {QStringLiteral("ID")};
-    s.groupField = QStringLiteral("GroupClass");
+    s.groupField = side.groupField;
     s.recordOrder = QStringLiteral("Corp_code desc");
     s.rootTypeField = QStringLiteral("CorpType");
     s.rootRefusedFirst = true;
@@ -55,10 +55,20 @@ bool PartnerDirectory::addRecord() {
     // The code is drawn now: a record cancelled later leaves a gap.
     const QString code = Numbering(m_db, m_clock).GetAutoIncrementID("customer_provider", "corp_code", false);
     records().append();
-    records().setValue("GroupClass", focusedGroup());
+    records().setValue(m_side.groupField, focusedGroup());
     records().setValue("Corp_code", code);
     m_modified = true;
     return true;
+}
+
+QStringList PartnerDirectory::usesOf(const QString& code) {
+    QStringList uses;
+    QSqlQuery q = m_db.query(m_side.useSql, {{"code", code}});
+    while (q.next()) {
+        uses << (m_side.useShowsName ? (q.value(0).toString() + ' ' + q.value(1).toString()).trimmed()
+                                     : q.value(0).toString());
+    }
+    return uses;
 }
 
 void PartnerDirectory::checkCodes() {
@@ -99,12 +109,7 @@ void PartnerDirectory::checkCodes() {
         // A code that other records name is not changed under them.
         const QString was = isNew ? QString() : rows.originalValue(r, "Corp_code").toString();
         if (!isNew && was != code) {
-            QStringList uses;
-            QSqlQuery q = m_db.query(m_side.useSql, {{"code", was}});
-            while (q.next()) {
-                uses << (m_side.useShowsName ? q.value(0).toString() + ' ' + q.value(1).toString()
-                                             : q.value(0).toString());
-            }
+            const QStringList uses = usesOf(was);
             if (!uses.isEmpty()) {
                 rows.setCurrentRow(r);
                 throw UserError(
@@ -122,7 +127,7 @@ void PartnerDirectory::saveRecord() {
     Dataset& rows = records();
     // A customer's price table goes with its code when the code changes.
     QList<QPair<QString, QString>> moved;
-    if (m_side.recordTable == QLatin1String("Client")) {
+    if (m_side.isClients()) {
         for (int r = 0; r < rows.rowCount(); ++r) {
             if (rows.rowStatus(r) != Dataset::RowStatus::Modified) {
                 continue;
@@ -170,10 +175,7 @@ bool PartnerDirectory::deleteRecords(const QList<int>& rows) {
     // Every selected record is checked, not only the focused one.
     QStringList uses;
     for (int row : rows) {
-        QSqlQuery q = m_db.query(m_side.useSql, {{"code", records().originalValue(row, "Corp_code")}});
-        while (q.next()) {
-            uses << (m_side.useShowsName ? q.value(0).toString() + ' ' + q.value(1).toString() : q.value(0).toString());
-        }
+        uses << usesOf(records().originalValue(row, "Corp_code").toString());
     }
     if (!uses.isEmpty()) {
         m_prompter.inform(m_side.useHead + '\n' + uses.join('\n'));
@@ -192,7 +194,7 @@ bool PartnerDirectory::deleteRecords(const QList<int>& rows) {
         records().applyUpdates();
         // A deleted customer's price table goes with it, so that a customer
         // given the code later starts from the standard prices.
-        if (m_side.recordTable == QLatin1String("Client")) {
+        if (m_side.isClients()) {
             for (qsizetype from = 0; from < codes.size(); from += 500) {
                 QVariantMap params;
                 const QString in = Database::bindList(QStringLiteral("c"), codes.mid(from, 500), &params);

@@ -11,7 +11,7 @@ class Clock;
 class Database;
 class Prompter;
 
-// The rules of a customer or supplier book: records of the focused group
+// The rules of a customer, supplier or order-customer book: records of the focused group
 // (the root shows all), adding, editing with cached updates, deleting with
 // the use check, the group tree with its invariants, moving records and
 // groups, and picking.
@@ -67,6 +67,8 @@ private:
     // stays as it is; throws UserError naming the code before anything is
     // written.
     void checkCodes();
+    // The documents or goods that name a code, one line each.
+    QStringList usesOf(const QString& code);
 
     Database& m_db;
     const Clock& m_clock;

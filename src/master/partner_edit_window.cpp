@@ -15,68 +15,8 @@
 #include "ui/field_binder.h"
 #include "ui/style_holder.h"
 
-namespace {
-struct Field {
-    const char* name;
-    const char* caption;
-    bool memo;
-};
-struct Group {
-    const char* title;
-    QList<Field> left;
-    QList<Field> right;
-};
-
-QList<Group> customerLayout() {
-    return {{"基本资料",
-             {{"Corp_code", "客户编号", false},
-              {"Corp_name", "酒店名称", false},
-              {"Linkman_name", "客户姓名", false},
-              {"China_Linkman_name", "国内联系人", false},
-              {"QQ", "QQ", false},
-              {"Linkman_country", "国家", false},
-              {"Linkman_Email", "E-MAIL", false}},
-             {{"LinkMan_Telephone", "国内电话", false},
-              {"Linkman_foreign_telephone", "国外电话", false},
-              {"Linkman_Fax", "传真", false},
-              {"Linkman_postalcode", "邮编", false}}},
-            {"酒店资料",
-             {{"recipients", "收件人名称", false},
-              {"Corp_name", "酒店名称", false},
-              {"Linkman_foreign_telephone", "酒店电话", false},
-              {"Corp_address", "酒店地址", true}},
-             {}},
-            {"备注", {{"remark", "", true}}, {}}};
-}
-
-QList<Group> supplierLayout() {
-    return {{"基本资料",
-             {{"Corp_code", "供应商编号", false},
-              {"provider_name", "姓名", false},
-              {"provider_Linkman1", "联系人(1)", false},
-              {"provider_Linkman2", "联系人(2)", false},
-              {"provider_Telephone", "座机", false},
-              {"provider_QQ", "QQ", false}},
-             {{"provider_mobile", "手机", false},
-              {"provider_Linkman1_Tel", "电话(1)", false},
-              {"provider_Linkman2_Tel", "电话(2)", false},
-              {"provider_Fax", "传真", false}}},
-            {"帐户资料",
-             {{"provider_BankUserName", "开户姓名", false},
-              {"provider_BankNo1", "帐号(1)", false},
-              {"provider_BankNo2", "帐号(2)", false},
-              {"provider_Send_Tel", "始发电话", false},
-              {"provider_Receipt_Tel", "到站电话", false},
-              {"provider_Corp_Name", "公司名称", false},
-              {"provider_Corp_Address", "公司地址", true}},
-             {}},
-            {"备注", {{"remark", "", true}}, {}}};
-}
-}  // namespace
-
 PartnerEditWindow::PartnerEditWindow(AppContext& context, PartnerDirectory& directory, QWidget* parent)
     : BaseWindow(context, directory.side().editWindow, parent), m_directory(directory) {
-    const bool customers = directory.side().recordTable == QLatin1String("Client");
     setWindowTitle(directory.side().editCaption);
     setStyleSheet(StyleHolder::editorStyleSheet() + StyleHolder::layoutGroupStyleSheet(StyleHolder::LayoutWeb));
     auto* binder = new FieldBinder(&directory.records(), this);
@@ -84,19 +24,19 @@ PartnerEditWindow::PartnerEditWindow(AppContext& context, PartnerDirectory& dire
             [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
     connect(&directory.records(), &Dataset::fieldChanged, this, [this] { m_directory.markModified(); });
     auto* layout = new QVBoxLayout(this);
-    for (const Group& g : customers ? customerLayout() : supplierLayout()) {
+    for (const PartnerEditGroup& g : directory.side().editLayout) {
         auto* box = new QGroupBox(QString::fromUtf8(g.title), this);
         auto* grid = new QGridLayout(box);
         int column = 0;
-        for (const QList<Field>& side : {g.left, g.right}) {
+        for (const QList<PartnerEditField>& side : {g.left, g.right}) {
             int row = 0;
-            for (const Field& f : side) {
+            for (const PartnerEditField& f : side) {
                 QWidget* editor = f.memo ? static_cast<QWidget*>(new MemoEdit(box)) : new QLineEdit(box);
                 if (f.memo) {
                     editor->setMaximumHeight(64);
                 }
                 binder->bind(editor, QString::fromLatin1(f.name));
-                if (QString::fromLatin1(f.name) == QLatin1String("Corp_code")) {
+                if (QString::fromLatin1(f.name).compare(QLatin1String("Corp_code"), Qt::CaseInsensitive) == 0) {
                     editor->setStyleSheet(QStringLiteral("background: #FFFFE1;"));
                 }
                 m_editors.append({QString::fromLatin1(f.name), editor});
@@ -127,7 +67,7 @@ PartnerEditWindow::PartnerEditWindow(AppContext& context, PartnerDirectory& dire
     connect(cancelButton, &QPushButton::clicked, cancel, &QAction::trigger);
     buttons->addWidget(saveButton);
     buttons->addWidget(cancelButton);
-    if (!customers) {
+    if (directory.side().isSuppliers()) {
         auto* print = new QPushButton(QStringLiteral("打印"), this);
         connect(print, &QPushButton::clicked, this, [this] { actions().guard([this] { printSheet(); }); });
         buttons->addWidget(print);

@@ -4,7 +4,7 @@
 
 class PartnerDirectory;
 
-// "客户档案管理" / "供应商档案": the list's current record in editors. "保存"
+// "客户档案管理" / "供应商档案" / "订单客户档案": the list's current record in editors. "保存"
 // writes the cached changes, "取消" drops them, closing asks.
 class PartnerEditWindow : public BaseWindow {
     Q_OBJECT

@@ -24,7 +24,7 @@
 PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& side, QWidget* parent)
     : BaseWindow(context, side.listWindow, parent),
       m_directory(context.data().main(), context.clock(), context.prompter(), side),
-      m_customers(side.recordTable == QLatin1String("Client")),
+      m_customers(side.isClients()),
       m_grid(new DataGrid(this)),
       m_search(new QLineEdit(this)),
       m_status(new QLabel(PartnerDirectory::restingStatus(), this)),
@@ -61,7 +61,7 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
         }
     };
 
-    auto add = [this](const char* name, const char* caption, std::function<void()> handler) {
+    auto add = [this](const char* name, const QByteArray& caption, std::function<void()> handler) {
         return actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), std::move(handler));
     };
     QAction* select = add("Action_Select", "选择", [this] {
@@ -76,13 +76,20 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
             setResult(m_directory.chosenCode().isEmpty() ? QDialog::Rejected : QDialog::Accepted);
         }
     });
-    QAction* create = add("Action_AddCustomer", m_customers ? "新建客户" : "新建供应商", [this] { addRecord(); });
-    QAction* edit = add("Action_EditCustomer", m_customers ? "修改客户" : "修改供应商", [this] { editRecord(); });
-    QAction* remove = add("Action_DeleteCustomer", m_customers ? "删除客户" : "删除供应商",
-                          [this] { m_directory.deleteRecords(m_grid->selectedRows()); });
+    const QByteArray word = side.recordWord().toUtf8();
+    QAction* create = add("Action_AddCustomer", "新建" + word, [this] { addRecord(); });
+    QAction* edit = add("Action_EditCustomer", "修改" + word, [this] { editRecord(); });
+    QAction* remove =
+        add("Action_DeleteCustomer", "删除" + word, [this] { m_directory.deleteRecords(m_grid->selectedRows()); });
     add("Action_SaveCustomer", "保存客户", {})->setEnabled(false);
-    QAction* prices = add("Action_CustomerPrice", "单价表", [this] { customerPrices(); });
-    add("Action_OrderFormList", "订货记录", {});
+    // The order customers have no price tables; their orders are the
+    // order forms' list.
+    QAction* prices = kind() == MasterKind::OrderCustomers
+                          ? nullptr
+                          : add("Action_CustomerPrice", "单价表", [this] { customerPrices(); });
+    if (prices) {
+        add("Action_OrderFormList", "订货记录", {});
+    }
     QAction* labels = m_customers ? add("Action1", "打印地址", [this] { printLabels(); }) : nullptr;
     QAction* exporting = add("Action_Export", "导出", [this] {
         const QString file = chooseExportFile();
@@ -187,8 +194,8 @@ QList<GridColumn> PartnerListWindow::columns() const {
         out << GridColumn::make(c.field, c.caption, c.width);
     }
     out << GridColumn::make("ID", "ID").hidden();
-    if (m_customers) {
-        out << GridColumn::make("GroupClass", "GroupClass").hidden();
+    if (!m_directory.side().isSuppliers()) {
+        out << GridColumn::make(m_directory.side().groupField, m_directory.side().groupField).hidden();
     }
     return out;
 }
@@ -209,7 +216,7 @@ void PartnerListWindow::open() {
     m_select->setVisible(m_mode == 1);
     m_grid->setDataset(&m_directory.records());
     m_grid->setColumns(columns());
-    if (m_customers) {
+    if (!m_directory.side().isSuppliers()) {
         m_grid->setFooter({FooterSummary::count("Corp_code", QStringLiteral("0 条记录"))});
     }
     m_grid->setInitialSort("Corp_code", Qt::DescendingOrder);
@@ -254,7 +261,7 @@ void PartnerListWindow::addRecord() {
         // The new record takes its place in the list's order.
         m_grid->resort();
     }
-    if (m_customers && m_mode == 1 && saved) {
+    if (m_directory.side().pickOnSave && m_mode == 1 && saved) {
         m_directory.pick(m_directory.records().currentRow());
         accept();
     }

@@ -13,7 +13,7 @@ class QLineEdit;
 class QPushButton;
 class TreeList;
 
-// "客户档案管理" / "供应商管理": the group tree and the records of the focused
+// "客户档案管理" / "供应商管理" / "订单客户管理": the group tree and the records of the focused
 // group, in manage mode or in pick mode (mode 1) for a caller.
 class PartnerListWindow : public BaseWindow {
     Q_OBJECT
@@ -57,7 +57,7 @@ protected:
 private:
     void open();
     QList<GridColumn> columns() const;
-    MasterKind kind() const { return m_customers ? MasterKind::Customers : MasterKind::Suppliers; }
+    MasterKind kind() const { return m_directory.side().kind; }
     void addRecord();
     void editRecord();
     void printLabels();
@@ -66,7 +66,7 @@ private:
 
     PartnerDirectory m_directory;
     int m_mode = 0;
-    bool m_customers;
+    bool m_customers;  // the quotations' customers: price tables and labels
     DataGrid* m_grid;
     QLineEdit* m_search;
     QLabel* m_status;

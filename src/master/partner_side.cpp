@@ -2,8 +2,10 @@
 
 const PartnerSide& PartnerSide::customers() {
     static const PartnerSide side{
+        MasterKind::Customers,
         QStringLiteral("Client"),
         QStringLiteral("Client_group"),
+        QStringLiteral("GroupClass"),
         QStringLiteral("Form_Client_List"),
         QStringLiteral("Form_Client_Edit"),
         QStringLiteral("客户档案管理"),
@@ -16,14 +18,35 @@ const PartnerSide& PartnerSide::customers() {
         QStringLiteral("增加客户类别"),
         QStringLiteral("请输入客户类别名称："),
         true,
-        QStringLiteral("客户编码")};
+        QStringLiteral("客户编码"),
+        {{"基本资料",
+          {{"Corp_code", "客户编号"},
+           {"Corp_name", "酒店名称"},
+           {"Linkman_name", "客户姓名"},
+           {"China_Linkman_name", "国内联系人"},
+           {"QQ", "QQ"},
+           {"Linkman_country", "国家"},
+           {"Linkman_Email", "E-MAIL"}},
+          {{"LinkMan_Telephone", "国内电话"},
+           {"Linkman_foreign_telephone", "国外电话"},
+           {"Linkman_Fax", "传真"},
+           {"Linkman_postalcode", "邮编"}}},
+         {"酒店资料",
+          {{"recipients", "收件人名称"},
+           {"Corp_name", "酒店名称"},
+           {"Linkman_foreign_telephone", "酒店电话"},
+           {"Corp_address", "酒店地址", true}},
+          {}},
+         {"备注", {{"remark", "", true}}, {}}}};
     return side;
 }
 
 const PartnerSide& PartnerSide::suppliers() {
     static const PartnerSide side{
+        MasterKind::Suppliers,
         QStringLiteral("Provider"),
         QStringLiteral("Provider_group"),
+        QStringLiteral("GroupClass"),
         QStringLiteral("Form_Provider_List"),
         QStringLiteral("Form_Provider_Edit"),
         QStringLiteral("供应商管理"),
@@ -36,6 +59,55 @@ const PartnerSide& PartnerSide::suppliers() {
         QStringLiteral("增加类别"),
         QStringLiteral("请输入类别名称："),
         false,
-        QStringLiteral("供应商编码")};
+        QStringLiteral("供应商编码"),
+        {{"基本资料",
+          {{"Corp_code", "供应商编号"},
+           {"provider_name", "姓名"},
+           {"provider_Linkman1", "联系人(1)"},
+           {"provider_Linkman2", "联系人(2)"},
+           {"provider_Telephone", "座机"},
+           {"provider_QQ", "QQ"}},
+          {{"provider_mobile", "手机"},
+           {"provider_Linkman1_Tel", "电话(1)"},
+           {"provider_Linkman2_Tel", "电话(2)"},
+           {"provider_Fax", "传真"}}},
+         {"帐户资料",
+          {{"provider_BankUserName", "开户姓名"},
+           {"provider_BankNo1", "帐号(1)"},
+           {"provider_BankNo2", "帐号(2)"},
+           {"provider_Send_Tel", "始发电话"},
+           {"provider_Receipt_Tel", "到站电话"},
+           {"provider_Corp_Name", "公司名称"},
+           {"provider_Corp_Address", "公司地址", true}},
+          {}},
+         {"备注", {{"remark", "", true}}, {}}}};
+    return side;
+}
+
+const PartnerSide& PartnerSide::orderCustomers() {
+    static const PartnerSide side{
+        MasterKind::OrderCustomers,
+        QStringLiteral("customer_provider"),
+        QStringLiteral("customer_group"),
+        QStringLiteral("Customer_Group"),
+        QStringLiteral("Form_Order_Customer_List"),
+        QStringLiteral("Form_Order_Customer_Edit"),
+        QStringLiteral("订单客户管理"),
+        QStringLiteral("订单客户档案"),
+        {QStringLiteral("Corp_code"), QStringLiteral("Corp_name"), QStringLiteral("boss_name"),
+         QStringLiteral("Boss_mobile"), QStringLiteral("Corp_telephone")},
+        QStringLiteral("select Order_Form_Code, Link_man from Dusmere_Order_Form_head where corp_code=:code order by "
+                       "Order_Form_Code"),
+        QStringLiteral("该客户已经被收据（订单）使用，不能删除。如果要删除该客户请先删除以下收据："),
+        true,
+        QStringLiteral("增加客户类别"),
+        QStringLiteral("请输入客户类别名称："),
+        true,
+        QStringLiteral("客户编号"),
+        {{"基本资料",
+          {{"Corp_code", "客户编号"}, {"Corp_name", "客户名称"}, {"Corp_telephone", "电话"}},
+          {{"boss_name", "老板"}, {"Boss_mobile", "老板手机"}}},
+         {"地址", {{"Corp_address", "", true}}, {}},
+         {"备注", {{"remark", "", true}}, {}}}};
     return side;
 }

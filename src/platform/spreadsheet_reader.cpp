@@ -2,6 +2,7 @@
 
 #include <zip.h>
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -289,15 +290,22 @@ void parseStream(Workbook& book, const QString& part, const std::function<void(Q
 struct WorkbookParts {
     QString sheet;
     QString sharedStrings;  // empty when the workbook has none
+    QString styles;         // empty when the workbook has none
+    bool date1904 = false;  // day 0 is 1904-01-01, as old Mac workbooks count
 };
 
 WorkbookParts workbookParts(Workbook& book) {
+    WorkbookParts parts;
     QString relationId;
     {
         QXmlStreamReader xml(book.whole(QStringLiteral("xl/workbook.xml"), kMaxIndexPartBytes));
         while (!xml.atEnd() && relationId.isEmpty()) {
             xml.readNext();
             refuseDeclarations(book, QStringLiteral("xl/workbook.xml"), xml);
+            if (xml.tokenType() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("workbookPr")) {
+                const QStringView d = xml.attributes().value(QLatin1String("date1904"));
+                parts.date1904 = d == QLatin1String("1") || d == QLatin1String("true");
+            }
             if (xml.tokenType() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("sheet")) {
                 for (const QXmlStreamAttribute& a : xml.attributes()) {
                     if (a.name() == QLatin1String("id")) {
@@ -310,7 +318,6 @@ WorkbookParts workbookParts(Workbook& book) {
     const auto partOf = [](const QString& target) {
         return target.startsWith('/') ? target.mid(1) : QStringLiteral("xl/") + target;
     };
-    WorkbookParts parts;
     const QString rels = QStringLiteral("xl/_rels/workbook.xml.rels");
     if (book.has(rels)) {
         QXmlStreamReader xml(book.whole(rels, kMaxIndexPartBytes));
@@ -330,6 +337,8 @@ WorkbookParts workbookParts(Workbook& book) {
             } else if (a.value(QLatin1String("Type")).endsWith(QLatin1String("/sharedStrings")) &&
                        parts.sharedStrings.isEmpty()) {
                 parts.sharedStrings = partOf(target);
+            } else if (a.value(QLatin1String("Type")).endsWith(QLatin1String("/styles")) && parts.styles.isEmpty()) {
+                parts.styles = partOf(target);
             }
         }
     }
@@ -345,7 +354,90 @@ WorkbookParts workbookParts(Workbook& book) {
     if (!book.has(parts.sharedStrings)) {
         parts.sharedStrings.clear();
     }
+    if (parts.styles.isEmpty() || !book.has(parts.styles)) {
+        parts.styles = QStringLiteral("xl/styles.xml");
+    }
+    if (!book.has(parts.styles)) {
+        parts.styles.clear();
+    }
     return parts;
+}
+
+// Whether a number format shows a date: Excel's own date formats (those
+// of Chinese, Japanese and Korean Excel included), or a format of the
+// workbook's own with a year or day in it outside quoted text.
+bool isDateFormat(int id, const QString& code) {
+    if ((id >= 14 && id <= 17) || id == 22 || (id >= 27 && id <= 36) || (id >= 50 && id <= 58)) {
+        return true;
+    }
+    bool quoted = false;
+    bool bracket = false;
+    for (qsizetype i = 0; i < code.size(); ++i) {
+        const QChar c = code.at(i).toLower();
+        if (quoted) {
+            quoted = c != '"';
+        } else if (bracket) {
+            bracket = c != ']';
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == '[') {
+            bracket = true;
+        } else if (c == '\\' || c == '_' || c == '*') {
+            ++i;  // the next character is shown as it is
+        } else if (c == 'y' || c == 'd') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// For each cell style (the cells' "s"), whether it shows a date.
+QList<bool> dateStyles(Workbook& book, const QString& part) {
+    QList<bool> out;
+    if (part.isEmpty()) {
+        return out;
+    }
+    QHash<int, QString> codes;
+    QList<int> formatIds;
+    bool inCellXfs = false;
+    parseStream(book, part, [&](QXmlStreamReader& xml) {
+        if (xml.isStartElement()) {
+            const QXmlStreamAttributes a = xml.attributes();
+            if (xml.name() == QLatin1String("numFmt")) {
+                codes.insert(a.value(QLatin1String("numFmtId")).toInt(),
+                             a.value(QLatin1String("formatCode")).toString());
+            } else if (xml.name() == QLatin1String("cellXfs")) {
+                inCellXfs = true;
+            } else if (xml.name() == QLatin1String("xf") && inCellXfs && formatIds.size() < 65536) {
+                formatIds << a.value(QLatin1String("numFmtId")).toInt();
+            }
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("cellXfs")) {
+            inCellXfs = false;
+        }
+    });
+    for (const int id : formatIds) {
+        out << isDateFormat(id, codes.value(id));
+    }
+    return out;
+}
+
+// A date cell's number as the date it shows: yyyy-MM-dd, with the time
+// when it has one.
+QString dateText(double serial, bool date1904) {
+    if (!std::isfinite(serial) || serial < 0 || serial > 2958466) {
+        return QString();  // beyond 9999-12-31: shown as the number
+    }
+    const double days = std::floor(serial);
+    // Excel counts 1900-02-29, a day that never was: serials from 61 on
+    // are a day ahead of a plain count from 1899-12-31.
+    const QDate base = date1904 ? QDate(1904, 1, 1) : days >= 61 ? QDate(1899, 12, 30) : QDate(1899, 12, 31);
+    const QDate date = base.addDays(qint64(days));
+    const qint64 seconds = std::llround((serial - days) * 86400.0);
+    if (seconds == 0 || seconds >= 86400) {
+        return date.addDays(seconds >= 86400 ? 1 : 0).toString(QStringLiteral("yyyy-MM-dd"));
+    }
+    return date.toString(QStringLiteral("yyyy-MM-dd ")) +
+           QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("HH:mm:ss"));
 }
 
 // The workbook's shared texts, in order.
@@ -439,6 +531,7 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
     Workbook book(file, limits);
     const WorkbookParts parts = workbookParts(book);
     const QStringList shared = sharedStrings(book, parts.sharedStrings, limits);
+    const QList<bool> dates = dateStyles(book, parts.styles);
 
     Sheet sheet;
     sheet.format = QStringLiteral("XLSX");
@@ -447,6 +540,7 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
     int rowNumber = 0;
     int column = -1;
     QString type;
+    int style = 0;
     QString value;    // <v>
     QString inline_;  // <is><t>…
     bool inValue = false;
@@ -478,6 +572,7 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
                 const int c = columnOfReference(xml.attributes().value(QLatin1String("r")).toString());
                 column = c >= 0 ? c : column + 1;
                 type = xml.attributes().value(QLatin1String("t")).toString();
+                style = xml.attributes().value(QLatin1String("s")).toInt();
                 value.clear();
                 inline_.clear();
                 formula = false;
@@ -524,6 +619,10 @@ SpreadsheetReader::Sheet SpreadsheetReader::readXlsx(const QString& file, const 
                     text = value;
                 } else {
                     text = numberText(value.trimmed());
+                    if (style >= 0 && style < dates.size() && dates[style]) {
+                        const QString date = dateText(value.trimmed().toDouble(), parts.date1904);
+                        text = date.isEmpty() ? text : date;
+                    }
                 }
                 sink.setCell(rowNumber, column, text, cells);
             } else if (name == QLatin1String("row")) {

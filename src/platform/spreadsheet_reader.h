@@ -9,7 +9,8 @@
 // worksheet of an Excel workbook (.xlsx) or a text file of comma-separated
 // values (.csv, UTF-8 or GB18030, found out from the bytes). Every cell
 // comes as the text it shows: a formula's last computed value, a number in
-// its shortest exact form, a merged range's text in its first cell only.
+// its shortest exact form, a date cell as yyyy-MM-dd (with HH:mm:ss when it
+// holds a time), a merged range's text in its first cell only.
 // Whatever the file holds, memory stays bounded: the workbook's parts are
 // decompressed and parsed a piece at a time, and a file beyond the limits
 // (rows, columns, text, decompressed size) is refused with a message

@@ -2,6 +2,7 @@
 
 #include <xlsxwriter.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +35,35 @@ bool startsLikeFormula(const QString& text) {
     return !text.isEmpty() && QStringLiteral("=+-@").contains(text.at(0));
 }
 
+// Apostrophes (`least` of them at least), then a character that starts a
+// formula: what the CSV guard writes and what reading takes one off.
+bool apostrophesBeforeFormula(const QString& text, int least) {
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) == '\'') {
+        ++i;
+    }
+    return i >= least && startsLikeFormula(text.mid(i, 1));
+}
+
+// A date a workbook can hold as one: from 1900 (its first day) to 9999;
+// any other is written as its text.
+bool isDate(const QVariant& v) {
+    const QDate d = v.typeId() == QMetaType::QDate       ? v.toDate()
+                    : v.typeId() == QMetaType::QDateTime ? v.toDateTime().date()
+                                                         : QDate();
+    return d.isValid() && d.year() >= 1900 && d.year() <= 9999;
+}
+
+QDateTime dateTimeOf(const QVariant& v) {
+    return v.typeId() == QMetaType::QDate ? QDateTime(v.toDate(), QTime(0, 0)) : v.toDateTime();
+}
+
+QString dateText(const QVariant& v) {
+    const QDateTime d = dateTimeOf(v);
+    return d.time() == QTime(0, 0) ? d.date().toString(QStringLiteral("yyyy-MM-dd"))
+                                   : d.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 QString numberText(const QVariant& v) {
     if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
         return QString::number(v.toDouble(), 'g', 15);
@@ -53,10 +83,10 @@ QString SpreadsheetWriter::csvField(const QVariant& value) {
     if (value.isNull()) {
         return QString();
     }
-    QString text = isNumber(value) ? numberText(value) : value.toString();
-    if (!isNumber(value) && (startsLikeFormula(text) || text.startsWith('\''))) {
-        // An apostrophe already there is doubled, so that reading back
-        // strips exactly the one added.
+    QString text = isNumber(value) ? numberText(value) : isDate(value) ? dateText(value) : value.toString();
+    if (!isNumber(value) && apostrophesBeforeFormula(text, 0)) {
+        // Apostrophes already there before such a character get one more,
+        // so that reading back strips exactly the one added.
         text.prepend('\'');
     }
     if (text.contains(',') || text.contains('"') || text.contains('\n') || text.contains('\r') || text.contains(';') ||
@@ -68,17 +98,14 @@ QString SpreadsheetWriter::csvField(const QVariant& value) {
 }
 
 QString SpreadsheetWriter::unguarded(const QString& field) {
-    if (field.size() >= 2 && field.at(0) == '\'' && (startsLikeFormula(field.mid(1)) || field.at(1) == '\'')) {
-        return field.mid(1);
-    }
-    return field;
+    return apostrophesBeforeFormula(field, 1) ? field.mid(1) : field;
 }
 
 void SpreadsheetWriter::write(const QString& file, const QStringList& header, const QList<QVariantList>& rows,
-                              const QString& sheetName) {
+                              const QString& sheetName, const QList<Column>& columns) {
     const QString suffix = QFileInfo(file).suffix().toLower();
     if (suffix == QLatin1String("xlsx")) {
-        writeXlsx(file, header, rows, sheetName);
+        writeXlsx(file, header, rows, sheetName, columns);
     } else if (suffix == QLatin1String("csv")) {
         writeCsv(file, header, rows);
     } else {
@@ -151,7 +178,7 @@ QByteArray xlsxText(const QString& text) {
 }  // namespace
 
 void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header, const QList<QVariantList>& rows,
-                                  const QString& sheetName) {
+                                  const QString& sheetName, const QList<Column>& columns) {
     // Written under a work name and renamed once whole.
     // A short name of its own beside the file: no file of the user's is
     // overwritten, and a long file name does not grow too long.
@@ -204,7 +231,24 @@ void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header
     }
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
+    // Texts a spreadsheet keeps as typed, whatever is typed there later.
+    lxw_format* textFormat = workbook_add_format(book);
+    format_set_num_format(textFormat, "@");
+    lxw_format* dateFormat = workbook_add_format(book);
+    format_set_num_format(dateFormat, "yyyy-mm-dd");
+    lxw_format* dateTimeFormat = workbook_add_format(book);
+    format_set_num_format(dateTimeFormat, "yyyy-mm-dd hh:mm:ss");
     lxw_error error = LXW_NO_ERROR;
+    for (int c = 0; c < columns.size() && error == LXW_NO_ERROR; ++c) {
+        const Column& column = columns[c];
+        if (column.widthPixels > 0 || column.text) {
+            error = worksheet_set_column_pixels(sheet, lxw_col_t(c), lxw_col_t(c),
+                                                column.widthPixels > 0 ? uint32_t(column.widthPixels) : 64,
+                                                column.text ? textFormat : nullptr);
+        }
+    }
+    // The captions stay in sight while the rows scroll.
+    worksheet_freeze_panes(sheet, 1, 0);
     for (int c = 0; c < header.size() && error == LXW_NO_ERROR; ++c) {
         error = worksheet_write_string(sheet, 0, lxw_col_t(c), xlsxText(header[c]).constData(), bold);
     }
@@ -217,10 +261,23 @@ void SpreadsheetWriter::writeXlsx(const QString& file, const QStringList& header
             }
             if (isNumber(v)) {
                 error = worksheet_write_number(sheet, lxw_row_t(r + 1), lxw_col_t(c), v.toDouble(), nullptr);
+            } else if (isDate(v)) {
+                const QDateTime d = dateTimeOf(v);
+                lxw_datetime when{d.date().year(), d.date().month(),  d.date().day(),
+                                  d.time().hour(), d.time().minute(), double(d.time().second())};
+                error = worksheet_write_datetime(sheet, lxw_row_t(r + 1), lxw_col_t(c), &when,
+                                                 d.time() == QTime(0, 0) ? dateFormat : dateTimeFormat);
             } else {
-                // A text cell: never read as a formula, whatever it starts with.
-                error = worksheet_write_string(sheet, lxw_row_t(r + 1), lxw_col_t(c),
-                                               xlsxText(v.toString()).constData(), nullptr);
+                // A text cell: never read as a formula, whatever it starts
+                // with. Apostrophes before a formula's first character get
+                // one more, as in a CSV file, since reading takes one off.
+                QString text = v.toString();
+                if (apostrophesBeforeFormula(text, 1)) {
+                    text.prepend('\'');
+                }
+                const bool keptAsText = c < columns.size() && columns[c].text;
+                error = worksheet_write_string(sheet, lxw_row_t(r + 1), lxw_col_t(c), xlsxText(text).constData(),
+                                               keptAsText ? textFormat : nullptr);
             }
         }
     }

@@ -162,8 +162,12 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
             return QStringLiteral(
                        "select h.*,s.keyin_Date as Payday,s.TotalPrice as PayPrice,s.BillNo as Receipt_BillNo,"
                        "(select count(*) from Receipt_head r where r.QuotationNo=h.billno%1) as ReceiptBillCount,"
-                       "%2 as BillDay from Receipt_head s, Query_Quotation_Head_list h"
-                       " where s.QuotationNo=h.billno and h.state=1%3"
+                       // The customer as the quotation list names it: the
+                       // name typed on the quotation, else its record's.
+                       "coalesce(nullif(h.Add_ClientName,''),c.Linkman_name,'') as Client_name,"
+                       "%2 as BillDay from Receipt_head s join Query_Quotation_Head_list h on s.QuotationNo=h.billno"
+                       " left join Client c on c.Corp_code=h.ClientNo"
+                       " where h.state=1%3"
                        " order by case when s.Keyin_date is null then 0 else 1 end,%2,h.billno,s.billno")
                 .arg(periodCondition(QStringLiteral("r.Keyin_date"), filter, QStringLiteral("c"), params), day,
                      periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params));
@@ -206,9 +210,9 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
                        " and b.ParamentName='费用名目' where 1=1%2"
                        " union all "
                        "select s.keyin_Date,'收款收据',s.TotalPrice,0,"
-                       "coalesce(h.Rummery,'')||case when coalesce(h.Add_ClientName,'')='' then '' else"
-                       " '('||h.Add_ClientName||')' end,1,s.id"
-                       " from Receipt_Head s, Quotation_Head h where s.QuotationNo=h.BillNo and h.state=1%3"
+                       "coalesce(h.Rummery,'')||case when coalesce(h.Client_name,'')='' then '' else"
+                       " '('||h.Client_name||')' end,1,s.id"
+                       " from Receipt_Head s, Query_tmp h where s.QuotationNo=h.BillNo and h.state=1%3"
                        ") t order by case when t.billdate is null then 0 else 1 end,t.billdate,t.side,t.seq")
                 .arg(d.dayOf(QStringLiteral("t.billdate")), payouts, receipts);
         }

@@ -51,6 +51,8 @@ const QList<QList<Entry>>& pageEntries() {
          {"利润统计", "Action11", "entry_report.jpg", "Report_Dusmere_gain_frm", 0, true}},
         {{"客户档案管理", "Action12", "entry_base.jpg", "Form_Client_List", 0, true},
          {"供应商管理", "Action23", "entry_base.jpg", "Form_Provider_List", 0, true},
+         // The customers the order forms name.
+         {"订单客户管理", "Action25", "entry_base.jpg", "Form_Order_Customer_List", 0, true},
          {"基础商品", "", "entry_base.jpg", "base_goods_frm", 0, true},
          {"计量单位", "Action24", "entry_base.jpg", "base_unit_frm", 0, true},
          // The standard price table has no other way in.

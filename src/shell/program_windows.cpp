@@ -49,6 +49,7 @@ const WindowOpener& ProgramWindows::table() {
         {"Sys_TableFieldStatus_frm", plain<CodeListWindow>()},
         {"Form_Client_List", partnerList(PartnerSide::customers())},
         {"Form_Provider_List", partnerList(PartnerSide::suppliers())},
+        {"Form_Order_Customer_List", partnerList(PartnerSide::orderCustomers())},
         {"base_goods_frm",
          [](AppContext& context, int startParameter, QWidget* parent) {
              GoodsListWindow window(context, parent);

@@ -49,10 +49,12 @@ QString CtlCommands::usage() {
         "  login USER PASSWORD               check a log-in against the book\n"
         "  create-book NAME --from BOOK [--description TEXT]\n"
         "                                    a new account book copied from BOOK\n"
-        "  import customers|suppliers|goods FILE [--group NAME|ID] [--check]\n"
+        "  import customers|suppliers|goods|order-customers FILE [--group NAME|ID] [--check] [--create-classes]\n"
         "                                    the file's rows checked as the editors check them; refused rows\n"
-        "                                    on stderr, the accepted written in one transaction (--check: none)\n"
-        "  export customers|suppliers|goods FILE\n"
+        "                                    on stderr, the accepted written in one transaction (--check: none);\n"
+        "                                    --create-classes: goods classes the file names by a path that does\n"
+        "                                    not exist (门窗/五金) are made in that transaction\n"
+        "  export customers|suppliers|goods|order-customers FILE\n"
         "                                    the records with the columns their list shows, to .xlsx or .csv\n"
         "  backup [BOOK] --out FILE          a copy of the book (default: the current one) taken while it\n"
         "                                    is in use, checked before it is written; prints its size\n"
@@ -309,19 +311,32 @@ int CtlCommands::scramble(const QStringList& args) {
     return 0;
 }
 
-int CtlCommands::importRecords(const QStringList& args, const QString& bookName) {
+namespace {
+// The records import and export move, by the word the command takes, with
+// the list window whose commands they stand for.
+const QMap<QString, QPair<MasterKind, QString>>& masterKinds() {
     static const QMap<QString, QPair<MasterKind, QString>> kinds{
         {QStringLiteral("customers"), {MasterKind::Customers, QStringLiteral("Form_Client_List")}},
         {QStringLiteral("suppliers"), {MasterKind::Suppliers, QStringLiteral("Form_Provider_List")}},
-        {QStringLiteral("goods"), {MasterKind::Goods, QStringLiteral("base_goods_frm")}}};
+        {QStringLiteral("goods"), {MasterKind::Goods, QStringLiteral("base_goods_frm")}},
+        {QStringLiteral("order-customers"), {MasterKind::OrderCustomers, QStringLiteral("Form_Order_Customer_List")}}};
+    return kinds;
+}
+}  // namespace
+
+int CtlCommands::importRecords(const QStringList& args, const QString& bookName) {
+    const QMap<QString, QPair<MasterKind, QString>>& kinds = masterKinds();
     QStringList positional;
     QString group;
     bool checkOnly = false;
+    bool createClasses = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--group" && i + 1 < args.size()) {
             group = args[++i];
         } else if (args[i] == "--check") {
             checkOnly = true;
+        } else if (args[i] == "--create-classes") {
+            createClasses = true;
         } else if (args[i].startsWith("--")) {
             return wrongUse();
         } else {
@@ -344,10 +359,12 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
         MasterImport importer(db, m_context.clock(), m_context.CurrentUser.UserName, kind);
         PermissionChecker permissions(db, m_context.CurrentUser);
         importer.setSeesCost(CostProfitRight::heldBy(permissions));
+        if (createClasses && kind != MasterKind::Goods) {
+            throw UserError(QStringLiteral("--create-classes 只用于导入商品"));
+        }
+        importer.setCreatesClasses(createClasses);
         if (!group.isEmpty()) {
-            const QString groups = kind == MasterKind::Goods       ? QStringLiteral("goods_group")
-                                   : kind == MasterKind::Customers ? QStringLiteral("Client_group")
-                                                                   : QStringLiteral("Provider_group");
+            const QString groups = MasterColumns::groupTable(kind);
             // By its ID, else by its name, which must be one group's only.
             QVariant id = db.scalar(QStringLiteral("select id from %1 where CAST(id AS VARCHAR(20))=:g").arg(groups),
                                     {{"g", group}});
@@ -384,6 +401,10 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
         for (const MasterImport::Refusal& r : plan.refused) {
             m_err << QStringLiteral("第 %1 行: %2").arg(r.rowNumber).arg(r.reason) << Qt::endl;
         }
+        for (const QString& made : plan.newClasses) {
+            m_err << (checkOnly ? QStringLiteral("将新建商品分类: %1") : QStringLiteral("新建商品分类: %1")).arg(made)
+                  << Qt::endl;
+        }
         const int written = checkOnly ? 0 : importer.write(plan);
         m_out << (checkOnly ? int(plan.accepted.size()) : written) << Qt::endl;
         // Every row refused, or none below the captions, is a failure a
@@ -402,10 +423,7 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
 }
 
 int CtlCommands::exportRecords(const QStringList& args, const QString& bookName) {
-    static const QMap<QString, QPair<MasterKind, QString>> kinds{
-        {QStringLiteral("customers"), {MasterKind::Customers, QStringLiteral("Form_Client_List")}},
-        {QStringLiteral("suppliers"), {MasterKind::Suppliers, QStringLiteral("Form_Provider_List")}},
-        {QStringLiteral("goods"), {MasterKind::Goods, QStringLiteral("base_goods_frm")}}};
+    const QMap<QString, QPair<MasterKind, QString>>& kinds = masterKinds();
     if (args.size() != 2 || !kinds.contains(args[0])) {
         return wrongUse();
     }

@@ -16,6 +16,7 @@
 #include "documents/quotation_list.h"
 #include "documents/receipt_book.h"
 #include "platform/errors.h"
+#include "reports/engine/report_rows.h"
 #include "tools/quotation_file.h"
 
 namespace {
@@ -233,33 +234,7 @@ void CtlDocuments::printRows(QTextStream& out, Dataset& rows, const QStringList&
 }
 
 QString CtlDocuments::escaped(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (const QChar ch : text) {
-        switch (ch.unicode()) {
-            case '\\':
-                out += QStringLiteral("\\\\");
-                break;
-            case '\t':
-                out += QStringLiteral("\\t");
-                break;
-            case '\n':
-                out += QStringLiteral("\\n");
-                break;
-            case '\r':
-                out += QStringLiteral("\\r");
-                break;
-            default:
-                // Other control characters (a terminal would obey them)
-                // as \uXXXX.
-                if (ch.category() == QChar::Other_Control) {
-                    out += QStringLiteral("\\u") + QString::number(ch.unicode(), 16).rightJustified(4, u'0');
-                } else {
-                    out += ch;
-                }
-        }
-    }
-    return out;
+    return ReportRows::tsvEscaped(text);
 }
 
 QString CtlDocuments::plainText(const FieldDef& field, const QVariant& value) {

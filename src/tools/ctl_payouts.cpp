@@ -1,7 +1,6 @@
 #include "tools/ctl_payouts.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "data/app_context.h"
 #include "data/data_module.h"
@@ -47,33 +46,6 @@ bool statsKind(const QString& text, StatisticsReport::Kind* kind) {
     return true;
 }
 
-QString tsvText(const QVariant& v) {
-    if (v.isNull()) {
-        return {};
-    }
-    QString text;
-    switch (v.typeId()) {
-        case QMetaType::QDate:
-            text = v.toDate().toString(Qt::ISODate);
-            break;
-        case QMetaType::QDateTime: {
-            const QDateTime dt = v.toDateTime();
-            text = dt.time() == QTime(0, 0) ? dt.date().toString(Qt::ISODate)
-                                            : dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            break;
-        }
-        case QMetaType::Double:
-        case QMetaType::Float:
-            text = QString::number(v.toDouble(), 'f', 2);
-            if (text.endsWith(QLatin1String(".00"))) {
-                text.chop(3);
-            }
-            break;
-        default:
-            text = v.toString();
-    }
-    return CtlDocuments::escaped(text);
-}
 }  // namespace
 
 CtlPayouts::CtlPayouts(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName)
@@ -257,21 +229,10 @@ int CtlPayouts::stats(const QStringList& args) {
     const ReportRows rows = report.rows(kind, filter);
 
     if (QFileInfo(outFile).suffix().compare(QLatin1String("tsv"), Qt::CaseInsensitive) == 0) {
-        QSaveFile file(outFile);
-        if (!file.open(QIODevice::WriteOnly)) {
-            throw UserError(QStringLiteral("无法写入[%1]: %2").arg(outFile, file.errorString()));
-        }
-        QByteArray text = rows.fields.join('\t').toUtf8() + '\n';
-        for (const auto& row : rows.rows) {
-            QStringList cells;
-            for (const QVariant& v : row) {
-                cells << tsvText(v);
-            }
-            text += cells.join('\t').toUtf8() + '\n';
-        }
-        file.write(text);
-        if (!file.commit()) {
-            throw UserError(QStringLiteral("无法写入[%1]: %2").arg(outFile, file.errorString()));
+        // What `report --rows` reads back as it was.
+        QString error;
+        if (!rows.toTsv(outFile, &error)) {
+            throw UserError(error);
         }
         m_out << rows.rows.size() << Qt::endl;
         return 0;

@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
@@ -5,6 +6,8 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,6 +47,7 @@ private slots:
     void rowsRefusedAfterThePreviewAreNamed();
     void previewNamesTheColumnsItLeavesOut();
     void customerImportAsksForAGroupWithoutSubGroupsFirst();
+    void orderCustomersComeBackWholeThroughTheCommandLine();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -291,6 +295,28 @@ void TestMasterExport::listWindowImportsThroughThePreview() {
     QCOMPARE(db().scalar("select count(*) from goods where Goods_class=:c", {{"c", leaf}}).toInt(), 2);
     // The list shows the class with its new goods.
     QCOMPARE(goods.grid()->model()->rowCount(), 2);
+    // A class the book lacks, by its path: made when the preview's box is
+    // ticked, and said before anything is written.
+    QFile withClass(file("class.csv"));
+    QVERIFY(withClass.open(QIODevice::WriteOnly));
+    withClass.write("商品名称,商品单位,供货商,商品分类\n合页,个,五金厂,门窗/合页\n");
+    withClass.close();
+    goods.chooseImportFile = [this] { return file("class.csv"); };
+    QStringList summaries;
+    goods.showImportPreview = [&](ImportPreviewDialog& dialog) {
+        summaries << dialog.summary()->text();
+        dialog.createClasses()->setChecked(true);
+        summaries << dialog.summary()->text();
+        return true;
+    };
+    goods.actions().execute("Action_Import");
+    QCOMPARE(summaries,
+             (QStringList{"可以导入 0 行，不能导入 1 行", "可以导入 1 行，不能导入 0 行；将新建商品分类：门窗/合页"}));
+    QCOMPARE(m_program->prompter().lastText(), QString("已导入 1 个商品\n新建了商品分类：门窗/合页"));
+    QCOMPARE(db().scalar("select count(*) from goods g join goods_group c on c.id = g.Goods_class where "
+                         "c.Class_name = '合页'")
+                 .toInt(),
+             1);
 }
 
 void TestMasterExport::commandLineImport() {
@@ -366,6 +392,24 @@ void TestMasterExport::commandLineImport() {
     QCOMPARE(code, 1);
     QCOMPARE(out, QString("0\n"));
     QVERIFY2(err.contains("已经存在") && err.contains("没有可以导入的行"), qPrintable(err));
+    // Classes go by path; a book without them makes them only when asked.
+    db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('门窗', 1, 0)");
+    db().execute("update goods_group set Parent_id=(select max(id) from goods_group) where id=:c", {{"c", leaf}});
+    std::tie(code, out, err) = ctl({"export", "goods", file("paths.xlsx")});
+    QCOMPARE(code, 0);
+    db().execute("delete from goods");
+    db().execute("delete from goods_group where id <> 1");
+    std::tie(code, out, err) = ctl({"import", "goods", file("paths.xlsx")});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("找不到商品分类[门窗/五金]"), qPrintable(err));
+    std::tie(code, out, err) = ctl({"import", "goods", file("paths.xlsx"), "--create-classes"});
+    QCOMPARE(code, 0);
+    QCOMPARE(out, QString("2\n"));
+    QCOMPARE(err, QString("新建商品分类: 门窗/五金\n"));
+    QCOMPARE(db().scalar("select count(*) from goods g join goods_group c on c.id = g.Goods_class join goods_group p "
+                         "on p.id = c.Parent_id where c.Class_name = '五金' and p.Class_name = '门窗'")
+                 .toInt(),
+             2);
     // A first row with no caption known (another encoding, no header): one
     // message for the file.
     QFile noCaptions(file("nocap.csv"));
@@ -494,6 +538,51 @@ void TestMasterExport::rowsRefusedAfterThePreviewAreNamed() {
     QCOMPARE(previewed, QString("可以导入 3 行，不能导入 0 行"));
     QCOMPARE(m_program->prompter().lastText(), QString("已导入 2 个商品，1 行不能导入\n第 3 行：编号[X2]已经存在"));
     QCOMPARE(db().scalar("select count(*) from goods where code in ('X1', 'X3')").toInt(), 2);
+}
+
+// The order forms' customers: exported with their list's columns and
+// imported back into their group, as they were.
+void TestMasterExport::orderCustomersComeBackWholeThroughTheCommandLine() {
+    db().execute("insert into customer_group (Class_name, Parent_id, ico_no, CorpType) values ('酒楼', 1, 0, 1)");
+    const int group = db().scalar("select max(id) from customer_group").toInt();
+    db().execute(
+        "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile, Corp_telephone, Corp_address, "
+        "Customer_Group, remark) values ('00011', '明珠酒楼', '陈老板', '013800000000', '+86 20 1234', '广州', :g, "
+        "'老客户'), ('00012', '海景酒楼', NULL, NULL, NULL, NULL, :g, NULL)",
+        {{"g", group}});
+    const QString all =
+        "select corp_code, Corp_name, boss_name, Boss_mobile, Corp_telephone, Corp_address, "
+        "Customer_Group, remark from customer_provider order by corp_code";
+    auto rows = [this](const QString& sql) {
+        QList<QStringList> out;
+        QSqlQuery q = db().query(sql);
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < q.record().count(); ++i) {
+                row << (q.isNull(i) ? QStringLiteral("<null>") : q.value(i).toString());
+            }
+            out << row;
+        }
+        return out;
+    };
+    const QList<QStringList> before = rows(all);
+    auto [code, out, err] = ctl({"export", "order-customers", file("order-customers.xlsx")});
+    QCOMPARE(err, QString());
+    QCOMPARE(out, QString("2\n"));
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file("order-customers.xlsx"));
+    QCOMPARE(sheet.rows.value(0), (QStringList{"客户编号", "客户名称", "老板", "老板手机", "电话", "地址", "备注"}));
+    QCOMPARE(sheet.rows.value(1).value(3), QString("013800000000"));
+    db().execute("delete from customer_provider");
+    std::tie(code, out, err) =
+        ctl({"import", "order-customers", file("order-customers.xlsx"), "--group", QString::number(group)});
+    QCOMPARE(err, QString());
+    QCOMPARE(out, QString("2\n"));
+    QCOMPARE(rows(all), before);
+    // Once more: both codes are taken now.
+    std::tie(code, out, err) =
+        ctl({"import", "order-customers", file("order-customers.xlsx"), "--group", QString::number(group)});
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("编号[00011]已经存在"), qPrintable(err));
 }
 
 QTEST_MAIN(TestMasterExport)

@@ -26,6 +26,8 @@ private slots:
     void allOrNothing();
     void rowsThatCannotBeTrusted();
     void widthCaseAndRightsOfWhatIsTyped();
+    void whatASpreadsheetProgramMadeOfTheFile();
+    void missingClassesAreMadeByTheirPath();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -247,12 +249,6 @@ void TestMasterImport::rowsThatCannotBeTrusted() {
     // The counter stands at nothing yet; the code an editor gave is skipped.
     QCOMPARE(goods.write(plan), 1);
     QCOMPARE(db().scalar("select code from goods where Default_price = 1234.5").toString(), QString("SP00000002"));
-    // In a workbook a leading apostrophe is the text itself.
-    SpreadsheetReader::Sheet workbook =
-        sheet({{"商品编码", "商品名称", "商品单位", "供货商"}, {"'=X1", "螺丝", "UN001", "五金厂"}});
-    workbook.format = "XLSX";
-    QCOMPARE(goods.write(goods.check(workbook, goods.guessMapping(workbook.rows.first()))), 1);
-    QCOMPARE(db().scalar("select count(*) from goods where code = :c", {{"c", QString("'=X1")}}).toInt(), 1);
 }
 
 // Full-width letters in captions and names are the half-width ones;
@@ -291,6 +287,93 @@ void TestMasterImport::widthCaseAndRightsOfWhatIsTyped() {
     QCOMPARE(plan.accepted.size(), 0);
     QCOMPARE(plan.refused.size(), 1);
     QVERIFY2(plan.refused.first().reason.contains("商品分类"), qPrintable(plan.refused.first().reason));
+}
+
+// A CSV export opened in a spreadsheet program and saved as a workbook:
+// codes read as numbers ("00001" -> 1) are the records already there, the
+// apostrophe before formula-like text is part of the workbook's text.
+void TestMasterImport::whatASpreadsheetProgramMadeOfTheFile() {
+    db().execute("insert into Client (Corp_code, Linkman_name, GroupClass) values ('00001', '张芳', 1)");
+    MasterImport customers = importer(MasterKind::Customers);
+    SpreadsheetReader::Sheet saved = sheet({{"客户编号", "客户姓名", "国外电话"},
+                                            {"1", "张芳", "'+971-4-123"},
+                                            {"0020", "李四", "'=A1"},
+                                            {"20", "王五", "''+1"},
+                                            {"30", "赵六", "'abc"}});
+    saved.format = "XLSX";
+    MasterImport::Plan plan = customers.check(saved, customers.guessMapping(saved.rows.first()));
+    QStringList reasons;
+    for (const MasterImport::Refusal& r : plan.refused) {
+        reasons << QString::number(r.rowNumber) + ":" + r.reason;
+    }
+    QCOMPARE(reasons,
+             (QStringList{"2:编码[1]与已有的编码[00001]只差前面的0", "4:编码[20]与文件中前面的编码[0020]只差前面的0"}));
+    QCOMPARE(customers.write(plan), 2);
+    QCOMPARE(db().scalar("select Linkman_foreign_telephone from Client where Corp_code='0020'").toString(),
+             QString("=A1"));
+    QCOMPARE(db().scalar("select Linkman_foreign_telephone from Client where Corp_code='30'").toString(),
+             QString("'abc"));
+    // Goods by the same rule.
+    db().execute(
+        "insert into goods (code, Goods_name, Goods_unit, Provide_corp, Goods_class) values "
+        "('007', '旧锁', 'UN001', '00001', 2)");
+    MasterImport goods = importer(MasterKind::Goods);
+    goods.setTargetGroup(2);
+    const QList<QStringList> rows{{"商品编码", "商品名称", "商品单位", "供货商"}, {"7", "新锁", "个", "五金厂"}};
+    plan = goods.check(sheet(rows), goods.guessMapping(rows.first()));
+    QCOMPARE(plan.refused.size(), 1);
+    QCOMPARE(plan.refused[0].reason, QString("编码[7]与已有的编码[007]只差前面的0"));
+}
+
+// Goods that name classes the book does not have: refused, or with the
+// choice made, the classes made by their path in the write's transaction.
+void TestMasterImport::missingClassesAreMadeByTheirPath() {
+    MasterImport goods = importer(MasterKind::Goods);
+    const QList<QStringList> rows{{"商品编码", "商品名称", "商品单位", "供货商", "商品分类"},
+                                  {"N1", "铰链", "个", "五金厂", "门窗/五金"},
+                                  {"N2", "门把", "个", "五金厂", "门窗 / 五金"},
+                                  {"N3", "玻璃", "个", "五金厂", "门窗/玻璃/钢化"},
+                                  {"N4", "窗框", "个", "五金厂", "门窗"},
+                                  {"N5", "锁芯", "个", "五金厂", "门锁/锁芯"},
+                                  {"N6", "旧货", "个", "五金厂", "五金/旧"}};
+    MasterImport::Plan plan = goods.check(sheet(rows), goods.guessMapping(rows.first()));
+    QCOMPARE(plan.accepted.size(), 0);
+    QCOMPARE(plan.refused.first().reason, QString("找不到商品分类[门窗/五金]"));
+    goods.setCreatesClasses(true);
+    plan = goods.check(sheet(rows), goods.guessMapping(rows.first()));
+    QCOMPARE(plan.acceptedRowNumbers, (QList<int>{2, 3, 4, 6}));
+    QStringList reasons;
+    for (const MasterImport::Refusal& r : plan.refused) {
+        reasons << QString::number(r.rowNumber) + ":" + r.reason;
+    }
+    // 门窗 gets classes below it; 五金 holds goods already.
+    QCOMPARE(reasons, (QStringList{"5:只能选择最末一级的商品类别: 门窗",
+                                   "7:商品分类[五金/旧]里已有商品，不能在它下面增加分类"}));
+    QCOMPARE(plan.newClasses, (QStringList{"门窗/五金", "门窗/玻璃/钢化", "门锁/锁芯"}));
+    // A write the book refuses leaves no class behind either.
+    db().execute(
+        "insert into goods (code, Goods_name, Goods_unit, Provide_corp, Goods_class) values "
+        "('N6', '别人的', 'UN001', '00001', 2)");
+    const int classes = db().scalar("select count(*) from goods_group").toInt();
+    MasterImport::Plan clash = plan;
+    clash.accepted.last().insert("code", "N6");
+    QVERIFY_THROWS_EXCEPTION(DbError, goods.write(clash));
+    QCOMPARE(db().scalar("select count(*) from goods_group").toInt(), classes);
+    QCOMPARE(goods.write(plan), 4);
+    QCOMPARE(db().scalar("select count(*) from goods_group").toInt(), classes + 5);
+    const auto pathOf = [this](const QString& code) {
+        QStringList names;
+        QVariant id = db().scalar("select Goods_class from goods where code=:c", {{"c", code}});
+        while (id.toInt() != 1 && !id.isNull()) {
+            names.prepend(db().scalar("select Class_name from goods_group where id=:i", {{"i", id}}).toString());
+            id = db().scalar("select Parent_id from goods_group where id=:i", {{"i", id}});
+        }
+        return names.join('/');
+    };
+    QCOMPARE(pathOf("N1"), QString("门窗/五金"));
+    QCOMPARE(pathOf("N2"), QString("门窗/五金"));
+    QCOMPARE(pathOf("N3"), QString("门窗/玻璃/钢化"));
+    QCOMPARE(pathOf("N5"), QString("门锁/锁芯"));
 }
 
 QTEST_GUILESS_MAIN(TestMasterImport)

@@ -7,7 +7,8 @@
 
 using TestBooks::FreshBook;
 
-// The rules of the customer and supplier books, on both engines.
+// The rules of the customer, supplier and order-customer books, on both
+// engines.
 class TestPartnerDirectory : public QObject {
     Q_OBJECT
 private slots:
@@ -17,6 +18,7 @@ private slots:
     void addingRecordsAndCodeGaps();
     void deleteChecksEverySelectedRecord();
     void supplierUsesAreGoods();
+    void orderCustomersAndTheOrdersNamingThem();
     void codesAreRequiredUniqueAndKeptWhileUsed();
     void customerCodeOfAQuotationStays();
     void addingGroups();
@@ -114,6 +116,41 @@ void TestPartnerDirectory::supplierUsesAreGoods() {
     QVERIFY(!f.dir.deleteRecords({0}));
     QCOMPARE(f.prompter.lastText(),
              QString("该供应商已经被商品使用，不能删除。如果要删除该客户请先删除以下商品：\nSP00000001 合页"));
+}
+
+// The customers order forms name: their own group table and group field,
+// codes from the counter customers and suppliers share, and no deletion
+// while an order names the customer.
+void TestPartnerDirectory::orderCustomersAndTheOrdersNamingThem() {
+    Fixture f(PartnerSide::orderCustomers());
+    Database& db = f.book.db();
+    db.query("insert into customer_group (Class_name, Parent_id, ico_no, CorpType) values ('酒楼', 1, 0, 1)");
+    const QVariant group = db.scalar("select max(id) from customer_group");
+    db.query("insert into Client (Corp_code, Linkman_name, GroupClass) values ('00001', '张三', 1)");
+    f.dir.open();
+    QVERIFY(!f.dir.addRecord());
+    QCOMPARE(f.prompter.lastText(), QString("只能在没有子类的客户类别里增加客户"));
+    f.dir.focusGroup(group);
+    QVERIFY(f.dir.addRecord());
+    f.dir.records().setValue("Corp_name", "明珠酒楼");
+    f.dir.records().setValue("boss_name", "陈老板");
+    f.dir.saveRecord();
+    // 00001 is a quotation customer's: the shared counter passes it.
+    QCOMPARE(db.scalar("select corp_code from customer_provider where Corp_name='明珠酒楼'").toString(),
+             QString("00002"));
+    QCOMPARE(db.scalar("select Customer_Group from customer_provider where corp_code='00002'").toInt(), group.toInt());
+    db.query(
+        "insert into Dusmere_Order_Form_head (Order_Form_Code, corp_code, Link_man, IsDelete) values "
+        "('AA0606250002', '00002', '陈老板', 0), ('AA0606250001', '00002', NULL, 0)");
+    QVERIFY(!f.dir.deleteRecords({0}));
+    QCOMPARE(f.prompter.lastText(),
+             QString("该客户已经被收据（订单）使用，不能删除。如果要删除该客户请先删除以下收据：\nAA0606250001\n"
+                     "AA0606250002 陈老板"));
+    QCOMPARE(db.scalar("select count(*) from customer_provider").toInt(), 1);
+    db.query("delete from Dusmere_Order_Form_head");
+    f.prompter.setNextAnswer(true);
+    QVERIFY(f.dir.deleteRecords({0}));
+    QCOMPARE(db.scalar("select count(*) from customer_provider").toInt(), 0);
 }
 
 void TestPartnerDirectory::codesAreRequiredUniqueAndKeptWhileUsed() {

@@ -4,7 +4,11 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <QTimer>
+#include <QTreeWidget>
+
 #include "data/data_module.h"
+#include "documents/customer_picker_dialog.h"
 #include "master/partner_edit_window.h"
 #include "master/partner_list_window.h"
 #include "support/test_books.h"
@@ -12,7 +16,7 @@
 #include "ui/data_grid.h"
 #include "ui/tree_list.h"
 
-// The customer and supplier windows, offscreen.
+// The customer, supplier and order-customer windows, offscreen.
 class TestPartnerWindows : public QObject {
     Q_OBJECT
 private slots:
@@ -29,6 +33,7 @@ private slots:
     void failedGroupCommandsOnALockedBookLeaveTheWindowUsable();
     void groupCommandsKeepTheTreeInStepWithTheList();
     void draggingMarksTheTargetAndACancelClearsTheStatus();
+    void orderCustomersAddedEditedAndDeletedThroughTheirWindows();
 
 private:
     std::unique_ptr<TestBooks::TestProgram> m_program;
@@ -389,6 +394,97 @@ void TestPartnerWindows::draggingMarksTheTargetAndACancelClearsTheStatus() {
     const QModelIndexList after = tree->selectionModel()->selectedRows();
     QCOMPARE(after.size(), 1);
     QCOMPARE(tree->treeModel()->node(after[0])->id.toInt(), 1);
+}
+
+namespace {
+// A record button by its caption (the tree's buttons carry hints).
+QPushButton* buttonNamed(QWidget* w, const QString& text) {
+    for (QPushButton* b : w->findChildren<QPushButton*>()) {
+        if (b->text() == text && b->toolTip().isEmpty()) {
+            return b;
+        }
+    }
+    return nullptr;
+}
+
+// Once the edit window is up: types into the field's editor, saves, closes.
+void editWhenShown(const QString& field, const QString& text, bool* done) {
+    QTimer::singleShot(0, [=] {
+        auto* edit = qobject_cast<PartnerEditWindow*>(QApplication::activeModalWidget());
+        if (!edit) {
+            return;
+        }
+        auto* box = qobject_cast<QLineEdit*>(edit->editorFor(field));
+        if (box) {
+            box->setText(text);
+            emit box->textEdited(text);
+            buttonNamed(edit, "保存")->click();
+            *done = true;
+        }
+        buttonNamed(edit, "关闭")->click();
+    });
+}
+}  // namespace
+
+// The order forms' customers: their list, editor and the order form's
+// picker, clicked through as a user would.
+void TestPartnerWindows::orderCustomersAddedEditedAndDeletedThroughTheirWindows() {
+    AppContext& c = m_program->context();
+    Database& db = c.data().main();
+    db.query("insert into customer_group (Class_name, Parent_id, ico_no, CorpType) values ('酒楼', 1, 0, 1)");
+    const int group = db.scalar("select max(id) from customer_group").toInt();
+    PartnerListWindow w(c, PartnerSide::orderCustomers());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.objectName(), QString("Form_Order_Customer_List"));
+    QCOMPARE(w.windowTitle(), QString("订单客户管理"));
+    QVERIFY(w.tree()->setCurrentId(group));
+    bool typed = false;
+    editWhenShown("Corp_name", "明珠酒楼", &typed);
+    buttonNamed(&w, "新建")->click();
+    QVERIFY(typed);
+    QCOMPARE(db.scalar("select Corp_name from customer_provider where corp_code='00004'").toString(),
+             QString("明珠酒楼"));
+    QCOMPARE(db.scalar("select Customer_Group from customer_provider where corp_code='00004'").toInt(), group);
+    QCOMPARE(w.grid()->model()->rowCount(), 1);
+    QCOMPARE(w.grid()->footerText("Corp_code"), QString("1 条记录"));
+
+    w.grid()->view()->selectRow(0);
+    typed = false;
+    editWhenShown("boss_name", "陈老板", &typed);
+    buttonNamed(&w, "修改")->click();
+    QVERIFY(typed);
+    QCOMPARE(db.scalar("select boss_name from customer_provider where corp_code='00004'").toString(),
+             QString("陈老板"));
+
+    // The order form's picker adds one into the group of the item chosen.
+    CustomerPickerDialog picker(c);
+    picker.runEditWindow = [](PartnerDirectory& directory) {
+        directory.records().setValue("Corp_name", "新客户");
+        directory.saveRecord();
+        return true;
+    };
+    QTreeWidgetItem* item =
+        picker.tree()->findItems("明珠酒楼(陈老板)", Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    QVERIFY(item);
+    picker.tree()->setCurrentItem(item);
+    buttonNamed(&picker, "新增客户…")->click();
+    QCOMPARE(picker.result(), int(QDialog::Accepted));
+    QCOMPARE(picker.chosenCode(), QString("00005"));
+    QCOMPARE(db.scalar("select Customer_Group from customer_provider where corp_code='00005'").toInt(), group);
+
+    // Named by an order, it stays; without, it goes.
+    db.query("insert into Dusmere_Order_Form_head (Order_Form_Code, corp_code) values ('AA0606250001', '00004')");
+    w.showAll();
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    w.grid()->view()->selectRow(1);  // 00004, below the newer 00005
+    buttonNamed(&w, "删除")->click();
+    QVERIFY2(m_program->prompter().lastText().endsWith("\nAA0606250001"), qPrintable(m_program->prompter().lastText()));
+    w.grid()->view()->selectRow(0);
+    m_program->prompter().setNextAnswer(true);
+    buttonNamed(&w, "删除")->click();
+    QCOMPARE(db.scalar("select count(*) from customer_provider").toInt(), 1);
+    QCOMPARE(w.grid()->model()->rowCount(), 1);
 }
 
 QTEST_MAIN(TestPartnerWindows)

@@ -1,7 +1,10 @@
 #include <zip.h>
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +24,8 @@ class TestSpreadsheets : public QObject {
 private slots:
     void workbookRoundTrip();
     void workbookAsExcelWritesIt();
+    void workbookKeepsTextsAndDatesForSpreadsheets();
+    void dateCellsReadAsTheDatesTheyShow();
     void refusedSheetNames();
     void damagedWorkbooksAreRefused_data();
     void damagedWorkbooksAreRefused();
@@ -199,6 +204,90 @@ void TestSpreadsheets::workbookAsExcelWritesIt() {
               R"(<row r="1"><c r="A1" t="inlineStr"><is><t>甲</t></is></c><c r="B1" t="str"><f>IF(A2="","",A2)</f><v/></c>)"
               R"(<c r="C1" t="str"><f>""</f><v></v></c><c r="D1"><v>4</v></c></row>)")}});
     QCOMPARE(SpreadsheetReader::read(emptyResult).rows, (QList<QStringList>{{"甲", "", "", "4"}}));
+}
+
+// What a spreadsheet program needs to keep the values as written: codes and
+// telephones in text columns (format "@"), dates as dates, each column its
+// width, the captions frozen; read back as written.
+void TestSpreadsheets::workbookKeepsTextsAndDatesForSpreadsheets() {
+    const QString file = path("layout.xlsx");
+    SpreadsheetWriter::write(file, {"编码", "日期", "单价"},
+                             {{QString("00001"), QDate(2024, 3, 5), 12.5}, {QString("'=1"), QVariant(), 3}}, "客户",
+                             {{95, true}, {85, false}, {0, false}});
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file);
+    QCOMPARE(sheet.rows,
+             (QList<QStringList>{{"编码", "日期", "单价"}, {"00001", "2024-03-05", "12.5"}, {"''=1", "", "3"}}));
+    // One apostrophe more before a formula-like text of its own, as in CSV.
+    QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][0]), QString("'=1"));
+    int error = 0;
+    zip_t* z = zip_open(QFile::encodeName(file).constData(), ZIP_RDONLY, &error);
+    QVERIFY(z);
+    const auto part = [z](const char* name) {
+        QByteArray bytes(1 << 16, '\0');
+        zip_file_t* f = zip_fopen(z, name, 0);
+        const zip_int64_t n = f ? zip_fread(f, bytes.data(), zip_uint64_t(bytes.size())) : -1;
+        if (f) {
+            zip_fclose(f);
+        }
+        return bytes.left(qsizetype(std::max<zip_int64_t>(n, 0)));
+    };
+    const QString xml = QString::fromUtf8(part("xl/worksheets/sheet1.xml"));
+    const QString styles = QString::fromUtf8(part("xl/styles.xml"));
+    zip_discard(z);
+    QVERIFY2(xml.contains(R"(ySplit="1" topLeftCell="A2")") && xml.contains(R"(state="frozen")"), qPrintable(xml));
+    // 95 and 85 pixels, stored as widths in characters of 7 pixels.
+    const QRegularExpression col(R"re(<col min="(\d)" max="\d" width="([0-9.]+)"(?: style="(\d+)")?)re");
+    QMap<int, QPair<double, int>> cols;  // column -> width in pixels, style
+    for (const QRegularExpressionMatch& c : col.globalMatch(xml)) {
+        cols.insert(c.captured(1).toInt(), {c.captured(2).toDouble() * 7, c.captured(3).toInt()});
+    }
+    QCOMPARE(cols.keys(), (QList<int>{1, 2}));
+    QVERIFY2(qAbs(cols[1].first - 95) <= 1 && qAbs(cols[2].first - 85) <= 1, qPrintable(xml));
+    // The code's cell and column carry the text format "@".
+    QHash<QString, QString> codes{{"49", "@"}};  // built-in
+    for (const QRegularExpressionMatch& f :
+         QRegularExpression(R"re(<numFmt numFmtId="(\d+)" formatCode="([^"]*)")re").globalMatch(styles)) {
+        codes.insert(f.captured(1), f.captured(2));
+    }
+    QStringList formats;
+    for (const QRegularExpressionMatch& xf :
+         QRegularExpression(R"re(<xf numFmtId="(\d+)")re").globalMatch(styles.mid(styles.indexOf("<cellXfs")))) {
+        formats << codes.value(xf.captured(1));
+    }
+    const QRegularExpressionMatch code = QRegularExpression(R"re(<c r="A2" s="(\d+)" t="inlineStr">)re").match(xml);
+    QVERIFY2(code.hasMatch(), qPrintable(xml));
+    QCOMPARE(formats.value(code.captured(1).toInt()), QString("@"));
+    QCOMPARE(formats.value(cols[1].second), QString("@"));
+    // The date is a number shown as a date, not a text.
+    QVERIFY2(QRegularExpression(R"(<c r="B2" s="\d+"><v>45356</v></c>)").match(xml).hasMatch(), qPrintable(xml));
+}
+
+// Excel's own date formats, those of Chinese Excel and a workbook's own:
+// the date a cell shows, whatever the column it goes into.
+void TestSpreadsheets::dateCellsReadAsTheDatesTheyShow() {
+    const QByteArray styles =
+        R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><numFmts count="2">)"
+        R"(<numFmt numFmtId="176" formatCode="yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;"/>)"
+        R"(<numFmt numFmtId="177" formatCode="0.00&quot; days&quot;"/></numFmts>)"
+        R"(<cellStyleXfs count="1"><xf numFmtId="14"/></cellStyleXfs><cellXfs count="5"><xf numFmtId="0"/>)"
+        R"(<xf numFmtId="14"/><xf numFmtId="176"/><xf numFmtId="177"/><xf numFmtId="22"/></cellXfs></styleSheet>)";
+    const QByteArray rows =
+        R"(<row r="1"><c r="A1"><v>45356</v></c><c r="B1" s="1"><v>45356</v></c><c r="C1" s="2"><v>45356</v></c>)"
+        R"(<c r="D1" s="3"><v>45356</v></c><c r="E1" s="4"><v>45356.5</v></c><c r="F1" s="1"><v>59</v></c></row>)";
+    const QString file = makeXlsx("dates.xlsx", {{"xl/workbook.xml", kWorkbook},
+                                                 {"xl/_rels/workbook.xml.rels", kRels},
+                                                 {"xl/styles.xml", styles},
+                                                 {"xl/worksheets/data.xml", sheetXml(rows)}});
+    QCOMPARE(SpreadsheetReader::read(file).rows.value(0),
+             (QStringList{"45356", "2024-03-05", "2024-03-05", "45356", "2024-03-05 12:00:00", "1900-02-28"}));
+    // A workbook that counts its days from 1904.
+    QByteArray workbook1904 = kWorkbook;
+    workbook1904.replace("<sheets>", R"(<workbookPr date1904="1"/><sheets>)");
+    const QString old = makeXlsx("dates1904.xlsx", {{"xl/workbook.xml", workbook1904},
+                                                    {"xl/_rels/workbook.xml.rels", kRels},
+                                                    {"xl/styles.xml", styles},
+                                                    {"xl/worksheets/data.xml", sheetXml(rows)}});
+    QCOMPARE(SpreadsheetReader::read(old).rows.value(0).value(1), QString("2028-03-06"));
 }
 
 void TestSpreadsheets::damagedWorkbooksAreRefused_data() {
@@ -426,7 +515,8 @@ void TestSpreadsheets::csvEncodingsAndQuoting() {
 void TestSpreadsheets::csvRoundTripKeepsFormulaLikeText() {
     const QString file = path("round.csv");
     const QList<QVariantList> rows{{QString("=1+1"), QString("'quoted"), QString("+86 10"), -3, 2.5},
-                                   {QString("a,b"), QString("say \"x\""), QString("@cmd"), QVariant(), QString("-x")}};
+                                   {QString("a,b"), QString("say \"x\""), QString("@cmd"), QVariant(), QString("-x")},
+                                   {QString("'=1"), QString("''+2"), QDate(2024, 3, 5)}};
     SpreadsheetWriter::write(file, {"甲", "乙", "丙", "丁", "戊"}, rows);
     QFile in(file);
     QVERIFY(in.open(QIODevice::ReadOnly));
@@ -435,6 +525,10 @@ void TestSpreadsheets::csvRoundTripKeepsFormulaLikeText() {
     QVERIFY(bytes.contains("'=1+1"));
     QVERIFY(bytes.contains("'@cmd"));
     QVERIFY(bytes.contains(",-3,"));  // numbers stay numbers
+    // An apostrophe of the text's own is doubled only before a formula's
+    // first character: "'quoted" shows as it is.
+    QVERIFY(bytes.contains(",'quoted,"));
+    QVERIFY(bytes.contains("''=1,'''+2,2024-03-05"));
     const SpreadsheetReader::Sheet sheet = SpreadsheetReader::readCsv(bytes, {});
     QCOMPARE(sheet.format, QString("UTF-8"));
     QStringList back;
@@ -446,6 +540,8 @@ void TestSpreadsheets::csvRoundTripKeepsFormulaLikeText() {
     QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][1]), QString("say \"x\""));
     QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][2]), QString("@cmd"));
     QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][4]), QString("-x"));
+    QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[3][0]), QString("'=1"));
+    QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[3][1]), QString("''+2"));
     // An unfinished quote is said, with its row.
     const QString said = refusal([] { SpreadsheetReader::readCsv("a,b\n1,\"open", {}); });
     QVERIFY2(said.contains("第 2 行"), qPrintable(said));

@@ -53,6 +53,8 @@ private slots:
     void htmlExport();
     void xlsxKeepsNumbers();
     void xlsxIsOneTable();
+    void xlsxKeepsDatesLabelsAndThePage();
+    void tsvRowsComeBackAsWritten();
     void pdfTextReadsAsDrawn_data();
     void pdfTextReadsAsDrawn();
     void exportToAMissingFolder();
@@ -1028,6 +1030,88 @@ void TestReportEngine::xlsxIsOneTable() {
         QVERIFY2(qAbs(sheet.widthPixels[0] - 60 / 25.4 * 96) <= 2, qPrintable(QString::number(sheet.widthPixels[0])));
         QVERIFY2(qAbs(sheet.widthPixels[1] - 30 / 25.4 * 96) <= 2, qPrintable(QString::number(sheet.widthPixels[1])));
     }
+}
+
+// Dates as dates in their display format, labels as wide as their text,
+// and the page the template prints on.
+void TestReportEngine::xlsxKeepsDatesLabelsAndThePage() {
+    QTemporaryDir dir;
+    ReportTemplate t = listTemplate(10, "x");
+    t.landscape = true;
+    t.pageSize = QSizeF(148, 210);
+    ReportItem day;
+    day.rect = QRectF(50, 0, 12, 10);
+    day.text = "[day]";
+    day.format = "YYYY-MM-DD";
+    ReportItem label;
+    label.rect = QRectF(62, 0, 10, 10);
+    label.text = "运费: [amount]";
+    t.bands[1].items << day << label;
+    ReportRows data;
+    data.fields = {"code", "day", "amount"};
+    data.rows.append({QString("R1"), QDate(2024, 3, 5), 140.0});
+    PreparedReport out;
+    QString error;
+    QVERIFY2(ReportPreparer(t).prepare(data, &out, &error), qPrintable(error));
+    const QString file = dir.filePath("dates.xlsx");
+    QVERIFY2(ReportExporter::toXlsx(out, file, &error), qPrintable(error));
+    const XlsxSheet sheet = readXlsx(file);
+    const XlsxCell date = sheet.cells.value(1).value(1);
+    QVERIFY(date.number);
+    QCOMPARE(date.text, QString("45356"));
+    QCOMPARE(date.format, QString("yyyy-mm-dd"));
+    QCOMPARE(sheet.text(1, 2), QString("运费: 140"));
+    // 12 mm would cut the date and 10 mm the label.
+    QVERIFY2(sheet.widthPixels.value(1) >= 80, qPrintable(QString::number(sheet.widthPixels.value(1))));
+    QVERIFY2(sheet.widthPixels.value(2) >= 70, qPrintable(QString::number(sheet.widthPixels.value(2))));
+    const QString xml = QString::fromUtf8(unzipped(file, "xl/worksheets/sheet1.xml"));
+    QVERIFY2(xml.contains(R"(<pageSetUpPr fitToPage="1"/>)"), qPrintable(xml));
+    const QString setup = xml.mid(xml.indexOf("<pageSetup "));
+    for (const char* attribute : {"paperSize=\"11\"", "orientation=\"landscape\"", "fitToHeight=\"0\""}) {
+        QVERIFY2(setup.left(setup.indexOf("/>")).contains(attribute), qPrintable(setup));
+    }
+}
+
+// The rows of `stats --out x.tsv` come back through `report --rows` as
+// they were: texts as texts, numbers as numbers, dates as dates.
+void TestReportEngine::tsvRowsComeBackAsWritten() {
+    QTemporaryDir dir;
+    ReportRows written;
+    written.fields = {"code", "account", "amount", "count", "day", "time", "note", "empty"};
+    written.rows.append({QString("00001"), QString("6222021234567890123"), 3420.5, qlonglong(12), QDate(2024, 3, 5),
+                         QDateTime(QDate(2024, 3, 5), QTime(9, 30, 0), Qt::UTC), QString("a\tb\nc\\d"), QVariant()});
+    written.rows.append({QString("12"), QString("2024-03-05"), 0.1 + 0.2, qlonglong(-7), QVariant(), QVariant(),
+                         QString("\\12"), QString("-0")});
+    QString error;
+    QVERIFY2(written.toTsv(dir.filePath("rows.tsv"), &error), qPrintable(error));
+    ReportRows read;
+    QVERIFY2(ReportRows::fromTsv(dir.filePath("rows.tsv"), &read, &error), qPrintable(error));
+    QCOMPARE(read.fields, written.fields);
+    QCOMPARE(read.rows.size(), 2);
+    for (int r = 0; r < 2; ++r) {
+        for (int c = 0; c < written.fields.size(); ++c) {
+            const QVariant& want = written.rows[r][c];
+            const QVariant& got = read.rows[r][c];
+            const QString where = QString("row %1 %2: %3").arg(r).arg(written.fields[c], got.toString());
+            QVERIFY2(got.isNull() == want.isNull(), qPrintable(where));
+            if (want.typeId() == QMetaType::Double) {
+                QVERIFY2(got.typeId() == QMetaType::Double && qAbs(got.toDouble() - want.toDouble()) < 1e-12,
+                         qPrintable(where));
+            } else if (!want.isNull()) {
+                QVERIFY2(got.typeId() == want.typeId() && got == want, qPrintable(where));
+            }
+        }
+    }
+    // A file written by hand: numbers and dates as they look.
+    QFile hand(dir.filePath("hand.tsv"));
+    QVERIFY(hand.open(QIODevice::WriteOnly));
+    hand.write("a\tb\tc\td\n00001\t6222021234567890123\t1.50\t2024-02-30\n");
+    hand.close();
+    QVERIFY(ReportRows::fromTsv(dir.filePath("hand.tsv"), &read, &error));
+    QCOMPARE(read.rows[0][0], QVariant(QString("00001")));
+    QCOMPARE(read.rows[0][1], QVariant(QString("6222021234567890123")));
+    QCOMPARE(read.rows[0][2], QVariant(1.5));
+    QCOMPARE(read.rows[0][3], QVariant(QString("2024-02-30")));
 }
 
 void TestReportEngine::pdfTextReadsAsDrawn_data() {

@@ -1,6 +1,8 @@
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
 
+#include "data/field_def.h"
 #include "documents/document_fixture.h"
 #include "platform/errors.h"
 #include "reports/engine/report_preparer.h"
@@ -44,6 +46,9 @@ void TestStatistics::fill(Database& db) {
     db.execute(
         "insert into Quotation_Head (BillNo, Rummery, Add_ClientName, state) values "
         "('BJ1', '酒楼甲', '张三', 1), ('BJ2', '酒楼乙', null, 1), ('BJ3', '酒楼丙', '李四', 0)");
+    // BJ2's customer is only its record's.
+    db.execute("update Quotation_Head set ClientNo = '00009' where BillNo = 'BJ2'");
+    db.execute("insert into Client (Corp_code, Linkman_name, GroupClass) values ('00009', '王芳', 1)");
     struct Receipt {
         const char* bill;
         const char* quotation;
@@ -238,8 +243,9 @@ void TestStatistics::profitLedgerOrderAndSums() {
     // the quotation out of force is left out.
     QCOMPARE(column(rows, "subject_name").join(','),
              QString("工资,运输费,运输费,收款收据,收款收据,日杂费,日杂费,收款收据,汇款,收款收据"));
-    QCOMPARE(column(rows, "remark").join('|'), QString("六月工资|送货||酒楼甲(张三)|酒楼乙||100%_纸巾|酒楼甲(张三)|"
-                                                       "汇款给供应商|酒楼甲(张三)"));
+    QCOMPARE(column(rows, "remark").join('|'),
+             QString("六月工资|送货||酒楼甲(张三)|酒楼乙(王芳)||100%_纸巾|酒楼甲(张三)|"
+                     "汇款给供应商|酒楼甲(张三)"));
     QCOMPARE(sum(rows, "Income_price"), 100.0 + 50 + 30 + 20);
     QCOMPARE(sum(rows, "PayoutPrice"), 500.0 + 40 + 10 + 8 + 6 + 200);
     QCOMPARE(column(rows, "BillDay").join(','), QString("2006-06-01,2006-06-01,2006-06-01,2006-06-01,2006-06-01,"
@@ -280,8 +286,12 @@ void TestStatistics::templatesPrepareWithTheirChart_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("income") << int(StatisticsReport::Kind::Income)
-                            << QStringList{"收 入 统 计", "统计时间段: 2006-06-01 至 2006-06-03",
-                                           "2006-06-01 小计: 2 笔", "150.00", "200.00"};
+                            << QStringList{"收 入 统 计",
+                                           "统计时间段: 2006-06-01 至 2006-06-03",
+                                           "2006-06-01 小计: 2 笔",
+                                           "150.00",
+                                           "200.00",
+                                           "王芳"};
     QTest::newRow("payout")
         << int(StatisticsReport::Kind::Payout)
         << QStringList{"支 出 统 计", "支出类型: 全部", "运输费 小计: 2 笔", "50.00", "2006-06-01 当日合计: 3 笔",
@@ -324,6 +334,20 @@ void TestStatistics::templatesPrepareWithTheirChart() {
         QVERIFY2(texts.contains(e), qPrintable(e + " not among " + texts.join(" | ")));
     }
     QCOMPARE(images, 1);
+    // Amounts and days shown alone are the values themselves, so that a
+    // spreadsheet gets numbers and dates.
+    static const QRegularExpression amount(QStringLiteral("^-?[0-9,]+\\.[0-9]{2}$"));
+    static const QRegularExpression day(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}$"));
+    for (const ReportPage& page : prepared.pages) {
+        for (const ReportPrimitive& p : page.items) {
+            if (amount.match(p.text).hasMatch()) {
+                QVERIFY2(isNumericValue(p.value), qPrintable(p.text));
+            } else if (day.match(p.text).hasMatch()) {
+                QVERIFY2(p.value.typeId() == QMetaType::QDate || p.value.typeId() == QMetaType::QDateTime,
+                         qPrintable(p.text));
+            }
+        }
+    }
 
     // No rows: the header still says what was asked, and nothing fails.
     f.from = QDate(2010, 1, 1);

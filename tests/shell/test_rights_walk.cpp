@@ -147,11 +147,14 @@ void TestRightsWalk::walk(const QString& form, ActionManager& actions) {
 }
 
 void TestRightsWalk::clickAll(QWidget* window, const QString& form) {
-    // Writes no right guards, as the windows have them: the customer and
-    // supplier groups (their lists name no command for them).
-    static const QSet<QString> free{"form_client_list:类别/增加",   "form_client_list:类别/编辑",
-                                    "form_client_list:类别/删除",   "form_provider_list:类别/增加",
-                                    "form_provider_list:类别/编辑", "form_provider_list:类别/删除"};
+    // Writes no right guards, as the windows have them: the customer,
+    // supplier and order-customer groups (their lists name no command for
+    // them).
+    static const QSet<QString> free{"form_client_list:类别/增加",         "form_client_list:类别/编辑",
+                                    "form_client_list:类别/删除",         "form_provider_list:类别/增加",
+                                    "form_provider_list:类别/编辑",       "form_provider_list:类别/删除",
+                                    "form_order_customer_list:类别/增加", "form_order_customer_list:类别/编辑",
+                                    "form_order_customer_list:类别/删除"};
     // Whatever modal window a click opens is closed again.
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [] {
@@ -209,7 +212,8 @@ void TestRightsWalk::everyControlledCommandIsRefusedWithoutTheRight() {
         walk("SYS_CurrCorpInfo_Frm", w.actions());
         clickAll(&w, "SYS_CurrCorpInfo_Frm");
     }
-    for (const PartnerSide* side : {&PartnerSide::customers(), &PartnerSide::suppliers()}) {
+    for (const PartnerSide* side :
+         {&PartnerSide::customers(), &PartnerSide::suppliers(), &PartnerSide::orderCustomers()}) {
         PartnerListWindow list(c, *side);
         list.show();
         walk(list.objectName(), list.actions());

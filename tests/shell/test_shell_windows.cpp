@@ -327,6 +327,7 @@ QStringList programWindowNames(AppContext& c) {
     windows.emplace_back(new CodeListWindow(c));
     windows.emplace_back(new PartnerListWindow(c, PartnerSide::customers()));
     windows.emplace_back(new PartnerListWindow(c, PartnerSide::suppliers()));
+    windows.emplace_back(new PartnerListWindow(c, PartnerSide::orderCustomers()));
     windows.emplace_back(new GoodsListWindow(c));
     windows.emplace_back(new UnitsWindow(c));
     windows.emplace_back(new QuotationListWindow(c));

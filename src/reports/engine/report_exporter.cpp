@@ -3,6 +3,7 @@
 #include <xlsxwriter.h>
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <algorithm>
+#include <cmath>
 
 #include "data/field_def.h"
 #include "reports/engine/prepared_report.h"
@@ -32,6 +35,59 @@ bool folderWritable(const QString& file, QString* error) {
         return fail(error, QStringLiteral("文件夹不存在，无法写入[%1]").arg(QDir::toNativeSeparators(file)));
     }
     return true;
+}
+
+// A date's display format as a spreadsheet writes it: the report's
+// letters (YYYY-MM-DD hh:nn:ss) in Excel's (yyyy-mm-dd hh:mm:ss).
+QString spreadsheetDateFormat(const QString& format, bool withTime) {
+    if (format.isEmpty()) {
+        return withTime ? QStringLiteral("yyyy-mm-dd hh:mm:ss") : QStringLiteral("yyyy-mm-dd");
+    }
+    return format.toLower().replace(QLatin1String("nn"), QLatin1String("mm"));
+}
+
+// A date a workbook can hold as one: from 1900 (its first day) to 9999;
+// any other is written as its text.
+bool isDateValue(const QVariant& v) {
+    const QDate d = v.typeId() == QMetaType::QDate       ? v.toDate()
+                    : v.typeId() == QMetaType::QDateTime ? v.toDateTime().date()
+                                                         : QDate();
+    return d.isValid() && d.year() >= 1900 && d.year() <= 9999;
+}
+
+// The paper of libxlsxwriter's list that a page of this size is printed
+// on: A4 unless it is A3, A5, B5 or Letter.
+uint8_t paperOf(const QSizeF& mm) {
+    const double shortSide = std::min(mm.width(), mm.height());
+    const double longSide = std::max(mm.width(), mm.height());
+    const auto near = [&](double a, double b) { return std::abs(shortSide - a) < 3 && std::abs(longSide - b) < 3; };
+    if (near(297, 420)) {
+        return 8;
+    }
+    if (near(148, 210)) {
+        return 11;
+    }
+    if (near(182, 257)) {
+        return 13;
+    }
+    if (near(215.9, 279.4)) {
+        return 1;
+    }
+    return 9;
+}
+
+// About how many pixels a spreadsheet needs to show a line of text in its
+// default font: a wide (CJK) character twice a narrow one, and a margin.
+int textPixels(const QString& text) {
+    int widest = 0;
+    for (const QString& line : text.split('\n')) {
+        int units = 0;
+        for (const QChar c : line) {
+            units += c.unicode() < 0x1100 ? 1 : 2;
+        }
+        widest = std::max(widest, units);
+    }
+    return widest == 0 ? 0 : widest * 8 + 10;
 }
 
 QString mm(double dots) {
@@ -211,7 +267,12 @@ bool ReportExporter::toXlsx(const PreparedReport& report, const QString& name, Q
     // Formats are made once and shared by every cell that looks the same.
     QHash<QString, lxw_format*> formats;
     auto formatFor = [&](const ReportSheet::Cell& cell, bool number) -> lxw_format* {
-        const QString numberFormat = number ? cell.format : QString();
+        const QString numberFormat =
+            isDateValue(cell.value)
+                ? spreadsheetDateFormat(cell.format, cell.value.typeId() == QMetaType::QDateTime &&
+                                                         cell.value.toDateTime().time() != QTime(0, 0))
+            : number ? cell.format
+                     : QString();
         const uint8_t align = (cell.align & Qt::AlignHCenter) ? LXW_ALIGN_CENTER
                               : (cell.align & Qt::AlignRight) ? LXW_ALIGN_RIGHT
                                                               : LXW_ALIGN_NONE;
@@ -239,16 +300,48 @@ bool ReportExporter::toXlsx(const PreparedReport& report, const QString& name, Q
         }
         return it.value();
     };
+    // Printed from the spreadsheet as from the program: the template's
+    // paper and orientation, the table as wide as the page.
+    worksheet_set_paper(sheet, paperOf(report.pageSizeMm));
+    if (report.pageSizeMm.width() > report.pageSizeMm.height()) {
+        worksheet_set_landscape(sheet);
+    } else {
+        worksheet_set_portrait(sheet);
+    }
+    worksheet_fit_to_pages(sheet, 1, 0);
     const ReportSheet table(report);
-    for (int c = 0; c < table.columnWidthsMm().size(); ++c) {
-        // Excel's widths are measured in pixels at 96 dots per inch.
-        const auto pixels = static_cast<uint32_t>(qRound(table.columnWidthsMm()[c] / 25.4 * 96));
-        worksheet_set_column_pixels(sheet, lxw_col_t(c), lxw_col_t(c), pixels, nullptr);
+    // Excel's widths are measured in pixels at 96 dots per inch.
+    QList<int> widths;
+    for (const double w : table.columnWidthsMm()) {
+        widths << qRound(w / 25.4 * 96);
+    }
+    // A column is widened until every text that is not wrapped fits the
+    // columns it covers: a label or an amount is never cut off by the
+    // next cell ("运费: 140.00", "12,345,678.90").
+    for (const ReportSheet::Row& line : table.rows()) {
+        for (const ReportSheet::Cell& cell : line.cells) {
+            if (cell.wrap || cell.column >= widths.size()) {
+                continue;
+            }
+            const int last = std::min<int>(cell.column + cell.span, int(widths.size())) - 1;
+            int have = 0;
+            for (int c = cell.column; c <= last; ++c) {
+                have += widths[c];
+            }
+            const int need = textPixels(cell.text) * (cell.bold ? 11 : 10) / 10;
+            if (need > have) {
+                widths[last] += need - have;
+            }
+        }
+    }
+    for (int c = 0; c < widths.size(); ++c) {
+        worksheet_set_column_pixels(sheet, lxw_col_t(c), lxw_col_t(c), uint32_t(widths[c]), nullptr);
     }
     lxw_row_t row = 0;
     for (const ReportSheet::Row& line : table.rows()) {
         for (const ReportSheet::Cell& cell : line.cells) {
-            const bool number = isNumericValue(cell.value);
+            const bool date = isDateValue(cell.value);
+            const bool number = isNumericValue(cell.value) || date;
             lxw_format* format = formatFor(cell, number);
             const auto col = lxw_col_t(cell.column);
             const QByteArray text = number ? QByteArray() : cell.text.toUtf8();
@@ -257,7 +350,13 @@ bool ReportExporter::toXlsx(const PreparedReport& report, const QString& name, Q
                 worksheet_merge_range(sheet, row, col, row, lxw_col_t(cell.column + cell.span - 1), text.constData(),
                                       format);
             }
-            if (number) {
+            if (date) {
+                const QDateTime d = cell.value.typeId() == QMetaType::QDate ? cell.value.toDate().startOfDay()
+                                                                            : cell.value.toDateTime();
+                lxw_datetime when{d.date().year(), d.date().month(),  d.date().day(),
+                                  d.time().hour(), d.time().minute(), double(d.time().second())};
+                worksheet_write_datetime(sheet, row, col, &when, format);
+            } else if (number) {
                 worksheet_write_number(sheet, row, col, cell.value.toDouble(), format);
             } else if (cell.span <= 1) {
                 worksheet_write_string(sheet, row, col, text.constData(), format);
