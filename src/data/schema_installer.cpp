@@ -215,6 +215,18 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
         writeVersion(db, 6);
         tx.commit();
     }
+    if (storedVersion(db) < 7) {
+        // Version 7 lists the commands that had none: the shipment-form
+        // query of the main window, the customer and supplier groups, the
+        // order list's 查看单据 and the printing of its work, ware-out and
+        // shipment forms, and those of olvendctl that only it gives (issuing
+        // a code, a report of a free query); the administrators' group holds
+        // them.
+        WriteTransaction tx(db);
+        addMissingOperations(db);
+        writeVersion(db, 7);
+        tx.commit();
+    }
     // Later schema versions add their upgrade steps here, each in its own
     // transaction, followed by the saved queries recreated. Passwords still
     // kept as text are hashed at the next log-in, not here: opening a book
