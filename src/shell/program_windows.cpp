@@ -5,6 +5,7 @@
 #include "admin/company_info_window.h"
 #include "admin/password_dialog.h"
 #include "admin/settings_dialog.h"
+#include "data/app_context.h"
 #include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "documents/order_form_list_window.h"
