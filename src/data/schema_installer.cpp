@@ -233,9 +233,22 @@ void SchemaInstaller::upgradeBook(Database& db, bool installWhenEmpty) {
         tx.commit();
     }
     if (storedVersion(db) < 7) {
-        // Version 7 counts each order's saves, and the forms made from an
+        // Version 7 lists the commands that had none: the shipment-form
+        // query of the main window, the customer and supplier groups, the
+        // order list's 查看单据 and the printing of its work, ware-out and
+        // shipment forms, and those of olvendctl that only it gives (issuing
+        // a code, a report of a free query); the administrators' group holds
+        // them.
+        WriteTransaction tx(db);
+        addMissingOperations(db);
+        writeVersion(db, 7);
+        tx.commit();
+    }
+    if (storedVersion(db) < 8) {
+        // Version 8 counts each order's saves, and the forms made from an
         // order remember the count they were made at: forms made before the
-        // order last changed say so.
+        // order last changed say so. It also lists the commands of the order
+        // forms' customers (订单客户管理), held by the administrators.
         WriteTransaction tx(db);
         addColumnIfMissing(db, "Dusmere_Order_Form_head", "Revision", "INTEGER DEFAULT 0");
         db.query("UPDATE Dusmere_Order_Form_head SET Revision = 0 WHERE Revision IS NULL");
@@ -243,7 +256,8 @@ void SchemaInstaller::upgradeBook(Database& db, bool installWhenEmpty) {
              {"Dusmere_Work_Form_Head", "Dusmere_Ware_Out_Form_Head", "Dusmere_Shipment_Form_Head"}) {
             addColumnIfMissing(db, table, "Order_Revision", "INTEGER");
         }
-        writeVersion(db, 7);
+        addMissingOperations(db);
+        writeVersion(db, 8);
         tx.commit();
     }
     // Later schema versions add their upgrade steps here, each in its own

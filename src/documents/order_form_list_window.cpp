@@ -193,6 +193,15 @@ void OrderFormListWindow::buildActions() {
     add("Action_CreateWorkFormExecute", "生成工作单", generate(&OrderFormGenerator::createWorkForms));
     add("Action_CreateWareOutFormExecute", "生成出仓单", generate(&OrderFormGenerator::createWareOutForm));
     add("Action_CreateShipmentFormExecute", "生成出货单", generate(&OrderFormGenerator::createShipmentForm));
+    // 查看单据: the forms of the kind chosen from its menu.
+    add("Action_ShowForms", "查看单据", [this] {
+        const QString code = currentCode();
+        if (code.isEmpty()) {
+            this->context().prompter().inform(QStringLiteral("请选择一份订货单"));
+            return;
+        }
+        openForms(m_formsKind, code);
+    });
 }
 
 QStringList OrderFormListWindow::selectedCodes() const {
@@ -242,14 +251,8 @@ void OrderFormListWindow::filterByOrderDate() {
 }
 
 void OrderFormListWindow::showForms(DocumentPrintouts::Kind kind) {
-    actions().guard([this, kind] {
-        const QString code = currentCode();
-        if (code.isEmpty()) {
-            this->context().prompter().inform(QStringLiteral("请选择一份订货单"));
-            return;
-        }
-        openForms(kind, code);
-    });
+    m_formsKind = kind;
+    actions().execute(QStringLiteral("Action_ShowForms"));
 }
 
 void OrderFormListWindow::toggleExtraColumns() {

@@ -46,6 +46,7 @@ private:
     // there or not given).
     void showRow(const QString& code);
     void toggleExtraColumns();
+    // 查看单据 for the forms of one kind.
     void showForms(DocumentPrintouts::Kind kind);
 
     OrderFormList m_list;
@@ -55,4 +56,6 @@ private:
     QPushButton* m_extraButton;
     QMenu* m_operate;
     bool m_extraShown = false;
+    // The kind of forms 查看单据 shows next.
+    DocumentPrintouts::Kind m_formsKind = DocumentPrintouts::Kind::WorkForm;
 };

@@ -16,14 +16,14 @@ QuotationList::QuotationList(Database& db, Prompter& prompter)
 
 QuotationList::~QuotationList() = default;
 
-QString QuotationList::columnsWithoutCost(Database& db) {
+QString QuotationList::columnsWithoutCost(Database& db, const QString& prefix) {
     QSqlQuery q = db.query(QStringLiteral("select * from Query_Quotation_Head_list where 1=0"));
     const QSqlRecord record = q.record();
     QStringList kept;
     for (int i = 0; i < record.count(); ++i) {
         const QString name = record.fieldName(i);
         if (!costColumns().contains(name, Qt::CaseInsensitive)) {
-            kept << Database::checkIdentifier(name);
+            kept << prefix + Database::checkIdentifier(name);
         }
     }
     return kept.join(QStringLiteral(", "));

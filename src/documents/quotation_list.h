@@ -56,8 +56,8 @@ public:
                (embedded ? QString() : QStringLiteral(" order by BillNo"));
     }
     // The list's columns but those of costs and profits, joined for a
-    // select.
-    static QString columnsWithoutCost(Database& db);
+    // select; each after `prefix` ("h." for a view named h).
+    static QString columnsWithoutCost(Database& db, const QString& prefix = QString());
 
 private:
     Database& m_db;

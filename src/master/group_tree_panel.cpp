@@ -47,17 +47,6 @@ QPushButton* GroupTreePanel::addButton(const QString& caption, QAction* action) 
     return b;
 }
 
-QPushButton* GroupTreePanel::addButton(const QString& caption, const QString& hint, std::function<void()> work) {
-    auto* b = new QPushButton(caption, this);
-    b->setToolTip(hint);
-    connect(b, &QPushButton::clicked, this, [this, work = std::move(work)] {
-        m_actions.guard(work);
-        showFocused();
-    });
-    m_buttons->addWidget(b);
-    return b;
-}
-
 void GroupTreePanel::showFocused() {
     const QVariant focused = m_directory.focused();
     m_tree->setCurrentId(focused);

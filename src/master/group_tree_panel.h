@@ -23,10 +23,9 @@ public:
     GroupTreePanel(GroupedDirectory& directory, ActionManager& actions, QLabel* status, QWidget* parent = nullptr);
 
     TreeList* tree() const { return m_tree; }
-    // A button under the tree that triggers a command of the window.
+    // A button under the tree that triggers a command of the window: every
+    // change of the groups is a command and passes its right.
     QPushButton* addButton(const QString& caption, QAction* action);
-    // A button under the tree that runs work through the window's boundary.
-    QPushButton* addButton(const QString& caption, const QString& hint, std::function<void()> work);
     // Shows and focuses a group; false when its records could not be read.
     bool showGroup(const QVariant& id);
     // After the directory opened: the root chosen, every group open.

@@ -111,12 +111,14 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     });
 
     // Tree with its buttons; moving records or groups by drag edits them.
-    m_groups->setDropRights(QStringLiteral("Action_EditCustomer"), QStringLiteral("Action_EditCustomer"));
-    m_groups->addButton(QStringLiteral("增加"), QStringLiteral("在选中的类别下增加子类"),
-                        [this] { m_directory.addGroup(); });
-    m_groups->addButton(QStringLiteral("编辑"), QStringLiteral("编辑选中的类别"),
-                        [this] { m_directory.renameGroup(); });
-    m_groups->addButton(QStringLiteral("删除"), QStringLiteral("删除类别"), [this] { m_directory.deleteGroup(); });
+    // Records moved by drag are edited; a group moved is a group edited.
+    m_groups->setDropRights(QStringLiteral("Action_EditCustomer"), QStringLiteral("Action_EditGroup"));
+    QAction* addGroup = add("Action_AddGroup", "增加类别", [this] { m_directory.addGroup(); });
+    QAction* editGroup = add("Action_EditGroup", "编辑类别", [this] { m_directory.renameGroup(); });
+    QAction* deleteGroup = add("Action_DeleteGroup", "删除类别", [this] { m_directory.deleteGroup(); });
+    m_groups->addButton(QStringLiteral("增加"), addGroup)->setToolTip(QStringLiteral("在选中的类别下增加子类"));
+    m_groups->addButton(QStringLiteral("编辑"), editGroup)->setToolTip(QStringLiteral("编辑选中的类别"));
+    m_groups->addButton(QStringLiteral("删除"), deleteGroup)->setToolTip(QStringLiteral("删除类别"));
 
     // Records.
     m_grid->setMultiSelect(true);

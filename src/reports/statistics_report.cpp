@@ -5,8 +5,10 @@
 
 #include "data/database.h"
 #include "data/field_def.h"
+#include "data/permission_checker.h"
 #include "data/sql_dialect.h"
 #include "data/sqlite_row_reader.h"
+#include "documents/quotation_list.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
 
@@ -154,13 +156,20 @@ void StatisticsReport::check(Kind kind, const StatisticsFilter& filter) {
 
 QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, QVariantMap* params) const {
     check(kind, filter);
+    if (isCostView(kind) && !m_showsCost) {
+        throw UserError(PermissionChecker::refusalText());
+    }
     const SqlDialect& d = m_db.dialect();
     params->clear();
     switch (kind) {
         case Kind::Income: {
             const QString day = d.dayOf(QStringLiteral("s.Keyin_date"));
+            // The quotation's row of the list, without its costs and
+            // profits for those who may not see them.
+            const QString head =
+                m_showsCost ? QStringLiteral("h.*") : QuotationList::columnsWithoutCost(m_db, QStringLiteral("h."));
             return QStringLiteral(
-                       "select h.*,s.keyin_Date as Payday,s.TotalPrice as PayPrice,s.BillNo as Receipt_BillNo,"
+                       "select %4,s.keyin_Date as Payday,s.TotalPrice as PayPrice,s.BillNo as Receipt_BillNo,"
                        "(select count(*) from Receipt_head r where r.QuotationNo=h.billno%1) as ReceiptBillCount,"
                        // The customer as the quotation list names it: the
                        // name typed on the quotation, else its record's.
@@ -170,7 +179,7 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
                        " where h.state=1%3"
                        " order by case when s.Keyin_date is null then 0 else 1 end,%2,h.billno,s.billno")
                 .arg(periodCondition(QStringLiteral("r.Keyin_date"), filter, QStringLiteral("c"), params), day,
-                     periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params));
+                     periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params), head);
         }
         case Kind::Payout: {
             QString conditions = periodCondition(QStringLiteral("a.paytime"), filter, QStringLiteral("p"), params);

@@ -33,11 +33,22 @@ struct StatisticsFilter {
 // - Profit: a ledger of payouts and receipts (billdate, subject_name,
 //   Income_price, PayoutPrice, remark).
 // Every row also carries BillDay, its calendar day; rows come by day.
+//
+// For a user without the right to see costs and profits the income rows
+// leave the quotations' costs and profits out (they are not read at all),
+// and the profit statistics, which show nothing but what the company
+// earns, are refused as a whole.
 class StatisticsReport {
 public:
     enum class Kind { Income, Payout, Profit };
 
     explicit StatisticsReport(Database& db);
+
+    // Whether the rows may carry costs and profits (the right to see
+    // them); set before asking for a statement or rows.
+    void setShowsCost(bool shows) { m_showsCost = shows; }
+    // Whether the report as a whole is a view of the company's profit.
+    static bool isCostView(Kind kind) { return kind == Kind::Profit; }
 
     static QString windowName(Kind kind);
     static QString caption(Kind kind);
@@ -51,6 +62,8 @@ public:
     // Throws UserError when the filter cannot be asked (From after To, a
     // kind that is no choice).
     static void check(Kind kind, const StatisticsFilter& filter);
+    // Throws UserError with the refusal of the rights when the report is a
+    // cost view and costs may not be shown.
     QString statement(Kind kind, const StatisticsFilter& filter, QVariantMap* params) const;
     // Runs the statement; dates come back as dates on both engines.
     ReportRows rows(Kind kind, const StatisticsFilter& filter) const;
@@ -64,4 +77,5 @@ public:
 
 private:
     Database& m_db;
+    bool m_showsCost = true;
 };

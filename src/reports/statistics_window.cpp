@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "data/app_context.h"
+#include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "reports/report_preview_frame.h"
 #include "ui/editors.h"
@@ -144,6 +145,8 @@ bool StatisticsWindow::run() {
     actions().guard([this, &shown] {
         const StatisticsFilter f = filter();
         StatisticsReport report(context().data().main());
+        // Asked on every run: rights changed meanwhile take effect.
+        report.setShowsCost(CostProfitRight::heldBy(permissions()));
         const ReportRows rows = report.rows(m_kind, f);
         const StatisticsChart chart = StatisticsChart::fromRows(m_kind, rows);
         setRows(rows);

@@ -45,7 +45,7 @@ const QList<QList<Entry>>& pageEntries() {
          {"单据查询", "Action5", "entry_query.jpg", "Query_Panel_Frm", 1, false},
          {"工作单查询", "Action6", "entry_query.jpg", "Query_Panel_Frm", 2, true},
          {"出仓单查询", "Action7", "entry_query.jpg", "Query_Panel_Frm", 3, true},
-         {"出货单查询", "", "entry_query.jpg", "Query_Panel_Frm", 4, true}},
+         {"出货单查询", "Action_ShipmentQuery", "entry_query.jpg", "Query_Panel_Frm", 4, true}},
         {{"收入统计", "Action9", "entry_report.jpg", "Report_Dusmere_IncomePriceDetail_Frm", 0, true},
          {"支出统计", "Action10", "entry_report.jpg", "Report_Dusmere_payout_Frm", 0, true},
          {"利润统计", "Action11", "entry_report.jpg", "Report_Dusmere_gain_frm", 0, true}},

@@ -5,6 +5,9 @@
 #include "admin/company_info_window.h"
 #include "admin/password_dialog.h"
 #include "admin/settings_dialog.h"
+#include "data/app_context.h"
+#include "data/cost_profit_right.h"
+#include "data/data_module.h"
 #include "documents/order_form_list_window.h"
 #include "documents/order_form_window.h"
 #include "documents/payout_list_window.h"
@@ -34,7 +37,16 @@ WindowOpener::Factory partnerList(const PartnerSide& side) {
 }
 
 WindowOpener::Factory statistics(StatisticsReport::Kind kind) {
-    return [kind](AppContext& context, int, QWidget* parent) { StatisticsWindow(context, kind, parent).exec(); };
+    return [kind](AppContext& context, int, QWidget* parent) {
+        // The profit statistics show nothing but what the company earns:
+        // without the right to see costs and profits the window does not
+        // open.
+        if (StatisticsReport::isCostView(kind)) {
+            PermissionChecker permissions(context.data().main(), context.CurrentUser);
+            CostProfitRight::require(permissions);
+        }
+        StatisticsWindow(context, kind, parent).exec();
+    };
 }
 
 }  // namespace

@@ -261,6 +261,12 @@ int CtlCommands::nextCode(const QStringList& args) {
     if (names.size() != 2 || count < 1) {
         return wrongUse();
     }
+    // A code issued outside its window is a right of olvendctl's own (no
+    // window gives it): a counter moved on leaves a gap in the numbers.
+    if (!CtlDocuments(m_context, m_out, m_err, m_userName)
+             .actingUserMay(QStringLiteral("Action_IssueCode"), QStringLiteral("olvendctl"))) {
+        return 3;
+    }
     Numbering numbering(m_context.data().main(), m_context.clock());
     for (int i = 0; i < count; ++i) {
         m_out << numbering.GetAutoIncrementID(names[0], names[1], propose) << Qt::endl;
@@ -545,6 +551,13 @@ int CtlCommands::report(const QStringList& args, const QString& bookName) {
         }
     } else {
         openBook(bookName);
+        // A statement of the user's own reads whatever the book holds, the
+        // costs and profits included.
+        CtlDocuments documents(m_context, m_out, m_err, m_userName);
+        if (!documents.actingUserMay(QStringLiteral("Action_QueryReport"), QStringLiteral("olvendctl")) ||
+            !documents.actingUserMay(CostProfitRight::actionName(), CostProfitRight::formName())) {
+            return 3;
+        }
         rows = readOnlyRows(sql);
     }
     writeReport(tmpl, folder, rows, outFile);
@@ -771,6 +784,32 @@ int CtlCommands::demo(const QStringList& args, const QString& bookName) {
 int CtlCommands::fillDemo(const DemoData::Counts& counts, int quotations, int orders, int payouts,
                           const QString& bookName) {
     openBook(bookName);
+    // Each kind of record is added with the right of the command that adds
+    // it in its window; quotations come with their receipts, order forms
+    // with their work, ware-out and shipment forms.
+    const struct {
+        int count;
+        QList<std::pair<const char*, const char*>> rights;
+    } kinds[] = {
+        {counts.customers, {{"Action_AddCustomer", "Form_Client_List"}}},
+        {counts.suppliers, {{"Action_AddCustomer", "Form_Provider_List"}}},
+        {counts.goods, {{"Action_AddGoods", "base_goods_frm"}}},
+        {quotations, {{"Action_Add", "Form_Quotation_List"}, {"Action1", "Form_Quotation_List"}}},
+        {orders,
+         {{"Action_Add", "frm_GainBill_list"},
+          {"Action_CreateWorkFormExecute", "frm_GainBill_list"},
+          {"Action_CreateWareOutFormExecute", "frm_GainBill_list"},
+          {"Action_CreateShipmentFormExecute", "frm_GainBill_list"}}},
+        {payouts, {{"Action_Add", "frm_payout"}}},
+    };
+    CtlDocuments documents(m_context, m_out, m_err, m_userName);
+    for (const auto& kind : kinds) {
+        for (const auto& [action, form] : kind.rights) {
+            if (kind.count > 0 && !documents.actingUserMay(QString::fromLatin1(action), QString::fromLatin1(form))) {
+                return 3;
+            }
+        }
+    }
     // What would refuse the order forms is checked before the customers,
     // goods and quotations are written.
     if (orders > 0) {

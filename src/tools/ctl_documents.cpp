@@ -154,6 +154,10 @@ int CtlDocuments::newQuotation(const QString& path) {
 
 int CtlDocuments::showQuotation(const QString& billNo) {
     becomeActingUser();
+    // The quotation's row of the list that 订货单管理 opens.
+    if (!allowed("Action21", "main_frm")) {
+        return 3;
+    }
     // The costs and profits only for those with the right to see them;
     // for the others they are left out, not shown empty.
     Database& db = m_context.data().main();

@@ -145,6 +145,10 @@ int CtlOrders::newOrder(const QString& path) {
 // The head as name=value lines, an empty line, then the goods rows under a
 // header line of their column names.
 int CtlOrders::show(const QString& code) {
+    // The order as 编辑 of the list that 收据记录表 opens shows it.
+    if (!allowed({{"Action1", "main_frm"}, {"Action_Edit", kListForm}})) {
+        return 3;
+    }
     requireOrder(code);
     OrderFormDocument doc(m_context.data().main(), m_context.clock(), m_prompter, m_context.CurrentUser.UserName);
     doc.load(OrderFormDocument::Existing, code);

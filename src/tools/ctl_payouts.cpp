@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "data/app_context.h"
+#include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "documents/payout_editor.h"
@@ -18,6 +19,20 @@
 namespace {
 const QString kListForm = QStringLiteral("frm_payout");
 const QString kEditForm = QStringLiteral("frm_payout_edit");
+
+// The main window's entry that opens the payout list of a kind.
+QString listEntry(int kind) {
+    switch (kind) {
+        case 0:
+            return QStringLiteral("Action16");
+        case 1:
+            return QStringLiteral("Action17");
+        case 2:
+            return QStringLiteral("Action18");
+        default:
+            return QStringLiteral("Action19");
+    }
+}
 
 // The options each command takes, all with a value.
 bool optionsWellFormed(const QStringList& rest, const QStringList& names) {
@@ -134,7 +149,8 @@ int CtlPayouts::add(const QStringList& args) {
     }
     bool hasRemark = false;
     const QString remark = option(args.mid(4), QStringLiteral("--remark"), &hasRemark);
-    if (!m_documents.actingUserMay(QStringLiteral("Action_Add"), kListForm) ||
+    if (!m_documents.actingUserMay(listEntry(kind.kind), QStringLiteral("main_frm")) ||
+        !m_documents.actingUserMay(QStringLiteral("Action_Add"), kListForm) ||
         !m_documents.actingUserMay(QStringLiteral("Action_SaveAndExit"), kEditForm)) {
         return 3;
     }
@@ -164,6 +180,10 @@ int CtlPayouts::list(const QStringList& args) {
     const QDate from = parseDate(option(rest, QStringLiteral("--from")));
     const QDate to = parseDate(option(rest, QStringLiteral("--to")));
     requireOrderedPeriod(from, to);
+    // The listing is the list the main window's entry of the kind opens.
+    if (!m_documents.actingUserMay(listEntry(kind.kind), QStringLiteral("main_frm"))) {
+        return 3;
+    }
     PayoutList payouts(m_context.data().main(), m_prompter, kind.kind);
     payouts.open();
     Dataset& rows = payouts.rows();
@@ -225,7 +245,15 @@ int CtlPayouts::stats(const QStringList& args) {
     if (!m_documents.actingUserMay(QString::fromLatin1(entry), QStringLiteral("main_frm"))) {
         return 3;
     }
+    // Costs and profits only for those who may see them: the profit
+    // statistics not at all, the others without those columns.
+    if (StatisticsReport::isCostView(kind) &&
+        !m_documents.actingUserMay(CostProfitRight::actionName(), CostProfitRight::formName())) {
+        return 3;
+    }
+    PermissionChecker permissions(m_context.data().main(), m_context.CurrentUser);
     StatisticsReport report(m_context.data().main());
+    report.setShowsCost(CostProfitRight::heldBy(permissions));
     const ReportRows rows = report.rows(kind, filter);
 
     if (QFileInfo(outFile).suffix().compare(QLatin1String("tsv"), Qt::CaseInsensitive) == 0) {

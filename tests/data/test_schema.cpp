@@ -28,6 +28,7 @@ private slots:
     void priceTableCopiesByPosition();
     void plainPasswordsAreHashedOnlyWhenAsked();
     void olderBookWithoutVersionIsUpgraded();
+    void olderBookGetsTheNewCommandsGranted_data();
     void olderBookGetsTheNewCommandsGranted();
     void bookOfVersionFiveGetsTheCostRightAndTheCustomerIndexes();
     void newerBookIsRefused();
@@ -324,37 +325,57 @@ void TestSchema::olderBookWithoutVersionIsUpgraded() {
     QVERIFY(db.hasTable("temp_User_Operation"));
 }
 
-// A book of version 4 lacks the backup and restore commands: the upgrade
-// lists them under the main window, controlled and granted to the system
-// group only, and leaves the other rows and grants as they were.
+// An older book lacks the commands listed since: the upgrade lists them
+// under their windows (a window new to the book with them), controlled and
+// granted to the system group only, and leaves the other rows and grants as
+// they were.
+void TestSchema::olderBookGetsTheNewCommandsGranted_data() {
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QString>("newOnes");
+    QTest::newRow("4: backup and restore") << 4 << "LOWER(Action_Name) in ('action_backupbook', 'action_restorebook')";
+    QTest::newRow("6: commands that had no right")
+        << 6
+        << "LOWER(Form_Name) in ('dusmere_work_form_list', 'dusmere_ware_out_form_list', "
+           "'dusmere_shipment_form_list', 'olvendctl') or LOWER(Action_Name) in ('action_shipmentquery', "
+           "'action_showforms') or (LOWER(Form_Name) in ('form_client_list', 'form_provider_list') and "
+           "LOWER(Action_Name) in ('action_addgroup', 'action_editgroup', 'action_deletegroup'))";
+}
+
 void TestSchema::olderBookGetsTheNewCommandsGranted() {
+    QFETCH(int, version);
+    QFETCH(QString, newOnes);
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
-    const QString newOnes = "LOWER(Action_Name) in ('action_backupbook', 'action_restorebook')";
+    newOnes = "(" + newOnes + ")";
+    const int added = db.scalar("select count(*) from Sys_Operation_Table where " + newOnes).toInt();
+    QVERIFY(added > 0);
     db.query("delete from Sys_user_Operation where Action_id in (select id from Sys_Operation_Table where " + newOnes +
              ")");
     db.query("delete from Sys_Operation_Table where " + newOnes);
     db.query("delete from schema_version");
-    db.query("insert into schema_version (version) values (4)");
+    db.query("insert into schema_version (version) values (:v)", {{"v", version}});
     db.query(
         "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table "
         "where LOWER(Action_Name)='action_syscorpinfo'");
     const int before = db.scalar("select count(*) from Sys_Operation_Table").toInt();
     SchemaInstaller::ensureBook(db, false);
     QCOMPARE(SchemaInstaller::storedVersion(db), SchemaInstaller::kBookVersion);
-    QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table").toInt(), before + 2);
-    QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table a where " + newOnes +
-                       " and a.isControl=1 and a.Form_Name='main_frm' and exists (select 1 from Sys_Operation_Table "
-                       "w where CAST(w.id AS VARCHAR(20))=a.Parent_ID and w.Action_Name='' and w.Form_Name='main_frm')")
-                 .toInt(),
-             2);
+    QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table").toInt(), before + added);
+    // Each command controlled under its own window's row.
+    QCOMPARE(
+        db.scalar("select count(*) from Sys_Operation_Table a where " + newOnes +
+                  " and a.Action_Name<>'' and a.isControl=1 and exists (select 1 from Sys_Operation_Table "
+                  "w where CAST(w.id AS VARCHAR(20))=a.Parent_ID and w.Action_Name='' and "
+                  "w.Form_Name=a.Form_Name)")
+            .toInt(),
+        db.scalar("select count(*) from Sys_Operation_Table a where " + newOnes + " and a.Action_Name<>''").toInt());
     QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt(),
              db.scalar("select count(*) from Sys_Operation_Table").toInt());
     QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='业务组'").toInt(), 1);
-    QCOMPARE(db.scalar("select count(distinct id) from Sys_Operation_Table").toInt(), before + 2);
+    QCOMPARE(db.scalar("select count(distinct id) from Sys_Operation_Table").toInt(), before + added);
     // Running it again adds nothing.
     SchemaInstaller::ensureBook(db, false);
-    QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table").toInt(), before + 2);
+    QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table").toInt(), before + added);
 }
 
 // A book of version 5: the right to see costs and profits and the price

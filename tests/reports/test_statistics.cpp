@@ -3,7 +3,9 @@
 #include <QTest>
 
 #include "data/field_def.h"
+#include "data/permission_checker.h"
 #include "documents/document_fixture.h"
+#include "documents/quotation_list.h"
 #include "platform/errors.h"
 #include "reports/engine/report_preparer.h"
 #include "reports/engine/report_template.h"
@@ -28,6 +30,7 @@ private slots:
     void payoutOfAKindWithoutNameStillShows();
     void profitLedgerOrderAndSums();
     void refusedFilters();
+    void costsAndProfitsOnlyWithTheRight();
     void remarkChoicesFollowTheKind();
     void templatesPrepareWithTheirChart_data();
     void templatesPrepareWithTheirChart();
@@ -269,6 +272,31 @@ void TestStatistics::refusedFilters() {
     StatisticsFilter unknown;
     unknown.kind = "房租";
     QVERIFY_THROWS_EXCEPTION(UserError, report.rows(StatisticsReport::Kind::Payout, unknown));
+}
+
+// Without the right to see costs and profits the income rows do not carry
+// the quotations' costs and profits, and the profit statistics, which are
+// nothing but what the company earns, are refused whole.
+void TestStatistics::costsAndProfitsOnlyWithTheRight() {
+    Book b;
+    fill(b.db());
+    StatisticsReport report(b.db());
+    for (const bool shows : {true, false}) {
+        report.setShowsCost(shows);
+        const ReportRows income = report.rows(StatisticsReport::Kind::Income, {});
+        QCOMPARE(column(income, "Receipt_BillNo").join(','), QString("R0,R1,R2,R3,R5,R6"));
+        QVERIFY(income.fieldIndex("Total_Price") >= 0);
+        for (const QString& cost : QuotationList::costColumns()) {
+            QVERIFY2((income.fieldIndex(cost) >= 0) == shows, qPrintable(cost));
+        }
+        QCOMPARE(report.rows(StatisticsReport::Kind::Payout, {}).rows.size(), 9);
+    }
+    try {
+        report.rows(StatisticsReport::Kind::Profit, {});
+        QFAIL("the profit statistics were read");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), PermissionChecker::refusalText());
+    }
 }
 
 void TestStatistics::remarkChoicesFollowTheKind() {

@@ -74,6 +74,7 @@ private slots:
     void everyEntryFindsItsWindow();
     void windowsReceiveTheirStartParameter();
     void grantedRightTakesEffectOnTheNextAction();
+    void statisticsKeepCostsFromThoseWithoutTheRight();
     void changePasswordThenLogInWithIt();
     void usersWindowTogglesAndSaves();
     void usersWindowShowsTheRowThatIsCurrent();
@@ -520,6 +521,28 @@ void TestShellWindows::grantedRightTakesEffectOnTheNextAction() {
     c.CurrentUser = {"小王", "", "销售组"};
     QVERIFY(w.actions().execute("Action15"));
     QCOMPARE(w.pages()->currentIndex(), 4);
+}
+
+// With the statistics entries but without 查看成本利润: 利润统计 does not
+// open, and the income statistics do not even read the quotations' costs
+// and profits, so no view or export of the report holds them.
+void TestShellWindows::statisticsKeepCostsFromThoseWithoutTheRight() {
+    addOrdinaryUser();
+    AppContext& c = m_program->context();
+    c.data().main().query(
+        "insert into Sys_user_Operation (User_name, Action_id) select '销售组', id from Sys_Operation_Table where "
+        "LOWER(Form_Name)='main_frm' and LOWER(Action_Name) in ('action9', 'action11')");
+    c.CurrentUser = {"小王", "", "销售组"};
+    MainWindow w(c);
+    const QString shown = modalWindowShownBy([&w] { w.actions().execute("Action11"); });
+    QCOMPARE(shown, QString());
+    QCOMPARE(m_program->prompter().lastText(), PermissionChecker::refusalText());
+    StatisticsWindow income(c, StatisticsReport::Kind::Income);
+    income.run();
+    QVERIFY(income.rows().fieldIndex("Total_Price") >= 0);
+    for (const char* cost : {"sum_Gain_Money", "sum_goods_cost_price", "total_Gain_Money"}) {
+        QCOMPARE(income.rows().fieldIndex(QString::fromLatin1(cost)), -1);
+    }
 }
 
 void TestShellWindows::changePasswordThenLogInWithIt() {

@@ -136,10 +136,18 @@ void TestCtlPayouts::addingNeedsTheRights() {
     QCOMPARE(p.ctl(args).code, 3);
     QCOMPARE(count(db, "select count(*) from payout"), 0);
     grant("frm_payout", "Action_Add");
+    // Nor both without the main window's entry of the kind, which listing
+    // needs too.
+    QCOMPARE(p.ctl(args).code, 3);
+    QCOMPARE(p.ctl({"--user", "李四", "payout", "list", "0"}).code, 3);
+    QCOMPARE(count(db, "select count(*) from payout"), 0);
+    grant("main_frm", "Action16");
     const Result allowed = p.ctl(args);
     QCOMPARE(allowed.err, QString());
     QCOMPARE(allowed.code, 0);
     QCOMPARE(count(db, "select count(*) from payout"), 1);
+    QCOMPARE(p.ctl({"--user", "李四", "payout", "list", "0"}).code, 0);
+    QCOMPARE(p.ctl({"--user", "李四", "payout", "list", "1"}).code, 3);
 }
 
 void TestCtlPayouts::statsWriteRowsAndReports() {
@@ -173,6 +181,30 @@ void TestCtlPayouts::statsWriteRowsAndReports() {
     QVERIFY(pf.open(QIODevice::ReadOnly));
     const QString ledger = QString::fromUtf8(pf.readAll());
     QVERIFY2(ledger.contains("2006-06-03\t收款收据\t900\t0\t海景(王)\t2006-06-03"), qPrintable(ledger));
+
+    // Without the right to see costs and profits: income without the
+    // quotations' costs and profits, no profit statistics at all.
+    p.db().execute(
+        "insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0), ('李四', '业务组', 1)");
+    p.db().execute(
+        "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table "
+        "where LOWER(Form_Name)='main_frm' and LOWER(Action_Name) in ('action9', 'action11')");
+    for (const bool seesCost : {true, false}) {
+        const QStringList user = seesCost ? QStringList{} : QStringList{"--user", "李四"};
+        const Result income = p.ctl(user + QStringList{"stats", "income", "--out", folder + "/income.tsv"});
+        QCOMPARE(income.out, QString("1\n"));
+        QFile in(folder + "/income.tsv");
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QString header = QString::fromUtf8(in.readLine()).toLower();
+        QVERIFY2(header.contains("\ttotal_price\t"), qPrintable(header));
+        for (const char* cost : {"sum_gain_money", "sum_goods_cost_price", "total_gain_money"}) {
+            QCOMPARE(header.contains(QLatin1String(cost)), seesCost);
+        }
+    }
+    const Result noProfit = p.ctl({"--user", "李四", "stats", "profit", "--out", folder + "/np.pdf"});
+    QCOMPARE(noProfit.code, 3);
+    QCOMPARE(noProfit.err, QStringLiteral("对不起，您没有该功能的操作权限，详情请询问管理员。\n"));
+    QVERIFY(!QFile::exists(folder + "/np.pdf"));
 
     // Reports of every kind, chart included, in the formats of the preview.
     for (const QString& kind : {QString("income"), QString("payout"), QString("profit")}) {
