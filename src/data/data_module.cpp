@@ -96,7 +96,12 @@ std::unique_ptr<Database> DataModule::openServerSystem() {
     {
         auto plain = Database::openServer(p, QStringLiteral("系统数据库"));
         if (plain->scalar("SELECT count(*) FROM pg_namespace WHERE nspname = :s", {{"s", schema}}).toInt() == 0) {
+            // Workstations starting at once on a new database take turns
+            // (two CREATE SCHEMA IF NOT EXISTS may still collide).
+            WriteTransaction tx(*plain);
+            SchemaInstaller::lockSchemaChanges(*plain);
             plain->query(QStringLiteral("CREATE SCHEMA IF NOT EXISTS ") + Database::quotedSchema(schema));
+            tx.commit();
         }
     }
     auto db = Database::openServer(p, QStringLiteral("系统数据库"), schema);

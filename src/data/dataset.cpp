@@ -547,9 +547,9 @@ QVector<QVariant> Dataset::baseline(const Row& row) const {
 }
 
 DbError Dataset::changedElsewhere(const Row& row, const QStringList& fields) const {
-    const QString details = fields.isEmpty()
-                                ? QStringLiteral("%1: the row is gone").arg(m_table)
-                                : QStringLiteral("%1: changed since read: %2").arg(m_table, fields.join(", "));
+    const QString details =
+        fields.isEmpty() ? QStringLiteral("表[%1]中已没有这条记录").arg(m_table)
+                         : QStringLiteral("表[%1]中这条记录读取后被修改的字段：%2").arg(m_table, fields.join("、"));
     const QString message =
         fields.isEmpty() ? QStringLiteral("保存失败：%1已被其他用户删除，您的修改没有保存。").arg(recordLabel(row))
                          : QStringLiteral("保存失败：%1已被其他用户修改，您的修改没有保存。请重新打开后再修改。")
@@ -622,7 +622,7 @@ void Dataset::checkUnchangedElsewhere() {
             throw DbError(
                 QStringLiteral("保存失败：其他用户在您打开之后增加了记录，您的修改没有保存。请重新打开后再修改。"),
                 QString(), m_sql, DbError::Kind::RecordChanged,
-                QStringLiteral("%1: a row was added since read").arg(m_table));
+                QStringLiteral("表[%1]中读取后增加了记录").arg(m_table));
         }
     }
 }

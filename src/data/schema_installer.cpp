@@ -110,6 +110,12 @@ void SchemaInstaller::writeVersion(Database& db, int version) {
     db.query("INSERT INTO schema_version (version) VALUES (:v)", {{"v", version}});
 }
 
+void SchemaInstaller::lockSchemaChanges(Database& db) {
+    if (!db.isAccess()) {
+        db.query(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockKey));
+    }
+}
+
 void SchemaInstaller::ensureSystem(Database& db) {
     const int version = storedVersion(db);
     if (version > kSystemVersion) {
@@ -119,6 +125,10 @@ void SchemaInstaller::ensureSystem(Database& db) {
         return;
     }
     WriteTransaction tx(db);
+    lockSchemaChanges(db);
+    if (storedVersion(db) == kSystemVersion) {
+        return;  // another workstation made it meanwhile
+    }
     runScript(db, ":/schema/system.sql");
     writeVersion(db, kSystemVersion);
     tx.commit();
@@ -151,7 +161,7 @@ void SchemaInstaller::ensureBook(Database& db, bool installWhenEmpty) {
         return;
     }
     WriteTransaction tx(db);
-    db.query(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockKey));
+    lockSchemaChanges(db);
     upgradeBook(db, installWhenEmpty);
     tx.commit();
 }

@@ -21,6 +21,9 @@ public:
     // plain-text passwords as hashes. An empty database gets the whole
     // schema when `installWhenEmpty`, else it is refused as not a book.
     static void ensureBook(Database& db, bool installWhenEmpty);
+    // Inside a transaction on a server: waits until no other workstation is
+    // making or changing a schema (held until the transaction ends).
+    static void lockSchemaChanges(Database& db);
     // Installs the whole schema and the seed rows into an empty database.
     static void installBook(Database& db);
     // Creates a new book file at `path` (which must not exist).

@@ -11,9 +11,15 @@ namespace {
 // Keys bound in one statement: well below what either engine accepts.
 constexpr int kKeysPerStatement = 400;
 
+// A null text is no value, as the book stores it.
+QVariant storedForm(const FieldDef& f, const QVariant& v) {
+    const QVariant n = f.normalize(v);
+    return n.typeId() == QMetaType::QString && n.toString().isNull() ? QVariant() : n;
+}
+
 bool sameStored(const FieldDef& f, const QVariant& a, const QVariant& b) {
-    const QVariant x = f.normalize(a);
-    const QVariant y = f.normalize(b);
+    const QVariant x = storedForm(f, a);
+    const QVariant y = storedForm(f, b);
     if (x.isNull() || y.isNull()) {
         return x.isNull() == y.isNull();
     }

@@ -104,12 +104,19 @@ bool OrderFormGenerator::generate(Kind kind, const QStringList& codes) {
         return false;
     }
     // The question above is asked outside the transaction, so no lock is
-    // held while the user thinks; the order is checked again inside it,
-    // and forms another workstation made meanwhile are replaced only when
-    // the user says so there.
-    switch (replaceForms(kind, code, hadForms ? QString() : overwrite)) {
-        case Outcome::Declined:
+    // held while the user thinks; the order is checked again inside it.
+    Outcome outcome = replaceForms(kind, code, hadForms);
+    if (outcome == Outcome::FormsAppeared) {
+        // Another workstation made such forms meanwhile: they are replaced
+        // only when the user says so, asked with no lock held.
+        if (!m_prompter.askYesNo(overwrite)) {
             return false;
+        }
+        outcome = replaceForms(kind, code, true);
+    }
+    switch (outcome) {
+        case Outcome::FormsAppeared:
+            return false;  // not after a Yes: the forms may be replaced then
         case Outcome::OrderGone:
             m_prompter.inform(goneText(code));
             return false;
@@ -123,8 +130,7 @@ bool OrderFormGenerator::generate(Kind kind, const QStringList& codes) {
     return true;
 }
 
-OrderFormGenerator::Outcome OrderFormGenerator::replaceForms(Kind kind, const QString& code,
-                                                             const QString& askBeforeReplacing) {
+OrderFormGenerator::Outcome OrderFormGenerator::replaceForms(Kind kind, const QString& code, bool mayReplace) {
     WriteTransaction tx(m_db);
     // On a server the order's head stays locked until the commit: a delete
     // of the order on another workstation waits for the forms, or this
@@ -139,8 +145,8 @@ OrderFormGenerator::Outcome OrderFormGenerator::replaceForms(Kind kind, const QS
     if (rows.isEmpty()) {
         return Outcome::NoGoods;
     }
-    if (!askBeforeReplacing.isEmpty() && hasForms(kind, code) && !m_prompter.askYesNo(askBeforeReplacing)) {
-        return Outcome::Declined;
+    if (!mayReplace && hasForms(kind, code)) {
+        return Outcome::FormsAppeared;  // rolled back: nothing written
     }
     deleteForms(kind, code);
     switch (kind) {

@@ -50,7 +50,7 @@ public:
 
 private:
     enum class Kind { Work, WareOut, Shipment };
-    enum class Outcome { Done, OrderGone, NoGoods, Declined };
+    enum class Outcome { Done, OrderGone, NoGoods, FormsAppeared };
     struct GoodsRow {
         qlonglong id;
         QString goodsCode;
@@ -60,10 +60,9 @@ private:
     static QString kindName(Kind kind);
     bool generate(Kind kind, const QStringList& codes);
     // Inside one transaction: deletes the old forms of the kind and writes
-    // the new ones; commits only when everything was written. Forms found
-    // there are replaced only when the user answers Yes to
-    // `askBeforeReplacing` (when given).
-    Outcome replaceForms(Kind kind, const QString& code, const QString& askBeforeReplacing);
+    // the new ones; commits only when everything was written. Without
+    // `mayReplace`, forms found there are left and FormsAppeared returned.
+    Outcome replaceForms(Kind kind, const QString& code, bool mayReplace);
     bool orderExists(const QString& code);
     bool hasForms(Kind kind, const QString& code);
     QList<GoodsRow> goodsRows(const QString& code);

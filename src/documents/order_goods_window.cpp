@@ -184,6 +184,7 @@ void OrderGoodsWindow::buildActions() {
     };
     add("Action_Save", "保存", [this] {
         takeFocus();
+        m_binder->requireNumbersAsTyped();
         m_saveDone = m_editor.save();
         updateEnabled();
     });
@@ -200,6 +201,7 @@ void OrderGoodsWindow::buildActions() {
         "Action_SaveAndExit", "保存并退出",
         [this] {
             takeFocus();
+            m_binder->requireNumbersAsTyped();
             if (m_editor.saveAndClose()) {
                 accept();
             }
@@ -210,6 +212,7 @@ void OrderGoodsWindow::buildActions() {
         "Action_AddGoods", "增加下个商品",
         [this] {
             takeFocus();
+            m_binder->requireNumbersAsTyped();
             m_editor.addNext();
             m_binder->refresh();
             updateEnabled();

@@ -61,7 +61,11 @@ ReceiptBook::ReceiptBook(Database& db, const Clock& clock, Prompter& prompter, c
     // deleted on another workstation) is dropped, so the window can always
     // be closed; the receipts are read again as the book has them.
     for (Dataset* rows : {m_receipts.get(), m_lines.get()}) {
-        QObject::connect(rows, &Dataset::autoApplyFailed, rows, [this] { dropFailedWrites(); });
+        QObject::connect(rows, &Dataset::autoApplyFailed, rows, [this] {
+            if (writeCannotSucceed()) {
+                dropFailedWrites();
+            }
+        });
         // Receipts keep whole units: an amount typed with cents is said to
         // be rounded, not rounded without a word.
         QObject::connect(rows, &Dataset::valueRounded, rows,
@@ -327,11 +331,42 @@ void ReceiptBook::postPending() {
             try {
                 rows->applyUpdates();
             } catch (const OlvendError&) {
-                dropFailedWrites();
+                if (writeCannotSucceed()) {
+                    dropFailedWrites();
+                }
                 throw;
             }
         }
     }
+}
+
+bool ReceiptBook::writeCannotSucceed() {
+    // Outside a transaction only: inside one the book is read as it is
+    // about to stop being.
+    if (m_db.transactionDepth() > 0) {
+        return false;
+    }
+    try {
+        if (m_db.scalar("select count(*) from Quotation_Head where BillNo=:b", {{"b", m_quotationNo}}).toInt() == 0) {
+            return true;  // the quotation was deleted elsewhere
+        }
+        for (Dataset* rows : {m_receipts.get(), m_lines.get()}) {
+            if (rows->hasChanges()) {
+                rows->checkUnchangedElsewhere();
+            }
+        }
+    } catch (const DbError& e) {
+        return e.kind() == DbError::Kind::RecordChanged;
+    } catch (const OlvendError&) {
+        return false;
+    }
+    // Another cause (the book busy, the server away): the edits stay to be
+    // written again, or dropped by the user.
+    return false;
+}
+
+void ReceiptBook::discardPending() {
+    dropFailedWrites();
 }
 
 void ReceiptBook::dropFailedWrites() {
@@ -347,10 +382,13 @@ void ReceiptBook::dropFailedWrites() {
     if (m_db.transactionDepth() > 0) {
         return;
     }
+    m_roundingNote.clear();
     try {
+        // The quotation's amounts first: the windows show them again as
+        // soon as the rows are read.
+        reloadQuotation();
         openReceipts();
         openLines();
-        reloadQuotation();
     } catch (const OlvendError& e) {
         // The failure that led here is the one the user is told of.
         qWarning("receipts not read again after a failed write: %s", e.what());

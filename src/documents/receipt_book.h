@@ -65,9 +65,13 @@ public:
     void addLine();
     bool deleteLines(const QList<int>& rows);
     // Posts what the grids still hold (before printing and closing). A
-    // write that fails is dropped and the receipts read again, then the
-    // failure is passed on.
+    // write that can never succeed (its quotation or row deleted or changed
+    // elsewhere) is dropped and the receipts read again; any other failure
+    // keeps the edits. The failure is passed on.
     void postPending();
+    // Drops every edit not written and reads the receipts again (the user
+    // gives up a write that keeps failing).
+    void discardPending();
     // The receipt number of the row to print; empty (with a message) when
     // none is selected.
     QString receiptToPrint(const QList<int>& rows);
@@ -83,6 +87,9 @@ private:
     void onLineFieldChanged(const QString& field);
     // Drops the changes a failed write left and reads the receipts again.
     void dropFailedWrites();
+    // Whether the edits a write failed on can never be written: the
+    // quotation or a row was deleted or changed on another workstation.
+    bool writeCannotSucceed();
 
     Database& m_db;
     const Clock& m_clock;

@@ -12,6 +12,7 @@
 #include "data/dataset.h"
 #include "data/field_def.h"
 #include "data/lookup_list.h"
+#include "platform/errors.h"
 #include "platform/prompter.h"
 #include "reports/receipt_report_window.h"
 #include "ui/data_grid.h"
@@ -303,10 +304,36 @@ void ReceiptWindow::showCurrent(DataGrid* grid, const QString& field) {
 }
 
 bool ReceiptWindow::confirmClose() {
-    // What the grids still hold is written before the window goes; should
-    // that fail, the window stays with the edits kept, to be written by the
-    // next command or closing.
+    // What the grids still hold is written before the window goes. Should
+    // that fail, the user is told why and may give the edits up and close,
+    // or stay with them to write them again.
     bool written = false;
-    actions().guard([this, &written] { written = postPending(); });
-    return written;
+    QString failure;
+    try {
+        written = postPending();
+        if (!written && !m_book.receipts().hasChanges() && !m_book.lines().hasChanges()) {
+            return false;  // a cell's refusal, told by the grid: the edit is open
+        }
+    } catch (const std::exception& e) {
+        failure = userTextOf(e);
+        this->context().prompter().showFailure(e);
+    }
+    if (written) {
+        return true;
+    }
+    bool closing = false;
+    actions().guard([this, &closing, &failure] {
+        if (!m_book.receipts().hasChanges() && !m_book.lines().hasChanges()) {
+            closing = true;  // the failed edits were dropped: nothing is left
+            return;
+        }
+        if (this->context().prompter().askYesNo(
+                failure.isEmpty()
+                    ? QStringLiteral("收据的修改没有保存。\n是否放弃这些修改并关闭窗口？")
+                    : QStringLiteral("收据的修改没有保存（%1）。\n是否放弃这些修改并关闭窗口？").arg(failure))) {
+            m_book.discardPending();
+            closing = true;
+        }
+    });
+    return closing;
 }

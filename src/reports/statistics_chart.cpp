@@ -319,7 +319,12 @@ void StatisticsChart::paintShares(QPainter& painter, const QRectF& area) const {
     }
     if (widest > room && room > 0) {
         QFont smaller = painter.font();
-        smaller.setPointSizeF(qMax(smaller.pointSizeF() * 0.6, smaller.pointSizeF() * room / widest));
+        const double factor = qMax(0.6, room / widest);
+        if (smaller.pixelSize() > 0) {
+            smaller.setPixelSize(qMax(1, qRound(smaller.pixelSize() * factor)));
+        } else {
+            smaller.setPointSizeF(smaller.pointSizeF() * factor);
+        }
         painter.setFont(smaller);
     }
     double start = 90 * 16;

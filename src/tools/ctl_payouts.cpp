@@ -6,6 +6,7 @@
 #include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "data/dataset.h"
+#include "data/schema_names.h"
 #include "documents/payout_editor.h"
 #include "documents/payout_list.h"
 #include "platform/clock.h"
@@ -257,9 +258,14 @@ int CtlPayouts::stats(const QStringList& args) {
     const ReportRows rows = report.rows(kind, filter);
 
     if (QFileInfo(outFile).suffix().compare(QLatin1String("tsv"), Qt::CaseInsensitive) == 0) {
-        // What `report --rows` reads back as it was.
+        // What `report --rows` reads back as it was, under the names the
+        // book's tables spell (a server gives them in lower case).
+        ReportRows named = rows;
+        for (QString& field : named.fields) {
+            field = SchemaNames::canonical(field);
+        }
         QString error;
-        if (!rows.toTsv(outFile, &error)) {
+        if (!named.toTsv(outFile, &error)) {
             throw UserError(error);
         }
         m_out << rows.rows.size() << Qt::endl;

@@ -157,7 +157,12 @@ void NullableDateEdit::markRejected(const QString& why) {
     }
     m_rejection = why;
     setToolTip(why);
-    setStyleSheet(why.isEmpty() ? QString() : QStringLiteral("QDateEdit { background: #ffd8d8; }"));
+    if (!why.isEmpty()) {
+        m_styleBeforeRejection = styleSheet();
+        setStyleSheet(m_styleBeforeRejection + QStringLiteral(" QDateEdit { background: #ffd8d8; }"));
+    } else {
+        setStyleSheet(m_styleBeforeRejection);
+    }
 }
 
 void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
@@ -214,17 +219,23 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
             intended = sectionText(section).left(std::max(0, offset)) + typed.at(0);
         }
     }
+    const QString dayBefore = sectionText(DaySection);
     QDateEdit::keyPressEvent(event);
     if (!intended.isEmpty()) {
-        // The box refuses a digit that makes no date, or puts the month's
-        // last day in its place: either way the date typed is said.
-        // The first refusal is said until its section is typed again.
+        // The box refuses a digit that makes no date, puts the month's last
+        // day in its place, or moves the day to fit a month typed: either
+        // way the date typed is said, until its section is typed again.
         QStringList parts = lineEdit()->text().split(QLatin1Char('-'));
-        if (parts.size() == 3 && sectionText(section).toInt() != intended.toInt()) {
+        const bool refused = sectionText(section).toInt() != intended.toInt();
+        const bool dayMoved = section == MonthSection && sectionText(DaySection).toInt() != dayBefore.toInt();
+        if (parts.size() == 3 && (refused || dayMoved)) {
             if (m_rejection.isEmpty()) {
                 parts[section == MonthSection ? 1 : 2] = intended.right(2).rightJustified(2, QLatin1Char('0'));
+                if (dayMoved) {
+                    parts[2] = dayBefore.rightJustified(2, QLatin1Char('0'));
+                }
                 markRejected(QStringLiteral("%1 这个日期不存在").arg(parts.join(QLatin1Char('-'))));
-                m_rejectedSection = section;
+                m_rejectedSection = dayMoved ? DaySection : section;
             }
         } else if (section == m_rejectedSection) {
             markRejected({});
@@ -263,7 +274,13 @@ void NumberEdit::markRejected(const QString& why) {
     }
     m_rejection = why;
     setToolTip(why);
-    setStyleSheet(why.isEmpty() ? QString() : QStringLiteral("QLineEdit { background: #ffd8d8; }"));
+    // The mark goes on top of whatever style the window gave the box.
+    if (!why.isEmpty()) {
+        m_styleBeforeRejection = styleSheet();
+        setStyleSheet(m_styleBeforeRejection + QStringLiteral(" QLineEdit { background: #ffd8d8; }"));
+    } else {
+        setStyleSheet(m_styleBeforeRejection);
+    }
 }
 
 void NumberEdit::setFormat(const QString& format) {

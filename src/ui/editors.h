@@ -66,6 +66,8 @@ public:
     // The impossible date last typed ("2026-02-30 这个日期不存在"); empty
     // once the box holds what was typed.
     QString rejection() const { return m_rejection; }
+    // Forgets what was typed wrong (the field was read again).
+    void clearRejection() { markRejected({}); }
 
 signals:
     void valueEdited();
@@ -78,6 +80,7 @@ private:
     void showCurrentMonthWhenEmpty();
     void markRejected(const QString& why);
     QString m_rejection;
+    QString m_styleBeforeRejection;
     Section m_rejectedSection = NoSection;
 };
 
@@ -100,6 +103,11 @@ public:
     void setValue(const QVariant& value);
     // Why the text typed is no number for this box; empty when it is one.
     QString rejection() const { return m_rejection; }
+    // Forgets what was typed wrong: the box shows its value again.
+    void clearRejection() {
+        markRejected({});
+        showValue();
+    }
 
 signals:
     void valueEdited();
@@ -116,6 +124,7 @@ private:
     int m_decimals = -1;
     QVariant m_value;
     QString m_rejection;
+    QString m_styleBeforeRejection;
 };
 
 // A multi-line text.

@@ -48,7 +48,14 @@ void FieldBinder::refresh() {
     if (m_writing) {
         return;
     }
+    // The row was read again, cancelled or left: what was typed wrong into
+    // a box is gone with it.
     for (const Link& l : m_links) {
+        if (auto* e = qobject_cast<NumberEdit*>(l.editor.data())) {
+            e->clearRejection();
+        } else if (auto* d = qobject_cast<NullableDateEdit*>(l.editor.data())) {
+            d->clearRejection();
+        }
         show(l);
     }
 }

@@ -32,7 +32,7 @@ private slots:
     void printingHandsOverTheSelectedReceipt();
     void addingNeedsTheRight();
     void whatIsTypedIsWrittenWhenTheWindowCloses();
-    void aWriteThatFailsOnClosingIsDroppedAndTheWindowCloses();
+    void aWriteThatFailsOnClosingIsKeptOrGivenUp();
     void aQuotationDeletedMeanwhileClosesTheWindow();
 
 private:
@@ -409,7 +409,7 @@ void TestReceiptWindow::whatIsTypedIsWrittenWhenTheWindowCloses() {
 
 // The book refuses the write: the message is shown and the window stays
 // with the typed text, which the next closing writes.
-void TestReceiptWindow::aWriteThatFailsOnClosingIsDroppedAndTheWindowCloses() {
+void TestReceiptWindow::aWriteThatFailsOnClosingIsKeptOrGivenUp() {
     ReceiptWindow w(context(), m_quotation);
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -417,17 +417,17 @@ void TestReceiptWindow::aWriteThatFailsOnClosingIsDroppedAndTheWindowCloses() {
     auto* remark = qobject_cast<QLineEdit*>(openEditor(w.receiptGrid(), 0, "remark"));
     QVERIFY(remark);
     remark->insert("现金");
-    // The failure is said and the window stays, showing what the book
-    // holds; the failed write is dropped, so the next close is not stopped
-    // by it again.
+    // The failure is said and the user may stay with the edit (No) ...
+    prompter().setNextAnswer(false);
     QVERIFY(!w.close());
     QVERIFY(w.isVisible());
-    QCOMPARE(prompter().messages().size(), 1);
-    QCOMPARE(w.book().receipts().value(0, "remark").toString(), QString());
-    QVERIFY(!w.book().receipts().hasChanges());
+    QVERIFY(prompter().lastText().contains("是否放弃这些修改并关闭窗口"));
+    QCOMPARE(w.book().receipts().value(0, "remark").toString(), QString("现金"));
+    // ... or give it up and close (Yes): the window always closes.
+    prompter().setNextAnswer(true);
     QVERIFY(w.close());
-    QCOMPARE(prompter().messages().size(), 1);
     QCOMPARE(db().scalar("select remark from Receipt_Head where BillNo='AA0606250001'").toString(), QString());
+    QCOMPARE(prompter().pendingAnswers(), 0);
 }
 
 void TestReceiptWindow::aQuotationDeletedMeanwhileClosesTheWindow() {

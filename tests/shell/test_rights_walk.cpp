@@ -376,12 +376,14 @@ void TestRightsWalk::walkOlvendctl() {
     const QList<Command> commands{
         {"next-code", {"next-code", "Quotation_Head", "BillNo"}, "olvendctl.action_issuecode"},
         {"next-code", {"next-code", "payout", "subject", "--propose"}, nullptr},
-        {"import customers|suppliers|goods", {"import", "customers", in}, nullptr},
-        {"import customers|suppliers|goods", {"import", "suppliers", in}, nullptr},
-        {"import customers|suppliers|goods", {"import", "goods", in, "--check"}, nullptr},
-        {"export customers|suppliers|goods", {"export", "customers", out + ".csv"}, nullptr},
-        {"export customers|suppliers|goods", {"export", "suppliers", out + ".csv"}, nullptr},
-        {"export customers|suppliers|goods", {"export", "goods", out + ".xlsx"}, nullptr},
+        {"import customers|suppliers|goods|order-customers", {"import", "customers", in}, nullptr},
+        {"import customers|suppliers|goods|order-customers", {"import", "suppliers", in}, nullptr},
+        {"import customers|suppliers|goods|order-customers", {"import", "goods", in, "--check"}, nullptr},
+        {"import customers|suppliers|goods|order-customers", {"import", "order-customers", in}, nullptr},
+        {"export customers|suppliers|goods|order-customers", {"export", "customers", out + ".csv"}, nullptr},
+        {"export customers|suppliers|goods|order-customers", {"export", "suppliers", out + ".csv"}, nullptr},
+        {"export customers|suppliers|goods|order-customers", {"export", "goods", out + ".xlsx"}, nullptr},
+        {"export customers|suppliers|goods|order-customers", {"export", "order-customers", out + ".xlsx"}, nullptr},
         {"backup", {"backup", "--out", out + ".db"}, nullptr},
         {"restore", {"restore", "--from", in}, nullptr},
         {"report",
@@ -431,7 +433,7 @@ void TestRightsWalk::walkOlvendctl() {
     // The commands the usage names: the command, and its sub-command when
     // one is written in lower case.
     QSet<QString> named;
-    static const QRegularExpression line(QStringLiteral("^  ([a-z-]+)(?: ([a-z|]+)(?= |$))?"),
+    static const QRegularExpression line(QStringLiteral("^  ([a-z-]+)(?: ([a-z|-]+)(?= |$))?"),
                                          QRegularExpression::MultilineOption);
     const auto [usageCode, usageOut, usage] = ctl({});
     QCOMPARE(usageCode, 2);

@@ -307,6 +307,12 @@ void TestKit::editorsHoldNullValues() {
                      qPrintable(e.message()));
         }
     }
+    // A month typed over the 31st moves the day: said too.
+    date.setValue(QDate(2026, 1, 31));
+    date.setFocus();
+    date.setSelectedSection(QDateTimeEdit::MonthSection);
+    QTest::keyClicks(&date, "02");
+    QVERIFY2(date.rejection().contains("2026-02-31"), qPrintable(date.rejection()));
     date.selectAll();
     QTest::keyClicks(&date, "2026-02-28");
     QVERIFY(date.rejection().isEmpty());
