@@ -13,8 +13,23 @@
 #include "platform/picture_reader.h"
 
 namespace {
-const QDate kNoDate(1900, 1, 1);
+// Marks a box whose typing was refused (why, in its tooltip and a red
+// background over whatever style the window gave it), or takes the mark off.
+void markBox(QWidget* box, const QString& selector, const QString& why, QString* rejection, QString* styleBefore) {
+    if (*rejection == why) {
+        return;
+    }
+    *rejection = why;
+    box->setToolTip(why);
+    if (!why.isEmpty()) {
+        *styleBefore = box->styleSheet();
+        box->setStyleSheet(*styleBefore + QStringLiteral(" %1 { background: #ffd8d8; }").arg(selector));
+    } else {
+        box->setStyleSheet(*styleBefore);
+    }
 }
+const QDate kNoDate(1900, 1, 1);
+}  // namespace
 
 LookupCombo::LookupCombo(QWidget* parent) : QComboBox(parent), m_lookup(std::make_shared<LookupList>()) {
     setEditable(false);
@@ -152,17 +167,7 @@ void NullableDateEdit::markRejected(const QString& why) {
     if (why.isEmpty()) {
         m_rejectedSection = NoSection;
     }
-    if (m_rejection == why) {
-        return;
-    }
-    m_rejection = why;
-    setToolTip(why);
-    if (!why.isEmpty()) {
-        m_styleBeforeRejection = styleSheet();
-        setStyleSheet(m_styleBeforeRejection + QStringLiteral(" QDateEdit { background: #ffd8d8; }"));
-    } else {
-        setStyleSheet(m_styleBeforeRejection);
-    }
+    markBox(this, QStringLiteral("QDateEdit"), why, &m_rejection, &m_styleBeforeRejection);
 }
 
 void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
@@ -234,7 +239,12 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
                 if (dayMoved) {
                     parts[2] = dayBefore.rightJustified(2, QLatin1Char('0'));
                 }
-                markRejected(QStringLiteral("%1 这个日期不存在").arg(parts.join(QLatin1Char('-'))));
+                // A month beyond 12 is said alone: the day beside it means
+                // nothing yet.
+                const int month = intended.toInt();
+                markRejected(section == MonthSection && !dayMoved && (month < 1 || month > 12)
+                                 ? QStringLiteral("没有%1月这个月份").arg(month)
+                                 : QStringLiteral("%1 这个日期不存在").arg(parts.join(QLatin1Char('-'))));
                 m_rejectedSection = dayMoved ? DaySection : section;
             }
         } else if (section == m_rejectedSection) {
@@ -269,18 +279,7 @@ void NumberEdit::takeText(const QString& typed) {
 }
 
 void NumberEdit::markRejected(const QString& why) {
-    if (m_rejection == why) {
-        return;
-    }
-    m_rejection = why;
-    setToolTip(why);
-    // The mark goes on top of whatever style the window gave the box.
-    if (!why.isEmpty()) {
-        m_styleBeforeRejection = styleSheet();
-        setStyleSheet(m_styleBeforeRejection + QStringLiteral(" QLineEdit { background: #ffd8d8; }"));
-    } else {
-        setStyleSheet(m_styleBeforeRejection);
-    }
+    markBox(this, QStringLiteral("QLineEdit"), why, &m_rejection, &m_styleBeforeRejection);
 }
 
 void NumberEdit::setFormat(const QString& format) {

@@ -293,7 +293,7 @@ void TestKit::editorsHoldNullValues() {
     heads.setCaption("Send_Date", "交货日期");
     FieldBinder binder(&heads);
     binder.bind(&date, "Send_Date");
-    for (const auto& [typed, said] : {std::pair{"2026-02-30", "2026-02-30"}, std::pair{"2026-13-45", "2026-13-"},
+    for (const auto& [typed, said] : {std::pair{"2026-02-30", "2026-02-30"}, std::pair{"2026-13-45", "没有13月"},
                                       std::pair{"2026-02-29", "2026-02-29"}, std::pair{"2026-04-31", "2026-04-31"}}) {
         date.setFocus();
         date.selectAll();
