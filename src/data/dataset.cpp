@@ -19,6 +19,14 @@ bool sameValue(const QVariant& a, const QVariant& b) {
     return a == b;
 }
 
+// An empty text left by a cell editor counts as nothing typed.
+bool sameOrBlank(const QVariant& a, const QVariant& b) {
+    auto blank = [](const QVariant& v) {
+        return v.isNull() || !v.isValid() || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
+    };
+    return (blank(a) && blank(b)) || sameValue(a, b);
+}
+
 }  // namespace
 
 Dataset::Dataset(Database& db, QObject* parent) : QObject(parent), m_db(db) {}
@@ -286,8 +294,29 @@ void Dataset::append() {
     m_eof = false;
     m_editRow = m_visible[viewRow];
     m_buffer = r.values;
+    m_draft.clear();
     setState(State::Insert);
     emit currentRowChanged(m_current);
+}
+
+void Dataset::appendDraft(const QVariantMap& presets) {
+    append();
+    for (auto it = presets.begin(); it != presets.end(); ++it) {
+        setValue(it.key(), it.value());
+    }
+    m_draft = m_buffer;
+}
+
+bool Dataset::holdsUntouchedDraft() const {
+    if (m_state != State::Insert || m_draft.isEmpty()) {
+        return false;
+    }
+    for (int i = 0; i < m_buffer.size(); ++i) {
+        if (!sameOrBlank(m_buffer[i], m_draft[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void Dataset::setValue(const QString& name, const QVariant& v) {
@@ -349,6 +378,11 @@ void Dataset::post() {
     if (!isEditing()) {
         return;
     }
+    if (holdsUntouchedDraft()) {
+        cancel();
+        return;
+    }
+    m_draft.clear();
     emit beforePost();
     checkLengths(m_buffer);
     Row& r = m_rows[m_editRow];
@@ -383,6 +417,7 @@ void Dataset::cancel() {
     if (!isEditing()) {
         return;
     }
+    m_draft.clear();
     if (m_state == State::Edit) {
         m_buffer.clear();
         m_editRow = -1;

@@ -84,6 +84,11 @@ public:
     void editCell(int row, int column, const QVariant& value);
     void edit();
     void append();
+    // A new row kept only once something is typed into it: posting it as
+    // it was made (presets only) drops it, as cancel does.
+    void appendDraft(const QVariantMap& presets);
+    // The row being edited is a draft nothing was typed into yet.
+    bool holdsUntouchedDraft() const;
     void post();
     void cancel();
     void deleteCurrent();
@@ -220,8 +225,9 @@ private:
     bool m_eof = true;
     State m_state = State::Inactive;
     QVector<QVariant> m_buffer;
-    int m_editRow = -1;        // index into m_rows of the row being edited
-    quint64 m_generation = 0;  // counts the reads that replaced every row
+    int m_editRow = -1;         // index into m_rows of the row being edited
+    QVector<QVariant> m_draft;  // the values a draft row was made with
+    quint64 m_generation = 0;   // counts the reads that replaced every row
     bool m_autoApply = false;
     int m_tag = 0;
     QString m_labelField;

@@ -306,10 +306,9 @@ bool ReceiptBook::deleteReceipts(const QList<int>& rows) {
 
 void ReceiptBook::addLine() {
     postPending();
-    m_lines->append();
-    m_lines->setValue("HeadNo", m_quotationNo);
-    m_lines->setValue("GoodsClassName", QStringLiteral("aa"));
-    m_lines->post();
+    requireQuotation();
+    // Nothing is written until something is typed into the new line.
+    m_lines->appendDraft({{"HeadNo", m_quotationNo}});
 }
 
 bool ReceiptBook::deleteLines(const QList<int>& rows) {

@@ -162,6 +162,7 @@ QWidget* ReceiptWindow::makeLinePanel() {
     buttons->addWidget(addCommand("Action_AddGoods", QStringLiteral("添加货品"), QStringLiteral("添加货品"), [this] {
         m_book.addLine();
         showCurrent(m_lineGrid, "GoodsClassName");
+        m_lineGrid->view()->edit(m_lineGrid->view()->currentIndex());
     }));
     buttons->addWidget(addCommand("Action_DeleteGoods", QStringLiteral("删除货品"), QStringLiteral("删除货品"), [this] {
         if (m_book.deleteLines(m_lineGrid->selectedRows())) {

@@ -27,7 +27,28 @@ void GridView::commitEdit() {
     }
 }
 
+bool GridView::dropUntouchedDraft() {
+    auto* grid = qobject_cast<GridModel*>(model());
+    Dataset* rows = grid ? grid->dataset() : nullptr;
+    if (!rows || !rows->holdsUntouchedDraft()) {
+        return false;
+    }
+    rows->cancel();
+    return true;
+}
+
+void GridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    QTableView::closeEditor(editor, hint);
+    if (hint == QAbstractItemDelegate::RevertModelCache) {
+        dropUntouchedDraft();
+    }
+}
+
 void GridView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && state() != EditingState && dropUntouchedDraft()) {
+        event->accept();
+        return;
+    }
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && state() != EditingState) {
         const QModelIndex current = currentIndex();
         if (current.isValid()) {

@@ -24,6 +24,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void paintEvent(QPaintEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 public:
     QString dragKeyField;
@@ -34,6 +35,8 @@ public:
 
 private:
     void paintPreviewLines(const QRect& area);
+    // Escape on a new row nothing was typed into takes the row away.
+    bool dropUntouchedDraft();
 };
 
 // A grid over a Dataset: declared columns, filters on the loaded rows,

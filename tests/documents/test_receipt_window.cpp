@@ -31,6 +31,7 @@ private slots:
     void cellsEditWithNamesAndDates();
     void printingHandsOverTheSelectedReceipt();
     void addingNeedsTheRight();
+    void anAddedLineIsWrittenOnlyOnceTyped();
     void whatIsTypedIsWrittenWhenTheWindowCloses();
     void aWriteThatFailsOnClosingIsKeptOrGivenUp();
     void aQuotationDeletedMeanwhileClosesTheWindow();
@@ -381,6 +382,38 @@ void TestReceiptWindow::addingNeedsTheRight() {
     QTest::mouseClick(w.button("增加收据"), Qt::LeftButton);
     QVERIFY(prompter().messages().isEmpty());
     QCOMPARE(w.receiptGrid()->model()->rowCount(), 2);
+}
+
+void TestReceiptWindow::anAddedLineIsWrittenOnlyOnceTyped() {
+    ReceiptWindow w(context(), m_quotation);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto lines = [this] { return DocumentFixture::count(db(), "select count(*) from Receipt_Detail"); };
+    QCOMPARE(lines(), 3);
+    GridView* view = w.lineGrid()->view();
+    // Escape in the name's editor takes the line away, as does leaving the
+    // editor empty; Escape on a new line with no editor open too.
+    QTest::mouseClick(w.button("添加货品"), Qt::LeftButton);
+    QCOMPARE(w.lineGrid()->model()->rowCount(), 4);
+    QVERIFY(view->isEditing());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCOMPARE(w.lineGrid()->model()->rowCount(), 3);
+    QTest::mouseClick(w.button("添加货品"), Qt::LeftButton);
+    view->commitEdit();
+    QVERIFY(!view->isEditing());
+    QCOMPARE(w.lineGrid()->model()->rowCount(), 4);
+    QTest::keyClick(view, Qt::Key_Escape);
+    QCOMPARE(w.lineGrid()->model()->rowCount(), 3);
+    QCOMPARE(lines(), 3);
+    QTest::mouseClick(w.button("添加货品"), Qt::LeftButton);
+    auto* name = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(name);
+    name->insert("门把手");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    // The editor commits on the next turn of the event loop.
+    QTRY_COMPARE(DocumentFixture::count(db(), "select count(*) from Receipt_Detail where GoodsClassName='门把手'"), 1);
+    QVERIFY(w.close());
+    QCOMPARE(lines(), 4);
 }
 
 void TestReceiptWindow::whatIsTypedIsWrittenWhenTheWindowCloses() {
