@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QSqlQuery>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -42,19 +43,25 @@ QString phone(QRandomGenerator& r) {
     return QStringLiteral("13%1").arg(r.bounded(100000000, 999999999));
 }
 
-int insertGroups(Database& db, const QString& table, const QStringList& names) {
-    int first = -1;
+// The ids of groups under the root with these names, in their order; a
+// group the book does not have yet is made, so a second filling of a book
+// adds to the groups of the first.
+QList<int> groupsNamed(Database& db, const QString& table, const QStringList& names) {
+    QList<int> ids;
     for (const QString& n : names) {
+        const QVariant existing = db.scalar(
+            QStringLiteral("select min(id) from %1 where Parent_id=1 and Class_name=:n").arg(table), {{"n", n}});
+        if (!existing.isNull()) {
+            ids << existing.toInt();
+            continue;
+        }
         db.query(QStringLiteral("insert into %1 (Class_name, Parent_id, ico_no%2) values (:n, 1, 0%3)")
                      .arg(table, table == "goods_group" ? QString() : QStringLiteral(", CorpType"),
                           table == "goods_group" ? QString() : QStringLiteral(", 1")),
                  {{"n", n}});
-        const int id = db.scalar(QStringLiteral("select max(id) from %1").arg(table)).toInt();
-        if (first < 0) {
-            first = id;
-        }
+        ids << db.scalar(QStringLiteral("select max(id) from %1").arg(table)).toInt();
     }
-    return first;
+    return ids;
 }
 }  // namespace
 
@@ -69,7 +76,7 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
     int next = db.scalar("select CurrID from Sys_ID_Autoincrement where tablename='customer_provider'").toInt();
 
     if (counts.customers > 0) {
-        const int firstGroup = insertGroups(db, "Client_group", kCities);
+        const QList<int> groups = groupsNamed(db, "Client_group", kCities);
         const std::shared_ptr<QSqlQuery> qStatement = db.prepared(
             "insert into Client (Corp_code, Linkman_name, Corp_name, China_Linkman_name, LinkMan_Telephone, "
             "Linkman_foreign_telephone, Linkman_country, Corp_address, recipients, QQ, GroupClass, remark) values "
@@ -89,13 +96,13 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                         QStringLiteral("%1市%2%3号").arg(kCities[city], pick(r, kStreets)).arg(r.bounded(1, 999))},
                        {"recipient", name + QStringLiteral("先生")},
                        {"qq", QString::number(r.bounded(10000000, 999999999))},
-                       {"grp", firstGroup + city},
+                       {"grp", groups.at(city)},
                        {"remark", i % 7 == 0 ? QStringLiteral("老客户") : QString()}});
         }
     }
     QStringList supplierCodes;
     if (counts.suppliers > 0) {
-        const int firstGroup = insertGroups(db, "Provider_group", {"本地供应商", "外地供应商"});
+        const QList<int> groups = groupsNamed(db, "Provider_group", {"本地供应商", "外地供应商"});
         const std::shared_ptr<QSqlQuery> qStatement = db.prepared(
             "insert into Provider (Corp_code, provider_name, provider_Corp_Name, provider_Corp_Address, "
             "provider_mobile, provider_Telephone, provider_Linkman1, provider_Linkman1_Tel, GroupClass) values "
@@ -112,14 +119,22 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                        {"tel", QStringLiteral("020-%1").arg(r.bounded(10000000, 99999999))},
                        {"link", person(r)},
                        {"linktel", phone(r)},
-                       {"grp", firstGroup + int(r.bounded(2))}});
+                       {"grp", groups.at(int(r.bounded(2)))}});
+        }
+    }
+    if (supplierCodes.isEmpty()) {
+        // Goods added to a book that has suppliers come from them: a goods
+        // record names its supplier.
+        QSqlQuery known = db.query("select Corp_code from Provider order by Corp_code");
+        while (known.next()) {
+            supplierCodes << known.value(0).toString();
         }
     }
     db.execute("update Sys_ID_Autoincrement set CurrID=:c where tablename='customer_provider'",
                {{"c", QStringLiteral("%1").arg(next, 5, 10, QChar('0'))}});
 
     if (counts.goods > 0) {
-        const int firstClass = insertGroups(db, "goods_group", kClasses);
+        const QList<int> classes = groupsNamed(db, "goods_group", kClasses);
         const std::shared_ptr<QSqlQuery> qStatement = db.prepared(
             "insert into goods (code, Goods_name, Goods_model, Goods_size, Goods_unit, Default_price, purchase_price, "
             "Default_Qty, Default_TotalPrice, Corp_Goods_Code, Provide_corp, Goods_class, PicturePath, remark, "
@@ -162,12 +177,12 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
                        {"size", QStringLiteral("%1*%2").arg(r.bounded(10, 200)).arg(r.bounded(10, 200))},
                        {"unit", QStringLiteral("UN00%1").arg(1 + r.bounded(6))},
                        {"price", price},
-                       {"cost", price * 0.7},
+                       {"cost", std::round(price * 70) / 100},  // cents, as a clerk types them
                        {"qty", qty},
                        {"total", price * qty},
                        {"corpcode", QStringLiteral("C-%1").arg(r.bounded(1000, 9999))},
                        {"provider", supplierCodes.isEmpty() ? QVariant() : QVariant(pick(r, supplierCodes))},
-                       {"cls", firstClass + int(r.bounded(kClasses.size()))},
+                       {"cls", classes.at(int(r.bounded(kClasses.size())))},
                        {"pic", picture.isEmpty() ? QVariant() : QVariant(picture)},
                        {"remark", i % 5 == 0 ? QStringLiteral("热销") : QString()},
                        {"who", context.CurrentUser.UserName.isEmpty() ? QStringLiteral("超级用户")

@@ -130,6 +130,11 @@ QString MasterImport::unusedColumnNote(const QString& caption) const {
     }
     for (const MasterColumn& c : MasterColumns::listed(m_kind)) {
         if (key(c.caption) == key(caption) || key(c.field) == key(caption)) {
+            // The entry date and person are the import's own, whatever a
+            // file says; the user is told so rather than left to wonder.
+            if (c.shows == MasterColumn::Shows::Date || c.field.compare("Keyin_person", Qt::CaseInsensitive) == 0) {
+                return QStringLiteral("[%1]一列由程序填写（导入的日期和用户），没有导入").arg(caption);
+            }
             return QString();
         }
     }

@@ -827,7 +827,9 @@ void TestReportEngine::xlsxKeepsNumbers() {
     t.bands[1].items.append(amount);
     PreparedReport out;
     QString error;
-    QVERIFY(ReportPreparer(t).prepare(rows(3), &out, &error));
+    ReportRows data = rows(3);
+    data.rows[2][2] = QVariant(qlonglong(999999999999999999));  // more digits than a double holds
+    QVERIFY(ReportPreparer(t).prepare(data, &out, &error));
     QVERIFY(ReportExporter::toXlsx(out, dir.filePath("sheet"), &error));
     QProcess unzip;
     unzip.start("unzip", {"-p", dir.filePath("sheet.xlsx"), "xl/worksheets/sheet1.xml"});
@@ -836,6 +838,11 @@ void TestReportEngine::xlsxKeepsNumbers() {
     // Row 2 is the first detail: its code a shared string, its amount a number.
     QVERIFY2(xml.contains(QRegularExpression(R"(<c r="B2" s="\d+"><v>1</v></c>)")), qPrintable(xml));
     QVERIFY(xml.contains(QRegularExpression(R"(<c r="A2" t="s">)")));
+    // The 18-digit amount is kept as its text, not rounded to another number.
+    QVERIFY2(xml.contains(QRegularExpression(R"(<c r="B4"[^>]* t="s">)")), qPrintable(xml));
+    unzip.start("unzip", {"-p", dir.filePath("sheet.xlsx"), "xl/sharedStrings.xml"});
+    QVERIFY(unzip.waitForFinished(10000));
+    QVERIFY(QString::fromUtf8(unzip.readAllStandardOutput()).contains("999,999,999,999,999,999.00"));
     unzip.start("unzip", {"-p", dir.filePath("sheet.xlsx"), "xl/styles.xml"});
     QVERIFY(unzip.waitForFinished(10000));
     const QString styles = QString::fromUtf8(unzip.readAllStandardOutput());

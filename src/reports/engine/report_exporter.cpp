@@ -55,6 +55,21 @@ bool isDateValue(const QVariant& v) {
     return d.isValid() && d.year() >= 1900 && d.year() <= 9999;
 }
 
+// A workbook keeps numbers as doubles: a whole number beyond 2^53 (an
+// 18-digit price) would come back as another number, so it is written as
+// its text.
+bool fitsSpreadsheetNumber(const QVariant& v) {
+    constexpr qulonglong kExactLimit = 1ULL << 53;
+    if (v.typeId() == QMetaType::LongLong) {
+        const qlonglong n = v.toLongLong();
+        return (n < 0 ? 0ULL - qulonglong(n) : qulonglong(n)) <= kExactLimit;
+    }
+    if (v.typeId() == QMetaType::ULongLong) {
+        return v.toULongLong() <= kExactLimit;
+    }
+    return true;
+}
+
 // The paper of libxlsxwriter's list that a page of this size is printed
 // on: A4 unless it is A3, A5, B5 or Letter.
 uint8_t paperOf(const QSizeF& mm) {
@@ -341,7 +356,7 @@ bool ReportExporter::toXlsx(const PreparedReport& report, const QString& name, Q
     for (const ReportSheet::Row& line : table.rows()) {
         for (const ReportSheet::Cell& cell : line.cells) {
             const bool date = isDateValue(cell.value);
-            const bool number = isNumericValue(cell.value) || date;
+            const bool number = (isNumericValue(cell.value) && fitsSpreadsheetNumber(cell.value)) || date;
             lxw_format* format = formatFor(cell, number);
             const auto col = lxw_col_t(cell.column);
             const QByteArray text = number ? QByteArray() : cell.text.toUtf8();
