@@ -70,6 +70,8 @@ void QuotationDocument::load(int mode, const QString& billNo) {
         }
     }
     m_head->setCaption("Send_Date", QStringLiteral("交货日期"));
+    m_head->setCaption("Freight", QStringLiteral("运费"));
+    m_head->setCaption("preferential", QStringLiteral("优惠"));
     openLines();
     reloadGoodsLookups();
 }

@@ -406,11 +406,13 @@ void QuotationEditWindow::addGoods() {
     }
     const int before = m_document.lines().rowCount();
     if (m_document.addGoods(codes) > 0) {
-        // Adding goods saves the quotation, through the save command.
-        actions().execute(QStringLiteral("Action_Save"));
+        // The new lines show their goods whether or not the save below
+        // goes through (a refused save ends this command).
         m_document.reloadGoodsLookups();
         m_grid->view()->viewport()->update();
         m_grid->selectRow(before);
+        // Adding goods saves the quotation, through the save command.
+        actions().execute(QStringLiteral("Action_Save"));
     }
 }
 

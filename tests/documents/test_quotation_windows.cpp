@@ -28,6 +28,7 @@ private slots:
     void init();
     void cleanup();
     void editorAddsGoodsSavesAndComputes();
+    void goodsAddedShowEvenWhenTheSaveIsRefused();
     void editorClosesOnlyWhenChangesAreSettled();
     void editorLineCommands();
     void receiptsAndPrintingNeedAStoredQuotation();
@@ -95,6 +96,23 @@ void TestQuotationWindows::setCell(DataGrid* grid, int gridRow, const QString& c
         }
     }
     QFAIL("no such column");
+}
+
+// A save refused for a head box typed wrong still shows the goods added.
+void TestQuotationWindows::goodsAddedShowEvenWhenTheSaveIsRefused() {
+    QuotationEditWindow w(context(), QuotationDocument::New);
+    w.pickGoods = [] { return QStringList{"C"}; };
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto* freight = w.findChildren<NumberEdit*>().value(0);
+    QVERIFY(freight);
+    QTest::keyClicks(freight, "12.5x");
+    QTest::mouseClick(w.button("Action_AddGoods"), Qt::LeftButton);
+    QVERIFY2(prompter().lastText().startsWith("[运费]") && prompter().lastText().contains("12.5x"),
+             qPrintable(prompter().lastText()));
+    QCOMPARE(count(db(), "select count(*) from Quotation_Detail"), 0);
+    QCOMPARE(cell(w.grid(), 0, "货品名称").toString(), QString("拉手"));
+    QCOMPARE(cell(w.grid(), 0, "计量单位").toString(), QString("套"));
 }
 
 void TestQuotationWindows::editorAddsGoodsSavesAndComputes() {
