@@ -50,10 +50,31 @@ bool GridCellDelegate::isDateOnly(const QModelIndex& index) {
     return !format.isEmpty() && !format.contains('h', Qt::CaseInsensitive);
 }
 
+bool GridCellDelegate::isNumber(const QModelIndex& index) {
+    const auto* grid = qobject_cast<const GridModel*>(index.model());
+    if (!grid || !grid->dataset() || index.column() < 0 || index.column() >= grid->columns().size() ||
+        grid->columns()[index.column()].lookup) {
+        return false;
+    }
+    const int f = grid->dataset()->fieldIndex(grid->columns()[index.column()].field);
+    if (f < 0) {
+        return false;
+    }
+    const FieldDef::Type type = grid->dataset()->fields()[f].type;
+    return type == FieldDef::Type::Integer || type == FieldDef::Type::Decimal;
+}
+
 QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                         const QModelIndex& index) const {
     if (isDateOnly(index)) {
         return new NullableDateEdit(parent);
+    }
+    if (isNumber(index)) {
+        // Keys that make no number are kept and marked, never dropped: a
+        // spin box would turn "9x5" into 95.
+        auto* number = new NumberEdit(parent);
+        number->setDecimals(-1);
+        return number;
     }
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     // A text cell takes no more than its column holds: what is typed is
@@ -76,12 +97,22 @@ void GridCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) 
         date->setValue(index.data(Qt::EditRole));
         return;
     }
+    if (auto* number = qobject_cast<NumberEdit*>(editor)) {
+        number->setValue(index.data(Qt::EditRole));
+        return;
+    }
     QStyledItemDelegate::setEditorData(editor, index);
 }
 
 void GridCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
     if (auto* date = qobject_cast<NullableDateEdit*>(editor)) {
         model->setData(index, date->value(), Qt::EditRole);
+        return;
+    }
+    if (auto* number = qobject_cast<NumberEdit*>(editor)) {
+        // Text that is no number goes as typed, for the row to refuse with
+        // a message naming the column and the text.
+        model->setData(index, number->rejection().isEmpty() ? number->value() : QVariant(number->text()), Qt::EditRole);
         return;
     }
     QStyledItemDelegate::setModelData(editor, model, index);

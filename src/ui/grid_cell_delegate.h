@@ -22,4 +22,6 @@ public:
     // Whether the cell holds a date and time that its column shows as a
     // date alone ("YYYY-MM-DD").
     static bool isDateOnly(const QModelIndex& index);
+    // A cell of a number column without a lookup.
+    static bool isNumber(const QModelIndex& index);
 };

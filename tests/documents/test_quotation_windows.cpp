@@ -29,6 +29,7 @@ private slots:
     void cleanup();
     void editorAddsGoodsSavesAndComputes();
     void goodsAddedShowEvenWhenTheSaveIsRefused();
+    void aNumberCellMakesNoOtherNumberOfWhatIsTyped();
     void editorClosesOnlyWhenChangesAreSettled();
     void editorLineCommands();
     void receiptsAndPrintingNeedAStoredQuotation();
@@ -113,6 +114,27 @@ void TestQuotationWindows::goodsAddedShowEvenWhenTheSaveIsRefused() {
     QCOMPARE(count(db(), "select count(*) from Quotation_Detail"), 0);
     QCOMPARE(cell(w.grid(), 0, "货品名称").toString(), QString("拉手"));
     QCOMPARE(cell(w.grid(), 0, "计量单位").toString(), QString("套"));
+}
+
+void TestQuotationWindows::aNumberCellMakesNoOtherNumberOfWhatIsTyped() {
+    QuotationEditWindow w(context(), QuotationDocument::New);
+    w.pickGoods = [] { return QStringList{"A"}; };
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTest::mouseClick(w.button("Action_AddGoods"), Qt::LeftButton);
+    GridModel* m = w.grid()->model();
+    const QModelIndex price = m->index(0, m->columnOf("Price"));
+    w.grid()->view()->setCurrentIndex(price);
+    w.grid()->view()->edit(price);
+    auto* editor = qobject_cast<NumberEdit*>(w.grid()->view()->indexWidget(price));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "9x5");
+    QCOMPARE(editor->text(), QString("9x5"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(!w.grid()->view()->isEditing());
+    QCOMPARE(prompter().lastText(), QString("[单价]必须是数字，不能是\"9x5\""));
+    QCOMPARE(w.document().lines().value(0, "Price").toDouble(), 10.0);
 }
 
 void TestQuotationWindows::editorAddsGoodsSavesAndComputes() {
