@@ -238,8 +238,8 @@ void OrderFormListWindow::showRow(const QString& code) {
 
 void OrderFormListWindow::filterByOrderDate() {
     actions().guard([this] {
-        const QDate from = m_from->value().toDate();
-        const QDate to = m_to->value().toDate();
+        const QDate from = m_from->checkedDate(QStringLiteral("开始日期"));
+        const QDate to = m_to->checkedDate(QStringLiteral("结束日期"));
         requireOrderedPeriod(from, to);
         // The book is read again: what other workstations saved shows too.
         const QString current = currentCode();

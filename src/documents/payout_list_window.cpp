@@ -157,8 +157,8 @@ void PayoutListWindow::showRow(const QVariant& id) {
 
 void PayoutListWindow::filterByDate() {
     actions().guard([this] {
-        const QDate from = m_from->value().toDate();
-        const QDate to = m_to->value().toDate();
+        const QDate from = m_from->checkedDate(QStringLiteral("开始日期"));
+        const QDate to = m_to->checkedDate(QStringLiteral("结束日期"));
         requireOrderedPeriod(from, to);
         // The book is read again: what other workstations saved shows too.
         const Dataset& rows = m_list.rows();

@@ -129,8 +129,8 @@ QWidget* StatisticsWindow::buildPanel() {
 
 StatisticsFilter StatisticsWindow::filter() const {
     StatisticsFilter f;
-    f.from = m_from->value().toDate();
-    f.to = m_to->value().toDate();
+    f.from = m_from->checkedDate(QStringLiteral("开始日期"));
+    f.to = m_to->checkedDate(QStringLiteral("结束日期"));
     if (m_kindBox) {
         f.kind = m_kindBox->currentText();
     }

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "data/field_def.h"
+#include "platform/errors.h"
 #include "platform/picture_reader.h"
 
 namespace {
@@ -151,6 +152,13 @@ void NullableDateEdit::showCurrentMonthWhenEmpty() {
 
 QVariant NullableDateEdit::value() const {
     return date() == kNoDate ? QVariant() : QVariant(date());
+}
+
+QDate NullableDateEdit::checkedDate(const QString& caption) const {
+    if (!m_rejection.isEmpty()) {
+        throw UserError(QStringLiteral("[%1]：%2。请改正后再查询。").arg(caption, m_rejection));
+    }
+    return value().toDate();
 }
 
 void NullableDateEdit::setValue(const QVariant& value) {

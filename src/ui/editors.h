@@ -63,6 +63,10 @@ public:
     explicit NullableDateEdit(QWidget* parent = nullptr);
     QVariant value() const;
     void setValue(const QVariant& value);
+    // The date the box holds, for a filter or a command; an impossible date
+    // typed is refused (UserError naming `caption`), not taken for the one
+    // the box shows in its place.
+    QDate checkedDate(const QString& caption) const;
     // The impossible date last typed ("2026-02-30 这个日期不存在"); empty
     // once the box holds what was typed.
     QString rejection() const { return m_rejection; }

@@ -367,6 +367,13 @@ void TestQuotationWindows::listShowsAmountsAndKeepsItsRow() {
     w.filterByEntryDate();
     QCOMPARE(prompter().lastText(), QString("开始日期不能晚于结束日期"));
     QCOMPARE(g->model()->rowCount(), 2);
+    // An impossible date typed is refused, not taken for the one shown.
+    w.fromDate()->setFocus();
+    w.fromDate()->selectAll();
+    QTest::keyClicks(w.fromDate(), "2006-02-30");
+    w.filterByEntryDate();
+    QCOMPARE(prompter().lastText(), QString("[开始日期]：2006-02-30 这个日期不存在。请改正后再查询。"));
+    QCOMPARE(g->model()->rowCount(), 2);
     // "显示附加信息" shows the discount and profit columns and says so.
     const int gain = g->model()->columnOf("total_Gain_Money");
     QVERIFY(g->view()->isColumnHidden(gain));
