@@ -46,8 +46,12 @@ QuotationDocument::QuotationDocument(Database& db, const Clock& clock, Prompter&
     QObject::connect(m_head.get(), &Dataset::fieldChanged, m_head.get(), [this](const QString& field) {
         if (field.compare(QLatin1String("Add_ClientName"), Qt::CaseInsensitive) == 0 && deferLastPrices) {
             deferLastPrices();
-        } else if (field.compare(QLatin1String("Add_ClientName"), Qt::CaseInsensitive) == 0 ||
-                   field.compare(QLatin1String("ClientNo"), Qt::CaseInsensitive) == 0) {
+        } else if (field.compare(QLatin1String("ClientNo"), Qt::CaseInsensitive) == 0) {
+            // However the customer is chosen (picker, drop-down, a file),
+            // its particulars fill what is still empty.
+            fillFromCustomer(m_head->value("ClientNo").toString());
+            reloadLastPrices();
+        } else if (field.compare(QLatin1String("Add_ClientName"), Qt::CaseInsensitive) == 0) {
             reloadLastPrices();
         }
     });
@@ -570,15 +574,24 @@ void QuotationDocument::chooseCustomer(const QString& code) {
     if (code.isEmpty()) {
         return;
     }
+    if (m_db.scalar("select count(*) from Client where corp_code=:c", {{"c", code}}).toInt() == 0) {
+        m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(code));
+        return;
+    }
+    m_head->setValue("ClientNo", code);
+}
+
+void QuotationDocument::fillFromCustomer(const QString& code) {
+    if (code.isEmpty()) {
+        return;
+    }
     QSqlQuery q = m_db.query(
         "select Linkman_name, Corp_name, Linkman_country, LinkMan_mobile, LinkMan_Telephone, "
         "Linkman_foreign_telephone, corp_Telephone from Client where corp_code=:c",
         {{"c", code}});
     if (!q.next()) {
-        m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(code));
         return;
     }
-    m_head->setValue("ClientNo", code);
     // What the user typed stays; an empty particular takes the customer's,
     // so the quotation is found by any of them.
     auto fill = [this](const char* field, const QVariant& value, int width) {

@@ -120,6 +120,8 @@ public:
     static QString unsavedQuestion() { return QStringLiteral("该收据已修改但还未保存，是否要保存？"); }
 
 private:
+    // Fills the head's empty customer particulars from the customer record.
+    void fillFromCustomer(const QString& code);
     void markSaved();
     void startNew();
     void copyFrom(const QString& sourceBillNo);

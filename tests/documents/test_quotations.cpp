@@ -386,6 +386,12 @@ void TestQuotations::choosingACustomerFillsWhatIsEmpty() {
     QCOMPARE(doc.head().value("Rummery").toString(), QString("海景酒楼"));
     QCOMPARE(doc.head().value("Country").toString(), QString("迪拜"));
     QCOMPARE(doc.head().value("telephon").toString(), QString("+971-4-1234567"));
+    // The customer set as the drop-down or a file sets it fills the same.
+    QuotationDocument other(b.db(), b.clock, b.prompter, "admin");
+    other.load(QuotationDocument::New);
+    other.head().setValue("ClientNo", "00001");
+    QCOMPARE(other.head().value("Add_ClientName").toString(), QString("张芳"));
+    QCOMPARE(other.head().value("Country").toString(), QString("阿联酋"));
 }
 
 void TestQuotations::quotationDeletedElsewhereIsNotSavedHalf() {
