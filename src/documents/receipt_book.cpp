@@ -37,6 +37,13 @@ const char* const kBuildLines =
     "group by COALESCE(g.Goods_name, s.GoodsNo, ''), COALESCE(g.Goods_size, ''), COALESCE(g.Goods_unit, '') "
     "order by MIN(s.SortNo), MIN(s.id)";
 
+// What the lines built from the quotation add up to: its goods grouped as
+// the build groups them, each amount in whole units, and the freight.
+const char* const kBuiltLinesTotal =
+    "select COALESCE(SUM(amount), 0) from (select CAST(ROUND(ROUND(COALESCE(SUM(s.Total_Price), 0), 6), 0) AS "
+    "INTEGER) as amount from Quotation_Detail s left join goods g on g.code = s.GoodsNo where s.HeadNo = :q "
+    "group by COALESCE(g.Goods_name, s.GoodsNo, ''), COALESCE(g.Goods_size, ''), COALESCE(g.Goods_unit, '')) t";
+
 const char* const kInsertReceipt =
     "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, keyin_User, keyin_Date, remark, state) "
     "values (:q, :b, :t, :k, :u, :d, :r, :s)";
@@ -257,6 +264,16 @@ QString ReceiptBook::linesDifferenceNote() const {
     const double difference = roundHalfAwayFromZero(lines - due, 2);
     if (difference == 0) {
         return {};
+    }
+    // Lines as the build makes them differ from the amount due only by
+    // their whole units: building them again would change nothing.
+    const double freight = m_quotation.value("freight").toDouble();
+    const double built = m_db.scalar(kBuiltLinesTotal, {{"q", m_quotationNo}}).toDouble() +
+                         (freight > 0 ? roundHalfAwayFromZero(freight, 0) : 0.0);
+    if (built == lines) {
+        return QStringLiteral("明细合计%1与应收款%2相差%3：明细金额只记整数")
+            .arg(formatNumber(lines, "#,##0.00"), formatNumber(due, "#,##0.00"),
+                 formatNumber(std::abs(difference), "#,##0.00"));
     }
     return QStringLiteral("明细合计%1与应收款%2相差%3，可用“重置明细”按订货单重新生成")
         .arg(formatNumber(lines, "#,##0.00"), formatNumber(due, "#,##0.00"),

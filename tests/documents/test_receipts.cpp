@@ -244,6 +244,15 @@ void TestReceipts::receiptLinesByHand() {
     book.open(no);
     QCOMPARE(book.linesDifferenceNote(), QString());
     Dataset& l = book.lines();
+    {
+        // Built lines that differ from the amount due by their whole units
+        // alone are not sent to be built again.
+        Book halves;
+        const QString half = sampleQuotation(halves, 12.5);
+        ReceiptBook built(halves.db(), halves.clock, halves.prompter, "a");
+        built.open(half);
+        QCOMPARE(built.linesDifferenceNote(), QString("明细合计59.00与应收款58.50相差0.50：明细金额只记整数"));
+    }
     // A line nothing was typed into is never written, however it is left.
     book.addLine();
     QCOMPARE(l.rowCount(), 4);
