@@ -82,6 +82,9 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
     });
     auto* purchase = new NumberEdit(this);
     purchase->setFormat("0.00");
+    // The box has no label of its own: it says what it holds.
+    purchase->setPlaceholderText(QStringLiteral("入货价"));
+    purchase->setToolTip(QStringLiteral("入货价"));
     purchase->hide();
     auto* price = new NumberEdit(this);
     price->setFormat("0.00");
