@@ -355,12 +355,20 @@ void Dataset::setValue(const QString& name, const QVariant& v) {
 }
 
 void Dataset::editCell(int row, int column, const QVariant& value) {
+    QVector<QVariant> before;
     try {
         setCurrentRow(row);
+        before = m_buffer;
         setValue(m_fields.value(column).name, value);
         post();
     } catch (const OlvendError&) {
-        cancel();
+        // A new row waiting for its first entry stays, as it was, for the
+        // entry to be typed again.
+        if (m_state == State::Insert && !m_draft.isEmpty() && before.size() == m_buffer.size()) {
+            m_buffer = before;
+        } else {
+            cancel();
+        }
         throw;
     }
 }

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include <QDateTime>
+#include <QScopedValueRollback>
 #include <QSet>
 #include <QSqlQuery>
 
@@ -44,6 +45,9 @@ QuotationDocument::QuotationDocument(Database& db, const Clock& clock, Prompter&
     // the typing pauses, when the window says when (not a query per line
     // at every key).
     QObject::connect(m_head.get(), &Dataset::fieldChanged, m_head.get(), [this](const QString& field) {
+        if (m_fillingFromCustomer) {
+            return;  // the customer's own change reads the prices once
+        }
         if (field.compare(QLatin1String("Add_ClientName"), Qt::CaseInsensitive) == 0 && deferLastPrices) {
             deferLastPrices();
         } else if (field.compare(QLatin1String("ClientNo"), Qt::CaseInsensitive) == 0) {
@@ -578,6 +582,10 @@ void QuotationDocument::chooseCustomer(const QString& code) {
         m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(code));
         return;
     }
+    if (m_head->value("ClientNo").toString() == code) {
+        fillFromCustomer(code);  // the same customer again: no change to follow
+        return;
+    }
     m_head->setValue("ClientNo", code);
 }
 
@@ -594,6 +602,7 @@ void QuotationDocument::fillFromCustomer(const QString& code) {
     }
     // What the user typed stays; an empty particular takes the customer's,
     // so the quotation is found by any of them.
+    const QScopedValueRollback filling(m_fillingFromCustomer, true);
     auto fill = [this](const char* field, const QVariant& value, int width) {
         if (m_head->value(field).toString().trimmed().isEmpty() && !value.toString().trimmed().isEmpty()) {
             m_head->setValue(field, value.toString().left(width));

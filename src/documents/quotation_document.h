@@ -122,6 +122,7 @@ public:
 private:
     // Fills the head's empty customer particulars from the customer record.
     void fillFromCustomer(const QString& code);
+    bool m_fillingFromCustomer = false;
     void markSaved();
     void startNew();
     void copyFrom(const QString& sourceBillNo);

@@ -22,27 +22,31 @@ namespace {
 // floating point leaves below a half (145.49 + 496.34 + 33.67), so an
 // embedded book rounds as a server's exact decimals do. Names longer than
 // a receipt line holds are cut.
-const char* const kBuildLines =
-    "insert into Receipt_Detail (HeadNo, GoodsClassName, GoodsClassSize, GoodsClassUnit, QTY, Total_Price, Price, "
-    "Remark) "
-    "select :q, SUBSTR(COALESCE(g.Goods_name, s.GoodsNo, ''), 1, 50), SUBSTR(COALESCE(g.Goods_size, ''), 1, 50), "
-    "SUBSTR(COALESCE(g.Goods_unit, ''), 1, 50), "
-    "CAST(ROUND(ROUND(COALESCE(SUM(s.QTY), 0), 6), 0) AS INTEGER), "
-    "CAST(ROUND(ROUND(COALESCE(SUM(s.Total_Price), 0), 6), 0) AS INTEGER), "
-    "CASE WHEN COALESCE(SUM(s.QTY), 0) <> 0 "
-    "THEN CAST(ROUND(ROUND(COALESCE(SUM(s.Total_Price), 0) * 1.0 / SUM(s.QTY), 6), 0) AS INTEGER) ELSE 0 END, "
-    "'' "
+// The quotation's goods as the receipt lines group them.
+const QString kGroupedGoods = QStringLiteral(
     "from Quotation_Detail s left join goods g on g.code = s.GoodsNo "
     "where s.HeadNo = :q "
-    "group by COALESCE(g.Goods_name, s.GoodsNo, ''), COALESCE(g.Goods_size, ''), COALESCE(g.Goods_unit, '') "
-    "order by MIN(s.SortNo), MIN(s.id)";
+    "group by COALESCE(g.Goods_name, s.GoodsNo, ''), COALESCE(g.Goods_size, ''), COALESCE(g.Goods_unit, '') ");
 
-// What the lines built from the quotation add up to: its goods grouped as
-// the build groups them, each amount in whole units, and the freight.
-const char* const kBuiltLinesTotal =
-    "select COALESCE(SUM(amount), 0) from (select CAST(ROUND(ROUND(COALESCE(SUM(s.Total_Price), 0), 6), 0) AS "
-    "INTEGER) as amount from Quotation_Detail s left join goods g on g.code = s.GoodsNo where s.HeadNo = :q "
-    "group by COALESCE(g.Goods_name, s.GoodsNo, ''), COALESCE(g.Goods_size, ''), COALESCE(g.Goods_unit, '')) t";
+const QString kBuildLines =
+    QStringLiteral(
+        "insert into Receipt_Detail (HeadNo, GoodsClassName, GoodsClassSize, GoodsClassUnit, QTY, Total_Price, "
+        "Price, Remark) "
+        "select :q, SUBSTR(COALESCE(g.Goods_name, s.GoodsNo, ''), 1, 50), SUBSTR(COALESCE(g.Goods_size, ''), 1, 50), "
+        "SUBSTR(COALESCE(g.Goods_unit, ''), 1, 50), "
+        "CAST(ROUND(ROUND(COALESCE(SUM(s.QTY), 0), 6), 0) AS INTEGER), "
+        "CAST(ROUND(ROUND(COALESCE(SUM(s.Total_Price), 0), 6), 0) AS INTEGER), "
+        "CASE WHEN COALESCE(SUM(s.QTY), 0) <> 0 "
+        "THEN CAST(ROUND(ROUND(COALESCE(SUM(s.Total_Price), 0) * 1.0 / SUM(s.QTY), 6), 0) AS INTEGER) ELSE 0 END, "
+        "'' ") +
+    kGroupedGoods + QStringLiteral("order by MIN(s.SortNo), MIN(s.id)");
+
+// What the lines built from the quotation add up to, freight aside.
+const QString kBuiltLinesTotal =
+    QStringLiteral(
+        "select COALESCE(SUM(amount), 0) from (select CAST(ROUND(ROUND(COALESCE(SUM(s.Total_Price), 0), 6), 0) AS "
+        "INTEGER) as amount ") +
+    kGroupedGoods + QStringLiteral(") t");
 
 const char* const kInsertReceipt =
     "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, keyin_User, keyin_Date, remark, state) "
@@ -266,14 +270,18 @@ QString ReceiptBook::linesDifferenceNote() const {
         return {};
     }
     // Lines as the build makes them differ from the amount due only by
-    // their whole units: building them again would change nothing.
+    // their whole units and the discount, which no line carries: building
+    // them again would change nothing.
     const double freight = m_quotation.value("freight").toDouble();
     const double built = m_db.scalar(kBuiltLinesTotal, {{"q", m_quotationNo}}).toDouble() +
                          (freight > 0 ? roundHalfAwayFromZero(freight, 0) : 0.0);
     if (built == lines) {
-        return QStringLiteral("明细合计%1与应收款%2相差%3：明细金额只记整数")
+        const double discount = m_quotation.value("preferential").toDouble();
+        return QStringLiteral("明细合计%1与应收款%2相差%3：%4")
             .arg(formatNumber(lines, "#,##0.00"), formatNumber(due, "#,##0.00"),
-                 formatNumber(std::abs(difference), "#,##0.00"));
+                 formatNumber(std::abs(difference), "#,##0.00"),
+                 discount != 0 ? QStringLiteral("明细不含优惠%1，金额只记整数").arg(formatNumber(discount, "#,##0.00"))
+                               : QStringLiteral("明细金额只记整数"));
     }
     return QStringLiteral("明细合计%1与应收款%2相差%3，可用“重置明细”按订货单重新生成")
         .arg(formatNumber(lines, "#,##0.00"), formatNumber(due, "#,##0.00"),

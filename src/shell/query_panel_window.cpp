@@ -12,6 +12,7 @@
 #include "data/app_context.h"
 #include "documents/derived_form_window.h"
 #include "documents/quotation_list_window.h"
+#include "platform/clock.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
@@ -102,6 +103,9 @@ void QueryPanelWindow::runQuery() {
         done(QDialog::Accepted);
         return;
     }
+    // The period is checked before a list opens, as every date filter is.
+    requireOrderedPeriod(m_from->checkedDate(QStringLiteral("开始日期")),
+                         m_to->checkedDate(QStringLiteral("结束日期")));
     if (m_kind == WorkForms || m_kind == WareOutForms || m_kind == Shipments) {
         const auto kind = m_kind == WorkForms      ? DerivedFormList::Kind::WorkForm
                           : m_kind == WareOutForms ? DerivedFormList::Kind::WareOutForm

@@ -112,7 +112,10 @@ void GridCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, 
     if (auto* number = qobject_cast<NumberEdit*>(editor)) {
         // Text that is no number goes as typed, for the row to refuse with
         // a message naming the column and the text.
-        model->setData(index, number->rejection().isEmpty() ? number->value() : QVariant(number->text()), Qt::EditRole);
+        // (a lone sign or point included: it is no value, not an empty one).
+        const bool asTyped =
+            !number->rejection().isEmpty() || (number->value().isNull() && !number->text().trimmed().isEmpty());
+        model->setData(index, asTyped ? QVariant(number->text()) : number->value(), Qt::EditRole);
         return;
     }
     QStyledItemDelegate::setModelData(editor, model, index);

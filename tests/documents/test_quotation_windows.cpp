@@ -598,6 +598,12 @@ void TestQuotationWindows::queryPanelFiltersTheList() {
     panel.runQuery();
     QCOMPARE(shown, QStringList{late});
     QVERIFY(panel.isVisible());  // one query can follow another
+    // From after To opens no list, as in every date filter.
+    panel.fromDate()->setValue(QDate(2006, 6, 25).startOfDay());
+    shown.clear();
+    QTest::keyClick(panel.hotelBox(), Qt::Key_Return);
+    QCOMPARE(prompter().lastText(), QString("开始日期不能晚于结束日期"));
+    QVERIFY(shown.isEmpty());
 
     QueryPanelWindow none(context(), QueryPanelWindow::NoKind);
     none.runQuery();

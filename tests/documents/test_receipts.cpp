@@ -34,10 +34,10 @@ private slots:
 private:
     // Deposit 500, freight 80; goods A 2 x 10.00; B and C (same name, size
     // and unit) 1 x 5.00 and 3 x 7.00.
-    static QString sampleQuotation(Book& b, double freight = 80);
+    static QString sampleQuotation(Book& b, double freight = 80, double discount = 0);
 };
 
-QString TestReceipts::sampleQuotation(Book& b, double freight) {
+QString TestReceipts::sampleQuotation(Book& b, double freight, double discount) {
     addGoods(b.db(), "A", "门锁", "大", "UN001");
     addGoods(b.db(), "B", "合页", "4寸", "UN002");
     addGoods(b.db(), "C", "合页", "4寸", "UN002");
@@ -45,6 +45,9 @@ QString TestReceipts::sampleQuotation(Book& b, double freight) {
     doc.load(QuotationDocument::New);
     doc.head().setValue("earnest", 500);
     doc.head().setValue("Freight", freight);
+    if (discount != 0) {
+        doc.head().setValue("preferential", discount);
+    }
     doc.head().setValue("Remark", "尾款月底");
     doc.addGoods({"A", "B", "C"});
     const double qty[] = {2, 1, 3};
@@ -252,6 +255,12 @@ void TestReceipts::receiptLinesByHand() {
         ReceiptBook built(halves.db(), halves.clock, halves.prompter, "a");
         built.open(half);
         QCOMPARE(built.linesDifferenceNote(), QString("明细合计59.00与应收款58.50相差0.50：明细金额只记整数"));
+        Book discounted;
+        const QString cheaper = sampleQuotation(discounted, 80, 6);
+        ReceiptBook lines(discounted.db(), discounted.clock, discounted.prompter, "a");
+        lines.open(cheaper);
+        QCOMPARE(lines.linesDifferenceNote(),
+                 QString("明细合计126.00与应收款120.00相差6.00：明细不含优惠6.00，金额只记整数"));
     }
     // A line nothing was typed into is never written, however it is left.
     book.addLine();
@@ -265,6 +274,10 @@ void TestReceipts::receiptLinesByHand() {
     QCOMPARE(l.rowCount(), 3);
     QCOMPARE(count(b.db(), "select count(*) from Receipt_Detail where HeadNo=:q", {{"q", no}}), 3);
     book.addLine();
+    // A first entry refused keeps the new line for the entry to be typed again.
+    QVERIFY_THROWS_EXCEPTION(UserError, l.editCell(3, l.fieldIndex("QTY"), QString("abc")));
+    QCOMPARE(l.rowCount(), 4);
+    QVERIFY(l.holdsUntouchedDraft());
     l.setValue("QTY", 3);
     l.setValue("Price", 7);
     QCOMPARE(l.value("Total_Price").toInt(), 21);
