@@ -1,4 +1,4 @@
-#include "documents/order_form_revision.h"
+#include "data/order_form_revision.h"
 
 #include "data/database.h"
 

@@ -2,7 +2,7 @@
 
 #include "data/database.h"
 #include "data/dataset.h"
-#include "documents/order_form_revision.h"
+#include "data/order_form_revision.h"
 
 DerivedFormList::DerivedFormList(Database& db, Kind kind)
     : m_db(db), m_kind(kind), m_forms(std::make_unique<Dataset>(db)), m_rows(std::make_unique<Dataset>(db)) {}

@@ -11,7 +11,7 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/dataset.h"
-#include "documents/order_form_revision.h"
+#include "data/order_form_revision.h"
 #include "platform/prompter.h"
 #include "reports/document_report_window.h"
 #include "ui/data_grid.h"

@@ -9,7 +9,7 @@
 
 #include "data/database.h"
 #include "data/numbering.h"
-#include "documents/order_form_revision.h"
+#include "data/order_form_revision.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"
 

@@ -2,7 +2,7 @@
 
 #include "data/database.h"
 #include "data/dataset.h"
-#include "documents/order_form_revision.h"
+#include "data/order_form_revision.h"
 #include "platform/prompter.h"
 
 OrderFormList::OrderFormList(Database& db, Prompter& prompter)

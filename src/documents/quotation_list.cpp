@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include "data/cost_profit_right.h"
 #include "data/database.h"
 #include "data/dataset.h"
 #include "platform/errors.h"
@@ -16,21 +17,9 @@ QuotationList::QuotationList(Database& db, Prompter& prompter)
 
 QuotationList::~QuotationList() = default;
 
-QString QuotationList::columnsWithoutCost(Database& db, const QString& prefix) {
-    QSqlQuery q = db.query(QStringLiteral("select * from Query_Quotation_Head_list where 1=0"));
-    const QSqlRecord record = q.record();
-    QStringList kept;
-    for (int i = 0; i < record.count(); ++i) {
-        const QString name = record.fieldName(i);
-        if (!costColumns().contains(name, Qt::CaseInsensitive)) {
-            kept << prefix + Database::checkIdentifier(name);
-        }
-    }
-    return kept.join(QStringLiteral(", "));
-}
-
 void QuotationList::open() {
-    m_rows->open(listStatement(m_db.isAccess(), m_showsCost ? QStringLiteral("*") : columnsWithoutCost(m_db)));
+    m_rows->open(listStatement(m_db.isAccess(),
+                               m_showsCost ? QStringLiteral("*") : CostProfitRight::quotationColumnsWithoutCost(m_db)));
     for (const char* f : {"sum_Goods_Price", "Freight", "Total_Price", "earnest", "sum_payed_money", "Leave_money",
                           "preferential", "total_Gain_Money"}) {
         if (m_rows->fieldIndex(QString::fromLatin1(f)) >= 0) {

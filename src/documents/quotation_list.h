@@ -23,11 +23,6 @@ public:
     // to see them); set before open(). Without it those columns are not
     // read at all.
     void setShowsCost(bool shows) { m_showsCost = shows; }
-    // The list's columns of costs and profits.
-    static QStringList costColumns() {
-        return {QStringLiteral("sum_Gain_Money"), QStringLiteral("sum_goods_cost_price"),
-                QStringLiteral("total_Gain_Money")};
-    }
 
     // Reads every quotation (oldest number first, so the last row is the
     // newest quotation).
@@ -55,9 +50,6 @@ public:
         return QStringLiteral("select %1 from Query_Quotation_Head_list").arg(columns) +
                (embedded ? QString() : QStringLiteral(" order by BillNo"));
     }
-    // The list's columns but those of costs and profits, joined for a
-    // select; each after `prefix` ("h." for a view named h).
-    static QString columnsWithoutCost(Database& db, const QString& prefix = QString());
 
 private:
     Database& m_db;

@@ -52,96 +52,12 @@ bool hasControlCharacters(const QString& text) {
 
 }  // namespace
 
-QString PriceSection::cellName(int row, int column) const {
-    return QStringLiteral("%1%2%3").arg(letter).arg(row).arg(column, 2, 10, QLatin1Char('0'));
-}
-
-const QVector<PriceSection>& PriceTable::sections() {
-    static const QVector<PriceSection> all{{QLatin1Char('A'), 1, 3},
-                                           {QLatin1Char('B'), 2, 3},
-                                           {QLatin1Char('C'), 2, 3},
-                                           {QLatin1Char('D'), 2, 4},
-                                           {QLatin1Char('E'), 2, 3}};
-    return all;
-}
-
-const QStringList& PriceTable::cellNames() {
-    static const QStringList names = [] {
-        QStringList out;
-        for (const PriceSection& s : sections()) {
-            for (int r = 1; r <= s.rows; ++r) {
-                for (int c = 1; c <= s.columns; ++c) {
-                    out.append(s.cellName(r, c));
-                }
-            }
-        }
-        return out;
-    }();
-    return names;
-}
-
-const QStringList& PriceTable::remarkNames() {
-    static const QStringList names = [] {
-        QStringList out;
-        for (const PriceSection& s : sections()) {
-            out.append(s.remarkField());
-        }
-        out.append(QStringLiteral("All_Remark"));
-        return out;
-    }();
-    return names;
-}
-
-const QStringList& PriceTable::fieldNames() {
-    static const QStringList names = [] {
-        QStringList out;
-        for (const PriceSection& s : sections()) {
-            for (int r = 1; r <= s.rows; ++r) {
-                for (int c = 1; c <= s.columns; ++c) {
-                    out.append(s.cellName(r, c));
-                }
-            }
-            out.append(s.remarkField());
-        }
-        out.append(QStringLiteral("All_Remark"));
-        return out;
-    }();
-    return names;
-}
-
-QString PriceTable::fieldByName(const QString& name) {
-    static const QHash<QString, QString> byLower = [] {
-        QHash<QString, QString> out;
-        for (const QString& f : fieldNames()) {
-            out.insert(f.toLower(), f);
-        }
-        return out;
-    }();
-    return byLower.value(name.trimmed().toLower());
-}
-
-bool PriceTable::isCell(const QString& field) {
-    const QString f = fieldByName(field);
-    return !f.isEmpty() && !f.endsWith(QLatin1String("_Remark"));
-}
-
 QString PriceTable::customerGoneText(const QString& code) {
     return QStringLiteral("客户[%1]已不存在（可能已被其他用户删除），单价表没有保存。").arg(code);
 }
 
 QString PriceTable::noSuchCustomerText(const QString& code) {
     return QStringLiteral("找不到客户[%1]").arg(code);
-}
-
-QString PriceTable::fieldLabel(const QString& field) {
-    const QString f = fieldByName(field);
-    if (f == QLatin1String("All_Remark")) {
-        return QStringLiteral("总说明");
-    }
-    if (f.endsWith(QLatin1String("_Remark"))) {
-        return QStringLiteral("%1区说明").arg(f.left(1));
-    }
-    return f.isEmpty() ? field : f;
 }
 
 QString PriceTable::changedMeanwhileText(const QStringList& fields) {
@@ -159,23 +75,6 @@ PriceTable::PriceTable(Database& db, Prompter& prompter)
       m_values(fieldNames().size()),
       m_saved(fieldNames().size()),
       m_touched(fieldNames().size(), false) {}
-
-QString PriceTable::selectStatement(const QString& table) {
-    // Cells are read as whole numbers: a server hands NUMERIC(18,0) over as
-    // a double otherwise, which cannot hold 18 digits exactly.
-    QStringList columns{QStringLiteral("Corp_code")};
-    for (const QString& f : fieldNames()) {
-        columns.append(isCell(f) ? QStringLiteral("CAST(%1 AS BIGINT) AS %1").arg(f) : f);
-    }
-    return QStringLiteral("select %1 from %2").arg(columns.join(QStringLiteral(", ")), table);
-}
-
-QVariant PriceTable::readValue(const QString& field, const QVariant& stored) {
-    if (stored.isNull()) {
-        return {};
-    }
-    return isCell(field) ? QVariant(stored.toLongLong()) : QVariant(stored.toString());
-}
 
 int PriceTable::index(const QString& field) const {
     const QString f = fieldByName(field);

@@ -6,49 +6,18 @@
 #include <QVector>
 #include <functional>
 
+#include "data/price_sheet_layout.h"
+
 class Database;
 class Prompter;
-
-// One section of a price sheet: its letter and the rows and columns of its
-// cells. A cell is named by the letter, the row (1 or 2) and the column
-// (01 to 04): A101, D204.
-struct PriceSection {
-    QChar letter;
-    int rows = 1;
-    int columns = 3;
-
-    QString cellName(int row, int column) const;
-    QString remarkField() const { return QString(letter) + QStringLiteral("_Remark"); }
-};
 
 // A price table held in memory while it is edited: the book's standard
 // table (base_Dusmere_Price_Table) or one customer's
 // (base_Dusmere_Customer_price_Table). Cells are whole numbers of up to 18
 // digits; remarks are text. Nothing reaches the book before save(), and
 // every write (the first copy, save, the reset) is one transaction.
-class PriceTable {
+class PriceTable : public PriceSheetLayout {
 public:
-    static QString standardTable() { return QStringLiteral("base_Dusmere_Price_Table"); }
-    static QString customerTable() { return QStringLiteral("base_Dusmere_Customer_price_Table"); }
-
-    static const QVector<PriceSection>& sections();
-    // A101 … E203, in reading order.
-    static const QStringList& cellNames();
-    // A_Remark … E_Remark, All_Remark.
-    static const QStringList& remarkNames();
-    // Every field but Corp_code, in the tables' order.
-    static const QStringList& fieldNames();
-    // The field as written (A101, All_Remark) for a name in any case, or
-    // empty when the tables have no such field.
-    static QString fieldByName(const QString& name);
-    static bool isCell(const QString& field);
-    // How messages name a field: a cell by its code (A101), a remark as the
-    // sheet shows it (A区说明, 总说明).
-    static QString fieldLabel(const QString& field);
-
-    static constexpr int kCellDigits = 18;
-    static constexpr int kMaxRemarkLength = 4000;
-
     PriceTable(Database& db, Prompter& prompter);
 
     // The standard table; a book without its row gets an empty one when it
@@ -122,12 +91,6 @@ public:
     static QString customerGoneText(const QString& code);
     static QString noSuchCustomerText(const QString& code);
     static QString changedMeanwhileText(const QStringList& fields);
-
-    // The statement that reads a table's rows: Corp_code, then
-    // fieldNames() (cells as whole numbers).
-    static QString selectStatement(const QString& table);
-    // A value as read by selectStatement(), as the table holds it.
-    static QVariant readValue(const QString& field, const QVariant& stored);
 
 private:
     // Reads the row into m_values and m_saved; false when there is none.

@@ -3,7 +3,7 @@
 #include <QSqlQuery>
 
 #include "data/database.h"
-#include "documents/order_form_revision.h"
+#include "data/order_form_revision.h"
 
 namespace {
 // The company's particulars as one row beside every row of a printout. A

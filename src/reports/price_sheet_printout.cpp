@@ -6,7 +6,7 @@
 #include <QSqlRecord>
 
 #include "data/database.h"
-#include "master/price_table.h"
+#include "data/price_sheet_layout.h"
 #include "reports/document_printouts.h"
 
 namespace {
@@ -18,7 +18,7 @@ PriceSheetPrintout::PriceSheetPrintout(Database& db) : m_db(db) {}
 
 ReportRows PriceSheetPrintout::rows(const QStringList& customerCodes) {
     m_missing.clear();
-    const QStringList& fields = PriceTable::fieldNames();
+    const QStringList& fields = PriceSheetLayout::fieldNames();
     ReportRows out;
     out.fields = QStringList{QStringLiteral("Corp_code"), QStringLiteral("Customer_name"), QStringLiteral("Sheet_Note"),
                              QStringLiteral("Customer_Line")};
@@ -38,7 +38,7 @@ ReportRows PriceSheetPrintout::rows(const QStringList& customerCodes) {
     auto tableValues = [&fields](QSqlQuery& q) {
         QVector<QVariant> values(fields.size());
         for (int i = 0; i < fields.size(); ++i) {
-            values[i] = PriceTable::readValue(fields[i], q.value(i + 1));
+            values[i] = PriceSheetLayout::readValue(fields[i], q.value(i + 1));
         }
         return values;
     };
@@ -55,7 +55,8 @@ ReportRows PriceSheetPrintout::rows(const QStringList& customerCodes) {
 
     QVector<QVariant> standard(fields.size());
     {
-        QSqlQuery q = m_db.query(PriceTable::selectStatement(PriceTable::standardTable()) + QStringLiteral(" LIMIT 1"));
+        QSqlQuery q = m_db.query(PriceSheetLayout::selectStatement(PriceSheetLayout::standardTable()) +
+                                 QStringLiteral(" LIMIT 1"));
         if (q.next()) {
             standard = tableValues(q);
         }
@@ -83,7 +84,7 @@ ReportRows PriceSheetPrintout::rows(const QStringList& customerCodes) {
         }
         QVariantMap params;
         const QString in = Database::bindList(QStringLiteral("c"), chunk, &params);
-        QSqlQuery t = m_db.query(PriceTable::selectStatement(PriceTable::customerTable()) +
+        QSqlQuery t = m_db.query(PriceSheetLayout::selectStatement(PriceSheetLayout::customerTable()) +
                                      QStringLiteral(" where Corp_code in (%1)").arg(in),
                                  params);
         while (t.next()) {

@@ -3,12 +3,12 @@
 #include <QHash>
 #include <QSqlQuery>
 
+#include "data/cost_profit_right.h"
 #include "data/database.h"
 #include "data/field_def.h"
 #include "data/permission_checker.h"
 #include "data/sql_dialect.h"
 #include "data/sqlite_row_reader.h"
-#include "documents/quotation_list.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
 
@@ -166,8 +166,8 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
             const QString day = d.dayOf(QStringLiteral("s.Keyin_date"));
             // The quotation's row of the list, without its costs and
             // profits for those who may not see them.
-            const QString head =
-                m_showsCost ? QStringLiteral("h.*") : QuotationList::columnsWithoutCost(m_db, QStringLiteral("h."));
+            const QString head = m_showsCost ? QStringLiteral("h.*")
+                                             : CostProfitRight::quotationColumnsWithoutCost(m_db, QStringLiteral("h."));
             return QStringLiteral(
                        "select %4,s.keyin_Date as Payday,s.TotalPrice as PayPrice,s.BillNo as Receipt_BillNo,"
                        "(select count(*) from Receipt_head r where r.QuotationNo=h.billno%1) as ReceiptBillCount,"

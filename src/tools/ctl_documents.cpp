@@ -163,7 +163,7 @@ int CtlDocuments::showQuotation(const QString& billNo) {
     Database& db = m_context.data().main();
     PermissionChecker permissions(db, m_context.CurrentUser);
     const QString columns =
-        CostProfitRight::heldBy(permissions) ? QStringLiteral("*") : QuotationList::columnsWithoutCost(db);
+        CostProfitRight::heldBy(permissions) ? QStringLiteral("*") : CostProfitRight::quotationColumnsWithoutCost(db);
     Dataset row(db);
     row.open(QStringLiteral("select %1 from Query_Quotation_Head_list where BillNo=:b").arg(columns), {{"b", billNo}});
     if (row.isEmpty()) {

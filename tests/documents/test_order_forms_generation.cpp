@@ -5,12 +5,12 @@
 #include <QTest>
 
 #include "data/dataset.h"
+#include "data/order_form_revision.h"
 #include "document_fixture.h"
 #include "documents/derived_form_list.h"
 #include "documents/order_form_document.h"
 #include "documents/order_form_generator.h"
 #include "documents/order_form_list.h"
-#include "documents/order_form_revision.h"
 #include "platform/errors.h"
 
 using namespace DocumentFixture;

@@ -2,10 +2,10 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include "data/cost_profit_right.h"
 #include "data/field_def.h"
 #include "data/permission_checker.h"
 #include "documents/document_fixture.h"
-#include "documents/quotation_list.h"
 #include "platform/errors.h"
 #include "reports/engine/report_preparer.h"
 #include "reports/engine/report_template.h"
@@ -286,7 +286,7 @@ void TestStatistics::costsAndProfitsOnlyWithTheRight() {
         const ReportRows income = report.rows(StatisticsReport::Kind::Income, {});
         QCOMPARE(column(income, "Receipt_BillNo").join(','), QString("R0,R1,R2,R3,R5,R6"));
         QVERIFY(income.fieldIndex("Total_Price") >= 0);
-        for (const QString& cost : QuotationList::costColumns()) {
+        for (const QString& cost : CostProfitRight::quotationCostColumns()) {
             QVERIFY2((income.fieldIndex(cost) >= 0) == shows, qPrintable(cost));
         }
         QCOMPARE(report.rows(StatisticsReport::Kind::Payout, {}).rows.size(), 9);
