@@ -121,6 +121,10 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
     const QString command = arguments.first();
     const QStringList args = arguments.mid(1);
     try {
+        // Lets a test see the boundary meet an allocation that fails.
+        if (qEnvironmentVariable("OLVENDCTL_TEST_FAIL_ALLOCATION") == command) {
+            throw std::bad_alloc();
+        }
         if (command == "init") {
             return init();
         }
@@ -204,10 +208,18 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
             return login(args);
         }
         return wrongUse();
-    } catch (const OlvendError& e) {
-        m_out << e.message() << Qt::endl;
+    } catch (const std::bad_alloc&) {
+        m_err << outOfMemoryText() << Qt::endl;
+        return 1;
+    } catch (const std::exception& e) {
+        // The one boundary of every command: a message on stderr, exit 1.
+        m_err << userTextOf(e) << Qt::endl;
         return 1;
     }
+}
+
+QString CtlCommands::outOfMemoryText() {
+    return QStringLiteral("内存不足，命令没有完成");
 }
 
 int CtlCommands::init() {

@@ -19,6 +19,8 @@ public:
     int run(const QStringList& arguments, const QString& bookName);
 
     static QString usage();
+    // What a command that ran out of memory says.
+    static QString outOfMemoryText();
     // The --user option: whom the document commands act as.
     void setUserName(const QString& name) { m_userName = name; }
 

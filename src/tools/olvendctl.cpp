@@ -1,9 +1,11 @@
 #include <QGuiApplication>
 #include <QTextStream>
+#include <cstdio>
 
 #include "data/app_context.h"
 #include "platform/app_paths.h"
 #include "platform/clock.h"
+#include "platform/errors.h"
 #include "platform/prompter.h"
 #include "tools/ctl_commands.h"
 
@@ -25,7 +27,8 @@ void dropRuntimeFolderNotice(QtMsgType type, const QMessageLogContext& context, 
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
+namespace {
+int run(int argc, char* argv[]) {
     Clock::pinLocalTimeZone();
     // Reports lay out text with fonts, which needs a GUI application; no
     // display is needed.
@@ -69,10 +72,28 @@ int main(int argc, char* argv[]) {
     AppContext context(AppPaths::fromArguments(globals), prompter);
     QString error;
     if (!context.clock().applyArguments(globals, &error)) {
-        out << error << Qt::endl;
+        err << error << Qt::endl;
         return 1;
     }
     CtlCommands commands(context, out, err);
     commands.setUserName(userName);
     return commands.run(args, bookName);
+}
+}  // namespace
+
+// No exception leaves olvendctl: whatever the commands' own boundary did not
+// meet (set-up, a failed allocation on the way out) is a message on stderr
+// and exit code 1, never std::terminate.
+int main(int argc, char* argv[]) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs(CtlCommands::outOfMemoryText().toUtf8().constData(), stderr);
+    } catch (const std::exception& e) {
+        std::fputs(userTextOf(e).toUtf8().constData(), stderr);
+    } catch (...) {
+        std::fputs("操作失败：程序内部错误", stderr);
+    }
+    std::fputs("\n", stderr);
+    return 1;
 }

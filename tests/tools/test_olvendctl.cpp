@@ -91,11 +91,23 @@ void TestOlvendctl::nextCode() {
 }
 
 void TestOlvendctl::nextCodeErrorsExitOne() {
+    // Answers on stdout, messages on stderr.
     const Result r = ctl({"next-code", "Foo", "Bar"});
     QCOMPARE(r.code, 1);
-    QCOMPARE(r.out, QString("字段[Foo.Bar]的数据库中的自增值没有定义"));
+    QCOMPARE(r.err, QString("字段[Foo.Bar]的数据库中的自增值没有定义\n"));
+    QCOMPARE(r.out, QString());
     const Result bad = ctl({"--today", "2006-02-30", "next-code", "goods", "code"});
     QCOMPARE(bad.code, 1);
+    QVERIFY(!bad.err.isEmpty());
+    QCOMPARE(bad.out, QString());
+    // A command that runs out of memory ends with a message, not in
+    // std::terminate.
+    qputenv("OLVENDCTL_TEST_FAIL_ALLOCATION", "books");
+    const Result oom = ctl({"books"});
+    qunsetenv("OLVENDCTL_TEST_FAIL_ALLOCATION");
+    QCOMPARE(oom.code, 1);
+    QCOMPARE(oom.err, QString("内存不足，命令没有完成\n"));
+    QCOMPARE(oom.out, QString());
 }
 
 void TestOlvendctl::checkPermission() {
@@ -126,8 +138,8 @@ void TestOlvendctl::createBook() {
     // The name counter was advanced once already by the next-code test.
     QCOMPARE(made.out, QString("2\t分公司\tdb/UserAccountBook003.db"));
     QVERIFY(QFile::exists(m_home.filePath("db/UserAccountBook003.db")));
-    QCOMPARE(ctl({"create-book", "分公司", "--from", "默认帐册"}).out, QString("新帐册的名称不能和现有帐册重名"));
-    QCOMPARE(ctl({"create-book", "   ", "--from", "默认帐册"}).out, QString("请输入新帐册名称"));
+    QCOMPARE(ctl({"create-book", "分公司", "--from", "默认帐册"}).err, QString("新帐册的名称不能和现有帐册重名\n"));
+    QCOMPARE(ctl({"create-book", "   ", "--from", "默认帐册"}).err, QString("请输入新帐册名称\n"));
     QCOMPARE(ctl({"create-book", "新的"}).code, 2);
     // The new book logs in like the one it was copied from.
     QCOMPARE(ctl({"--book", "分公司", "login", "超级用户", ""}).out, QString("ok"));
@@ -165,14 +177,14 @@ void TestOlvendctl::commandsNeedAPreparedFolder() {
     QTemporaryDir empty;
     const Result r = ctl({"next-code", "goods", "code"}, empty.path());
     QCOMPARE(r.code, 1);
-    QVERIFY(r.out.contains("init"));
+    QVERIFY(r.err.contains("init"));
     QVERIFY(!QFile::exists(empty.filePath("db")));
 }
 
 void TestOlvendctl::unknownBookIsAClearError() {
     const Result r = ctl({"--book", "没有这个账本", "next-code", "goods", "code"});
     QCOMPARE(r.code, 1);
-    QVERIFY(r.out.contains("没有这个账本"));
+    QVERIFY(r.err.contains("没有这个账本"));
 }
 
 void TestOlvendctl::wrongUseExitsTwo() {
