@@ -141,24 +141,14 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
             if (!CtlPayouts::wellFormed(command, args)) {
                 return wrongUse();
             }
-            try {
-                openBook(bookName);
-            } catch (const OlvendError& e) {
-                m_err << e.message() << Qt::endl;
-                return 1;
-            }
+            openBook(bookName);
             return CtlPayouts(m_context, m_out, m_err, m_userName).run(command, args);
         }
         if (command == "prices") {
             if (!CtlPrices::wellFormed(args)) {
                 return wrongUse();
             }
-            try {
-                openBook(bookName);
-            } catch (const OlvendError& e) {
-                m_err << e.message() << Qt::endl;
-                return 1;
-            }
+            openBook(bookName);
             return CtlPrices(m_context, m_out, m_err, m_userName).run(args);
         }
         if (command == "quotation" || command == "receipts" || command == "order") {
@@ -365,79 +355,72 @@ int CtlCommands::importRecords(const QStringList& args, const QString& bookName)
         return wrongUse();
     }
     const auto [kind, form] = kinds.value(positional[0]);
-    try {
-        openBook(bookName);
-        CtlDocuments documents(m_context, m_out, m_err, m_userName);
-        if (!documents.actingUserMay(QStringLiteral("Action_Import"), form)) {
-            return 3;
-        }
-        // Read only once the user may import: a large file costs time.
-        const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(positional[1]);
-        Database& db = m_context.data().main();
-        MasterImport importer(db, m_context.clock(), m_context.CurrentUser.UserName, kind);
-        PermissionChecker permissions(db, m_context.CurrentUser);
-        importer.setSeesCost(CostProfitRight::heldBy(permissions));
-        if (createClasses && kind != MasterKind::Goods) {
-            throw UserError(QStringLiteral("--create-classes 只用于导入商品"));
-        }
-        importer.setCreatesClasses(createClasses);
-        if (!group.isEmpty()) {
-            const QString groups = MasterColumns::groupTable(kind);
-            // By its ID, else by its name, which must be one group's only.
-            QVariant id = db.scalar(QStringLiteral("select id from %1 where CAST(id AS VARCHAR(20))=:g").arg(groups),
-                                    {{"g", group}});
-            if (id.isNull()) {
-                if (db.scalar(QStringLiteral("select count(*) from %1 where Class_name=:g").arg(groups), {{"g", group}})
-                        .toInt() > 1) {
-                    throw UserError(QStringLiteral("有多个类别叫[%1]，请用类别的编号").arg(group));
-                }
-                id =
-                    db.scalar(QStringLiteral("select min(id) from %1 where Class_name=:g").arg(groups), {{"g", group}});
+    openBook(bookName);
+    CtlDocuments documents(m_context, m_out, m_err, m_userName);
+    if (!documents.actingUserMay(QStringLiteral("Action_Import"), form)) {
+        return 3;
+    }
+    // Read only once the user may import: a large file costs time.
+    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(positional[1]);
+    Database& db = m_context.data().main();
+    MasterImport importer(db, m_context.clock(), m_context.CurrentUser.UserName, kind);
+    PermissionChecker permissions(db, m_context.CurrentUser);
+    importer.setSeesCost(CostProfitRight::heldBy(permissions));
+    if (createClasses && kind != MasterKind::Goods) {
+        throw UserError(QStringLiteral("--create-classes 只用于导入商品"));
+    }
+    importer.setCreatesClasses(createClasses);
+    if (!group.isEmpty()) {
+        const QString groups = MasterColumns::groupTable(kind);
+        // By its ID, else by its name, which must be one group's only.
+        QVariant id =
+            db.scalar(QStringLiteral("select id from %1 where CAST(id AS VARCHAR(20))=:g").arg(groups), {{"g", group}});
+        if (id.isNull()) {
+            if (db.scalar(QStringLiteral("select count(*) from %1 where Class_name=:g").arg(groups), {{"g", group}})
+                    .toInt() > 1) {
+                throw UserError(QStringLiteral("有多个类别叫[%1]，请用类别的编号").arg(group));
             }
-            if (id.isNull()) {
-                throw UserError(QStringLiteral("找不到类别: %1").arg(group));
-            }
-            importer.setTargetGroup(id);
-        } else {
-            importer.setTargetGroup(1);
+            id = db.scalar(QStringLiteral("select min(id) from %1 where Class_name=:g").arg(groups), {{"g", group}});
         }
-        if (sheet.rows.isEmpty()) {
-            throw UserError(QStringLiteral("文件中没有内容"));
+        if (id.isNull()) {
+            throw UserError(QStringLiteral("找不到类别: %1").arg(group));
         }
-        const QStringList header = sheet.rows.first();
-        const QStringList mapping = importer.guessMapping(header);
-        if (std::all_of(mapping.cbegin(), mapping.cend(), [](const QString& f) { return f.isEmpty(); })) {
-            throw UserError(QStringLiteral("文件的第一行没有认得出的列标题（例如 %1）。请检查第一行是否是列标题，"
-                                           "以及文件的编码是否正确。")
-                                .arg(importer.fieldCaptions(importer.importableFields().value(0)).value(0)));
-        }
-        // Columns left out are said, so that nothing is dropped unnoticed.
-        for (const QString& note : importer.leftOutColumns(sheet, mapping)) {
-            m_err << note << Qt::endl;
-        }
-        const MasterImport::Plan plan = importer.check(sheet, mapping);
-        for (const MasterImport::Refusal& r : plan.refused) {
-            m_err << QStringLiteral("第 %1 行: %2").arg(r.rowNumber).arg(r.reason) << Qt::endl;
-        }
-        for (const QString& made : plan.newClasses) {
-            m_err << (checkOnly ? QStringLiteral("将新建商品分类: %1") : QStringLiteral("新建商品分类: %1")).arg(made)
-                  << Qt::endl;
-        }
-        const int written = checkOnly ? 0 : importer.write(plan);
-        m_out << (checkOnly ? int(plan.accepted.size()) : written) << Qt::endl;
-        // Every row refused, or none below the captions, is a failure a
-        // script should see.
-        if (plan.accepted.isEmpty()) {
-            m_err << (plan.refused.isEmpty() ? QStringLiteral("文件中没有可导入的行")
-                                             : QStringLiteral("没有可以导入的行"))
-                  << Qt::endl;
-            return 1;
-        }
-        return 0;
-    } catch (const OlvendError& e) {
-        m_err << e.message() << Qt::endl;
+        importer.setTargetGroup(id);
+    } else {
+        importer.setTargetGroup(1);
+    }
+    if (sheet.rows.isEmpty()) {
+        throw UserError(QStringLiteral("文件中没有内容"));
+    }
+    const QStringList header = sheet.rows.first();
+    const QStringList mapping = importer.guessMapping(header);
+    if (std::all_of(mapping.cbegin(), mapping.cend(), [](const QString& f) { return f.isEmpty(); })) {
+        throw UserError(QStringLiteral("文件的第一行没有认得出的列标题（例如 %1）。请检查第一行是否是列标题，"
+                                       "以及文件的编码是否正确。")
+                            .arg(importer.fieldCaptions(importer.importableFields().value(0)).value(0)));
+    }
+    // Columns left out are said, so that nothing is dropped unnoticed.
+    for (const QString& note : importer.leftOutColumns(sheet, mapping)) {
+        m_err << note << Qt::endl;
+    }
+    const MasterImport::Plan plan = importer.check(sheet, mapping);
+    for (const MasterImport::Refusal& r : plan.refused) {
+        m_err << QStringLiteral("第 %1 行: %2").arg(r.rowNumber).arg(r.reason) << Qt::endl;
+    }
+    for (const QString& made : plan.newClasses) {
+        m_err << (checkOnly ? QStringLiteral("将新建商品分类: %1") : QStringLiteral("新建商品分类: %1")).arg(made)
+              << Qt::endl;
+    }
+    const int written = checkOnly ? 0 : importer.write(plan);
+    m_out << (checkOnly ? int(plan.accepted.size()) : written) << Qt::endl;
+    // Every row refused, or none below the captions, is a failure a
+    // script should see.
+    if (plan.accepted.isEmpty()) {
+        m_err << (plan.refused.isEmpty() ? QStringLiteral("文件中没有可导入的行") : QStringLiteral("没有可以导入的行"))
+              << Qt::endl;
         return 1;
     }
+    return 0;
 }
 
 int CtlCommands::exportRecords(const QStringList& args, const QString& bookName) {
@@ -446,21 +429,16 @@ int CtlCommands::exportRecords(const QStringList& args, const QString& bookName)
         return wrongUse();
     }
     const auto [kind, form] = kinds.value(args[0]);
-    try {
-        openBook(bookName);
-        // 导出 of the list; the purchase price with the right to see costs.
-        CtlDocuments documents(m_context, m_out, m_err, m_userName);
-        if (!documents.actingUserMay(QStringLiteral("Action_Export"), form)) {
-            return 3;
-        }
-        PermissionChecker permissions(m_context.data().main(), m_context.CurrentUser);
-        m_out << MasterExport(m_context.data().main()).write(kind, args[1], CostProfitRight::heldBy(permissions))
-              << Qt::endl;
-        return 0;
-    } catch (const OlvendError& e) {
-        m_err << e.message() << Qt::endl;
-        return 1;
+    openBook(bookName);
+    // 导出 of the list; the purchase price with the right to see costs.
+    CtlDocuments documents(m_context, m_out, m_err, m_userName);
+    if (!documents.actingUserMay(QStringLiteral("Action_Export"), form)) {
+        return 3;
     }
+    PermissionChecker permissions(m_context.data().main(), m_context.CurrentUser);
+    m_out << MasterExport(m_context.data().main()).write(kind, args[1], CostProfitRight::heldBy(permissions))
+          << Qt::endl;
+    return 0;
 }
 
 int CtlCommands::backup(const QString& command, const QStringList& args, const QString& bookName) {
@@ -480,26 +458,21 @@ int CtlCommands::backup(const QString& command, const QStringList& args, const Q
         m_err << QStringLiteral("%1 needs %2 FILE").arg(command, fileOption) << Qt::endl;
         return 2;
     }
-    try {
-        openBook(book);
-        // The rights of 备份账本 and 恢复账本 in the main window.
-        const QString action =
-            command == "restore" ? QStringLiteral("Action_RestoreBook") : QStringLiteral("Action_BackupBook");
-        if (!CtlDocuments(m_context, m_out, m_err, m_userName).actingUserMay(action, QStringLiteral("main_frm"))) {
-            return 3;
-        }
-        if (command == "restore") {
-            // The file name the book was saved to first.
-            m_out << BookRestore(m_context).restore(book, outFile) << Qt::endl;
-            return 0;
-        }
-        const qint64 bytes = BookBackup(m_context).backup(book, outFile);
-        m_out << bytes << Qt::endl;
-        return 0;
-    } catch (const OlvendError& e) {
-        m_err << e.message() << Qt::endl;
-        return 1;
+    openBook(book);
+    // The rights of 备份账本 and 恢复账本 in the main window.
+    const QString action =
+        command == "restore" ? QStringLiteral("Action_RestoreBook") : QStringLiteral("Action_BackupBook");
+    if (!CtlDocuments(m_context, m_out, m_err, m_userName).actingUserMay(action, QStringLiteral("main_frm"))) {
+        return 3;
     }
+    if (command == "restore") {
+        // The file name the book was saved to first.
+        m_out << BookRestore(m_context).restore(book, outFile) << Qt::endl;
+        return 0;
+    }
+    const qint64 bytes = BookBackup(m_context).backup(book, outFile);
+    m_out << bytes << Qt::endl;
+    return 0;
 }
 
 int CtlCommands::createBook(const QStringList& args) {
@@ -634,63 +607,53 @@ int CtlCommands::print(const QStringList& args, const QString& bookName) {
     }
     const DocumentPrintouts::Kind kind = kinds.value(positional[0]);
     const QString& key = positional[1];
-    try {
-        openBook(bookName);
-        // The right of the command that prints it in its window.
-        static const QMap<DocumentPrintouts::Kind, QPair<QString, QString>> rights{
-            {DocumentPrintouts::Kind::Quotation, {"Action_print", "Form_Quotation_List"}},
-            {DocumentPrintouts::Kind::QuotationWarning, {"Action4", "Form_Quotation_List"}},
-            {DocumentPrintouts::Kind::PurchaseOrder, {"Action2", "Form_Quotation_List"}},
-            {DocumentPrintouts::Kind::Receipt, {"Action3", "Form_Receipt"}},
-            {DocumentPrintouts::Kind::Order, {"Action_print", "frm_GainBill_list"}}};
-        const auto right = rights.value(kind);
-        CtlDocuments documents(m_context, m_out, m_err, m_userName);
-        if (!documents.actingUserMay(right.first, right.second)) {
-            return 3;
-        }
-        // The purchase order shows what the goods cost.
-        if (kind == DocumentPrintouts::Kind::PurchaseOrder &&
-            !documents.actingUserMay(CostProfitRight::actionName(), CostProfitRight::formName())) {
-            return 3;
-        }
-        DocumentPrintouts printouts(m_context.data().main());
-        const QString missing = printouts.missingText(kind, key);
-        if (!missing.isEmpty()) {
-            throw UserError(missing);
-        }
-        QString folder;
-        const ReportTemplate tmpl = loadTemplate(DocumentPrintouts::templateName(kind), &folder);
-        writeReport(tmpl, folder, printouts.rows(kind, key), outFile);
-        return 0;
-    } catch (const OlvendError& e) {
-        m_err << e.message() << Qt::endl;
-        return 1;
+    openBook(bookName);
+    // The right of the command that prints it in its window.
+    static const QMap<DocumentPrintouts::Kind, QPair<QString, QString>> rights{
+        {DocumentPrintouts::Kind::Quotation, {"Action_print", "Form_Quotation_List"}},
+        {DocumentPrintouts::Kind::QuotationWarning, {"Action4", "Form_Quotation_List"}},
+        {DocumentPrintouts::Kind::PurchaseOrder, {"Action2", "Form_Quotation_List"}},
+        {DocumentPrintouts::Kind::Receipt, {"Action3", "Form_Receipt"}},
+        {DocumentPrintouts::Kind::Order, {"Action_print", "frm_GainBill_list"}}};
+    const auto right = rights.value(kind);
+    CtlDocuments documents(m_context, m_out, m_err, m_userName);
+    if (!documents.actingUserMay(right.first, right.second)) {
+        return 3;
     }
+    // The purchase order shows what the goods cost.
+    if (kind == DocumentPrintouts::Kind::PurchaseOrder &&
+        !documents.actingUserMay(CostProfitRight::actionName(), CostProfitRight::formName())) {
+        return 3;
+    }
+    DocumentPrintouts printouts(m_context.data().main());
+    const QString missing = printouts.missingText(kind, key);
+    if (!missing.isEmpty()) {
+        throw UserError(missing);
+    }
+    QString folder;
+    const ReportTemplate tmpl = loadTemplate(DocumentPrintouts::templateName(kind), &folder);
+    writeReport(tmpl, folder, printouts.rows(kind, key), outFile);
+    return 0;
 }
 
 int CtlCommands::printPrices(const QStringList& codes, const QString& outFile, const QString& bookName) {
     if (outFile.isEmpty()) {
         return wrongUse();
     }
-    try {
-        openBook(bookName);
-        if (!CtlDocuments(m_context, m_out, m_err, m_userName)
-                 .actingUserMay(QStringLiteral("Action_Print"), QStringLiteral("Base_CustomerPrice_Frm"))) {
-            return 3;
-        }
-        PriceSheetPrintout printout(m_context.data().main());
-        const ReportRows rows = printout.rows(codes);
-        if (!printout.missingCodes().isEmpty()) {
-            throw UserError(QStringLiteral("找不到客户: %1").arg(printout.missingCodes().join(QStringLiteral(", "))));
-        }
-        QString folder;
-        const ReportTemplate tmpl = loadTemplate(PriceSheetPrintout::templateName(), &folder);
-        writeReport(tmpl, folder, rows, outFile);
-        return 0;
-    } catch (const OlvendError& e) {
-        m_err << e.message() << Qt::endl;
-        return 1;
+    openBook(bookName);
+    if (!CtlDocuments(m_context, m_out, m_err, m_userName)
+             .actingUserMay(QStringLiteral("Action_Print"), QStringLiteral("Base_CustomerPrice_Frm"))) {
+        return 3;
     }
+    PriceSheetPrintout printout(m_context.data().main());
+    const ReportRows rows = printout.rows(codes);
+    if (!printout.missingCodes().isEmpty()) {
+        throw UserError(QStringLiteral("找不到客户: %1").arg(printout.missingCodes().join(QStringLiteral(", "))));
+    }
+    QString folder;
+    const ReportTemplate tmpl = loadTemplate(PriceSheetPrintout::templateName(), &folder);
+    writeReport(tmpl, folder, rows, outFile);
+    return 0;
 }
 
 ReportRows CtlCommands::readOnlyRows(const QString& sql) {
@@ -741,12 +704,7 @@ int CtlCommands::documents(const QString& command, const QStringList& args, cons
     if (orders ? !CtlOrders::wellFormed(args) : !CtlDocuments::wellFormed(command, args)) {
         return wrongUse();
     }
-    try {
-        openBook(bookName);
-    } catch (const OlvendError& e) {
-        m_err << e.message() << Qt::endl;
-        return 1;
-    }
+    openBook(bookName);
     if (orders) {
         return CtlOrders(m_context, m_out, m_err, m_userName).run(args);
     }
@@ -785,12 +743,7 @@ int CtlCommands::demo(const QStringList& args, const QString& bookName) {
     }
     // The system's messages go to stderr, as for the other commands of the
     // book's documents.
-    try {
-        return fillDemo(counts, quotations, orders, payouts, bookName);
-    } catch (const OlvendError& e) {
-        m_err << e.message() << Qt::endl;
-        return 1;
-    }
+    return fillDemo(counts, quotations, orders, payouts, bookName);
 }
 
 int CtlCommands::fillDemo(const DemoData::Counts& counts, int quotations, int orders, int payouts,
