@@ -11,7 +11,7 @@
 #include "data/data_module.h"
 #include "data/database.h"
 #include "data/first_start.h"
-#include "master/demo_data.h"
+#include "demo/demo_data.h"
 #include "master/master_import.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"

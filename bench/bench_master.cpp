@@ -13,7 +13,7 @@
 #include "data/data_module.h"
 #include "data/first_start.h"
 #include "data/sqlite_row_reader.h"
-#include "master/demo_data.h"
+#include "demo/demo_data.h"
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
 #include "platform/clock.h"

@@ -25,7 +25,7 @@
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "data/first_start.h"
-#include "documents/demo_orders.h"
+#include "demo/demo_orders.h"
 #include "documents/order_form_document.h"
 #include "documents/order_form_generator.h"
 #include "documents/order_form_list.h"

@@ -22,7 +22,7 @@
 #include "data/data_module.h"
 #include "data/first_start.h"
 #include "master/customer_price_window.h"
-#include "master/demo_data.h"
+#include "demo/demo_data.h"
 #include "master/price_table.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"

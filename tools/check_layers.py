@@ -21,7 +21,8 @@ LAYERS = [
     ["reports", "admin"],
     ["master"],
     ["documents"],
-    ["shell", "tools", "demo"],
+    ["demo"],  # sample books, for olvendctl and the benchmarks
+    ["shell", "tools"],
 ]
 RANK = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([A-Za-z_]+)/')

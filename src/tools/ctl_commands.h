@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <QTextStream>
 
-#include "master/demo_data.h"
+#include "demo/demo_data.h"
 
 class AppContext;
 struct ReportRows;

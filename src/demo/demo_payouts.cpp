@@ -1,4 +1,4 @@
-#include "documents/demo_payouts.h"
+#include "demo/demo_payouts.h"
 
 #include <QDate>
 #include <QRandomGenerator>

@@ -1,4 +1,4 @@
-#include "documents/demo_quotations.h"
+#include "demo/demo_quotations.h"
 
 #include <QRandomGenerator>
 #include <QSqlQuery>
@@ -11,7 +11,7 @@
 #include "data/field_def.h"
 #include "documents/daily_numbers.h"
 #include "documents/receipt_book.h"
-#include "master/demo_data.h"
+#include "demo/demo_data.h"
 #include "platform/errors.h"
 
 namespace {

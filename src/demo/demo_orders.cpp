@@ -1,4 +1,4 @@
-#include "documents/demo_orders.h"
+#include "demo/demo_orders.h"
 
 #include <QHash>
 #include <QRandomGenerator>

@@ -1,4 +1,4 @@
-#include "master/demo_data.h"
+#include "demo/demo_data.h"
 
 #include <QDir>
 #include <QImage>
