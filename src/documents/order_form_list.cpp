@@ -81,15 +81,8 @@ void OrderFormList::removeNow(const QStringList& codes) {
 }
 
 bool OrderFormList::checkEditSelection(const QStringList& codes) {
-    if (codes.isEmpty()) {
-        m_prompter.inform(QStringLiteral("请选择一份收据"));
-        return false;
-    }
-    if (codes.size() > 1) {
-        m_prompter.inform(QStringLiteral("一次只能编辑一份收据"));
-        return false;
-    }
-    return true;
+    return m_prompter.requireOneSelected(codes.size(), QStringLiteral("请选择一份收据"),
+                                         QStringLiteral("一次只能编辑一份收据"));
 }
 
 bool OrderFormList::checkPrintSelection(const QStringList& codes) {

@@ -71,15 +71,8 @@ void PayoutList::addRow(const QDate& today) {
 }
 
 bool PayoutList::checkEditSelection(int selected) {
-    if (selected == 0) {
-        m_prompter.inform(QStringLiteral("请选择一条记录"));
-        return false;
-    }
-    if (selected > 1) {
-        m_prompter.inform(QStringLiteral("一次只能编辑一条记录"));
-        return false;
-    }
-    return true;
+    return m_prompter.requireOneSelected(selected, QStringLiteral("请选择一条记录"),
+                                         QStringLiteral("一次只能编辑一条记录"));
 }
 
 bool PayoutList::remove(const QVariantList& ids) {

@@ -168,12 +168,8 @@ void QuotationListWindow::buildActions() {
     });
     add("Action_Edit", "编辑", [this] {
         const QList<int> rows = m_grid->selectedRows();
-        if (rows.isEmpty()) {
-            this->context().prompter().inform(QStringLiteral("请选择一条记录"));
-            return;
-        }
-        if (rows.size() > 1) {
-            this->context().prompter().inform(QStringLiteral("一次只能编辑一条记录"));
+        if (!this->context().prompter().requireOneSelected(rows.size(), QStringLiteral("请选择一条记录"),
+                                                           QStringLiteral("一次只能编辑一条记录"))) {
             return;
         }
         const QString no = m_list.rows().value(rows.first(), "BillNo").toString();

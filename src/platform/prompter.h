@@ -39,6 +39,16 @@ public:
 
     static QString defaultCaption() { return QStringLiteral("系统提示"); }
 
+    // The rule of every command that works on one selected record: true
+    // when exactly one of `selected` is chosen, else says `none` or `many`.
+    bool requireOneSelected(qsizetype selected, const QString& none, const QString& many) {
+        if (selected == 1) {
+            return true;
+        }
+        inform(selected == 0 ? none : many);
+        return false;
+    }
+
     // Shows anything thrown: the user's text, with the details behind the
     // box's details button; the details also go to the error log, when one
     // is set (a log that cannot be written never stops anything).

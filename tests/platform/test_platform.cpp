@@ -242,6 +242,14 @@ void TestPlatform::scriptedPrompterAnswersInOrder() {
     p.answerUnscripted(false, QString());
     QVERIFY(!p.confirm("any"));
     QVERIFY(!p.askText("c", "name", &typed));
+    // A command on one record: none and several are each said their way.
+    p.clear();
+    QVERIFY(p.requireOneSelected(1, "无", "多"));
+    QVERIFY(p.messages().isEmpty());
+    QVERIFY(!p.requireOneSelected(0, "无", "多"));
+    QCOMPARE(p.lastText(), QString("无"));
+    QVERIFY(!p.requireOneSelected(2, "无", "多"));
+    QCOMPARE(p.lastText(), QString("多"));
 }
 
 void TestPlatform::pinnedTimeZoneKeepsLocalTimes() {
