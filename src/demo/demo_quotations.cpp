@@ -9,9 +9,9 @@
 #include "data/data_module.h"
 #include "data/database.h"
 #include "data/field_def.h"
+#include "demo/demo_data.h"
 #include "documents/daily_numbers.h"
 #include "documents/receipt_book.h"
-#include "demo/demo_data.h"
 #include "platform/errors.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include "admin/book_restore.h"
 #include "data/data_module.h"
 #include "data/schema_installer.h"
+#include "demo/demo_data.h"
 #include "demo/demo_payouts.h"
 #include "demo/demo_quotations.h"
 #include "documents/document_fixture.h"
-#include "demo/demo_data.h"
 #include "platform/errors.h"
 #include "support/test_books.h"
 
