@@ -26,7 +26,7 @@ QString periodCondition(const QString& column, const StatisticsFilter& f, const 
         params->insert(prefix + "from", f.from.startOfDay());
     }
     // The last day a date can hold has no day after it: no upper bound.
-    if (f.to.isValid() && f.to < QDate(9999, 12, 31)) {
+    if (f.to.isValid() && f.to < HeldDates::last()) {
         c += QStringLiteral(" and %1<:%2to").arg(column, prefix);
         params->insert(prefix + "to", f.to.addDays(1).startOfDay());
     }

@@ -119,8 +119,9 @@ QDate CtlPayouts::parseDate(const QString& text) {
         return {};
     }
     const QDate d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-    if (!d.isValid() || d <= QDate(1900, 1, 1)) {
-        throw UserError(QStringLiteral("日期[%1]不对，应写成 YYYY-MM-DD（1900-01-02 以后）").arg(text));
+    if (!d.isValid() || d < HeldDates::first()) {
+        throw UserError(QStringLiteral("日期[%1]不对，应写成 YYYY-MM-DD（%2 以后）")
+                            .arg(text, HeldDates::first().toString(Qt::ISODate)));
     }
     return d;
 }

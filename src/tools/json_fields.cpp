@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "data/field_def.h"
+#include "platform/clock.h"
 #include "platform/errors.h"
 
 namespace {
@@ -276,10 +277,8 @@ void requireDate(const FieldDef& column, const QVariant& value, const QString& w
         throw UserError(
             QStringLiteral("%1不是日期：%2（请写成 yyyy-MM-dd 或 yyyy-MM-dd HH:mm:ss）").arg(what, value.toString()));
     }
-    // The days the windows' date boxes hold; theirs shows 1900-01-01 as no
-    // date.
-    const QDate first(1900, 1, 2);
-    const QDate last(9999, 12, 31);
+    const QDate first = HeldDates::first();
+    const QDate last = HeldDates::last();
     const QDate day = date.toDateTime().date();
     if (day < first || day > last) {
         throw UserError(QStringLiteral("%1的日期 %2 超出范围：日期须在 %3 到 %4 之间")

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "data/field_def.h"
+#include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/picture_reader.h"
 
@@ -29,7 +30,7 @@ void markBox(QWidget* box, const QString& selector, const QString& why, QString*
         box->setStyleSheet(*styleBefore);
     }
 }
-const QDate kNoDate(1900, 1, 1);
+const QDate kNoDate = HeldDates::noDate();
 }  // namespace
 
 LookupCombo::LookupCombo(QWidget* parent) : QComboBox(parent), m_lookup(std::make_shared<LookupList>()) {
