@@ -355,6 +355,12 @@ void Dataset::setValue(const QString& name, const QVariant& v) {
 }
 
 void Dataset::editCell(int row, int column, const QVariant& value) {
+    // An editor left empty on a blank cell of a new row nothing was typed
+    // into keeps the row a draft: Escape or leaving the row drops it.
+    if (row == m_current && holdsUntouchedDraft() && column >= 0 && column < m_buffer.size() &&
+        sameOrBlank(value, QVariant()) && sameOrBlank(m_buffer[column], QVariant())) {
+        return;
+    }
     QVector<QVariant> before;
     try {
         setCurrentRow(row);

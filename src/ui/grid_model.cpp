@@ -449,12 +449,6 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     if (r < 0 || f < 0) {
         return false;
     }
-    // An editor left empty on a new row nothing was typed into keeps the
-    // row as a draft: Escape or leaving the row drops it.
-    if (m_dataset->holdsUntouchedDraft() && r == m_dataset->currentRow() &&
-        (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isEmpty()))) {
-        return true;
-    }
     try {
         m_dataset->editCell(r, f, value);
     } catch (const std::exception& e) {
