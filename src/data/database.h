@@ -144,9 +144,6 @@ public:
     // The same for a statement run on SQLite directly: its (extended)
     // result code, its text and the system's error number (0 if unknown).
     DbError sqliteFailure(int code, const QString& text, int systemErrno, const QString& statement) const;
-    // The column a unique index refused, as the driver's text names it, or
-    // empty.
-    static QString failedColumn(const QString& driverText);
 
 private:
     Database(const QString& connectionName, SqlDialect::Kind kind, const QString& label, const QString& location);

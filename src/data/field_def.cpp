@@ -391,3 +391,19 @@ QList<FieldDef> TableSchema::read(Database& db, const QString& table) {
     }
     return out;
 }
+
+bool sameValue(const QVariant& a, const QVariant& b) {
+    const bool an = a.isNull() || !a.isValid();
+    const bool bn = b.isNull() || !b.isValid();
+    if (an || bn) {
+        return an == bn;
+    }
+    return a == b;
+}
+
+bool sameOrBlank(const QVariant& a, const QVariant& b) {
+    auto blank = [](const QVariant& v) {
+        return v.isNull() || !v.isValid() || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
+    };
+    return (blank(a) && blank(b)) || sameValue(a, b);
+}

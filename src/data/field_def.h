@@ -52,6 +52,11 @@ QString formatNumber(double value, const QString& format);
 // gives the shortest text that reads back as the same number.
 QString formatFixed(double value, int decimals);
 QString formatDateTime(const QDateTime& value, const QString& format);
+// Whether two cell values are the same; null and invalid are one "nothing".
+bool sameValue(const QVariant& a, const QVariant& b);
+// The same, with an empty text also "nothing": what a cell editor leaves, or
+// a remark typed and deleted again, is no change.
+bool sameOrBlank(const QVariant& a, const QVariant& b);
 
 // Column definitions read from the database's own catalogue, once per
 // connection.

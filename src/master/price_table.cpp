@@ -10,17 +10,6 @@
 
 namespace {
 
-// Null and empty text are one "nothing" to the user: a remark typed and
-// deleted again is no change.
-bool sameValue(const QVariant& a, const QVariant& b) {
-    const bool emptyA = a.isNull() || (a.typeId() == QMetaType::QString && a.toString().isEmpty());
-    const bool emptyB = b.isNull() || (b.typeId() == QMetaType::QString && b.toString().isEmpty());
-    if (emptyA || emptyB) {
-        return emptyA == emptyB;
-    }
-    return a == b;
-}
-
 // Digits typed on a Chinese keyboard come full width: they are the same
 // digits.
 QString halfWidth(const QString& text) {
@@ -340,7 +329,7 @@ void PriceTable::setValue(const QString& field, const QVariant& value) {
 
 bool PriceTable::isModified() const {
     for (int i = 0; i < m_values.size() && i < m_saved.size(); ++i) {
-        if (!sameValue(m_values[i], m_saved[i])) {
+        if (!sameOrBlank(m_values[i], m_saved[i])) {
             return true;
         }
     }
@@ -398,7 +387,7 @@ void PriceTable::save() {
     for (int i = 0; stored && i < fieldNames().size(); ++i) {
         if (!m_touched[i]) {
             merged[i] = now[i];
-        } else if (!sameValue(now[i], m_saved[i]) && !sameValue(now[i], m_values[i])) {
+        } else if (!sameOrBlank(now[i], m_saved[i]) && !sameOrBlank(now[i], m_values[i])) {
             conflicts.append(fieldNames()[i]);
         }
     }

@@ -354,7 +354,7 @@ void TestNumbering::concurrentProcessesNeverShareACode() {
     QSet<QString> all;
     for (QProcess* p : procs) {
         QVERIFY(p->waitForFinished(60000));
-        QCOMPARE(p->exitCode(), 0);
+        QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
         const QStringList lines = QString::fromUtf8(p->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), kEach);
         for (const QString& l : lines) {
