@@ -1,67 +1,72 @@
 #pragma once
 
+#include <QList>
 #include <QStringList>
 #include <QTextStream>
 
 #include "demo/demo_data.h"
+#include "tools/ctl_session.h"
 
 class AppContext;
-struct ReportRows;
-struct ReportTemplate;
 
-// The commands of olvendctl. Each prints its result and returns the exit
-// code: 0 done, 1 the system's message, 2 wrong use, 3 refused.
+// The commands of olvendctl, found by name in one table. Each prints its
+// answer on stdout and every message on stderr, and returns the exit code:
+// 0 done, 1 the system's message, 2 wrong use (the command's usage is
+// printed), 3 refused. No exception leaves run().
 class CtlCommands {
 public:
     CtlCommands(AppContext& context, QTextStream& out, QTextStream& err);
 
     // `arguments` without the program name and without the global options.
     int run(const QStringList& arguments, const QString& bookName);
+    // The --user option: whom the commands act as.
+    void setUserName(const QString& name) { m_session.setUserName(name); }
 
+    // Every command's usage.
     static QString usage();
+    // One command's usage (an unknown command: every command's).
+    static QString usage(const QString& command);
     // What a command that ran out of memory says.
     static QString outOfMemoryText();
-    // The --user option: whom the document commands act as.
-    void setUserName(const QString& name) { m_userName = name; }
 
 private:
-    int init();
-    int books();
-    int nextCode(const QStringList& args);
-    int checkPermission(const QStringList& args);
-    int login(const QStringList& args);
-    int createBook(const QStringList& args);
+    // `command` is the name the command was called by (backup and restore,
+    // say, share one handler).
+    using Handler = int (CtlCommands::*)(const QString& command, const QStringList& args);
+    struct Command {
+        QString name;
+        QString usage;
+        Handler handler;
+    };
+    static const QList<Command>& commands();
+    static const Command* find(const QString& name);
+
+    int init(const QString& command, const QStringList& args);
+    int books(const QString& command, const QStringList& args);
+    int nextCode(const QString& command, const QStringList& args);
+    int checkPermission(const QString& command, const QStringList& args);
+    int login(const QString& command, const QStringList& args);
+    int createBook(const QString& command, const QStringList& args);
     // backup [BOOK] --out FILE, restore [BOOK] --from FILE
-    int backup(const QString& command, const QStringList& args, const QString& bookName);
-    int exportRecords(const QStringList& args, const QString& bookName);
-    int importRecords(const QStringList& args, const QString& bookName);
-    int report(const QStringList& args, const QString& bookName);
-    int render(const QStringList& args);
-    int print(const QStringList& args, const QString& bookName);
-    // print prices [CUSTOMER...] --out FILE
-    int printPrices(const QStringList& codes, const QString& outFile, const QString& bookName);
-    // A template by its path, or by its name in Report/ or built into the
-    // program; `folder` receives where its pictures are. Throws UserError.
-    ReportTemplate loadTemplate(const QString& templateName, QString* folder);
-    // Prepares the rows and writes the file its extension asks for; prints
-    // the page count. Throws UserError.
-    void writeReport(const ReportTemplate& tmpl, const QString& folder, const ReportRows& rows, const QString& outFile);
-    // demo ...: its messages go to stderr.
-    int demo(const QStringList& args, const QString& bookName);
+    int backup(const QString& command, const QStringList& args);
+    // scramble TEXT, unscramble TEXT
+    int scramble(const QString& command, const QStringList& args);
+    int demo(const QString& command, const QStringList& args);
     // Fills the book; throws UserError before anything is written when the
     // order forms could not be made.
-    int fillDemo(const DemoData::Counts& counts, int quotations, int orders, int payouts, const QString& bookName);
-    // quotation ... and receipts ...: their messages go to stderr.
-    int documents(const QString& command, const QStringList& args, const QString& bookName);
-    ReportRows readOnlyRows(const QString& sql);
-    int unscramble(const QStringList& args);
-    int scramble(const QStringList& args);
-    // Connects the book named by --book, or the one used last.
-    void openBook(const QString& bookName);
-    int wrongUse();
+    int fillDemo(const DemoData::Counts& counts, int quotations, int orders, int payouts);
+    int documents(const QString& command, const QStringList& args);
+    int orders(const QString& command, const QStringList& args);
+    int payouts(const QString& command, const QStringList& args);
+    int prices(const QString& command, const QStringList& args);
+    int importRecords(const QString& command, const QStringList& args);
+    int exportRecords(const QString& command, const QStringList& args);
+    int report(const QString& command, const QStringList& args);
+    int render(const QString& command, const QStringList& args);
+    int print(const QString& command, const QStringList& args);
 
+    CtlSession m_session;
     AppContext& m_context;
     QTextStream& m_out;
     QTextStream& m_err;
-    QString m_userName;
 };

@@ -17,6 +17,7 @@
 #include "documents/receipt_book.h"
 #include "platform/errors.h"
 #include "reports/engine/report_rows.h"
+#include "tools/ctl_session.h"
 #include "tools/quotation_file.h"
 
 namespace {
@@ -25,8 +26,8 @@ const QString kListForm = QStringLiteral("Form_Quotation_List");
 const QString kEditForm = QStringLiteral("Form_Quotation_Edit");
 }  // namespace
 
-CtlDocuments::CtlDocuments(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName)
-    : m_context(context), m_out(out), m_err(err), m_userName(userName) {}
+CtlDocuments::CtlDocuments(CtlSession& session)
+    : m_session(session), m_context(session.context()), m_out(session.out()), m_prompter(session.prompter()) {}
 
 bool CtlDocuments::wellFormed(const QString& command, const QStringList& args) {
     if (command == "receipts") {
@@ -43,56 +44,20 @@ bool CtlDocuments::wellFormed(const QString& command, const QStringList& args) {
 }
 
 int CtlDocuments::run(const QString& command, const QStringList& args) {
-    try {
-        if (command == "receipts") {
-            return receipts(args[0]);
-        }
-        const QString sub = args[0];
-        if (sub == "new") {
-            return newQuotation(args[1]);
-        }
-        if (sub == "show") {
-            return showQuotation(args[1]);
-        }
-        if (sub == "delete") {
-            return deleteQuotation(args[1]);
-        }
-        return setState(args[1], args[2]);
-    } catch (const std::exception& e) {
-        // What the logic said before it stopped comes first.
-        flushMessages();
-        m_err << userTextOf(e) << Qt::endl;
-        return 1;
+    if (command == "receipts") {
+        return receipts(args[0]);
     }
-}
-
-void CtlDocuments::becomeActingUser() {
-    QString name = m_userName;
-    if (name.isEmpty()) {
-        name = m_context.SettingsFile.readString("DefaultSetting", "Username");
+    const QString sub = args[0];
+    if (sub == "new") {
+        return newQuotation(args[1]);
     }
-    if (name.isEmpty()) {
-        name = QStringLiteral("admin");
+    if (sub == "show") {
+        return showQuotation(args[1]);
     }
-    QSqlQuery q = m_context.data().main().query(
-        "select user_name, password, User_Group from sys_user where user_name=:user_name", {{"user_name", name}});
-    if (!q.next()) {
-        throw UserError(QStringLiteral("找不到用户: %1（用 --user 指定操作员）").arg(name));
+    if (sub == "delete") {
+        return deleteQuotation(args[1]);
     }
-    m_context.CurrentUser = {q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
-}
-
-bool CtlDocuments::actingUserMay(const QString& action, const QString& form) {
-    becomeActingUser();
-    return allowed(action, form);
-}
-
-bool CtlDocuments::allowed(const QString& action, const QString& form) {
-    if (PermissionChecker(m_context.data().main(), m_context.CurrentUser).isAllowed(action, form)) {
-        return true;
-    }
-    m_err << PermissionChecker::refusalText() << Qt::endl;
-    return false;
+    return setState(args[1], args[2]);
 }
 
 void CtlDocuments::requireQuotation(const QString& billNo) {
@@ -104,25 +69,15 @@ void CtlDocuments::requireQuotation(const QString& billNo) {
     }
 }
 
-bool CtlDocuments::flushMessages() {
-    bool failed = false;
-    for (const ScriptedPrompter::Message& m : m_prompter.messages()) {
-        m_err << m.text << Qt::endl;
-        failed = failed || m.kind == Prompter::Kind::Error;
-    }
-    m_prompter.clear();
-    return failed;
-}
-
 // The file's quotation is started, filled and saved as the editor does it,
 // all in one transaction: a refused file leaves the book as it was, the
 // number counter included.
 int CtlDocuments::newQuotation(const QString& path) {
-    becomeActingUser();
+    m_session.becomeActingUser();
     // Starting a quotation, adding its goods and saving it are three
     // actions of the windows.
-    if (!allowed("Action_Add", kListForm) || !allowed("Action_AddGoods", kEditForm) ||
-        !allowed("Action_Save", kEditForm)) {
+    if (!m_session.allowed("Action_Add", kListForm) || !m_session.allowed("Action_AddGoods", kEditForm) ||
+        !m_session.allowed("Action_Save", kEditForm)) {
         return 3;
     }
     Database& db = m_context.data().main();
@@ -134,7 +89,7 @@ int CtlDocuments::newQuotation(const QString& path) {
             return field.first.compare(QLatin1String("purchase_Price"), Qt::CaseInsensitive) == 0;
         });
     });
-    if (givesCost && !allowed(CostProfitRight::actionName(), CostProfitRight::formName())) {
+    if (givesCost && !m_session.allowed(CostProfitRight::actionName(), CostProfitRight::formName())) {
         return 3;
     }
     // The document outlives the transaction, which hands its rows back to
@@ -143,19 +98,19 @@ int CtlDocuments::newQuotation(const QString& path) {
     WriteTransaction tx(db);
     doc.load(QuotationDocument::New);
     if (!file.applyTo(doc) || !doc.save()) {
-        flushMessages();
+        m_session.flushMessages();
         return 1;
     }
     tx.commit();
-    flushMessages();
+    m_session.flushMessages();
     m_out << doc.billNo() << Qt::endl;
     return 0;
 }
 
 int CtlDocuments::showQuotation(const QString& billNo) {
-    becomeActingUser();
+    m_session.becomeActingUser();
     // The quotation's row of the list that 订货单管理 opens.
-    if (!allowed("Action21", "main_frm")) {
+    if (!m_session.allowed("Action21", "main_frm")) {
         return 3;
     }
     // The costs and profits only for those with the right to see them;
@@ -179,36 +134,36 @@ int CtlDocuments::showQuotation(const QString& billNo) {
 }
 
 int CtlDocuments::deleteQuotation(const QString& billNo) {
-    becomeActingUser();
-    if (!allowed("Action1_delete", kListForm)) {
+    m_session.becomeActingUser();
+    if (!m_session.allowed("Action1_delete", kListForm)) {
         return 3;
     }
     requireQuotation(billNo);
     QuotationList(m_context.data().main(), m_prompter).removeNow({billNo});
-    return flushMessages() ? 1 : 0;
+    return m_session.flushMessages() ? 1 : 0;
 }
 
 int CtlDocuments::setState(const QString& billNo, const QString& state) {
-    becomeActingUser();
+    m_session.becomeActingUser();
     // 单据生效 and 单据失效 of the list.
-    if (!allowed(state == "1" ? "Action5" : "Action6", kListForm)) {
+    if (!m_session.allowed(state == "1" ? "Action5" : "Action6", kListForm)) {
         return 3;
     }
     requireQuotation(billNo);
     const bool done = QuotationList(m_context.data().main(), m_prompter).setInForce(billNo, state == "1");
-    return flushMessages() || !done ? 1 : 0;
+    return m_session.flushMessages() || !done ? 1 : 0;
 }
 
 int CtlDocuments::receipts(const QString& billNo) {
-    becomeActingUser();
+    m_session.becomeActingUser();
     // 收据 of the list opens the receipts, which makes the deposit receipt
     // and the lines the first time.
-    if (!allowed("Action1", kListForm)) {
+    if (!m_session.allowed("Action1", kListForm)) {
         return 3;
     }
     ReceiptBook book(m_context.data().main(), m_context.clock(), m_prompter, m_context.CurrentUser.UserName);
     book.open(billNo);
-    if (flushMessages()) {
+    if (m_session.flushMessages()) {
         return 1;
     }
     printRows(m_out, book.receipts(), {"BillNo", "BillType", "TotalPrice", "keyin_User", "keyin_Date", "remark"});

@@ -4,9 +4,10 @@
 #include <QTextStream>
 
 #include "data/records.h"
-#include "platform/prompter.h"
 
 class AppContext;
+class CtlSession;
+class ScriptedPrompter;
 class Dataset;
 struct FieldDef;
 
@@ -17,17 +18,12 @@ struct FieldDef;
 // the system's message, 3 the user lacks the right.
 class CtlDocuments {
 public:
-    // `userName`: the --user option, or empty for the last user who logged
-    // in ([DefaultSetting] Username of config.ini), else "admin".
-    CtlDocuments(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName);
+    explicit CtlDocuments(CtlSession& session);
 
     // Whether the arguments have the command's shape (else: wrong use).
     static bool wellFormed(const QString& command, const QStringList& args);
     // Runs a well-formed command on the open book.
     int run(const QString& command, const QStringList& args);
-    // Whether the acting user may run the action of the window; when not,
-    // the refusal is printed. Throws when the book has no such user.
-    bool actingUserMay(const QString& action, const QString& form);
 
     // Tabs, line breaks and backslashes inside a value written as \t, \n,
     // \r and \\, so that a value never breaks a line or a column; other
@@ -46,20 +42,10 @@ private:
     int deleteQuotation(const QString& billNo);
     int setState(const QString& billNo, const QString& state);
     int receipts(const QString& billNo);
-    // The acting user, also made the context's current user; throws when
-    // the book has no such user.
-    void becomeActingUser();
-    // False (the refusal printed) when the acting user may not run the
-    // action of the window.
-    bool allowed(const QString& action, const QString& form);
     void requireQuotation(const QString& billNo);
-    // Prints what the logic said through its prompter; true when it
-    // reported a failure.
-    bool flushMessages();
 
+    CtlSession& m_session;
     AppContext& m_context;
     QTextStream& m_out;
-    QTextStream& m_err;
-    QString m_userName;
-    ScriptedPrompter m_prompter;
+    ScriptedPrompter& m_prompter;
 };

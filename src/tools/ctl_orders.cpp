@@ -10,6 +10,8 @@
 #include "documents/order_form_generator.h"
 #include "documents/order_form_list.h"
 #include "platform/errors.h"
+#include "tools/ctl_arguments.h"
+#include "tools/ctl_documents.h"
 #include "tools/order_file.h"
 
 namespace {
@@ -40,8 +42,12 @@ const Generation* findGeneration(const QString& kind) {
 }
 }  // namespace
 
-CtlOrders::CtlOrders(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName)
-    : m_context(context), m_out(out), m_err(err), m_documents(context, out, err, userName) {}
+CtlOrders::CtlOrders(CtlSession& session)
+    : m_session(session),
+      m_context(session.context()),
+      m_out(session.out()),
+      m_err(session.err()),
+      m_prompter(session.prompter()) {}
 
 bool CtlOrders::wellFormed(const QStringList& args) {
     if (args.isEmpty()) {
@@ -54,37 +60,29 @@ bool CtlOrders::wellFormed(const QStringList& args) {
     if (sub != "generate") {
         return false;
     }
-    QStringList rest = args.mid(1);
-    const qsizetype yes = rest.removeAll(QStringLiteral("--yes"));
-    return yes <= 1 && rest.size() == 2 && findGeneration(rest[0]) != nullptr;
+    CtlArguments a;
+    return a.parse(args, {"--yes"}) && a.words().size() == 3 && findGeneration(a.word(1)) != nullptr;
 }
 
 int CtlOrders::run(const QStringList& args) {
-    try {
-        const QString sub = args[0];
-        if (sub == "new") {
-            return newOrder(args[1]);
-        }
-        if (sub == "show") {
-            return show(args[1]);
-        }
-        if (sub == "delete") {
-            return remove(args[1]);
-        }
-        QStringList rest = args.mid(1);
-        const bool overwrite = rest.removeAll(QStringLiteral("--yes")) > 0;
-        return generate(rest[0], rest[1], overwrite);
-    } catch (const std::exception& e) {
-        // What the logic said before it stopped comes first.
-        flushMessages();
-        m_err << userTextOf(e) << Qt::endl;
-        return 1;
+    const QString sub = args[0];
+    if (sub == "new") {
+        return newOrder(args[1]);
     }
+    if (sub == "show") {
+        return show(args[1]);
+    }
+    if (sub == "delete") {
+        return remove(args[1]);
+    }
+    CtlArguments a;
+    a.parse(args, {"--yes"});
+    return generate(a.word(1), a.word(2), a.has("--yes"));
 }
 
 bool CtlOrders::allowed(const QList<std::pair<QString, QString>>& actions) {
     for (const auto& [action, form] : actions) {
-        if (!m_documents.actingUserMay(action, form)) {
+        if (!m_session.actingUserMay(action, form)) {
             return false;
         }
     }
@@ -98,13 +96,6 @@ void CtlOrders::requireOrder(const QString& code) {
             .toInt() == 0) {
         throw UserError(QStringLiteral("订货单[%1]不存在").arg(code));
     }
-}
-
-void CtlOrders::flushMessages() {
-    for (const ScriptedPrompter::Message& m : m_prompter.messages()) {
-        m_err << m.text << Qt::endl;
-    }
-    m_prompter.clear();
 }
 
 // The file's order is started, filled and saved as the windows do it, all
@@ -133,11 +124,11 @@ int CtlOrders::newOrder(const QString& path) {
     WriteTransaction tx(db);
     doc.load(OrderFormDocument::New);
     if (!file.applyTo(doc, m_prompter) || !doc.save()) {
-        flushMessages();
+        m_session.flushMessages();
         return 1;
     }
     tx.commit();
-    flushMessages();
+    m_session.flushMessages();
     m_out << doc.code() << Qt::endl;
     return 0;
 }
@@ -173,7 +164,7 @@ int CtlOrders::remove(const QString& code) {
     }
     requireOrder(code);
     OrderFormList(m_context.data().main(), m_prompter).removeNow({code});
-    flushMessages();
+    m_session.flushMessages();
     return 0;
 }
 
@@ -195,7 +186,7 @@ int CtlOrders::generate(const QString& kind, const QString& code, bool overwrite
         m_prompter.clear();
         return 0;
     }
-    flushMessages();
+    m_session.flushMessages();
     if (asked && !overwrite) {
         m_err << QStringLiteral("未生成：已有的表单保持不变（要覆盖请加 --yes）") << Qt::endl;
     }

@@ -3,8 +3,7 @@
 #include <QStringList>
 #include <QTextStream>
 
-#include "platform/prompter.h"
-#include "tools/ctl_documents.h"
+#include "tools/ctl_session.h"
 
 class AppContext;
 
@@ -18,8 +17,7 @@ class AppContext;
 // an overwrite not confirmed), 3 the user lacks the right.
 class CtlOrders {
 public:
-    // `userName` as for CtlDocuments.
-    CtlOrders(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName);
+    explicit CtlOrders(CtlSession& session);
 
     // Whether the arguments after `order` have a command's shape.
     static bool wellFormed(const QStringList& args);
@@ -35,12 +33,10 @@ private:
     // one of the actions, given as (action, window) pairs.
     bool allowed(const QList<std::pair<QString, QString>>& actions);
     void requireOrder(const QString& code);
-    // Prints what the logic said through its prompter on stderr.
-    void flushMessages();
 
+    CtlSession& m_session;
     AppContext& m_context;
     QTextStream& m_out;
     QTextStream& m_err;
-    CtlDocuments m_documents;
-    ScriptedPrompter m_prompter;
+    ScriptedPrompter& m_prompter;
 };

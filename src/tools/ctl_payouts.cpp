@@ -16,6 +16,8 @@
 #include "reports/engine/report_template.h"
 #include "reports/statistics_chart.h"
 #include "reports/statistics_report.h"
+#include "tools/ctl_arguments.h"
+#include "tools/ctl_documents.h"
 
 namespace {
 const QString kListForm = QStringLiteral("frm_payout");
@@ -35,20 +37,6 @@ QString listEntry(int kind) {
     }
 }
 
-// The options each command takes, all with a value.
-bool optionsWellFormed(const QStringList& rest, const QStringList& names) {
-    for (int i = 0; i < rest.size(); i += 2) {
-        if (!names.contains(rest[i]) || i + 1 >= rest.size()) {
-            return false;
-        }
-        // An option given twice is a slip, not a choice.
-        if (rest.indexOf(rest[i], i + 1) >= 0 && rest.indexOf(rest[i], i + 1) % 2 == 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool statsKind(const QString& text, StatisticsReport::Kind* kind) {
     if (text == "income") {
         *kind = StatisticsReport::Kind::Income;
@@ -64,54 +52,40 @@ bool statsKind(const QString& text, StatisticsReport::Kind* kind) {
 
 }  // namespace
 
-CtlPayouts::CtlPayouts(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName)
-    : m_context(context), m_out(out), m_err(err), m_documents(context, out, err, userName) {}
+CtlPayouts::CtlPayouts(CtlSession& session)
+    : m_session(session),
+      m_context(session.context()),
+      m_out(session.out()),
+      m_err(session.err()),
+      m_prompter(session.prompter()) {}
 
-bool CtlPayouts::wellFormed(const QString& command, const QStringList& args) {
+bool CtlPayouts::parse(const QString& command, const QStringList& args, CtlArguments* parsed) {
     if (command == "stats") {
         StatisticsReport::Kind kind;
-        return !args.isEmpty() && statsKind(args[0], &kind) &&
-               optionsWellFormed(args.mid(1), {"--from", "--to", "--kind", "--remark", "--out"}) &&
-               args.mid(1).contains(QStringLiteral("--out"));
+        return parsed->parse(args, {}, {"--from", "--to", "--kind", "--remark", "--out"}) &&
+               parsed->words().size() == 1 && statsKind(parsed->word(0), &kind) && parsed->has("--out");
     }
-    if (args.isEmpty()) {
-        return false;
+    if (args.value(0) == "add") {
+        return parsed->parse(args, {}, {"--remark"}) && parsed->words().size() == 4;
     }
-    if (args[0] == "add") {
-        return args.size() >= 4 && optionsWellFormed(args.mid(4), {"--remark"});
-    }
-    if (args[0] == "list") {
-        return args.size() >= 2 && optionsWellFormed(args.mid(2), {"--from", "--to"});
+    if (args.value(0) == "list") {
+        return parsed->parse(args, {}, {"--from", "--to"}) && parsed->words().size() == 2;
     }
     return false;
 }
 
-int CtlPayouts::run(const QString& command, const QStringList& args) {
-    try {
-        if (command == "stats") {
-            return stats(args);
-        }
-        return args[0] == "add" ? add(args) : list(args);
-    } catch (const std::exception& e) {
-        flushMessages();
-        m_err << userTextOf(e) << Qt::endl;
-        return 1;
-    }
+bool CtlPayouts::wellFormed(const QString& command, const QStringList& args) {
+    CtlArguments parsed;
+    return parse(command, args, &parsed);
 }
 
-QString CtlPayouts::option(const QStringList& args, const QString& name, bool* present) {
-    for (int i = 0; i + 1 < args.size(); ++i) {
-        if (args[i] == name) {
-            if (present) {
-                *present = true;
-            }
-            return args[i + 1];
-        }
+int CtlPayouts::run(const QString& command, const QStringList& args) {
+    CtlArguments a;
+    parse(command, args, &a);
+    if (command == "stats") {
+        return stats(a);
     }
-    if (present) {
-        *present = false;
-    }
-    return {};
+    return a.word(0) == "add" ? add(a) : list(a);
 }
 
 QDate CtlPayouts::parseDate(const QString& text) {
@@ -126,34 +100,28 @@ QDate CtlPayouts::parseDate(const QString& text) {
     return d;
 }
 
-void CtlPayouts::flushMessages() {
-    for (const ScriptedPrompter::Message& m : m_prompter.messages()) {
-        m_err << m.text << Qt::endl;
-    }
-    m_prompter.clear();
-}
-
 // The payout is added as the list's "添加" and the editor's "保存并关闭" do
 // it, with the editor's checks; a refused payout writes nothing.
-int CtlPayouts::add(const QStringList& args) {
+int CtlPayouts::add(const CtlArguments& a) {
     PayoutKind kind;
-    if (!PayoutKind::parse(args[1], &kind)) {
-        throw UserError(QStringLiteral("没有这种支出类型: %1（0 运输费、1 工资、2 日杂费、3 或 4 汇款）").arg(args[1]));
+    if (!PayoutKind::parse(a.word(1), &kind)) {
+        throw UserError(
+            QStringLiteral("没有这种支出类型: %1（0 运输费、1 工资、2 日杂费、3 或 4 汇款）").arg(a.word(1)));
     }
-    const QDate day = parseDate(args[2]);
+    const QDate day = parseDate(a.word(2));
     if (!day.isValid()) {
         throw UserError(QStringLiteral("请填写[费用发生日期]"));
     }
     bool ok = false;
-    const qint64 amount = args[3].toLongLong(&ok);
+    const qint64 amount = a.word(3).toLongLong(&ok);
     if (!ok) {
-        throw UserError(QStringLiteral("[支出金额]必须是整数，不能是\"%1\"").arg(args[3]));
+        throw UserError(QStringLiteral("[支出金额]必须是整数，不能是\"%1\"").arg(a.word(3)));
     }
-    bool hasRemark = false;
-    const QString remark = option(args.mid(4), QStringLiteral("--remark"), &hasRemark);
-    if (!m_documents.actingUserMay(listEntry(kind.kind), QStringLiteral("main_frm")) ||
-        !m_documents.actingUserMay(QStringLiteral("Action_Add"), kListForm) ||
-        !m_documents.actingUserMay(QStringLiteral("Action_SaveAndExit"), kEditForm)) {
+    const bool hasRemark = a.has("--remark");
+    const QString remark = a.value("--remark");
+    if (!m_session.actingUserMay(listEntry(kind.kind), QStringLiteral("main_frm")) ||
+        !m_session.actingUserMay(QStringLiteral("Action_Add"), kListForm) ||
+        !m_session.actingUserMay(QStringLiteral("Action_SaveAndExit"), kEditForm)) {
         return 3;
     }
     PayoutList list(m_context.data().main(), m_prompter, kind.kind);
@@ -166,24 +134,24 @@ int CtlPayouts::add(const QStringList& args) {
         rows.setValue("remark", remark);
     }
     if (!editor.saveAndClose()) {
-        flushMessages();
+        m_session.flushMessages();
         return 1;
     }
     m_out << rows.value("id").toString() << Qt::endl;
     return 0;
 }
 
-int CtlPayouts::list(const QStringList& args) {
+int CtlPayouts::list(const CtlArguments& a) {
     PayoutKind kind;
-    if (!PayoutKind::parse(args[1], &kind)) {
-        throw UserError(QStringLiteral("没有这种支出类型: %1（0 运输费、1 工资、2 日杂费、3 或 4 汇款）").arg(args[1]));
+    if (!PayoutKind::parse(a.word(1), &kind)) {
+        throw UserError(
+            QStringLiteral("没有这种支出类型: %1（0 运输费、1 工资、2 日杂费、3 或 4 汇款）").arg(a.word(1)));
     }
-    const QStringList rest = args.mid(2);
-    const QDate from = parseDate(option(rest, QStringLiteral("--from")));
-    const QDate to = parseDate(option(rest, QStringLiteral("--to")));
+    const QDate from = parseDate(a.value("--from"));
+    const QDate to = parseDate(a.value("--to"));
     requireOrderedPeriod(from, to);
     // The listing is the list the main window's entry of the kind opens.
-    if (!m_documents.actingUserMay(listEntry(kind.kind), QStringLiteral("main_frm"))) {
+    if (!m_session.actingUserMay(listEntry(kind.kind), QStringLiteral("main_frm"))) {
         return 3;
     }
     PayoutList payouts(m_context.data().main(), m_prompter, kind.kind);
@@ -216,15 +184,15 @@ int CtlPayouts::list(const QStringList& args) {
     return 0;
 }
 
-int CtlPayouts::stats(const QStringList& args) {
+int CtlPayouts::stats(const CtlArguments& a) {
     StatisticsReport::Kind kind;
-    statsKind(args[0], &kind);
-    const QStringList rest = args.mid(1);
+    statsKind(a.word(0), &kind);
     StatisticsFilter filter;
-    filter.from = parseDate(option(rest, QStringLiteral("--from")));
-    filter.to = parseDate(option(rest, QStringLiteral("--to")));
-    bool hasKind = false, hasRemark = false;
-    const QString kindText = option(rest, QStringLiteral("--kind"), &hasKind);
+    filter.from = parseDate(a.value("--from"));
+    filter.to = parseDate(a.value("--to"));
+    const bool hasKind = a.has("--kind");
+    const bool hasRemark = a.has("--remark");
+    const QString kindText = a.value("--kind");
     if (hasKind && kindText != QStringLiteral("全部")) {
         PayoutKind k;
         if (!PayoutKind::parse(kindText, &k)) {
@@ -232,25 +200,25 @@ int CtlPayouts::stats(const QStringList& args) {
         }
         filter.kind = k.title;
     }
-    const QString remark = option(rest, QStringLiteral("--remark"), &hasRemark);
+    const QString remark = a.value("--remark");
     if (hasRemark) {
         filter.remark = remark;
     }
     if (kind != StatisticsReport::Kind::Payout && (hasKind || hasRemark)) {
         throw UserError(QStringLiteral("--kind 和 --remark 只用于支出统计"));
     }
-    const QString outFile = option(rest, QStringLiteral("--out"));
+    const QString outFile = a.value("--out");
     // The main window's entry of each statistics window carries its right.
     const char* entry = kind == StatisticsReport::Kind::Income   ? "Action9"
                         : kind == StatisticsReport::Kind::Payout ? "Action10"
                                                                  : "Action11";
-    if (!m_documents.actingUserMay(QString::fromLatin1(entry), QStringLiteral("main_frm"))) {
+    if (!m_session.actingUserMay(QString::fromLatin1(entry), QStringLiteral("main_frm"))) {
         return 3;
     }
     // Costs and profits only for those who may see them: the profit
     // statistics not at all, the others without those columns.
     if (StatisticsReport::isCostView(kind) &&
-        !m_documents.actingUserMay(CostProfitRight::actionName(), CostProfitRight::formName())) {
+        !m_session.actingUserMay(CostProfitRight::actionName(), CostProfitRight::formName())) {
         return 3;
     }
     PermissionChecker permissions(m_context.data().main(), m_context.CurrentUser);

@@ -4,10 +4,10 @@
 #include <QStringList>
 #include <QTextStream>
 
-#include "platform/prompter.h"
-#include "tools/ctl_documents.h"
+#include "tools/ctl_session.h"
 
 class AppContext;
+class CtlArguments;
 
 // The payout and statistics commands of olvendctl:
 //   payout add KIND DATE AMOUNT [--remark TEXT]
@@ -20,25 +20,25 @@ class AppContext;
 // Exit codes: 0 done, 1 the system's message, 2 wrong use, 3 refused.
 class CtlPayouts {
 public:
-    CtlPayouts(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName);
+    explicit CtlPayouts(CtlSession& session);
 
     // Whether the arguments after `payout` or `stats` have a command's shape.
     static bool wellFormed(const QString& command, const QStringList& args);
     int run(const QString& command, const QStringList& args);
 
 private:
-    int add(const QStringList& args);
-    int list(const QStringList& args);
-    int stats(const QStringList& args);
-    // The value after `name`, empty when absent.
-    static QString option(const QStringList& args, const QString& name, bool* present = nullptr);
+    // Reads the arguments after `payout` or `stats`; false when they do not
+    // have a command's shape.
+    static bool parse(const QString& command, const QStringList& args, CtlArguments* parsed);
+    int add(const CtlArguments& a);
+    int list(const CtlArguments& a);
+    int stats(const CtlArguments& a);
     // A date written yyyy-MM-dd; empty text is no date. Throws UserError.
     static QDate parseDate(const QString& text);
-    void flushMessages();
 
+    CtlSession& m_session;
     AppContext& m_context;
     QTextStream& m_out;
     QTextStream& m_err;
-    CtlDocuments m_documents;
-    ScriptedPrompter m_prompter;
+    ScriptedPrompter& m_prompter;
 };

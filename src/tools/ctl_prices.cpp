@@ -4,13 +4,14 @@
 #include "data/data_module.h"
 #include "master/price_table.h"
 #include "platform/errors.h"
+#include "tools/ctl_documents.h"
 
 namespace {
 const QString kWindow = QStringLiteral("Base_CustomerPrice_Frm");
 }  // namespace
 
-CtlPrices::CtlPrices(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName)
-    : m_context(context), m_out(out), m_err(err), m_documents(context, out, err, userName) {}
+CtlPrices::CtlPrices(CtlSession& session)
+    : m_session(session), m_context(session.context()), m_out(session.out()), m_prompter(session.prompter()) {}
 
 bool CtlPrices::wellFormed(const QStringList& args) {
     if (args.isEmpty()) {
@@ -39,45 +40,37 @@ bool CtlPrices::wellFormed(const QStringList& args) {
 }
 
 int CtlPrices::run(const QStringList& args) {
-    try {
-        const QString& command = args[0];
-        const QString customer = args.size() > 1 && !isAssignment(args[1]) ? args[1] : QString();
-        // The rights, and every value of a set, are checked before anything
-        // is written: a customer's first opening already writes its table.
-        if (!mayOpen(customer)) {
-            return 3;
-        }
-        PriceTable table(m_context.data().main(), m_prompter);
-        if (command == "show") {
-            open(table, customer);
-            return show(table);
-        }
-        if (command == "reset") {
-            if (!m_documents.actingUserMay(QStringLiteral("Action_SetAsDefault"), kWindow)) {
-                return 3;
-            }
-            table.resetCustomer(customer);
-            return show(table);
-        }
-        if (!m_documents.actingUserMay(QStringLiteral("Action_save"), kWindow)) {
-            return 3;
-        }
-        const QList<QPair<QString, QString>> values = checkedAssignments(args.mid(customer.isEmpty() ? 1 : 2));
-        open(table, customer);
-        return set(table, values);
-    } catch (const std::exception& e) {
-        for (const ScriptedPrompter::Message& m : m_prompter.messages()) {
-            m_err << m.text << Qt::endl;
-        }
-        m_err << userTextOf(e) << Qt::endl;
-        return 1;
+    const QString& command = args[0];
+    const QString customer = args.size() > 1 && !isAssignment(args[1]) ? args[1] : QString();
+    // The rights, and every value of a set, are checked before anything
+    // is written: a customer's first opening already writes its table.
+    if (!mayOpen(customer)) {
+        return 3;
     }
+    PriceTable table(m_context.data().main(), m_prompter);
+    if (command == "show") {
+        open(table, customer);
+        return show(table);
+    }
+    if (command == "reset") {
+        if (!m_session.actingUserMay(QStringLiteral("Action_SetAsDefault"), kWindow)) {
+            return 3;
+        }
+        table.resetCustomer(customer);
+        return show(table);
+    }
+    if (!m_session.actingUserMay(QStringLiteral("Action_save"), kWindow)) {
+        return 3;
+    }
+    const QList<QPair<QString, QString>> values = checkedAssignments(args.mid(customer.isEmpty() ? 1 : 2));
+    open(table, customer);
+    return set(table, values);
 }
 
 bool CtlPrices::mayOpen(const QString& customer) {
     return customer.isEmpty()
-               ? m_documents.actingUserMay(QStringLiteral("Action14"), QStringLiteral("main_frm"))
-               : m_documents.actingUserMay(QStringLiteral("Action_CustomerPrice"), QStringLiteral("Form_Client_List"));
+               ? m_session.actingUserMay(QStringLiteral("Action14"), QStringLiteral("main_frm"))
+               : m_session.actingUserMay(QStringLiteral("Action_CustomerPrice"), QStringLiteral("Form_Client_List"));
 }
 
 void CtlPrices::open(PriceTable& table, const QString& customer) {

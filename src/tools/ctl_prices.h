@@ -5,8 +5,7 @@
 #include <QStringList>
 #include <QTextStream>
 
-#include "platform/prompter.h"
-#include "tools/ctl_documents.h"
+#include "tools/ctl_session.h"
 
 class AppContext;
 class PriceTable;
@@ -22,7 +21,7 @@ class PriceTable;
 // 2 wrong use, 3 refused.
 class CtlPrices {
 public:
-    CtlPrices(AppContext& context, QTextStream& out, QTextStream& err, const QString& userName);
+    explicit CtlPrices(CtlSession& session);
 
     static bool wellFormed(const QStringList& args);
     int run(const QStringList& args);
@@ -41,9 +40,8 @@ private:
     static QList<QPair<QString, QString>> checkedAssignments(const QStringList& assignments);
     static bool isAssignment(const QString& arg) { return arg.contains(QLatin1Char('=')); }
 
+    CtlSession& m_session;
     AppContext& m_context;
     QTextStream& m_out;
-    QTextStream& m_err;
-    CtlDocuments m_documents;
-    ScriptedPrompter m_prompter;
+    ScriptedPrompter& m_prompter;
 };

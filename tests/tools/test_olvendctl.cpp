@@ -229,6 +229,15 @@ void TestOlvendctl::othersStillReachStderr() {
     QCOMPARE(r.code, 2);
     QVERIFY(r.err.startsWith("usage: olvendctl"));
     QVERIFY(!r.err.contains("XDG_RUNTIME_DIR"));
+    // An unknown command lists every command; a known one used wrongly
+    // shows its own usage only, even before any book exists.
+    QVERIFY(r.err.contains("\n  init ") && r.err.contains("\n  import ") && r.err.contains("\n  prices show"));
+    const Result wrong = ctl({"import", "goods", "--group"});
+    QCOMPARE(wrong.code, 2);
+    QVERIFY2(wrong.err.startsWith("usage: olvendctl") && wrong.err.contains("\n  import customers|suppliers|goods"),
+             qPrintable(wrong.err));
+    QVERIFY2(!wrong.err.contains("\n  init ") && !wrong.err.contains("\n  export "), qPrintable(wrong.err));
+    QCOMPARE(wrong.out, QString());
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("XDG_RUNTIME_DIR");

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class CtlSession;
+struct ReportRows;
+struct ReportTemplate;
+
+// The report commands of olvendctl: `report` (a template filled by a
+// statement of the user's own or by a .tsv file), `render` (a prepared
+// report converted) and `print` (the printouts of the documents and the
+// price sheets, as their windows print them). Each writes the file its
+// extension asks for and prints the page count. Exit codes as for every
+// command; CtlSession::kWrongUse for arguments without the command's shape.
+class CtlReports {
+public:
+    explicit CtlReports(CtlSession& session);
+
+    int report(const QStringList& args);
+    int render(const QStringList& args);
+    int print(const QStringList& args);
+
+private:
+    // print prices [CUSTOMER...] --out FILE
+    int printPrices(const QStringList& codes, const QString& outFile);
+    // A template by its path, or by its name in Report/ or built into the
+    // program; `folder` receives where its pictures are. Throws UserError.
+    ReportTemplate loadTemplate(const QString& templateName, QString* folder);
+    // Prepares the rows and writes the file its extension asks for; prints
+    // the page count. Throws UserError.
+    void writeReport(const ReportTemplate& tmpl, const QString& folder, const ReportRows& rows, const QString& outFile);
+    // The rows of a statement that may only read.
+    ReportRows readOnlyRows(const QString& sql);
+
+    CtlSession& m_session;
+};
