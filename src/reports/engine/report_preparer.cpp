@@ -1,5 +1,7 @@
 #include "reports/engine/report_preparer.h"
 
+#include "reports/engine/report_preparer_parts.h"
+
 #include "data/field_def.h"
 #include "platform/font_setup.h"
 #include "platform/picture_reader.h"
@@ -11,32 +13,7 @@
 #include <cfloat>
 
 namespace {
-constexpr double kMm = PreparedReport::kDotsPerMm;
-constexpr qint64 kMaxPrimitives = 20'000'000;
 
-QString bandName(ReportBand::Kind k) {
-    switch (k) {
-        case ReportBand::Kind::Title:
-            return QStringLiteral("title");
-        case ReportBand::Kind::PageHeader:
-            return QStringLiteral("pageHeader");
-        case ReportBand::Kind::GroupHeader:
-            return QStringLiteral("groupHeader");
-        case ReportBand::Kind::Detail:
-            return QStringLiteral("detail");
-        case ReportBand::Kind::GroupFooter:
-            return QStringLiteral("groupFooter");
-        case ReportBand::Kind::Summary:
-            return QStringLiteral("summary");
-        case ReportBand::Kind::PageFooter:
-            return QStringLiteral("pageFooter");
-    }
-    return {};
-}
-
-// A text of ASCII letters and digits alone: it has no place to break a
-// line (a number, a code), so it takes one line whatever its width, as high
-// as any other such text in the same font.
 bool isPlainWord(const QString& text) {
     if (text.isEmpty()) {
         return false;
@@ -70,237 +47,12 @@ bool sameGroupValue(const QVariant& a, const QVariant& b) {
 }
 }  // namespace
 
-struct ReportPreparer::CompiledItem {
-    const ReportItem* item = nullptr;
-    ReportText text;
-    ReportFontStyle font;
-    bool usesPages = false;
-    // Filled while one report is prepared (the items are compiled anew for
-    // each): the font's place in the prepared report, and for a wrapping
-    // text its metrics and the height each text measured, since a column
-    // repeats its texts down a long report.
-    mutable int fontIndex = -1;
-    mutable std::unique_ptr<QFontMetricsF> metrics;
-    mutable QHash<QString, double> heights;
-    mutable double wordHeight = -1;  // of any text that is one plain word
-    // The value a text of one expression showed last and its text: a
-    // column repeats a value row after row (a day, a name).
-    mutable QVariant lastValue;
-    mutable QString lastText;
-};
-
-struct ReportPreparer::CompiledBand {
-    ReportBand band;
-    int level = -1;  // group level for group bands
-    int groupFieldIndex = -1;
-    bool hasWrap = false;
-    std::vector<CompiledItem> items;
-};
-
-struct ReportPreparer::Accumulator {
-    double sum = 0;
-    qint64 count = 0;
-    qint64 numbers = 0;
-    double min = DBL_MAX;
-    double max = -DBL_MAX;
-
-    void add(const QVariant& v) {
-        if (!v.isValid() || v.isNull()) {
-            return;
-        }
-        ++count;
-        bool ok = false;
-        const double d = v.toDouble(&ok);
-        if (ok) {
-            ++numbers;
-            sum += d;
-            min = std::min(min, d);
-            max = std::max(max, d);
-        }
-    }
-    QVariant result(const QString& function) const {
-        if (function == QLatin1String("count")) {
-            return count;
-        }
-        if (function == QLatin1String("sum")) {
-            return sum;
-        }
-        if (numbers == 0) {
-            return {};
-        }
-        if (function == QLatin1String("avg")) {
-            return sum / numbers;
-        }
-        return function == QLatin1String("min") ? min : max;
-    }
-};
-
-struct ReportPreparer::State {
-    const ReportRows* rows = nullptr;
-    PreparedReport* out = nullptr;
-    QDate today;
-    QHash<QString, int> fieldIndex;
-    // Field names as the expressions write them -> column (-1: a parameter).
-    mutable QHash<QString, int> nameIndex;
-    double pageWidth = 0, pageHeight = 0;
-    double left = 0, top = 0, contentWidth = 0, bottomLimit = 0;
-    double y = 0, contentTop = 0, pageHeaderY = 0;
-    bool bodyOnPage = false;
-    int column = 0;
-    double rowHeight = 0;
-    double columnWidth = 0;
-    int bandInstance = 0;
-    QHash<int, Accumulator> report, page;
-    QVector<QHash<int, Accumulator>> group;
-    int lastRow = -1;
-    struct Deferred {
-        int page;
-        int primitive;
-        const CompiledItem* item;
-        int row;
-        QHash<int, QVariant> aggregates;
-    };
-    QList<Deferred> deferred;
-    QHash<QString, int> images;
-    qint64 primitives = 0;
-};
-
 ReportPreparer::ReportPreparer(const ReportTemplate& tmpl, const QString& templateFolder)
     : m_template(tmpl), m_folder(templateFolder) {
     installFontSubstitutions();
 }
 
 ReportPreparer::~ReportPreparer() = default;
-
-void ReportPreparer::expandAutoColumns(const ReportRows& rows) {
-    const QSizeF page = m_template.effectivePageSize();
-    const double width = page.width() - m_template.margins.left() - m_template.margins.right();
-    const int n = std::max<int>(1, static_cast<int>(rows.fields.size()));
-    const double w = width / n;
-    ReportBand title{ReportBand::Kind::Title, 12, {}, {}};
-    ReportItem t;
-    t.rect = QRectF(0, 0, width, 10);
-    t.text = m_template.title.isEmpty() ? QStringLiteral("数据列表") : m_template.title;
-    t.text.replace('[', QLatin1String("[["));
-    t.font.pointSize = 14;
-    t.font.bold = true;
-    t.align = Qt::AlignHCenter | Qt::AlignVCenter;
-    title.items.append(t);
-    ReportBand header{ReportBand::Kind::PageHeader, 8, {}, {}};
-    ReportBand detail{ReportBand::Kind::Detail, 6, {}, {}};
-    for (int i = 0; i < rows.fields.size(); ++i) {
-        ReportItem caption;
-        caption.rect = QRectF(i * w, 0, w, 7);
-        caption.text = QString(rows.fields[i]).replace('[', QLatin1String("[["));
-        caption.font.bold = true;
-        caption.font.pointSize = 9;
-        caption.border = true;
-        header.items.append(caption);
-        // The value by the column's name as it stands: a name need not be
-        // one an expression could write.
-        ReportItem cell;
-        cell.kind = ReportItem::Kind::FieldValue;
-        cell.rect = QRectF(i * w, 0, w, 6);
-        cell.field = rows.fields[i];
-        cell.font.pointSize = 9;
-        cell.wrap = true;
-        cell.border = true;
-        detail.items.append(cell);
-    }
-    ReportBand footer{ReportBand::Kind::PageFooter, 8, {}, {}};
-    ReportItem number;
-    number.rect = QRectF(0, 1, width, 6);
-    number.text = QStringLiteral("第 [page()] 页 / 共 [pages()] 页");
-    number.font.pointSize = 9;
-    number.align = Qt::AlignHCenter | Qt::AlignVCenter;
-    footer.items.append(number);
-    m_template.bands = {title, header, detail, footer};
-}
-
-bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
-    if (m_template.autoColumns) {
-        expandAutoColumns(rows);
-    }
-    m_bands.clear();
-    m_reportAggregates.clear();
-    m_pageAggregates.clear();
-    const QStringList groups = m_template.groupFields();
-    m_groupAggregates.assign(groups.size(), {});
-    int nextId = 0;
-    for (int b = 0; b < m_template.bands.size(); ++b) {
-        auto band = std::make_unique<CompiledBand>();
-        band->band = m_template.bands[b];
-        if (!band->band.groupField.isEmpty()) {
-            band->level = static_cast<int>(groups.indexOf(band->band.groupField));
-            band->groupFieldIndex = rows.fieldIndex(band->band.groupField);
-        }
-        for (int i = 0; i < band->band.items.size(); ++i) {
-            const ReportItem& item = band->band.items[i];
-            CompiledItem c;
-            c.item = &band->band.items[i];
-            if (item.kind == ReportItem::Kind::FieldValue) {
-                c.text = ReportText::ofField(item.field);
-                band->hasWrap = band->hasWrap || item.wrap;
-            } else if (item.kind == ReportItem::Kind::Text) {
-                QString why;
-                if (!c.text.parse(item.text, &why, nextId)) {
-                    if (error) {
-                        *error = QStringLiteral("bands[%1](%2).items[%3]: %4")
-                                     .arg(b)
-                                     .arg(bandName(band->band.kind))
-                                     .arg(i)
-                                     .arg(why);
-                    }
-                    return false;
-                }
-                for (const auto& a : c.text.aggregates()) {
-                    aggregateSums(band->band.kind, band->level, a.scope).push_back(a);
-                    nextId = std::max(nextId, a.id + 1);
-                }
-                c.usesPages = c.text.usesPageCount();
-                band->hasWrap = band->hasWrap || item.wrap;
-            }
-            c.font = {item.font.family, item.font.pointSize / 72.0 * PreparedReport::kDotsPerInch, item.font.bold,
-                      item.font.italic};
-            band->items.push_back(std::move(c));
-        }
-        m_bands.push_back(std::move(band));
-    }
-    return true;
-}
-
-std::vector<ReportExpression::Aggregate>& ReportPreparer::aggregateSums(ReportBand::Kind kind, int level,
-                                                                        const QString& scope) {
-    // As emitBand answers an aggregate: by its scope, or by its band's kind
-    // when it names none.
-    QString resolved = scope;
-    if (resolved.isEmpty()) {
-        switch (kind) {
-            case ReportBand::Kind::GroupHeader:
-            case ReportBand::Kind::GroupFooter:
-                resolved = QStringLiteral("group");
-                break;
-            case ReportBand::Kind::PageHeader:
-            case ReportBand::Kind::PageFooter:
-                resolved = QStringLiteral("page");
-                break;
-            default:
-                resolved = QStringLiteral("report");
-                break;
-        }
-    }
-    if (resolved == QLatin1String("page")) {
-        return m_pageAggregates;
-    }
-    if (resolved == QLatin1String("group")) {
-        const int groups = static_cast<int>(m_groupAggregates.size());
-        const int l = level >= 0 ? level : groups - 1;
-        if (l >= 0 && l < groups) {
-            return m_groupAggregates[l];
-        }
-    }
-    return m_reportAggregates;
-}
 
 void ReportPreparer::setParameters(const QVariantMap& parameters) {
     m_parameters.clear();
