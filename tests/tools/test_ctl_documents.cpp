@@ -1,6 +1,4 @@
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QSet>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -8,6 +6,7 @@
 
 #include "data/data_module.h"
 #include "documents/document_fixture.h"
+#include "support/ctl_call.h"
 #include "support/test_books.h"
 
 using namespace DocumentFixture;
@@ -39,11 +38,7 @@ private slots:
 namespace {
 const QString kToday = QStringLiteral("2006-06-25");
 
-struct Result {
-    int code;
-    QString out;
-    QString err;
-};
+using Result = CtlCall::Result;
 
 // A program folder with a fresh book of the current engine and three goods:
 // A (门锁), and B and C with the same name, size and unit.
@@ -64,19 +59,7 @@ struct Program {
         }
         return path;
     }
-    // Without XDG_RUNTIME_DIR, as from cron; the day is fixed.
-    Result ctl(const QStringList& args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("XDG_RUNTIME_DIR");
-        p.setProcessEnvironment(env);
-        p.start(OLVENDCTL_PATH, QStringList{"--home", program.folder(), "--today", kToday} + args);
-        if (!p.waitForFinished(120000)) {
-            return {-1, "timeout", {}};
-        }
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    Result ctl(const QStringList& args) { return CtlCall::run(program.folder(), kToday, args); }
     // Saves the sample quotation; its number.
     QString sample() {
         const Result r = ctl({"quotation", "new", file("sample.json", kSample)});
@@ -637,5 +620,5 @@ void TestCtlDocuments::demoPayoutsWriteAllOrNothing() {
     }
 }
 
-QTEST_GUILESS_MAIN(TestCtlDocuments)
+QTEST_MAIN(TestCtlDocuments)
 #include "test_ctl_documents.moc"

@@ -1,7 +1,5 @@
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QSet>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -12,6 +10,7 @@
 #include "data/permission_checker.h"
 #include "documents/document_fixture.h"
 #include "documents/order_form_generator.h"
+#include "support/ctl_call.h"
 #include "support/test_books.h"
 
 using namespace DocumentFixture;
@@ -54,11 +53,7 @@ namespace {
 const QString kToday = QStringLiteral("2006-06-25");
 const QString kRefusal = QStringLiteral("对不起，您没有该功能的操作权限，详情请询问管理员。\n");
 
-struct Result {
-    int code;
-    QString out;
-    QString err;
-};
+using Result = CtlCall::Result;
 
 struct Program {
     TestBooks::TestProgram program;
@@ -72,19 +67,7 @@ struct Program {
         }
         return path;
     }
-    // Without XDG_RUNTIME_DIR, as from cron; the day is fixed.
-    Result ctl(const QStringList& args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("XDG_RUNTIME_DIR");
-        p.setProcessEnvironment(env);
-        p.start(OLVENDCTL_PATH, QStringList{"--home", program.folder(), "--today", kToday} + args);
-        if (!p.waitForFinished(180000)) {
-            return {-1, "timeout", {}};
-        }
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    Result ctl(const QStringList& args) { return CtlCall::run(program.folder(), kToday, args); }
     // Saves an order from the JSON text; its code.
     QString order(const QByteArray& json) {
         const Result r = ctl({"order", "new", file("order.json", json)});
@@ -976,5 +959,5 @@ void TestCtlOrders::numbersGoOnAfterTheDemo() {
     QCOMPARE(counter(db, "dusmere_order_form_head"), QString("AA0606250004"));
 }
 
-QTEST_GUILESS_MAIN(TestCtlOrders)
+QTEST_MAIN(TestCtlOrders)
 #include "test_ctl_orders.moc"

@@ -1,10 +1,9 @@
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTest>
 
 #include "data/data_module.h"
 #include "documents/document_fixture.h"
+#include "support/ctl_call.h"
 #include "support/test_books.h"
 
 using namespace DocumentFixture;
@@ -25,28 +24,13 @@ private slots:
 };
 
 namespace {
-struct Result {
-    int code;
-    QString out;
-    QString err;
-};
+using Result = CtlCall::Result;
 
 struct Program {
     TestBooks::TestProgram program;
     Program() { program.connect(TestBooks::currentEngine()); }
     Database& db() { return program.context().data().main(); }
-    Result ctl(const QStringList& args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("XDG_RUNTIME_DIR");
-        p.setProcessEnvironment(env);
-        p.start(OLVENDCTL_PATH, QStringList{"--home", program.folder(), "--today", "2006-06-25"} + args);
-        if (!p.waitForFinished(180000)) {
-            return {-1, "timeout", {}};
-        }
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    Result ctl(const QStringList& args) { return CtlCall::run(program.folder(), "2006-06-25", args); }
     void add(const QStringList& args) {
         const Result r = ctl(QStringList{"payout", "add"} + args);
         if (r.code != 0) {
@@ -231,5 +215,5 @@ void TestCtlPayouts::statsWriteRowsAndReports() {
     QCOMPARE(p.ctl({"stats", "losses", "--out", folder + "/x.pdf"}).code, 2);
 }
 
-QTEST_GUILESS_MAIN(TestCtlPayouts)
+QTEST_MAIN(TestCtlPayouts)
 #include "test_ctl_payouts.moc"

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// olvendctl's command line run in the test's own process: the same global
+// options, commands, streams and exit codes as the program, each call with
+// a fresh context on the program folder (as a new process would have), at
+// a fraction of a process's cost. Tests of what only a process shows (its
+// exit on a failed allocation, what Qt prints at start) start the program.
+namespace CtlCall {
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// `args` after the global options --home `home` and --today `today` (none
+// when empty).
+Result run(const QString& home, const QString& today, const QStringList& args);
+}  // namespace CtlCall
