@@ -3,7 +3,7 @@
 
 #include "data/data_module.h"
 #include "documents/document_fixture.h"
-#include "support/ctl_call.h"
+#include "support/ctl_book.h"
 #include "support/test_books.h"
 
 using namespace DocumentFixture;
@@ -26,11 +26,7 @@ private slots:
 namespace {
 using Result = CtlCall::Result;
 
-struct Program {
-    TestBooks::TestProgram program;
-    Program() { program.connect(TestBooks::currentEngine()); }
-    Database& db() { return program.context().data().main(); }
-    Result ctl(const QStringList& args) { return CtlCall::run(program.folder(), "2006-06-25", args); }
+struct Program : CtlBook {
     void add(const QStringList& args) {
         const Result r = ctl(QStringList{"payout", "add"} + args);
         if (r.code != 0) {

@@ -3,7 +3,7 @@
 
 #include "data/data_module.h"
 #include "documents/document_fixture.h"
-#include "support/ctl_call.h"
+#include "support/ctl_book.h"
 #include "support/test_books.h"
 
 using namespace DocumentFixture;
@@ -26,16 +26,12 @@ private slots:
 namespace {
 using Result = CtlCall::Result;
 
-struct Program {
-    TestBooks::TestProgram program;
+struct Program : CtlBook {
     Program() {
-        program.connect(TestBooks::currentEngine());
         db().execute(
             "insert into Client (Corp_code, Corp_name, GroupClass) values ('C001', '远东酒店', 1), "
             "('C002', '长城饭店', 1)");
     }
-    Database& db() { return program.context().data().main(); }
-    Result ctl(const QStringList& args) { return CtlCall::run(program.folder(), "2006-06-25", args); }
     // The name=value lines of a show, by name.
     QMap<QString, QString> show(const QStringList& customer = {}) {
         const Result r = ctl(QStringList{"prices", "show"} + customer);

@@ -1,0 +1,46 @@
+#include "support/ctl_book.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include "data/data_module.h"
+#include "data/database.h"
+
+CtlBook::CtlBook() {
+    program.connect(TestBooks::currentEngine());
+}
+
+Database& CtlBook::db() {
+    return program.context().data().main();
+}
+
+QString CtlBook::file(const QString& name, const QByteArray& text) {
+    const QString path = program.folder() + '/' + name;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    return path;
+}
+
+CtlCall::Result CtlBook::ctl(const QStringList& args) {
+    return CtlCall::run(program.folder(), QStringLiteral("2006-06-25"), args);
+}
+
+QStringList CtlBooks::dump(Database& db, const QString& table, const QString& orderBy) {
+    QStringList out;
+    QSqlQuery q = db.query(QStringLiteral("select * from %1 order by %2").arg(table, orderBy));
+    while (q.next()) {
+        QStringList cells;
+        for (int i = 0; i < q.record().count(); ++i) {
+            cells.append(q.value(i).isNull() ? QStringLiteral("<null>") : q.value(i).toString());
+        }
+        out.append(cells.join('|'));
+    }
+    return out;
+}
+
+int CtlBooks::rows(Database& db, const QString& table) {
+    return db.scalar(QStringLiteral("select count(*) from %1").arg(table)).toInt();
+}
