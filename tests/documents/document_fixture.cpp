@@ -2,6 +2,8 @@
 
 #include <QSqlQuery>
 
+#include "documents/quotation_document.h"
+
 namespace DocumentFixture {
 
 void addGoods(Database& db, const QString& code, const QString& name, const QString& size, const QString& unit,
@@ -80,3 +82,21 @@ QStringList drifted(Database& db) {
 }
 
 }  // namespace DocumentFixture
+
+QString DocumentFixture::storedQuotation(Book& b, int lines) {
+    QStringList codes;
+    for (int i = 1; i <= lines; ++i) {
+        const QString code = QString("G%1").arg(i);
+        if (count(b.db(), "select count(*) from goods where code=:c", {{"c", code}}) == 0) {
+            addGoods(b.db(), code, QString("货品%1").arg(i), "S", "UN001", i, double(i), double(i * i), 0.5);
+        }
+        codes.append(code);
+    }
+    QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(QuotationDocument::New);
+    doc.addGoods(codes);
+    if (!doc.save()) {
+        qFatal("the quotation was not saved: %s", qPrintable(b.prompter.lastText()));
+    }
+    return doc.billNo();
+}

@@ -34,5 +34,8 @@ int count(Database& db, const QString& sql, const QVariantMap& params = {});
 // Quotation numbers whose kept totals differ from the sums over their lines
 // and receipts.
 QStringList drifted(Database& db);
+// A stored quotation with lines for goods G1..Gn (quantity i, price i),
+// the goods added where missing; its number.
+QString storedQuotation(Book& b, int lines);
 
 }  // namespace DocumentFixture

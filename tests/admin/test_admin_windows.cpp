@@ -1,0 +1,392 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "admin/about_dialog.h"
+#include "admin/book_creation_dialog.h"
+#include "admin/code_list_window.h"
+#include "admin/company_info_window.h"
+#include "admin/folder_chooser_dialog.h"
+#include "admin/password_dialog.h"
+#include "admin/picture_viewer_dialog.h"
+#include "admin/settings_dialog.h"
+#include "data/data_module.h"
+#include "data/permission_checker.h"
+#include "data/user_accounts.h"
+#include "shell/login_dialog.h"
+#include "shell/main_window.h"
+#include "shell/program_windows.h"
+#include "shell/query_panel_window.h"
+#include "shell/users_window.h"
+#include "support/test_books.h"
+#include "ui/picture_button.h"
+#include "ui/tree_list.h"
+
+using TestBooks::TestProgram;
+
+namespace {
+// Typing text that QTest cannot send as key presses (Chinese): the editor
+// gets the text and says it was edited, as typing does.
+void typeText(QLineEdit* edit, const QString& text) {
+    edit->setText(edit->text() + text);
+    emit edit->textEdited(edit->text());
+}
+}  // namespace
+
+// The administration windows opened offscreen and clicked through: the
+// password, users and rights, company, settings, folder, picture and about
+// windows.
+class TestAdminWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void changePasswordThenLogInWithIt();
+    void usersWindowTogglesAndSaves();
+    void usersWindowShowsTheRowThatIsCurrent();
+    void usersWindowClosesWithoutTheSavingRight();
+    void companyWindowEditsAndSaves();
+    void folderChooserOpensAtTheCurrentFolder();
+    void settingsDialogWritesTheSettings();
+    void pictureViewerShowsAndSaves();
+    void aboutShowsNameAndVersion();
+
+private:
+    void addOrdinaryUser(const QString& password = {});
+    std::unique_ptr<TestProgram> m_program;
+};
+
+void TestAdminWindows::init() {
+    m_program = std::make_unique<TestProgram>(true);
+    m_program->context().data().ConnectDatabases();
+}
+
+void TestAdminWindows::cleanup() {
+    m_program.reset();
+}
+
+void TestAdminWindows::addOrdinaryUser(const QString& password) {
+    Database& db = m_program->context().data().main();
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0)");
+    db.query("insert into Sys_user (User_name, User_Group, type) values ('小王', '销售组', 1)");
+    UserAccounts::setPassword(db, "小王", password);
+}
+
+void TestAdminWindows::changePasswordThenLogInWithIt() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    {
+        PasswordDialog dialog(c);
+        dialog.show();
+        QTest::keyClicks(dialog.newPassword(), "abc");
+        QTest::keyClicks(dialog.repeated(), "abC");
+        dialog.confirm();
+        QCOMPARE(m_program->prompter().lastText(), QString("两次输入的密码不相符，请重新输入"));
+        QVERIFY(dialog.newPassword()->text().isEmpty());
+        QVERIFY(dialog.isVisible());
+        dialog.showPassword()->setChecked(true);
+        QCOMPARE(dialog.newPassword()->echoMode(), QLineEdit::Normal);
+        typeText(dialog.newPassword(), "新密码1");
+        typeText(dialog.repeated(), "新密码1");
+        dialog.confirm();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+    c.CurrentUser = {};
+    LoginDialog login(c);
+    login.show();
+    QTest::keyClick(login.passwordBox(), Qt::Key_Return);
+    QVERIFY(c.CurrentUser.UserName.isEmpty());
+    typeText(login.passwordBox(), "新密码1");
+    QTest::keyClick(login.passwordBox(), Qt::Key_Return);
+    QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
+}
+
+void TestAdminWindows::usersWindowTogglesAndSaves() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    Database& db = c.data().main();
+    UsersWindow w(c);
+    w.show();
+    QCOMPARE(w.objectName(), QString("Sys_User_Operation_Frm"));
+    QCOMPARE(w.admin().rightsGroup(), QString("管理员组"));
+    QVERIFY(w.rightsTree()->topLevelItemCount() >= 20);
+    // Users hang under their groups.
+    QVERIFY(w.userTree()->treeModel()->hasChildren(QVariant("管理员组")));
+    QVERIFY(w.groupNameEdit()->isReadOnly());
+    // Adding a group through its command, then a user under it.
+    QVERIFY(w.actions().execute("Action_AddGroup"));
+    typeText(w.groupNameEdit(), "仓库组");
+    QVERIFY(w.actions().execute("Action_SaveOperation"));
+    QCOMPARE(db.scalar("select type from Sys_user where User_name='仓库组'").toInt(), 0);
+    w.selectNode("仓库组");
+    QVERIFY(w.actions().execute("Action_AddUser"));
+    typeText(w.userNameEdit(), "老李");
+    w.selectNode("仓库组");
+    QCOMPARE(db.scalar("select User_Group from Sys_user where User_name='老李'").toString(), QString("仓库组"));
+    w.selectNode("老李");
+    QCOMPARE(w.pages()->currentIndex(), 0);
+    QTest::keyClicks(w.passwordEdit(), "pw");
+    w.setPasswordOfSelected();
+    QVERIFY(UserAccounts::verifyLogin(db, "老李", "pw").has_value());
+    w.selectNode("超级用户");
+    QVERIFY(w.userNameEdit()->isReadOnly());
+    m_program->prompter().setNextAnswer(true);
+    w.selectNode("老李");
+    QVERIFY(w.actions().execute("Action_DeleteUser"));
+    QCOMPARE(db.scalar("select count(*) from Sys_user where User_name='老李'").toInt(), 0);
+}
+
+namespace {
+QPushButton* buttonOf(QWidget* w, const QString& text) {
+    for (QPushButton* b : w->findChildren<QPushButton*>()) {
+        if (b->text() == text) {
+            return b;
+        }
+    }
+    return nullptr;
+}
+
+int markedRights(QTreeWidget* tree) {
+    int n = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        n += (*it)->data(0, Qt::UserRole + 1).toBool() ? 1 : 0;
+    }
+    return n;
+}
+}  // namespace
+
+// After every command the tree, the page and its editors show one row: the
+// one the administration holds as current.
+void TestAdminWindows::usersWindowShowsTheRowThatIsCurrent() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    addOrdinaryUser();
+    Database& db = c.data().main();
+    const int adminRights = db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt();
+    UsersWindow w(c);
+    w.show();
+    TreeModel* tree = w.userTree()->treeModel();
+    // Opened collapsed, on the system group with its rights.
+    QCOMPARE(w.userTree()->currentId().toString(), QString("管理员组"));
+    QVERIFY(!w.userTree()->isExpanded(tree->indexOfId("管理员组")));
+    QVERIFY(!w.userTree()->isExpanded(tree->indexOfId("销售组")));
+    QCOMPARE(markedRights(w.rightsTree()), adminRights);
+
+    // A new group: its own empty list is on show, and "select none" then
+    // saving leaves the system group as it was.
+    QVERIFY(w.actions().execute("Action_AddGroup"));
+    QCOMPARE(w.pages()->currentIndex(), 1);
+    QVERIFY(!w.groupNameEdit()->isReadOnly());
+    QCOMPARE(w.groupNameEdit()->text(), QString());
+    QVERIFY(w.rightsTree()->topLevelItemCount() > 0);
+    QCOMPARE(markedRights(w.rightsTree()), 0);
+    buttonOf(&w, "全选")->click();
+    QVERIFY(markedRights(w.rightsTree()) > 0);
+    buttonOf(&w, "全不选")->click();
+    // Saving it without a name says so and keeps it.
+    QVERIFY(!w.actions().execute("Action_SaveOperation"));
+    QCOMPARE(m_program->prompter().lastText(), QString("组名不能为空"));
+    QCOMPARE(w.pages()->currentIndex(), 1);
+    QVERIFY(w.groupNameEdit()->text().isEmpty());
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt(), adminRights);
+    // Moving away drops the group that has no name.
+    w.selectNode("管理员组");
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt(), adminRights);
+    QCOMPARE(w.userTree()->currentId().toString(), QString("管理员组"));
+    QCOMPARE(w.groupNameEdit()->text(), QString("管理员组"));
+    QCOMPARE(markedRights(w.rightsTree()), adminRights);
+
+    // A user added under 销售组 is current and visible in its open group.
+    w.selectNode("小王");
+    QCOMPARE(w.pages()->currentIndex(), 0);
+    QCOMPARE(w.userNameEdit()->text(), QString("小王"));
+    QVERIFY(w.userTree()->isExpanded(tree->indexOfId("销售组")));
+    QVERIFY(w.actions().execute("Action_AddUser"));
+    typeText(w.userNameEdit(), "lisi");
+    typeText(w.passwordEdit(), "pw1");
+    QVERIFY(w.actions().execute("Action_SaveOperation"));
+    QVERIFY(UserAccounts::verifyLogin(db, "lisi", "pw1").has_value());
+    QCOMPARE(w.userTree()->currentId().toString(), QString("lisi"));
+    QCOMPARE(tree->node(tree->indexOfId("lisi").parent())->id.toString(), QString("销售组"));
+    QCOMPARE(w.pages()->currentIndex(), 0);
+
+    // Deleting: the page that follows is the one of the row now current.
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(w.actions().execute("Action_DeleteUser"));
+    const QString now = w.admin().selectedName();
+    QCOMPARE(w.userTree()->currentId().toString(), now);
+    if (w.admin().selectedIsGroup()) {
+        QCOMPARE(w.pages()->currentIndex(), 1);
+        QCOMPARE(w.groupNameEdit()->text(), now);
+        QCOMPARE(w.admin().rightsGroup(), now);
+    } else {
+        QCOMPARE(w.pages()->currentIndex(), 0);
+        QCOMPARE(w.userNameEdit()->text(), now);
+    }
+
+    // A rename shows the new name on the group's page and in the tree.
+    w.selectNode("销售组");
+    w.groupNameEdit()->clear();
+    typeText(w.groupNameEdit(), "营销组");
+    QVERIFY(w.actions().execute("Action_SaveOperation"));
+    QCOMPARE(w.userTree()->currentId().toString(), QString("营销组"));
+    QCOMPARE(w.groupNameEdit()->text(), QString("营销组"));
+    QCOMPARE(tree->node(tree->indexOfId("小王").parent())->id.toString(), QString("营销组"));
+}
+
+// A user who may open the window but not save: looking around and closing
+// work; changed rights are either dropped on request or keep the window open.
+void TestAdminWindows::usersWindowClosesWithoutTheSavingRight() {
+    AppContext& c = m_program->context();
+    addOrdinaryUser();
+    Database& db = c.data().main();
+    db.execute(
+        "insert into Sys_user_Operation (User_name, Action_id) select '销售组', id from Sys_Operation_Table "
+        "where LOWER(Action_Name)='action_manuitempowermanger'");
+    c.CurrentUser = {"小王", "", "销售组"};
+    {
+        UsersWindow w(c);
+        w.show();
+        w.selectNode("销售组");
+        QVERIFY(w.close());
+    }
+    UsersWindow w(c);
+    w.show();
+    w.selectNode("销售组");
+    buttonOf(&w, "全选")->click();
+    // A press on another group, answered "keep the changes": the tree
+    // stays on the group whose rights are shown, marked as well.
+    TreeList* tree = w.userTree();
+    m_program->prompter().setNextAnswer(false);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualRect(tree->treeModel()->indexOfId("管理员组")).center());
+    auto marked = [tree] {
+        const QModelIndexList rows = tree->selectionModel()->selectedRows();
+        return rows.size() == 1 ? tree->treeModel()->node(rows[0])->id.toString() : QString();
+    };
+    QTRY_COMPARE(marked(), QString("销售组"));
+    QCOMPARE(tree->currentId().toString(), QString("销售组"));
+    m_program->prompter().setNextAnswer(false);
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    m_program->prompter().setNextAnswer(true);
+    QVERIFY(w.close());
+    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='销售组'").toInt(), 1);
+}
+
+void TestAdminWindows::companyWindowEditsAndSaves() {
+    AppContext& c = m_program->context();
+    c.CurrentUser = {"超级用户", "", "管理员组"};
+    {
+        CompanyInfoWindow w(c);
+        w.show();
+        QVERIFY(w.editorFor("Corp_name")->isReadOnly());
+        QVERIFY(w.actions().execute("Action_Edit"));
+        QVERIFY(!w.editorFor("Corp_name")->isReadOnly());
+        typeText(w.editorFor("Corp_name"), "东方门窗");
+        w.close();  // closing after "修改" writes without asking
+    }
+    QCOMPARE(c.data().main().scalar("select Corp_name from Sys_Corp").toString(), QString("东方门窗"));
+}
+
+// The folder tree is read in the background; once it is, the dialog stands
+// on the folder it was opened with, in view, deep down a long list.
+void TestAdminWindows::folderChooserOpensAtTheCurrentFolder() {
+    QTemporaryDir dir;
+    for (int i = 0; i < 80; ++i) {
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("many/d%1").arg(i, 2, 10, QChar('0'))));
+    }
+    const QString target = QDir(dir.path()).filePath("many/d77/pics");
+    QVERIFY(QDir().mkpath(target));
+    FolderChooserDialog chooser(target);
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    auto* model = qobject_cast<QFileSystemModel*>(chooser.tree()->model());
+    QVERIFY(model);
+    QTRY_COMPARE_WITH_TIMEOUT(model->filePath(chooser.tree()->currentIndex()), target, 10000);
+    // Every folder on the way has been read in.
+    const QModelIndex many = model->index(QDir(dir.path()).filePath("many"));
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(many), 80, 10000);
+    QTest::qWait(200);
+    QVERIFY(chooser.tree()->viewport()->rect().intersects(chooser.tree()->visualRect(chooser.tree()->currentIndex())));
+    QCOMPARE(chooser.path(), target);
+
+    // A folder the user clicks stays chosen while others are read in.
+    const QModelIndex other = model->index(QDir(dir.path()).filePath("many/d76"));
+    QTest::mouseClick(chooser.tree()->viewport(), Qt::LeftButton, {}, chooser.tree()->visualRect(other).center());
+    QCOMPARE(chooser.tree()->currentIndex(), other);
+    QVERIFY(QDir().mkpath(QDir(dir.path()).filePath("many/d76/new")));
+    chooser.tree()->expand(other);
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(other), 1, 10000);
+    QTest::qWait(200);
+    QCOMPARE(chooser.tree()->currentIndex(), other);
+    QCOMPARE(QDir::fromNativeSeparators(chooser.path()), QDir(dir.path()).filePath("many/d76"));
+}
+
+void TestAdminWindows::settingsDialogWritesTheSettings() {
+    AppContext& c = m_program->context();
+    SettingsDialog d(c);
+    d.runFolderChooser = [](const QString&) { return QStringLiteral("/data/pics"); };
+    QVERIFY(!d.customFilterBox()->isChecked());
+    d.chooseFolder();
+    QCOMPARE(d.folderEdit()->text(), QString("/data/pics"));
+    d.customFilterBox()->setChecked(true);
+    d.confirm();
+    QCOMPARE(c.PictureFolder, QString("/data/pics/"));
+    QVERIFY(c.showCustomFilter());
+    QCOMPARE(IniFile(c.paths().configFile()).readString("SYS_Setting", "picPath"), QString("/data/pics/"));
+}
+
+void TestAdminWindows::pictureViewerShowsAndSaves() {
+    QTemporaryDir dir;
+    QImage img(64, 48, QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    QVERIFY(img.save(dir.filePath("SP00000001.jpg")));
+    PictureViewerDialog viewer(m_program->prompter());
+    viewer.setPicture(dir.filePath("missing.jpg"), "编码:SP1", "SP1_合页");
+    QCOMPARE(viewer.titleText(), QString("打开图片时出现意外,没有图片可显示"));
+    QVERIFY(!viewer.hasPicture());
+    viewer.setPicture(dir.filePath("SP00000001.jpg"), "编码:SP00000001", "SP00000001_合页");
+    QCOMPARE(viewer.titleText(), QString("编码:SP00000001"));
+    QString proposed;
+    viewer.chooseSaveFile = [&](const QString& p) {
+        proposed = p;
+        return dir.filePath("copy.png");
+    };
+    viewer.saveAs();
+    QCOMPARE(proposed, QString("SP00000001_合页.jpg"));
+    QCOMPARE(m_program->prompter().lastText(), QString("图片已保存成功！"));
+    QFile saved(dir.filePath("copy.png"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.read(4), QByteArray("\x89PNG"));  // the format of the chosen extension
+}
+
+void TestAdminWindows::aboutShowsNameAndVersion() {
+    AboutDialog about(m_program->context());
+    QStringList texts;
+    for (QLabel* l : about.findChildren<QLabel*>()) {
+        texts << l->text();
+    }
+    QVERIFY(texts.contains("产品名称："));
+    QVERIFY(texts.contains("Olvend"));
+    QVERIFY(texts.contains("软件版本："));
+    QVERIFY(texts.contains("3.0"));
+    QCOMPARE(about.windowTitle(), QString("关于"));
+}
+
+QTEST_MAIN(TestAdminWindows)
+#include "test_admin_windows.moc"
