@@ -238,14 +238,14 @@ void OrderFormListWindow::showRow(const QString& code) {
 
 void OrderFormListWindow::filterByOrderDate() {
     actions().guard([this] {
-        const QDate from = m_from->checkedDate(QStringLiteral("开始日期"));
-        const QDate to = m_to->checkedDate(QStringLiteral("结束日期"));
-        requireOrderedPeriod(from, to);
+        const Period period{m_from->checkedDate(QStringLiteral("开始日期")),
+                            m_to->checkedDate(QStringLiteral("结束日期"))};
+        period.check();
         // The book is read again: what other workstations saved shows too.
         const QString current = currentCode();
         m_list.refresh();
         m_grid->clearFilters();
-        m_grid->setDateFilter("Keyin_Date", from, to);
+        m_grid->setDateFilter("Keyin_Date", period);
         showRow(current);
     });
 }

@@ -157,15 +157,15 @@ void PayoutListWindow::showRow(const QVariant& id) {
 
 void PayoutListWindow::filterByDate() {
     actions().guard([this] {
-        const QDate from = m_from->checkedDate(QStringLiteral("开始日期"));
-        const QDate to = m_to->checkedDate(QStringLiteral("结束日期"));
-        requireOrderedPeriod(from, to);
+        const Period period{m_from->checkedDate(QStringLiteral("开始日期")),
+                            m_to->checkedDate(QStringLiteral("结束日期"))};
+        period.check();
         // The book is read again: what other workstations saved shows too.
         const Dataset& rows = m_list.rows();
         const QVariant current = rows.currentRow() >= 0 ? rows.value(rows.currentRow(), "id") : QVariant();
         m_list.refresh();
         m_grid->clearFilters();
-        m_grid->setDateFilter("paytime", from, to);
+        m_grid->setDateFilter("paytime", period);
         showRow(current);
     });
 }

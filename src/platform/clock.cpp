@@ -51,9 +51,3 @@ void Clock::pinLocalTimeZone() {
     }
     qputenv("TZ", ":/etc/localtime");
 }
-
-void requireOrderedPeriod(const QDate& from, const QDate& to) {
-    if (from.isValid() && to.isValid() && from > to) {
-        throw UserError(QStringLiteral("开始日期不能晚于结束日期"));
-    }
-}

@@ -30,10 +30,6 @@ private:
     std::optional<QDate> m_today;
 };
 
-// A period filtered by its From and To days (either may be empty): throws
-// UserError when From lies after To, the same rule for every date filter.
-void requireOrderedPeriod(const QDate& from, const QDate& to);
-
 // The days a date can be: what the windows' date boxes hold, which show
 // their first day, 1900-01-01, as no date at all.
 struct HeldDates {

@@ -21,14 +21,14 @@ QString all() {
 // with parameter names of their own per use.
 QString periodCondition(const QString& column, const StatisticsFilter& f, const QString& prefix, QVariantMap* params) {
     QString c;
-    if (f.from.isValid()) {
+    const Period period = f.period();
+    if (!period.lowerBound().isNull()) {
         c += QStringLiteral(" and %1>=:%2from").arg(column, prefix);
-        params->insert(prefix + "from", f.from.startOfDay());
+        params->insert(prefix + "from", period.lowerBound());
     }
-    // The last day a date can hold has no day after it: no upper bound.
-    if (f.to.isValid() && f.to < HeldDates::last()) {
+    if (!period.upperBound().isNull()) {
         c += QStringLiteral(" and %1<:%2to").arg(column, prefix);
-        params->insert(prefix + "to", f.to.addDays(1).startOfDay());
+        params->insert(prefix + "to", period.upperBound());
     }
     return c;
 }
@@ -147,7 +147,7 @@ void StatisticsReport::check(Kind kind, const StatisticsFilter& filter) {
                                 .arg(d.toString(Qt::ISODate)));
         }
     }
-    requireOrderedPeriod(filter.from, filter.to);
+    filter.period().check();
     QString subject;
     if (kind == Kind::Payout && !subjectOfChoice(filter.kind, &subject)) {
         throw UserError(QStringLiteral("没有这种支出类型: %1").arg(filter.kind));

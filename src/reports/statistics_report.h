@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "platform/period.h"
 #include "reports/engine/report_rows.h"
 
 class Database;
@@ -15,6 +16,7 @@ class Database;
 struct StatisticsFilter {
     QDate from;
     QDate to;
+    Period period() const { return {from, to}; }
     QString kind = QStringLiteral("全部");    // "全部", "运输费", "工资", "日杂费", "汇款"
     QString remark = QStringLiteral("全部");  // "全部"; empty: payouts without remark
 };

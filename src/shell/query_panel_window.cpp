@@ -104,8 +104,7 @@ void QueryPanelWindow::runQuery() {
         return;
     }
     // The period is checked before a list opens, as every date filter is.
-    requireOrderedPeriod(m_from->checkedDate(QStringLiteral("开始日期")),
-                         m_to->checkedDate(QStringLiteral("结束日期")));
+    Period{m_from->checkedDate(QStringLiteral("开始日期")), m_to->checkedDate(QStringLiteral("结束日期"))}.check();
     if (m_kind == WorkForms || m_kind == WareOutForms || m_kind == Shipments) {
         const auto kind = m_kind == WorkForms      ? DerivedFormList::Kind::WorkForm
                           : m_kind == WareOutForms ? DerivedFormList::Kind::WareOutForm
@@ -144,9 +143,8 @@ void QueryPanelWindow::applyConditions(DataGrid* grid, const char* telephone, co
             grid->model()->setColumnFilter(QString::fromLatin1(field), {}, box->text());
         }
     }
-    const QDate from = m_from->value().toDate();
-    const QDate to = m_to->value().toDate();
-    if (from.isValid() || to.isValid()) {
-        grid->setDateFilter(QString::fromLatin1(date), from, to);  // the whole To day included
+    const Period period{m_from->value().toDate(), m_to->value().toDate()};
+    if (!period.isOpen()) {
+        grid->setDateFilter(QString::fromLatin1(date), period);  // the whole To day included
     }
 }

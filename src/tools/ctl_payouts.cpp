@@ -11,6 +11,7 @@
 #include "documents/payout_list.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
+#include "platform/period.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_preparer.h"
 #include "reports/engine/report_template.h"
@@ -149,7 +150,8 @@ int CtlPayouts::list(const CtlArguments& a) {
     }
     const QDate from = parseDate(a.value("--from"));
     const QDate to = parseDate(a.value("--to"));
-    requireOrderedPeriod(from, to);
+    const Period period{from, to};
+    period.check();
     // The listing is the list the main window's entry of the kind opens.
     if (!m_session.actingUserMay(listEntry(kind.kind), QStringLiteral("main_frm"))) {
         return 3;
@@ -161,7 +163,7 @@ int CtlPayouts::list(const CtlArguments& a) {
     QList<int> shown;
     for (int r = 0; r < rows.rowCount(); ++r) {
         const QDate d = rows.value(r, "paytime").toDateTime().date();
-        if ((!from.isValid() || d >= from) && (!to.isValid() || d <= to)) {
+        if (period.contains(d)) {
             shown.append(r);
         }
     }

@@ -73,9 +73,7 @@ public:
     void setDragKeyField(const QString& field);
 
     void setTextFilter(const QString& text, const QStringList& fields) { m_model->setTextFilter(text, fields); }
-    void setDateFilter(const QString& field, const QDate& from, const QDate& to) {
-        m_model->setDateFilter(field, from, to);
-    }
+    void setDateFilter(const QString& field, const Period& period) { m_model->setDateFilter(field, period); }
     void clearFilters() { m_model->clearFilters(); }
 
     void commitEdit() { m_view->commitEdit(); }

@@ -173,10 +173,10 @@ bool GridModel::accepts(int r) const {
             return false;
         }
     }
-    if (!m_dateField.isEmpty() && (m_from.isValid() || m_to.isValid())) {
+    if (!m_dateField.isEmpty() && !m_period.isOpen()) {
         const int f = fieldColumn(m_dateField);
         const QDate d = f >= 0 ? m_dataset->value(r, f).toDateTime().date() : QDate();
-        if (!d.isValid() || (m_from.isValid() && d < m_from) || (m_to.isValid() && d > m_to)) {
+        if (!m_period.contains(d)) {
             return false;
         }
     }
@@ -211,10 +211,9 @@ void GridModel::setTextFilter(const QString& text, const QStringList& fields) {
     rebuild();
 }
 
-void GridModel::setDateFilter(const QString& field, const QDate& from, const QDate& to) {
+void GridModel::setDateFilter(const QString& field, const Period& period) {
     m_dateField = field;
-    m_from = from;
-    m_to = to;
+    m_period = period;
     rebuild();
 }
 
@@ -232,14 +231,13 @@ void GridModel::clearFilters() {
     m_textFields.clear();
     m_textTargets.clear();
     m_dateField.clear();
-    m_from = m_to = QDate();
+    m_period = {};
     m_columnFilters.clear();
     rebuild();
 }
 
 bool GridModel::isFiltered() const {
-    return !m_text.isEmpty() || (!m_dateField.isEmpty() && (m_from.isValid() || m_to.isValid())) ||
-           !m_columnFilters.isEmpty();
+    return !m_text.isEmpty() || (!m_dateField.isEmpty() && !m_period.isOpen()) || !m_columnFilters.isEmpty();
 }
 
 QStringList GridModel::distinctTexts(const QString& field) const {

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "data/dataset.h"
+#include "platform/period.h"
 #include "ui/grid_column.h"
 #include "ui/grid_row_index.h"
 
@@ -43,7 +44,7 @@ public:
     // by OR, without regard to case. Date: the field's day between the two
     // days (an invalid day leaves that side open).
     void setTextFilter(const QString& text, const QStringList& fields);
-    void setDateFilter(const QString& field, const QDate& from, const QDate& to);
+    void setDateFilter(const QString& field, const Period& period);
     // Column filter: only rows whose shown text is one of `values`
     // (an empty set clears it); or, with `contains`, rows whose text
     // contains it.
@@ -106,8 +107,7 @@ private:
     QStringList m_textFields;
     QList<QPair<int, int>> m_textTargets;  // (grid column or -1, dataset field)
     QString m_dateField;
-    QDate m_from;
-    QDate m_to;
+    Period m_period;
     QHash<QString, ColumnFilter> m_columnFilters;  // by lower-case field
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;

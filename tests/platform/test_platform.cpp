@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/ini_file.h"
+#include "platform/period.h"
 #include "platform/picture_file.h"
 #include "platform/picture_reader.h"
 #include "platform/prompter.h"
@@ -33,6 +34,7 @@ private slots:
     void shippedFilesComeFromTheFolderOrThePrograms();
     void clockFixesTheDay();
     void clockRejectsBadDates();
+    void periodsIncludeBothEnds();
     void pinnedTimeZoneKeepsLocalTimes();
     void unscrambleSetting_data();
     void unscrambleSetting();
@@ -190,6 +192,29 @@ void TestPlatform::clockRejectsBadDates() {
     QVERIFY(error.contains("2006-13-40"));
     QVERIFY(!c.applyArguments({"--today"}, &error));
     QVERIFY(!c.isFixed());
+}
+
+// Both days belong to a period; an open end takes any day; the bounds of a
+// statement stop before the day after To, and the last day a date can hold
+// has none after it.
+void TestPlatform::periodsIncludeBothEnds() {
+    const Period june{QDate(2006, 6, 1), QDate(2006, 6, 30)};
+    QVERIFY(june.contains(QDate(2006, 6, 1)) && june.contains(QDate(2006, 6, 30)));
+    QVERIFY(!june.contains(QDate(2006, 5, 31)) && !june.contains(QDate(2006, 7, 1)) && !june.contains(QDate()));
+    QVERIFY(Period().contains(QDate()));
+    QVERIFY((Period{{}, QDate(2006, 6, 1)}.contains(QDate(1900, 1, 2))));
+    QCOMPARE(june.lowerBound(), QVariant(QDate(2006, 6, 1).startOfDay()));
+    QCOMPARE(june.upperBound(), QVariant(QDate(2006, 7, 1).startOfDay()));
+    QVERIFY((Period{{}, HeldDates::last()}.upperBound().isNull()));
+    QVERIFY(Period().lowerBound().isNull());
+    june.check();
+    Period{QDate(2006, 6, 1), QDate(2006, 6, 1)}.check();
+    try {
+        Period{QDate(2006, 6, 2), QDate(2006, 6, 1)}.check();
+        QFAIL("a From after the To was taken");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), QString("开始日期不能晚于结束日期"));
+    }
 }
 
 void TestPlatform::unscrambleSetting_data() {

@@ -113,9 +113,9 @@ void TestModels::textFilterIsLikeOverSeveralColumns() {
 
 void TestModels::dateFilterKeepsDaysBetween() {
     GridModel& m = goodsGrid(10);
-    m.setDateFilter("Keyin_time", QDate(2006, 12, 3), QDate(2006, 12, 5));  // days 3, 4, 5 (ends inclusive)
+    m.setDateFilter("Keyin_time", {QDate(2006, 12, 3), QDate(2006, 12, 5)});  // days 3, 4, 5 (ends inclusive)
     QCOMPARE(m.rowCount(), 3);
-    m.setDateFilter("Keyin_time", QDate(2006, 12, 9), QDate());
+    m.setDateFilter("Keyin_time", {QDate(2006, 12, 9), QDate()});
     QCOMPARE(m.rowCount(), 3);  // days 9, 10, 11
 }
 
