@@ -1,6 +1,7 @@
 #include "data/order_form_revision.h"
 
 #include "data/database.h"
+#include "data/derived_forms.h"
 
 QString OrderFormRevision::formNoteColumn(const QString& form, const QString& order) {
     return QStringLiteral(
@@ -10,13 +11,15 @@ QString OrderFormRevision::formNoteColumn(const QString& form, const QString& or
 }
 
 QString OrderFormRevision::orderNoteColumn(const QString& order) {
-    const QString stale = QStringLiteral(
-        "EXISTS (SELECT 1 FROM %1 AS s WHERE s.%2 = %3.Order_Form_Code"
-        " AND COALESCE(s.Order_Revision, 0) < COALESCE(%3.Revision, 0))");
-    return QStringLiteral("CASE WHEN %1 OR %2 OR %3 THEN '%4' ELSE '' END AS Forms_Note")
-        .arg(stale.arg("Dusmere_Work_Form_Head", "Order_Form_Code", order),
-             stale.arg("Dusmere_Ware_Out_Form_Head", "Ware_Out_Form_Code", order),
-             stale.arg("Dusmere_Shipment_Form_Head", "Shipment_Form_Code", order), staleText());
+    QStringList stale;
+    for (const DerivedFormTables& t : DerivedFormTables::all()) {
+        stale << QStringLiteral(
+                     "EXISTS (SELECT 1 FROM %1 AS s WHERE s.%2 = %3.Order_Form_Code"
+                     " AND COALESCE(s.Order_Revision, 0) < COALESCE(%3.Revision, 0))")
+                     .arg(t.head, t.orderCode, order);
+    }
+    return QStringLiteral("CASE WHEN %1 THEN '%2' ELSE '' END AS Forms_Note")
+        .arg(stale.join(QStringLiteral(" OR ")), staleText());
 }
 
 QString OrderFormRevision::revisionOf(const QString& orderCodeParameter) {

@@ -47,35 +47,23 @@ OrderFormGenerator::OrderFormGenerator(Database& db, const Clock& clock, Prompte
     : m_db(db), m_clock(clock), m_prompter(prompter), m_userName(userName) {}
 
 bool OrderFormGenerator::createWorkForms(const QStringList& codes) {
-    return generate(Kind::Work, codes);
+    return create(DerivedForm::Work, codes);
 }
 
 bool OrderFormGenerator::createWareOutForm(const QStringList& codes) {
-    return generate(Kind::WareOut, codes);
+    return create(DerivedForm::WareOut, codes);
 }
 
 bool OrderFormGenerator::createShipmentForm(const QStringList& codes) {
-    return generate(Kind::Shipment, codes);
+    return create(DerivedForm::Shipment, codes);
 }
 
 QString OrderFormGenerator::orderGoneText(const QString& code) {
     return goneText(code);
 }
 
-QString OrderFormGenerator::kindName(Kind kind) {
-    switch (kind) {
-        case Kind::Work:
-            return QStringLiteral("工作单");
-        case Kind::WareOut:
-            return QStringLiteral("出仓单");
-        case Kind::Shipment:
-            return QStringLiteral("出货单");
-    }
-    return {};
-}
-
-bool OrderFormGenerator::generate(Kind kind, const QStringList& codes) {
-    const QString name = kindName(kind);
+bool OrderFormGenerator::create(DerivedForm kind, const QStringList& codes) {
+    const QString name = DerivedFormTables::of(kind).caption;
     if (codes.isEmpty()) {
         m_prompter.inform(QStringLiteral("请选择一份订货单"));
         return false;
@@ -130,7 +118,7 @@ bool OrderFormGenerator::generate(Kind kind, const QStringList& codes) {
     return true;
 }
 
-OrderFormGenerator::Outcome OrderFormGenerator::replaceForms(Kind kind, const QString& code, bool mayReplace) {
+OrderFormGenerator::Outcome OrderFormGenerator::replaceForms(DerivedForm kind, const QString& code, bool mayReplace) {
     WriteTransaction tx(m_db);
     // On a server the order's head stays locked until the commit: a delete
     // of the order on another workstation waits for the forms, or this
@@ -150,13 +138,13 @@ OrderFormGenerator::Outcome OrderFormGenerator::replaceForms(Kind kind, const QS
     }
     deleteForms(kind, code);
     switch (kind) {
-        case Kind::Work:
+        case DerivedForm::Work:
             writeWorkForms(code, rows);
             break;
-        case Kind::WareOut:
+        case DerivedForm::WareOut:
             writeWareOutForm(code);
             break;
-        case Kind::Shipment:
+        case DerivedForm::Shipment:
             writeShipmentForm(code, rows);
             break;
     }
@@ -169,20 +157,11 @@ bool OrderFormGenerator::orderExists(const QString& code) {
                .toInt() > 0;
 }
 
-bool OrderFormGenerator::hasForms(Kind kind, const QString& code) {
-    QString sql;
-    switch (kind) {
-        case Kind::Work:
-            sql = QStringLiteral("select count(*) from Dusmere_Work_Form_Head where Order_Form_Code=:code");
-            break;
-        case Kind::WareOut:
-            sql = QStringLiteral("select count(*) from Dusmere_Ware_Out_Form_Head where Ware_Out_Form_Code=:code");
-            break;
-        case Kind::Shipment:
-            sql = QStringLiteral("select count(*) from Dusmere_Shipment_Form_Head where Shipment_Form_Code=:code");
-            break;
-    }
-    return m_db.scalar(sql, {{"code", code}}).toInt() > 0;
+bool OrderFormGenerator::hasForms(DerivedForm kind, const QString& code) {
+    const DerivedFormTables& t = DerivedFormTables::of(kind);
+    return m_db.scalar(QStringLiteral("select count(*) from %1 where %2=:code").arg(t.head, t.orderCode),
+                       {{"code", code}})
+               .toInt() > 0;
 }
 
 QList<OrderFormGenerator::GoodsRow> OrderFormGenerator::goodsRows(const QString& code) {
@@ -196,27 +175,14 @@ QList<OrderFormGenerator::GoodsRow> OrderFormGenerator::goodsRows(const QString&
     return rows;
 }
 
-void OrderFormGenerator::deleteForms(Kind kind, const QString& code) {
+void OrderFormGenerator::deleteForms(DerivedForm kind, const QString& code) {
+    // The rows go by the codes of this order's forms, so a row of another
+    // order's form is never touched.
+    const DerivedFormTables& t = DerivedFormTables::of(kind);
     const QVariantMap params{{"code", code}};
-    switch (kind) {
-        case Kind::Work:
-            // The rows go by the codes of this order's work forms, so a row
-            // of another order's form is never touched.
-            m_db.execute(
-                "delete from Dusmere_Work_Form_Detail where head_Code in "
-                "(select Work_Form_Code from Dusmere_Work_Form_Head where Order_Form_Code=:code)",
-                params);
-            m_db.execute("delete from Dusmere_Work_Form_Head where Order_Form_Code=:code", params);
-            break;
-        case Kind::WareOut:
-            m_db.execute("delete from Dusmere_Ware_Out_Form_Detail where head_code=:code", params);
-            m_db.execute("delete from Dusmere_Ware_Out_Form_Head where Ware_Out_Form_Code=:code", params);
-            break;
-        case Kind::Shipment:
-            m_db.execute("delete from Dusmere_Shipment_Form_Detail where head_code=:code", params);
-            m_db.execute("delete from Dusmere_Shipment_Form_Head where Shipment_Form_Code=:code", params);
-            break;
-    }
+    m_db.execute(QStringLiteral("delete from %1 where %2 in (%3)").arg(t.rows, t.rowCode, t.headCodesOf(":code")),
+                 params);
+    m_db.execute(QStringLiteral("delete from %1 where %2=:code").arg(t.head, t.orderCode), params);
 }
 
 // One work form per goods series, in ascending order of the series value;

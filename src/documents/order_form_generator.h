@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "data/derived_forms.h"
+
 class Clock;
 class Database;
 class Prompter;
@@ -22,6 +24,7 @@ public:
     // accepted) and returns true when the forms were written. A refusal or
     // a "No" to the overwrite question returns false with nothing written; a
     // failed write throws with the old forms left in place.
+    bool create(DerivedForm form, const QStringList& codes);
     bool createWorkForms(const QStringList& codes);
     bool createWareOutForm(const QStringList& codes);
     bool createShipmentForm(const QStringList& codes);
@@ -49,7 +52,6 @@ public:
     static QString orderGoneText(const QString& code);
 
 private:
-    enum class Kind { Work, WareOut, Shipment };
     enum class Outcome { Done, OrderGone, NoGoods, FormsAppeared };
     struct GoodsRow {
         qlonglong id;
@@ -57,16 +59,14 @@ private:
         QVariant series;
     };
 
-    static QString kindName(Kind kind);
-    bool generate(Kind kind, const QStringList& codes);
     // Inside one transaction: deletes the old forms of the kind and writes
     // the new ones; commits only when everything was written. Without
     // `mayReplace`, forms found there are left and FormsAppeared returned.
-    Outcome replaceForms(Kind kind, const QString& code, bool mayReplace);
+    Outcome replaceForms(DerivedForm kind, const QString& code, bool mayReplace);
     bool orderExists(const QString& code);
-    bool hasForms(Kind kind, const QString& code);
+    bool hasForms(DerivedForm kind, const QString& code);
     QList<GoodsRow> goodsRows(const QString& code);
-    void deleteForms(Kind kind, const QString& code);
+    void deleteForms(DerivedForm kind, const QString& code);
     void writeWorkForms(const QString& code, const QList<GoodsRow>& rows);
     void writeWareOutForm(const QString& code);
     void writeShipmentForm(const QString& code, const QList<GoodsRow>& rows);

@@ -2,6 +2,7 @@
 
 #include "data/database.h"
 #include "data/dataset.h"
+#include "data/derived_forms.h"
 #include "data/order_form_revision.h"
 #include "platform/prompter.h"
 
@@ -66,17 +67,11 @@ void OrderFormList::removeNow(const QStringList& codes) {
     WriteTransaction tx(m_db);
     m_db.execute(QStringLiteral("delete from Dusmere_Order_Form_head where Order_Form_Code in (%1)").arg(in), params);
     m_db.execute(QStringLiteral("delete from Dusmere_Order_Form_Detail where Head_Code in (%1)").arg(in), params);
-    m_db.execute(QStringLiteral("delete from Dusmere_Work_Form_Detail where head_Code in (select Work_Form_Code from "
-                                "Dusmere_Work_Form_Head where Order_Form_Code in (%1))")
-                     .arg(in),
-                 params);
-    m_db.execute(QStringLiteral("delete from Dusmere_Work_Form_Head where Order_Form_Code in (%1)").arg(in), params);
-    m_db.execute(QStringLiteral("delete from Dusmere_Ware_Out_Form_Detail where head_code in (%1)").arg(in), params);
-    m_db.execute(QStringLiteral("delete from Dusmere_Ware_Out_Form_Head where Ware_Out_Form_Code in (%1)").arg(in),
-                 params);
-    m_db.execute(QStringLiteral("delete from Dusmere_Shipment_Form_Detail where head_code in (%1)").arg(in), params);
-    m_db.execute(QStringLiteral("delete from Dusmere_Shipment_Form_Head where Shipment_Form_Code in (%1)").arg(in),
-                 params);
+    for (const DerivedFormTables& t : DerivedFormTables::all()) {
+        m_db.execute(QStringLiteral("delete from %1 where %2 in (%3)").arg(t.rows, t.rowCode, t.headCodesOf(in)),
+                     params);
+        m_db.execute(QStringLiteral("delete from %1 where %2 in (%3)").arg(t.head, t.orderCode, in), params);
+    }
     tx.commit();
 }
 

@@ -183,16 +183,14 @@ void OrderFormListWindow::buildActions() {
         const QString code = currentCode();
         openPrintout(code.isEmpty() ? selectedCodes().first() : code);
     });
-    auto generate = [this](bool (OrderFormGenerator::*command)(const QStringList&)) {
-        return [this, command] {
+    for (const DerivedFormTables& forms : DerivedFormTables::all()) {
+        const DerivedForm form = forms.form;
+        actions().add(forms.generateAction, QStringLiteral("生成") + forms.caption, [this, form] {
             OrderFormGenerator generator(this->context().data().main(), this->context().clock(),
                                          this->context().prompter(), this->context().CurrentUser.UserName);
-            (generator.*command)(selectedCodes());
-        };
-    };
-    add("Action_CreateWorkFormExecute", "生成工作单", generate(&OrderFormGenerator::createWorkForms));
-    add("Action_CreateWareOutFormExecute", "生成出仓单", generate(&OrderFormGenerator::createWareOutForm));
-    add("Action_CreateShipmentFormExecute", "生成出货单", generate(&OrderFormGenerator::createShipmentForm));
+            generator.create(form, selectedCodes());
+        });
+    }
     // 查看单据: the forms of the kind chosen from its menu.
     add("Action_ShowForms", "查看单据", [this] {
         const QString code = currentCode();

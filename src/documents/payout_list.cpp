@@ -6,33 +6,6 @@
 #include "data/dataset.h"
 #include "platform/prompter.h"
 
-PayoutKind PayoutKind::of(int kind) {
-    switch (kind) {
-        case 0:
-            return {0, QStringLiteral("0"), QStringLiteral("运输费"), QStringLiteral("运费")};
-        case 1:
-            return {1, QStringLiteral("1"), QStringLiteral("工资"), QStringLiteral("工资")};
-        case 2:
-            return {2, QStringLiteral("2"), QStringLiteral("日杂费"), QStringLiteral("日杂项")};
-        case 4:
-            return {4, QStringLiteral("3"), QStringLiteral("汇款"), QStringLiteral("汇款")};
-        default:
-            return {kind, QString(), QStringLiteral("支出管理"), QStringLiteral("支出项")};
-    }
-}
-
-bool PayoutKind::parse(const QString& text, PayoutKind* out) {
-    const QString t = text.trimmed();
-    for (int k : {0, 1, 2, 4}) {
-        const PayoutKind kind = of(k);
-        if (t == QString::number(k) || t == kind.subject || t == kind.title || t == kind.heading) {
-            *out = kind;
-            return true;
-        }
-    }
-    return false;
-}
-
 PayoutList::PayoutList(Database& db, Prompter& prompter, int kind)
     : m_db(db), m_prompter(prompter), m_kind(PayoutKind::of(kind)), m_rows(std::make_unique<Dataset>(db)) {}
 

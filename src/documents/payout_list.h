@@ -4,25 +4,11 @@
 #include <QVariantList>
 #include <memory>
 
+#include "data/payout_kind.h"
+
 class Database;
 class Dataset;
 class Prompter;
-
-// What the opener's kind fixes: the payouts shown, the kind of new ones and
-// the headings. The opener uses the kinds 0, 1, 2 and 4; remittances are
-// kind 4 with subject "3". Any other kind shows every payout.
-struct PayoutKind {
-    int kind = -1;
-    QString subject;  // empty: every payout, and new ones get no kind
-    QString title;    // the list's title
-    QString heading;  // the editor's heading
-
-    static PayoutKind of(int kind);
-    // The kind by its number (0, 1, 2, 4; also 3 for remittances, as the
-    // subject reads) or its list title ("运输费", "工资", "日杂费", "汇款");
-    // false when it is none of them.
-    static bool parse(const QString& text, PayoutKind* out);
-};
 
 // The payouts of one kind in the list's dataset, where the editor also
 // adds and changes them; deleting by id after the question.

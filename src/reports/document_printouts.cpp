@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 
 #include "data/database.h"
+#include "data/derived_forms.h"
 #include "data/order_form_revision.h"
 
 namespace {
@@ -24,6 +25,20 @@ DocumentPrintouts::DocumentPrintouts(Database& db) : m_db(db) {}
 QString DocumentPrintouts::companyJoin() {
     return QLatin1String(kCompanyJoin);
 }
+
+namespace {
+// The tables of the form a printout kind prints.
+const DerivedFormTables& formTables(DocumentPrintouts::Kind kind) {
+    switch (kind) {
+        case DocumentPrintouts::Kind::WorkForm:
+            return DerivedFormTables::of(DerivedForm::Work);
+        case DocumentPrintouts::Kind::WareOutForm:
+            return DerivedFormTables::of(DerivedForm::WareOut);
+        default:
+            return DerivedFormTables::of(DerivedForm::Shipment);
+    }
+}
+}  // namespace
 
 QString DocumentPrintouts::templateName(Kind kind) {
     switch (kind) {
@@ -58,11 +73,9 @@ QString DocumentPrintouts::caption(Kind kind) {
         case Kind::Order:
             return QStringLiteral("收款收据");
         case Kind::WorkForm:
-            return QStringLiteral("工作单");
         case Kind::WareOutForm:
-            return QStringLiteral("出仓单");
         case Kind::ShipmentForm:
-            return QStringLiteral("出货单");
+            return formTables(kind).caption;
     }
     return {};
 }
@@ -131,36 +144,15 @@ const char* const kOrderColumns =
     " oh.telephon AS Order_telephon, oh.Send_Date AS Order_Send_Date, oh.Keyin_Date AS Order_Keyin_Date,"
     " oh.Remark_ShipmentForm AS Order_Remark, oh.Remark_WorkForm AS Order_Work_Remark";
 
-struct FormTables {
-    const char* head;
-    const char* code;
-    const char* rows;
-    const char* rowCode;
-    const char* orderCode;  // the head's column naming the order
-};
-
-FormTables formTables(DocumentPrintouts::Kind kind) {
-    switch (kind) {
-        case DocumentPrintouts::Kind::WorkForm:
-            return {"Dusmere_Work_Form_Head", "Work_Form_Code", "Dusmere_Work_Form_Detail", "head_Code",
-                    "Order_Form_Code"};
-        case DocumentPrintouts::Kind::WareOutForm:
-            return {"Dusmere_Ware_Out_Form_Head", "Ware_Out_Form_Code", "Dusmere_Ware_Out_Form_Detail", "head_code",
-                    "Ware_Out_Form_Code"};
-        default:
-            return {"Dusmere_Shipment_Form_Head", "Shipment_Form_Code", "Dusmere_Shipment_Form_Detail", "head_code",
-                    "Shipment_Form_Code"};
-    }
-}
 }  // namespace
 
 QString DocumentPrintouts::formStatement(Kind kind) {
-    const FormTables t = formTables(kind);
+    const DerivedFormTables& t = formTables(kind);
     // Forms_Note: a form made before its order last changed says so on paper.
     const QString form = QStringLiteral(
                              " f.%1 AS Form_Code, f.KeyIn_Date AS Form_Date, f.KeyIn_Person AS Form_Person,"
                              " f.Remark AS Form_Remark, %2,")
-                             .arg(QLatin1String(t.code), OrderFormRevision::formNoteColumn());
+                             .arg(t.code, OrderFormRevision::formNoteColumn());
     if (kind == Kind::WareOutForm) {
         return QStringLiteral(
                    "SELECT %1 d.DetailNames, d.Fittings, %2, c.*"
@@ -181,16 +173,14 @@ QString DocumentPrintouts::formStatement(Kind kind) {
                " LEFT JOIN Query_Order_form_GoodsAll AS g ON g.Head_Code = %8 AND g.Goods_Code = r.goods_code)"
                " LEFT JOIN Dusmere_Order_Form_head AS oh ON oh.Order_Form_Code = f.%9) %10"
                " WHERE f.%7 = :FormCode ORDER BY r.ID")
-        .arg(form, telephone, QLatin1String(kOrderColumns), QLatin1String(t.head), QLatin1String(t.rows),
-             QLatin1String(t.rowCode), QLatin1String(t.code), rowOrder, QLatin1String(t.orderCode))
+        .arg(form, telephone, QLatin1String(kOrderColumns), t.head, t.rows, t.rowCode, t.code, rowOrder, t.orderCode)
         .arg(QLatin1String(kCompanyJoin));
 }
 
 QString DocumentPrintouts::missingText(Kind kind, const QString& key) {
     if (kind == Kind::WorkForm || kind == Kind::WareOutForm || kind == Kind::ShipmentForm) {
-        const FormTables t = formTables(kind);
-        return m_db.query(QStringLiteral("SELECT %1 FROM %2 WHERE %1 = :FormCode")
-                              .arg(QLatin1String(t.code), QLatin1String(t.head)),
+        const DerivedFormTables& t = formTables(kind);
+        return m_db.query(QStringLiteral("SELECT %1 FROM %2 WHERE %1 = :FormCode").arg(t.code, t.head),
                           {{"FormCode", key}})
                        .next()
                    ? QString()

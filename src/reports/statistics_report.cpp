@@ -6,6 +6,7 @@
 #include "data/cost_profit_right.h"
 #include "data/database.h"
 #include "data/field_def.h"
+#include "data/payout_kind.h"
 #include "data/permission_checker.h"
 #include "data/sql_dialect.h"
 #include "data/sqlite_row_reader.h"
@@ -123,21 +124,25 @@ QString StatisticsReport::templateName(Kind kind) {
 }
 
 QStringList StatisticsReport::kindChoices() {
-    return {all(), QStringLiteral("运输费"), QStringLiteral("工资"), QStringLiteral("日杂费"), QStringLiteral("汇款")};
+    QStringList choices{all()};
+    for (const PayoutKind& k : PayoutKind::all()) {
+        choices << k.title;
+    }
+    return choices;
 }
 
 bool StatisticsReport::subjectOfChoice(const QString& choice, QString* subject) {
-    const QStringList choices = kindChoices();
-    if (choice.isEmpty() || choice == choices[0]) {
+    if (choice.isEmpty() || choice == all()) {
         subject->clear();
         return true;
     }
-    const qsizetype i = choices.indexOf(choice);
-    if (i < 0) {
-        return false;
+    for (const PayoutKind& k : PayoutKind::all()) {
+        if (k.title == choice) {
+            *subject = k.subject;
+            return true;
+        }
     }
-    *subject = QString::number(i - 1);
-    return true;
+    return false;
 }
 
 void StatisticsReport::check(Kind kind, const StatisticsFilter& filter) {

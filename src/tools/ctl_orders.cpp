@@ -20,26 +20,6 @@ const QString kListForm = QStringLiteral("frm_GainBill_list");
 const QString kEditForm = QStringLiteral("frm_GainBill");
 const QString kGoodsForm = QStringLiteral("Dusmere_Order_Form_GoodsEdit_Frm");
 
-// The three kinds of forms made from an order, as the list's commands.
-struct Generation {
-    const char* kind;
-    const char* action;
-    bool (OrderFormGenerator::*command)(const QStringList&);
-};
-const Generation kGenerations[] = {
-    {"work", "Action_CreateWorkFormExecute", &OrderFormGenerator::createWorkForms},
-    {"wareout", "Action_CreateWareOutFormExecute", &OrderFormGenerator::createWareOutForm},
-    {"shipment", "Action_CreateShipmentFormExecute", &OrderFormGenerator::createShipmentForm},
-};
-
-const Generation* findGeneration(const QString& kind) {
-    for (const Generation& g : kGenerations) {
-        if (kind == QLatin1String(g.kind)) {
-            return &g;
-        }
-    }
-    return nullptr;
-}
 }  // namespace
 
 CtlOrders::CtlOrders(CtlSession& session)
@@ -61,7 +41,7 @@ bool CtlOrders::wellFormed(const QStringList& args) {
         return false;
     }
     CtlArguments a;
-    return a.parse(args, {"--yes"}) && a.words().size() == 3 && findGeneration(a.word(1)) != nullptr;
+    return a.parse(args, {"--yes"}) && a.words().size() == 3 && DerivedFormTables::named(a.word(1)) != nullptr;
 }
 
 int CtlOrders::run(const QStringList& args) {
@@ -171,14 +151,14 @@ int CtlOrders::remove(const QString& code) {
 // The question whether to replace forms made before is answered by
 // --yes: without it No, and nothing is written.
 int CtlOrders::generate(const QString& kind, const QString& code, bool overwrite) {
-    const Generation* g = findGeneration(kind);
-    if (!allowed({{QString::fromLatin1(g->action), kListForm}})) {
+    const DerivedFormTables* forms = DerivedFormTables::named(kind);
+    if (!allowed({{forms->generateAction, kListForm}})) {
         return 3;
     }
     m_prompter.setNextAnswer(overwrite);
     OrderFormGenerator generator(m_context.data().main(), m_context.clock(), m_prompter,
                                  m_context.CurrentUser.UserName);
-    const bool done = (generator.*(g->command))({code});
+    const bool done = generator.create(forms->form, {code});
     const bool asked = m_prompter.pendingAnswers() == 0;
     if (done) {
         // "处理完毕,已成功生成…"
