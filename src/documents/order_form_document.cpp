@@ -23,18 +23,12 @@ bool blank(const QVariant& v) {
 }  // namespace
 
 OrderFormDocument::OrderFormDocument(Database& db, const Clock& clock, Prompter& prompter, const QString& userName)
-    : m_db(db),
-      m_clock(clock),
-      m_prompter(prompter),
-      m_userName(userName),
-      m_head(std::make_unique<Dataset>(db)),
-      m_rows(std::make_unique<Dataset>(db)) {
-    m_head->setUpdateTable("Dusmere_Order_Form_head");
-    m_head->setRecordLabelField("Order_Form_Code");
-    m_rows->setUpdateTable("Dusmere_Order_Form_Detail");
-    m_rows->setRecordLabelField("Goods_Code");
+    : HeadDetailDocument(db, clock, prompter, userName, QStringLiteral("Dusmere_Order_Form_head"),
+                         QStringLiteral("Order_Form_Code"), QStringLiteral("Dusmere_Order_Form_Detail"),
+                         QStringLiteral("订货单")) {
+    m_lines->setRecordLabelField("Goods_Code");
     QObject::connect(m_head.get(), &Dataset::fieldChanged, m_head.get(), [this](const QString&) { m_head->setTag(1); });
-    QObject::connect(m_rows.get(), &Dataset::fieldChanged, m_rows.get(),
+    QObject::connect(m_lines.get(), &Dataset::fieldChanged, m_lines.get(),
                      [this](const QString& field) { onRowFieldChanged(field); });
 }
 
@@ -65,7 +59,7 @@ void OrderFormDocument::load(int mode, const QString& code) {
         m_head->setDisplayFormat(f, "0.00");
     }
     m_head->setTag(m_mode == New ? 1 : 0);
-    openRows();
+    openLines();
 }
 
 void OrderFormDocument::startNew() {
@@ -84,9 +78,9 @@ void OrderFormDocument::startNew() {
     m_head->post();
 }
 
-void OrderFormDocument::openRows() {
-    m_rows->open("select * from Dusmere_Order_Form_Detail where Head_Code=:Head_Code order by ID",
-                 {{"Head_Code", code()}});
+void OrderFormDocument::openLines() {
+    m_lines->open("select * from Dusmere_Order_Form_Detail where Head_Code=:Head_Code order by ID",
+                  {{"Head_Code", code()}});
     const std::pair<const char*, const char*> captions[] = {
         {"Goods_Code", "货品编号"},
         {"Goods_Type", "货品系列"},
@@ -110,35 +104,18 @@ void OrderFormDocument::openRows() {
         {"Total_Price", "金额"},
     };
     for (const auto& [field, caption] : captions) {
-        m_rows->setCaption(field, QString::fromUtf8(caption));
+        m_lines->setCaption(field, QString::fromUtf8(caption));
     }
     for (const char* f : {"Price", "Total_Price"}) {
-        m_rows->setDisplayFormat(f, "0.00");
+        m_lines->setDisplayFormat(f, "0.00");
     }
-    m_rows->setDisplayFormat("QTY", "0.####");
-    m_rows->setTag(0);
-}
-
-QString OrderFormDocument::code() const {
-    return m_head->isEmpty() ? QString() : m_head->value("Order_Form_Code").toString();
-}
-
-bool OrderFormDocument::isStored() const {
-    const QString no = code();
-    // Inside a write on a server the row is locked until the write ends, so
-    // a delete from another workstation waits for it or is seen by it.
-    const QString lock = m_db.isAccess() || m_db.transactionDepth() == 0 ? QString() : QStringLiteral(" for update");
-    return !no.isEmpty() && m_db.scalar(
-                                    "select count(*) from (select Order_Form_Code from Dusmere_Order_Form_head where "
-                                    "Order_Form_Code=:c" +
-                                        lock + ") q",
-                                    {{"c", no}})
-                                    .toInt() > 0;
+    m_lines->setDisplayFormat("QTY", "0.####");
+    m_lines->setTag(0);
 }
 
 bool OrderFormDocument::isModified() const {
-    return m_head->tag() == 1 || m_head->hasChanges() || m_head->isEditing() || m_rows->tag() == 1 ||
-           m_rows->hasChanges() || m_rows->isEditing();
+    return m_head->tag() == 1 || m_head->hasChanges() || m_head->isEditing() || m_lines->tag() == 1 ||
+           m_lines->hasChanges() || m_lines->isEditing();
 }
 
 void OrderFormDocument::setPaid(bool paid) {
@@ -170,46 +147,46 @@ void OrderFormDocument::chooseCustomer(const QString& corpCode) {
 }
 
 int OrderFormDocument::addRow() {
-    if (m_rows->isEditing()) {
-        m_rows->post();
+    if (m_lines->isEditing()) {
+        m_lines->post();
     }
     const QString goodsCode =
         Numbering(m_db, m_clock).GetAutoIncrementID("Dusmere_Order_Form_Detail", "Goods_Code", false);
     m_computing = true;  // a new row has no amount to compute yet
     try {
-        m_rows->append();
-        m_rows->setValue("Head_Code", code());
-        m_rows->setValue("Goods_Status", 0);
-        m_rows->setValue("Goods_Code", goodsCode);
-        m_rows->post();
+        m_lines->append();
+        m_lines->setValue("Head_Code", code());
+        m_lines->setValue("Goods_Status", 0);
+        m_lines->setValue("Goods_Code", goodsCode);
+        m_lines->post();
     } catch (...) {
         m_computing = false;
-        if (m_rows->isEditing()) {
-            m_rows->cancel();
+        if (m_lines->isEditing()) {
+            m_lines->cancel();
         }
         throw;
     }
     m_computing = false;
-    m_rows->setTag(1);
-    return m_rows->currentRow();
+    m_lines->setTag(1);
+    return m_lines->currentRow();
 }
 
 bool OrderFormDocument::deleteRows(const QList<int>& rows) {
-    if (rows.isEmpty() || m_rows->isEmpty()) {
+    if (rows.isEmpty() || m_lines->isEmpty()) {
         m_prompter.inform(QStringLiteral("请选择要删除的货品"));
         return false;
     }
-    if (m_rows->isEditing()) {
-        m_rows->post();
+    if (m_lines->isEditing()) {
+        m_lines->post();
     }
-    m_rows->deleteRows(rows);
-    m_rows->setTag(1);
+    m_lines->deleteRows(rows);
+    m_lines->setTag(1);
     return true;
 }
 
 void OrderFormDocument::onRowFieldChanged(const QString& field) {
-    m_rows->setTag(1);
-    if (m_computing || !m_rows->isEditing()) {
+    m_lines->setTag(1);
+    if (m_computing || !m_lines->isEditing()) {
         return;
     }
     const QString f = field.toLower();
@@ -218,9 +195,9 @@ void OrderFormDocument::onRowFieldChanged(const QString& field) {
         if (f == "price" || f == "qty") {
             // The amount follows price × quantity, a zero or an empty one
             // too; an amount typed after them stands until they change.
-            const double price = number(m_rows->value("Price"));
-            const double qty = number(m_rows->value("QTY"));
-            m_rows->setValue("Total_Price", roundHalfAwayFromZero(price * qty, 2));
+            const double price = number(m_lines->value("Price"));
+            const double qty = number(m_lines->value("QTY"));
+            m_lines->setValue("Total_Price", roundHalfAwayFromZero(price * qty, 2));
         } else if (f == "goods_name") {
             applyGoodsDefaults();
         }
@@ -252,22 +229,22 @@ bool OrderFormDocument::goodsDefaults(Database& db, const QVariant& goodsName, G
 
 void OrderFormDocument::applyGoodsDefaults() {
     GoodsDefaults d;
-    if (!goodsDefaults(m_db, m_rows->value("Goods_name"), &d)) {
+    if (!goodsDefaults(m_db, m_lines->value("Goods_name"), &d)) {
         return;
     }
     // An empty default becomes 0; the default amount of the code list is
     // taken last, as it stands, whatever price and quantity give.
     auto orZero = [](const QVariant& v) { return blank(v) ? QVariant(0) : v; };
-    m_rows->setValue("Model_Size", d.size.toString());
-    m_rows->setValue("Goods_Unit", blank(d.unit) ? QVariant() : QVariant(d.unit.toString().trimmed()));
-    m_rows->setValue("Price", orZero(d.price));
-    m_rows->setValue("QTY", orZero(d.qty));
-    m_rows->setValue("Total_Price", orZero(d.total));
+    m_lines->setValue("Model_Size", d.size.toString());
+    m_lines->setValue("Goods_Unit", blank(d.unit) ? QVariant() : QVariant(d.unit.toString().trimmed()));
+    m_lines->setValue("Price", orZero(d.price));
+    m_lines->setValue("QTY", orZero(d.qty));
+    m_lines->setValue("Total_Price", orZero(d.total));
 }
 
 bool OrderFormDocument::validate() {
-    if (m_rows->isEditing()) {
-        m_rows->post();
+    if (m_lines->isEditing()) {
+        m_lines->post();
     }
     if (m_head->value("corp_code").isNull()) {
         m_head->setValue("corp_code", QString(""));
@@ -276,21 +253,21 @@ bool OrderFormDocument::validate() {
         m_prompter.inform(QStringLiteral("请填写[交货日期]"));
         return false;
     }
-    if (m_rows->isEmpty()) {
+    if (m_lines->isEmpty()) {
         m_prompter.inform(QStringLiteral("请为该收据添加货品"));
         return false;
     }
     // Missing fields over all rows in row order; a row without a code
     // starts the list afresh.
     QString missing;
-    for (int r = 0; r < m_rows->rowCount(); ++r) {
-        if (m_rows->value(r, "Goods_Code").toString().trimmed().isEmpty()) {
+    for (int r = 0; r < m_lines->rowCount(); ++r) {
+        if (m_lines->value(r, "Goods_Code").toString().trimmed().isEmpty()) {
             missing = QStringLiteral("货品编号,");
         }
-        if (blank(m_rows->value(r, "Goods_name"))) {
+        if (blank(m_lines->value(r, "Goods_name"))) {
             missing += QStringLiteral("货品名称,");
         }
-        if (blank(m_rows->value(r, "Goods_Unit"))) {
+        if (blank(m_lines->value(r, "Goods_Unit"))) {
             missing += QStringLiteral("计量单位,");
         }
     }
@@ -311,24 +288,24 @@ bool OrderFormDocument::validate() {
         while (q.next()) {
             known.insert(q.value(0).toString().trimmed());
         }
-        for (int r = 0; r < m_rows->rowCount(); ++r) {
+        for (int r = 0; r < m_lines->rowCount(); ++r) {
             // Rows saved before keep what they were saved with.
-            if (m_rows->rowStatus(r) == Dataset::RowStatus::Unchanged) {
+            if (m_lines->rowStatus(r) == Dataset::RowStatus::Unchanged) {
                 continue;
             }
-            const QString value = m_rows->value(r, field).toString();
+            const QString value = m_lines->value(r, field).toString();
             if (!known.contains(value)) {
                 m_prompter.inform(QStringLiteral("商品明细第%1行的[%2]在参数表中已不存在，请重新选择")
                                       .arg(r + 1)
-                                      .arg(m_rows->fields()[m_rows->fieldIndex(field)].label()));
+                                      .arg(m_lines->fields()[m_lines->fieldIndex(field)].label()));
                 return false;
             }
         }
     }
     // A code typed twice in one order, saved or not.
     QSet<QString> seen;
-    for (int r = 0; r < m_rows->rowCount(); ++r) {
-        const QString goodsCode = m_rows->value(r, "Goods_Code").toString().trimmed();
+    for (int r = 0; r < m_lines->rowCount(); ++r) {
+        const QString goodsCode = m_lines->value(r, "Goods_Code").toString().trimmed();
         if (seen.contains(goodsCode)) {
             m_prompter.inform(QStringLiteral("商品明细的货品编号[%1]重复，请用其他编码").arg(goodsCode));
             return false;
@@ -338,101 +315,15 @@ bool OrderFormDocument::validate() {
     return true;
 }
 
-bool OrderFormDocument::save() {
+void OrderFormDocument::postPendingEdits() {
     if (m_head->isEditing()) {
         m_head->post();
     }
-    if (!validate()) {
-        return false;
-    }
-    if (m_head->isEditing()) {
+}
+
+void OrderFormDocument::beforeWrite() {
+    if (m_mode == Existing && (m_head->hasChanges() || m_lines->hasChanges())) {
+        m_head->setValue("Revision", m_head->value("Revision").toLongLong() + 1);
         m_head->post();
-    }
-    const bool nested = m_db.transactionDepth() > 0;
-    try {
-        WriteTransaction tx(m_db);
-        // Rows of an order another workstation deleted would be left
-        // without their head.
-        if (m_mode == Existing && !isStored()) {
-            throw UserError(QStringLiteral("订货单[%1]已被其他用户删除，无法保存").arg(code()));
-        }
-        // The head row is locked now: a save of the same order on another
-        // workstation waits, then finds it changed.
-        if (m_mode == Existing) {
-            m_head->checkUnchangedElsewhere();
-            m_rows->checkUnchangedElsewhere();
-            // Forms made from the order before this save no longer show it.
-            if (m_head->hasChanges() || m_rows->hasChanges()) {
-                m_head->setValue("Revision", m_head->value("Revision").toLongLong() + 1);
-                m_head->post();
-            }
-        }
-        m_head->applyUpdates();
-        m_rows->applyUpdates();
-        tx.commit();
-    } catch (const DbError& e) {
-        if (e.kind() != DbError::Kind::RecordChanged) {
-            throw;
-        }
-        const QString refusal = QStringLiteral("订货单[%1]已被其他用户修改，您的修改没有保存。").arg(code());
-        if (nested) {
-            throw e.withMessage(refusal + QStringLiteral("请重新打开后再修改。"));
-        }
-        offerReload(m_prompter, refusal, [this] { reload(); });
-        return false;
-    }
-    if (m_db.transactionDepth() == 0) {
-        markSaved();
-        return true;
-    }
-    // The caller's transaction may still roll back: the order counts as
-    // saved only once it commits.
-    const std::weak_ptr<bool> alive = m_alive;
-    m_db.whenTransactionEnds(
-        [this, alive] {
-            if (alive.lock()) {
-                markSaved();
-            }
-        },
-        {});
-    return true;
-}
-
-void OrderFormDocument::markSaved() {
-    m_rows->setTag(0);
-    m_head->setTag(0);
-    m_mode = Existing;
-}
-
-bool OrderFormDocument::settleChanges(const std::function<bool()>& save) {
-    if (!isModified()) {
-        return true;
-    }
-    return settleUnsavedChanges(
-        m_prompter, unsavedQuestion(), save ? save : [this] { return this->save(); }, [this] { discardChanges(); });
-}
-
-void OrderFormDocument::reload() {
-    discardChanges();
-    if (!m_head->isEmpty()) {
-        openRows();
-    }
-}
-
-void OrderFormDocument::discardChanges() {
-    const QString no = code();
-    if (m_head->isEditing()) {
-        m_head->cancel();
-    }
-    m_head->cancelUpdates();
-    m_head->open("select * from Dusmere_Order_Form_head where Order_Form_Code=:c", {{"c", no}});
-    m_head->setTag(0);
-    if (m_rows->isEditing()) {
-        m_rows->cancel();
-    }
-    m_rows->cancelUpdates();
-    m_rows->setTag(0);
-    if (m_head->isEmpty()) {
-        m_rows->open("select * from Dusmere_Order_Form_Detail where 1=2");
     }
 }

@@ -24,20 +24,13 @@ double number(const QVariant& v) {
 }  // namespace
 
 QuotationDocument::QuotationDocument(Database& db, const Clock& clock, Prompter& prompter, const QString& userName)
-    : m_db(db),
-      m_clock(clock),
-      m_prompter(prompter),
-      m_userName(userName),
-      m_head(std::make_unique<Dataset>(db)),
-      m_lines(std::make_unique<Dataset>(db)),
+    : HeadDetailDocument(db, clock, prompter, userName, QStringLiteral("Quotation_Head"), QStringLiteral("BillNo"),
+                         QStringLiteral("Quotation_Detail"), QStringLiteral("订货单")),
       m_goodsNames(std::make_shared<LookupList>()),
       m_goodsSizes(std::make_shared<LookupList>()),
       m_goodsUnits(std::make_shared<LookupList>()),
       m_customers(std::make_shared<LookupList>()),
       m_lastPrices(std::make_shared<LookupList>()) {
-    m_head->setUpdateTable("Quotation_Head");
-    m_head->setRecordLabelField("BillNo");
-    m_lines->setUpdateTable("Quotation_Detail");
     m_lines->setRecordLabelField("GoodsNo");
     QObject::connect(m_lines.get(), &Dataset::fieldChanged, m_lines.get(),
                      [this](const QString& field) { onLineFieldChanged(field); });
@@ -128,21 +121,6 @@ void QuotationDocument::openLines() {
         m_lines->setDisplayFormat(f, "0.00");
     }
     m_lines->setTag(0);
-}
-
-QString QuotationDocument::billNo() const {
-    return m_head->isEmpty() ? QString() : m_head->value("BillNo").toString();
-}
-
-bool QuotationDocument::isStored() const {
-    const QString no = billNo();
-    // Inside a write on a server the row is locked until the write ends, so
-    // a delete from another workstation waits for it or is seen by it.
-    const QString lock = m_db.isAccess() || m_db.transactionDepth() == 0 ? QString() : QStringLiteral(" for update");
-    return !no.isEmpty() &&
-           m_db.scalar("select count(*) from (select BillNo from Quotation_Head where BillNo=:b" + lock + ") q",
-                       {{"b", no}})
-                   .toInt() > 0;
 }
 
 bool QuotationDocument::isModified() const {
@@ -377,66 +355,13 @@ QStringList QuotationDocument::missingGoods() const {
     return missing;
 }
 
-bool QuotationDocument::save() {
+void QuotationDocument::postPendingEdits() {
     if (m_lines->isEditing()) {
         m_lines->post();
     }
-    if (!validate()) {
-        return false;
-    }
-    if (m_head->isEditing()) {
-        m_head->post();
-    }
-    const bool nested = m_db.transactionDepth() > 0;
-    try {
-        WriteTransaction tx(m_db);
-        // Lines of a quotation another workstation deleted would be left
-        // without their head.
-        if (m_mode == Existing && !isStored()) {
-            throw UserError(QStringLiteral("订货单[%1]已被其他用户删除，无法保存").arg(billNo()));
-        }
-        // The head row is locked now: a save of the same quotation on
-        // another workstation waits, then finds it changed.
-        if (m_mode == Existing) {
-            m_head->checkUnchangedElsewhere();
-            m_lines->checkUnchangedElsewhere();
-        }
-        m_head->applyUpdates();
-        m_lines->applyUpdates();
-        tx.commit();
-    } catch (const DbError& e) {
-        if (e.kind() != DbError::Kind::RecordChanged) {
-            throw;
-        }
-        const QString refusal = QStringLiteral("订货单[%1]已被其他用户修改，您的修改没有保存。").arg(billNo());
-        if (nested) {
-            throw e.withMessage(refusal + QStringLiteral("请重新打开后再修改。"));
-        }
-        offerReload(m_prompter, refusal, [this] { reload(); });
-        return false;
-    }
-    if (m_db.transactionDepth() == 0) {
-        markSaved();
-        return true;
-    }
-    // The caller's transaction may still roll back: the quotation counts as
-    // saved only once it commits.
-    const std::weak_ptr<bool> alive = m_alive;
-    m_db.whenTransactionEnds(
-        [this, alive] {
-            if (alive.lock()) {
-                markSaved();
-            }
-        },
-        {});
-    return true;
 }
 
-void QuotationDocument::markSaved() {
-    m_lines->setTag(0);
-    m_head->setTag(0);
-    const bool wasNew = m_mode != Existing;  // a new quotation or a copy
-    m_mode = Existing;
+void QuotationDocument::afterSaved(bool wasNew) {
     if (!wasNew) {
         return;  // its column was read against its own place already
     }
@@ -456,38 +381,9 @@ void QuotationDocument::markSaved() {
     }
 }
 
-bool QuotationDocument::settleChanges(const std::function<bool()>& save) {
-    if (!isModified()) {
-        return true;
-    }
-    return settleUnsavedChanges(
-        m_prompter, unsavedQuestion(), save ? save : [this] { return this->save(); }, [this] { discardChanges(); });
-}
-
 void QuotationDocument::reload() {
-    discardChanges();
-    if (!m_head->isEmpty()) {
-        openLines();
-    }
+    HeadDetailDocument::reload();
     reloadGoodsLookups();
-}
-
-void QuotationDocument::discardChanges() {
-    const QString no = billNo();
-    if (m_head->isEditing()) {
-        m_head->cancel();
-    }
-    m_head->cancelUpdates();
-    m_head->open("select * from Quotation_Head where BillNo=:BillNo", {{"BillNo", no}});
-    m_head->setTag(0);
-    if (m_lines->isEditing()) {
-        m_lines->cancel();
-    }
-    m_lines->cancelUpdates();
-    m_lines->setTag(0);
-    if (m_head->isEmpty()) {
-        m_lines->open("select * from Quotation_Detail where 1=2");
-    }
 }
 
 PriceHistory::Customer QuotationDocument::customer() const {

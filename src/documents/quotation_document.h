@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "documents/head_detail_document.h"
 #include "documents/price_history.h"
 
 class Clock;
@@ -21,29 +22,20 @@ class Prompter;
 // line's amount and profit as quantities and prices change; adds goods,
 // deletes and reorders lines; validates and saves head and lines in one
 // transaction; and answers the unsaved-changes question.
-class QuotationDocument {
+class QuotationDocument : public HeadDetailDocument {
 public:
-    enum Mode { New = 2, Existing = 3, Copy = 5 };
-
     QuotationDocument(Database& db, const Clock& clock, Prompter& prompter, const QString& userName);
-    ~QuotationDocument();
-    QuotationDocument(const QuotationDocument&) = delete;
-    QuotationDocument& operator=(const QuotationDocument&) = delete;
+    ~QuotationDocument() override;
 
     // Loads the document for the mode: New starts a quotation, Existing
     // opens `billNo`, Copy starts a quotation with the customer particulars
     // of `billNo`. Throws UserError when a quotation to open is missing.
     void load(int mode, const QString& billNo = {});
 
-    int mode() const { return m_mode; }
-    Dataset& head() { return *m_head; }
     Dataset& lines() { return *m_lines; }
-    QString billNo() const;
-    // Whether the quotation is stored in the book (saved at least once).
-    bool isStored() const;
+    QString billNo() const { return key(); }
 
-    // Head or lines hold changes not yet saved.
-    bool isModified() const;
+    bool isModified() const override;
 
     // Adds a line per goods code not yet on the quotation, in the given
     // order, with the goods' defaults; returns how many were added. Codes
@@ -63,22 +55,9 @@ public:
     QStringList missingGoods() const;
 
     // Shows the first fault in the system's order; false when invalid.
-    bool validate();
-    // Validates, then writes head and lines in one transaction. False when
-    // invalid, or when another user changed the quotation since it was read
-    // (the user is told and may read it again); a failed write throws with
-    // every edit kept.
-    bool save();
-
-    // Before closing, printing and receipts: true when the caller may go
-    // on. `save` is how the caller saves (through its permission check);
-    // by default save() itself.
-    bool settleChanges(const std::function<bool()>& save = {});
-    // Drops every change and reads the stored quotation again (a new one
-    // that was never saved is left empty).
-    void discardChanges();
-    // Drops every change and reads the quotation and its lines again.
-    void reload();
+    bool validate() override;
+    // Also reads the goods lookups again.
+    void reload() override;
 
     // The goods code of the line at `row`.
     QString goodsCodeAt(int row) const;
@@ -117,16 +96,16 @@ public:
     static QString deletedElsewhereText(const QString& billNo) {
         return QStringLiteral("订货单[%1]已被其他用户删除。").arg(billNo);
     }
-    static QString unsavedQuestion() { return QStringLiteral("该收据已修改但还未保存，是否要保存？"); }
 
 private:
     // Fills the head's empty customer particulars from the customer record.
     void fillFromCustomer(const QString& code);
     bool m_fillingFromCustomer = false;
-    void markSaved();
+    void postPendingEdits() override;
+    void afterSaved(bool wasNew) override;
     void startNew();
     void copyFrom(const QString& sourceBillNo);
-    void openLines();
+    void openLines() override;
     void onLineFieldChanged(const QString& field);
     // The current line's profit: its amount less quantity × purchase price.
     void setLineProfit();
@@ -135,19 +114,10 @@ private:
     bool moveLine(int row, int step);
     void markLinesChanged();
 
-    Database& m_db;
-    const Clock& m_clock;
-    Prompter& m_prompter;
-    QString m_userName;
-    int m_mode = New;
-    std::unique_ptr<Dataset> m_head;
-    std::unique_ptr<Dataset> m_lines;
     bool m_computing = false;
     std::shared_ptr<LookupList> m_goodsNames;
     std::shared_ptr<LookupList> m_goodsSizes;
     std::shared_ptr<LookupList> m_goodsUnits;
     std::shared_ptr<LookupList> m_customers;
     std::shared_ptr<LookupList> m_lastPrices;
-    // Expires with the document, for work left until a transaction ends.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
