@@ -25,8 +25,6 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
     : BaseWindow(context, QStringLiteral("frm_GainBill_list"), parent),
       m_list(context.data().main(), context.prompter()),
       m_grid(new DataGrid(this)),
-      m_from(new NullableDateEdit(this)),
-      m_to(new NullableDateEdit(this)),
       m_extraButton(new QPushButton(QStringLiteral("显示附加信息"), this)),
       m_operate(new QMenu(this)) {
     setWindowTitle(QStringLiteral("收据记录表"));
@@ -90,44 +88,17 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
         prepareListGrid(*m_grid, this->context());
         showRow(QString());  // the rows were just read
     }
-    const QDate today = this->context().clock().today();
-    m_from->setValue(today.startOfDay());
-    m_to->setValue(today.startOfDay());
-
-    auto* title = new QLabel(QStringLiteral("收据"), this);
-    QFont big = title->font();
-    big.setPointSize(big.pointSize() + 6);
-    big.setBold(true);
-    title->setFont(big);
-    auto* query = new QPushButton(QStringLiteral("查询"), this);
-    connect(query, &QPushButton::clicked, this, &OrderFormListWindow::filterByOrderDate);
+    m_frame = std::make_unique<ListWindowFrame>(*this, QStringLiteral("收据"), QStringLiteral("制单日期:"),
+                                                this->context().clock().today(), [this] { filterByOrderDate(); });
     connect(m_extraButton, &QPushButton::clicked, this, &OrderFormListWindow::toggleExtraColumns);
-    auto* top = new QHBoxLayout;
-    top->addWidget(title);
-    top->addSpacing(20);
-    top->addWidget(new QLabel(QStringLiteral("制单日期:"), this));
-    top->addWidget(new QLabel(QStringLiteral("从"), this));
-    top->addWidget(m_from);
-    top->addWidget(new QLabel(QStringLiteral("到"), this));
-    top->addWidget(m_to);
-    top->addWidget(query);
-    top->addWidget(m_extraButton);
-    top->addStretch();
-
-    auto* buttons = new QHBoxLayout;
-    auto addButton = [this, buttons](const QString& caption, const char* action) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(action));
-        connect(b, &QPushButton::clicked, actions().action(QString::fromLatin1(action)), &QAction::trigger);
-        buttons->addWidget(b);
-    };
-    addButton(QStringLiteral("添加"), "Action_Add");
-    addButton(QStringLiteral("编辑"), "Action_Edit");
-    addButton(QStringLiteral("删除"), "Action1_delete");
-    addButton(QStringLiteral("打印"), "Action_print");
-    addButton(QStringLiteral("生成工作单"), "Action_CreateWorkFormExecute");
-    addButton(QStringLiteral("生成出仓单"), "Action_CreateWareOutFormExecute");
-    addButton(QStringLiteral("生成出货单"), "Action_CreateShipmentFormExecute");
+    m_frame->addToDateBar(m_extraButton);
+    m_frame->addButton(QStringLiteral("添加"), QStringLiteral("Action_Add"));
+    m_frame->addButton(QStringLiteral("编辑"), QStringLiteral("Action_Edit"));
+    m_frame->addButton(QStringLiteral("删除"), QStringLiteral("Action1_delete"));
+    m_frame->addButton(QStringLiteral("打印"), QStringLiteral("Action_print"));
+    for (const DerivedFormTables& t : DerivedFormTables::all()) {
+        m_frame->addButton(QStringLiteral("生成") + t.caption, t.generateAction);
+    }
     // The forms made from the current order, to look at and print.
     auto* forms = new QPushButton(QStringLiteral("查看单据"), this);
     forms->setObjectName("showForms");
@@ -141,17 +112,8 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
                 [this, k] { showForms(k); });
     }
     forms->setMenu(formsMenu);
-    buttons->addWidget(forms);
-    buttons->addStretch();
-    auto* close = new QPushButton(QStringLiteral("关闭窗口"), this);
-    connect(close, &QPushButton::clicked, this, &OrderFormListWindow::reject);
-    buttons->addWidget(close);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(buttons);
-    layout->addWidget(m_grid, 1);
-    resize(1000, 620);
+    m_frame->addToButtons(forms);
+    m_frame->finish(m_grid, 1000, 620);
 }
 
 void OrderFormListWindow::buildActions() {
@@ -236,9 +198,7 @@ void OrderFormListWindow::showRow(const QString& code) {
 
 void OrderFormListWindow::filterByOrderDate() {
     actions().guard([this] {
-        const Period period{m_from->checkedDate(QStringLiteral("开始日期")),
-                            m_to->checkedDate(QStringLiteral("结束日期"))};
-        period.check();
+        const Period period = m_frame->period();
         // The book is read again: what other workstations saved shows too.
         const QString current = currentCode();
         m_list.refresh();

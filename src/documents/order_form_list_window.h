@@ -5,6 +5,7 @@
 #include "documents/order_form_list.h"
 #include "reports/document_printouts.h"
 #include "ui/base_window.h"
+#include "ui/list_window_frame.h"
 
 class DataGrid;
 class NullableDateEdit;
@@ -22,8 +23,8 @@ public:
 
     OrderFormList& list() { return m_list; }
     DataGrid* grid() const { return m_grid; }
-    NullableDateEdit* fromDate() const { return m_from; }
-    NullableDateEdit* toDate() const { return m_to; }
+    NullableDateEdit* fromDate() const { return m_frame->from(); }
+    NullableDateEdit* toDate() const { return m_frame->to(); }
     QPushButton* extraButton() const { return m_extraButton; }
     QMenu* operateMenu() const { return m_operate; }
     // Filters the loaded rows by order date, both days included.
@@ -51,9 +52,8 @@ private:
 
     OrderFormList m_list;
     DataGrid* m_grid;
-    NullableDateEdit* m_from;
-    NullableDateEdit* m_to;
     QPushButton* m_extraButton;
+    std::unique_ptr<ListWindowFrame> m_frame;
     QMenu* m_operate;
     bool m_extraShown = false;
     // The kind of forms 查看单据 shows next.

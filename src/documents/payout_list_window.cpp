@@ -19,10 +19,7 @@
 PayoutListWindow::PayoutListWindow(AppContext& context, int payoutKind, QWidget* parent)
     : BaseWindow(context, QStringLiteral("frm_payout"), parent),
       m_list(context.data().main(), context.prompter(), payoutKind),
-      m_grid(new DataGrid(this)),
-      m_from(new NullableDateEdit(this)),
-      m_to(new NullableDateEdit(this)),
-      m_title(new QLabel(m_list.kind().title, this)) {
+      m_grid(new DataGrid(this)) {
     setWindowTitle(QStringLiteral("支出管理"));
     runEditor = [this](int mode) {
         PayoutEditWindow editor(this->context(), m_list, mode, this);
@@ -55,50 +52,12 @@ PayoutListWindow::PayoutListWindow(AppContext& context, int payoutKind, QWidget*
         prepareListGrid(*m_grid, this->context());
         showRow(QVariant());  // the rows were just read
     }
-    const QDate today = this->context().clock().today();
-    m_from->setValue(today.startOfDay());
-    m_to->setValue(today.startOfDay());
-
-    m_title->setObjectName(QStringLiteral("title"));
-    QFont big = m_title->font();
-    big.setPointSize(big.pointSize() + 6);
-    big.setBold(true);
-    m_title->setFont(big);
-    auto* query = new QPushButton(QStringLiteral("查询"), this);
-    query->setObjectName(QStringLiteral("queryButton"));
-    connect(query, &QPushButton::clicked, this, &PayoutListWindow::filterByDate);
-    auto* top = new QHBoxLayout;
-    top->addWidget(m_title);
-    top->addSpacing(20);
-    top->addWidget(new QLabel(QStringLiteral("制单日期:"), this));
-    top->addWidget(new QLabel(QStringLiteral("从"), this));
-    top->addWidget(m_from);
-    top->addWidget(new QLabel(QStringLiteral("到"), this));
-    top->addWidget(m_to);
-    top->addWidget(query);
-    top->addStretch();
-
-    auto* buttons = new QHBoxLayout;
-    auto addButton = [this, buttons](const QString& caption, const char* action) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(action));
-        connect(b, &QPushButton::clicked, actions().action(QString::fromLatin1(action)), &QAction::trigger);
-        buttons->addWidget(b);
-    };
-    addButton(QStringLiteral("添加"), "Action_Add");
-    addButton(QStringLiteral("编辑"), "Action_Edit");
-    addButton(QStringLiteral("删除"), "Action_Delete");
-    buttons->addStretch();
-    auto* close = new QPushButton(QStringLiteral("关闭窗口"), this);
-    close->setObjectName(QStringLiteral("closeButton"));
-    connect(close, &QPushButton::clicked, this, &PayoutListWindow::reject);
-    buttons->addWidget(close);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(buttons);
-    layout->addWidget(m_grid, 1);
-    resize(760, 560);
+    m_frame = std::make_unique<ListWindowFrame>(*this, m_list.kind().title, QStringLiteral("制单日期:"),
+                                                this->context().clock().today(), [this] { filterByDate(); });
+    m_frame->addButton(QStringLiteral("添加"), QStringLiteral("Action_Add"));
+    m_frame->addButton(QStringLiteral("编辑"), QStringLiteral("Action_Edit"));
+    m_frame->addButton(QStringLiteral("删除"), QStringLiteral("Action_Delete"));
+    m_frame->finish(m_grid, 760, 560);
 }
 
 void PayoutListWindow::buildActions() {
@@ -157,9 +116,7 @@ void PayoutListWindow::showRow(const QVariant& id) {
 
 void PayoutListWindow::filterByDate() {
     actions().guard([this] {
-        const Period period{m_from->checkedDate(QStringLiteral("开始日期")),
-                            m_to->checkedDate(QStringLiteral("结束日期"))};
-        period.check();
+        const Period period = m_frame->period();
         // The book is read again: what other workstations saved shows too.
         const Dataset& rows = m_list.rows();
         const QVariant current = rows.currentRow() >= 0 ? rows.value(rows.currentRow(), "id") : QVariant();

@@ -4,6 +4,7 @@
 
 #include "documents/payout_list.h"
 #include "ui/base_window.h"
+#include "ui/list_window_frame.h"
 
 class DataGrid;
 class NullableDateEdit;
@@ -19,9 +20,9 @@ public:
 
     PayoutList& list() { return m_list; }
     DataGrid* grid() const { return m_grid; }
-    NullableDateEdit* fromDate() const { return m_from; }
-    NullableDateEdit* toDate() const { return m_to; }
-    QLabel* title() const { return m_title; }
+    NullableDateEdit* fromDate() const { return m_frame->from(); }
+    NullableDateEdit* toDate() const { return m_frame->to(); }
+    QLabel* title() const { return m_frame->title(); }
     // "查询": the payouts of the From day to the To day, both included.
     void filterByDate();
 
@@ -41,7 +42,5 @@ private:
 
     PayoutList m_list;
     DataGrid* m_grid;
-    NullableDateEdit* m_from;
-    NullableDateEdit* m_to;
-    QLabel* m_title;
+    std::unique_ptr<ListWindowFrame> m_frame;
 };

@@ -26,8 +26,6 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
     : BaseWindow(context, QStringLiteral("Form_Quotation_List"), parent),
       m_list(context.data().main(), context.prompter()),
       m_grid(new DataGrid(this)),
-      m_from(new NullableDateEdit(this)),
-      m_to(new NullableDateEdit(this)),
       m_extraButton(new QPushButton(QStringLiteral("显示附加信息"), this)) {
     setWindowTitle(QStringLiteral("订货单列表"));
     // The profit column, its total and the purchase order only for those
@@ -89,41 +87,15 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
         prepareListGrid(*m_grid, this->context());
         showRow(QString());
     }
-    const QDate today = this->context().clock().today();
-    m_from->setValue(today.startOfDay());
-    m_to->setValue(today.startOfDay());
-
-    auto* title = new QLabel(QStringLiteral("订货单"), this);
-    QFont big = title->font();
-    big.setPointSize(big.pointSize() + 6);
-    big.setBold(true);
-    title->setFont(big);
-    auto* query = new QPushButton(QStringLiteral("查询"), this);
-    connect(query, &QPushButton::clicked, this, &QuotationListWindow::filterByEntryDate);
+    m_frame = std::make_unique<ListWindowFrame>(*this, QStringLiteral("订货单"), QStringLiteral("订货日期:"),
+                                                this->context().clock().today(), [this] { filterByEntryDate(); });
     connect(m_extraButton, &QPushButton::clicked, this, &QuotationListWindow::toggleExtraColumns);
-    auto* top = new QHBoxLayout;
-    top->addWidget(title);
-    top->addSpacing(20);
-    top->addWidget(new QLabel(QStringLiteral("订货日期:"), this));
-    top->addWidget(new QLabel(QStringLiteral("从"), this));
-    top->addWidget(m_from);
-    top->addWidget(new QLabel(QStringLiteral("到"), this));
-    top->addWidget(m_to);
-    top->addWidget(query);
-    top->addWidget(m_extraButton);
-    top->addStretch();
-
-    auto* buttons = new QHBoxLayout;
-    auto addButton = [this, buttons](const QString& caption, const char* action) {
-        auto* b = new QPushButton(caption, this);
-        connect(b, &QPushButton::clicked, actions().action(QString::fromLatin1(action)), &QAction::trigger);
-        buttons->addWidget(b);
-    };
-    addButton(QStringLiteral("添加"), "Action_Add");
-    addButton(QStringLiteral("复制添加"), "Action3");
-    addButton(QStringLiteral("编辑"), "Action_Edit");
-    addButton(QStringLiteral("删除"), "Action1_delete");
-    addButton(QStringLiteral("收据"), "Action1");
+    m_frame->addToDateBar(m_extraButton);
+    m_frame->addButton(QStringLiteral("添加"), QStringLiteral("Action_Add"));
+    m_frame->addButton(QStringLiteral("复制添加"), QStringLiteral("Action3"));
+    m_frame->addButton(QStringLiteral("编辑"), QStringLiteral("Action_Edit"));
+    m_frame->addButton(QStringLiteral("删除"), QStringLiteral("Action1_delete"));
+    m_frame->addButton(QStringLiteral("收据"), QStringLiteral("Action1"));
     auto* printButton = new QPushButton(QStringLiteral("打印订货单"), this);
     auto* printMenu = new QMenu(this);
     QAction* style1 = printMenu->addAction(QStringLiteral("订货单样式1"));
@@ -131,22 +103,13 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
     connect(style1, &QAction::triggered, actions().action("Action_print"), &QAction::trigger);
     connect(style2, &QAction::triggered, actions().action("Action4"), &QAction::trigger);
     connect(printButton, &QPushButton::clicked, this, [printMenu] { printMenu->popup(QCursor::pos()); });
-    buttons->addWidget(printButton);
+    m_frame->addToButtons(printButton);
     if (m_seesCost) {
-        addButton(QStringLiteral("打印采购单"), "Action2");
+        m_frame->addButton(QStringLiteral("打印采购单"), QStringLiteral("Action2"));
     }
-    addButton(QStringLiteral("单据生效"), "Action5");
-    addButton(QStringLiteral("单据失效"), "Action6");
-    buttons->addStretch();
-    auto* close = new QPushButton(QStringLiteral("关闭窗口"), this);
-    connect(close, &QPushButton::clicked, this, &QuotationListWindow::reject);
-    buttons->addWidget(close);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(buttons);
-    layout->addWidget(m_grid, 1);
-    resize(1100, 640);
+    m_frame->addButton(QStringLiteral("单据生效"), QStringLiteral("Action5"));
+    m_frame->addButton(QStringLiteral("单据失效"), QStringLiteral("Action6"));
+    m_frame->finish(m_grid, 1100, 640);
 }
 
 void QuotationListWindow::buildActions() {
@@ -253,9 +216,7 @@ void QuotationListWindow::showRow(const QString& billNo) {
 
 void QuotationListWindow::filterByEntryDate() {
     actions().guard([this] {
-        const Period period{m_from->checkedDate(QStringLiteral("开始日期")),
-                            m_to->checkedDate(QStringLiteral("结束日期"))};
-        period.check();
+        const Period period = m_frame->period();
         // The book is read again: what other workstations saved shows too.
         const QString current = currentBillNo();
         m_list.refresh();

@@ -5,6 +5,7 @@
 #include "documents/document_windows.h"
 #include "documents/quotation_list.h"
 #include "ui/base_window.h"
+#include "ui/list_window_frame.h"
 
 class DataGrid;
 class NullableDateEdit;
@@ -20,8 +21,8 @@ public:
 
     QuotationList& list() { return m_list; }
     DataGrid* grid() const { return m_grid; }
-    NullableDateEdit* fromDate() const { return m_from; }
-    NullableDateEdit* toDate() const { return m_to; }
+    NullableDateEdit* fromDate() const { return m_frame->from(); }
+    NullableDateEdit* toDate() const { return m_frame->to(); }
     QPushButton* extraButton() const { return m_extraButton; }
     // Filters the loaded rows by entry date, both days included.
     void filterByEntryDate();
@@ -47,9 +48,8 @@ private:
 
     QuotationList m_list;
     DataGrid* m_grid;
-    NullableDateEdit* m_from;
-    NullableDateEdit* m_to;
     QPushButton* m_extraButton;
+    std::unique_ptr<ListWindowFrame> m_frame;
     bool m_extraShown = false;
     bool m_seesCost = false;
 };
