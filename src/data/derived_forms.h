@@ -21,9 +21,9 @@ struct DerivedFormTables {
     QString generateAction;  // the order list's command that makes them
 
     // The codes of the heads made from the orders `orders` names (a
-    // parameter or a list of them), as a subquery or, where a head takes
-    // its order's code, those codes themselves: the rows of a form whose
-    // head is gone go with it too.
+    // parameter or a list of them): a subquery for the work forms, and for
+    // the ware-out and shipment forms, whose heads take their order's code,
+    // those codes themselves (so their rows go even where a head is gone).
     QString headCodesOf(const QString& orders) const;
 
     static const QList<DerivedFormTables>& all();

@@ -1,7 +1,5 @@
 #include "platform/clock.h"
 
-#include "platform/errors.h"
-
 #include <QFileInfo>
 #include <QStringList>
 

@@ -10,8 +10,8 @@
 #include "data/permission_checker.h"
 #include "data/sql_dialect.h"
 #include "data/sqlite_row_reader.h"
-#include "platform/clock.h"
 #include "platform/errors.h"
+#include "platform/period.h"
 
 namespace {
 QString all() {

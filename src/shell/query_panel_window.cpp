@@ -12,7 +12,7 @@
 #include "data/app_context.h"
 #include "documents/derived_form_window.h"
 #include "documents/quotation_list_window.h"
-#include "platform/clock.h"
+#include "platform/period.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"

@@ -212,6 +212,9 @@ int CtlCommands::run(const QStringList& arguments, const QString& bookName) {
         m_session.flushMessages();
         m_err << userTextOf(e) << Qt::endl;
         return 1;
+    } catch (...) {
+        m_err << QStringLiteral("操作失败：程序内部错误") << Qt::endl;
+        return 1;
     }
 }
 

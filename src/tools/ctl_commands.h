@@ -10,9 +10,10 @@
 class AppContext;
 
 // The commands of olvendctl, found by name in one table. Each prints its
-// answer on stdout and every message on stderr, and returns the exit code:
-// 0 done, 1 the system's message, 2 wrong use (the command's usage is
-// printed), 3 refused. No exception leaves run().
+// answer on stdout (check-permission and login also their refusals, as
+// their answer) and its messages on stderr, and returns the exit code: 0
+// done, 1 the system's message, 2 wrong use (mostly with the command's
+// usage), 3 refused. No exception leaves run().
 class CtlCommands {
 public:
     CtlCommands(AppContext& context, QTextStream& out, QTextStream& err);

@@ -12,12 +12,10 @@
 
 using namespace DocumentFixture;
 
-// Editing, saving and listing quotations, and the totals the list reads,
-// on both engines.
 // What a quotation adds up to and how it leaves the book: its kept totals
 // and the list's amounts (never drifting from its lines and receipts, also
 // in books of older versions), its state following its receipts, and its
-// deletion in one transaction.
+// deletion in one transaction, on both engines.
 class TestQuotationTotals : public QObject {
     Q_OBJECT
 private slots:

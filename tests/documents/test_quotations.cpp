@@ -12,8 +12,7 @@
 
 using namespace DocumentFixture;
 
-// Editing, saving and listing quotations, and the totals the list reads,
-// on both engines.
+// Editing and saving quotations on both engines.
 class TestQuotations : public QObject {
     Q_OBJECT
 private slots:

@@ -5,7 +5,6 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImageReader>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,7 +18,8 @@
 #include "reports/engine/report_preparer.h"
 #include "reports/report_samples.h"
 
-// The report engine: expressions, templates, preparation, files, exports.
+// The report engine: expressions, number formats, templates and the layout
+// of prepared pages.
 class TestReportEngine : public QObject {
     Q_OBJECT
 private slots:

@@ -19,7 +19,6 @@
 #include "reports/engine/report_preparer.h"
 #include "reports/report_samples.h"
 
-// The report engine: expressions, templates, preparation, files, exports.
 // Prepared reports saved and read back, and every export format checked as
 // its reader sees it.
 class TestReportFiles : public QObject {

@@ -1,9 +1,27 @@
 #include "support/ctl_call.h"
 
 #include <QTextStream>
+#include <QtGlobal>
 
 #include "platform/errors.h"
 #include "tools/ctl_main.h"
+
+namespace {
+// What Qt says during a call goes to the call's stderr, as it would in the
+// program's own process (less the notice olvendctl drops).
+QTextStream* g_err = nullptr;
+QtMessageHandler g_previous = nullptr;
+
+void intoErr(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (!g_err || type == QtDebugMsg) {
+        g_previous(type, context, message);
+        return;
+    }
+    if (!message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) {
+        *g_err << message << '\n';
+    }
+}
+}  // namespace
 
 CtlCall::Result CtlCall::run(const QString& home, const QString& today, const QStringList& args) {
     QStringList all{"--home", home};
@@ -14,6 +32,8 @@ CtlCall::Result CtlCall::run(const QString& home, const QString& today, const QS
     Result r;
     QTextStream out(&r.out);
     QTextStream err(&r.err);
+    g_err = &err;
+    g_previous = qInstallMessageHandler(intoErr);
     try {
         r.code = CtlMain::run(all, out, err);
     } catch (const std::exception& e) {
@@ -21,6 +41,8 @@ CtlCall::Result CtlCall::run(const QString& home, const QString& today, const QS
         err << userTextOf(e) << '\n';
         r.code = 1;
     }
+    qInstallMessageHandler(g_previous);
+    g_err = nullptr;
     out.flush();
     err.flush();
     return r;

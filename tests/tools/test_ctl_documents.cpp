@@ -30,7 +30,6 @@ private slots:
 };
 
 namespace {
-const QString kToday = QStringLiteral("2006-06-25");
 
 using Result = CtlCall::Result;
 
@@ -56,7 +55,6 @@ struct Program : CtlBook {
             {"GoodsNo": "C", "QTY": 3}]})";
 };
 
-using CtlBooks::dump;
 using CtlBooks::rows;
 }  // namespace
 

@@ -45,7 +45,6 @@ private slots:
 };
 
 namespace {
-const QString kToday = QStringLiteral("2006-06-25");
 const QString kRefusal = QStringLiteral("对不起，您没有该功能的操作权限，详情请询问管理员。\n");
 
 using Result = CtlCall::Result;

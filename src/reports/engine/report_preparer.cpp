@@ -14,6 +14,9 @@
 
 namespace {
 
+// A text of ASCII letters and digits alone: it has no place to break a
+// line (a number, a code), so it takes one line whatever its width, as high
+// as any other such text in the same font.
 bool isPlainWord(const QString& text) {
     if (text.isEmpty()) {
         return false;

@@ -27,10 +27,6 @@ QString bandName(ReportBand::Kind k) {
     }
     return {};
 }
-
-// A text of ASCII letters and digits alone: it has no place to break a
-// line (a number, a code), so it takes one line whatever its width, as high
-// as any other such text in the same font.
 }  // namespace
 
 void ReportPreparer::expandAutoColumns(const ReportRows& rows) {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <algorithm>
 #include <cfloat>
 #include <memory>
 #include <vector>
