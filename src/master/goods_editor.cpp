@@ -8,6 +8,7 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "master/goods_catalog.h"
+#include "master/goods_rules.h"
 #include "platform/errors.h"
 #include "platform/picture_file.h"
 #include "platform/picture_reader.h"
@@ -15,9 +16,7 @@
 
 // Pictures are named after the code, so a code must make a file name.
 QString GoodsEditor::unsafeCodeText() {
-    return QStringLiteral(
-        "商品编码不能用作图片文件名，请不要使用 \\ / : * ? \" < > | 和控制字符，"
-        "也不要用 CON、NUL、COM1 等设备名");
+    return GoodsRules::unsafeCodeText();
 }
 
 GoodsEditor::GoodsEditor(AppContext& context, GoodsCatalog& catalog, int mode)
@@ -39,8 +38,8 @@ bool GoodsEditor::validate() {
         return false;
     }
     if (m_mode == New) {
-        if (!PictureFile::isSafeName(PictureFile::nameForCode(code))) {
-            p.inform(unsafeCodeText());
+        if (const QString refused = GoodsRules::refusedCode(code); !refused.isEmpty()) {
+            p.inform(refused);
             return false;
         }
         QVariantMap params{{"code", code}};
@@ -54,22 +53,12 @@ bool GoodsEditor::validate() {
             return false;
         }
     }
-    QString missing;
-    if (g.value("Goods_name").toString().trimmed().isEmpty()) {
-        missing += QStringLiteral("商品名称,");
+    QVariantMap record;
+    for (const char* field : {"Goods_name", "Goods_unit", "Goods_class", "Provide_corp"}) {
+        record.insert(QLatin1String(field), g.value(QLatin1String(field)));
     }
-    if (g.value("Goods_unit").toString().trimmed().isEmpty()) {
-        missing += QStringLiteral("计量单位,");
-    }
-    if (g.value("Goods_class").isNull()) {
-        missing += QStringLiteral("商品分类,");
-    }
-    if (g.value("Provide_corp").isNull() || g.value("Provide_corp").toString().isEmpty()) {
-        missing += QStringLiteral("供应商,");
-    }
-    if (!missing.isEmpty()) {
-        missing.chop(1);
-        p.inform(QStringLiteral("请填写[%1]").arg(missing));
+    if (const QStringList missing = GoodsRules::missing(record, true); !missing.isEmpty()) {
+        p.inform(GoodsRules::missingText(missing));
         return false;
     }
     if (m_catalog.hasChildClasses(g.value("Goods_class"))) {

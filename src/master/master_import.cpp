@@ -12,10 +12,9 @@
 #include "data/database.h"
 #include "data/field_def.h"
 #include "data/numbering.h"
-#include "master/goods_editor.h"
+#include "master/goods_rules.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
-#include "platform/picture_file.h"
 #include "platform/spreadsheet_writer.h"
 
 namespace {
@@ -381,21 +380,12 @@ QString MasterImport::checkRow(const QStringList& cells, const QStringList& mapp
     const QString codeField = MasterColumns::codeField(m_kind);
     const QString code = record.value(codeField).toString();
     if (m_kind == MasterKind::Goods) {
-        if (!code.isEmpty() && !PictureFile::isSafeName(PictureFile::nameForCode(code))) {
-            return GoodsEditor::unsafeCodeText();
+        if (const QString refused = GoodsRules::refusedCode(code); !code.isEmpty() && !refused.isEmpty()) {
+            return refused;
         }
-        QStringList missing;
-        if (record.value("Goods_name").toString().isEmpty()) {
-            missing << QStringLiteral("商品名称");
-        }
-        if (record.value("Goods_unit").toString().isEmpty()) {
-            missing << QStringLiteral("计量单位");
-        }
-        if (record.value("Provide_corp").toString().isEmpty()) {
-            missing << QStringLiteral("供应商");
-        }
-        if (!missing.isEmpty()) {
-            return QStringLiteral("请填写[%1]").arg(missing.join(','));
+        // The class comes from the file or the group imported into.
+        if (const QStringList missing = GoodsRules::missing(record, false); !missing.isEmpty()) {
+            return GoodsRules::missingText(missing);
         }
         if (!record.contains("Goods_class") && !record.contains(kNewClass)) {
             // As the book is now: another workstation may have given the
