@@ -222,7 +222,10 @@ QString CtlCommands::outOfMemoryText() {
     return QStringLiteral("内存不足，命令没有完成");
 }
 
-int CtlCommands::init(const QString&, const QStringList&) {
+int CtlCommands::init(const QString&, const QStringList& args) {
+    if (!args.isEmpty()) {
+        return CtlSession::kWrongUse;
+    }
     if (!FirstStart::run(m_context)) {
         m_out << QStringLiteral("程序目录已经初始化: %1").arg(m_context.paths().programFolder()) << Qt::endl;
         return 0;
@@ -231,7 +234,10 @@ int CtlCommands::init(const QString&, const QStringList&) {
     return 0;
 }
 
-int CtlCommands::books(const QString&, const QStringList&) {
+int CtlCommands::books(const QString&, const QStringList& args) {
+    if (!args.isEmpty()) {
+        return CtlSession::kWrongUse;
+    }
     if (FirstStart::isNeeded(m_context)) {
         throw UserError(QStringLiteral("程序目录尚未初始化，请先运行 olvendctl init"));
     }

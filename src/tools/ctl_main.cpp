@@ -12,8 +12,16 @@ int CtlMain::run(const QStringList& arguments, QTextStream& out, QTextStream& er
     QStringList globals;
     QString bookName;
     QString userName;
+    QStringList seen;
     while (!args.isEmpty() && args.first().startsWith("--")) {
         const QString opt = args.takeFirst();
+        // A global option given twice is a slip, not a choice.
+        const QString name = opt.section(QLatin1Char('='), 0, 0);
+        if (seen.contains(name)) {
+            err << CtlCommands::usage();
+            return 2;
+        }
+        seen << name;
         if ((opt == "--home" || opt == "--today" || opt == "--book" || opt == "--user") && !args.isEmpty()) {
             const QString value = args.takeFirst();
             if (opt == "--book") {

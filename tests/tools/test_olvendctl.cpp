@@ -191,6 +191,11 @@ void TestOlvendctl::wrongUseExitsTwo() {
     QCOMPARE(ctl({}).code, 2);
     QCOMPARE(ctl({"frobnicate"}).code, 2);
     QCOMPARE(ctl({"login", "only-one"}).code, 2);
+    QCOMPARE(ctl({"books", "extra"}).code, 2);
+    // A global option given twice is refused, not settled by its order.
+    const Result twice = ctl({"--today", "2006-01-01", "--today=2006-01-02", "books"});
+    QCOMPARE(twice.code, 2);
+    QVERIFY(twice.out.isEmpty() && twice.err.startsWith("usage: olvendctl"));
 }
 
 // Scripts read `2>&1`: a command prints its answer and nothing of Qt's.
