@@ -6,6 +6,7 @@
 
 #include "data/data_module.h"
 #include "data/database.h"
+#include "documents/document_fixture.h"
 
 CtlBook::CtlBook() {
     program.connect(TestBooks::currentEngine());
@@ -26,6 +27,25 @@ QString CtlBook::file(const QString& name, const QByteArray& text) {
 
 CtlCall::Result CtlBook::ctl(const QStringList& args) {
     return CtlCall::run(program.folder(), QStringLiteral("2006-06-25"), args);
+}
+
+QString CtlBook::saved(const QString& command, const QByteArray& json) {
+    const CtlCall::Result r = ctl({command, QStringLiteral("new"), file(command + QStringLiteral(".json"), json)});
+    if (r.code != 0) {
+        qFatal("%s not saved: %s", qPrintable(command), qPrintable(r.err));
+    }
+    return r.out.trimmed();
+}
+
+QuotationCtlBook::QuotationCtlBook() {
+    DocumentFixture::addGoods(db(), "A", "门锁", "大", "UN001", 1, 10.0, 10.0, 6.0);
+    DocumentFixture::addGoods(db(), "B", "合页", "4寸", "UN002", 1, 5.0, 5.0, 3.0);
+    DocumentFixture::addGoods(db(), "C", "合页", "4寸", "UN002", 1, 7.0, 7.0, 4.0);
+}
+
+QString QuotationCtlBook::sample() {
+    return saved(QStringLiteral("quotation"), R"({"earnest": 500, "Freight": 80, "lines": [{"GoodsNo": "A", "QTY": 2},
+        {"GoodsNo": "B"}, {"GoodsNo": "C", "QTY": 3}]})");
 }
 
 QStringList CtlBooks::dump(Database& db, const QString& table, const QString& orderBy) {

@@ -17,8 +17,20 @@ struct CtlBook {
     // Writes a file into the program folder; its path.
     QString file(const QString& name, const QByteArray& text);
     CtlCall::Result ctl(const QStringList& args);
+    // Saves a document from the JSON text with `COMMAND new` (quotation,
+    // order); its number. The test stops when it is refused.
+    QString saved(const QString& command, const QByteArray& json);
+    QString order(const QByteArray& json) { return saved(QStringLiteral("order"), json); }
 
     TestBooks::TestProgram program;
+};
+
+// Three goods: A (门锁), and B and C with the same name, size and unit.
+struct QuotationCtlBook : CtlBook {
+    QuotationCtlBook();
+    // Saves a quotation with deposit 500, freight 80 and A 2 x 10.00, B 1 x
+    // 5.00, C 3 x 7.00; its number.
+    QString sample();
 };
 
 namespace CtlBooks {

@@ -35,35 +35,8 @@ using Result = CtlCall::Result;
 using CtlBooks::dump;
 using CtlBooks::rows;
 
-// Three goods: A (门锁), and B and C with the same name, size and unit.
-struct QuotationBook : CtlBook {
-    QuotationBook() {
-        addGoods(db(), "A", "门锁", "大", "UN001", 1, 10.0, 10.0, 6.0);
-        addGoods(db(), "B", "合页", "4寸", "UN002", 1, 5.0, 5.0, 3.0);
-        addGoods(db(), "C", "合页", "4寸", "UN002", 1, 7.0, 7.0, 4.0);
-    }
-    // Saves a quotation of the three goods; its number.
-    QString sample() {
-        const Result r =
-            ctl({"quotation", "new", file("sample.json", R"({"earnest": 500, "Freight": 80, "lines": [{"GoodsNo": "A",
-                                  "QTY": 2}, {"GoodsNo": "B"}, {"GoodsNo": "C", "QTY": 3}]})")});
-        if (r.code != 0) {
-            qFatal("sample not saved: %s", qPrintable(r.err));
-        }
-        return r.out.trimmed();
-    }
-};
-
-struct OrderBook : CtlBook {
-    // Saves an order from the JSON text; its code.
-    QString order(const QByteArray& json) {
-        const Result r = ctl({"order", "new", file("order.json", json)});
-        if (r.code != 0) {
-            qFatal("order not saved: %s", qPrintable(r.err));
-        }
-        return r.out.trimmed();
-    }
-};
+using QuotationBook = QuotationCtlBook;
+using OrderBook = CtlBook;
 
 const QStringList kOrderTables{"Dusmere_Order_Form_head",    "Dusmere_Order_Form_Detail",
                                "Dusmere_Work_Form_Head",     "Dusmere_Work_Form_Detail",

@@ -33,27 +33,8 @@ namespace {
 
 using Result = CtlCall::Result;
 
-// A program folder with a fresh book of the current engine and three goods:
-// A (门锁), and B and C with the same name, size and unit.
-struct Program : CtlBook {
-    Program() {
-        addGoods(db(), "A", "门锁", "大", "UN001", 1, 10.0, 10.0, 6.0);
-        addGoods(db(), "B", "合页", "4寸", "UN002", 1, 5.0, 5.0, 3.0);
-        addGoods(db(), "C", "合页", "4寸", "UN002", 1, 7.0, 7.0, 4.0);
-    }
-    // Saves the sample quotation; its number.
-    QString sample() {
-        const Result r = ctl({"quotation", "new", file("sample.json", kSample)});
-        if (r.code != 0) {
-            qFatal("sample not saved: %s", qPrintable(r.err));
-        }
-        return r.out.trimmed();
-    }
-    // Deposit 500, freight 80; A 2 x 10.00, B 1 x 5.00, C 3 x 7.00.
-    static constexpr const char* kSample =
-        R"({"earnest": 500, "Freight": 80, "lines": [{"GoodsNo": "A", "QTY": 2}, {"GoodsNo": "B"},
-            {"GoodsNo": "C", "QTY": 3}]})";
-};
+// A program folder with a fresh book of the current engine and three goods.
+using Program = QuotationCtlBook;
 
 using CtlBooks::rows;
 }  // namespace

@@ -50,14 +50,6 @@ const QString kRefusal = QStringLiteral("对不起，您没有该功能的操作
 using Result = CtlCall::Result;
 
 struct Program : CtlBook {
-    // Saves an order from the JSON text; its code.
-    QString order(const QByteArray& json) {
-        const Result r = ctl({"order", "new", file("order.json", json)});
-        if (r.code != 0) {
-            qFatal("order not saved: %s", qPrintable(r.err));
-        }
-        return r.out.trimmed();
-    }
     // Two rows of series 1, one of series 2 and one without a series; locks
     // on two rows.
     QString sample() {
