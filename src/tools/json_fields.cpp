@@ -13,6 +13,7 @@
 #include "data/field_def.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
+#include "platform/file_problem.h"
 
 namespace {
 // Where a parse error lies, counted as an editor counts: line and column
@@ -66,30 +67,6 @@ QString parseErrorText(QJsonParseError::ParseError error) {
             break;
     }
     return QStringLiteral("格式错误");
-}
-
-// Why a file could not be opened or read, in the user's words (Qt gives
-// the system's English text).
-QString fileErrorText(const QFile& file) {
-    const QFileInfo info(file.fileName());
-    if (!info.exists()) {
-        return QStringLiteral("文件不存在");
-    }
-    if (info.isDir()) {
-        return QStringLiteral("这是一个文件夹，不是文件");
-    }
-    switch (file.error()) {
-        case QFileDevice::PermissionsError:
-            return QStringLiteral("没有读取该文件的权限");
-        case QFileDevice::OpenError:
-            return info.isReadable() ? QStringLiteral("文件无法打开") : QStringLiteral("没有读取该文件的权限");
-        case QFileDevice::ReadError:
-            return QStringLiteral("读取文件时出错");
-        case QFileDevice::ResourceError:
-            return QStringLiteral("系统资源不足（打开的文件太多或内存不足）");
-        default:
-            return QStringLiteral("文件无法读取");
-    }
 }
 
 // The text of the JSON string that starts at `at` (its opening quote),
@@ -195,11 +172,11 @@ namespace JsonFields {
 QByteArray readText(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw UserError(QStringLiteral("无法读取文件[%1]：%2").arg(path, fileErrorText(file)));
+        throw UserError(QStringLiteral("无法读取文件[%1]：%2").arg(path, FileProblem::reading(file)));
     }
     QByteArray text = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw UserError(QStringLiteral("无法读取文件[%1]：%2").arg(path, fileErrorText(file)));
+        throw UserError(QStringLiteral("无法读取文件[%1]：%2").arg(path, FileProblem::reading(file)));
     }
     return text;
 }

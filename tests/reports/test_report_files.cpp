@@ -578,6 +578,11 @@ void TestReportFiles::tsvRowsComeBackAsWritten() {
     QCOMPARE(read.rows[0][1], QVariant(QString("6222021234567890123")));
     QCOMPARE(read.rows[0][2], QVariant(1.5));
     QCOMPARE(read.rows[0][3], QVariant(QString("2024-02-30")));
+    // What cannot be read or written is said in the user's words.
+    QVERIFY(!ReportRows::fromTsv(dir.filePath("gone.tsv"), &read, &error));
+    QCOMPARE(error, QStringLiteral("无法读取[%1]: 文件不存在").arg(QDir::toNativeSeparators(dir.filePath("gone.tsv"))));
+    QVERIFY(!ReportRows::fromTsv(dir.path(), &read, &error));
+    QVERIFY2(error.endsWith(QStringLiteral("这是一个文件夹，不是文件")), qPrintable(error));
 }
 
 void TestReportFiles::pdfTextReadsAsDrawn_data() {

@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QtEndian>
 
+#include "platform/file_problem.h"
 #include "platform/picture_reader.h"
 #include "reports/engine/prepared_report.h"
 
@@ -61,7 +62,8 @@ bool ReportFile::save(const PreparedReport& report, const QString& name, QString
     const QString file = QFileInfo(name).suffix().isEmpty() ? name + QStringLiteral(".rmp") : name;
     QSaveFile f(file);
     if (!f.open(QIODevice::WriteOnly)) {
-        return fail(error, QStringLiteral("无法写入[%1]: %2").arg(QDir::toNativeSeparators(file), f.errorString()));
+        return fail(error,
+                    QStringLiteral("无法写入[%1]: %2").arg(QDir::toNativeSeparators(file), FileProblem::writing(f)));
     }
     QDataStream out(&f);
     out.setVersion(QDataStream::Qt_6_0);
@@ -92,7 +94,8 @@ bool ReportFile::save(const PreparedReport& report, const QString& name, QString
         out << quint8(b.kind) << qint32(b.page) << b.origin;
     }
     if (!f.commit()) {
-        return fail(error, QStringLiteral("无法写入[%1]: %2").arg(QDir::toNativeSeparators(file), f.errorString()));
+        return fail(error,
+                    QStringLiteral("无法写入[%1]: %2").arg(QDir::toNativeSeparators(file), FileProblem::writing(f)));
     }
     return true;
 }
@@ -100,8 +103,9 @@ bool ReportFile::save(const PreparedReport& report, const QString& name, QString
 bool ReportFile::load(const QString& file, PreparedReport* out, QString* error) {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly)) {
-        return fail(error,
-                    QStringLiteral("无法打开报表文件[%1]: %2").arg(QDir::toNativeSeparators(file), f.errorString()));
+        return fail(
+            error,
+            QStringLiteral("无法打开报表文件[%1]: %2").arg(QDir::toNativeSeparators(file), FileProblem::reading(f)));
     }
     const QString damaged = QStringLiteral("报表文件[%1]已损坏，无法打开").arg(QDir::toNativeSeparators(file));
     if (f.size() > kMaxFileBytes) {

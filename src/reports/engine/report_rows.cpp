@@ -10,6 +10,8 @@
 #include <QSqlRecord>
 #include <cmath>
 
+#include "platform/file_problem.h"
+
 int ReportRows::fieldIndex(const QString& name) const {
     for (int i = 0; i < fields.size(); ++i) {
         if (fields[i].compare(name, Qt::CaseInsensitive) == 0) {
@@ -183,7 +185,7 @@ bool ReportRows::fromTsv(const QString& path, ReportRows* out, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error) {
-            *error = QStringLiteral("无法读取[%1]: %2").arg(QDir::toNativeSeparators(path), f.errorString());
+            *error = QStringLiteral("无法读取[%1]: %2").arg(QDir::toNativeSeparators(path), FileProblem::reading(f));
         }
         return false;
     }
@@ -228,7 +230,7 @@ bool ReportRows::toTsv(const QString& path, QString* error) const {
     QSaveFile file(path);
     const auto failed = [&] {
         if (error) {
-            *error = QStringLiteral("无法写入[%1]: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+            *error = QStringLiteral("无法写入[%1]: %2").arg(QDir::toNativeSeparators(path), FileProblem::writing(file));
         }
         return false;
     };
