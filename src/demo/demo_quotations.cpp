@@ -161,6 +161,9 @@ DemoQuotations::Made DemoQuotations::fill(AppContext& context, int count) {
             if (!customers.isEmpty() && r.bounded(10) < 9) {
                 const Customer& c = customers[int(r.bounded(customers.size()))];
                 clientNo = c.code;
+                // As the editor fills it from the chosen customer: the list
+                // shows the customer by this name.
+                typedName = c.name;
                 linkMan = c.name;
                 phone = c.phone;
                 hotel = c.hotel;
