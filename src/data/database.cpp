@@ -4,12 +4,14 @@
 
 #include <QAtomicInt>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QThread>
 
 #include "data/db_failure.h"
 #include "data/server_connection.h"
@@ -106,7 +108,24 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, const QStrin
     }
     try {
         // The first statements also prove that the file is a database.
-        result->rawExec("PRAGMA journal_mode=WAL");
+        // A file in rollback-journal mode (a new system database, a copy) is
+        // turned into a write-ahead log by whichever connection comes first;
+        // one that opens it at the same moment is refused at once (SQLite
+        // does not wait where two readers could each wait for the other), so
+        // it tries again until the wait allowed for a lock has passed.
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            try {
+                result->rawExec("PRAGMA journal_mode=WAL");
+                break;
+            } catch (const DbError& e) {
+                if (e.kind() != DbError::Kind::Busy || waited.elapsed() >= options.busyTimeoutMs) {
+                    throw;
+                }
+                QThread::msleep(10);
+            }
+        }
         result->rawExec("PRAGMA synchronous=FULL");
         result->rawExec("SELECT count(*) FROM sqlite_master");
     } catch (const DbError& e) {

@@ -1,11 +1,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QSqlQuery>
 #include <QTest>
+#include <QThread>
+#include <atomic>
 
 #include "data/account_books.h"
 #include "data/data_module.h"
+#include "data/database.h"
 #include "data/first_start.h"
 #include "data/setting_scrambler.h"
 #include "platform/errors.h"
@@ -36,6 +40,7 @@ private slots:
     void lookupRefusesNamesThatAreNotIdentifiers();
     void sharedQueryAndCommand();
     void sqliteBooksUseWal();
+    void manyOpenARollbackJournalBookAtOnce();
     void boundListsKeepValuesOutOfTheStatement();
 };
 
@@ -321,6 +326,50 @@ void TestConnection::sqliteBooksUseWal() {
     Database& db = p.context().data().main();
     QCOMPARE(db.scalar("PRAGMA journal_mode").toString().toLower(), QString("wal"));
     QCOMPARE(db.scalar("PRAGMA synchronous").toInt(), 2);  // FULL
+}
+
+// The first start leaves the system database in rollback-journal mode;
+// the first programs to open it turn it into a write-ahead log, and when
+// several open it at the same moment each one must wait for the others,
+// not fail at once for the lock.
+void TestConnection::manyOpenARollbackJournalBookAtOnce() {
+    for (int round = 0; round < 20; ++round) {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("book.db");
+        {
+            auto db = Database::openSqlite(file, "book", {.mustExist = false});
+            db->query("create table t (n integer)");
+            db->query("PRAGMA journal_mode=DELETE");
+        }
+        constexpr int kThreads = 6;
+        std::atomic<int> ready{0};
+        QStringList errors;
+        QMutex mutex;
+        QList<QThread*> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.append(QThread::create([&] {
+                ++ready;
+                while (ready < kThreads) {
+                    QThread::yieldCurrentThread();
+                }
+                try {
+                    auto db = Database::openSqlite(file, "book");
+                    db->scalar("select count(*) from t");
+                } catch (const OlvendError& e) {
+                    QMutexLocker lock(&mutex);
+                    errors << e.message() + " " + e.details();
+                }
+            }));
+        }
+        for (QThread* t : threads) {
+            t->start();
+        }
+        for (QThread* t : threads) {
+            t->wait();
+            delete t;
+        }
+        QVERIFY2(errors.isEmpty(), qPrintable(QString::number(round) + ": " + errors.join('\n')));
+    }
 }
 
 // An "in (...)" list binds every value; quotes and wildcards match literally.
