@@ -7,7 +7,6 @@
 #include <QSqlQuery>
 #include <QVector>
 #include <cmath>
-#include <map>
 
 #include "data/app_context.h"
 #include "data/data_module.h"
@@ -459,22 +458,11 @@ DemoOrders::Made DemoOrders::fill(AppContext& context, int count) {
             continue;
         }
         const QVariant madeAt = db.toDbValue(day.startOfDay().addSecs(9 * 3600 + r.bounded(8 * 3600)));
-        std::map<qlonglong, QList<int>> bySeries;
-        QList<int> withoutSeries;
-        for (int i = 0; i < rows.size(); ++i) {
-            if (rows[i].series.isNull()) {
-                withoutSeries.append(i);
-            } else {
-                bySeries[rows[i].series.toLongLong()].append(i);
-            }
+        QList<QVariant> series;
+        for (const auto& row : rows) {
+            series.append(row.series);
         }
-        QList<QList<int>> forms;
-        for (const auto& entry : bySeries) {
-            forms.append(entry.second);
-        }
-        if (!withoutSeries.isEmpty()) {
-            forms.append(withoutSeries);
-        }
+        const QList<QList<int>> forms = OrderFormGenerator::workFormGroups(series);
         for (const QList<int>& form : forms) {
             const QString workCode = workNumbers.next(day);
             bindAll(*insertWorkHead, {workCode, code, madeAt, user});

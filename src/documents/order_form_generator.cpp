@@ -190,14 +190,14 @@ void OrderFormGenerator::deleteForms(DerivedForm kind, const QString& code) {
 // that no goods row is left off the work forms. Each form's rows follow
 // the order's rows. The numbers are drawn inside this transaction: when
 // it rolls back, the counter goes back with it and no number is skipped.
-void OrderFormGenerator::writeWorkForms(const QString& code, const QList<GoodsRow>& rows) {
+QList<QList<int>> OrderFormGenerator::workFormGroups(const QList<QVariant>& series) {
     std::map<qlonglong, QList<int>> bySeries;
     QList<int> withoutSeries;
-    for (int i = 0; i < rows.size(); ++i) {
-        if (rows[i].series.isNull()) {
+    for (int i = 0; i < series.size(); ++i) {
+        if (series[i].isNull()) {
             withoutSeries.append(i);
         } else {
-            bySeries[rows[i].series.toLongLong()].append(i);
+            bySeries[series[i].toLongLong()].append(i);
         }
     }
     QList<QList<int>> forms;
@@ -207,6 +207,15 @@ void OrderFormGenerator::writeWorkForms(const QString& code, const QList<GoodsRo
     if (!withoutSeries.isEmpty()) {
         forms.append(withoutSeries);
     }
+    return forms;
+}
+
+void OrderFormGenerator::writeWorkForms(const QString& code, const QList<GoodsRow>& rows) {
+    QList<QVariant> series;
+    for (const GoodsRow& row : rows) {
+        series.append(row.series);
+    }
+    const QList<QList<int>> forms = workFormGroups(series);
 
     Numbering numbering(m_db, m_clock);
     const QDateTime now = m_clock.now();

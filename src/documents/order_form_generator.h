@@ -48,6 +48,11 @@ public:
     // double on SQLite, decimal text on PostgreSQL) read the same.
     static QString plainNumber(const QVariant& value);
 
+    // The work forms an order's goods rows make, given each row's series:
+    // one form per series in the series' order, then one of the rows
+    // without a series; each form lists its rows' positions in order.
+    static QList<QList<int>> workFormGroups(const QList<QVariant>& series);
+
     // What the user is told when the order is no longer in the book.
     static QString orderGoneText(const QString& code);
 

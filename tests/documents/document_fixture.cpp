@@ -2,6 +2,7 @@
 
 #include <QSqlQuery>
 
+#include "demo/demo_quotations.h"
 #include "documents/quotation_document.h"
 
 namespace DocumentFixture {
@@ -55,30 +56,7 @@ int count(Database& db, const QString& sql, const QVariantMap& params) {
 }
 
 QStringList drifted(Database& db) {
-    QStringList out;
-    QSqlQuery q = db.query(
-        "select k.BillNo from "
-        "(select BillNo from Quotation_Head union select HeadNo from Quotation_Detail union select QuotationNo "
-        " from Receipt_Head where QuotationNo is not null union select BillNo from Quotation_Sum) k "
-        "left join Quotation_Head h on h.BillNo = k.BillNo "
-        "left join Quotation_Sum t on t.BillNo = k.BillNo "
-        "left join (select HeadNo, ROUND(SUM(COALESCE(Total_Price, 0)), 2) g, ROUND(SUM(COALESCE(Gain_Money, 0)), 2) "
-        " n, ROUND(SUM(COALESCE(QTY, 0) * COALESCE(purchase_Price, 0)), 4) c from Quotation_Detail group by HeadNo) d "
-        " on d.HeadNo = k.BillNo "
-        "left join (select QuotationNo, ROUND(SUM(COALESCE(TotalPrice, 0)), 2) p from Receipt_Head "
-        " group by QuotationNo) r on r.QuotationNo = k.BillNo "
-        "where ROUND(COALESCE(t.sum_Goods, 0), 2) <> ROUND(COALESCE(d.g, 0), 2) "
-        "or ROUND(COALESCE(t.sum_Gain, 0), 2) <> ROUND(COALESCE(d.n, 0), 2) "
-        "or ROUND(COALESCE(t.sum_Cost, 0), 4) <> ROUND(COALESCE(d.c, 0), 4) "
-        "or ROUND(COALESCE(t.sum_Paid, 0), 2) <> ROUND(COALESCE(r.p, 0), 2) "
-        "or (h.BillNo is not null and t.BillNo is null) "
-        "or ROUND(COALESCE(t.Freight, 0), 2) <> ROUND(COALESCE(h.Freight, 0), 2) "
-        "or ROUND(COALESCE(t.preferential, 0), 2) <> ROUND(COALESCE(h.preferential, 0), 2) "
-        "order by k.BillNo");
-    while (q.next()) {
-        out.append(q.value(0).toString());
-    }
-    return out;
+    return DemoQuotations::driftedTotals(db);
 }
 
 }  // namespace DocumentFixture

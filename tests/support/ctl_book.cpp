@@ -61,6 +61,15 @@ QStringList CtlBooks::dump(Database& db, const QString& table, const QString& or
     return out;
 }
 
+const QStringList CtlBooks::kOrderTables{"Dusmere_Order_Form_head",    "Dusmere_Order_Form_Detail",
+                                         "Dusmere_Work_Form_Head",     "Dusmere_Work_Form_Detail",
+                                         "Dusmere_Ware_Out_Form_Head", "Dusmere_Ware_Out_Form_Detail",
+                                         "Dusmere_Shipment_Form_Head", "Dusmere_Shipment_Form_Detail"};
+
+QString CtlBooks::counter(Database& db, const QString& table) {
+    return db.scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t", {{"t", table}}).toString();
+}
+
 int CtlBooks::rows(Database& db, const QString& table) {
     return db.scalar(QStringLiteral("select count(*) from %1").arg(table)).toInt();
 }

@@ -38,4 +38,8 @@ namespace CtlBooks {
 // comparing two books or a table before and after.
 QStringList dump(Database& db, const QString& table, const QString& orderBy = QStringLiteral("ID"));
 int rows(Database& db, const QString& table);
+// The last number a counter of Sys_ID_Autoincrement gave for a table.
+QString counter(Database& db, const QString& table);
+// An order form's tables and those of the forms made from it.
+extern const QStringList kOrderTables;
 }  // namespace CtlBooks

@@ -38,14 +38,8 @@ using CtlBooks::rows;
 using QuotationBook = QuotationCtlBook;
 using OrderBook = CtlBook;
 
-const QStringList kOrderTables{"Dusmere_Order_Form_head",    "Dusmere_Order_Form_Detail",
-                               "Dusmere_Work_Form_Head",     "Dusmere_Work_Form_Detail",
-                               "Dusmere_Ware_Out_Form_Head", "Dusmere_Ware_Out_Form_Detail",
-                               "Dusmere_Shipment_Form_Head", "Dusmere_Shipment_Form_Detail"};
-
-QString counter(Database& db, const QString& table) {
-    return db.scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t", {{"t", table}}).toString();
-}
+using CtlBooks::counter;
+using CtlBooks::kOrderTables;
 }  // namespace
 
 void TestCtlDemo::quotationsAreReproducibleAndConsistent() {

@@ -64,14 +64,8 @@ struct Program : CtlBook {
 using CtlBooks::dump;
 using CtlBooks::rows;
 
-const QStringList kOrderTables{"Dusmere_Order_Form_head",    "Dusmere_Order_Form_Detail",
-                               "Dusmere_Work_Form_Head",     "Dusmere_Work_Form_Detail",
-                               "Dusmere_Ware_Out_Form_Head", "Dusmere_Ware_Out_Form_Detail",
-                               "Dusmere_Shipment_Form_Head", "Dusmere_Shipment_Form_Detail"};
-
-QString counter(Database& db, const QString& table) {
-    return db.scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t", {{"t", table}}).toString();
-}
+using CtlBooks::counter;
+using CtlBooks::kOrderTables;
 }  // namespace
 
 // The goods name's defaults first, then the fields as given in the table's
