@@ -17,6 +17,8 @@
 #   OLVEND_WERROR             passed on to ./test inside
 #   OLVEND_FRESH_CRASH_KILLS  kills per engine of the crash loops inside (50)
 #   OLVEND_FRESH_FUZZ_SECONDS seconds per fuzz target inside (10)
+#   OLVEND_FRESH_CCACHE       compiler cache folder lent to the root (the
+#                             host's, /root/.cache/ccache; "none": a cold one)
 #
 # The root proves that the packages and the build are complete; the crash
 # loops and the fuzz targets run at their full CI lengths in ./test outside,
@@ -309,6 +311,15 @@ mount --make-private "$root/dev"
 do_mount "$root/dev/pts" --bind /dev/pts
 # A tmpfs of its own for PostgreSQL's shared memory.
 do_mount "$root/dev/shm" -t tmpfs shm -o mode=1777,nosuid,nodev
+# The host's compiler cache, so that the root's three builds (tests, fuzz
+# targets, ./run) do not compile everything cold. It proves no less: an object
+# comes from the cache only when every header it includes is found in the
+# root with the same content, and the compiler, the linker and every package
+# are the root's own.
+ccache_dir=${OLVEND_FRESH_CCACHE:-/root/.cache/ccache}
+if [ "$ccache_dir" != none ] && [ -d "$ccache_dir" ]; then
+    do_mount "$root/root/.cache/ccache" --bind "$ccache_dir"
+fi
 findmnt -rn -o TARGET,FSTYPE | awk -v d="$root" 'index($1, d "/") == 1'
 
 # Runs a command line in the root as root, with a clean environment.
