@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -38,7 +39,10 @@
 #include "master/partner_edit_window.h"
 #include "master/partner_list_window.h"
 #include "master/units_window.h"
+#include "platform/errors.h"
+#include "reports/statistics_window.h"
 #include "shell/main_window.h"
+#include "shell/program_windows.h"
 #include "shell/users_window.h"
 #include "support/test_books.h"
 #include "ui/data_grid.h"
@@ -200,6 +204,13 @@ void TestRightsWalk::everyControlledCommandIsRefusedWithoutTheRight() {
     AppContext& c = context();
     {
         MainWindow w(c);
+        // A refused bar button leaves the page and the bar as they were.
+        const int page = w.pages()->currentIndex();
+        prompter().clear();
+        w.barClick(2);
+        QCOMPARE(prompter().lastText(), PermissionChecker::refusalText());
+        QCOMPARE(w.pages()->currentIndex(), page);
+        QCOMPARE(w.bar().state(2), BarState::Normal);
         walk("main_frm", w.actions());
     }
     {
@@ -333,6 +344,25 @@ void TestRightsWalk::everyControlledCommandIsRefusedWithoutTheRight() {
     QVERIFY2(m_notRegistered.isEmpty(), qPrintable(m_notRegistered.join(", ")));
     QVERIFY2(m_unguardedWrites.isEmpty(), qPrintable(m_unguardedWrites.join(", ")));
     QCOMPARE(int(m_reached.size()), controlled);
+
+    // With the statistics entries but without the right to see costs and
+    // profits: 利润统计 does not open, and the income statistics do not even
+    // read the quotations' costs and profits.
+    db().execute(
+        "insert into Sys_user_Operation (User_name, Action_id) select '无权组', id from Sys_Operation_Table where "
+        "LOWER(Form_Name)='main_frm' and LOWER(Action_Name) in ('action9', 'action11')");
+    try {
+        ProgramWindows::table().open(c, "Report_Dusmere_gain_frm", 0, nullptr);
+        QFAIL("the profit statistics opened");
+    } catch (const UserError& e) {
+        QCOMPARE(e.message(), PermissionChecker::refusalText());
+    }
+    StatisticsWindow income(c, StatisticsReport::Kind::Income);
+    income.run();
+    QVERIFY(income.rows().fieldIndex("Total_Price") >= 0);
+    for (const QString& cost : CostProfitRight::quotationCostColumns()) {
+        QCOMPARE(income.rows().fieldIndex(cost), -1);
+    }
 }
 
 QByteArray TestRightsWalk::fingerprint() {
