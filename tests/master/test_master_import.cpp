@@ -28,6 +28,7 @@ private slots:
     void widthCaseAndRightsOfWhatIsTyped();
     void whatASpreadsheetProgramMadeOfTheFile();
     void missingClassesAreMadeByTheirPath();
+    void columnsLeftOutAreNamed();
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -39,6 +40,14 @@ private:
             s.rowNumbers << i + 1;
         }
         return s;
+    }
+    // The refusals as "row:reason".
+    static QStringList reasons(const MasterImport::Plan& plan) {
+        QStringList out;
+        for (const MasterImport::Refusal& r : plan.refused) {
+            out << QString::number(r.rowNumber) + ":" + r.reason;
+        }
+        return out;
     }
     std::unique_ptr<TestBooks::TestProgram> m_program;
     QTemporaryDir m_out;
@@ -95,14 +104,11 @@ void TestMasterImport::goodsRowsAreCheckedAsTheEditorChecksThem() {
     };
     const MasterImport::Plan plan = goods.check(sheet(rows), goods.guessMapping(rows.first()));
     QCOMPARE(plan.acceptedRowNumbers, (QList<int>{2, 4, 13}));
-    QStringList reasons;
-    for (const MasterImport::Refusal& r : plan.refused) {
-        reasons << QString::number(r.rowNumber) + ":" + r.reason;
-    }
-    QCOMPARE(reasons, (QStringList{"3:编号[SP9]已经存在", "5:编号[A1]在文件中出现了不止一次", "6:找不到计量单位[箱子]",
-                                   "7:有多个供应商叫[王五]，请用供应商编号", "8:请填写[商品名称,供应商]",
-                                   "9:[默认售价]不是有效的数字: 十元", "10:" + GoodsEditor::unsafeCodeText(),
-                                   "11:[商品名称]超过 100 个字", "12:找不到商品分类[无此类]"}));
+    QCOMPARE(reasons(plan),
+             (QStringList{"3:编号[SP9]已经存在", "5:编号[A1]在文件中出现了不止一次", "6:找不到计量单位[箱子]",
+                          "7:有多个供应商叫[王五]，请用供应商编号", "8:请填写[商品名称,供应商]",
+                          "9:[默认售价]不是有效的数字: 十元", "10:" + GoodsEditor::unsafeCodeText(),
+                          "11:[商品名称]超过 100 个字", "12:找不到商品分类[无此类]"}));
     QCOMPARE(db().scalar("select count(*) from goods").toInt(), 1);  // nothing written by the check
     QCOMPARE(goods.write(plan), 3);
     QCOMPARE(db().scalar("select count(*) from goods").toInt(), 4);
@@ -240,12 +246,9 @@ void TestMasterImport::rowsThatCannotBeTrusted() {
     };
     const MasterImport::Plan plan = goods.check(sheet(rows), goods.guessMapping(rows.first()));
     QCOMPARE(plan.acceptedRowNumbers, QList<int>{3});
-    QStringList reasons;
-    for (const MasterImport::Refusal& r : plan.refused) {
-        reasons << QString::number(r.rowNumber) + ":" + r.reason;
-    }
-    QCOMPARE(reasons, (QStringList{"2:[默认售价]不是有效的数字: 12,5", "4:该行没有可导入的内容",
-                                   "5:[商品名称]中有不能保存的控制字符", "6:有多个计量单位叫[个]，请用单位编号"}));
+    QCOMPARE(reasons(plan),
+             (QStringList{"2:[默认售价]不是有效的数字: 12,5", "4:该行没有可导入的内容",
+                          "5:[商品名称]中有不能保存的控制字符", "6:有多个计量单位叫[个]，请用单位编号"}));
     // The counter stands at nothing yet; the code an editor gave is skipped.
     QCOMPARE(goods.write(plan), 1);
     QCOMPARE(db().scalar("select code from goods where Default_price = 1234.5").toString(), QString("SP00000002"));
@@ -302,11 +305,7 @@ void TestMasterImport::whatASpreadsheetProgramMadeOfTheFile() {
                                             {"30", "赵六", "'abc"}});
     saved.format = "XLSX";
     MasterImport::Plan plan = customers.check(saved, customers.guessMapping(saved.rows.first()));
-    QStringList reasons;
-    for (const MasterImport::Refusal& r : plan.refused) {
-        reasons << QString::number(r.rowNumber) + ":" + r.reason;
-    }
-    QCOMPARE(reasons,
+    QCOMPARE(reasons(plan),
              (QStringList{"2:编码[1]与已有的编码[00001]只差前面的0", "4:编码[20]与文件中前面的编码[0020]只差前面的0"}));
     QCOMPARE(customers.write(plan), 2);
     QCOMPARE(db().scalar("select Linkman_foreign_telephone from Client where Corp_code='0020'").toString(),
@@ -342,13 +341,9 @@ void TestMasterImport::missingClassesAreMadeByTheirPath() {
     goods.setCreatesClasses(true);
     plan = goods.check(sheet(rows), goods.guessMapping(rows.first()));
     QCOMPARE(plan.acceptedRowNumbers, (QList<int>{2, 3, 4, 6}));
-    QStringList reasons;
-    for (const MasterImport::Refusal& r : plan.refused) {
-        reasons << QString::number(r.rowNumber) + ":" + r.reason;
-    }
     // 门窗 gets classes below it; 五金 holds goods already.
-    QCOMPARE(reasons, (QStringList{"5:只能选择最末一级的商品类别: 门窗",
-                                   "7:商品分类[五金/旧]里已有商品，不能在它下面增加分类"}));
+    QCOMPARE(reasons(plan), (QStringList{"5:只能选择最末一级的商品类别: 门窗",
+                                         "7:商品分类[五金/旧]里已有商品，不能在它下面增加分类"}));
     QCOMPARE(plan.newClasses, (QStringList{"门窗/五金", "门窗/玻璃/钢化", "门锁/锁芯"}));
     // A write the book refuses leaves no class behind either.
     db().execute(
@@ -374,6 +369,32 @@ void TestMasterImport::missingClassesAreMadeByTheirPath() {
     QCOMPARE(pathOf("N2"), QString("门窗/五金"));
     QCOMPARE(pathOf("N3"), QString("门窗/玻璃/钢化"));
     QCOMPARE(pathOf("N5"), QString("门锁/锁芯"));
+}
+
+// The columns a mapping leaves out that hold something are named with why;
+// a column the user chose to leave, an empty one, or a repeat that agrees
+// with the column before it is not.
+void TestMasterImport::columnsLeftOutAreNamed() {
+    MasterImport goods = importer(MasterKind::Goods);
+    const SpreadsheetReader::Sheet file =
+        sheet({{"商品名称", "商品单位", "入货价", "颜色", "商品名称", "录入日期", "", "", "商品单位"},
+               {"垫片", "个", "3", "红", "又一个", "2023-12-31", "多余", "", "个"}});
+    QStringList mapping = goods.guessMapping(file.rows.first());
+    QCOMPARE(goods.leftOutColumns(file, mapping),
+             (QStringList{"[入货价]一列没有导入：没有查看成本利润的权限", "[颜色]一列没有对应的项目，没有导入",
+                          "[商品名称]一列与前面的列重复，没有导入",
+                          "[录入日期]一列由程序填写（导入的日期和用户），没有导入", "第 7 列没有列标题，没有导入"}));
+    // Left by choice: the first name column is not named, nor the second
+    // once it is taken.
+    mapping[0] = QString();
+    mapping[4] = "Goods_name";
+    QCOMPARE(goods.leftOutColumns(file, mapping).size(), 4);
+    QVERIFY(!goods.leftOutColumns(file, mapping).join('|').contains("商品名称"));
+    // With the right to see costs the price is read; the entry person is
+    // the program's too.
+    goods.setSeesCost(true);
+    QVERIFY(!goods.leftOutColumns(file, goods.guessMapping(file.rows.first())).join('|').contains("入货价"));
+    QCOMPARE(goods.unusedColumnNote("录入员"), QString("[录入员]一列由程序填写（导入的日期和用户），没有导入"));
 }
 
 QTEST_GUILESS_MAIN(TestMasterImport)
