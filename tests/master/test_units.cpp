@@ -25,8 +25,6 @@ private slots:
     void windowAddsEditsAndPicks();
     void pickingSavesOrDropsFirst();
     void buttonsNeedTheRight();
-    void captionSaysManageOrPick_data();
-    void captionSaysManageOrPick();
 
 private:
     std::unique_ptr<TestBooks::TestProgram> m_program;
@@ -119,6 +117,7 @@ void TestUnits::windowAddsEditsAndPicks() {
     UnitsWindow w(m_program->context());
     w.show();
     QCOMPARE(w.objectName(), QString("base_unit_frm"));
+    QCOMPARE(w.windowTitle(), QString("计量单位管理"));
     QCOMPARE(w.grid()->footerText("unit_code"), QString("共6个单位"));
     QVERIFY(!w.button("保存")->isEnabled());
     QVERIFY(!w.button("选取")->isVisible());
@@ -137,6 +136,7 @@ void TestUnits::windowAddsEditsAndPicks() {
     pick.show();
     QVERIFY(QTest::qWaitForWindowExposed(&pick));
     QVERIFY(pick.button("选取")->isVisible());
+    QCOMPARE(pick.windowTitle(), QString("选取计量单位"));
     QTableView* view = pick.grid()->view();
     const QRect cell = view->visualRect(pick.grid()->model()->index(2, 0));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
@@ -193,23 +193,6 @@ void TestUnits::buttonsNeedTheRight() {
     QVERIFY(m_program->prompter().messages().isEmpty());
     QCOMPARE(w.grid()->model()->rowCount(), 7);
     QVERIFY(w.button("保存")->isEnabled());
-}
-
-void TestUnits::captionSaysManageOrPick_data() {
-    QTest::addColumn<bool>("pick");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("manage") << false << QString("计量单位管理");
-    QTest::newRow("pick") << true << QString("选取计量单位");
-}
-
-void TestUnits::captionSaysManageOrPick() {
-    QFETCH(bool, pick);
-    QFETCH(QString, caption);
-    UnitsWindow w(m_program->context());
-    w.setPickMode(pick);
-    w.show();
-    QCOMPARE(w.windowTitle(), caption);
-    QCOMPARE(w.grid()->model()->rowCount(), 6);
 }
 
 QTEST_MAIN(TestUnits)
