@@ -1,39 +1,22 @@
-#include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QStackedWidget>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
 
-#include "admin/about_dialog.h"
-#include "admin/book_creation_dialog.h"
-#include "admin/code_list_window.h"
 #include "admin/company_info_window.h"
 #include "admin/folder_chooser_dialog.h"
 #include "admin/password_dialog.h"
 #include "admin/picture_viewer_dialog.h"
 #include "admin/settings_dialog.h"
 #include "data/data_module.h"
-#include "data/permission_checker.h"
 #include "data/user_accounts.h"
-#include "shell/login_dialog.h"
-#include "shell/main_window.h"
-#include "shell/program_windows.h"
-#include "shell/query_panel_window.h"
 #include "shell/users_window.h"
 #include "support/test_books.h"
-#include "ui/picture_button.h"
 #include "ui/tree_list.h"
 
 using TestBooks::TestProgram;
@@ -48,25 +31,24 @@ void typeText(QLineEdit* edit, const QString& text) {
 }  // namespace
 
 // The administration windows opened offscreen and clicked through: the
-// password, users and rights, company, settings, folder, picture and about
-// windows.
+// password, users and rights, company, settings, folder and picture
+// windows. The rules behind them are tested in test_shell_logic and
+// test_user_administration.
 class TestAdminWindows : public QObject {
     Q_OBJECT
 private slots:
     void init();
     void cleanup();
-    void changePasswordThenLogInWithIt();
-    void usersWindowTogglesAndSaves();
+    void passwordDialogChangesThePassword();
     void usersWindowShowsTheRowThatIsCurrent();
     void usersWindowClosesWithoutTheSavingRight();
     void companyWindowEditsAndSaves();
     void folderChooserOpensAtTheCurrentFolder();
     void settingsDialogWritesTheSettings();
     void pictureViewerShowsAndSaves();
-    void aboutShowsNameAndVersion();
 
 private:
-    void addOrdinaryUser(const QString& password = {});
+    void addOrdinaryUser();
     std::unique_ptr<TestProgram> m_program;
 };
 
@@ -79,75 +61,30 @@ void TestAdminWindows::cleanup() {
     m_program.reset();
 }
 
-void TestAdminWindows::addOrdinaryUser(const QString& password) {
+void TestAdminWindows::addOrdinaryUser() {
     Database& db = m_program->context().data().main();
     db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0)");
     db.query("insert into Sys_user (User_name, User_Group, type) values ('小王', '销售组', 1)");
-    UserAccounts::setPassword(db, "小王", password);
 }
 
-void TestAdminWindows::changePasswordThenLogInWithIt() {
+void TestAdminWindows::passwordDialogChangesThePassword() {
     AppContext& c = m_program->context();
     c.CurrentUser = {"超级用户", "", "管理员组"};
-    {
-        PasswordDialog dialog(c);
-        dialog.show();
-        QTest::keyClicks(dialog.newPassword(), "abc");
-        QTest::keyClicks(dialog.repeated(), "abC");
-        dialog.confirm();
-        QCOMPARE(m_program->prompter().lastText(), QString("两次输入的密码不相符，请重新输入"));
-        QVERIFY(dialog.newPassword()->text().isEmpty());
-        QVERIFY(dialog.isVisible());
-        dialog.showPassword()->setChecked(true);
-        QCOMPARE(dialog.newPassword()->echoMode(), QLineEdit::Normal);
-        typeText(dialog.newPassword(), "新密码1");
-        typeText(dialog.repeated(), "新密码1");
-        dialog.confirm();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    }
-    c.CurrentUser = {};
-    LoginDialog login(c);
-    login.show();
-    QTest::keyClick(login.passwordBox(), Qt::Key_Return);
-    QVERIFY(c.CurrentUser.UserName.isEmpty());
-    typeText(login.passwordBox(), "新密码1");
-    QTest::keyClick(login.passwordBox(), Qt::Key_Return);
-    QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
-}
-
-void TestAdminWindows::usersWindowTogglesAndSaves() {
-    AppContext& c = m_program->context();
-    c.CurrentUser = {"超级用户", "", "管理员组"};
-    Database& db = c.data().main();
-    UsersWindow w(c);
-    w.show();
-    QCOMPARE(w.objectName(), QString("Sys_User_Operation_Frm"));
-    QCOMPARE(w.admin().rightsGroup(), QString("管理员组"));
-    QVERIFY(w.rightsTree()->topLevelItemCount() >= 20);
-    // Users hang under their groups.
-    QVERIFY(w.userTree()->treeModel()->hasChildren(QVariant("管理员组")));
-    QVERIFY(w.groupNameEdit()->isReadOnly());
-    // Adding a group through its command, then a user under it.
-    QVERIFY(w.actions().execute("Action_AddGroup"));
-    typeText(w.groupNameEdit(), "仓库组");
-    QVERIFY(w.actions().execute("Action_SaveOperation"));
-    QCOMPARE(db.scalar("select type from Sys_user where User_name='仓库组'").toInt(), 0);
-    w.selectNode("仓库组");
-    QVERIFY(w.actions().execute("Action_AddUser"));
-    typeText(w.userNameEdit(), "老李");
-    w.selectNode("仓库组");
-    QCOMPARE(db.scalar("select User_Group from Sys_user where User_name='老李'").toString(), QString("仓库组"));
-    w.selectNode("老李");
-    QCOMPARE(w.pages()->currentIndex(), 0);
-    QTest::keyClicks(w.passwordEdit(), "pw");
-    w.setPasswordOfSelected();
-    QVERIFY(UserAccounts::verifyLogin(db, "老李", "pw").has_value());
-    w.selectNode("超级用户");
-    QVERIFY(w.userNameEdit()->isReadOnly());
-    m_program->prompter().setNextAnswer(true);
-    w.selectNode("老李");
-    QVERIFY(w.actions().execute("Action_DeleteUser"));
-    QCOMPARE(db.scalar("select count(*) from Sys_user where User_name='老李'").toInt(), 0);
+    PasswordDialog dialog(c);
+    dialog.show();
+    QTest::keyClicks(dialog.newPassword(), "abc");
+    QTest::keyClicks(dialog.repeated(), "abC");
+    dialog.confirm();
+    QCOMPARE(m_program->prompter().lastText(), QString("两次输入的密码不相符，请重新输入"));
+    QVERIFY(dialog.newPassword()->text().isEmpty());
+    QVERIFY(dialog.isVisible());
+    dialog.showPassword()->setChecked(true);
+    QCOMPARE(dialog.newPassword()->echoMode(), QLineEdit::Normal);
+    typeText(dialog.newPassword(), "新密码1");
+    typeText(dialog.repeated(), "新密码1");
+    dialog.confirm();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(UserAccounts::verifyLogin(c.data().main(), "超级用户", "新密码1").has_value());
 }
 
 namespace {
@@ -170,7 +107,8 @@ int markedRights(QTreeWidget* tree) {
 }  // namespace
 
 // After every command the tree, the page and its editors show one row: the
-// one the administration holds as current.
+// one the administration holds as current. Its rules are tested in
+// test_user_administration.
 void TestAdminWindows::usersWindowShowsTheRowThatIsCurrent() {
     AppContext& c = m_program->context();
     c.CurrentUser = {"超级用户", "", "管理员组"};
@@ -179,54 +117,54 @@ void TestAdminWindows::usersWindowShowsTheRowThatIsCurrent() {
     const int adminRights = db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt();
     UsersWindow w(c);
     w.show();
+    QCOMPARE(w.objectName(), QString("Sys_User_Operation_Frm"));
     TreeModel* tree = w.userTree()->treeModel();
     // Opened collapsed, on the system group with its rights.
     QCOMPARE(w.userTree()->currentId().toString(), QString("管理员组"));
     QVERIFY(!w.userTree()->isExpanded(tree->indexOfId("管理员组")));
-    QVERIFY(!w.userTree()->isExpanded(tree->indexOfId("销售组")));
+    QVERIFY(tree->hasChildren(QVariant("管理员组")));
+    QVERIFY(w.rightsTree()->topLevelItemCount() >= 20);
     QCOMPARE(markedRights(w.rightsTree()), adminRights);
+    QVERIFY(w.groupNameEdit()->isReadOnly());
 
-    // A new group: its own empty list is on show, and "select none" then
-    // saving leaves the system group as it was.
+    // A new group: its own empty list is on show; 全选 marks the rights.
     QVERIFY(w.actions().execute("Action_AddGroup"));
     QCOMPARE(w.pages()->currentIndex(), 1);
     QVERIFY(!w.groupNameEdit()->isReadOnly());
     QCOMPARE(w.groupNameEdit()->text(), QString());
-    QVERIFY(w.rightsTree()->topLevelItemCount() > 0);
     QCOMPARE(markedRights(w.rightsTree()), 0);
     buttonOf(&w, "全选")->click();
     QVERIFY(markedRights(w.rightsTree()) > 0);
     buttonOf(&w, "全不选")->click();
-    // Saving it without a name says so and keeps it.
-    QVERIFY(!w.actions().execute("Action_SaveOperation"));
-    QCOMPARE(m_program->prompter().lastText(), QString("组名不能为空"));
-    QCOMPARE(w.pages()->currentIndex(), 1);
-    QVERIFY(w.groupNameEdit()->text().isEmpty());
-    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt(), adminRights);
-    // Moving away drops the group that has no name.
-    w.selectNode("管理员组");
-    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt(), adminRights);
-    QCOMPARE(w.userTree()->currentId().toString(), QString("管理员组"));
-    QCOMPARE(w.groupNameEdit()->text(), QString("管理员组"));
-    QCOMPARE(markedRights(w.rightsTree()), adminRights);
+    QCOMPARE(markedRights(w.rightsTree()), 0);
+    typeText(w.groupNameEdit(), "仓库组");
+    QVERIFY(w.actions().execute("Action_SaveOperation"));
+    QCOMPARE(db.scalar("select type from Sys_user where User_name='仓库组'").toInt(), 0);
+    QCOMPARE(w.userTree()->currentId().toString(), QString("仓库组"));
 
-    // A user added under 销售组 is current and visible in its open group.
-    w.selectNode("小王");
-    QCOMPARE(w.pages()->currentIndex(), 0);
-    QCOMPARE(w.userNameEdit()->text(), QString("小王"));
-    QVERIFY(w.userTree()->isExpanded(tree->indexOfId("销售组")));
+    // A user added under it, with the password typed with the new row, is
+    // current and visible in its open group; its page sets its password.
     QVERIFY(w.actions().execute("Action_AddUser"));
-    typeText(w.userNameEdit(), "lisi");
+    typeText(w.userNameEdit(), "老李");
     typeText(w.passwordEdit(), "pw1");
     QVERIFY(w.actions().execute("Action_SaveOperation"));
-    QVERIFY(UserAccounts::verifyLogin(db, "lisi", "pw1").has_value());
-    QCOMPARE(w.userTree()->currentId().toString(), QString("lisi"));
-    QCOMPARE(tree->node(tree->indexOfId("lisi").parent())->id.toString(), QString("销售组"));
+    QVERIFY(UserAccounts::verifyLogin(db, "老李", "pw1").has_value());
+    QCOMPARE(w.userTree()->currentId().toString(), QString("老李"));
+    QCOMPARE(tree->node(tree->indexOfId("老李").parent())->id.toString(), QString("仓库组"));
+    QVERIFY(w.userTree()->isExpanded(tree->indexOfId("仓库组")));
     QCOMPARE(w.pages()->currentIndex(), 0);
+    w.passwordEdit()->clear();
+    QTest::keyClicks(w.passwordEdit(), "pw2");
+    w.setPasswordOfSelected();
+    QVERIFY(UserAccounts::verifyLogin(db, "老李", "pw2").has_value());
+    w.selectNode("超级用户");
+    QVERIFY(w.userNameEdit()->isReadOnly());
 
     // Deleting: the page that follows is the one of the row now current.
+    w.selectNode("老李");
     m_program->prompter().setNextAnswer(true);
     QVERIFY(w.actions().execute("Action_DeleteUser"));
+    QCOMPARE(db.scalar("select count(*) from Sys_user where User_name='老李'").toInt(), 0);
     const QString now = w.admin().selectedName();
     QCOMPARE(w.userTree()->currentId().toString(), now);
     if (w.admin().selectedIsGroup()) {
@@ -248,8 +186,9 @@ void TestAdminWindows::usersWindowShowsTheRowThatIsCurrent() {
     QCOMPARE(tree->node(tree->indexOfId("小王").parent())->id.toString(), QString("营销组"));
 }
 
-// A user who may open the window but not save: looking around and closing
-// work; changed rights are either dropped on request or keep the window open.
+// A user who may open the window but not save: changed rights are either
+// dropped on request or keep the window open, and the tree stays on the
+// group whose rights are shown.
 void TestAdminWindows::usersWindowClosesWithoutTheSavingRight() {
     AppContext& c = m_program->context();
     addOrdinaryUser();
@@ -258,18 +197,11 @@ void TestAdminWindows::usersWindowClosesWithoutTheSavingRight() {
         "insert into Sys_user_Operation (User_name, Action_id) select '销售组', id from Sys_Operation_Table "
         "where LOWER(Action_Name)='action_manuitempowermanger'");
     c.CurrentUser = {"小王", "", "销售组"};
-    {
-        UsersWindow w(c);
-        w.show();
-        w.selectNode("销售组");
-        QVERIFY(w.close());
-    }
     UsersWindow w(c);
     w.show();
     w.selectNode("销售组");
     buttonOf(&w, "全选")->click();
-    // A press on another group, answered "keep the changes": the tree
-    // stays on the group whose rights are shown, marked as well.
+    // A press on another group, answered "keep the changes".
     TreeList* tree = w.userTree();
     m_program->prompter().setNextAnswer(false);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
@@ -373,19 +305,6 @@ void TestAdminWindows::pictureViewerShowsAndSaves() {
     QFile saved(dir.filePath("copy.png"));
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.read(4), QByteArray("\x89PNG"));  // the format of the chosen extension
-}
-
-void TestAdminWindows::aboutShowsNameAndVersion() {
-    AboutDialog about(m_program->context());
-    QStringList texts;
-    for (QLabel* l : about.findChildren<QLabel*>()) {
-        texts << l->text();
-    }
-    QVERIFY(texts.contains("产品名称："));
-    QVERIFY(texts.contains("Olvend"));
-    QVERIFY(texts.contains("软件版本："));
-    QVERIFY(texts.contains("3.0"));
-    QCOMPARE(about.windowTitle(), QString("关于"));
 }
 
 QTEST_MAIN(TestAdminWindows)
