@@ -2,6 +2,7 @@
 
 #include <QSqlQuery>
 
+#include "data/dataset.h"
 #include "demo/demo_quotations.h"
 #include "documents/quotation_document.h"
 
@@ -75,6 +76,47 @@ QString DocumentFixture::storedQuotation(Book& b, int lines) {
     doc.addGoods(codes);
     if (!doc.save()) {
         qFatal("the quotation was not saved: %s", qPrintable(b.prompter.lastText()));
+    }
+    return doc.billNo();
+}
+
+QString DocumentFixture::storedQuotation(Database& db, Clock& clock, Prompter& prompter, const QStringList& codes,
+                                         const QString& hotel) {
+    QuotationDocument doc(db, clock, prompter, "a");
+    doc.load(QuotationDocument::New);
+    doc.head().setValue("Rummery", hotel);
+    doc.addGoods(codes);
+    if (!doc.save()) {
+        qFatal("the quotation was not saved");
+    }
+    return doc.billNo();
+}
+
+QString DocumentFixture::receiptSample(Database& db, Clock& clock, ScriptedPrompter& prompter, double freight,
+                                       double discount) {
+    addGoods(db, "A", "门锁", "大", "UN001");
+    addGoods(db, "B", "合页", "4寸", "UN002");
+    addGoods(db, "C", "合页", "4寸", "UN002");
+    QuotationDocument doc(db, clock, prompter, "admin");
+    doc.load(QuotationDocument::New);
+    doc.head().setValue("Add_ClientName", "王先生");
+    doc.head().setValue("earnest", 500);
+    doc.head().setValue("Freight", freight);
+    if (discount != 0) {
+        doc.head().setValue("preferential", discount);
+    }
+    doc.head().setValue("Remark", "尾款月底");
+    doc.addGoods({"A", "B", "C"});
+    const double qty[] = {2, 1, 3};
+    const double price[] = {10, 5, 7};
+    for (int r = 0; r < 3; ++r) {
+        doc.lines().setCurrentRow(r);
+        doc.lines().setValue("QTY", qty[r]);
+        doc.lines().setValue("Price", price[r]);
+        doc.lines().post();
+    }
+    if (!doc.save()) {
+        qFatal("the quotation was not saved: %s", qPrintable(prompter.lastText()));
     }
     return doc.billNo();
 }

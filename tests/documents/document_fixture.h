@@ -39,3 +39,16 @@ QStringList drifted(Database& db);
 QString storedQuotation(Book& b, int lines);
 
 }  // namespace DocumentFixture
+
+namespace DocumentFixture {
+
+// A stored quotation with the given goods (which must exist) and hotel.
+QString storedQuotation(Database& db, Clock& clock, Prompter& prompter, const QStringList& codes,
+                        const QString& hotel = QString());
+// The goods A (门锁, UN001), B and C (both 合页 4寸 UN002), and a stored
+// quotation for 王先生 of them: deposit 500, `freight`, `discount`, remark
+// 尾款月底; A 2 x 10.00, B 1 x 5.00, C 3 x 7.00 (B and C make one receipt
+// line).
+QString receiptSample(Database& db, Clock& clock, ScriptedPrompter& prompter, double freight = 80, double discount = 0);
+
+}  // namespace DocumentFixture

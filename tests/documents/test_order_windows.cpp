@@ -1,35 +1,34 @@
-#include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
 
-#include "data/data_module.h"
 #include "data/dataset.h"
 #include "document_fixture.h"
+#include "document_window_suite.h"
 #include "documents/customer_picker_dialog.h"
 #include "documents/derived_form_window.h"
 #include "documents/order_form_generator.h"
 #include "documents/order_form_list_window.h"
 #include "documents/order_form_window.h"
 #include "documents/order_goods_window.h"
-#include "shell/program_windows.h"
 #include "shell/query_panel_window.h"
-#include "support/test_books.h"
-#include "ui/data_grid.h"
 #include "ui/editors.h"
 
 using DocumentFixture::count;
 
-// The order form window and the goods-row window, offscreen.
-class TestOrderWindows : public QObject {
+// The order form window, the goods-row window, the order list and the
+// windows of the forms made from orders, offscreen: their main paths and
+// what only they refuse. The rules are OrderFormDocument's and
+// OrderFormGenerator's, tested in test_order_forms and
+// test_order_forms_generation.
+class TestOrderWindows : public DocumentWindowSuite {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { start(); }
+    void cleanup() { stop(); }
     void newOrderWithRowsIsSavedAndPrinted();
     void goodsWindowFillsDefaultsAndStartsTheNextRow();
     void closingAsksAndNoRestoresRows();
@@ -41,46 +40,36 @@ private slots:
     void goodsRowClosedWithYesNeedsTheSaveRight();
 
 private:
-    Database& db() { return m_program->context().data().main(); }
-    AppContext& context() { return m_program->context(); }
-    ScriptedPrompter& prompter() { return m_program->prompter(); }
-    static QVariant cell(DataGrid* grid, int gridRow, const QString& caption);
     // Chooses an entry of a drop-down as the user does.
-    static void choose(LookupCombo* box, const QString& text);
-    std::unique_ptr<TestBooks::TestProgram> m_program;
-};
-
-void TestOrderWindows::init() {
-    m_program = std::make_unique<TestBooks::TestProgram>(true);
-    context().data().ConnectDatabases();
-    context().CurrentUser = {"超级用户", "", "管理员组"};
-    context().clock().setToday(QDate(2006, 6, 25));
-}
-
-void TestOrderWindows::cleanup() {
-    m_program.reset();
-}
-
-QVariant TestOrderWindows::cell(DataGrid* grid, int gridRow, const QString& caption) {
-    GridModel* m = grid->model();
-    for (int c = 0; c < m->columnCount(); ++c) {
-        if (m->headerData(c, Qt::Horizontal).toString() == caption) {
-            return m->data(m->index(gridRow, c));
-        }
+    static void choose(LookupCombo* box, const QString& text) {
+        const int at = box->findText(text);
+        QVERIFY2(at >= 0, qPrintable(text));
+        box->setCurrentIndex(at);
+        emit box->activated(at);
     }
-    qFatal("no column %s", qPrintable(caption));
-}
-
-void TestOrderWindows::choose(LookupCombo* box, const QString& text) {
-    const int at = box->findText(text);
-    QVERIFY2(at >= 0, qPrintable(text));
-    box->setCurrentIndex(at);
-    emit box->activated(at);
-}
+    // A stored order with a row of 平开窗 (480.00) with lock 1 for each series.
+    QString storedOrder(const QList<int>& series, const QString& hotel = {}) {
+        OrderFormDocument doc(db(), context().clock(), prompter(), "a");
+        doc.load(OrderFormDocument::New);
+        doc.head().setValue("Gain_Customer_Name", hotel);
+        for (int type : series) {
+            OrderGoodsEditor row(doc, prompter(), OrderGoodsEditor::New);
+            doc.rows().setValue("Goods_name", 1);
+            doc.rows().setValue("Goods_Type", type);
+            doc.rows().setValue("Lock_Size", 1);
+            if (!row.save()) {
+                qFatal("the row was not taken");
+            }
+        }
+        if (!doc.save()) {
+            qFatal("the order was not saved");
+        }
+        return doc.code();
+    }
+};
 
 void TestOrderWindows::newOrderWithRowsIsSavedAndPrinted() {
     OrderFormWindow w(context(), OrderFormDocument::New);
-    QCOMPARE(w.objectName(), QString("frm_GainBill"));
     // The goods-row window as the user fills it: a name, then the quantity.
     w.editGoods = [this, &w](int mode) {
         OrderGoodsWindow goods(context(), w.document(), mode, &w);
@@ -99,12 +88,10 @@ void TestOrderWindows::newOrderWithRowsIsSavedAndPrinted() {
     QCOMPARE(w.findChild<QLineEdit*>("Order_Form_Code")->text(), QString("AA0606250001"));
     QTest::mouseClick(w.button("Action_AddGoods"), Qt::LeftButton);
     DataGrid* g = w.grid();
-    QCOMPARE(g->model()->rowCount(), 1);
-    QCOMPARE(cell(g, 0, "货品名称").toString(), QString("平开窗"));
-    QCOMPARE(cell(g, 0, "计量单位").toString(), QString("平方米"));
-    QCOMPARE(cell(g, 0, "金额").toString(), QString("960.00"));
+    QCOMPARE(cell(g, 0, "货品名称"), QString("平开窗"));
+    QCOMPARE(cell(g, 0, "计量单位"), QString("平方米"));
+    QCOMPARE(cell(g, 0, "金额"), QString("960.00"));
     QCOMPARE(g->footerText("Total_Price"), QString("合计:960.00"));
-    // Nothing is in the book until the order is saved.
     QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail"), 0);
     auto* hotel = w.findChild<QLineEdit*>("Gain_Customer_Name");
     hotel->setText("海景酒楼");
@@ -131,11 +118,9 @@ void TestOrderWindows::goodsWindowFillsDefaultsAndStartsTheNextRow() {
     OrderFormDocument doc(db(), context().clock(), prompter(), "a");
     doc.load(OrderFormDocument::New);
     OrderGoodsWindow goods(context(), doc, OrderGoodsEditor::New);
-    QCOMPARE(goods.objectName(), QString("Dusmere_Order_Form_GoodsEdit_Frm"));
     goods.show();
     QVERIFY(QTest::qWaitForWindowExposed(&goods));
     QVERIFY(goods.codeEditor()->isEnabled());
-    QVERIFY(goods.button("Action_AddGoods")->isVisible());
     choose(goods.nameBox(), "推拉门");
     QCOMPARE(goods.findChild<QLineEdit*>("Model_Size")->text(), QString("1800*2100"));
     QCOMPARE(goods.unitBox()->currentText(), QString("樘"));
@@ -152,13 +137,6 @@ void TestOrderWindows::goodsWindowFillsDefaultsAndStartsTheNextRow() {
     QCOMPARE(doc.rows().rowCount(), 2);
     QVERIFY(goods.codeEditor()->isEnabled());
     QCOMPARE(goods.codeEditor()->text(), QString("2"));
-    // Its code typed as the first one's is refused.
-    goods.codeEditor()->selectAll();
-    QTest::keyClicks(goods.codeEditor(), "1");
-    choose(goods.nameBox(), "纱窗");
-    QTest::mouseClick(goods.button("Action_SaveAndExit"), Qt::LeftButton);
-    QVERIFY(goods.isVisible());
-    QVERIFY(prompter().lastText().startsWith("该货品编码已经存在，请用其他编码"));
     // The code-list button: the value chosen there is taken.
     goods.editCodeList = [](const QString& field) { return field == "Goods_Unit" ? QString("6") : QString(); };
     for (QPushButton* b : goods.findChildren<QPushButton*>()) {
@@ -176,17 +154,9 @@ void TestOrderWindows::goodsWindowFillsDefaultsAndStartsTheNextRow() {
 }
 
 void TestOrderWindows::closingAsksAndNoRestoresRows() {
-    OrderFormDocument stored(db(), context().clock(), prompter(), "a");
-    stored.load(OrderFormDocument::New);
-    for (int name : {1, 2}) {
-        OrderGoodsEditor row(stored, prompter(), OrderGoodsEditor::New);
-        stored.rows().setValue("Goods_name", name);
-        QVERIFY(row.save());
-    }
-    QVERIFY(stored.save());
-    OrderFormWindow w(context(), OrderFormDocument::Existing, stored.code());
+    const QString code = storedOrder({1, 2});
+    OrderFormWindow w(context(), OrderFormDocument::Existing, code);
     w.show();
-    QCOMPARE(w.grid()->model()->rowCount(), 2);
     w.grid()->view()->selectAll();
     QTest::mouseClick(w.button("Action_DeleteGoods"), Qt::LeftButton);
     QCOMPARE(w.grid()->model()->rowCount(), 0);
@@ -195,18 +165,16 @@ void TestOrderWindows::closingAsksAndNoRestoresRows() {
     w.reject();
     QVERIFY(w.isVisible());
     QCOMPARE(w.grid()->model()->rowCount(), 0);
-    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail"), 2);
     prompter().setNextAnswer(false);
     w.reject();
     QVERIFY(!w.isVisible());
-    QCOMPARE(prompter().lastText(), OrderFormDocument::unsavedQuestion());
     QCOMPARE(w.document().rows().rowCount(), 2);
     QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail"), 2);
     // An order deleted meanwhile: the window says so and closes.
     db().query("delete from Dusmere_Order_Form_head");
-    OrderFormWindow gone(context(), OrderFormDocument::Existing, stored.code());
+    OrderFormWindow gone(context(), OrderFormDocument::Existing, code);
     QVERIFY(!gone.loaded());
-    QVERIFY(prompter().lastText().contains(stored.code()));
+    QVERIFY(prompter().lastText().contains(code));
 }
 
 void TestOrderWindows::printingAChangedOrderThatCannotBeSaved() {
@@ -219,8 +187,8 @@ void TestOrderWindows::printingAChangedOrderThatCannotBeSaved() {
     QTest::mouseClick(w.button("Action_Print"), Qt::LeftButton);
     QCOMPARE(prompter().lastText(), QString("请为该收据添加货品"));
     QVERIFY(!printed);
-    // No on a new order: nothing is stored, nothing prints, and everything
-    // typed stays to be saved.
+    // No on a new order: nothing is stored or printed, and everything typed
+    // stays to be saved.
     w.document().head().setValue("Link_man", "张先生");
     {
         OrderGoodsEditor row(w.document(), prompter(), OrderGoodsEditor::New);
@@ -232,24 +200,20 @@ void TestOrderWindows::printingAChangedOrderThatCannotBeSaved() {
     QVERIFY(!printed);
     QCOMPARE(prompter().lastText(), QString("订单还没有保存，不能打印"));
     QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head"), 0);
-    QCOMPARE(w.document().code(), QString("AA0606250001"));
     QCOMPARE(w.document().head().value("Link_man").toString(), QString("张先生"));
     QCOMPARE(w.grid()->model()->rowCount(), 1);
-    // Yes saves it and prints.
     prompter().setNextAnswer(true);
     QTest::mouseClick(w.button("Action_Print"), Qt::LeftButton);
     QVERIFY(printed);
     QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail where Head_Code='AA0606250001'"), 1);
-    QCOMPARE(prompter().pendingAnswers(), 0);
 }
 
 void TestOrderWindows::customerPickerChoosesACustomer() {
     db().query("insert into customer_group (Class_name, Parent_id) values ('酒楼', 0)");
-    const int group = db().scalar("select max(id) from customer_group").toInt();
     db().query(
         "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile, Customer_Group) "
         "values ('00007', '明珠酒楼', '王', '139', :g)",
-        {{"g", group}});
+        {{"g", db().scalar("select max(id) from customer_group")}});
     // The top group, whose parent -1 must not be read as customer 1.
     QCOMPARE(db().scalar("select id from customer_provider where corp_code='00007'").toInt(), 1);
     db().query("insert into customer_provider (corp_code, Corp_name, Customer_Group) values ('00008', '海景酒楼', 1)");
@@ -262,7 +226,6 @@ void TestOrderWindows::customerPickerChoosesACustomer() {
     QCOMPARE(tree->topLevelItem(0)->child(0)->text(0), QString("海景酒楼"));
     QTreeWidgetItem* groupItem = tree->topLevelItem(1);
     QCOMPARE(groupItem->text(0), QString("酒楼"));
-    QCOMPARE(groupItem->child(0)->text(0), QString("明珠酒楼(王)"));
     tree->setCurrentItem(groupItem);
     QVERIFY(!picker.choose());
     QCOMPARE(prompter().lastText(), QString("请选择客户"));
@@ -283,114 +246,81 @@ void TestOrderWindows::customerPickerChoosesACustomer() {
 }
 
 void TestOrderWindows::listShowsOrdersAndRunsItsCommands() {
-    QStringList codes;
-    for (int rows : {2, 0, 1}) {
-        OrderFormDocument doc(db(), context().clock(), prompter(), "a");
-        doc.load(OrderFormDocument::New);
-        for (int i = 0; i < rows; ++i) {
-            OrderGoodsEditor row(doc, prompter(), OrderGoodsEditor::New);
-            doc.rows().setValue("Goods_name", 1);
-            doc.rows().setValue("Goods_Type", 1 + i);
-            QVERIFY(row.save());
-        }
-        // An order without rows cannot be saved by the window; the book
-        // may hold one all the same.
-        if (rows == 0) {
-            doc.head().post();
-            doc.head().applyUpdates();
-        } else {
-            QVERIFY(doc.save());
-        }
-        codes.append(doc.code());
+    const QString older = storedOrder({1, 2});
+    // An order without rows cannot be saved by the window; the book may
+    // hold one all the same.
+    {
+        OrderFormDocument empty(db(), context().clock(), prompter(), "a");
+        empty.load(OrderFormDocument::New);
+        empty.head().post();
+        empty.head().applyUpdates();
     }
+    const QString newest = storedOrder({1});
     db().query("update Dusmere_Order_Form_head set Keyin_Date=:d where Order_Form_Code=:c",
-               {{"d", QDateTime(QDate(2006, 6, 20), QTime(15, 30))}, {"c", codes[0]}});
+               {{"d", QDateTime(QDate(2006, 6, 20), QTime(15, 30))}, {"c", older}});
     OrderFormListWindow w(context());
-    QCOMPARE(w.objectName(), QString("frm_GainBill_list"));
     QStringList opened;
     w.runEditor = [&opened](int mode, const QString& code) { opened << QString("%1:%2").arg(mode).arg(code); };
     QString printed;
     w.openPrintout = [&printed](const QString& code) { printed = code; };
     w.show();
     DataGrid* g = w.grid();
-    QCOMPARE(g->model()->rowCount(), 3);
     // Newest first, the first row current; an order without rows shows no total.
-    QCOMPARE(cell(g, 0, "贵宾号").toString(), codes[2]);
+    QCOMPARE(cell(g, 0, "贵宾号"), newest);
     QCOMPARE(g->selectedRows().size(), 1);
-    QCOMPARE(cell(g, 1, "总金额").toString(), QString());
-    QCOMPARE(cell(g, 2, "总金额").toString(), QString("960.00"));
-    QCOMPARE(cell(g, 2, "收款情况").toString(), QString("未付清"));
+    QCOMPARE(cell(g, 1, "总金额"), QString());
+    QCOMPARE(cell(g, 2, "总金额"), QString("960.00"));
+    QCOMPARE(cell(g, 2, "收款情况"), QString("未付清"));
     QCOMPARE(g->footerText("Order_Form_Code"), QString("共 3 份收据"));
     QCOMPARE(g->footerText("sum_price"), QString("1440.00"));
     auto click = [&w](const char* action) {
         QTest::mouseClick(w.findChild<QPushButton*>(QString::fromLatin1(action)), Qt::LeftButton);
     };
-    // Editing takes exactly one order.
+    // Editing takes exactly one order; printing several prints the one
+    // under the cursor; generating takes the selection.
     g->view()->selectAll();
     click("Action_Edit");
     QCOMPARE(prompter().lastText(), QString("一次只能编辑一份收据"));
-    // Printing several prints the one under the cursor.
     click("Action_print");
     QCOMPARE(printed, w.list().rows().value(w.list().rows().currentRow(), "Order_Form_Code").toString());
-    // Generating from several is refused; from one it is done.
     click("Action_CreateWareOutFormExecute");
     QCOMPARE(prompter().lastText(), QString("生成出仓单时，只能选择一份订货单"));
-    g->selectRow(w.list().rows().locate("Order_Form_Code", codes[0]) ? w.list().rows().currentRow() : -1);
+    QVERIFY(w.list().rows().locate("Order_Form_Code", older));
+    g->selectRow(w.list().rows().currentRow());
     click("Action_CreateWorkFormExecute");
-    QCOMPARE(prompter().lastText(), QString("处理完毕,已成功生成工作单"));
-    QCOMPARE(count(db(), "select count(*) from Dusmere_Work_Form_Head where Order_Form_Code=:c", {{"c", codes[0]}}), 2);
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Work_Form_Head where Order_Form_Code=:c", {{"c", older}}), 2);
     // The same commands are the grid's context menu.
     QCOMPARE(w.operateMenu()->actions().size(), 3);
-    prompter().setNextAnswer(true);
-    w.operateMenu()->actions().at(0)->trigger();
-    QCOMPARE(prompter().lastText(), QString("处理完毕,已成功生成工作单"));
     w.operateMenu()->actions().at(2)->trigger();
-    QCOMPARE(count(db(), "select count(*) from Dusmere_Shipment_Form_Detail where head_code=:c", {{"c", codes[0]}}), 2);
+    QCOMPARE(count(db(), "select count(*) from Dusmere_Shipment_Form_Detail where head_code=:c", {{"c", older}}), 2);
     click("Action_Edit");
-    QCOMPARE(opened, QStringList{QString("3:%1").arg(codes[0])});
+    QCOMPARE(opened, QStringList{QString("3:%1").arg(older)});
     // The order date filter keeps the whole To day.
     w.fromDate()->setValue(QDate(2006, 6, 20).startOfDay());
     w.toDate()->setValue(QDate(2006, 6, 20).startOfDay());
     w.filterByOrderDate();
     QCOMPARE(g->model()->rowCount(), 1);
-    // "显示附加信息" shows the discount column and says it can hide it.
+    // "显示附加信息" shows the discount column.
     const int discount = g->model()->columnOf("preferential");
     QVERIFY(g->view()->isColumnHidden(discount));
     QTest::mouseClick(w.extraButton(), Qt::LeftButton);
     QVERIFY(!g->view()->isColumnHidden(discount));
-    QCOMPARE(w.extraButton()->text(), QString("隐藏附加信息"));
     // Deleting takes the order with its rows and forms.
     prompter().setNextAnswer(true);
     g->selectRow(w.list().rows().currentRow());
     click("Action1_delete");
     QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head"), 2);
     QCOMPARE(count(db(), "select count(*) from Dusmere_Work_Form_Head"), 0);
-    QCOMPARE(count(db(), "select count(*) from Dusmere_Shipment_Form_Head"), 0);
     QCOMPARE(prompter().pendingAnswers(), 0);
-    // The main window reaches both windows by name.
-    QVERIFY(ProgramWindows::table().contains("frm_GainBill"));
-    QVERIFY(ProgramWindows::table().contains("frm_GainBill_list"));
 }
 
 void TestOrderWindows::derivedFormsAreShownFilteredAndPrinted() {
     QStringList codes;
     for (const char* hotel : {"海景酒楼", "山城饭店"}) {
-        OrderFormDocument doc(db(), context().clock(), prompter(), "a");
-        doc.load(OrderFormDocument::New);
-        doc.head().setValue("Gain_Customer_Name", QString::fromUtf8(hotel));
-        for (int series : {1, 2, 1}) {
-            OrderGoodsEditor row(doc, prompter(), OrderGoodsEditor::New);
-            doc.rows().setValue("Goods_name", series);
-            doc.rows().setValue("Goods_Type", series);
-            doc.rows().setValue("Lock_Size", 1);
-            doc.rows().setValue("QTY", 1.5);
-            QVERIFY(row.save());
-        }
-        QVERIFY(doc.save());
-        codes << doc.code();
+        codes << storedOrder({1, 2, 1}, QString::fromUtf8(hotel));
         OrderFormGenerator generator(db(), context().clock(), prompter(), "a");
-        QVERIFY(generator.createWorkForms({doc.code()}));
-        QVERIFY(generator.createWareOutForm({doc.code()}));
+        QVERIFY(generator.createWorkForms({codes.last()}));
+        QVERIFY(generator.createWareOutForm({codes.last()}));
     }
     {
         DerivedFormWindow w(context(), DerivedFormList::Kind::WorkForm);
@@ -399,12 +329,11 @@ void TestOrderWindows::derivedFormsAreShownFilteredAndPrinted() {
         w.show();
         QCOMPARE(w.formsGrid()->model()->rowCount(), 4);
         // Newest first; the rows below follow the chosen form.
-        const QString newest = cell(w.formsGrid(), 0, "工作单号").toString();
-        QCOMPARE(w.currentCode(), newest);
+        QCOMPARE(w.currentCode(), cell(w.formsGrid(), 0, "工作单号"));
         QCOMPARE(w.rowsGrid()->model()->rowCount(), 1);  // the second order's series 2
         w.formsGrid()->selectRow(w.formsGrid()->model()->datasetRow(1));
         QCOMPARE(w.rowsGrid()->model()->rowCount(), 2);
-        QCOMPARE(w.rowsGrid()->footerText("QTY"), QString("3"));
+        QCOMPARE(w.rowsGrid()->footerText("QTY"), QString("2"));
         QTest::mouseClick(w.findChild<QPushButton*>("Action_print"), Qt::LeftButton);
         QCOMPARE(printed, w.currentCode());
         // Only the forms of one order.
@@ -419,10 +348,9 @@ void TestOrderWindows::derivedFormsAreShownFilteredAndPrinted() {
         DerivedFormWindow w(context(), DerivedFormList::Kind::WareOutForm);
         w.show();
         QCOMPARE(w.formsGrid()->model()->rowCount(), 2);
-        QCOMPARE(w.goodsSummary()->toPlainText().count('\n'), 1);  // one line per series
-        const QString shownCode = w.currentCode();
         QCOMPARE(w.goodsSummary()->toPlainText(),
-                 OrderFormGenerator::goodsSummary(db(), shownCode).split(';').join('\n'));
+                 OrderFormGenerator::goodsSummary(db(), w.currentCode()).split(';').join('\n'));
+        QCOMPARE(w.goodsSummary()->toPlainText().count('\n'), 1);  // one line per series
     }
     // The query panel's work-form query shows the forms that meet it.
     QueryPanelWindow panel(context(), QueryPanelWindow::WorkForms);
@@ -438,22 +366,14 @@ void TestOrderWindows::derivedFormsAreShownFilteredAndPrinted() {
         asked = QString("%1:%2").arg(int(kind)).arg(code);
     };
     list.show();
-    auto* forms = list.findChild<QPushButton*>("showForms");
-    forms->menu()->actions().at(1)->trigger();
+    list.findChild<QPushButton*>("showForms")->menu()->actions().at(1)->trigger();
     QCOMPARE(asked, QString("%1:%2").arg(int(DocumentPrintouts::Kind::WareOutForm)).arg(codes[1]));
 }
 
 void TestOrderWindows::lockedBookKeepsTheEditsAndTheForms() {
-    OrderFormDocument stored(db(), context().clock(), prompter(), "a");
-    stored.load(OrderFormDocument::New);
-    {
-        OrderGoodsEditor row(stored, prompter(), OrderGoodsEditor::New);
-        stored.rows().setValue("Goods_name", 1);
-        QVERIFY(row.save());
-    }
-    QVERIFY(stored.save());
+    const QString code = storedOrder({1});
     m_program->shortenBusyTimeout();
-    OrderFormWindow w(context(), OrderFormDocument::Existing, stored.code());
+    OrderFormWindow w(context(), OrderFormDocument::Existing, code);
     w.show();
     w.document().head().setValue("telephon", "8888");
     {
@@ -477,9 +397,10 @@ void TestOrderWindows::lockedBookKeepsTheEditsAndTheForms() {
     QCOMPARE(db().scalar("select telephon from Dusmere_Order_Form_head").toString(), QString("8888"));
 }
 
+// Closing the goods-row window with Yes saves the row, which needs the
+// right: refused, the row is not taken and the window stays open.
 void TestOrderWindows::goodsRowClosedWithYesNeedsTheSaveRight() {
-    db().query("insert into Sys_user (User_name, password, User_Group) values ('店员', '', '店员组')");
-    context().CurrentUser = {"店员", "", "店员组"};
+    signInAs("店员", "店员组", "1=0");
     OrderFormDocument doc(db(), context().clock(), prompter(), "店员");
     doc.load(OrderFormDocument::New);
     OrderGoodsWindow goods(context(), doc, OrderGoodsEditor::New);
@@ -487,7 +408,6 @@ void TestOrderWindows::goodsRowClosedWithYesNeedsTheSaveRight() {
     choose(goods.nameBox(), "推拉门");
     prompter().setNextAnswer(true);
     goods.reject();
-    // Refused: the row is not taken and the window stays open.
     QVERIFY(goods.isVisible());
     QCOMPARE(prompter().messages().last().kind, Prompter::Kind::Error);
     QCOMPARE(goods.editor().mode(), int(OrderGoodsEditor::New));

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDate>
+#include <QObject>
+#include <QTest>
+#include <memory>
+
+#include "data/data_module.h"
+#include "support/test_books.h"
+#include "ui/data_grid.h"
+#include "ui/grid_model.h"
+
+// What the suites of the document windows share: a prepared program whose
+// book the administrator opens on 25 June 2006, and a grid's cells by their
+// column caption.
+class DocumentWindowSuite : public QObject {
+protected:
+    void start() {
+        m_program = std::make_unique<TestBooks::TestProgram>(true);
+        context().data().ConnectDatabases();
+        context().CurrentUser = {"超级用户", "", "管理员组"};
+        context().clock().setToday(QDate(2006, 6, 25));
+    }
+    void stop() { m_program.reset(); }
+    AppContext& context() { return m_program->context(); }
+    Database& db() { return context().data().main(); }
+    ScriptedPrompter& prompter() { return m_program->prompter(); }
+    // A user `name` of `group`, which holds the commands `where` picks out
+    // of Sys_Operation_Table; signed in.
+    void signInAs(const QString& name, const QString& group, const QString& where) {
+        db().query("insert into Sys_user (User_name, password, User_Group) values (:n, '', :g)",
+                   {{"n", name}, {"g", group}});
+        grant(group, where);
+        context().CurrentUser = {name, "", group};
+    }
+    void grant(const QString& group, const QString& where) {
+        db().query(
+            "insert into Sys_user_Operation (User_name, Action_id) select :g, id from Sys_Operation_Table where " +
+                where,
+            {{"g", group}});
+    }
+    static QString cell(DataGrid* grid, int gridRow, const QString& caption) {
+        GridModel* m = grid->model();
+        for (int c = 0; c < m->columnCount(); ++c) {
+            if (m->headerData(c, Qt::Horizontal).toString() == caption) {
+                return m->data(m->index(gridRow, c)).toString();
+            }
+        }
+        qFatal("no column %s", qPrintable(caption));
+    }
+
+    std::unique_ptr<TestBooks::TestProgram> m_program;
+};
