@@ -13,18 +13,11 @@ class TestCodeList : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
-    void editModeShowsVisibleListsOnly();
-    void pickModeShowsOneList();
-    void addProposesTheNextNumber();
-    void addToAnEmptyList();
-    void cancelLeavesTheListUnchanged();
-    void newValueNeedsAName();
-    void deleteRefusesUsedValues();
-    void deleteChecksEverySelectedValue();
-    void deleteUnusedValues();
-    void extraColumnsBelongToGoodsNames();
     void amountFollowsPriceAndQuantity();
-    void picking();
+    void listsShownByMode();
+    void addProposesTheNextNumber();
+    void pickModeAddsAndPicksInOneList();
+    void deleteRefusesUsedValues();
     void newUnitReachesTheUnitLookup();
 
 private:
@@ -37,7 +30,38 @@ private:
     };
 };
 
-void TestCodeList::editModeShowsVisibleListsOnly() {
+void TestCodeList::amountFollowsPriceAndQuantity() {
+    Fixture f;
+    f.editor.openPickMode("Dusmere_Order_Form_Detail", "Goods_name");
+    Dataset& v = f.editor.values();
+    v.first();
+    v.setValue("blank3_Int", 300);
+    v.setValue("blank5_Int", 2.5);
+    QCOMPARE(v.value("blank6_Int").toDouble(), 750.0);
+    v.setValue("blank5_Int", 0);  // zero leaves the amount alone
+    QCOMPARE(v.value("blank6_Int").toDouble(), 750.0);
+    v.post();
+    QCOMPARE(f.book.db()
+                 .scalar("select blank6_Int from Sys_Status_Describe where ParamentName='货品名称' and "
+                         "StatusValue='1'")
+                 .toDouble(),
+             750.0);
+}
+
+void TestCodeList::newUnitReachesTheUnitLookup() {
+    Fixture f;
+    f.editor.openPickMode("Dusmere_Order_Form_Detail", "Goods_Unit");
+    QVERIFY(!f.editor.unitLookup()->keyOf("吨").isValid());
+    QVERIFY(f.editor.beginAdd());
+    f.editor.values().setValue("StatusName", "吨");
+    f.editor.confirmAdd();
+    QCOMPARE(f.editor.unitLookup()->keyOf("吨").toString(), QString("7"));
+    QCOMPARE(f.editor.unitLookup()->text("7"), QString("吨"));
+}
+
+// Edit mode shows the lists a user may edit, with the extra columns only
+// for the goods names.
+void TestCodeList::listsShownByMode() {
     Fixture f;
     f.editor.openEditMode();
     QStringList names;
@@ -49,15 +73,10 @@ void TestCodeList::editModeShowsVisibleListsOnly() {
     QVERIFY(names.contains("货品名称"));
     QVERIFY(!names.contains("收据类型"));  // a system list
     QVERIFY(!f.editor.isPickMode());
-}
-
-void TestCodeList::pickModeShowsOneList() {
-    Fixture f;
-    f.editor.openPickMode("payout", "subject");
-    QCOMPARE(f.editor.lists().rowCount(), 1);
-    QCOMPARE(f.editor.currentListName(), QString("费用名目"));
-    QCOMPARE(f.editor.values().rowCount(), 4);
-    QVERIFY(f.editor.result().isEmpty());
+    QVERIFY(f.editor.lists().locate("paramentname", "货品名称"));
+    QVERIFY(f.editor.extraColumnsVisible());
+    QVERIFY(f.editor.lists().locate("paramentname", "型材颜色"));
+    QVERIFY(!f.editor.extraColumnsVisible());
 }
 
 void TestCodeList::addProposesTheNextNumber() {
@@ -83,10 +102,8 @@ void TestCodeList::addProposesTheNextNumber() {
     QCOMPARE(f.editor.currentListName(), QString("型材颜色"));
     QVERIFY(f.editor.beginAdd());
     QCOMPARE(f.editor.values().value("StatusValue").toString(), QString("12"));
-}
-
-void TestCodeList::addToAnEmptyList() {
-    Fixture f;
+    f.editor.cancelAdd();
+    // A list without values proposes 1.
     f.book.db().query(
         "insert into Sys_Status_Describe_head (paramentname, TableName, FieldName, isSystem_Param) "
         "values ('新列表', 'payout', 'remark', 0)");
@@ -97,25 +114,34 @@ void TestCodeList::addToAnEmptyList() {
     QCOMPARE(f.editor.values().value("StatusValue").toString(), QString("1"));
 }
 
-void TestCodeList::cancelLeavesTheListUnchanged() {
+// Pick mode shows the one list of a field; an added value needs a name and
+// a cancelled one leaves nothing; one value is picked.
+void TestCodeList::pickModeAddsAndPicksInOneList() {
     Fixture f;
     f.editor.openPickMode("payout", "subject");
+    QCOMPARE(f.editor.lists().rowCount(), 1);
+    QCOMPARE(f.editor.currentListName(), QString("费用名目"));
+    QCOMPARE(f.editor.values().rowCount(), 4);
+    QVERIFY(f.editor.result().isEmpty());
+    QVERIFY(!f.editor.pick({}));
+    QCOMPARE(f.prompter.lastText(), QString("请选择"));
+    QVERIFY(!f.editor.pick({0, 1}));
+    QCOMPARE(f.prompter.lastText(), QString("只能选择一条记录"));
+    QVERIFY(f.editor.pick({3}));
+    QCOMPARE(f.editor.result(), QString("3"));
     QVERIFY(f.editor.beginAdd());
     QCOMPARE(f.editor.values().rowCount(), 5);
     f.editor.cancelAdd();
     QCOMPARE(f.editor.values().rowCount(), 4);
     f.editor.saveOnClose();
     QCOMPARE(f.book.db().scalar("select count(*) from Sys_Status_Describe where ParamentName='费用名目'").toInt(), 4);
-}
-
-void TestCodeList::newValueNeedsAName() {
-    Fixture f;
-    f.editor.openPickMode("payout", "subject");
     QVERIFY(f.editor.beginAdd());
     QVERIFY_THROWS_EXCEPTION(UserError, f.editor.confirmAdd());
     QCOMPARE(f.editor.values().state(), Dataset::State::Insert);
 }
 
+// A value in use is never deleted, also among several selected; unused
+// ones are.
 void TestCodeList::deleteRefusesUsedValues() {
     Fixture f;
     f.book.db().query("insert into payout (paytime, subject, totalprice) values (:d, '2', 100)",
@@ -125,10 +151,6 @@ void TestCodeList::deleteRefusesUsedValues() {
     QVERIFY(!f.editor.deleteValues({f.editor.values().currentRow()}));
     QCOMPARE(f.prompter.lastText(), QString("该费用名目已经被使用，不能删除！"));
     QCOMPARE(f.book.db().scalar("select count(*) from Sys_Status_Describe where ParamentName='费用名目'").toInt(), 4);
-}
-
-void TestCodeList::deleteChecksEverySelectedValue() {
-    Fixture f;
     // An order row uses colour 3 (an integer field).
     f.book.db().query("insert into Dusmere_Order_Form_Detail (Head_Code, Goods_Code, Colour) values ('AA1', '1', 3)");
     f.editor.openPickMode("Dusmere_Order_Form_Detail", "Colour");
@@ -139,65 +161,12 @@ void TestCodeList::deleteChecksEverySelectedValue() {
     QVERIFY(!f.editor.deleteValues({unused, used}));
     QCOMPARE(f.prompter.lastText(), QString("该型材颜色已经被使用，不能删除！"));
     QCOMPARE(f.book.db().scalar("select count(*) from Sys_Status_Describe where ParamentName='型材颜色'").toInt(), 5);
-}
-
-void TestCodeList::deleteUnusedValues() {
-    Fixture f;
-    f.editor.openPickMode("Dusmere_Order_Form_Detail", "Colour");
+    f.prompter.clear();
     QVERIFY(f.editor.deleteValues({0, 1}));
     QVERIFY(f.prompter.messages().isEmpty());
     QCOMPARE(f.book.db().scalar("select count(*) from Sys_Status_Describe where ParamentName='型材颜色'").toInt(), 3);
     QCOMPARE(f.editor.values().rowCount(), 3);
     QVERIFY(!f.editor.deleteValues({}));
-}
-
-void TestCodeList::extraColumnsBelongToGoodsNames() {
-    Fixture f;
-    f.editor.openEditMode();
-    QVERIFY(f.editor.lists().locate("paramentname", "货品名称"));
-    QVERIFY(f.editor.extraColumnsVisible());
-    QVERIFY(f.editor.lists().locate("paramentname", "型材颜色"));
-    QVERIFY(!f.editor.extraColumnsVisible());
-}
-
-void TestCodeList::amountFollowsPriceAndQuantity() {
-    Fixture f;
-    f.editor.openPickMode("Dusmere_Order_Form_Detail", "Goods_name");
-    Dataset& v = f.editor.values();
-    v.first();
-    v.setValue("blank3_Int", 300);
-    v.setValue("blank5_Int", 2.5);
-    QCOMPARE(v.value("blank6_Int").toDouble(), 750.0);
-    v.setValue("blank5_Int", 0);  // zero leaves the amount alone
-    QCOMPARE(v.value("blank6_Int").toDouble(), 750.0);
-    v.post();
-    QCOMPARE(f.book.db()
-                 .scalar("select blank6_Int from Sys_Status_Describe where ParamentName='货品名称' and "
-                         "StatusValue='1'")
-                 .toDouble(),
-             750.0);
-}
-
-void TestCodeList::picking() {
-    Fixture f;
-    f.editor.openPickMode("payout", "subject");
-    QVERIFY(!f.editor.pick({}));
-    QCOMPARE(f.prompter.lastText(), QString("请选择"));
-    QVERIFY(!f.editor.pick({0, 1}));
-    QCOMPARE(f.prompter.lastText(), QString("只能选择一条记录"));
-    QVERIFY(f.editor.pick({3}));
-    QCOMPARE(f.editor.result(), QString("3"));
-}
-
-void TestCodeList::newUnitReachesTheUnitLookup() {
-    Fixture f;
-    f.editor.openPickMode("Dusmere_Order_Form_Detail", "Goods_Unit");
-    QVERIFY(!f.editor.unitLookup()->keyOf("吨").isValid());
-    QVERIFY(f.editor.beginAdd());
-    f.editor.values().setValue("StatusName", "吨");
-    f.editor.confirmAdd();
-    QCOMPARE(f.editor.unitLookup()->keyOf("吨").toString(), QString("7"));
-    QCOMPARE(f.editor.unitLookup()->text("7"), QString("吨"));
 }
 
 QTEST_GUILESS_MAIN(TestCodeList)

@@ -21,30 +21,46 @@ using TestBooks::TestProgram;
 class TestConnection : public QObject {
     Q_OBJECT
 private slots:
-    void recordsStartInOrder();
-    void databaseKind_data();
-    void databaseKind();
-    void pictureFolder_data();
-    void pictureFolder();
+    void settingsOfConfigIni();
     void firstStartPreparesAnEmptyFolder();
     void firstStartLeavesAPreparedFolderAlone();
     void connectsTheLastUsedBook();
-    void missingConfigNamesWhatIsMissing();
-    void missingBookFileIsAClearError();
-    void bookFileThatIsNotADatabase();
-    void databaseWithoutBookTablesIsRefused();
-    void failedSwitchLeavesNoConnectionAndOtherBooksUntouched();
+    void refusedBooksAreSaidAndLeftAlone();
     void serverKindConnectsWithScrambledSettings();
     void serverDownIsAClearError();
-    void lookupFieldValue();
-    void lookupRefusesNamesThatAreNotIdentifiers();
-    void sharedQueryAndCommand();
-    void sqliteBooksUseWal();
+    void sharedLookupQueryAndCommand();
     void manyOpenARollbackJournalBookAtOnce();
     void boundListsKeepValuesOutOfTheStatement();
 };
 
-void TestConnection::recordsStartInOrder() {
+// config.ini names the kind of database (the server kind in any case, any
+// other text the embedded one) and the picture folder ("default": the
+// program's own; "Default" is a folder of that name).
+void TestConnection::settingsOfConfigIni() {
+    const QList<QPair<QString, bool>> kinds{{"sqlserver", false}, {"SQLSERVER", false}, {"PostgreSQL", false},
+                                            {"sql server", true}, {"", true},           {"ACCESS", true}};
+    for (const auto& [value, isAccess] : kinds) {
+        QTemporaryDir dir;
+        IniFile(dir.filePath("config.ini")).writeString("sys_setting", "dbtype", value);
+        ScriptedPrompter prompter;
+        AppContext c(AppPaths(dir.path()), prompter);
+        QVERIFY2(c.SoftwareInfo.IsAccess == isAccess, qPrintable(value));
+    }
+    const QList<QPair<QString, QString>> folders{
+        {"default", "~Pic/Goods/"}, {"Default", "Default"}, {"D:\\Pics\\", "D:/Pics/"}, {"", "~Pic/Goods/"}};
+    for (auto [value, expected] : folders) {
+        QTemporaryDir dir;
+        IniFile(dir.filePath("config.ini")).writeString("SYS_Setting", "picPath", value);
+        ScriptedPrompter prompter;
+        AppContext c(AppPaths(dir.path()), prompter);
+        if (expected.startsWith('~')) {
+            expected = c.paths().programFolder() + expected.mid(1);
+        }
+        QCOMPARE(c.PictureFolder, expected);
+    }
+}
+
+void TestConnection::firstStartPreparesAnEmptyFolder() {
     TestProgram p(false);
     AppContext& c = p.context();
     QVERIFY(c.CurrentUser.UserName.isEmpty());
@@ -53,62 +69,6 @@ void TestConnection::recordsStartInOrder() {
     QCOMPARE(c.SoftwareInfo.Version, QString("3.0"));
     QCOMPARE(c.SoftwareInfo.Title, QString("Olvend3.0"));
     QVERIFY(c.SoftwareInfo.IsAccess);
-}
-
-void TestConnection::databaseKind_data() {
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<bool>("isAccess");
-    QTest::newRow("sqlserver lower") << "sqlserver" << false;
-    QTest::newRow("SQLSERVER") << "SQLSERVER" << false;
-    QTest::newRow("postgresql any case") << "PostgreSQL" << false;
-    QTest::newRow("two words") << "sql server" << true;
-    QTest::newRow("empty") << "" << true;
-    QTest::newRow("access") << "ACCESS" << true;
-}
-
-void TestConnection::databaseKind() {
-    QFETCH(QString, value);
-    QFETCH(bool, isAccess);
-    QTemporaryDir dir;
-    QFile f(dir.filePath("config.ini"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("[sys_setting]\ndbtype=%1\n").arg(value).toUtf8());
-    f.close();
-    ScriptedPrompter prompter;
-    AppContext c(AppPaths(dir.path()), prompter);
-    QCOMPARE(c.SoftwareInfo.IsAccess, isAccess);
-}
-
-void TestConnection::pictureFolder_data() {
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("expected");  // relative to the program folder when it starts with '~'
-    QTest::newRow("default") << "default"
-                             << "~Pic/Goods/";
-    QTest::newRow("Default is a literal folder") << "Default"
-                                                 << "Default";
-    QTest::newRow("windows folder") << "D:\\Pics\\"
-                                    << "D:/Pics/";
-    QTest::newRow("unset") << ""
-                           << "~Pic/Goods/";
-}
-
-void TestConnection::pictureFolder() {
-    QFETCH(QString, value);
-    QFETCH(QString, expected);
-    QTemporaryDir dir;
-    IniFile ini(dir.filePath("config.ini"));
-    ini.writeString("SYS_Setting", "picPath", value);
-    ScriptedPrompter prompter;
-    AppContext c(AppPaths(dir.path()), prompter);
-    if (expected.startsWith('~')) {
-        expected = c.paths().programFolder() + expected.mid(1);
-    }
-    QCOMPARE(c.PictureFolder, expected);
-}
-
-void TestConnection::firstStartPreparesAnEmptyFolder() {
-    TestProgram p(false);
-    AppContext& c = p.context();
     QVERIFY(FirstStart::isNeeded(c));
     QVERIFY(FirstStart::run(c));
     QVERIFY(QFileInfo::exists(c.paths().configFile()));
@@ -146,76 +106,61 @@ void TestConnection::connectsTheLastUsedBook() {
     QCOMPARE(c.data().main().scalar("select count(*) from Sys_user").toInt(), 2);
 }
 
-void TestConnection::missingConfigNamesWhatIsMissing() {
-    TestProgram p(true);
-    QFile::remove(p.context().paths().configFile());
-    p.restart();
+namespace {
+// The message of the refusal to connect, or empty when connecting went
+// through; a refused connection leaves no book open.
+QString connectRefusal(AppContext& c) {
     try {
-        p.context().data().ConnectDatabases();
-        QFAIL("expected an error");
+        c.data().ConnectDatabases();
     } catch (const DbError& e) {
-        QVERIFY2(e.message().contains("[db] path"), qPrintable(e.message()));
+        if (c.data().isMainOpen()) {
+            return "a book is open after: " + e.message();
+        }
+        return e.message();
     }
-    QVERIFY(!p.context().data().isMainOpen());
+    return QString();
 }
+}  // namespace
 
-void TestConnection::missingBookFileIsAClearError() {
-    TestProgram p(true);
-    p.context().SettingsFile.setString("db", "path", "db\\UserAccountBook077.db");
-    try {
-        p.context().data().ConnectDatabases();
-        QFAIL("expected an error");
-    } catch (const DbError& e) {
-        QVERIFY2(e.message().contains("UserAccountBook077.db"), qPrintable(e.message()));
-        QVERIFY(e.message().contains("不存在"));
-    }
-    // Opening a missing book never creates an empty file in its place.
-    QVERIFY(!QFileInfo::exists(p.context().paths().programFolder() + "db/UserAccountBook077.db"));
-}
-
-void TestConnection::bookFileThatIsNotADatabase() {
-    TestProgram p(true);
-    const QString path = p.context().paths().programFolder() + "db/garbage.db";
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(8192, 'x'));
-    f.close();
-    p.context().SettingsFile.setString("db", "path", "db/garbage.db");
-    try {
-        p.context().data().ConnectDatabases();
-        QFAIL("expected an error");
-    } catch (const DbError& e) {
-        QVERIFY2(e.message().contains("garbage.db"), qPrintable(e.message()));
-        QVERIFY2(e.message().contains("不是有效的数据库文件"), qPrintable(e.message()));
-    }
-    QCOMPARE(QFileInfo(path).size(), 8192);
-}
-
-void TestConnection::databaseWithoutBookTablesIsRefused() {
-    TestProgram p(true);
-    const QString path = p.context().paths().programFolder() + "db/other.db";
-    {
-        auto db = Database::openSqlite(path, "other", {.mustExist = false});
-        db->query("create table something (x integer)");
-    }
-    p.context().SettingsFile.setString("db", "path", "db/other.db");
-    QVERIFY_THROWS_EXCEPTION(DbError, p.context().data().ConnectDatabases());
-    auto db = Database::openSqlite(path, "other");
-    QVERIFY(!db->hasTable("Sys_user"));
-}
-
-void TestConnection::failedSwitchLeavesNoConnectionAndOtherBooksUntouched() {
+// Each reason a book cannot be connected is said, with the file, and
+// leaves the files as they were and no connection behind.
+void TestConnection::refusedBooksAreSaidAndLeftAlone() {
     TestProgram p(true);
     AppContext& c = p.context();
+    const QString folder = c.paths().programFolder();
     c.data().ConnectDatabases();
-    const QString bookFile = c.paths().programFolder() + "db/UserAccountBook001.db";
-    const int usersBefore = c.data().main().scalar("select count(*) from Sys_user").toInt();
-    c.SettingsFile.setString("db", "path", "db/none.db");
-    QVERIFY_THROWS_EXCEPTION(DbError, c.data().ConnectDatabases());
-    QVERIFY(!c.data().isMainOpen());
+    const int users = c.data().main().scalar("select count(*) from Sys_user").toInt();
+    // A missing book: never created empty in its place.
+    c.SettingsFile.setString("db", "path", "db\\UserAccountBook077.db");
+    QString said = connectRefusal(c);
+    QVERIFY2(said.contains("UserAccountBook077.db") && said.contains("不存在"), qPrintable(said));
+    QVERIFY(!QFileInfo::exists(folder + "db/UserAccountBook077.db"));
     QVERIFY_THROWS_EXCEPTION(DbError, c.data().main());
-    auto db = Database::openSqlite(bookFile, "check");
-    QCOMPARE(db->scalar("select count(*) from Sys_user").toInt(), usersBefore);
+    // A file that is no database.
+    QFile garbage(folder + "db/garbage.db");
+    QVERIFY(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(8192, 'x'));
+    garbage.close();
+    c.SettingsFile.setString("db", "path", "db/garbage.db");
+    said = connectRefusal(c);
+    QVERIFY2(said.contains("garbage.db") && said.contains("不是有效的数据库文件"), qPrintable(said));
+    QCOMPARE(QFileInfo(garbage).size(), 8192);
+    // A database without the book's tables gets none.
+    {
+        auto db = Database::openSqlite(folder + "db/other.db", "other", {.mustExist = false});
+        db->query("create table something (x integer)");
+    }
+    c.SettingsFile.setString("db", "path", "db/other.db");
+    QVERIFY(!connectRefusal(c).isEmpty());
+    QVERIFY(!Database::openSqlite(folder + "db/other.db", "other")->hasTable("Sys_user"));
+    // The book used before is untouched.
+    auto db = Database::openSqlite(folder + "db/UserAccountBook001.db", "check");
+    QCOMPARE(db->scalar("select count(*) from Sys_user").toInt(), users);
+    // No config.ini: what is missing is named.
+    QFile::remove(c.paths().configFile());
+    p.restart();
+    said = connectRefusal(p.context());
+    QVERIFY2(said.contains("[db] path"), qPrintable(said));
 }
 
 void TestConnection::serverKindConnectsWithScrambledSettings() {
@@ -280,31 +225,23 @@ void TestConnection::serverDownIsAClearError() {
     }
 }
 
-void TestConnection::lookupFieldValue() {
+// The data module's shared helpers on the book connected, a write-ahead
+// log with full synchronisation.
+void TestConnection::sharedLookupQueryAndCommand() {
     TestProgram p(true);
     DataModule& dm = p.context().data();
     dm.ConnectDatabases();
+    QCOMPARE(dm.main().scalar("PRAGMA journal_mode").toString().toLower(), QString("wal"));
+    QCOMPARE(dm.main().scalar("PRAGMA synchronous").toInt(), 2);  // FULL
     dm.main().query("insert into unit (unit_code, Unit_name) values ('UN100', 'x'), ('UN101', 'x')");
     QCOMPARE(dm.LookupFieldValue("unit", "unit_code", "UN003", "Unit_name").toString(), QString("套"));
     QCOMPARE(dm.LookupFieldValue("unit", "Unit_name", "x", "unit_code").toString().left(4), QString("UN10"));
     QVERIFY(dm.LookupFieldValue("unit", "unit_code", "nothing", "Unit_name").isNull());
-    // Hostile text is a value, never SQL.
+    // Hostile text is a value, never SQL; names must be identifiers.
     QVERIFY(dm.LookupFieldValue("unit", "unit_code", "x' or '1'='1", "Unit_name").isNull());
-}
-
-void TestConnection::lookupRefusesNamesThatAreNotIdentifiers() {
-    TestProgram p(true);
-    DataModule& dm = p.context().data();
-    dm.ConnectDatabases();
     QVERIFY_THROWS_EXCEPTION(UserError, dm.LookupFieldValue("unit; drop table unit", "unit_code", "x", "Unit_name"));
     QVERIFY_THROWS_EXCEPTION(UserError, dm.LookupFieldValue("unit", "unit_code", "x", "Unit_name from goods --"));
     QVERIFY(dm.main().hasTable("unit"));
-}
-
-void TestConnection::sharedQueryAndCommand() {
-    TestProgram p(true);
-    DataModule& dm = p.context().data();
-    dm.ConnectDatabases();
     QCOMPARE(dm.ExecSharedCommand("update unit set remark=:r where unit_code like 'UN00%'", {{"r", "备注"}}), 6);
     QSqlQuery& q = dm.OpenSharedQuery("select count(*) from unit where remark=:r", {{"r", "备注"}});
     QVERIFY(q.next());
@@ -318,14 +255,6 @@ void TestConnection::sharedQueryAndCommand() {
         QVERIFY2(!e.message().contains("no_such_table"), qPrintable(e.message()));
         QVERIFY(e.details().contains("select * from no_such_table"));
     }
-}
-
-void TestConnection::sqliteBooksUseWal() {
-    TestProgram p(true);
-    p.context().data().ConnectDatabases();
-    Database& db = p.context().data().main();
-    QCOMPARE(db.scalar("PRAGMA journal_mode").toString().toLower(), QString("wal"));
-    QCOMPARE(db.scalar("PRAGMA synchronous").toInt(), 2);  // FULL
 }
 
 // The first start leaves the system database in rollback-journal mode;

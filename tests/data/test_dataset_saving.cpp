@@ -1,32 +1,43 @@
+#include <QDate>
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
 
+#include "data/data_module.h"
 #include "data/dataset.h"
+#include "platform/error_log.h"
 #include "platform/errors.h"
 #include "support/test_books.h"
+#include "ui/action_manager.h"
+#include "ui/grid_model.h"
 
 using TestBooks::FreshBook;
 
-// Saving inside a caller's transaction, and the connection's statement cache,
-// on both engines.
+// Saving a dataset: inside a caller's transaction, through the connection's
+// statement cache, and what a user reads when the book refuses the save or
+// another workstation changed the row, on both engines.
 class TestDatasetSaving : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
     void statementCacheStaysBounded();
-    void statementPushedOutStaysUsable();
     void insertShapesAfterTheCacheIsFull();
-    void outerRollbackBringsTheCachedEditsBack();
+    void failedTransactionBringsTheCachedEditsBack();
     void savepointRollbackInsideACommittedTransaction();
     void afterApplyWaitsForTheOutermostCommit();
-    void failedCommitBringsTheCachedEditsBack();
     void datasetGoneBeforeTheRollback();
     void rowsReadAgainInsideAFailedTransaction();
     void rollbackAfterTheMasterMoved();
     void commitAfterACaughtFailureIsRefused();
     void rowChangedElsewhereIsNotWrittenOver();
+    void duplicateCodeIsToldAndKeptForMending();
+    void serverOverflowNamesTheField();
+    void gridEditRefusedByTheDatabaseKeepsTheDetails();
+    void failureShownIsWrittenToTheLog();
+    void logThatCannotBeWrittenStopsNothing();
 };
 
 namespace {
@@ -82,11 +93,20 @@ void verifySavedOnce(Dataset& ds, Database& db) {
     QCOMPARE(db.scalar("select count(*) from unit where unit_code='UN002'").toInt(), 0);
     QCOMPARE(ds.value(5, "id").toInt(), db.scalar("select id from unit where unit_code='UN070'").toInt());
 }
+
+// The texts a user must never read.
+void verifyPlainWords(const QString& text) {
+    for (const char* word :
+         {"SQL", "UNIQUE", "QPSQL", "QSQLITE", "constraint", "duplicate", "overflow", "insert ", "update "}) {
+        QVERIFY2(!text.contains(QLatin1String(word), Qt::CaseInsensitive), qPrintable(text));
+    }
+}
 }  // namespace
 
 void TestDatasetSaving::statementCacheStaysBounded() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
+    const auto held = db.prepared("select Unit_name from unit where unit_code=:c");
     fillStatementCache(db, Database::kPreparedCacheSize * 3);
     QCOMPARE(db.preparedCount(), Database::kPreparedCacheSize);
     if (!db.isAccess()) {
@@ -95,20 +115,11 @@ void TestDatasetSaving::statementCacheStaysBounded() {
         QVERIFY2(onServer <= Database::kPreparedCacheSize + 1, qPrintable(QString::number(onServer)));
     }
     // The statement used most recently is kept, the oldest is not.
-    const auto again = db.prepared(QStringLiteral("select count(*) + %1 from unit where unit_code <> :c")
-                                       .arg(Database::kPreparedCacheSize * 3 - 1));
-    const auto same = db.prepared(QStringLiteral("select count(*) + %1 from unit where unit_code <> :c")
-                                      .arg(Database::kPreparedCacheSize * 3 - 1));
-    QCOMPARE(again.get(), same.get());
-    const auto first = db.prepared(QStringLiteral("select count(*) + 0 from unit where unit_code <> :c"));
-    QVERIFY(first.get() != again.get());
-}
-
-void TestDatasetSaving::statementPushedOutStaysUsable() {
-    FreshBook book(TestBooks::currentEngine());
-    Database& db = book.db();
-    const auto held = db.prepared("select Unit_name from unit where unit_code=:c");
-    fillStatementCache(db, Database::kPreparedCacheSize + 10);
+    const QString last = QStringLiteral("select count(*) + %1 from unit where unit_code <> :c");
+    const auto again = db.prepared(last.arg(Database::kPreparedCacheSize * 3 - 1));
+    QCOMPARE(again.get(), db.prepared(last.arg(Database::kPreparedCacheSize * 3 - 1)).get());
+    QVERIFY(db.prepared(last.arg(0)).get() != again.get());
+    // A statement pushed out while held stays usable.
     db.run(*held, {{"c", "UN003"}});
     QVERIFY(held->next());
     QVERIFY(!held->value(0).toString().isEmpty());
@@ -154,26 +165,45 @@ void TestDatasetSaving::insertShapesAfterTheCacheIsFull() {
     QVERIFY(db.preparedCount() <= Database::kPreparedCacheSize);
 }
 
-void TestDatasetSaving::outerRollbackBringsTheCachedEditsBack() {
-    FreshBook book(TestBooks::currentEngine());
-    Database& db = book.db();
-    Dataset ds(db);
-    cacheThreeKindsOfChange(ds);
-    try {
-        WriteTransaction tx(db);
-        ds.applyUpdates();
-        // Inside the transaction the caller goes on with the new key.
-        QVERIFY(!ds.hasChanges());
-        QVERIFY(ds.value(5, "id").toInt() > 0);
-        db.execute("update unit set remark='x' where unit_code=:c", {{"c", "UN070"}});
-        db.execute("insert into unit (unit_code) values ('UN003')");  // refused: the code is taken
-        tx.commit();
-        QFAIL("the duplicate code should have been refused");
-    } catch (const DbError&) {
+// A save inside a caller's transaction that fails afterwards, at a
+// statement or at the commit: the cached edits are pending again, and
+// saving them again writes them once.
+void TestDatasetSaving::failedTransactionBringsTheCachedEditsBack() {
+    for (const bool atCommit : {false, true}) {
+        FreshBook book(TestBooks::currentEngine());
+        Database& db = book.db();
+        if (atCommit) {
+            // A deferred foreign key is checked only when committing.
+            if (db.isAccess()) {
+                db.execute("PRAGMA foreign_keys=ON");
+            }
+            db.execute("create table parent_row (id integer primary key)");
+            db.execute(
+                "create table child_row (id integer primary key, parent_id integer "
+                "references parent_row(id) deferrable initially deferred)");
+        }
+        Dataset ds(db);
+        cacheThreeKindsOfChange(ds);
+        try {
+            WriteTransaction tx(db);
+            ds.applyUpdates();
+            if (atCommit) {
+                db.execute("insert into child_row (id, parent_id) values (1, 99)");
+            } else {
+                // Inside the transaction the caller goes on with the new key.
+                QVERIFY(!ds.hasChanges());
+                QVERIFY(ds.value(5, "id").toInt() > 0);
+                db.execute("update unit set remark='x' where unit_code=:c", {{"c", "UN070"}});
+                db.execute("insert into unit (unit_code) values ('UN003')");  // refused: the code is taken
+            }
+            tx.commit();
+            QFAIL("the transaction should have failed");
+        } catch (const DbError&) {
+        }
+        QCOMPARE(db.transactionDepth(), 0);
+        verifyPendingAndUnwritten(ds, db);
+        verifySavedOnce(ds, db);
     }
-    QCOMPARE(db.transactionDepth(), 0);
-    verifyPendingAndUnwritten(ds, db);
-    verifySavedOnce(ds, db);
 }
 
 void TestDatasetSaving::savepointRollbackInsideACommittedTransaction() {
@@ -229,32 +259,6 @@ void TestDatasetSaving::afterApplyWaitsForTheOutermostCommit() {
     QVERIFY(!ds.hasChanges());
     QCOMPARE(ds.rowStatus(5), Dataset::RowStatus::Unchanged);
     QCOMPARE(db.scalar("select count(*) from unit where unit_code='UN070'").toInt(), 1);
-}
-
-void TestDatasetSaving::failedCommitBringsTheCachedEditsBack() {
-    FreshBook book(TestBooks::currentEngine());
-    Database& db = book.db();
-    // A deferred foreign key is checked only when committing.
-    if (db.isAccess()) {
-        db.execute("PRAGMA foreign_keys=ON");
-    }
-    db.execute("create table parent_row (id integer primary key)");
-    db.execute(
-        "create table child_row (id integer primary key, parent_id integer "
-        "references parent_row(id) deferrable initially deferred)");
-    Dataset ds(db);
-    cacheThreeKindsOfChange(ds);
-    try {
-        WriteTransaction tx(db);
-        ds.applyUpdates();
-        db.execute("insert into child_row (id, parent_id) values (1, 99)");
-        tx.commit();
-        QFAIL("the commit should have been refused");
-    } catch (const DbError&) {
-    }
-    QCOMPARE(db.transactionDepth(), 0);
-    verifyPendingAndUnwritten(ds, db);
-    verifySavedOnce(ds, db);
 }
 
 void TestDatasetSaving::datasetGoneBeforeTheRollback() {
@@ -342,21 +346,7 @@ void TestDatasetSaving::commitAfterACaughtFailureIsRefused() {
     }
     QCOMPARE(db.transactionDepth(), 0);
     QVERIFY(db.scalar("select remark from unit where unit_code='UN001'").toString() != "一半");
-
-    // A failure rolled back to its savepoint leaves the outer work whole.
-    {
-        WriteTransaction outer(db);
-        db.execute("update unit set remark='外层' where unit_code='UN001'");
-        try {
-            WriteTransaction inner(db);
-            db.execute("insert into unit (unit_code) values ('UN003')");
-            inner.commit();
-        } catch (const DbError&) {
-        }
-        outer.commit();
-    }
-    QCOMPARE(db.scalar("select remark from unit where unit_code='UN001'").toString(), QString("外层"));
-    // And the next transaction starts clean.
+    // The next transaction starts clean.
     {
         WriteTransaction tx(db);
         db.execute("update unit set remark='再次' where unit_code='UN001'");
@@ -371,6 +361,8 @@ void TestDatasetSaving::rowChangedElsewhereIsNotWrittenOver() {
     std::unique_ptr<Database> other = book.connectAgain();
     Dataset ds(db);
     ds.openTable("Quotation_Head", "id");
+    ds.setCaption("BillNo", "报价单号");
+    ds.setRecordLabelField("BillNo");
     // A new row leaves columns to their defaults (state, IsDelete): saving
     // it again later compares against what the book filled in.
     ds.append();
@@ -408,7 +400,7 @@ void TestDatasetSaving::rowChangedElsewhereIsNotWrittenOver() {
     QCOMPARE(ds.value("Freight").toDouble(), 99.0);
 
     // Read again, the same edit goes through; a row deleted elsewhere is
-    // said to be deleted.
+    // said to be deleted, naming the record, and the edit is kept.
     ds.refresh();
     ds.setValue("Freight", 99);
     ds.applyUpdates();
@@ -420,9 +412,178 @@ void TestDatasetSaving::rowChangedElsewhereIsNotWrittenOver() {
         QFAIL("a row deleted elsewhere was reported as saved");
     } catch (const DbError& e) {
         QCOMPARE(e.kind(), DbError::Kind::RecordChanged);
-        QVERIFY2(e.message().contains("已被其他用户删除"), qPrintable(e.message()));
+        QVERIFY2(e.message().contains("已被其他用户删除") && e.message().contains("没有保存"), qPrintable(e.message()));
+        QVERIFY2(e.message().contains("报价单号“BJ1”"), qPrintable(e.message()));
+        verifyPlainWords(e.message());
+        QVERIFY2(e.details().contains("Quotation_Head", Qt::CaseInsensitive), qPrintable(e.details()));
     }
+    QVERIFY(ds.hasChanges());
     QCOMPARE(db.scalar("select count(*) from Quotation_Head").toInt(), 0);
+}
+
+// A code a unique index already holds, as a changed record and as a new
+// one saved after another new one: the message names the field and the
+// code, the details keep the statement and the driver's text, nothing is
+// written (the row saved before is undone and loses its key), and the same
+// cache saves in full once the user mends the code.
+void TestDatasetSaving::duplicateCodeIsToldAndKeptForMending() {
+    FreshBook book(TestBooks::currentEngine());
+    Database& db = book.db();
+    for (const bool newRecord : {false, true}) {
+        const QString name = db.scalar("select Unit_name from unit where unit_code='UN001'").toString();
+        const int units = unitCount(db);
+        Dataset ds(db);
+        ds.openTable("unit", "unit_code");
+        ds.setCaption("unit_code", "单位编码");
+        ds.setValue("Unit_name", name + "改");
+        ds.post();
+        if (newRecord) {
+            ds.append();
+            ds.setValue("unit_code", "UN050");
+            ds.append();
+            ds.setValue("Unit_name", "新单位");
+        } else {
+            ds.setCurrentRow(1);
+        }
+        ds.setValue("unit_code", "UN003");
+        ds.post();
+        try {
+            ds.applyUpdates();
+            QFAIL("the duplicate code was saved");
+        } catch (const DbError& e) {
+            QCOMPARE(e.kind(), DbError::Kind::Duplicate);
+            QVERIFY2(e.message().contains("单位编码") && e.message().contains("UN003"), qPrintable(e.message()));
+            QVERIFY2(e.message().contains("已经存在"), qPrintable(e.message()));
+            verifyPlainWords(e.message());
+            QVERIFY2(e.details().contains(newRecord ? "insert into unit" : "update unit", Qt::CaseInsensitive),
+                     qPrintable(e.details()));
+            QVERIFY2(e.details().contains(e.driverText()), qPrintable(e.details()));
+            QVERIFY(!e.driverText().isEmpty());
+        }
+        QCOMPARE(db.scalar("select Unit_name from unit where unit_code='UN001'").toString(), name);
+        QCOMPARE(unitCount(db), units);
+        QVERIFY(ds.hasChanges());
+        QCOMPARE(ds.rowStatus(0), Dataset::RowStatus::Modified);
+        if (newRecord) {
+            QCOMPARE(ds.rowCount(), units + 2);
+            QCOMPARE(ds.rowStatus(units + 1), Dataset::RowStatus::Inserted);
+            QVERIFY(ds.value(units, "id").isNull());
+        }
+        ds.setCurrentRow(newRecord ? units + 1 : 1);
+        ds.setValue("unit_code", newRecord ? "UN052" : "UN051");
+        ds.post();
+        ds.applyUpdates();
+        QCOMPARE(unitCount(db), units + (newRecord ? 2 : 0));
+        QCOMPARE(db.scalar("select Unit_name from unit where unit_code='UN001'").toString(), name + "改");
+    }
+}
+
+// A definition without the column's digits lets a number through to the
+// server, which refuses it ("numeric field overflow"): the user reads which
+// record and field, the details keep the statement. An embedded book has no
+// such limit of its own; there the number is refused as it is set
+// (TestDataset::numberBeyondTheColumnIsRefused).
+void TestDatasetSaving::serverOverflowNamesTheField() {
+    if (TestBooks::currentEngine() != QLatin1String("postgres")) {
+        QSKIP("only a server refuses a number beyond the column's digits");
+    }
+    FreshBook book(TestBooks::currentEngine());
+    book.db().execute("insert into goods (code, Default_price) values ('G1', 12.5)");
+    try {
+        book.db().execute("update goods set Default_price=:p where code='G1'", {{"p", "1e20"}});
+        QFAIL("the server took the number");
+    } catch (const DbError& e) {
+        QCOMPARE(e.kind(), DbError::Kind::NumberTooLarge);
+        verifyPlainWords(e.message());
+        QVERIFY2(e.details().contains("update goods set Default_price"), qPrintable(e.details()));
+    }
+    Dataset ds(book.db());
+    ds.openTable("goods", "code");
+    ds.setCaption("Default_price", "默认单价");
+    ds.setRecordLabelField("code");
+    ds.field("Default_price").precision = 0;
+    ds.setValue("Default_price", 1e20);
+    try {
+        ds.applyUpdates();
+        QFAIL("the server took the number");
+    } catch (const DbError& e) {
+        QCOMPARE(e.kind(), DbError::Kind::NumberTooLarge);
+        QVERIFY2(e.message().contains("默认单价") && e.message().contains("G1"), qPrintable(e.message()));
+        QVERIFY2(e.message().contains("14"), qPrintable(e.message()));
+        verifyPlainWords(e.message());
+        QVERIFY2(e.details().contains("update goods set"), qPrintable(e.details()));
+        QVERIFY2(e.details().contains("22003"), qPrintable(e.details()));
+    }
+    QCOMPARE(book.db().scalar("select Default_price from goods where code='G1'").toDouble(), 12.5);
+}
+
+// A grid cell whose dataset saves at once: the refusal reaches the window
+// as the user's text and the details apart.
+void TestDatasetSaving::gridEditRefusedByTheDatabaseKeepsTheDetails() {
+    FreshBook book(TestBooks::currentEngine());
+    Dataset ds(book.db());
+    ds.openTable("unit", "unit_code");
+    ds.setCaption("unit_code", "计量单位编码");
+    ds.setAutoApply(true);
+    GridModel model;
+    model.setDataset(&ds);
+    model.setColumns({GridColumn::make("unit_code", "编码").asEditable()});
+    model.setReadOnly(false);
+    QSignalSpy failed(&model, &GridModel::editFailed);
+    QVERIFY(!model.setData(model.index(1, 0), "UN001"));
+    QCOMPARE(failed.count(), 1);
+    const QString text = failed.first().at(0).toString();
+    QVERIFY2(text.contains("计量单位编码") && text.contains("UN001"), qPrintable(text));
+    verifyPlainWords(text);
+    QVERIFY2(failed.first().at(1).toString().contains("update unit set"), qPrintable(failed.first().at(1).toString()));
+    QCOMPARE(book.db().scalar("select count(*) from unit where unit_code='UN001'").toInt(), 1);
+}
+
+// A failure a command shows goes to olvend.log in the program's folder with
+// the time, the user, the book, the text shown and the details; the box
+// carries the details too.
+void TestDatasetSaving::failureShownIsWrittenToTheLog() {
+    TestBooks::TestProgram p(true);
+    p.connect(TestBooks::currentEngine());
+    AppContext& c = p.context();
+    p.prompter().clear();
+    c.CurrentUser = {"张三", "", "管理员组"};
+    c.CurrentAccountBook.BookName = "测试帐册";
+    Dataset ds(c.data().main());
+    ds.openTable("unit", "unit_code");
+    ds.append();
+    ds.setValue("unit_code", "UN002");
+    ds.post();
+    QVERIFY(!ActionManager::guard(c.prompter(), [&ds] { ds.applyUpdates(); }));
+    QCOMPARE(p.prompter().messages().size(), 1);
+    const ScriptedPrompter::Message shown = p.prompter().messages().last();
+    QCOMPARE(shown.kind, Prompter::Kind::Error);
+    verifyPlainWords(shown.text);
+    QVERIFY2(shown.details.contains("insert into unit"), qPrintable(shown.details));
+    QFile log(c.paths().programFolder() + "olvend.log");
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString entry = QString::fromUtf8(log.readAll());
+    QVERIFY2(entry.contains(QDate::currentDate().toString("yyyy-MM-dd")), qPrintable(entry));
+    QVERIFY2(entry.contains("张三") && entry.contains("测试帐册"), qPrintable(entry));
+    QVERIFY2(entry.contains(shown.text) && entry.contains("insert into unit"), qPrintable(entry));
+    log.close();
+    // A second failure is appended after the first.
+    QVERIFY(!ActionManager::guard(c.prompter(), [&ds] { ds.applyUpdates(); }));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(log.readAll()).count("insert into unit"), 2);
+}
+
+void TestDatasetSaving::logThatCannotBeWrittenStopsNothing() {
+    TestBooks::TestProgram p(true);
+    // A folder stands where the log would be.
+    QVERIFY(QDir(p.context().paths().programFolder()).mkdir("olvend.log"));
+    QVERIFY(!p.context().errorLog().append("保存失败", "SQL: insert into unit"));
+    QVERIFY(!ActionManager::guard(p.context().prompter(), [] {
+        throw DbError("保存失败：该编号已经存在", "UNIQUE constraint failed: unit.unit_code", "insert into unit");
+    }));
+    QCOMPARE(p.prompter().messages().size(), 1);
+    QCOMPARE(p.prompter().lastText(), QString("保存失败：该编号已经存在"));
+    QVERIFY(p.prompter().messages().last().details.contains("insert into unit"));
 }
 
 QTEST_GUILESS_MAIN(TestDatasetSaving)

@@ -19,25 +19,27 @@ class TestNumbering : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
-    void incrementPadded_data();
     void incrementPadded();
-    void incrementPaddedRefusesNonNumbers();
-    void nextCode_data();
     void nextCode();
     void dailyCounterRestartsOnANewDay();
-    void namesMatchWithoutCase();
-    void fixedWidthCountersRefuseToOverflow_data();
     void fixedWidthCountersRefuseToOverflow();
     void corpCodesPassOverCodesInUse();
     void missingRowAndMissingRule();
     void codeListMode();
-    void codeIsConsumedEvenIfNotSaved();
     void concurrentConnectionsNeverShareACode();
     void concurrentProcessesNeverShareACode();
 
 private:
     void setStored(Database& db, const QString& table, const QString& field, const QString& value);
+    static QString stored(Database& db, const QString& table, const QString& field);
 };
+
+QString TestNumbering::stored(Database& db, const QString& table, const QString& field) {
+    return db
+        .scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t and fieldname=:f",
+                {{"t", table.toLower()}, {"f", field.toLower()}})
+        .toString();
+}
 
 void TestNumbering::setStored(Database& db, const QString& table, const QString& field, const QString& value) {
     QCOMPARE(db.execute("update Sys_ID_Autoincrement set CurrID=:v where tablename=:t and fieldname=:f",
@@ -45,114 +47,52 @@ void TestNumbering::setStored(Database& db, const QString& table, const QString&
              1);
 }
 
-void TestNumbering::incrementPadded_data() {
-    QTest::addColumn<QString>("digits");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("padded") << "0017" << 4 << "0018";
-    QTest::newRow("carry") << "0099" << 4 << "0100";
-    QTest::newRow("reaches width") << "9999" << 4 << "10000";
-    QTest::newRow("longer stays whole") << "123456" << 3 << "123457";
-    QTest::newRow("zero") << "0" << 5 << "00001";
-}
-
 void TestNumbering::incrementPadded() {
-    QFETCH(QString, digits);
-    QFETCH(int, width);
-    QFETCH(QString, expected);
-    QCOMPARE(Numbering::IncrementPadded(digits, width), expected);
-}
-
-void TestNumbering::incrementPaddedRefusesNonNumbers() {
+    const struct {
+        const char* digits;
+        int width;
+        const char* expected;
+    } cases[] = {{"0017", 4, "0018"},
+                 {"0099", 4, "0100"},
+                 {"9999", 4, "10000"},     // reaches the width
+                 {"123456", 3, "123457"},  // a longer one stays whole
+                 {"0", 5, "00001"}};
+    for (const auto& c : cases) {
+        QCOMPARE(Numbering::IncrementPadded(c.digits, c.width), QString(c.expected));
+    }
     for (const char* bad : {"", "12a", " 12", "-3", "1.5"}) {
         QVERIFY_THROWS_EXCEPTION(UserError, Numbering::IncrementPadded(bad, 4));
     }
 }
 
-void TestNumbering::nextCode_data() {
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("expected");
-    // Today is 25 Dec 2006 in these cases.
-    QTest::newRow("receipt new day") << "Receipt_Head"
-                                     << "BillNo"
-                                     << "AA0612240017"
-                                     << "AA0612250001";
-    QTest::newRow("receipt same day") << "Receipt_Head"
-                                      << "BillNo"
-                                      << "AA0612250001"
-                                      << "AA0612250002";
-    QTest::newRow("quotation") << "Quotation_Head"
-                               << "BillNo"
-                               << "BJ0612250041"
-                               << "BJ0612250042";
-    QTest::newRow("order form") << "Dusmere_Order_Form_head"
-                                << "Order_Form_Code"
-                                << ""
-                                << "AA0612250001";
-    QTest::newRow("work form no prefix") << "Dusmere_Work_Form_Head"
-                                         << "Work_Form_Code"
-                                         << "0612250009"
-                                         << "0612250010";
-    QTest::newRow("shipment") << "Dusmere_Shipment_Form_Head"
-                              << "Shipment_Form_Code"
-                              << "0601010003"
-                              << "0612250001";
-    QTest::newRow("ware out bill") << "ware_out_bill_head"
-                                   << "bill_auto_no"
-                                   << "CK0612250100"
-                                   << "CK0612250101";
-    QTest::newRow("check bill") << "check_bill_head"
-                                << "bill_auto_no"
-                                << ""
-                                << "PD0612250001";
-    QTest::newRow("goods") << "goods"
-                           << "code"
-                           << "SP00000041"
-                           << "SP00000042";
-    QTest::newRow("unit") << "unit"
-                          << "unit_code"
-                          << "UN009"
-                          << "UN010";
-    QTest::newRow("book name") << "AccountBook"
-                               << "DatabaseName"
-                               << "UserAccountBook001"
-                               << "UserAccountBook002";
-    QTest::newRow("customer") << "customer_provider"
-                              << "corp_code"
-                              << "00041"
-                              << "00042";
-    QTest::newRow("customer wraps") << "customer_provider"
-                                    << "corp_code"
-                                    << "99999"
-                                    << "00001";
-    QTest::newRow("order row wraps") << "Dusmere_Order_Form_Detail"
-                                     << "Goods_Code"
-                                     << "999999"
-                                     << "1";
-    QTest::newRow("order row") << "Dusmere_Order_Form_Detail"
-                               << "Goods_Code"
-                               << "41"
-                               << "42";
-}
-
+// The code after the stored one, per rule; the counter row keeps it.
 void TestNumbering::nextCode() {
-    QFETCH(QString, table);
-    QFETCH(QString, field);
-    QFETCH(QString, stored);
-    QFETCH(QString, expected);
     FreshBook book(TestBooks::currentEngine());
     Clock clock;
     clock.setToday(QDate(2006, 12, 25));
-    setStored(book.db(), table.toLower(), field.toLower(), stored);
     Numbering n(book.db(), clock);
-    QCOMPARE(n.GetAutoIncrementID(table, field, false), expected);
-    QCOMPARE(book.db()
-                 .scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t and fieldname=:f",
-                         {{"t", table.toLower()}, {"f", field.toLower()}})
-                 .toString(),
-             expected);
+    const QList<QStringList> cases{
+        // table, field, stored, expected
+        {"Receipt_Head", "BillNo", "AA0612240017", "AA0612250001"},  // a new day
+        {"Receipt_Head", "BillNo", "AA0612250001", "AA0612250002"},  // the same day
+        {"Quotation_Head", "BillNo", "BJ0612250041", "BJ0612250042"},
+        {"Dusmere_Order_Form_head", "Order_Form_Code", "", "AA0612250001"},
+        {"Dusmere_Work_Form_Head", "Work_Form_Code", "0612250009", "0612250010"},  // no prefix
+        {"Dusmere_Shipment_Form_Head", "Shipment_Form_Code", "0601010003", "0612250001"},
+        {"ware_out_bill_head", "bill_auto_no", "CK0612250100", "CK0612250101"},
+        {"check_bill_head", "bill_auto_no", "", "PD0612250001"},
+        {"goods", "code", "SP00000041", "SP00000042"},
+        {"unit", "unit_code", "UN009", "UN010"},
+        {"AccountBook", "DatabaseName", "UserAccountBook001", "UserAccountBook002"},
+        {"customer_provider", "corp_code", "00041", "00042"},
+        {"customer_provider", "corp_code", "99999", "00001"},        // wraps
+        {"Dusmere_Order_Form_Detail", "Goods_Code", "999999", "1"},  // wraps
+        {"Dusmere_Order_Form_Detail", "Goods_Code", "41", "42"}};
+    for (const QStringList& c : cases) {
+        setStored(book.db(), c[0].toLower(), c[1].toLower(), c[2]);
+        QCOMPARE(n.GetAutoIncrementID(c[0], c[1], false), c[3]);
+        QCOMPARE(stored(book.db(), c[0], c[1]), c[3]);
+    }
 }
 
 void TestNumbering::dailyCounterRestartsOnANewDay() {
@@ -167,59 +107,32 @@ void TestNumbering::dailyCounterRestartsOnANewDay() {
     // Receipts and order forms share "AA" but not their counters.
     QCOMPARE(n.GetAutoIncrementID("Receipt_Head", "BillNo", false), QString("AA0701010001"));
     QCOMPARE(n.GetAutoIncrementID("Dusmere_Order_Form_head", "Order_Form_Code", false), QString("AA0701010001"));
-}
-
-void TestNumbering::namesMatchWithoutCase() {
-    FreshBook book(TestBooks::currentEngine());
-    Clock clock;
-    clock.setToday(QDate(2006, 12, 25));
-    Numbering n(book.db(), clock);
-    QCOMPARE(n.GetAutoIncrementID("RECEIPT_HEAD", "billno", false), QString("AA0612250001"));
-    QCOMPARE(n.GetAutoIncrementID("receipt_head", "BILLNO", false), QString("AA0612250002"));
-}
-
-void TestNumbering::fixedWidthCountersRefuseToOverflow_data() {
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("daily") << "Receipt_Head"
-                           << "BillNo"
-                           << "AA0612259999";
-    QTest::newRow("daily without prefix") << "Dusmere_Work_Form_Head"
-                                          << "Work_Form_Code"
-                                          << "0612259999";
-    QTest::newRow("unit") << "unit"
-                          << "unit_code"
-                          << "UN999";
-    QTest::newRow("goods") << "goods"
-                           << "code"
-                           << "SP99999999";
-    QTest::newRow("book name") << "AccountBook"
-                               << "DatabaseName"
-                               << "UserAccountBook999";
+    // Names match without regard to case.
+    QCOMPARE(n.GetAutoIncrementID("RECEIPT_HEAD", "billno", false), QString("AA0701010002"));
+    QCOMPARE(n.GetAutoIncrementID("receipt_head", "BILLNO", false), QString("AA0701010003"));
 }
 
 void TestNumbering::fixedWidthCountersRefuseToOverflow() {
-    QFETCH(QString, table);
-    QFETCH(QString, field);
-    QFETCH(QString, stored);
     FreshBook book(TestBooks::currentEngine());
     Clock clock;
     clock.setToday(QDate(2006, 12, 25));
-    setStored(book.db(), table.toLower(), field.toLower(), stored);
     Numbering n(book.db(), clock);
-    try {
-        n.GetAutoIncrementID(table, field, false);
-        QFAIL("expected a refusal");
-    } catch (const UserError& e) {
-        QVERIFY2(e.message().contains(table + "." + field), qPrintable(e.message()));
+    const QList<QStringList> cases{{"Receipt_Head", "BillNo", "AA0612259999"},
+                                   {"Dusmere_Work_Form_Head", "Work_Form_Code", "0612259999"},  // no prefix
+                                   {"unit", "unit_code", "UN999"},
+                                   {"goods", "code", "SP99999999"},
+                                   {"AccountBook", "DatabaseName", "UserAccountBook999"}};
+    for (const QStringList& c : cases) {
+        setStored(book.db(), c[0].toLower(), c[1].toLower(), c[2]);
+        try {
+            n.GetAutoIncrementID(c[0], c[1], false);
+            QFAIL(qPrintable("no refusal for " + c[2]));
+        } catch (const UserError& e) {
+            QVERIFY2(e.message().contains(c[0] + "." + c[1]), qPrintable(e.message()));
+        }
+        // Nothing was stored.
+        QCOMPARE(stored(book.db(), c[0], c[1]), c[2]);
     }
-    // Nothing was stored.
-    QCOMPARE(book.db()
-                 .scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t and fieldname=:f",
-                         {{"t", table.toLower()}, {"f", field.toLower()}})
-                 .toString(),
-             stored);
 }
 
 void TestNumbering::corpCodesPassOverCodesInUse() {
@@ -279,14 +192,8 @@ void TestNumbering::codeListMode() {
     setStored(db, "goods", "code", "SP00000005");
     QCOMPARE(n.GetAutoIncrementID("goods", "code", true), QString("SP00000006"));
     QCOMPARE(n.GetAutoIncrementID("goods", "code", false), QString("SP00000006"));
-}
-
-void TestNumbering::codeIsConsumedEvenIfNotSaved() {
-    FreshBook book(TestBooks::currentEngine());
-    Clock clock;
-    Numbering n(book.db(), clock);
+    // A code drawn is consumed even if the caller discards its record.
     QCOMPARE(n.GetAutoIncrementID("unit", "unit_code", false), QString("UN007"));
-    // The caller discards its record; the next caller gets the next code.
     QCOMPARE(n.GetAutoIncrementID("unit", "unit_code", false), QString("UN008"));
 }
 

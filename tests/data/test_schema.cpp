@@ -18,7 +18,6 @@ class TestSchema : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
-    void editedTablesKeyTheirRows_data();
     void editedTablesKeyTheirRows();
     void seedRows();
     void operationsCoverEveryWindowAndAdminHoldsAll();
@@ -27,13 +26,11 @@ private slots:
     void goodsViewJoinsUnitAndSupplier();
     void priceTableCopiesByPosition();
     void plainPasswordsAreHashedOnlyWhenAsked();
-    void olderBookWithoutVersionIsUpgraded();
+    void olderBookIsUpgradedNewerRefused();
     void olderBookGetsTheNewCommandsGranted_data();
     void olderBookGetsTheNewCommandsGranted();
     void bookOfVersionFiveGetsTheCostRightAndTheCustomerIndexes();
-    void newerBookIsRefused();
     void twoWorkstationsStartOnAnEmptyServerBook();
-    void codesAreUnique_data();
     void codesAreUnique();
 };
 
@@ -42,59 +39,56 @@ private slots:
 // seeded ones, gets a key of its own that the Dataset learns, and changes and
 // deletions reach exactly the row they were made on. `values` fills the
 // columns that may not be empty.
-void TestSchema::editedTablesKeyTheirRows_data() {
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<QVariantMap>("values");
-    QTest::newRow("goods_group") << "goods_group" << QVariantMap{{"Class_name", "类"}};
-    QTest::newRow("goods") << "goods" << QVariantMap{{"code", "SP"}};
-    QTest::newRow("unit") << "unit" << QVariantMap{{"unit_code", "UN"}};
-    QTest::newRow("Client_group") << "Client_group" << QVariantMap{{"Class_name", "组"}};
-    QTest::newRow("Client") << "Client" << QVariantMap{{"Corp_code", "C"}};
-    QTest::newRow("Provider_group") << "Provider_group" << QVariantMap{{"Class_name", "组"}};
-    QTest::newRow("Provider") << "Provider" << QVariantMap{{"Corp_code", "P"}};
-    QTest::newRow("Sys_Corp") << "Sys_Corp" << QVariantMap{{"Corp_name", "公司"}};
-    QTest::newRow("Sys_user") << "Sys_user" << QVariantMap{{"User_name", "用户"}};
-    QTest::newRow("Sys_Status_Describe") << "Sys_Status_Describe"
-                                         << QVariantMap{{"ParamentName", "计量单位"}, {"StatusValue", "9"}};
-}
-
 void TestSchema::editedTablesKeyTheirRows() {
-    QFETCH(QString, table);
-    QFETCH(QVariantMap, values);
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
-    const QString count = QStringLiteral("select count(*) from %1").arg(table);
-    const QString byKey = QStringLiteral("select count(*) from %1 where id=:id").arg(table);
-    const int seeded = db.scalar(count).toInt();
-    const int highest = db.scalar(QStringLiteral("select max(id) from %1").arg(table)).toInt();
-    Dataset ds(db);
-    ds.openTable(table, "id");
-    QVERIFY(ds.field("id").primaryKey);
-    QVERIFY(ds.field("id").autoIncrement);
-    for (int i = 1; i <= 2; ++i) {
-        ds.append();
-        for (auto it = values.cbegin(); it != values.cend(); ++it) {
-            ds.setValue(it.key(), it.value().toString() + QString::number(i));
+    // Each table with the columns that may not be empty.
+    const QList<QPair<QString, QVariantMap>> tables{
+        {"goods_group", {{"Class_name", "类"}}},
+        {"goods", {{"code", "SP"}}},
+        {"unit", {{"unit_code", "UN"}}},
+        {"Client_group", {{"Class_name", "组"}}},
+        {"Client", {{"Corp_code", "C"}}},
+        {"Provider_group", {{"Class_name", "组"}}},
+        {"Provider", {{"Corp_code", "P"}}},
+        {"Sys_Corp", {{"Corp_name", "公司"}}},
+        {"Sys_user", {{"User_name", "用户"}}},
+        {"Sys_Status_Describe", {{"ParamentName", "计量单位"}, {"StatusValue", "9"}}}};
+    for (const auto& [table, values] : tables) {
+        const QString count = QStringLiteral("select count(*) from %1").arg(table);
+        const QString byKey = QStringLiteral("select count(*) from %1 where id=:id").arg(table);
+        const int seeded = db.scalar(count).toInt();
+        const int highest = db.scalar(QStringLiteral("select max(id) from %1").arg(table)).toInt();
+        Dataset ds(db);
+        ds.openTable(table, "id");
+        QVERIFY(ds.field("id").primaryKey);
+        QVERIFY(ds.field("id").autoIncrement);
+        for (int i = 1; i <= 2; ++i) {
+            ds.append();
+            for (auto it = values.cbegin(); it != values.cend(); ++it) {
+                ds.setValue(it.key(), it.value().toString() + QString::number(i));
+            }
         }
+        ds.applyUpdates();
+        const QVariant first = ds.value(seeded, "id");
+        const QVariant second = ds.value(seeded + 1, "id");
+        QVERIFY2(first.toInt() > highest, qPrintable(table + ": " + first.toString()));
+        QVERIFY(second.toInt() > first.toInt());
+        QCOMPARE(db.scalar(byKey, {{"id", second}}).toInt(), 1);
+        QCOMPARE(db.scalar(count).toInt(), seeded + 2);
+        const QString field = values.firstKey();
+        ds.setCurrentRow(seeded);
+        ds.setValue(field, "改");
+        ds.post();
+        ds.setCurrentRow(seeded + 1);
+        ds.deleteCurrent();
+        ds.applyUpdates();
+        QCOMPARE(
+            db.scalar(QStringLiteral("select %1 from %2 where id=:id").arg(field, table), {{"id", first}}).toString(),
+            QString("改"));
+        QCOMPARE(db.scalar(byKey, {{"id", second}}).toInt(), 0);
+        QCOMPARE(db.scalar(count).toInt(), seeded + 1);
     }
-    ds.applyUpdates();
-    const QVariant first = ds.value(seeded, "id");
-    const QVariant second = ds.value(seeded + 1, "id");
-    QVERIFY2(first.toInt() > highest, qPrintable(first.toString()));
-    QVERIFY(second.toInt() > first.toInt());
-    QCOMPARE(db.scalar(byKey, {{"id", second}}).toInt(), 1);
-    QCOMPARE(db.scalar(count).toInt(), seeded + 2);
-    const QString field = values.firstKey();
-    ds.setCurrentRow(seeded);
-    ds.setValue(field, "改");
-    ds.post();
-    ds.setCurrentRow(seeded + 1);
-    ds.deleteCurrent();
-    ds.applyUpdates();
-    QCOMPARE(db.scalar(QStringLiteral("select %1 from %2 where id=:id").arg(field, table), {{"id", first}}).toString(),
-             QString("改"));
-    QCOMPARE(db.scalar(byKey, {{"id", second}}).toInt(), 0);
-    QCOMPARE(db.scalar(count).toInt(), seeded + 1);
 }
 
 void TestSchema::seedRows() {
@@ -154,26 +148,15 @@ void TestSchema::seedRows() {
 void TestSchema::operationsCoverEveryWindowAndAdminHoldsAll() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
-    for (const char* form : {"main_frm",
-                             "sys_user_operation_frm",
-                             "sys_tablefieldstatus_frm",
-                             "form_client_list",
-                             "form_client_edit",
-                             "form_provider_list",
-                             "form_provider_edit",
-                             "base_goods_frm",
-                             "frm_goods_edit",
-                             "base_unit_frm",
-                             "base_customerprice_frm",
-                             "form_quotation_list",
-                             "form_quotation_edit",
-                             "form_receipt",
-                             "frm_gainbill",
-                             "frm_gainbill_list",
-                             "dusmere_order_form_goodsedit_frm",
-                             "frm_payout",
-                             "frm_payout_edit",
-                             "sys_currcorpinfo_frm"}) {
+    const QStringList forms =
+        QString(
+            "main_frm sys_user_operation_frm sys_tablefieldstatus_frm form_client_list "
+            "form_client_edit form_provider_list form_provider_edit base_goods_frm frm_goods_edit "
+            "base_unit_frm base_customerprice_frm form_quotation_list form_quotation_edit "
+            "form_receipt frm_gainbill frm_gainbill_list dusmere_order_form_goodsedit_frm "
+            "frm_payout frm_payout_edit sys_currcorpinfo_frm")
+            .split(' ');
+    for (const QString& form : forms) {
         QVERIFY2(
             db.scalar("select count(*) from Sys_Operation_Table where Form_Name=:f and Action_Name<>''", {{"f", form}})
                     .toInt() > 0,
@@ -198,51 +181,28 @@ void TestSchema::operationsCoverEveryWindowAndAdminHoldsAll() {
              1);
 }
 
+// The list's sums of goods, receipts, outstanding amount and state are
+// checked against lines and receipts in TestQuotationTotals; here the cost
+// and profit sums, the state's text and the customer's name.
 void TestSchema::quotationListComputesAmounts() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
     db.query(
         "insert into Quotation_Head (BillNo, Freight, earnest, preferential, state, Add_ClientName) "
         "values ('BJ0612250001', 50, 100, 20, 1, '张三')");
-    db.query("insert into Quotation_Head (BillNo, state) values ('BJ0612250002', 0)");
     db.query(
         "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money) "
-        "values ('BJ0612250001', 'SP00000001', 2, 100.5, 201, 80, 41)");
-    db.query(
-        "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money) "
-        "values ('BJ0612250001', 'SP00000002', 3, 10, 30, 7.25, 8.25)");
-    db.query(
-        "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) "
-        "values ('BJ0612250001', 'AA0612250001', 100, 0, 1)");
-    db.query(
-        "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) "
-        "values ('BJ0612250001', 'AA0612250002', 61, 1, 1)");
-    QSqlQuery q = db.query("select * from Query_Quotation_Head_list order by BillNo");
+        "values ('BJ0612250001', 'SP00000001', 2, 100.5, 201, 80, 41), "
+        "('BJ0612250001', 'SP00000002', 3, 10, 30, 7.25, 8.25)");
+    QSqlQuery q = db.query("select * from Query_Quotation_Head_list");
     QVERIFY(q.next());
     const QSqlRecord r = q.record();
     auto v = [&](const char* name) { return q.value(r.indexOf(name)); };
-    QCOMPARE(v("sum_Goods_Price").toDouble(), 231.0);
     QCOMPARE(v("sum_Gain_Money").toDouble(), 49.25);
     QCOMPARE(v("sum_goods_cost_price").toDouble(), 181.75);
-    QCOMPARE(v("sum_payed_money").toDouble(), 161.0);
-    QCOMPARE(v("Total_Price").toDouble(), 261.0);  // 231 + 50 freight - 20 discount
     QCOMPARE(v("total_Gain_Money").toDouble(), 29.25);
-    QCOMPARE(v("Leave_money").toDouble(), 100.0);
-    QCOMPARE(v("isPayAll").toString(), QString("未付清"));
     QCOMPARE(v("state_desc").toString(), QString("生效"));
     QCOMPARE(v("Add_ClientName").toString(), QString("张三"));
-    QVERIFY(q.next());
-    QCOMPARE(v("sum_Goods_Price").toDouble(), 0.0);
-    QCOMPARE(v("Leave_money").toDouble(), 0.0);
-    QCOMPARE(v("isPayAll").toString(), QString("已付清"));
-    QCOMPARE(v("state_desc").toString(), QString("失效"));
-    QVERIFY(!q.next());
-
-    db.query(
-        "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) "
-        "values ('BJ0612250001', 'AA0612250003', 100, 1, 1)");
-    QCOMPARE(db.scalar("select isPayAll from Query_Quotation_Head_list where BillNo='BJ0612250001'").toString(),
-             QString("已付清"));
     QCOMPARE(db.scalar("select Client_name from Query_tmp where BillNo='BJ0612250001'").toString(), QString("张三"));
 }
 
@@ -315,7 +275,7 @@ void TestSchema::plainPasswordsAreHashedOnlyWhenAsked() {
     QCOMPARE(UserAccounts::migratePlainPasswords(db), 0);
 }
 
-void TestSchema::olderBookWithoutVersionIsUpgraded() {
+void TestSchema::olderBookIsUpgradedNewerRefused() {
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
     db.query("drop table schema_version");
@@ -323,6 +283,9 @@ void TestSchema::olderBookWithoutVersionIsUpgraded() {
     SchemaInstaller::ensureBook(db, false);
     QCOMPARE(SchemaInstaller::storedVersion(db), SchemaInstaller::kBookVersion);
     QVERIFY(db.hasTable("temp_User_Operation"));
+    // A book of a newer program is refused.
+    db.query("update schema_version set version=99");
+    QVERIFY_THROWS_EXCEPTION(DbError, SchemaInstaller::ensureBook(db, false));
 }
 
 // An older book lacks the commands listed since: the upgrade lists them
@@ -449,53 +412,31 @@ void TestSchema::twoWorkstationsStartOnAnEmptyServerBook() {
              book.db().scalar("select count(*) from Sys_user").toInt());
 }
 
-void TestSchema::newerBookIsRefused() {
-    FreshBook book(TestBooks::currentEngine());
-    Database& db = book.db();
-    db.query("update schema_version set version=99");
-    QVERIFY_THROWS_EXCEPTION(DbError, SchemaInstaller::ensureBook(db, false));
-}
-
 // Codes the program draws or checks once and then relies on: a second row
 // with the same code is refused by the database itself, whoever writes it.
-void TestSchema::codesAreUnique_data() {
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<QString>("column");
-    QTest::newRow("quotation") << "Quotation_Head"
-                               << "BillNo";
-    QTest::newRow("receipt") << "Receipt_Head"
-                             << "BillNo";
-    QTest::newRow("order form") << "Dusmere_Order_Form_head"
-                                << "Order_Form_Code";
-    QTest::newRow("work form") << "Dusmere_Work_Form_Head"
-                               << "Work_Form_Code";
-    QTest::newRow("ware-out form") << "Dusmere_Ware_Out_Form_Head"
-                                   << "Ware_Out_Form_Code";
-    QTest::newRow("shipment form") << "Dusmere_Shipment_Form_Head"
-                                   << "Shipment_Form_Code";
-    QTest::newRow("goods") << "goods"
-                           << "code";
-    QTest::newRow("unit") << "unit"
-                          << "unit_code";
-    QTest::newRow("customer") << "Client"
-                              << "Corp_code";
-    QTest::newRow("supplier") << "Provider"
-                              << "Corp_code";
-    QTest::newRow("user name") << "Sys_user"
-                               << "User_name";
-}
-
 void TestSchema::codesAreUnique() {
-    QFETCH(QString, table);
-    QFETCH(QString, column);
     FreshBook book(TestBooks::currentEngine());
     Database& db = book.db();
-    const int seeded = db.scalar(QStringLiteral("select count(*) from %1").arg(table)).toInt();
-    const QString insert = QStringLiteral("insert into %1 (%2) values (:v)").arg(table, column);
-    db.execute(insert, {{"v", "X1"}});
-    QVERIFY_THROWS_EXCEPTION(DbError, db.execute(insert, {{"v", "X1"}}));
-    db.execute(insert, {{"v", "X2"}});
-    QCOMPARE(db.scalar(QStringLiteral("select count(*) from %1").arg(table)).toInt() - seeded, 2);
+    const QList<QPair<QString, QString>> codes{{"Quotation_Head", "BillNo"},
+                                               {"Receipt_Head", "BillNo"},
+                                               {"Dusmere_Order_Form_head", "Order_Form_Code"},
+                                               {"Dusmere_Work_Form_Head", "Work_Form_Code"},
+                                               {"Dusmere_Ware_Out_Form_Head", "Ware_Out_Form_Code"},
+                                               {"Dusmere_Shipment_Form_Head", "Shipment_Form_Code"},
+                                               {"goods", "code"},
+                                               {"unit", "unit_code"},
+                                               {"Client", "Corp_code"},
+                                               {"Provider", "Corp_code"},
+                                               {"Sys_user", "User_name"}};
+    for (const auto& [table, column] : codes) {
+        const int seeded = db.scalar(QStringLiteral("select count(*) from %1").arg(table)).toInt();
+        const QString insert = QStringLiteral("insert into %1 (%2) values (:v)").arg(table, column);
+        db.execute(insert, {{"v", "X1"}});
+        QVERIFY_THROWS_EXCEPTION(DbError, db.execute(insert, {{"v", "X1"}}));
+        db.execute(insert, {{"v", "X2"}});
+        QVERIFY2(db.scalar(QStringLiteral("select count(*) from %1").arg(table)).toInt() - seeded == 2,
+                 qPrintable(table));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSchema)
