@@ -43,3 +43,46 @@ QStringList ReportSamples::textsOf(const ReportPage& page) {
     }
     return out;
 }
+
+QStringList ReportSamples::textsOf(const PreparedReport& report, std::optional<ReportBand::Kind> band, int page) {
+    QStringList out;
+    for (int i = 0; i < report.pages.size(); ++i) {
+        if (page >= 0 && i != page) {
+            continue;
+        }
+        for (const ReportPrimitive& p : report.pages[i].items) {
+            if (p.kind == ReportPrimitive::Kind::Text &&
+                (!band || (p.band >= 0 && p.band < report.bands.size() && report.bands[p.band].kind == *band))) {
+                out << p.text;
+            }
+        }
+    }
+    return out;
+}
+
+QString ReportSamples::dump(const PreparedReport& report) {
+    static const char* const kinds[] = {"title",       "pageHeader", "groupHeader", "detail",
+                                        "groupFooter", "summary",    "pageFooter"};
+    QStringList lines;
+    for (int page = 0; page < report.pages.size(); ++page) {
+        lines << QStringLiteral("== page %1").arg(page + 1);
+        int band = -2;  // a new line for the first text of the page
+        for (const ReportPrimitive& p : report.pages[page].items) {
+            if (p.kind != ReportPrimitive::Kind::Text) {
+                continue;
+            }
+            QString text = p.text;
+            text.replace('\n', QStringLiteral("\\n"));
+            if (p.band != band) {
+                band = p.band;
+                const QString kind = band >= 0 && band < report.bands.size()
+                                         ? QString::fromLatin1(kinds[int(report.bands[band].kind)])
+                                         : QStringLiteral("?");
+                lines << QStringLiteral("[%1] %2").arg(kind, text);
+            } else {
+                lines.last() += " | " + text;
+            }
+        }
+    }
+    return lines.join('\n') + '\n';
+}

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "reports/engine/report_preparer.h"
 
@@ -15,4 +16,12 @@ ReportRows rows(int n, int groups = 1);
 ReportTemplate listTemplate(double detailHeight, const QString& footerText);
 // The texts drawn on a page, in order.
 QStringList textsOf(const ReportPage& page);
+// The texts of every page in order, or of page `page` only (from 0); only
+// those of bands of one kind when `band` is given.
+QStringList textsOf(const PreparedReport& report, std::optional<ReportBand::Kind> band = {}, int page = -1);
+// A prepared report as a reader checks it by eye, for a golden file: a
+// line per page, then a line per placed band with its kind and the texts
+// it draws, between " | ", in the order they are drawn (a page's header
+// and footer come once its body is placed).
+QString dump(const PreparedReport& report);
 }  // namespace ReportSamples

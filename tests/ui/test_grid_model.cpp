@@ -59,9 +59,7 @@ void TestGridModel::indexMatchesPlainLists_data() {
     QTest::addColumn<int>("rows");
     QTest::addColumn<quint32>("seed");
     QTest::newRow("empty") << 0 << 1u;
-    QTest::newRow("one row") << 1 << 2u;
     QTest::newRow("seven rows") << 7 << 3u;
-    QTest::newRow("a power of two") << 64 << 4u;
     QTest::newRow("a thousand") << 1000 << 5u;
 }
 
@@ -121,8 +119,6 @@ void TestGridModel::rowsFollowTheDataset_data() {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<quint32>("seed");
     QTest::newRow("dataset order") << QString() << int(Qt::AscendingOrder) << QString() << 11u;
-    QTest::newRow("code descending") << QString("code") << int(Qt::DescendingOrder) << QString() << 12u;
-    QTest::newRow("name, filtered") << QString("Goods_name") << int(Qt::AscendingOrder) << QString("1") << 13u;
     QTest::newRow("price, filtered") << QString("Default_price") << int(Qt::DescendingOrder) << QString("lock") << 14u;
 }
 
@@ -303,7 +299,6 @@ void TestGridModel::sortingKeepsEqualRowsInReadOrder_data() {
     QTest::newRow("opposite order with equal keys")
         << QStringList{"a", "b", "b", "c"} << int(Qt::DescendingOrder) << QList<int>{3, 1, 2, 0};
     QTest::newRow("all equal") << QStringList{"b", "b", "b"} << int(Qt::DescendingOrder) << QList<int>{0, 1, 2};
-    QTest::newRow("already in order") << QStringList{"a", "b", "b"} << int(Qt::AscendingOrder) << QList<int>{0, 1, 2};
     QTest::newRow("mixed") << QStringList{"b", "a", "c", "a"} << int(Qt::AscendingOrder) << QList<int>{1, 3, 0, 2};
 }
 

@@ -20,7 +20,6 @@ private slots:
     void textFilterIsLikeOverSeveralColumns();
     void dateFilterKeepsDaysBetween();
     void columnFilterAndDistinctTexts();
-    void sortAndFilterMapGridAndDatasetRows();
     void editsPostIntoTheDataset();
     void gridModelFollowsItsDataset();
     void treeBuildsFromParentIds();
@@ -130,24 +129,6 @@ void TestModels::columnFilterAndDistinctTexts() {
     m.setColumnFilter("Goods_unit", {});
     QCOMPARE(m.rowCount(), 9);
     QVERIFY(!m.isFiltered());
-}
-
-void TestModels::sortAndFilterMapGridAndDatasetRows() {
-    GridModel& m = goodsGrid(5);
-    m.sort(0, Qt::DescendingOrder);
-    QCOMPARE(m.data(m.index(0, 0)).toString(), QString("SP00000005"));
-    QCOMPARE(m.datasetRow(0), 4);
-    QCOMPARE(m.gridRow(4), 0);
-    m.setTextFilter("合页", {"Goods_name"});  // SP00000005, 3 and 1
-    QCOMPARE(m.rowCount(), 3);
-    QCOMPARE(m.datasetRow(1), 2);
-    QCOMPARE(m.gridRow(1), -1);  // SP00000002 is filtered out
-    // A new row shows at the end whatever the filter, so that it can be edited.
-    m_goods->append();
-    QCOMPARE(m.rowCount(), 4);
-    QCOMPARE(m.datasetRow(3), 5);
-    m_goods->cancel();
-    QCOMPARE(m.rowCount(), 3);
 }
 
 void TestModels::editsPostIntoTheDataset() {
