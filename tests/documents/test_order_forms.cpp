@@ -74,19 +74,17 @@ void TestOrderForms::newOrderTakesItsNumberAndDefaults() {
 void TestOrderForms::validationSpeaksInItsOrder_data() {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no delivery date") << "nodate"
-                                      << "请填写[交货日期]";
-    QTest::newRow("no rows") << "norows"
-                             << "请为该收据添加货品";
-    QTest::newRow("unit then name in row order") << "unit,name"
-                                                 << "请填写商品明细的[计量单位,货品名称]";
-    QTest::newRow("a row without code starts afresh") << "unit,code"
-                                                      << "请填写商品明细的[货品编号]";
-    QTest::newRow("a code twice in one order") << "twice"
-                                               << "商品明细的货品编号[7]重复，请用其他编码";
-    QTest::newRow("a name deleted from its list meanwhile")
-        << "gone"
-        << "商品明细第2行的[货品名称]在参数表中已不存在，请重新选择";
+    // A row without code starts the message afresh; a name deleted from its
+    // code list meanwhile is named by its row.
+    for (const auto& [setup, message] :
+         QList<QPair<QString, QString>>{{"nodate", "请填写[交货日期]"},
+                                        {"norows", "请为该收据添加货品"},
+                                        {"unit,name", "请填写商品明细的[计量单位,货品名称]"},
+                                        {"unit,code", "请填写商品明细的[货品编号]"},
+                                        {"twice", "商品明细的货品编号[7]重复，请用其他编码"},
+                                        {"gone", "商品明细第2行的[货品名称]在参数表中已不存在，请重新选择"}}) {
+        QTest::newRow(qPrintable(setup)) << setup << message;
+    }
 }
 
 void TestOrderForms::validationSpeaksInItsOrder() {

@@ -348,22 +348,15 @@ void TestOrderFormsGeneration::aFailureHalfWayLeavesTheOldForms_data() {
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("event");
     QTest::addColumn<QString>("condition");
-    QTest::newRow("work: last row") << "work"
-                                    << "Dusmere_Work_Form_Detail"
-                                    << "INSERT"
-                                    << "NEW.goods_code = 'G3'";
-    QTest::newRow("work: deleting a head") << "work"
-                                           << "Dusmere_Work_Form_Head"
-                                           << "DELETE"
-                                           << "OLD.Order_Form_Code = 'A'";
-    QTest::newRow("ware-out: its row") << "wareOut"
-                                       << "Dusmere_Ware_Out_Form_Detail"
-                                       << "INSERT"
-                                       << "NEW.head_code = 'A'";
-    QTest::newRow("shipment: last row") << "shipment"
-                                        << "Dusmere_Shipment_Form_Detail"
-                                        << "INSERT"
-                                        << "NEW.goods_code = 'G3'";
+    // The work forms' last row or the deleting of their old heads, the
+    // ware-out form's row, the shipment form's last row.
+    for (const auto& [kind, table, event, condition] : QList<std::tuple<QString, QString, QString, QString>>{
+             {"work", "Dusmere_Work_Form_Detail", "INSERT", "NEW.goods_code = 'G3'"},
+             {"work", "Dusmere_Work_Form_Head", "DELETE", "OLD.Order_Form_Code = 'A'"},
+             {"wareOut", "Dusmere_Ware_Out_Form_Detail", "INSERT", "NEW.head_code = 'A'"},
+             {"shipment", "Dusmere_Shipment_Form_Detail", "INSERT", "NEW.goods_code = 'G3'"}}) {
+        QTest::newRow(qPrintable(kind + ": " + table + " " + event)) << kind << table << event << condition;
+    }
 }
 
 void TestOrderFormsGeneration::aFailureHalfWayLeavesTheOldForms() {

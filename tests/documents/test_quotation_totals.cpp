@@ -5,7 +5,6 @@
 #include "data/dataset.h"
 #include "data/schema_installer.h"
 #include "document_fixture.h"
-#include "documents/delivery_date.h"
 #include "documents/quotation_document.h"
 #include "documents/quotation_list.h"
 #include "platform/errors.h"
@@ -33,6 +32,27 @@ private slots:
     void theListEndsWithTheNewestAfterEdits();
     void bookOfVersionThreeKeepsFreightBesideTheTotals();
 };
+
+namespace {
+// Puts back the totals of the versions before the head's freight and
+// discount were kept beside them: a Quotation_Sum of sums only, kept by no
+// trigger on the heads, and no list view.
+void keepSumsOnly(Database& db) {
+    db.query("drop view Query_Quotation_Head_list");
+    if (db.isAccess()) {
+        for (const char* t : {"tr_quotation_head_ins", "tr_quotation_head_del", "tr_quotation_head_upd"}) {
+            db.query(QString("drop trigger %1").arg(t));
+        }
+    } else {
+        db.query("drop trigger tr_quotation_head_sum on Quotation_Head");
+    }
+    db.query("drop table Quotation_Sum");
+    db.query(
+        "create table Quotation_Sum (BillNo varchar(20) not null primary key, sum_Goods numeric(18,2) not null "
+        "default 0, sum_Gain numeric(18,2) not null default 0, sum_Cost numeric(18,4) not null default 0, "
+        "sum_Paid numeric(18,2) not null default 0)");
+}
+}  // namespace
 
 void TestQuotationTotals::deleteTakesEverythingOfTheQuotationInOneTransaction() {
     Book b;
@@ -339,19 +359,7 @@ void TestQuotationTotals::bookOfVersionTwoLosesTheGoodsIndex() {
     QCOMPARE(count(db, indexes, {{"n", "ix_quotation_detail_goods"}}), 0);
     db.query("create index ix_quotation_detail_goods on Quotation_Detail (GoodsNo)");
     // The totals of that version: sums only, with a view reading them.
-    db.query("drop view Query_Quotation_Head_list");
-    if (db.isAccess()) {
-        for (const char* t : {"tr_quotation_head_ins", "tr_quotation_head_del", "tr_quotation_head_upd"}) {
-            db.query(QString("drop trigger %1").arg(t));
-        }
-    } else {
-        db.query("drop trigger tr_quotation_head_sum on Quotation_Head");
-    }
-    db.query("drop table Quotation_Sum");
-    db.query(
-        "create table Quotation_Sum (BillNo varchar(20) not null primary key, sum_Goods numeric(18,2) not null "
-        "default 0, sum_Gain numeric(18,2) not null default 0, sum_Cost numeric(18,4) not null default 0, "
-        "sum_Paid numeric(18,2) not null default 0)");
+    keepSumsOnly(db);
     db.query(
         "create view Query_Quotation_Head_list as select h.*, t.sum_Goods from Quotation_Head h "
         "left join Quotation_Sum t on t.BillNo = h.BillNo");
@@ -416,19 +424,7 @@ void TestQuotationTotals::bookOfVersionThreeKeepsFreightBesideTheTotals() {
     db.query("insert into Quotation_Head (BillNo, Freight) values ('BARE', 12.5)");
     db.query("insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType) values (:q, 'R1', 7, 0)",
              {{"q", no}});
-    db.query("drop view Query_Quotation_Head_list");
-    if (db.isAccess()) {
-        for (const char* t : {"tr_quotation_head_ins", "tr_quotation_head_del", "tr_quotation_head_upd"}) {
-            db.query(QString("drop trigger %1").arg(t));
-        }
-    } else {
-        db.query("drop trigger tr_quotation_head_sum on Quotation_Head");
-    }
-    db.query("drop table Quotation_Sum");
-    db.query(
-        "create table Quotation_Sum (BillNo varchar(20) not null primary key, sum_Goods numeric(18,2) not null "
-        "default 0, sum_Gain numeric(18,2) not null default 0, sum_Cost numeric(18,4) not null default 0, "
-        "sum_Paid numeric(18,2) not null default 0)");
+    keepSumsOnly(db);
     // Totals that went wrong somehow are put right as well.
     db.query("insert into Quotation_Sum (BillNo, sum_Goods, sum_Paid) values (:b, 99, 1)", {{"b", no}});
     db.query("create view Query_Quotation_Head_list as select h.* from Quotation_Head h");

@@ -1,9 +1,7 @@
-#include <QRandomGenerator>
 #include <QSqlRecord>
 #include <QTest>
 
 #include "data/dataset.h"
-#include "data/schema_installer.h"
 #include "document_fixture.h"
 #include "documents/delivery_date.h"
 #include "documents/quotation_document.h"
@@ -327,15 +325,14 @@ void TestQuotations::copyTakesTheCustomerButNoLinesOrAmounts() {
     doc.load(QuotationDocument::Copy, source);
     QVERIFY(doc.billNo() != source);
     const Dataset& h = doc.head();
-    QCOMPARE(h.value("ClientNo").toString(), QString("00007"));
-    QCOMPARE(h.value("Add_ClientName").toString(), QString("李先生"));
-    QCOMPARE(h.value("Rummery").toString(), QString("海景"));
-    QCOMPARE(h.value("Country").toString(), QString("中国"));
-    QCOMPARE(h.value("telephon").toString(), QString("123"));
-    QCOMPARE(h.value("Remark").toString(), QString("老客户"));
-    QVERIFY(h.value("Freight").isNull());
-    QVERIFY(h.value("earnest").isNull());
-    QVERIFY(h.value("preferential").isNull());
+    const QVariantMap copied{{"ClientNo", "00007"}, {"Add_ClientName", "李先生"}, {"Rummery", "海景"},
+                             {"Country", "中国"},   {"telephon", "123"},          {"Remark", "老客户"}};
+    for (auto it = copied.cbegin(); it != copied.cend(); ++it) {
+        QVERIFY2(h.value(it.key()) == it.value(), qPrintable(it.key()));
+    }
+    for (const char* amount : {"Freight", "earnest", "preferential"}) {
+        QVERIFY2(h.value(amount).isNull(), amount);
+    }
     QCOMPARE(doc.lines().rowCount(), 0);
 }
 
@@ -411,16 +408,10 @@ QString storedLines(Database& db, const QString& no) {
 void TestQuotations::saveOverAnotherWorkstationsSaveIsRefused_data() {
     QTest::addColumn<QString>("theirs");
     QTest::addColumn<QString>("ours");
-    QTest::newRow("the same head field") << "earnest"
-                                         << "earnest";
-    QTest::newRow("quantity there, price here") << "qty"
-                                                << "price";
-    QTest::newRow("line deleted there") << "delete"
-                                        << "price";
-    QTest::newRow("line added on both") << "add"
-                                        << "add";
-    QTest::newRow("head there, line here") << "earnest"
-                                           << "qty";
+    for (const auto& [theirs, ours] : QList<QPair<QString, QString>>{
+             {"earnest", "earnest"}, {"qty", "price"}, {"delete", "price"}, {"add", "add"}, {"earnest", "qty"}}) {
+        QTest::newRow(qPrintable(theirs + " there, " + ours + " here")) << theirs << ours;
+    }
 }
 
 void TestQuotations::saveOverAnotherWorkstationsSaveIsRefused() {

@@ -30,39 +30,15 @@ private slots:
     void onlyStoredQuotationsHaveReceipts();
     void aQuotationDeletedMeanwhileTakesNoReceipts();
     void longRemarksAndNamesAreCut();
-
-private:
-    // Deposit 500, freight 80; goods A 2 x 10.00; B and C (same name, size
-    // and unit) 1 x 5.00 and 3 x 7.00.
-    static QString sampleQuotation(Book& b, double freight = 80, double discount = 0);
 };
 
-QString TestReceipts::sampleQuotation(Book& b, double freight, double discount) {
-    addGoods(b.db(), "A", "门锁", "大", "UN001");
-    addGoods(b.db(), "B", "合页", "4寸", "UN002");
-    addGoods(b.db(), "C", "合页", "4寸", "UN002");
-    QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-    doc.load(QuotationDocument::New);
-    doc.head().setValue("earnest", 500);
-    doc.head().setValue("Freight", freight);
-    if (discount != 0) {
-        doc.head().setValue("preferential", discount);
-    }
-    doc.head().setValue("Remark", "尾款月底");
-    doc.addGoods({"A", "B", "C"});
-    const double qty[] = {2, 1, 3};
-    const double price[] = {10, 5, 7};
-    for (int r = 0; r < 3; ++r) {
-        doc.lines().setCurrentRow(r);
-        doc.lines().setValue("QTY", qty[r]);
-        doc.lines().setValue("Price", price[r]);
-        doc.lines().post();
-    }
-    if (!doc.save()) {
-        qFatal("not saved: %s", qPrintable(b.prompter.lastText()));
-    }
-    return doc.billNo();
+namespace {
+// The fixture's receipt sample (deposit 500, freight 80; goods A 2 x 10.00;
+// B and C, of the same name, size and unit, 1 x 5.00 and 3 x 7.00).
+QString sampleQuotation(Book& b, double freight = 80, double discount = 0) {
+    return receiptSample(b.db(), b.clock, b.prompter, freight, discount);
 }
+}  // namespace
 
 void TestReceipts::firstOpeningMakesTheDepositAndTheLines() {
     Book b;
