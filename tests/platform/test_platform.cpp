@@ -22,44 +22,27 @@
 class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
-    void iniMatchesSectionsAndKeysWithoutCase();
-    void iniKeepsUnknownLinesAndTrimsValues();
-    void iniMissingFileReadsEmpty();
-    void iniAddsNewSectionsAndKeys();
-    void iniSaveFailsClearlyWhenFolderIsMissing();
-    void iniReadsGarbledText();
+    void iniReadsAndChangesLinesInPlace();
+    void iniFileMissingOrUnwritable();
     void iniReadsTheSameAfterEverySave();
     void appPathsChooseTheFolder();
-    void appPathsResolveBackslashPaths();
     void shippedFilesComeFromTheFolderOrThePrograms();
     void clockFixesTheDay();
-    void clockRejectsBadDates();
     void periodsIncludeBothEnds();
     void pinnedTimeZoneKeepsLocalTimes();
-    void unscrambleSetting_data();
-    void unscrambleSetting();
-    void scrambleRoundTrips();
+    void scrambledSettings();
     void scriptedPrompterAnswersInOrder();
-    void pictureNamesStayInTheFolder_data();
     void pictureNamesStayInTheFolder();
     void pictureLinksAreNotFollowed();
-    void largePicturesAreReadScaled_data();
     void largePicturesAreReadScaled();
     void picturesWithoutASizeAreReadScaled();
     void pngWhoseChunkOverrunsTheFileIsDamaged();
 };
 
-void TestPlatform::iniMatchesSectionsAndKeysWithoutCase() {
-    IniFile ini;
-    ini.fromText("[db]\npath=db\\Book1.mdb\n[SYS_Setting]\nDBType=sqlserver\n");
-    QCOMPARE(ini.readString("DB", "Path"), QString("db\\Book1.mdb"));
-    QCOMPARE(ini.readString("sys_setting", "dbtype"), QString("sqlserver"));
-    ini.setString("Db", "PATH", "db/Book2.db");
-    // The existing line is changed, not a second one added.
-    QCOMPARE(ini.toText(), QString("[db]\npath=db/Book2.db\n[SYS_Setting]\nDBType=sqlserver\n"));
-}
-
-void TestPlatform::iniKeepsUnknownLinesAndTrimsValues() {
+// Sections and keys match without regard to case; values are trimmed;
+// comments, unknown lines and garbage are kept as they were, and a change
+// rewrites the line it changes or adds one at the end of its section.
+void TestPlatform::iniReadsAndChangesLinesInPlace() {
     const QString text =
         "; comment at the top\n[SYS_Setting]\npicPath=  D:\\Pics\\  \n# other comment\nFoo=bar=baz\n"
         "  DBType = SQLSERVER \n[SQL_SERVER]\nserver = host\t\n\n[Unknown]\nx=1\n";
@@ -71,44 +54,32 @@ void TestPlatform::iniKeepsUnknownLinesAndTrimsValues() {
     QCOMPARE(ini.readString("SYS_Setting", "Foo"), QString("bar=baz"));
     QCOMPARE(ini.readString("SYS_Setting", "missing", "dflt"), QString("dflt"));
     QCOMPARE(ini.toText(), text);
+    ini.fromText("[db]\npath=db\\Book1.mdb\n\n[b]\ny=2\n");
+    ini.setString("Db", "PATH", "db/Book2.db");
+    ini.setString("db", "z", "3");
+    ini.setString("c", "k", "v");
+    QCOMPARE(ini.toText(), QString("[db]\npath=db/Book2.db\nz=3\n\n[b]\ny=2\n\n[c]\nk=v\n"));
+    ini.fromText(QString::fromLatin1("\xff\xfe[[[\n=novalue\n]x[\nkey without equals\n\r\n[ok]\r\nk=v\r\n"));
+    QCOMPARE(ini.readString("ok", "k"), QString("v"));
+    QCOMPARE(ini.readString("db", "path"), QString());
 }
 
-void TestPlatform::iniMissingFileReadsEmpty() {
+void TestPlatform::iniFileMissingOrUnwritable() {
     QTemporaryDir dir;
     IniFile ini(dir.filePath("config.ini"));
     QVERIFY(ini.sections().isEmpty());
     QCOMPARE(ini.readString("db", "path"), QString());
     ini.writeString("DefaultSetting", "Username", "超级用户");
-    IniFile again(dir.filePath("config.ini"));
-    QCOMPARE(again.readString("defaultsetting", "username"), QString("超级用户"));
+    QCOMPARE(IniFile(dir.filePath("config.ini")).readString("defaultsetting", "username"), QString("超级用户"));
     // Written through a temporary file: nothing else is left in the folder.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"config.ini"});
-}
-
-void TestPlatform::iniAddsNewSectionsAndKeys() {
-    IniFile ini;
-    ini.fromText("[a]\nx=1\n\n[b]\ny=2\n");
-    ini.setString("a", "z", "3");
-    ini.setString("c", "k", "v");
-    QCOMPARE(ini.toText(), QString("[a]\nx=1\nz=3\n\n[b]\ny=2\n\n[c]\nk=v\n"));
-}
-
-void TestPlatform::iniSaveFailsClearlyWhenFolderIsMissing() {
-    QTemporaryDir dir;
-    IniFile ini(dir.filePath("no/such/folder/config.ini"));
+    IniFile nowhere(dir.filePath("no/such/folder/config.ini"));
     try {
-        ini.writeString("a", "b", "c");
+        nowhere.writeString("a", "b", "c");
         QFAIL("expected an error");
     } catch (const UserError& e) {
         QVERIFY(e.message().contains("config.ini"));
     }
-}
-
-void TestPlatform::iniReadsGarbledText() {
-    IniFile ini;
-    ini.fromText(QString::fromLatin1("\xff\xfe[[[\n=novalue\n]x[\nkey without equals\n\r\n[ok]\r\nk=v\r\n"));
-    QCOMPARE(ini.readString("ok", "k"), QString("v"));
-    QCOMPARE(ini.readString("db", "path"), QString());
 }
 
 void TestPlatform::iniReadsTheSameAfterEverySave() {
@@ -142,12 +113,9 @@ void TestPlatform::appPathsChooseTheFolder() {
     qputenv("OLVEND_HOME", dir.path().toUtf8());
     QCOMPARE(AppPaths::fromArguments({"olvend"}).programFolder(), p.programFolder());
     qunsetenv("OLVEND_HOME");
-}
-
-void TestPlatform::appPathsResolveBackslashPaths() {
-    const AppPaths p("/opt/olvend");
-    QCOMPARE(p.resolve("db\\UserAccountBook001.db"), QString("/opt/olvend/db/UserAccountBook001.db"));
-    QCOMPARE(p.resolve("/abs/book.db"), QString("/abs/book.db"));
+    const AppPaths opt("/opt/olvend");
+    QCOMPARE(opt.resolve("db\\UserAccountBook001.db"), QString("/opt/olvend/db/UserAccountBook001.db"));
+    QCOMPARE(opt.resolve("/abs/book.db"), QString("/abs/book.db"));
 }
 
 void TestPlatform::shippedFilesComeFromTheFolderOrThePrograms() {
@@ -176,6 +144,10 @@ void TestPlatform::clockFixesTheDay() {
     Clock c;
     QCOMPARE(c.today(), QDate::currentDate());
     QString error;
+    QVERIFY(!c.applyArguments({"--today", "2006-13-40"}, &error));
+    QVERIFY(error.contains("2006-13-40"));
+    QVERIFY(!c.applyArguments({"--today"}, &error));
+    QVERIFY(!c.isFixed());
     QVERIFY(c.applyArguments({"olvendctl", "--today", "2006-12-25", "next-code"}, &error));
     QCOMPARE(c.today(), QDate(2006, 12, 25));
     QCOMPARE(c.now().date(), QDate(2006, 12, 25));
@@ -183,15 +155,6 @@ void TestPlatform::clockFixesTheDay() {
     QCOMPARE(c.today(), QDate(2007, 1, 2));
     c.clearToday();
     QCOMPARE(c.today(), QDate::currentDate());
-}
-
-void TestPlatform::clockRejectsBadDates() {
-    Clock c;
-    QString error;
-    QVERIFY(!c.applyArguments({"--today", "2006-13-40"}, &error));
-    QVERIFY(error.contains("2006-13-40"));
-    QVERIFY(!c.applyArguments({"--today"}, &error));
-    QVERIFY(!c.isFixed());
 }
 
 // Both days belong to a period; an open end takes any day; the bounds of a
@@ -217,30 +180,23 @@ void TestPlatform::periodsIncludeBothEnds() {
     }
 }
 
-void TestPlatform::unscrambleSetting_data() {
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("plain");
-    // 's'+1='t', 'a'+2='c', at even positions filler.
-    QTest::newRow("two characters") << QString("t#c#") << QString("sa");
-    QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("odd length keeps last") << QString("t#c") << QString("sa");
-    QTest::newRow("wraps below zero") << QString(QChar(0)) + "x" << QString(QChar(255));
-    // "测试" as GB2312 bytes B2 E2 CA D4, each raised by its position.
-    QTest::newRow("from the system's own code page")
-        << QString("%1x%2x%3x%4x").arg(QChar(0xB3), QChar(0xE4), QChar(0xCD), QChar(0xD8)) << QString("测试");
-}
-
-void TestPlatform::unscrambleSetting() {
-    QFETCH(QString, stored);
-    QFETCH(QString, plain);
-    QCOMPARE(UnscrambleSetting(stored), plain);
-}
-
-void TestPlatform::scrambleRoundTrips() {
+void TestPlatform::scrambledSettings() {
+    // 's'+1='t', 'a'+2='c', at even positions filler; an odd length keeps
+    // the last; below zero wraps; "测试" as GB2312 bytes B2 E2 CA D4, each
+    // raised by its position (the system's own code page).
+    const QList<QPair<QString, QString>> stored{
+        {"t#c#", "sa"},
+        {"", ""},
+        {"t#c", "sa"},
+        {QString(QChar(0)) + "x", QString(QChar(255))},
+        {QString("%1x%2x%3x%4x").arg(QChar(0xB3), QChar(0xE4), QChar(0xCD), QChar(0xD8)), "测试"}};
+    for (const auto& [scrambled, plain] : stored) {
+        QCOMPARE(UnscrambleSetting(scrambled), plain);
+    }
     for (const QString& plain : {QString("olvend_db"), QString("sa"), QString("P@ss word;1"), QString("Pw-测试1")}) {
-        const QString stored = ScrambleSetting(plain);
-        QCOMPARE(stored.size(), plain.toUtf8().size() * 2);
-        QCOMPARE(UnscrambleSetting(stored), plain);
+        const QString scrambled = ScrambleSetting(plain);
+        QCOMPARE(scrambled.size(), plain.toUtf8().size() * 2);
+        QCOMPARE(UnscrambleSetting(scrambled), plain);
     }
 }
 
@@ -306,41 +262,28 @@ void TestPlatform::pinnedTimeZoneKeepsLocalTimes() {
     }
 }
 
-void TestPlatform::pictureNamesStayInTheFolder_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("safe");
-    QTest::newRow("a code") << "SP00000001.jpg" << true;
-    QTest::newRow("Chinese") << "合页-01 大号.jpg" << true;
-    QTest::newRow("dots inside") << "a..b.jpg" << true;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("dot") << "." << false;
-    QTest::newRow("dot dot") << ".." << false;
-    QTest::newRow("up") << "../x.jpg" << false;
-    QTest::newRow("up, Windows style") << "..\\x.jpg" << false;
-    QTest::newRow("subfolder") << "a/x.jpg" << false;
-    QTest::newRow("absolute") << "/etc/x.jpg" << false;
-    QTest::newRow("drive letter") << "C:x.jpg" << false;
-    QTest::newRow("drive root") << "C:\\x.jpg" << false;
-    QTest::newRow("UNC") << "\\\\server\\share\\x.jpg" << false;
-    QTest::newRow("stream") << "x.jpg:zone" << false;
-    QTest::newRow("NUL") << QString("x.jpg") + QChar(0) + "y" << false;
-    QTest::newRow("tab") << "x\t.jpg" << false;
-    QTest::newRow("wildcards") << "x?.jpg" << false;
-    QTest::newRow("pipe") << "x|y.jpg" << false;
-    QTest::newRow("trailing dot") << "x.jpg." << false;
-    QTest::newRow("trailing space") << "x.jpg " << false;
-    QTest::newRow("device") << "CON.jpg" << false;
-    QTest::newRow("device, lower case") << "com1.jpg" << false;
-    QTest::newRow("device-like") << "CONSOLE.jpg" << true;
-}
-
 void TestPlatform::pictureNamesStayInTheFolder() {
-    QFETCH(QString, name);
-    QFETCH(bool, safe);
-    QCOMPARE(PictureFile::isSafeName(name), safe);
-    QCOMPARE(PictureFile::inFolder("/pics/goods/", name), safe ? "/pics/goods/" + name : QString());
-    QCOMPARE(PictureFile::inFolder("/pics/goods", name), safe ? "/pics/goods/" + name : QString());
-    QCOMPARE(PictureFile::inFolder("", name), QString());
+    const QStringList safe{"SP00000001.jpg", "合页-01 大号.jpg", "a..b.jpg", "CONSOLE.jpg"};
+    // Empty, dots, a way up or into a folder (either slash), absolute, drive
+    // letters, UNC, a stream, control characters, wildcards, a pipe, a
+    // trailing dot or space, and device names in any case.
+    const QStringList unsafe{"",           ".",
+                             "..",         "../x.jpg",
+                             "..\\x.jpg",  "a/x.jpg",
+                             "/etc/x.jpg", "C:x.jpg",
+                             "C:\\x.jpg",  "\\\\server\\share\\x.jpg",
+                             "x.jpg:zone", QString("x.jpg") + QChar(0) + "y",
+                             "x\t.jpg",    "x?.jpg",
+                             "x|y.jpg",    "x.jpg.",
+                             "x.jpg ",     "CON.jpg",
+                             "com1.jpg"};
+    for (const QString& name : safe + unsafe) {
+        const bool isSafe = safe.contains(name);
+        QVERIFY2(PictureFile::isSafeName(name) == isSafe, qPrintable(name));
+        QCOMPARE(PictureFile::inFolder("/pics/goods/", name), isSafe ? "/pics/goods/" + name : QString());
+        QCOMPARE(PictureFile::inFolder("/pics/goods", name), isSafe ? "/pics/goods/" + name : QString());
+        QCOMPARE(PictureFile::inFolder("", name), QString());
+    }
 }
 
 void TestPlatform::pictureLinksAreNotFollowed() {
@@ -362,30 +305,26 @@ void TestPlatform::pictureLinksAreNotFollowed() {
     QCOMPARE(PictureFile::inFolder(folder, "SP3.jpg"), folder + "/SP3.jpg");
 }
 
-void TestPlatform::largePicturesAreReadScaled_data() {
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<qint64>("bound");
-    QTest::addColumn<QSize>("expected");
-    QTest::newRow("small stays") << QSize(640, 480) << qint64(16'000'000) << QSize(640, 480);
-    QTest::newRow("at the bound stays") << QSize(4000, 4000) << qint64(16'000'000) << QSize(4000, 4000);
-    QTest::newRow("phone photo") << QSize(8000, 6000) << qint64(16'000'000) << QSize(4618, 3464);
-    QTest::newRow("panorama") << QSize(40000, 1000) << qint64(16'000'000) << QSize(25298, 632);
-    QTest::newRow("unknown size") << QSize() << qint64(16'000'000) << QSize();
-    // A side that would scale below one pixel keeps one; the other side is
-    // then cut to the bound, not scaled by the same factor.
-    QTest::newRow("strip one pixel high") << QSize(20'000'000, 1) << qint64(16'000'000) << QSize(16'000'000, 1);
-    QTest::newRow("strip one pixel wide") << QSize(2, 40'000'000) << qint64(16'000'000) << QSize(1, 16'000'000);
-    QTest::newRow("tiny bound") << QSize(23'481'666, 1) << qint64(1) << QSize(1, 1);
-}
-
 void TestPlatform::largePicturesAreReadScaled() {
-    QFETCH(QSize, size);
-    QFETCH(qint64, bound);
-    QFETCH(QSize, expected);
-    const QSize got = PictureReader::readSize(size, bound);
-    QCOMPARE(got, expected);
-    if (got.isValid()) {
-        QVERIFY(qint64(got.width()) * got.height() <= bound);
+    const struct {
+        QSize size;
+        qint64 bound;
+        QSize expected;
+    } cases[] = {{QSize(640, 480), 16'000'000, QSize(640, 480)},
+                 {QSize(4000, 4000), 16'000'000, QSize(4000, 4000)},  // at the bound
+                 {QSize(8000, 6000), 16'000'000, QSize(4618, 3464)},
+                 {QSize(40000, 1000), 16'000'000, QSize(25298, 632)},
+                 {QSize(), 16'000'000, QSize()},
+                 // A side that would scale below one pixel keeps one; the
+                 // other side is then cut to the bound, not scaled by the
+                 // same factor.
+                 {QSize(20'000'000, 1), 16'000'000, QSize(16'000'000, 1)},
+                 {QSize(2, 40'000'000), 16'000'000, QSize(1, 16'000'000)},
+                 {QSize(23'481'666, 1), 1, QSize(1, 1)}};
+    for (const auto& c : cases) {
+        const QSize got = PictureReader::readSize(c.size, c.bound);
+        QCOMPARE(got, c.expected);
+        QVERIFY(!got.isValid() || qint64(got.width()) * got.height() <= c.bound);
     }
 }
 
