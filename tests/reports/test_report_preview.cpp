@@ -12,8 +12,9 @@
 #include "reports/report_window.h"
 #include "support/test_books.h"
 
-// The preview frame and the report window, offscreen; the report commands
-// of olvendctl.
+// The preview frame and the report window, offscreen; the report command
+// of olvendctl on a report of several pages, an unknown template and rows
+// not given (its statements and the render command: test_olvendctl).
 class TestReportPreview : public QObject {
     Q_OBJECT
 private slots:
@@ -186,16 +187,7 @@ void TestReportPreview::olvendctlReportAndRender() {
     tsv.close();
     QCOMPARE(ctl({"report", "List", "--rows", home.filePath("rows.tsv"), "--out", home.filePath("r.pdf")}),
              qMakePair(0, QString("3")));
-    QCOMPARE(ctl({"report", "List", "--sql", "select * from unit", "--out", home.filePath("u.xlsx")}),
-             qMakePair(0, QString("1")));
-    // A statement that writes is refused and changes nothing.
-    QCOMPARE(ctl({"report", "List", "--sql", "delete from unit", "--out", home.filePath("x.pdf")}).first, 1);
-    QCOMPARE(ctl({"report", "List", "--sql", "select count(*) as n from unit", "--out", home.filePath("n.htm")}),
-             qMakePair(0, QString("1")));
-    QCOMPARE(ctl({"report", "List", "--rows", home.filePath("rows.tsv"), "--out", home.filePath("r.rmp")}).second,
-             QString("3"));
-    QCOMPARE(ctl({"render", home.filePath("r.rmp"), "--out", home.filePath("r.jpg")}), qMakePair(0, QString("3")));
-    QVERIFY(QFile::exists(home.filePath("r_3.jpg")));
+    QVERIFY(QFile::exists(home.filePath("r.pdf")));
     QCOMPARE(ctl({"report", "Nope", "--rows", home.filePath("rows.tsv"), "--out", home.filePath("x.pdf")}).first, 1);
     QCOMPARE(ctl({"report", "List", "--out", home.filePath("x.pdf")}).first, 2);
 }
