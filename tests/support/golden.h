@@ -13,9 +13,8 @@ namespace Golden {
 bool matches(const QString& name, const QString& actual, QString* why);
 }  // namespace Golden
 
-#define OLVEND_COMPARE_GOLDEN(name, actual)                       \
-    do {                                                          \
-        QString goldenWhy_;                                       \
-        QVERIFY2(Golden::matches((name), (actual), &goldenWhy_),  \
-                 qPrintable(goldenWhy_));                         \
+#define OLVEND_COMPARE_GOLDEN(name, actual)                                               \
+    do {                                                                                  \
+        QString goldenWhy_;                                                               \
+        QVERIFY2(Golden::matches((name), (actual), &goldenWhy_), qPrintable(goldenWhy_)); \
     } while (false)
