@@ -24,7 +24,6 @@ private slots:
     void settingsOfConfigIni();
     void firstStartPreparesAnEmptyFolder();
     void firstStartLeavesAPreparedFolderAlone();
-    void connectsTheLastUsedBook();
     void refusedBooksAreSaidAndLeftAlone();
     void serverKindConnectsWithScrambledSettings();
     void serverDownIsAClearError();
@@ -94,16 +93,6 @@ void TestConnection::firstStartLeavesAPreparedFolderAlone() {
     const QString before = IniFile(p.context().paths().configFile()).toText();
     QVERIFY(!FirstStart::run(p.context()));
     QCOMPARE(IniFile(p.context().paths().configFile()).toText(), before);
-}
-
-void TestConnection::connectsTheLastUsedBook() {
-    TestProgram p(true);
-    p.restart();
-    AppContext& c = p.context();
-    c.data().ConnectDatabases();
-    QVERIFY(c.data().isMainOpen());
-    QVERIFY(c.data().main().location().endsWith("db/UserAccountBook001.db"));
-    QCOMPARE(c.data().main().scalar("select count(*) from Sys_user").toInt(), 2);
 }
 
 namespace {
@@ -225,12 +214,16 @@ void TestConnection::serverDownIsAClearError() {
     }
 }
 
-// The data module's shared helpers on the book connected, a write-ahead
-// log with full synchronisation.
+// A second start connects the book used last: a write-ahead log with full
+// synchronisation; the data module's shared helpers on it.
 void TestConnection::sharedLookupQueryAndCommand() {
     TestProgram p(true);
+    p.restart();
     DataModule& dm = p.context().data();
     dm.ConnectDatabases();
+    QVERIFY(dm.isMainOpen());
+    QVERIFY(dm.main().location().endsWith("db/UserAccountBook001.db"));
+    QCOMPARE(dm.main().scalar("select count(*) from Sys_user").toInt(), 2);
     QCOMPARE(dm.main().scalar("PRAGMA journal_mode").toString().toLower(), QString("wal"));
     QCOMPARE(dm.main().scalar("PRAGMA synchronous").toInt(), 2);  // FULL
     dm.main().query("insert into unit (unit_code, Unit_name) values ('UN100', 'x'), ('UN101', 'x')");
