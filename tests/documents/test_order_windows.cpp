@@ -118,6 +118,7 @@ void TestOrderWindows::goodsWindowFillsDefaultsAndStartsTheNextRow() {
     OrderFormDocument doc(db(), context().clock(), prompter(), "a");
     doc.load(OrderFormDocument::New);
     OrderGoodsWindow goods(context(), doc, OrderGoodsEditor::New);
+    QCOMPARE(goods.objectName(), QString("Dusmere_Order_Form_GoodsEdit_Frm"));  // the name its rights are kept under
     goods.show();
     QVERIFY(QTest::qWaitForWindowExposed(&goods));
     QVERIFY(goods.codeEditor()->isEnabled());

@@ -128,6 +128,7 @@ void TestPayoutWindows::editorRefusesTextThatIsNoWholeNumber() {
     PayoutList list(db(), prompter(), 0);
     list.open();
     PayoutEditWindow editor(context(), list, PayoutEditor::New);
+    QCOMPARE(editor.objectName(), QString("frm_payout_edit"));  // the name its rights are kept under
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     QCOMPARE(editor.findChild<NullableDateEdit*>("paytime")->value().toDate(), QDate(2006, 6, 25));

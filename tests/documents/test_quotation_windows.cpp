@@ -57,6 +57,7 @@ void TestQuotationWindows::init() {
 
 void TestQuotationWindows::editorAddsGoodsSavesAndComputes() {
     QuotationEditWindow w(context(), QuotationDocument::New);
+    QCOMPARE(w.objectName(), QString("Form_Quotation_Edit"));  // the name its rights are kept under
     w.pickGoods = [] { return QStringList{"A", "B"}; };
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
