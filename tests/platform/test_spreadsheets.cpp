@@ -213,6 +213,7 @@ void TestSpreadsheets::workbookRoundTrip() {
     QVERIFY(QDir(m_dir.path()).entryList({"*.part"}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
+// Sheet names Excel refuses leave the sheet its default name.
 void TestSpreadsheets::refusedSheetNames() {
     for (const QString& name : {QString("History"), QString("'quoted"), QString("a[b]:c*?/\\")}) {
         const QString file = path("named.xlsx");
@@ -320,6 +321,8 @@ void TestSpreadsheets::amountsStayNumbers() {
     QCOMPARE(sheet.rows.value(2).value(2), QString("3"));
 }
 
+// Excel's own date formats, those of Chinese Excel and a workbook's own:
+// the date a cell shows, whatever the column it goes into.
 void TestSpreadsheets::dateCellsReadAsTheDatesTheyShow() {
     const QByteArray styles =
         R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><numFmts count="2">)"
@@ -552,6 +555,8 @@ void TestSpreadsheets::csvRoundTripKeepsFormulaLikeText() {
     VERIFY_REFUSED(SpreadsheetReader::readCsv(QByteArray("a,\x80\xFF\xFE\x30", 6), {}), "编码");
 }
 
+// A file is decoded a megabyte at a time; a character cut by a piece's
+// end must come out whole, in UTF-8 (3 bytes) as in GB18030 (2 bytes).
 void TestSpreadsheets::csvLargerThanOneDecodedPiece() {
     SpreadsheetReader::Limits many;
     many.maxRows = 300000;
@@ -604,6 +609,8 @@ void TestSpreadsheets::csvLargerThanOneDecodedPiece() {
         "编码无法识别");
 }
 
+// A workbook whose writer named its shared texts otherwise: found through
+// the workbook's relations, not by Excel's usual name.
 void TestSpreadsheets::sharedTextsFoundThroughTheRelations() {
     const QByteArray rels =
         R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
