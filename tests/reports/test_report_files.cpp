@@ -1,9 +1,6 @@
-#include <QBuffer>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
-#include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
@@ -13,7 +10,7 @@
 #include <QtEndian>
 #include <functional>
 
-#include "data/field_def.h"
+#include "platform/spreadsheet_reader.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
@@ -24,7 +21,6 @@
 class TestReportFiles : public QObject {
     Q_OBJECT
 private slots:
-    void savedReportWithADamagedPictureOpens();
     void preparedFileRoundTrip();
     void damagedPreparedFiles();
     void preparedFileWithAValueOfAnotherKind();
@@ -39,53 +35,39 @@ private slots:
     void exportToAMissingFolder();
 };
 
-// A saved report whose picture claims more bytes than it holds opens with
-// that picture empty and everything else as saved (the memory the chunk
-// check saves is shown by the platform tests).
-void TestReportFiles::savedReportWithADamagedPictureOpens() {
-    QTemporaryDir dir;
-    PreparedReport out;
-    QString error;
-    QVERIFY(ReportPreparer(ReportSamples::listTemplate(10, "x")).prepare(ReportSamples::rows(30), &out, &error));
-    QImage picture(4, 4, QImage::Format_RGB32);
-    picture.fill(Qt::blue);
-    out.images = {picture, picture};
-    QVERIFY(ReportFile::save(out, dir.filePath("saved.rmp"), &error));
-    QFile saved(dir.filePath("saved.rmp"));
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QByteArray bytes = saved.readAll();
-    saved.close();
-    // The first picture as stored: its length, then its bytes.
-    const qsizetype at = bytes.indexOf("\x89PNG");
-    QVERIFY(at > 4);
-    const quint32 length = qFromBigEndian<quint32>(bytes.constData() + at - 4);
-    QByteArray png = bytes.mid(at, length);
-    png.insert(png.indexOf("IEND") - 4, QByteArray("\x35\xA4\xE9\x00tEXtshort", 13));
-    QByteArray stored(4, '\0');
-    qToBigEndian(quint32(png.size()), stored.data());
-    bytes.replace(at - 4, 4 + length, stored + png);
-    QFile damaged(dir.filePath("damaged.rmp"));
-    QVERIFY(damaged.open(QIODevice::WriteOnly));
-    damaged.write(bytes);
-    damaged.close();
-
-    PreparedReport back;
-    QVERIFY2(ReportFile::load(dir.filePath("damaged.rmp"), &back, &error), qPrintable(error));
-    QCOMPARE(back.images.size(), 2);
-    QVERIFY(back.images[0].isNull());
-    QCOMPARE(back.images[1].pixelColor(1, 1), QColor(Qt::blue));
-    QCOMPARE(back.pages.size(), out.pages.size());
-    QCOMPARE(ReportSamples::textsOf(back.pages.last()), ReportSamples::textsOf(out.pages.last()));
+namespace {
+QByteArray readAll(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void TestReportFiles::preparedFileRoundTrip() {
-    QTemporaryDir dir;
+QString writeFile(const QString& file, const QByteArray& data) {
+    QFile f(file);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size() ? file : QString();
+}
+
+// A list of `rows` rows with `footer` in the page footer.
+PreparedReport list(int rows, const QString& footer = "x") {
     PreparedReport out;
     QString error;
-    QVERIFY(ReportPreparer(ReportSamples::listTemplate(10, "第 [page()] 页"))
-                .prepare(ReportSamples::rows(30), &out, &error));
-    out.images.append(QImage(4, 4, QImage::Format_ARGB32));
-    out.images[0].fill(Qt::blue);
+    if (!ReportPreparer(ReportSamples::listTemplate(10, footer)).prepare(ReportSamples::rows(rows), &out, &error)) {
+        qWarning("%s", qPrintable(error));
+    }
+    return out;
+}
+}  // namespace
+
+// A report saved and read back as it was; a file of version 1 ends after
+// the pages and still opens; a picture that claims more bytes than it
+// holds opens empty and everything else as saved (the memory the chunk
+// check saves is shown by the platform tests).
+void TestReportFiles::preparedFileRoundTrip() {
+    QTemporaryDir dir;
+    PreparedReport out = list(30, "第 [page()] 页");
+    QImage picture(4, 4, QImage::Format_ARGB32);
+    picture.fill(Qt::blue);
+    out.images = {picture, picture};
+    QString error;
     QVERIFY(ReportFile::save(out, dir.filePath("saved"), &error));  // ".rmp" appended
     PreparedReport back;
     QVERIFY2(ReportFile::load(dir.filePath("saved.rmp"), &back, &error), qPrintable(error));
@@ -93,7 +75,7 @@ void TestReportFiles::preparedFileRoundTrip() {
     QCOMPARE(back.pages.size(), out.pages.size());
     QCOMPARE(back.fonts.size(), out.fonts.size());
     QCOMPARE(back.fonts[0].family, out.fonts[0].family);
-    QCOMPARE(back.images[0].pixelColor(1, 1), QColor(Qt::blue));
+    QCOMPARE(back.images[1].pixelColor(1, 1), QColor(Qt::blue));
     for (int p = 0; p < out.pages.size(); ++p) {
         QCOMPARE(ReportSamples::textsOf(back.pages[p]), ReportSamples::textsOf(out.pages[p]));
         QCOMPARE(back.pages[p].items.last().rect, out.pages[p].items.last().rect);
@@ -104,58 +86,54 @@ void TestReportFiles::preparedFileRoundTrip() {
         QCOMPARE(back.bands[b].page, out.bands[b].page);
         QCOMPARE(back.bands[b].origin, out.bands[b].origin);
     }
-    // A file of version 1 ends after the pages and still opens.
-    QFile saved(dir.filePath("saved.rmp"));
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QByteArray older = saved.readAll();
+    const QByteArray bytes = readAll(dir.filePath("saved.rmp"));
+    QByteArray older = bytes;
     older.chop(4 + 21 * out.bands.size());  // the count, then kind, page and origin of each
     older[5] = 1;
-    QFile v1(dir.filePath("v1.rmp"));
-    QVERIFY(v1.open(QIODevice::WriteOnly));
-    v1.write(older);
-    v1.close();
-    QVERIFY2(ReportFile::load(dir.filePath("v1.rmp"), &back, &error), qPrintable(error));
+    QVERIFY2(ReportFile::load(writeFile(dir.filePath("v1.rmp"), older), &back, &error), qPrintable(error));
     QCOMPARE(back.pages.size(), out.pages.size());
     QVERIFY(back.bands.isEmpty());
+
+    // The first picture as stored: its length, then its bytes.
+    QByteArray damaged = bytes;
+    const qsizetype at = damaged.indexOf("\x89PNG");
+    QVERIFY(at > 4);
+    const quint32 length = qFromBigEndian<quint32>(damaged.constData() + at - 4);
+    QByteArray png = damaged.mid(at, length);
+    png.insert(png.indexOf("IEND") - 4, QByteArray("\x35\xA4\xE9\x00tEXtshort", 13));
+    QByteArray stored(4, '\0');
+    qToBigEndian(quint32(png.size()), stored.data());
+    damaged.replace(at - 4, 4 + length, stored + png);
+    QVERIFY2(ReportFile::load(writeFile(dir.filePath("damaged.rmp"), damaged), &back, &error), qPrintable(error));
+    QCOMPARE(back.images.size(), 2);
+    QVERIFY(back.images[0].isNull());
+    QCOMPARE(back.images[1].pixelColor(1, 1), QColor(Qt::blue));
+    QCOMPARE(ReportSamples::textsOf(back.pages.last()), ReportSamples::textsOf(out.pages.last()));
 }
 
 void TestReportFiles::damagedPreparedFiles() {
     QTemporaryDir dir;
-    PreparedReport out;
     QString error;
-    QVERIFY(ReportPreparer(ReportSamples::listTemplate(10, "x")).prepare(ReportSamples::rows(30), &out, &error));
-    QVERIFY(ReportFile::save(out, dir.filePath("good.rmp"), &error));
-    QFile good(dir.filePath("good.rmp"));
-    QVERIFY(good.open(QIODevice::ReadOnly));
-    const QByteArray bytes = good.readAll();
-    auto write = [&](const QString& name, const QByteArray& data) {
-        QFile f(dir.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(data);
-        return dir.filePath(name);
-    };
-    PreparedReport back;
-    QVERIFY(!ReportFile::load(write("truncated.rmp", bytes.left(bytes.size() / 2)), &back, &error));
-    QVERIFY(error.contains("损坏"));
-    QByteArray huge = bytes;
-    huge[22] = char(0x7f);  // a font count in the billions
-    QVERIFY(!ReportFile::load(write("huge.rmp", huge), &back, &error));
+    QVERIFY(ReportFile::save(list(30), dir.filePath("good.rmp"), &error));
+    const QByteArray bytes = readAll(dir.filePath("good.rmp"));
+    QList<std::pair<QByteArray, const char*>> damaged{{bytes.left(bytes.size() / 2), "损坏"},
+                                                      {"PK\x03\x04 something else", "不是报表文件"}};
+    damaged.append({bytes, ""});
+    damaged.last().first[22] = char(0x7f);  // a font count in the billions
+    damaged.append({bytes, "新"});
+    damaged.last().first[5] = 9;
     // A page narrower than any template makes: painted to fit a window, it
     // would be drawn at a scale that blows every glyph up beyond memory.
     for (const double width : {1e-300, 5.0}) {
-        QByteArray narrow = bytes;
         QByteArray stored(8, '\0');
         qToBigEndian(width, stored.data());  // after the magic and the version
-        narrow.replace(6, 8, stored);
-        QVERIFY(!ReportFile::load(write("narrow.rmp", narrow), &back, &error));
-        QVERIFY(error.contains("损坏"));
+        damaged.append({QByteArray(bytes).replace(6, 8, stored), "损坏"});
     }
-    QByteArray newer = bytes;
-    newer[5] = 9;
-    QVERIFY(!ReportFile::load(write("newer.rmp", newer), &back, &error));
-    QVERIFY(error.contains("新"));
-    QVERIFY(!ReportFile::load(write("other.rmp", "PK\x03\x04 something else"), &back, &error));
-    QVERIFY(error.contains("不是报表文件"));
+    PreparedReport back;
+    for (const auto& [data, said] : damaged) {
+        QVERIFY(!ReportFile::load(writeFile(dir.filePath("damaged.rmp"), data), &back, &error));
+        QVERIFY2(error.contains(QString::fromUtf8(said)), qPrintable(error));
+    }
     QVERIFY(!ReportFile::load(dir.filePath("none.rmp"), &back, &error));
 }
 
@@ -188,44 +166,39 @@ void TestReportFiles::preparedFileWithAValueOfAnotherKind() {
     };
     PreparedReport back;
     QString error;
-    QVERIFY(!ReportFile::load(file("huge-list.rmp", hugeCount(QMetaType::QVariantList)), &back, &error));
-    QVERIFY2(error.contains("损坏"), qPrintable(error));
-    QVERIFY(!ReportFile::load(file("huge-strings.rmp", hugeCount(QMetaType::QStringList)), &back, &error));
-    QVERIFY(!ReportFile::load(file("huge-map.rmp", hugeCount(QMetaType::QVariantMap)), &back, &error));
-    // Whole values of those kinds are refused the same.
-    const QList<QVariant> others = {QVariantList{1, 2}, QStringList{"a"}, QVariantMap{{"k", 1}},
-                                    QVariant(QImage(2, 2, QImage::Format_RGB32))};
-    for (const QVariant& v : others) {
+    for (QMetaType::Type type : {QMetaType::QVariantList, QMetaType::QStringList, QMetaType::QVariantMap}) {
         error.clear();
-        QVERIFY2(!ReportFile::load(file("other.rmp", [&v](QDataStream& out) { out << v; }), &back, &error),
-                 v.typeName());
+        QVERIFY(!ReportFile::load(file("huge.rmp", hugeCount(type)), &back, &error));
         QVERIFY2(error.contains("损坏"), qPrintable(error));
     }
-    // The kinds a text shows read back.
+    // Whole values of those kinds are refused the same; the kinds a text
+    // shows read back.
+    const QList<QVariant> others = {QVariantList{1, 2}, QStringList{"a"}, QVariantMap{{"k", 1}},
+                                    QVariant(QImage(2, 2, QImage::Format_RGB32))};
     const QList<QVariant> shown = {QVariant(),
-                                   QVariant(7),
-                                   QVariant(qlonglong(9007199254740993LL)),
-                                   QVariant(12.5),
-                                   QVariant(true),
-                                   QVariant(QString("铝合金门")),
-                                   QVariant(QByteArray("\x01\x02")),
-                                   QVariant(QDate(2024, 2, 29)),
-                                   QVariant(QDateTime(QDate(2024, 3, 1), QTime(9, 30)))};
-    for (const QVariant& v : shown) {
+                                   7,
+                                   qlonglong(9007199254740993LL),
+                                   12.5,
+                                   true,
+                                   QString("铝合金门"),
+                                   QByteArray("\x01\x02"),
+                                   QDate(2024, 2, 29),
+                                   QDateTime(QDate(2024, 3, 1), QTime(9, 30))};
+    const QList<QVariant> all = others + shown;
+    for (int i = 0; i < all.size(); ++i) {
+        const QVariant& v = all[i];
         error.clear();
-        QVERIFY2(ReportFile::load(file("shown.rmp", [&v](QDataStream& out) { out << v; }), &back, &error),
-                 qPrintable(QString("%1: %2").arg(v.typeName(), error)));
-        QCOMPARE(back.pages[0].items[0].value, v);
-        QCOMPARE(back.pages[0].items[0].text, QString("合计"));
+        const bool read = ReportFile::load(file("value.rmp", [&v](QDataStream& out) { out << v; }), &back, &error);
+        QCOMPARE(read, i >= others.size());
+        QVERIFY2(read || error.contains("损坏"), qPrintable(QString("%1: %2").arg(v.typeName(), error)));
+        QVERIFY(!read || (back.pages[0].items[0].value == v && back.pages[0].items[0].text == "合计"));
     }
 }
 
 void TestReportFiles::pdfAndJpegExports() {
     QTemporaryDir dir;
-    PreparedReport out;
+    const PreparedReport out = list(60, "第 [page()] 页");
     QString error;
-    QVERIFY(ReportPreparer(ReportSamples::listTemplate(10, "第 [page()] 页"))
-                .prepare(ReportSamples::rows(60), &out, &error));
     QVERIFY(ReportExporter::toPdf(out, dir.filePath("list"), &error));
     QFile pdf(dir.filePath("list.pdf"));
     QVERIFY(pdf.open(QIODevice::ReadOnly));
@@ -241,9 +214,8 @@ void TestReportFiles::pdfAndJpegExports() {
 
 void TestReportFiles::htmlExport() {
     QTemporaryDir dir;
-    PreparedReport out;
+    const PreparedReport out = list(30, "a<b>&");
     QString error;
-    QVERIFY(ReportPreparer(ReportSamples::listTemplate(10, "a<b>&")).prepare(ReportSamples::rows(30), &out, &error));
     QVERIFY(ReportExporter::toHtml(out, dir.filePath("report"), &error));
     QFile f(dir.filePath("report.htm"));
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -300,83 +272,70 @@ QByteArray unzipped(const QString& file, const QString& entry) {
     return unzip.readAllStandardOutput();
 }
 
-// "B12" -> (11, 1)
-QPair<int, int> cellIndex(QStringView ref) {
-    int column = 0;
-    qsizetype i = 0;
-    for (; i < ref.size() && ref[i].isLetter(); ++i) {
-        column = column * 26 + (ref[i].unicode() - 'A' + 1);
+// Calls `look` at every element that starts in `xml`.
+void forEachElement(const QByteArray& xml, const std::function<void(QXmlStreamReader&)>& look) {
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement) {
+            look(reader);
+        }
     }
-    return {ref.mid(i).toInt() - 1, column - 1};
 }
 
 XlsxSheet readXlsx(const QString& file) {
     XlsxSheet sheet;
     QStringList shared;
-    QXmlStreamReader strings(unzipped(file, "xl/sharedStrings.xml"));
-    while (!strings.atEnd()) {
-        strings.readNext();
-        if (strings.isStartElement() && strings.name() == u"si") {
+    forEachElement(unzipped(file, "xl/sharedStrings.xml"), [&shared](QXmlStreamReader& x) {
+        if (x.name() == u"si") {
             shared.append(QString());
-        } else if (strings.isStartElement() && strings.name() == u"t" && !shared.isEmpty()) {
-            shared.last() += strings.readElementText();
+        } else if (x.name() == u"t" && !shared.isEmpty()) {
+            shared.last() += x.readElementText();
         }
-    }
-    // Styles: the number format code of each cell format.
+    });
+    // The number format code of each cell format (cellXfs comes before cellStyles).
     QHash<int, QString> codes{{2, "0.00"}, {3, "#,##0"}, {4, "#,##0.00"}};  // built-in ones
     QStringList cellFormats;
-    QXmlStreamReader styles(unzipped(file, "xl/styles.xml"));
     bool inCellXfs = false;
-    while (!styles.atEnd()) {
-        styles.readNext();
-        if (styles.isStartElement() && styles.name() == u"numFmt") {
-            codes.insert(styles.attributes().value("numFmtId").toInt(),
-                         styles.attributes().value("formatCode").toString());
-        } else if (styles.isStartElement() && styles.name() == u"cellXfs") {
-            inCellXfs = true;
-        } else if (styles.isEndElement() && styles.name() == u"cellXfs") {
-            inCellXfs = false;
-        } else if (inCellXfs && styles.isStartElement() && styles.name() == u"xf") {
-            cellFormats.append(codes.value(styles.attributes().value("numFmtId").toInt()));
+    forEachElement(unzipped(file, "xl/styles.xml"), [&](QXmlStreamReader& x) {
+        const QXmlStreamAttributes a = x.attributes();
+        if (x.name() == u"numFmt") {
+            codes.insert(a.value("numFmtId").toInt(), a.value("formatCode").toString());
+        } else if (x.name() == u"cellXfs" || x.name() == u"cellStyles") {
+            inCellXfs = x.name() == u"cellXfs";
+        } else if (inCellXfs && x.name() == u"xf") {
+            cellFormats.append(codes.value(a.value("numFmtId").toInt()));
         }
-    }
-    QXmlStreamReader xml(unzipped(file, "xl/worksheets/sheet1.xml"));
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (!xml.isStartElement()) {
-            continue;
-        }
-        const QXmlStreamAttributes a = xml.attributes();
-        if (xml.name() == u"col") {
+    });
+    forEachElement(unzipped(file, "xl/worksheets/sheet1.xml"), [&](QXmlStreamReader& x) {
+        const QXmlStreamAttributes a = x.attributes();
+        if (x.name() == u"col") {
             // The stored width counts characters of 7 pixels, the cell's padding included.
-            const double pixels = a.value("width").toDouble() * 7;
+            sheet.widthPixels.resize(std::max<qsizetype>(sheet.widthPixels.size(), a.value("max").toInt()));
             for (int c = a.value("min").toInt(); c <= a.value("max").toInt(); ++c) {
-                while (sheet.widthPixels.size() < c) {
-                    sheet.widthPixels.append(0);
-                }
-                sheet.widthPixels[c - 1] = pixels;
+                sheet.widthPixels[c - 1] = a.value("width").toDouble() * 7;
             }
-        } else if (xml.name() == u"pane" && a.value("state") == u"frozen") {
+        } else if (x.name() == u"pane" && a.value("state") == u"frozen") {
             sheet.frozenRows = a.value("ySplit").toInt();
-        } else if (xml.name() == u"mergeCell") {
+        } else if (x.name() == u"mergeCell") {
             sheet.merged.append(a.value("ref").toString());
-        } else if (xml.name() == u"c") {
-            const auto [row, column] = cellIndex(a.value("r"));
-            XlsxCell cell;
+        } else if (x.name() == u"c") {
+            const QString ref = a.value("r").toString();  // "B12": row 11, column 1
+            const int row = ref.mid(ref.indexOf(QRegularExpression("[0-9]"))).toInt() - 1;
+            XlsxCell& cell = sheet.cells[row][SpreadsheetReader::columnOfReference(ref)];
             cell.number = a.value("t").isEmpty();
             cell.format = cellFormats.value(a.value("s").toInt());
             const bool isShared = a.value("t") == u"s";
-            while (xml.readNextStartElement()) {
-                if (xml.name() == u"v") {
-                    const QString v = xml.readElementText();
-                    cell.text = isShared ? shared.value(v.toInt()) : v;
+            while (x.readNextStartElement()) {
+                if (x.name() != u"v") {
+                    x.skipCurrentElement();
+                } else if (const QString v = x.readElementText(); isShared) {
+                    cell.text = shared.value(v.toInt());
                 } else {
-                    xml.skipCurrentElement();
+                    cell.text = v;
                 }
             }
-            sheet.cells[row][column] = cell;
         }
-    }
+    });
     return sheet;
 }
 }  // namespace
@@ -400,13 +359,8 @@ void TestReportFiles::xlsxKeepsNumbers() {
     const QString file = dir.filePath("sheet.xlsx");
     QVERIFY(ReportExporter::toXlsx(out, file, &error));
     const XlsxSheet sheet = readXlsx(file);
-    // Row 2 is the first detail: its code a text, its amount a number.
+    // Row 2 is the first detail: its code a text (its amount a number: xlsxIsOneTable).
     QVERIFY(!sheet.cells.value(1).value(0).number);
-    QCOMPARE(sheet.text(1, 0), QString("R001"));
-    const XlsxCell first = sheet.cells.value(1).value(1);
-    QVERIFY(first.number);
-    QCOMPARE(first.text, QString("1"));
-    QCOMPARE(first.format, QString("#,##0.00"));
     const XlsxCell big = sheet.cells.value(3).value(1);
     QVERIFY(!big.number);
     QCOMPARE(big.text, QString("999,999,999,999,999,999.00"));
@@ -599,7 +553,6 @@ void TestReportFiles::pdfTextReadsAsDrawn_data() {
     QTest::newRow("goods name") << "[value]" << QVariant(goods) << goods << "宋体";
     // Templates of an office may name other faces, installed or not.
     QTest::newRow("Hei face") << common << QVariant() << common << "黑体";
-    QTest::newRow("YaHei") << common << QVariant() << common << "Microsoft YaHei";
     QTest::newRow("Kai face, not installed") << common << QVariant() << common << "楷体";
     QTest::newRow("a Latin face") << "Total 门 页 角" << QVariant() << "Total门页角"
                                   << "DejaVu Sans";
@@ -636,9 +589,8 @@ void TestReportFiles::pdfTextReadsAsDrawn() {
 }
 
 void TestReportFiles::exportToAMissingFolder() {
-    PreparedReport out;
+    const PreparedReport out = list(3, "x");
     QString error;
-    QVERIFY(ReportPreparer(ReportSamples::listTemplate(10, "x")).prepare(ReportSamples::rows(3), &out, &error));
     for (const char* ext : {"pdf", "jpg", "htm", "xlsx", "rmp"}) {
         error.clear();
         QVERIFY(!ReportExporter::byExtension(out, QStringLiteral("/no/such/folder/r.") + ext, &error));
