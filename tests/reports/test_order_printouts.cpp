@@ -116,14 +116,12 @@ void TestOrderPrintouts::templatesAreBuiltIn_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QSizeF>("page");
-    QTest::newRow("order") << Kind::Order << "Dusmere_ShipmentForm.rmf"
-                           << "收款收据" << QSizeF(210, 297);
-    QTest::newRow("work") << Kind::WorkForm << "Dusmere_WorkForm.rmf"
-                          << "工作单" << QSizeF(297, 210);
-    QTest::newRow("ware-out") << Kind::WareOutForm << "Dusmere_WareOutForm.rmf"
-                              << "出仓单" << QSizeF(210, 297);
-    QTest::newRow("shipment") << Kind::ShipmentForm << "Dusmere_ShipmentForm_Driver.rmf"
-                              << "出货单" << QSizeF(210, 297);
+    QTest::newRow("order") << Kind::Order << "Dusmere_ShipmentForm.rmf" << QString("收款收据") << QSizeF(210, 297);
+    QTest::newRow("work") << Kind::WorkForm << "Dusmere_WorkForm.rmf" << QString("工作单") << QSizeF(297, 210);
+    QTest::newRow("ware-out") << Kind::WareOutForm << "Dusmere_WareOutForm.rmf" << QString("出仓单")
+                              << QSizeF(210, 297);
+    QTest::newRow("shipment") << Kind::ShipmentForm << "Dusmere_ShipmentForm_Driver.rmf" << QString("出货单")
+                              << QSizeF(210, 297);
 }
 
 void TestOrderPrintouts::templatesAreBuiltIn() {
