@@ -25,11 +25,8 @@ private slots:
     void createBook();
     void createBookOnTheServer();
     void wrongUseShowsTheUsage();
-    void answerAloneWithoutRuntimeFolder_data();
     void answerAloneWithoutRuntimeFolder();
-    void reportStatementsOnlyRead_data();
     void reportStatementsOnlyRead();
-    void printDocuments_data();
     void printDocuments();
 
 private:
@@ -176,49 +173,23 @@ void TestOlvendctl::wrongUseShowsTheUsage() {
 }
 
 // Scripts read `2>&1`: a command prints its answer and nothing of Qt's.
-void TestOlvendctl::answerAloneWithoutRuntimeFolder_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("answer");
-    const QString templ = QStringLiteral(OLVEND_SOURCE_DIR "/Report/List.rmf");
-    QTest::newRow("check-permission") << QStringList{"check-permission", "超级用户", "Action_Delete", "main_frm"}
-                                      << QString("allowed");
-    QTest::newRow("login") << QStringList{"login", "超级用户", ""} << QString("ok");
-    QTest::newRow("unscramble") << QStringList{"unscramble", ScrambleSetting("olvend_db")} << QString("olvend_db");
-    QTest::newRow("report") << QStringList{"report", templ,
-                                           "--rows", m_home.filePath("rows.tsv"),
-                                           "--out",  m_home.filePath("r.rmp")}
-                            << QString("1");
-    QTest::newRow("render") << QStringList{"render", m_home.filePath("r.rmp"), "--out", m_home.filePath("r.pdf")}
-                            << QString("1");
-}
-
 void TestOlvendctl::answerAloneWithoutRuntimeFolder() {
-    QFETCH(QStringList, args);
-    QFETCH(QString, answer);
     QFile rows(m_home.filePath("rows.tsv"));
     QVERIFY(rows.open(QIODevice::WriteOnly));
     rows.write("code\tname\nSP1\t合页\n");
     rows.close();
-    const Result r = ctl(args);
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.out, answer);
-    QCOMPARE(r.code, 0);
-}
-
-void TestOlvendctl::reportStatementsOnlyRead_data() {
-    QTest::addColumn<QString>("engine");
-    QTest::addColumn<QString>("statement");
-    QTest::addColumn<bool>("allowed");
-    for (const QString& engine : {QStringLiteral("sqlite"), QStringLiteral("postgres")}) {
-        if (engine == "postgres" && !TestBooks::postgresConfigured()) {
-            continue;
-        }
-        for (const char* refused :
-             {"delete from unit", "select 1 as n; delete from unit", "commit; delete from unit"}) {
-            QTest::addRow("%s: %s", qPrintable(engine), refused) << engine << QString(refused) << false;
-        }
-        QTest::addRow("%s: a query", qPrintable(engine))
-            << engine << QString("select count(*) as n from unit where unit_name like '%米'") << true;
+    for (const auto& [args, answer] :
+         {std::pair{QStringList{"check-permission", "超级用户", "Action_Delete", "main_frm"}, "allowed"},
+          std::pair{QStringList{"login", "超级用户", ""}, "ok"},
+          std::pair{QStringList{"unscramble", ScrambleSetting("olvend_db")}, "olvend_db"},
+          std::pair{QStringList{"report", QStringLiteral(OLVEND_SOURCE_DIR "/Report/List.rmf"), "--rows",
+                                m_home.filePath("rows.tsv"), "--out", m_home.filePath("r.rmp")},
+                    "1"},
+          std::pair{QStringList{"render", m_home.filePath("r.rmp"), "--out", m_home.filePath("r.pdf")}, "1"}}) {
+        const Result r = ctl(args);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, QString::fromUtf8(answer));
+        QCOMPARE(r.code, 0);
     }
 }
 
@@ -226,91 +197,83 @@ void TestOlvendctl::reportStatementsOnlyRead_data() {
 // put together: a write is refused, and so is more than one statement; a
 // single query is run.
 void TestOlvendctl::reportStatementsOnlyRead() {
-    QFETCH(QString, engine);
-    QFETCH(QString, statement);
-    QFETCH(bool, allowed);
-    TestBooks::TestProgram program(true);
-    program.connect(engine);
-    Database& db = program.context().data().main();
-    const int units = db.scalar("select count(*) from unit").toInt();
-    QVERIFY(units > 0);
-    QDir(program.folder()).mkpath("Report");
-    QVERIFY(QFile::copy(QStringLiteral(OLVEND_SOURCE_DIR "/Report/List.rmf"), program.folder() + "/Report/List.rmf"));
-    const Result r =
-        ctl({"report", "List", "--sql", statement, "--out", program.folder() + "/x.htm"}, program.folder());
-    QVERIFY2(r.code == (allowed ? 0 : 1), qPrintable(r.out + r.err));
-    QCOMPARE(QFile::exists(program.folder() + "/x.htm"), allowed);
-    QCOMPARE(db.scalar("select count(*) from unit").toInt(), units);
-}
-
-void TestOlvendctl::printDocuments_data() {
-    QTest::addColumn<QStringList>("args");  // the output file's name follows
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QStringList>("shown");  // or a part of the message
-    const QString notice = QStringLiteral("客户未订购此单，请勿打印，一经打印，计入总帐");
-    QTest::newRow("quotation") << QStringList{"print", "quotation", "BJ001", "--out", "q.htm"} << 0
-                               << QStringList{"订货单号: BJ001", "不锈钢合页", "17.50", "35.00"};
-    QTest::newRow("warning") << QStringList{"print", "warning", "BJ001", "--out", "w.htm"} << 0
-                             << QStringList{"订货单号: BJ001", notice};
-    QTest::newRow("receipt") << QStringList{"print", "receipt", "SK001", "--out", "r.htm"} << 0
-                             << QStringList{"收据号: SK001", "人民币(大写): " + chineseCapitalAmount(1234)};
-    QTest::newRow("pdf") << QStringList{"print", "purchase", "BJ001", "--out", "p.pdf"} << 0 << QStringList{};
-    QTest::newRow("unknown quotation") << QStringList{"print", "purchase", "BJ999", "--out", "x.pdf"} << 1
-                                       << QStringList{"找不到订货单: BJ999"};
-    QTest::newRow("unknown receipt") << QStringList{"print", "receipt", "BJ001", "--out", "x.pdf"} << 1
-                                     << QStringList{"找不到收款收据: BJ001"};
-    QTest::newRow("unknown format") << QStringList{"print", "quotation", "BJ001", "--out", "x.doc"} << 1
-                                    << QStringList{"x.doc"};
-    // A user whose group has no right to print quotations.
-    QTest::newRow("without the right") << QStringList{"--user", "小李", "print", "purchase", "BJ001", "--out", "n.pdf"}
-                                       << 3 << QStringList{PermissionChecker::refusalText()};
-    QTest::newRow("unknown printout") << QStringList{"print", "invoice", "BJ001", "--out", "x.pdf"} << 2
-                                      << QStringList{"usage: olvendctl"};
-    QTest::newRow("no file") << QStringList{"print", "quotation", "BJ001"} << 2 << QStringList{"usage: olvendctl"};
+    for (const QString& engine : {QStringLiteral("sqlite"), QStringLiteral("postgres")}) {
+        if (engine == "postgres" && !TestBooks::postgresConfigured()) {
+            continue;
+        }
+        TestBooks::TestProgram program(true);
+        program.connect(engine);
+        Database& db = program.context().data().main();
+        const int units = db.scalar("select count(*) from unit").toInt();
+        QVERIFY(units > 0);
+        QDir(program.folder()).mkpath("Report");
+        QVERIFY(
+            QFile::copy(QStringLiteral(OLVEND_SOURCE_DIR "/Report/List.rmf"), program.folder() + "/Report/List.rmf"));
+        const QString out = program.folder() + "/x.htm";
+        for (const auto& [statement, allowed] :
+             {std::pair{"delete from unit", false}, std::pair{"select 1 as n; delete from unit", false},
+              std::pair{"commit; delete from unit", false},
+              std::pair{"select count(*) as n from unit where unit_name like '%米'", true}}) {
+            const Result r = ctl({"report", "List", "--sql", statement, "--out", out}, program.folder());
+            QVERIFY2(r.code == (allowed ? 0 : 1), qPrintable(engine + ": " + statement + ": " + r.out + r.err));
+            QCOMPARE(QFile::remove(out), allowed);
+            QCOMPARE(db.scalar("select count(*) from unit").toInt(), units);
+        }
+    }
 }
 
 // The printouts (whose texts the printout tests check on both engines)
 // written in the format the file's extension names; an unknown number is
-// said on stderr.
+// said on stderr, and nothing is written.
 void TestOlvendctl::printDocuments() {
-    QFETCH(QStringList, args);
-    QFETCH(int, code);
-    QFETCH(QStringList, shown);
     TestBooks::TestProgram program(true);
     program.connect("sqlite");
-    Database& db = program.context().data().main();
-    db.execute("insert into Sys_user (User_name, User_Group, type) values ('收款组', '0', 0), ('小李', '收款组', 1)");
-    db.execute("insert into Provider (Corp_code, provider_name) values ('P001', '王五五金厂')");
-    db.execute(
-        "insert into goods (code, Goods_name, Goods_unit, Provide_corp) values ('SP001', '不锈钢合页', 'UN001', "
-        "'P001')");
-    db.execute("insert into Quotation_Head (BillNo, Add_ClientName, state) values ('BJ001', '张三', 1)");
-    db.execute(
-        "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money, SortNo) "
-        "values ('BJ001', 'SP001', 2, 17.5, 35, 5.65, 23.7, 1)");
-    db.execute(
-        "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) values ('BJ001', 'SK001', 1234, "
-        "1, 1)");
-    const QString file = program.folder() + "/" + args.last();
-    args.last() = file;
-    const Result r = ctl(args, program.folder());
-    QCOMPARE(r.code, code);
-    QCOMPARE(QFile::exists(file), code == 0);
-    if (code != 0) {
-        QVERIFY2(r.err.contains(shown.value(0)), qPrintable(r.err));
-        QCOMPARE(r.out, QString());
-        return;
+    for (const QString& sql :
+         QString(
+             "insert into Sys_user (User_name, User_Group, type) values ('收款组', '0', 0), ('小李', '收款组', 1); "
+             "insert into Provider (Corp_code, provider_name) values ('P001', '王五五金厂'); "
+             "insert into goods (code, Goods_name, Goods_unit, Provide_corp) values ('SP001', '不锈钢合页', 'UN001', "
+             "'P001'); insert into Quotation_Head (BillNo, Add_ClientName, state) values ('BJ001', '张三', 1); "
+             "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money, "
+             "SortNo) values ('BJ001', 'SP001', 2, 17.5, 35, 5.65, 23.7, 1); insert into Receipt_Head (QuotationNo, "
+             "BillNo, TotalPrice, BillType, state) values ('BJ001', 'SK001', 1234, 1, 1)")
+             .split("; ")) {
+        program.context().data().main().execute(sql);
     }
-    QCOMPARE(r.out, QString("1"));
-    QCOMPARE(r.err, QString());
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray data = f.readAll();
-    if (file.endsWith(".pdf")) {
-        QVERIFY(data.startsWith("%PDF"));
-    }
-    for (const QString& text : shown) {
-        QVERIFY2(QString::fromUtf8(data).contains(text.toHtmlEscaped()), qPrintable(text));
+    const QString notice = QStringLiteral("客户未订购此单，请勿打印，一经打印，计入总帐");
+    const struct {
+        QStringList args;  // the output file's name last
+        int code;
+        QStringList shown;  // or a part of the message
+    } cases[] = {
+        {{"print", "quotation", "BJ001", "--out", "q.htm"}, 0, {"订货单号: BJ001", "不锈钢合页", "17.50", "35.00"}},
+        {{"print", "warning", "BJ001", "--out", "w.htm"}, 0, {"订货单号: BJ001", notice}},
+        {{"print", "receipt", "SK001", "--out", "r.htm"},
+         0,
+         {"收据号: SK001", "人民币(大写): " + chineseCapitalAmount(1234)}},
+        {{"print", "purchase", "BJ001", "--out", "p.pdf"}, 0, {"%PDF"}},
+        {{"print", "purchase", "BJ999", "--out", "x.pdf"}, 1, {"找不到订货单: BJ999"}},
+        {{"print", "receipt", "BJ001", "--out", "x.pdf"}, 1, {"找不到收款收据: BJ001"}},
+        {{"print", "quotation", "BJ001", "--out", "x.doc"}, 1, {"x.doc"}},
+        // A user whose group has no right to print quotations.
+        {{"--user", "小李", "print", "purchase", "BJ001", "--out", "n.pdf"}, 3, {PermissionChecker::refusalText()}},
+        {{"print", "invoice", "BJ001", "--out", "x.pdf"}, 2, {"usage: olvendctl"}},
+        {{"print", "quotation", "BJ001"}, 2, {"usage: olvendctl"}},
+    };
+    for (auto c : cases) {
+        const QString file = program.folder() + "/" + c.args.last();
+        c.args.last() = file;
+        const Result r = ctl(c.args, program.folder());
+        const QString what = c.args.join(' ');
+        QVERIFY2(r.code == c.code, qPrintable(what + ": " + r.err));
+        QVERIFY2(QFile::exists(file) == (c.code == 0), qPrintable(what));
+        QCOMPARE(r.out, c.code == 0 ? QString("1") : QString());
+        QVERIFY2(c.code != 0 || r.err.isEmpty(), qPrintable(r.err));
+        QFile f(file);
+        const QString text = c.code == 0 && f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : r.err;
+        for (const QString& shown : c.shown) {
+            QVERIFY2(text.contains(c.code == 0 ? shown.toHtmlEscaped() : shown), qPrintable(what + ": " + shown));
+        }
     }
 }
 
