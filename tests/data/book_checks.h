@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+#include "data/database.h"
+#include "platform/errors.h"
+
+// Checks the data suites share: a query's rows read as one text to compare
+// at once, and what a statement throws.
+namespace BookChecks {
+
+// The rows of `sql` as one text: fields joined by ',', rows by '|', null as
+// '~', numbers in their shortest form (the same on both engines).
+inline QString rows(Database& db, const QString& sql, const QVariantMap& params = {}) {
+    QSqlQuery q = db.query(sql, params);
+    QStringList out;
+    while (q.next()) {
+        QStringList fields;
+        for (int i = 0; i < q.record().count(); ++i) {
+            const QVariant v = q.value(i);
+            fields << (v.isNull()                         ? QString("~")
+                       : v.typeId() == QMetaType::QString ? v.toString()
+                                                          : QString::number(v.toDouble()));
+        }
+        out << fields.join(',');
+    }
+    return out.join('|');
+}
+
+// The number of rows of "select count(*) from `from`".
+inline int count(Database& db, const QString& from, const QVariantMap& params = {}) {
+    return db.scalar("select count(*) from " + from, params).toInt();
+}
+
+// The error of kind E that `f` throws; none when it goes through (errors of
+// other kinds pass on and fail the test).
+template <class E = OlvendError>
+std::optional<E> thrown(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e;
+    }
+    return std::nullopt;
+}
+
+// The message of the UserError `f` throws, "" when it goes through.
+inline QString refusal(const std::function<void()>& f) {
+    const auto e = thrown<UserError>(f);
+    return e ? e->message() : QString();
+}
+
+}  // namespace BookChecks
