@@ -7,6 +7,7 @@
 #include <QThread>
 #include <atomic>
 
+#include "book_checks.h"
 #include "data/account_books.h"
 #include "data/data_module.h"
 #include "data/database.h"
@@ -15,6 +16,7 @@
 #include "platform/errors.h"
 #include "support/test_books.h"
 
+using BookChecks::thrown;
 using TestBooks::TestProgram;
 
 namespace {
@@ -172,12 +174,9 @@ private slots:
         // A book whose schema is not on the server is a clear error, never
         // another book's data.
         p.context().SettingsFile.setString("db", "path", "useraccountbook077");
-        try {
-            p.context().data().ConnectDatabases();
-            QFAIL("expected an error");
-        } catch (const DbError& e) {
-            QVERIFY2(e.message().contains("useraccountbook077"), qPrintable(e.message()));
-        }
+        const auto e = thrown<DbError>([&] { p.context().data().ConnectDatabases(); });
+        QVERIFY(e);
+        QVERIFY2(e->message().contains("useraccountbook077"), qPrintable(e->message()));
         QVERIFY(!p.context().data().isMainOpen());
     }
     void serverDownIsAClearError() {
@@ -190,13 +189,10 @@ private slots:
         ini.setString("SQL_SERVER", "Username", ScrambleSetting("nobody"));
         ini.save();
         p.restart();
-        try {
-            p.context().data().ConnectDatabases();
-            QFAIL("expected an error");
-        } catch (const DbError& e) {
-            QVERIFY2(e.message().contains("127.0.0.1:1/olvend"), qPrintable(e.message()));
-            QVERIFY(!e.driverText().isEmpty());
-        }
+        const auto e2 = thrown<DbError>([&] { p.context().data().ConnectDatabases(); });
+        QVERIFY(e2);
+        QVERIFY2(e2->message().contains("127.0.0.1:1/olvend"), qPrintable(e2->message()));
+        QVERIFY(!e2->driverText().isEmpty());
     }
     // A second start connects the book used last: a write-ahead log with full
     // synchronisation; the data module's shared helpers on it.
@@ -224,15 +220,12 @@ private slots:
         QSqlQuery& q = dm.OpenSharedQuery("select count(*) from unit where remark=:r", {{"r", "备注"}});
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 6);
-        try {
-            dm.OpenSharedQuery("select * from no_such_table");
-            QFAIL("expected an error");
-        } catch (const DbError& e) {
-            // The user reads which book; the statement is in the details.
-            QVERIFY(e.message().contains("默认帐册") || e.message().contains("UserAccountBook001"));
-            QVERIFY2(!e.message().contains("no_such_table"), qPrintable(e.message()));
-            QVERIFY(e.details().contains("select * from no_such_table"));
-        }
+        const auto e3 = thrown<DbError>([&] { dm.OpenSharedQuery("select * from no_such_table"); });
+        QVERIFY(e3);
+        // The user reads which book; the statement is in the details.
+        QVERIFY(e3->message().contains("默认帐册") || e3->message().contains("UserAccountBook001"));
+        QVERIFY2(!e3->message().contains("no_such_table"), qPrintable(e3->message()));
+        QVERIFY(e3->details().contains("select * from no_such_table"));
     }
     void manyOpenARollbackJournalBookAtOnce();
     // An "in (...)" list binds every value; quotes and wildcards match literally.

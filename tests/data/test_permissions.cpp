@@ -1,10 +1,12 @@
 #include <QTest>
 
+#include "book_checks.h"
 #include "data/permission_checker.h"
 #include "data/records.h"
 #include "platform/errors.h"
 #include "support/test_books.h"
 
+using BookChecks::thrown;
 using TestBooks::FreshBook;
 
 // Who may run which action, on both engines.
@@ -59,12 +61,9 @@ private slots:
 
         UserRecord u{"小李", "", "其他组"};
         PermissionChecker checker(db, u);
-        try {
-            checker.CheckActionPermission("Action_Save", "Form_Quotation_Edit");
-            QFAIL("expected a refusal");
-        } catch (const UserError& e) {
-            QCOMPARE(e.message(), QString("对不起，您没有该功能的操作权限，详情请询问管理员。"));
-        }
+        const auto e = thrown<UserError>([&] { checker.CheckActionPermission("Action_Save", "Form_Quotation_Edit"); });
+        QVERIFY(e);
+        QCOMPARE(e->message(), QString("对不起，您没有该功能的操作权限，详情请询问管理员。"));
         db.query("insert into Sys_user_Operation (User_name, Action_id) values ('其他组', 1)");
         QVERIFY(checker.isAllowed("Action_Save", "Form_Quotation_Edit"));
         db.query("delete from Sys_user_Operation where User_name='其他组'");
