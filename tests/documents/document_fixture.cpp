@@ -73,7 +73,7 @@ QString text(const QVariant& value) {
             return value.toDate().toString(Qt::ISODate);
         case QMetaType::Double:
         case QMetaType::Float:
-            return QString::number(value.toDouble(), 'g', 15);
+            return QString::number(value.toDouble() + 0.0, 'g', 15);  // -0 reads as 0
         default:
             return value.toString();
     }
