@@ -87,6 +87,14 @@ QString values(const Dataset& rows, const QStringList& fields, int row) {
     return out.join('|');
 }
 
+QString values(const QVariantMap& map, const QStringList& fields) {
+    QStringList out;
+    for (const QString& f : fields) {
+        out << text(map.value(f));
+    }
+    return out.join('|');
+}
+
 QString read(Database& db, const QString& sql, const QVariantMap& params) {
     QStringList out;
     QSqlQuery q = db.query(sql, params);

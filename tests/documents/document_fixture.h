@@ -44,6 +44,7 @@ QString text(const QVariant& value);
 // The values of `fields` in row `row` of `rows` (the current row when -1),
 // as text joined by '|'.
 QString values(const Dataset& rows, const QStringList& fields, int row = -1);
+QString values(const QVariantMap& map, const QStringList& fields);
 // What a statement reads, as text: the columns of a row joined by '|', the
 // rows by "; ".
 QString read(Database& db, const QString& sql, const QVariantMap& params = {});
