@@ -38,29 +38,19 @@ private:
 
 QString TestPriceHistory::quote(Book& b, const QString& customer, const QDate& day,
                                 const QList<QPair<QString, double>>& lines, const QString& clientNo) {
-    for (const auto& [code, price] : lines) {
-        if (count(b.db(), "select count(*) from goods where code=:c", {{"c", code}}) == 0) {
-            addGoods(b.db(), code, "货品" + code);
-        }
-    }
     b.clock.setToday(day);
     QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
     doc.load(QuotationDocument::New);
     doc.head().setValue("Add_ClientName", customer);
     doc.head().setValue("ClientNo", clientNo);
-    QStringList codes;
-    for (const auto& line : lines) {
-        codes << line.first;
-    }
-    doc.addGoods(codes);
-    for (int r = 0; r < doc.lines().rowCount(); ++r) {
-        doc.lines().setCurrentRow(r);
-        for (const auto& [code, price] : lines) {
-            if (doc.lines().value("GoodsNo").toString() == code) {
-                doc.lines().setValue("QTY", 2);
-                doc.lines().setValue("Price", price);
-            }
+    for (const auto& [code, price] : lines) {
+        if (count(b.db(), "select count(*) from goods where code=:c", {{"c", code}}) == 0) {
+            addGoods(b.db(), code, "货品" + code);
         }
+        doc.addGoods({code});
+        doc.lines().locate("GoodsNo", code);
+        doc.lines().setValue("QTY", 2);
+        doc.lines().setValue("Price", price);
     }
     if (!doc.save()) {
         qFatal("not saved: %s", qPrintable(b.prompter.lastText()));
@@ -80,10 +70,9 @@ void TestPriceHistory::lastPriceIsTheNewestQuotationInForce() {
 
     auto last = history.last(wang, "A", QString());
     QVERIFY(last.has_value());
-    QCOMPARE(last->billNo, third);
+    QCOMPARE(last->billNo + ' ' + PriceHistory::describe(*last), third + " 11.00 (2006-03-05)");
     QCOMPARE(last->price.toDouble(), 11.0);
     QCOMPARE(last->date, QDate(2006, 3, 5));
-    QCOMPARE(PriceHistory::describe(*last), QString("11.00 (2006-03-05)"));
     // B was quoted only on the first.
     QCOMPARE(history.last(wang, "B", QString())->billNo, first);
     QVERIFY(!history.last(wang, "C", QString()).has_value());
@@ -123,11 +112,8 @@ void TestPriceHistory::historyListsNewestFirst() {
     const QString bb = quote(b, "客户甲", QDate(2006, 2, 1), {{"A", 2.0}});
     const QList<PriceHistory::Quoted> rows = PriceHistory(b.db()).history({QString(), "客户甲"}, "A", QString());
     QCOMPARE(rows.size(), 3);
-    QCOMPARE(rows[0].billNo, c);
-    QCOMPARE(rows[1].billNo, bb);
-    QCOMPARE(rows[2].billNo, a);
-    QCOMPARE(rows[1].quantity.toDouble(), 2.0);
-    QCOMPARE(rows[1].price.toDouble(), 2.0);
+    QCOMPARE(rows[0].billNo + rows[1].billNo + rows[2].billNo, c + bb + a);
+    QCOMPARE(text(rows[1].quantity) + text(rows[1].price), QString("22"));
     QCOMPARE(PriceHistory(b.db()).history({QString(), "客户甲"}, "A", QString(), 2).size(), 2);
 }
 
@@ -141,8 +127,8 @@ void TestPriceHistory::theEditorShowsTheLastPriceBesideEachLine() {
     doc.head().setValue("Add_ClientName", "王先生");
     doc.addGoods({"A", "B"});
     doc.reloadGoodsLookups();
-    QCOMPARE(doc.lastPrices()->text("A"), QString("8.00 (2006-05-01)"));
-    QCOMPARE(doc.lastPrices()->text("B"), QString("4.25 (2006-05-01)"));
+    QCOMPARE(doc.lastPrices()->text("A") + ", " + doc.lastPrices()->text("B"),
+             QString("8.00 (2006-05-01), 4.25 (2006-05-01)"));
     // Another customer typed: the prices follow at once.
     doc.head().setValue("Add_ClientName", "李小姐");
     QCOMPARE(doc.lastPrices()->text("A"), QString("9.00 (2006-05-02)"));
@@ -181,8 +167,8 @@ void TestPriceHistory::anOldQuotationShowsWhatWasQuotedBeforeIt() {
     // Later quotations of the customer: by date, then by number that day.
     PriceHistory history(b.db());
     const PriceHistory::Customer wang{QString(), "王先生"};
-    QVERIFY(history.quotedAfter(wang, {QDate(2006, 3, 5).startOfDay(), old}));
-    QVERIFY(history.quotedAfter(wang, {QDate(2006, 7, 31).startOfDay(), "ZZ"}));
+    QVERIFY(history.quotedAfter(wang, {QDate(2006, 3, 5).startOfDay(), old}) &&
+            history.quotedAfter(wang, {QDate(2006, 7, 31).startOfDay(), "ZZ"}));
     QVERIFY(!history.quotedAfter(wang, {QDate(2006, 8, 1).startOfDay(), newest}));
     QVERIFY(!history.quotedAfter({QString(), "李小姐"}, {QDate(2000, 1, 1).startOfDay(), QString()}));
     QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
