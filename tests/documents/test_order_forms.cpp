@@ -17,14 +17,12 @@ private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
 
-    void newOrderTakesItsNumberAndDefaults();
+    void newOrderTakesItsNumberDefaultsAndCustomer();
     void validationSpeaksInItsOrder_data();
     void validationSpeaksInItsOrder();
     void headAndRowsAreSavedWholeOrNotAtAll();
     void closeQuestionAnswers();
-    void paidMarkKeepsItsDate();
     void orderDeletedElsewhereIsNotSavedHalf();
-    void customerFillsEmptyParticulars();
     void goodsNameFillsDefaultsAndAmountsFollow();
     void goodsRowValidationAndDuplicates();
     void goodsRowCancelAndNext();
@@ -52,8 +50,11 @@ void addRow(OrderFormDocument& doc, Prompter& prompter, int name = 1, int unit =
 }
 }  // namespace
 
-void TestOrderForms::newOrderTakesItsNumberAndDefaults() {
+void TestOrderForms::newOrderTakesItsNumberDefaultsAndCustomer() {
     Book b;
+    b.db().query(
+        "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile, Corp_telephone) "
+        "values ('00001', '明珠酒楼', '王老板', '', '0755-1234')");
     OrderFormDocument doc(b.db(), b.clock, b.prompter, "张三");
     doc.load(OrderFormDocument::New);
     QCOMPARE(doc.code(), QString("AA0606250001"));
@@ -70,6 +71,19 @@ void TestOrderForms::newOrderTakesItsNumberAndDefaults() {
     QCOMPARE(doc.rows().value(doc.addRow(), "Goods_Code").toString(), QString("1"));
     QCOMPARE(next.rows().value(next.addRow(), "Goods_Code").toString(), QString("2"));
     QCOMPARE(values(doc.rows(), {"Goods_Status", "Head_Code"}, 0), "0|" + doc.code());
+    // The paid mark keeps its date.
+    doc.setPaid(true);
+    QCOMPARE(values(doc.head(), {"isPay", "PayOver_Date"}), QString("1|2006-06-25"));
+    doc.setPaid(false);
+    QCOMPARE(values(doc.head(), {"isPay", "PayOver_Date"}), QString("0|null"));
+    // A customer chosen fills what is empty; one deleted meanwhile is refused.
+    doc.head().setValue("Link_man", "李经理");
+    doc.chooseCustomer("00001");
+    const QStringList fields{"corp_code", "Link_man", "Gain_Customer_Name", "telephon"};
+    QCOMPARE(values(doc.head(), fields), QString("00001|李经理|明珠酒楼|0755-1234"));
+    doc.chooseCustomer("99999");
+    QCOMPARE(b.prompter.lastText(), QString("所选客户[99999]已不存在，请重新选择客户"));
+    QCOMPARE(values(doc.head(), fields), QString("00001|李经理|明珠酒楼|0755-1234"));
 }
 
 void TestOrderForms::validationSpeaksInItsOrder_data() {
@@ -198,15 +212,6 @@ void TestOrderForms::closeQuestionAnswers() {
     QCOMPARE(b.prompter.lastText(), QString("请选择要删除的货品"));
 }
 
-void TestOrderForms::paidMarkKeepsItsDate() {
-    Book b;
-    Order doc(b);
-    doc.setPaid(true);
-    QCOMPARE(values(doc.head(), {"isPay", "PayOver_Date"}), QString("1|2006-06-25"));
-    doc.setPaid(false);
-    QCOMPARE(values(doc.head(), {"isPay", "PayOver_Date"}), QString("0|null"));
-}
-
 void TestOrderForms::orderDeletedElsewhereIsNotSavedHalf() {
     Book b;
     Order doc(b);
@@ -220,21 +225,6 @@ void TestOrderForms::orderDeletedElsewhereIsNotSavedHalf() {
     QVERIFY(open.isModified());
     QVERIFY_THROWS_EXCEPTION(
         UserError, OrderFormDocument(b.db(), b.clock, b.prompter, "x").load(OrderFormDocument::Existing, doc.code()));
-}
-
-void TestOrderForms::customerFillsEmptyParticulars() {
-    Book b;
-    b.db().query(
-        "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile, Corp_telephone) "
-        "values ('00001', '明珠酒楼', '王老板', '', '0755-1234')");
-    Order doc(b);
-    doc.head().setValue("Link_man", "李经理");
-    doc.chooseCustomer("00001");
-    const QStringList fields{"corp_code", "Link_man", "Gain_Customer_Name", "telephon"};
-    QCOMPARE(values(doc.head(), fields), QString("00001|李经理|明珠酒楼|0755-1234"));
-    doc.chooseCustomer("99999");
-    QCOMPARE(b.prompter.lastText(), QString("所选客户[99999]已不存在，请重新选择客户"));
-    QCOMPARE(values(doc.head(), fields), QString("00001|李经理|明珠酒楼|0755-1234"));
 }
 
 void TestOrderForms::goodsNameFillsDefaultsAndAmountsFollow() {

@@ -12,23 +12,39 @@
 using namespace DocumentFixture;
 
 namespace {
+// Drops the triggers that keep the totals on `tables`.
+void dropTotalTriggers(Database& db, const QStringList& tables) {
+    for (const QString& t : tables) {
+        if (!db.isAccess()) {
+            db.query(QString("drop trigger tr_%1_sum on %2").arg(t.toLower(), t));
+            continue;
+        }
+        for (const char* event : {"ins", "del", "upd"}) {
+            db.query(QString("drop trigger tr_%1_%2").arg(t.toLower(), event));
+        }
+    }
+}
+
 // Puts back the totals of the versions before the head's freight and
 // discount were kept beside them: a Quotation_Sum of sums only, kept by no
 // trigger on the heads, and no list view.
 void keepSumsOnly(Database& db) {
     db.query("drop view Query_Quotation_Head_list");
-    if (db.isAccess()) {
-        for (const char* t : {"tr_quotation_head_ins", "tr_quotation_head_del", "tr_quotation_head_upd"}) {
-            db.query(QString("drop trigger %1").arg(t));
-        }
-    } else {
-        db.query("drop trigger tr_quotation_head_sum on Quotation_Head");
-    }
+    dropTotalTriggers(db, {"Quotation_Head"});
     db.query("drop table Quotation_Sum");
     db.query(
         "create table Quotation_Sum (BillNo varchar(20) not null primary key, sum_Goods numeric(18,2) not null "
         "default 0, sum_Gain numeric(18,2) not null default 0, sum_Cost numeric(18,4) not null default 0, "
         "sum_Paid numeric(18,2) not null default 0)");
+}
+
+// Marks the book as one of `version` and opens it as the program does; the
+// version it is then.
+int upgradedFrom(Database& db, int version) {
+    db.query("update schema_version set version=:v", {{"v", version}});
+    db.forgetColumns();
+    SchemaInstaller::ensureBook(db, false);
+    return SchemaInstaller::storedVersion(db);
 }
 
 // How many rows of its head, lines, receipts, receipt lines and totals the
@@ -254,23 +270,10 @@ private slots:
         db.query("insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType) values (:q, 'R1', 7, 0)",
                  {{"q", no}});
         // A book of the version before: no totals table and no triggers.
-        if (db.isAccess()) {
-            for (const char* t : {"tr_quotation_detail_ins", "tr_quotation_detail_del", "tr_quotation_detail_upd",
-                                  "tr_receipt_head_ins", "tr_receipt_head_del", "tr_receipt_head_upd",
-                                  "tr_quotation_head_ins", "tr_quotation_head_del", "tr_quotation_head_upd"}) {
-                db.query(QString("drop trigger %1").arg(t));
-            }
-        } else {
-            db.query("drop trigger tr_quotation_detail_sum on Quotation_Detail");
-            db.query("drop trigger tr_receipt_head_sum on Receipt_Head");
-            db.query("drop trigger tr_quotation_head_sum on Quotation_Head");
-        }
+        dropTotalTriggers(db, {"Quotation_Detail", "Receipt_Head", "Quotation_Head"});
         db.query("drop view Query_Quotation_Head_list");
         db.query("drop table Quotation_Sum");
-        db.query("update schema_version set version=1");
-        db.forgetColumns();
-        SchemaInstaller::ensureBook(db, false);
-        QCOMPARE(SchemaInstaller::storedVersion(db), SchemaInstaller::kBookVersion);
+        QCOMPARE(upgradedFrom(db, 1), SchemaInstaller::kBookVersion);
         QCOMPARE(drifted(db), QStringList());
         QCOMPARE(
             db.scalar("select sum_payed_money from Query_Quotation_Head_list where BillNo=:b", {{"b", no}}).toInt(), 7);
@@ -355,10 +358,7 @@ private slots:
         db.query(
             "create view Query_Quotation_Head_list as select h.*, t.sum_Goods from Quotation_Head h "
             "left join Quotation_Sum t on t.BillNo = h.BillNo");
-        db.query("update schema_version set version=2");
-        db.forgetColumns();
-        SchemaInstaller::ensureBook(db, false);
-        QCOMPARE(SchemaInstaller::storedVersion(db), SchemaInstaller::kBookVersion);
+        QCOMPARE(upgradedFrom(db, 2), SchemaInstaller::kBookVersion);
         QCOMPARE(count(db, indexes, {{"n", "ix_quotation_detail_goods"}}), 0);
         QCOMPARE(count(db, indexes, {{"n", "ix_quotation_detail_head"}}), 1);
         QVERIFY(db.query("select Leave_money from Query_Quotation_Head_list").record().indexOf("Leave_money") >= 0);
@@ -420,10 +420,7 @@ private slots:
         // Totals that went wrong somehow are put right as well.
         db.query("insert into Quotation_Sum (BillNo, sum_Goods, sum_Paid) values (:b, 99, 1)", {{"b", no}});
         db.query("create view Query_Quotation_Head_list as select h.* from Quotation_Head h");
-        db.query("update schema_version set version=3");
-        db.forgetColumns();
-        SchemaInstaller::ensureBook(db, false);
-        QCOMPARE(SchemaInstaller::storedVersion(db), SchemaInstaller::kBookVersion);
+        QCOMPARE(upgradedFrom(db, 3), SchemaInstaller::kBookVersion);
         QCOMPARE(drifted(db), QStringList());
 
         QuotationList list(db, b.prompter);
