@@ -82,8 +82,13 @@ QString DocumentPrintouts::caption(Kind kind) {
 
 QString DocumentPrintouts::quotationStatement(Kind kind) {
     // The id after SortNo only fixes the order of lines that share a number.
-    const QString order = kind == Kind::PurchaseOrder ? QStringLiteral("b.provider_name, b.Corp_code, d.SortNo, d.id")
-                                                      : QStringLiteral("d.SortNo, d.id");
+    // Lines whose goods are gone (no supplier) come first on every engine:
+    // the engines disagree on where an ascending order puts nulls.
+    const QString order = kind == Kind::PurchaseOrder
+                              ? QStringLiteral(
+                                    "CASE WHEN b.provider_name IS NULL THEN 0 ELSE 1 END, b.provider_name,"
+                                    " b.Corp_code, d.SortNo, d.id")
+                              : QStringLiteral("d.SortNo, d.id");
     // A line whose goods are gone from the catalogue still prints, from
     // what the line holds, under its goods code: every total on paper is
     // the list's.

@@ -186,6 +186,12 @@ private slots:
             QVERIFY(details.contains("合页") && details.contains("拉手"));
             QVERIFY(details.contains("删掉") && details.contains("SP002"));
         }
+        // Lines whose goods are gone (no supplier) open the purchase order,
+        // on every engine.
+        PreparedReport purchase;
+        QVERIFY(print(Kind::PurchaseOrder, "Q0001", &purchase));
+        const QStringList details = ReportSamples::textsOf(purchase, ReportBand::Kind::Detail);
+        QVERIFY(details.indexOf("SP002") < details.indexOf("合页"));
     }
 
     // 120 lines take several pages; every page carries the number, the
