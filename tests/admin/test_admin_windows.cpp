@@ -9,7 +9,6 @@
 #include <QTreeWidget>
 
 #include "admin/company_info_window.h"
-#include "admin/folder_chooser_dialog.h"
 #include "admin/password_dialog.h"
 #include "admin/picture_viewer_dialog.h"
 #include "admin/settings_dialog.h"
@@ -17,6 +16,7 @@
 #include "data/user_accounts.h"
 #include "shell/users_window.h"
 #include "support/test_books.h"
+#include "ui/folder_chooser_dialog.h"
 #include "ui/tree_list.h"
 
 using TestBooks::TestProgram;
