@@ -16,6 +16,7 @@
 #include "demo/demo_quotations.h"
 #include "documents/document_fixture.h"
 #include "platform/errors.h"
+#include "support/ctl_call.h"
 #include "support/test_books.h"
 
 using TestBooks::TestProgram;
@@ -538,26 +539,20 @@ void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
 // the settings name.
 void TestBookBackup::commandLine() {
     ONLY_ON("sqlite");
-    const auto ctl = [&](const QStringList& args) {
-        QProcess p;
-        p.start(OLVENDCTL_PATH, QStringList{"--home", m_program->folder()} + args);
-        p.waitForFinished(120000);
-        return std::make_tuple(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                               QString::fromUtf8(p.readAllStandardError()));
-    };
+    const auto ctl = [&](const QStringList& args) { return CtlCall::run(m_program->folder(), {}, args); };
     const QString byId = target("by-id.db");
     const AccountBookRow first = AccountBooks(context().data().openSystem()).offered().first();
-    auto [code, out, err] = ctl({"backup", QString::number(first.ID), "--out", byId});
-    QCOMPARE(err, QString());
-    QCOMPARE(code, 0);
+    const CtlCall::Result made = ctl({"backup", QString::number(first.ID), "--out", byId});
+    QCOMPARE(made.err, QString());
+    QCOMPARE(made.code, 0);
     // It says the size of the backup written.
-    QCOMPARE(out.trimmed().toLongLong(), QFileInfo(byId).size());
-    std::tie(code, out, err) = ctl({"backup", "--out", byId});
-    QCOMPARE(code, 1);
-    QVERIFY2(err.contains("备份文件已经存在"), qPrintable(err));
-    std::tie(code, out, err) = ctl({"backup"});
-    QCOMPARE(code, 2);
-    QVERIFY2(err.contains("--out FILE"), qPrintable(err));
+    QCOMPARE(made.out.trimmed().toLongLong(), QFileInfo(byId).size());
+    const CtlCall::Result there = ctl({"backup", "--out", byId});
+    QCOMPARE(there.code, 1);
+    QVERIFY2(there.err.contains("备份文件已经存在"), qPrintable(there.err));
+    const CtlCall::Result noOut = ctl({"backup"});
+    QCOMPARE(noOut.code, 2);
+    QVERIFY2(noOut.err.contains("--out FILE"), qPrintable(noOut.err));
     context().CurrentAccountBook = {};
     QCOMPARE(BookBackup::find(context(), QString()).label, first.AccountBookName);
     QVERIFY(!first.AccountBookName.isEmpty());

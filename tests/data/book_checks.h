@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "data/database.h"
+#include "data/dataset.h"
 #include "platform/errors.h"
 
 // Checks the data suites share: a query's rows read as one text to compare
@@ -34,6 +35,14 @@ inline QString rows(Database& db, const QString& sql, const QVariantMap& params 
 // The number of rows of "select count(*) from `from`".
 inline int count(Database& db, const QString& from, const QVariantMap& params = {}) {
     return db.scalar("select count(*) from " + from, params).toInt();
+}
+
+// Appends a row to `ds` with these values (set in the order of their names).
+inline void appendRow(Dataset& ds, const QVariantMap& values) {
+    ds.append();
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        ds.setValue(it.key(), it.value());
+    }
 }
 
 // The error of kind E that `f` throws; none when it goes through (errors of

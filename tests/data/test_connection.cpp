@@ -17,84 +17,6 @@
 
 using TestBooks::TestProgram;
 
-// Start-up records, settings, the first start and the connections.
-class TestConnection : public QObject {
-    Q_OBJECT
-private slots:
-    void settingsOfConfigIni();
-    void firstStartPreparesAnEmptyFolder();
-    void firstStartLeavesAPreparedFolderAlone();
-    void refusedBooksAreSaidAndLeftAlone();
-    void serverKindConnectsWithScrambledSettings();
-    void serverDownIsAClearError();
-    void sharedLookupQueryAndCommand();
-    void manyOpenARollbackJournalBookAtOnce();
-    void boundListsKeepValuesOutOfTheStatement();
-};
-
-// config.ini names the kind of database (the server kind in any case, any
-// other text the embedded one) and the picture folder ("default": the
-// program's own; "Default" is a folder of that name).
-void TestConnection::settingsOfConfigIni() {
-    const QList<QPair<QString, bool>> kinds{{"sqlserver", false}, {"SQLSERVER", false}, {"PostgreSQL", false},
-                                            {"sql server", true}, {"", true},           {"ACCESS", true}};
-    for (const auto& [value, isAccess] : kinds) {
-        QTemporaryDir dir;
-        IniFile(dir.filePath("config.ini")).writeString("sys_setting", "dbtype", value);
-        ScriptedPrompter prompter;
-        AppContext c(AppPaths(dir.path()), prompter);
-        QVERIFY2(c.SoftwareInfo.IsAccess == isAccess, qPrintable(value));
-    }
-    const QList<QPair<QString, QString>> folders{
-        {"default", "~Pic/Goods/"}, {"Default", "Default"}, {"D:\\Pics\\", "D:/Pics/"}, {"", "~Pic/Goods/"}};
-    for (auto [value, expected] : folders) {
-        QTemporaryDir dir;
-        IniFile(dir.filePath("config.ini")).writeString("SYS_Setting", "picPath", value);
-        ScriptedPrompter prompter;
-        AppContext c(AppPaths(dir.path()), prompter);
-        if (expected.startsWith('~')) {
-            expected = c.paths().programFolder() + expected.mid(1);
-        }
-        QCOMPARE(c.PictureFolder, expected);
-    }
-}
-
-void TestConnection::firstStartPreparesAnEmptyFolder() {
-    TestProgram p(false);
-    AppContext& c = p.context();
-    QVERIFY(c.CurrentUser.UserName.isEmpty());
-    QCOMPARE(c.CurrentAccountBook.BookID, 0);
-    QCOMPARE(c.SoftwareInfo.ProductName, QString("Olvend"));
-    QCOMPARE(c.SoftwareInfo.Version, QString("3.0"));
-    QCOMPARE(c.SoftwareInfo.Title, QString("Olvend3.0"));
-    QVERIFY(c.SoftwareInfo.IsAccess);
-    QVERIFY(FirstStart::isNeeded(c));
-    QVERIFY(FirstStart::run(c));
-    QVERIFY(QFileInfo::exists(c.paths().configFile()));
-    QVERIFY(QFileInfo::exists(c.paths().systemDatabase()));
-    QVERIFY(QFileInfo::exists(c.paths().programFolder() + "db/UserAccountBook001.db"));
-    QVERIFY(QFileInfo(c.paths().defaultPictureFolder()).isDir());
-    IniFile ini(c.paths().configFile());
-    QCOMPARE(ini.readString("db", "path"), QString("db/UserAccountBook001.db"));
-    c.data().ConnectDatabases();
-    const auto books = AccountBooks(c.data().system()).offered();
-    QCOMPARE(books.size(), 1);
-    QCOMPARE(books[0].AccountBookName, QString("默认帐册"));
-    QCOMPARE(books[0].Type, 0);
-    QCOMPARE(books[0].FilePath, QString("db/UserAccountBook001.db"));
-    QCOMPARE(ini.readString("DefaultSetting", "AccountBook"), QString::number(books[0].ID));
-    // The next book name continues the numbering.
-    QCOMPARE(c.data().main().scalar("select CurrID from Sys_ID_Autoincrement where tablename='accountbook'").toString(),
-             QString("UserAccountBook001"));
-}
-
-void TestConnection::firstStartLeavesAPreparedFolderAlone() {
-    TestProgram p(true);
-    const QString before = IniFile(p.context().paths().configFile()).toText();
-    QVERIFY(!FirstStart::run(p.context()));
-    QCOMPARE(IniFile(p.context().paths().configFile()).toText(), before);
-}
-
 namespace {
 // The message of the refusal to connect, or empty when connecting went
 // through; a refused connection leaves no book open.
@@ -111,144 +33,224 @@ QString connectRefusal(AppContext& c) {
 }
 }  // namespace
 
-// Each reason a book cannot be connected is said, with the file, and
-// leaves the files as they were and no connection behind.
-void TestConnection::refusedBooksAreSaidAndLeftAlone() {
-    TestProgram p(true);
-    AppContext& c = p.context();
-    const QString folder = c.paths().programFolder();
-    c.data().ConnectDatabases();
-    const int users = c.data().main().scalar("select count(*) from Sys_user").toInt();
-    // A missing book: never created empty in its place.
-    c.SettingsFile.setString("db", "path", "db\\UserAccountBook077.db");
-    QString said = connectRefusal(c);
-    QVERIFY2(said.contains("UserAccountBook077.db") && said.contains("不存在"), qPrintable(said));
-    QVERIFY(!QFileInfo::exists(folder + "db/UserAccountBook077.db"));
-    QVERIFY_THROWS_EXCEPTION(DbError, c.data().main());
-    // A file that is no database.
-    QFile garbage(folder + "db/garbage.db");
-    QVERIFY(garbage.open(QIODevice::WriteOnly));
-    garbage.write(QByteArray(8192, 'x'));
-    garbage.close();
-    c.SettingsFile.setString("db", "path", "db/garbage.db");
-    said = connectRefusal(c);
-    QVERIFY2(said.contains("garbage.db") && said.contains("不是有效的数据库文件"), qPrintable(said));
-    QCOMPARE(QFileInfo(garbage).size(), 8192);
-    // A database without the book's tables gets none.
-    {
-        auto db = Database::openSqlite(folder + "db/other.db", "other", {.mustExist = false});
-        db->query("create table something (x integer)");
-    }
-    c.SettingsFile.setString("db", "path", "db/other.db");
-    QVERIFY(!connectRefusal(c).isEmpty());
-    QVERIFY(!Database::openSqlite(folder + "db/other.db", "other")->hasTable("Sys_user"));
-    // The book used before is untouched.
-    auto db = Database::openSqlite(folder + "db/UserAccountBook001.db", "check");
-    QCOMPARE(db->scalar("select count(*) from Sys_user").toInt(), users);
-    // No config.ini: what is missing is named.
-    QFile::remove(c.paths().configFile());
-    p.restart();
-    said = connectRefusal(p.context());
-    QVERIFY2(said.contains("[db] path"), qPrintable(said));
-}
-
-void TestConnection::serverKindConnectsWithScrambledSettings() {
-    if (!TestBooks::postgresConfigured()) {
-        if (qEnvironmentVariableIsSet("OLVEND_REQUIRE_PG")) {
-            QFAIL("OLVEND_TEST_PG is not set");
+// Start-up records, settings, the first start and the connections.
+class TestConnection : public QObject {
+    Q_OBJECT
+private slots:
+    // config.ini names the kind of database (the server kind in any case, any
+    // other text the embedded one) and the picture folder ("default": the
+    // program's own; "Default" is a folder of that name).
+    void settingsOfConfigIni() {
+        const QList<QPair<QString, bool>> kinds{{"sqlserver", false}, {"SQLSERVER", false}, {"PostgreSQL", false},
+                                                {"sql server", true}, {"", true},           {"ACCESS", true}};
+        for (const auto& [value, isAccess] : kinds) {
+            QTemporaryDir dir;
+            IniFile(dir.filePath("config.ini")).writeString("sys_setting", "dbtype", value);
+            ScriptedPrompter prompter;
+            AppContext c(AppPaths(dir.path()), prompter);
+            QVERIFY2(c.SoftwareInfo.IsAccess == isAccess, qPrintable(value));
         }
-        QSKIP("no PostgreSQL server configured");
+        const QList<QPair<QString, QString>> folders{
+            {"default", "~Pic/Goods/"}, {"Default", "Default"}, {"D:\\Pics\\", "D:/Pics/"}, {"", "~Pic/Goods/"}};
+        for (auto [value, expected] : folders) {
+            QTemporaryDir dir;
+            IniFile(dir.filePath("config.ini")).writeString("SYS_Setting", "picPath", value);
+            ScriptedPrompter prompter;
+            AppContext c(AppPaths(dir.path()), prompter);
+            if (expected.startsWith('~')) {
+                expected = c.paths().programFolder() + expected.mid(1);
+            }
+            QCOMPARE(c.PictureFolder, expected);
+        }
     }
-    TestProgram p(true);
-    p.connect("postgres");
-    // What connect() wrote is read back through UnscrambleSetting.
-    const ServerParams sp = TestBooks::serverParams(p.serverBook()->serverDatabase());
-    QVERIFY(p.context().SettingsFile.readString("SQL_SERVER", "Database") != sp.database);
-    QVERIFY(!p.context().SoftwareInfo.IsAccess);
-    Database& db = p.context().data().main();
-    QVERIFY(!db.isAccess());
-    QCOMPARE(db.scalar("select current_database()").toString(), sp.database);
-    // The list of books lives in the server database, in a schema of its
-    // own, and names the book the database held in its default schema; a
-    // [db] path written for the embedded kind means that book.
-    Database& list = p.context().data().system();
-    QVERIFY(!list.isAccess());
-    QCOMPARE(list.scalar("select current_schema()").toString(), QString("olvend_system"));
-    const auto books = AccountBooks(list).offered();
-    QCOMPARE(books.size(), 1);
-    QCOMPARE(books[0].AccountBookName, QString("默认帐册"));
-    QCOMPARE(books[0].FilePath, QString("public"));
-    QCOMPARE(books[0].ID, p.context().SettingsFile.readString("DefaultSetting", "AccountBook").toInt());
-    QCOMPARE(db.scalar("select current_schema()").toString(), QString("public"));
-    // Connecting again neither adds a second row nor changes the first.
-    p.context().data().ConnectDatabases();
-    QCOMPARE(AccountBooks(p.context().data().system()).offered().size(), 1);
-    // A book whose schema is not on the server is a clear error, never
-    // another book's data.
-    p.context().SettingsFile.setString("db", "path", "useraccountbook077");
-    try {
+    void firstStartPreparesAnEmptyFolder() {
+        TestProgram p(false);
+        AppContext& c = p.context();
+        QVERIFY(c.CurrentUser.UserName.isEmpty());
+        QCOMPARE(c.CurrentAccountBook.BookID, 0);
+        QCOMPARE(c.SoftwareInfo.ProductName, QString("Olvend"));
+        QCOMPARE(c.SoftwareInfo.Version, QString("3.0"));
+        QCOMPARE(c.SoftwareInfo.Title, QString("Olvend3.0"));
+        QVERIFY(c.SoftwareInfo.IsAccess);
+        QVERIFY(FirstStart::isNeeded(c));
+        QVERIFY(FirstStart::run(c));
+        QVERIFY(QFileInfo::exists(c.paths().configFile()));
+        QVERIFY(QFileInfo::exists(c.paths().systemDatabase()));
+        QVERIFY(QFileInfo::exists(c.paths().programFolder() + "db/UserAccountBook001.db"));
+        QVERIFY(QFileInfo(c.paths().defaultPictureFolder()).isDir());
+        IniFile ini(c.paths().configFile());
+        QCOMPARE(ini.readString("db", "path"), QString("db/UserAccountBook001.db"));
+        c.data().ConnectDatabases();
+        const auto books = AccountBooks(c.data().system()).offered();
+        QCOMPARE(books.size(), 1);
+        QCOMPARE(books[0].AccountBookName, QString("默认帐册"));
+        QCOMPARE(books[0].Type, 0);
+        QCOMPARE(books[0].FilePath, QString("db/UserAccountBook001.db"));
+        QCOMPARE(ini.readString("DefaultSetting", "AccountBook"), QString::number(books[0].ID));
+        // The next book name continues the numbering.
+        QCOMPARE(
+            c.data().main().scalar("select CurrID from Sys_ID_Autoincrement where tablename='accountbook'").toString(),
+            QString("UserAccountBook001"));
+    }
+    void firstStartLeavesAPreparedFolderAlone() {
+        TestProgram p(true);
+        const QString before = IniFile(p.context().paths().configFile()).toText();
+        QVERIFY(!FirstStart::run(p.context()));
+        QCOMPARE(IniFile(p.context().paths().configFile()).toText(), before);
+    }
+    // Each reason a book cannot be connected is said, with the file, and
+    // leaves the files as they were and no connection behind.
+    void refusedBooksAreSaidAndLeftAlone() {
+        TestProgram p(true);
+        AppContext& c = p.context();
+        const QString folder = c.paths().programFolder();
+        c.data().ConnectDatabases();
+        const int users = c.data().main().scalar("select count(*) from Sys_user").toInt();
+        // A missing book: never created empty in its place.
+        c.SettingsFile.setString("db", "path", "db\\UserAccountBook077.db");
+        QString said = connectRefusal(c);
+        QVERIFY2(said.contains("UserAccountBook077.db") && said.contains("不存在"), qPrintable(said));
+        QVERIFY(!QFileInfo::exists(folder + "db/UserAccountBook077.db"));
+        QVERIFY_THROWS_EXCEPTION(DbError, c.data().main());
+        // A file that is no database.
+        QFile garbage(folder + "db/garbage.db");
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(8192, 'x'));
+        garbage.close();
+        c.SettingsFile.setString("db", "path", "db/garbage.db");
+        said = connectRefusal(c);
+        QVERIFY2(said.contains("garbage.db") && said.contains("不是有效的数据库文件"), qPrintable(said));
+        QCOMPARE(QFileInfo(garbage).size(), 8192);
+        // A database without the book's tables gets none.
+        {
+            auto db = Database::openSqlite(folder + "db/other.db", "other", {.mustExist = false});
+            db->query("create table something (x integer)");
+        }
+        c.SettingsFile.setString("db", "path", "db/other.db");
+        QVERIFY(!connectRefusal(c).isEmpty());
+        QVERIFY(!Database::openSqlite(folder + "db/other.db", "other")->hasTable("Sys_user"));
+        // The book used before is untouched.
+        auto db = Database::openSqlite(folder + "db/UserAccountBook001.db", "check");
+        QCOMPARE(db->scalar("select count(*) from Sys_user").toInt(), users);
+        // No config.ini: what is missing is named.
+        QFile::remove(c.paths().configFile());
+        p.restart();
+        said = connectRefusal(p.context());
+        QVERIFY2(said.contains("[db] path"), qPrintable(said));
+    }
+    void serverKindConnectsWithScrambledSettings() {
+        if (!TestBooks::postgresConfigured()) {
+            if (qEnvironmentVariableIsSet("OLVEND_REQUIRE_PG")) {
+                QFAIL("OLVEND_TEST_PG is not set");
+            }
+            QSKIP("no PostgreSQL server configured");
+        }
+        TestProgram p(true);
+        p.connect("postgres");
+        // What connect() wrote is read back through UnscrambleSetting.
+        const ServerParams sp = TestBooks::serverParams(p.serverBook()->serverDatabase());
+        QVERIFY(p.context().SettingsFile.readString("SQL_SERVER", "Database") != sp.database);
+        QVERIFY(!p.context().SoftwareInfo.IsAccess);
+        Database& db = p.context().data().main();
+        QVERIFY(!db.isAccess());
+        QCOMPARE(db.scalar("select current_database()").toString(), sp.database);
+        // The list of books lives in the server database, in a schema of its
+        // own, and names the book the database held in its default schema; a
+        // [db] path written for the embedded kind means that book.
+        Database& list = p.context().data().system();
+        QVERIFY(!list.isAccess());
+        QCOMPARE(list.scalar("select current_schema()").toString(), QString("olvend_system"));
+        const auto books = AccountBooks(list).offered();
+        QCOMPARE(books.size(), 1);
+        QCOMPARE(books[0].AccountBookName, QString("默认帐册"));
+        QCOMPARE(books[0].FilePath, QString("public"));
+        QCOMPARE(books[0].ID, p.context().SettingsFile.readString("DefaultSetting", "AccountBook").toInt());
+        QCOMPARE(db.scalar("select current_schema()").toString(), QString("public"));
+        // Connecting again neither adds a second row nor changes the first.
         p.context().data().ConnectDatabases();
-        QFAIL("expected an error");
-    } catch (const DbError& e) {
-        QVERIFY2(e.message().contains("useraccountbook077"), qPrintable(e.message()));
+        QCOMPARE(AccountBooks(p.context().data().system()).offered().size(), 1);
+        // A book whose schema is not on the server is a clear error, never
+        // another book's data.
+        p.context().SettingsFile.setString("db", "path", "useraccountbook077");
+        try {
+            p.context().data().ConnectDatabases();
+            QFAIL("expected an error");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message().contains("useraccountbook077"), qPrintable(e.message()));
+        }
+        QVERIFY(!p.context().data().isMainOpen());
     }
-    QVERIFY(!p.context().data().isMainOpen());
-}
-
-void TestConnection::serverDownIsAClearError() {
-    TestProgram p(true);
-    IniFile& ini = p.context().SettingsFile;
-    ini.setString("SYS_Setting", "DBType", "SQLSERVER");
-    ini.setString("SQL_SERVER", "server", "127.0.0.1");
-    ini.setString("SQL_SERVER", "port", "1");
-    ini.setString("SQL_SERVER", "Database", ScrambleSetting("olvend"));
-    ini.setString("SQL_SERVER", "Username", ScrambleSetting("nobody"));
-    ini.save();
-    p.restart();
-    try {
-        p.context().data().ConnectDatabases();
-        QFAIL("expected an error");
-    } catch (const DbError& e) {
-        QVERIFY2(e.message().contains("127.0.0.1:1/olvend"), qPrintable(e.message()));
-        QVERIFY(!e.driverText().isEmpty());
+    void serverDownIsAClearError() {
+        TestProgram p(true);
+        IniFile& ini = p.context().SettingsFile;
+        ini.setString("SYS_Setting", "DBType", "SQLSERVER");
+        ini.setString("SQL_SERVER", "server", "127.0.0.1");
+        ini.setString("SQL_SERVER", "port", "1");
+        ini.setString("SQL_SERVER", "Database", ScrambleSetting("olvend"));
+        ini.setString("SQL_SERVER", "Username", ScrambleSetting("nobody"));
+        ini.save();
+        p.restart();
+        try {
+            p.context().data().ConnectDatabases();
+            QFAIL("expected an error");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message().contains("127.0.0.1:1/olvend"), qPrintable(e.message()));
+            QVERIFY(!e.driverText().isEmpty());
+        }
     }
-}
-
-// A second start connects the book used last: a write-ahead log with full
-// synchronisation; the data module's shared helpers on it.
-void TestConnection::sharedLookupQueryAndCommand() {
-    TestProgram p(true);
-    p.restart();
-    DataModule& dm = p.context().data();
-    dm.ConnectDatabases();
-    QVERIFY(dm.isMainOpen());
-    QVERIFY(dm.main().location().endsWith("db/UserAccountBook001.db"));
-    QCOMPARE(dm.main().scalar("select count(*) from Sys_user").toInt(), 2);
-    QCOMPARE(dm.main().scalar("PRAGMA journal_mode").toString().toLower(), QString("wal"));
-    QCOMPARE(dm.main().scalar("PRAGMA synchronous").toInt(), 2);  // FULL
-    dm.main().query("insert into unit (unit_code, Unit_name) values ('UN100', 'x'), ('UN101', 'x')");
-    QCOMPARE(dm.LookupFieldValue("unit", "unit_code", "UN003", "Unit_name").toString(), QString("套"));
-    QCOMPARE(dm.LookupFieldValue("unit", "Unit_name", "x", "unit_code").toString().left(4), QString("UN10"));
-    QVERIFY(dm.LookupFieldValue("unit", "unit_code", "nothing", "Unit_name").isNull());
-    // Hostile text is a value, never SQL; names must be identifiers.
-    QVERIFY(dm.LookupFieldValue("unit", "unit_code", "x' or '1'='1", "Unit_name").isNull());
-    QVERIFY_THROWS_EXCEPTION(UserError, dm.LookupFieldValue("unit; drop table unit", "unit_code", "x", "Unit_name"));
-    QVERIFY_THROWS_EXCEPTION(UserError, dm.LookupFieldValue("unit", "unit_code", "x", "Unit_name from goods --"));
-    QVERIFY(dm.main().hasTable("unit"));
-    QCOMPARE(dm.ExecSharedCommand("update unit set remark=:r where unit_code like 'UN00%'", {{"r", "备注"}}), 6);
-    QSqlQuery& q = dm.OpenSharedQuery("select count(*) from unit where remark=:r", {{"r", "备注"}});
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toInt(), 6);
-    try {
-        dm.OpenSharedQuery("select * from no_such_table");
-        QFAIL("expected an error");
-    } catch (const DbError& e) {
-        // The user reads which book; the statement is in the details.
-        QVERIFY(e.message().contains("默认帐册") || e.message().contains("UserAccountBook001"));
-        QVERIFY2(!e.message().contains("no_such_table"), qPrintable(e.message()));
-        QVERIFY(e.details().contains("select * from no_such_table"));
+    // A second start connects the book used last: a write-ahead log with full
+    // synchronisation; the data module's shared helpers on it.
+    void sharedLookupQueryAndCommand() {
+        TestProgram p(true);
+        p.restart();
+        DataModule& dm = p.context().data();
+        dm.ConnectDatabases();
+        QVERIFY(dm.isMainOpen());
+        QVERIFY(dm.main().location().endsWith("db/UserAccountBook001.db"));
+        QCOMPARE(dm.main().scalar("select count(*) from Sys_user").toInt(), 2);
+        QCOMPARE(dm.main().scalar("PRAGMA journal_mode").toString().toLower(), QString("wal"));
+        QCOMPARE(dm.main().scalar("PRAGMA synchronous").toInt(), 2);  // FULL
+        dm.main().query("insert into unit (unit_code, Unit_name) values ('UN100', 'x'), ('UN101', 'x')");
+        QCOMPARE(dm.LookupFieldValue("unit", "unit_code", "UN003", "Unit_name").toString(), QString("套"));
+        QCOMPARE(dm.LookupFieldValue("unit", "Unit_name", "x", "unit_code").toString().left(4), QString("UN10"));
+        QVERIFY(dm.LookupFieldValue("unit", "unit_code", "nothing", "Unit_name").isNull());
+        // Hostile text is a value, never SQL; names must be identifiers.
+        QVERIFY(dm.LookupFieldValue("unit", "unit_code", "x' or '1'='1", "Unit_name").isNull());
+        QVERIFY_THROWS_EXCEPTION(UserError,
+                                 dm.LookupFieldValue("unit; drop table unit", "unit_code", "x", "Unit_name"));
+        QVERIFY_THROWS_EXCEPTION(UserError, dm.LookupFieldValue("unit", "unit_code", "x", "Unit_name from goods --"));
+        QVERIFY(dm.main().hasTable("unit"));
+        QCOMPARE(dm.ExecSharedCommand("update unit set remark=:r where unit_code like 'UN00%'", {{"r", "备注"}}), 6);
+        QSqlQuery& q = dm.OpenSharedQuery("select count(*) from unit where remark=:r", {{"r", "备注"}});
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 6);
+        try {
+            dm.OpenSharedQuery("select * from no_such_table");
+            QFAIL("expected an error");
+        } catch (const DbError& e) {
+            // The user reads which book; the statement is in the details.
+            QVERIFY(e.message().contains("默认帐册") || e.message().contains("UserAccountBook001"));
+            QVERIFY2(!e.message().contains("no_such_table"), qPrintable(e.message()));
+            QVERIFY(e.details().contains("select * from no_such_table"));
+        }
     }
-}
+    void manyOpenARollbackJournalBookAtOnce();
+    // An "in (...)" list binds every value; quotes and wildcards match literally.
+    void boundListsKeepValuesOutOfTheStatement() {
+        TestBooks::FreshBook book("sqlite");
+        Database& db = book.db();
+        db.execute("insert into unit (unit_code, Unit_name) values ('X1', 'a''b'), ('X2', '%'), ('X3', 'c')");
+        QVariantMap params{{"n", "ignored"}};
+        const QString list = Database::bindList("u", {"a'b", "%", "') or 1=1 --"}, &params);
+        QCOMPARE(list, QString(":u0,:u1,:u2"));
+        QCOMPARE(params.size(), 4);
+        QCOMPARE(params.value("u0").toString(), QString("a'b"));
+        QCOMPARE(db.scalar(QString("select count(*) from unit where Unit_name in (%1)").arg(list), params).toInt(), 2);
+        QVariantMap none;
+        QCOMPARE(Database::bindList("u", {}, &none), QString());
+        QVERIFY(none.isEmpty());
+    }
+};
 
 // The first start leaves the system database in rollback-journal mode;
 // the first programs to open it turn it into a write-ahead log, and when
@@ -292,22 +294,6 @@ void TestConnection::manyOpenARollbackJournalBookAtOnce() {
         }
         QVERIFY2(errors.isEmpty(), qPrintable(QString::number(round) + ": " + errors.join('\n')));
     }
-}
-
-// An "in (...)" list binds every value; quotes and wildcards match literally.
-void TestConnection::boundListsKeepValuesOutOfTheStatement() {
-    TestBooks::FreshBook book("sqlite");
-    Database& db = book.db();
-    db.execute("insert into unit (unit_code, Unit_name) values ('X1', 'a''b'), ('X2', '%'), ('X3', 'c')");
-    QVariantMap params{{"n", "ignored"}};
-    const QString list = Database::bindList("u", {"a'b", "%", "') or 1=1 --"}, &params);
-    QCOMPARE(list, QString(":u0,:u1,:u2"));
-    QCOMPARE(params.size(), 4);
-    QCOMPARE(params.value("u0").toString(), QString("a'b"));
-    QCOMPARE(db.scalar(QString("select count(*) from unit where Unit_name in (%1)").arg(list), params).toInt(), 2);
-    QVariantMap none;
-    QCOMPARE(Database::bindList("u", {}, &none), QString());
-    QVERIFY(none.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestConnection)

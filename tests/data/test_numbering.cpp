@@ -19,13 +19,150 @@ class TestNumbering : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
-    void incrementPadded();
-    void nextCode();
-    void dailyCounterRestartsOnANewDay();
-    void fixedWidthCountersRefuseToOverflow();
-    void corpCodesPassOverCodesInUse();
-    void missingRowAndMissingRule();
-    void codeListMode();
+    void incrementPadded() {
+        const struct {
+            const char* digits;
+            int width;
+            const char* expected;
+        } cases[] = {{"0017", 4, "0018"},
+                     {"0099", 4, "0100"},
+                     {"9999", 4, "10000"},     // reaches the width
+                     {"123456", 3, "123457"},  // a longer one stays whole
+                     {"0", 5, "00001"}};
+        for (const auto& c : cases) {
+            QCOMPARE(Numbering::IncrementPadded(c.digits, c.width), QString(c.expected));
+        }
+        for (const char* bad : {"", "12a", " 12", "-3", "1.5"}) {
+            QVERIFY_THROWS_EXCEPTION(UserError, Numbering::IncrementPadded(bad, 4));
+        }
+    }
+    // The code after the stored one, per rule; the counter row keeps it.
+    void nextCode() {
+        FreshBook book(TestBooks::currentEngine());
+        Clock clock;
+        clock.setToday(QDate(2006, 12, 25));
+        Numbering n(book.db(), clock);
+        const QList<QStringList> cases{
+            // table, field, stored, expected
+            {"Receipt_Head", "BillNo", "AA0612240017", "AA0612250001"},  // a new day
+            {"Receipt_Head", "BillNo", "AA0612250001", "AA0612250002"},  // the same day
+            {"Quotation_Head", "BillNo", "BJ0612250041", "BJ0612250042"},
+            {"Dusmere_Order_Form_head", "Order_Form_Code", "", "AA0612250001"},
+            {"Dusmere_Work_Form_Head", "Work_Form_Code", "0612250009", "0612250010"},  // no prefix
+            {"Dusmere_Shipment_Form_Head", "Shipment_Form_Code", "0601010003", "0612250001"},
+            {"ware_out_bill_head", "bill_auto_no", "CK0612250100", "CK0612250101"},
+            {"check_bill_head", "bill_auto_no", "", "PD0612250001"},
+            {"goods", "code", "SP00000041", "SP00000042"},
+            {"unit", "unit_code", "UN009", "UN010"},
+            {"AccountBook", "DatabaseName", "UserAccountBook001", "UserAccountBook002"},
+            {"customer_provider", "corp_code", "00041", "00042"},
+            {"customer_provider", "corp_code", "99999", "00001"},        // wraps
+            {"Dusmere_Order_Form_Detail", "Goods_Code", "999999", "1"},  // wraps
+            {"Dusmere_Order_Form_Detail", "Goods_Code", "41", "42"}};
+        for (const QStringList& c : cases) {
+            setStored(book.db(), c[0].toLower(), c[1].toLower(), c[2]);
+            QCOMPARE(n.GetAutoIncrementID(c[0], c[1], false), c[3]);
+            QCOMPARE(stored(book.db(), c[0], c[1]), c[3]);
+        }
+    }
+    void dailyCounterRestartsOnANewDay() {
+        FreshBook book(TestBooks::currentEngine());
+        Clock clock;
+        clock.setToday(QDate(2006, 12, 25));
+        Numbering n(book.db(), clock);
+        QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0612250001"));
+        QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0612250002"));
+        clock.setToday(QDate(2007, 1, 1));
+        QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0701010001"));
+        // Receipts and order forms share "AA" but not their counters.
+        QCOMPARE(n.GetAutoIncrementID("Receipt_Head", "BillNo", false), QString("AA0701010001"));
+        QCOMPARE(n.GetAutoIncrementID("Dusmere_Order_Form_head", "Order_Form_Code", false), QString("AA0701010001"));
+        // Names match without regard to case.
+        QCOMPARE(n.GetAutoIncrementID("RECEIPT_HEAD", "billno", false), QString("AA0701010002"));
+        QCOMPARE(n.GetAutoIncrementID("receipt_head", "BILLNO", false), QString("AA0701010003"));
+    }
+    void fixedWidthCountersRefuseToOverflow() {
+        FreshBook book(TestBooks::currentEngine());
+        Clock clock;
+        clock.setToday(QDate(2006, 12, 25));
+        Numbering n(book.db(), clock);
+        const QList<QStringList> cases{{"Receipt_Head", "BillNo", "AA0612259999"},
+                                       {"Dusmere_Work_Form_Head", "Work_Form_Code", "0612259999"},  // no prefix
+                                       {"unit", "unit_code", "UN999"},
+                                       {"goods", "code", "SP99999999"},
+                                       {"AccountBook", "DatabaseName", "UserAccountBook999"}};
+        for (const QStringList& c : cases) {
+            setStored(book.db(), c[0].toLower(), c[1].toLower(), c[2]);
+            try {
+                n.GetAutoIncrementID(c[0], c[1], false);
+                QFAIL(qPrintable("no refusal for " + c[2]));
+            } catch (const UserError& e) {
+                QVERIFY2(e.message().contains(c[0] + "." + c[1]), qPrintable(e.message()));
+            }
+            // Nothing was stored.
+            QCOMPARE(stored(book.db(), c[0], c[1]), c[2]);
+        }
+    }
+    void corpCodesPassOverCodesInUse() {
+        FreshBook book(TestBooks::currentEngine());
+        Database& db = book.db();
+        Clock clock;
+        Numbering n(db, clock);
+        db.query("insert into Client (Corp_code) values ('00001')");
+        db.query("insert into Provider (Corp_code) values ('00002')");
+        db.query("insert into customer_provider (corp_code) values ('00004')");
+        setStored(db, "customer_provider", "corp_code", "99998");
+        QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("99999"));
+        QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00003"));
+        QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00005"));
+    }
+    void missingRowAndMissingRule() {
+        FreshBook book(TestBooks::currentEngine());
+        Clock clock;
+        Numbering n(book.db(), clock);
+        try {
+            n.GetAutoIncrementID("No_Table", "No_Field", false);
+            QFAIL("expected an error");
+        } catch (const UserError& e) {
+            QCOMPARE(e.message(), QString("字段[No_Table.No_Field]的数据库中的自增值没有定义"));
+        }
+        book.db().query(
+            "insert into Sys_ID_Autoincrement (tablename, fieldname, CurrID) values ('other', 'code', '1')");
+        try {
+            n.GetAutoIncrementID("Other", "Code", false);
+            QFAIL("expected an error");
+        } catch (const UserError& e) {
+            QCOMPARE(e.message(), QString("字段[Other.Code]的自增值函数没有定义"));
+        }
+        QCOMPARE(book.db().scalar("select CurrID from Sys_ID_Autoincrement where tablename='other'").toString(),
+                 QString("1"));
+    }
+    void codeListMode() {
+        FreshBook book(TestBooks::currentEngine());
+        Database& db = book.db();
+        Clock clock;
+        Numbering n(db, clock);
+        db.query(
+            "insert into Sys_Status_Describe_head (paramentname, TableName, FieldName, isSystem_Param) "
+            "values ('测试', 'T_List', 'F_List', 0)");
+        // An empty list without a counter row proposes 1: no error.
+        QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("1"));
+        for (const char* v : {"1", "2", "10"}) {
+            db.query("insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values ('测试', :v, 'x')",
+                     {{"v", QString(v)}});
+        }
+        // Numeric maximum, not text maximum.
+        QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("11"));
+        QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("11"));
+        QCOMPARE(n.GetAutoIncrementID("payout", "subject", true), QString("4"));
+        // A pair with a rule gives the rule's value, and nothing is stored.
+        setStored(db, "goods", "code", "SP00000005");
+        QCOMPARE(n.GetAutoIncrementID("goods", "code", true), QString("SP00000006"));
+        QCOMPARE(n.GetAutoIncrementID("goods", "code", false), QString("SP00000006"));
+        // A code drawn is consumed even if the caller discards its record.
+        QCOMPARE(n.GetAutoIncrementID("unit", "unit_code", false), QString("UN007"));
+        QCOMPARE(n.GetAutoIncrementID("unit", "unit_code", false), QString("UN008"));
+    }
     void concurrentConnectionsNeverShareACode();
     void concurrentProcessesNeverShareACode();
 
@@ -45,156 +182,6 @@ void TestNumbering::setStored(Database& db, const QString& table, const QString&
     QCOMPARE(db.execute("update Sys_ID_Autoincrement set CurrID=:v where tablename=:t and fieldname=:f",
                         {{"v", value}, {"t", table}, {"f", field}}),
              1);
-}
-
-void TestNumbering::incrementPadded() {
-    const struct {
-        const char* digits;
-        int width;
-        const char* expected;
-    } cases[] = {{"0017", 4, "0018"},
-                 {"0099", 4, "0100"},
-                 {"9999", 4, "10000"},     // reaches the width
-                 {"123456", 3, "123457"},  // a longer one stays whole
-                 {"0", 5, "00001"}};
-    for (const auto& c : cases) {
-        QCOMPARE(Numbering::IncrementPadded(c.digits, c.width), QString(c.expected));
-    }
-    for (const char* bad : {"", "12a", " 12", "-3", "1.5"}) {
-        QVERIFY_THROWS_EXCEPTION(UserError, Numbering::IncrementPadded(bad, 4));
-    }
-}
-
-// The code after the stored one, per rule; the counter row keeps it.
-void TestNumbering::nextCode() {
-    FreshBook book(TestBooks::currentEngine());
-    Clock clock;
-    clock.setToday(QDate(2006, 12, 25));
-    Numbering n(book.db(), clock);
-    const QList<QStringList> cases{
-        // table, field, stored, expected
-        {"Receipt_Head", "BillNo", "AA0612240017", "AA0612250001"},  // a new day
-        {"Receipt_Head", "BillNo", "AA0612250001", "AA0612250002"},  // the same day
-        {"Quotation_Head", "BillNo", "BJ0612250041", "BJ0612250042"},
-        {"Dusmere_Order_Form_head", "Order_Form_Code", "", "AA0612250001"},
-        {"Dusmere_Work_Form_Head", "Work_Form_Code", "0612250009", "0612250010"},  // no prefix
-        {"Dusmere_Shipment_Form_Head", "Shipment_Form_Code", "0601010003", "0612250001"},
-        {"ware_out_bill_head", "bill_auto_no", "CK0612250100", "CK0612250101"},
-        {"check_bill_head", "bill_auto_no", "", "PD0612250001"},
-        {"goods", "code", "SP00000041", "SP00000042"},
-        {"unit", "unit_code", "UN009", "UN010"},
-        {"AccountBook", "DatabaseName", "UserAccountBook001", "UserAccountBook002"},
-        {"customer_provider", "corp_code", "00041", "00042"},
-        {"customer_provider", "corp_code", "99999", "00001"},        // wraps
-        {"Dusmere_Order_Form_Detail", "Goods_Code", "999999", "1"},  // wraps
-        {"Dusmere_Order_Form_Detail", "Goods_Code", "41", "42"}};
-    for (const QStringList& c : cases) {
-        setStored(book.db(), c[0].toLower(), c[1].toLower(), c[2]);
-        QCOMPARE(n.GetAutoIncrementID(c[0], c[1], false), c[3]);
-        QCOMPARE(stored(book.db(), c[0], c[1]), c[3]);
-    }
-}
-
-void TestNumbering::dailyCounterRestartsOnANewDay() {
-    FreshBook book(TestBooks::currentEngine());
-    Clock clock;
-    clock.setToday(QDate(2006, 12, 25));
-    Numbering n(book.db(), clock);
-    QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0612250001"));
-    QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0612250002"));
-    clock.setToday(QDate(2007, 1, 1));
-    QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0701010001"));
-    // Receipts and order forms share "AA" but not their counters.
-    QCOMPARE(n.GetAutoIncrementID("Receipt_Head", "BillNo", false), QString("AA0701010001"));
-    QCOMPARE(n.GetAutoIncrementID("Dusmere_Order_Form_head", "Order_Form_Code", false), QString("AA0701010001"));
-    // Names match without regard to case.
-    QCOMPARE(n.GetAutoIncrementID("RECEIPT_HEAD", "billno", false), QString("AA0701010002"));
-    QCOMPARE(n.GetAutoIncrementID("receipt_head", "BILLNO", false), QString("AA0701010003"));
-}
-
-void TestNumbering::fixedWidthCountersRefuseToOverflow() {
-    FreshBook book(TestBooks::currentEngine());
-    Clock clock;
-    clock.setToday(QDate(2006, 12, 25));
-    Numbering n(book.db(), clock);
-    const QList<QStringList> cases{{"Receipt_Head", "BillNo", "AA0612259999"},
-                                   {"Dusmere_Work_Form_Head", "Work_Form_Code", "0612259999"},  // no prefix
-                                   {"unit", "unit_code", "UN999"},
-                                   {"goods", "code", "SP99999999"},
-                                   {"AccountBook", "DatabaseName", "UserAccountBook999"}};
-    for (const QStringList& c : cases) {
-        setStored(book.db(), c[0].toLower(), c[1].toLower(), c[2]);
-        try {
-            n.GetAutoIncrementID(c[0], c[1], false);
-            QFAIL(qPrintable("no refusal for " + c[2]));
-        } catch (const UserError& e) {
-            QVERIFY2(e.message().contains(c[0] + "." + c[1]), qPrintable(e.message()));
-        }
-        // Nothing was stored.
-        QCOMPARE(stored(book.db(), c[0], c[1]), c[2]);
-    }
-}
-
-void TestNumbering::corpCodesPassOverCodesInUse() {
-    FreshBook book(TestBooks::currentEngine());
-    Database& db = book.db();
-    Clock clock;
-    Numbering n(db, clock);
-    db.query("insert into Client (Corp_code) values ('00001')");
-    db.query("insert into Provider (Corp_code) values ('00002')");
-    db.query("insert into customer_provider (corp_code) values ('00004')");
-    setStored(db, "customer_provider", "corp_code", "99998");
-    QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("99999"));
-    QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00003"));
-    QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00005"));
-}
-
-void TestNumbering::missingRowAndMissingRule() {
-    FreshBook book(TestBooks::currentEngine());
-    Clock clock;
-    Numbering n(book.db(), clock);
-    try {
-        n.GetAutoIncrementID("No_Table", "No_Field", false);
-        QFAIL("expected an error");
-    } catch (const UserError& e) {
-        QCOMPARE(e.message(), QString("字段[No_Table.No_Field]的数据库中的自增值没有定义"));
-    }
-    book.db().query("insert into Sys_ID_Autoincrement (tablename, fieldname, CurrID) values ('other', 'code', '1')");
-    try {
-        n.GetAutoIncrementID("Other", "Code", false);
-        QFAIL("expected an error");
-    } catch (const UserError& e) {
-        QCOMPARE(e.message(), QString("字段[Other.Code]的自增值函数没有定义"));
-    }
-    QCOMPARE(book.db().scalar("select CurrID from Sys_ID_Autoincrement where tablename='other'").toString(),
-             QString("1"));
-}
-
-void TestNumbering::codeListMode() {
-    FreshBook book(TestBooks::currentEngine());
-    Database& db = book.db();
-    Clock clock;
-    Numbering n(db, clock);
-    db.query(
-        "insert into Sys_Status_Describe_head (paramentname, TableName, FieldName, isSystem_Param) "
-        "values ('测试', 'T_List', 'F_List', 0)");
-    // An empty list without a counter row proposes 1: no error.
-    QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("1"));
-    for (const char* v : {"1", "2", "10"}) {
-        db.query("insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values ('测试', :v, 'x')",
-                 {{"v", QString(v)}});
-    }
-    // Numeric maximum, not text maximum.
-    QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("11"));
-    QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("11"));
-    QCOMPARE(n.GetAutoIncrementID("payout", "subject", true), QString("4"));
-    // A pair with a rule gives the rule's value, and nothing is stored.
-    setStored(db, "goods", "code", "SP00000005");
-    QCOMPARE(n.GetAutoIncrementID("goods", "code", true), QString("SP00000006"));
-    QCOMPARE(n.GetAutoIncrementID("goods", "code", false), QString("SP00000006"));
-    // A code drawn is consumed even if the caller discards its record.
-    QCOMPARE(n.GetAutoIncrementID("unit", "unit_code", false), QString("UN007"));
-    QCOMPARE(n.GetAutoIncrementID("unit", "unit_code", false), QString("UN008"));
 }
 
 void TestNumbering::concurrentConnectionsNeverShareACode() {

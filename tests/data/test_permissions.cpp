@@ -13,8 +13,74 @@ class TestPermissions : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
-    void builtInUserRunsEverythingEvenWithEmptyTables();
-    void rules();
+    void builtInUserRunsEverythingEvenWithEmptyTables() {
+        FreshBook book(TestBooks::currentEngine());
+        book.db().query("delete from Sys_user_Operation");
+        book.db().query("delete from Sys_Operation_Table");
+        book.db().query("insert into Sys_Operation_Table (Action_Name, Form_Name, isControl) values ('x', 'y', 1)");
+        UserRecord admin{"超级用户", "", "管理员组"};
+        PermissionChecker checker(book.db(), admin);
+        QVERIFY(checker.CheckActionPermission("x", "y"));
+        // Even with the tables gone, no query runs for the built-in user.
+        book.db().query("drop table Sys_user_Operation");
+        QVERIFY(checker.CheckActionPermission("x", "y"));
+    }
+    // Rights belong to groups; an action is controlled only where it is listed
+    // for its window and marked controlled, names match without regard to case,
+    // and a change of rights or of the user's group counts at the next check.
+    void rules() {
+        FreshBook book(TestBooks::currentEngine());
+        Database& db = book.db();
+        prepare(db);
+        const struct {
+            const char* user;
+            const char* group;
+            const char* action;
+            const char* form;
+            bool allowed;
+        } cases[] = {
+            {"小王", "sales", "Action_Save", "Form_Quotation_Edit", true},      // granted to the group
+            {"小李", "其他组", "Action_Save", "Form_Quotation_Edit", false},    // another group
+            {"小王", "sales", "Action_Delete", "Form_Quotation_Edit", false},   // a grant in the user's own name
+            {"小李", "其他组", "Action_Print", "Form_Quotation_Edit", true},    // a free action
+            {"小李", "其他组", "action_mixed", "form_quotation_edit", true},    // listed free and controlled
+            {"小李", "其他组", "Action_Unknown", "Form_Quotation_Edit", true},  // not listed
+            {"小李", "其他组", "Action_Other", "Form_Quotation_Edit", true},    // listed only for another window
+            {"小王", "sales", "ACTION_SAVE", "form_QUOTATION_edit", true},      // the case differs
+            {"小王", "sales", "action_upper", "form_upper", true},              // stored in mixed case
+            {"小李", "其他组", "action_upper", "form_upper", false},
+            {"sales", "0", "Action_Save", "Form_Quotation_Edit", false},  // a group named like the user
+        };
+        for (const auto& c : cases) {
+            UserRecord u{c.user, "", c.group};
+            QVERIFY2(PermissionChecker(db, u).isAllowed(c.action, c.form) == c.allowed,
+                     qPrintable(QString("%1 %2 %3").arg(c.user, c.action, c.form)));
+        }
+
+        UserRecord u{"小李", "", "其他组"};
+        PermissionChecker checker(db, u);
+        try {
+            checker.CheckActionPermission("Action_Save", "Form_Quotation_Edit");
+            QFAIL("expected a refusal");
+        } catch (const UserError& e) {
+            QCOMPARE(e.message(), QString("对不起，您没有该功能的操作权限，详情请询问管理员。"));
+        }
+        db.query("insert into Sys_user_Operation (User_name, Action_id) values ('其他组', 1)");
+        QVERIFY(checker.isAllowed("Action_Save", "Form_Quotation_Edit"));
+        db.query("delete from Sys_user_Operation where User_name='其他组'");
+        QVERIFY(!checker.isAllowed("Action_Save", "Form_Quotation_Edit"));
+        // The user's group is read from the record, so a new log-in in another
+        // group changes the answer at once.
+        u.UserGroup = "sales";
+        QVERIFY(checker.isAllowed("Action_Save", "Form_Quotation_Edit"));
+
+        // Hostile names are values only.
+        UserRecord hostile{"小李", "", "x' or '1'='1"};
+        PermissionChecker quoted(db, hostile);
+        QVERIFY(!quoted.isAllowed("Action_Save", "Form_Quotation_Edit"));
+        QVERIFY(quoted.isAllowed("action_save' --", "form_quotation_edit"));  // simply not listed
+        QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table").toInt(), 7);
+    }
 
 private:
     static void prepare(Database& db);
@@ -44,76 +110,6 @@ void TestPermissions::prepare(Database& db) {
     db.query("insert into Sys_user_Operation (User_name, Action_id) values ('sales', 7)");
     // A grant in the user's own name does not count: rights belong to groups.
     db.query("insert into Sys_user_Operation (User_name, Action_id) values ('小王', 2)");
-}
-
-void TestPermissions::builtInUserRunsEverythingEvenWithEmptyTables() {
-    FreshBook book(TestBooks::currentEngine());
-    book.db().query("delete from Sys_user_Operation");
-    book.db().query("delete from Sys_Operation_Table");
-    book.db().query("insert into Sys_Operation_Table (Action_Name, Form_Name, isControl) values ('x', 'y', 1)");
-    UserRecord admin{"超级用户", "", "管理员组"};
-    PermissionChecker checker(book.db(), admin);
-    QVERIFY(checker.CheckActionPermission("x", "y"));
-    // Even with the tables gone, no query runs for the built-in user.
-    book.db().query("drop table Sys_user_Operation");
-    QVERIFY(checker.CheckActionPermission("x", "y"));
-}
-
-// Rights belong to groups; an action is controlled only where it is listed
-// for its window and marked controlled, names match without regard to case,
-// and a change of rights or of the user's group counts at the next check.
-void TestPermissions::rules() {
-    FreshBook book(TestBooks::currentEngine());
-    Database& db = book.db();
-    prepare(db);
-    const struct {
-        const char* user;
-        const char* group;
-        const char* action;
-        const char* form;
-        bool allowed;
-    } cases[] = {
-        {"小王", "sales", "Action_Save", "Form_Quotation_Edit", true},      // granted to the group
-        {"小李", "其他组", "Action_Save", "Form_Quotation_Edit", false},    // another group
-        {"小王", "sales", "Action_Delete", "Form_Quotation_Edit", false},   // a grant in the user's own name
-        {"小李", "其他组", "Action_Print", "Form_Quotation_Edit", true},    // a free action
-        {"小李", "其他组", "action_mixed", "form_quotation_edit", true},    // listed free and controlled
-        {"小李", "其他组", "Action_Unknown", "Form_Quotation_Edit", true},  // not listed
-        {"小李", "其他组", "Action_Other", "Form_Quotation_Edit", true},    // listed only for another window
-        {"小王", "sales", "ACTION_SAVE", "form_QUOTATION_edit", true},      // the case differs
-        {"小王", "sales", "action_upper", "form_upper", true},              // stored in mixed case
-        {"小李", "其他组", "action_upper", "form_upper", false},
-        {"sales", "0", "Action_Save", "Form_Quotation_Edit", false},  // a group named like the user
-    };
-    for (const auto& c : cases) {
-        UserRecord u{c.user, "", c.group};
-        QVERIFY2(PermissionChecker(db, u).isAllowed(c.action, c.form) == c.allowed,
-                 qPrintable(QString("%1 %2 %3").arg(c.user, c.action, c.form)));
-    }
-
-    UserRecord u{"小李", "", "其他组"};
-    PermissionChecker checker(db, u);
-    try {
-        checker.CheckActionPermission("Action_Save", "Form_Quotation_Edit");
-        QFAIL("expected a refusal");
-    } catch (const UserError& e) {
-        QCOMPARE(e.message(), QString("对不起，您没有该功能的操作权限，详情请询问管理员。"));
-    }
-    db.query("insert into Sys_user_Operation (User_name, Action_id) values ('其他组', 1)");
-    QVERIFY(checker.isAllowed("Action_Save", "Form_Quotation_Edit"));
-    db.query("delete from Sys_user_Operation where User_name='其他组'");
-    QVERIFY(!checker.isAllowed("Action_Save", "Form_Quotation_Edit"));
-    // The user's group is read from the record, so a new log-in in another
-    // group changes the answer at once.
-    u.UserGroup = "sales";
-    QVERIFY(checker.isAllowed("Action_Save", "Form_Quotation_Edit"));
-
-    // Hostile names are values only.
-    UserRecord hostile{"小李", "", "x' or '1'='1"};
-    PermissionChecker quoted(db, hostile);
-    QVERIFY(!quoted.isAllowed("Action_Save", "Form_Quotation_Edit"));
-    QVERIFY(quoted.isAllowed("action_save' --", "form_quotation_edit"));  // simply not listed
-    QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table").toInt(), 7);
 }
 
 QTEST_GUILESS_MAIN(TestPermissions)

@@ -9,6 +9,12 @@
 
 using TestBooks::FreshBook;
 
+namespace {
+int unitCount(Database& db, const QString& code) {
+    return db.scalar("select count(*) from unit where unit_code = :c", {{"c", code}}).toInt();
+}
+}  // namespace
+
 // A server connection that the server lost (restarted, or the session
 // ended by an administrator) is opened again: reads go on unnoticed, a write
 // that may not have happened is reported and never sent again by itself.
@@ -25,11 +31,192 @@ private slots:
             QSKIP("an embedded book has no server connection to lose");
         }
     }
-    void readIsRunAgainAndWriteReported();
-    void preparedStatementsAfterTheSessionEnded();
-    void lostTransactionRollsTheSaveBack();
-    void bookSchemaIsSetAgain();
-    void ordinaryFailuresDoNotReconnect();
+    void readIsRunAgainAndWriteReported() {
+        FreshBook book("postgres");
+        Database& db = book.db();
+        auto other = book.connectAgain();
+        // A read is run again unnoticed, also with values bound.
+        const int before = db.scalar("select count(*) from unit").toInt();
+        QVERIFY(endSession(db));
+        QCOMPARE(db.scalar("select count(*) from unit").toInt(), before);
+        QCOMPARE(db.reconnectCount(), 1);
+        QCOMPARE(db.scalar("select count(*) from unit where unit_code <> :c", {{"c", "x"}}).toInt(), before);
+        QCOMPARE(db.reconnectCount(), 1);
+        QVERIFY(endSession(db));
+        try {
+            db.execute("insert into unit (unit_code, Unit_name) values (:c, :n)", {{"c", "UN090"}, {"n", "箱"}});
+            QFAIL("a write on a lost connection must be reported");
+        } catch (const DbError& e) {
+            // The program cannot know whether a single write reached the
+            // server: the user is asked to check before saving again.
+            QCOMPARE(e.message(), Database::connectionUncertainText());
+            QCOMPARE(e.kind(), DbError::Kind::ConnectionLost);
+        }
+        QCOMPARE(db.reconnectCount(), 2);
+        QCOMPARE(unitCount(*other, "UN090"), 0);
+        // The connection is back: the user's next save goes through, once.
+        QCOMPARE(db.execute("insert into unit (unit_code, Unit_name) values (:c, :n)", {{"c", "UN090"}, {"n", "箱"}}),
+                 1);
+        QCOMPARE(unitCount(*other, "UN090"), 1);
+
+        // A write without values bound is reported the same way.
+        QVERIFY(endSession(db));
+        QVERIFY_THROWS_EXCEPTION(DbError, db.execute("update unit set Unit_name = '盒' where unit_code = 'UN090'"));
+        QCOMPARE(other->scalar("select Unit_name from unit where unit_code = 'UN090'").toString(), QString("箱"));
+        QCOMPARE(db.execute("update unit set Unit_name = '盒' where unit_code = 'UN090'"), 1);
+    }
+    void preparedStatementsAfterTheSessionEnded() {
+        FreshBook book("postgres");
+        Database& db = book.db();
+        const QString read = "select count(*) from unit where unit_code <> :c";
+        const QString write = "insert into unit (unit_code, Unit_name) values (:c, :n)";
+        auto kept = db.prepared(read);
+        db.run(*kept, {{"c", "x"}});
+        QVERIFY(kept->next());
+        const int units = kept->value(0).toInt();
+        kept->finish();
+        db.prepared(write);
+        QCOMPARE(db.preparedCount(), 2);
+
+        QVERIFY(endSession(db));
+        // A statement held across the loss is prepared again and read.
+        db.run(*kept, {{"c", "x"}});
+        QVERIFY(kept->next());
+        QCOMPARE(kept->value(0).toInt(), units);
+        kept->finish();
+        QCOMPARE(db.reconnectCount(), 1);
+        // The statements of the old session are forgotten.
+        QCOMPARE(db.preparedCount(), 0);
+        // A statement prepared on the old session and run on the new one never
+        // ran before: it runs now.
+        auto again = db.prepared(read);
+        db.run(*again, {{"c", "x"}});
+        QVERIFY(again->next());
+        again->finish();
+
+        // A prepared write on a lost connection is reported, not repeated.
+        auto insert = db.prepared(write);
+        QVERIFY(endSession(db));
+        QVERIFY_THROWS_EXCEPTION(DbError, db.run(*insert, {{"c", "UN091"}, {"n", "卷"}}));
+        QCOMPARE(db.reconnectCount(), 2);
+        QCOMPARE(unitCount(db, "UN091"), 0);
+        auto fresh = db.prepared(write);
+        db.run(*fresh, {{"c", "UN091"}, {"n", "卷"}});
+        QCOMPARE(unitCount(db, "UN091"), 1);
+    }
+    void lostTransactionRollsTheSaveBack() {
+        FreshBook book("postgres");
+        Database& db = book.db();
+        auto other = book.connectAgain();
+
+        // A transaction lost half-way: nothing of it stays, nothing is sent
+        // again, and what it registered for a rollback runs.
+        bool undone = false;
+        {
+            WriteTransaction tx(db);
+            db.execute("insert into unit (unit_code, Unit_name) values ('UN092', '包')");
+            db.whenTransactionEnds(nullptr, [&] { undone = true; });
+            QVERIFY(endSession(db));
+            try {
+                db.execute("insert into unit (unit_code, Unit_name) values ('UN093', '袋')");
+                QFAIL("a statement of a lost transaction must fail");
+            } catch (const DbError& e) {
+                QCOMPARE(e.message(), Database::connectionRestoredText());
+            }
+            // Nothing more runs in it, not even a read.
+            QVERIFY_THROWS_EXCEPTION(DbError, db.scalar("select count(*) from unit"));
+            QVERIFY_THROWS_EXCEPTION(DbError, tx.commit());
+        }
+        QVERIFY(undone);
+        QCOMPARE(db.transactionDepth(), 0);
+        QCOMPARE(unitCount(*other, "UN092") + unitCount(*other, "UN093"), 0);
+
+        // The connection lost at the COMMIT: whether the server committed is
+        // unknown, so the user is not told "not saved".
+        bool ended = false;
+        try {
+            WriteTransaction tx(db);
+            db.whenTransactionEnds(nullptr, [&] { ended = true; });
+            db.execute("insert into unit (unit_code, Unit_name) values ('UN095', '卷')");
+            QVERIFY(endSession(db));
+            tx.commit();
+            QFAIL("a COMMIT on a lost connection must be reported");
+        } catch (const DbError& e) {
+            QCOMPARE(e.message(), Database::connectionUncertainText());
+        }
+        QVERIFY(ended);
+        QCOMPARE(db.transactionDepth(), 0);
+        QCOMPARE(unitCount(*other, "UN095"), 0);
+        QCOMPARE(db.execute("insert into unit (unit_code, Unit_name) values ('UN095', '卷')"), 1);
+
+        // A dataset saved inside a transaction that was lost: the cached
+        // changes stay, so the user can save again.
+        Dataset ds(db);
+        ds.openTable("unit", "unit_code");
+        const int rows = ds.rowCount();
+        ds.append();
+        ds.setValue("unit_code", "UN094");
+        ds.setValue("Unit_name", "盘");
+        ds.post();
+        {
+            WriteTransaction outer(db);
+            QVERIFY(endSession(db));
+            try {
+                ds.applyUpdates();
+                QFAIL("a save on a lost connection must be reported");
+            } catch (const DbError& e) {
+                QCOMPARE(e.message(), Database::connectionRestoredText());
+            }
+        }
+        QVERIFY(ds.hasChanges());
+        QCOMPARE(ds.rowCount(), rows + 1);
+        QCOMPARE(unitCount(*other, "UN094"), 0);
+        // A save that had not begun when the session ended starts on the
+        // reopened connection: nothing of it had been sent.
+        QVERIFY(endSession(db));
+        ds.applyUpdates();
+        QVERIFY(!ds.hasChanges());
+        QCOMPARE(unitCount(*other, "UN094"), 1);
+    }
+    void bookSchemaIsSetAgain() {
+        FreshBook book("postgres");
+        {
+            WriteTransaction tx(book.db());
+            ServerBookCopier::copy(book.db(), "public", "olvend_reconnect_book");
+            tx.commit();
+        }
+        auto db =
+            Database::openServer(TestBooks::serverParams(book.serverDatabase()), "分账本", "olvend_reconnect_book");
+        db->execute("insert into unit (unit_code, Unit_name) values ('UN095', '筒')");
+        QVERIFY(endSession(*db));
+        // Unqualified names still reach the book's own tables.
+        QCOMPARE(db->scalar("select current_schema()").toString(), QString("olvend_reconnect_book"));
+        QCOMPARE(db->reconnectCount(), 1);
+        QCOMPARE(unitCount(*db, "UN095"), 1);
+        QCOMPARE(unitCount(book.db(), "UN095"), 0);
+    }
+    void ordinaryFailuresDoNotReconnect() {
+        FreshBook book(TestBooks::currentEngine());
+        Database& db = book.db();
+        try {
+            db.scalar("select count(*) from no_such_table");
+            QFAIL("expected an error");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message() != Database::connectionRestoredText(), qPrintable(e.message()));
+            QVERIFY2(e.message() != Database::connectionUncertainText(), qPrintable(e.message()));
+            QVERIFY(e.kind() != DbError::Kind::ConnectionLost);
+            QVERIFY2(e.details().contains("no_such_table"), qPrintable(e.details()));
+        }
+        QVERIFY_THROWS_EXCEPTION(
+            DbError, db.execute("insert into unit (unit_code, Unit_name) values ('UN001', '重复'), ('UN001', '重复')"));
+        QCOMPARE(db.reconnectCount(), 0);
+        // The connection is the same one: a temporary table made before is there.
+        db.execute("create temporary table olvend_probe (n integer)");
+        db.execute("insert into olvend_probe (n) values (1)");
+        QVERIFY_THROWS_EXCEPTION(DbError, db.execute("insert into no_such_table (n) values (1)"));
+        QCOMPARE(db.scalar("select count(*) from olvend_probe").toInt(), 1);
+        QCOMPARE(db.reconnectCount(), 0);
+    }
 
 private:
     // Ends the session of `db` from another connection, as a server restart
@@ -43,201 +230,6 @@ bool TestServerReconnect::endSession(Database& db) {
     auto admin = Database::openServer(TestBooks::serverParams("postgres"), "admin");
     // Waits up to five seconds for the session to end.
     return admin->scalar("select pg_terminate_backend(:pid, 5000)", {{"pid", pid}}).toBool();
-}
-
-namespace {
-int unitCount(Database& db, const QString& code) {
-    return db.scalar("select count(*) from unit where unit_code = :c", {{"c", code}}).toInt();
-}
-}  // namespace
-
-void TestServerReconnect::readIsRunAgainAndWriteReported() {
-    FreshBook book("postgres");
-    Database& db = book.db();
-    auto other = book.connectAgain();
-    // A read is run again unnoticed, also with values bound.
-    const int before = db.scalar("select count(*) from unit").toInt();
-    QVERIFY(endSession(db));
-    QCOMPARE(db.scalar("select count(*) from unit").toInt(), before);
-    QCOMPARE(db.reconnectCount(), 1);
-    QCOMPARE(db.scalar("select count(*) from unit where unit_code <> :c", {{"c", "x"}}).toInt(), before);
-    QCOMPARE(db.reconnectCount(), 1);
-    QVERIFY(endSession(db));
-    try {
-        db.execute("insert into unit (unit_code, Unit_name) values (:c, :n)", {{"c", "UN090"}, {"n", "箱"}});
-        QFAIL("a write on a lost connection must be reported");
-    } catch (const DbError& e) {
-        // The program cannot know whether a single write reached the
-        // server: the user is asked to check before saving again.
-        QCOMPARE(e.message(), Database::connectionUncertainText());
-        QCOMPARE(e.kind(), DbError::Kind::ConnectionLost);
-    }
-    QCOMPARE(db.reconnectCount(), 2);
-    QCOMPARE(unitCount(*other, "UN090"), 0);
-    // The connection is back: the user's next save goes through, once.
-    QCOMPARE(db.execute("insert into unit (unit_code, Unit_name) values (:c, :n)", {{"c", "UN090"}, {"n", "箱"}}), 1);
-    QCOMPARE(unitCount(*other, "UN090"), 1);
-
-    // A write without values bound is reported the same way.
-    QVERIFY(endSession(db));
-    QVERIFY_THROWS_EXCEPTION(DbError, db.execute("update unit set Unit_name = '盒' where unit_code = 'UN090'"));
-    QCOMPARE(other->scalar("select Unit_name from unit where unit_code = 'UN090'").toString(), QString("箱"));
-    QCOMPARE(db.execute("update unit set Unit_name = '盒' where unit_code = 'UN090'"), 1);
-}
-
-void TestServerReconnect::preparedStatementsAfterTheSessionEnded() {
-    FreshBook book("postgres");
-    Database& db = book.db();
-    const QString read = "select count(*) from unit where unit_code <> :c";
-    const QString write = "insert into unit (unit_code, Unit_name) values (:c, :n)";
-    auto kept = db.prepared(read);
-    db.run(*kept, {{"c", "x"}});
-    QVERIFY(kept->next());
-    const int units = kept->value(0).toInt();
-    kept->finish();
-    db.prepared(write);
-    QCOMPARE(db.preparedCount(), 2);
-
-    QVERIFY(endSession(db));
-    // A statement held across the loss is prepared again and read.
-    db.run(*kept, {{"c", "x"}});
-    QVERIFY(kept->next());
-    QCOMPARE(kept->value(0).toInt(), units);
-    kept->finish();
-    QCOMPARE(db.reconnectCount(), 1);
-    // The statements of the old session are forgotten.
-    QCOMPARE(db.preparedCount(), 0);
-    // A statement prepared on the old session and run on the new one never
-    // ran before: it runs now.
-    auto again = db.prepared(read);
-    db.run(*again, {{"c", "x"}});
-    QVERIFY(again->next());
-    again->finish();
-
-    // A prepared write on a lost connection is reported, not repeated.
-    auto insert = db.prepared(write);
-    QVERIFY(endSession(db));
-    QVERIFY_THROWS_EXCEPTION(DbError, db.run(*insert, {{"c", "UN091"}, {"n", "卷"}}));
-    QCOMPARE(db.reconnectCount(), 2);
-    QCOMPARE(unitCount(db, "UN091"), 0);
-    auto fresh = db.prepared(write);
-    db.run(*fresh, {{"c", "UN091"}, {"n", "卷"}});
-    QCOMPARE(unitCount(db, "UN091"), 1);
-}
-
-void TestServerReconnect::lostTransactionRollsTheSaveBack() {
-    FreshBook book("postgres");
-    Database& db = book.db();
-    auto other = book.connectAgain();
-
-    // A transaction lost half-way: nothing of it stays, nothing is sent
-    // again, and what it registered for a rollback runs.
-    bool undone = false;
-    {
-        WriteTransaction tx(db);
-        db.execute("insert into unit (unit_code, Unit_name) values ('UN092', '包')");
-        db.whenTransactionEnds(nullptr, [&] { undone = true; });
-        QVERIFY(endSession(db));
-        try {
-            db.execute("insert into unit (unit_code, Unit_name) values ('UN093', '袋')");
-            QFAIL("a statement of a lost transaction must fail");
-        } catch (const DbError& e) {
-            QCOMPARE(e.message(), Database::connectionRestoredText());
-        }
-        // Nothing more runs in it, not even a read.
-        QVERIFY_THROWS_EXCEPTION(DbError, db.scalar("select count(*) from unit"));
-        QVERIFY_THROWS_EXCEPTION(DbError, tx.commit());
-    }
-    QVERIFY(undone);
-    QCOMPARE(db.transactionDepth(), 0);
-    QCOMPARE(unitCount(*other, "UN092") + unitCount(*other, "UN093"), 0);
-
-    // The connection lost at the COMMIT: whether the server committed is
-    // unknown, so the user is not told "not saved".
-    bool ended = false;
-    try {
-        WriteTransaction tx(db);
-        db.whenTransactionEnds(nullptr, [&] { ended = true; });
-        db.execute("insert into unit (unit_code, Unit_name) values ('UN095', '卷')");
-        QVERIFY(endSession(db));
-        tx.commit();
-        QFAIL("a COMMIT on a lost connection must be reported");
-    } catch (const DbError& e) {
-        QCOMPARE(e.message(), Database::connectionUncertainText());
-    }
-    QVERIFY(ended);
-    QCOMPARE(db.transactionDepth(), 0);
-    QCOMPARE(unitCount(*other, "UN095"), 0);
-    QCOMPARE(db.execute("insert into unit (unit_code, Unit_name) values ('UN095', '卷')"), 1);
-
-    // A dataset saved inside a transaction that was lost: the cached
-    // changes stay, so the user can save again.
-    Dataset ds(db);
-    ds.openTable("unit", "unit_code");
-    const int rows = ds.rowCount();
-    ds.append();
-    ds.setValue("unit_code", "UN094");
-    ds.setValue("Unit_name", "盘");
-    ds.post();
-    {
-        WriteTransaction outer(db);
-        QVERIFY(endSession(db));
-        try {
-            ds.applyUpdates();
-            QFAIL("a save on a lost connection must be reported");
-        } catch (const DbError& e) {
-            QCOMPARE(e.message(), Database::connectionRestoredText());
-        }
-    }
-    QVERIFY(ds.hasChanges());
-    QCOMPARE(ds.rowCount(), rows + 1);
-    QCOMPARE(unitCount(*other, "UN094"), 0);
-    // A save that had not begun when the session ended starts on the
-    // reopened connection: nothing of it had been sent.
-    QVERIFY(endSession(db));
-    ds.applyUpdates();
-    QVERIFY(!ds.hasChanges());
-    QCOMPARE(unitCount(*other, "UN094"), 1);
-}
-
-void TestServerReconnect::bookSchemaIsSetAgain() {
-    FreshBook book("postgres");
-    {
-        WriteTransaction tx(book.db());
-        ServerBookCopier::copy(book.db(), "public", "olvend_reconnect_book");
-        tx.commit();
-    }
-    auto db = Database::openServer(TestBooks::serverParams(book.serverDatabase()), "分账本", "olvend_reconnect_book");
-    db->execute("insert into unit (unit_code, Unit_name) values ('UN095', '筒')");
-    QVERIFY(endSession(*db));
-    // Unqualified names still reach the book's own tables.
-    QCOMPARE(db->scalar("select current_schema()").toString(), QString("olvend_reconnect_book"));
-    QCOMPARE(db->reconnectCount(), 1);
-    QCOMPARE(unitCount(*db, "UN095"), 1);
-    QCOMPARE(unitCount(book.db(), "UN095"), 0);
-}
-
-void TestServerReconnect::ordinaryFailuresDoNotReconnect() {
-    FreshBook book(TestBooks::currentEngine());
-    Database& db = book.db();
-    try {
-        db.scalar("select count(*) from no_such_table");
-        QFAIL("expected an error");
-    } catch (const DbError& e) {
-        QVERIFY2(e.message() != Database::connectionRestoredText(), qPrintable(e.message()));
-        QVERIFY2(e.message() != Database::connectionUncertainText(), qPrintable(e.message()));
-        QVERIFY(e.kind() != DbError::Kind::ConnectionLost);
-        QVERIFY2(e.details().contains("no_such_table"), qPrintable(e.details()));
-    }
-    QVERIFY_THROWS_EXCEPTION(
-        DbError, db.execute("insert into unit (unit_code, Unit_name) values ('UN001', '重复'), ('UN001', '重复')"));
-    QCOMPARE(db.reconnectCount(), 0);
-    // The connection is the same one: a temporary table made before is there.
-    db.execute("create temporary table olvend_probe (n integer)");
-    db.execute("insert into olvend_probe (n) values (1)");
-    QVERIFY_THROWS_EXCEPTION(DbError, db.execute("insert into no_such_table (n) values (1)"));
-    QCOMPARE(db.scalar("select count(*) from olvend_probe").toInt(), 1);
-    QCOMPARE(db.reconnectCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestServerReconnect)

@@ -1,6 +1,7 @@
 #include "document_fixture.h"
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include "data/dataset.h"
 #include "demo/demo_quotations.h"
@@ -58,6 +59,45 @@ int count(Database& db, const QString& sql, const QVariantMap& params) {
 
 QStringList drifted(Database& db) {
     return DemoQuotations::driftedTotals(db);
+}
+
+QString text(const QVariant& value) {
+    if (value.isNull()) {
+        return QStringLiteral("null");
+    }
+    switch (value.typeId()) {
+        case QMetaType::QDateTime:
+            return value.toTime().msecsSinceStartOfDay() == 0 ? value.toDate().toString(Qt::ISODate)
+                                                              : value.toDateTime().toString(Qt::ISODate);
+        case QMetaType::QDate:
+            return value.toDate().toString(Qt::ISODate);
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return QString::number(value.toDouble(), 'g', 15);
+        default:
+            return value.toString();
+    }
+}
+
+QString values(const Dataset& rows, const QStringList& fields, int row) {
+    QStringList out;
+    for (const QString& f : fields) {
+        out << text(row < 0 ? rows.value(f) : rows.value(row, f));
+    }
+    return out.join('|');
+}
+
+QString read(Database& db, const QString& sql, const QVariantMap& params) {
+    QStringList out;
+    QSqlQuery q = db.query(sql, params);
+    while (q.next()) {
+        QStringList row;
+        for (int i = 0; i < q.record().count(); ++i) {
+            row << text(q.value(i));
+        }
+        out << row.join('|');
+    }
+    return out.join("; ");
 }
 
 }  // namespace DocumentFixture

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "data/database.h"
+#include "data/dataset.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"
 #include "support/test_books.h"
@@ -37,6 +38,15 @@ QStringList drifted(Database& db);
 // A stored quotation with lines for goods G1..Gn (quantity i, price i),
 // the goods added where missing; its number.
 QString storedQuotation(Book& b, int lines);
+// A value as the suites compare it: "null", a date without a time of day
+// as yyyy-MM-dd, a number in its shortest form, anything else as text.
+QString text(const QVariant& value);
+// The values of `fields` in row `row` of `rows` (the current row when -1),
+// as text joined by '|'.
+QString values(const Dataset& rows, const QStringList& fields, int row = -1);
+// What a statement reads, as text: the columns of a row joined by '|', the
+// rows by "; ".
+QString read(Database& db, const QString& sql, const QVariantMap& params = {});
 
 }  // namespace DocumentFixture
 

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QObject>
+#include <QPushButton>
 #include <QTest>
 #include <memory>
 
@@ -47,6 +48,23 @@ protected:
             }
         }
         qFatal("no column %s", qPrintable(caption));
+    }
+    // The cells given as "row:caption", joined by '|'.
+    static QString cells(DataGrid* grid, const QStringList& at) {
+        QStringList out;
+        for (const QString& a : at) {
+            out << cell(grid, a.section(':', 0, 0).toInt(), a.section(':', 1));
+        }
+        return out.join('|');
+    }
+    // Clicks the window's button of `action`.
+    template <class Window>
+    static void click(Window& w, const QString& action) {
+        QTest::mouseClick(w.button(action), Qt::LeftButton);
+    }
+    // Clicks the push button named `name` inside `w`.
+    static void clickNamed(QWidget& w, const char* name) {
+        QTest::mouseClick(w.findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
     }
 
     std::unique_ptr<TestBooks::TestProgram> m_program;

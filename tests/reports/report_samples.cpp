@@ -1,6 +1,10 @@
 #include "reports/report_samples.h"
 
+#include <QTemporaryDir>
 #include <algorithm>
+
+#include "data/database.h"
+#include "platform/app_paths.h"
 
 ReportRows ReportSamples::rows(int n, int groups) {
     ReportRows r;
@@ -85,4 +89,26 @@ QString ReportSamples::dump(const PreparedReport& report) {
         }
     }
     return lines.join('\n') + '\n';
+}
+
+void ReportSamples::insert(Database& db, const QString& table, const QVariantMap& fields) {
+    const QStringList names = fields.keys();
+    db.execute(QStringLiteral("insert into %1 (%2) values (:%3)").arg(table, names.join(", "), names.join(", :")),
+               fields);
+}
+
+bool ReportSamples::printout(Database& db, DocumentPrintouts::Kind kind, const QString& key, PreparedReport* out) {
+    const QTemporaryDir folder;  // a program folder without templates of its own
+    const QString path = AppPaths(folder.path()).reportFile(DocumentPrintouts::templateName(kind));
+    ReportTemplate tmpl;
+    QString error;
+    if (ReportTemplate::load(path, &tmpl, &error) != ReportTemplate::LoadResult::Loaded) {
+        qWarning("%s: %s", qPrintable(path), qPrintable(error));
+        return false;
+    }
+    if (!ReportPreparer(tmpl).prepare(DocumentPrintouts(db).rows(kind, key), out, &error, QDate(2024, 4, 1))) {
+        qWarning("%s", qPrintable(error));
+        return false;
+    }
+    return true;
 }

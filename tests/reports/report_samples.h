@@ -4,7 +4,10 @@
 #include <QStringList>
 #include <optional>
 
+#include "reports/document_printouts.h"
 #include "reports/engine/report_preparer.h"
+
+class Database;
 
 // Rows and a template the report engine's tests fill and lay out.
 namespace ReportSamples {
@@ -24,4 +27,10 @@ QStringList textsOf(const PreparedReport& report, std::optional<ReportBand::Kind
 // it draws, between " | ", in the order they are drawn (a page's header
 // and footer come once its body is placed).
 QString dump(const PreparedReport& report);
+// Writes a row of `table` with the given fields.
+void insert(Database& db, const QString& table, const QVariantMap& fields);
+// Prepares the printout `kind` of document `key` with its template as the
+// program ships it, printed on 1 April 2024; false, with the reason as a
+// warning, when the template or the rows cannot be.
+bool printout(Database& db, DocumentPrintouts::Kind kind, const QString& key, PreparedReport* out);
 }  // namespace ReportSamples

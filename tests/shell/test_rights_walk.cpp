@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlQuery>
@@ -44,6 +43,7 @@
 #include "shell/main_window.h"
 #include "shell/program_windows.h"
 #include "shell/users_window.h"
+#include "support/ctl_call.h"
 #include "support/test_books.h"
 #include "ui/data_grid.h"
 #include "ui/grid_model.h"
@@ -75,6 +75,11 @@ private:
     // answered Yes and every input box filled: a click either runs into the
     // refusal or writes nothing, unless the window's writes are free.
     void clickAll(QWidget* window, const QString& form);
+    template <class Window>
+    void walkAndClick(Window& window, const QString& form) {
+        walk(form, window.actions());
+        clickAll(&window, form);
+    }
     // Runs every olvendctl command of the book as the same user.
     void walkOlvendctl();
     // Every row of every table and saved query of the book.
@@ -182,9 +187,6 @@ void TestRightsWalk::clickAll(QWidget* window, const QString& form) {
         }
         const qint64 before = changes();
         prompter().clear();
-        if (qEnvironmentVariableIsSet("RIGHTS_WALK_TRACE")) {
-            qInfo("click %s: %s", qPrintable(form), qPrintable(b->text()));
-        }
         b->click();
         ++m_clicked;
         // The group tree's buttons are named apart from the record buttons
@@ -215,69 +217,58 @@ void TestRightsWalk::everyControlledCommandIsRefusedWithoutTheRight() {
     }
     {
         UsersWindow w(c);
-        walk("Sys_User_Operation_Frm", w.actions());
-        clickAll(&w, "Sys_User_Operation_Frm");
+        walkAndClick(w, "Sys_User_Operation_Frm");
     }
     {
         CodeListWindow w(c);
-        walk("Sys_TableFieldStatus_frm", w.actions());
-        clickAll(&w, "Sys_TableFieldStatus_frm");
+        walkAndClick(w, "Sys_TableFieldStatus_frm");
     }
     {
         CompanyInfoWindow w(c);
-        walk("SYS_CurrCorpInfo_Frm", w.actions());
-        clickAll(&w, "SYS_CurrCorpInfo_Frm");
+        walkAndClick(w, "SYS_CurrCorpInfo_Frm");
     }
     for (const PartnerSide* side :
          {&PartnerSide::customers(), &PartnerSide::suppliers(), &PartnerSide::orderCustomers()}) {
         PartnerListWindow list(c, *side);
         list.show();
-        walk(list.objectName(), list.actions());
-        clickAll(&list, list.objectName());
+        walkAndClick(list, list.objectName());
         PartnerDirectory directory(db(), c.clock(), c.prompter(), *side);
         directory.open();
         directory.records().first();
         PartnerEditWindow edit(c, directory);
-        walk(edit.objectName(), edit.actions());
-        clickAll(&edit, edit.objectName());
+        walkAndClick(edit, edit.objectName());
     }
     {
         GoodsListWindow list(c);
         list.show();
-        walk("base_goods_frm", list.actions());
-        clickAll(&list, "base_goods_frm");
+        walkAndClick(list, "base_goods_frm");
         QVERIFY(!captionsOf(list.grid()).contains("入货价"));
         QVERIFY(captionsOf(list.grid()).contains("默认售价"));
         GoodsCatalog catalog(c);
         catalog.open();
         catalog.goods().first();
         GoodsEditWindow edit(c, catalog, GoodsEditor::Existing);
-        walk("frm_Goods_edit", edit.actions());
-        clickAll(&edit, "frm_Goods_edit");
+        walkAndClick(edit, "frm_Goods_edit");
     }
     {
         UnitsWindow w(c);
         w.show();
-        walk("base_unit_frm", w.actions());
-        clickAll(&w, "base_unit_frm");
+        walkAndClick(w, "base_unit_frm");
     }
     {
         db().execute("insert into Client (Corp_code, Corp_name, GroupClass) values ('C900', '试', 1)");
         CustomerPriceWindow w(c, false, "C900");
         QVERIFY(w.load());
-        walk("Base_CustomerPrice_Frm", w.actions());
-        clickAll(&w, "Base_CustomerPrice_Frm");
+        walkAndClick(w, "Base_CustomerPrice_Frm");
     }
     const QString billNo = db().scalar("select min(BillNo) from Quotation_Head").toString();
     QVERIFY(!billNo.isEmpty());
     {
         QuotationListWindow list(c);
         list.show();
-        walk("Form_Quotation_List", list.actions());
-        clickAll(&list, "Form_Quotation_List");
+        walkAndClick(list, "Form_Quotation_List");
         QuotationEditWindow edit(c, QuotationDocument::Existing, billNo);
-        walk("Form_Quotation_Edit", edit.actions());
-        clickAll(&edit, "Form_Quotation_Edit");
+        walkAndClick(edit, "Form_Quotation_Edit");
         // Without the right to see costs and profits, they are not there:
         // no column, no total, no check box, no purchase order button, and
         // the list does not even read them.
@@ -294,43 +285,36 @@ void TestRightsWalk::everyControlledCommandIsRefusedWithoutTheRight() {
         QVERIFY(!visibleButtonTexts(&edit).contains("打印采购单"));
         m_reached.insert((QStringLiteral("main_frm.") + CostProfitRight::actionName()).toLower());
         ReceiptWindow receipts(c, billNo);
-        walk("Form_Receipt", receipts.actions());
-        clickAll(&receipts, "Form_Receipt");
+        walkAndClick(receipts, "Form_Receipt");
     }
     {
         const QString code = db().scalar("select min(Order_Form_Code) from Dusmere_Order_Form_head").toString();
         QVERIFY(!code.isEmpty());
         OrderFormWindow order(c, OrderFormDocument::Existing, code);
-        walk("frm_GainBill", order.actions());
-        clickAll(&order, "frm_GainBill");
+        walkAndClick(order, "frm_GainBill");
         OrderGoodsWindow goods(c, order.document(), OrderGoodsEditor::Existing);
-        walk("Dusmere_Order_Form_GoodsEdit_Frm", goods.actions());
-        clickAll(&goods, "Dusmere_Order_Form_GoodsEdit_Frm");
+        walkAndClick(goods, "Dusmere_Order_Form_GoodsEdit_Frm");
         OrderFormListWindow list(c);
         list.show();
-        walk("frm_GainBill_list", list.actions());
-        clickAll(&list, "frm_GainBill_list");
+        walkAndClick(list, "frm_GainBill_list");
         // The forms made from orders, as 查看单据 and the query panels show
         // them.
         for (const auto kind : {DerivedFormList::Kind::WorkForm, DerivedFormList::Kind::WareOutForm,
                                 DerivedFormList::Kind::ShipmentForm}) {
             DerivedFormWindow forms(c, kind);
             forms.show();
-            walk(forms.objectName(), forms.actions());
-            clickAll(&forms, forms.objectName());
+            walkAndClick(forms, forms.objectName());
         }
     }
     {
         PayoutListWindow list(c, 0);
         list.show();
-        walk("frm_payout", list.actions());
-        clickAll(&list, "frm_payout");
+        walkAndClick(list, "frm_payout");
         PayoutList payouts(db(), c.prompter(), 0);
         payouts.open();
         payouts.rows().first();
         PayoutEditWindow edit(c, payouts, PayoutEditor::Existing);
-        walk("frm_payout_edit", edit.actions());
-        clickAll(&edit, "frm_payout_edit");
+        walkAndClick(edit, "frm_payout_edit");
     }
     walkOlvendctl();
 
@@ -396,96 +380,87 @@ void TestRightsWalk::walkOlvendctl() {
     QVERIFY(input.open(QIODevice::WriteOnly));
     input.write("{}\n");
     input.close();
-    // Each command by its line in the usage, with the right that only it
-    // gives, if any.
-    struct Command {
-        const char* usage;
-        QStringList args;
-        const char* onlyRight;
+    // Each command, and the rights that only they give.
+    const QList<QStringList> commands{
+        {"next-code", "Quotation_Head", "BillNo"},
+        {"next-code", "payout", "subject", "--propose"},
+        {"import", "customers", in},
+        {"import", "suppliers", in},
+        {"import", "goods", in, "--check"},
+        {"import", "order-customers", in},
+        {"export", "customers", out + ".csv"},
+        {"export", "suppliers", out + ".csv"},
+        {"export", "goods", out + ".xlsx"},
+        {"export", "order-customers", out + ".xlsx"},
+        {"backup", "--out", out + ".db"},
+        {"restore", "--from", in},
+        {"report", "Korvan_TongJi_ZhiChu.zrm", "--sql", "select * from payout", "--out", out + ".pdf"},
+        {"print", "quotation", billNo, "--out", out + ".pdf"},
+        {"print", "warning", billNo, "--out", out + ".pdf"},
+        {"print", "purchase", billNo, "--out", out + ".pdf"},
+        {"print", "receipt", receipt, "--out", out + ".htm"},
+        {"print", "order", order, "--out", out + ".htm"},
+        {"print", "prices", customer, "--out", out + ".pdf"},
+        {"demo", "--customers", "1", "--quotations", "1", "--orders", "1", "--payouts", "1"},
+        {"quotation", "new", in},
+        {"quotation", "show", billNo},
+        {"quotation", "delete", billNo},
+        {"quotation", "state", billNo, "0"},
+        {"receipts", billNo},
+        {"order", "new", in},
+        {"order", "show", order},
+        {"order", "delete", order},
+        {"order", "generate", "work", order, "--yes"},
+        {"order", "generate", "wareout", order, "--yes"},
+        {"order", "generate", "shipment", order, "--yes"},
+        {"payout", "add", "0", "2006-06-25", "5"},
+        {"payout", "list", "4"},
+        {"stats", "income", "--out", out + ".tsv"},
+        {"stats", "payout", "--out", out + ".xlsx"},
+        {"stats", "profit", "--out", out + ".pdf"},
+        {"prices", "show"},
+        {"prices", "show", customer},
+        {"prices", "set", customer, "All_Remark=走查"},
+        {"prices", "reset", customer},
     };
-    const QList<Command> commands{
-        {"next-code", {"next-code", "Quotation_Head", "BillNo"}, "olvendctl.action_issuecode"},
-        {"next-code", {"next-code", "payout", "subject", "--propose"}, nullptr},
-        {"import customers|suppliers|goods|order-customers", {"import", "customers", in}, nullptr},
-        {"import customers|suppliers|goods|order-customers", {"import", "suppliers", in}, nullptr},
-        {"import customers|suppliers|goods|order-customers", {"import", "goods", in, "--check"}, nullptr},
-        {"import customers|suppliers|goods|order-customers", {"import", "order-customers", in}, nullptr},
-        {"export customers|suppliers|goods|order-customers", {"export", "customers", out + ".csv"}, nullptr},
-        {"export customers|suppliers|goods|order-customers", {"export", "suppliers", out + ".csv"}, nullptr},
-        {"export customers|suppliers|goods|order-customers", {"export", "goods", out + ".xlsx"}, nullptr},
-        {"export customers|suppliers|goods|order-customers", {"export", "order-customers", out + ".xlsx"}, nullptr},
-        {"backup", {"backup", "--out", out + ".db"}, nullptr},
-        {"restore", {"restore", "--from", in}, nullptr},
-        {"report",
-         {"report", "Korvan_TongJi_ZhiChu.zrm", "--sql", "select * from payout", "--out", out + ".pdf"},
-         "olvendctl.action_queryreport"},
-        {"print quotation|warning|purchase", {"print", "quotation", billNo, "--out", out + ".pdf"}, nullptr},
-        {"print quotation|warning|purchase", {"print", "warning", billNo, "--out", out + ".pdf"}, nullptr},
-        {"print quotation|warning|purchase", {"print", "purchase", billNo, "--out", out + ".pdf"}, nullptr},
-        {"print receipt", {"print", "receipt", receipt, "--out", out + ".htm"}, nullptr},
-        {"print order", {"print", "order", order, "--out", out + ".htm"}, nullptr},
-        {"print prices", {"print", "prices", customer, "--out", out + ".pdf"}, nullptr},
-        {"demo", {"demo", "--customers", "1", "--quotations", "1", "--orders", "1", "--payouts", "1"}, nullptr},
-        {"quotation new", {"quotation", "new", in}, nullptr},
-        {"quotation show", {"quotation", "show", billNo}, nullptr},
-        {"quotation delete", {"quotation", "delete", billNo}, nullptr},
-        {"quotation state", {"quotation", "state", billNo, "0"}, nullptr},
-        {"receipts", {"receipts", billNo}, nullptr},
-        {"order new", {"order", "new", in}, nullptr},
-        {"order show", {"order", "show", order}, nullptr},
-        {"order delete", {"order", "delete", order}, nullptr},
-        {"order generate", {"order", "generate", "work", order, "--yes"}, nullptr},
-        {"order generate", {"order", "generate", "wareout", order, "--yes"}, nullptr},
-        {"order generate", {"order", "generate", "shipment", order, "--yes"}, nullptr},
-        {"payout add", {"payout", "add", "0", "2006-06-25", "5"}, nullptr},
-        {"payout list", {"payout", "list", "4"}, nullptr},
-        {"stats income|payout|profit", {"stats", "income", "--out", out + ".tsv"}, nullptr},
-        {"stats income|payout|profit", {"stats", "payout", "--out", out + ".xlsx"}, nullptr},
-        {"stats income|payout|profit", {"stats", "profit", "--out", out + ".pdf"}, nullptr},
-        {"prices show", {"prices", "show"}, nullptr},
-        {"prices show", {"prices", "show", customer}, nullptr},
-        {"prices set", {"prices", "set", customer, "All_Remark=走查"}, nullptr},
-        {"prices reset", {"prices", "reset", customer}, nullptr},
-    };
+    m_reached << "olvendctl.action_issuecode"
+              << "olvendctl.action_queryreport";
     // What reads and writes no business data: the program folder and the
     // list of books, a user's log-in and rights, a copy of a book (its
     // users and rights go with it), prepared files and scrambled settings.
     const QSet<QString> bookless{"init",        "books",  "check-permission", "login",
                                  "create-book", "render", "unscramble",       "scramble"};
 
-    auto ctl = [&folder](const QStringList& args) {
-        QProcess p;
-        p.start(OLVENDCTL_PATH, QStringList{"--home", folder, "--user", "店员"} + args);
-        p.waitForFinished(120000);
-        return std::make_tuple(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                               QString::fromUtf8(p.readAllStandardError()));
-    };
     // The commands the usage names: the command, and its sub-command when
     // one is written in lower case.
     QSet<QString> named;
     static const QRegularExpression line(QStringLiteral("^  ([a-z-]+)(?: ([a-z|-]+)(?= |$))?"),
                                          QRegularExpression::MultilineOption);
-    const auto [usageCode, usageOut, usage] = ctl({});
-    QCOMPARE(usageCode, 2);
-    for (auto m = line.globalMatch(usage); m.hasNext();) {
+    const CtlCall::Result usage = CtlCall::run(folder, {}, {});
+    QCOMPARE(usage.code, 2);
+    for (auto m = line.globalMatch(usage.err); m.hasNext();) {
         const QRegularExpressionMatch match = m.next();
         named.insert((match.captured(1) + ' ' + match.captured(2)).trimmed());
     }
     QSet<QString> walked;
-    for (const Command& command : commands) {
-        const QString what = command.args.join(' ');
+    for (const QStringList& args : commands) {
+        const QString what = args.join(' ');
         const QByteArray before = fingerprint();
-        const auto [code, stdOut, stdErr] = ctl(command.args);
-        QVERIFY2(code == 3, qPrintable(QStringLiteral("%1: exit %2, %3%4").arg(what).arg(code).arg(stdOut, stdErr)));
-        QVERIFY2((stdOut + stdErr).contains(PermissionChecker::refusalText()), qPrintable(what));
+        const CtlCall::Result r = CtlCall::run(folder, {}, QStringList{"--user", "店员"} + args);
+        QVERIFY2(r.code == 3, qPrintable(QStringLiteral("%1: exit %2, %3%4").arg(what).arg(r.code).arg(r.out, r.err)));
+        QVERIFY2((r.out + r.err).contains(PermissionChecker::refusalText()), qPrintable(what));
         QVERIFY2(fingerprint() == before, qPrintable(what + " changed the book"));
         for (const char* ext : {".pdf", ".htm", ".tsv", ".xlsx", ".csv", ".db"}) {
             QVERIFY2(!QFile::exists(out + ext), qPrintable(what + " wrote " + ext));
         }
-        walked.insert(QString::fromLatin1(command.usage));
-        if (command.onlyRight) {
-            m_reached.insert(QString::fromLatin1(command.onlyRight));
+        // Its line in the usage: the command, with its sub-command if any.
+        QString usageLine = args[0];
+        for (const QString& n : named) {
+            if (n.section(' ', 0, 0) == args[0] && n.section(' ', 1).split('|').contains(args.value(1))) {
+                usageLine = n;
+            }
         }
+        walked.insert(usageLine);
     }
     // A command added to olvendctl is walked or said to touch no book.
     const QStringList unwalked = (named - bookless - walked).values();
