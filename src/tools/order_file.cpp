@@ -23,34 +23,6 @@ using JsonFields::listed;
 
 namespace {
 
-// The code lists the goods-row window chooses coded fields from, by the
-// lower-case field name: the list's name and the values it offers, as
-// numbers and as the texts the list holds.
-struct CodeList {
-    QString name;
-    QSet<qlonglong> values;
-    QSet<QString> texts;
-};
-
-QHash<QString, CodeList> rowCodeLists(Database& db) {
-    QHash<QString, CodeList> lists;
-    QSqlQuery q = db.query(
-        "select h.FieldName, h.paramentname, d.StatusValue from Sys_Status_Describe_head h "
-        "left join Sys_Status_Describe d on d.ParamentName = h.paramentname "
-        "where lower(h.TableName) = 'dusmere_order_form_detail'");
-    while (q.next()) {
-        CodeList& list = lists[q.value(0).toString().toLower()];
-        list.name = q.value(1).toString();
-        list.texts.insert(q.value(2).toString().trimmed());
-        bool ok = false;
-        const qlonglong value = q.value(2).toString().trimmed().toLongLong(&ok);
-        if (ok) {
-            list.values.insert(value);
-        }
-    }
-    return lists;
-}
-
 // Where a given row field is set: the code, then the goods name (whose
 // defaults the other fields may overrule), the rest in the table's order,
 // and the amount last.
@@ -67,8 +39,7 @@ int settingRank(const Dataset& rows, const QString& field) {
     return rows.fieldIndex(field);
 }
 
-void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFile::Values& given, int number,
-              const QHash<QString, CodeList>& lists) {
+void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFile::Values& given, int number) {
     Dataset& rows = doc.rows();
     const QString where = QStringLiteral("明细第%1行：").arg(number);
     OrderGoodsEditor editor(doc, prompter, OrderGoodsEditor::New);
@@ -83,31 +54,7 @@ void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFil
     } catch (const OlvendError& e) {
         throw UserError(where + e.message(), e.details());
     }
-    // The windows offer the values of the code lists only. The goods name
-    // and unit the order itself checks when it is saved; the name is
-    // checked here as well, compared as text as the order does, because
-    // the editor would first refuse the row for the unit a listed name
-    // fills in.
-    const auto names = lists.constFind(QStringLiteral("goods_name"));
-    const QVariant goodsName = rows.value("Goods_name");
-    if (names != lists.constEnd() && !goodsName.isNull() && !names->texts.contains(goodsName.toString())) {
-        throw UserError(where + QStringLiteral("[%1]的值 %2 不在代码表[%3]中")
-                                    .arg(rows.field("Goods_name").label(), goodsName.toString(), names->name));
-    }
-    for (const auto& [name, value] : given) {
-        const QString field = name.toLower();
-        if (field == "goods_name" || field == "goods_unit") {
-            continue;
-        }
-        // The second glass is chosen from the glass list, as in the window.
-        const auto list = lists.constFind(field == "glass_type2" ? QStringLiteral("glass_type") : field);
-        const QVariant stored = rows.value(name);
-        if (list == lists.constEnd() || stored.isNull() || list->values.contains(stored.toLongLong())) {
-            continue;
-        }
-        throw UserError(where + QStringLiteral("[%1]的值 %2 不在代码表[%3]中")
-                                    .arg(rows.field(name).label(), stored.toString(), list->name));
-    }
+    // The editor checks the row as the window would, code lists included.
     const qsizetype told = prompter.messages().size();
     if (!editor.save()) {
         QStringList texts;
@@ -247,9 +194,8 @@ bool OrderFile::applyTo(OrderFormDocument& doc, ScriptedPrompter& prompter) cons
     if (head.isEditing()) {
         head.post();
     }
-    const QHash<QString, CodeList> lists = rowCodeLists(doc.rows().database());
     for (int i = 0; i < m_rows.size(); ++i) {
-        applyRow(doc, prompter, m_rows[i], i + 1, lists);
+        applyRow(doc, prompter, m_rows[i], i + 1);
     }
     return true;
 }
