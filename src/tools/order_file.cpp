@@ -1,21 +1,17 @@
 #include "tools/order_file.h"
 
-#include <QHash>
-#include <QJsonArray>
 #include <QJsonObject>
-#include <QSet>
-#include <QSqlQuery>
 #include <algorithm>
 #include <limits>
 #include <optional>
 
-#include "data/database.h"
 #include "data/dataset.h"
 #include "data/field_def.h"
 #include "documents/order_form_document.h"
 #include "documents/order_goods_editor.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
+#include "tools/json_document.h"
 #include "tools/json_fields.h"
 
 using JsonFields::findColumn;
@@ -74,79 +70,34 @@ OrderFile OrderFile::read(const QString& path, const QList<FieldDef>& headColumn
 
 OrderFile OrderFile::parse(const QByteArray& json, const QString& source, const QList<FieldDef>& headColumns,
                            const QList<FieldDef>& rowColumns) {
-    const QJsonObject root = JsonFields::parseObject(json, source);
+    static const JsonDocumentShape shape{QStringLiteral("订单"), QStringLiteral("Dusmere_Order_Form_head"),
+                                         programHeadFields(),    QStringLiteral("编号、制单人、制单日期、状态"),
+                                         QStringLiteral("rows"), QStringLiteral("[rows]必须是货品明细的数组 […]")};
     OrderFile out;
-    QHash<QString, QString> seen;  // lower-case name -> name as written
-    QStringList unknown;
-    QJsonValue rows;
-    for (auto it = root.begin(); it != root.end(); ++it) {
-        const QString key = it.key();
-        if (seen.contains(key.toLower())) {
-            throw UserError(QStringLiteral("字段[%1]和[%2]在文件中重复").arg(seen.value(key.toLower()), key));
+    Values row;
+    QStringList unknownInRow;
+    const auto field = [&](int number, const QString& key, const QJsonValue& value) {
+        if (!listed(programRowFields(), key).isEmpty()) {
+            throw UserError(QStringLiteral("明细第%1行的字段[%2]由程序填写，不能在文件中给出").arg(number).arg(key));
         }
-        seen.insert(key.toLower(), key);
-        if (key.compare("rows", Qt::CaseInsensitive) == 0) {
-            rows = it.value();
-            continue;
-        }
-        if (!listed(programHeadFields(), key).isEmpty()) {
-            throw UserError(
-                QStringLiteral("字段[%1]由程序填写（编号、制单人、制单日期、状态），不能在文件中给出").arg(key));
-        }
-        const FieldDef* column = findColumn(headColumns, key);
+        const FieldDef* column = findColumn(rowColumns, key);
         if (!column) {
-            unknown.append(key);
-            continue;
+            unknownInRow.append(key);
+            return;
         }
-        const QVariant value = JsonFields::fieldValue(*column, it.value(), QStringLiteral("字段[%1]").arg(key));
-        out.m_head.append({column->name, value});
-    }
-    if (!unknown.isEmpty()) {
-        throw UserError(QStringLiteral("订单没有字段[%1]（字段名按 Dusmere_Order_Form_head 的列名书写）")
-                            .arg(unknown.join(QStringLiteral("]、["))));
-    }
-    if (rows.isUndefined() || rows.isNull()) {
-        return out;
-    }
-    if (!rows.isArray()) {
-        throw UserError(QStringLiteral("[rows]必须是货品明细的数组 […]"));
-    }
-    const QJsonArray array = rows.toArray();
-    for (int i = 0; i < array.size(); ++i) {
-        const int number = i + 1;
-        if (!array[i].isObject()) {
-            throw UserError(QStringLiteral("明细第%1行必须是一个 JSON 对象 {…}").arg(number));
-        }
-        const QJsonObject object = array[i].toObject();
-        Values row;
-        QSet<QString> names;
-        QStringList unknownInRow;
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            const QString key = it.key();
-            if (names.contains(key.toLower())) {
-                throw UserError(QStringLiteral("明细第%1行的字段[%2]重复").arg(number).arg(key));
-            }
-            names.insert(key.toLower());
-            if (!listed(programRowFields(), key).isEmpty()) {
-                throw UserError(
-                    QStringLiteral("明细第%1行的字段[%2]由程序填写，不能在文件中给出").arg(number).arg(key));
-            }
-            const FieldDef* column = findColumn(rowColumns, key);
-            if (!column) {
-                unknownInRow.append(key);
-                continue;
-            }
-            const QVariant value = JsonFields::fieldValue(*column, it.value(),
-                                                          QStringLiteral("明细第%1行的字段[%2]").arg(number).arg(key));
-            row.append({column->name, value});
-        }
+        row.append({column->name, JsonFields::fieldValue(*column, value,
+                                                         QStringLiteral("明细第%1行的字段[%2]").arg(number).arg(key))});
+    };
+    const auto rowDone = [&](int number) {
         if (!unknownInRow.isEmpty()) {
             throw UserError(QStringLiteral("明细第%1行没有字段[%2]（字段名按 Dusmere_Order_Form_Detail 的列名书写）")
                                 .arg(number)
                                 .arg(unknownInRow.join(QStringLiteral("]、["))));
         }
         out.m_rows.append(row);
-    }
+        row.clear();
+    };
+    out.m_head = JsonDocumentReader(shape, headColumns).read(JsonFields::parseObject(json, source), field, rowDone);
     return out;
 }
 
