@@ -1,19 +1,20 @@
 #include "admin/picture_viewer_dialog.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 
+#include "platform/file_chooser.h"
 #include "platform/picture_reader.h"
 #include "platform/prompter.h"
 #include "ui/action_manager.h"
 
-PictureViewerDialog::PictureViewerDialog(Prompter& prompter, QWidget* parent)
+PictureViewerDialog::PictureViewerDialog(Prompter& prompter, FileChooser& files, QWidget* parent)
     : QDialog(parent),
       m_prompter(prompter),
+      m_files(files),
       m_title(new QLabel(QStringLiteral("没有图片可显示"), this)),
       m_picture(new QLabel(this)) {
     setObjectName(QStringLiteral("Sys_ViewPicture_Frm"));
@@ -39,11 +40,6 @@ PictureViewerDialog::PictureViewerDialog(Prompter& prompter, QWidget* parent)
     layout->addWidget(scroll, 1);
     layout->addLayout(buttons);
     resize(720, 560);
-    chooseSaveFile = [this](const QString& proposed) {
-        return QFileDialog::getSaveFileName(
-            this, QStringLiteral("图片另存为"), proposed,
-            QStringLiteral("JPEG 图片 (*.jpg *.jpeg);;PNG 图片 (*.png);;BMP 图片 (*.bmp)"));
-    };
 }
 
 void PictureViewerDialog::setPicture(const QString& file, const QString& title, const QString& proposedName) {
@@ -69,7 +65,9 @@ void PictureViewerDialog::saveAs() {
     if (m_image.isNull()) {
         return;
     }
-    QString file = chooseSaveFile(m_proposed);
+    QString file = m_files.choose(
+        FileQuestion::saveFile(QStringLiteral("图片另存为"), m_proposed,
+                               QStringLiteral("JPEG 图片 (*.jpg *.jpeg);;PNG 图片 (*.png);;BMP 图片 (*.bmp)")));
     if (file.isEmpty()) {
         return;
     }

@@ -2,8 +2,8 @@
 
 #include <QDialog>
 #include <QImage>
-#include <functional>
 
+class FileChooser;
 class Prompter;
 class QLabel;
 
@@ -12,7 +12,7 @@ class QLabel;
 class PictureViewerDialog : public QDialog {
     Q_OBJECT
 public:
-    PictureViewerDialog(Prompter& prompter, QWidget* parent = nullptr);
+    PictureViewerDialog(Prompter& prompter, FileChooser& files, QWidget* parent = nullptr);
 
     // Set before showing: the file, the title and the proposed file name.
     void setPicture(const QString& file, const QString& title, const QString& proposedName);
@@ -20,11 +20,9 @@ public:
     bool hasPicture() const { return !m_image.isNull(); }
     void saveAs();
 
-    // The save dialog; tests return a prepared name (empty: cancelled).
-    std::function<QString(const QString& proposed)> chooseSaveFile;
-
 private:
     Prompter& m_prompter;
+    FileChooser& m_files;
     QLabel* m_title;
     QLabel* m_picture;
     QImage m_image;

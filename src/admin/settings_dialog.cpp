@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include "admin/folder_chooser_dialog.h"
 #include "admin/settings_editor.h"
 #include "data/app_context.h"
 #include "ui/action_manager.h"
@@ -25,10 +24,6 @@ SettingsDialog::SettingsDialog(AppContext& context, QWidget* parent)
     const SettingsEditor settings(context);
     m_filter->setChecked(settings.showCustomFilter());
     m_folder->setText(settings.pictureFolder());
-    runFolderChooser = [this](const QString& start) {
-        FolderChooserDialog chooser(start, this);
-        return chooser.exec() == QDialog::Accepted ? chooser.path() : QString();
-    };
     auto* tabs = new QTabWidget(this);
     auto* page = new QWidget(tabs);
     auto* choose = new QPushButton(QStringLiteral("选择目录..."), page);
@@ -49,7 +44,7 @@ SettingsDialog::SettingsDialog(AppContext& context, QWidget* parent)
 }
 
 void SettingsDialog::chooseFolder() {
-    const QString path = runFolderChooser(m_folder->text());
+    const QString path = m_context.files().choose(FileQuestion::folder(QStringLiteral("选择目录"), m_folder->text()));
     if (!path.isEmpty()) {
         m_folder->setText(path);
     }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
 
 class AppContext;
 class QCheckBox;
@@ -16,9 +15,6 @@ public:
     QLineEdit* folderEdit() const { return m_folder; }
     void chooseFolder();
     void confirm();
-
-    // The folder chooser; tests return a prepared path (empty: cancelled).
-    std::function<QString(const QString& start)> runFolderChooser;
 
 private:
     AppContext& m_context;

@@ -7,6 +7,7 @@
 #include "platform/app_paths.h"
 #include "platform/clock.h"
 #include "platform/error_log.h"
+#include "platform/file_chooser.h"
 #include "platform/ini_file.h"
 #include "platform/progress_reporter.h"
 
@@ -29,6 +30,10 @@ public:
     Prompter& prompter() { return *m_prompter; }
     // The prompter also writes the failures it shows to the error log.
     void setPrompter(Prompter& prompter);
+    // How commands ask for a file or a folder: none until the program or a
+    // test installs one (nullptr puts the one that always cancels back).
+    FileChooser& files() { return m_files ? *m_files : m_noFiles; }
+    void setFileChooser(FileChooser* chooser) { m_files = chooser; }
     // "olvend.log" in the program's folder.
     ErrorLog& errorLog() { return m_errorLog; }
     // The running-operation note; quiet until a window installs one
@@ -61,6 +66,8 @@ private:
     Prompter* m_prompter;
     ErrorLog m_errorLog;
     ProgressReporter* m_progress = nullptr;
+    FileChooser* m_files = nullptr;
+    NoFileChooser m_noFiles;
     QuietProgress m_quietProgress;
     std::unique_ptr<DataModule> m_data;
 };

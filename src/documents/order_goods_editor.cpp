@@ -3,6 +3,7 @@
 #include "data/database.h"
 #include "data/dataset.h"
 #include "documents/order_form_document.h"
+#include "documents/order_row_code_lists.h"
 #include "platform/prompter.h"
 
 namespace {
@@ -29,6 +30,30 @@ bool OrderGoodsEditor::isChanged() const {
 bool OrderGoodsEditor::validate() {
     Dataset& rows = m_order.rows();
     if (rows.isEmpty()) {
+        return false;
+    }
+    // Coded fields take the values their code lists offer. A new row is
+    // checked whole; an existing one in what this edit changed, so that a
+    // value since deleted from its list stays on rows saved with it. The
+    // unit the order itself names when it is saved.
+    // The name first, then the table's order: the first of several faults
+    // is said.
+    QStringList changed;
+    for (const FieldDef& field : rows.fields()) {
+        if (field.name.compare(QLatin1String("Goods_Unit"), Qt::CaseInsensitive) == 0) {
+            continue;
+        }
+        if (m_mode == New || rows.value(field.name) != rows.originalValue(rows.currentRow(), field.name)) {
+            if (field.name.compare(QLatin1String("Goods_name"), Qt::CaseInsensitive) == 0) {
+                changed.prepend(field.name);
+            } else {
+                changed.append(field.name);
+            }
+        }
+    }
+    const OrderRowCodeLists lists(rows.database());
+    if (const QString refusal = lists.refusal(rows, changed); !refusal.isEmpty()) {
+        m_prompter.inform(refusal);
         return false;
     }
     const QString goodsCode = rows.value("Goods_Code").toString();

@@ -50,7 +50,7 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
         return list.showModal() == QDialog::Accepted ? list.chosenCode() : QString();
     };
     showPicture = [this](const QString& file, const QString& title, const QString& saveName) {
-        PictureViewerDialog viewer(this->context().prompter(), this);
+        PictureViewerDialog viewer(this->context().prompter(), this->context().files(), this);
         viewer.setPicture(file, title, saveName);
         viewer.exec();
     };

@@ -1,6 +1,5 @@
 #include "master/goods_edit_window.h"
 
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -27,11 +26,6 @@ GoodsEditWindow::GoodsEditWindow(AppContext& context, GoodsCatalog& catalog, int
       m_picture(new PictureBox(this)) {
     setWindowTitle(QStringLiteral("商品编辑界面"));
     setStyleSheet(StyleHolder::editorStyleSheet() + StyleHolder::layoutGroupStyleSheet(StyleHolder::LayoutWeb));
-    choosePictureFile = [this] {
-        return QFileDialog::getOpenFileName(
-            this, QStringLiteral("选择商品图片"), QString(),
-            QStringLiteral("所有图片格式 (*.jpg *.jpeg *.bmp);;JPEG 图片 (*.jpg);;JPEG 图片 (*.jpeg);;位图 (*.bmp)"));
-    };
     Dataset& goods = catalog.goods();
     auto* binder = new FieldBinder(&goods, this);
     connect(binder, &FieldBinder::editFailed, this,
@@ -245,7 +239,9 @@ void GoodsEditWindow::choosePicture() {
     if (!m_editor.readyForPicture()) {
         return;
     }
-    const QString file = choosePictureFile();
+    const QString file = context().files().choose(FileQuestion::openFile(
+        QStringLiteral("选择商品图片"), QString(),
+        QStringLiteral("所有图片格式 (*.jpg *.jpeg *.bmp);;JPEG 图片 (*.jpg);;JPEG 图片 (*.jpeg);;位图 (*.bmp)")));
     if (!file.isEmpty()) {
         m_editor.choosePicture(file);
         refreshPicture();
@@ -258,7 +254,7 @@ void GoodsEditWindow::showPicture() {
         context().prompter().inform(QStringLiteral("该商品没有图片"));
         return;
     }
-    PictureViewerDialog viewer(context().prompter(), this);
+    PictureViewerDialog viewer(context().prompter(), context().files(), this);
     viewer.setPicture(file, m_catalog.pictureTitle(), m_catalog.pictureSaveName());
     viewer.exec();
 }

@@ -23,9 +23,6 @@ public:
     TreeCombo* classBox() const { return m_classBox; }
     LookupCombo* supplierBox() const { return m_supplierBox; }
 
-    // The picture file dialog; tests return a prepared name.
-    std::function<QString()> choosePictureFile;
-
 protected:
     bool confirmClose() override;
 

@@ -34,8 +34,6 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
       m_status(new QLabel(QStringLiteral("基础资料 >>> 库存商品管理"), this)),
       m_groups(new GroupTreePanel(m_catalog.groupedDirectory(), actions(), m_status, this)) {
     setWindowTitle(QStringLiteral("基础商品管理"));
-    chooseExportFile = [this] { return MasterExportCommand::chooseFile(this, MasterKind::Goods); };
-    chooseImportFile = [this] { return MasterImportCommand::chooseFile(this, MasterKind::Goods); };
     showImportPreview = [](ImportPreviewDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
     m_catalog.editClass = [this](Dataset& classes) {
         GoodsClassDialog dialog(classes, m_catalog.units(), this);
@@ -65,13 +63,13 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     });
     QAction* remove = add("Action_DeleteGoods", "删除商品", [this] { m_catalog.deleteGoods(m_grid->selectedRows()); });
     QAction* exporting = add("Action_Export", "导出", [this] {
-        const QString file = chooseExportFile();
+        const QString file = MasterExportCommand::chooseFile(this->context().files(), MasterKind::Goods);
         if (!file.isEmpty()) {
             MasterExportCommand::run(this->context(), permissions(), *m_grid, MasterKind::Goods, file);
         }
     });
     QAction* importing = add("Action_Import", "导入", [this] {
-        const QString file = chooseImportFile();
+        const QString file = MasterImportCommand::chooseFile(this->context().files(), MasterKind::Goods);
         if (!file.isEmpty()) {
             MasterImportCommand::run(this->context(), permissions(), m_catalog.groupedDirectory(), MasterKind::Goods,
                                      file, showImportPreview, this);
@@ -288,7 +286,7 @@ void GoodsListWindow::showPicture() {
         context().prompter().inform(QStringLiteral("该商品没有图片"));
         return;
     }
-    PictureViewerDialog viewer(context().prompter(), this);
+    PictureViewerDialog viewer(context().prompter(), context().files(), this);
     viewer.setPicture(file, m_catalog.pictureTitle(), m_catalog.pictureSaveName());
     viewer.exec();
 }

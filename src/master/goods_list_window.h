@@ -36,9 +36,7 @@ public:
 
     // The goods editor; tests replace it.
     std::function<void(int mode)> runEditor;
-    // The file 导出… writes; tests replace it.
-    std::function<QString()> chooseExportFile;
-    std::function<QString()> chooseImportFile;
+    // The import's preview, shown modally; tests answer it.
     std::function<bool(ImportPreviewDialog&)> showImportPreview;
 
 protected:

@@ -1,7 +1,6 @@
 #include "master/master_export_command.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 
 #include "data/app_context.h"
@@ -9,18 +8,20 @@
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "master/master_export.h"
+#include "platform/file_chooser.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/grid_model.h"
 
 namespace MasterExportCommand {
 
-QString chooseFile(QWidget* parent, MasterKind kind) {
+QString chooseFile(FileChooser& files, MasterKind kind) {
     const QString word = MasterColumns::recordWord(kind);
     QString selected;
-    QString file = QFileDialog::getSaveFileName(parent, QStringLiteral("导出%1").arg(word),
-                                                QDir::home().filePath(word + QStringLiteral(".xlsx")),
-                                                QStringLiteral("Excel 工作簿 (*.xlsx);;CSV 文件 (*.csv)"), &selected);
+    QString file = files.choose(FileQuestion::saveFile(QStringLiteral("导出%1").arg(word),
+                                                       QDir::home().filePath(word + QStringLiteral(".xlsx")),
+                                                       QStringLiteral("Excel 工作簿 (*.xlsx);;CSV 文件 (*.csv)")),
+                                &selected);
     const QString suffix = QFileInfo(file).suffix().toLower();
     if (!file.isEmpty() && suffix != QLatin1String("xlsx") && suffix != QLatin1String("csv")) {
         file += selected.contains(QLatin1String("csv")) ? QStringLiteral(".csv") : QStringLiteral(".xlsx");

@@ -5,6 +5,7 @@
 #include "master/master_columns.h"
 
 class AppContext;
+class FileChooser;
 class DataGrid;
 class PermissionChecker;
 class QWidget;
@@ -14,7 +15,7 @@ class QWidget;
 namespace MasterExportCommand {
 // The file the user names (an .xlsx unless a .csv is chosen); empty when
 // cancelled.
-QString chooseFile(QWidget* parent, MasterKind kind);
+QString chooseFile(FileChooser& files, MasterKind kind);
 // Writes the grid's rows to `file` and says how many went.
 void run(AppContext& context, PermissionChecker& permissions, const DataGrid& grid, MasterKind kind,
          const QString& file);

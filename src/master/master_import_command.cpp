@@ -1,7 +1,6 @@
 #include "master/master_import_command.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QSet>
 
 #include "data/app_context.h"
@@ -10,14 +9,15 @@
 #include "master/grouped_directory.h"
 #include "master/import_preview_dialog.h"
 #include "master/master_import.h"
+#include "platform/file_chooser.h"
 #include "platform/prompter.h"
 
 namespace MasterImportCommand {
 
-QString chooseFile(QWidget* parent, MasterKind kind) {
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("导入%1").arg(MasterColumns::recordWord(kind)),
-                                        QDir::homePath(),
-                                        QStringLiteral("Excel 工作簿或 CSV 文件 (*.xlsx *.csv);;所有文件 (*)"));
+QString chooseFile(FileChooser& files, MasterKind kind) {
+    return files.choose(FileQuestion::openFile(QStringLiteral("导入%1").arg(MasterColumns::recordWord(kind)),
+                                               QDir::homePath(),
+                                               QStringLiteral("Excel 工作簿或 CSV 文件 (*.xlsx *.csv);;所有文件 (*)")));
 }
 
 int run(AppContext& context, PermissionChecker& permissions, GroupedDirectory& directory, MasterKind kind,

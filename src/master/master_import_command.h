@@ -7,6 +7,7 @@
 #include "master/master_columns.h"
 
 class AppContext;
+class FileChooser;
 class GroupedDirectory;
 class ImportPreviewDialog;
 class PermissionChecker;
@@ -17,7 +18,7 @@ class QWidget;
 // written into the focused group in one transaction.
 namespace MasterImportCommand {
 // The file the user picks; empty when cancelled.
-QString chooseFile(QWidget* parent, MasterKind kind);
+QString chooseFile(FileChooser& files, MasterKind kind);
 // Shows the preview modally; true when the user chose 导入.
 using Preview = std::function<bool(ImportPreviewDialog& dialog)>;
 // Returns how many records were written (0 when cancelled or refused).

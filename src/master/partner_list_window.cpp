@@ -31,8 +31,6 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
       m_select(new QPushButton(QStringLiteral("选择"), this)),
       m_groups(new GroupTreePanel(m_directory.groupedDirectory(), actions(), m_status, this)) {
     setWindowTitle(side.listCaption);
-    chooseExportFile = [this] { return MasterExportCommand::chooseFile(this, kind()); };
-    chooseImportFile = [this] { return MasterImportCommand::chooseFile(this, kind()); };
     showImportPreview = [](ImportPreviewDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
     runEditWindow = [this](PartnerDirectory& directory) {
         PartnerEditWindow edit(this->context(), directory, this);
@@ -92,7 +90,7 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     }
     QAction* labels = m_customers ? add("Action1", "打印地址", [this] { printLabels(); }) : nullptr;
     QAction* exporting = add("Action_Export", "导出", [this] {
-        const QString file = chooseExportFile();
+        const QString file = MasterExportCommand::chooseFile(this->context().files(), kind());
         if (!file.isEmpty()) {
             MasterExportCommand::run(this->context(), permissions(), *m_grid, kind(), file);
         }
@@ -103,7 +101,7 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
         if (!m_directory.groupedDirectory().canAddRecord()) {
             return;
         }
-        const QString file = chooseImportFile();
+        const QString file = MasterImportCommand::chooseFile(this->context().files(), kind());
         if (!file.isEmpty()) {
             MasterImportCommand::run(this->context(), permissions(), m_directory.groupedDirectory(), kind(), file,
                                      showImportPreview, this);

@@ -37,11 +37,9 @@ public:
     void showAll();
     // False when the records of the root could not be read.
     bool focusRoot();
-    // The edit window; tests replace it (returns the saved flag).
-    // The file 导出… writes; tests replace it.
-    std::function<QString()> chooseExportFile;
-    std::function<QString()> chooseImportFile;
+    // The import's preview, shown modally; tests answer it.
     std::function<bool(ImportPreviewDialog&)> showImportPreview;
+    // The edit window; tests replace it (returns the saved flag).
     std::function<bool(PartnerDirectory&)> runEditWindow;
     // The label report; tests replace it (gets the selected codes).
     std::function<void(const QStringList& codes)> showLabels;

@@ -2,7 +2,6 @@
 
 #include <QActionGroup>
 #include <QButtonGroup>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPrintDialog>
@@ -13,6 +12,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "platform/file_chooser.h"
 #include "platform/prompter.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
@@ -47,8 +47,12 @@ private:
     const ReportPreviewFrame& m_frame;
 };
 
-ReportPreviewFrame::ReportPreviewFrame(Prompter& prompter, QWidget* parent)
-    : QWidget(parent), m_prompter(prompter), m_view(new PageView(*this, this)), m_scroll(new QScrollArea(this)) {
+ReportPreviewFrame::ReportPreviewFrame(Prompter& prompter, FileChooser& files, QWidget* parent)
+    : QWidget(parent),
+      m_prompter(prompter),
+      m_files(files),
+      m_view(new PageView(*this, this)),
+      m_scroll(new QScrollArea(this)) {
     setObjectName(QStringLiteral("Report_Previwe_Frame1"));
     auto* toolbar = new QHBoxLayout;
     toolbar->setSpacing(2);
@@ -99,15 +103,6 @@ ReportPreviewFrame::ReportPreviewFrame(Prompter& prompter, QWidget* parent)
     layout->addLayout(toolbar);
     layout->addWidget(m_scroll, 1);
 
-    chooseSaveFile = [this](const QString& filter, const QString& suffix) {
-        QFileDialog dialog(this, QStringLiteral("保存报表"), QString(), filter);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(suffix);
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
-    chooseOpenFile = [this](const QString& filter) {
-        return QFileDialog::getOpenFileName(this, QStringLiteral("打开报表"), QString(), filter);
-    };
     refresh();
 }
 
@@ -195,7 +190,8 @@ void ReportPreviewFrame::lastPage() {
 }
 
 void ReportPreviewFrame::openPrepared() {
-    const QString file = chooseOpenFile(preparedFilter());
+    const QString file =
+        m_files.choose(FileQuestion::openFile(QStringLiteral("打开报表"), QString(), preparedFilter()));
     if (file.isEmpty()) {
         return;
     }
@@ -215,7 +211,7 @@ void ReportPreviewFrame::savePrepared() {
 
 void ReportPreviewFrame::exportWith(const QString& filter, const QString& suffix,
                                     const std::function<bool(const QString&, QString*)>& write) {
-    const QString file = chooseSaveFile(filter, suffix);
+    const QString file = m_files.choose(FileQuestion::saveFile(QStringLiteral("保存报表"), QString(), filter, suffix));
     if (file.isEmpty()) {
         return;
     }

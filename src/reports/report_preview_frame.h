@@ -7,6 +7,7 @@
 #include "reports/engine/prepared_report.h"
 
 class PageView;
+class FileChooser;
 class Prompter;
 class QScrollArea;
 class QToolButton;
@@ -19,7 +20,7 @@ class ReportPreviewFrame : public QWidget {
 public:
     enum class Zoom { Actual, WholePage, PageWidth };
 
-    ReportPreviewFrame(Prompter& prompter, QWidget* parent = nullptr);
+    ReportPreviewFrame(Prompter& prompter, FileChooser& files, QWidget* parent = nullptr);
 
     void setReport(const PreparedReport& report);
     const PreparedReport& report() const { return m_report; }
@@ -42,10 +43,6 @@ public:
     void exportJpeg();
     void exportPdf();
 
-    // The file dialogs; tests return prepared names (empty: cancelled).
-    std::function<QString(const QString& filter, const QString& suffix)> chooseSaveFile;
-    std::function<QString(const QString& filter)> chooseOpenFile;
-
     static QString preparedFilter() { return QStringLiteral("Report 文件 (*.rmp)"); }
 
 signals:
@@ -62,6 +59,7 @@ private:
     void refresh();
 
     Prompter& m_prompter;
+    FileChooser& m_files;
     PreparedReport m_report;
     int m_page = 0;
     Zoom m_zoom = Zoom::Actual;

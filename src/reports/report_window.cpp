@@ -13,7 +13,7 @@
 
 ReportWindow::ReportWindow(AppContext& context, const QString& windowName, const QString& templateName, QWidget* parent)
     : BaseWindow(context, windowName, parent),
-      m_frame(new ReportPreviewFrame(context.prompter(), this)),
+      m_frame(new ReportPreviewFrame(context.prompter(), context.files(), this)),
       m_template(templateName) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

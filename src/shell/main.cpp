@@ -16,6 +16,7 @@
 #include "shell/kit_demo_window.h"
 #include "shell/main_window.h"
 #include "ui/chinese_translations.h"
+#include "ui/dialog_file_chooser.h"
 #include "ui/guarded_application.h"
 #include "ui/message_box_prompter.h"
 #include "ui/style_holder.h"
@@ -32,6 +33,8 @@ int main(int argc, char* argv[]) {
     app.setPrompter(&prompter);
     const auto forgetPrompter = qScopeGuard([&app] { app.setPrompter(nullptr); });
     AppContext context(AppPaths::fromArguments(app.arguments()), prompter);
+    DialogFileChooser files;
+    context.setFileChooser(&files);
     QString error;
     if (!context.clock().applyArguments(app.arguments(), &error)) {
         prompter.error(error);
@@ -52,7 +55,7 @@ int main(int argc, char* argv[]) {
             prompter.error(why);
             return 1;
         }
-        ReportPreviewFrame frame(prompter);
+        ReportPreviewFrame frame(prompter, files);
         frame.setWindowTitle(QStringLiteral("报表预览"));
         frame.setReport(report);
         frame.resize(900, 700);

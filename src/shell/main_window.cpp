@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -109,19 +108,6 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent, const WindowOpener&
     setFont(f);
     openWindow = [this](const QString& name, int parameter) { defaultOpenWindow(name, parameter); };
     runLoginDialog = [](LoginDialog& dialog) { return dialog.exec(); };
-    chooseBackupFile = [this](bool save) {
-        const QString filter = QStringLiteral("账本备份 (*.db);;所有文件 (*)");
-        if (save) {
-            const QString suggested =
-                QDir::home().filePath(QStringLiteral("%1-%2.db")
-                                          .arg(m_context.CurrentAccountBook.BookName,
-                                               QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmm"))));
-            // An existing file is refused with its reason rather than replaced.
-            return QFileDialog::getSaveFileName(this, QStringLiteral("备份账本"), suggested, filter, nullptr,
-                                                QFileDialog::DontConfirmOverwrite);
-        }
-        return QFileDialog::getOpenFileName(this, QStringLiteral("恢复账本"), QDir::homePath(), filter);
-    };
 
     buildActions();
     auto* layout = new QVBoxLayout(this);
@@ -521,8 +507,18 @@ void MainWindow::defaultOpenWindow(const QString& windowName, int startParameter
     }
 }
 
+namespace {
+const QString kBackupFilter = QStringLiteral("账本备份 (*.db);;所有文件 (*)");
+}  // namespace
+
 void MainWindow::backupBook() {
-    const QString file = chooseBackupFile(true);
+    const QString suggested =
+        QDir::home().filePath(QStringLiteral("%1-%2.db")
+                                  .arg(m_context.CurrentAccountBook.BookName,
+                                       QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmm"))));
+    // An existing file is refused with its reason rather than replaced.
+    const QString file = m_context.files().choose(
+        FileQuestion::saveFile(QStringLiteral("备份账本"), suggested, kBackupFilter, QString(), false));
     if (file.isEmpty()) {
         return;
     }
@@ -531,7 +527,8 @@ void MainWindow::backupBook() {
 }
 
 void MainWindow::restoreBook() {
-    const QString file = chooseBackupFile(false);
+    const QString file =
+        m_context.files().choose(FileQuestion::openFile(QStringLiteral("恢复账本"), QDir::homePath(), kBackupFilter));
     if (file.isEmpty()) {
         return;
     }

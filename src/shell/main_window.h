@@ -56,9 +56,6 @@ public:
     std::function<void(const QString& windowName, int startParameter)> openWindow;
     // The log-in dialog runs through this; tests replace it.
     std::function<int(LoginDialog&)> runLoginDialog;
-    // The file a backup is written to (`save`) or restored from; empty when
-    // the user cancels. Tests replace it.
-    std::function<QString(bool save)> chooseBackupFile;
 
     static QString restoreQuestion() {
         return QStringLiteral("恢复会用备份文件中的数据替换当前账本的全部数据（当前账本会先另存一份）。是否继续？");

@@ -1,55 +1,23 @@
 #include "tools/order_file.h"
 
-#include <QHash>
-#include <QJsonArray>
 #include <QJsonObject>
-#include <QSet>
-#include <QSqlQuery>
 #include <algorithm>
 #include <limits>
 #include <optional>
 
-#include "data/database.h"
 #include "data/dataset.h"
 #include "data/field_def.h"
 #include "documents/order_form_document.h"
 #include "documents/order_goods_editor.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
+#include "tools/json_document.h"
 #include "tools/json_fields.h"
 
 using JsonFields::findColumn;
 using JsonFields::listed;
 
 namespace {
-
-// The code lists the goods-row window chooses coded fields from, by the
-// lower-case field name: the list's name and the values it offers, as
-// numbers and as the texts the list holds.
-struct CodeList {
-    QString name;
-    QSet<qlonglong> values;
-    QSet<QString> texts;
-};
-
-QHash<QString, CodeList> rowCodeLists(Database& db) {
-    QHash<QString, CodeList> lists;
-    QSqlQuery q = db.query(
-        "select h.FieldName, h.paramentname, d.StatusValue from Sys_Status_Describe_head h "
-        "left join Sys_Status_Describe d on d.ParamentName = h.paramentname "
-        "where lower(h.TableName) = 'dusmere_order_form_detail'");
-    while (q.next()) {
-        CodeList& list = lists[q.value(0).toString().toLower()];
-        list.name = q.value(1).toString();
-        list.texts.insert(q.value(2).toString().trimmed());
-        bool ok = false;
-        const qlonglong value = q.value(2).toString().trimmed().toLongLong(&ok);
-        if (ok) {
-            list.values.insert(value);
-        }
-    }
-    return lists;
-}
 
 // Where a given row field is set: the code, then the goods name (whose
 // defaults the other fields may overrule), the rest in the table's order,
@@ -67,8 +35,7 @@ int settingRank(const Dataset& rows, const QString& field) {
     return rows.fieldIndex(field);
 }
 
-void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFile::Values& given, int number,
-              const QHash<QString, CodeList>& lists) {
+void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFile::Values& given, int number) {
     Dataset& rows = doc.rows();
     const QString where = QStringLiteral("明细第%1行：").arg(number);
     OrderGoodsEditor editor(doc, prompter, OrderGoodsEditor::New);
@@ -83,31 +50,7 @@ void applyRow(OrderFormDocument& doc, ScriptedPrompter& prompter, const OrderFil
     } catch (const OlvendError& e) {
         throw UserError(where + e.message(), e.details());
     }
-    // The windows offer the values of the code lists only. The goods name
-    // and unit the order itself checks when it is saved; the name is
-    // checked here as well, compared as text as the order does, because
-    // the editor would first refuse the row for the unit a listed name
-    // fills in.
-    const auto names = lists.constFind(QStringLiteral("goods_name"));
-    const QVariant goodsName = rows.value("Goods_name");
-    if (names != lists.constEnd() && !goodsName.isNull() && !names->texts.contains(goodsName.toString())) {
-        throw UserError(where + QStringLiteral("[%1]的值 %2 不在代码表[%3]中")
-                                    .arg(rows.field("Goods_name").label(), goodsName.toString(), names->name));
-    }
-    for (const auto& [name, value] : given) {
-        const QString field = name.toLower();
-        if (field == "goods_name" || field == "goods_unit") {
-            continue;
-        }
-        // The second glass is chosen from the glass list, as in the window.
-        const auto list = lists.constFind(field == "glass_type2" ? QStringLiteral("glass_type") : field);
-        const QVariant stored = rows.value(name);
-        if (list == lists.constEnd() || stored.isNull() || list->values.contains(stored.toLongLong())) {
-            continue;
-        }
-        throw UserError(where + QStringLiteral("[%1]的值 %2 不在代码表[%3]中")
-                                    .arg(rows.field(name).label(), stored.toString(), list->name));
-    }
+    // The editor checks the row as the window would, code lists included.
     const qsizetype told = prompter.messages().size();
     if (!editor.save()) {
         QStringList texts;
@@ -127,79 +70,34 @@ OrderFile OrderFile::read(const QString& path, const QList<FieldDef>& headColumn
 
 OrderFile OrderFile::parse(const QByteArray& json, const QString& source, const QList<FieldDef>& headColumns,
                            const QList<FieldDef>& rowColumns) {
-    const QJsonObject root = JsonFields::parseObject(json, source);
+    static const JsonDocumentShape shape{QStringLiteral("订单"), QStringLiteral("Dusmere_Order_Form_head"),
+                                         programHeadFields(),    QStringLiteral("编号、制单人、制单日期、状态"),
+                                         QStringLiteral("rows"), QStringLiteral("[rows]必须是货品明细的数组 […]")};
     OrderFile out;
-    QHash<QString, QString> seen;  // lower-case name -> name as written
-    QStringList unknown;
-    QJsonValue rows;
-    for (auto it = root.begin(); it != root.end(); ++it) {
-        const QString key = it.key();
-        if (seen.contains(key.toLower())) {
-            throw UserError(QStringLiteral("字段[%1]和[%2]在文件中重复").arg(seen.value(key.toLower()), key));
+    Values row;
+    QStringList unknownInRow;
+    const auto field = [&](int number, const QString& key, const QJsonValue& value) {
+        if (!listed(programRowFields(), key).isEmpty()) {
+            throw UserError(QStringLiteral("明细第%1行的字段[%2]由程序填写，不能在文件中给出").arg(number).arg(key));
         }
-        seen.insert(key.toLower(), key);
-        if (key.compare("rows", Qt::CaseInsensitive) == 0) {
-            rows = it.value();
-            continue;
-        }
-        if (!listed(programHeadFields(), key).isEmpty()) {
-            throw UserError(
-                QStringLiteral("字段[%1]由程序填写（编号、制单人、制单日期、状态），不能在文件中给出").arg(key));
-        }
-        const FieldDef* column = findColumn(headColumns, key);
+        const FieldDef* column = findColumn(rowColumns, key);
         if (!column) {
-            unknown.append(key);
-            continue;
+            unknownInRow.append(key);
+            return;
         }
-        const QVariant value = JsonFields::fieldValue(*column, it.value(), QStringLiteral("字段[%1]").arg(key));
-        out.m_head.append({column->name, value});
-    }
-    if (!unknown.isEmpty()) {
-        throw UserError(QStringLiteral("订单没有字段[%1]（字段名按 Dusmere_Order_Form_head 的列名书写）")
-                            .arg(unknown.join(QStringLiteral("]、["))));
-    }
-    if (rows.isUndefined() || rows.isNull()) {
-        return out;
-    }
-    if (!rows.isArray()) {
-        throw UserError(QStringLiteral("[rows]必须是货品明细的数组 […]"));
-    }
-    const QJsonArray array = rows.toArray();
-    for (int i = 0; i < array.size(); ++i) {
-        const int number = i + 1;
-        if (!array[i].isObject()) {
-            throw UserError(QStringLiteral("明细第%1行必须是一个 JSON 对象 {…}").arg(number));
-        }
-        const QJsonObject object = array[i].toObject();
-        Values row;
-        QSet<QString> names;
-        QStringList unknownInRow;
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            const QString key = it.key();
-            if (names.contains(key.toLower())) {
-                throw UserError(QStringLiteral("明细第%1行的字段[%2]重复").arg(number).arg(key));
-            }
-            names.insert(key.toLower());
-            if (!listed(programRowFields(), key).isEmpty()) {
-                throw UserError(
-                    QStringLiteral("明细第%1行的字段[%2]由程序填写，不能在文件中给出").arg(number).arg(key));
-            }
-            const FieldDef* column = findColumn(rowColumns, key);
-            if (!column) {
-                unknownInRow.append(key);
-                continue;
-            }
-            const QVariant value = JsonFields::fieldValue(*column, it.value(),
-                                                          QStringLiteral("明细第%1行的字段[%2]").arg(number).arg(key));
-            row.append({column->name, value});
-        }
+        row.append({column->name, JsonFields::fieldValue(*column, value,
+                                                         QStringLiteral("明细第%1行的字段[%2]").arg(number).arg(key))});
+    };
+    const auto rowDone = [&](int number) {
         if (!unknownInRow.isEmpty()) {
             throw UserError(QStringLiteral("明细第%1行没有字段[%2]（字段名按 Dusmere_Order_Form_Detail 的列名书写）")
                                 .arg(number)
                                 .arg(unknownInRow.join(QStringLiteral("]、["))));
         }
         out.m_rows.append(row);
-    }
+        row.clear();
+    };
+    out.m_head = JsonDocumentReader(shape, headColumns).read(JsonFields::parseObject(json, source), field, rowDone);
     return out;
 }
 
@@ -247,9 +145,8 @@ bool OrderFile::applyTo(OrderFormDocument& doc, ScriptedPrompter& prompter) cons
     if (head.isEditing()) {
         head.post();
     }
-    const QHash<QString, CodeList> lists = rowCodeLists(doc.rows().database());
     for (int i = 0; i < m_rows.size(); ++i) {
-        applyRow(doc, prompter, m_rows[i], i + 1, lists);
+        applyRow(doc, prompter, m_rows[i], i + 1);
     }
     return true;
 }

@@ -1,17 +1,14 @@
 #include "tools/quotation_file.h"
 
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QSet>
 
 #include "data/dataset.h"
 #include "data/field_def.h"
 #include "documents/quotation_document.h"
 #include "platform/errors.h"
+#include "tools/json_document.h"
 #include "tools/json_fields.h"
 
-using JsonFields::findColumn;
 using JsonFields::listed;
 using JsonFields::scalar;
 
@@ -20,69 +17,30 @@ QuotationFile QuotationFile::read(const QString& path, const QList<FieldDef>& he
 }
 
 QuotationFile QuotationFile::parse(const QByteArray& json, const QString& source, const QList<FieldDef>& headColumns) {
-    const QJsonObject root = JsonFields::parseObject(json, source);
+    static const JsonDocumentShape shape{QStringLiteral("订货单"), QStringLiteral("Quotation_Head"),
+                                         programFields(),          QStringLiteral("编号、制单人、制单日期、状态"),
+                                         QStringLiteral("lines"),  QStringLiteral("[lines]必须是明细的数组 […]")};
     QuotationFile out;
-    QHash<QString, QString> seen;  // lower-case name -> name as written
-    QJsonValue lines;
-    for (auto it = root.begin(); it != root.end(); ++it) {
-        const QString key = it.key();
-        if (seen.contains(key.toLower())) {
-            throw UserError(QStringLiteral("字段[%1]和[%2]在文件中重复").arg(seen.value(key.toLower()), key));
-        }
-        seen.insert(key.toLower(), key);
-        if (key.compare("lines", Qt::CaseInsensitive) == 0) {
-            lines = it.value();
-            continue;
-        }
-        if (!listed(programFields(), key).isEmpty()) {
-            throw UserError(
-                QStringLiteral("字段[%1]由程序填写（编号、制单人、制单日期、状态），不能在文件中给出").arg(key));
-        }
-        const FieldDef* column = findColumn(headColumns, key);
-        if (!column) {
-            throw UserError(QStringLiteral("订货单没有字段[%1]（字段名按 Quotation_Head 的列名书写）").arg(key));
-        }
-        const QVariant value = JsonFields::fieldValue(*column, it.value(), QStringLiteral("字段[%1]").arg(key));
-        out.m_head.append({column->name, value});
-    }
-    if (lines.isUndefined() || lines.isNull()) {
-        return out;
-    }
-    if (!lines.isArray()) {
-        throw UserError(QStringLiteral("[lines]必须是明细的数组 […]"));
-    }
     QHash<QString, int> lineOfGoods;
-    const QJsonArray array = lines.toArray();
-    for (int i = 0; i < array.size(); ++i) {
-        const int number = i + 1;
-        if (!array[i].isObject()) {
-            throw UserError(QStringLiteral("明细第%1行必须是一个 JSON 对象 {…}").arg(number));
+    Line line;
+    QHash<QString, QVariant> given;  // by the name as lineFields() spells it
+    const auto field = [&](int number, const QString& key, const QJsonValue& value) {
+        if (key.compare("GoodsNo", Qt::CaseInsensitive) == 0) {
+            if (!value.isString() || value.toString().trimmed().isEmpty()) {
+                throw UserError(QStringLiteral("明细第%1行的[GoodsNo]必须是货品编号文字").arg(number));
+            }
+            line.goodsNo = value.toString();
+            return;
         }
-        const QJsonObject object = array[i].toObject();
-        Line line;
-        QHash<QString, QVariant> given;  // by the name as lineFields() spells it
-        QSet<QString> names;
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            const QString key = it.key();
-            if (names.contains(key.toLower())) {
-                throw UserError(QStringLiteral("明细第%1行的字段[%2]重复").arg(number).arg(key));
-            }
-            names.insert(key.toLower());
-            if (key.compare("GoodsNo", Qt::CaseInsensitive) == 0) {
-                if (!it.value().isString() || it.value().toString().trimmed().isEmpty()) {
-                    throw UserError(QStringLiteral("明细第%1行的[GoodsNo]必须是货品编号文字").arg(number));
-                }
-                line.goodsNo = it.value().toString();
-                continue;
-            }
-            const QString name = listed(lineFields(), key);
-            if (name.isEmpty()) {
-                throw UserError(QStringLiteral("明细第%1行的字段[%2]不能导入；可以给出的字段：GoodsNo、%3")
-                                    .arg(number)
-                                    .arg(key, lineFields().join(QStringLiteral("、"))));
-            }
-            given.insert(name, scalar(it.value(), QStringLiteral("明细第%1行的字段[%2]").arg(number).arg(key)));
+        const QString name = listed(lineFields(), key);
+        if (name.isEmpty()) {
+            throw UserError(QStringLiteral("明细第%1行的字段[%2]不能导入；可以给出的字段：GoodsNo、%3")
+                                .arg(number)
+                                .arg(key, lineFields().join(QStringLiteral("、"))));
         }
+        given.insert(name, scalar(value, QStringLiteral("明细第%1行的字段[%2]").arg(number).arg(key)));
+    };
+    const auto lineDone = [&](int number) {
         if (line.goodsNo.isEmpty()) {
             throw UserError(QStringLiteral("明细第%1行缺少[GoodsNo]").arg(number));
         }
@@ -98,7 +56,10 @@ QuotationFile QuotationFile::parse(const QByteArray& json, const QString& source
             }
         }
         out.m_lines.append(line);
-    }
+        line = Line();
+        given.clear();
+    };
+    out.m_head = JsonDocumentReader(shape, headColumns).read(JsonFields::parseObject(json, source), field, lineDone);
     return out;
 }
 

@@ -9,7 +9,6 @@
 #include <QTreeWidget>
 
 #include "admin/company_info_window.h"
-#include "admin/folder_chooser_dialog.h"
 #include "admin/password_dialog.h"
 #include "admin/picture_viewer_dialog.h"
 #include "admin/settings_dialog.h"
@@ -17,6 +16,7 @@
 #include "data/user_accounts.h"
 #include "shell/users_window.h"
 #include "support/test_books.h"
+#include "ui/folder_chooser_dialog.h"
 #include "ui/tree_list.h"
 
 using TestBooks::TestProgram;
@@ -245,10 +245,11 @@ void TestAdminWindows::folderChooserOpensAtTheCurrentFolder() {
 void TestAdminWindows::settingsDialogWritesTheSettings() {
     AppContext& c = m_program->context();
     SettingsDialog d(c);
-    d.runFolderChooser = [](const QString&) { return QStringLiteral("/data/pics"); };
+    m_program->files().answers = {QStringLiteral("/data/pics")};
     QVERIFY(!d.customFilterBox()->isChecked());
     d.chooseFolder();
     QCOMPARE(d.folderEdit()->text(), QString("/data/pics"));
+    QCOMPARE(m_program->files().asked.last().kind, FileQuestion::Folder);
     d.customFilterBox()->setChecked(true);
     d.confirm();
     QCOMPARE(c.PictureFolder, QString("/data/pics/"));
@@ -261,16 +262,12 @@ void TestAdminWindows::pictureViewerShowsAndSaves() {
     QImage img(64, 48, QImage::Format_RGB32);
     img.fill(Qt::blue);
     QVERIFY(img.save(dir.filePath("SP00000001.jpg")));
-    PictureViewerDialog viewer(m_program->prompter());
+    PictureViewerDialog viewer(m_program->prompter(), m_program->files());
     viewer.setPicture(dir.filePath("SP00000001.jpg"), "编码:SP00000001", "SP00000001_合页");
     QCOMPARE(viewer.titleText(), QString("编码:SP00000001"));
-    QString proposed;
-    viewer.chooseSaveFile = [&](const QString& p) {
-        proposed = p;
-        return dir.filePath("copy.png");
-    };
+    m_program->files().answers = {dir.filePath("copy.png")};
     viewer.saveAs();
-    QCOMPARE(proposed, QString("SP00000001_合页.jpg"));
+    QCOMPARE(m_program->files().asked.last().start, QString("SP00000001_合页.jpg"));
     QCOMPARE(m_program->prompter().lastText(), QString("图片已保存成功！"));
     QFile saved(dir.filePath("copy.png"));
     QVERIFY(saved.open(QIODevice::ReadOnly));

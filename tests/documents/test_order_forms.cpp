@@ -28,6 +28,7 @@ private slots:
     void goodsRowCancelAndNext();
     void hostileTextIsKeptAsTyped();
     void savedRowsKeepACodeDeletedSince();
+    void goodsRowTakesOnlyListedCodes();
 };
 
 namespace {
@@ -384,6 +385,43 @@ void TestOrderForms::hostileTextIsKeptAsTyped() {
 
 // A goods name deleted from its code list after an order was saved does
 // not stop the order from being saved again (its payment recorded).
+// Coded fields take what their lists offer, whoever fills the row; a row
+// saved before keeps a value deleted from its list since, until that field
+// is changed.
+void TestOrderForms::goodsRowTakesOnlyListedCodes() {
+    Book b;
+    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
+    doc.load(OrderFormDocument::New);
+    {
+        OrderGoodsEditor row(doc, b.prompter, OrderGoodsEditor::New);
+        doc.rows().setValue("Goods_name", 1);
+        doc.rows().setValue("Goods_Unit", 1);
+        doc.rows().setValue("Colour", 9);
+        doc.rows().setValue("Glass_Type2", 77);
+        QVERIFY(!row.save());
+        QCOMPARE(b.prompter.lastText(), QString("[型材颜色]的值 9 不在代码表[型材颜色]中"));
+        doc.rows().setValue("Colour", 2);
+        QVERIFY(!row.save());  // the second glass is one of the glass list
+        QVERIFY2(b.prompter.lastText().endsWith("的值 77 不在代码表[玻璃品种]中"), qPrintable(b.prompter.lastText()));
+        doc.rows().setValue("Glass_Type2", QVariant());
+        QVERIFY(row.save());
+    }
+    QVERIFY(doc.save());
+    b.db().execute("delete from Sys_Status_Describe where ParamentName='型材颜色' and StatusValue='2'");
+    OrderFormDocument again(b.db(), b.clock, b.prompter, "admin");
+    again.load(OrderFormDocument::Existing, doc.code());
+    again.rows().setCurrentRow(0);
+    OrderGoodsEditor row(again, b.prompter, OrderGoodsEditor::Existing);
+    again.rows().setValue("QTY", 5);
+    QVERIFY(row.save());
+    again.rows().setValue("Colour", 4);
+    again.rows().setValue("Colour", 2);  // changed, back to the deleted value
+    QVERIFY(row.save());                 // the same as saved: kept
+    again.rows().setValue("Colour", 7);
+    QVERIFY(!row.save());
+    QCOMPARE(b.prompter.lastText(), QString("[型材颜色]的值 7 不在代码表[型材颜色]中"));
+}
+
 void TestOrderForms::savedRowsKeepACodeDeletedSince() {
     Book b;
     Order doc(b);

@@ -139,20 +139,21 @@ void TestMasterExport::listWindowsExportAndImportThroughThePreview() {
     GoodsListWindow goods(m_program->context());
     goods.show();
     if (sqliteOnly()) {  // the export is the same on both engines
-        goods.chooseExportFile = [this] { return file("shown.xlsx"); };
+        m_program->files().answers = {file("shown.xlsx")};
         goods.grid()->setTextFilter("门锁", {"Goods_name"});
         goods.actions().execute("Action_Export");
         const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file("shown.xlsx"));
         QCOMPARE(sheet.rows.size(), 2);
         QCOMPARE(sheet.rows[1][0], QString("SP1"));
         QVERIFY(m_program->prompter().lastText().contains("已导出 1 个商品"));
+        QCOMPARE(m_program->files().asked.last().caption, QString("导出商品"));
         goods.grid()->setTextFilter(QString(), {"Goods_name"});
     }
     // On both engines: the import's write goes through the window's book.
     const QString in = write(
         "in.csv",
         "商品编码,商品名称,商品单位,供货商,默认售价\n,螺丝,个,五金厂,0.5\nSP1,重复,个,五金厂,1\n,垫片,个,玻璃厂,0.2\n");
-    goods.chooseImportFile = [in] { return in; };
+    m_program->files().answers = {in, in};
     QStringList seen;
     bool take = false;
     goods.showImportPreview = [&](ImportPreviewDialog& dialog) {
@@ -189,7 +190,7 @@ void TestMasterExport::listWindowsExportAndImportThroughThePreview() {
     // A class the book lacks, by its path: made when the preview's box is
     // ticked, and said before anything is written.
     const QString withClass = write("class.csv", "商品名称,商品单位,供货商,商品分类\n合页,个,五金厂,门窗/合页\n");
-    goods.chooseImportFile = [withClass] { return withClass; };
+    m_program->files().answers = {withClass};
     seen.clear();
     goods.showImportPreview = [&](ImportPreviewDialog& dialog) {
         seen << dialog.summary()->text();
@@ -209,12 +210,10 @@ void TestMasterExport::listWindowsExportAndImportThroughThePreview() {
     // where customers may go before it asks for a file.
     db().execute("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('国外', 1, 0, 1)");
     PartnerListWindow customers(m_program->context(), PartnerSide::customers());
-    customers.chooseImportFile = [] {
-        qFatal("asked for a file");
-        return QString();
-    };
+    m_program->files().asked.clear();
     customers.show();
     customers.actions().execute("Action_Import");
+    QVERIFY(m_program->files().asked.isEmpty());
     QVERIFY2(m_program->prompter().lastText().contains("只能在没有子类的客户类别里增加客户"),
              qPrintable(m_program->prompter().lastText()));
 }
@@ -253,7 +252,7 @@ void TestMasterExport::rowsRefusedAfterThePreviewAreNamed() {
     const QString late =
         write("late.csv", "商品编码,商品名称,商品单位,供货商\nX1,甲,个,五金厂\nX2,乙,个,五金厂\nX3,丙,个,五金厂\n");
     GoodsListWindow goods(m_program->context());
-    goods.chooseImportFile = [late] { return late; };
+    m_program->files().answers = {late};
     QString previewed;
     goods.showImportPreview = [&](ImportPreviewDialog& dialog) {
         previewed = dialog.summary()->text();

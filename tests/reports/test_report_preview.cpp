@@ -11,6 +11,7 @@
 #include "reports/report_preview_frame.h"
 #include "reports/report_samples.h"
 #include "reports/report_window.h"
+#include "support/scripted_file_chooser.h"
 #include "support/test_books.h"
 
 namespace {
@@ -38,7 +39,8 @@ private slots:
     // the zoom buttons are exclusive.
     void toolBarPagingAndZoom() {
         ScriptedPrompter prompter;
-        ReportPreviewFrame frame(prompter);
+        ScriptedFileChooser files;
+        ReportPreviewFrame frame(prompter, files);
         QStringList hints;
         for (QToolButton* b : frame.findChildren<QToolButton*>()) {
             hints << b->toolTip();
@@ -70,33 +72,35 @@ private slots:
     void exportsSaveAndReopen() {
         QTemporaryDir dir;
         ScriptedPrompter prompter;
-        ReportPreviewFrame frame(prompter);
+        ScriptedFileChooser files;
+        ReportPreviewFrame frame(prompter, files);
         frame.setReport(threePages());
-        QStringList asked;
-        frame.chooseSaveFile = [&](const QString& filter, const QString& suffix) {
-            asked << filter + "|" + suffix;
-            return dir.filePath(filter == ReportPreviewFrame::preparedFilter() ? "kept" : "out_" + suffix.toLower());
-        };
+        for (const char* name : {"out_htm", "out_xlsx", "out_jpg", "out_pdf", "kept"}) {
+            files.answers << dir.filePath(name);
+        }
         for (int button : {14, 16, 17, 18, 11}) {
             click(frame, button);
         }
-        QCOMPARE(asked.mid(0, 4), QStringList({"(*.HTM)|HTM", "(*.XLSX)|XLSX", "(*.JPG)|JPG", "(*.PDF)|PDF"}));
+        QStringList asked;
+        for (const FileQuestion& q : files.asked) {
+            asked << q.filter + "|" + q.defaultSuffix;
+        }
+        QCOMPARE(asked, QStringList({"(*.HTM)|HTM", "(*.XLSX)|XLSX", "(*.JPG)|JPG", "(*.PDF)|PDF",
+                                     ReportPreviewFrame::preparedFilter() + "|rmp"}));
         for (const char* file : {"out_htm.HTM", "out_xlsx.XLSX", "out_jpg.JPG", "out_jpg_3.JPG", "out_pdf.PDF"}) {
             QVERIFY2(QFile::exists(dir.filePath(file)), file);
         }
         QVERIFY(prompter.messages().isEmpty());
-        frame.chooseSaveFile = [](const QString&, const QString&) { return QString(); };
+        files.answers = {QString(), QStringLiteral("/no/such/dir/x.pdf")};  // cancelled, then unwritable
         frame.exportPdf();
-        frame.chooseSaveFile = [](const QString&, const QString&) { return QStringLiteral("/no/such/dir/x.pdf"); };
         frame.exportPdf();
         QCOMPARE(prompter.messages().size(), 1);
         QVERIFY(prompter.lastText().contains("/no/such/dir"));
 
-        ReportPreviewFrame other(prompter);
-        other.chooseOpenFile = [&](const QString& filter) {
-            return filter == "Report 文件 (*.rmp)" ? dir.filePath("kept.rmp") : QString();
-        };
+        ReportPreviewFrame other(prompter, files);
+        files.answers = {dir.filePath("kept.rmp")};
         click(other, 10);
+        QCOMPARE(files.asked.last().filter, QString("Report 文件 (*.rmp)"));
         QCOMPARE(other.pageCount(), 3);
         QCOMPARE(other.report().pages[1].items.size(), frame.report().pages[1].items.size());
     }

@@ -230,7 +230,7 @@ void TestShellWindows::everyEntryFindsItsWindow() {
     QMap<QString, int> used;  // window name -> start parameter
     w.openWindow = [&used](const QString& name, int parameter) { used.insert(name, parameter); };
     w.runLoginDialog = [](LoginDialog&) { return int(QDialog::Rejected); };
-    w.chooseBackupFile = [](bool) { return QString(); };  // cancelled
+    m_program->files().answers.clear();  // every file question cancelled
     for (QAction* a : w.actions().actions()) {
         a->trigger();
     }
@@ -330,12 +330,14 @@ void TestShellWindows::settingsMenuBacksUpAndRestoresTheBook() {
     MainWindow w(c);
     QTemporaryDir out;
     const QString file = out.filePath("copy.db");
-    w.chooseBackupFile = [&file](bool) { return file; };
+    m_program->files().answers = {file, file, file};
     const int units = db.scalar("select count(*) from unit").toInt();
     m_program->prompter().clear();
     QVERIFY(w.actions().execute("Action_BackupBook"));
     QVERIFY(QFile::exists(file));
     QVERIFY(m_program->prompter().lastText().startsWith("账本已备份到："));
+    // An existing file is refused by the backup itself, not asked about.
+    QVERIFY(!m_program->files().asked.last().confirmOverwrite);
 
     db.execute("insert into unit (unit_code, Unit_name, remark) values ('UN900', '箱', '')");
     m_program->prompter().setNextAnswer(false);

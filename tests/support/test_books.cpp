@@ -190,6 +190,7 @@ std::unique_ptr<Database> FreshBook::connectAgain() const {
 
 TestProgram::TestProgram(bool prepared) {
     m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);
+    m_context->setFileChooser(&m_files);
     if (prepared) {
         FirstStart::run(*m_context);
     }
@@ -198,6 +199,7 @@ TestProgram::TestProgram(bool prepared) {
 void TestProgram::restart() {
     m_context.reset();
     m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);
+    m_context->setFileChooser(&m_files);
 }
 
 void TestProgram::connect(const QString& engine) {

@@ -7,6 +7,7 @@
 #include "data/app_context.h"
 #include "data/database.h"
 #include "platform/prompter.h"
+#include "support/scripted_file_chooser.h"
 
 // Fresh account books for tests: a new SQLite book (a copy of one made per
 // test process) or a new PostgreSQL database on the server ./test started.
@@ -51,6 +52,8 @@ public:
     explicit TestProgram(bool prepared = true);
     AppContext& context() { return *m_context; }
     ScriptedPrompter& prompter() { return m_prompter; }
+    // Answers the file and folder questions of the context.
+    ScriptedFileChooser& files() { return m_files; }
     QString folder() const { return m_dir.path(); }
     // A new context on the same folder (as a second start would make).
     void restart();
@@ -73,6 +76,7 @@ public:
 private:
     QTemporaryDir m_dir;
     ScriptedPrompter m_prompter;
+    ScriptedFileChooser m_files;
     std::unique_ptr<FreshBook> m_serverBook;  // outlives the context and its connections
     std::unique_ptr<AppContext> m_context;
 };

@@ -1,4 +1,4 @@
-#include "admin/folder_chooser_dialog.h"
+#include "ui/folder_chooser_dialog.h"
 
 #include <QDir>
 #include <QEvent>
