@@ -4,6 +4,7 @@
 
 #include "data/database.h"
 #include "data/dataset.h"
+#include "documents/quotation_document.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"
 #include "support/test_books.h"
@@ -18,6 +19,14 @@ struct Book {
     ScriptedPrompter prompter;
     Book() : book(TestBooks::currentEngine()) { clock.setToday(QDate(2006, 6, 25)); }
     Database& db() { return book.db(); }
+};
+
+// A quotation of user admin: a new one, or `billNo` loaded in `mode`.
+struct Quotation : QuotationDocument {
+    explicit Quotation(Book& b, int mode = New, const QString& billNo = {})
+        : QuotationDocument(b.db(), b.clock, b.prompter, QStringLiteral("admin")) {
+        load(mode, billNo);
+    }
 };
 
 // A goods row with its defaults.

@@ -383,15 +383,12 @@ void TestOrderForms::hostileTextIsKeptAsTyped() {
     QVERIFY(b.db().scalar("select Link_man from Dusmere_Order_Form_head").isNull());
 }
 
-// A goods name deleted from its code list after an order was saved does
-// not stop the order from being saved again (its payment recorded).
 // Coded fields take what their lists offer, whoever fills the row; a row
 // saved before keeps a value deleted from its list since, until that field
 // is changed.
 void TestOrderForms::goodsRowTakesOnlyListedCodes() {
     Book b;
-    OrderFormDocument doc(b.db(), b.clock, b.prompter, "admin");
-    doc.load(OrderFormDocument::New);
+    Order doc(b);
     {
         OrderGoodsEditor row(doc, b.prompter, OrderGoodsEditor::New);
         doc.rows().setValue("Goods_name", 1);
@@ -408,8 +405,7 @@ void TestOrderForms::goodsRowTakesOnlyListedCodes() {
     }
     QVERIFY(doc.save());
     b.db().execute("delete from Sys_Status_Describe where ParamentName='型材颜色' and StatusValue='2'");
-    OrderFormDocument again(b.db(), b.clock, b.prompter, "admin");
-    again.load(OrderFormDocument::Existing, doc.code());
+    Order again(b, doc.code());
     again.rows().setCurrentRow(0);
     OrderGoodsEditor row(again, b.prompter, OrderGoodsEditor::Existing);
     again.rows().setValue("QTY", 5);
@@ -422,6 +418,8 @@ void TestOrderForms::goodsRowTakesOnlyListedCodes() {
     QCOMPARE(b.prompter.lastText(), QString("[型材颜色]的值 7 不在代码表[型材颜色]中"));
 }
 
+// A goods name deleted from its code list after an order was saved does
+// not stop the order from being saved again (its payment recorded).
 void TestOrderForms::savedRowsKeepACodeDeletedSince() {
     Book b;
     Order doc(b);

@@ -39,8 +39,7 @@ private:
 QString TestPriceHistory::quote(Book& b, const QString& customer, const QDate& day,
                                 const QList<QPair<QString, double>>& lines, const QString& clientNo) {
     b.clock.setToday(day);
-    QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-    doc.load(QuotationDocument::New);
+    Quotation doc(b);
     doc.head().setValue("Add_ClientName", customer);
     doc.head().setValue("ClientNo", clientNo);
     for (const auto& [code, price] : lines) {
@@ -122,8 +121,7 @@ void TestPriceHistory::theEditorShowsTheLastPriceBesideEachLine() {
     quote(b, "王先生", QDate(2006, 5, 1), {{"A", 8.0}, {"B", 4.25}});
     quote(b, "李小姐", QDate(2006, 5, 2), {{"A", 9.0}});
     b.clock.setToday(QDate(2006, 6, 25));
-    QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-    doc.load(QuotationDocument::New);
+    Quotation doc(b);
     doc.head().setValue("Add_ClientName", "王先生");
     doc.addGoods({"A", "B"});
     doc.reloadGoodsLookups();
@@ -171,8 +169,7 @@ void TestPriceHistory::anOldQuotationShowsWhatWasQuotedBeforeIt() {
             history.quotedAfter(wang, {QDate(2006, 7, 31).startOfDay(), "ZZ"}));
     QVERIFY(!history.quotedAfter(wang, {QDate(2006, 8, 1).startOfDay(), newest}));
     QVERIFY(!history.quotedAfter({QString(), "李小姐"}, {QDate(2000, 1, 1).startOfDay(), QString()}));
-    QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-    doc.load(QuotationDocument::Existing, old);
+    Quotation doc(b, QuotationDocument::Existing, old);
     doc.reloadGoodsLookups();
     QCOMPARE(doc.lastPrices()->text("A"), QString("11.00 (2006-03-05)"));
     QCOMPARE(doc.priceHistory("A").size(), 4);

@@ -313,8 +313,7 @@ private slots:
         Book b;
         Database& db = b.db();
         const QString whole = storedQuotation(b, 2);  // amounts 1.00 and 4.00, listed first
-        QuotationDocument doc(db, b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::New);
+        Quotation doc(b);
         doc.head().setValue("Freight", freight);
         doc.head().setValue("preferential", discount);
         for (int i = 0; i < amounts.size(); ++i) {
@@ -370,8 +369,7 @@ private slots:
         Book b;
         Database& db = b.db();
         addGoods(db, "G1", "货");
-        QuotationDocument doc(db, b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::New);
+        Quotation doc(b);
         doc.addGoods({"G1"});
         {
             WriteTransaction tx(db);
@@ -393,8 +391,7 @@ private slots:
         const QString first = storedQuotation(b, 1);
         storedQuotation(b, 1);
         const QString newest = storedQuotation(b, 1);
-        QuotationDocument doc(db, b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::Existing, first);
+        Quotation doc(b, QuotationDocument::Existing, first);
         doc.head().setValue("Remark", "改过");
         QVERIFY(doc.save());
         QuotationList list(db, b.prompter);
@@ -432,8 +429,7 @@ private slots:
         QCOMPARE(values(list.rows(), amounts), QString("5|24.5|17.5|未付清"));
 
         // The editor's discount of the rest is in the list at once.
-        QuotationDocument doc(db, b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::Existing, no);
+        Quotation doc(b, QuotationDocument::Existing, no);
         doc.head().setValue("preferential", 18);
         QVERIFY(doc.save());
         list.refresh();

@@ -61,8 +61,7 @@ private slots:
         Book b;
         addGoods(b.db(), "X", "甲", "S", "UN001", 10, 2.5, 24.0, 1.0);
         addGoods(b.db(), "Y", "乙", "S", "UN001", 2.6, 3.0, 6.0, 1.0);
-        QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::New);
+        Quotation doc(b);
         QCOMPARE(doc.addGoods({"X"}), 1);
         QVERIFY(doc.save());
         QCOMPARE(doc.addGoods({"X", "gone", "Y"}), 1);
@@ -106,8 +105,7 @@ private slots:
         QFETCH(double, gain);
         Book b;
         addGoods(b.db(), "X", "甲", "S", "UN001", 3, 4.0, 99.0, 2.0);
-        QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::New);
+        Quotation doc(b);
         doc.addGoods({"X"});
         Dataset& l = doc.lines();
         l.setCurrentRow(0);
@@ -128,8 +126,7 @@ private slots:
         Book b;
         addGoods(b.db(), "X", "甲");
         b.db().query("insert into Client (Corp_code, Linkman_name) values ('00001', '王')");
-        QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::New);
+        Quotation doc(b);
         auto refused = [&](const QString& message, bool whole = true) {
             QVERIFY(!doc.save());
             QVERIFY2(whole ? b.prompter.lastText() == message : b.prompter.lastText().contains(message),
@@ -189,8 +186,7 @@ private slots:
             addGoods(b.db(), c, c);
         }
         failWhen(b.db(), "Quotation_Detail", "INSERT", "NEW.GoodsNo = 'C'");
-        QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::New);
+        Quotation doc(b);
         doc.head().setValue("Rummery", "海景酒楼");
         doc.addGoods({"A", "B", "C"});
         QVERIFY_THROWS_EXCEPTION(DbError, doc.save());
@@ -214,8 +210,7 @@ private slots:
         const QString no = storedQuotation(b, 2);
         {
             // No: the stored quotation comes back, and the caller goes on.
-            QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-            doc.load(QuotationDocument::Existing, no);
+            Quotation doc(b, QuotationDocument::Existing, no);
             QVERIFY(!doc.isModified());
             QVERIFY(doc.settleChanges());  // nothing to ask
             doc.head().setValue("Rummery", "改过");
@@ -229,8 +224,7 @@ private slots:
         }
         {
             // Yes with a fault: the message, and the window keeps its data.
-            QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-            doc.load(QuotationDocument::Existing, no);
+            Quotation doc(b, QuotationDocument::Existing, no);
             doc.head().setValue("Send_Date", QVariant());
             doc.head().setValue("Rummery", "改过");
             b.prompter.setNextAnswer(true);
@@ -249,8 +243,7 @@ private slots:
             QCOMPARE(b.db().scalar("select Rummery from Quotation_Head").toString(), QString("改过"));
         }
         // No on a quotation never saved leaves nothing behind.
-        QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::New);
+        Quotation doc(b);
         b.prompter.setNextAnswer(false);
         QVERIFY(doc.settleChanges());
         QVERIFY(!doc.isStored() && !doc.isModified());
@@ -261,8 +254,7 @@ private slots:
     void movingLines() {
         Book b;
         const QString no = storedQuotation(b, 3);
-        QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::Existing, no);
+        Quotation doc(b, QuotationDocument::Existing, no);
         QVERIFY(!doc.moveLineUp(0) && !doc.moveLineDown(2));
         QVERIFY(!doc.isModified());
         QVERIFY(!doc.moveLineUp(-1));
@@ -284,8 +276,7 @@ private slots:
         // G3 (no position) comes first, G1 moved up before it.
         b.db().query("update Quotation_Detail set SortNo=5 where GoodsNo<>'G3'");
         b.db().query("update Quotation_Detail set SortNo=null where GoodsNo='G3'");
-        QuotationDocument again(b.db(), b.clock, b.prompter, "admin");
-        again.load(QuotationDocument::Existing, no);
+        Quotation again(b, QuotationDocument::Existing, no);
         QVERIFY(again.moveLineUp(again.printOrder()[1]));
         QVERIFY(again.save());
         QCOMPARE(read(b.db(), sorted, {{"h", no}}), QString("G1|1; G3|2; G2|3"));
@@ -298,8 +289,7 @@ private slots:
         b.db().query(
             "update Quotation_Head set ClientNo='00007', Add_ClientName='李先生', Rummery='海景', Country='中国', "
             "telephon='123', Remark='老客户', Freight=80, earnest=500, preferential=5");
-        QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::Copy, source);
+        Quotation doc(b, QuotationDocument::Copy, source);
         QVERIFY(doc.billNo() != source);
         QCOMPARE(values(doc.head(), {"ClientNo", "Add_ClientName", "Rummery", "Country", "telephon", "Remark",
                                      "Freight", "earnest", "preferential"}),
@@ -312,15 +302,13 @@ private slots:
         b.db().execute(
             "insert into Client (Corp_code, Linkman_name, Corp_name, Linkman_country, LinkMan_mobile, "
             "LinkMan_Telephone) values ('00001', '张芳', '海景酒楼', '阿联酋', '', '+971-4-1234567')");
-        QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::New);
+        Quotation doc(b);
         doc.head().setValue("Country", "迪拜");  // typed: it stays
         doc.chooseCustomer("00001");
         const QStringList fields{"ClientNo", "Add_ClientName", "Rummery", "Country", "telephon"};
         QCOMPARE(values(doc.head(), fields), QString("00001|张芳|海景酒楼|迪拜|+971-4-1234567"));
         // The customer set as the drop-down or a file sets it fills the same.
-        QuotationDocument other(b.db(), b.clock, b.prompter, "admin");
-        other.load(QuotationDocument::New);
+        Quotation other(b);
         other.head().setValue("ClientNo", "00001");
         QCOMPARE(values(other.head(), fields), QString("00001|张芳|海景酒楼|阿联酋|+971-4-1234567"));
     }
@@ -329,8 +317,7 @@ private slots:
         Book b;
         const QString no = storedQuotation(b, 1);
         addGoods(b.db(), "N", "新");
-        QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::Existing, no);
+        Quotation doc(b, QuotationDocument::Existing, no);
         QuotationList(b.db(), b.prompter).removeNow({no});
         doc.addGoods({"N"});
         QVERIFY_THROWS_EXCEPTION(UserError, doc.save());
@@ -393,8 +380,7 @@ private slots:
         Book b;
         const QString hostile = "x'); delete from Quotation_Head; --%_";
         addGoods(b.db(), "X", "甲");
-        QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-        doc.load(QuotationDocument::New);
+        Quotation doc(b);
         doc.head().setValue("Add_ClientName", hostile.left(50));
         doc.head().setValue("Remark", hostile);
         doc.addGoods({"X"});
@@ -404,8 +390,7 @@ private slots:
         QCOMPARE(read(b.db(), "select h.Remark, d.Remark from Quotation_Head h, Quotation_Detail d"),
                  hostile + "|" + hostile);
         // Copying from a number that looks like a statement copies nothing.
-        QuotationDocument copy(b.db(), b.clock, b.prompter, "admin");
-        copy.load(QuotationDocument::Copy, "' or '1'='1");
+        Quotation copy(b, QuotationDocument::Copy, "' or '1'='1");
         QVERIFY(copy.head().value("Remark").isNull());
         QCOMPARE(count(b.db(), "select count(*) from Quotation_Head"), 1);
     }

@@ -336,8 +336,7 @@ void TestReceipts::longRemarksAndNamesAreCut() {
     Database& db = b.db();
     const QString longName = QString(60, QChar(0x9501));  // 锁 x 60
     addGoods(db, "L", longName, QString(60, 'x'));
-    QuotationDocument doc(db, b.clock, b.prompter, "admin");
-    doc.load(QuotationDocument::New);
+    Quotation doc(b);
     doc.head().setValue("Remark", QString(55, QChar(0x6b3e)) + "'%_");
     doc.addGoods({"L"});
     QVERIFY(doc.save());
