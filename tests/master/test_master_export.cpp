@@ -16,19 +16,16 @@
 #include "master/import_preview_dialog.h"
 #include "master/master_export.h"
 #include "master/master_import.h"
-#include "master/partner_list_window.h"
-#include "master/partner_side.h"
 #include "platform/spreadsheet_reader.h"
 #include "platform/spreadsheet_writer.h"
 #include "support/ctl_call.h"
+#include "support/golden.h"
 #include "support/test_books.h"
 #include "ui/data_grid.h"
 
 // Customers, suppliers and goods written to spreadsheets with the columns
-// their lists show: names for codes, numbers as numbers, the purchase price
-// only with the right to see it, hostile text as text; 导出… and 导入… of the
-// list windows, and the export and import commands (the rows' rules:
-// TestMasterImport).
+// their lists show; 导出… and 导入… of the goods list, and the export and
+// import commands (the rows' rules: TestMasterImport).
 class TestMasterExport : public QObject {
     Q_OBJECT
 private slots:
@@ -39,7 +36,6 @@ private slots:
     void customersAndHostileText();
     void listWindowsExportAndImportThroughThePreview();
     void previewNamesTheColumnsItLeavesOut();
-    void rowsRefusedAfterThePreviewAreNamed();
     void commandLine();
     void orderCustomersComeBackWholeThroughTheCommandLine();
 
@@ -78,29 +74,21 @@ void TestMasterExport::init() {
 }
 
 void TestMasterExport::goodsWithNamesAndNumbers() {
-    const QString out = file("goods.xlsx");
-    const QString rootClass = db().scalar("select Class_name from goods_group where id=1").toString();
-    QCOMPARE(MasterExport(db()).write(MasterKind::Goods, out, true), 2);
-    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(out);
-    QCOMPARE(sheet.rows[0],
-             (QStringList{"商品编码", "商品名称", "厂家商品编码", "商品规格", "商品单位", "入货价", "默认售价",
-                          "默认数量", "默认总值", "供货商", "录入员", "录入日期", "备注", "商品分类"}));
     // By code; the unit and supplier by name (an unknown unit code as it is).
-    QCOMPARE(sheet.rows[1], (QStringList{"SP1", "门锁", "", "", "UN999", "12.3456", "20.5", "1", "20.5", "五金厂(王五)",
-                                         "李四", "2006-05-01", "备注", rootClass}));
-    QCOMPARE(sheet.rows[2].mid(0, 10),
-             (QStringList{"SP2", "合页", "", "4寸", "个", "2.5", "5", "2", "10", "玻璃厂(赵六)"}));
+    QCOMPARE(MasterExport(db()).write(MasterKind::Goods, file("goods.xlsx"), true), 2);
+    QString text;
+    for (const QStringList& row : SpreadsheetReader::read(file("goods.xlsx")).rows) {
+        text += row.join('|') + '\n';
+    }
+    OLVEND_COMPARE_GOLDEN("master/goods_export.txt", text);
     // Without the right to see costs, no purchase price at all.
     MasterExport(db()).write(MasterKind::Goods, file("plain.csv"), false);
     const SpreadsheetReader::Sheet noCost = SpreadsheetReader::read(file("plain.csv"));
-    QCOMPARE(noCost.rows[0].size(), 13);
-    QVERIFY(!noCost.rows[0].contains("入货价") && !noCost.rows[1].contains("12.3456"));
+    QVERIFY(noCost.rows[0].size() == 13 && !noCost.rows[0].contains("入货价") && !noCost.rows[1].contains("12.3456"));
     // Chosen records in the order given.
     const QList<qint64> ids{db().scalar("select id from goods where code='SP2'").toLongLong(),
                             db().scalar("select id from goods where code='SP1'").toLongLong()};
-    const QList<QVariantList> rows = MasterExport(db()).rows(MasterKind::Goods, true, ids);
-    QCOMPARE(rows.size(), 2);
-    QCOMPARE(rows[0][0].toString(), QString("SP2"));
+    QCOMPARE(MasterExport(db()).rows(MasterKind::Goods, true, ids).value(0).value(0).toString(), QString("SP2"));
 }
 
 void TestMasterExport::customersAndHostileText() {
@@ -109,11 +97,9 @@ void TestMasterExport::customersAndHostileText() {
         "values ('00003', '陈七', '海景酒店', '+61 2 1234', 1)");
     QCOMPARE(MasterExport(db()).write(MasterKind::Customers, file("customers.csv"), false), 1);
     const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file("customers.csv"));
-    QCOMPARE(sheet.rows[0].size(), 12);
     // The telephone under both of its captions, its "+" kept as text.
-    QCOMPARE(sheet.rows[0][5], QString("国外电话"));
-    QCOMPARE(sheet.rows[0][10], QString("酒店电话"));
-    QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[1][5]), QString("+61 2 1234"));
+    QCOMPARE(sheet.rows[0].size(), 12);
+    QCOMPARE(sheet.rows[0][5] + sheet.rows[0][10], QString("国外电话酒店电话"));
     QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[1][10]), QString("+61 2 1234"));
     QCOMPARE(MasterExport(db()).write(MasterKind::Suppliers, file("s.xlsx"), false), 2);
 
@@ -123,17 +109,16 @@ void TestMasterExport::customersAndHostileText() {
     QCOMPARE(SpreadsheetReader::read(file("h.xlsx")).rows[1][1], hostile);
     MasterExport(db()).write(MasterKind::Goods, file("h.csv"), false);
     QFile csv(file("h.csv"));
-    QVERIFY(csv.open(QIODevice::ReadOnly));
-    QVERIFY(csv.readAll().contains("'=cmd"));
+    QVERIFY(csv.open(QIODevice::ReadOnly) && csv.readAll().contains("'=cmd"));
     // A folder that does not exist is said.
-    try {
-        MasterExport(db()).write(MasterKind::Goods, file("no/such/folder/x.xlsx"), false);
-        QFAIL("written into a missing folder");
-    } catch (const UserError& e) {
-        QVERIFY2(e.message().contains("无法写入文件"), qPrintable(e.message()));
-    }
+    QVERIFY_THROWS_EXCEPTION(UserError,
+                             MasterExport(db()).write(MasterKind::Goods, file("no/such/folder/x.xlsx"), false));
 }
 
+// One walk through 导出… and 导入… of the goods list: the export writes what
+// the list shows, the import goes through the preview, a row another
+// workstation took meanwhile is named, a class the book lacks is made when
+// the preview's box is ticked.
 void TestMasterExport::listWindowsExportAndImportThroughThePreview() {
     db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
     GoodsListWindow goods(m_program->context());
@@ -150,47 +135,27 @@ void TestMasterExport::listWindowsExportAndImportThroughThePreview() {
         goods.grid()->setTextFilter(QString(), {"Goods_name"});
     }
     // On both engines: the import's write goes through the window's book.
-    const QString in = write(
-        "in.csv",
-        "商品编码,商品名称,商品单位,供货商,默认售价\n,螺丝,个,五金厂,0.5\nSP1,重复,个,五金厂,1\n,垫片,个,玻璃厂,0.2\n");
-    m_program->files().answers = {in, in};
+    m_program->files().answers = {write("in.csv",
+                                        "商品编码,商品名称,商品单位,供货商,默认售价\n"
+                                        "X1,螺丝,个,五金厂,0.5\nSP1,重复,个,五金厂,1\nX2,垫片,个,玻璃厂,0.2\n"
+                                        "X3,垫圈,个,玻璃厂,0.1\n")};
     QStringList seen;
-    bool take = false;
     goods.showImportPreview = [&](ImportPreviewDialog& dialog) {
         seen << dialog.summary()->text() << dialog.refusals()->item(0)->text();
-        if (take) {
-            // Without the unit column every row is refused, and marked.
-            dialog.fieldChoice(2)->setCurrentIndex(0);
-            seen << dialog.summary()->text() << dialog.table()->item(0, 0)->toolTip();
-            dialog.fieldChoice(2)->setCurrentIndex(dialog.fieldChoice(2)->findData("Goods_unit"));
-            seen << dialog.summary()->text() << dialog.mapping().join(',');
-        }
-        return take;
+        db().execute(
+            "insert into goods (code, Goods_name, Goods_unit, Provide_corp, Goods_class) values "
+            "('X2', '别人的', 'UN001', '00001', 1)");
+        return true;
     };
-    // At the root, which holds classes, every row is refused with why;
-    // cancelled, nothing was written.
-    goods.actions().execute("Action_Import");
-    QCOMPARE(seen.value(0), QString("可以导入 0 行，不能导入 3 行"));
-    QVERIFY2(seen.value(1).contains("商品分类"), qPrintable(seen.value(1)));
-    QCOMPARE(count("select count(*) from goods"), 2);
-    seen.clear();
-    take = true;
     goods.catalog().focusClass(leaf());
     goods.actions().execute("Action_Import");
-    QCOMPARE(seen.value(0), QString("可以导入 2 行，不能导入 1 行"));
+    QCOMPARE(seen.value(0), QString("可以导入 3 行，不能导入 1 行"));
     QVERIFY2(seen.value(1).contains("第 3 行"), qPrintable(seen.value(1)));
-    QCOMPARE(seen.value(2), QString("可以导入 0 行，不能导入 3 行"));
-    QVERIFY2(seen.value(3).contains("计量单位"), qPrintable(seen.value(3)));
-    QCOMPARE(seen.mid(4),
-             (QStringList{"可以导入 2 行，不能导入 1 行", "code,Goods_name,Goods_unit,Provide_corp,Default_price"}));
-    QCOMPARE(m_program->prompter().lastText(), QString("已导入 2 个商品，1 行不能导入"));
+    QCOMPARE(m_program->prompter().lastText(), QString("已导入 2 个商品，2 行不能导入\n第 4 行：编号[X2]已经存在"));
     QCOMPARE(count(QString("select count(*) from goods where Goods_class=%1").arg(leaf())), 2);
     QCOMPARE(goods.grid()->model()->rowCount(), 2);  // the list shows the class with its new goods
 
-    // A class the book lacks, by its path: made when the preview's box is
-    // ticked, and said before anything is written.
-    const QString withClass = write("class.csv", "商品名称,商品单位,供货商,商品分类\n合页,个,五金厂,门窗/合页\n");
-    m_program->files().answers = {withClass};
+    m_program->files().answers = {write("class.csv", "商品名称,商品单位,供货商,商品分类\n合页,个,五金厂,门窗/合页\n")};
     seen.clear();
     goods.showImportPreview = [&](ImportPreviewDialog& dialog) {
         seen << dialog.summary()->text();
@@ -202,25 +167,10 @@ void TestMasterExport::listWindowsExportAndImportThroughThePreview() {
     QCOMPARE(seen,
              (QStringList{"可以导入 0 行，不能导入 1 行", "可以导入 1 行，不能导入 0 行；将新建商品分类：门窗/合页"}));
     QCOMPARE(m_program->prompter().lastText(), QString("已导入 1 个商品\n新建了商品分类：门窗/合页"));
-    QCOMPARE(count("select count(*) from goods g join goods_group c on c.id = g.Goods_class where "
-                   "c.Class_name = '合页'"),
-             1);
-
-    // With the root focused, which holds groups, the customers' 导入… says
-    // where customers may go before it asks for a file.
-    db().execute("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('国外', 1, 0, 1)");
-    PartnerListWindow customers(m_program->context(), PartnerSide::customers());
-    m_program->files().asked.clear();
-    customers.show();
-    customers.actions().execute("Action_Import");
-    QVERIFY(m_program->files().asked.isEmpty());
-    QVERIFY2(m_program->prompter().lastText().contains("只能在没有子类的客户类别里增加客户"),
-             qPrintable(m_program->prompter().lastText()));
 }
 
 // The preview shows every column that holds something, captions or not, and
-// says which columns it leaves out and why; a column the user leaves out by
-// choice is not named.
+// says which columns it leaves out; a column taken by choice is not named.
 void TestMasterExport::previewNamesTheColumnsItLeavesOut() {
     if (!sqliteOnly()) {
         QSKIP("the preview is the same on both engines");
@@ -238,72 +188,40 @@ void TestMasterExport::previewNamesTheColumnsItLeavesOut() {
         QVERIFY2(said.contains(note), qPrintable(said));
     }
     QVERIFY2(said.contains("第 5 列没有列标题"), qPrintable(said));
-    // Every column taken: nothing to say, and the line is gone.
     dialog.fieldChoice(4)->setCurrentIndex(dialog.fieldChoice(4)->findData("remark"));
     dialog.fieldChoice(3)->setCurrentIndex(dialog.fieldChoice(3)->findData("Goods_size"));
     dialog.fieldChoice(2)->setCurrentIndex(dialog.fieldChoice(2)->findData("Default_price"));
     QVERIFY2(dialog.leftOut()->isHidden(), qPrintable(dialog.leftOut()->text()));
 }
 
-// Another workstation takes a code while the preview is open: the import
-// still writes all the other rows together, and names the row it left out.
-void TestMasterExport::rowsRefusedAfterThePreviewAreNamed() {
-    db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
-    const QString late =
-        write("late.csv", "商品编码,商品名称,商品单位,供货商\nX1,甲,个,五金厂\nX2,乙,个,五金厂\nX3,丙,个,五金厂\n");
-    GoodsListWindow goods(m_program->context());
-    m_program->files().answers = {late};
-    QString previewed;
-    goods.showImportPreview = [&](ImportPreviewDialog& dialog) {
-        previewed = dialog.summary()->text();
-        db().execute(
-            "insert into goods (code, Goods_name, Goods_unit, Provide_corp, Goods_class) values "
-            "('X2', '别人的', 'UN001', '00001', 1)");
-        return true;
-    };
-    goods.show();
-    goods.catalog().focusClass(leaf());
-    goods.actions().execute("Action_Import");
-    QCOMPARE(previewed, QString("可以导入 3 行，不能导入 0 行"));
-    QCOMPARE(m_program->prompter().lastText(), QString("已导入 2 个商品，1 行不能导入\n第 3 行：编号[X2]已经存在"));
-    QCOMPARE(count("select count(*) from goods where code in ('X1', 'X3')"), 2);
-}
-
-// The export and import commands: their options, output and exit
-// codes, and the file-wide refusals they say themselves.
+// The export and import commands: their options, output and exit codes,
+// and the file-wide refusals they say themselves (the rows' rules:
+// TestMasterImport).
 void TestMasterExport::commandLine() {
     db().execute("insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0), ('李四', '业务组', 1)");
-    // A user without the right to see costs exports no purchase price (the
-    // refusal without the right to export: the rights walk).
+    // A user without the right to see costs exports no purchase price.
     db().execute(
         "insert into Sys_user_Operation (User_name, Action_id) select '业务组', id from Sys_Operation_Table "
         "where LOWER(Form_Name)='base_goods_frm' and LOWER(Action_Name)='action_export'");
     CtlCall::Result r = ctl({"--user", "李四", "export", "goods", file("cli.xlsx")});
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.code, 0);
-    QCOMPARE(r.out, QString("2\n"));
+    QCOMPARE(r.err + r.out, QString("2\n"));
     QVERIFY(!SpreadsheetReader::read(file("cli.xlsx")).rows[0].contains("入货价"));
     r = ctl({"export", "goods", file("bad.ods")});
-    QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.contains(".xlsx"), qPrintable(r.err));
+    QVERIFY2(r.code == 1 && r.err.contains(".xlsx"), qPrintable(r.err));
     QCOMPARE(ctl({"export", "things", file("x.xlsx")}).code, 2);
     r = ctl({"export", "goods", file("none/x.xlsx")});
-    QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.startsWith("无法写入文件") && !r.err.contains("ERROR"), qPrintable(r.err));
+    QVERIFY2(r.code == 1 && r.err.startsWith("无法写入文件") && !r.err.contains("ERROR"), qPrintable(r.err));
 
     db().execute("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('国外', 1, 0, 1)");
     const QString customers = write("customers.csv", "客户编号,客户姓名,酒店名称\n,陈七,海景酒店\n00001,撞号,\n");
     const QStringList import{"import", "customers", customers};
     r = ctl(import + QStringList{"--check"});  // the root holds a group
-    QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.contains("只能在没有子类的客户类别里增加客户"), qPrintable(r.err));
+    QVERIFY2(r.code == 1 && r.err.contains("只能在没有子类的客户类别里增加客户"), qPrintable(r.err));
     r = ctl(import + QStringList{"--check", "--group", "国外"});
-    QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QString("2\n"));
     QCOMPARE(count("select count(*) from Client"), 0);
     r = ctl(import + QStringList{"--group", "国外"});
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.out, QString("2\n"));
+    QCOMPARE(r.err + r.out, QString("2\n"));
     QCOMPARE(count("select count(*) from Client c join Client_group g on g.id = c.GroupClass where "
                    "g.Class_name = '国外'"),
              2);
@@ -313,31 +231,24 @@ void TestMasterExport::commandLine() {
     QCOMPARE(r.out, QString("1\n"));
     QVERIFY2(r.err.contains("第 3 行: 编号[00001]已经存在"), qPrintable(r.err));
     r = ctl({"import", "customers", customers, "--group", "没有的组"});
-    QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.contains("找不到类别"), qPrintable(r.err));
+    QVERIFY2(r.code == 1 && r.err.contains("找不到类别"), qPrintable(r.err));
     db().execute("insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('国外', 1, 0, 1)");
     r = ctl({"import", "customers", customers, "--group", "国外"});
-    QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.contains("有多个类别叫[国外]"), qPrintable(r.err));
+    QVERIFY2(r.code == 1 && r.err.contains("有多个类别叫[国外]"), qPrintable(r.err));
 
-    // Goods naming a class the book lacks: refused, made when asked; the
-    // columns left out are said.
+    // Goods naming a class the book lacks: made when asked; the columns left
+    // out are said.
     const QString goods = write("g.csv", "商品名称,商品单位,供货商,商品分类,颜色\n合页,个,五金厂,门窗/五金,红\n");
     r = ctl({"import", "goods", goods});
-    QCOMPARE(r.code, 1);
-    QCOMPARE(r.out, QString("0\n"));
-    QVERIFY2(r.err.contains("找不到商品分类[门窗/五金]") && r.err.contains("没有可以导入的行"), qPrintable(r.err));
+    QVERIFY2(r.code == 1 && r.out == "0\n" && r.err.contains("没有可以导入的行"), qPrintable(r.err));
     r = ctl({"import", "goods", goods, "--create-classes"});
-    QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QString("1\n"));
     QCOMPARE(r.err, QString("[颜色]一列没有对应的项目，没有导入\n新建商品分类: 门窗/五金\n"));
     // No caption known, or captions with nothing below them: a failure.
     r = ctl({"import", "goods", write("nocap.csv", "a,b\n1,2\n")});
-    QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.contains("没有认得出的列标题（例如 商品编码）"), qPrintable(r.err));
+    QVERIFY2(r.code == 1 && r.err.contains("没有认得出的列标题（例如 商品编码）"), qPrintable(r.err));
     r = ctl({"import", "goods", write("captions.csv", "商品名称,商品单位\n"), "--group", "五金"});
-    QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.contains("文件中没有可导入的行"), qPrintable(r.err));
+    QVERIFY2(r.code == 1 && r.err.contains("文件中没有可导入的行"), qPrintable(r.err));
 }
 
 // The order forms' customers: exported with their list's columns and
@@ -363,19 +274,12 @@ void TestMasterExport::orderCustomersComeBackWholeThroughTheCommandLine() {
         return out;
     };
     const QStringList before = all();
-    CtlCall::Result r = ctl({"export", "order-customers", file("oc.xlsx")});
-    QCOMPARE(r.out, QString("2\n"));
-    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file("oc.xlsx"));
-    QCOMPARE(sheet.rows.value(0), (QStringList{"客户编号", "客户名称", "老板", "老板手机", "电话", "地址", "备注"}));
+    QCOMPARE(ctl({"export", "order-customers", file("oc.xlsx")}).out, QString("2\n"));
+    QCOMPARE(SpreadsheetReader::read(file("oc.xlsx")).rows.value(0),
+             (QStringList{"客户编号", "客户名称", "老板", "老板手机", "电话", "地址", "备注"}));
     db().execute("delete from customer_provider");
-    const QStringList back{"import", "order-customers", file("oc.xlsx"), "--group", group};
-    r = ctl(back);
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.out, QString("2\n"));
+    QCOMPARE(ctl({"import", "order-customers", file("oc.xlsx"), "--group", group}).out, QString("2\n"));
     QCOMPARE(all(), before);
-    r = ctl(back);  // once more: both codes are taken now
-    QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.contains("编号[00011]已经存在"), qPrintable(r.err));
 }
 
 QTEST_MAIN(TestMasterExport)
