@@ -93,7 +93,6 @@ private slots:
         QCOMPARE(m.data(m.index(2, 2), Qt::EditRole).toString(), QString("UN003"));
         QCOMPARE(m.distinctTexts("Goods_unit"), QStringList({"个", "套"}));
         const std::tuple<const char*, QStringList, int> texts[] = {
-            {"SP0000000", {"code", "Goods_name"}, 9},  // SP00000010 has a 1 there
             {"合页", {"code", "Goods_name"}, 5},
             {"套", {"Goods_unit"}, 3},
             {"%_", {"Goods_name", "remark"}, 1},  // SP00000004's remark 100%_off
@@ -103,13 +102,9 @@ private slots:
             QVERIFY2(m.rowCount() == shown, text);
             QVERIFY(shown != 1 || m.data(m.index(0, 0)).toString() == "SP00000004");
         }
-        m.setDateFilter("Keyin_time", {QDate(2006, 12, 3), QDate(2006, 12, 5)});
-        QCOMPARE(m.rowCount(), 3);
         m.setDateFilter("Keyin_time", {QDate(2006, 12, 9), QDate()});  // days 9, 10, 11
         QCOMPARE(m.rowCount(), 3);
         m.clearFilters();
-        m.setColumnFilter("Goods_unit", {"套"});
-        QCOMPARE(m.rowCount(), 3);
         m.setColumnFilter("Goods_unit", {}, "个");
         QCOMPARE(m.rowCount(), 7);
         QVERIFY(m.isFiltered());
@@ -262,147 +257,132 @@ private slots:
         }
     }
 
-    void rowsFollowTheDataset_data() {
-        QTest::addColumn<QString>("sortField");
-        QTest::addColumn<int>("order");
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<quint32>("seed");
-        QTest::newRow("dataset order") << QString() << int(Qt::AscendingOrder) << QString() << 11u;
-        QTest::newRow("price, filtered") << QString("Default_price") << int(Qt::DescendingOrder) << QString("lock")
-                                         << 14u;
-    }
-
     // Random deletes (shown and filtered-out rows, one or several at once),
-    // appends, cancelled appends, edits, sorts and filters; after each step
-    // the grid shows exactly the expected codes and maps rows both ways.
+    // appends, cancelled appends, edits, sorts and filters, from the dataset
+    // order and from a grid filtered and sorted by price; after each step the
+    // grid shows exactly the expected codes and maps rows both ways.
     void rowsFollowTheDataset() {
-        QFETCH(QString, sortField);
-        QFETCH(int, order);
-        QFETCH(QString, filter);
-        QFETCH(quint32, seed);
-        TestBooks::FreshBook book("sqlite");
-        constexpr int kGoods = 80;
-        WriteTransaction tx(book.db());
-        for (int i = 1; i <= kGoods; ++i) {
-            book.db().query("insert into goods (code, Goods_name, Default_price) values (:c, :n, :p)",
-                            {{"c", QString("SP%1").arg(i, 4, 10, QChar('0'))},
-                             {"n", i % 2 ? QString("合页%1").arg(i) : QString("Lock_%1").arg(i)},
-                             {"p", (i * 37) % 101 + i / 1000.0}});
-        }
-        tx.commit();
-        Dataset goods(book.db());
-        goods.openTable("goods", "code");
-        GridModel model;
-        model.setDataset(&goods);
-        model.setColumns({GridColumn::make("code", "商品编码"), GridColumn::make("Goods_name", "商品名称"),
-                          GridColumn::make("Default_price", "默认售价")});
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (const auto& [sortColumn, filter, seed] :
+             {std::tuple{-1, QString(), 11u}, std::tuple{2, QString("lock"), 14u}}) {
+            TestBooks::FreshBook book("sqlite");
+            WriteTransaction tx(book.db());
+            for (int i = 1; i <= 80; ++i) {
+                book.db().query("insert into goods (code, Goods_name, Default_price) values (:c, :n, :p)",
+                                {{"c", QString("SP%1").arg(i, 4, 10, QChar('0'))},
+                                 {"n", i % 2 ? QString("合页%1").arg(i) : QString("Lock_%1").arg(i)},
+                                 {"p", (i * 37) % 101 + i / 1000.0}});
+            }
+            tx.commit();
+            Dataset goods(book.db());
+            goods.openTable("goods", "code");
+            GridModel model;
+            model.setDataset(&goods);
+            const QStringList fields{"code", "Goods_name", "Default_price"};
+            model.setColumns({GridColumn::make(fields[0], "商品编码"), GridColumn::make(fields[1], "商品名称"),
+                              GridColumn::make(fields[2], "默认售价")});
+            QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+            auto code = [&goods](int r) { return goods.value(r, "code").toString(); };
 
-        // What the grid should show, worked out from the dataset alone: the
-        // codes of `rows` (all the dataset's that pass the filter when not
-        // given) in the grid's sort.
-        const QStringList fields{"code", "Goods_name", "Default_price"};
-        QString currentFilter = filter;
-        auto expectedOf = [&](QVector<int> rows) {
-            if (rows.isEmpty()) {
-                for (int r = 0; r < goods.rowCount(); ++r) {
+            // What the grid should show, worked out from the dataset alone:
+            // the codes of `rows` (all that pass the filter when not given)
+            // in the grid's sort.
+            QString currentFilter = filter;
+            auto expectedOf = [&](QVector<int> rows) {
+                const bool all = rows.isEmpty();
+                for (int r = 0; all && r < goods.rowCount(); ++r) {
                     if (goods.value(r, "Goods_name").toString().contains(currentFilter, Qt::CaseInsensitive)) {
                         rows.append(r);
                     }
                 }
-            }
-            if (model.sortColumn() >= 0) {
-                const QString field = fields[model.sortColumn()];
-                std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
-                    const QVariant x = goods.value(a, field);
-                    const QVariant y = goods.value(b, field);
-                    const int c = field == "Default_price"
-                                      ? (x.toDouble() > y.toDouble()) - (x.toDouble() < y.toDouble())
-                                      : QString::compare(x.toString(), y.toString());
-                    return model.sortOrder() == Qt::AscendingOrder ? c < 0 : c > 0;
-                });
-            }
-            QStringList codes;
-            for (int r : rows) {
-                codes << goods.value(r, "code").toString();
-            }
-            return codes;
-        };
-        if (!sortField.isEmpty()) {
-            model.sort(model.columnOf(sortField), Qt::SortOrder(order));
-        }
-        model.setTextFilter(filter, {"Goods_name"});
-        QStringList expected = expectedOf({});
-        QRandomGenerator random(seed);
-        int next = kGoods + 1;
-        for (int step = 0; step < 150 && !QTest::currentTestFailed(); ++step) {
-            const int op = random.bounded(12);
-            if (op < 4 && !expected.isEmpty()) {
-                // Deleting shown rows, one or several at once, as the grid does.
-                QList<int> rows;
-                for (int k = 0, n = 1 + random.bounded(3); k < n; ++k) {
-                    rows << model.datasetRow(random.bounded(model.rowCount()));
+                if (model.sortColumn() >= 0) {
+                    const QString field = fields[model.sortColumn()];
+                    std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
+                        const QVariant x = goods.value(a, field);
+                        const QVariant y = goods.value(b, field);
+                        const int c = field == "Default_price"
+                                          ? (x.toDouble() > y.toDouble()) - (x.toDouble() < y.toDouble())
+                                          : QString::compare(x.toString(), y.toString());
+                        return model.sortOrder() == Qt::AscendingOrder ? c < 0 : c > 0;
+                    });
                 }
+                QStringList codes;
                 for (int r : rows) {
-                    expected.removeAll(goods.value(r, "code").toString());
+                    codes << code(r);
                 }
-                goods.deleteRows(rows);
-            } else if (op < 5 && goods.rowCount() > 0) {
-                // A row the filter may hide is deleted through the dataset.
-                const int r = random.bounded(goods.rowCount());
-                expected.removeAll(goods.value(r, "code").toString());
-                goods.deleteRows({r});
-            } else if (op < 7) {
-                // A new row shows last, whatever the filter and the sort.
-                goods.append();
-                const QString code = QString("SP%1").arg(next, 4, 10, QChar('0'));
-                goods.setValue("code", code);
-                goods.setValue("Goods_name", QString("新%1").arg(next++));
-                goods.setValue("Default_price", random.bounded(100));
-                goods.post();
-                expected << code;
-            } else if (op < 8) {
-                goods.append();
-                goods.cancel();
-            } else if (op < 9 && goods.rowCount() > 0) {
-                // An edit keeps the row where it is.
-                goods.editCell(random.bounded(goods.rowCount()), goods.fieldIndex("Goods_name"),
-                               QString("改%1").arg(step));
-            } else if (op < 10) {
-                // Sorting orders the rows shown now, new rows included.
-                model.sort(random.bounded(3), random.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder);
-                QVector<int> rows;
+                return codes;
+            };
+            if (sortColumn >= 0) {
+                model.sort(sortColumn, Qt::DescendingOrder);
+            }
+            model.setTextFilter(filter, {"Goods_name"});
+            QStringList expected = expectedOf({});
+            QRandomGenerator random(seed);
+            int next = 81;
+            for (int step = 0; step < 150 && !QTest::currentTestFailed(); ++step) {
+                const int op = random.bounded(12);
+                if (op < 4 && !expected.isEmpty()) {
+                    // Deleting shown rows, one or several at once, as the grid does.
+                    QList<int> rows;
+                    for (int k = 0, n = 1 + random.bounded(3); k < n; ++k) {
+                        rows << model.datasetRow(random.bounded(model.rowCount()));
+                    }
+                    for (int r : rows) {
+                        expected.removeAll(code(r));
+                    }
+                    goods.deleteRows(rows);
+                } else if (op < 5 && goods.rowCount() > 0) {
+                    // A row the filter may hide is deleted through the dataset.
+                    const int r = random.bounded(goods.rowCount());
+                    expected.removeAll(code(r));
+                    goods.deleteRows({r});
+                } else if (op < 7) {
+                    // A new row shows last, whatever the filter and the sort.
+                    expected << QString("SP%1").arg(next, 4, 10, QChar('0'));
+                    goods.append();
+                    goods.setValue("code", expected.last());
+                    goods.setValue("Goods_name", QString("新%1").arg(next++));
+                    goods.setValue("Default_price", random.bounded(100));
+                    goods.post();
+                } else if (op < 8) {
+                    goods.append();
+                    goods.cancel();
+                } else if (op < 9 && goods.rowCount() > 0) {
+                    // An edit keeps the row where it is.
+                    goods.editCell(random.bounded(goods.rowCount()), goods.fieldIndex("Goods_name"),
+                                   QString("改%1").arg(step));
+                } else if (op < 10) {
+                    // Sorting orders the rows shown now, new rows included.
+                    model.sort(random.bounded(3), random.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder);
+                    QVector<int> rows;
+                    for (const QString& shownCode : std::as_const(expected)) {
+                        for (int r = 0; r < goods.rowCount(); ++r) {
+                            if (code(r) == shownCode) {
+                                rows << r;
+                            }
+                        }
+                    }
+                    expected = expectedOf(rows);
+                } else {
+                    currentFilter = QString::number(random.bounded(10));
+                    model.setTextFilter(currentFilter, {"Goods_name"});
+                    expected = expectedOf({});
+                }
+                QCOMPARE(model.rowCount(), expected.size());
+                int shown = 0;
                 for (int r = 0; r < goods.rowCount(); ++r) {
-                    if (expected.contains(goods.value(r, "code").toString())) {
-                        rows << r;
+                    const int g = model.gridRow(r);
+                    QCOMPARE(g, int(expected.indexOf(code(r))));
+                    if (g >= 0) {
+                        ++shown;
+                        QCOMPARE(model.datasetRow(g), r);
+                        QCOMPARE(model.data(model.index(g, 0)).toString(), code(r));
+                        QCOMPARE(model.data(model.index(g, 1)).toString(), goods.value(r, "Goods_name").toString());
                     }
                 }
-                std::sort(rows.begin(), rows.end(), [&](int a, int b) {
-                    return expected.indexOf(goods.value(a, "code").toString()) <
-                           expected.indexOf(goods.value(b, "code").toString());
-                });
-                expected = expectedOf(rows);
-            } else {
-                currentFilter = QString::number(random.bounded(10));
-                model.setTextFilter(currentFilter, {"Goods_name"});
-                expected = expectedOf({});
-            }
-            QCOMPARE(model.rowCount(), expected.size());
-            int shown = 0;
-            for (int r = 0; r < goods.rowCount(); ++r) {
-                const int g = model.gridRow(r);
-                const QString code = goods.value(r, "code").toString();
-                QCOMPARE(g, int(expected.indexOf(code)));
-                if (g >= 0) {
-                    ++shown;
-                    QCOMPARE(model.datasetRow(g), r);
-                    QCOMPARE(model.data(model.index(g, 0)).toString(), code);
-                    QCOMPARE(model.data(model.index(g, 1)).toString(), goods.value(r, "Goods_name").toString());
+                QCOMPARE(shown, expected.size());
+                if (QTest::currentTestFailed()) {
+                    qWarning("seed %u, step %d, operation %d", seed, step, op);
                 }
-            }
-            QCOMPARE(shown, expected.size());
-            if (QTest::currentTestFailed()) {
-                qWarning("step %d, operation %d", step, op);
             }
         }
     }
@@ -413,9 +393,7 @@ private slots:
         TestBooks::FreshBook book("sqlite");
         book.db().query("create table k (id integer primary key, key text)");
         const std::tuple<QStringList, Qt::SortOrder, QList<int>> cases[] = {
-            {{"a", "b", "c"}, Qt::DescendingOrder, {2, 1, 0}},  // read in the opposite order
-            {{"a", "b", "b", "c"}, Qt::DescendingOrder, {3, 1, 2, 0}},
-            {{"b", "b", "b"}, Qt::DescendingOrder, {0, 1, 2}},
+            {{"a", "b", "b", "c"}, Qt::DescendingOrder, {3, 1, 2, 0}},  // read in the opposite order
             {{"b", "a", "c", "a"}, Qt::AscendingOrder, {1, 3, 0, 2}}};
         for (const auto& [keys, order, expected] : cases) {
             book.db().query("delete from k");
