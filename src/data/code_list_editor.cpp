@@ -149,12 +149,7 @@ bool CodeListEditor::deleteValues(const QList<int>& rows) {
 }
 
 bool CodeListEditor::pick(const QList<int>& rows) {
-    if (rows.isEmpty()) {
-        m_prompter.inform(QStringLiteral("请选择"));
-        return false;
-    }
-    if (rows.size() > 1) {
-        m_prompter.inform(QStringLiteral("只能选择一条记录"));
+    if (!m_prompter.requireOneSelected(rows.size(), QStringLiteral("请选择"), QStringLiteral("只能选择一条记录"))) {
         return false;
     }
     m_result = m_values.value(rows.first(), "StatusValue").toString();

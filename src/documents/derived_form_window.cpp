@@ -29,17 +29,6 @@ QString windowName(DerivedFormList::Kind kind) {
     }
 }
 
-QString reportWindowName(DerivedFormList::Kind kind) {
-    switch (kind) {
-        case DerivedFormList::Kind::WorkForm:
-            return QStringLiteral("Report_Dusmere_Work_Form_Frm");
-        case DerivedFormList::Kind::WareOutForm:
-            return QStringLiteral("Report_Dusmere_Ware_Out_Form_Frm");
-        default:
-            return QStringLiteral("Report_Dusmere_Shipment_Driver_Frm");
-    }
-}
-
 // One summary entry a line: the entries are kept apart by ";".
 QString summaryLines(const QString& text) {
     return text.split(QLatin1Char(';'), Qt::SkipEmptyParts).join(QLatin1Char('\n'));
@@ -51,7 +40,7 @@ DerivedFormWindow::DerivedFormWindow(AppContext& context, DerivedFormList::Kind 
     const QString caption = DerivedFormList::caption(kind);
     setWindowTitle(caption);
     openPrintout = [this, kind](const QString& code) {
-        DocumentReportWindow(this->context(), reportWindowName(kind), kind, code, this).exec();
+        DocumentReportWindow(this->context(), kind, code, this).exec();
     };
     actions().add(QStringLiteral("Action_print"), QStringLiteral("打印"), [this, caption] {
         const QString code = currentCode();

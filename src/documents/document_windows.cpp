@@ -4,9 +4,7 @@
 #include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "documents/receipt_window.h"
-#include "reports/order_report_window.h"
-#include "reports/purchase_order_report_window.h"
-#include "reports/quotation_report_window.h"
+#include "reports/document_report_window.h"
 
 namespace DocumentWindows {
 
@@ -15,9 +13,11 @@ void printQuotation(AppContext& context, QuotationPrint kind, const QString& bil
         // The purchase order shows what the goods cost.
         PermissionChecker permissions(context.data().main(), context.CurrentUser);
         CostProfitRight::require(permissions);
-        PurchaseOrderReportWindow(context, billNo, parent).exec();
+        DocumentReportWindow(context, DocumentPrintouts::Kind::PurchaseOrder, billNo, parent).exec();
     } else {
-        QuotationReportWindow(context, billNo, kind == QuotationPrint::Warning, parent).exec();
+        const auto printout = kind == QuotationPrint::Warning ? DocumentPrintouts::Kind::QuotationWarning
+                                                              : DocumentPrintouts::Kind::Quotation;
+        DocumentReportWindow(context, printout, billNo, parent).exec();
     }
 }
 
@@ -26,7 +26,7 @@ void openReceipts(AppContext& context, const QString& quotationNo, QWidget* pare
 }
 
 void printOrder(AppContext& context, const QString& orderCode, QWidget* parent) {
-    OrderReportWindow(context, orderCode, parent).exec();
+    DocumentReportWindow(context, DocumentPrintouts::Kind::Order, orderCode, parent).exec();
 }
 
 }  // namespace DocumentWindows

@@ -14,7 +14,7 @@
 #include "data/lookup_list.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
-#include "reports/receipt_report_window.h"
+#include "reports/document_report_window.h"
 #include "ui/data_grid.h"
 #include "ui/lookup_delegate.h"
 
@@ -38,7 +38,9 @@ ReceiptWindow::ReceiptWindow(AppContext& context, const QString& quotationNo, QW
       m_receiptGrid(new DataGrid(this)),
       m_lineGrid(new DataGrid(this)) {
     setWindowTitle(QStringLiteral("收据列表"));
-    openPrintout = [this](const QString& no) { ReceiptReportWindow(this->context(), no, this).exec(); };
+    openPrintout = [this](const QString& no) {
+        DocumentReportWindow(this->context(), DocumentPrintouts::Kind::Receipt, no, this).exec();
+    };
     for (DataGrid* grid : {m_receiptGrid, m_lineGrid}) {
         grid->view()->setItemDelegate(new LookupDelegate(grid->view()));
         grid->setMultiSelect(true);

@@ -55,10 +55,12 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
         }
     });
     QAction* edit = add("Action_EditGoods", "修改商品", [this] {
-        if (m_catalog.goods().currentRow() < 0) {
-            this->context().prompter().inform(QStringLiteral("请选择一条记录"));
+        const QList<int> rows = m_grid->selectedRows();
+        if (!this->context().prompter().requireOneSelected(rows.size(), QStringLiteral("请选择一条记录"),
+                                                           QStringLiteral("一次只能编辑一条记录"))) {
             return;
         }
+        m_catalog.goods().setCurrentRow(rows.first());
         runEditor(3);
     });
     QAction* remove = add("Action_DeleteGoods", "删除商品", [this] { m_catalog.deleteGoods(m_grid->selectedRows()); });

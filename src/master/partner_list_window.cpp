@@ -268,10 +268,12 @@ void PartnerListWindow::addRecord() {
 }
 
 void PartnerListWindow::editRecord() {
-    if (m_grid->selectedRows().isEmpty()) {
-        context().prompter().inform(QStringLiteral("请选择一条记录"));
+    const QList<int> rows = m_grid->selectedRows();
+    if (!context().prompter().requireOneSelected(rows.size(), QStringLiteral("请选择一条记录"),
+                                                 QStringLiteral("一次只能编辑一条记录"))) {
         return;
     }
+    m_directory.records().setCurrentRow(rows.first());
     if (runEditWindow(m_directory)) {
         m_grid->resort();  // the code may have changed
     }

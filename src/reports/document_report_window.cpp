@@ -4,9 +4,31 @@
 #include "data/data_module.h"
 #include "platform/errors.h"
 
-DocumentReportWindow::DocumentReportWindow(AppContext& context, const QString& windowName, DocumentPrintouts::Kind kind,
-                                           const QString& key, QWidget* parent)
-    : ReportWindow(context, windowName, DocumentPrintouts::templateName(kind), parent), m_kind(kind), m_key(key) {
+QString DocumentReportWindow::windowName(DocumentPrintouts::Kind kind) {
+    using Kind = DocumentPrintouts::Kind;
+    switch (kind) {
+        case Kind::Quotation:
+        case Kind::QuotationWarning:
+            return QStringLiteral("Report_Korvan_Quotation");
+        case Kind::PurchaseOrder:
+            return QStringLiteral("Report_CaiGou");
+        case Kind::Receipt:
+            return QStringLiteral("Report_Korvan_ShouJu");
+        case Kind::Order:
+            return QStringLiteral("Report_Dusmere_Shipment_Form_Frm");
+        case Kind::WorkForm:
+            return QStringLiteral("Report_Dusmere_Work_Form_Frm");
+        case Kind::WareOutForm:
+            return QStringLiteral("Report_Dusmere_Ware_Out_Form_Frm");
+        case Kind::ShipmentForm:
+            return QStringLiteral("Report_Dusmere_Shipment_Driver_Frm");
+    }
+    return {};
+}
+
+DocumentReportWindow::DocumentReportWindow(AppContext& context, DocumentPrintouts::Kind kind, const QString& key,
+                                           QWidget* parent)
+    : ReportWindow(context, windowName(kind), DocumentPrintouts::templateName(kind), parent), m_kind(kind), m_key(key) {
     setWindowTitle(DocumentPrintouts::caption(kind));
     setWindowState(windowState() | Qt::WindowMaximized);
 }

@@ -3,14 +3,23 @@
 #include "reports/document_printouts.h"
 #include "reports/report_window.h"
 
-// The report window of one document's printout: it opens maximised and
-// prepares the pages from the document's rows when it is first shown. A
-// document that does not exist is said so, and the window stays empty.
+// The report window of one document's printout (订货单 and its warning
+// style, 采购单, 收款收据, the order form and the forms made from it): it
+// opens maximised and prepares the pages from the document's rows when it
+// is first shown. A document that does not exist is said so, and the
+// window stays empty. `key` is the document's number (a quotation's or a
+// receipt's BillNo, an order's or a form's code).
+//
+//     DocumentReportWindow window(context, DocumentPrintouts::Kind::Receipt, receiptNo, this);
+//     window.exec();
 class DocumentReportWindow : public ReportWindow {
     Q_OBJECT
 public:
-    DocumentReportWindow(AppContext& context, const QString& windowName, DocumentPrintouts::Kind kind,
-                         const QString& key, QWidget* parent = nullptr);
+    DocumentReportWindow(AppContext& context, DocumentPrintouts::Kind kind, const QString& key,
+                         QWidget* parent = nullptr);
+
+    // The window's name (its object name) for each kind of printout.
+    static QString windowName(DocumentPrintouts::Kind kind);
 
     DocumentPrintouts::Kind kind() const { return m_kind; }
     const QString& key() const { return m_key; }

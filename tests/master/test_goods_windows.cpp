@@ -73,6 +73,16 @@ void TestGoodsWindows::listShowsSearchesAndMovesByDrop() {
     QCOMPARE(db().scalar("select Goods_class from goods where code='SP00000001'").toInt(), 3);
     QCOMPARE(w.grid()->model()->rowCount(), 1);
     QVERIFY(m_program->prompter().messages().isEmpty());
+    // "修改商品" edits the one goods selected, and only one.
+    w.showAll();
+    w.grid()->view()->selectAll();
+    QVERIFY(w.actions().execute("Action_EditGoods"));
+    QCOMPARE(m_program->prompter().lastText(), QString("一次只能编辑一条记录"));
+    m_program->prompter().clear();
+    w.grid()->selectRow(1);
+    QVERIFY(w.actions().execute("Action_EditGoods"));
+    QCOMPARE(code, w.catalog().goods().value(1, "code").toString());
+    QVERIFY(m_program->prompter().messages().isEmpty());
 }
 
 void TestGoodsWindows::pickModeReturnsTheChosenGoods() {

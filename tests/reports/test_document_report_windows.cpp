@@ -1,9 +1,7 @@
 #include <QTest>
 
 #include "data/data_module.h"
-#include "reports/purchase_order_report_window.h"
-#include "reports/quotation_report_window.h"
-#include "reports/receipt_report_window.h"
+#include "reports/document_report_window.h"
 #include "reports/report_preview_frame.h"
 #include "reports/report_samples.h"
 #include "support/test_books.h"
@@ -32,10 +30,11 @@ private slots:
             c.data().main().execute(sql);
         }
         const QString notice = QStringLiteral("客户未订购此单，请勿打印，一经打印，计入总帐");
-        QuotationReportWindow quotation(c, "BJ001", false);
-        QuotationReportWindow warning(c, "BJ001", true);
-        PurchaseOrderReportWindow purchase(c, "BJ001");
-        ReceiptReportWindow receipt(c, "SK001");
+        using Kind = DocumentPrintouts::Kind;
+        DocumentReportWindow quotation(c, Kind::Quotation, "BJ001");
+        DocumentReportWindow warning(c, Kind::QuotationWarning, "BJ001");
+        DocumentReportWindow purchase(c, Kind::PurchaseOrder, "BJ001");
+        DocumentReportWindow receipt(c, Kind::Receipt, "SK001");
         const QList<QPair<DocumentReportWindow*, QStringList>> expected{
             {&quotation, {"Report_Korvan_Quotation", "订货单", "BJ001", "订货单号: BJ001"}},
             {&warning, {"Report_Korvan_Quotation", "订货单", "BJ001", notice}},
@@ -53,15 +52,13 @@ private slots:
             QVERIFY2(texts.contains(names[3]), qPrintable(names.join('|')));
             QCOMPARE(texts.contains(notice), window == &warning);
         }
-        QCOMPARE(quotation.kind(), DocumentPrintouts::Kind::Quotation);
-        QCOMPARE(warning.kind(), DocumentPrintouts::Kind::QuotationWarning);
         QVERIFY(program.prompter().messages().isEmpty());
         // An unknown number is said, and the window stays empty.
-        ReceiptReportWindow unknownReceipt(c, "SK999");
+        DocumentReportWindow unknownReceipt(c, Kind::Receipt, "SK999");
         unknownReceipt.show();
         QVERIFY(!unknownReceipt.isPrepared() && unknownReceipt.frame()->pageCount() == 0);
         QCOMPARE(program.prompter().lastText(), QString("找不到收款收据: SK999"));
-        QuotationReportWindow unknownQuotation(c, "BJ999", false);
+        DocumentReportWindow unknownQuotation(c, Kind::Quotation, "BJ999");
         unknownQuotation.show();
         QCOMPARE(program.prompter().lastText(), QString("找不到订货单: BJ999"));
         QCOMPARE(unknownQuotation.frame()->pageCount(), 0);
