@@ -421,8 +421,7 @@ void TestRightsWalk::walkOlvendctl() {
         {"prices", "show"},
         {"prices", "show", customer},
         {"prices", "set", customer, "All_Remark=走查"},
-        {"prices", "reset", customer},
-    };
+        {"prices", "reset", customer}};
     m_reached << "olvendctl.action_issuecode"
               << "olvendctl.action_queryreport";
     // What reads and writes no business data: the program folder and the
