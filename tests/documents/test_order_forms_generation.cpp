@@ -227,8 +227,6 @@ private slots:
         addOrder(db, "B", {"H1|1|1|5", "H2|3|2|1"});
         generateAll(b, "A");
         generateAll(b, "B");
-        const int bBefore = derivedRowsOf(db, "B");
-        QVERIFY(bBefore > 0);
         const QString ofB = "\\|(B|H\\d)(\\||$)";  // B's heads and rows
         const QStringList bRows = dumpDerived(db, ofB);
         // The order changed since: a third row in a new series.
@@ -238,33 +236,13 @@ private slots:
         QVERIFY(generate(b, kind, {"A"}));
         QCOMPARE(b.prompter.texts().size(), 2);
         QCOMPARE(b.prompter.lastText(), "处理完毕,已成功生成" + kindName(kind));
-        if (kind == "work") {
-            // The old forms 0001-0002 are gone; the counter went on after B's.
-            QCOMPARE(
-                read(db, "select Work_Form_Code from Dusmere_Work_Form_Head where Order_Form_Code='A' order by ID"),
-                QString("0606250005; 0606250006; 0606250007"));
-            QCOMPARE(count(db,
-                           "select count(*) from Dusmere_Work_Form_Detail where head_Code in ('0606250001', "
-                           "'0606250002')"),
-                     0);
-            QCOMPARE(read(db, "select goods_code from Dusmere_Work_Form_Detail where Order_Form_Code='A' order by ID"),
-                     QString("G1; G2; G3"));
-        } else if (kind == "wareOut") {
-            QCOMPARE(count(db, "select count(*) from Dusmere_Ware_Out_Form_Head where Ware_Out_Form_Code='A'"), 1);
-            QCOMPARE(read(db, "select DetailNames, Fittings from Dusmere_Ware_Out_Form_Detail where head_code='A'"),
-                     QString("断桥铝系列 2樘 (G1);塑钢系列 3樘 (G2);铝合金系列 1扇 (G3)|执手锁 1 红色 "));
-        } else {
-            QCOMPARE(count(db, "select count(*) from Dusmere_Shipment_Form_Head where Shipment_Form_Code='A'"), 1);
-            QCOMPARE(read(db, "select goods_code from Dusmere_Shipment_Form_Detail where head_code='A' order by ID"),
-                     QString("G1; G2; G3"));
-        }
-        // The other kinds of A and everything of B stay as they were.
-        QCOMPARE(derivedRowsOf(db, "B"), bBefore);
+        // The old forms of this kind are gone (work forms 0001-0002; the
+        // counter went on after B's); the other kinds of A and everything of
+        // B stay as they were.
         QCOMPARE(dumpDerived(db, ofB), bRows);
-        QCOMPARE(count(db, "select count(*) from Dusmere_Work_Form_Head where Order_Form_Code='A'"),
-                 kind != "work" ? 2 : 3);
-        QCOMPARE(count(db, "select count(*) from Dusmere_Shipment_Form_Detail where head_code='A'"),
-                 kind != "shipment" ? 2 : 3);
+        // The time of day is the machine's: only the day is compared.
+        const QString all = dumpDerived(db).join('\n').remove(QRegularExpression("[T ]\\d\\d:\\d\\d:\\d\\d"));
+        OLVEND_COMPARE_GOLDEN("documents/regenerated_" + kind + ".txt", all + '\n');
     }
 
     void aFailureHalfWayLeavesTheOldForms_data() {
@@ -305,14 +283,7 @@ private slots:
         stopFailing(db, table);
         b.prompter.setNextAnswer(true);
         QVERIFY(generate(b, kind, {"A"}));
-        if (kind == "work") {
-            QCOMPARE(read(db, "select Work_Form_Code from Dusmere_Work_Form_Head order by ID"),
-                     QString("0606250003; 0606250004; 0606250005"));
-        } else if (kind == "shipment") {
-            QCOMPARE(count(db, "select count(*) from Dusmere_Shipment_Form_Detail"), 3);
-        } else {
-            QVERIFY(db.scalar("select DetailNames from Dusmere_Ware_Out_Form_Detail").toString().contains("(G3)"));
-        }
+        QVERIFY(dumpDerived(db).join(' ').contains(kind == "wareOut" ? "(G3)" : "|G3"));
     }
 
     // What sums up an order's goods and its locks, for orders of rows
@@ -407,8 +378,8 @@ private slots:
             addOrder(db, o, {"G1|1|1|2|4|红", "G2|2|1|1"});
             generateAll(b, o);
         }
-        const QStringList kept = dumpDerived(db).filter("KEEP");
-        QVERIFY(kept.size() >= 6);
+        const QStringList kept = dumpDerived(db, "KEEP");
+        QVERIFY(kept.size() >= 12);
         OrderFormList list(db, b.prompter);
         QVERIFY(!list.remove({}));
         QCOMPARE(b.prompter.lastText(), QString("请选择收据"));
@@ -421,22 +392,16 @@ private slots:
         failWhen(db, "Dusmere_Shipment_Form_Head", "DELETE", "OLD.Shipment_Form_Code = 'GONE2'");
         b.prompter.setNextAnswer(true);
         QVERIFY_THROWS_EXCEPTION(DbError, list.remove({"GONE1", "GONE2"}));
+        const QString orders =
+            "select Order_Form_Code from Dusmere_Order_Form_head union all select Head_Code from "
+            "Dusmere_Order_Form_Detail order by 1";
         QCOMPARE(dumpDerived(db), before);
-        QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_head"), 3);
-        QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_Detail"), 6);
+        QCOMPARE(read(db, orders).count("GONE"), 6);
         stopFailing(db, "Dusmere_Shipment_Form_Head");
         b.prompter.setNextAnswer(true);
         QVERIFY(list.remove({"GONE1", "GONE2"}));
-        for (const QString& o : QStringList{"GONE1", "GONE2"}) {
-            QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_head where Order_Form_Code=:o", {{"o", o}}), 0);
-            QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_Detail where Head_Code=:o", {{"o", o}}), 0);
-            QCOMPARE(derivedRowsOf(db, o), 0);
-            QCOMPARE(count(db, "select count(*) from Dusmere_Work_Form_Detail where Order_Form_Code=:o", {{"o", o}}),
-                     0);
-        }
-        QCOMPARE(dumpDerived(db).filter("KEEP"), kept);
-        QCOMPARE(count(db, "select count(*) from Dusmere_Work_Form_Detail"), 2);
-        QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_Detail where Head_Code='KEEP'"), 2);
+        QCOMPARE(dumpDerived(db), kept);
+        QCOMPARE(read(db, orders), QString("KEEP; KEEP; KEEP"));
     }
 
     void selectionMessages() {
