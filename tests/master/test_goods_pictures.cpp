@@ -146,6 +146,15 @@ void TestGoodsPictures::storedPathsLeadingOutAreIgnored() {
         QVERIFY(editor.save());
         QVERIFY(db().scalar("select PicturePath from goods").isNull());
     }
+    // Writing: a new picture goes into the folder under the code.
+    db().query("update goods set PicturePath=:p", {{"p", stored}});
+    m_catalog->focusClass(2);
+    {
+        GoodsEditor editor(m_program->context(), *m_catalog, GoodsEditor::Existing);
+        QVERIFY(editor.choosePicture(picture()));
+        QVERIFY(editor.save());
+    }
+    QVERIFY(QFile::exists(folder() + "SP1.jpg"));
     // Deleting: the goods goes, the file outside stays.
     db().query("update goods set PicturePath=:p", {{"p", stored}});
     m_catalog->focusClass(2);
@@ -172,8 +181,13 @@ void TestGoodsPictures::phonePhotosAreReadScaled() {
     QCOMPARE(qRound(shown.width() * 3.0 / shown.height()), 4);
     QVERIFY(editor->save());
     QCOMPARE(QImage(folder() + "SP1.jpg").size(), shown.size());
-    // What the reader says of a file that is none.
+    // What the reader says of a file that is no picture, or none.
+    QFile junk(m_outside.filePath("junk.jpg"));
+    QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("not a picture") > 0);
+    junk.close();
     QString why;
+    QVERIFY(PictureReader::read(junk.fileName(), &why).isNull());
+    QVERIFY(why.contains("无法读取图片"));
     QVERIFY(PictureReader::read(m_outside.filePath("none.jpg"), &why).isNull());
     QVERIFY(why.contains("找不到图片文件"));
 }
