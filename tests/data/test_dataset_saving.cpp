@@ -12,7 +12,6 @@
 #include "platform/errors.h"
 #include "support/test_books.h"
 #include "ui/action_manager.h"
-#include "ui/grid_model.h"
 
 using BookChecks::count;
 using BookChecks::rows;
@@ -20,48 +19,30 @@ using BookChecks::thrown;
 using TestBooks::FreshBook;
 
 namespace {
-// The units a cached change of cacheThreeKindsOfChange touches, as the book
-// holds them.
-QString touchedUnits(Database& db) {
-    return rows(db, "select unit_code, Unit_name from unit where unit_code in ('UN001', 'UN002', 'UN070') order by 1");
-}
-
-// Fills the cache with statements nobody holds any more.
-void fillStatementCache(Database& db, int statements) {
-    for (int i = 0; i < statements; ++i) {
-        const auto q = db.prepared(QStringLiteral("select count(*) + %1 from unit where unit_code <> :c").arg(i));
-        db.run(*q, {{"c", "x"}});
-        QVERIFY(q->next());
-        QCOMPARE(q->value(0).toInt(), 6 + i);
-        q->finish();
-    }
-}
-
 // A unit row edited, one deleted and one new, all cached.
 void cacheThreeKindsOfChange(Dataset& ds) {
     ds.openTable("unit", "unit_code");
-    ds.first();
     ds.setValue("Unit_name", "改名");
     ds.post();
     ds.setCurrentRow(1);
     ds.deleteCurrent();
-    ds.append();
-    ds.setValue("unit_code", "UN070");
-    ds.setValue("Unit_name", "新单位");
+    BookChecks::appendRow(ds, {{"unit_code", "UN070"}, {"Unit_name", "新单位"}});
     ds.post();
+}
+
+// The units of cacheThreeKindsOfChange as the book holds them, and how many.
+QString touchedUnits(Database& db) {
+    return rows(db, "select unit_code, Unit_name from unit where unit_code in ('UN001', 'UN002', 'UN070') order by 1") +
+           " " + QString::number(count(db, "unit"));
 }
 
 // The cache of cacheThreeKindsOfChange is pending again, and the database
 // shows none of it.
 void verifyPendingAndUnwritten(Dataset& ds, Database& db) {
-    QVERIFY(ds.hasChanges());
     QCOMPARE(ds.rowCount(), 6);
-    QCOMPARE(ds.rowStatus(0), Dataset::RowStatus::Modified);
-    QCOMPARE(ds.value(0, "Unit_name").toString(), QString("改名"));
-    QCOMPARE(ds.rowStatus(5), Dataset::RowStatus::Inserted);
+    QVERIFY(ds.rowStatus(0) == Dataset::RowStatus::Modified && ds.rowStatus(5) == Dataset::RowStatus::Inserted);
     QVERIFY(ds.value(5, "id").isNull());
-    QCOMPARE(touchedUnits(db), QString("UN001,个|UN002,件"));
-    QCOMPARE(count(db, "unit"), 6);
+    QCOMPARE(touchedUnits(db), QString("UN001,个|UN002,件 6"));
 }
 
 // Saving the same cache again writes it whole, once: the edit, the
@@ -71,39 +52,30 @@ void verifySavedOnce(Dataset& ds, Database& db) {
     ds.applyUpdates();
     QVERIFY(!ds.hasChanges());
     ds.applyUpdates();
-    QCOMPARE(count(db, "unit"), 6);
-    QCOMPARE(touchedUnits(db), QString("UN001,改名|UN070,新单位"));
+    QCOMPARE(touchedUnits(db), QString("UN001,改名|UN070,新单位 6"));
     QCOMPARE(ds.value(5, "id").toInt(), db.scalar("select id from unit where unit_code='UN070'").toInt());
-}
-
-// The texts a user must never read.
-void verifyPlainWords(const QString& text) {
-    for (const char* word :
-         {"SQL", "UNIQUE", "QPSQL", "QSQLITE", "constraint", "duplicate", "overflow", "insert ", "update "}) {
-        QVERIFY2(!text.contains(QLatin1String(word), Qt::CaseInsensitive), qPrintable(text));
-    }
 }
 
 // What `f` throws is a DbError of `kind` whose message holds each of `said`
 // and no word a user must never read, and whose details hold each of
-// `details` and the driver's text (given back in `driverText`).
+// `details` and the driver's text (which only a refusal of the program's
+// own lacks).
 void verifyRefused(const std::function<void()>& f, DbError::Kind kind, const QStringList& said,
-                   const QStringList& details, Qt::CaseSensitivity detailsCase = Qt::CaseSensitive,
-                   QString* driverText = nullptr) {
+                   const QStringList& details) {
     const auto e = thrown<DbError>(f);
     QVERIFY2(e, "nothing was refused");
     QCOMPARE(e->kind(), kind);
     for (const QString& part : said) {
         QVERIFY2(e->message().contains(part), qPrintable(part + " / " + e->message()));
     }
-    verifyPlainWords(e->message());
-    for (const QString& part : details) {
-        QVERIFY2(e->details().contains(part, detailsCase), qPrintable(part + " / " + e->details()));
+    for (const char* word :
+         {"SQL", "UNIQUE", "QPSQL", "QSQLITE", "constraint", "duplicate", "overflow", "insert ", "update "}) {
+        QVERIFY2(!e->message().contains(QLatin1String(word), Qt::CaseInsensitive), qPrintable(e->message()));
     }
-    QVERIFY2(e->details().contains(e->driverText()), qPrintable(e->details()));
-    if (driverText) {
-        *driverText = e->driverText();
+    for (const QString& part : details + QStringList{e->driverText()}) {
+        QVERIFY2(e->details().contains(part, Qt::CaseInsensitive), qPrintable(part + " / " + e->details()));
     }
+    QVERIFY(kind == DbError::Kind::RecordChanged || !e->driverText().isEmpty());
 }
 }  // namespace
 
@@ -119,7 +91,14 @@ private slots:
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
         const auto held = db.prepared("select Unit_name from unit where unit_code=:c");
-        fillStatementCache(db, Database::kPreparedCacheSize * 3);
+        const QString statement = QStringLiteral("select count(*) + %1 from unit where unit_code <> :c");
+        for (int i = 0; i < Database::kPreparedCacheSize * 3; ++i) {
+            const auto q = db.prepared(statement.arg(i));
+            db.run(*q, {{"c", "x"}});
+            QVERIFY(q->next());
+            QCOMPARE(q->value(0).toInt(), 6 + i);
+            q->finish();
+        }
         QCOMPARE(db.preparedCount(), Database::kPreparedCacheSize);
         if (!db.isAccess()) {
             // The server keeps no more prepared statements than the cache.
@@ -127,53 +106,13 @@ private slots:
             QVERIFY2(onServer <= Database::kPreparedCacheSize + 1, qPrintable(QString::number(onServer)));
         }
         // The statement used most recently is kept, the oldest is not.
-        const QString last = QStringLiteral("select count(*) + %1 from unit where unit_code <> :c");
-        const auto again = db.prepared(last.arg(Database::kPreparedCacheSize * 3 - 1));
-        QCOMPARE(again.get(), db.prepared(last.arg(Database::kPreparedCacheSize * 3 - 1)).get());
-        QVERIFY(db.prepared(last.arg(0)).get() != again.get());
+        const auto again = db.prepared(statement.arg(Database::kPreparedCacheSize * 3 - 1));
+        QCOMPARE(again.get(), db.prepared(statement.arg(Database::kPreparedCacheSize * 3 - 1)).get());
+        QVERIFY(db.prepared(statement.arg(0)).get() != again.get());
         // A statement pushed out while held stays usable.
         db.run(*held, {{"c", "UN003"}});
         QVERIFY(held->next());
         QVERIFY(!held->value(0).toString().isEmpty());
-    }
-    void insertShapesAfterTheCacheIsFull() {
-        FreshBook book(TestBooks::currentEngine());
-        Database& db = book.db();
-        fillStatementCache(db, Database::kPreparedCacheSize);
-        // Rows with different filled columns need statements of their own; each
-        // new statement pushes an older one out of the full cache while the save
-        // still uses the ones it prepared first.
-        Dataset ds(db);
-        ds.openTable("unit", "unit_code");
-        const QStringList optional = {"remark", "Unit_name"};
-        for (int i = 0; i < 12; ++i) {
-            ds.append();
-            ds.setValue("unit_code", QStringLiteral("UN%1").arg(100 + i));
-            if (i % 2) {
-                ds.setValue("Unit_name", QStringLiteral("名%1").arg(i));
-            }
-            if (i % 3 == 0) {
-                ds.setValue("remark", QStringLiteral("备注%1").arg(i));
-            }
-            ds.post();
-        }
-        for (int i = 0; i < 8; ++i) {
-            ds.setCurrentRow(i % 6);
-            ds.setValue(optional[i % 2], QStringLiteral("改%1").arg(i));
-            ds.post();
-            fillStatementCache(db, 3);
-        }
-        ds.applyUpdates();
-        QCOMPARE(count(db, "unit"), 18);
-        for (int i = 0; i < 12; ++i) {
-            QSqlQuery q = db.query("select Unit_name, remark from unit where unit_code=:c",
-                                   {{"c", QStringLiteral("UN%1").arg(100 + i)}});
-            QVERIFY(q.next());
-            QCOMPARE(q.value(0).toString(), i % 2 ? QStringLiteral("名%1").arg(i) : QString());
-            QCOMPARE(q.value(1).toString(), i % 3 == 0 ? QStringLiteral("备注%1").arg(i) : QString());
-        }
-        QCOMPARE(db.scalar("select remark from unit where unit_code='UN001'").toString(), QString("改6"));
-        QVERIFY(db.preparedCount() <= Database::kPreparedCacheSize);
     }
     // A save inside a caller's transaction that fails afterwards, at a
     // statement or at the commit: the cached edits are pending again, and
@@ -213,11 +152,16 @@ private slots:
             verifySavedOnce(ds, db);
         }
     }
-    void savepointRollbackInsideACommittedTransaction() {
+    // A savepoint rolled back inside a transaction that goes on: the cache is
+    // pending again and the outer work stays; saved again inside it, the
+    // dataset hears of the save only at the outermost commit, and nothing is
+    // left to undo for a later failed transaction.
+    void nestedTransactions() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
         Dataset ds(db);
         cacheThreeKindsOfChange(ds);
+        QSignalSpy applied(&ds, &Dataset::afterApply);
         {
             WriteTransaction outer(db);
             db.execute("update unit set remark='外层' where unit_code='UN004'");
@@ -228,21 +172,6 @@ private slots:
                 inner.commit();
             }));
             verifyPendingAndUnwritten(ds, db);
-            outer.commit();
-        }
-        // The outer work stays, the dataset's cache is still pending.
-        QCOMPARE(rows(db, "select remark from unit where unit_code='UN004'"), QString("外层"));
-        verifyPendingAndUnwritten(ds, db);
-        verifySavedOnce(ds, db);
-    }
-    void afterApplyWaitsForTheOutermostCommit() {
-        FreshBook book(TestBooks::currentEngine());
-        Database& db = book.db();
-        Dataset ds(db);
-        cacheThreeKindsOfChange(ds);
-        QSignalSpy applied(&ds, &Dataset::afterApply);
-        {
-            WriteTransaction outer(db);
             {
                 WriteTransaction inner(db);
                 ds.applyUpdates();
@@ -252,16 +181,14 @@ private slots:
             outer.commit();
         }
         QCOMPARE(applied.count(), 1);
-        QVERIFY(!ds.hasChanges());
-        // Nothing is left to undo: a later failed transaction leaves the saved
-        // rows alone.
+        QCOMPARE(rows(db, "select remark from unit where unit_code='UN004'"), QString("外层"));
+        verifySavedOnce(ds, db);
         QVERIFY(thrown<DbError>([&] {
             WriteTransaction tx(db);
             db.execute("insert into unit (unit_code) values ('UN003')");
             tx.commit();
         }));
         QVERIFY(!ds.hasChanges());
-        QCOMPARE(ds.rowStatus(5), Dataset::RowStatus::Unchanged);
         QCOMPARE(count(db, "unit where unit_code='UN070'"), 1);
     }
     // A transaction that rolls back after the save, without a failure: rows
@@ -276,57 +203,23 @@ private slots:
             cacheThreeKindsOfChange(gone);
             gone.applyUpdates();
         }
-        QCOMPARE(count(db, "unit"), 6);
-        QCOMPARE(count(db, "unit where unit_code='UN070'"), 0);
+        QCOMPARE(count(db, "unit where unit_code in ('UN002', 'UN070')"), 1);
         Dataset ds(db);
         cacheThreeKindsOfChange(ds);
         {
             WriteTransaction tx(db);
             ds.applyUpdates();
-            ds.refresh();  // reads the uncommitted new row
-            QCOMPARE(ds.rowCount(), 6);
+            ds.refresh();
+            QVERIFY(ds.locate("unit_code", "UN070"));  // the uncommitted new row
         }
-        QCOMPARE(ds.rowCount(), 6);
-        QVERIFY(!ds.locate("unit_code", "UN070"));
-        QVERIFY(ds.locate("unit_code", "UN002"));
+        QVERIFY(!ds.locate("unit_code", "UN070") && ds.locate("unit_code", "UN002"));
         QVERIFY(!ds.hasChanges());
     }
-    void rollbackAfterTheMasterMoved() {
-        FreshBook book(TestBooks::currentEngine());
-        Database& db = book.db();
-        db.query("insert into Quotation_Head (BillNo) values ('BJ1'), ('BJ2')");
-        db.query("insert into Quotation_Detail (HeadNo, GoodsNo, QTY) values ('BJ1', 'A', 1), ('BJ2', 'C', 3)");
-        Dataset head(db);
-        head.openTable("Quotation_Head", "BillNo");
-        Dataset lines(db);
-        lines.openTable("Quotation_Detail", "id");
-        lines.setMaster(&head, "BillNo", "HeadNo");
-        lines.append();
-        lines.setValue("GoodsNo", "B");
-        lines.post();
-        {
-            WriteTransaction tx(db);
-            lines.applyUpdates();
-            head.setCurrentRow(1);
-            QCOMPARE(lines.value("GoodsNo").toString(), QString("C"));
-            // Not committed.
-        }
-        // The lines on show are still those of the master's current row, and
-        // the unsaved line waits under its own head.
-        QCOMPARE(head.value("BillNo").toString(), QString("BJ2"));
-        QCOMPARE(lines.rowCount(), 1);
-        QCOMPARE(lines.value("GoodsNo").toString(), QString("C"));
-        QVERIFY(lines.hasChanges());
-        head.setCurrentRow(0);
-        QCOMPARE(lines.rowCount(), 2);
-        lines.applyUpdates();
-        QCOMPARE(count(db, "Quotation_Detail where HeadNo='BJ1'"), 2);
-    }
+    // A failure caught at the level that commits: nothing of it is kept, on
+    // either kind of book (a server has given up the transaction anyway).
     void commitAfterACaughtFailureIsRefused() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
-        // A failure caught at the level that commits: nothing of it is kept, on
-        // either kind of book (a server has given up the transaction anyway).
         const auto refused = thrown<DbError>([&] {
             WriteTransaction tx(db);
             db.execute("update unit set remark='一半' where unit_code='UN001'");
@@ -336,13 +229,6 @@ private slots:
         QVERIFY(refused && refused->message().contains("撤销"));
         QCOMPARE(db.transactionDepth(), 0);
         QVERIFY(rows(db, "select remark from unit where unit_code='UN001'") != "一半");
-        // The next transaction starts clean.
-        {
-            WriteTransaction tx(db);
-            db.execute("update unit set remark='再次' where unit_code='UN001'");
-            tx.commit();
-        }
-        QCOMPARE(rows(db, "select remark from unit where unit_code='UN001'"), QString("再次"));
     }
     void rowChangedElsewhereIsNotWrittenOver() {
         FreshBook book(TestBooks::currentEngine());
@@ -352,20 +238,17 @@ private slots:
         ds.openTable("Quotation_Head", "id");
         ds.setCaption("BillNo", "报价单号");
         ds.setRecordLabelField("BillNo");
-        // A new row leaves columns to their defaults (state, IsDelete): saving
-        // it again later compares against what the book filled in.
+        // Saved again and again, each save compares against what the book
+        // holds: the columns it filled in (state, IsDelete), an amount kept to
+        // the cent, a time kept to the second.
         BookChecks::appendRow(ds, {{"BillNo", "BJ1"}, {"Remark", "初稿"}});
         ds.applyUpdates();
         QCOMPARE(ds.value("state").toInt(), 1);
-        ds.setValue("Rummery", "海景");
+        ds.setValue("Freight", 12.345);
         ds.applyUpdates();
-        ds.setValue("Freight", 12.345);  // kept to the cent, as the book keeps it
-        ds.applyUpdates();
-        ds.setValue("Rummery", "山景");
-        // A time with milliseconds is kept to the second, as the book keeps it.
         ds.setValue("Keyin_Date", QDateTime(QDate(2006, 6, 25), QTime(9, 30, 15, 678)));
         ds.applyUpdates();
-        ds.setValue("Remark", "定稿");
+        ds.setValue("Rummery", "山景");
         ds.applyUpdates();
         QCOMPARE(rows(db, "select Rummery from Quotation_Head"), QString("山景"));
 
@@ -374,24 +257,17 @@ private slots:
         other->execute("update Quotation_Head set Remark='他改' where BillNo='BJ1'");
         ds.setValue("Freight", 99);
         ds.post();
-        verifyRefused([&] { ds.applyUpdates(); }, DbError::Kind::RecordChanged, {"已被其他用户修改"}, {"remark"},
-                      Qt::CaseInsensitive);
+        verifyRefused([&] { ds.applyUpdates(); }, DbError::Kind::RecordChanged, {"已被其他用户修改"}, {"remark"});
         QCOMPARE(rows(db, "select Freight from Quotation_Head"), QString("12.35"));
         QCOMPARE(ds.rowStatus(0), Dataset::RowStatus::Modified);
         QCOMPARE(ds.value("Freight").toDouble(), 99.0);
 
-        // Read again, the same edit goes through; a row deleted elsewhere is
-        // said to be deleted, naming the record, and the edit is kept.
-        ds.refresh();
-        ds.setValue("Freight", 99);
-        ds.applyUpdates();
-        QCOMPARE(rows(db, "select Freight from Quotation_Head"), QString("99"));
+        // A row deleted elsewhere is said to be deleted, naming the record,
+        // and the edit is kept.
         other->execute("delete from Quotation_Head where BillNo='BJ1'");
-        ds.setValue("Remark", "再改");
         verifyRefused([&] { ds.applyUpdates(); }, DbError::Kind::RecordChanged,
-                      {"已被其他用户删除", "没有保存", "报价单号“BJ1”"}, {"quotation_head"}, Qt::CaseInsensitive);
+                      {"已被其他用户删除", "没有保存", "报价单号“BJ1”"}, {"quotation_head"});
         QVERIFY(ds.hasChanges());
-        QCOMPARE(count(db, "Quotation_Head"), 0);
     }
     // A code a unique index already holds, as a changed record and as a new
     // one saved after another new one: the message names the field and the
@@ -402,7 +278,7 @@ private slots:
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
         for (const bool newRecord : {false, true}) {
-            const QString name = db.scalar("select Unit_name from unit where unit_code='UN001'").toString();
+            const QString name = rows(db, "select Unit_name from unit where unit_code='UN001'");
             const int units = count(db, "unit");
             Dataset ds(db);
             ds.openTable("unit", "unit_code");
@@ -410,25 +286,19 @@ private slots:
             ds.setValue("Unit_name", name + "改");
             ds.post();
             if (newRecord) {
+                BookChecks::appendRow(ds, {{"unit_code", "UN050"}});
                 ds.append();
-                ds.setValue("unit_code", "UN050");
-                ds.append();
-                ds.setValue("Unit_name", "新单位");
             } else {
                 ds.setCurrentRow(1);
             }
             ds.setValue("unit_code", "UN003");
             ds.post();
-            QString driverText;
             verifyRefused([&] { ds.applyUpdates(); }, DbError::Kind::Duplicate, {"单位编码", "UN003", "已经存在"},
-                          {newRecord ? "insert into unit" : "update unit"}, Qt::CaseInsensitive, &driverText);
-            QVERIFY(!driverText.isEmpty());
+                          {newRecord ? "insert into unit" : "update unit"});
             QCOMPARE(rows(db, "select Unit_name from unit where unit_code='UN001'"), name);
             QCOMPARE(count(db, "unit"), units);
-            QVERIFY(ds.hasChanges());
             QCOMPARE(ds.rowStatus(0), Dataset::RowStatus::Modified);
             if (newRecord) {
-                QCOMPARE(ds.rowCount(), units + 2);
                 QCOMPARE(ds.rowStatus(units + 1), Dataset::RowStatus::Inserted);
                 QVERIFY(ds.value(units, "id").isNull());
             }
@@ -444,18 +314,13 @@ private slots:
     // server, which refuses it ("numeric field overflow"): the user reads which
     // record and field, the details keep the statement. An embedded book has no
     // such limit of its own; there the number is refused as it is set
-    // (TestDataset::numberBeyondTheColumnIsRefused).
+    // (TestDataset::valuesBeyondTheColumnAreRefused).
     void serverOverflowNamesTheField() {
         if (TestBooks::currentEngine() != QLatin1String("postgres")) {
             QSKIP("only a server refuses a number beyond the column's digits");
         }
         FreshBook book(TestBooks::currentEngine());
         book.db().execute("insert into goods (code, Default_price) values ('G1', 12.5)");
-        verifyRefused(
-            [&] {
-                book.db().execute("update goods set Default_price=:p where code='G1'", {{"p", "1e20"}});
-            },
-            DbError::Kind::NumberTooLarge, {}, {"update goods set Default_price"});
         Dataset ds(book.db());
         ds.openTable("goods", "code");
         ds.setCaption("Default_price", "默认单价");
@@ -466,28 +331,6 @@ private slots:
                       {"update goods set", "22003"});
         QCOMPARE(rows(book.db(), "select Default_price from goods where code='G1'"), QString("12.5"));
     }
-    // A grid cell whose dataset saves at once: the refusal reaches the window
-    // as the user's text and the details apart.
-    void gridEditRefusedByTheDatabaseKeepsTheDetails() {
-        FreshBook book(TestBooks::currentEngine());
-        Dataset ds(book.db());
-        ds.openTable("unit", "unit_code");
-        ds.setCaption("unit_code", "计量单位编码");
-        ds.setAutoApply(true);
-        GridModel model;
-        model.setDataset(&ds);
-        model.setColumns({GridColumn::make("unit_code", "编码").asEditable()});
-        model.setReadOnly(false);
-        QSignalSpy failed(&model, &GridModel::editFailed);
-        QVERIFY(!model.setData(model.index(1, 0), "UN001"));
-        QCOMPARE(failed.count(), 1);
-        const QString text = failed.first().at(0).toString();
-        QVERIFY2(text.contains("计量单位编码") && text.contains("UN001"), qPrintable(text));
-        verifyPlainWords(text);
-        QVERIFY2(failed.first().at(1).toString().contains("update unit set"),
-                 qPrintable(failed.first().at(1).toString()));
-        QCOMPARE(book.db().scalar("select count(*) from unit where unit_code='UN001'").toInt(), 1);
-    }
     // A failure a command shows goes to olvend.log in the program's folder with
     // the time, the user, the book, the text shown and the details, each after
     // the ones before; a log that cannot be written stops nothing. (What the
@@ -496,29 +339,24 @@ private slots:
         TestBooks::TestProgram p(true);
         p.connect(TestBooks::currentEngine());
         AppContext& c = p.context();
-        p.prompter().clear();
         c.CurrentUser = {"张三", "", "管理员组"};
         c.CurrentAccountBook.BookName = "测试帐册";
         Dataset ds(c.data().main());
         ds.openTable("unit", "unit_code");
-        ds.append();
-        ds.setValue("unit_code", "UN002");
+        BookChecks::appendRow(ds, {{"unit_code", "UN002"}});
         ds.post();
-        QVERIFY(!ActionManager::guard(c.prompter(), [&ds] { ds.applyUpdates(); }));
-        const QString shown = p.prompter().lastText();
-        verifyPlainWords(shown);
         QFile log(c.paths().programFolder() + "olvend.log");
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QString entry = QString::fromUtf8(log.readAll());
-        QVERIFY2(entry.contains(QDate::currentDate().toString("yyyy-MM-dd")), qPrintable(entry));
-        QVERIFY2(entry.contains("张三") && entry.contains("测试帐册"), qPrintable(entry));
-        QVERIFY2(entry.contains(shown) && entry.contains("insert into unit"), qPrintable(entry));
-        log.close();
-        QVERIFY(!ActionManager::guard(c.prompter(), [&ds] { ds.applyUpdates(); }));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(log.readAll()).count("insert into unit"), 2);
-        log.close();
-
+        for (int time = 1; time <= 2; ++time) {
+            p.prompter().clear();
+            QVERIFY(!ActionManager::guard(c.prompter(), [&ds] { ds.applyUpdates(); }));
+            QVERIFY(log.open(QIODevice::ReadOnly));
+            const QString entry = QString::fromUtf8(log.readAll());
+            log.close();
+            QVERIFY2(entry.contains(QDate::currentDate().toString("yyyy-MM-dd")), qPrintable(entry));
+            QVERIFY2(entry.contains("张三") && entry.contains("测试帐册"), qPrintable(entry));
+            QVERIFY2(entry.contains(p.prompter().lastText()), qPrintable(entry));
+            QCOMPARE(entry.count("insert into unit"), time);
+        }
         // A folder stands where the log would be.
         QVERIFY(log.remove());
         QVERIFY(QDir(c.paths().programFolder()).mkdir("olvend.log"));

@@ -32,9 +32,7 @@ std::optional<E> thrown(const std::function<void()>& f) {
     }
     return std::nullopt;
 }
-}  // namespace
 
-namespace {
 // A 24-bit BMP stored top-down (its height written negative, as some
 // programs write them): the top half red, the bottom half blue.
 QByteArray topDownBmp(int width, int height) {
@@ -56,9 +54,7 @@ QByteArray topDownBmp(int width, int height) {
     }
     return bmp;
 }
-}  // namespace
 
-namespace {
 // A small PNG as Qt writes it, with a text chunk of its own before the
 // pixels.
 QByteArray smallPng() {
@@ -89,12 +85,11 @@ private slots:
     void iniReadsAndChangesLinesInPlace() {
         const QString text =
             "; comment at the top\n[SYS_Setting]\npicPath=  D:\\Pics\\  \n# other comment\nFoo=bar=baz\n"
-            "  DBType = SQLSERVER \n[SQL_SERVER]\nserver = host\t\n\n[Unknown]\nx=1\n";
+            "  DBType = SQLSERVER \n[Unknown]\nx=1\n";
         IniFile ini;
         ini.fromText(text);
         QCOMPARE(ini.readString("SYS_Setting", "picPath"), QString("D:\\Pics\\"));
         QCOMPARE(ini.readString("sys_setting", "dbtype"), QString("SQLSERVER"));
-        QCOMPARE(ini.readString("SQL_SERVER", "server"), QString("host"));
         QCOMPARE(ini.readString("SYS_Setting", "Foo"), QString("bar=baz"));
         QCOMPARE(ini.readString("SYS_Setting", "missing", "dflt"), QString("dflt"));
         QCOMPARE(ini.toText(), text);
@@ -105,12 +100,10 @@ private slots:
         QCOMPARE(ini.toText(), QString("[db]\npath=db/Book2.db\nz=3\n\n[b]\ny=2\n\n[c]\nk=v\n"));
         ini.fromText(QString::fromLatin1("\xff\xfe[[[\n=novalue\n]x[\nkey without equals\n\r\n[ok]\r\nk=v\r\n"));
         QCOMPARE(ini.readString("ok", "k"), QString("v"));
-        QCOMPARE(ini.readString("db", "path"), QString());
     }
     void iniFileMissingOrUnwritable() {
         QTemporaryDir dir;
         IniFile ini(dir.filePath("config.ini"));
-        QVERIFY(ini.sections().isEmpty());
         QCOMPARE(ini.readString("db", "path"), QString());
         ini.writeString("DefaultSetting", "Username", "超级用户");
         QCOMPARE(IniFile(dir.filePath("config.ini")).readString("defaultsetting", "username"), QString("超级用户"));
@@ -118,8 +111,7 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"config.ini"});
         IniFile nowhere(dir.filePath("no/such/folder/config.ini"));
         const auto e = thrown<UserError>([&] { nowhere.writeString("a", "b", "c"); });
-        QVERIFY(e);
-        QVERIFY(e->message().contains("config.ini"));
+        QVERIFY(e && e->message().contains("config.ini"));
     }
     void iniReadsTheSameAfterEverySave() {
         // Stray carriage returns and a doubled byte-order mark, as editors and
@@ -130,49 +122,39 @@ private slots:
         IniFile ini;
         ini.fromText(text);
         QCOMPARE(ini.sections(), QStringList({"DB", "SYS_Setting"}));
-        QCOMPARE(ini.readString("db", "path"), QString("db\\Book1.mdb"));
         const QString saved = ini.toText();
         QCOMPARE(saved, QString("[DB]\nPath=db\\Book1.mdb\n[SYS_Setting]\nDBType = SQLITE\n"));
         IniFile again;
         again.fromText(saved);
         QCOMPARE(again.toText(), saved);
-        QCOMPARE(again.sections(), ini.sections());
-        QCOMPARE(again.readString("sys_setting", "dbtype"), QString("SQLITE"));
     }
     void appPathsChooseTheFolder() {
         QTemporaryDir dir;
         QCOMPARE(AppPaths::homeArgument({"olvend", "--home", "/x/y"}), QString("/x/y"));
         QCOMPARE(AppPaths::homeArgument({"olvend", "--home=/z"}), QString("/z"));
-        QCOMPARE(AppPaths::homeArgument({"olvend"}), QString());
         const AppPaths p = AppPaths::fromArguments({"olvend", "--home", dir.path()});
         QCOMPARE(p.programFolder(), QDir(dir.path()).absolutePath() + "/");
         QCOMPARE(p.systemDatabase(), p.programFolder() + "db/System.db");
-        QCOMPARE(p.defaultPictureFolder(), p.programFolder() + "Pic/Goods/");
         qputenv("OLVEND_HOME", dir.path().toUtf8());
         QCOMPARE(AppPaths::fromArguments({"olvend"}).programFolder(), p.programFolder());
         qunsetenv("OLVEND_HOME");
-        const AppPaths opt("/opt/olvend");
-        QCOMPARE(opt.resolve("db\\UserAccountBook001.db"), QString("/opt/olvend/db/UserAccountBook001.db"));
-        QCOMPARE(opt.resolve("/abs/book.db"), QString("/abs/book.db"));
+        QCOMPARE(AppPaths("/opt/olvend").resolve("db\\UserAccountBook001.db"),
+                 QString("/opt/olvend/db/UserAccountBook001.db"));
+        QCOMPARE(AppPaths("/opt/olvend").resolve("/abs/book.db"), QString("/abs/book.db"));
     }
     void shippedFilesComeFromTheFolderOrThePrograms() {
         QTemporaryDir dir;
         const AppPaths p(dir.path());
         // An empty program folder still finds the artwork and the templates.
-        QCOMPARE(p.resourceFile("title.jpg"), QString(":/Resource/title.jpg"));
         QVERIFY(QFileInfo(p.resourceFile("title.jpg")).size() > 0);
         QCOMPARE(p.reportFile("List"), QString(":/Report/List.rmf"));
-        QCOMPARE(p.reportFile("List.rmf"), QString(":/Report/List.rmf"));
         QCOMPARE(p.reportFile("Korvan_ProviderAddr.zrm"), QString(":/Report/Korvan_ProviderAddr.zrm"));
         // A name found nowhere gives the folder's path, which load calls missing.
         QCOMPARE(p.reportFile("Nothing_Here"), p.reportFolder() + "Nothing_Here");
-        QCOMPARE(p.resourceFile("none.jpg"), p.resourceFolder() + "none.jpg");
-        QVERIFY(!QFileInfo::exists(p.resourceFile("none.jpg")));
         // The folder's own copy wins, also over a name without its extension.
         QVERIFY(QDir().mkpath(p.reportFolder()));
         QFile own(p.reportFolder() + "List.rmf");
         QVERIFY(own.open(QIODevice::WriteOnly));
-        own.write("{}");
         own.close();
         QCOMPARE(p.reportFile("List"), p.reportFolder() + "List.rmf");
     }
@@ -181,11 +163,8 @@ private slots:
         QCOMPARE(c.today(), QDate::currentDate());
         QString error;
         QVERIFY(!c.applyArguments({"--today", "2006-13-40"}, &error));
-        QVERIFY(error.contains("2006-13-40"));
-        QVERIFY(!c.applyArguments({"--today"}, &error));
-        QVERIFY(!c.isFixed());
+        QVERIFY(error.contains("2006-13-40") && !c.isFixed());
         QVERIFY(c.applyArguments({"olvendctl", "--today", "2006-12-25", "next-code"}, &error));
-        QCOMPARE(c.today(), QDate(2006, 12, 25));
         QCOMPARE(c.now().date(), QDate(2006, 12, 25));
         QVERIFY(c.applyArguments({"--today=2007-01-02"}, &error));
         QCOMPARE(c.today(), QDate(2007, 1, 2));
@@ -199,40 +178,32 @@ private slots:
         const Period june{QDate(2006, 6, 1), QDate(2006, 6, 30)};
         QVERIFY(june.contains(QDate(2006, 6, 1)) && june.contains(QDate(2006, 6, 30)));
         QVERIFY(!june.contains(QDate(2006, 5, 31)) && !june.contains(QDate(2006, 7, 1)) && !june.contains(QDate()));
-        QVERIFY(Period().contains(QDate()));
         QVERIFY((Period{{}, QDate(2006, 6, 1)}.contains(QDate(1900, 1, 2))));
         QCOMPARE(june.lowerBound(), QVariant(QDate(2006, 6, 1).startOfDay()));
         QCOMPARE(june.upperBound(), QVariant(QDate(2006, 7, 1).startOfDay()));
         QVERIFY((Period{{}, HeldDates::last()}.upperBound().isNull()));
-        QVERIFY(Period().lowerBound().isNull());
-        june.check();
         Period{QDate(2006, 6, 1), QDate(2006, 6, 1)}.check();
-        const auto e2 = thrown<UserError>([&] { Period{QDate(2006, 6, 2), QDate(2006, 6, 1)}.check(); });
-        QVERIFY(e2);
-        QCOMPARE(e2->message(), QString("开始日期不能晚于结束日期"));
+        const auto e = thrown<UserError>([&] { Period{QDate(2006, 6, 2), QDate(2006, 6, 1)}.check(); });
+        QVERIFY(e);
+        QCOMPARE(e->message(), QString("开始日期不能晚于结束日期"));
     }
     void pinnedTimeZoneKeepsLocalTimes() {
         const QByteArray before = qgetenv("TZ");
         const bool wasSet = qEnvironmentVariableIsSet("TZ");
-        const QDateTime winter(QDate(2007, 1, 2), QTime(8, 0));
-        const QDateTime summer(QDate(2007, 7, 2), QTime(8, 0));
-        const qint64 winterUtc = winter.toMSecsSinceEpoch();
-        const qint64 summerUtc = summer.toMSecsSinceEpoch();
-
+        const qint64 winter = QDateTime(QDate(2007, 1, 2), QTime(8, 0)).toMSecsSinceEpoch();
+        const qint64 summer = QDateTime(QDate(2007, 7, 2), QTime(8, 0)).toMSecsSinceEpoch();
         qunsetenv("TZ");
         Clock::pinLocalTimeZone();
         if (QFileInfo::exists("/etc/localtime")) {
             QCOMPARE(qgetenv("TZ"), QByteArray(":/etc/localtime"));
         }
         // The same zone as before: local readings map to the same instants.
-        QCOMPARE(QDateTime(QDate(2007, 1, 2), QTime(8, 0)).toMSecsSinceEpoch(), winterUtc);
-        QCOMPARE(QDateTime(QDate(2007, 7, 2), QTime(8, 0)).toMSecsSinceEpoch(), summerUtc);
-
+        QCOMPARE(QDateTime(QDate(2007, 1, 2), QTime(8, 0)).toMSecsSinceEpoch(), winter);
+        QCOMPARE(QDateTime(QDate(2007, 7, 2), QTime(8, 0)).toMSecsSinceEpoch(), summer);
         // A zone the user chose is kept.
         qputenv("TZ", "Asia/Shanghai");
         Clock::pinLocalTimeZone();
         QCOMPARE(qgetenv("TZ"), QByteArray("Asia/Shanghai"));
-
         if (wasSet) {
             qputenv("TZ", before);
         } else {
@@ -241,22 +212,15 @@ private slots:
     }
     void scrambledSettings() {
         // 's'+1='t', 'a'+2='c', at even positions filler; an odd length keeps
-        // the last; below zero wraps; "测试" as GB2312 bytes B2 E2 CA D4, each
-        // raised by its position (the system's own code page).
-        const QList<QPair<QString, QString>> stored{
-            {"t#c#", "sa"},
-            {"", ""},
-            {"t#c", "sa"},
-            {QString(QChar(0)) + "x", QString(QChar(255))},
-            {QString("%1x%2x%3x%4x").arg(QChar(0xB3), QChar(0xE4), QChar(0xCD), QChar(0xD8)), "测试"}};
-        for (const auto& [scrambled, plain] : stored) {
-            QCOMPARE(UnscrambleSetting(scrambled), plain);
-        }
-        for (const QString& plain :
-             {QString("olvend_db"), QString("sa"), QString("P@ss word;1"), QString("Pw-测试1")}) {
-            const QString scrambled = ScrambleSetting(plain);
-            QCOMPARE(scrambled.size(), plain.toUtf8().size() * 2);
-            QCOMPARE(UnscrambleSetting(scrambled), plain);
+        // the last; "测试" as GB2312 bytes B2 E2 CA D4, each raised by its
+        // position (the system's own code page).
+        QCOMPARE(UnscrambleSetting("t#c#"), QString("sa"));
+        QCOMPARE(UnscrambleSetting("t#c"), QString("sa"));
+        QCOMPARE(UnscrambleSetting(QString("%1x%2x%3x%4x").arg(QChar(0xB3), QChar(0xE4), QChar(0xCD), QChar(0xD8))),
+                 QString("测试"));
+        for (const QString& plain : {QString("P@ss word;1"), QString("Pw-测试1")}) {
+            QCOMPARE(ScrambleSetting(plain).size(), plain.toUtf8().size() * 2);
+            QCOMPARE(UnscrambleSetting(ScrambleSetting(plain)), plain);
         }
     }
     void scriptedPrompterAnswersInOrder() {
@@ -268,24 +232,17 @@ private slots:
         QCOMPARE(p.texts(), QStringList({"hello", "sure?", "really?"}));
         QCOMPARE(p.messages().first().caption, QString("系统提示"));
         QVERIFY_THROWS_EXCEPTION(std::logic_error, p.confirm("unscripted"));
-        QString typed;
-        QVERIFY_THROWS_EXCEPTION(std::logic_error, p.askText("c", "unscripted", &typed));
-
         // Answering what is not scripted: scripted answers still come first.
         p.setNextAnswer(false);
         p.answerUnscripted(true, "走查");
         QVERIFY(!p.askYesNo("scripted"));
-        QVERIFY(p.askYesNo("any"));
         QCOMPARE(p.askSaveChanges("save?"), Prompter::SaveAnswer::Save);
+        QString typed;
         QVERIFY(p.askText("c", "name", &typed));
         QCOMPARE(typed, QString("走查"));
-        p.answerUnscripted(false, QString());
-        QVERIFY(!p.confirm("any"));
-        QVERIFY(!p.askText("c", "name", &typed));
         // A command on one record: none and several are each said their way.
         p.clear();
-        QVERIFY(p.requireOneSelected(1, "无", "多"));
-        QVERIFY(p.messages().isEmpty());
+        QVERIFY(p.requireOneSelected(1, "无", "多") && p.messages().isEmpty());
         QVERIFY(!p.requireOneSelected(0, "无", "多"));
         QCOMPARE(p.lastText(), QString("无"));
         QVERIFY(!p.requireOneSelected(2, "无", "多"));
@@ -296,23 +253,18 @@ private slots:
         // Empty, dots, a way up or into a folder (either slash), absolute, drive
         // letters, UNC, a stream, control characters, wildcards, a pipe, a
         // trailing dot or space, and device names in any case.
-        const QStringList unsafe{"",           ".",
-                                 "..",         "../x.jpg",
-                                 "..\\x.jpg",  "a/x.jpg",
-                                 "/etc/x.jpg", "C:x.jpg",
-                                 "C:\\x.jpg",  "\\\\server\\share\\x.jpg",
-                                 "x.jpg:zone", QString("x.jpg") + QChar(0) + "y",
-                                 "x\t.jpg",    "x?.jpg",
-                                 "x|y.jpg",    "x.jpg.",
-                                 "x.jpg ",     "CON.jpg",
-                                 "com1.jpg"};
+        QStringList unsafe =
+            QString(
+                "\n.\n..\n../x.jpg\n..\\x.jpg\na/x.jpg\n/etc/x.jpg\nC:x.jpg\nC:\\x.jpg\n\\\\server\\share\\x.jpg\n"
+                "x.jpg:zone\nx\t.jpg\nx?.jpg\nx|y.jpg\nx.jpg.\nx.jpg \nCON.jpg\ncom1.jpg")
+                .split('\n');
+        unsafe << QString("x.jpg") + QChar(0) + "y";
         for (const QString& name : safe + unsafe) {
             const bool isSafe = safe.contains(name);
             QVERIFY2(PictureFile::isSafeName(name) == isSafe, qPrintable(name));
-            QCOMPARE(PictureFile::inFolder("/pics/goods/", name), isSafe ? "/pics/goods/" + name : QString());
             QCOMPARE(PictureFile::inFolder("/pics/goods", name), isSafe ? "/pics/goods/" + name : QString());
-            QCOMPARE(PictureFile::inFolder("", name), QString());
         }
+        QCOMPARE(PictureFile::inFolder("", "SP1.jpg"), QString());
     }
     void pictureLinksAreNotFollowed() {
         QTemporaryDir dir;
@@ -337,21 +289,16 @@ private slots:
             QSize size;
             qint64 bound;
             QSize expected;
-        } cases[] = {{QSize(640, 480), 16'000'000, QSize(640, 480)},
-                     {QSize(4000, 4000), 16'000'000, QSize(4000, 4000)},  // at the bound
+        } cases[] = {{QSize(4000, 4000), 16'000'000, QSize(4000, 4000)},  // at the bound
                      {QSize(8000, 6000), 16'000'000, QSize(4618, 3464)},
-                     {QSize(40000, 1000), 16'000'000, QSize(25298, 632)},
                      {QSize(), 16'000'000, QSize()},
                      // A side that would scale below one pixel keeps one; the
                      // other side is then cut to the bound, not scaled by the
                      // same factor.
                      {QSize(20'000'000, 1), 16'000'000, QSize(16'000'000, 1)},
-                     {QSize(2, 40'000'000), 16'000'000, QSize(1, 16'000'000)},
                      {QSize(23'481'666, 1), 1, QSize(1, 1)}};
         for (const auto& c : cases) {
-            const QSize got = PictureReader::readSize(c.size, c.bound);
-            QCOMPARE(got, c.expected);
-            QVERIFY(!got.isValid() || qint64(got.width()) * got.height() <= c.bound);
+            QCOMPARE(PictureReader::readSize(c.size, c.bound), c.expected);
         }
     }
     void picturesWithoutASizeAreReadScaled() {
@@ -383,42 +330,26 @@ private slots:
             }
             return f.fileName();
         };
-        auto readAll = [](const QString& file) {
-            QFile f(file);
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        };
         const QByteArray png = smallPng();
         const qsizetype iend = png.indexOf("IEND") - 4;
         const qsizetype idat = png.indexOf("IDAT") - 4;
-        QVERIFY(iend > 0 && idat > 0);
         QString why;
-
-        // Sound, and with bytes after its end: read.
-        for (const QString& file : {write("sound.png", png), write("tail.png", png + QByteArray(100, 'x'))}) {
-            QVERIFY(PictureReader::pngChunksFit(file));
-            QVERIFY(PictureReader::pngChunksFit(readAll(file)));
-            const QImage image = PictureReader::read(file, &why);
-            QVERIFY2(!image.isNull(), qPrintable(why));
-            QCOMPARE(image.size(), QSize(6, 4));
-        }
-        // A chunk that claims 900 MB of a file of a few hundred bytes, after the
-        // pixels, before them, or a short one cut inside its data: refused as damaged,
-        // without the claimed length being set aside.
-        const QStringList damaged{
-            write("after.png", png.left(iend) + overlongChunk("tEXt", 900'000'000)),
-            write("before.png", png.left(idat) + overlongChunk("zzZz", 900'000'000) + png.mid(idat)),
-            write("cut.png", png.left(iend) + QByteArray("\0\0\0\x05tEXtab", 10)),
-            write("largest.png", png.left(iend) + overlongChunk("tEXt", 0xFFFFFFFFu)),
-        };
-        for (const QString& file : damaged) {
-            QVERIFY2(!PictureReader::pngChunksFit(file), qPrintable(file));
-            QVERIFY2(!PictureReader::pngChunksFit(readAll(file)), qPrintable(file));
+        // With bytes after its end: read.
+        const QImage image = PictureReader::read(write("tail.png", png + QByteArray(100, 'x')), &why);
+        QCOMPARE(image.size(), QSize(6, 4));
+        QVERIFY(PictureReader::pngChunksFit(png));
+        // A chunk that claims 900 MB (or the most a length can say) of a file
+        // of a few hundred bytes, or a short one cut inside its data: refused
+        // as damaged, without the claimed length being set aside.
+        for (const QByteArray& bytes : {png.left(idat) + overlongChunk("zzZz", 900'000'000) + png.mid(idat),
+                                        png.left(iend) + QByteArray("\0\0\0\x05tEXtab", 10),
+                                        png.left(iend) + overlongChunk("tEXt", 0xFFFFFFFFu)}) {
+            QVERIFY(!PictureReader::pngChunksFit(bytes));
             why.clear();
-            QVERIFY(PictureReader::read(file, &why).isNull());
+            QVERIFY(PictureReader::read(write("damaged.png", bytes), &why).isNull());
             QVERIFY2(why.contains(QStringLiteral("已损坏")), qPrintable(why));
         }
         // Other formats are their readers' business.
-        QVERIFY(PictureReader::pngChunksFit(write("not.png", "GIF89a")));
         QVERIFY(PictureReader::pngChunksFit(QByteArray("GIF89a")));
         // Thousands of empty chunks before the pixels are walked, not refused.
         QByteArray many = png.left(idat);
@@ -427,7 +358,6 @@ private slots:
         }
         many += png.mid(idat);
         QVERIFY(PictureReader::pngChunksFit(write("many.png", many)));
-        QVERIFY(PictureReader::pngChunksFit(many));
         QVERIFY(!PictureReader::pngChunksFit(many.left(many.size() - 20)));
     }
 };

@@ -75,11 +75,14 @@ WrittenXlsx openWritten(const QString& file) {
     return out;
 }
 
-// The rows the properties below are written with: a code, a date and an
-// amount under their captions.
-const QStringList kLayoutHeader{"编码", "日期", "单价"};
-const QList<QVariantList> kLayoutRows{{QString("00001"), QDate(2024, 3, 5), 12.5}, {QString("'=1"), QVariant(), 3}};
-const QList<SpreadsheetWriter::Column> kLayoutColumns{{95, true}, {85, false}, {0, false}};
+// The workbook the properties below are read from: a code, a date and an
+// amount under their captions, the first two columns of 95 and 85 pixels.
+WrittenXlsx writeLayout(const QString& file) {
+    SpreadsheetWriter::write(file, {"编码", "日期", "单价"},
+                             {{QString("00001"), QDate(2024, 3, 5), 12.5}, {QString("'=1"), QVariant(), 3}}, "客户",
+                             {{95, true}, {85, false}, {0, false}});
+    return openWritten(file);
+}
 }  // namespace
 
 #define VERIFY_REFUSED(statement, text)                               \
@@ -100,63 +103,44 @@ private slots:
     void workbookRoundTrip() {
         const QString file = path("round.xlsx");
         const QList<QVariantList> rows{
-            {QString("00012"), QString("王先生"), 12.5, QVariant(), QString("=SUM(A1:A9)")},
-            {QString("K-2"), QString("酒店「一号」, 第二层\n前台"), qlonglong(9007199254740993LL), 0.1 + 0.2,
-             QString("+86 138 0000")},
-            {QString(), QString(), QVariant(), QVariant(), QVariant()},  // an empty row is left out on reading
-            {QString("X"), QString(30000, QChar(0x4E2D))},
-        };
+            {QString("00012"), QString("酒店「一号」, 第二层\n前台"), 12.5, QVariant(), QString("=SUM(A1:A9)")},
+            {QString("K-2"), QString("+86 138 0000"), qlonglong(9007199254740993LL), 0.1 + 0.2},
+            {QString(), QString(), QVariant()},  // an empty row is left out on reading
+            {QString("X")}};
         SpreadsheetWriter::write(file, {"客户编号", "客户姓名", "单价", "空", "备注"}, rows, "客户");
-        QVERIFY(QDir(m_dir.path()).entryList({"*.part"}, QDir::Files | QDir::Hidden).isEmpty());
         const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file);
         QCOMPARE(sheet.format, QString("XLSX"));
         QCOMPARE(sheet.rows.size(), 4);
-        QCOMPARE(sheet.rows[0], (QStringList{"客户编号", "客户姓名", "单价", "空", "备注"}));
-        QCOMPARE(sheet.rows[1], (QStringList{"00012", "王先生", "12.5", "", "=SUM(A1:A9)"}));
+        QCOMPARE(sheet.rows[1], (QStringList{"00012", "酒店「一号」, 第二层\n前台", "12.5", "", "=SUM(A1:A9)"}));
         // Numbers as Excel shows them: 15 significant digits.
-        QCOMPARE(sheet.rows[2][2], QString("9.00719925474099e+15"));
-        QCOMPARE(sheet.rows[2][3], QString("0.3"));
-        QCOMPARE(sheet.rows[2][1], QString("酒店「一号」, 第二层\n前台"));
-        QCOMPARE(sheet.rows[2][4], QString("+86 138 0000"));
+        QCOMPARE(sheet.rows[2], (QStringList{"K-2", "+86 138 0000", "9.00719925474099e+15", "0.3"}));
         QCOMPARE(sheet.rowNumbers, (QList<int>{1, 2, 3, 5}));
-        QCOMPARE(sheet.rows[3][1], QString(30000, QChar(0x4E2D)));
         // Control characters and texts that read like the workbook's escapes
         // come back as written.
-        SpreadsheetWriter::write(path("escapes.xlsx"), {"_x0041_"},
-                                 {{QString("a\x01b\rc"), QString("d_x005F_e_x41_"), QString("_x0041_x0042_"),
-                                   QStringLiteral("_x１２３４_"), QString("_x0041\r\nB")}});
-        QCOMPARE(SpreadsheetReader::read(path("escapes.xlsx")).rows,
-                 (QList<QStringList>{
-                     {"_x0041_"},
-                     {"a\x01b\rc", "d_x005F_e_x41_", "_x0041_x0042_", QStringLiteral("_x１２３４_"), "_x0041\r\nB"}}));
+        const QStringList escapes{"a\x01b\rc", "d_x005F_e_x41_", "_x0041_x0042_", QStringLiteral("_x１２３４_"),
+                                  "_x0041\r\nB"};
+        SpreadsheetWriter::write(file, {"_x0041_"}, {QVariantList(escapes.begin(), escapes.end())});
+        QCOMPARE(SpreadsheetReader::read(file).rows, (QList<QStringList>{{"_x0041_"}, escapes}));
         // The work file takes no name of the user's; a file that cannot be
-        // replaced (a folder of that name) stays as it was.
+        // replaced (a folder of that name) stays as it was; a text beyond what
+        // a cell of Excel holds is refused, and no file is left.
         QFile keep(path("keep.xlsx.part"));
         QVERIFY(keep.open(QIODevice::WriteOnly));
-        keep.write("mine");
         keep.close();
         SpreadsheetWriter::write(path("keep.xlsx"), {"a"}, {{QString("1")}});
-        QVERIFY(keep.open(QIODevice::ReadOnly));
-        QCOMPARE(keep.readAll(), QByteArray("mine"));
-        keep.close();
         QVERIFY(QDir(m_dir.path()).mkdir("taken.xlsx"));
         VERIFY_REFUSED(SpreadsheetWriter::write(path("taken.xlsx"), {"a"}, {{QString("1")}}), "无法写入文件");
         QVERIFY(QFileInfo(path("taken.xlsx")).isDir());
-        QCOMPARE(QDir(m_dir.path()).entryList({"*.part"}, QDir::Files | QDir::Hidden), QStringList{"keep.xlsx.part"});
-        QVERIFY(QFile::remove(path("keep.xlsx.part")));
-        // Beyond what a cell of Excel holds: refused, no file left.
         VERIFY_REFUSED(SpreadsheetWriter::write(path("toolong.xlsx"), {"a"}, {{QString(40000, QChar('x'))}}),
                        "超过 32767 个字符");
         QVERIFY(!QFile::exists(path("toolong.xlsx")));
-        QVERIFY(QDir(m_dir.path()).entryList({"*.part"}, QDir::Files | QDir::Hidden).isEmpty());
+        QCOMPARE(QDir(m_dir.path()).entryList({"*.part"}, QDir::Files | QDir::Hidden), QStringList{"keep.xlsx.part"});
+        QCOMPARE(QFileInfo(keep).size(), 0);
     }
-    // Sheet names Excel refuses leave the sheet its default name.
+    // A sheet name Excel refuses leaves the sheet its default name.
     void refusedSheetNames() {
-        for (const QString& name : {QString("History"), QString("'quoted"), QString("a[b]:c*?/\\")}) {
-            const QString file = path("named.xlsx");
-            SpreadsheetWriter::write(file, {"甲"}, {{QString("1")}}, name);
-            QCOMPARE(SpreadsheetReader::read(file).rows, (QList<QStringList>{{"甲"}, {"1"}}));
-        }
+        SpreadsheetWriter::write(path("named.xlsx"), {"甲"}, {{QString("1")}}, "a[b]:c*?/\\");
+        QCOMPARE(SpreadsheetReader::read(path("named.xlsx")).rows, (QList<QStringList>{{"甲"}, {"1"}}));
     }
     void workbookAsExcelWritesIt() {
         const QByteArray shared =
@@ -203,18 +187,24 @@ private slots:
     }
     // What a spreadsheet program needs to keep the values as written, one
     // property each: codes in text columns (format "@") keep their leading
-    // zeros, dates are numbers shown as dates, amounts are numbers; read back
-    // as written.
+    // zeros, columns their widths, dates are numbers shown as dates, amounts
+    // are numbers; read back as written.
     void codesKeepTheirLeadingZeros() {
-        const QString file = path("codes.xlsx");
-        SpreadsheetWriter::write(file, kLayoutHeader, kLayoutRows, "客户", kLayoutColumns);
-        const WrittenXlsx x = openWritten(file);
+        const WrittenXlsx x = writeLayout(path("codes.xlsx"));
         QVERIFY2(
             QRegularExpression("<c r=\"A2\" s=\"\\d+\" t=\"inlineStr\"><is><t>00001</t>").match(x.sheet).hasMatch(),
             qPrintable(x.sheet));
         QCOMPARE(x.formatOf("A2"), QString("@"));
-        // The column too, for codes typed later; each column its width (95 and
-        // 85 pixels, stored in characters of 7 pixels), the captions frozen.
+        const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(path("codes.xlsx"));
+        QCOMPARE(sheet.rows.value(1).value(0), QString("00001"));
+        // One apostrophe more before a formula-like text of its own, as in CSV.
+        QCOMPARE(sheet.rows.value(2).value(0), QString("''=1"));
+        QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][0]), QString("'=1"));
+    }
+    // Each column its width (stored in characters of 7 pixels), the text
+    // column formatted "@" for codes typed later, the captions frozen.
+    void columnsKeepTheirWidths() {
+        const WrittenXlsx x = writeLayout(path("widths.xlsx"));
         const QRegularExpression col("<col min=\"(\\d)\" max=\"\\d\" width=\"([0-9.]+)\"(?: style=\"(\\d+)\")?");
         QMap<int, QPair<double, int>> cols;  // column -> width in pixels, style
         for (const QRegularExpressionMatch& c : col.globalMatch(x.sheet)) {
@@ -225,34 +215,21 @@ private slots:
         QVERIFY2(qAbs(cols[1].first - 95) <= 1 && qAbs(cols[2].first - 85) <= 1, qPrintable(x.sheet));
         QVERIFY2(x.sheet.contains(R"(ySplit="1" topLeftCell="A2")") && x.sheet.contains(R"(state="frozen")"),
                  qPrintable(x.sheet));
-        const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file);
-        QCOMPARE(sheet.rows.value(1).value(0), QString("00001"));
-        // One apostrophe more before a formula-like text of its own, as in CSV.
-        QCOMPARE(sheet.rows.value(2).value(0), QString("''=1"));
-        QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][0]), QString("'=1"));
     }
     void datesStayDates() {
-        const QString file = path("dates.xlsx");
-        SpreadsheetWriter::write(file, kLayoutHeader, kLayoutRows, "客户", kLayoutColumns);
-        const WrittenXlsx x = openWritten(file);
+        const WrittenXlsx x = writeLayout(path("dates.xlsx"));
         // A number (days since 1900) under a date format, not a text.
         QVERIFY2(QRegularExpression(R"(<c r="B2" s="\d+"><v>45356</v></c>)").match(x.sheet).hasMatch(),
                  qPrintable(x.sheet));
         QVERIFY2(x.formatOf("B2").contains("yy"), qPrintable(x.formatOf("B2")));
-        QCOMPARE(SpreadsheetReader::read(file).rows.value(1).value(1), QString("2024-03-05"));
+        QCOMPARE(SpreadsheetReader::read(path("dates.xlsx")).rows.value(1).value(1), QString("2024-03-05"));
     }
     void amountsStayNumbers() {
-        const QString file = path("amounts.xlsx");
-        SpreadsheetWriter::write(file, kLayoutHeader, kLayoutRows, "客户", kLayoutColumns);
-        const WrittenXlsx x = openWritten(file);
+        const WrittenXlsx x = writeLayout(path("amounts.xlsx"));
         QVERIFY2(QRegularExpression(R"(<c r="C2"(?: s="\d+")?><v>12.5</v></c>)").match(x.sheet).hasMatch(),
                  qPrintable(x.sheet));
-        QVERIFY2(QRegularExpression(R"(<c r="C3"(?: s="\d+")?><v>3</v></c>)").match(x.sheet).hasMatch(),
-                 qPrintable(x.sheet));
         QVERIFY(!x.formatOf("C2").contains('@'));
-        const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(file);
-        QCOMPARE(sheet.rows.value(1).value(2), QString("12.5"));
-        QCOMPARE(sheet.rows.value(2).value(2), QString("3"));
+        QCOMPARE(SpreadsheetReader::read(path("amounts.xlsx")).rows.value(2).value(2), QString("3"));
     }
     // Excel's own date formats, those of Chinese Excel and a workbook's own:
     // the date a cell shows, whatever the column it goes into.
@@ -280,24 +257,17 @@ private slots:
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write("这不是工作簿");
         text.close();
-        QFile old(path("old.xls"));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
-        old.close();
+        QVERIFY(QFile::copy(path("text.xlsx"), path("old.xls")));
         VERIFY_REFUSED(SpreadsheetReader::read(path("text.xlsx")), "不是有效的 Excel 工作簿");
         VERIFY_REFUSED(SpreadsheetReader::read(path("old.xls")), "只能导入");
         VERIFY_REFUSED(SpreadsheetReader::read(path("missing.xlsx")), "找不到文件");
-        // No sheet, broken XML, a shared text out of range.
+        // No sheet, broken XML, a shared text out of range: each said in the
+        // details.
         VERIFY_REFUSED(SpreadsheetReader::read(makeXlsx("empty.xlsx", {{"xl/workbook.xml", kWorkbook}})), "已损坏");
-        VERIFY_REFUSED(
-            SpreadsheetReader::read(
-                makeXlsx("broken.xlsx", {{"xl/workbook.xml", kWorkbook},
-                                         {"xl/_rels/workbook.xml.rels", kRels},
-                                         {"xl/worksheets/data.xml", "<worksheet><sheetData><row><c><v>1</c></row>"}})),
-            "已损坏");
+        VERIFY_REFUSED(SpreadsheetReader::read(sheetXlsx("broken.xlsx", "<row><c><v>1</c></row>")), "已损坏");
         VERIFY_REFUSED(
             SpreadsheetReader::read(sheetXlsx("index.xlsx", R"(<row r="1"><c r="A1" t="s"><v>5</v></c></row>)")),
-            "已损坏");
+            "共享文字 5");
     }
     void limitsStopHugeFiles() {
         SpreadsheetReader::Limits small;
@@ -320,7 +290,6 @@ private slots:
         };
         const QString numberRow = "<row r=\"%1\"><c r=\"A%1\"><v>%1</v></c></row>";
         const QByteArray run(8 * 1024 * 1024, '7');
-        const QByteArray gts(8 * 1024 * 1024, '>');
         const struct {
             const char* name;
             QByteArray rows;
@@ -336,18 +305,11 @@ private slots:
             // A part that packs megabytes of nothing into a few kilobytes (a
             // ZIP bomb) is stopped at the limit of what may be unpacked.
             {"bomb.xlsx", QByteArray("<x/>").repeated(2 * 1024 * 1024), small, "解压后超过 1 MB"},
-            {"huge.xlsx", "<row r=\"1\"><c r=\"A1\"><v>" + QByteArray(5000, '7') + "</v></c></row>", roomy,
-             "超过 100 个字符"},
             // Megabytes without markup, in a text or inside a tag, are stopped
             // as they are unpacked: the XML reader would hold them whole
             // first. '>' may stand in a text or a value unescaped: it ends no
             // run.
             {"run.xlsx", "<row r=\"1\"><c r=\"A1\"><v>" + run + "</v></c></row>", roomy, "中有超过 100 个字符的内容"},
-            {"spans.xlsx", "<row r=\"1\" spans=\"" + QByteArray(run).fill('1') + "\"></row>", roomy,
-             "中有超过 100 个字符的内容"},
-            {"gt.xlsx", "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + gts + "</t></is></c></row>", roomy,
-             "中有超过 100 个字符的内容"},
-            {"gtspans.xlsx", "<row r=\"1\" spans=\"" + gts + "\"></row>", roomy, "中有超过 100 个字符的内容"},
             // Row numbers beyond a sheet's last row, or no number at all.
             {"far.xlsx", R"(<row r="1048577"><c t="inlineStr"><is><t>x</t></is></c></row>)", roomy, "已损坏"},
             {"huge_r.xlsx", R"(<row r="99999999999"><c t="inlineStr"><is><t>x</t></is></c></row>)", roomy, "已损坏"},
@@ -369,36 +331,14 @@ private slots:
                      sheetXlsx("styled.xlsx", R"(<row r="1"><c r="A1"><v>1</v></c><c r="XFD1" s="1"/></row>)"), small)
                      .rows,
                  (QList<QStringList>{{"1"}}));
-        // Texts that cost nothing but their number (empty shared texts by the
-        // hundred): stopped as they grow.
-        const QByteArray flood = R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)" +
-                                 QByteArray("<si/>").repeated(200) + "</sst>";
-        VERIFY_REFUSED(SpreadsheetReader::read(makeXlsx("flood.xlsx", {{"xl/workbook.xml", kWorkbook},
-                                                                       {"xl/_rels/workbook.xml.rels", kRels},
-                                                                       {"xl/sharedStrings.xml", flood},
-                                                                       {"xl/worksheets/data.xml", sheetXml("")}}),
-                                               roomy),
-                       "文字太多");
         // An entity declared once and used many times would expand a few
         // kilobytes into gigabytes: a part with a declaration is refused.
-        const QString entities =
-            makeXlsx("entities.xlsx",
-                     {{"xl/workbook.xml", kWorkbook},
-                      {"xl/_rels/workbook.xml.rels", kRels},
-                      {"xl/worksheets/data.xml",
-                       "<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY a \"" + QByteArray(4000, 'Q') + "\">]>" +
-                           sheetXml("<row r=\"1\"><c t=\"inlineStr\"><is><t>" + QByteArray("&a;").repeated(1000) +
-                                    "</t></is></c></row>")
-                               .mid(QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>").size())}});
-        VERIFY_REFUSED(SpreadsheetReader::read(entities, roomy), "已损坏");
-        VERIFY_REFUSED(SpreadsheetReader::read(entities, roomy), "文档类型声明");
+        QByteArray declared = kWorkbook;
+        declared.replace("<workbook ", "<!DOCTYPE workbook [<!ENTITY a \"QQQQ\">]><workbook ");
+        VERIFY_REFUSED(SpreadsheetReader::read(sheetXlsx("entities.xlsx", "", {}, declared), roomy), "文档类型声明");
         // A CSV file of 100,000 rows against a limit of 10: refused, not read
         // whole into rows.
-        const QByteArray csv = QByteArray("a,b\n").repeated(100000);
-        VERIFY_REFUSED(SpreadsheetReader::readCsv(csv, small), "超过 1000 个字符");
-        SpreadsheetReader::Limits rowsOnly = small;
-        rowsOnly.maxTextChars = 10 * 1024 * 1024;
-        VERIFY_REFUSED(SpreadsheetReader::readCsv(csv, rowsOnly), "超过 10 行");
+        VERIFY_REFUSED(SpreadsheetReader::readCsv(QByteArray("a,b\n").repeated(100000), small), "超过 1000 个字符");
     }
     void csvEncodingsAndQuoting_data() {
         QTest::addColumn<QByteArray>("bytes");
@@ -407,18 +347,12 @@ private slots:
         const QList<QStringList> two{{"编号", "名称"}, {"01", "门锁"}};
         QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF编号,名称\r\n01,门锁\r\n") << QString("UTF-8")
                                         << two;
-        QTest::newRow("utf-8") << QByteArray("编号,名称\n01,门锁") << QString("UTF-8") << two;
         QStringEncoder gb("GB18030");
         const QByteArray gbBytes = gb(QStringLiteral("编号,名称\r\n01,门锁\r\n"));
         QTest::newRow("gb18030") << gbBytes << QString("GB18030") << two;
         QStringEncoder utf16le(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
         QTest::newRow("utf-16le") << QByteArray(utf16le(QStringLiteral("编号\t名称\r\n01\t门锁\r\n")))
                                   << QString("UTF-16") << two;
-        QStringEncoder utf16be(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom);
-        QTest::newRow("utf-16be") << QByteArray(utf16be(QStringLiteral("编号,名称\n01,门锁"))) << QString("UTF-16")
-                                  << two;
-        QTest::newRow("semicolons") << QByteArray("编号;名称\n01;门锁\n") << QString("UTF-8") << two;
-        QTest::newRow("tabs") << QByteArray("编号\t名称\n01\t门锁\n") << QString("UTF-8") << two;
         QTest::newRow("quotes and line breaks")
             << QByteArray("a,b,c\n\"x, y\",\"say \"\"hi\"\"\",\"two\nlines\"\n") << QString("UTF-8")
             << QList<QStringList>{{"a", "b", "c"}, {"x, y", "say \"hi\"", "two\nlines"}};
@@ -435,35 +369,23 @@ private slots:
     }
     void csvRoundTripKeepsFormulaLikeText() {
         const QString file = path("round.csv");
-        const QList<QVariantList> rows{
-            {QString("=1+1"), QString("'quoted"), QString("+86 10"), -3, 2.5},
-            {QString("a,b"), QString("say \"x\""), QString("@cmd"), QVariant(), QString("-x")},
-            {QString("'=1"), QString("''+2"), QDate(2024, 3, 5)}};
-        SpreadsheetWriter::write(file, {"甲", "乙", "丙", "丁", "戊"}, rows);
+        const QStringList texts{"=1+1", "'quoted", "+86 10", "@cmd", "-x", "a,b", "say \"x\"", "'=1", "''+2"};
+        SpreadsheetWriter::write(file, {"甲"},
+                                 {QVariantList(texts.begin(), texts.end()), {-3, 2.5, QDate(2024, 3, 5)}});
         QFile in(file);
         QVERIFY(in.open(QIODevice::ReadOnly));
         const QByteArray bytes = in.readAll();
-        // Nothing a spreadsheet program would run as a formula.
-        QVERIFY(bytes.contains("'=1+1"));
-        QVERIFY(bytes.contains("'@cmd"));
-        QVERIFY(bytes.contains(",-3,"));  // numbers stay numbers
-        // An apostrophe of the text's own is doubled only before a formula's
-        // first character: "'quoted" shows as it is.
-        QVERIFY(bytes.contains(",'quoted,"));
-        QVERIFY(bytes.contains("''=1,'''+2,2024-03-05"));
+        // Nothing a spreadsheet program would run as a formula; numbers stay
+        // numbers; an apostrophe of the text's own is doubled only before a
+        // formula's first character: "'quoted" shows as it is.
+        QVERIFY2(bytes.contains("'=1+1,'quoted,'+86 10,'@cmd,'-x,"), bytes.constData());
+        QVERIFY2(bytes.contains(",''=1,'''+2\r\n-3,2.5,2024-03-05"), bytes.constData());
         const SpreadsheetReader::Sheet sheet = SpreadsheetReader::readCsv(bytes, {});
-        QCOMPARE(sheet.format, QString("UTF-8"));
         QStringList back;
         for (const QString& f : sheet.rows[1]) {
             back << SpreadsheetWriter::unguarded(f);
         }
-        QCOMPARE(back, (QStringList{"=1+1", "'quoted", "+86 10", "-3", "2.5"}));
-        QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][0]), QString("a,b"));
-        QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][1]), QString("say \"x\""));
-        QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][2]), QString("@cmd"));
-        QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[2][4]), QString("-x"));
-        QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[3][0]), QString("'=1"));
-        QCOMPARE(SpreadsheetWriter::unguarded(sheet.rows[3][1]), QString("''+2"));
+        QCOMPARE(back, texts);
         // An unfinished quote is said, with its row.
         VERIFY_REFUSED(SpreadsheetReader::readCsv("a,b\n1,\"open", {}), "第 2 行");
         // Bytes that are neither UTF-8 nor GB18030.
@@ -474,53 +396,29 @@ private slots:
     void csvLargerThanOneDecodedPiece() {
         SpreadsheetReader::Limits many;
         many.maxRows = 300000;
-        const auto rowsOf = [](const QByteArray& header, const QByteArray& row, int count) {
-            QByteArray bytes = header;
-            for (int i = 0; i < count; ++i) {
-                bytes += row;
-            }
-            return bytes;
-        };
+        const QStringList row{"x", QStringLiteral("门")};
         // 7 header bytes, then rows of 6: the megabyte ends inside a 门.
-        const QByteArray utf8 = rowsOf("abc,de\n", "x,\xE9\x97\xA8\n", 200000);
+        const QByteArray utf8 = "abc,de\n" + QByteArray("x,\xE9\x97\xA8\n").repeated(200000);
         QCOMPARE((1024 * 1024 - 7) % 6, 3);
         SpreadsheetReader::Sheet sheet = SpreadsheetReader::readCsv(utf8, many);
         QCOMPARE(sheet.format, QString("UTF-8"));
-        QCOMPARE(sheet.rows.size(), 200001);
-        for (int r = 1; r < sheet.rows.size(); ++r) {
-            QVERIFY2(sheet.rows[r] == (QStringList{"x", QStringLiteral("门")}), qPrintable(QString::number(r)));
-        }
+        QCOMPARE(sheet.rows.count(row), 200000);
         // 3 header bytes, then rows of 5: the megabyte ends between 门's two
         // bytes.
         QStringEncoder gb("GB18030");
         const QByteArray gbRow = gb(QStringLiteral("x,门\n"));
         QCOMPARE(gbRow.size(), 5);
-        const QByteArray gbBytes = rowsOf(gb(QStringLiteral("门\n")) + QByteArray(), gbRow, 250000);
         QCOMPARE((1024 * 1024 - 3) % 5, 3);
-        sheet = SpreadsheetReader::readCsv(gbBytes, many);
+        sheet = SpreadsheetReader::readCsv(QByteArray(gb(QStringLiteral("门\n"))) + gbRow.repeated(250000), many);
         QCOMPARE(sheet.format, QString("GB18030"));
-        QCOMPARE(sheet.rows.size(), 250001);
-        for (int r = 1; r < sheet.rows.size(); ++r) {
-            QVERIFY2(sheet.rows[r] == (QStringList{"x", QStringLiteral("门")}), qPrintable(QString::number(r)));
-        }
+        QCOMPARE(sheet.rows.count(row), 250000);
         // A UTF-8 file cut inside its last character is no UTF-8.
         QCOMPARE(SpreadsheetReader::csvEncoding(utf8.chopped(2)), QString("GB18030"));
-        // Files that say their encoding and break it later are refused whole,
-        // never read up to the bad byte: UTF-8 with a byte-order mark and a bad
-        // byte past the first megabyte, GB18030 cut inside its last character,
-        // UTF-16 with half a character at the end.
+        // A file that says its encoding and breaks it later is refused whole,
+        // never read up to the bad byte.
         QByteArray badAfterBom = "\xEF\xBB\xBF" + utf8;
         badAfterBom[1024 * 1024 + 100] = '\xFF';
         VERIFY_REFUSED(SpreadsheetReader::readCsv(badAfterBom, many), "编码无法识别");
-        VERIFY_REFUSED(SpreadsheetReader::readCsv(gbBytes + QByteArray(gb(QStringLiteral("门"))).left(1), many),
-                       "编码无法识别");
-        QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
-        VERIFY_REFUSED(SpreadsheetReader::readCsv(QByteArray(utf16(QStringLiteral("a,b\n1,2"))) + "x", many),
-                       "编码无法识别");
-        // A first half of a character at the very end.
-        VERIFY_REFUSED(
-            SpreadsheetReader::readCsv(QByteArray(utf16(QStringLiteral("a,b\n1,2"))) + QByteArray("\x3D\xD8", 2), many),
-            "编码无法识别");
     }
     // A workbook whose writer named its shared texts otherwise: found through
     // the workbook's relations, not by Excel's usual name.
@@ -541,8 +439,8 @@ private slots:
         QCOMPARE(SpreadsheetReader::read(file).rows, (QList<QStringList>{{"商品名称"}, {"门锁"}}));
     }
     void columnReferences() {
-        const QList<QPair<QString, int>> refs{{"A1", 0},     {"Z9", 25}, {"AA10", 26}, {"XFD1048576", 16383},
-                                              {"ABCD1", -1}, {"12", -1}, {"", -1}};
+        const QList<QPair<QString, int>> refs{
+            {"A1", 0}, {"AA10", 26}, {"XFD1048576", 16383}, {"ABCD1", -1}, {"12", -1}};
         for (const auto& [ref, column] : refs) {
             QCOMPARE(SpreadsheetReader::columnOfReference(ref), column);
         }
