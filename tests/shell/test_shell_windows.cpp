@@ -82,14 +82,26 @@ void TestShellWindows::cleanup() {
     m_program.reset();
 }
 
-// A wrong password empties the box; Enter logs in.
+// A default book that is gone is said; a book whose file is missing keeps
+// the dialog usable; a wrong password empties the box; Enter logs in.
 void TestShellWindows::loginDialogLogsIn() {
     AppContext& c = m_program->context();
     Database& db = c.data().main();
     db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0), ('小王', '销售组', 1)");
     UserAccounts::setPassword(db, "小王", "secret");
+    c.data().system().query(
+        "insert into AccountBook (AccountBookName, DatabaseName, FilePath, Type) "
+        "values ('丢失的账本', 'UserAccountBook009', 'db/UserAccountBook009.db', 0)");
+    c.SettingsFile.setString("DefaultSetting", "AccountBook", "42");
     LoginDialog dialog(c);
     dialog.show();
+    QVERIFY(m_program->prompter().texts().contains(LoginService::bookNotFoundText()));
+    dialog.bookBox()->setEditText("丢失的账本");
+    QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
+    QVERIFY(dialog.isVisible());
+    QVERIFY2(m_program->prompter().lastText().contains("UserAccountBook009.db"),
+             qPrintable(m_program->prompter().lastText()));
+    QVERIFY(c.CurrentUser.UserName.isEmpty());
     dialog.bookBox()->setEditText("默认帐册");
     dialog.userBox()->setEditText("小王");
     QTest::keyClicks(dialog.passwordBox(), "wrong");
