@@ -28,11 +28,171 @@ class TestOrderWindows : public DocumentWindowSuite {
 private slots:
     void init() { start(); }
     void cleanup() { stop(); }
-    void newOrderWithRowsIsSavedAndPrinted();
-    void goodsWindowFillsDefaultsAndStartsTheNextRow();
-    void customerPickerChoosesACustomer();
-    void listShowsOrdersAndRunsItsCommands();
-    void derivedFormsAreShownAndPrinted();
+
+    // The order as the user fills it, printed (Yes to saving first); a locked
+    // book keeps the edits.
+    void newOrderWithRowsIsSavedAndPrinted() {
+        m_program->shortenBusyTimeout();  // before the window opens its datasets
+        OrderFormWindow w(context(), OrderFormDocument::New);
+        w.editGoods = [this, &w](int mode) {
+            OrderGoodsWindow goods(context(), w.document(), mode, &w);
+            goods.show();
+            choose(goods.nameBox(), "平开窗");
+            auto* qty = goods.findChild<NumberEdit*>("QTY");
+            qty->selectAll();
+            QTest::keyClicks(qty, "2");
+            click(goods, "Action_SaveAndExit");
+            QCOMPARE(goods.result(), int(QDialog::Accepted));
+        };
+        QString printed;
+        w.openPrintout = [&printed](const QString& code) { printed = code; };
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.findChild<QLineEdit*>("Order_Form_Code")->text(), QString("AA0606250001"));
+        click(w, "Action_AddGoods");
+        QCOMPARE(cells(w.grid(), {"0:货品名称", "0:计量单位", "0:金额"}) + w.grid()->footerText("Total_Price"),
+                 QString("平开窗|平方米|960.00合计:960.00"));
+        QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail"), 0);
+        auto* hotel = w.findChild<QLineEdit*>("Gain_Customer_Name");
+        hotel->setText("海景酒楼");
+        emit hotel->textEdited(hotel->text());  // as typed
+        prompter().setNextAnswer(true);
+        click(w, "Action_Print");
+        QCOMPARE(printed, QString("AA0606250001"));
+        QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head where Gain_Customer_Name='海景酒楼'"), 1);
+        QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail where Total_Price=960"), 1);
+        w.paidBox()->click();
+        {
+            auto holder = m_program->lockMainBook();
+            prompter().clear();
+            click(w, "Action_Save");
+            QCOMPARE(prompter().messages().size(), 1);
+            QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
+            QVERIFY(w.document().isModified());
+        }
+        click(w, "Action_Save");
+        QVERIFY(!w.document().isModified());
+        QCOMPARE(db().scalar("select PayOver_Date from Dusmere_Order_Form_head").toDate(), QDate(2006, 6, 25));
+    }
+
+    // Defaults of the chosen name and the next row; closed with No the new row
+    // is gone.
+    void goodsWindowFillsDefaultsAndStartsTheNextRow() {
+        OrderFormDocument doc(db(), context().clock(), prompter(), "a");
+        doc.load(OrderFormDocument::New);
+        OrderGoodsWindow goods(context(), doc, OrderGoodsEditor::New);
+        goods.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&goods));
+        choose(goods.nameBox(), "推拉门");
+        QCOMPARE(goods.findChild<QLineEdit*>("Model_Size")->text() + goods.unitBox()->currentText() +
+                     goods.findChild<NumberEdit*>("Total_Price")->text(),
+                 QString("1800*2100樘2600.00"));
+        click(goods, "Action_AddGoods");
+        QCOMPARE(doc.rows().rowCount(), 2);
+        QVERIFY(goods.codeEditor()->isEnabled());
+        QCOMPARE(goods.codeEditor()->text(), QString("2"));
+        prompter().setNextAnswer(false);
+        goods.reject();
+        QVERIFY(!goods.isVisible());
+        QCOMPARE(doc.rows().rowCount(), 1);
+    }
+
+    void customerPickerChoosesACustomer() {
+        db().query("insert into customer_group (Class_name, Parent_id) values ('酒楼', 0)");
+        db().query(
+            "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile, Customer_Group) "
+            "values ('00007', '明珠酒楼', '王', '139', :g)",
+            {{"g", db().scalar("select max(id) from customer_group")}});
+        // The top group, whose parent -1 must not be read as customer 1.
+        QCOMPARE(db().scalar("select id from customer_provider where corp_code='00007'").toInt(), 1);
+        db().query(
+            "insert into customer_provider (corp_code, Corp_name, Customer_Group) values ('00008', '海景酒楼', 1)");
+        CustomerPickerDialog picker(context());
+        picker.show();
+        QTreeWidget* tree = picker.tree();
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 1);
+        QCOMPARE(tree->topLevelItem(0)->child(0)->text(0), QString("海景酒楼"));
+        tree->setCurrentItem(tree->topLevelItem(1)->child(0));
+        QVERIFY(picker.choose());
+        QCOMPARE(picker.chosenCode(), QString("00007"));
+    }
+
+    void listShowsOrdersAndRunsItsCommands() {
+        m_program->shortenBusyTimeout();
+        const QString older = storedOrder({1, 2});
+        const QString newest = storedOrder({1});
+        OrderFormListWindow w(context());
+        QStringList opened;
+        w.runEditor = [&opened](int mode, const QString& code) { opened << QString("%1:%2").arg(mode).arg(code); };
+        QString printed;
+        w.openPrintout = [&printed](const QString& code) { printed = code; };
+        w.show();
+        DataGrid* g = w.grid();
+        // Newest first, the first row current.
+        QCOMPARE(cells(g, {"0:贵宾号", "1:总金额", "1:收款情况"}) + g->footerText("sum_price"),
+                 newest + "|960.00|未付清1440.00");
+        QCOMPARE(g->selectedRows().size(), 1);
+        // Printing several prints the one under the cursor; generating takes
+        // the selection, and fails whole under a locked book.
+        g->view()->selectAll();
+        clickNamed(w, "Action_print");
+        QCOMPARE(printed, newest);
+        QVERIFY(w.list().rows().locate("Order_Form_Code", older));
+        g->selectRow(w.list().rows().currentRow());
+        clickNamed(w, "Action_CreateWorkFormExecute");
+        QCOMPARE(count(db(), "select count(*) from Dusmere_Work_Form_Head where Order_Form_Code=:c", {{"c", older}}),
+                 2);
+        {
+            auto holder = m_program->lockMainBook();
+            prompter().clear();
+            clickNamed(w, "Action_CreateShipmentFormExecute");
+            QCOMPARE(prompter().messages().size(), 1);
+            QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
+        }
+        QCOMPARE(count(db(), "select count(*) from Dusmere_Shipment_Form_Head"), 0);
+        clickNamed(w, "Action_Edit");
+        QCOMPARE(opened, QStringList{QString("3:%1").arg(older)});
+        // Deleting takes the order with its rows and forms.
+        prompter().setNextAnswer(true);
+        g->selectRow(w.list().rows().currentRow());
+        clickNamed(w, "Action1_delete");
+        QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head"), 1);
+        QCOMPARE(count(db(), "select count(*) from Dusmere_Work_Form_Head"), 0);
+    }
+
+    void derivedFormsAreShownAndPrinted() {
+        QStringList codes;
+        for (const char* hotel : {"海景酒楼", "山城饭店"}) {
+            codes << storedOrder({1, 2, 1}, QString::fromUtf8(hotel));
+            OrderFormGenerator generator(db(), context().clock(), prompter(), "a");
+            QVERIFY(generator.createWorkForms({codes.last()}) && generator.createWareOutForm({codes.last()}));
+        }
+        {
+            DerivedFormWindow w(context(), DerivedFormList::Kind::WorkForm);
+            QString printed;
+            w.openPrintout = [&printed](const QString& code) { printed = code; };
+            w.show();
+            // Newest first; the rows below follow the chosen form.
+            QCOMPARE(w.formsGrid()->model()->rowCount(), 4);
+            QCOMPARE(w.rowsGrid()->model()->rowCount(), 1);  // the second order's series 2
+            w.formsGrid()->selectRow(w.formsGrid()->model()->datasetRow(1));
+            QCOMPARE(w.rowsGrid()->footerText("QTY"), QString("2"));
+            clickNamed(w, "Action_print");
+            QCOMPARE(printed, w.currentCode());
+        }
+        DerivedFormWindow w(context(), DerivedFormList::Kind::WareOutForm);
+        w.show();
+        QCOMPARE(w.goodsSummary()->toPlainText(),
+                 OrderFormGenerator::goodsSummary(db(), w.currentCode()).split(';').join('\n'));
+        QCOMPARE(w.goodsSummary()->toPlainText().count('\n'), 1);  // one line per series
+        // The query panel's work-form query shows the forms that meet it.
+        QueryPanelWindow panel(context(), QueryPanelWindow::WorkForms);
+        int shown = -1;
+        panel.showForms = [&shown](DerivedFormWindow& forms) { shown = forms.formsGrid()->model()->rowCount(); };
+        panel.hotelBox()->setText("山城");
+        panel.runQuery();
+        QCOMPARE(shown, 2);
+    }
 
 private:
     // Chooses an entry of a drop-down as the user does.
@@ -61,169 +221,6 @@ private:
         return doc.code();
     }
 };
-
-// The order as the user fills it, printed (Yes to saving first); a locked
-// book keeps the edits.
-void TestOrderWindows::newOrderWithRowsIsSavedAndPrinted() {
-    m_program->shortenBusyTimeout();  // before the window opens its datasets
-    OrderFormWindow w(context(), OrderFormDocument::New);
-    w.editGoods = [this, &w](int mode) {
-        OrderGoodsWindow goods(context(), w.document(), mode, &w);
-        goods.show();
-        choose(goods.nameBox(), "平开窗");
-        auto* qty = goods.findChild<NumberEdit*>("QTY");
-        qty->selectAll();
-        QTest::keyClicks(qty, "2");
-        click(goods, "Action_SaveAndExit");
-        QCOMPARE(goods.result(), int(QDialog::Accepted));
-    };
-    QString printed;
-    w.openPrintout = [&printed](const QString& code) { printed = code; };
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCOMPARE(w.findChild<QLineEdit*>("Order_Form_Code")->text(), QString("AA0606250001"));
-    click(w, "Action_AddGoods");
-    QCOMPARE(cells(w.grid(), {"0:货品名称", "0:计量单位", "0:金额"}) + w.grid()->footerText("Total_Price"),
-             QString("平开窗|平方米|960.00合计:960.00"));
-    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail"), 0);
-    auto* hotel = w.findChild<QLineEdit*>("Gain_Customer_Name");
-    hotel->setText("海景酒楼");
-    emit hotel->textEdited(hotel->text());  // as typed
-    prompter().setNextAnswer(true);
-    click(w, "Action_Print");
-    QCOMPARE(printed, QString("AA0606250001"));
-    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head where Gain_Customer_Name='海景酒楼'"), 1);
-    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail where Total_Price=960"), 1);
-    w.paidBox()->click();
-    {
-        auto holder = m_program->lockMainBook();
-        prompter().clear();
-        click(w, "Action_Save");
-        QCOMPARE(prompter().messages().size(), 1);
-        QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
-        QVERIFY(w.document().isModified());
-    }
-    click(w, "Action_Save");
-    QVERIFY(!w.document().isModified());
-    QCOMPARE(db().scalar("select PayOver_Date from Dusmere_Order_Form_head").toDate(), QDate(2006, 6, 25));
-}
-
-// Defaults of the chosen name and the next row; closed with No the new row
-// is gone.
-void TestOrderWindows::goodsWindowFillsDefaultsAndStartsTheNextRow() {
-    OrderFormDocument doc(db(), context().clock(), prompter(), "a");
-    doc.load(OrderFormDocument::New);
-    OrderGoodsWindow goods(context(), doc, OrderGoodsEditor::New);
-    goods.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&goods));
-    choose(goods.nameBox(), "推拉门");
-    QCOMPARE(goods.findChild<QLineEdit*>("Model_Size")->text() + goods.unitBox()->currentText() +
-                 goods.findChild<NumberEdit*>("Total_Price")->text(),
-             QString("1800*2100樘2600.00"));
-    click(goods, "Action_AddGoods");
-    QCOMPARE(doc.rows().rowCount(), 2);
-    QVERIFY(goods.codeEditor()->isEnabled());
-    QCOMPARE(goods.codeEditor()->text(), QString("2"));
-    prompter().setNextAnswer(false);
-    goods.reject();
-    QVERIFY(!goods.isVisible());
-    QCOMPARE(doc.rows().rowCount(), 1);
-}
-
-void TestOrderWindows::customerPickerChoosesACustomer() {
-    db().query("insert into customer_group (Class_name, Parent_id) values ('酒楼', 0)");
-    db().query(
-        "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile, Customer_Group) "
-        "values ('00007', '明珠酒楼', '王', '139', :g)",
-        {{"g", db().scalar("select max(id) from customer_group")}});
-    // The top group, whose parent -1 must not be read as customer 1.
-    QCOMPARE(db().scalar("select id from customer_provider where corp_code='00007'").toInt(), 1);
-    db().query("insert into customer_provider (corp_code, Corp_name, Customer_Group) values ('00008', '海景酒楼', 1)");
-    CustomerPickerDialog picker(context());
-    picker.show();
-    QTreeWidget* tree = picker.tree();
-    QCOMPARE(tree->topLevelItem(0)->childCount(), 1);
-    QCOMPARE(tree->topLevelItem(0)->child(0)->text(0), QString("海景酒楼"));
-    tree->setCurrentItem(tree->topLevelItem(1)->child(0));
-    QVERIFY(picker.choose());
-    QCOMPARE(picker.chosenCode(), QString("00007"));
-}
-
-void TestOrderWindows::listShowsOrdersAndRunsItsCommands() {
-    m_program->shortenBusyTimeout();
-    const QString older = storedOrder({1, 2});
-    const QString newest = storedOrder({1});
-    OrderFormListWindow w(context());
-    QStringList opened;
-    w.runEditor = [&opened](int mode, const QString& code) { opened << QString("%1:%2").arg(mode).arg(code); };
-    QString printed;
-    w.openPrintout = [&printed](const QString& code) { printed = code; };
-    w.show();
-    DataGrid* g = w.grid();
-    // Newest first, the first row current.
-    QCOMPARE(cells(g, {"0:贵宾号", "1:总金额", "1:收款情况"}) + g->footerText("sum_price"),
-             newest + "|960.00|未付清1440.00");
-    QCOMPARE(g->selectedRows().size(), 1);
-    // Printing several prints the one under the cursor; generating takes
-    // the selection, and fails whole under a locked book.
-    g->view()->selectAll();
-    clickNamed(w, "Action_print");
-    QCOMPARE(printed, newest);
-    QVERIFY(w.list().rows().locate("Order_Form_Code", older));
-    g->selectRow(w.list().rows().currentRow());
-    clickNamed(w, "Action_CreateWorkFormExecute");
-    QCOMPARE(count(db(), "select count(*) from Dusmere_Work_Form_Head where Order_Form_Code=:c", {{"c", older}}), 2);
-    {
-        auto holder = m_program->lockMainBook();
-        prompter().clear();
-        clickNamed(w, "Action_CreateShipmentFormExecute");
-        QCOMPARE(prompter().messages().size(), 1);
-        QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
-    }
-    QCOMPARE(count(db(), "select count(*) from Dusmere_Shipment_Form_Head"), 0);
-    clickNamed(w, "Action_Edit");
-    QCOMPARE(opened, QStringList{QString("3:%1").arg(older)});
-    // Deleting takes the order with its rows and forms.
-    prompter().setNextAnswer(true);
-    g->selectRow(w.list().rows().currentRow());
-    clickNamed(w, "Action1_delete");
-    QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head"), 1);
-    QCOMPARE(count(db(), "select count(*) from Dusmere_Work_Form_Head"), 0);
-}
-
-void TestOrderWindows::derivedFormsAreShownAndPrinted() {
-    QStringList codes;
-    for (const char* hotel : {"海景酒楼", "山城饭店"}) {
-        codes << storedOrder({1, 2, 1}, QString::fromUtf8(hotel));
-        OrderFormGenerator generator(db(), context().clock(), prompter(), "a");
-        QVERIFY(generator.createWorkForms({codes.last()}) && generator.createWareOutForm({codes.last()}));
-    }
-    {
-        DerivedFormWindow w(context(), DerivedFormList::Kind::WorkForm);
-        QString printed;
-        w.openPrintout = [&printed](const QString& code) { printed = code; };
-        w.show();
-        // Newest first; the rows below follow the chosen form.
-        QCOMPARE(w.formsGrid()->model()->rowCount(), 4);
-        QCOMPARE(w.rowsGrid()->model()->rowCount(), 1);  // the second order's series 2
-        w.formsGrid()->selectRow(w.formsGrid()->model()->datasetRow(1));
-        QCOMPARE(w.rowsGrid()->footerText("QTY"), QString("2"));
-        clickNamed(w, "Action_print");
-        QCOMPARE(printed, w.currentCode());
-    }
-    DerivedFormWindow w(context(), DerivedFormList::Kind::WareOutForm);
-    w.show();
-    QCOMPARE(w.goodsSummary()->toPlainText(),
-             OrderFormGenerator::goodsSummary(db(), w.currentCode()).split(';').join('\n'));
-    QCOMPARE(w.goodsSummary()->toPlainText().count('\n'), 1);  // one line per series
-    // The query panel's work-form query shows the forms that meet it.
-    QueryPanelWindow panel(context(), QueryPanelWindow::WorkForms);
-    int shown = -1;
-    panel.showForms = [&shown](DerivedFormWindow& forms) { shown = forms.formsGrid()->model()->rowCount(); };
-    panel.hotelBox()->setText("山城");
-    panel.runQuery();
-    QCOMPARE(shown, 2);
-}
 
 QTEST_MAIN(TestOrderWindows)
 #include "test_order_windows.moc"

@@ -30,88 +30,88 @@ private slots:
         }
     }
     void cleanup() { stop(); }
-    void listAddsEditsFiltersAndDeletes();
-    void statisticsWindowsShowReportAndChart();
+
+    void listAddsEditsFiltersAndDeletes() {
+        PayoutListWindow w(context(), 4);
+        QCOMPARE(w.title()->text(), QString("汇款"));
+        // The editor as the user fills it; text that is no whole number stays
+        // as typed, and the save says so.
+        w.runEditor = [this, &w](int mode) {
+            PayoutEditWindow editor(context(), w.list(), mode, &w);
+            editor.show();
+            auto* amount = editor.findChild<NumberEdit*>("totalprice");
+            if (mode == PayoutEditor::New) {
+                QTest::keyClicks(amount, "12.5");
+                click(editor, "Action_SaveAndExit");
+                QVERIFY(editor.isVisible());
+                QCOMPARE(amount->text(), QString("12.5"));
+                QVERIFY2(
+                    prompter().lastText().contains("不能是“12.5”") && prompter().lastText().contains("只能填写整数"),
+                    qPrintable(prompter().lastText()));
+            }
+            amount->selectAll();
+            QTest::keyClicks(amount, mode == PayoutEditor::New ? "800" : "450");
+            auto* remark = editor.findChild<QPlainTextEdit*>("remark");
+            remark->selectAll();
+            remark->insertPlainText(mode == PayoutEditor::New ? "汇款给厂家" : "付定金(改)");
+            click(editor, "Action_SaveAndExit");
+            QCOMPARE(editor.result(), int(QDialog::Accepted));
+        };
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        DataGrid* g = w.grid();
+        QCOMPARE(cells(g, {"0:发生日期", "0:支出类型"}) + g->footerText("totalprice"),
+                 QString("2006-06-21|汇款合计：1500.00"));
+        clickNamed(w, "Action_Add");
+        QCOMPARE(count(db(), "select count(*) from payout where subject='3' and totalprice=800 and paytime=:d",
+                       {{"d", QDate(2006, 6, 25).startOfDay()}}),
+                 1);
+        // The new payout is the one selected; editing takes the one row selected.
+        QCOMPARE(w.list().rows().value(g->selectedRows().value(0), "totalprice").toInt(), 800);
+        QCOMPARE(g->footerText("totalprice"), QString("合计：2300.00"));
+        w.list().rows().locate("remark", "付定金");
+        g->selectRow(w.list().rows().currentRow());
+        clickNamed(w, "Action_Edit");
+        QCOMPARE(count(db(), "select count(*) from payout where totalprice=450 and remark='付定金(改)'"), 1);
+        // Deleting takes the selected row.
+        prompter().setNextAnswer(true);
+        clickNamed(w, "Action_Delete");
+        QCOMPARE(count(db(), "select count(*) from payout where remark='付定金(改)'"), 0);
+    }
+
+    void statisticsWindowsShowReportAndChart() {
+        db().execute("insert into Quotation_Head (BillNo, Rummery, state) values ('BJ1', '海景酒楼', 1)");
+        db().execute(
+            "insert into Receipt_Head (BillNo, QuotationNo, keyin_Date, TotalPrice) values ('R1', 'BJ1', :d, 900)",
+            {{"d", QDate(2006, 6, 3).startOfDay()}});
+        {
+            StatisticsWindow w(context(), StatisticsReport::Kind::Profit);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            // Nothing is read until "开始统计"; the dates start empty.
+            QVERIFY(w.frame()->report().isEmpty() && w.fromDate()->value().isNull());
+            QTest::mouseClick(w.runButton(), Qt::LeftButton);
+            QVERIFY2(shown(w).contains("|-655.00|"), qPrintable(shown(w)));
+            w.viewBox()->setCurrentIndex(int(StatisticsWindow::View::Chart));
+            QVERIFY(!w.chart().isEmpty() && !w.frame()->isVisible() && w.chartView()->isVisible());
+        }
+        // Choosing a payout kind fills its remarks and sets the remark to "全部".
+        StatisticsWindow w(context(), StatisticsReport::Kind::Payout);
+        w.remarkBox()->setCurrentText("xx");
+        w.kindBox()->setCurrentIndex(w.kindBox()->findText("运输费"));
+        emit w.kindBox()->activated(w.kindBox()->currentIndex());
+        QCOMPARE(w.remarkBox()->count(), 3);
+        QCOMPARE(w.remarkBox()->itemText(1) + w.remarkBox()->itemText(2) + w.remarkBox()->currentText(),
+                 QString("50%_油费送货全部"));
+        QVERIFY(w.run());
+        QVERIFY(shown(w).contains("|55.00|"));
+    }
 
 private:
     static QString shown(StatisticsWindow& w) {
         return '|' + ReportSamples::textsOf(w.frame()->report()).join('|') + '|';
     }
 };
-
-void TestPayoutWindows::listAddsEditsFiltersAndDeletes() {
-    PayoutListWindow w(context(), 4);
-    QCOMPARE(w.title()->text(), QString("汇款"));
-    // The editor as the user fills it; text that is no whole number stays
-    // as typed, and the save says so.
-    w.runEditor = [this, &w](int mode) {
-        PayoutEditWindow editor(context(), w.list(), mode, &w);
-        editor.show();
-        auto* amount = editor.findChild<NumberEdit*>("totalprice");
-        if (mode == PayoutEditor::New) {
-            QTest::keyClicks(amount, "12.5");
-            click(editor, "Action_SaveAndExit");
-            QVERIFY(editor.isVisible());
-            QCOMPARE(amount->text(), QString("12.5"));
-            QVERIFY2(prompter().lastText().contains("不能是“12.5”") && prompter().lastText().contains("只能填写整数"),
-                     qPrintable(prompter().lastText()));
-        }
-        amount->selectAll();
-        QTest::keyClicks(amount, mode == PayoutEditor::New ? "800" : "450");
-        auto* remark = editor.findChild<QPlainTextEdit*>("remark");
-        remark->selectAll();
-        remark->insertPlainText(mode == PayoutEditor::New ? "汇款给厂家" : "付定金(改)");
-        click(editor, "Action_SaveAndExit");
-        QCOMPARE(editor.result(), int(QDialog::Accepted));
-    };
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    DataGrid* g = w.grid();
-    QCOMPARE(cells(g, {"0:发生日期", "0:支出类型"}) + g->footerText("totalprice"),
-             QString("2006-06-21|汇款合计：1500.00"));
-    clickNamed(w, "Action_Add");
-    QCOMPARE(count(db(), "select count(*) from payout where subject='3' and totalprice=800 and paytime=:d",
-                   {{"d", QDate(2006, 6, 25).startOfDay()}}),
-             1);
-    // The new payout is the one selected; editing takes the one row selected.
-    QCOMPARE(w.list().rows().value(g->selectedRows().value(0), "totalprice").toInt(), 800);
-    QCOMPARE(g->footerText("totalprice"), QString("合计：2300.00"));
-    w.list().rows().locate("remark", "付定金");
-    g->selectRow(w.list().rows().currentRow());
-    clickNamed(w, "Action_Edit");
-    QCOMPARE(count(db(), "select count(*) from payout where totalprice=450 and remark='付定金(改)'"), 1);
-    // Deleting takes the selected row.
-    prompter().setNextAnswer(true);
-    clickNamed(w, "Action_Delete");
-    QCOMPARE(count(db(), "select count(*) from payout where remark='付定金(改)'"), 0);
-}
-
-void TestPayoutWindows::statisticsWindowsShowReportAndChart() {
-    db().execute("insert into Quotation_Head (BillNo, Rummery, state) values ('BJ1', '海景酒楼', 1)");
-    db().execute("insert into Receipt_Head (BillNo, QuotationNo, keyin_Date, TotalPrice) values ('R1', 'BJ1', :d, 900)",
-                 {{"d", QDate(2006, 6, 3).startOfDay()}});
-    {
-        StatisticsWindow w(context(), StatisticsReport::Kind::Profit);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        // Nothing is read until "开始统计"; the dates start empty.
-        QVERIFY(w.frame()->report().isEmpty() && w.fromDate()->value().isNull());
-        QTest::mouseClick(w.runButton(), Qt::LeftButton);
-        QVERIFY2(shown(w).contains("|-655.00|"), qPrintable(shown(w)));
-        w.viewBox()->setCurrentIndex(int(StatisticsWindow::View::Chart));
-        QVERIFY(!w.chart().isEmpty() && !w.frame()->isVisible() && w.chartView()->isVisible());
-    }
-    // Choosing a payout kind fills its remarks and sets the remark to "全部".
-    StatisticsWindow w(context(), StatisticsReport::Kind::Payout);
-    w.remarkBox()->setCurrentText("xx");
-    w.kindBox()->setCurrentIndex(w.kindBox()->findText("运输费"));
-    emit w.kindBox()->activated(w.kindBox()->currentIndex());
-    QCOMPARE(w.remarkBox()->count(), 3);
-    QCOMPARE(w.remarkBox()->itemText(1) + w.remarkBox()->itemText(2) + w.remarkBox()->currentText(),
-             QString("50%_油费送货全部"));
-    QVERIFY(w.run());
-    QVERIFY(shown(w).contains("|55.00|"));
-}
 
 QTEST_MAIN(TestPayoutWindows)
 #include "test_payout_windows.moc"

@@ -28,11 +28,168 @@ private slots:
         DocumentFixture::addGoods(db(), "C", "拉手", "小", "UN003", 3, 7.0, 21.0, 4.0);
     }
     void cleanup() { stop(); }
-    void editorAddsGoodsSavesAndComputes();
-    void editorRefusesWhatItCannotTake();
-    void listShowsAmountsKeepsItsRowAndDeletes();
-    void queryPanelFiltersTheList();
-    void costsAndProfitsOnlyWithTheRight();
+
+    // Adding goods saves the quotation at once; the amounts follow the
+    // quantity; the customer's last prices show beside the lines and 报价历史
+    // lists them.
+    void editorAddsGoodsSavesAndComputes() {
+        for (const auto& [day, price] : QList<QPair<int, double>>{{3, 9.5}, {5, 8.75}}) {
+            const QVariantMap at{{"h", stored({"A"})}, {"p", price}, {"d", QDate(2006, day, 1).startOfDay()}};
+            db().query("update Quotation_Detail set Price=:p where HeadNo=:h", at);
+            db().query("update Quotation_Head set Add_ClientName='王先生', Keyin_Date=:d where BillNo=:h", at);
+        }
+        QuotationEditWindow w(context(), QuotationDocument::New);
+        w.pickGoods = [] { return QStringList{"A", "B"}; };
+        QList<PriceHistory::Quoted> history;
+        w.showPriceHistory = [&](const QString&, const QList<PriceHistory::Quoted>& rows) { history = rows; };
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.document().head().setValue("Add_ClientName", "王先生");
+        click(w, "Action_AddGoods");
+        const QString no = w.document().billNo();
+        QCOMPARE(count(db(), "select count(*) from Quotation_Detail where HeadNo=:h", {{"h", no}}), 2);
+        DataGrid* g = w.grid();
+        QCOMPARE(cells(g, {"0:货品名称", "1:计量单位", "0:上次报价", "1:上次报价"}) + g->footerText("Total_Price"),
+                 QString("门锁|件|8.75 (2006-05-01)|合计:25.00"));
+        setCell(g, 1, "QTY", 4);
+        QCOMPARE(cell(g, 1, "总金额") + g->footerText("Total_Price"), QString("20.00合计:40.00"));
+        click(w, "Action_Save");
+        QVERIFY(!w.document().isModified());
+        QCOMPARE(db().scalar("select Gain_Money from Quotation_Detail where GoodsNo='B'").toDouble(), 12.0);
+        g->selectRow(0);
+        click(w, "Action_PriceHistory");
+        PriceHistoryDialog dialog("报价历史", history);
+        QCOMPARE(dialog.table()->rowCount(), 2);
+        QCOMPARE(dialog.table()->item(1, 1)->text(), QString("2006-03-01"));
+    }
+
+    // Text that is no number is refused as typed; receipts and printouts need
+    // a stored quotation (refused without asking to save, so nothing typed is
+    // lost); a locked book keeps the edits, also when closing asks to save
+    // them.
+    void editorRefusesWhatItCannotTake() {
+        m_program->shortenBusyTimeout();
+        QuotationEditWindow w(context(), QuotationDocument::New);
+        QStringList opened;
+        w.openReceipts = [&](const QString& no) { opened << "receipts " + no; };
+        w.openPrintout = [&](Print kind, const QString& no) {
+            opened << QString("print %1 %2").arg(int(kind)).arg(no);
+        };
+        w.pickGoods = [] { return QStringList{"A"}; };
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        click(w, "Action1");
+        QCOMPARE(prompter().lastText(), QString("订货单还没有保存，请先保存订货单再开收据"));
+        w.actions().execute("Action5");
+        QCOMPARE(prompter().lastText(), QString("订货单还没有保存，不能打印"));
+        QCOMPARE(prompter().pendingAnswers(), 0);
+        auto* freight = w.findChildren<NumberEdit*>().value(0);
+        QTest::keyClicks(freight, "12.5x");
+        click(w, "Action_AddGoods");  // the save refused, the goods shown
+        QVERIFY2(prompter().lastText().startsWith("[运费]") && prompter().lastText().contains("12.5x"),
+                 qPrintable(prompter().lastText()));
+        QCOMPARE(count(db(), "select count(*) from Quotation_Detail"), 0);
+        QCOMPARE(cell(w.grid(), 0, "货品名称"), QString("门锁"));
+        freight->selectAll();
+        QTest::keyClicks(freight, "12.5");
+        click(w, "Action_Save");
+        const QString no = w.document().billNo();
+        click(w, "Action1");
+        w.actions().execute("Action5");
+        click(w, "Action4");
+        QCOMPARE(opened, (QStringList{"receipts " + no, "print 1 " + no, "print 2 " + no}));
+        setCell(w.grid(), 0, "QTY", 5);
+        {
+            auto holder = m_program->lockMainBook();
+            prompter().clear();
+            click(w, "Action_Save");
+            QCOMPARE(prompter().messages().size(), 1);
+            QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
+            QCOMPARE(cell(w.grid(), 0, "总金额"), QString("50.00"));
+            prompter().setNextAnswer(true);  // save: it fails again, the window stays
+            w.reject();
+            QVERIFY(w.isVisible());
+        }
+        click(w, "Action_Save");
+        QCOMPARE(read(db(), "select Total_Price, Freight from Quotation_Detail, Quotation_Head"), QString("50|12.5"));
+    }
+
+    void listShowsAmountsKeepsItsRowAndDeletes() {
+        const QString first = stored({"A"}, "海景");
+        const QString second = stored({"A", "B"}, "山城");
+        const QString third = stored({"C"}, "江边");
+        db().query("insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType) values (:q, 'AA1', 15, 0)",
+                   {{"q", second}});
+        QuotationListWindow w(context());
+        w.runEditor = [&](int, const QString& no) {
+            db().query("update Quotation_Head set Remark='改' where BillNo=:b", {{"b", no}});
+        };
+        QStringList receipts;
+        w.openReceipts = [&](const QString& no) { receipts << no; };
+        w.show();
+        DataGrid* g = w.grid();
+        // Newest first, and the newest current.
+        QCOMPARE(cells(g, {"0:贵宾号", "1:已收款", "1:未收款"}), third + "|15.00|10.00");
+        QCOMPARE(w.currentBillNo(), third);
+        // Editing the middle row comes back to it.
+        g->selectRow(w.list().rows().currentRow() - 1);
+        w.actions().execute("Action_Edit");
+        QCOMPARE(w.currentBillNo(), second);
+        QCOMPARE(cell(g, 1, "备注"), QString("改"));
+        // Receipts and deletion on the selected row; the next row takes its place.
+        QVERIFY(w.list().rows().locate("BillNo", second));
+        g->selectRow(w.list().rows().currentRow());
+        w.actions().execute("Action1");
+        QCOMPARE(receipts, QStringList{second});
+        prompter().setNextAnswer(true);
+        w.actions().execute("Action1_delete");
+        QCOMPARE(count(db(), "select count(*) from Quotation_Head where BillNo=:b", {{"b", second}}), 0);
+        QCOMPARE(w.currentBillNo(), first);
+        QCOMPARE(g->selectedRows().size(), 1);
+    }
+
+    void queryPanelFiltersTheList() {
+        const QString percent = stored({"A"}, "100%酒楼");
+        stored({"A"}, "1000酒楼");
+        const QString late = stored({"B"}, "江边");
+        db().query("update Quotation_Head set Keyin_Date='2006-06-24 23:30:00' where BillNo=:b", {{"b", late}});
+        QueryPanelWindow panel(context(), QueryPanelWindow::Quotations);
+        QStringList shown;
+        panel.showList = [&](QuotationListWindow& list) {
+            shown.clear();
+            for (int r = 0; r < list.grid()->model()->rowCount(); ++r) {
+                shown << cell(list.grid(), r, "贵宾号");
+            }
+        };
+        panel.show();
+        panel.hotelBox()->setText("100%");
+        QTest::keyClick(panel.hotelBox(), Qt::Key_Return);
+        QCOMPARE(shown, QStringList{percent});
+        // A To day alone takes in the whole day.
+        panel.hotelBox()->clear();
+        panel.toDate()->setValue(QDate(2006, 6, 24).startOfDay());
+        panel.runQuery();
+        QCOMPARE(shown, QStringList{late});
+    }
+
+    // A group holding every right of the quotation windows but 查看成本利润 sees
+    // no purchase price, profit or purchase order (test_rights_walk shows the
+    // same for a group without any right); granted the right, it sees them.
+    void costsAndProfitsOnlyWithTheRight() {
+        const QString no = stored({"A", "B"});
+        signInAs("店员", "店员组",
+                 "LOWER(Form_Name) in ('form_quotation_edit', 'form_quotation_list', 'base_goods_frm')");
+        for (const bool granted : {false, true}) {
+            if (granted) {
+                grant("店员组", "LOWER(Form_Name)='main_frm' and LOWER(Action_Name)='action_viewcostprofit'");
+            }
+            QuotationEditWindow w(context(), QuotationDocument::Existing, no);
+            QCOMPARE(w.grid()->model()->columnOf("Gain_Money") >= 0, granted);
+            QCOMPARE(w.extraColumns() != nullptr, granted);
+            QuotationListWindow list(context());
+            QCOMPARE(list.grid()->dataset()->fieldIndex("total_Gain_Money") >= 0, granted);
+        }
+    }
 
 private:
     QString stored(const QStringList& codes, const QString& hotel = {}) {
@@ -42,165 +199,6 @@ private:
         QVERIFY(grid->model()->setData(grid->model()->index(gridRow, grid->model()->columnOf(field)), value));
     }
 };
-
-// Adding goods saves the quotation at once; the amounts follow the
-// quantity; the customer's last prices show beside the lines and 报价历史
-// lists them.
-void TestQuotationWindows::editorAddsGoodsSavesAndComputes() {
-    for (const auto& [day, price] : QList<QPair<int, double>>{{3, 9.5}, {5, 8.75}}) {
-        const QVariantMap at{{"h", stored({"A"})}, {"p", price}, {"d", QDate(2006, day, 1).startOfDay()}};
-        db().query("update Quotation_Detail set Price=:p where HeadNo=:h", at);
-        db().query("update Quotation_Head set Add_ClientName='王先生', Keyin_Date=:d where BillNo=:h", at);
-    }
-    QuotationEditWindow w(context(), QuotationDocument::New);
-    w.pickGoods = [] { return QStringList{"A", "B"}; };
-    QList<PriceHistory::Quoted> history;
-    w.showPriceHistory = [&](const QString&, const QList<PriceHistory::Quoted>& rows) { history = rows; };
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.document().head().setValue("Add_ClientName", "王先生");
-    click(w, "Action_AddGoods");
-    const QString no = w.document().billNo();
-    QCOMPARE(count(db(), "select count(*) from Quotation_Detail where HeadNo=:h", {{"h", no}}), 2);
-    DataGrid* g = w.grid();
-    QCOMPARE(cells(g, {"0:货品名称", "1:计量单位", "0:上次报价", "1:上次报价"}) + g->footerText("Total_Price"),
-             QString("门锁|件|8.75 (2006-05-01)|合计:25.00"));
-    setCell(g, 1, "QTY", 4);
-    QCOMPARE(cell(g, 1, "总金额") + g->footerText("Total_Price"), QString("20.00合计:40.00"));
-    click(w, "Action_Save");
-    QVERIFY(!w.document().isModified());
-    QCOMPARE(db().scalar("select Gain_Money from Quotation_Detail where GoodsNo='B'").toDouble(), 12.0);
-    g->selectRow(0);
-    click(w, "Action_PriceHistory");
-    PriceHistoryDialog dialog("报价历史", history);
-    QCOMPARE(dialog.table()->rowCount(), 2);
-    QCOMPARE(dialog.table()->item(1, 1)->text(), QString("2006-03-01"));
-}
-
-// Text that is no number is refused as typed; receipts and printouts need
-// a stored quotation (refused without asking to save, so nothing typed is
-// lost); a locked book keeps the edits, also when closing asks to save
-// them.
-void TestQuotationWindows::editorRefusesWhatItCannotTake() {
-    m_program->shortenBusyTimeout();
-    QuotationEditWindow w(context(), QuotationDocument::New);
-    QStringList opened;
-    w.openReceipts = [&](const QString& no) { opened << "receipts " + no; };
-    w.openPrintout = [&](Print kind, const QString& no) { opened << QString("print %1 %2").arg(int(kind)).arg(no); };
-    w.pickGoods = [] { return QStringList{"A"}; };
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    click(w, "Action1");
-    QCOMPARE(prompter().lastText(), QString("订货单还没有保存，请先保存订货单再开收据"));
-    w.actions().execute("Action5");
-    QCOMPARE(prompter().lastText(), QString("订货单还没有保存，不能打印"));
-    QCOMPARE(prompter().pendingAnswers(), 0);
-    auto* freight = w.findChildren<NumberEdit*>().value(0);
-    QTest::keyClicks(freight, "12.5x");
-    click(w, "Action_AddGoods");  // the save refused, the goods shown
-    QVERIFY2(prompter().lastText().startsWith("[运费]") && prompter().lastText().contains("12.5x"),
-             qPrintable(prompter().lastText()));
-    QCOMPARE(count(db(), "select count(*) from Quotation_Detail"), 0);
-    QCOMPARE(cell(w.grid(), 0, "货品名称"), QString("门锁"));
-    freight->selectAll();
-    QTest::keyClicks(freight, "12.5");
-    click(w, "Action_Save");
-    const QString no = w.document().billNo();
-    click(w, "Action1");
-    w.actions().execute("Action5");
-    click(w, "Action4");
-    QCOMPARE(opened, (QStringList{"receipts " + no, "print 1 " + no, "print 2 " + no}));
-    setCell(w.grid(), 0, "QTY", 5);
-    {
-        auto holder = m_program->lockMainBook();
-        prompter().clear();
-        click(w, "Action_Save");
-        QCOMPARE(prompter().messages().size(), 1);
-        QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
-        QCOMPARE(cell(w.grid(), 0, "总金额"), QString("50.00"));
-        prompter().setNextAnswer(true);  // save: it fails again, the window stays
-        w.reject();
-        QVERIFY(w.isVisible());
-    }
-    click(w, "Action_Save");
-    QCOMPARE(read(db(), "select Total_Price, Freight from Quotation_Detail, Quotation_Head"), QString("50|12.5"));
-}
-
-void TestQuotationWindows::listShowsAmountsKeepsItsRowAndDeletes() {
-    const QString first = stored({"A"}, "海景");
-    const QString second = stored({"A", "B"}, "山城");
-    const QString third = stored({"C"}, "江边");
-    db().query("insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType) values (:q, 'AA1', 15, 0)",
-               {{"q", second}});
-    QuotationListWindow w(context());
-    w.runEditor = [&](int, const QString& no) {
-        db().query("update Quotation_Head set Remark='改' where BillNo=:b", {{"b", no}});
-    };
-    QStringList receipts;
-    w.openReceipts = [&](const QString& no) { receipts << no; };
-    w.show();
-    DataGrid* g = w.grid();
-    // Newest first, and the newest current.
-    QCOMPARE(cells(g, {"0:贵宾号", "1:已收款", "1:未收款"}), third + "|15.00|10.00");
-    QCOMPARE(w.currentBillNo(), third);
-    // Editing the middle row comes back to it.
-    g->selectRow(w.list().rows().currentRow() - 1);
-    w.actions().execute("Action_Edit");
-    QCOMPARE(w.currentBillNo(), second);
-    QCOMPARE(cell(g, 1, "备注"), QString("改"));
-    // Receipts and deletion on the selected row; the next row takes its place.
-    QVERIFY(w.list().rows().locate("BillNo", second));
-    g->selectRow(w.list().rows().currentRow());
-    w.actions().execute("Action1");
-    QCOMPARE(receipts, QStringList{second});
-    prompter().setNextAnswer(true);
-    w.actions().execute("Action1_delete");
-    QCOMPARE(count(db(), "select count(*) from Quotation_Head where BillNo=:b", {{"b", second}}), 0);
-    QCOMPARE(w.currentBillNo(), first);
-    QCOMPARE(g->selectedRows().size(), 1);
-}
-
-void TestQuotationWindows::queryPanelFiltersTheList() {
-    const QString percent = stored({"A"}, "100%酒楼");
-    stored({"A"}, "1000酒楼");
-    const QString late = stored({"B"}, "江边");
-    db().query("update Quotation_Head set Keyin_Date='2006-06-24 23:30:00' where BillNo=:b", {{"b", late}});
-    QueryPanelWindow panel(context(), QueryPanelWindow::Quotations);
-    QStringList shown;
-    panel.showList = [&](QuotationListWindow& list) {
-        shown.clear();
-        for (int r = 0; r < list.grid()->model()->rowCount(); ++r) {
-            shown << cell(list.grid(), r, "贵宾号");
-        }
-    };
-    panel.show();
-    panel.hotelBox()->setText("100%");
-    QTest::keyClick(panel.hotelBox(), Qt::Key_Return);
-    QCOMPARE(shown, QStringList{percent});
-    // A To day alone takes in the whole day.
-    panel.hotelBox()->clear();
-    panel.toDate()->setValue(QDate(2006, 6, 24).startOfDay());
-    panel.runQuery();
-    QCOMPARE(shown, QStringList{late});
-}
-
-// A group holding every right of the quotation windows but 查看成本利润 sees
-// no purchase price, profit or purchase order (test_rights_walk shows the
-// same for a group without any right); granted the right, it sees them.
-void TestQuotationWindows::costsAndProfitsOnlyWithTheRight() {
-    const QString no = stored({"A", "B"});
-    signInAs("店员", "店员组", "LOWER(Form_Name) in ('form_quotation_edit', 'form_quotation_list', 'base_goods_frm')");
-    for (const bool granted : {false, true}) {
-        if (granted) {
-            grant("店员组", "LOWER(Form_Name)='main_frm' and LOWER(Action_Name)='action_viewcostprofit'");
-        }
-        QuotationEditWindow w(context(), QuotationDocument::Existing, no);
-        QCOMPARE(w.grid()->model()->columnOf("Gain_Money") >= 0, granted);
-        QCOMPARE(w.extraColumns() != nullptr, granted);
-        QuotationListWindow list(context());
-        QCOMPARE(list.grid()->dataset()->fieldIndex("total_Gain_Money") >= 0, granted);
-    }
-}
 
 QTEST_MAIN(TestQuotationWindows)
 #include "test_quotation_windows.moc"
