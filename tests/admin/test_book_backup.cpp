@@ -34,6 +34,7 @@ private slots:
     void cleanup();
     void roundTrip();
     void refusalsLeaveNothing();
+    void uncommittedWorkIsNotCopied();
     void copiesWhileAnotherProgramWrites();
     void damagedBackupsAreRefusedBeforeAnythingChanges();
     void keptCopyHoldsWorkSavedWhileTheRestoreWaited();
@@ -252,6 +253,22 @@ void TestBookBackup::refusalsLeaveNothing() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("keep me"));
     QCOMPARE(QDir(m_out.path()).entryList(QDir::Files), QStringList{"there.db"});
+}
+
+// A backup taken while another program is in the middle of its own save
+// holds what was committed, never half of that save.
+void TestBookBackup::uncommittedWorkIsNotCopied() {
+    ONLY_ON("sqlite");
+    db().execute("insert into payout (paytime, subject, totalprice) values (:t, '0', 1)",
+                 {{"t", QDate(2006, 6, 1).startOfDay()}});
+    auto other = m_program->connectAgain();
+    other->query("BEGIN IMMEDIATE");
+    other->execute("insert into payout (paytime, subject, totalprice) values ('2006-06-02 00:00:00', '0', 2)");
+    const QString file = target("moment.db");
+    BookBackup(context()).backup(QString(), file);
+    other->query("COMMIT");
+    QCOMPARE(inCopy(file, "select count(*) from payout").toInt(), 1);
+    QCOMPARE(db().scalar("select count(*) from payout").toInt(), 2);
 }
 
 // Another program adds a payout, then a quotation of three lines, each in
