@@ -241,9 +241,11 @@ private slots:
         Book b;
         storedQuotation(b, 2);
         // The lines' amounts, freight, discount and paid.
-        for (const auto& [amounts, freight, discount, paid] : QList<std::tuple<QVariantList, double, double, int>>{
-                 {{8030.22}, 180, 0.22, 8210}, {{8030.22}, 180, 0.21, 8210}, {{0.1, 0.2, 10.7}, 0, 0, 11},
-                 {{99.99}, 0, 0, 100}}) {
+        for (const auto& [amounts, freight, discount, paid] :
+             QList<std::tuple<QVariantList, double, double, int>>{{{8030.22}, 180, 0.22, 8210},
+                                                                  {{8030.22}, 180, 0.21, 8210},
+                                                                  {{0.1, 0.2, 10.7}, 0, 0, 11},
+                                                                  {{99.99}, 0, 0, 100}}) {
             Quotation doc(b);
             doc.head().setValue("Freight", freight);
             doc.head().setValue("preferential", discount);
