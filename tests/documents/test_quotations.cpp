@@ -92,7 +92,6 @@ private slots:
         QTest::newRow("quantity") << "QTY" << QVariant(5) << 20.0 << 10.0;
         QTest::newRow("name in any case") << "qty" << QVariant(5) << 20.0 << 10.0;
         QTest::newRow("purchase price") << "purchase_Price" << QVariant(1.5) << 12.0 << 7.5;
-        QTest::newRow("fractional quantity") << "QTY" << QVariant(1.25) << 5.0 << 2.5;
         QTest::newRow("price with more decimals") << "Price" << QVariant(4.105) << 12.33 << 6.33;
         QTest::newRow("typed amount wins, the profit follows") << "Total_Price" << QVariant(10.0) << 10.0 << 4.0;
         // Letters are refused and the line kept.
