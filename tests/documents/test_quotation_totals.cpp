@@ -153,7 +153,9 @@ private slots:
             // and receipts left where they were.
             "delete from Quotation_Head where BillNo=:h; insert into Quotation_Head (BillNo, Freight) select :h, 3.5 "
             "where not exists (select 1 from Quotation_Head where BillNo=:h)",
-            // Renumbered and back again.
+            // Renumbered and back again, alone or with its freight.
+            "update Quotation_Head set BillNo='TMP' where BillNo=:h; update Quotation_Head set BillNo=:h where "
+            "BillNo='TMP'",
             "update Quotation_Head set BillNo='TMP' where BillNo=:h; update Quotation_Head set BillNo=:h, "
             "Freight=Freight+1 where BillNo='TMP'"};
         QRandomGenerator rng(42);
