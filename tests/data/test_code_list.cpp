@@ -1,10 +1,13 @@
 #include <QTest>
 
+#include "book_checks.h"
 #include "data/code_list_editor.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
 #include "support/test_books.h"
 
+using BookChecks::count;
+using BookChecks::rows;
 using TestBooks::FreshBook;
 
 // The rules of the code-list editor, on both engines.
@@ -24,11 +27,9 @@ private slots:
         v.setValue("blank5_Int", 0);  // zero leaves the amount alone
         QCOMPARE(v.value("blank6_Int").toDouble(), 750.0);
         v.post();
-        QCOMPARE(f.book.db()
-                     .scalar("select blank6_Int from Sys_Status_Describe where ParamentName='货品名称' and "
-                             "StatusValue='1'")
-                     .toDouble(),
-                 750.0);
+        QCOMPARE(rows(f.book.db(),
+                      "select blank6_Int from Sys_Status_Describe where ParamentName='货品名称' and StatusValue='1'"),
+                 QString("750"));
     }
     // Edit mode shows the lists a user may edit, with the extra columns only
     // for the goods names; an added value gets the next number of its list
@@ -47,10 +48,8 @@ private slots:
         QCOMPARE(f.editor.values().value("ParamentName").toString(), QString("型材颜色"));
         f.editor.values().setValue("StatusName", "玫瑰金");
         f.editor.confirmAdd();
-        QCOMPARE(f.book.db()
-                     .scalar("select StatusName from Sys_Status_Describe where ParamentName='型材颜色' and "
-                             "StatusValue='6'")
-                     .toString(),
+        QCOMPARE(rows(f.book.db(),
+                      "select StatusName from Sys_Status_Describe where ParamentName='型材颜色' and StatusValue='6'"),
                  QString("玫瑰金"));
         QCOMPARE(f.editor.currentListName(), QString("型材颜色"));
     }
@@ -70,8 +69,7 @@ private slots:
         QVERIFY(f.editor.beginAdd());
         f.editor.cancelAdd();
         f.editor.saveOnClose();
-        QCOMPARE(f.book.db().scalar("select count(*) from Sys_Status_Describe where ParamentName='费用名目'").toInt(),
-                 4);
+        QCOMPARE(count(f.book.db(), "Sys_Status_Describe where ParamentName='费用名目'"), 4);
         QVERIFY(f.editor.beginAdd());
         QVERIFY_THROWS_EXCEPTION(UserError, f.editor.confirmAdd());
         QCOMPARE(f.editor.values().state(), Dataset::State::Insert);
@@ -89,14 +87,12 @@ private slots:
         QVERIFY(f.editor.values().locate("StatusValue", "3"));
         QVERIFY(!f.editor.deleteValues({unused, f.editor.values().currentRow()}));
         QCOMPARE(f.prompter.lastText(), QString("该型材颜色已经被使用，不能删除！"));
-        QCOMPARE(f.book.db().scalar("select count(*) from Sys_Status_Describe where ParamentName='型材颜色'").toInt(),
-                 5);
+        QCOMPARE(count(f.book.db(), "Sys_Status_Describe where ParamentName='型材颜色'"), 5);
         f.prompter.clear();
         QVERIFY(f.editor.deleteValues({0, 1}));
         QVERIFY(f.prompter.messages().isEmpty());
         QCOMPARE(f.editor.values().rowCount(), 3);
-        QCOMPARE(f.book.db().scalar("select count(*) from Sys_Status_Describe where ParamentName='型材颜色'").toInt(),
-                 3);
+        QCOMPARE(count(f.book.db(), "Sys_Status_Describe where ParamentName='型材颜色'"), 3);
     }
     void newUnitReachesTheUnitLookup() {
         Fixture f;
