@@ -43,45 +43,39 @@ private slots:
     // other text the embedded one) and the picture folder ("default": the
     // program's own; "Default" is a folder of that name).
     void settingsOfConfigIni() {
-        const QList<QPair<QString, bool>> kinds{{"SQLSERVER", false}, {"PostgreSQL", false}, {"sql server", true}};
-        for (const auto& [value, isAccess] : kinds) {
+        const struct {
+            const char* kind;
+            bool isAccess;
+            const char* pictures;
+            QString folder;
+        } cases[] = {{"SQLSERVER", false, "default", "~Pic/Goods/"},
+                     {"PostgreSQL", false, "Default", "Default"},
+                     {"sql server", true, "D:\\Pics\\", "D:/Pics/"}};
+        for (const auto& c : cases) {
             QTemporaryDir dir;
-            IniFile(dir.filePath("config.ini")).writeString("sys_setting", "dbtype", value);
+            IniFile(dir.filePath("config.ini")).writeString("sys_setting", "dbtype", c.kind);
+            IniFile(dir.filePath("config.ini")).writeString("SYS_Setting", "picPath", c.pictures);
             ScriptedPrompter prompter;
-            AppContext c(AppPaths(dir.path()), prompter);
-            QVERIFY2(c.SoftwareInfo.IsAccess == isAccess, qPrintable(value));
-        }
-        const QList<QPair<QString, QString>> folders{
-            {"default", "~Pic/Goods/"}, {"Default", "Default"}, {"D:\\Pics\\", "D:/Pics/"}};
-        for (auto [value, expected] : folders) {
-            QTemporaryDir dir;
-            IniFile(dir.filePath("config.ini")).writeString("SYS_Setting", "picPath", value);
-            ScriptedPrompter prompter;
-            AppContext c(AppPaths(dir.path()), prompter);
-            if (expected.startsWith('~')) {
-                expected = c.paths().programFolder() + expected.mid(1);
-            }
-            QCOMPARE(c.PictureFolder, expected);
+            AppContext context(AppPaths(dir.path()), prompter);
+            QVERIFY2(context.SoftwareInfo.IsAccess == c.isAccess, c.kind);
+            QCOMPARE(context.PictureFolder, QString(c.folder).replace("~", context.paths().programFolder()));
         }
     }
-    // The first start makes the settings, the system database and a first
-    // book, and leaves a prepared folder alone.
+    // The first start makes the settings, the system database with its
+    // first book (every other test program starts so), and leaves a prepared
+    // folder alone.
     void firstStartPreparesAnEmptyFolder() {
         TestProgram p(false);
         AppContext& c = p.context();
-        QVERIFY(c.SoftwareInfo.IsAccess);
         QVERIFY(FirstStart::isNeeded(c));
         QVERIFY(FirstStart::run(c));
-        QVERIFY(QFileInfo::exists(c.paths().systemDatabase()));
         QVERIFY(QFileInfo(c.paths().defaultPictureFolder()).isDir());
-        IniFile ini(c.paths().configFile());
-        QCOMPARE(ini.readString("db", "path"), QString("db/UserAccountBook001.db"));
         c.data().ConnectDatabases();
         const auto books = AccountBooks(c.data().system()).offered();
         QCOMPARE(books.size(), 1);
         QCOMPARE(books[0].AccountBookName + books[0].FilePath, QString("默认帐册db/UserAccountBook001.db"));
-        QCOMPARE(ini.readString("DefaultSetting", "AccountBook"), QString::number(books[0].ID));
         const QString before = IniFile(c.paths().configFile()).toText();
+        QVERIFY2(before.contains("AccountBook=" + QString::number(books[0].ID)), qPrintable(before));
         QVERIFY(!FirstStart::run(c));
         QCOMPARE(IniFile(c.paths().configFile()).toText(), before);
     }

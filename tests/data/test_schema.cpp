@@ -124,8 +124,7 @@ private slots:
 
     // The views: the quotation list's cost and profit sums (its other sums
     // and its state text are TestQuotationTotals'), the goods with unit and
-    // supplier; a customer's price table is a copy of the price table by
-    // position.
+    // supplier.
     void viewsComputeAndName() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -150,11 +149,6 @@ private slots:
         QCOMPARE(
             rows(db, "select code, Unit_name, provider_name, Corp_code from Query_Goods_With_Corp_Unit order by code"),
             QString("SP00000001,套,王五,00001|SP00000002,~,~,~"));
-
-        db.query("update base_Dusmere_Price_Table set corp_code=:corp_code, A101=120", {{"corp_code", "00007"}});
-        db.query("insert into base_Dusmere_Customer_price_Table select * from  base_Dusmere_Price_Table");
-        QCOMPARE(rows(db, "select A101 from base_Dusmere_Customer_price_Table where corp_code='00007'"),
-                 QString("120"));
     }
 
     // Opening a book to read it writes nothing; migrating hashes the

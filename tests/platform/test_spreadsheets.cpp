@@ -92,11 +92,9 @@ WrittenXlsx writeLayout(const QString& file) {
     } while (false)
 
 // Spreadsheets handed to the program and written by it: workbooks as Excel
-// and other programs write them (shared and inline texts, rich text,
-// formulas with their values, merged and missing cells), CSV files in the
-// encodings Chinese users have, round trips through the writer, and files
-// that are damaged, hostile or too large, each refused with a message
-// before memory runs away.
+// and other programs write them, CSV files in the encodings Chinese users
+// have, and files that are damaged, hostile or too large, each refused with
+// a message before memory runs away.
 class TestSpreadsheets : public QObject {
     Q_OBJECT
 private slots:
