@@ -96,7 +96,6 @@ class TestDataset : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
-
     void fieldsComeFromTheSchemaReadOncePerConnection() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -117,7 +116,6 @@ private slots:
         QCOMPARE(units.fields().size(), columns + 1);
         QCOMPARE(units.field("extra_note").size, 10);
     }
-
     // Edits, appends and deletions stay in the cache, and cancel,
     // cancelUpdates and an append cancelled take them back; nothing reaches
     // the book.
@@ -153,7 +151,6 @@ private slots:
         QCOMPARE(shown(ds, "unit_code"), QString("UN001|UN002|UN003|UN004|UN005|UN006"));
         QCOMPARE(ds.value(0, "Unit_name").toString(), QString("个"));
     }
-
     // Master and detail: the lines of the master's row, a new line linked to
     // it, a pending line posted when the master moves; an embedded save
     // writes at once.
@@ -179,7 +176,6 @@ private slots:
         lines.applyUpdates();
         QCOMPARE(rows(db, "select HeadNo, count(*) from Quotation_Detail group by HeadNo order by HeadNo"),
                  QString("BJ1,1|BJ2,2"));
-
         Dataset ds(db);
         ds.setAutoApply(true);
         ds.openTable("goods");
@@ -190,7 +186,6 @@ private slots:
         ds.deleteCurrent();
         QCOMPARE(count(db, "goods"), 0);
     }
-
     // A change of a field is told as it is made (a computed field follows
     // it, from the value rounded to its scale); setting the same value again
     // is no change.
@@ -212,7 +207,6 @@ private slots:
         lines.setValue("QTY", 3);
         QCOMPARE(changed.count(), told);
     }
-
     // A number is rounded half away from zero to its column's scale as it is
     // set; the book stores exactly that value and gives it back, up to the
     // largest a numeric(18,4) column holds.
@@ -245,7 +239,6 @@ private slots:
         ds.setDisplayFormat("Default_TotalPrice", "#,##0.00");
         QCOMPARE(ds.field("Default_TotalPrice").displayText(1234567.891), QString("1,234,567.89"));
     }
-
     // Default_price is numeric(18,4): 14 whole digits; Goods_class an
     // integer. A number beyond them is refused as it is set, naming the
     // field by its caption; the row keeps its value and nothing reaches the
@@ -274,7 +267,6 @@ private slots:
         ds.applyUpdates();
         QCOMPARE(rows(db, "select Default_price, Default_Qty, Goods_class from goods where code='G1'"),
                  QString("12.5,3,~"));
-
         Dataset units(db);
         units.openTable("unit");
         units.append();
@@ -286,7 +278,6 @@ private slots:
         units.applyUpdates();
         QCOMPARE(count(db, "unit"), 7);
     }
-
     // Dates and times keep their wall-clock reading (also on a server in
     // another zone than UTC), compare as dates and show by their format.
     void datesKeepTheirWallClockTime() {
@@ -316,7 +307,6 @@ private slots:
         again.setDisplayFormat("paytime", "YYYY-MM-DD");
         QCOMPARE(shown(again, "paytime"), QString("2006-12-01|2006-12-02|2006-12-03"));
     }
-
     // Equal values down a column are read once and shared; an edit of one
     // row must still leave the others as they were. Quotes, wildcards and
     // control characters are stored as typed.
@@ -501,7 +491,6 @@ private slots:
         ds.setValue("Rummery", "山景");
         ds.applyUpdates();
         QCOMPARE(rows(db, "select Rummery from Quotation_Head"), QString("山景"));
-
         // Another workstation changes another field of the same row: the edit
         // here is refused, nothing is written and the edit is kept.
         other->execute("update Quotation_Head set Remark='他改' where BillNo='BJ1'");
@@ -511,7 +500,6 @@ private slots:
         QCOMPARE(rows(db, "select Freight from Quotation_Head"), QString("12.35"));
         QCOMPARE(ds.rowStatus(0), Dataset::RowStatus::Modified);
         QCOMPARE(ds.value("Freight").toDouble(), 99.0);
-
         // A row deleted elsewhere is said to be deleted, naming the record,
         // and the edit is kept.
         other->execute("delete from Quotation_Head where BillNo='BJ1'");

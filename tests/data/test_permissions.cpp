@@ -57,7 +57,6 @@ private slots:
             QVERIFY2(PermissionChecker(db, u).isAllowed(c.action, c.form) == c.allowed,
                      qPrintable(QString("%1 %2 %3").arg(c.user, c.action, c.form)));
         }
-
         UserRecord u{"小李", "", "其他组"};
         PermissionChecker checker(db, u);
         QCOMPARE(BookChecks::refusal([&] { checker.CheckActionPermission("Action_Save", "Form_Quotation_Edit"); }),
@@ -70,7 +69,6 @@ private slots:
         // group changes the answer at once.
         u.UserGroup = "sales";
         QVERIFY(checker.isAllowed("Action_Save", "Form_Quotation_Edit"));
-
         // Hostile names are values only.
         UserRecord hostile{"小李", "", "x' or '1'='1"};
         PermissionChecker quoted(db, hostile);

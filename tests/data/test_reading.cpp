@@ -117,7 +117,6 @@ private slots:
         QVERIFY(std::signbit(s.value(1, 1).toDouble()));
         QCOMPARE(s.row(1), QVector<QVariant>(rows[1].begin(), rows[1].end()));
     }
-
     void equalValuesAreKeptOnce() {
         const QStringList units{"个", "套", "个", "米", "套", "个"};
         const auto cell = [&units](int r, int c) -> QVariant {
@@ -131,7 +130,6 @@ private slots:
                  QList<int>({3, 4, 3}));  // the last: null, 0 and 1
         verifyStore(s, 600, cell);
     }
-
     void differentKindsAreNeverShared() {
         // A column of mixed storage classes, as SQLite allows: 1, 1.0, "1",
         // "", null and 0 must each keep their own value and type.
@@ -141,7 +139,6 @@ private slots:
         verifyColumn(s, values);
         QCOMPARE(s.distinctCount(0), 7);
     }
-
     void anyValueThroughTheGenericPath() {
         // Values read through a driver rather than straight from SQLite: whole
         // numbers come back as 64-bit ones, everything else of its own kind;
@@ -159,7 +156,6 @@ private slots:
         expected[10] = QString("");
         verifyColumn(oneColumn(values, true), expected);
     }
-
     void plainCellsAfterTheSwitchKeepEveryKind() {
         // One column of nearly all different values turns to plain cells
         // after its first stretch of different codes; whatever kind each
@@ -192,7 +188,6 @@ private slots:
         verifyColumn(s, 1, 8000, [](int r) { return QVariant(qlonglong(r % 3)); });
         QCOMPARE(s.row(7999).value(0), expected(7999));
     }
-
     // A column of different codes, amounts and whole numbers: kept kinds are
     // never handed to the conversion (integers before the switch are values
     // kept once and converted, the plain ones after it are not), the others

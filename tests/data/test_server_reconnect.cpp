@@ -75,7 +75,6 @@ private slots:
         kept->finish();
         db.prepared(write);
         QCOMPARE(db.preparedCount(), 2);
-
         QVERIFY(endSession(db));
         // A statement held across the loss is prepared again and read.
         db.run(*kept, {{"c", "x"}});
@@ -99,7 +98,6 @@ private slots:
         FreshBook book("postgres");
         Database& db = book.db();
         auto other = book.connectAgain();
-
         // A transaction lost half-way: nothing of it stays, nothing is sent
         // again, and what it registered for a rollback runs.
         bool undone = false;
@@ -117,7 +115,6 @@ private slots:
         QVERIFY(undone);
         QCOMPARE(db.transactionDepth(), 0);
         QCOMPARE(unitCount(*other, "UN092") + unitCount(*other, "UN093"), 0);
-
         // The connection lost at the COMMIT: whether the server committed is
         // unknown, so the user is not told "not saved".
         bool ended = false;
@@ -133,7 +130,6 @@ private slots:
         QCOMPARE(db.transactionDepth(), 0);
         QCOMPARE(unitCount(*other, "UN095"), 0);
         QCOMPARE(db.execute("insert into unit (unit_code, Unit_name) values ('UN095', '卷')"), 1);
-
         // A dataset saved inside a transaction that was lost: the cached
         // changes stay, so the user can save again.
         Dataset ds(db);
