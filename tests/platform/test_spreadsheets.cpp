@@ -309,10 +309,8 @@ private slots:
             // A part that packs megabytes of nothing into a few kilobytes (a
             // ZIP bomb) is stopped at the limit of what may be unpacked.
             {"bomb.xlsx", QByteArray("<x/>").repeated(2 * 1024 * 1024), small, "解压后超过 1 MB"},
-            // Megabytes without markup, in a text or inside a tag, are stopped
-            // as they are unpacked: the XML reader would hold them whole
-            // first. '>' may stand in a text or a value unescaped: it ends no
-            // run.
+            // Megabytes without markup are stopped as they are unpacked: the
+            // XML reader would hold them whole first.
             {"run.xlsx", "<row r=\"1\"><c r=\"A1\"><v>" + run + "</v></c></row>", roomy, "中有超过 100 个字符的内容"},
             // Row numbers beyond a sheet's last row, or no number at all.
             {"far.xlsx", R"(<row r="1048577"><c t="inlineStr"><is><t>x</t></is></c></row>)", roomy, "已损坏"},
