@@ -74,6 +74,12 @@ void TestGoodsWindows::listShowsSearchesAndMovesByDrop() {
     QCOMPARE(w.grid()->model()->rowCount(), 1);
     QVERIFY(m_program->prompter().messages().isEmpty());
     // "修改商品" edits the one goods selected, and only one.
+    QString code;
+    w.runEditor = [&](int mode) {
+        GoodsEditWindow editor(m_program->context(), w.catalog(), mode, &w);
+        code = editor.codeEdit()->text();
+        w.catalog().goods().cancel();
+    };
     w.showAll();
     w.grid()->view()->selectAll();
     QVERIFY(w.actions().execute("Action_EditGoods"));
