@@ -26,15 +26,15 @@ private slots:
             const char* digits;
             int width;
             const char* expected;
-        } cases[] = {{"0017", 4, "0018"},
-                     {"0099", 4, "0100"},
-                     {"9999", 4, "10000"},     // reaches the width
-                     {"123456", 3, "123457"},  // a longer one stays whole
-                     {"0", 5, "00001"}};
+        } cases[] = {
+            {"0017", 4, "0018"},     {"0099", 4, "0100"},
+            {"9999", 4, "10000"},                                                       // reaches the width
+            {"123456", 3, "123457"},                                                    // a longer one stays whole
+            {"0", 5, "00001"},       {"100000000000000000", 4, "100000000000000001"}};  // 18 digits, the most taken
         for (const auto& c : cases) {
             QCOMPARE(Numbering::IncrementPadded(c.digits, c.width), QString(c.expected));
         }
-        for (const char* bad : {"", "12a", " 12", "-3", "1.5"}) {
+        for (const char* bad : {"", "12a", " 12", "-3", "1.5", "1000000000000000000"}) {
             QVERIFY_THROWS_EXCEPTION(UserError, Numbering::IncrementPadded(bad, 4));
         }
     }
@@ -58,7 +58,8 @@ private slots:
             {"unit", "unit_code", "UN009", "UN010"},
             {"AccountBook", "DatabaseName", "UserAccountBook001", "UserAccountBook002"},
             {"customer_provider", "corp_code", "00041", "00042"},
-            {"customer_provider", "corp_code", "99999", "00001"},        // wraps
+            {"customer_provider", "corp_code", "99999", "00001"},  // wraps
+            {"Dusmere_Order_Form_Detail", "Goods_Code", "999998", "999999"},
             {"Dusmere_Order_Form_Detail", "Goods_Code", "999999", "1"},  // wraps
             {"Dusmere_Order_Form_Detail", "Goods_Code", "41", "42"}};
         for (const QStringList& c : cases) {
@@ -108,6 +109,10 @@ private slots:
         QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("99999"));
         QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00003"));
         QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00005"));
+        // Passing over codes in use wraps at the top as well.
+        db.query("insert into Client (Corp_code) values ('99999')");
+        setStored(db, "customer_provider", "corp_code", "99998");
+        QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00003"));
     }
     void missingRowAndMissingRule() {
         FreshBook book(TestBooks::currentEngine());
