@@ -8,6 +8,7 @@
 #include "data/dataset.h"
 #include "data/field_def.h"
 #include "data/numbering.h"
+#include "documents/order_row_code_lists.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
@@ -278,23 +279,14 @@ bool OrderFormDocument::validate() {
     }
     // A name or unit chosen from its code list and deleted there since
     // (in rows added or changed now).
+    const OrderRowCodeLists lists(m_db);
     for (const char* field : {"Goods_name", "Goods_Unit"}) {
-        QSet<QString> known;
-        QSqlQuery q = m_db.query(
-            "select d.StatusValue from Sys_Status_Describe d, Sys_Status_Describe_head h "
-            "where d.ParamentName = h.ParamentName and LOWER(h.TableName) = 'dusmere_order_form_detail' "
-            "and LOWER(h.FieldName) = :f",
-            {{"f", QString::fromLatin1(field).toLower()}});
-        while (q.next()) {
-            known.insert(q.value(0).toString().trimmed());
-        }
         for (int r = 0; r < m_lines->rowCount(); ++r) {
             // Rows saved before keep what they were saved with.
             if (m_lines->rowStatus(r) == Dataset::RowStatus::Unchanged) {
                 continue;
             }
-            const QString value = m_lines->value(r, field).toString();
-            if (!known.contains(value)) {
+            if (!lists.offers(QString::fromLatin1(field), m_lines->value(r, field).toString())) {
                 m_prompter.inform(QStringLiteral("商品明细第%1行的[%2]在参数表中已不存在，请重新选择")
                                       .arg(r + 1)
                                       .arg(m_lines->fields()[m_lines->fieldIndex(field)].label()));

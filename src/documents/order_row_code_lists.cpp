@@ -23,6 +23,16 @@ OrderRowCodeLists::OrderRowCodeLists(Database& db) {
     }
 }
 
+bool OrderRowCodeLists::offers(const QString& field, const QVariant& value) const {
+    const QString key = field.toLower();
+    const auto list = m_lists.constFind(key == QLatin1String("glass_type2") ? QStringLiteral("glass_type") : key);
+    if (list == m_lists.constEnd()) {
+        return false;
+    }
+    const bool asText = key == QLatin1String("goods_name") || key == QLatin1String("goods_unit");
+    return asText ? list->texts.contains(value.toString()) : list->values.contains(value.toLongLong());
+}
+
 QString OrderRowCodeLists::refusal(const Dataset& rows, const QStringList& fields) const {
     for (const QString& field : fields) {
         const QString key = field.toLower();
@@ -31,10 +41,7 @@ QString OrderRowCodeLists::refusal(const Dataset& rows, const QStringList& field
         if (list == m_lists.constEnd() || value.isNull()) {
             continue;
         }
-        const bool asText = key == QLatin1String("goods_name") || key == QLatin1String("goods_unit");
-        const bool offered =
-            asText ? list->texts.contains(value.toString()) : list->values.contains(value.toLongLong());
-        if (!offered) {
+        if (!offers(field, value)) {
             return QStringLiteral("[%1]的值 %2 不在代码表[%3]中")
                 .arg(rows.fields().at(rows.fieldIndex(field)).label(), value.toString(), list->name);
         }

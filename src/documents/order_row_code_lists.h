@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 class Database;
 class Dataset;
@@ -22,6 +23,8 @@ public:
     // the texts the list holds, the other fields as the numbers it codes;
     // the second glass is chosen from the glass list.
     QString refusal(const Dataset& rows, const QStringList& fields) const;
+    // Whether `field` has a code list that offers `value`.
+    bool offers(const QString& field, const QVariant& value) const;
 
 private:
     struct List {
