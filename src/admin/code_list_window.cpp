@@ -20,10 +20,6 @@ CodeListWindow::CodeListWindow(AppContext& context, QWidget* parent)
       m_grid(new DataGrid(this)),
       m_select(new QPushButton(QStringLiteral("选择"), this)) {
     setWindowTitle(QStringLiteral("参数表设置"));
-    showValueDialog = [this](CodeListEditor& editor) {
-        CodeValueDialog dialog(editor, this);
-        return dialog.exec();
-    };
 
     auto* add = new QPushButton(QStringLiteral("添加"), this);
     auto* remove = new QPushButton(QStringLiteral("删除"), this);
@@ -142,4 +138,9 @@ void CodeListWindow::choose() {
 
 bool CodeListWindow::confirmClose() {
     return actions().guard([this] { m_editor.saveOnClose(); });
+}
+
+int CodeListWindow::showValueDialog(CodeListEditor& editor) {
+    CodeValueDialog dialog(editor, this);
+    return runWindow(context(), dialog);
 }

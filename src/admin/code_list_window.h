@@ -23,14 +23,12 @@ public:
     TreeList* tree() const { return m_tree; }
     QPushButton* selectButton() const { return m_select; }
 
-    // The value dialog is shown modally; tests replace it.
-    std::function<int(CodeListEditor&)> showValueDialog;
-
 protected:
     bool confirmClose() override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    int showValueDialog(CodeListEditor& editor);
     void add();
     void remove();
     void choose();

@@ -10,6 +10,7 @@
 #include "platform/file_chooser.h"
 #include "platform/ini_file.h"
 #include "platform/progress_reporter.h"
+#include "platform/window_runner.h"
 
 class DataModule;
 class Prompter;
@@ -34,6 +35,10 @@ public:
     // test installs one (nullptr puts the one that always cancels back).
     FileChooser& files() { return m_files ? *m_files : m_noFiles; }
     void setFileChooser(FileChooser* chooser) { m_files = chooser; }
+    // How follow-on windows are shown: null until a test installs one, and
+    // then the windows run modally (see runWindow in the ui layer).
+    WindowRunner* windowRunner() const { return m_windows; }
+    void setWindowRunner(WindowRunner* runner) { m_windows = runner; }
     // "olvend.log" in the program's folder.
     ErrorLog& errorLog() { return m_errorLog; }
     // The running-operation note; quiet until a window installs one
@@ -67,6 +72,7 @@ private:
     ErrorLog m_errorLog;
     ProgressReporter* m_progress = nullptr;
     FileChooser* m_files = nullptr;
+    WindowRunner* m_windows = nullptr;
     NoFileChooser m_noFiles;
     QuietProgress m_quietProgress;
     std::unique_ptr<DataModule> m_data;

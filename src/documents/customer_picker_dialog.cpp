@@ -67,11 +67,6 @@ CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
             }
         });
     });
-    runEditWindow = [this](PartnerDirectory& directory) {
-        PartnerEditWindow edit(this->context(), directory, this);
-        edit.showModal();
-        return edit.saved();
-    };
     auto* add = new QPushButton(QStringLiteral("新增客户…"), this);
     connect(add, &QPushButton::clicked, this, [this] {
         actions().guard([this] {
@@ -124,7 +119,12 @@ bool CustomerPickerDialog::addCustomer() {
     if (group.isValid() && directory.groupedDirectory().groupRow(group) >= 0) {
         directory.focusGroup(group);
     }
-    if (!directory.addRecord() || !runEditWindow(directory)) {
+    if (!directory.addRecord()) {
+        return false;
+    }
+    PartnerEditWindow edit(context(), directory, this);
+    edit.showModal();
+    if (!edit.saved()) {
         return false;
     }
     m_chosen = directory.records().value("corp_code").toString();

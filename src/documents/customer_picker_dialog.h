@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include "ui/base_window.h"
 
 class PartnerDirectory;
@@ -23,9 +21,6 @@ public:
     // A new customer in the group of the current tree item (the top group
     // when there is none), chosen when saved; false when not saved.
     bool addCustomer();
-    // The order customer's edit window; tests replace it (returns the
-    // saved flag).
-    std::function<bool(PartnerDirectory&)> runEditWindow;
 
 private:
     QTreeWidget* m_tree;

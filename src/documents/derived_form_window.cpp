@@ -39,10 +39,7 @@ DerivedFormWindow::DerivedFormWindow(AppContext& context, DerivedFormList::Kind 
     : BaseWindow(context, windowName(kind), parent), m_list(context.data().main(), kind), m_forms(new DataGrid(this)) {
     const QString caption = DerivedFormList::caption(kind);
     setWindowTitle(caption);
-    openPrintout = [this, kind](const QString& code) {
-        DocumentReportWindow(this->context(), kind, code, this).exec();
-    };
-    actions().add(QStringLiteral("Action_print"), QStringLiteral("打印"), [this, caption] {
+    actions().add(QStringLiteral("Action_print"), QStringLiteral("打印"), [this, caption, kind] {
         const QString code = currentCode();
         if (code.isEmpty()) {
             this->context().prompter().inform(QStringLiteral("请选择一份%1").arg(caption));
@@ -54,7 +51,8 @@ DerivedFormWindow::DerivedFormWindow(AppContext& context, DerivedFormList::Kind 
                                                      .arg(caption, OrderFormRevision::staleText()))) {
             return;
         }
-        openPrintout(code);
+        DocumentReportWindow printout(this->context(), kind, code, this);
+        printout.showModal();
     });
 
     QList<GridColumn> formColumns{

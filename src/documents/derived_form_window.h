@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include "documents/derived_form_list.h"
 #include "ui/base_window.h"
 
@@ -33,9 +31,6 @@ public:
     // "订单已修改，请重新生成" when the current form was made before its
     // order last changed; empty otherwise.
     QString currentStaleNote() const;
-
-    // Opens the printout of a form; tests replace it.
-    std::function<void(const QString& formCode)> openPrintout;
 
 private:
     void showCurrentRows();

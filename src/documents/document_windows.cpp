@@ -13,20 +13,24 @@ void printQuotation(AppContext& context, QuotationPrint kind, const QString& bil
         // The purchase order shows what the goods cost.
         PermissionChecker permissions(context.data().main(), context.CurrentUser);
         CostProfitRight::require(permissions);
-        DocumentReportWindow(context, DocumentPrintouts::Kind::PurchaseOrder, billNo, parent).exec();
+        DocumentReportWindow window(context, DocumentPrintouts::Kind::PurchaseOrder, billNo, parent);
+        window.showModal();
     } else {
         const auto printout = kind == QuotationPrint::Warning ? DocumentPrintouts::Kind::QuotationWarning
                                                               : DocumentPrintouts::Kind::Quotation;
-        DocumentReportWindow(context, printout, billNo, parent).exec();
+        DocumentReportWindow window(context, printout, billNo, parent);
+        window.showModal();
     }
 }
 
 void openReceipts(AppContext& context, const QString& quotationNo, QWidget* parent) {
-    ReceiptWindow(context, quotationNo, parent).exec();
+    ReceiptWindow window(context, quotationNo, parent);
+    window.showModal();
 }
 
 void printOrder(AppContext& context, const QString& orderCode, QWidget* parent) {
-    DocumentReportWindow(context, DocumentPrintouts::Kind::Order, orderCode, parent).exec();
+    DocumentReportWindow window(context, DocumentPrintouts::Kind::Order, orderCode, parent);
+    window.showModal();
 }
 
 }  // namespace DocumentWindows

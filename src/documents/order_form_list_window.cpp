@@ -28,16 +28,6 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
       m_extraButton(new QPushButton(QStringLiteral("显示附加信息"), this)),
       m_operate(new QMenu(this)) {
     setWindowTitle(QStringLiteral("收据记录表"));
-    runEditor = [this](int mode, const QString& code) {
-        OrderFormWindow editor(this->context(), mode, code, this);
-        editor.showModal();
-    };
-    openPrintout = [this](const QString& code) { DocumentWindows::printOrder(this->context(), code, this); };
-    openForms = [this](DocumentPrintouts::Kind kind, const QString& code) {
-        DerivedFormWindow forms(this->context(), kind, this);
-        forms.showOrder(code);
-        forms.showModal();
-    };
 
     buildActions();
     auto paid = std::make_shared<LookupList>();
@@ -143,7 +133,7 @@ void OrderFormListWindow::buildActions() {
         }
         // The order under the cursor, one per command.
         const QString code = currentCode();
-        openPrintout(code.isEmpty() ? selectedCodes().first() : code);
+        DocumentWindows::printOrder(context(), code.isEmpty() ? selectedCodes().first() : code, this);
     });
     for (const DerivedFormTables& forms : DerivedFormTables::all()) {
         const DerivedForm form = forms.form;
@@ -160,8 +150,15 @@ void OrderFormListWindow::buildActions() {
             this->context().prompter().inform(QStringLiteral("请选择一份订货单"));
             return;
         }
-        openForms(m_formsKind, code);
+        DerivedFormWindow forms(this->context(), m_formsKind, this);
+        forms.showOrder(code);
+        forms.showModal();
     });
+}
+
+void OrderFormListWindow::runEditor(int mode, const QString& code) {
+    OrderFormWindow editor(context(), mode, code, this);
+    editor.showModal();
 }
 
 QStringList OrderFormListWindow::selectedCodes() const {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include "documents/order_form_list.h"
 #include "reports/document_printouts.h"
 #include "ui/base_window.h"
@@ -30,14 +28,11 @@ public:
     // Filters the loaded rows by order date, both days included.
     void filterByOrderDate();
 
-    // What the window opens; tests replace them.
-    std::function<void(int mode, const QString& code)> runEditor;
-    std::function<void(const QString& code)> openPrintout;
     // Shows the forms of one kind made from an order.
-    std::function<void(DocumentPrintouts::Kind kind, const QString& code)> openForms;
 
 private:
     void buildActions();
+    void runEditor(int mode, const QString& code);
     QStringList selectedCodes() const;
     QString currentCode() const;
     // Reads the list again and makes the order current (the first row when

@@ -32,15 +32,6 @@ OrderFormWindow::OrderFormWindow(AppContext& context, int mode, const QString& c
       m_units(std::make_shared<LookupList>()) {
     setWindowTitle(QStringLiteral("收据"));
     setStyleSheet(StyleHolder::editorStyleSheet());
-    editGoods = [this](int goodsMode) {
-        OrderGoodsWindow window(this->context(), m_document, goodsMode, this);
-        window.exec();
-    };
-    pickCustomer = [this] {
-        CustomerPickerDialog picker(this->context(), this);
-        return picker.exec() == QDialog::Accepted ? picker.chosenCode() : QString();
-    };
-    openPrintout = [this](const QString& no) { DocumentWindows::printOrder(this->context(), no, this); };
 
     // Loading runs without the permission check; an order that cannot be
     // loaded is told and the window closes when shown.
@@ -170,7 +161,7 @@ void OrderFormWindow::buildActions() {
             } else if (!checkChanges()) {
                 return;
             }
-            openPrintout(m_document.code());
+            DocumentWindows::printOrder(this->context(), m_document.code(), this);
         },
         "打印");
     add(
@@ -202,10 +193,16 @@ void OrderFormWindow::buildActions() {
         "Action_DeleteGoods", "删除货品", [this] { m_document.deleteRows(m_grid->selectedRows()); }, "删除货品");
 }
 
+void OrderFormWindow::editGoods(int mode) {
+    OrderGoodsWindow window(context(), m_document, mode, this);
+    window.showModal();
+}
+
 void OrderFormWindow::chooseCustomer() {
     // Only the order in memory changes here; saving it is checked.
     actions().guard([this] {
-        const QString code = pickCustomer();
+        CustomerPickerDialog picker(this->context(), this);
+        const QString code = runWindow(this->context(), picker) == QDialog::Accepted ? picker.chosenCode() : QString();
         m_document.chooseCustomer(code);
         m_binder->refresh();
         showCustomer();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QHash>
-#include <functional>
 #include <memory>
 
 #include "documents/order_form_document.h"
@@ -34,17 +33,14 @@ public:
     // The button that runs the command, by action name.
     QAbstractButton* button(const QString& actionName) const;
 
-    // What the window opens; tests replace them. `editGoods` shows the
-    // goods-row window for the order's current row (mode 2: a new row).
-    std::function<void(int mode)> editGoods;
-    std::function<QString()> pickCustomer;
-    std::function<void(const QString& code)> openPrintout;
-
 protected:
     bool confirmClose() override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Shows the goods-row window for the order's current row (mode 2: a
+    // new row).
+    void editGoods(int mode);
     QWidget* buildHead();
     void buildActions();
     void reloadCodeLists();

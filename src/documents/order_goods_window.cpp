@@ -27,14 +27,6 @@ OrderGoodsWindow::OrderGoodsWindow(AppContext& context, OrderFormDocument& order
       m_units(std::make_shared<LookupList>()) {
     setWindowTitle(QStringLiteral("商品编辑界面"));
     setStyleSheet(StyleHolder::editorStyleSheet());
-    editCodeList = [this](const QString& field) {
-        CodeListWindow window(this->context(), this);
-        // The second glass kind shares the first one's list.
-        window.setPickMode("Dusmere_Order_Form_Detail", field.compare("glass_type2", Qt::CaseInsensitive) == 0
-                                                            ? QStringLiteral("glass_type")
-                                                            : field);
-        return window.exec() == QDialog::Accepted ? window.result() : QString();
-    };
     actions().guard([this] { reloadCodeLists(); });
     buildActions();
 
@@ -246,7 +238,12 @@ void OrderGoodsWindow::reloadCodeLists() {
 }
 
 void OrderGoodsWindow::chooseFromCodeList(const QString& field) {
-    const QString chosen = editCodeList(field);
+    // The code-list editor in pick mode; the second glass kind shares the
+    // first one's list.
+    CodeListWindow window(context(), this);
+    window.setPickMode("Dusmere_Order_Form_Detail",
+                       field.compare("glass_type2", Qt::CaseInsensitive) == 0 ? QStringLiteral("glass_type") : field);
+    const QString chosen = window.showModal() == QDialog::Accepted ? window.result() : QString();
     reloadCodeLists();
     m_name->setLookup(m_names);
     m_unit->setLookup(m_units);

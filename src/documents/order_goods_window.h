@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QHash>
-#include <functional>
 #include <memory>
 
 #include "documents/order_goods_editor.h"
@@ -31,10 +30,6 @@ public:
     // The box of one of the workshop's coded fields (Goods_Type, Colour, ...).
     LookupCombo* workBox(const QString& field) const { return m_workBoxes.value(field); }
     QAbstractButton* button(const QString& actionName) const;
-
-    // The code-list editor in pick mode for a field of the order rows; it
-    // returns the value chosen there (empty when none). Tests replace it.
-    std::function<QString(const QString& field)> editCodeList;
 
 protected:
     bool confirmClose() override;

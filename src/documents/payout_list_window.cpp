@@ -21,10 +21,6 @@ PayoutListWindow::PayoutListWindow(AppContext& context, int payoutKind, QWidget*
       m_list(context.data().main(), context.prompter(), payoutKind),
       m_grid(new DataGrid(this)) {
     setWindowTitle(QStringLiteral("支出管理"));
-    runEditor = [this](int mode) {
-        PayoutEditWindow editor(this->context(), m_list, mode, this);
-        editor.showModal();
-    };
     buildActions();
 
     auto kinds = std::make_shared<LookupList>();
@@ -58,6 +54,11 @@ PayoutListWindow::PayoutListWindow(AppContext& context, int payoutKind, QWidget*
     m_frame->addButton(QStringLiteral("编辑"), QStringLiteral("Action_Edit"));
     m_frame->addButton(QStringLiteral("删除"), QStringLiteral("Action_Delete"));
     m_frame->finish(m_grid, 760, 560);
+}
+
+void PayoutListWindow::runEditor(int mode) {
+    PayoutEditWindow editor(context(), m_list, mode, this);
+    editor.showModal();
 }
 
 void PayoutListWindow::buildActions() {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include "documents/payout_list.h"
 #include "ui/base_window.h"
 #include "ui/list_window_frame.h"
@@ -26,12 +24,10 @@ public:
     // "查询": the payouts of the From day to the To day, both included.
     void filterByDate();
 
-    // Runs the editor on the list (mode PayoutEditor::New or Existing);
-    // tests replace it.
-    std::function<void(int mode)> runEditor;
-
 private:
     void buildActions();
+    // Runs the editor on the list (mode PayoutEditor::New or Existing).
+    void runEditor(int mode);
     QVariantList selectedIds() const;
     // Reads the rows again and makes the payout with this id current (the
     // newest when it is gone or not given).

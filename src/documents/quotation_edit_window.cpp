@@ -39,30 +39,6 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
       m_document(context.data().main(), context.clock(), context.prompter(), context.CurrentUser.UserName) {
     setWindowTitle(QStringLiteral("订货单编辑"));
     setStyleSheet(StyleHolder::editorStyleSheet());
-    pickGoods = [this] {
-        GoodsListWindow goods(this->context(), this);
-        goods.setMode(1);
-        return goods.showModal() == QDialog::Accepted ? goods.catalog().pickedCodes() : QStringList();
-    };
-    pickCustomer = [this] {
-        PartnerListWindow list(this->context(), PartnerSide::customers(), this);
-        list.setMode(1);
-        return list.showModal() == QDialog::Accepted ? list.chosenCode() : QString();
-    };
-    showPicture = [this](const QString& file, const QString& title, const QString& saveName) {
-        PictureViewerDialog viewer(this->context().prompter(), this->context().files(), this);
-        viewer.setPicture(file, title, saveName);
-        viewer.exec();
-    };
-    openPrintout = [this](Print kind, const QString& no) {
-        DocumentWindows::printQuotation(this->context(), kind, no, this);
-    };
-    openReceipts = [this](const QString& no) { DocumentWindows::openReceipts(this->context(), no, this); };
-    showPriceHistory = [this](const QString& title, const QList<PriceHistory::Quoted>& rows) {
-        PriceHistoryDialog dialog(title, rows, this);
-        dialog.exec();
-    };
-
     // A customer name being typed reads its last prices once the typing
     // pauses, not at every key.
     auto* lastPricesTimer = new QTimer(this);
@@ -226,7 +202,9 @@ void QuotationEditWindow::buildActions() {
     add(
         "Action4", "打印采购单", [this] { print(Print::Purchase); }, "打印采购单");
     add("Action_SelectProvider", "选择客户", [this] {
-        const QString code = pickCustomer();
+        PartnerListWindow list(this->context(), PartnerSide::customers(), this);
+        list.setMode(1);
+        const QString code = list.showModal() == QDialog::Accepted ? list.chosenCode() : QString();
         m_document.reloadCustomers();
         m_document.chooseCustomer(code);
         m_binder->refresh();
@@ -395,12 +373,15 @@ void QuotationEditWindow::priceHistory() {
         return;
     }
     const QString name = m_document.goodsNames()->text(code);
-    showPriceHistory(QStringLiteral("报价历史：%1 %2").arg(code, name), history);
+    PriceHistoryDialog dialog(QStringLiteral("报价历史：%1 %2").arg(code, name), history, this);
+    runWindow(this->context(), dialog);
 }
 
 void QuotationEditWindow::addGoods() {
     m_grid->commitEdit();
-    const QStringList codes = pickGoods();
+    GoodsListWindow goods(this->context(), this);
+    goods.setMode(1);
+    const QStringList codes = goods.showModal() == QDialog::Accepted ? goods.catalog().pickedCodes() : QStringList();
     if (codes.isEmpty()) {
         return;
     }
@@ -439,7 +420,7 @@ void QuotationEditWindow::print(Print kind) {
     if (!checkChanges()) {
         return;
     }
-    openPrintout(kind, m_document.billNo());
+    DocumentWindows::printQuotation(this->context(), kind, m_document.billNo(), this);
 }
 
 void QuotationEditWindow::receipts() {
@@ -453,7 +434,7 @@ void QuotationEditWindow::receipts() {
     if (!checkChanges()) {
         return;
     }
-    openReceipts(m_document.billNo());
+    DocumentWindows::openReceipts(this->context(), m_document.billNo(), this);
 }
 
 void QuotationEditWindow::goodsPicture() {
@@ -473,7 +454,9 @@ void QuotationEditWindow::goodsPicture() {
     const QString file = PictureFile::inFolder(this->context().PictureFolder, q.value(4).toString());
     const QString title = QStringLiteral("编码:%1 | 厂家商品编码:%2 | 名称:%3 | 规格:%4")
                               .arg(code, q.value(1).toString(), q.value(2).toString(), q.value(3).toString());
-    showPicture(file, title, code + "_" + q.value(2).toString());
+    PictureViewerDialog viewer(this->context().prompter(), this->context().files(), this);
+    viewer.setPicture(file, title, code + "_" + q.value(2).toString());
+    runWindow(this->context(), viewer);
 }
 
 bool QuotationEditWindow::confirmClose() {

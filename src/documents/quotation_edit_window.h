@@ -2,7 +2,6 @@
 
 #include <QHash>
 #include <QStringList>
-#include <functional>
 
 #include "documents/document_windows.h"
 #include "documents/price_history.h"
@@ -36,14 +35,6 @@ public:
     bool loaded() const { return m_loaded; }
     // The button that runs the command, by action name.
     QAbstractButton* button(const QString& actionName) const;
-
-    // What the window opens; tests replace them.
-    std::function<QStringList()> pickGoods;
-    std::function<QString()> pickCustomer;
-    std::function<void(const QString& file, const QString& title, const QString& saveName)> showPicture;
-    std::function<void(DocumentWindows::QuotationPrint kind, const QString& billNo)> openPrintout;
-    std::function<void(const QString& billNo)> openReceipts;
-    std::function<void(const QString& title, const QList<PriceHistory::Quoted>& rows)> showPriceHistory;
 
 protected:
     bool confirmClose() override;

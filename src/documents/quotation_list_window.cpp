@@ -33,14 +33,6 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
     // read them.
     m_seesCost = CostProfitRight::heldBy(permissions());
     m_list.setShowsCost(m_seesCost);
-    runEditor = [this](int mode, const QString& billNo) {
-        QuotationEditWindow editor(this->context(), mode, billNo, this);
-        editor.showModal();
-    };
-    openPrintout = [this](Print kind, const QString& no) {
-        DocumentWindows::printQuotation(this->context(), kind, no, this);
-    };
-    openReceipts = [this](const QString& no) { DocumentWindows::openReceipts(this->context(), no, this); };
 
     buildActions();
     m_grid->setReadOnly(true);
@@ -112,6 +104,11 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
     m_frame->finish(m_grid, 1100, 640);
 }
 
+void QuotationListWindow::runEditor(int mode, const QString& billNo) {
+    QuotationEditWindow editor(context(), mode, billNo, this);
+    editor.showModal();
+}
+
 void QuotationListWindow::buildActions() {
     auto add = [this](const char* name, const char* caption, std::function<void()> handler) {
         actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), std::move(handler));
@@ -164,7 +161,7 @@ void QuotationListWindow::buildActions() {
             this->context().prompter().inform(QStringLiteral("请选择订货单"));
             return;
         }
-        openReceipts(no);
+        DocumentWindows::openReceipts(this->context(), no, this);
         // The amounts received changed with the receipts.
         reread(no);
     });
@@ -232,7 +229,7 @@ void QuotationListWindow::print(Print kind) {
         this->context().prompter().inform(QStringLiteral("请选择订货单"));
         return;
     }
-    openPrintout(kind, no);
+    DocumentWindows::printQuotation(this->context(), kind, no, this);
 }
 
 void QuotationListWindow::toggleExtraColumns() {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include "documents/document_windows.h"
 #include "documents/quotation_list.h"
 #include "ui/base_window.h"
@@ -29,13 +27,9 @@ public:
     // The quotation of the current row, or empty.
     QString currentBillNo() const;
 
-    // What the window opens; tests replace them.
-    std::function<void(int mode, const QString& billNo)> runEditor;
-    std::function<void(DocumentWindows::QuotationPrint kind, const QString& billNo)> openPrintout;
-    std::function<void(const QString& billNo)> openReceipts;
-
 private:
     void buildActions();
+    void runEditor(int mode, const QString& billNo);
     QString selectedBillNo() const;
     // Reads the list again and makes the quotation current (the newest one
     // when it is gone or not given).

@@ -38,9 +38,6 @@ ReceiptWindow::ReceiptWindow(AppContext& context, const QString& quotationNo, QW
       m_receiptGrid(new DataGrid(this)),
       m_lineGrid(new DataGrid(this)) {
     setWindowTitle(QStringLiteral("收据列表"));
-    openPrintout = [this](const QString& no) {
-        DocumentReportWindow(this->context(), DocumentPrintouts::Kind::Receipt, no, this).exec();
-    };
     for (DataGrid* grid : {m_receiptGrid, m_lineGrid}) {
         grid->view()->setItemDelegate(new LookupDelegate(grid->view()));
         grid->setMultiSelect(true);
@@ -148,7 +145,8 @@ QWidget* ReceiptWindow::makeReceiptPanel() {
     buttons->addWidget(addCommand("Action3", QStringLiteral("打印收据"), QStringLiteral("打印"), [this] {
         const QString number = m_book.receiptToPrint(m_receiptGrid->selectedRows());
         if (!number.isEmpty()) {
-            openPrintout(number);
+            DocumentReportWindow printout(this->context(), DocumentPrintouts::Kind::Receipt, number, this);
+            printout.showModal();
         }
     }));
     buttons->addStretch();

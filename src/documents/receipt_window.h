@@ -28,9 +28,6 @@ public:
     // ("sum_payed_money"), or null.
     QLabel* valueLabel(const QString& field) const { return m_values.value(field.toLower()).label; }
 
-    // Opens the printout of a receipt by its number (replaced in tests).
-    std::function<void(const QString& receiptNo)> openPrintout;
-
 protected:
     void showEvent(QShowEvent* event) override;
     bool confirmClose() override;

@@ -338,7 +338,7 @@ void CustomerPriceWindow::print() {
     }
     CustomerPriceReportWindow report(context(),
                                      m_table.isStandard() ? QStringList() : QStringList{m_table.customerCode()}, this);
-    report.exec();
+    runWindow(context(), report);
 }
 
 bool CustomerPriceWindow::confirmClose() {

@@ -256,7 +256,7 @@ void GoodsEditWindow::showPicture() {
     }
     PictureViewerDialog viewer(context().prompter(), context().files(), this);
     viewer.setPicture(file, m_catalog.pictureTitle(), m_catalog.pictureSaveName());
-    viewer.exec();
+    runWindow(context(), viewer);
 }
 
 void GoodsEditWindow::refreshPicture() {

@@ -34,14 +34,9 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
       m_status(new QLabel(QStringLiteral("基础资料 >>> 库存商品管理"), this)),
       m_groups(new GroupTreePanel(m_catalog.groupedDirectory(), actions(), m_status, this)) {
     setWindowTitle(QStringLiteral("基础商品管理"));
-    showImportPreview = [](ImportPreviewDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
     m_catalog.editClass = [this](Dataset& classes) {
         GoodsClassDialog dialog(classes, m_catalog.units(), this);
-        return dialog.exec() == QDialog::Accepted;
-    };
-    runEditor = [this](int mode) {
-        GoodsEditWindow editor(this->context(), m_catalog, mode, this);
-        editor.showModal();
+        return runWindow(this->context(), dialog) == QDialog::Accepted;
     };
     auto add = [this](const char* name, const char* caption, std::function<void()> handler) {
         return actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), [this, handler] {
@@ -74,7 +69,7 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
         const QString file = MasterImportCommand::chooseFile(this->context().files(), MasterKind::Goods);
         if (!file.isEmpty()) {
             MasterImportCommand::run(this->context(), permissions(), m_catalog.groupedDirectory(), MasterKind::Goods,
-                                     file, showImportPreview, this);
+                                     file, this);
         }
     });
     QAction* addClass = add("Action_AddGroup", "增加分类", [this] { m_catalog.addClass(); });
@@ -290,7 +285,7 @@ void GoodsListWindow::showPicture() {
     }
     PictureViewerDialog viewer(context().prompter(), context().files(), this);
     viewer.setPicture(file, m_catalog.pictureTitle(), m_catalog.pictureSaveName());
-    viewer.exec();
+    runWindow(context(), viewer);
 }
 
 void GoodsListWindow::refreshPickList() {
@@ -326,4 +321,9 @@ void GoodsListWindow::refreshPicture() {
 void GoodsListWindow::done(int result) {
     // In pick mode only "选择完毕" gives OK.
     BaseWindow::done(m_mode == 1 && !m_finished ? QDialog::Rejected : result);
+}
+
+void GoodsListWindow::runEditor(int mode) {
+    GoodsEditWindow editor(context(), m_catalog, mode, this);
+    editor.showModal();
 }

@@ -3,7 +3,6 @@
 #include "master/goods_catalog.h"
 #include "ui/base_window.h"
 
-class ImportPreviewDialog;
 class DataGrid;
 class GroupTreePanel;
 class PictureBox;
@@ -34,16 +33,12 @@ public:
     // False when the goods of the root could not be read.
     bool focusRoot();
 
-    // The goods editor; tests replace it.
-    std::function<void(int mode)> runEditor;
-    // The import's preview, shown modally; tests answer it.
-    std::function<bool(ImportPreviewDialog&)> showImportPreview;
-
 protected:
     void showEvent(QShowEvent* event) override;
     void done(int result) override;
 
 private:
+    void runEditor(int mode);
     void open();
     void showPicture();
     void refreshPickList();

@@ -1,15 +1,12 @@
 #pragma once
 
 #include <QString>
-#include <QVariant>
-#include <functional>
 
 #include "master/master_columns.h"
 
 class AppContext;
 class FileChooser;
 class GroupedDirectory;
-class ImportPreviewDialog;
 class PermissionChecker;
 class QWidget;
 
@@ -19,9 +16,8 @@ class QWidget;
 namespace MasterImportCommand {
 // The file the user picks; empty when cancelled.
 QString chooseFile(FileChooser& files, MasterKind kind);
-// Shows the preview modally; true when the user chose 导入.
-using Preview = std::function<bool(ImportPreviewDialog& dialog)>;
-// Returns how many records were written (0 when cancelled or refused).
+// Shows the preview modally and, when the user chose 导入 there, writes;
+// returns how many records were written (0 when cancelled or refused).
 int run(AppContext& context, PermissionChecker& permissions, GroupedDirectory& directory, MasterKind kind,
-        const QString& file, const Preview& preview, QWidget* parent);
+        const QString& file, QWidget* parent);
 }  // namespace MasterImportCommand

@@ -108,6 +108,6 @@ void PartnerEditWindow::printSheet() {
                    {{"code", m_directory.records().value("Corp_code")}});
     if (sheet.showReport()) {
         sheet.showMaximized();
-        sheet.exec();
+        runWindow(context(), sheet);
     }
 }

@@ -31,33 +31,6 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
       m_select(new QPushButton(QStringLiteral("选择"), this)),
       m_groups(new GroupTreePanel(m_directory.groupedDirectory(), actions(), m_status, this)) {
     setWindowTitle(side.listCaption);
-    showImportPreview = [](ImportPreviewDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
-    runEditWindow = [this](PartnerDirectory& directory) {
-        PartnerEditWindow edit(this->context(), directory, this);
-        edit.showModal();
-        return edit.saved();
-    };
-    showPriceTable = [this](const QString& code, const QString& name) {
-        CustomerPriceWindow window(this->context(), false, code, name, this);
-        if (window.load()) {
-            window.exec();
-        }
-    };
-    printPriceTables = [this](const QStringList& codes) {
-        CustomerPriceReportWindow report(this->context(), codes, this);
-        report.exec();
-    };
-    showLabels = [this](const QStringList& codes) {
-        ReportWindow labels(this->context(), QStringLiteral("LabelReport_ClientAddr"),
-                            QStringLiteral("Korvan_ClientAddr.rmf"), this);
-        labels.setWindowTitle(QStringLiteral("客户地址打印"));
-        QVariantMap params;
-        const QString list = Database::bindList(QStringLiteral("c"), QVariantList(codes.begin(), codes.end()), &params);
-        labels.setQuery(QStringLiteral(" select * from client where corp_code in (%1)").arg(list), params);
-        if (labels.showReport()) {
-            labels.exec();
-        }
-    };
 
     auto add = [this](const char* name, const QByteArray& caption, std::function<void()> handler) {
         return actions().add(QString::fromLatin1(name), QString::fromUtf8(caption), std::move(handler));
@@ -104,7 +77,7 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
         const QString file = MasterImportCommand::chooseFile(this->context().files(), kind());
         if (!file.isEmpty()) {
             MasterImportCommand::run(this->context(), permissions(), m_directory.groupedDirectory(), kind(), file,
-                                     showImportPreview, this);
+                                     this);
         }
     });
 
@@ -320,4 +293,34 @@ void PartnerListWindow::printLabels() {
 bool PartnerListWindow::confirmClose() {
     actions().execute(QStringLiteral("Action_CheckReturnValue"));
     return true;
+}
+
+bool PartnerListWindow::runEditWindow(PartnerDirectory& directory) {
+    PartnerEditWindow edit(context(), directory, this);
+    edit.showModal();
+    return edit.saved();
+}
+
+void PartnerListWindow::showLabels(const QStringList& codes) {
+    ReportWindow labels(context(), QStringLiteral("LabelReport_ClientAddr"), QStringLiteral("Korvan_ClientAddr.rmf"),
+                        this);
+    labels.setWindowTitle(QStringLiteral("客户地址打印"));
+    QVariantMap params;
+    const QString list = Database::bindList(QStringLiteral("c"), QVariantList(codes.begin(), codes.end()), &params);
+    labels.setQuery(QStringLiteral(" select * from client where corp_code in (%1)").arg(list), params);
+    if (labels.showReport()) {
+        runWindow(context(), labels);
+    }
+}
+
+void PartnerListWindow::showPriceTable(const QString& code, const QString& name) {
+    CustomerPriceWindow window(context(), false, code, name, this);
+    if (window.load()) {
+        runWindow(context(), window);
+    }
+}
+
+void PartnerListWindow::printPriceTables(const QStringList& codes) {
+    CustomerPriceReportWindow report(context(), codes, this);
+    runWindow(context(), report);
 }

@@ -5,7 +5,6 @@
 #include "ui/base_window.h"
 #include "ui/grid_column.h"
 
-class ImportPreviewDialog;
 class DataGrid;
 class GroupTreePanel;
 class QLabel;
@@ -37,22 +36,16 @@ public:
     void showAll();
     // False when the records of the root could not be read.
     bool focusRoot();
-    // The import's preview, shown modally; tests answer it.
-    std::function<bool(ImportPreviewDialog&)> showImportPreview;
-    // The edit window; tests replace it (returns the saved flag).
-    std::function<bool(PartnerDirectory&)> runEditWindow;
-    // The label report; tests replace it (gets the selected codes).
-    std::function<void(const QStringList& codes)> showLabels;
-    // The price window of one customer, and the printout of several
-    // customers' price sheets; tests replace them.
-    std::function<void(const QString& code, const QString& name)> showPriceTable;
-    std::function<void(const QStringList& codes)> printPriceTables;
 
 protected:
     void showEvent(QShowEvent* event) override;
     bool confirmClose() override;
 
 private:
+    void printPriceTables(const QStringList& codes);
+    void showPriceTable(const QString& code, const QString& name);
+    void showLabels(const QStringList& codes);
+    bool runEditWindow(PartnerDirectory& directory);
     void open();
     QList<GridColumn> columns() const;
     MasterKind kind() const { return m_directory.side().kind; }

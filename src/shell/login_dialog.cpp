@@ -11,6 +11,7 @@
 #include "data/app_context.h"
 #include "platform/prompter.h"
 #include "ui/action_manager.h"
+#include "ui/base_window.h"
 #include "ui/style_holder.h"
 
 LoginDialog::LoginDialog(AppContext& context, QWidget* parent)
@@ -60,10 +61,6 @@ LoginDialog::LoginDialog(AppContext& context, QWidget* parent)
     connect(m_login, &QPushButton::clicked, this, &LoginDialog::logIn);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_newBook, &QPushButton::clicked, this, &LoginDialog::newBook);
-    showBookCreation = [this] {
-        BookCreationDialog dialog(m_context, this);
-        return dialog.exec();
-    };
     // The dialog sees key presses before its controls: Enter anywhere logs in.
     for (QWidget* w : findChildren<QWidget*>()) {
         w->installEventFilter(this);
@@ -151,7 +148,8 @@ void LoginDialog::logIn() {
 }
 
 void LoginDialog::newBook() {
-    if (showBookCreation() != QDialog::Accepted) {
+    BookCreationDialog dialog(m_context, this);
+    if (runWindow(m_context, dialog) != QDialog::Accepted) {
         return;
     }
     loadAccountBooks();

@@ -29,9 +29,6 @@ public:
     void logIn();
     void newBook();
 
-    // The account-book creation window; tests replace it.
-    std::function<int()> showBookCreation;
-
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

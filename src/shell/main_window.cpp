@@ -22,6 +22,7 @@
 #include "data/data_module.h"
 #include "platform/prompter.h"
 #include "shell/login_dialog.h"
+#include "ui/base_window.h"
 #include "ui/picture_button.h"
 #include "ui/style_holder.h"
 
@@ -106,8 +107,6 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent, const WindowOpener&
     QFont f = font();
     f.setFamily(StyleHolder::fontFamily());
     setFont(f);
-    openWindow = [this](const QString& name, int parameter) { defaultOpenWindow(name, parameter); };
-    runLoginDialog = [](LoginDialog& dialog) { return dialog.exec(); };
 
     buildActions();
     auto* layout = new QVBoxLayout(this);
@@ -395,7 +394,7 @@ void MainWindow::barClick(int n) {
 bool MainWindow::logInDialog() {
     LoginDialog dialog(m_context, this);
     dialog.service().initMainWindow = [this] { InitMainWindow(); };
-    if (runLoginDialog(dialog) != QDialog::Accepted) {
+    if (runWindow(m_context, dialog) != QDialog::Accepted) {
         return false;
     }
     m_loginTime = m_context.clock().now();
@@ -501,7 +500,7 @@ QPoint MainWindow::keptOnScreen(const QPoint& topLeft) const {
     return {x, y};
 }
 
-void MainWindow::defaultOpenWindow(const QString& windowName, int startParameter) {
+void MainWindow::openWindow(const QString& windowName, int startParameter) {
     if (!m_windows.open(m_context, windowName, startParameter, this)) {
         m_context.prompter().inform(notYetOpenText());
     }

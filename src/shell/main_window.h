@@ -52,11 +52,6 @@ public:
     // its check), then this says so.
     static QString notYetOpenText() { return QStringLiteral("该功能尚未开放"); }
 
-    // Opens a modal window; tests replace it to see what would open.
-    std::function<void(const QString& windowName, int startParameter)> openWindow;
-    // The log-in dialog runs through this; tests replace it.
-    std::function<int(LoginDialog&)> runLoginDialog;
-
     static QString restoreQuestion() {
         return QStringLiteral("恢复会用备份文件中的数据替换当前账本的全部数据（当前账本会先另存一份）。是否继续？");
     }
@@ -74,7 +69,8 @@ private:
     void showPage(int index);
     void refreshBar();
     QPixmap artwork(const QString& file);
-    void defaultOpenWindow(const QString& windowName, int startParameter);
+    // Opens a window of the program by its window name, modally.
+    void openWindow(const QString& windowName, int startParameter);
     // 备份账本 and 恢复账本 of the settings menu.
     void backupBook();
     void restoreBook();

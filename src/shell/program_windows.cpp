@@ -25,14 +25,17 @@ namespace {
 // A window that takes no start parameter.
 template <typename Window>
 WindowOpener::Factory plain() {
-    return [](AppContext& context, int, QWidget* parent) { Window(context, parent).exec(); };
+    return [](AppContext& context, int, QWidget* parent) {
+        Window window(context, parent);
+        runWindow(context, window);
+    };
 }
 
 WindowOpener::Factory partnerList(const PartnerSide& side) {
     return [s = &side](AppContext& context, int startParameter, QWidget* parent) {
         PartnerListWindow window(context, *s, parent);
         window.setMode(startParameter);
-        window.exec();
+        runWindow(context, window);
     };
 }
 
@@ -45,7 +48,8 @@ WindowOpener::Factory statistics(StatisticsReport::Kind kind) {
             PermissionChecker permissions(context.data().main(), context.CurrentUser);
             CostProfitRight::require(permissions);
         }
-        StatisticsWindow(context, kind, parent).exec();
+        StatisticsWindow window(context, kind, parent);
+        runWindow(context, window);
     };
 }
 
@@ -66,36 +70,43 @@ const WindowOpener& ProgramWindows::table() {
          [](AppContext& context, int startParameter, QWidget* parent) {
              GoodsListWindow window(context, parent);
              window.setMode(startParameter);
-             window.exec();
+             runWindow(context, window);
          }},
         {"Form_Quotation_List", plain<QuotationListWindow>()},
         {"frm_GainBill",
          [](AppContext& context, int, QWidget* parent) {
              // The main window always starts a new order.
-             OrderFormWindow(context, OrderFormDocument::New, QString(), parent).exec();
+             OrderFormWindow window(context, OrderFormDocument::New, QString(), parent);
+             runWindow(context, window);
          }},
         {"frm_GainBill_list", plain<OrderFormListWindow>()},
-        {"frm_payout", [](AppContext& context, int startParameter,
-                          QWidget* parent) { PayoutListWindow(context, startParameter, parent).exec(); }},
+        {"frm_payout",
+         [](AppContext& context, int startParameter, QWidget* parent) {
+             PayoutListWindow window(context, startParameter, parent);
+             runWindow(context, window);
+         }},
         {"Report_Dusmere_IncomePriceDetail_Frm", statistics(StatisticsReport::Kind::Income)},
         {"Report_Dusmere_payout_Frm", statistics(StatisticsReport::Kind::Payout)},
         {"Report_Dusmere_gain_frm", statistics(StatisticsReport::Kind::Profit)},
-        {"Query_Panel_Frm", [](AppContext& context, int startParameter,
-                               QWidget* parent) { QueryPanelWindow(context, startParameter, parent).exec(); }},
+        {"Query_Panel_Frm",
+         [](AppContext& context, int startParameter, QWidget* parent) {
+             QueryPanelWindow window(context, startParameter, parent);
+             runWindow(context, window);
+         }},
         {"Base_CustomerPrice_Frm",
          [](AppContext& context, int startParameter, QWidget* parent) {
              // Mode 1 is the standard table; a customer's table needs the
              // customer, which only the customer list gives.
              CustomerPriceWindow window(context, startParameter == 1, QString(), QString(), parent);
              if (window.load()) {
-                 window.exec();
+                 runWindow(context, window);
              }
          }},
         {"base_unit_frm",
          [](AppContext& context, int startParameter, QWidget* parent) {
              UnitsWindow window(context, parent);
              window.setPickMode(startParameter == 1);
-             window.exec();
+             runWindow(context, window);
          }},
     });
     return windows;

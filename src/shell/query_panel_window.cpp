@@ -27,8 +27,6 @@ QueryPanelWindow::QueryPanelWindow(AppContext& context, int kind, QWidget* paren
       m_telephone(new QLineEdit(this)),
       m_from(new NullableDateEdit(this)),
       m_to(new NullableDateEdit(this)) {
-    showList = [](QuotationListWindow& list) { list.showModal(); };
-    showForms = [](DerivedFormWindow& forms) { forms.showModal(); };
     m_title->setText(title());
     setWindowTitle(title());
     QFont big = m_title->font();
@@ -111,7 +109,7 @@ void QueryPanelWindow::runQuery() {
                                                    : DerivedFormList::Kind::ShipmentForm;
         DerivedFormWindow forms(context(), kind, this);
         applyTo(forms);
-        showForms(forms);
+        forms.showModal();
         return;
     }
     if (m_kind != Quotations) {
@@ -119,7 +117,7 @@ void QueryPanelWindow::runQuery() {
     }
     QuotationListWindow list(context(), this);
     applyTo(list);
-    showList(list);
+    list.showModal();
 }
 
 void QueryPanelWindow::applyTo(QuotationListWindow& list) const {

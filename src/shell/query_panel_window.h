@@ -36,10 +36,6 @@ public:
     void applyTo(QuotationListWindow& list) const;
     void applyTo(DerivedFormWindow& forms) const;
 
-    // Show the filtered list; tests replace them to look at the list.
-    std::function<void(QuotationListWindow& list)> showList;
-    std::function<void(DerivedFormWindow& forms)> showForms;
-
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

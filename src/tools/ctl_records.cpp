@@ -1,14 +1,13 @@
 #include "tools/ctl_records.h"
 
 #include <QMap>
-#include <algorithm>
 
 #include "data/app_context.h"
 #include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "data/permission_checker.h"
 #include "master/master_export.h"
-#include "master/master_import.h"
+#include "master/master_import_run.h"
 #include "platform/errors.h"
 #include "tools/ctl_arguments.h"
 #include "tools/ctl_session.h"
@@ -46,12 +45,11 @@ int CtlRecords::importRecords(const QStringList& args) {
     if (!m_session.actingUserMay(QStringLiteral("Action_Import"), form)) {
         return 3;
     }
-    // Read only once the user may import: a large file costs time.
-    const SpreadsheetReader::Sheet sheet = SpreadsheetReader::read(positional[1]);
     Database& db = m_session.context().data().main();
-    MasterImport importer(db, m_session.context().clock(), m_session.context().CurrentUser.UserName, kind);
     PermissionChecker permissions(db, m_session.context().CurrentUser);
-    importer.setSeesCost(CostProfitRight::heldBy(permissions));
+    MasterImportRun importRun(db, m_session.context().clock(), m_session.context().CurrentUser.UserName, kind,
+                              CostProfitRight::heldBy(permissions));
+    MasterImport& importer = importRun.importer();
     if (createClasses && kind != MasterKind::Goods) {
         throw UserError(QStringLiteral("--create-classes 只用于导入商品"));
     }
@@ -75,21 +73,14 @@ int CtlRecords::importRecords(const QStringList& args) {
     } else {
         importer.setTargetGroup(1);
     }
-    if (sheet.rows.isEmpty()) {
-        throw UserError(QStringLiteral("文件中没有内容"));
-    }
-    const QStringList header = sheet.rows.first();
-    const QStringList mapping = importer.guessMapping(header);
-    if (std::all_of(mapping.cbegin(), mapping.cend(), [](const QString& f) { return f.isEmpty(); })) {
-        throw UserError(QStringLiteral("文件的第一行没有认得出的列标题（例如 %1）。请检查第一行是否是列标题，"
-                                       "以及文件的编码是否正确。")
-                            .arg(importer.fieldCaptions(importer.importableFields().value(0)).value(0)));
-    }
+    // Read only once the user may import: a large file costs time.
+    importRun.read(positional[1]);
+    const QStringList mapping = importRun.recognisedMapping();
     // Columns left out are said, so that nothing is dropped unnoticed.
-    for (const QString& note : importer.leftOutColumns(sheet, mapping)) {
+    for (const QString& note : importer.leftOutColumns(importRun.sheet(), mapping)) {
         m_session.err() << note << Qt::endl;
     }
-    const MasterImport::Plan plan = importer.check(sheet, mapping);
+    const MasterImport::Plan& plan = importRun.check(mapping);
     for (const MasterImport::Refusal& r : plan.refused) {
         m_session.err() << QStringLiteral("第 %1 行: %2").arg(r.rowNumber).arg(r.reason) << Qt::endl;
     }
@@ -100,12 +91,9 @@ int CtlRecords::importRecords(const QStringList& args) {
     }
     const int written = checkOnly ? 0 : importer.write(plan);
     m_session.out() << (checkOnly ? int(plan.accepted.size()) : written) << Qt::endl;
-    // Every row refused, or none below the captions, is a failure a
-    // script should see.
+    // Every row refused is a failure a script should see.
     if (plan.accepted.isEmpty()) {
-        m_session.err() << (plan.refused.isEmpty() ? QStringLiteral("文件中没有可导入的行")
-                                                   : QStringLiteral("没有可以导入的行"))
-                        << Qt::endl;
+        m_session.err() << QStringLiteral("没有可以导入的行") << Qt::endl;
         return 1;
     }
     return 0;

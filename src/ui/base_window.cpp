@@ -18,6 +18,17 @@ BaseWindow::BaseWindow(AppContext& context, const QString& windowName, QWidget* 
     setFont(f);
 }
 
+int runWindow(AppContext& context, QDialog& window) {
+    if (WindowRunner* runner = context.windowRunner()) {
+        return runner->run(window);
+    }
+    return window.exec();
+}
+
+int BaseWindow::showModal() {
+    return runWindow(m_context, *this);
+}
+
 void BaseWindow::reject() {
     if (m_closing || confirmClose()) {
         m_closing = true;

@@ -8,6 +8,10 @@
 
 class AppContext;
 
+// Shows `window` modally and returns its result: through the runner the
+// context carries when one is installed (tests), else with exec().
+int runWindow(AppContext& context, QDialog& window);
+
 // What every window of the program shares: its window name (the name the
 // permission check uses), its action manager, modal showing, and a hook that
 // may keep the window open when it is asked to close (the editing windows
@@ -20,7 +24,8 @@ public:
     AppContext& context() const { return m_context; }
     ActionManager& actions() { return m_actions; }
     PermissionChecker& permissions() { return m_permissions; }
-    int showModal() { return exec(); }
+    // Shows the window modally through the context's window runner.
+    int showModal();
 
     void reject() override;
 

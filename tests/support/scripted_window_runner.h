@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QStringList>
+#include <functional>
+
+#include "platform/window_runner.h"
+
+// Shows no window: each window a command opens goes to the next step of
+// the script, which may look at it, act on it and return its result, as
+// ScriptedPrompter answers boxes. A window with no step left, or not of the
+// kind its step expects, is closed as cancelled. The class of every window
+// opened is kept for the test to compare (a mismatch as "unexpected …").
+class ScriptedWindowRunner : public WindowRunner {
+public:
+    QStringList shown;
+
+    // The next window must be a `Window`; `act` gets it and gives the result.
+    template <class Window>
+    void then(std::function<int(Window&)> act) {
+        m_steps.append([act](QDialog& dialog) {
+            auto* window = dynamic_cast<Window*>(&dialog);
+            return window ? act(*window) : -1;
+        });
+    }
+    // The next window, of any kind, is closed as cancelled.
+    void thenCancel() {
+        m_steps.append([](QDialog&) { return int(QDialog::Rejected); });
+    }
+
+    int run(QDialog& window) override {
+        shown.append(QString::fromLatin1(window.metaObject()->className()));
+        if (m_steps.isEmpty()) {
+            return QDialog::Rejected;
+        }
+        const int result = m_steps.takeFirst()(window);
+        if (result < 0) {
+            shown.last() = QStringLiteral("unexpected ") + shown.last();
+            return QDialog::Rejected;
+        }
+        return result;
+    }
+
+private:
+    QList<std::function<int(QDialog&)>> m_steps;
+};
