@@ -19,6 +19,8 @@ class ReceiptWindow : public BaseWindow {
 public:
     ReceiptWindow(AppContext& context, const QString& quotationNo, QWidget* parent = nullptr);
 
+    const QString& quotationNo() const { return m_quotationNo; }
+
     ReceiptBook& book() { return m_book; }
     DataGrid* receiptGrid() const { return m_receiptGrid; }
     DataGrid* lineGrid() const { return m_lineGrid; }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "data/data_module.h"
+#include "master/goods_list_window.h"
 #include "support/test_books.h"
 #include "ui/data_grid.h"
 #include "ui/grid_model.h"
@@ -26,6 +27,7 @@ protected:
     AppContext& context() { return m_program->context(); }
     Database& db() { return context().data().main(); }
     ScriptedPrompter& prompter() { return m_program->prompter(); }
+    ScriptedWindowRunner& windows() { return m_program->windows(); }
     // A user `name` of `group`, which holds the commands `where` picks out
     // of Sys_Operation_Table; signed in.
     void signInAs(const QString& name, const QString& group, const QString& where) {
@@ -61,6 +63,22 @@ protected:
     template <class Window>
     static void click(Window& w, const QString& action) {
         QTest::mouseClick(w.button(action), Qt::LeftButton);
+    }
+    // The goods list the quotation editor opens to add goods: the goods of
+    // `codes` put in its pick list, as a user picks them.
+    void pickGoods(const QStringList& codes) {
+        windows().then<GoodsListWindow>([codes](GoodsListWindow& goods) {
+            goods.show();
+            goods.showAll();
+            QList<int> rows;
+            for (const QString& code : codes) {
+                if (goods.catalog().goods().locate("code", code)) {
+                    rows << goods.catalog().goods().currentRow();
+                }
+            }
+            goods.catalog().addToPickList(rows);
+            return int(QDialog::Accepted);
+        });
     }
     // Clicks the push button named `name` inside `w`.
     static void clickNamed(QWidget& w, const char* name) {

@@ -8,12 +8,13 @@
 #include "documents/price_history_dialog.h"
 #include "documents/quotation_edit_window.h"
 #include "documents/quotation_list_window.h"
+#include "documents/receipt_window.h"
+#include "reports/document_report_window.h"
 #include "shell/query_panel_window.h"
 #include "ui/editors.h"
 
 using DocumentFixture::count;
 using DocumentFixture::read;
-using Print = DocumentWindows::QuotationPrint;
 
 // The quotation editor, the list and the query panel, offscreen: their
 // main paths and what only they refuse. The rules are QuotationDocument's
@@ -39,9 +40,7 @@ private slots:
             db().query("update Quotation_Head set Add_ClientName='王先生', Keyin_Date=:d where BillNo=:h", at);
         }
         QuotationEditWindow w(context(), QuotationDocument::New);
-        w.pickGoods = [] { return QStringList{"A", "B"}; };
-        QList<PriceHistory::Quoted> history;
-        w.showPriceHistory = [&](const QString&, const QList<PriceHistory::Quoted>& rows) { history = rows; };
+        pickGoods({"A", "B"});
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.document().head().setValue("Add_ClientName", "王先生");
@@ -57,10 +56,11 @@ private slots:
         QVERIFY(!w.document().isModified());
         QCOMPARE(db().scalar("select Gain_Money from Quotation_Detail where GoodsNo='B'").toDouble(), 12.0);
         g->selectRow(0);
+        windows().then<PriceHistoryDialog>([](PriceHistoryDialog& dialog) {
+            return dialog.table()->rowCount() == 2 && dialog.table()->item(1, 1)->text() == "2006-03-01" ? 1 : -1;
+        });
         click(w, "Action_PriceHistory");
-        PriceHistoryDialog dialog("报价历史", history);
-        QCOMPARE(dialog.table()->rowCount(), 2);
-        QCOMPARE(dialog.table()->item(1, 1)->text(), QString("2006-03-01"));
+        QCOMPARE(windows().shown.last(), QString("PriceHistoryDialog"));
     }
 
     // Text that is no number is refused as typed; receipts and printouts need
@@ -70,12 +70,7 @@ private slots:
     void editorRefusesWhatItCannotTake() {
         m_program->shortenBusyTimeout();
         QuotationEditWindow w(context(), QuotationDocument::New);
-        QStringList opened;
-        w.openReceipts = [&](const QString& no) { opened << "receipts " + no; };
-        w.openPrintout = [&](Print kind, const QString& no) {
-            opened << QString("print %1 %2").arg(int(kind)).arg(no);
-        };
-        w.pickGoods = [] { return QStringList{"A"}; };
+        pickGoods({"A"});
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         click(w, "Action1");
@@ -94,10 +89,17 @@ private slots:
         QTest::keyClicks(freight, "12.5");
         click(w, "Action_Save");
         const QString no = w.document().billNo();
+        QStringList opened;
+        windows().then<ReceiptWindow>([&](ReceiptWindow& r) { return opened << r.quotationNo(), 0; });
+        for (int i = 0; i < 2; ++i) {
+            windows().then<DocumentReportWindow>([&](DocumentReportWindow& r) {
+                return opened << QString("print %1 %2").arg(int(r.kind())).arg(r.key()), 0;
+            });
+        }
         click(w, "Action1");
         w.actions().execute("Action5");
         click(w, "Action4");
-        QCOMPARE(opened, (QStringList{"receipts " + no, "print 1 " + no, "print 2 " + no}));
+        QCOMPARE(opened, (QStringList{no, "print 1 " + no, "print 2 " + no}));
         setCell(w.grid(), 0, "QTY", 5);
         {
             auto holder = m_program->lockMainBook();
@@ -121,11 +123,12 @@ private slots:
         db().query("insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType) values (:q, 'AA1', 15, 0)",
                    {{"q", second}});
         QuotationListWindow w(context());
-        w.runEditor = [&](int, const QString& no) {
-            db().query("update Quotation_Head set Remark='改' where BillNo=:b", {{"b", no}});
-        };
+        windows().then<QuotationEditWindow>([&](QuotationEditWindow& editor) {
+            db().query("update Quotation_Head set Remark='改' where BillNo=:b", {{"b", editor.document().billNo()}});
+            return 0;
+        });
         QStringList receipts;
-        w.openReceipts = [&](const QString& no) { receipts << no; };
+        windows().then<ReceiptWindow>([&](ReceiptWindow& r) { return receipts << r.quotationNo(), 0; });
         w.show();
         DataGrid* g = w.grid();
         // Newest first, and the newest current.
@@ -155,19 +158,24 @@ private slots:
         db().query("update Quotation_Head set Keyin_Date='2006-06-24 23:30:00' where BillNo=:b", {{"b", late}});
         QueryPanelWindow panel(context(), QueryPanelWindow::Quotations);
         QStringList shown;
-        panel.showList = [&](QuotationListWindow& list) {
-            shown.clear();
-            for (int r = 0; r < list.grid()->model()->rowCount(); ++r) {
-                shown << cell(list.grid(), r, "贵宾号");
-            }
+        const auto showList = [&] {
+            windows().then<QuotationListWindow>([&](QuotationListWindow& list) {
+                shown.clear();
+                for (int r = 0; r < list.grid()->model()->rowCount(); ++r) {
+                    shown << cell(list.grid(), r, "贵宾号");
+                }
+                return 0;
+            });
         };
         panel.show();
         panel.hotelBox()->setText("100%");
+        showList();
         QTest::keyClick(panel.hotelBox(), Qt::Key_Return);
         QCOMPARE(shown, QStringList{percent});
         // A To day alone takes in the whole day.
         panel.hotelBox()->clear();
         panel.toDate()->setValue(QDate(2006, 6, 24).startOfDay());
+        showList();
         panel.runQuery();
         QCOMPARE(shown, QStringList{late});
     }

@@ -10,8 +10,9 @@
 // Shows no window: each window a command opens goes to the next step of
 // the script, which may look at it, act on it and return its result, as
 // ScriptedPrompter answers boxes. A window with no step left, or not of the
-// kind its step expects, is closed as cancelled. The class of every window
-// opened is kept for the test to compare (a mismatch as "unexpected …").
+// kind its step expects, is closed as cancelled. Every window opened is kept
+// by its window name (its class when it has none) for the test to compare,
+// a mismatch as "unexpected …".
 class ScriptedWindowRunner : public WindowRunner {
 public:
     QStringList shown;
@@ -30,7 +31,8 @@ public:
     }
 
     int run(QDialog& window) override {
-        shown.append(QString::fromLatin1(window.metaObject()->className()));
+        shown.append(window.objectName().isEmpty() ? QString::fromLatin1(window.metaObject()->className())
+                                                   : window.objectName());
         if (m_steps.isEmpty()) {
             return QDialog::Rejected;
         }

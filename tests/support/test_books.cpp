@@ -191,6 +191,7 @@ std::unique_ptr<Database> FreshBook::connectAgain() const {
 TestProgram::TestProgram(bool prepared) {
     m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);
     m_context->setFileChooser(&m_files);
+    m_context->setWindowRunner(&m_windows);
     if (prepared) {
         FirstStart::run(*m_context);
     }
@@ -200,6 +201,7 @@ void TestProgram::restart() {
     m_context.reset();
     m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);
     m_context->setFileChooser(&m_files);
+    m_context->setWindowRunner(&m_windows);
 }
 
 void TestProgram::connect(const QString& engine) {

@@ -8,6 +8,7 @@
 #include "data/database.h"
 #include "platform/prompter.h"
 #include "support/scripted_file_chooser.h"
+#include "support/scripted_window_runner.h"
 
 // Fresh account books for tests: a new SQLite book (a copy of one made per
 // test process) or a new PostgreSQL database on the server ./test started.
@@ -54,6 +55,8 @@ public:
     ScriptedPrompter& prompter() { return m_prompter; }
     // Answers the file and folder questions of the context.
     ScriptedFileChooser& files() { return m_files; }
+    // Takes the follow-on windows commands open (none is shown modally).
+    ScriptedWindowRunner& windows() { return m_windows; }
     QString folder() const { return m_dir.path(); }
     // A new context on the same folder (as a second start would make).
     void restart();
@@ -77,6 +80,7 @@ private:
     QTemporaryDir m_dir;
     ScriptedPrompter m_prompter;
     ScriptedFileChooser m_files;
+    ScriptedWindowRunner m_windows;
     std::unique_ptr<FreshBook> m_serverBook;  // outlives the context and its connections
     std::unique_ptr<AppContext> m_context;
 };
