@@ -31,59 +31,7 @@ void typeText(QLineEdit* edit, const QString& text) {
     edit->setText(edit->text() + text);
     emit edit->textEdited(edit->text());
 }
-}  // namespace
 
-// The administration windows opened offscreen and clicked through: the
-// password, users and rights, company, settings, folder and picture
-// windows and the code lists. The rules behind them are tested in test_shell_logic and
-// test_user_administration.
-class TestAdminWindows : public QObject {
-    Q_OBJECT
-private slots:
-    void init();
-    void cleanup();
-    void passwordDialogChangesThePassword();
-    void usersWindowShowsTheRowThatIsCurrent();
-    void companyWindowEditsAndSaves();
-    void folderChooserOpensAtTheCurrentFolder();
-    void settingsDialogWritesTheSettings();
-    void pictureViewerShowsAndSaves();
-    void editModeShowsListsAndAddsThroughTheDialog();
-    void pickModeReturnsTheDoubleClickedValue();
-
-private:
-    void addOrdinaryUser();
-    std::unique_ptr<TestProgram> m_program;
-};
-
-void TestAdminWindows::init() {
-    m_program = std::make_unique<TestProgram>(true);
-    m_program->context().data().ConnectDatabases();
-}
-
-void TestAdminWindows::cleanup() {
-    m_program.reset();
-}
-
-void TestAdminWindows::addOrdinaryUser() {
-    Database& db = m_program->context().data().main();
-    db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0)");
-    db.query("insert into Sys_user (User_name, User_Group, type) values ('小王', '销售组', 1)");
-}
-
-void TestAdminWindows::passwordDialogChangesThePassword() {
-    AppContext& c = m_program->context();
-    c.CurrentUser = {"超级用户", "", "管理员组"};
-    PasswordDialog dialog(c);
-    dialog.show();
-    typeText(dialog.newPassword(), "新密码1");
-    typeText(dialog.repeated(), "新密码1");
-    dialog.confirm();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QVERIFY(UserAccounts::verifyLogin(c.data().main(), "超级用户", "新密码1").has_value());
-}
-
-namespace {
 QPushButton* buttonOf(QWidget* w, const QString& text) {
     for (QPushButton* b : w->findChildren<QPushButton*>()) {
         if (b->text() == text) {
@@ -102,181 +50,180 @@ int markedRights(QTreeWidget* tree) {
 }
 }  // namespace
 
-// After every command the tree, the page and its editors show one row: the
-// one the administration holds as current. Its rules are tested in
-// test_user_administration.
-void TestAdminWindows::usersWindowShowsTheRowThatIsCurrent() {
-    AppContext& c = m_program->context();
-    c.CurrentUser = {"超级用户", "", "管理员组"};
-    addOrdinaryUser();
-    Database& db = c.data().main();
-    const int adminRights = db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt();
-    UsersWindow w(c);
-    w.show();
-    QCOMPARE(w.objectName(), QString("Sys_User_Operation_Frm"));
-    TreeModel* tree = w.userTree()->treeModel();
-    // Opened on the system group with its rights.
-    QCOMPARE(w.userTree()->currentId().toString(), QString("管理员组"));
-    QCOMPARE(markedRights(w.rightsTree()), adminRights);
-    QVERIFY(w.groupNameEdit()->isReadOnly());
-
-    // A new group: its own empty list is on show; 全选 marks the rights.
-    QVERIFY(w.actions().execute("Action_AddGroup"));
-    QCOMPARE(w.pages()->currentIndex(), 1);
-    QVERIFY(!w.groupNameEdit()->isReadOnly());
-    QCOMPARE(markedRights(w.rightsTree()), 0);
-    buttonOf(&w, "全选")->click();
-    QVERIFY(markedRights(w.rightsTree()) > 0);
-    typeText(w.groupNameEdit(), "仓库组");
-    QVERIFY(w.actions().execute("Action_SaveOperation"));
-    QCOMPARE(db.scalar("select type from Sys_user where User_name='仓库组'").toInt(), 0);
-    QCOMPARE(w.userTree()->currentId().toString(), QString("仓库组"));
-
-    // A user added under it, with the password typed with the new row, is
-    // current and visible in its open group; its page sets its password.
-    QVERIFY(w.actions().execute("Action_AddUser"));
-    typeText(w.userNameEdit(), "老李");
-    typeText(w.passwordEdit(), "pw1");
-    QVERIFY(w.actions().execute("Action_SaveOperation"));
-    QVERIFY(UserAccounts::verifyLogin(db, "老李", "pw1").has_value());
-    QCOMPARE(w.userTree()->currentId().toString(), QString("老李"));
-    QCOMPARE(tree->node(tree->indexOfId("老李").parent())->id.toString(), QString("仓库组"));
-    QVERIFY(w.userTree()->isExpanded(tree->indexOfId("仓库组")));
-    QCOMPARE(w.pages()->currentIndex(), 0);
-}
-
-void TestAdminWindows::companyWindowEditsAndSaves() {
-    AppContext& c = m_program->context();
-    c.CurrentUser = {"超级用户", "", "管理员组"};
-    {
-        CompanyInfoWindow w(c);
+// The administration windows opened offscreen and clicked through: each
+// command reaches its logic and the window shows what the book then holds.
+// The rules behind them are tested in test_code_list, test_shell_logic and
+// test_user_administration; the window names in test_shell_windows.
+class TestAdminWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        m_program = std::make_unique<TestProgram>(true);
+        m_program->context().data().ConnectDatabases();
+        m_program->context().CurrentUser = {"超级用户", "", "管理员组"};
+    }
+    void cleanup() { m_program.reset(); }
+    void passwordAndCompanyDialogsSave() {
+        AppContext& c = m_program->context();
+        PasswordDialog dialog(c);
+        dialog.show();
+        typeText(dialog.newPassword(), "新密码1");
+        typeText(dialog.repeated(), "新密码1");
+        dialog.confirm();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(UserAccounts::verifyLogin(c.data().main(), "超级用户", "新密码1").has_value());
+        {
+            CompanyInfoWindow w(c);
+            w.show();
+            QVERIFY(w.editorFor("Corp_name")->isReadOnly());
+            QVERIFY(w.actions().execute("Action_Edit"));
+            typeText(w.editorFor("Corp_name"), "东方门窗");
+            w.close();  // closing after "修改" writes without asking
+        }
+        QCOMPARE(c.data().main().scalar("select Corp_name from Sys_Corp").toString(), QString("东方门窗"));
+    }
+    // After every command the tree, the page and its editors show one row:
+    // the one the administration holds as current.
+    void usersWindowShowsTheRowThatIsCurrent() {
+        AppContext& c = m_program->context();
+        Database& db = c.data().main();
+        UsersWindow w(c);
         w.show();
-        QVERIFY(w.editorFor("Corp_name")->isReadOnly());
-        QVERIFY(w.actions().execute("Action_Edit"));
-        QVERIFY(!w.editorFor("Corp_name")->isReadOnly());
-        typeText(w.editorFor("Corp_name"), "东方门窗");
-        w.close();  // closing after "修改" writes without asking
+        TreeModel* tree = w.userTree()->treeModel();
+        // Opened on the system group with its rights.
+        QCOMPARE(w.userTree()->currentId().toString(), QString("管理员组"));
+        QCOMPARE(markedRights(w.rightsTree()),
+                 db.scalar("select count(*) from Sys_user_Operation where User_name='管理员组'").toInt());
+        QVERIFY(w.groupNameEdit()->isReadOnly());
+        // A new group: its own empty list is on show; 全选 marks the rights.
+        QVERIFY(w.actions().execute("Action_AddGroup"));
+        QCOMPARE(w.pages()->currentIndex(), 1);
+        QVERIFY(!w.groupNameEdit()->isReadOnly());
+        QCOMPARE(markedRights(w.rightsTree()), 0);
+        buttonOf(&w, "全选")->click();
+        QVERIFY(markedRights(w.rightsTree()) > 0);
+        typeText(w.groupNameEdit(), "仓库组");
+        QVERIFY(w.actions().execute("Action_SaveOperation"));
+        QCOMPARE(db.scalar("select type from Sys_user where User_name='仓库组'").toInt(), 0);
+        QCOMPARE(w.userTree()->currentId().toString(), QString("仓库组"));
+        // A user added under it, with the password typed with the new row, is
+        // current and visible in its open group.
+        QVERIFY(w.actions().execute("Action_AddUser"));
+        typeText(w.userNameEdit(), "老李");
+        typeText(w.passwordEdit(), "pw1");
+        QVERIFY(w.actions().execute("Action_SaveOperation"));
+        QVERIFY(UserAccounts::verifyLogin(db, "老李", "pw1").has_value());
+        QCOMPARE(w.userTree()->currentId().toString(), QString("老李"));
+        QCOMPARE(tree->node(tree->indexOfId("老李").parent())->id.toString(), QString("仓库组"));
+        QVERIFY(w.userTree()->isExpanded(tree->indexOfId("仓库组")));
+        QCOMPARE(w.pages()->currentIndex(), 0);
     }
-    QCOMPARE(c.data().main().scalar("select Corp_name from Sys_Corp").toString(), QString("东方门窗"));
-}
-
-// The folder tree is read in the background; once it is, the dialog stands
-// on the folder it was opened with, in view, deep down a long list.
-void TestAdminWindows::folderChooserOpensAtTheCurrentFolder() {
-    QTemporaryDir dir;
-    for (int i = 0; i < 80; ++i) {
-        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("many/d%1").arg(i, 2, 10, QChar('0'))));
+    // The folder tree is read in the background; once it is, the dialog
+    // stands on the folder it was opened with, in view, deep down a long list.
+    void folderChooserOpensAtTheCurrentFolder() {
+        QTemporaryDir dir;
+        for (int i = 0; i < 80; ++i) {
+            QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("many/d%1").arg(i, 2, 10, QChar('0'))));
+        }
+        const QString target = QDir(dir.path()).filePath("many/d77/pics");
+        QVERIFY(QDir().mkpath(target));
+        FolderChooserDialog chooser(target);
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        auto* model = qobject_cast<QFileSystemModel*>(chooser.tree()->model());
+        QVERIFY(model);
+        QTRY_COMPARE_WITH_TIMEOUT(model->filePath(chooser.tree()->currentIndex()), target, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(model->index(QDir(dir.path()).filePath("many"))), 80, 10000);
+        QTest::qWait(200);
+        QVERIFY(
+            chooser.tree()->viewport()->rect().intersects(chooser.tree()->visualRect(chooser.tree()->currentIndex())));
+        QCOMPARE(chooser.path(), target);
     }
-    const QString target = QDir(dir.path()).filePath("many/d77/pics");
-    QVERIFY(QDir().mkpath(target));
-    FolderChooserDialog chooser(target);
-    chooser.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
-    auto* model = qobject_cast<QFileSystemModel*>(chooser.tree()->model());
-    QVERIFY(model);
-    QTRY_COMPARE_WITH_TIMEOUT(model->filePath(chooser.tree()->currentIndex()), target, 10000);
-    // Every folder on the way has been read in.
-    const QModelIndex many = model->index(QDir(dir.path()).filePath("many"));
-    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(many), 80, 10000);
-    QTest::qWait(200);
-    QVERIFY(chooser.tree()->viewport()->rect().intersects(chooser.tree()->visualRect(chooser.tree()->currentIndex())));
-    QCOMPARE(chooser.path(), target);
-}
-
-void TestAdminWindows::settingsDialogWritesTheSettings() {
-    AppContext& c = m_program->context();
-    SettingsDialog d(c);
-    m_program->files().answers = {QStringLiteral("/data/pics")};
-    QVERIFY(!d.customFilterBox()->isChecked());
-    d.chooseFolder();
-    QCOMPARE(d.folderEdit()->text(), QString("/data/pics"));
-    QCOMPARE(m_program->files().asked.last().kind, FileQuestion::Folder);
-    d.customFilterBox()->setChecked(true);
-    d.confirm();
-    QCOMPARE(c.PictureFolder, QString("/data/pics/"));
-    QVERIFY(c.showCustomFilter());
-    QCOMPARE(IniFile(c.paths().configFile()).readString("SYS_Setting", "picPath"), QString("/data/pics/"));
-}
-
-void TestAdminWindows::pictureViewerShowsAndSaves() {
-    QTemporaryDir dir;
-    QImage img(64, 48, QImage::Format_RGB32);
-    img.fill(Qt::blue);
-    QVERIFY(img.save(dir.filePath("SP00000001.jpg")));
-    PictureViewerDialog viewer(m_program->prompter(), m_program->files());
-    viewer.setPicture(dir.filePath("SP00000001.jpg"), "编码:SP00000001", "SP00000001_合页");
-    QCOMPARE(viewer.titleText(), QString("编码:SP00000001"));
-    m_program->files().answers = {dir.filePath("copy.png")};
-    viewer.saveAs();
-    QCOMPARE(m_program->files().asked.last().start, QString("SP00000001_合页.jpg"));
-    QCOMPARE(m_program->prompter().lastText(), QString("图片已保存成功！"));
-    QFile saved(dir.filePath("copy.png"));
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.read(4), QByteArray("\x89PNG"));  // the format of the chosen extension
-}
-
-// "参数表设置": the window shows what its editor holds. The lists' rules
-// are tested in test_code_list, the refusals in test_rights_walk.
-void TestAdminWindows::editModeShowsListsAndAddsThroughTheDialog() {
-    m_program->context().CurrentUser = {"超级用户", "", "管理员组"};
-    CodeListWindow w(m_program->context());
-    QString shownNumber;
-    w.showValueDialog = [&shownNumber](CodeListEditor& editor) {
-        CodeValueDialog dialog(editor);
-        shownNumber = dialog.findChildren<QLineEdit*>().first()->text();
-        dialog.nameEdit()->setText("玫瑰金");
-        dialog.accept();
-        return int(dialog.result());
-    };
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCOMPARE(w.objectName(), QString("Sys_TableFieldStatus_frm"));
-    QCOMPARE(w.windowTitle(), QString("参数表设置"));
-    QVERIFY(!w.selectButton()->isVisible());
-    QVERIFY(w.tree()->treeModel()->nodeCount() >= 9);
-    // The goods names show their extra columns, the colours do not.
-    QVERIFY(w.tree()->setCurrentId("货品名称"));
-    QCOMPARE(w.editor().currentListName(), QString("货品名称"));
-    GridModel* model = w.grid()->model();
-    const int spareColumn = model->columnOf("blank1_Str");
-    QVERIFY(!w.grid()->view()->isColumnHidden(spareColumn));
-    QCOMPARE(model->data(model->index(0, 1)).toString(), QString("平开窗"));
-    QCOMPARE(model->data(model->index(0, model->columnOf("blank2_Str"))).toString(), QString("平方米"));
-    QVERIFY(w.tree()->setCurrentId("型材颜色"));
-    QVERIFY(w.grid()->view()->isColumnHidden(spareColumn));
-    QVERIFY(!w.grid()->view()->isColumnHidden(model->columnOf("blank5_Int")));
-    QPushButton* add = nullptr;
-    for (QPushButton* b : w.findChildren<QPushButton*>()) {
-        add = b->text() == QStringLiteral("添加") ? b : add;
+    void settingsDialogWritesTheSettings() {
+        AppContext& c = m_program->context();
+        SettingsDialog d(c);
+        m_program->files().answers = {QStringLiteral("/data/pics")};
+        QVERIFY(!d.customFilterBox()->isChecked());
+        d.chooseFolder();
+        QCOMPARE(d.folderEdit()->text(), QString("/data/pics"));
+        QCOMPARE(m_program->files().asked.last().kind, FileQuestion::Folder);
+        d.customFilterBox()->setChecked(true);
+        d.confirm();
+        QVERIFY(c.showCustomFilter());
+        QCOMPARE(c.PictureFolder + " " + IniFile(c.paths().configFile()).readString("SYS_Setting", "picPath"),
+                 QString("/data/pics/ /data/pics/"));
     }
-    QVERIFY(add);
-    QTest::mouseClick(add, Qt::LeftButton);
-    QCOMPARE(shownNumber, QString("6"));
-    QCOMPARE(m_program->context()
-                 .data()
-                 .main()
-                 .scalar("select StatusValue from Sys_Status_Describe where StatusName='玫瑰金'")
-                 .toString(),
-             QString("6"));
-    QCOMPARE(w.editor().currentListName(), QString("型材颜色"));
-    QCOMPARE(w.grid()->model()->rowCount(), 6);
-}
+    void pictureViewerShowsAndSaves() {
+        QTemporaryDir dir;
+        QImage img(64, 48, QImage::Format_RGB32);
+        img.fill(Qt::blue);
+        QVERIFY(img.save(dir.filePath("SP00000001.jpg")));
+        PictureViewerDialog viewer(m_program->prompter(), m_program->files());
+        viewer.setPicture(dir.filePath("SP00000001.jpg"), "编码:SP00000001", "SP00000001_合页");
+        QCOMPARE(viewer.titleText(), QString("编码:SP00000001"));
+        m_program->files().answers = {dir.filePath("copy.png")};
+        viewer.saveAs();
+        QCOMPARE(m_program->files().asked.last().start, QString("SP00000001_合页.jpg"));
+        QCOMPARE(m_program->prompter().lastText(), QString("图片已保存成功！"));
+        QFile saved(dir.filePath("copy.png"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.read(4), QByteArray("\x89PNG"));  // the format of the chosen extension
+    }
+    // "参数表设置": the window shows what its editor holds, the extra columns
+    // where the editor says so, and adds through the value dialog.
+    void codeListEditModeShowsListsAndAdds() {
+        CodeListWindow w(m_program->context());
+        QString shownNumber;
+        w.showValueDialog = [&shownNumber](CodeListEditor& editor) {
+            CodeValueDialog dialog(editor);
+            shownNumber = dialog.findChildren<QLineEdit*>().first()->text();
+            dialog.nameEdit()->setText("玫瑰金");
+            dialog.accept();
+            return int(dialog.result());
+        };
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(!w.selectButton()->isVisible());
+        QVERIFY(w.tree()->setCurrentId("货品名称"));
+        QCOMPARE(w.editor().currentListName(), QString("货品名称"));
+        GridModel* model = w.grid()->model();
+        const int spareColumn = model->columnOf("blank1_Str");
+        QVERIFY(!w.grid()->view()->isColumnHidden(spareColumn));
+        QCOMPARE(model->data(model->index(0, 1)).toString() + " " +
+                     model->data(model->index(0, model->columnOf("blank2_Str"))).toString(),
+                 QString("平开窗 平方米"));
+        QVERIFY(w.tree()->setCurrentId("型材颜色"));
+        QVERIFY(w.grid()->view()->isColumnHidden(spareColumn));
+        QTest::mouseClick(buttonOf(&w, "添加"), Qt::LeftButton);
+        QCOMPARE(shownNumber, QString("6"));
+        QCOMPARE(m_program->context()
+                     .data()
+                     .main()
+                     .scalar("select StatusValue from Sys_Status_Describe where StatusName='玫瑰金'")
+                     .toString(),
+                 QString("6"));
+        QCOMPARE(w.editor().currentListName(), QString("型材颜色"));
+        QCOMPARE(w.grid()->model()->rowCount(), 6);
+    }
+    void codeListPickModeReturnsTheDoubleClickedValue() {
+        CodeListWindow w(m_program->context());
+        w.setPickMode("payout", "subject");
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.selectButton()->isVisible());
+        QCOMPARE(w.tree()->treeModel()->nodeCount(), 1);
+        QTableView* view = w.grid()->view();
+        const QRect cell = view->visualRect(w.grid()->model()->index(2, 1));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(w.result(), QString("2"));
+        QCOMPARE(w.result(), w.editor().values().value(2, "StatusValue").toString());
+        QVERIFY(!w.isVisible());
+    }
 
-void TestAdminWindows::pickModeReturnsTheDoubleClickedValue() {
-    CodeListWindow w(m_program->context());
-    w.setPickMode("payout", "subject");
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QVERIFY(w.selectButton()->isVisible());
-    QCOMPARE(w.tree()->treeModel()->nodeCount(), 1);
-    QTableView* view = w.grid()->view();
-    const QRect cell = view->visualRect(w.grid()->model()->index(2, 1));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
-    QCOMPARE(w.result(), QString("2"));
-    QCOMPARE(w.result(), w.editor().values().value(2, "StatusValue").toString());
-    QVERIFY(!w.isVisible());
-}
+private:
+    std::unique_ptr<TestProgram> m_program;
+};
 
 QTEST_MAIN(TestAdminWindows)
 #include "test_admin_windows.moc"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
@@ -10,8 +11,9 @@
 #include "data/dataset.h"
 #include "platform/errors.h"
 
-// Checks the data suites share: a query's rows read as one text to compare
-// at once, and what a statement throws.
+// Checks the data, platform and administration suites share: a query's
+// rows read as one text to compare at once, what a statement throws, files
+// written for a test.
 namespace BookChecks {
 
 // The rows of `sql` as one text: fields joined by ',', rows by '|', null as
@@ -61,6 +63,15 @@ std::optional<E> thrown(const std::function<void()>& f) {
 inline QString refusal(const std::function<void()>& f) {
     const auto e = thrown<UserError>(f);
     return e ? e->message() : QString();
+}
+
+// Writes `bytes` to `file` (a test's own file) and gives its name back.
+inline QString written(const QString& file, const QByteArray& bytes) {
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
+        qFatal("cannot write %s", qPrintable(file));
+    }
+    return file;
 }
 
 }  // namespace BookChecks
