@@ -14,13 +14,29 @@ class Database;
 struct CtlBook {
     CtlBook();
     Database& db();
+    QString folder() const { return program.folder(); }
     // Writes a file into the program folder; its path.
     QString file(const QString& name, const QByteArray& text);
     CtlCall::Result ctl(const QStringList& args);
+    // What a command did, as the golden files keep it: "$ ARGS", "exit N",
+    // its stdout lines as "> LINE" and its stderr lines as "! LINE", and
+    // for an --out FILE whether the file is there; the folder as <home>.
+    QString run(const QStringList& args);
     // Saves a document from the JSON text with `COMMAND new` (quotation,
     // order); its number. The test stops when it is refused.
     QString saved(const QString& command, const QByteArray& json);
     QString order(const QByteArray& json) { return saved(QStringLiteral("order"), json); }
+    // Every row of every table a command writes, counters included, for
+    // comparing the book before and after.
+    QStringList state();
+    // The user 李四 of group 业务组, holding only `rights` ("form/action").
+    void grantClerk(const QStringList& rights);
+    CtlCall::Result asClerk(const QStringList& args) { return ctl(QStringList{"--user", "李四"} + args); }
+    // Runs `args` as 李四 with each of `rights` withheld in turn, then with
+    // all of them (that run in `last`). What went wrong: a run without one
+    // of them that was not refused with exit 3 and the refusal text alone,
+    // or that changed the book or wrote its --out file; the last run failing.
+    QStringList needsEach(const QStringList& rights, const QStringList& args, CtlCall::Result* last = nullptr);
 
     TestBooks::TestProgram program;
 };
@@ -34,12 +50,7 @@ struct QuotationCtlBook : CtlBook {
 };
 
 namespace CtlBooks {
-// Every row of a table as text (NULL as <null>), in the given order, for
-// comparing two books or a table before and after.
-QStringList dump(Database& db, const QString& table, const QString& orderBy = QStringLiteral("ID"));
+// Every row of a table as text (NULL as <null>), in the given order.
+QStringList dump(Database& db, const QString& table, const QString& orderBy = QStringLiteral("1"));
 int rows(Database& db, const QString& table);
-// The last number a counter of Sys_ID_Autoincrement gave for a table.
-QString counter(Database& db, const QString& table);
-// An order form's tables and those of the forms made from it.
-extern const QStringList kOrderTables;
 }  // namespace CtlBooks
