@@ -91,10 +91,14 @@ QString ReportSamples::dump(const PreparedReport& report) {
     return lines.join('\n') + '\n';
 }
 
-void ReportSamples::insert(Database& db, const QString& table, const QVariantMap& fields) {
-    const QStringList names = fields.keys();
-    db.execute(QStringLiteral("insert into %1 (%2) values (:%3)").arg(table, names.join(", "), names.join(", :")),
-               fields);
+void ReportSamples::insert(Database& db, const QString& table, const QString& names, const QVariantList& values) {
+    QStringList marks;
+    QVariantMap params;
+    for (int i = 0; i < values.size(); ++i) {
+        marks << QStringLiteral(":v%1").arg(i);
+        params.insert(marks.last().mid(1), values[i]);
+    }
+    db.execute(QStringLiteral("insert into %1 (%2) values (%3)").arg(table, names, marks.join(", ")), params);
 }
 
 bool ReportSamples::printout(Database& db, DocumentPrintouts::Kind kind, const QString& key, PreparedReport* out) {
@@ -109,6 +113,36 @@ bool ReportSamples::printout(Database& db, DocumentPrintouts::Kind kind, const Q
     if (!ReportPreparer(tmpl).prepare(DocumentPrintouts(db).rows(kind, key), out, &error, QDate(2024, 4, 1))) {
         qWarning("%s", qPrintable(error));
         return false;
+    }
+    return true;
+}
+
+QString ReportSamples::printoutDump(Database& db, DocumentPrintouts::Kind kind, const QString& key) {
+    PreparedReport out;
+    if (!printout(db, kind, key, &out)) {
+        return {};
+    }
+    return QStringLiteral("template %1, caption %2, page %3 x %4\n")
+               .arg(DocumentPrintouts::templateName(kind), DocumentPrintouts::caption(kind))
+               .arg(out.pageSizeMm.width())
+               .arg(out.pageSizeMm.height()) +
+           dump(out);
+}
+
+bool ReportSamples::everyPageSays(const PreparedReport& report, const QStringList& header, const QStringList& footer,
+                                  QString* why) {
+    const int pages = static_cast<int>(report.pages.size());
+    for (int i = 0; i < pages; ++i) {
+        const QStringList head = textsOf(report, ReportBand::Kind::PageHeader, i);
+        const QStringList foot = textsOf(report, ReportBand::Kind::PageFooter, i);
+        const QStringList wanted = footer + QStringList{QStringLiteral("第 %1 页 / 共 %2 页").arg(i + 1).arg(pages)};
+        const auto has = [](const QStringList& texts, const QStringList& all) {
+            return std::all_of(all.begin(), all.end(), [&texts](const QString& t) { return texts.contains(t); });
+        };
+        if (!has(head, header) || !has(foot, wanted)) {
+            *why = QStringLiteral("page %1: %2 / %3").arg(i + 1).arg(head.join('|'), foot.join('|'));
+            return false;
+        }
     }
     return true;
 }

@@ -27,10 +27,18 @@ QStringList textsOf(const PreparedReport& report, std::optional<ReportBand::Kind
 // it draws, between " | ", in the order they are drawn (a page's header
 // and footer come once its body is placed).
 QString dump(const PreparedReport& report);
-// Writes a row of `table` with the given fields.
-void insert(Database& db, const QString& table, const QVariantMap& fields);
+// Writes a row of `table`: the fields named in `names` (between ", ")
+// take `values` in turn.
+void insert(Database& db, const QString& table, const QString& names, const QVariantList& values);
 // Prepares the printout `kind` of document `key` with its template as the
 // program ships it, printed on 1 April 2024; false, with the reason as a
 // warning, when the template or the rows cannot be.
 bool printout(Database& db, DocumentPrintouts::Kind kind, const QString& key, PreparedReport* out);
+// The printout as a golden file holds it: a line of its template, caption
+// and page size in millimetres, then dump(); empty when it fails.
+QString printoutDump(Database& db, DocumentPrintouts::Kind kind, const QString& key);
+// Whether the page header of every page of `report` carries each of
+// `header`, and its page footer each of `footer` and "第 n 页 / 共 m 页";
+// the first page that does not otherwise, in `why`.
+bool everyPageSays(const PreparedReport& report, const QStringList& header, const QStringList& footer, QString* why);
 }  // namespace ReportSamples

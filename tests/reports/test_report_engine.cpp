@@ -1,4 +1,3 @@
-#include <QBuffer>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QTemporaryDir>
@@ -33,6 +32,16 @@ bool prepare(const ReportTemplate& t, const ReportRows& rows, PreparedReport* ou
         qWarning("%s", qPrintable(error));
     }
     return ok;
+}
+
+// A template written in JSON; the reason is shown when it is refused.
+ReportTemplate parsed(const QByteArray& json) {
+    ReportTemplate t;
+    QString error;
+    if (!ReportTemplate::fromJson(json, &t, &error)) {
+        qWarning("%s", qPrintable(error));
+    }
+    return t;
 }
 
 double mm(double dots) {
@@ -116,7 +125,10 @@ private slots:
         }
     }
 
-    void templateLoading() {
+    // A file not there is missing, without a word; a name without
+    // extension finds the .rmf file; a text, number or kind that does not
+    // belong is refused with its place in the file named.
+    void templatesLoadOrSayWhy() {
         QTemporaryDir dir;
         ReportTemplate t;
         QString error;
@@ -128,15 +140,9 @@ private slots:
                    "bands": [{"kind": "detail", "height": 5, "items": [{"type": "text", "rect": [0,0,10,5],
                    "text": "[a]", "align": "right"}]}]})");
         f.close();
-        // A name without extension finds the .rmf file.
         QCOMPARE(ReportTemplate::load(dir.filePath("plain"), &t, &error), ReportTemplate::LoadResult::Loaded);
         QCOMPARE(t.effectivePageSize(), QSizeF(50, 100));
-        QCOMPARE(t.columns, 2);
-        QCOMPARE(t.bands.size(), 1);
-        QCOMPARE(int(t.bands[0].items[0].align & Qt::AlignRight), int(Qt::AlignRight));
-    }
-
-    void hostileTemplates() {
+        QVERIFY(t.columns == 2 && t.bands.size() == 1 && (t.bands[0].items[0].align & Qt::AlignRight));
         const Row rows[] = {
             {"truncated", R"({"bands": [{"kind": "detail")", "字符"},
             {"not an object", "[1,2]", "对象"},
@@ -168,14 +174,10 @@ private slots:
     }
 
     void newPageBandsStartASheetPerRow() {
-        ReportTemplate t;
-        QString error;
-        QVERIFY2(ReportTemplate::fromJson(R"({"version": 1, "bands": [
+        const ReportTemplate t = parsed(R"({"version": 1, "bands": [
             {"kind": "title", "height": 10, "items": [{"rect": [0, 0, 100, 10], "text": "TITLE"}]},
             {"kind": "detail", "height": 20, "newPage": true, "items": [{"rect": [0, 0, 100, 10], "text": "HEAD [code]"}]},
-            {"kind": "detail", "height": 30, "items": [{"rect": [0, 0, 100, 10], "text": "BODY [code]"}]}]})",
-                                          &t, &error),
-                 qPrintable(error));
+            {"kind": "detail", "height": 30, "items": [{"rect": [0, 0, 100, 10], "text": "BODY [code]"}]}]})");
         PreparedReport out;
         QVERIFY(prepare(t, ReportSamples::rows(3), &out));
         // The first sheet shares its page with the title; each next starts one.
@@ -187,14 +189,10 @@ private slots:
     // A text that fits keeps the font; one too wide gets a smaller one and
     // then fits; figures are never cut, so without the option too.
     void shrinkingTextFitsItsBox() {
-        ReportTemplate t;
-        QString error;
-        QVERIFY2(ReportTemplate::fromJson(R"({"version": 1, "bands": [
+        const ReportTemplate t = parsed(R"({"version": 1, "bands": [
             {"kind": "detail", "height": 8, "items": [
                 {"rect": [0, 0, 30, 8], "text": "[code]", "shrink": true, "font": {"size": 10}},
-                {"rect": [40, 0, 30, 8], "text": "[code]", "font": {"size": 10}}]}]})",
-                                          &t, &error),
-                 qPrintable(error));
+                {"rect": [40, 0, 30, 8], "text": "[code]", "font": {"size": 10}}]}]})");
         ReportRows r;
         r.fields = {"code"};
         r.rows = {{QString("12")}, {QString("123,456,789,012,345,678.00")}};
@@ -218,14 +216,15 @@ private slots:
         QVERIFY(prepare(ReportSamples::listTemplate(10, "[sum(amount)] 第 [page()] 页 / 共 [pages()] 页"),
                         ReportSamples::rows(60), &out));
         QCOMPARE(out.pages.size(), 3);
-        const QStringList first = ReportSamples::textsOf(out.pages[0]);
-        QVERIFY(first.contains("R025"));
-        QVERIFY(!first.contains("R026"));
-        QVERIFY(ReportSamples::textsOf(out.pages[1]).contains("R026"));
-        // Page sums: rows 1-25 = 325, rows 26-50 = 950, rows 51-60 = 555.
-        QVERIFY2(first.contains("325 第 1 页 / 共 3 页"), qPrintable(first.join('|')));
-        QVERIFY(ReportSamples::textsOf(out.pages[1]).contains("950 第 2 页 / 共 3 页"));
-        QVERIFY(ReportSamples::textsOf(out.pages[2]).contains("555 第 3 页 / 共 3 页"));
+        // Rows 1-25 on the first page; page sums: rows 1-25 = 325, rows 26-50 = 950, rows 51-60 = 555.
+        const auto firstAndLast = [&out](int page) {
+            const QStringList rows = ReportSamples::textsOf(out, ReportBand::Kind::Detail, page);
+            return QStringList{rows.first(), rows.last()} +
+                   ReportSamples::textsOf(out, ReportBand::Kind::PageFooter, page);
+        };
+        QCOMPARE(firstAndLast(0) + firstAndLast(1) + firstAndLast(2),
+                 QStringList({"R001", "R025", "325 第 1 页 / 共 3 页", "R026", "R050", "950 第 2 页 / 共 3 页", "R051",
+                              "R060", "555 第 3 页 / 共 3 页"}));
         // Nothing of the body reaches into the footer.
         double footerTop = 0;
         double lowestBody = 0;
@@ -236,8 +235,7 @@ private slots:
                 lowestBody = std::max(lowestBody, mm(prim.rect.bottom()));
             }
         }
-        QCOMPARE(qRound(footerTop), 277);
-        QCOMPARE(qRound(lowestBody), 270);
+        QCOMPARE(QPoint(qRound(footerTop), qRound(lowestBody)), QPoint(277, 270));
     }
 
     // Each aggregate reads the sums of its scope wherever it stands: the whole
@@ -297,10 +295,7 @@ private slots:
     // an expression can write, and their values show all the same; the title
     // and the captions as written.
     void listShowsColumnsOfAnyName() {
-        ReportTemplate t;
-        QString error;
-        QVERIFY2(ReportTemplate::fromJson(R"({"title": "清单 [1]", "autoColumns": true})", &t, &error),
-                 qPrintable(error));
+        const ReportTemplate t = parsed(R"({"title": "清单 [1]", "autoColumns": true})");
         ReportRows r;
         r.fields = {"count(*)", "单价 (元)", "Tot&l", "", "a]b", "sum"};
         r.rows = {{7, 12.5, "x", "无名", "y", 3}, {8, QVariant(), "z", "列", "[w]", 4}};
@@ -329,16 +324,18 @@ private slots:
         // between: three rows fit on an A4 page, so the seventh label starts
         // page 2.
         QCOMPARE(out.pages.size(), 2);
-        QList<QPointF> frames;
+        QStringList frames;
         for (const ReportPage& page : out.pages) {
             for (const ReportPrimitive& p : page.items) {
                 if (p.kind == ReportPrimitive::Kind::Rect) {
-                    frames.append(QPointF(qRound(mm(p.rect.x())), qRound(mm(p.rect.y()))));
-                    QCOMPARE(QSize(qRound(mm(p.rect.width())), qRound(mm(p.rect.height()))), QSize(94, 92));
+                    const QRect r =
+                        QRectF(mm(p.rect.x()), mm(p.rect.y()), mm(p.rect.width()), mm(p.rect.height())).toRect();
+                    frames << QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
                 }
             }
         }
-        QCOMPARE(frames, QList<QPointF>({{10, 10}, {106, 10}, {10, 102}, {106, 102}, {10, 194}, {106, 194}, {10, 10}}));
+        QCOMPARE(frames.join(" / "), QString("10,10 94x92 / 106,10 94x92 / 10,102 94x92 / 106,102 94x92 / "
+                                             "10,194 94x92 / 106,194 94x92 / 10,10 94x92"));
         QVERIFY(ReportSamples::textsOf(out.pages[1]).contains("收件人7"));
     }
 
@@ -374,23 +371,17 @@ private slots:
         QVERIFY(fm.boundingRect(box, Qt::TextWordWrap, remark).height() > oneLine);
     }
 
-    // A picture that is missing, is no picture, or is a PNG whose text chunk
-    // claims 900 MB of a file of a few hundred bytes leaves an empty frame
-    // (that the length is never set aside is shown by the platform tests).
+    // A picture that is missing or is no picture leaves an empty frame (a
+    // PNG whose chunks overrun its file is refused by the picture reader:
+    // test_platform).
     void pictureThatCannotBeReadLeavesAnEmptyBox() {
         QTemporaryDir dir;
         QImage good(20, 10, QImage::Format_RGB32);
         good.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        QVERIFY(buffer.open(QIODevice::WriteOnly) && good.save(&buffer, "PNG"));
-        png.insert(png.indexOf("IEND") - 4, QByteArray("\x35\xA4\xE9\x00tEXtshort", 13));
-        QVERIFY(good.save(dir.filePath("good.png")));
-        for (const auto& [name, bytes] :
-             {std::pair{"bad.jpg", QByteArray("not a picture")}, std::pair{"overrun.png", png}}) {
-            QFile f(dir.filePath(name));
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-        }
+        QFile bad(dir.filePath("bad.jpg"));
+        QVERIFY(good.save(dir.filePath("good.png")) && bad.open(QIODevice::WriteOnly) &&
+                bad.write("not a picture") > 0);
+        bad.close();
         ReportTemplate t;
         ReportItem pic;
         pic.kind = ReportItem::Kind::Picture;
@@ -399,7 +390,7 @@ private slots:
         t.bands = {{ReportBand::Kind::Detail, 20, {}, {pic}}};
         ReportRows r;
         r.fields = {"file"};
-        r.rows = {{QString("good.png")}, {QString("bad.jpg")}, {QString("missing.jpg")}, {QString("overrun.png")}};
+        r.rows = {{QString("good.png")}, {QString("bad.jpg")}, {QString("missing.jpg")}};
         PreparedReport out;
         QVERIFY(prepare(t, r, &out, dir.path()));
         QList<ReportPrimitive::Kind> kinds;
@@ -407,7 +398,7 @@ private slots:
             kinds << p.kind;
         }
         using P = ReportPrimitive::Kind;
-        QCOMPARE(kinds, QList<P>({P::Image, P::Rect, P::Rect, P::Rect}));
+        QCOMPARE(kinds, QList<P>({P::Image, P::Rect, P::Rect}));
         QCOMPARE(out.images.size(), 1);
     }
 };
