@@ -25,8 +25,7 @@
 using TestBooks::TestProgram;
 
 namespace {
-// Typing text that QTest cannot send as key presses (Chinese): the editor
-// gets the text and says it was edited, as typing does.
+// Typing Chinese text, which QTest cannot send as key presses.
 void typeText(QLineEdit* edit, const QString& text) {
     edit->setText(edit->text() + text);
     emit edit->textEdited(edit->text());
@@ -50,10 +49,8 @@ int markedRights(QTreeWidget* tree) {
 }
 }  // namespace
 
-// The administration windows opened offscreen and clicked through: each
-// command reaches its logic and the window shows what the book then holds.
-// The rules behind them are tested in test_code_list, test_shell_logic and
-// test_user_administration; the window names in test_shell_windows.
+// The administration windows clicked through: each command reaches its logic
+// and the window shows the result (the rules are the logic suites').
 class TestAdminWindows : public QObject {
     Q_OBJECT
 private slots:
@@ -82,8 +79,7 @@ private slots:
         }
         QCOMPARE(c.data().main().scalar("select Corp_name from Sys_Corp").toString(), QString("东方门窗"));
     }
-    // After every command the tree, the page and its editors show one row:
-    // the one the administration holds as current.
+    // After every command the tree and the page show the current row.
     void usersWindowShowsTheRowThatIsCurrent() {
         AppContext& c = m_program->context();
         Database& db = c.data().main();
@@ -106,8 +102,7 @@ private slots:
         QVERIFY(w.actions().execute("Action_SaveOperation"));
         QCOMPARE(db.scalar("select type from Sys_user where User_name='仓库组'").toInt(), 0);
         QCOMPARE(w.userTree()->currentId().toString(), QString("仓库组"));
-        // A user added under it, with the password typed with the new row, is
-        // current and visible in its open group.
+        // A user added under it with a password is current in its open group.
         QVERIFY(w.actions().execute("Action_AddUser"));
         typeText(w.userNameEdit(), "老李");
         typeText(w.passwordEdit(), "pw1");
@@ -118,8 +113,7 @@ private slots:
         QVERIFY(w.userTree()->isExpanded(tree->indexOfId("仓库组")));
         QCOMPARE(w.pages()->currentIndex(), 0);
     }
-    // The folder tree is read in the background; once it is, the dialog
-    // stands on the folder it was opened with.
+    // Once the tree is read, the dialog stands on the folder it was given.
     void folderChooserOpensAtTheCurrentFolder() {
         QTemporaryDir dir;
         const QString target = QDir(dir.path()).filePath("many/d77/pics");
@@ -160,9 +154,8 @@ private slots:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.read(4), QByteArray("\x89PNG"));  // the format of the chosen extension
     }
-    // "参数表设置": the window shows what its editor holds, the extra columns
-    // where the editor says so, and adds through the value dialog (the
-    // number drawn and stored is TestCodeList::editModeListsAndAdds).
+    // "参数表设置" shows its editor's lists and columns and adds through the
+    // value dialog.
     void codeListEditModeShowsListsAndAdds() {
         CodeListWindow w(m_program->context());
         QString shownNumber;

@@ -34,9 +34,8 @@ Database& bookOf(TestProgram& p) {
     return p.context().data().main();
 }
 
-// Every row of every table of a book of either engine (SQLite's own
-// counters of the keys aside: a restore sets them so that keys go on after
-// the restored rows).
+// Every row of every table of a book (SQLite's key counters aside: a restore
+// sets them so that keys go on after the restored rows).
 QByteArray fingerprint(Database& d) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     QStringList tables = d.tableNames();
@@ -58,8 +57,7 @@ QByteArray fingerprint(Database& d) {
     return hash.result();
 }
 
-// Demo data with values no floating-point number holds, Chinese text and an
-// empty text.
+// Demo data with values no double holds, Chinese text and an empty text.
 void fill(TestProgram& p, int quotations) {
     DemoData::fill(p.context(), {5, 2, 10, 0});
     DemoQuotations::fill(p.context(), quotations);
@@ -85,8 +83,7 @@ QVariant inCopy(const QString& file, const QString& sql) {
     return Database::openSqlite(file, "copy")->scalar(sql);
 }
 
-// The message of the UserError `f` throws, "" when it goes through (a
-// database error fails the test).
+// The message of the UserError `f` throws, "" when it goes through.
 QString refusal(const std::function<void()>& f) {
     try {
         f();
@@ -97,11 +94,9 @@ QString refusal(const std::function<void()>& f) {
 }
 }  // namespace
 
-// Backups of a book in use, on both engines: whole and sound, never half
-// written, the book at one moment while another program goes on writing, a
-// local account book with every value exact; restoring one: checked first,
-// all or nothing, the book as it was kept aside, the keys going on after the
-// restored rows.
+// Backups of a book in use, on both engines: whole, sound, the book at one
+// moment, every value exact; restoring one: checked first, all or nothing,
+// the book as it was kept aside, the keys going on after the restored rows.
 class TestBookBackup : public QObject {
     Q_OBJECT
 private slots:
@@ -133,11 +128,9 @@ private:
     QTemporaryDir m_out;
 };
 
-// The round trip: a backup is a local account book of its own, whole and
-// sound, with every value exact (a server book's too: its schema is a local
-// book's); restoring it brings the book back as it was, the book before the
-// restore kept aside (beside a local book, beside the backup for a server
-// book), also into another server book.
+// A backup is a local account book (a server book's too), sound, every value
+// exact; restoring it brings the book back, the book before kept aside
+// (beside a local book, beside the backup for a server book).
 void TestBookBackup::roundTrip() {
     fill(*m_program, 5);
     const QByteArray before = fingerprint(db());
@@ -145,8 +138,7 @@ void TestBookBackup::roundTrip() {
     // By the book's name as the book list has it.
     const qint64 size = BookBackup(context()).backup(context().CurrentAccountBook.BookName, backup);
     QCOMPARE(size, QFileInfo(backup).size());
-    // A file of its own: no log beside it (the header says rollback
-    // journal, not write-ahead log), nothing left of the work file.
+    // No log beside it (the header says rollback journal), no work file left.
     QVERIFY(!QFile::exists(backup + "-wal") && !QFile::exists(backup + ".part"));
     QFile file(backup);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -162,8 +154,7 @@ void TestBookBackup::roundTrip() {
         QCOMPARE(copy->scalar(schema).toString(), local.db().scalar(schema).toString());
         QCOMPARE(SchemaInstaller::storedVersion(*copy), SchemaInstaller::kBookVersion);
         QCOMPARE(copy->scalar("PRAGMA integrity_check").toString(), QString("ok"));
-        // Whole numbers beyond a double's 53 bits are kept as integers;
-        // texts, an empty one and times as they were.
+        // Whole numbers beyond 53 bits, texts, an empty one and times exact.
         QCOMPARE(copy->scalar("select A101 || '|' || Default_TotalPrice || '|' || Goods_name || '|' || remark || '|' "
                               "|| Keyin_time from goods, base_Dusmere_Customer_price_Table where code = 'X1' and "
                               "Corp_code = 'K9'")
@@ -191,8 +182,7 @@ void TestBookBackup::roundTrip() {
         QCOMPARE(db().scalar("PRAGMA integrity_check").toString(), QString("ok"));
         return;
     }
-    // A server book's backup restores into another server book, every table
-    // the same; its keys, behind the restored ones, go on after them.
+    // Into another server book: every table the same, the keys going on.
     auto other = programOn("postgres");
     BookRestore(other->context()).restore(QString(), backup);
     QVERIFY(fingerprint(bookOf(*other)) == before);
@@ -222,15 +212,13 @@ void TestBookBackup::refusalsLeaveNothing() {
     QCOMPARE(QDir(m_out.path()).entryList(QDir::Files), QStringList{"there.db"});
 }
 
-// Another program adds a payout, then a quotation of three lines, each in
-// its own transaction, while copies are taken: each copy is sound and holds
-// whole work only, in the order it was saved.
+// Another program adds payouts and quotations of three lines while copies are
+// taken: each copy is sound and holds whole work only, in the order saved.
 void TestBookBackup::copiesWhileAnotherProgramWrites() {
     for (const char* code : {"A", "B", "C"}) {
         DocumentFixture::addGoods(db(), code, "门锁");
     }
-    // Goods enough that a copy takes a while between reading the quotations
-    // and the payouts.
+    // Goods enough that a copy takes a while between quotations and payouts.
     db().execute(
         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 5000) insert into goods (code, "
         "Goods_name) select 'G' || i, '货品' || i from n");
@@ -253,9 +241,8 @@ void TestBookBackup::copiesWhileAnotherProgramWrites() {
         BookBackup(context()).backup(QString(), backup);
         auto copy = Database::openSqlite(backup, "copy");
         QCOMPARE(copy->scalar("PRAGMA integrity_check").toString(), QString("ok"));
-        // Whole payouts in the order they were added (amounts 1..n), and the
-        // quotation of each round but perhaps the last, with all its lines,
-        // none without its head.
+        // Payouts 1..n, the quotation of each round but perhaps the last, with
+        // all its lines, none without its head.
         const int n = copy->scalar("select count(*) from payout").toInt();
         QVERIFY(n >= last && n <= rounds);
         QCOMPARE(copy->scalar("select coalesce(sum(totalprice), 0) from payout").toLongLong(), qint64(n) * (n + 1) / 2);
@@ -278,10 +265,8 @@ void TestBookBackup::copiesWhileAnotherProgramWrites() {
     qInfo("%d copies taken while %d payouts and quotations were written", copies, rounds);
 }
 
-// Damaged files, a database that is not a book, one missing, and on a
-// server book rows SQLite takes but the server refuses: each is refused
-// before anything changes, with no work file left and no copy of the book
-// kept aside (it is as it was).
+// Damaged files, a database not a book, one missing, and on a server rows it
+// refuses: each refused before anything changes, no file left or kept aside.
 void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
     fill(*m_program, 3);
     const QString good = target("good.db");
@@ -289,9 +274,8 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
     QFile in(good);
     QVERIFY(in.open(QIODevice::ReadOnly));
     const QByteArray bytes = in.readAll();
-    // How each is refused: by the check the window runs before it asks too
-    // (the message starts so and names the file), during the restore with
-    // this very text, or by a server book only (the message starts so).
+    // Refused by the check the window runs first too (naming the file), during
+    // the restore with this very text, or by a server book only.
     enum class Refused { ByCheck, WithText, OnServer };
     const struct {
         QString name;
@@ -307,8 +291,7 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
         {"newer.db", bytes, "update schema_version set version = 999", "备份文件来自较新版本", Refused::ByCheck},
         // A backup without one of the book's tables would empty that table.
         {"lacking.db", bytes, "drop table payout", BookRestore::missingTableText("payout"), Refused::WithText},
-        // A doubled goods code once its index is gone, a text in a
-        // whole-number column.
+        // A doubled goods code, a text in a whole-number column.
         {"doubled.db", bytes, "drop index ux_goods_code; insert into goods (code) select min(code) from goods",
          "备份中表 goods 的数据有重复", Refused::OnServer},
         {"wrongtype.db", bytes, "update payout set totalprice = 'abc' where id = 3", "备份中表 payout 的数据有内容",
@@ -336,8 +319,7 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
         QVERIFY2(said.startsWith(c.said) && (c.how != Refused::WithText || said == c.said),
                  qPrintable(c.name + ": " + said));
         if (c.how == Refused::ByCheck) {
-            // The check the window runs before it asks says the same; the
-            // file is named, what SQLite says stays in the details.
+            // What SQLite says stays in the details.
             QCOMPARE(refusal([&] { BookRestore(context()).check(file); }), said);
             QVERIFY2(said.contains(QDir::toNativeSeparators(file)), qPrintable(said));
             QVERIFY2(!said.contains("***") && !said.contains("error code"), qPrintable(said));
@@ -358,11 +340,9 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
     QCOMPARE(db().scalar("select count(*) from payout").toInt(), 12);
 }
 
-// A workstation in the middle of a save: a backup taken meanwhile holds
-// what was committed, never its half; a restore waits until it commits,
-// while the others go on reading every table (those the quotations' totals
-// follow included); its payout is then replaced with the rest, and it is in
-// the copy of the book kept aside.
+// A workstation in the middle of a save: a backup meanwhile holds what was
+// committed; a restore waits until it commits while others go on reading
+// every table; its payout is then replaced, and is in the copy kept aside.
 void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
     DemoData::fill(context(), {3, 1, 5, 0});
     DemoQuotations::fill(context(), 3);
@@ -391,9 +371,7 @@ void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
             reader->scalar(QString("select count(*) from %1").arg(table));
         }
     } else {
-        // The command copies the backup beside the book, then waits for the
-        // book's write lock: once its work folder is there, a second is long
-        // enough for it to reach the lock, well inside its busy timeout.
+        // Once its work folder is there, a second is enough to reach the lock.
         const QDir dbFolder = QFileInfo(writer->location()).absoluteDir();
         QTRY_VERIFY_WITH_TIMEOUT(!dbFolder.entryList({".olvend-restore-*"}, QDir::Dirs | QDir::Hidden).isEmpty(), 6000);
         QTest::qWait(1000);
@@ -412,10 +390,8 @@ void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
     QCOMPARE(DocumentFixture::drifted(db()), QStringList());
 }
 
-// olvendctl backup: the book named by the ID the list of books shows, no
-// --out (its refusals without the right are in test_rights_walk, an
-// existing file in refusalsLeaveNothing); the book's name in the messages
-// is the one of the book the settings name.
+// olvendctl backup: the book by its ID, no --out (the right is
+// test_rights_walk's); messages name the book the settings name.
 void TestBookBackup::commandLine() {
     if (server()) {
         QSKIP("the command's boundary, the same on both engines");

@@ -11,9 +11,7 @@
 #include "data/dataset.h"
 #include "platform/errors.h"
 
-// Checks the data, platform and administration suites share: a query's
-// rows read as one text to compare at once, what a statement throws, files
-// written for a test.
+// Checks the data, platform and administration suites share.
 namespace BookChecks {
 
 // The rows of `sql` as one text: fields joined by ',', rows by '|', null as
@@ -47,8 +45,7 @@ inline void appendRow(Dataset& ds, const QVariantMap& values) {
     }
 }
 
-// The error of kind E that `f` throws; none when it goes through (errors of
-// other kinds pass on and fail the test).
+// The error of kind E that `f` throws; none when it goes through.
 template <class E = OlvendError>
 std::optional<E> thrown(const std::function<void()>& f) {
     try {

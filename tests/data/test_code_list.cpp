@@ -28,8 +28,7 @@ class TestCodeList : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
-    // A goods name's amount follows its price and quantity (a zero quantity
-    // leaves it alone) and is written at once.
+    // An amount follows price and quantity (not a zero one), written at once.
     void amountFollowsPriceAndQuantity() {
         Fixture f;
         f.editor.openPickMode("Dusmere_Order_Form_Detail", "Goods_name");
@@ -44,9 +43,8 @@ private slots:
                       "select blank6_Int from Sys_Status_Describe where ParamentName='货品名称' and StatusValue='1'"),
                  QString("750"));
     }
-    // Edit mode shows the lists a user may edit, with the extra columns only
-    // for the goods names; an added value gets the next number of its list
-    // (how it is drawn is TestNumbering::codeListMode).
+    // Edit mode shows the lists a user may edit, extra columns for the goods
+    // names only; an added value gets its list's next number.
     void editModeListsAndAdds() {
         Fixture f;
         f.editor.openEditMode();
@@ -64,9 +62,8 @@ private slots:
                  QString("玫瑰金"));
         QCOMPARE(f.editor.currentListName(), QString("型材颜色"));
     }
-    // Pick mode shows the one list of a field; one value is picked (none and
-    // several are each said); an added value needs a name and a cancelled
-    // one leaves nothing.
+    // Pick mode shows a field's list; one value is picked; an added value
+    // needs a name, a cancelled one leaves nothing.
     void pickModeAddsAndPicksInOneList() {
         Fixture f;
         f.editor.openPickMode("payout", "subject");
@@ -86,8 +83,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(UserError, f.editor.confirmAdd());
         QCOMPARE(f.editor.values().state(), Dataset::State::Insert);
     }
-    // A value in use is never deleted, also among several selected; unused
-    // ones are.
+    // A value in use is never deleted, also among several selected.
     void deleteRefusesUsedValues() {
         Fixture f;
         // An order row uses colour 3 (an integer field).

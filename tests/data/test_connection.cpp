@@ -19,8 +19,7 @@ using BookChecks::thrown;
 using TestBooks::TestProgram;
 
 namespace {
-// The message of the refusal to connect, or empty when connecting went
-// through; a refused connection leaves no book open.
+// The refusal to connect ("" when it went through); it leaves no book open.
 QString connectRefusal(AppContext& c) {
     try {
         c.data().ConnectDatabases();
@@ -38,9 +37,8 @@ QString connectRefusal(AppContext& c) {
 class TestConnection : public QObject {
     Q_OBJECT
 private slots:
-    // config.ini names the kind of database (the server kind in any case, any
-    // other text the embedded one) and the picture folder ("default": the
-    // program's own; "Default" is a folder of that name).
+    // config.ini's kind of database (the server's in any case) and picture
+    // folder ("default": the program's own; "Default" a folder so named).
     void settingsOfConfigIni() {
         const struct {
             const char* kind;
@@ -60,9 +58,8 @@ private slots:
             QCOMPARE(context.PictureFolder, QString(c.folder).replace("~", context.paths().programFolder()));
         }
     }
-    // The first start makes the settings, the system database with its
-    // first book (every other test program starts so), and leaves a prepared
-    // folder alone.
+    // The first start makes the settings and the system database with its
+    // first book, and leaves a prepared folder alone.
     void firstStartPreparesAnEmptyFolder() {
         TestProgram p(false);
         AppContext& c = p.context();
@@ -78,10 +75,8 @@ private slots:
         QVERIFY(!FirstStart::run(c));
         QCOMPARE(IniFile(c.paths().configFile()).toText(), before);
     }
-    // Each reason a book cannot be connected is said, with the file, and
-    // leaves the files as they were and no connection behind: a missing book
-    // is never created empty in its place, a database without the book's
-    // tables gets none; the book used before is untouched.
+    // Each reason a book cannot be connected is said, naming the file; no file
+    // is made or changed, the book used before untouched.
     void refusedBooksAreSaidAndLeftAlone() {
         TestProgram p(true);
         AppContext& c = p.context();
@@ -131,18 +126,15 @@ private slots:
         Database& db = p.context().data().main();
         QCOMPARE(db.scalar("select current_database()").toString(), sp.database);
         QCOMPARE(db.scalar("select current_schema()").toString(), QString("public"));
-        // The list of books lives in the server database, in a schema of its
-        // own, and names the book the database held in its default schema; a
-        // [db] path written for the embedded kind means that book. Connecting
-        // again adds no second row.
+        // The list of books lives in a schema of its own and names the book of
+        // the default schema once, however often connected.
         p.context().data().ConnectDatabases();
         Database& list = p.context().data().system();
         QCOMPARE(list.scalar("select current_schema()").toString(), QString("olvend_system"));
         const auto books = AccountBooks(list).offered();
         QCOMPARE(books.size(), 1);
         QCOMPARE(books[0].AccountBookName + " " + books[0].FilePath, QString("默认帐册 public"));
-        // A book whose schema is not on the server is a clear error, never
-        // another book's data.
+        // A book whose schema is not there is a clear error.
         p.context().SettingsFile.setString("db", "path", "useraccountbook077");
         const QString said = connectRefusal(p.context());
         QVERIFY2(said.contains("useraccountbook077"), qPrintable(said));
@@ -161,8 +153,8 @@ private slots:
         QVERIFY(e && !e->driverText().isEmpty());
         QVERIFY2(e->message().contains("127.0.0.1:1/olvend"), qPrintable(e->message()));
     }
-    // A second start connects the book used last: a write-ahead log with full
-    // synchronisation; the data module's shared helpers on it.
+    // A second start connects the book used last (write-ahead log, full
+    // synchronisation); the data module's shared helpers.
     void sharedLookupQueryAndCommand() {
         TestProgram p(true);
         p.restart();
@@ -202,10 +194,8 @@ private slots:
         QVariantMap none;
         QVERIFY(Database::bindList("u", {}, &none).isEmpty() && none.isEmpty());
     }
-    // The first start leaves the system database in rollback-journal mode;
-    // the first programs to open it turn it into a write-ahead log, and when
-    // several open it at the same moment each one must wait for the others,
-    // not fail at once for the lock.
+    // Programs opening a rollback-journal book at once (turning it into a
+    // write-ahead log) wait for each other, never failing for the lock.
     void manyOpenARollbackJournalBookAtOnce() {
         for (int round = 0; round < 20; ++round) {
             QTemporaryDir dir;

@@ -20,8 +20,7 @@ using BookChecks::thrown;
 using TestBooks::FreshBook;
 
 namespace {
-// What the dataset shows of `field` in each row (or holds, when not
-// `display`), joined by '|'.
+// What the dataset shows (or holds) of `field` in each row, joined by '|'.
 QString shown(const Dataset& ds, const QString& field, bool display = true) {
     QStringList out;
     for (int r = 0; r < ds.rowCount(); ++r) {
@@ -55,8 +54,7 @@ void verifyPendingAndUnwritten(Dataset& ds, Database& db) {
     QCOMPARE(touchedUnits(db), QString("UN001,个|UN002,件 6"));
 }
 
-// Saved again, the same cache is written whole, once, and the new row's key
-// learnt; a second save has nothing to do.
+// Saved again, the same cache is written whole, once, the new key learnt.
 void verifySavedOnce(Dataset& ds, Database& db) {
     ds.applyUpdates();
     QVERIFY(!ds.hasChanges());
@@ -65,9 +63,8 @@ void verifySavedOnce(Dataset& ds, Database& db) {
     QCOMPARE(ds.value(5, "id").toInt(), db.scalar("select id from unit where unit_code='UN070'").toInt());
 }
 
-// `f` throws a DbError of `kind` whose message holds each of `said` and no
-// word a user must never read, and whose details hold each of `details` and
-// the driver's text (which only a refusal of the program's own lacks).
+// `f` throws a DbError of `kind` saying each of `said` and no word a user must
+// never read, its details holding `details` and the driver's text.
 void verifyRefused(const std::function<void()>& f, DbError::Kind kind, const QStringList& said,
                    const QStringList& details) {
     const auto e = thrown<DbError>(f);
@@ -98,8 +95,7 @@ class TestDataset : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
-    // Fields from the schema, read once per connection (any spelling) until
-    // forgotten.
+    // Fields from the schema, read once per connection until forgotten.
     void fieldsComeFromTheSchemaReadOncePerConnection() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -118,8 +114,7 @@ private slots:
         QCOMPARE(units.fields().size(), columns + 1);
         QCOMPARE(units.field("extra_note").size, 10);
     }
-    // Edits, appends and deletions stay in the cache until applied; cancel,
-    // cancelUpdates and an append cancelled take them back.
+    // Edits stay in the cache until applied; cancel and cancelUpdates undo.
     void editsStayInTheCacheUntilApplied() {
         FreshBook book(TestBooks::currentEngine());
         Dataset ds(book.db());
@@ -149,8 +144,7 @@ private slots:
                  QString("UN001|UN002|UN003|UN004|UN005|UN006 个"));
     }
     // The lines of the master's row, a new line linked to it, a pending line
-    // posted when the master moves. (A save at each post is
-    // TestCodeList::amountFollowsPriceAndQuantity.)
+    // posted when the master moves (a save at each post: TestCodeList).
     void masterDetail() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -173,11 +167,10 @@ private slots:
         QCOMPARE(rows(db, "select HeadNo, count(*) from Quotation_Detail group by HeadNo order by HeadNo"),
                  QString("BJ1,1|BJ2,2"));
     }
-    // A number is rounded half away from zero to its column's scale as it is
-    // set; the book stores exactly that and gives it back, up to the largest
-    // of numeric(18,4). A number beyond its column (Goods_class is an integer)
-    // is refused as it is set, naming the field by its caption, and the row
-    // keeps its value; a text longer than its field (in characters) at the post.
+    // Numbers are rounded half away from zero to the column's scale as they
+    // are set, stored and read back exactly up to numeric(18,4)'s largest;
+    // beyond the column (Goods_class is an integer) refused by caption, the
+    // value kept; a text longer than its field (in characters) at the post.
     void numbersAreKeptToTheColumnsScale() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -231,8 +224,7 @@ private slots:
         units.applyUpdates();
         QCOMPARE(count(db, "unit"), 7);
     }
-    // Dates and times keep their wall-clock reading (also on a server in
-    // another zone than UTC), compare as dates and show by their format.
+    // Dates keep their wall-clock reading (a server in another zone too).
     void datesKeepTheirWallClockTime() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -258,9 +250,8 @@ private slots:
         ds.setDisplayFormat("paytime", "YYYY-MM-DD");
         QCOMPARE(shown(ds, "paytime"), QString("2006-12-01|2006-12-02|2006-12-03"));
     }
-    // Equal values down a column are read once and shared; an edit of one
-    // row leaves the others as they were. Quotes, wildcards and control
-    // characters are stored as typed.
+    // An edit of one row of values shared down a column leaves the others;
+    // quotes, wildcards and control characters are stored as typed.
     void repeatedValuesStayIndependent() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -283,8 +274,7 @@ private slots:
         QCOMPARE(rows(db, "select remark, totalprice from payout order by totalprice, id"),
                  QString("%1,3|同一,12|其它,12").arg(hostile));
     }
-    // The prepared statements kept are bounded (on a server too), the one
-    // used last is kept, and one pushed out while held stays usable.
+    // Prepared statements kept are bounded; one pushed out while held works.
     void statementCacheStaysBounded() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -309,9 +299,8 @@ private slots:
         db.run(*held, {{"c", "UN003"}});
         QVERIFY(held->next() && !held->value(0).toString().isEmpty());
     }
-    // A save inside a caller's transaction that fails afterwards, at a
-    // statement or at the commit: the cached edits are pending again, and
-    // saving them again writes them once.
+    // A caller's transaction failing after the save, at a statement or the
+    // commit: the cached edits are pending again and saved once later.
     void failedTransactionBringsTheCachedEditsBack() {
         for (const bool atCommit : {false, true}) {
             FreshBook book(TestBooks::currentEngine());
@@ -346,10 +335,8 @@ private slots:
             verifySavedOnce(ds, db);
         }
     }
-    // A savepoint rolled back inside a transaction that goes on: the cache is
-    // pending again and the outer work stays; saved again inside it, the
-    // dataset hears of the save only at the outermost commit, and nothing is
-    // left to undo for a later failed transaction.
+    // A savepoint rolled back: the cache pending again, the outer work kept;
+    // saved again, the dataset hears of it at the outermost commit only.
     void nestedTransactions() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -385,10 +372,8 @@ private slots:
         QVERIFY(!ds.hasChanges());
         QCOMPARE(count(db, "unit where unit_code='UN070'"), 1);
     }
-    // A transaction that rolls back after the save, without a failure: rows
-    // read again inside it show what the book holds afterwards, and a dataset
-    // gone before the rollback is no matter. A failure caught at the level
-    // that commits: nothing of it is kept, on either kind of book.
+    // A rollback after the save: rows read inside it show the book after, a
+    // dataset gone before is no matter; a failure caught inside keeps nothing.
     void rollbacks() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -418,9 +403,8 @@ private slots:
         QCOMPARE(touchedUnits(db) + " " + QString::number(count(db, "unit where remark='一半'")),
                  QString("UN001,个|UN002,件 6 0"));
     }
-    // Each save compares against what the book holds (the columns it filled
-    // in, an amount kept to the cent, a time to the second); a row another
-    // workstation changed or deleted is refused, nothing written, the edit kept.
+    // Saves compare with what the book holds (filled-in columns, rounded
+    // amounts and times); a row changed or deleted elsewhere is refused.
     void rowChangedElsewhereIsNotWrittenOver() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -451,10 +435,8 @@ private slots:
                       {"已被其他用户删除", "没有保存", "报价单号“BJ1”"}, {"quotation_head"});
         QVERIFY(ds.hasChanges());
     }
-    // A code a unique index holds, in a new record saved after another new
-    // one and an edit: the message names the field and the code, nothing is
-    // written (the new rows lose their keys), and the same cache saves in
-    // full once the user mends the code.
+    // A taken code after another new row and an edit: named with its field,
+    // nothing written, and the cache saved whole once the code is mended.
     void duplicateCodeIsToldAndKeptForMending() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -476,9 +458,7 @@ private slots:
         ds.applyUpdates();
         QCOMPARE(touchedUnits(db), QString("UN001,个改|UN002,件 8"));
     }
-    // A definition without the column's digits lets a number through to the
-    // server, which refuses it: the user reads which record and field. (An
-    // embedded book has no such limit; there numbersAreKeptToTheColumnsScale.)
+    // A number the server refuses names the record and field.
     void serverOverflowNamesTheField() {
         if (TestBooks::currentEngine() != QLatin1String("postgres")) {
             QSKIP("only a server refuses a number beyond the column's digits");
@@ -495,10 +475,8 @@ private slots:
                       {"update goods set", "22003"});
         QCOMPARE(rows(book.db(), "select Default_price from goods where code='G1'"), QString("12.5"));
     }
-    // A failure a command shows goes to olvend.log with the time, the user,
-    // the book, the text shown and the details, each after the ones before;
-    // a log that cannot be written stops nothing. (What the box shows is
-    // TestActionManager::guardShowsWhatIsThrown.)
+    // A failure shown goes to olvend.log with time, user, book, text and
+    // details; a log that cannot be written stops nothing.
     void failureShownIsWrittenToTheLog() {
         TestBooks::TestProgram p(true);
         p.connect(TestBooks::currentEngine());

@@ -16,9 +16,8 @@ using TestBooks::FreshBook;
 namespace {
 using Cells = std::function<QVariant(int)>;
 
-// Appends `v` through the call of its kind, as rows read straight from
-// SQLite arrive; `generic`: through append(), as a driver's values arrive
-// (blobs always through their own call).
+// Appends `v` by the call of its kind (as from SQLite) or, `generic`,
+// through append() (as from a driver).
 void put(ColumnStore& s, int column, const QVariant& v, bool generic) {
     const QByteArray text = v.toString().toUtf8();
     switch (v.typeId()) {
@@ -48,8 +47,7 @@ ColumnStore filled(int rows, const Cells& cell, const std::function<bool(int)>& 
     return s;
 }
 
-// Each row holds expected(row), of the same kind (a time of the same zone,
-// a zero of the same sign).
+// Each row holds expected(row) of the same kind, zone and sign.
 void verifyColumn(const ColumnStore& s, int rows, const Cells& expected, const char* name = "") {
     for (int r = 0; r < rows; ++r) {
         const QVariant got = s.value(r, 0);
@@ -66,8 +64,7 @@ Cells listed(const QList<QVariant>& values) {
     return [values](int r) { return values[r]; };
 }
 
-// The fields (with their kinds) and every value (null as '~', with its kind
-// and whether its bytes are null) of `ds` as one text.
+// The fields and values of `ds` (with kinds when asked) as one text.
 QString dump(const Dataset& ds, bool fieldKinds, bool valueKinds) {
     QStringList out;
     for (const FieldDef& f : ds.fields()) {
@@ -83,8 +80,7 @@ QString dump(const Dataset& ds, bool fieldKinds, bool valueKinds) {
     return out.join('|');
 }
 
-// A table t of `rows` rows of every kind: codes (all different), amounts,
-// repeated units, nulls, texts with quotes and wildcards, blobs.
+// A table t of `rows` rows of every kind of value.
 void fill(Database& db, int rows) {
     db.query(
         "create table t (id integer primary key, code text, amount numeric(18,2), unit text, note text, pic blob, "
@@ -105,25 +101,19 @@ void fill(Database& db, int rows) {
 }
 }  // namespace
 
-// Reading rows: the column store gives every value back exactly as appended,
-// whatever it shares with other rows; embedded books are read straight
-// through SQLite only where Qt's driver runs on the same library, and long
-// lists on two cores. Every path gives the same rows, values and field kinds.
+// Reading rows: the column store gives every value back as appended; every
+// path (straight through SQLite, the driver, two cores) gives the same rows.
 class TestReading : public QObject {
     Q_OBJECT
 private slots:
-    // Each column comes back as appended: equal values are kept once (1,
-    // 1.0, "1", "" and null are not equal), a column of nearly all different
-    // values turns to plain cells after its first stretch of different codes
-    // and keeps any kind after it.
+    // Equal values are kept once (1, 1.0, "1", "" and null are not equal); a
+    // column of different values turns to plain cells, keeping any kind.
     void columnsComeBackAsAppended() {
         const QString hostile = QString::fromUtf8(QByteArray("a'b\"c%d_e;--\\ \t\x01 引号'") + '\0' + "尾");
         const QDateTime local(QDate(2007, 1, 2), QTime(8, 0));
         const QStringList units{"个", "套", "个", "米", "套", "个"};
-        // Values a driver gives: whole numbers come back as 64-bit ones, a
-        // null text as an empty one; the same wall-clock reading in another
-        // zone is a value of its own; blobs and dates are kept alone and the
-        // values between them still find their equals.
+        // A driver's values: whole numbers come back 64-bit, a null text
+        // empty; the same reading in another zone is a value of its own.
         QList<QVariant> driver;
         driver << 3 << qlonglong(3) << 3.0 << "3" << local << QDateTime(QDate(2007, 1, 2), QTime(8, 0), Qt::UTC)
                << QDate(2007, 1, 2) << "甲" << QByteArray("\x01") << QVariant() << QString() << "甲"
@@ -176,13 +166,9 @@ private slots:
             QCOMPARE(s.row(c.rows - 1).value(0), (c.expected ? c.expected : c.cell)(c.rows - 1));
         }
     }
-    // Converting a column of plain cells: kept kinds are never handed to the
-    // conversion (integers before the switch are values kept once and
-    // converted, the plain ones after it are not), the others are converted
-    // and keep the converted kind. Amounts as an embedded book gives them
-    // (whole ones as integers, now and then a null or a typed text) become
-    // rounded reals: only the values kept once before the switch go the
-    // generic way, every plain number takes the fast one.
+    // Converting plain cells: kept kinds are not handed over, the others keep
+    // the converted kind; amounts as SQLite gives them become rounded reals,
+    // plain numbers by the fast way.
     void convertingPlainCells() {
         const int rows = 9000;
         ColumnStore s = filled(rows, [](int r) {
@@ -204,8 +190,7 @@ private slots:
                    : r % 3 == 1 ? QVariant(qRound64((r + 0.126) * 100) / 100.0)
                                 : QVariant(r * 1LL);
         });
-        // Kept texts: only the values kept once each before the switch are
-        // handed over.
+        // Kept texts: only the values kept once before the switch are handed over.
         ColumnStore texts = filled(rows, [](int r) { return QVariant(QString("T%1").arg(r)); });
         seen.clear();
         texts.convertColumn(0, convert, ColumnStore::KeepTexts);
@@ -238,10 +223,8 @@ private slots:
         QCOMPARE(numbers + genericNumbers, rows * 3 / 5);
         verifyColumn(amounts, rows, [&](int r) { return amount(r, true); });
     }
-    // A table of every kind of field, and expressions, read straight (as
-    // Debian's Qt SQLite plugin links the system libsqlite3, as this program
-    // does) and through the driver; table columns take their kinds from the
-    // schema on both paths.
+    // Every kind of field and expressions, read straight (Qt's plugin links the
+    // system libsqlite3) and through the driver; kinds from the schema.
     void bothPathsReadTheSameRows() {
         FreshBook book("sqlite");
         Database& db = book.db();
@@ -278,9 +261,7 @@ private slots:
             QCOMPARE(dump(driver, !table.isEmpty(), false), dump(direct, !table.isEmpty(), false));
         }
     }
-    // Neither the direct reader nor a connection of its own for the types
-    // where the driver runs on another library: the rows come through the
-    // driver alone.
+    // A driver on another library: the rows come through the driver alone.
     void separateLibraryNeverOpensTheFileItself() {
         FreshBook book("sqlite");
         Database& db = book.db();
@@ -294,9 +275,8 @@ private slots:
         QCOMPARE(units.value(5, "unit_code").toString(), QString("UN006"));
         QCOMPARE(units.field("id").type, FieldDef::Type::Integer);
     }
-    // Two cores read what one does. Inside a transaction the own writes are
-    // seen (read on one core); a faulty statement fails as usual, also while
-    // stepping, and leaves nothing behind.
+    // Two cores read what one does; inside a transaction the own writes are
+    // seen; a faulty statement fails, also while stepping.
     void twoCoresReadTheSameRowsAsOne() {
         FreshBook book("sqlite");
         Database& db = book.db();

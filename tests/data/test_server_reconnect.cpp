@@ -25,8 +25,7 @@ void addUnit(Database& db, const QString& code) {
     db.execute("insert into unit (unit_code, Unit_name) values (:c, '箱')", {{"c", code}});
 }
 
-// Ends the session of `db` from another connection, as a server restart
-// does; true when it is gone (waiting up to five seconds).
+// Ends the session of `db` as a server restart does; true when it is gone.
 bool endSession(Database& db) {
     const int pid = db.scalar("select pg_backend_pid()").toInt();
     auto admin = Database::openServer(TestBooks::serverParams("postgres"), "admin");
@@ -34,17 +33,14 @@ bool endSession(Database& db) {
 }
 }  // namespace
 
-// A server connection that the server lost (restarted, or the session
-// ended by an administrator) is opened again: reads go on unnoticed, a write
-// that may not have happened is reported and never sent again by itself.
-// Embedded books never reconnect. (An editor's save refused while the
-// server is down and saved once it is back is TestFaults::serverGone.)
+// A server connection lost is opened again: reads go on unnoticed, a write
+// that may not have happened is reported, never sent again by itself.
+// (An editor's save while the server is down: TestFaults::serverGone.)
 class TestServerReconnect : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
-    // Only the last case runs on an embedded book: it has no server
-    // connection to lose.
+    // Only the last case runs on an embedded book.
     void init() {
         if (TestBooks::engineAvailable() && TestBooks::currentEngine() != QLatin1String("postgres") &&
             QTest::currentTestFunction() != QLatin1String("ordinaryFailuresDoNotReconnect")) {
@@ -59,8 +55,7 @@ private slots:
         QVERIFY(endSession(db));
         QCOMPARE(db.scalar("select count(*) from unit").toInt(), before);
         QCOMPARE(db.reconnectCount(), 1);
-        // The program cannot know whether a single write reached the
-        // server: the user is asked to check before saving again.
+        // Whether a single write reached the server is unknown: the user checks.
         QVERIFY(endSession(db));
         const auto e = thrown<DbError>([&] { addUnit(db, "UN090"); });
         QVERIFY(e && e->kind() == DbError::Kind::ConnectionLost);
@@ -71,9 +66,8 @@ private slots:
         addUnit(db, "UN090");
         QCOMPARE(unitCount(*other, "UN090"), 1);
     }
-    // A statement held across the loss is prepared again and read; those of
-    // the old session are forgotten; a prepared write on a lost connection
-    // is reported, not repeated.
+    // A statement held across the loss is prepared again; a prepared write on
+    // a lost connection is reported, not repeated.
     void preparedStatementsAfterTheSessionEnded() {
         FreshBook book("postgres");
         Database& db = book.db();
@@ -102,8 +96,8 @@ private slots:
         FreshBook book("postgres");
         Database& db = book.db();
         auto other = book.connectAgain();
-        // A transaction lost half-way: nothing of it stays, nothing is sent
-        // again (not even a read), and what it registered for a rollback runs.
+        // A transaction lost half-way: nothing stays or runs again, its
+        // rollback work runs.
         bool undone = false;
         {
             WriteTransaction tx(db);
@@ -117,8 +111,7 @@ private slots:
         QVERIFY(undone);
         QCOMPARE(db.transactionDepth(), 0);
         QCOMPARE(unitCount(*other, "UN092") + unitCount(*other, "UN093"), 0);
-        // The connection lost at the COMMIT: whether the server committed is
-        // unknown, so the user is not told "not saved".
+        // Lost at the COMMIT: the user is not told "not saved".
         bool ended = false;
         QCOMPARE(said([&] {
                      WriteTransaction tx(db);

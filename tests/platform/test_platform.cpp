@@ -23,8 +23,7 @@ using BookChecks::refusal;
 using BookChecks::written;
 
 namespace {
-// A 24-bit BMP stored top-down (its height written negative, as some
-// programs write them): the top half red, the bottom half blue.
+// A 24-bit BMP stored top-down (negative height): top half red, bottom blue.
 QByteArray topDownBmp(int width, int height) {
     const int stride = (width * 3 + 3) / 4 * 4;
     QByteArray bmp;
@@ -57,12 +56,9 @@ QByteArray overlongChunk(const QByteArray& type, quint32 length) {
 class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
-    // Sections and keys match without regard to case; values are trimmed;
-    // comments, unknown lines and garbage are kept as they were, and a change
-    // rewrites the line it changes or adds one at the end of its section.
-    // Stray carriage returns and a doubled byte-order mark, as editors and
-    // copies between systems leave them: the first save writes lines that
-    // read back as they were read, and every later save the same text.
+    // Names match in any case, values are trimmed; comments and garbage are
+    // kept, a change rewrites its line or adds one at its section's end. Stray
+    // carriage returns and byte-order marks: saved lines read back the same.
     void iniReadsAndChangesLinesInPlace() {
         const QString text =
             "; comment at the top\n[SYS_Setting]\npicPath=  D:\\Pics\\  \n# other comment\nFoo=bar=baz\n"
@@ -88,8 +84,7 @@ private slots:
         ini.fromText(saved);
         QCOMPARE(ini.toText(), saved);
     }
-    // Written through a temporary file: nothing else is left in the folder;
-    // a file that cannot be written is said, naming it.
+    // Written through a temporary file; one that cannot be written is named.
     void iniFileMissingOrUnwritable() {
         QTemporaryDir dir;
         IniFile ini(dir.filePath("config.ini"));
@@ -100,9 +95,8 @@ private slots:
         IniFile nowhere(dir.filePath("no/such/folder/config.ini"));
         QVERIFY(refusal([&] { nowhere.writeString("a", "b", "c"); }).contains("config.ini"));
     }
-    // The program folder from --home or OLVEND_HOME; the shipped templates
-    // from the folder (its own copy wins, also over a name without its
-    // extension) or the program's resources.
+    // The folder from --home or OLVEND_HOME; templates from the folder (its
+    // copy wins, also for a name without extension) or the resources.
     void appPathsChooseTheFolderAndItsFiles() {
         QTemporaryDir dir;
         QCOMPARE(AppPaths::homeArgument({"olvend", "--home=/z"}), QString("/z"));
@@ -132,9 +126,8 @@ private slots:
         c.clearToday();
         QCOMPARE(c.today(), QDate::currentDate());
     }
-    // Both days belong to a period; an open end takes any day; the bounds of a
-    // statement stop before the day after To, and the last day a date can hold
-    // has none after it.
+    // Both days belong to a period, an open end takes any day; the bounds stop
+    // before the day after To, none after the last day a date holds.
     void periodsIncludeBothEnds() {
         const Period june{QDate(2006, 6, 1), QDate(2006, 6, 30)};
         QVERIFY(june.contains(QDate(2006, 6, 1)) && june.contains(QDate(2006, 6, 30)));
@@ -175,9 +168,8 @@ private slots:
         }
     }
     void scrambledSettings() {
-        // 's'+1='t', 'a'+2='c', at even positions filler; an odd length keeps
-        // the last; "测试" as GB2312 bytes B2 E2 CA D4, each raised by its
-        // position (the system's own code page).
+        // 's'+1='t', 'a'+2='c', filler between; "测试" as GB2312 B2 E2 CA D4
+        // each raised by its position.
         QCOMPARE(UnscrambleSetting("t#c#"), QString("sa"));
         QCOMPARE(UnscrambleSetting("t#c"), QString("sa"));
         QCOMPARE(UnscrambleSetting(QString("%1x%2x%3x%4x").arg(QChar(0xB3), QChar(0xE4), QChar(0xCD), QChar(0xD8))),
@@ -187,11 +179,9 @@ private slots:
             QCOMPARE(UnscrambleSetting(ScrambleSetting(plain)), plain);
         }
     }
-    // Empty, dots, a way up or into a folder (either slash), absolute, drive
-    // letters, UNC, a stream, control characters, wildcards, a pipe, a
-    // trailing dot or space, and device names in any case are no picture
-    // names; a link in the folder is not followed; a name with no file yet is
-    // where a new picture goes.
+    // Ways out of the folder, streams, control characters, wildcards, trailing
+    // dots or spaces and device names are no picture names; links are not
+    // followed; a name with no file yet is where a new picture goes.
     void pictureNamesStayInTheFolder() {
         const QStringList safe{"SP00000001.jpg", "合页-01 大号.jpg", "a..b.jpg", "CONSOLE.jpg"};
         QStringList unsafe =
@@ -215,10 +205,8 @@ private slots:
         QCOMPARE(PictureFile::inFolder(folder, "SP2.jpg"), folder + "/SP2.jpg");
         QCOMPARE(PictureFile::inFolder(folder, "SP3.jpg"), folder + "/SP3.jpg");
     }
-    // Large pictures are read scaled to the bound; a side that would scale
-    // below one pixel keeps one, the other is then cut to the bound. The
-    // header of a top-down BMP gives no size before the pixels are read; the
-    // picture is still held to the bound, scaled as any other, top on top.
+    // Large pictures are read scaled to the bound (a side keeps one pixel at
+    // least); a top-down BMP, whose size comes with its pixels, too.
     void largePicturesAreReadScaled() {
         const struct {
             QSize size;
@@ -245,8 +233,7 @@ private slots:
     }
     void pngWhoseChunkOverrunsTheFileIsDamaged() {
         QTemporaryDir dir;
-        // A small PNG as Qt writes it, with a text chunk of its own before
-        // the pixels.
+        // A small PNG with a text chunk before the pixels.
         QImage green(6, 4, QImage::Format_RGB32);
         green.fill(Qt::green);
         green.setText(QStringLiteral("Comment"), QStringLiteral("sound"));
@@ -261,9 +248,8 @@ private slots:
         QCOMPARE(PictureReader::read(written(dir.filePath("tail.png"), png + QByteArray(100, 'x')), &why).size(),
                  QSize(6, 4));
         QVERIFY(PictureReader::pngChunksFit(png));
-        // A chunk that claims 900 MB (or the most a length can say) of a file
-        // of a few hundred bytes, or a short one cut inside its data: refused
-        // as damaged, without the claimed length being set aside.
+        // A chunk claiming far more than the file holds, or cut inside its
+        // data: damaged, without the claimed length being set aside.
         for (const QByteArray& bytes : {png.left(idat) + overlongChunk("zzZz", 900'000'000) + png.mid(idat),
                                         png.left(iend) + QByteArray("\0\0\0\x05tEXtab", 10),
                                         png.left(iend) + overlongChunk("tEXt", 0xFFFFFFFFu)}) {
