@@ -22,14 +22,33 @@
 #include "ui/editors.h"
 #include "ui/field_binder.h"
 #include "ui/grid_model.h"
+#include "ui/guarded_application.h"
 #include "ui/message_box_prompter.h"
 #include "ui/progress_note.h"
 #include "ui/tree_list.h"
 
-// The widgets of the shared window kit, offscreen; their models are tested
-// without widgets in test_models.
+namespace {
+// Throws from its event handler, as a handler that forgot its guard would.
+class Throwing : public QObject {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) {
+            throw UserError(QStringLiteral("请填写[商品名称]"));
+        }
+        if (e->type() == QEvent::User + 1) {
+            throw std::out_of_range("index 3");
+        }
+        return QObject::event(e);
+    }
+};
+}  // namespace
+
+// The widgets of the shared window kit, offscreen, in the program's
+// application object, which shows what reaches its event loop; their
+// models are tested without widgets in test_models.
 class TestKit : public QObject {
     Q_OBJECT
+    ScriptedPrompter& m_stopped;  // what the application stopped and showed
     std::unique_ptr<TestBooks::FreshBook> m_book;
     std::unique_ptr<Dataset> m_goods;
 
@@ -47,15 +66,37 @@ class TestKit : public QObject {
         return QTest::qWaitForWindowExposed(&grid);
     }
 
+public:
+    explicit TestKit(ScriptedPrompter& stopped) : m_stopped(stopped) {}
+
 private slots:
     void init() {
         m_book = std::make_unique<TestBooks::FreshBook>("sqlite");
         m_goods = std::make_unique<Dataset>(m_book->db());
     }
 
+    // Nothing a test did escaped a guard.
     void cleanup() {
         m_goods.reset();
         m_book.reset();
+        QVERIFY2(m_stopped.messages().isEmpty(), qPrintable(m_stopped.lastText()));
+    }
+
+    // Whatever still reaches the event loop, sent or posted, is stopped and
+    // shown; the program goes on.
+    void eventsThatThrowAreShown() {
+        Throwing target;
+        QEvent rule(QEvent::User);
+        QVERIFY(!QCoreApplication::sendEvent(&target, &rule));
+        QEvent other(QEvent::Type(QEvent::User + 1));
+        QVERIFY(!QCoreApplication::sendEvent(&target, &other));
+        QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+        bool later = false;
+        QTimer::singleShot(0, [&later] { later = true; });
+        QTRY_VERIFY(later);
+        QCOMPARE(m_stopped.texts(),
+                 QStringList({"请填写[商品名称]", "操作失败：程序内部错误（index 3）", "请填写[商品名称]"}));
+        m_stopped.clear();
     }
 
     // Dragging rows from a sorted grid carries the key field of every
@@ -381,5 +422,14 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestKit)
+int main(int argc, char** argv) {
+    GuardedApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    ScriptedPrompter stopped;
+    app.setPrompter(&stopped);
+    TestKit test(stopped);
+    const int failed = QTest::qExec(&test, argc, argv);
+    app.setPrompter(nullptr);
+    return failed;
+}
 #include "test_kit.moc"
