@@ -38,16 +38,6 @@ ReportTemplate ReportSamples::listTemplate(double detailHeight, const QString& f
     return t;
 }
 
-QStringList ReportSamples::textsOf(const ReportPage& page) {
-    QStringList out;
-    for (const ReportPrimitive& p : page.items) {
-        if (p.kind == ReportPrimitive::Kind::Text) {
-            out << p.text;
-        }
-    }
-    return out;
-}
-
 QStringList ReportSamples::textsOf(const PreparedReport& report, std::optional<ReportBand::Kind> band, int page) {
     QStringList out;
     for (int i = 0; i < report.pages.size(); ++i) {

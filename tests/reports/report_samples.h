@@ -17,8 +17,6 @@ ReportRows rows(int n, int groups = 1);
 // A list: a page header with one caption, a detail row of the code and a
 // page footer of `footerText`.
 ReportTemplate listTemplate(double detailHeight, const QString& footerText);
-// The texts drawn on a page, in order.
-QStringList textsOf(const ReportPage& page);
 // The texts of every page in order, or of page `page` only (from 0); only
 // those of bands of one kind when `band` is given.
 QStringList textsOf(const PreparedReport& report, std::optional<ReportBand::Kind> band = {}, int page = -1);

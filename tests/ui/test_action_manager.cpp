@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 #include <stdexcept>
 
 #include "data/permission_checker.h"
@@ -10,22 +11,12 @@
 #include "ui/action_manager.h"
 
 namespace {
-enum class Throws { Nothing, Database, Rule, Standard, Other };
-
-void raise(Throws what) {
-    switch (what) {
-        case Throws::Nothing:
-            return;
-        case Throws::Database:
-            throw DbError("执行语句失败(测试账本)", "database is locked");
-        case Throws::Rule:
-            throw UserError("请填写[商品名称]");
-        case Throws::Standard:
-            throw std::out_of_range("row 7 out of range");
-        case Throws::Other:
-            throw 42;
-    }
-}
+// What a handler throws: nothing, a database failure, a refused rule, a
+// standard exception, anything else.
+enum Throws { Nothing, DbFailure, Rule, Standard, Other };
+const std::function<void()> kRaise[] = {[] {}, [] { throw DbError("执行语句失败(测试账本)", "database is locked"); },
+                                        [] { throw UserError("请填写[商品名称]"); },
+                                        [] { throw std::out_of_range("row 7 out of range"); }, [] { throw 42; }};
 
 // Where the work runs: a command of the manager, the manager's guard, or
 // the guard for dialogs without a manager.
@@ -108,18 +99,18 @@ private slots:
     // message.
     void guardShowsWhatIsThrown() {
         const std::tuple<Throws, const char*, const char*> cases[] = {
-            {Throws::Nothing, "", ""},
-            {Throws::Database, "执行语句失败(测试账本)", "database is locked"},
-            {Throws::Rule, "请填写[商品名称]", ""},
-            {Throws::Standard, "操作失败：程序内部错误（row 7 out of range）", "row 7 out of range"},
-            {Throws::Other, "操作失败：发生了未知的错误", ""}};
+            {Nothing, "", ""},
+            {DbFailure, "执行语句失败(测试账本)", "database is locked"},
+            {Rule, "请填写[商品名称]", ""},
+            {Standard, "操作失败：程序内部错误（row 7 out of range）", "row 7 out of range"},
+            {Other, "操作失败：发生了未知的错误", ""}};
         for (const Through through : {Through::Command, Through::Manager, Through::Prompter}) {
             for (const auto& [what, shown, details] : cases) {
                 m_prompter.clear();
                 ActionManager am("Form_Test", *m_checker, m_prompter);
                 bool done = false;
                 const auto work = [&done, what = what] {
-                    raise(what);
+                    kRaise[what]();
                     done = true;
                 };
                 am.add("Action_Save", "保存", work);
@@ -152,7 +143,7 @@ private slots:
         bool stepDone = true;
         bool commandDone = false;
         am.add("Action_Save", "保存", [&] {
-            stepDone = am.guard([] { raise(Throws::Database); });
+            stepDone = am.guard([] { kRaise[DbFailure](); });
             commandDone = true;
         });
         QVERIFY(am.execute("Action_Save"));
@@ -167,18 +158,18 @@ private slots:
         ActionManager outer("Form_Test", *m_checker, m_prompter, &window);
         QObject panel(&window);
         QObject part(&panel);
-        QVERIFY(!ActionManager::guardIn(&part, [] { raise(Throws::Rule); }));
+        QVERIFY(!ActionManager::guardIn(&part, [] { kRaise[Rule](); }));
         QCOMPARE(m_prompter.lastText(), QString("请填写[商品名称]"));
         // A window inside the window: its own manager answers.
         QObject dialog(&window);
         ActionManager own("Form_Other", *m_checker, inner, &dialog);
         QObject field(&dialog);
-        QVERIFY(!ActionManager::guardIn(&field, [] { raise(Throws::Standard); }));
+        QVERIFY(!ActionManager::guardIn(&field, [] { kRaise[Standard](); }));
         QCOMPARE(inner.lastText(), QString("操作失败：程序内部错误（row 7 out of range）"));
         QCOMPARE(m_prompter.messages().size(), 1);
         // Outside any window nobody could show it.
         QObject alone;
-        QVERIFY_THROWS_EXCEPTION(UserError, ActionManager::guardIn(&alone, [] { raise(Throws::Rule); }));
+        QVERIFY_THROWS_EXCEPTION(UserError, ActionManager::guardIn(&alone, [] { kRaise[Rule](); }));
     }
 };
 
