@@ -209,26 +209,19 @@ private slots:
              {12345.60, 10005.00, 0.0, 1.05, 0.5, 0.07, 100000.0, 1000005.0, 101000.0, 100000001.0, -20.5, 2.675}) {
             text += QString("capital %1 => %2\n").arg(QString::number(amount, 'g', 12), chineseCapitalAmount(amount));
         }
-        const std::pair<QVariant, const char*> numbers[] = {{1234.5, "#,##0.00"},
-                                                            {2.5, "#,##0.####"},
-                                                            {4.0, "#,##0.####"},
-                                                            {1000.0, "0.##"},
-                                                            {3.1, "0.0#"},
-                                                            {3.125, "0.0##"},
-                                                            {0.12345, "0.####"},
-                                                            {-1500.25, "#,##0.####"},
-                                                            {123456789012345678LL, "#,##0.00"},
-                                                            {999999999999999999LL, "0.00"},
-                                                            {42LL, "#,##0.####"},
-                                                            {1234, "#,##0"},
-                                                            {-1234567LL, "#,##0.00"}};
-        for (const auto& [value, format] : numbers) {
-            const QString shown = formatReportValue(value, format);
-            text += QString("%1 %2 as %3 => %4\n").arg(value.typeName(), value.toString(), format, shown);
+        const QVariantList values{
+            1234.5, 2.5,  4.0,       1000.0, 3.1, 3.125, 0.12345, -1500.25, 123456789012345678LL, 999999999999999999LL,
+            42LL,   1234, -1234567LL};
+        const char* formats[] = {"#,##0.00",   "#,##0.####", "#,##0.####", "0.##",       "0.0#",  "0.0##",   "0.####",
+                                 "#,##0.####", "#,##0.00",   "0.00",       "#,##0.####", "#,##0", "#,##0.00"};
+        for (int i = 0; i < values.size(); ++i) {
+            const QVariant& value = values[i];
+            const QString shown = formatReportValue(value, formats[i]);
+            text += QString("%1 %2 as %3 => %4\n").arg(value.typeName(), value.toString(), formats[i], shown);
             if (value.typeId() == QMetaType::Double) {
-                QCOMPARE(formatNumber(value.toDouble(), format), shown);
+                QCOMPARE(formatNumber(value.toDouble(), formats[i]), shown);
             } else if (qAbs(value.toLongLong()) < (1LL << 53)) {
-                QCOMPARE(formatReportValue(QVariant(value.toDouble()), format), shown);
+                QCOMPARE(formatReportValue(QVariant(value.toDouble()), formats[i]), shown);
             }
         }
         OLVEND_COMPARE_GOLDEN("reports/expressions.txt", text);
