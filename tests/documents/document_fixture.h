@@ -47,6 +47,12 @@ QStringList drifted(Database& db);
 // A stored quotation with lines for goods G1..Gn (quantity i, price i),
 // the goods added where missing; its number.
 QString storedQuotation(Book& b, int lines);
+// The message a refused save left, or "saved".
+template <class Saver>
+QString refusal(Saver& saver, ScriptedPrompter& prompter) {
+    prompter.clear();
+    return saver.save() ? QStringLiteral("saved") : prompter.lastText();
+}
 // A value as the suites compare it: "null", a date without a time of day
 // as yyyy-MM-dd, a number in its shortest form, anything else as text.
 QString text(const QVariant& value);
@@ -57,10 +63,6 @@ QString values(const QVariantMap& map, const QStringList& fields);
 // What a statement reads, as text: the columns of a row joined by '|', the
 // rows by "; ".
 QString read(Database& db, const QString& sql, const QVariantMap& params = {});
-
-}  // namespace DocumentFixture
-
-namespace DocumentFixture {
 
 // A stored quotation with the given goods (which must exist) and hotel.
 QString storedQuotation(Database& db, Clock& clock, Prompter& prompter, const QStringList& codes,

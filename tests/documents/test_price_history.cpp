@@ -59,15 +59,13 @@ private slots:
         auto last = history.last(wang, "A", QString());
         QVERIFY(last.has_value());
         QCOMPARE(last->billNo + ' ' + PriceHistory::describe(*last), third + " 11.00 (2006-03-05)");
-        // B was quoted only on the first.
-        QCOMPARE(history.last(wang, "B", QString())->billNo, first);
-        // The quotation being edited is not its own history.
-        QCOMPARE(history.last(wang, "A", third)->billNo, second);
-        // A quotation out of force does not count.
-        QuotationList list(b.db(), b.prompter);
-        QVERIFY(list.setInForce(third, false));
-        QCOMPARE(history.last(wang, "A", QString())->billNo, second);
-        // No customer, no history.
+        // B was quoted only on the first; the quotation being edited is not
+        // its own history; a quotation out of force does not count; no
+        // customer, no history.
+        QStringList seen{history.last(wang, "B", QString())->billNo, history.last(wang, "A", third)->billNo};
+        QVERIFY(QuotationList(b.db(), b.prompter).setInForce(third, false));
+        seen << history.last(wang, "A", QString())->billNo;
+        QCOMPARE(seen, QStringList({first, second, second}));
         QVERIFY(!history.last({}, "A", QString()).has_value());
     }
 
@@ -93,8 +91,8 @@ private slots:
         const QString bb = quote(b, "客户甲", QDate(2006, 2, 1), {{"A", 2.0}});
         const QList<PriceHistory::Quoted> rows = PriceHistory(b.db()).history({QString(), "客户甲"}, "A", QString());
         QCOMPARE(rows.size(), 3);
-        QCOMPARE(rows[0].billNo + rows[1].billNo + rows[2].billNo, c + bb + a);
-        QCOMPARE(text(rows[1].quantity) + text(rows[1].price), QString("22"));
+        QCOMPARE(rows[0].billNo + rows[1].billNo + rows[2].billNo + text(rows[1].quantity) + text(rows[1].price),
+                 c + bb + a + "22");
         QCOMPARE(PriceHistory(b.db()).history({QString(), "客户甲"}, "A", QString(), 2).size(), 2);
     }
 
@@ -119,8 +117,8 @@ private slots:
         doc.head().setValue("Add_ClientName", "王先生");
         QVERIFY(doc.save());
         doc.reloadGoodsLookups();
-        QCOMPARE(doc.lastPrices()->text("A"), QString("8.00 (2006-05-01)"));
-        QCOMPARE(doc.priceHistory("A").size(), 1);
+        QCOMPARE(doc.lastPrices()->text("A") + QString::number(doc.priceHistory("A").size()),
+                 QString("8.00 (2006-05-01)1"));
     }
 
     void hostileNamesAreJustNames() {
@@ -129,8 +127,8 @@ private slots:
         quote(b, name, QDate(2006, 5, 1), {{"A", 5.0}});
         PriceHistory history(b.db());
         QCOMPARE(history.last({QString(), name}, "A", QString())->price.toDouble(), 5.0);
-        QVERIFY(!history.last({QString(), "O'Brien%"}, "A", QString()).has_value());
-        QVERIFY(!history.last({QString(), name}, "A' OR '1'='1", QString()).has_value());
+        QVERIFY(!history.last({QString(), "O'Brien%"}, "A", QString()).has_value() &&
+                !history.last({QString(), name}, "A' OR '1'='1", QString()).has_value());
     }
 
     // Opened again, a quotation shows the prices quoted before it (the same
@@ -150,8 +148,8 @@ private slots:
         QVERIFY(!history.quotedAfter(wang, {QDate(2006, 8, 1).startOfDay(), newest}));
         Quotation doc(b, QuotationDocument::Existing, old);
         doc.reloadGoodsLookups();
-        QCOMPARE(doc.lastPrices()->text("A"), QString("11.00 (2006-03-05)"));
-        QCOMPARE(doc.priceHistory("A").size(), 4);
+        QCOMPARE(doc.lastPrices()->text("A") + QString::number(doc.priceHistory("A").size()),
+                 QString("11.00 (2006-03-05)4"));
         // The oldest has none before it.
         const QString first = b.db().scalar("select min(BillNo) from Quotation_Head").toString();
         QVERIFY(first < sameDayEarlier);

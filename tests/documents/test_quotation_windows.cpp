@@ -46,8 +46,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.document().head().setValue("Add_ClientName", "王先生");
         click(w, "Action_AddGoods");
-        const QString no = w.document().billNo();
-        QCOMPARE(count(db(), "select count(*) from Quotation_Detail where HeadNo=:h", {{"h", no}}), 2);
+        QCOMPARE(count(db(), "select count(*) from Quotation_Detail where HeadNo=:h", {{"h", w.document().billNo()}}),
+                 2);
         DataGrid* g = w.grid();
         QCOMPARE(cells(g, {"0:货品名称", "1:计量单位", "0:上次报价", "1:上次报价"}) + g->footerText("Total_Price"),
                  QString("门锁|件|8.75 (2006-05-01)|合计:25.00"));
@@ -55,12 +55,13 @@ private slots:
         QCOMPARE(cell(g, 1, "总金额") + g->footerText("Total_Price"), QString("20.00合计:40.00"));
         click(w, "Action_Save");
         QVERIFY(!w.document().isModified());
-        QCOMPARE(db().scalar("select Gain_Money from Quotation_Detail where GoodsNo='B'").toDouble(), 12.0);
+        QCOMPARE(read(db(), "select Total_Price, Gain_Money from Quotation_Detail where GoodsNo='B'"),
+                 QString("20|12"));
         g->selectRow(0);
         click(w, "Action_PriceHistory");
         PriceHistoryDialog dialog("报价历史", history);
-        QCOMPARE(dialog.table()->rowCount(), 2);
-        QCOMPARE(dialog.table()->item(1, 1)->text(), QString("2006-03-01"));
+        QCOMPARE(QString::number(dialog.table()->rowCount()) + dialog.table()->item(1, 1)->text(),
+                 QString("22006-03-01"));
     }
 
     // Text that is no number is refused as typed; receipts and printouts need
@@ -79,10 +80,9 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         click(w, "Action1");
-        QCOMPARE(prompter().lastText(), QString("订货单还没有保存，请先保存订货单再开收据"));
         w.actions().execute("Action5");
-        QCOMPARE(prompter().lastText(), QString("订货单还没有保存，不能打印"));
-        QCOMPARE(prompter().pendingAnswers(), 0);
+        QCOMPARE(prompter().texts(),
+                 QStringList({"订货单还没有保存，请先保存订货单再开收据", "订货单还没有保存，不能打印"}));
         auto* freight = w.findChildren<NumberEdit*>().value(0);
         QTest::keyClicks(freight, "12.5x");
         click(w, "Action_AddGoods");  // the save refused, the goods shown
@@ -103,12 +103,12 @@ private slots:
             auto holder = m_program->lockMainBook();
             prompter().clear();
             click(w, "Action_Save");
-            QCOMPARE(prompter().messages().size(), 1);
-            QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
-            QCOMPARE(cell(w.grid(), 0, "总金额"), QString("50.00"));
             prompter().setNextAnswer(true);  // save: it fails again, the window stays
             w.reject();
             QVERIFY(w.isVisible());
+            QCOMPARE(prompter().messages().size(), 3);
+            QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
+            QCOMPARE(cell(w.grid(), 0, "总金额"), QString("50.00"));
         }
         click(w, "Action_Save");
         QCOMPARE(read(db(), "select Total_Price, Freight from Quotation_Detail, Quotation_Head"), QString("50|12.5"));
