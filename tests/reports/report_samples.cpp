@@ -118,21 +118,3 @@ QString ReportSamples::printoutDump(Database& db, DocumentPrintouts::Kind kind, 
                .arg(out.pageSizeMm.height()) +
            dump(out);
 }
-
-bool ReportSamples::everyPageSays(const PreparedReport& report, const QStringList& header, const QStringList& footer,
-                                  QString* why) {
-    const int pages = static_cast<int>(report.pages.size());
-    for (int i = 0; i < pages; ++i) {
-        const QStringList head = textsOf(report, ReportBand::Kind::PageHeader, i);
-        const QStringList foot = textsOf(report, ReportBand::Kind::PageFooter, i);
-        const QStringList wanted = footer + QStringList{QStringLiteral("第 %1 页 / 共 %2 页").arg(i + 1).arg(pages)};
-        const auto has = [](const QStringList& texts, const QStringList& all) {
-            return std::all_of(all.begin(), all.end(), [&texts](const QString& t) { return texts.contains(t); });
-        };
-        if (!has(head, header) || !has(foot, wanted)) {
-            *why = QStringLiteral("page %1: %2 / %3").arg(i + 1).arg(head.join('|'), foot.join('|'));
-            return false;
-        }
-    }
-    return true;
-}

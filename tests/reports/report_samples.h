@@ -35,8 +35,4 @@ bool printout(Database& db, DocumentPrintouts::Kind kind, const QString& key, Pr
 // The printout as a golden file holds it: a line of its template, caption
 // and page size in millimetres, then dump(); empty when it fails.
 QString printoutDump(Database& db, DocumentPrintouts::Kind kind, const QString& key);
-// Whether the page header of every page of `report` carries each of
-// `header`, and its page footer each of `footer` and "第 n 页 / 共 m 页";
-// the first page that does not otherwise, in `why`.
-bool everyPageSays(const PreparedReport& report, const QStringList& header, const QStringList& footer, QString* why);
 }  // namespace ReportSamples

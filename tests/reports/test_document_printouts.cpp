@@ -186,43 +186,6 @@ private slots:
         }
     }
 
-    // 120 lines take several pages; every page carries the number, the
-    // column titles, the company and "page n of m", and every line prints
-    // once. Only the warning style carries its notice, once on every page.
-    void longDocumentsRepeatTheirPageHeader() {
-        addQuotation("Q0001");
-        addReceipt("SK0001", "Q0001", 1, 500, "");
-        QStringList names;
-        for (int i = 1; i <= 120; ++i) {
-            const QString code = QStringLiteral("G%1").arg(i, 3, 10, QChar('0'));
-            names << QStringLiteral("货品%1").arg(i, 3, 10, QChar('0'));
-            addGoods(code, names.last(), "UN001", "P001");
-            addLine("Q0001", code, 1, 10, 6, i);
-            addReceiptLine("Q0001", names.last(), "UN001", 1, 10, "");
-        }
-        const std::tuple<Kind, const char*, QStringList> printouts[] = {
-            {Kind::Quotation, "Q0001", {"订货单号: Q0001", "商品名称"}},
-            {Kind::QuotationWarning, "Q0001", {"订货单号: Q0001", "商品名称", kNotice}},
-            {Kind::PurchaseOrder, "Q0001", {"采购单号: Q0001", "商品名称"}},
-            {Kind::Receipt, "SK0001", {"收据号: SK0001", "品名"}}};
-        for (const auto& [kind, key, header] : printouts) {
-            PreparedReport out;
-            QVERIFY(print(kind, key, &out));
-            QString why;
-            QVERIFY2(ReportSamples::everyPageSays(out, header, {kCompany}, &why), qPrintable(why));
-            QCOMPARE(ReportSamples::textsOf(out).count(kNotice), kind == Kind::QuotationWarning ? out.pages.size() : 0);
-            for (int i = 0; i < 3; ++i) {
-                QVERIFY(!ReportSamples::textsOf(out, ReportBand::Kind::Detail, i).isEmpty());
-            }
-            QVERIFY(ReportSamples::textsOf(out, ReportBand::Kind::Title, 0).contains(kCompany));
-            const QStringList details = ReportSamples::textsOf(out, ReportBand::Kind::Detail);
-            QVERIFY(details.contains("120"));  // the line numbers run on over the pages
-            for (const QString& name : names) {
-                QCOMPARE(details.count(name), 1);
-            }
-        }
-    }
-
     // An unknown number is named (the warning style reads the quotation's
     // rows) and has no rows. Numbers and remarks with quotes, statement ends
     // and pattern characters are values like any other: as LIKE patterns

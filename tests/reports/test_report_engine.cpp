@@ -328,15 +328,17 @@ private slots:
         QVERIFY(prepare(ReportSamples::listTemplate(10, "[sum(amount)] 第 [page()] 页 / 共 [pages()] 页"),
                         ReportSamples::rows(60), &out));
         QCOMPARE(out.pages.size(), 3);
-        // Rows 1-25 on the first page; page sums: rows 1-25 = 325, rows 26-50 = 950, rows 51-60 = 555.
-        const auto firstAndLast = [&out](int page) {
+        // Every page has the page header, then its rows, each row once (1-25,
+        // 26-50, 51-60), and its footer with the page's sum (325, 950, 555).
+        const auto page = [&out](int page) {
             const QStringList rows = ReportSamples::textsOf(out, ReportBand::Kind::Detail, page);
-            return QStringList{rows.first(), rows.last()} +
+            return ReportSamples::textsOf(out, ReportBand::Kind::PageHeader, page) +
+                   QStringList{rows.first(), rows.last(), QString::number(rows.size())} +
                    ReportSamples::textsOf(out, ReportBand::Kind::PageFooter, page);
         };
-        QCOMPARE(firstAndLast(0) + firstAndLast(1) + firstAndLast(2),
-                 QStringList({"R001", "R025", "325 第 1 页 / 共 3 页", "R026", "R050", "950 第 2 页 / 共 3 页", "R051",
-                              "R060", "555 第 3 页 / 共 3 页"}));
+        QCOMPARE(page(0) + page(1) + page(2),
+                 QStringList({"编号", "R001", "R025", "25", "325 第 1 页 / 共 3 页", "编号", "R026", "R050", "25",
+                              "950 第 2 页 / 共 3 页", "编号", "R051", "R060", "10", "555 第 3 页 / 共 3 页"}));
         // Nothing of the body reaches into the footer.
         double footerTop = 0;
         double lowestBody = 0;
