@@ -24,11 +24,8 @@ const QString kNotice = QStringLiteral("客户未订购此单，请勿打印，�
 }  // namespace
 
 // The printouts of quotations, purchase orders, receipts, order forms and
-// the work, ware-out and shipment forms made from them: their rows from the
-// book and the pages their templates (built into the program) make of them,
-// on both engines. What each printout shows is kept in a golden file (the
-// same on both engines); the checks here are those a single page cannot
-// show.
+// the forms made from them: their rows and the pages their shipped
+// templates make of them, on both engines; each kept in a golden file.
 class TestDocumentPrintouts : public QObject {
     Q_OBJECT
     std::unique_ptr<TestBooks::FreshBook> m_book;
@@ -129,13 +126,11 @@ private slots:
     }
     void cleanup() { m_book.reset(); }
 
-    // Quotation Q0001: lines written out of SortNo order, from two suppliers
-    // in turn, a line remark and a head remark, freight, discount and
-    // earnest. Its receipts SK0001 (earnest) and SK0002 over the quotation's
-    // receipt lines; another quotation's receipt and lines beside them;
-    // SK0004 of a quotation without receipt lines. The golden files hold the
-    // rows' fields (their letter case is the engine's), the template, caption
-    // and page, and every text of every band.
+    // Quotation Q0001: lines out of SortNo order from two suppliers in turn,
+    // line and head remarks, freight, discount and earnest; its receipts
+    // SK0001 (earnest) and SK0002 beside another quotation's; SK0004 without
+    // receipt lines. Each golden file holds the rows' fields (lower case),
+    // the template, caption and page, and every text of every band.
     void printoutsShowTheirDocument() {
         addQuotation("Q0001", {{"Remark", "整单九五折"}, {"Freight", 50}, {"preferential", 16}, {"earnest", 100}});
         addLine("Q0001", "SP003", 4, 31.17, 12.25, 3);        // 拉手, 王五五金厂
@@ -186,11 +181,10 @@ private slots:
         }
     }
 
-    // An unknown number is named (the warning style reads the quotation's
-    // rows) and has no rows. Numbers and remarks with quotes, statement ends
-    // and pattern characters are values like any other: as LIKE patterns
-    // the hostile numbers would match the decoys too; the statements
-    // neither break nor find other rows, and the text prints as typed.
+    // An unknown number is named and has no rows. Numbers and remarks with
+    // quotes, statement ends and LIKE patterns (which would match the
+    // decoys) are only values: nothing breaks, no other row is found, the
+    // text prints as typed.
     void unknownAndHostileNumbersAreOnlyValues() {
         db().execute("create table x (n integer)");
         const QString hostile = QStringLiteral("'; DROP TABLE x; --%_");
@@ -239,11 +233,9 @@ private slots:
         QCOMPARE(db().scalar("select count(*) from Quotation_Detail").toInt(), lines);
     }
 
-    // An order of four rows (series 1: rows 1 and 3; series 2: rows 2 and 4)
-    // with earnest and discount, and the forms made from it; the shipment form
-    // is printed after a goods row was deleted from the order, and still shows
-    // that row's code. The golden files hold each template, caption and page
-    // and every text of every band.
+    // An order of four rows in two series with earnest and discount, and the
+    // forms made from it; the shipment form, printed after a goods row was
+    // deleted from the order, still shows that row's code.
     void printoutsShowTheOrderAndItsForms() {
         orderCompany();
         const QString code = addOrder(4, 150, 20.5);

@@ -116,11 +116,9 @@ void forEachElement(const QByteArray& xml, const std::function<void(QXmlStreamRe
     }
 }
 
-// The first sheet of an XLSX file as a reader checks it by eye: frozen
-// rows, merged cells and column widths in pixels (the stored width counts
-// characters of 7 pixels, the cell's padding included), then a line per
-// row, its cells between " | ", a number marked "=" with its format after
-// "#".
+// The first sheet of an XLSX file: frozen rows, merged cells, column widths
+// in pixels (of 7 a character), then a line per row, its cells between
+// " | ", a number marked "=" with its format after "#".
 QString xlsxText(const QString& file) {
     QStringList shared;
     forEachElement(unzipped(file, "xl/sharedStrings.xml"), [&shared](QXmlStreamReader& x) {
@@ -181,15 +179,13 @@ QString xlsxText(const QString& file) {
 }
 }  // namespace
 
-// The report engine: expressions, number formats, templates and the layout
-// of prepared pages; prepared reports saved and read back, and every export
-// format checked as its reader sees it.
+// The report engine: expressions, templates, the layout of prepared pages,
+// the prepared file and every export as its reader sees it.
 class TestReportEngine : public QObject {
     Q_OBJECT
 private slots:
     // Expressions, capital amounts and number formats with what they print,
-    // a line each, kept in a golden file. Whole numbers keep every digit and
-    // give the same text as a double where a double holds them exactly.
+    // in a golden file; whole numbers print as the same double would.
     void valuesAsTheyPrint() {
         QString text;
         // Dates as an embedded book returns them: text.
@@ -237,9 +233,8 @@ private slots:
         }
     }
 
-    // A file not there is missing, without a word; a name without
-    // extension finds the .rmf file; a text, number or kind that does not
-    // belong is refused with its place in the file named.
+    // A file not there is missing, without a word; a name finds its .rmf
+    // file; what does not belong is refused with its place named.
     void templatesLoadOrSayWhy() {
         QTemporaryDir dir;
         ReportTemplate t;
@@ -352,13 +347,10 @@ private slots:
         QCOMPARE(QPoint(qRound(footerTop), qRound(lowestBody)), QPoint(277, 270));
     }
 
-    // Each aggregate reads the sums of its scope wherever it stands: the whole
-    // report so far in a group header, its group's total in a detail band, the
-    // page before the row (a row counts on the page once it is placed). Groups
-    // change where the texts of their values change, also when a date comes as
-    // a date on one row and as text on the next, or a kind as a whole number
-    // and as a real. Footers that would only repeat a single row are left out
-    // where asked.
+    // Each aggregate reads its scope wherever it stands (the report so far,
+    // the group's total, the page before the row). Groups change where their
+    // values' texts change, whatever kind a row gives the value. Footers of a
+    // single row are left out where asked.
     void scopesAndGroupsOfMixedKinds() {
         using K = ReportBand::Kind;
         ReportTemplate t;
@@ -404,10 +396,8 @@ private slots:
         QCOMPARE(ReportSamples::textsOf(out), QStringList({"G0", "行备注1", "G1", "行备注2"}));
     }
 
-    // The list lays out whatever columns the rows have: a statement's
-    // "count(*)", a spreadsheet's "单价 (元)" or an unnamed column are no names
-    // an expression can write, and their values show all the same; the title
-    // and the captions as written.
+    // The list lays out whatever columns the rows have, names no expression
+    // can write ("count(*)", "单价 (元)", none) included.
     void listShowsColumnsOfAnyName() {
         const ReportTemplate t = parsed(R"({"title": "清单 [1]", "autoColumns": true})");
         ReportRows r;
@@ -434,9 +424,8 @@ private slots:
         }
         PreparedReport out;
         QVERIFY(prepare(t, r, &out));
-        // Two columns of labels 94 mm wide and 92 mm high, 10 mm margins, 2 mm
-        // between: three rows fit on an A4 page, so the seventh label starts
-        // page 2.
+        // Two columns of 94 x 92 mm labels, 10 mm margins, 2 mm between: three
+        // rows fit on an A4 page.
         QCOMPARE(out.pages.size(), 2);
         QStringList frames;
         for (const ReportPage& page : out.pages) {
@@ -453,9 +442,8 @@ private slots:
         QVERIFY(ReportSamples::textsOf(out, {}, 1).contains("收件人7"));
     }
 
-    // A code or number has no place to break: it keeps one line however wide,
-    // as Qt lays it out; a text that wraps grows its row, pushing the next one
-    // down, the same each time it comes again.
+    // A code keeps one line however wide, as Qt lays it out; a text that
+    // wraps grows its row, pushing the next one down.
     void codesStayOnOneLine() {
         ReportTemplate t;
         t.bands = {band(ReportBand::Kind::Detail, 6, "[note]")};
@@ -485,8 +473,7 @@ private slots:
         QVERIFY(fm.boundingRect(box, Qt::TextWordWrap, remark).height() > oneLine);
     }
 
-    // A picture that is missing or is no picture leaves an empty frame (a
-    // PNG whose chunks overrun its file is refused by the picture reader:
+    // A picture missing or no picture leaves an empty frame (a damaged PNG:
     // test_platform).
     void pictureThatCannotBeReadLeavesAnEmptyBox() {
         QTemporaryDir dir;
@@ -516,11 +503,9 @@ private slots:
         QCOMPARE(out.images.size(), 1);
     }
 
-    // A report saved and read back as it was; a file of version 1 ends after
-    // the pages and still opens; a picture that claims more bytes than it
-    // holds opens empty and everything else as saved (the memory the chunk
-    // check saves is shown by the platform tests); damaged files are
-    // refused.
+    // A report saved reads back as it was; a file of version 1 still opens;
+    // a picture whose chunk claims more than it holds opens empty and the
+    // rest as saved; damaged files are refused.
     void preparedFileRoundTrip() {
         QTemporaryDir dir;
         PreparedReport out = list(30, "第 [page()] 页");
@@ -587,11 +572,9 @@ private slots:
         QVERIFY(!ReportFile::load(dir.filePath("none.rmp"), &back, &error));
     }
 
-    // A text's value is what a field, a parameter or an expression gives: a
-    // number, a text, a date; those read back as written. A file whose value
-    // is a list, a map or a picture is damaged, and refused before the value
-    // is read: a count in the billions made the reading claim memory for
-    // every element.
+    // A text's value (a number, a text, a date) reads back as written; a
+    // list, map or picture is refused before it is read (a count in the
+    // billions claimed memory for every element).
     void preparedFileWithAValueOfAnotherKind() {
         QTemporaryDir dir;
         using Writer = std::function<void(QDataStream&)>;
@@ -629,10 +612,9 @@ private slots:
         }
     }
 
-    // PDF, JPEG (a page a file) and HTML (pages linked to each other, texts
-    // escaped, a text that wraps growing its box, as a browser's lines may
-    // stand taller than the painter's) of three pages; a folder that is not
-    // there is said, an extension no format has is refused.
+    // PDF, JPEG (a file a page) and HTML (pages linked, texts escaped, a
+    // wrapping text's box free to grow) of three pages; a missing folder is
+    // said, an unknown extension refused.
     void exportsOfSeveralPages() {
         QTemporaryDir dir;
         PreparedReport out = list(60, "a<b>& 第 [page()] 页");
@@ -690,11 +672,9 @@ private slots:
         QVERIFY(prepare(t, ReportSamples::rows(80, 2), &out));
         QVERIFY2(out.pages.size() >= 3, qPrintable(QString::number(out.pages.size())));
 
-        // The same table from the report as prepared and as reopened from its
-        // file: the title merged across it, the column header once and frozen,
-        // no page footer, no empty rows, amounts as numbers in the template's
-        // format; column widths from the template: 60 mm to where the amount
-        // starts, then the amount's 30 mm, at 96 dots per inch.
+        // The same table prepared and reopened from its file: the title merged,
+        // the column header once and frozen, no page footer, no empty rows,
+        // amounts as numbers in their format, widths from the template.
         QTemporaryDir dir;
         QString error;
         QVERIFY(ReportFile::save(out, dir.filePath("list.rmp"), &error));
@@ -707,11 +687,9 @@ private slots:
         }
     }
 
-    // Codes as texts; amounts as numbers in their display format, made
-    // once for all the cells, and one of more digits than a double holds
-    // kept as its text, not rounded to another number; dates as dates in
-    // their display format; labels as wide as their text; the page the
-    // template prints on.
+    // Codes as texts; amounts as numbers in one shared format, beyond a
+    // double's digits as text; dates as dates; labels as wide as their text;
+    // the template's page.
     void xlsxKeepsKindsLabelsAndThePage() {
         QTemporaryDir dir;
         ReportTemplate t = ReportSamples::listTemplate(10, "x");
@@ -782,10 +760,8 @@ private slots:
         QVERIFY2(error.endsWith(QStringLiteral("这是一个文件夹，不是文件")), qPrintable(error));
     }
 
-    // Characters that Noto CJK draws with the glyph of a look-alike radical
-    // read back from a PDF as they were drawn, in fixed texts, a capital
-    // amount and a field's value, in the faces templates name (those of an
-    // office may name other faces, installed or not) and a Latin one.
+    // Characters Noto CJK draws with a look-alike radical's glyph read back
+    // from a PDF as drawn, in the faces templates name (installed or not).
     void pdfTextReadsAsDrawn() {
         const QString common = "门 页 角 壹贰叁肆伍陆柒捌玖拾 佰 仟 万 元 整 商品 单价";
         const QString goods = "木门 一米 大号 贝壳 长条 风车 马达 鱼缸 见方 黄色 车轮 十字 页码";

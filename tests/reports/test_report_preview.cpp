@@ -29,9 +29,8 @@ void click(const ReportPreviewFrame& frame, int button) {
 }
 }  // namespace
 
-// The preview frame and the report windows, offscreen; the report command
-// of olvendctl on a report of several pages, an unknown template and rows
-// not given (its statements and the render command: test_olvendctl).
+// The preview frame and the report windows, offscreen, and the bounds of
+// olvendctl's report command (its statements: test_olvendctl).
 class TestReportPreview : public QObject {
     Q_OBJECT
 private slots:
@@ -97,11 +96,10 @@ private slots:
         QCOMPARE(other.report().pages[1].items.size(), frame.report().pages[1].items.size());
     }
 
-    // The window prepares its template over its statement; a template that
-    // is not there shows an empty page without a word. olvendctl's report
-    // command on the same folder prints the page count; an unknown template
-    // fails (1) and rows not given are a usage error (2), each said on
-    // stderr, with nothing written.
+    // The window prepares its template over its statement; a missing one
+    // shows an empty page, without a word. The report command prints the
+    // page count; an unknown template (1) and no rows (2) are said on stderr
+    // and write nothing.
     void reportWindowAndCommand() {
         TestBooks::TestProgram program(true);
         AppContext& c = program.context();
@@ -144,10 +142,8 @@ private slots:
         }
     }
 
-    // The windows of the document printouts: their names and captions, and
-    // each prepares its own printout only once shown; an unknown number is
-    // said, and the window stays empty (what the printouts show and the texts
-    // of unknown numbers: test_document_printouts).
+    // Each document printout's window, named for its kind, prepares its
+    // printout once shown; an unknown number is said, the window stays empty.
     void documentWindowsPrepareTheirPrintoutWhenShown() {
         TestBooks::TestProgram program(true);
         AppContext& c = program.context();

@@ -38,10 +38,9 @@ QStringList column(const ReportRows& rows, const QString& field) {
     return out;
 }
 
-// Quotations BJ1 (in force, 酒楼甲 for 张三), BJ2 (in force, no client
-// name, its customer only its record's) and BJ3 (out of force); receipts
-// over three days of June 2006, one in 2021 and one without a date;
-// payouts of every kind (dates go to both engines as wall-clock text).
+// Quotations BJ1, BJ2 (its customer only its record's) and BJ3 (out of
+// force); receipts over three days of June 2006, in 2021 and without a date;
+// payouts of every kind.
 void fill(Database& db) {
     for (const char* sql :
          {"insert into Quotation_Head (BillNo, Rummery, Add_ClientName, state) values ('BJ1', '酒楼甲', '张三', 1), "
@@ -64,21 +63,17 @@ void fill(Database& db) {
 }
 }  // namespace
 
-// The income, payout and profit statistics: their periods, filters and
-// orders on both engines, the chart drawn from their rows, and each
-// shipped template prepared from them.
+// The income, payout and profit statistics on both engines, their charts
+// and their shipped templates.
 class TestStatistics : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
 
-    // What the statistics compute, a line each, kept in a golden file: each
-    // period and filter with the rows it picks (receipts of quotations in
-    // force with their quotation's receipt count; payouts by day, then kind,
-    // then remark, no remark first, where "%", "_" and "!" typed are
-    // themselves); the columns of each kind (the income rows carry the
-    // quotation list's); the remark choices; the charts.
+    // What the statistics compute, in a golden file: the rows each period
+    // and filter picks ("%", "_" and "!" typed are themselves), each kind's
+    // columns, the remark choices, the charts.
     void rowsChoicesAndCharts() {
         Book b;
         fill(b.db());
@@ -128,9 +123,8 @@ private slots:
         for (const char* kind : {"运输费", "日杂费", "全部"}) {
             text += QString("remarks of %1: %2\n").arg(kind, report.remarkChoices(kind).join(','));
         }
-        // The charts: payouts per month and their shares by kind; profit per
-        // month from June 2006 on, empty months between, as lines beyond the
-        // months bars can show.
+        // Payouts per month and their shares; profit per month, empty months
+        // between, as lines beyond what bars can show.
         const auto values = [](const QList<double>& v) {
             QStringList out;
             for (double d : v) {
@@ -173,10 +167,8 @@ private slots:
         OLVEND_COMPARE_GOLDEN("reports/statistics_rows.txt", text);
     }
 
-    // From after To and a kind there is not are refused; without the right
-    // to see costs and profits the income rows do not carry the quotations'
-    // costs and profits, and the profit statistics, which are nothing but
-    // what the company earns, are refused whole.
+    // From after To and an unknown kind are refused; without the right to
+    // see costs the income rows leave them out and profits are refused.
     void refusalsAndTheCostRight() {
         Book b;
         fill(b.db());
@@ -217,11 +209,10 @@ private slots:
         QTest::newRow("profit") << int(K::Profit);
     }
 
-    // What each template prints over three days of June 2006 is kept in a
-    // golden file (the profit ledger's order, subjects, remarks and sums
-    // among it); its chart is the one picture. Amounts and days shown alone
-    // are the values themselves, so that a spreadsheet gets numbers and
-    // dates. Without rows the header still says what was asked.
+    // What each template prints over three days is kept in a golden file;
+    // its chart is the one picture; amounts and days shown alone are values
+    // (a spreadsheet gets numbers and dates). Without rows the header says
+    // what was asked.
     void templatesPrepareWithTheirChart() {
         QFETCH(int, kind);
         const auto k = static_cast<K>(kind);

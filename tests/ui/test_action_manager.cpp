@@ -23,10 +23,8 @@ const std::function<void()> kRaise[] = {[] {}, [] { throw DbError("执行语句�
 enum class Through { Command, Manager, Prompter };
 }  // namespace
 
-// Commands pass the permission check before their handler runs. The
-// manager is part of the core: QAction needs a QGuiApplication (QTEST_MAIN
-// makes one here, as the suite links no widgets), not a QApplication. That a
-// window's buttons go through it is tested with the windows (test_units).
+// Commands pass the permission check before their handler runs (QAction
+// needs only the QGuiApplication QTEST_MAIN makes here).
 class TestActionManager : public QObject {
     Q_OBJECT
     std::unique_ptr<TestBooks::FreshBook> m_book;
@@ -54,10 +52,8 @@ private slots:
         m_book.reset();
     }
 
-    // An allowed command runs by name and by its action; a refused one
-    // shows the refusal and does not run, until the right is granted (read
-    // again for the next command); a refused command inside another stops
-    // the outer one too, with one message.
+    // An allowed command runs by name and action; a refused one is said and
+    // does not run until granted; refused inside another, it stops both.
     void commandsRunOnlyWithTheirRight() {
         ActionManager am("Form_Test", *m_checker, m_prompter);
         int saves = 0;
@@ -94,9 +90,8 @@ private slots:
         QCOMPARE(deletes, 1);
     }
 
-    // Whatever is thrown inside is shown as an error, once, and stops
-    // there; the driver's text goes to the box's details, not into the
-    // message.
+    // Whatever is thrown is shown once as an error and stops there; the
+    // driver's text goes to the details.
     void guardShowsWhatIsThrown() {
         const std::tuple<Throws, const char*, const char*> cases[] = {
             {Nothing, "", ""},

@@ -43,9 +43,8 @@ public:
 };
 }  // namespace
 
-// The widgets of the shared window kit, offscreen, in the program's
-// application object, which shows what reaches its event loop; their
-// models are tested without widgets in test_models.
+// The widgets of the window kit, offscreen, in the program's application
+// object (their models: test_models).
 class TestKit : public QObject {
     Q_OBJECT
     ScriptedPrompter& m_stopped;  // what the application stopped and showed
@@ -99,12 +98,9 @@ private slots:
         m_stopped.clear();
     }
 
-    // Dragging rows from a sorted grid carries the key field of every
-    // selected row, read from the dataset rows behind them; sorting keeps
-    // the selected dataset rows; the grid's current row and the dataset's
-    // follow each other; a double click, and Enter on a read-only cell,
-    // name the dataset row; Enter on an editable cell edits it and Escape
-    // leaves the row as it was.
+    // A drag from a sorted grid carries the selected rows' keys; sorting
+    // keeps the selection; current rows follow each other; a double click or
+    // Enter names the dataset row; Escape leaves an edited row as it was.
     void selectionDragSortAndKeys() {
         DataGrid grid;
         grid.setMultiSelect(true);
@@ -162,9 +158,8 @@ private slots:
         QCOMPARE(m_goods->rowStatus(0), Dataset::RowStatus::Unchanged);
     }
 
-    // The tree widget: its current node, drops it refuses (onto itself, into
-    // its own subtree, where the window's hook says no, onto no node) and the
-    // nodes of its bound dataset.
+    // The tree's current node, the drops it refuses (onto itself, into its
+    // subtree, where the hook says no, onto no node), its bound dataset.
     void treeListDropsAndDataset() {
         TreeList tree;
         tree.setNodes({{1, -1, "全部", 0}, {2, 1, "甲", 0}, {3, 2, "乙", 0}, {4, 1, "丙", 0}});
@@ -198,9 +193,8 @@ private slots:
         QCOMPARE(groups.value("Class_name").toString(), QString("全部客户"));
     }
 
-    // A date typed into the empty box; a day or month that does not exist is
-    // said, never made another date without a word, and a saving window is
-    // refused until it is corrected.
+    // A date typed; a day or month that does not exist is said, never made
+    // another date, and saving is refused until it is corrected.
     void dateEditTypingAndImpossibleDates() {
         NullableDateEdit date;
         date.show();
@@ -239,10 +233,8 @@ private slots:
         QCOMPARE(heads.value("Send_Date").toDateTime().date(), QDate(2026, 2, 28));
     }
 
-    // Editors bound to the goods: what each shows, a key typed edits the
-    // row, a change made in code shows, a choice writes its code; an empty
-    // value stays empty in every editor (no 0, no first choice), and a code
-    // the lookup lacks is no value.
+    // Bound editors show the row and write what is typed or chosen; an empty
+    // value stays empty in every editor, an unknown code is no value.
     void editorsBindAndHoldNullValues() {
         TestBooks::fillGoods(*m_goods, 2);
         QLineEdit name;
@@ -380,19 +372,8 @@ private slots:
         QCOMPARE(note.message(), QString(60, 'x') + "...");
     }
 
-    // The setting is read whatever its letter case, and anything but "true"
-    // is off (written and read back by the settings editor: test_shell_logic).
-    void customFilterSwitch() {
-        for (const auto& [value, expected] : {std::pair{"TRUE", true}, std::pair{"yes", false}}) {
-            TestBooks::TestProgram p(false);
-            p.context().SettingsFile.setString("SYS_Setting", "ShowCustomFilter", value);
-            QCOMPARE(p.context().showCustomFilter(), expected);
-        }
-    }
-
-    // A failure's box shows the user's text; the statement and the driver's
-    // text are behind a details button. Its buttons and the calendar speak
-    // Chinese; numbers read as before.
+    // A failure's box shows the user's text, the statement and the driver's
+    // text in its details; boxes and calendars speak Chinese.
     void failureBoxSpeaksChineseAndKeepsTheDetailsApart() {
         QVERIFY(installChineseTranslations(*QCoreApplication::instance()));
         MessageBoxPrompter prompter;

@@ -42,18 +42,13 @@ QString shown(const QAbstractItemModel& m, const QModelIndex& parent = {}) {
 
 }  // namespace
 
-// The grid and tree models of the window kit, without widgets, each case
-// under QAbstractItemModelTester; the grid's rows stay in step with its
-// dataset: which grid row shows which dataset row, both ways, through
-// deletes, inserts, edits, sorts and filters, checked against plain lists
-// kept by the test.
+// The grid and tree models of the window kit, without widgets, under
+// QAbstractItemModelTester.
 class TestModels : public QObject {
     Q_OBJECT
 private slots:
-    // The declared columns with their formats and lookups; the filters: a
-    // text as LIKE over several columns (OR, "%" and "_" typed are
-    // themselves, a lookup column by its names), days between two dates
-    // (ends inclusive, either open), a column's chosen texts; a stable sort.
+    // Columns with formats and lookups; filters of a text over columns ("%"
+    // and "_" are themselves), of days, of a column's texts; a stable sort.
     void columnsAndFilters() {
         GoodsGrid g(10);
         GridModel& m = g.m;
@@ -122,10 +117,9 @@ private slots:
         QCOMPARE(FooterSummary::sum("x", "合计：#,##0.00 元").render(1234567.5), QString("合计：1,234,567.50 元"));
     }
 
-    // Edits post into the dataset on editable columns only, a value the
-    // field refuses is said and leaves the row, a read-only grid edits
-    // nothing. Rows appended, deleted, given back by cancelUpdates and
-    // dropped by close reach the model in the order item views expect.
+    // Edits post on editable columns only, a refused value is said, a
+    // read-only grid edits nothing; rows appended, deleted, given back and
+    // closed reach the model as views expect.
     void editsAndRowsFollowTheDataset() {
         GoodsGrid g(3);
         GridModel& m = g.m;
@@ -192,10 +186,8 @@ private slots:
         QVERIFY(m.rowCount() == 0 && !m.indexOfId(1).isValid());
     }
 
-    // Random deletes (shown and filtered-out rows, one or several at once),
-    // appends, cancelled appends, edits, sorts and filters, from the dataset
-    // order and from a grid filtered and sorted by price; after each step the
-    // grid shows exactly the expected codes and maps rows both ways.
+    // Random deletes, appends, edits, sorts and filters: after each step the
+    // grid shows the expected codes and maps rows both ways.
     void rowsFollowTheDataset() {
         for (const auto& [sortColumn, filter, seed] :
              {std::tuple{-1, QString(), 11u}, std::tuple{2, QString("lock"), 14u}}) {
@@ -214,9 +206,8 @@ private slots:
             QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
             auto code = [&goods](int r) { return goods.value(r, "code").toString(); };
 
-            // What the grid should show, worked out from the dataset alone:
-            // the codes of `rows` (all that pass the filter when not given)
-            // in the grid's sort.
+            // The codes of `rows` (all that pass the filter when none are
+            // given) in the grid's sort.
             QString currentFilter = filter;
             auto expectedOf = [&](QVector<int> rows) {
                 for (int r = 0, all = rows.isEmpty(); all && r < goods.rowCount(); ++r) {
