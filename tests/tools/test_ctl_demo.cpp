@@ -4,7 +4,7 @@
 #include "data/data_module.h"
 #include "documents/document_fixture.h"
 #include "documents/order_form_generator.h"
-#include "support/ctl_book.h"
+#include "tools/ctl_book.h"
 
 using CtlBooks::rows;
 using DocumentFixture::count;

@@ -3,8 +3,8 @@
 
 #include "data/data_module.h"
 #include "documents/document_fixture.h"
-#include "support/ctl_book.h"
 #include "support/golden.h"
+#include "tools/ctl_book.h"
 
 // The quotation and receipt commands of olvendctl on both engines: a
 // quotation from a file, the refusals of a file, the list row, the
@@ -73,15 +73,9 @@ void TestCtlDocuments::refusalsWriteNothing() {
     for (const QByteArray& json : kRefusedFiles) {
         log += p.run({"quotation", "new", p.file("bad.json", json)});
     }
-    for (const QStringList& args : {QStringList{"quotation", "show", "BJ0000000000"},
-                                    {"quotation", "delete", "BJ0000000000"},
-                                    {"quotation", "state", "BJ0000000000", "0"},
-                                    {"quotation", "state", no, "2"},
-                                    {"quotation", "state", no},
-                                    {"receipts", "BJ0000000000"},
-                                    {"--user", "nobody", "receipts", no}}) {
-        log += p.run(args);
-    }
+    log += p.runAll({"quotation show BJ0000000000", "quotation delete BJ0000000000", "quotation state BJ0000000000 0",
+                     "quotation state " + no + " 2", "quotation state " + no, "receipts BJ0000000000",
+                     "--user nobody receipts " + no});
     QCOMPARE(p.state(), before);
     OLVEND_COMPARE_GOLDEN("tools/quotation_refusals.txt", log);
     QCOMPARE(p.saved("quotation", R"({"lines": [{"GoodsNo": "A"}]})"), QString("BJ0606250002"));

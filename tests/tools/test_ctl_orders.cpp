@@ -4,8 +4,8 @@
 #include <QTest>
 
 #include "data/data_module.h"
-#include "support/ctl_book.h"
 #include "support/golden.h"
+#include "tools/ctl_book.h"
 
 // The order-form commands of olvendctl on both engines: orders from a
 // file and the refusals of a file, show, delete, the forms made from an
@@ -21,7 +21,6 @@ private slots:
 
     void newOrderFromAFileAndShow();
     void refusalsWriteNothing();
-    void limitsFit();
     void deleteAndGenerate();
     void actingUserNeedsTheRights_data();
     void actingUserNeedsTheRights();
@@ -46,12 +45,20 @@ struct Program : CtlBook {
 // last; shown as every column of the head as name=value, an empty line,
 // then a header of every row column and the rows in the order added; texts
 // escaped, control characters a book holds (written by another program)
-// written \uXXXX, so that they reach no terminal.
+// written \uXXXX, so that they reach no terminal. A code list may offer the
+// largest and smallest INTEGER (the second glass taking the glass list's
+// values), and the window's date box holds its first and last day: the
+// order keeps them as given.
 void TestCtlOrders::newOrderFromAFileAndShow() {
     Program p;
-    const QString path = p.file("o.json", R"({"Link_man": "王先生", "Send_Date": "2006-07-05", "earnest": 500,
+    p.db().execute(
+        "insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values ('型材颜色', '2147483647', "
+        "'极限'), ('玻璃品种', '-2147483648', '极限')");
+    const QString path = p.file("o.json", R"({"Link_man": "王先生", "Send_Date": "1900-01-02", "earnest": 500,
+        "PayOver_Date": "9999-12-31 23:59:59",
         "Remark_WorkForm": "\"Link_man\": \"rows\", {[\\", "rows": [
-            {"Goods_name": 1, "QTY": 2, "Remark_ShipmentForm": "一行\n二行\t\\"},
+            {"Goods_name": 1, "QTY": 2, "Remark_ShipmentForm": "一行\n二行\t\\", "Colour": 2147483647,
+             "Glass_Type2": -2147483648},
             {"Goods_Code": "A7", "Goods_name": 6, "QTY": 2.5, "Price": 100, "Total_Price": 240},
             {"Total_Price": 10, "Price": 3, "QTY": "1.5", "Goods_Unit": 4, "Goods_name": 2, "Goods_Type": 1,
              "Lock_Size": 4, "Lock_Fittings": "加长", "Model_Size": "1000*1000"}]})");
@@ -111,22 +118,11 @@ void TestCtlOrders::refusalsWriteNothing() {
     for (const QByteArray& json : kRefusedFiles) {
         log += p.run({"order", "new", p.file("bad.json", json)});
     }
-    for (const QStringList& args : {
-             QStringList{"order", "new", p.folder() + "/missing.json"},
-             {"quotation", "new", p.folder() + "/folder.json"},
-             {"order", "show", "AA0000000000"},
-             {"order", "delete", "AA0000000000"},
-             {"order", "generate", "shipment", "AA0601010001"},
-             {"order", "generate", "work", "AA0000000000"},
-             {"print", "order", "AA0000000000", "--out", p.folder() + "/order.htm"},
-             {"order", "generate", "invoice", code},
-             {"order", "generate", "work"},
-             {"order", "generate", "work", code, "--yes", "--yes"},
-             {"order", "show"},
-             {"order", "copy", code},
-         }) {
-        log += p.run(args);
-    }
+    log += p.runAll({"order new <home>/missing.json", "quotation new <home>/folder.json", "order show AA0000000000",
+                     "order delete AA0000000000", "order generate shipment AA0601010001",
+                     "order generate work AA0000000000", "print order AA0000000000 --out <home>/order.htm",
+                     "order generate invoice " + code, "order generate work",
+                     "order generate work " + code + " --yes --yes", "order show", "order copy " + code});
     QCOMPARE(p.state(), before);
     OLVEND_COMPARE_GOLDEN("tools/order_refusals.txt", log);
     const QString next = p.order(R"({"rows": [{"Goods_name": 1}]})");
@@ -134,27 +130,6 @@ void TestCtlOrders::refusalsWriteNothing() {
     QCOMPARE(
         p.db().scalar("select Goods_Code from Dusmere_Order_Form_Detail where Head_Code=:c", {{"c", next}}).toString(),
         QString("5"));
-}
-
-// A code list may offer the largest and smallest INTEGER, and the window's
-// date box holds its first and last day: an order keeps them as given on
-// both engines (the second glass taking the glass list's values).
-void TestCtlOrders::limitsFit() {
-    Program p;
-    for (const auto& [list, value] : {std::pair{"型材颜色", "2147483647"}, std::pair{"玻璃品种", "-2147483648"}}) {
-        p.db().execute(
-            "insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values (:l, :v, '极限')",
-            {{"l", QString::fromUtf8(list)}, {"v", QString::fromLatin1(value)}});
-    }
-    const QString code = p.order(R"({"Send_Date": "1900-01-02", "PayOver_Date": "9999-12-31 23:59:59",
-        "rows": [{"Goods_name": 1, "Colour": 2147483647, "Glass_Type2": -2147483648}]})");
-    QSqlQuery q = p.db().query("select Colour, Glass_Type2 from Dusmere_Order_Form_Detail");
-    QVERIFY(q.next());
-    QCOMPARE(QString("%1 %2").arg(q.value(0).toLongLong()).arg(q.value(1).toLongLong()),
-             QString("2147483647 -2147483648"));
-    const QString shown = p.ctl({"order", "show", code}).out;
-    QVERIFY2(shown.contains("\nSend_Date=1900-01-02\n", Qt::CaseInsensitive), qPrintable(shown));
-    QVERIFY2(shown.contains("\nPayOver_Date=9999-12-31 23:59:59\n", Qt::CaseInsensitive), qPrintable(shown));
 }
 
 // Deleting says nothing and takes the order (what it takes along is

@@ -3,8 +3,8 @@
 #include <QTest>
 
 #include "data/data_module.h"
-#include "support/ctl_book.h"
 #include "support/golden.h"
+#include "tools/ctl_book.h"
 
 // The payout and statistics commands of olvendctl on both engines. The
 // payout editor's checks and the statistics' numbers are tested with their
@@ -54,19 +54,11 @@ void TestCtlPayouts::addAndList() {
 // written); wrong use (exit 2). The messages are in the golden file.
 void TestCtlPayouts::refusalsWriteNothing() {
     Program p;
-    const QString x = p.folder() + "/x.pdf";
     const QStringList before = p.state();
-    QString log;
-    for (const QStringList& args : {QStringList{"payout", "add", "房租", "2006-06-01", "1"},
-                                    {"payout", "add", "0", "2006-02-30", "1"},
-                                    {"payout", "add", "0", "2006-06-01", "1.5"},
-                                    {"payout", "add", "0", "2006-06-01", "-1"},
-                                    {"stats", "income", "--from", "2006-07-01", "--to", "2006-06-01", "--out", x},
-                                    {"stats", "income", "--kind", "0", "--out", x},
-                                    {"stats", "payout", "--kind", "房租", "--out", x},
-                                    {"stats", "payout"}}) {
-        log += p.run(args);
-    }
+    const QString log = p.runAll(
+        {"payout add 房租 2006-06-01 1", "payout add 0 2006-02-30 1", "payout add 0 2006-06-01 1.5",
+         "payout add 0 2006-06-01 -1", "stats income --from 2006-07-01 --to 2006-06-01 --out <home>/x.pdf",
+         "stats income --kind 0 --out <home>/x.pdf", "stats payout --kind 房租 --out <home>/x.pdf", "stats payout"});
     QCOMPARE(p.state(), before);
     OLVEND_COMPARE_GOLDEN("tools/payout_refusals.txt", log);
 }

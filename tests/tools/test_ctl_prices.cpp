@@ -2,8 +2,8 @@
 #include <QTest>
 
 #include "data/data_module.h"
-#include "support/ctl_book.h"
 #include "support/golden.h"
+#include "tools/ctl_book.h"
 
 // The price table commands of olvendctl on both engines. What opening,
 // saving and resetting a table do, and the cells' checks, are tested with
@@ -64,20 +64,11 @@ void TestCtlPrices::refusalsWriteNothing() {
     Program p;
     QCOMPARE(p.ctl({"prices", "show", "C001"}).code, 0);
     const QStringList before = p.state();
-    QString log;
-    for (const char* assignment : {"A102=abc", "F101=1", "a101=6"}) {
-        for (const char* customer : {"C001", "C002"}) {
-            log += p.run({"prices", "set", customer, "A101=5", assignment});
-        }
-    }
-    for (const QStringList& args : {QStringList{"prices", "show", "C404"},
-                                    {"prices", "reset", "C404"},
-                                    {"print", "prices", "C001", "C404", "--out", p.folder() + "/none.pdf"},
-                                    {"prices", "set", "C001"},
-                                    {"prices", "show", "C001", "C002"},
-                                    {"print", "prices", "C001"}}) {
-        log += p.run(args);
-    }
+    const QString log =
+        p.runAll({"prices set C001 A101=5 A102=abc", "prices set C002 A101=5 A102=abc", "prices set C001 A101=5 F101=1",
+                  "prices set C002 A101=5 F101=1", "prices set C001 A101=5 a101=6", "prices set C002 A101=5 a101=6",
+                  "prices show C404", "prices reset C404", "print prices C001 C404 --out <home>/none.pdf",
+                  "prices set C001", "prices show C001 C002", "print prices C001"});
     QCOMPARE(p.state(), before);
     OLVEND_COMPARE_GOLDEN("tools/prices_refusals.txt", log);
     QCOMPARE(p.cell("base_Dusmere_Customer_price_Table"), 0);

@@ -70,39 +70,22 @@ void TestOlvendctl::commandsOnTheFolderAndTheBooks() {
     QFile rows(m_home.filePath("rows.tsv"));
     QVERIFY(rows.open(QIODevice::WriteOnly) && rows.write("code\tname\nSP1\t合页\n") > 0);
     rows.close();
-    const QString report = QStringLiteral(OLVEND_SOURCE_DIR "/Report/List.rmf");
+    // The books' name counter advanced by next-code is the one create-book
+    // uses; the new book logs in like the one it was copied from; a global
+    // option given twice is refused, not settled by its order.
+    const QString script =
+        "init|books|--today 2006-12-25 next-code Receipt_Head BillNo|--book 默认帐册 --today 2006-12-25 next-code "
+        "receipt_head billno --count 2|next-code AccountBook DatabaseName|next-code payout subject --propose|"
+        "check-permission nobody Action1 main_frm|check-permission 超级用户 Action_Delete main_frm|login 超级用户 x|"
+        "login 超级用户 |next-code Foo Bar|--today 2006-02-30 next-code goods code|--book 没有这个账本 next-code goods "
+        "code|create-book 分公司 --from 默认帐册 --description 分公司的账|create-book 分公司 --from 默认帐册|"
+        "create-book 新的|--book 分公司 login 超级用户 |unscramble @scrambled@|report <src>/Report/List.rmf --rows "
+        "<home>/rows.tsv --out <home>/r.rmp|render <home>/r.rmp --out <home>/r.pdf|login only-one|books extra|"
+        "--today 2006-01-01 --today=2006-01-02 books|import goods --group|frobnicate";
     QString log;
-    for (const QStringList& args : {
-             QStringList{"init"},
-             {"books"},
-             {"--today", "2006-12-25", "next-code", "Receipt_Head", "BillNo"},
-             {"--book", "默认帐册", "--today", "2006-12-25", "next-code", "receipt_head", "billno", "--count", "2"},
-             // Advances the counter of the books' names that create-book uses.
-             {"next-code", "AccountBook", "DatabaseName"},
-             {"next-code", "payout", "subject", "--propose"},
-             {"check-permission", "nobody", "Action1", "main_frm"},
-             {"check-permission", "超级用户", "Action_Delete", "main_frm"},
-             {"login", "超级用户", "x"},
-             {"login", "超级用户", ""},
-             {"next-code", "Foo", "Bar"},
-             {"--today", "2006-02-30", "next-code", "goods", "code"},
-             {"--book", "没有这个账本", "next-code", "goods", "code"},
-             {"create-book", "分公司", "--from", "默认帐册", "--description", "分公司的账"},
-             {"create-book", "分公司", "--from", "默认帐册"},
-             {"create-book", "新的"},
-             // The new book logs in like the one it was copied from.
-             {"--book", "分公司", "login", "超级用户", ""},
-             {"unscramble", ScrambleSetting("olvend_db")},
-             {"report", report, "--rows", m_home.filePath("rows.tsv"), "--out", m_home.filePath("r.rmp")},
-             {"render", m_home.filePath("r.rmp"), "--out", m_home.filePath("r.pdf")},
-             {"login", "only-one"},
-             {"books", "extra"},
-             // A global option given twice is refused, not settled by its order.
-             {"--today", "2006-01-01", "--today=2006-01-02", "books"},
-             {"import", "goods", "--group"},
-             {"frobnicate"},
-         }) {
-        log += run(args);
+    for (QString line : script.split('|')) {
+        line.replace("<home>", m_home.path()).replace("<src>", OLVEND_SOURCE_DIR);
+        log += run(line.replace("@scrambled@", ScrambleSetting("olvend_db")).split(' '));
     }
     OLVEND_COMPARE_GOLDEN("tools/olvendctl.txt", log);
     QVERIFY(QFile::exists(m_home.filePath("db/UserAccountBook003.db")) && QFile::exists(m_home.filePath("r.pdf")));
@@ -198,19 +181,16 @@ void TestOlvendctl::printDocuments() {
              .split("; ")) {
         program.context().data().main().execute(sql);
     }
+    // The last but one: a user whose group has no right to print
+    // quotations.
     const QString home = program.folder();
     QString log;
-    for (const QStringList& args : {
-             QStringList{"print", "quotation", "BJ001", "--out", home + "/q.htm"},
-             {"print", "receipt", "SK001", "--out", home + "/r.htm"},
-             {"print", "purchase", "BJ001", "--out", home + "/p.pdf"},
-             {"print", "purchase", "BJ999", "--out", home + "/x.pdf"},
-             {"print", "quotation", "BJ001", "--out", home + "/x.doc"},
-             // A user whose group has no right to print quotations.
-             {"--user", "小李", "print", "purchase", "BJ001", "--out", home + "/x.pdf"},
-             {"print", "invoice", "BJ001", "--out", home + "/x.pdf"},
-         }) {
-        log += run(args, home);
+    for (const QString& line :
+         QString("print quotation BJ001 --out @/q.htm|print receipt SK001 --out @/r.htm|print purchase BJ001 --out "
+                 "@/p.pdf|print purchase BJ999 --out @/x.pdf|print quotation BJ001 --out @/x.doc|--user 小李 print "
+                 "purchase BJ001 --out @/x.pdf|print invoice BJ001 --out @/x.pdf")
+             .split('|')) {
+        log += run(QString(line).replace('@', home).split(' '), home);
     }
     OLVEND_COMPARE_GOLDEN("tools/print_documents.txt", log);
     QCOMPARE(QDir(home).entryList({"*.htm", "*.pdf", "*.doc"}, QDir::Files, QDir::Name),

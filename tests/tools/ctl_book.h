@@ -22,6 +22,9 @@ struct CtlBook {
     // its stdout lines as "> LINE" and its stderr lines as "! LINE", and
     // for an --out FILE whether the file is there; the folder as <home>.
     QString run(const QStringList& args);
+    // run() of each command line, its arguments apart by single spaces and
+    // <home> standing for the folder.
+    QString runAll(const QStringList& lines);
     // Saves a document from the JSON text with `COMMAND new` (quotation,
     // order); its number. The test stops when it is refused.
     QString saved(const QString& command, const QByteArray& json);

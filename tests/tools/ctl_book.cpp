@@ -1,4 +1,4 @@
-#include "support/ctl_book.h"
+#include "tools/ctl_book.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -37,6 +37,14 @@ QString CtlBook::run(const QStringList& args) {
         text += QFile::exists(args[out + 1]) ? QStringLiteral("= written\n") : QStringLiteral("= not written\n");
     }
     return text.replace(folder(), QStringLiteral("<home>"));
+}
+
+QString CtlBook::runAll(const QStringList& lines) {
+    QString text;
+    for (const QString& line : lines) {
+        text += run(QString(line).replace(QStringLiteral("<home>"), folder()).split(' '));
+    }
+    return text;
 }
 
 QString CtlBook::saved(const QString& command, const QByteArray& json) {
