@@ -267,6 +267,8 @@ private slots:
                                      "Freight", "earnest", "preferential"}) +
                      QString::number(doc.lines().rowCount()),
                  QString("BJ0606250002|00007|李先生|海景|中国|123|老客户|null|null|null0"));
+        // Copying from a number that looks like a statement copies nothing.
+        QVERIFY(Quotation(b, QuotationDocument::Copy, "' or '1'='1").head().value("Remark").isNull());
     }
 
     void choosingACustomerFillsWhatIsEmpty() {

@@ -78,50 +78,42 @@ private slots:
         QCOMPARE(read(b.db(), "select BillNo from Receipt_Head"), QString("AA0606250002"));
     }
 
-    void wholeNumbers_data() {
-        QTest::addColumn<QVariantList>("quantities");
-        QTest::addColumn<QVariantList>("amounts");
-        QTest::addColumn<int>("qty");
-        QTest::addColumn<int>("price");
-        QTest::addColumn<int>("total");
-        QTest::newRow("half rounds up") << QVariantList{1, 1} << QVariantList{1.0, 2.0} << 2 << 2 << 3;
-        QTest::newRow("cents in the amount") << QVariantList{1} << QVariantList{10.5} << 1 << 11 << 11;
-        QTest::newRow("quantities sum to zero") << QVariantList{2, -2} << QVariantList{5.0, 5.0} << 0 << 0 << 10;
-        QTest::newRow("fractional quantities") << QVariantList{0.25, 0.25} << QVariantList{1.0, 1.0} << 1 << 4 << 2;
-        QTest::newRow("negative half") << QVariantList{1} << QVariantList{-2.5} << 1 << -3 << -3;
-        // Adding these in binary floating point leaves 675.4999...
-        QTest::newRow("decimals summing to a half")
-            << QVariantList{1, 1, 1} << QVariantList{145.49, 496.34, 33.67} << 3 << 225 << 676;
-        // 1.65 / 1.1 is 1.4999... in binary floating point.
-        QTest::newRow("average of a half") << QVariantList{1.1} << QVariantList{1.65} << 1 << 2 << 2;
-    }
-
+    // Goods of one name make one receipt line: its quantity their sum, its
+    // price their amount over it, each to the nearest whole number (half up;
+    // also where binary floating point leaves 675.4999... for 145.49 +
+    // 496.34 + 33.67, and 1.4999... for 1.65 / 1.1), and stored as whole
+    // numbers, not as decimals that merely read as such.
     void wholeNumbers() {
-        QFETCH(QVariantList, quantities);
-        QFETCH(QVariantList, amounts);
-        QFETCH(int, qty);
-        QFETCH(int, price);
-        QFETCH(int, total);
         Book b;
         Database& db = b.db();
-        db.query("insert into Quotation_Head (BillNo, state) values ('Q', 1)");
-        for (int i = 0; i < quantities.size(); ++i) {
-            const QString code = QString("W%1").arg(i);
-            addGoods(db, code, "同名");
-            db.query(
-                "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Total_Price, SortNo) values ('Q', :g, :q, :t, "
-                ":s)",
-                {{"g", code}, {"q", quantities[i]}, {"t", amounts[i]}, {"s", i}});
+        const QList<QPair<QVariantList, QVariantList>> cases{
+            // quantities, amounts
+            {{1, 1}, {1.0, 2.0}},  {{1}, {10.5}},
+            {{2, -2}, {5.0, 5.0}}, {{0.25, 0.25}, {1.0, 1.0}},
+            {{1}, {-2.5}},         {{1, 1, 1}, {145.49, 496.34, 33.67}},
+            {{1.1}, {1.65}}};
+        QStringList seen;
+        for (int c = 0; c < cases.size(); ++c) {
+            const QVariantMap q{{"q", QString("Q%1").arg(c)}};
+            db.query("insert into Quotation_Head (BillNo, state) values (:q, 1)", q);
+            for (int i = 0; i < cases[c].first.size(); ++i) {
+                addGoods(db, QString("W%1%2").arg(c).arg(i), "同名");
+                db.query(
+                    "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Total_Price, SortNo) values (:h, :g, :q, "
+                    ":t, :s)",
+                    {{"h", q["q"]},
+                     {"g", QString("W%1%2").arg(c).arg(i)},
+                     {"q", cases[c].first[i]},
+                     {"t", cases[c].second[i]},
+                     {"s", i}});
+            }
+            ReceiptBook(db, b.clock, b.prompter, "a").open(q["q"].toString());
+            const QString whole = db.scalar("select Price from Receipt_Detail where HeadNo=:q", q).toString() + " " +
+                                  db.scalar("select QTY from Receipt_Detail where HeadNo=:q", q).toString();
+            seen << read(db, "select QTY, Price, Total_Price from Receipt_Detail where HeadNo=:q", q) +
+                        (whole.contains('.') ? " stored " + whole : QString());
         }
-        ReceiptBook book(db, b.clock, b.prompter, "a");
-        book.open("Q");
-        QCOMPARE(book.lines().rowCount(), 1);
-        QCOMPARE(read(db, "select QTY, Price, Total_Price from Receipt_Detail"),
-                 QString("%1|%2|%3").arg(qty).arg(price).arg(total));
-        // Stored as whole numbers, not as decimals that merely read as such.
-        QVERIFY(!(db.scalar("select Price from Receipt_Detail").toString() +
-                  db.scalar("select QTY from Receipt_Detail").toString())
-                     .contains('.'));
+        QCOMPARE(seen, QStringList({"2|2|3", "1|11|11", "0|0|10", "1|4|2", "1|-3|-3", "3|225|676", "1|2|2"}));
     }
 
     void rebuildIsAllOrNothing() {
