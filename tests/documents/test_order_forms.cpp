@@ -35,8 +35,7 @@ QString stored(Book& b) {
 }
 }  // namespace
 
-// An order form with its goods rows: defaults, validation, saving whole or
-// not at all, the close question, and the goods-row editor's rules.
+// An order form and its goods rows, on both engines.
 class TestOrderForms : public QObject {
     Q_OBJECT
 private slots:
@@ -253,11 +252,8 @@ private slots:
         QCOMPARE(stored(b), QString("1|2"));
     }
 
-    // Coded fields take what their lists offer, whoever fills the row; a row
-    // saved before keeps a value deleted from its list since, until that
-    // field is changed; a goods name deleted from its list does not stop the
-    // order from being saved again (its payment recorded) until its row
-    // changes.
+    // Coded fields take what their lists offer; a saved row keeps a value
+    // deleted from its list since, until that field or row changes.
     void goodsRowTakesOnlyListedCodes() {
         Book b;
         Order doc(b);

@@ -57,8 +57,7 @@ void addRows(Database& db, const QString& order, const QStringList& rows) {
     }
 }
 
-// Every row of the tables of the forms made from orders (those `only`
-// matches, when given), in the order written.
+// Every row of the forms' tables (those `only` matches), as written.
 QStringList dumpDerived(Database& db, const QString& only = ".") {
     QStringList out;
     for (const char* t :
@@ -87,8 +86,7 @@ QString workCounter(Database& db) {
     return db.scalar("select CurrID from Sys_ID_Autoincrement where tablename='dusmere_work_form_head'").toString();
 }
 
-// Runs `meanwhile` while the user is being asked, as another workstation
-// could.
+// Runs `meanwhile` while the user is asked, as another workstation could.
 class BusyPrompter : public ScriptedPrompter {
 public:
     std::function<void()> meanwhile;
@@ -109,22 +107,18 @@ void kindRows() {
 
 }  // namespace
 
-// Work, ware-out and shipment forms made from an order form, the texts that
-// sum up its goods and locks, and the order list's delete, on both engines.
-// The seeded code lists name series 1-4 (断桥铝系列, 塑钢系列, 铝合金系列,
-// 实木系列), units 1-6 (樘, 扇, 平方米, 米, 套, 个) and locks 1-4 (单点锁,
-// 多点锁, 月牙锁, 执手锁); 99 is in none of them.
+// Forms made from an order form, the texts summing up its goods and locks,
+// the order list's delete, on both engines. The code lists name series 1-4,
+// units 1-6 and locks 1-4; 99 is in none of them.
 class TestOrderFormsGeneration : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
 
-    // The refusals in their order, per kind (the golden file): none chosen,
-    // two, an order without goods, rows left behind by an order whose head
-    // is gone, an order deleted with its rows (that it is gone is what the
-    // user needs to hear); then the first forms, and the question before
-    // forms made before are replaced, whose No keeps them and writes nothing.
+    // The refusals in their order per kind (golden file): none chosen, two,
+    // no goods, rows of a head that is gone, an order gone with its rows;
+    // then the question before forms are replaced, whose No writes nothing.
     void refusalsComeInTheirOrder() {
         QString log;
         for (const QString& kind : kKinds) {
@@ -196,9 +190,7 @@ private slots:
         QVERIFY(generate(b, kind, {"A"}));
         QCOMPARE(b.prompter.texts().size(), 2);
         QCOMPARE(b.prompter.lastText(), "处理完毕,已成功生成" + kindName(kind));
-        // The old forms of this kind are gone (work forms 0001-0002; the
-        // counter went on after B's); the other kinds of A and everything of
-        // B stay as they were; only the day of the forms' time is compared.
+        // Only this kind of A's forms is replaced; the day of their time counts.
         QCOMPARE(dumpDerived(db, ofB), bRows);
         const QString all = dumpDerived(db).join('\n').remove(QRegularExpression("[T ]\\d\\d:\\d\\d:\\d\\d"));
         OLVEND_COMPARE_GOLDEN("documents/regenerated_" + kind + ".txt", all + '\n');
@@ -209,8 +201,6 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("event");
         QTest::addColumn<QString>("condition");
-        // The work forms' last row or the deleting of their old heads, the
-        // ware-out form's row, the shipment form's last row.
         for (const auto& [kind, table, event, condition] : QList<std::tuple<QString, QString, QString, QString>>{
                  {"work", "Dusmere_Work_Form_Detail", "INSERT", "NEW.goods_code = 'G3'"},
                  {"work", "Dusmere_Work_Form_Head", "DELETE", "OLD.Order_Form_Code = 'A'"},
@@ -245,12 +235,10 @@ private slots:
         QVERIFY(dumpDerived(db).join(' ').contains(kind == "wareOut" ? "(G3)" : "|G3"));
     }
 
-    // What sums up an order's goods and its locks, for orders of rows
-    // written as addRows takes them; another order's rows of the same series
-    // or lock count nowhere. Every entry of a series names all of its goods,
-    // whatever their unit; 樘 (U+6A18) comes before 米 (U+7C73). A series,
-    // unit or lock missing from its code list, or no value at all, leaves
-    // the row out of the sums; its code is still named with its series.
+    // The goods and lock summaries of orders written as addRows takes them;
+    // another order's rows count nowhere; a series names all its goods,
+    // whatever their unit; a value missing from its list leaves the row out
+    // of the sums, its code still named with its series.
     void summaries() {
         Book b;
         addOrder(b.db(), "B", {"H1|1|1|100|4|别的", "H2|2|4|100"});
@@ -268,15 +256,10 @@ private slots:
         OLVEND_COMPARE_GOLDEN("documents/order_summaries.txt", out.join('\n') + '\n');
     }
 
-    // What each kind makes of an order: a work form per series, ascending,
-    // and one for the rows without a series last, each with its rows in the
-    // rows' order (numbered from the work forms' counter); one ware-out form
-    // holding both summaries (a code list named in another letter case, a
-    // value written with a leading zero and one that is no number at all
-    // count as their list reads them); one shipment form per order with the
-    // customer's mobile or an empty text (never NULL) and a row per goods
-    // row naming it by its key (the last lines: WITH's rows). The forms are
-    // dated today and written as the user who made them.
+    // What each kind makes (golden file): a work form per series, ascending,
+    // the rows without one last; one ware-out form with both summaries (code
+    // lists as their list reads them); a shipment form with the customer's
+    // mobile or '' and a row per goods row by its key (WITH's rows last).
     void formsOfAnOrder() {
         Book b;
         Database& db = b.db();

@@ -18,11 +18,8 @@
 
 using DocumentFixture::count;
 
-// The order form window, the goods-row window, the order list and the
-// windows of the forms made from orders, offscreen: their main paths and
-// what only they refuse. The rules are OrderFormDocument's and
-// OrderFormGenerator's, tested in test_order_forms and
-// test_order_forms_generation.
+// The order windows, offscreen: main paths and bindings (the rules are
+// tested in test_order_forms and test_order_forms_generation).
 class TestOrderWindows : public DocumentWindowSuite {
     Q_OBJECT
 private slots:
@@ -128,8 +125,7 @@ private slots:
         QCOMPARE(cells(g, {"0:贵宾号", "1:总金额", "1:收款情况"}) + g->footerText("sum_price"),
                  newest + "|960.00|未付清1440.00");
         QCOMPARE(g->selectedRows().size(), 1);
-        // Printing several prints the one under the cursor; generating takes
-        // the selection.
+        // Printing prints the row under the cursor; generating the selection.
         g->view()->selectAll();
         clickNamed(w, "Action_print");
         QCOMPARE(printed, newest);
@@ -140,8 +136,7 @@ private slots:
                  older + "; " + older);
         clickNamed(w, "Action_Edit");
         QCOMPARE(opened, QStringList{QString("3:%1").arg(older)});
-        // The forms made from orders: newest first, the rows below following
-        // the chosen form; printed.
+        // The forms' window: newest first, the rows follow the chosen form.
         const QString hotel = storedOrder({1, 2, 1}, "山城饭店");
         OrderFormGenerator generator(db(), context().clock(), prompter(), "a");
         QVERIFY(generator.createWorkForms({hotel}) && generator.createWareOutForm({hotel}));

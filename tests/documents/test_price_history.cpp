@@ -11,8 +11,7 @@
 using namespace DocumentFixture;
 
 namespace {
-// A saved quotation for `customer` entered on `day` with goods and
-// prices; its number.
+// A saved quotation for `customer` entered on `day`; its number.
 QString quote(Book& b, const QString& customer, const QDate& day, const QList<QPair<QString, double>>& lines,
               const QString& clientNo = QString()) {
     b.clock.setToday(day);
@@ -36,10 +35,8 @@ QString quote(Book& b, const QString& customer, const QDate& day, const QList<QP
 }  // namespace
 
 // The prices a customer was quoted before, on both engines: the newest
-// quotation in force for that customer and goods, never the one being
-// edited, by the customer's code when the quotation names one and by the
-// typed name otherwise; and the editor's last-price column following the
-// customer.
+// quotation in force, never the one being edited, by customer code or else
+// by typed name; and the editor's last-price column.
 class TestPriceHistory : public QObject {
     Q_OBJECT
 private slots:
@@ -132,8 +129,7 @@ private slots:
     }
 
     // Opened again, a quotation shows the prices quoted before it (the same
-    // day counting by number), not those of quotations made after it; its
-    // history still lists them all.
+    // day by number), not later ones; its history lists them all.
     void anOldQuotationShowsWhatWasQuotedBeforeIt() {
         Book b;
         quote(b, "王先生", QDate(2006, 1, 10), {{"A", 10.0}});
@@ -162,17 +158,15 @@ private slots:
         doc.addGoods({"A"});
         doc.reloadGoodsLookups();
         QCOMPARE(doc.lastPrices()->text("A"), QString("14.00 (2006-08-01)"));
-        // Entered with an earlier date and saved, it shows at once what was
-        // quoted before that date.
+        // Saved with an earlier date, it shows what was quoted before it.
         doc.head().setValue("Keyin_Date", QDate(2006, 3, 6).startOfDay());
         QVERIFY(doc.save());
         QCOMPARE(doc.lastPrices()->text("A"), QString("13.00 (2006-03-05)"));
     }
 
-    // Saved inside a caller's transaction (as olvendctl saves), a back-dated
-    // quotation keeps the prices it showed until the transaction commits; a
-    // failure to read them then leaves the column empty and the quotation saved,
-    // and the commit is not reported as failed.
+    // Saved in a caller's transaction (as olvendctl saves), a back-dated
+    // quotation shows its prices once committed; failing to read them then
+    // empties the column without failing the commit.
     void aSaveInsideATransactionShowsItsPricesOnceCommitted() {
         Book b;
         quote(b, "王先生", QDate(2006, 1, 10), {{"A", 10.0}});
@@ -200,8 +194,7 @@ private slots:
         {
             WriteTransaction tx(b.db());
             QVERIFY(doc.save());
-            // The lines' table gone by the time of the commit: the prices cannot
-            // be read again.
+            // The prices cannot be read again at the commit.
             b.db().execute("alter table Quotation_Detail rename to Quotation_Detail_Gone");
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("last prices not read after saving"));
             tx.commit();

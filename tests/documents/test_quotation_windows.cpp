@@ -15,9 +15,8 @@ using DocumentFixture::count;
 using DocumentFixture::read;
 using Print = DocumentWindows::QuotationPrint;
 
-// The quotation editor, the list and the query panel, offscreen: their
-// main paths and what only they refuse. The rules are QuotationDocument's
-// and QuotationList's, tested in test_quotations and test_quotation_totals.
+// The quotation windows, offscreen: main paths and bindings (the rules are
+// tested in test_quotations and test_quotation_totals).
 class TestQuotationWindows : public DocumentWindowSuite {
     Q_OBJECT
 private slots:
@@ -29,9 +28,8 @@ private slots:
     }
     void cleanup() { stop(); }
 
-    // Adding goods saves the quotation at once; the amounts follow the
-    // quantity; the customer's last prices show beside the lines and 报价历史
-    // lists them.
+    // Adding goods saves at once; amounts follow the quantity; the last
+    // prices show beside the lines and 报价历史 lists them.
     void editorAddsGoodsSavesAndComputes() {
         for (const auto& [day, price] : QList<QPair<int, double>>{{3, 9.5}, {5, 8.75}}) {
             const QVariantMap at{{"h", stored({"A"})}, {"p", price}, {"d", QDate(2006, day, 1).startOfDay()}};
@@ -65,9 +63,7 @@ private slots:
     }
 
     // Text that is no number is refused as typed; receipts and printouts need
-    // a stored quotation (refused without asking to save, so nothing typed is
-    // lost); a locked book keeps the edits, also when closing asks to save
-    // them.
+    // a stored quotation; a locked book keeps the edits, also on closing.
     void editorRefusesWhatItCannotTake() {
         m_program->shortenBusyTimeout();
         QuotationEditWindow w(context(), QuotationDocument::New);
@@ -172,9 +168,7 @@ private slots:
         QCOMPARE(shown, QStringList{late});
     }
 
-    // A group holding every right of the quotation windows but 查看成本利润 sees
-    // no purchase price, profit or purchase order (test_rights_walk shows the
-    // same for a group without any right); granted the right, it sees them.
+    // Every quotation right but 查看成本利润: no costs or profits; granted, seen.
     void costsAndProfitsOnlyWithTheRight() {
         const QString no = stored({"A", "B"});
         signInAs("店员", "店员组",

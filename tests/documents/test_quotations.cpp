@@ -53,8 +53,7 @@ private slots:
         QCOMPARE(values(doc.head(), {"Order_Date", "Keyin_Date", "Send_Date", "Keyin_User", "state"}),
                  QString("2006-06-25|2006-06-25|2006-07-02|张三|1"));
         QVERIFY(!doc.head().value("ClientNo").isNull() && doc.isModified() && !doc.isStored());
-        // The number is issued when the quotation starts: the next one
-        // follows even though this one is never saved.
+        // The number is drawn when the quotation starts, saved or not.
         QuotationDocument second(b.db(), b.clock, b.prompter, "张三");
         second.load(QuotationDocument::New);
         QCOMPARE(second.billNo() + "|" + stored(b), QString("BJ0606250002|0|0"));
@@ -71,8 +70,8 @@ private slots:
         QVERIFY(b.prompter.lastText().contains("gone"));
         Dataset& l = doc.lines();
         QCOMPARE(l.rowCount(), 2);
-        // The goods' own amount stands, and the profit is taken from it; a
-        // default quantity is taken whole.
+        // The goods' own amount stands, the profit from it; a default
+        // quantity is taken whole.
         const QStringList fields{"GoodsNo", "SortNo", "QTY", "Price", "Total_Price", "Gain_Money"};
         QCOMPARE(values(l, fields, 0), QString("X|1|10|2.5|24|14"));
         QCOMPARE(values(l, {"GoodsNo", "SortNo", "QTY"}, 1), QString("Y|2|3"));
@@ -84,11 +83,9 @@ private slots:
         QCOMPARE(l.value("Total_Price").toDouble(), 30.0);
     }
 
-    // Each case changes one field of a line of its own, which starts at
-    // quantity 3, price 4.00, purchase price 2.00 and the goods' own amount
-    // 99.00: a price (with more decimals too), a quantity (its name in any
-    // case), a purchase price, a typed amount (it wins, the profit follows),
-    // letters (refused, the line kept).
+    // Each case changes one field of its own line (quantity 3, price 4.00,
+    // purchase price 2.00, the goods' own amount 99.00): a typed amount wins
+    // and the profit follows; letters are refused and the line kept.
     void lineAmounts() {
         Book b;
         Quotation doc(b);
@@ -141,8 +138,7 @@ private slots:
         QCOMPARE(read(b.db(), "select ClientNo from Quotation_Head"), QString(""));  // empty, not NULL
         QCOMPARE(doc.mode(), int(QuotationDocument::Existing));
 
-        // Goods deleted from the catalogue since they were added: the user is
-        // told and decides; No leaves the edits unsaved.
+        // Goods deleted since they were added: No leaves the edits unsaved.
         doc.lines().setCurrentRow(0);
         doc.lines().setValue("QTY", 4);
         doc.lines().post();
@@ -154,8 +150,7 @@ private slots:
         QVERIFY(doc.save());
         QCOMPARE(read(b.db(), "select QTY from Quotation_Detail"), QString("4"));
 
-        // A delivery date before the order date is asked about when it is set
-        // (before the editors save); a saved one is not asked about again.
+        // A delivery date before the order date is asked about once.
         doc.head().setValue("Send_Date", QDate(2006, 6, 1).startOfDay());
         b.prompter.setNextAnswer(false);
         QVERIFY(!confirmDeliveryDate(doc.head(), false, b.prompter));
@@ -212,8 +207,7 @@ private slots:
             QVERIFY(!doc.settleChanges() && doc.isModified());
             QCOMPARE(b.prompter.lastText(), QString("请填写[交货日期]"));
             QCOMPARE(values(doc.head(), {"Rummery"}), QString("改过"));
-            // Yes with the fault mended saves; a save refused by its caller's
-            // check stops the caller.
+            // Mended, Yes saves, unless the caller's own check refuses it.
             doc.head().setValue("Send_Date", QDate(2006, 8, 1).startOfDay());
             QVERIFY(!doc.settleChanges([] { return false; }) && doc.isModified());
             QVERIFY(doc.settleChanges());
@@ -245,8 +239,7 @@ private slots:
         const QString sorted = "select GoodsNo, SortNo from Quotation_Detail where HeadNo=:h order by SortNo, GoodsNo";
         QCOMPARE(read(b.db(), sorted, {{"h", no}}), QString("G2|1; G3|2; G1|3"));
 
-        // Positions shared or missing (older books) become 1..n on a move:
-        // G3 (no position) comes first, G1 moved up before it.
+        // Positions shared or missing (older books) become 1..n on a move.
         b.db().query("update Quotation_Detail set SortNo=5 where GoodsNo<>'G3'");
         b.db().query("update Quotation_Detail set SortNo=null where GoodsNo='G3'");
         Quotation again(b, QuotationDocument::Existing, no);
@@ -334,8 +327,7 @@ private slots:
         QVERIFY(here.isModified());
         QCOMPARE(here.lines().rowCount(), linesHere);
         QCOMPARE(drifted(b.db()), QStringList());
-        // Yes reads the quotation again as the other workstation saved it;
-        // then the edit can be made and saved over it.
+        // Yes reads it again as saved there; the edit can then be saved.
         b.prompter.setNextAnswer(true);
         QVERIFY(!here.save());
         QVERIFY(!here.isModified());

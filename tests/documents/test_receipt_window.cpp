@@ -10,10 +10,8 @@
 
 using DocumentFixture::count;
 
-// The receipt window, offscreen, over a stored quotation: deposit 500,
-// freight 80, discount 6, goods 2 x 10.00 and (one receipt line) 1 x 5.00 +
-// 3 x 7.00: its main paths and what only it shows. The rules are
-// ReceiptBook's, tested in test_receipts.
+// The receipt window, offscreen, over the receipt sample with discount 6:
+// main paths and bindings (the rules are tested in test_receipts).
 class TestReceiptWindow : public DocumentWindowSuite {
     Q_OBJECT
 private slots:
@@ -48,8 +46,7 @@ private slots:
                  QString("王先生|BJ0606250001|46.00|6.00|120.00|620.00|-500.00|定金收据|合计620 元|件|合计:126.00"));
     }
 
-    // Opening needs no right (it only adds what the quotation lacks); adding a
-    // receipt, or typing over its amount, needs the group's grant for it.
+    // Opening needs no right; adding a receipt or typing its amount does.
     void addingNeedsTheRight() {
         signInAs("小李", "收款组", "LOWER(Form_Name)='form_receipt' and LOWER(Action_Name)<>'action1'");
         ReceiptWindow w(context(), m_quotation);
@@ -66,9 +63,8 @@ private slots:
         QCOMPARE(w.receiptGrid()->model()->rowCount(), 2);
     }
 
-    // Typed last, a remark and a quantity are written when the window closes;
-    // a write the book refuses is said, and the user stays with the edit (No)
-    // or gives it up and closes (Yes).
+    // What is typed last is written on closing; a refused write is said, and
+    // the user stays with the edit (No) or gives it up (Yes).
     void whatIsTypedIsWrittenOrKeptWhenTheWindowCloses() {
         const QString remark = "select remark from Receipt_Head where BillNo='AA0606250001'";
         {

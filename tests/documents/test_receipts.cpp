@@ -10,8 +10,8 @@
 using namespace DocumentFixture;
 
 namespace {
-// The fixture's receipt sample (deposit 500, freight 80; goods A 2 x 10.00;
-// B and C, of the same name, size and unit, 1 x 5.00 and 3 x 7.00).
+// The fixture's receipt sample (deposit 500, freight 80, A 2 x 10.00, B and
+// C of one name 1 x 5.00 and 3 x 7.00).
 QString sampleQuotation(Book& b, double freight = 80, double discount = 0) {
     return receiptSample(b.db(), b.clock, b.prompter, freight, discount);
 }
@@ -29,8 +29,7 @@ QString stored(Book& b) {
 }
 }  // namespace
 
-// The receipts of a quotation and the receipt lines they share, on both
-// engines.
+// A quotation's receipts and the receipt lines they share, on both engines.
 class TestReceipts : public QObject {
     Q_OBJECT
 private slots:
@@ -78,11 +77,9 @@ private slots:
         QCOMPARE(read(b.db(), "select BillNo from Receipt_Head"), QString("AA0606250002"));
     }
 
-    // Goods of one name make one receipt line: its quantity their sum, its
-    // price their amount over it, each to the nearest whole number (half up;
-    // also where binary floating point leaves 675.4999... for 145.49 +
-    // 496.34 + 33.67, and 1.4999... for 1.65 / 1.1), and stored as whole
-    // numbers, not as decimals that merely read as such.
+    // Goods of one name make one line: quantity their sum, price their amount
+    // over it, each rounded half up (also 675.4999... = 145.49 + 496.34 +
+    // 33.67 and 1.4999... = 1.65 / 1.1 in doubles) and stored as integers.
     void wholeNumbers() {
         Book b;
         Database& db = b.db();
@@ -180,8 +177,7 @@ private slots:
         Sample b;
         QCOMPARE(b.book.linesDifferenceNote(), QString());
         Dataset& l = b.book.lines();
-        // Built lines that differ from the amount due by their whole units alone
-        // are not sent to be built again.
+        // Lines off the amount due by their whole units alone need no rebuild.
         QCOMPARE(Sample(12.5).book.linesDifferenceNote(),
                  QString("明细合计59.00与应收款58.50相差0.50：明细金额只记整数"));
         QCOMPARE(Sample(80, 6).book.linesDifferenceNote(),
@@ -234,10 +230,9 @@ private slots:
         QVERIFY(drifted(b.db()).isEmpty());
     }
 
-    // A row whose write failed for a passing cause stays changed and is written
-    // by the next posting; one that can never be written (its row deleted or
-    // changed on another workstation) is dropped and the receipts read again,
-    // so nothing is tried again at every command and the window always closes.
+    // A write failed for a passing cause stays and is written by the next
+    // posting; one that never can be (its row deleted elsewhere) is dropped
+    // and the rows read again, so the window always closes.
     void aFailedWriteIsKeptOrDropped() {
         Sample b;
         failWhen(b.db(), "Receipt_Head", "UPDATE", "1=1");
@@ -253,8 +248,6 @@ private slots:
                  QString("450450"));
         QVERIFY(!r.hasChanges());
 
-        // A line another workstation deleted: the edit is refused, dropped, and
-        // the lines show what the book holds.
         const int lines = b.book.lines().rowCount();
         b.db().execute("delete from Receipt_Detail where id=:id", {{"id", b.book.lines().value(0, "id")}});
         b.book.lines().setCurrentRow(0);
@@ -290,8 +283,8 @@ private slots:
         QCOMPARE(stored(b), QString("0|0"));
     }
 
-    // Another workstation deleted the quotation while its receipts were open:
-    // no receipt, line or totals row is written for it any more.
+    // A quotation deleted elsewhere while its receipts are open takes no
+    // receipt, line or totals row any more.
     void aQuotationDeletedMeanwhileTakesNoReceipts() {
         Sample s;
         ReceiptBook& book = s.book;
@@ -312,8 +305,8 @@ private slots:
                  QString("0|0|0|0"));
     }
 
-    // A receipt takes the quotation's remark and a line the goods' name, each
-    // cut to what the receipt's columns hold, on both engines.
+    // A receipt takes the quotation's remark and a line the goods' name, cut
+    // to what the receipt's columns hold.
     void longRemarksAndNamesAreCut() {
         Book b;
         Database& db = b.db();
