@@ -13,11 +13,9 @@
 #include "platform/picture_reader.h"
 #include "support/test_books.h"
 
-// The goods catalogue and the goods editor, on both engines. Goods pictures
-// are files named after the goods code: a hostile code, or a hostile stored
-// PicturePath (from an older book or another program), never reads, writes
-// or removes a file outside the picture folder; a picture is written only
-// with its goods row.
+// The goods catalogue and the goods editor, on both engines. A picture is a
+// file named after the goods code, written only with its goods row; no code
+// or stored PicturePath leads to a file outside the picture folder.
 class TestGoods : public QObject {
     Q_OBJECT
 private slots:

@@ -17,9 +17,7 @@ const QString kNoLeafClass =
     QStringLiteral("没有填写[商品分类]，而所选的类别有子类：请填写商品分类，或选择最末一级的类别再导入");
 
 // Customers, suppliers and goods read from spreadsheets on both engines:
-// columns found by caption, every row checked as the editors check it,
-// refusals named by row, codes drawn for rows without one, all accepted
-// rows written in one transaction or none, and an export read back whole.
+// every row checked as the editors check it, all written or none.
 class TestMasterImport : public QObject {
     Q_OBJECT
 private slots:

@@ -64,10 +64,8 @@ struct Sheet : Book {
 };
 }  // namespace
 
-// The standard and the customers' price tables, on both engines: the first
-// opening's copy, saving, the reset, emptying, the questions, what a cell
-// takes, customers that go meanwhile, and the printout's rows (its pages:
-// TestPriceWindows).
+// The standard and the customers' price tables, on both engines, and the
+// printout's rows (its pages: TestPriceWindows).
 class TestPriceTables : public QObject {
     Q_OBJECT
 private slots:

@@ -77,10 +77,9 @@ QStringList programWindowNames(AppContext& c) {
 }
 }  // namespace
 
-// The shell's windows opened offscreen: every window the main window can
-// open, and the main paths of the log-in dialog and the main window. The
-// rules behind them are tested in test_shell_logic and the rights in
-// test_rights_walk.
+// The shell's windows offscreen: every window the main window can open, and
+// the main paths of the log-in dialog and the main window (the rules:
+// TestShellLogic; the rights: TestRightsWalk).
 class TestShellWindows : public QObject {
     Q_OBJECT
 private slots:
@@ -240,9 +239,8 @@ private slots:
         }
         QCOMPARE(opened, existing.size());
     }
-    // 备份账本 writes a copy of the current book where the user chose; 恢复账本
-    // asks, then brings that copy's data back. The rules of
-    // both are tested in test_book_backup.
+    // 备份账本 writes a copy where the user chose; 恢复账本 asks, then brings
+    // it back (the rules: TestBookBackup).
     void settingsMenuBacksUpAndRestoresTheBook() {
         AppContext& c = m_program->context();
         c.CurrentUser = {"超级用户", "", "管理员组"};
