@@ -6,6 +6,7 @@
 #include "data/field_def.h"
 #include "data/permission_checker.h"
 #include "documents/document_fixture.h"
+#include "platform/clock.h"
 #include "platform/errors.h"
 #include "reports/engine/report_preparer.h"
 #include "reports/engine/report_template.h"
@@ -181,6 +182,18 @@ private slots:
                 QCOMPARE(e.message(), QString("开始日期不能晚于结束日期"));
             }
         }
+        // The days a date box holds, and no others.
+        for (const QDate& day : {QDate(1900, 1, 1), QDate(10000, 1, 1)}) {
+            try {
+                report.rows(K::Payout, period(day, QDate()));
+                QFAIL("a day no box holds was accepted");
+            } catch (const UserError& e) {
+                QCOMPARE(
+                    e.message(),
+                    QString("日期 %1 超出范围：日期须在 1900-01-02 到 9999-12-31 之间").arg(day.toString(Qt::ISODate)));
+            }
+        }
+        QCOMPARE(report.rows(K::Payout, period(HeldDates::first(), HeldDates::last())).rows.size(), 9);
         StatisticsFilter unknown;
         unknown.kind = "房租";
         QVERIFY_THROWS_EXCEPTION(UserError, report.rows(K::Payout, unknown));
