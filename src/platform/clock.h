@@ -36,4 +36,10 @@ struct HeldDates {
     static QDate noDate() { return QDate(1900, 1, 1); }
     static QDate first() { return QDate(1900, 1, 2); }
     static QDate last() { return QDate(9999, 12, 31); }
+    static bool holds(const QDate& d) { return d >= first() && d <= last(); }
+    // "日期须在 1900-01-02 到 9999-12-31 之间"
+    static QString rangeText() {
+        return QStringLiteral("日期须在 %1 到 %2 之间")
+            .arg(first().toString(Qt::ISODate), last().toString(Qt::ISODate));
+    }
 };

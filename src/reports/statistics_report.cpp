@@ -10,6 +10,7 @@
 #include "data/permission_checker.h"
 #include "data/sql_dialect.h"
 #include "data/sqlite_row_reader.h"
+#include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/period.h"
 
@@ -147,9 +148,9 @@ bool StatisticsReport::subjectOfChoice(const QString& choice, QString* subject) 
 
 void StatisticsReport::check(Kind kind, const StatisticsFilter& filter) {
     for (const QDate& d : {filter.from, filter.to}) {
-        if (d.isValid() && (d.year() < 1900 || d.year() > 9999)) {
-            throw UserError(QStringLiteral("日期 %1 超出范围：日期须在 1900-01-01 到 9999-12-31 之间")
-                                .arg(d.toString(Qt::ISODate)));
+        if (d.isValid() && !HeldDates::holds(d)) {
+            throw UserError(
+                QStringLiteral("日期 %1 超出范围：%2").arg(d.toString(Qt::ISODate), HeldDates::rangeText()));
         }
     }
     filter.period().check();

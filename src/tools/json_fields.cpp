@@ -254,12 +254,8 @@ void requireDate(const FieldDef& column, const QVariant& value, const QString& w
         throw UserError(
             QStringLiteral("%1不是日期：%2（请写成 yyyy-MM-dd 或 yyyy-MM-dd HH:mm:ss）").arg(what, value.toString()));
     }
-    const QDate first = HeldDates::first();
-    const QDate last = HeldDates::last();
-    const QDate day = date.toDateTime().date();
-    if (day < first || day > last) {
-        throw UserError(QStringLiteral("%1的日期 %2 超出范围：日期须在 %3 到 %4 之间")
-                            .arg(what, value.toString(), first.toString(Qt::ISODate), last.toString(Qt::ISODate)));
+    if (!HeldDates::holds(date.toDateTime().date())) {
+        throw UserError(QStringLiteral("%1的日期 %2 超出范围：%3").arg(what, value.toString(), HeldDates::rangeText()));
     }
 }
 

@@ -21,42 +21,6 @@
 
 using TestBooks::TestProgram;
 
-// Backups of a book in use, on both engines: whole and sound, never half
-// written, the book at one moment while another program goes on writing, a
-// local account book with every value exact; restoring one: checked first,
-// all or nothing, the book as it was kept aside, the keys going on after the
-// restored rows.
-class TestBookBackup : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase_data() { TestBooks::addEngineRows(); }
-    void init();
-    void cleanup();
-    void roundTrip();
-    void refusalsLeaveNothing();
-    void uncommittedWorkIsNotCopied();
-    void copiesWhileAnotherProgramWrites();
-    void damagedBackupsAreRefusedBeforeAnythingChanges();
-    void keptCopyHoldsWorkSavedWhileTheRestoreWaited();
-    void commandLine();
-
-private:
-    AppContext& context() { return m_program->context(); }
-    Database& db() { return context().data().main(); }
-    bool server() const { return TestBooks::currentEngine() == QLatin1String("postgres"); }
-    QString target(const QString& name) const { return m_out.filePath(name); }
-    // Opens a copy and answers a statement in it.
-    static QVariant inCopy(const QString& file, const QString& sql);
-    std::unique_ptr<TestProgram> m_program;
-    QTemporaryDir m_out;
-};
-
-// The test runs on books of that engine only.
-#define ONLY_ON(engine)                                                    \
-    if (TestBooks::currentEngine() != QLatin1String(engine)) {             \
-        QSKIP("a rule of " engine " books; the other engine has its own"); \
-    }
-
 namespace {
 std::unique_ptr<TestProgram> programOn(const QString& engine) {
     auto p = std::make_unique<TestProgram>(true);
@@ -70,18 +34,8 @@ Database& bookOf(TestProgram& p) {
     return p.context().data().main();
 }
 
-QStringList lines(Database& d, const QString& sql) {
-    QStringList out;
-    QSqlQuery q = d.query(sql);
-    while (q.next()) {
-        out << q.value(0).toString();
-    }
-    return out;
-}
-
-// Every row of every table of a book of either engine (SQLite's own
-// counters of the keys aside: a restore sets them so that keys go on after
-// the restored rows).
+// Every row of every table of a book (SQLite's key counters aside: a restore
+// sets them so that keys go on after the restored rows).
 QByteArray fingerprint(Database& d) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     QStringList tables = d.tableNames();
@@ -103,8 +57,7 @@ QByteArray fingerprint(Database& d) {
     return hash.result();
 }
 
-// Demo data with values no floating-point number holds, Chinese text and an
-// empty text.
+// Demo data with values no double holds, Chinese text and an empty text.
 void fill(TestProgram& p, int quotations) {
     DemoData::fill(p.context(), {5, 2, 10, 0});
     DemoQuotations::fill(p.context(), quotations);
@@ -124,71 +77,91 @@ qint64 addPayout(Database& d) {
             "returning id")
         .toLongLong();
 }
+
+// Opens a copy and answers a statement in it.
+QVariant inCopy(const QString& file, const QString& sql) {
+    return Database::openSqlite(file, "copy")->scalar(sql);
+}
+
+// The message of the UserError `f` throws, "" when it goes through.
+QString refusal(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const UserError& e) {
+        return e.message();
+    }
+    return QString();
+}
 }  // namespace
 
-void TestBookBackup::init() {
-    if (TestBooks::engineAvailable()) {
-        m_program = programOn(TestBooks::currentEngine());
+// Backups of a book in use, on both engines: whole, sound, the book at one
+// moment, every value exact; restoring one: checked first, all or nothing,
+// the book as it was kept aside, the keys going on after the restored rows.
+class TestBookBackup : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init() {
+        if (TestBooks::engineAvailable()) {
+            m_program = programOn(TestBooks::currentEngine());
+        }
     }
-}
-
-void TestBookBackup::cleanup() {
-    m_program.reset();
-    for (const QString& f : QDir(m_out.path()).entryList(QDir::Files)) {
-        QFile::remove(m_out.filePath(f));
+    void cleanup() {
+        m_program.reset();
+        for (const QString& f : QDir(m_out.path()).entryList(QDir::Files)) {
+            QFile::remove(m_out.filePath(f));
+        }
     }
-}
+    void roundTrip();
+    void refusalsLeaveNothing();
+    void copiesWhileAnotherProgramWrites();
+    void damagedBackupsAreRefusedBeforeAnythingChanges();
+    void keptCopyHoldsWorkSavedWhileTheRestoreWaited();
+    void commandLine();
 
-QVariant TestBookBackup::inCopy(const QString& file, const QString& sql) {
-    auto copy = Database::openSqlite(file, "copy");
-    return copy->scalar(sql);
-}
+private:
+    AppContext& context() { return m_program->context(); }
+    Database& db() { return context().data().main(); }
+    bool server() const { return TestBooks::currentEngine() == QLatin1String("postgres"); }
+    QString target(const QString& name) const { return m_out.filePath(name); }
+    std::unique_ptr<TestProgram> m_program;
+    QTemporaryDir m_out;
+};
 
-// The round trip: a backup is a local account book of its own, whole and
-// sound, with every value exact; restoring it brings the book back as it
-// was, the book before the restore kept aside (beside a local book, beside
-// the backup for a server book). A server book's backup restores into a
-// local book and another server book too.
+// A backup is a local account book (a server book's too), sound, every value
+// exact; restoring it brings the book back, the book before kept aside
+// (beside a local book, beside the backup for a server book).
 void TestBookBackup::roundTrip() {
-    TestProgram& p = *m_program;
-    fill(p, 5);
+    fill(*m_program, 5);
     const QByteArray before = fingerprint(db());
     const QString backup = target("before.db");
     // By the book's name as the book list has it.
     const qint64 size = BookBackup(context()).backup(context().CurrentAccountBook.BookName, backup);
-    QVERIFY(size > 0);
-    QCOMPARE(QFileInfo(backup).size(), size);
-    // A file of its own: no log beside it (the header says rollback
-    // journal, not write-ahead log), nothing left of the work file.
-    QVERIFY(!QFile::exists(backup + "-wal"));
-    QVERIFY(!QFile::exists(backup + ".part"));
-    {
-        QFile f(backup);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray header = f.read(20);
-        QVERIFY(header.startsWith("SQLite format 3"));
-        QCOMPARE(int(header[18]), 1);
-        QCOMPARE(int(header[19]), 1);
-    }
+    QCOMPARE(size, QFileInfo(backup).size());
+    // No log beside it (the header says rollback journal), no work file left.
+    QVERIFY(!QFile::exists(backup + "-wal") && !QFile::exists(backup + ".part"));
+    QFile file(backup);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray header = file.read(20);
+    QVERIFY(header.startsWith("SQLite format 3") && header.mid(18) == QByteArray("\1\1"));
     {
         // The schema of a new local book, and the program's version.
         auto copy = Database::openSqlite(backup, "copy");
         TestBooks::FreshBook local("sqlite");
-        const QString schema = "select type || name || coalesce(sql, '') from sqlite_master order by name";
-        QCOMPARE(lines(*copy, schema), lines(local.db(), schema));
+        const QString schema =
+            "select group_concat(type || name || coalesce(sql, ''), '|') from (select * from sqlite_master order by "
+            "name)";
+        QCOMPARE(copy->scalar(schema).toString(), local.db().scalar(schema).toString());
         QCOMPARE(SchemaInstaller::storedVersion(*copy), SchemaInstaller::kBookVersion);
         QCOMPARE(copy->scalar("PRAGMA integrity_check").toString(), QString("ok"));
-        // Whole numbers beyond a double's 53 bits are kept as integers.
-        QCOMPARE(copy->scalar("select A101 from base_Dusmere_Customer_price_Table where Corp_code = 'K9'").toLongLong(),
-                 999999999999999999LL);
-        QCOMPARE(copy->scalar("select Default_TotalPrice from goods where code = 'X1'").toLongLong(),
-                 9007199254740993LL);
-        QCOMPARE(copy->scalar("select Goods_name || '|' || remark || '|' || Keyin_time from goods where code = 'X1'")
+        // Whole numbers beyond 53 bits, texts, an empty one and times exact.
+        QCOMPARE(copy->scalar("select A101 || '|' || Default_TotalPrice || '|' || Goods_name || '|' || remark || '|' "
+                              "|| Keyin_time from goods, base_Dusmere_Customer_price_Table where code = 'X1' and "
+                              "Corp_code = 'K9'")
                      .toString(),
-                 QString("门锁（不锈钢）||2006-06-01 12:34:56"));
+                 QString("999999999999999999|9007199254740993|门锁（不锈钢）||2006-06-01 12:34:56"));
         QCOMPARE(DocumentFixture::drifted(*copy), QStringList());
     }
-
     // Work after the backup that the restore takes back.
     db().execute("delete from Client where Corp_code = (select min(Corp_code) from Client)");
     db().execute("delete from Quotation_Detail where id = (select min(id) from Quotation_Detail)");
@@ -209,14 +182,7 @@ void TestBookBackup::roundTrip() {
         QCOMPARE(db().scalar("PRAGMA integrity_check").toString(), QString("ok"));
         return;
     }
-    // A server book's backup restores into a local book ...
-    TestProgram embedded(true);
-    embedded.context().data().ConnectDatabases();
-    BookRestore(embedded.context()).restore(QString(), backup);
-    QCOMPARE(bookOf(embedded).scalar("select A_Remark from base_Dusmere_Customer_price_Table where Corp_code = 'K9'"),
-             QVariant("中文备注「测试」"));
-    // ... and into another server book, every table the same; its keys,
-    // behind the restored ones, go on after them.
+    // Into another server book: every table the same, the keys going on.
     auto other = programOn("postgres");
     BookRestore(other->context()).restore(QString(), backup);
     QVERIFY(fingerprint(bookOf(*other)) == before);
@@ -225,61 +191,34 @@ void TestBookBackup::roundTrip() {
 }
 
 void TestBookBackup::refusalsLeaveNothing() {
-    ONLY_ON("sqlite");
     const QString existing = target("there.db");
-    {
-        QFile f(existing);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("keep me");
-    }
+    QFile f(existing);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("keep me");
+    f.close();
     const struct {
         QString book;
         QString file;
         QString said;
-    } cases[] = {
-        {QString(), existing, "备份文件已经存在"},
-        {QString(), target("missing/x.db"), "备份文件所在的文件夹不存在"},
-        {"无此账本", target("x.db"), "找不到账本: 无此账本"},
-    };
+    } cases[] = {{QString(), existing, "备份文件已经存在"},
+                 {QString(), target("missing/x.db"), "备份文件所在的文件夹不存在"},
+                 {"无此账本", target("x.db"), "找不到账本: 无此账本"}};
     for (const auto& c : cases) {
-        try {
-            BookBackup(context()).backup(c.book, c.file);
-            QFAIL(qPrintable("backed up to " + c.file));
-        } catch (const UserError& e) {
-            QVERIFY2(e.message().startsWith(c.said), qPrintable(e.message()));
-        }
+        const QString said = refusal([&] { BookBackup(context()).backup(c.book, c.file); });
+        QVERIFY2(said.startsWith(c.said), qPrintable(c.file + ": " + said));
     }
-    QFile f(existing);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("keep me"));
     QCOMPARE(QDir(m_out.path()).entryList(QDir::Files), QStringList{"there.db"});
 }
 
-// A backup taken while another program is in the middle of its own save
-// holds what was committed, never half of that save.
-void TestBookBackup::uncommittedWorkIsNotCopied() {
-    ONLY_ON("sqlite");
-    db().execute("insert into payout (paytime, subject, totalprice) values (:t, '0', 1)",
-                 {{"t", QDate(2006, 6, 1).startOfDay()}});
-    auto other = m_program->connectAgain();
-    other->query("BEGIN IMMEDIATE");
-    other->execute("insert into payout (paytime, subject, totalprice) values ('2006-06-02 00:00:00', '0', 2)");
-    const QString file = target("moment.db");
-    BookBackup(context()).backup(QString(), file);
-    other->query("COMMIT");
-    QCOMPARE(inCopy(file, "select count(*) from payout").toInt(), 1);
-    QCOMPARE(db().scalar("select count(*) from payout").toInt(), 2);
-}
-
-// Another program adds a payout, then a quotation of three lines, each in
-// its own transaction, while copies are taken: each copy is sound and holds
-// whole work only, in the order it was saved.
+// Another program adds payouts and quotations of three lines while copies are
+// taken: each copy is sound and holds whole work only, in the order saved.
 void TestBookBackup::copiesWhileAnotherProgramWrites() {
     for (const char* code : {"A", "B", "C"}) {
         DocumentFixture::addGoods(db(), code, "门锁");
     }
-    // Goods enough that a copy takes a while between reading the quotations
-    // and the payouts.
+    // Goods enough that a copy takes a while between quotations and payouts.
     db().execute(
         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 5000) insert into goods (code, "
         "Goods_name) select 'G' || i, '货品' || i from n");
@@ -302,17 +241,17 @@ void TestBookBackup::copiesWhileAnotherProgramWrites() {
         BookBackup(context()).backup(QString(), backup);
         auto copy = Database::openSqlite(backup, "copy");
         QCOMPARE(copy->scalar("PRAGMA integrity_check").toString(), QString("ok"));
-        // Whole payouts in the order they were added (amounts 1..n), and the
-        // quotation of each round but perhaps the last, with all its lines.
+        // Payouts 1..n, the quotation of each round but perhaps the last, with
+        // all its lines, none without its head.
         const int n = copy->scalar("select count(*) from payout").toInt();
         QVERIFY(n >= last && n <= rounds);
         QCOMPARE(copy->scalar("select coalesce(sum(totalprice), 0) from payout").toLongLong(), qint64(n) * (n + 1) / 2);
         const int quotations = copy->scalar("select count(*) from Quotation_Head").toInt();
         QVERIFY2(quotations == n || quotations == n - 1, qPrintable(QString("%1, %2").arg(n).arg(quotations)));
-        QCOMPARE(copy->scalar("select count(*) from Quotation_Detail d join Quotation_Head h on h.BillNo = d.HeadNo")
-                     .toInt(),
-                 3 * quotations);
-        QCOMPARE(copy->scalar("select count(*) from Quotation_Detail").toInt(), 3 * quotations);
+        QCOMPARE(copy->scalar("select count(*) || ' ' || count(h.BillNo) from Quotation_Detail d left join "
+                              "Quotation_Head h on h.BillNo = d.HeadNo")
+                     .toString(),
+                 QString("%1 %1").arg(3 * quotations));
         last = n;
         copy.reset();
         QFile::remove(backup);
@@ -326,10 +265,8 @@ void TestBookBackup::copiesWhileAnotherProgramWrites() {
     qInfo("%d copies taken while %d payouts and quotations were written", copies, rounds);
 }
 
-// Damaged files, a database that is not a book, one missing, and on a
-// server book rows SQLite takes but the server refuses: each is refused
-// before anything changes, with no work file left and no copy of the book
-// kept aside (it is as it was).
+// Damaged files, a database not a book, one missing, and on a server rows it
+// refuses: each refused before anything changes, no file left or kept aside.
 void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
     fill(*m_program, 3);
     const QString good = target("good.db");
@@ -337,9 +274,8 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
     QFile in(good);
     QVERIFY(in.open(QIODevice::ReadOnly));
     const QByteArray bytes = in.readAll();
-    // How each is refused: by the check the window runs before it asks too
-    // (the message starts so and names the file), during the restore with
-    // this very text, or by a server book only (the message starts so).
+    // Refused by the check the window runs first too (naming the file), during
+    // the restore with this very text, or by a server book only.
     enum class Refused { ByCheck, WithText, OnServer };
     const struct {
         QString name;
@@ -355,8 +291,7 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
         {"newer.db", bytes, "update schema_version set version = 999", "备份文件来自较新版本", Refused::ByCheck},
         // A backup without one of the book's tables would empty that table.
         {"lacking.db", bytes, "drop table payout", BookRestore::missingTableText("payout"), Refused::WithText},
-        // A doubled goods code once its index is gone, a text in a
-        // whole-number column.
+        // A doubled goods code, a text in a whole-number column.
         {"doubled.db", bytes, "drop index ux_goods_code; insert into goods (code) select min(code) from goods",
          "备份中表 goods 的数据有重复", Refused::OnServer},
         {"wrongtype.db", bytes, "update payout set totalprice = 'abc' where id = 3", "备份中表 payout 的数据有内容",
@@ -380,28 +315,12 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
             Database::openSqlite(file, "changed")->query(statement);
         }
         const QStringList files = QDir(m_out.path()).entryList(QDir::Files);
-        QString said;
-        try {
-            BookRestore(context()).restore(QString(), file);
-            QFAIL(qPrintable("restored from " + c.name));
-        } catch (const UserError& e) {
-            said = e.message();
-        } catch (const DbError& e) {
-            QFAIL(qPrintable(c.name + " failed with a database error: " + e.message()));
-        }
-        if (c.how == Refused::WithText) {
-            QCOMPARE(said, c.said);
-        }
-        QVERIFY2(said.startsWith(c.said), qPrintable(said));
+        const QString said = refusal([&] { BookRestore(context()).restore(QString(), file); });
+        QVERIFY2(said.startsWith(c.said) && (c.how != Refused::WithText || said == c.said),
+                 qPrintable(c.name + ": " + said));
         if (c.how == Refused::ByCheck) {
-            // The check the window runs before it asks says the same; the
-            // file is named, what SQLite says stays in the details.
-            try {
-                BookRestore(context()).check(file);
-                QFAIL(qPrintable("checked as sound: " + c.name));
-            } catch (const UserError& e) {
-                QCOMPARE(e.message(), said);
-            }
+            // What SQLite says stays in the details.
+            QCOMPARE(refusal([&] { BookRestore(context()).check(file); }), said);
             QVERIFY2(said.contains(QDir::toNativeSeparators(file)), qPrintable(said));
             QVERIFY2(!said.contains("***") && !said.contains("error code"), qPrintable(said));
         }
@@ -409,18 +328,10 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
         QCOMPARE(QDir(m_out.path()).entryList(QDir::Files), files);
         QCOMPARE(bookFolder.entryList(QDir::Files), bookFiles);
     }
-    if (server()) {
-        // The totals' triggers are on again after the refusals that got as
-        // far as switching them off; the keys go on where they were.
-        QCOMPARE(db().scalar("select count(*) from pg_trigger t join pg_class c on c.oid = t.tgrelid join "
-                             "pg_namespace n on n.oid = c.relnamespace where n.nspname = current_schema() and "
-                             "not t.tgisinternal and t.tgenabled <> 'O'")
-                     .toInt(),
-                 0);
-        const qint64 last = db().scalar("select max(id) from payout").toLongLong();
-        QCOMPARE(addPayout(db()), last + 1);
-    }
-    // The totals follow a changed line; the whole backup still restores.
+    // The keys go on where they were, the totals (whose triggers a server's
+    // restore switches off) follow a changed line; the whole backup restores.
+    const qint64 last = db().scalar("select max(id) from payout").toLongLong();
+    QCOMPARE(addPayout(db()), last + 1);
     db().execute(
         "update Quotation_Detail set Total_Price = Total_Price + 5 where id = (select min(id) from "
         "Quotation_Detail)");
@@ -429,10 +340,9 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
     QCOMPARE(db().scalar("select count(*) from payout").toInt(), 12);
 }
 
-// A workstation in the middle of a save holds the restore up until it
-// commits, while the others go on reading every table (those the
-// quotations' totals follow included); its payout is then replaced with the
-// rest, and it is in the copy of the book kept aside.
+// A workstation in the middle of a save: a backup meanwhile holds what was
+// committed; a restore waits until it commits while others go on reading
+// every table; its payout is then replaced, and is in the copy kept aside.
 void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
     DemoData::fill(context(), {3, 1, 5, 0});
     DemoQuotations::fill(context(), 3);
@@ -443,40 +353,27 @@ void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
     auto writer = server() ? m_program->serverBook()->connectAgain() : m_program->connectAgain();
     writer->beginWrite();
     writer->execute("insert into payout (paytime, subject, totalprice) values ('2006-06-02 00:00:00', '0', 77)");
+    BookBackup(context()).backup(QString(), target("moment.db"));
+    QCOMPARE(inCopy(target("moment.db"), "select count(*) from payout").toInt(), 10);
     QProcess restore;
     restore.start(OLVENDCTL_PATH, {"--home", m_program->folder(), "restore", "--from", backup});
     QVERIFY(restore.waitForStarted());
     if (server()) {
         auto admin = Database::openServer(TestBooks::serverParams("postgres"), "admin");
-        bool waiting = false;
-        for (int i = 0; i < 300 && !waiting && restore.state() != QProcess::NotRunning; ++i) {
-            QTest::qWait(100);
-            waiting = admin
-                          ->scalar(
-                              "select count(*) from pg_stat_activity where wait_event_type = 'Lock' and query ilike "
-                              "'lock table%'")
-                          .toInt() > 0;
-        }
-        QVERIFY(waiting);
+        QTRY_VERIFY_WITH_TIMEOUT(admin->scalar("select count(*) from pg_stat_activity where wait_event_type = 'Lock' "
+                                               "and query ilike 'lock table%'")
+                                         .toInt() > 0,
+                                 30000);
+        // A table that could not be read while the restore waits throws.
         auto reader = m_program->serverBook()->connectAgain();
         reader->query("SET lock_timeout TO '2s'");
         for (const char* table : {"Quotation_Detail", "Quotation_Head", "Receipt_Head", "Quotation_Sum", "goods"}) {
-            try {
-                reader->scalar(QString("select count(*) from %1").arg(table));
-            } catch (const DbError& e) {
-                QFAIL(qPrintable(QString("%1 cannot be read while the restore waits: %2").arg(table, e.message())));
-            }
+            reader->scalar(QString("select count(*) from %1").arg(table));
         }
     } else {
-        // The command copies the backup beside the book, then waits for the
-        // book's write lock: once its work folder is there, a second is long
-        // enough for it to reach the lock, well inside its busy timeout.
+        // Once its work folder is there, a second is enough to reach the lock.
         const QDir dbFolder = QFileInfo(writer->location()).absoluteDir();
-        for (int i = 0; i < 300 && dbFolder.entryList({".olvend-restore-*"}, QDir::Dirs | QDir::Hidden).isEmpty();
-             ++i) {
-            QTest::qWait(20);
-        }
-        QVERIFY(!dbFolder.entryList({".olvend-restore-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!dbFolder.entryList({".olvend-restore-*"}, QDir::Dirs | QDir::Hidden).isEmpty(), 6000);
         QTest::qWait(1000);
         QCOMPARE(restore.state(), QProcess::Running);
     }
@@ -485,8 +382,7 @@ void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
     QCOMPARE(restore.exitCode(), 0);
     const QString savedAs = QString::fromUtf8(restore.readAllStandardOutput()).trimmed();
     QVERIFY2(QFile::exists(savedAs), qPrintable(savedAs));
-    QCOMPARE(inCopy(savedAs, "select count(*) from payout where totalprice = 77").toInt(), 1);
-    QCOMPARE(inCopy(savedAs, "select count(*) from payout").toInt(), 11);
+    QCOMPARE(inCopy(savedAs, "select count(*) || ' ' || sum(totalprice = 77) from payout").toString(), QString("11 1"));
     QCOMPARE(inCopy(savedAs, "select count(*) from Quotation_Detail").toInt(), lines);
     QFile::remove(savedAs);
     QCOMPARE(db().scalar("select count(*) from payout").toInt(), 10);
@@ -494,26 +390,25 @@ void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
     QCOMPARE(DocumentFixture::drifted(db()), QStringList());
 }
 
-// olvendctl backup: the book named by the ID the list of books shows, no
-// --out (its refusals without the right are in test_rights_walk, an
-// existing file in refusalsLeaveNothing); the book's name in the messages
-// is the one of the book the settings name.
+// olvendctl backup: the book by its ID, no --out (the right is
+// test_rights_walk's); messages name the book the settings name.
 void TestBookBackup::commandLine() {
-    ONLY_ON("sqlite");
-    const auto ctl = [&](const QStringList& args) { return CtlCall::run(m_program->folder(), {}, args); };
+    if (server()) {
+        QSKIP("the command's boundary, the same on both engines");
+    }
     const QString byId = target("by-id.db");
     const AccountBookRow first = AccountBooks(context().data().openSystem()).offered().first();
-    const CtlCall::Result made = ctl({"backup", QString::number(first.ID), "--out", byId});
-    QCOMPARE(made.err, QString());
-    QCOMPARE(made.code, 0);
+    const CtlCall::Result made =
+        CtlCall::run(m_program->folder(), {}, {"backup", QString::number(first.ID), "--out", byId});
+    QCOMPARE(made.err + QString::number(made.code), QString("0"));
     // It says the size of the backup written.
     QCOMPARE(made.out.trimmed().toLongLong(), QFileInfo(byId).size());
-    const CtlCall::Result noOut = ctl({"backup"});
+    const CtlCall::Result noOut = CtlCall::run(m_program->folder(), {}, {"backup"});
     QCOMPARE(noOut.code, 2);
     QVERIFY2(noOut.err.contains("--out FILE"), qPrintable(noOut.err));
     context().CurrentAccountBook = {};
-    QCOMPARE(BookBackup::find(context(), QString()).label, first.AccountBookName);
     QVERIFY(!first.AccountBookName.isEmpty());
+    QCOMPARE(BookBackup::find(context(), QString()).label, first.AccountBookName);
 }
 
 QTEST_GUILESS_MAIN(TestBookBackup)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
@@ -10,8 +11,7 @@
 #include "data/dataset.h"
 #include "platform/errors.h"
 
-// Checks the data suites share: a query's rows read as one text to compare
-// at once, and what a statement throws.
+// Checks the data, platform and administration suites share.
 namespace BookChecks {
 
 // The rows of `sql` as one text: fields joined by ',', rows by '|', null as
@@ -45,8 +45,7 @@ inline void appendRow(Dataset& ds, const QVariantMap& values) {
     }
 }
 
-// The error of kind E that `f` throws; none when it goes through (errors of
-// other kinds pass on and fail the test).
+// The error of kind E that `f` throws; none when it goes through.
 template <class E = OlvendError>
 std::optional<E> thrown(const std::function<void()>& f) {
     try {
@@ -61,6 +60,15 @@ std::optional<E> thrown(const std::function<void()>& f) {
 inline QString refusal(const std::function<void()>& f) {
     const auto e = thrown<UserError>(f);
     return e ? e->message() : QString();
+}
+
+// Writes `bytes` to `file` (a test's own file) and gives its name back.
+inline QString written(const QString& file, const QByteArray& bytes) {
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
+        qFatal("cannot write %s", qPrintable(file));
+    }
+    return file;
 }
 
 }  // namespace BookChecks

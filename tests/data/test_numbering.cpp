@@ -1,10 +1,9 @@
-#include <QMutex>
 #include <QProcess>
 #include <QSet>
 #include <QSqlQuery>
 #include <QTest>
-#include <QThread>
-#include <atomic>
+#include <latch>
+#include <thread>
 
 #include "book_checks.h"
 #include "data/numbering.h"
@@ -14,6 +13,33 @@
 
 using BookChecks::refusal;
 using TestBooks::FreshBook;
+
+namespace {
+QString stored(Database& db, const QString& table, const QString& field) {
+    return db
+        .scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t and fieldname=:f",
+                {{"t", table.toLower()}, {"f", field.toLower()}})
+        .toString();
+}
+
+void setStored(Database& db, const QString& table, const QString& field, const QString& value) {
+    QCOMPARE(db.execute("update Sys_ID_Autoincrement set CurrID=:v where tablename=:t and fieldname=:f",
+                        {{"v", value}, {"t", table.toLower()}, {"f", field.toLower()}}),
+             1);
+}
+
+// A book and the numbering on it, on 2006-12-25.
+struct Fixture {
+    FreshBook book{TestBooks::currentEngine()};
+    Database& db = book.db();
+    Clock clock;
+    Numbering n{db, clock};
+    Fixture() { clock.setToday(QDate(2006, 12, 25)); }
+    QString next(const QString& table, const QString& field, bool codeList = false) {
+        return n.GetAutoIncrementID(table, field, codeList);
+    }
+};
+}  // namespace
 
 // Codes of documents and master records, on both engines.
 class TestNumbering : public QObject {
@@ -40,10 +66,7 @@ private slots:
     }
     // The code after the stored one, per rule; the counter row keeps it.
     void nextCode() {
-        FreshBook book(TestBooks::currentEngine());
-        Clock clock;
-        clock.setToday(QDate(2006, 12, 25));
-        Numbering n(book.db(), clock);
+        Fixture f;
         const QList<QStringList> cases{
             // table, field, stored, expected
             {"Receipt_Head", "BillNo", "AA0612240017", "AA0612250001"},  // a new day
@@ -63,190 +86,144 @@ private slots:
             {"Dusmere_Order_Form_Detail", "Goods_Code", "999999", "1"},  // wraps
             {"Dusmere_Order_Form_Detail", "Goods_Code", "41", "42"}};
         for (const QStringList& c : cases) {
-            setStored(book.db(), c[0].toLower(), c[1].toLower(), c[2]);
-            QCOMPARE(n.GetAutoIncrementID(c[0], c[1], false), c[3]);
-            QCOMPARE(stored(book.db(), c[0], c[1]), c[3]);
+            setStored(f.db, c[0], c[1], c[2]);
+            QCOMPARE(f.next(c[0], c[1]), c[3]);
+            QCOMPARE(stored(f.db, c[0], c[1]), c[3]);
         }
     }
     void dailyCounterRestartsOnANewDay() {
-        FreshBook book(TestBooks::currentEngine());
-        Clock clock;
-        clock.setToday(QDate(2006, 12, 25));
-        Numbering n(book.db(), clock);
-        QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0612250001"));
-        QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0612250002"));
-        clock.setToday(QDate(2007, 1, 1));
-        QCOMPARE(n.GetAutoIncrementID("Quotation_Head", "BillNo", false), QString("BJ0701010001"));
+        Fixture f;
+        QCOMPARE(f.next("Quotation_Head", "BillNo"), QString("BJ0612250001"));
+        QCOMPARE(f.next("Quotation_Head", "BillNo"), QString("BJ0612250002"));
+        f.clock.setToday(QDate(2007, 1, 1));
+        QCOMPARE(f.next("Quotation_Head", "BillNo"), QString("BJ0701010001"));
         // Receipts and order forms share "AA" but not their counters; names
         // match without regard to case.
-        QCOMPARE(n.GetAutoIncrementID("Receipt_Head", "BillNo", false), QString("AA0701010001"));
-        QCOMPARE(n.GetAutoIncrementID("Dusmere_Order_Form_head", "Order_Form_Code", false), QString("AA0701010001"));
-        QCOMPARE(n.GetAutoIncrementID("RECEIPT_HEAD", "billno", false), QString("AA0701010002"));
+        QCOMPARE(f.next("Receipt_Head", "BillNo"), QString("AA0701010001"));
+        QCOMPARE(f.next("Dusmere_Order_Form_head", "Order_Form_Code"), QString("AA0701010001"));
+        QCOMPARE(f.next("RECEIPT_HEAD", "billno"), QString("AA0701010002"));
     }
+    // A fixed-width counter at its top is refused, naming the counter, and
+    // nothing is stored.
     void fixedWidthCountersRefuseToOverflow() {
-        FreshBook book(TestBooks::currentEngine());
-        Clock clock;
-        clock.setToday(QDate(2006, 12, 25));
-        Numbering n(book.db(), clock);
+        Fixture f;
         const QList<QStringList> cases{{"Receipt_Head", "BillNo", "AA0612259999"}, {"unit", "unit_code", "UN999"}};
         for (const QStringList& c : cases) {
-            setStored(book.db(), c[0].toLower(), c[1].toLower(), c[2]);
-            const QString said = refusal([&] { n.GetAutoIncrementID(c[0], c[1], false); });
+            setStored(f.db, c[0], c[1], c[2]);
+            const QString said = refusal([&] { f.next(c[0], c[1]); });
             QVERIFY2(said.contains(c[0] + "." + c[1]), qPrintable(c[2] + ": " + said));
-            // Nothing was stored.
-            QCOMPARE(stored(book.db(), c[0], c[1]), c[2]);
+            QCOMPARE(stored(f.db, c[0], c[1]), c[2]);
         }
     }
+    // Customer codes pass over those in use by customers, suppliers and
+    // order customers, wrapping at the top as well.
     void corpCodesPassOverCodesInUse() {
-        FreshBook book(TestBooks::currentEngine());
-        Database& db = book.db();
-        Clock clock;
-        Numbering n(db, clock);
-        db.query("insert into Client (Corp_code) values ('00001')");
-        db.query("insert into Provider (Corp_code) values ('00002')");
-        db.query("insert into customer_provider (corp_code) values ('00004')");
-        setStored(db, "customer_provider", "corp_code", "99998");
-        QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("99999"));
-        QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00003"));
-        QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00005"));
-        // Passing over codes in use wraps at the top as well.
-        db.query("insert into Client (Corp_code) values ('99999')");
-        setStored(db, "customer_provider", "corp_code", "99998");
-        QCOMPARE(n.GetAutoIncrementID("customer_provider", "corp_code", false), QString("00003"));
+        Fixture f;
+        f.db.query("insert into Client (Corp_code) values ('00001')");
+        f.db.query("insert into Provider (Corp_code) values ('00002')");
+        f.db.query("insert into customer_provider (corp_code) values ('00004')");
+        setStored(f.db, "customer_provider", "corp_code", "99998");
+        QCOMPARE(f.next("customer_provider", "corp_code"), QString("99999"));
+        QCOMPARE(f.next("customer_provider", "corp_code"), QString("00003"));
+        QCOMPARE(f.next("customer_provider", "corp_code"), QString("00005"));
+        f.db.query("insert into Client (Corp_code) values ('99999')");
+        setStored(f.db, "customer_provider", "corp_code", "99998");
+        QCOMPARE(f.next("customer_provider", "corp_code"), QString("00003"));
     }
     void missingRowAndMissingRule() {
-        FreshBook book(TestBooks::currentEngine());
-        Clock clock;
-        Numbering n(book.db(), clock);
-        QCOMPARE(refusal([&] { n.GetAutoIncrementID("No_Table", "No_Field", false); }),
+        Fixture f;
+        QCOMPARE(refusal([&] { f.next("No_Table", "No_Field"); }),
                  QString("字段[No_Table.No_Field]的数据库中的自增值没有定义"));
-        book.db().query(
-            "insert into Sys_ID_Autoincrement (tablename, fieldname, CurrID) values ('other', 'code', '1')");
-        QCOMPARE(refusal([&] { n.GetAutoIncrementID("Other", "Code", false); }),
-                 QString("字段[Other.Code]的自增值函数没有定义"));
-        QCOMPARE(stored(book.db(), "other", "code"), QString("1"));
+        f.db.query("insert into Sys_ID_Autoincrement (tablename, fieldname, CurrID) values ('other', 'code', '1')");
+        QCOMPARE(refusal([&] { f.next("Other", "Code"); }), QString("字段[Other.Code]的自增值函数没有定义"));
+        QCOMPARE(stored(f.db, "other", "code"), QString("1"));
     }
     void codeListMode() {
-        FreshBook book(TestBooks::currentEngine());
-        Database& db = book.db();
-        Clock clock;
-        Numbering n(db, clock);
-        db.query(
+        Fixture f;
+        f.db.query(
             "insert into Sys_Status_Describe_head (paramentname, TableName, FieldName, isSystem_Param) "
             "values ('测试', 'T_List', 'F_List', 0)");
         // An empty list without a counter row proposes 1: no error.
-        QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("1"));
+        QCOMPARE(f.next("T_List", "F_List", true), QString("1"));
         for (const char* v : {"1", "2", "10"}) {
-            db.query("insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values ('测试', :v, 'x')",
-                     {{"v", QString(v)}});
+            f.db.query(
+                "insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values ('测试', :v, 'x')",
+                {{"v", QString(v)}});
         }
         // Numeric maximum, not text maximum; nothing is consumed.
-        QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("11"));
-        QCOMPARE(n.GetAutoIncrementID("T_List", "F_List", true), QString("11"));
-        QCOMPARE(n.GetAutoIncrementID("payout", "subject", true), QString("4"));
+        QCOMPARE(f.next("T_List", "F_List", true), QString("11"));
+        QCOMPARE(f.next("T_List", "F_List", true), QString("11"));
+        QCOMPARE(f.next("payout", "subject", true), QString("4"));
         // A pair with a rule gives the rule's value, and nothing is stored.
-        setStored(db, "goods", "code", "SP00000005");
-        QCOMPARE(n.GetAutoIncrementID("goods", "code", true), QString("SP00000006"));
-        QCOMPARE(n.GetAutoIncrementID("goods", "code", false), QString("SP00000006"));
+        setStored(f.db, "goods", "code", "SP00000005");
+        QCOMPARE(f.next("goods", "code", true), QString("SP00000006"));
+        QCOMPARE(f.next("goods", "code"), QString("SP00000006"));
         // A code drawn is consumed even if the caller discards its record.
-        QCOMPARE(n.GetAutoIncrementID("unit", "unit_code", false), QString("UN007"));
-        QCOMPARE(n.GetAutoIncrementID("unit", "unit_code", false), QString("UN008"));
+        QCOMPARE(f.next("unit", "unit_code"), QString("UN007"));
+        QCOMPARE(f.next("unit", "unit_code"), QString("UN008"));
     }
-    void concurrentConnectionsNeverShareACode();
-    void concurrentProcessesNeverShareACode();
-
-private:
-    void setStored(Database& db, const QString& table, const QString& field, const QString& value);
-    static QString stored(Database& db, const QString& table, const QString& field);
-};
-
-QString TestNumbering::stored(Database& db, const QString& table, const QString& field) {
-    return db
-        .scalar("select CurrID from Sys_ID_Autoincrement where tablename=:t and fieldname=:f",
-                {{"t", table.toLower()}, {"f", field.toLower()}})
-        .toString();
-}
-
-void TestNumbering::setStored(Database& db, const QString& table, const QString& field, const QString& value) {
-    QCOMPARE(db.execute("update Sys_ID_Autoincrement set CurrID=:v where tablename=:t and fieldname=:f",
-                        {{"v", value}, {"t", table}, {"f", field}}),
-             1);
-}
-
-void TestNumbering::concurrentConnectionsNeverShareACode() {
-    FreshBook book(TestBooks::currentEngine());
-    constexpr int kThreads = 4;
-    constexpr int kEach = 40;
-    QList<QStringList> results(kThreads);
-    QStringList errors;
-    QMutex mutex;
-    QList<QThread*> threads;
-    std::atomic<int> ready{0};
-    for (int t = 0; t < kThreads; ++t) {
-        threads.append(QThread::create([&, t] {
-            try {
-                auto db = book.connectAgain();
-                Clock clock;
-                Numbering n(*db, clock);
-                ++ready;
-                while (ready < kThreads) {
-                    QThread::yieldCurrentThread();
+    void concurrentConnectionsNeverShareACode() {
+        FreshBook book(TestBooks::currentEngine());
+        constexpr int kThreads = 4;
+        constexpr int kEach = 40;
+        QList<QStringList> results(kThreads);
+        QStringList errors(kThreads);
+        std::latch ready(kThreads);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                try {
+                    auto db = book.connectAgain();
+                    Clock clock;
+                    Numbering n(*db, clock);
+                    ready.arrive_and_wait();
+                    for (int i = 0; i < kEach; ++i) {
+                        results[t].append(n.GetAutoIncrementID("goods", "code", false));
+                    }
+                } catch (const OlvendError& e) {
+                    errors[t] = e.message();
                 }
-                for (int i = 0; i < kEach; ++i) {
-                    results[t].append(n.GetAutoIncrementID("goods", "code", false));
-                }
-            } catch (const OlvendError& e) {
-                QMutexLocker lock(&mutex);
-                errors.append(e.message());
+            });
+        }
+        for (std::thread& t : threads) {
+            t.join();
+        }
+        QCOMPARE(errors.join(""), QString());
+        QSet<QString> all;
+        for (const QStringList& r : results) {
+            QCOMPARE(r.size(), kEach);
+            all.unite(QSet<QString>(r.begin(), r.end()));
+        }
+        QCOMPARE(all.size(), kThreads * kEach);
+        QVERIFY(all.contains(QString("SP%1").arg(kThreads * kEach, 8, 10, QChar('0'))));
+    }
+    void concurrentProcessesNeverShareACode() {
+        if (TestBooks::currentEngine() != "sqlite") {
+            QSKIP("the processes share a SQLite program folder; the server case is the connections test");
+        }
+        TestBooks::TestProgram program(true);
+        constexpr int kProcesses = 4;
+        constexpr int kEach = 25;
+        std::vector<std::unique_ptr<QProcess>> procs;
+        for (int i = 0; i < kProcesses; ++i) {
+            procs.push_back(std::make_unique<QProcess>());
+            procs.back()->start(OLVENDCTL_PATH, {"--home", program.folder(), "--today", "2006-12-25", "next-code",
+                                                 "Receipt_Head", "BillNo", "--count", QString::number(kEach)});
+        }
+        QSet<QString> all;
+        for (const auto& p : procs) {
+            QVERIFY(p->waitForFinished(60000));
+            QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
+            const QStringList lines = QString::fromUtf8(p->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+            QCOMPARE(lines.size(), kEach);
+            for (const QString& l : lines) {
+                all.insert(l.trimmed());
             }
-        }));
-    }
-    for (QThread* th : threads) {
-        th->start();
-    }
-    for (QThread* th : threads) {
-        th->wait();
-        delete th;
-    }
-    QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
-    QSet<QString> all;
-    for (const QStringList& r : results) {
-        QCOMPARE(r.size(), kEach);
-        for (const QString& code : r) {
-            all.insert(code);
         }
+        QCOMPARE(all.size(), kProcesses * kEach);
+        QVERIFY(all.contains("AA0612250100"));
     }
-    QCOMPARE(all.size(), kThreads * kEach);
-    QVERIFY(all.contains(QString("SP%1").arg(kThreads * kEach, 8, 10, QChar('0'))));
-}
-
-void TestNumbering::concurrentProcessesNeverShareACode() {
-    if (TestBooks::currentEngine() != "sqlite") {
-        QSKIP("the processes share a SQLite program folder; the server case is the connections test");
-    }
-    TestBooks::TestProgram program(true);
-    constexpr int kProcesses = 4;
-    constexpr int kEach = 25;
-    QList<QProcess*> procs;
-    for (int i = 0; i < kProcesses; ++i) {
-        auto* p = new QProcess(this);
-        p->start(OLVENDCTL_PATH, {"--home", program.folder(), "--today", "2006-12-25", "next-code", "Receipt_Head",
-                                  "BillNo", "--count", QString::number(kEach)});
-        procs.append(p);
-    }
-    QSet<QString> all;
-    for (QProcess* p : procs) {
-        QVERIFY(p->waitForFinished(60000));
-        QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
-        const QStringList lines = QString::fromUtf8(p->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), kEach);
-        for (const QString& l : lines) {
-            all.insert(l.trimmed());
-        }
-    }
-    QCOMPARE(all.size(), kProcesses * kEach);
-    QVERIFY(all.contains("AA0612250100"));
-}
+};
 
 QTEST_GUILESS_MAIN(TestNumbering)
 #include "test_numbering.moc"

@@ -32,7 +32,21 @@ private slots:
     void rules() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
-        prepare(db);
+        // Two groups and a user in each; a few actions listed on purpose; a
+        // grant in the user's own name (小王) does not count.
+        db.query("delete from Sys_user_Operation");
+        db.query("delete from Sys_Operation_Table");
+        db.query(
+            "insert into Sys_user (User_name, User_Group, type) values ('sales', '销售组', 0), ('小王', 'sales', 1), "
+            "('小李', '其他组', 1)");
+        db.query(
+            "insert into Sys_Operation_Table (id, Action_Name, Action_Title, Form_Name, isControl) values "
+            "(1, 'action_save', 't', 'form_quotation_edit', 1), (2, 'action_delete', 't', 'form_quotation_edit', 1), "
+            "(3, 'action_print', 't', 'form_quotation_edit', 0), (4, 'action_mixed', 't', 'form_quotation_edit', 1), "
+            "(5, 'action_mixed', 't', 'form_quotation_edit', 0), (6, 'action_other', 't', 'frm_payout', 1), "
+            "(7, 'Action_Upper', 't', 'Form_Upper', 1)");
+        db.query(
+            "insert into Sys_user_Operation (User_name, Action_id) values ('sales', 1), ('sales', 7), ('小王', 2)");
         const struct {
             const char* user;
             const char* group;
@@ -76,34 +90,7 @@ private slots:
         QVERIFY(quoted.isAllowed("action_save' --", "form_quotation_edit"));  // simply not listed
         QCOMPARE(db.scalar("select count(*) from Sys_Operation_Table").toInt(), 7);
     }
-
-private:
-    static void prepare(Database& db);
 };
-
-// Two groups and a user in each; a few actions listed on purpose.
-void TestPermissions::prepare(Database& db) {
-    db.query("delete from Sys_user_Operation");
-    db.query("delete from Sys_Operation_Table");
-    db.query(
-        "insert into Sys_user (User_name, User_Group, type) values ('sales', '销售组', 0), ('小王', 'sales', 1), "
-        "('小李', '其他组', 1)");
-    const char* rows[][4] = {
-        // action, form, isControl, id
-        {"action_save", "form_quotation_edit", "1", "1"},  {"action_delete", "form_quotation_edit", "1", "2"},
-        {"action_print", "form_quotation_edit", "0", "3"}, {"action_mixed", "form_quotation_edit", "1", "4"},
-        {"action_mixed", "form_quotation_edit", "0", "5"}, {"action_other", "frm_payout", "1", "6"},
-        {"Action_Upper", "Form_Upper", "1", "7"},
-    };
-    for (const auto& r : rows) {
-        db.query(
-            "insert into Sys_Operation_Table (id, Action_Name, Action_Title, Form_Name, isControl) "
-            "values (:id, :a, 't', :f, :c)",
-            {{"id", QString(r[3]).toInt()}, {"a", QString(r[0])}, {"f", QString(r[1])}, {"c", QString(r[2]).toInt()}});
-    }
-    // A grant in the user's own name (小王) does not count: rights belong to groups.
-    db.query("insert into Sys_user_Operation (User_name, Action_id) values ('sales', 1), ('sales', 7), ('小王', 2)");
-}
 
 QTEST_GUILESS_MAIN(TestPermissions)
 #include "test_permissions.moc"

@@ -19,8 +19,7 @@ bool loginWorks(Database& db, const QString& user, const QString& password) {
     return UserAccounts::verifyLogin(db, user, password).has_value();
 }
 
-// Each statement and its rows (sorted, one a line), as a text to compare
-// with a golden file the same on both engines.
+// Each statement and its rows (sorted, one a line), for a golden file.
 QString sortedRows(Database& db, const QStringList& statements) {
     QStringList out;
     for (const QString& sql : statements) {
@@ -38,10 +37,8 @@ class TestSchema : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
-    // The tables the program edits through a Dataset (the goods and partner
-    // books, units, users, company and code lists): a new row, also after
-    // the seeded ones, gets a key of its own that the Dataset learns, and
-    // changes and deletions reach exactly the row they were made on.
+    // The tables edited through a Dataset: a new row, also after the seeded
+    // ones, gets a key the Dataset learns; changes reach exactly their row.
     void editedTablesKeyTheirRows() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -83,11 +80,9 @@ private slots:
             QCOMPARE(count(db, table), seeded + 1);
         }
     }
-    // A new book says it is up to date, so that opening it changes nothing.
-    // Its seeded rows and the windows whose commands are listed are in
-    // tests/golden/data/seed_rows.txt; every action row hangs under its
-    // window's row, names are stored in lower case, the system group holds
-    // every right.
+    // A new book is up to date; its seeded rows are in the golden file; every
+    // action hangs under its window's row, in lower case, all the system
+    // group's.
     void seedRows() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -119,9 +114,8 @@ private slots:
                  0);
         QCOMPARE(count(db, "Sys_user_Operation where User_name='管理员组'"), count(db, "Sys_Operation_Table"));
     }
-    // The views: the quotation list's cost and profit sums (its other sums
-    // and its state text are TestQuotationTotals'), the goods with unit and
-    // supplier.
+    // The views: the quotation list's cost and profit sums (the others are
+    // TestQuotationTotals'), the goods with unit and supplier.
     void viewsComputeAndName() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -146,9 +140,8 @@ private slots:
             rows(db, "select code, Unit_name, provider_name, Corp_code from Query_Goods_With_Corp_Unit order by code"),
             QString("SP00000001,套,王五,00001|SP00000002,~,~,~"));
     }
-    // Opening a book to read it writes nothing; migrating hashes the
-    // passwords kept as text (an empty one too), once. (Logging in with a
-    // hashed one is TestShellLogic::logInHashesPasswordsKeptAsText.)
+    // Opening a book writes nothing; migrating hashes the plain passwords
+    // (an empty one too), once.
     void plainPasswordsAreHashedOnlyWhenAsked() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -162,28 +155,18 @@ private slots:
         QVERIFY(loginWorks(db, "op", "secret") && !loginWorks(db, "op", "Secret") && loginWorks(db, "nopass", ""));
         QCOMPARE(UserAccounts::migratePlainPasswords(db), 0);
     }
-    // A book without its version is brought up to date; a book of a newer
-    // program is refused.
-    void bookWithoutVersionUpgradedNewerRefused() {
+    // A book without its version is brought up to date; one of version 4 gets
+    // the commands listed since under their windows, controlled and granted to
+    // the system group only, and the quotations' indexes, once; a newer
+    // program's book is refused.
+    void olderBookIsUpgraded() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
         db.query("drop table schema_version");
         db.query("drop table temp_User_Operation");
         SchemaInstaller::ensureBook(db, false);
-        QCOMPARE(SchemaInstaller::storedVersion(db), SchemaInstaller::kBookVersion);
-        QVERIFY(db.hasTable("temp_User_Operation"));
-        // A book of a newer program is refused.
-        db.query("update schema_version set version=99");
-        QVERIFY_THROWS_EXCEPTION(DbError, SchemaInstaller::ensureBook(db, false));
-    }
-    // A book of version 4 lacks the commands listed since and the quotations'
-    // indexes by customer and date: the upgrade lists the commands under
-    // their windows (a window new to the book with them), controlled and
-    // granted to the system group only, leaves the other rows and grants as
-    // they were, and makes the indexes; running it again adds nothing.
-    void olderBookIsUpgraded() {
-        FreshBook book(TestBooks::currentEngine());
-        Database& db = book.db();
+        QVERIFY(SchemaInstaller::storedVersion(db) == SchemaInstaller::kBookVersion &&
+                db.hasTable("temp_User_Operation"));
         const QString newOnes =
             "(LOWER(Action_Name) in ('action_backupbook', 'action_restorebook', 'action_viewcostprofit', "
             "'action_pricehistory', 'action_shipmentquery', 'action_showforms') or LOWER(Form_Name) in "
@@ -220,6 +203,8 @@ private slots:
                                         : "select indexname from pg_indexes where schemaname=current_schema() "
                                           "and indexname like 'ix_quotation_head_%' order by 1"),
                  QString("ix_quotation_head_client_date|ix_quotation_head_keyin|ix_quotation_head_name_date"));
+        db.query("update schema_version set version=99");
+        QVERIFY_THROWS_EXCEPTION(DbError, SchemaInstaller::ensureBook(db, false));
     }
     void twoWorkstationsStartOnAnEmptyServerBook() {
         if (TestBooks::currentEngine() != "postgres") {
@@ -250,8 +235,7 @@ private slots:
         QCOMPARE(SchemaInstaller::storedVersion(*db), SchemaInstaller::kBookVersion);
         QCOMPARE(count(*db, "Sys_user"), count(book.db(), "Sys_user"));
     }
-    // Codes the program draws or checks once and then relies on: a second
-    // row with the same code is refused by the database itself.
+    // A second row with a code the program relies on is refused by the book.
     void codesAreUnique() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();

@@ -113,24 +113,17 @@ QString read(Database& db, const QString& sql, const QVariantMap& params) {
 QString DocumentFixture::storedQuotation(Book& b, int lines) {
     QStringList codes;
     for (int i = 1; i <= lines; ++i) {
-        const QString code = QString("G%1").arg(i);
-        if (count(b.db(), "select count(*) from goods where code=:c", {{"c", code}}) == 0) {
-            addGoods(b.db(), code, QString("货品%1").arg(i), "S", "UN001", i, double(i), double(i * i), 0.5);
+        codes.append(QString("G%1").arg(i));
+        if (count(b.db(), "select count(*) from goods where code=:c", {{"c", codes.last()}}) == 0) {
+            addGoods(b.db(), codes.last(), QString("货品%1").arg(i), "S", "UN001", i, double(i), double(i * i), 0.5);
         }
-        codes.append(code);
     }
-    QuotationDocument doc(b.db(), b.clock, b.prompter, "admin");
-    doc.load(QuotationDocument::New);
-    doc.addGoods(codes);
-    if (!doc.save()) {
-        qFatal("the quotation was not saved: %s", qPrintable(b.prompter.lastText()));
-    }
-    return doc.billNo();
+    return storedQuotation(b.db(), b.clock, b.prompter, codes);
 }
 
 QString DocumentFixture::storedQuotation(Database& db, Clock& clock, Prompter& prompter, const QStringList& codes,
                                          const QString& hotel) {
-    QuotationDocument doc(db, clock, prompter, "a");
+    QuotationDocument doc(db, clock, prompter, "admin");
     doc.load(QuotationDocument::New);
     doc.head().setValue("Rummery", hotel);
     doc.addGoods(codes);

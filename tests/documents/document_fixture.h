@@ -34,33 +34,32 @@ void addGoods(Database& db, const QString& code, const QString& name, const QStr
               const QString& unit = QString("UN001"), const QVariant& defaultQty = 1,
               const QVariant& defaultPrice = 1.0, const QVariant& defaultTotal = 1.0,
               const QVariant& purchasePrice = 0.5);
-// Makes the engine refuse `event` ("INSERT", "UPDATE" or "DELETE") on
-// `table` for rows where `condition` holds (written with NEW./OLD.), as a
-// failure half-way through a write would.
+// Makes the engine refuse `event` on `table` where `condition` (NEW./OLD.)
+// holds, as a failure half-way through a write would.
 void failWhen(Database& db, const QString& table, const QString& event, const QString& condition);
 void stopFailing(Database& db, const QString& table);
 // How many rows a statement counts.
 int count(Database& db, const QString& sql, const QVariantMap& params = {});
-// Quotation numbers whose kept totals differ from the sums over their lines
-// and receipts.
+// Quotations whose kept totals differ from their lines and receipts.
 QStringList drifted(Database& db);
 // A stored quotation with lines for goods G1..Gn (quantity i, price i),
 // the goods added where missing; its number.
 QString storedQuotation(Book& b, int lines);
+// The message a refused save left, or "saved".
+template <class Saver>
+QString refusal(Saver& saver, ScriptedPrompter& prompter) {
+    prompter.clear();
+    return saver.save() ? QStringLiteral("saved") : prompter.lastText();
+}
 // A value as the suites compare it: "null", a date without a time of day
 // as yyyy-MM-dd, a number in its shortest form, anything else as text.
 QString text(const QVariant& value);
-// The values of `fields` in row `row` of `rows` (the current row when -1),
-// as text joined by '|'.
+// `fields` of row `row` (-1: the current row) as text joined by '|'.
 QString values(const Dataset& rows, const QStringList& fields, int row = -1);
 QString values(const QVariantMap& map, const QStringList& fields);
 // What a statement reads, as text: the columns of a row joined by '|', the
 // rows by "; ".
 QString read(Database& db, const QString& sql, const QVariantMap& params = {});
-
-}  // namespace DocumentFixture
-
-namespace DocumentFixture {
 
 // A stored quotation with the given goods (which must exist) and hotel.
 QString storedQuotation(Database& db, Clock& clock, Prompter& prompter, const QStringList& codes,

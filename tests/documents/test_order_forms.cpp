@@ -1,4 +1,3 @@
-#include <QSqlQuery>
 #include <QTest>
 
 #include "data/dataset.h"
@@ -18,23 +17,25 @@ struct Order : OrderFormDocument {
 };
 
 // A goods row with a name and a unit taken into the order.
-void addRow(OrderFormDocument& doc, Prompter& prompter, int name = 1, int unit = 1, const QVariant& qty = 2) {
+void addRow(OrderFormDocument& doc, Prompter& prompter, int name = 1, int unit = 1) {
     OrderGoodsEditor row(doc, prompter, OrderGoodsEditor::New);
     doc.rows().setValue("Goods_name", name);
     doc.rows().setValue("Goods_Unit", unit);
-    doc.rows().setValue("QTY", qty);
+    doc.rows().setValue("QTY", 2);
     if (!row.save()) {
         qFatal("the row was not taken");
     }
 }
 
-int orderRows(Book& b, const QString& where = "1=1") {
-    return count(b.db(), "select count(*) from Dusmere_Order_Form_Detail where " + where);
+// How many heads and rows the book holds.
+QString stored(Book& b) {
+    return read(b.db(),
+                "select (select count(*) from Dusmere_Order_Form_head), (select count(*) from "
+                "Dusmere_Order_Form_Detail)");
 }
 }  // namespace
 
-// An order form with its goods rows: defaults, validation, saving whole or
-// not at all, the close question, and the goods-row editor's rules.
+// An order form and its goods rows, on both engines.
 class TestOrderForms : public QObject {
     Q_OBJECT
 private slots:
@@ -51,12 +52,12 @@ private slots:
         QCOMPARE(doc.code(), QString("AA0606250001"));
         QCOMPARE(values(doc.head(), {"Send_Date", "Keyin_Date", "Order_Date", "User_name", "isPigeonhole"}),
                  QString("2006-07-02|2006-06-25|2006-06-25|张三|0"));
-        QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head"), 0);
+        QCOMPARE(stored(b), QString("0|0"));
         // Goods rows draw codes from one counter for all orders.
         Order next(b);
         QCOMPARE(next.code(), QString("AA0606250002"));
-        QCOMPARE(doc.rows().value(doc.addRow(), "Goods_Code").toString(), QString("1"));
-        QCOMPARE(next.rows().value(next.addRow(), "Goods_Code").toString(), QString("2"));
+        const QString first = doc.rows().value(doc.addRow(), "Goods_Code").toString();
+        QCOMPARE(first + next.rows().value(next.addRow(), "Goods_Code").toString(), QString("12"));
         QCOMPARE(values(doc.rows(), {"Goods_Status", "Head_Code"}, 0), "0|" + doc.code());
         // The paid mark keeps its date.
         doc.setPaid(true);
@@ -64,8 +65,8 @@ private slots:
         // A customer chosen fills what is empty; one deleted meanwhile is refused.
         doc.head().setValue("Link_man", "李经理");
         doc.chooseCustomer("00001");
-        const QStringList fields{"corp_code", "Link_man", "Gain_Customer_Name", "telephon"};
-        QCOMPARE(values(doc.head(), fields), QString("00001|李经理|明珠酒楼|0755-1234"));
+        QCOMPARE(values(doc.head(), {"corp_code", "Link_man", "Gain_Customer_Name", "telephon"}),
+                 QString("00001|李经理|明珠酒楼|0755-1234"));
         doc.chooseCustomer("99999");
         QCOMPARE(b.prompter.lastText(), QString("所选客户[99999]已不存在，请重新选择客户"));
     }
@@ -99,9 +100,8 @@ private slots:
                 doc.rows().post();
             }
         }
-        QVERIFY(!doc.save());
-        QCOMPARE(b.prompter.lastText(), message);
-        QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head") + orderRows(b), 0);
+        QCOMPARE(refusal(doc, b.prompter), message);
+        QCOMPARE(stored(b), QString("0|0"));
         QVERIFY(doc.isModified());
     }
 
@@ -112,15 +112,13 @@ private slots:
         addRow(doc, b.prompter, 2, 3);
         failWhen(b.db(), "Dusmere_Order_Form_Detail", "INSERT", "NEW.Goods_name = 2");
         QVERIFY_THROWS_EXCEPTION(DbError, doc.save());
-        QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head") + orderRows(b), 0);
+        QCOMPARE(stored(b), QString("0|0"));
         QVERIFY(doc.isModified());
         QCOMPARE(doc.rows().rowCount(), 2);
         stopFailing(b.db(), "Dusmere_Order_Form_Detail");
-        QVERIFY(doc.save());
-        QVERIFY(!doc.isModified());
+        QVERIFY(doc.save() && !doc.isModified());
         QCOMPARE(doc.mode(), int(OrderFormDocument::Existing));
-        QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head where corp_code=''"), 1);
-        QCOMPARE(orderRows(b), 2);
+        QCOMPARE(read(b.db(), "select corp_code from Dusmere_Order_Form_head") + "|" + stored(b), QString("|1|2"));
     }
 
     void closeQuestionAnswers() {
@@ -131,8 +129,7 @@ private slots:
             addRow(doc, b.prompter);
             b.prompter.setNextAnswer(false);
             QVERIFY(doc.settleChanges());
-            QCOMPARE(b.prompter.lastText(), OrderFormDocument::unsavedQuestion());
-            QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head") + orderRows(b), 0);
+            QCOMPARE(b.prompter.lastText() + stored(b), OrderFormDocument::unsavedQuestion() + "0|0");
         }
         Order doc(b);
         addRow(doc, b.prompter);
@@ -140,17 +137,15 @@ private slots:
         QVERIFY(doc.save());
         // Rows deleted, then No: they are back and nothing is written.
         doc.deleteRows({0, 1});
-        b.prompter.setNextAnswer(false);
-        QVERIFY(doc.settleChanges());
+        b.prompter.setNextAnswers({false, true});
+        QVERIFY(doc.settleChanges() && !doc.isModified());
         QCOMPARE(doc.rows().rowCount(), 2);
-        QVERIFY(!doc.isModified());
         // Yes with an invalid order: the caller must stay.
         doc.head().setValue("Send_Date", QVariant());
-        b.prompter.setNextAnswer(true);
-        QVERIFY(!doc.settleChanges());
-        QCOMPARE(b.prompter.lastText(), QString("请填写[交货日期]"));
-        QVERIFY(!doc.deleteRows({}));
-        QCOMPARE(b.prompter.lastText(), QString("请选择要删除的货品"));
+        b.prompter.clear();
+        QVERIFY(!doc.settleChanges() && !doc.deleteRows({}));
+        QCOMPARE(b.prompter.texts(),
+                 QStringList({OrderFormDocument::unsavedQuestion(), "请填写[交货日期]", "请选择要删除的货品"}));
     }
 
     void orderDeletedElsewhereIsNotSavedHalf() {
@@ -162,10 +157,8 @@ private slots:
         b.db().query("delete from Dusmere_Order_Form_head");
         addRow(open, b.prompter);
         QVERIFY_THROWS_EXCEPTION(UserError, open.save());
-        QCOMPARE(orderRows(b), 1);
-        QVERIFY_THROWS_EXCEPTION(
-            UserError,
-            OrderFormDocument(b.db(), b.clock, b.prompter, "x").load(OrderFormDocument::Existing, doc.code()));
+        QCOMPARE(stored(b), QString("0|1"));
+        QVERIFY_THROWS_EXCEPTION(UserError, Order(b, doc.code()));
     }
 
     void goodsNameFillsDefaultsAndAmountsFollow() {
@@ -176,17 +169,16 @@ private slots:
         rows.setValue("Goods_name", 1);  // 平开窗: 1200*1500, 平方米, 480, 1, 480
         QCOMPARE(values(rows, {"Model_Size", "Goods_Unit", "Price", "QTY", "Total_Price"}),
                  QString("1200*1500|3|480|1|480"));
-        rows.setValue("QTY", 2.5);
-        QCOMPARE(rows.value("Total_Price").toDouble(), 1200.0);
-        // A zero makes the amount zero: never "0 × 12.50 = 50.00".
-        rows.setValue("QTY", 0);
-        QCOMPARE(rows.value("Total_Price").toDouble(), 0.0);
-        // An amount typed after them stands until one of them changes.
-        rows.setValue("QTY", 4);
-        rows.setValue("Total_Price", 77);
-        QCOMPARE(rows.value("Total_Price").toDouble(), 77.0);
-        rows.setValue("Price", 12.5);
-        QCOMPARE(rows.value("Total_Price").toDouble(), 50.0);
+        QStringList totals;
+        // A zero makes the amount zero: never "0 × 12.50 = 50.00"; an amount
+        // typed after them stands until one of them changes.
+        for (const auto& [field, value] :
+             {std::pair{"QTY", QVariant(2.5)}, std::pair{"QTY", QVariant(0)}, std::pair{"QTY", QVariant(4)},
+              std::pair{"Total_Price", QVariant(77)}, std::pair{"Price", QVariant(12.5)}}) {
+            rows.setValue(field, value);
+            totals << text(rows.value("Total_Price"));
+        }
+        QCOMPARE(totals, QStringList({"1200", "0", "1920", "77", "50"}));
         // Letters in an amount are refused and the row keeps its value.
         QVERIFY_THROWS_EXCEPTION(UserError, rows.setValue("Price", "12元"));
         QCOMPARE(rows.value("Price").toDouble(), 12.5);
@@ -201,23 +193,20 @@ private slots:
         Order doc(b, saved.code());
         OrderGoodsEditor row(doc, b.prompter, OrderGoodsEditor::New);
         doc.rows().setValue("Goods_Code", "  ");
-        QVERIFY(!row.save());
-        QCOMPARE(b.prompter.lastText(), QString("货品编码不能为空"));
+        QCOMPARE(refusal(row, b.prompter), QString("货品编码不能为空"));
         // The code of a saved row of this order.
         doc.rows().setValue("Goods_Code", "1");
-        QVERIFY(!row.save());
-        QVERIFY(b.prompter.lastText().startsWith("该货品编码已经存在，请用其他编码"));
-        QVERIFY(b.prompter.lastText().endsWith("**1**" + saved.code()));
+        const QString taken = refusal(row, b.prompter);
+        QVERIFY2(taken.startsWith("该货品编码已经存在，请用其他编码") && taken.endsWith("**1**" + saved.code()),
+                 qPrintable(taken));
         // Missing name and unit; the quantity and tracking state get zero.
         doc.rows().setValue("Goods_Code", "X1");
         doc.rows().setValue("Goods_Status", QVariant());
-        QVERIFY(!row.save());
-        QCOMPARE(b.prompter.lastText(), QString("请填写[货品名称,计量单位]"));
+        QCOMPARE(refusal(row, b.prompter), QString("请填写[货品名称,计量单位]"));
         QCOMPARE(values(doc.rows(), {"QTY", "Goods_Status"}), QString("0|0"));
         doc.rows().setValue("Goods_name", 2);
         doc.rows().setValue("QTY", -3);
-        QVERIFY(!row.save());
-        QCOMPARE(b.prompter.lastText(), QString("[货品数量]不能是负数"));
+        QCOMPARE(refusal(row, b.prompter), QString("[货品数量]不能是负数"));
         doc.rows().setValue("QTY", 3);
         QVERIFY(row.save());
         QVERIFY(!row.codeEditable());
@@ -226,8 +215,7 @@ private slots:
         QVERIFY(row.codeEditable());
         doc.rows().setValue("Goods_Code", "X1");
         doc.rows().setValue("Goods_name", 2);
-        QVERIFY(!row.save());
-        QVERIFY(b.prompter.lastText().startsWith("该货品编码已经存在，请用其他编码"));
+        QVERIFY(refusal(row, b.prompter).startsWith("该货品编码已经存在，请用其他编码"));
         // ... while another order may use it.
         Order other(b);
         OrderGoodsEditor otherRow(other, b.prompter, OrderGoodsEditor::New);
@@ -244,16 +232,15 @@ private slots:
         // A new row closed with No is gone, and the order is as it was.
         OrderGoodsEditor row(doc, b.prompter, OrderGoodsEditor::New);
         doc.rows().setValue("Goods_name", 3);
-        b.prompter.setNextAnswer(false);
+        b.prompter.setNextAnswers({false, false, false});
         QVERIFY(row.close());
         QCOMPARE(b.prompter.lastText(), OrderGoodsEditor::closeQuestion());
         QCOMPARE(doc.rows().rowCount(), 1);
         QVERIFY(!doc.isModified());
-        // An existing row: No drops the change, Yes with an invalid row stays.
+        // An existing row: No drops the change.
         doc.rows().setCurrentRow(0);
         OrderGoodsEditor existing(doc, b.prompter, OrderGoodsEditor::Existing);
         doc.rows().setValue("Model_Size", "改");
-        b.prompter.setNextAnswer(false);
         QVERIFY(existing.close());
         QCOMPARE(doc.rows().value("Model_Size").toString(), QString("1200*1500"));
         // "增加下个商品" takes the row and starts the next one.
@@ -261,57 +248,36 @@ private slots:
         doc.rows().setValue("Goods_name", 4);
         QVERIFY(next.addNext());
         QCOMPARE(doc.rows().rowCount(), 3);
-        b.prompter.setNextAnswer(false);
-        QVERIFY(next.close());
-        QVERIFY(doc.save());
-        QCOMPARE(orderRows(b), 2);
+        QVERIFY(next.close() && doc.save());
+        QCOMPARE(stored(b), QString("1|2"));
     }
 
-    void hostileTextIsKeptAsTyped() {
-        Book b;
-        const QString hostile = "a'b\"c%d_e;--\\ 引号'); drop table Dusmere_Order_Form_head;--";
-        Order doc(b);
-        doc.head().setValue("Remark_ShipmentForm", hostile);
-        OrderGoodsEditor row(doc, b.prompter, OrderGoodsEditor::New);
-        doc.rows().setValue("Goods_Code", "'; --");
-        doc.rows().setValue("Goods_name", 1);
-        doc.rows().setValue("Lock_Fittings", hostile);
-        QVERIFY(row.save());
-        QVERIFY(doc.save());
-        Order read(b, doc.code());
-        QCOMPARE(read.head().value("Remark_ShipmentForm").toString(), hostile);
-        QCOMPARE(values(read.rows(), {"Lock_Fittings", "Goods_Code"}, 0), hostile + "|'; --");
-        // Longer than the column: refused with the edit kept, nothing written.
-        read.head().setValue("Link_man", QString(31, QChar(0x5F20)));
-        QVERIFY_THROWS_EXCEPTION(UserError, read.save());
-        QCOMPARE(read.head().value("Link_man").toString(), QString(31, QChar(0x5F20)));
-        QVERIFY(b.db().scalar("select Link_man from Dusmere_Order_Form_head").isNull());
-    }
-
-    // Coded fields take what their lists offer, whoever fills the row; a row
-    // saved before keeps a value deleted from its list since, until that
-    // field is changed.
+    // Coded fields take what their lists offer; a saved row keeps a value
+    // deleted from its list since, until that field or row changes.
     void goodsRowTakesOnlyListedCodes() {
         Book b;
         Order doc(b);
         {
             OrderGoodsEditor row(doc, b.prompter, OrderGoodsEditor::New);
-            doc.rows().setValue("Goods_name", 1);
+            doc.rows().setValue("Goods_name", 5);
             doc.rows().setValue("Goods_Unit", 1);
             doc.rows().setValue("Colour", 9);
-            QVERIFY(!row.save());
-            QCOMPARE(b.prompter.lastText(), QString("[型材颜色]的值 9 不在代码表[型材颜色]中"));
+            QCOMPARE(refusal(row, b.prompter), QString("[型材颜色]的值 9 不在代码表[型材颜色]中"));
             doc.rows().setValue("Colour", 2);
-            doc.rows().setValue("Glass_Type2", 77);
-            QVERIFY(!row.save());  // the second glass is one of the glass list
-            QVERIFY2(b.prompter.lastText().endsWith("的值 77 不在代码表[玻璃品种]中"),
+            doc.rows().setValue("Glass_Type2", 77);  // the second glass is one of the glass list
+            QVERIFY2(refusal(row, b.prompter).endsWith("的值 77 不在代码表[玻璃品种]中"),
                      qPrintable(b.prompter.lastText()));
             doc.rows().setValue("Glass_Type2", QVariant());
             QVERIFY(row.save());
         }
         QVERIFY(doc.save());
-        b.db().execute("delete from Sys_Status_Describe where ParamentName='型材颜色' and StatusValue='2'");
+        b.db().execute(
+            "delete from Sys_Status_Describe where (ParamentName='型材颜色' and StatusValue='2') or "
+            "(ParamentName='货品名称' and StatusValue='5')");
         Order again(b, doc.code());
+        again.setPaid(true);
+        QVERIFY(again.save());
+        QCOMPARE(read(b.db(), "select isPay from Dusmere_Order_Form_head"), QString("1"));
         again.rows().setCurrentRow(0);
         OrderGoodsEditor row(again, b.prompter, OrderGoodsEditor::Existing);
         again.rows().setValue("Colour", 4);
@@ -319,26 +285,10 @@ private slots:
         QVERIFY(row.save());                 // the same as saved: kept
         again.rows().setValue("Colour", 7);
         QVERIFY(!row.save());
-    }
-
-    // A goods name deleted from its code list after an order was saved does
-    // not stop the order from being saved again (its payment recorded).
-    void savedRowsKeepACodeDeletedSince() {
-        Book b;
-        Order doc(b);
-        addRow(doc, b.prompter, 5);
-        QVERIFY(doc.save());
-        b.db().query("delete from Sys_Status_Describe where ParamentName='货品名称' and StatusValue='5'");
-        Order again(b, doc.code());
-        again.setPaid(true);
-        QVERIFY(again.save());
-        QCOMPARE(count(b.db(), "select count(*) from Dusmere_Order_Form_head where isPay=1"), 1);
-        // A row changed now is checked.
-        again.rows().setCurrentRow(0);
+        row.cancel();
         again.rows().setValue("QTY", 3);
         again.rows().post();
-        QVERIFY(!again.save());
-        QCOMPARE(b.prompter.lastText(), QString("商品明细第1行的[货品名称]在参数表中已不存在，请重新选择"));
+        QCOMPARE(refusal(again, b.prompter), QString("商品明细第1行的[货品名称]在参数表中已不存在，请重新选择"));
     }
 };
 

@@ -57,8 +57,7 @@ void addRows(Database& db, const QString& order, const QStringList& rows) {
     }
 }
 
-// Every row of the tables of the forms made from orders (those `only`
-// matches, when given), in the order written.
+// Every row of the forms' tables (those `only` matches), as written.
 QStringList dumpDerived(Database& db, const QString& only = ".") {
     QStringList out;
     for (const char* t :
@@ -87,8 +86,7 @@ QString workCounter(Database& db) {
     return db.scalar("select CurrID from Sys_ID_Autoincrement where tablename='dusmere_work_form_head'").toString();
 }
 
-// Runs `meanwhile` while the user is being asked, as another workstation
-// could.
+// Runs `meanwhile` while the user is asked, as another workstation could.
 class BusyPrompter : public ScriptedPrompter {
 public:
     std::function<void()> meanwhile;
@@ -109,76 +107,41 @@ void kindRows() {
 
 }  // namespace
 
-// Work, ware-out and shipment forms made from an order form, the texts that
-// sum up its goods and locks, and the order list's delete, on both engines.
-// The seeded code lists name series 1-4 (断桥铝系列, 塑钢系列, 铝合金系列,
-// 实木系列), units 1-6 (樘, 扇, 平方米, 米, 套, 个) and locks 1-4 (单点锁,
-// 多点锁, 月牙锁, 执手锁); 99 is in none of them.
+// Forms made from an order form, the texts summing up its goods and locks,
+// the order list's delete, on both engines. The code lists name series 1-4,
+// units 1-6 and locks 1-4; 99 is in none of them.
 class TestOrderFormsGeneration : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
 
-    void refusalsComeInTheirOrder_data() { kindRows(); }
+    // The refusals in their order per kind (golden file): none chosen, two,
+    // no goods, rows of a head that is gone, an order gone with its rows;
+    // then the question before forms are replaced, whose No writes nothing.
     void refusalsComeInTheirOrder() {
-        QFETCH(QString, kind);
-        const QString name = kindName(kind);
-        Book b;
-        Database& db = b.db();
-        addOrder(db, "A", {"G1|1|1|1"});
-        addOrder(db, "EMPTY");
-        addRows(db, "GONE", {"G9|1|1|1"});  // rows left behind by an order whose head is gone
-        // An order deleted with its rows (NEVER): that it is gone is what the
-        // user needs to hear.
-        for (const auto& [codes, message] :
-             QList<QPair<QStringList, QString>>{{{}, "请选择一份订货单"},
-                                                {{"A", "EMPTY"}, "生成" + name + "时，只能选择一份订货单"},
-                                                {{"EMPTY"}, "该订货单没有录入货品，不能生成" + name},
-                                                {{"GONE"}, OrderFormGenerator::orderGoneText("GONE")},
-                                                {{"NEVER"}, OrderFormGenerator::orderGoneText("NEVER")}}) {
-            QVERIFY(!generate(b, kind, codes));
-            QCOMPARE(b.prompter.lastText(), message);
+        QString log;
+        for (const QString& kind : kKinds) {
+            Book b;
+            Database& db = b.db();
+            addOrder(db, "A", {"G1|1|1|1"});
+            addOrder(db, "EMPTY");
+            addRows(db, "GONE", {"G9|1|1|1"});
+            for (const QStringList& codes : QList<QStringList>{{}, {"A", "EMPTY"}, {"EMPTY"}, {"GONE"}, {"NEVER"}}) {
+                QVERIFY(!generate(b, kind, codes));
+            }
+            QCOMPARE(derivedRowsOf(db, "A") + derivedRowsOf(db, "EMPTY") + derivedRowsOf(db, "GONE"), 0);
+            QVERIFY(generate(b, kind, {"A"}));
+            const QStringList before = dumpDerived(db);
+            QVERIFY(before.size() > 7);
+            addRows(db, "A", {"G2|2|1|1"});
+            b.prompter.setNextAnswer(false);
+            QVERIFY(!generate(b, kind, {"A"}));
+            QCOMPARE(b.prompter.messages().last().kind, Prompter::Kind::YesNo);
+            QCOMPARE(dumpDerived(db), before);
+            log += kind + ":\n  " + b.prompter.texts().join("\n  ") + "\n  work counter " + workCounter(db) + '\n';
         }
-        QVERIFY(OrderFormGenerator::orderGoneText("GONE").contains("已不存在"));
-        QCOMPARE(derivedRowsOf(db, "A") + derivedRowsOf(db, "EMPTY") + derivedRowsOf(db, "GONE"), 0);
-
-        b.prompter.clear();
-        QVERIFY(generate(b, kind, {"A"}));
-        QCOMPARE(b.prompter.texts(), QStringList{"处理完毕,已成功生成" + name});
-        const QStringList before = dumpDerived(db);
-        QVERIFY(before.size() > 7);
-        // Forms made before: "No" keeps them and writes nothing.
-        addRows(db, "A", {"G2|2|1|1"});
-        b.prompter.clear();
-        b.prompter.setNextAnswer(false);
-        QVERIFY(!generate(b, kind, {"A"}));
-        QCOMPARE(b.prompter.texts(), QStringList{"该订货单曾经生成过" + name + "，是否要覆盖已有的" + name + "？"});
-        QCOMPARE(b.prompter.messages().last().kind, Prompter::Kind::YesNo);
-        QCOMPARE(dumpDerived(db), before);
-        QCOMPARE(workCounter(db), kind == "work" ? QString("0606250001") : QString(""));
-    }
-
-    void oneWorkFormPerSeriesAndOneForRowsWithout() {
-        Book b;
-        Database& db = b.db();
-        // Series 3, 1 and 2 interleaved, and two rows without a series.
-        addOrder(db, "A", {"G1|3", "G2|1", "G3||", "G4|3", "G5|2", "G6|1", "G7||"});
-        QVERIFY(generate(b, "work", {"A"}, "李四"));
-        QCOMPARE(read(db,
-                      "select Work_Form_Code, Order_Form_Code, KeyIn_Person from Dusmere_Work_Form_Head "
-                      "order by Work_Form_Code"),
-                 QString("0606250001|A|李四; 0606250002|A|李四; 0606250003|A|李四; 0606250004|A|李四"));
-        QCOMPARE(count(db, "select count(*) from Dusmere_Work_Form_Head where KeyIn_Date >= :d0 and KeyIn_Date < :d1",
-                       {{"d0", QDate(2006, 6, 25).startOfDay()}, {"d1", QDate(2006, 6, 26).startOfDay()}}),
-                 4);
-        // Ascending series, the rows without one last, each in the rows' order.
-        QCOMPARE(read(db,
-                      "select head_Code, goods_code, Order_Form_Code from Dusmere_Work_Form_Detail "
-                      "order by head_Code, ID"),
-                 QString("0606250001|G2|A; 0606250001|G6|A; 0606250002|G5|A; 0606250003|G1|A; 0606250003|G4|A; "
-                         "0606250004|G3|A; 0606250004|G7|A"));
-        QCOMPARE(workCounter(db), QString("0606250004"));
+        OLVEND_COMPARE_GOLDEN("documents/generation_refusals.txt", log);
     }
 
     void theOrderIsReadAgainAfterTheQuestion_data() {
@@ -227,11 +190,8 @@ private slots:
         QVERIFY(generate(b, kind, {"A"}));
         QCOMPARE(b.prompter.texts().size(), 2);
         QCOMPARE(b.prompter.lastText(), "处理完毕,已成功生成" + kindName(kind));
-        // The old forms of this kind are gone (work forms 0001-0002; the
-        // counter went on after B's); the other kinds of A and everything of
-        // B stay as they were.
+        // Only this kind of A's forms is replaced; the day of their time counts.
         QCOMPARE(dumpDerived(db, ofB), bRows);
-        // The time of day is the machine's: only the day is compared.
         const QString all = dumpDerived(db).join('\n').remove(QRegularExpression("[T ]\\d\\d:\\d\\d:\\d\\d"));
         OLVEND_COMPARE_GOLDEN("documents/regenerated_" + kind + ".txt", all + '\n');
     }
@@ -241,8 +201,6 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("event");
         QTest::addColumn<QString>("condition");
-        // The work forms' last row or the deleting of their old heads, the
-        // ware-out form's row, the shipment form's last row.
         for (const auto& [kind, table, event, condition] : QList<std::tuple<QString, QString, QString, QString>>{
                  {"work", "Dusmere_Work_Form_Detail", "INSERT", "NEW.goods_code = 'G3'"},
                  {"work", "Dusmere_Work_Form_Head", "DELETE", "OLD.Order_Form_Code = 'A'"},
@@ -277,12 +235,10 @@ private slots:
         QVERIFY(dumpDerived(db).join(' ').contains(kind == "wareOut" ? "(G3)" : "|G3"));
     }
 
-    // What sums up an order's goods and its locks, for orders of rows
-    // written as addRows takes them; another order's rows of the same series
-    // or lock count nowhere. Every entry of a series names all of its goods,
-    // whatever their unit; 樘 (U+6A18) comes before 米 (U+7C73). A series,
-    // unit or lock missing from its code list, or no value at all, leaves
-    // the row out of the sums; its code is still named with its series.
+    // The goods and lock summaries of orders written as addRows takes them;
+    // another order's rows count nowhere; a series names all its goods,
+    // whatever their unit; a value missing from its list leaves the row out
+    // of the sums, its code still named with its series.
     void summaries() {
         Book b;
         addOrder(b.db(), "B", {"H1|1|1|100|4|别的", "H2|2|4|100"});
@@ -300,11 +256,13 @@ private slots:
         OLVEND_COMPARE_GOLDEN("documents/order_summaries.txt", out.join('\n') + '\n');
     }
 
-    void wareOutFormHoldsBothSummaries() {
+    // What each kind makes (golden file): a work form per series, ascending,
+    // the rows without one last; one ware-out form with both summaries (code
+    // lists as their list reads them); a shipment form with the customer's
+    // mobile or '' and a row per goods row by its key (WITH's rows last).
+    void formsOfAnOrder() {
         Book b;
         Database& db = b.db();
-        // A code list named in another letter case, a value written with a
-        // leading zero and one that is no number at all.
         db.query(
             "insert into Sys_Status_Describe_head (paramentname, TableName, FieldName) values "
             "('旧锁', 'DUSMERE_ORDER_FORM_DETAIL', 'lock_size')");
@@ -312,46 +270,27 @@ private slots:
             db.query(QString("insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values (%1)")
                          .arg(entry));
         }
-        addOrder(db, "A", {"G1|1|1|2|7|短", "G2|2|2|1.5|4|", "G3|1|1|1|7|长"});
-        QVERIFY(generate(b, "wareOut", {"A"}, "王五"));
-        QCOMPARE(read(db,
-                      "select h.KeyIn_Person, h.Remark, d.DetailNames, d.Fittings from Dusmere_Ware_Out_Form_Head h "
-                      "join Dusmere_Ware_Out_Form_Detail d on d.head_code = h.Ware_Out_Form_Code where "
-                      "h.Ware_Out_Form_Code='A'"),
-                 QString("王五|null|断桥铝系列 3樘 (G1)(G3);塑钢系列 1.5扇 (G2)|执手锁 1.5 ;挂锁 3 短 长 "));
-        QCOMPARE(
-            count(db, "select count(*) from Dusmere_Ware_Out_Form_Head where KeyIn_Date >= :d0 and KeyIn_Date < :d1",
-                  {{"d0", QDate(2006, 6, 25).startOfDay()}, {"d1", QDate(2006, 6, 26).startOfDay()}}),
-            1);
-    }
-
-    void shipmentFormTakesTheCustomersMobile() {
-        Book b;
-        Database& db = b.db();
         db.query(
-            "insert into customer_provider (corp_code, Corp_name, Boss_mobile) values ('00007', '甲', '13900000007')");
-        db.query("insert into customer_provider (corp_code, Corp_name, Boss_mobile) values ('00008', '乙', NULL)");
-        const QList<QPair<QString, QVariant>> orders{
-            {"WITH", "00007"}, {"NONE", QVariant()}, {"UNKNOWN", "00099"}, {"NOMOBILE", "00008"}};
-        for (const auto& [order, corp] : orders) {
+            "insert into customer_provider (corp_code, Corp_name, Boss_mobile) values ('00007', '甲', '13900000007'), "
+            "('00008', '乙', NULL)");
+        // Series 3, 1 and 2 interleaved, and two rows without a series.
+        addOrder(db, "A", {"G1|3", "G2|1", "G3||", "G4|3", "G5|2", "G6|1", "G7||"});
+        QVERIFY(generate(b, "work", {"A"}, "李四"));
+        addOrder(db, "W", {"G1|1|1|2|7|短", "G2|2|2|1.5|4|", "G3|1|1|1|7|长"});
+        QVERIFY(generate(b, "wareOut", {"W"}, "王五"));
+        for (const auto& [order, corp] : QList<QPair<QString, QVariant>>{
+                 {"WITH", "00007"}, {"NONE", QVariant()}, {"UNKNOWN", "00099"}, {"NOMOBILE", "00008"}}) {
             addOrder(db, order, {"S1|1", "S2|", "S3|2"}, corp);
             QVERIFY(generate(b, "shipment", {order}));
         }
-        // The customer's mobile, or an empty text (never NULL).
-        QCOMPARE(read(db,
-                      "select Shipment_Form_Code, RecivePerson_Telephone, KeyIn_Person from "
-                      "Dusmere_Shipment_Form_Head order by Shipment_Form_Code"),
-                 QString("NOMOBILE||张三; NONE||张三; UNKNOWN||张三; WITH|13900000007|张三"));
-        // One row per goods row, in the rows' order, naming the row by its key.
-        QCOMPARE(read(db,
-                      "select goods_id, goods_code from Dusmere_Shipment_Form_Detail where head_code='WITH' "
-                      "order by ID"),
-                 read(db, "select ID, Goods_Code from Dusmere_Order_Form_Detail where Head_Code='WITH' order by ID"));
-        QCOMPARE(read(db, "select goods_code from Dusmere_Shipment_Form_Detail where head_code='WITH' order by ID"),
-                 QString("S1; S2; S3"));
+        const QString all = dumpDerived(db).join('\n').remove(QRegularExpression("[T ]\\d\\d:\\d\\d:\\d\\d"));
+        OLVEND_COMPARE_GOLDEN(
+            "documents/forms_of_an_order.txt",
+            all + "\nwork counter " + workCounter(db) + "\n" +
+                read(db, "select ID, Goods_Code from Dusmere_Order_Form_Detail where Head_Code='WITH' order by ID"));
     }
 
-    void listShowsOrdersWithTheirAmount() {
+    void listShowsOrdersWithTheirAmountAndChecksSelections() {
         Book b;
         addOrder(b.db(), "A", {"G1|1|1|1|||10.25", "G2|1|1|1|||5.5"});
         addOrder(b.db(), "B");
@@ -360,6 +299,12 @@ private slots:
         QCOMPARE(values(list.rows(), {"Order_Form_Code", "sum_Price"}, 0) + ";" +
                      values(list.rows(), {"Order_Form_Code", "sum_Price"}, 1),
                  QString("A|15.75;B|null"));
+        auto said = [&b](bool ok) { return ok ? QString("ok") : b.prompter.lastText(); };
+        QCOMPARE(QStringList({said(list.checkEditSelection({})), said(list.checkEditSelection({"A", "B"})),
+                              said(list.checkPrintSelection({})), said(list.checkEditSelection({"A"})),
+                              said(list.checkPrintSelection({"A", "B"}))}),
+                 QStringList({"请选择一份收据", "一次只能编辑一份收据", "请选择订货单,可多选", "ok", "ok"}));
+        QCOMPARE(b.prompter.messages().size(), 3);
     }
 
     void deleteTakesEveryDerivedFormInOneTransaction() {
@@ -372,38 +317,24 @@ private slots:
         const QStringList kept = dumpDerived(db, "KEEP");
         QVERIFY(kept.size() >= 12);
         OrderFormList list(db, b.prompter);
-        QVERIFY(!list.remove({}));
-        QCOMPARE(b.prompter.lastText(), QString("请选择收据"));
-        b.prompter.setNextAnswer(false);
-        QVERIFY(!list.remove({"GONE1"}));
-        QCOMPARE(b.prompter.lastText(), QString("确定要删除吗？"));
-        QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_head"), 3);
-        // The last statement fails: everything is still there.
         const QStringList before = dumpDerived(db);
-        failWhen(db, "Dusmere_Shipment_Form_Head", "DELETE", "OLD.Shipment_Form_Code = 'GONE2'");
-        b.prompter.setNextAnswer(true);
-        QVERIFY_THROWS_EXCEPTION(DbError, list.remove({"GONE1", "GONE2"}));
         const QString orders =
             "select Order_Form_Code from Dusmere_Order_Form_head union all select Head_Code from "
             "Dusmere_Order_Form_Detail order by 1";
+        b.prompter.clear();
+        QVERIFY(!list.remove({}));
+        b.prompter.setNextAnswers({false, true, true});
+        QVERIFY(!list.remove({"GONE1"}));
+        QCOMPARE(b.prompter.texts(), QStringList({"请选择收据", "确定要删除吗？"}));
+        // The last statement fails: everything is still there.
+        failWhen(db, "Dusmere_Shipment_Form_Head", "DELETE", "OLD.Shipment_Form_Code = 'GONE2'");
+        QVERIFY_THROWS_EXCEPTION(DbError, list.remove({"GONE1", "GONE2"}));
         QCOMPARE(dumpDerived(db), before);
         QCOMPARE(read(db, orders).count("GONE"), 6);
         stopFailing(db, "Dusmere_Shipment_Form_Head");
-        b.prompter.setNextAnswer(true);
         QVERIFY(list.remove({"GONE1", "GONE2"}));
         QCOMPARE(dumpDerived(db), kept);
         QCOMPARE(read(db, orders), QString("KEEP; KEEP; KEEP"));
-    }
-
-    void selectionMessages() {
-        Book b;
-        OrderFormList list(b.db(), b.prompter);
-        QVERIFY(!list.checkEditSelection({}) && b.prompter.lastText() == "请选择一份收据");
-        QVERIFY(!list.checkEditSelection({"A", "B"}) && b.prompter.lastText() == "一次只能编辑一份收据");
-        QVERIFY(!list.checkPrintSelection({}) && b.prompter.lastText() == "请选择订货单,可多选");
-        b.prompter.clear();
-        QVERIFY(list.checkEditSelection({"A"}) && list.checkPrintSelection({"A", "B"}));
-        QVERIFY(b.prompter.messages().isEmpty());
     }
 
     void hostileTextIsKeptAsTyped() {
@@ -425,13 +356,12 @@ private slots:
                       "select goods_code from Dusmere_Shipment_Form_Detail where head_code=:c",
                       {{"c", code}}),
                  QString("g'1;%; g'1;%"));
-        QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_head"), 3);
         OrderFormList(db, b.prompter).removeNow({code});
         QCOMPARE(derivedRowsOf(db, code), 0);
-        QCOMPARE(read(db, "select Order_Form_Code from Dusmere_Order_Form_head order by Order_Form_Code"),
-                 QString("a; ab%_;--x"));
         QVERIFY(derivedRowsOf(db, "a") > 0);
-        QCOMPARE(count(db, "select count(*) from Dusmere_Order_Form_Detail"), 2);
+        QCOMPARE(read(db, "select Head_Code from Dusmere_Order_Form_Detail order by Head_Code") + " / " +
+                     read(db, "select Order_Form_Code from Dusmere_Order_Form_head order by Order_Form_Code"),
+                 QString("a; ab%_;--x / a; ab%_;--x"));
     }
 
     void formsMadeBeforeTheOrderChangedSaySo() {
@@ -458,13 +388,14 @@ private slots:
         QVERIFY(OrderFormRevision::hasStaleForms(db, "A"));
         OrderFormList list(db, b.prompter);
         list.open();
-        QCOMPARE(list.rows().value(0, "Forms_Note").toString(), OrderFormRevision::staleText());
+        QStringList notes{values(list.rows(), {"Forms_Note"}, 0)};
         for (const auto kind : {DerivedFormList::Kind::WorkForm, DerivedFormList::Kind::WareOutForm,
                                 DerivedFormList::Kind::ShipmentForm}) {
             DerivedFormList forms(db, kind);
             forms.open();
-            QCOMPARE(forms.forms().value(0, "Forms_Note").toString(), OrderFormRevision::staleText());
+            notes << values(forms.forms(), {"Forms_Note"}, 0);
         }
+        QCOMPARE(notes, QStringList(4, OrderFormRevision::staleText()));
         // Made again, a kind of form is current; the others still say so.
         for (const QString& kind : kKinds) {
             QVERIFY(OrderFormRevision::hasStaleForms(db, "A"));

@@ -18,11 +18,8 @@
 
 using DocumentFixture::count;
 
-// The order form window, the goods-row window, the order list and the
-// windows of the forms made from orders, offscreen: their main paths and
-// what only they refuse. The rules are OrderFormDocument's and
-// OrderFormGenerator's, tested in test_order_forms and
-// test_order_forms_generation.
+// The order windows, offscreen: main paths and bindings (the rules are
+// tested in test_order_forms and test_order_forms_generation).
 class TestOrderWindows : public DocumentWindowSuite {
     Q_OBJECT
 private slots:
@@ -34,9 +31,18 @@ private slots:
     void newOrderWithRowsIsSavedAndPrinted() {
         m_program->shortenBusyTimeout();  // before the window opens its datasets
         OrderFormWindow w(context(), OrderFormDocument::New);
+        // The goods window: a name fills its defaults; 增加下个商品 takes the row
+        // and starts the next, whose code may be typed.
         w.editGoods = [this, &w](int mode) {
             OrderGoodsWindow goods(context(), w.document(), mode, &w);
             goods.show();
+            choose(goods.nameBox(), "推拉门");
+            QCOMPARE(goods.findChild<QLineEdit*>("Model_Size")->text() + goods.unitBox()->currentText() +
+                         goods.findChild<NumberEdit*>("Total_Price")->text(),
+                     QString("1800*2100樘2600.00"));
+            click(goods, "Action_AddGoods");
+            QVERIFY(goods.codeEditor()->isEnabled());
+            QCOMPARE(goods.codeEditor()->text(), QString("2"));
             choose(goods.nameBox(), "平开窗");
             auto* qty = goods.findChild<NumberEdit*>("QTY");
             qty->selectAll();
@@ -50,8 +56,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.findChild<QLineEdit*>("Order_Form_Code")->text(), QString("AA0606250001"));
         click(w, "Action_AddGoods");
-        QCOMPARE(cells(w.grid(), {"0:货品名称", "0:计量单位", "0:金额"}) + w.grid()->footerText("Total_Price"),
-                 QString("平开窗|平方米|960.00合计:960.00"));
+        QCOMPARE(
+            cells(w.grid(), {"0:货品名称", "1:货品名称", "1:计量单位", "1:金额"}) + w.grid()->footerText("Total_Price"),
+            QString("推拉门|平开窗|平方米|960.00合计:3560.00"));
         QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail"), 0);
         auto* hotel = w.findChild<QLineEdit*>("Gain_Customer_Name");
         hotel->setText("海景酒楼");
@@ -60,7 +67,8 @@ private slots:
         click(w, "Action_Print");
         QCOMPARE(printed, QString("AA0606250001"));
         QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_head where Gain_Customer_Name='海景酒楼'"), 1);
-        QCOMPARE(count(db(), "select count(*) from Dusmere_Order_Form_Detail where Total_Price=960"), 1);
+        QCOMPARE(DocumentFixture::read(db(), "select Total_Price from Dusmere_Order_Form_Detail order by ID"),
+                 QString("2600; 960"));
         w.paidBox()->click();
         {
             auto holder = m_program->lockMainBook();
@@ -73,28 +81,14 @@ private slots:
         click(w, "Action_Save");
         QVERIFY(!w.document().isModified());
         QCOMPARE(db().scalar("select PayOver_Date from Dusmere_Order_Form_head").toDate(), QDate(2006, 6, 25));
-    }
-
-    // Defaults of the chosen name and the next row; closed with No the new row
-    // is gone.
-    void goodsWindowFillsDefaultsAndStartsTheNextRow() {
-        OrderFormDocument doc(db(), context().clock(), prompter(), "a");
-        doc.load(OrderFormDocument::New);
-        OrderGoodsWindow goods(context(), doc, OrderGoodsEditor::New);
+        // A new row's window closed with No takes nothing.
+        OrderGoodsWindow goods(context(), w.document(), OrderGoodsEditor::New, &w);
         goods.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&goods));
         choose(goods.nameBox(), "推拉门");
-        QCOMPARE(goods.findChild<QLineEdit*>("Model_Size")->text() + goods.unitBox()->currentText() +
-                     goods.findChild<NumberEdit*>("Total_Price")->text(),
-                 QString("1800*2100樘2600.00"));
-        click(goods, "Action_AddGoods");
-        QCOMPARE(doc.rows().rowCount(), 2);
-        QVERIFY(goods.codeEditor()->isEnabled());
-        QCOMPARE(goods.codeEditor()->text(), QString("2"));
         prompter().setNextAnswer(false);
         goods.reject();
-        QVERIFY(!goods.isVisible());
-        QCOMPARE(doc.rows().rowCount(), 1);
+        QVERIFY(!goods.isVisible() && !w.document().isModified());
+        QCOMPARE(w.document().rows().rowCount(), 2);
     }
 
     void customerPickerChoosesACustomer() {
@@ -117,8 +111,7 @@ private slots:
         QCOMPARE(picker.chosenCode(), QString("00007"));
     }
 
-    void listShowsOrdersAndRunsItsCommands() {
-        m_program->shortenBusyTimeout();
+    void listAndFormsShowOrdersAndRunTheirCommands() {
         const QString older = storedOrder({1, 2});
         const QString newest = storedOrder({1});
         OrderFormListWindow w(context());
@@ -132,53 +125,35 @@ private slots:
         QCOMPARE(cells(g, {"0:贵宾号", "1:总金额", "1:收款情况"}) + g->footerText("sum_price"),
                  newest + "|960.00|未付清1440.00");
         QCOMPARE(g->selectedRows().size(), 1);
-        // Printing several prints the one under the cursor; generating takes
-        // the selection, and fails whole under a locked book.
+        // Printing prints the row under the cursor; generating the selection.
         g->view()->selectAll();
         clickNamed(w, "Action_print");
         QCOMPARE(printed, newest);
         QVERIFY(w.list().rows().locate("Order_Form_Code", older));
         g->selectRow(w.list().rows().currentRow());
         clickNamed(w, "Action_CreateWorkFormExecute");
-        QCOMPARE(count(db(), "select count(*) from Dusmere_Work_Form_Head where Order_Form_Code=:c", {{"c", older}}),
-                 2);
-        {
-            auto holder = m_program->lockMainBook();
-            prompter().clear();
-            clickNamed(w, "Action_CreateShipmentFormExecute");
-            QCOMPARE(prompter().messages().size(), 1);
-            QCOMPARE(prompter().messages().first().kind, Prompter::Kind::Error);
-        }
-        QCOMPARE(count(db(), "select count(*) from Dusmere_Shipment_Form_Head"), 0);
+        QCOMPARE(DocumentFixture::read(db(), "select Order_Form_Code from Dusmere_Work_Form_Head"),
+                 older + "; " + older);
         clickNamed(w, "Action_Edit");
         QCOMPARE(opened, QStringList{QString("3:%1").arg(older)});
-    }
-
-    void derivedFormsAreShownAndPrinted() {
-        QStringList codes;
-        for (const char* hotel : {"海景酒楼", "山城饭店"}) {
-            codes << storedOrder({1, 2, 1}, QString::fromUtf8(hotel));
-            OrderFormGenerator generator(db(), context().clock(), prompter(), "a");
-            QVERIFY(generator.createWorkForms({codes.last()}) && generator.createWareOutForm({codes.last()}));
-        }
-        {
-            DerivedFormWindow w(context(), DerivedFormList::Kind::WorkForm);
-            QString printed;
-            w.openPrintout = [&printed](const QString& code) { printed = code; };
-            w.show();
-            // Newest first; the rows below follow the chosen form.
-            QCOMPARE(w.formsGrid()->model()->rowCount(), 4);
-            QCOMPARE(w.rowsGrid()->model()->rowCount(), 1);  // the second order's series 2
-            w.formsGrid()->selectRow(w.formsGrid()->model()->datasetRow(1));
-            QCOMPARE(w.rowsGrid()->footerText("QTY"), QString("2"));
-            clickNamed(w, "Action_print");
-            QCOMPARE(printed, w.currentCode());
-        }
-        DerivedFormWindow w(context(), DerivedFormList::Kind::WareOutForm);
-        w.show();
-        QCOMPARE(w.goodsSummary()->toPlainText(),
-                 OrderFormGenerator::goodsSummary(db(), w.currentCode()).split(';').join('\n'));
-        QCOMPARE(w.goodsSummary()->toPlainText().count('\n'), 1);  // one line per series
+        // The forms' window: newest first, the rows follow the chosen form.
+        const QString hotel = storedOrder({1, 2, 1}, "山城饭店");
+        OrderFormGenerator generator(db(), context().clock(), prompter(), "a");
+        QVERIFY(generator.createWorkForms({hotel}) && generator.createWareOutForm({hotel}));
+        DerivedFormWindow forms(context(), DerivedFormList::Kind::WorkForm);
+        forms.openPrintout = [&printed](const QString& code) { printed = code; };
+        forms.show();
+        QCOMPARE(forms.formsGrid()->model()->rowCount(), 4);
+        QCOMPARE(forms.rowsGrid()->model()->rowCount(), 1);  // the newest order's series 2
+        forms.formsGrid()->selectRow(forms.formsGrid()->model()->datasetRow(1));
+        QCOMPARE(forms.rowsGrid()->footerText("QTY"), QString("2"));
+        clickNamed(forms, "Action_print");
+        QCOMPARE(printed, forms.currentCode());
+        DerivedFormWindow wareOut(context(), DerivedFormList::Kind::WareOutForm);
+        wareOut.show();
+        // One line per series.
+        QCOMPARE(wareOut.goodsSummary()->toPlainText().split('\n'),
+                 OrderFormGenerator::goodsSummary(db(), wareOut.currentCode()).split(';'));
         // The query panel's work-form query shows the forms that meet it.
         QueryPanelWindow panel(context(), QueryPanelWindow::WorkForms);
         int shown = -1;

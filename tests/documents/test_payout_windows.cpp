@@ -15,9 +15,8 @@
 
 using DocumentFixture::count;
 
-// The payout list and editor, and the statistics windows, offscreen: their
-// main paths and what only they refuse. The rules are PayoutEditor's and
-// PayoutList's (test_payouts) and StatisticsReport's (test_statistics).
+// The payout and statistics windows, offscreen: main paths and bindings (the
+// rules are tested in test_payouts and test_statistics).
 class TestPayoutWindows : public DocumentWindowSuite {
     Q_OBJECT
 private slots:
@@ -34,8 +33,7 @@ private slots:
     void listAddsEditsFiltersAndDeletes() {
         PayoutListWindow w(context(), 4);
         QCOMPARE(w.title()->text(), QString("汇款"));
-        // The editor as the user fills it; text that is no whole number stays
-        // as typed, and the save says so.
+        // Text that is no whole number stays as typed; the save says so.
         w.runEditor = [this, &w](int mode) {
             PayoutEditWindow editor(context(), w.list(), mode, &w);
             editor.show();

@@ -59,11 +59,9 @@ private slots:
         // A kind outside the four shows every payout and gives new ones no kind.
         PayoutList all(b.db(), b.prompter, 7);
         all.open();
-        QCOMPARE(all.kind().title, QString("支出管理"));
-        QCOMPARE(all.rows().rowCount(), 6);
+        QCOMPARE(all.kind().title + QString::number(all.rows().rowCount()), QString("支出管理6"));
         PayoutEditor orphan(all, b.prompter, b.clock.today(), PayoutEditor::New);
-        QVERIFY(!orphan.save());
-        QCOMPARE(b.prompter.lastText(), QString("请填写[费用名目]"));
+        QCOMPARE(refusal(orphan, b.prompter), QString("请填写[费用名目]"));
         QCOMPARE(b.payouts(), 6);
     }
 
@@ -90,7 +88,7 @@ private slots:
         QTest::newRow("negative") << QVariant("0") << day << QVariant(-1) << "支出金额不能是负数";
         QTest::newRow("beyond the largest")
             << QVariant("0") << day << QVariant(qint64(1000000000)) << "支出金额不能超过999999999";
-        QTest::newRow("the largest") << QVariant("0") << day << QVariant(999999999) << "";
+        QTest::newRow("the largest") << QVariant("0") << day << QVariant(999999999) << "saved";
     }
     void validationCollectsAndRefuses() {
         QFETCH(QVariant, subject);
@@ -102,17 +100,11 @@ private slots:
         b.list.rows().setValue("subject", subject);
         b.list.rows().setValue("paytime", paytime);
         b.list.rows().setValue("totalprice", amount);
-        QCOMPARE(editor.save(), message.isEmpty());
-        if (message.isEmpty()) {
-            QVERIFY(b.prompter.messages().isEmpty());
-            QCOMPARE(read(b.db(), "select totalprice from payout"), QString::number(amount.toLongLong()));
-        } else {
-            QCOMPARE(b.prompter.lastText(), message);
-            QCOMPARE(b.payouts(), 0);
-            // The payout is still there to be put right.
-            QVERIFY(editor.isChanged());
-            QCOMPARE(b.list.rows().rowCount(), 1);
-        }
+        QCOMPARE(refusal(editor, b.prompter), message);
+        // A refused payout is still there to be put right.
+        QCOMPARE(read(b.db(), "select totalprice from payout"), message == "saved" ? QString("999999999") : QString());
+        QCOMPARE(editor.isChanged(), message != "saved");
+        QCOMPARE(b.list.rows().rowCount(), 1);
     }
 
     void closeQuestionAnswers() {
@@ -167,14 +159,12 @@ private slots:
         QVERIFY(!b.list.remove({}));
         QCOMPARE(b.prompter.lastText(), QString("请选择要删除的记录"));
         const QVariantList two{b.list.rows().value(0, "id"), b.list.rows().value(2, "id")};
-        b.prompter.setNextAnswer(false);
+        b.prompter.setNextAnswers({false, true});
         QVERIFY(!b.list.remove(two));
         QCOMPARE(b.prompter.lastText(), QString("确定要删除吗？"));
         QCOMPARE(b.payouts(), 3);
-        b.prompter.setNextAnswer(true);
         QVERIFY(b.list.remove(two));
-        QCOMPARE(b.payouts(), 1);
-        QCOMPARE(b.payouts(QString("id=%1 or id=%2").arg(two[0].toInt()).arg(two[1].toInt())), 0);
+        QCOMPARE(read(b.db(), "select totalprice from payout"), QString("20"));
     }
 
     void failedSaveKeepsThePayout() {
@@ -188,23 +178,6 @@ private slots:
         stopFailing(b.db(), "payout");
         QVERIFY(editor.save());
         QCOMPARE(b.payouts("totalprice=77"), 1);
-    }
-
-    void hostileRemarkIsKeptAsTyped() {
-        Payouts b(4);
-        PayoutEditor editor = b.editor();
-        const QString hostile = "x'); delete from payout; -- 50%_\"汇款😀";
-        b.list.rows().setValue("remark", hostile);
-        b.list.rows().setValue("totalprice", 1);
-        QVERIFY(editor.save());
-        QCOMPARE(b.db().scalar("select remark from payout").toString(), hostile);
-        // Beyond the column's 50 characters the remark is refused as typed.
-        PayoutEditor next = b.editor();
-        b.list.rows().setValue("totalprice", 1);
-        b.list.rows().setValue("remark", QString(51, QChar(u'长')));
-        QVERIFY_THROWS_EXCEPTION(UserError, next.save());
-        QVERIFY(next.isChanged());
-        QCOMPARE(b.payouts(), 1);
     }
 };
 

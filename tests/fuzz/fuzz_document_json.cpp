@@ -1,12 +1,12 @@
-// The JSON files olvendctl reads for quotation and order commands, parsed
-// as QuotationFile and OrderFile parse them against the columns of the
-// book's tables (read from schema/book_tables.sql), before any of it
-// reaches a book.
+// The JSON files of olvendctl's quotation and order commands, parsed as
+// QuotationFile and OrderFile parse them against the book's columns.
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
+#include <functional>
 
 #include "data/field_def.h"
 #include "harness.h"
@@ -17,78 +17,59 @@
 
 namespace {
 
-// The columns of one table as the schema declares them.
-QList<FieldDef> columnsOf(const QString& schema, const QString& table) {
-    const QRegularExpression start(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 \\(").arg(table));
-    const auto m = start.match(schema);
-    if (!m.hasMatch()) {
-        Fuzz::broken("table not in the schema", table);
-    }
-    const qsizetype end = schema.indexOf(QStringLiteral("\n);"), m.capturedEnd());
-    QList<FieldDef> out;
-    static const QRegularExpression column(QStringLiteral(R"(^\s*(\w+)\s+([A-Za-z@]+(?:\(\d+(?:,\d+)?\))?))"));
-    for (const QString& line : schema.mid(m.capturedEnd(), end - m.capturedEnd()).split('\n')) {
-        const auto c = column.match(line);
-        if (!c.hasMatch()) {
-            continue;
-        }
-        const QString declared = c.captured(2) == QLatin1String("@ID@") ? QStringLiteral("INTEGER") : c.captured(2);
-        FieldDef f = FieldDef::fromDeclaredType(c.captured(1), declared);
-        f.primaryKey = f.autoIncrement = c.captured(2) == QLatin1String("@ID@");
-        out.append(f);
-    }
-    if (out.size() < 5) {
-        Fuzz::broken("too few columns read from the schema", table);
-    }
-    return out;
-}
-
-struct Tables {
-    QList<FieldDef> quotationHead, orderHead, orderRows;
-};
-
-const Tables& tables() {
-    static const Tables t = [] {
+// The columns of one table as schema/book_tables.sql declares them.
+QList<FieldDef> columnsOf(const QString& table) {
+    static const QString schema = [] {
         QFile f(QStringLiteral(OLVEND_SCHEMA_DIR "/book_tables.sql"));
         if (!f.open(QIODevice::ReadOnly)) {
             Fuzz::broken("cannot read the schema", f.fileName());
         }
-        const QString schema = QString::fromUtf8(f.readAll());
-        return Tables{columnsOf(schema, "Quotation_Head"), columnsOf(schema, "Dusmere_Order_Form_head"),
-                      columnsOf(schema, "Dusmere_Order_Form_Detail")};
+        return QString::fromUtf8(f.readAll());
     }();
-    return t;
-}
-
-bool isColumn(const QList<FieldDef>& columns, const QString& name) {
-    for (const FieldDef& f : columns) {
-        if (f.name == name) {
-            return true;
+    const auto m = QRegularExpression(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 \\(").arg(table)).match(schema);
+    const qsizetype end = schema.indexOf(QStringLiteral("\n);"), m.capturedEnd());
+    static const QRegularExpression column(QStringLiteral(R"(^\s*(\w+)\s+([A-Za-z@]+(?:\(\d+(?:,\d+)?\))?))"));
+    QList<FieldDef> out;
+    for (const QString& line : schema.mid(m.capturedEnd(), end - m.capturedEnd()).split('\n')) {
+        const auto c = column.match(line);
+        if (c.hasMatch()) {
+            const bool id = c.captured(2) == QLatin1String("@ID@");
+            out.append(FieldDef::fromDeclaredType(c.captured(1), id ? QStringLiteral("INTEGER") : c.captured(2)));
+            out.last().primaryKey = out.last().autoIncrement = id;
         }
     }
-    return false;
+    if (!m.hasMatch() || out.size() < 5) {
+        Fuzz::broken("the table's columns are not in the schema", table);
+    }
+    return out;
 }
 
-// The names of a parsed object, each once: the file has no name twice.
-void checkNamesOnce(const QList<std::pair<QString, QVariant>>& values) {
+// Each name of parsed values once (the file has no name twice), and each
+// one `allowed` takes.
+void checkNames(const QuotationFile::Values& values, const std::function<bool(const QString&)>& allowed) {
     QSet<QString> seen;
     for (const auto& [name, value] : values) {
         FUZZ_CHECK(!seen.contains(name.toLower()), QStringLiteral("[%1] taken twice").arg(name));
+        FUZZ_CHECK(allowed(name), name);
         seen.insert(name.toLower());
     }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    tables();
-    return 0;
+// A column of the table that the program does not fill itself.
+std::function<bool(const QString&)> fileColumn(const QList<FieldDef>& columns, const QStringList& programFields) {
+    return [&columns, programFields](const QString& name) {
+        return JsonFields::listed(programFields, name).isEmpty() &&
+               std::any_of(columns.begin(), columns.end(), [&name](const FieldDef& f) { return f.name == name; });
+    };
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray json = Fuzz::bytes(data, size);
-    const Tables& t = tables();
+}  // namespace
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const QList<FieldDef> quotationHead = columnsOf("Quotation_Head");
+    static const QList<FieldDef> orderHead = columnsOf("Dusmere_Order_Form_head");
+    static const QList<FieldDef> orderRows = columnsOf("Dusmere_Order_Form_Detail");
+    const QByteArray json = Fuzz::bytes(data, size);
     bool isObject = false;
     try {
         const QJsonObject root = JsonFields::parseObject(json, QStringLiteral("input.json"));
@@ -99,43 +80,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const UserError& e) {
         FUZZ_CHECK(!e.message().isEmpty(), QString());
     }
-
     try {
-        const QuotationFile q = QuotationFile::parse(json, QStringLiteral("quotation.json"), t.quotationHead);
+        const QuotationFile q = QuotationFile::parse(json, QStringLiteral("quotation.json"), quotationHead);
         FUZZ_CHECK(isObject, QStringLiteral("a quotation read from what is no object"));
-        checkNamesOnce(q.head());
-        for (const auto& [name, value] : q.head()) {
-            FUZZ_CHECK(isColumn(t.quotationHead, name), name);
-            FUZZ_CHECK(JsonFields::listed(QuotationFile::programFields(), name).isEmpty(), name);
-        }
+        checkNames(q.head(), fileColumn(quotationHead, QuotationFile::programFields()));
         QSet<QString> goods;
         for (const QuotationFile::Line& line : q.lines()) {
             FUZZ_CHECK(!line.goodsNo.trimmed().isEmpty(), QStringLiteral("a line without goods"));
             FUZZ_CHECK(!goods.contains(line.goodsNo), QStringLiteral("goods [%1] twice").arg(line.goodsNo));
             goods.insert(line.goodsNo);
-            checkNamesOnce(line.fields);
-            for (const auto& [name, value] : line.fields) {
-                FUZZ_CHECK(QuotationFile::lineFields().contains(name), name);
-            }
+            checkNames(line.fields, [](const QString& name) { return QuotationFile::lineFields().contains(name); });
         }
     } catch (const UserError& e) {
         FUZZ_CHECK(!e.message().isEmpty(), QString());
     }
-
     try {
-        const OrderFile o = OrderFile::parse(json, QStringLiteral("order.json"), t.orderHead, t.orderRows);
+        const OrderFile o = OrderFile::parse(json, QStringLiteral("order.json"), orderHead, orderRows);
         FUZZ_CHECK(isObject, QStringLiteral("an order read from what is no object"));
-        checkNamesOnce(o.head());
-        for (const auto& [name, value] : o.head()) {
-            FUZZ_CHECK(isColumn(t.orderHead, name), name);
-            FUZZ_CHECK(JsonFields::listed(OrderFile::programHeadFields(), name).isEmpty(), name);
-        }
+        checkNames(o.head(), fileColumn(orderHead, OrderFile::programHeadFields()));
         for (const OrderFile::Values& row : o.rows()) {
-            checkNamesOnce(row);
-            for (const auto& [name, value] : row) {
-                FUZZ_CHECK(isColumn(t.orderRows, name), name);
-                FUZZ_CHECK(JsonFields::listed(OrderFile::programRowFields(), name).isEmpty(), name);
-            }
+            checkNames(row, fileColumn(orderRows, OrderFile::programRowFields()));
         }
     } catch (const UserError& e) {
         FUZZ_CHECK(!e.message().isEmpty(), QString());

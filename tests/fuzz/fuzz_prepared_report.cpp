@@ -1,21 +1,13 @@
-// Prepared reports (.rmp) as ReportFile reads them: any bytes. A file that
-// loads is laid out as a spreadsheet table, its first pages drawn, and
-// saved and loaded again.
+// Prepared reports (.rmp) as ReportFile reads them; one that loads is laid
+// out as a spreadsheet table, its first pages drawn, saved and loaded again.
 
 #include <QImage>
 #include <QPainter>
 
 #include "harness.h"
-#include "report_fixtures.h"
-#include "reports/engine/prepared_report.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_painter.h"
 #include "reports/engine/report_sheet.h"
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    Fuzz::startGuiApplication(argc, argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString file = Fuzz::writeScratchFile(QStringLiteral("input.rmp"), Fuzz::bytes(data, size));
@@ -26,7 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     FUZZ_CHECK(report.pageSizeMm.width() > 0 && report.pageSizeMm.height() > 0, QString());
-
     // The spreadsheet export's table.
     const ReportSheet sheet(report);
     const int columns = static_cast<int>(sheet.columnWidthsMm().size());
@@ -38,7 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     FUZZ_CHECK(sheet.frozenRows() >= 0 && sheet.frozenRows() <= sheet.rows().size(), QString());
-
     // The preview: the first pages at a small scale.
     QImage canvas(64, 90, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::white);
@@ -49,7 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ReportPainter::paintPage(painter, report, i);
     }
     painter.end();
-
-    ReportFixtures::checkFileRoundTrip(report);
+    Fuzz::checkFileRoundTrip(report);
     return 0;
 }

@@ -1,11 +1,9 @@
-// Report expressions as templates write them: the first line is parsed as
-// one expression, the whole input as a text with [expression] placeholders;
-// both are evaluated against a few fixed rows, and the rest of the input
-// serves as a display format.
+// Report expressions: the first line parsed as one, the whole input as a
+// text with [expression] placeholders, both evaluated against fixed rows
+// with the rest of the input as a display format.
 
 #include <QDate>
 #include <QDateTime>
-#include <QHash>
 #include <QVariant>
 #include <cmath>
 #include <limits>
@@ -17,71 +15,29 @@ namespace {
 
 // Rows of the kinds a book gives: numbers, text, dates, nulls, and text
 // that reads as a number.
-QList<QHash<QString, QVariant>> fixedRows() {
-    QList<QHash<QString, QVariant>> rows;
-    rows.append({{"qty", 3.0},
-                 {"price", 12.5},
-                 {"total_price", 37.5},
-                 {"goods_name", QStringLiteral("铝合金门")},
-                 {"billday", QDate(2024, 3, 1)},
-                 {"order_date", QDateTime(QDate(2024, 3, 1), QTime(9, 30))},
-                 {"remark", QVariant()},
-                 {"subject", QStringLiteral("0")},
-                 {"id", qlonglong(9007199254740993LL)},
-                 {"ispay", true}});
-    rows.append({{"qty", -0.5},
-                 {"price", 1e300},
-                 {"total_price", QStringLiteral(" 42 ")},
-                 {"goods_name", QString()},
-                 {"billday", QStringLiteral("2024-02-29")},
-                 {"order_date", QStringLiteral("2024-02-29 23:59:59")},
-                 {"remark", QStringLiteral("[备注]")},
-                 {"subject", 3},
-                 {"id", qlonglong(-1)},
-                 {"ispay", false}});
-    rows.append({{"qty", std::nan("")},
-                 {"price", 0.0},
-                 {"total_price", -1e-9},
-                 {"goods_name", QStringLiteral("nan")},
-                 {"billday", QDate()},
-                 {"order_date", QDateTime()},
-                 {"remark", QStringLiteral("1e400")},
-                 {"subject", QVariant()},
-                 {"id", std::numeric_limits<qlonglong>::min()},
-                 {"ispay", QVariant()}});
-    return rows;
-}
+const QStringList kFields{"qty",        "price",  "total_price", "goods_name", "billday",
+                          "order_date", "remark", "subject",     "id",         "ispay"};
+const QList<QVariantList> kRows{
+    {3.0, 12.5, 37.5, QStringLiteral("铝合金门"), QDate(2024, 3, 1), QDateTime(QDate(2024, 3, 1), QTime(9, 30)),
+     QVariant(), QStringLiteral("0"), qlonglong(9007199254740993LL), true},
+    {-0.5, 1e300, QStringLiteral(" 42 "), QString(), QStringLiteral("2024-02-29"),
+     QStringLiteral("2024-02-29 23:59:59"), QStringLiteral("[备注]"), 3, qlonglong(-1), false},
+    {std::nan(""), 0.0, -1e-9, QStringLiteral("nan"), QDate(), QDateTime(), QStringLiteral("1e400"), QVariant(),
+     std::numeric_limits<qlonglong>::min(), QVariant()}};
 
-QVariant aggregateValue(const ReportExpression::Aggregate& a) {
-    if (a.function == QLatin1String("count")) {
-        return qlonglong(7);
-    }
-    if (a.function == QLatin1String("avg")) {
-        return QVariant();  // no numbers
-    }
-    return a.function == QLatin1String("sum") ? 1234567.891 : -3.25;
-}
-
-void evaluateEverywhere(const ReportExpression& e, const QString& format) {
-    static const QList<QHash<QString, QVariant>> rows = fixedRows();
-    for (int r = 0; r < rows.size(); ++r) {
-        ReportExpression::Context ctx;
-        ctx.field = [r](const QString& f) { return rows[r].value(f.toLower()); };
-        ctx.aggregate = aggregateValue;
-        ctx.page = r + 1;
-        ctx.pages = static_cast<int>(rows.size());
-        ctx.today = QDate(2024, 12, 31);
-        const QVariant v = e.evaluate(ctx);
-        formatReportValue(v, format);
-        formatReportValue(v, QString());
-        for (const auto& a : e.aggregates()) {
-            // The preparer accumulates each aggregate's argument row by row.
-            ReportExpression::evaluateNode(a.argument, ctx);
-            FUZZ_CHECK(a.function == "sum" || a.function == "count" || a.function == "avg" || a.function == "min" ||
-                           a.function == "max",
-                       a.function);
-        }
-    }
+ReportExpression::Context contextOf(int row) {
+    ReportExpression::Context ctx;
+    ctx.field = [row](const QString& f) { return kRows[row].value(kFields.indexOf(f.toLower())); };
+    // count 7, avg of no numbers, sum a large amount, min and max a small one.
+    ctx.aggregate = [](const ReportExpression::Aggregate& a) {
+        return a.function == "count" ? QVariant(qlonglong(7))
+               : a.function == "avg" ? QVariant()
+                                     : QVariant(a.function == "sum" ? 1234567.891 : -3.25);
+    };
+    ctx.page = row + 1;
+    ctx.pages = static_cast<int>(kRows.size());
+    ctx.today = QDate(2024, 12, 31);
+    return ctx;
 }
 
 }  // namespace
@@ -91,7 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const qsizetype newline = text.indexOf('\n');
     const QString first = newline < 0 ? text : text.left(newline);
     const QString format = newline < 0 ? QString() : text.mid(newline + 1).left(64);
-
     ReportExpression e;
     QString error;
     const bool parsed = e.parse(first, &error, 5);
@@ -99,20 +54,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (parsed) {
         int id = 5;
         for (const auto& a : e.aggregates()) {
-            FUZZ_CHECK(a.id == id, QStringLiteral("aggregate ids are not numbered in order"));
-            ++id;
+            FUZZ_CHECK(a.id == id++, QStringLiteral("aggregate ids are not numbered in order"));
+            FUZZ_CHECK(QStringList({"sum", "count", "avg", "min", "max"}).contains(a.function), a.function);
         }
-        evaluateEverywhere(e, format);
+        for (int r = 0; r < kRows.size(); ++r) {
+            const ReportExpression::Context ctx = contextOf(r);
+            const QVariant v = e.evaluate(ctx);
+            formatReportValue(v, format);
+            formatReportValue(v, QString());
+            for (const auto& a : e.aggregates()) {
+                // The preparer accumulates each aggregate's argument row by
+                // row.
+                ReportExpression::evaluateNode(a.argument, ctx);
+            }
+        }
     }
-
     ReportText t;
     QString why;
     if (t.parse(text, &why, 0)) {
-        static const QList<QHash<QString, QVariant>> rows = fixedRows();
-        ReportExpression::Context ctx;
-        ctx.field = [](const QString& f) { return rows[0].value(f.toLower()); };
-        ctx.aggregate = aggregateValue;
-        ctx.today = QDate(2024, 12, 31);
+        const ReportExpression::Context ctx = contextOf(0);
         t.evaluate(ctx, format);
         QVariant single;
         t.singleValue(ctx, &single);
@@ -135,7 +95,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         FUZZ_CHECK(!why.isEmpty(), QStringLiteral("text refused without a message"));
     }
-
     // Amounts in capital numerals for numbers the input spells.
     bool ok = false;
     const double amount = first.trimmed().toDouble(&ok);

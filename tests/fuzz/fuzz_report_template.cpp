@@ -1,24 +1,18 @@
-// Report templates (.zrm/.rmf): the JSON read as ReportTemplate reads it
-// and, when it is a template, prepared from fixed rows as olvendctl report
-// and the report windows do, the result kept to the promises every reader
-// of prepared pages relies on and saved and reopened as a .rmp.
+// Report templates (.zrm/.rmf) as ReportTemplate reads them; one that loads
+// is prepared from fixed rows as olvendctl report does, the result checked
+// as every reader of prepared pages relies on, saved and reopened.
 
 #include <QDate>
 #include <QFile>
 
 #include "harness.h"
-#include "report_fixtures.h"
 #include "reports/engine/report_preparer.h"
 #include "reports/engine/report_template.h"
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    Fuzz::startGuiApplication(argc, argv);
-    // A template names pictures relative to its own folder.
-    ReportFixtures::smallPicture().save(Fuzz::scratchFolder() + QStringLiteral("/logo.png"));
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // A template names pictures relative to its own folder.
+    static const bool logo = Fuzz::smallPicture().save(Fuzz::scratchFolder() + QStringLiteral("/logo.png"));
+    FUZZ_CHECK(logo, QString());
     const QByteArray json = Fuzz::bytes(data, size);
     ReportTemplate tmpl;
     QString error;
@@ -35,17 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QSizeF page = tmpl.effectivePageSize();
     FUZZ_CHECK(page.width() > 0 && page.height() > 0, QString());
     tmpl.groupFields();
-
-    static const ReportRows rows = ReportFixtures::documentRows();
-    static const ReportRows noRows = [] {
-        ReportRows r;
-        r.fields = rows.fields;
-        return r;
-    }();
+    // Prepared from the rows, and from none.
+    static const ReportRows rows = Fuzz::documentRows();
+    static const ReportRows noRows{rows.fields, {}};
     for (const ReportRows* source : {&rows, &noRows}) {
         ReportPreparer preparer(tmpl, Fuzz::scratchFolder());
         preparer.setParameters({{"Period_Text", QStringLiteral("2024-03-01 至 2024-03-31")}});
-        preparer.setImage(QStringLiteral("chart"), ReportFixtures::smallPicture());
+        preparer.setImage(QStringLiteral("chart"), Fuzz::smallPicture());
         PreparedReport prepared;
         QString why;
         if (!preparer.prepare(*source, &prepared, &why, QDate(2024, 3, 31))) {
@@ -53,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         }
         FUZZ_CHECK(!prepared.pages.isEmpty(), QStringLiteral("a prepared report without a page"));
-        ReportFixtures::checkConsistent(prepared);
+        Fuzz::checkConsistent(prepared);
         if (source == &rows) {
-            ReportFixtures::checkFileRoundTrip(prepared);
+            Fuzz::checkFileRoundTrip(prepared);
         }
     }
     return 0;

@@ -1,32 +1,37 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
 
-// What the fuzz targets share: the Qt application they need, a scratch
-// folder for the parsers that read files by name, and a way to stop on a
-// broken promise so that libFuzzer keeps the input that broke it.
+#include "reports/engine/prepared_report.h"
+#include "reports/engine/report_rows.h"
+
+// What the fuzz targets share. Every target starts with a QGuiApplication on
+// the offscreen platform (fonts, pictures and painting need one), made by
+// the LLVMFuzzerInitialize of harness.cpp.
 namespace Fuzz {
 
-// Starts a QGuiApplication on the offscreen platform (fonts, pictures and
-// painting need one). Safe to call more than once.
-void startGuiApplication(int* argc, char*** argv);
-
-// The bytes libFuzzer hands over.
 inline QByteArray bytes(const uint8_t* data, size_t size) {
     return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 }
-
-// A folder of this process's own, made on first use and removed at exit.
+// A folder of this process's own, removed at exit, and a file written in it.
 QString scratchFolder();
-// Writes `content` to `name` inside the scratch folder and returns its path.
 QString writeScratchFile(const QString& name, const QByteArray& content);
-
-// Prints what was expected and aborts: libFuzzer reports a crash and saves
-// the input.
+// Prints what was expected and aborts: libFuzzer keeps the input.
 [[noreturn]] void broken(const char* what, const QString& detail = {});
+
+// For the report targets: eight rows in three days with the fields the
+// shipped templates name, with nulls and text numbers; a small picture.
+ReportRows documentRows();
+QImage smallPicture();
+// The indices a prepared report's primitives hold (fonts, pictures, band
+// instances and their pages) in range.
+void checkConsistent(const PreparedReport& report);
+// The report saved to a .rmp, loaded and saved again: the same bytes.
+void checkFileRoundTrip(const PreparedReport& report);
 
 }  // namespace Fuzz
 

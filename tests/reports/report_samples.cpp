@@ -38,16 +38,6 @@ ReportTemplate ReportSamples::listTemplate(double detailHeight, const QString& f
     return t;
 }
 
-QStringList ReportSamples::textsOf(const ReportPage& page) {
-    QStringList out;
-    for (const ReportPrimitive& p : page.items) {
-        if (p.kind == ReportPrimitive::Kind::Text) {
-            out << p.text;
-        }
-    }
-    return out;
-}
-
 QStringList ReportSamples::textsOf(const PreparedReport& report, std::optional<ReportBand::Kind> band, int page) {
     QStringList out;
     for (int i = 0; i < report.pages.size(); ++i) {
@@ -91,10 +81,14 @@ QString ReportSamples::dump(const PreparedReport& report) {
     return lines.join('\n') + '\n';
 }
 
-void ReportSamples::insert(Database& db, const QString& table, const QVariantMap& fields) {
-    const QStringList names = fields.keys();
-    db.execute(QStringLiteral("insert into %1 (%2) values (:%3)").arg(table, names.join(", "), names.join(", :")),
-               fields);
+void ReportSamples::insert(Database& db, const QString& table, const QString& names, const QVariantList& values) {
+    QStringList marks;
+    QVariantMap params;
+    for (int i = 0; i < values.size(); ++i) {
+        marks << QStringLiteral(":v%1").arg(i);
+        params.insert(marks.last().mid(1), values[i]);
+    }
+    db.execute(QStringLiteral("insert into %1 (%2) values (%3)").arg(table, names, marks.join(", ")), params);
 }
 
 bool ReportSamples::printout(Database& db, DocumentPrintouts::Kind kind, const QString& key, PreparedReport* out) {
@@ -111,4 +105,16 @@ bool ReportSamples::printout(Database& db, DocumentPrintouts::Kind kind, const Q
         return false;
     }
     return true;
+}
+
+QString ReportSamples::printoutDump(Database& db, DocumentPrintouts::Kind kind, const QString& key) {
+    PreparedReport out;
+    if (!printout(db, kind, key, &out)) {
+        return {};
+    }
+    return QStringLiteral("template %1, caption %2, page %3 x %4\n")
+               .arg(DocumentPrintouts::templateName(kind), DocumentPrintouts::caption(kind))
+               .arg(out.pageSizeMm.width())
+               .arg(out.pageSizeMm.height()) +
+           dump(out);
 }

@@ -1,16 +1,16 @@
-#include <QApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
 #include "data/data_module.h"
+#include "reports/document_report_window.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
 #include "reports/report_preview_frame.h"
 #include "reports/report_samples.h"
 #include "reports/report_window.h"
+#include "support/ctl_call.h"
 #include "support/scripted_file_chooser.h"
 #include "support/test_books.h"
 
@@ -29,25 +29,16 @@ void click(const ReportPreviewFrame& frame, int button) {
 }
 }  // namespace
 
-// The preview frame and the report window, offscreen; the report command
-// of olvendctl on a report of several pages, an unknown template and rows
-// not given (its statements and the render command: test_olvendctl).
+// The preview frame and the report windows, offscreen, and the bounds of
+// olvendctl's report command (its statements: test_olvendctl).
 class TestReportPreview : public QObject {
     Q_OBJECT
 private slots:
-    // The buttons in order with their hints; paging stops at either end;
-    // the zoom buttons are exclusive.
+    // Paging stops at either end; the zoom buttons are exclusive.
     void toolBarPagingAndZoom() {
         ScriptedPrompter prompter;
         ScriptedFileChooser files;
         ReportPreviewFrame frame(prompter, files);
-        QStringList hints;
-        for (QToolButton* b : frame.findChildren<QToolButton*>()) {
-            hints << b->toolTip();
-        }
-        QCOMPARE(hints, QStringList({"100%", "显示整页", "适应窗口大小", "最前一页", "前一页", "后一页", "最末一页",
-                                     "打开报表文件", "保存报表", "打印", "输出为Excel文档", "输出为HTML文档",
-                                     "输出为图片", "输出为PDF文档"}));
         QVERIFY(frame.button("ToolButton1")->isChecked());
         frame.resize(800, 600);
         frame.show();
@@ -105,9 +96,11 @@ private slots:
         QCOMPARE(other.report().pages[1].items.size(), frame.report().pages[1].items.size());
     }
 
-    // The window prepares its template over its statement; a template that
-    // is not there shows an empty page without a word.
-    void reportWindowShowsItsTemplate() {
+    // The window prepares its template over its statement; a missing one
+    // shows an empty page, without a word. The report command prints the
+    // page count; an unknown template (1) and no rows (2) are said on stderr
+    // and write nothing.
+    void reportWindowAndCommand() {
         TestBooks::TestProgram program(true);
         AppContext& c = program.context();
         c.data().ConnectDatabases();
@@ -126,31 +119,69 @@ private slots:
         QVERIFY(program.prompter().messages().isEmpty());
         QCOMPARE(missing.frame()->pageCount(), 1);
         QVERIFY(missing.frame()->report().pages[0].items.isEmpty());
-    }
 
-    void olvendctlReport() {
-        QTemporaryDir home;
-        auto ctl = [&](const QStringList& args) {
-            QProcess p;
-            p.start(OLVENDCTL_PATH, QStringList{"--home", home.path()} + args);
-            p.waitForFinished(60000);
-            return qMakePair(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed());
-        };
-        QCOMPARE(ctl({"init"}).first, 0);
-        QVERIFY(QDir().mkpath(home.filePath("Report")) && QFile::copy(kList, home.filePath("Report/List.rmf")));
         QByteArray rows("code\tname\n");
         for (int i = 1; i <= 100; ++i) {
             rows += QStringLiteral("C%1\t名称%1\n").arg(i).toUtf8();
         }
-        QFile tsv(home.filePath("rows.tsv"));
+        QFile tsv(program.folder() + "/rows.tsv");
         QVERIFY(tsv.open(QIODevice::WriteOnly) && tsv.write(rows) == rows.size());
         tsv.close();
-        const QStringList out{"--out", home.filePath("r.pdf")};
-        QCOMPARE(ctl(QStringList{"report", "List", "--rows", tsv.fileName()} + out), qMakePair(0, QString("3")));
-        QVERIFY(QFile::remove(home.filePath("r.pdf")));  // three pages written
-        QCOMPARE(ctl(QStringList{"report", "Nope", "--rows", tsv.fileName()} + out).first, 1);
-        QCOMPARE(ctl(QStringList{"report", "List"} + out).first, 2);
-        QVERIFY(!QFile::exists(home.filePath("r.pdf")));
+        const QString pdf = program.folder() + "/r.pdf";
+        const auto report = [&](const QStringList& args) {
+            return CtlCall::run(program.folder(), {}, QStringList{"report"} + args + QStringList{"--out", pdf});
+        };
+        const CtlCall::Result made = report({"List", "--rows", tsv.fileName()});
+        QCOMPARE(made.out.trimmed() + "|" + made.err + "|" + QString::number(made.code), QString("3||0"));
+        QVERIFY(QFile::remove(pdf));
+        for (const auto& [args, code] :
+             {std::pair{QStringList{"Nope", "--rows", tsv.fileName()}, 1}, std::pair{QStringList{"List"}, 2}}) {
+            const CtlCall::Result r = report(args);
+            QVERIFY2(r.code == code && r.out.isEmpty() && !r.err.isEmpty(), qPrintable(r.err));
+            QVERIFY(!QFile::exists(pdf));
+        }
+    }
+
+    // Each document printout's window, named for its kind, prepares its
+    // printout once shown; an unknown number is said, the window stays empty.
+    void documentWindowsPrepareTheirPrintoutWhenShown() {
+        TestBooks::TestProgram program(true);
+        AppContext& c = program.context();
+        c.data().ConnectDatabases();
+        c.CurrentUser = {"超级用户", "", "管理员组"};
+        for (const char* sql :
+             {"insert into goods (code, Goods_name, Goods_unit) values ('SP001', '合页', 'UN001')",
+              "insert into Quotation_Head (BillNo, Add_ClientName, Freight, preferential, state) "
+              "values ('BJ001', '张三', 0, 0, 1)",
+              "insert into Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money, "
+              "SortNo) values ('BJ001', 'SP001', 2, 15, 30, 9, 12, 1)",
+              "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, state) "
+              "values ('BJ001', 'SK001', 20, 0, 1)"}) {
+            c.data().main().execute(sql);
+        }
+        const QString notice = QStringLiteral("客户未订购此单，请勿打印，一经打印，计入总帐");
+        using Kind = DocumentPrintouts::Kind;
+        const std::tuple<Kind, const char*, QStringList> windows[] = {
+            {Kind::Quotation, "BJ001", {"Report_Korvan_Quotation", "订货单", "订货单号: BJ001"}},
+            {Kind::QuotationWarning, "BJ001", {"Report_Korvan_Quotation", "订货单", notice}},
+            {Kind::PurchaseOrder, "BJ001", {"Report_CaiGou", "采购单", "采购单号: BJ001"}},
+            {Kind::Receipt, "SK001", {"Report_Korvan_ShouJu", "收款收据", "收据号: SK001"}}};
+        for (const auto& [kind, key, names] : windows) {
+            DocumentReportWindow window(c, kind, key);
+            QCOMPARE(QStringList({window.objectName(), window.windowTitle(), window.key()}),
+                     QStringList({names[0], names[1], key}));
+            QVERIFY(!window.isPrepared() && window.frame()->pageCount() == 0);
+            window.show();
+            QVERIFY(window.isPrepared());
+            const QStringList texts = ReportSamples::textsOf(window.frame()->report());
+            QVERIFY2(texts.contains(names[2]), qPrintable(texts.join('|')));
+            QCOMPARE(texts.contains(notice), kind == Kind::QuotationWarning);
+        }
+        QVERIFY(program.prompter().messages().isEmpty());
+        DocumentReportWindow unknown(c, Kind::Receipt, "SK999");
+        unknown.show();
+        QVERIFY(!unknown.isPrepared() && unknown.frame()->pageCount() == 0);
+        QCOMPARE(program.prompter().lastText(), QString("找不到收款收据: SK999"));
     }
 };
 

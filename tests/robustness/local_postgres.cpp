@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTest>
 #include <QThread>
 #include <stdexcept>
 
@@ -30,21 +31,34 @@ QString newestServerBin() {
     return {};
 }
 
-// Until a killed process is reaped its pid still answers, and a new
-// server would take the old postmaster for a running one.
-bool exists(const QString& pid) {
-    return QFile::exists("/proc/" + pid);
-}
-
 }  // namespace
 
-bool LocalPostgres::available() {
-    return !newestServerBin().isEmpty();
+std::unique_ptr<LocalPostgres> LocalPostgres::forTest() {
+    const QString bin = newestServerBin();
+    if (bin.isEmpty()) {
+        if (qEnvironmentVariableIsSet("OLVEND_REQUIRE_PG")) {
+            QTest::qFail("OLVEND_REQUIRE_PG is set but the PostgreSQL server programs are not installed", __FILE__,
+                         __LINE__);
+        } else {
+            QTest::qSkip("the PostgreSQL server programs are not installed", __FILE__, __LINE__);
+        }
+        return nullptr;
+    }
+    try {
+        std::unique_ptr<LocalPostgres> server(new LocalPostgres(bin));
+        qputenv("OLVEND_TEST_PG",
+                QStringLiteral("host=127.0.0.1;port=%1;user=olvend_test").arg(server->m_port).toUtf8());
+        return server;
+    } catch (const std::exception& e) {
+        QTest::qFail(e.what(), __FILE__, __LINE__);
+        return nullptr;
+    }
 }
 
-LocalPostgres::LocalPostgres() : m_bin(newestServerBin()) {
-    if (m_bin.isEmpty() || !m_dir.isValid()) {
-        throw std::runtime_error("PostgreSQL server programs or a temporary folder are missing");
+LocalPostgres::LocalPostgres(const QString& bin)
+    : m_bin(bin), m_hadSetting(qEnvironmentVariableIsSet("OLVEND_TEST_PG")), m_setting(qgetenv("OLVEND_TEST_PG")) {
+    if (!m_dir.isValid()) {
+        throw std::runtime_error("no temporary folder for the PostgreSQL server");
     }
     m_asPostgres = ::geteuid() == 0;
     // The server outlives pg_ctl; as a subreaper this process becomes its
@@ -52,11 +66,9 @@ LocalPostgres::LocalPostgres() : m_bin(newestServerBin()) {
     // the system's first process to.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     m_data = m_dir.filePath("data");
-    if (m_asPostgres) {
-        // The server refuses to run as root; its folder must be its own.
-        if (run("chown", {"postgres:postgres", m_dir.path()}) != 0) {
-            throw std::runtime_error("cannot give the server folder to the postgres user");
-        }
+    // The server refuses to run as root; its folder must be its own.
+    if (m_asPostgres && run("chown", {"postgres:postgres", m_dir.path()}) != 0) {
+        throw std::runtime_error("cannot give the server folder to the postgres user");
     }
     QString out;
     if (run(m_bin + "/initdb", {"-D", m_data, "-U", "olvend_test", "--auth=trust", "-E", "UTF8", "--locale=C.UTF-8"},
@@ -68,11 +80,10 @@ LocalPostgres::LocalPostgres() : m_bin(newestServerBin()) {
 }
 
 void LocalPostgres::watchOverServer() const {
-    // A process of its own session, which neither a kill of this process
-    // nor one of its process group reaches: once this process is gone,
-    // however it ended, it stops the server (killing its postmaster when
-    // pg_ctl cannot) and removes its folder. This process counts as gone
-    // when its pid names a zombie or another process (another start time).
+    // A process of its own session, out of reach of a kill of this process
+    // or its group: once this process is gone (its pid a zombie or another
+    // process's), it stops the server, killing its postmaster when pg_ctl
+    // cannot, and removes its folder.
     QStringList stop{m_bin + "/pg_ctl", "-D", m_data, "-m", "immediate", "-w", "-t", "30", "stop"};
     if (m_asPostgres) {
         stop = QStringList{"runuser", "-u", "postgres", "--"} + stop;
@@ -103,10 +114,11 @@ void LocalPostgres::watchOverServer() const {
 
 LocalPostgres::~LocalPostgres() {
     run(m_bin + "/pg_ctl", {"-D", m_data, "-m", "immediate", "stop"});
-}
-
-QString LocalPostgres::setting() const {
-    return QStringLiteral("host=127.0.0.1;port=%1;user=olvend_test").arg(m_port);
+    if (m_hadSetting) {
+        qputenv("OLVEND_TEST_PG", m_setting);
+    } else {
+        qunsetenv("OLVEND_TEST_PG");
+    }
 }
 
 int LocalPostgres::run(const QString& program, const QStringList& args, QString* output) const {
@@ -129,16 +141,13 @@ int LocalPostgres::run(const QString& program, const QStringList& args, QString*
 }
 
 void LocalPostgres::start() {
-    // The first start looks for a free port; a restart keeps the port the
-    // program folders name, waiting until the killed server's is released.
+    // The first start looks for a free port; a restart waits for its own.
     QString out;
     for (int attempt = 0; attempt < 20; ++attempt) {
-        // Below the system's range of outgoing ports (32768 and up), so that
-        // no connection of another program takes it while the server is down.
+        // Below the range of outgoing ports, which could take it meanwhile.
         const int port = m_port != 0 ? m_port : 20000 + int(QRandomGenerator::global()->bounded(12000));
-        // fsync=off: the processes are killed, not the machine, so what the
-        // server wrote is in the system's cache; without it a restart after
-        // a crash first syncs the whole data folder, seconds per restart.
+        // fsync=off: the processes are killed, not the machine; a restart
+        // would otherwise first sync the whole data folder.
         const QString options =
             QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c max_connections=40 -c fsync=off")
                 .arg(port)
@@ -155,28 +164,17 @@ void LocalPostgres::start() {
     throw std::runtime_error(("the PostgreSQL server does not start: " + out).toStdString());
 }
 
+// The postmaster and its children.
 QStringList LocalPostgres::serverProcesses() const {
     QFile pidFile(m_data + "/postmaster.pid");
     if (!pidFile.open(QIODevice::ReadOnly)) {
         return {};
     }
     const QString postmaster = QString::fromLatin1(pidFile.readLine()).trimmed();
-    QStringList pids{postmaster};
-    // Its children: every process whose parent is the postmaster.
-    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat("/proc/" + entry + "/stat");
-        if (!stat.open(QIODevice::ReadOnly)) {
-            continue;
-        }
-        const QString line = QString::fromLatin1(stat.readAll());
-        // The command name in parentheses may hold spaces; fields follow
-        // the last ')'.
-        const QStringList fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1] == postmaster) {
-            pids << entry;
-        }
-    }
-    return pids;
+    QProcess children;
+    children.start("pgrep", {"-P", postmaster});
+    children.waitForFinished();
+    return QStringList{postmaster} + QString::fromLatin1(children.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
 void LocalPostgres::crash() {
@@ -193,8 +191,10 @@ void LocalPostgres::crash() {
     for (int i = 0; i < 6000; ++i) {
         bool any = false;
         for (const QString& pid : pids) {
+            // Until a killed process is reaped its pid still answers, and a
+            // new server would take the old postmaster for a running one.
             ::waitpid(pid_t(pid.toLongLong()), nullptr, WNOHANG);
-            any = any || exists(pid);
+            any = any || QFile::exists("/proc/" + pid);
         }
         if (!any) {
             return;

@@ -2,37 +2,30 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <memory>
 
-// A PostgreSQL server of its own for one test process, so that the test
-// may kill it without disturbing the server the other suites share: made
-// with initdb in a temporary folder, started on a free local port, and
-// stopped and removed with the object, or by a watchdog when the test
-// process is killed. As root the server runs as the
-// postgres user, which it insists on.
+// A PostgreSQL server of one test's own, which it may kill without
+// disturbing the server the other suites share: made with initdb in a
+// temporary folder and started on a free local port (as the postgres user
+// when the tests run as root); stopped and removed with the object, or by
+// a watchdog when the test process is killed.
 class LocalPostgres {
 public:
-    // Whether the server programs are installed (Debian's postgresql).
-    static bool available();
-
-    LocalPostgres();  // throws std::runtime_error when the server cannot start
+    // A server OLVEND_TEST_PG names while it lives. None when the programs
+    // are missing (the test skipped; failed under OLVEND_REQUIRE_PG) or the
+    // server does not start (the test failed).
+    static std::unique_ptr<LocalPostgres> forTest();
     ~LocalPostgres();
-    LocalPostgres(const LocalPostgres&) = delete;
-    LocalPostgres& operator=(const LocalPostgres&) = delete;
 
-    // The connection setting in the form OLVEND_TEST_PG takes.
-    QString setting() const;
     int port() const { return m_port; }
-
-    // Kills the postmaster and every server process with SIGKILL, as a
-    // crash of the machine's server would, and waits until they are gone.
+    // Kills every server process with SIGKILL and waits until they are gone.
     void crash();
     // Starts the server again (it recovers from its log first).
     void start();
 
 private:
+    explicit LocalPostgres(const QString& bin);  // throws std::runtime_error
     QStringList serverProcesses() const;
-    // Starts a watchdog that stops the server should this process end
-    // without destroying the object (killed, or stopped by a timeout).
     void watchOverServer() const;
     int run(const QString& program, const QStringList& args, QString* output = nullptr) const;
 
@@ -41,4 +34,6 @@ private:
     QString m_data;
     int m_port = 0;
     bool m_asPostgres = false;
+    bool m_hadSetting = false;
+    QByteArray m_setting;  // OLVEND_TEST_PG before
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlQuery>
@@ -48,19 +49,135 @@
 #include "ui/data_grid.h"
 #include "ui/grid_model.h"
 
-// Every controlled command of every window, run by a user whose group holds
-// no right: each is refused with the refusal text before it changes
-// anything in the book. The walk counts the commands it reached against all
-// the controlled commands the book lists, so that a window added later
-// without its commands, or a command that skips the check, shows here.
-// olvendctl is walked the same way: every command its usage names that
-// reads or writes the book ends with exit code 3 and leaves the book as it
-// was.
+// Every controlled command of every window, and every olvendctl command its
+// usage names that reads or writes the book, run by a user whose group holds
+// no right: each is refused (exit code 3) before it changes anything, and
+// the walk must reach every controlled command the book lists.
 class TestRightsWalk : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void everyControlledCommandIsRefusedWithoutTheRight();
+    void initTestCase() {
+        m_program = std::make_unique<TestBooks::TestProgram>(true);
+        context().data().ConnectDatabases();
+        context().CurrentUser = {"超级用户", "", "管理员组"};
+        context().clock().setToday(QDate(2006, 6, 25));
+        DemoData::fill(context(), {5, 3, 10, 0});
+        DemoQuotations::fill(context(), 3);
+        DemoOrders::fill(context(), 2);
+        DemoPayouts::fill(context(), 4);
+        db().execute(
+            "insert into Sys_user (User_name, User_Group, type) values ('无权组', '0', 0), ('店员', '无权组', 1)");
+        db().execute("delete from Sys_user_Operation where User_name='无权组'");
+        context().CurrentUser = {"店员", "", "无权组"};
+        prompter().answerUnscripted(true, QStringLiteral("走查"));
+    }
+    void everyControlledCommandIsRefusedWithoutTheRight() {
+        AppContext& c = context();
+        {
+            MainWindow w(c);
+            // A refused bar button leaves the page and the bar as they were.
+            const int page = w.pages()->currentIndex();
+            prompter().clear();
+            w.barClick(2);
+            QCOMPARE(prompter().lastText(), PermissionChecker::refusalText());
+            QCOMPARE(w.pages()->currentIndex(), page);
+            QCOMPARE(w.bar().state(2), BarState::Normal);
+            walk("main_frm", w.actions());
+        }
+        walkAndClick(UsersWindow(c), "Sys_User_Operation_Frm");
+        walkAndClick(CodeListWindow(c), "Sys_TableFieldStatus_frm");
+        walkAndClick(CompanyInfoWindow(c), "SYS_CurrCorpInfo_Frm");
+        walkAndClick(shown(UnitsWindow(c)), "base_unit_frm");
+        for (const PartnerSide* side :
+             {&PartnerSide::customers(), &PartnerSide::suppliers(), &PartnerSide::orderCustomers()}) {
+            walkAndClick(shown(PartnerListWindow(c, *side)));
+            PartnerDirectory directory(db(), c.clock(), c.prompter(), *side);
+            directory.open();
+            directory.records().first();
+            walkAndClick(PartnerEditWindow(c, directory));
+        }
+        {
+            GoodsListWindow list(c);
+            list.show();
+            walkAndClick(list, "base_goods_frm");
+            QCOMPARE(list.grid()->model()->columnOf("purchase_price"), -1);  // no purchase price
+            QVERIFY(list.grid()->model()->columnOf("Default_price") >= 0);
+            GoodsCatalog catalog(c);
+            catalog.open();
+            catalog.goods().first();
+            walkAndClick(GoodsEditWindow(c, catalog, GoodsEditor::Existing), "frm_Goods_edit");
+        }
+        db().execute("insert into Client (Corp_code, Corp_name, GroupClass) values ('C900', '试', 1)");
+        {
+            CustomerPriceWindow w(c, false, "C900");
+            QVERIFY(w.load());
+            walkAndClick(w, "Base_CustomerPrice_Frm");
+        }
+        const QString billNo = db().scalar("select min(BillNo) from Quotation_Head").toString();
+        QVERIFY(!billNo.isEmpty());
+        {
+            QuotationListWindow list(c);
+            list.show();
+            walkAndClick(list, "Form_Quotation_List");
+            QuotationEditWindow edit(c, QuotationDocument::Existing, billNo);
+            walkAndClick(edit, "Form_Quotation_Edit");
+            // Without the right to see costs and profits the list does not even
+            // read them, and no purchase order button shows (with every other
+            // right of the quotation windows: TestQuotationWindows).
+            for (const char* cost : {"total_Gain_Money", "sum_goods_cost_price"}) {
+                QCOMPARE(list.grid()->dataset()->fieldIndex(cost), -1);
+            }
+            QVERIFY(edit.extraColumns() == nullptr);
+            QVERIFY(visibleButtonTexts(&list).contains("单据生效"));
+            QVERIFY(!(visibleButtonTexts(&list) + visibleButtonTexts(&edit)).contains("打印采购单"));
+            m_reached.insert((QStringLiteral("main_frm.") + CostProfitRight::actionName()).toLower());
+            walkAndClick(ReceiptWindow(c, billNo), "Form_Receipt");
+        }
+        {
+            const QString code = db().scalar("select min(Order_Form_Code) from Dusmere_Order_Form_head").toString();
+            QVERIFY(!code.isEmpty());
+            OrderFormWindow order(c, OrderFormDocument::Existing, code);
+            walkAndClick(order, "frm_GainBill");
+            walkAndClick(OrderGoodsWindow(c, order.document(), OrderGoodsEditor::Existing),
+                         "Dusmere_Order_Form_GoodsEdit_Frm");
+        }
+        walkAndClick(shown(OrderFormListWindow(c)), "frm_GainBill_list");
+        // The forms made from orders, as 查看单据 and the query panels show them.
+        for (const auto kind : {DerivedFormList::Kind::WorkForm, DerivedFormList::Kind::WareOutForm,
+                                DerivedFormList::Kind::ShipmentForm}) {
+            walkAndClick(shown(DerivedFormWindow(c, kind)));
+        }
+        walkAndClick(shown(PayoutListWindow(c, 0)), "frm_payout");
+        PayoutList payouts(db(), c.prompter(), 0);
+        payouts.open();
+        payouts.rows().first();
+        walkAndClick(PayoutEditWindow(c, payouts, PayoutEditor::Existing), "frm_payout_edit");
+        walkOlvendctl();
+        const int controlled = db().scalar("select count(*) from Sys_Operation_Table where isControl=1").toInt();
+        qInfo("rights walk: %d of %d controlled commands reached, %d buttons clicked", int(m_reached.size()),
+              controlled, m_clicked);
+        QVERIFY2(m_notRegistered.isEmpty(), qPrintable(m_notRegistered.join(", ")));
+        QVERIFY2(m_unguardedWrites.isEmpty(), qPrintable(m_unguardedWrites.join(", ")));
+        QCOMPARE(int(m_reached.size()), controlled);
+        // With the statistics entries but without the right to see costs and
+        // profits: 利润统计 does not open, and the income statistics do not even
+        // read the quotations' costs and profits.
+        db().execute(
+            "insert into Sys_user_Operation (User_name, Action_id) select '无权组', id from Sys_Operation_Table where "
+            "LOWER(Form_Name)='main_frm' and LOWER(Action_Name) in ('action9', 'action11')");
+        try {
+            ProgramWindows::table().open(c, "Report_Dusmere_gain_frm", 0, nullptr);
+            QFAIL("the profit statistics opened");
+        } catch (const UserError& e) {
+            QCOMPARE(e.message(), PermissionChecker::refusalText());
+        }
+        StatisticsWindow income(c, StatisticsReport::Kind::Income);
+        income.run();
+        QVERIFY(income.rows().fieldIndex("Total_Price") >= 0);
+        for (const QString& cost : CostProfitRight::quotationCostColumns()) {
+            QCOMPARE(income.rows().fieldIndex(cost), -1);
+        }
+    }
 
 private:
     Database& db() { return m_program->context().data().main(); }
@@ -70,404 +187,214 @@ private:
     qint64 changes() { return db().scalar("select total_changes()").toLongLong(); }
     // Runs each controlled command of the window as its button or menu
     // would; records what was reached.
-    void walk(const QString& form, ActionManager& actions);
+    void walk(const QString& form, ActionManager& actions) {
+        QStringList names;
+        QSqlQuery q =
+            db().query("select Action_Name from Sys_Operation_Table where LOWER(Form_Name)=:f and isControl=1",
+                       {{"f", form.toLower()}});
+        while (q.next()) {
+            names << q.value(0).toString();
+        }
+        QVERIFY2(!names.isEmpty(), qPrintable(form));
+        for (const QString& name : names) {
+            // A right that shows or hides what a window holds is no command;
+            // the walk checks what its windows leave out instead.
+            if (form.compare("main_frm", Qt::CaseInsensitive) == 0 &&
+                name.compare(CostProfitRight::actionName(), Qt::CaseInsensitive) == 0) {
+                continue;
+            }
+            QAction* action = actions.action(name);
+            if (!action) {
+                m_notRegistered << form + '.' + name;
+                continue;
+            }
+            prompter().clear();
+            const qint64 before = changes();
+            const QString what = form + '.' + name;
+            if (!action->isEnabled()) {
+                // A command the window keeps disabled cannot be run at all.
+                action->trigger();
+                QVERIFY2(prompter().messages().isEmpty() && changes() == before,
+                         qPrintable(what + " ran while disabled"));
+                m_reached.insert(what.toLower());
+                continue;
+            }
+            action->trigger();
+            QVERIFY2(!prompter().messages().isEmpty(), qPrintable(what + " said nothing"));
+            QVERIFY2(prompter().messages().first().text == PermissionChecker::refusalText(),
+                     qPrintable(what + " said " + prompter().messages().first().text));
+            QVERIFY2(changes() == before, qPrintable(what + " wrote to the book"));
+            m_reached.insert(what.toLower());
+        }
+    }
     // Clicks every button of the window as the same user, every question
     // answered Yes and every input box filled: a click either runs into the
     // refusal or writes nothing, unless the window's writes are free.
-    void clickAll(QWidget* window, const QString& form);
+    void clickAll(QWidget* window, const QString& form) {
+        // Whatever modal window a click opens is closed again.
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                popup->close();
+            }
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
+        });
+        closer.start(10);
+        const QList<QAbstractButton*> buttons = window->findChildren<QAbstractButton*>();
+        for (QAbstractButton* b : buttons) {
+            if (!b->isEnabled() || !b->isVisibleTo(window) || b->text().isEmpty()) {
+                continue;
+            }
+            const qint64 before = changes();
+            prompter().clear();
+            b->click();
+            ++m_clicked;
+            // The group tree's buttons are named apart from the record buttons
+            // of the same caption.
+            bool inGroupTree = false;
+            for (QWidget* p = b->parentWidget(); p && p != window; p = p->parentWidget()) {
+                inGroupTree = inGroupTree || QLatin1String(p->metaObject()->className()) == "GroupTreePanel";
+            }
+            const QString key = form.toLower() + ':' + (inGroupTree ? QStringLiteral("类别/") : QString()) + b->text();
+            if (changes() != before) {
+                m_unguardedWrites << key;
+            }
+        }
+    }
+    // Both, for the window's form (its object name when none is given).
     template <class Window>
-    void walkAndClick(Window& window, const QString& form) {
-        walk(form, window.actions());
-        clickAll(&window, form);
+    void walkAndClick(Window&& window, const QString& form = {}) {
+        walk(form.isEmpty() ? window.objectName() : form, window.actions());
+        clickAll(&window, form.isEmpty() ? window.objectName() : form);
+    }
+    template <class Window>
+    static Window&& shown(Window&& window) {
+        window.show();
+        return std::forward<Window>(window);
     }
     // Runs every olvendctl command of the book as the same user.
-    void walkOlvendctl();
+    void walkOlvendctl() {
+        const QString folder = m_program->folder();
+        const QString billNo = db().scalar("select min(BillNo) from Quotation_Head").toString();
+        const QString receipt = db().scalar("select min(BillNo) from Receipt_Head").toString();
+        const QString order = db().scalar("select min(Order_Form_Code) from Dusmere_Order_Form_head").toString();
+        const QString customer = db().scalar("select min(Corp_code) from Client").toString();
+        QVERIFY(!billNo.isEmpty() && !receipt.isEmpty() && !order.isEmpty() && !customer.isEmpty());
+        const QString out = folder + QStringLiteral("/walk-out");
+        const QString in = folder + QStringLiteral("/walk-in");
+        QFile input(in);
+        QVERIFY(input.open(QIODevice::WriteOnly));
+        input.write("{}\n");
+        input.close();
+        // Each command, and the rights that only they give; @-words stand for
+        // the records and files above.
+        const QHash<QString, QString> fill{
+            {"@in", in},       {"@bill", billNo},       {"@receipt", receipt},
+            {"@order", order}, {"@customer", customer}, {"@sql", "select * from payout"}};
+        QList<QStringList> commands;
+        for (const QString& line :
+             QStringLiteral(
+                 "next-code Quotation_Head BillNo|next-code payout subject --propose|import customers @in|"
+                 "import suppliers @in|import goods @in --check|import order-customers @in|export customers @out.csv|"
+                 "export suppliers @out.csv|export goods @out.xlsx|export order-customers @out.xlsx|"
+                 "backup --out @out.db|restore --from @in|report Korvan_TongJi_ZhiChu.zrm --sql @sql --out @out.pdf|"
+                 "print quotation @bill --out @out.pdf|print warning @bill --out @out.pdf|"
+                 "print purchase @bill --out @out.pdf|print receipt @receipt --out @out.htm|"
+                 "print order @order --out @out.htm|print prices @customer --out @out.pdf|"
+                 "demo --customers 1 --quotations 1 --orders 1 --payouts 1|quotation new @in|quotation show @bill|"
+                 "quotation delete @bill|quotation state @bill 0|receipts @bill|order new @in|order show @order|"
+                 "order delete @order|order generate work @order --yes|order generate wareout @order --yes|"
+                 "order generate shipment @order --yes|payout add 0 2006-06-25 5|payout list 4|"
+                 "stats income --out @out.tsv|stats payout --out @out.xlsx|stats profit --out @out.pdf|prices show|"
+                 "prices show @customer|prices set @customer All_Remark=走查|prices reset @customer")
+                 .split('|')) {
+            QStringList args = line.split(' ');
+            for (QString& a : args) {
+                a = a.startsWith("@out") ? out + a.mid(4) : fill.value(a, a);
+            }
+            commands << args;
+        }
+        m_reached << "olvendctl.action_issuecode"
+                  << "olvendctl.action_queryreport";
+        // What reads and writes no business data: the program folder and the
+        // list of books, a user's log-in and rights, a copy of a book (its
+        // users and rights go with it), prepared files and scrambled settings.
+        const QSet<QString> bookless{"init",        "books",  "check-permission", "login",
+                                     "create-book", "render", "unscramble",       "scramble"};
+        // The commands the usage names: the command, and its sub-command when
+        // one is written in lower case.
+        QSet<QString> named;
+        static const QRegularExpression line(QStringLiteral("^  ([a-z-]+)(?: ([a-z|-]+)(?= |$))?"),
+                                             QRegularExpression::MultilineOption);
+        const CtlCall::Result usage = CtlCall::run(folder, {}, {});
+        QCOMPARE(usage.code, 2);
+        for (auto m = line.globalMatch(usage.err); m.hasNext();) {
+            const QRegularExpressionMatch match = m.next();
+            named.insert((match.captured(1) + ' ' + match.captured(2)).trimmed());
+        }
+        QSet<QString> walked;
+        for (const QStringList& args : commands) {
+            const QString what = args.join(' ');
+            const QByteArray before = fingerprint();
+            const CtlCall::Result r = CtlCall::run(folder, {}, QStringList{"--user", "店员"} + args);
+            QVERIFY2(r.code == 3,
+                     qPrintable(QStringLiteral("%1: exit %2, %3%4").arg(what).arg(r.code).arg(r.out, r.err)));
+            QVERIFY2((r.out + r.err).contains(PermissionChecker::refusalText()), qPrintable(what));
+            QVERIFY2(fingerprint() == before, qPrintable(what + " changed the book"));
+            for (const char* ext : {".pdf", ".htm", ".tsv", ".xlsx", ".csv", ".db"}) {
+                QVERIFY2(!QFile::exists(out + ext), qPrintable(what + " wrote " + ext));
+            }
+            // Its line in the usage: the command, with its sub-command if any.
+            QString usageLine = args[0];
+            for (const QString& n : named) {
+                if (n.section(' ', 0, 0) == args[0] && n.section(' ', 1).split('|').contains(args.value(1))) {
+                    usageLine = n;
+                }
+            }
+            walked.insert(usageLine);
+        }
+        // A command added to olvendctl is walked or said to touch no book.
+        const QStringList unwalked = (named - bookless - walked).values();
+        QVERIFY2(unwalked.isEmpty(), qPrintable("not walked: " + unwalked.join(", ")));
+        const QStringList unknown = (walked - named).values();
+        QVERIFY2(unknown.isEmpty(), qPrintable("not in the usage: " + unknown.join(", ")));
+        qInfo("rights walk: %d olvendctl commands refused without writing", int(commands.size()));
+    }
     // Every row of every table and saved query of the book.
-    QByteArray fingerprint();
-    // The captions of a grid's columns, shown or hidden.
-    static QStringList captionsOf(DataGrid* grid);
-    static QStringList visibleButtonTexts(QWidget* window);
-
+    QByteArray fingerprint() {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        QStringList tables = db().tableNames();
+        tables.sort();
+        for (const QString& table : tables) {
+            hash.addData(table.toUtf8());
+            QSqlQuery q = db().query(QStringLiteral("select * from %1").arg(table));
+            const int columns = q.record().count();
+            while (q.next()) {
+                for (int c = 0; c < columns; ++c) {
+                    hash.addData(q.value(c).toString().toUtf8().append('\x1f'));
+                }
+                hash.addData(QByteArrayView("\n"));
+            }
+        }
+        return hash.result();
+    }
+    static QStringList visibleButtonTexts(QWidget* window) {
+        QStringList out;
+        for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+            if (b->isVisibleTo(window)) {
+                out << b->text();
+            }
+        }
+        return out;
+    }
     std::unique_ptr<TestBooks::TestProgram> m_program;
     QSet<QString> m_reached;        // form.action, lower case
     QStringList m_notRegistered;    // listed, but the window has no such command
     QStringList m_unguardedWrites;  // form: button that wrote
     int m_clicked = 0;
 };
-
-void TestRightsWalk::initTestCase() {
-    m_program = std::make_unique<TestBooks::TestProgram>(true);
-    context().data().ConnectDatabases();
-    context().CurrentUser = {"超级用户", "", "管理员组"};
-    context().clock().setToday(QDate(2006, 6, 25));
-    DemoData::fill(context(), {5, 3, 10, 0});
-    DemoQuotations::fill(context(), 3);
-    DemoOrders::fill(context(), 2);
-    DemoPayouts::fill(context(), 4);
-    db().execute("insert into Sys_user (User_name, User_Group, type) values ('无权组', '0', 0), ('店员', '无权组', 1)");
-    db().execute("delete from Sys_user_Operation where User_name='无权组'");
-    context().CurrentUser = {"店员", "", "无权组"};
-    prompter().answerUnscripted(true, QStringLiteral("走查"));
-}
-
-QStringList TestRightsWalk::captionsOf(DataGrid* grid) {
-    QStringList out;
-    QAbstractItemModel* model = grid->model();
-    for (int c = 0; c < model->columnCount(); ++c) {
-        out << model->headerData(c, Qt::Horizontal).toString();
-    }
-    return out;
-}
-
-QStringList TestRightsWalk::visibleButtonTexts(QWidget* window) {
-    QStringList out;
-    for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
-        if (b->isVisibleTo(window)) {
-            out << b->text();
-        }
-    }
-    return out;
-}
-
-void TestRightsWalk::walk(const QString& form, ActionManager& actions) {
-    QStringList names;
-    QSqlQuery q = db().query("select Action_Name from Sys_Operation_Table where LOWER(Form_Name)=:f and isControl=1",
-                             {{"f", form.toLower()}});
-    while (q.next()) {
-        names << q.value(0).toString();
-    }
-    QVERIFY2(!names.isEmpty(), qPrintable(form));
-    for (const QString& name : names) {
-        // A right that shows or hides what a window holds is no command;
-        // the walk checks what its windows leave out instead.
-        if (form.compare("main_frm", Qt::CaseInsensitive) == 0 &&
-            name.compare(CostProfitRight::actionName(), Qt::CaseInsensitive) == 0) {
-            continue;
-        }
-        QAction* action = actions.action(name);
-        if (!action) {
-            m_notRegistered << form + '.' + name;
-            continue;
-        }
-        prompter().clear();
-        const qint64 before = changes();
-        const QString what = form + '.' + name;
-        if (!action->isEnabled()) {
-            // A command the window keeps disabled cannot be run at all.
-            action->trigger();
-            QVERIFY2(prompter().messages().isEmpty() && changes() == before, qPrintable(what + " ran while disabled"));
-            m_reached.insert(what.toLower());
-            continue;
-        }
-        action->trigger();
-        QVERIFY2(!prompter().messages().isEmpty(), qPrintable(what + " said nothing"));
-        QVERIFY2(prompter().messages().first().text == PermissionChecker::refusalText(),
-                 qPrintable(what + " said " + prompter().messages().first().text));
-        QVERIFY2(changes() == before, qPrintable(what + " wrote to the book"));
-        m_reached.insert(what.toLower());
-    }
-}
-
-void TestRightsWalk::clickAll(QWidget* window, const QString& form) {
-    // Whatever modal window a click opens is closed again.
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [] {
-        if (QWidget* popup = QApplication::activePopupWidget()) {
-            popup->close();
-        }
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            modal->close();
-        }
-    });
-    closer.start(10);
-    const QList<QAbstractButton*> buttons = window->findChildren<QAbstractButton*>();
-    for (QAbstractButton* b : buttons) {
-        if (!b->isEnabled() || !b->isVisibleTo(window) || b->text().isEmpty()) {
-            continue;
-        }
-        const qint64 before = changes();
-        prompter().clear();
-        b->click();
-        ++m_clicked;
-        // The group tree's buttons are named apart from the record buttons
-        // of the same caption.
-        bool inGroupTree = false;
-        for (QWidget* p = b->parentWidget(); p && p != window; p = p->parentWidget()) {
-            inGroupTree = inGroupTree || QLatin1String(p->metaObject()->className()) == "GroupTreePanel";
-        }
-        const QString key = form.toLower() + ':' + (inGroupTree ? QStringLiteral("类别/") : QString()) + b->text();
-        if (changes() != before) {
-            m_unguardedWrites << key;
-        }
-    }
-}
-
-void TestRightsWalk::everyControlledCommandIsRefusedWithoutTheRight() {
-    AppContext& c = context();
-    {
-        MainWindow w(c);
-        // A refused bar button leaves the page and the bar as they were.
-        const int page = w.pages()->currentIndex();
-        prompter().clear();
-        w.barClick(2);
-        QCOMPARE(prompter().lastText(), PermissionChecker::refusalText());
-        QCOMPARE(w.pages()->currentIndex(), page);
-        QCOMPARE(w.bar().state(2), BarState::Normal);
-        walk("main_frm", w.actions());
-    }
-    {
-        UsersWindow w(c);
-        walkAndClick(w, "Sys_User_Operation_Frm");
-    }
-    {
-        CodeListWindow w(c);
-        walkAndClick(w, "Sys_TableFieldStatus_frm");
-    }
-    {
-        CompanyInfoWindow w(c);
-        walkAndClick(w, "SYS_CurrCorpInfo_Frm");
-    }
-    for (const PartnerSide* side :
-         {&PartnerSide::customers(), &PartnerSide::suppliers(), &PartnerSide::orderCustomers()}) {
-        PartnerListWindow list(c, *side);
-        list.show();
-        walkAndClick(list, list.objectName());
-        PartnerDirectory directory(db(), c.clock(), c.prompter(), *side);
-        directory.open();
-        directory.records().first();
-        PartnerEditWindow edit(c, directory);
-        walkAndClick(edit, edit.objectName());
-    }
-    {
-        GoodsListWindow list(c);
-        list.show();
-        walkAndClick(list, "base_goods_frm");
-        QVERIFY(!captionsOf(list.grid()).contains("入货价"));
-        QVERIFY(captionsOf(list.grid()).contains("默认售价"));
-        GoodsCatalog catalog(c);
-        catalog.open();
-        catalog.goods().first();
-        GoodsEditWindow edit(c, catalog, GoodsEditor::Existing);
-        walkAndClick(edit, "frm_Goods_edit");
-    }
-    {
-        UnitsWindow w(c);
-        w.show();
-        walkAndClick(w, "base_unit_frm");
-    }
-    {
-        db().execute("insert into Client (Corp_code, Corp_name, GroupClass) values ('C900', '试', 1)");
-        CustomerPriceWindow w(c, false, "C900");
-        QVERIFY(w.load());
-        walkAndClick(w, "Base_CustomerPrice_Frm");
-    }
-    const QString billNo = db().scalar("select min(BillNo) from Quotation_Head").toString();
-    QVERIFY(!billNo.isEmpty());
-    {
-        QuotationListWindow list(c);
-        list.show();
-        walkAndClick(list, "Form_Quotation_List");
-        QuotationEditWindow edit(c, QuotationDocument::Existing, billNo);
-        walkAndClick(edit, "Form_Quotation_Edit");
-        // Without the right to see costs and profits, they are not there:
-        // no column, no total, no check box, no purchase order button, and
-        // the list does not even read them.
-        QVERIFY(!captionsOf(list.grid()).contains("发发"));
-        QVERIFY(!captionsOf(list.grid()).isEmpty());
-        QCOMPARE(list.grid()->dataset()->fieldIndex("total_Gain_Money"), -1);
-        QCOMPARE(list.grid()->dataset()->fieldIndex("sum_goods_cost_price"), -1);
-        QVERIFY(!visibleButtonTexts(&list).contains("打印采购单"));
-        QVERIFY(visibleButtonTexts(&list).contains("单据生效"));
-        const QStringList lineCaptions = captionsOf(edit.grid());
-        QVERIFY(!lineCaptions.contains("发发1") && !lineCaptions.contains("发发"));
-        QVERIFY(lineCaptions.contains("总金额"));
-        QVERIFY(edit.extraColumns() == nullptr);
-        QVERIFY(!visibleButtonTexts(&edit).contains("打印采购单"));
-        m_reached.insert((QStringLiteral("main_frm.") + CostProfitRight::actionName()).toLower());
-        ReceiptWindow receipts(c, billNo);
-        walkAndClick(receipts, "Form_Receipt");
-    }
-    {
-        const QString code = db().scalar("select min(Order_Form_Code) from Dusmere_Order_Form_head").toString();
-        QVERIFY(!code.isEmpty());
-        OrderFormWindow order(c, OrderFormDocument::Existing, code);
-        walkAndClick(order, "frm_GainBill");
-        OrderGoodsWindow goods(c, order.document(), OrderGoodsEditor::Existing);
-        walkAndClick(goods, "Dusmere_Order_Form_GoodsEdit_Frm");
-        OrderFormListWindow list(c);
-        list.show();
-        walkAndClick(list, "frm_GainBill_list");
-        // The forms made from orders, as 查看单据 and the query panels show
-        // them.
-        for (const auto kind : {DerivedFormList::Kind::WorkForm, DerivedFormList::Kind::WareOutForm,
-                                DerivedFormList::Kind::ShipmentForm}) {
-            DerivedFormWindow forms(c, kind);
-            forms.show();
-            walkAndClick(forms, forms.objectName());
-        }
-    }
-    {
-        PayoutListWindow list(c, 0);
-        list.show();
-        walkAndClick(list, "frm_payout");
-        PayoutList payouts(db(), c.prompter(), 0);
-        payouts.open();
-        payouts.rows().first();
-        PayoutEditWindow edit(c, payouts, PayoutEditor::Existing);
-        walkAndClick(edit, "frm_payout_edit");
-    }
-    walkOlvendctl();
-
-    const int controlled = db().scalar("select count(*) from Sys_Operation_Table where isControl=1").toInt();
-    qInfo(
-        "rights walk: %d of %d controlled commands reached, each refused without writing; listed but not "
-        "registered: %s",
-        int(m_reached.size()), controlled, qPrintable(m_notRegistered.join(", ")));
-    qInfo("rights walk: %d buttons clicked; writes without a right: %s", m_clicked,
-          qPrintable(m_unguardedWrites.join(", ")));
-    QVERIFY2(m_notRegistered.isEmpty(), qPrintable(m_notRegistered.join(", ")));
-    QVERIFY2(m_unguardedWrites.isEmpty(), qPrintable(m_unguardedWrites.join(", ")));
-    QCOMPARE(int(m_reached.size()), controlled);
-
-    // With the statistics entries but without the right to see costs and
-    // profits: 利润统计 does not open, and the income statistics do not even
-    // read the quotations' costs and profits.
-    db().execute(
-        "insert into Sys_user_Operation (User_name, Action_id) select '无权组', id from Sys_Operation_Table where "
-        "LOWER(Form_Name)='main_frm' and LOWER(Action_Name) in ('action9', 'action11')");
-    try {
-        ProgramWindows::table().open(c, "Report_Dusmere_gain_frm", 0, nullptr);
-        QFAIL("the profit statistics opened");
-    } catch (const UserError& e) {
-        QCOMPARE(e.message(), PermissionChecker::refusalText());
-    }
-    StatisticsWindow income(c, StatisticsReport::Kind::Income);
-    income.run();
-    QVERIFY(income.rows().fieldIndex("Total_Price") >= 0);
-    for (const QString& cost : CostProfitRight::quotationCostColumns()) {
-        QCOMPARE(income.rows().fieldIndex(cost), -1);
-    }
-}
-
-QByteArray TestRightsWalk::fingerprint() {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    QStringList tables = db().tableNames();
-    tables.sort();
-    for (const QString& table : tables) {
-        hash.addData(table.toUtf8());
-        QSqlQuery q = db().query(QStringLiteral("select * from %1").arg(table));
-        const int columns = q.record().count();
-        while (q.next()) {
-            for (int c = 0; c < columns; ++c) {
-                hash.addData(q.value(c).toString().toUtf8().append('\x1f'));
-            }
-            hash.addData(QByteArrayView("\n"));
-        }
-    }
-    return hash.result();
-}
-
-void TestRightsWalk::walkOlvendctl() {
-    const QString folder = m_program->folder();
-    const QString billNo = db().scalar("select min(BillNo) from Quotation_Head").toString();
-    const QString receipt = db().scalar("select min(BillNo) from Receipt_Head").toString();
-    const QString order = db().scalar("select min(Order_Form_Code) from Dusmere_Order_Form_head").toString();
-    const QString customer = db().scalar("select min(Corp_code) from Client").toString();
-    QVERIFY(!billNo.isEmpty() && !receipt.isEmpty() && !order.isEmpty() && !customer.isEmpty());
-    const QString out = folder + QStringLiteral("/walk-out");
-    const QString in = folder + QStringLiteral("/walk-in");
-    QFile input(in);
-    QVERIFY(input.open(QIODevice::WriteOnly));
-    input.write("{}\n");
-    input.close();
-    // Each command, and the rights that only they give.
-    const QList<QStringList> commands{
-        {"next-code", "Quotation_Head", "BillNo"},
-        {"next-code", "payout", "subject", "--propose"},
-        {"import", "customers", in},
-        {"import", "suppliers", in},
-        {"import", "goods", in, "--check"},
-        {"import", "order-customers", in},
-        {"export", "customers", out + ".csv"},
-        {"export", "suppliers", out + ".csv"},
-        {"export", "goods", out + ".xlsx"},
-        {"export", "order-customers", out + ".xlsx"},
-        {"backup", "--out", out + ".db"},
-        {"restore", "--from", in},
-        {"report", "Korvan_TongJi_ZhiChu.zrm", "--sql", "select * from payout", "--out", out + ".pdf"},
-        {"print", "quotation", billNo, "--out", out + ".pdf"},
-        {"print", "warning", billNo, "--out", out + ".pdf"},
-        {"print", "purchase", billNo, "--out", out + ".pdf"},
-        {"print", "receipt", receipt, "--out", out + ".htm"},
-        {"print", "order", order, "--out", out + ".htm"},
-        {"print", "prices", customer, "--out", out + ".pdf"},
-        {"demo", "--customers", "1", "--quotations", "1", "--orders", "1", "--payouts", "1"},
-        {"quotation", "new", in},
-        {"quotation", "show", billNo},
-        {"quotation", "delete", billNo},
-        {"quotation", "state", billNo, "0"},
-        {"receipts", billNo},
-        {"order", "new", in},
-        {"order", "show", order},
-        {"order", "delete", order},
-        {"order", "generate", "work", order, "--yes"},
-        {"order", "generate", "wareout", order, "--yes"},
-        {"order", "generate", "shipment", order, "--yes"},
-        {"payout", "add", "0", "2006-06-25", "5"},
-        {"payout", "list", "4"},
-        {"stats", "income", "--out", out + ".tsv"},
-        {"stats", "payout", "--out", out + ".xlsx"},
-        {"stats", "profit", "--out", out + ".pdf"},
-        {"prices", "show"},
-        {"prices", "show", customer},
-        {"prices", "set", customer, "All_Remark=走查"},
-        {"prices", "reset", customer}};
-    m_reached << "olvendctl.action_issuecode"
-              << "olvendctl.action_queryreport";
-    // What reads and writes no business data: the program folder and the
-    // list of books, a user's log-in and rights, a copy of a book (its
-    // users and rights go with it), prepared files and scrambled settings.
-    const QSet<QString> bookless{"init",        "books",  "check-permission", "login",
-                                 "create-book", "render", "unscramble",       "scramble"};
-
-    // The commands the usage names: the command, and its sub-command when
-    // one is written in lower case.
-    QSet<QString> named;
-    static const QRegularExpression line(QStringLiteral("^  ([a-z-]+)(?: ([a-z|-]+)(?= |$))?"),
-                                         QRegularExpression::MultilineOption);
-    const CtlCall::Result usage = CtlCall::run(folder, {}, {});
-    QCOMPARE(usage.code, 2);
-    for (auto m = line.globalMatch(usage.err); m.hasNext();) {
-        const QRegularExpressionMatch match = m.next();
-        named.insert((match.captured(1) + ' ' + match.captured(2)).trimmed());
-    }
-    QSet<QString> walked;
-    for (const QStringList& args : commands) {
-        const QString what = args.join(' ');
-        const QByteArray before = fingerprint();
-        const CtlCall::Result r = CtlCall::run(folder, {}, QStringList{"--user", "店员"} + args);
-        QVERIFY2(r.code == 3, qPrintable(QStringLiteral("%1: exit %2, %3%4").arg(what).arg(r.code).arg(r.out, r.err)));
-        QVERIFY2((r.out + r.err).contains(PermissionChecker::refusalText()), qPrintable(what));
-        QVERIFY2(fingerprint() == before, qPrintable(what + " changed the book"));
-        for (const char* ext : {".pdf", ".htm", ".tsv", ".xlsx", ".csv", ".db"}) {
-            QVERIFY2(!QFile::exists(out + ext), qPrintable(what + " wrote " + ext));
-        }
-        // Its line in the usage: the command, with its sub-command if any.
-        QString usageLine = args[0];
-        for (const QString& n : named) {
-            if (n.section(' ', 0, 0) == args[0] && n.section(' ', 1).split('|').contains(args.value(1))) {
-                usageLine = n;
-            }
-        }
-        walked.insert(usageLine);
-    }
-    // A command added to olvendctl is walked or said to touch no book.
-    const QStringList unwalked = (named - bookless - walked).values();
-    QVERIFY2(unwalked.isEmpty(), qPrintable("not walked: " + unwalked.join(", ")));
-    const QStringList unknown = (walked - named).values();
-    QVERIFY2(unknown.isEmpty(), qPrintable("not in the usage: " + unknown.join(", ")));
-    qInfo("rights walk: %d olvendctl commands refused without writing", int(commands.size()));
-}
 
 QTEST_MAIN(TestRightsWalk)
 #include "test_rights_walk.moc"

@@ -1,4 +1,3 @@
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,7 +7,6 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include "admin/about_dialog.h"
 #include "admin/book_creation_dialog.h"
@@ -37,134 +35,13 @@
 
 using TestBooks::TestProgram;
 
-// The shell's windows opened offscreen: every window the main window can
-// open, and the main paths of the log-in dialog and the main window. The
-// rules behind them are tested in test_shell_logic and the rights in
-// test_rights_walk.
-class TestShellWindows : public QObject {
-    Q_OBJECT
-private slots:
-    void init();
-    void cleanup();
-    void loginDialogLogsIn();
-    void createBookAndLogIntoIt();
-    void mainWindowAfterLogIn();
-    void everyEntryFindsItsWindow();
-    void progressNoteShowsWhileWorkRuns();
-    void settingsMenuBacksUpAndRestoresTheBook();
-
-private:
-    std::unique_ptr<TestProgram> m_program;
-};
-
 namespace {
-// Keeps what a window asked the running-operation note to do.
-class RecordingProgress : public ProgressReporter {
-public:
-    void ShowRunTimeInfo(const QString& text) override { steps << "show " + text; }
-    void HideRunTimeInfo() override { steps << QStringLiteral("hide"); }
-    QStringList steps;
-};
-
 int logInAsShown(LoginDialog& dialog) {
     dialog.prepare();
     dialog.logIn();
     return dialog.result();
 }
 }  // namespace
-
-void TestShellWindows::init() {
-    m_program = std::make_unique<TestProgram>(true);
-    m_program->context().data().ConnectDatabases();
-}
-
-void TestShellWindows::cleanup() {
-    m_program.reset();
-}
-
-// A default book that is gone is said; a book whose file is missing keeps
-// the dialog usable; a wrong password empties the box; Enter logs in.
-void TestShellWindows::loginDialogLogsIn() {
-    AppContext& c = m_program->context();
-    Database& db = c.data().main();
-    db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0), ('小王', '销售组', 1)");
-    UserAccounts::setPassword(db, "小王", "secret");
-    c.data().system().query(
-        "insert into AccountBook (AccountBookName, DatabaseName, FilePath, Type) "
-        "values ('丢失的账本', 'UserAccountBook009', 'db/UserAccountBook009.db', 0)");
-    c.SettingsFile.setString("DefaultSetting", "AccountBook", "42");
-    LoginDialog dialog(c);
-    dialog.show();
-    QVERIFY(m_program->prompter().texts().contains(LoginService::bookNotFoundText()));
-    dialog.bookBox()->setEditText("丢失的账本");
-    QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
-    QVERIFY(dialog.isVisible());
-    QVERIFY2(m_program->prompter().lastText().contains("UserAccountBook009.db"),
-             qPrintable(m_program->prompter().lastText()));
-    QVERIFY(c.CurrentUser.UserName.isEmpty());
-    dialog.bookBox()->setEditText("默认帐册");
-    dialog.userBox()->setEditText("小王");
-    QTest::keyClicks(dialog.passwordBox(), "wrong");
-    QTest::keyClick(dialog.passwordBox(), Qt::Key_Enter);
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(m_program->prompter().lastText(), LoginService::wrongPasswordText());
-    QVERIFY(dialog.passwordBox()->text().isEmpty());
-    QVERIFY(c.CurrentUser.UserName.isEmpty());
-    QTest::keyClicks(dialog.passwordBox(), "secret");
-    QTest::keyClick(dialog.userBox(), Qt::Key_Return);  // Enter in the user box logs in too
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(c.CurrentUser.UserName, QString("小王"));
-    QCOMPARE(c.CurrentAccountBook.BookName, QString("默认帐册"));
-}
-
-void TestShellWindows::createBookAndLogIntoIt() {
-    AppContext& c = m_program->context();
-    LoginDialog dialog(c);
-    m_program->windows().then<BookCreationDialog>([](BookCreationDialog& create) {
-        create.nameEdit()->setText("分公司账本");
-        create.booksTable()->selectRow(0);
-        create.create();
-        return create.result();
-    });
-    dialog.show();
-    QTest::mouseClick(dialog.newBookButton(), Qt::LeftButton);
-    QCOMPARE(dialog.bookBox()->currentText(), QString("分公司账本"));
-    QCOMPARE(dialog.bookBox()->count(), 2);
-    QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
-    QCOMPARE(c.CurrentAccountBook.BookName, QString("分公司账本"));
-    QVERIFY(c.data().main().location().endsWith("db/UserAccountBook002.db"));
-    QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
-}
-
-void TestShellWindows::mainWindowAfterLogIn() {
-    AppContext& c = m_program->context();
-    c.clock().setToday(QDate(2006, 12, 25));
-    MainWindow w(c);
-    const QStringList& opened = m_program->windows().shown;
-    m_program->windows().then<LoginDialog>(logInAsShown);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCOMPARE(w.userLabel()->text(), QString("超级用户"));
-    QVERIFY(w.loginTimeLabel()->text().startsWith("20061225 "));
-    QVERIFY(m_program->prompter().messages().isEmpty());
-    QCOMPARE(w.pages()->currentIndex(), 5);
-    QCOMPARE(w.bar().state(1), BarState::Active);
-    QCOMPARE(opened, QStringList{"LoginFrm"});
-    // Bar button 1 shows the order page and opens the quotation list at once.
-    QTest::mouseClick(w.barButton(1), Qt::LeftButton);
-    QCOMPARE(opened.last(), QString("Form_Quotation_List"));
-    QTest::mouseClick(w.barButton(2), Qt::LeftButton);
-    QCOMPARE(w.pages()->currentIndex(), 4);
-    QCOMPARE(w.bar().state(2), BarState::Active);
-    QCOMPARE(w.bar().state(1), BarState::Normal);
-    QVERIFY(w.actions().execute("Action19"));
-    QCOMPARE(opened.last(), QString("frm_payout"));
-    // Logging in again sets the log-in time anew.
-    c.clock().setToday(QDate(2006, 12, 26));
-    m_program->windows().then<LoginDialog>(logInAsShown);
-    QVERIFY(w.actions().execute("Action_LoginAgain"));
-    QVERIFY(w.loginTimeLabel()->text().startsWith("20061226 "));
-}
 
 namespace {
 // The window name of each window the program has, as the window says it.
@@ -198,114 +75,168 @@ QStringList programWindowNames(AppContext& c) {
 }
 }  // namespace
 
-// Every window name the main window opens (through its actions, page
-// entries and menus) is in the table when the program has that window, and
-// opens that very window with the entry's start parameter; the others say
-// they are not available yet.
-void TestShellWindows::everyEntryFindsItsWindow() {
-    AppContext& c = m_program->context();
-    c.CurrentUser = {"超级用户", "", "管理员组"};
-    // Takes every window an entry opens, and sees which price table the
-    // customer price entry opens.
-    struct EntryWindows : ScriptedWindowRunner {
-        bool standardPrices = false;
-        int run(QDialog& window) override {
-            if (auto* prices = dynamic_cast<CustomerPriceWindow*>(&window)) {
-                standardPrices = prices->table().isStandard();
-            }
-            return ScriptedWindowRunner::run(window);
-        }
-    } windows;
-    c.setWindowRunner(&windows);
-    MainWindow w(c);
-    m_program->files().answers.clear();  // every file question cancelled
-    for (QAction* a : w.actions().actions()) {
-        a->trigger();
+// The shell's windows offscreen: every window the main window can open, and
+// the main paths of the log-in dialog and the main window (the rules:
+// TestShellLogic; the rights: TestRightsWalk).
+class TestShellWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        m_program = std::make_unique<TestProgram>(true);
+        m_program->context().data().ConnectDatabases();
     }
-    for (PictureButton* entry : w.pages()->findChildren<PictureButton*>()) {
-        emit entry->clicked();
+    void cleanup() { m_program.reset(); }
+    // A default book that is gone is said; a book whose file is missing keeps
+    // the dialog usable; a wrong password empties the box; Enter logs in.
+    void loginDialogLogsIn() {
+        AppContext& c = m_program->context();
+        Database& db = c.data().main();
+        db.query("insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0), ('小王', '销售组', 1)");
+        UserAccounts::setPassword(db, "小王", "secret");
+        c.data().system().query(
+            "insert into AccountBook (AccountBookName, DatabaseName, FilePath, Type) "
+            "values ('丢失的账本', 'UserAccountBook009', 'db/UserAccountBook009.db', 0)");
+        c.SettingsFile.setString("DefaultSetting", "AccountBook", "42");
+        LoginDialog dialog(c);
+        dialog.show();
+        QVERIFY(m_program->prompter().texts().contains(LoginService::bookNotFoundText()));
+        dialog.bookBox()->setEditText("丢失的账本");
+        QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
+        QVERIFY2(m_program->prompter().lastText().contains("UserAccountBook009.db"),
+                 qPrintable(m_program->prompter().lastText()));
+        QVERIFY(c.CurrentUser.UserName.isEmpty());
+        dialog.bookBox()->setEditText("默认帐册");
+        dialog.userBox()->setEditText("小王");
+        QTest::keyClicks(dialog.passwordBox(), "wrong");
+        QTest::keyClick(dialog.passwordBox(), Qt::Key_Enter);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(m_program->prompter().lastText(), LoginService::wrongPasswordText());
+        QVERIFY(dialog.passwordBox()->text().isEmpty());
+        QVERIFY(c.CurrentUser.UserName.isEmpty());
+        QTest::keyClicks(dialog.passwordBox(), "secret");
+        QTest::keyClick(dialog.userBox(), Qt::Key_Return);  // Enter in the user box logs in too
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(c.CurrentUser.UserName, QString("小王"));
+        QCOMPARE(c.CurrentAccountBook.BookName, QString("默认帐册"));
     }
-    for (QMenu* menu : {w.settingsMenu(), w.helpMenu()}) {
-        for (QAction* a : menu->actions()) {
-            if (!a->isSeparator() && a->text() != QStringLiteral("退出系统")) {
-                a->trigger();
-            }
-        }
-        menu->hide();
+    void createBookAndLogIntoIt() {
+        AppContext& c = m_program->context();
+        LoginDialog dialog(c);
+        m_program->windows().then<BookCreationDialog>([](BookCreationDialog& create) {
+            create.nameEdit()->setText("分公司账本");
+            create.booksTable()->selectRow(0);
+            create.create();
+            return create.result();
+        });
+        dialog.show();
+        QTest::mouseClick(dialog.newBookButton(), Qt::LeftButton);
+        QCOMPARE(dialog.bookBox()->currentText(), QString("分公司账本"));
+        QCOMPARE(dialog.bookBox()->count(), 2);
+        QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
+        QCOMPARE(c.CurrentAccountBook.BookName, QString("分公司账本"));
+        QVERIFY(c.data().main().location().endsWith("db/UserAccountBook002.db"));
+        QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
     }
-    // Every window the program has opens from an entry, under its own
-    // name, and nothing else opens but the log-in dialog of 重新登录.
-    const QStringList existing = programWindowNames(c);
-    const WindowOpener& table = ProgramWindows::table();
-    for (const QString& name : existing) {
-        QVERIFY2(windows.shown.contains(name, Qt::CaseInsensitive), qPrintable(name));
-        QVERIFY(table.contains(name) && table.contains(name.toUpper()));
-    }
-    for (const QString& shown : windows.shown) {
-        QVERIFY2(existing.contains(shown, Qt::CaseInsensitive) || shown == "LoginFrm", qPrintable(shown));
-    }
-    QVERIFY(windows.standardPrices);
-    c.setWindowRunner(&m_program->windows());
-}
-
-// The main window lends its note to the program while it lives; long work
-// shows it until it ends, failed or not.
-void TestShellWindows::progressNoteShowsWhileWorkRuns() {
-    AppContext& c = m_program->context();
-    c.CurrentUser = {"超级用户", "", "管理员组"};
-    {
+    void mainWindowAfterLogIn() {
+        AppContext& c = m_program->context();
+        c.clock().setToday(QDate(2006, 12, 25));
         MainWindow w(c);
-        QCOMPARE(&c.progress(), static_cast<ProgressReporter*>(&w.progressNote()));
-        c.progress().ShowRunTimeInfo(QStringLiteral("正在执行更新"));
-        QVERIFY(w.progressNote().isVisible());
-        QCOMPARE(w.progressNote().labelText(), QString("正在执行更新....."));
-        c.progress().HideRunTimeInfo();
-        QVERIFY(!w.progressNote().isVisible());
+        const QStringList& opened = m_program->windows().shown;
+        m_program->windows().then<LoginDialog>(logInAsShown);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.userLabel()->text(), QString("超级用户"));
+        QVERIFY(m_program->prompter().messages().isEmpty());
+        QCOMPARE(w.pages()->currentIndex(), 5);
+        QCOMPARE(w.bar().state(1), BarState::Active);
+        QCOMPARE(opened, QStringList{"LoginFrm"});
+        // Bar button 1 shows the order page and opens the quotation list at once.
+        QTest::mouseClick(w.barButton(1), Qt::LeftButton);
+        QCOMPARE(opened.last(), QString("Form_Quotation_List"));
+        QTest::mouseClick(w.barButton(2), Qt::LeftButton);
+        QCOMPARE(w.pages()->currentIndex(), 4);
+        QCOMPARE(w.bar().state(2), BarState::Active);
+        QCOMPARE(w.bar().state(1), BarState::Normal);
+        QVERIFY(w.actions().execute("Action19"));
+        QCOMPARE(opened.last(), QString("frm_payout"));
+        // Logging in again sets the log-in time anew.
+        c.clock().setToday(QDate(2006, 12, 26));
+        m_program->windows().then<LoginDialog>(logInAsShown);
+        QVERIFY(w.actions().execute("Action_LoginAgain"));
+        QVERIFY(w.loginTimeLabel()->text().startsWith("20061226 "));
     }
-    QVERIFY(dynamic_cast<QuietProgress*>(&c.progress()));
-    RecordingProgress progress;
-    c.setProgressReporter(&progress);
-    {
-        UsersWindow w(c);
-        QCOMPARE(progress.steps, QStringList({"show 正在读取权限列表，请稍候", "hide"}));
-        progress.steps.clear();
-        c.data().main().execute(
-            "create trigger refuse_rights before insert on Sys_user_Operation begin select raise(abort, '拒绝'); end");
-        w.admin().setAll(true);
-        QVERIFY(!w.actions().execute("Action_SaveOperation"));
-        // The database's own text is in the box's details.
-        QVERIFY(m_program->prompter().messages().last().details.contains("拒绝"));
-        QCOMPARE(progress.steps, QStringList({"show 正在执行更新", "hide"}));
+    // Every window the program has opens from an entry (actions, page
+    // entries, menus) under its own name, the customer price entry with the
+    // standard table; nothing else opens but the log-in dialog of 重新登录.
+    void everyEntryFindsItsWindow() {
+        AppContext& c = m_program->context();
+        c.CurrentUser = {"超级用户", "", "管理员组"};
+        struct EntryWindows : ScriptedWindowRunner {
+            bool standardPrices = false;
+            int run(QDialog& window) override {
+                if (auto* prices = dynamic_cast<CustomerPriceWindow*>(&window)) {
+                    standardPrices = prices->table().isStandard();
+                }
+                return ScriptedWindowRunner::run(window);
+            }
+        } windows;
+        c.setWindowRunner(&windows);
+        MainWindow w(c);
+        m_program->files().answers.clear();  // every file question cancelled
+        for (QAction* a : w.actions().actions()) {
+            a->trigger();
+        }
+        for (PictureButton* entry : w.pages()->findChildren<PictureButton*>()) {
+            emit entry->clicked();
+        }
+        for (QMenu* menu : {w.settingsMenu(), w.helpMenu()}) {
+            for (QAction* a : menu->actions()) {
+                if (!a->isSeparator() && a->text() != QStringLiteral("退出系统")) {
+                    a->trigger();
+                }
+            }
+            menu->hide();
+        }
+        const QStringList existing = programWindowNames(c);
+        for (const QString& name : existing) {
+            QVERIFY2(windows.shown.contains(name, Qt::CaseInsensitive), qPrintable(name));
+            QVERIFY(ProgramWindows::table().contains(name.toUpper()));
+        }
+        for (const QString& shown : windows.shown) {
+            QVERIFY2(existing.contains(shown, Qt::CaseInsensitive) || shown == "LoginFrm", qPrintable(shown));
+        }
+        QVERIFY(windows.standardPrices);
+        c.setWindowRunner(&m_program->windows());
     }
-    c.setProgressReporter(nullptr);
-}
+    // 备份账本 writes a copy where the user chose; 恢复账本 asks, then brings
+    // it back (the rules: TestBookBackup).
+    void settingsMenuBacksUpAndRestoresTheBook() {
+        AppContext& c = m_program->context();
+        c.CurrentUser = {"超级用户", "", "管理员组"};
+        Database& db = c.data().main();
+        MainWindow w(c);
+        QTemporaryDir out;
+        const QString file = out.filePath("copy.db");
+        m_program->files().answers = {file, file, file};
+        const int units = db.scalar("select count(*) from unit").toInt();
+        m_program->prompter().clear();
+        QVERIFY(w.actions().execute("Action_BackupBook"));
+        QVERIFY(QFile::exists(file));
+        QVERIFY(m_program->prompter().lastText().startsWith("账本已备份到："));
+        // An existing file is refused by the backup itself, not asked about.
+        QVERIFY(!m_program->files().asked.last().confirmOverwrite);
+        db.execute("insert into unit (unit_code, Unit_name, remark) values ('UN900', '箱', '')");
+        m_program->prompter().setNextAnswer(true);
+        QVERIFY(w.actions().execute("Action_RestoreBook"));
+        QVERIFY(m_program->prompter().texts().contains(MainWindow::restoreQuestion()));
+        QVERIFY(m_program->prompter().lastText().startsWith("账本已恢复。恢复前的账本已另存为："));
+        QCOMPARE(db.scalar("select count(*) from unit").toInt(), units);
+    }
 
-// 备份账本 writes a copy of the current book where the user chose; 恢复账本
-// asks, then brings that copy's data back. The rules of
-// both are tested in test_book_backup.
-void TestShellWindows::settingsMenuBacksUpAndRestoresTheBook() {
-    AppContext& c = m_program->context();
-    c.CurrentUser = {"超级用户", "", "管理员组"};
-    Database& db = c.data().main();
-    MainWindow w(c);
-    QTemporaryDir out;
-    const QString file = out.filePath("copy.db");
-    m_program->files().answers = {file, file, file};
-    const int units = db.scalar("select count(*) from unit").toInt();
-    m_program->prompter().clear();
-    QVERIFY(w.actions().execute("Action_BackupBook"));
-    QVERIFY(QFile::exists(file));
-    QVERIFY(m_program->prompter().lastText().startsWith("账本已备份到："));
-    // An existing file is refused by the backup itself, not asked about.
-    QVERIFY(!m_program->files().asked.last().confirmOverwrite);
-
-    db.execute("insert into unit (unit_code, Unit_name, remark) values ('UN900', '箱', '')");
-    m_program->prompter().setNextAnswer(true);
-    QVERIFY(w.actions().execute("Action_RestoreBook"));
-    QVERIFY(m_program->prompter().texts().contains(MainWindow::restoreQuestion()));
-    QVERIFY(m_program->prompter().lastText().startsWith("账本已恢复。恢复前的账本已另存为："));
-    QCOMPARE(db.scalar("select count(*) from unit").toInt(), units);
-}
+private:
+    std::unique_ptr<TestProgram> m_program;
+};
 
 QTEST_MAIN(TestShellWindows)
 #include "test_shell_windows.moc"

@@ -47,3 +47,13 @@ CtlCall::Result CtlCall::run(const QString& home, const QString& today, const QS
     err.flush();
     return r;
 }
+
+QString CtlCall::transcript(const QStringList& args, const Result& r) {
+    QString text = QStringLiteral("$ %1\nexit %2\n").arg(args.join(' ')).arg(r.code);
+    for (const auto& [stream, mark] : {std::pair{r.out, "> "}, std::pair{r.err, "! "}}) {
+        for (const QString& line : stream.split('\n', Qt::SkipEmptyParts)) {
+            text += QLatin1String(mark) + line + '\n';
+        }
+    }
+    return text;
+}

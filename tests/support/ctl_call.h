@@ -18,4 +18,7 @@ struct Result {
 // `args` after the global options --home `home` and --today `today` (none
 // when empty).
 Result run(const QString& home, const QString& today, const QStringList& args);
+// What a call did, as the golden files keep it: "$ ARGS", "exit N", then
+// its stdout lines as "> LINE" and its stderr lines as "! LINE".
+QString transcript(const QStringList& args, const Result& r);
 }  // namespace CtlCall
