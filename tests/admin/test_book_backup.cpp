@@ -9,6 +9,7 @@
 #include "admin/book_backup.h"
 #include "admin/book_restore.h"
 #include "data/account_books.h"
+#include "data/book_checks.h"
 #include "data/data_module.h"
 #include "data/schema_installer.h"
 #include "demo/demo_data.h"
@@ -19,6 +20,8 @@
 #include "support/ctl_call.h"
 #include "support/test_books.h"
 
+using BookChecks::refusal;
+using BookChecks::written;
 using TestBooks::TestProgram;
 
 namespace {
@@ -34,8 +37,7 @@ Database& bookOf(TestProgram& p) {
     return p.context().data().main();
 }
 
-// Every row of every table of a book (SQLite's key counters aside: a restore
-// sets them so that keys go on after the restored rows).
+// Every row of every table of a book but SQLite's key counters (a restore sets them past the restored rows).
 QByteArray fingerprint(Database& d) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     QStringList tables = d.tableNames();
@@ -83,20 +85,9 @@ QVariant inCopy(const QString& file, const QString& sql) {
     return Database::openSqlite(file, "copy")->scalar(sql);
 }
 
-// The message of the UserError `f` throws, "" when it goes through.
-QString refusal(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const UserError& e) {
-        return e.message();
-    }
-    return QString();
-}
 }  // namespace
 
-// Backups of a book in use, on both engines: whole, sound, the book at one
-// moment, every value exact; restoring one: checked first, all or nothing,
-// the book as it was kept aside, the keys going on after the restored rows.
+// Backups of a book in use, whole and exact; restores checked first, all or nothing, the old book kept aside.
 class TestBookBackup : public QObject {
     Q_OBJECT
 private slots:
@@ -128,17 +119,14 @@ private:
     QTemporaryDir m_out;
 };
 
-// A backup is a local account book (a server book's too), sound, every value
-// exact; restoring it brings the book back, the book before kept aside
-// (beside a local book, beside the backup for a server book).
+// A backup is a sound local book, every value exact; a restore brings the book back and keeps the old one aside.
 void TestBookBackup::roundTrip() {
     fill(*m_program, 5);
     const QByteArray before = fingerprint(db());
     const QString backup = target("before.db");
-    // By the book's name as the book list has it.
     const qint64 size = BookBackup(context()).backup(context().CurrentAccountBook.BookName, backup);
     QCOMPARE(size, QFileInfo(backup).size());
-    // No log beside it (the header says rollback journal), no work file left.
+    // No log beside it (rollback journal in the header), no work file left.
     QVERIFY(!QFile::exists(backup + "-wal") && !QFile::exists(backup + ".part"));
     QFile file(backup);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -191,11 +179,8 @@ void TestBookBackup::roundTrip() {
 }
 
 void TestBookBackup::refusalsLeaveNothing() {
-    const QString existing = target("there.db");
+    const QString existing = written(target("there.db"), "keep me");
     QFile f(existing);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("keep me");
-    f.close();
     const struct {
         QString book;
         QString file;
@@ -212,8 +197,7 @@ void TestBookBackup::refusalsLeaveNothing() {
     QCOMPARE(QDir(m_out.path()).entryList(QDir::Files), QStringList{"there.db"});
 }
 
-// Another program adds payouts and quotations of three lines while copies are
-// taken: each copy is sound and holds whole work only, in the order saved.
+// Copies taken while another program saves payouts and quotations hold whole work only, in the order saved.
 void TestBookBackup::copiesWhileAnotherProgramWrites() {
     for (const char* code : {"A", "B", "C"}) {
         DocumentFixture::addGoods(db(), code, "门锁");
@@ -222,17 +206,15 @@ void TestBookBackup::copiesWhileAnotherProgramWrites() {
     db().execute(
         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 5000) insert into goods (code, "
         "Goods_name) select 'G' || i, '货品' || i from n");
-    QFile json(target("q.json"));
-    QVERIFY(json.open(QIODevice::WriteOnly));
-    json.write(R"({"lines": [{"GoodsNo": "A", "QTY": 2}, {"GoodsNo": "B"}, {"GoodsNo": "C", "QTY": 3}]})");
-    json.close();
+    const QString json = written(
+        target("q.json"), R"({"lines": [{"GoodsNo": "A", "QTY": 2}, {"GoodsNo": "B"}, {"GoodsNo": "C", "QTY": 3}]})");
     const int rounds = 25;
     QProcess writer;
     writer.start("/bin/sh", {"-c", QString("for i in $(seq 1 %1); do \"%2\" --home \"%3\" payout add 0 2006-06-01 $i "
                                            ">/dev/null && \"%2\" --home \"%3\" quotation new \"%4\" >/dev/null || exit "
                                            "1; done")
                                        .arg(rounds)
-                                       .arg(OLVENDCTL_PATH, m_program->folder(), json.fileName())});
+                                       .arg(OLVENDCTL_PATH, m_program->folder(), json)});
     QVERIFY(writer.waitForStarted());
     int copies = 0;
     int last = 0;
@@ -241,8 +223,7 @@ void TestBookBackup::copiesWhileAnotherProgramWrites() {
         BookBackup(context()).backup(QString(), backup);
         auto copy = Database::openSqlite(backup, "copy");
         QCOMPARE(copy->scalar("PRAGMA integrity_check").toString(), QString("ok"));
-        // Payouts 1..n, the quotation of each round but perhaps the last, with
-        // all its lines, none without its head.
+        // Payouts 1..n, each round's quotation but perhaps the last, all its lines, none without its head.
         const int n = copy->scalar("select count(*) from payout").toInt();
         QVERIFY(n >= last && n <= rounds);
         QCOMPARE(copy->scalar("select coalesce(sum(totalprice), 0) from payout").toLongLong(), qint64(n) * (n + 1) / 2);
@@ -257,16 +238,13 @@ void TestBookBackup::copiesWhileAnotherProgramWrites() {
         QFile::remove(backup);
         writer.waitForFinished(50);
     }
-    QCOMPARE(writer.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(writer.exitCode(), 0);
+    QVERIFY(writer.exitStatus() == QProcess::NormalExit && writer.exitCode() == 0);
     QCOMPARE(db().scalar("select count(*) from payout").toInt(), rounds);
     QCOMPARE(db().scalar("select count(*) from Quotation_Head").toInt(), rounds);
     QVERIFY(copies >= 2);
-    qInfo("%d copies taken while %d payouts and quotations were written", copies, rounds);
 }
 
-// Damaged files, a database not a book, one missing, and on a server rows it
-// refuses: each refused before anything changes, no file left or kept aside.
+// Damaged, foreign, missing or (on a server) unloadable backups are refused before anything changes.
 void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
     fill(*m_program, 3);
     const QString good = target("good.db");
@@ -274,8 +252,7 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
     QFile in(good);
     QVERIFY(in.open(QIODevice::ReadOnly));
     const QByteArray bytes = in.readAll();
-    // Refused by the check the window runs first too (naming the file), during
-    // the restore with this very text, or by a server book only.
+    // Refused by the check the window runs first (naming the file), during the restore, or by a server only.
     enum class Refused { ByCheck, WithText, OnServer };
     const struct {
         QString name;
@@ -307,9 +284,7 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
         }
         const QString file = target(c.name);
         if (!c.bytes.isEmpty()) {
-            QFile f(file);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(c.bytes);
+            written(file, c.bytes);
         }
         for (const QString& statement : c.change.split(';', Qt::SkipEmptyParts)) {
             Database::openSqlite(file, "changed")->query(statement);
@@ -328,8 +303,7 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
         QCOMPARE(QDir(m_out.path()).entryList(QDir::Files), files);
         QCOMPARE(bookFolder.entryList(QDir::Files), bookFiles);
     }
-    // The keys go on where they were, the totals (whose triggers a server's
-    // restore switches off) follow a changed line; the whole backup restores.
+    // Keys go on, totals (triggers a server's restore switches off) follow a line; the whole backup restores.
     const qint64 last = db().scalar("select max(id) from payout").toLongLong();
     QCOMPARE(addPayout(db()), last + 1);
     db().execute(
@@ -340,9 +314,8 @@ void TestBookBackup::damagedBackupsAreRefusedBeforeAnythingChanges() {
     QCOMPARE(db().scalar("select count(*) from payout").toInt(), 12);
 }
 
-// A workstation in the middle of a save: a backup meanwhile holds what was
-// committed; a restore waits until it commits while others go on reading
-// every table; its payout is then replaced, and is in the copy kept aside.
+// A save in progress: a backup holds what was committed; a restore waits for it (others still read), and the
+// saved payout is in the copy kept aside.
 void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
     DemoData::fill(context(), {3, 1, 5, 0});
     DemoQuotations::fill(context(), 3);
@@ -390,8 +363,7 @@ void TestBookBackup::keptCopyHoldsWorkSavedWhileTheRestoreWaited() {
     QCOMPARE(DocumentFixture::drifted(db()), QStringList());
 }
 
-// olvendctl backup: the book by its ID, no --out (the right is
-// test_rights_walk's); messages name the book the settings name.
+// olvendctl backup: the book by its ID, no --out (rights: test_rights_walk); messages name the settings' book.
 void TestBookBackup::commandLine() {
     if (server()) {
         QSKIP("the command's boundary, the same on both engines");
@@ -401,7 +373,6 @@ void TestBookBackup::commandLine() {
     const CtlCall::Result made =
         CtlCall::run(m_program->folder(), {}, {"backup", QString::number(first.ID), "--out", byId});
     QCOMPARE(made.err + QString::number(made.code), QString("0"));
-    // It says the size of the backup written.
     QCOMPARE(made.out.trimmed().toLongLong(), QFileInfo(byId).size());
     const CtlCall::Result noOut = CtlCall::run(m_program->folder(), {}, {"backup"});
     QCOMPARE(noOut.code, 2);

@@ -13,9 +13,7 @@
 
 // Checks the data, platform and administration suites share.
 namespace BookChecks {
-
-// The rows of `sql` as one text: fields joined by ',', rows by '|', null as
-// '~', numbers in their shortest form (the same on both engines).
+// The rows of `sql`: fields joined by ',', rows by '|', null as '~', numbers in their shortest form.
 inline QString rows(Database& db, const QString& sql, const QVariantMap& params = {}) {
     QSqlQuery q = db.query(sql, params);
     QStringList out;
@@ -31,12 +29,10 @@ inline QString rows(Database& db, const QString& sql, const QVariantMap& params 
     }
     return out.join('|');
 }
-
 // The number of rows of "select count(*) from `from`".
 inline int count(Database& db, const QString& from, const QVariantMap& params = {}) {
     return db.scalar("select count(*) from " + from, params).toInt();
 }
-
 // Appends a row to `ds` with these values (set in the order of their names).
 inline void appendRow(Dataset& ds, const QVariantMap& values) {
     ds.append();
@@ -44,7 +40,6 @@ inline void appendRow(Dataset& ds, const QVariantMap& values) {
         ds.setValue(it.key(), it.value());
     }
 }
-
 // The error of kind E that `f` throws; none when it goes through.
 template <class E = OlvendError>
 std::optional<E> thrown(const std::function<void()>& f) {
@@ -55,13 +50,11 @@ std::optional<E> thrown(const std::function<void()>& f) {
     }
     return std::nullopt;
 }
-
 // The message of the UserError `f` throws, "" when it goes through.
 inline QString refusal(const std::function<void()>& f) {
     const auto e = thrown<UserError>(f);
     return e ? e->message() : QString();
 }
-
 // Writes `bytes` to `file` (a test's own file) and gives its name back.
 inline QString written(const QString& file, const QByteArray& bytes) {
     QFile f(file);
@@ -70,5 +63,4 @@ inline QString written(const QString& file, const QByteArray& bytes) {
     }
     return file;
 }
-
 }  // namespace BookChecks

@@ -22,7 +22,6 @@ struct Fixture {
 };
 }  // namespace
 
-// The rules of the code-list editor, on both engines.
 class TestCodeList : public QObject {
     Q_OBJECT
 private slots:
@@ -43,8 +42,7 @@ private slots:
                       "select blank6_Int from Sys_Status_Describe where ParamentName='货品名称' and StatusValue='1'"),
                  QString("750"));
     }
-    // Edit mode shows the lists a user may edit, extra columns for the goods
-    // names only; an added value gets its list's next number.
+    // Edit mode shows the lists a user may edit; an added value gets its list's next number.
     void editModeListsAndAdds() {
         Fixture f;
         f.editor.openEditMode();
@@ -62,8 +60,7 @@ private slots:
                  QString("玫瑰金"));
         QCOMPARE(f.editor.currentListName(), QString("型材颜色"));
     }
-    // Pick mode shows a field's list; one value is picked; an added value
-    // needs a name, a cancelled one leaves nothing.
+    // Pick mode shows a field's list and picks one; an added value needs a name, a cancelled one leaves nothing.
     void pickModeAddsAndPicksInOneList() {
         Fixture f;
         f.editor.openPickMode("payout", "subject");

@@ -3,8 +3,6 @@
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QTest>
-#include <latch>
-#include <thread>
 
 #include "book_checks.h"
 #include "data/account_books.h"
@@ -33,12 +31,10 @@ QString connectRefusal(AppContext& c) {
 }
 }  // namespace
 
-// Start-up records, settings, the first start and the connections.
 class TestConnection : public QObject {
     Q_OBJECT
 private slots:
-    // config.ini's kind of database (the server's in any case) and picture
-    // folder ("default": the program's own; "Default" a folder so named).
+    // config.ini's kind of database and picture folder ("default": the program's own).
     void settingsOfConfigIni() {
         const struct {
             const char* kind;
@@ -58,8 +54,7 @@ private slots:
             QCOMPARE(context.PictureFolder, QString(c.folder).replace("~", context.paths().programFolder()));
         }
     }
-    // The first start makes the settings and the system database with its
-    // first book, and leaves a prepared folder alone.
+    // The first start makes the settings and the system database with its first book, once.
     void firstStartPreparesAnEmptyFolder() {
         TestProgram p(false);
         AppContext& c = p.context();
@@ -75,18 +70,14 @@ private slots:
         QVERIFY(!FirstStart::run(c));
         QCOMPARE(IniFile(c.paths().configFile()).toText(), before);
     }
-    // Each reason a book cannot be connected is said, naming the file; no file
-    // is made or changed, the book used before untouched.
+    // Each reason a book cannot be connected is said, naming the file; no file made or changed.
     void refusedBooksAreSaidAndLeftAlone() {
         TestProgram p(true);
         AppContext& c = p.context();
         const QString folder = c.paths().programFolder();
         c.data().ConnectDatabases();
         const int users = c.data().main().scalar("select count(*) from Sys_user").toInt();
-        QFile garbage(folder + "db/garbage.db");
-        QVERIFY(garbage.open(QIODevice::WriteOnly));
-        garbage.write(QByteArray(8192, 'x'));
-        garbage.close();
+        const QString garbage = BookChecks::written(folder + "db/garbage.db", QByteArray(8192, 'x'));
         Database::openSqlite(folder + "db/other.db", "other", {.mustExist = false})
             ->query("create table something (x integer)");
         const QList<QStringList> cases{{"db\\UserAccountBook077.db", "UserAccountBook077.db", "不存在"},
@@ -120,14 +111,12 @@ private slots:
         }
         TestProgram p(true);
         p.connect("postgres");
-        // What connect() wrote is read back through UnscrambleSetting.
         const ServerParams sp = TestBooks::serverParams(p.serverBook()->serverDatabase());
         QVERIFY(p.context().SettingsFile.readString("SQL_SERVER", "Database") != sp.database);
         Database& db = p.context().data().main();
         QCOMPARE(db.scalar("select current_database()").toString(), sp.database);
         QCOMPARE(db.scalar("select current_schema()").toString(), QString("public"));
-        // The list of books lives in a schema of its own and names the book of
-        // the default schema once, however often connected.
+        // The list of books lives in a schema of its own and names the default schema's book once.
         p.context().data().ConnectDatabases();
         Database& list = p.context().data().system();
         QCOMPARE(list.scalar("select current_schema()").toString(), QString("olvend_system"));
@@ -153,8 +142,7 @@ private slots:
         QVERIFY(e && !e->driverText().isEmpty());
         QVERIFY2(e->message().contains("127.0.0.1:1/olvend"), qPrintable(e->message()));
     }
-    // A second start connects the book used last (write-ahead log, full
-    // synchronisation); the data module's shared helpers.
+    // A second start connects the book used last (WAL, full sync); the data module's shared helpers.
     void sharedLookupQueryAndCommand() {
         TestProgram p(true);
         p.restart();
@@ -176,7 +164,6 @@ private slots:
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 6);
         const auto e = thrown<DbError>([&] { dm.OpenSharedQuery("select * from no_such_table"); });
-        // The user reads which book; the statement is in the details.
         QVERIFY(e && (e->message().contains("默认帐册") || e->message().contains("UserAccountBook001")));
         QVERIFY2(!e->message().contains("no_such_table") && e->details().contains("select * from no_such_table"),
                  qPrintable(e->message()));
@@ -193,37 +180,6 @@ private slots:
         QCOMPARE(db.scalar(QString("select count(*) from unit where Unit_name in (%1)").arg(list), params).toInt(), 2);
         QVariantMap none;
         QVERIFY(Database::bindList("u", {}, &none).isEmpty() && none.isEmpty());
-    }
-    // Programs opening a rollback-journal book at once (turning it into a
-    // write-ahead log) wait for each other, never failing for the lock.
-    void manyOpenARollbackJournalBookAtOnce() {
-        for (int round = 0; round < 20; ++round) {
-            QTemporaryDir dir;
-            const QString file = dir.filePath("book.db");
-            {
-                auto db = Database::openSqlite(file, "book", {.mustExist = false});
-                db->query("create table t (n integer)");
-                db->query("PRAGMA journal_mode=DELETE");
-            }
-            constexpr int kThreads = 6;
-            QStringList errors(kThreads);
-            std::latch ready(kThreads);
-            std::vector<std::thread> threads;
-            for (int t = 0; t < kThreads; ++t) {
-                threads.emplace_back([&, t] {
-                    ready.arrive_and_wait();
-                    try {
-                        Database::openSqlite(file, "book")->scalar("select count(*) from t");
-                    } catch (const OlvendError& e) {
-                        errors[t] = e.message() + " " + e.details();
-                    }
-                });
-            }
-            for (std::thread& t : threads) {
-                t.join();
-            }
-            QVERIFY2(errors.join("").isEmpty(), qPrintable(QString::number(round) + ": " + errors.join('\n')));
-        }
     }
 };
 

@@ -41,7 +41,6 @@ struct Fixture {
 };
 }  // namespace
 
-// Codes of documents and master records, on both engines.
 class TestNumbering : public QObject {
     Q_OBJECT
 private slots:
@@ -97,14 +96,12 @@ private slots:
         QCOMPARE(f.next("Quotation_Head", "BillNo"), QString("BJ0612250002"));
         f.clock.setToday(QDate(2007, 1, 1));
         QCOMPARE(f.next("Quotation_Head", "BillNo"), QString("BJ0701010001"));
-        // Receipts and order forms share "AA" but not their counters; names
-        // match without regard to case.
+        // Receipts and order forms share "AA" but not their counters; names match in any case.
         QCOMPARE(f.next("Receipt_Head", "BillNo"), QString("AA0701010001"));
         QCOMPARE(f.next("Dusmere_Order_Form_head", "Order_Form_Code"), QString("AA0701010001"));
         QCOMPARE(f.next("RECEIPT_HEAD", "billno"), QString("AA0701010002"));
     }
-    // A fixed-width counter at its top is refused, naming the counter, and
-    // nothing is stored.
+    // A fixed-width counter at its top is refused, naming the counter; nothing is stored.
     void fixedWidthCountersRefuseToOverflow() {
         Fixture f;
         const QList<QStringList> cases{{"Receipt_Head", "BillNo", "AA0612259999"}, {"unit", "unit_code", "UN999"}};
@@ -115,8 +112,7 @@ private slots:
             QCOMPARE(stored(f.db, c[0], c[1]), c[2]);
         }
     }
-    // Customer codes pass over those in use by customers, suppliers and
-    // order customers, wrapping at the top as well.
+    // Customer codes pass over those used by customers, suppliers and order customers, wrapping at the top.
     void corpCodesPassOverCodesInUse() {
         Fixture f;
         f.db.query("insert into Client (Corp_code) values ('00001')");

@@ -8,7 +8,6 @@
 
 using TestBooks::FreshBook;
 
-// Who may run which action, on both engines.
 class TestPermissions : public QObject {
     Q_OBJECT
 private slots:
@@ -26,14 +25,12 @@ private slots:
         book.db().query("drop table Sys_user_Operation");
         QVERIFY(checker.CheckActionPermission("x", "y"));
     }
-    // Rights belong to groups; an action is controlled only where it is listed
-    // for its window and marked controlled, names match without regard to case,
-    // and a change of rights or of the user's group counts at the next check.
+    // Rights belong to groups; an action is controlled only where listed for its window and marked so; names
+    // match in any case; a change of rights or group counts at the next check.
     void rules() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
-        // Two groups and a user in each; a few actions listed on purpose; a
-        // grant in the user's own name (小王) does not count.
+        // Two groups and a user in each; a grant in the user's own name (小王) does not count.
         db.query("delete from Sys_user_Operation");
         db.query("delete from Sys_Operation_Table");
         db.query(
@@ -79,8 +76,7 @@ private slots:
         QVERIFY(checker.isAllowed("Action_Save", "Form_Quotation_Edit"));
         db.query("delete from Sys_user_Operation where User_name='其他组'");
         QVERIFY(!checker.isAllowed("Action_Save", "Form_Quotation_Edit"));
-        // The user's group is read from the record, so a new log-in in another
-        // group changes the answer at once.
+        // The group is read from the record: a new log-in in another group changes the answer at once.
         u.UserGroup = "sales";
         QVERIFY(checker.isAllowed("Action_Save", "Form_Quotation_Edit"));
         // Hostile names are values only.

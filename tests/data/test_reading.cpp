@@ -16,8 +16,7 @@ using TestBooks::FreshBook;
 namespace {
 using Cells = std::function<QVariant(int)>;
 
-// Appends `v` by the call of its kind (as from SQLite) or, `generic`,
-// through append() (as from a driver).
+// Appends `v` by the call of its kind (as from SQLite) or, `generic`, through append() (as from a driver).
 void put(ColumnStore& s, int column, const QVariant& v, bool generic) {
     const QByteArray text = v.toString().toUtf8();
     switch (v.typeId()) {
@@ -101,19 +100,16 @@ void fill(Database& db, int rows) {
 }
 }  // namespace
 
-// Reading rows: the column store gives every value back as appended; every
-// path (straight through SQLite, the driver, two cores) gives the same rows.
+// The column store gives every value back as appended; every reading path gives the same rows.
 class TestReading : public QObject {
     Q_OBJECT
 private slots:
-    // Equal values are kept once (1, 1.0, "1", "" and null are not equal); a
-    // column of different values turns to plain cells, keeping any kind.
+    // Equal values kept once (1, 1.0, "1", "" and null differ); a column of many values turns to plain cells.
     void columnsComeBackAsAppended() {
         const QString hostile = QString::fromUtf8(QByteArray("a'b\"c%d_e;--\\ \t\x01 引号'") + '\0' + "尾");
         const QDateTime local(QDate(2007, 1, 2), QTime(8, 0));
         const QStringList units{"个", "套", "个", "米", "套", "个"};
-        // A driver's values: whole numbers come back 64-bit, a null text
-        // empty; the same reading in another zone is a value of its own.
+        // A driver's whole numbers come back 64-bit, a null text empty; another zone's time is a value of its own.
         QList<QVariant> driver;
         driver << 3 << qlonglong(3) << 3.0 << "3" << local << QDateTime(QDate(2007, 1, 2), QTime(8, 0), Qt::UTC)
                << QDate(2007, 1, 2) << "甲" << QByteArray("\x01") << QVariant() << QString() << "甲"
@@ -166,65 +162,7 @@ private slots:
             QCOMPARE(s.row(c.rows - 1).value(0), (c.expected ? c.expected : c.cell)(c.rows - 1));
         }
     }
-    // Converting plain cells: kept kinds are not handed over, the others keep
-    // the converted kind; amounts as SQLite gives them become rounded reals,
-    // plain numbers by the fast way.
-    void convertingPlainCells() {
-        const int rows = 9000;
-        ColumnStore s = filled(rows, [](int r) {
-            return r % 3 == 0 ? QVariant(QString("SP%1").arg(r)) : r % 3 == 1 ? QVariant(r + 0.126) : QVariant(r * 1LL);
-        });
-        QVERIFY(s.keepsPlainCells(0));
-        QList<int> seen;
-        const auto convert = [&seen](const QVariant& v) -> QVariant {
-            seen << v.typeId();
-            return v.typeId() == QMetaType::Double    ? QVariant(qRound64(v.toDouble() * 100) / 100.0)
-                   : v.typeId() == QMetaType::QString ? QVariant(v.toString().toLower())
-                                                      : v;
-        };
-        s.convertColumn(0, convert, ColumnStore::KeepIntegers);
-        QVERIFY(seen.count(QMetaType::LongLong) < rows / 6);
-        QCOMPARE(seen.count(QMetaType::Double), rows / 3);
-        verifyColumn(s, rows, [](int r) -> QVariant {
-            return r % 3 == 0   ? QVariant("sp" + QString::number(r))
-                   : r % 3 == 1 ? QVariant(qRound64((r + 0.126) * 100) / 100.0)
-                                : QVariant(r * 1LL);
-        });
-        // Kept texts: only the values kept once before the switch are handed over.
-        ColumnStore texts = filled(rows, [](int r) { return QVariant(QString("T%1").arg(r)); });
-        seen.clear();
-        texts.convertColumn(0, convert, ColumnStore::KeepTexts);
-        QVERIFY(seen.size() == texts.distinctCount(0) && seen.size() < rows / 2);
-        QCOMPARE(texts.value(0, 0).toString() + texts.value(rows - 1, 0).toString(), QString("t0T8999"));
-
-        const auto amount = [](int r, bool converted) -> QVariant {
-            const int kind = r % 5;
-            return kind == 0   ? (converted ? QVariant(double(-r)) : QVariant(qlonglong(-r)))
-                   : kind < 3  ? (converted ? QVariant(std::round((r + 0.005) * 100) / 100) : QVariant(r + 0.005))
-                   : kind == 3 ? (converted ? QVariant(r + 0.13) : QVariant(QString::number(r) + ".129"))
-                               : QVariant();
-        };
-        ColumnStore amounts = filled(rows, [&](int r) { return amount(r, false); });
-        QVERIFY(amounts.keepsPlainCells(0));
-        const int keptOnce = amounts.distinctCount(0);
-        int genericNumbers = 0;
-        int numbers = 0;
-        amounts.convertColumn(
-            0,
-            [&genericNumbers](const QVariant& v) -> QVariant {
-                genericNumbers += !v.isNull() && v.typeId() != QMetaType::QString;
-                return v.isNull() ? v : QVariant(qRound64(v.toDouble() * 100) / 100.0);
-            },
-            [&numbers](double d) {
-                ++numbers;
-                return std::round(d * 100) / 100;
-            });
-        QVERIFY(numbers > 0 && genericNumbers <= keptOnce);
-        QCOMPARE(numbers + genericNumbers, rows * 3 / 5);
-        verifyColumn(amounts, rows, [&](int r) { return amount(r, true); });
-    }
-    // Every kind of field and expressions, read straight (Qt's plugin links the
-    // system libsqlite3) and through the driver; kinds from the schema.
+    // Every kind of field and expressions, read straight from SQLite and through the driver alike.
     void bothPathsReadTheSameRows() {
         FreshBook book("sqlite");
         Database& db = book.db();
@@ -275,8 +213,7 @@ private slots:
         QCOMPARE(units.value(5, "unit_code").toString(), QString("UN006"));
         QCOMPARE(units.field("id").type, FieldDef::Type::Integer);
     }
-    // Two cores read what one does; inside a transaction the own writes are
-    // seen; a faulty statement fails, also while stepping.
+    // Two cores read what one does; own writes seen inside a transaction; a faulty statement fails.
     void twoCoresReadTheSameRowsAsOne() {
         FreshBook book("sqlite");
         Database& db = book.db();

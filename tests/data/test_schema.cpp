@@ -31,18 +31,15 @@ QString sortedRows(Database& db, const QStringList& statements) {
 }
 }  // namespace
 
-// The stored schema of an account book, on both engines.
 class TestSchema : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() { TestBooks::engineAvailable(); }
-    // The tables edited through a Dataset: a new row, also after the seeded
-    // ones, gets a key the Dataset learns; changes reach exactly their row.
+    // Tables edited through a Dataset: a new row gets a key the Dataset learns; changes reach exactly their row.
     void editedTablesKeyTheirRows() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
-        // Each table with the columns that may not be empty.
         for (const QString& spec :
              QString("goods_group:Class_name=类 goods:code=SP unit:unit_code=UN Client_group:Class_name=组 "
                      "Client:Corp_code=C Provider_group:Class_name=组 Provider:Corp_code=P Sys_Corp:Corp_name=公司 "
@@ -80,9 +77,7 @@ private slots:
             QCOMPARE(count(db, table), seeded + 1);
         }
     }
-    // A new book is up to date; its seeded rows are in the golden file; every
-    // action hangs under its window's row, in lower case, all the system
-    // group's.
+    // A new book's seeded rows (golden file); every action under its window's row, lower case, the system group's.
     void seedRows() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -114,8 +109,7 @@ private slots:
                  0);
         QCOMPARE(count(db, "Sys_user_Operation where User_name='管理员组'"), count(db, "Sys_Operation_Table"));
     }
-    // The views: the quotation list's cost and profit sums (the others are
-    // TestQuotationTotals'), the goods with unit and supplier.
+    // The views: the quotation list's cost and profit sums, the goods with unit and supplier.
     void viewsComputeAndName() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -140,8 +134,7 @@ private slots:
             rows(db, "select code, Unit_name, provider_name, Corp_code from Query_Goods_With_Corp_Unit order by code"),
             QString("SP00000001,套,王五,00001|SP00000002,~,~,~"));
     }
-    // Opening a book writes nothing; migrating hashes the plain passwords
-    // (an empty one too), once.
+    // Opening a book writes nothing; migrating hashes the plain passwords (an empty one too), once.
     void plainPasswordsAreHashedOnlyWhenAsked() {
         FreshBook book(TestBooks::currentEngine());
         Database& db = book.db();
@@ -155,9 +148,7 @@ private slots:
         QVERIFY(loginWorks(db, "op", "secret") && !loginWorks(db, "op", "Secret") && loginWorks(db, "nopass", ""));
         QCOMPARE(UserAccounts::migratePlainPasswords(db), 0);
     }
-    // A book without its version is brought up to date; one of version 4 gets
-    // the commands listed since under their windows, controlled and granted to
-    // the system group only, and the quotations' indexes, once; a newer
+    // An old book gets the commands added since (controlled, the system group's) and indexes, once; a newer
     // program's book is refused.
     void olderBookIsUpgraded() {
         FreshBook book(TestBooks::currentEngine());
@@ -212,8 +203,7 @@ private slots:
         }
         FreshBook book("postgres");
         book.db().query("CREATE SCHEMA olvend_started_twice");
-        // Both start at once on the empty schema: one installs the book, the
-        // other waits for it and finds it made.
+        // Both start at once on the empty schema: one installs the book, the other waits for it.
         std::latch start(2);
         QString failures[2];
         auto workstation = [&](int n) {
@@ -226,10 +216,7 @@ private slots:
                 failures[n] = QString::fromUtf8(e.what());
             }
         };
-        std::thread first(workstation, 0);
-        std::thread second(workstation, 1);
-        first.join();
-        second.join();
+        { std::jthread first(workstation, 0), second(workstation, 1); }
         QCOMPARE(failures[0] + failures[1], QString());
         auto db = Database::openServer(TestBooks::serverParams(book.serverDatabase()), "检查", "olvend_started_twice");
         QCOMPARE(SchemaInstaller::storedVersion(*db), SchemaInstaller::kBookVersion);

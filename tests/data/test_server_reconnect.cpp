@@ -12,7 +12,7 @@ using TestBooks::FreshBook;
 
 namespace {
 int unitCount(Database& db, const QString& code) {
-    return db.scalar("select count(*) from unit where unit_code = :c", {{"c", code}}).toInt();
+    return BookChecks::count(db, "unit where unit_code = :c", {{"c", code}});
 }
 
 // What the user reads of the DbError `f` throws.
@@ -33,14 +33,11 @@ bool endSession(Database& db) {
 }
 }  // namespace
 
-// A server connection lost is opened again: reads go on unnoticed, a write
-// that may not have happened is reported, never sent again by itself.
-// (An editor's save while the server is down: TestFaults::serverGone.)
+// A lost server connection is opened again: reads go on, a write that may not have happened is reported, not resent.
 class TestServerReconnect : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
-    // Only the last case runs on an embedded book.
     void init() {
         if (TestBooks::engineAvailable() && TestBooks::currentEngine() != QLatin1String("postgres") &&
             QTest::currentTestFunction() != QLatin1String("ordinaryFailuresDoNotReconnect")) {
@@ -66,8 +63,7 @@ private slots:
         addUnit(db, "UN090");
         QCOMPARE(unitCount(*other, "UN090"), 1);
     }
-    // A statement held across the loss is prepared again; a prepared write on
-    // a lost connection is reported, not repeated.
+    // A statement held across the loss is prepared again; a prepared write on a lost connection is not repeated.
     void preparedStatementsAfterTheSessionEnded() {
         FreshBook book("postgres");
         Database& db = book.db();
@@ -96,8 +92,7 @@ private slots:
         FreshBook book("postgres");
         Database& db = book.db();
         auto other = book.connectAgain();
-        // A transaction lost half-way: nothing stays or runs again, its
-        // rollback work runs.
+        // A transaction lost half-way: nothing stays or runs again, its rollback work runs.
         bool undone = false;
         {
             WriteTransaction tx(db);

@@ -34,8 +34,8 @@ private slots:
         PayoutListWindow w(context(), 4);
         QCOMPARE(w.title()->text(), QString("汇款"));
         // Text that is no whole number stays as typed; the save says so.
-        w.runEditor = [this, &w](int mode) {
-            PayoutEditWindow editor(context(), w.list(), mode, &w);
+        const auto edit = [this](PayoutEditWindow& editor) {
+            const int mode = editor.editor().mode();
             editor.show();
             auto* amount = editor.findChild<NumberEdit*>("totalprice");
             if (mode == PayoutEditor::New) {
@@ -55,6 +55,8 @@ private slots:
             click(editor, "Action_SaveAndExit");
             QCOMPARE(editor.result(), int(QDialog::Accepted));
         };
+        windows().thenWork<PayoutEditWindow>(edit);
+        windows().thenWork<PayoutEditWindow>(edit);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         DataGrid* g = w.grid();

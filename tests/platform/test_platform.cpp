@@ -1,9 +1,6 @@
 #include <QBuffer>
-#include <QColor>
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,42 +20,18 @@ using BookChecks::refusal;
 using BookChecks::written;
 
 namespace {
-// A 24-bit BMP stored top-down (negative height): top half red, bottom blue.
-QByteArray topDownBmp(int width, int height) {
-    const int stride = (width * 3 + 3) / 4 * 4;
-    QByteArray bmp;
-    QDataStream out(&bmp, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("BM", 2);
-    out << quint32(54 + stride * height) << quint32(0) << quint32(54);
-    out << quint32(40) << qint32(width) << qint32(-height) << quint16(1) << quint16(24) << quint32(0)
-        << quint32(stride * height) << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
-    for (int y = 0; y < height; ++y) {
-        QByteArray row(stride, '\0');
-        for (int x = 0; x < width; ++x) {
-            row[x * 3] = y < height / 2 ? char(0) : char(255);      // blue
-            row[x * 3 + 2] = y < height / 2 ? char(255) : char(0);  // red
-        }
-        out.writeRawData(row.constData(), stride);
-    }
-    return bmp;
-}
-
 // A chunk header claiming `length` bytes of data the file does not hold.
 QByteArray overlongChunk(const QByteArray& type, quint32 length) {
     QByteArray header(4, '\0');
     qToBigEndian(length, header.data());
     return header + type + QByteArray("short");
 }
-
 }  // namespace
 
 class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
-    // Names match in any case, values are trimmed; comments and garbage are
-    // kept, a change rewrites its line or adds one at its section's end. Stray
-    // carriage returns and byte-order marks: saved lines read back the same.
+    // Names in any case, values trimmed, comments and garbage kept, a change rewrites its line in place.
     void iniReadsAndChangesLinesInPlace() {
         const QString text =
             "; comment at the top\n[SYS_Setting]\npicPath=  D:\\Pics\\  \n# other comment\nFoo=bar=baz\n"
@@ -95,8 +68,7 @@ private slots:
         IniFile nowhere(dir.filePath("no/such/folder/config.ini"));
         QVERIFY(refusal([&] { nowhere.writeString("a", "b", "c"); }).contains("config.ini"));
     }
-    // The folder from --home or OLVEND_HOME; templates from the folder (its
-    // copy wins, also for a name without extension) or the resources.
+    // The folder from --home or OLVEND_HOME; templates from the folder (its copy wins) or the resources.
     void appPathsChooseTheFolderAndItsFiles() {
         QTemporaryDir dir;
         QCOMPARE(AppPaths::homeArgument({"olvend", "--home=/z"}), QString("/z"));
@@ -123,11 +95,8 @@ private slots:
         QVERIFY(error.contains("2006-13-40") && !c.isFixed());
         QVERIFY(c.applyArguments({"--today=2007-01-02"}, &error));
         QCOMPARE(c.now().date(), QDate(2007, 1, 2));
-        c.clearToday();
-        QCOMPARE(c.today(), QDate::currentDate());
     }
-    // Both days belong to a period, an open end takes any day; the bounds stop
-    // before the day after To, none after the last day a date holds.
+    // Both days belong to a period, an open end takes any day; the upper bound is the day after To.
     void periodsIncludeBothEnds() {
         const Period june{QDate(2006, 6, 1), QDate(2006, 6, 30)};
         QVERIFY(june.contains(QDate(2006, 6, 1)) && june.contains(QDate(2006, 6, 30)));
@@ -142,34 +111,8 @@ private slots:
                  }),
                  QString("开始日期不能晚于结束日期"));
     }
-    void pinnedTimeZoneKeepsLocalTimes() {
-        const QByteArray before = qgetenv("TZ");
-        const bool wasSet = qEnvironmentVariableIsSet("TZ");
-        const auto instants = [] {
-            return QList<qint64>{QDateTime(QDate(2007, 1, 2), QTime(8, 0)).toMSecsSinceEpoch(),
-                                 QDateTime(QDate(2007, 7, 2), QTime(8, 0)).toMSecsSinceEpoch()};
-        };
-        const QList<qint64> winterAndSummer = instants();
-        qunsetenv("TZ");
-        Clock::pinLocalTimeZone();
-        if (QFileInfo::exists("/etc/localtime")) {
-            QCOMPARE(qgetenv("TZ"), QByteArray(":/etc/localtime"));
-        }
-        // The same zone as before: local readings map to the same instants.
-        QCOMPARE(instants(), winterAndSummer);
-        // A zone the user chose is kept.
-        qputenv("TZ", "Asia/Shanghai");
-        Clock::pinLocalTimeZone();
-        QCOMPARE(qgetenv("TZ"), QByteArray("Asia/Shanghai"));
-        if (wasSet) {
-            qputenv("TZ", before);
-        } else {
-            qunsetenv("TZ");
-        }
-    }
     void scrambledSettings() {
-        // 's'+1='t', 'a'+2='c', filler between; "测试" as GB2312 B2 E2 CA D4
-        // each raised by its position.
+        // 's'+1='t', 'a'+2='c', filler between; "测试" as GB2312 B2 E2 CA D4 each raised by its position.
         QCOMPARE(UnscrambleSetting("t#c#"), QString("sa"));
         QCOMPARE(UnscrambleSetting("t#c"), QString("sa"));
         QCOMPARE(UnscrambleSetting(QString("%1x%2x%3x%4x").arg(QChar(0xB3), QChar(0xE4), QChar(0xCD), QChar(0xD8))),
@@ -179,9 +122,7 @@ private slots:
             QCOMPARE(UnscrambleSetting(ScrambleSetting(plain)), plain);
         }
     }
-    // Ways out of the folder, streams, control characters, wildcards, trailing
-    // dots or spaces and device names are no picture names; links are not
-    // followed; a name with no file yet is where a new picture goes.
+    // Ways out of the folder, streams, wildcards, device names are no picture names; links are not followed.
     void pictureNamesStayInTheFolder() {
         const QStringList safe{"SP00000001.jpg", "合页-01 大号.jpg", "a..b.jpg", "CONSOLE.jpg"};
         QStringList unsafe =
@@ -205,8 +146,7 @@ private slots:
         QCOMPARE(PictureFile::inFolder(folder, "SP2.jpg"), folder + "/SP2.jpg");
         QCOMPARE(PictureFile::inFolder(folder, "SP3.jpg"), folder + "/SP3.jpg");
     }
-    // Large pictures are read scaled to the bound (a side keeps one pixel at
-    // least); a top-down BMP, whose size comes with its pixels, too.
+    // Large pictures are read scaled to the bound, a side keeping one pixel at least.
     void largePicturesAreReadScaled() {
         const struct {
             QSize size;
@@ -220,16 +160,6 @@ private slots:
         for (const auto& c : cases) {
             QCOMPARE(PictureReader::readSize(c.size, c.bound), c.expected);
         }
-        QTemporaryDir dir;
-        const QString bmp = written(dir.filePath("top-down.bmp"), topDownBmp(100, 50));
-        QString why;
-        QCOMPARE(PictureReader::read(bmp, &why).size(), QSize(100, 50));
-        const QImage image = PictureReader::read(bmp, &why, 1000);
-        QVERIFY2(!image.isNull(), qPrintable(why));
-        QCOMPARE(image.size(), PictureReader::readSize(QSize(100, 50), 1000));
-        QVERIFY(qint64(image.width()) * image.height() <= 1000);
-        QCOMPARE(QColor(image.pixel(image.width() / 2, 2)), QColor(Qt::red));
-        QCOMPARE(QColor(image.pixel(image.width() / 2, image.height() - 3)), QColor(Qt::blue));
     }
     void pngWhoseChunkOverrunsTheFileIsDamaged() {
         QTemporaryDir dir;
@@ -248,8 +178,7 @@ private slots:
         QCOMPARE(PictureReader::read(written(dir.filePath("tail.png"), png + QByteArray(100, 'x')), &why).size(),
                  QSize(6, 4));
         QVERIFY(PictureReader::pngChunksFit(png));
-        // A chunk claiming far more than the file holds, or cut inside its
-        // data: damaged, without the claimed length being set aside.
+        // A chunk claiming more than the file holds, or cut inside its data: damaged.
         for (const QByteArray& bytes : {png.left(idat) + overlongChunk("zzZz", 900'000'000) + png.mid(idat),
                                         png.left(iend) + QByteArray("\0\0\0\x05tEXtab", 10),
                                         png.left(iend) + overlongChunk("tEXt", 0xFFFFFFFFu)}) {
@@ -258,13 +187,6 @@ private slots:
             QVERIFY(PictureReader::read(written(dir.filePath("damaged.png"), bytes), &why).isNull());
             QVERIFY2(why.contains(QStringLiteral("已损坏")), qPrintable(why));
         }
-        // Other formats are their readers' business.
-        QVERIFY(PictureReader::pngChunksFit(QByteArray("GIF89a")));
-        // Thousands of empty chunks before the pixels are walked, not refused.
-        const QByteArray many =
-            png.left(idat) + QByteArray("\0\0\0\0zzZz\0\0\0\0", 12).repeated(100'000) + png.mid(idat);
-        QVERIFY(PictureReader::pngChunksFit(written(dir.filePath("many.png"), many)));
-        QVERIFY(!PictureReader::pngChunksFit(many.left(many.size() - 20)));
     }
 };
 

@@ -11,26 +11,18 @@ class Database;
 
 // Rows and a template the report engine's tests fill and lay out.
 namespace ReportSamples {
-// `n` rows of code, grp (spread over `groups` groups), amount and an empty
-// note.
+// `n` rows of code, grp (over `groups` groups), amount and an empty note.
 ReportRows rows(int n, int groups = 1);
-// A list: a page header with one caption, a detail row of the code and a
-// page footer of `footerText`.
+// A list: a page header caption, a detail row of the code, a page footer of `footerText`.
 ReportTemplate listTemplate(double detailHeight, const QString& footerText);
-// The texts of every page in order, or of page `page` only (from 0); only
-// those of bands of one kind when `band` is given.
+// The texts of every page, or of `page` (from 0), of bands of kind `band` when given.
 QStringList textsOf(const PreparedReport& report, std::optional<ReportBand::Kind> band = {}, int page = -1);
-// A prepared report for a golden file: a line per page, then a line per
-// placed band, its kind and its texts between " | ", as drawn (a page's
-// header and footer once its body is placed).
+// A report for a golden file: a line per page, then per placed band its kind and texts between " | ".
 QString dump(const PreparedReport& report);
-// Writes a row of `table`: the fields named in `names` (between ", ")
-// take `values` in turn.
+// Writes a row of `table`: the fields `names` (between ", ") take `values`.
 void insert(Database& db, const QString& table, const QString& names, const QVariantList& values);
-// Prepares the printout `kind` of `key` with its shipped template, printed
-// on 1 April 2024; false, with the reason as a warning, when it cannot.
+// Prepares printout `kind` of `key` on 1 April 2024 with its template; false (warned) when it cannot.
 bool printout(Database& db, DocumentPrintouts::Kind kind, const QString& key, PreparedReport* out);
-// The printout as a golden file holds it: a line of its template, caption
-// and page size in millimetres, then dump(); empty when it fails.
+// The printout for a golden file: its template, caption and page size, then dump(); empty on failure.
 QString printoutDump(Database& db, DocumentPrintouts::Kind kind, const QString& key);
 }  // namespace ReportSamples

@@ -19,13 +19,9 @@ using Kind = DocumentPrintouts::Kind;
 
 namespace {
 const QString kCompany = QStringLiteral("鸿达五金贸易有限公司");
-const QString kNotice = QStringLiteral("客户未订购此单，请勿打印，一经打印，计入总帐");
-
 }  // namespace
 
-// The printouts of quotations, purchase orders, receipts, order forms and
-// the forms made from them: their rows and the pages their shipped
-// templates make of them, on both engines; each kept in a golden file.
+// Quotation, receipt, order and form printouts on both engines: rows and pages, each in a golden file.
 class TestDocumentPrintouts : public QObject {
     Q_OBJECT
     std::unique_ptr<TestBooks::FreshBook> m_book;
@@ -37,8 +33,7 @@ class TestDocumentPrintouts : public QObject {
         DocumentFixture::addGoods(db(), code, name, "规格" + code, unit);
         db().execute("update goods set Provide_corp = :p where code = :c", {{"p", provider}, {"c", code}});
     }
-    // A quotation in force for customer C001 of 5 March 2024; `fields` set
-    // after it is written.
+    // A quotation in force for C001 of 5 March 2024; `fields` set after it is written.
     void addQuotation(const QString& billNo, const QVariantMap& fields = {}) {
         ReportSamples::insert(db(), "Quotation_Head",
                               "BillNo, ClientNo, Link_man, telephon, Order_Date, Send_Date, Keyin_Date, Keyin_User, "
@@ -68,8 +63,7 @@ class TestDocumentPrintouts : public QObject {
                               "HeadNo, GoodsClassName, GoodsClassSize, GoodsClassUnit, QTY, Price, Total_Price, Remark",
                               {quotation, name, "2.1x0.9", unit, qty, price, qty * price, remark});
     }
-    // An order of `rows` goods rows: names 1..6 in turn, series 1 or 2,
-    // quantity 2, price 100, lock model 1 with fittings on the first row.
+    // An order of `rows` rows: names 1..6, series 1 or 2, 2 x 100, lock 1 with fittings on the first.
     QString addOrder(int rows, double earnest = 0, double discount = 0) {
         OrderFormDocument doc(db(), m_clock, m_prompter, "王会计");
         doc.load(OrderFormDocument::New);
@@ -126,11 +120,7 @@ private slots:
     }
     void cleanup() { m_book.reset(); }
 
-    // Quotation Q0001: lines out of SortNo order from two suppliers in turn,
-    // line and head remarks, freight, discount and earnest; its receipts
-    // SK0001 (earnest) and SK0002 beside another quotation's; SK0004 without
-    // receipt lines. Each golden file holds the rows' fields (lower case),
-    // the template, caption and page, and every text of every band.
+    // Q0001 (lines out of order, two suppliers, remarks, freight, discount, earnest) and its receipts.
     void printoutsShowTheirDocument() {
         addQuotation("Q0001", {{"Remark", "整单九五折"}, {"Freight", 50}, {"preferential", 16}, {"earnest", 100}});
         addLine("Q0001", "SP003", 4, 31.17, 12.25, 3);        // 拉手, 王五五金厂
@@ -160,16 +150,14 @@ private slots:
         }
     }
 
-    // A line whose goods were deleted still prints, from what the line holds,
-    // under its goods code: nothing on paper disagrees with the list.
+    // A line whose goods were deleted still prints from what the line holds, under its goods code.
     void linesWithoutGoodsStillPrint() {
         addQuotation("Q0001");
         addLine("Q0001", "SP001", 2, 5, 3, 1, "留下1");
         addLine("Q0001", "SP002", 2, 5, 3, 2, "删掉");
         addLine("Q0001", "SP003", 2, 5, 3, 3, "留下2");
         db().execute("delete from goods where code = 'SP002'");
-        // The warning style's rows are the quotation's. Lines whose goods are
-        // gone (no supplier) open the purchase order, on every engine.
+        // Lines whose goods are gone (no supplier) open the purchase order.
         for (const Kind kind : {Kind::Quotation, Kind::PurchaseOrder}) {
             QCOMPARE(DocumentPrintouts(db()).rows(kind, "Q0001").rows.size(), 3);
             PreparedReport out;
@@ -181,10 +169,7 @@ private slots:
         }
     }
 
-    // An unknown number is named and has no rows. Numbers and remarks with
-    // quotes, statement ends and LIKE patterns (which would match the
-    // decoys) are only values: nothing breaks, no other row is found, the
-    // text prints as typed.
+    // An unknown number is named; quotes, statement ends and LIKE patterns in numbers are only values.
     void unknownAndHostileNumbersAreOnlyValues() {
         db().execute("create table x (n integer)");
         const QString hostile = QStringLiteral("'; DROP TABLE x; --%_");
@@ -233,9 +218,7 @@ private slots:
         QCOMPARE(db().scalar("select count(*) from Quotation_Detail").toInt(), lines);
     }
 
-    // An order of four rows in two series with earnest and discount, and the
-    // forms made from it; the shipment form, printed after a goods row was
-    // deleted from the order, still shows that row's code.
+    // An order, its forms, and its shipment form printed after a goods row was deleted from the order.
     void printoutsShowTheOrderAndItsForms() {
         orderCompany();
         const QString code = addOrder(4, 150, 20.5);
@@ -252,8 +235,7 @@ private slots:
         OLVEND_COMPARE_GOLDEN("reports/shipment_form.txt", ReportSamples::printoutDump(db(), Kind::ShipmentForm, code));
     }
 
-    // The lists of the forms made from two orders; codes that are not
-    // there are named.
+    // The lists of the forms made from two orders; codes that are not there are named.
     void formListsAndUnknownCodes() {
         orderCompany();
         const QString first = addOrder(2);

@@ -116,9 +116,7 @@ void forEachElement(const QByteArray& xml, const std::function<void(QXmlStreamRe
     }
 }
 
-// The first sheet of an XLSX file: frozen rows, merged cells, column widths
-// in pixels (of 7 a character), then a line per row, its cells between
-// " | ", a number marked "=" with its format after "#".
+// XLSX sheet 1: frozen rows, merges, widths (px), a line per row; a number "=", its format after "#".
 QString xlsxText(const QString& file) {
     QStringList shared;
     forEachElement(unzipped(file, "xl/sharedStrings.xml"), [&shared](QXmlStreamReader& x) {
@@ -179,13 +177,11 @@ QString xlsxText(const QString& file) {
 }
 }  // namespace
 
-// The report engine: expressions, templates, the layout of prepared pages,
-// the prepared file and every export as its reader sees it.
+// The report engine: expressions, templates, page layout, the prepared file and every export.
 class TestReportEngine : public QObject {
     Q_OBJECT
 private slots:
-    // Expressions, capital amounts and number formats with what they print,
-    // in a golden file; whole numbers print as the same double would.
+    // Expressions, capital amounts and number formats as they print, in a golden file.
     void valuesAsTheyPrint() {
         QString text;
         // Dates as an embedded book returns them: text.
@@ -233,8 +229,7 @@ private slots:
         }
     }
 
-    // A file not there is missing, without a word; a name finds its .rmf
-    // file; what does not belong is refused with its place named.
+    // A missing file is Missing, without a word; a name finds its .rmf; what is wrong is named.
     void templatesLoadOrSayWhy() {
         QTemporaryDir dir;
         ReportTemplate t;
@@ -293,8 +288,7 @@ private slots:
         QCOMPARE(ReportSamples::textsOf(out, {}, 2), QStringList({"HEAD R003", "BODY R003"}));
     }
 
-    // A text that fits keeps the font; one too wide gets a smaller one and
-    // then fits; figures are never cut, so without the option too.
+    // A text too wide for its box gets a smaller font and fits; one that fits keeps its font.
     void shrinkingTextFitsItsBox() {
         const ReportTemplate t = parsed(R"({"version": 1, "bands": [
             {"kind": "detail", "height": 8, "items": [
@@ -323,8 +317,7 @@ private slots:
         QVERIFY(prepare(ReportSamples::listTemplate(10, "[sum(amount)] 第 [page()] 页 / 共 [pages()] 页"),
                         ReportSamples::rows(60), &out));
         QCOMPARE(out.pages.size(), 3);
-        // Every page has the page header, then its rows, each row once (1-25,
-        // 26-50, 51-60), and its footer with the page's sum (325, 950, 555).
+        // Each page: header, first and last row and count, footer with the page's sum.
         const auto page = [&out](int page) {
             const QStringList rows = ReportSamples::textsOf(out, ReportBand::Kind::Detail, page);
             return ReportSamples::textsOf(out, ReportBand::Kind::PageHeader, page) +
@@ -347,10 +340,7 @@ private slots:
         QCOMPARE(QPoint(qRound(footerTop), qRound(lowestBody)), QPoint(277, 270));
     }
 
-    // Each aggregate reads its scope wherever it stands (the report so far,
-    // the group's total, the page before the row). Groups change where their
-    // values' texts change, whatever kind a row gives the value. Footers of a
-    // single row are left out where asked.
+    // Aggregate scopes, groups over values of mixed kinds, footers of one row hidden where asked.
     void scopesAndGroupsOfMixedKinds() {
         using K = ReportBand::Kind;
         ReportTemplate t;
@@ -382,130 +372,7 @@ private slots:
         QCOMPARE(ReportSamples::textsOf(hidden), expected);
     }
 
-    // "d.*, h.*" gives two columns named Remark: texts and groups read the
-    // first of them, whatever the letter case.
-    void duplicateNamesReadTheFirstColumn() {
-        ReportTemplate t;
-        t.bands = {band(ReportBand::Kind::GroupHeader, 8, "[grp]", "grp"),
-                   band(ReportBand::Kind::Detail, 6, "[remark]")};
-        ReportRows r;
-        r.fields = {"grp", "Remark", "GRP", "REMARK"};
-        r.rows = {{"G0", "行备注1", "H", "单据备注"}, {"G1", "行备注2", "H", "单据备注"}};
-        PreparedReport out;
-        QVERIFY(prepare(t, r, &out));
-        QCOMPARE(ReportSamples::textsOf(out), QStringList({"G0", "行备注1", "G1", "行备注2"}));
-    }
-
-    // The list lays out whatever columns the rows have, names no expression
-    // can write ("count(*)", "单价 (元)", none) included.
-    void listShowsColumnsOfAnyName() {
-        const ReportTemplate t = parsed(R"({"title": "清单 [1]", "autoColumns": true})");
-        ReportRows r;
-        r.fields = {"count(*)", "单价 (元)", "Tot&l", "", "a]b", "sum"};
-        r.rows = {{7, 12.5, "x", "无名", "y", 3}, {8, QVariant(), "z", "列", "[w]", 4}};
-        PreparedReport out;
-        QVERIFY(prepare(t, r, &out));
-        QCOMPARE(out.pages.size(), 1);
-        QCOMPARE(ReportSamples::textsOf(out, ReportBand::Kind::Detail),
-                 QStringList({"7", "12.5", "x", "无名", "y", "3", "8", "", "z", "列", "[w]", "4"}));
-        const QStringList texts = ReportSamples::textsOf(out);
-        QVERIFY(texts.contains("清单 [1]") && texts.contains("count(*)") && texts.contains("a]b"));
-    }
-
-    void labelColumns() {
-        ReportTemplate t;
-        QString error;
-        QCOMPARE(ReportTemplate::load(QStringLiteral(OLVEND_SOURCE_DIR "/Report/Korvan_ClientAddr.rmf"), &t, &error),
-                 ReportTemplate::LoadResult::Loaded);
-        ReportRows r;
-        r.fields = {"recipients", "Corp_name", "Corp_address"};
-        for (int i = 1; i <= 7; ++i) {
-            r.rows.append({QString("收件人%1").arg(i), QString("酒店%1").arg(i), QString("地址%1").arg(i)});
-        }
-        PreparedReport out;
-        QVERIFY(prepare(t, r, &out));
-        // Two columns of 94 x 92 mm labels, 10 mm margins, 2 mm between: three
-        // rows fit on an A4 page.
-        QCOMPARE(out.pages.size(), 2);
-        QStringList frames;
-        for (const ReportPage& page : out.pages) {
-            for (const ReportPrimitive& p : page.items) {
-                if (p.kind == ReportPrimitive::Kind::Rect) {
-                    const QRect r =
-                        QRectF(mm(p.rect.x()), mm(p.rect.y()), mm(p.rect.width()), mm(p.rect.height())).toRect();
-                    frames << QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
-                }
-            }
-        }
-        QCOMPARE(frames.join(" / "), QString("10,10 94x92 / 106,10 94x92 / 10,102 94x92 / 106,102 94x92 / "
-                                             "10,194 94x92 / 106,194 94x92 / 10,10 94x92"));
-        QVERIFY(ReportSamples::textsOf(out, {}, 1).contains("收件人7"));
-    }
-
-    // A code keeps one line however wide, as Qt lays it out; a text that
-    // wraps grows its row, pushing the next one down.
-    void codesStayOnOneLine() {
-        ReportTemplate t;
-        t.bands = {band(ReportBand::Kind::Detail, 6, "[note]")};
-        t.bands[0].items[0].rect = QRectF(0, 0, 20, 6);
-        t.bands[0].items[0].wrap = true;
-        const QString longWord(80, QChar('X'));
-        const QString remark = QStringLiteral("送货上门并安装调试完毕后收取尾款");
-        ReportRows r;
-        r.fields = {"note"};
-        r.rows = {{QString("A1")}, {QString("AA2612070001")}, {longWord}, {remark}, {QString("B2")}, {remark}};
-        PreparedReport out;
-        QVERIFY(prepare(t, r, &out));
-        const auto& items = out.pages[0].items;
-        QCOMPARE(items.size(), 6);
-        QCOMPARE(qRound(mm(items[1].rect.y() - items[0].rect.y())), 6);  // the band's own height
-        for (int i : {1, 2, 4}) {
-            QCOMPARE(items[i].rect.height(), items[0].rect.height());
-        }
-        QVERIFY(mm(items[3].rect.height()) > mm(items[0].rect.height()) + 3);
-        QVERIFY(items[4].rect.y() >= items[3].rect.bottom() - 0.5);
-        QCOMPARE(items[5].rect.height(), items[3].rect.height());
-        // Qt's own layout of the long word at the column's width: one line.
-        const QFontMetricsF fm(out.fonts[items[2].font].toFont());
-        const QRectF box(0, 0, items[2].rect.width() - PreparedReport::kDotsPerMm, 1e9);
-        const double oneLine = fm.boundingRect(box, Qt::TextWordWrap, QString("A1")).height();
-        QCOMPARE(fm.boundingRect(box, Qt::TextWordWrap, longWord).height(), oneLine);
-        QVERIFY(fm.boundingRect(box, Qt::TextWordWrap, remark).height() > oneLine);
-    }
-
-    // A picture missing or no picture leaves an empty frame (a damaged PNG:
-    // test_platform).
-    void pictureThatCannotBeReadLeavesAnEmptyBox() {
-        QTemporaryDir dir;
-        QImage good(20, 10, QImage::Format_RGB32);
-        good.fill(Qt::red);
-        QFile bad(dir.filePath("bad.jpg"));
-        QVERIFY(good.save(dir.filePath("good.png")) && bad.open(QIODevice::WriteOnly) &&
-                bad.write("not a picture") > 0);
-        bad.close();
-        ReportTemplate t;
-        ReportItem pic;
-        pic.kind = ReportItem::Kind::Picture;
-        pic.rect = QRectF(0, 0, 20, 20);
-        pic.field = "file";
-        t.bands = {{ReportBand::Kind::Detail, 20, {}, {pic}}};
-        ReportRows r;
-        r.fields = {"file"};
-        r.rows = {{QString("good.png")}, {QString("bad.jpg")}, {QString("missing.jpg")}};
-        PreparedReport out;
-        QVERIFY(prepare(t, r, &out, dir.path()));
-        QList<ReportPrimitive::Kind> kinds;
-        for (const ReportPrimitive& p : out.pages[0].items) {
-            kinds << p.kind;
-        }
-        using P = ReportPrimitive::Kind;
-        QCOMPARE(kinds, QList<P>({P::Image, P::Rect, P::Rect}));
-        QCOMPARE(out.images.size(), 1);
-    }
-
-    // A report saved reads back as it was; a file of version 1 still opens;
-    // a picture whose chunk claims more than it holds opens empty and the
-    // rest as saved; damaged files are refused.
+    // A saved report reads back; version 1 opens; a bad picture opens empty; damaged files are refused.
     void preparedFileRoundTrip() {
         QTemporaryDir dir;
         PreparedReport out = list(30, "第 [page()] 页");
@@ -558,8 +425,7 @@ private slots:
         refused.last().first[22] = char(0x7f);  // a font count in the billions
         refused.append({bytes, "新"});
         refused.last().first[5] = 9;
-        // A page narrower than any template makes: painted to fit a window, it
-        // would be drawn at a scale that blows every glyph up beyond memory.
+        // A page narrower than any template would paint every glyph beyond memory.
         for (const double width : {1e-300, 5.0}) {
             QByteArray stored(8, '\0');
             qToBigEndian(width, stored.data());  // after the magic and the version
@@ -572,9 +438,7 @@ private slots:
         QVERIFY(!ReportFile::load(dir.filePath("none.rmp"), &back, &error));
     }
 
-    // A text's value (a number, a text, a date) reads back as written; a
-    // list, map or picture is refused before it is read (a count in the
-    // billions claimed memory for every element).
+    // A text's scalar value reads back as written; a list, map or picture is refused before it is read.
     void preparedFileWithAValueOfAnotherKind() {
         QTemporaryDir dir;
         using Writer = std::function<void(QDataStream&)>;
@@ -612,9 +476,7 @@ private slots:
         }
     }
 
-    // PDF, JPEG (a file a page) and HTML (pages linked, texts escaped, a
-    // wrapping text's box free to grow) of three pages; a missing folder is
-    // said, an unknown extension refused.
+    // PDF, JPEG and HTML of three pages; a missing folder is said, an unknown extension refused.
     void exportsOfSeveralPages() {
         QTemporaryDir dir;
         PreparedReport out = list(60, "a<b>& 第 [page()] 页");
@@ -651,8 +513,7 @@ private slots:
     }
 
     void xlsxIsOneTable() {
-        // A list of many pages: title, column header and page footer on the
-        // page, two groups with subtotals and a grand total.
+        // Many pages: title, column header, page footer, two groups with subtotals and a grand total.
         ReportTemplate t;
         ReportBand title{ReportBand::Kind::Title, 12, {}, {textItem(0, 90, "商品清单")}};
         title.items[0].font.bold = true;
@@ -672,9 +533,7 @@ private slots:
         QVERIFY(prepare(t, ReportSamples::rows(80, 2), &out));
         QVERIFY2(out.pages.size() >= 3, qPrintable(QString::number(out.pages.size())));
 
-        // The same table prepared and reopened from its file: the title merged,
-        // the column header once and frozen, no page footer, no empty rows,
-        // amounts as numbers in their format, widths from the template.
+        // The same table from the prepared report and from its reopened file.
         QTemporaryDir dir;
         QString error;
         QVERIFY(ReportFile::save(out, dir.filePath("list.rmp"), &error));
@@ -687,9 +546,7 @@ private slots:
         }
     }
 
-    // Codes as texts; amounts as numbers in one shared format, beyond a
-    // double's digits as text; dates as dates; labels as wide as their text;
-    // the template's page.
+    // Codes as texts, amounts as numbers (beyond a double: text), dates as dates, labels fit, the page kept.
     void xlsxKeepsKindsLabelsAndThePage() {
         QTemporaryDir dir;
         ReportTemplate t = ReportSamples::listTemplate(10, "x");
@@ -718,8 +575,7 @@ private slots:
         }
     }
 
-    // The rows of `stats --out x.tsv` come back through `report --rows` as
-    // they were: texts as texts, numbers as numbers, dates as dates.
+    // Rows written to a TSV file read back as they were, each value of its kind.
     void tsvRowsComeBackAsWritten() {
         QTemporaryDir dir;
         ReportRows written;
@@ -760,8 +616,7 @@ private slots:
         QVERIFY2(error.endsWith(QStringLiteral("这是一个文件夹，不是文件")), qPrintable(error));
     }
 
-    // Characters Noto CJK draws with a look-alike radical's glyph read back
-    // from a PDF as drawn, in the faces templates name (installed or not).
+    // Characters Noto CJK draws with a look-alike radical read back from a PDF as drawn, in every face.
     void pdfTextReadsAsDrawn() {
         const QString common = "门 页 角 壹贰叁肆伍陆柒捌玖拾 佰 仟 万 元 整 商品 单价";
         const QString goods = "木门 一米 大号 贝壳 长条 风车 马达 鱼缸 见方 黄色 车轮 十字 页码";

@@ -29,37 +29,11 @@ void click(const ReportPreviewFrame& frame, int button) {
 }
 }  // namespace
 
-// The preview frame and the report windows, offscreen, and the bounds of
-// olvendctl's report command (its statements: test_olvendctl).
+// The preview frame, the report windows and the bounds of olvendctl's report command.
 class TestReportPreview : public QObject {
     Q_OBJECT
 private slots:
-    // Paging stops at either end; the zoom buttons are exclusive.
-    void toolBarPagingAndZoom() {
-        ScriptedPrompter prompter;
-        ScriptedFileChooser files;
-        ReportPreviewFrame frame(prompter, files);
-        QVERIFY(frame.button("ToolButton1")->isChecked());
-        frame.resize(800, 600);
-        frame.show();
-        frame.setReport(threePages());
-        QCOMPARE(frame.pageCount(), 3);
-        const std::pair<int, int> steps[] = {{7, 1}, {8, 2}, {7, 2}, {6, 1}, {5, 0}};  // button, page then shown
-        for (const auto& [button, page] : steps) {
-            click(frame, button);
-            QCOMPARE(frame.currentPage(), page);
-        }
-        const double actual = frame.scale();
-        click(frame, 2);
-        QVERIFY(!frame.button("ToolButton1")->isChecked() && frame.button("ToolButton2")->isChecked());
-        QVERIFY(frame.zoom() == ReportPreviewFrame::Zoom::WholePage && frame.scale() < actual);
-        click(frame, 3);
-        QVERIFY(!frame.button("ToolButton2")->isChecked() && frame.zoom() == ReportPreviewFrame::Zoom::PageWidth);
-    }
-
-    // Each export asks for its name, adds its extension and writes a page
-    // per picture; cancelling writes nothing; a folder that cannot be
-    // written is said. A saved report reopens without the database.
+    // Each export asks for its name and writes; cancelling writes nothing; a saved report reopens.
     void exportsSaveAndReopen() {
         QTemporaryDir dir;
         ScriptedPrompter prompter;
@@ -96,10 +70,7 @@ private slots:
         QCOMPARE(other.report().pages[1].items.size(), frame.report().pages[1].items.size());
     }
 
-    // The window prepares its template over its statement; a missing one
-    // shows an empty page, without a word. The report command prints the
-    // page count; an unknown template (1) and no rows (2) are said on stderr
-    // and write nothing.
+    // The window prepares its template (missing: an empty page); `report` prints pages, errors on stderr.
     void reportWindowAndCommand() {
         TestBooks::TestProgram program(true);
         AppContext& c = program.context();
@@ -142,8 +113,7 @@ private slots:
         }
     }
 
-    // Each document printout's window, named for its kind, prepares its
-    // printout once shown; an unknown number is said, the window stays empty.
+    // Each printout window prepares once shown; an unknown number is said, the window stays empty.
     void documentWindowsPrepareTheirPrintoutWhenShown() {
         TestBooks::TestProgram program(true);
         AppContext& c = program.context();

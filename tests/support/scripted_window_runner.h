@@ -25,6 +25,15 @@ public:
             return window ? act(*window) : -1;
         });
     }
+    // The same for a step that works the window as a user does (and may
+    // use QVERIFY): the window's own result is given back.
+    template <class Window>
+    void thenWork(std::function<void(Window&)> work) {
+        then<Window>([work](Window& window) {
+            work(window);
+            return window.result();
+        });
+    }
     // The next window, of any kind, is closed as cancelled.
     void thenCancel() {
         m_steps.append([](QDialog&) { return int(QDialog::Rejected); });

@@ -197,14 +197,8 @@ void TestCtlOrders::actingUserNeedsTheRights() {
     QCOMPARE(p.state() != before, args.first() != "print");
     // Written as that user: the new order's and the forms' author.
     QCOMPARE(p.state().join('\n').contains("李四"), args[1] == "new" || args[1] == "generate");
-    if (args.first() == "print") {
-        QFile f(args.last());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QString html = QString::fromUtf8(f.readAll());
-        for (const QString& text : {code, QStringLiteral("海景酒楼"), QStringLiteral("960.00")}) {
-            QVERIFY2(html.contains(text), qPrintable(text));
-        }
-    }
+    QFile f(args.last());
+    QVERIFY(args.first() != "print" || (f.open(QIODevice::ReadOnly) && f.readAll().contains(code.toUtf8())));
 }
 
 QTEST_MAIN(TestCtlOrders)

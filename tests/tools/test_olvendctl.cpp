@@ -7,7 +7,6 @@
 
 #include "data/data_module.h"
 #include "data/setting_scrambler.h"
-#include "reports/engine/report_expression.h"
 #include "support/ctl_call.h"
 #include "support/golden.h"
 #include "support/test_books.h"
@@ -195,16 +194,13 @@ void TestOlvendctl::printDocuments() {
     OLVEND_COMPARE_GOLDEN("tools/print_documents.txt", log);
     QCOMPARE(QDir(home).entryList({"*.htm", "*.pdf", "*.doc"}, QDir::Files, QDir::Name),
              QStringList({"p.pdf", "q.htm", "r.htm"}));
+    // What they print is the printouts' (test_document_printouts): here the
+    // document named and the format.
     for (const auto& [file, shown] :
-         {std::pair{"q.htm", QStringList{"订货单号: BJ001", "不锈钢合页", "17.50", "35.00"}},
-          std::pair{"r.htm", QStringList{"收据号: SK001", "人民币(大写): " + chineseCapitalAmount(1234)}},
-          std::pair{"p.pdf", QStringList{"%PDF"}}}) {
+         {std::pair{"q.htm", "订货单号: BJ001"}, std::pair{"r.htm", "收据号: SK001"}, std::pair{"p.pdf", "%PDF"}}) {
         QFile f(home + '/' + file);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(f.readAll());
-        for (const QString& s : shown) {
-            QVERIFY2(text.contains(s.toHtmlEscaped()), qPrintable(QString(file) + ": " + s));
-        }
+        QVERIFY2(QString::fromUtf8(f.readAll()).contains(QString::fromUtf8(shown)), file);
     }
 }
 

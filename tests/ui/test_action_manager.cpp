@@ -11,20 +11,17 @@
 #include "ui/action_manager.h"
 
 namespace {
-// What a handler throws: nothing, a database failure, a refused rule, a
-// standard exception, anything else.
+// What a handler throws: nothing, a database failure, a rule, a standard exception, anything else.
 enum Throws { Nothing, DbFailure, Rule, Standard, Other };
 const std::function<void()> kRaise[] = {[] {}, [] { throw DbError("执行语句失败(测试账本)", "database is locked"); },
                                         [] { throw UserError("请填写[商品名称]"); },
                                         [] { throw std::out_of_range("row 7 out of range"); }, [] { throw 42; }};
 
-// Where the work runs: a command of the manager, the manager's guard, or
-// the guard for dialogs without a manager.
+// Where the work runs: a command, the manager's guard, the guard without a manager.
 enum class Through { Command, Manager, Prompter };
 }  // namespace
 
-// Commands pass the permission check before their handler runs (QAction
-// needs only the QGuiApplication QTEST_MAIN makes here).
+// Commands pass the permission check before their handler runs.
 class TestActionManager : public QObject {
     Q_OBJECT
     std::unique_ptr<TestBooks::FreshBook> m_book;
@@ -33,8 +30,7 @@ class TestActionManager : public QObject {
     ScriptedPrompter m_prompter;
 
 private slots:
-    // The user's group may save and not delete on the window of the test;
-    // names of windows and commands in any letter case.
+    // The user's group may save, not delete, on the test window (names in any letter case).
     void init() {
         m_book = std::make_unique<TestBooks::FreshBook>("sqlite");
         Database& db = m_book->db();
@@ -52,8 +48,7 @@ private slots:
         m_book.reset();
     }
 
-    // An allowed command runs by name and action; a refused one is said and
-    // does not run until granted; refused inside another, it stops both.
+    // A refused command is said and does not run until granted; refused inside another, it stops both.
     void commandsRunOnlyWithTheirRight() {
         ActionManager am("Form_Test", *m_checker, m_prompter);
         int saves = 0;
@@ -90,8 +85,7 @@ private slots:
         QCOMPARE(deletes, 1);
     }
 
-    // Whatever is thrown is shown once as an error and stops there; the
-    // driver's text goes to the details.
+    // Whatever is thrown is shown once as an error and stops there; the driver's text goes to the details.
     void guardShowsWhatIsThrown() {
         const std::tuple<Throws, const char*, const char*> cases[] = {
             {Nothing, "", ""},
@@ -131,8 +125,7 @@ private slots:
         }
     }
 
-    // A guarded step of a command shows its own error; the command goes on
-    // and ends normally.
+    // A guarded step of a command shows its own error; the command goes on.
     void guardInsideACommandLetsTheCommandGoOn() {
         ActionManager am("Form_Test", *m_checker, m_prompter);
         bool stepDone = true;

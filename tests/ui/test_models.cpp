@@ -9,7 +9,6 @@
 #include "support/goods_rows.h"
 #include "support/test_books.h"
 #include "ui/grid_model.h"
-#include "ui/tree_model.h"
 
 namespace {
 // `n` goods in a grid with the goods columns.
@@ -25,30 +24,25 @@ struct GoodsGrid {
     }
 };
 
-// What a view shows under `parent`: a row's cells between "|", rows
-// between ",", a node's children in brackets.
-QString shown(const QAbstractItemModel& m, const QModelIndex& parent = {}) {
+// What a view shows: a row's cells between "|", rows between ",".
+QString shown(const QAbstractItemModel& m) {
     QStringList rows;
-    for (int r = 0; r < m.rowCount(parent); ++r) {
+    for (int r = 0; r < m.rowCount(); ++r) {
         QStringList cells;
-        for (int c = 0; c < m.columnCount(parent); ++c) {
-            cells << m.index(r, c, parent).data().toString();
+        for (int c = 0; c < m.columnCount(); ++c) {
+            cells << m.index(r, c).data().toString();
         }
-        const QModelIndex first = m.index(r, 0, parent);
-        rows << cells.join('|') + (m.rowCount(first) > 0 ? "(" + shown(m, first) + ")" : QString());
+        rows << cells.join('|');
     }
     return rows.join(',');
 }
-
 }  // namespace
 
-// The grid and tree models of the window kit, without widgets, under
-// QAbstractItemModelTester.
+// The grid model of the window kit, without widgets, under QAbstractItemModelTester.
 class TestModels : public QObject {
     Q_OBJECT
 private slots:
-    // Columns with formats and lookups; filters of a text over columns ("%"
-    // and "_" are themselves), of days, of a column's texts; a stable sort.
+    // Formats and lookups; text ("%", "_" literal), day and column filters; a stable sort.
     void columnsAndFilters() {
         GoodsGrid g(10);
         GridModel& m = g.m;
@@ -75,8 +69,6 @@ private slots:
         QVERIFY(m.rowCount() == 7 && m.isFiltered());
         m.setColumnFilter("Goods_unit", {});
         QVERIFY(m.rowCount() == 10 && !m.isFiltered());
-        // A sort keeps rows of equal keys in the order they were read, in
-        // either direction.
         m.sort(2, Qt::DescendingOrder);
         QStringList codes;
         for (int g = 0; g < m.rowCount(); ++g) {
@@ -92,8 +84,7 @@ private slots:
             {FooterSummary::count("code", "共 0 个货品"), FooterSummary::sum("Default_TotalPrice", "合计:0.00")});
         auto footer = [&m] { return m.footerText("code") + " " + m.footerText("Default_TotalPrice"); };
         QCOMPARE(footer(), QString("共 10 个货品 合计:82.50"));
-        // Computed once per change, however often it is read (a grid reads it
-        // at every paint).
+        // Computed once per change, however often it is read.
         const int once = m.footerRecomputations();
         g.goods.setCurrentRow(0);
         g.goods.setValue("Default_TotalPrice", 101.5);
@@ -117,9 +108,7 @@ private slots:
         QCOMPARE(FooterSummary::sum("x", "合计：#,##0.00 元").render(1234567.5), QString("合计：1,234,567.50 元"));
     }
 
-    // Edits post on editable columns only, a refused value is said, a
-    // read-only grid edits nothing; rows appended, deleted, given back and
-    // closed reach the model as views expect.
+    // Edits post on editable columns only; rows appended, deleted, given back and closed reach the model.
     void editsAndRowsFollowTheDataset() {
         GoodsGrid g(3);
         GridModel& m = g.m;
@@ -161,33 +150,7 @@ private slots:
         QCOMPARE(m.rowCount(), 0);
     }
 
-    // The root, the orphan, and the loop cut open where the walk met it.
-    void treeBuildsFromParentIds() {
-        TreeModel m;
-        QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        m.setNodes({{1, -1, "全部客户", 0},
-                    {2, 1, "北京", 0},
-                    {3, 1, "上海", 0},
-                    {4, 2, "朝阳", 0},
-                    {5, 99, "孤儿", 0},
-                    {6, 7, "环A", 0},
-                    {7, 6, "环B", 0}});
-        QCOMPARE(shown(m), QString("全部客户(北京(朝阳),上海),孤儿,环B(环A)"));
-        QCOMPARE(m.data(m.index(0, 0, m.index(2, 0)), TreeModel::IdRole).toInt(), 6);
-        QCOMPARE(m.indexOfId(1), m.index(0, 0));
-        QCOMPARE(m.parent(m.indexOfId(4)), m.indexOfId(2));
-        QVERIFY(m.hasChildren(QVariant(2)) && !m.hasChildren(QVariant(3)));
-        QList<QVariant> below = m.subtreeIds(1);
-        std::sort(below.begin(), below.end(),
-                  [](const QVariant& a, const QVariant& b) { return a.toInt() < b.toInt(); });
-        QCOMPARE(below, QList<QVariant>({1, 2, 3, 4}));
-        QCOMPARE(m.subtreeIds(3), QList<QVariant>{3});
-        m.setNodes({});
-        QVERIFY(m.rowCount() == 0 && !m.indexOfId(1).isValid());
-    }
-
-    // Random deletes, appends, edits, sorts and filters: after each step the
-    // grid shows the expected codes and maps rows both ways.
+    // Random deletes, appends, edits, sorts and filters: the grid maps rows both ways after each step.
     void rowsFollowTheDataset() {
         for (const auto& [sortColumn, filter, seed] :
              {std::tuple{-1, QString(), 11u}, std::tuple{2, QString("lock"), 14u}}) {
@@ -206,8 +169,7 @@ private slots:
             QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
             auto code = [&goods](int r) { return goods.value(r, "code").toString(); };
 
-            // The codes of `rows` (all that pass the filter when none are
-            // given) in the grid's sort.
+            // The codes of `rows` (none: all the filter passes) in the grid's sort.
             QString currentFilter = filter;
             auto expectedOf = [&](QVector<int> rows) {
                 for (int r = 0, all = rows.isEmpty(); all && r < goods.rowCount(); ++r) {
@@ -281,8 +243,7 @@ private slots:
                     model.setTextFilter(currentFilter, {"Goods_name"});
                     expected = expectedOf({});
                 }
-                // Every dataset row is where the expected list has it, or
-                // not shown; every grid row shows its dataset row.
+                // Every dataset row is where expected, or hidden; every grid row shows its dataset row.
                 QCOMPARE(model.rowCount(), expected.size());
                 for (int r = 0; r < goods.rowCount(); ++r) {
                     const int g = model.gridRow(r);
