@@ -52,8 +52,12 @@ private slots:
         QVERIFY(f.dir.addRecord());
         QCOMPARE(f.dir.records().value("Corp_code").toString(), QString("00005"));
         f.dir.records().setValue("Linkman_name", "赵六");
+        f.dir.records().setValue("Corp_address", QString(255, QChar(0x6D77)));  // the column's length
         f.dir.saveRecord();
         QCOMPARE(f.scalar("select GroupClass from Client where Linkman_name='赵六'"), 3);
+        f.dir.records().setValue("Corp_address", QString(256, QChar(0x6D77)));
+        QVERIFY(refusal([&] { f.dir.saveRecord(); }).endsWith("]的内容太长，最多255个字符"));
+        QCOMPARE(f.scalar("select length(Corp_address) from Client where Linkman_name='赵六'"), 255);
         // Closing with changes asks; No drops them.
         f.dir.records().setValue("Linkman_name", "改名");
         f.prompter.setNextAnswer(false);
