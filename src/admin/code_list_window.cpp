@@ -140,7 +140,7 @@ bool CodeListWindow::confirmClose() {
     return actions().guard([this] { m_editor.saveOnClose(); });
 }
 
-int CodeListWindow::showValueDialog(CodeListEditor& editor) {
+void CodeListWindow::showValueDialog(CodeListEditor& editor) {
     CodeValueDialog dialog(editor, this);
-    return runWindow(context(), dialog);
+    runWindow(context(), dialog);
 }

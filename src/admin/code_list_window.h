@@ -28,7 +28,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    int showValueDialog(CodeListEditor& editor);
+    void showValueDialog(CodeListEditor& editor);
     void add();
     void remove();
     void choose();

@@ -35,8 +35,9 @@ public:
     // test installs one (nullptr puts the one that always cancels back).
     FileChooser& files() { return m_files ? *m_files : m_noFiles; }
     void setFileChooser(FileChooser* chooser) { m_files = chooser; }
-    // How follow-on windows are shown: null until a test installs one, and
-    // then the windows run modally (see runWindow in the ui layer).
+    // How follow-on windows are shown: null in the program, where they run
+    // modally with exec(); a test installs one (see runWindow in the ui
+    // layer).
     WindowRunner* windowRunner() const { return m_windows; }
     void setWindowRunner(WindowRunner* runner) { m_windows = runner; }
     // "olvend.log" in the program's folder.

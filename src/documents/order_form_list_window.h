@@ -28,8 +28,6 @@ public:
     // Filters the loaded rows by order date, both days included.
     void filterByOrderDate();
 
-    // Shows the forms of one kind made from an order.
-
 private:
     void buildActions();
     void runEditor(int mode, const QString& code);

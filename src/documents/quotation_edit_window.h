@@ -4,7 +4,6 @@
 #include <QStringList>
 
 #include "documents/document_windows.h"
-#include "documents/price_history.h"
 #include "documents/quotation_document.h"
 #include "ui/base_window.h"
 

@@ -19,6 +19,7 @@ class ReceiptWindow : public BaseWindow {
 public:
     ReceiptWindow(AppContext& context, const QString& quotationNo, QWidget* parent = nullptr);
 
+    // The quotation whose receipts the window shows (read when it is shown).
     const QString& quotationNo() const { return m_quotationNo; }
 
     ReceiptBook& book() { return m_book; }

@@ -19,7 +19,7 @@ class QScrollArea;
 // "关闭" (asks about unsaved changes).
 //
 //     CustomerPriceWindow window(context, code, name, this);  // empty code: the standard table
-//     if (window.load()) window.exec();
+//     if (window.load()) window.showModal();
 class CustomerPriceWindow : public BaseWindow {
     Q_OBJECT
 public:

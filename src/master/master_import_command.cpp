@@ -29,7 +29,10 @@ int run(AppContext& context, PermissionChecker& permissions, GroupedDirectory& d
     }
     MasterImportRun importRun(context.data().main(), context.clock(), context.CurrentUser.UserName, kind,
                               CostProfitRight::heldBy(permissions));
-    importRun.read(file);
+    if (!importRun.read(file)) {
+        context.prompter().inform(MasterImportRun::noRowsText());
+        return 0;
+    }
     importRun.importer().setTargetGroup(directory.focused());
     ImportPreviewDialog dialog(
         importRun.importer(), importRun.sheet(),

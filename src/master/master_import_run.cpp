@@ -11,11 +11,9 @@ MasterImportRun::MasterImportRun(Database& db, const Clock& clock, const QString
     m_importer.setSeesCost(seesCost);
 }
 
-void MasterImportRun::read(const QString& file) {
+bool MasterImportRun::read(const QString& file) {
     m_sheet = SpreadsheetReader::read(file);
-    if (m_sheet.rows.size() < 2) {
-        throw UserError(QStringLiteral("文件中没有可导入的行"));
-    }
+    return m_sheet.rows.size() >= 2;
 }
 
 QStringList MasterImportRun::recognisedMapping() const {

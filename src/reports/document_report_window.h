@@ -11,7 +11,7 @@
 // receipt's BillNo, an order's or a form's code).
 //
 //     DocumentReportWindow window(context, DocumentPrintouts::Kind::Receipt, receiptNo, this);
-//     window.exec();
+//     window.showModal();
 class DocumentReportWindow : public ReportWindow {
     Q_OBJECT
 public:

@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
-#include <functional>
 
 #include "data/permission_checker.h"
 #include "shell/bar_state.h"
@@ -13,7 +12,6 @@
 #include "ui/progress_note.h"
 
 class AppContext;
-class LoginDialog;
 class PictureButton;
 class QLabel;
 class QMenu;

@@ -19,6 +19,7 @@
 #include "reports/statistics_window.h"
 #include "shell/query_panel_window.h"
 #include "shell/users_window.h"
+#include "ui/base_window.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include "ui/base_window.h"
 
 class NullableDateEdit;

@@ -74,7 +74,9 @@ int CtlRecords::importRecords(const QStringList& args) {
         importer.setTargetGroup(1);
     }
     // Read only once the user may import: a large file costs time.
-    importRun.read(positional[1]);
+    if (!importRun.read(positional[1])) {
+        throw UserError(MasterImportRun::noRowsText());
+    }
     const QStringList mapping = importRun.recognisedMapping();
     // Columns left out are said, so that nothing is dropped unnoticed.
     for (const QString& note : importer.leftOutColumns(importRun.sheet(), mapping)) {

@@ -126,6 +126,13 @@ private slots:
         QCOMPARE(seen, (QStringList{"可以导入 0 行，不能导入 1 行", "[颜色]一列没有对应的项目，没有导入",
                                     "可以导入 1 行，不能导入 0 行；将新建商品分类：门窗/合页"}));
         QCOMPARE(m_program->prompter().lastText(), QString("已导入 1 个商品\n新建了商品分类：门窗/合页"));
+        // A file with captions only is told, as a notice, before any preview.
+        m_program->files().answers = {write("captions.csv", "商品名称,商品单位\n")};
+        const int opened = m_program->windows().shown.size();
+        goods.actions().execute("Action_Import");
+        QCOMPARE(m_program->prompter().messages().last().kind, Prompter::Kind::Information);
+        QCOMPARE(m_program->prompter().lastText() + QString::number(m_program->windows().shown.size() - opened),
+                 QString("文件中没有可导入的行0"));
     }
     // The export and import commands: their options, output, exit codes and
     // the file-wide refusals they say themselves (the rows' rules:

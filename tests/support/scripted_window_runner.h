@@ -10,7 +10,8 @@
 // Shows no window: each window a command opens goes to the next step of
 // the script, which may look at it, act on it and return its result, as
 // ScriptedPrompter answers boxes. A window with no step left, or not of the
-// kind its step expects, is closed as cancelled. Every window opened is kept
+// kind its step expects, is answered as cancelled (the window itself is not
+// closed). Every window opened is kept
 // by its window name (its class when it has none) for the test to compare,
 // a mismatch as "unexpected …".
 class ScriptedWindowRunner : public WindowRunner {
@@ -34,11 +35,6 @@ public:
             return window.result();
         });
     }
-    // The next window, of any kind, is closed as cancelled.
-    void thenCancel() {
-        m_steps.append([](QDialog&) { return int(QDialog::Rejected); });
-    }
-
     int run(QDialog& window) override {
         shown.append(window.objectName().isEmpty() ? QString::fromLatin1(window.metaObject()->className())
                                                    : window.objectName());
