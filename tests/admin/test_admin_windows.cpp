@@ -56,8 +56,7 @@ class TestAdminWindows : public QObject {
 private slots:
     void init() {
         m_program = std::make_unique<TestProgram>(true);
-        m_program->context().data().ConnectDatabases();
-        m_program->context().CurrentUser = {"超级用户", "", "管理员组"};
+        m_program->openAsAdministrator();
     }
     void cleanup() { m_program.reset(); }
     void passwordAndCompanyDialogsSave() {

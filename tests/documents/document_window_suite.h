@@ -19,8 +19,7 @@ class DocumentWindowSuite : public QObject {
 protected:
     void start() {
         m_program = std::make_unique<TestBooks::TestProgram>(true);
-        context().data().ConnectDatabases();
-        context().CurrentUser = {"超级用户", "", "管理员组"};
+        m_program->openAsAdministrator();
         context().clock().setToday(QDate(2006, 6, 25));
     }
     void stop() { m_program.reset(); }

@@ -35,8 +35,7 @@ private slots:
     // 五金 (2) holding two goods, and 锁具 (3); suppliers 00001 and 00002.
     void init() {
         m_program = std::make_unique<TestBooks::TestProgram>(true);
-        context().data().ConnectDatabases();
-        context().CurrentUser = {"超级用户", "", "管理员组"};
+        m_program->openAsAdministrator();
         context().PictureFolder = m_files.filePath("pics") + "/";
         for (const char* sql :
              {"insert into Client_group (Class_name, Parent_id, ico_no, CorpType) values ('北京', 1, 0, 1)",

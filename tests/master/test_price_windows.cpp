@@ -23,8 +23,7 @@ class TestPriceWindows : public QObject {
 private slots:
     void init() {
         m_program = std::make_unique<TestBooks::TestProgram>(true);
-        context().data().ConnectDatabases();
-        context().CurrentUser = {"超级用户", "", "管理员组"};
+        m_program->openAsAdministrator();
         addCustomer("C001", "远东酒店");
         db().execute("update base_Dusmere_Price_Table set A101=120, A102=130, D204=7");
     }

@@ -73,9 +73,8 @@ private slots:
     // The window prepares its template (missing: an empty page); `report` prints pages, errors on stderr.
     void reportWindowAndCommand() {
         TestBooks::TestProgram program(true);
+        program.openAsAdministrator();
         AppContext& c = program.context();
-        c.data().ConnectDatabases();
-        c.CurrentUser = {"超级用户", "", "管理员组"};
         QDir().mkpath(c.paths().reportFolder());
         QFile::copy(kList, c.paths().reportFolder() + "List.rmf");
         ReportWindow w(c, "Report_Test_Frm", "List.rmf");
@@ -116,9 +115,8 @@ private slots:
     // Each printout window prepares once shown; an unknown number is said, the window stays empty.
     void documentWindowsPrepareTheirPrintoutWhenShown() {
         TestBooks::TestProgram program(true);
+        program.openAsAdministrator();
         AppContext& c = program.context();
-        c.data().ConnectDatabases();
-        c.CurrentUser = {"超级用户", "", "管理员组"};
         for (const char* sql :
              {"insert into goods (code, Goods_name, Goods_unit) values ('SP001', '合页', 'UN001')",
               "insert into Quotation_Head (BillNo, Add_ClientName, Freight, preferential, state) "

@@ -56,8 +56,7 @@ class TestRightsWalk : public QObject {
 private slots:
     void initTestCase() {
         m_program = std::make_unique<TestBooks::TestProgram>(true);
-        context().data().ConnectDatabases();
-        context().CurrentUser = {"超级用户", "", "管理员组"};
+        m_program->openAsAdministrator();
         context().clock().setToday(QDate(2006, 6, 25));
         DemoData::fill(context(), {5, 3, 10, 0});
         DemoQuotations::fill(context(), 3);

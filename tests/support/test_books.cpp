@@ -197,6 +197,11 @@ TestProgram::TestProgram(bool prepared) {
     }
 }
 
+void TestProgram::openAsAdministrator() {
+    m_context->data().ConnectDatabases();
+    m_context->CurrentUser = {"超级用户", "", "管理员组"};
+}
+
 void TestProgram::restart() {
     m_context.reset();
     m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);

@@ -58,6 +58,9 @@ public:
     // Takes the follow-on windows commands open (none is shown modally).
     ScriptedWindowRunner& windows() { return m_windows; }
     QString folder() const { return m_dir.path(); }
+    // Connects the book and signs the administrator in, as most window
+    // tests start.
+    void openAsAdministrator();
     // A new context on the same folder (as a second start would make).
     void restart();
     // Connects the data module to a book of `engine`: the first start's
