@@ -70,9 +70,10 @@ public:
         if (!QFile::copy(QStringLiteral(OLVENDCTL_PATH), program) || !setMode(program, 0755)) {
             m_problem = QStringLiteral("cannot copy olvendctl for the test account");
         }
-        const QRegularExpression suppressions(QStringLiteral("suppressions=([^:]*)"));
-        QFile::copy(suppressions.match(lsanOptions).captured(1), bin + QStringLiteral("/lsan.supp"));
-        lsanOptions.replace(suppressions, QStringLiteral("suppressions=") + bin + QStringLiteral("/lsan.supp"));
+        // Only the suppressions option itself, not print_suppressions.
+        const QRegularExpression suppressions(QStringLiteral("(^|:)suppressions=([^:]*)"));
+        QFile::copy(suppressions.match(lsanOptions).captured(2), bin + QStringLiteral("/lsan.supp"));
+        lsanOptions.replace(suppressions, QStringLiteral("\\1suppressions=") + bin + QStringLiteral("/lsan.supp"));
         own(m_root.path());
     }
     // Why no unprivileged account could be had; empty when it can.
