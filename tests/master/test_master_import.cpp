@@ -43,8 +43,11 @@ private slots:
                                      "Default_Price", "商品名称"}),
                  (QStringList{"code", "Goods_name", "Goods_unit", "", "Provide_corp", "Goods_class", "",
                               "Default_price", ""}));
+        // The preview offers the purchase price as a target only with the cost right.
+        QVERIFY(goods.importableFields().contains("code") && !goods.importableFields().contains("purchase_price"));
         goods.setSeesCost(true);
         QCOMPARE(goods.guessMapping({"入货价"}), QStringList{"purchase_price"});
+        QVERIFY(goods.importableFields().contains("purchase_price"));
         QCOMPARE(importer(MasterKind::Customers).guessMapping({"客户编号", "国外电话", "酒店电话", "E-mail", "邮编"}),
                  (QStringList{"Corp_code", "Linkman_foreign_telephone", "", "Linkman_Email", "Linkman_postalcode"}));
         QCOMPARE(importer(MasterKind::Customers).guessMapping({"Ｅ－ｍａｉｌ", "客户 编号"}),
