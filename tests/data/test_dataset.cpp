@@ -92,16 +92,6 @@ private slots:
         }
     }
     void cleanup() { m_book.reset(); }
-    // Fields, their kinds and scales come from the schema.
-    void fieldsComeFromTheSchema() {
-        Database& db = m_book->db();
-        Dataset ds(db);
-        ds.openTable("goods");
-        QCOMPARE(ds.field("Default_price").scale + ds.field("Default_TotalPrice").scale, 4 + 2);
-        QCOMPARE(ds.field("Keyin_time").type, FieldDef::Type::DateTime);
-        QVERIFY(ds.field("id").autoIncrement && ds.field("ID").primaryKey);
-        QVERIFY_THROWS_EXCEPTION(UserError, ds.field("no_such_field"));
-    }
     // Edits stay in the cache until applied; cancel and cancelUpdates undo.
     void editsStayInTheCacheUntilApplied() {
         Dataset ds(m_book->db());
@@ -152,13 +142,18 @@ private slots:
         QCOMPARE(rows(db, "select HeadNo, count(*) from Quotation_Detail group by HeadNo order by HeadNo"),
                  QString("BJ1,1|BJ2,2"));
     }
-    // Numbers rounded half away from zero to the scale, exact up to numeric(18,4); beyond the column refused
-    // by caption, the value kept; a text longer than its field (in characters) refused at the post.
+    // Fields, kinds and scales come from the schema. Numbers rounded half away from zero to the scale, exact up to
+    // numeric(18,4); beyond the column refused by caption, the value kept; a text longer than its field (in
+    // characters) refused at the post.
     void numbersAreKeptToTheColumnsScale() {
         Database& db = m_book->db();
         db.execute("insert into goods (code, Default_Qty) values ('G1', 3)");
         Dataset ds(db);
         ds.openTable("goods", "code");
+        QCOMPARE(ds.field("Default_price").scale + ds.field("Default_TotalPrice").scale, 4 + 2);
+        QCOMPARE(ds.field("Keyin_time").type, FieldDef::Type::DateTime);
+        QVERIFY(ds.field("id").autoIncrement && ds.field("ID").primaryKey);
+        QVERIFY_THROWS_EXCEPTION(UserError, ds.field("no_such_field"));
         const struct {
             const char* field;
             QVariant typed;

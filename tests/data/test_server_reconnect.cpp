@@ -44,6 +44,7 @@ private slots:
             QSKIP("an embedded book has no server connection to lose");
         }
     }
+    // A read is run again; a write, alone or in a transaction, is reported and rolled back, never sent again.
     void readIsRunAgainAndWriteReported() {
         FreshBook book("postgres");
         Database& db = book.db();
@@ -62,36 +63,6 @@ private slots:
         // The connection is back: the user's next save goes through, once.
         addUnit(db, "UN090");
         QCOMPARE(unitCount(*other, "UN090"), 1);
-    }
-    // A statement held across the loss is prepared again; a prepared write on a lost connection is not repeated.
-    void preparedStatementsAfterTheSessionEnded() {
-        FreshBook book("postgres");
-        Database& db = book.db();
-        const QString write = "insert into unit (unit_code, Unit_name) values (:c, :n)";
-        auto kept = db.prepared("select count(*) from unit where unit_code <> :c");
-        db.run(*kept, {{"c", "x"}});
-        kept->finish();
-        db.prepared(write);
-        QCOMPARE(db.preparedCount(), 2);
-        QVERIFY(endSession(db));
-        db.run(*kept, {{"c", "x"}});
-        QVERIFY(kept->next());
-        QCOMPARE(kept->value(0).toInt(), 6);
-        kept->finish();
-        QCOMPARE(db.reconnectCount(), 1);
-        QCOMPARE(db.preparedCount(), 0);
-        auto insert = db.prepared(write);
-        QVERIFY(endSession(db));
-        QVERIFY_THROWS_EXCEPTION(DbError, db.run(*insert, {{"c", "UN091"}, {"n", "卷"}}));
-        QCOMPARE(db.reconnectCount(), 2);
-        QCOMPARE(unitCount(db, "UN091"), 0);
-        db.run(*db.prepared(write), {{"c", "UN091"}, {"n", "卷"}});
-        QCOMPARE(unitCount(db, "UN091"), 1);
-    }
-    void lostTransactionRollsTheSaveBack() {
-        FreshBook book("postgres");
-        Database& db = book.db();
-        auto other = book.connectAgain();
         // A transaction lost half-way: nothing stays or runs again, its rollback work runs.
         bool undone = false;
         {
@@ -121,6 +92,31 @@ private slots:
         QCOMPARE(unitCount(*other, "UN095"), 0);
         addUnit(db, "UN095");
         QCOMPARE(unitCount(*other, "UN095"), 1);
+    }
+    // A statement held across the loss is prepared again; a prepared write on a lost connection is not repeated.
+    void preparedStatementsAfterTheSessionEnded() {
+        FreshBook book("postgres");
+        Database& db = book.db();
+        const QString write = "insert into unit (unit_code, Unit_name) values (:c, :n)";
+        auto kept = db.prepared("select count(*) from unit where unit_code <> :c");
+        db.run(*kept, {{"c", "x"}});
+        kept->finish();
+        db.prepared(write);
+        QCOMPARE(db.preparedCount(), 2);
+        QVERIFY(endSession(db));
+        db.run(*kept, {{"c", "x"}});
+        QVERIFY(kept->next());
+        QCOMPARE(kept->value(0).toInt(), 6);
+        kept->finish();
+        QCOMPARE(db.reconnectCount(), 1);
+        QCOMPARE(db.preparedCount(), 0);
+        auto insert = db.prepared(write);
+        QVERIFY(endSession(db));
+        QVERIFY_THROWS_EXCEPTION(DbError, db.run(*insert, {{"c", "UN091"}, {"n", "卷"}}));
+        QCOMPARE(db.reconnectCount(), 2);
+        QCOMPARE(unitCount(db, "UN091"), 0);
+        db.run(*db.prepared(write), {{"c", "UN091"}, {"n", "卷"}});
+        QCOMPARE(unitCount(db, "UN091"), 1);
     }
     // Unqualified names still reach the book's own tables.
     void bookSchemaIsSetAgain() {

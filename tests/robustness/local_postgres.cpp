@@ -61,9 +61,8 @@ LocalPostgres::LocalPostgres(const QString& bin)
         throw std::runtime_error("no temporary folder for the PostgreSQL server");
     }
     m_asPostgres = ::geteuid() == 0;
-    // The server outlives pg_ctl; as a subreaper this process becomes its
-    // parent and can reap it at once when it is killed, rather than wait for
-    // the system's first process to.
+    // The server outlives pg_ctl: as its subreaper this process reaps it at
+    // once when it is killed.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     m_data = m_dir.filePath("data");
     // The server refuses to run as root; its folder must be its own.
@@ -80,10 +79,9 @@ LocalPostgres::LocalPostgres(const QString& bin)
 }
 
 void LocalPostgres::watchOverServer() const {
-    // A process of its own session, out of reach of a kill of this process
-    // or its group: once this process is gone (its pid a zombie or another
-    // process's), it stops the server, killing its postmaster when pg_ctl
-    // cannot, and removes its folder.
+    // In a session of its own, out of reach of a kill of this process's
+    // group: once this process is gone (a zombie, or its pid reused), it
+    // stops the server (killing the postmaster if need be) and removes it.
     QStringList stop{m_bin + "/pg_ctl", "-D", m_data, "-m", "immediate", "-w", "-t", "30", "stop"};
     if (m_asPostgres) {
         stop = QStringList{"runuser", "-u", "postgres", "--"} + stop;
@@ -141,10 +139,10 @@ int LocalPostgres::run(const QString& program, const QStringList& args, QString*
 }
 
 void LocalPostgres::start() {
-    // The first start looks for a free port; a restart waits for its own.
+    // The first start looks for a free port below the outgoing ones; a
+    // restart waits for its own.
     QString out;
     for (int attempt = 0; attempt < 20; ++attempt) {
-        // Below the range of outgoing ports, which could take it meanwhile.
         const int port = m_port != 0 ? m_port : 20000 + int(QRandomGenerator::global()->bounded(12000));
         // fsync=off: the processes are killed, not the machine; a restart
         // would otherwise first sync the whole data folder.

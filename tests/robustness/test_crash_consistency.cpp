@@ -1,13 +1,11 @@
-// Stops olvendctl with SIGKILL at random moments while it saves documents
-// (on the server kind every fifth kill is the server's), then checks the
-// book after each kill: sound, every document whole or absent, counters not
-// behind, no picture without its goods, nothing reported as saved gone.
-// OLVEND_CRASH_KILLS (default 200) kills per engine. OLVEND_CRASH_SEED
-// (default 16) fixes each round's draws: the command, its values and when
-// the kill falls; what a kill interrupts also depends on timing, so a
-// failure names the last rounds with their commands and delays. A new
-// document needs its command in commandOf(), its rules in bookFaults() and
-// its saved keys in remember().
+// Stops olvendctl with SIGKILL at random moments while it saves (on the
+// server kind every fifth kill is the server's) and checks the book after
+// each kill: sound, every document whole or absent, counters not behind, no
+// picture without its goods, nothing reported as saved gone.
+// OLVEND_CRASH_KILLS (default 200) kills per engine; OLVEND_CRASH_SEED
+// (default 16) fixes each round's draws, timing does the rest, so a failure
+// names the last rounds. A new document needs its command in commandOf(),
+// its rules in bookFaults() and its saved keys in remember().
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,6 +18,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "data/book_checks.h"
 #include "data/data_module.h"
 #include "data/database.h"
 #include "robustness/local_postgres.h"
@@ -57,11 +56,10 @@ const Reference kReferences[] = {
     {"单价表的客户不存在", "base_Dusmere_Customer_price_Table.Corp_code", "Client.Corp_code"},
 };
 
-// Each statement counts the rows that break one rule; 0 is sound.
+// Each statement counts the rows that break one rule; 0 is sound. Work
+// forms and shipments have a row per goods row of their order (an order
+// never changes once its forms are made): fewer is a generation cut off.
 const std::pair<const char*, const char*> kRules[] = {
-    // An order with work forms has as many work-form rows as goods rows
-    // (the writers never change an order after its forms are made): fewer
-    // is a generation cut off in the middle.
     {"生产单明细与订单货品不符",
      "select count(*) from Dusmere_Order_Form_head h where exists (select 1 from Dusmere_Work_Form_Head w "
      "where w.Order_Form_Code = h.Order_Form_Code) and (select count(*) from Dusmere_Work_Form_Detail d join "
@@ -70,8 +68,6 @@ const std::pair<const char*, const char*> kRules[] = {
     {"出库单不是一行明细",
      "select count(*) from Dusmere_Ware_Out_Form_Head w where (select count(*) from "
      "Dusmere_Ware_Out_Form_Detail d where d.head_code = w.Ware_Out_Form_Code) <> 1"},
-    // One shipment row per goods row of the order: fewer is a form cut
-    // off in the middle.
     {"发货单明细与订单货品不符",
      "select count(*) from Dusmere_Shipment_Form_Head s where (select count(*) from Dusmere_Shipment_Form_Detail d "
      "where d.head_code = s.Shipment_Form_Code) <> (select count(*) from Dusmere_Order_Form_Detail o "
@@ -124,6 +120,14 @@ const Counter kCounters[] = {
      "c", "", false, 5},
 };
 
+QStringList column(Database& db, const QString& sql) {
+    QStringList out;
+    for (QSqlQuery q = db.query(sql); q.next();) {
+        out << q.value(0).toString();
+    }
+    return out;
+}
+
 QString counterValue(Database& db, const QString& counter) {
     return db
         .scalar("select CurrID from Sys_ID_Autoincrement where tablename = :t and fieldname = :f",
@@ -143,24 +147,20 @@ QStringList bookFaults(Database& db, const QDate& today, const QString& pictureF
             faults << QStringLiteral("integrity_check: %1").arg(q.value(0).toString());
         }
     }
-    QList<std::pair<const char*, QString>> rules;
-    for (const Reference& r : kReferences) {
-        const QString from = QLatin1String(r.from);
-        const QString to = QLatin1String(r.to);
-        rules.append({r.what, QStringLiteral("select count(*) from %1 c where %2 not exists "
-                                             "(select 1 from %3 p where p.%4 = c.%5)")
-                                  .arg(from.section('.', 0, 0),
-                                       r.optional ? "c." + from.section('.', 1) + " is not null and" : QString(),
-                                       to.section('.', 0, 0), to.section('.', 1), from.section('.', 1))});
-    }
-    for (const auto& [what, sql] : kRules) {
-        rules.append({what, QLatin1String(sql)});
-    }
-    for (const auto& [what, sql] : rules) {
-        const qlonglong n = db.scalar(sql).toLongLong();
-        if (n != 0) {
+    const auto breaking = [&](const char* what, const QString& sql) {
+        if (const qlonglong n = db.scalar(sql).toLongLong()) {
             faults << QStringLiteral("%1: %2 行").arg(QString::fromUtf8(what)).arg(n);
         }
+    };
+    for (const Reference& r : kReferences) {
+        const QString from = QLatin1String(r.from), to = QLatin1String(r.to), field = from.section('.', 1);
+        breaking(r.what, QStringLiteral("select count(*) from %1 c where %2 not exists (select 1 from %3 p where "
+                                        "p.%4 = c.%5)")
+                             .arg(from.section('.', 0, 0), r.optional ? "c." + field + " is not null and" : QString(),
+                                  to.section('.', 0, 0), to.section('.', 1), field));
+    }
+    for (const auto& [what, sql] : kRules) {
+        breaking(what, QLatin1String(sql));
     }
     for (QSqlQuery q = db.query(QLatin1String(kTotalsSql)); q.next();) {
         faults << QStringLiteral("报价合计与明细不符: %1 (货款 %2/%3, 已付 %4/%5, 运费 %6/%7, 优惠 %8/%9)")
@@ -188,10 +188,8 @@ QStringList bookFaults(Database& db, const QDate& today, const QString& pictureF
     // Pictures are stored as JPEG files named after their goods; a file
     // being written carries another suffix until it is complete.
     if (!pictureFolder.isEmpty()) {
-        QSet<QString> named;
-        for (QSqlQuery q = db.query("select PicturePath from goods where PicturePath is not null"); q.next();) {
-            named.insert(q.value(0).toString());
-        }
+        const QStringList paths = column(db, "select PicturePath from goods where PicturePath is not null");
+        const QSet<QString> named(paths.cbegin(), paths.cend());
         for (const QString& f : QDir(pictureFolder).entryList({"*.jpg", "*.JPG"}, QDir::Files)) {
             if (!named.contains(f)) {
                 faults << QStringLiteral("图片文件没有商品: %1").arg(f);
@@ -222,14 +220,6 @@ qint64 rowFingerprint(Database& db) {
 const QDate kToday(2026, 6, 25);
 const QString kQuotations = QStringLiteral("Quotation_Head.BillNo");
 const QString kOrders = QStringLiteral("Dusmere_Order_Form_head.Order_Form_Code");
-
-QStringList column(Database& db, const QString& sql) {
-    QStringList out;
-    for (QSqlQuery q = db.query(sql); q.next();) {
-        out << q.value(0).toString();
-    }
-    return out;
-}
 
 struct Outcome {
     bool killed = false;
@@ -339,15 +329,8 @@ private:
         return key;
     }
 
-    // A document's JSON file in the program folder.
     QString writeFile(const QString& name, const QString& text) {
-        const QString path = m_program.folder() + '/' + name;
-        const QByteArray bytes = text.toUtf8();
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
-            qFatal("cannot write %s", qPrintable(path));
-        }
-        return path;
+        return BookChecks::written(m_program.folder() + '/' + name, text.toUtf8());
     }
 
     QStringList commandOf(Kind kind) {
