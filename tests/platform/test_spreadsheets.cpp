@@ -8,6 +8,7 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <tuple>
 
 #include "data/book_checks.h"
 #include "platform/errors.h"
@@ -25,13 +26,10 @@ QByteArray sheetXml(const QByteArray& rows) {
            rows + R"(</sheetData><mergeCells count="1"><mergeCell ref="A3:C3"/></mergeCells></worksheet>)";
 }
 
+// The message and details of the refusal `f` throws; "" when it goes through.
 QString refusal(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const UserError& e) {
-        return e.message() + (e.details().isEmpty() ? QString() : " | " + e.details());
-    }
-    return QString();
+    const auto e = BookChecks::thrown<UserError>(f);
+    return !e ? QString() : e->message() + (e->details().isEmpty() ? QString() : " | " + e->details());
 }
 
 // The sheet's XML of a workbook the writer made and each cell style's format.
@@ -215,12 +213,7 @@ private slots:
         };
         const QString numberRow = "<row r=\"%1\"><c r=\"A%1\"><v>%1</v></c></row>";
         const QByteArray run(8 * 1024 * 1024, '7');
-        const struct {
-            const char* name;
-            QByteArray rows;
-            const SpreadsheetReader::Limits& limits;
-            const char* said;
-        } refused[] = {
+        const std::tuple<const char*, QByteArray, const SpreadsheetReader::Limits&, const char*> refused[] = {
             // The captions and ten rows below them are read; one more row is not.
             {"twelve.xlsx", numbered(1, 12, numberRow), small, "超过 10 行"},
             {"wide.xlsx", R"(<row r="1"><c r="F1"><v>1</v></c></row>)", small, "超过 5 列"},
@@ -241,10 +234,10 @@ private slots:
                       "<t/></is></c><c r=\"C%1\"><v>1</v></c></row>"),
              fewCells, "文字太多"},
         };
-        for (const auto& c : refused) {
-            const QString file = sheetXlsx(c.name, c.rows);
-            VERIFY_REFUSED(SpreadsheetReader::read(file, c.limits), c.said);
-            QVERIFY(QFileInfo(file).size() < 64 * 1024 || c.rows.size() < 64 * 1024);  // packed small
+        for (const auto& [name, rows, limits, said] : refused) {
+            const QString file = sheetXlsx(name, rows);
+            VERIFY_REFUSED(SpreadsheetReader::read(file, limits), said);
+            QVERIFY(QFileInfo(file).size() < 64 * 1024 || rows.size() < 64 * 1024);  // packed small
         }
         QCOMPARE(SpreadsheetReader::read(sheetXlsx("eleven.xlsx", numbered(1, 11, numberRow)), small).rows.size(), 11);
         // Entities could expand kilobytes into gigabytes: a declaration is refused.
@@ -254,32 +247,24 @@ private slots:
         // 100,000 CSV rows against a limit of 10: refused, not read whole.
         VERIFY_REFUSED(SpreadsheetReader::readCsv(QByteArray("a,b\n").repeated(100000), small), "超过 1000 个字符");
     }
-    void csvEncodingsAndQuoting_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("encoding");
-        QTest::addColumn<QList<QStringList>>("rows");
-        const QList<QStringList> two{{"编号", "名称"}, {"01", "门锁"}};
-        QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF编号,名称\r\n01,门锁\r\n") << QString("UTF-8")
-                                        << two;
-        QStringEncoder gb("GB18030");
-        const QByteArray gbBytes = gb(QStringLiteral("编号,名称\r\n01,门锁\r\n"));
-        QTest::newRow("gb18030") << gbBytes << QString("GB18030") << two;
-        QStringEncoder utf16le(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
-        QTest::newRow("utf-16le") << QByteArray(utf16le(QStringLiteral("编号\t名称\r\n01\t门锁\r\n")))
-                                  << QString("UTF-16") << two;
-        QTest::newRow("quotes and line breaks")
-            << QByteArray("a,b,c\n\"x, y\",\"say \"\"hi\"\"\",\"two\nlines\"\n") << QString("UTF-8")
-            << QList<QStringList>{{"a", "b", "c"}, {"x, y", "say \"hi\"", "two\nlines"}};
-        QTest::newRow("empty rows and trailing cells")
-            << QByteArray("a,b\n\n,\n1,,\n") << QString("UTF-8") << QList<QStringList>{{"a", "b"}, {"1"}};
-    }
+    // UTF-8 with its mark, GB18030 and UTF-16 told apart; quotes, line breaks, empty rows and trailing cells.
     void csvEncodingsAndQuoting() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, encoding);
-        QFETCH(QList<QStringList>, rows);
-        const SpreadsheetReader::Sheet sheet = SpreadsheetReader::readCsv(bytes, {});
-        QCOMPARE(sheet.format, encoding);
-        QCOMPARE(sheet.rows, rows);
+        const QList<QStringList> two{{"编号", "名称"}, {"01", "门锁"}};
+        QStringEncoder gb("GB18030");
+        QStringEncoder utf16le(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+        const std::tuple<QByteArray, const char*, QList<QStringList>> cases[] = {
+            {"\xEF\xBB\xBF编号,名称\r\n01,门锁\r\n", "UTF-8", two},
+            {gb(QStringLiteral("编号,名称\r\n01,门锁\r\n")), "GB18030", two},
+            {utf16le(QStringLiteral("编号\t名称\r\n01\t门锁\r\n")), "UTF-16", two},
+            {"a,b,c\n\"x, y\",\"say \"\"hi\"\"\",\"two\nlines\"\n",
+             "UTF-8",
+             {{"a", "b", "c"}, {"x, y", "say \"hi\"", "two\nlines"}}},
+            {"a,b\n\n,\n1,,\n", "UTF-8", {{"a", "b"}, {"1"}}}};
+        for (const auto& [bytes, encoding, rows] : cases) {
+            const SpreadsheetReader::Sheet sheet = SpreadsheetReader::readCsv(bytes, {});
+            QCOMPARE(sheet.format, QString(encoding));
+            QCOMPARE(sheet.rows, rows);
+        }
     }
     void csvRoundTripKeepsFormulaLikeText() {
         const QString file = path("round.csv");
@@ -307,46 +292,39 @@ private slots:
 private:
     QString path(const QString& name) const { return m_dir.filePath(name); }
     // A workbook made of the given parts (name -> XML).
-    QString makeXlsx(const QString& name, const QList<QPair<QString, QByteArray>>& parts);
+    QString makeXlsx(const QString& name, const QList<QPair<QString, QByteArray>>& parts) {
+        const QString file = path(name);
+        QFile::remove(file);
+        int error = 0;
+        zip_t* z = zip_open(QFile::encodeName(file).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        if (!z) {
+            qFatal("zip_open");
+        }
+        for (const auto& [part, bytes] : parts) {
+            // libzip reads the buffer when the archive is closed, while `parts` still holds it.
+            zip_source_t* src = zip_source_buffer(z, bytes.constData(), zip_uint64_t(bytes.size()), 0);
+            if (zip_file_add(z, part.toUtf8().constData(), src, ZIP_FL_OVERWRITE) < 0) {
+                qFatal("zip_file_add");
+            }
+        }
+        if (zip_close(z) != 0) {
+            qFatal("zip_close");
+        }
+        return file;
+    }
     // A workbook of one sheet with these rows, and styles when given.
     QString sheetXlsx(const QString& name, const QByteArray& rows, const QByteArray& styles = {},
-                      const QByteArray& workbook = {});
+                      const QByteArray& workbook = {}) {
+        QList<QPair<QString, QByteArray>> parts{{"xl/workbook.xml", workbook.isEmpty() ? kWorkbook : workbook},
+                                                {"xl/_rels/workbook.xml.rels", kRels},
+                                                {"xl/worksheets/data.xml", sheetXml(rows)}};
+        if (!styles.isEmpty()) {
+            parts.append({"xl/styles.xml", styles});
+        }
+        return makeXlsx(name, parts);
+    }
     QTemporaryDir m_dir;
 };
-
-QString TestSpreadsheets::makeXlsx(const QString& name, const QList<QPair<QString, QByteArray>>& parts) {
-    const QString file = path(name);
-    QFile::remove(file);
-    int error = 0;
-    zip_t* z = zip_open(QFile::encodeName(file).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!z) {
-        qFatal("zip_open");
-    }
-    for (const auto& [part, bytes] : parts) {
-        // libzip reads the buffer when the archive is closed.
-        char* copy = static_cast<char*>(malloc(size_t(bytes.size())));
-        memcpy(copy, bytes.constData(), size_t(bytes.size()));
-        zip_source_t* src = zip_source_buffer(z, copy, zip_uint64_t(bytes.size()), 1);
-        if (zip_file_add(z, part.toUtf8().constData(), src, ZIP_FL_OVERWRITE) < 0) {
-            qFatal("zip_file_add");
-        }
-    }
-    if (zip_close(z) != 0) {
-        qFatal("zip_close");
-    }
-    return file;
-}
-
-QString TestSpreadsheets::sheetXlsx(const QString& name, const QByteArray& rows, const QByteArray& styles,
-                                    const QByteArray& workbook) {
-    QList<QPair<QString, QByteArray>> parts{{"xl/workbook.xml", workbook.isEmpty() ? kWorkbook : workbook},
-                                            {"xl/_rels/workbook.xml.rels", kRels},
-                                            {"xl/worksheets/data.xml", sheetXml(rows)}};
-    if (!styles.isEmpty()) {
-        parts.append({"xl/styles.xml", styles});
-    }
-    return makeXlsx(name, parts);
-}
 
 QTEST_GUILESS_MAIN(TestSpreadsheets)
 #include "test_spreadsheets.moc"

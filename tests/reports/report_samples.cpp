@@ -17,24 +17,17 @@ ReportRows ReportSamples::rows(int n, int groups) {
 }
 
 ReportTemplate ReportSamples::listTemplate(double detailHeight, const QString& footerText) {
+    const auto item = [](double width, double height, const QString& text) {
+        ReportItem i;
+        i.rect = QRectF(0, 0, width, height);
+        i.text = text;
+        return i;
+    };
     ReportTemplate t;
     t.margins = QMarginsF(10, 10, 10, 10);
-    ReportBand header{ReportBand::Kind::PageHeader, 10, {}, {}};
-    ReportItem caption;
-    caption.rect = QRectF(0, 0, 50, 10);
-    caption.text = "编号";
-    header.items.append(caption);
-    ReportBand detail{ReportBand::Kind::Detail, detailHeight, {}, {}};
-    ReportItem code;
-    code.rect = QRectF(0, 0, 50, detailHeight);
-    code.text = "[code]";
-    detail.items.append(code);
-    ReportBand footer{ReportBand::Kind::PageFooter, 10, {}, {}};
-    ReportItem sum;
-    sum.rect = QRectF(0, 0, 150, 10);
-    sum.text = footerText;
-    footer.items.append(sum);
-    t.bands = {header, detail, footer};
+    t.bands = {{ReportBand::Kind::PageHeader, 10, {}, {item(50, 10, "编号")}},
+               {ReportBand::Kind::Detail, detailHeight, {}, {item(50, detailHeight, "[code]")}},
+               {ReportBand::Kind::PageFooter, 10, {}, {item(150, 10, footerText)}}};
     return t;
 }
 

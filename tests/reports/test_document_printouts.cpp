@@ -17,10 +17,6 @@
 
 using Kind = DocumentPrintouts::Kind;
 
-namespace {
-const QString kCompany = QStringLiteral("鸿达五金贸易有限公司");
-}  // namespace
-
 // Quotation, receipt, order and form printouts on both engines: rows and pages, each in a golden file.
 class TestDocumentPrintouts : public QObject {
     Q_OBJECT
@@ -97,9 +93,6 @@ class TestDocumentPrintouts : public QObject {
             "insert into customer_provider (corp_code, Corp_name, Boss_mobile) values ('00001', '明珠酒楼', "
             "'13800001111')");
     }
-    bool print(Kind kind, const QString& key, PreparedReport* out) {
-        return ReportSamples::printout(db(), kind, key, out);
-    }
 
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
@@ -108,8 +101,9 @@ private slots:
             return;
         }
         m_book = std::make_unique<TestBooks::FreshBook>(TestBooks::currentEngine());
-        db().execute("update Sys_Corp set Corp_name = :name, Corp_address = :address, Corp_telephone = :phone",
-                     {{"name", kCompany}, {"address", "佛山市南海区桂城路18号"}, {"phone", "0757-86001234"}});
+        db().execute(
+            "update Sys_Corp set Corp_name = :name, Corp_address = :address, Corp_telephone = :phone",
+            {{"name", "鸿达五金贸易有限公司"}, {"address", "佛山市南海区桂城路18号"}, {"phone", "0757-86001234"}});
         db().execute(
             "insert into Provider (Corp_code, provider_name) values ('P001', '王五五金厂'), ('P002', '李四锁业')");
         db().execute("insert into Client (Corp_code, Linkman_name) values ('C001', '张三')");
@@ -161,7 +155,7 @@ private slots:
         for (const Kind kind : {Kind::Quotation, Kind::PurchaseOrder}) {
             QCOMPARE(DocumentPrintouts(db()).rows(kind, "Q0001").rows.size(), 3);
             PreparedReport out;
-            QVERIFY(print(kind, "Q0001", &out));
+            QVERIFY(ReportSamples::printout(db(), kind, "Q0001", &out));
             const QStringList details = ReportSamples::textsOf(out, ReportBand::Kind::Detail);
             QVERIFY(details.contains("合页") && details.contains("拉手") && details.contains("删掉"));
             QVERIFY(details.contains("SP002") &&
@@ -208,7 +202,7 @@ private slots:
             QCOMPARE(read, QStringList({quotation, hostile, quotation, hostile}));
             QCOMPARE(printouts.rows(kind, decoy).rows.size(), 3);
             PreparedReport out;
-            QVERIFY(print(kind, key, &out));
+            QVERIFY(ReportSamples::printout(db(), kind, key, &out));
             QCOMPARE(ReportSamples::textsOf(out, ReportBand::Kind::Detail).count(hostile), 2);
             // The supplier is not told the customer.
             QCOMPARE(ReportSamples::textsOf(out).contains("O'Brien %_"), kind != Kind::PurchaseOrder);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <tuple>
 
+#include "data/book_checks.h"
 #include "data/field_def.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
@@ -19,14 +20,9 @@
 #include "reports/report_samples.h"
 #include "support/golden.h"
 
-namespace {
-struct Row {
-    const char* tag;
-    const char* a;
-    const char* b;
-};
+using BookChecks::written;
 
-// A band of one text across the page.
+namespace {
 ReportBand band(ReportBand::Kind kind, double height, const QString& text, const QString& group = {}) {
     ReportItem item;
     item.rect = QRectF(0, 0, 150, height);
@@ -34,7 +30,6 @@ ReportBand band(ReportBand::Kind kind, double height, const QString& text, const
     return {kind, height, group, {item}};
 }
 
-// `rows` laid out by `t`; the preparer's error is shown when it refuses.
 bool prepare(const ReportTemplate& t, const ReportRows& rows, PreparedReport* out, const QString& folder = {}) {
     QString error;
     const bool ok = ReportPreparer(t, folder).prepare(rows, out, &error);
@@ -44,7 +39,6 @@ bool prepare(const ReportTemplate& t, const ReportRows& rows, PreparedReport* ou
     return ok;
 }
 
-// A template written in JSON; the reason is shown when it is refused.
 ReportTemplate parsed(const QByteArray& json) {
     ReportTemplate t;
     QString error;
@@ -52,10 +46,6 @@ ReportTemplate parsed(const QByteArray& json) {
         qWarning("%s", qPrintable(error));
     }
     return t;
-}
-
-double mm(double dots) {
-    return dots / PreparedReport::kDotsPerMm;
 }
 
 QString evaluate(const QString& text, const QVariantMap& fields = {}) {
@@ -76,19 +66,12 @@ QByteArray readAll(const QString& file) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QString writeFile(const QString& file, const QByteArray& data) {
-    QFile f(file);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size() ? file : QString();
-}
-
-// A list of `rows` rows with `footer` in the page footer.
 PreparedReport list(int rows, const QString& footer = "x") {
     PreparedReport out;
     prepare(ReportSamples::listTemplate(10, footer), ReportSamples::rows(rows), &out);
     return out;
 }
 
-// A text item at `x`, `width` mm wide, of one line.
 ReportItem textItem(double x, double width, const QString& text, const QString& format = {}) {
     ReportItem item;
     item.rect = QRectF(x, 0, width, 6);
@@ -106,7 +89,6 @@ QByteArray unzipped(const QString& file, const QString& entry) {
     return unzip.readAllStandardOutput();
 }
 
-// Calls `look` at every element that starts in `xml`.
 void forEachElement(const QByteArray& xml, const std::function<void(QXmlStreamReader&)>& look) {
     QXmlStreamReader reader(xml);
     while (!reader.atEnd()) {
@@ -236,16 +218,14 @@ private slots:
         QString error;
         QCOMPARE(ReportTemplate::load(dir.filePath("none.zrm"), &t, &error), ReportTemplate::LoadResult::Missing);
         QVERIFY(error.isEmpty());
-        QFile f(dir.filePath("plain.rmf"));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(R"({"version": 1, "page": {"width": 100, "height": 50, "orientation": "landscape", "columns": 2},
+        written(dir.filePath("plain.rmf"),
+                R"({"version": 1, "page": {"width": 100, "height": 50, "orientation": "landscape", "columns": 2},
                    "bands": [{"kind": "detail", "height": 5, "items": [{"type": "text", "rect": [0,0,10,5],
                    "text": "[a]", "align": "right"}]}]})");
-        f.close();
         QCOMPARE(ReportTemplate::load(dir.filePath("plain"), &t, &error), ReportTemplate::LoadResult::Loaded);
         QCOMPARE(t.effectivePageSize(), QSizeF(50, 100));
         QVERIFY(t.columns == 2 && t.bands.size() == 1 && (t.bands[0].items[0].align & Qt::AlignRight));
-        const Row rows[] = {
+        const std::tuple<const char*, QByteArray, const char*> rows[] = {
             {"truncated", R"({"bands": [{"kind": "detail")", "字符"},
             {"not an object", "[1,2]", "对象"},
             {"wrong type", R"({"bands": [{"kind": "detail", "height": "tall"}]})", "bands[0].height"},
@@ -259,19 +239,16 @@ private slots:
             // The template reads; its text is refused when the report is prepared.
             {"bad expression", R"({"bands":[{"kind":"detail","items":[{"text":"[1+]"}]}]})",
              "bands[0](detail).items[0]"},
-        };
-        const QByteArray deep(20000, '[');
-        QList<Row> all(std::begin(rows), std::end(rows));
-        all.append({"deep nesting", deep.constData(), ""});
-        for (const Row& r : all) {
-            ReportTemplate t;
-            QString error;
-            if (ReportTemplate::fromJson(QByteArray(r.a), &t, &error)) {
-                QCOMPARE(r.tag, "bad expression");
+            {"deep nesting", QByteArray(20000, '['), ""}};
+        for (const auto& [tag, json, said] : rows) {
+            error.clear();
+            if (ReportTemplate::fromJson(json, &t, &error)) {
+                QCOMPARE(tag, "bad expression");
                 PreparedReport out;
                 QVERIFY(!ReportPreparer(t).prepare(ReportSamples::rows(1), &out, &error));
             }
-            QVERIFY2(error.contains(QString::fromUtf8(r.b)), qPrintable(QString("%1: %2").arg(r.tag, error)));
+            QVERIFY2(!error.isEmpty() && error.contains(QString::fromUtf8(said)),
+                     qPrintable(QString("%1: %2").arg(tag, error)));
         }
     }
 
@@ -327,17 +304,16 @@ private slots:
         QCOMPARE(page(0) + page(1) + page(2),
                  QStringList({"编号", "R001", "R025", "25", "325 第 1 页 / 共 3 页", "编号", "R026", "R050", "25",
                               "950 第 2 页 / 共 3 页", "编号", "R051", "R060", "10", "555 第 3 页 / 共 3 页"}));
-        // Nothing of the body reaches into the footer.
-        double footerTop = 0;
-        double lowestBody = 0;
+        // Nothing of the body reaches into the footer (mm).
+        double footerTop = 0, lowestBody = 0;
         for (const ReportPrimitive& prim : out.pages[0].items) {
             if (prim.text.contains("第 1 页")) {
-                footerTop = mm(prim.rect.top());
+                footerTop = prim.rect.top();
             } else if (prim.text.startsWith('R')) {
-                lowestBody = std::max(lowestBody, mm(prim.rect.bottom()));
+                lowestBody = std::max(lowestBody, prim.rect.bottom());
             }
         }
-        QCOMPARE(QPoint(qRound(footerTop), qRound(lowestBody)), QPoint(277, 270));
+        QCOMPARE((QPointF(footerTop, lowestBody) / PreparedReport::kDotsPerMm).toPoint(), QPoint(277, 270));
     }
 
     // Aggregate scopes, groups over values of mixed kinds, footers of one row hidden where asked.
@@ -384,8 +360,7 @@ private slots:
         PreparedReport back;
         QVERIFY2(ReportFile::load(dir.filePath("saved.rmp"), &back, &error), qPrintable(error));
         QCOMPARE(back.pageSizeMm, out.pageSizeMm);
-        QCOMPARE(back.fonts.size(), out.fonts.size());
-        QCOMPARE(back.fonts[0].family, out.fonts[0].family);
+        QVERIFY(back.fonts == out.fonts);
         QCOMPARE(back.images[1].pixelColor(1, 1), QColor(Qt::blue));
         QCOMPARE(ReportSamples::dump(back), ReportSamples::dump(out));
         QCOMPARE(back.pages.last().items.last().rect, out.pages.last().items.last().rect);
@@ -398,7 +373,7 @@ private slots:
         QByteArray older = bytes;
         older.chop(4 + 21 * out.bands.size());  // the count, then kind, page and origin of each
         older[5] = 1;
-        QVERIFY2(ReportFile::load(writeFile(dir.filePath("v1.rmp"), older), &back, &error), qPrintable(error));
+        QVERIFY2(ReportFile::load(written(dir.filePath("v1.rmp"), older), &back, &error), qPrintable(error));
         QCOMPARE(back.pages.size(), out.pages.size());
         QVERIFY(back.bands.isEmpty());
 
@@ -412,27 +387,28 @@ private slots:
         QByteArray stored(4, '\0');
         qToBigEndian(quint32(png.size()), stored.data());
         damaged.replace(at - 4, 4 + length, stored + png);
-        QVERIFY2(ReportFile::load(writeFile(dir.filePath("damaged.rmp"), damaged), &back, &error), qPrintable(error));
+        QVERIFY2(ReportFile::load(written(dir.filePath("damaged.rmp"), damaged), &back, &error), qPrintable(error));
         QCOMPARE(back.images.size(), 2);
         QVERIFY(back.images[0].isNull());
         QCOMPARE(back.images[1].pixelColor(1, 1), QColor(Qt::blue));
         QCOMPARE(ReportSamples::dump(back), ReportSamples::dump(out));
 
         // Damaged files, another program's, a newer version's are refused.
+        const auto patched = [&bytes](int at, const QByteArray& with) {
+            return QByteArray(bytes).replace(at, with.size(), with);
+        };
         QList<std::pair<QByteArray, const char*>> refused{{bytes.left(bytes.size() / 2), "损坏"},
-                                                          {"PK\x03\x04 something else", "不是报表文件"}};
-        refused.append({bytes, ""});
-        refused.last().first[22] = char(0x7f);  // a font count in the billions
-        refused.append({bytes, "新"});
-        refused.last().first[5] = 9;
+                                                          {"PK\x03\x04 something else", "不是报表文件"},
+                                                          {patched(22, "\x7f"), ""},  // a font count in the billions
+                                                          {patched(5, "\x09"), "新"}};
         // A page narrower than any template would paint every glyph beyond memory.
         for (const double width : {1e-300, 5.0}) {
             QByteArray stored(8, '\0');
             qToBigEndian(width, stored.data());  // after the magic and the version
-            refused.append({QByteArray(bytes).replace(6, 8, stored), "损坏"});
+            refused.append({patched(6, stored), "损坏"});
         }
         for (const auto& [data, said] : refused) {
-            QVERIFY(!ReportFile::load(writeFile(dir.filePath("refused.rmp"), data), &back, &error));
+            QVERIFY(!ReportFile::load(written(dir.filePath("refused.rmp"), data), &back, &error));
             QVERIFY2(error.contains(QString::fromUtf8(said)), qPrintable(error));
         }
         QVERIFY(!ReportFile::load(dir.filePath("none.rmp"), &back, &error));
@@ -454,7 +430,7 @@ private slots:
                 << qint32(-1);
             value(out);
             out << QString() << quint32(0);  // the text's format; no band instances
-            return writeFile(dir.filePath("value.rmp"), bytes);
+            return written(dir.filePath("value.rmp"), bytes);
         };
         QList<Writer> refused{[](QDataStream& out) { out << QVariant(QImage(2, 2, QImage::Format_RGB32)); }};
         for (QMetaType::Type type : {QMetaType::QVariantList, QMetaType::QStringList, QMetaType::QVariantMap}) {
@@ -533,7 +509,6 @@ private slots:
         QVERIFY(prepare(t, ReportSamples::rows(80, 2), &out));
         QVERIFY2(out.pages.size() >= 3, qPrintable(QString::number(out.pages.size())));
 
-        // The same table from the prepared report and from its reopened file.
         QTemporaryDir dir;
         QString error;
         QVERIFY(ReportFile::save(out, dir.filePath("list.rmp"), &error));
@@ -604,7 +579,7 @@ private slots:
         QCOMPARE(typed(read), typed(written));
         // A file written by hand: numbers and dates as they look.
         const QString hand =
-            writeFile(dir.filePath("hand.tsv"), "a\tb\tc\td\n00001\t6222021234567890123\t1.50\t2024-02-30\n");
+            BookChecks::written(dir.filePath("hand.tsv"), "a\tb\tc\td\n00001\t6222021234567890123\t1.50\t2024-02-30\n");
         QVERIFY(ReportRows::fromTsv(hand, &read, &error));
         QCOMPARE(read.rows[0],
                  QVariantList({QString("00001"), QString("6222021234567890123"), 1.5, QString("2024-02-30")}));

@@ -3,6 +3,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "data/book_checks.h"
 #include "data/data_module.h"
 #include "reports/document_report_window.h"
 #include "reports/engine/report_file.h"
@@ -16,13 +17,6 @@
 
 namespace {
 const QString kList = QStringLiteral(OLVEND_SOURCE_DIR "/Report/List.rmf");
-
-PreparedReport threePages() {
-    PreparedReport out;
-    QString error;
-    ReportPreparer(ReportSamples::listTemplate(10, "x")).prepare(ReportSamples::rows(60), &out, &error);
-    return out;
-}
 
 void click(const ReportPreviewFrame& frame, int button) {
     QTest::mouseClick(frame.button(QString("ToolButton%1").arg(button)), Qt::LeftButton);
@@ -39,11 +33,13 @@ private slots:
         ScriptedPrompter prompter;
         ScriptedFileChooser files;
         ReportPreviewFrame frame(prompter, files);
-        frame.setReport(threePages());
-        for (const char* name : {"out_htm", "out_xlsx", "out_jpg", "out_pdf", "kept"}) {
-            files.answers << dir.filePath(name);
-        }
-        for (int button : {14, 16, 17, 18, 11}) {
+        PreparedReport pages;
+        QString error;
+        QVERIFY(ReportPreparer(ReportSamples::listTemplate(10, "x")).prepare(ReportSamples::rows(60), &pages, &error));
+        frame.setReport(pages);
+        for (const auto& [name, button] : {std::pair{"out_htm", 14}, std::pair{"out_xlsx", 16},
+                                           std::pair{"out_jpg", 17}, std::pair{"out_pdf", 18}, std::pair{"kept", 11}}) {
+            files.answers = {dir.filePath(name)};
             click(frame, button);
         }
         QStringList asked;
@@ -94,18 +90,16 @@ private slots:
         for (int i = 1; i <= 100; ++i) {
             rows += QStringLiteral("C%1\t名称%1\n").arg(i).toUtf8();
         }
-        QFile tsv(program.folder() + "/rows.tsv");
-        QVERIFY(tsv.open(QIODevice::WriteOnly) && tsv.write(rows) == rows.size());
-        tsv.close();
+        const QString tsv = BookChecks::written(program.folder() + "/rows.tsv", rows);
         const QString pdf = program.folder() + "/r.pdf";
         const auto report = [&](const QStringList& args) {
             return CtlCall::run(program.folder(), {}, QStringList{"report"} + args + QStringList{"--out", pdf});
         };
-        const CtlCall::Result made = report({"List", "--rows", tsv.fileName()});
+        const CtlCall::Result made = report({"List", "--rows", tsv});
         QCOMPARE(made.out.trimmed() + "|" + made.err + "|" + QString::number(made.code), QString("3||0"));
         QVERIFY(QFile::remove(pdf));
         for (const auto& [args, code] :
-             {std::pair{QStringList{"Nope", "--rows", tsv.fileName()}, 1}, std::pair{QStringList{"List"}, 2}}) {
+             {std::pair{QStringList{"Nope", "--rows", tsv}, 1}, std::pair{QStringList{"List"}, 2}}) {
             const CtlCall::Result r = report(args);
             QVERIFY2(r.code == code && r.out.isEmpty() && !r.err.isEmpty(), qPrintable(r.err));
             QVERIFY(!QFile::exists(pdf));

@@ -20,20 +20,14 @@ using K = StatisticsReport::Kind;
 
 namespace {
 StatisticsFilter period(const QDate& from, const QDate& to) {
-    StatisticsFilter f;
-    f.from = from;
-    f.to = to;
-    return f;
+    return {from, to};
 }
 
+// The values of `field` (none: "?") as text, days in ISO form.
 QStringList column(const ReportRows& rows, const QString& field) {
-    const int c = rows.fieldIndex(field);
-    if (c < 0) {
-        qFatal("no column %s", qPrintable(field));
-    }
     QStringList out;
     for (const auto& row : rows.rows) {
-        const QVariant v = row[c];
+        const QVariant v = row.value(rows.fieldIndex(field), "?");
         out << (v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate) : v.toString());
     }
     return out;
@@ -183,9 +177,7 @@ private slots:
                 QString("日期 %1 超出范围：日期须在 1900-01-02 到 9999-12-31 之间").arg(day.toString(Qt::ISODate)));
         }
         QCOMPARE(report.rows(K::Payout, period(HeldDates::first(), HeldDates::last())).rows.size(), 9);
-        StatisticsFilter unknown;
-        unknown.kind = "房租";
-        QCOMPARE(refusal(K::Payout, unknown), QString("没有这种支出类型: 房租"));
+        QCOMPARE(refusal(K::Payout, {QDate(), QDate(), "房租"}), QString("没有这种支出类型: 房租"));
         for (const bool shows : {true, false}) {
             report.setShowsCost(shows);
             const ReportRows income = report.rows(K::Income, {});

@@ -7,8 +7,7 @@
 #include "tools/ctl_main.h"
 
 namespace {
-// What Qt says during a call goes to the call's stderr, as it would in the
-// program's own process (less the notice olvendctl drops).
+// What Qt says during a call goes to its stderr, as in the program (less the notice olvendctl drops).
 QTextStream* g_err = nullptr;
 QtMessageHandler g_previous = nullptr;
 
@@ -24,11 +23,8 @@ void intoErr(QtMsgType type, const QMessageLogContext& context, const QString& m
 }  // namespace
 
 CtlCall::Result CtlCall::run(const QString& home, const QString& today, const QStringList& args) {
-    QStringList all{"--home", home};
-    if (!today.isEmpty()) {
-        all << "--today" << today;
-    }
-    all << args;
+    const QStringList all =
+        QStringList{"--home", home} + (today.isEmpty() ? QStringList() : QStringList{"--today", today}) + args;
     Result r;
     QTextStream out(&r.out);
     QTextStream err(&r.err);

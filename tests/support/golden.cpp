@@ -5,22 +5,11 @@
 #include <QFileInfo>
 #include <QStringList>
 
-namespace {
-QString goldenPath(const QString& name) {
-    return QDir(QStringLiteral(OLVEND_GOLDEN_DIR)).filePath(name);
-}
-
-bool updating() {
-    const QByteArray flag = qgetenv("OLVEND_UPDATE_GOLDEN");
-    return !flag.isEmpty() && flag != "0";
-}
-}  // namespace
-
 bool Golden::matches(const QString& name, const QString& actual, QString* why) {
-    const QString path = goldenPath(name);
+    const QString path = QDir(QStringLiteral(OLVEND_GOLDEN_DIR)).filePath(name);
     // Kept with a final newline so that the files read well in a diff.
     const QString text = actual.endsWith(QLatin1Char('\n')) ? actual : actual + QLatin1Char('\n');
-    if (updating()) {
+    if (const QByteArray flag = qgetenv("OLVEND_UPDATE_GOLDEN"); !flag.isEmpty() && flag != "0") {
         QDir().mkpath(QFileInfo(path).absolutePath());
         QFile out(path);
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(text.toUtf8()) < 0) {

@@ -2,14 +2,10 @@
 
 #include <QString>
 
-// Compares a text a test produced (a printout's texts, a command's output)
-// with the file tests/golden/`name` kept in the repository. A difference
-// fails the test and shows the first line that differs. Run the tests with
-// OLVEND_UPDATE_GOLDEN=1 to write the files afresh (tools/update_golden.sh),
-// then read the change in `git diff` before committing it.
+// A test's text against tests/golden/`name`; a difference shows its first line. OLVEND_UPDATE_GOLDEN=1
+// (tools/update_golden.sh) writes the files afresh: read `git diff` before committing.
 namespace Golden {
-// True when `actual` equals the kept file (or the file was rewritten);
-// `why` then says what differs.
+// True when `actual` equals the kept file (or rewrote it); else `why` says what differs.
 bool matches(const QString& name, const QString& actual, QString* why);
 }  // namespace Golden
 

@@ -9,14 +9,12 @@
 class Database;
 class Dataset;
 
-// Goods rows for the grid tests, shared by the model suite and the widget
-// suite so that both read the same rows the same way.
+// Goods rows the model and widget suites both read.
 namespace TestBooks {
 
-// Writes goods SP00000001 to SPnnnnnnnn (odd ones "合页n", even ones
-// "Lock_n"; unit UN003 every third, else UN001; price and total n * 1.5;
-// entered on day 1 + n % 28 of December 2006; "100%_off" as the remark of
-// the fourth) and opens them in `goods`, ordered by code.
+// Writes goods SP00000001 to SPnnnnnnnn (odd "合页n", even "Lock_n"; unit UN003 every third, else UN001;
+// price and total n * 1.5; entered 2006-12-(1 + n % 28); remark "100%_off" on the fourth, else "备注n")
+// and opens them in `goods` by code.
 void fillGoods(Dataset& goods, int n);
 // The units, code to name.
 std::shared_ptr<LookupList> unitLookup(Database& db);

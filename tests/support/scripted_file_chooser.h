@@ -6,9 +6,7 @@
 
 #include "platform/file_chooser.h"
 
-// Answers file questions from a script, as ScriptedPrompter answers boxes:
-// each question takes the next answer (an empty answer is a cancel; none
-// left is a cancel too) and is kept for the test to read.
+// Answers file questions from a script and keeps them; an empty answer, or none left, cancels.
 class ScriptedFileChooser : public FileChooser {
 public:
     QStringList answers;

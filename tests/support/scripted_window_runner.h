@@ -7,13 +7,9 @@
 
 #include "platform/window_runner.h"
 
-// Shows no window: each window a command opens goes to the next step of
-// the script, which may look at it, act on it and return its result, as
-// ScriptedPrompter answers boxes. A window with no step left, or not of the
-// kind its step expects, is answered as cancelled (the window itself is not
-// closed). Every window opened is kept
-// by its window name (its class when it has none) for the test to compare,
-// a mismatch as "unexpected …".
+// Shows no window: each one a command opens goes to the next step of the script, which acts on it and
+// gives its result. No step left, or a window of another kind: cancelled (not closed). Every window is
+// kept by its name (else its class), a mismatch as "unexpected …".
 class ScriptedWindowRunner : public WindowRunner {
 public:
     QStringList shown;
@@ -26,8 +22,7 @@ public:
             return window ? act(*window) : -1;
         });
     }
-    // The same for a step that works the window as a user does (and may
-    // use QVERIFY): the window's own result is given back.
+    // A step that works the window as a user does (QVERIFY allowed): the window's own result.
     template <class Window>
     void thenWork(std::function<void(Window&)> work) {
         then<Window>([work](Window& window) {

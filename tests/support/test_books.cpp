@@ -17,21 +17,9 @@ namespace TestBooks {
 
 namespace {
 QString g_sqliteTemplate;
-// The template book on each server a test named (a test may switch
-// OLVEND_TEST_PG to a server of its own), by its setting.
+// The template book on each server (a test may switch OLVEND_TEST_PG), by its setting.
 QHash<QString, QString> g_serverTemplates;
 std::unique_ptr<QTemporaryDir> g_templateDir;
-
-QMap<QString, QString> serverSettings(const QString& setting = qEnvironmentVariable("OLVEND_TEST_PG")) {
-    QMap<QString, QString> out;
-    for (const QString& part : setting.split(';', Qt::SkipEmptyParts)) {
-        const int eq = part.indexOf('=');
-        if (eq > 0) {
-            out.insert(part.left(eq).trimmed(), part.mid(eq + 1).trimmed());
-        }
-    }
-    return out;
-}
 
 std::unique_ptr<Database> adminConnection() {
     return Database::openServer(serverParams("postgres"), "postgres");
@@ -44,22 +32,23 @@ QString uniqueName(const QString& prefix) {
         .arg(QRandomGenerator::global()->generate() % 100000000);
 }
 
+// The server of `setting` ("host=...;port=...;user=...;password=..."), its database `database`.
 ServerParams paramsOf(const QString& setting, const QString& database) {
-    const auto s = serverSettings(setting);
-    ServerParams p;
-    p.host = s.value("host", "127.0.0.1");
-    p.port = s.value("port", "5432").toInt();
-    p.user = s.value("user", "postgres");
-    p.password = s.value("password");
-    p.database = database;
-    return p;
+    QMap<QString, QString> s;
+    for (const QString& part : setting.split(';', Qt::SkipEmptyParts)) {
+        if (const int eq = part.indexOf('='); eq > 0) {
+            s.insert(part.left(eq).trimmed(), part.mid(eq + 1).trimmed());
+        }
+    }
+    return {s.value("host", "127.0.0.1"), s.value("port", "5432").toInt(), database, s.value("user", "postgres"),
+            s.value("password")};
 }
 
 void dropServerTemplates() {
     for (auto it = g_serverTemplates.constBegin(); it != g_serverTemplates.constEnd(); ++it) {
         try {
-            auto admin = Database::openServer(paramsOf(it.key(), "postgres"), "postgres");
-            admin->query(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(it.value()));
+            Database::openServer(paramsOf(it.key(), "postgres"), "postgres")
+                ->query(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(it.value()));
         } catch (...) {
             // A server of a test's own is gone with its template.
         }
@@ -82,14 +71,8 @@ QString serverTemplate() {
         return known.value();
     }
     const QString name = uniqueName("olvtpl");
-    {
-        auto admin = adminConnection();
-        admin->query(QStringLiteral("CREATE DATABASE %1").arg(name));
-    }
-    {
-        auto db = Database::openServer(serverParams(name), name);
-        SchemaInstaller::installBook(*db);
-    }
+    adminConnection()->query(QStringLiteral("CREATE DATABASE %1").arg(name));
+    SchemaInstaller::installBook(*Database::openServer(serverParams(name), name));
     if (g_serverTemplates.isEmpty()) {
         qAddPostRoutine(dropServerTemplates);
     }
@@ -126,8 +109,7 @@ bool engineAvailable() {
                      __LINE__);
         return false;
     }
-    // Tried once per process: a server that is down fails every case with
-    // its reason rather than ending the run at the first unhandled error.
+    // Tried once: a server that is down fails every case with its reason, not the run at the first error.
     static const QString unreachable = [] {
         try {
             adminConnection();
@@ -163,10 +145,7 @@ FreshBook::FreshBook(const QString& engine) : m_engine(engine) {
     }
     const QString tpl = serverTemplate();
     m_serverDb = uniqueName("olvtest");
-    {
-        auto admin = adminConnection();
-        admin->query(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(m_serverDb, tpl));
-    }
+    adminConnection()->query(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(m_serverDb, tpl));
     m_db = Database::openServer(serverParams(m_serverDb), m_serverDb);
 }
 
@@ -174,8 +153,7 @@ FreshBook::~FreshBook() {
     m_db.reset();
     if (!m_serverDb.isEmpty()) {
         try {
-            auto admin = adminConnection();
-            admin->query(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(m_serverDb));
+            adminConnection()->query(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(m_serverDb));
         } catch (...) {
         }
     }
@@ -189,9 +167,7 @@ std::unique_ptr<Database> FreshBook::connectAgain() const {
 }
 
 TestProgram::TestProgram(bool prepared) {
-    m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);
-    m_context->setFileChooser(&m_files);
-    m_context->setWindowRunner(&m_windows);
+    restart();
     if (prepared) {
         FirstStart::run(*m_context);
     }

@@ -10,16 +10,13 @@
 #include "support/scripted_file_chooser.h"
 #include "support/scripted_window_runner.h"
 
-// Fresh account books for tests: a new SQLite book (a copy of one made per
-// test process) or a new PostgreSQL database on the server ./test started.
+// Fresh books: a copy of a SQLite book made once per process, or a new database on ./test's PostgreSQL.
 namespace TestBooks {
 
 // Adds the global data column "engine" with a row per engine.
 void addEngineRows();
-// Call first in init() of a suite with engine rows: the PostgreSQL row is
-// skipped with a message when no server is configured (OLVEND_TEST_PG), and
-// fails when OLVEND_REQUIRE_PG says the server must be there. False when the
-// case will not run.
+// First in init() of a suite with engine rows; false when the PostgreSQL row cannot run: skipped without
+// OLVEND_TEST_PG (failed under OLVEND_REQUIRE_PG), failed when its server does not answer.
 bool engineAvailable();
 // The engine of the current global data row.
 QString currentEngine();
@@ -32,8 +29,7 @@ public:
     ~FreshBook();
     Database& db() { return *m_db; }
     QString engine() const { return m_engine; }
-    // A second connection to the same book (for concurrency tests; the
-    // caller owns it and must use it on one thread).
+    // A second connection to the book, for concurrency tests (used on one thread).
     std::unique_ptr<Database> connectAgain() const;
     QString sqlitePath() const { return m_path; }
     QString serverDatabase() const { return m_serverDb; }
@@ -46,8 +42,7 @@ private:
     std::unique_ptr<Database> m_db;
 };
 
-// A temporary program folder with its own context; `prepared` runs the
-// first start in it.
+// A temporary program folder with its own context; `prepared` runs the first start in it.
 class TestProgram {
 public:
     explicit TestProgram(bool prepared = true);
@@ -58,25 +53,20 @@ public:
     // Takes the follow-on windows commands open (none is shown modally).
     ScriptedWindowRunner& windows() { return m_windows; }
     QString folder() const { return m_dir.path(); }
-    // Connects the book and signs the administrator in, as most window
-    // tests start.
+    // Connects the book and signs the administrator in, as most window tests start.
     void openAsAdministrator();
     // A new context on the same folder (as a second start would make).
     void restart();
-    // Connects the data module to a book of `engine`: the first start's
-    // book (SQLite), or a fresh server database that config.ini names, with
-    // its settings scrambled as the server kind stores them (PostgreSQL).
+    // Connects the first start's book (SQLite), or a fresh server database config.ini names, its
+    // settings scrambled as that kind stores them (PostgreSQL).
     void connect(const QString& engine);
     // The server database of the server kind, when connected to one.
     const FreshBook* serverBook() const { return m_serverBook.get(); }
-    // Connects the books again with a short busy timeout, so that waiting
-    // for a locked book fails soon. Windows and logic classes must be built
-    // after this call.
+    // Connects again with a short busy timeout: waiting for a locked book fails soon (build windows after).
     void shortenBusyTimeout();
     // Another program's connection to the main book.
     std::unique_ptr<Database> connectAgain();
-    // Another connection that holds the main book's write lock as long as it
-    // is open: reads go on, writes fail after the timeout.
+    // A connection holding the main book's write lock while open: reads go on, writes time out.
     std::unique_ptr<Database> lockMainBook();
 
 private:

@@ -8,8 +8,7 @@
 
 namespace TestBooks {
 
-// Drags grid rows or tree nodes (their keys, under mimeType) over a node of
-// the tree and drops them there, as the mouse does.
+// Drags grid rows or tree nodes (their keys, under mimeType) onto a node, as the mouse does.
 inline void dropOn(TreeList* tree, const QVariant& target, const char* mimeType, const QStringList& keys) {
     tree->expandAll();
     QMimeData mime;

@@ -51,10 +51,8 @@ private slots:
     // A refused command is said and does not run until granted; refused inside another, it stops both.
     void commandsRunOnlyWithTheirRight() {
         ActionManager am("Form_Test", *m_checker, m_prompter);
-        int saves = 0;
-        int deletes = 0;
-        bool nested = false;
-        bool afterInner = false;
+        int saves = 0, deletes = 0;
+        bool nested = false, afterInner = false;
         QAction* save = am.add("Action_Save", "保存", [&] {
             ++saves;
             if (nested) {
@@ -128,8 +126,7 @@ private slots:
     // A guarded step of a command shows its own error; the command goes on.
     void guardInsideACommandLetsTheCommandGoOn() {
         ActionManager am("Form_Test", *m_checker, m_prompter);
-        bool stepDone = true;
-        bool commandDone = false;
+        bool stepDone = true, commandDone = false;
         am.add("Action_Save", "保存", [&] {
             stepDone = am.guard([] { kRaise[DbFailure](); });
             commandDone = true;
