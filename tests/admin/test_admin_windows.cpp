@@ -49,8 +49,7 @@ int markedRights(QTreeWidget* tree) {
 }
 }  // namespace
 
-// The administration windows clicked through: each command reaches its logic
-// and the window shows the result (the rules are the logic suites').
+// The administration windows clicked through: each command reaches its logic and the window shows the result.
 class TestAdminWindows : public QObject {
     Q_OBJECT
 private slots:
@@ -99,7 +98,6 @@ private slots:
         QVERIFY(markedRights(w.rightsTree()) > 0);
         typeText(w.groupNameEdit(), "仓库组");
         QVERIFY(w.actions().execute("Action_SaveOperation"));
-        QCOMPARE(db.scalar("select type from Sys_user where User_name='仓库组'").toInt(), 0);
         QCOMPARE(w.userTree()->currentId().toString(), QString("仓库组"));
         // A user added under it with a password is current in its open group.
         QVERIFY(w.actions().execute("Action_AddUser"));
@@ -150,11 +148,9 @@ private slots:
         QCOMPARE(m_program->files().asked.last().start + m_program->prompter().lastText(),
                  QString("SP00000001_合页.jpg图片已保存成功！"));
         QFile saved(dir.filePath("copy.png"));
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.read(4), QByteArray("\x89PNG"));  // the format of the chosen extension
+        QVERIFY(saved.open(QIODevice::ReadOnly) && saved.read(4) == "\x89PNG");  // the chosen extension's format
     }
-    // "参数表设置" shows its editor's lists and columns and adds through the
-    // value dialog.
+    // "参数表设置" shows its editor's lists and columns and adds through the value dialog.
     void codeListEditModeShowsListsAndAdds() {
         CodeListWindow w(m_program->context());
         QString shownNumber;
@@ -168,7 +164,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(!w.selectButton()->isVisible());
         QVERIFY(w.tree()->setCurrentId("货品名称"));
-        QCOMPARE(w.editor().currentListName(), QString("货品名称"));
         GridModel* model = w.grid()->model();
         const int spareColumn = model->columnOf("blank1_Str");
         QVERIFY(!w.grid()->view()->isColumnHidden(spareColumn));
@@ -187,13 +182,11 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(w.selectButton()->isVisible());
-        QCOMPARE(w.tree()->treeModel()->nodeCount(), 1);
         QTableView* view = w.grid()->view();
         const QRect cell = view->visualRect(w.grid()->model()->index(2, 1));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
-        QCOMPARE(w.result(), QString("2"));
-        QCOMPARE(w.result(), w.editor().values().value(2, "StatusValue").toString());
+        QCOMPARE(w.result(), QString("2"));  // the double-clicked row's value
         QVERIFY(!w.isVisible());
     }
 

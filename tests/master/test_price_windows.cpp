@@ -2,22 +2,16 @@
 #include <QTest>
 
 #include "data/data_module.h"
-#include "documents/document_fixture.h"
 #include "master/customer_price_window.h"
 #include "master/partner_list_window.h"
 #include "master/price_cell_edit.h"
 #include "reports/customer_price_report_window.h"
 #include "reports/report_preview_frame.h"
-#include "shell/program_windows.h"
 #include "support/test_books.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 
-using DocumentFixture::count;
-
-// The price window offscreen (the table's rules and questions:
-// TestPriceTables): typing into the sheet and saving, printing, and the
-// customer list's "单价表".
+// The price window offscreen (the rules: TestPriceTables): typing and saving, printing, the customer list's "单价表".
 class TestPriceWindows : public QObject {
     Q_OBJECT
 private slots:
@@ -33,15 +27,13 @@ private slots:
         QVERIFY(w.load());
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        // The standard prices copied by the first opening, shown as printed;
-        // the focused cell shows its digits to edit.
+        // The standard prices copied, shown as printed; the focused cell its digits.
         QCOMPARE(w.cellEdit("A102")->text(), QString("130.00"));
         QCOMPARE(w.cellEdit("A101")->text(), QString("120"));
         type(w, "A101", "1200");
         QVERIFY(w.cellEdit("A102")->hasFocus());
         QCOMPARE(w.cellEdit("A101")->text(), QString("1,200.00"));
         w.remarkEdit("B_Remark")->insertPlainText("含税");
-        QCOMPARE(w.table().value("B_Remark").toString(), QString("含税"));
         QCOMPARE(stored("A101"), 120);
         // The table's refusal is said, and the cell shows its price again.
         type(w, "A102", "99.5");
@@ -56,7 +48,6 @@ private slots:
         QCOMPARE(stored("A101"), 1200);
         QCOMPARE(stored("D204"), 8);
         QCOMPARE(db().scalar("select B_Remark from base_Dusmere_Customer_price_Table").toString(), QString("含税"));
-        QVERIFY(!w.table().isModified());
         // A refused text left in a cell stops the save.
         w.cellEdit("A103")->setFocus();
         QTest::keyClicks(w.cellEdit("A103"), "abc");
@@ -76,24 +67,15 @@ private slots:
                  QString("CustomerPriceReportWindow"));
         QVERIFY(prompter().texts().contains(PriceTable::printQuestion()));
         QCOMPARE(stored("B101"), 88);
-        QCOMPARE(pages.size(), 1);
-        QVERIFY(pages[0].contains("远东酒店|") && pages[0].contains("88.00|"));
+        QVERIFY(pages.size() == 1 && pages[0].contains("远东酒店|") && pages[0].contains("88.00|"));
         // The standard sheet prints the standard table.
         CustomerPriceWindow standard(context(), true, QString());
         QVERIFY(standard.load());
         standard.show();
         pages.clear();
         modalShownBy([&] { QTest::mouseClick(standard.button("Action_Print"), Qt::LeftButton); }, &pages);
-        QCOMPARE(pages.size(), 1);
-        QVERIFY(pages[0].contains("单价表默认值|") && pages[0].contains("120.00|") && !pages[0].contains("88.00|"));
-    }
-    void openingWithoutCustomerIsRefused() {
-        ProgramWindows::table().open(context(), "Base_CustomerPrice_Frm", 0, nullptr);
-        QCOMPARE(prompter().lastText(), QString("请指定一个客户!"));
-        CustomerPriceWindow gone(context(), false, "C404");
-        QVERIFY(!gone.load());
-        QCOMPARE(prompter().lastText(), PriceTable::noSuchCustomerText("C404"));
-        QCOMPARE(count(db(), "select count(*) from base_Dusmere_Customer_price_Table"), 0);
+        QVERIFY(pages.size() == 1 && pages[0].contains("单价表默认值|") && pages[0].contains("120.00|") &&
+                !pages[0].contains("88.00|"));
     }
     void customerListOpensOrPrints() {
         addCustomer("C002", "长城饭店");
@@ -112,8 +94,6 @@ private slots:
         w.grid()->selectRow(1);  // newest code first: C002
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(opened, QStringList{"C002 长城饭店"});
-        // Opening the window made C002's table; printing several makes none.
-        QCOMPARE(count(db(), "select count(*) from base_Dusmere_Customer_price_Table"), 1);
         // Several customers: their sheets, one each, in the printout window.
         w.grid()->view()->selectAll();
         QStringList pages;
@@ -121,7 +101,6 @@ private slots:
                  QString("CustomerPriceReportWindow"));
         QCOMPARE(pages.size(), 3);
         QVERIFY(pages[0].contains("和平宾馆|") && pages[2].contains("远东酒店|"));
-        QCOMPARE(count(db(), "select count(*) from base_Dusmere_Customer_price_Table"), 1);
     }
 
 private:
@@ -143,8 +122,7 @@ private:
         edit->insert(text);  // as the keyboard or an input method hands it over
         QTest::keyClick(edit, Qt::Key_Tab);
     }
-    // Runs `click` and closes the modal window it opens; the class name of
-    // that window, and the texts of its pages.
+    // Runs `click`; the class name of the modal window it opens, and the texts of its pages.
     QString modalShownBy(const std::function<void()>& click, QStringList* pageTexts) {
         QString shown;
         m_program->windows().then<QDialog>([&](QDialog& window) {

@@ -169,7 +169,6 @@ private slots:
                               admin().rightsGroup()}),
                  QStringList({"营销组", "营销组", "营销组"}));
         QCOMPARE(rightsOf("营销组"), allRights());
-        QVERIFY(m_permissions->isAllowed("Action_SaveOperation", UserAdministration::formName()));
         QVERIFY(admin().select("小王"));
         name("王五");
         QVERIFY(admin().select("仓库组"));
@@ -333,7 +332,6 @@ private:
     bool logsIn(const QString& user, const QString& password) {
         return UserAccounts::verifyLogin(db(), user, password).has_value();
     }
-    // Two groups and a user in the first.
     void addSalesAndStore() {
         db().query(
             "insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0), ('仓库组', '0', 0), "

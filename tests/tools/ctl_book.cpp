@@ -57,30 +57,17 @@ QString CtlBook::saved(const QString& command, const QByteArray& json) {
 
 QStringList CtlBook::state() {
     QStringList out;
-    for (const char* table : {"Quotation_Head",
-                              "Quotation_Detail",
-                              "Quotation_Sum",
-                              "Receipt_Head",
-                              "Receipt_Detail",
-                              "Dusmere_Order_Form_head",
-                              "Dusmere_Order_Form_Detail",
-                              "Dusmere_Work_Form_Head",
-                              "Dusmere_Work_Form_Detail",
-                              "Dusmere_Ware_Out_Form_Head",
-                              "Dusmere_Ware_Out_Form_Detail",
-                              "Dusmere_Shipment_Form_Head",
-                              "Dusmere_Shipment_Form_Detail",
-                              "payout",
-                              "base_Dusmere_Price_Table",
-                              "base_Dusmere_Customer_price_Table",
-                              "Client",
-                              "customer_provider",
-                              "customer_group",
-                              "goods",
-                              "Sys_ID_Autoincrement"}) {
-        QStringList rows = CtlBooks::dump(db(), QLatin1String(table));
+    for (const QString& table :
+         QStringLiteral("Quotation_Head Quotation_Detail Quotation_Sum Receipt_Head Receipt_Detail "
+                        "Dusmere_Order_Form_head Dusmere_Order_Form_Detail Dusmere_Work_Form_Head "
+                        "Dusmere_Work_Form_Detail Dusmere_Ware_Out_Form_Head Dusmere_Ware_Out_Form_Detail "
+                        "Dusmere_Shipment_Form_Head Dusmere_Shipment_Form_Detail payout base_Dusmere_Price_Table "
+                        "base_Dusmere_Customer_price_Table Client customer_provider customer_group goods "
+                        "Sys_ID_Autoincrement")
+             .split(' ')) {
+        QStringList rows = CtlBooks::dump(db(), table);
         rows.sort();
-        out << QLatin1String(table) << rows;
+        out << table << rows;
     }
     return out;
 }

@@ -5,20 +5,6 @@
 #include "support/golden.h"
 #include "tools/ctl_book.h"
 
-// The price table commands of olvendctl on both engines. What opening,
-// saving and resetting a table do, and the cells' checks, are tested with
-// PriceTable; here the commands' arguments, outputs and rights.
-class TestCtlPrices : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase_data() { TestBooks::addEngineRows(); }
-    void init() { TestBooks::engineAvailable(); }
-
-    void showSetAndReset();
-    void refusalsWriteNothing();
-    void commandsNeedTheirRights();
-};
-
 namespace {
 struct Program : CtlBook {
     Program() {
@@ -31,73 +17,72 @@ struct Program : CtlBook {
 };
 }  // namespace
 
-void TestCtlPrices::showSetAndReset() {
-    Program p;
-    QCOMPARE(p.run({"prices", "set", "A101=1,200", "d204=7", "All_Remark=报价\n三十天有效"}),
-             QString("$ prices set A101=1,200 d204=7 All_Remark=报价\n三十天有效\nexit 0\n> 保存成功\n"));
-    QCOMPARE(p.cell("base_Dusmere_Price_Table"), 1200);
-    // The standard table: every field as name=value, in the table's order.
-    const CtlCall::Result standard = p.ctl({"prices", "show"});
-    QCOMPARE(standard.code, 0);
-    OLVEND_COMPARE_GOLDEN("tools/prices_show.txt", standard.out);
-    // A customer's first show makes its table from the standard one.
-    QVERIFY(p.ctl({"prices", "show", "C001"}).out.startsWith("Corp_code=C001\nA101=1200\n"));
-    QCOMPARE(p.ctl({"prices", "set", "C001", "A101=5", "B203="}).code, 0);
-    QCOMPARE(p.cell("base_Dusmere_Customer_price_Table"), 5);
-    const CtlCall::Result reset = p.ctl({"prices", "reset", "C001"});
-    QCOMPARE(reset.code, 0);
-    QVERIFY(reset.out.startsWith("Corp_code=C001\nA101=1200\n"));
-    QCOMPARE(p.tables(), 1);
-    // One page per customer's sheet.
-    const QString pdf = p.folder() + "/sheets.pdf";
-    QCOMPARE(p.run({"print", "prices", "C001", "C002", "--out", pdf}),
-             QString("$ print prices C001 C002 --out <home>/sheets.pdf\nexit 0\n> 2\n= written\n"));
-    QFile file(pdf);
-    QVERIFY(file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-");
-}
+// The price table commands of olvendctl on both engines: arguments, outputs and rights (the rules: TestPriceTables).
+class TestCtlPrices : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase_data() { TestBooks::addEngineRows(); }
+    void init() { TestBooks::engineAvailable(); }
 
-// A refused assignment writes nothing, also not the table of a customer
-// who has none yet: the command's own refusals and one of the cells';
-// customers that are not there; wrong use. The messages are in the golden
-// file.
-void TestCtlPrices::refusalsWriteNothing() {
-    Program p;
-    QCOMPARE(p.ctl({"prices", "show", "C001"}).code, 0);
-    const QStringList before = p.state();
-    const QString log =
-        p.runAll({"prices set C001 A101=5 A102=abc", "prices set C002 A101=5 A102=abc", "prices set C001 A101=5 F101=1",
-                  "prices set C002 A101=5 F101=1", "prices set C001 A101=5 a101=6", "prices set C002 A101=5 a101=6",
-                  "prices show C404", "prices reset C404", "print prices C001 C404 --out <home>/none.pdf",
-                  "prices set C001", "prices show C001 C002", "print prices C001"});
-    QCOMPARE(p.state(), before);
-    OLVEND_COMPARE_GOLDEN("tools/prices_refusals.txt", log);
-    QCOMPARE(p.cell("base_Dusmere_Customer_price_Table"), 0);
-    QCOMPARE(p.tables(), 1);
-}
-
-// Showing the standard table takes the price entry of the main window, a
-// customer's table the customers' price button; changing and printing
-// take the price window's 保存 besides. The refused commands make no table
-// and stamp nothing.
-void TestCtlPrices::commandsNeedTheirRights() {
-    Program p;
-    QCOMPARE(p.needsEach({"main_frm/Action14"}, {"prices", "show"}), QStringList());
-    QCOMPARE(p.needsEach({"Form_Client_List/Action_CustomerPrice"}, {"prices", "show", "C001"}), QStringList());
-    p.grantClerk({"main_frm/Action14", "Form_Client_List/Action_CustomerPrice"});
-    const QStringList before = p.state();
-    for (const QStringList& args : {QStringList{"prices", "set", "A101=5"},
-                                    {"prices", "reset", "C001"},
-                                    {"prices", "set", "C002", "A101=5"},
-                                    {"print", "prices", "--out", p.folder() + "/p.pdf"}}) {
-        QVERIFY2(p.asClerk(args).code == 3, qPrintable(args.join(' ')));
+    void showSetAndReset() {
+        Program p;
+        QCOMPARE(p.run({"prices", "set", "A101=1,200", "d204=7", "All_Remark=报价\n三十天有效"}),
+                 QString("$ prices set A101=1,200 d204=7 All_Remark=报价\n三十天有效\nexit 0\n> 保存成功\n"));
+        QCOMPARE(p.cell("base_Dusmere_Price_Table"), 1200);
+        // The standard table: every field as name=value, in the table's order.
+        const CtlCall::Result standard = p.ctl({"prices", "show"});
+        QCOMPARE(standard.code, 0);
+        OLVEND_COMPARE_GOLDEN("tools/prices_show.txt", standard.out);
+        // A customer's first show makes its table from the standard one.
+        QVERIFY(p.ctl({"prices", "show", "C001"}).out.startsWith("Corp_code=C001\nA101=1200\n"));
+        QCOMPARE(p.ctl({"prices", "set", "C001", "A101=5", "B203="}).code, 0);
+        QCOMPARE(p.cell("base_Dusmere_Customer_price_Table"), 5);
+        const CtlCall::Result reset = p.ctl({"prices", "reset", "C001"});
+        QVERIFY2(reset.code == 0 && reset.out.startsWith("Corp_code=C001\nA101=1200\n"), qPrintable(reset.err));
+        // One page per customer's sheet.
+        const QString pdf = p.folder() + "/sheets.pdf";
+        QCOMPARE(p.run({"print", "prices", "C001", "C002", "--out", pdf}),
+                 QString("$ print prices C001 C002 --out <home>/sheets.pdf\nexit 0\n> 2\n= written\n"));
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-");
     }
-    QCOMPARE(p.state(), before);
-    QVERIFY(!QFile::exists(p.folder() + "/p.pdf"));
-    QCOMPARE(
-        p.needsEach({"main_frm/Action14", "Base_CustomerPrice_Frm/Action_save"}, {"prices", "set", "A101=5"}).join(';'),
-        QString());
-    QCOMPARE(p.cell("base_Dusmere_Price_Table"), 5);
-}
+    // A refused assignment writes nothing, not even the table of a customer who has none yet: the command's own
+    // refusals, one of the cells', unknown customers, wrong use. The messages are in the golden file.
+    void refusalsWriteNothing() {
+        Program p;
+        QCOMPARE(p.ctl({"prices", "show", "C001"}).code, 0);
+        const QStringList before = p.state();
+        const QString log = p.runAll(
+            {"prices set C001 A101=5 A102=abc", "prices set C002 A101=5 A102=abc", "prices set C001 A101=5 F101=1",
+             "prices set C002 A101=5 F101=1", "prices set C001 A101=5 a101=6", "prices set C002 A101=5 a101=6",
+             "prices show C404", "prices reset C404", "print prices C001 C404 --out <home>/none.pdf", "prices set C001",
+             "prices show C001 C002", "print prices C001"});
+        QCOMPARE(p.state(), before);
+        OLVEND_COMPARE_GOLDEN("tools/prices_refusals.txt", log);
+        QCOMPARE(p.cell("base_Dusmere_Customer_price_Table"), 0);
+        QCOMPARE(p.tables(), 1);
+    }
+    // Showing takes the main window's price entry or the customers' price button; setting, resetting and printing the
+    // price window's command too.
+    void commandsNeedTheirRights() {
+        Program p;
+        const QString standard = "main_frm/Action14", customer = "Form_Client_List/Action_CustomerPrice";
+        const QString window = "Base_CustomerPrice_Frm/";
+        const struct {
+            QStringList args;
+            QStringList rights;
+        } cases[] = {{{"prices", "show"}, {standard}},
+                     {{"prices", "show", "C001"}, {customer}},
+                     {{"prices", "set", "A101=5"}, {standard, window + "Action_save"}},
+                     {{"prices", "set", "C002", "A101=5"}, {customer, window + "Action_save"}},
+                     {{"prices", "reset", "C001"}, {customer, window + "Action_SetAsDefault"}},
+                     {{"print", "prices", "--out", p.folder() + "/p.pdf"}, {window + "Action_Print"}}};
+        for (const auto& c : cases) {
+            QCOMPARE(p.needsEach(c.rights, c.args), QStringList());
+        }
+        QCOMPARE(p.cell("base_Dusmere_Price_Table"), 5);
+    }
+};
 
 QTEST_MAIN(TestCtlPrices)
 #include "test_ctl_prices.moc"
