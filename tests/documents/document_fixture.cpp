@@ -12,20 +12,14 @@ namespace DocumentFixture {
 void addGoods(Database& db, const QString& code, const QString& name, const QString& size, const QString& unit,
               const QVariant& defaultQty, const QVariant& defaultPrice, const QVariant& defaultTotal,
               const QVariant& purchasePrice) {
+    const QVariantMap params{{"c", code},         {"n", name},           {"s", size},         {"u", unit},
+                             {"q", defaultQty},   {"p", defaultPrice},   {"t", defaultTotal}, {"pp", purchasePrice},
+                             {"cc", "F-" + code}, {"pic", code + ".jpg"}};
     db.query(
         "insert into goods (code, Goods_name, Goods_size, Goods_unit, Default_Qty, Default_price, "
         "Default_TotalPrice, purchase_price, Corp_Goods_Code, PicturePath) "
         "values (:c, :n, :s, :u, :q, :p, :t, :pp, :cc, :pic)",
-        {{"c", code},
-         {"n", name},
-         {"s", size},
-         {"u", unit},
-         {"q", defaultQty},
-         {"p", defaultPrice},
-         {"t", defaultTotal},
-         {"pp", purchasePrice},
-         {"cc", "F-" + code},
-         {"pic", code + ".jpg"}});
+        params);
 }
 
 void failWhen(Database& db, const QString& table, const QString& event, const QString& condition) {

@@ -21,10 +21,10 @@ struct Book {
     Database& db() { return book.db(); }
 };
 
-// A quotation of user admin: a new one, or `billNo` loaded in `mode`.
+// A quotation of `user`: a new one, or `billNo` loaded in `mode`.
 struct Quotation : QuotationDocument {
-    explicit Quotation(Book& b, int mode = New, const QString& billNo = {})
-        : QuotationDocument(b.db(), b.clock, b.prompter, QStringLiteral("admin")) {
+    explicit Quotation(Book& b, int mode = New, const QString& billNo = {}, const QString& user = "admin")
+        : QuotationDocument(b.db(), b.clock, b.prompter, user) {
         load(mode, billNo);
     }
 };
