@@ -45,6 +45,9 @@ const QByteArray kRefusedFiles[] = {
     R"({"rows": {"Goods_name": 1}})",
 };
 
+// An order with every kind of value (defined after the class: moc misreads this raw string).
+extern const char* const kFullOrderFile;
+
 // The order-form commands of olvendctl on both engines (the order's rules and the forms' contents: OrderFormDocument's
 // and OrderFormGenerator's suites). The seeded code lists name goods 1-6, units 1-6, series 1-4 and locks 1-4.
 class TestCtlOrders : public QObject {
@@ -61,14 +64,7 @@ private slots:
         p.db().execute(
             "insert into Sys_Status_Describe (ParamentName, StatusValue, StatusName) values ('型材颜色', '2147483647', "
             "'极限'), ('玻璃品种', '-2147483648', '极限')");
-        const QString path = p.file("o.json", R"({"Link_man": "王先生", "Send_Date": "1900-01-02", "earnest": 500,
-        "PayOver_Date": "9999-12-31 23:59:59",
-        "Remark_WorkForm": "\"Link_man\": \"rows\", {[\\", "rows": [
-            {"Goods_name": 1, "QTY": 2, "Remark_ShipmentForm": "一行\n二行\t\\", "Colour": 2147483647,
-             "Glass_Type2": -2147483648},
-            {"Goods_Code": "A7", "Goods_name": 6, "QTY": 2.5, "Price": 100, "Total_Price": 240},
-            {"Total_Price": 10, "Price": 3, "QTY": "1.5", "Goods_Unit": 4, "Goods_name": 2, "Goods_Type": 1,
-             "Lock_Size": 4, "Lock_Fittings": "加长", "Model_Size": "1000*1000"}]})");
+        const QString path = p.file("o.json", kFullOrderFile);
         QCOMPARE(p.run({"order", "new", path}), QString("$ order new <home>/o.json\nexit 0\n> AA0606250001\n"));
         p.db().execute("update Dusmere_Order_Form_Detail set Remark_WorkForm=:t where Goods_Code='A7'",
                        {{"t", QStringLiteral("a\u0001b\u001b[31mc\u007f\u0085")}});
@@ -166,6 +162,15 @@ private slots:
         QVERIFY(args.first() != "print" || (f.open(QIODevice::ReadOnly) && f.readAll().contains(code.toUtf8())));
     }
 };
+
+const char* const kFullOrderFile = R"({"Link_man": "王先生", "Send_Date": "1900-01-02", "earnest": 500,
+        "PayOver_Date": "9999-12-31 23:59:59",
+        "Remark_WorkForm": "\"Link_man\": \"rows\", {[\\", "rows": [
+            {"Goods_name": 1, "QTY": 2, "Remark_ShipmentForm": "一行\n二行\t\\", "Colour": 2147483647,
+             "Glass_Type2": -2147483648},
+            {"Goods_Code": "A7", "Goods_name": 6, "QTY": 2.5, "Price": 100, "Total_Price": 240},
+            {"Total_Price": 10, "Price": 3, "QTY": "1.5", "Goods_Unit": 4, "Goods_name": 2, "Goods_Type": 1,
+             "Lock_Size": 4, "Lock_Fittings": "加长", "Model_Size": "1000*1000"}]})";
 
 QTEST_MAIN(TestCtlOrders)
 #include "test_ctl_orders.moc"
