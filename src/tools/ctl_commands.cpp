@@ -323,8 +323,7 @@ int CtlCommands::backup(const QString& command, const QStringList& args) {
     const QString book = a.words().isEmpty() ? m_session.bookName() : a.word(0);
     const QString outFile = a.value(fileOption);
     if (outFile.isEmpty()) {
-        m_err << QStringLiteral("%1 needs %2 FILE").arg(command, fileOption) << Qt::endl;
-        return 2;
+        return CtlSession::kWrongUse;  // the command's usage line names the file option
     }
     m_session.openBook(book);
     // The rights of 备份账本 and 恢复账本 in the main window.

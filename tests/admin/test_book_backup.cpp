@@ -358,6 +358,13 @@ private slots:
             CtlCall::run(m_program->folder(), {}, {"backup", QString::number(first.ID), "--out", byId});
         QCOMPARE(made.err + QString::number(made.code), QString("0"));
         QCOMPARE(made.out.trimmed().toLongLong(), QFileInfo(byId).size());
+        for (const QString option : {"--out", "--from"}) {
+            const QString command = option == "--out" ? "backup" : "restore";
+            const CtlCall::Result noFile = CtlCall::run(m_program->folder(), {}, {command});
+            QCOMPARE(noFile.code, 2);
+            QVERIFY2(noFile.out.isEmpty() && noFile.err.contains(command + " [BOOK] " + option),
+                     qPrintable(noFile.err));
+        }
         context().CurrentAccountBook = {};
         QVERIFY(!first.AccountBookName.isEmpty());
         QCOMPARE(BookBackup::find(context(), QString()).label, first.AccountBookName);

@@ -71,6 +71,14 @@ private slots:
         click(w, "Action_Save");
         QVERIFY(!w.document().isModified());
         QCOMPARE(db().scalar("select PayOver_Date from Dusmere_Order_Form_head").toDate(), QDate(2006, 6, 25));
+        // A new row's window closed with No takes nothing.
+        OrderGoodsWindow goods(context(), w.document(), OrderGoodsEditor::New, &w);
+        goods.show();
+        choose(goods.nameBox(), "推拉门");
+        prompter().setNextAnswer(false);
+        goods.reject();
+        QVERIFY(!goods.isVisible() && !w.document().isModified());
+        QCOMPARE(w.document().rows().rowCount(), 2);
     }
 
     void customerPickerChoosesACustomer() {

@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "data/dataset.h"
+#include "data/permission_checker.h"
 #include "document_fixture.h"
 #include "document_window_suite.h"
 #include "documents/receipt_window.h"
@@ -78,6 +79,13 @@ private slots:
         w.show();
         QVERIFY(!(w.receiptGrid()->model()->flags(at(w.receiptGrid(), 0, "TotalPrice")) & Qt::ItemIsEditable));
         QVERIFY(w.lineGrid()->model()->flags(at(w.lineGrid(), 0, "QTY")) & Qt::ItemIsEditable);
+        // 增加收据 is its own right, Action1.
+        click(w, "增加收据");
+        QCOMPARE(prompter().texts(), QStringList{PermissionChecker::refusalText()});
+        QCOMPARE(count(db(), "select count(*) from Receipt_Head"), 1);
+        grant("收款组", "LOWER(Form_Name)='form_receipt' and LOWER(Action_Name)='action1'");
+        click(w, "增加收据");
+        QCOMPARE(w.receiptGrid()->model()->rowCount(), 2);
     }
 
     void aQuotationDeletedMeanwhileClosesTheWindow() {

@@ -296,8 +296,10 @@ private slots:
         s.t.setValue("All_Remark", hostile);
         s.t.setValue("E_Remark", QString(PriceTable::kMaxRemarkLength, QChar(0x6587)));
         QVERIFY_THROWS_EXCEPTION(UserError, s.t.setValue("A_Remark", QString(PriceTable::kMaxRemarkLength + 1, 'x')));
-        QCOMPARE(refusal([&] { s.t.setValue("A_Remark", QString("a") + QChar(0) + "b"); }),
-                 QString("说明中不能有控制字符"));
+        for (const QChar control : {QChar(0), QChar(0x1b)}) {
+            QCOMPARE(refusal([&] { s.t.setValue("A_Remark", QString("a") + control + "b"); }),
+                     QString("说明中不能有控制字符"));
+        }
         QVERIFY(s.t.value("A_Remark").toString().isEmpty());
         s.t.save();
         QCOMPARE(count(s.db(), "select count(*) from Client"), 1);

@@ -65,6 +65,7 @@ private slots:
         QVERIFY(dialog.isVisible());
         QCOMPARE(m_program->prompter().lastText(), LoginService::wrongPasswordText());
         QVERIFY(dialog.passwordBox()->text().isEmpty());
+        QVERIFY(c.CurrentUser.UserName.isEmpty());
         QTest::keyClicks(dialog.passwordBox(), "secret");
         QTest::keyClick(dialog.userBox(), Qt::Key_Return);  // Enter in the user box logs in too
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -150,7 +151,10 @@ private slots:
         }
         for (const QString& name : ProgramWindows::table().windowNames()) {
             QVERIFY2(windows.shown.contains(name, Qt::CaseInsensitive), qPrintable(name));
+            QVERIFY(ProgramWindows::table().contains(name.toUpper()));
         }
+        // No entry fell back to the not-yet-open notice.
+        QVERIFY(!m_program->prompter().texts().contains(MainWindow::notYetOpenText()));
         for (const QString& shown : windows.shown) {
             QVERIFY2(ProgramWindows::table().contains(shown) || shown == "LoginFrm", qPrintable(shown));
         }
