@@ -70,9 +70,10 @@ OrderFile OrderFile::read(const QString& path, const QList<FieldDef>& headColumn
 
 OrderFile OrderFile::parse(const QByteArray& json, const QString& source, const QList<FieldDef>& headColumns,
                            const QList<FieldDef>& rowColumns) {
-    static const JsonDocumentShape shape{QStringLiteral("订单"), QStringLiteral("Dusmere_Order_Form_head"),
-                                         programHeadFields(),    QStringLiteral("编号、制单人、制单日期、状态"),
-                                         QStringLiteral("rows"), QStringLiteral("[rows]必须是货品明细的数组 […]")};
+    static const JsonDocumentShape shape{
+        QStringLiteral("订单"), QStringLiteral("Dusmere_Order_Form_head"),
+        programHeadFields(),    QStringLiteral("编号、制单人、制单日期、删除标记、归档"),
+        QStringLiteral("rows"), QStringLiteral("[rows]必须是货品明细的数组 […]")};
     OrderFile out;
     Values row;
     QStringList unknownInRow;

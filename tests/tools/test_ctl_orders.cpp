@@ -28,6 +28,7 @@ const QByteArray kRefusedFiles[] = {
     R"({"Foo": 1, "Bar": 2, "rows": [{"Goods_name": 1}]})",
     R"({"rows": [{"Goods_name": 1, "GoodsNo": "A"}]})",
     R"({"rows": [{"Goods_name": 1, "Head_Code": "X"}]})",
+    R"({"isPigeonhole": 1, "rows": [{"Goods_name": 1}]})",
     R"({"rows": [{"Goods_name": 1, "goods_NAME": 2}]})",
     // Two members of one name (Qt's reader would keep the last).
     R"({"Link_man": "王", "rows": [{"Goods_name": 1}], "Link_man": "李"})",
