@@ -285,7 +285,7 @@ int CtlCommands::checkPermission(const QString&, const QStringList& args) {
     UserRecord user{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
     PermissionChecker checker(db, user);
     if (!checker.isAllowed(args[1], args[2])) {
-        m_out << PermissionChecker::refusalText() << Qt::endl;
+        m_err << PermissionChecker::refusalText() << Qt::endl;
         return 3;
     }
     m_out << "allowed" << Qt::endl;
@@ -299,8 +299,7 @@ int CtlCommands::login(const QString&, const QStringList& args) {
     m_session.openBook();
     const auto user = UserAccounts::verifyLogin(m_context.data().main(), args[0], args[1]);
     if (!user) {
-        m_out << QStringLiteral("密码错误,请重新输入密码") << Qt::endl;
-        return 1;
+        throw UserError(QStringLiteral("密码错误,请重新输入密码"));
     }
     m_out << "ok" << Qt::endl;
     return 0;

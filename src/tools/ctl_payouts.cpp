@@ -38,6 +38,11 @@ QString listEntry(int kind) {
     }
 }
 
+// Refuses a payout kind that is none of the lists', naming those there are.
+QString unknownKindText(const QString& text) {
+    return QStringLiteral("没有这种支出类型: %1（0 运输费、1 工资、2 日杂费、3 或 4 汇款）").arg(text);
+}
+
 bool statsKind(const QString& text, StatisticsReport::Kind* kind) {
     if (text == "income") {
         *kind = StatisticsReport::Kind::Income;
@@ -106,8 +111,7 @@ QDate CtlPayouts::parseDate(const QString& text) {
 int CtlPayouts::add(const CtlArguments& a) {
     PayoutKind kind;
     if (!PayoutKind::parse(a.word(1), &kind)) {
-        throw UserError(
-            QStringLiteral("没有这种支出类型: %1（0 运输费、1 工资、2 日杂费、3 或 4 汇款）").arg(a.word(1)));
+        throw UserError(unknownKindText(a.word(1)));
     }
     const QDate day = parseDate(a.word(2));
     if (!day.isValid()) {
@@ -145,8 +149,7 @@ int CtlPayouts::add(const CtlArguments& a) {
 int CtlPayouts::list(const CtlArguments& a) {
     PayoutKind kind;
     if (!PayoutKind::parse(a.word(1), &kind)) {
-        throw UserError(
-            QStringLiteral("没有这种支出类型: %1（0 运输费、1 工资、2 日杂费、3 或 4 汇款）").arg(a.word(1)));
+        throw UserError(unknownKindText(a.word(1)));
     }
     const QDate from = parseDate(a.value("--from"));
     const QDate to = parseDate(a.value("--to"));
@@ -194,11 +197,14 @@ int CtlPayouts::stats(const CtlArguments& a) {
     filter.to = parseDate(a.value("--to"));
     const bool hasKind = a.has("--kind");
     const bool hasRemark = a.has("--remark");
+    if (kind != StatisticsReport::Kind::Payout && (hasKind || hasRemark)) {
+        throw UserError(QStringLiteral("--kind 和 --remark 只用于支出统计"));
+    }
     const QString kindText = a.value("--kind");
     if (hasKind && kindText != QStringLiteral("全部")) {
         PayoutKind k;
         if (!PayoutKind::parse(kindText, &k)) {
-            throw UserError(QStringLiteral("没有这种支出类型: %1").arg(kindText));
+            throw UserError(unknownKindText(kindText));
         }
         filter.kind = k.title;
     }
@@ -206,10 +212,12 @@ int CtlPayouts::stats(const CtlArguments& a) {
     if (hasRemark) {
         filter.remark = remark;
     }
-    if (kind != StatisticsReport::Kind::Payout && (hasKind || hasRemark)) {
-        throw UserError(QStringLiteral("--kind 和 --remark 只用于支出统计"));
-    }
     const QString outFile = a.value("--out");
+    const bool tsv = QFileInfo(outFile).suffix().compare(QLatin1String("tsv"), Qt::CaseInsensitive) == 0;
+    // A name no format is written under is refused before the book is read.
+    if (!tsv && !ReportExporter::knowsExtension(outFile)) {
+        throw UserError(ReportExporter::unsupportedText(outFile, QStringLiteral(".tsv")));
+    }
     // The main window's entry of each statistics window carries its right.
     const char* entry = kind == StatisticsReport::Kind::Income   ? "Action9"
                         : kind == StatisticsReport::Kind::Payout ? "Action10"
@@ -228,7 +236,7 @@ int CtlPayouts::stats(const CtlArguments& a) {
     report.setShowsCost(CostProfitRight::heldBy(permissions));
     const ReportRows rows = report.rows(kind, filter);
 
-    if (QFileInfo(outFile).suffix().compare(QLatin1String("tsv"), Qt::CaseInsensitive) == 0) {
+    if (tsv) {
         // What `report --rows` reads back as it was, under the names the
         // book's tables spell (a server gives them in lower case).
         ReportRows named = rows;

@@ -407,5 +407,16 @@ bool ReportExporter::byExtension(const PreparedReport& report, const QString& fi
     if (ext == "rmp") {
         return ReportFile::save(report, file, error);
     }
-    return fail(error, QStringLiteral("不支持的输出格式: %1 (可用 .pdf .xlsx .htm .html .jpg .rmp)").arg(file));
+    return fail(error, unsupportedText(file));
+}
+
+bool ReportExporter::knowsExtension(const QString& file) {
+    static const QStringList known{"pdf", "jpg", "jpeg", "htm", "html", "xlsx", "rmp"};
+    return known.contains(QFileInfo(file).suffix().toLower());
+}
+
+QString ReportExporter::unsupportedText(const QString& file, const QString& moreFormats) {
+    const QString formats = QStringLiteral(".pdf .xlsx .htm .html .jpg .rmp");
+    return QStringLiteral("不支持的输出格式: %1 (可用 %2)")
+        .arg(file, moreFormats.isEmpty() ? formats : formats + ' ' + moreFormats);
 }

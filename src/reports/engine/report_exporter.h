@@ -27,4 +27,9 @@ public:
     // Picks the export by the file's extension (.pdf, .jpg, .htm/.html,
     // .xlsx, .rmp); false with a message for any other.
     static bool byExtension(const PreparedReport& report, const QString& file, QString* error);
+    // Whether byExtension writes a file of this name's extension.
+    static bool knowsExtension(const QString& file);
+    // The refusal of a file of another extension; moreFormats (e.g. ".tsv")
+    // names what the caller writes besides.
+    static QString unsupportedText(const QString& file, const QString& moreFormats = {});
 };
