@@ -169,6 +169,12 @@ private slots:
         doc.rows().setValue("Goods_name", 2);
         doc.rows().setValue("QTY", -3);
         QCOMPARE(refusal(row, b.prompter), QString("[货品数量]不能是负数"));
+        // 保存并新增 refuses the same way and adds no row.
+        const int rowsBefore = doc.rows().rowCount();
+        b.prompter.clear();
+        QVERIFY(!row.addNext());
+        QCOMPARE(b.prompter.lastText() + QString::number(doc.rows().rowCount()),
+                 "[货品数量]不能是负数" + QString::number(rowsBefore));
         doc.rows().setValue("QTY", 3);
         QVERIFY(row.save());
         QVERIFY(!row.codeEditable());
