@@ -19,6 +19,7 @@
 #include "platform/errors.h"
 #include "support/ctl_call.h"
 #include "support/test_books.h"
+#include "support/test_paths.h"
 
 using BookChecks::refusal;
 using BookChecks::written;
@@ -197,7 +198,7 @@ private slots:
             {"-c", QString("for i in $(seq 1 %1); do \"%2\" --home \"%3\" payout add 0 2006-06-01 $i "
                            ">/dev/null && \"%2\" --home \"%3\" quotation new \"%4\" >/dev/null || exit 1; done")
                        .arg(rounds)
-                       .arg(OLVENDCTL_PATH, m_program->folder(), json)});
+                       .arg(TestPaths::olvendctl(), m_program->folder(), json)});
         QVERIFY(writer.waitForStarted());
         int copies = 0;
         int last = 0;
@@ -311,7 +312,7 @@ private slots:
         BookBackup(context()).backup(QString(), target("moment.db"));
         QCOMPARE(inCopy(target("moment.db"), "select count(*) from payout").toInt(), 10);
         QProcess restore;
-        restore.start(OLVENDCTL_PATH, {"--home", m_program->folder(), "restore", "--from", backup});
+        restore.start(TestPaths::olvendctl(), {"--home", m_program->folder(), "restore", "--from", backup});
         QVERIFY(restore.waitForStarted());
         if (server()) {
             auto admin = Database::openServer(TestBooks::serverParams("postgres"), "admin");

@@ -20,7 +20,7 @@ namespace {
 // The columns of one table as schema/book_tables.sql declares them.
 QList<FieldDef> columnsOf(const QString& table) {
     static const QString schema = [] {
-        QFile f(QStringLiteral(OLVEND_SCHEMA_DIR "/book_tables.sql"));
+        QFile f(Fuzz::schemaFolder() + QStringLiteral("/book_tables.sql"));
         if (!f.open(QIODevice::ReadOnly)) {
             Fuzz::broken("cannot read the schema", f.fileName());
         }

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const ReportTemplate list = [] {
         ReportTemplate t;
         QString why;
-        if (ReportTemplate::load(QStringLiteral(OLVEND_REPORT_DIR "/List.rmf"), &t, &why) !=
+        if (ReportTemplate::load(Fuzz::reportFolder() + QStringLiteral("/List.rmf"), &t, &why) !=
             ReportTemplate::LoadResult::Loaded) {
             Fuzz::broken("List.rmf does not load", why);
         }

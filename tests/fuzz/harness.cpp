@@ -23,6 +23,14 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 namespace Fuzz {
 
+QString reportFolder() {
+    return QStringLiteral(OLVEND_FUZZ_SOURCE_DIR "/Report");
+}
+
+QString schemaFolder() {
+    return QStringLiteral(OLVEND_FUZZ_SOURCE_DIR "/schema");
+}
+
 QString scratchFolder() {
     static const QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/olvend-fuzz-XXXXXX"));
     if (!dir.isValid()) {

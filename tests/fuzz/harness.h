@@ -17,6 +17,9 @@ namespace Fuzz {
 inline QByteArray bytes(const uint8_t* data, size_t size) {
     return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 }
+// The shipped report templates (Report/) and the book's schema (schema/).
+QString reportFolder();
+QString schemaFolder();
 // A folder of this process's own, removed at exit, and a file written in it.
 QString scratchFolder();
 QString writeScratchFile(const QString& name, const QByteArray& content);

@@ -14,9 +14,10 @@
 #include "support/ctl_call.h"
 #include "support/scripted_file_chooser.h"
 #include "support/test_books.h"
+#include "support/test_paths.h"
 
 namespace {
-const QString kList = QStringLiteral(OLVEND_SOURCE_DIR "/Report/List.rmf");
+const QString kList = TestPaths::sourceFolder() + "/Report/List.rmf";
 
 void click(const ReportPreviewFrame& frame, int button) {
     QTest::mouseClick(frame.button(QString("ToolButton%1").arg(button)), Qt::LeftButton);

@@ -14,6 +14,7 @@
 #include "reports/statistics_chart.h"
 #include "reports/statistics_report.h"
 #include "support/golden.h"
+#include "support/test_paths.h"
 
 using namespace DocumentFixture;
 using K = StatisticsReport::Kind;
@@ -207,8 +208,8 @@ private slots:
         StatisticsReport report(b.db());
         ReportTemplate tmpl;
         QString error;
-        QCOMPARE(ReportTemplate::load(QStringLiteral(OLVEND_SOURCE_DIR "/Report/") + StatisticsReport::templateName(k),
-                                      &tmpl, &error),
+        QCOMPARE(ReportTemplate::load(TestPaths::sourceFolder() + "/Report/" + StatisticsReport::templateName(k), &tmpl,
+                                      &error),
                  ReportTemplate::LoadResult::Loaded);
         const auto prepare = [&](const StatisticsFilter& f, PreparedReport* out) {
             const ReportRows rows = report.rows(k, f);

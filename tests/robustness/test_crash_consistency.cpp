@@ -23,6 +23,7 @@
 #include "data/database.h"
 #include "robustness/local_postgres.h"
 #include "support/test_books.h"
+#include "support/test_paths.h"
 
 namespace {
 
@@ -415,7 +416,7 @@ private:
         p.setProcessEnvironment(env);
         QElapsedTimer clock;
         clock.start();
-        p.start(OLVENDCTL_PATH,
+        p.start(TestPaths::olvendctl(),
                 QStringList{"--home", m_program.folder(), "--today", kToday.toString(Qt::ISODate)} + args);
         if (waitMs < 0) {
             // From just before the book is open to a little past the
@@ -539,7 +540,7 @@ void TestCrashConsistency::checkerFindsBrokenBooks() {
     // exit code.
     const auto ctl = [&program](const QStringList& args) {
         QProcess p;
-        p.start(OLVENDCTL_PATH,
+        p.start(TestPaths::olvendctl(),
                 QStringList{"--home", program.folder(), "--today", kToday.toString(Qt::ISODate)} + args);
         return p.waitForFinished(300000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     };

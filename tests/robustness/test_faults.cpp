@@ -24,6 +24,7 @@
 #include "robustness/local_postgres.h"
 #include "shell/login_service.h"
 #include "support/test_books.h"
+#include "support/test_paths.h"
 
 // Faults from outside the program, met by olvendctl and by the logic
 // classes: a locked book, a book or folder that cannot be written, a full
@@ -46,7 +47,7 @@ bool setMode(const QString& path, mode_t mode) {
 // LeakSanitizer suppressions copied beside it.
 class Account {
 public:
-    Account() : program(QStringLiteral(OLVENDCTL_PATH)), lsanOptions(qEnvironmentVariable("LSAN_OPTIONS")) {
+    Account() : program(TestPaths::olvendctl()), lsanOptions(qEnvironmentVariable("LSAN_OPTIONS")) {
         switches = geteuid() == 0;
         if (!switches) {
             return;
@@ -66,7 +67,7 @@ public:
         QDir().mkpath(bin);
         QDir().mkpath(m_root.filePath(QStringLiteral("home")));
         program = bin + QStringLiteral("/olvendctl");
-        if (!QFile::copy(QStringLiteral(OLVENDCTL_PATH), program) || !setMode(program, 0755)) {
+        if (!QFile::copy(TestPaths::olvendctl(), program) || !setMode(program, 0755)) {
             m_problem = QStringLiteral("cannot copy olvendctl for the test account");
         }
         // Only the suppressions option itself, not print_suppressions.
@@ -112,7 +113,7 @@ struct Options {
 // olvendctl --home HOME --today 2006-06-25 ARGS in a process of its own, stopped when it hangs.
 Result ctl(const QString& home, const QStringList& args, const Options& options = {}) {
     const bool switching = options.as && options.as->switches;
-    QString program = switching ? options.as->program : QStringLiteral(OLVENDCTL_PATH);
+    QString program = switching ? options.as->program : TestPaths::olvendctl();
     QStringList arguments = QStringList{"--home", home, "--today", "2006-06-25"} + args;
     if (options.fileSizeLimit > 0) {
         // A file that reaches the limit refuses the write (EFBIG) as a full

@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include "support/test_paths.h"
+
 bool Golden::matches(const QString& name, const QString& actual, QString* why) {
-    const QString path = QDir(QStringLiteral(OLVEND_GOLDEN_DIR)).filePath(name);
+    const QString path = QDir(TestPaths::goldenFolder()).filePath(name);
     // Kept with a final newline so that the files read well in a diff.
     const QString text = actual.endsWith(QLatin1Char('\n')) ? actual : actual + QLatin1Char('\n');
     if (const QByteArray flag = qgetenv("OLVEND_UPDATE_GOLDEN"); !flag.isEmpty() && flag != "0") {

@@ -10,6 +10,7 @@
 #include "support/ctl_call.h"
 #include "support/golden.h"
 #include "support/test_books.h"
+#include "support/test_paths.h"
 
 // The command-line companion run as a program, as a user would: its global options, the commands of the program folder
 // and the books, its usage and exit codes, and what it prints with nothing of Qt's.
@@ -36,7 +37,7 @@ private slots:
             "--today 2006-01-01 --today=2006-01-02 books|import goods --group|frobnicate";
         QString log;
         for (QString line : script.split('|')) {
-            line.replace("<home>", m_home.path()).replace("<src>", OLVEND_SOURCE_DIR);
+            line.replace("<home>", m_home.path()).replace("<src>", TestPaths::sourceFolder());
             log += run(line.replace("@scrambled@", ScrambleSetting("olvend_db")).split(' '));
         }
         OLVEND_COMPARE_GOLDEN("tools/olvendctl.txt", log);
@@ -74,8 +75,9 @@ private slots:
                  {std::pair{"delete from unit", false}, std::pair{"select 1 as n; delete from unit", false},
                   std::pair{"commit; delete from unit", false},
                   std::pair{"select count(*) as n from unit where unit_name like '%米'", true}}) {
-                const Result r = ctl({"report", OLVEND_SOURCE_DIR "/Report/List.rmf", "--sql", statement, "--out", out},
-                                     program.folder());
+                const Result r =
+                    ctl({"report", TestPaths::sourceFolder() + "/Report/List.rmf", "--sql", statement, "--out", out},
+                        program.folder());
                 QVERIFY2(r.code == (allowed ? 0 : 1), qPrintable(engine + ": " + statement + ": " + r.out + r.err));
                 QCOMPARE(QFile::remove(out), allowed);
                 QCOMPARE(db.scalar("select count(*) from unit").toInt(), units);
@@ -138,7 +140,7 @@ TestOlvendctl::Result TestOlvendctl::ctl(const QStringList& args, const QString&
         env.insert("QT_QPA_PLATFORM", platform);
     }
     p.setProcessEnvironment(env);
-    p.start(OLVENDCTL_PATH, QStringList{"--home", home.isEmpty() ? m_home.path() : home} + args);
+    p.start(TestPaths::olvendctl(), QStringList{"--home", home.isEmpty() ? m_home.path() : home} + args);
     if (!p.waitForFinished(60000)) {
         return {-1, "timeout", {}};
     }
@@ -149,7 +151,7 @@ TestOlvendctl::Result TestOlvendctl::ctl(const QStringList& args, const QString&
 QString TestOlvendctl::run(const QStringList& args, const QString& home) {
     return CtlCall::transcript(args, ctl(args, home))
         .replace(home.isEmpty() ? m_home.path() : home, "<home>")
-        .replace(OLVEND_SOURCE_DIR, "<src>");
+        .replace(TestPaths::sourceFolder(), "<src>");
 }
 
 QTEST_GUILESS_MAIN(TestOlvendctl)
