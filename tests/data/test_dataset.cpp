@@ -171,19 +171,17 @@ private slots:
             ds.refresh();
             QCOMPARE(formatFixed(ds.value(c.field).toDouble(), scale), c.kept);
         }
-        ds.setCaption("Default_price", "默认单价");
-        ds.setCaption("Default_Qty", "默认数量");
-        ds.setCaption("Goods_class", "商品类别");
-        const QList<QPair<QString, QVariant>> beyond{{"Default_price", 1e14},
-                                                     {"Default_price", "99999999999999.99996"},  // rounds up to it
-                                                     {"Default_Qty", "1e18"},
-                                                     {"Goods_class", 9223372036854775808.0},  // just past 64 bits
-                                                     {"Goods_class", qInf()}};
-        for (const auto& [field, typed] : beyond) {
+        const QList<std::tuple<QString, QString, QVariant>> beyond{
+            {"Default_price", "默认单价", 1e14},
+            {"Default_price", "默认单价", "99999999999999.99996"},  // rounds up to it
+            {"Default_Qty", "默认数量", "1e18"},
+            {"Goods_class", "商品类别", 9223372036854775808.0},  // just past 64 bits
+            {"Goods_class", "商品类别", qInf()}};
+        for (const auto& [field, caption, typed] : beyond) {
+            ds.setCaption(field, caption);
             const QVariant before = ds.value(field);
             const QString said = BookChecks::refusal([&] { ds.setValue(field, typed); });
-            QVERIFY2(said.contains(ds.field(field).caption) && !said.contains(field),
-                     qPrintable(typed.toString() + ": " + said));
+            QVERIFY2(said.contains(caption) && !said.contains(field), qPrintable(typed.toString() + ": " + said));
             QCOMPARE(ds.value(field), before);
         }
         ds.applyUpdates();

@@ -162,8 +162,9 @@ private slots:
             QCOMPARE(s.row(c.rows - 1).value(0), (c.expected ? c.expected : c.cell)(c.rows - 1));
         }
     }
-    // Every kind of field and expressions, read straight from SQLite and through the driver alike.
-    void bothPathsReadTheSameRows() {
+    // Every kind of field and expressions, read straight from SQLite and through the driver alike, and on two cores;
+    // a driver on another library: the rows come through the driver alone.
+    void everyPathReadsTheSameRows() {
         FreshBook book("sqlite");
         Database& db = book.db();
         QVERIFY(SqliteRowReader::driverSharesLibrary(db));
@@ -198,28 +199,10 @@ private slots:
             QCOMPARE(direct.rowCount(), 5);
             QCOMPARE(dump(driver, !table.isEmpty(), false), dump(direct, !table.isEmpty(), false));
         }
-    }
-    // A driver on another library: the rows come through the driver alone.
-    void separateLibraryNeverOpensTheFileItself() {
-        FreshBook book("sqlite");
-        Database& db = book.db();
-        SqliteRowReader::assumeSeparateLibrary(true);
-        const auto back = qScopeGuard([] { SqliteRowReader::assumeSeparateLibrary(false); });
-        SqliteRowReader::Result rows;
-        QVERIFY(!SqliteRowReader::readAll(db, "select unit_code from unit", {}, &rows));
-        QVERIFY(SqliteRowReader::declaredTypes(db, "select unit_code from unit").isEmpty());
-        Dataset units(db);
-        units.openTable("unit", "unit_code");
-        QCOMPARE(units.value(5, "unit_code").toString(), QString("UN006"));
-        QCOMPARE(units.field("id").type, FieldDef::Type::Integer);
-    }
-    // Two cores read what one does; own writes seen inside a transaction; a faulty statement fails.
-    void twoCoresReadTheSameRowsAsOne() {
-        FreshBook book("sqlite");
-        Database& db = book.db();
+        // Two cores read what one does; own writes seen inside a transaction; a faulty statement fails.
+        db.setDirectReads(true);
         fill(db, 5000);
         const QString sql = "select * from t where id > :from order by id";
-        SqliteRowReader::Result raw;
         QVERIFY(SqliteParallelReader::readAll(db, sql, {{"from", 1}}, &raw));  // this book is read on two cores
         QCOMPARE(raw.rows.rowCount(), 4999);
         Dataset serial(db);
@@ -241,6 +224,14 @@ private slots:
                                               db, "select abs(-9223372036854775807 - 1 + (id - id)) from t", {}, &raw));
         parallel.open("select * from t");
         QCOMPARE(parallel.rowCount(), 5000);
+        SqliteRowReader::assumeSeparateLibrary(true);
+        const auto back = qScopeGuard([] { SqliteRowReader::assumeSeparateLibrary(false); });
+        QVERIFY(!SqliteRowReader::readAll(db, "select unit_code from unit", {}, &raw));
+        QVERIFY(SqliteRowReader::declaredTypes(db, "select unit_code from unit").isEmpty());
+        Dataset units(db);
+        units.openTable("unit", "unit_code");
+        QCOMPARE(units.value(5, "unit_code").toString(), QString("UN006"));
+        QCOMPARE(units.field("id").type, FieldDef::Type::Integer);
     }
 };
 

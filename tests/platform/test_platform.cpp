@@ -57,13 +57,11 @@ private slots:
         QCOMPARE(saved, QString("[DB]\nPath=db\\Book1.mdb\n[SYS_Setting]\nDBType = SQLITE\n"));
         ini.fromText(saved);
         QCOMPARE(ini.toText(), saved);
-    }
-    // Written through a temporary file; one that cannot be written is named.
-    void iniFileMissingOrUnwritable() {
+        // A missing file reads empty; written through a temporary file; one that cannot be written is named.
         QTemporaryDir dir;
-        IniFile ini(dir.filePath("config.ini"));
-        QCOMPARE(ini.readString("db", "path"), QString());
-        ini.writeString("DefaultSetting", "Username", "超级用户");
+        IniFile file(dir.filePath("config.ini"));
+        QCOMPARE(file.readString("db", "path"), QString());
+        file.writeString("DefaultSetting", "Username", "超级用户");
         QCOMPARE(IniFile(dir.filePath("config.ini")).readString("defaultsetting", "username"), QString("超级用户"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"config.ini"});
         IniFile nowhere(dir.filePath("no/such/folder/config.ini"));
@@ -89,16 +87,14 @@ private slots:
         QCOMPARE(p.reportFile("List"), p.reportFolder() + "List.rmf");
     }
     // --today fixes the day (olvendctl's tests run with it); a bad one is named.
-    void clockFixesTheDay() {
+    void clockFixesTheDayAndPeriodsIncludeBothEnds() {
         Clock c;
         QString error;
         QVERIFY(!c.applyArguments({"--today", "2006-13-40"}, &error));
         QVERIFY(error.contains("2006-13-40") && !c.isFixed());
         QVERIFY(c.applyArguments({"--today=2007-01-02"}, &error));
         QCOMPARE(c.now().date(), QDate(2007, 1, 2));
-    }
-    // Both days belong to a period, an open end takes any day; the upper bound is the day after To.
-    void periodsIncludeBothEnds() {
+        // Both days belong to a period, an open end takes any day; the upper bound is the day after To.
         const Period june{QDate(2006, 6, 1), QDate(2006, 6, 30)};
         QVERIFY(june.contains(QDate(2006, 6, 1)) && june.contains(QDate(2006, 6, 30)));
         QVERIFY(!june.contains(QDate(2006, 5, 31)) && !june.contains(QDate(2006, 7, 1)) && !june.contains(QDate()));
@@ -120,7 +116,8 @@ private slots:
             QCOMPARE(UnscrambleSetting(ScrambleSetting(plain)), plain);
         }
     }
-    // Ways out of the folder, streams, wildcards, device names are no picture names; links are not followed.
+    // Ways out of the folder, streams, wildcards, device names are no picture names; links are not followed. A PNG
+    // whose chunk overruns the file is damaged.
     void pictureNamesStayInTheFolder() {
         const QStringList safe{"SP00000001.jpg", "合页-01 大号.jpg", "a..b.jpg", "CONSOLE.jpg"};
         QStringList unsafe =
@@ -143,21 +140,6 @@ private slots:
         QCOMPARE(PictureFile::inFolder(folder, "SP1.jpg"), QString());
         QCOMPARE(PictureFile::inFolder(folder, "SP2.jpg"), folder + "/SP2.jpg");
         QCOMPARE(PictureFile::inFolder(folder, "SP3.jpg"), folder + "/SP3.jpg");
-    }
-    // Large pictures are read scaled to the bound, a side keeping one pixel at least.
-    void largePicturesAreReadScaled() {
-        const std::tuple<QSize, qint64, QSize> cases[] = {
-            {QSize(4000, 4000), 16'000'000, QSize(4000, 4000)},  // at the bound
-            {QSize(8000, 6000), 16'000'000, QSize(4618, 3464)},
-            {QSize(), 16'000'000, QSize()},
-            {QSize(20'000'000, 1), 16'000'000, QSize(16'000'000, 1)},
-            {QSize(23'481'666, 1), 1, QSize(1, 1)}};
-        for (const auto& [size, bound, expected] : cases) {
-            QCOMPARE(PictureReader::readSize(size, bound), expected);
-        }
-    }
-    void pngWhoseChunkOverrunsTheFileIsDamaged() {
-        QTemporaryDir dir;
         // A small PNG with a text chunk before the pixels.
         QImage green(6, 4, QImage::Format_RGB32);
         green.fill(Qt::green);
@@ -181,6 +163,16 @@ private slots:
             why.clear();
             QVERIFY(PictureReader::read(written(dir.filePath("damaged.png"), bytes), &why).isNull());
             QVERIFY2(why.contains(QStringLiteral("已损坏")), qPrintable(why));
+        }
+        // Large pictures are read scaled to the bound, a side keeping one pixel at least.
+        const std::tuple<QSize, qint64, QSize> cases[] = {
+            {QSize(4000, 4000), 16'000'000, QSize(4000, 4000)},  // at the bound
+            {QSize(8000, 6000), 16'000'000, QSize(4618, 3464)},
+            {QSize(), 16'000'000, QSize()},
+            {QSize(20'000'000, 1), 16'000'000, QSize(16'000'000, 1)},
+            {QSize(23'481'666, 1), 1, QSize(1, 1)}};
+        for (const auto& [size, bound, expected] : cases) {
+            QCOMPARE(PictureReader::readSize(size, bound), expected);
         }
     }
 };

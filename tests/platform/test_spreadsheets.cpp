@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -44,23 +45,15 @@ struct WrittenXlsx {
 };
 
 WrittenXlsx openWritten(const QString& file) {
-    int error = 0;
-    zip_t* z = zip_open(QFile::encodeName(file).constData(), ZIP_RDONLY, &error);
-    const auto part = [z](const char* name) {
-        QByteArray bytes(1 << 16, '\0');
-        zip_file_t* f = z ? zip_fopen(z, name, 0) : nullptr;
-        const zip_int64_t n = f ? zip_fread(f, bytes.data(), zip_uint64_t(bytes.size())) : -1;
-        if (f) {
-            zip_fclose(f);
-        }
-        return QString::fromUtf8(bytes.left(qsizetype(std::max<zip_int64_t>(n, 0))));
+    const auto part = [&file](const char* name) {
+        QProcess unzip;
+        unzip.start("unzip", {"-p", file, name});
+        unzip.waitForFinished(30000);
+        return QString::fromUtf8(unzip.readAllStandardOutput());
     };
     WrittenXlsx out;
     out.sheet = part("xl/worksheets/sheet1.xml");
     const QString styles = part("xl/styles.xml");
-    if (z) {
-        zip_discard(z);
-    }
     QHash<QString, QString> codes{{"49", "@"}, {"14", "m/d/yyyy"}, {"22", "m/d/yyyy h:mm"}};  // built-in
     for (const QRegularExpressionMatch& f :
          QRegularExpression("<numFmt numFmtId=\"(\\d+)\" formatCode=\"([^\"]*)\"").globalMatch(styles)) {
@@ -186,7 +179,7 @@ private slots:
         QCOMPARE(SpreadsheetReader::read(file).rows.value(0),
                  (QStringList{"45356", "2024-03-05", "2024-03-05", "45356", "2024-03-05 12:00:00", "1900-02-28"}));
     }
-    void damagedWorkbooksAreRefused() {
+    void damagedAndHugeWorkbooksAreRefused() {
         BookChecks::written(path("text.xlsx"), "这不是工作簿");
         QVERIFY(QFile::copy(path("text.xlsx"), path("old.xls")));
         VERIFY_REFUSED(SpreadsheetReader::read(path("text.xlsx")), "不是有效的 Excel 工作簿");
@@ -198,8 +191,6 @@ private slots:
         VERIFY_REFUSED(
             SpreadsheetReader::read(sheetXlsx("index.xlsx", R"(<row r="1"><c r="A1" t="s"><v>5</v></c></row>)")),
             "共享文字 5");
-    }
-    void limitsStopHugeFiles() {
         const SpreadsheetReader::Limits small{
             .maxRows = 10, .maxColumns = 5, .maxCellChars = 20, .maxTextChars = 1000, .maxUnpackedBytes = 1024 * 1024};
         const SpreadsheetReader::Limits roomy{.maxCellChars = 100, .maxTextChars = 1000};
@@ -265,8 +256,6 @@ private slots:
             QCOMPARE(sheet.format, QString(encoding));
             QCOMPARE(sheet.rows, rows);
         }
-    }
-    void csvRoundTripKeepsFormulaLikeText() {
         const QString file = path("round.csv");
         const QStringList texts{"=1+1", "'quoted", "+86 10", "@cmd", "-x", "a,b", "say \"x\"", "'=1", "''+2"};
         SpreadsheetWriter::write(file, {"甲"},
@@ -277,9 +266,9 @@ private slots:
         // Nothing runs as a formula; a text's own apostrophe is doubled only before a formula's first character.
         QVERIFY2(bytes.contains("'=1+1,'quoted,'+86 10,'@cmd,'-x,"), bytes.constData());
         QVERIFY2(bytes.contains(",''=1,'''+2\r\n-3,2.5,2024-03-05"), bytes.constData());
-        const SpreadsheetReader::Sheet sheet = SpreadsheetReader::readCsv(bytes, {});
+        const SpreadsheetReader::Sheet written = SpreadsheetReader::readCsv(bytes, {});
         QStringList back;
-        for (const QString& f : sheet.rows[1]) {
+        for (const QString& f : written.rows[1]) {
             back << SpreadsheetWriter::unguarded(f);
         }
         QCOMPARE(back, texts);
@@ -297,18 +286,14 @@ private:
         QFile::remove(file);
         int error = 0;
         zip_t* z = zip_open(QFile::encodeName(file).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-        if (!z) {
-            qFatal("zip_open");
-        }
+        bool ok = z != nullptr;
         for (const auto& [part, bytes] : parts) {
             // libzip reads the buffer when the archive is closed, while `parts` still holds it.
-            zip_source_t* src = zip_source_buffer(z, bytes.constData(), zip_uint64_t(bytes.size()), 0);
-            if (zip_file_add(z, part.toUtf8().constData(), src, ZIP_FL_OVERWRITE) < 0) {
-                qFatal("zip_file_add");
-            }
+            zip_source_t* src = ok ? zip_source_buffer(z, bytes.constData(), zip_uint64_t(bytes.size()), 0) : nullptr;
+            ok = src && zip_file_add(z, part.toUtf8().constData(), src, ZIP_FL_OVERWRITE) >= 0;
         }
-        if (zip_close(z) != 0) {
-            qFatal("zip_close");
+        if (!ok || zip_close(z) != 0) {
+            qFatal("cannot write %s", qPrintable(file));
         }
         return file;
     }

@@ -171,9 +171,7 @@ private slots:
         groups.openTable("Client_group", "id");
         tree.bind(&groups, "id", "Parent_id", "Class_name", "ico_no");
         QCOMPARE(tree.treeModel()->nodeCount(), 1);
-        groups.append();
-        groups.setValue("Class_name", "北京");
-        groups.setValue("Parent_id", 1);
+        BookChecks::appendRow(groups, {{"Class_name", "北京"}, {"Parent_id", 1}});
         groups.post();
         QCOMPARE(tree.treeModel()->nodeCount(), 2);
         QVERIFY(tree.setCurrentId(1));
@@ -258,33 +256,9 @@ private slots:
         QCOMPARE(check.value().toInt(), 0);
     }
 
-    // Large numbers keep all their digits: as set, formatted "0.00", bound to numeric(18,4), in a grid cell.
-    void numbersNeverShowInExponentForm() {
-        TestBooks::fillGoods(*m_goods, 1);
-        GridModel model;
-        model.setDataset(m_goods.get());
-        model.setColumns({GridColumn::make("Default_price", "默认单价", 80)});
-        for (const auto& [value, shown] :
-             {std::pair{12345678901234.56,
-                        "12345678901234.56 12345678901234.56 12345678901234.5600 12345678901234.5600"},
-              std::pair{0.0001, "0.0001 0.00 0.0001 0.0001"},
-              std::pair{123456789012.0, "123456789012 123456789012.00 123456789012.0000 123456789012.0000"}}) {
-            NumberEdit edit;
-            edit.setValue(value);
-            const QString seen = edit.text();
-            edit.setFormat("0.00");
-            m_goods->setValue("Default_price", value);
-            m_goods->post();
-            NumberEdit bound;
-            FieldBinder binder(m_goods.get());
-            binder.bind(&bound, "Default_price");
-            QCOMPARE(QStringList({seen, edit.text(), bound.text(), model.data(model.index(0, 0)).toString()}),
-                     QString(shown).split(' '));
-        }
-    }
-
-    // A number beyond the column, pasted: the refusal names the field and the editor shows the value again.
-    void numberBeyondItsColumnKeepsTheEditorsValue() {
+    // A number beyond the column, pasted: the refusal names the field and the editor shows the value again. Large
+    // numbers keep all their digits: as set, formatted "0.00", bound to numeric(18,4), in a grid cell.
+    void numbersKeepTheirDigitsWithinTheirColumn() {
         TestBooks::fillGoods(*m_goods, 1);
         m_goods->setCaption("Default_price", "默认单价");
         NumberEdit price;
@@ -303,6 +277,26 @@ private slots:
         QCOMPARE(m_goods->value("Default_price").toDouble(), 1.5);
         QCOMPARE(price.value().toDouble(), 1.5);
         QVERIFY2(price.text().startsWith("1.5"), qPrintable(price.text()));
+        GridModel model;
+        model.setDataset(m_goods.get());
+        model.setColumns({GridColumn::make("Default_price", "默认单价", 80)});
+        for (const auto& [value, shown] :
+             {std::pair{12345678901234.56,
+                        "12345678901234.56 12345678901234.56 12345678901234.5600 12345678901234.5600"},
+              std::pair{0.0001, "0.0001 0.00 0.0001 0.0001"},
+              std::pair{123456789012.0, "123456789012 123456789012.00 123456789012.0000 123456789012.0000"}}) {
+            NumberEdit edit;
+            edit.setValue(value);
+            const QString seen = edit.text();
+            edit.setFormat("0.00");
+            m_goods->setValue("Default_price", value);
+            m_goods->post();
+            NumberEdit bound;
+            FieldBinder binding(m_goods.get());
+            binding.bind(&bound, "Default_price");
+            QCOMPARE(QStringList({seen, edit.text(), bound.text(), model.data(model.index(0, 0)).toString()}),
+                     QString(shown).split(' '));
+        }
     }
 
     // Texts are cut to a length in bytes of the old code page, a Chinese character two.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "data/book_checks.h"
 #include "data/dataset.h"
 #include "support/goods_rows.h"
 #include "support/test_books.h"
@@ -42,8 +43,8 @@ QString shown(const QAbstractItemModel& m) {
 class TestModels : public QObject {
     Q_OBJECT
 private slots:
-    // Formats and lookups; text ("%", "_" literal), day and column filters; a stable sort.
-    void columnsAndFilters() {
+    // Formats and lookups; text ("%", "_" literal), day and column filters; a stable sort; the footer.
+    void columnsFiltersAndFooter() {
         GoodsGrid g(10);
         GridModel& m = g.m;
         QCOMPARE(m.headerData(1, Qt::Horizontal).toString(), QString("商品名称"));
@@ -75,11 +76,7 @@ private slots:
             codes << m.index(g, 0).data().toString().right(2);
         }
         QCOMPARE(codes.join(','), QString("03,06,09,01,02,04,05,07,08,10"));
-    }
-
-    void footerFollowsEditsAndFilters() {
-        GoodsGrid g(10);
-        GridModel& m = g.m;
+        // The footer follows edits and filters.
         m.setFooter(
             {FooterSummary::count("code", "共 0 个货品"), FooterSummary::sum("Default_TotalPrice", "合计:0.00")});
         auto footer = [&m] { return m.footerText("code") + " " + m.footerText("Default_TotalPrice"); };
@@ -92,9 +89,7 @@ private slots:
         QCOMPARE(footer(), QString("共 10 个货品 合计:182.50"));
         QCOMPARE(footer(), QString("共 10 个货品 合计:182.50"));
         QCOMPARE(m.footerRecomputations(), once + 1);
-        g.goods.append();
-        g.goods.setValue("code", "SP99");
-        g.goods.setValue("Default_TotalPrice", 1000);
+        BookChecks::appendRow(g.goods, {{"code", "SP99"}, {"Default_TotalPrice", 1000}});
         g.goods.post();
         QStringList seen{footer()};
         g.goods.deleteCurrent();
@@ -136,8 +131,7 @@ private slots:
         QVERIFY(m.setData(name, "套装"));
         QCOMPARE(units.value(2, "Unit_name").toString(), QString("套装"));
         QCOMPARE(units.state(), Dataset::State::Browse);
-        units.append();
-        units.setValue("unit_code", "UN020");
+        BookChecks::appendRow(units, {{"unit_code", "UN020"}});
         units.post();
         QCOMPARE(m.rowCount(), 7);
         units.setCurrentRow(0);
@@ -216,10 +210,9 @@ private slots:
                 } else if (op < 7) {
                     // A new row shows last, whatever the filter and the sort.
                     expected << QString("SP%1").arg(next, 4, 10, QChar('0'));
-                    goods.append();
-                    goods.setValue("code", expected.last());
-                    goods.setValue("Goods_name", QString("新%1").arg(next++));
-                    goods.setValue("Default_price", random.bounded(100));
+                    BookChecks::appendRow(goods, {{"code", expected.last()},
+                                                  {"Goods_name", QString("新%1").arg(next++)},
+                                                  {"Default_price", random.bounded(100)}});
                     goods.post();
                 } else if (op < 8) {
                     goods.append();
