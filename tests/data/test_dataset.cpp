@@ -338,8 +338,8 @@ private slots:
         QCOMPARE(touchedUnits(db) + " " + QString::number(count(db, "unit where remark='一半'")),
                  QString("UN001,个|UN002,件 6 0"));
     }
-    // Saves compare with what the book holds; a row changed or deleted elsewhere is refused.
-    void rowChangedElsewhereIsNotWrittenOver() {
+    // Saves compare with what the book holds; a row changed or deleted elsewhere, a taken code are refused.
+    void rowChangedElsewhereOrTakenCodeIsNotWritten() {
         Database& db = m_book->db();
         std::unique_ptr<Database> other = m_book->connectAgain();
         Dataset ds(db);
@@ -367,26 +367,24 @@ private slots:
         verifyRefused([&] { ds.applyUpdates(); }, DbError::Kind::RecordChanged,
                       {"已被其他用户删除", "没有保存", "报价单号“BJ1”"}, {"quotation_head"});
         QVERIFY(ds.hasChanges());
-    }
-    // A taken code is named with its field, nothing written; saved whole once mended.
-    void duplicateCodeIsToldAndKeptForMending() {
-        Database& db = m_book->db();
-        Dataset ds(db);
-        ds.openTable("unit", "unit_code");
-        ds.setCaption("unit_code", "单位编码");
-        ds.setValue("Unit_name", "个改");
-        ds.post();
-        appendRow(ds, {{"unit_code", "UN050"}});
-        appendRow(ds, {{"unit_code", "UN003"}});
-        ds.post();
-        verifyRefused([&] { ds.applyUpdates(); }, DbError::Kind::Duplicate, {"单位编码", "UN003", "已经存在"},
+        // A taken code is named with its field, nothing written; saved whole once mended.
+        Dataset units(db);
+        units.openTable("unit", "unit_code");
+        units.setCaption("unit_code", "单位编码");
+        units.setValue("Unit_name", "个改");
+        units.post();
+        appendRow(units, {{"unit_code", "UN050"}});
+        appendRow(units, {{"unit_code", "UN003"}});
+        units.post();
+        verifyRefused([&] { units.applyUpdates(); }, DbError::Kind::Duplicate, {"单位编码", "UN003", "已经存在"},
                       {"insert into unit"});
         QCOMPARE(touchedUnits(db), QString("UN001,个|UN002,件 6"));
-        QVERIFY(ds.rowStatus(0) == Dataset::RowStatus::Modified && ds.rowStatus(7) == Dataset::RowStatus::Inserted);
-        QVERIFY(ds.value(6, "id").isNull());
-        ds.setCurrentRow(7);
-        ds.setValue("unit_code", "UN052");
-        ds.applyUpdates();
+        QVERIFY(units.rowStatus(0) == Dataset::RowStatus::Modified &&
+                units.rowStatus(7) == Dataset::RowStatus::Inserted);
+        QVERIFY(units.value(6, "id").isNull());
+        units.setCurrentRow(7);
+        units.setValue("unit_code", "UN052");
+        units.applyUpdates();
         QCOMPARE(touchedUnits(db), QString("UN001,个改|UN002,件 8"));
     }
     // A number the server refuses names the record and field.

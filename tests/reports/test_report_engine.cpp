@@ -246,8 +246,10 @@ private slots:
         }
     }
 
-    void newPageBandsStartASheetPerRow() {
-        const ReportTemplate t = parsed(R"({"version": 1, "bands": [
+    // A band of its own page starts a sheet per row; a text too wide for its box gets a smaller font and fits, one
+    // that fits keeps its font.
+    void newPagesAndShrinkingTexts() {
+        ReportTemplate t = parsed(R"({"version": 1, "bands": [
             {"kind": "title", "height": 10, "items": [{"rect": [0, 0, 100, 10], "text": "TITLE"}]},
             {"kind": "detail", "height": 20, "newPage": true, "items": [{"rect": [0, 0, 100, 10], "text": "HEAD [code]"}]},
             {"kind": "detail", "height": 30, "items": [{"rect": [0, 0, 100, 10], "text": "BODY [code]"}]}]})");
@@ -257,28 +259,24 @@ private slots:
         QCOMPARE(out.pages.size(), 3);
         QCOMPARE(ReportSamples::textsOf(out, {}, 0), QStringList({"TITLE", "HEAD R001", "BODY R001"}));
         QCOMPARE(ReportSamples::textsOf(out, {}, 2), QStringList({"HEAD R003", "BODY R003"}));
-    }
-
-    // A text too wide for its box gets a smaller font and fits; one that fits keeps its font.
-    void shrinkingTextFitsItsBox() {
-        const ReportTemplate t = parsed(R"({"version": 1, "bands": [
+        t = parsed(R"({"version": 1, "bands": [
             {"kind": "detail", "height": 8, "items": [
                 {"rect": [0, 0, 30, 8], "text": "[code]", "shrink": true, "font": {"size": 10}},
                 {"rect": [40, 0, 30, 8], "text": "[code]", "font": {"size": 10}}]}]})");
         ReportRows r;
         r.fields = {"code"};
         r.rows = {{QString("12")}, {QString("123,456,789,012,345,678.00")}};
-        PreparedReport out;
-        QVERIFY(prepare(t, r, &out));
-        const QList<ReportPrimitive>& items = out.pages[0].items;
+        PreparedReport shrunk;
+        QVERIFY(prepare(t, r, &shrunk));
+        const QList<ReportPrimitive>& items = shrunk.pages[0].items;
         QCOMPARE(items.size(), 4);
         QCOMPARE(items[0].font, items[1].font);
         QCOMPARE(items[3].font, items[2].font);
-        const ReportFontStyle& small = out.fonts[items[2].font];
-        QVERIFY(small.pixelSize < out.fonts[items[1].font].pixelSize);
+        const ReportFontStyle& small = shrunk.fonts[items[2].font];
+        QVERIFY(small.pixelSize < shrunk.fonts[items[1].font].pixelSize);
         const double width = QFontMetricsF(small.toFont()).horizontalAdvance(items[2].text);
         QVERIFY2(width <= items[2].rect.width() - PreparedReport::kDotsPerMm, qPrintable(QString::number(width)));
-        QVERIFY(QFontMetricsF(out.fonts[items[1].font].toFont()).horizontalAdvance(items[2].text) >
+        QVERIFY(QFontMetricsF(shrunk.fonts[items[1].font].toFont()).horizontalAdvance(items[2].text) >
                 items[2].rect.width());
     }
 
