@@ -7,6 +7,7 @@
 #include "admin/company_info_editor.h"
 #include "admin/password_change.h"
 #include "admin/settings_editor.h"
+#include "data/book_checks.h"
 #include "data/data_module.h"
 #include "data/user_accounts.h"
 #include "master/refusal.h"
@@ -74,13 +75,9 @@ private slots:
         c().data().setSqliteOptions({.busyTimeoutMs = 200});
         LoginService login(c());
         login.loadAccountBooks();
-        try {
-            login.logIn(login.books()[0], "超级用户", "");
-            QFAIL("expected an error");
-        } catch (const DbError& e) {
-            QVERIFY2(e.message().contains("锁定") && e.message().contains("UserAccountBook001.db"),
-                     qPrintable(e.message()));
-        }
+        const auto e = BookChecks::thrown<DbError>([&] { login.logIn(login.books()[0], "超级用户", ""); });
+        QVERIFY2(e && e->message().contains("锁定") && e->message().contains("UserAccountBook001.db"),
+                 qPrintable(e ? e->message() : "no error"));
         holder->query("ROLLBACK");
     }
     void createBookCopiesTheChosenBook() {
