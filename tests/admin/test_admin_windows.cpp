@@ -22,14 +22,12 @@
 #include "ui/folder_chooser_dialog.h"
 #include "ui/tree_list.h"
 
-using TestBooks::TestProgram;
-
 // The administration windows clicked through: each command reaches its logic and the window shows the result.
 class TestAdminWindows : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        m_program = std::make_unique<TestProgram>(true);
+        m_program = std::make_unique<TestBooks::TestProgram>(true);
         m_program->openAsAdministrator();
     }
     void cleanup() { m_program.reset(); }
@@ -185,7 +183,7 @@ private:
         }
         return n;
     }
-    std::unique_ptr<TestProgram> m_program;
+    std::unique_ptr<TestBooks::TestProgram> m_program;
 };
 
 QTEST_MAIN(TestAdminWindows)

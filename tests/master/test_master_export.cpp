@@ -127,7 +127,8 @@ private slots:
         QCOMPARE(m_program->prompter().lastText() + QString::number(m_program->windows().shown.size() - opened),
                  QString("文件中没有可导入的行0"));
     }
-    // The export and import commands' options, output, exit codes and file-wide refusals, as one transcript.
+    // The export and import commands' options, output, exit codes and file-wide refusals, as one transcript; the order
+    // forms' customers through them and back.
     void commandLine() {
         db().execute(
             "insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0), ('李四', '业务组', 1)");
@@ -168,9 +169,7 @@ private slots:
         QCOMPARE(count("select count(*) from Client c join Client_group g on g.id = c.GroupClass where "
                        "g.Class_name = '国外'"),
                  3);
-    }
-    // The order forms' customers: exported with their list's columns and imported back into their group whole.
-    void orderCustomersComeBackWholeThroughTheCommandLine() {
+        // The order forms' customers: exported with their list's columns and imported back into their group whole.
         db().execute("insert into customer_group (Class_name, Parent_id, ico_no, CorpType) values ('酒楼', 1, 0, 1)");
         const QString group = db().scalar("select max(id) from customer_group").toString();
         db().execute(

@@ -14,8 +14,6 @@
 #include "shell/login_service.h"
 #include "support/test_books.h"
 
-using TestBooks::TestProgram;
-
 // Log-in, books, company, settings and password rules, on both engines.
 class TestShellLogic : public QObject {
     Q_OBJECT
@@ -25,7 +23,7 @@ private slots:
         if (!TestBooks::engineAvailable()) {
             return;
         }
-        m_p = std::make_unique<TestProgram>(true);
+        m_p = std::make_unique<TestBooks::TestProgram>(true);
         m_p->connect(TestBooks::currentEngine());
         c().CurrentUser = {"超级用户", "", "管理员组"};
     }
@@ -208,7 +206,7 @@ private:
                                     book.FilePath);
     }
     static bool isServer() { return TestBooks::currentEngine() == QLatin1String("postgres"); }
-    std::unique_ptr<TestProgram> m_p;
+    std::unique_ptr<TestBooks::TestProgram> m_p;
 };
 
 QTEST_GUILESS_MAIN(TestShellLogic)

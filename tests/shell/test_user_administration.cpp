@@ -9,8 +9,6 @@
 #include "shell/user_administration.h"
 #include "support/test_books.h"
 
-using TestBooks::TestProgram;
-
 // Users, groups and rights on both engines.
 class TestUserAdministration : public QObject {
     Q_OBJECT
@@ -20,7 +18,7 @@ private slots:
         if (!TestBooks::engineAvailable()) {
             return;
         }
-        m_program = std::make_unique<TestProgram>(true);
+        m_program = std::make_unique<TestBooks::TestProgram>(true);
         m_program->connect(TestBooks::currentEngine());
         me() = {"超级用户", "", "管理员组"};
         // Besides the system's: the groups 销售组, holding 小王, and 仓库组.
@@ -52,7 +50,7 @@ private slots:
         admin().setAll(true);
         QVERIFY(!admin().hasPendingChanges());
     }
-    void newGroupStartsEmptyAndKeepsTheShownGroup() {
+    void newGroupsAndUsersAreWrittenWithTheirRightsAndPasswords() {
         const int adminRights = rightsOf("管理员组");
         // A nameless new group saved is not written; the system group keeps its rights.
         QVERIFY(admin().addGroup() && admin().isAddingGroup());
@@ -89,6 +87,20 @@ private slots:
         QVERIFY(admin().isAdding() && !admin().isAddingGroup());
         admin().save();
         QVERIFY(logsIn("小钱", "qian"));
+        // A password given before the row was written, or none.
+        QVERIFY(admin().select("销售组"));
+        QVERIFY(admin().addUser("销售组"));
+        name("lisi");
+        admin().setPassword("lisi", "密码1");
+        QVERIFY(!admin().isAdding());
+        QVERIFY(
+            db().scalar("select password from Sys_user where User_name='lisi'").toString().startsWith("$argon2id$"));
+        QVERIFY(logsIn("lisi", "密码1") && !logsIn("lisi", ""));
+        QVERIFY(admin().addUser("仓库组"));
+        name("wangwu");
+        admin().save();
+        QVERIFY(logsIn("wangwu", ""));
+        QCOMPARE(admin().users().fieldIndex("password"), -1);  // never read into the window
     }
     void rightsAndPasswordsNeedTheSavingRight() {
         grant("销售组", "Action_ManuItemPowerManger", "main_frm");
@@ -174,23 +186,6 @@ private slots:
         name("王五");
         QVERIFY(admin().select("仓库组"));
         QCOMPARE(me().UserName, QString("王五"));
-    }
-    void newUserIsWrittenWithItsPassword() {
-        QVERIFY(admin().select("销售组"));
-        QVERIFY(admin().addUser("销售组"));
-        name("lisi");
-        // A password given before the row was written, or none (typed with the row:
-        // newGroupStartsEmptyAndKeepsTheShownGroup).
-        admin().setPassword("lisi", "密码1");
-        QVERIFY(!admin().isAdding());
-        QVERIFY(
-            db().scalar("select password from Sys_user where User_name='lisi'").toString().startsWith("$argon2id$"));
-        QVERIFY(logsIn("lisi", "密码1") && !logsIn("lisi", ""));
-        QVERIFY(admin().addUser("仓库组"));
-        name("wangwu");
-        admin().save();
-        QVERIFY(logsIn("wangwu", ""));
-        QCOMPARE(admin().users().fieldIndex("password"), -1);  // never read into the window
     }
     void namesAreRequiredAndTrimmed() {
         const int before = number("select count(*) from Sys_user");
@@ -329,7 +324,7 @@ private:
     bool logsIn(const QString& user, const QString& password) {
         return UserAccounts::verifyLogin(db(), user, password).has_value();
     }
-    std::unique_ptr<TestProgram> m_program;
+    std::unique_ptr<TestBooks::TestProgram> m_program;
     std::unique_ptr<PermissionChecker> m_permissions;
     std::unique_ptr<UserAdministration> m_admin;
     UserAdministration& admin() {
