@@ -22,39 +22,12 @@
 #include "ui/folder_chooser_dialog.h"
 #include "ui/tree_list.h"
 
-using TestBooks::TestProgram;
-
-namespace {
-// Typing Chinese text, which QTest cannot send as key presses.
-void typeText(QLineEdit* edit, const QString& text) {
-    edit->setText(edit->text() + text);
-    emit edit->textEdited(edit->text());
-}
-
-QPushButton* buttonOf(QWidget* w, const QString& text) {
-    for (QPushButton* b : w->findChildren<QPushButton*>()) {
-        if (b->text() == text) {
-            return b;
-        }
-    }
-    return nullptr;
-}
-
-int markedRights(QTreeWidget* tree) {
-    int n = 0;
-    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
-        n += (*it)->data(0, Qt::UserRole + 1).toBool() ? 1 : 0;
-    }
-    return n;
-}
-}  // namespace
-
 // The administration windows clicked through: each command reaches its logic and the window shows the result.
 class TestAdminWindows : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        m_program = std::make_unique<TestProgram>(true);
+        m_program = std::make_unique<TestBooks::TestProgram>(true);
         m_program->openAsAdministrator();
     }
     void cleanup() { m_program.reset(); }
@@ -150,8 +123,9 @@ private slots:
         QFile saved(dir.filePath("copy.png"));
         QVERIFY(saved.open(QIODevice::ReadOnly) && saved.read(4) == "\x89PNG");  // the chosen extension's format
     }
-    // "参数表设置" shows its editor's lists and columns and adds through the value dialog.
-    void codeListEditModeShowsListsAndAdds() {
+    // "参数表设置" shows its editor's lists and columns and adds through the value dialog; picking, it returns the
+    // double-clicked value.
+    void codeListEditsAndPicks() {
         CodeListWindow w(m_program->context());
         QString shownNumber;
         m_program->windows().then<CodeValueDialog>([&shownNumber](CodeValueDialog& dialog) {
@@ -175,23 +149,41 @@ private slots:
         QTest::mouseClick(buttonOf(&w, "添加"), Qt::LeftButton);
         QCOMPARE(shownNumber, QString("6"));
         QCOMPARE(model->data(model->index(5, 1)).toString(), QString("玫瑰金"));
-    }
-    void codeListPickModeReturnsTheDoubleClickedValue() {
-        CodeListWindow w(m_program->context());
-        w.setPickMode("payout", "subject");
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.selectButton()->isVisible());
-        QTableView* view = w.grid()->view();
-        const QRect cell = view->visualRect(w.grid()->model()->index(2, 1));
+        CodeListWindow pick(m_program->context());
+        pick.setPickMode("payout", "subject");
+        pick.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pick));
+        QVERIFY(pick.selectButton()->isVisible());
+        QTableView* view = pick.grid()->view();
+        const QRect cell = view->visualRect(pick.grid()->model()->index(2, 1));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
-        QCOMPARE(w.result(), QString("2"));  // the double-clicked row's value
-        QVERIFY(!w.isVisible());
+        QCOMPARE(pick.result(), QString("2"));  // the double-clicked row's value
+        QVERIFY(!pick.isVisible());
     }
 
 private:
-    std::unique_ptr<TestProgram> m_program;
+    // Typing Chinese text, which QTest cannot send as key presses.
+    static void typeText(QLineEdit* edit, const QString& text) {
+        edit->setText(edit->text() + text);
+        emit edit->textEdited(edit->text());
+    }
+    static QPushButton* buttonOf(QWidget* w, const QString& text) {
+        for (QPushButton* b : w->findChildren<QPushButton*>()) {
+            if (b->text() == text) {
+                return b;
+            }
+        }
+        return nullptr;
+    }
+    static int markedRights(QTreeWidget* tree) {
+        int n = 0;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+            n += (*it)->data(0, Qt::UserRole + 1).toBool() ? 1 : 0;
+        }
+        return n;
+    }
+    std::unique_ptr<TestBooks::TestProgram> m_program;
 };
 
 QTEST_MAIN(TestAdminWindows)

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "data/book_checks.h"
 #include "data/data_module.h"
 #include "master/goods_catalog.h"
 #include "master/goods_editor.h"
@@ -56,6 +57,10 @@ private slots:
         QCOMPARE(count("1=1"), 0);
         QVERIFY(m_catalog->addGoods());
         GoodsEditor second(m_program->context(), *m_catalog, GoodsEditor::New);
+        m_catalog->goods().setValue("Goods_class", QVariant());
+        QVERIFY(!second.save());
+        QCOMPARE(lastText(), QString("请填写[商品名称,计量单位,商品分类,供应商]"));
+        m_catalog->goods().setValue("Goods_class", 2);
         m_catalog->goods().setValue("Goods_name", "合页");
         // The default total follows the quantity and the price.
         m_catalog->goods().setValue("Default_price", 1.5);
@@ -82,30 +87,25 @@ private slots:
         QVERIFY(!second.chooseClass(1));
         QCOMPARE(lastText(), QString("只能选择最末一级的商品类别,请重新选择"));
         QVERIFY(second.chooseClass(2));
-        QVERIFY(second.save());
-        QCOMPARE(count("Goods_name='门窗型材' and Goods_class=2"), 1);
-    }
-    void validationMessages() {
-        m_catalog->focusClass(2);
-        QVERIFY(m_catalog->addGoods());
-        m_catalog->goods().setValue("Goods_class", QVariant());
-        GoodsEditor e(m_program->context(), *m_catalog, GoodsEditor::New);
-        QVERIFY(!e.save());
-        QCOMPARE(lastText(), QString("请填写[商品名称,计量单位,商品分类,供应商]"));
-        m_catalog->goods().setValue("Goods_class", 2);
-        db().query("insert into goods (code, Goods_name) values ('SP99', 'x')");
-        m_catalog->goods().setValue("code", "SP99");
-        QVERIFY(!e.save());
+        m_catalog->goods().setValue("code", "SP00000002");  // another goods' code
+        QVERIFY(!second.save());
         QCOMPARE(lastText(), QString("该商品编码已经存在，请用其他编码"));
         m_catalog->goods().setValue("code", "SP1");
-        m_catalog->goods().setValue("Goods_name", "合页");
-        fill(e);
-        QVERIFY(e.save());
+        QVERIFY(second.save());
+        QCOMPARE(count("code='SP1' and Goods_name='门窗型材' and Goods_class=2"), 1);
     }
-    void classesAndMoves() {
-        db().query("insert into goods (code, Goods_class, Keyin_person) values ('SP1', 2, '别人'), ('SP2', 2, '别人')");
-        // At the root, which keeps no goods itself, a class is added without a question.
+    // The pick list keeps one line per goods; at the root, which keeps no goods itself, a class is added without a
+    // question.
+    void pickListClassesAndMoves() {
+        db().query(
+            "insert into goods (code, Goods_name, Goods_class, Keyin_person) values ('SP1', '拉手', 2, '别人'), "
+            "('SP2', '合页', 2, '别人')");
         m_catalog->focusClass(1);
+        m_catalog->addToPickList({0, 1});
+        m_catalog->addToPickList({0});
+        QCOMPARE(m_catalog->pickLines(), QStringList({"SP1=拉手", "SP2=合页"}));
+        m_catalog->removeFromPickList({"SP1"});
+        QCOMPARE(m_catalog->pickedCodes(), QStringList{"SP2"});
         QVERIFY(m_catalog->addClass());
         QVERIFY(m_program->prompter().messages().isEmpty());
         QCOMPARE(count("Goods_class=2"), 2);
@@ -137,15 +137,6 @@ private slots:
         QCOMPARE(db().scalar("select Update_time from goods where code='SP1'").toDateTime().date(), QDate(2026, 3, 4));
         QCOMPARE(count("Keyin_person='别人'"), 1);
     }
-    void pickListKeepsOneLinePerGoods() {
-        db().query("insert into goods (code, Goods_name, Goods_class) values ('SP2', '合页', 2), ('SP1', '拉手', 2)");
-        m_catalog->focusClass(1);
-        m_catalog->addToPickList({0, 1});
-        m_catalog->addToPickList({0});
-        QCOMPARE(m_catalog->pickLines(), QStringList({"SP1=拉手", "SP2=合页"}));
-        m_catalog->removeFromPickList({"SP1"});
-        QCOMPARE(m_catalog->pickedCodes(), QStringList{"SP2"});
-    }
     // A picture is stored as a JPEG under the code; a cleared picture's file goes with the save, so that dropping the
     // change keeps it.
     void picturesAreJpegNamedAfterTheCode() {
@@ -155,13 +146,12 @@ private slots:
         QCOMPARE(lastText(), QString("选择图片前请填写商品编码"));
         m_catalog->goods().setValue("code", "SP00000001");
         // No picture: only the caption changes.
-        QFile bad(m_outside->filePath("bad.jpg"));
-        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("not a picture") > 0);
-        bad.close();
-        QVERIFY(!e->choosePicture(bad.fileName()));
+        const QString bad = BookChecks::written(m_outside->filePath("bad.jpg"), "not a picture");
+        QVERIFY(!e->choosePicture(bad));
         QCOMPARE(e->pictureCaption(), QString("找不到商品图片"));
         QString why;
-        QVERIFY(PictureReader::read(bad.fileName(), &why).isNull() && why.contains("无法读取图片"));
+        QVERIFY(PictureReader::read(bad, &why).isNull() && why.contains("无法读取图片"));
+        QVERIFY(PictureReader::read(m_outside->filePath("none.jpg"), &why).isNull() && why.contains("找不到图片文件"));
         QVERIFY(m_catalog->goods().value("PicturePath").isNull());
         QVERIFY(e->choosePicture(picture()));
         QVERIFY(e->save());
@@ -192,8 +182,7 @@ private slots:
         for (int i = 1; i <= 3; ++i) {
             db().query("insert into goods (code, Goods_class, PicturePath) values (:c, 2, :p)",
                        {{"c", QString("SP%1").arg(i)}, {"p", QString("SP%1.jpg").arg(i)}});
-            QFile f(folder() + QString("SP%1.jpg").arg(i));
-            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(QFile(folder() + QString("SP%1.jpg").arg(i)).open(QIODevice::WriteOnly));
         }
         m_catalog->focusClass(2);
         // Goods a quotation names stay, the quotations listed; nothing is deleted.
@@ -231,12 +220,9 @@ private slots:
     // A stored name leading out of the folder is never read, cleared or deleted; a new picture goes into the folder
     // under the code.
     void storedPathsLeadingOutAreIgnored() {
-        const QString sentinel = m_program->folder() + "/sentinel.jpg";
+        const QString sentinel = painted(m_program->folder() + "/sentinel.jpg", Qt::red, {8, 8});
         const QString stored = "../../sentinel.jpg";
-        QDir().mkpath(folder());
-        QImage red(8, 8, QImage::Format_RGB32);
-        red.fill(Qt::red);
-        QVERIFY(red.save(sentinel, "JPG"));
+        QVERIFY(!sentinel.isEmpty() && QDir().mkpath(folder()));
         const auto bytes = [&] {
             QFile f(sentinel);
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -270,27 +256,6 @@ private slots:
             QCOMPARE(bytes(), before);
         }
     }
-    // A phone photo of 8000 x 6000 is read scaled down, shown and stored.
-    void phonePhotosAreReadScaled() {
-        const QString file = m_outside->filePath("phone.jpg");
-        {
-            QImage photo(8000, 6000, QImage::Format_RGB888);
-            photo.fill(Qt::darkCyan);
-            QVERIFY(photo.save(file, "JPG", 50));
-        }
-        auto editor = newGoods("SP1");
-        QVERIFY(editor->choosePicture(file));
-        const QImage shown = editor->picture();
-        QVERIFY(qint64(shown.width()) * shown.height() <= PictureReader::kMaxPixels);
-        QVERIFY(shown.width() > 4000);
-        QCOMPARE(qRound(shown.width() * 3.0 / shown.height()), 4);
-        QVERIFY(editor->save());
-        QCOMPARE(QImage(folder() + "SP1.jpg").size(), shown.size());
-        // What the reader says of a file that is none.
-        QString why;
-        QVERIFY(PictureReader::read(m_outside->filePath("none.jpg"), &why).isNull());
-        QVERIFY(why.contains("找不到图片文件"));
-    }
     // A failed save (the book locked) leaves the stored picture as it was and no picture of goods not saved.
     void aFailedSaveKeepsThePictureAsItWas() {
         if (TestBooks::currentEngine() != QLatin1String("sqlite")) {
@@ -305,10 +270,11 @@ private slots:
         QVERIFY(editor->save());
         QVERIFY(green());
         QVERIFY(editor->choosePicture(picture(Qt::red)));
-        {
+        const auto saveWhileLocked = [&] {
             auto holder = m_program->lockMainBook();
             QVERIFY_THROWS_EXCEPTION(OlvendError, editor->save());
-        }
+        };
+        saveWhileLocked();
         QVERIFY(green());
         QVERIFY(editor->isModified());
         // New goods whose save fails leave no picture behind.
@@ -317,19 +283,22 @@ private slots:
         m_catalog->goods().setValue("code", "SP8");
         fill(*editor);
         QVERIFY(editor->choosePicture(picture(Qt::blue)));
-        {
-            auto holder = m_program->lockMainBook();
-            QVERIFY_THROWS_EXCEPTION(OlvendError, editor->save());
-        }
+        saveWhileLocked();
         QCOMPARE(QDir(folder()).entryList(QDir::Files), QStringList{"SP7.jpg"});
     }
-    // New goods typed with another's code, a picture chosen and cleared, the code corrected and saved: the other goods
-    // keeps its picture.
-    void clearingOnlyRemovesThisGoodsPicture() {
+    // A phone photo of 8000 x 6000 is read scaled down, shown and stored. New goods typed with its code, a picture
+    // chosen and cleared, the code corrected and saved: the photo's goods keeps its picture.
+    void phonePhotosAreReadScaledAndKeptFromAnothersClearing() {
+        const QString file = painted(m_outside->filePath("phone.jpg"), Qt::darkCyan, {8000, 6000}, 50);
         {
             auto first = newGoods("SP1");
-            QVERIFY(first->choosePicture(picture()));
+            QVERIFY(first->choosePicture(file));
+            const QImage shown = first->picture();
+            QVERIFY(qint64(shown.width()) * shown.height() <= PictureReader::kMaxPixels);
+            QVERIFY(shown.width() > 4000);
+            QCOMPARE(qRound(shown.width() * 3.0 / shown.height()), 4);
             QVERIFY(first->save());
+            QCOMPARE(QImage(folder() + "SP1.jpg").size(), shown.size());
         }
         auto editor = newGoods("SP1");
         QVERIFY(editor->choosePicture(picture(Qt::red)));
@@ -367,12 +336,12 @@ private:
         return editor;
     }
     // A picture of `colour` to choose, outside the program folder.
-    QString picture(const QColor& colour = Qt::green) {
-        const QString file = m_outside->filePath("chosen.bmp");
-        QImage image(30, 20, QImage::Format_RGB32);
+    QString picture(const QColor& colour = Qt::green) { return painted(m_outside->filePath("chosen.bmp"), colour); }
+    // Writes a picture of one colour to `file`, in the format its name says; `file`, or "" when it cannot.
+    static QString painted(const QString& file, const QColor& colour, QSize size = {30, 20}, int quality = -1) {
+        QImage image(size, QImage::Format_RGB888);
         image.fill(colour);
-        image.save(file);
-        return file;
+        return image.save(file, nullptr, quality) ? file : QString();
     }
     std::unique_ptr<TestBooks::TestProgram> m_program;
     std::unique_ptr<GoodsCatalog> m_catalog;

@@ -12,7 +12,6 @@
 #include "master/goods_list_window.h"
 #include "master/import_preview_dialog.h"
 #include "master/master_export.h"
-#include "master/master_import.h"
 #include "platform/spreadsheet_reader.h"
 #include "platform/spreadsheet_writer.h"
 #include "support/ctl_call.h"
@@ -43,10 +42,14 @@ private slots:
             "'UN999', 12.3456, 20.5, 1, 20.5, '00001', 1, '李四', '2006-05-01 00:00:00', '备注')");
     }
     void cleanup() { m_program.reset(); }
-    void goodsWithNamesAndNumbers() {
-        // By code; the unit and supplier by name (an unknown unit code as it is).
+    void goodsCustomersAndSuppliers() {
+        // Goods by code; the unit and supplier by name (an unknown unit code as it is).
         QCOMPARE(MasterExport(db()).write(MasterKind::Goods, file("goods.xlsx"), true), 2);
-        OLVEND_COMPARE_GOLDEN("master/goods_export.txt", rowsOf(file("goods.xlsx")));
+        QString rows;  // cells joined by '|', rows by newlines
+        for (const QStringList& row : SpreadsheetReader::read(file("goods.xlsx")).rows) {
+            rows += row.join('|') + '\n';
+        }
+        OLVEND_COMPARE_GOLDEN("master/goods_export.txt", rows);
         // Without the right to see costs, no purchase price at all.
         MasterExport(db()).write(MasterKind::Goods, file("plain.csv"), false);
         const SpreadsheetReader::Sheet noCost = SpreadsheetReader::read(file("plain.csv"));
@@ -56,8 +59,6 @@ private slots:
         const QList<qint64> ids{db().scalar("select id from goods where code='SP2'").toLongLong(),
                                 db().scalar("select id from goods where code='SP1'").toLongLong()};
         QCOMPARE(MasterExport(db()).rows(MasterKind::Goods, true, ids).value(0).value(0).toString(), QString("SP2"));
-    }
-    void customersAndSuppliers() {
         db().execute(
             "insert into Client (Corp_code, Linkman_name, Corp_name, Linkman_foreign_telephone, GroupClass) "
             "values ('00003', '陈七', '海景酒店', '+61 2 1234', 1)");
@@ -75,7 +76,7 @@ private slots:
         db().execute("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
         GoodsListWindow goods(m_program->context());
         goods.show();
-        if (sqliteOnly()) {  // the export is the same on both engines
+        if (TestBooks::currentEngine() == QLatin1String("sqlite")) {  // the export is the same on both engines
             m_program->files().answers = {file("shown.xlsx")};
             goods.grid()->setTextFilter("门锁", {"Goods_name"});
             goods.actions().execute("Action_Export");
@@ -126,7 +127,8 @@ private slots:
         QCOMPARE(m_program->prompter().lastText() + QString::number(m_program->windows().shown.size() - opened),
                  QString("文件中没有可导入的行0"));
     }
-    // The export and import commands' options, output, exit codes and file-wide refusals, as one transcript.
+    // The export and import commands' options, output, exit codes and file-wide refusals, as one transcript; the order
+    // forms' customers through them and back.
     void commandLine() {
         db().execute(
             "insert into Sys_user (User_name, User_Group, type) values ('业务组', '0', 0), ('李四', '业务组', 1)");
@@ -167,9 +169,7 @@ private slots:
         QCOMPARE(count("select count(*) from Client c join Client_group g on g.id = c.GroupClass where "
                        "g.Class_name = '国外'"),
                  3);
-    }
-    // The order forms' customers: exported with their list's columns and imported back into their group whole.
-    void orderCustomersComeBackWholeThroughTheCommandLine() {
+        // The order forms' customers: exported with their list's columns and imported back into their group whole.
         db().execute("insert into customer_group (Class_name, Parent_id, ico_no, CorpType) values ('酒楼', 1, 0, 1)");
         const QString group = db().scalar("select max(id) from customer_group").toString();
         db().execute(
@@ -200,16 +200,7 @@ private:
         QFile f(file(name));
         return f.open(QIODevice::WriteOnly) && f.write(text) == text.size() ? f.fileName() : QString();
     }
-    // A spreadsheet's rows, their cells joined by '|', the rows by newlines.
-    static QString rowsOf(const QString& path) {
-        QString text;
-        for (const QStringList& row : SpreadsheetReader::read(path).rows) {
-            text += row.join('|') + '\n';
-        }
-        return text;
-    }
     int leaf() { return count("select max(id) from goods_group"); }
-    bool sqliteOnly() const { return TestBooks::currentEngine() == QLatin1String("sqlite"); }
     std::unique_ptr<TestBooks::TestProgram> m_program;
     QTemporaryDir m_out;
 };

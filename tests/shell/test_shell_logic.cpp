@@ -7,13 +7,12 @@
 #include "admin/company_info_editor.h"
 #include "admin/password_change.h"
 #include "admin/settings_editor.h"
+#include "data/book_checks.h"
 #include "data/data_module.h"
 #include "data/user_accounts.h"
 #include "master/refusal.h"
 #include "shell/login_service.h"
 #include "support/test_books.h"
-
-using TestBooks::TestProgram;
 
 // Log-in, books, company, settings and password rules, on both engines.
 class TestShellLogic : public QObject {
@@ -24,7 +23,7 @@ private slots:
         if (!TestBooks::engineAvailable()) {
             return;
         }
-        m_p = std::make_unique<TestProgram>(true);
+        m_p = std::make_unique<TestBooks::TestProgram>(true);
         m_p->connect(TestBooks::currentEngine());
         c().CurrentUser = {"超级用户", "", "管理员组"};
     }
@@ -74,13 +73,9 @@ private slots:
         c().data().setSqliteOptions({.busyTimeoutMs = 200});
         LoginService login(c());
         login.loadAccountBooks();
-        try {
-            login.logIn(login.books()[0], "超级用户", "");
-            QFAIL("expected an error");
-        } catch (const DbError& e) {
-            QVERIFY2(e.message().contains("锁定") && e.message().contains("UserAccountBook001.db"),
-                     qPrintable(e.message()));
-        }
+        const auto e = BookChecks::thrown<DbError>([&] { login.logIn(login.books()[0], "超级用户", ""); });
+        QVERIFY2(e && e->message().contains("锁定") && e->message().contains("UserAccountBook001.db"),
+                 qPrintable(e ? e->message() : "no error"));
         holder->query("ROLLBACK");
     }
     void createBookCopiesTheChosenBook() {
@@ -211,7 +206,7 @@ private:
                                     book.FilePath);
     }
     static bool isServer() { return TestBooks::currentEngine() == QLatin1String("postgres"); }
-    std::unique_ptr<TestProgram> m_p;
+    std::unique_ptr<TestBooks::TestProgram> m_p;
 };
 
 QTEST_GUILESS_MAIN(TestShellLogic)

@@ -18,23 +18,13 @@
 #include "support/test_books.h"
 #include "ui/picture_button.h"
 
-using TestBooks::TestProgram;
-
-namespace {
-int logInAsShown(LoginDialog& dialog) {
-    dialog.prepare();
-    dialog.logIn();
-    return dialog.result();
-}
-}  // namespace
-
 // The shell's windows offscreen: every window the main window can open, and the main paths of the log-in dialog and the
 // main window (the rules: TestShellLogic; the rights: TestRightsWalk).
 class TestShellWindows : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        m_program = std::make_unique<TestProgram>(true);
+        m_program = std::make_unique<TestBooks::TestProgram>(true);
         m_program->context().data().ConnectDatabases();
     }
     void cleanup() { m_program.reset(); }
@@ -69,8 +59,7 @@ private slots:
         QTest::keyClicks(dialog.passwordBox(), "secret");
         QTest::keyClick(dialog.userBox(), Qt::Key_Return);  // Enter in the user box logs in too
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(c.CurrentUser.UserName, QString("小王"));
-        QCOMPARE(c.CurrentAccountBook.BookName, QString("默认帐册"));
+        QCOMPARE(c.CurrentUser.UserName + c.CurrentAccountBook.BookName, QString("小王默认帐册"));
     }
     void createBookAndLogIntoIt() {
         AppContext& c = m_program->context();
@@ -86,11 +75,10 @@ private slots:
         QCOMPARE(dialog.bookBox()->currentText(), QString("分公司账本"));
         QCOMPARE(dialog.bookBox()->count(), 2);
         QTest::keyClick(dialog.passwordBox(), Qt::Key_Return);
-        QCOMPARE(c.CurrentAccountBook.BookName, QString("分公司账本"));
+        QCOMPARE(c.CurrentUser.UserName + c.CurrentAccountBook.BookName, QString("超级用户分公司账本"));
         QVERIFY(c.data().main().location().endsWith("db/UserAccountBook002.db"));
-        QCOMPARE(c.CurrentUser.UserName, QString("超级用户"));
     }
-    void mainWindowAfterLogIn() {
+    void mainWindowAfterLogInBacksUpAndRestores() {
         AppContext& c = m_program->context();
         c.clock().setToday(QDate(2006, 12, 25));
         MainWindow w(c);
@@ -117,6 +105,24 @@ private slots:
         m_program->windows().then<LoginDialog>(logInAsShown);
         QVERIFY(w.actions().execute("Action_LoginAgain"));
         QVERIFY(w.loginTimeLabel()->text().startsWith("20061226 "));
+        // 备份账本 writes a copy where the user chose; 恢复账本 asks, then brings it back (the rules: TestBookBackup).
+        Database& db = c.data().main();
+        QTemporaryDir out;
+        const QString file = out.filePath("copy.db");
+        m_program->files().answers = {file, file, file};
+        const int units = db.scalar("select count(*) from unit").toInt();
+        m_program->prompter().clear();
+        QVERIFY(w.actions().execute("Action_BackupBook"));
+        QVERIFY(QFile::exists(file));
+        QVERIFY(m_program->prompter().lastText().startsWith("账本已备份到："));
+        // An existing file is refused by the backup itself, not asked about.
+        QVERIFY(!m_program->files().asked.last().confirmOverwrite);
+        db.execute("insert into unit (unit_code, Unit_name, remark) values ('UN900', '箱', '')");
+        m_program->prompter().setNextAnswer(true);
+        QVERIFY(w.actions().execute("Action_RestoreBook"));
+        QVERIFY(m_program->prompter().texts().contains(MainWindow::restoreQuestion()));
+        QVERIFY(m_program->prompter().lastText().startsWith("账本已恢复。恢复前的账本已另存为："));
+        QCOMPARE(db.scalar("select count(*) from unit").toInt(), units);
     }
     // Every window of the program's table opens from an entry (actions, page entries, menus) under its own name, the
     // customer price entry with the standard table; nothing else opens but the log-in dialog of 重新登录.
@@ -161,32 +167,14 @@ private slots:
         QVERIFY(windows.standardPrices);
         c.setWindowRunner(&m_program->windows());
     }
-    // 备份账本 writes a copy where the user chose; 恢复账本 asks, then brings it back (the rules: TestBookBackup).
-    void settingsMenuBacksUpAndRestoresTheBook() {
-        AppContext& c = m_program->context();
-        c.CurrentUser = {"超级用户", "", "管理员组"};
-        Database& db = c.data().main();
-        MainWindow w(c);
-        QTemporaryDir out;
-        const QString file = out.filePath("copy.db");
-        m_program->files().answers = {file, file, file};
-        const int units = db.scalar("select count(*) from unit").toInt();
-        m_program->prompter().clear();
-        QVERIFY(w.actions().execute("Action_BackupBook"));
-        QVERIFY(QFile::exists(file));
-        QVERIFY(m_program->prompter().lastText().startsWith("账本已备份到："));
-        // An existing file is refused by the backup itself, not asked about.
-        QVERIFY(!m_program->files().asked.last().confirmOverwrite);
-        db.execute("insert into unit (unit_code, Unit_name, remark) values ('UN900', '箱', '')");
-        m_program->prompter().setNextAnswer(true);
-        QVERIFY(w.actions().execute("Action_RestoreBook"));
-        QVERIFY(m_program->prompter().texts().contains(MainWindow::restoreQuestion()));
-        QVERIFY(m_program->prompter().lastText().startsWith("账本已恢复。恢复前的账本已另存为："));
-        QCOMPARE(db.scalar("select count(*) from unit").toInt(), units);
-    }
 
 private:
-    std::unique_ptr<TestProgram> m_program;
+    static int logInAsShown(LoginDialog& dialog) {
+        dialog.prepare();
+        dialog.logIn();
+        return dialog.result();
+    }
+    std::unique_ptr<TestBooks::TestProgram> m_program;
 };
 
 QTEST_MAIN(TestShellWindows)

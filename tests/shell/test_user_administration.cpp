@@ -9,8 +9,6 @@
 #include "shell/user_administration.h"
 #include "support/test_books.h"
 
-using TestBooks::TestProgram;
-
 // Users, groups and rights on both engines.
 class TestUserAdministration : public QObject {
     Q_OBJECT
@@ -20,9 +18,13 @@ private slots:
         if (!TestBooks::engineAvailable()) {
             return;
         }
-        m_program = std::make_unique<TestProgram>(true);
+        m_program = std::make_unique<TestBooks::TestProgram>(true);
         m_program->connect(TestBooks::currentEngine());
         me() = {"超级用户", "", "管理员组"};
+        // Besides the system's: the groups 销售组, holding 小王, and 仓库组.
+        db().query(
+            "insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0), ('仓库组', '0', 0), "
+            "('小王', '销售组', 1)");
     }
     void cleanup() {
         m_admin.reset();
@@ -30,7 +32,6 @@ private slots:
         m_program.reset();
     }
     void rightsAreSavedForTheirGroup() {
-        addSalesAndStore();
         QCOMPARE(admin().rightsGroup(), QString("管理员组"));
         QCOMPARE(granted(admin()), admin().rights().size());
         QVERIFY(admin().select("销售组") && granted(admin()) == 0);
@@ -49,7 +50,7 @@ private slots:
         admin().setAll(true);
         QVERIFY(!admin().hasPendingChanges());
     }
-    void newGroupStartsEmptyAndKeepsTheShownGroup() {
+    void newGroupsAndUsersAreWrittenWithTheirRightsAndPasswords() {
         const int adminRights = rightsOf("管理员组");
         // A nameless new group saved is not written; the system group keeps its rights.
         QVERIFY(admin().addGroup() && admin().isAddingGroup());
@@ -59,7 +60,7 @@ private slots:
         admin().setAll(false);
         admin().save();
         QCOMPARE(rightsOf("管理员组"), adminRights);
-        QCOMPARE(number("select count(*) from Sys_user where type=0"), 1);
+        QCOMPARE(number("select count(*) from Sys_user where type=0"), 3);
         // A rolled-back write of a new row leaves it new, with its rights or password, for the next save.
         QVERIFY(admin().addGroup());
         QVERIFY(admin().toggle(admin().rights()[5].id));
@@ -86,9 +87,22 @@ private slots:
         QVERIFY(admin().isAdding() && !admin().isAddingGroup());
         admin().save();
         QVERIFY(logsIn("小钱", "qian"));
+        // A password given before the row was written, or none.
+        QVERIFY(admin().select("销售组"));
+        QVERIFY(admin().addUser("销售组"));
+        name("lisi");
+        admin().setPassword("lisi", "密码1");
+        QVERIFY(!admin().isAdding());
+        QVERIFY(
+            db().scalar("select password from Sys_user where User_name='lisi'").toString().startsWith("$argon2id$"));
+        QVERIFY(logsIn("lisi", "密码1") && !logsIn("lisi", ""));
+        QVERIFY(admin().addUser("仓库组"));
+        name("wangwu");
+        admin().save();
+        QVERIFY(logsIn("wangwu", ""));
+        QCOMPARE(admin().users().fieldIndex("password"), -1);  // never read into the window
     }
     void rightsAndPasswordsNeedTheSavingRight() {
-        addSalesAndStore();
         grant("销售组", "Action_ManuItemPowerManger", "main_frm");
         grant("销售组", "Action_AddUser", UserAdministration::formName());
         me() = {"小王", "", "销售组"};
@@ -146,7 +160,6 @@ private slots:
     }
     // A rolled-back rename leaves the user as he was; saved, the logged-in user follows it.
     void renamesFollowTheLoggedInUser() {
-        addSalesAndStore();
         db().query(
             "insert into Sys_user_Operation (User_name, Action_id) select '销售组', id from Sys_Operation_Table");
         me() = {"小王", "", "销售组"};
@@ -174,26 +187,7 @@ private slots:
         QVERIFY(admin().select("仓库组"));
         QCOMPARE(me().UserName, QString("王五"));
     }
-    void newUserIsWrittenWithItsPassword() {
-        addSalesAndStore();
-        QVERIFY(admin().select("销售组"));
-        QVERIFY(admin().addUser("销售组"));
-        name("lisi");
-        // A password given before the row was written, or none (typed with the row:
-        // newGroupStartsEmptyAndKeepsTheShownGroup).
-        admin().setPassword("lisi", "密码1");
-        QVERIFY(!admin().isAdding());
-        QVERIFY(
-            db().scalar("select password from Sys_user where User_name='lisi'").toString().startsWith("$argon2id$"));
-        QVERIFY(logsIn("lisi", "密码1") && !logsIn("lisi", ""));
-        QVERIFY(admin().addUser("仓库组"));
-        name("wangwu");
-        admin().save();
-        QVERIFY(logsIn("wangwu", ""));
-        QCOMPARE(admin().users().fieldIndex("password"), -1);  // never read into the window
-    }
     void namesAreRequiredAndTrimmed() {
-        addSalesAndStore();
         const int before = number("select count(*) from Sys_user");
         QVERIFY(admin().addGroup());
         name("   ");
@@ -234,7 +228,6 @@ private slots:
         QCOMPARE(number("select count(*) from Sys_user where User_name='小王'"), 1);
     }
     void deleteProtectionsAndGroupRights() {
-        addSalesAndStore();
         db().query("insert into Sys_user_Operation (User_name, Action_id) values ('销售组', 1), ('仓库组', 2)");
         QVERIFY(admin().select("超级用户") && !admin().deleteSelected());
         QCOMPARE(m_program->prompter().lastText(), QString("这是系统默认用户,不能删除"));
@@ -281,7 +274,6 @@ private slots:
     }
     // Checks go by the name the book holds while another is typed; the built-in names stay.
     void aNameBeingTypedChangesNoCheck() {
-        addSalesAndStore();
         db().query("insert into Sys_user (User_name, User_Group, type) values ('小李', '仓库组', 1)");
         UserAccounts::setPassword(db(), "小李", "li");
         QVERIFY(admin().select("销售组"));
@@ -332,12 +324,7 @@ private:
     bool logsIn(const QString& user, const QString& password) {
         return UserAccounts::verifyLogin(db(), user, password).has_value();
     }
-    void addSalesAndStore() {
-        db().query(
-            "insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0), ('仓库组', '0', 0), "
-            "('小王', '销售组', 1)");
-    }
-    std::unique_ptr<TestProgram> m_program;
+    std::unique_ptr<TestBooks::TestProgram> m_program;
     std::unique_ptr<PermissionChecker> m_permissions;
     std::unique_ptr<UserAdministration> m_admin;
     UserAdministration& admin() {
