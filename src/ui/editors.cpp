@@ -137,6 +137,7 @@ NullableDateEdit::NullableDateEdit(QWidget* parent) : QDateEdit(parent) {
 }
 
 void NullableDateEdit::mousePressEvent(QMouseEvent* event) {
+    m_typedUpTo = -1;  // the cursor is where the user put it
     QDateEdit::mousePressEvent(event);
     showCurrentMonthWhenEmpty();
 }
@@ -164,6 +165,7 @@ QDate NullableDateEdit::checkedDate(const QString& caption) const {
 
 void NullableDateEdit::setValue(const QVariant& value) {
     const QSignalBlocker block(this);
+    m_typedUpTo = -1;
     const QDate d = value.typeId() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate();
     const QDate shown = value.isNull() || !d.isValid() ? kNoDate : d;
     if (shown != date()) {
@@ -218,6 +220,19 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
         // The box holds a date from here on, and says so.
         emit valueEdited();
     }
+    // The first digit typed where the cursor was put (a click into the day
+    // of 2026-11-01, then 5) starts a full section afresh, as over the
+    // section selected; the box on its own would drop it. A digit right
+    // after digits typed is left to the box (and said when it makes no
+    // date).
+    const bool isDigit = !typed.isEmpty() && typed.at(0).isDigit();
+    if (isDigit && date() != kNoDate && !lineEdit()->hasSelectedText() && lineEdit()->cursorPosition() != m_typedUpTo) {
+        const Section at = currentSection();
+        const int full = at == YearSection ? 4 : 2;
+        if ((at == YearSection || at == MonthSection || at == DaySection) && sectionText(at).size() >= full) {
+            setSelectedSection(at);
+        }
+    }
     // What a digit typed into the month or the day should make of it: the
     // section's digits before the cursor and the new one (over a selection
     // or at the section's start, the digit alone).
@@ -235,6 +250,7 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
     }
     const QString dayBefore = sectionText(DaySection);
     QDateEdit::keyPressEvent(event);
+    m_typedUpTo = isDigit ? lineEdit()->cursorPosition() : -1;
     if (!intended.isEmpty()) {
         // The box refuses a digit that makes no date, puts the month's last
         // day in its place, or moves the day to fit a month typed: either

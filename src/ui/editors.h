@@ -86,6 +86,7 @@ private:
     QString m_rejection;
     QString m_styleBeforeRejection;
     Section m_rejectedSection = NoSection;
+    int m_typedUpTo = -1;  // the cursor after the last key, when it was a digit
 };
 
 // A number with a display format ("0.00"), shown formatted when the field

@@ -210,6 +210,21 @@ private slots:
         QVERIFY(date.rejection().isEmpty());
         binder.requireNumbersAsTyped();
         QCOMPARE(heads.value("Send_Date").toDateTime().date(), QDate(2026, 2, 28));
+        // Digits typed after a click into a full section (no selection) make that section afresh.
+        auto* text = date.findChild<QLineEdit*>();
+        for (const auto& [at, typed, made] :
+             {std::tuple{9, "15", QDate(2026, 2, 15)}, std::tuple{8, "5", QDate(2026, 2, 5)},
+              std::tuple{6, "3", QDate(2026, 3, 28)}, std::tuple{2, "2025", QDate(2025, 2, 28)}}) {
+            date.setValue(QDate(2026, 2, 28));
+            text->deselect();
+            text->setCursorPosition(at);
+            QTest::keyClicks(&date, typed);
+            QCOMPARE(date.value().toDate(), made);
+            QVERIFY2(date.rejection().isEmpty(), qPrintable(date.rejection()));
+        }
+        text->setCursorPosition(9);
+        QTest::keyClicks(&date, "31");
+        QVERIFY2(date.rejection().contains("2025-02-31"), qPrintable(date.rejection()));
     }
 
     // Bound editors show the row and write what is typed; empty values stay empty.
