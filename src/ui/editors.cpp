@@ -134,6 +134,20 @@ NullableDateEdit::NullableDateEdit(QWidget* parent) : QDateEdit(parent) {
     setSpecialValueText(QStringLiteral(" "));
     setDate(kNoDate);
     connect(this, &QDateEdit::userDateChanged, this, [this](const QDate&) { emit valueEdited(); });
+    // A click into the text goes to the line edit, not to the box.
+    lineEdit()->installEventFilter(this);
+}
+
+bool NullableDateEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonPress) {
+        m_typedUpTo = -1;  // the cursor is where the user put it
+    }
+    return QDateEdit::eventFilter(watched, event);
+}
+
+void NullableDateEdit::focusOutEvent(QFocusEvent* event) {
+    m_typedUpTo = -1;
+    QDateEdit::focusOutEvent(event);
 }
 
 void NullableDateEdit::mousePressEvent(QMouseEvent* event) {

@@ -225,6 +225,13 @@ private slots:
         text->setCursorPosition(9);
         QTest::keyClicks(&date, "31");
         QVERIFY2(date.rejection().contains("2025-02-31"), qPrintable(date.rejection()));
+        // A click right behind the digits just typed also starts the day afresh.
+        date.selectAll();
+        QTest::keyClicks(&date, "2026-02-28");
+        QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(text->width() - 2, text->height() / 2));
+        QCOMPARE(text->cursorPosition(), 10);
+        QTest::keyClicks(&date, "5");
+        QCOMPARE(date.value().toDate(), QDate(2026, 2, 5));
     }
 
     // Bound editors show the row and write what is typed; empty values stay empty.
