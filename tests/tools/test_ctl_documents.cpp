@@ -96,7 +96,8 @@ private slots:
 
         p.file("cost.json", R"({"lines": [{"GoodsNo": "A", "purchase_Price": 1}]})");
         const QStringList lines{"--user 李四 quotation show " + no, "--user 李四 quotation new <home>/cost.json",
-                                "--user 李四 print purchase " + no + " --out <home>/p.pdf"};
+                                "--user 李四 print purchase " + no + " --out <home>/p.pdf",
+                                "check-permission 李四 Action_ViewCostProfit main_frm"};
         const QStringList seeing = rights + QStringList{"main_frm/action21", "form_quotation_list/action2"};
         p.grantClerk(seeing);
         QString log = p.runAll(lines);

@@ -37,7 +37,8 @@ private slots:
             p.runAll({"payout add 房租 2006-06-01 1", "payout add 0 2006-02-30 1", "payout add 0 2006-06-01 1.5",
                       "payout add 0 2006-06-01 -1", "stats income --from 2006-07-01 --to 2006-06-01 --out <home>/x.pdf",
                       "stats income --kind 9 --out <home>/x.pdf", "stats payout --kind 房租 --out <home>/x.pdf",
-                      "stats payout --out <home>/x.doc", "stats payout"});
+                      "stats payout --out <home>/x.doc", "stats profit --remark x --out <home>/x.pdf",
+                      "payout list 房租", "stats payout"});
         QCOMPARE(p.state(), before);
         OLVEND_COMPARE_GOLDEN("tools/payout_refusals.txt", log);
     }

@@ -390,29 +390,30 @@ bool ReportExporter::toXlsx(const PreparedReport& report, const QString& name, Q
     return true;
 }
 
+namespace {
+using Writer = bool (*)(const PreparedReport&, const QString&, QString*);
+
+// The formats a report is written in, by the file's extension.
+const QHash<QString, Writer>& writers() {
+    static const QHash<QString, Writer> byExtension{
+        {"pdf", &ReportExporter::toPdf},
+        {"jpg", [](const PreparedReport& r, const QString& f, QString* e) { return ReportExporter::toJpeg(r, f, e); }},
+        {"jpeg", [](const PreparedReport& r, const QString& f, QString* e) { return ReportExporter::toJpeg(r, f, e); }},
+        {"htm", &ReportExporter::toHtml},
+        {"html", &ReportExporter::toHtml},
+        {"xlsx", &ReportExporter::toXlsx},
+        {"rmp", &ReportFile::save}};
+    return byExtension;
+}
+}  // namespace
+
 bool ReportExporter::byExtension(const PreparedReport& report, const QString& file, QString* error) {
-    const QString ext = QFileInfo(file).suffix().toLower();
-    if (ext == "pdf") {
-        return toPdf(report, file, error);
-    }
-    if (ext == "jpg" || ext == "jpeg") {
-        return toJpeg(report, file, error);
-    }
-    if (ext == "htm" || ext == "html") {
-        return toHtml(report, file, error);
-    }
-    if (ext == "xlsx") {
-        return toXlsx(report, file, error);
-    }
-    if (ext == "rmp") {
-        return ReportFile::save(report, file, error);
-    }
-    return fail(error, unsupportedText(file));
+    const Writer write = writers().value(QFileInfo(file).suffix().toLower());
+    return write ? write(report, file, error) : fail(error, unsupportedText(file));
 }
 
 bool ReportExporter::knowsExtension(const QString& file) {
-    static const QStringList known{"pdf", "jpg", "jpeg", "htm", "html", "xlsx", "rmp"};
-    return known.contains(QFileInfo(file).suffix().toLower());
+    return writers().contains(QFileInfo(file).suffix().toLower());
 }
 
 QString ReportExporter::unsupportedText(const QString& file, const QString& moreFormats) {
