@@ -395,14 +395,16 @@ using Writer = bool (*)(const PreparedReport&, const QString&, QString*);
 
 // The formats a report is written in, by the file's extension.
 const QHash<QString, Writer>& writers() {
-    static const QHash<QString, Writer> byExtension{
-        {"pdf", &ReportExporter::toPdf},
-        {"jpg", [](const PreparedReport& r, const QString& f, QString* e) { return ReportExporter::toJpeg(r, f, e); }},
-        {"jpeg", [](const PreparedReport& r, const QString& f, QString* e) { return ReportExporter::toJpeg(r, f, e); }},
-        {"htm", &ReportExporter::toHtml},
-        {"html", &ReportExporter::toHtml},
-        {"xlsx", &ReportExporter::toXlsx},
-        {"rmp", &ReportFile::save}};
+    const Writer toJpeg = [](const PreparedReport& r, const QString& f, QString* e) {
+        return ReportExporter::toJpeg(r, f, e);  // at the default resolution
+    };
+    static const QHash<QString, Writer> byExtension{{"pdf", &ReportExporter::toPdf},
+                                                    {"jpg", toJpeg},
+                                                    {"jpeg", toJpeg},
+                                                    {"htm", &ReportExporter::toHtml},
+                                                    {"html", &ReportExporter::toHtml},
+                                                    {"xlsx", &ReportExporter::toXlsx},
+                                                    {"rmp", &ReportFile::save}};
     return byExtension;
 }
 }  // namespace
