@@ -115,10 +115,18 @@ bool CustomerPickerDialog::addCustomer() {
     PartnerDirectory directory(context().data().main(), context().clock(), context().prompter(), side);
     directory.open();
     const QTreeWidgetItem* item = m_tree->currentItem();
-    const QVariant group = item ? item->data(0, kGroupRole) : QVariant();
-    if (group.isValid() && directory.groupedDirectory().groupRow(group) >= 0) {
-        directory.focusGroup(group);
+    const GroupedDirectory& groups = directory.groupedDirectory();
+    // Nothing chosen: the top group, which holds customers while it has no
+    // groups under it (a new book).
+    const QVariant group = item ? item->data(0, kGroupRole) : groups.rootId();
+    if (!group.isValid() || groups.groupRow(group) < 0 || groups.hasChildGroups(group)) {
+        // Customers are kept in the lowest groups only: say which to choose
+        // instead of refusing the group the picker happened to stand on.
+        context().prompter().inform(
+            QStringLiteral("请先选择新客户所属的类别（没有子类的类别，或其中的一个客户），再新增客户"));
+        return false;
     }
+    directory.focusGroup(group);
     if (!directory.addRecord()) {
         return false;
     }

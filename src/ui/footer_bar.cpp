@@ -9,6 +9,9 @@
 
 FooterBar::FooterBar(QTableView* view, GridModel* model, QWidget* parent)
     : QWidget(parent), m_view(view), m_model(model), m_background("#FFFFE1"), m_text(Qt::black) {
+    // A window made shorter takes its room from the rows, never from the
+    // footer: a footer squeezed to half its height shows no readable total.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     connect(model, &GridModel::footerChanged, this, qOverload<>(&QWidget::update));
     connect(view->horizontalHeader(), &QHeaderView::sectionResized, this, qOverload<>(&QWidget::update));
     connect(view->horizontalHeader(), &QHeaderView::sectionMoved, this, qOverload<>(&QWidget::update));

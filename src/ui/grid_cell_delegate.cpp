@@ -1,6 +1,9 @@
 #include "ui/grid_cell_delegate.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QStyle>
+#include <algorithm>
 
 #include "data/dataset.h"
 #include "ui/editors.h"
@@ -13,14 +16,38 @@ int GridCellDelegate::previewHeight(const QStyleOptionViewItem& option, const QM
     return option.fontMetrics.height() + 4;
 }
 
-void GridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    const int preview = previewHeight(option, index);
-    if (preview == 0 || option.rect.height() <= preview) {
-        QStyledItemDelegate::paint(painter, option, index);
-        return;
+QFont GridCellDelegate::numberFont(const QStyleOptionViewItem& option, const QModelIndex& index) {
+    QFont font = option.font;
+    if (!isNumber(index)) {
+        return font;
     }
+    // The view's text margins on both sides, as the style draws them.
+    const QWidget* widget = option.widget;
+    const QStyle* style = widget ? widget->style() : QApplication::style();
+    const int margins = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1);
+    const int room = option.rect.width() - margins;
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const int needed = QFontMetrics(font).horizontalAdvance(text);
+    if (room <= 0 || needed <= room || font.pointSizeF() <= 0) {
+        return font;
+    }
+    // A figure cut to "12345…" reads as another amount: it is set smaller
+    // until every digit fits, down to a size that can still be read.
+    qreal size = font.pointSizeF() * room / needed;
+    font.setPointSizeF(std::max<qreal>(size, kSmallestNumberPoints));
+    while (font.pointSizeF() > kSmallestNumberPoints && QFontMetrics(font).horizontalAdvance(text) > room) {
+        font.setPointSizeF(std::max<qreal>(font.pointSizeF() - 0.5, kSmallestNumberPoints));
+    }
+    return font;
+}
+
+void GridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
     QStyleOptionViewItem cell(option);
-    cell.rect.setHeight(option.rect.height() - preview);
+    cell.font = numberFont(option, index);
+    const int preview = previewHeight(option, index);
+    if (preview > 0 && option.rect.height() > preview) {
+        cell.rect.setHeight(option.rect.height() - preview);
+    }
     QStyledItemDelegate::paint(painter, cell, index);
 }
 

@@ -5,7 +5,8 @@
 // Draws and edits the cells of a DataGrid. A row with a preview line keeps
 // its cells in the upper part, as tall as a plain row; the grid view draws
 // the preview line across the row below them. A date column shown without
-// its time is edited as a date alone.
+// its time is edited as a date alone. A number wider than its column is
+// drawn smaller rather than cut.
 class GridCellDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -24,4 +25,8 @@ public:
     static bool isDateOnly(const QModelIndex& index);
     // A cell of a number column without a lookup.
     static bool isNumber(const QModelIndex& index);
+    // The font a cell is drawn in: a number too wide for its column is set
+    // smaller so that no digit is cut (never below kSmallestNumberPoints).
+    static QFont numberFont(const QStyleOptionViewItem& option, const QModelIndex& index);
+    static constexpr qreal kSmallestNumberPoints = 5.0;
 };

@@ -141,6 +141,13 @@ private slots:
             edit.actions().execute("Action_Save");
             return 0;
         });
+        // The top group now has a group under it: it holds no customers, and
+        // the picker says which group to choose instead of adding anywhere.
+        picker.tree()->setCurrentItem(picker.tree()->topLevelItem(0));
+        button(&picker, "新增客户…")->click();
+        QCOMPARE(prompter().lastText(),
+                 QString("请先选择新客户所属的类别（没有子类的类别，或其中的一个客户），再新增客户"));
+        QCOMPARE(picker.result(), int(QDialog::Rejected));
         QTreeWidgetItem* item = picker.tree()->findItems("明珠酒楼", Qt::MatchExactly | Qt::MatchRecursive).value(0);
         QVERIFY(item);
         picker.tree()->setCurrentItem(item);

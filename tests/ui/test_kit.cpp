@@ -21,6 +21,8 @@
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/field_binder.h"
+#include "ui/footer_bar.h"
+#include "ui/grid_cell_delegate.h"
 #include "ui/grid_model.h"
 #include "ui/guarded_application.h"
 #include "ui/message_box_prompter.h"
@@ -144,6 +146,13 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QCOMPARE(m_goods->value(0, "Goods_name").toString(), QString("合页1"));
         QCOMPARE(m_goods->rowStatus(0), Dataset::RowStatus::Unchanged);
+        // A grid made short gives up rows, never the height of its footer.
+        grid.setFooter({FooterSummary::count("code", "共 0 种商品")});
+        grid.resize(700, 60);
+        QApplication::processEvents();
+        const QWidget* footer = grid.findChild<FooterBar*>();
+        QVERIFY(footer && footer->isVisible());
+        QCOMPARE(footer->height(), footer->sizeHint().height());
     }
 
     // The tree's current node, the drops it refuses, its bound dataset.
@@ -319,6 +328,19 @@ private slots:
             QCOMPARE(QStringList({seen, edit.text(), bound.text(), model.data(model.index(0, 0)).toString()}),
                      QString(shown).split(' '));
         }
+        // In a grid cell, an amount wider than its column is set smaller
+        // until every digit fits; one that fits keeps the grid's font.
+        QStyleOptionViewItem cell;
+        cell.font = QFont(QStringLiteral("Sans"), 10);
+        cell.rect = QRect(0, 0, 80, 20);
+        const QModelIndex amount = model.index(0, 0);
+        const QString wide = model.data(amount).toString();  // 123456789012.0000
+        const QFont smaller = GridCellDelegate::numberFont(cell, amount);
+        QVERIFY2(smaller.pointSizeF() < 10, qPrintable(QString::number(smaller.pointSizeF())));
+        QVERIFY(smaller.pointSizeF() >= GridCellDelegate::kSmallestNumberPoints);
+        QVERIFY(QFontMetrics(smaller).horizontalAdvance(wide) <= 80 - 4);
+        cell.rect = QRect(0, 0, 400, 20);
+        QCOMPARE(GridCellDelegate::numberFont(cell, amount).pointSizeF(), 10.0);
     }
 
     // Texts are cut to a length in bytes of the old code page, a Chinese character two.
