@@ -325,10 +325,29 @@ bool QuotationDocument::validate() {
                                       (missing.size() > 5 ? QStringLiteral("…") : QString())))) {
         return false;
     }
+    m_missingAccepted = missing;
     return true;
 }
 
+void QuotationDocument::beforeWrite() {
+    // A key-share lock lets the goods be edited meanwhile but makes their
+    // deletion wait for this save, which it then finds (and refuses).
+    QStringList gone = missingGoods(m_db.isAccess() ? QString() : QStringLiteral(" for key share"));
+    for (const QString& accepted : std::as_const(m_missingAccepted)) {
+        gone.removeAll(accepted);
+    }
+    if (!gone.isEmpty()) {
+        throw UserError(
+            QStringLiteral("货品[%1]已被其他用户删除，订货单没有保存。请删除这些商品明细或重新选择货品后再保存。")
+                .arg(gone.mid(0, 5).join(QStringLiteral("、")) + (gone.size() > 5 ? QStringLiteral("…") : QString())));
+    }
+}
+
 QStringList QuotationDocument::missingGoods() const {
+    return missingGoods(QString());
+}
+
+QStringList QuotationDocument::missingGoods(const QString& lockSuffix) const {
     QVariantList codes;
     for (int r = 0; r < m_lines->rowCount(); ++r) {
         const QString code = m_lines->value(r, "GoodsNo").toString();
@@ -342,7 +361,7 @@ QStringList QuotationDocument::missingGoods() const {
     QVariantMap params;
     const QString in = Database::bindList("c", codes, &params);
     QSet<QString> present;
-    QSqlQuery q = m_db.query(QStringLiteral("select code from goods where code in (%1)").arg(in), params);
+    QSqlQuery q = m_db.query(QStringLiteral("select code from goods where code in (%1)%2").arg(in, lockSuffix), params);
     while (q.next()) {
         present.insert(q.value(0).toString());
     }

@@ -102,6 +102,14 @@ private:
     void fillFromCustomer(const QString& code);
     bool m_fillingFromCustomer = false;
     void postPendingEdits() override;
+    // Inside the save: the goods the lines name are looked up again, and
+    // on a server held until the save ends, so that goods deleted since
+    // validate() are not named unasked and cannot be deleted meanwhile.
+    void beforeWrite() override;
+    // The goods codes of lines whose goods are gone; `lockSuffix` holds
+    // the goods rows found (a server's row lock).
+    QStringList missingGoods(const QString& lockSuffix) const;
+    QStringList m_missingAccepted;  // goods the user chose to save without
     void afterSaved(bool wasNew) override;
     void startNew();
     void copyFrom(const QString& sourceBillNo);

@@ -170,7 +170,12 @@ bool GoodsCatalog::deleteGoods(const QList<int>& rows) {
         Database& db = goods().database();
         WriteTransaction tx(db);
         // Checked again inside the write: a quotation saved meanwhile on
-        // another workstation keeps its goods too.
+        // another workstation keeps its goods too. On a server the goods
+        // rows are locked first: a quotation saving with them holds them
+        // until it ends, and its lines are then seen here.
+        if (!db.isAccess()) {
+            lockGoodsRows(codes);
+        }
         const QString usesNow = quotationsNaming(codes);
         if (!usesNow.isEmpty()) {
             throw UserError(usedGoodsRefusal() + '\n' + usesNow);
@@ -190,6 +195,15 @@ bool GoodsCatalog::deleteGoods(const QList<int>& rows) {
 
 QString GoodsCatalog::usedGoodsRefusal() {
     return QStringLiteral("以下商品已经被订货单使用，不能删除。如果要删除这些商品请先删除以下订货单：");
+}
+
+void GoodsCatalog::lockGoodsRows(const QVariantList& codes) {
+    Database& db = goods().database();
+    for (qsizetype from = 0; from < codes.size(); from += 500) {
+        QVariantMap params;
+        const QString in = Database::bindList(QStringLiteral("c"), codes.mid(from, 500), &params);
+        db.query(QStringLiteral("select code from goods where code in (%1) for update").arg(in), params);
+    }
 }
 
 QString GoodsCatalog::quotationsNaming(const QVariantList& codes) const {

@@ -81,6 +81,9 @@ private:
     // The quotations whose lines name these goods, a line per goods
     // ("SP00000001: BJ…、BJ…"); empty when none does.
     QString quotationsNaming(const QVariantList& codes) const;
+    // Locks the goods rows of these codes until the transaction ends (a
+    // server; an embedded book's write already stands alone).
+    void lockGoodsRows(const QVariantList& codes);
     bool runClassEditor(Dataset& classes) const { return editClass ? editClass(classes) : false; }
 
     AppContext& m_context;

@@ -1,5 +1,8 @@
 #include <QSqlRecord>
 #include <QTest>
+#include <QThread>
+#include <future>
+#include <thread>
 
 #include "data/dataset.h"
 #include "document_fixture.h"
@@ -293,6 +296,34 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(UserError, doc.save());
         QCOMPARE(stored(b) + "|" + QString::number(doc.lines().rowCount()), QString("0|0|2"));
         QVERIFY_THROWS_EXCEPTION(UserError, Quotation(b, QuotationDocument::Existing, no));
+    }
+
+    // Goods deleted on another workstation while this one saves: the save waits for the deletion, then refuses
+    // rather than naming goods that are gone; the line stays for the user.
+    void goodsDeletedDuringTheSaveAreNotNamedUnasked() {
+        Book b;
+        addGoods(b.db(), "N", "新");
+        Quotation here(b);
+        QCOMPARE(here.addGoods({"N"}), 1);
+        std::promise<void> deleting;
+        std::thread other([&b, &deleting] {
+            std::unique_ptr<Database> second = b.book.connectAgain();
+            WriteTransaction tx(*second);
+            second->query("delete from goods where code='N'");
+            deleting.set_value();
+            QThread::msleep(300);  // the save here waits for this
+            tx.commit();
+        });
+        deleting.get_future().wait();
+        QString refused;
+        try {
+            here.save();
+        } catch (const UserError& e) {
+            refused = e.message();
+        }
+        other.join();
+        QVERIFY2(refused.startsWith("货品[N]已被其他用户删除，订货单没有保存。"), qPrintable(refused));
+        QCOMPARE(stored(b) + "|" + QString::number(here.lines().rowCount()), QString("0|0|1"));
     }
 
     void saveOverAnotherWorkstationsSaveIsRefused_data() {

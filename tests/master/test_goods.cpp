@@ -4,9 +4,13 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <future>
+#include <thread>
 
 #include "data/book_checks.h"
 #include "data/data_module.h"
+#include "documents/quotation_document.h"
 #include "master/goods_catalog.h"
 #include "master/goods_editor.h"
 #include "platform/errors.h"
@@ -196,6 +200,39 @@ private slots:
         QVERIFY(m_catalog->deleteGoods({0, 2}));
         QCOMPARE(QDir(folder()).entryList(QDir::Files), QStringList{"SP2.jpg"});
         QCOMPARE(count("1=1"), 1);
+    }
+    // Goods a quotation is being saved with on another workstation stay: the deletion waits for that save and
+    // then finds its lines.
+    void goodsBeingQuotedElsewhereStay() {
+        db().query(
+            "insert into goods (code, Goods_name, Goods_unit, Goods_class, Provide_corp) "
+            "values ('SP3', '合页', 'UN001', 2, '00001')");
+        m_catalog->focusClass(2);
+        std::promise<QString> saving;
+        std::thread other([this, &saving] {
+            std::unique_ptr<Database> second = m_program->connectAgain();
+            Clock clock;
+            ScriptedPrompter prompter;
+            WriteTransaction tx(*second);
+            QuotationDocument quotation(*second, clock, prompter, "乙");
+            quotation.load(QuotationDocument::New);
+            const bool saved = quotation.addGoods({"SP3"}) == 1 && quotation.save();
+            saving.set_value(saved ? quotation.billNo() : prompter.lastText());
+            QThread::msleep(300);  // the deletion here waits for this
+            tx.commit();
+        });
+        const QString billNo = saving.get_future().get();
+        answer(true);
+        QString refused = "deleted";
+        try {
+            m_catalog->deleteGoods({0});
+        } catch (const UserError& e) {
+            refused = e.message();
+        }
+        other.join();
+        QVERIFY2(billNo.startsWith("BJ"), qPrintable(billNo));
+        QVERIFY2(refused.contains("SP3: " + billNo), qPrintable(refused));
+        QCOMPARE(count("code='SP3'"), 1);
     }
     // A code that is no plain file name is refused (every kind of such name:
     // TestPlatform::pictureNamesStayInTheFolder).

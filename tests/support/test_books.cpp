@@ -211,6 +211,9 @@ void TestProgram::shortenBusyTimeout() {
 }
 
 std::unique_ptr<Database> TestProgram::connectAgain() {
+    if (m_serverBook) {
+        return m_serverBook->connectAgain();
+    }
     return Database::openSqlite(m_context->data().main().location(), QStringLiteral("其他程序"));
 }
 

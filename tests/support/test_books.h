@@ -64,7 +64,7 @@ public:
     const FreshBook* serverBook() const { return m_serverBook.get(); }
     // Connects again with a short busy timeout: waiting for a locked book fails soon (build windows after).
     void shortenBusyTimeout();
-    // Another program's connection to the main book.
+    // Another program's connection to the main book, on the server when connected to one.
     std::unique_ptr<Database> connectAgain();
     // A connection holding the main book's write lock while open: reads go on, writes time out.
     std::unique_ptr<Database> lockMainBook();
