@@ -99,3 +99,17 @@ QString MasterColumns::recordWord(MasterKind kind) {
 QString MasterColumns::codeField(MasterKind kind) {
     return kind == MasterKind::Goods ? QStringLiteral("code") : QStringLiteral("Corp_code");
 }
+
+QStringList MasterColumns::identifyingFields(MasterKind kind) {
+    switch (kind) {
+        case MasterKind::Customers:
+            return {codeField(kind), "Linkman_name", "Corp_name"};
+        case MasterKind::Suppliers:
+            return {codeField(kind), "provider_name", "provider_Corp_Name"};
+        case MasterKind::Goods:
+            return {codeField(kind), "Goods_name"};
+        case MasterKind::OrderCustomers:
+            return {codeField(kind), "Corp_name"};
+    }
+    return {codeField(kind)};
+}

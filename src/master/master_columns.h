@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The records a spreadsheet moves in and out of the book.
 // OrderCustomers are the customers order forms name (customer_provider).
@@ -39,4 +40,7 @@ public:
     static QString recordWord(MasterKind kind);  // 客户, 供应商, 商品
     // The code field ("Corp_code", "code").
     static QString codeField(MasterKind kind);
+    // The fields that say which record a row is: its code and names. A
+    // file that brings none of them makes records nobody can tell apart.
+    static QStringList identifyingFields(MasterKind kind);
 };

@@ -23,6 +23,21 @@ QStringList MasterImportRun::recognisedMapping() const {
                                        "以及文件的编码是否正确。")
                             .arg(m_importer.fieldCaptions(m_importer.importableFields().value(0)).value(0)));
     }
+    // Captions read in the wrong encoding still match the few written in
+    // ASCII (QQ, E-MAIL): rows of those alone would become records without
+    // code or name, so the file is refused as unreadable.
+    const QStringList identifying = MasterColumns::identifyingFields(m_kind);
+    if (std::none_of(mapping.cbegin(), mapping.cend(),
+                     [&identifying](const QString& f) { return identifying.contains(f, Qt::CaseInsensitive); })) {
+        QStringList named;
+        for (const QString& field : identifying) {
+            named << QLatin1Char('[') + m_importer.fieldCaptions(field).value(0) + QLatin1Char(']');
+        }
+        throw UserError(
+            QStringLiteral("文件的第一行没有%1中的任何一列，导入的记录将无法区分。请检查第一行是否是列标题，"
+                           "以及文件的编码是否正确。")
+                .arg(named.join(QStringLiteral("、"))));
+    }
     return mapping;
 }
 

@@ -151,6 +151,9 @@ private slots:
             {"import", "goods", goods},  // a class the book lacks
             {"import", "goods", goods, "--create-classes"},
             {"import", "goods", write("nocap.csv", "a,b\n1,2\n")},
+            // Captions read in the wrong encoding: only QQ and E-MAIL match, and the rows would have no code or name.
+            {"import", "customers", write("garbled.csv", "å®¢æˆ·ç¼–å·,QQ,E-MAIL\n00001,439906179,a@b.cn\n"), "--group",
+             "国外"},
             {"import", "goods", write("captions.csv", "商品名称,商品单位\n"), "--group", "五金"},
             {"import", "customers", customers, "--group", "国外"}};  // with two groups of that name
         QString said;

@@ -634,6 +634,21 @@ QString formatWholeNumber(const QVariant& value, const QString& format) {
 }
 }  // namespace
 
+QDateTime dateFromText(const QVariant& value, const QString& format) {
+    const auto dateLetter = [](QChar c) { return QStringView(u"YyMDdHhms").contains(c); };
+    if (value.typeId() != QMetaType::QString || !std::any_of(format.cbegin(), format.cend(), dateLetter)) {
+        return {};
+    }
+    // Embedded books keep dates as wall-clock text: a date format applies
+    // to that text as it does to a date.
+    const QString text = value.toString();
+    QDateTime d = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!d.isValid()) {
+        d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd")).startOfDay();
+    }
+    return d;
+}
+
 QString formatReportValue(const QVariant& value, const QString& format) {
     if (isNull(value)) {
         return {};
@@ -645,18 +660,9 @@ QString formatReportValue(const QVariant& value, const QString& format) {
         }
         return d.time() == QTime(0, 0) ? d.toString("yyyy-MM-dd") : d.toString("yyyy-MM-dd HH:mm:ss");
     }
-    const auto dateLetter = [](QChar c) { return QStringView(u"YyMDdHhms").contains(c); };
-    if (value.typeId() == QMetaType::QString && std::any_of(format.cbegin(), format.cend(), dateLetter)) {
-        // Embedded books keep dates as wall-clock text: a date format
-        // applies to that text as it does to a date.
-        const QString text = value.toString();
-        QDateTime d = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (!d.isValid()) {
-            d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd")).startOfDay();
-        }
-        if (d.isValid()) {
-            return formatDateTime(d, format);
-        }
+    const QDateTime wallClock = dateFromText(value, format);
+    if (wallClock.isValid()) {
+        return formatDateTime(wallClock, format);
     }
     const int type = value.typeId();
     if (!format.isEmpty() && (type == QMetaType::LongLong || type == QMetaType::Int || type == QMetaType::UInt ||

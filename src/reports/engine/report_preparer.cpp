@@ -274,7 +274,10 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
                     p.rect.setHeight(p.rect.height() + grown);
                 }
                 if (single) {
-                    p.value = v;
+                    // A date kept as text is passed on as the date it
+                    // shows, so that a workbook holds it as a date.
+                    const QDateTime shownDate = dateFromText(v, item.format);
+                    p.value = shownDate.isValid() ? QVariant(shownDate) : v;
                     p.format = item.format;
                 }
                 if (c.usesPages && deferred) {
