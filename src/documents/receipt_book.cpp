@@ -196,9 +196,15 @@ bool ReceiptBook::buildLines() {
         requireQuotation();
         writeLines(m_db, m_quotationNo);
         tx.commit();
+    } catch (const UserError& e) {
+        // The quotation is gone: said as such, and the window reads again
+        // what is left (no receipts, no lines).
+        m_prompter.inform(e.message());
+        dropFailedWrites();
+        return false;
     } catch (const std::exception& e) {
         m_prompter.failure(QStringLiteral("执行SQL命令出错,所有事务将被回滚!"), userTextOf(e) + '\n' + detailsOf(e));
-        openLines();
+        dropFailedWrites();
         return false;
     }
     openLines();

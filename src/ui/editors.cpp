@@ -167,7 +167,34 @@ void NullableDateEdit::showCurrentMonthWhenEmpty() {
 }
 
 QVariant NullableDateEdit::value() const {
-    return date() == kNoDate ? QVariant() : QVariant(date());
+    const QDate held = m_showingTyped ? m_heldDate : date();
+    return held == kNoDate ? QVariant() : QVariant(held);
+}
+
+void NullableDateEdit::showTyped(const QString& typed) {
+    // The box cannot hold a day that does not exist; the text it shows for
+    // its "no date" can, so that stands in for it meanwhile.
+    const QSignalBlocker block(this);
+    if (!m_showingTyped) {
+        m_heldDate = date();
+        m_heldCursor = lineEdit()->cursorPosition();
+    }
+    m_showingTyped = true;
+    setSpecialValueText(typed);
+    setDate(kNoDate);
+}
+
+void NullableDateEdit::stopShowingTyped(bool restoreHeld) {
+    if (!m_showingTyped) {
+        return;
+    }
+    m_showingTyped = false;
+    const QSignalBlocker block(this);
+    setSpecialValueText(QStringLiteral(" "));
+    if (restoreHeld) {
+        setDate(m_heldDate);
+        lineEdit()->setCursorPosition(m_heldCursor);
+    }
 }
 
 QDate NullableDateEdit::checkedDate(const QString& caption) const {
@@ -180,6 +207,9 @@ QDate NullableDateEdit::checkedDate(const QString& caption) const {
 void NullableDateEdit::setValue(const QVariant& value) {
     const QSignalBlocker block(this);
     m_typedUpTo = -1;
+    if (m_showingTyped) {
+        stopShowingTyped(true);
+    }
     const QDate d = value.typeId() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate();
     const QDate shown = value.isNull() || !d.isValid() ? kNoDate : d;
     if (shown != date()) {
@@ -191,11 +221,29 @@ void NullableDateEdit::setValue(const QVariant& value) {
 void NullableDateEdit::markRejected(const QString& why) {
     if (why.isEmpty()) {
         m_rejectedSection = NoSection;
+        stopShowingTyped(true);
     }
     markBox(this, QStringLiteral("QDateEdit"), why, &m_rejection, &m_styleBeforeRejection);
 }
 
 void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
+    // Typing again over the date shown as typed goes on from the date the
+    // box holds, with the cursor where the refused digit left it, as if it
+    // had never been shown. Keys that leave the box (Tab, Enter) keep
+    // showing what was typed.
+    const QString key = event->text();
+    const bool edits = (!key.isEmpty() && key.at(0).isPrint()) || event->key() == Qt::Key_Backspace ||
+                       event->key() == Qt::Key_Delete || event->key() == Qt::Key_Up || event->key() == Qt::Key_Down ||
+                       event->key() == Qt::Key_Left || event->key() == Qt::Key_Right;
+    if (m_showingTyped && edits) {
+        // The whole text selected (Ctrl+A) stays selected: the digits then
+        // start the date again.
+        const bool whole = lineEdit()->hasSelectedText() && lineEdit()->selectedText() == lineEdit()->text();
+        stopShowingTyped(true);
+        if (whole) {
+            lineEdit()->selectAll();
+        }
+    }
     if ((event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) &&
         lineEdit()->selectedText() == lineEdit()->text()) {
         setDate(kNoDate);
@@ -285,9 +333,20 @@ void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
                                  ? QStringLiteral("没有%1月这个月份").arg(month)
                                  : QStringLiteral("%1 这个日期不存在").arg(parts.join(QLatin1Char('-'))));
                 m_rejectedSection = dayMoved ? DaySection : section;
+                m_rejectedDigits = parts[m_rejectedSection == MonthSection ? 1 : 2];
             }
         } else if (section == m_rejectedSection) {
             markRejected({});
+        }
+    }
+    // While a refused section is not typed again, the box shows the date
+    // as typed: the refused digits in their place, the other sections as
+    // they stand.
+    if (!m_rejection.isEmpty() && m_rejectedSection != NoSection && !m_showingTyped && date() != kNoDate) {
+        QStringList parts = lineEdit()->text().split(QLatin1Char('-'));
+        if (parts.size() == 3) {
+            parts[m_rejectedSection == MonthSection ? 1 : 2] = m_rejectedDigits;
+            showTyped(parts.join(QLatin1Char('-')));
         }
     }
     if (event->key() == Qt::Key_F4 || ((event->modifiers() & Qt::AltModifier) && event->key() == Qt::Key_Down)) {

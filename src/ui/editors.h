@@ -55,8 +55,8 @@ private:
 // A date that may be empty: the minimum date stands for "no date" and shows
 // blank; Delete or Backspace on the whole field empties it. A digit that
 // would make a day that does not exist (2026-02-30, month 13) is not
-// turned into another date without a word: the box is marked and says
-// which date was typed, until the user corrects it.
+// turned into another date without a word: the box shows the date as
+// typed, marked, and says why, until the user corrects it.
 class NullableDateEdit : public QDateEdit {
     Q_OBJECT
 public:
@@ -85,10 +85,19 @@ protected:
 private:
     void showCurrentMonthWhenEmpty();
     void markRejected(const QString& why);
+    // Shows the impossible date as typed ("2026-02-30") instead of the date
+    // the box holds meanwhile, until the user types into it again or a date
+    // is set; the box keeps holding that date (value()).
+    void showTyped(const QString& typed);
+    void stopShowingTyped(bool restoreHeld);
+    bool m_showingTyped = false;
+    QDate m_heldDate;
+    int m_heldCursor = 0;
     QString m_rejection;
     QString m_styleBeforeRejection;
     Section m_rejectedSection = NoSection;
-    int m_typedUpTo = -1;  // the cursor after the last key, when it was a digit
+    QString m_rejectedDigits;  // what was typed into that section ("30", "13")
+    int m_typedUpTo = -1;      // the cursor after the last key, when it was a digit
 };
 
 // A number with a display format ("0.00"), shown formatted when the field

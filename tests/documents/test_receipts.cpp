@@ -257,6 +257,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(UserError, book.addReceipt());
         QVERIFY_THROWS_EXCEPTION(UserError, book.renewDeposit());
         QVERIFY(!book.buildLines());
+        QCOMPARE(s.prompter.lastText(), QString("订货单[%1]已被其他用户删除，收据无法保存").arg(s.no));
         QVERIFY_THROWS_EXCEPTION(UserError, book.addLine());
         QCOMPARE(read(s.db(),
                       "select (select count(*) from Receipt_Head), (select count(*) from Receipt_Detail), (select "

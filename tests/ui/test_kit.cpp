@@ -206,6 +206,9 @@ private slots:
             date.selectAll();
             QTest::keyClicks(&date, typed);
             QVERIFY2(date.rejection().contains(QString::fromUtf8(said)), qPrintable(date.rejection()));
+            // The box shows what was typed, not the date it holds meanwhile.
+            QCOMPARE(date.text().left(8), QString(typed).left(8));
+            QVERIFY(QString(typed) != "2026-02-30" || date.text() == "2026-02-30");
             const QString refused = BookChecks::refusal([&binder] { binder.requireNumbersAsTyped(); });
             QVERIFY2(refused.contains("交货日期") && refused.contains(QString::fromUtf8(said)), qPrintable(refused));
         }
