@@ -20,6 +20,8 @@ void PayoutList::open() {
     }
     m_rows->setDisplayFormat("paytime", "YYYY-MM-DD");
     m_rows->setCaption("paytime", QStringLiteral("发生日期"));
+    // A payout has no number: messages name it by its day.
+    m_rows->setRecordLabelField(QStringLiteral("paytime"));
     m_rows->setCaption("subject", QStringLiteral("支出类型"));
     m_rows->setCaption("totalprice", QStringLiteral("支出金额"));
     m_rows->setCaption("remark", QStringLiteral("支出备注"));

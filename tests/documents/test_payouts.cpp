@@ -155,6 +155,17 @@ private slots:
         editor.cancel();
         QCOMPARE(b.list.rows().rowCount(), 1);
         QCOMPARE(b.payouts(), 1);
+        // Changed elsewhere meanwhile: the refusal names the payout by its day, not by its row id.
+        b.db().execute("update payout set totalprice=78");
+        PayoutEditor again = b.editor(PayoutEditor::Existing);
+        b.list.rows().setValue("remark", "茶叶2");
+        QString refused;
+        try {
+            again.save();
+        } catch (const DbError& e) {
+            refused = e.message();
+        }
+        QVERIFY2(refused.startsWith("保存失败：记录（发生日期“2006-06-25”）已被其他用户修改"), qPrintable(refused));
     }
 };
 
