@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 #include <QtEndian>
+#include <QtMath>
 #include <functional>
 #include <tuple>
 
@@ -17,6 +18,7 @@
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
+#include "reports/engine/report_sheet.h"
 #include "reports/report_samples.h"
 #include "support/golden.h"
 
@@ -504,6 +506,33 @@ private slots:
             QVERIFY2(ReportExporter::toXlsx(*report, file, &error), qPrintable(error));
             OLVEND_COMPARE_GOLDEN("reports/xlsx_table.txt", xlsxText(file));
         }
+        // A picture of the summary (a chart) lies below the table, at its printed size, on rows left free for it.
+        PreparedReport charted = out;
+        const int summary = static_cast<int>(
+            std::find_if(charted.bands.cbegin(), charted.bands.cend(),
+                         [](const ReportBandInstance& b) { return b.kind == ReportBand::Kind::Summary; }) -
+            charted.bands.cbegin());
+        QVERIFY(summary < charted.bands.size());
+        QImage chart(160, 80, QImage::Format_RGB32);
+        chart.fill(Qt::blue);
+        charted.images.append(chart);
+        ReportPrimitive picture;
+        picture.kind = ReportPrimitive::Kind::Image;
+        picture.image = int(charted.images.size()) - 1;
+        picture.band = summary;
+        picture.rect = QRectF(charted.bands[summary].origin + QPointF(0, 8 * PreparedReport::kDotsPerMm),
+                              QSizeF(80, 40) * PreparedReport::kDotsPerMm);
+        charted.pages[charted.bands[summary].page].items.append(picture);
+        const ReportSheet withChart(charted);
+        const int tableRows = static_cast<int>(ReportSheet(out).rows().size());
+        QCOMPARE(withChart.pictures().size(), 1);
+        QCOMPARE(withChart.pictures().first().row, tableRows);
+        QCOMPARE(withChart.pictures().first().sizeMm, QSizeF(80, 40));
+        QCOMPARE(withChart.rows().size(), tableRows + qCeil(40 / ReportSheet::kRowHeightMm));
+        QVERIFY2(ReportExporter::toXlsx(charted, dir.filePath("chart.xlsx"), &error), qPrintable(error));
+        const QString drawing = QString::fromUtf8(unzipped(dir.filePath("chart.xlsx"), "xl/drawings/drawing1.xml"));
+        QVERIFY2(drawing.contains(QString("<xdr:row>%1</xdr:row>").arg(tableRows)), qPrintable(drawing));
+        QVERIFY(!unzipped(dir.filePath("chart.xlsx"), "xl/media/image1.png").isEmpty());
 
         // Codes as texts, amounts as numbers (beyond a double: text), dates as dates, labels fit, the page kept.
         t = ReportSamples::listTemplate(10, "x");

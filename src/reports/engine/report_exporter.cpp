@@ -14,6 +14,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <cmath>
+#include <list>
 
 #include "data/field_def.h"
 #include "reports/engine/prepared_report.h"
@@ -381,6 +382,28 @@ bool ReportExporter::toXlsx(const PreparedReport& report, const QString& name, Q
     }
     if (table.frozenRows() > 0) {
         worksheet_freeze_panes(sheet, lxw_row_t(table.frozenRows()), 0);
+    }
+    // Pictures (a statistics chart) as PNG at their printed size; the bytes
+    // live until the workbook is closed.
+    std::list<QByteArray> pictureBytes;
+    for (const ReportSheet::Picture& picture : table.pictures()) {
+        const QImage& image = report.images[picture.image];
+        if (image.isNull()) {
+            continue;
+        }
+        QBuffer buffer(&pictureBytes.emplace_back());
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, "PNG")) {
+            continue;
+        }
+        lxw_image_options options{};
+        // Excel sizes a picture at 96 dots per inch.
+        options.x_scale = picture.sizeMm.width() / 25.4 * 96 / image.width();
+        options.y_scale = picture.sizeMm.height() / 25.4 * 96 / image.height();
+        const QByteArray& png = pictureBytes.back();
+        worksheet_insert_image_buffer_opt(sheet, lxw_row_t(picture.row), lxw_col_t(picture.column),
+                                          reinterpret_cast<const unsigned char*>(png.constData()), size_t(png.size()),
+                                          &options);
     }
     const lxw_error result = workbook_close(workbook);
     if (result != LXW_NO_ERROR) {

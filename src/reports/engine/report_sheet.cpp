@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr double kMm = PreparedReport::kDotsPerMm;
@@ -17,19 +18,27 @@ struct Placed {
 
 struct Line {
     ReportBand::Kind kind = ReportBand::Kind::Detail;
-    QList<Placed> items;  // left to right
+    QList<Placed> items;    // left to right
+    int band = -1;          // the band instance it comes from
+    bool pictures = false;  // the empty line that holds the band's pictures
+};
+
+// A picture of a band, placed relative to the band's top-left corner.
+struct PlacedPicture {
+    QRectF rect;
+    int image = -1;
 };
 
 // The texts of one band instance split into lines: a text that starts below
 // the middle of the line's first text begins the next line.
-QList<Line> linesOf(ReportBand::Kind kind, QList<Placed> items) {
+QList<Line> linesOf(ReportBand::Kind kind, int band, QList<Placed> items) {
     std::stable_sort(items.begin(), items.end(),
                      [](const Placed& a, const Placed& b) { return a.rect.top() < b.rect.top(); });
     QList<Line> lines;
     double limit = 0;
     for (const Placed& item : items) {
         if (lines.isEmpty() || item.rect.top() >= limit) {
-            lines.append(Line{kind, {}});
+            lines.append(Line{kind, {}, band});
             limit = item.rect.top() + std::max(item.rect.height() / 2, kSameEdge);
         }
         lines.last().items.append(item);
@@ -66,12 +75,18 @@ ReportSheet::ReportSheet(const PreparedReport& report) {
     // Texts by band instance, in the order the instances were placed. A
     // file without band instances (version 1) is taken as all body.
     QMap<int, QList<Placed>> texts;
+    QMap<int, QList<PlacedPicture>> pictures;
     for (const ReportPage& page : report.pages) {
         for (const ReportPrimitive& p : page.items) {
+            const ReportBandInstance* b = instance(p.band);
+            if (p.kind == ReportPrimitive::Kind::Image && p.image >= 0 && p.image < report.images.size()) {
+                pictures[p.band].append({p.rect.translated(b ? -b->origin : QPointF()), p.image});
+                texts[p.band];  // the band takes part even without texts
+                continue;
+            }
             if (p.kind != ReportPrimitive::Kind::Text || p.text.isEmpty()) {
                 continue;
             }
-            const ReportBandInstance* b = instance(p.band);
             Placed placed;
             placed.rect = p.rect.translated(b ? -b->origin : QPointF());
             placed.cell.text = p.text;
@@ -89,7 +104,7 @@ ReportSheet::ReportSheet(const PreparedReport& report) {
         const ReportBandInstance* b = instance(it.key());
         const ReportBand::Kind kind = b ? b->kind : ReportBand::Kind::Detail;
         if (kind == ReportBand::Kind::Title) {
-            titles += linesOf(kind, it.value());
+            titles += linesOf(kind, it.key(), it.value());
         } else if (kind == ReportBand::Kind::PageHeader) {
             // The column header of the first page that has one; its repeats
             // on later pages are left out.
@@ -97,10 +112,14 @@ ReportSheet::ReportSheet(const PreparedReport& report) {
                 headerPage = b->page;
             }
             if (b->page == headerPage) {
-                header += linesOf(kind, it.value());
+                header += linesOf(kind, it.key(), it.value());
             }
         } else if (isBody(kind)) {
-            body += linesOf(kind, it.value());
+            body += linesOf(kind, it.key(), it.value());
+        }
+        // A band with pictures ends with an empty line that holds them.
+        if (pictures.contains(it.key()) && (kind == ReportBand::Kind::Title || isBody(kind))) {
+            (kind == ReportBand::Kind::Title ? titles : body).append(Line{kind, {}, it.key(), true});
         }
     }
 
@@ -151,6 +170,21 @@ ReportSheet::ReportSheet(const PreparedReport& report) {
 
     for (const QList<Line>* part : {&titles, &header, &body}) {
         for (const Line& line : *part) {
+            if (line.pictures) {
+                // The pictures' line: each starts in its column, and rows
+                // are left empty below for the tallest.
+                double tallest = 0;
+                for (const PlacedPicture& picture : pictures.value(line.band)) {
+                    m_pictures.append({static_cast<int>(m_rows.size()), columnAt(edges, picture.rect.left()),
+                                       picture.image, picture.rect.size() / kMm});
+                    tallest = std::max(tallest, picture.rect.height() / kMm);
+                }
+                const int rows = std::max(1, static_cast<int>(std::ceil(tallest / kRowHeightMm)));
+                for (int i = 0; i < rows; ++i) {
+                    m_rows.append(Row{line.kind, {}});
+                }
+                continue;
+            }
             Row row;
             row.kind = line.kind;
             int next = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSizeF>
 #include <QString>
 #include <QVariant>
 
@@ -30,6 +31,15 @@ public:
         ReportBand::Kind kind = ReportBand::Kind::Detail;
         QList<Cell> cells;  // by column, left to right
     };
+    // A picture of the report (a chart), placed on an empty row of its own
+    // below the texts of its band; rows below it are left empty for its
+    // height.
+    struct Picture {
+        int row = 0;
+        int column = 0;
+        int image = -1;  // index into PreparedReport::images
+        QSizeF sizeMm;
+    };
 
     explicit ReportSheet(const PreparedReport& report);
 
@@ -39,9 +49,13 @@ public:
     // Rows above the first body row when there is a column header (the pane
     // freezes below them), 0 without one.
     int frozenRows() const { return m_frozen; }
+    const QList<Picture>& pictures() const { return m_pictures; }
+    // The height of an empty row the pictures are measured in (mm).
+    static constexpr double kRowHeightMm = 5.3;
 
 private:
     QList<Row> m_rows;
+    QList<Picture> m_pictures;
     QList<double> m_widths;
     int m_frozen = 0;
 };
