@@ -330,8 +330,8 @@ bool QuotationDocument::validate() {
 }
 
 void QuotationDocument::beforeWrite() {
-    // A key-share lock lets the goods be edited meanwhile but makes their
-    // deletion wait for this save, which it then finds (and refuses).
+    // A key-share lock makes the goods' deletion wait for this save, which
+    // it then finds (and refuses).
     QStringList gone = missingGoods(m_db.isAccess() ? QString() : QStringLiteral(" for key share"));
     for (const QString& accepted : std::as_const(m_missingAccepted)) {
         gone.removeAll(accepted);
@@ -361,7 +361,10 @@ QStringList QuotationDocument::missingGoods(const QString& lockSuffix) const {
     QVariantMap params;
     const QString in = Database::bindList("c", codes, &params);
     QSet<QString> present;
-    QSqlQuery q = m_db.query(QStringLiteral("select code from goods where code in (%1)%2").arg(in, lockSuffix), params);
+    // In code order, as the goods deletion locks them: two writes never
+    // wait for each other's rows crosswise.
+    QSqlQuery q = m_db.query(
+        QStringLiteral("select code from goods where code in (%1) order by code%2").arg(in, lockSuffix), params);
     while (q.next()) {
         present.insert(q.value(0).toString());
     }

@@ -197,8 +197,8 @@ bool ReceiptBook::buildLines() {
         writeLines(m_db, m_quotationNo);
         tx.commit();
     } catch (const UserError& e) {
-        // The quotation is gone: said as such, and the window reads again
-        // what is left (no receipts, no lines).
+        // A refusal of ours (the quotation deleted elsewhere): said as it
+        // stands, and the window reads again what is left.
         m_prompter.inform(e.message());
         dropFailedWrites();
         return false;

@@ -1,5 +1,7 @@
 #include "master/goods_catalog.h"
 
+#include <algorithm>
+
 #include <QFile>
 #include <QMap>
 #include <QSqlQuery>
@@ -197,12 +199,15 @@ QString GoodsCatalog::usedGoodsRefusal() {
     return QStringLiteral("以下商品已经被订货单使用，不能删除。如果要删除这些商品请先删除以下订货单：");
 }
 
-void GoodsCatalog::lockGoodsRows(const QVariantList& codes) {
+void GoodsCatalog::lockGoodsRows(QVariantList codes) {
     Database& db = goods().database();
+    std::sort(codes.begin(), codes.end(),
+              [](const QVariant& a, const QVariant& b) { return a.toString() < b.toString(); });
     for (qsizetype from = 0; from < codes.size(); from += 500) {
         QVariantMap params;
         const QString in = Database::bindList(QStringLiteral("c"), codes.mid(from, 500), &params);
-        db.query(QStringLiteral("select code from goods where code in (%1) for update").arg(in), params);
+        // In code order, as a quotation's save locks them.
+        db.query(QStringLiteral("select code from goods where code in (%1) order by code for update").arg(in), params);
     }
 }
 

@@ -83,7 +83,7 @@ private:
     QString quotationsNaming(const QVariantList& codes) const;
     // Locks the goods rows of these codes until the transaction ends (a
     // server; an embedded book's write already stands alone).
-    void lockGoodsRows(const QVariantList& codes);
+    void lockGoodsRows(QVariantList codes);
     bool runClassEditor(Dataset& classes) const { return editClass ? editClass(classes) : false; }
 
     AppContext& m_context;

@@ -175,6 +175,11 @@ void ImportPreviewDialog::recheck() {
     m_leftOut->setText(leftOut.join(QLatin1Char('\n')));
     m_leftOut->setVisible(!leftOut.isEmpty());
     const bool anyColumn = std::any_of(map.cbegin(), map.cend(), [](const QString& f) { return !f.isEmpty(); });
+    // Rows without code or name could not be told apart once imported.
+    const QStringList identifying = MasterColumns::identifyingFields(m_importer.kind());
+    const bool identifies = std::any_of(map.cbegin(), map.cend(), [&identifying](const QString& f) {
+        return identifying.contains(f, Qt::CaseInsensitive);
+    });
     m_summary->setText(
         anyColumn
             ? QStringLiteral("可以导入 %1 行，不能导入 %2 行").arg(m_plan.accepted.size()).arg(m_plan.refused.size()) +
@@ -183,5 +188,8 @@ void ImportPreviewDialog::recheck() {
                        : QStringLiteral("；将新建商品分类：%1").arg(m_plan.newClasses.join(QStringLiteral("、"))))
             : QStringLiteral("没有认出任何列标题（请检查文件的第一行和编码），请在表头为各列"
                              "选择导入到哪一项"));
-    m_import->setEnabled(anyColumn && !m_plan.accepted.isEmpty());
+    if (anyColumn && !identifies) {
+        m_summary->setText(QStringLiteral("请为编码或名称一列选择导入项（否则导入的记录将无法区分）"));
+    }
+    m_import->setEnabled(anyColumn && identifies && !m_plan.accepted.isEmpty());
 }

@@ -54,6 +54,7 @@ public:
     // transaction, rather than the row refused.
     void setCreatesClasses(bool creates) { m_createsClasses = creates; }
     bool createsClasses() const { return m_createsClasses; }
+    MasterKind kind() const { return m_kind; }
 
     // For each column of `header`, the field it fills, or empty when none:
     // by caption or field name, without regard to case or spaces; a field

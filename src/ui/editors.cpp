@@ -133,7 +133,19 @@ NullableDateEdit::NullableDateEdit(QWidget* parent) : QDateEdit(parent) {
     setMinimumDate(kNoDate);
     setSpecialValueText(QStringLiteral(" "));
     setDate(kNoDate);
-    connect(this, &QDateEdit::userDateChanged, this, [this](const QDate&) { emit valueEdited(); });
+    connect(this, &QDateEdit::userDateChanged, this, [this](const QDate& chosen) {
+        // A day chosen in the calendar (or by the wheel) over the date shown
+        // as typed: that day is the box's date now.
+        if (m_showingTyped && chosen != kNoDate) {
+            m_showingTyped = false;
+            {
+                const QSignalBlocker block(this);
+                setSpecialValueText(QStringLiteral(" "));
+            }
+            markRejected({});
+        }
+        emit valueEdited();
+    });
     // A click into the text goes to the line edit, not to the box.
     lineEdit()->installEventFilter(this);
 }
@@ -177,7 +189,6 @@ void NullableDateEdit::showTyped(const QString& typed) {
     const QSignalBlocker block(this);
     if (!m_showingTyped) {
         m_heldDate = date();
-        m_heldCursor = lineEdit()->cursorPosition();
     }
     m_showingTyped = true;
     setSpecialValueText(typed);
@@ -192,8 +203,10 @@ void NullableDateEdit::stopShowingTyped(bool restoreHeld) {
     const QSignalBlocker block(this);
     setSpecialValueText(QStringLiteral(" "));
     if (restoreHeld) {
+        // Both texts are as long: the cursor stays where the user put it.
+        const int cursor = lineEdit()->cursorPosition();
         setDate(m_heldDate);
-        lineEdit()->setCursorPosition(m_heldCursor);
+        lineEdit()->setCursorPosition(cursor);
     }
 }
 
@@ -208,6 +221,10 @@ void NullableDateEdit::setValue(const QVariant& value) {
     const QSignalBlocker block(this);
     m_typedUpTo = -1;
     if (m_showingTyped) {
+        const QDate d = value.typeId() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate();
+        if (d == m_heldDate || (value.isNull() && m_heldDate == kNoDate)) {
+            return;  // the field shown again as it stands: the typed text stays
+        }
         stopShowingTyped(true);
     }
     const QDate d = value.typeId() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate();
@@ -228,9 +245,8 @@ void NullableDateEdit::markRejected(const QString& why) {
 
 void NullableDateEdit::keyPressEvent(QKeyEvent* event) {
     // Typing again over the date shown as typed goes on from the date the
-    // box holds, with the cursor where the refused digit left it, as if it
-    // had never been shown. Keys that leave the box (Tab, Enter) keep
-    // showing what was typed.
+    // box holds, as if it had never been shown. Keys that leave the box
+    // (Tab, Enter) keep showing what was typed.
     const QString key = event->text();
     const bool edits = (!key.isEmpty() && key.at(0).isPrint()) || event->key() == Qt::Key_Backspace ||
                        event->key() == Qt::Key_Delete || event->key() == Qt::Key_Up || event->key() == Qt::Key_Down ||

@@ -92,7 +92,6 @@ private:
     void stopShowingTyped(bool restoreHeld);
     bool m_showingTyped = false;
     QDate m_heldDate;
-    int m_heldCursor = 0;
     QString m_rejection;
     QString m_styleBeforeRejection;
     Section m_rejectedSection = NoSection;

@@ -1,9 +1,11 @@
 #include "ui/grid_cell_delegate.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QStyle>
 #include <algorithm>
+#include <cmath>
 
 #include "data/dataset.h"
 #include "ui/editors.h"
@@ -27,7 +29,7 @@ QFont GridCellDelegate::numberFont(const QStyleOptionViewItem& option, const QMo
     const int margins = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1);
     const int room = option.rect.width() - margins;
     const QString text = index.data(Qt::DisplayRole).toString();
-    const int needed = QFontMetrics(font).horizontalAdvance(text);
+    const qreal needed = std::ceil(QFontMetricsF(font).horizontalAdvance(text));
     if (room <= 0 || needed <= room || font.pointSizeF() <= 0) {
         return font;
     }
@@ -35,7 +37,7 @@ QFont GridCellDelegate::numberFont(const QStyleOptionViewItem& option, const QMo
     // until every digit fits, down to a size that can still be read.
     qreal size = font.pointSizeF() * room / needed;
     font.setPointSizeF(std::max<qreal>(size, kSmallestNumberPoints));
-    while (font.pointSizeF() > kSmallestNumberPoints && QFontMetrics(font).horizontalAdvance(text) > room) {
+    while (font.pointSizeF() > kSmallestNumberPoints && std::ceil(QFontMetricsF(font).horizontalAdvance(text)) > room) {
         font.setPointSizeF(std::max<qreal>(font.pointSizeF() - 0.5, kSmallestNumberPoints));
     }
     return font;

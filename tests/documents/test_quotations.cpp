@@ -306,19 +306,23 @@ private slots:
         Quotation here(b);
         QCOMPARE(here.addGoods({"N"}), 1);
         std::promise<void> deleting;
-        std::thread other([&b, &deleting] {
-            std::unique_ptr<Database> second = b.book.connectAgain();
-            WriteTransaction tx(*second);
-            second->query("delete from goods where code='N'");
-            deleting.set_value();
-            QThread::msleep(300);  // the save here waits for this
-            tx.commit();
+        std::jthread other([&b, &deleting] {
+            try {
+                std::unique_ptr<Database> second = b.book.connectAgain();
+                WriteTransaction tx(*second);
+                second->query("delete from goods where code='N'");
+                deleting.set_value();
+                QThread::msleep(1500);  // the save here waits for this
+                tx.commit();
+            } catch (...) {
+                deleting.set_exception(std::current_exception());
+            }
         });
-        deleting.get_future().wait();
+        deleting.get_future().get();
         QString refused;
         try {
             here.save();
-        } catch (const UserError& e) {
+        } catch (const OlvendError& e) {
             refused = e.message();
         }
         other.join();

@@ -209,24 +209,28 @@ private slots:
             "values ('SP3', '合页', 'UN001', 2, '00001')");
         m_catalog->focusClass(2);
         std::promise<QString> saving;
-        std::thread other([this, &saving] {
-            std::unique_ptr<Database> second = m_program->connectAgain();
-            Clock clock;
-            ScriptedPrompter prompter;
-            WriteTransaction tx(*second);
-            QuotationDocument quotation(*second, clock, prompter, "乙");
-            quotation.load(QuotationDocument::New);
-            const bool saved = quotation.addGoods({"SP3"}) == 1 && quotation.save();
-            saving.set_value(saved ? quotation.billNo() : prompter.lastText());
-            QThread::msleep(300);  // the deletion here waits for this
-            tx.commit();
+        std::jthread other([this, &saving] {
+            try {
+                std::unique_ptr<Database> second = m_program->connectAgain();
+                Clock clock;
+                ScriptedPrompter prompter;
+                WriteTransaction tx(*second);
+                QuotationDocument quotation(*second, clock, prompter, "乙");
+                quotation.load(QuotationDocument::New);
+                const bool saved = quotation.addGoods({"SP3"}) == 1 && quotation.save();
+                saving.set_value(saved ? quotation.billNo() : prompter.lastText());
+                QThread::msleep(1500);  // the deletion here waits for this
+                tx.commit();
+            } catch (...) {
+                saving.set_exception(std::current_exception());
+            }
         });
         const QString billNo = saving.get_future().get();
         answer(true);
         QString refused = "deleted";
         try {
             m_catalog->deleteGoods({0});
-        } catch (const UserError& e) {
+        } catch (const OlvendError& e) {
             refused = e.message();
         }
         other.join();

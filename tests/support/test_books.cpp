@@ -218,6 +218,9 @@ std::unique_ptr<Database> TestProgram::connectAgain() {
 }
 
 std::unique_ptr<Database> TestProgram::lockMainBook() {
+    if (m_serverBook) {
+        qFatal("lockMainBook holds an embedded book's write lock; a server book has none");
+    }
     auto holder = connectAgain();
     holder->query(QStringLiteral("BEGIN IMMEDIATE"));
     return holder;
