@@ -311,6 +311,11 @@ void Dataset::setValue(const QString& name, const QVariant& v) {
         v.typeId() == QMetaType::QString && !v.toString().trimmed().isEmpty()) {
         throw UserError(QStringLiteral("[%1]必须是数字，不能是\"%2\"").arg(m_fields[c].label(), v.toString()));
     }
+    // So is text that is no date (2026-02-30 left in a date cell).
+    if (normalized.isNull() && type == FieldDef::Type::DateTime && v.typeId() == QMetaType::QString &&
+        !v.toString().trimmed().isEmpty()) {
+        throw UserError(QStringLiteral("[%1]不是有效的日期，不能是\"%2\"").arg(m_fields[c].label(), v.toString()));
+    }
     // A number the column cannot hold is refused as it is typed, on both
     // kinds of database (an embedded book would keep it, a server refuses
     // the save); the row keeps its value.

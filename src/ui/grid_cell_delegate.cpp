@@ -135,7 +135,9 @@ void GridCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) 
 
 void GridCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
     if (auto* date = qobject_cast<NullableDateEdit*>(editor)) {
-        model->setData(index, date->value(), Qt::EditRole);
+        // An impossible date goes as typed, for the row to refuse, rather
+        // than the date the box held meanwhile.
+        model->setData(index, date->rejection().isEmpty() ? date->value() : QVariant(date->text()), Qt::EditRole);
         return;
     }
     if (auto* number = qobject_cast<NumberEdit*>(editor)) {

@@ -505,6 +505,10 @@ private slots:
             const QString file = dir.filePath(report == &out ? "list.xlsx" : "reopened.xlsx");
             QVERIFY2(ReportExporter::toXlsx(*report, file, &error), qPrintable(error));
             OLVEND_COMPARE_GOLDEN("reports/xlsx_table.txt", xlsxText(file));
+            // Printed from the spreadsheet, each page repeats the column header (row 2), not the title.
+            const QString workbook = QString::fromUtf8(unzipped(file, "xl/workbook.xml"));
+            QVERIFY2(workbook.contains("_xlnm.Print_Titles") && workbook.contains("Sheet1!$2:$2"),
+                     qPrintable(workbook));
         }
         // A picture of the summary (a chart) lies below the table, at its printed size, on rows left free for it.
         PreparedReport charted = out;

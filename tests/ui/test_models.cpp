@@ -117,6 +117,10 @@ private slots:
         QSignalSpy failed(&m, &GridModel::editFailed);
         QVERIFY(!m.setData(m.index(1, 1), QString(101, 'x')));  // longer than the field
         QCOMPARE(failed.count(), 1);
+        // A date cell left with a day that does not exist is refused, never stored as no date.
+        const QVariant stamped = g.goods.value(1, "Keyin_time");
+        QVERIFY_THROWS_EXCEPTION(UserError, g.goods.editCell(1, g.goods.fieldIndex("Keyin_time"), "2026-02-30"));
+        QCOMPARE(g.goods.value(1, "Keyin_time"), stamped);
         m.setReadOnly(true);
         QVERIFY(!m.setData(m.index(1, 1), "x"));
         QCOMPARE(g.goods.value(1, "Goods_name").toString(), QString("新名称"));

@@ -382,6 +382,10 @@ bool ReportExporter::toXlsx(const PreparedReport& report, const QString& name, Q
     }
     if (table.frozenRows() > 0) {
         worksheet_freeze_panes(sheet, lxw_row_t(table.frozenRows()), 0);
+        // Each printed page starts with the column header, as on paper.
+        if (table.frozenRows() > table.headerFirstRow()) {
+            worksheet_repeat_rows(sheet, lxw_row_t(table.headerFirstRow()), lxw_row_t(table.frozenRows() - 1));
+        }
     }
     // Pictures (a statistics chart) as PNG at their printed size; the bytes
     // live until the workbook is closed.

@@ -169,6 +169,9 @@ ReportSheet::ReportSheet(const PreparedReport& report) {
     }
 
     for (const QList<Line>* part : {&titles, &header, &body}) {
+        if (part == &header) {
+            m_headerFirst = static_cast<int>(m_rows.size());
+        }
         for (const Line& line : *part) {
             if (line.pictures) {
                 // The pictures' line: each starts in its column, and rows

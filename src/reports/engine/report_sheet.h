@@ -49,6 +49,9 @@ public:
     // Rows above the first body row when there is a column header (the pane
     // freezes below them), 0 without one.
     int frozenRows() const { return m_frozen; }
+    // The first row of the column header (after the titles); with
+    // frozenRows() the rows a printed page repeats at its top.
+    int headerFirstRow() const { return m_headerFirst; }
     const QList<Picture>& pictures() const { return m_pictures; }
     // The height of an empty row the pictures are measured in (mm).
     static constexpr double kRowHeightMm = 5.3;
@@ -58,4 +61,5 @@ private:
     QList<Picture> m_pictures;
     QList<double> m_widths;
     int m_frozen = 0;
+    int m_headerFirst = 0;
 };
