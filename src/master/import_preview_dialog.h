@@ -29,6 +29,9 @@ public:
     // The file's rows; its header holds the field choices.
     QTableWidget* table() const { return m_table; }
     QLabel* summary() const { return m_summary; }
+    class QPushButton* importButton() const {
+        return m_import;
+    }
     // The columns left out that a user may miss, and why; hidden when none.
     QLabel* leftOut() const { return m_leftOut; }
     // Goods only: whether classes the file names that are missing are made.

@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -119,6 +120,15 @@ private slots:
         QCOMPARE(seen, (QStringList{"可以导入 0 行，不能导入 1 行", "[颜色]一列没有对应的项目，没有导入",
                                     "可以导入 1 行，不能导入 0 行；将新建商品分类：门窗/合页"}));
         QCOMPARE(m_program->prompter().lastText(), QString("已导入 1 个商品\n新建了商品分类：门窗/合页"));
+        // Without a code or name column the rows could not be told apart: nothing to import until one is chosen.
+        m_program->files().answers = {write("nameless.csv", "商品单位,供货商,商品分类\n个,五金厂,门窗/合页\n")};
+        seen.clear();
+        m_program->windows().then<ImportPreviewDialog>([&](ImportPreviewDialog& dialog) {
+            seen << dialog.summary()->text() << QString::number(dialog.importButton()->isEnabled());
+            return int(QDialog::Rejected);
+        });
+        goods.actions().execute("Action_Import");
+        QCOMPARE(seen, (QStringList{"请为编码或名称一列选择导入项（否则导入的记录将无法区分）", "0"}));
         // A file with captions only is told, as a notice, before any preview.
         m_program->files().answers = {write("captions.csv", "商品名称,商品单位\n")};
         const int opened = m_program->windows().shown.size();
