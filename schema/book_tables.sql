@@ -294,10 +294,11 @@ CREATE TABLE IF NOT EXISTS Quotation_Detail (
     SortNo INTEGER
 );
 CREATE INDEX IF NOT EXISTS ix_quotation_detail_head ON Quotation_Detail (HeadNo, SortNo);
--- No index by goods code: nothing looks lines up by goods, and each line
--- of a saved quotation would write a page of it of its own (a quotation's
--- goods lie all over such an index), which made saving a long quotation
--- several times slower on a large book.
+-- No index by goods code: only deleting goods looks lines up by goods (a
+-- rare command, served by a scan), and each line of a saved quotation
+-- would write a page of it of its own (a quotation's goods lie all over
+-- such an index), which made saving a long quotation several times slower
+-- on a large book.
 
 CREATE TABLE IF NOT EXISTS Receipt_Head (
     id @ID@,
