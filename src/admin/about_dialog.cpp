@@ -1,5 +1,6 @@
 #include "admin/about_dialog.h"
 
+#include <QDir>
 #include <QFormLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -14,6 +15,11 @@ AboutDialog::AboutDialog(const AppContext& context, QWidget* parent) : QDialog(p
     auto* form = new QFormLayout(this);
     form->addRow(QStringLiteral("产品名称："), new QLabel(context.SoftwareInfo.ProductName, this));
     form->addRow(QStringLiteral("软件版本："), new QLabel(context.SoftwareInfo.Version, this));
+    // Where the books and settings are: the first question when a book
+    // seems lost.
+    auto* folder = new QLabel(QDir::toNativeSeparators(context.paths().programFolder()), this);
+    folder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addRow(QStringLiteral("程序目录："), folder);
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     form->addRow(ok);

@@ -1,6 +1,7 @@
 #include "data/app_context.h"
 
 #include "data/data_module.h"
+#include "platform/build_info.h"
 #include "platform/prompter.h"
 
 AppContext::AppContext(const AppPaths& paths, Prompter& prompter)
@@ -13,7 +14,7 @@ AppContext::AppContext(const AppPaths& paths, Prompter& prompter)
     CurrentAccountBook = AccountBookRecord{};
     SettingsFile = IniFile(m_paths.configFile());
     SoftwareInfo.ProductName = QStringLiteral("Olvend");
-    SoftwareInfo.Version = QStringLiteral("3.0");
+    SoftwareInfo.Version = BuildInfo::version();
     resolveDatabaseKind();
     resolvePictureFolder();
     SoftwareInfo.Title = SoftwareInfo.ProductName + SoftwareInfo.Version;

@@ -21,7 +21,9 @@ bool FirstStart::run(AppContext& context) {
     const AppPaths& paths = context.paths();
     for (const QString& folder : {paths.dbFolder(), paths.defaultPictureFolder()}) {
         if (!QDir().mkpath(folder)) {
-            throw UserError(QStringLiteral("无法创建文件夹: %1").arg(folder));
+            throw UserError(
+                QStringLiteral("无法创建文件夹: %1\n请检查该文件夹的权限，或用 --home 目录 指定另一个程序目录。")
+                    .arg(QDir::toNativeSeparators(folder)));
         }
     }
     const QString bookName = QStringLiteral("UserAccountBook001");

@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
+
+#include "platform/build_info.h"
 
 AppPaths::AppPaths(const QString& programFolder) {
     QString f = QDir::cleanPath(QFileInfo(normalizeSeparators(programFolder)).absoluteFilePath());
@@ -25,15 +28,33 @@ QString AppPaths::homeArgument(const QStringList& arguments) {
     return {};
 }
 
+QString AppPaths::chooseFolder(const FolderChoice& choice) {
+    if (!choice.homeArgument.isEmpty()) {
+        return choice.homeArgument;
+    }
+    if (!choice.homeVariable.isEmpty()) {
+        return choice.homeVariable;
+    }
+    // /usr/bin is writable for root: the install folder is recognised by
+    // its place, not by its permissions alone.
+    const QString executable = QDir::cleanPath(choice.executableFolder);
+    const bool installed = !choice.installedBinDir.isEmpty() && executable == QDir::cleanPath(choice.installedBinDir);
+    if (!installed && choice.executableFolderWritable) {
+        return choice.executableFolder;
+    }
+    return QDir::cleanPath(choice.dataHome) + QStringLiteral("/olvend");
+}
+
 AppPaths AppPaths::fromArguments(const QStringList& arguments) {
-    QString home = homeArgument(arguments);
-    if (home.isEmpty()) {
-        home = qEnvironmentVariable("OLVEND_HOME");
-    }
-    if (home.isEmpty()) {
-        home = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
-    }
-    return AppPaths(home);
+    FolderChoice choice;
+    choice.homeArgument = homeArgument(arguments);
+    choice.homeVariable = qEnvironmentVariable("OLVEND_HOME");
+    choice.executableFolder =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+    choice.executableFolderWritable = QFileInfo(choice.executableFolder).isWritable();
+    choice.installedBinDir = BuildInfo::installedBinDir();
+    choice.dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return AppPaths(chooseFolder(choice));
 }
 
 QString AppPaths::normalizeSeparators(const QString& path) {

@@ -4,14 +4,28 @@
 #include <QStringList>
 
 // The program's folder and the fixed places inside it. The folder is the
-// executable's own unless `--home DIR` or the environment variable
-// OLVEND_HOME names another.
+// one `--home DIR` or the environment variable OLVEND_HOME names; else the
+// executable's own (a build tree, a program unpacked into a folder of its
+// own); else, for an installed program (its executables in the system's
+// folder, or in one it cannot write), the user's data folder
+// ($XDG_DATA_HOME/olvend, ~/.local/share/olvend).
 class AppPaths {
 public:
     explicit AppPaths(const QString& programFolder);
 
-    // Picks the folder from the command line, the environment or the
-    // executable, in that order. `arguments` are the program's arguments.
+    // What the folder is chosen from.
+    struct FolderChoice {
+        QString homeArgument;  // --home DIR
+        QString homeVariable;  // OLVEND_HOME
+        QString executableFolder;
+        bool executableFolderWritable = true;
+        QString installedBinDir;  // where an installed program's executables lie
+        QString dataHome;         // the user's data folder ($XDG_DATA_HOME)
+    };
+    static QString chooseFolder(const FolderChoice& choice);
+
+    // Picks the folder from the command line, the environment and the
+    // executable's place. `arguments` are the program's arguments.
     static AppPaths fromArguments(const QStringList& arguments);
     // The value of `--home DIR` or `--home=DIR`, or empty.
     static QString homeArgument(const QStringList& arguments);

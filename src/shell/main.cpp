@@ -1,7 +1,9 @@
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -9,6 +11,7 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/first_start.h"
+#include "platform/build_info.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
 #include "reports/engine/report_file.h"
@@ -22,7 +25,43 @@
 #include "ui/style_holder.h"
 #include "ui/tree_list.h"
 
+namespace {
+// --version and --help answer on the terminal without a window (and without
+// a display): the version and the program folder, or the options.
+int answerOnTerminal(int argc, char* argv[]) {
+    const QStringList words = [&] {
+        QStringList w;
+        for (int i = 1; i < argc; ++i) {
+            w << QString::fromLocal8Bit(argv[i]);
+        }
+        return w;
+    }();
+    const bool version = words.contains(QStringLiteral("--version"));
+    if (!version && !words.contains(QStringLiteral("--help")) && !words.contains(QStringLiteral("-h"))) {
+        return -1;
+    }
+    QCoreApplication core(argc, argv);
+    QTextStream out(stdout);
+    if (version) {
+        out << "Olvend " << BuildInfo::version() << Qt::endl
+            << QStringLiteral("程序目录: ")
+            << QDir::toNativeSeparators(AppPaths::fromArguments(core.arguments()).programFolder()) << Qt::endl;
+    } else {
+        out << QStringLiteral(
+            "用法: olvend [--home 目录] [--today YYYY-MM-DD] [--version]\n"
+            "  --home 目录   程序目录（config.ini、db/ 与图片）；也可用环境变量 OLVEND_HOME\n"
+            "  --today 日期  以该日期为今天\n"
+            "  --version     显示版本与程序目录\n"
+            "命令行工具: olvendctl --help\n");
+    }
+    return 0;
+}
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    if (const int answered = answerOnTerminal(argc, argv); answered >= 0) {
+        return answered;
+    }
     Clock::pinLocalTimeZone();
     useChineseDates();
     GuardedApplication app(argc, argv);

@@ -27,8 +27,9 @@
 #include "tools/ctl_reports.h"
 
 namespace {
-const QString kUsageHead =
-    QStringLiteral("usage: olvendctl [--home DIR] [--today YYYY-MM-DD] [--book NAME] [--user NAME] COMMAND ...\n");
+const QString kUsageHead = QStringLiteral(
+    "usage: olvendctl [--home DIR] [--today YYYY-MM-DD] [--book NAME] [--user NAME] COMMAND ...\n"
+    "       olvendctl [--home DIR] --version\n");
 }  // namespace
 
 CtlCommands::CtlCommands(AppContext& context, QTextStream& out, QTextStream& err)

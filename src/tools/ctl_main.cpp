@@ -1,7 +1,10 @@
 #include "tools/ctl_main.h"
 
+#include <QDir>
+
 #include "data/app_context.h"
 #include "platform/app_paths.h"
+#include "platform/build_info.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"
 #include "tools/ctl_commands.h"
@@ -13,8 +16,17 @@ int CtlMain::run(const QStringList& arguments, QTextStream& out, QTextStream& er
     QString bookName;
     QString userName;
     QStringList seen;
+    bool version = false;  // --version, the last word
     while (!args.isEmpty() && args.first().startsWith("--")) {
         const QString opt = args.takeFirst();
+        if (opt == "--version" && args.isEmpty()) {
+            version = true;
+            continue;
+        }
+        if (opt == "--help" || opt == "-h") {
+            out << CtlCommands::usage();  // asked for: on stdout, not a wrong use
+            return 0;
+        }
         // A global option given twice is a slip, not a choice.
         const QString name = opt.section(QLatin1Char('='), 0, 0);
         if (seen.contains(name)) {
@@ -45,6 +57,11 @@ int CtlMain::run(const QStringList& arguments, QTextStream& out, QTextStream& er
 
     ScriptedPrompter prompter;
     AppContext context(AppPaths::fromArguments(globals), prompter);
+    if (version) {
+        out << "Olvend " << BuildInfo::version() << Qt::endl
+            << QStringLiteral("程序目录: ") << QDir::toNativeSeparators(context.paths().programFolder()) << Qt::endl;
+        return 0;
+    }
     QString error;
     if (!context.clock().applyArguments(globals, &error)) {
         err << error << Qt::endl;

@@ -7,6 +7,7 @@
 
 #include "data/data_module.h"
 #include "data/setting_scrambler.h"
+#include "platform/build_info.h"
 #include "support/ctl_call.h"
 #include "support/golden.h"
 #include "support/test_books.h"
@@ -47,6 +48,12 @@ private slots:
         QCOMPARE(run({"next-code", "goods", "code"}, empty.path()),
                  QString("$ next-code goods code\nexit 1\n! 程序目录尚未初始化，请先运行 olvendctl init\n"));
         QVERIFY(!QFile::exists(empty.filePath("db")));
+        // --version names the version and the folder the commands work on; --help is the usage, asked for.
+        const Result version = ctl({"--version"});
+        QCOMPARE(version.out + version.err + QString::number(version.code),
+                 "Olvend " + BuildInfo::version() + "\n程序目录: " + m_home.path() + "/\n0");
+        const Result help = ctl({"--help"});
+        QVERIFY2(help.code == 0 && help.err.isEmpty() && help.out.startsWith("usage: olvendctl"), qPrintable(help.out));
     }
     // A command that runs out of memory ends with a message, not in std::terminate; Qt's errors at start are not
     // dropped.
