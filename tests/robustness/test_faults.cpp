@@ -108,13 +108,19 @@ private:
 struct Options {
     const Account* as = nullptr;  // run as this account (else as the tests run)
     qint64 fileSizeLimit = 0;     // bytes any file it writes may reach; 0: none
+    QString program = {};         // another copy of olvendctl to run
+    QString dataHome = {};        // XDG_DATA_HOME
 };
 
 // olvendctl --home HOME --today 2006-06-25 ARGS in a process of its own, stopped when it hangs.
 Result ctl(const QString& home, const QStringList& args, const Options& options = {}) {
     const bool switching = options.as && options.as->switches;
-    QString program = switching ? options.as->program : TestPaths::olvendctl();
-    QStringList arguments = QStringList{"--home", home, "--today", "2006-06-25"} + args;
+    QString program = !options.program.isEmpty() ? options.program
+                      : switching                ? options.as->program
+                                                 : TestPaths::olvendctl();
+    // Without a home the program chooses its folder as an installed one does.
+    QStringList arguments =
+        (home.isEmpty() ? QStringList{} : QStringList{"--home", home}) + QStringList{"--today", "2006-06-25"} + args;
     if (options.fileSizeLimit > 0) {
         // A file that reaches the limit refuses the write (EFBIG) as a full
         // disk does; the signal that would end the process is ignored, and
@@ -126,6 +132,10 @@ Result ctl(const QString& home, const QStringList& args, const Options& options 
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("XDG_RUNTIME_DIR");
+    env.remove("OLVEND_HOME");
+    if (!options.dataHome.isEmpty()) {
+        env.insert("XDG_DATA_HOME", options.dataHome);
+    }
     if (switching) {
         arguments = QStringList{QStringLiteral("--reuid=%1").arg(options.as->uid),
                                 QStringLiteral("--regid=%1").arg(options.as->gid), "--clear-groups", program} +
@@ -323,6 +333,7 @@ private slots:
     void fullBookInProcess();
     void initCannotWriteConfig_data() { rows("folder", "read-only", "a folder holds its name"); }
     void initCannotWriteConfig();
+    void installedProgramUsesTheUsersDataFolder();
     void settingsThatCannotBeWritten();
     void restoreFromAReadOnlyFolder_data() { TestBooks::addEngineRows(); }
     void restoreFromAReadOnlyFolder();
@@ -506,6 +517,31 @@ void TestFaults::initCannotWriteConfig() {
     const Result init = ctl(home, {"init"}, asUser);
     QVERIFY2(init.code == 0 && init.out.contains("已初始化"), qPrintable(describe(init)));
     expectDone(ctl(home, kAddPayout, asUser));
+}
+
+// An installed program (its executable in a folder the user cannot write)
+// keeps each user's data in the user's data folder; a data folder that
+// cannot be made is named, with the way to choose another, and nothing is
+// made.
+void TestFaults::installedProgramUsesTheUsersDataFolder() {
+    QVERIFY2(m_account->problem().isEmpty(), qPrintable(m_account->problem()));
+    if (!m_account->switches) {
+        QSKIP("the tests do not run as root: no account to be a user who cannot write the program's folder");
+    }
+    const QString bin = m_account->folder() + "/installed";  // made by root: the account cannot write it
+    QVERIFY(QDir().mkpath(bin) && setMode(bin, 0755) && QFile::copy(m_account->program, bin + "/olvendctl"));
+    QVERIFY(setMode(bin + "/olvendctl", 0755));
+    const QString data = m_account->folder() + "/home/data";
+    Options installed{.as = m_account.get(), .program = bin + "/olvendctl", .dataHome = data};
+    const Result init = ctl({}, {"init"}, installed);
+    QVERIFY2(init.code == 0 && QFileInfo::exists(data + "/olvend/db/System.db"), qPrintable(describe(init)));
+    const Result version = ctl({}, {"--version"}, installed);
+    QVERIFY2(version.code == 0 && version.out.contains("程序目录: " + data + "/olvend/"),
+             qPrintable(describe(version)));
+    expectDone(ctl({}, kAddPayout, installed));
+    installed.dataHome = bin + "/data";
+    expectRefused(ctl({}, {"init"}, installed), {"无法创建文件夹", bin + "/data/olvend", "--home"});
+    QVERIFY(!QFileInfo::exists(bin + "/data"));
 }
 
 // The settings dialog's settings are refused whole when config.ini cannot
