@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -8,6 +9,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "admin/about_dialog.h"
 #include "admin/code_list_window.h"
 #include "admin/code_value_dialog.h"
 #include "admin/company_info_window.h"
@@ -16,6 +18,7 @@
 #include "admin/settings_dialog.h"
 #include "data/data_module.h"
 #include "data/user_accounts.h"
+#include "platform/build_info.h"
 #include "shell/users_window.h"
 #include "support/test_books.h"
 #include "ui/data_grid.h"
@@ -49,6 +52,15 @@ private slots:
             w.close();  // closing after "修改" writes without asking
         }
         QCOMPARE(c.data().main().scalar("select Corp_name from Sys_Corp").toString(), QString("东方门窗"));
+        // 关于 names the version and the folder the books are in.
+        AboutDialog about(c);
+        QStringList shown;
+        for (const QLabel* label : about.findChildren<QLabel*>()) {
+            shown << label->text();
+        }
+        QVERIFY2(
+            shown.contains(BuildInfo::version()) && shown.contains(QDir::toNativeSeparators(m_program->folder() + "/")),
+            qPrintable(shown.join('|')));
     }
     // After every command the tree and the page show the current row.
     void usersWindowShowsTheRowThatIsCurrent() {
