@@ -5,6 +5,13 @@
 # a headless ./run inside a chroot. Anything the package list in
 # tools/deps.sh forgets makes this fail.
 #
+# Then the Debian package (tools/fresh_root_package.sh): tools/package.sh
+# builds it in that root, and a second root unpacked from the same tarball,
+# without any build tool, installs it with apt-get; there an ordinary user
+# runs olvendctl, starts olvend on an X server of the host (a screenshot must
+# show more than one colour), and after `apt-get remove olvend` the user's
+# folder must remain.
+#
 #   tools/fresh_root_check.sh [REPO]     REPO: a clone of Olvend (default: the
 #                                        one holding this script); its HEAD
 #                                        commit is checked
@@ -19,6 +26,12 @@
 #   OLVEND_FRESH_FUZZ_SECONDS seconds per fuzz target inside (10)
 #   OLVEND_FRESH_CCACHE       compiler cache folder lent to the root (the
 #                             host's, /root/.cache/ccache; "none": a cold one)
+#   OLVEND_FRESH_SUITE        0: leave out ./test and the headless ./run (1)
+#   OLVEND_FRESH_PACKAGE      0: leave out the package and the second root (1)
+#   OLVEND_FRESH_SHOT         where the second root's screenshot is kept
+#                             (/var/tmp/olvend-fresh-package.png)
+#   OLVEND_FRESH_DEB          a package made before, checked in the second
+#                             root instead of one built in the first
 #
 # The root proves that the packages and the build are complete; the crash
 # loops and the fuzz targets run at their full CI lengths in ./test outside,
@@ -62,6 +75,8 @@ section() {
 # --- mounts, processes and the work folder ----------------------------------
 work=
 root=
+root2= # the second root, of the package check
+xvfb_pid=
 part=
 mounted=() # mount points inside the root, in the order they were mounted
 
@@ -70,8 +85,11 @@ mounted=() # mount points inside the root, in the order they were mounted
 # One find rather than a readlink per process: on a busy machine the scan
 # must stay quick, it runs every second while ./run starts.
 chroot_pids() {
-    [ -n "$root" ] || return 0
-    { find /proc -mindepth 2 -maxdepth 2 -name root -lname "$root" 2>/dev/null || true; } | cut -d/ -f3
+    local r
+    for r in "$root" "$root2"; do
+        [ -n "$r" ] || continue
+        { find /proc -mindepth 2 -maxdepth 2 -name root -lname "$r" 2>/dev/null || true; } | cut -d/ -f3
+    done
 }
 
 stop_chroot_processes() {
@@ -147,6 +165,10 @@ on_exit() {
     end_section
     section "clean-up"
     stop_chroot_processes
+    if [ -n "$xvfb_pid" ]; then
+        kill -TERM "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
     unmount_all
     [ -z "$part" ] || rm -f "$part"
     if ! remove_work; then
@@ -279,12 +301,14 @@ if [ "$cached" -eq 0 ]; then
     ls -l "$tarball"
 fi
 
-# =============================================================================
-section "prepare the root: apt sources, resolv.conf, mounts"
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-# The same Debian sources as the host.
-rm -f "$root/etc/apt/sources.list"
-cat >"$root/etc/apt/sources.list.d/debian.sources" <<EOF
+# prepare_root ROOT: the host's Debian sources, its resolv.conf, no service
+# starts, and /proc, /sys, /dev with /dev/pts and /dev/shm mounted.
+prepare_root() {
+    local r=$1
+    cp /etc/resolv.conf "$r/etc/resolv.conf"
+    # The same Debian sources as the host.
+    rm -f "$r/etc/apt/sources.list"
+    cat >"$r/etc/apt/sources.list.d/debian.sources" <<EOF
 Types: deb
 URIs: $mirror
 Suites: $suite $suite-updates
@@ -297,20 +321,26 @@ Suites: $suite-security
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
-# Package scripts must not start services (the postgresql package would start
-# its default cluster) inside the chroot: they would outlive the check and
-# keep the mounts busy. This is how Debian's own chroot builders do it.
-printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
-chmod 755 "$root/usr/sbin/policy-rc.d"
+    # Package scripts must not start services (the postgresql package would
+    # start its default cluster) inside the chroot: they would outlive the
+    # check and keep the mounts busy. This is how Debian's own chroot
+    # builders do it.
+    printf '#!/bin/sh\nexit 101\n' >"$r/usr/sbin/policy-rc.d"
+    chmod 755 "$r/usr/sbin/policy-rc.d"
 
-do_mount "$root/proc" -t proc proc
-do_mount "$root/sys" -t sysfs sysfs -o ro
-# A private bind: mounts below it must not spread to the host's /dev.
-do_mount "$root/dev" --bind /dev
-mount --make-private "$root/dev"
-do_mount "$root/dev/pts" --bind /dev/pts
-# A tmpfs of its own for PostgreSQL's shared memory.
-do_mount "$root/dev/shm" -t tmpfs shm -o mode=1777,nosuid,nodev
+    do_mount "$r/proc" -t proc proc
+    do_mount "$r/sys" -t sysfs sysfs -o ro
+    # A private bind: mounts below it must not spread to the host's /dev.
+    do_mount "$r/dev" --bind /dev
+    mount --make-private "$r/dev"
+    do_mount "$r/dev/pts" --bind /dev/pts
+    # A tmpfs of its own for PostgreSQL's shared memory.
+    do_mount "$r/dev/shm" -t tmpfs shm -o mode=1777,nosuid,nodev
+}
+
+# =============================================================================
+section "prepare the root: apt sources, resolv.conf, mounts"
+prepare_root "$root"
 # The host's compiler cache, so that the root's three builds (tests, fuzz
 # targets, ./run) do not compile everything cold. It proves no less: an object
 # comes from the cache only when every header it includes is found in the
@@ -322,8 +352,14 @@ if [ "$ccache_dir" != none ] && [ -d "$ccache_dir" ]; then
 fi
 findmnt -rn -o TARGET,FSTYPE | awk -v d="$root" 'index($1, d "/") == 1'
 
-# Runs a command line in the root as root, with a clean environment.
+# Runs a command line in the root as root, with a clean environment;
+# in_chroot ROOT COMMAND... the same in another root.
 in_root() {
+    in_chroot "$root" "$@"
+}
+in_chroot() {
+    local r=$1
+    shift
     local envs=(HOME=/root LANG=C.UTF-8 TERM=dumb DEBIAN_FRONTEND=noninteractive
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
     if [ -n "${OLVEND_WERROR:-}" ]; then envs+=("OLVEND_WERROR=$OLVEND_WERROR"); fi
@@ -331,7 +367,7 @@ in_root() {
     # Run in the background and waited for: bash runs a trap only once the
     # foreground command has ended, but interrupts a wait at once, so a TERM
     # or INT cleans up now rather than when ./test is through.
-    chroot "$root" /usr/bin/env -i "${envs[@]}" "$@" &
+    chroot "$r" /usr/bin/env -i "${envs[@]}" "$@" &
     wait $!
 }
 
@@ -352,6 +388,10 @@ if [ "$got" != "$head" ]; then
 fi
 in_root git -C "$clone_in_root" log -1 --format='%h %s'
 
+suite_on=${OLVEND_FRESH_SUITE:-1}
+package_on=${OLVEND_FRESH_PACKAGE:-1}
+
+if [ "$suite_on" != 0 ]; then
 # =============================================================================
 section "./test in the fresh root"
 in_root /bin/bash -c "cd $clone_in_root && ./test"
@@ -417,3 +457,9 @@ if [ -n "$run_failed" ]; then
 fi
 echo "headless ./run: passed"
 end_section
+fi # suite_on
+
+if [ "$package_on" != 0 ]; then
+    # shellcheck source=tools/fresh_root_package.sh
+    source "$(dirname "${BASH_SOURCE[0]}")/fresh_root_package.sh"
+fi
