@@ -1,7 +1,8 @@
 # Sourced by tools/fresh_root_check.sh once its first root is prepared (and,
 # unless left out, has run ./test and ./run): proves the Debian package.
 #
-#   1. tools/package.sh builds the package in the first root.
+#   1. tools/package.sh builds the package in the first root, and
+#      tools/package_check.sh checks it there (lintian and the validators).
 #   2. A second root is unpacked from the same cached tarball (no second
 #      debootstrap); it has no compiler and no build tool.
 #   3. apt-get installs the package there, pulling in only what the
@@ -34,6 +35,8 @@ else
         exit 1
     fi
     deb=${debs[0]}
+    section "tools/package_check.sh in the first root (lintian, desktop entry, AppStream)"
+    in_root /bin/bash -c "cd $clone_in_root && tools/package_check.sh $dist_in_root/$(basename "$deb")"
 fi
 deb_version=$(dpkg-deb -f "$deb" Version)
 echo "package: $(basename "$deb"), version $deb_version"
@@ -77,24 +80,21 @@ as_clerk() {
     in_chroot "$root2" runuser -u clerk -- /usr/bin/env -i HOME=/home/clerk USER=clerk LOGNAME=clerk \
         LANG=C.UTF-8 PATH=/usr/bin:/bin "$@"
 }
-# `olvendctl --version` and the default program folder ~/.local/share/olvend
-# of an installed program come with the same change of the programs. Where
-# --version is not there yet, the check names a folder with --home instead.
-if as_clerk olvendctl --version >"$work/version.txt" 2>&1; then
-    cat "$work/version.txt"
-    if ! grep -qF "$deb_version" "$work/version.txt"; then
-        echo "olvendctl --version does not name the package's version $deb_version" >&2
-        exit 1
-    fi
-    home_args=()
-    user_home=/home/clerk/.local/share/olvend
-else
-    # >>> SWITCH TO --version: once every olvendctl has --version, replace
-    # >>> this branch with: echo "olvendctl --version failed" >&2; exit 1
-    echo "olvendctl --version is not available yet; the check uses --home /home/clerk/x"
-    home_args=(--home /home/clerk/x)
-    user_home=/home/clerk/x
+# The installed program names its version and keeps the user's books in
+# ~/.local/share/olvend.
+if ! as_clerk olvendctl --version >"$work/version.txt" 2>&1; then
+    cat "$work/version.txt" >&2
+    echo "olvendctl --version failed" >&2
+    exit 1
 fi
+cat "$work/version.txt"
+if ! grep -qF "$deb_version" "$work/version.txt" ||
+    ! grep -qF "/home/clerk/.local/share/olvend" "$work/version.txt"; then
+    echo "olvendctl --version does not name the package's version $deb_version and ~/.local/share/olvend" >&2
+    exit 1
+fi
+home_args=()
+user_home=/home/clerk/.local/share/olvend
 as_clerk olvendctl "${home_args[@]}" init
 as_clerk olvendctl "${home_args[@]}" books | tee "$work/books.txt"
 if ! grep -q "默认帐册" "$work/books.txt"; then
