@@ -30,6 +30,18 @@ class ReadmeError(Exception):
     pass
 
 
+
+# The start of both pages' ENVIRONMENT section; each page says what
+# XDG_DATA_HOME means to it.
+ENVIRONMENT_HEAD = [
+    ".SH ENVIRONMENT",
+    ".TP",
+    ".B OLVEND_HOME",
+    "The program folder when \\fB\\-\\-home\\fR is not given.",
+    ".TP",
+    ".B XDG_DATA_HOME",
+]
+
 def split_row(line):
     """The cells of a Markdown table row; `\\|` is a literal bar."""
     body = line.strip()
@@ -185,12 +197,7 @@ def olvendctl_page(readme, version):
         ".TP",
         "\\fB\\-\\-version\\fR",
         "Prints the program's version and exits.",
-        ".SH ENVIRONMENT",
-        ".TP",
-        ".B OLVEND_HOME",
-        "The program folder when \\fB\\-\\-home\\fR is not given.",
-        ".TP",
-        ".B XDG_DATA_HOME",
+        *ENVIRONMENT_HEAD,
         "An installed olvendctl without \\fB\\-\\-home\\fR or \\fBOLVEND_HOME\\fR",
         "works on \\fI$XDG_DATA_HOME/olvend\\fR (default \\fI~/.local/share/olvend\\fR),",
         "the folder the installed program uses.",
@@ -245,12 +252,7 @@ def olvend_page(version):
         "\\fB\\-\\-home\\fR nor \\fBOLVEND_HOME\\fR names one",
         "(\\fI$XDG_DATA_HOME/olvend\\fR when that variable is set).",
         "Removing the package leaves it in place.",
-        ".SH ENVIRONMENT",
-        ".TP",
-        ".B OLVEND_HOME",
-        "The program folder when \\fB\\-\\-home\\fR is not given.",
-        ".TP",
-        ".B XDG_DATA_HOME",
+        *ENVIRONMENT_HEAD,
         "The base of the default program folder (default \\fI~/.local/share\\fR).",
         ".SH SEE ALSO",
         ".BR olvendctl (1);",
