@@ -22,6 +22,9 @@ OLVEND_PACKAGES=(
     # sanitizers (libclang_rt.fuzzer and friends), which clang only
     # recommends.
     clang lld libclang-rt-14-dev
+    # The manual pages are made from the README at every build, and groff
+    # reads them back in a test.
+    python3 groff-base
 )
 
 olvend_missing_packages() {

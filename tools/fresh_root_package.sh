@@ -93,10 +93,9 @@ if ! grep -qF "$deb_version" "$work/version.txt" ||
     echo "olvendctl --version does not name the package's version $deb_version and ~/.local/share/olvend" >&2
     exit 1
 fi
-home_args=()
 user_home=/home/clerk/.local/share/olvend
-as_clerk olvendctl "${home_args[@]}" init
-as_clerk olvendctl "${home_args[@]}" books | tee "$work/books.txt"
+as_clerk olvendctl init
+as_clerk olvendctl books | tee "$work/books.txt"
 if ! grep -q "默认帐册" "$work/books.txt"; then
     echo "olvendctl books does not list the first book 默认帐册" >&2
     exit 1
@@ -141,7 +140,7 @@ fi
 # The root reaches the host's X server through its socket.
 do_mount "$root2/tmp/.X11-unix" --bind /tmp/.X11-unix
 
-as_clerk DISPLAY=":$display_number" QT_QPA_PLATFORM=xcb olvend "${home_args[@]}" >"$work/olvend.log" 2>&1 &
+as_clerk DISPLAY=":$display_number" QT_QPA_PLATFORM=xcb olvend >"$work/olvend.log" 2>&1 &
 gui_pid=$!
 colours=0
 for _ in $(seq 1 60); do
@@ -150,7 +149,8 @@ for _ in $(seq 1 60); do
         break
     fi
     if import -display ":$display_number" -window root "$work/shot.png" 2>/dev/null; then
-        colours=$(convert "$work/shot.png" -format %k info:)
+        # A screenshot caught half-written is taken again.
+        colours=$(convert "$work/shot.png" -format %k info: 2>/dev/null) || colours=0
         [ "$colours" -gt 1 ] && break
     fi
 done

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include "platform/build_info.h"
 
@@ -39,7 +38,9 @@ QString AppPaths::chooseFolder(const FolderChoice& choice) {
     // its place, not by its permissions alone.
     const QString executable = QDir::cleanPath(choice.executableFolder);
     const bool installed = !choice.installedBinDir.isEmpty() && executable == QDir::cleanPath(choice.installedBinDir);
-    if (!installed && choice.executableFolderWritable) {
+    // A shared copy an administrator set up (its config.ini beside it)
+    // stays the folder even where the user may not write.
+    if (!installed && (choice.executableFolderWritable || choice.executableFolderHasConfig)) {
         return choice.executableFolder;
     }
     return QDir::cleanPath(choice.dataHome) + QStringLiteral("/olvend");
@@ -52,8 +53,15 @@ AppPaths AppPaths::fromArguments(const QStringList& arguments) {
     choice.executableFolder =
         QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     choice.executableFolderWritable = QFileInfo(choice.executableFolder).isWritable();
-    choice.installedBinDir = BuildInfo::installedBinDir();
-    choice.dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    choice.executableFolderHasConfig = QFileInfo::exists(choice.executableFolder + QStringLiteral("/config.ini"));
+    // The executable's folder comes with its links resolved (/bin is
+    // /usr/bin on a merged system): the install folder is compared alike.
+    const QString bin = QFileInfo(BuildInfo::installedBinDir()).canonicalFilePath();
+    choice.installedBinDir = bin.isEmpty() ? BuildInfo::installedBinDir() : bin;
+    // A relative XDG_DATA_HOME is to be ignored.
+    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    choice.dataHome =
+        !xdg.isEmpty() && QDir::isAbsolutePath(xdg) ? xdg : QDir::homePath() + QStringLiteral("/.local/share");
     return AppPaths(chooseFolder(choice));
 }
 

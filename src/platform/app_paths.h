@@ -6,9 +6,10 @@
 // The program's folder and the fixed places inside it. The folder is the
 // one `--home DIR` or the environment variable OLVEND_HOME names; else the
 // executable's own (a build tree, a program unpacked into a folder of its
-// own); else, for an installed program (its executables in the system's
-// folder, or in one it cannot write), the user's data folder
-// ($XDG_DATA_HOME/olvend, ~/.local/share/olvend).
+// own, or one an administrator prepared with its config.ini); else, for an
+// installed program (its executables in the system's folder, or in one it
+// cannot write), the user's data folder ($XDG_DATA_HOME/olvend,
+// ~/.local/share/olvend).
 class AppPaths {
 public:
     explicit AppPaths(const QString& programFolder);
@@ -19,8 +20,9 @@ public:
         QString homeVariable;  // OLVEND_HOME
         QString executableFolder;
         bool executableFolderWritable = true;
-        QString installedBinDir;  // where an installed program's executables lie
-        QString dataHome;         // the user's data folder ($XDG_DATA_HOME)
+        bool executableFolderHasConfig = false;  // a config.ini lies beside the executable
+        QString installedBinDir;                 // where an installed program's executables lie
+        QString dataHome;                        // the user's data folder ($XDG_DATA_HOME)
     };
     static QString chooseFolder(const FolderChoice& choice);
 

@@ -29,10 +29,15 @@ namespace {
 // --version and --help answer on the terminal without a window (and without
 // a display): the version and the program folder, or the options.
 int answerOnTerminal(int argc, char* argv[]) {
+    // The options' own words, not the values of --home and --today.
     const QStringList words = [&] {
         QStringList w;
         for (int i = 1; i < argc; ++i) {
-            w << QString::fromLocal8Bit(argv[i]);
+            const QString word = QString::fromLocal8Bit(argv[i]);
+            w << word;
+            if (word == QLatin1String("--home") || word == QLatin1String("--today")) {
+                ++i;
+            }
         }
         return w;
     }();
@@ -48,10 +53,11 @@ int answerOnTerminal(int argc, char* argv[]) {
             << QDir::toNativeSeparators(AppPaths::fromArguments(core.arguments()).programFolder()) << Qt::endl;
     } else {
         out << QStringLiteral(
-            "用法: olvend [--home 目录] [--today YYYY-MM-DD] [--version]\n"
+            "用法: olvend [--home 目录] [--today YYYY-MM-DD] [--version] [--help]\n"
             "  --home 目录   程序目录（config.ini、db/ 与图片）；也可用环境变量 OLVEND_HOME\n"
             "  --today 日期  以该日期为今天\n"
             "  --version     显示版本与程序目录\n"
+            "  --help        显示本说明\n"
             "命令行工具: olvendctl --help\n");
     }
     return 0;

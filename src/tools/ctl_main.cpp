@@ -16,10 +16,10 @@ int CtlMain::run(const QStringList& arguments, QTextStream& out, QTextStream& er
     QString bookName;
     QString userName;
     QStringList seen;
-    bool version = false;  // --version, the last word
+    bool version = false;  // --version, among the global options
     while (!args.isEmpty() && args.first().startsWith("--")) {
         const QString opt = args.takeFirst();
-        if (opt == "--version" && args.isEmpty()) {
+        if (opt == "--version") {
             version = true;
             continue;
         }
@@ -57,6 +57,10 @@ int CtlMain::run(const QStringList& arguments, QTextStream& out, QTextStream& er
 
     ScriptedPrompter prompter;
     AppContext context(AppPaths::fromArguments(globals), prompter);
+    if (version && !args.isEmpty()) {
+        err << CtlCommands::usage();  // --version takes no command
+        return 2;
+    }
     if (version) {
         out << "Olvend " << BuildInfo::version() << Qt::endl
             << QStringLiteral("程序目录: ") << QDir::toNativeSeparators(context.paths().programFolder()) << Qt::endl;

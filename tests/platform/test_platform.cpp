@@ -79,14 +79,17 @@ private slots:
         // Without either: a build tree or a folder of its own keeps its data beside the executable; an installed
         // program (the install folder, even for root who may write there, or a folder it cannot write) in the
         // user's data folder; --home and OLVEND_HOME win over both.
-        const auto chosen = [](const QString& exe, bool writable, const QString& home = {}, const QString& env = {}) {
-            return AppPaths::chooseFolder({home, env, exe, writable, "/usr/bin", "/home/li/.local/share"});
+        // A folder an administrator prepared with its config.ini stays the folder where the user cannot write.
+        const auto chosen = [](const QString& exe, bool writable, const QString& home = {}, const QString& env = {},
+                               bool config = false) {
+            return AppPaths::chooseFolder({home, env, exe, writable, config, "/usr/bin", "/home/li/.local/share"});
         };
-        QCOMPARE(QStringList({chosen("/work/olvend/build/src", true), chosen("/usr/bin", true),
-                              chosen("/usr/bin/", false), chosen("/opt/olvend/bin", false),
-                              chosen("/usr/bin", false, "/srv/books"), chosen("/usr/bin", false, {}, "/srv/office")}),
-                 QStringList({"/work/olvend/build/src", "/home/li/.local/share/olvend", "/home/li/.local/share/olvend",
-                              "/home/li/.local/share/olvend", "/srv/books", "/srv/office"}));
+        QCOMPARE(
+            QStringList({chosen("/work/olvend/build/src", true), chosen("/usr/bin", true), chosen("/usr/bin/", true),
+                         chosen("/opt/olvend/bin", false), chosen("/opt/olvend/bin", false, {}, {}, true),
+                         chosen("/usr/bin", false, "/srv/books"), chosen("/usr/bin", false, {}, "/srv/office")}),
+            QStringList({"/work/olvend/build/src", "/home/li/.local/share/olvend", "/home/li/.local/share/olvend",
+                         "/home/li/.local/share/olvend", "/opt/olvend/bin", "/srv/books", "/srv/office"}));
         QCOMPARE(AppPaths("/opt/olvend").resolve("db\\UserAccountBook001.db"),
                  QString("/opt/olvend/db/UserAccountBook001.db"));
         QCOMPARE(AppPaths("/opt/olvend").resolve("/abs/book.db"), QString("/abs/book.db"));

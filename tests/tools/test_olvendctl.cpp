@@ -52,6 +52,7 @@ private slots:
         const Result version = ctl({"--version"});
         QCOMPARE(version.out + version.err + QString::number(version.code),
                  "Olvend " + BuildInfo::version() + "\n程序目录: " + m_home.path() + "/\n0");
+        QCOMPARE(ctl({"--version", "books"}).code, 2);  // it takes no command
         const Result help = ctl({"--help"});
         QVERIFY2(help.code == 0 && help.err.isEmpty() && help.out.startsWith("usage: olvendctl"), qPrintable(help.out));
     }
