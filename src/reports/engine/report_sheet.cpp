@@ -9,6 +9,8 @@ constexpr double kMm = PreparedReport::kDotsPerMm;
 // Texts that start this close to each other share a column.
 constexpr double kSameEdge = 1.0 * kMm;
 constexpr double kMinWidth = 5.0 * kMm;
+// The largest page a picture is measured against (A0's long side).
+constexpr double kLargestPageMm = 1189.0;
 
 // A text of a band, placed relative to the band's top-left corner.
 struct Placed {
@@ -176,11 +178,19 @@ ReportSheet::ReportSheet(const PreparedReport& report) {
             if (line.pictures) {
                 // The pictures' line: each starts in its column, and rows
                 // are left empty below for the tallest.
+                // A picture is at most as large as a page: a damaged file
+                // may say otherwise.
+                const auto withinPage = [](double mm, double page) {
+                    const double limit = std::isfinite(page) ? std::clamp(page, 1.0, kLargestPageMm) : kLargestPageMm;
+                    return std::isfinite(mm) ? std::clamp(mm, 0.0, limit) : 0.0;
+                };
                 double tallest = 0;
                 for (const PlacedPicture& picture : pictures.value(line.band)) {
-                    m_pictures.append({static_cast<int>(m_rows.size()), columnAt(edges, picture.rect.left()),
-                                       picture.image, picture.rect.size() / kMm});
-                    tallest = std::max(tallest, picture.rect.height() / kMm);
+                    const QSizeF size(withinPage(picture.rect.width() / kMm, report.pageSizeMm.width()),
+                                      withinPage(picture.rect.height() / kMm, report.pageSizeMm.height()));
+                    m_pictures.append(
+                        {static_cast<int>(m_rows.size()), columnAt(edges, picture.rect.left()), picture.image, size});
+                    tallest = std::max(tallest, size.height());
                 }
                 const int rows = std::max(1, static_cast<int>(std::ceil(tallest / kRowHeightMm)));
                 for (int i = 0; i < rows; ++i) {
