@@ -176,10 +176,7 @@ void ImportPreviewDialog::recheck() {
     m_leftOut->setVisible(!leftOut.isEmpty());
     const bool anyColumn = std::any_of(map.cbegin(), map.cend(), [](const QString& f) { return !f.isEmpty(); });
     // Rows without code or name could not be told apart once imported.
-    const QStringList identifying = MasterColumns::identifyingFields(m_importer.kind());
-    const bool identifies = std::any_of(map.cbegin(), map.cend(), [&identifying](const QString& f) {
-        return identifying.contains(f, Qt::CaseInsensitive);
-    });
+    const bool identifies = MasterColumns::mapsIdentifyingField(m_importer.kind(), map);
     m_summary->setText(
         anyColumn
             ? QStringLiteral("可以导入 %1 行，不能导入 %2 行").arg(m_plan.accepted.size()).arg(m_plan.refused.size()) +

@@ -1,5 +1,7 @@
 #include "master/master_columns.h"
 
+#include <algorithm>
+
 QList<MasterColumn> MasterColumns::listed(MasterKind kind) {
     using S = MasterColumn::Shows;
     switch (kind) {
@@ -98,6 +100,12 @@ QString MasterColumns::recordWord(MasterKind kind) {
 
 QString MasterColumns::codeField(MasterKind kind) {
     return kind == MasterKind::Goods ? QStringLiteral("code") : QStringLiteral("Corp_code");
+}
+
+bool MasterColumns::mapsIdentifyingField(MasterKind kind, const QStringList& mapping) {
+    const QStringList identifying = identifyingFields(kind);
+    return std::any_of(mapping.cbegin(), mapping.cend(),
+                       [&identifying](const QString& f) { return identifying.contains(f, Qt::CaseInsensitive); });
 }
 
 QStringList MasterColumns::identifyingFields(MasterKind kind) {

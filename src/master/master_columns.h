@@ -43,4 +43,6 @@ public:
     // The fields that say which record a row is: its code and names. A
     // file that brings none of them makes records nobody can tell apart.
     static QStringList identifyingFields(MasterKind kind);
+    // Whether a column mapping (a field per column) fills one of them.
+    static bool mapsIdentifyingField(MasterKind kind, const QStringList& mapping);
 };

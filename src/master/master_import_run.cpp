@@ -26,11 +26,9 @@ QStringList MasterImportRun::recognisedMapping() const {
     // Captions read in the wrong encoding still match the few written in
     // ASCII (QQ, E-MAIL): rows of those alone would become records without
     // code or name, so the file is refused as unreadable.
-    const QStringList identifying = MasterColumns::identifyingFields(m_kind);
-    if (std::none_of(mapping.cbegin(), mapping.cend(),
-                     [&identifying](const QString& f) { return identifying.contains(f, Qt::CaseInsensitive); })) {
+    if (!MasterColumns::mapsIdentifyingField(m_kind, mapping)) {
         QStringList named;
-        for (const QString& field : identifying) {
+        for (const QString& field : MasterColumns::identifyingFields(m_kind)) {
             named << QLatin1Char('[') + m_importer.fieldCaptions(field).value(0) + QLatin1Char(']');
         }
         throw UserError(

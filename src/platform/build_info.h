@@ -10,4 +10,6 @@ QString version();
 // The executables' folder of an installed program ("/usr/bin"): a program
 // started from there keeps its data in the user's data folder.
 QString installedBinDir();
+// What --version prints: the version, then the program folder.
+QString versionText(const QString& programFolder);
 }  // namespace BuildInfo

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -48,9 +47,7 @@ int answerOnTerminal(int argc, char* argv[]) {
     QCoreApplication core(argc, argv);
     QTextStream out(stdout);
     if (version) {
-        out << "Olvend " << BuildInfo::version() << Qt::endl
-            << QStringLiteral("程序目录: ")
-            << QDir::toNativeSeparators(AppPaths::fromArguments(core.arguments()).programFolder()) << Qt::endl;
+        out << BuildInfo::versionText(AppPaths::fromArguments(core.arguments()).programFolder());
     } else {
         out << QStringLiteral(
             "用法: olvend [--home 目录] [--today YYYY-MM-DD] [--version] [--help]\n"

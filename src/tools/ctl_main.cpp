@@ -1,7 +1,5 @@
 #include "tools/ctl_main.h"
 
-#include <QDir>
-
 #include "data/app_context.h"
 #include "platform/app_paths.h"
 #include "platform/build_info.h"
@@ -62,8 +60,7 @@ int CtlMain::run(const QStringList& arguments, QTextStream& out, QTextStream& er
         return 2;
     }
     if (version) {
-        out << "Olvend " << BuildInfo::version() << Qt::endl
-            << QStringLiteral("程序目录: ") << QDir::toNativeSeparators(context.paths().programFolder()) << Qt::endl;
+        out << BuildInfo::versionText(context.paths().programFolder());
         return 0;
     }
     QString error;

@@ -137,11 +137,7 @@ NullableDateEdit::NullableDateEdit(QWidget* parent) : QDateEdit(parent) {
         // A day chosen in the calendar (or by the wheel) over the date shown
         // as typed: that day is the box's date now.
         if (m_showingTyped && chosen != kNoDate) {
-            m_showingTyped = false;
-            {
-                const QSignalBlocker block(this);
-                setSpecialValueText(QStringLiteral(" "));
-            }
+            stopShowingTyped(false);
             markRejected({});
         }
         emit valueEdited();
