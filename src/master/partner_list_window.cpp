@@ -16,6 +16,7 @@
 #include "master/master_import_command.h"
 #include "master/partner_edit_window.h"
 #include "platform/prompter.h"
+#include "reports/statement_window.h"
 #include "reports/customer_price_report_window.h"
 #include "reports/report_window.h"
 #include "ui/data_grid.h"
@@ -62,6 +63,8 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
         add("Action_OrderFormList", "订货记录", {});
     }
     QAction* labels = m_customers ? add("Action1", "打印地址", [this] { printLabels(); }) : nullptr;
+    // Free here: it runs with the right of the main window's 客户对账单.
+    QAction* statements = m_customers ? add("Action_Statement", "对账单", [this] { showStatements(); }) : nullptr;
     QAction* exporting = add("Action_Export", "导出", [this] {
         const QString file = MasterExportCommand::chooseFile(this->context().files(), kind());
         if (!file.isEmpty()) {
@@ -121,6 +124,13 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
         b->setObjectName(QStringLiteral("Action_CustomerPrice"));
         b->setToolTip(QStringLiteral("选中一个客户：编辑其单价表；选中多个客户：打印各自的单价表"));
         connect(b, &QPushButton::clicked, prices, &QAction::trigger);
+        buttons->addWidget(b);
+    }
+    if (statements) {
+        auto* b = new QPushButton(QStringLiteral("对账单"), this);
+        b->setObjectName(QStringLiteral("Action_Statement"));
+        b->setToolTip(QStringLiteral("选中客户的对账单，每个客户单独成页"));
+        connect(b, &QPushButton::clicked, statements, &QAction::trigger);
         buttons->addWidget(b);
     }
     if (labels) {
@@ -276,6 +286,22 @@ void PartnerListWindow::customerPrices() {
         codes << records.value(row, "Corp_code").toString();
     }
     printPriceTables(codes);
+}
+
+void PartnerListWindow::showStatements() {
+    QStringList codes;
+    for (int row : m_grid->selectedRows()) {
+        codes << m_directory.records().value(row, "Corp_code").toString();
+    }
+    if (codes.isEmpty()) {
+        context().prompter().inform(QStringLiteral("请选择客户"));
+        return;
+    }
+    permissions().CheckActionPermission(CustomerStatement::actionName(), QStringLiteral("main_frm"));
+    StatementWindow window(context(), this);
+    window.setCustomers(codes);
+    window.run();
+    runWindow(context(), window);
 }
 
 void PartnerListWindow::printLabels() {

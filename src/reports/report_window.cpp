@@ -1,6 +1,7 @@
 #include "reports/report_window.h"
 
 #include <QFileInfo>
+#include <QSplitter>
 #include <QSqlQuery>
 #include <QVBoxLayout>
 
@@ -46,4 +47,28 @@ bool ReportWindow::showReport() {
     }
     m_frame->setReport(prepared);
     return true;
+}
+
+QWidget* ReportWindow::parameterPanel(QVBoxLayout** fields) {
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("parameterPanel"));
+    panel->setFixedWidth(129);
+    panel->setAutoFillBackground(true);
+    QPalette p = panel->palette();
+    p.setColor(QPalette::Window, QColor(0xdd, 0xee, 0xff));
+    panel->setPalette(p);
+    auto* v = new QVBoxLayout(panel);
+    v->setContentsMargins(6, 8, 6, 8);
+    *fields = v;
+    return panel;
+}
+
+void ReportWindow::placeBeside(QWidget* panel, QWidget* body) {
+    layout()->removeWidget(m_frame);
+    auto* outer = new QSplitter(Qt::Horizontal, this);
+    outer->addWidget(panel);
+    outer->addWidget(body == m_frame ? m_frame : body);
+    outer->setStretchFactor(1, 1);
+    outer->setChildrenCollapsible(false);
+    layout()->addWidget(outer);
 }

@@ -7,6 +7,7 @@
 #include "reports/engine/report_rows.h"
 #include "ui/base_window.h"
 
+class QVBoxLayout;
 class ReportPreviewFrame;
 
 // The host of a report: it feeds rows, loads its template from Report/ and
@@ -31,6 +32,12 @@ public:
     bool showReport();
 
 protected:
+    // The light blue panel of a window's parameters, 129 pixels wide; its
+    // layout receives the fields.
+    QWidget* parameterPanel(QVBoxLayout** fields);
+    // Puts the panel on the left of `body` (the frame, or what holds it).
+    void placeBeside(QWidget* panel, QWidget* body);
+
     ReportPreviewFrame* m_frame;
 
 private:

@@ -136,6 +136,15 @@ StatisticsChart StatisticsChart::fromRows(StatisticsReport::Kind kind, const Rep
     return chart;
 }
 
+StatisticsChart StatisticsChart::ofCategories(const QString& title, const QStringList& labels,
+                                              const QList<Series>& series) {
+    StatisticsChart chart;
+    chart.m_title = title;
+    chart.m_labels = labels;
+    chart.m_series = series;
+    return chart;
+}
+
 QImage StatisticsChart::image(const QSizeF& sizeMm, double dpi) const {
     const QSize px(qRound(sizeMm.width() / 25.4 * dpi), qRound(sizeMm.height() / 25.4 * dpi));
     QImage img(px, QImage::Format_RGB32);
@@ -229,13 +238,17 @@ void StatisticsChart::paintMonths(QPainter& painter, const QRectF& area) const {
     painter.drawLine(QPointF(plot.left(), yOf(0)), QPointF(plot.right(), yOf(0)));
     painter.drawLine(plot.bottomLeft(), plot.topLeft());
 
-    const int n = static_cast<int>(m_months.size());
+    const int n = slotCount();
     const double slot = plot.width() / n;
-    // Month labels: as many as fit.
-    const double labelSpace = fm.horizontalAdvance(QStringLiteral("2006-06")) + line * 0.5;
+    // Month or category labels: as many as fit.
+    double widest = fm.horizontalAdvance(QStringLiteral("2006-06"));
+    for (const QString& label : m_labels) {
+        widest = qMax(widest, fm.horizontalAdvance(label));
+    }
+    const double labelSpace = widest + line * 0.5;
     const int every = qMax(1, static_cast<int>(std::ceil(labelSpace / slot)));
     for (int i = 0; i < n; i += every) {
-        const QString text = m_months[i].toString(QStringLiteral("yyyy-MM"));
+        const QString text = m_labels.isEmpty() ? m_months[i].toString(QStringLiteral("yyyy-MM")) : m_labels[i];
         // The last labels stay inside the picture.
         const double x = qMin(plot.left() + slot * i + slot / 2 - labelSpace / 2, area.right() - labelSpace);
         painter.drawText(QRectF(x, plot.bottom() + line * 0.3, labelSpace, line), Qt::AlignCenter, text);

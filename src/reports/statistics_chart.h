@@ -5,6 +5,7 @@
 #include <QList>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 #include "reports/engine/report_rows.h"
 #include "reports/statistics_report.h"
@@ -29,13 +30,16 @@ public:
     };
 
     static StatisticsChart fromRows(StatisticsReport::Kind kind, const ReportRows& rows);
+    // Bars over named categories instead of months (the age of receivables).
+    static StatisticsChart ofCategories(const QString& title, const QStringList& labels, const QList<Series>& series);
 
     const QList<QDate>& months() const { return m_months; }
     const QList<Series>& series() const { return m_series; }
     const QList<Share>& shares() const { return m_shares; }
-    bool isEmpty() const { return m_months.isEmpty(); }
+    const QStringList& labels() const { return m_labels; }
+    bool isEmpty() const { return slotCount() == 0; }
     // More months than bars can show side by side: lines instead.
-    bool drawsLines() const { return m_months.size() > kMaxBarMonths; }
+    bool drawsLines() const { return slotCount() > kMaxBarMonths; }
 
     // Draws into `area` (any device; sizes follow the area's height).
     void paint(QPainter& painter, const QRectF& area) const;
@@ -47,11 +51,13 @@ public:
     static constexpr int kMaxBarMonths = 24;
 
 private:
+    int slotCount() const { return static_cast<int>(m_labels.isEmpty() ? m_months.size() : m_labels.size()); }
     void paintMonths(QPainter& painter, const QRectF& area) const;
     void paintShares(QPainter& painter, const QRectF& area) const;
 
     QString m_title;
     QList<QDate> m_months;
+    QStringList m_labels;  // categories in place of months
     QList<Series> m_series;
     QList<Share> m_shares;
 };

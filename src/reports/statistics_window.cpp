@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLayout>
-#include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -11,41 +10,10 @@
 #include "data/app_context.h"
 #include "data/cost_profit_right.h"
 #include "data/data_module.h"
+#include "reports/chart_view.h"
 #include "reports/report_preview_frame.h"
 #include "ui/editors.h"
 
-namespace {
-// The chart as the window shows it, drawn anew at any size.
-class ChartView : public QWidget {
-public:
-    ChartView(const StatisticsChart& chart, const bool& ran, QWidget* parent)
-        : QWidget(parent), m_chart(chart), m_ran(ran) {
-        setObjectName(QStringLiteral("chartView"));
-        setMinimumSize(240, 180);
-        setAutoFillBackground(true);
-        QPalette p = palette();
-        p.setColor(QPalette::Window, Qt::white);
-        setPalette(p);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        if (!m_ran) {
-            painter.setPen(Qt::darkGray);
-            painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("按“开始统计”显示图表"));
-            return;
-        }
-        m_chart.paint(painter, QRectF(rect()).adjusted(8, 8, -8, -8));
-    }
-
-private:
-    const StatisticsChart& m_chart;
-    const bool& m_ran;
-};
-
-}  // namespace
 
 StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind kind, QWidget* parent)
     : ReportWindow(context, StatisticsReport::windowName(kind), StatisticsReport::templateName(kind), parent),
@@ -54,7 +22,7 @@ StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind k
       m_to(new NullableDateEdit(this)),
       m_viewBox(new QComboBox(this)),
       m_run(new QPushButton(QStringLiteral("开始统计"), this)),
-      m_chartView(new ChartView(m_chart, m_ran, this)),
+      m_chartView(new ChartView(m_chart, m_ran, QStringLiteral("按“开始统计”显示图表"), this)),
       m_body(new QSplitter(Qt::Horizontal, this)) {
     setWindowTitle(StatisticsReport::caption(kind));
     setWindowState(windowState() | Qt::WindowMaximized);
@@ -62,11 +30,9 @@ StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind k
     m_to->setObjectName(QStringLiteral("cxDateEdit_ShipDate_To"));
     m_run->setObjectName(QStringLiteral("runButton"));
 
-    // The frame moves from the base layout into the splitter beside the
-    // panel, with the chart at its side.
-    layout()->removeWidget(m_frame);
-    auto* outer = new QSplitter(Qt::Horizontal, this);
-    outer->addWidget(buildPanel());
+    // The frame moves into a splitter beside the panel, with the chart at
+    // its side.
+    QWidget* panel = buildPanel();
     m_body->addWidget(m_frame);
     m_body->addWidget(m_chartView);
     // The report takes most of the room and opens fitted to its width, so
@@ -75,10 +41,7 @@ StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind k
     m_body->setStretchFactor(1, 3);
     m_body->setSizes({700, 300});
     m_frame->setZoom(ReportPreviewFrame::Zoom::PageWidth);
-    outer->addWidget(m_body);
-    outer->setStretchFactor(1, 1);
-    outer->setChildrenCollapsible(false);
-    layout()->addWidget(outer);
+    placeBeside(panel, m_body);
 
     connect(m_run, &QPushButton::clicked, this, [this] { run(); });
     connect(m_viewBox, &QComboBox::currentIndexChanged, this,
@@ -86,15 +49,8 @@ StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind k
 }
 
 QWidget* StatisticsWindow::buildPanel() {
-    auto* panel = new QWidget(this);
-    panel->setObjectName(QStringLiteral("parameterPanel"));
-    panel->setFixedWidth(129);
-    panel->setAutoFillBackground(true);
-    QPalette p = panel->palette();
-    p.setColor(QPalette::Window, QColor(0xdd, 0xee, 0xff));
-    panel->setPalette(p);
-    auto* v = new QVBoxLayout(panel);
-    v->setContentsMargins(6, 8, 6, 8);
+    QVBoxLayout* v = nullptr;
+    QWidget* panel = parameterPanel(&v);
     v->addWidget(new QLabel(QStringLiteral("统计时间段:"), panel));
     v->addWidget(new QLabel(QStringLiteral("从"), panel));
     v->addWidget(m_from);

@@ -48,7 +48,9 @@ const QList<QList<Entry>>& pageEntries() {
          {"出货单查询", "Action_ShipmentQuery", "entry_query.jpg", "Query_Panel_Frm", 4, true}},
         {{"收入统计", "Action9", "entry_report.jpg", "Report_Dusmere_IncomePriceDetail_Frm", 0, true},
          {"支出统计", "Action10", "entry_report.jpg", "Report_Dusmere_payout_Frm", 0, true},
-         {"利润统计", "Action11", "entry_report.jpg", "Report_Dusmere_gain_frm", 0, true}},
+         {"利润统计", "Action11", "entry_report.jpg", "Report_Dusmere_gain_frm", 0, true},
+         {"客户对账单", "Action_CustomerStatement", "entry_report.jpg", "Report_CustomerStatement_Frm", 0, true},
+         {"应收账款账龄", "Action_ReceivablesAging", "entry_report.jpg", "Report_ReceivablesAging_Frm", 0, true}},
         {{"客户档案管理", "Action12", "entry_base.jpg", "Form_Client_List", 0, true},
          {"供应商管理", "Action23", "entry_base.jpg", "Form_Provider_List", 0, true},
          // The customers the order forms name.

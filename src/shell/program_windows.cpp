@@ -16,6 +16,8 @@
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
 #include "master/units_window.h"
+#include "reports/receivables_window.h"
+#include "reports/statement_window.h"
 #include "reports/statistics_window.h"
 #include "shell/query_panel_window.h"
 #include "shell/users_window.h"
@@ -54,6 +56,15 @@ WindowOpener::Factory statistics(StatisticsReport::Kind kind) {
     };
 }
 
+// The customer list in pick mode, for the statement's "选择…".
+std::function<QString()> customerChooser(AppContext& context, QWidget* parent) {
+    return [&context, parent] {
+        PartnerListWindow list(context, PartnerSide::customers(), parent);
+        list.setMode(1);
+        return runWindow(context, list) == QDialog::Accepted ? list.chosenCode() : QString();
+    };
+}
+
 }  // namespace
 
 const WindowOpener& ProgramWindows::table() {
@@ -89,6 +100,13 @@ const WindowOpener& ProgramWindows::table() {
         {"Report_Dusmere_IncomePriceDetail_Frm", statistics(StatisticsReport::Kind::Income)},
         {"Report_Dusmere_payout_Frm", statistics(StatisticsReport::Kind::Payout)},
         {"Report_Dusmere_gain_frm", statistics(StatisticsReport::Kind::Profit)},
+        {"Report_CustomerStatement_Frm",
+         [](AppContext& context, int, QWidget* parent) {
+             StatementWindow window(context, parent);
+             window.setChooser(customerChooser(context, &window));
+             runWindow(context, window);
+         }},
+        {"Report_ReceivablesAging_Frm", plain<ReceivablesWindow>()},
         {"Query_Panel_Frm",
          [](AppContext& context, int startParameter, QWidget* parent) {
              QueryPanelWindow window(context, startParameter, parent);

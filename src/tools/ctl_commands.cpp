@@ -142,6 +142,19 @@ const QList<CtlCommands::Command>& CtlCommands::commands() {
              "                                    --remark filter payouts (全部: no filter; an empty remark:\n"
              "                                    payouts without one)\n"),
          &CtlCommands::payouts},
+        {QStringLiteral("statement"),
+         QStringLiteral(
+             "  statement CUSTOMER... [--from D] [--to D] --out FILE\n"
+             "                                    customers' statements (客户对账单), one each; a customer by code,\n"
+             "                                    or by the name typed on quotations without a record (.pdf .xlsx\n"
+             "                                    .htm .jpg .rmp, or .tsv: a line per quotation or receipt)\n"),
+         &CtlCommands::statement},
+        {QStringLiteral("receivables"),
+         QStringLiteral(
+             "  receivables [--as-of D] --out FILE\n"
+             "                                    receivables by age (应收账款账龄) on a day (default today); .tsv:\n"
+             "                                    a line per customer, the overpaid (预收/多收) apart and negative\n"),
+         &CtlCommands::receivables},
         {QStringLiteral("prices"),
          QStringLiteral(
              "  prices show [CUSTOMER]            a customer's price table (none: the standard table) as\n"
@@ -505,6 +518,14 @@ int CtlCommands::exportRecords(const QString&, const QStringList& args) {
 
 int CtlCommands::report(const QString&, const QStringList& args) {
     return CtlReports(m_session).report(args);
+}
+
+int CtlCommands::statement(const QString&, const QStringList& args) {
+    return CtlReports(m_session).statement(args);
+}
+
+int CtlCommands::receivables(const QString&, const QStringList& args) {
+    return CtlReports(m_session).receivables(args);
 }
 
 int CtlCommands::render(const QString&, const QStringList& args) {

@@ -65,6 +65,8 @@ private:
     int report(const QString& command, const QStringList& args);
     int render(const QString& command, const QStringList& args);
     int print(const QString& command, const QStringList& args);
+    int statement(const QString& command, const QStringList& args);
+    int receivables(const QString& command, const QStringList& args);
 
     CtlSession m_session;
     AppContext& m_context;

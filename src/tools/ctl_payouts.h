@@ -25,6 +25,8 @@ public:
     // Whether the arguments after `payout` or `stats` have a command's shape.
     static bool wellFormed(const QString& command, const QStringList& args);
     int run(const QString& command, const QStringList& args);
+    // A date written yyyy-MM-dd; empty text is no date. Throws UserError.
+    static QDate parseDate(const QString& text);
 
 private:
     // Reads the arguments after `payout` or `stats`; false when they do not
@@ -33,8 +35,6 @@ private:
     int add(const CtlArguments& a);
     int list(const CtlArguments& a);
     int stats(const CtlArguments& a);
-    // A date written yyyy-MM-dd; empty text is no date. Throws UserError.
-    static QDate parseDate(const QString& text);
 
     CtlSession& m_session;
     AppContext& m_context;

@@ -7,13 +7,18 @@
 #include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "data/server_statement.h"
+#include "platform/clock.h"
 #include "platform/errors.h"
 #include "reports/document_printouts.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
+#include "reports/customer_statement.h"
 #include "reports/price_sheet_printout.h"
+#include "reports/receivables_aging.h"
+#include "reports/statistics_chart.h"
 #include "tools/ctl_arguments.h"
+#include "tools/ctl_payouts.h"
 #include "tools/ctl_session.h"
 
 CtlReports::CtlReports(CtlSession& session) : m_session(session) {}
@@ -72,10 +77,15 @@ ReportTemplate CtlReports::loadTemplate(const QString& templateName, QString* fo
 }
 
 void CtlReports::writeReport(const ReportTemplate& tmpl, const QString& folder, const ReportRows& rows,
-                             const QString& outFile) {
+                             const QString& outFile, const QVariantMap& parameters,
+                             const QHash<QString, QImage>& images) {
     QString error;
     PreparedReport prepared;
     ReportPreparer preparer(tmpl, folder);
+    preparer.setParameters(parameters);
+    for (auto it = images.cbegin(); it != images.cend(); ++it) {
+        preparer.setImage(it.key(), it.value());
+    }
     if (!preparer.prepare(rows, &prepared, &error, m_session.context().clock().today())) {
         throw UserError(error);
     }
@@ -196,5 +206,85 @@ int CtlReports::render(const QStringList& args) {
         throw UserError(error);
     }
     m_session.out() << prepared.pages.size() << Qt::endl;
+    return 0;
+}
+
+bool CtlReports::wantsTsv(const QString& outFile) {
+    const bool tsv = QFileInfo(outFile).suffix().compare(QLatin1String("tsv"), Qt::CaseInsensitive) == 0;
+    if (!tsv && !ReportExporter::knowsExtension(outFile)) {
+        throw UserError(ReportExporter::unsupportedText(outFile, QStringLiteral(".tsv")));
+    }
+    return tsv;
+}
+
+void CtlReports::writeTsv(const ReportRows& rows, const QString& outFile) {
+    QString error;
+    if (!rows.toTsv(outFile, &error)) {
+        throw UserError(error);
+    }
+    m_session.out() << rows.rows.size() << Qt::endl;
+}
+
+int CtlReports::statement(const QStringList& args) {
+    CtlArguments a;
+    if (!a.parse(args, {}, {"--from", "--to", "--out"}) || a.words().isEmpty() || a.value("--out").isEmpty()) {
+        return CtlSession::kWrongUse;
+    }
+    const QString outFile = a.value("--out");
+    const bool tsv = wantsTsv(outFile);
+    StatementFilter filter;
+    filter.from = CtlPayouts::parseDate(a.value("--from"));
+    filter.to = CtlPayouts::parseDate(a.value("--to"));
+    CustomerStatement::check(filter);
+    m_session.openBook();
+    if (!m_session.actingUserMay(CustomerStatement::actionName(), QStringLiteral("main_frm"))) {
+        return 3;
+    }
+    Database& db = m_session.context().data().main();
+    // Every customer is found before anything is written.
+    QList<ReceivableParty> parties;
+    for (const QString& name : a.words()) {
+        parties << ReceivableParty::find(db, name);
+    }
+    CustomerStatement builder(db);
+    QList<Statement> statements;
+    for (const ReceivableParty& party : parties) {
+        statements << builder.build(party, filter);
+    }
+    if (tsv) {
+        writeTsv(CustomerStatement::tsvRows(statements), outFile);
+        return 0;
+    }
+    QString folder;
+    const ReportTemplate tmpl = loadTemplate(CustomerStatement::templateName(), &folder);
+    writeReport(tmpl, folder, CustomerStatement::rows(statements), outFile, builder.parameters(filter));
+    return 0;
+}
+
+int CtlReports::receivables(const QStringList& args) {
+    CtlArguments a;
+    if (!a.parse(args, {}, {"--as-of", "--out"}) || !a.words().isEmpty() || a.value("--out").isEmpty()) {
+        return CtlSession::kWrongUse;
+    }
+    const QString outFile = a.value("--out");
+    const bool tsv = wantsTsv(outFile);
+    QDate asOf = CtlPayouts::parseDate(a.value("--as-of"));
+    m_session.openBook();
+    if (!m_session.actingUserMay(ReceivablesAging::actionName(), QStringLiteral("main_frm"))) {
+        return 3;
+    }
+    if (!asOf.isValid()) {
+        asOf = m_session.context().clock().today();
+    }
+    ReceivablesAging aging(m_session.context().data().main());
+    const ReceivablesAging::Result result = aging.build(asOf);
+    if (tsv) {
+        writeTsv(ReceivablesAging::tsvRows(result), outFile);
+        return 0;
+    }
+    QString folder;
+    const ReportTemplate tmpl = loadTemplate(ReceivablesAging::templateName(), &folder);
+    writeReport(tmpl, folder, ReceivablesAging::rows(result), outFile, aging.parameters(result),
+                {{QStringLiteral("chart"), ReceivablesAging::chart(result).printedImage()}});
     return 0;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QHash>
+#include <QImage>
 #include <QString>
+#include <QVariantMap>
 #include <QStringList>
 
 class CtlSession;
@@ -20,6 +23,10 @@ public:
     int report(const QStringList& args);
     int render(const QStringList& args);
     int print(const QStringList& args);
+    // statement CUSTOMER... [--from D] [--to D] --out FILE
+    int statement(const QStringList& args);
+    // receivables [--as-of D] --out FILE
+    int receivables(const QStringList& args);
 
 private:
     // print prices [CUSTOMER...] --out FILE
@@ -29,7 +36,12 @@ private:
     ReportTemplate loadTemplate(const QString& templateName, QString* folder);
     // Prepares the rows and writes the file its extension asks for; prints
     // the page count. Throws UserError.
-    void writeReport(const ReportTemplate& tmpl, const QString& folder, const ReportRows& rows, const QString& outFile);
+    void writeReport(const ReportTemplate& tmpl, const QString& folder, const ReportRows& rows, const QString& outFile,
+                     const QVariantMap& parameters = {}, const QHash<QString, QImage>& images = {});
+    // Refuses an output name no format is written under, before the book is read.
+    static bool wantsTsv(const QString& outFile);
+    // The rows as a tab-separated file; prints the row count.
+    void writeTsv(const ReportRows& rows, const QString& outFile);
     // The rows of a statement that may only read.
     ReportRows readOnlyRows(const QString& sql);
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class StatisticsChart;
+
+// A report's chart as its window shows it, drawn anew at any size; until
+// the report has run, a hint where the chart will be.
+class ChartView : public QWidget {
+public:
+    ChartView(const StatisticsChart& chart, const bool& ran, const QString& hint, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    const StatisticsChart& m_chart;
+    const bool& m_ran;
+    QString m_hint;
+};
