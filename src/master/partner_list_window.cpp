@@ -16,9 +16,9 @@
 #include "master/master_import_command.h"
 #include "master/partner_edit_window.h"
 #include "platform/prompter.h"
-#include "reports/statement_window.h"
 #include "reports/customer_price_report_window.h"
 #include "reports/report_window.h"
+#include "reports/statement_window.h"
 #include "ui/data_grid.h"
 #include "ui/list_grid_setup.h"
 

@@ -69,8 +69,8 @@ Statement CustomerStatement::build(const ReceivableParty& party, const Statement
     const QString where = QStringLiteral(" where h.state=1 and ") + partyCondition + toCondition;
 
     QHash<QString, QString> kindNames;
-    QSqlQuery k = m_db.query(QStringLiteral(
-        "select StatusValue, StatusName from Sys_Status_Describe where ParamentName='收据类型'"));
+    QSqlQuery k = m_db.query(
+        QStringLiteral("select StatusValue, StatusName from Sys_Status_Describe where ParamentName='收据类型'"));
     while (k.next()) {
         kindNames.insert(k.value(0).toString().trimmed(), k.value(1).toString());
     }
@@ -94,11 +94,11 @@ Statement CustomerStatement::build(const ReceivableParty& party, const Statement
         info.insert(line.billNo, {line.date, line.receivable, 0});
         quotations << line;
     }
-    QSqlQuery r = m_db.query(
-        QStringLiteral("select r.BillNo, r.QuotationNo, r.keyin_Date, r.TotalPrice, r.BillType, r.remark "
-                       "from Receipt_Head r join Quotation_Head h on h.BillNo=r.QuotationNo ") +
-            ReceivableParty::partyJoin() + where,
-        params);
+    QSqlQuery r =
+        m_db.query(QStringLiteral("select r.BillNo, r.QuotationNo, r.keyin_Date, r.TotalPrice, r.BillType, r.remark "
+                                  "from Receipt_Head r join Quotation_Head h on h.BillNo=r.QuotationNo ") +
+                       ReceivableParty::partyJoin() + where,
+                   params);
     while (r.next()) {
         StatementLine line;
         line.kind = StatementLine::Kind::Receipt;
@@ -175,20 +175,48 @@ Statement CustomerStatement::build(const ReceivableParty& party, const Statement
 
 ReportRows CustomerStatement::rows(const QList<Statement>& statements) {
     ReportRows out;
-    out.fields = {"PartyKey",        "ClientNo",          "ClientName",     "Client_Corp",     "Client_Telephone",
-                  "Client_Address",  "Opening_Balance",   "Period_Receivable", "Period_Received", "Closing_Balance",
-                  "LineDate",        "BillNo",            "Kind",           "QuotationNo",     "Receivable",
-                  "Received",        "Balance",           "Send_Date",      "Remark",          "Note"};
+    out.fields = {"PartyKey",
+                  "ClientNo",
+                  "ClientName",
+                  "Client_Corp",
+                  "Client_Telephone",
+                  "Client_Address",
+                  "Opening_Balance",
+                  "Period_Receivable",
+                  "Period_Received",
+                  "Closing_Balance",
+                  "LineDate",
+                  "BillNo",
+                  "Kind",
+                  "QuotationNo",
+                  "Receivable",
+                  "Received",
+                  "Balance",
+                  "Send_Date",
+                  "Remark",
+                  "Note"};
     for (const Statement& st : statements) {
         for (const StatementLine& l : st.lines) {
             const bool opening = l.kind == StatementLine::Kind::Opening;
-            out.rows.append({st.party.key(), st.party.clientNo, st.party.name, st.party.corpName,
-                             st.party.telephone, st.party.address, centsToAmount(st.opening),
-                             centsToAmount(st.periodReceivable), centsToAmount(st.periodReceived),
-                             centsToAmount(st.closing), dayOrNull(l.date), l.billNo, l.kindName, l.quotationNo,
+            out.rows.append({st.party.key(),
+                             st.party.clientNo,
+                             st.party.name,
+                             st.party.corpName,
+                             st.party.telephone,
+                             st.party.address,
+                             centsToAmount(st.opening),
+                             centsToAmount(st.periodReceivable),
+                             centsToAmount(st.periodReceived),
+                             centsToAmount(st.closing),
+                             dayOrNull(l.date),
+                             l.billNo,
+                             l.kindName,
+                             l.quotationNo,
                              amountOrNull(l.receivable, l.kind == StatementLine::Kind::Quotation),
                              amountOrNull(l.received, l.kind == StatementLine::Kind::Receipt),
-                             centsToAmount(l.balance), opening ? QVariant() : dayOrNull(l.sendDate), l.remark,
+                             centsToAmount(l.balance),
+                             opening ? QVariant() : dayOrNull(l.sendDate),
+                             l.remark,
                              noteOf(l)});
         }
     }
@@ -197,14 +225,14 @@ ReportRows CustomerStatement::rows(const QList<Statement>& statements) {
 
 ReportRows CustomerStatement::tsvRows(const QList<Statement>& statements) {
     ReportRows out;
-    out.fields = {"ClientNo", "ClientName", "BillDate", "BillNo",  "Kind",
+    out.fields = {"ClientNo",    "ClientName", "BillDate", "BillNo",  "Kind",
                   "QuotationNo", "Receivable", "Received", "Balance", "Remark"};
     for (const Statement& st : statements) {
         for (const StatementLine& l : st.lines) {
-            out.rows.append({st.party.clientNo, st.party.name, dayOrNull(l.date), l.billNo, l.kindName,
-                             l.quotationNo, amountOrNull(l.receivable, l.kind == StatementLine::Kind::Quotation),
-                             amountOrNull(l.received, l.kind == StatementLine::Kind::Receipt),
-                             centsToAmount(l.balance), l.remark});
+            out.rows.append({st.party.clientNo, st.party.name, dayOrNull(l.date), l.billNo, l.kindName, l.quotationNo,
+                             amountOrNull(l.receivable, l.kind == StatementLine::Kind::Quotation),
+                             amountOrNull(l.received, l.kind == StatementLine::Kind::Receipt), centsToAmount(l.balance),
+                             l.remark});
         }
     }
     return out;

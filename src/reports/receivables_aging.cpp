@@ -20,8 +20,8 @@ QString sectionName(bool overpaid) {
 ReceivablesAging::ReceivablesAging(Database& db) : m_db(db) {}
 
 QStringList ReceivablesAging::bucketNames() {
-    return {QStringLiteral("0-30天"), QStringLiteral("31-60天"), QStringLiteral("61-90天"),
-            QStringLiteral("91-180天"), QStringLiteral("180天以上")};
+    return {QStringLiteral("0-30天"), QStringLiteral("31-60天"), QStringLiteral("61-90天"), QStringLiteral("91-180天"),
+            QStringLiteral("180天以上")};
 }
 
 int ReceivablesAging::bucketOf(int days) {
@@ -64,11 +64,11 @@ ReceivablesAging::Result ReceivablesAging::build(const QDate& asOf) const {
         open = QStringLiteral("s.Leave_money+coalesce(l.late,0)");
         until = QStringLiteral(" and (h.Keyin_Date<:after2 or h.Keyin_Date is null)");
     }
-    const QString sql = QStringLiteral("select ") + ReceivableParty::partyColumns() +
-                        QStringLiteral(", h.Keyin_Date, ") + open +
-                        QStringLiteral(" as OpenAmount from Quotation_Head h join Quotation_Sum s on s.BillNo=h.BillNo ") +
-                        ReceivableParty::partyJoin() + lateJoin + QStringLiteral(" where h.state=1") + until +
-                        QStringLiteral(" and ") + open + QStringLiteral("<>0");
+    const QString sql =
+        QStringLiteral("select ") + ReceivableParty::partyColumns() + QStringLiteral(", h.Keyin_Date, ") + open +
+        QStringLiteral(" as OpenAmount from Quotation_Head h join Quotation_Sum s on s.BillNo=h.BillNo ") +
+        ReceivableParty::partyJoin() + lateJoin + QStringLiteral(" where h.state=1") + until + QStringLiteral(" and ") +
+        open + QStringLiteral("<>0");
 
     QHash<QString, int> lineOf[2];
     auto add = [&](const QVariant& code, const QVariant& typed, const QVariant& recordName, const QVariant& day,
@@ -83,8 +83,7 @@ ReceivablesAging::Result ReceivablesAging::build(const QDate& asOf) const {
         party.typedName = party.clientNo.isEmpty() ? typed.toString() : QString();
         auto it = lineOf[overpaid].find(party.key());
         if (it == lineOf[overpaid].end()) {
-            party.name = ReceivableParty::displayName(recordName.toString().trimmed(), party.clientNo,
-                                                      party.typedName);
+            party.name = ReceivableParty::displayName(recordName.toString().trimmed(), party.clientNo, party.typedName);
             Line line;
             line.party = party;
             line.overpaid = overpaid;
@@ -139,12 +138,15 @@ ReceivablesAging::Result ReceivablesAging::build(const QDate& asOf) const {
 
 ReportRows ReceivablesAging::rows(const Result& result) {
     ReportRows out;
-    out.fields = {"Section",   "PartyKey",  "ClientNo",  "ClientName", "Leave_money", "Quotations",
+    out.fields = {"Section",    "PartyKey", "ClientNo",  "ClientName", "Leave_money", "Quotations",
                   "OldestDate", "Days0_30", "Days31_60", "Days61_90",  "Days91_180",  "Over180"};
     for (const Line& l : result.lines) {
-        QVector<QVariant> row{sectionName(l.overpaid), l.party.key(),
-                              l.party.clientNo,        l.party.name,
-                              centsToAmount(l.total),  l.quotations,
+        QVector<QVariant> row{sectionName(l.overpaid),
+                              l.party.key(),
+                              l.party.clientNo,
+                              l.party.name,
+                              centsToAmount(l.total),
+                              l.quotations,
                               l.oldest.isValid() ? QVariant(l.oldest) : QVariant()};
         // An empty bucket prints blank.
         for (qint64 b : l.buckets) {

@@ -14,7 +14,6 @@
 #include "reports/report_preview_frame.h"
 #include "ui/editors.h"
 
-
 StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind kind, QWidget* parent)
     : ReportWindow(context, StatisticsReport::windowName(kind), StatisticsReport::templateName(kind), parent),
       m_kind(kind),

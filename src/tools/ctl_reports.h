@@ -3,8 +3,8 @@
 #include <QHash>
 #include <QImage>
 #include <QString>
-#include <QVariantMap>
 #include <QStringList>
+#include <QVariantMap>
 
 class CtlSession;
 struct ReportRows;

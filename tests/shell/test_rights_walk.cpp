@@ -264,6 +264,7 @@ private:
                  "order delete @order|order generate work @order --yes|order generate wareout @order --yes|"
                  "order generate shipment @order --yes|payout add 0 2006-06-25 5|payout list 4|"
                  "stats income --out @out.tsv|stats payout --out @out.xlsx|stats profit --out @out.pdf|prices show|"
+                 "statement @customer --out @out.pdf|receivables --out @out.tsv|"
                  "prices show @customer|prices set @customer All_Remark=走查|prices reset @customer")
                  .split('|')) {
             QStringList args = line.split(' ');

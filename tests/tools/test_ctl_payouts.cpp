@@ -89,6 +89,42 @@ private slots:
                      name);
         }
     }
+    // Statements and aged receivables: customers by code or typed name, files by extension, the rows as .tsv,
+    // the rights of their windows, refusals that write no file.
+    void statementsAndReceivables() {
+        CtlBook p;
+        Database& db = p.db();
+        db.execute("insert into Client (Corp_code, Linkman_name, GroupClass) values ('00001', '王芳', 1)");
+        const auto quotation = [&db](const char* billNo, const char* code, const char* name, QDate day, int amount) {
+            db.execute(
+                "insert into Quotation_Head (BillNo, ClientNo, Add_ClientName, Keyin_Date, Freight, state) "
+                "values (:b, :c, :n, :d, :f, 1)",
+                {{"b", billNo}, {"c", code}, {"n", name}, {"d", day.startOfDay()}, {"f", amount}});
+        };
+        quotation("BJ1", "00001", "王芳", QDate(2006, 5, 1), 1000);
+        quotation("BJ2", "", "王芳", QDate(2006, 6, 1), 300);
+        quotation("BJ3", "00001", "王芳", QDate(2006, 6, 20), 200);
+        db.execute(
+            "insert into Receipt_Head (BillNo, QuotationNo, keyin_Date, TotalPrice, BillType) values "
+            "('R1', 'BJ1', :d1, 400, 0), ('R2', 'BJ3', :d2, 250, 1)",
+            {{"d1", QDate(2006, 5, 10).startOfDay()}, {"d2", QDate(2006, 6, 21).startOfDay()}});
+        p.grantClerk({"main_frm/action_customerstatement"});
+        QString log =
+            p.runAll({"statement 00001 王芳 --from 2006-05-05 --out <home>/s.tsv",
+                      "statement 00001 --from 2006-06-30 --to 2006-06-01 --out <home>/bad.pdf",
+                      "statement 00001 00404 --out <home>/none.pdf", "statement 00001 --out <home>/s.doc",
+                      "statement --out <home>/x.pdf", "--user 李四 statement 00001 --out <home>/c.pdf",
+                      "--user 李四 receivables --out <home>/c.tsv", "receivables --as-of 2006-06-25 --out <home>/r.tsv",
+                      "receivables --out <home>/r.pdf", "statement 00001 王芳 --out <home>/s.xlsx"});
+        for (const char* name : {"s.tsv", "r.tsv"}) {
+            QFile f(p.folder() + '/' + name);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            log += name + (":\n" + QString::fromUtf8(f.readAll()));
+        }
+        OLVEND_COMPARE_GOLDEN("tools/receivables.txt", log);
+        QFile pdf(p.folder() + "/c.pdf");
+        QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(4) == "%PDF");
+    }
 };
 
 QTEST_MAIN(TestCtlPayouts)
