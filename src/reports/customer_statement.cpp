@@ -51,6 +51,24 @@ void CustomerStatement::check(const StatementFilter& filter) {
     StatisticsReport::check(StatisticsReport::Kind::Income, f);
 }
 
+QStringList CustomerStatement::statements(const ReceivableParty& party, const StatementFilter& filter,
+                                          QVariantMap* params) {
+    const QString partyCondition = party.condition(params);
+    QString toCondition;
+    const QVariant upper = Period{QDate(), filter.to}.upperBound();
+    if (!upper.isNull()) {
+        toCondition = QStringLiteral(" and (h.Keyin_Date<:upper or h.Keyin_Date is null)");
+        params->insert(QStringLiteral("upper"), upper);
+    }
+    const QString where = QStringLiteral(" where h.state=1 and ") + partyCondition + toCondition;
+    return {QStringLiteral("select h.BillNo, h.Keyin_Date, h.Send_Date, h.Remark, s.Total_Price "
+                           "from Quotation_Head h left join Quotation_Sum s on s.BillNo=h.BillNo ") +
+                ReceivableParty::partyJoin() + where,
+            QStringLiteral("select r.BillNo, r.QuotationNo, r.keyin_Date, r.TotalPrice, r.BillType, r.remark "
+                           "from Receipt_Head r join Quotation_Head h on h.BillNo=r.QuotationNo ") +
+                ReceivableParty::partyJoin() + where};
+}
+
 Statement CustomerStatement::build(const ReceivableParty& party, const StatementFilter& filter) const {
     check(filter);
     const QDate from = filter.openOnly ? QDate() : filter.from;
@@ -59,14 +77,7 @@ Statement CustomerStatement::build(const ReceivableParty& party, const Statement
     st.party = party;
 
     QVariantMap params;
-    const QString partyCondition = party.condition(&params);
-    QString toCondition;
-    const QVariant upper = Period{QDate(), to}.upperBound();
-    if (!upper.isNull()) {
-        toCondition = QStringLiteral(" and (h.Keyin_Date<:upper or h.Keyin_Date is null)");
-        params.insert(QStringLiteral("upper"), upper);
-    }
-    const QString where = QStringLiteral(" where h.state=1 and ") + partyCondition + toCondition;
+    const QStringList sql = statements(party, filter, &params);
 
     QHash<QString, QString> kindNames;
     QSqlQuery k = m_db.query(
@@ -77,10 +88,7 @@ Statement CustomerStatement::build(const ReceivableParty& party, const Statement
 
     QList<StatementLine> quotations, receipts;
     QHash<QString, QuotationInfo> info;
-    QSqlQuery q = m_db.query(QStringLiteral("select h.BillNo, h.Keyin_Date, h.Send_Date, h.Remark, s.Total_Price "
-                                            "from Quotation_Head h left join Quotation_Sum s on s.BillNo=h.BillNo ") +
-                                 ReceivableParty::partyJoin() + where,
-                             params);
+    QSqlQuery q = m_db.query(sql[0], params);
     while (q.next()) {
         StatementLine line;
         line.kind = StatementLine::Kind::Quotation;
@@ -94,11 +102,7 @@ Statement CustomerStatement::build(const ReceivableParty& party, const Statement
         info.insert(line.billNo, {line.date, line.receivable, 0});
         quotations << line;
     }
-    QSqlQuery r =
-        m_db.query(QStringLiteral("select r.BillNo, r.QuotationNo, r.keyin_Date, r.TotalPrice, r.BillType, r.remark "
-                                  "from Receipt_Head r join Quotation_Head h on h.BillNo=r.QuotationNo ") +
-                       ReceivableParty::partyJoin() + where,
-                   params);
+    QSqlQuery r = m_db.query(sql[1], params);
     while (r.next()) {
         StatementLine line;
         line.kind = StatementLine::Kind::Receipt;

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include "reports/engine/report_rows.h"
@@ -67,6 +68,9 @@ public:
 
     // Throws UserError for a day out of range or From after To.
     static void check(const StatementFilter& filter);
+    // The two statements build() reads, with their values: the party's
+    // quotations in force of up to To, and the receipts against them.
+    static QStringList statements(const ReceivableParty& party, const StatementFilter& filter, QVariantMap* params);
     // Throws UserError as check() does.
     Statement build(const ReceivableParty& party, const StatementFilter& filter) const;
 

@@ -47,28 +47,8 @@ ReceivablesAging::Result ReceivablesAging::build(const QDate& asOf) const {
 
     Result result;
     result.asOf = asOf;
-    // What is open today less the receipts counted after the day: a
-    // receipt counts on its own day, or its quotation's when that is later
-    // (and the quotations read here are all of the day or before).
     QVariantMap params;
-    QString lateJoin, until;
-    QString open = QStringLiteral("s.Leave_money");
-    const QVariant after = Period{QDate(), asOf}.upperBound();
-    if (!after.isNull()) {
-        // The receipts after the day, few unless the day lies far back.
-        params.insert(QStringLiteral("after"), after);
-        params.insert(QStringLiteral("after2"), after);
-        lateJoin = QStringLiteral(
-            " left join (select QuotationNo, sum(TotalPrice) as late from Receipt_Head"
-            " where keyin_Date>=:after group by QuotationNo) l on l.QuotationNo=h.BillNo");
-        open = QStringLiteral("s.Leave_money+coalesce(l.late,0)");
-        until = QStringLiteral(" and (h.Keyin_Date<:after2 or h.Keyin_Date is null)");
-    }
-    const QString sql =
-        QStringLiteral("select ") + ReceivableParty::partyColumns() + QStringLiteral(", h.Keyin_Date, ") + open +
-        QStringLiteral(" as OpenAmount from Quotation_Head h join Quotation_Sum s on s.BillNo=h.BillNo ") +
-        ReceivableParty::partyJoin() + lateJoin + QStringLiteral(" where h.state=1") + until + QStringLiteral(" and ") +
-        open + QStringLiteral("<>0");
+    const QString sql = statement(asOf, &params);
 
     QHash<QString, int> lineOf[2];
     auto add = [&](const QVariant& code, const QVariant& typed, const QVariant& recordName, const QVariant& day,
@@ -134,6 +114,29 @@ ReceivablesAging::Result ReceivablesAging::build(const QDate& asOf) const {
         }
     }
     return result;
+}
+
+QString ReceivablesAging::statement(const QDate& asOf, QVariantMap* params) {
+    // What is open today less the receipts counted after the day: a
+    // receipt counts on its own day, or its quotation's when that is later
+    // (and the quotations read here are all of the day or before).
+    QString lateJoin, until;
+    QString open = QStringLiteral("s.Leave_money");
+    const QVariant after = Period{QDate(), asOf}.upperBound();
+    if (!after.isNull()) {
+        // The receipts after the day, few unless the day lies far back.
+        params->insert(QStringLiteral("after"), after);
+        params->insert(QStringLiteral("after2"), after);
+        lateJoin = QStringLiteral(
+            " left join (select QuotationNo, sum(TotalPrice) as late from Receipt_Head"
+            " where keyin_Date>=:after group by QuotationNo) l on l.QuotationNo=h.BillNo");
+        open = QStringLiteral("s.Leave_money+coalesce(l.late,0)");
+        until = QStringLiteral(" and (h.Keyin_Date<:after2 or h.Keyin_Date is null)");
+    }
+    return QStringLiteral("select ") + ReceivableParty::partyColumns() + QStringLiteral(", h.Keyin_Date, ") + open +
+           QStringLiteral(" as OpenAmount from Quotation_Head h join Quotation_Sum s on s.BillNo=h.BillNo ") +
+           ReceivableParty::partyJoin() + lateJoin + QStringLiteral(" where h.state=1") + until +
+           QStringLiteral(" and ") + open + QStringLiteral("<>0");
 }
 
 ReportRows ReceivablesAging::rows(const Result& result) {

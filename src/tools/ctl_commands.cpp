@@ -189,7 +189,8 @@ QString CtlCommands::usage() {
         text += c.usage;
     }
     return text + QStringLiteral(
-                      "--user NAME: whom quotation, receipts, order, payout, prices, print, import and export act as "
+                      "--user NAME: whom quotation, receipts, order, payout, prices, print, statement, receivables, "
+                      "import and export act as "
                       "(default: the last user logged in, else admin)\n");
 }
 
