@@ -319,7 +319,7 @@ void BM_ReceivablesAging(benchmark::State& state) {
 void BM_RawReceivablesAging(benchmark::State& state) {
     Book& b = book();
     QVariantMap params;
-    const QString sql = ReceivablesAging::statement(b.lastDay, &params);
+    const QString sql = ReceivablesAging::statement(b.lastDay, false, &params);
     for (auto _ : state) {
         state.counters["rows"] = double(rawRows(b.raw, b.context->data().main(), sql, params));
     }
@@ -327,8 +327,9 @@ void BM_RawReceivablesAging(benchmark::State& state) {
 // The customer with the most quotations in force.
 ReceivableParty busiestCustomer() {
     Database& db = book().context->data().main();
-    return ReceivableParty::find(db, db.scalar("select ClientNo from Quotation_Head where state=1 and ClientNo<>'' "
-                                               "group by ClientNo order by count(*) desc limit 1")
+    return ReceivableParty::find(db, db.scalar("select h.ClientNo from Quotation_Head h join Client c on "
+                                               "c.Corp_code=h.ClientNo where h.state=1 "
+                                               "group by h.ClientNo order by count(*) desc limit 1")
                                          .toString());
 }
 // The busiest customer's statement of ten years, prepared from the shipped

@@ -300,8 +300,9 @@ void PartnerListWindow::showStatements() {
     permissions().CheckActionPermission(CustomerStatement::actionName(), QStringLiteral("main_frm"));
     StatementWindow window(context(), this);
     window.setCustomers(codes);
-    window.run();
-    runWindow(context(), window);
+    if (window.run()) {
+        runWindow(context(), window);
+    }
 }
 
 void PartnerListWindow::printLabels() {

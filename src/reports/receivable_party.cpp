@@ -42,32 +42,55 @@ ReceivableParty ReceivableParty::ofRecord(Database& db, const QString& clientNo)
 }
 
 ReceivableParty ReceivableParty::find(Database& db, const QString& codeOrName) {
+    const QString notFound = QStringLiteral("找不到客户[%1]").arg(codeOrName);
+    if (codeOrName.isEmpty()) {
+        throw UserError(notFound);
+    }
     ReceivableParty p = ofRecord(db, codeOrName);
     if (p.hasRecord()) {
         return p;
     }
-    // A typed name counts only where a quotation carries it without a
-    // record of its own.
-    QVariantMap params{{"name", codeOrName}};
-    const QString sql = QStringLiteral("select count(*) from Quotation_Head h ") + partyJoin() +
-                        QStringLiteral(" where c.Corp_code is null and h.Add_ClientName=:name");
-    if (codeOrName.isEmpty() || db.scalar(sql, params).toInt() == 0) {
-        throw UserError(QStringLiteral("找不到客户[%1]").arg(codeOrName));
+    // "名称（未建档）", as the reports name such a customer, means the typed
+    // name alone.
+    const QString mark = QStringLiteral("（未建档）");
+    const bool typedOnly = codeOrName.endsWith(mark) && codeOrName.size() > mark.size();
+    const QString name = typedOnly ? codeOrName.chopped(mark.size()) : codeOrName;
+    // A typed name counts only where a quotation in force carries it
+    // without a record of its own.
+    const bool typed =
+        db.scalar(QStringLiteral("select count(*) from (select 1 from Quotation_Head h ") + partyJoin() +
+                      QStringLiteral(" where c.Corp_code is null and h.state=1 and h.Add_ClientName=:name limit 1) t"),
+                  {{"name", name}})
+            .toInt() > 0;
+    QStringList codes;
+    if (!typedOnly) {
+        QSqlQuery q =
+            db.query(QStringLiteral("select Corp_code from Client where Linkman_name=:name order by Corp_code"),
+                     {{"name", name}});
+        while (q.next()) {
+            codes << q.value(0).toString();
+        }
     }
-    p.typedName = codeOrName;
-    p.name = displayName(QString(), QString(), codeOrName);
-    return p;
+    if (codes.size() == 1 && !typed) {
+        return ofRecord(db, codes.first());
+    }
+    if (codes.isEmpty()) {
+        if (!typed) {
+            throw UserError(notFound);
+        }
+        p.typedName = name;
+        p.name = displayName(QString(), QString(), name);
+        return p;
+    }
+    QString which = QStringLiteral("客户编号 ") + codes.join(QStringLiteral("、"));
+    if (typed) {
+        which += QStringLiteral("；另有未建档的订货单，写作“%1”").arg(displayName(QString(), QString(), name));
+    }
+    throw UserError(QStringLiteral("客户名称[%1]不唯一（%2），请填写客户编号").arg(name, which));
 }
 
 QString ReceivableParty::partyJoin() {
     return QStringLiteral("left join Client c on c.Corp_code=h.ClientNo and h.ClientNo<>''");
-}
-
-QString ReceivableParty::partyColumns() {
-    return QStringLiteral(
-        "c.Corp_code as PartyCode,"
-        "case when c.Corp_code is null then coalesce(h.Add_ClientName,'') else '' end as PartyTyped,"
-        "c.Linkman_name as PartyRecordName");
 }
 
 QString ReceivableParty::condition(QVariantMap* params) const {

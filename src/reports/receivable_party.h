@@ -25,8 +25,10 @@ struct ReceivableParty {
     QString key() const { return hasRecord() ? QStringLiteral("C:") + clientNo : QStringLiteral("N:") + typedName; }
     static QString displayName(const QString& recordName, const QString& clientNo, const QString& typedName);
 
-    // The party a user names: a customer code, else a name typed on
-    // quotations without a record. Throws UserError "找不到客户[…]".
+    // The party a user names: a customer code; a record's name when one
+    // record alone bears it; a name typed on quotations in force without a
+    // record ("名称" or "名称（未建档）"). Throws UserError "找不到客户[…]",
+    // or naming the codes when the name is not unique.
     static ReceivableParty find(Database& db, const QString& codeOrName);
     // The customer record of a code; an empty party when there is none.
     static ReceivableParty ofRecord(Database& db, const QString& clientNo);
@@ -36,9 +38,6 @@ struct ReceivableParty {
     QString condition(QVariantMap* params) const;
     // "left join Client c ..." matching a quotation's code to its record.
     static QString partyJoin();
-    // The select list naming a quotation's party: PartyCode, PartyTyped,
-    // PartyRecordName.
-    static QString partyColumns();
 };
 
 // The day part of a stored date or date-time (SQLite gives text).

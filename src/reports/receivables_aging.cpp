@@ -47,23 +47,40 @@ ReceivablesAging::Result ReceivablesAging::build(const QDate& asOf) const {
 
     Result result;
     result.asOf = asOf;
+    // Receipts after the day are rare unless the day lies back: without
+    // them what is open is what the kept totals say.
     QVariantMap params;
-    const QString sql = statement(asOf, &params);
+    const QVariant after = Period{QDate(), asOf}.upperBound();
+    const bool receiptsAfter =
+        !after.isNull() &&
+        m_db.scalar(
+                QStringLiteral("select count(*) from (select 1 from Receipt_Head where keyin_Date>=:after limit 1) t"),
+                {{"after", after}})
+                .toInt() > 0;
+    const QString sql = statement(asOf, receiptsAfter, &params);
+    QHash<QString, QString> recordNames;
+    QSqlQuery clients = m_db.query(QStringLiteral("select Corp_code, Linkman_name from Client"));
+    while (clients.next()) {
+        recordNames.insert(clients.value(0).toString(), clients.value(1).toString().trimmed());
+    }
 
     QHash<QString, int> lineOf[2];
-    auto add = [&](const QVariant& code, const QVariant& typed, const QVariant& recordName, const QVariant& day,
-                   const QVariant& open) {
+    auto add = [&](const QVariant& code, const QVariant& typed, const QVariant& day, const QVariant& open) {
         const qint64 cents = receivableCents(open);
         if (cents == 0) {
             return;
         }
         const bool overpaid = cents < 0;
         ReceivableParty party;
-        party.clientNo = code.toString();
-        party.typedName = party.clientNo.isEmpty() ? typed.toString() : QString();
+        // A code no record has counts as the name typed beside it.
+        const auto record = recordNames.constFind(code.toString());
+        const bool hasRecord = !code.toString().isEmpty() && record != recordNames.constEnd();
+        party.clientNo = hasRecord ? code.toString() : QString();
+        party.typedName = hasRecord ? QString() : typed.toString();
         auto it = lineOf[overpaid].find(party.key());
         if (it == lineOf[overpaid].end()) {
-            party.name = ReceivableParty::displayName(recordName.toString().trimmed(), party.clientNo, party.typedName);
+            party.name =
+                ReceivableParty::displayName(hasRecord ? record.value() : QString(), party.clientNo, party.typedName);
             Line line;
             line.party = party;
             line.overpaid = overpaid;
@@ -84,12 +101,12 @@ ReceivablesAging::Result ReceivablesAging::build(const QDate& asOf) const {
     if (SqliteRowReader::readAll(m_db, sql, params, &direct)) {
         for (int r = 0; r < direct.rows.rowCount(); ++r) {
             const auto row = direct.rows.row(r);
-            add(row[0], row[1], row[2], row[3], row[4]);
+            add(row[0], row[1], row[2], row[3]);
         }
     } else {
         QSqlQuery q = m_db.query(sql, params);
         while (q.next()) {
-            add(q.value(0), q.value(1), q.value(2), q.value(3), q.value(4));
+            add(q.value(0), q.value(1), q.value(2), q.value(3));
         }
     }
 
@@ -116,7 +133,7 @@ ReceivablesAging::Result ReceivablesAging::build(const QDate& asOf) const {
     return result;
 }
 
-QString ReceivablesAging::statement(const QDate& asOf, QVariantMap* params) {
+QString ReceivablesAging::statement(const QDate& asOf, bool receiptsAfter, QVariantMap* params) {
     // What is open today less the receipts counted after the day: a
     // receipt counts on its own day, or its quotation's when that is later
     // (and the quotations read here are all of the day or before).
@@ -124,19 +141,22 @@ QString ReceivablesAging::statement(const QDate& asOf, QVariantMap* params) {
     QString open = QStringLiteral("s.Leave_money");
     const QVariant after = Period{QDate(), asOf}.upperBound();
     if (!after.isNull()) {
+        params->insert(QStringLiteral("after2"), after);
+        until = QStringLiteral(" and (h.Keyin_Date<:after2 or h.Keyin_Date is null)");
+    }
+    if (!after.isNull() && receiptsAfter) {
         // The receipts after the day, few unless the day lies far back.
         params->insert(QStringLiteral("after"), after);
-        params->insert(QStringLiteral("after2"), after);
         lateJoin = QStringLiteral(
             " left join (select QuotationNo, sum(TotalPrice) as late from Receipt_Head"
             " where keyin_Date>=:after group by QuotationNo) l on l.QuotationNo=h.BillNo");
         open = QStringLiteral("s.Leave_money+coalesce(l.late,0)");
-        until = QStringLiteral(" and (h.Keyin_Date<:after2 or h.Keyin_Date is null)");
     }
-    return QStringLiteral("select ") + ReceivableParty::partyColumns() + QStringLiteral(", h.Keyin_Date, ") + open +
+    // The customers' records are looked up apart, once each, not per quotation.
+    return QStringLiteral("select h.ClientNo, h.Add_ClientName, h.Keyin_Date, ") + open +
            QStringLiteral(" as OpenAmount from Quotation_Head h join Quotation_Sum s on s.BillNo=h.BillNo ") +
-           ReceivableParty::partyJoin() + lateJoin + QStringLiteral(" where h.state=1") + until +
-           QStringLiteral(" and ") + open + QStringLiteral("<>0");
+           lateJoin + QStringLiteral(" where h.state=1") + until + QStringLiteral(" and ") + open +
+           QStringLiteral("<>0");
 }
 
 ReportRows ReceivablesAging::rows(const Result& result) {
@@ -179,6 +199,10 @@ ReportRows ReceivablesAging::tsvRows(const Result& result) {
 }
 
 StatisticsChart ReceivablesAging::chart(const Result& result) {
+    // Nothing owed: the chart says there is nothing rather than five empty bars.
+    if (result.owed == 0) {
+        return StatisticsChart::ofCategories(QStringLiteral("未收款账龄分布"), {}, {});
+    }
     QList<double> values;
     for (qint64 b : result.owedBuckets) {
         values << centsToAmount(b);

@@ -54,8 +54,9 @@ public:
     // Throws UserError for a day out of range.
     Result build(const QDate& asOf) const;
     // The statement build() reads: a row per quotation open on the day
-    // (PartyCode, PartyTyped, PartyRecordName, Keyin_Date, OpenAmount).
-    static QString statement(const QDate& asOf, QVariantMap* params);
+    // (ClientNo, Add_ClientName, Keyin_Date, OpenAmount); `receiptsAfter`:
+    // some receipts lie after the day and are added back.
+    static QString statement(const QDate& asOf, bool receiptsAfter, QVariantMap* params);
 
     // The rows the template prints (Section "应收" or "预收/多收").
     static ReportRows rows(const Result& result);

@@ -33,7 +33,7 @@ ReceivablesWindow::ReceivablesWindow(AppContext& context, QWidget* parent)
     v->addWidget(m_asOf);
     v->addSpacing(10);
     v->addWidget(m_run);
-    auto* hint = new QLabel(QStringLiteral("双击右侧的客户，查看其未结清订货单的对账单"), panel);
+    auto* hint = new QLabel(QStringLiteral("双击右侧的客户，查看其截止日未结清订货单（含预收/多收）的对账单"), panel);
     hint->setWordWrap(true);
     v->addSpacing(10);
     v->addWidget(hint);
@@ -43,6 +43,7 @@ ReceivablesWindow::ReceivablesWindow(AppContext& context, QWidget* parent)
     m_table->setColumnCount(4);
     m_table->setHorizontalHeaderLabels(
         {QStringLiteral("客户"), QStringLiteral("未收款"), QStringLiteral("单数"), QStringLiteral("最早订货日期")});
+    m_table->setMinimumWidth(320);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -56,9 +57,9 @@ ReceivablesWindow::ReceivablesWindow(AppContext& context, QWidget* parent)
     auto* body = new QSplitter(Qt::Horizontal, this);
     body->addWidget(m_frame);
     body->addWidget(side);
-    body->setStretchFactor(0, 7);
-    body->setStretchFactor(1, 3);
-    body->setSizes({700, 300});
+    body->setStretchFactor(0, 6);
+    body->setStretchFactor(1, 4);
+    body->setSizes({600, 400});
     m_frame->setZoom(ReportPreviewFrame::Zoom::PageWidth);
     placeBeside(panel, body);
 
@@ -104,6 +105,8 @@ void ReceivablesWindow::fillTable() {
         m_table->setItem(r, 3, new QTableWidgetItem(line.oldest.toString(Qt::ISODate)));
     }
     m_table->resizeColumnsToContents();
+    // The customer takes what the numbers leave.
+    m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
 }
 
 void ReceivablesWindow::openStatement(int row) {
@@ -113,7 +116,7 @@ void ReceivablesWindow::openStatement(int row) {
     actions().guard([this, row] {
         const ReceivableParty& party = m_result.lines[row].party;
         StatementWindow statement(context(), this);
-        statement.setCustomers({party.hasRecord() ? party.clientNo : party.typedName});
+        statement.setParties({party});
         statement.setOpenOnly(m_result.asOf);
         if (statement.run()) {
             runWindow(context(), statement);

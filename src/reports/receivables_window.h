@@ -34,11 +34,12 @@ public:
 private:
     void fillTable();
 
+    // Before the chart view, which draws them.
+    StatisticsChart m_chart;
+    bool m_ran = false;
     NullableDateEdit* m_asOf;
     QPushButton* m_run;
     QTableWidget* m_table;
     QWidget* m_chartView;
     ReceivablesAging::Result m_result;
-    StatisticsChart m_chart;
-    bool m_ran = false;
 };

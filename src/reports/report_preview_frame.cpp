@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QButtonGroup>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPrintDialog>
@@ -95,6 +96,7 @@ ReportPreviewFrame::ReportPreviewFrame(Prompter& prompter, FileChooser& files, Q
     toolbar->addStretch();
     m_scroll->setWidget(m_view);
     m_scroll->setWidgetResizable(false);
+    m_scroll->viewport()->installEventFilter(this);
     m_scroll->setAlignment(Qt::AlignHCenter);
     m_scroll->setFrameShadow(QFrame::Sunken);
     m_scroll->setBackgroundRole(QPalette::Dark);
@@ -160,6 +162,13 @@ void ReportPreviewFrame::refresh() {
 void ReportPreviewFrame::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     refresh();
+}
+
+bool ReportPreviewFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_scroll->viewport() && event->type() == QEvent::Resize) {
+        refresh();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ReportPreviewFrame::setZoom(Zoom zoom) {

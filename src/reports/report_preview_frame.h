@@ -50,6 +50,10 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // The page follows the scroll area's viewport, which is laid out after
+    // the frame: a report prepared before the window first shows is fitted
+    // again once the viewport has its size.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QToolButton* addButton(const QString& name, const QString& hint, QStyle::StandardPixmap icon,

@@ -68,7 +68,10 @@ void ReportWindow::placeBeside(QWidget* panel, QWidget* body) {
     auto* outer = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(panel);
     outer->addWidget(body == m_frame ? m_frame : body);
+    outer->setStretchFactor(0, 0);
     outer->setStretchFactor(1, 1);
     outer->setChildrenCollapsible(false);
+    // The panel keeps its width; all the rest is the report's.
+    outer->setSizes({panel->width(), 100000});
     layout()->addWidget(outer);
 }

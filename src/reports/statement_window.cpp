@@ -24,7 +24,7 @@ StatementWindow::StatementWindow(AppContext& context, QWidget* parent)
     setWindowState(windowState() | Qt::WindowMaximized);
     m_customer->setObjectName(QStringLiteral("customerEdit"));
     m_customer->setPlaceholderText(QStringLiteral("编号或名称"));
-    m_customer->setToolTip(QStringLiteral("客户编号，或订货单上填写的客户名称（未建档的客户）；多个客户用逗号隔开"));
+    m_customer->setToolTip(QStringLiteral("客户编号或客户姓名；未建档的客户填写订货单上的名称；多个客户用逗号隔开"));
     m_from->setObjectName(QStringLiteral("fromDate"));
     m_to->setObjectName(QStringLiteral("toDate"));
     m_run->setObjectName(QStringLiteral("runButton"));
@@ -63,7 +63,19 @@ StatementWindow::StatementWindow(AppContext& context, QWidget* parent)
     });
 }
 
+void StatementWindow::setParties(const QList<ReceivableParty>& parties) {
+    m_setCustomers.clear();
+    m_setParties = parties;
+    QStringList names;
+    for (const ReceivableParty& p : parties) {
+        names << (p.hasRecord() ? p.clientNo : p.name);
+    }
+    m_setText = names.join(QStringLiteral(", "));
+    m_customer->setText(m_setText);
+}
+
 void StatementWindow::setCustomers(const QStringList& codesOrNames) {
+    m_setParties.clear();
     m_setCustomers = codesOrNames;
     m_setText = codesOrNames.join(QStringLiteral(", "));
     m_customer->setText(m_setText);
@@ -87,6 +99,9 @@ QList<ReceivableParty> StatementWindow::parties() const {
     Database& db = context().data().main();
     const QString text = m_customer->text().trimmed();
     QStringList names;
+    if (!m_setParties.isEmpty() && m_customer->text() == m_setText) {
+        return m_setParties;
+    }
     if (!m_setCustomers.isEmpty() && m_customer->text() == m_setText) {
         names = m_setCustomers;
     } else if (!text.isEmpty()) {

@@ -28,6 +28,9 @@ public:
 
     // The customers to show, by code (or typed name), as the list passes them.
     void setCustomers(const QStringList& codesOrNames);
+    // The customers to show as found already (the aged receivables' line),
+    // not looked up again by their text.
+    void setParties(const QList<ReceivableParty>& parties);
     // What "选择…" asks for a customer's code (empty: nothing chosen).
     void setChooser(std::function<QString()> chooser);
     // Only the quotations still open on `asOf` (from the aged receivables).
@@ -48,7 +51,8 @@ private:
     QPushButton* m_choose;
     QPushButton* m_run;
     std::function<QString()> m_chooser;
-    QStringList m_setCustomers;  // as passed, while the field still shows them
+    QList<ReceivableParty> m_setParties;  // as passed, while the field still shows them
+    QStringList m_setCustomers;
     QString m_setText;
     bool m_openOnly = false;
     int m_shown = 0;

@@ -38,6 +38,17 @@ double niceStep(double range, int ticks) {
     return 10 * power;
 }
 
+// The font set `factor` times its size, whether sized in pixels or points.
+QFont scaledFont(const QFont& font, double factor) {
+    QFont scaled = font;
+    if (scaled.pixelSize() > 0) {
+        scaled.setPixelSize(qMax(1, qRound(scaled.pixelSize() * factor)));
+    } else {
+        scaled.setPointSizeF(scaled.pointSizeF() * factor);
+    }
+    return scaled;
+}
+
 QString amountText(double v) {
     if (std::abs(v) >= 100000000) {
         return QString::number(v / 100000000, 'f', 1) + QStringLiteral("亿");
@@ -245,14 +256,22 @@ void StatisticsChart::paintMonths(QPainter& painter, const QRectF& area) const {
     for (const QString& label : m_labels) {
         widest = qMax(widest, fm.horizontalAdvance(label));
     }
-    const double labelSpace = widest + line * 0.5;
-    const int every = qMax(1, static_cast<int>(std::ceil(labelSpace / slot)));
+    double labelSpace = widest + line * 0.5;
+    int every = qMax(1, static_cast<int>(std::ceil(labelSpace / slot)));
+    const QFont plotFont = painter.font();
+    if (!m_labels.isEmpty() && every > 1) {
+        // Every category is named: set smaller to fit its slot.
+        painter.setFont(scaledFont(plotFont, qMax(0.5, slot / labelSpace)));
+        labelSpace = slot;
+        every = 1;
+    }
     for (int i = 0; i < n; i += every) {
         const QString text = m_labels.isEmpty() ? m_months[i].toString(QStringLiteral("yyyy-MM")) : m_labels[i];
         // The last labels stay inside the picture.
         const double x = qMin(plot.left() + slot * i + slot / 2 - labelSpace / 2, area.right() - labelSpace);
         painter.drawText(QRectF(x, plot.bottom() + line * 0.3, labelSpace, line), Qt::AlignCenter, text);
     }
+    painter.setFont(plotFont);
 
     QList<int> bars;
     for (int s = 0; s < m_series.size(); ++s) {
@@ -331,14 +350,7 @@ void StatisticsChart::paintShares(QPainter& painter, const QRectF& area) const {
         widest = qMax(widest, QFontMetricsF(painter.font()).horizontalAdvance(legendText(i, shareName(i))));
     }
     if (widest > room && room > 0) {
-        QFont smaller = painter.font();
-        const double factor = qMax(0.6, room / widest);
-        if (smaller.pixelSize() > 0) {
-            smaller.setPixelSize(qMax(1, qRound(smaller.pixelSize() * factor)));
-        } else {
-            smaller.setPointSizeF(smaller.pointSizeF() * factor);
-        }
-        painter.setFont(smaller);
+        painter.setFont(scaledFont(painter.font(), qMax(0.6, room / widest)));
     }
     double start = 90 * 16;
     for (int i = 0; i < m_shares.size(); ++i) {

@@ -151,9 +151,19 @@ private slots:
                                   "select sum(s.Leave_money) from Quotation_Sum s join Quotation_Head h on "
                                   "h.BillNo=s.BillNo where h.ClientNo='00001' and h.state=1")));
 
-        // The typed 王芳 holds the quotations without a record, also one whose code names none.
-        const ReceivableParty typed = ReceivableParty::find(b.db(), "王芳");
+        // The typed 王芳 holds the quotations without a record, also one whose code names none; 王芳 alone is
+        // both, so it is refused naming them; a record's name borne by one record alone finds it.
+        const ReceivableParty typed = ReceivableParty::find(b.db(), "王芳（未建档）");
         QCOMPARE(typed.name, QString("王芳（未建档）"));
+        QVERIFY_THROWS_EXCEPTION(UserError, ReceivableParty::find(b.db(), "王芳"));
+        try {
+            ReceivableParty::find(b.db(), "王芳");
+        } catch (const UserError& e) {
+            QCOMPARE(e.message(),
+                     QString("客户名称[王芳]不唯一（客户编号 00001；另有未建档的订货单，写作“王芳（未建档）”），"
+                             "请填写客户编号"));
+        }
+        QCOMPARE(ReceivableParty::find(b.db(), "空客户").clientNo, QString("00002"));
         const Statement typedAll = statement.build(typed, {});
         QCOMPARE(linesOf(typedAll), QStringList({"  上期结余 0/0 0", "02-01 BJ5 订货单 700/0 700",
                                                  "02-02 R5 收款收据 0/100 600", "02-03 BJ6 订货单 40/0 640"}));
@@ -170,7 +180,9 @@ private slots:
         QVERIFY(linesOf(open).join('|').contains("R4"));
         QCOMPARE(statement.build(record, {{}, QDate(2026, 3, 11), true}).closing, 135000);  // BJ4 before R4
 
-        for (const QString& unknown : {QString("00003"), QString("李四"), QString()}) {
+        // Names only on quotations out of force, and the mark alone, name nobody.
+        quotation(b.db(), "BJ9", "", "李四", QDate(2026, 1, 1), 10, 0);
+        for (const QString& unknown : {QString("00003"), QString("李四"), QString(), QString("（未建档）")}) {
             try {
                 ReceivableParty::find(b.db(), unknown);
                 QFAIL("found");
@@ -249,7 +261,7 @@ private slots:
         // Owed and overpaid together are what the statements of the day leave open.
         CustomerStatement statement(db);
         qint64 statements = 0;
-        for (const char* who : {"00001", "00002", "散客"}) {
+        for (const char* who : {"00001", "00002", "散客（未建档）"}) {
             statements += statement.build(ReceivableParty::find(db, who), {{}, asOf, true}).closing;
         }
         QCOMPARE(statements, r.owed + r.overpaid);
@@ -305,7 +317,7 @@ private slots:
             t.commit();
         }
         QList<ReceivableParty> parties;
-        for (const char* who : {"00001", "00002", "00003", "甲", "乙", "丁", "戊"}) {
+        for (const char* who : {"00001", "00002", "00003", "甲（未建档）", "乙（未建档）", "丁", "戊"}) {
             try {
                 parties << ReceivableParty::find(db, who);
             } catch (const UserError&) {

@@ -31,6 +31,11 @@ private slots:
                 "values (:b, :c, '', :d, :f, 1)",
                 {{"b", billNo}, {"c", code}, {"d", QDate(2006, 5, day).startOfDay()}, {"f", amount}});
         }
+        // A customer without a record, its name typed with a space after it.
+        db().execute(
+            "insert into Quotation_Head (BillNo, ClientNo, Add_ClientName, Keyin_Date, Freight, state) "
+            "values ('BJ4', '', '散客 ', :d, 60, 1)",
+            {{"d", QDate(2006, 6, 1).startOfDay()}});
         db().execute(
             "insert into Receipt_Head (BillNo, QuotationNo, keyin_Date, TotalPrice, BillType) values "
             "('R1', 'BJ1', :d, 1000, 1)",
@@ -73,11 +78,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.asOfDate()->value().toDate(), QDate(2006, 6, 25));
         QTest::mouseClick(w.runButton(), Qt::LeftButton);
-        QCOMPARE(w.customerTable()->rowCount(), 2);
+        QCOMPARE(w.customerTable()->rowCount(), 3);
         QCOMPARE(w.customerTable()->item(0, 0)->text(), QString("00001 王芳"));
         QCOMPARE(w.customerTable()->item(0, 1)->text(), QString("300.00"));
         QVERIFY(!w.chart().isEmpty());
-        QVERIFY(ReportSamples::textsOf(w.frame()->report()).contains("380.00"));
+        QVERIFY(ReportSamples::textsOf(w.frame()->report()).contains("440.00"));
         QStringList statement;
         windows().thenWork<StatementWindow>([&statement](StatementWindow& s) {
             statement = ReportSamples::textsOf(s.frame()->report());
@@ -86,6 +91,12 @@ private slots:
         emit w.customerTable()->cellDoubleClicked(0, 0);
         // Only BJ2 is open: BJ1 and its receipt are left out.
         QVERIFY2(statement.contains("BJ2") && !statement.contains("BJ1"), qPrintable(statement.join('|')));
+        // The typed customer's line opens its own statement, as it was found, not by its name retyped.
+        QCOMPARE(w.customerTable()->item(2, 0)->text(), QString("散客 （未建档）"));
+        windows().thenWork<StatementWindow>(
+            [&statement](StatementWindow& s) { statement = ReportSamples::textsOf(s.frame()->report()); });
+        emit w.customerTable()->cellDoubleClicked(2, 0);
+        QVERIFY2(statement.contains("BJ4") && statement.contains("60.00"), qPrintable(statement.join('|')));
     }
 
     // 对账单 in the customer list: the selected customers' statements, one each; without the right, refused.

@@ -110,12 +110,13 @@ private slots:
             {{"d1", QDate(2006, 5, 10).startOfDay()}, {"d2", QDate(2006, 6, 21).startOfDay()}});
         p.grantClerk({"main_frm/action_customerstatement"});
         QString log =
-            p.runAll({"statement 00001 王芳 --from 2006-05-05 --out <home>/s.tsv",
+            p.runAll({"statement 00001 王芳（未建档） --from 2006-05-05 --out <home>/s.tsv",
+                      "statement 王芳 --out <home>/twice.pdf",
                       "statement 00001 --from 2006-06-30 --to 2006-06-01 --out <home>/bad.pdf",
                       "statement 00001 00404 --out <home>/none.pdf", "statement 00001 --out <home>/s.doc",
                       "statement --out <home>/x.pdf", "--user 李四 statement 00001 --out <home>/c.pdf",
                       "--user 李四 receivables --out <home>/c.tsv", "receivables --as-of 2006-06-25 --out <home>/r.tsv",
-                      "receivables --out <home>/r.pdf", "statement 00001 王芳 --out <home>/s.xlsx"});
+                      "receivables --out <home>/r.pdf", "statement 00001 王芳（未建档） --out <home>/s.xlsx"});
         for (const char* name : {"s.tsv", "r.tsv"}) {
             QFile f(p.folder() + '/' + name);
             QVERIFY(f.open(QIODevice::ReadOnly));
