@@ -28,13 +28,12 @@ QVariant amountOrNull(qint64 cents, bool shown) {
 }
 
 // What the printed line says beside its amounts: a receipt names its
-// quotation.
+// quotation's number first.
 QString noteOf(const StatementLine& l) {
     if (l.kind != StatementLine::Kind::Receipt) {
         return l.remark;
     }
-    const QString quotation = QStringLiteral("订货单 ") + l.quotationNo;
-    return l.remark.isEmpty() ? quotation : quotation + QStringLiteral("；") + l.remark;
+    return l.remark.isEmpty() ? l.quotationNo : l.quotationNo + QStringLiteral("；") + l.remark;
 }
 
 QVariant dayOrNull(const QDate& d) {

@@ -29,7 +29,7 @@ StatementWindow::StatementWindow(AppContext& context, QWidget* parent)
     m_to->setObjectName(QStringLiteral("toDate"));
     m_run->setObjectName(QStringLiteral("runButton"));
     m_choose->setObjectName(QStringLiteral("chooseButton"));
-    m_choose->setEnabled(false);
+    m_choose->hide();  // shown once there is a list to choose from
     m_openOnlyNote->setWordWrap(true);
     m_openOnlyNote->hide();
 
@@ -83,7 +83,7 @@ void StatementWindow::setCustomers(const QStringList& codesOrNames) {
 
 void StatementWindow::setChooser(std::function<QString()> chooser) {
     m_chooser = std::move(chooser);
-    m_choose->setEnabled(static_cast<bool>(m_chooser));
+    m_choose->setVisible(static_cast<bool>(m_chooser));
 }
 
 void StatementWindow::setOpenOnly(const QDate& asOf) {

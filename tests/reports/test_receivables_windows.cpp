@@ -71,6 +71,20 @@ private slots:
         QCOMPARE(w.frame()->report().pages.size(), 2);
     }
 
+    // The customer list's way in: the statement is shown at once, without a list to choose from.
+    void statementOpenedForCustomersShowsAtOnce() {
+        StatementWindow w(context());
+        w.setCustomers({"00001"});
+        QVERIFY(w.run());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.frame()->pageCount(), 1);
+        QVERIFY(!w.chooseButton()->isVisibleTo(&w));
+        w.setChooser([] { return QString("00002"); });
+        QTest::mouseClick(w.chooseButton(), Qt::LeftButton);
+        QCOMPARE(w.customerEdit()->text(), QString("00002"));
+    }
+
     // 开始 fills the report, the chart and the table; a double click opens that customer's open quotations.
     void receivablesWindowDrillsDown() {
         ReceivablesWindow w(context());
