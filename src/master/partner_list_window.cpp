@@ -288,11 +288,16 @@ void PartnerListWindow::customerPrices() {
     printPriceTables(codes);
 }
 
-void PartnerListWindow::showStatements() {
+QStringList PartnerListWindow::selectedCodes() {
     QStringList codes;
     for (int row : m_grid->selectedRows()) {
         codes << m_directory.records().value(row, "Corp_code").toString();
     }
+    return codes;
+}
+
+void PartnerListWindow::showStatements() {
+    const QStringList codes = selectedCodes();
     if (codes.isEmpty()) {
         context().prompter().inform(QStringLiteral("请选择客户"));
         return;
@@ -306,10 +311,7 @@ void PartnerListWindow::showStatements() {
 }
 
 void PartnerListWindow::printLabels() {
-    QStringList codes;
-    for (int row : m_grid->selectedRows()) {
-        codes << m_directory.records().value(row, "Corp_code").toString();
-    }
+    const QStringList codes = selectedCodes();
     if (codes.isEmpty()) {
         context().prompter().inform(QStringLiteral("请选择一条记录"));
         return;

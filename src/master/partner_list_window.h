@@ -45,6 +45,8 @@ private:
     void printPriceTables(const QStringList& codes);
     void showPriceTable(const QString& code, const QString& name);
     void showLabels(const QStringList& codes);
+    // The codes of the selected records, in the grid's order.
+    QStringList selectedCodes();
     // The statements of the selected customers, one each.
     void showStatements();
     bool runEditWindow(PartnerDirectory& directory);
