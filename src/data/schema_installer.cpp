@@ -270,6 +270,14 @@ void SchemaInstaller::upgradeBook(Database& db, bool installWhenEmpty) {
         writeVersion(db, 8);
         tx.commit();
     }
+    if (storedVersion(db) < 9) {
+        // Version 9 lists the customer statement and the receivables by
+        // age of the main window, held by the administrators.
+        WriteTransaction tx(db);
+        addMissingOperations(db);
+        writeVersion(db, 9);
+        tx.commit();
+    }
     // Later schema versions add their upgrade steps here, each in its own
     // transaction, followed by the saved queries recreated. Passwords still
     // kept as text are hashed at the next log-in, not here: opening a book

@@ -13,7 +13,7 @@ class Database;
 class SchemaInstaller {
 public:
     static constexpr int kSystemVersion = 1;
-    static constexpr int kBookVersion = 8;
+    static constexpr int kBookVersion = 9;
 
     // Creates the system tables when missing and upgrades older ones.
     static void ensureSystem(Database& db);

@@ -208,6 +208,19 @@ private slots:
                                         : "select indexname from pg_indexes where schemaname=current_schema() "
                                           "and indexname like 'ix_quotation_head_%' order by 1"),
                  QString("ix_quotation_head_client_date|ix_quotation_head_keyin|ix_quotation_head_name_date"));
+        // A book of the version before gets the statement and the receivables by age, held by the administrators.
+        const QString reports = "LOWER(Action_Name) in ('action_customerstatement', 'action_receivablesaging')";
+        db.query("delete from Sys_user_Operation where Action_id in (select id from Sys_Operation_Table where " +
+                 reports + ")");
+        db.query("delete from Sys_Operation_Table where " + reports);
+        db.query("update schema_version set version=8");
+        SchemaInstaller::ensureBook(db, false);
+        QCOMPARE(count(db, "Sys_Operation_Table where isControl=1 and LOWER(Form_Name)='main_frm' and " + reports), 2);
+        QCOMPARE(count(db,
+                       "Sys_user_Operation u join Sys_Operation_Table o on o.id=u.Action_id where "
+                       "u.User_name='管理员组' and " +
+                           reports),
+                 2);
         db.query("update schema_version set version=99");
         QVERIFY_THROWS_EXCEPTION(DbError, SchemaInstaller::ensureBook(db, false));
     }
