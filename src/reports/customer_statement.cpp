@@ -200,7 +200,6 @@ ReportRows CustomerStatement::rows(const QList<Statement>& statements) {
                   "Note"};
     for (const Statement& st : statements) {
         for (const StatementLine& l : st.lines) {
-            const bool opening = l.kind == StatementLine::Kind::Opening;
             out.rows.append({st.party.key(),
                              st.party.clientNo,
                              st.party.name,
@@ -218,7 +217,7 @@ ReportRows CustomerStatement::rows(const QList<Statement>& statements) {
                              amountOrNull(l.receivable, l.kind == StatementLine::Kind::Quotation),
                              amountOrNull(l.received, l.kind == StatementLine::Kind::Receipt),
                              centsToAmount(l.balance),
-                             opening ? QVariant() : dayOrNull(l.sendDate),
+                             dayOrNull(l.sendDate),
                              l.remark,
                              noteOf(l)});
         }

@@ -77,7 +77,9 @@ void fill(Database& db) {
     quotation(db, "BJ5", "", "王芳", QDate(2026, 2, 1), 700);      // no record: the typed 王芳
     quotation(db, "BJ6", "09999", "王芳", QDate(2026, 2, 3), 40);  // a code no record has
     receipt(db, "R5", "BJ5", at(2, 2), 100);
-    quotation(db, "BJ7", "00001", "王芳", QDate(), 50);  // no date: before every day
+    quotation(db, "BJ7", "00001", "王芳", QDate(), 50);             // no date: before every day
+    quotation(db, "BJ8", "00001", "王芳", QDate(2026, 1, 20), 80);  // paid on its day, by a receipt numbered before it
+    receipt(db, "A8", "BJ8", at(1, 20, 18), 80);
 }
 
 // What each in-force quotation a party statement would read still has open on `to` (none: ever), with its
@@ -157,6 +159,8 @@ private slots:
         QCOMPARE(linesOf(all).mid(0, 3),
                  QStringList({"  上期结余 0/0 0", " BJ7 订货单 50/0 50", "01-05 BJ1 订货单 1000/0 1050"}));
         QVERIFY(!linesOf(all).join('|').contains("BJ3") && !linesOf(all).join('|').contains("BJ5"));
+        // A day's quotations come before its receipts, whatever their numbers.
+        QCOMPARE(linesOf(all).mid(3, 2), QStringList({"01-20 BJ8 订货单 80/0 1130", "01-20 A8 收款收据 0/80 1050"}));
         QCOMPARE(all.closing, 120000);
         QCOMPARE(all.closing, receivableCents(b.db().scalar(
                                   "select sum(s.Leave_money) from Quotation_Sum s join Quotation_Head h on "
@@ -189,6 +193,7 @@ private slots:
         QCOMPARE(open.opening, 0);
         QCOMPARE(open.closing, 120000);
         QVERIFY(linesOf(open).join('|').contains("R4"));
+        QVERIFY(!linesOf(open).join('|').contains("BJ8") && !linesOf(open).join('|').contains("A8"));
         QCOMPARE(statement.build(record, {{}, QDate(2026, 3, 11), true}).closing, 135000);  // BJ4 before R4
 
         // Names only on quotations out of force, and the mark alone, name nobody.
@@ -221,8 +226,10 @@ private slots:
         QVERIFY2(preparer.prepare(CustomerStatement::rows({all, typedAll}), &prepared, &error), qPrintable(error));
         QCOMPARE(prepared.pages.size(), 2);
         const QString first = ReportSamples::textsOf(prepared, {}, 0).join('|');
+        // A receipt names its quotation beside its own remark.
         QVERIFY2(first.contains("酒店名称: [Sys_Corp_name]酒楼<b>") && first.contains("备注 [page()] 'x'") &&
-                     first.contains("壹仟贰佰元整") && !first.contains("BJ5"),
+                     first.contains("|BJ2；收款日期 2026-02-05，早于订货单|") && first.contains("壹仟贰佰元整") &&
+                     !first.contains("BJ5"),
                  qPrintable(first));
         QVERIFY(ReportSamples::textsOf(prepared, {}, 1).join('|').contains("王芳（未建档）"));
     }
