@@ -25,6 +25,9 @@ OLVEND_PACKAGES=(
     # The manual pages are made from the README at every build, and groff
     # reads them back in a test.
     python3 groff-base
+    # The Unicode Han database: the pinyin initials of the ideographs are
+    # read from it at build time.
+    unicode-data
 )
 
 olvend_missing_packages() {
