@@ -44,10 +44,7 @@ QVariant dayOrNull(const QDate& d) {
 CustomerStatement::CustomerStatement(Database& db) : m_db(db) {}
 
 void CustomerStatement::check(const StatementFilter& filter) {
-    StatisticsFilter f;
-    f.from = filter.openOnly ? QDate() : filter.from;
-    f.to = filter.to;
-    StatisticsReport::check(StatisticsReport::Kind::Income, f);
+    StatisticsReport::checkPeriod({filter.openOnly ? QDate() : filter.from, filter.to});
 }
 
 QStringList CustomerStatement::statements(const ReceivableParty& party, const StatementFilter& filter,

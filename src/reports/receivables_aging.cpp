@@ -41,9 +41,7 @@ ReceivablesAging::Result ReceivablesAging::build(const QDate& asOf) const {
     if (!asOf.isValid()) {
         throw UserError(QStringLiteral("请填写[截止日期]"));
     }
-    StatisticsFilter check;
-    check.to = asOf;
-    StatisticsReport::check(StatisticsReport::Kind::Income, check);
+    StatisticsReport::checkPeriod({QDate(), asOf});
 
     Result result;
     result.asOf = asOf;

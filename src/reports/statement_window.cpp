@@ -105,7 +105,6 @@ QList<ReceivableParty> StatementWindow::parties() const {
     if (!m_setCustomers.isEmpty() && m_customer->text() == m_setText) {
         names = m_setCustomers;
     } else if (!text.isEmpty()) {
-        names = {text};
         // A name with a comma of its own stays whole when it names a customer.
         try {
             return {ReceivableParty::find(db, text)};

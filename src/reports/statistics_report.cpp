@@ -146,14 +146,18 @@ bool StatisticsReport::subjectOfChoice(const QString& choice, QString* subject) 
     return false;
 }
 
-void StatisticsReport::check(Kind kind, const StatisticsFilter& filter) {
-    for (const QDate& d : {filter.from, filter.to}) {
+void StatisticsReport::checkPeriod(const Period& period) {
+    for (const QDate& d : {period.from, period.to}) {
         if (d.isValid() && !HeldDates::holds(d)) {
             throw UserError(
                 QStringLiteral("日期 %1 超出范围：%2").arg(d.toString(Qt::ISODate), HeldDates::rangeText()));
         }
     }
-    filter.period().check();
+    period.check();
+}
+
+void StatisticsReport::check(Kind kind, const StatisticsFilter& filter) {
+    checkPeriod(filter.period());
     QString subject;
     if (kind == Kind::Payout && !subjectOfChoice(filter.kind, &subject)) {
         throw UserError(QStringLiteral("没有这种支出类型: %1").arg(filter.kind));

@@ -61,6 +61,9 @@ public:
     // empty text. False for a text that is no choice.
     static bool subjectOfChoice(const QString& choice, QString* subject);
 
+    // Throws UserError for a day a book cannot hold or From after To; every
+    // period a report is asked for passes here.
+    static void checkPeriod(const Period& period);
     // Throws UserError when the filter cannot be asked (From after To, a
     // kind that is no choice).
     static void check(Kind kind, const StatisticsFilter& filter);

@@ -1,7 +1,5 @@
 #include "tools/ctl_payouts.h"
 
-#include <QFileInfo>
-
 #include "data/app_context.h"
 #include "data/cost_profit_right.h"
 #include "data/data_module.h"
@@ -12,13 +10,11 @@
 #include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/period.h"
-#include "reports/engine/report_exporter.h"
-#include "reports/engine/report_preparer.h"
-#include "reports/engine/report_template.h"
 #include "reports/statistics_chart.h"
 #include "reports/statistics_report.h"
 #include "tools/ctl_arguments.h"
 #include "tools/ctl_documents.h"
+#include "tools/ctl_reports.h"
 
 namespace {
 const QString kListForm = QStringLiteral("frm_payout");
@@ -213,11 +209,7 @@ int CtlPayouts::stats(const CtlArguments& a) {
         filter.remark = remark;
     }
     const QString outFile = a.value("--out");
-    const bool tsv = QFileInfo(outFile).suffix().compare(QLatin1String("tsv"), Qt::CaseInsensitive) == 0;
-    // A name no format is written under is refused before the book is read.
-    if (!tsv && !ReportExporter::knowsExtension(outFile)) {
-        throw UserError(ReportExporter::unsupportedText(outFile, QStringLiteral(".tsv")));
-    }
+    const bool tsv = CtlReports::wantsTsv(outFile);
     // The main window's entry of each statistics window carries its right.
     const char* entry = kind == StatisticsReport::Kind::Income   ? "Action9"
                         : kind == StatisticsReport::Kind::Payout ? "Action10"
@@ -236,6 +228,7 @@ int CtlPayouts::stats(const CtlArguments& a) {
     report.setShowsCost(CostProfitRight::heldBy(permissions));
     const ReportRows rows = report.rows(kind, filter);
 
+    CtlReports reports(m_session);
     if (tsv) {
         // What `report --rows` reads back as it was, under the names the
         // book's tables spell (a server gives them in lower case).
@@ -243,29 +236,10 @@ int CtlPayouts::stats(const CtlArguments& a) {
         for (QString& field : named.fields) {
             field = SchemaNames::canonical(field);
         }
-        QString error;
-        if (!named.toTsv(outFile, &error)) {
-            throw UserError(error);
-        }
-        m_out << rows.rows.size() << Qt::endl;
+        reports.writeTsv(named, outFile);
         return 0;
     }
-
-    const QString templatePath = m_context.paths().reportFile(StatisticsReport::templateName(kind));
-    ReportTemplate tmpl;
-    QString error;
-    if (ReportTemplate::load(templatePath, &tmpl, &error) != ReportTemplate::LoadResult::Loaded) {
-        throw UserError(error.isEmpty() ? QStringLiteral("找不到报表模板: %1").arg(StatisticsReport::templateName(kind))
-                                        : error);
-    }
-    ReportPreparer preparer(tmpl, QFileInfo(templatePath).absolutePath());
-    preparer.setParameters(report.parameters(kind, filter));
-    preparer.setImage(QStringLiteral("chart"), StatisticsChart::fromRows(kind, rows).printedImage());
-    PreparedReport prepared;
-    if (!preparer.prepare(rows, &prepared, &error, m_context.clock().today()) ||
-        !ReportExporter::byExtension(prepared, outFile, &error)) {
-        throw UserError(error);
-    }
-    m_out << prepared.pages.size() << Qt::endl;
+    reports.writeShipped(StatisticsReport::templateName(kind), rows, outFile, report.parameters(kind, filter),
+                         {{QStringLiteral("chart"), StatisticsChart::fromRows(kind, rows).printedImage()}});
     return 0;
 }

@@ -139,9 +139,7 @@ int CtlReports::print(const QStringList& args) {
     if (!missing.isEmpty()) {
         throw UserError(missing);
     }
-    QString folder;
-    const ReportTemplate tmpl = loadTemplate(DocumentPrintouts::templateName(kind), &folder);
-    writeReport(tmpl, folder, printouts.rows(kind, key), outFile);
+    writeShipped(DocumentPrintouts::templateName(kind), printouts.rows(kind, key), outFile);
     return 0;
 }
 
@@ -158,9 +156,7 @@ int CtlReports::printPrices(const QStringList& codes, const QString& outFile) {
     if (!printout.missingCodes().isEmpty()) {
         throw UserError(QStringLiteral("找不到客户: %1").arg(printout.missingCodes().join(QStringLiteral(", "))));
     }
-    QString folder;
-    const ReportTemplate tmpl = loadTemplate(PriceSheetPrintout::templateName(), &folder);
-    writeReport(tmpl, folder, rows, outFile);
+    writeShipped(PriceSheetPrintout::templateName(), rows, outFile);
     return 0;
 }
 
@@ -209,6 +205,13 @@ int CtlReports::render(const QStringList& args) {
     return 0;
 }
 
+void CtlReports::writeShipped(const QString& templateName, const ReportRows& rows, const QString& outFile,
+                              const QVariantMap& parameters, const QHash<QString, QImage>& images) {
+    QString folder;
+    const ReportTemplate tmpl = loadTemplate(templateName, &folder);
+    writeReport(tmpl, folder, rows, outFile, parameters, images);
+}
+
 bool CtlReports::wantsTsv(const QString& outFile) {
     const bool tsv = QFileInfo(outFile).suffix().compare(QLatin1String("tsv"), Qt::CaseInsensitive) == 0;
     if (!tsv && !ReportExporter::knowsExtension(outFile)) {
@@ -255,9 +258,8 @@ int CtlReports::statement(const QStringList& args) {
         writeTsv(CustomerStatement::tsvRows(statements), outFile);
         return 0;
     }
-    QString folder;
-    const ReportTemplate tmpl = loadTemplate(CustomerStatement::templateName(), &folder);
-    writeReport(tmpl, folder, CustomerStatement::rows(statements), outFile, builder.parameters(filter));
+    writeShipped(CustomerStatement::templateName(), CustomerStatement::rows(statements), outFile,
+                 builder.parameters(filter));
     return 0;
 }
 
@@ -282,9 +284,7 @@ int CtlReports::receivables(const QStringList& args) {
         writeTsv(ReceivablesAging::tsvRows(result), outFile);
         return 0;
     }
-    QString folder;
-    const ReportTemplate tmpl = loadTemplate(ReceivablesAging::templateName(), &folder);
-    writeReport(tmpl, folder, ReceivablesAging::rows(result), outFile, aging.parameters(result),
-                {{QStringLiteral("chart"), ReceivablesAging::chart(result).printedImage()}});
+    writeShipped(ReceivablesAging::templateName(), ReceivablesAging::rows(result), outFile, aging.parameters(result),
+                 {{QStringLiteral("chart"), ReceivablesAging::chart(result).printedImage()}});
     return 0;
 }

@@ -12,8 +12,9 @@ struct ReportTemplate;
 
 // The report commands of olvendctl: `report` (a template filled by a
 // statement of the user's own or by a .tsv file), `render` (a prepared
-// report converted) and `print` (the printouts of the documents and the
-// price sheets, as their windows print them). Each writes the file its
+// report converted), `print` (the printouts of the documents and the
+// price sheets, as their windows print them), `statement` and
+// `receivables`. Each writes the file its
 // extension asks for and prints the page count. Exit codes as for every
 // command; CtlSession::kWrongUse for arguments without the command's shape.
 class CtlReports {
@@ -28,6 +29,16 @@ public:
     // receivables [--as-of D] --out FILE
     int receivables(const QStringList& args);
 
+    // A shipped template prepared from the rows and written as the
+    // extension of `outFile` asks; prints the page count. Throws UserError.
+    void writeShipped(const QString& templateName, const ReportRows& rows, const QString& outFile,
+                      const QVariantMap& parameters = {}, const QHash<QString, QImage>& images = {});
+    // Whether the rows themselves are asked for (.tsv); refuses an output
+    // name no format is written under, before the book is read.
+    static bool wantsTsv(const QString& outFile);
+    // The rows as a tab-separated file; prints the row count.
+    void writeTsv(const ReportRows& rows, const QString& outFile);
+
 private:
     // print prices [CUSTOMER...] --out FILE
     int printPrices(const QStringList& codes, const QString& outFile);
@@ -38,10 +49,6 @@ private:
     // the page count. Throws UserError.
     void writeReport(const ReportTemplate& tmpl, const QString& folder, const ReportRows& rows, const QString& outFile,
                      const QVariantMap& parameters = {}, const QHash<QString, QImage>& images = {});
-    // Refuses an output name no format is written under, before the book is read.
-    static bool wantsTsv(const QString& outFile);
-    // The rows as a tab-separated file; prints the row count.
-    void writeTsv(const ReportRows& rows, const QString& outFile);
     // The rows of a statement that may only read.
     ReportRows readOnlyRows(const QString& sql);
 
