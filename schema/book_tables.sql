@@ -93,7 +93,9 @@ CREATE TABLE IF NOT EXISTS customer_provider (
     Corp_address VARCHAR(255),
     Corp_telephone VARCHAR(50),
     Customer_Group INTEGER,
-    remark VARCHAR(255)
+    remark VARCHAR(255),
+    -- pinyin initials of the names, kept when the row is written
+    Name_Initials VARCHAR(255)
 );
 CREATE INDEX IF NOT EXISTS ix_customer_provider_code ON customer_provider (corp_code);
 CREATE INDEX IF NOT EXISTS ix_customer_provider_group ON customer_provider (Customer_Group);
@@ -125,7 +127,9 @@ CREATE TABLE IF NOT EXISTS Client (
     QQ VARCHAR(50),
     GroupClass INTEGER,
     remark VARCHAR(255),
-    recipients VARCHAR(50)
+    recipients VARCHAR(50),
+    -- pinyin initials of the names, kept when the row is written
+    Name_Initials VARCHAR(255)
 );
 CREATE UNIQUE INDEX IF NOT EXISTS ux_client_code ON Client (Corp_code);
 CREATE INDEX IF NOT EXISTS ix_client_group ON Client (GroupClass);
@@ -159,7 +163,9 @@ CREATE TABLE IF NOT EXISTS Provider (
     provider_Send_Tel VARCHAR(50),
     provider_Receipt_Tel VARCHAR(50),
     remark VARCHAR(255),
-    GroupClass INTEGER
+    GroupClass INTEGER,
+    -- pinyin initials of the names, kept when the row is written
+    Name_Initials VARCHAR(255)
 );
 CREATE UNIQUE INDEX IF NOT EXISTS ux_provider_code ON Provider (Corp_code);
 CREATE INDEX IF NOT EXISTS ix_provider_group ON Provider (GroupClass);
@@ -203,7 +209,9 @@ CREATE TABLE IF NOT EXISTS goods (
     remark VARCHAR(255),
     Keyin_person VARCHAR(20),
     Keyin_time TIMESTAMP,
-    Update_time TIMESTAMP
+    Update_time TIMESTAMP,
+    -- pinyin initials of the names, kept when the row is written
+    Name_Initials VARCHAR(255)
 );
 CREATE UNIQUE INDEX IF NOT EXISTS ux_goods_code ON goods (code);
 CREATE INDEX IF NOT EXISTS ix_goods_class ON goods (Goods_class);

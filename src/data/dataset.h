@@ -200,6 +200,9 @@ private:
     QString recordLabel(const Row& row) const;
     // The key fields: those set, else the table's primary key.
     void requireKeyFields();
+    // Sets the pinyin initials of the rows to be written from their names;
+    // false when the dataset does not hold the initials and the names.
+    bool deriveNameInitials();
     void writeChanges(QHash<int, QVariant>* newKeys, QHash<int, QVector<QVariant>>* defaults);
     void readDefaults(const QHash<int, QVariant>& newKeys, QHash<int, QVector<QVariant>>* defaults);
     // The stored rows that a save writes over must be the rows as read.

@@ -3,6 +3,7 @@
 #include "data/database.h"
 #include "data/dataset.h"
 #include "data/db_failure.h"
+#include "data/name_initials.h"
 #include "platform/errors.h"
 
 // How a dataset writes its changes: the statements of a save, what a failed
@@ -57,9 +58,42 @@ void Dataset::requireKeyFields() {
     }
 }
 
+bool Dataset::deriveNameInitials() {
+    const NameInitials::Source* source = NameInitials::sourceOf(m_table);
+    if (!source) {
+        return true;
+    }
+    const int target = fieldIndex(NameInitials::column());
+    QVector<int> names;
+    for (const QString& name : source->names) {
+        names.append(fieldIndex(name));
+    }
+    if (target < 0 || names.contains(-1)) {
+        return false;  // the rows are refreshed from the table once written
+    }
+    for (Row& r : m_rows) {
+        if (r.status != Status::Inserted && r.status != Status::Modified) {
+            continue;
+        }
+        QStringList texts;
+        for (int c : names) {
+            texts.append(r.values[c].toString());
+        }
+        const QString value = NameInitials::valueOf(texts);
+        if (r.values[target].toString() != value || r.values[target].isNull()) {
+            r.values[target] = value;
+        }
+    }
+    return true;
+}
+
 void Dataset::writeChanges(QHash<int, QVariant>* newKeys, QHash<int, QVector<QVariant>>* defaults) {
     requireKeyFields();
     checkWrittenRowsUnchanged();
+    // A row written with its names gets their initials in the same
+    // statement; a dataset that does not hold them all has them computed
+    // from the stored row once written.
+    const bool initialsHeld = deriveNameInitials();
     // Deletes first, so that a code freed by a deleted row can be reused by
     // a new one in the same save.
     for (const Row& r : m_rows) {
@@ -168,6 +202,20 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys, QHash<int, QVector<QVa
         q.finish();
     }
     readDefaults(*newKeys, defaults);
+    if (!initialsHeld) {
+        for (const Row& r : m_rows) {
+            if (r.status == Status::Modified) {
+                QVariantMap key;
+                for (int i = 0; i < m_keyFields.size(); ++i) {
+                    key.insert(QStringLiteral("k%1").arg(i), cell(r, requireField(m_keyFields[i])));
+                }
+                m_db.execute(QStringLiteral("update %1 set %2=null where %3")
+                                 .arg(m_table, NameInitials::column(), keyWhere("k")),
+                             key);
+            }
+        }
+        NameInitials::fillMissing(m_db, m_table);
+    }
 }
 
 QString Dataset::recordLabel(const Row& row) const {

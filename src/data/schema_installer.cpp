@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include "data/database.h"
+#include "data/name_initials.h"
 #include "data/user_accounts.h"
 #include "platform/errors.h"
 
@@ -141,6 +142,7 @@ void SchemaInstaller::installBook(Database& db) {
     runScript(db, ":/schema/book_seed.sql");
     installTotals(db);
     installOperations(db);
+    addNameInitials(db);
     for (const auto& t : kAutoKeyTables) {
         db.dialect().syncAutoKey(db, t[0], t[1]);
     }
@@ -278,10 +280,29 @@ void SchemaInstaller::upgradeBook(Database& db, bool installWhenEmpty) {
         writeVersion(db, 9);
         tx.commit();
     }
+    if (storedVersion(db) < 10) {
+        // Version 10 keeps the pinyin initials of the names of goods,
+        // customers and suppliers, indexed, computed here for every record;
+        // the saved queries of all goods columns are made again with them.
+        WriteTransaction tx(db);
+        addNameInitials(db);
+        runScript(db, ":/schema/book_views.sql");
+        writeVersion(db, 10);
+        tx.commit();
+    }
     // Later schema versions add their upgrade steps here, each in its own
     // transaction, followed by the saved queries recreated. Passwords still
     // kept as text are hashed at the next log-in, not here: opening a book
     // to read it never writes.
+}
+
+void SchemaInstaller::addNameInitials(Database& db) {
+    for (const NameInitials::Source& s : NameInitials::sources()) {
+        addColumnIfMissing(db, s.table, NameInitials::column(),
+                           QStringLiteral("VARCHAR(%1)").arg(NameInitials::kWidth));
+    }
+    NameInitials::createIndexes(db);
+    NameInitials::fillMissing(db);
 }
 
 void SchemaInstaller::addColumnIfMissing(Database& db, const QString& table, const QString& column,

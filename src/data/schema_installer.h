@@ -13,7 +13,7 @@ class Database;
 class SchemaInstaller {
 public:
     static constexpr int kSystemVersion = 1;
-    static constexpr int kBookVersion = 9;
+    static constexpr int kBookVersion = 10;
 
     // Creates the system tables when missing and upgrades older ones.
     static void ensureSystem(Database& db);
@@ -64,6 +64,9 @@ private:
     static void addColumnIfMissing(Database& db, const QString& table, const QString& column,
                                    const QString& declaration);
     static void runScript(Database& db, const QString& resource);
+    // The initials column of each table that keeps one, its index, and
+    // the initials of every row that has none.
+    static void addNameInitials(Database& db);
     static void installOperations(Database& db);
     // Adds the shipped commands a book does not list yet (a book made by an
     // older version), each granted to the system group.

@@ -13,6 +13,7 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/database.h"
+#include "data/name_initials.h"
 #include "platform/errors.h"
 #include "platform/picture_file.h"
 
@@ -192,6 +193,7 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
         db.execute("update Sys_ID_Autoincrement set CurrID=:c where tablename='goods'",
                    {{"c", QStringLiteral("SP%1").arg(first + counts.goods - 1, 8, 10, QChar('0'))}});
     }
+    NameInitials::fillMissing(db);
     tx.commit();
     for (const auto& out : pictures) {
         if (!out->commit()) {

@@ -12,6 +12,7 @@
 #include "data/data_module.h"
 #include "data/database.h"
 #include "data/field_def.h"
+#include "data/name_initials.h"
 #include "documents/daily_numbers.h"
 #include "documents/order_form_generator.h"
 #include "platform/errors.h"
@@ -498,6 +499,7 @@ DemoOrders::Made DemoOrders::fill(AppContext& context, int count) {
         db.execute("update Sys_ID_Autoincrement set CurrID=:c where tablename='dusmere_order_form_detail'",
                    {{"c", QString::number(goodsCode)}});
     }
+    NameInitials::fillMissing(db, "customer_provider");
     tx.commit();
     return made;
 }

@@ -170,6 +170,7 @@ void OrderGoodsWindow::buildActions() {
         if (buttonText) {
             auto* b = new QPushButton(QString::fromUtf8(buttonText), this);
             connect(b, &QPushButton::clicked, a, &QAction::trigger);
+            b->setProperty("action", QString::fromLatin1(name));
             m_buttons.insert(QString::fromLatin1(name).toLower(), b);
         }
         return a;

@@ -91,6 +91,7 @@ void PayoutEditWindow::buildActions() {
             auto* b = new QPushButton(QString::fromUtf8(buttonText), this);
             b->setObjectName(QString::fromLatin1(name));
             connect(b, &QPushButton::clicked, a, &QAction::trigger);
+            b->setProperty("action", QString::fromLatin1(name));
             m_buttons.insert(QString::fromLatin1(name).toLower(), b);
         }
         return a;

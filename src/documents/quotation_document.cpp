@@ -507,6 +507,27 @@ void QuotationDocument::chooseCustomer(const QString& code) {
     m_head->setValue("ClientNo", code);
 }
 
+void QuotationDocument::takeCustomer(const QString& code) {
+    if (code.isEmpty()) {
+        return;
+    }
+    if (m_db.scalar("select count(*) from Client where corp_code=:c", {{"c", code}}).toInt() == 0) {
+        m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(code));
+        return;
+    }
+    m_head->setValue("Add_ClientName", QVariant());
+    chooseCustomer(code);
+}
+
+int QuotationDocument::lineOf(const QString& goodsCode) const {
+    for (int r = 0; r < m_lines->rowCount(); ++r) {
+        if (m_lines->value(r, "GoodsNo").toString() == goodsCode) {
+            return r;
+        }
+    }
+    return -1;
+}
+
 void QuotationDocument::fillFromCustomer(const QString& code) {
     if (code.isEmpty()) {
         return;

@@ -59,6 +59,15 @@ public:
     // Also reads the goods lookups again.
     void reload() override;
 
+    // The row of the line of a goods code; -1 when none.
+    int lineOf(const QString& goodsCode) const;
+    static QString goodsOnQuotationText(const QString& code) {
+        return QStringLiteral("货品[%1]已在订货单中").arg(code);
+    }
+    // Takes a customer typed by its name, code, initials or telephone: the
+    // text typed so far gives way to the customer's name.
+    void takeCustomer(const QString& code);
+
     // The goods code of the line at `row`.
     QString goodsCodeAt(int row) const;
 

@@ -21,6 +21,7 @@
 #include "data/lookup_list.h"
 #include "documents/delivery_date.h"
 #include "documents/price_history_dialog.h"
+#include "documents/typed_entry.h"
 #include "master/goods_list_window.h"
 #include "master/partner_list_window.h"
 #include "platform/picture_file.h"
@@ -28,6 +29,7 @@
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/field_binder.h"
+#include "ui/match_popup.h"
 #include "ui/style_holder.h"
 
 namespace {
@@ -114,6 +116,11 @@ QuotationEditWindow::QuotationEditWindow(AppContext& context, int mode, const QS
             [this](const QString& m, const QString& d) { this->context().prompter().showFailure(m, d); });
     connect(m_grid, &DataGrid::rowDoubleClicked, this,
             [this](int) { actions().execute(QStringLiteral("Action_GoodsEdit")); });
+    // Goods typed under the lines; Enter then goes quantity, price, remark
+    // and back to the line for the next goods.
+    m_goodsMatches =
+        TypedEntry::goods(*this, *m_grid, "GoodsNo", [this](const QString& code) { return addTypedGoods(code); });
+    m_grid->setEnterChain({"QTY", "Price", "Remark"});
 
     auto* bar = new QHBoxLayout;
     for (const char* name : {"Action_Save", "Action4", "Action1"}) {
@@ -172,6 +179,7 @@ void QuotationEditWindow::buildActions() {
         if (buttonText) {
             auto* b = new QPushButton(QString::fromUtf8(buttonText), this);
             connect(b, &QPushButton::clicked, a, &QAction::trigger);
+            b->setProperty("action", QString::fromLatin1(name));
             m_buttons.insert(QString::fromLatin1(name).toLower(), b);
         }
         return a;
@@ -298,7 +306,17 @@ QWidget* QuotationEditWindow::buildHead() {
     grid->addWidget(label("报价单编号"), 0, 0);
     grid->addWidget(text("BillNo", true), 0, 1);
     grid->addWidget(label("客户名称"), 0, 2);
-    grid->addWidget(text("Add_ClientName"), 0, 3);
+    QLineEdit* name = text("Add_ClientName");
+    name->setPlaceholderText(QStringLiteral("姓名、编号、拼音首字母或电话"));
+    m_customerMatches =
+        TypedEntry::records(*this, *name, RecordFinder::customers(),
+                            {QStringLiteral("客户编号"), QStringLiteral("客户姓名"), QStringLiteral("酒楼名称"),
+                             QStringLiteral("国家"), QStringLiteral("电话")},
+                            [this](const QString& code) {
+                                m_document.takeCustomer(code);
+                                m_binder->refresh();
+                            });
+    grid->addWidget(name, 0, 3);
     grid->addWidget(label("客户记录"), 0, 4);
     grid->addLayout(customerRow, 0, 5);
     grid->addWidget(label("酒楼名称"), 1, 0);
@@ -395,6 +413,24 @@ void QuotationEditWindow::addGoods() {
         // Adding goods saves the quotation, through the save command.
         actions().execute(QStringLiteral("Action_Save"));
     }
+}
+
+bool QuotationEditWindow::addTypedGoods(const QString& code) {
+    actions().require(QStringLiteral("Action_AddGoods"));
+    m_grid->commitEdit();
+    if (m_document.lineOf(code) >= 0) {
+        // As the pick window leaves such goods out, but said: the clerk
+        // typed this one.
+        this->context().prompter().inform(QuotationDocument::goodsOnQuotationText(code));
+        return false;
+    }
+    if (m_document.addGoods({code}) == 0) {
+        return false;  // gone meanwhile: said as the pick window says it
+    }
+    m_document.reloadGoodsLookups();
+    m_grid->view()->viewport()->update();
+    m_grid->editCell(m_document.lineOf(code), "QTY");
+    return true;
 }
 
 bool QuotationEditWindow::checkChanges() {

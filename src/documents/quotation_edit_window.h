@@ -12,6 +12,7 @@ class FieldBinder;
 class QAbstractButton;
 class QCheckBox;
 class QLabel;
+class MatchPopup;
 class QWidget;
 
 // The quotation editor: the head's editors, the lines in a grid edited in
@@ -29,6 +30,10 @@ public:
     // the right to see them.
     QCheckBox* extraColumns() const { return m_extra; }
     QWidget* discountEditor() const { return m_discount; }
+    // The drop-downs of goods typed under the lines and of customers typed
+    // into the name.
+    MatchPopup* goodsMatches() const { return m_goodsMatches; }
+    MatchPopup* customerMatches() const { return m_customerMatches; }
     // Whether the quotation could be loaded; a window that could not says
     // why and closes when shown.
     bool loaded() const { return m_loaded; }
@@ -45,6 +50,9 @@ private:
     QWidget* buildHead();
     void buildActions();
     void addGoods();
+    // Adds the goods typed under the lines and opens its quantity; false
+    // (and said) when it is on the quotation already or gone.
+    bool addTypedGoods(const QString& code);
     // The selected goods' prices quoted to this customer before.
     void priceHistory();
     void print(DocumentWindows::QuotationPrint kind);
@@ -65,4 +73,6 @@ private:
     QWidget* m_discount = nullptr;
     QLabel* m_discountLabel = nullptr;
     QHash<QString, QAbstractButton*> m_buttons;  // lower-case action name
+    MatchPopup* m_goodsMatches = nullptr;
+    MatchPopup* m_customerMatches = nullptr;
 };

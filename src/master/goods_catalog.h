@@ -35,7 +35,7 @@ public:
     bool isRoot(const QVariant& id) const { return m_directory.isRoot(id); }
     bool hasChildClasses(const QVariant& id) const { return m_directory.hasChildGroups(id); }
     bool holdsGoods(const QVariant& id) { return m_directory.holdsRecords(id); }
-    static QStringList searchFields() { return {"code", "Goods_name", "Corp_Goods_Code"}; }
+    static QStringList searchFields() { return {"code", "Goods_name", "Corp_Goods_Code", "Name_Initials"}; }
 
     bool addGoods();
     // Fills the code, the user and the times of a new goods row.

@@ -11,6 +11,7 @@
 
 #include "data/database.h"
 #include "data/field_def.h"
+#include "data/name_initials.h"
 #include "data/numbering.h"
 #include "master/goods_rules.h"
 #include "platform/clock.h"
@@ -663,6 +664,7 @@ int MasterImport::write(const Plan& plan) {
         }
         m_db.runBound(*statement);
     }
+    NameInitials::fillMissing(m_db, table);
     tx.commit();
     return int(plan.accepted.size());
 }

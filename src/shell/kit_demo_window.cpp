@@ -10,6 +10,7 @@
 #include "admin/code_list_window.h"
 #include "data/app_context.h"
 #include "data/data_module.h"
+#include "data/name_initials.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
@@ -38,6 +39,7 @@ void KitDemoWindow::fillDemoData(Database& db, int goods) {
              {"r", QString("第%1批").arg(1 + i % 5)},
              {"t", QDateTime(QDate(2006, 12, 1 + i % 28), QTime(9, 30))}});
     }
+    NameInitials::fillMissing(db, "goods");
     tx.commit();
 }
 

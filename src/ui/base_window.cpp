@@ -4,6 +4,7 @@
 
 #include "data/app_context.h"
 #include "data/data_module.h"
+#include "ui/shortcuts.h"
 #include "ui/style_holder.h"
 
 BaseWindow::BaseWindow(AppContext& context, const QString& windowName, QWidget* parent)
@@ -35,6 +36,11 @@ void BaseWindow::reject() {
         QDialog::reject();
         m_closing = false;
     }
+}
+
+void BaseWindow::showEvent(QShowEvent* event) {
+    Shortcuts::install(*this);
+    QDialog::showEvent(event);
 }
 
 void BaseWindow::closeEvent(QCloseEvent* event) {

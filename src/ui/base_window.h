@@ -34,6 +34,8 @@ protected:
     // false keeps it open.
     virtual bool confirmClose() { return true; }
     void closeEvent(QCloseEvent* event) override;
+    // Binds the window's keys when first shown (its commands are known by then).
+    void showEvent(QShowEvent* event) override;
 
 private:
     AppContext& m_context;

@@ -4,11 +4,14 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "ui/action_manager.h"
@@ -38,9 +41,45 @@ bool GridView::dropUntouchedDraft() {
 }
 
 void GridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    const QModelIndex edited = currentIndex();
     QTableView::closeEditor(editor, hint);
     if (hint == QAbstractItemDelegate::RevertModelCache) {
         dropUntouchedDraft();
+    }
+    auto* grid = qobject_cast<GridModel*>(model());
+    if (hint != QAbstractItemDelegate::SubmitModelCache || enterChain.isEmpty() || !grid || !edited.isValid()) {
+        return;
+    }
+    const int at = enterChain.indexOf(grid->columns().value(edited.column()).field);
+    if (at < 0) {
+        return;
+    }
+    // Enter moves on to the next field shown; the row as it stands now
+    // (a sort may have moved it).
+    const QModelIndex row = currentIndex().isValid() ? currentIndex() : edited;
+    for (int i = at + 1; i < enterChain.size(); ++i) {
+        const int column = grid->columnOf(enterChain[i]);
+        if (column >= 0 && !isColumnHidden(column)) {
+            openEditor(grid->index(row.row(), column));
+            return;
+        }
+    }
+    emit enterChainEnded();
+}
+
+void GridView::openEditor(const QModelIndex& index) {
+    setCurrentIndex(index);
+    scrollTo(index);
+    if (!edit(index, QAbstractItemView::AllEditTriggers, nullptr)) {
+        return;
+    }
+    // What is typed replaces the value, as in a spreadsheet.
+    if (auto* line = qobject_cast<QLineEdit*>(indexWidget(index))) {
+        line->selectAll();
+    } else if (QWidget* editor = indexWidget(index)) {
+        if (auto* inner = editor->findChild<QLineEdit*>()) {
+            inner->selectAll();
+        }
     }
 }
 
@@ -343,6 +382,98 @@ void DataGrid::syncCurrentFromDataset(int datasetRow) {
     const QModelIndex current = m_view->currentIndex();
     m_view->setCurrentIndex(m_model->index(g, current.isValid() ? current.column() : 0));
     m_syncing = false;
+}
+
+QLineEdit* DataGrid::addEntryLine(const QString& field, const QString& placeholder) {
+    if (!m_entry) {
+        m_entryStrip = new QWidget(this);
+        m_entry = new QLineEdit(m_entryStrip);
+        m_entry->setObjectName(QStringLiteral("entryLine"));
+        m_entryMessage = new QLabel(m_entryStrip);
+        m_entryMessage->setStyleSheet(QStringLiteral("color: #C00000;"));
+        m_entryMessage->hide();
+        // A new text is a new try: the note on the last one goes.
+        connect(m_entry, &QLineEdit::textEdited, this, [this] { setEntryMessage({}); });
+        m_entryStrip->setFixedHeight(m_entry->sizeHint().height() + 2);
+        static_cast<QVBoxLayout*>(layout())->insertWidget(1, m_entryStrip);
+        QHeaderView* header = m_view->horizontalHeader();
+        connect(header, &QHeaderView::sectionResized, this, &DataGrid::placeEntryLine);
+        connect(header, &QHeaderView::sectionMoved, this, &DataGrid::placeEntryLine);
+        connect(header, &QHeaderView::geometriesChanged, this, &DataGrid::placeEntryLine);
+        connect(m_view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &DataGrid::placeEntryLine);
+        connect(m_view, &GridView::enterChainEnded, m_entry, [this] { m_entry->setFocus(); });
+        m_view->installEventFilter(this);
+        m_entry->installEventFilter(this);
+    }
+    m_entryField = field;
+    m_entry->setPlaceholderText(placeholder);
+    placeEntryLine();
+    return m_entry;
+}
+
+void DataGrid::placeEntryLine() {
+    if (!m_entry) {
+        return;
+    }
+    // Under its column, as if it were the cell of a new last row; wide
+    // enough to type a name into.
+    const int column = m_model->columnOf(m_entryField);
+    const int x = column >= 0 ? m_view->columnViewportPosition(column) : 0;
+    const int left =
+        m_view->frameWidth() + (m_view->verticalHeader()->isVisible() ? m_view->verticalHeader()->width() : 0);
+    const int width = qMax(column >= 0 ? m_view->columnWidth(column) : 0, 240);
+    const QRect line(qMax(0, left + x), 1, qMin(width, qMax(80, m_entryStrip->width() - left - qMax(0, x))),
+                     m_entryStrip->height() - 2);
+    m_entry->setGeometry(line);
+    m_entryMessage->setGeometry(line.right() + 8, 1, qMax(0, m_entryStrip->width() - line.right() - 10), line.height());
+}
+
+void DataGrid::setEntryMessage(const QString& text) {
+    if (!m_entryMessage) {
+        return;
+    }
+    m_entryMessage->setText(text);
+    m_entryMessage->setVisible(!text.isEmpty());
+    m_entry->setToolTip(text);
+    placeEntryLine();
+}
+
+QString DataGrid::entryMessage() const {
+    return m_entryMessage ? m_entryMessage->text() : QString();
+}
+
+void DataGrid::editCell(int datasetRow, const QString& field) {
+    const int row = m_model->gridRow(datasetRow);
+    const int column = m_model->columnOf(field);
+    if (row < 0 || column < 0) {
+        return;
+    }
+    m_view->setFocus();
+    m_view->openEditor(m_model->index(row, column));
+}
+
+bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view && event->type() == QEvent::Resize) {
+        placeEntryLine();
+    }
+    if (watched == m_view && event->type() == QEvent::KeyPress && m_entry && !m_view->isEditing()) {
+        // Down from the last row goes on to the entry line.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QModelIndex current = m_view->currentIndex();
+        if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier &&
+            (!current.isValid() || current.row() == m_model->rowCount() - 1)) {
+            m_entry->setFocus();
+            return true;
+        }
+    }
+    if (watched == m_entry && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Up && m_model->rowCount() > 0) {
+        // Up from the entry line goes back to the last row.
+        m_view->setFocus();
+        m_view->setCurrentIndex(m_model->index(m_model->rowCount() - 1, qMax(0, m_view->currentIndex().column())));
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void DataGrid::showColumnFilterMenu(int column, const QPoint& globalPos) {

@@ -3,6 +3,9 @@
 #include <QTableView>
 #include <QWidget>
 
+class QLabel;
+class QLineEdit;
+
 #include "ui/grid_model.h"
 
 class FooterBar;
@@ -19,6 +22,7 @@ public:
 
 signals:
     void rowActivated(const QModelIndex& index);
+    void enterChainEnded();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -28,7 +32,12 @@ protected:
 
 public:
     QString dragKeyField;
+    // Enter in the editor of one of these fields opens the next one's cell
+    // in the same row; after the last, enterChainEnded() is emitted.
+    QStringList enterChain;
     bool isEditing() const { return state() == EditingState; }
+    // Makes a cell current and opens its editor with the value selected.
+    void openEditor(const QModelIndex& index);
     // Writes what an open cell editor holds into its row and closes it, as
     // leaving the cell would (before a save or a command on the rows).
     void commitEdit();
@@ -86,18 +95,39 @@ public:
     // Shows the filter list of a column (as a right click on its header does).
     void showColumnFilterMenu(int column, const QPoint& globalPos);
 
+    // A line under the rows where a new row is started by typing (a goods
+    // code, name or initials), set under the column of `field`.
+    QLineEdit* addEntryLine(const QString& field, const QString& placeholder);
+    QLineEdit* entryLine() const { return m_entry; }
+    // A short note beside the entry line (what was not found); empty hides it.
+    void setEntryMessage(const QString& text);
+    QString entryMessage() const;
+    // Enter in the editor of one of these fields moves to the next one's
+    // cell; after the last, to the entry line.
+    void setEnterChain(const QStringList& fields) { m_view->enterChain = fields; }
+    // Makes a row's cell current and opens its editor.
+    void editCell(int datasetRow, const QString& field);
+
 signals:
     void rowDoubleClicked(int datasetRow);
     void editFailed(const QString& message, const QString& details);
     void selectionChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void syncCurrentFromView(const QModelIndex& current);
     void syncCurrentFromDataset(int datasetRow);
     // Rows with a preview line are taller by its height, the others plain.
     void fitRowHeights(int first, int last);
+    void placeEntryLine();
 
     GridModel* m_model;
+    QWidget* m_entryStrip = nullptr;
+    QLineEdit* m_entry = nullptr;
+    QLabel* m_entryMessage = nullptr;
+    QString m_entryField;
     GridView* m_view;
     FooterBar* m_footer;
     QString m_styleName;

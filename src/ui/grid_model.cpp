@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "data/name_initials.h"
 #include "platform/errors.h"
 
 QString FooterSummary::render(double value) const {
@@ -162,6 +163,13 @@ bool GridModel::accepts(int r) const {
     if (!m_text.isEmpty()) {
         bool any = false;
         for (const auto& [column, field] : m_textTargets) {
+            if (field == m_initialsField) {
+                if (NameInitials::matches(m_dataset->value(r, field).toString(), m_typedInitials)) {
+                    any = true;
+                    break;
+                }
+                continue;
+            }
             // Plain text is matched as stored; other columns as shown.
             const QString text = column >= 0 ? displayText(r, column) : m_dataset->value(r, field).toString();
             if (text.contains(m_text, Qt::CaseInsensitive)) {
@@ -197,6 +205,9 @@ void GridModel::setTextFilter(const QString& text, const QStringList& fields) {
     m_text = text;
     m_textFields = fields;
     m_textTargets.clear();
+    // The initials column is matched word by word against initials typed.
+    m_initialsField = fieldColumn(NameInitials::column());
+    m_typedInitials = NameInitials::typed(text);
     for (const QString& field : fields) {
         const int column = columnOf(field);
         const int f = fieldColumn(field);

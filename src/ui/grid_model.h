@@ -41,7 +41,8 @@ public:
     bool isReadOnly() const { return m_readOnly; }
 
     // Filters on the loaded rows. Text: LIKE '%text%' over the fields, joined
-    // by OR, without regard to case. Date: the field's day between the two
+    // by OR, without regard to case; among the fields, the pinyin initials
+    // column matches initials typed as the start of one of its words. Date: the field's day between the two
     // days (an invalid day leaves that side open).
     void setTextFilter(const QString& text, const QStringList& fields);
     void setDateFilter(const QString& field, const Period& period);
@@ -106,6 +107,8 @@ private:
     QString m_text;
     QStringList m_textFields;
     QList<QPair<int, int>> m_textTargets;  // (grid column or -1, dataset field)
+    int m_initialsField = -1;              // dataset field of the pinyin initials
+    QString m_typedInitials;
     QString m_dateField;
     Period m_period;
     QHash<QString, ColumnFilter> m_columnFilters;  // by lower-case field

@@ -1,0 +1,154 @@
+#include "data/name_initials.h"
+
+#include <QSet>
+#include <QSqlQuery>
+
+#include "data/database.h"
+#include "data/sql_dialect.h"
+#include "platform/pinyin_initials.h"
+
+const QList<NameInitials::Source>& NameInitials::sources() {
+    static const QList<Source> list{
+        {QStringLiteral("goods"), QStringLiteral("id"), QStringLiteral("code"), {QStringLiteral("Goods_name")}},
+        // A customer is found by its person and its establishment (酒楼).
+        {QStringLiteral("Client"),
+         QStringLiteral("ID"),
+         QStringLiteral("Corp_code"),
+         {QStringLiteral("Linkman_name"), QStringLiteral("Corp_name")}},
+        {QStringLiteral("Provider"),
+         QStringLiteral("ID"),
+         QStringLiteral("Corp_code"),
+         {QStringLiteral("provider_name"), QStringLiteral("provider_Corp_Name")}},
+        {QStringLiteral("customer_provider"),
+         QStringLiteral("id"),
+         QStringLiteral("corp_code"),
+         {QStringLiteral("Corp_name"), QStringLiteral("boss_name")}},
+    };
+    return list;
+}
+
+const NameInitials::Source* NameInitials::sourceOf(const QString& table) {
+    for (const Source& s : sources()) {
+        if (s.table.compare(table, Qt::CaseInsensitive) == 0) {
+            return &s;
+        }
+    }
+    return nullptr;
+}
+
+QString NameInitials::valueOf(const QStringList& names) {
+    QStringList words;
+    QSet<QString> seen;
+    int length = -1;
+    for (const QString& name : names) {
+        for (const QString& v : PinyinInitials::variants(name)) {
+            if (v.isEmpty() || seen.contains(v)) {
+                continue;
+            }
+            if (length + 1 + v.size() > kWidth) {
+                return words.join(' ');
+            }
+            seen.insert(v);
+            words.append(v);
+            length += 1 + v.size();
+        }
+    }
+    return words.join(' ');
+}
+
+QString NameInitials::typed(const QString& text) {
+    // Letters, digits and the spaces or marks typed between them; text with
+    // an ideograph in it is a name, not initials.
+    for (char32_t c : text.toUcs4()) {
+        if (PinyinInitials::lettersOf(c) != 0) {
+            return {};
+        }
+    }
+    return PinyinInitials::of(text);
+}
+
+bool NameInitials::matches(const QString& stored, const QString& typedInitials) {
+    if (typedInitials.isEmpty()) {
+        return false;
+    }
+    if (stored.startsWith(typedInitials)) {
+        return true;
+    }
+    return stored.contains(QLatin1Char(' ') + typedInitials);
+}
+
+namespace {
+QString selectNames(const NameInitials::Source& s) {
+    return QStringLiteral("select %1, %2 from %3").arg(s.key, s.names.join(','), s.table);
+}
+
+QString valueOfRow(const QSqlQuery& q, int names) {
+    QStringList texts;
+    for (int i = 0; i < names; ++i) {
+        texts << q.value(1 + i).toString();
+    }
+    return NameInitials::valueOf(texts);
+}
+}  // namespace
+
+int NameInitials::fillMissing(Database& db, const QString& table) {
+    const Source* s = sourceOf(table);
+    if (!s) {
+        return 0;
+    }
+    // Read first, write after: a server streams its rows, and one
+    // connection cannot write while it reads.
+    QList<QPair<QVariant, QString>> found;
+    QSqlQuery q = db.query(selectNames(*s) + QStringLiteral(" where %1 is null").arg(column()));
+    while (q.next()) {
+        found.append({q.value(0), valueOfRow(q, s->names.size())});
+    }
+    q.finish();
+    if (found.isEmpty()) {
+        return 0;
+    }
+    WriteTransaction tx(db);
+    const auto update = db.prepared(QStringLiteral("update %1 set %2=:v where %3=:k").arg(s->table, column(), s->key));
+    for (const auto& [key, value] : found) {
+        db.run(*update, {{"v", value}, {"k", key}});
+    }
+    tx.commit();
+    return found.size();
+}
+
+int NameInitials::fillMissing(Database& db) {
+    int n = 0;
+    for (const Source& s : sources()) {
+        n += fillMissing(db, s.table);
+    }
+    return n;
+}
+
+QString NameInitials::prefixCondition(const Database& db, const QString& expression, const QString& text,
+                                      const QString& prefix, QVariantMap& params) {
+    // The range lets an index in byte order find the prefix; LIKE checks it
+    // exactly (the range alone would take the next code point's rows).
+    QString next = text;
+    next[next.size() - 1] = QChar(next.back().unicode() + 1);
+    params.insert(prefix + "lo", text);
+    params.insert(prefix + "hi", next);
+    QString pattern = likeContainsPattern(text);
+    pattern.chop(1);
+    params.insert(prefix + "like", pattern.mid(1) + '%');
+    const QString ordered = db.dialect().byteOrder(expression);
+    return QStringLiteral("(%1 >= :%2lo and %1 < :%2hi and %3 like :%2like escape '!')")
+        .arg(ordered, prefix, expression);
+}
+
+void NameInitials::createIndexes(Database& db) {
+    const bool server = db.dialect().kind() == SqlDialect::Kind::Postgres;
+    for (const Source& s : sources()) {
+        const QString name = s.table.toLower();
+        db.query(QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_initials ON %2 (%3)")
+                     .arg(name, s.table, server ? '(' + db.dialect().byteOrder(column()) + ')' : column()));
+        if (server) {
+            db.query(QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_code_bytes ON %2 ((%3))")
+                         .arg(name, s.table, db.dialect().byteOrder(s.code)));
+        }
+    }
+}

@@ -1,0 +1,102 @@
+#include "ui/shortcuts.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QHash>
+
+#include "data/app_context.h"
+#include "platform/prompter.h"
+#include "ui/base_window.h"
+
+namespace {
+const char* const kKeysProperty = "olvendKeys";
+const char* const kInstalledProperty = "olvendKeysInstalled";
+
+// The keys listed in a window's help, in the order they were bound.
+struct Listed {
+    QString key;
+    QString what;
+};
+
+QList<Listed> listed(const BaseWindow& window) {
+    QList<Listed> out;
+    for (const QVariant& v : window.property(kKeysProperty).toList()) {
+        const QStringList pair = v.toStringList();
+        out.append({pair.value(0), pair.value(1)});
+    }
+    return out;
+}
+
+void list(BaseWindow& window, const QKeySequence& key, const QString& what) {
+    QVariantList keys = window.property(kKeysProperty).toList();
+    keys.append(QStringList{key.toString(QKeySequence::NativeText), what});
+    window.setProperty(kKeysProperty, keys);
+}
+}  // namespace
+
+QKeySequence Shortcuts::forAction(const QString& actionName) {
+    static const QHash<QString, QKeySequence> keys{
+        {"action_save", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"action_savecustomer", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"action_print", QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {"action_add", QKeySequence(Qt::Key_Insert)},
+        {"action_addcustomer", QKeySequence(Qt::Key_Insert)},
+        {"action_delete", QKeySequence(Qt::CTRL | Qt::Key_Delete)},
+        {"action_deletecustomer", QKeySequence(Qt::CTRL | Qt::Key_Delete)},
+        {"action_deletegoods", QKeySequence(Qt::CTRL | Qt::Key_Delete)},
+        {"action1_delete", QKeySequence(Qt::CTRL | Qt::Key_Delete)},
+        {"action_edit", QKeySequence(Qt::Key_F2)},
+        {"action_editcustomer", QKeySequence(Qt::Key_F2)},
+        {"action_editgoods", QKeySequence(Qt::Key_F2)},
+    };
+    return keys.value(actionName.toLower());
+}
+
+QString Shortcuts::keyNote(const QKeySequence& key) {
+    return QStringLiteral("（%1）").arg(key.toString(QKeySequence::NativeText));
+}
+
+void Shortcuts::install(BaseWindow& window) {
+    if (window.property(kInstalledProperty).toBool()) {
+        return;
+    }
+    window.setProperty(kInstalledProperty, true);
+    QHash<QString, QKeySequence> bound;  // lower-case action name
+    for (QAction* a : window.actions().actions()) {
+        const QKeySequence key = forAction(a->objectName());
+        if (key.isEmpty() || !a->shortcut().isEmpty()) {
+            continue;
+        }
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        a->setToolTip(a->text() + keyNote(key));
+        window.addAction(a);
+        bound.insert(a->objectName().toLower(), key);
+        list(window, key, a->text());
+    }
+    for (QAbstractButton* b : window.findChildren<QAbstractButton*>()) {
+        const QString name = b->property("action").toString().toLower();
+        if (bound.contains(name) && !b->toolTip().contains(keyNote(bound.value(name)))) {
+            b->setToolTip((b->toolTip().isEmpty() ? b->text() : b->toolTip()) + keyNote(bound.value(name)));
+        }
+    }
+    add(window, QKeySequence(Qt::Key_F1), QStringLiteral("帮助：本窗口的快捷键"),
+        [&window] { window.context().prompter().inform(helpText(window)); });
+}
+
+void Shortcuts::add(BaseWindow& window, const QKeySequence& key, const QString& what, std::function<void()> work) {
+    auto* a = new QAction(what, &window);
+    a->setShortcut(key);
+    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(a, &QAction::triggered, &window, [&window, work] { window.actions().guard(work); });
+    window.addAction(a);
+    list(window, key, what);
+}
+
+QString Shortcuts::helpText(BaseWindow& window) {
+    QStringList lines{QStringLiteral("%1 的快捷键：").arg(window.windowTitle())};
+    for (const Listed& l : listed(window)) {
+        lines << QStringLiteral("%1\t%2").arg(l.key, l.what);
+    }
+    return lines.join('\n');
+}

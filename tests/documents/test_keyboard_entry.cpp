@@ -1,0 +1,185 @@
+#include <QApplication>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "data/dataset.h"
+#include "data/name_initials.h"
+#include "document_fixture.h"
+#include "document_window_suite.h"
+#include "documents/quotation_edit_window.h"
+#include "ui/match_popup.h"
+
+using DocumentFixture::count;
+using DocumentFixture::read;
+
+namespace {
+// Goods whose names a clerk types by their initials.
+const QList<QPair<QString, QString>> kGoods{
+    {"G01", "中空玻璃"}, {"G02", "不锈钢合页"}, {"G03", "铝合金型材"}, {"G04", "多点锁"}, {"G05", "执手"},
+    {"G06", "滑轮"},     {"G07", "密封条"},     {"G08", "纱网"},       {"G09", "地漏"},   {"G10", "闭门器"},
+};
+
+void settle() {
+    // Enter in a cell editor commits through a queued call.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+void type(const QString& text) {
+    QTest::keyClicks(QApplication::focusWidget(), text);
+}
+
+void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    settle();
+}
+}  // namespace
+
+// Quotations typed with the keyboard only: goods by initials or code into
+// the line under the rows, Enter through quantity, price and remark, the
+// customer by initials, the keys of the commands.
+class TestKeyboardEntry : public DocumentWindowSuite {
+    Q_OBJECT
+private slots:
+    void init() {
+        start();
+        for (int i = 0; i < kGoods.size(); ++i) {
+            DocumentFixture::addGoods(db(), kGoods[i].first, kGoods[i].second, "S", "UN001", i % 3 + 1, 10.0 + i,
+                                      (10.0 + i) * (i % 3 + 1), 4.0 + i);
+        }
+        db().query(
+            "insert into Client (Corp_code, Linkman_name, Corp_name, Linkman_country, LinkMan_Telephone) values "
+            "('00001', '张芳', '武汉国际酒店', '中国', '027-1234'), ('00002', '陈强', '重庆饭店', '中国', '023-9')");
+        NameInitials::fillMissing(db());
+    }
+    void cleanup() { stop(); }
+
+    // Ten lines typed (initials for most, a code in lower case for one),
+    // saved with Ctrl+S: the book holds what the pick window and the same
+    // edits make.
+    void typedQuotationEqualsPickedOne() {
+        QuotationEditWindow typed(context(), QuotationDocument::New);
+        showActive(typed);
+        QLineEdit* name = nameEdit(typed);
+        name->setFocus();
+        type("cq");
+        QVERIFY(typed.customerMatches()->isShown());
+        QCOMPARE(typed.customerMatches()->rows().value(0).value(0), QString("00002"));
+        press(Qt::Key_Return);
+        QCOMPARE(typed.document().head().value("ClientNo").toString() +
+                     typed.document().head().value("Add_ClientName").toString() +
+                     typed.document().head().value("Rummery").toString(),
+                 QString("00002陈强重庆饭店"));
+        QLineEdit* line = typed.grid()->entryLine();
+        press(Qt::Key_Insert);
+        QCOMPARE(QApplication::focusWidget(), line);
+        for (int i = 0; i < kGoods.size(); ++i) {
+            QCOMPARE(QApplication::focusWidget(), line);
+            type(i == 4 ? "g05" : PinyinOf(i));
+            QVERIFY2(typed.goodsMatches()->isShown(), qPrintable(line->text()));
+            press(Qt::Key_Return);
+            // Quantity, price and remark, each closed by Enter.
+            type(QString::number(i + 2));
+            press(Qt::Key_Return);
+            type(QString::number(20 + i) + ".5");
+            press(Qt::Key_Return);
+            type(QString("note%1").arg(i));
+            press(Qt::Key_Return);
+        }
+        QCOMPARE(typed.document().lines().rowCount(), 10);
+        press(Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!typed.document().isModified());
+        const QString typedNo = typed.document().billNo();
+
+        QuotationEditWindow picked(context(), QuotationDocument::New);
+        QStringList codes;
+        for (const auto& g : kGoods) {
+            codes << g.first;
+        }
+        pickGoods(codes);
+        picked.document().head().setValue("Add_ClientName", "陈强");
+        picked.document().chooseCustomer("00002");
+        click(picked, "Action_AddGoods");
+        Dataset& lines = picked.document().lines();
+        for (int i = 0; i < kGoods.size(); ++i) {
+            QVERIFY(lines.locate("GoodsNo", kGoods[i].first));
+            lines.edit();
+            lines.setValue("QTY", i + 2);
+            lines.setValue("Price", 20 + i + 0.5);
+            lines.setValue("Remark", QString("note%1").arg(i));
+            lines.post();
+        }
+        click(picked, "Action_Save");
+        QCOMPARE(linesOf(typedNo), linesOf(picked.document().billNo()));
+        QCOMPARE(headOf(typedNo), headOf(picked.document().billNo()));
+    }
+
+    // What matches nothing is said beside the line and stays; goods on the
+    // quotation already, or deleted meanwhile, are refused; Escape closes
+    // the drop-down and changes nothing.
+    void badInputIsRefusedAndKept() {
+        QuotationEditWindow w(context(), QuotationDocument::New);
+        showActive(w);
+        QLineEdit* line = w.grid()->entryLine();
+        line->setFocus();
+        type("xyz9");
+        QVERIFY(!w.goodsMatches()->isShown());
+        press(Qt::Key_Return);
+        QCOMPARE(w.grid()->entryMessage() + "|" + line->text(), QString("没有找到商品[xyz9]|xyz9"));
+        line->clear();
+        type("G01");
+        press(Qt::Key_Return);
+        QCOMPARE(w.document().lines().rowCount(), 1);
+        press(Qt::Key_Escape);  // leaves the quantity as it was
+        line->setFocus();
+        type("zkbl");
+        press(Qt::Key_Return);
+        QCOMPARE(prompter().lastText(), QString("货品[G01]已在订货单中"));
+        QCOMPARE(line->text(), QString("zkbl"));
+        line->clear();
+        type("bxg");
+        QVERIFY(w.goodsMatches()->isShown());
+        press(Qt::Key_Escape);
+        QVERIFY(!w.goodsMatches()->isShown());
+        QCOMPARE(line->text() + QString::number(w.document().lines().rowCount()), QString("bxg1"));
+        type("h");  // 不锈钢合页: bxghy
+        db().query("delete from goods where code='G02'");
+        press(Qt::Key_Return);
+        QCOMPARE(prompter().lastText(), QString("以下货品已不存在，未能添加：G02"));
+        QCOMPARE(w.document().lines().rowCount(), 1);
+    }
+
+private:
+    static QString PinyinOf(int i) {
+        static const QStringList initials{"zkbl", "bxg", "lhj", "dds", "zs", "hl", "mft", "sw", "dl", "bmq"};
+        return initials.at(i);
+    }
+    void showActive(QWidget& w) {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+    }
+    static QLineEdit* nameEdit(QuotationEditWindow& w) {
+        for (QLineEdit* e : w.findChildren<QLineEdit*>()) {
+            if (e->placeholderText().startsWith("姓名")) {
+                return e;
+            }
+        }
+        return nullptr;
+    }
+    QString linesOf(const QString& billNo) {
+        return read(db(),
+                    "select GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money, Remark, SortNo from "
+                    "Quotation_Detail where HeadNo=:h order by SortNo",
+                    {{"h", billNo}});
+    }
+    QString headOf(const QString& billNo) {
+        return read(db(),
+                    "select ClientNo, Add_ClientName, Rummery, Country, telephon from Quotation_Head where BillNo=:h",
+                    {{"h", billNo}});
+    }
+};
+
+QTEST_MAIN(TestKeyboardEntry)
+#include "test_keyboard_entry.moc"
