@@ -193,7 +193,14 @@ void DemoData::fill(AppContext& context, const Counts& counts) {
         db.execute("update Sys_ID_Autoincrement set CurrID=:c where tablename='goods'",
                    {{"c", QStringLiteral("SP%1").arg(first + counts.goods - 1, 8, 10, QChar('0'))}});
     }
-    NameInitials::fillMissing(db);
+    // The initials of the records written here (the statements above leave
+    // them to be computed).
+    for (const auto& [table, count] : {std::pair{"Client", counts.customers}, std::pair{"Provider", counts.suppliers},
+                                       std::pair{"goods", counts.goods}}) {
+        if (count > 0) {
+            NameInitials::fillMissing(db, QString::fromLatin1(table));
+        }
+    }
     tx.commit();
     for (const auto& out : pictures) {
         if (!out->commit()) {

@@ -3,9 +3,11 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "data/app_context.h"
 #include "data/data_module.h"
@@ -22,7 +24,9 @@ constexpr int kGroupRole = Qt::UserRole + 1;
 }  // namespace
 
 CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
-    : BaseWindow(context, QStringLiteral("Customer_Pick_Frm"), parent), m_tree(new QTreeWidget(this)) {
+    : BaseWindow(context, QStringLiteral("Customer_Pick_Frm"), parent),
+      m_search(new QLineEdit(this)),
+      m_tree(new QTreeWidget(this)) {
     setWindowTitle(QStringLiteral("选择客户"));
     m_tree->setHeaderLabels({QStringLiteral("客户"), QStringLiteral("客户编码")});
     m_tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -32,6 +36,9 @@ CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
         for (const CustomerTree::Node& n : nodes) {
             auto* item = new QTreeWidgetItem({n.name, n.corpCode});
             item->setData(0, Qt::UserRole, n.isGroup() ? QString() : n.corpCode);
+            if (!n.isGroup()) {
+                m_customers.append({item, n});
+            }
             const int group = n.isGroup() ? -n.id : -n.parentId;
             item->setData(0, kGroupRole, group > 0 ? QVariant(group) : QVariant());
             items.insert(n.id, item);
@@ -91,10 +98,51 @@ CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
+    m_search->setPlaceholderText(QStringLiteral("查找：名称、老板、编号、拼音首字母或电话"));
+    connect(m_search, &QLineEdit::textChanged, this, &CustomerPickerDialog::filter);
+    // Down goes from the search box to the customers found.
+    connect(m_search, &QLineEdit::returnPressed, this, [this] {
+        actions().guard([this] {
+            if (choose()) {
+                accept();
+            }
+        });
+    });
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_search);
     layout->addWidget(m_tree, 1);
+    m_search->setFocus();
     layout->addLayout(buttons);
     resize(420, 480);
+}
+
+void CustomerPickerDialog::filter(const QString& text) {
+    QTreeWidgetItem* first = nullptr;
+    for (const auto& [item, node] : m_customers) {
+        const bool shown = node.matches(text);
+        item->setHidden(!shown);
+        if (shown && !first) {
+            first = item;
+        }
+    }
+    // A group shows while it holds a customer found (all of them for no text).
+    std::function<bool(QTreeWidgetItem*)> showGroups = [&](QTreeWidgetItem* item) {
+        if (!item->data(0, Qt::UserRole).toString().isEmpty()) {
+            return !item->isHidden();
+        }
+        bool any = false;
+        for (int i = 0; i < item->childCount(); ++i) {
+            any = showGroups(item->child(i)) || any;
+        }
+        item->setHidden(!text.trimmed().isEmpty() && !any);
+        return any;
+    };
+    for (int i = 0; i < m_tree->topLevelItemCount(); ++i) {
+        showGroups(m_tree->topLevelItem(i));
+    }
+    if (first && !text.trimmed().isEmpty()) {
+        m_tree->setCurrentItem(first);
+    }
 }
 
 bool CustomerPickerDialog::choose() {

@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 
 #include "data/database.h"
+#include "data/name_initials.h"
 
 QList<CustomerTree::Node> CustomerTree::load(Database& db) {
     QList<Node> nodes;
@@ -18,8 +19,9 @@ QList<CustomerTree::Node> CustomerTree::load(Database& db) {
         n.parentId = parent > 0 ? -parent : 0;
         nodes.append(n);
     }
-    QSqlQuery customers =
-        db.query("select id, corp_code, Corp_name, Customer_Group, boss_name from customer_provider order by id");
+    QSqlQuery customers = db.query(
+        "select id, corp_code, Corp_name, Customer_Group, boss_name, Name_Initials, Corp_telephone, "
+        "Boss_mobile from customer_provider order by id");
     while (customers.next()) {
         Node n;
         n.id = customers.value(0).toInt();
@@ -30,7 +32,18 @@ QList<CustomerTree::Node> CustomerTree::load(Database& db) {
             n.name += "(" + boss + ")";
         }
         n.parentId = customers.value(3).isNull() ? 0 : -customers.value(3).toInt();
+        n.initials = customers.value(5).toString();
+        n.telephones = customers.value(6).toString() + ' ' + customers.value(7).toString();
         nodes.append(n);
     }
     return nodes;
+}
+
+bool CustomerTree::Node::matches(const QString& typed) const {
+    const QString text = typed.trimmed();
+    if (text.isEmpty()) {
+        return true;
+    }
+    return !isGroup() && (corpCode.contains(text, Qt::CaseInsensitive) || name.contains(text, Qt::CaseInsensitive) ||
+                          telephones.contains(text) || NameInitials::matches(initials, NameInitials::typed(text)));
 }

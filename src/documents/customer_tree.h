@@ -16,7 +16,12 @@ public:
         int parentId = 0;  // the node it hangs under (0 or a missing group: the top)
         QString corpCode;  // empty for a group
         QString name;
+        QString initials;  // pinyin initials of the name and the boss
+        QString telephones;
         bool isGroup() const { return corpCode.isEmpty() && id < 0; }
+        // Whether a customer is found by a typed text: code, name, boss,
+        // telephone or initials; an empty text finds everyone.
+        bool matches(const QString& text) const;
     };
 
     // Groups first, then customers, each in the order of their ids.

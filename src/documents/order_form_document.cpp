@@ -7,10 +7,12 @@
 #include "data/database.h"
 #include "data/dataset.h"
 #include "data/field_def.h"
+#include "data/name_initials.h"
 #include "data/numbering.h"
 #include "documents/order_row_code_lists.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
+#include "platform/pinyin_initials.h"
 #include "platform/prompter.h"
 
 namespace {
@@ -169,6 +171,45 @@ int OrderFormDocument::addRow() {
     }
     m_computing = false;
     m_lines->setTag(1);
+    return m_lines->currentRow();
+}
+
+QList<QStringList> OrderFormDocument::goodsNamesMatching(const QString& typed) const {
+    const QString text = typed.trimmed();
+    const QString initials = NameInitials::typed(text);
+    QList<QStringList> exact;
+    QList<QStringList> byInitials;
+    QList<QStringList> byPart;
+    QSqlQuery q = m_db.query(
+        "select statusvalue, blank1_str, blank2_str, blank3_int from Sys_Status_Describe where ParamentName=:p "
+        "order by id",
+        {{"p", QStringLiteral("货品名称")}});
+    while (q.next()) {
+        const QString name = q.value(0).toString();
+        const QStringList row{name, q.value(1).toString(), q.value(2).toString(),
+                              q.isNull(3) ? QString() : QString::number(q.value(3).toDouble(), 'f', 2)};
+        if (name.compare(text, Qt::CaseInsensitive) == 0) {
+            exact << row;
+        } else if (!initials.isEmpty() && PinyinInitials::startsWith(name, initials)) {
+            byInitials << row;
+        } else if (name.contains(text, Qt::CaseInsensitive)) {
+            byPart << row;
+        }
+    }
+    return (exact + byInitials + byPart).mid(0, 20);
+}
+
+int OrderFormDocument::addTypedRow(const QString& goodsName) {
+    GoodsDefaults defaults;
+    if (!goodsDefaults(m_db, goodsName, &defaults)) {
+        m_prompter.inform(QStringLiteral("货品名称[%1]不在货品名称列表中").arg(goodsName));
+        return -1;
+    }
+    const int row = addRow();
+    m_lines->setCurrentRow(row);
+    m_lines->edit();
+    m_lines->setValue("Goods_name", goodsName);  // its defaults follow
+    m_lines->post();
     return m_lines->currentRow();
 }
 

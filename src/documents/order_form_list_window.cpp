@@ -20,6 +20,7 @@
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/list_grid_setup.h"
+#include "ui/shortcuts.h"
 
 OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
     : BaseWindow(context, QStringLiteral("frm_GainBill_list"), parent),
@@ -30,6 +31,10 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
     setWindowTitle(QStringLiteral("收据记录表"));
 
     buildActions();
+    Shortcuts::add(*this, QKeySequence(Qt::Key_F5), QStringLiteral("重新读取列表"), [this] {
+        const int row = m_list.rows().currentRow();
+        reread(row >= 0 ? m_list.rows().value(row, "Order_Form_Code").toString() : QString());
+    });
     auto paid = std::make_shared<LookupList>();
     m_grid->setReadOnly(true);
     m_grid->setMultiSelect(true);

@@ -19,10 +19,12 @@
 #include "documents/delivery_date.h"
 #include "documents/document_windows.h"
 #include "documents/order_goods_window.h"
+#include "documents/typed_entry.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/field_binder.h"
+#include "ui/match_popup.h"
 #include "ui/style_holder.h"
 
 OrderFormWindow::OrderFormWindow(AppContext& context, int mode, const QString& code, QWidget* parent)
@@ -75,10 +77,10 @@ OrderFormWindow::OrderFormWindow(AppContext& context, int mode, const QString& c
         GridColumn::make("Goods_name", QStringLiteral("货品名称"), 130).withLookup(m_goodsNames),
         GridColumn::make("Model_Size", QStringLiteral("规格"), 110),
         GridColumn::make("Goods_Unit", QStringLiteral("计量单位"), 70).withLookup(m_units),
-        GridColumn::make("QTY", QStringLiteral("数量"), 70).withFormat("0.####"),
-        GridColumn::make("Price", QStringLiteral("单价"), 80).withFormat("0.00"),
+        GridColumn::make("QTY", QStringLiteral("数量"), 70).withFormat("0.####").asEditable(),
+        GridColumn::make("Price", QStringLiteral("单价"), 80).withFormat("0.00").asEditable(),
         GridColumn::make("Total_Price", QStringLiteral("金额"), 90).withFormat("0.00"),
-        GridColumn::make("Remark_ShipmentForm", QStringLiteral("备注"), 200),
+        GridColumn::make("Remark_ShipmentForm", QStringLiteral("备注"), 200).asEditable(),
     };
     // The row's other fields are there to show when wanted.
     for (const char* f :
@@ -90,7 +92,16 @@ OrderFormWindow::OrderFormWindow(AppContext& context, int mode, const QString& c
         columns.append(GridColumn::make(field, caption, 90).hidden());
     }
     m_grid->setColumns(columns);
+    m_grid->setReadOnly(false);  // quantity, price and remark are typed in the rows
     m_grid->setFooter({FooterSummary::sum("Total_Price", QStringLiteral("合计:0.00"))});
+    // Goods typed under the rows, from the goods names the order offers;
+    // Enter then goes quantity, price, remark and back.
+    m_goodsMatches = TypedEntry::goods(
+        *this, *m_grid, "Goods_name",
+        {QStringLiteral("货品名称"), QStringLiteral("规格"), QStringLiteral("计量单位"), QStringLiteral("单价")},
+        [this](const QString& text) { return m_document.goodsNamesMatching(text); },
+        [this](const QString& name) { return addTypedGoods(name); });
+    m_grid->setEnterChain({"QTY", "Price", "Remark_ShipmentForm"});
     connect(m_grid, &DataGrid::rowDoubleClicked, this,
             [this](int) { actions().execute(QStringLiteral("Action_GoodsEdit")); });
 
@@ -194,6 +205,19 @@ void OrderFormWindow::buildActions() {
         "Action_DeleteGoods", "删除货品", [this] { m_document.deleteRows(m_grid->selectedRows()); }, "删除货品");
 }
 
+bool OrderFormWindow::addTypedGoods(const QString& goodsName) {
+    actions().require(QStringLiteral("Action_AddGoods"));
+    m_grid->commitEdit();
+    const int row = m_document.addTypedRow(goodsName);
+    if (row < 0) {
+        return false;
+    }
+    reloadCodeLists();
+    m_grid->view()->viewport()->update();
+    m_grid->editCell(row, "QTY");
+    return true;
+}
+
 void OrderFormWindow::editGoods(int mode) {
     OrderGoodsWindow window(context(), m_document, mode, this);
     window.showModal();
@@ -241,8 +265,24 @@ QWidget* OrderFormWindow::buildHead() {
     code->setEnabled(false);
 
     m_customer = new QLineEdit(this);
-    m_customer->setReadOnly(true);
     m_customer->setObjectName("customer");
+    // The customer is typed (name, boss, code, initials or telephone) and
+    // taken from the drop-down; a text not taken gives way to the customer
+    // the order names.
+    m_customer->setPlaceholderText(QStringLiteral("名称、老板、编号、拼音首字母或电话"));
+    m_customerMatches = TypedEntry::records(*this, *m_customer, RecordFinder::orderCustomers(),
+                                            {QStringLiteral("客户编号"), QStringLiteral("客户名称"),
+                                             QStringLiteral("老板"), QStringLiteral("电话"), QStringLiteral("地址")},
+                                            [this](const QString& code) {
+                                                m_document.chooseCustomer(code);
+                                                m_binder->refresh();
+                                                showCustomer();
+                                            });
+    connect(m_customer, &QLineEdit::editingFinished, this, [this] {
+        if (!m_customerMatches->isShown()) {
+            showCustomer();
+        }
+    });
     auto* pick = new QPushButton(QStringLiteral("..."), this);
     pick->setFixedWidth(28);
     pick->setToolTip(QStringLiteral("选择客户"));

@@ -12,6 +12,7 @@ class FieldBinder;
 class LookupList;
 class QAbstractButton;
 class QLabel;
+class MatchPopup;
 class QLineEdit;
 class QWidget;
 
@@ -29,6 +30,9 @@ public:
     CheckEdit* paidBox() const { return m_paid; }
     QWidget* discountEditor() const { return m_discount; }
     QLineEdit* customerBox() const { return m_customer; }
+    // The drop-downs of goods typed under the rows and of customers.
+    MatchPopup* goodsMatches() const { return m_goodsMatches; }
+    MatchPopup* customerMatches() const { return m_customerMatches; }
     bool loaded() const { return m_loaded; }
     // The button that runs the command, by action name.
     QAbstractButton* button(const QString& actionName) const;
@@ -38,6 +42,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Adds a row of the goods name typed under the rows and opens its
+    // quantity; false (and said) when the name is not offered.
+    bool addTypedGoods(const QString& goodsName);
     // Shows the goods-row window for the order's current row (mode 2: a
     // new row).
     void editGoods(int mode);
@@ -58,6 +65,8 @@ private:
     QWidget* m_discount = nullptr;
     QLabel* m_discountLabel = nullptr;
     QLineEdit* m_customer = nullptr;
+    MatchPopup* m_goodsMatches = nullptr;
+    MatchPopup* m_customerMatches = nullptr;
     std::shared_ptr<LookupList> m_goodsNames;
     std::shared_ptr<LookupList> m_units;
     QHash<QString, QAbstractButton*> m_buttons;  // lower-case action name

@@ -10,6 +10,7 @@
 #include "data/app_context.h"
 #include "data/dataset.h"
 #include "documents/payout_list.h"
+#include "documents/typed_entry.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"
 #include "ui/editors.h"
@@ -58,6 +59,12 @@ PayoutEditWindow::PayoutEditWindow(AppContext& context, PayoutList& list, int mo
     remark->setObjectName(QStringLiteral("remark"));
     remark->setMaximumHeight(90);
     m_binder->bind(remark, QStringLiteral("remark"));
+    // The remarks of this kind written before, offered as typed.
+    m_remarkMatches = TypedEntry::texts(*remark, QStringLiteral("最近的备注"), [this, &list] {
+        QStringList remarks;
+        actions().guard([&] { remarks = list.recentRemarks(); });
+        return remarks;
+    });
     m_firstEditor = date;
 
     auto* box = new QGroupBox(QStringLiteral("基本资料"), this);

@@ -7,6 +7,7 @@
 #include "ui/base_window.h"
 
 class FieldBinder;
+class MatchPopup;
 class PayoutList;
 class QAbstractButton;
 class QLabel;
@@ -23,6 +24,8 @@ public:
     PayoutEditor& editor() { return m_editor; }
     QAbstractButton* button(const QString& actionName) const;
     QLabel* heading() const { return m_headingLabel; }
+    // The drop-down of the kind's recent remarks under the remark.
+    MatchPopup* remarkMatches() const { return m_remarkMatches; }
 
 protected:
     bool confirmClose() override;
@@ -37,6 +40,7 @@ private:
     QWidget* m_heading = nullptr;
     QLabel* m_headingLabel = nullptr;
     QWidget* m_firstEditor = nullptr;
+    MatchPopup* m_remarkMatches = nullptr;
     bool m_saveDone = false;
     QHash<QString, QAbstractButton*> m_buttons;  // lower-case action name
 };

@@ -1,5 +1,7 @@
 #include "documents/payout_list.h"
 
+#include <QSqlQuery>
+
 #include <QDate>
 
 #include "data/database.h"
@@ -43,6 +45,25 @@ void PayoutList::addRow(const QDate& today) {
     }
     m_rows->post();
     m_rows->setTag(1);
+}
+
+QStringList PayoutList::recentRemarks(int most) const {
+    QVariantMap params;
+    QString kind;
+    if (!m_kind.subject.isEmpty()) {
+        kind = QStringLiteral(" and subject=:subject");
+        params.insert(QStringLiteral("subject"), m_kind.subject);
+    }
+    QSqlQuery q = m_db.query(QStringLiteral("select remark from payout where remark is not null and remark<>''%1 "
+                                            "group by remark order by max(paytime) desc, max(id) desc limit %2")
+                                 .arg(kind)
+                                 .arg(most),
+                             params);
+    QStringList out;
+    while (q.next()) {
+        out << q.value(0).toString();
+    }
+    return out;
 }
 
 bool PayoutList::checkEditSelection(int selected) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 #include <memory>
 
@@ -20,6 +21,9 @@ public:
     PayoutList& operator=(const PayoutList&) = delete;
 
     const PayoutKind& kind() const { return m_kind; }
+    // The remarks written for this kind of payout, the most recent first,
+    // each once; at most `most`.
+    QStringList recentRemarks(int most = 200) const;
     void open();
     // Reads the rows again; cached changes are dropped.
     void refresh();

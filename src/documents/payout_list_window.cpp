@@ -15,6 +15,7 @@
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/list_grid_setup.h"
+#include "ui/shortcuts.h"
 
 PayoutListWindow::PayoutListWindow(AppContext& context, int payoutKind, QWidget* parent)
     : BaseWindow(context, QStringLiteral("frm_payout"), parent),
@@ -22,6 +23,10 @@ PayoutListWindow::PayoutListWindow(AppContext& context, int payoutKind, QWidget*
       m_grid(new DataGrid(this)) {
     setWindowTitle(QStringLiteral("支出管理"));
     buildActions();
+    Shortcuts::add(*this, QKeySequence(Qt::Key_F5), QStringLiteral("重新读取列表"), [this] {
+        const int row = m_list.rows().currentRow();
+        reread(row >= 0 ? m_list.rows().value(row, "id") : QVariant());
+    });
 
     auto kinds = std::make_shared<LookupList>();
     m_grid->setReadOnly(true);

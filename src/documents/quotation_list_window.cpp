@@ -17,6 +17,7 @@
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/list_grid_setup.h"
+#include "ui/shortcuts.h"
 
 namespace {
 using Print = DocumentWindows::QuotationPrint;
@@ -35,6 +36,10 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
     m_list.setShowsCost(m_seesCost);
 
     buildActions();
+    Shortcuts::add(*this, QKeySequence(Qt::Key_F5), QStringLiteral("重新读取列表"), [this] {
+        const int row = m_list.rows().currentRow();
+        reread(row >= 0 ? m_list.rows().value(row, "BillNo").toString() : QString());
+    });
     m_grid->setReadOnly(true);
     m_grid->setMultiSelect(false);
     QList<GridColumn> columns{

@@ -342,6 +342,33 @@ void ReceiptBook::addLine() {
     m_lines->appendDraft({{"HeadNo", m_quotationNo}});
 }
 
+bool ReceiptBook::addGoodsLine(const QString& goodsCode) {
+    postPending();
+    requireQuotation();
+    QSqlQuery g = m_db.query(
+        "select Goods_name, Goods_size, Goods_unit, Default_Qty, Default_price, Default_TotalPrice from goods where "
+        "code=:c",
+        {{"c", goodsCode}});
+    if (!g.next()) {
+        m_prompter.inform(QStringLiteral("以下货品已不存在，未能添加：%1").arg(goodsCode));
+        return false;
+    }
+    const QSqlRecord goods = g.record();
+    g.finish();
+    auto whole = [&goods](const char* field) {
+        return goods.isNull(field) ? QVariant() : QVariant(roundHalfAwayFromZero(goods.value(field).toDouble(), 0));
+    };
+    m_lines->appendDraft({{"HeadNo", m_quotationNo},
+                          {"GoodsClassName", goods.value("Goods_name").toString().left(50)},
+                          {"GoodsClassSize", goods.value("Goods_size").toString().left(50)},
+                          {"GoodsClassUnit", goods.value("Goods_unit").toString().left(50)},
+                          {"QTY", whole("Default_Qty")},
+                          {"Price", whole("Default_price")},
+                          {"Total_Price", whole("Default_TotalPrice")}});
+    m_lines->post();
+    return true;
+}
+
 bool ReceiptBook::deleteLines(const QList<int>& rows) {
     if (rows.isEmpty() || m_lines->isEmpty()) {
         m_prompter.inform(QStringLiteral("请选择要删除的货品"));

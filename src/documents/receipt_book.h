@@ -63,6 +63,10 @@ public:
     QString linesDifferenceNote() const;
     bool deleteReceipts(const QList<int>& rows);
     void addLine();
+    // Adds a line of a catalogue's goods: its name, size, unit, quantity,
+    // price and amount (whole units), written at once; false (and said)
+    // when the goods are gone.
+    bool addGoodsLine(const QString& goodsCode);
     bool deleteLines(const QList<int>& rows);
     // Posts what the grids still hold (before printing and closing). A
     // write that can never succeed (its quotation or row deleted or changed

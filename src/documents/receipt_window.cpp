@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "data/app_context.h"
@@ -12,6 +13,7 @@
 #include "data/dataset.h"
 #include "data/field_def.h"
 #include "data/lookup_list.h"
+#include "documents/typed_entry.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
 #include "reports/document_report_window.h"
@@ -119,6 +121,7 @@ QPushButton* ReceiptWindow::addCommand(const QString& name, const QString& capti
     });
     auto* b = new QPushButton(buttonText, this);
     b->setObjectName(name);
+    b->setProperty("action", name);
     b->setMinimumWidth(b->fontMetrics().horizontalAdvance(buttonText) + 24);
     connect(b, &QPushButton::clicked, a, &QAction::trigger);
     m_buttons.append(b);
@@ -254,6 +257,21 @@ void ReceiptWindow::bindGrids() {
     m_lineGrid->setReadOnly(!permissions().isAllowed(QStringLiteral("Action_AddGoods"), objectName()));
     m_lineGrid->view()->horizontalHeader()->setSectionResizeMode(m_lineGrid->model()->columnOf("GoodsClassName"),
                                                                  QHeaderView::Stretch);
+    // Goods typed under the lines, as in the quotation; Enter then goes
+    // quantity, price, amount and back.
+    if (!m_lineGrid->entryLine()) {
+        m_goodsMatches = TypedEntry::goods(*this, *m_lineGrid, "GoodsClassName", [this](const QString& code) {
+            actions().require(QStringLiteral("Action_AddGoods"));
+            m_lineGrid->commitEdit();
+            if (!m_book.addGoodsLine(code)) {
+                return false;
+            }
+            m_lineGrid->editCell(m_book.lines().currentRow(), "QTY");
+            return true;
+        });
+        m_lineGrid->setEnterChain({"QTY", "Price", "Total_Price"});
+    }
+    m_lineGrid->entryLine()->setEnabled(permissions().isAllowed(QStringLiteral("Action_AddGoods"), objectName()));
 }
 
 void ReceiptWindow::showQuotation() {

@@ -7,6 +7,7 @@
 #include "ui/base_window.h"
 
 class DataGrid;
+class MatchPopup;
 class QLabel;
 class QPushButton;
 
@@ -25,6 +26,8 @@ public:
     ReceiptBook& book() { return m_book; }
     DataGrid* receiptGrid() const { return m_receiptGrid; }
     DataGrid* lineGrid() const { return m_lineGrid; }
+    // The drop-down of goods typed under the lines.
+    MatchPopup* goodsMatches() const { return m_goodsMatches; }
     // The button showing this text, or null.
     QPushButton* button(const QString& text) const;
     // The label showing a field of the quotation's list row
@@ -69,6 +72,7 @@ private:
     QList<QWidget*> m_preferential;  // "优惠" and its amount, shown by "其它"
     QLabel* m_difference = nullptr;  // the lines against the amount due
     QList<QPushButton*> m_buttons;
+    MatchPopup* m_goodsMatches = nullptr;
     int m_refusals = 0;  // cell edits refused so far
     bool m_opened = false;
 };

@@ -21,6 +21,7 @@
 #include "reports/statement_window.h"
 #include "ui/data_grid.h"
 #include "ui/list_grid_setup.h"
+#include "ui/shortcuts.h"
 
 PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& side, QWidget* parent)
     : BaseWindow(context, side.listWindow, parent),
@@ -106,6 +107,15 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     connect(searchButton, &QPushButton::clicked, this, &PartnerListWindow::search);
     connect(allButton, &QPushButton::clicked, this, &PartnerListWindow::showAll);
     connect(m_search, &QLineEdit::returnPressed, this, &PartnerListWindow::search);
+    m_search->setPlaceholderText(QStringLiteral("编号、名称、拼音首字母或电话"));
+    Shortcuts::add(*this, QKeySequence(Qt::CTRL | Qt::Key_F), QStringLiteral("查找框"), [this] {
+        m_search->setFocus();
+        m_search->selectAll();
+    });
+    Shortcuts::add(*this, QKeySequence(Qt::Key_F5), QStringLiteral("重新读取列表"),
+                   [this] { m_search->text().trimmed().isEmpty() ? showAll() : search(); });
+    searchButton->setToolTip(QStringLiteral("查找") + Shortcuts::keyNote(QKeySequence(Qt::CTRL | Qt::Key_F)));
+    allButton->setToolTip(QStringLiteral("显示全部") + Shortcuts::keyNote(QKeySequence(Qt::Key_F5)));
     auto* top = new QHBoxLayout;
     top->addWidget(m_search, 1);
     top->addWidget(searchButton);
@@ -116,6 +126,7 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
                                   : a == edit ? QStringLiteral("修改")
                                               : QStringLiteral("删除"),
                                   this);
+        b->setProperty("action", a->objectName());
         connect(b, &QPushButton::clicked, a, &QAction::trigger);
         buttons->addWidget(b);
     }

@@ -10,13 +10,16 @@
 #include <QVBoxLayout>
 
 #include "data/app_context.h"
+#include "data/data_module.h"
 #include "documents/derived_form_window.h"
 #include "documents/quotation_list_window.h"
+#include "master/record_finder.h"
 #include "platform/period.h"
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/editors.h"
 #include "ui/grid_model.h"
+#include "ui/match_popup.h"
 
 QueryPanelWindow::QueryPanelWindow(AppContext& context, int kind, QWidget* parent)
     : BaseWindow(context, QStringLiteral("Query_Panel_Frm"), parent),
@@ -34,6 +37,22 @@ QueryPanelWindow::QueryPanelWindow(AppContext& context, int kind, QWidget* paren
     big.setBold(true);
     m_title->setFont(big);
     m_title->setAlignment(Qt::AlignCenter);
+
+    // A customer is found as typed (name, code, initials, telephone); the
+    // one taken puts its name into the box. Text typed as letters also
+    // finds names by their pinyin initials.
+    m_customer->setPlaceholderText(QStringLiteral("姓名、编号、拼音首字母或电话"));
+    auto* customers =
+        new MatchPopup(m_customer, {QStringLiteral("客户编号"), QStringLiteral("客户姓名"), QStringLiteral("酒楼名称"),
+                                    QStringLiteral("国家"), QStringLiteral("电话")});
+    customers->finder = [this](const QString& text) {
+        QList<QStringList> rows;
+        actions().guard(
+            [&] { rows = RecordFinder(this->context().data().main(), RecordFinder::customers()).find(text); });
+        return rows;
+    };
+    connect(customers, &MatchPopup::chosen, this,
+            [customers](const QStringList& row) { customers->setTextAsTyped(row.value(1)); });
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("酒店名称"), m_hotel);

@@ -7,6 +7,7 @@
 
 #include "data/name_initials.h"
 #include "platform/errors.h"
+#include "platform/pinyin_initials.h"
 
 QString FooterSummary::render(double value) const {
     // Decimal places: '0' always shown, '#' only when not zero.
@@ -194,7 +195,8 @@ bool GridModel::accepts(int r) const {
         if (!it->values.isEmpty() && !it->values.contains(text)) {
             return false;
         }
-        if (!it->contains.isEmpty() && !text.contains(it->contains, Qt::CaseInsensitive)) {
+        if (!it->contains.isEmpty() && !text.contains(it->contains, Qt::CaseInsensitive) &&
+            (it->initials.isEmpty() || !PinyinInitials::startsWith(text, it->initials))) {
             return false;
         }
     }
@@ -232,7 +234,7 @@ void GridModel::setColumnFilter(const QString& field, const QSet<QString>& value
     if (values.isEmpty() && contains.isEmpty()) {
         m_columnFilters.remove(field.toLower());
     } else {
-        m_columnFilters.insert(field.toLower(), {values, contains});
+        m_columnFilters.insert(field.toLower(), {values, contains, NameInitials::typed(contains)});
     }
     rebuild();
 }

@@ -48,7 +48,7 @@ public:
     void setDateFilter(const QString& field, const Period& period);
     // Column filter: only rows whose shown text is one of `values`
     // (an empty set clears it); or, with `contains`, rows whose text
-    // contains it.
+    // contains it or, typed as letters, whose pinyin initials begin with it.
     void setColumnFilter(const QString& field, const QSet<QString>& values, const QString& contains = {});
     void clearFilters();
     bool isFiltered() const;
@@ -87,6 +87,7 @@ private:
     struct ColumnFilter {
         QSet<QString> values;
         QString contains;
+        QString initials;  // `contains` typed as pinyin initials, if it can be
     };
     void rebuild();
     void fillRows();

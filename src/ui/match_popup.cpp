@@ -3,10 +3,26 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMetaMethod>
 #include <QTreeWidget>
 
 MatchPopup::MatchPopup(QLineEdit* edit, const QStringList& headers)
-    : QObject(edit), m_edit(edit), m_list(new QTreeWidget(edit->window())) {
+    : MatchPopup(
+          edit, headers, [edit] { return edit->text(); },
+          [edit](const QString& text) {
+              edit->setText(text);
+              emit edit->textEdited(text);
+          }) {
+    connect(edit, &QLineEdit::textEdited, this, &MatchPopup::refresh);
+}
+
+MatchPopup::MatchPopup(QWidget* edit, const QStringList& headers, std::function<QString()> text,
+                       std::function<void(const QString&)> setTyped)
+    : QObject(edit),
+      m_edit(edit),
+      m_text(std::move(text)),
+      m_setTyped(std::move(setTyped)),
+      m_list(new QTreeWidget(edit->window())) {
     // Laid over the edit's window, never a window of its own: nothing takes
     // the focus or the activation from the edit.
     m_list->hide();
@@ -20,7 +36,6 @@ MatchPopup::MatchPopup(QLineEdit* edit, const QStringList& headers)
     m_list->setObjectName(QStringLiteral("matchPopup"));
     connect(m_list, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { take(m_list->indexOfTopLevelItem(item)); });
-    connect(edit, &QLineEdit::textEdited, this, &MatchPopup::refresh);
     edit->installEventFilter(this);
 }
 
@@ -47,8 +62,7 @@ void MatchPopup::setTextAsTyped(const QString& text) {
         return;
     }
     m_quiet = true;
-    m_edit->setText(text);
-    emit m_edit->textEdited(text);
+    m_setTyped(text);
     m_quiet = false;
     m_list->hide();
 }
@@ -57,7 +71,7 @@ void MatchPopup::refresh() {
     if (m_quiet) {
         return;
     }
-    const QString text = m_edit ? m_edit->text() : QString();
+    const QString text = m_edit ? m_text() : QString();
     m_rows = text.trimmed().isEmpty() || !finder ? QList<QStringList>() : finder(text);
     m_list->clear();
     if (m_rows.isEmpty()) {
@@ -151,10 +165,13 @@ bool MatchPopup::eventFilter(QObject* watched, QEvent* event) {
         case Qt::Key_Enter:
             if (shown && currentRow() >= 0) {
                 take(currentRow());
-            } else {
-                m_list->hide();
-                emit entered(m_edit->text());
+                return true;
             }
+            m_list->hide();
+            if (!isSignalConnected(QMetaMethod::fromSignal(&MatchPopup::entered))) {
+                return false;  // the editor's own Enter (a new line in a memo)
+            }
+            emit entered(m_text());
             return true;
         case Qt::Key_Escape:
             if (shown) {

@@ -17,6 +17,14 @@ class MatchPopup : public QObject {
     Q_OBJECT
 public:
     MatchPopup(QLineEdit* edit, const QStringList& headers);
+    // Another kind of editor: its text, how a text is put into it as if
+    // typed, and the signal of its edits, which looks the text up.
+    template <class Editor, class Signal>
+    MatchPopup(Editor* editor, const QStringList& headers, std::function<QString()> text,
+               std::function<void(const QString&)> setTyped, Signal edited)
+        : MatchPopup(static_cast<QWidget*>(editor), headers, std::move(text), std::move(setTyped)) {
+        connect(editor, edited, this, &MatchPopup::refresh);
+    }
     ~MatchPopup() override;
 
     // What matches a text, best first; run as the text is edited. The owner
@@ -37,17 +45,22 @@ public:
 signals:
     // A match taken by Enter or a click.
     void chosen(const QStringList& row);
-    // Enter with no list on show, with the text as typed.
+    // Enter with no list on show, with the text as typed; without a
+    // receiver such an Enter is the editor's own.
     void entered(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    MatchPopup(QWidget* editor, const QStringList& headers, std::function<QString()> text,
+               std::function<void(const QString&)> setTyped);
     void place();
     void take(int row);
 
-    QPointer<QLineEdit> m_edit;
+    QPointer<QWidget> m_edit;
+    std::function<QString()> m_text;
+    std::function<void(const QString&)> m_setTyped;
     QPointer<QTreeWidget> m_list;  // a child of the edit's window
     QList<QStringList> m_rows;
     bool m_quiet = false;
