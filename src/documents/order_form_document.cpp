@@ -180,15 +180,19 @@ QList<QStringList> OrderFormDocument::goodsNamesMatching(const QString& typed) c
     QList<QStringList> exact;
     QList<QStringList> byInitials;
     QList<QStringList> byPart;
+    // The list is short: each name is matched here, initials included.
     QSqlQuery q = m_db.query(
-        "select statusvalue, blank1_str, blank2_str, blank3_int from Sys_Status_Describe where ParamentName=:p "
-        "order by id",
+        "select d.StatusValue, d.StatusName, d.blank1_Str, COALESCE(u.StatusName, d.blank2_Str), d.blank3_Int "
+        "from Sys_Status_Describe d left join Sys_Status_Describe u on u.StatusValue = d.blank2_Str and "
+        "u.ParamentName in (select ParamentName from Sys_Status_Describe_head where lower(TableName) = "
+        "'dusmere_order_form_detail' and lower(FieldName) = 'goods_unit') "
+        "where d.ParamentName = :p order by d.id",
         {{"p", QStringLiteral("货品名称")}});
     while (q.next()) {
-        const QString name = q.value(0).toString();
-        const QStringList row{name, q.value(1).toString(), q.value(2).toString(),
-                              q.isNull(3) ? QString() : QString::number(q.value(3).toDouble(), 'f', 2)};
-        if (name.compare(text, Qt::CaseInsensitive) == 0) {
+        const QString name = q.value(1).toString();
+        const QStringList row{q.value(0).toString(), name, q.value(2).toString(), q.value(3).toString(),
+                              q.isNull(4) ? QString() : QString::number(q.value(4).toDouble(), 'f', 2)};
+        if (name.compare(text, Qt::CaseInsensitive) == 0 || row.first().compare(text, Qt::CaseInsensitive) == 0) {
             exact << row;
         } else if (!initials.isEmpty() && PinyinInitials::startsWith(name, initials)) {
             byInitials << row;
@@ -202,7 +206,7 @@ QList<QStringList> OrderFormDocument::goodsNamesMatching(const QString& typed) c
 int OrderFormDocument::addTypedRow(const QString& goodsName) {
     GoodsDefaults defaults;
     if (!goodsDefaults(m_db, goodsName, &defaults)) {
-        m_prompter.inform(QStringLiteral("货品名称[%1]不在货品名称列表中").arg(goodsName));
+        m_prompter.inform(QStringLiteral("货品名称[%1]已不在货品名称列表中").arg(goodsName));
         return -1;
     }
     const int row = addRow();

@@ -42,11 +42,13 @@ public:
     // Appends a goods row (new code, tracking state 0) as the current row
     // and returns its position.
     int addRow();
-    // Appends a row of a goods name of the code list with its defaults, as
-    // the goods-row window fills it; -1 (and said) for a name not offered.
+    // Appends a row of a goods name of the code list (its value) with its
+    // defaults, as the goods-row window fills it; -1 (and said) for a name
+    // the list no longer offers.
     int addTypedRow(const QString& goodsName);
-    // The goods names of the code list a typed text finds (name part or
-    // initials), each as name, size, unit and price; at most 20.
+    // The goods names of the code list a typed text finds (the name or its
+    // value, the initials, a part of the name), each as value, name, size,
+    // unit and price; at most 20.
     QList<QStringList> goodsNamesMatching(const QString& text) const;
     // Deletes the rows at these positions; false (with a message) when none
     // is given.

@@ -7,7 +7,10 @@
 #include "data/name_initials.h"
 #include "document_fixture.h"
 #include "document_window_suite.h"
+#include "documents/order_form_window.h"
+#include "documents/order_goods_window.h"
 #include "documents/quotation_edit_window.h"
+#include "ui/editors.h"
 #include "ui/match_popup.h"
 
 using DocumentFixture::count;
@@ -150,7 +153,66 @@ private slots:
         QCOMPARE(w.document().lines().rowCount(), 1);
     }
 
+    // An order form's rows typed from the goods-name list, its customer by
+    // initials: the book holds what the goods-row window makes.
+    void typedOrderEqualsOneMadeInTheRowWindow() {
+        db().query(
+            "insert into customer_provider (corp_code, Corp_name, boss_name, Boss_mobile) values "
+            "('00031', '海景酒楼', '王玉兰', '138')");
+        NameInitials::fillMissing(db());
+        const QList<QStringList> rows{{"tlm", "推拉门", "3", "1200", "r1"}, {"pkc", "平开窗", "2", "480.5", "r2"}};
+        OrderFormWindow typed(context(), OrderFormDocument::New);
+        showActive(typed);
+        typed.customerBox()->setFocus();
+        type("hjjl");
+        press(Qt::Key_Return);
+        QCOMPARE(typed.customerBox()->text(), QString("海景酒楼(王玉兰)"));
+        press(Qt::Key_Insert);
+        QCOMPARE(QApplication::focusWidget(), typed.grid()->entryLine());
+        for (const QStringList& row : rows) {
+            type(row[0]);
+            QCOMPARE(typed.goodsMatches()->rows().value(0).value(1), row[1]);
+            for (int i = 0; i < 4; ++i) {
+                press(Qt::Key_Return);
+                if (i < 3) {
+                    type(row[2 + i]);
+                }
+            }
+        }
+        QCOMPARE(QApplication::focusWidget(), typed.grid()->entryLine());
+        press(Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!typed.document().isModified());
+
+        OrderFormWindow picked(context(), OrderFormDocument::New);
+        windows().thenWork<OrderGoodsWindow>([&rows](OrderGoodsWindow& goods) {
+            goods.show();
+            for (int r = 0; r < rows.size(); ++r) {
+                goods.nameBox()->setCurrentIndex(goods.nameBox()->findText(rows[r][1]));
+                emit goods.nameBox()->activated(goods.nameBox()->currentIndex());
+                for (const auto& [field, value] :
+                     {std::pair{"QTY", rows[r][2]}, std::pair{"Price", rows[r][3]}}) {
+                    auto* e = goods.findChild<QLineEdit*>(field);
+                    e->selectAll();
+                    QTest::keyClicks(e, value);
+                }
+                QTest::keyClicks(goods.findChild<QLineEdit*>("Remark_ShipmentForm"), rows[r][4]);
+                click(goods, r + 1 < rows.size() ? "Action_AddGoods" : "Action_SaveAndExit");
+            }
+        });
+        picked.show();
+        click(picked, "Action_AddGoods");
+        picked.document().chooseCustomer("00031");
+        click(picked, "Action_Save");
+        QCOMPARE(orderOf(typed.document().code()), orderOf(picked.document().code()));
+    }
+
 private:
+    QString orderOf(const QString& code) {
+        return read(db(), "select corp_code, Gain_Customer_Name, Link_man, telephon from Dusmere_Order_Form_head where "
+                          "Order_Form_Code=:c", {{"c", code}}) + " / " +
+               read(db(), "select Goods_name, Model_Size, Goods_Unit, QTY, Price, Total_Price, Remark_ShipmentForm, "
+                          "Goods_Status from Dusmere_Order_Form_Detail where Head_Code=:c order by ID", {{"c", code}});
+    }
     static QString PinyinOf(int i) {
         static const QStringList initials{"zkbl", "bxg", "lhj", "dds", "zs", "hl", "mft", "sw", "dl", "bmq"};
         return initials.at(i);
