@@ -358,13 +358,14 @@ bool ReceiptBook::addGoodsLine(const QString& goodsCode) {
     auto whole = [&goods](const char* field) {
         return goods.isNull(field) ? QVariant() : QVariant(roundHalfAwayFromZero(goods.value(field).toDouble(), 0));
     };
-    m_lines->appendDraft({{"HeadNo", m_quotationNo},
-                          {"GoodsClassName", goods.value("Goods_name").toString().left(50)},
-                          {"GoodsClassSize", goods.value("Goods_size").toString().left(50)},
-                          {"GoodsClassUnit", goods.value("Goods_unit").toString().left(50)},
-                          {"QTY", whole("Default_Qty")},
-                          {"Price", whole("Default_price")},
-                          {"Total_Price", whole("Default_TotalPrice")}});
+    // The goods' values are the line's own: typed, not a draft's presets.
+    m_lines->appendDraft({{"HeadNo", m_quotationNo}});
+    m_lines->setValue("GoodsClassName", goods.value("Goods_name").toString().left(50));
+    m_lines->setValue("GoodsClassSize", goods.value("Goods_size").toString().left(50));
+    m_lines->setValue("GoodsClassUnit", goods.value("Goods_unit").toString().left(50));
+    m_lines->setValue("QTY", whole("Default_Qty"));
+    m_lines->setValue("Price", whole("Default_price"));
+    m_lines->setValue("Total_Price", whole("Default_TotalPrice"));
     m_lines->post();
     return true;
 }

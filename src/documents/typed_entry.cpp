@@ -103,6 +103,7 @@ MatchPopup* TypedEntry::texts(MemoEdit& edit, const QString& header, const std::
         &edit, {header}, [&edit] { return edit.value().toString(); },
         [&edit](const QString& text) {
             edit.setValue(text);
+            edit.moveCursor(QTextCursor::End);  // typing goes on after it
             emit edit.valueEdited();
         },
         &MemoEdit::valueEdited);

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -7,9 +8,14 @@
 #include "data/name_initials.h"
 #include "document_fixture.h"
 #include "document_window_suite.h"
+#include "documents/customer_picker_dialog.h"
 #include "documents/order_form_window.h"
 #include "documents/order_goods_window.h"
+#include "documents/payout_edit_window.h"
+#include "documents/payout_list.h"
 #include "documents/quotation_edit_window.h"
+#include "documents/receipt_window.h"
+#include "master/partner_list_window.h"
 #include "ui/editors.h"
 #include "ui/match_popup.h"
 
@@ -189,8 +195,7 @@ private slots:
             for (int r = 0; r < rows.size(); ++r) {
                 goods.nameBox()->setCurrentIndex(goods.nameBox()->findText(rows[r][1]));
                 emit goods.nameBox()->activated(goods.nameBox()->currentIndex());
-                for (const auto& [field, value] :
-                     {std::pair{"QTY", rows[r][2]}, std::pair{"Price", rows[r][3]}}) {
+                for (const auto& [field, value] : {std::pair{"QTY", rows[r][2]}, std::pair{"Price", rows[r][3]}}) {
                     auto* e = goods.findChild<QLineEdit*>(field);
                     e->selectAll();
                     QTest::keyClicks(e, value);
@@ -206,12 +211,104 @@ private slots:
         QCOMPARE(orderOf(typed.document().code()), orderOf(picked.document().code()));
     }
 
+    // The receipt's lines and the payout's remark offer the same drop-down.
+    void receiptLinesAndPayoutRemarksAreTyped() {
+        const QString no = DocumentFixture::storedQuotation(db(), context().clock(), prompter(), {"G02"});
+        ReceiptWindow receipt(context(), no);
+        showActive(receipt);
+        receipt.lineGrid()->entryLine()->setFocus();
+        type("zkbl");
+        press(Qt::Key_Return);
+        type("4");
+        press(Qt::Key_Return);
+        QCOMPARE(read(db(),
+                      "select GoodsClassName, GoodsClassSize, GoodsClassUnit, QTY, Price from Receipt_Detail "
+                      "where HeadNo=:h and GoodsClassName='中空玻璃'",
+                      {{"h", no}}),
+                 QString("中空玻璃|S|UN001|4|10"));
+        receipt.close();
+
+        db().execute(
+            "insert into payout (paytime, subject, totalprice, remark) values (:t, '3', 500, '付定金'), "
+            "(:t, '3', 20, '付货款'), (:t, '0', 40, '付定金给司机')",
+            {{"t", QDate(2006, 6, 20).startOfDay()}});
+        PayoutList list(db(), prompter(), 4);
+        list.open();
+        PayoutEditWindow payout(context(), list, PayoutEditor::New);
+        showActive(payout);
+        auto* remark = payout.findChild<QPlainTextEdit*>("remark");
+        remark->setFocus();
+        type("fd");
+        // This kind's remarks only, found by their initials.
+        QCOMPARE(payout.remarkMatches()->rows(), QList<QStringList>({{"付定金"}}));
+        press(Qt::Key_Return);
+        QCOMPARE(remark->toPlainText() + "|" + list.rows().value(list.rows().currentRow(), "remark").toString(),
+                 QString("付定金|付定金"));
+        press(Qt::Key_Return);  // without the list Enter is a new line in the remark
+        QCOMPARE(remark->toPlainText(), QString("付定金\n"));
+    }
+
+    // Lists and pickers find by pinyin initials; the keys show on the
+    // buttons and in the help; typed goods pass the right to add goods.
+    void listsFindByInitialsAndKeysKeepTheRights() {
+        GoodsListWindow goods(context());
+        showActive(goods);
+        press(Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), goods.searchBox());
+        type("bmq");
+        press(Qt::Key_Return);
+        QCOMPARE(goods.grid()->model()->rowCount(), 1);
+        QCOMPARE(cell(goods.grid(), 0, "商品名称"), QString("闭门器"));
+        goods.close();
+
+        PartnerListWindow customers(context(), PartnerSide::customers());
+        showActive(customers);
+        customers.searchBox()->setText("whgj");  // 武汉国际酒店, the establishment
+        customers.search();
+        QCOMPARE(customers.grid()->model()->rowCount(), 1);
+        customers.close();
+
+        db().query(
+            "insert into customer_provider (corp_code, Corp_name, boss_name) values ('00031', '海景酒楼', "
+            "'王玉兰'), ('00032', '佛山酒店', '李娜')");
+        NameInitials::fillMissing(db());
+        CustomerPickerDialog picker(context());
+        showActive(picker);
+        type("wyl");
+        press(Qt::Key_Return);
+        QCOMPARE(picker.chosenCode(), QString("00031"));
+
+        QuotationEditWindow w(context(), QuotationDocument::New);
+        showActive(w);
+        QVERIFY(w.button("Action_Save")->toolTip().endsWith("（Ctrl+S）"));
+        QVERIFY(w.button("Action_DeleteGoods")->toolTip().endsWith("（Ctrl+Del）"));
+        press(Qt::Key_F1);
+        QVERIFY2(prompter().lastText().contains("Ctrl+S\t保存订单") && prompter().lastText().contains("Ins\t新增一行"),
+                 qPrintable(prompter().lastText()));
+        w.close();
+
+        signInAs("店员", "店员组", "LOWER(Form_Name)='form_quotation_edit' and LOWER(Action_Name)<>'action_addgoods'");
+        QuotationEditWindow refused(context(), QuotationDocument::New);
+        showActive(refused);
+        refused.grid()->entryLine()->setFocus();
+        type("g01");
+        press(Qt::Key_Return);
+        QCOMPARE(refused.document().lines().rowCount(), 0);
+        QVERIFY2(prompter().lastText().contains("权限"), qPrintable(prompter().lastText()));
+        QCOMPARE(refused.grid()->entryLine()->text(), QString("g01"));
+    }
+
 private:
     QString orderOf(const QString& code) {
-        return read(db(), "select corp_code, Gain_Customer_Name, Link_man, telephon from Dusmere_Order_Form_head where "
-                          "Order_Form_Code=:c", {{"c", code}}) + " / " +
-               read(db(), "select Goods_name, Model_Size, Goods_Unit, QTY, Price, Total_Price, Remark_ShipmentForm, "
-                          "Goods_Status from Dusmere_Order_Form_Detail where Head_Code=:c order by ID", {{"c", code}});
+        return read(db(),
+                    "select corp_code, Gain_Customer_Name, Link_man, telephon from Dusmere_Order_Form_head where "
+                    "Order_Form_Code=:c",
+                    {{"c", code}}) +
+               " / " +
+               read(db(),
+                    "select Goods_name, Model_Size, Goods_Unit, QTY, Price, Total_Price, Remark_ShipmentForm, "
+                    "Goods_Status from Dusmere_Order_Form_Detail where Head_Code=:c order by ID",
+                    {{"c", code}});
     }
     static QString PinyinOf(int i) {
         static const QStringList initials{"zkbl", "bxg", "lhj", "dds", "zs", "hl", "mft", "sw", "dl", "bmq"};
