@@ -384,6 +384,14 @@ void OrderFormWindow::showEvent(QShowEvent* event) {
     BaseWindow::showEvent(event);
     if (!m_loaded) {
         QTimer::singleShot(0, this, [this] { done(QDialog::Rejected); });
+    } else if (!m_focusSet) {
+        // A new order starts at its customer, an opened one at its rows.
+        m_focusSet = true;
+        if (m_document.mode() == OrderFormDocument::Existing) {
+            m_grid->entryLine()->setFocus();
+        } else {
+            m_customer->setFocus();
+        }
     }
 }
 

@@ -66,6 +66,7 @@ private:
     QLabel* m_discountLabel = nullptr;
     QLineEdit* m_customer = nullptr;
     MatchPopup* m_goodsMatches = nullptr;
+    bool m_focusSet = false;
     MatchPopup* m_customerMatches = nullptr;
     std::shared_ptr<LookupList> m_goodsNames;
     std::shared_ptr<LookupList> m_units;

@@ -307,6 +307,7 @@ QWidget* QuotationEditWindow::buildHead() {
     grid->addWidget(text("BillNo", true), 0, 1);
     grid->addWidget(label("客户名称"), 0, 2);
     QLineEdit* name = text("Add_ClientName");
+    m_nameEdit = name;
     name->setPlaceholderText(QStringLiteral("姓名、编号、拼音首字母或电话"));
     m_customerMatches =
         TypedEntry::records(*this, *name, RecordFinder::customers(),
@@ -368,6 +369,15 @@ QWidget* QuotationEditWindow::buildHead() {
 
 void QuotationEditWindow::showEvent(QShowEvent* event) {
     BaseWindow::showEvent(event);
+    // A new quotation starts at its customer, an opened one at its lines.
+    if (m_loaded && !m_focusSet) {
+        m_focusSet = true;
+        if (m_document.mode() == QuotationDocument::Existing) {
+            m_grid->entryLine()->setFocus();
+        } else {
+            m_nameEdit->setFocus();
+        }
+    }
     if (!m_loaded) {
         QTimer::singleShot(0, this, [this] { done(QDialog::Rejected); });
     }

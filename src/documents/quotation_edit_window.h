@@ -74,5 +74,7 @@ private:
     QLabel* m_discountLabel = nullptr;
     QHash<QString, QAbstractButton*> m_buttons;  // lower-case action name
     MatchPopup* m_goodsMatches = nullptr;
+    QWidget* m_nameEdit = nullptr;
+    bool m_focusSet = false;
     MatchPopup* m_customerMatches = nullptr;
 };

@@ -401,7 +401,15 @@ QLineEdit* DataGrid::addEntryLine(const QString& field, const QString& placehold
         connect(header, &QHeaderView::sectionMoved, this, &DataGrid::placeEntryLine);
         connect(header, &QHeaderView::geometriesChanged, this, &DataGrid::placeEntryLine);
         connect(m_view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &DataGrid::placeEntryLine);
-        connect(m_view, &GridView::enterChainEnded, m_entry, [this] { m_entry->setFocus(); });
+        connect(m_view, &GridView::enterChainEnded, m_entry, [this] {
+            // Back under the goods column for the next line.
+            const int column = m_model->columnOf(m_entryField);
+            const QModelIndex current = m_view->currentIndex();
+            if (column >= 0 && current.isValid()) {
+                m_view->scrollTo(m_model->index(current.row(), column));
+            }
+            m_entry->setFocus();
+        });
         m_view->installEventFilter(this);
         m_entry->installEventFilter(this);
     }

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaMethod>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 MatchPopup::MatchPopup(QLineEdit* edit, const QStringList& headers)
@@ -28,6 +29,7 @@ MatchPopup::MatchPopup(QWidget* edit, const QStringList& headers, std::function<
     m_list->hide();
     m_list->setFocusPolicy(Qt::NoFocus);
     m_list->setFrameShape(QFrame::Box);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setAllColumnsShowFocus(true);
@@ -97,9 +99,12 @@ void MatchPopup::place() {
     // as its columns, inside the window.
     QWidget* window = m_list->parentWidget();
     const QRect area = window->rect();
-    int width = 4;
+    int width = 2 * m_list->frameWidth() + 4;
     for (int c = 0; c < m_list->columnCount(); ++c) {
         width += m_list->columnWidth(c);
+    }
+    if (m_rows.size() > 12) {
+        width += m_list->verticalScrollBar()->sizeHint().width();
     }
     width = qMin(qMax(width, m_edit->width()), area.width());
     const int rows = qMin(int(m_rows.size()), 12);
