@@ -131,7 +131,7 @@ void CustomerPriceWindow::buildActions() {
         b->setFocusPolicy(Qt::NoFocus);
         connect(b, &QPushButton::clicked, a, &QAction::trigger);
         b->setProperty("action", QString::fromLatin1(name));
-            m_buttons.insert(QString::fromLatin1(name).toLower(), b);
+        m_buttons.insert(QString::fromLatin1(name).toLower(), b);
     };
     add("Action_save", "保存", "保存", [this] { save(); });
     // Both replace every cell: a text still being typed goes with them,
