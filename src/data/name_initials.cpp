@@ -57,14 +57,17 @@ QString NameInitials::valueOf(const QStringList& names) {
 }
 
 QString NameInitials::typed(const QString& text) {
-    // Letters, digits and the spaces or marks typed between them; text with
-    // an ideograph in it is a name, not initials.
-    for (char32_t c : text.toUcs4()) {
-        if (PinyinInitials::lettersOf(c) != 0) {
+    // Initials are letters, with digits and spaces among them; anything
+    // else (an ideograph, a mark such as % or -) makes the text a name or a
+    // code to be found as it stands.
+    bool letter = false;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80 || !(c.isLetterOrNumber() || c == ' ')) {
             return {};
         }
+        letter = letter || c.isLetter();
     }
-    return PinyinInitials::of(text);
+    return letter ? text.toLower().remove(' ') : QString();
 }
 
 bool NameInitials::matches(const QString& stored, const QString& typedInitials) {

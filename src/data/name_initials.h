@@ -28,8 +28,9 @@ public:
     // The column's value for these names: each name's variants in turn,
     // without repeats, cut at whole words to fit the column.
     static QString valueOf(const QStringList& names);
-    // What a clerk typed, as initials are stored: letters and digits in
-    // lower case, everything else left out.
+    // What a clerk typed, as initials are stored: ASCII letters (at least
+    // one) and digits in lower case, spaces left out; empty for text with
+    // anything else in it, which is looked for as it stands.
     static QString typed(const QString& text);
     // Whether a stored value holds a word beginning with `typedInitials`
     // (already passed through typed()).

@@ -492,12 +492,19 @@ void QuotationDocument::reloadCustomers() {
                       "from Client order by corp_code");
 }
 
-void QuotationDocument::chooseCustomer(const QString& code) {
+bool QuotationDocument::customerStillThere(const QString& code) const {
     if (code.isEmpty()) {
-        return;
+        return false;
     }
     if (m_db.scalar("select count(*) from Client where corp_code=:c", {{"c", code}}).toInt() == 0) {
         m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(code));
+        return false;
+    }
+    return true;
+}
+
+void QuotationDocument::chooseCustomer(const QString& code) {
+    if (!customerStillThere(code)) {
         return;
     }
     if (m_head->value("ClientNo").toString() == code) {
@@ -508,11 +515,7 @@ void QuotationDocument::chooseCustomer(const QString& code) {
 }
 
 void QuotationDocument::takeCustomer(const QString& code) {
-    if (code.isEmpty()) {
-        return;
-    }
-    if (m_db.scalar("select count(*) from Client where corp_code=:c", {{"c", code}}).toInt() == 0) {
-        m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(code));
+    if (!customerStillThere(code)) {
         return;
     }
     m_head->setValue("Add_ClientName", QVariant());

@@ -142,17 +142,11 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     connect(allButton, &QPushButton::clicked, this, &GoodsListWindow::showAll);
     connect(m_search, &QLineEdit::returnPressed, this, &GoodsListWindow::search);
     m_search->setPlaceholderText(QStringLiteral("编码、名称或拼音首字母"));
-    Shortcuts::add(*this, QKeySequence(Qt::CTRL | Qt::Key_F), QStringLiteral("查找框"), [this] {
-        m_search->setFocus();
-        m_search->selectAll();
-    });
     // F5 reads the book again, keeping what is looked for.
-    Shortcuts::add(*this, QKeySequence(Qt::Key_F5), QStringLiteral("重新读取列表"),
-                   [this] { m_search->text().trimmed().isEmpty() ? showAll() : search(); });
+    Shortcuts::addListKeys(*this, m_search, searchButton, allButton,
+                           [this] { m_search->text().trimmed().isEmpty() ? showAll() : search(); });
     Shortcuts::add(*this, QKeySequence(Qt::Key_Insert), create->text(),
                    [this] { actions().execute(QStringLiteral("Action_AddGoods")); });
-    searchButton->setToolTip(QStringLiteral("查找") + Shortcuts::keyNote(QKeySequence(Qt::CTRL | Qt::Key_F)));
-    allButton->setToolTip(QStringLiteral("显示全部") + Shortcuts::keyNote(QKeySequence(Qt::Key_F5)));
     toolbar->addWidget(searchButton);
     toolbar->addWidget(allButton);
     auto* close = new QPushButton(QStringLiteral("关闭窗口"), this);

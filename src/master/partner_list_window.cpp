@@ -108,14 +108,9 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     connect(allButton, &QPushButton::clicked, this, &PartnerListWindow::showAll);
     connect(m_search, &QLineEdit::returnPressed, this, &PartnerListWindow::search);
     m_search->setPlaceholderText(QStringLiteral("编号、名称、拼音首字母或电话"));
-    Shortcuts::add(*this, QKeySequence(Qt::CTRL | Qt::Key_F), QStringLiteral("查找框"), [this] {
-        m_search->setFocus();
-        m_search->selectAll();
-    });
-    Shortcuts::add(*this, QKeySequence(Qt::Key_F5), QStringLiteral("重新读取列表"),
-                   [this] { m_search->text().trimmed().isEmpty() ? showAll() : search(); });
-    searchButton->setToolTip(QStringLiteral("查找") + Shortcuts::keyNote(QKeySequence(Qt::CTRL | Qt::Key_F)));
-    allButton->setToolTip(QStringLiteral("显示全部") + Shortcuts::keyNote(QKeySequence(Qt::Key_F5)));
+    // F5 reads the book again, keeping what is looked for.
+    Shortcuts::addListKeys(*this, m_search, searchButton, allButton,
+                           [this] { m_search->text().trimmed().isEmpty() ? showAll() : search(); });
     auto* top = new QHBoxLayout;
     top->addWidget(m_search, 1);
     top->addWidget(searchButton);

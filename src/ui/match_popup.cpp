@@ -146,26 +146,16 @@ bool MatchPopup::eventFilter(QObject* watched, QEvent* event) {
     switch (key->key()) {
         case Qt::Key_Down:
         case Qt::Key_Up:
-            if (!shown) {
-                return false;
-            }
-            {
-                const int step = key->key() == Qt::Key_Down ? 1 : -1;
-                const int row = qBound(0, currentRow() + step, int(m_rows.size()) - 1);
-                m_list->setCurrentItem(m_list->topLevelItem(row));
-            }
-            return true;
         case Qt::Key_PageDown:
-        case Qt::Key_PageUp:
+        case Qt::Key_PageUp: {
             if (!shown) {
                 return false;
             }
-            {
-                const int step = key->key() == Qt::Key_PageDown ? 10 : -10;
-                const int row = qBound(0, currentRow() + step, int(m_rows.size()) - 1);
-                m_list->setCurrentItem(m_list->topLevelItem(row));
-            }
+            const int page = key->key() == Qt::Key_PageDown || key->key() == Qt::Key_PageUp ? 10 : 1;
+            const int step = key->key() == Qt::Key_Down || key->key() == Qt::Key_PageDown ? page : -page;
+            m_list->setCurrentItem(m_list->topLevelItem(qBound(0, currentRow() + step, int(m_rows.size()) - 1)));
             return true;
+        }
         case Qt::Key_Return:
         case Qt::Key_Enter:
             if (shown && currentRow() >= 0) {

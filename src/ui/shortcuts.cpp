@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QHash>
+#include <QLineEdit>
 
 #include "data/app_context.h"
 #include "platform/prompter.h"
@@ -91,6 +92,19 @@ void Shortcuts::add(BaseWindow& window, const QKeySequence& key, const QString& 
     QObject::connect(a, &QAction::triggered, &window, [&window, work] { window.actions().guard(work); });
     window.addAction(a);
     list(window, key, what);
+}
+
+void Shortcuts::addListKeys(BaseWindow& window, QLineEdit* searchBox, QAbstractButton* searchButton,
+                            QAbstractButton* rereadButton, std::function<void()> reread) {
+    const QKeySequence find(Qt::CTRL | Qt::Key_F);
+    const QKeySequence again(Qt::Key_F5);
+    add(window, find, QStringLiteral("查找框"), [searchBox] {
+        searchBox->setFocus();
+        searchBox->selectAll();
+    });
+    add(window, again, QStringLiteral("重新读取列表"), std::move(reread));
+    searchButton->setToolTip(searchButton->text() + keyNote(find));
+    rereadButton->setToolTip(rereadButton->text() + keyNote(again));
 }
 
 QString Shortcuts::helpText(BaseWindow& window) {

@@ -6,6 +6,8 @@
 #include <functional>
 
 class BaseWindow;
+class QAbstractButton;
+class QLineEdit;
 
 // The keys of a window: those of the commands every window shares (save,
 // print, add, delete), bound by the command's name so that they run
@@ -22,6 +24,10 @@ public:
     static void install(BaseWindow& window);
     // A key of the window's own: `work` runs inside the window's boundary.
     static void add(BaseWindow& window, const QKeySequence& key, const QString& what, std::function<void()> work);
+    // The keys of a list window's search: Ctrl+F the search box, F5 reads
+    // the list again (`reread`), each noted on its button.
+    static void addListKeys(BaseWindow& window, QLineEdit* searchBox, QAbstractButton* searchButton,
+                            QAbstractButton* rereadButton, std::function<void()> reread);
     // The window's keys, one per line: "Ctrl+S  保存".
     static QString helpText(BaseWindow& window);
     // The text shown after a caption for a key: "（Ctrl+S）".

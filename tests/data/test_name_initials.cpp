@@ -37,8 +37,10 @@ private slots:
         QCOMPARE(NameInitials::valueOf({"中空玻璃"}), QString("zkbl"));
         QCOMPARE(NameInitials::valueOf({"长城", "长城"}), QString("zc cc"));
         QCOMPARE(NameInitials::valueOf({"", QString()}), QString());
-        QCOMPARE(NameInitials::typed(" Z-k "), QString("zk"));
-        QCOMPARE(NameInitials::typed("中k"), QString());
+        QCOMPARE(NameInitials::typed(" Z k2 "), QString("zk2"));
+        for (const char* notInitials : {"中k", "100", "zk%", "z-k", "ｚｋ"}) {
+            QCOMPARE(NameInitials::typed(QString::fromUtf8(notInitials)), QString());
+        }
         const QString many = NameInitials::valueOf({QString("长").repeated(40), QString("重").repeated(40)});
         QVERIFY(many.size() <= NameInitials::kWidth && !many.endsWith(' ') &&
                 many.startsWith(QString("z").repeated(40)));
