@@ -13,6 +13,7 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "data/database.h"
+#include "data/name_initials.h"
 #include "data/schema_installer.h"
 #include "data/server_book_import.h"
 #include "platform/errors.h"
@@ -268,6 +269,8 @@ void BookRestore::replaceLocal(const QString& bookFile, const QString& label, co
                               .arg(name, list, Database::checkIdentifier(fromTable)));
         }
         SchemaInstaller::installTotals(*book);
+        // A backup made before initials were kept leaves them to compute.
+        NameInitials::fillMissing(*book);
         tx.commit();
     } catch (...) {
         detach();

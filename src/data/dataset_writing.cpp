@@ -60,24 +60,37 @@ void Dataset::requireKeyFields() {
 
 bool Dataset::deriveNameInitials() {
     const NameInitials::Source* source = NameInitials::sourceOf(m_table);
-    if (!source) {
-        return true;
+    const int target = source ? fieldIndex(NameInitials::column()) : -1;
+    if (target < 0) {
+        return !source;  // without the column the rows are refreshed once written
     }
-    const int target = fieldIndex(NameInitials::column());
     QVector<int> names;
+    QStringList missing;  // names the dataset does not hold: as stored
     for (const QString& name : source->names) {
         names.append(fieldIndex(name));
-    }
-    if (target < 0 || names.contains(-1)) {
-        return false;  // the rows are refreshed from the table once written
+        if (names.last() < 0) {
+            missing << Database::checkIdentifier(name);
+        }
     }
     for (Row& r : m_rows) {
         if (r.status != Status::Inserted && r.status != Status::Modified) {
             continue;
         }
+        QVariantList stored;
+        if (!missing.isEmpty() && r.status == Status::Modified) {
+            QSqlQuery q =
+                m_db.query(QStringLiteral("select %1 from %2 where %3").arg(missing.join(','), m_table, keyWhere("k")),
+                           keyParams(r, "k"));
+            for (int i = 0; q.next() && i < missing.size(); ++i) {
+                stored << q.value(i);
+            }
+        }
         QStringList texts;
         for (int c : names) {
-            texts.append(r.values[c].toString());
+            texts.append(c >= 0 ? r.values[c].toString() : stored.value(0).toString());
+            if (c < 0 && !stored.isEmpty()) {
+                stored.removeFirst();
+            }
         }
         const QString value = NameInitials::valueOf(texts);
         if (r.values[target].toString() != value || r.values[target].isNull()) {
@@ -203,8 +216,21 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys, QHash<int, QVector<QVa
     }
     readDefaults(*newKeys, defaults);
     if (!initialsHeld) {
+        // Rows whose names changed have their initials computed afresh from
+        // the stored row; new rows have none yet.
+        bool stale = false;
+        const NameInitials::Source* source = NameInitials::sourceOf(m_table);
         for (const Row& r : m_rows) {
-            if (r.status == Status::Modified) {
+            stale = stale || r.status == Status::Inserted;
+            if (r.status != Status::Modified) {
+                continue;
+            }
+            bool renamed = false;
+            for (const QString& name : source->names) {
+                const int c = fieldIndex(name);
+                renamed = renamed || (c >= 0 && !sameValue(r.values[c], r.original[c]));
+            }
+            if (renamed) {
                 QVariantMap key;
                 for (int i = 0; i < m_keyFields.size(); ++i) {
                     key.insert(QStringLiteral("k%1").arg(i), cell(r, requireField(m_keyFields[i])));
@@ -212,9 +238,12 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys, QHash<int, QVector<QVa
                 m_db.execute(QStringLiteral("update %1 set %2=null where %3")
                                  .arg(m_table, NameInitials::column(), keyWhere("k")),
                              key);
+                stale = true;
             }
         }
-        NameInitials::fillMissing(m_db, m_table);
+        if (stale) {
+            NameInitials::fillMissing(m_db, m_table);
+        }
     }
 }
 

@@ -37,20 +37,26 @@ const NameInitials::Source* NameInitials::sourceOf(const QString& table) {
 }
 
 QString NameInitials::valueOf(const QStringList& names) {
+    // Each name's customary initials first, so that a long name's other
+    // readings never crowd out the next name; then the other readings.
+    QList<QStringList> variants;
+    for (const QString& name : names) {
+        variants << PinyinInitials::variants(name);
+    }
     QStringList words;
     QSet<QString> seen;
     int length = -1;
-    for (const QString& name : names) {
-        for (const QString& v : PinyinInitials::variants(name)) {
-            if (v.isEmpty() || seen.contains(v)) {
-                continue;
+    for (int round = 0; round < 2; ++round) {
+        for (const QStringList& ofName : variants) {
+            for (int v = round == 0 ? 0 : 1; v < (round == 0 ? qMin(1, int(ofName.size())) : ofName.size()); ++v) {
+                const QString& word = ofName[v];
+                if (word.isEmpty() || seen.contains(word) || length + 1 + word.size() > kWidth) {
+                    continue;
+                }
+                seen.insert(word);
+                words.append(word);
+                length += 1 + word.size();
             }
-            if (length + 1 + v.size() > kWidth) {
-                return words.join(' ');
-            }
-            seen.insert(v);
-            words.append(v);
-            length += 1 + v.size();
         }
     }
     return words.join(' ');

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "data/database.h"
+#include "data/name_initials.h"
 #include "data/schema_installer.h"
 #include "platform/errors.h"
 
@@ -307,5 +308,7 @@ void ServerBookImport::replace(Database& server, const QString& file, const std:
     createMissingTriggers(server, triggers);
     SchemaInstaller::rebuildTotals(server);
     continueSequences(server);
+    // A backup made before initials were kept leaves them to compute.
+    NameInitials::fillMissing(server);
     tx.commit();
 }

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -100,14 +101,9 @@ CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
     buttons->addWidget(cancel);
     m_search->setPlaceholderText(QStringLiteral("查找：名称、老板、编号、拼音首字母或电话"));
     connect(m_search, &QLineEdit::textChanged, this, &CustomerPickerDialog::filter);
-    // Down goes from the search box to the customers found.
-    connect(m_search, &QLineEdit::returnPressed, this, [this] {
-        actions().guard([this] {
-            if (choose()) {
-                accept();
-            }
-        });
-    });
+    // Enter in the search box is 确定 (the default button): the first
+    // customer found. Down goes on to the customers found.
+    m_search->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_search);
     layout->addWidget(m_tree, 1);
@@ -140,9 +136,18 @@ void CustomerPickerDialog::filter(const QString& text) {
     for (int i = 0; i < m_tree->topLevelItemCount(); ++i) {
         showGroups(m_tree->topLevelItem(i));
     }
-    if (first && !text.trimmed().isEmpty()) {
-        m_tree->setCurrentItem(first);
+    if (!text.trimmed().isEmpty()) {
+        m_tree->setCurrentItem(first);  // none when nothing is found
     }
+}
+
+bool CustomerPickerDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_search && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down) {
+        m_tree->setFocus();
+        return true;
+    }
+    return BaseWindow::eventFilter(watched, event);
 }
 
 bool CustomerPickerDialog::choose() {

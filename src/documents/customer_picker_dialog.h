@@ -34,6 +34,9 @@ public:
     // when there is none), chosen when saved; false when not saved.
     bool addCustomer();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QLineEdit* m_search;
     QTreeWidget* m_tree;

@@ -25,6 +25,7 @@
 #include "ui/editors.h"
 #include "ui/field_binder.h"
 #include "ui/match_popup.h"
+#include "ui/shortcuts.h"
 #include "ui/style_holder.h"
 
 OrderFormWindow::OrderFormWindow(AppContext& context, int mode, const QString& code, QWidget* parent)
@@ -92,7 +93,9 @@ OrderFormWindow::OrderFormWindow(AppContext& context, int mode, const QString& c
         columns.append(GridColumn::make(field, caption, 90).hidden());
     }
     m_grid->setColumns(columns);
-    m_grid->setReadOnly(false);  // quantity, price and remark are typed in the rows
+    // Quantity, price and remark are typed in the rows by those who may
+    // edit goods rows.
+    m_grid->setReadOnly(!permissions().isAllowed(QStringLiteral("Action_GoodsEdit"), objectName()));
     m_grid->setFooter({FooterSummary::sum("Total_Price", QStringLiteral("合计:0.00"))});
     // Goods typed under the rows, from the goods names the order offers;
     // Enter then goes quantity, price, remark and back.
@@ -103,6 +106,8 @@ OrderFormWindow::OrderFormWindow(AppContext& context, int mode, const QString& c
         [this](const QString& text) { return m_document.goodsNamesMatching(text); },
         [this](const QString& name) { return addTypedGoods(name); });
     m_grid->setEnterChain({"QTY", "Price", "Remark_ShipmentForm"});
+    Shortcuts::add(*this, QKeySequence(Qt::Key_F2), QStringLiteral("修改货品"),
+                   [this] { actions().execute(QStringLiteral("Action_GoodsEdit")); });
     connect(m_grid, &DataGrid::rowDoubleClicked, this,
             [this](int) { actions().execute(QStringLiteral("Action_GoodsEdit")); });
 
@@ -281,7 +286,7 @@ QWidget* OrderFormWindow::buildHead() {
                                             });
     connect(m_customer, &QLineEdit::editingFinished, this, [this] {
         if (!m_customerMatches->isShown()) {
-            showCustomer();
+            actions().guard([this] { showCustomer(); });
         }
     });
     auto* pick = new QPushButton(QStringLiteral("..."), this);

@@ -314,6 +314,10 @@ QWidget* QuotationEditWindow::buildHead() {
                             {QStringLiteral("客户编号"), QStringLiteral("客户姓名"), QStringLiteral("酒楼名称"),
                              QStringLiteral("国家"), QStringLiteral("电话")},
                             [this](const QString& code) {
+                                // As the picker: its command's right, the
+                                // customers read again.
+                                actions().require(QStringLiteral("Action_SelectProvider"));
+                                m_document.reloadCustomers();
                                 m_document.takeCustomer(code);
                                 m_binder->refresh();
                             });

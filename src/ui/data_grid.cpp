@@ -59,19 +59,22 @@ void GridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint h
     const QModelIndex row = currentIndex().isValid() ? currentIndex() : edited;
     for (int i = at + 1; i < enterChain.size(); ++i) {
         const int column = grid->columnOf(enterChain[i]);
-        if (column >= 0 && !isColumnHidden(column)) {
-            openEditor(grid->index(row.row(), column));
+        if (column < 0 || isColumnHidden(column)) {
+            continue;
+        }
+        const QModelIndex next = grid->index(row.row(), column);
+        if ((next.flags() & Qt::ItemIsEditable) && openEditor(next)) {
             return;
         }
     }
     emit enterChainEnded();
 }
 
-void GridView::openEditor(const QModelIndex& index) {
+bool GridView::openEditor(const QModelIndex& index) {
     setCurrentIndex(index);
     scrollTo(index);
     if (!edit(index, QAbstractItemView::AllEditTriggers, nullptr)) {
-        return;
+        return false;
     }
     // What is typed replaces the value, as in a spreadsheet.
     if (auto* line = qobject_cast<QLineEdit*>(indexWidget(index))) {
@@ -81,6 +84,7 @@ void GridView::openEditor(const QModelIndex& index) {
             inner->selectAll();
         }
     }
+    return true;
 }
 
 void GridView::keyPressEvent(QKeyEvent* event) {

@@ -36,8 +36,9 @@ public:
     // in the same row; after the last, enterChainEnded() is emitted.
     QStringList enterChain;
     bool isEditing() const { return state() == EditingState; }
-    // Makes a cell current and opens its editor with the value selected.
-    void openEditor(const QModelIndex& index);
+    // Makes a cell current and opens its editor with the value selected;
+    // false when the cell cannot be edited.
+    bool openEditor(const QModelIndex& index);
     // Writes what an open cell editor holds into its row and closes it, as
     // leaving the cell would (before a save or a command on the rows).
     void commitEdit();

@@ -50,7 +50,7 @@ bool MatchPopup::isShown() const {
 }
 
 int MatchPopup::currentRow() const {
-    return m_list->currentItem() ? m_list->indexOfTopLevelItem(m_list->currentItem()) : -1;
+    return m_list && m_list->currentItem() ? m_list->indexOfTopLevelItem(m_list->currentItem()) : -1;
 }
 
 void MatchPopup::hide() {
@@ -60,7 +60,7 @@ void MatchPopup::hide() {
 }
 
 void MatchPopup::setTextAsTyped(const QString& text) {
-    if (!m_edit) {
+    if (!m_edit || !m_list) {
         return;
     }
     m_quiet = true;
@@ -70,7 +70,7 @@ void MatchPopup::setTextAsTyped(const QString& text) {
 }
 
 void MatchPopup::refresh() {
-    if (m_quiet) {
+    if (m_quiet || !m_list) {
         return;
     }
     const QString text = m_edit ? m_text() : QString();

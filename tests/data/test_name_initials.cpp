@@ -71,7 +71,7 @@ private slots:
         QCOMPARE(rows(db, "select Name_Initials from goods") + '|' + rows(db, "select Name_Initials from Client") +
                      '|' + rows(db, "select Name_Initials from Provider") + '|' +
                      rows(db, "select Name_Initials from customer_provider"),
-                 QString("zkbl|zf zcjl ccjl|wq wj yq yj|fsjd bsjd ln"));
+                 QString("zkbl|zf zcjl ccjl|wq wj yq yj|fsjd ln bsjd"));
         const QString indexes =
             db.isAccess() ? rows(db, "select count(*) from sqlite_master where type='index' and name like '%_initials'")
                           : rows(db,
@@ -97,9 +97,26 @@ private slots:
         all.setValue("remark", "x");
         all.applyUpdates();
 
+        // Without the names: initials as they were.
         Dataset some(db);
         some.setUpdateTable("goods", {"code"});
         some.open("select code, remark from goods where code='SP1'");
+        some.edit();
+        some.setValue("remark", "y");
+        some.applyUpdates();
+        QCOMPARE(rows(db, "select Name_Initials from goods where code='SP1'"), QString("bxg fxg"));
+        // With the initials and one of two names: the other as stored.
+        Dataset client(db);
+        client.setUpdateTable("Client", {"Corp_code"});
+        client.open("select Corp_code, Corp_name, Name_Initials from Client");
+        client.edit();
+        client.setValue("Corp_name", "海景酒楼");
+        client.applyUpdates();
+        QCOMPARE(rows(db, "select Name_Initials from Client"), QString("zf hjjl hyjl"));
+        QCOMPARE(client.value(0, "Name_Initials").toString(), QString("zf hjjl hyjl"));
+        client.edit();
+        client.setValue("Corp_name", "海景大酒楼");  // saved again: what it holds is what is stored
+        client.applyUpdates();
         Dataset names(db);
         names.setUpdateTable("goods", {"code"});
         names.open("select code, Goods_name from goods where code='SP2'");
@@ -128,12 +145,15 @@ private slots:
         goods(db, "X4", "密封条zk%");
         goods(db, "AB_1", "把手");
         goods(db, "ABC1", "百叶");
+        goods(db, "Y1", "把手b_c");
+        goods(db, "Y2", "把手bxc");
         NameInitials::fillMissing(db);
         QCOMPARE(codesFound(db, "zk").join(' '), QString("ZK ZK2 G01 X1 X3 X2 X4"));
         QCOMPARE(codesFound(db, "zk", 3).join(' '), QString("ZK ZK2 G01"));
         QCOMPARE(codesFound(db, "cb").join(' ') + '|' + codesFound(db, "zb").join(' '), QString("X2|X2"));
         QCOMPARE(codesFound(db, "%").join(' '), QString("X4"));
         QCOMPARE(codesFound(db, "ab_").join(' '), QString("AB_1"));
+        QCOMPARE(codesFound(db, "b_c").join(' '), QString("Y1"));  // _ is no wildcard
         QCOMPARE(codesFound(db, "空玻").join(' '), QString("G01"));
         QCOMPARE(codesFound(db, "   ").join(' '), QString());
         db.query("update goods set Default_price=12.5 where code='ZK'");

@@ -287,7 +287,9 @@ private slots:
                  qPrintable(prompter().lastText()));
         w.close();
 
-        signInAs("店员", "店员组", "LOWER(Form_Name)='form_quotation_edit' and LOWER(Action_Name)<>'action_addgoods'");
+        signInAs("店员", "店员组",
+                 "LOWER(Form_Name)='form_quotation_edit' and LOWER(Action_Name) not in ('action_addgoods', "
+                 "'action_selectprovider')");
         QuotationEditWindow refused(context(), QuotationDocument::New);
         showActive(refused);
         refused.grid()->entryLine()->setFocus();
@@ -296,6 +298,13 @@ private slots:
         QCOMPARE(refused.document().lines().rowCount(), 0);
         QVERIFY2(prompter().lastText().contains("权限"), qPrintable(prompter().lastText()));
         QCOMPARE(refused.grid()->entryLine()->text(), QString("g01"));
+        prompter().clear();
+        QLineEdit* name = nameEdit(refused);
+        name->setFocus();
+        type("cq");
+        press(Qt::Key_Return);
+        QVERIFY(refused.document().head().value("ClientNo").toString().isEmpty());
+        QVERIFY2(prompter().lastText().contains("权限"), qPrintable(prompter().lastText()));
     }
 
 private:
