@@ -150,11 +150,16 @@ QString NameInitials::prefixCondition(const Database& db, const QString& express
 }
 
 void NameInitials::createIndexes(Database& db) {
+    // Each index carries the code, so that finding codes by initials or by
+    // the first name reads the index alone, not the whole table.
     const bool server = db.dialect().kind() == SqlDialect::Kind::Postgres;
     for (const Source& s : sources()) {
         const QString name = s.table.toLower();
-        db.query(QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_initials ON %2 (%3)")
-                     .arg(name, s.table, server ? '(' + db.dialect().byteOrder(column()) + ')' : column()));
+        const QString initials = server ? '(' + db.dialect().byteOrder(column()) + ')' : column();
+        db.query(QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_initials ON %2 (%3, %4)")
+                     .arg(name, s.table, initials, s.code));
+        db.query(QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_name_code ON %2 (%3, %4)")
+                     .arg(name, s.table, s.names.first(), s.code));
         if (server) {
             db.query(QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_code_bytes ON %2 ((%3))")
                          .arg(name, s.table, db.dialect().byteOrder(s.code)));

@@ -46,8 +46,8 @@ public:
     // that an index on that order finds it, and its parameters.
     static QString prefixCondition(const Database& db, const QString& expression, const QString& text,
                                    const QString& prefix, QVariantMap& params);
-    // Creates the indexes the searches use: the initials and, on a server,
-    // the codes in byte order.
+    // Creates the indexes the searches use: the initials and the first name
+    // each with the code, and on a server the codes in byte order.
     static void createIndexes(Database& db);
 
     static constexpr int kWidth = 255;

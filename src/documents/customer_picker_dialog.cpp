@@ -1,5 +1,6 @@
 #include "documents/customer_picker_dialog.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
@@ -144,7 +145,9 @@ void CustomerPickerDialog::filter(const QString& text) {
 bool CustomerPickerDialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_search && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down) {
+        // On to the list, and down it from the customer found first.
         m_tree->setFocus();
+        QCoreApplication::sendEvent(m_tree, event);
         return true;
     }
     return BaseWindow::eventFilter(watched, event);

@@ -101,7 +101,7 @@ OrderFormWindow::OrderFormWindow(AppContext& context, int mode, const QString& c
     // Enter then goes quantity, price, remark and back.
     m_goodsMatches = TypedEntry::goods(
         *this, *m_grid, "Goods_name",
-        {QStringLiteral("编号"), QStringLiteral("货品名称"), QStringLiteral("规格"), QStringLiteral("计量单位"),
+        {QStringLiteral("代码"), QStringLiteral("货品名称"), QStringLiteral("规格"), QStringLiteral("计量单位"),
          QStringLiteral("单价")},
         [this](const QString& text) { return m_document.goodsNamesMatching(text); },
         [this](const QString& name) { return addTypedGoods(name); });

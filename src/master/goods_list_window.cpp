@@ -140,8 +140,8 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     auto* allButton = new QPushButton(QStringLiteral("显示全部"), this);
     connect(searchButton, &QPushButton::clicked, this, &GoodsListWindow::search);
     connect(allButton, &QPushButton::clicked, this, &GoodsListWindow::showAll);
-    connect(m_search, &QLineEdit::returnPressed, this, &GoodsListWindow::search);
     m_search->setPlaceholderText(QStringLiteral("编码、名称或拼音首字母"));
+    m_search->setMinimumWidth(m_search->fontMetrics().horizontalAdvance(m_search->placeholderText()) + 16);
     // F5 reads the book again, keeping what is looked for.
     Shortcuts::addListKeys(*this, m_search, searchButton, allButton,
                            [this] { m_search->text().trimmed().isEmpty() ? showAll() : search(); });

@@ -106,7 +106,6 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     auto* allButton = new QPushButton(QStringLiteral("显示全部"), this);
     connect(searchButton, &QPushButton::clicked, this, &PartnerListWindow::search);
     connect(allButton, &QPushButton::clicked, this, &PartnerListWindow::showAll);
-    connect(m_search, &QLineEdit::returnPressed, this, &PartnerListWindow::search);
     m_search->setPlaceholderText(QStringLiteral("编号、名称、拼音首字母或电话"));
     // F5 reads the book again, keeping what is looked for.
     Shortcuts::addListKeys(*this, m_search, searchButton, allButton,

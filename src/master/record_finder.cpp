@@ -1,5 +1,6 @@
 #include "master/record_finder.h"
 
+#include <QHash>
 #include <QSet>
 #include <QSqlQuery>
 
@@ -14,7 +15,7 @@ RecordFinder::Setup RecordFinder::goods() {
             QStringLiteral("goods g left join unit u on u.unit_code=g.Goods_unit"),
             {QStringLiteral("g.code"), QStringLiteral("g.Goods_name"), QStringLiteral("g.Goods_size"),
              QStringLiteral("coalesce(u.Unit_name, g.Goods_unit)"), QStringLiteral("g.Default_price")},
-            {QStringLiteral("g.Goods_name"), QStringLiteral("g.Corp_Goods_Code")}};
+            {QStringLiteral("g.Goods_name")}};
 }
 
 RecordFinder::Setup RecordFinder::customers() {
@@ -49,28 +50,26 @@ QList<QStringList> RecordFinder::find(const QString& typedText, int most) const 
         return out;
     }
     const QString code = m_setup.alias + '.' + m_setup.code;
-    QSet<QString> taken;
     // One kind of match: its rows by code, those not found already, until
     // enough are found.
+    // Each kind of match names its codes first, through the table's
+    // indexes alone where it can; the rows shown are read once at the end.
+    QStringList codes;
+    QSet<QString> taken;
+    const QString table = m_setup.table + ' ' + m_setup.alias;
     auto take = [&](const QString& condition, const QVariantMap& params) {
-        if (out.size() >= most) {
+        if (codes.size() >= most) {
             return;
         }
-        QSqlQuery q =
-            m_db.query(QStringLiteral("select %1 from %2 where %3 order by %4 limit %5")
-                           .arg(m_setup.shown.join(','), m_setup.from, condition, m_db.dialect().byteOrder(code))
-                           .arg(most),
-                       params);
-        while (q.next() && out.size() < most) {
-            QStringList row;
-            for (int i = 0; i < m_setup.shown.size(); ++i) {
-                const QVariant v = q.value(i);
-                const bool price = m_setup.shown[i].endsWith(QLatin1String("price"), Qt::CaseInsensitive);
-                row << (q.isNull(i) ? QString() : price ? QString::number(v.toDouble(), 'f', 2) : v.toString());
-            }
-            if (!taken.contains(row.first())) {
-                taken.insert(row.first());
-                out.append(row);
+        QSqlQuery q = m_db.query(QStringLiteral("select %1 from %2 where %3 order by %4 limit %5")
+                                     .arg(code, table, condition, m_db.dialect().byteOrder(code))
+                                     .arg(most),
+                                 params);
+        while (q.next() && codes.size() < most) {
+            const QString found = q.value(0).toString();
+            if (!taken.contains(found)) {
+                taken.insert(found);
+                codes.append(found);
             }
         }
     };
@@ -102,16 +101,46 @@ QList<QStringList> RecordFinder::find(const QString& typedText, int most) const 
         QVariantMap p;
         const QString column = m_setup.alias + '.' + NameInitials::column();
         take(NameInitials::prefixCondition(m_db, column, initials, QStringLiteral("i"), p), p);
-        QVariantMap q;
-        q.insert(QStringLiteral("w"), "% " + initials + '%');
-        take(column + QStringLiteral(" like :w"), q);
+        take(column + QStringLiteral(" like :w"), {{"w", "% " + initials + '%'}});
     }
     {
+        // SQLite's LIKE ignores the case of Latin letters; a server's is
+        // told to.
+        const bool server = m_db.dialect().kind() == SqlDialect::Kind::Postgres;
         QStringList any;
         for (const QString& c : m_setup.contains) {
-            any << QStringLiteral("lower(%1) like :t escape '!'").arg(c);
+            any << (server ? QStringLiteral("lower(%1) like :t escape '!'") : QStringLiteral("%1 like :t escape '!'"))
+                       .arg(c);
         }
-        take(any.join(QStringLiteral(" or ")), {{"t", likeContainsPattern(text.toLower())}});
+        take(any.join(QStringLiteral(" or ")), {{"t", likeContainsPattern(server ? text.toLower() : text)}});
+    }
+    if (codes.isEmpty()) {
+        return out;
+    }
+    QVariantMap params;
+    QStringList holders;
+    for (int i = 0; i < codes.size(); ++i) {
+        holders << QStringLiteral(":k%1").arg(i);
+        params.insert(QStringLiteral("k%1").arg(i), codes[i]);
+    }
+    QSqlQuery q = m_db.query(QStringLiteral("select %1 from %2 where %3 in (%4)")
+                                 .arg(m_setup.shown.join(','), m_setup.from, code, holders.join(',')),
+                             params);
+    QHash<QString, QStringList> rows;
+    while (q.next()) {
+        QStringList row;
+        for (int i = 0; i < m_setup.shown.size(); ++i) {
+            const bool price = m_setup.shown[i].endsWith(QLatin1String("price"), Qt::CaseInsensitive);
+            row << (q.isNull(i) ? QString()
+                    : price     ? QString::number(q.value(i).toDouble(), 'f', 2)
+                                : q.value(i).toString());
+        }
+        rows.insert(row.first(), row);
+    }
+    for (const QString& c : codes) {
+        if (rows.contains(c)) {
+            out.append(rows.value(c));
+        }
     }
     return out;
 }

@@ -411,6 +411,15 @@ QLineEdit* DataGrid::addEntryLine(const QString& field, const QString& placehold
             const QModelIndex current = m_view->currentIndex();
             if (column >= 0 && current.isValid()) {
                 m_view->scrollTo(m_model->index(current.row(), column));
+                // Its left edge too, as far left as the grid goes when it is
+                // the first column shown: the line lies under it.
+                bool first = true;
+                for (int v = 0; v < m_view->horizontalHeader()->visualIndex(column); ++v) {
+                    first = first && m_view->isColumnHidden(m_view->horizontalHeader()->logicalIndex(v));
+                }
+                if (first) {
+                    m_view->horizontalScrollBar()->setValue(m_view->horizontalScrollBar()->minimum());
+                }
             }
             m_entry->setFocus();
         });
@@ -433,7 +442,8 @@ void DataGrid::placeEntryLine() {
     const int x = column >= 0 ? m_view->columnViewportPosition(column) : 0;
     const int left =
         m_view->frameWidth() + (m_view->verticalHeader()->isVisible() ? m_view->verticalHeader()->width() : 0);
-    const int width = qMax(column >= 0 ? m_view->columnWidth(column) : 0, 240);
+    const int width = qMax(column >= 0 ? m_view->columnWidth(column) : 0,
+                           m_entry->fontMetrics().horizontalAdvance(m_entry->placeholderText()) + 16);
     const QRect line(qMax(0, left + x), 1, qMin(width, qMax(80, m_entryStrip->width() - left - qMax(0, x))),
                      m_entryStrip->height() - 2);
     m_entry->setGeometry(line);

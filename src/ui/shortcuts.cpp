@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QHash>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include "data/app_context.h"
@@ -10,6 +11,30 @@
 #include "ui/base_window.h"
 
 namespace {
+// Enter in a list's search box runs the search, and only that: the
+// window's default button is not pressed too.
+class EnterSearches : public QObject {
+public:
+    EnterSearches(QLineEdit* box, std::function<void()> search) : QObject(box), m_search(std::move(search)) {
+        box->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                m_search();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_search;
+};
+
 const char* const kKeysProperty = "olvendKeys";
 const char* const kInstalledProperty = "olvendKeysInstalled";
 
@@ -96,6 +121,8 @@ void Shortcuts::add(BaseWindow& window, const QKeySequence& key, const QString& 
 
 void Shortcuts::addListKeys(BaseWindow& window, QLineEdit* searchBox, QAbstractButton* searchButton,
                             QAbstractButton* rereadButton, std::function<void()> reread) {
+    new EnterSearches(searchBox,
+                      [&window, searchButton] { window.actions().guard([searchButton] { searchButton->click(); }); });
     const QKeySequence find(Qt::CTRL | Qt::Key_F);
     const QKeySequence again(Qt::Key_F5);
     add(window, find, QStringLiteral("查找框"), [searchBox] {
@@ -108,7 +135,7 @@ void Shortcuts::addListKeys(BaseWindow& window, QLineEdit* searchBox, QAbstractB
 }
 
 QString Shortcuts::helpText(BaseWindow& window) {
-    QStringList lines{QStringLiteral("%1 的快捷键：").arg(window.windowTitle())};
+    QStringList lines{QStringLiteral("%1的快捷键：").arg(window.windowTitle())};
     for (const Listed& l : listed(window)) {
         lines << QStringLiteral("%1\t%2").arg(l.key, l.what);
     }

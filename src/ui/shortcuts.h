@@ -24,8 +24,9 @@ public:
     static void install(BaseWindow& window);
     // A key of the window's own: `work` runs inside the window's boundary.
     static void add(BaseWindow& window, const QKeySequence& key, const QString& what, std::function<void()> work);
-    // The keys of a list window's search: Ctrl+F the search box, F5 reads
-    // the list again (`reread`), each noted on its button.
+    // The keys of a list window's search: Ctrl+F the search box, Enter in
+    // it presses `searchButton` (and nothing else), F5 reads the list again
+    // (`reread`); each noted on its button.
     static void addListKeys(BaseWindow& window, QLineEdit* searchBox, QAbstractButton* searchButton,
                             QAbstractButton* rereadButton, std::function<void()> reread);
     // The window's keys, one per line: "Ctrl+S  保存".

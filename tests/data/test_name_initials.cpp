@@ -58,6 +58,7 @@ private slots:
         for (const NameInitials::Source& s : NameInitials::sources()) {
             db.query(QString("DROP INDEX IF EXISTS ix_%1_initials").arg(s.table.toLower()));
             db.query(QString("DROP INDEX IF EXISTS ix_%1_code_bytes").arg(s.table.toLower()));
+            db.query(QString("DROP INDEX IF EXISTS ix_%1_name_code").arg(s.table.toLower()));
             db.query(QString("ALTER TABLE %1 DROP COLUMN Name_Initials").arg(s.table));
         }
         db.forgetColumns();

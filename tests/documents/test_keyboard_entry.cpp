@@ -259,6 +259,7 @@ private slots:
         press(Qt::Key_Return);
         QCOMPARE(goods.grid()->model()->rowCount(), 1);
         QCOMPARE(cell(goods.grid(), 0, "商品名称"), QString("闭门器"));
+        QCOMPARE(windows().shown, QStringList());  // Enter searched, and did nothing else
         goods.close();
 
         PartnerListWindow customers(context(), PartnerSide::customers());
