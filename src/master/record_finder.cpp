@@ -57,12 +57,18 @@ QList<QStringList> RecordFinder::find(const QString& typedText, int most) const 
     QStringList codes;
     QSet<QString> taken;
     const QString table = m_setup.table + ' ' + m_setup.alias;
-    auto take = [&](const QString& condition, const QVariantMap& params) {
+    // A kind found by looking through every row (`scan`) reads the index
+    // that holds the column and the code and sorts what it found: SQLite
+    // would otherwise walk the codes in order and read each row, which is
+    // quick when many match and slow when none does.
+    const bool sqlite = m_db.dialect().kind() != SqlDialect::Kind::Postgres;
+    auto take = [&](const QString& condition, const QVariantMap& params, bool scan = false) {
         if (codes.size() >= most) {
             return;
         }
+        const QString order = scan && sqlite ? '+' + code : m_db.dialect().byteOrder(code);
         QSqlQuery q = m_db.query(QStringLiteral("select %1 from %2 where %3 order by %4 limit %5")
-                                     .arg(code, table, condition, m_db.dialect().byteOrder(code))
+                                     .arg(code, table, condition, order)
                                      .arg(most),
                                  params);
         while (q.next() && codes.size() < most) {
@@ -101,7 +107,7 @@ QList<QStringList> RecordFinder::find(const QString& typedText, int most) const 
         QVariantMap p;
         const QString column = m_setup.alias + '.' + NameInitials::column();
         take(NameInitials::prefixCondition(m_db, column, initials, QStringLiteral("i"), p), p);
-        take(column + QStringLiteral(" like :w"), {{"w", "% " + initials + '%'}});
+        take(column + QStringLiteral(" like :w"), {{"w", "% " + initials + '%'}}, true);
     }
     {
         // SQLite's LIKE ignores the case of Latin letters; a server's is
@@ -112,7 +118,7 @@ QList<QStringList> RecordFinder::find(const QString& typedText, int most) const 
             any << (server ? QStringLiteral("lower(%1) like :t escape '!'") : QStringLiteral("%1 like :t escape '!'"))
                        .arg(c);
         }
-        take(any.join(QStringLiteral(" or ")), {{"t", likeContainsPattern(server ? text.toLower() : text)}});
+        take(any.join(QStringLiteral(" or ")), {{"t", likeContainsPattern(server ? text.toLower() : text)}}, true);
     }
     if (codes.isEmpty()) {
         return out;

@@ -165,7 +165,9 @@ bool GridModel::accepts(int r) const {
         bool any = false;
         for (const auto& [column, field] : m_textTargets) {
             if (field == m_initialsField) {
-                if (NameInitials::matches(m_dataset->value(r, field).toString(), m_typedInitials)) {
+                const QString stored = m_dataset->value(r, field).toString();
+                if (!m_typedInitials.isEmpty() &&
+                    (stored.startsWith(m_typedInitials) || stored.contains(m_typedInitialsWord))) {
                     any = true;
                     break;
                 }
@@ -210,6 +212,7 @@ void GridModel::setTextFilter(const QString& text, const QStringList& fields) {
     // The initials column is matched word by word against initials typed.
     m_initialsField = fieldColumn(NameInitials::column());
     m_typedInitials = NameInitials::typed(text);
+    m_typedInitialsWord = QLatin1Char(' ') + m_typedInitials;
     for (const QString& field : fields) {
         const int column = columnOf(field);
         const int f = fieldColumn(field);
