@@ -24,6 +24,7 @@
 #include "shell/login_dialog.h"
 #include "ui/base_window.h"
 #include "ui/picture_button.h"
+#include "ui/shortcuts.h"
 #include "ui/style_holder.h"
 
 namespace {
@@ -271,6 +272,8 @@ QWidget* MainWindow::buildBar() {
     m_settingsMenu->addAction(QStringLiteral("退出系统"), qApp, &QApplication::quit);
     m_helpMenu = new QMenu(this);
     m_helpMenu->setObjectName(QStringLiteral("PopupMenu_Help"));
+    m_helpMenu->addAction(QStringLiteral("快捷键..."), this,
+                          [this] { m_actions.guard([this] { m_context.prompter().inform(Shortcuts::overview()); }); });
     m_helpMenu->addAction(QStringLiteral("关于..."), this,
                           [this] { m_actions.guard([this] { openWindow(QStringLiteral("About_Frm"), 0); }); });
 

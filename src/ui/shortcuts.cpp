@@ -134,6 +134,20 @@ void Shortcuts::addListKeys(BaseWindow& window, QLineEdit* searchBox, QAbstractB
     rereadButton->setToolTip(rereadButton->text() + keyNote(again));
 }
 
+QString Shortcuts::overview() {
+    return QStringLiteral(
+        "快捷键（每个窗口按 F1 可查看本窗口的快捷键）：\n"
+        "Ctrl+S\t保存\n"
+        "Ctrl+P\t打印\n"
+        "Insert\t新增：单据中到表格下方的输入行，输入货品编号、名称或拼音首字母（如 中空玻璃 输入 zkbl）\n"
+        "Ctrl+Delete\t删除选中的行\n"
+        "F2\t编辑当前单元格或记录\n"
+        "F5\t重新读取列表\n"
+        "Ctrl+F\t到查找框（编号、名称、拼音首字母）\n"
+        "回车\t在下拉列表中选取；在单据表格中依次到 数量、单价、备注 和下一行\n"
+        "Esc\t关闭下拉列表，不改动内容");
+}
+
 QString Shortcuts::helpText(BaseWindow& window) {
     QStringList lines{QStringLiteral("%1的快捷键：").arg(window.windowTitle())};
     for (const Listed& l : listed(window)) {

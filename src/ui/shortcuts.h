@@ -31,6 +31,8 @@ public:
                             QAbstractButton* rereadButton, std::function<void()> reread);
     // The window's keys, one per line: "Ctrl+S  保存".
     static QString helpText(BaseWindow& window);
+    // What the keys do in every window, for the main window's 帮助.
+    static QString overview();
     // The text shown after a caption for a key: "（Ctrl+S）".
     static QString keyNote(const QKeySequence& key);
 };
