@@ -143,8 +143,13 @@ GoodsListWindow::GoodsListWindow(AppContext& context, QWidget* parent)
     m_search->setPlaceholderText(QStringLiteral("编码、名称或拼音首字母"));
     m_search->setMinimumWidth(m_search->fontMetrics().horizontalAdvance(m_search->placeholderText()) + 16);
     // F5 reads the book again, keeping what is looked for.
-    Shortcuts::addListKeys(*this, m_search, searchButton, allButton,
-                           [this] { m_search->text().trimmed().isEmpty() ? showAll() : search(); });
+    Shortcuts::addListKeys(
+        *this, m_search, searchButton, allButton,
+        [this] { m_search->text().trimmed().isEmpty() ? showAll() : search(); },
+        [this] {
+            m_grid->setTextFilter(m_search->text().trimmed(), GoodsCatalog::searchFields());
+            showFoundGoods();
+        });
     Shortcuts::add(*this, QKeySequence(Qt::Key_Insert), create->text(),
                    [this] { actions().execute(QStringLiteral("Action_AddGoods")); });
     toolbar->addWidget(searchButton);

@@ -108,8 +108,10 @@ PartnerListWindow::PartnerListWindow(AppContext& context, const PartnerSide& sid
     connect(allButton, &QPushButton::clicked, this, &PartnerListWindow::showAll);
     m_search->setPlaceholderText(QStringLiteral("编号、名称、拼音首字母或电话"));
     // F5 reads the book again, keeping what is looked for.
-    Shortcuts::addListKeys(*this, m_search, searchButton, allButton,
-                           [this] { m_search->text().trimmed().isEmpty() ? showAll() : search(); });
+    Shortcuts::addListKeys(
+        *this, m_search, searchButton, allButton,
+        [this] { m_search->text().trimmed().isEmpty() ? showAll() : search(); },
+        [this] { m_grid->setTextFilter(m_search->text().trimmed(), m_directory.side().searchFields); });
     auto* top = new QHBoxLayout;
     top->addWidget(m_search, 1);
     top->addWidget(searchButton);

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 
 #include "data/app_context.h"
 #include "platform/prompter.h"
@@ -120,7 +121,13 @@ void Shortcuts::add(BaseWindow& window, const QKeySequence& key, const QString& 
 }
 
 void Shortcuts::addListKeys(BaseWindow& window, QLineEdit* searchBox, QAbstractButton* searchButton,
-                            QAbstractButton* rereadButton, std::function<void()> reread) {
+                            QAbstractButton* rereadButton, std::function<void()> reread, std::function<void()> filter) {
+    auto* pause = new QTimer(searchBox);
+    pause->setSingleShot(true);
+    pause->setInterval(250);
+    QObject::connect(pause, &QTimer::timeout, searchBox,
+                     [&window, filter = std::move(filter)] { window.actions().guard(filter); });
+    QObject::connect(searchBox, &QLineEdit::textEdited, pause, qOverload<>(&QTimer::start));
     new EnterSearches(searchBox,
                       [&window, searchButton] { window.actions().guard([searchButton] { searchButton->click(); }); });
     const QKeySequence find(Qt::CTRL | Qt::Key_F);

@@ -27,8 +27,10 @@ public:
     // The keys of a list window's search: Ctrl+F the search box, Enter in
     // it presses `searchButton` (and nothing else), F5 reads the list again
     // (`reread`); each noted on its button.
+    // While a text is typed, once the typing pauses, `filter` filters the
+    // rows the list holds (reading the book again is left to Enter).
     static void addListKeys(BaseWindow& window, QLineEdit* searchBox, QAbstractButton* searchButton,
-                            QAbstractButton* rereadButton, std::function<void()> reread);
+                            QAbstractButton* rereadButton, std::function<void()> reread, std::function<void()> filter);
     // The window's keys, one per line: "Ctrl+S  保存".
     static QString helpText(BaseWindow& window);
     // What the keys do in every window, for the main window's 帮助.
