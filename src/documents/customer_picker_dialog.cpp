@@ -110,7 +110,7 @@ CustomerPickerDialog::CustomerPickerDialog(AppContext& context, QWidget* parent)
     layout->addWidget(m_tree, 1);
     m_search->setFocus();
     layout->addLayout(buttons);
-    resize(420, 480);
+    resize(540, 480);
 }
 
 void CustomerPickerDialog::filter(const QString& text) {

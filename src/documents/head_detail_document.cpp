@@ -134,3 +134,12 @@ void HeadDetailDocument::discardChanges() {
         m_lines->open(QStringLiteral("select * from %1 where 1=2").arg(m_linesTable));
     }
 }
+
+void HeadDetailDocument::clearParticulars(const QList<QPair<QString, QString>>& given) {
+    for (const auto& [field, value] : given) {
+        const QString held = m_head->value(field).toString().trimmed();
+        if (!held.isEmpty() && held == value.trimmed()) {
+            m_head->setValue(field, QVariant());
+        }
+    }
+}

@@ -59,6 +59,10 @@ protected:
                        const QString& headTable, const QString& keyField, const QString& linesTable,
                        const QString& noun);
 
+    // Empties the head's fields that still hold what a customer record gave
+    // them (field, value as filled in), when the document turns to another
+    // customer: what was typed stays.
+    void clearParticulars(const QList<QPair<QString, QString>>& given);
     // Ends the edits of rows still being typed before the checks.
     virtual void postPendingEdits() = 0;
     // Inside the save's transaction, after the checks that nobody changed

@@ -126,27 +126,40 @@ void OrderFormDocument::setPaid(bool paid) {
     m_head->setValue("PayOver_Date", paid ? QVariant(m_clock.today().startOfDay()) : QVariant());
 }
 
-void OrderFormDocument::chooseCustomer(const QString& corpCode) {
-    if (corpCode.isEmpty()) {
-        return;
-    }
+QList<QPair<QString, QString>> OrderFormDocument::particularsOf(const QString& corpCode) const {
     QSqlQuery q =
         m_db.query("select Corp_name, boss_name, Boss_mobile, Corp_telephone from customer_provider where corp_code=:c",
                    {{"c", corpCode}});
     if (!q.next()) {
+        return {};
+    }
+    const QString phone = q.value(2).toString().trimmed().isEmpty() ? q.value(3).toString() : q.value(2).toString();
+    return {{QStringLiteral("Gain_Customer_Name"), q.value(0).toString().left(50)},
+            {QStringLiteral("Link_man"), q.value(1).toString().left(30)},
+            {QStringLiteral("telephon"), phone.left(50)}};
+}
+
+void OrderFormDocument::chooseCustomer(const QString& corpCode) {
+    if (corpCode.isEmpty()) {
+        return;
+    }
+    const QList<QPair<QString, QString>> particulars = particularsOf(corpCode);
+    if (particulars.isEmpty()) {
         m_prompter.inform(QStringLiteral("所选客户[%1]已不存在，请重新选择客户").arg(corpCode));
         return;
     }
+    // Another customer: what the one before gave gives way.
+    const QString before = m_head->value("corp_code").toString();
+    if (!before.isEmpty() && before != corpCode) {
+        clearParticulars(particularsOf(before));
+    }
     m_head->setValue("corp_code", corpCode);
     // What the user typed stays; an empty particular takes the customer's.
-    auto fill = [this](const char* field, const QVariant& value, int width) {
-        if (m_head->value(field).toString().trimmed().isEmpty() && !value.toString().trimmed().isEmpty()) {
-            m_head->setValue(field, value.toString().left(width));
+    for (const auto& [field, value] : particulars) {
+        if (m_head->value(field).toString().trimmed().isEmpty() && !value.trimmed().isEmpty()) {
+            m_head->setValue(field, value);
         }
-    };
-    fill("Gain_Customer_Name", q.value(0), 50);
-    fill("Link_man", q.value(1), 30);
-    fill("telephon", q.value(2).toString().trimmed().isEmpty() ? q.value(3) : q.value(2), 50);
+    }
 }
 
 int OrderFormDocument::addRow() {

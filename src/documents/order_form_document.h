@@ -65,6 +65,8 @@ public:
     static bool goodsDefaults(Database& db, const QVariant& goodsName, GoodsDefaults* out);
 
 private:
+    // The particulars a customer record gives an order (field, value).
+    QList<QPair<QString, QString>> particularsOf(const QString& corpCode) const;
     void startNew();
     void openLines() override;
     void postPendingEdits() override;

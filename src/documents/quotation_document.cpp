@@ -507,9 +507,15 @@ void QuotationDocument::chooseCustomer(const QString& code) {
     if (!customerStillThere(code)) {
         return;
     }
-    if (m_head->value("ClientNo").toString() == code) {
+    const QString before = m_head->value("ClientNo").toString();
+    if (before == code) {
         fillFromCustomer(code);  // the same customer again: no change to follow
         return;
+    }
+    if (!before.isEmpty()) {
+        // Another customer: what the one before gave gives way.
+        const QScopedValueRollback filling(m_fillingFromCustomer, true);
+        clearParticulars(particularsOf(before));
     }
     m_head->setValue("ClientNo", code);
 }
@@ -531,32 +537,34 @@ int QuotationDocument::lineOf(const QString& goodsCode) const {
     return -1;
 }
 
-void QuotationDocument::fillFromCustomer(const QString& code) {
-    if (code.isEmpty()) {
-        return;
-    }
+QList<QPair<QString, QString>> QuotationDocument::particularsOf(const QString& code) const {
     QSqlQuery q = m_db.query(
         "select Linkman_name, Corp_name, Linkman_country, LinkMan_mobile, LinkMan_Telephone, "
         "Linkman_foreign_telephone, corp_Telephone from Client where corp_code=:c",
         {{"c", code}});
     if (!q.next()) {
+        return {};
+    }
+    QString phone;
+    for (int i = 3; i <= 6 && phone.trimmed().isEmpty(); ++i) {
+        phone = q.value(i).toString();
+    }
+    return {{QStringLiteral("Add_ClientName"), q.value(0).toString().left(50)},
+            {QStringLiteral("Rummery"), q.value(1).toString().left(100)},
+            {QStringLiteral("Country"), q.value(2).toString().left(20)},
+            {QStringLiteral("telephon"), phone.left(50)}};
+}
+
+void QuotationDocument::fillFromCustomer(const QString& code) {
+    if (code.isEmpty()) {
         return;
     }
     // What the user typed stays; an empty particular takes the customer's,
     // so the quotation is found by any of them.
     const QScopedValueRollback filling(m_fillingFromCustomer, true);
-    auto fill = [this](const char* field, const QVariant& value, int width) {
-        if (m_head->value(field).toString().trimmed().isEmpty() && !value.toString().trimmed().isEmpty()) {
-            m_head->setValue(field, value.toString().left(width));
-        }
-    };
-    fill("Add_ClientName", q.value(0), 50);
-    fill("Rummery", q.value(1), 100);
-    fill("Country", q.value(2), 20);
-    for (int phone = 3; phone <= 6; ++phone) {
-        if (!q.value(phone).toString().trimmed().isEmpty()) {
-            fill("telephon", q.value(phone), 50);
-            break;
+    for (const auto& [field, value] : particularsOf(code)) {
+        if (m_head->value(field).toString().trimmed().isEmpty() && !value.trimmed().isEmpty()) {
+            m_head->setValue(field, value);
         }
     }
 }

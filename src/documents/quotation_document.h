@@ -109,6 +109,8 @@ public:
 private:
     // Whether a chosen customer record is there; says so when it is gone.
     bool customerStillThere(const QString& code) const;
+    // The particulars a customer record gives a quotation (field, value).
+    QList<QPair<QString, QString>> particularsOf(const QString& code) const;
     // Fills the head's empty customer particulars from the customer record.
     void fillFromCustomer(const QString& code);
     bool m_fillingFromCustomer = false;
