@@ -44,6 +44,9 @@ private slots:
         const QString many = NameInitials::valueOf({QString("长").repeated(40), QString("重").repeated(40)});
         QVERIFY(many.size() <= NameInitials::kWidth && !many.endsWith(' ') &&
                 many.startsWith(QString("z").repeated(40)));
+        // A word that fills the column is kept; one that would pass it is not.
+        QCOMPARE(NameInitials::valueOf({QString(NameInitials::kWidth, 'a')}).size(), NameInitials::kWidth);
+        QCOMPARE(NameInitials::valueOf({QString(NameInitials::kWidth + 1, 'a'), "中"}), QString("z"));
         QVERIFY(NameInitials::matches("zkbl zcbl", "zc") && NameInitials::matches("zkbl zcbl", "zk") &&
                 !NameInitials::matches("zkbl zcbl", "kb") && !NameInitials::matches("zkbl", ""));
     }
