@@ -15,6 +15,7 @@
 #include "documents/payout_list.h"
 #include "documents/quotation_edit_window.h"
 #include "documents/receipt_window.h"
+#include "documents/typed_entry.h"
 #include "master/partner_list_window.h"
 #include "ui/editors.h"
 #include "ui/match_popup.h"
@@ -151,17 +152,28 @@ private slots:
         press(Qt::Key_Return);
         QCOMPARE(prompter().lastText(), QString("货品[G01]已在订货单中"));
         QCOMPARE(line->text(), QString("zkbl"));
+        // Enter with the list closed: a goods' own code is taken, other
+        // text shows the list again.
         line->clear();
+        type("g03");
+        press(Qt::Key_Escape);
+        press(Qt::Key_Return);
+        QCOMPARE(w.document().goodsCodeAt(1), QString("G03"));
+        press(Qt::Key_Escape);
+        line->setFocus();
         type("bxg");
         QVERIFY(w.goodsMatches()->isShown());
         press(Qt::Key_Escape);
         QVERIFY(!w.goodsMatches()->isShown());
-        QCOMPARE(line->text() + QString::number(w.document().lines().rowCount()), QString("bxg1"));
+        QCOMPARE(line->text() + QString::number(w.document().lines().rowCount()), QString("bxg2"));
+        press(Qt::Key_Return);
+        QVERIFY(w.goodsMatches()->isShown());
+        QCOMPARE(w.document().lines().rowCount(), 2);
         type("h");  // 不锈钢合页: bxghy
         db().query("delete from goods where code='G02'");
         press(Qt::Key_Return);
         QCOMPARE(prompter().lastText(), QString("以下货品已不存在，未能添加：G02"));
-        QCOMPARE(w.document().lines().rowCount(), 1);
+        QCOMPARE(w.document().lines().rowCount(), 2);
     }
 
     // An order form's rows typed from the goods-name list, its customer by
@@ -249,6 +261,11 @@ private slots:
         press(Qt::Key_Return);
         QCOMPARE(remark->toPlainText() + "|" + list.rows().value(list.rows().currentRow(), "remark").toString(),
                  QString("付定金|付定金"));
+        QStringList many;
+        for (int i = 0; i < 25; ++i) {
+            many << QString("付款%1").arg(i);
+        }
+        QCOMPARE(TypedEntry::textsMatching(many, "fk").size(), 20);  // at most 20 offered
         press(Qt::Key_Return);  // without the list Enter is a new line in the remark
         QCOMPARE(remark->toPlainText(), QString("付定金\n"));
     }
