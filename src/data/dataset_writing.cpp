@@ -92,10 +92,7 @@ bool Dataset::deriveNameInitials() {
                 stored.removeFirst();
             }
         }
-        const QString value = NameInitials::valueOf(texts);
-        if (r.values[target].toString() != value || r.values[target].isNull()) {
-            r.values[target] = value;
-        }
+        r.values[target] = NameInitials::valueOf(texts);
     }
     return true;
 }

@@ -39,25 +39,23 @@ const NameInitials::Source* NameInitials::sourceOf(const QString& table) {
 QString NameInitials::valueOf(const QStringList& names) {
     // Each name's customary initials first, so that a long name's other
     // readings never crowd out the next name; then the other readings.
-    QList<QStringList> variants;
+    QStringList customary;
+    QStringList others;
     for (const QString& name : names) {
-        variants << PinyinInitials::variants(name);
+        const QStringList variants = PinyinInitials::variants(name);
+        customary << variants.value(0);
+        others << variants.mid(1);
     }
     QStringList words;
     QSet<QString> seen;
     int length = -1;
-    for (int round = 0; round < 2; ++round) {
-        for (const QStringList& ofName : variants) {
-            for (int v = round == 0 ? 0 : 1; v < (round == 0 ? qMin(1, int(ofName.size())) : ofName.size()); ++v) {
-                const QString& word = ofName[v];
-                if (word.isEmpty() || seen.contains(word) || length + 1 + word.size() > kWidth) {
-                    continue;
-                }
-                seen.insert(word);
-                words.append(word);
-                length += 1 + word.size();
-            }
+    for (const QString& word : customary + others) {
+        if (word.isEmpty() || seen.contains(word) || length + 1 + word.size() > kWidth) {
+            continue;
         }
+        seen.insert(word);
+        words.append(word);
+        length += 1 + word.size();
     }
     return words.join(' ');
 }
@@ -77,13 +75,17 @@ QString NameInitials::typed(const QString& text) {
 }
 
 bool NameInitials::matches(const QString& stored, const QString& typedInitials) {
+    // The start of a word: at the start or after a space (no text is made
+    // per call: lists match every row with it).
     if (typedInitials.isEmpty()) {
         return false;
     }
-    if (stored.startsWith(typedInitials)) {
-        return true;
+    for (qsizetype at = stored.indexOf(typedInitials); at >= 0; at = stored.indexOf(typedInitials, at + 1)) {
+        if (at == 0 || stored.at(at - 1) == QLatin1Char(' ')) {
+            return true;
+        }
     }
-    return stored.contains(QLatin1Char(' ') + typedInitials);
+    return false;
 }
 
 namespace {

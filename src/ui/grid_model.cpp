@@ -165,9 +165,7 @@ bool GridModel::accepts(int r) const {
         bool any = false;
         for (const auto& [column, field] : m_textTargets) {
             if (field == m_initialsField) {
-                const QString stored = m_dataset->value(r, field).toString();
-                if (!m_typedInitials.isEmpty() &&
-                    (stored.startsWith(m_typedInitials) || stored.contains(m_typedInitialsWord))) {
+                if (NameInitials::matches(m_dataset->value(r, field).toString(), m_typedInitials)) {
                     any = true;
                     break;
                 }
@@ -212,7 +210,6 @@ void GridModel::setTextFilter(const QString& text, const QStringList& fields) {
     // The initials column is matched word by word against initials typed.
     m_initialsField = fieldColumn(NameInitials::column());
     m_typedInitials = NameInitials::typed(text);
-    m_typedInitialsWord = QLatin1Char(' ') + m_typedInitials;
     for (const QString& field : fields) {
         const int column = columnOf(field);
         const int f = fieldColumn(field);

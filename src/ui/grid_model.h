@@ -110,7 +110,6 @@ private:
     QList<QPair<int, int>> m_textTargets;  // (grid column or -1, dataset field)
     int m_initialsField = -1;              // dataset field of the pinyin initials
     QString m_typedInitials;
-    QString m_typedInitialsWord;  // " " and the initials: a later word's start
     QString m_dateField;
     Period m_period;
     QHash<QString, ColumnFilter> m_columnFilters;  // by lower-case field
