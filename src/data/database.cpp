@@ -15,6 +15,7 @@
 
 #include "data/db_failure.h"
 #include "data/server_connection.h"
+#include "data/server_literals.h"
 #include "data/sqlite_row_reader.h"
 #include "platform/errors.h"
 
@@ -194,18 +195,11 @@ std::unique_ptr<Database> Database::openServer(const ServerParams& params, const
 
 void Database::applySession() {
     // Run directly: this also serves to set a reopened connection up.
+    ++m_counts->connects;
     auto exec = [this](const QString& sql, const QVariantMap& params) {
         QSqlQuery q(qdb());
-        // A server prepares only statements that take values (SET is not
-        // one it can prepare).
-        bool ok = false;
-        if (params.isEmpty()) {
-            ok = q.exec(sql);
-        } else if (q.prepare(sql)) {
-            bindAll(q, params);
-            ok = q.exec();
-        }
-        if (!ok) {
+        countRun();
+        if (!q.exec(ServerLiterals::inlined(sql, params))) {
             throw this->failure(q.lastError(), sql);
         }
         return q.next() ? q.value(0) : QVariant();
@@ -346,6 +340,7 @@ void Database::rawExec(const QString& sql, bool mayRetry) {
         QSqlError failed;
         {
             QSqlQuery q(qdb());
+            countRun();
             if (q.exec(sql)) {
                 return;
             }
@@ -384,9 +379,18 @@ QSqlQuery Database::query(const QString& sql, const QVariantMap& params) {
         {
             QSqlQuery q(qdb());
             q.setForwardOnly(true);
+            countRun();
             bool ok = false;
             if (params.isEmpty()) {
                 ok = q.exec(sql);
+            } else if (!isAccess()) {
+                // One round trip with the values written in, rather than
+                // three for a statement prepared for one run.
+                QVariantMap values;
+                for (auto it = params.cbegin(); it != params.cend(); ++it) {
+                    values.insert(it.key(), m_dialect->toDbValue(it.value()));
+                }
+                ok = q.exec(ServerLiterals::inlined(sql, values));
             } else if (q.prepare(sql)) {
                 bindAll(q, params);
                 ok = q.exec();
@@ -426,14 +430,27 @@ std::shared_ptr<QSqlQuery> Database::prepared(const QString& sql) {
     // connection whatever the statement does.
     bool mayRetry = true;
     for (;;) {
-        auto q = std::make_shared<QSqlQuery>(qdb());
-        q->setForwardOnly(true);
-        if (q->prepare(sql)) {
+        // On a server, preparing and releasing the statement are round
+        // trips of their own.
+        const bool server = !isAccess();
+        auto made = std::make_unique<QSqlQuery>(qdb());
+        made->setForwardOnly(true);
+        if (server) {
+            ++m_counts->roundTrips;
+        }
+        if (made->prepare(sql)) {
+            std::shared_ptr<StatementCounts> counts = m_counts;
+            std::shared_ptr<QSqlQuery> q(made.release(), [counts, server](QSqlQuery* kept) {
+                if (server) {
+                    ++counts->roundTrips;
+                }
+                delete kept;
+            });
             m_prepared.insert(sql, new std::shared_ptr<QSqlQuery>(q));
             return q;
         }
-        const QSqlError failed = q->lastError();
-        q.reset();
+        const QSqlError failed = made->lastError();
+        made.reset();
         if (recoverLostConnection(failed, mayRetry)) {
             mayRetry = false;
             continue;
@@ -463,6 +480,7 @@ void Database::runPrepared(QSqlQuery& q, const std::function<void(QSqlQuery&)>& 
     bool retried = false;
     bool mayPrepareAgain = true;
     for (;;) {
+        countRun();
         if (q.exec()) {
             return;
         }
@@ -481,6 +499,9 @@ void Database::runPrepared(QSqlQuery& q, const std::function<void(QSqlQuery&)>& 
         }
         q = QSqlQuery(qdb());
         q.setForwardOnly(true);
+        if (!isAccess()) {
+            ++m_counts->roundTrips;
+        }
         if (!q.prepare(sql)) {
             throw this->failure(q.lastError(), sql);
         }
@@ -494,6 +515,8 @@ bool Database::hasTable(const QString& name) const {
         // schema the connection works in.
         return tableNames().contains(name.toLower());
     }
+    countRun();
+    countRun();
     const QStringList tables = qdb().tables(QSql::Tables) + qdb().tables(QSql::Views);
     for (const QString& t : tables) {
         if (t.compare(name, Qt::CaseInsensitive) == 0) {
@@ -505,7 +528,9 @@ bool Database::hasTable(const QString& name) const {
 
 QStringList Database::tableNames() const {
     QStringList out;
+    countRun();
     if (isAccess()) {
+        countRun();
         for (const QString& t : qdb().tables(QSql::Tables) + qdb().tables(QSql::Views)) {
             out.append(t.toLower());
         }

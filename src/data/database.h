@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantMap>
+#include <QVector>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -34,6 +35,16 @@ struct SqliteOpenOptions {
     // How long a statement waits for another program's lock before it gives
     // up (milliseconds).
     int busyTimeoutMs = 10000;
+};
+
+// What a connection sent, counted at the client: the statements that ran
+// and, on a server, the round trips they took (a statement, the preparing
+// of a kept statement and its release; the connection's own set-up counts
+// as `connects`). An embedded book takes no round trips.
+struct StatementCounts {
+    qint64 statements = 0;
+    qint64 roundTrips = 0;
+    qint64 connects = 0;
 };
 
 // One open connection to a book, the system database or a server database.
@@ -65,6 +76,10 @@ public:
     // The server schema the connection works in; empty for the server's
     // default and for embedded books.
     const QString& schema() const { return m_schema; }
+    const StatementCounts& counts() const { return *m_counts; }
+    // Counts a statement run on the connection outside this class (the
+    // direct SQLite reads).
+    void countStatement() { countRun(); }
     // How often the connection was opened again after the server lost it.
     int reconnectCount() const { return m_reconnects; }
 
@@ -92,6 +107,24 @@ public:
     void run(QSqlQuery& q, const QVariantMap& params = {});
     // Runs a prepared statement whose values the caller bound already.
     void runBound(QSqlQuery& q);
+
+    // Statements of one write that do not depend on each other's results:
+    // on a server they go in one round trip (a batch of them at a time,
+    // their values written in), on an embedded book one after the other
+    // as kept statements. Each outcome holds the rows the statement changed
+    // and, for one with `returnsKey`, the key it gave the new row. When a
+    // statement fails, `failedAt` is its index and the statements after it
+    // do not run.
+    struct BatchStatement {
+        QString sql;
+        QVariantMap params;
+        bool returnsKey = false;
+    };
+    struct BatchOutcome {
+        int changed = 0;
+        QVariant key;
+    };
+    QVector<BatchOutcome> executeBatch(const QList<BatchStatement>& statements, int* failedAt = nullptr);
 
     bool hasTable(const QString& name) const;
     // The tables and views of the book, in lower case (on a server, those of
@@ -174,9 +207,17 @@ private:
         std::function<void()> rolledBack;
     };
     void undoFrom(int level);
+    void countRun() const {
+        ++m_counts->statements;
+        if (!isAccess()) {
+            ++m_counts->roundTrips;
+        }
+    }
     void finishCommitted();
 
     QString m_connectionName;
+    // Shared with the kept statements, whose release is a round trip too.
+    std::shared_ptr<StatementCounts> m_counts = std::make_shared<StatementCounts>();
     std::unique_ptr<SqlDialect> m_dialect;
     QString m_label;
     QString m_location;

@@ -104,18 +104,36 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys, QHash<int, QVector<QVa
     // statement; a dataset that does not hold them all has them computed
     // from the stored row once written.
     const bool initialsHeld = deriveNameInitials();
+    // Each kind of change goes as one batch: a save of many lines takes a
+    // few round trips to a server, not one per line. A failed statement
+    // names its row.
+    auto runBatch = [this](const QList<Database::BatchStatement>& statements, const QVector<int>& rows) {
+        int failedAt = -1;
+        try {
+            return m_db.executeBatch(statements, &failedAt);
+        } catch (const DbError& e) {
+            if (failedAt >= 0) {
+                throw explain(e, m_rows[rows[failedAt]]);
+            }
+            throw;
+        }
+    };
     // Deletes first, so that a code freed by a deleted row can be reused by
     // a new one in the same save.
-    for (const Row& r : m_rows) {
+    QList<Database::BatchStatement> statements;
+    QVector<int> rows;
+    for (int idx = 0; idx < static_cast<int>(m_rows.size()); ++idx) {
+        const Row& r = m_rows[idx];
         if (r.status == Status::Deleted) {
-            try {
-                m_db.execute(QStringLiteral("delete from %1 where %2").arg(m_table, keyWhere("k")), keyParams(r, "k"));
-            } catch (const DbError& e) {
-                throw explain(e, r);
-            }
+            statements.append({QStringLiteral("delete from %1 where %2").arg(m_table, keyWhere("k")), keyParams(r, "k")});
+            rows.append(idx);
         }
     }
-    for (const Row& r : m_rows) {
+    runBatch(statements, rows);
+    statements.clear();
+    rows.clear();
+    for (int idx = 0; idx < static_cast<int>(m_rows.size()); ++idx) {
+        const Row& r = m_rows[idx];
         if (r.status != Status::Modified) {
             continue;
         }
@@ -128,88 +146,58 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys, QHash<int, QVector<QVa
                 params.insert(QStringLiteral("v%1").arg(i), boundValue(m_db, f, r.values[i]));
             }
         }
-        if (sets.isEmpty()) {
-            continue;
-        }
-        const QString sql = QStringLiteral("update %1 set %2 where %3").arg(m_table, sets.join(','), keyWhere("k"));
-        const std::shared_ptr<QSqlQuery> q = m_db.prepared(sql);
-        try {
-            m_db.run(*q, params);
-        } catch (const DbError& e) {
-            throw explain(e, r);
-        }
-        if (q->numRowsAffected() == 0) {
-            throw changedElsewhere(r, {});
+        if (!sets.isEmpty()) {
+            statements.append(
+                {QStringLiteral("update %1 set %2 where %3").arg(m_table, sets.join(','), keyWhere("k")), params});
+            rows.append(idx);
         }
     }
+    const QVector<Database::BatchOutcome> updated = runBatch(statements, rows);
+    for (int k = 0; k < updated.size(); ++k) {
+        if (updated[k].changed == 0) {
+            throw changedElsewhere(m_rows[rows[k]], {});
+        }
+    }
+    statements.clear();
+    rows.clear();
     int autoColumn = -1;
     for (int i = 0; i < m_fields.size(); ++i) {
         if (m_fields[i].autoIncrement && m_fields[i].inTable) {
             autoColumn = i;
         }
     }
-    // Rows with the same filled columns share one prepared statement; values
-    // are bound by position.
-    QHash<QByteArray, QPair<std::shared_ptr<QSqlQuery>, QVector<int>>> plans;
     const bool returning = m_db.dialect().insertReturnsKey();
     for (int idx = 0; idx < static_cast<int>(m_rows.size()); ++idx) {
         const Row& r = m_rows[idx];
         if (r.status != Status::Inserted) {
             continue;
         }
-        QByteArray mask(m_fields.size(), '0');
+        QStringList cols;
+        QStringList holders;
+        QVariantMap params;
         for (int i = 0; i < m_fields.size(); ++i) {
             if (m_fields[i].inTable && !r.values[i].isNull()) {
-                mask[i] = '1';
+                cols.append(Database::checkIdentifier(m_fields[i].name));
+                holders.append(QStringLiteral(":v%1").arg(i));
+                params.insert(QStringLiteral("v%1").arg(i), boundValue(m_db, m_fields[i], r.values[i]));
             }
         }
         const bool wantKey = autoColumn >= 0 && r.values[autoColumn].isNull();
-        auto plan = plans.find(mask);
-        if (plan == plans.end()) {
-            QStringList cols;
-            QStringList holders;
-            QVector<int> columns;
-            for (int i = 0; i < m_fields.size(); ++i) {
-                if (mask[i] == '1') {
-                    cols.append(Database::checkIdentifier(m_fields[i].name));
-                    holders.append(QStringLiteral("?"));
-                    columns.append(i);
-                }
-            }
-            QString sql =
-                cols.isEmpty()
-                    ? QStringLiteral("insert into %1 default values").arg(m_table)
-                    : QStringLiteral("insert into %1 (%2) values (%3)").arg(m_table, cols.join(','), holders.join(','));
-            if (wantKey && returning) {
-                sql += QStringLiteral(" returning ") + m_fields[autoColumn].name;
-            }
-            plan = plans.insert(mask, {m_db.prepared(sql), columns});
+        QString sql =
+            cols.isEmpty()
+                ? QStringLiteral("insert into %1 default values").arg(m_table)
+                : QStringLiteral("insert into %1 (%2) values (%3)").arg(m_table, cols.join(','), holders.join(','));
+        if (wantKey && returning) {
+            sql += QStringLiteral(" returning ") + m_fields[autoColumn].name;
         }
-        // Copies of the plan's parts: nothing here points into the growing hash.
-        const std::shared_ptr<QSqlQuery> statement = plan->first;
-        const QVector<int> columns = plan->second;
-        QSqlQuery& q = *statement;
-        for (int k = 0; k < columns.size(); ++k) {
-            const int i = columns[k];
-            q.bindValue(k, m_db.toDbValue(boundValue(m_db, m_fields[i], r.values[i])));
+        statements.append({sql, params, wantKey});
+        rows.append(idx);
+    }
+    const QVector<Database::BatchOutcome> inserted = runBatch(statements, rows);
+    for (int k = 0; k < inserted.size(); ++k) {
+        if (statements[k].returnsKey) {
+            newKeys->insert(rows[k], inserted[k].key);
         }
-        try {
-            m_db.runBound(q);
-        } catch (const DbError& e) {
-            throw explain(e, r);
-        }
-        if (wantKey) {
-            QVariant key;
-            if (returning) {
-                if (q.next()) {
-                    key = q.value(0);
-                }
-            } else {
-                key = q.lastInsertId();
-            }
-            newKeys->insert(idx, key);
-        }
-        q.finish();
     }
     readDefaults(*newKeys, defaults);
     if (!initialsHeld) {

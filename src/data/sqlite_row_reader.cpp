@@ -128,6 +128,7 @@ bool SqliteRowReader::readAll(Database& db, const QString& sql, const QVariantMa
     }
     Statement s;
     const QByteArray text = sql.toUtf8();
+    db.countStatement();
     if (sqlite3_prepare_v2(connection, text.constData(), int(text.size()), &s.stmt, nullptr) != SQLITE_OK) {
         throw failureOf(db, connection, sql);
     }

@@ -1,0 +1,89 @@
+#include <QSqlQuery>
+
+#include "data/database.h"
+#include "data/server_literals.h"
+
+// Writes of many rows: one round trip per batch on a server, where each
+// statement sent on its own would wait for the network.
+
+namespace {
+// A batch stays well below what a server takes in one message, and small
+// enough that a failure names its statement without much to send again.
+constexpr int kBatchStatements = 500;
+constexpr qsizetype kBatchChars = 1 << 20;
+}  // namespace
+
+QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatement>& statements, int* failedAt) {
+    QVector<BatchOutcome> outcomes(statements.size());
+    if (failedAt) {
+        *failedAt = -1;
+    }
+    auto dbValues = [this](const QVariantMap& params) {
+        QVariantMap values;
+        for (auto it = params.cbegin(); it != params.cend(); ++it) {
+            values.insert(it.key(), m_dialect->toDbValue(it.value()));
+        }
+        return values;
+    };
+    if (isAccess()) {
+        for (int i = 0; i < statements.size(); ++i) {
+            const BatchStatement& s = statements[i];
+            const std::shared_ptr<QSqlQuery> q = prepared(s.sql);
+            try {
+                run(*q, s.params);
+            } catch (...) {
+                if (failedAt) {
+                    *failedAt = i;
+                }
+                throw;
+            }
+            outcomes[i].changed = q->numRowsAffected();
+            if (s.returnsKey) {
+                outcomes[i].key = q->lastInsertId();
+            }
+            q->finish();
+        }
+        return outcomes;
+    }
+    checkConnection();
+    int first = 0;
+    while (first < statements.size()) {
+        QString text;
+        int end = first;
+        while (end < statements.size() && end - first < kBatchStatements &&
+               (end == first || text.size() < kBatchChars)) {
+            if (end > first) {
+                text += QStringLiteral(";\n");
+            }
+            text += ServerLiterals::inlined(statements[end].sql, dbValues(statements[end].params));
+            ++end;
+        }
+        QSqlQuery q(qdb());
+        // Every result of the batch is read at once: one for each statement.
+        q.setForwardOnly(false);
+        m_counts->statements += end - first;
+        ++m_counts->roundTrips;
+        bool ok = q.exec(text);
+        int at = first;
+        for (;;) {
+            if (!ok) {
+                const QSqlError failed = q.lastError();
+                if (failedAt) {
+                    *failedAt = at;
+                }
+                recoverLostConnection(failed, false);
+                throw failure(failed, statements[at].sql);
+            }
+            outcomes[at].changed = q.numRowsAffected();
+            if (statements[at].returnsKey && q.isSelect() && q.next()) {
+                outcomes[at].key = q.value(0);
+            }
+            if (++at == end) {
+                break;
+            }
+            ok = q.nextResult();
+        }
+        first = end;
+    }
+    return outcomes;
+}

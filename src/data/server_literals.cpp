@@ -1,0 +1,211 @@
+#include "data/server_literals.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+#include <QTime>
+#include <cmath>
+
+namespace {
+
+bool isNameChar(QChar c) {
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+bool startsName(QChar c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
+}
+
+QString quoted(const QString& text) {
+    QString out;
+    out.reserve(text.size() + 2);
+    out += u'\'';
+    for (const QChar c : text) {
+        out += c;
+        if (c == u'\'') {
+            out += u'\'';
+        }
+    }
+    out += u'\'';
+    return out;
+}
+
+// Where the quoted text, comment or dollar-quoted body starting at `i` ends
+// (one past it); `i` itself when nothing of the kind starts there.
+qsizetype skipOpaque(const QString& sql, qsizetype i) {
+    const qsizetype n = sql.size();
+    const QChar c = sql[i];
+    const QChar next = i + 1 < n ? sql[i + 1] : QChar();
+    if (c == u'\'' || c == u'"') {
+        // E'...' strings take backslash escapes.
+        const bool escapes = c == u'\'' && i > 0 && (sql[i - 1] == u'e' || sql[i - 1] == u'E') &&
+                             (i < 2 || !isNameChar(sql[i - 2]));
+        qsizetype j = i + 1;
+        while (j < n) {
+            if (escapes && sql[j] == u'\\') {
+                j += 2;
+                continue;
+            }
+            if (sql[j] == c) {
+                if (j + 1 < n && sql[j + 1] == c) {
+                    j += 2;
+                    continue;
+                }
+                return j + 1;
+            }
+            ++j;
+        }
+        return n;
+    }
+    if (c == u'-' && next == u'-') {
+        const qsizetype end = sql.indexOf(u'\n', i);
+        return end < 0 ? n : end + 1;
+    }
+    if (c == u'/' && next == u'*') {
+        int depth = 0;
+        qsizetype j = i;
+        while (j + 1 < n) {
+            if (sql[j] == u'/' && sql[j + 1] == u'*') {
+                ++depth;
+                j += 2;
+            } else if (sql[j] == u'*' && sql[j + 1] == u'/') {
+                j += 2;
+                if (--depth == 0) {
+                    return j;
+                }
+            } else {
+                ++j;
+            }
+        }
+        return n;
+    }
+    if (c == u'$' && (i == 0 || !isNameChar(sql[i - 1]))) {
+        // $tag$ ... $tag$, where the tag is empty or a name (not $1).
+        qsizetype j = i + 1;
+        if (j < n && startsName(sql[j])) {
+            while (j < n && isNameChar(sql[j])) {
+                ++j;
+            }
+        }
+        if (j < n && sql[j] == u'$') {
+            const QString tag = sql.mid(i, j - i + 1);
+            const qsizetype end = sql.indexOf(tag, j + 1);
+            return end < 0 ? n : end + tag.size();
+        }
+    }
+    return i;
+}
+
+}  // namespace
+
+bool ServerLiterals::isNull(const QVariant& v) {
+    if (v.isNull()) {
+        return true;
+    }
+    switch (v.typeId()) {
+        case QMetaType::QString:
+            return v.toString().isNull();
+        case QMetaType::QByteArray:
+            return v.toByteArray().isNull();
+        case QMetaType::QDate:
+            return !v.toDate().isValid();
+        case QMetaType::QTime:
+            return !v.toTime().isValid();
+        case QMetaType::QDateTime:
+            return !v.toDateTime().isValid();
+        default:
+            return false;
+    }
+}
+
+QString ServerLiterals::literal(const QVariant& v) {
+    if (isNull(v)) {
+        return QStringLiteral("NULL");
+    }
+    switch (v.typeId()) {
+        case QMetaType::Bool:
+            return v.toBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+        case QMetaType::Int:
+        case QMetaType::Short:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+        case QMetaType::SChar: {
+            const qlonglong n = v.toLongLong();
+            // In brackets when negative: "x-:v" must not become a comment.
+            return n < 0 ? QStringLiteral("(%1)").arg(n) : QString::number(n);
+        }
+        case QMetaType::UInt:
+        case QMetaType::UShort:
+        case QMetaType::ULong:
+        case QMetaType::ULongLong:
+        case QMetaType::UChar:
+            return QString::number(v.toULongLong());
+        case QMetaType::Double:
+        case QMetaType::Float: {
+            const double d = v.toDouble();
+            if (std::isnan(d)) {
+                return QStringLiteral("'NaN'");
+            }
+            if (std::isinf(d)) {
+                return d < 0 ? QStringLiteral("'-Infinity'") : QStringLiteral("'Infinity'");
+            }
+            // The shortest text that reads back as the same double.
+            const QString text = QString::number(d, 'g', QLocale::FloatingPointShortest);
+            return d < 0 ? u'(' + text + u')' : text;
+        }
+        case QMetaType::QByteArray:
+            return QStringLiteral("'\\x") + QString::fromLatin1(v.toByteArray().toHex()) + u'\'';
+        case QMetaType::QDate:
+            return quoted(v.toDate().toString(Qt::ISODate));
+        case QMetaType::QTime:
+            return quoted(v.toTime().toString(QStringLiteral("HH:mm:ss.zzz")));
+        case QMetaType::QDateTime:
+            return quoted(v.toDateTime().toString(Qt::ISODateWithMs));
+        default:
+            return quoted(v.toString());
+    }
+}
+
+QString ServerLiterals::inlined(const QString& sql, const QVariantMap& params) {
+    QString out;
+    out.reserve(sql.size() + params.size() * 8);
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype skipped = skipOpaque(sql, i);
+        if (skipped > i) {
+            out += QStringView(sql).mid(i, skipped - i);
+            i = skipped;
+            continue;
+        }
+        const QChar c = sql[i];
+        if (c != u':') {
+            out += c;
+            ++i;
+            continue;
+        }
+        if (i + 1 < n && sql[i + 1] == u':') {
+            out += QStringLiteral("::");
+            i += 2;
+            continue;
+        }
+        if (i + 1 >= n || !startsName(sql[i + 1])) {
+            out += c;
+            ++i;
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < n && isNameChar(sql[end])) {
+            ++end;
+        }
+        const QString name = sql.mid(i + 1, end - i - 1);
+        auto it = params.constFind(name);
+        if (it == params.cend()) {
+            it = params.constFind(u':' + name);
+        }
+        out += it == params.cend() ? QStringLiteral("NULL") : literal(*it);
+        i = end;
+    }
+    return out;
+}

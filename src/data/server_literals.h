@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+// Statements for a PostgreSQL server with their values written in as
+// literals, so that each runs in one round trip: a prepared statement costs
+// three (prepare, execute, deallocate), and the values of its EXECUTE are
+// sent as literals all the same. Strings are quoted with their quotes
+// doubled; the session keeps standard_conforming_strings on, so a backslash
+// is an ordinary character.
+class ServerLiterals {
+public:
+    // `sql` with every `:name` outside quotes, comments and `::` casts
+    // replaced by the literal of params[name] (keys with or without the
+    // colon); a name without a value becomes NULL.
+    static QString inlined(const QString& sql, const QVariantMap& params);
+    // The literal a value is written as: NULL, a number, TRUE/FALSE, or a
+    // quoted string (byte arrays in PostgreSQL's hex form).
+    static QString literal(const QVariant& value);
+    // Whether a value is what the database stores as NULL (a null string,
+    // an invalid date, ...).
+    static bool isNull(const QVariant& value);
+};
