@@ -12,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QThread>
+#include <atomic>
 
 #include "data/db_failure.h"
 #include "data/server_connection.h"
@@ -21,6 +22,11 @@
 
 namespace {
 QAtomicInt g_connectionSerial;
+
+// What every server connection sent (connections may live on other threads).
+std::atomic<qint64> g_serverStatements{0};
+std::atomic<qint64> g_serverRoundTrips{0};
+std::atomic<qint64> g_serverConnects{0};
 
 QString newConnectionName() {
     return QStringLiteral("olvend_%1").arg(g_connectionSerial.fetchAndAddRelaxed(1));
@@ -37,9 +43,7 @@ QString driverText(const QSqlError& e) {
     return t.isEmpty() ? e.text().trimmed() : t;
 }
 
-// A statement that only reads, so that running it again after the
-// connection was reopened changes nothing. Sequence functions write even
-// inside a select.
+// Sequence functions write even inside a select.
 bool isRead(const QString& sql) {
     const QString t = sql.trimmed();
     return t.startsWith(QLatin1String("select"), Qt::CaseInsensitive) &&
@@ -57,6 +61,19 @@ bool isUnknownPrepared(const QSqlError& e) {
 
 QString ServerParams::describe() const {
     return QStringLiteral("%1:%2/%3").arg(host).arg(port).arg(database);
+}
+
+void Database::count(qint64 statements, qint64 roundTrips) const {
+    m_counts->statements += statements;
+    m_counts->roundTrips += roundTrips;
+    if (!isAccess()) {
+        g_serverStatements += statements;
+        g_serverRoundTrips += roundTrips;
+    }
+}
+
+StatementCounts Database::serverTotals() {
+    return {g_serverStatements.load(), g_serverRoundTrips.load(), g_serverConnects.load()};
 }
 
 Database::Database(const QString& connectionName, SqlDialect::Kind kind, const QString& label, const QString& location)
@@ -196,6 +213,7 @@ std::unique_ptr<Database> Database::openServer(const ServerParams& params, const
 void Database::applySession() {
     // Run directly: this also serves to set a reopened connection up.
     ++m_counts->connects;
+    ++g_serverConnects;
     auto exec = [this](const QString& sql, const QVariantMap& params) {
         QSqlQuery q(qdb());
         countRun();
@@ -429,28 +447,28 @@ std::shared_ptr<QSqlQuery> Database::prepared(const QString& sql) {
     // Preparing runs nothing, so it may be tried again on a reopened
     // connection whatever the statement does.
     bool mayRetry = true;
+    if (!isAccess()) {
+        // A server statement is kept as text and run with its values
+        // written in: one round trip a run, none to prepare or release it.
+        std::shared_ptr<QHash<const QSqlQuery*, QString>> texts = m_serverTexts;
+        std::shared_ptr<QSqlQuery> q(new QSqlQuery(qdb()), [texts](QSqlQuery* kept) {
+            texts->remove(kept);
+            delete kept;
+        });
+        texts->insert(q.get(), sql);
+        q->setForwardOnly(true);
+        m_prepared.insert(sql, new std::shared_ptr<QSqlQuery>(q));
+        return q;
+    }
     for (;;) {
-        // On a server, preparing and releasing the statement are round
-        // trips of their own.
-        const bool server = !isAccess();
-        auto made = std::make_unique<QSqlQuery>(qdb());
-        made->setForwardOnly(true);
-        if (server) {
-            ++m_counts->roundTrips;
-        }
-        if (made->prepare(sql)) {
-            std::shared_ptr<StatementCounts> counts = m_counts;
-            std::shared_ptr<QSqlQuery> q(made.release(), [counts, server](QSqlQuery* kept) {
-                if (server) {
-                    ++counts->roundTrips;
-                }
-                delete kept;
-            });
+        auto q = std::make_shared<QSqlQuery>(qdb());
+        q->setForwardOnly(true);
+        if (q->prepare(sql)) {
             m_prepared.insert(sql, new std::shared_ptr<QSqlQuery>(q));
             return q;
         }
-        const QSqlError failed = made->lastError();
-        made.reset();
+        const QSqlError failed = q->lastError();
+        q.reset();
         if (recoverLostConnection(failed, mayRetry)) {
             mayRetry = false;
             continue;
@@ -459,13 +477,45 @@ std::shared_ptr<QSqlQuery> Database::prepared(const QString& sql) {
     }
 }
 
+void Database::runServerText(QSqlQuery& q, const QString& sql, const QString& text) {
+    checkConnection();
+    bool retried = false;
+    for (;;) {
+        countRun();
+        if (q.exec(text)) {
+            return;
+        }
+        const QSqlError failed = q.lastError();
+        if (!recoverLostConnection(failed, !retried && isRead(sql))) {
+            throw this->failure(failed, sql);
+        }
+        retried = true;
+        q = QSqlQuery(qdb());
+        q.setForwardOnly(true);
+    }
+}
+
 void Database::run(QSqlQuery& q, const QVariantMap& params) {
+    if (const auto kept = m_serverTexts->constFind(&q); kept != m_serverTexts->cend()) {
+        QVariantMap values;
+        for (auto it = params.cbegin(); it != params.cend(); ++it) {
+            values.insert(it.key(), m_dialect->toDbValue(it.value()));
+        }
+        const QString sql = *kept;
+        runServerText(q, sql, ServerLiterals::inlined(sql, values));
+        return;
+    }
     bindAll(q, params);
     runPrepared(q, [this, &params](QSqlQuery& again) { bindAll(again, params); });
 }
 
 void Database::runBound(QSqlQuery& q) {
     const QVariantList values = q.boundValues();
+    if (const auto kept = m_serverTexts->constFind(&q); kept != m_serverTexts->cend()) {
+        const QString sql = *kept;
+        runServerText(q, sql, ServerLiterals::inlinedInOrder(sql, values));
+        return;
+    }
     runPrepared(q, [&values](QSqlQuery& again) {
         for (int i = 0; i < values.size(); ++i) {
             again.bindValue(i, values[i]);
@@ -499,9 +549,6 @@ void Database::runPrepared(QSqlQuery& q, const std::function<void(QSqlQuery&)>& 
         }
         q = QSqlQuery(qdb());
         q.setForwardOnly(true);
-        if (!isAccess()) {
-            ++m_counts->roundTrips;
-        }
         if (!q.prepare(sql)) {
             throw this->failure(q.lastError(), sql);
         }
@@ -678,6 +725,10 @@ QString Database::bindList(const QString& prefix, const QVariantList& values, QV
         params->insert(name, values[i]);
     }
     return holders.join(',');
+}
+
+bool Database::isReadStatement(const QString& sql) {
+    return isRead(sql);
 }
 
 QString Database::quotedSchema(const QString& name) {

@@ -77,9 +77,12 @@ public:
     // default and for embedded books.
     const QString& schema() const { return m_schema; }
     const StatementCounts& counts() const { return *m_counts; }
+    // The same summed over every server connection of the program, those
+    // already closed included (a log-in or a backup opens its own).
+    static StatementCounts serverTotals();
     // Counts a statement run on the connection outside this class (the
     // direct SQLite reads).
-    void countStatement() { countRun(); }
+    void countStatement() { count(1, 0); }
     // How often the connection was opened again after the server lost it.
     int reconnectCount() const { return m_reconnects; }
 
@@ -101,6 +104,8 @@ public:
     // A prepared statement kept for reuse; bind and run it with run(). The
     // connection keeps the most recently used statements (kPreparedCacheSize);
     // a statement pushed out stays valid for as long as a caller holds it.
+    // On a server it is kept as text and each run sends it with its values:
+    // one round trip, none to prepare or release it.
     std::shared_ptr<QSqlQuery> prepared(const QString& sql);
     static constexpr int kPreparedCacheSize = 64;
     int preparedCount() const { return m_prepared.count(); }
@@ -125,6 +130,11 @@ public:
         QVariant key;
     };
     QVector<BatchOutcome> executeBatch(const QList<BatchStatement>& statements, int* failedAt = nullptr);
+    // Statements without values sent together, on a server in one round
+    // trip; `each` is given each one's index and result in turn (positioned
+    // before its first row). On an embedded book they run one after the
+    // other.
+    void readBatch(const QStringList& statements, const std::function<void(int, QSqlQuery&)>& each);
 
     bool hasTable(const QString& name) const;
     // The tables and views of the book, in lower case (on a server, those of
@@ -157,6 +167,9 @@ public:
     // undone first.
     void whenTransactionEnds(std::function<void()> committed, std::function<void()> rolledBack);
 
+    // Whether a statement only reads, so that running it again after the
+    // connection was reopened changes nothing.
+    static bool isReadStatement(const QString& sql);
     // Table and field names that come from data are checked before they
     // are put into a statement; throws UserError otherwise.
     static QString checkIdentifier(const QString& name);
@@ -199,6 +212,8 @@ private:
     // Runs a prepared statement whose values are bound; after a reconnect it
     // is prepared again on the new connection and `bindAgain` binds it.
     void runPrepared(QSqlQuery& q, const std::function<void(QSqlQuery&)>& bindAgain);
+    // Runs a kept server statement: `text` is `sql` with its values.
+    void runServerText(QSqlQuery& q, const QString& sql, const QString& text);
     bool reopen(QString* why);
     DbError lostError(bool outcomeUnknown = false) const;
     struct Pending {
@@ -207,17 +222,19 @@ private:
         std::function<void()> rolledBack;
     };
     void undoFrom(int level);
-    void countRun() const {
-        ++m_counts->statements;
-        if (!isAccess()) {
-            ++m_counts->roundTrips;
-        }
-    }
+    // Adds to the connection's counts and, for a server, to the totals; a
+    // statement on a server is a round trip of its own.
+    void count(qint64 statements, qint64 roundTrips) const;
+    void countRun() const { count(1, isAccess() ? 0 : 1); }
     void finishCommitted();
 
     QString m_connectionName;
     // Shared with the kept statements, whose release is a round trip too.
     std::shared_ptr<StatementCounts> m_counts = std::make_shared<StatementCounts>();
+    // The texts of the server statements handed out by prepared(), for as
+    // long as each lives.
+    std::shared_ptr<QHash<const QSqlQuery*, QString>> m_serverTexts =
+        std::make_shared<QHash<const QSqlQuery*, QString>>();
     std::unique_ptr<SqlDialect> m_dialect;
     QString m_label;
     QString m_location;

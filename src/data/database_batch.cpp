@@ -1,4 +1,5 @@
 #include <QSqlQuery>
+#include <algorithm>
 
 #include "data/database.h"
 #include "data/server_literals.h"
@@ -61,8 +62,7 @@ QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatemen
         QSqlQuery q(qdb());
         // Every result of the batch is read at once: one for each statement.
         q.setForwardOnly(false);
-        m_counts->statements += end - first;
-        ++m_counts->roundTrips;
+        count(end - first, 1);
         bool ok = q.exec(text);
         int at = first;
         for (;;) {
@@ -86,4 +86,47 @@ QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatemen
         first = end;
     }
     return outcomes;
+}
+
+void Database::readBatch(const QStringList& statements, const std::function<void(int, QSqlQuery&)>& each) {
+    if (statements.isEmpty()) {
+        return;
+    }
+    if (isAccess()) {
+        for (int i = 0; i < statements.size(); ++i) {
+            QSqlQuery q = query(statements[i]);
+            each(i, q);
+        }
+        return;
+    }
+    checkConnection();
+    // Reads outside a transaction may be sent again on a reopened
+    // connection, as long as none of their results was handed on.
+    bool mayRetry = m_depth == 0 && std::all_of(statements.cbegin(), statements.cend(), isReadStatement);
+    for (;;) {
+        QSqlQuery q(qdb());
+        q.setForwardOnly(false);
+        count(statements.size(), 1);
+        bool ok = q.exec(statements.join(QStringLiteral(";\n")));
+        if (!ok && mayRetry) {
+            const QSqlError failed = q.lastError();
+            mayRetry = false;
+            if (recoverLostConnection(failed, true)) {
+                continue;
+            }
+            throw failure(failed, statements.first());
+        }
+        for (int at = 0;;) {
+            if (!ok) {
+                const QSqlError failed = q.lastError();
+                recoverLostConnection(failed, false);
+                throw failure(failed, statements[at]);
+            }
+            each(at, q);
+            if (++at == statements.size()) {
+                return;
+            }
+            ok = q.nextResult();
+        }
+    }
 }

@@ -125,7 +125,8 @@ void Dataset::writeChanges(QHash<int, QVariant>* newKeys, QHash<int, QVector<QVa
     for (int idx = 0; idx < static_cast<int>(m_rows.size()); ++idx) {
         const Row& r = m_rows[idx];
         if (r.status == Status::Deleted) {
-            statements.append({QStringLiteral("delete from %1 where %2").arg(m_table, keyWhere("k")), keyParams(r, "k")});
+            statements.append(
+                {QStringLiteral("delete from %1 where %2").arg(m_table, keyWhere("k")), keyParams(r, "k")});
             rows.append(idx);
         }
     }

@@ -11,7 +11,7 @@
 namespace {
 // Rows fetched from the server at a time: a large table never has to fit
 // in memory at once.
-constexpr int kFetchRows = 1000;
+constexpr int kFetchRows = 5000;
 
 // Tables the copy keeps for itself: its schema version is the program's,
 // and the quotations' totals are computed from the copied rows.
@@ -53,18 +53,17 @@ QHash<QString, QString> serverTables(Database& server) {
     return out;
 }
 
-// How each stored column of a server table is read, by lower-case name:
-// as the server writes the value as text (numbers exactly as stored,
-// date-times in ISO form), bytes as they are.
-QHash<QString, QString> serverReads(Database& server, const QString& table) {
-    QHash<QString, QString> out;
-    QSqlQuery q = server.query(
-        QStringLiteral("SELECT column_name, data_type FROM information_schema.columns WHERE table_schema = "
-                       "current_schema() AND table_name = :t AND is_generated = 'NEVER'"),
-        {{"t", table}});
+// How each stored column of the server's tables is read, by lower-case
+// table and column name: as the server writes the value as text (numbers
+// exactly as stored, date-times in ISO form), bytes as they are.
+QHash<QString, QHash<QString, QString>> serverReads(Database& server) {
+    QHash<QString, QHash<QString, QString>> out;
+    QSqlQuery q =
+        server.query(QStringLiteral("SELECT table_name, column_name, data_type FROM information_schema.columns WHERE "
+                                    "table_schema = current_schema() AND is_generated = 'NEVER'"));
     while (q.next()) {
-        const QString column = Database::checkIdentifier(q.value(0).toString());
-        const QString type = q.value(1).toString();
+        const QString column = Database::checkIdentifier(q.value(1).toString());
+        const QString type = q.value(2).toString();
         QString read;
         if (type == QLatin1String("bytea")) {
             read = column;
@@ -78,53 +77,84 @@ QHash<QString, QString> serverReads(Database& server, const QString& table) {
         } else {
             read = QStringLiteral("CAST(%1 AS text)").arg(column);
         }
-        out.insert(column.toLower(), read);
+        out[q.value(0).toString().toLower()].insert(column.toLower(), read);
     }
     return out;
 }
 
-// Copies one table's rows through a cursor, a batch at a time. SQLite
-// stores each text by the column's declared type, as it stores what the
-// program itself writes: whole numbers as 64-bit integers, so no digit is
-// lost, other numbers as floating point, everything else as text.
-void copyRows(Database& server, const QString& serverTable, Database& copy, const QString& localTable) {
-    const QHash<QString, QString> reads = serverReads(server, serverTable);
-    QStringList selects;
-    QStringList columns;
-    QStringList holders;
-    for (const QString& column : localColumns(copy, localTable)) {
-        const auto read = reads.constFind(column.toLower());
-        if (read == reads.constEnd()) {
+// One table on its way: the server's cursor over its rows and the copy's
+// statement that writes them.
+struct TableCopy {
+    QString cursor;
+    int columns = 0;
+    std::shared_ptr<QSqlQuery> insert;
+    bool done = false;
+};
+
+// Copies the tables' rows through a cursor each, a batch of rows at a
+// time; each round fetches from every table not yet done in one round
+// trip. SQLite stores each text by the column's declared type, as it
+// stores what the program itself writes: whole numbers as 64-bit integers,
+// so no digit is lost, other numbers as floating point, everything else as
+// text.
+void copyRows(Database& server, const QList<QPair<QString, QString>>& tables, Database& copy) {
+    const QHash<QString, QHash<QString, QString>> reads = serverReads(server);
+    std::vector<TableCopy> copies;
+    QStringList declarations;
+    for (const auto& [serverTable, localTable] : tables) {
+        const QHash<QString, QString> known = reads.value(serverTable.toLower());
+        QStringList selects;
+        QStringList columns;
+        QStringList holders;
+        for (const QString& column : localColumns(copy, localTable)) {
+            const auto read = known.constFind(column.toLower());
+            if (read == known.constEnd()) {
+                continue;
+            }
+            selects << read.value();
+            columns << Database::checkIdentifier(column);
+            holders << QStringLiteral(":c%1").arg(columns.size() - 1);
+        }
+        if (columns.isEmpty()) {
             continue;
         }
-        selects << read.value();
-        columns << Database::checkIdentifier(column);
-        holders << QStringLiteral(":c%1").arg(columns.size() - 1);
+        TableCopy table;
+        table.cursor = QStringLiteral("olvend_export%1").arg(copies.size());
+        table.columns = int(columns.size());
+        table.insert = copy.prepared(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                         .arg(Database::checkIdentifier(localTable), columns.join(QStringLiteral(", ")),
+                                              holders.join(QStringLiteral(", "))));
+        declarations << QStringLiteral("DECLARE %1 NO SCROLL CURSOR FOR SELECT %2 FROM %3")
+                            .arg(table.cursor, selects.join(QStringLiteral(", ")), serverTable);
+        copies.push_back(std::move(table));
     }
-    if (columns.isEmpty()) {
-        return;
-    }
-    const std::shared_ptr<QSqlQuery> insert =
-        copy.prepared(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                          .arg(Database::checkIdentifier(localTable), columns.join(QStringLiteral(", ")),
-                               holders.join(QStringLiteral(", "))));
-    server.query(QStringLiteral("DECLARE olvend_export NO SCROLL CURSOR FOR SELECT %1 FROM %2")
-                     .arg(selects.join(QStringLiteral(", ")), serverTable));
+    server.readBatch(declarations, [](int, QSqlQuery&) {});
     for (;;) {
-        QSqlQuery rows = server.query(QStringLiteral("FETCH FORWARD %1 FROM olvend_export").arg(kFetchRows));
-        int fetched = 0;
-        while (rows.next()) {
-            ++fetched;
-            for (int i = 0; i < columns.size(); ++i) {
-                insert->bindValue(i, rows.isNull(i) ? QVariant() : rows.value(i));
+        QStringList fetches;
+        QVector<int> fetched;
+        for (int i = 0; i < int(copies.size()); ++i) {
+            if (!copies[i].done) {
+                fetches << QStringLiteral("FETCH FORWARD %1 FROM %2").arg(kFetchRows).arg(copies[i].cursor);
+                fetched << i;
             }
-            copy.runBound(*insert);
         }
-        if (fetched == 0) {
-            break;
+        if (fetches.isEmpty()) {
+            return;
         }
+        server.readBatch(fetches, [&](int k, QSqlQuery& rows) {
+            TableCopy& table = copies[fetched[k]];
+            int count = 0;
+            while (rows.next()) {
+                ++count;
+                for (int i = 0; i < table.columns; ++i) {
+                    table.insert->bindValue(i, rows.isNull(i) ? QVariant() : rows.value(i));
+                }
+                copy.runBound(*table.insert);
+            }
+            // A short batch is the last: the cursor has no more rows.
+            table.done = count < kFetchRows;
+        });
     }
-    server.query(QStringLiteral("CLOSE olvend_export"));
 }
 }  // namespace
 
@@ -154,15 +184,16 @@ void ServerBookExport::write(Database& server, const QString& file, const QStrin
         // One snapshot for every table; a read-only transaction has nothing
         // to keep, so it ends with a rollback.
         WriteTransaction snapshot(server);
-        server.query(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
         // Date-times in ISO form and floating-point numbers to their last
-        // digit, whatever the server's own settings.
-        server.query(QStringLiteral("SET LOCAL DateStyle TO ISO"));
-        server.query(QStringLiteral("SET LOCAL extra_float_digits TO 3"));
-        // A table another session waits to lock whole (an administrator's
-        // change, a restore) makes these reads wait behind it; the copy
-        // gives up rather than wait for ever.
-        server.query(QStringLiteral("SET LOCAL lock_timeout TO '30s'"));
+        // digit, whatever the server's own settings. A table another
+        // session waits to lock whole (an administrator's change, a
+        // restore) makes these reads wait behind it; the copy gives up
+        // rather than wait for ever.
+        server.readBatch(
+            {QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"),
+             QStringLiteral("SET LOCAL DateStyle TO ISO"), QStringLiteral("SET LOCAL extra_float_digits TO 3"),
+             QStringLiteral("SET LOCAL lock_timeout TO '30s'")},
+            [](int, QSqlQuery&) {});
         const int version = SchemaInstaller::storedVersion(server);
         if (version != SchemaInstaller::kBookVersion) {
             throw UserError(
@@ -171,12 +202,14 @@ void ServerBookExport::write(Database& server, const QString& file, const QStrin
                     .arg(SchemaInstaller::kBookVersion));
         }
         const QHash<QString, QString> onServer = serverTables(server);
+        QList<QPair<QString, QString>> copied;  // server table, local table
         for (const QString& table : tables) {
             const auto source = onServer.constFind(table.toLower());
             if (copiedTable(table) && source != onServer.constEnd()) {
-                copyRows(server, source.value(), *copy, table);
+                copied.append({source.value(), table});
             }
         }
+        copyRows(server, copied, *copy);
     }
     SchemaInstaller::installTotals(*copy);
     local.commit();

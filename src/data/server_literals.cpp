@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QLocale>
 #include <QTime>
 #include <cmath>
@@ -39,8 +40,8 @@ qsizetype skipOpaque(const QString& sql, qsizetype i) {
     const QChar next = i + 1 < n ? sql[i + 1] : QChar();
     if (c == u'\'' || c == u'"') {
         // E'...' strings take backslash escapes.
-        const bool escapes = c == u'\'' && i > 0 && (sql[i - 1] == u'e' || sql[i - 1] == u'E') &&
-                             (i < 2 || !isNameChar(sql[i - 2]));
+        const bool escapes =
+            c == u'\'' && i > 0 && (sql[i - 1] == u'e' || sql[i - 1] == u'E') && (i < 2 || !isNameChar(sql[i - 2]));
         qsizetype j = i + 1;
         while (j < n) {
             if (escapes && sql[j] == u'\\') {
@@ -167,9 +168,15 @@ QString ServerLiterals::literal(const QVariant& v) {
     }
 }
 
-QString ServerLiterals::inlined(const QString& sql, const QVariantMap& params) {
+namespace {
+
+// `sql` with each placeholder outside quotes, comments and `::` casts
+// replaced by what `value` gives for it: a `:name` is given its name and a
+// `?` an empty one (`?` counts as a placeholder unless `named`).
+template <class Value>
+QString substitute(const QString& sql, bool named, Value value) {
     QString out;
-    out.reserve(sql.size() + params.size() * 8);
+    out.reserve(sql.size() + 64);
     const qsizetype n = sql.size();
     qsizetype i = 0;
     while (i < n) {
@@ -180,6 +187,11 @@ QString ServerLiterals::inlined(const QString& sql, const QVariantMap& params) {
             continue;
         }
         const QChar c = sql[i];
+        if (!named && c == u'?') {
+            out += value(QString());
+            ++i;
+            continue;
+        }
         if (c != u':') {
             out += c;
             ++i;
@@ -199,13 +211,37 @@ QString ServerLiterals::inlined(const QString& sql, const QVariantMap& params) {
         while (end < n && isNameChar(sql[end])) {
             ++end;
         }
-        const QString name = sql.mid(i + 1, end - i - 1);
+        out += value(sql.mid(i + 1, end - i - 1));
+        i = end;
+    }
+    return out;
+}
+
+}  // namespace
+
+QString ServerLiterals::inlined(const QString& sql, const QVariantMap& params) {
+    return substitute(sql, true, [&params](const QString& name) {
         auto it = params.constFind(name);
         if (it == params.cend()) {
             it = params.constFind(u':' + name);
         }
-        out += it == params.cend() ? QStringLiteral("NULL") : literal(*it);
-        i = end;
-    }
-    return out;
+        return it == params.cend() ? QStringLiteral("NULL") : literal(*it);
+    });
+}
+
+QString ServerLiterals::inlinedInOrder(const QString& sql, const QVariantList& values) {
+    // Each `?` takes the next value; a name takes the next one the first
+    // time it appears, and the same one again after that.
+    QHash<QString, int> positions;
+    int next = 0;
+    return substitute(sql, false, [&](const QString& name) {
+        if (name.isEmpty()) {
+            return literal(values.value(next++));
+        }
+        auto it = positions.constFind(name);
+        if (it == positions.cend()) {
+            it = positions.insert(name, next++);
+        }
+        return literal(values.value(*it));
+    });
 }

@@ -5,9 +5,9 @@
 #include <QVariantMap>
 
 // Statements for a PostgreSQL server with their values written in as
-// literals, so that each runs in one round trip: a prepared statement costs
-// three (prepare, execute, deallocate), and the values of its EXECUTE are
-// sent as literals all the same. Strings are quoted with their quotes
+// literals, so that each runs in one round trip: a statement the driver
+// prepares costs three (prepare, execute, deallocate), and the values of
+// its EXECUTE are sent as literals all the same. Strings are quoted with their quotes
 // doubled; the session keeps standard_conforming_strings on, so a backslash
 // is an ordinary character.
 class ServerLiterals {
@@ -16,6 +16,9 @@ public:
     // replaced by the literal of params[name] (keys with or without the
     // colon); a name without a value becomes NULL.
     static QString inlined(const QString& sql, const QVariantMap& params);
+    // The same for values given by position: each `?`, and each name the
+    // first time it appears, takes the next value.
+    static QString inlinedInOrder(const QString& sql, const QVariantList& values);
     // The literal a value is written as: NULL, a number, TRUE/FALSE, or a
     // quoted string (byte arrays in PostgreSQL's hex form).
     static QString literal(const QVariant& value);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -43,6 +44,12 @@ public:
     // what was quoted before it, not what came later.
     std::optional<Quoted> last(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo,
                                const std::optional<Position>& before = std::nullopt);
+    // last() for each of `goodsNos` that was quoted, by goods number, read
+    // in one statement (a few for very many goods): a quotation of many
+    // lines asks for all of them at once.
+    QHash<QString, Quoted> lastOfEach(const Customer& customer, const QStringList& goodsNos,
+                                      const QString& exceptBillNo,
+                                      const std::optional<Position>& before = std::nullopt);
     // Up to `limit` of them, newest first.
     QList<Quoted> history(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo,
                           int limit = 500);
@@ -56,6 +63,9 @@ public:
     static QString describe(const Quoted& quoted);
 
 private:
+    // The customer condition, and the bound of `before`, of both reads.
+    QString conditions(const Customer& customer, const QString& exceptBillNo, const std::optional<Position>& before,
+                       QVariantMap* params) const;
     QList<Quoted> read(const Customer& customer, const QString& goodsNo, const QString& exceptBillNo, int limit,
                        const std::optional<Position>& before);
 

@@ -425,15 +425,18 @@ void QuotationDocument::reloadLastPrices() {
         if (m_mode == Existing) {
             before = PriceHistory::Position{m_head->originalValue(m_head->currentRow(), "Keyin_Date"), billNo()};
         }
-        QSet<QString> asked;
+        QStringList codes;
         for (int r = 0; r < m_lines->rowCount(); ++r) {
             const QString code = m_lines->value(r, "GoodsNo").toString();
-            if (code.isEmpty() || asked.contains(code)) {
-                continue;
+            if (!code.isEmpty() && !codes.contains(code)) {
+                codes.append(code);
             }
-            asked.insert(code);
-            if (const auto quoted = history.last(who, code, billNo(), before)) {
-                entries.append({code, PriceHistory::describe(*quoted), {}});
+        }
+        const QHash<QString, PriceHistory::Quoted> quoted = history.lastOfEach(who, codes, billNo(), before);
+        for (const QString& code : codes) {
+            const auto it = quoted.constFind(code.trimmed());
+            if (it != quoted.cend()) {
+                entries.append({code, PriceHistory::describe(*it), {}});
             }
         }
     }
