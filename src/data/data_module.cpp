@@ -18,6 +18,7 @@ void DataModule::disconnect() {
     m_sharedQuery = QSqlQuery();
     m_main.reset();
     m_system.reset();
+    m_systemServer.reset();
 }
 
 Database& DataModule::main() {
@@ -41,6 +42,7 @@ void DataModule::setMain(std::unique_ptr<Database> db) {
 
 void DataModule::setSystem(std::unique_ptr<Database> db) {
     m_system = std::move(db);
+    m_systemServer.reset();
 }
 
 ServerParams DataModule::serverParams() const {
@@ -77,6 +79,9 @@ ServerParams DataModule::checkedServerParams() const {
 Database& DataModule::openSystem() {
     if (!m_system) {
         m_system = openSystemDatabase();
+        if (!m_context.SoftwareInfo.IsAccess) {
+            m_systemServer = checkedServerParams();
+        }
     }
     return *m_system;
 }
@@ -93,18 +98,19 @@ std::unique_ptr<Database> DataModule::openSystemDatabase() {
 std::unique_ptr<Database> DataModule::openServerSystem() {
     const ServerParams p = checkedServerParams();
     const QString schema = serverSystemSchema();
-    {
+    bool missing = false;
+    auto db = Database::openServer(p, QStringLiteral("系统数据库"), schema, &missing);
+    if (missing) {
         auto plain = Database::openServer(p, QStringLiteral("系统数据库"));
-        if (plain->scalar("SELECT count(*) FROM pg_namespace WHERE nspname = :s", {{"s", schema}}).toInt() == 0) {
-            // Workstations starting at once on a new database take turns
-            // (two CREATE SCHEMA IF NOT EXISTS may still collide).
-            WriteTransaction tx(*plain);
-            SchemaInstaller::lockSchemaChanges(*plain);
-            plain->query(QStringLiteral("CREATE SCHEMA IF NOT EXISTS ") + Database::quotedSchema(schema));
-            tx.commit();
-        }
+        // Workstations starting at once on a new database take turns (two
+        // CREATE SCHEMA IF NOT EXISTS may still collide).
+        WriteTransaction tx(*plain);
+        SchemaInstaller::lockSchemaChanges(*plain);
+        plain->query(QStringLiteral("CREATE SCHEMA IF NOT EXISTS ") + Database::quotedSchema(schema));
+        tx.commit();
+        plain.reset();
+        db = Database::openServer(p, QStringLiteral("系统数据库"), schema);
     }
-    auto db = Database::openServer(p, QStringLiteral("系统数据库"), schema);
     SchemaInstaller::ensureSystem(*db);
     // A server database that holds no list yet gets one naming the book in
     // its default schema, as the first start does for the embedded kind.
@@ -131,9 +137,15 @@ std::unique_ptr<Database> DataModule::openServerSystem() {
 
 void DataModule::ConnectDatabases() {
     // 1. The list of books: the embedded system database, or its schema on
-    // the server.
-    m_system.reset();
-    m_system = openSystemDatabase();
+    // the server. A server connection to the same server stays: opening one
+    // takes several round trips.
+    const bool sameServer = !m_context.SoftwareInfo.IsAccess && m_system && m_systemServer &&
+                            *m_systemServer == checkedServerParams();
+    if (!sameServer) {
+        m_system.reset();
+        m_systemServer.reset();
+        openSystem();
+    }
 
     // 2-4. The current book; the old connection is closed first, so a
     // failure leaves no connection rather than the previous book.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -75,6 +77,9 @@ private:
 
     AppContext& m_context;
     std::unique_ptr<Database> m_system;
+    // Where the server kind's system connection goes, while it is one this
+    // module opened: connecting again to the same server keeps it.
+    std::optional<ServerParams> m_systemServer;
     std::unique_ptr<Database> m_main;
     QSqlQuery m_sharedQuery;
     SqliteOpenOptions m_sqliteOptions;

@@ -186,12 +186,18 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, const QStrin
     return result;
 }
 
-std::unique_ptr<Database> Database::openServer(const ServerParams& params, const QString& label,
-                                               const QString& schema) {
+std::unique_ptr<Database> Database::openServer(const ServerParams& params, const QString& label, const QString& schema,
+                                               bool* schemaMissing) {
     const QString name = newConnectionName();
     std::unique_ptr<Database> result(new Database(name, SqlDialect::Kind::Postgres, label, params.describe()));
+    // What each session needs is sent with the connection request rather
+    // than as statements of their own: messages, strings as written (the
+    // literals of statements rely on it), and only the book's schema, so
+    // that a table missing there is not found in another book.
+    QString options = QStringLiteral("-c client_min_messages=warning -c standard_conforming_strings=on");
     if (!schema.isEmpty()) {
         result->m_schema = checkIdentifier(schema).toLower();
+        options += QStringLiteral(" -c search_path=") + quotedSchema(result->m_schema);
     }
     QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name);
     db.setHostName(params.host);
@@ -199,39 +205,37 @@ std::unique_ptr<Database> Database::openServer(const ServerParams& params, const
     db.setDatabaseName(params.database);
     db.setUserName(params.user);
     db.setPassword(params.password);
-    db.setConnectOptions("connect_timeout=5");
+    db.setConnectOptions(QStringLiteral("connect_timeout=5;options='%1'").arg(options));
     if (!db.open()) {
         throw DbError(
             QStringLiteral("无法连接数据库服务器[%1](%2)。请检查服务器是否在运行、网络和服务器设置是否正确，然后再试。")
                 .arg(label, params.describe()),
             driverText(db.lastError()));
     }
-    result->applySession();
+    if (!result->applySession()) {
+        if (schemaMissing) {
+            *schemaMissing = true;
+            return nullptr;
+        }
+        throw DbError(QStringLiteral("数据库[%1]中没有账本的模式 %2").arg(label, result->m_schema));
+    }
     return result;
 }
 
-void Database::applySession() {
+bool Database::applySession() {
     // Run directly: this also serves to set a reopened connection up.
     ++m_counts->connects;
     ++g_serverConnects;
-    auto exec = [this](const QString& sql, const QVariantMap& params) {
-        QSqlQuery q(qdb());
-        countRun();
-        if (!q.exec(ServerLiterals::inlined(sql, params))) {
-            throw this->failure(q.lastError(), sql);
-        }
-        return q.next() ? q.value(0) : QVariant();
-    };
-    exec(QStringLiteral("SET client_min_messages TO WARNING"), {});
-    if (!m_schema.isEmpty()) {
-        if (exec(QStringLiteral("SELECT count(*) FROM pg_namespace WHERE nspname = :s"), {{"s", m_schema}}).toInt() ==
-            0) {
-            throw DbError(QStringLiteral("数据库[%1]中没有账本的模式 %2").arg(m_label, m_schema));
-        }
-        // Only the book's schema: a table missing there must not be found
-        // in another book.
-        exec(QStringLiteral("SET search_path TO ") + quotedSchema(m_schema), {});
+    if (m_schema.isEmpty()) {
+        return true;
     }
+    const QString sql = QStringLiteral("SELECT count(*) FROM pg_namespace WHERE nspname = :s");
+    QSqlQuery q(qdb());
+    countRun();
+    if (!q.exec(ServerLiterals::inlined(sql, {{"s", m_schema}}))) {
+        throw failure(q.lastError(), sql);
+    }
+    return q.next() && q.value(0).toInt() > 0;
 }
 
 QString Database::connectionRestoredText() {
@@ -266,7 +270,9 @@ bool Database::reopen(QString* why) {
         return false;
     }
     try {
-        applySession();
+        if (!applySession()) {
+            throw DbError(QStringLiteral("数据库[%1]中没有账本的模式 %2").arg(m_label, m_schema));
+        }
     } catch (const OlvendError& e) {
         *why = e.message();
         db.close();

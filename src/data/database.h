@@ -26,6 +26,7 @@ struct ServerParams {
     QString user;
     QString password;
     QString describe() const;
+    bool operator==(const ServerParams&) const = default;
 };
 
 // How an embedded book is opened.
@@ -63,9 +64,10 @@ public:
                                                 const SqliteOpenOptions& options = {});
     // Opens a server database. A non-empty `schema` is the book's schema:
     // every unqualified name the connection uses resolves there (and only
-    // there); it must exist.
+    // there); it must exist, or else, with `schemaMissing`, that is set and
+    // nothing is returned.
     static std::unique_ptr<Database> openServer(const ServerParams& params, const QString& label,
-                                                const QString& schema = {});
+                                                const QString& schema = {}, bool* schemaMissing = nullptr);
 
     QSqlDatabase qdb() const { return QSqlDatabase::database(m_connectionName, false); }
     const SqlDialect& dialect() const { return *m_dialect; }
@@ -197,8 +199,9 @@ private:
     DbError describedFailure(const QString& driver, const QString& code, const QString& databaseText, int systemErrno,
                              const QString& statement) const;
     void rawExec(const QString& sql, bool mayRetry = false);
-    // Statements each server session needs (messages, the book's schema).
-    void applySession();
+    // Counts a server session opened and checks that its schema exists
+    // (false when it does not).
+    bool applySession();
     // Called before every statement: refuses work in a transaction the
     // server lost, and opens a connection that could not be reopened
     // before.
