@@ -410,11 +410,7 @@ QSqlQuery Database::query(const QString& sql, const QVariantMap& params) {
             } else if (!isAccess()) {
                 // One round trip with the values written in, rather than
                 // three for a statement prepared for one run.
-                QVariantMap values;
-                for (auto it = params.cbegin(); it != params.cend(); ++it) {
-                    values.insert(it.key(), m_dialect->toDbValue(it.value()));
-                }
-                ok = q.exec(ServerLiterals::inlined(sql, values));
+                ok = q.exec(ServerLiterals::inlined(sql, dbValues(params)));
             } else if (q.prepare(sql)) {
                 bindAll(q, params);
                 ok = q.exec();
@@ -503,12 +499,8 @@ void Database::runServerText(QSqlQuery& q, const QString& sql, const QString& te
 
 void Database::run(QSqlQuery& q, const QVariantMap& params) {
     if (const auto kept = m_serverTexts->constFind(&q); kept != m_serverTexts->cend()) {
-        QVariantMap values;
-        for (auto it = params.cbegin(); it != params.cend(); ++it) {
-            values.insert(it.key(), m_dialect->toDbValue(it.value()));
-        }
         const QString sql = *kept;
-        runServerText(q, sql, ServerLiterals::inlined(sql, values));
+        runServerText(q, sql, ServerLiterals::inlined(sql, dbValues(params)));
         return;
     }
     bindAll(q, params);

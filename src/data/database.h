@@ -123,6 +123,9 @@ public:
     // statement fails, `failedAt` is its index and the statements after it
     // do not run.
     struct BatchStatement {
+        BatchStatement(const QString& sql, const QVariantMap& params = {}, bool returnsKey = false)
+            : sql(sql), params(params), returnsKey(returnsKey) {}
+        BatchStatement(const char* sql, const QVariantMap& params = {}) : BatchStatement(QString(sql), params) {}
         QString sql;
         QVariantMap params;
         bool returnsKey = false;
@@ -132,11 +135,12 @@ public:
         QVariant key;
     };
     QVector<BatchOutcome> executeBatch(const QList<BatchStatement>& statements, int* failedAt = nullptr);
-    // Statements without values sent together, on a server in one round
-    // trip; `each` is given each one's index and result in turn (positioned
-    // before its first row). On an embedded book they run one after the
-    // other.
-    void readBatch(const QStringList& statements, const std::function<void(int, QSqlQuery&)>& each);
+    // Statements sent together, on a server in one round trip; `each` is
+    // given each one's index and result in turn (positioned before its
+    // first row). On an embedded book they run one after the other. Read
+    // the results by position: the names of a server's result (record())
+    // would cost the driver a statement of its own for each table.
+    void readBatch(const QList<BatchStatement>& statements, const std::function<void(int, QSqlQuery&)>& each);
 
     bool hasTable(const QString& name) const;
     // The tables and views of the book, in lower case (on a server, those of
@@ -196,6 +200,8 @@ public:
 private:
     Database(const QString& connectionName, SqlDialect::Kind kind, const QString& label, const QString& location);
     void bindAll(QSqlQuery& q, const QVariantMap& params) const;
+    // The values as the database takes them (dates as text, ...).
+    QVariantMap dbValues(const QVariantMap& params) const;
     DbError describedFailure(const QString& driver, const QString& code, const QString& databaseText, int systemErrno,
                              const QString& statement) const;
     void rawExec(const QString& sql, bool mayRetry = false);

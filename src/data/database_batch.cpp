@@ -14,18 +14,19 @@ constexpr int kBatchStatements = 500;
 constexpr qsizetype kBatchChars = 1 << 20;
 }  // namespace
 
+QVariantMap Database::dbValues(const QVariantMap& params) const {
+    QVariantMap values;
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+        values.insert(it.key(), m_dialect->toDbValue(it.value()));
+    }
+    return values;
+}
+
 QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatement>& statements, int* failedAt) {
     QVector<BatchOutcome> outcomes(statements.size());
     if (failedAt) {
         *failedAt = -1;
     }
-    auto dbValues = [this](const QVariantMap& params) {
-        QVariantMap values;
-        for (auto it = params.cbegin(); it != params.cend(); ++it) {
-            values.insert(it.key(), m_dialect->toDbValue(it.value()));
-        }
-        return values;
-    };
     if (isAccess()) {
         for (int i = 0; i < statements.size(); ++i) {
             const BatchStatement& s = statements[i];
@@ -88,39 +89,45 @@ QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatemen
     return outcomes;
 }
 
-void Database::readBatch(const QStringList& statements, const std::function<void(int, QSqlQuery&)>& each) {
+void Database::readBatch(const QList<BatchStatement>& statements,
+                         const std::function<void(int, QSqlQuery&)>& each) {
     if (statements.isEmpty()) {
         return;
     }
     if (isAccess()) {
         for (int i = 0; i < statements.size(); ++i) {
-            QSqlQuery q = query(statements[i]);
+            QSqlQuery q = query(statements[i].sql, statements[i].params);
             each(i, q);
         }
         return;
     }
     checkConnection();
+    QStringList texts;
+    for (const BatchStatement& s : statements) {
+        texts << ServerLiterals::inlined(s.sql, dbValues(s.params));
+    }
     // Reads outside a transaction may be sent again on a reopened
     // connection, as long as none of their results was handed on.
-    bool mayRetry = m_depth == 0 && std::all_of(statements.cbegin(), statements.cend(), isReadStatement);
+    bool mayRetry = m_depth == 0 && std::all_of(statements.cbegin(), statements.cend(),
+                                                [](const BatchStatement& s) { return isReadStatement(s.sql); });
     for (;;) {
         QSqlQuery q(qdb());
         q.setForwardOnly(false);
         count(statements.size(), 1);
-        bool ok = q.exec(statements.join(QStringLiteral(";\n")));
+        bool ok = q.exec(texts.join(QStringLiteral(";\n")));
         if (!ok && mayRetry) {
             const QSqlError failed = q.lastError();
             mayRetry = false;
             if (recoverLostConnection(failed, true)) {
                 continue;
             }
-            throw failure(failed, statements.first());
+            throw failure(failed, statements.first().sql);
         }
         for (int at = 0;;) {
             if (!ok) {
                 const QSqlError failed = q.lastError();
                 recoverLostConnection(failed, false);
-                throw failure(failed, statements[at]);
+                throw failure(failed, statements[at].sql);
             }
             each(at, q);
             if (++at == statements.size()) {

@@ -346,9 +346,13 @@ QList<FieldDef> TableSchema::read(Database& db, const QString& table) {
         }
         return out;
     }
+    // The columns and whether each is of the primary key, in one statement.
     QSqlQuery q = db.query(
         "select c.column_name, c.data_type, c.character_maximum_length, c.numeric_precision, c.numeric_scale, "
-        "c.is_identity, c.column_default "
+        "c.is_identity, c.column_default, exists (select 1 from information_schema.table_constraints t "
+        "join information_schema.key_column_usage k on k.constraint_name = t.constraint_name "
+        "and k.table_schema = t.table_schema where t.constraint_type = 'PRIMARY KEY' and "
+        "t.table_schema = c.table_schema and t.table_name = c.table_name and k.column_name = c.column_name) "
         "from information_schema.columns c where c.table_schema = current_schema() and c.table_name = :t "
         "order by c.ordinal_position",
         {{"t", table.toLower()}});
@@ -373,21 +377,8 @@ QList<FieldDef> TableSchema::read(Database& db, const QString& table) {
             f.size = q.value(2).toInt();
         }
         f.autoIncrement = q.value(5).toString() == "YES" || q.value(6).toString().startsWith("nextval");
-        f.primaryKey = f.autoIncrement;
+        f.primaryKey = f.autoIncrement || q.value(7).toBool();
         out.append(f);
-    }
-    QSqlQuery pk = db.query(
-        "select k.column_name from information_schema.table_constraints t "
-        "join information_schema.key_column_usage k on k.constraint_name = t.constraint_name "
-        "and k.table_schema = t.table_schema "
-        "where t.constraint_type = 'PRIMARY KEY' and t.table_schema = current_schema() and t.table_name = :t",
-        {{"t", table.toLower()}});
-    while (pk.next()) {
-        for (FieldDef& f : out) {
-            if (f.name.compare(pk.value(0).toString(), Qt::CaseInsensitive) == 0) {
-                f.primaryKey = true;
-            }
-        }
     }
     return out;
 }

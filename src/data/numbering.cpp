@@ -1,5 +1,7 @@
 #include "data/numbering.h"
 
+#include <optional>
+
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlQuery>
@@ -85,7 +87,13 @@ QString Numbering::GetAutoIncrementID(const QString& TableName, const QString& F
         return result;
     }
 
-    WriteTransaction tx(m_db);
+    // Inside a caller's write the number is part of that write: its failure
+    // undoes the caller's write anyway, and a savepoint of its own would
+    // cost two more round trips to a server.
+    std::optional<WriteTransaction> tx;
+    if (m_db.transactionDepth() == 0) {
+        tx.emplace(m_db);
+    }
     const std::shared_ptr<QSqlQuery> qStatement = m_db.prepared(select + m_db.dialect().lockRowsSuffix());
     QSqlQuery& q = *qStatement;
     m_db.run(q, keys);
@@ -103,7 +111,9 @@ QString Numbering::GetAutoIncrementID(const QString& TableName, const QString& F
         "update Sys_ID_Autoincrement set CurrID=:CurrID  where tablename=:tablename and fieldname=:fieldname");
     QSqlQuery& update = *updateStatement;
     m_db.run(update, {{"CurrID", result}, {"tablename", table}, {"fieldname", field}});
-    tx.commit();
+    if (tx) {
+        tx->commit();
+    }
     return result;
 }
 

@@ -100,7 +100,7 @@ struct TableCopy {
 void copyRows(Database& server, const QList<QPair<QString, QString>>& tables, Database& copy) {
     const QHash<QString, QHash<QString, QString>> reads = serverReads(server);
     std::vector<TableCopy> copies;
-    QStringList declarations;
+    QList<Database::BatchStatement> declarations;
     for (const auto& [serverTable, localTable] : tables) {
         const QHash<QString, QString> known = reads.value(serverTable.toLower());
         QStringList selects;
@@ -124,17 +124,18 @@ void copyRows(Database& server, const QList<QPair<QString, QString>>& tables, Da
         table.insert = copy.prepared(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                          .arg(Database::checkIdentifier(localTable), columns.join(QStringLiteral(", ")),
                                               holders.join(QStringLiteral(", "))));
-        declarations << QStringLiteral("DECLARE %1 NO SCROLL CURSOR FOR SELECT %2 FROM %3")
-                            .arg(table.cursor, selects.join(QStringLiteral(", ")), serverTable);
+        declarations << Database::BatchStatement{QStringLiteral("DECLARE %1 NO SCROLL CURSOR FOR SELECT %2 FROM %3")
+                                                     .arg(table.cursor, selects.join(QStringLiteral(", ")), serverTable)};
         copies.push_back(std::move(table));
     }
     server.readBatch(declarations, [](int, QSqlQuery&) {});
     for (;;) {
-        QStringList fetches;
+        QList<Database::BatchStatement> fetches;
         QVector<int> fetched;
         for (int i = 0; i < int(copies.size()); ++i) {
             if (!copies[i].done) {
-                fetches << QStringLiteral("FETCH FORWARD %1 FROM %2").arg(kFetchRows).arg(copies[i].cursor);
+                fetches << Database::BatchStatement{
+                    QStringLiteral("FETCH FORWARD %1 FROM %2").arg(kFetchRows).arg(copies[i].cursor)};
                 fetched << i;
             }
         }

@@ -48,6 +48,9 @@ const QString kBuiltLinesTotal =
         "INTEGER) as amount ") +
     kGroupedGoods + QStringLiteral(") t");
 
+// The quotation as the window shows it.
+const char* const kQuotationStatement = "select * from Query_Quotation_Head_list where BillNo=:q";
+
 const char* const kInsertReceipt =
     "insert into Receipt_Head (QuotationNo, BillNo, TotalPrice, BillType, keyin_User, keyin_Date, remark, state) "
     "values (:q, :b, :t, :k, :u, :d, :r, :s)";
@@ -94,32 +97,47 @@ ReceiptBook::ReceiptBook(Database& db, const Clock& clock, Prompter& prompter, c
 ReceiptBook::~ReceiptBook() = default;
 
 void ReceiptBook::open(const QString& quotationNo) {
-    if (quotationNo.isEmpty() ||
-        m_db.scalar("select count(*) from Quotation_Head where BillNo=:b", {{"b", quotationNo}}).toInt() == 0) {
-        throw UserError(quotationNo.isEmpty()
-                            ? QStringLiteral("请选择订货单")
-                            : QStringLiteral("订货单[%1]不存在，可能已被其他用户删除").arg(quotationNo));
+    if (quotationNo.isEmpty()) {
+        throw UserError(QStringLiteral("请选择订货单"));
     }
     m_quotationNo = quotationNo;
     m_kinds.clear();
-    QSqlQuery k = m_db.query(
-        "select d.StatusValue, d.StatusName from Sys_Status_Describe d, Sys_Status_Describe_head h "
-        "where d.paramentName=h.paramentName and h.TableName='Receipt_Head' and h.FieldName='BillType' "
-        "order by d.StatusValue");
-    while (k.next()) {
-        m_kinds.append({k.value(0).toString(), k.value(1).toString()});
-    }
+    // What the window shows first, in two statements: a server far away
+    // answers each only after a round trip. The quotation is read on its
+    // own, so that its columns are named without asking the server again.
     reloadQuotation();
+    if (m_quotation.isEmpty()) {
+        throw UserError(QStringLiteral("订货单[%1]不存在，可能已被其他用户删除").arg(quotationNo));
+    }
+    const QString countReceipts = QStringLiteral("select count(*) from Receipt_Head where QuotationNo=:q");
+    const QVariantMap q{{"q", quotationNo}};
+    int receipts = 0;
+    m_db.readBatch({{"select d.StatusValue, d.StatusName from Sys_Status_Describe d, Sys_Status_Describe_head h "
+                     "where d.paramentName=h.paramentName and h.TableName='Receipt_Head' and h.FieldName='BillType' "
+                     "order by d.StatusValue"},
+                    {countReceipts, q}},
+                   [&](int i, QSqlQuery& r) {
+                       if (i == 0) {
+                           while (r.next()) {
+                               m_kinds.append({r.value(0).toString(), r.value(1).toString()});
+                           }
+                       } else {
+                           receipts = r.next() ? r.value(0).toInt() : 0;
+                       }
+                   });
     // Read first: a quotation that has its receipts needs no write, and so
     // no lock that would wait for another workstation's save.
-    const QString countReceipts = QStringLiteral("select count(*) from Receipt_Head where QuotationNo=:q");
-    if (m_db.scalar(countReceipts, {{"q", quotationNo}}).toInt() == 0) {
+    if (receipts == 0) {
         // Counted again inside the write, so two workstations opening a new
-        // quotation's receipts at once make one deposit receipt.
+        // quotation's receipts at once make one deposit receipt. A new
+        // quotation's lines are made in the same write.
         WriteTransaction tx(m_db);
         requireQuotation();
-        if (m_db.scalar(countReceipts, {{"q", quotationNo}}).toInt() == 0) {
+        if (m_db.scalar(countReceipts, q).toInt() == 0) {
             appendDeposit();
+            if (m_db.scalar("select count(*) from Receipt_Detail where HeadNo=:q", q).toInt() == 0) {
+                writeLines(m_db, m_quotationNo);
+            }
             tx.commit();
             reloadQuotation();
         }
@@ -143,9 +161,12 @@ void ReceiptBook::requireQuotation() {
 }
 
 void ReceiptBook::reloadQuotation() {
+    QSqlQuery q = m_db.query(kQuotationStatement, {{"q", m_quotationNo}});
+    takeQuotation(q);
+}
+
+void ReceiptBook::takeQuotation(QSqlQuery& q) {
     m_quotation.clear();
-    QSqlQuery q =
-        m_db.query("select * from Query_Quotation_Head_list where BillNo=:BillNo", {{"BillNo", m_quotationNo}});
     if (q.next()) {
         const QSqlRecord rec = q.record();
         for (int i = 0; i < rec.count(); ++i) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 class Clock;
+class QSqlQuery;
 class Database;
 class Dataset;
 class Prompter;
@@ -84,6 +85,8 @@ private:
     // Throws when the quotation is gone (deleted by another workstation);
     // called inside each write's transaction.
     void requireQuotation();
+    // The quotation's row from a query positioned before it.
+    void takeQuotation(QSqlQuery& q);
     void openReceipts();
     void openLines();
     void appendDeposit();
