@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the distance proxy once: 100 round trips through it take 100
-times the profile's round trip (within 10 %), a megabyte takes what the
-line's rate gives, and the proxy stops when its standard input closes.
+times the profile's round trip (within 10 %) and are counted as such, a
+megabyte takes what the line's rate gives, and the proxy stops when its
+standard input closes.
 Exits non-zero on the first check that fails."""
 
 import asyncio
@@ -76,6 +77,13 @@ async def main():
             print(f"{profile:12} 100 round trips {elapsed * 1000:8.1f} ms added, expected {100 * rtt * 1000:8.1f} ms ({ratio:.2f}x)")
             if abs(ratio - 1) > 0.10:
                 failures.append(f"{profile}: round trips {ratio:.2f}x")
+            # What it counted: the handshake and the 100 round trips.
+            proxy.stdin.write("stats\n")
+            proxy.stdin.flush()
+            stats = proxy.stdout.readline().split()
+            print(f"{profile:12} counted         {' '.join(stats[1:])} (bytes up, down, round trips, connections)")
+            if stats != ["stats", "6400", "6400", "101", "1"]:
+                failures.append(f"{profile}: counted {stats}")
             size = 1 << 20
             # Echoed as it arrives: the megabyte at the line's rate once (the
             # way back overlaps the way there but for its last chunk), the

@@ -10,7 +10,12 @@ were sent. Nothing of the machine's own network is changed.
 
 prints the port it listens on ("listening 25433") once it does, and stops
 when its standard input closes: a benchmark that starts it with a pipe
-takes it down with it, also when the benchmark is killed.
+takes it down with it, also when the benchmark is killed. A line "stats"
+on its standard input makes it print what went through it since it
+started: "stats <bytes to the server> <bytes from the server> <round
+trips> <connections>". A round trip is counted whenever the client sends
+after the server answered (and once for each connection's handshake, which
+the proxy delays by a round trip as a real network would).
 
 Each direction has a thread that sleeps until a chunk is due and spins out
 the last fraction of a millisecond (an event loop's timers wake up to a
@@ -41,11 +46,48 @@ CHUNK = 16 * 1024
 SPIN = 0.0004
 
 
+class Stats:
+    """What went through the proxy, over all its connections."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.up = 0
+        self.down = 0
+        self.round_trips = 0
+        self.connections = 0
+
+    def text(self):
+        with self.lock:
+            return f"stats {self.up} {self.down} {self.round_trips} {self.connections}"
+
+
+STATS = Stats()
+
+
+class Turns:
+    """Which way a connection's bytes went last."""
+
+    def __init__(self):
+        self.client_spoke_last = False
+
+    def sent(self, by_client, count):
+        with STATS.lock:
+            if by_client:
+                STATS.up += count
+                if not self.client_spoke_last:
+                    STATS.round_trips += 1
+            else:
+                STATS.down += count
+            self.client_spoke_last = by_client
+
+
 class Line:
     """One direction of a connection: a chunk leaves when the line has sent
     the bytes before it, and arrives `delay` after that."""
 
-    def __init__(self, delay, rate, source, target):
+    def __init__(self, delay, rate, source, target, turns, from_client):
+        self.turns = turns
+        self.from_client = from_client
         self.delay = delay
         self.rate = rate
         self.source = source
@@ -56,6 +98,7 @@ class Line:
     def read(self):
         try:
             while data := self.source.recv(CHUNK):
+                self.turns.sent(self.from_client, len(data))
                 now = time.perf_counter()
                 start = max(now, self.free_at)
                 self.free_at = start + (len(data) * 8 / self.rate if self.rate else 0.0)
@@ -92,8 +135,14 @@ def connect(client, delay, rate, target_port):
         return
     for s in (client, server):
         s.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    # The handshake a real network would take before the first byte.
+    with STATS.lock:
+        STATS.round_trips += 1
+        STATS.connections += 1
+    time.sleep(2 * delay)
+    turns = Turns()
     threads = []
-    for line in (Line(delay, rate, client, server), Line(delay, rate, server, client)):
+    for line in (Line(delay, rate, client, server, turns, True), Line(delay, rate, server, client, turns, False)):
         threads += [threading.Thread(target=line.read, daemon=True), threading.Thread(target=line.write, daemon=True)]
     for t in threads:
         t.start()
@@ -123,8 +172,9 @@ def main():
 
     threading.Thread(target=accept, daemon=True).start()
     # Standard input closing (the benchmark gone) stops the proxy.
-    while sys.stdin.buffer.read1(4096):
-        pass
+    for line in sys.stdin.buffer:
+        if line.strip() == b"stats":
+            print(STATS.text(), flush=True)
     os._exit(0)
 
 

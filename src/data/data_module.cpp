@@ -17,6 +17,7 @@ DataModule::~DataModule() {
 void DataModule::disconnect() {
     m_sharedQuery = QSqlQuery();
     m_main.reset();
+    m_mainServer.reset();
     m_system.reset();
     m_systemServer.reset();
 }
@@ -38,6 +39,7 @@ Database& DataModule::system() {
 void DataModule::setMain(std::unique_ptr<Database> db) {
     m_sharedQuery = QSqlQuery();
     m_main = std::move(db);
+    m_mainServer.reset();
 }
 
 void DataModule::setSystem(std::unique_ptr<Database> db) {
@@ -139,8 +141,8 @@ void DataModule::ConnectDatabases() {
     // 1. The list of books: the embedded system database, or its schema on
     // the server. A server connection to the same server stays: opening one
     // takes several round trips.
-    const bool sameServer = !m_context.SoftwareInfo.IsAccess && m_system && m_systemServer &&
-                            *m_systemServer == checkedServerParams();
+    const bool sameServer =
+        !m_context.SoftwareInfo.IsAccess && m_system && m_systemServer && *m_systemServer == checkedServerParams();
     if (!sameServer) {
         m_system.reset();
         m_systemServer.reset();
@@ -148,9 +150,19 @@ void DataModule::ConnectDatabases() {
     }
 
     // 2-4. The current book; the old connection is closed first, so a
-    // failure leaves no connection rather than the previous book.
+    // failure leaves no connection rather than the previous book. The same
+    // book on the same server keeps its connection (a log-in to the book
+    // the program started with), its columns read again.
     m_sharedQuery = QSqlQuery();
+    if (!m_context.SoftwareInfo.IsAccess && m_main && m_mainServer && *m_mainServer == checkedServerParams() &&
+        m_main->schema() == serverSchemaOf(m_context.SettingsFile.readString("db", "path")) &&
+        m_main->transactionDepth() == 0) {
+        m_main->forgetColumns();
+        SchemaInstaller::ensureBook(*m_main, /*installWhenEmpty=*/true);
+        return;
+    }
     m_main.reset();
+    m_mainServer.reset();
     std::unique_ptr<Database> book;
     if (m_context.SoftwareInfo.IsAccess) {
         const QString stored = m_context.SettingsFile.readString("db", "path").trimmed();
@@ -168,6 +180,7 @@ void DataModule::ConnectDatabases() {
         const QString schema = serverSchemaOf(m_context.SettingsFile.readString("db", "path"));
         book = Database::openServer(p, p.database, schema);
         SchemaInstaller::ensureBook(*book, /*installWhenEmpty=*/true);
+        m_mainServer = p;
     }
     m_main = std::move(book);
 }

@@ -80,6 +80,8 @@ private:
     // Where the server kind's system connection goes, while it is one this
     // module opened: connecting again to the same server keeps it.
     std::optional<ServerParams> m_systemServer;
+    // The same for the book's connection.
+    std::optional<ServerParams> m_mainServer;
     std::unique_ptr<Database> m_main;
     QSqlQuery m_sharedQuery;
     SqliteOpenOptions m_sqliteOptions;

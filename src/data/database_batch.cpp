@@ -89,8 +89,7 @@ QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatemen
     return outcomes;
 }
 
-void Database::readBatch(const QList<BatchStatement>& statements,
-                         const std::function<void(int, QSqlQuery&)>& each) {
+void Database::readBatch(const QList<BatchStatement>& statements, const std::function<void(int, QSqlQuery&)>& each) {
     if (statements.isEmpty()) {
         return;
     }

@@ -124,8 +124,9 @@ void copyRows(Database& server, const QList<QPair<QString, QString>>& tables, Da
         table.insert = copy.prepared(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                          .arg(Database::checkIdentifier(localTable), columns.join(QStringLiteral(", ")),
                                               holders.join(QStringLiteral(", "))));
-        declarations << Database::BatchStatement{QStringLiteral("DECLARE %1 NO SCROLL CURSOR FOR SELECT %2 FROM %3")
-                                                     .arg(table.cursor, selects.join(QStringLiteral(", ")), serverTable)};
+        declarations << Database::BatchStatement{
+            QStringLiteral("DECLARE %1 NO SCROLL CURSOR FOR SELECT %2 FROM %3")
+                .arg(table.cursor, selects.join(QStringLiteral(", ")), serverTable)};
         copies.push_back(std::move(table));
     }
     server.readBatch(declarations, [](int, QSqlQuery&) {});

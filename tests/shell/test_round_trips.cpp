@@ -97,12 +97,13 @@ private slots:
             quotation = doc.billNo();
         }
         const QString order = db().scalar("select min(Order_Form_Code) from Dusmere_Order_Form_head").toString();
-        db().execute("insert into Dusmere_Order_Form_Detail (Head_Code, Goods_Code, Goods_Type, Goods_name, Colour, "
-                     "QTY, Goods_Unit, Model_Size, Price, Total_Price) select Head_Code, cast(g + 100 as varchar(20)), "
-                     "Goods_Type, Goods_name, Colour, QTY, Goods_Unit, Model_Size, Price, Total_Price from "
-                     "Dusmere_Order_Form_Detail d, generate_series(1, 200) g where d.ID = (select min(ID) from "
-                     "Dusmere_Order_Form_Detail where Head_Code = :o)",
-                     {{"o", order}});
+        db().execute(
+            "insert into Dusmere_Order_Form_Detail (Head_Code, Goods_Code, Goods_Type, Goods_name, Colour, "
+            "QTY, Goods_Unit, Model_Size, Price, Total_Price) select Head_Code, cast(g + 100 as varchar(20)), "
+            "Goods_Type, Goods_name, Colour, QTY, Goods_Unit, Model_Size, Price, Total_Price from "
+            "Dusmere_Order_Form_Detail d, generate_series(1, 200) g where d.ID = (select min(ID) from "
+            "Dusmere_Order_Form_Detail where Head_Code = :o)",
+            {{"o", order}});
         const QString customer = db().scalar("select min(corp_code) from Client").toString();
 
         measure("log in", [&] {
@@ -173,7 +174,8 @@ private slots:
             GoodsListWindow w(context());
             show(w);
         });
-        measure("search goods", [&] { QVERIFY(!RecordFinder(db(), RecordFinder::goods()).find(codes.first().left(2)).isEmpty()); });
+        measure("search goods",
+                [&] { QVERIFY(!RecordFinder(db(), RecordFinder::goods()).find(codes.first().left(2)).isEmpty()); });
         measure("customer price table", [&] {
             CustomerPriceWindow w(context(), false, customer);
             show(w);
@@ -217,8 +219,9 @@ private:
     // the observer's own.
     static qint64 serverStatementCount(Database& observer) {
         return observer
-            .scalar("select coalesce(sum(calls), 0) from pg_stat_statements where dbid = (select oid from "
-                    "pg_database where datname = current_database()) and query not like '%pg_stat_statements%'")
+            .scalar(
+                "select coalesce(sum(calls), 0) from pg_stat_statements where dbid = (select oid from "
+                "pg_database where datname = current_database()) and query not like '%pg_stat_statements%'")
             .toLongLong();
     }
 };
