@@ -98,9 +98,13 @@ public:
     };
     Stats stats() {
         m_process.write("stats\n");
-        while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
+        // The proxy may be busy with a large transfer: it answers when it can.
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(60000)) {
         }
         const QStringList said = QString::fromLatin1(m_process.readLine()).trimmed().split(' ');
+        if (said.value(0) != "stats") {
+            qFatal("the distance proxy did not say its counts");
+        }
         return {said.value(1).toLongLong(), said.value(2).toLongLong(), said.value(3).toLongLong()};
     }
 

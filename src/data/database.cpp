@@ -226,16 +226,42 @@ bool Database::applySession() {
     // Run directly: this also serves to set a reopened connection up.
     ++m_counts->connects;
     ++g_serverConnects;
+    // The settings asked for with the connection, checked in the statement
+    // that looks for the schema: a pooler in between may drop them, and
+    // then they are set here.
+    const QString sql = QStringLiteral(
+        "SELECT (SELECT count(*) FROM pg_namespace WHERE nspname = :s), current_schema(), "
+        "current_setting('standard_conforming_strings')");
+    auto run = [this](const QString& statement, const QVariantMap& params) {
+        QSqlQuery q(qdb());
+        countRun();
+        if (!q.exec(ServerLiterals::inlined(statement, params))) {
+            throw failure(q.lastError(), statement);
+        }
+        return q;
+    };
+    QSqlQuery q = run(sql, {{"s", m_schema.isEmpty() ? QStringLiteral("public") : m_schema}});
+    if (!q.next()) {
+        throw error(QStringLiteral("无法读取连接的设置"), {}, sql);
+    }
+    const bool schemaExists = q.value(0).toInt() > 0;
+    const QString schemaInUse = q.value(1).toString();
+    const bool plainStrings = q.value(2).toString() == QLatin1String("on");
+    q = QSqlQuery();
+    if (!plainStrings) {
+        // The literals of statements are written for it.
+        run(QStringLiteral("SET standard_conforming_strings TO on"), {});
+    }
     if (m_schema.isEmpty()) {
         return true;
     }
-    const QString sql = QStringLiteral("SELECT count(*) FROM pg_namespace WHERE nspname = :s");
-    QSqlQuery q(qdb());
-    countRun();
-    if (!q.exec(ServerLiterals::inlined(sql, {{"s", m_schema}}))) {
-        throw failure(q.lastError(), sql);
+    if (!schemaExists) {
+        return false;
     }
-    return q.next() && q.value(0).toInt() > 0;
+    if (schemaInUse != m_schema) {
+        run(QStringLiteral("SET search_path TO ") + quotedSchema(m_schema), {});
+    }
+    return true;
 }
 
 QString Database::connectionRestoredText() {
@@ -554,7 +580,7 @@ void Database::runPrepared(QSqlQuery& q, const std::function<void(QSqlQuery&)>& 
     }
 }
 
-bool Database::hasTable(const QString& name) const {
+bool Database::hasTable(const QString& name) {
     if (!isAccess()) {
         // The driver lists the tables of every schema; a server book is the
         // schema the connection works in.
@@ -571,22 +597,19 @@ bool Database::hasTable(const QString& name) const {
     return false;
 }
 
-QStringList Database::tableNames() const {
+QStringList Database::tableNames() {
     QStringList out;
-    countRun();
     if (isAccess()) {
+        countRun();
         countRun();
         for (const QString& t : qdb().tables(QSql::Tables) + qdb().tables(QSql::Views)) {
             out.append(t.toLower());
         }
         return out;
     }
-    const QString sql =
-        QStringLiteral("SELECT lower(table_name) FROM information_schema.tables WHERE table_schema = current_schema()");
-    QSqlQuery q(qdb());
-    if (!q.exec(sql)) {
-        throw this->failure(q.lastError(), sql);
-    }
+    // Through query(): a connection the server dropped is opened again.
+    QSqlQuery q = query(QStringLiteral(
+        "SELECT lower(table_name) FROM information_schema.tables WHERE table_schema = current_schema()"));
     while (q.next()) {
         out.append(q.value(0).toString());
     }

@@ -142,10 +142,10 @@ public:
     // would cost the driver a statement of its own for each table.
     void readBatch(const QList<BatchStatement>& statements, const std::function<void(int, QSqlQuery&)>& each);
 
-    bool hasTable(const QString& name) const;
+    bool hasTable(const QString& name);
     // The tables and views of the book, in lower case (on a server, those of
     // the connection's schema).
-    QStringList tableNames() const;
+    QStringList tableNames();
 
     // Embedded books read large row sets straight through SQLite where the
     // driver allows it; off, every read goes through the driver.

@@ -1,5 +1,6 @@
 #include <QSqlQuery>
 #include <algorithm>
+#include <optional>
 
 #include "data/database.h"
 #include "data/server_literals.h"
@@ -48,6 +49,11 @@ QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatemen
         return outcomes;
     }
     checkConnection();
+    // The batches of a write stand or fall together.
+    std::optional<WriteTransaction> tx;
+    if (m_depth == 0) {
+        tx.emplace(*this);
+    }
     int first = 0;
     while (first < statements.size()) {
         QString text;
@@ -85,6 +91,9 @@ QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatemen
             ok = q.nextResult();
         }
         first = end;
+    }
+    if (tx) {
+        tx->commit();
     }
     return outcomes;
 }

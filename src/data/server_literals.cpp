@@ -6,7 +6,10 @@
 #include <QHash>
 #include <QLocale>
 #include <QTime>
+#include <charconv>
 #include <cmath>
+
+#include "platform/errors.h"
 
 namespace {
 
@@ -19,6 +22,11 @@ bool startsName(QChar c) {
 }
 
 QString quoted(const QString& text) {
+    if (text.contains(QChar(0))) {
+        // The server keeps no such character, and the statement's text would
+        // end at it.
+        throw UserError(QStringLiteral("内容中含有不能保存的空字符(NUL)，请删除后再试"));
+    }
     QString out;
     out.reserve(text.size() + 2);
     out += u'\'';
@@ -124,6 +132,9 @@ QString ServerLiterals::literal(const QVariant& v) {
     if (isNull(v)) {
         return QStringLiteral("NULL");
     }
+    // Numbers are quoted as well: a quoted literal takes its type from where
+    // it stands, as a statement's parameter does (5 compared with a text
+    // column stays a text comparison), and a minus sign stays inside it.
     switch (v.typeId()) {
         case QMetaType::Bool:
             return v.toBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
@@ -131,19 +142,16 @@ QString ServerLiterals::literal(const QVariant& v) {
         case QMetaType::Short:
         case QMetaType::Long:
         case QMetaType::LongLong:
-        case QMetaType::SChar: {
-            const qlonglong n = v.toLongLong();
-            // In brackets when negative: "x-:v" must not become a comment.
-            return n < 0 ? QStringLiteral("(%1)").arg(n) : QString::number(n);
-        }
+        case QMetaType::SChar:
+            return quoted(QString::number(v.toLongLong()));
         case QMetaType::UInt:
         case QMetaType::UShort:
         case QMetaType::ULong:
         case QMetaType::ULongLong:
         case QMetaType::UChar:
-            return QString::number(v.toULongLong());
-        case QMetaType::Double:
-        case QMetaType::Float: {
+            return quoted(QString::number(v.toULongLong()));
+        case QMetaType::Float:
+        case QMetaType::Double: {
             const double d = v.toDouble();
             if (std::isnan(d)) {
                 return QStringLiteral("'NaN'");
@@ -151,9 +159,13 @@ QString ServerLiterals::literal(const QVariant& v) {
             if (std::isinf(d)) {
                 return d < 0 ? QStringLiteral("'-Infinity'") : QStringLiteral("'Infinity'");
             }
-            // The shortest text that reads back as the same double.
-            const QString text = QString::number(d, 'g', QLocale::FloatingPointShortest);
-            return d < 0 ? u'(' + text + u')' : text;
+            // The shortest text that reads back as the same number.
+            if (v.typeId() == QMetaType::Float) {
+                char text[32];
+                const auto end = std::to_chars(text, text + sizeof text, v.toFloat()).ptr;
+                return quoted(QString::fromLatin1(text, end - text));
+            }
+            return quoted(QString::number(d, 'g', QLocale::FloatingPointShortest));
         }
         case QMetaType::QByteArray:
             return QStringLiteral("'\\x") + QString::fromLatin1(v.toByteArray().toHex()) + u'\'';
@@ -169,6 +181,14 @@ QString ServerLiterals::literal(const QVariant& v) {
 }
 
 namespace {
+
+// A literal never joins a word before it ("e:v" must not become an E''
+// string, "x:v" a bit string).
+void separate(QString& out) {
+    if (!out.isEmpty() && isNameChar(out.back())) {
+        out += u' ';
+    }
+}
 
 // `sql` with each placeholder outside quotes, comments and `::` casts
 // replaced by what `value` gives for it: a `:name` is given its name and a
@@ -188,6 +208,7 @@ QString substitute(const QString& sql, bool named, Value value) {
         }
         const QChar c = sql[i];
         if (!named && c == u'?') {
+            separate(out);
             out += value(QString());
             ++i;
             continue;
@@ -211,6 +232,7 @@ QString substitute(const QString& sql, bool named, Value value) {
         while (end < n && isNameChar(sql[end])) {
             ++end;
         }
+        separate(out);
         out += value(sql.mid(i + 1, end - i - 1));
         i = end;
     }

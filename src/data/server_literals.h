@@ -19,8 +19,10 @@ public:
     // The same for values given by position: each `?`, and each name the
     // first time it appears, takes the next value.
     static QString inlinedInOrder(const QString& sql, const QVariantList& values);
-    // The literal a value is written as: NULL, a number, TRUE/FALSE, or a
-    // quoted string (byte arrays in PostgreSQL's hex form).
+    // The literal a value is written as: NULL, TRUE/FALSE, or quoted (a
+    // number too, so that it takes its type from where it stands; byte
+    // arrays in PostgreSQL's hex form). Text holding a NUL character is
+    // refused (UserError).
     static QString literal(const QVariant& value);
     // Whether a value is what the database stores as NULL (a null string,
     // an invalid date, ...).
