@@ -251,6 +251,7 @@ public:
             w.fromDate()->setValue(QDate(year, 1, 1));
             w.toDate()->setValue(QDate(year, 12, 31));
             w.run();
+            w.finishPreparing();
         });
         measure("back up the book", [&] {
             QTemporaryDir dir;

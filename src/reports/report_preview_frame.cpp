@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -53,7 +54,8 @@ ReportPreviewFrame::ReportPreviewFrame(Prompter& prompter, FileChooser& files, Q
       m_prompter(prompter),
       m_files(files),
       m_view(new PageView(*this, this)),
-      m_scroll(new QScrollArea(this)) {
+      m_scroll(new QScrollArea(this)),
+      m_progress(new QLabel(this)) {
     setObjectName(QStringLiteral("Report_Previwe_Frame1"));
     auto* toolbar = new QHBoxLayout;
     toolbar->setSpacing(2);
@@ -104,6 +106,10 @@ ReportPreviewFrame::ReportPreviewFrame(Prompter& prompter, FileChooser& files, Q
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(toolbar);
     layout->addWidget(m_scroll, 1);
+    m_progress->setObjectName(QStringLiteral("progressLine"));
+    m_progress->setContentsMargins(6, 2, 6, 2);
+    m_progress->hide();
+    layout->addWidget(m_progress);
 
     refresh();
 }
@@ -135,6 +141,27 @@ void ReportPreviewFrame::setReport(const PreparedReport& report) {
     m_report = report;
     m_page = 0;
     refresh();
+}
+
+void ReportPreviewFrame::updateReport(const PreparedReport& report) {
+    m_report = report;
+    m_page = std::max(0, std::min(m_page, pageCount() - 1));
+    refresh();
+}
+
+void ReportPreviewFrame::setProgressText(const QString& text) {
+    m_progress->setText(text);
+    m_progress->setVisible(!text.isEmpty());
+}
+
+QString ReportPreviewFrame::progressText() const {
+    return m_progress->text();
+}
+
+void ReportPreviewFrame::beforeOutput() {
+    if (m_beforeOutput) {
+        m_beforeOutput();
+    }
 }
 
 double ReportPreviewFrame::scale() const {
@@ -220,6 +247,7 @@ void ReportPreviewFrame::savePrepared() {
 
 void ReportPreviewFrame::exportWith(const QString& filter, const QString& suffix,
                                     const std::function<bool(const QString&, QString*)>& write) {
+    beforeOutput();
     const QString file = m_files.choose(FileQuestion::saveFile(QStringLiteral("保存报表"), QString(), filter, suffix));
     if (file.isEmpty()) {
         return;
@@ -255,6 +283,7 @@ void ReportPreviewFrame::exportPdf() {
 }
 
 void ReportPreviewFrame::print() {
+    beforeOutput();
     if (m_report.pages.isEmpty()) {
         return;
     }

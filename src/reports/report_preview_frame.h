@@ -9,6 +9,7 @@
 class PageView;
 class FileChooser;
 class Prompter;
+class QLabel;
 class QScrollArea;
 class QToolButton;
 
@@ -23,6 +24,16 @@ public:
     ReportPreviewFrame(Prompter& prompter, FileChooser& files, QWidget* parent = nullptr);
 
     void setReport(const PreparedReport& report);
+    // The same report grown (more pages, page counts filled in): the page
+    // shown stays.
+    void updateReport(const PreparedReport& report);
+    // A line under the pages while the report is still being made; empty
+    // hides it.
+    void setProgressText(const QString& text);
+    QString progressText() const;
+    // Runs before the report is printed, saved or exported: the host
+    // finishes a report still being made, so that every page goes out.
+    void setBeforeOutput(std::function<void()> beforeOutput) { m_beforeOutput = std::move(beforeOutput); }
     const PreparedReport& report() const { return m_report; }
     int currentPage() const { return m_page; }
     int pageCount() const { return static_cast<int>(m_report.pages.size()); }
@@ -61,6 +72,7 @@ private:
     void exportWith(const QString& filter, const QString& suffix,
                     const std::function<bool(const QString&, QString*)>& write);
     void refresh();
+    void beforeOutput();
 
     Prompter& m_prompter;
     FileChooser& m_files;
@@ -69,5 +81,7 @@ private:
     Zoom m_zoom = Zoom::Actual;
     PageView* m_view;
     QScrollArea* m_scroll;
+    QLabel* m_progress;
+    std::function<void()> m_beforeOutput;
     QList<QToolButton*> m_buttons;
 };

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QSqlQuery>
+#include <algorithm>
 
 #include "data/cost_profit_right.h"
 #include "data/database.h"
@@ -33,6 +34,21 @@ QString periodCondition(const QString& column, const StatisticsFilter& f, const 
         params->insert(prefix + "to", period.upperBound());
     }
     return c;
+}
+
+// The condition of a part on the column that orders the rows, with
+// parameters of its own.
+QString partCondition(const QString& column, const StatisticsPart* part, const QString& prefix, QVariantMap* params) {
+    if (!part) {
+        return {};
+    }
+    if (part->undated) {
+        return QStringLiteral(" and %1 is null").arg(column);
+    }
+    StatisticsFilter bounds;
+    bounds.from = part->from;
+    bounds.to = part->to.isValid() ? part->to.addDays(-1) : QDate();
+    return periodCondition(column, bounds, prefix, params);
 }
 
 QVariant asDate(const QVariant& v) {
@@ -164,7 +180,8 @@ void StatisticsReport::check(Kind kind, const StatisticsFilter& filter) {
     }
 }
 
-QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, QVariantMap* params) const {
+QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, QVariantMap* params,
+                                    const StatisticsPart* part) const {
     check(kind, filter);
     if (isCostView(kind) && !m_showsCost) {
         throw UserError(PermissionChecker::refusalText());
@@ -189,10 +206,13 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
                        " where h.state=1%3"
                        " order by case when s.Keyin_date is null then 0 else 1 end,%2,h.billno,s.billno")
                 .arg(periodCondition(QStringLiteral("r.Keyin_date"), filter, QStringLiteral("c"), params), day,
-                     periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params), head);
+                     periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params) +
+                         partCondition(QStringLiteral("s.Keyin_date"), part, QStringLiteral("ps"), params),
+                     head);
         }
         case Kind::Payout: {
-            QString conditions = periodCondition(QStringLiteral("a.paytime"), filter, QStringLiteral("p"), params);
+            QString conditions = periodCondition(QStringLiteral("a.paytime"), filter, QStringLiteral("p"), params) +
+                                 partCondition(QStringLiteral("a.paytime"), part, QStringLiteral("pp"), params);
             QString subject;
             subjectOfChoice(filter.kind, &subject);
             if (!subject.isEmpty()) {
@@ -216,9 +236,11 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
                      d.byteOrder(QStringLiteral("coalesce(a.remark,'')")));
         }
         case Kind::Profit: {
-            const QString payouts = periodCondition(QStringLiteral("a.paytime"), filter, QStringLiteral("p"), params);
+            const QString payouts = periodCondition(QStringLiteral("a.paytime"), filter, QStringLiteral("p"), params) +
+                                    partCondition(QStringLiteral("a.paytime"), part, QStringLiteral("pp"), params);
             const QString receipts =
-                periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params);
+                periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params) +
+                partCondition(QStringLiteral("s.Keyin_date"), part, QStringLiteral("ps"), params);
             // Payouts before receipts of the same moment; each side in the
             // order it was entered.
             return QStringLiteral(
@@ -239,9 +261,9 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
     return {};
 }
 
-ReportRows StatisticsReport::rows(Kind kind, const StatisticsFilter& filter) const {
+ReportRows StatisticsReport::rows(Kind kind, const StatisticsFilter& filter, const StatisticsPart* part) const {
     QVariantMap params;
-    const QString sql = statement(kind, filter, &params);
+    const QString sql = statement(kind, filter, &params, part);
     ReportRows rows;
     // Ten years of receipts and payouts are hundreds of thousands of rows:
     // an embedded book's are read straight from SQLite, in a fraction of
@@ -290,6 +312,58 @@ ReportRows StatisticsReport::rows(Kind kind, const StatisticsFilter& filter) con
         }
     }
     return rows;
+}
+
+QList<StatisticsPart> StatisticsReport::parts(Kind kind, const StatisticsFilter& filter) const {
+    check(kind, filter);
+    // The first and last dates the book holds where the filter leaves its
+    // ends open; one statement for both tables.
+    QDate first = filter.from, last = filter.to;
+    if (!first.isValid() || !last.isValid()) {
+        QSqlQuery q = m_db.query(
+            QStringLiteral("select (select min(paytime) from payout),(select max(paytime) from payout),"
+                           "(select min(Keyin_date) from Receipt_Head),(select max(Keyin_date) from Receipt_Head)"));
+        QList<QDate> found;
+        if (q.next()) {
+            for (int i = 0; i < 4; ++i) {
+                const bool used = kind == Kind::Profit || (kind == Kind::Payout) == (i < 2);
+                const QVariant day = asDate(q.value(i));
+                if (used && day.typeId() == QMetaType::QDate && day.toDate().isValid()) {
+                    found << day.toDate();
+                }
+            }
+        }
+        std::sort(found.begin(), found.end());
+        if (!first.isValid() && !found.isEmpty()) {
+            first = found.first();
+        }
+        if (!last.isValid() && !found.isEmpty()) {
+            last = found.last();
+        }
+    }
+    // Receipts without a date come first, as the statements order them;
+    // a period with a From has none, and a payout always has its date.
+    QList<StatisticsPart> out;
+    if (!filter.from.isValid() && kind != Kind::Payout) {
+        out.append({true, {}, {}});
+    }
+    // Each part's ends are days; the first is open below and the last
+    // above, so nothing the filter takes falls between them.
+    QDate from;
+    if (first.isValid() && last.isValid()) {
+        const int months[] = {1, 3};
+        QDate end = QDate(first.year(), first.month(), 1);
+        for (int i = 0;; ++i) {
+            end = end.addMonths(i < 2 ? months[i] : 12);
+            if (!end.isValid() || end > last) {
+                break;
+            }
+            out.append({false, from, end});
+            from = end;
+        }
+    }
+    out.append({false, from, {}});
+    return out;
 }
 
 QString StatisticsReport::periodText(const StatisticsFilter& filter) {

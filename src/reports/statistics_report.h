@@ -21,6 +21,16 @@ struct StatisticsFilter {
     QString remark = QStringLiteral("全部");  // "全部"; empty: payouts without remark
 };
 
+// A part of a statistics report's rows by the date that orders them: the
+// rows without a date, or those from `from` up to the start of `to` (an
+// invalid end is open). The parts of a report, read one after the other,
+// give its rows in their order.
+struct StatisticsPart {
+    bool undated = false;
+    QDate from;
+    QDate to;
+};
+
 // The income, payout and profit statistics: their statements (bound
 // values, one text for both engines), the rows a report is prepared from,
 // the values its header prints, and the remark choices of the payout
@@ -69,9 +79,15 @@ public:
     static void check(Kind kind, const StatisticsFilter& filter);
     // Throws UserError with the refusal of the rights when the report is a
     // cost view and costs may not be shown.
-    QString statement(Kind kind, const StatisticsFilter& filter, QVariantMap* params) const;
+    // With a part, only that part's rows.
+    QString statement(Kind kind, const StatisticsFilter& filter, QVariantMap* params,
+                      const StatisticsPart* part = nullptr) const;
     // Runs the statement; dates come back as dates on both engines.
-    ReportRows rows(Kind kind, const StatisticsFilter& filter) const;
+    ReportRows rows(Kind kind, const StatisticsFilter& filter, const StatisticsPart* part = nullptr) const;
+    // The parts a long report is read in, so that its first pages show
+    // before the rest is read: a month, a quarter, then a year at a time
+    // from the first date the filter or the book holds.
+    QList<StatisticsPart> parts(Kind kind, const StatisticsFilter& filter) const;
     // Period_Text, Kind_Text, Remark_Text and the company's name
     // Sys_Corp_name, for the report's header.
     QVariantMap parameters(Kind kind, const StatisticsFilter& filter) const;

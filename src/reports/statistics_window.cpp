@@ -11,6 +11,7 @@
 #include "data/cost_profit_right.h"
 #include "data/data_module.h"
 #include "reports/chart_view.h"
+#include "reports/engine/report_preparer.h"
 #include "reports/report_preview_frame.h"
 #include "ui/editors.h"
 
@@ -99,18 +100,42 @@ bool StatisticsWindow::run() {
     bool shown = false;
     actions().guard([this, &shown] {
         const StatisticsFilter f = filter();
-        StatisticsReport report(context().data().main());
+        auto report = std::make_shared<StatisticsReport>(context().data().main());
         // Asked on every run: rights changed meanwhile take effect.
-        report.setShowsCost(CostProfitRight::heldBy(permissions()));
-        const ReportRows rows = report.rows(m_kind, f);
-        const StatisticsChart chart = StatisticsChart::fromRows(m_kind, rows);
-        setRows(rows);
-        setParameters(report.parameters(m_kind, f));
-        setImage(QStringLiteral("chart"), chart.printedImage());
-        m_chart = chart;
-        m_ran = true;
+        report->setShowsCost(CostProfitRight::heldBy(permissions()));
+        // Refused here, before any page, when the filter or the rights
+        // forbid it.
+        QVariantMap unused;
+        report->statement(m_kind, f, &unused);
+        auto parts = std::make_shared<QList<StatisticsPart>>(report->parts(m_kind, f));
+        m_chart = StatisticsChart();
+        m_ran = false;
         m_chartView->update();
-        shown = showReport();
+        setParameters(report->parameters(m_kind, f));
+        setImage(QStringLiteral("chart"), QImage());
+        const StatisticsReport::Kind kind = m_kind;
+        // The rows come a part of the period at a time, so that the first
+        // pages show at once; the chart, on the last page, once all are read.
+        auto source = [report, parts, kind, f](ReportRows* rows) {
+            if (parts->isEmpty()) {
+                return false;
+            }
+            const StatisticsPart part = parts->takeFirst();
+            ReportRows more = report->rows(kind, f, &part);
+            if (rows->fields.isEmpty()) {
+                rows->fields = more.fields;
+            }
+            rows->rows.append(std::move(more.rows));
+            return true;
+        };
+        auto whenRead = [this](const ReportRows& rows, ReportPreparer& preparer) {
+            m_chart = StatisticsChart::fromRows(m_kind, rows);
+            m_ran = true;
+            preparer.setImage(QStringLiteral("chart"), m_chart.printedImage());
+            setRows(rows);
+            m_chartView->update();
+        };
+        shown = showReportInSteps(source, whenRead);
     });
     return shown;
 }

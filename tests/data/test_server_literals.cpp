@@ -22,6 +22,10 @@ private slots:
         QCOMPARE(ServerLiterals::inlined("values (:a, :zz)", {{"a", 2}}), QString("values ('2', NULL)"));
         QCOMPARE(ServerLiterals::inlinedInOrder("values (?, :x, ?, :x, '?')", {1, "b", 3}),
                  QString("values ('1', 'b', '3', 'b', '?')"));
+        // A backslash ends nothing in a plain string; a doubled quote ends
+        // nothing anywhere; names may start with any letter.
+        QCOMPARE(ServerLiterals::inlined(R"(select 'x', 'it'':a''s', :Zed)", {{"Zed", 3}}),
+                 QString(R"(select 'x', 'it'':a''s', '3')"));
         // A literal never joins the word before it (an E'' string, a bit
         // string).
         QCOMPARE(ServerLiterals::inlined("select e:v, x:v", {{"v", R"(\')"}}), QString(R"(select e '\''', x '\''')"));
@@ -38,6 +42,8 @@ private slots:
         QCOMPARE(ServerLiterals::literal(0.1f), QString("'0.1'"));
         QCOMPARE(ServerLiterals::literal(QByteArray("\x01\xff", 2)), QString("'\\x01ff'"));
         QCOMPARE(ServerLiterals::literal(true), QString("TRUE"));
+        QCOMPARE(ServerLiterals::literal(QDate()), QString("NULL"));
+        QCOMPARE(ServerLiterals::literal(-qInf()), QString("'-Infinity'"));
         QVERIFY_THROWS_EXCEPTION(UserError, ServerLiterals::literal(QString("a") + QChar(0) + "b"));
     }
 

@@ -19,8 +19,10 @@
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
 #include "reports/engine/report_sheet.h"
+#include "reports/engine/stepped_report.h"
 #include "reports/report_samples.h"
 #include "support/golden.h"
+#include "support/test_paths.h"
 
 using BookChecks::written;
 
@@ -312,6 +314,87 @@ private slots:
         QStringList expected = ReportSamples::textsOf(out);
         expected.removeOne("小4 总7 均4 大4");  // the footer of a kind of one row
         QCOMPARE(ReportSamples::textsOf(hidden), expected);
+    }
+
+    // A report made in steps from rows that come in parts has the pages, totals and file of the one prepared
+    // whole, for every shipped template and for group headers that sum rows not yet read; meanwhile the pages
+    // made show "…" for the page count.
+    void madeInStepsAsWhole() {
+        using K = ReportBand::Kind;
+        ReportTemplate grouped;
+        grouped.bands = {band(K::Title, 10, "共[count()]笔 [sum(amount)]"),
+                         band(K::GroupHeader, 8, "[format(day, 'YYYY-MM-DD')] 本日[sum(amount)] [count()]笔", "day"),
+                         band(K::GroupHeader, 8, "[kind]类 [sum(amount)]", "kind"),
+                         band(K::Detail, 6, "[code] 组[sum(amount, 'group')] 页[sum(amount, 'page')]"),
+                         band(K::GroupFooter, 8, "小[sum(amount)]", "kind"),
+                         band(K::Summary, 8, "总[sum(amount)] [count()]笔"),
+                         band(K::PageFooter, 8, "第[page()]页/共[pages()]页 页计[sum(amount)]")};
+        ReportRows groupedRows;
+        groupedRows.fields = {"day", "kind", "code", "amount"};
+        for (int i = 0; i < 300; ++i) {
+            // Days of 1 to 40 rows, kinds changing within them.
+            groupedRows.rows.append({QDate(2006, 1, 1).addDays(i / 40 + i / 7 + (i * i) % 3 / 2), (i / 3) % 4,
+                                     QString("R%1").arg(i), double(i % 17) + 0.25});
+        }
+        QList<std::tuple<QString, ReportTemplate, ReportRows>> cases{{"grouped", grouped, groupedRows}};
+        const QString folder = TestPaths::sourceFolder() + "/Report";
+        for (const QString& file : QDir(folder).entryList({"*.zrm", "*.rmf"}, QDir::Files, QDir::Name)) {
+            ReportTemplate t;
+            QString error;
+            QCOMPARE(ReportTemplate::load(folder + "/" + file, &t, &error), ReportTemplate::LoadResult::Loaded);
+            cases.append({file, t, ReportSamples::rows(150, 7)});
+        }
+        QTemporaryDir dir;
+        for (const auto& [name, tmpl, rows] : cases) {
+            PreparedReport whole;
+            QVERIFY(prepare(tmpl, rows, &whole, folder));
+            QVERIFY2(!whole.pages.isEmpty(), qPrintable(name));
+            for (int part : {1, 7, 61}) {
+                const QString tag = QString("%1 in parts of %2").arg(name).arg(part);
+                // The first part has no rows (a period without any).
+                qsizetype next = -part;
+                auto source = [&rows, &next, part](ReportRows* out) {
+                    if (next >= rows.rows.size()) {
+                        return false;
+                    }
+                    out->fields = rows.fields;
+                    out->rows.append(rows.rows.mid(std::max<qsizetype>(0, next), next < 0 ? 0 : part));
+                    next += part;
+                    return true;
+                };
+                SteppedReport stepped(std::make_unique<ReportPreparer>(tmpl, folder), source);
+                int steps = 0;
+                bool sawPartial = false;
+                while (stepped.step(std::chrono::milliseconds(0), QDate()) == SteppedReport::State::Working) {
+                    QVERIFY2(++steps < 100000, qPrintable(tag));
+                    const PreparedReport soFar = stepped.finishedSoFar();
+                    QCOMPARE(soFar.pages.size(), stepped.pagesSoFar());
+                    if (!soFar.pages.isEmpty() && whole.pages.size() > 1) {
+                        // A finished page is the page it will be, but for the page count not known yet.
+                        const int last = int(soFar.pages.size()) - 1;
+                        QStringList now = ReportSamples::textsOf(soFar, {}, last);
+                        QStringList then = ReportSamples::textsOf(whole, {}, last);
+                        QCOMPARE(now.size(), then.size());
+                        for (int i = 0; i < now.size(); ++i) {
+                            if (now[i] != then[i]) {
+                                QVERIFY2(now[i].contains("…") && !then[i].contains("…"), qPrintable(tag + now[i]));
+                                sawPartial = true;
+                            }
+                        }
+                    }
+                }
+                QVERIFY2(stepped.state() == SteppedReport::State::Done, qPrintable(stepped.error()));
+                QCOMPARE(stepped.rowsRead(), rows.rows.size());
+                QCOMPARE(ReportSamples::dump(stepped.report()), ReportSamples::dump(whole));
+                QString error;
+                QVERIFY(ReportFile::save(whole, dir.filePath("whole.rmp"), &error));
+                QVERIFY(ReportFile::save(stepped.report(), dir.filePath("stepped.rmp"), &error));
+                QVERIFY2(readAll(dir.filePath("whole.rmp")) == readAll(dir.filePath("stepped.rmp")), qPrintable(tag));
+                if (name == "grouped") {
+                    QVERIFY2(sawPartial, qPrintable(tag));
+                }
+            }
+        }
     }
 
     // A saved report reads back; version 1 opens; a bad picture opens empty; damaged files and values of another

@@ -5,6 +5,7 @@
 
 #include "data/book_checks.h"
 #include "data/data_module.h"
+#include "platform/errors.h"
 #include "reports/document_report_window.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
@@ -105,6 +106,93 @@ private slots:
             QVERIFY2(r.code == code && r.out.isEmpty() && !r.err.isEmpty(), qPrintable(r.err));
             QVERIFY(!QFile::exists(pdf));
         }
+    }
+
+    // A report made in steps shows its first page at once and the rest in the background; an export finishes it
+    // first; rows that stop coming leave the pages made and say the report is incomplete; closing stops the work.
+    void reportMadeInSteps() {
+        TestBooks::TestProgram program(true);
+        program.openAsAdministrator();
+        AppContext& c = program.context();
+        QDir().mkpath(c.paths().reportFolder());
+        QFile::copy(kList, c.paths().reportFolder() + "List.rmf");
+        ReportRows all;
+        all.fields = {"code", "name"};
+        for (int i = 1; i <= 600; ++i) {
+            all.rows.append({QString("C%1").arg(i, 4, 10, QChar('0')), QString("名称%1").arg(i)});
+        }
+        // Parts of 30 rows; after `failAt` parts the connection is lost.
+        const auto parts = [&all](int failAt) {
+            auto next = std::make_shared<int>(0);
+            return [&all, next, failAt](ReportRows* out) {
+                if (*next == failAt) {
+                    throw DbError("与服务器的连接已断开", "server closed the connection", {},
+                                  DbError::Kind::ConnectionLost);
+                }
+                if (*next * 30 >= all.rows.size()) {
+                    return false;
+                }
+                out->fields = all.fields;
+                out->rows.append(all.rows.mid(*next * 30, 30));
+                ++*next;
+                return true;
+            };
+        };
+        ReportWindow whole(c, "Report_Test_Frm", "List.rmf");
+        whole.setRows(all);
+        QVERIFY(whole.showReport());
+        QVERIFY(whole.frame()->pageCount() > 5);
+
+        ScriptedFileChooser& files = program.files();
+        ReportWindow w(c, "Report_Test_Frm", "List.rmf");
+        w.show();
+        QVERIFY(w.showReportInSteps(parts(-1)));
+        QVERIFY(w.isPreparing());
+        QVERIFY(w.frame()->pageCount() >= 1 && w.frame()->pageCount() < whole.frame()->pageCount());
+        QVERIFY2(w.frame()->progressText().startsWith("正在准备报表"), qPrintable(w.frame()->progressText()));
+        QVERIFY(ReportSamples::textsOf(w.frame()->report(), {}, 0).contains("第 1 页 / 共 … 页"));
+        // The window stays in use while the rest is made.
+        QTRY_VERIFY(w.frame()->pageCount() > 1);
+        w.frame()->nextPage();
+        QCOMPARE(w.frame()->currentPage(), 1);
+        QTRY_VERIFY(!w.isPreparing());
+        QCOMPARE(w.frame()->currentPage(), 1);
+        QCOMPARE(ReportSamples::dump(w.frame()->report()), ReportSamples::dump(whole.frame()->report()));
+        QVERIFY(w.frame()->progressText().isEmpty());
+
+        // An export while the report is being made writes every page.
+        QTemporaryDir dir;
+        QVERIFY(w.showReportInSteps(parts(-1)));
+        QVERIFY(w.isPreparing());
+        files.answers = {dir.filePath("all.rmp")};
+        click(*w.frame(), 11);
+        QVERIFY(!w.isPreparing());
+        PreparedReport saved;
+        QString error;
+        QVERIFY2(ReportFile::load(dir.filePath("all.rmp"), &saved, &error), qPrintable(error));
+        QCOMPARE(ReportSamples::dump(saved), ReportSamples::dump(whole.frame()->report()));
+
+        // The connection is lost after 40 rows' worth of pages: they stay, the loss is told, the rest is not made.
+        ReportWindow lost(c, "Report_Test_Frm", "List.rmf");
+        QVERIFY(lost.showReportInSteps(parts(3)));
+        QTRY_VERIFY(!lost.isPreparing());
+        QCOMPARE(program.prompter().messages().size(), 1);
+        QVERIFY(program.prompter().lastText().contains("连接已断开"));
+        QVERIFY2(lost.frame()->progressText().startsWith("报表不完整：只读到 90 行"),
+                 qPrintable(lost.frame()->progressText()));
+        QVERIFY(lost.frame()->pageCount() >= 1);
+        QVERIFY(!lost.finishPreparing());
+        files.answers = {dir.filePath("part.rmp")};
+        click(*lost.frame(), 11);
+        QVERIFY(!QFile::exists(dir.filePath("part.rmp")));
+        QVERIFY(program.prompter().lastText().contains("报表不完整"));
+
+        // Closed while it works: the work stops with the window.
+        auto* closing = new ReportWindow(c, "Report_Test_Frm", "List.rmf");
+        QVERIFY(closing->showReportInSteps(parts(-1)));
+        QVERIFY(closing->isPreparing());
+        delete closing;
+        QTest::qWait(20);
     }
 
     // Each printout window prepares once shown; an unknown number is said, the window stays empty.

@@ -1,5 +1,6 @@
 #include <QRegularExpression>
 #include <QTest>
+#include <algorithm>
 #include <tuple>
 
 #include "data/cost_profit_right.h"
@@ -153,6 +154,68 @@ private slots:
                     .arg(column(kinds, "statusname").join(','), column(kinds, "totalprice").join(','),
                          column(ledger, "subject_name").join(','), column(ledger, "PayoutPrice").join(','));
         OLVEND_COMPARE_GOLDEN("reports/statistics_rows.txt", text);
+    }
+
+    // The parts a report is read in give, one after the other, exactly its rows in their order, also at the
+    // parts' edges and for rows without a date; a part is a month, a quarter, then a year.
+    void partsGiveTheWholeRowsInOrder() {
+        Book b;
+        fill(b.db());
+        // Rows on both sides of the parts' first edges (July and October 2006, October 2007).
+        b.db().execute(
+            "insert into Receipt_Head (BillNo, QuotationNo, keyin_Date, TotalPrice) values "
+            "('E1', 'BJ2', '2006-06-30 23:59:59', 1), ('E2', 'BJ1', '2006-07-01 00:00:00', 2), "
+            "('E3', 'BJ1', '2006-09-30 23:59:59', 3), ('E4', 'BJ2', '2006-10-01 00:00:00', 4), "
+            "('E5', 'BJ1', '2007-10-01 00:00:00', 5)");
+        b.db().execute(
+            "insert into payout (paytime, subject, totalprice, remark) values "
+            "('2006-06-30 23:59:59', '0', 1, 'a'), ('2006-07-01 00:00:00', '0', 2, 'b'), "
+            "('2007-09-30 23:59:59', '2', 3, 'c')");
+        StatisticsReport report(b.db());
+        const auto cells = [](const ReportRows& rows) {
+            QStringList out;
+            for (const auto& row : rows.rows) {
+                QStringList line;
+                for (const QVariant& v : row) {
+                    line << ReportRows::tsvCell(v);
+                }
+                out << line.join('\t');
+            }
+            return out;
+        };
+        const QDate none;
+        qsizetype compared = 0;
+        for (const K kind : {K::Income, K::Payout, K::Profit}) {
+            for (const auto& [from, to] :
+                 {std::pair{none, none}, std::pair{QDate(2006, 6, 2), none}, std::pair{none, QDate(2006, 9, 30)},
+                  std::pair{QDate(2006, 6, 30), QDate(2021, 3, 5)}, std::pair{QDate(2006, 7, 1), QDate(2006, 7, 1)}}) {
+                const StatisticsFilter f = period(from, to);
+                const QString tag = QString("kind %1 from %2 to %3")
+                                        .arg(int(kind))
+                                        .arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate));
+                const ReportRows whole = report.rows(kind, f);
+                const QList<StatisticsPart> parts = report.parts(kind, f);
+                ReportRows joined;
+                for (const StatisticsPart& part : parts) {
+                    const ReportRows some = report.rows(kind, f, &part);
+                    QCOMPARE(some.fields, whole.fields);
+                    joined.rows.append(some.rows);
+                }
+                compared += whole.rows.size();
+                QVERIFY2(cells(joined) == cells(whole), qPrintable(tag));
+                if (from.isNull() && to.isNull()) {
+                    // From June 2006 on: a month, a quarter, then years up to 2030, and receipts without a date.
+                    QCOMPARE(parts.size(), (kind == K::Income ? 2021 : 2030) - 2006 + (kind == K::Payout ? 2 : 3));
+                    QCOMPARE(parts.first().undated, kind != K::Payout);
+                    const auto dated = std::find_if(parts.cbegin(), parts.cend(), [](auto& p) { return !p.undated; });
+                    QCOMPARE(dated->to, QDate(2006, 7, 1));
+                    QCOMPARE((dated + 1)->to, QDate(2006, 10, 1));
+                    QCOMPARE((dated + 2)->to, QDate(2007, 10, 1));
+                    QVERIFY(!parts.last().to.isValid() && !parts.last().undated);
+                }
+            }
+        }
+        QVERIFY(compared > 60);
     }
 
     // Bad periods and kinds are refused; without the cost right costs are left out and profits refused.

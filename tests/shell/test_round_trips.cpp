@@ -188,6 +188,7 @@ private slots:
             w.fromDate()->setValue(QDate(2005, 1, 1));
             w.toDate()->setValue(QDate(2005, 12, 31));
             QVERIFY(w.run());
+            QVERIFY(w.finishPreparing());
         });
         const qint64 sent = Database::serverTotals().statements - start.statements;
         if (observed) {

@@ -478,7 +478,8 @@ QVariant evalNode(const Node* n, const ReportExpression::Context& local,
                 return local.page;
             }
             if (f == "pages") {
-                return local.pages;
+                // Not known yet while the pages are still being made.
+                return local.pages < 0 ? QVariant(QStringLiteral("…")) : QVariant(local.pages);
             }
             if (f == "today") {
                 return local.today.isValid() ? local.today : QDate::currentDate();

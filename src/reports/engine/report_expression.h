@@ -27,7 +27,7 @@ public:
         std::function<QVariant(const QString& field)> field;
         std::function<QVariant(const Aggregate& aggregate)> aggregate;
         int page = 1;
-        int pages = 1;
+        int pages = 1;  // -1: not known yet
         QDate today;
     };
 

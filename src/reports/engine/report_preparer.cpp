@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <algorithm>
 #include <cfloat>
+#include <limits>
 
 namespace {
 
@@ -423,22 +424,138 @@ void ReportPreparer::placeDetail(State& s, const CompiledBand& band, int row) {
     s.bodyOnPage = true;
 }
 
+std::vector<const ReportPreparer::CompiledBand*> ReportPreparer::bandsOf(ReportBand::Kind kind, int level) const {
+    std::vector<const CompiledBand*> out;
+    for (const auto& b : m_bands) {
+        if (b->band.kind == kind && (level < 0 || b->level == level)) {
+            out.push_back(b.get());
+        }
+    }
+    return out;
+}
+
+bool ReportPreparer::sameGroup(int a, int b, int level) const {
+    const int f = m_state->groupFieldIndex[level];
+    const auto& rows = m_state->rows->rows;
+    return f < 0 || sameGroupValue(rows[a][f], rows[b][f]);
+}
+
+void ReportPreparer::accumulate(QHash<int, Accumulator>& accs, int row,
+                                const std::vector<ReportExpression::Aggregate>& aggregates) {
+    if (aggregates.empty()) {
+        return;
+    }
+    State& s = *m_state;
+    ReportExpression::Context ctx;
+    ctx.field = [&](const QString& f) { return fieldValue(s, f, row); };
+    for (const auto& a : aggregates) {
+        accs[a.id].add(ReportExpression::evaluateNode(a.argument, ctx));
+    }
+}
+
+void ReportPreparer::placeGroupFooters(int level, int lastRow) {
+    for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupFooter, level)) {
+        if (!(b->band.hideForOneRow && lastRow == m_state->groupStart[level])) {
+            placeFullWidth(*m_state, *b, lastRow);
+        }
+    }
+}
+
+bool ReportPreparer::rowReady(int r) const {
+    // Only a group header with sums reads ahead: the rows of its group up
+    // to the first row of another one must be there.
+    const State& s = *m_state;
+    const int n = static_cast<int>(s.rows->rows.size());
+    const int levels = static_cast<int>(s.groupFieldIndex.size());
+    for (int level = 0; level < levels; ++level) {
+        if (m_groupAggregates[level].empty() || (r > 0 && sameGroup(r, r - 1, level))) {
+            continue;
+        }
+        bool closed = false;
+        for (int g = r + 1; g < n && !closed; ++g) {
+            for (int l = 0; l <= level && !closed; ++l) {
+                closed = !sameGroup(g, r, l);
+            }
+        }
+        if (!closed) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void ReportPreparer::placeRow(int r) {
+    State& s = *m_state;
+    const auto& rows = s.rows->rows;
+    const int n = static_cast<int>(rows.size());
+    const int levels = static_cast<int>(s.groupFieldIndex.size());
+    int changed = levels;
+    for (int level = 0; level < levels; ++level) {
+        if (r == 0 || !sameGroup(r, r - 1, level)) {
+            changed = level;
+            break;
+        }
+    }
+    if (r > 0) {
+        for (int level = levels - 1; level >= changed; --level) {
+            placeGroupFooters(level, r - 1);
+        }
+    }
+    for (int level = changed; level < levels; ++level) {
+        s.groupStart[level] = r;
+        // The group's sums are known from its header on.
+        s.group[level].clear();
+        for (int g = r; g < n && !m_groupAggregates[level].empty(); ++g) {
+            bool same = true;
+            for (int l = 0; l <= level && same; ++l) {
+                same = sameGroup(g, r, l);
+            }
+            if (!same) {
+                break;
+            }
+            accumulate(s.group[level], g, m_groupAggregates[level]);
+        }
+        for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupHeader, level)) {
+            placeFullWidth(s, *b, r);
+        }
+    }
+    accumulate(s.report, r, m_reportAggregates);
+    const auto details = bandsOf(ReportBand::Kind::Detail, -1);
+    for (size_t d = 0; d < details.size(); ++d) {
+        placeDetail(s, *details[d], r);
+        if (d == 0) {
+            // The row counts on the page its first detail band is placed on.
+            accumulate(s.page, r, m_pageAggregates);
+        }
+    }
+    if (details.empty()) {
+        accumulate(s.page, r, m_pageAggregates);
+        s.lastRow = r;
+    }
+}
+
 bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QString* error, const QDate& today) {
-    if (!compile(rows, error)) {
+    return begin(&rows, out, error, today) && finish(error);
+}
+
+bool ReportPreparer::begin(const ReportRows* rows, PreparedReport* out, QString* error, const QDate& today) {
+    m_state.reset();
+    if (!compile(*rows, error)) {
         return false;
     }
     *out = PreparedReport();
     const QSizeF page = m_template.effectivePageSize();
     out->pageSizeMm = page;
-    State s;
-    s.rows = &rows;
+    m_state = std::make_unique<State>();
+    State& s = *m_state;
+    s.rows = rows;
     s.out = out;
     s.today = today.isValid() ? today : QDate::currentDate();
     // A statement may return two columns of one name (d.*, h.*): a name
     // reads the first of them, as ReportRows::fieldIndex (and with it the
     // grouping) does.
-    for (int i = 0; i < rows.fields.size(); ++i) {
-        const QString key = rows.fields[i].toLower();
+    for (int i = 0; i < rows->fields.size(); ++i) {
+        const QString key = rows->fields[i].toLower();
         if (!s.fieldIndex.contains(key)) {
             s.fieldIndex.insert(key, i);
         }
@@ -461,102 +578,87 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
     s.bottomLimit = s.pageHeight - m_template.margins.bottom() * kMm - footer;
     const QStringList groups = m_template.groupFields();
     s.group.resize(groups.size());
-    QVector<int> groupFieldIndex;
+    s.groupStart.fill(0, groups.size());
     for (const QString& g : groups) {
-        groupFieldIndex.append(rows.fieldIndex(g));
+        s.groupFieldIndex.append(rows->fieldIndex(g));
     }
-
-    auto bandsOf = [this](ReportBand::Kind kind, int level) {
-        std::vector<const CompiledBand*> out;
-        for (const auto& b : m_bands) {
-            if (b->band.kind == kind && (level < 0 || b->level == level)) {
-                out.push_back(b.get());
-            }
-        }
-        return out;
-    };
-    // Whether rows a and b are in one group of this level.
-    auto sameGroup = [&](int a, int b, int level) {
-        const int f = groupFieldIndex[level];
-        return f < 0 || sameGroupValue(rows.rows[a][f], rows.rows[b][f]);
-    };
-    auto accumulate = [&](QHash<int, Accumulator>& accs, int row,
-                          const std::vector<ReportExpression::Aggregate>& aggregates) {
-        if (aggregates.empty()) {
-            return;
-        }
-        ReportExpression::Context ctx;
-        ctx.field = [&](const QString& f) { return fieldValue(s, f, row); };
-        for (const auto& a : aggregates) {
-            accs[a.id].add(ReportExpression::evaluateNode(a.argument, ctx));
-        }
-    };
-
     startPage(s);
-    const int n = static_cast<int>(rows.rows.size());
-    // The first row of each level's current group.
-    QVector<int> groupStart(static_cast<int>(groups.size()), 0);
-    auto placeFooters = [&](int level, int lastRow) {
-        for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupFooter, level)) {
-            if (!(b->band.hideForOneRow && lastRow == groupStart[level])) {
-                placeFullWidth(s, *b, lastRow);
-            }
-        }
-    };
-    for (int r = 0; r < n; ++r) {
+    return true;
+}
+
+bool ReportPreparer::advance(bool rowsComplete, int budget, QString* error) {
+    State& s = *m_state;
+    const int n = static_cast<int>(s.rows->rows.size());
+    for (int placed = 0; placed < budget && s.next < n; ++placed) {
         if (s.primitives > kMaxPrimitives) {
             if (error) {
                 *error = QStringLiteral("报表太大，无法生成");
             }
             return false;
         }
-        int changed = static_cast<int>(groups.size());
-        for (int level = 0; level < groups.size(); ++level) {
-            if (r == 0 || !sameGroup(r, r - 1, level)) {
-                changed = level;
-                break;
-            }
+        if (!rowsComplete && !rowReady(s.next)) {
+            break;
         }
-        if (r > 0) {
-            for (int level = static_cast<int>(groups.size()) - 1; level >= changed; --level) {
-                placeFooters(level, r - 1);
-            }
+        placeRow(s.next++);
+    }
+    return true;
+}
+
+int ReportPreparer::rowsPlaced() const {
+    return m_state ? m_state->next : 0;
+}
+
+int ReportPreparer::finishedPages() const {
+    return m_state ? std::max(0, static_cast<int>(m_state->out->pages.size()) - 1) : 0;
+}
+
+QString ReportPreparer::pageCountText(int deferred, int pages) const {
+    const State& s = *m_state;
+    const State::Deferred& d = s.deferred[deferred];
+    ReportExpression::Context ctx;
+    ctx.field = [&](const QString& f) { return fieldValue(s, f, d.row); };
+    ctx.aggregate = [&d](const ReportExpression::Aggregate& a) { return d.aggregates.value(a.id); };
+    ctx.page = d.page + 1;
+    ctx.pages = pages;
+    ctx.today = s.today;
+    return d.item->text.evaluate(ctx, d.item->item->format);
+}
+
+PreparedReport ReportPreparer::finishedSoFar() const {
+    PreparedReport copy;
+    if (!m_state) {
+        return copy;
+    }
+    const PreparedReport& out = *m_state->out;
+    const int pages = finishedPages();
+    copy.pageSizeMm = out.pageSizeMm;
+    copy.fonts = out.fonts;
+    copy.images = out.images;
+    copy.pages = out.pages.mid(0, pages);
+    for (const ReportBandInstance& b : out.bands) {
+        if (b.page >= pages) {
+            break;
         }
-        for (int level = changed; level < groups.size(); ++level) {
-            groupStart[level] = r;
-            // The group's sums are known from its header on.
-            s.group[level].clear();
-            for (int g = r; g < n && !m_groupAggregates[level].empty(); ++g) {
-                bool same = true;
-                for (int l = 0; l <= level && same; ++l) {
-                    same = sameGroup(g, r, l);
-                }
-                if (!same) {
-                    break;
-                }
-                accumulate(s.group[level], g, m_groupAggregates[level]);
-            }
-            for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupHeader, level)) {
-                placeFullWidth(s, *b, r);
-            }
-        }
-        accumulate(s.report, r, m_reportAggregates);
-        const auto details = bandsOf(ReportBand::Kind::Detail, -1);
-        for (size_t d = 0; d < details.size(); ++d) {
-            placeDetail(s, *details[d], r);
-            if (d == 0) {
-                // The row counts on the page its first detail band is placed on.
-                accumulate(s.page, r, m_pageAggregates);
-            }
-        }
-        if (details.empty()) {
-            accumulate(s.page, r, m_pageAggregates);
-            s.lastRow = r;
+        copy.bands.append(b);
+    }
+    for (int i = 0; i < m_state->deferred.size(); ++i) {
+        const State::Deferred& d = m_state->deferred[i];
+        if (d.page < pages) {
+            copy.pages[d.page].items[d.primitive].text = pageCountText(i, -1);
         }
     }
+    return copy;
+}
+
+bool ReportPreparer::finish(QString* error) {
+    State& s = *m_state;
+    if (!advance(true, std::numeric_limits<int>::max(), error)) {
+        return false;
+    }
+    const int n = static_cast<int>(s.rows->rows.size());
     if (n > 0) {
-        for (int level = static_cast<int>(groups.size()) - 1; level >= 0; --level) {
-            placeFooters(level, n - 1);
+        for (int level = static_cast<int>(s.groupFieldIndex.size()) - 1; level >= 0; --level) {
+            placeGroupFooters(level, n - 1);
         }
     }
     for (const CompiledBand* b : bandsOf(ReportBand::Kind::Summary, -1)) {
@@ -565,15 +667,12 @@ bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QStrin
     finishPage(s);
 
     // Second pass: texts that show the page count.
-    const int total = static_cast<int>(out->pages.size());
-    for (const State::Deferred& d : s.deferred) {
-        ReportExpression::Context ctx;
-        ctx.field = [&](const QString& f) { return fieldValue(s, f, d.row); };
-        ctx.aggregate = [&d](const ReportExpression::Aggregate& a) { return d.aggregates.value(a.id); };
-        ctx.page = d.page + 1;
-        ctx.pages = total;
-        ctx.today = s.today;
-        out->pages[d.page].items[d.primitive].text = d.item->text.evaluate(ctx, d.item->item->format);
+    PreparedReport& out = *s.out;
+    const int total = static_cast<int>(out.pages.size());
+    for (int i = 0; i < s.deferred.size(); ++i) {
+        const State::Deferred& d = s.deferred[i];
+        out.pages[d.page].items[d.primitive].text = pageCountText(i, total);
     }
+    m_state.reset();
     return true;
 }

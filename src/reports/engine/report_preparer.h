@@ -26,6 +26,24 @@ public:
     // Compiles the template's texts against the rows' fields; false with a
     // message naming the band and item.
     bool prepare(const ReportRows& rows, PreparedReport* out, QString* error, const QDate& today = QDate());
+
+    // The same in steps, for rows that arrive in parts and pages shown as
+    // they are made; prepare() is these three at once, so both give the
+    // same pages. begin() takes the rows read so far: the object may grow
+    // meanwhile and must outlive the preparation.
+    bool begin(const ReportRows* rows, PreparedReport* out, QString* error, const QDate& today = QDate());
+    // Places at most `budget` rows, fewer when a row needs rows not read
+    // yet (a group header's sums over its whole group) unless
+    // `rowsComplete`; false with a message when the report grows too big.
+    bool advance(bool rowsComplete, int budget, QString* error);
+    // Places what is left of the rows, which must now all be there, then
+    // the closing bands, and fills in the page counts.
+    bool finish(QString* error);
+    int rowsPlaced() const;
+    // Pages no later row changes, but for their page counts.
+    int finishedPages() const;
+    // Those pages as they will print, with "…" for the page count.
+    PreparedReport finishedSoFar() const;
     // Values a template names like fields when the rows have no such field
     // (a report's period and filters): they print also when there are no
     // rows.
@@ -57,6 +75,15 @@ private:
     // The aggregates whose sums an aggregate of this band (kind, group
     // level) and scope is read from.
     std::vector<ReportExpression::Aggregate>& aggregateSums(ReportBand::Kind kind, int level, const QString& scope);
+    std::vector<const CompiledBand*> bandsOf(ReportBand::Kind kind, int level) const;
+    // Whether rows a and b are in one group of this level.
+    bool sameGroup(int a, int b, int level) const;
+    void accumulate(QHash<int, Accumulator>& accs, int row, const std::vector<ReportExpression::Aggregate>& aggregates);
+    void placeRow(int r);
+    void placeGroupFooters(int level, int lastRow);
+    // Whether row r can be placed with the rows read so far.
+    bool rowReady(int r) const;
+    QString pageCountText(int deferred, int pages) const;
     int imageIndex(State& s, const QString& path);
     int namedImageIndex(State& s, const QString& name);
     QVariant fieldValue(const State& s, const QString& field, int row) const;
@@ -72,4 +99,5 @@ private:
     std::vector<ReportExpression::Aggregate> m_reportAggregates;
     std::vector<ReportExpression::Aggregate> m_pageAggregates;
     std::vector<std::vector<ReportExpression::Aggregate>> m_groupAggregates;
+    std::unique_ptr<State> m_state;  // of the preparation under way
 };

@@ -105,6 +105,9 @@ struct ReportPreparer::State {
     QHash<int, Accumulator> report, page;
     QVector<QHash<int, Accumulator>> group;
     int lastRow = -1;
+    QVector<int> groupFieldIndex;  // the column of each group level's field
+    QVector<int> groupStart;       // the first row of each level's current group
+    int next = 0;                  // the next row to place
     struct Deferred {
         int page;
         int primitive;
