@@ -238,6 +238,7 @@ void ReportPreviewFrame::openPrepared() {
         return;
     }
     setReport(report);
+    emit fileOpened();
 }
 
 void ReportPreviewFrame::savePrepared() {

@@ -58,6 +58,8 @@ public:
 
 signals:
     void pageChanged(int page);
+    // A prepared report file was opened in place of the host's report.
+    void fileOpened();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

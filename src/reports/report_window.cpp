@@ -34,6 +34,13 @@ ReportWindow::ReportWindow(AppContext& context, const QString& windowName, const
     resize(900, 700);
     m_stepTimer->setInterval(0);
     connect(m_stepTimer, &QTimer::timeout, this, [this] { continuePreparing(kTurn); });
+    // A file opened in the frame is what shows now: the report being made
+    // is dropped.
+    connect(m_frame, &ReportPreviewFrame::fileOpened, this, [this] {
+        m_stepTimer->stop();
+        m_stepped.reset();
+        m_frame->setProgressText(QString());
+    });
     m_frame->setBeforeOutput([this] {
         // A report that stopped short is not passed on as if whole.
         if (m_stepped && !finishPreparing()) {
@@ -165,6 +172,10 @@ void ReportWindow::showProgress(bool force) {
 
 void ReportWindow::stopPreparing() {
     m_stepTimer->stop();
+    if (m_stepped && m_stepped->state() != SteppedReport::State::Done) {
+        // Pages of a report never finished do not stay to be printed.
+        m_frame->setReport(PreparedReport());
+    }
     m_stepped.reset();
     m_frame->setProgressText(QString());
 }

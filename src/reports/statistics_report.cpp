@@ -316,10 +316,10 @@ ReportRows StatisticsReport::rows(Kind kind, const StatisticsFilter& filter, con
 
 QList<StatisticsPart> StatisticsReport::parts(Kind kind, const StatisticsFilter& filter) const {
     check(kind, filter);
-    // The first and last dates the book holds where the filter leaves its
-    // ends open; one statement for both tables.
-    QDate first = filter.from, last = filter.to;
-    if (!first.isValid() || !last.isValid()) {
+    // The first and last dates the book holds, within the filter's: the
+    // parts cover the rows there are, however wide the period asked.
+    QDate first, last;
+    {
         QSqlQuery q = m_db.query(
             QStringLiteral("select (select min(paytime) from payout),(select max(paytime) from payout),"
                            "(select min(Keyin_date) from Receipt_Head),(select max(Keyin_date) from Receipt_Head)"));
@@ -334,11 +334,9 @@ QList<StatisticsPart> StatisticsReport::parts(Kind kind, const StatisticsFilter&
             }
         }
         std::sort(found.begin(), found.end());
-        if (!first.isValid() && !found.isEmpty()) {
-            first = found.first();
-        }
-        if (!last.isValid() && !found.isEmpty()) {
-            last = found.last();
+        if (!found.isEmpty()) {
+            first = filter.from.isValid() ? std::max(filter.from, found.first()) : found.first();
+            last = filter.to.isValid() ? std::min(filter.to, found.last()) : found.last();
         }
     }
     // Receipts without a date come first, as the statements order them;

@@ -322,7 +322,7 @@ private slots:
     void madeInStepsAsWhole() {
         using K = ReportBand::Kind;
         ReportTemplate grouped;
-        grouped.bands = {band(K::Title, 10, "共[count()]笔 [sum(amount)]"),
+        grouped.bands = {band(K::Title, 10, "首笔[code] 共[count()]笔 [sum(amount)]"),
                          band(K::GroupHeader, 8, "[format(day, 'YYYY-MM-DD')] 本日[sum(amount)] [count()]笔", "day"),
                          band(K::GroupHeader, 8, "[kind]类 [sum(amount)]", "kind"),
                          band(K::Detail, 6, "[code] 组[sum(amount, 'group')] 页[sum(amount, 'page')]"),
@@ -336,7 +336,11 @@ private slots:
             groupedRows.rows.append({QDate(2006, 1, 1).addDays(i / 40 + i / 7 + (i * i) % 3 / 2), (i / 3) % 4,
                                      QString("R%1").arg(i), double(i % 17) + 0.25});
         }
-        QList<std::tuple<QString, ReportTemplate, ReportRows>> cases{{"grouped", grouped, groupedRows}};
+        // Sums only in the inner groups: a kind that goes on across a change of day starts anew.
+        ReportTemplate inner = grouped;
+        inner.bands[1] = band(K::GroupHeader, 8, "[format(day, 'YYYY-MM-DD')]", "day");
+        QList<std::tuple<QString, ReportTemplate, ReportRows>> cases{{"grouped", grouped, groupedRows},
+                                                                     {"inner", inner, groupedRows}};
         const QString folder = TestPaths::sourceFolder() + "/Report";
         for (const QString& file : QDir(folder).entryList({"*.zrm", "*.rmf"}, QDir::Files, QDir::Name)) {
             ReportTemplate t;
@@ -369,6 +373,13 @@ private slots:
                     QVERIFY2(++steps < 100000, qPrintable(tag));
                     const PreparedReport soFar = stepped.finishedSoFar();
                     QCOMPARE(soFar.pages.size(), stepped.pagesSoFar());
+                    for (qsizetype b = 0; b < soFar.bands.size(); ++b) {
+                        QCOMPARE(soFar.bands[b].page, whole.bands[b].page);
+                        QCOMPARE(soFar.bands[b].origin, whole.bands[b].origin);
+                    }
+                    if (soFar.bands.size() < whole.bands.size()) {
+                        QVERIFY(whole.bands[soFar.bands.size()].page >= soFar.pages.size());
+                    }
                     if (!soFar.pages.isEmpty() && whole.pages.size() > 1) {
                         // A finished page is the page it will be, but for the page count not known yet.
                         const int last = int(soFar.pages.size()) - 1;
@@ -390,7 +401,7 @@ private slots:
                 QVERIFY(ReportFile::save(whole, dir.filePath("whole.rmp"), &error));
                 QVERIFY(ReportFile::save(stepped.report(), dir.filePath("stepped.rmp"), &error));
                 QVERIFY2(readAll(dir.filePath("whole.rmp")) == readAll(dir.filePath("stepped.rmp")), qPrintable(tag));
-                if (name == "grouped") {
+                if (name == "grouped" || name == "inner") {
                     QVERIFY2(sawPartial, qPrintable(tag));
                 }
             }

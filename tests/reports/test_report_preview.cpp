@@ -187,6 +187,26 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath("part.rmp")));
         QVERIFY(program.prompter().lastText().contains("报表不完整"));
 
+        // Made again with a damaged template: the pages of the report that stopped short go.
+        const QString listFile = c.paths().reportFolder() + "List.rmf";
+        const QByteArray listText = [&] {
+            QFile f(listFile);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        BookChecks::written(listFile, "{ not a template");
+        QVERIFY(!lost.showReportInSteps(parts(-1)));
+        QCOMPARE(lost.frame()->pageCount(), 0);
+        QCOMPARE(program.prompter().messages().size(), 3);
+        BookChecks::written(listFile, listText);
+
+        // A report file opened while the report is being made is what stays and goes out.
+        QVERIFY(w.showReportInSteps(parts(-1)));
+        files.answers = {dir.filePath("all.rmp")};
+        click(*w.frame(), 10);
+        QVERIFY(!w.isPreparing());
+        QTest::qWait(20);
+        QCOMPARE(ReportSamples::dump(w.frame()->report()), ReportSamples::dump(saved));
+
         // Closed while it works: the work stops with the window.
         auto* closing = new ReportWindow(c, "Report_Test_Frm", "List.rmf");
         QVERIFY(closing->showReportInSteps(parts(-1)));

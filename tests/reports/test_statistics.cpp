@@ -216,6 +216,9 @@ private slots:
             }
         }
         QVERIFY(compared > 60);
+        // A period far wider than the book's dates is read in the parts of the dates there are.
+        QCOMPARE(report.parts(K::Income, period(QDate(1990, 1, 1), QDate(9999, 12, 31))).size(),
+                 report.parts(K::Income, {}).size() - 1);
     }
 
     // Bad periods and kinds are refused; without the cost right costs are left out and profits refused.

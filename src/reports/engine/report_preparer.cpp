@@ -462,13 +462,24 @@ void ReportPreparer::placeGroupFooters(int level, int lastRow) {
 }
 
 bool ReportPreparer::rowReady(int r) const {
-    // Only a group header with sums reads ahead: the rows of its group up
-    // to the first row of another one must be there.
+    // Only a group header with sums reads ahead: each group that starts at
+    // this row and sums its rows must be seen to end, at the first row of
+    // another group at its level or an outer one.
     const State& s = *m_state;
     const int n = static_cast<int>(s.rows->rows.size());
     const int levels = static_cast<int>(s.groupFieldIndex.size());
-    for (int level = 0; level < levels; ++level) {
-        if (m_groupAggregates[level].empty() || (r > 0 && sameGroup(r, r - 1, level))) {
+    int changed = levels;
+    for (int level = 0; level < levels && r > 0; ++level) {
+        if (!sameGroup(r, r - 1, level)) {
+            changed = level;
+            break;
+        }
+    }
+    if (r == 0) {
+        changed = 0;
+    }
+    for (int level = changed; level < levels; ++level) {
+        if (m_groupAggregates[level].empty()) {
             continue;
         }
         bool closed = false;
@@ -535,7 +546,10 @@ void ReportPreparer::placeRow(int r) {
 }
 
 bool ReportPreparer::prepare(const ReportRows& rows, PreparedReport* out, QString* error, const QDate& today) {
-    return begin(&rows, out, error, today) && finish(error);
+    const bool done = begin(&rows, out, error, today) && finish(error);
+    // Nothing is kept that points at the caller's rows.
+    m_state.reset();
+    return done;
 }
 
 bool ReportPreparer::begin(const ReportRows* rows, PreparedReport* out, QString* error, const QDate& today) {
@@ -625,29 +639,31 @@ QString ReportPreparer::pageCountText(int deferred, int pages) const {
 }
 
 PreparedReport ReportPreparer::finishedSoFar() const {
-    PreparedReport copy;
     if (!m_state) {
-        return copy;
+        return {};
     }
+    // Grown from the pages given last time: a page once finished is copied
+    // and given its "…" once.
     const PreparedReport& out = *m_state->out;
+    PreparedReport& soFar = m_state->soFar;
     const int pages = finishedPages();
-    copy.pageSizeMm = out.pageSizeMm;
-    copy.fonts = out.fonts;
-    copy.images = out.images;
-    copy.pages = out.pages.mid(0, pages);
-    for (const ReportBandInstance& b : out.bands) {
-        if (b.page >= pages) {
-            break;
-        }
-        copy.bands.append(b);
+    soFar.pageSizeMm = out.pageSizeMm;
+    soFar.fonts = out.fonts;
+    soFar.images = out.images;
+    const qsizetype had = soFar.pages.size();
+    soFar.pages.append(out.pages.mid(had, pages - had));
+    while (soFar.bands.size() < out.bands.size() && out.bands[soFar.bands.size()].page < pages) {
+        soFar.bands.append(out.bands[soFar.bands.size()]);
     }
-    for (int i = 0; i < m_state->deferred.size(); ++i) {
-        const State::Deferred& d = m_state->deferred[i];
-        if (d.page < pages) {
-            copy.pages[d.page].items[d.primitive].text = pageCountText(i, -1);
-        }
+    // The texts that wait for the page count come in the order of their
+    // pages.
+    int& next = m_state->soFarDeferred;
+    while (next < m_state->deferred.size() && m_state->deferred[next].page < pages) {
+        const State::Deferred& d = m_state->deferred[next];
+        soFar.pages[d.page].items[d.primitive].text = pageCountText(next, -1);
+        ++next;
     }
-    return copy;
+    return soFar;
 }
 
 bool ReportPreparer::finish(QString* error) {

@@ -116,6 +116,10 @@ struct ReportPreparer::State {
         QHash<int, QVariant> aggregates;
     };
     QList<Deferred> deferred;
+    // The finished pages as last shown, and how many deferred texts they
+    // have had filled with "…".
+    PreparedReport soFar;
+    int soFarDeferred = 0;
     QHash<QString, int> images;
     qint64 primitives = 0;
 };
