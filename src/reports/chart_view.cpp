@@ -24,3 +24,8 @@ void ChartView::paintEvent(QPaintEvent*) {
     }
     m_chart.paint(painter, QRectF(rect()).adjusted(8, 8, -8, -8));
 }
+
+void ChartView::setHint(const QString& hint) {
+    m_hint = hint;
+    update();
+}

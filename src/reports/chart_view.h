@@ -10,6 +10,8 @@ class StatisticsChart;
 class ChartView : public QWidget {
 public:
     ChartView(const StatisticsChart& chart, const bool& ran, const QString& hint, QWidget* parent);
+    void setHint(const QString& hint);
+    const QString& hint() const { return m_hint; }
 
 protected:
     void paintEvent(QPaintEvent*) override;

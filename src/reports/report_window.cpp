@@ -135,6 +135,7 @@ bool ReportWindow::continuePreparing(std::chrono::milliseconds slice, int pages)
             m_stepTimer->stop();
             m_frame->updateReport(m_stepped->report());
             m_frame->setProgressText(QString());
+            preparingEnded(true);
             return false;
         case SteppedReport::State::Failed:
             m_stepTimer->stop();
@@ -148,10 +149,11 @@ bool ReportWindow::continuePreparing(std::chrono::milliseconds slice, int pages)
                 // The rows stopped coming (the message was given): the pages
                 // made so far stay, marked incomplete.
                 showProgress(true);
-                m_frame->setProgressText(QStringLiteral("报表不完整：只读到 %1 行，已备好 %2 页。请重新统计。")
+                m_frame->setProgressText(QStringLiteral("报表不完整：只读到 %1 行，已备好 %2 页。请稍后重新生成报表。")
                                              .arg(m_stepped->rowsRead())
                                              .arg(m_stepped->pagesSoFar()));
             }
+            preparingEnded(false);
             return false;
     }
     return false;

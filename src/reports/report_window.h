@@ -46,6 +46,8 @@ public:
     bool finishPreparing();
 
 protected:
+    // A report made in steps is done (`done`) or stopped short.
+    virtual void preparingEnded(bool done) { Q_UNUSED(done); }
     // The light blue panel of a window's parameters, 129 pixels wide; its
     // layout receives the fields.
     QWidget* parameterPanel(QVBoxLayout** fields);

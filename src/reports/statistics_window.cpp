@@ -110,7 +110,7 @@ bool StatisticsWindow::run() {
         auto parts = std::make_shared<QList<StatisticsPart>>(report->parts(m_kind, f));
         m_chart = StatisticsChart();
         m_ran = false;
-        m_chartView->update();
+        m_chartView->setHint(QStringLiteral("正在统计…"));
         setParameters(report->parameters(m_kind, f));
         setImage(QStringLiteral("chart"), QImage());
         const StatisticsReport::Kind kind = m_kind;
@@ -136,8 +136,17 @@ bool StatisticsWindow::run() {
             m_chartView->update();
         };
         shown = showReportInSteps(source, whenRead);
+        if (!shown && m_chartView->hint() == QStringLiteral("正在统计…")) {
+            m_chartView->setHint(QStringLiteral("按“开始统计”显示图表"));
+        }
     });
     return shown;
+}
+
+void StatisticsWindow::preparingEnded(bool done) {
+    if (!done) {
+        m_chartView->setHint(QStringLiteral("数据没有读完，没有图表"));
+    }
 }
 
 void StatisticsWindow::setView(View view) {

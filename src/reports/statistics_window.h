@@ -1,5 +1,6 @@
 #pragma once
 
+#include "reports/chart_view.h"
 #include "reports/report_window.h"
 #include "reports/statistics_chart.h"
 #include "reports/statistics_report.h"
@@ -39,6 +40,9 @@ public:
     // Fills the remark choices for the chosen kind ("全部" set as the text).
     void refillRemarks();
 
+protected:
+    void preparingEnded(bool done) override;
+
 private:
     QWidget* buildPanel();
 
@@ -51,6 +55,6 @@ private:
     QComboBox* m_remarkBox = nullptr;
     QComboBox* m_viewBox;
     QPushButton* m_run;
-    QWidget* m_chartView;
+    ChartView* m_chartView;
     QSplitter* m_body;
 };
