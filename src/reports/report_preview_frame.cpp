@@ -10,6 +10,7 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -141,6 +142,9 @@ void ReportPreviewFrame::setReport(const PreparedReport& report) {
     m_report = report;
     m_page = 0;
     refresh();
+    // A new report starts at the top of its first page.
+    m_scroll->verticalScrollBar()->setValue(0);
+    m_scroll->horizontalScrollBar()->setValue(0);
 }
 
 void ReportPreviewFrame::updateReport(const PreparedReport& report) {

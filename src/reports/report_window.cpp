@@ -1,7 +1,9 @@
 #include "reports/report_window.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSplitter>
 #include <QSqlQuery>
 #include <QTimer>
@@ -20,6 +22,7 @@ namespace {
 // turn in the background, and how often the frame is given new pages.
 constexpr std::chrono::milliseconds kFirstTurn{50};
 constexpr std::chrono::milliseconds kTurn{40};
+constexpr std::chrono::milliseconds kFinishingTurn{250};
 constexpr qint64 kShowEveryMs = 300;
 }  // namespace
 
@@ -114,8 +117,19 @@ bool ReportWindow::isPreparing() const {
 }
 
 bool ReportWindow::finishPreparing() {
-    while (isPreparing()) {
-        continuePreparing(std::chrono::hours(1));
+    if (isPreparing()) {
+        // The rest is made now, before anything goes out: the pointer says
+        // to wait and the progress line keeps moving meanwhile.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const QPointer<ReportWindow> self(this);
+        while (self && continuePreparing(kFinishingTurn)) {
+            m_frame->repaint();
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+        QApplication::restoreOverrideCursor();
+        if (!self) {
+            return false;
+        }
     }
     return m_stepped && m_stepped->state() == SteppedReport::State::Done;
 }
