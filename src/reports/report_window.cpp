@@ -12,6 +12,7 @@
 #include "data/app_context.h"
 #include "data/data_module.h"
 #include "platform/errors.h"
+#include "platform/memory_release.h"
 #include "platform/prompter.h"
 #include "reports/engine/report_preparer.h"
 #include "reports/report_preview_frame.h"
@@ -52,7 +53,16 @@ ReportWindow::ReportWindow(AppContext& context, const QString& windowName, const
     });
 }
 
-ReportWindow::~ReportWindow() = default;
+ReportWindow::~ReportWindow() {
+    // A long report's pages and rows go with the window, and the memory
+    // they took goes back to the system.
+    m_stepTimer->stop();
+    m_stepped.reset();
+    m_rows = ReportRows();
+    m_frame->setReport(PreparedReport());
+    // Once the window is gone whole (its children go after this).
+    QTimer::singleShot(0, [] { releaseFreeMemory(); });
+}
 
 void ReportWindow::setQuery(const QString& sql, const QVariantMap& params) {
     QSqlQuery q = context().data().main().query(sql, params);
