@@ -252,11 +252,13 @@ void ReportPreviewFrame::savePrepared() {
 
 void ReportPreviewFrame::exportWith(const QString& filter, const QString& suffix,
                                     const std::function<bool(const QString&, QString*)>& write) {
-    beforeOutput();
     const QString file = m_files.choose(FileQuestion::saveFile(QStringLiteral("保存报表"), QString(), filter, suffix));
     if (file.isEmpty()) {
         return;
     }
+    // Asked first: the user names the file at once, then the rest of the
+    // report is made while the program says so.
+    beforeOutput();
     QString error;
     if (!write(file, &error)) {
         m_prompter.error(error);
