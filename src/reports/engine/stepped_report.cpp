@@ -74,12 +74,6 @@ void SteppedReport::work(std::chrono::milliseconds slice, const QDate& today, in
     }
 }
 
-SteppedReport::State SteppedReport::runToEnd(const QDate& today) {
-    while (step(std::chrono::hours(1), today) == State::Working) {
-    }
-    return m_state;
-}
-
 int SteppedReport::pagesSoFar() const {
     return m_state == State::Done ? static_cast<int>(m_out.pages.size()) : m_preparer->finishedPages();
 }

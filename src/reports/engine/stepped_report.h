@@ -35,7 +35,6 @@ public:
     // Works for about `slice` (a part being read is read whole), or until
     // `pages` pages are finished; `today` is the date the report prints.
     State step(std::chrono::milliseconds slice, const QDate& today, int pages = std::numeric_limits<int>::max());
-    State runToEnd(const QDate& today);
 
     State state() const { return m_state; }
     // Why it failed (the template or the report's size).
