@@ -3,9 +3,11 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "data/database.h"
 #include "data/dataset_reader.h"
+#include "data/server_row_stream.h"
 #include "platform/errors.h"
 
 Dataset::Dataset(Database& db, QObject* parent) : QObject(parent), m_db(db) {}
@@ -38,18 +40,45 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
             captions.insert(f.name.toLower(), f.caption);
         }
     }
-    DatasetReader::Result read = DatasetReader::read(m_db, m_table, sql, params, formats, m_readInParallel);
+    QList<FieldDef> fields;
+    ColumnStore rows;
+    std::unique_ptr<ServerRowStream> stream;
+    if (m_firstRows > 0 && !m_db.isAccess() && m_db.transactionDepth() == 0) {
+        // A cursor still open from the last read goes first.
+        m_stream.reset();
+        stream = std::make_unique<ServerRowStream>(m_db, m_table, sql, params, m_summed, m_firstRows, formats);
+        fields = stream->fields();
+        rows = stream->takeRows();
+        if (stream->atEnd()) {
+            rows.finish();
+        }
+    } else {
+        DatasetReader::Result read = DatasetReader::read(m_db, m_table, sql, params, formats, m_readInParallel);
+        fields = std::move(read.fields);
+        rows = std::move(read.rows);
+    }
 
     emit aboutToReset();
+    m_stream.reset();
+    m_stoppedShort = false;
+    m_expectedRows = -1;
+    m_expectedSums.clear();
+    if (stream) {
+        m_expectedRows = stream->totals().rows;
+        m_expectedSums = stream->totals().sums;
+        if (!stream->atEnd()) {
+            m_stream = std::move(stream);
+        }
+    }
     m_sql = sql;
     m_params = params;
-    m_fields = std::move(read.fields);
+    m_fields = std::move(fields);
     m_fieldIndex.clear();
     for (int i = 0; i < m_fields.size(); ++i) {
         m_fieldIndex.insert(m_fields[i].name.toLower(), i);
         m_fields[i].caption = captions.value(m_fields[i].name.toLower(), m_fields[i].caption);
     }
-    m_store = std::move(read.rows);
+    m_store = std::move(rows);
     m_rows.clear();
     m_rows.resize(static_cast<size_t>(m_store.rowCount()));
     for (int i = 0; i < m_store.rowCount(); ++i) {
@@ -67,6 +96,58 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
     emit currentRowChanged(m_current);
 }
 
+QVariant Dataset::expectedSum(const QString& field) const {
+    const auto it = m_expectedSums.constFind(field.toLower());
+    return it == m_expectedSums.cend() ? QVariant() : QVariant(*it);
+}
+
+int Dataset::readMoreRows(int rows) {
+    if (!m_stream || m_db.transactionDepth() > 0) {
+        return 0;
+    }
+    const int before = m_store.rowCount();
+    std::optional<DbError> failed;
+    try {
+        m_stream->readInto(m_store, rows);
+    } catch (const DbError& e) {
+        failed = e;
+    }
+    // What came before a failure stays in view.
+    const int got = m_store.rowCount() - before;
+    const bool ended = failed || m_stream->atEnd();
+    if (ended) {
+        m_stream.reset();
+        m_store.finish();
+        m_stoppedShort = failed.has_value();
+    }
+    const int firstView = rowCount();
+    for (int i = before; i < before + got; ++i) {
+        Row r;
+        r.stored = i;
+        m_rows.push_back(r);
+        if (matchesMaster(m_rows.back())) {
+            m_visible.append(static_cast<int>(m_rows.size()) - 1);
+        }
+    }
+    if (rowCount() > firstView) {
+        emit rowsAppended(firstView, rowCount() - firstView);
+    }
+    if (ended) {
+        emit readingEnded();
+    }
+    if (failed) {
+        const QString why = failed->kind() == DbError::Kind::ConnectionLost
+                                ? QStringLiteral("与数据库服务器的连接中断了，")
+                                : failed->message() + QStringLiteral("\n");
+        throw failed->withMessage(
+            QStringLiteral("列表没有读完：%1只读到 %2 行（共 %3 行）。请检查网络后按“查询”重新读取。")
+                .arg(why)
+                .arg(m_store.rowCount())
+                .arg(m_expectedRows));
+    }
+    return got;
+}
+
 void Dataset::refresh() {
     if (m_sql.isEmpty()) {
         return;
@@ -80,6 +161,10 @@ void Dataset::refresh() {
 
 void Dataset::close() {
     emit aboutToReset();
+    m_stream.reset();
+    m_stoppedShort = false;
+    m_expectedRows = -1;
+    m_expectedSums.clear();
     ++m_generation;
     m_rows.clear();
     m_store = ColumnStore();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QHash>
 #include <QObject>
@@ -16,6 +17,7 @@
 #include "platform/errors.h"
 
 class Database;
+class ServerRowStream;
 
 // The in-memory cursor documents are edited in. Rows keep their original
 // values and a state; changes are made with edit()/append(), setValue() and
@@ -133,6 +135,29 @@ public:
     // committed only; inside a transaction they are read as usual).
     void setReadInParallel(bool on) { m_readInParallel = on; }
 
+    // Long lists of a server book, read outside a transaction, show their
+    // first `firstRows` rows at once; readMoreRows() appends the rest, a
+    // part at a time, from the rows as they were when the read began
+    // (0: every row at once).
+    void setReadInParts(int firstRows) { m_firstRows = firstRows; }
+    // Columns whose sums over every row are read with the first rows.
+    void setSummedFields(const QStringList& fields) { m_summed = fields; }
+    // Rows are still to be read.
+    bool hasMoreRows() const { return m_stream != nullptr; }
+    // Reading stopped before the last row (the connection was lost).
+    bool readStoppedShort() const { return m_stoppedShort; }
+    // The rows the statement gave, counted when the read began; -1 when
+    // the rows were not read in parts.
+    qint64 expectedRowCount() const { return m_expectedRows; }
+    // The sum of a summed field over every row the statement gave; null
+    // when not known.
+    QVariant expectedSum(const QString& field) const;
+    // Appends up to `rows` more rows (rowsAppended); 0 inside a
+    // transaction, which the read waits out. When reading fails, the rows
+    // read stay, reading stops (readStoppedShort) and a DbError saying the
+    // list is incomplete is thrown.
+    int readMoreRows(int rows);
+
 signals:
     void fieldChanged(const QString& field);
     void currentRowChanged(int row);
@@ -146,6 +171,11 @@ signals:
     void rowChanged(int row);
     // Any row's values may have changed; rows stayed where they were.
     void valuesRefreshed();
+    // Rows read in a later part were appended: `count` view rows from
+    // `first` on.
+    void rowsAppended(int first, int count);
+    // The last part was read, or reading stopped short.
+    void readingEnded();
     void beforePost();
     void afterPost();
     // The cached changes are in the database for good.
@@ -239,4 +269,10 @@ private:
     int m_detailColumn = -1;
     std::function<void()> m_writeGuard;
     bool m_readInParallel = false;
+    int m_firstRows = 0;
+    QStringList m_summed;
+    std::unique_ptr<ServerRowStream> m_stream;
+    bool m_stoppedShort = false;
+    qint64 m_expectedRows = -1;
+    QHash<QString, double> m_expectedSums;
 };

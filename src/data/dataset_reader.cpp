@@ -55,6 +55,30 @@ FieldDef expressionField(const QString& name, const ColumnStore& rows, int colum
 }
 }  // namespace
 
+FieldDef DatasetReader::finalField(FieldDef def, const QList<FieldDef>& tableFields,
+                                   const QHash<QString, QString>& formats) {
+    const QString name = def.name;
+    def.inTable = false;
+    for (const FieldDef& t : tableFields) {
+        if (t.name.compare(name, Qt::CaseInsensitive) == 0) {
+            def = t;
+            def.name = name;
+            break;
+        }
+    }
+    def.displayFormat = formats.value(name.toLower(), def.displayFormat);
+    return def;
+}
+
+QList<FieldDef> DatasetReader::serverFields(const QSqlRecord& record, const QList<FieldDef>& tableFields,
+                                            const QHash<QString, QString>& formats) {
+    QList<FieldDef> out;
+    for (int i = 0; i < record.count(); ++i) {
+        out.append(finalField(guessField(record.field(i)), tableFields, formats));
+    }
+    return out;
+}
+
 DatasetReader::Result DatasetReader::read(Database& db, const QString& updateTable, const QString& sql,
                                           const QVariantMap& params, const QHash<QString, QString>& formats,
                                           bool inParallel) {
@@ -106,16 +130,7 @@ DatasetReader::Result DatasetReader::read(Database& db, const QString& updateTab
             def = FieldDef::fromDeclaredType(name, raw.declaredTypes[i]);
             def.name = name;
         }
-        def.inTable = false;
-        for (const FieldDef& t : tableFields) {
-            if (t.name.compare(name, Qt::CaseInsensitive) == 0) {
-                def = t;
-                def.name = name;
-                break;
-            }
-        }
-        def.displayFormat = formats.value(name.toLower(), def.displayFormat);
-        out.fields.append(def);
+        out.fields.append(finalField(def, tableFields, formats));
     }
     out.rows = std::move(raw.rows);
     // Each distinct value of a column is converted once; values that

@@ -7,7 +7,11 @@
 #include "platform/prompter.h"
 
 OrderFormList::OrderFormList(Database& db, Prompter& prompter)
-    : m_db(db), m_prompter(prompter), m_rows(std::make_unique<Dataset>(db)) {}
+    : m_db(db), m_prompter(prompter), m_rows(std::make_unique<Dataset>(db)) {
+    // Every order of the book: on a server the newest show first, the rest
+    // is read while the user works.
+    m_rows->setReadInParts(kFirstRows);
+}
 
 OrderFormList::~OrderFormList() = default;
 
@@ -20,7 +24,9 @@ QString OrderFormList::listStatement() {
 }
 
 void OrderFormList::open() {
-    m_rows->open(listStatement());
+    // The grid shows the newest order (the highest ID) first; a server
+    // sends them in that order, so that its first part is what shows.
+    m_rows->open(m_db.isAccess() ? listStatement() : listStatement() + QStringLiteral(" order by h.ID desc"));
     for (const char* f : {"sum_Price", "earnest", "preferential"}) {
         m_rows->setDisplayFormat(f, "0.00");
     }

@@ -76,8 +76,9 @@ OrderFormListWindow::OrderFormListWindow(AppContext& context, QWidget* parent)
 
     const bool opened = actions().guard([this, paid] {
         paid->loadCodeList(this->context().data().main(), "Dusmere_Order_Form_head", "isPay");
-        m_list.open();
+        // The grid first: it tells the list which sums its footer needs.
         m_grid->setDataset(&m_list.rows());
+        m_list.open();
     });
     if (opened) {
         prepareListGrid(*m_grid, this->context());

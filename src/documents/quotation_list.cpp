@@ -13,6 +13,14 @@ QuotationList::QuotationList(Database& db, Prompter& prompter)
     : m_db(db), m_prompter(prompter), m_rows(std::make_unique<Dataset>(db)) {
     // Every quotation of the book: a long list.
     m_rows->setReadInParallel(true);
+    m_rows->setReadInParts(kFirstRows);
+}
+
+int QuotationList::newestRow() const {
+    if (m_rows->isEmpty()) {
+        return -1;
+    }
+    return m_db.isAccess() ? m_rows->rowCount() - 1 : 0;
 }
 
 QuotationList::~QuotationList() = default;

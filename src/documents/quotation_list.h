@@ -24,10 +24,12 @@ public:
     // read at all.
     void setShowsCost(bool shows) { m_showsCost = shows; }
 
-    // Reads every quotation (oldest number first, so the last row is the
-    // newest quotation).
+    // Reads every quotation: on an embedded book oldest number first, on a
+    // server newest first and in parts (the first rows show at once).
     void open();
     void refresh();
+    // The row of the newest quotation, or -1 when there is none.
+    int newestRow() const;
     Dataset& rows() { return *m_rows; }
     const Dataset& rows() const { return *m_rows; }
 
@@ -40,16 +42,20 @@ public:
     // false with a message when none is selected.
     bool setInForce(const QString& billNo, bool inForce);
 
-    // The quotations in the order they were written, the newest last. An
-    // embedded book keeps its rows in that order and updates them in
-    // place, so they are read as they lie (ordering by number would cost a
-    // lookup per row); a server moves an updated row, so there they are
-    // ordered by number.
+    // Every quotation. An embedded book keeps its rows in the order they
+    // were written and updates them in place, so they are read as they lie,
+    // the newest last (ordering by number would cost a lookup per row). A
+    // server moves an updated row, so there they are ordered by number,
+    // the newest first: the list is read in parts, and the first part is
+    // what the list shows on top.
     // `columns`: what is read ("*" for every column).
     static QString listStatement(bool embedded, const QString& columns = QStringLiteral("*")) {
         return QStringLiteral("select %1 from Query_Quotation_Head_list").arg(columns) +
-               (embedded ? QString() : QStringLiteral(" order by BillNo"));
+               (embedded ? QString() : QStringLiteral(" order by BillNo desc"));
     }
+
+    // The quotations a server list shows before the rest is read.
+    static constexpr int kFirstRows = 300;
 
 private:
     Database& m_db;

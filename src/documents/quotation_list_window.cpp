@@ -77,8 +77,9 @@ QuotationListWindow::QuotationListWindow(AppContext& context, QWidget* parent)
             [this](int) { actions().execute(QStringLiteral("Action_Edit")); });
 
     const bool opened = actions().guard([this] {
-        m_list.open();
+        // The grid first: it tells the list which sums its footer needs.
         m_grid->setDataset(&m_list.rows());
+        m_list.open();
     });
     if (opened) {
         prepareListGrid(*m_grid, this->context());
@@ -211,7 +212,7 @@ void QuotationListWindow::showRow(const QString& billNo) {
         return;
     }
     if (billNo.isEmpty() || !rows.locate("BillNo", billNo)) {
-        rows.last();  // the newest quotation
+        rows.setCurrentRow(m_list.newestRow());
     }
     m_grid->selectRow(rows.currentRow());
 }

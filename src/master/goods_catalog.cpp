@@ -23,6 +23,7 @@ GroupedDirectorySetup goodsClasses(std::function<QVariantMap()> movedStamp) {
     s.recordTable = QStringLiteral("goods");
     s.groupField = QStringLiteral("Goods_class");
     s.recordOrder = QStringLiteral("code");
+    s.recordsFirstRows = 300;
     // The root lists all goods but keeps few or none of its own; adding a
     // class there still asks, and only the goods kept directly move.
     s.rootOffersMove = true;

@@ -16,6 +16,7 @@ GroupedDirectory::GroupedDirectory(Database& db, Prompter& prompter, GroupedDire
 void GroupedDirectory::open() {
     m_groups.openTable(m_setup.groupTable, "id");
     m_records.setUpdateTable(m_setup.recordTable, m_setup.recordKeys);
+    m_records.setReadInParts(m_setup.recordsFirstRows);
     focus(rootId());
 }
 

@@ -18,7 +18,10 @@ struct GroupedDirectorySetup {
     QStringList recordKeys;  // the records' key fields; empty: the table's primary key
     QString groupField;      // a record's group: Goods_class, GroupClass
     QString recordOrder;     // the order of the listed records
-    QString rootTypeField;   // a group holding 0 there is a root as well (CorpType); empty: the top only
+    // A long list of records on a server shows this many rows before the
+    // rest is read (0: all at once).
+    int recordsFirstRows = 0;
+    QString rootTypeField;  // a group holding 0 there is a root as well (CorpType); empty: the top only
     // Adding a group under the root offers to move the records kept in the
     // root itself (otherwise the root never moves records).
     bool rootOffersMove = false;

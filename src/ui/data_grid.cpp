@@ -17,6 +17,7 @@
 #include "ui/action_manager.h"
 #include "ui/footer_bar.h"
 #include "ui/grid_cell_delegate.h"
+#include "ui/list_reading.h"
 #include "ui/style_holder.h"
 
 void GridView::commitEdit() {
@@ -199,11 +200,16 @@ DataGrid::DataGrid(QWidget* parent)
     m_view->horizontalHeader()->setHighlightSections(false);
     m_view->setWordWrap(false);
     m_footer = new FooterBar(m_view, m_model, this);
+    m_readingLine = new QLabel(this);
+    m_readingLine->setObjectName(QStringLiteral("readingLine"));
+    m_readingLine->setContentsMargins(4, 2, 4, 2);
+    m_reading = new ListReading(m_readingLine, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_view);
     layout->addWidget(m_footer);
+    layout->addWidget(m_readingLine);
     m_footer->hide();
     setStyleName(m_styleName);
 
@@ -256,6 +262,7 @@ void DataGrid::setDataset(Dataset* dataset) {
     if (dataset) {
         connect(dataset, &Dataset::currentRowChanged, this, &DataGrid::syncCurrentFromDataset);
     }
+    m_reading->follow(dataset);
 }
 
 void DataGrid::setColumns(const QList<GridColumn>& columns) {

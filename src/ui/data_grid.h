@@ -9,6 +9,7 @@ class QLineEdit;
 #include "ui/grid_model.h"
 
 class FooterBar;
+class ListReading;
 
 // The table view of a DataGrid: Enter edits an editable cell (or activates
 // the row), Escape cancels an edit, rows can be dragged.
@@ -92,6 +93,8 @@ public:
     void selectRow(int datasetRow);
     QString footerText(const QString& field) const { return m_model->footerText(field); }
     GridModel* model() const { return m_model; }
+    // Reads the rest of a list read in parts, with its progress line.
+    ListReading* reading() const { return m_reading; }
     GridView* view() const { return m_view; }
     // Shows the filter list of a column (as a right click on its header does).
     void showColumnFilterMenu(int column, const QPoint& globalPos);
@@ -131,6 +134,8 @@ private:
     QString m_entryField;
     GridView* m_view;
     FooterBar* m_footer;
+    QLabel* m_readingLine;
+    ListReading* m_reading;
     QString m_styleName;
     bool m_customFilter = false;
     bool m_syncing = false;

@@ -4,19 +4,22 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "data/name_initials.h"
 #include "platform/errors.h"
 #include "platform/pinyin_initials.h"
 
 QString FooterSummary::render(double value) const {
-    // Decimal places: '0' always shown, '#' only when not zero.
+    // Decimal places: '0' always shown, '#' only when not zero. A value not
+    // known yet (NaN) shows as "…".
     static const QRegularExpression pattern(QStringLiteral("[#0][#0,]*(\\.0*#*)?"));
     const auto m = pattern.match(text);
+    const bool unknown = std::isnan(value);
     if (!m.hasMatch()) {
-        return text + QString::number(value);
+        return text + (unknown ? QStringLiteral("…") : QString::number(value));
     }
-    QString formatted = formatNumber(value, m.captured(0));
+    const QString formatted = unknown ? QStringLiteral("…") : formatNumber(value, m.captured(0));
     return QString(text).replace(m.capturedStart(0), m.capturedLength(0), formatted);
 }
 
@@ -28,6 +31,7 @@ void GridModel::setDataset(Dataset* dataset) {
     }
     m_dataset = dataset;
     if (dataset) {
+        dataset->setSummedFields(summedFields());
         connect(dataset, &Dataset::aboutToReset, this, [this] { beginResetModel(); });
         connect(dataset, &Dataset::resetDone, this, [this] {
             fillRows();
@@ -65,6 +69,10 @@ void GridModel::setDataset(Dataset* dataset) {
             }
             invalidateFooter();
         });
+        connect(dataset, &Dataset::rowsAppended, this, &GridModel::appendRows);
+        // The footer turns from the totals counted on the server to the
+        // rows' own once every row is in.
+        connect(dataset, &Dataset::readingEnded, this, &GridModel::invalidateFooter);
         connect(dataset, &Dataset::valuesRefreshed, this, [this] {
             if (rowCount() > 0 && columnCount() > 0) {
                 emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
@@ -130,6 +138,54 @@ void GridModel::fillRows() {
     }
     sortRows(rows);
     m_rows.assign(rows, n);
+}
+
+// Rows of a later part: those the filters pass join the grid. Rows that
+// come in the grid's order (the list is read in it) go at the end; any
+// others are sorted in, as a sort would.
+void GridModel::appendRows(int first, int count) {
+    QVector<int> added;
+    for (int r = first; r < first + count; ++r) {
+        if (accepts(r)) {
+            added.append(r);
+        }
+    }
+    const int total = m_dataset ? m_dataset->rowCount() : 0;
+    QVector<int> rows = m_rows.datasetRows();
+    if (added.isEmpty()) {
+        m_rows.assign(rows, total);
+        return;
+    }
+    QVector<int> seam = added;
+    if (!rows.isEmpty()) {
+        seam.prepend(rows.last());
+    }
+    const QVector<int> asRead = seam;
+    sortRows(seam);
+    if (seam == asRead) {
+        beginInsertRows({}, rows.size(), rows.size() + added.size() - 1);
+        rows += added;
+        m_rows.assign(rows, total);
+        endInsertRows();
+    } else {
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        const QModelIndexList before = persistentIndexList();
+        QVector<int> rowsBefore;
+        for (const QModelIndex& i : before) {
+            rowsBefore.append(m_rows.datasetRow(i.row()));
+        }
+        rows += added;
+        sortRows(rows);
+        m_rows.assign(rows, total);
+        QModelIndexList after;
+        for (int k = 0; k < before.size(); ++k) {
+            const int pos = m_rows.gridRow(rowsBefore[k]);
+            after.append(pos < 0 ? QModelIndex() : index(pos, before[k].column()));
+        }
+        changePersistentIndexList(before, after);
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    }
+    invalidateFooter();
 }
 
 void GridModel::rebuild() {
@@ -346,6 +402,9 @@ void GridModel::sortRows(QVector<int>& rows) const {
 
 void GridModel::setFooter(const QList<FooterSummary>& footer) {
     m_footer = footer;
+    if (m_dataset) {
+        m_dataset->setSummedFields(summedFields());
+    }
     invalidateFooter();
 }
 
@@ -365,6 +424,21 @@ void GridModel::invalidateFooter() {
 void GridModel::recomputeFooter() const {
     ++m_recomputations;
     m_footerValues = QVector<double>(m_footer.size(), 0.0);
+    if (m_dataset && m_dataset->hasMoreRows()) {
+        // While a long list is still coming, the totals counted on the
+        // server stand for every row; a filtered view's are not known yet.
+        for (int i = 0; i < m_footer.size(); ++i) {
+            const FooterSummary& s = m_footer[i];
+            const QVariant sum = m_dataset->expectedSum(s.field);
+            m_footerValues[i] = isFiltered() ? qQNaN()
+                                : s.kind == FooterSummary::Kind::Count
+                                    ? static_cast<double>(m_dataset->expectedRowCount())
+                                : sum.isNull() ? qQNaN()
+                                               : sum.toDouble();
+        }
+        m_footerValid = true;
+        return;
+    }
     const QVector<int> rows = m_rows.datasetRows();
     for (int i = 0; i < m_footer.size(); ++i) {
         const FooterSummary& s = m_footer[i];
@@ -393,6 +467,16 @@ QString GridModel::footerText(int i) const {
         recomputeFooter();
     }
     return m_footer[i].render(m_footerValues[i]);
+}
+
+QStringList GridModel::summedFields() const {
+    QStringList fields;
+    for (const FooterSummary& s : m_footer) {
+        if (s.kind == FooterSummary::Kind::Sum) {
+            fields.append(s.field);
+        }
+    }
+    return fields;
 }
 
 QString GridModel::footerText(const QString& field) const {

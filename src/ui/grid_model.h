@@ -60,6 +60,8 @@ public:
     QString footerText(int index) const;
     QString footerText(const QString& field) const;
     int footerRecomputations() const { return m_recomputations; }
+    // The fields the footer sums.
+    QStringList summedFields() const;
 
     // Row numbers between the grid and the dataset.
     int datasetRow(int gridRow) const;
@@ -91,6 +93,7 @@ private:
     };
     void rebuild();
     void fillRows();
+    void appendRows(int first, int count);
     bool accepts(int datasetRow) const;
     void sortRows(QVector<int>& rows) const;
     void invalidateFooter();

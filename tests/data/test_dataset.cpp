@@ -5,6 +5,7 @@
 #include "book_checks.h"
 #include "data/dataset.h"
 #include "platform/errors.h"
+#include "support/goods_rows.h"
 #include "support/test_books.h"
 
 using BookChecks::appendRow;
@@ -402,6 +403,86 @@ private slots:
         verifyRefused([&] { ds.applyUpdates(); }, DbError::Kind::NumberTooLarge, {"默认单价", "G1", "14"},
                       {"update goods set", "22003"});
         QCOMPARE(rows(m_book->db(), "select Default_price from goods where code='G1'"), QString("12.5"));
+    }
+
+    // A long server list shows its first rows after one round trip and reads the rest in parts: the parts are
+    // the rows as they were when the read began, with the same columns and values as a whole read, the count and
+    // sums counted on the server beside them; no cursor is left behind. An embedded book, a read inside a
+    // transaction and a list shorter than its first part are read whole.
+    void longListsReadInParts() {
+        Database& db = m_book->db();
+        const bool server = m_book->engine() == QLatin1String("postgres");
+        Dataset whole(db);
+        TestBooks::fillGoods(whole, 1200);
+        const QString sql = "select * from goods where code >= :from order by code";
+        Dataset parts(db);
+        parts.setUpdateTable("goods");
+        parts.setReadInParts(300);
+        parts.setSummedFields({"Default_TotalPrice"});
+        const qint64 tripsBefore = db.counts().roundTrips;
+        parts.open(sql, {{"from", "SP"}});
+        if (!server) {
+            QVERIFY(!parts.hasMoreRows());
+            QCOMPARE(parts.rowCount(), 1200);
+            QCOMPARE(parts.expectedRowCount(), qint64(-1));
+            return;
+        }
+        QCOMPARE(db.counts().roundTrips - tripsBefore, qint64(1));
+        QCOMPARE(parts.rowCount(), 300);
+        QVERIFY(parts.hasMoreRows());
+        QCOMPARE(parts.expectedRowCount(), qint64(1200));
+        QCOMPARE(parts.expectedSum("default_totalprice").toDouble(), 1.5 * 1200 * 1201 / 2);
+        QVERIFY(parts.expectedSum("Default_price").isNull());
+
+        // Another workstation changes the goods meanwhile: the list goes on with the rows as they were.
+        auto other = m_book->connectAgain();
+        other->execute("delete from goods where code like '%5'");
+        other->execute("update goods set Goods_name='改' where code='SP00001000'");
+        QSignalSpy appended(&parts, &Dataset::rowsAppended);
+        QSignalSpy ended(&parts, &Dataset::readingEnded);
+        int next = 300;
+        while (parts.hasMoreRows()) {
+            const int got = parts.readMoreRows(250);
+            QCOMPARE(appended.takeLast(), QVariantList({next, got}));
+            next += got;
+        }
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(parts.rowCount(), 1200);
+        QCOMPARE(parts.fields().size(), whole.fields().size());
+        for (int c = 0; c < whole.fields().size(); ++c) {
+            const FieldDef& a = whole.fields()[c];
+            const FieldDef& b = parts.fields()[c];
+            QCOMPARE(b.name, a.name);
+            QVERIFY2(b.type == a.type && b.scale == a.scale && b.inTable == a.inTable, qPrintable(a.name));
+            for (int r = 0; r < 1200; ++r) {
+                const QVariant va = whole.value(r, c);
+                const QVariant vb = parts.value(r, c);
+                QVERIFY2(va == vb && va.typeId() == vb.typeId(), qPrintable(QString("%1 %2").arg(a.name).arg(r)));
+            }
+        }
+        QCOMPARE(parts.readMoreRows(100), 0);
+        QCOMPARE(db.scalar("select count(*) from pg_cursors").toInt(), 0);
+
+        // Inside a transaction the rows are read whole, as they are now.
+        {
+            WriteTransaction tx(db);
+            parts.refresh();
+            QVERIFY(!parts.hasMoreRows());
+            QCOMPARE(parts.rowCount(), 1200 - 120);
+            QCOMPARE(parts.expectedRowCount(), qint64(-1));
+        }
+        // Fewer rows than the first part: all come at once, the cursor closed.
+        parts.open(sql, {{"from", "SP00001190"}});
+        QVERIFY(!parts.hasMoreRows());
+        QCOMPARE(parts.rowCount(), 10);
+        QCOMPARE(db.scalar("select count(*) from pg_cursors").toInt(), 0);
+        // A list read again while its last read goes on: the old cursor is closed.
+        parts.open(sql, {{"from", "SP"}});
+        QVERIFY(parts.hasMoreRows());
+        parts.open(sql, {{"from", "SP"}});
+        QCOMPARE(db.scalar("select count(*) from pg_cursors").toInt(), 1);
+        parts.close();
+        QCOMPARE(db.scalar("select count(*) from pg_cursors").toInt(), 0);
     }
 
 private:

@@ -3,8 +3,10 @@
 
 #include "book_checks.h"
 #include "data/database.h"
+#include "data/dataset.h"
 #include "data/server_book_copier.h"
 #include "platform/errors.h"
+#include "support/goods_rows.h"
 #include "support/test_books.h"
 
 using BookChecks::thrown;
@@ -92,6 +94,34 @@ private slots:
         QCOMPARE(unitCount(*other, "UN095"), 0);
         addUnit(db, "UN095");
         QCOMPARE(unitCount(*other, "UN095"), 1);
+    }
+    // A list read in parts when the server goes: the rows read stay, the user is told the list is incomplete, and
+    // reading it again on the reopened connection gives every row.
+    void listReadInPartsKeepsItsRowsWhenTheServerGoes() {
+        FreshBook book("postgres");
+        Database& db = book.db();
+        Dataset list(db);
+        TestBooks::fillGoods(list, 900);
+        list.setReadInParts(200);
+        list.open("select * from goods order by code");
+        QCOMPARE(list.readMoreRows(300), 300);
+        QVERIFY(endSession(db));
+        const auto e = thrown<DbError>([&] { list.readMoreRows(300); });
+        QVERIFY(e && e->kind() == DbError::Kind::ConnectionLost);
+        QVERIFY2(e->message().startsWith("列表没有读完") && e->message().contains("只读到 500 行（共 900 行）") &&
+                     e->message().contains("查询"),
+                 qPrintable(e->message()));
+        QCOMPARE(list.rowCount(), 500);
+        QCOMPARE(list.value(499, "code").toString(), QString("SP00000500"));
+        QVERIFY(list.readStoppedShort() && !list.hasMoreRows());
+        QCOMPARE(list.readMoreRows(300), 0);
+        list.refresh();
+        QVERIFY(!list.readStoppedShort());
+        while (list.hasMoreRows()) {
+            list.readMoreRows(1000);
+        }
+        QCOMPARE(list.rowCount(), 900);
+        QCOMPARE(list.value(899, "code").toString(), QString("SP00000900"));
     }
     // A statement held across the loss is prepared again; a prepared write on a lost connection is not repeated.
     void preparedStatementsAfterTheSessionEnded() {

@@ -254,6 +254,57 @@ private slots:
             }
         }
     }
+    // Rows of a server list read in parts join the grid as they come: at the end when they come in the grid's
+    // order, sorted in otherwise, through the grid's filters. Until the last part the footer shows the totals
+    // counted on the server, or "…" when a filter leaves them unknown; then the rows' own.
+    void rowsReadInPartsJoinTheGrid() {
+        if (!TestBooks::postgresConfigured()) {
+            QSKIP("needs ./test's PostgreSQL");
+        }
+        TestBooks::FreshBook book("postgres");
+        Dataset goods(book.db());
+        TestBooks::fillGoods(goods, 1000);
+        for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            GridModel m;
+            QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
+            m.setDataset(&goods);
+            m.setColumns(TestBooks::goodsColumns(book.db()));
+            m.setFooter(
+                {FooterSummary::count("code", "共 0 个货品"), FooterSummary::sum("Default_TotalPrice", "0.00")});
+            m.sort(0, order);
+            goods.setReadInParts(100);
+            goods.open("select * from goods order by code");
+            auto footer = [&m] { return m.footerText("code") + " " + m.footerText("Default_TotalPrice"); };
+            QCOMPARE(m.rowCount(), 100);
+            QCOMPARE(footer(), QString("共 1000 个货品 750750.00"));
+            QSignalSpy inserted(&m, &QAbstractItemModel::rowsInserted);
+            QSignalSpy relaid(&m, &QAbstractItemModel::layoutChanged);
+            goods.readMoreRows(200);
+            QCOMPARE(m.rowCount(), 300);
+            QCOMPARE(footer(), QString("共 1000 个货品 750750.00"));
+            m.setTextFilter("0", {"code"});  // SP00000001 to SP00000300 all hold a zero
+            QCOMPARE(footer(), QString("共 … 个货品 …"));
+            m.setTextFilter("7", {"code"});
+            while (goods.hasMoreRows()) {
+                goods.readMoreRows(150);
+            }
+            // 271 codes from 1 to 1000 hold a 7.
+            QCOMPARE(m.rowCount(), 271);
+            QCOMPARE(m.footerText("code"), QString("共 271 个货品"));
+            const QString first = m.index(0, 0).data().toString();
+            const QString last = m.index(270, 0).data().toString();
+            if (order == Qt::AscendingOrder) {
+                QCOMPARE(first + " " + last, QString("SP00000007 SP00000997"));
+                QVERIFY(relaid.isEmpty() && !inserted.isEmpty());
+            } else {
+                QCOMPARE(first + " " + last, QString("SP00000997 SP00000007"));
+                QVERIFY(!relaid.isEmpty());
+            }
+            m.setTextFilter("", {"code"});
+            QCOMPARE(m.rowCount(), 1000);
+            QCOMPARE(footer(), QString("共 1000 个货品 750750.00"));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestModels)

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include "data/column_store.h"
+#include "data/field_def.h"
+
+class Database;
+class QSqlQuery;
+
+// The rows of a server statement read a part at a time through a cursor
+// held past its transaction. The parts together are the rows as they were
+// when the cursor opened, and between parts the connection is free for
+// other statements (a held cursor locks nothing). A long list so shows its
+// first rows after one round trip instead of after all its bytes crossed
+// the network.
+class ServerRowStream {
+public:
+    // What the whole statement gives, counted on the server when the cursor
+    // opened: its rows, and the sums of the columns asked for (by lower-case
+    // name; a null sum has no entry).
+    struct Totals {
+        qint64 rows = 0;
+        QHash<QString, double> sums;
+    };
+
+    // Opens the cursor outside any transaction and, in the same round trip,
+    // reads the totals and the first `firstRows` rows. Columns of
+    // `updateTable` take that table's definitions (as DatasetReader does);
+    // `formats` are display formats by lower-case column name.
+    ServerRowStream(Database& db, const QString& updateTable, const QString& sql, const QVariantMap& params,
+                    const QStringList& summed, int firstRows, const QHash<QString, QString>& formats);
+    // Closes the cursor if it is still open; never throws.
+    ~ServerRowStream();
+    ServerRowStream(const ServerRowStream&) = delete;
+    ServerRowStream& operator=(const ServerRowStream&) = delete;
+
+    const QList<FieldDef>& fields() const { return m_fields; }
+    const Totals& totals() const { return m_totals; }
+    // The rows read so far; later parts are appended to the store taken.
+    ColumnStore takeRows() { return std::move(m_first); }
+    qint64 rowsRead() const { return m_read; }
+    bool atEnd() const { return !m_open; }
+
+    // Appends up to `rows` more rows to `store`, normalized to their
+    // columns, and returns how many came; the cursor closes with the last
+    // part. A failure (a lost connection) leaves the stream at its end and
+    // the rows appended before it in the store.
+    int readInto(ColumnStore& store, int rows);
+    // Closes the cursor now (one round trip).
+    void close();
+
+private:
+    int append(ColumnStore& store, QSqlQuery& q);
+
+    Database& m_db;
+    QString m_cursor;
+    QList<FieldDef> m_fields;
+    Totals m_totals;
+    ColumnStore m_first;
+    qint64 m_read = 0;
+    bool m_open = false;
+};

@@ -1,0 +1,83 @@
+#include "ui/list_reading.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTimer>
+#include <algorithm>
+
+#include "platform/errors.h"
+
+ListReading::ListReading(QLabel* line, QObject* parent) : QObject(parent), m_line(line), m_timer(new QTimer(this)) {
+    m_timer->setSingleShot(true);
+    connect(m_timer, &QTimer::timeout, this, &ListReading::step);
+    m_line->hide();
+}
+
+void ListReading::follow(Dataset* dataset) {
+    if (m_dataset) {
+        disconnect(m_dataset, nullptr, this, nullptr);
+    }
+    m_dataset = dataset;
+    if (dataset) {
+        connect(dataset, &Dataset::resetDone, this, &ListReading::restart);
+    }
+    restart();
+}
+
+bool ListReading::isReading() const {
+    return m_dataset && m_dataset->hasMoreRows();
+}
+
+void ListReading::restart() {
+    m_partRows = kFirstPartRows;
+    m_line->setStyleSheet(QString());
+    if (isReading()) {
+        showProgress();
+        m_timer->start(0);
+    } else {
+        m_timer->stop();
+        m_line->hide();
+    }
+}
+
+void ListReading::step() {
+    if (!isReading()) {
+        m_line->hide();
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    int got = 0;
+    try {
+        got = m_dataset->readMoreRows(m_partRows);
+    } catch (const std::exception& e) {
+        // The rows read stay; the line says the list is incomplete until
+        // it is read again.
+        m_line->setText(userTextOf(e));
+        m_line->setStyleSheet(QStringLiteral("color: #b00000;"));
+        m_line->show();
+        return;
+    }
+    if (!isReading()) {
+        m_line->hide();
+        return;
+    }
+    if (got == 0) {
+        // Inside a write: the next part waits for it to end.
+        m_timer->start(50);
+        return;
+    }
+    // The next part takes about as long as the time given to a part.
+    const qint64 spent = qMax<qint64>(1, clock.elapsed());
+    const qint64 fitting = static_cast<qint64>(got) * kPartMilliseconds / spent;
+    m_partRows = static_cast<int>(std::clamp<qint64>(fitting, kLeastPartRows, kMostPartRows));
+    showProgress();
+    m_timer->start(0);
+}
+
+void ListReading::showProgress() {
+    m_line->setText(QStringLiteral("正在读取列表：已读 %1 行，共 %2 行…")
+                        .arg(m_dataset->rowCount())
+                        .arg(m_dataset->expectedRowCount()));
+    m_line->show();
+}
