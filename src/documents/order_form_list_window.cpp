@@ -187,16 +187,9 @@ void OrderFormListWindow::reread(const QString& code) {
 }
 
 void OrderFormListWindow::showRow(const QString& code) {
-    Dataset& rows = m_list.rows();
-    if (rows.isEmpty()) {
-        return;
-    }
-    if (code.isEmpty() || !rows.locate("Order_Form_Code", code)) {
-        // The first row as the grid shows it: the newest order.
-        const int first = m_grid->model()->datasetRow(0);
-        rows.setCurrentRow(first >= 0 ? first : 0);
-    }
-    m_grid->selectRow(rows.currentRow());
+    // Else the first row as the grid shows it: the newest order.
+    const int first = m_grid->model()->datasetRow(0);
+    m_grid->selectRowWhere("Order_Form_Code", code, first >= 0 ? first : 0);
 }
 
 void OrderFormListWindow::filterByOrderDate() {

@@ -207,14 +207,7 @@ void QuotationListWindow::reread(const QString& billNo) {
 }
 
 void QuotationListWindow::showRow(const QString& billNo) {
-    Dataset& rows = m_list.rows();
-    if (rows.isEmpty()) {
-        return;
-    }
-    if (billNo.isEmpty() || !rows.locate("BillNo", billNo)) {
-        rows.setCurrentRow(m_list.newestRow());
-    }
-    m_grid->selectRow(rows.currentRow());
+    m_grid->selectRowWhere("BillNo", billNo, m_list.newestRow());
 }
 
 void QuotationListWindow::filterByEntryDate() {

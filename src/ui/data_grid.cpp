@@ -259,8 +259,11 @@ void DataGrid::setDataset(Dataset* dataset) {
         disconnect(old, nullptr, this, nullptr);
     }
     m_model->setDataset(dataset);
+    m_awaitedField.clear();
     if (dataset) {
         connect(dataset, &Dataset::currentRowChanged, this, &DataGrid::syncCurrentFromDataset);
+        // After the grid model has placed the rows.
+        connect(dataset, &Dataset::rowsAppended, this, &DataGrid::lookForAwaitedRow);
     }
     m_reading->follow(dataset);
 }
@@ -363,6 +366,50 @@ void DataGrid::selectRow(int datasetRow) {
     const int g = m_model->gridRow(datasetRow);
     if (g >= 0) {
         m_view->selectRow(g);
+    }
+}
+
+void DataGrid::selectRowWhere(const QString& field, const QVariant& value, int fallbackRow) {
+    m_awaitedField.clear();
+    Dataset* rows = dataset();
+    if (!rows || rows->isEmpty()) {
+        return;
+    }
+    const bool wanted = !value.toString().isEmpty();
+    if (wanted && rows->locate(field, value)) {
+        selectRow(rows->currentRow());
+        return;
+    }
+    rows->setCurrentRow(fallbackRow);
+    selectRow(rows->currentRow());
+    if (wanted && rows->hasMoreRows()) {
+        m_awaitedField = field;
+        m_awaitedValue = value;
+        m_awaitedFrom = rows->currentRow();
+    }
+}
+
+void DataGrid::lookForAwaitedRow(int first, int count) {
+    Dataset* rows = dataset();
+    if (m_awaitedField.isEmpty() || !rows) {
+        return;
+    }
+    if (rows->currentRow() != m_awaitedFrom) {
+        m_awaitedField.clear();  // the user went elsewhere
+        return;
+    }
+    const int column = rows->fieldIndex(m_awaitedField);
+    const QString wanted = m_awaitedValue.toString();
+    for (int r = first; column >= 0 && r < first + count; ++r) {
+        if (rows->value(r, column).toString() == wanted) {
+            m_awaitedField.clear();
+            rows->setCurrentRow(r);
+            selectRow(r);
+            return;
+        }
+    }
+    if (!rows->hasMoreRows()) {
+        m_awaitedField.clear();
     }
 }
 

@@ -91,6 +91,10 @@ public:
     // Dataset rows of the selected grid rows, in grid order.
     QList<int> selectedRows() const;
     void selectRow(int datasetRow);
+    // Makes the row whose `field` holds `value` current and selected, else
+    // `fallbackRow`. A row of a list still being read is selected when it
+    // comes, as long as the user stayed on the fallback row meanwhile.
+    void selectRowWhere(const QString& field, const QVariant& value, int fallbackRow);
     QString footerText(const QString& field) const { return m_model->footerText(field); }
     GridModel* model() const { return m_model; }
     // Reads the rest of a list read in parts, with its progress line.
@@ -126,6 +130,8 @@ private:
     // Rows with a preview line are taller by its height, the others plain.
     void fitRowHeights(int first, int last);
     void placeEntryLine();
+    // The row selectRowWhere() waits for, among rows just read.
+    void lookForAwaitedRow(int first, int count);
 
     GridModel* m_model;
     QWidget* m_entryStrip = nullptr;
@@ -140,4 +146,7 @@ private:
     bool m_customFilter = false;
     bool m_syncing = false;
     bool m_tallRows = false;  // some rows may be taller than plain
+    QString m_awaitedField;
+    QVariant m_awaitedValue;
+    int m_awaitedFrom = -1;  // the fallback row chosen meanwhile
 };

@@ -1,3 +1,4 @@
+#include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
@@ -12,6 +13,7 @@
 #include "reports/document_report_window.h"
 #include "shell/query_panel_window.h"
 #include "ui/editors.h"
+#include "ui/list_reading.h"
 
 using DocumentFixture::count;
 using DocumentFixture::read;
@@ -133,6 +135,44 @@ private slots:
         QCOMPARE(count(db(), "select count(*) from Quotation_Head where BillNo=:b", {{"b", second}}), 0);
         QCOMPARE(w.currentBillNo(), first);
         QCOMPARE(g->selectedRows().size(), 1);
+    }
+
+    // On a server the list shows its newest quotations at once and reads the rest while the user works, a line
+    // under the rows telling how far; read again (F5) on a quotation not among the first rows, it comes back to it.
+    void longServerListShowsTheNewestAtOnce() {
+        if (!TestBooks::postgresConfigured()) {
+            QSKIP("needs ./test's PostgreSQL");
+        }
+        TestBooks::TestProgram program(true);
+        program.connect("postgres");
+        program.context().CurrentUser = {"超级用户", "", "管理员组"};
+        Database& server = program.context().data().main();
+        QList<Database::BatchStatement> heads;
+        for (int i = 1; i <= 700; ++i) {
+            heads << Database::BatchStatement("insert into Quotation_Head (BillNo, Keyin_Date, state) values (:b, :d, 1)",
+                                              {{"b", QString("Q%1").arg(i, 5, 10, QChar('0'))},
+                                               {"d", QDate(2006, 1, 1).addDays(i).startOfDay()}});
+        }
+        server.executeBatch(heads);
+        QuotationListWindow w(program.context());
+        w.show();
+        DataGrid* g = w.grid();
+        auto* line = g->findChild<QLabel*>("readingLine");
+        QCOMPARE(g->model()->rowCount(), QuotationList::kFirstRows);
+        QCOMPARE(w.currentBillNo(), QString("Q00700"));
+        QCOMPARE(g->footerText("BillNo"), QString("共 700 份单据"));
+        QVERIFY(line->isVisible());
+        QVERIFY2(line->text().contains("共 700 行"), qPrintable(line->text()));
+        QTRY_VERIFY(!g->reading()->isReading());
+        QCOMPARE(g->model()->rowCount(), 700);
+        QVERIFY(!line->isVisible());
+        QCOMPARE(cell(g, 699, "贵宾号"), QString("Q00001"));
+        g->selectRow(w.list().rows().rowCount() - 1);
+        QCOMPARE(w.currentBillNo(), QString("Q00001"));
+        QTest::keyClick(&w, Qt::Key_F5);
+        QCOMPARE(g->model()->rowCount(), QuotationList::kFirstRows);
+        QTRY_COMPARE(w.currentBillNo(), QString("Q00001"));
+        QCOMPARE(g->selectedRows(), QList<int>{699});
     }
 
     void queryPanelFiltersTheList() {
