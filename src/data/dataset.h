@@ -152,11 +152,13 @@ public:
     // The sum of a summed field over every row the statement gave; null
     // when not known.
     QVariant expectedSum(const QString& field) const;
-    // Appends up to `rows` more rows (rowsAppended); 0 inside a
-    // transaction, which the read waits out. When reading fails, the rows
-    // read stay, reading stops (readStoppedShort) and a DbError saying the
-    // list is incomplete is thrown.
+    // Appends up to `rows` more rows (rowsAppended). When reading fails,
+    // the rows read stay, reading stops (readStoppedShort) and a DbError
+    // saying the list is incomplete is thrown.
     int readMoreRows(int rows);
+    // Reads every row still to come, as what works on the whole list
+    // (an export) needs; refuses a list whose reading stopped short.
+    void readRemainingRows();
 
 signals:
     void fieldChanged(const QString& field);
@@ -272,6 +274,7 @@ private:
     int m_firstRows = 0;
     QStringList m_summed;
     std::unique_ptr<ServerRowStream> m_stream;
+    static constexpr int kRemainingPartRows = 20000;
     bool m_stoppedShort = false;
     qint64 m_expectedRows = -1;
     QHash<QString, double> m_expectedSums;

@@ -55,6 +55,9 @@ ServerRowStream::ServerRowStream(Database& db, const QString& updateTable, const
             got = append(m_first, q);
         }
     });
+    // When the implicit transaction ends the server runs the cursor's
+    // statement to its end, to keep its rows: a statement of its own.
+    db.countStatement();
     if (got < firstRows || m_read >= m_totals.rows) {
         close();
     }

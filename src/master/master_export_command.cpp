@@ -1,7 +1,9 @@
 #include "master/master_export_command.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include "data/app_context.h"
 #include "data/cost_profit_right.h"
@@ -31,8 +33,14 @@ QString chooseFile(FileChooser& files, MasterKind kind) {
 
 void run(AppContext& context, PermissionChecker& permissions, const DataGrid& grid, MasterKind kind,
          const QString& file) {
-    const Dataset* rows = grid.dataset();
+    Dataset* rows = grid.dataset();
     GridModel* model = grid.model();
+    if (rows) {
+        // The whole list, not only the rows read so far.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        rows->readRemainingRows();
+    }
     if (!rows || model->rowCount() == 0) {
         context.prompter().inform(QStringLiteral("列表中没有可导出的%1").arg(MasterColumns::recordWord(kind)));
         return;

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "data/database.h"
 #include "platform/errors.h"
 
 ListReading::ListReading(QLabel* line, QObject* parent) : QObject(parent), m_line(line), m_timer(new QTimer(this)) {
@@ -45,6 +46,11 @@ void ListReading::step() {
         m_line->hide();
         return;
     }
+    if (m_dataset->database().transactionDepth() > 0) {
+        // A write is under way (a dialog's): the next part waits for it.
+        m_timer->start(50);
+        return;
+    }
     QElapsedTimer clock;
     clock.start();
     int got = 0;
@@ -60,11 +66,6 @@ void ListReading::step() {
     }
     if (!isReading()) {
         m_line->hide();
-        return;
-    }
-    if (got == 0) {
-        // Inside a write: the next part waits for it to end.
-        m_timer->start(50);
         return;
     }
     // The next part takes about as long as the time given to a part.

@@ -41,6 +41,11 @@ QString rowsOf(Database& db, const QString& no) {
                 "BillNo=:h)",
                 {{"h", no}});
 }
+
+// The list's row of the quotation that is `k`-th oldest: a server lists the newest first.
+int oldestFirst(const QuotationList& list, int k) {
+    return list.newestRow() == 0 ? list.rows().rowCount() - 1 - k : k;
+}
 }  // namespace
 
 // A quotation's kept totals and the list's amounts (never drifting from its
@@ -78,7 +83,8 @@ private slots:
         QVERIFY(!list.setInForce({}, false) && list.setInForce(keep, false));
         QCOMPARE(read(db, states), QString("2|1"));
         list.open();
-        QCOMPARE(values(list.rows(), {"BillNo", "state_desc"}, 0) + "|" + values(list.rows(), {"BillNo"}, 1),
+        QCOMPARE(values(list.rows(), {"BillNo", "state_desc"}, oldestFirst(list, 0)) + "|" +
+                     values(list.rows(), {"BillNo"}, oldestFirst(list, 1)),
                  keep + "|失效|" + gone);
         QVERIFY(list.setInForce(keep, true));
         QCOMPARE(read(db, states), QString("0|0"));
@@ -217,7 +223,8 @@ private slots:
         list.open();
         QStringList rows;
         for (int r = 0; r < list.rows().rowCount(); ++r) {
-            rows << values(list.rows(), {"sum_Goods_Price", "Total_Price", "Leave_money", "isPayAll"}, r);
+            rows << values(list.rows(), {"sum_Goods_Price", "Total_Price", "Leave_money", "isPayAll"},
+                           oldestFirst(list, r));
         }
         QCOMPARE(rows.join("; "), QString("5|5|5|未付清; 8030.22|8210|0|已付清; 8030.22|8210.01|0.01|未付清; "
                                           "11|11|0|已付清; 99.99|99.99|-0.01|已付清"));

@@ -149,9 +149,9 @@ private slots:
         Database& server = program.context().data().main();
         QList<Database::BatchStatement> heads;
         for (int i = 1; i <= 700; ++i) {
-            heads << Database::BatchStatement("insert into Quotation_Head (BillNo, Keyin_Date, state) values (:b, :d, 1)",
-                                              {{"b", QString("Q%1").arg(i, 5, 10, QChar('0'))},
-                                               {"d", QDate(2006, 1, 1).addDays(i).startOfDay()}});
+            heads << Database::BatchStatement(
+                "insert into Quotation_Head (BillNo, Keyin_Date, state) values (:b, :d, 1)",
+                {{"b", QString("Q%1").arg(i, 5, 10, QChar('0'))}, {"d", QDate(2006, 1, 1).addDays(i).startOfDay()}});
         }
         server.executeBatch(heads);
         QuotationListWindow w(program.context());
