@@ -87,6 +87,9 @@ public:
     void countStatement() { count(1, 0); }
     // How often the connection was opened again after the server lost it.
     int reconnectCount() const { return m_reconnects; }
+    // Expires when this object goes: what may outlive the connection (a
+    // list's open cursor) looks before it touches it.
+    std::weak_ptr<const void> lifetime() const { return m_counts; }
 
     // What a user is told when the server connection was lost inside a
     // transaction: it is open again and the change was not saved.

@@ -44,8 +44,14 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
     ColumnStore rows;
     std::unique_ptr<ServerRowStream> stream;
     if (m_firstRows > 0 && !m_db.isAccess() && m_db.transactionDepth() == 0) {
-        // A cursor still open from the last read goes first.
-        m_stream.reset();
+        // A cursor still open from the last read goes first; should the new
+        // read fail, the rows shown stay, told as incomplete.
+        if (m_stream) {
+            m_stream.reset();
+            m_store.finish();
+            m_stoppedShort = true;
+            emit readingEnded();
+        }
         stream = std::make_unique<ServerRowStream>(m_db, m_table, sql, params, m_summed, m_firstRows, formats);
         fields = stream->fields();
         rows = stream->takeRows();

@@ -20,7 +20,7 @@ QString newCursorName() {
 ServerRowStream::ServerRowStream(Database& db, const QString& updateTable, const QString& sql,
                                  const QVariantMap& params, const QStringList& summed, int firstRows,
                                  const QHash<QString, QString>& formats)
-    : m_db(db), m_cursor(newCursorName()) {
+    : m_db(db), m_dbAlive(db.lifetime()), m_session(db.reconnectCount()), m_cursor(newCursorName()) {
     if (db.isAccess() || db.transactionDepth() > 0) {
         // A cursor declared inside a transaction would go with its rollback.
         throw UserError(QStringLiteral("列表只能在事务之外分批读取"));
@@ -66,7 +66,7 @@ ServerRowStream::ServerRowStream(Database& db, const QString& updateTable, const
 ServerRowStream::~ServerRowStream() {
     // Inside a transaction a failed CLOSE would spoil the caller's work;
     // the cursor then ends with the session.
-    if (m_open && m_db.transactionDepth() == 0) {
+    if (m_open && !m_dbAlive.expired() && m_db.transactionDepth() == 0 && m_db.reconnectCount() == m_session) {
         try {
             close();
         } catch (...) {
@@ -92,6 +92,12 @@ int ServerRowStream::append(ColumnStore& store, QSqlQuery& q) {
 int ServerRowStream::readInto(ColumnStore& store, int rows) {
     if (!m_open) {
         return 0;
+    }
+    if (m_db.reconnectCount() != m_session) {
+        // Another statement found the connection lost and opened it again:
+        // the cursor went with the old session.
+        m_open = false;
+        throw DbError(Database::connectionRestoredText(), {}, {}, DbError::Kind::ConnectionLost);
     }
     rows = qMax(1, rows);
     // The part that reaches the count closes the cursor in the same round

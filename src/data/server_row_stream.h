@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <memory>
 
 #include "data/column_store.h"
 #include "data/field_def.h"
@@ -58,6 +59,9 @@ private:
     int append(ColumnStore& store, QSqlQuery& q);
 
     Database& m_db;
+    std::weak_ptr<const void> m_dbAlive;
+    // The session the cursor lives in: a reopened connection has lost it.
+    int m_session = 0;
     QString m_cursor;
     QList<FieldDef> m_fields;
     Totals m_totals;

@@ -21,6 +21,7 @@ void ListReading::follow(Dataset* dataset) {
     m_dataset = dataset;
     if (dataset) {
         connect(dataset, &Dataset::resetDone, this, &ListReading::restart);
+        connect(dataset, &Dataset::readingEnded, this, &ListReading::showEnd);
     }
     restart();
 }
@@ -39,6 +40,19 @@ void ListReading::restart() {
         m_timer->stop();
         m_line->hide();
     }
+}
+
+void ListReading::showEnd() {
+    if (!m_dataset || !m_dataset->readStoppedShort()) {
+        m_line->hide();
+        return;
+    }
+    m_timer->stop();
+    m_line->setText(QStringLiteral("列表没有读完：只读到 %1 行（共 %2 行）。请检查网络后按“查询”或 F5 重新读取。")
+                        .arg(m_dataset->rowCount())
+                        .arg(m_dataset->expectedRowCount()));
+    m_line->setStyleSheet(QStringLiteral("color: #b00000;"));
+    m_line->show();
 }
 
 void ListReading::step() {

@@ -33,6 +33,8 @@ private:
     void restart();
     void step();
     void showProgress();
+    // The last part came, or reading stopped short (said on the line).
+    void showEnd();
 
     QPointer<Dataset> m_dataset;
     QLabel* m_line;

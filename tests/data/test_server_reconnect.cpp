@@ -115,6 +115,22 @@ private slots:
         QCOMPARE(list.value(499, "code").toString(), QString("SP00000500"));
         QVERIFY(list.readStoppedShort() && !list.hasMoreRows());
         QCOMPARE(list.readMoreRows(300), 0);
+        // Another read finds the connection lost and opens it again: the cursor is gone with the old session.
+        list.refresh();
+        QVERIFY(endSession(db));
+        QCOMPARE(db.scalar("select count(*) from goods").toInt(), 900);
+        const auto gone = thrown<DbError>([&] { list.readMoreRows(300); });
+        QVERIFY(gone && gone->kind() == DbError::Kind::ConnectionLost && gone->message().contains("只读到 200 行"));
+        QCOMPARE(list.rowCount(), 200);
+        // A refresh that fails keeps the rows, told as incomplete.
+        list.refresh();
+        QVERIFY(list.hasMoreRows());
+        auto other = book.connectAgain();
+        other->execute("alter table goods rename to goods_away");
+        QVERIFY(thrown<DbError>([&] { list.refresh(); }));
+        QVERIFY(list.readStoppedShort() && !list.hasMoreRows());
+        QCOMPARE(list.rowCount(), 200);
+        other->execute("alter table goods_away rename to goods");
         list.refresh();
         QVERIFY(!list.readStoppedShort());
         while (list.hasMoreRows()) {
