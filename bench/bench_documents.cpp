@@ -141,7 +141,7 @@ void BM_QuotationListWindowOpen(benchmark::State& state) {
 }
 
 void BM_RawQuotationList(benchmark::State& state) {
-    RawStatement q(book().raw, QuotationList::listStatement(true).toUtf8().constData());
+    RawStatement q(book().raw, QuotationList::listStatement().toUtf8().constData());
     for (auto _ : state) {
         state.counters["rows"] = q.readAll();
     }

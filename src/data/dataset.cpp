@@ -52,7 +52,17 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
             m_stoppedShort = true;
             emit readingEnded();
         }
-        stream = std::make_unique<ServerRowStream>(m_db, m_table, sql, params, m_summed, m_firstRows, formats);
+        const int session = m_db.reconnectCount();
+        try {
+            stream = std::make_unique<ServerRowStream>(m_db, m_table, sql, params, m_summed, m_firstRows, formats);
+        } catch (const DbError& e) {
+            // The server had dropped the connection (a restart, an idle
+            // line cut): it is open again, and a read is simply run again.
+            if (e.kind() != DbError::Kind::ConnectionLost || m_db.reconnectCount() == session) {
+                throw;
+            }
+            stream = std::make_unique<ServerRowStream>(m_db, m_table, sql, params, m_summed, m_firstRows, formats);
+        }
         fields = stream->fields();
         rows = stream->takeRows();
         if (stream->atEnd()) {

@@ -146,6 +146,9 @@ public:
     bool hasMoreRows() const { return m_stream != nullptr; }
     // Reading stopped before the last row (the connection was lost).
     bool readStoppedShort() const { return m_stoppedShort; }
+    // The rows read from the database by the last open (rows added or
+    // deleted since not counted).
+    int rowsRead() const { return m_store.rowCount(); }
     // The rows the statement gave, counted when the read began; -1 when
     // the rows were not read in parts.
     qint64 expectedRowCount() const { return m_expectedRows; }

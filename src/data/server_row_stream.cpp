@@ -32,34 +32,53 @@ ServerRowStream::ServerRowStream(Database& db, const QString& updateTable, const
         totals += QStringLiteral(", sum(%1)").arg(Database::checkIdentifier(f));
     }
     totals += QStringLiteral(" from (%1) olvend_whole").arg(sql);
-    // The three run as one implicit transaction: the count, the sums and
-    // the cursor see the same rows.
+    // One snapshot for the cursor, the count and the sums: they see the
+    // same rows whatever other workstations commit meanwhile. The cursor
+    // keeps its rows when the transaction ends.
     const QList<Database::BatchStatement> batch{
+        {"begin transaction isolation level repeatable read, read only"},
         {QStringLiteral("declare %1 no scroll cursor with hold for %2").arg(m_cursor, sql), params},
         {totals, params},
-        {QStringLiteral("fetch forward %1 from %2").arg(qMax(1, firstRows)).arg(m_cursor)}};
+        {QStringLiteral("fetch forward %1 from %2").arg(qMax(1, firstRows)).arg(m_cursor)},
+        {"commit"}};
     int got = 0;
-    db.readBatch(batch, [&](int i, QSqlQuery& q) {
-        if (i == 0) {
-            m_open = true;
-        } else if (i == 1 && q.next()) {
-            m_totals.rows = q.value(0).toLongLong();
-            for (int k = 0; k < summed.size(); ++k) {
-                if (!q.value(k + 1).isNull()) {
-                    m_totals.sums.insert(summed[k].toLower(), q.value(k + 1).toDouble());
-                }
+    try {
+        db.readBatch(batch, [&](int i, QSqlQuery& q) { readFirst(i, q, summed, tableFields, formats, &got); });
+    } catch (const DbError& e) {
+        // The server left the failed transaction open (unless the
+        // connection went with it).
+        if (e.kind() != DbError::Kind::ConnectionLost) {
+            try {
+                db.execute(QStringLiteral("rollback"));
+            } catch (...) {
+                // Nothing more to undo.
             }
-        } else if (i == 2) {
-            m_fields = DatasetReader::serverFields(q.record(), tableFields, formats);
-            m_first = ColumnStore(static_cast<int>(m_fields.size()));
-            got = append(m_first, q);
         }
-    });
-    // When the implicit transaction ends the server runs the cursor's
-    // statement to its end, to keep its rows: a statement of its own.
+        throw;
+    }
+    // When the transaction ends the server runs the cursor's statement to
+    // its end, to keep its rows: a statement of its own.
     db.countStatement();
     if (got < firstRows || m_read >= m_totals.rows) {
         close();
+    }
+}
+
+void ServerRowStream::readFirst(int i, QSqlQuery& q, const QStringList& summed, const QList<FieldDef>& tableFields,
+                                const QHash<QString, QString>& formats, int* got) {
+    if (i == 1) {
+        m_open = true;
+    } else if (i == 2 && q.next()) {
+        m_totals.rows = q.value(0).toLongLong();
+        for (int k = 0; k < summed.size(); ++k) {
+            if (!q.value(k + 1).isNull()) {
+                m_totals.sums.insert(summed[k].toLower(), q.value(k + 1).toDouble());
+            }
+        }
+    } else if (i == 3) {
+        m_fields = DatasetReader::serverFields(q.record(), tableFields, formats);
+        m_first = ColumnStore(static_cast<int>(m_fields.size()));
+        *got = append(m_first, q);
     }
 }
 

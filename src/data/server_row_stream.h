@@ -29,8 +29,9 @@ public:
         QHash<QString, double> sums;
     };
 
-    // Opens the cursor outside any transaction and, in the same round trip,
-    // reads the totals and the first `firstRows` rows. Columns of
+    // Opens the cursor outside any transaction and, in the same round trip
+    // and the same snapshot, reads the totals and the first `firstRows`
+    // rows. Columns of
     // `updateTable` take that table's definitions (as DatasetReader does);
     // `formats` are display formats by lower-case column name.
     ServerRowStream(Database& db, const QString& updateTable, const QString& sql, const QVariantMap& params,
@@ -56,6 +57,9 @@ public:
     void close();
 
 private:
+    // Takes the `i`-th result of the opening batch.
+    void readFirst(int i, QSqlQuery& q, const QStringList& summed, const QList<FieldDef>& tableFields,
+                   const QHash<QString, QString>& formats, int* got);
     int append(ColumnStore& store, QSqlQuery& q);
 
     Database& m_db;

@@ -6,6 +6,7 @@
 #include "data/cost_profit_right.h"
 #include "data/database.h"
 #include "data/dataset.h"
+#include "data/sql_dialect.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
 
@@ -26,8 +27,17 @@ int QuotationList::newestRow() const {
 QuotationList::~QuotationList() = default;
 
 void QuotationList::open() {
-    m_rows->open(listStatement(m_db.isAccess(),
-                               m_showsCost ? QStringLiteral("*") : CostProfitRight::quotationColumnsWithoutCost(m_db)));
+    QString sql = listStatement(m_showsCost ? QStringLiteral("*") : CostProfitRight::quotationColumnsWithoutCost(m_db));
+    // An embedded book keeps its rows in the order they were written and
+    // updates them in place, so they are read as they lie, the newest last
+    // (ordering by number would cost a lookup per row). A server moves an
+    // updated row, so there they are ordered by number, as the grid sorts
+    // them, the newest first: the list is read in parts, and the first part
+    // is what the list shows on top.
+    if (!m_db.isAccess()) {
+        sql += QStringLiteral(" order by %1 desc").arg(m_db.dialect().byteOrder(QStringLiteral("BillNo")));
+    }
+    m_rows->open(sql);
     for (const char* f : {"sum_Goods_Price", "Freight", "Total_Price", "earnest", "sum_payed_money", "Leave_money",
                           "preferential", "total_Gain_Money"}) {
         if (m_rows->fieldIndex(QString::fromLatin1(f)) >= 0) {

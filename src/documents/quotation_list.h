@@ -42,16 +42,11 @@ public:
     // false with a message when none is selected.
     bool setInForce(const QString& billNo, bool inForce);
 
-    // Every quotation. An embedded book keeps its rows in the order they
-    // were written and updates them in place, so they are read as they lie,
-    // the newest last (ordering by number would cost a lookup per row). A
-    // server moves an updated row, so there they are ordered by number,
-    // the newest first: the list is read in parts, and the first part is
-    // what the list shows on top.
+    // Every quotation, in no order: see open() for the order each kind of
+    // book reads them in.
     // `columns`: what is read ("*" for every column).
-    static QString listStatement(bool embedded, const QString& columns = QStringLiteral("*")) {
-        return QStringLiteral("select %1 from Query_Quotation_Head_list").arg(columns) +
-               (embedded ? QString() : QStringLiteral(" order by BillNo desc"));
+    static QString listStatement(const QString& columns = QStringLiteral("*")) {
+        return QStringLiteral("select %1 from Query_Quotation_Head_list").arg(columns);
     }
 
     // The quotations a server list shows before the rest is read.

@@ -3,6 +3,7 @@
 #include <QScopeGuard>
 
 #include "data/database.h"
+#include "data/sql_dialect.h"
 #include "master/group_rows.h"
 #include "platform/prompter.h"
 
@@ -49,13 +50,19 @@ bool GroupedDirectory::holdsRecords(const QVariant& id) {
                .toInt() > 0;
 }
 
+QString GroupedDirectory::recordOrder() const {
+    // Read in parts, the rows come in the grid's order (by code points),
+    // so that each part goes below the rows shown.
+    return m_setup.recordsFirstRows > 0 ? m_db.dialect().byteOrder(m_setup.recordOrder) : m_setup.recordOrder;
+}
+
 void GroupedDirectory::reloadRecords() {
     // A root lists every record of the book; any other group its own.
     if (isRoot(m_focused)) {
-        m_records.open(QStringLiteral("select * from %1 order by %2").arg(m_setup.recordTable, m_setup.recordOrder));
+        m_records.open(QStringLiteral("select * from %1 order by %2").arg(m_setup.recordTable, recordOrder()));
     } else {
         m_records.open(QStringLiteral("select * from %1 where %2=:g order by %3")
-                           .arg(m_setup.recordTable, m_setup.groupField, m_setup.recordOrder),
+                           .arg(m_setup.recordTable, m_setup.groupField, recordOrder()),
                        {{"g", m_focused}});
     }
 }

@@ -19,7 +19,8 @@ struct GroupedDirectorySetup {
     QString groupField;      // a record's group: Goods_class, GroupClass
     QString recordOrder;     // the order of the listed records
     // A long list of records on a server shows this many rows before the
-    // rest is read (0: all at once).
+    // rest is read (0: all at once); recordOrder is then one text column,
+    // ascending.
     int recordsFirstRows = 0;
     QString rootTypeField;  // a group holding 0 there is a root as well (CorpType); empty: the top only
     // Adding a group under the root offers to move the records kept in the
@@ -63,6 +64,8 @@ public:
     void open();
     Dataset& groups() { return m_groups; }
     Dataset& records() { return m_records; }
+    // What the records are ordered by.
+    QString recordOrder() const;
     const Dataset& records() const { return m_records; }
 
     QVariant rootId() const;

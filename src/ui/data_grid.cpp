@@ -401,7 +401,9 @@ void DataGrid::lookForAwaitedRow(int first, int count) {
     const int column = rows->fieldIndex(m_awaitedField);
     const QString wanted = m_awaitedValue.toString();
     for (int r = first; column >= 0 && r < first + count; ++r) {
-        if (rows->value(r, column).toString() == wanted) {
+        // A row the grid's filters hide is not made current behind the
+        // user's back.
+        if (m_model->gridRow(r) >= 0 && rows->value(r, column).toString() == wanted) {
             m_awaitedField.clear();
             rows->setCurrentRow(r);
             selectRow(r);

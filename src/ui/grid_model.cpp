@@ -72,7 +72,10 @@ void GridModel::setDataset(Dataset* dataset) {
         connect(dataset, &Dataset::rowsAppended, this, &GridModel::appendRows);
         // The footer turns from the totals counted on the server to the
         // rows' own once every row is in.
-        connect(dataset, &Dataset::readingEnded, this, &GridModel::invalidateFooter);
+        connect(dataset, &Dataset::readingEnded, this, [this] {
+            sortPending();
+            invalidateFooter();
+        });
         connect(dataset, &Dataset::valuesRefreshed, this, [this] {
             if (rowCount() > 0 && columnCount() > 0) {
                 emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
@@ -123,6 +126,7 @@ int GridModel::fieldColumn(const QString& field) const {
 // Resolves the columns' fields and lists the rows that pass the filters,
 // in the grid's order.
 void GridModel::fillRows() {
+    m_sortPending = false;
     m_fieldIndex.clear();
     for (const GridColumn& c : m_columns) {
         m_fieldIndex.append(m_dataset ? m_dataset->fieldIndex(c.field) : -1);
@@ -141,8 +145,10 @@ void GridModel::fillRows() {
 }
 
 // Rows of a later part: those the filters pass join the grid. Rows that
-// come in the grid's order (the list is read in it) go at the end; any
-// others are sorted in, as a sort would.
+// come in the grid's order (the list is read in it) go at the end. Others
+// (the user sorted by another column meanwhile) wait at the end too, and
+// are sorted in with the last part: sorting the whole list again for each
+// part would cost more than reading it.
 void GridModel::appendRows(int first, int count) {
     QVector<int> added;
     for (int r = first; r < first + count; ++r) {
@@ -152,40 +158,32 @@ void GridModel::appendRows(int first, int count) {
     }
     const int total = m_dataset ? m_dataset->rowCount() : 0;
     QVector<int> rows = m_rows.datasetRows();
-    if (added.isEmpty()) {
-        m_rows.assign(rows, total);
-        return;
-    }
-    QVector<int> seam = added;
-    if (!rows.isEmpty()) {
-        seam.prepend(rows.last());
-    }
-    const QVector<int> asRead = seam;
-    sortRows(seam);
-    if (seam == asRead) {
+    if (!added.isEmpty()) {
+        QVector<int> seam = added;
+        if (!rows.isEmpty()) {
+            seam.prepend(rows.last());
+        }
+        const QVector<int> asRead = seam;
+        sortRows(seam);
+        m_sortPending = m_sortPending || seam != asRead;
         beginInsertRows({}, rows.size(), rows.size() + added.size() - 1);
         rows += added;
         m_rows.assign(rows, total);
         endInsertRows();
     } else {
-        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-        const QModelIndexList before = persistentIndexList();
-        QVector<int> rowsBefore;
-        for (const QModelIndex& i : before) {
-            rowsBefore.append(m_rows.datasetRow(i.row()));
-        }
-        rows += added;
-        sortRows(rows);
         m_rows.assign(rows, total);
-        QModelIndexList after;
-        for (int k = 0; k < before.size(); ++k) {
-            const int pos = m_rows.gridRow(rowsBefore[k]);
-            after.append(pos < 0 ? QModelIndex() : index(pos, before[k].column()));
-        }
-        changePersistentIndexList(before, after);
-        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    }
+    if (!m_dataset->hasMoreRows()) {
+        sortPending();
     }
     invalidateFooter();
+}
+
+void GridModel::sortPending() {
+    if (m_sortPending) {
+        m_sortPending = false;
+        sort(m_sortColumn, m_sortOrder);
+    }
 }
 
 void GridModel::rebuild() {
@@ -323,6 +321,7 @@ QStringList GridModel::distinctTexts(const QString& field) const {
 }
 
 void GridModel::sort(int column, Qt::SortOrder order) {
+    m_sortPending = false;
     m_sortColumn = column;
     m_sortOrder = order;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);

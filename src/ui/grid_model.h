@@ -94,6 +94,9 @@ private:
     void rebuild();
     void fillRows();
     void appendRows(int first, int count);
+    // Sorts the rows that came out of the grid's order while a list was
+    // read in parts.
+    void sortPending();
     bool accepts(int datasetRow) const;
     void sortRows(QVector<int>& rows) const;
     void invalidateFooter();
@@ -118,6 +121,7 @@ private:
     QHash<QString, ColumnFilter> m_columnFilters;  // by lower-case field
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    bool m_sortPending = false;
 
     QList<FooterSummary> m_footer;
     mutable QVector<double> m_footerValues;

@@ -37,8 +37,9 @@ void ListReading::restart() {
         showProgress();
         m_timer->start(0);
     } else {
+        // A list that stopped short stays said to be incomplete.
         m_timer->stop();
-        m_line->hide();
+        showEnd();
     }
 }
 
@@ -49,7 +50,7 @@ void ListReading::showEnd() {
     }
     m_timer->stop();
     m_line->setText(QStringLiteral("列表没有读完：只读到 %1 行（共 %2 行）。请检查网络后按“查询”或 F5 重新读取。")
-                        .arg(m_dataset->rowCount())
+                        .arg(m_dataset->rowsRead())
                         .arg(m_dataset->expectedRowCount()));
     m_line->setStyleSheet(QStringLiteral("color: #b00000;"));
     m_line->show();

@@ -173,6 +173,23 @@ private slots:
         QCOMPARE(g->model()->rowCount(), QuotationList::kFirstRows);
         QTRY_COMPARE(w.currentBillNo(), QString("Q00001"));
         QCOMPARE(g->selectedRows(), QList<int>{699});
+
+        // The server goes while the list is read: the rows stay, the line says so in red, also after the rows are
+        // laid out again; F5 reads the whole list on the reopened connection.
+        QTest::keyClick(&w, Qt::Key_F5);
+        const int pid = server.scalar("select pg_backend_pid()").toInt();
+        program.connectAgain()->scalar("select pg_terminate_backend(:p, 5000)", {{"p", pid}});
+        QTRY_VERIFY(line->text().startsWith("列表没有读完"));
+        const int kept = g->model()->rowCount();
+        QVERIFY(kept >= 300 && kept < 700);
+        QVERIFY2(line->text().contains(QString("只读到 %1 行（共 700 行）").arg(kept)), qPrintable(line->text()));
+        w.list().rows().cancelUpdates();
+        QVERIFY(line->isVisible() && line->text().startsWith("列表没有读完"));
+        QCOMPARE(g->model()->rowCount(), kept);
+        QTest::keyClick(&w, Qt::Key_F5);
+        QTRY_VERIFY(!g->reading()->isReading());
+        QCOMPARE(g->model()->rowCount(), 700);
+        QVERIFY(!line->isVisible());
     }
 
     void queryPanelFiltersTheList() {
