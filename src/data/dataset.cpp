@@ -122,7 +122,7 @@ void Dataset::readRemainingRows() {
         readMoreRows(kRemainingPartRows);
     }
     if (m_stoppedShort) {
-        throw UserError(QStringLiteral("列表没有读完，只读到 %1 行（共 %2 行）。请按“查询”或 F5 重新读取后再试。")
+        throw UserError(QStringLiteral("列表没有读完，只读到 %1 行（共 %2 行）。请按 F5 重新读取后再试。")
                             .arg(m_store.rowCount())
                             .arg(m_expectedRows));
     }
@@ -167,7 +167,7 @@ int Dataset::readMoreRows(int rows) {
                                 ? QStringLiteral("与数据库服务器的连接中断了，")
                                 : failed->message() + QStringLiteral("\n");
         throw failed->withMessage(
-            QStringLiteral("列表没有读完：%1只读到 %2 行（共 %3 行）。请检查网络后按“查询”或 F5 重新读取。")
+            QStringLiteral("列表没有读完：%1只读到 %2 行（共 %3 行）。请检查网络后按 F5 重新读取。")
                 .arg(why)
                 .arg(m_store.rowCount())
                 .arg(m_expectedRows));

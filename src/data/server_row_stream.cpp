@@ -56,6 +56,9 @@ ServerRowStream::ServerRowStream(Database& db, const QString& updateTable, const
         }
         throw;
     }
+    // The cursor lives in the session the batch ran in (opened again first,
+    // when it had been lost before).
+    m_session = db.reconnectCount();
     // When the transaction ends the server runs the cursor's statement to
     // its end, to keep its rows: a statement of its own.
     db.countStatement();

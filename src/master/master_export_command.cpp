@@ -1,9 +1,7 @@
 #include "master/master_export_command.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QScopeGuard>
 
 #include "data/app_context.h"
 #include "data/cost_profit_right.h"
@@ -14,6 +12,7 @@
 #include "platform/prompter.h"
 #include "ui/data_grid.h"
 #include "ui/grid_model.h"
+#include "ui/list_reading.h"
 
 namespace MasterExportCommand {
 
@@ -33,14 +32,10 @@ QString chooseFile(FileChooser& files, MasterKind kind) {
 
 void run(AppContext& context, PermissionChecker& permissions, const DataGrid& grid, MasterKind kind,
          const QString& file) {
-    Dataset* rows = grid.dataset();
+    const Dataset* rows = grid.dataset();
     GridModel* model = grid.model();
-    if (rows) {
-        // The whole list, not only the rows read so far.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        rows->readRemainingRows();
-    }
+    // The whole list, not only the rows read so far.
+    grid.reading()->finish();
     if (!rows || model->rowCount() == 0) {
         context.prompter().inform(QStringLiteral("列表中没有可导出的%1").arg(MasterColumns::recordWord(kind)));
         return;

@@ -264,6 +264,8 @@ void DataGrid::setDataset(Dataset* dataset) {
         connect(dataset, &Dataset::currentRowChanged, this, &DataGrid::syncCurrentFromDataset);
         // After the grid model has placed the rows.
         connect(dataset, &Dataset::rowsAppended, this, &DataGrid::lookForAwaitedRow);
+        // A read that stopped short ends the wait too.
+        connect(dataset, &Dataset::readingEnded, this, [this] { lookForAwaitedRow(0, 0); });
     }
     m_reading->follow(dataset);
 }
@@ -380,13 +382,17 @@ void DataGrid::selectRowWhere(const QString& field, const QVariant& value, int f
         selectRow(rows->currentRow());
         return;
     }
-    rows->setCurrentRow(fallbackRow);
-    selectRow(rows->currentRow());
     if (wanted && rows->hasMoreRows()) {
+        // Nothing is selected until the row comes, so that no command acts
+        // on another row meanwhile.
         m_awaitedField = field;
         m_awaitedValue = value;
-        m_awaitedFrom = rows->currentRow();
+        m_awaitedFallback = fallbackRow;
+        m_view->clearSelection();
+        return;
     }
+    rows->setCurrentRow(fallbackRow);
+    selectRow(rows->currentRow());
 }
 
 void DataGrid::lookForAwaitedRow(int first, int count) {
@@ -394,8 +400,8 @@ void DataGrid::lookForAwaitedRow(int first, int count) {
     if (m_awaitedField.isEmpty() || !rows) {
         return;
     }
-    if (rows->currentRow() != m_awaitedFrom) {
-        m_awaitedField.clear();  // the user went elsewhere
+    if (!selectedRows().isEmpty()) {
+        m_awaitedField.clear();  // the user chose a row meanwhile
         return;
     }
     const int column = rows->fieldIndex(m_awaitedField);
@@ -412,6 +418,8 @@ void DataGrid::lookForAwaitedRow(int first, int count) {
     }
     if (!rows->hasMoreRows()) {
         m_awaitedField.clear();
+        rows->setCurrentRow(m_awaitedFallback);
+        selectRow(rows->currentRow());
     }
 }
 

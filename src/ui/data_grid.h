@@ -93,7 +93,8 @@ public:
     void selectRow(int datasetRow);
     // Makes the row whose `field` holds `value` current and selected, else
     // `fallbackRow`. A row of a list still being read is selected when it
-    // comes, as long as the user stayed on the fallback row meanwhile.
+    // comes, and no row meanwhile (so that no command acts on another),
+    // unless the user selects one first.
     void selectRowWhere(const QString& field, const QVariant& value, int fallbackRow);
     QString footerText(const QString& field) const { return m_model->footerText(field); }
     GridModel* model() const { return m_model; }
@@ -148,5 +149,5 @@ private:
     bool m_tallRows = false;  // some rows may be taller than plain
     QString m_awaitedField;
     QVariant m_awaitedValue;
-    int m_awaitedFrom = -1;  // the fallback row chosen meanwhile
+    int m_awaitedFallback = -1;  // when the row never comes
 };

@@ -423,9 +423,10 @@ void GridModel::invalidateFooter() {
 void GridModel::recomputeFooter() const {
     ++m_recomputations;
     m_footerValues = QVector<double>(m_footer.size(), 0.0);
-    if (m_dataset && m_dataset->hasMoreRows()) {
-        // While a long list is still coming, the totals counted on the
-        // server stand for every row; a filtered view's are not known yet.
+    if (m_dataset && (m_dataset->hasMoreRows() || m_dataset->readStoppedShort())) {
+        // While a long list is still coming, or when it stopped short, the
+        // totals counted on the server stand for every row; a filtered
+        // view's are not known.
         for (int i = 0; i < m_footer.size(); ++i) {
             const FooterSummary& s = m_footer[i];
             const QVariant sum = m_dataset->expectedSum(s.field);

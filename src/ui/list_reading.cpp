@@ -1,7 +1,9 @@
 #include "ui/list_reading.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTimer>
 #include <algorithm>
 
@@ -30,6 +32,25 @@ bool ListReading::isReading() const {
     return m_dataset && m_dataset->hasMoreRows();
 }
 
+void ListReading::finish() {
+    if (!m_dataset) {
+        return;
+    }
+    m_timer->stop();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    const QPointer<ListReading> self(this);
+    while (self && m_dataset && m_dataset->hasMoreRows()) {
+        m_dataset->readMoreRows(kMostPartRows);
+        showProgress();
+        m_line->repaint();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (self && m_dataset) {
+        m_dataset->readRemainingRows();
+    }
+}
+
 void ListReading::restart() {
     m_partRows = kFirstPartRows;
     m_line->setStyleSheet(QString());
@@ -49,7 +70,7 @@ void ListReading::showEnd() {
         return;
     }
     m_timer->stop();
-    m_line->setText(QStringLiteral("列表没有读完：只读到 %1 行（共 %2 行）。请检查网络后按“查询”或 F5 重新读取。")
+    m_line->setText(QStringLiteral("列表没有读完：只读到 %1 行（共 %2 行）。请检查网络后按 F5 重新读取。")
                         .arg(m_dataset->rowsRead())
                         .arg(m_dataset->expectedRowCount()));
     m_line->setStyleSheet(QStringLiteral("color: #b00000;"));

@@ -21,6 +21,10 @@ public:
     // Follows the reads of `dataset` (none: stops).
     void follow(Dataset* dataset);
     bool isReading() const;
+    // Reads every row still to come now, for what needs the whole list (an
+    // export): the pointer says to wait and the line keeps moving. Throws
+    // when reading fails, or stopped short before.
+    void finish();
     // Rows asked for by the next part.
     int partRows() const { return m_partRows; }
 

@@ -171,6 +171,7 @@ private slots:
         QCOMPARE(w.currentBillNo(), QString("Q00001"));
         QTest::keyClick(&w, Qt::Key_F5);
         QCOMPARE(g->model()->rowCount(), QuotationList::kFirstRows);
+        QVERIFY(g->selectedRows().isEmpty());  // not another quotation meanwhile
         QTRY_COMPARE(w.currentBillNo(), QString("Q00001"));
         QCOMPARE(g->selectedRows(), QList<int>{699});
 
