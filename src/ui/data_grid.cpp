@@ -564,6 +564,11 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
 
 void DataGrid::showColumnFilterMenu(int column, const QPoint& globalPos) {
     const QString field = m_model->columns().value(column).field;
+    // The menu offers the values of every row, not only of those read so
+    // far; a list that stays incomplete offers none.
+    if (!ActionManager::guardIn(this, [this] { m_reading->finish(); })) {
+        return;
+    }
     QMenu menu(this);
     menu.addAction(QStringLiteral("(全部)"), this, [this, field] { m_model->setColumnFilter(field, {}); });
     if (m_customFilter) {

@@ -42,6 +42,9 @@ void ListReading::finish() {
     const QPointer<ListReading> self(this);
     while (self && m_dataset && m_dataset->hasMoreRows()) {
         m_dataset->readMoreRows(kMostPartRows);
+        if (!m_dataset->hasMoreRows()) {
+            break;  // the line went with the last part
+        }
         showProgress();
         m_line->repaint();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
