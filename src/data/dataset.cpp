@@ -10,6 +10,17 @@
 #include "data/server_row_stream.h"
 #include "platform/errors.h"
 
+namespace {
+// What a list read in parts says when it stopped short: `why`, then how far
+// it got and how to read it again.
+QString incompleteText(const QString& why, int read, qint64 expected) {
+    return QStringLiteral("列表没有读完：%1只读到 %2 行（共 %3 行）。请检查网络后按 F5 重新读取。")
+        .arg(why)
+        .arg(read)
+        .arg(expected);
+}
+}  // namespace
+
 Dataset::Dataset(Database& db, QObject* parent) : QObject(parent), m_db(db) {}
 
 Dataset::~Dataset() = default;
@@ -122,9 +133,7 @@ void Dataset::readRemainingRows() {
         readMoreRows(kRemainingPartRows);
     }
     if (m_stoppedShort) {
-        throw UserError(QStringLiteral("列表没有读完，只读到 %1 行（共 %2 行）。请按 F5 重新读取后再试。")
-                            .arg(m_store.rowCount())
-                            .arg(m_expectedRows));
+        throw UserError(incompleteText(QString(), m_store.rowCount(), m_expectedRows));
     }
 }
 
@@ -166,11 +175,7 @@ int Dataset::readMoreRows(int rows) {
         const QString why = failed->kind() == DbError::Kind::ConnectionLost
                                 ? QStringLiteral("与数据库服务器的连接中断了，")
                                 : failed->message() + QStringLiteral("\n");
-        throw failed->withMessage(
-            QStringLiteral("列表没有读完：%1只读到 %2 行（共 %3 行）。请检查网络后按 F5 重新读取。")
-                .arg(why)
-                .arg(m_store.rowCount())
-                .arg(m_expectedRows));
+        throw failed->withMessage(incompleteText(why, m_store.rowCount(), m_expectedRows));
     }
     return got;
 }
