@@ -329,12 +329,25 @@ bool Database::recoverLostConnection(const QSqlError& failure, bool mayRetry) {
     // An open transaction went with the session: what it wrote is gone on
     // the server, and the caller's rollback only has to undo its memory.
     const bool inTransaction = m_depth > 0;
-    if (inTransaction) {
+    // ... unless the message lost was the transaction's first: nothing of
+    // it had run, and it is begun again on the new session, once.
+    const QStringList inFlight = std::exchange(m_inFlight, {});
+    const bool beginAgain = inTransaction && !m_beginSentAgain && !inFlight.isEmpty() &&
+                            inFlight.first() == m_dialect->beginWriteStatement();
+    if (inTransaction && !beginAgain) {
         m_transactionLost = true;
     }
     QString why;
     if (!reopen(&why)) {
+        if (beginAgain) {
+            m_transactionLost = true;
+        }
         throw DbError(lostError().message(), why, {}, DbError::Kind::ConnectionLost);
+    }
+    if (beginAgain) {
+        m_deferred = inFlight;
+        m_beginSentAgain = true;
+        return true;
     }
     if (mayRetry && !inTransaction) {
         return true;
@@ -391,7 +404,7 @@ void Database::rawExec(const QString& sql, bool mayRetry) {
         {
             QSqlQuery q(qdb());
             countRun();
-            if (q.exec(sql)) {
+            if (q.exec(withDeferred(sql)) && skipDeferred(q)) {
                 return;
             }
             failed = q.lastError();
@@ -431,12 +444,13 @@ QSqlQuery Database::query(const QString& sql, const QVariantMap& params) {
             q.setForwardOnly(true);
             countRun();
             bool ok = false;
-            if (params.isEmpty()) {
-                ok = q.exec(sql);
-            } else if (!isAccess()) {
+            if (!isAccess()) {
                 // One round trip with the values written in, rather than
                 // three for a statement prepared for one run.
-                ok = q.exec(ServerLiterals::inlined(sql, dbValues(params)));
+                const QString text = params.isEmpty() ? sql : ServerLiterals::inlined(sql, dbValues(params));
+                ok = q.exec(withDeferred(text)) && skipDeferred(q);
+            } else if (params.isEmpty()) {
+                ok = q.exec(sql);
             } else if (q.prepare(sql)) {
                 bindAll(q, params);
                 ok = q.exec();
@@ -510,7 +524,7 @@ void Database::runServerText(QSqlQuery& q, const QString& sql, const QString& te
     bool retried = false;
     for (;;) {
         countRun();
-        if (q.exec(text)) {
+        if (q.exec(withDeferred(text)) && skipDeferred(q)) {
             return;
         }
         const QSqlError failed = q.lastError();
@@ -617,13 +631,39 @@ QStringList Database::tableNames() {
 }
 
 void Database::beginWrite() {
-    if (m_depth == 0) {
-        // Nothing has run yet: a lost connection may be reopened first.
-        rawExec(m_dialect->beginWriteStatement(), /*mayRetry=*/true);
+    if (isAccess()) {
+        if (m_depth == 0) {
+            // Nothing has run yet: a lost connection may be reopened first.
+            rawExec(m_dialect->beginWriteStatement(), /*mayRetry=*/true);
+        } else {
+            rawExec(QStringLiteral("SAVEPOINT ") + savepointName(m_depth));
+        }
+    } else if (m_depth == 0) {
+        checkConnection();
+        m_deferred = QStringList{m_dialect->beginWriteStatement()};
+        m_beginSentAgain = false;
     } else {
-        rawExec(QStringLiteral("SAVEPOINT olvend_sp%1").arg(m_depth));
+        m_deferred.append(QStringLiteral("SAVEPOINT ") + savepointName(m_depth));
     }
     ++m_depth;
+}
+
+QString Database::withDeferred(const QString& text) {
+    m_inFlight = std::exchange(m_deferred, {});
+    if (m_inFlight.isEmpty()) {
+        return text;
+    }
+    count(m_inFlight.size(), 0);
+    return m_inFlight.join(QStringLiteral(";\n")) + QStringLiteral(";\n") + text;
+}
+
+bool Database::skipDeferred(QSqlQuery& q) const {
+    for (qsizetype i = 0; i < m_inFlight.size(); ++i) {
+        if (!q.nextResult()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void Database::commit() {
@@ -641,7 +681,15 @@ void Database::commit() {
     }
     const int level = m_depth--;
     if (m_depth > 0) {
-        rawExec(QStringLiteral("RELEASE SAVEPOINT olvend_sp%1").arg(m_depth));
+        const QString savepoint = QStringLiteral("SAVEPOINT ") + savepointName(m_depth);
+        if (isAccess()) {
+            rawExec(QStringLiteral("RELEASE ") + savepoint);
+        } else if (const qsizetype at = m_deferred.indexOf(savepoint); at >= 0) {
+            // Nothing ran inside it: it need not reach the server at all.
+            m_deferred.resize(at);
+        } else {
+            m_deferred.append(QStringLiteral("RELEASE ") + savepoint);
+        }
         for (Pending& p : m_pending) {
             if (p.level == level) {
                 p.level = m_depth;
@@ -649,7 +697,14 @@ void Database::commit() {
         }
         return;
     }
+    if (deferredHas(m_dialect->beginWriteStatement())) {
+        // Nothing was written: there is no transaction on the server to end.
+        m_deferred.clear();
+        finishCommitted();
+        return;
+    }
     try {
+        // With the releases still waiting, in one message.
         rawExec("COMMIT");
     } catch (...) {
         try {
@@ -681,14 +736,32 @@ void Database::rollback() {
         // reopened one has none to roll back.
         if (m_depth == 0) {
             m_transactionLost = false;
+            m_deferred.clear();
         }
         return;
+    }
+    const QString savepoint = savepointName(m_depth);
+    if (!isAccess()) {
+        const QString opened =
+            m_depth == 0 ? m_dialect->beginWriteStatement() : QStringLiteral("SAVEPOINT ") + savepoint;
+        if (const qsizetype at = m_deferred.indexOf(opened); at >= 0) {
+            // Nothing of this level reached the server: nothing to undo there.
+            m_deferred.resize(at);
+            return;
+        }
+        // What waits is the release of savepoints inside this level, which
+        // the rollback drops anyway.
+        m_deferred.clear();
     }
     if (m_depth == 0) {
         rawExec("ROLLBACK");
     } else {
-        rawExec(QStringLiteral("ROLLBACK TO SAVEPOINT olvend_sp%1").arg(m_depth));
-        rawExec(QStringLiteral("RELEASE SAVEPOINT olvend_sp%1").arg(m_depth));
+        if (!isAccess()) {
+            m_deferred.append(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint);
+        } else {
+            rawExec(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint);
+        }
+        rawExec(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
     }
 }
 

@@ -239,6 +239,17 @@ private:
     void count(qint64 statements, qint64 roundTrips) const;
     void countRun() const { count(1, isAccess() ? 0 : 1); }
     void finishCommitted();
+    // A server transaction's control statements (its BEGIN, a savepoint and
+    // its release) wait to go in front of the next statement, in the same
+    // message: each would otherwise cost a round trip of its own. Returns
+    // the message to send for `text`; once it ran, skipDeferred moves the
+    // query past their results to the statement's own.
+    QString withDeferred(const QString& text);
+    bool skipDeferred(QSqlQuery& q) const;
+    // Whether the control statements waiting hold the transaction's BEGIN,
+    // or the savepoint `name`: then nothing ran since they were asked for.
+    bool deferredHas(const QString& statement) const { return m_deferred.contains(statement); }
+    QString savepointName(int depth) const { return QStringLiteral("olvend_sp%1").arg(depth); }
 
     QString m_connectionName;
     // Shared with the kept statements, whose release is a round trip too.
@@ -269,6 +280,13 @@ private:
     bool m_directReads = true;
     QCache<QString, std::shared_ptr<QSqlQuery>> m_prepared{kPreparedCacheSize};
     std::vector<Pending> m_pending;
+    // The control statements not sent yet, and those sent with the message
+    // in flight.
+    QStringList m_deferred;
+    QStringList m_inFlight;
+    // A transaction whose first message was lost with the connection is
+    // begun again once, on the reopened connection.
+    bool m_beginSentAgain = false;
     QHash<QString, QList<FieldDef>> m_columns;  // by lower-case table name
 };
 

@@ -70,15 +70,21 @@ QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatemen
         // Every result of the batch is read at once: one for each statement.
         q.setForwardOnly(false);
         count(end - first, 1);
-        bool ok = q.exec(text);
+        bool ok = q.exec(withDeferred(text)) && skipDeferred(q);
         int at = first;
+        bool sendAgain = false;
         for (;;) {
             if (!ok) {
                 const QSqlError failed = q.lastError();
+                // A batch that began the transaction went with a lost
+                // connection before anything of it ran: it is sent again.
+                if (recoverLostConnection(failed, false)) {
+                    sendAgain = true;
+                    break;
+                }
                 if (failedAt) {
                     *failedAt = at;
                 }
-                recoverLostConnection(failed, false);
                 throw failure(failed, statements[at].sql);
             }
             outcomes[at].changed = q.numRowsAffected();
@@ -90,7 +96,9 @@ QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatemen
             }
             ok = q.nextResult();
         }
-        first = end;
+        if (!sendAgain) {
+            first = end;
+        }
     }
     if (tx) {
         tx->commit();
@@ -122,7 +130,7 @@ void Database::readBatch(const QList<BatchStatement>& statements, const std::fun
         QSqlQuery q(qdb());
         q.setForwardOnly(false);
         count(statements.size(), 1);
-        bool ok = q.exec(texts.join(QStringLiteral(";\n")));
+        bool ok = q.exec(withDeferred(texts.join(QStringLiteral(";\n")))) && skipDeferred(q);
         if (!ok && mayRetry) {
             const QSqlError failed = q.lastError();
             mayRetry = false;
@@ -134,7 +142,15 @@ void Database::readBatch(const QList<BatchStatement>& statements, const std::fun
         for (int at = 0;;) {
             if (!ok) {
                 const QSqlError failed = q.lastError();
-                recoverLostConnection(failed, false);
+                if (at > 0) {
+                    // Results were handed on: the batch is never sent again.
+                    m_inFlight.clear();
+                }
+                if (recoverLostConnection(failed, false)) {
+                    // The message that began the transaction was lost
+                    // before any of it ran: it is sent again.
+                    break;
+                }
                 throw failure(failed, statements[at].sql);
             }
             each(at, q);

@@ -71,7 +71,9 @@ void Dataset::checkUnchangedElsewhere() {
         rows.append(i);
         held.insert(stored.keyOf(asRead.last()));
     }
-    const QHash<QString, QVector<QVariant>> now = stored.read(asRead, true);
+    // The rows as read, locked, and the keys the statement reads now.
+    QSet<QString> keysNow;
+    const QHash<QString, QVector<QVariant>> now = stored.readWithKeysOf(asRead, true, m_sql, m_params, &keysNow);
     for (int k = 0; k < rows.size(); ++k) {
         const auto it = now.constFind(stored.keyOf(asRead[k]));
         if (it == now.constEnd()) {
@@ -83,7 +85,7 @@ void Dataset::checkUnchangedElsewhere() {
         }
     }
     // A row another user added to what the statement reads.
-    for (const QString& key : stored.keysOf(m_sql, m_params)) {
+    for (const QString& key : keysNow) {
         if (!held.contains(key)) {
             throw DbError(
                 QStringLiteral("保存失败：其他用户在您打开之后增加了记录，您的修改没有保存。请重新打开后再修改。"),

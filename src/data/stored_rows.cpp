@@ -58,49 +58,59 @@ QString StoredRows::keyOf(const QVector<QVariant>& row) const {
     return parts.join(QChar(0x1f));
 }
 
+QString StoredRows::selectByKey(const QList<QVector<QVariant>>& rows, int from, bool lock, QVariantMap* params) const {
+    QStringList columns;
+    for (int c : m_tableColumns) {
+        columns.append(Database::checkIdentifier(m_fields[c].name));
+    }
+    const int c = m_keyColumns.first();
+    QVariantList keys;
+    for (int i = from; i < std::min<int>(rows.size(), from + kKeysPerStatement); ++i) {
+        keys.append(m_fields[c].normalize(rows[i].value(c)));
+    }
+    const QString in = Database::bindList("k", keys, params);
+    return QStringLiteral("select %1 from %2 where %3 in (%4)")
+               .arg(columns.join(','), m_table, Database::checkIdentifier(m_fields[c].name), in) +
+           (lock ? m_db.dialect().lockRowsSuffix() : QString());
+}
+
+void StoredRows::collect(QSqlQuery& q, QHash<QString, QVector<QVariant>>* out) const {
+    while (q.next()) {
+        QVector<QVariant> values(m_fields.size());
+        for (int k = 0; k < m_tableColumns.size(); ++k) {
+            const int c = m_tableColumns[k];
+            values[c] = m_fields[c].normalize(q.value(k));
+        }
+        out->insert(keyOf(values), values);
+    }
+}
+
 QHash<QString, QVector<QVariant>> StoredRows::read(const QList<QVector<QVariant>>& rows, bool lock) const {
     QHash<QString, QVector<QVariant>> out;
     if (rows.isEmpty() || m_keyColumns.isEmpty()) {
+        return out;
+    }
+    if (m_keyColumns.size() == 1) {
+        for (int from = 0; from < rows.size(); from += kKeysPerStatement) {
+            QVariantMap params;
+            const QString select = selectByKey(rows, from, lock, &params);
+            QSqlQuery q = m_db.query(select, params);
+            collect(q, &out);
+        }
         return out;
     }
     QStringList columns;
     for (int c : m_tableColumns) {
         columns.append(Database::checkIdentifier(m_fields[c].name));
     }
-    const QString select = QStringLiteral("select %1 from %2 where ").arg(columns.join(','), m_table);
-    const QString suffix = lock ? m_db.dialect().lockRowsSuffix() : QString();
-    auto collect = [&](QSqlQuery& q) {
-        while (q.next()) {
-            QVector<QVariant> values(m_fields.size());
-            for (int k = 0; k < m_tableColumns.size(); ++k) {
-                const int c = m_tableColumns[k];
-                values[c] = m_fields[c].normalize(q.value(k));
-            }
-            out.insert(keyOf(values), values);
-        }
-    };
-    if (m_keyColumns.size() == 1) {
-        const int c = m_keyColumns.first();
-        for (int from = 0; from < rows.size(); from += kKeysPerStatement) {
-            QVariantList keys;
-            for (int i = from; i < std::min<int>(rows.size(), from + kKeysPerStatement); ++i) {
-                keys.append(m_fields[c].normalize(rows[i].value(c)));
-            }
-            QVariantMap params;
-            const QString in = Database::bindList("k", keys, &params);
-            QSqlQuery q = m_db.query(
-                select + QStringLiteral("%1 in (%2)").arg(Database::checkIdentifier(m_fields[c].name), in) + suffix,
-                params);
-            collect(q);
-        }
-        return out;
-    }
     QStringList conditions;
     for (int k = 0; k < m_keyColumns.size(); ++k) {
         conditions.append(
             QStringLiteral("%1=:k%2").arg(Database::checkIdentifier(m_fields[m_keyColumns[k]].name)).arg(k));
     }
-    const std::shared_ptr<QSqlQuery> q = m_db.prepared(select + conditions.join(QStringLiteral(" and ")) + suffix);
+    const std::shared_ptr<QSqlQuery> q =
+        m_db.prepared(QStringLiteral("select %1 from %2 where ").arg(columns.join(','), m_table) +
+                      conditions.join(QStringLiteral(" and ")) + (lock ? m_db.dialect().lockRowsSuffix() : QString()));
     for (const QVector<QVariant>& row : rows) {
         QVariantMap params;
         for (int k = 0; k < m_keyColumns.size(); ++k) {
@@ -108,9 +118,40 @@ QHash<QString, QVector<QVariant>> StoredRows::read(const QList<QVector<QVariant>
                           m_fields[m_keyColumns[k]].normalize(row.value(m_keyColumns[k])));
         }
         m_db.run(*q, params);
-        collect(*q);
+        collect(*q, &out);
         q->finish();
     }
+    return out;
+}
+
+QHash<QString, QVector<QVariant>> StoredRows::readWithKeysOf(const QList<QVector<QVariant>>& rows, bool lock,
+                                                              const QString& sql, const QVariantMap& params,
+                                                              QSet<QString>* keys) const {
+    const bool together = m_keyColumns.size() == 1 && !rows.isEmpty() && rows.size() <= kKeysPerStatement &&
+                          m_fields[m_keyColumns.first()].inTable;
+    if (!together) {
+        QHash<QString, QVector<QVariant>> out = read(rows, lock);
+        *keys = keysOf(sql, params);
+        return out;
+    }
+    QHash<QString, QVector<QVariant>> out;
+    QVariantMap keyParams;
+    const QString select = selectByKey(rows, 0, lock, &keyParams);
+    // The statement's columns are the dataset's first fields, in order: the
+    // key is read by its place, as the names of a result read together
+    // with another would cost a statement of their own.
+    const int c = m_keyColumns.first();
+    m_db.readBatch({{select, keyParams}, {sql, params}}, [&](int at, QSqlQuery& q) {
+        if (at == 0) {
+            collect(q, &out);
+            return;
+        }
+        while (q.next()) {
+            QVector<QVariant> row(m_fields.size());
+            row[c] = q.value(c);
+            keys->insert(keyOf(row));
+        }
+    });
     return out;
 }
 

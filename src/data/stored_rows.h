@@ -10,6 +10,7 @@
 #include "data/field_def.h"
 
 class Database;
+class QSqlQuery;
 
 // The rows of one table as the book holds them now, read by key, for
 // telling whether anybody changed them since a dataset read them. Values
@@ -29,8 +30,17 @@ public:
     QStringList differences(const QVector<QVariant>& asRead, const QVector<QVariant>& stored) const;
     // The keys of the rows a statement reads now.
     QSet<QString> keysOf(const QString& sql, const QVariantMap& params) const;
+    // Both of the above at once: on a server in one round trip, where the
+    // table has one key column and the rows fit one statement.
+    QHash<QString, QVector<QVariant>> readWithKeysOf(const QList<QVector<QVariant>>& rows, bool lock,
+                                                     const QString& sql, const QVariantMap& params,
+                                                     QSet<QString>* keys) const;
 
 private:
+    // The statement that reads the rows from `from` on (one key column).
+    QString selectByKey(const QList<QVector<QVariant>>& rows, int from, bool lock, QVariantMap* params) const;
+    void collect(QSqlQuery& q, QHash<QString, QVector<QVariant>>* out) const;
+
     Database& m_db;
     QString m_table;
     QList<FieldDef> m_fields;

@@ -310,6 +310,55 @@ private slots:
         QVERIFY(!ds.hasChanges());
         QCOMPARE(count(db, "unit where unit_code='UN070'"), 1);
     }
+    // On a server a transaction's BEGIN, savepoints and releases travel with the next statement: a write of one
+    // statement costs two round trips, levels where nothing ran cost none, and each level still keeps or drops
+    // exactly its own work.
+    void transactionControlTravelsWithTheStatements() {
+        Database& db = m_book->db();
+        const bool server = !db.isAccess();
+        const StatementCounts start = db.counts();
+        auto tripsSince = [&db](const StatementCounts& from) { return db.counts().roundTrips - from.roundTrips; };
+        {
+            WriteTransaction tx(db);
+            WriteTransaction idle(db);
+            idle.commit();
+            tx.commit();
+        }
+        QCOMPARE(db.counts().statements - start.statements, qint64(server ? 0 : 4));
+        StatementCounts from = db.counts();
+        {
+            WriteTransaction outer(db);
+            db.execute("update unit set remark='外' where unit_code='UN001'");
+            {
+                WriteTransaction kept(db);
+                db.execute("update unit set remark='内' where unit_code='UN002'");
+                kept.commit();
+            }
+            {
+                WriteTransaction dropped(db);
+                db.execute("update unit set remark='弃' where unit_code='UN003'");
+            }
+            {
+                WriteTransaction emptyDropped(db);
+            }
+            outer.commit();
+        }
+        // BEGIN with the first update, SAVEPOINT with the second, its RELEASE and the next SAVEPOINT with the third,
+        // the rollback to that one with its release, COMMIT; the empty level sends nothing.
+        QCOMPARE(tripsSince(from), server ? 5 : 0);
+        QCOMPARE(db.counts().statements - from.statements, qint64(server ? 10 : 13));
+        QCOMPARE(rows(db, "select unit_code, remark from unit where coalesce(remark, '') <> '' order by unit_code"),
+                 QString("UN001,外|UN002,内"));
+        from = db.counts();
+        QVERIFY(thrown<DbError>([&] {
+            WriteTransaction tx(db);
+            insertTakenCode(db);
+            tx.commit();
+        }));
+        QCOMPARE(db.transactionDepth(), 0);
+        QCOMPARE(tripsSince(from), server ? 2 : 0);  // BEGIN with the insert, then ROLLBACK
+        QCOMPARE(db.scalar("select count(*) from unit where coalesce(remark, '') <> ''").toInt(), 2);
+    }
     // A rollback after the save: rows read inside show the book after; a failure caught inside keeps nothing.
     void rollbacks() {
         Database& db = m_book->db();

@@ -65,6 +65,17 @@ private slots:
         // The connection is back: the user's next save goes through, once.
         addUnit(db, "UN090");
         QCOMPARE(unitCount(*other, "UN090"), 1);
+        // The session went while nobody worked: a transaction's first message, which carries its BEGIN, finds
+        // that out and goes again on the reopened session, once, so the save simply succeeds.
+        QVERIFY(endSession(db));
+        {
+            WriteTransaction tx(db);
+            addUnit(db, "UN091");
+            addUnit(db, "UN094");
+            tx.commit();
+        }
+        QCOMPARE(db.reconnectCount(), 3);
+        QCOMPARE(unitCount(*other, "UN091") + unitCount(*other, "UN094"), 2);
         // A transaction lost half-way: nothing stays or runs again, its rollback work runs.
         bool undone = false;
         {
