@@ -1,5 +1,6 @@
 #include "data/database.h"
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <QAtomicInt>
@@ -481,6 +482,17 @@ int Database::execute(const QString& sql, const QVariantMap& params) {
     return q.numRowsAffected();
 }
 
+void Database::executeWithNext(const QString& sql, const QVariantMap& params) {
+    if (isAccess() || m_depth == 0) {
+        const std::shared_ptr<QSqlQuery> q = prepared(sql);
+        run(*q, params);
+        q->finish();
+        return;
+    }
+    checkConnection();
+    m_deferred.append(ServerLiterals::inlined(sql, dbValues(params)));
+}
+
 std::shared_ptr<QSqlQuery> Database::prepared(const QString& sql) {
     checkConnection();
     if (const std::shared_ptr<QSqlQuery>* kept = m_prepared.object(sql)) {
@@ -648,6 +660,12 @@ void Database::beginWrite() {
     ++m_depth;
 }
 
+bool Database::failedOnServer() const {
+    auto* connection = static_cast<PGconn*>(ServerConnection::libpqConnection(
+        qdb().driver(), "PQtransactionStatus", reinterpret_cast<const void*>(&PQtransactionStatus)));
+    return connection && PQtransactionStatus(connection) == PQTRANS_INERROR;
+}
+
 QString Database::withDeferred(const QString& text) {
     m_inFlight = std::exchange(m_deferred, {});
     if (m_inFlight.isEmpty()) {
@@ -674,8 +692,11 @@ void Database::commit() {
         rollback();
         throw lostError();
     }
-    if (m_failedLevel >= m_depth) {
-        // A statement of this level failed: nothing of it is kept.
+    // A statement of this level failed; or on a server one failed in a
+    // message that went on without it (a savepoint after it was never made),
+    // and a COMMIT would be taken as a ROLLBACK without a word.
+    if (m_failedLevel >= m_depth || (!isAccess() && failedOnServer())) {
+        // Nothing of it is kept.
         rollback();
         throw error(QStringLiteral("保存失败：其中一步没有执行成功，这次的修改都已撤销"), QString());
     }
@@ -684,9 +705,9 @@ void Database::commit() {
         const QString savepoint = QStringLiteral("SAVEPOINT ") + savepointName(m_depth);
         if (isAccess()) {
             rawExec(QStringLiteral("RELEASE ") + savepoint);
-        } else if (const qsizetype at = m_deferred.indexOf(savepoint); at >= 0) {
+        } else if (!m_deferred.isEmpty() && m_deferred.last() == savepoint) {
             // Nothing ran inside it: it need not reach the server at all.
-            m_deferred.resize(at);
+            m_deferred.removeLast();
         } else {
             m_deferred.append(QStringLiteral("RELEASE ") + savepoint);
         }
@@ -697,7 +718,7 @@ void Database::commit() {
         }
         return;
     }
-    if (deferredHas(m_dialect->beginWriteStatement())) {
+    if (m_deferred == QStringList{m_dialect->beginWriteStatement()}) {
         // Nothing was written: there is no transaction on the server to end.
         m_deferred.clear();
         finishCommitted();

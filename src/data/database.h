@@ -106,6 +106,12 @@ public:
     QVariant scalar(const QString& sql, const QVariantMap& params = {});
     // Runs a statement and returns the number of rows it changed.
     int execute(const QString& sql, const QVariantMap& params = {});
+    // A write inside a transaction whose outcome nobody reads (a counter
+    // moved on): on a server it goes in front of the next statement, in the
+    // same message, rather than in a round trip of its own; elsewhere, or
+    // outside a transaction, it runs at once. Should it fail, the statement
+    // it went with fails, and the transaction with it.
+    void executeWithNext(const QString& sql, const QVariantMap& params = {});
     // A prepared statement kept for reuse; bind and run it with run(). The
     // connection keeps the most recently used statements (kPreparedCacheSize);
     // a statement pushed out stays valid for as long as a caller holds it.
@@ -246,9 +252,8 @@ private:
     // query past their results to the statement's own.
     QString withDeferred(const QString& text);
     bool skipDeferred(QSqlQuery& q) const;
-    // Whether the control statements waiting hold the transaction's BEGIN,
-    // or the savepoint `name`: then nothing ran since they were asked for.
-    bool deferredHas(const QString& statement) const { return m_deferred.contains(statement); }
+    // The server holds the open transaction as failed.
+    bool failedOnServer() const;
     QString savepointName(int depth) const { return QStringLiteral("olvend_sp%1").arg(depth); }
 
     QString m_connectionName;
@@ -280,8 +285,8 @@ private:
     bool m_directReads = true;
     QCache<QString, std::shared_ptr<QSqlQuery>> m_prepared{kPreparedCacheSize};
     std::vector<Pending> m_pending;
-    // The control statements not sent yet, and those sent with the message
-    // in flight.
+    // The statements not sent yet (control statements and writes given to
+    // executeWithNext), and those sent with the message in flight.
     QStringList m_deferred;
     QStringList m_inFlight;
     // A transaction whose first message was lost with the connection is

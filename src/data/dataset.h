@@ -266,6 +266,10 @@ private:
     int m_editRow = -1;         // index into m_rows of the row being edited
     QVector<QVariant> m_draft;  // the values a draft row was made with
     quint64 m_generation = 0;   // counts the reads that replaced every row
+    // The read (m_generation) whose rows checkUnchangedElsewhere found as read
+    // and locked inside the transaction still open: a write in it need not
+    // read them again. 0 for none.
+    quint64 m_lockedUnchanged = 0;
     bool m_autoApply = false;
     int m_tag = 0;
     QString m_labelField;

@@ -1,3 +1,4 @@
+#include <QPointer>
 #include <QSet>
 
 #include "data/database.h"
@@ -33,7 +34,7 @@ void Dataset::checkWrittenRowsUnchanged() {
             rows.append(i);
         }
     }
-    if (rows.isEmpty()) {
+    if (rows.isEmpty() || (m_lockedUnchanged != 0 && m_lockedUnchanged == m_generation)) {
         return;
     }
     const StoredRows stored(m_db, m_table, m_fields, m_keyFields);
@@ -92,6 +93,17 @@ void Dataset::checkUnchangedElsewhere() {
                 QString(), m_sql, DbError::Kind::RecordChanged,
                 QStringLiteral("表[%1]中读取后增加了记录").arg(m_table));
         }
+    }
+    if (m_db.transactionDepth() > 0) {
+        // Nobody changes these rows until the transaction ends.
+        m_lockedUnchanged = m_generation;
+        const QPointer<Dataset> self(this);
+        auto forget = [self] {
+            if (self) {
+                self->m_lockedUnchanged = 0;
+            }
+        };
+        m_db.whenTransactionEnds(forget, forget);
     }
 }
 

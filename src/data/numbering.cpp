@@ -107,10 +107,10 @@ QString Numbering::GetAutoIncrementID(const QString& TableName, const QString& F
         throw UserError(noRule(TableName, FieldName));
     }
     const QString result = nextCode(*rule, stored, TableName, FieldName);
-    const std::shared_ptr<QSqlQuery> updateStatement = m_db.prepared(
-        "update Sys_ID_Autoincrement set CurrID=:CurrID  where tablename=:tablename and fieldname=:fieldname");
-    QSqlQuery& update = *updateStatement;
-    m_db.run(update, {{"CurrID", result}, {"tablename", table}, {"fieldname", field}});
+    // The row is locked: the update goes with the caller's next statement.
+    m_db.executeWithNext(
+        "update Sys_ID_Autoincrement set CurrID=:CurrID  where tablename=:tablename and fieldname=:fieldname",
+        {{"CurrID", result}, {"tablename", table}, {"fieldname", field}});
     if (tx) {
         tx->commit();
     }

@@ -125,8 +125,8 @@ QHash<QString, QVector<QVariant>> StoredRows::read(const QList<QVector<QVariant>
 }
 
 QHash<QString, QVector<QVariant>> StoredRows::readWithKeysOf(const QList<QVector<QVariant>>& rows, bool lock,
-                                                              const QString& sql, const QVariantMap& params,
-                                                              QSet<QString>* keys) const {
+                                                             const QString& sql, const QVariantMap& params,
+                                                             QSet<QString>* keys) const {
     const bool together = m_keyColumns.size() == 1 && !rows.isEmpty() && rows.size() <= kKeysPerStatement &&
                           m_fields[m_keyColumns.first()].inTable;
     if (!together) {

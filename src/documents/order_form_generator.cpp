@@ -73,21 +73,27 @@ bool OrderFormGenerator::create(DerivedForm kind, const QStringList& codes) {
         return false;
     }
     const QString code = codes.first();
+    // The order, its goods and its forms are counted together.
+    const QVariantMap params{{"code", code}};
+    int counts[3] = {0, 0, 0};
+    m_db.readBatch({{"select count(*) from Dusmere_Order_Form_head where Order_Form_Code=:code", params},
+                    {"select count(*) from Dusmere_Order_Form_Detail where Head_Code=:code", params},
+                    {formsCountStatement(kind), params}},
+                   [&counts](int at, QSqlQuery& q) { counts[at] = q.next() ? q.value(0).toInt() : 0; });
     // An order that is gone is named as such before its goods are counted:
     // deleting an order takes its goods rows along, and "no goods typed in"
     // would send the user looking for rows of an order that is not there.
-    if (!orderExists(code)) {
+    if (counts[0] == 0) {
         m_prompter.inform(goneText(code));
         return false;
     }
-    const QString countGoods = QStringLiteral("select count(*) from Dusmere_Order_Form_Detail where Head_Code=:code");
-    if (m_db.scalar(countGoods, {{"code", code}}).toInt() == 0) {
+    if (counts[1] == 0) {
         m_prompter.inform(noGoodsText(name));
         return false;
     }
     const QString overwrite = QStringLiteral("该订货单曾经生成过") + name + QStringLiteral("，是否要覆盖已有的") +
                               name + QStringLiteral("？");
-    const bool hadForms = hasForms(kind, code);
+    const bool hadForms = counts[2] > 0;
     if (hadForms && !m_prompter.askYesNo(overwrite)) {
         return false;
     }
@@ -123,17 +129,36 @@ OrderFormGenerator::Outcome OrderFormGenerator::replaceForms(DerivedForm kind, c
     // On a server the order's head stays locked until the commit: a delete
     // of the order on another workstation waits for the forms, or this
     // finds the order gone.
-    const QString lockHead =
-        QStringLiteral("select Order_Form_Code from Dusmere_Order_Form_head where Order_Form_Code=:code") +
-        m_db.dialect().lockRowsSuffix();
-    if (!m_db.query(lockHead, {{"code", code}}).next()) {
+    // The lock comes first: the goods and forms read after it in the same
+    // message are those the write finds.
+    const QVariantMap params{{"code", code}};
+    bool orderThere = false;
+    QList<GoodsRow> rows;
+    int forms = 0;
+    m_db.readBatch(
+        {{QStringLiteral("select Order_Form_Code from Dusmere_Order_Form_head where Order_Form_Code=:code") +
+              m_db.dialect().lockRowsSuffix(),
+          params},
+         {"select ID, Goods_Code, Goods_Type from Dusmere_Order_Form_Detail where Head_Code=:code order by ID", params},
+         {formsCountStatement(kind), params}},
+        [&](int at, QSqlQuery& q) {
+            if (at == 0) {
+                orderThere = q.next();
+            } else if (at == 1) {
+                while (q.next()) {
+                    rows.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2)});
+                }
+            } else {
+                forms = q.next() ? q.value(0).toInt() : 0;
+            }
+        });
+    if (!orderThere) {
         return Outcome::OrderGone;
     }
-    const QList<GoodsRow> rows = goodsRows(code);
     if (rows.isEmpty()) {
         return Outcome::NoGoods;
     }
-    if (!mayReplace && hasForms(kind, code)) {
+    if (!mayReplace && forms > 0) {
         return Outcome::FormsAppeared;  // rolled back: nothing written
     }
     deleteForms(kind, code);
@@ -152,27 +177,9 @@ OrderFormGenerator::Outcome OrderFormGenerator::replaceForms(DerivedForm kind, c
     return Outcome::Done;
 }
 
-bool OrderFormGenerator::orderExists(const QString& code) {
-    return m_db.scalar("select count(*) from Dusmere_Order_Form_head where Order_Form_Code=:code", {{"code", code}})
-               .toInt() > 0;
-}
-
-bool OrderFormGenerator::hasForms(DerivedForm kind, const QString& code) {
+QString OrderFormGenerator::formsCountStatement(DerivedForm kind) {
     const DerivedFormTables& t = DerivedFormTables::of(kind);
-    return m_db.scalar(QStringLiteral("select count(*) from %1 where %2=:code").arg(t.head, t.orderCode),
-                       {{"code", code}})
-               .toInt() > 0;
-}
-
-QList<OrderFormGenerator::GoodsRow> OrderFormGenerator::goodsRows(const QString& code) {
-    QList<GoodsRow> rows;
-    QSqlQuery q =
-        m_db.query("select ID, Goods_Code, Goods_Type from Dusmere_Order_Form_Detail where Head_Code=:code order by ID",
-                   {{"code", code}});
-    while (q.next()) {
-        rows.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2)});
-    }
-    return rows;
+    return QStringLiteral("select count(*) from %1 where %2=:code").arg(t.head, t.orderCode);
 }
 
 void OrderFormGenerator::deleteForms(DerivedForm kind, const QString& code) {
@@ -180,9 +187,9 @@ void OrderFormGenerator::deleteForms(DerivedForm kind, const QString& code) {
     // order's form is never touched.
     const DerivedFormTables& t = DerivedFormTables::of(kind);
     const QVariantMap params{{"code", code}};
-    m_db.execute(QStringLiteral("delete from %1 where %2 in (%3)").arg(t.rows, t.rowCode, t.headCodesOf(":code")),
-                 params);
-    m_db.execute(QStringLiteral("delete from %1 where %2=:code").arg(t.head, t.orderCode), params);
+    m_db.executeBatch(
+        {{QStringLiteral("delete from %1 where %2 in (%3)").arg(t.rows, t.rowCode, t.headCodesOf(":code")), params},
+         {QStringLiteral("delete from %1 where %2=:code").arg(t.head, t.orderCode), params}});
 }
 
 // One work form per goods series, in ascending order of the series value;
@@ -241,7 +248,7 @@ void OrderFormGenerator::writeWorkForms(const QString& code, const QList<GoodsRo
 void OrderFormGenerator::writeWareOutForm(const QString& code) {
     const QString goods = goodsSummary(m_db, code);
     const QString locks = lockSummary(m_db, code);
-    m_db.execute(
+    m_db.executeWithNext(
         "insert into Dusmere_Ware_Out_Form_Head (Ware_Out_Form_Code, KeyIn_Date, KeyIn_Person, Order_Revision) "
         "values (:c, :d, :p, " +
             OrderFormRevision::revisionOf("order") + ")",
@@ -252,7 +259,7 @@ void OrderFormGenerator::writeWareOutForm(const QString& code) {
 }
 
 void OrderFormGenerator::writeShipmentForm(const QString& code, const QList<GoodsRow>& rows) {
-    m_db.execute(
+    m_db.executeWithNext(
         "insert into Dusmere_Shipment_Form_Head (Shipment_Form_Code, KeyIn_Date, KeyIn_Person, "
         "RecivePerson_Telephone, Order_Revision) values (:c, :d, :p, :t, " +
             OrderFormRevision::revisionOf("order") + ")",

@@ -68,9 +68,8 @@ private:
     // the new ones; commits only when everything was written. Without
     // `mayReplace`, forms found there are left and FormsAppeared returned.
     Outcome replaceForms(DerivedForm kind, const QString& code, bool mayReplace);
-    bool orderExists(const QString& code);
-    bool hasForms(DerivedForm kind, const QString& code);
-    QList<GoodsRow> goodsRows(const QString& code);
+    // Counts the order's forms of the kind (bound value :code).
+    static QString formsCountStatement(DerivedForm kind);
     void deleteForms(DerivedForm kind, const QString& code);
     void writeWorkForms(const QString& code, const QList<GoodsRow>& rows);
     void writeWareOutForm(const QString& code);

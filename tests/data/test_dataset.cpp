@@ -338,9 +338,7 @@ private slots:
                 WriteTransaction dropped(db);
                 db.execute("update unit set remark='弃' where unit_code='UN003'");
             }
-            {
-                WriteTransaction emptyDropped(db);
-            }
+            { WriteTransaction emptyDropped(db); }
             outer.commit();
         }
         // BEGIN with the first update, SAVEPOINT with the second, its RELEASE and the next SAVEPOINT with the third,
@@ -357,7 +355,31 @@ private slots:
         }));
         QCOMPARE(db.transactionDepth(), 0);
         QCOMPARE(tripsSince(from), server ? 2 : 0);  // BEGIN with the insert, then ROLLBACK
-        QCOMPARE(db.scalar("select count(*) from unit where coalesce(remark, '') <> ''").toInt(), 2);
+        // A write sent with the next statement goes in its message; one that fails there, before a savepoint the
+        // message was to make, is never committed as if the rest stood.
+        from = db.counts();
+        {
+            WriteTransaction tx(db);
+            db.executeWithNext("update unit set remark='随' where unit_code='UN004'");
+            db.execute("update unit set remark='主' where unit_code='UN005'");
+            tx.commit();
+        }
+        QCOMPARE(tripsSince(from), server ? 2 : 0);
+        QVERIFY(thrown<DbError>([&] {
+            WriteTransaction tx(db);
+            db.execute("update unit set remark='前' where unit_code='UN006'");
+            try {
+                db.executeWithNext("insert into unit (unit_code) values ('UN003')");
+                WriteTransaction inner(db);
+                db.execute("update unit set remark='内' where unit_code='UN001'");
+                inner.commit();
+            } catch (const DbError&) {
+            }
+            tx.commit();
+        }));
+        QCOMPARE(db.transactionDepth(), 0);
+        QCOMPARE(rows(db, "select unit_code, remark from unit where coalesce(remark, '') <> '' order by unit_code"),
+                 QString("UN001,外|UN002,内|UN004,随|UN005,主"));
     }
     // A rollback after the save: rows read inside show the book after; a failure caught inside keeps nothing.
     void rollbacks() {

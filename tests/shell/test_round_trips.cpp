@@ -50,15 +50,17 @@ class TestRoundTrips : public QObject {
     AppContext& context() { return m_program->context(); }
     Database& db() { return context().data().main(); }
     ScriptedPrompter& prompter() { return m_program->prompter(); }
+    // `budget`: a write's own, below the general one: its lock, checks and
+    // writes go in a few messages, its BEGIN and COMMIT with them.
     template <class Action>
-    void measure(const char* what, Action action) {
+    void measure(const char* what, Action action, qint64 budget = kBudget) {
         const StatementCounts before = Database::serverTotals();
         action();
         const StatementCounts after = Database::serverTotals();
         const qint64 trips =
             after.roundTrips - before.roundTrips + (after.connects - before.connects) * kConnectRoundTrips;
         qInfo("%-26s %4lld statements %3lld round trips", what, after.statements - before.statements, trips);
-        if (trips > kBudget) {
+        if (trips > budget) {
             m_overBudget << QStringLiteral("%1: %2").arg(QString::fromUtf8(what)).arg(trips);
         }
     }
@@ -129,28 +131,34 @@ private slots:
             edit = std::make_unique<QuotationEditWindow>(context(), QuotationDocument::Existing, quotation);
             show(*edit);
         });
-        measure("change 10 lines, save", [&] {
-            Dataset& lines = edit->document().lines();
-            for (int i = 0; i < 10; ++i) {
-                lines.setCurrentRow(i * 7);
-                lines.edit();
-                lines.setValue("QTY", 5 + i);
-                lines.post();
-            }
-            QTest::mouseClick(edit->button("Action_Save"), Qt::LeftButton);
-            QVERIFY(!edit->document().isModified());
-        });
+        measure(
+            "change 10 lines, save",
+            [&] {
+                Dataset& lines = edit->document().lines();
+                for (int i = 0; i < 10; ++i) {
+                    lines.setCurrentRow(i * 7);
+                    lines.edit();
+                    lines.setValue("QTY", 5 + i);
+                    lines.post();
+                }
+                QTest::mouseClick(edit->button("Action_Save"), Qt::LeftButton);
+                QVERIFY(!edit->document().isModified());
+            },
+            7);
         edit.reset();
         std::unique_ptr<ReceiptWindow> receipts;
         measure("open its receipts", [&] {
             receipts = std::make_unique<ReceiptWindow>(context(), quotation);
             show(*receipts);
         });
-        measure("add a receipt", [&] {
-            const int before = receipts->receiptGrid()->model()->rowCount();
-            QTest::mouseClick(receipts->button("增加收据"), Qt::LeftButton);
-            QCOMPARE(receipts->receiptGrid()->model()->rowCount(), before + 1);
-        });
+        measure(
+            "add a receipt",
+            [&] {
+                const int before = receipts->receiptGrid()->model()->rowCount();
+                QTest::mouseClick(receipts->button("增加收据"), Qt::LeftButton);
+                QCOMPARE(receipts->receiptGrid()->model()->rowCount(), before + 1);
+            },
+            7);
         receipts.reset();
         measure("order list", [&] {
             OrderFormListWindow w(context());
@@ -161,16 +169,22 @@ private slots:
             orderWindow = std::make_unique<OrderFormWindow>(context(), OrderFormDocument::Existing, order);
             show(*orderWindow);
         });
-        measure("save 200-row order", [&] {
-            orderWindow->document().head().setValue("Remark_ShipmentForm", "改");
-            QTest::mouseClick(orderWindow->button("Action_Save"), Qt::LeftButton);
-            QVERIFY(!orderWindow->document().isModified());
-        });
+        measure(
+            "save 200-row order",
+            [&] {
+                orderWindow->document().head().setValue("Remark_ShipmentForm", "改");
+                QTest::mouseClick(orderWindow->button("Action_Save"), Qt::LeftButton);
+                QVERIFY(!orderWindow->document().isModified());
+            },
+            6);
         orderWindow.reset();
         OrderFormGenerator forms(db(), context().clock(), prompter(), "超级用户");
-        measure("make its work forms", [&] { QVERIFY(forms.createWorkForms({order})); });
-        measure("make its ware-out form", [&] { QVERIFY(forms.createWareOutForm({order})); });
-        measure("make its shipment form", [&] { QVERIFY(forms.createShipmentForm({order})); });
+        measure(
+            "make its work forms", [&] { QVERIFY(forms.createWorkForms({order})); }, 7);
+        measure(
+            "make its ware-out form", [&] { QVERIFY(forms.createWareOutForm({order})); }, 8);
+        measure(
+            "make its shipment form", [&] { QVERIFY(forms.createShipmentForm({order})); }, 6);
         measure("goods list", [&] {
             GoodsListWindow w(context());
             show(w);
