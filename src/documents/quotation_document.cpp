@@ -450,34 +450,31 @@ QList<PriceHistory::Quoted> QuotationDocument::priceHistory(const QString& goods
 void QuotationDocument::reloadGoodsLookups() {
     // The goods' last prices go with them.
     reloadLastPrices();
-    // Only the goods of this quotation: the catalogue may hold many more.
-    const QString from = QStringLiteral(
-        " from Query_Goods_With_Corp_Unit where code in (select GoodsNo from Quotation_Detail where HeadNo=:h)");
-    const QVariantMap params{{"h", billNo()}};
-    m_goodsNames->load(m_db, "select code, Goods_name" + from, params);
-    m_goodsSizes->load(m_db, "select code, Goods_size" + from, params);
-    m_goodsUnits->load(m_db, "select code, Unit_name" + from, params);
-    // Lines not saved yet name goods the statement cannot see.
+    // Only the goods of this quotation (the catalogue may hold many more):
+    // those of its stored lines and of lines added or changed since, which
+    // the stored ones may not name; the three columns in one statement.
+    QVariantMap params{{"h", billNo()}};
     QStringList unsaved;
     for (int r = 0; r < m_lines->rowCount(); ++r) {
-        const QString code = m_lines->value(r, "GoodsNo").toString();
-        if (!code.isEmpty() && !m_goodsNames->contains(code)) {
-            unsaved.append(code);
+        if (m_lines->rowStatus(r) != Dataset::RowStatus::Unchanged) {
+            const QString code = m_lines->value(r, "GoodsNo").toString();
+            if (!code.isEmpty() && !unsaved.contains(code)) {
+                unsaved.append(code);
+            }
         }
     }
-    if (unsaved.isEmpty()) {
-        return;
-    }
-    QVariantMap p;
-    const QString in = Database::bindList("g", QVariantList(unsaved.begin(), unsaved.end()), &p);
-    QList<LookupList::Entry> names = m_goodsNames->entries();
-    QList<LookupList::Entry> sizes = m_goodsSizes->entries();
-    QList<LookupList::Entry> units = m_goodsUnits->entries();
+    const QString orUnsaved =
+        unsaved.isEmpty() ? QString()
+                          : QStringLiteral(" or code in (%1)")
+                                .arg(Database::bindList("g", QVariantList(unsaved.begin(), unsaved.end()), &params));
+    QList<LookupList::Entry> names;
+    QList<LookupList::Entry> sizes;
+    QList<LookupList::Entry> units;
     QSqlQuery q = m_db.query(
-        QStringLiteral(
-            "select code, Goods_name, Goods_size, Unit_name from Query_Goods_With_Corp_Unit where code in (%1)")
-            .arg(in),
-        p);
+        "select code, Goods_name, Goods_size, Unit_name from Query_Goods_With_Corp_Unit where code in (select GoodsNo "
+        "from Quotation_Detail where HeadNo=:h)" +
+            orUnsaved,
+        params);
     while (q.next()) {
         names.append({q.value(0), q.value(1).toString(), {}});
         sizes.append({q.value(0), q.value(2).toString(), {}});
