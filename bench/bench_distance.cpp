@@ -100,8 +100,9 @@ public:
     };
     Stats stats() {
         m_process.write("stats\n");
-        // The proxy may be busy with a large transfer: it answers when it can.
-        while (!m_process.canReadLine() && m_process.waitForReadyRead(60000)) {
+        // The proxy may be busy with a large transfer (a backup of a big
+        // book at branch distance takes minutes): it answers when it can.
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(900000)) {
         }
         const QStringList said = QString::fromLatin1(m_process.readLine()).trimmed().split(' ');
         if (said.value(0) != "stats") {
@@ -180,6 +181,7 @@ public:
     // Every action once through the proxy of `profile`.
     QList<Row> run(const QString& profile) {
         Proxy proxy(profile, serverParams(kDatabase).port);
+        std::fprintf(stderr, "%s\n", qPrintable(profile));
         m_rows.clear();
         m_proxy = &proxy;
         // A program started on a workstation that reaches the server
@@ -331,6 +333,7 @@ private:
         }
         const double ms = timer.nsecsElapsed() / 1e6;
         const Proxy::Stats after = m_proxy->stats();
+        std::fprintf(stderr, "  %s: %.0f ms\n", qPrintable(what), ms);
         m_rows.append({what, Database::serverTotals().statements - before.statements,
                        after.roundTrips - crossed.roundTrips, after.down - crossed.down, ms});
     }

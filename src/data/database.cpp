@@ -12,6 +12,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QSqlResult>
 #include <QThread>
 #include <atomic>
 
@@ -22,6 +23,22 @@
 #include "platform/errors.h"
 
 namespace {
+// The server's tag for the statement q ran last ("COMMIT", "ROLLBACK",
+// ...); empty when the driver does not tell.
+QString serverCommandTag(const QSqlQuery& q) {
+    const QSqlResult* result = q.result();
+    const QVariant handle = result ? result->handle() : QVariant();
+    // The driver hands its PGresult, known to the type system by the
+    // struct's own name.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "pg_result*") != 0 && qstrcmp(handle.typeName(), "PGresult*") != 0) ||
+        !ServerConnection::libpqConnection(q.driver(), "PQcmdStatus", reinterpret_cast<const void*>(&PQcmdStatus))) {
+        return {};
+    }
+    const PGresult* pg = *static_cast<PGresult* const*>(handle.constData());
+    return pg ? QString::fromLatin1(PQcmdStatus(const_cast<PGresult*>(pg))) : QString();
+}
+
 QAtomicInt g_connectionSerial;
 
 // What every server connection sent (connections may live on other threads).
@@ -324,7 +341,11 @@ void Database::checkConnection() {
 }
 
 bool Database::recoverLostConnection(const QSqlError& failure, bool mayRetry) {
-    if (isAccess() || !ServerConnection::isLost(qdb(), failure)) {
+    if (isAccess()) {
+        return false;
+    }
+    if (!ServerConnection::isLost(qdb(), failure)) {
+        noteFailedMessage();
         return false;
     }
     // An open transaction went with the session: what it wrote is gone on
@@ -368,7 +389,10 @@ DbError Database::error(const QString& what, const QString& driver, const QStrin
     return DbError(msg, driver, statement);
 }
 
-DbError Database::failure(const QSqlError& e, const QString& statement) const {
+DbError Database::failure(const QSqlError& e, const QString& given) const {
+    // A statement sent ahead of the caller's is the one that failed.
+    const QString statement =
+        m_deferredFailedAt >= 0 && m_deferredFailedAt < m_inFlight.size() ? m_inFlight[m_deferredFailedAt] : given;
     int systemErrno = 0;
     if (m_sqlite && (e.nativeErrorCode().toInt() & 0xff) == SQLITE_IOERR) {
         systemErrno = sqlite3_system_errno(m_sqlite);
@@ -398,14 +422,17 @@ DbError Database::describedFailure(const QString& driver, const QString& code, c
                    details);
 }
 
-void Database::rawExec(const QString& sql, bool mayRetry) {
+void Database::rawExec(const QString& sql, bool mayRetry, QString* commandTag) {
     checkConnection();
     for (;;) {
         QSqlError failed;
         {
             QSqlQuery q(qdb());
             countRun();
-            if (q.exec(withDeferred(sql)) && skipDeferred(q)) {
+            if (isAccess() ? q.exec(sql) : sendWithDeferred(q, sql)) {
+                if (commandTag) {
+                    *commandTag = serverCommandTag(q);
+                }
                 return;
             }
             failed = q.lastError();
@@ -449,7 +476,7 @@ QSqlQuery Database::query(const QString& sql, const QVariantMap& params) {
                 // One round trip with the values written in, rather than
                 // three for a statement prepared for one run.
                 const QString text = params.isEmpty() ? sql : ServerLiterals::inlined(sql, dbValues(params));
-                ok = q.exec(withDeferred(text)) && skipDeferred(q);
+                ok = sendWithDeferred(q, text);
             } else if (params.isEmpty()) {
                 ok = q.exec(sql);
             } else if (q.prepare(sql)) {
@@ -536,7 +563,7 @@ void Database::runServerText(QSqlQuery& q, const QString& sql, const QString& te
     bool retried = false;
     for (;;) {
         countRun();
-        if (q.exec(withDeferred(text)) && skipDeferred(q)) {
+        if (sendWithDeferred(q, text)) {
             return;
         }
         const QSqlError failed = q.lastError();
@@ -648,40 +675,61 @@ void Database::beginWrite() {
             // Nothing has run yet: a lost connection may be reopened first.
             rawExec(m_dialect->beginWriteStatement(), /*mayRetry=*/true);
         } else {
-            rawExec(QStringLiteral("SAVEPOINT ") + savepointName(m_depth));
+            const QString name = QStringLiteral("olvend_sp%1").arg(++m_savepointSerial);
+            rawExec(QStringLiteral("SAVEPOINT ") + name);
+            m_savepoints.append(name);
         }
     } else if (m_depth == 0) {
         checkConnection();
         m_deferred = QStringList{m_dialect->beginWriteStatement()};
         m_beginSentAgain = false;
+        m_savepoints.clear();
     } else {
-        m_deferred.append(QStringLiteral("SAVEPOINT ") + savepointName(m_depth));
+        const QString name = QStringLiteral("olvend_sp%1").arg(++m_savepointSerial);
+        m_deferred.append(QStringLiteral("SAVEPOINT ") + name);
+        m_savepoints.append(name);
     }
     ++m_depth;
 }
 
-bool Database::failedOnServer() const {
+int Database::serverTransactionStatus() const {
     auto* connection = static_cast<PGconn*>(ServerConnection::libpqConnection(
         qdb().driver(), "PQtransactionStatus", reinterpret_cast<const void*>(&PQtransactionStatus)));
-    return connection && PQtransactionStatus(connection) == PQTRANS_INERROR;
+    return connection ? int(PQtransactionStatus(connection)) : -1;
 }
 
-QString Database::withDeferred(const QString& text) {
+bool Database::sendWithDeferred(QSqlQuery& q, const QString& text) {
     m_inFlight = std::exchange(m_deferred, {});
+    m_deferredFailedAt = -1;
     if (m_inFlight.isEmpty()) {
-        return text;
+        return q.exec(text);
     }
     count(m_inFlight.size(), 0);
-    return m_inFlight.join(QStringLiteral(";\n")) + QStringLiteral(";\n") + text;
+    bool ok = q.exec(m_inFlight.join(QStringLiteral(";\n")) + QStringLiteral(";\n") + text);
+    // The first result is the first statement's; each nextResult() the next.
+    qsizetype at = 0;
+    while (ok && at < m_inFlight.size()) {
+        ok = q.nextResult();
+        ++at;
+    }
+    if (!ok && at < m_inFlight.size()) {
+        // One of those ahead failed; or, as with a statement the server
+        // could not parse, nothing of the message ran.
+        m_deferredFailedAt = at;
+    }
+    return ok;
 }
 
-bool Database::skipDeferred(QSqlQuery& q) const {
-    for (qsizetype i = 0; i < m_inFlight.size(); ++i) {
-        if (!q.nextResult()) {
-            return false;
-        }
+void Database::noteFailedMessage() {
+    if (m_deferredFailedAt < 0 || m_depth == 0) {
+        return;
     }
-    return true;
+    m_failedLevel = 1;
+    if (serverTransactionStatus() == PQTRANS_IDLE) {
+        // The message that was to begin the transaction ran nothing: what
+        // follows until the rollback still runs in one, never on its own.
+        m_deferred = QStringList{m_dialect->beginWriteStatement()};
+    }
 }
 
 void Database::commit() {
@@ -692,17 +740,14 @@ void Database::commit() {
         rollback();
         throw lostError();
     }
-    // A statement of this level failed; or on a server one failed in a
-    // message that went on without it (a savepoint after it was never made),
-    // and a COMMIT would be taken as a ROLLBACK without a word.
-    if (m_failedLevel >= m_depth || (!isAccess() && failedOnServer())) {
-        // Nothing of it is kept.
+    if (m_failedLevel >= m_depth) {
+        // A statement of this level failed: nothing of it is kept.
         rollback();
         throw error(QStringLiteral("保存失败：其中一步没有执行成功，这次的修改都已撤销"), QString());
     }
     const int level = m_depth--;
     if (m_depth > 0) {
-        const QString savepoint = QStringLiteral("SAVEPOINT ") + savepointName(m_depth);
+        const QString savepoint = QStringLiteral("SAVEPOINT ") + m_savepoints.takeLast();
         if (isAccess()) {
             rawExec(QStringLiteral("RELEASE ") + savepoint);
         } else if (!m_deferred.isEmpty() && m_deferred.last() == savepoint) {
@@ -726,7 +771,13 @@ void Database::commit() {
     }
     try {
         // With the releases still waiting, in one message.
-        rawExec("COMMIT");
+        QString tag;
+        rawExec("COMMIT", false, &tag);
+        if (tag == QLatin1String("ROLLBACK")) {
+            // The server held the transaction as failed (a statement failed
+            // after the rows it had sent were taken as all of them).
+            throw error(QStringLiteral("保存失败：其中一步没有执行成功，这次的修改都已撤销"), QString());
+        }
     } catch (...) {
         try {
             rawExec("ROLLBACK");
@@ -746,6 +797,7 @@ void Database::rollback() {
     if (m_failedLevel >= level) {
         m_failedLevel = 0;
     }
+    const QString savepoint = m_depth > 0 ? m_savepoints.takeLast() : QString();
     // What was done in memory is undone even when the server cannot be told.
     struct UndoOnExit {
         Database* db;
@@ -761,7 +813,6 @@ void Database::rollback() {
         }
         return;
     }
-    const QString savepoint = savepointName(m_depth);
     if (!isAccess()) {
         const QString opened =
             m_depth == 0 ? m_dialect->beginWriteStatement() : QStringLiteral("SAVEPOINT ") + savepoint;

@@ -213,7 +213,9 @@ private:
     QVariantMap dbValues(const QVariantMap& params) const;
     DbError describedFailure(const QString& driver, const QString& code, const QString& databaseText, int systemErrno,
                              const QString& statement) const;
-    void rawExec(const QString& sql, bool mayRetry = false);
+    // `commandTag`, when given, receives the server's tag for the statement
+    // (a COMMIT of a failed transaction is answered "ROLLBACK").
+    void rawExec(const QString& sql, bool mayRetry = false, QString* commandTag = nullptr);
     // Counts a server session opened and checks that its schema exists
     // (false when it does not).
     bool applySession();
@@ -247,14 +249,17 @@ private:
     void finishCommitted();
     // A server transaction's control statements (its BEGIN, a savepoint and
     // its release) wait to go in front of the next statement, in the same
-    // message: each would otherwise cost a round trip of its own. Returns
-    // the message to send for `text`; once it ran, skipDeferred moves the
-    // query past their results to the statement's own.
-    QString withDeferred(const QString& text);
-    bool skipDeferred(QSqlQuery& q) const;
-    // The server holds the open transaction as failed.
-    bool failedOnServer() const;
-    QString savepointName(int depth) const { return QStringLiteral("olvend_sp%1").arg(depth); }
+    // message: each would otherwise cost a round trip of its own. Sends
+    // `text` on q with them; when it is true, q is at the statement's own
+    // result.
+    bool sendWithDeferred(QSqlQuery& q, const QString& text);
+    // After a failed message that was not lost with the connection: when
+    // statements sent ahead of its own did not all run, which of the
+    // transaction's levels they belonged to is unknown, so none may commit.
+    void noteFailedMessage();
+    // The state libpq reports for the server transaction (a
+    // PGTransactionStatusType), or -1 when it cannot tell.
+    int serverTransactionStatus() const;
 
     QString m_connectionName;
     // Shared with the kept statements, whose release is a round trip too.
@@ -289,6 +294,14 @@ private:
     // executeWithNext), and those sent with the message in flight.
     QStringList m_deferred;
     QStringList m_inFlight;
+    // Where in the last message sent its statement or one ahead of it
+    // failed, when that was one of those ahead (or nothing ran); else -1.
+    qsizetype m_deferredFailedAt = -1;
+    // The names of the open savepoints, innermost last: each has a name of
+    // its own, so a rollback never reaches a sibling's savepoint whose
+    // release had not run yet.
+    QStringList m_savepoints;
+    int m_savepointSerial = 0;
     // A transaction whose first message was lost with the connection is
     // begun again once, on the reopened connection.
     bool m_beginSentAgain = false;

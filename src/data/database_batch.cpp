@@ -70,7 +70,7 @@ QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatemen
         // Every result of the batch is read at once: one for each statement.
         q.setForwardOnly(false);
         count(end - first, 1);
-        bool ok = q.exec(withDeferred(text)) && skipDeferred(q);
+        bool ok = sendWithDeferred(q, text);
         int at = first;
         bool sendAgain = false;
         for (;;) {
@@ -83,7 +83,8 @@ QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatemen
                     break;
                 }
                 if (failedAt) {
-                    *failedAt = at;
+                    // No row of the batch to name when one sent ahead failed.
+                    *failedAt = m_deferredFailedAt >= 0 ? -1 : at;
                 }
                 throw failure(failed, statements[at].sql);
             }
@@ -130,7 +131,7 @@ void Database::readBatch(const QList<BatchStatement>& statements, const std::fun
         QSqlQuery q(qdb());
         q.setForwardOnly(false);
         count(statements.size(), 1);
-        bool ok = q.exec(withDeferred(texts.join(QStringLiteral(";\n")))) && skipDeferred(q);
+        bool ok = sendWithDeferred(q, texts.join(QStringLiteral(";\n")));
         if (!ok && mayRetry) {
             const QSqlError failed = q.lastError();
             mayRetry = false;

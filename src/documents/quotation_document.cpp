@@ -470,15 +470,31 @@ void QuotationDocument::reloadGoodsLookups() {
     QList<LookupList::Entry> names;
     QList<LookupList::Entry> sizes;
     QList<LookupList::Entry> units;
-    QSqlQuery q = m_db.query(
-        "select code, Goods_name, Goods_size, Unit_name from Query_Goods_With_Corp_Unit where code in (select GoodsNo "
-        "from Quotation_Detail where HeadNo=:h)" +
-            orUnsaved,
-        params);
-    while (q.next()) {
-        names.append({q.value(0), q.value(1).toString(), {}});
-        sizes.append({q.value(0), q.value(2).toString(), {}});
-        units.append({q.value(0), q.value(3).toString(), {}});
+    QSet<QString> found;
+    auto read = [&](const QString& condition, const QVariantMap& values) {
+        QSqlQuery q = m_db.query(
+            "select code, Goods_name, Goods_size, Unit_name from Query_Goods_With_Corp_Unit where " + condition,
+            values);
+        while (q.next()) {
+            found.insert(q.value(0).toString());
+            names.append({q.value(0), q.value(1).toString(), {}});
+            sizes.append({q.value(0), q.value(2).toString(), {}});
+            units.append({q.value(0), q.value(3).toString(), {}});
+        }
+    };
+    read("code in (select GoodsNo from Quotation_Detail where HeadNo=:h)" + orUnsaved, params);
+    // A line stored since with other goods by another workstation still
+    // names its goods here.
+    QVariantList missing;
+    for (int r = 0; r < m_lines->rowCount(); ++r) {
+        const QString code = m_lines->value(r, "GoodsNo").toString();
+        if (!code.isEmpty() && !found.contains(code) && !missing.contains(code)) {
+            missing.append(code);
+        }
+    }
+    if (!missing.isEmpty()) {
+        QVariantMap p;
+        read(QStringLiteral("code in (%1)").arg(Database::bindList("m", missing, &p)), p);
     }
     m_goodsNames->setEntries(names);
     m_goodsSizes->setEntries(sizes);

@@ -365,21 +365,53 @@ private slots:
             tx.commit();
         }
         QCOMPARE(tripsSince(from), server ? 2 : 0);
-        QVERIFY(thrown<DbError>([&] {
+        // A sibling level's write that fails in the next level's message: an embedded book knows which level
+        // failed and keeps the rest; on a server the levels the message carried are unknown, so nothing is kept.
+        auto failedInAnotherLevel = [&db] {
             WriteTransaction tx(db);
             db.execute("update unit set remark='前' where unit_code='UN006'");
             try {
+                WriteTransaction first(db);
                 db.executeWithNext("insert into unit (unit_code) values ('UN003')");
-                WriteTransaction inner(db);
-                db.execute("update unit set remark='内' where unit_code='UN001'");
-                inner.commit();
+                first.commit();
+            } catch (const DbError&) {
+            }
+            try {
+                WriteTransaction second(db);
+                db.execute("update unit set remark='后' where unit_code='UN001'");
+                second.commit();
             } catch (const DbError&) {
             }
             tx.commit();
+        };
+        QCOMPARE(bool(thrown<DbError>(failedInAnotherLevel)), server);
+        // A statement the server cannot parse runs nothing of its message, the BEGIN included: what follows in
+        // the transaction never runs on its own, and the transaction is refused.
+        QVERIFY(thrown<DbError>([&db] {
+            WriteTransaction tx(db);
+            try {
+                db.execute("update unit set remark='错' wher unit_code='UN002'");
+            } catch (const DbError&) {
+            }
+            db.execute("update unit set remark='外二' where unit_code='UN002'");
+            tx.commit();
         }));
+        if (server) {
+            // A statement that failed after some of its rows were taken leaves the transaction failed on the
+            // server: its COMMIT, answered as a rollback, is no success.
+            QVERIFY(thrown<DbError>([&db] {
+                WriteTransaction tx(db);
+                db.execute("update unit set remark='半' where unit_code='UN007'");
+                QSqlQuery q = db.query("select 1 / (x - 3) from generate_series(1, 5) x");
+                while (q.next()) {
+                }
+                tx.commit();
+            }));
+        }
         QCOMPARE(db.transactionDepth(), 0);
         QCOMPARE(rows(db, "select unit_code, remark from unit where coalesce(remark, '') <> '' order by unit_code"),
-                 QString("UN001,外|UN002,内|UN004,随|UN005,主"));
+                 server ? QString("UN001,外|UN002,内|UN004,随|UN005,主")
+                        : QString("UN001,后|UN002,内|UN004,随|UN005,主|UN006,前"));
     }
     // A rollback after the save: rows read inside show the book after; a failure caught inside keeps nothing.
     void rollbacks() {
