@@ -115,6 +115,11 @@ DatasetReader::Result DatasetReader::read(Database& db, const QString& updateTab
             }
             raw.rows.endRow();
         }
+        if (q.lastError().isValid()) {
+            // A value the server could not compute ends the rows early:
+            // those read are not the whole result.
+            throw db.failure(q.lastError(), sql);
+        }
         raw.rows.finish();
     }
 

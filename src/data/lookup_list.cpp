@@ -28,6 +28,9 @@ void LookupList::load(Database& db, const QString& sql, const QVariantMap& param
         }
         entries.append(e);
     }
+    if (q.lastError().isValid()) {
+        throw db.failure(q.lastError(), sql);  // the rows ended early
+    }
     setEntries(entries);
 }
 

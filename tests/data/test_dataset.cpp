@@ -4,6 +4,7 @@
 
 #include "book_checks.h"
 #include "data/dataset.h"
+#include "data/lookup_list.h"
 #include "platform/errors.h"
 #include "support/goods_rows.h"
 #include "support/test_books.h"
@@ -412,6 +413,23 @@ private slots:
         QCOMPARE(rows(db, "select unit_code, remark from unit where coalesce(remark, '') <> '' order by unit_code"),
                  server ? QString("UN001,外|UN002,内|UN004,随|UN005,主")
                         : QString("UN001,后|UN002,内|UN004,随|UN005,主|UN006,前"));
+    }
+    // A value the database cannot compute after some rows were sent ends the read with an error, not with the
+    // rows so far taken for all of them; through the driver and straight from SQLite alike.
+    void rowsCutShortByAFailureAreRefused() {
+        Database& db = m_book->db();
+        const QString sql = db.isAccess()
+                                ? "with recursive s(x) as (select 1 union all select x + 1 from s where x < 5) "
+                                  "select case when x = 3 then abs(-9223372036854775808) else x end as v from s"
+                                : "select 1 / (x - 3) as v from generate_series(1, 5) x";
+        for (bool direct : {true, false}) {
+            db.setDirectReads(direct);
+            Dataset ds(db);
+            QVERIFY(thrown<DbError>([&] { ds.open(sql); }));
+        }
+        db.setDirectReads(true);
+        LookupList list;
+        QVERIFY(thrown<DbError>([&] { list.load(db, sql); }));
     }
     // A rollback after the save: rows read inside show the book after; a failure caught inside keeps nothing.
     void rollbacks() {
