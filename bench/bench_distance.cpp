@@ -248,15 +248,19 @@ public:
             w.show();
             w.load();
         });
-        measure("收入统计 of one year", [&] {
-            StatisticsWindow w(c, StatisticsReport::Kind::Income);
-            w.show();
+        // The window shows the report's first page when 开始统计 returns and
+        // makes the rest while the user reads it.
+        std::unique_ptr<StatisticsWindow> statistics;
+        measure("收入统计 of one year: first page", [&] {
+            statistics = std::make_unique<StatisticsWindow>(c, StatisticsReport::Kind::Income);
+            statistics->show();
             const int year = c.clock().today().year() - 1;
-            w.fromDate()->setValue(QDate(year, 1, 1));
-            w.toDate()->setValue(QDate(year, 12, 31));
-            w.run();
-            w.finishPreparing();
+            statistics->fromDate()->setValue(QDate(year, 1, 1));
+            statistics->toDate()->setValue(QDate(year, 12, 31));
+            statistics->run();
         });
+        measure("… 收入统计: every page", [&] { statistics->finishPreparing(); });
+        statistics.reset();
         measure("back up the book", [&] {
             QTemporaryDir dir;
             BookBackup(c).backup(c.CurrentAccountBook.BookName, dir.filePath("b.bak"));
