@@ -170,6 +170,10 @@ const QList<CtlCommands::Command>& CtlCommands::commands() {
         {QStringLiteral("scramble"),
          QStringLiteral("  scramble TEXT                     write a server setting in scrambled form\n"),
          &CtlCommands::scramble},
+        {QStringLiteral("use-server"),
+         QStringLiteral("  use-server HOST PORT DATABASE USER [--password TEXT]\n"
+                        "                                    keep the books on a PostgreSQL server from now on\n"),
+         &CtlCommands::useServer},
     };
     return list;
 }
@@ -325,6 +329,34 @@ int CtlCommands::scramble(const QString& command, const QStringList& args) {
         return CtlSession::kWrongUse;
     }
     m_out << (command == "scramble" ? ScrambleSetting(args[0]) : UnscrambleSetting(args[0])) << Qt::endl;
+    return 0;
+}
+
+int CtlCommands::useServer(const QString&, const QStringList& args) {
+    CtlArguments a;
+    if (!a.parse(args, {}, {"--password"}) || a.words().size() != 4) {
+        return CtlSession::kWrongUse;
+    }
+    if (FirstStart::isNeeded(m_context)) {
+        throw UserError(QStringLiteral("程序目录尚未初始化，请先运行 olvendctl init"));
+    }
+    bool isNumber = false;
+    const int port = a.word(1).toInt(&isNumber);
+    if (!isNumber || port < 1 || port > 65535) {
+        throw UserError(QStringLiteral("端口必须是 1 到 65535 之间的数字: %1").arg(a.word(1)));
+    }
+    // Written here, scrambled as the program reads them: a scrambled text
+    // may hold characters that do not survive being copied from a terminal.
+    IniFile& ini = m_context.SettingsFile;
+    ini.setString("SYS_Setting", "DBType", "POSTGRESQL");
+    ini.setString("SQL_SERVER", "server", a.word(0));
+    ini.setString("SQL_SERVER", "port", QString::number(port));
+    ini.setString("SQL_SERVER", "Database", ScrambleSetting(a.word(2)));
+    ini.setString("SQL_SERVER", "Username", ScrambleSetting(a.word(3)));
+    ini.setString("SQL_SERVER", "password", ScrambleSetting(a.value("--password")));
+    ini.save();
+    m_out << QStringLiteral("已设置数据库服务器: %1@%2:%3/%4").arg(a.word(3), a.word(0)).arg(port).arg(a.word(2))
+          << Qt::endl;
     return 0;
 }
 

@@ -52,6 +52,7 @@ private:
     int backup(const QString& command, const QStringList& args);
     // scramble TEXT, unscramble TEXT
     int scramble(const QString& command, const QStringList& args);
+    int useServer(const QString& command, const QStringList& args);
     int demo(const QString& command, const QStringList& args);
     // Fills the book; throws UserError before anything is written when the
     // order forms could not be made.

@@ -6,8 +6,10 @@
 #include <QTest>
 
 #include "data/data_module.h"
+#include "data/database.h"
 #include "data/setting_scrambler.h"
 #include "platform/build_info.h"
+#include "platform/ini_file.h"
 #include "support/ctl_call.h"
 #include "support/golden.h"
 #include "support/test_books.h"
@@ -129,6 +131,45 @@ private slots:
             QVERIFY(f.open(QIODevice::ReadOnly));
             QVERIFY2(QString::fromUtf8(f.readAll()).contains(QString::fromUtf8(shown)), file);
         }
+    }
+
+    // use-server writes the server's settings as the program reads them, the names scrambled; a port that is no
+    // port and wrong use change nothing. On a real server the next command works on its books.
+    void serverSettingsAreWritten() {
+        QTemporaryDir home;
+        QCOMPARE(ctl({"init"}, home.path()).code, 0);
+        const QString configFile = home.filePath("config.ini");
+        IniFile before(configFile);
+        QCOMPARE(
+            run({"use-server", "db.lan", "99999", "olvend", "clerk"}, home.path()),
+            QString("$ use-server db.lan 99999 olvend clerk\nexit 1\n! 端口必须是 1 到 65535 之间的数字: 99999\n"));
+        QCOMPARE(ctl({"use-server", "db.lan", "5433"}, home.path()).code, 2);
+        QCOMPARE(IniFile(configFile).toText(), before.toText());
+        const Result set = ctl({"use-server", "db.lan", "5433", "olvend", "clerk", "--password", "秘 密"}, home.path());
+        QCOMPARE(set.out + set.err + QString::number(set.code),
+                 QString("已设置数据库服务器: clerk@db.lan:5433/olvend\n0"));
+        const IniFile after(configFile);
+        QCOMPARE(after.readString("SYS_Setting", "DBType"), QString("POSTGRESQL"));
+        QCOMPARE(after.readString("SQL_SERVER", "server") + ':' + after.readString("SQL_SERVER", "port"),
+                 QString("db.lan:5433"));
+        QCOMPARE(QStringList({UnscrambleSetting(after.readString("SQL_SERVER", "Database")),
+                              UnscrambleSetting(after.readString("SQL_SERVER", "Username")),
+                              UnscrambleSetting(after.readString("SQL_SERVER", "password"))}),
+                 QStringList({"olvend", "clerk", "秘 密"}));
+        if (!TestBooks::postgresConfigured()) {
+            return;
+        }
+        const ServerParams server = TestBooks::serverParams("olvend_ctl_use_server");
+        auto admin = Database::openServer(TestBooks::serverParams("postgres"), "admin");
+        admin->execute("drop database if exists olvend_ctl_use_server");
+        admin->execute("create database olvend_ctl_use_server");
+        const Result used = ctl({"use-server", server.host, QString::number(server.port), server.database, server.user,
+                                 "--password", server.password},
+                                home.path());
+        QCOMPARE(used.code, 0);
+        const Result books = ctl({"books"}, home.path());
+        QVERIFY2(books.code == 0 && books.out.contains(QStringLiteral("默认帐册")), qPrintable(books.out + books.err));
+        admin->execute("drop database olvend_ctl_use_server with (force)");
     }
 
 private:
