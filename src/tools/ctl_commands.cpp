@@ -345,15 +345,30 @@ int CtlCommands::useServer(const QString&, const QStringList& args) {
     if (!isNumber || port < 1 || port > 65535) {
         throw UserError(QStringLiteral("端口必须是 1 到 65535 之间的数字: %1").arg(a.word(1)));
     }
+    if (a.word(0).trimmed().isEmpty() || a.word(2).trimmed().isEmpty() || a.word(3).trimmed().isEmpty()) {
+        throw UserError(QStringLiteral("服务器、数据库和用户名都不能为空"));
+    }
     // Written here, scrambled as the program reads them: a scrambled text
     // may hold characters that do not survive being copied from a terminal.
+    // Without --password the one kept stays.
+    QList<std::pair<const char*, QString>> scrambled{{"Database", ScrambleSetting(a.word(2))},
+                                                     {"Username", ScrambleSetting(a.word(3))}};
+    if (a.has("--password")) {
+        scrambled.append({"password", ScrambleSetting(a.value("--password"))});
+    }
+    for (const auto& [key, text] : scrambled) {
+        // A line break would split the setting's line in two.
+        if (text.contains('\n') || text.contains('\r') || text.contains(QChar(0))) {
+            throw UserError(QStringLiteral("设置[%1]的值无法写入config.ini，请换一个").arg(QString::fromLatin1(key)));
+        }
+    }
     IniFile& ini = m_context.SettingsFile;
     ini.setString("SYS_Setting", "DBType", "POSTGRESQL");
-    ini.setString("SQL_SERVER", "server", a.word(0));
+    ini.setString("SQL_SERVER", "server", a.word(0).trimmed());
     ini.setString("SQL_SERVER", "port", QString::number(port));
-    ini.setString("SQL_SERVER", "Database", ScrambleSetting(a.word(2)));
-    ini.setString("SQL_SERVER", "Username", ScrambleSetting(a.word(3)));
-    ini.setString("SQL_SERVER", "password", ScrambleSetting(a.value("--password")));
+    for (const auto& [key, text] : scrambled) {
+        ini.setString("SQL_SERVER", QString::fromLatin1(key), text);
+    }
     ini.save();
     m_out << QStringLiteral("已设置数据库服务器: %1@%2:%3/%4").arg(a.word(3), a.word(0)).arg(port).arg(a.word(2))
           << Qt::endl;

@@ -5,6 +5,8 @@
 #include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -15,6 +17,7 @@
 
 #include "data/book_checks.h"
 #include "data/field_def.h"
+#include "platform/errors.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
 #include "reports/engine/report_preparer.h"
@@ -697,6 +700,24 @@ private slots:
                  QStringLiteral("无法读取[%1]: 文件不存在").arg(QDir::toNativeSeparators(dir.filePath("gone.tsv"))));
         QVERIFY(!ReportRows::fromTsv(dir.path(), &read, &error));
         QVERIFY2(error.endsWith(QStringLiteral("这是一个文件夹，不是文件")), qPrintable(error));
+    }
+
+    // Rows a statement ends with an error after some were read are refused, not printed as if they were all.
+    void queryRowsCutShortAreRefused() {
+        {
+            QSqlDatabase memory = QSqlDatabase::addDatabase("QSQLITE", "rows_cut_short");
+            memory.setDatabaseName(":memory:");
+            QVERIFY(memory.open());
+            QSqlQuery q(memory);
+            q.setForwardOnly(true);
+            QVERIFY(
+                q.exec("with recursive s(x) as (select 1 union all select x + 1 from s where x < 5) select case "
+                       "when x = 3 then abs(-9223372036854775808) else x end as v from s"));
+            QVERIFY_THROWS_EXCEPTION(DbError, ReportRows::fromQuery(q));
+            QVERIFY(q.exec("select 1 as v union all select 2"));
+            QCOMPARE(ReportRows::fromQuery(q).rows.size(), 2);
+        }
+        QSqlDatabase::removeDatabase("rows_cut_short");
     }
 
     // Characters Noto CJK draws with a look-alike radical read back from a PDF as drawn, in every face.

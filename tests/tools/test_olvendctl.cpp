@@ -134,20 +134,29 @@ private slots:
     }
 
     // use-server writes the server's settings as the program reads them, the names scrambled; a port that is no
-    // port and wrong use change nothing. On a real server the next command works on its books.
+    // port, an empty name, a value that would break its line, a folder not prepared and wrong use change nothing;
+    // without --password the one kept stays. On a real server the next command works on its books.
     void serverSettingsAreWritten() {
         QTemporaryDir home;
+        QCOMPARE(ctl({"use-server", "db.lan", "5433", "olvend", "clerk"}, home.path()).err,
+                 QString("程序目录尚未初始化，请先运行 olvendctl init\n"));
+        QVERIFY(!QFile::exists(home.filePath("config.ini")));
         QCOMPARE(ctl({"init"}, home.path()).code, 0);
         const QString configFile = home.filePath("config.ini");
         IniFile before(configFile);
         QCOMPARE(
             run({"use-server", "db.lan", "99999", "olvend", "clerk"}, home.path()),
             QString("$ use-server db.lan 99999 olvend clerk\nexit 1\n! 端口必须是 1 到 65535 之间的数字: 99999\n"));
+        QCOMPARE(ctl({"use-server", "db.lan", "5433", " ", "clerk"}, home.path()).err,
+                 QString("服务器、数据库和用户名都不能为空\n"));
+        QCOMPARE(ctl({"use-server", "db.lan", "5433", "olvend", "clerk", "--password", "\t秘"}, home.path()).err,
+                 QString("设置[password]的值无法写入config.ini，请换一个\n"));
         QCOMPARE(ctl({"use-server", "db.lan", "5433"}, home.path()).code, 2);
         QCOMPARE(IniFile(configFile).toText(), before.toText());
         const Result set = ctl({"use-server", "db.lan", "5433", "olvend", "clerk", "--password", "秘 密"}, home.path());
         QCOMPARE(set.out + set.err + QString::number(set.code),
                  QString("已设置数据库服务器: clerk@db.lan:5433/olvend\n0"));
+        QCOMPARE(ctl({"use-server", "db.lan", "5433", "olvend", "clerk"}, home.path()).code, 0);
         const IniFile after(configFile);
         QCOMPARE(after.readString("SYS_Setting", "DBType"), QString("POSTGRESQL"));
         QCOMPARE(after.readString("SQL_SERVER", "server") + ':' + after.readString("SQL_SERVER", "port"),
@@ -168,7 +177,8 @@ private slots:
                                 home.path());
         QCOMPARE(used.code, 0);
         const Result books = ctl({"books"}, home.path());
-        QVERIFY2(books.code == 0 && books.out.contains(QStringLiteral("默认帐册")), qPrintable(books.out + books.err));
+        QVERIFY2(books.code == 0 && books.out.contains(QStringLiteral("默认帐册\tpublic")),
+                 qPrintable(books.out + books.err));
         admin->execute("drop database olvend_ctl_use_server with (force)");
     }
 

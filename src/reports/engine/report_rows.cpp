@@ -6,10 +6,12 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <cmath>
 
+#include "platform/errors.h"
 #include "platform/file_problem.h"
 
 int ReportRows::fieldIndex(const QString& name) const {
@@ -33,6 +35,11 @@ ReportRows ReportRows::fromQuery(QSqlQuery& query) {
             row[i] = query.value(i);
         }
         out.rows.append(row);
+    }
+    if (query.lastError().isValid()) {
+        // The database ended the rows with an error: those read are not all.
+        throw DbError(QStringLiteral("读取数据时出错，数据不完整，没有生成报表"), query.lastError().text(),
+                      query.lastQuery());
     }
     return out;
 }
