@@ -275,9 +275,9 @@ private:
         }
         m_reached << "olvendctl.action_issuecode"
                   << "olvendctl.action_queryreport";
-        // Commands that read and write no business data.
-        const QSet<QString> bookless{"init",        "books",  "check-permission", "login",
-                                     "create-book", "render", "unscramble",       "scramble"};
+        // Commands that read and write no business data (use-server: the program folder's settings, as init).
+        const QSet<QString> bookless{"init",   "books",      "check-permission", "login",     "create-book",
+                                     "render", "unscramble", "scramble",         "use-server"};
         // The commands the usage names, with their lower-case sub-command.
         QSet<QString> named;
         static const QRegularExpression line(QStringLiteral("^  ([a-z-]+)(?: ([a-z|-]+)(?= |$))?"),
