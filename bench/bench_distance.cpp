@@ -374,7 +374,11 @@ int main(int argc, char** argv) {
         for (const QString& profile : profiles) {
             results.append(bench.run(profile));
         }
-        bench.drop();
+        // OLVEND_BENCH_KEEP_BOOK leaves the book on the server, to study its
+        // statements by hand.
+        if (!qEnvironmentVariableIsSet("OLVEND_BENCH_KEEP_BOOK")) {
+            bench.drop();
+        }
         // One line per action: statements, then round trips, kB received
         // and milliseconds at each distance.
         std::printf("| action | statements |");

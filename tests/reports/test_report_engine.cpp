@@ -180,7 +180,11 @@ private slots:
               "[iif(not (qty = 3) or qty >= 3, 'y', 'n')]", "[format(12345.678, '#,##0.00')]",
               "[format(today(), 'YYYY-MM-DD')]", "[format(stamp, 'YYYY-MM-DD')]", "[format(day, 'YYYY年MM月DD日')]",
               "[format(name, 'YYYY-MM-DD')]", "[format(stamp, '0.00')]", "第[page()]页/共[pages()]页", "[[x]]",
-              "[round(2.675, 2)]", "[capital(qty * price)]"}) {
+              "[round(2.675, 2)]", "[capital(qty * price)]",
+              // Text that reads as a number counts as one, as C reads it; other text stays text.
+              "[iif('10' > '9', 'y', 'n')]", "[iif(name < boss, 'y', 'n')]", "[' 1.5e1 ' * 2]", "['+3' + 1]",
+              "['-.5' * 2]", "['1,000' + 1]", "['0x10' + 1]", "['12abc' + 1]", "[iif('1.0' = '1', 'y', 'n')]",
+              "[iif('nan' = 'nan', 'y', 'n')]", "['1e400' + 1]", "['٣' + 1]"}) {
             text += QString::fromUtf8(e) + " => " + evaluate(QString::fromUtf8(e), fields) + "\n";
         }
         for (double amount :

@@ -2,13 +2,41 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "data/field_def.h"
 
 struct ReportExpression::Node {
     enum class Kind { Number, String, Field, Unary, Binary, Call, AggregateRef };
+    // The operator or function of a Unary, Binary or Call node, known once
+    // parsed: a long report evaluates its nodes millions of times.
+    enum class Op {
+        None,
+        Not,
+        Negate,
+        And,
+        Or,
+        Eq,
+        Ne,
+        Lt,
+        Gt,
+        Le,
+        Ge,
+        Add,
+        Sub,
+        Mul,
+        Div,
+        Page,
+        Pages,
+        Today,
+        Iif,
+        Format,
+        Capital,
+        Round
+    };
     Kind kind = Kind::Number;
+    Op op = Op::None;
     double number = 0;
     QString text;  // string value, field name, operator or function name
     std::vector<std::unique_ptr<Node>> children;
@@ -28,15 +56,53 @@ bool isNull(const QVariant& v) {
 }
 
 // Numbers stay numbers; text that reads as a number counts as one.
+// Text as a number the way QString::toDouble reads it (C locale, spaces
+// around it allowed), without its allocations for the short plain texts a
+// report is full of; anything else is left to QString.
+bool textToNumber(const QString& text, double* out) {
+    const QString t = text.trimmed();
+    char buffer[32];
+    const qsizetype n = t.size();
+    if (n == 0) {
+        return false;
+    }
+    const QChar first = t.at(0);
+    // No number starts otherwise ("inf" and "nan" included): a name or a
+    // word is refused without reading it.
+    if (!(first.isDigit() || first == '-' || first == '+' || first == '.' || first == 'i' || first == 'I' ||
+          first == 'n' || first == 'N')) {
+        return false;
+    }
+    if (n >= qsizetype(sizeof buffer) || first == '+' || first == 'i' || first == 'I' || first == 'n' || first == 'N') {
+        bool ok = false;
+        *out = t.toDouble(&ok);
+        return ok;
+    }
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = t.at(i).unicode();
+        if (!((c >= '0' && c <= '9') || c == '-' || c == '.' || c == 'e' || c == 'E' || c == '+')) {
+            bool ok = false;
+            *out = t.toDouble(&ok);
+            return ok;
+        }
+        buffer[i] = char(c);
+    }
+    double d = 0;
+    const auto [end, ec] = std::from_chars(buffer, buffer + n, d);
+    if (ec != std::errc() || end != buffer + n) {
+        return false;
+    }
+    *out = d;
+    return true;
+}
+
 bool toNumber(const QVariant& v, double* out) {
     if (isNumeric(v)) {
         *out = v.toDouble();
         return true;
     }
     if (v.typeId() == QMetaType::QString) {
-        bool ok = false;
-        *out = v.toString().trimmed().toDouble(&ok);
-        return ok;
+        return textToNumber(v.toString(), out);
     }
     return false;
 }
@@ -346,33 +412,34 @@ private:
     bool* m_usesPages;
 };
 
-QVariant compare(const QString& op, const QVariant& a, const QVariant& b) {
+QVariant compare(Node::Op op, const QVariant& a, const QVariant& b) {
     if (isNull(a) || isNull(b)) {
         return {};
     }
     double x = 0, y = 0;
     int c = 0;
-    if (toNumber(a, &x) && toNumber(b, &y)) {
+    if (a.typeId() == QMetaType::QString && b.typeId() == QMetaType::QString && a.toString() == b.toString()) {
+        // Equal texts are equal whether or not they read as numbers.
+        c = 0;
+    } else if (toNumber(a, &x) && toNumber(b, &y)) {
         c = x < y ? -1 : (x > y ? 1 : 0);
     } else {
         c = QString::compare(a.toString(), b.toString());
     }
-    if (op == "=") {
-        return c == 0;
+    switch (op) {
+        case Node::Op::Eq:
+            return c == 0;
+        case Node::Op::Ne:
+            return c != 0;
+        case Node::Op::Lt:
+            return c < 0;
+        case Node::Op::Gt:
+            return c > 0;
+        case Node::Op::Le:
+            return c <= 0;
+        default:
+            return c >= 0;
     }
-    if (op == "<>") {
-        return c != 0;
-    }
-    if (op == "<") {
-        return c < 0;
-    }
-    if (op == ">") {
-        return c > 0;
-    }
-    if (op == "<=") {
-        return c <= 0;
-    }
-    return c >= 0;
 }
 
 bool truthy(const QVariant& v) {
@@ -392,11 +459,44 @@ ReportExpression::~ReportExpression() = default;
 ReportExpression::ReportExpression(ReportExpression&&) noexcept = default;
 ReportExpression& ReportExpression::operator=(ReportExpression&&) noexcept = default;
 
+namespace {
+Node::Op opOf(const Node& n) {
+    static const QHash<QString, Node::Op> binary{{"and", Node::Op::And}, {"or", Node::Op::Or}, {"=", Node::Op::Eq},
+                                                 {"<>", Node::Op::Ne},   {"<", Node::Op::Lt},  {">", Node::Op::Gt},
+                                                 {"<=", Node::Op::Le},   {">=", Node::Op::Ge}, {"+", Node::Op::Add},
+                                                 {"-", Node::Op::Sub},   {"*", Node::Op::Mul}, {"/", Node::Op::Div}};
+    static const QHash<QString, Node::Op> calls{{"page", Node::Op::Page},     {"pages", Node::Op::Pages},
+                                                {"today", Node::Op::Today},   {"iif", Node::Op::Iif},
+                                                {"format", Node::Op::Format}, {"capital", Node::Op::Capital},
+                                                {"round", Node::Op::Round}};
+    switch (n.kind) {
+        case Node::Kind::Unary:
+            return n.text == "not" ? Node::Op::Not : Node::Op::Negate;
+        case Node::Kind::Binary:
+            return binary.value(n.text, Node::Op::None);
+        case Node::Kind::Call:
+            return calls.value(n.text, Node::Op::None);
+        default:
+            return Node::Op::None;
+    }
+}
+
+void assignOps(Node* n) {
+    n->op = opOf(*n);
+    for (auto& c : n->children) {
+        assignOps(c.get());
+    }
+}
+}  // namespace
+
 bool ReportExpression::parse(const QString& text, QString* error, int firstAggregateId) {
     m_aggregates.clear();
     m_usesPages = false;
     Parser p(text, &m_aggregates, firstAggregateId, &m_usesPages);
     m_root = p.parse(error);
+    if (m_root) {
+        assignOps(m_root.get());
+    }
     return m_root != nullptr;
 }
 
@@ -424,48 +524,57 @@ QVariant evalNode(const Node* n, const ReportExpression::Context& local,
             return local.aggregate && aggregates ? local.aggregate((*aggregates)[n->aggregateIndex]) : QVariant();
         case Node::Kind::Unary: {
             const QVariant v = evalNode(n->children[0].get(), local, aggregates);
-            if (n->text == "not") {
+            if (n->op == Node::Op::Not) {
                 return isNull(v) ? QVariant() : QVariant(!truthy(v));
             }
             double d = 0;
             return toNumber(v, &d) ? QVariant(-d) : QVariant();
         }
         case Node::Kind::Binary: {
-            const QString& op = n->text;
-            if (op == "and" || op == "or") {
+            const Node::Op op = n->op;
+            if (op == Node::Op::And || op == Node::Op::Or) {
                 const bool a = truthy(evalNode(n->children[0].get(), local, aggregates));
-                if (op == "and" && !a) {
+                if (op == Node::Op::And && !a) {
                     return false;
                 }
-                if (op == "or" && a) {
+                if (op == Node::Op::Or && a) {
                     return true;
                 }
                 return truthy(evalNode(n->children[1].get(), local, aggregates));
             }
             const QVariant a = evalNode(n->children[0].get(), local, aggregates);
             const QVariant b = evalNode(n->children[1].get(), local, aggregates);
-            if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
-                return compare(op, a, b);
+            switch (op) {
+                case Node::Op::Eq:
+                case Node::Op::Ne:
+                case Node::Op::Lt:
+                case Node::Op::Gt:
+                case Node::Op::Le:
+                case Node::Op::Ge:
+                    return compare(op, a, b);
+                default:
+                    break;
             }
             if (isNull(a) || isNull(b)) {
                 return {};
             }
             double x = 0, y = 0;
             const bool numbers = toNumber(a, &x) && toNumber(b, &y);
-            if (op == "+" && !numbers) {
+            if (op == Node::Op::Add && !numbers) {
                 return a.toString() + b.toString();
             }
             if (!numbers) {
                 return {};
             }
-            if (op == "+") {
-                return x + y;
-            }
-            if (op == "-") {
-                return x - y;
-            }
-            if (op == "*") {
-                return x * y;
+            switch (op) {
+                case Node::Op::Add:
+                    return x + y;
+                case Node::Op::Sub:
+                    return x - y;
+                case Node::Op::Mul:
+                    return x * y;
+                default:
+                    break;
             }
             if (y == 0) {
                 return {};  // division by zero: no value
@@ -473,31 +582,30 @@ QVariant evalNode(const Node* n, const ReportExpression::Context& local,
             return x / y;
         }
         case Node::Kind::Call: {
-            const QString& f = n->text;
-            if (f == "page") {
-                return local.page;
-            }
-            if (f == "pages") {
-                // Not known yet while the pages are still being made.
-                return local.pages < 0 ? QVariant(QStringLiteral("…")) : QVariant(local.pages);
-            }
-            if (f == "today") {
-                return local.today.isValid() ? local.today : QDate::currentDate();
-            }
-            if (f == "iif") {
-                return truthy(evalNode(n->children[0].get(), local, aggregates))
-                           ? evalNode(n->children[1].get(), local, aggregates)
-                           : evalNode(n->children[2].get(), local, aggregates);
+            switch (n->op) {
+                case Node::Op::Page:
+                    return local.page;
+                case Node::Op::Pages:
+                    // Not known yet while the pages are still being made.
+                    return local.pages < 0 ? QVariant(QStringLiteral("…")) : QVariant(local.pages);
+                case Node::Op::Today:
+                    return local.today.isValid() ? local.today : QDate::currentDate();
+                case Node::Op::Iif:
+                    return truthy(evalNode(n->children[0].get(), local, aggregates))
+                               ? evalNode(n->children[1].get(), local, aggregates)
+                               : evalNode(n->children[2].get(), local, aggregates);
+                default:
+                    break;
             }
             const QVariant v = evalNode(n->children[0].get(), local, aggregates);
-            if (f == "format") {
+            if (n->op == Node::Op::Format) {
                 return formatReportValue(v, evalNode(n->children[1].get(), local, aggregates).toString());
             }
             double d = 0;
             if (!toNumber(v, &d)) {
                 return {};
             }
-            if (f == "capital") {
+            if (n->op == Node::Op::Capital) {
                 return chineseCapitalAmount(d);
             }
             const int places = n->children.size() > 1 ? evalNode(n->children[1].get(), local, aggregates).toInt() : 0;
@@ -510,6 +618,24 @@ QVariant evalNode(const Node* n, const ReportExpression::Context& local,
 
 QVariant ReportExpression::evaluate(const Context& context) const {
     return m_root ? evalNode(m_root.get(), context, &m_aggregates) : QVariant();
+}
+
+QString ReportExpression::nodeKey(const Node* node) {
+    if (!node) {
+        return QStringLiteral("#");
+    }
+    // Kind, value and the children in brackets: unambiguous, since texts
+    // are quoted with their length.
+    QString key = QString::number(int(node->kind)) + QLatin1Char(':') + QString::number(node->text.size()) +
+                  QLatin1Char(':') + node->text;
+    if (node->kind == Node::Kind::Number) {
+        key += QString::number(node->number, 'g', 17);
+    }
+    key += QLatin1Char('(');
+    for (const auto& c : node->children) {
+        key += nodeKey(c.get()) + QLatin1Char(',');
+    }
+    return key + QLatin1Char(')');
 }
 
 QVariant ReportExpression::evaluateNode(const Node* node, const Context& context) {

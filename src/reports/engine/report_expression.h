@@ -21,6 +21,9 @@ public:
         QString function;  // sum, count, avg, min, max
         QString scope;     // "", "group", "page" or "report" as written
         const Node* argument = nullptr;
+        // Aggregates over the same argument share a slot, so that a row's
+        // argument is evaluated once for all of them (set by the preparer).
+        int argumentSlot = -1;
     };
 
     struct Context {
@@ -44,6 +47,9 @@ public:
     QVariant evaluate(const Context& context) const;
     // Evaluates an aggregate's argument (for the preparer's accumulation).
     static QVariant evaluateNode(const Node* node, const Context& context);
+    // A text that two arguments share exactly when they are written alike
+    // (spaces and letter case of keywords aside).
+    static QString nodeKey(const Node* node);
 
     const std::vector<Aggregate>& aggregates() const { return m_aggregates; }
     bool usesPageCount() const { return m_usesPages; }

@@ -172,8 +172,43 @@ int ReportPreparer::shrunkFont(State& s, const CompiledItem& c, const QString& t
     }
     // The painter leaves half a millimetre on each side.
     const double room = width - 2 * 0.5 * kMm;
-    const double needed = c.metrics->horizontalAdvance(text);
-    if (room <= 0 || needed <= room) {
+    if (room <= 0) {
+        return c.fontIndex;
+    }
+    // A text no wider than its length in the font's widest characters fits
+    // without being measured. So does one whose characters' own widths add
+    // up to well inside the room: shaping only ever narrows a plain text by
+    // kerning and ligatures, and never widens it by a tenth.
+    if (c.widestCharacter < 0) {
+        c.widestCharacter = c.metrics->maxWidth();
+    }
+    if (text.size() * c.widestCharacter <= room) {
+        return c.fontIndex;
+    }
+    double characters = 0;
+    for (const QChar ch : text) {
+        if (ch.isSurrogate() || ch.isMark() || ch.category() == QChar::Other_Format) {
+            characters = -1;  // pairs, marks and joiners are measured whole
+            break;
+        }
+        auto w = c.characterWidths.constFind(ch.unicode());
+        if (w == c.characterWidths.constEnd()) {
+            w = c.characterWidths.insert(ch.unicode(), c.metrics->horizontalAdvance(ch));
+        }
+        characters += w.value();
+    }
+    if (characters >= 0 && characters <= room * 0.9) {
+        return c.fontIndex;
+    }
+    auto known = c.widths.constFind(text);
+    if (known == c.widths.constEnd()) {
+        if (c.widths.size() > 100000) {
+            c.widths.clear();
+        }
+        known = c.widths.insert(text, c.metrics->horizontalAdvance(text));
+    }
+    const double needed = known.value();
+    if (needed <= room) {
         return c.fontIndex;
     }
     // In steps of a twentieth, so that a column of long numbers shares a
@@ -449,7 +484,12 @@ void ReportPreparer::accumulate(QHash<int, Accumulator>& accs, int row,
     ReportExpression::Context ctx;
     ctx.field = [&](const QString& f) { return fieldValue(s, f, row); };
     for (const auto& a : aggregates) {
-        accs[a.id].add(ReportExpression::evaluateNode(a.argument, ctx));
+        const auto slot = static_cast<size_t>(a.argumentSlot);
+        if (s.slotRow[slot] != row) {
+            s.slotValue[slot] = ReportExpression::evaluateNode(a.argument, ctx);
+            s.slotRow[slot] = row;
+        }
+        accs[a.id].add(s.slotValue[slot]);
     }
 }
 
@@ -565,6 +605,8 @@ bool ReportPreparer::begin(const ReportRows* rows, PreparedReport* out, QString*
     s.rows = rows;
     s.out = out;
     s.today = today.isValid() ? today : QDate::currentDate();
+    s.slotRow.assign(static_cast<size_t>(m_argumentSlots), -1);
+    s.slotValue.assign(static_cast<size_t>(m_argumentSlots), QVariant());
     // A statement may return two columns of one name (d.*, h.*): a name
     // reads the first of them, as ReportRows::fieldIndex (and with it the
     // grouping) does.

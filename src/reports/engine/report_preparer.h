@@ -96,6 +96,8 @@ private:
     // The aggregates by the sums they are read from (as emitBand answers
     // them): the whole report, the page, and each group level. A row adds
     // to each sum only what is read from it.
+    // How many distinct arguments the aggregates have.
+    int m_argumentSlots = 0;
     std::vector<ReportExpression::Aggregate> m_reportAggregates;
     std::vector<ReportExpression::Aggregate> m_pageAggregates;
     std::vector<std::vector<ReportExpression::Aggregate>> m_groupAggregates;

@@ -123,6 +123,21 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
         }
         m_bands.push_back(std::move(band));
     }
+    // One slot per distinct argument, over every sum.
+    QHash<QString, int> slotOfKey;
+    auto assign = [&slotOfKey](std::vector<ReportExpression::Aggregate>& list) {
+        for (ReportExpression::Aggregate& a : list) {
+            const QString key = ReportExpression::nodeKey(a.argument);
+            a.argumentSlot = slotOfKey.value(key, static_cast<int>(slotOfKey.size()));
+            slotOfKey.insert(key, a.argumentSlot);
+        }
+    };
+    assign(m_reportAggregates);
+    assign(m_pageAggregates);
+    for (auto& level : m_groupAggregates) {
+        assign(level);
+    }
+    m_argumentSlots = static_cast<int>(slotOfKey.size());
     return true;
 }
 

@@ -35,6 +35,11 @@ struct ReportPreparer::CompiledItem {
     mutable std::unique_ptr<QFontMetricsF> metrics;
     mutable QHash<QString, double> heights;
     mutable double wordHeight = -1;  // of any text that is one plain word
+    // For one-line texts made smaller to fit: the font's widest character,
+    // each character's width and the width each text measured.
+    mutable double widestCharacter = -1;
+    mutable QHash<char16_t, double> characterWidths;
+    mutable QHash<QString, double> widths;
     // The value a text of one expression showed last and its text: a
     // column repeats a value row after row (a day, a name).
     mutable QVariant lastValue;
@@ -103,6 +108,10 @@ struct ReportPreparer::State {
     double columnWidth = 0;
     int bandInstance = 0;
     QHash<int, Accumulator> report, page;
+    // Each argument slot's value and the row it was evaluated for: the
+    // sums of the report, its page and its groups read one row alike.
+    std::vector<int> slotRow;
+    std::vector<QVariant> slotValue;
     QVector<QHash<int, Accumulator>> group;
     int lastRow = -1;
     QVector<int> groupFieldIndex;  // the column of each group level's field
