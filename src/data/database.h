@@ -17,6 +17,7 @@
 #include "platform/errors.h"
 
 struct sqlite3;
+class ServerMessageAhead;
 
 // Where a PostgreSQL database is.
 struct ServerParams {
@@ -69,7 +70,11 @@ public:
     static std::unique_ptr<Database> openServer(const ServerParams& params, const QString& label,
                                                 const QString& schema = {}, bool* schemaMissing = nullptr);
 
-    QSqlDatabase qdb() const { return QSqlDatabase::database(m_connectionName, false); }
+    // The connection; a message sent ahead is answered in full first.
+    QSqlDatabase qdb() const {
+        settleAhead();
+        return QSqlDatabase::database(m_connectionName, false);
+    }
     const SqlDialect& dialect() const { return *m_dialect; }
     bool isAccess() const { return m_dialect->isAccess(); }
     const QString& label() const { return m_label; }
@@ -150,6 +155,14 @@ public:
     // the results by position: the names of a server's result (record())
     // would cost the driver a statement of its own for each table.
     void readBatch(const QList<BatchStatement>& statements, const std::function<void(int, QSqlQuery&)>& each);
+    // Sends `statements` to the server in one message without waiting for
+    // the answer: outside a write transaction, on a server book whose
+    // connection is free. Null when it cannot be sent so (the caller then
+    // runs them as usual). Whatever uses the connection next reads the
+    // whole answer first.
+    std::shared_ptr<ServerMessageAhead> sendAhead(const QList<BatchStatement>& statements);
+    // Reads the answer to a message sent ahead, waiting for it.
+    void settleAhead() const;
 
     bool hasTable(const QString& name);
     // The tables and views of the book, in lower case (on a server, those of
@@ -306,6 +319,10 @@ private:
     // begun again once, on the reopened connection.
     bool m_beginSentAgain = false;
     QHash<QString, QList<FieldDef>> m_columns;  // by lower-case table name
+    // The message sent ahead whose answer is still to be read, and whether
+    // the connection failed while it was read.
+    mutable std::shared_ptr<ServerMessageAhead> m_ahead;
+    mutable bool m_aheadLost = false;
 };
 
 // A write transaction that rolls back unless committed.

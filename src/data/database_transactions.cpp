@@ -1,10 +1,12 @@
 #include <libpq-fe.h>
 
+#include <QSqlDriver>
 #include <QSqlQuery>
 
 #include "data/database.h"
 #include "data/server_connection.h"
 #include "data/server_literals.h"
+#include "data/server_message_ahead.h"
 
 // Transactions: levels as savepoints, what runs when they end, and on a
 // server the control statements that wait to go with the next statement.
@@ -41,6 +43,47 @@ void Database::beginWrite() {
         m_savepoints.append(name);
     }
     ++m_depth;
+}
+
+std::shared_ptr<ServerMessageAhead> Database::sendAhead(const QList<BatchStatement>& statements) {
+    if (isAccess() || m_depth > 0 || !m_deferred.isEmpty() || statements.isEmpty()) {
+        return nullptr;
+    }
+    checkConnection();
+    auto* connection = static_cast<PGconn*>(
+        ServerConnection::libpqConnection(qdb().driver(), "PQsendQuery", reinterpret_cast<const void*>(&PQsendQuery)));
+    QStringList texts;
+    for (const BatchStatement& s : statements) {
+        texts << ServerLiterals::inlined(s.sql, dbValues(s.params));
+    }
+    std::shared_ptr<ServerMessageAhead> sent = ServerMessageAhead::send(connection, texts.join(QStringLiteral(";\n")));
+    if (sent) {
+        count(statements.size(), 1);
+        m_ahead = sent;
+    }
+    return sent;
+}
+
+void Database::settleAhead() const {
+    if (!m_ahead) {
+        return;
+    }
+    const std::shared_ptr<ServerMessageAhead> ahead = std::exchange(m_ahead, nullptr);
+    ahead->collect();
+    if (ahead->connectionLost()) {
+        m_aheadLost = true;
+        return;
+    }
+    // A statement of the message that failed left the rest of it unrun,
+    // the end of its transaction among them: that transaction ends here, so
+    // that what follows runs on its own.
+    auto* connection = static_cast<PGconn*>(
+        ServerConnection::libpqConnection(QSqlDatabase::database(m_connectionName, false).driver(), "PQexec",
+                                          reinterpret_cast<const void*>(&PQexec)));
+    if (connection && m_depth == 0 && PQtransactionStatus(connection) != PQTRANS_IDLE) {
+        count(1, 1);
+        PQclear(PQexec(connection, "ROLLBACK"));
+    }
 }
 
 int Database::serverTransactionStatus() const {

@@ -14,6 +14,9 @@ namespace {
 // What a list read in parts says when it stopped short: `why`, then how far
 // it got and how to read it again.
 QString incompleteText(const QString& why, int read, qint64 expected) {
+    if (expected < 0) {
+        return QStringLiteral("列表没有读完：%1只读到 %2 行。请检查网络后按 F5 重新读取。").arg(why).arg(read);
+    }
     return QStringLiteral("列表没有读完：%1只读到 %2 行（共 %3 行）。请检查网络后按 F5 重新读取。")
         .arg(why)
         .arg(read)
@@ -91,8 +94,7 @@ void Dataset::open(const QString& sql, const QVariantMap& params) {
     m_expectedRows = -1;
     m_expectedSums.clear();
     if (stream) {
-        m_expectedRows = stream->totals().rows;
-        m_expectedSums = stream->totals().sums;
+        takeTotalsOf(*stream);
         if (!stream->atEnd()) {
             m_stream = std::move(stream);
         }
@@ -148,6 +150,7 @@ int Dataset::readMoreRows(int rows) {
     } catch (const DbError& e) {
         failed = e;
     }
+    takeTotalsOf(*m_stream);
     // What came before a failure stays in view.
     const int got = m_store.rowCount() - before;
     const bool ended = failed || m_stream->atEnd();
@@ -178,6 +181,17 @@ int Dataset::readMoreRows(int rows) {
         throw failed->withMessage(incompleteText(why, m_store.rowCount(), m_expectedRows));
     }
     return got;
+}
+
+void Dataset::takeTotalsOf(ServerRowStream& stream) {
+    if (m_expectedRows < 0 && stream.totalsKnown()) {
+        m_expectedRows = stream.totals().rows;
+        m_expectedSums = stream.totals().sums;
+    }
+}
+
+bool Dataset::nextPartReady() const {
+    return !m_stream || m_stream->ready();
 }
 
 void Dataset::refresh() {

@@ -144,13 +144,16 @@ public:
     void setSummedFields(const QStringList& fields) { m_summed = fields; }
     // Rows are still to be read.
     bool hasMoreRows() const { return m_stream != nullptr; }
+    // Whether the next part can be read without waiting for the server
+    // (never waits).
+    bool nextPartReady() const;
     // Reading stopped before the last row (the connection was lost).
     bool readStoppedShort() const { return m_stoppedShort; }
     // The rows read from the database by the last open (rows added or
     // deleted since not counted).
     int rowsRead() const { return m_store.rowCount(); }
     // The rows the statement gave, counted when the read began; -1 when
-    // the rows were not read in parts.
+    // the rows were not read in parts, or the count has not come yet.
     qint64 expectedRowCount() const { return m_expectedRows; }
     // The sum of a summed field over every row the statement gave; null
     // when not known.
@@ -281,6 +284,8 @@ private:
     int m_firstRows = 0;
     QStringList m_summed;
     std::unique_ptr<ServerRowStream> m_stream;
+    // Takes the stream's count and sums once they have come.
+    void takeTotalsOf(ServerRowStream& stream);
     static constexpr int kRemainingPartRows = 20000;
     bool m_stoppedShort = false;
     qint64 m_expectedRows = -1;

@@ -3,9 +3,11 @@
 #include <QAtomicInt>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <functional>
 
 #include "data/database.h"
 #include "data/dataset_reader.h"
+#include "data/server_message_ahead.h"
 #include "platform/errors.h"
 
 namespace {
@@ -32,53 +34,129 @@ ServerRowStream::ServerRowStream(Database& db, const QString& updateTable, const
         totals += QStringLiteral(", sum(%1)").arg(Database::checkIdentifier(f));
     }
     totals += QStringLiteral(" from (%1) olvend_whole").arg(sql);
-    // One snapshot for the cursor, the count and the sums: they see the
-    // same rows whatever other workstations commit meanwhile. The cursor
-    // keeps its rows when the transaction ends.
+    m_summed = summed;
+    // The first rows come in the first round trip: the cursor's statement
+    // runs only as far as they go.
     const QList<Database::BatchStatement> batch{
         {"begin transaction isolation level repeatable read, read only"},
         {QStringLiteral("declare %1 no scroll cursor with hold for %2").arg(m_cursor, sql), params},
-        {totals, params},
-        {QStringLiteral("fetch forward %1 from %2").arg(qMax(1, firstRows)).arg(m_cursor)},
-        {"commit"}};
-    int got = 0;
-    try {
-        db.readBatch(batch, [&](int i, QSqlQuery& q) { readFirst(i, q, summed, tableFields, formats, &got); });
-    } catch (const DbError& e) {
-        // The server left the failed transaction open (unless the
-        // connection went with it).
-        if (e.kind() != DbError::Kind::ConnectionLost) {
-            try {
-                db.execute(QStringLiteral("rollback"));
-            } catch (...) {
-                // Nothing more to undo.
+        {QStringLiteral("fetch forward %1 from %2").arg(qMax(1, firstRows)).arg(m_cursor)}};
+    // A failed statement leaves the server's transaction open (unless the
+    // connection went with it).
+    auto readOrRollBack = [&db](const QList<Database::BatchStatement>& statements,
+                                const std::function<void(int, QSqlQuery&)>& each) {
+        try {
+            db.readBatch(statements, each);
+        } catch (const DbError& e) {
+            if (e.kind() != DbError::Kind::ConnectionLost) {
+                try {
+                    db.execute(QStringLiteral("rollback"));
+                } catch (...) {
+                    // Nothing more to undo.
+                }
             }
+            throw;
         }
-        throw;
-    }
+    };
+    int got = 0;
+    readOrRollBack(batch, [&](int i, QSqlQuery& q) { readFirst(i, q, tableFields, formats, &got); });
     // The cursor lives in the session the batch ran in (opened again first,
     // when it had been lost before).
     m_session = db.reconnectCount();
-    // When the transaction ends the server runs the cursor's statement to
-    // its end, to keep its rows: a statement of its own.
+    // The count and sums in the same snapshot, then the end of the
+    // transaction, at which the server runs the cursor's statement to its
+    // end to keep its rows: they go without waiting, while the first rows
+    // show. A list that came whole needs neither count nor cursor. Either
+    // way the server counts the cursor's statement as one of its own when
+    // it ends.
+    const bool whole = got < firstRows;
+    const QList<Database::BatchStatement> rest =
+        whole ? QList<Database::BatchStatement>{{QStringLiteral("close %1").arg(m_cursor)}, {"commit"}}
+              : QList<Database::BatchStatement>{{totals, params}, {"commit"}};
     db.countStatement();
-    if (got < firstRows || m_read >= m_totals.rows) {
-        close();
+    const std::shared_ptr<ServerMessageAhead> sent = db.sendAhead(rest);
+    if (!whole) {
+        // (A list that came whole needs nothing of the answer.)
+        m_ahead = sent;
+    }
+    if (!sent) {
+        // It cannot go ahead (another read holds the connection): it runs
+        // now.
+        readOrRollBack(rest, [&](int i, QSqlQuery& q) {
+            if (i == 0 && !whole && q.next()) {
+                QList<QVariant> values;
+                for (int k = 0; k <= m_summed.size(); ++k) {
+                    values.append(q.value(k));
+                }
+                takeTotals(values);
+            }
+        });
+        m_totalsKnown = true;
+    }
+    if (whole) {
+        m_open = false;
+        m_totalsKnown = true;
+        m_totals.rows = got;
     }
 }
 
-void ServerRowStream::readFirst(int i, QSqlQuery& q, const QStringList& summed, const QList<FieldDef>& tableFields,
+void ServerRowStream::takeTotals(const QList<QVariant>& values) {
+    m_totals.rows = values.value(0).toLongLong();
+    for (int k = 0; k < m_summed.size(); ++k) {
+        const QVariant v = values.value(k + 1);
+        if (!v.isNull()) {
+            m_totals.sums.insert(m_summed[k].toLower(), v.toDouble());
+        }
+    }
+}
+
+bool ServerRowStream::ready() {
+    return !m_ahead || m_ahead->ready();
+}
+
+bool ServerRowStream::totalsKnown() {
+    if (m_ahead && m_ahead->collected()) {
+        takeAhead();
+    }
+    return m_totalsKnown;
+}
+
+void ServerRowStream::takeAhead() {
+    const std::shared_ptr<ServerMessageAhead> ahead = std::exchange(m_ahead, nullptr);
+    if (!ahead) {
+        return;
+    }
+    if (!ahead->collected()) {
+        m_db.settleAhead();
+    }
+    const QList<ServerMessageAhead::Result>& results = ahead->results();
+    // The count and sums, then the commit that keeps the cursor's rows: a
+    // commit answered as a rollback kept nothing.
+    const bool counted = results.size() == 2 && results[0].ok;
+    const bool kept = counted && results[1].ok && results[1].commandTag == QLatin1String("COMMIT");
+    if (counted) {
+        takeTotals(results[0].firstRow);
+        m_totalsKnown = true;
+    }
+    if (kept) {
+        return;
+    }
+    m_open = false;
+    m_restLost = true;
+    m_restLostWith = ahead->connectionLost();
+    for (const ServerMessageAhead::Result& r : results) {
+        if (!r.ok) {
+            m_restLostWhy = r.error;
+            break;
+        }
+    }
+}
+
+void ServerRowStream::readFirst(int i, QSqlQuery& q, const QList<FieldDef>& tableFields,
                                 const QHash<QString, QString>& formats, int* got) {
     if (i == 1) {
         m_open = true;
-    } else if (i == 2 && q.next()) {
-        m_totals.rows = q.value(0).toLongLong();
-        for (int k = 0; k < summed.size(); ++k) {
-            if (!q.value(k + 1).isNull()) {
-                m_totals.sums.insert(summed[k].toLower(), q.value(k + 1).toDouble());
-            }
-        }
-    } else if (i == 3) {
+    } else if (i == 2) {
         m_fields = DatasetReader::serverFields(q.record(), tableFields, formats);
         m_first = ColumnStore(static_cast<int>(m_fields.size()));
         *got = append(m_first, q);
@@ -112,8 +190,15 @@ int ServerRowStream::append(ColumnStore& store, QSqlQuery& q) {
 }
 
 int ServerRowStream::readInto(ColumnStore& store, int rows) {
-    if (!m_open) {
+    takeAhead();
+    if (!m_open && !m_restLost) {
         return 0;
+    }
+    if (m_restLost) {
+        if (m_restLostWith) {
+            throw DbError(Database::connectionRestoredText(), {}, {}, DbError::Kind::ConnectionLost);
+        }
+        throw DbError(QStringLiteral("列表的其余行无法读取"), m_restLostWhy);
     }
     if (m_db.reconnectCount() != m_session) {
         // Another statement found the connection lost and opened it again:

@@ -12,6 +12,7 @@
 
 class Database;
 class QSqlQuery;
+class ServerMessageAhead;
 
 // The rows of a server statement read a part at a time through a cursor
 // held past its transaction. The parts together are the rows as they were
@@ -29,9 +30,9 @@ public:
         QHash<QString, double> sums;
     };
 
-    // Opens the cursor outside any transaction and, in the same round trip
-    // and the same snapshot, reads the totals and the first `firstRows`
-    // rows. Columns of
+    // Opens the cursor outside any transaction and reads the first
+    // `firstRows` rows in one round trip; the totals, of the same snapshot,
+    // follow without being waited for (totalsKnown()). Columns of
     // `updateTable` take that table's definitions (as DatasetReader does);
     // `formats` are display formats by lower-case column name.
     ServerRowStream(Database& db, const QString& updateTable, const QString& sql, const QVariantMap& params,
@@ -42,7 +43,13 @@ public:
     ServerRowStream& operator=(const ServerRowStream&) = delete;
 
     const QList<FieldDef>& fields() const { return m_fields; }
+    // The totals once known (totalsKnown()).
     const Totals& totals() const { return m_totals; }
+    // Whether the totals have come (never waits).
+    bool totalsKnown();
+    // Whether the next part can be read without waiting for the server to
+    // finish the statement (never waits).
+    bool ready();
     // The rows read so far; later parts are appended to the store taken.
     ColumnStore takeRows() { return std::move(m_first); }
     qint64 rowsRead() const { return m_read; }
@@ -58,8 +65,13 @@ public:
 
 private:
     // Takes the `i`-th result of the opening batch.
-    void readFirst(int i, QSqlQuery& q, const QStringList& summed, const QList<FieldDef>& tableFields,
-                   const QHash<QString, QString>& formats, int* got);
+    void readFirst(int i, QSqlQuery& q, const QList<FieldDef>& tableFields, const QHash<QString, QString>& formats,
+                   int* got);
+    // The count and the sums, in the order of `m_summed`.
+    void takeTotals(const QList<QVariant>& values);
+    // Takes the answer to the totals and the commit (waiting for it); when
+    // the commit kept no rows the stream ends, and the next part says why.
+    void takeAhead();
     int append(ColumnStore& store, QSqlQuery& q);
 
     Database& m_db;
@@ -69,6 +81,14 @@ private:
     QString m_cursor;
     QList<FieldDef> m_fields;
     Totals m_totals;
+    bool m_totalsKnown = false;
+    QStringList m_summed;
+    std::shared_ptr<ServerMessageAhead> m_ahead;
+    // The rest of the rows was lost at the commit (with the connection, or
+    // for the server's reason).
+    bool m_restLost = false;
+    bool m_restLostWith = false;
+    QString m_restLostWhy;
     ColumnStore m_first;
     qint64 m_read = 0;
     bool m_open = false;

@@ -426,13 +426,14 @@ void GridModel::recomputeFooter() const {
     if (m_dataset && (m_dataset->hasMoreRows() || m_dataset->readStoppedShort())) {
         // While a long list is still coming, or when it stopped short, the
         // totals counted on the server stand for every row; a filtered
-        // view's are not known.
+        // view's are not known, nor any until the server's have come.
         for (int i = 0; i < m_footer.size(); ++i) {
             const FooterSummary& s = m_footer[i];
             const QVariant sum = m_dataset->expectedSum(s.field);
+            const qint64 count = m_dataset->expectedRowCount();
             m_footerValues[i] = isFiltered() ? qQNaN()
                                 : s.kind == FooterSummary::Kind::Count
-                                    ? static_cast<double>(m_dataset->expectedRowCount())
+                                    ? (count < 0 ? qQNaN() : static_cast<double>(count))
                                 : sum.isNull() ? qQNaN()
                                                : sum.toDouble();
         }

@@ -73,9 +73,13 @@ void ListReading::showEnd() {
         return;
     }
     m_timer->stop();
-    m_line->setText(QStringLiteral("列表没有读完：只读到 %1 行（共 %2 行）。请检查网络后按 F5 重新读取。")
-                        .arg(m_dataset->rowsRead())
-                        .arg(m_dataset->expectedRowCount()));
+    const qint64 expected = m_dataset->expectedRowCount();
+    m_line->setText(
+        expected < 0
+            ? QStringLiteral("列表没有读完：只读到 %1 行。请检查网络后按 F5 重新读取。").arg(m_dataset->rowsRead())
+            : QStringLiteral("列表没有读完：只读到 %1 行（共 %2 行）。请检查网络后按 F5 重新读取。")
+                  .arg(m_dataset->rowsRead())
+                  .arg(expected));
     m_line->setStyleSheet(QStringLiteral("color: #b00000;"));
     m_line->show();
 }
@@ -88,6 +92,12 @@ void ListReading::step() {
     if (m_dataset->database().transactionDepth() > 0) {
         // A write is under way (a dialog's): the next part waits for it.
         m_timer->start(50);
+        return;
+    }
+    if (!m_dataset->nextPartReady()) {
+        // The server is still counting the list: the window stays free
+        // meanwhile.
+        m_timer->start(kWaitMilliseconds);
         return;
     }
     QElapsedTimer clock;
@@ -116,8 +126,9 @@ void ListReading::step() {
 }
 
 void ListReading::showProgress() {
-    m_line->setText(QStringLiteral("正在读取列表：已读 %1 行，共 %2 行…")
-                        .arg(m_dataset->rowCount())
-                        .arg(m_dataset->expectedRowCount()));
+    const qint64 expected = m_dataset->expectedRowCount();
+    m_line->setText(
+        expected < 0 ? QStringLiteral("正在读取列表：已读 %1 行…").arg(m_dataset->rowCount())
+                     : QStringLiteral("正在读取列表：已读 %1 行，共 %2 行…").arg(m_dataset->rowCount()).arg(expected));
     m_line->show();
 }

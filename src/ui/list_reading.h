@@ -32,6 +32,8 @@ public:
     static constexpr int kLeastPartRows = 200;
     static constexpr int kMostPartRows = 20000;
     static constexpr int kPartMilliseconds = 100;
+    // How often to look whether the server has finished a statement.
+    static constexpr int kWaitMilliseconds = 20;
 
 private:
     void restart();

@@ -162,9 +162,10 @@ private slots:
         auto* line = g->findChild<QLabel*>("readingLine");
         QCOMPARE(g->model()->rowCount(), QuotationList::kFirstRows);
         QCOMPARE(w.currentBillNo(), QString("Q00700"));
-        QCOMPARE(g->footerText("BillNo"), QString("共 700 份单据"));
+        // The server's count comes after the first rows, with the next part.
+        QCOMPARE(g->footerText("BillNo"), QString("共 … 份单据"));
         QVERIFY(line->isVisible());
-        QVERIFY2(line->text().contains("共 700 行"), qPrintable(line->text()));
+        QCOMPARE(line->text(), QString("正在读取列表：已读 300 行…"));
         // A column's filter list offers the values of every row: the rest is read first.
         QTimer closer;
         closer.setInterval(10);
@@ -186,6 +187,7 @@ private slots:
         QCOMPARE(g->model()->rowCount(), 700);
         QVERIFY(!g->reading()->isReading());
         QVERIFY(!line->isVisible());
+        QCOMPARE(g->footerText("BillNo"), QString("共 700 份单据"));
         QCOMPARE(cell(g, 699, "贵宾号"), QString("Q00001"));
         g->selectRow(w.list().rows().rowCount() - 1);
         QCOMPARE(w.currentBillNo(), QString("Q00001"));

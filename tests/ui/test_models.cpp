@@ -256,7 +256,7 @@ private slots:
     }
     // Rows of a server list read in parts join the grid as they come, through the grid's filters: at the end, and
     // when they come out of the grid's order, sorted in with the last part. Until the last part the footer shows the
-    // totals counted on the server, or "…" when a filter leaves them unknown; then the rows' own.
+    // totals counted on the server once they came, or "…" when a filter leaves them unknown; then the rows' own.
     void rowsReadInPartsJoinTheGrid() {
         if (!TestBooks::postgresConfigured()) {
             QSKIP("needs ./test's PostgreSQL");
@@ -276,7 +276,8 @@ private slots:
             goods.open("select * from goods order by code");
             auto footer = [&m] { return m.footerText("code") + " " + m.footerText("Default_TotalPrice"); };
             QCOMPARE(m.rowCount(), 100);
-            QCOMPARE(footer(), QString("共 1000 个货品 750750.00"));
+            // The server's count and sums come after the first rows, with the next part.
+            QCOMPARE(footer(), QString("共 … 个货品 …"));
             QSignalSpy inserted(&m, &QAbstractItemModel::rowsInserted);
             QSignalSpy relaid(&m, &QAbstractItemModel::layoutChanged);
             goods.readMoreRows(200);
