@@ -18,8 +18,8 @@
 // within 1.5 times its time on the same machine; at branch distance every
 // action takes under 2 s.
 #include <QApplication>
-#include <QDir>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QPushButton>
@@ -80,8 +80,11 @@ public:
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start("python3", {QStringLiteral(OLVEND_BENCH_NETWORK_DIR "/distance_proxy.py"), "--to",
                                     QString::number(serverPort), "--profile", profile});
-        if (!m_process.waitForReadyRead(10000)) {
-            qFatal("the distance proxy did not start");
+        // Its first line, whole (it may come in more than one piece).
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(10000)) {
+                qFatal("the distance proxy did not start");
+            }
         }
         const QStringList said = QString::fromLatin1(m_process.readLine()).split(' ');
         m_port = said.value(1).trimmed().toInt();
@@ -101,13 +104,22 @@ public:
     };
     Stats stats() {
         m_process.write("stats\n");
+        m_process.waitForBytesWritten(10000);
         // The proxy may be busy with a large transfer (a backup of a big
         // book at branch distance takes minutes): it answers when it can.
-        while (!m_process.canReadLine() && m_process.waitForReadyRead(900000)) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!m_process.canReadLine() && waited.elapsed() < 900000) {
+            m_process.waitForReadyRead(1000);
+            if (m_process.state() != QProcess::Running) {
+                break;
+            }
         }
-        const QStringList said = QString::fromLatin1(m_process.readLine()).trimmed().split(' ');
+        const QByteArray line = m_process.readLine();
+        const QStringList said = QString::fromLatin1(line).trimmed().split(' ');
         if (said.value(0) != "stats") {
-            qFatal("the distance proxy did not say its counts");
+            qFatal("the distance proxy did not say its counts (it said \"%s\", %s)", line.constData(),
+                   m_process.state() == QProcess::Running ? "running" : "stopped");
         }
         return {said.value(1).toLongLong(), said.value(2).toLongLong(), said.value(3).toLongLong()};
     }
@@ -184,8 +196,9 @@ public:
         FirstStart::run(*context());
         connectTo(serverParams(kDatabase).port);
         Database& db = context()->data().main();
-        m_quotation = db.scalar("select max(headno) from quotation_detail where id = (select max(id) from "
-                                "quotation_detail)")
+        m_quotation = db.scalar(
+                            "select max(headno) from quotation_detail where id = (select max(id) from "
+                            "quotation_detail)")
                           .toString();
         m_order = db.scalar("select max(Order_Form_Code) from Dusmere_Order_Form_head").toString();
         m_customer = db.scalar("select min(corp_code) from Client").toString();

@@ -23,10 +23,19 @@ QString OrderFormList::listStatement() {
         .arg(OrderFormRevision::orderNoteColumn(QStringLiteral("h")));
 }
 
+QString OrderFormList::serverListStatement() {
+    // The same rows with each order's sum looked up by its code: the first
+    // orders then come without the sums of all the others being made first.
+    return QStringLiteral(
+               "select h.*,(select sum(d.total_price) from Dusmere_Order_Form_Detail d where "
+               "d.Head_Code=h.order_form_code) as sum_price, %1 from Dusmere_Order_Form_head h order by h.ID desc")
+        .arg(OrderFormRevision::orderNoteColumn(QStringLiteral("h")));
+}
+
 void OrderFormList::open() {
     // The grid shows the newest order (the highest ID) first; a server
     // sends them in that order, so that its first part is what shows.
-    m_rows->open(m_db.isAccess() ? listStatement() : listStatement() + QStringLiteral(" order by h.ID desc"));
+    m_rows->open(m_db.isAccess() ? listStatement() : serverListStatement());
     for (const char* f : {"sum_Price", "earnest", "preferential"}) {
         m_rows->setDisplayFormat(f, "0.00");
     }

@@ -39,6 +39,8 @@ public:
     // empty for an order without rows).
     // Forms_Note: whether forms made from the order no longer show it.
     static QString listStatement();
+    // The same on a server, newest first.
+    static QString serverListStatement();
     // The orders a server list shows before the rest is read.
     static constexpr int kFirstRows = 300;
 

@@ -3,6 +3,7 @@
 #include "data/dataset.h"
 #include "documents/document_fixture.h"
 #include "documents/order_form_document.h"
+#include "documents/order_form_list.h"
 #include "documents/order_goods_editor.h"
 #include "platform/errors.h"
 
@@ -233,6 +234,25 @@ private slots:
         again.rows().setValue("QTY", 3);
         again.rows().post();
         QCOMPARE(refusal(again, b.prompter), QString("商品明细第1行的[货品名称]在参数表中已不存在，请重新选择"));
+    }
+
+    // A server reads the list with each order's sum looked up by its code: the list's own rows, newest first, an
+    // order without goods rows without a sum.
+    void serverListGivesTheListsRows() {
+        Book b;
+        Order first(b);
+        addRow(first, b.prompter);
+        addRow(first, b.prompter, 2);
+        QVERIFY(first.save());
+        b.db().execute("insert into Dusmere_Order_Form_head (Order_Form_Code) values ('EMPTY')");
+        Order last(b);
+        addRow(last, b.prompter);
+        QVERIFY(last.save());
+        const QString rows = read(b.db(), OrderFormList::serverListStatement());
+        QCOMPARE(rows, read(b.db(), OrderFormList::listStatement() + " order by h.ID desc"));
+        QCOMPARE(
+            read(b.db(), "select Order_Form_Code, sum_price from (" + OrderFormList::serverListStatement() + ") t"),
+            QString("%1|960; EMPTY|null; %2|1800").arg(last.code(), first.code()));
     }
 };
 
