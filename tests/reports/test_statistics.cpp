@@ -157,18 +157,20 @@ private slots:
     }
 
     // The parts a report is read in give, one after the other, exactly its rows in their order, also at the
-    // parts' edges and for rows without a date; a part is a month, a quarter, then a year.
+    // parts' edges and for rows without a date; a part is a week, the rest of its month, a quarter, then a year.
     void partsGiveTheWholeRowsInOrder() {
         Book b;
         fill(b.db());
-        // Rows on both sides of the parts' first edges (July and October 2006, October 2007).
+        // Rows on both sides of the parts' first edges (8 June, July and October 2006, October 2007).
         b.db().execute(
             "insert into Receipt_Head (BillNo, QuotationNo, keyin_Date, TotalPrice) values "
+            "('W1', 'BJ1', '2006-06-07 23:59:59', 6), ('W2', 'BJ2', '2006-06-08 00:00:00', 7), "
             "('E1', 'BJ2', '2006-06-30 23:59:59', 1), ('E2', 'BJ1', '2006-07-01 00:00:00', 2), "
             "('E3', 'BJ1', '2006-09-30 23:59:59', 3), ('E4', 'BJ2', '2006-10-01 00:00:00', 4), "
             "('E5', 'BJ1', '2007-10-01 00:00:00', 5)");
         b.db().execute(
             "insert into payout (paytime, subject, totalprice, remark) values "
+            "('2006-06-07 23:59:59', '1', 6, 'w'), ('2006-06-08 00:00:00', '1', 7, 'x'), "
             "('2006-06-30 23:59:59', '0', 1, 'a'), ('2006-07-01 00:00:00', '0', 2, 'b'), "
             "('2007-09-30 23:59:59', '2', 3, 'c')");
         StatisticsReport report(b.db());
@@ -204,13 +206,15 @@ private slots:
                 compared += whole.rows.size();
                 QVERIFY2(cells(joined) == cells(whole), qPrintable(tag));
                 if (from.isNull() && to.isNull()) {
-                    // From June 2006 on: a month, a quarter, then years up to 2030, and receipts without a date.
-                    QCOMPARE(parts.size(), (kind == K::Income ? 2021 : 2030) - 2006 + (kind == K::Payout ? 2 : 3));
+                    // From 1 June 2006 on: a week, the rest of June, a quarter, then years up to 2030, and receipts
+                    // without a date.
+                    QCOMPARE(parts.size(), (kind == K::Income ? 2021 : 2030) - 2006 + (kind == K::Payout ? 3 : 4));
                     QCOMPARE(parts.first().undated, kind != K::Payout);
                     const auto dated = std::find_if(parts.cbegin(), parts.cend(), [](auto& p) { return !p.undated; });
-                    QCOMPARE(dated->to, QDate(2006, 7, 1));
-                    QCOMPARE((dated + 1)->to, QDate(2006, 10, 1));
-                    QCOMPARE((dated + 2)->to, QDate(2007, 10, 1));
+                    QCOMPARE(dated->to, QDate(2006, 6, 8));
+                    QCOMPARE((dated + 1)->to, QDate(2006, 7, 1));
+                    QCOMPARE((dated + 2)->to, QDate(2006, 10, 1));
+                    QCOMPARE((dated + 3)->to, QDate(2007, 10, 1));
                     QVERIFY(!parts.last().to.isValid() && !parts.last().undated);
                 }
             }

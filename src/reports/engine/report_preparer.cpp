@@ -166,6 +166,32 @@ double ReportPreparer::bandHeight(State& s, const CompiledBand& band, int row, d
     return height;
 }
 
+namespace {
+// What numbers are written with.
+const QString kNumberCharacters = QStringLiteral("0123456789,.-+ ");
+
+// Whether a number's text is as wide in this font as its characters added
+// up: no pair of its characters is kerned. Checked once per font, pair by
+// pair.
+bool numbersAddUp(const QFontMetricsF& metrics, const QFont& font) {
+    thread_local QHash<QString, bool> known;
+    const QString key = font.key();
+    if (const auto it = known.constFind(key); it != known.constEnd()) {
+        return it.value();
+    }
+    bool addUp = true;
+    for (const QChar a : kNumberCharacters) {
+        for (const QChar b : kNumberCharacters) {
+            const QString pair = QString(a) + b;
+            addUp =
+                addUp && metrics.horizontalAdvance(pair) == metrics.horizontalAdvance(a) + metrics.horizontalAdvance(b);
+        }
+    }
+    known.insert(key, addUp);
+    return addUp;
+}
+}  // namespace
+
 int ReportPreparer::shrunkFont(State& s, const CompiledItem& c, const QString& text, double width) {
     if (!c.metrics) {
         c.metrics = std::make_unique<QFontMetricsF>(c.font.toFont());
@@ -186,11 +212,13 @@ int ReportPreparer::shrunkFont(State& s, const CompiledItem& c, const QString& t
         return c.fontIndex;
     }
     double characters = 0;
+    bool number = true;
     for (const QChar ch : text) {
         if (ch.isSurrogate() || ch.isMark() || ch.category() == QChar::Other_Format) {
             characters = -1;  // pairs, marks and joiners are measured whole
             break;
         }
+        number = number && kNumberCharacters.contains(ch);
         auto w = c.characterWidths.constFind(ch.unicode());
         if (w == c.characterWidths.constEnd()) {
             w = c.characterWidths.insert(ch.unicode(), c.metrics->horizontalAdvance(ch));
@@ -200,14 +228,23 @@ int ReportPreparer::shrunkFont(State& s, const CompiledItem& c, const QString& t
     if (characters >= 0 && characters <= room * 0.9) {
         return c.fontIndex;
     }
-    auto known = c.widths.constFind(text);
-    if (known == c.widths.constEnd()) {
-        if (c.widths.size() > 100000) {
-            c.widths.clear();
-        }
-        known = c.widths.insert(text, c.metrics->horizontalAdvance(text));
+    double needed = 0;
+    if (characters >= 0 && number && c.numbersAddUp < 0) {
+        c.numbersAddUp = numbersAddUp(*c.metrics, c.font.toFont()) ? 1 : 0;
     }
-    const double needed = known.value();
+    if (characters >= 0 && number && c.numbersAddUp == 1) {
+        // A running total or an amount: as wide as its characters.
+        needed = characters;
+    } else {
+        auto known = c.widths.constFind(text);
+        if (known == c.widths.constEnd()) {
+            if (c.widths.size() > 100000) {
+                c.widths.clear();
+            }
+            known = c.widths.insert(text, c.metrics->horizontalAdvance(text));
+        }
+        needed = known.value();
+    }
     if (needed <= room) {
         return c.fontIndex;
     }
@@ -353,7 +390,11 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
 }
 
 void ReportPreparer::startPage(State& s) {
+    // A page holds about as much as the one before it: room for that much
+    // is taken at once rather than grown into.
+    const qsizetype previous = s.out->pages.isEmpty() ? 0 : s.out->pages.last().items.size();
     s.out->pages.append(ReportPage());
+    s.out->pages.last().items.reserve(previous + previous / 8);
     s.page.clear();
     s.y = s.top;
     s.column = 0;

@@ -39,6 +39,7 @@ struct ReportPreparer::CompiledItem {
     // each character's width and the width each text measured.
     mutable double widestCharacter = -1;
     mutable QHash<char16_t, double> characterWidths;
+    mutable int numbersAddUp = -1;  // whether numbers measure as their characters (-1: not asked yet)
     mutable QHash<QString, double> widths;
     // The value a text of one expression showed last and its text: a
     // column repeats a value row after row (a day, a name).
