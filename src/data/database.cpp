@@ -227,7 +227,11 @@ std::unique_ptr<Database> Database::openServer(const ServerParams& params, const
     db.setDatabaseName(params.database);
     db.setUserName(params.user);
     db.setPassword(params.password);
-    db.setConnectOptions(QStringLiteral("connect_timeout=5;options='%1'").arg(options));
+    // Keepalives find a line that died without a word within about a
+    // minute, rather than leaving a read waiting for an answer for good.
+    db.setConnectOptions(QStringLiteral("connect_timeout=5;keepalives=1;keepalives_idle=30;keepalives_interval=10;"
+                                        "keepalives_count=3;options='%1'")
+                             .arg(options));
     if (!db.open()) {
         throw DbError(
             QStringLiteral("无法连接数据库服务器[%1](%2)。请检查服务器是否在运行、网络和服务器设置是否正确，然后再试。")
@@ -333,6 +337,7 @@ bool Database::reopen(QString* why) {
         return false;
     }
     m_reopenNeeded = false;
+    m_aheadLost = false;
     ++m_reconnects;
     return true;
 }

@@ -159,7 +159,8 @@ public:
     // the answer: outside a write transaction, on a server book whose
     // connection is free. Null when it cannot be sent so (the caller then
     // runs them as usual). Whatever uses the connection next reads the
-    // whole answer first.
+    // whole answer first. Only right after a statement whose QSqlQuery is
+    // gone: a query still being read would read this answer as its own.
     std::shared_ptr<ServerMessageAhead> sendAhead(const QList<BatchStatement>& statements);
     // Reads the answer to a message sent ahead, waiting for it.
     void settleAhead() const;

@@ -77,9 +77,8 @@ void Database::settleAhead() const {
     // A statement of the message that failed left the rest of it unrun,
     // the end of its transaction among them: that transaction ends here, so
     // that what follows runs on its own.
-    auto* connection = static_cast<PGconn*>(
-        ServerConnection::libpqConnection(QSqlDatabase::database(m_connectionName, false).driver(), "PQexec",
-                                          reinterpret_cast<const void*>(&PQexec)));
+    auto* connection = static_cast<PGconn*>(ServerConnection::libpqConnection(
+        QSqlDatabase::database(m_connectionName, false).driver(), "PQexec", reinterpret_cast<const void*>(&PQexec)));
     if (connection && m_depth == 0 && PQtransactionStatus(connection) != PQTRANS_IDLE) {
         count(1, 1);
         PQclear(PQexec(connection, "ROLLBACK"));

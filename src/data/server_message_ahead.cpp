@@ -67,6 +67,18 @@ void ServerMessageAhead::collect() {
     finish();
 }
 
+void ServerMessageAhead::cancel() {
+    auto* conn = static_cast<PGconn*>(m_connection);
+    if (!conn) {
+        return;
+    }
+    if (PGcancel* request = PQgetCancel(conn)) {
+        char why[256];
+        PQcancel(request, why, sizeof why);
+        PQfreeCancel(request);
+    }
+}
+
 void ServerMessageAhead::abandon() {
     if (m_connection) {
         m_lost = true;

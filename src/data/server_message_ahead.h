@@ -31,6 +31,9 @@ public:
     bool ready();
     // Waits for the rest of the answer.
     void collect();
+    // Asks the server to stop working on the message (the answer still has
+    // to be read; it then ends in an error). Harmless once it has finished.
+    void cancel();
     // The connection is closing: its answer is never read.
     void abandon();
     bool collected() const { return m_connection == nullptr; }

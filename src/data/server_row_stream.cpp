@@ -45,16 +45,23 @@ ServerRowStream::ServerRowStream(Database& db, const QString& updateTable, const
     // connection went with it).
     auto readOrRollBack = [&db](const QList<Database::BatchStatement>& statements,
                                 const std::function<void(int, QSqlQuery&)>& each) {
+        auto rollBack = [&db] {
+            try {
+                db.execute(QStringLiteral("rollback"));
+            } catch (...) {
+                // Nothing more to undo.
+            }
+        };
         try {
             db.readBatch(statements, each);
         } catch (const DbError& e) {
             if (e.kind() != DbError::Kind::ConnectionLost) {
-                try {
-                    db.execute(QStringLiteral("rollback"));
-                } catch (...) {
-                    // Nothing more to undo.
-                }
+                rollBack();
             }
+            throw;
+        } catch (...) {
+            // Not the server's failure (memory): its transaction still ends.
+            rollBack();
             throw;
         }
     };
@@ -132,8 +139,9 @@ void ServerRowStream::takeAhead() {
     const QList<ServerMessageAhead::Result>& results = ahead->results();
     // The count and sums, then the commit that keeps the cursor's rows: a
     // commit answered as a rollback kept nothing.
-    const bool counted = results.size() == 2 && results[0].ok;
-    const bool kept = counted && results[1].ok && results[1].commandTag == QLatin1String("COMMIT");
+    const bool counted = !results.isEmpty() && results[0].ok;
+    const bool kept =
+        counted && results.size() >= 2 && results[1].ok && results[1].commandTag == QLatin1String("COMMIT");
     if (counted) {
         takeTotals(results[0].firstRow);
         m_totalsKnown = true;
@@ -237,6 +245,15 @@ void ServerRowStream::close() {
     if (!m_open) {
         return;
     }
+    if (m_ahead && !m_ahead->collected()) {
+        // The count and the commit are still under way: called off, the
+        // server ends the transaction and the cursor with it.
+        m_ahead->cancel();
+    }
+    takeAhead();
+    const bool cursorKept = !m_restLost;
     m_open = false;
-    m_db.execute(QStringLiteral("close %1").arg(m_cursor));
+    if (cursorKept) {
+        m_db.execute(QStringLiteral("close %1").arg(m_cursor));
+    }
 }

@@ -1,4 +1,5 @@
 #include <QDate>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -610,6 +611,23 @@ private slots:
         QCOMPARE(db.scalar("select count(*) from pg_cursors").toInt(), 1);
         parts.close();
         QCOMPARE(db.scalar("select count(*) from pg_cursors").toInt(), 0);
+
+        // A list dropped while the server still counts it: the count is called off, not waited for (here it
+        // would take eight seconds), and the session is left free.
+        {
+            Dataset slow(db);
+            slow.setReadInParts(300);
+            slow.open(
+                "select g.*, case when code > 'SP00000400' then pg_sleep(0.01) end as waited from goods g "
+                "order by code");
+            QCOMPARE(slow.rowCount(), 300);
+            QElapsedTimer dropping;
+            dropping.start();
+            slow.close();
+            QVERIFY2(dropping.elapsed() < 4000, qPrintable(QString::number(dropping.elapsed())));
+        }
+        QCOMPARE(db.scalar("select count(*) from pg_cursors").toInt(), 0);
+        QCOMPARE(db.scalar("select count(*) from goods").toInt(), 1200 - 120);
 
         // The count failing after the first rows came: they stay, and the list says it is incomplete and why.
         Dataset failing(db);
