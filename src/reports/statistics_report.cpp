@@ -366,10 +366,11 @@ QList<StatisticsPart> StatisticsReport::parts(Kind kind, const StatisticsFilter&
             out.append({false, from, week});
             from = week;
         }
-        const int months[] = {1, 3};
+        // Then a month at a time: a reader joins as many as it reads in a
+        // moment.
         QDate end = QDate(first.year(), first.month(), 1);
-        for (int i = 0;; ++i) {
-            end = end.addMonths(i < 2 ? months[i] : 12);
+        for (;;) {
+            end = end.addMonths(1);
             if (!end.isValid() || end > last) {
                 break;
             }
@@ -379,6 +380,18 @@ QList<StatisticsPart> StatisticsReport::parts(Kind kind, const StatisticsFilter&
     }
     out.append({false, from, {}});
     return out;
+}
+
+StatisticsPart StatisticsReport::takeJoined(QList<StatisticsPart>* parts, int months) {
+    StatisticsPart part = parts->takeFirst();
+    // The first dated part (open below) stays a week, for the first pages.
+    if (part.undated || !part.from.isValid()) {
+        return part;
+    }
+    for (int i = 1; i < months && part.to.isValid() && !parts->isEmpty(); ++i) {
+        part.to = parts->takeFirst().to;
+    }
+    return part;
 }
 
 QString StatisticsReport::periodText(const StatisticsFilter& filter) {

@@ -85,9 +85,13 @@ public:
     // Runs the statement; dates come back as dates on both engines.
     ReportRows rows(Kind kind, const StatisticsFilter& filter, const StatisticsPart* part = nullptr) const;
     // The parts a long report is read in, so that its first pages show
-    // before the rest is read: a month, a quarter, then a year at a time
-    // from the first date the filter or the book holds.
+    // before the rest is read: from the first date the filter or the book
+    // holds a week, the rest of that month, then a month at a time (and
+    // first the receipts without a date).
     QList<StatisticsPart> parts(Kind kind, const StatisticsFilter& filter) const;
+    // Takes the next part of `parts`, joined with up to `months` - 1 of the
+    // month parts after it (never the first week, nor the undated rows).
+    static StatisticsPart takeJoined(QList<StatisticsPart>* parts, int months);
     // Period_Text, Kind_Text, Remark_Text and the company's name
     // Sys_Corp_name, for the report's header.
     QVariantMap parameters(Kind kind, const StatisticsFilter& filter) const;

@@ -22,6 +22,11 @@ public:
 
     StatisticsWindow(AppContext& context, StatisticsReport::Kind kind, QWidget* parent = nullptr);
 
+    // A part of the rows is sized to be read in about this long, of one
+    // month up to this many.
+    static constexpr int kPartMilliseconds = 250;
+    static constexpr int kMostMonths = 12;
+
     StatisticsReport::Kind kind() const { return m_kind; }
     NullableDateEdit* fromDate() const { return m_from; }
     NullableDateEdit* toDate() const { return m_to; }
