@@ -607,6 +607,7 @@ private slots:
         // A list read again while its last read goes on: the old cursor is closed.
         parts.open(sql, {{"from", "SP"}});
         QVERIFY(parts.hasMoreRows());
+        QCOMPARE(parts.readMoreRows(100), 100);
         parts.open(sql, {{"from", "SP"}});
         QCOMPARE(db.scalar("select count(*) from pg_cursors").toInt(), 1);
         parts.close();
@@ -621,6 +622,7 @@ private slots:
                 "select g.*, case when code > 'SP00000400' then pg_sleep(0.01) end as waited from goods g "
                 "order by code");
             QCOMPARE(slow.rowCount(), 300);
+            QVERIFY(!slow.nextPartReady());
             QElapsedTimer dropping;
             dropping.start();
             slow.close();
