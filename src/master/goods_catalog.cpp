@@ -74,6 +74,9 @@ GoodsCatalog::GoodsCatalog(AppContext& context)
 }
 
 void GoodsCatalog::open() {
+    // The unit and supplier lists first: on a server, a statement after the
+    // goods list opened would wait for the list's count.
+    reloadLookups();
     m_directory.open();
     // The names messages give the goods' fields, as the editor labels them.
     Dataset& g = goods();
@@ -92,7 +95,6 @@ void GoodsCatalog::open() {
         }
     }
     g.setRecordLabelField("code");
-    reloadLookups();
 }
 
 void GoodsCatalog::reloadLookups() {
