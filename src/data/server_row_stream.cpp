@@ -87,8 +87,8 @@ ServerRowStream::ServerRowStream(Database& db, const QString& updateTable, const
         m_ahead = sent;
     }
     if (!sent) {
-        // It cannot go ahead (another read holds the connection): it runs
-        // now.
+        // It cannot go ahead (the driver runs on another libpq than this
+        // program's, or the connection is busy): it runs now.
         readOrRollBack(rest, [&](int i, QSqlQuery& q) {
             if (i == 0 && !whole && q.next()) {
                 QList<QVariant> values;
