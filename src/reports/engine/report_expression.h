@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "reports/engine/report_format.h"
+
 // An expression of a report text: field values, arithmetic, comparisons,
 // aggregates (sum, count, avg, min, max), page numbers, today, display
 // formats and amounts in Chinese capital numerals. Nulls and division by
@@ -84,11 +86,3 @@ private:
     };
     std::vector<Part> m_parts;
 };
-
-// Display formats: "0.00", "#,##0.00", "YYYY-MM-DD" and the like.
-QString formatReportValue(const QVariant& value, const QString& format);
-// The date a text holds ("2026-12-09", "2026-12-09 08:30:00") when it is
-// shown in a date format; invalid for anything else.
-QDateTime dateFromText(const QVariant& value, const QString& format);
-// An amount in Chinese capital numerals: 12345.6 → 壹万贰仟叁佰肆拾伍元陆角整.
-QString chineseCapitalAmount(double amount);
