@@ -46,6 +46,9 @@ public:
     QString dayOf(const QString& expression) const override {
         return QStringLiteral("substr(%1,1,10)").arg(expression);
     }
+    QString monthOf(const QString& expression) const override {
+        return QStringLiteral("substr(%1,1,7)").arg(expression);
+    }
     // SQLite compares text by its bytes: UTF-8 keeps code-point order.
     QString byteOrder(const QString& expression) const override { return expression; }
 };
@@ -69,6 +72,9 @@ public:
     }
     QString dayOf(const QString& expression) const override {
         return QStringLiteral("CAST(%1 AS DATE)").arg(expression);
+    }
+    QString monthOf(const QString& expression) const override {
+        return QStringLiteral("to_char(%1,'YYYY-MM')").arg(expression);
     }
     QString byteOrder(const QString& expression) const override {
         return QStringLiteral("(%1) COLLATE \"C\"").arg(expression);

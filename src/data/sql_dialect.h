@@ -41,6 +41,8 @@ public:
     // The calendar day of a date-time column, for ordering and grouping by
     // day whatever the time of day.
     virtual QString dayOf(const QString& expression) const = 0;
+    // The month of a date-time column as text 'yyyy-MM', for sums by month.
+    virtual QString monthOf(const QString& expression) const = 0;
     // A text expression as it sorts: by code points on both engines, not by
     // a server's collation.
     virtual QString byteOrder(const QString& expression) const = 0;

@@ -15,12 +15,12 @@ QColor colorAt(int i) {
     return kColors[i % static_cast<int>(std::size(kColors))];
 }
 
+// The first day of a month given as 'yyyy-MM' text.
 QDate monthOf(const QVariant& v) {
-    QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
-    if (!d.isValid()) {
-        d = QDate::fromString(v.toString().left(10), Qt::ISODate);
+    if (v.isNull()) {
+        return {};
     }
-    return d.isValid() ? QDate(d.year(), d.month(), 1) : QDate();
+    return QDate::fromString(v.toString().left(7) + QStringLiteral("-01"), Qt::ISODate);
 }
 
 // A round step for the value axis: 1, 2 or 5 times a power of ten.
@@ -60,38 +60,37 @@ QString amountText(double v) {
 }
 }  // namespace
 
-StatisticsChart StatisticsChart::fromRows(StatisticsReport::Kind kind, const ReportRows& rows) {
+StatisticsChart StatisticsChart::fromMonthly(StatisticsReport::Kind kind, const ReportRows& sums) {
     StatisticsChart chart;
-    const int day = rows.fieldIndex(QStringLiteral("BillDay"));
-    int incomeColumn = -1, payoutColumn = -1, kindColumn = -1, subjectColumn = -1;
+    const int monthColumn = sums.fieldIndex(QStringLiteral("Month"));
+    const int incomeColumn = sums.fieldIndex(QStringLiteral("Income"));
+    const int payoutColumn = sums.fieldIndex(QStringLiteral("Payout"));
+    const int kindColumn = sums.fieldIndex(QStringLiteral("statusname"));
+    const int subjectColumn = sums.fieldIndex(QStringLiteral("subject"));
     switch (kind) {
         case StatisticsReport::Kind::Income:
-            incomeColumn = rows.fieldIndex(QStringLiteral("PayPrice"));
             chart.m_title = QStringLiteral("每月收入");
             break;
         case StatisticsReport::Kind::Payout:
-            payoutColumn = rows.fieldIndex(QStringLiteral("totalprice"));
-            kindColumn = rows.fieldIndex(QStringLiteral("statusname"));
-            subjectColumn = rows.fieldIndex(QStringLiteral("subject"));
             chart.m_title = QStringLiteral("每月支出");
             break;
         case StatisticsReport::Kind::Profit:
-            incomeColumn = rows.fieldIndex(QStringLiteral("Income_price"));
-            payoutColumn = rows.fieldIndex(QStringLiteral("PayoutPrice"));
             chart.m_title = QStringLiteral("每月收入、支出与利润");
             break;
     }
-    if (day < 0) {
+    if (monthColumn < 0) {
         return chart;
     }
+    // Rows without a date have no month: they count in no bar.
+    QList<QDate> months(sums.rows.size());
     QDate first, last;
-    for (const auto& row : rows.rows) {
-        const QDate m = monthOf(row[day]);
-        if (!m.isValid()) {
-            continue;
+    for (qsizetype r = 0; r < sums.rows.size(); ++r) {
+        const QDate m = monthOf(sums.rows[r][monthColumn]);
+        months[r] = m;
+        if (m.isValid()) {
+            first = !first.isValid() || m < first ? m : first;
+            last = !last.isValid() || m > last ? m : last;
         }
-        first = !first.isValid() || m < first ? m : first;
-        last = !last.isValid() || m > last ? m : last;
     }
     if (!first.isValid()) {
         return chart;
@@ -99,17 +98,15 @@ StatisticsChart StatisticsChart::fromRows(StatisticsReport::Kind kind, const Rep
     for (QDate m = first; m <= last; m = m.addMonths(1)) {
         chart.m_months << m;
     }
-    const auto monthIndex = [&first](const QDate& m) {
-        return (m.year() - first.year()) * 12 + m.month() - first.month();
-    };
     QList<double> income(chart.m_months.size(), 0), payout(chart.m_months.size(), 0);
     QHash<QString, int> shareIndex;
-    for (const auto& row : rows.rows) {
-        const QDate m = monthOf(row[day]);
+    for (qsizetype r = 0; r < sums.rows.size(); ++r) {
+        const QDate& m = months[r];
         if (!m.isValid()) {
             continue;
         }
-        const int i = monthIndex(m);
+        const auto& row = sums.rows[r];
+        const int i = (m.year() - first.year()) * 12 + m.month() - first.month();
         if (incomeColumn >= 0) {
             income[i] += row[incomeColumn].toDouble();
         }
@@ -118,12 +115,17 @@ StatisticsChart StatisticsChart::fromRows(StatisticsReport::Kind kind, const Rep
             payout[i] += amount;
             if (kindColumn >= 0) {
                 const QString name = row[kindColumn].toString();
+                const QString key = subjectColumn >= 0 ? row[subjectColumn].toString() : name;
                 auto it = shareIndex.find(name);
                 if (it == shareIndex.end()) {
                     it = shareIndex.insert(name, static_cast<int>(chart.m_shares.size()));
-                    chart.m_shares.append({name, 0, subjectColumn >= 0 ? row[subjectColumn].toString() : name});
+                    chart.m_shares.append({name, 0, key});
                 }
-                chart.m_shares[it.value()].amount += amount;
+                Share& share = chart.m_shares[it.value()];
+                share.amount += amount;
+                // Kinds that show under one name take the place of the
+                // smallest code among them.
+                share.key = std::min(share.key, key);
             }
         }
     }
@@ -131,13 +133,15 @@ StatisticsChart StatisticsChart::fromRows(StatisticsReport::Kind kind, const Rep
     std::stable_sort(chart.m_shares.begin(), chart.m_shares.end(),
                      [](const Share& a, const Share& b) { return a.key < b.key; });
     const bool lines = chart.drawsLines();
-    if (incomeColumn >= 0) {
+    const bool hasIncome = kind != StatisticsReport::Kind::Payout;
+    const bool hasPayout = kind != StatisticsReport::Kind::Income;
+    if (hasIncome) {
         chart.m_series.append({QStringLiteral("收入"), income, lines});
     }
-    if (payoutColumn >= 0) {
+    if (hasPayout) {
         chart.m_series.append({QStringLiteral("支出"), payout, lines});
     }
-    if (incomeColumn >= 0 && payoutColumn >= 0) {
+    if (hasIncome && hasPayout) {
         QList<double> profit(income.size());
         for (int i = 0; i < income.size(); ++i) {
             profit[i] = income[i] - payout[i];

@@ -15,7 +15,8 @@ class QPainter;
 // The picture of a statistics report: its amounts per month (income,
 // payouts and the profit between them) as bars, or as lines when the
 // period is long, and for payouts each kind's share of the total. Built
-// from the very rows the report prints.
+// from the report's sums per month (StatisticsReport::monthly), which
+// cover the very rows the report prints.
 class StatisticsChart {
 public:
     struct Series {
@@ -29,7 +30,7 @@ public:
         QString key;  // what orders the shares: the payout kind's code
     };
 
-    static StatisticsChart fromRows(StatisticsReport::Kind kind, const ReportRows& rows);
+    static StatisticsChart fromMonthly(StatisticsReport::Kind kind, const ReportRows& sums);
     // Bars over named categories instead of months (the age of receivables).
     static StatisticsChart ofCategories(const QString& title, const QStringList& labels, const QList<Series>& series);
 

@@ -180,36 +180,21 @@ void StatisticsReport::check(Kind kind, const StatisticsFilter& filter) {
     }
 }
 
-QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, QVariantMap* params,
-                                    const StatisticsPart* part) const {
+QString StatisticsReport::rowSource(Kind kind, const StatisticsFilter& filter, const StatisticsPart* part,
+                                    QVariantMap* params, QString* dated) const {
     check(kind, filter);
     if (isCostView(kind) && !m_showsCost) {
         throw UserError(PermissionChecker::refusalText());
     }
-    const SqlDialect& d = m_db.dialect();
     params->clear();
     switch (kind) {
-        case Kind::Income: {
-            const QString day = d.dayOf(QStringLiteral("s.Keyin_date"));
-            // The quotation's row of the list, without its costs and
-            // profits for those who may not see them.
-            const QString head = m_showsCost ? QStringLiteral("h.*")
-                                             : CostProfitRight::quotationColumnsWithoutCost(m_db, QStringLiteral("h."));
+        case Kind::Income:
+            *dated = QStringLiteral("s.Keyin_date");
             return QStringLiteral(
-                       "select %4,s.keyin_Date as Payday,s.TotalPrice as PayPrice,s.BillNo as Receipt_BillNo,"
-                       "(select count(*) from Receipt_head r where r.QuotationNo=h.billno%1) as ReceiptBillCount,"
-                       // The customer as the quotation list names it: the
-                       // name typed on the quotation, else its record's.
-                       "coalesce(nullif(h.Add_ClientName,''),c.Linkman_name,'') as Client_name,"
-                       "%2 as BillDay from Receipt_head s join Query_Quotation_Head_list h on s.QuotationNo=h.billno"
-                       " left join Client c on c.Corp_code=h.ClientNo"
-                       " where h.state=1%3"
-                       " order by case when s.Keyin_date is null then 0 else 1 end,%2,h.billno,s.billno")
-                .arg(periodCondition(QStringLiteral("r.Keyin_date"), filter, QStringLiteral("c"), params), day,
-                     periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params) +
-                         partCondition(QStringLiteral("s.Keyin_date"), part, QStringLiteral("ps"), params),
-                     head);
-        }
+                       " from Receipt_head s join Query_Quotation_Head_list h on s.QuotationNo=h.billno"
+                       " left join Client c on c.Corp_code=h.ClientNo where h.state=1%1")
+                .arg(periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params) +
+                     partCondition(QStringLiteral("s.Keyin_date"), part, QStringLiteral("ps"), params));
         case Kind::Payout: {
             QString conditions = periodCondition(QStringLiteral("a.paytime"), filter, QStringLiteral("p"), params) +
                                  partCondition(QStringLiteral("a.paytime"), part, QStringLiteral("pp"), params);
@@ -227,13 +212,11 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
                     params->insert(QStringLiteral("remark"), likeContainsPattern(filter.remark));
                 }
             }
-            const QString day = d.dayOf(QStringLiteral("a.paytime"));
+            *dated = QStringLiteral("a.paytime");
             return QStringLiteral(
-                       "select a.*,coalesce(b.StatusName,a.subject) as statusname,%1 as BillDay from payout a"
-                       " left join Sys_Status_Describe b on b.StatusValue=a.subject and b.ParamentName='费用名目'"
-                       " where 1=1%2 order by %1,%3,%4,a.id")
-                .arg(day, conditions, d.byteOrder(QStringLiteral("a.subject")),
-                     d.byteOrder(QStringLiteral("coalesce(a.remark,'')")));
+                       " from payout a left join Sys_Status_Describe b on b.StatusValue=a.subject"
+                       " and b.ParamentName='费用名目' where 1=1%1")
+                .arg(conditions);
         }
         case Kind::Profit: {
             const QString payouts = periodCondition(QStringLiteral("a.paytime"), filter, QStringLiteral("p"), params) +
@@ -241,24 +224,90 @@ QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, Q
             const QString receipts =
                 periodCondition(QStringLiteral("s.Keyin_date"), filter, QStringLiteral("s"), params) +
                 partCondition(QStringLiteral("s.Keyin_date"), part, QStringLiteral("ps"), params);
-            // Payouts before receipts of the same moment; each side in the
-            // order it was entered.
+            *dated = QStringLiteral("t.billdate");
+            // A ledger of payouts and receipts; each side carries the order
+            // it was entered in.
             return QStringLiteral(
-                       "select t.billdate,t.subject_name,t.Income_price,t.PayoutPrice,t.remark,%1 as BillDay from ("
-                       "select a.paytime as billdate,coalesce(b.StatusName,a.subject) as subject_name,"
+                       " from (select a.paytime as billdate,coalesce(b.StatusName,a.subject) as subject_name,"
                        "0 as Income_price,a.totalprice as PayoutPrice,a.remark as remark,0 as side,a.id as seq"
                        " from payout a left join Sys_Status_Describe b on b.StatusValue=a.subject"
-                       " and b.ParamentName='费用名目' where 1=1%2"
+                       " and b.ParamentName='费用名目' where 1=1%1"
                        " union all "
                        "select s.keyin_Date,'收款收据',s.TotalPrice,0,"
                        "coalesce(h.Rummery,'')||case when coalesce(h.Client_name,'')='' then '' else"
                        " '('||h.Client_name||')' end,1,s.id"
-                       " from Receipt_Head s, Query_tmp h where s.QuotationNo=h.BillNo and h.state=1%3"
-                       ") t order by case when t.billdate is null then 0 else 1 end,t.billdate,t.side,t.seq")
-                .arg(d.dayOf(QStringLiteral("t.billdate")), payouts, receipts);
+                       " from Receipt_Head s, Query_tmp h where s.QuotationNo=h.BillNo and h.state=1%2) t")
+                .arg(payouts, receipts);
         }
     }
+    Q_UNREACHABLE();
+}
+
+QString StatisticsReport::statement(Kind kind, const StatisticsFilter& filter, QVariantMap* params,
+                                    const StatisticsPart* part) const {
+    QString dated;
+    const QString source = rowSource(kind, filter, part, params, &dated);
+    const SqlDialect& d = m_db.dialect();
+    const QString day = d.dayOf(dated);
+    switch (kind) {
+        case Kind::Income: {
+            // The quotation's row of the list, without its costs and
+            // profits for those who may not see them.
+            const QString head = m_showsCost ? QStringLiteral("h.*")
+                                             : CostProfitRight::quotationColumnsWithoutCost(m_db, QStringLiteral("h."));
+            return QStringLiteral(
+                       "select %4,s.keyin_Date as Payday,s.TotalPrice as PayPrice,s.BillNo as Receipt_BillNo,"
+                       "(select count(*) from Receipt_head r where r.QuotationNo=h.billno%1) as ReceiptBillCount,"
+                       // The customer as the quotation list names it: the
+                       // name typed on the quotation, else its record's.
+                       "coalesce(nullif(h.Add_ClientName,''),c.Linkman_name,'') as Client_name,"
+                       "%2 as BillDay%3"
+                       " order by case when s.Keyin_date is null then 0 else 1 end,%2,h.billno,s.billno")
+                .arg(periodCondition(QStringLiteral("r.Keyin_date"), filter, QStringLiteral("c"), params), day, source,
+                     head);
+        }
+        case Kind::Payout:
+            return QStringLiteral(
+                       "select a.*,coalesce(b.StatusName,a.subject) as statusname,%1 as BillDay%2"
+                       " order by %1,%3,%4,a.id")
+                .arg(day, source, d.byteOrder(QStringLiteral("a.subject")),
+                     d.byteOrder(QStringLiteral("coalesce(a.remark,'')")));
+        case Kind::Profit:
+            // Payouts before receipts of the same moment; each side in the
+            // order it was entered.
+            return QStringLiteral(
+                       "select t.billdate,t.subject_name,t.Income_price,t.PayoutPrice,t.remark,%1 as BillDay%2"
+                       " order by case when t.billdate is null then 0 else 1 end,t.billdate,t.side,t.seq")
+                .arg(day, source);
+    }
     return {};
+}
+
+QString StatisticsReport::monthlyStatement(Kind kind, const StatisticsFilter& filter, QVariantMap* params) const {
+    QString dated;
+    const QString source = rowSource(kind, filter, nullptr, params, &dated);
+    const QString month = m_db.dialect().monthOf(dated);
+    switch (kind) {
+        case Kind::Income:
+            return QStringLiteral("select %1 as Month,sum(s.TotalPrice) as Income%2 group by 1").arg(month, source);
+        case Kind::Payout:
+            return QStringLiteral(
+                       "select %1 as Month,sum(a.totalprice) as Payout,coalesce(b.StatusName,a.subject) as statusname,"
+                       "a.subject as subject%2 group by 1,3,4")
+                .arg(month, source);
+        case Kind::Profit:
+            return QStringLiteral(
+                       "select %1 as Month,sum(t.Income_price) as Income,sum(t.PayoutPrice) as Payout%2 group by 1")
+                .arg(month, source);
+    }
+    return {};
+}
+
+ReportRows StatisticsReport::monthly(Kind kind, const StatisticsFilter& filter) const {
+    QVariantMap params;
+    const QString sql = monthlyStatement(kind, filter, &params);
+    QSqlQuery q = m_db.query(sql, params);
+    return ReportRows::fromQuery(q);
 }
 
 ReportRows StatisticsReport::rows(Kind kind, const StatisticsFilter& filter, const StatisticsPart* part) const {

@@ -84,6 +84,12 @@ public:
                       const StatisticsPart* part = nullptr) const;
     // Runs the statement; dates come back as dates on both engines.
     ReportRows rows(Kind kind, const StatisticsFilter& filter, const StatisticsPart* part = nullptr) const;
+    // The sums per month of the very rows the statement gives, for the
+    // chart: Month ('yyyy-MM' text, null for rows without a date) with
+    // Income and Payout as the kind has them, and for payouts per kind
+    // (statusname, subject). One row per month and kind, in no order.
+    QString monthlyStatement(Kind kind, const StatisticsFilter& filter, QVariantMap* params) const;
+    ReportRows monthly(Kind kind, const StatisticsFilter& filter) const;
     // The parts a long report is read in, so that its first pages show
     // before the rest is read: from the first date the filter or the book
     // holds a week, the rest of that month, then a month at a time (and
@@ -101,6 +107,13 @@ public:
     static QString periodText(const StatisticsFilter& filter);
 
 private:
+    // The tables and conditions the rows come from (" from … where …", for
+    // profit a derived table t), after the same checks as the statement;
+    // `dated` is set to the column that dates the rows. The rows and their
+    // monthly sums share it, so that both take the very same rows.
+    QString rowSource(Kind kind, const StatisticsFilter& filter, const StatisticsPart* part, QVariantMap* params,
+                      QString* dated) const;
+
     Database& m_db;
     bool m_showsCost = true;
 };

@@ -6,6 +6,7 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -120,12 +121,16 @@ bool StatisticsWindow::run() {
         reading->parts = report->parts(m_kind, f);
         m_chart = StatisticsChart();
         m_ran = false;
+        m_chartReport = report;
+        m_chartFilter = f;
         m_chartView->setHint(QStringLiteral("正在统计…"));
         setParameters(report->parameters(m_kind, f));
         setImage(QStringLiteral("chart"), QImage());
         const StatisticsReport::Kind kind = m_kind;
         // The rows come a part of the period at a time, so that the first
-        // pages show at once; the chart, on the last page, once all are read.
+        // pages show at once. The chart reads its monthly sums in one
+        // statement right after the first page; the report prints it on its
+        // last page.
         auto source = [report, reading, kind, f](ReportRows* rows) {
             if (reading->parts.isEmpty()) {
                 return false;
@@ -148,18 +153,36 @@ bool StatisticsWindow::run() {
             return true;
         };
         auto whenRead = [this](const ReportRows& rows, ReportPreparer& preparer) {
-            m_chart = StatisticsChart::fromRows(m_kind, rows);
-            m_ran = true;
+            readChart();
             preparer.setImage(QStringLiteral("chart"), m_chart.printedImage());
             setRows(rows);
-            m_chartView->update();
         };
         shown = showReportInSteps(source, whenRead);
-        if (!shown && m_chartView->hint() == QStringLiteral("正在统计…")) {
-            m_chartView->setHint(QStringLiteral("按“开始统计”显示图表"));
+        if (!shown) {
+            m_chartReport.reset();
+            if (m_chartView->hint() == QStringLiteral("正在统计…")) {
+                m_chartView->setHint(QStringLiteral("按“开始统计”显示图表"));
+            }
+        } else if (m_chartReport) {
+            // After the first page is on screen, while the rest still reads.
+            QTimer::singleShot(0, this, [this] {
+                if (!actions().guard([this] { readChart(); })) {
+                    m_chartView->setHint(QStringLiteral("图表没有读出"));
+                }
+            });
         }
     });
     return shown;
+}
+
+void StatisticsWindow::readChart() {
+    if (!m_chartReport) {
+        return;
+    }
+    m_chart = StatisticsChart::fromMonthly(m_kind, m_chartReport->monthly(m_kind, m_chartFilter));
+    m_chartReport.reset();
+    m_ran = true;
+    m_chartView->update();
 }
 
 void StatisticsWindow::preparingEnded(bool done) {

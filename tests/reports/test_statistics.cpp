@@ -1,3 +1,4 @@
+#include <QMap>
 #include <QRegularExpression>
 #include <QTest>
 #include <algorithm>
@@ -123,7 +124,7 @@ private slots:
             return out.join(',');
         };
         const StatisticsChart payout =
-            StatisticsChart::fromRows(K::Payout, report.rows(K::Payout, period(d1, QDate(2006, 8, 31))));
+            StatisticsChart::fromMonthly(K::Payout, report.monthly(K::Payout, period(d1, QDate(2006, 8, 31))));
         text += QString("payout chart: %1 months from %2, %3 series: %4; shares:")
                     .arg(payout.months().size())
                     .arg(payout.months().value(0).toString(Qt::ISODate))
@@ -132,7 +133,8 @@ private slots:
         for (const auto& share : payout.shares()) {
             text += QString(" %1 %2").arg(share.name).arg(share.amount);
         }
-        const StatisticsChart profit = StatisticsChart::fromRows(K::Profit, report.rows(K::Profit, period(d1, none)));
+        const StatisticsChart profit =
+            StatisticsChart::fromMonthly(K::Profit, report.monthly(K::Profit, period(d1, none)));
         text += QString("\nprofit chart: %1 months, lines %2, %3 shares")
                     .arg(profit.months().size())
                     .arg(profit.drawsLines())
@@ -144,7 +146,7 @@ private slots:
                         .arg(series.values.last());
         }
         QVERIFY(!profit.image(QSizeF(100, 50), 50).isNull());
-        QVERIFY(StatisticsChart::fromRows(K::Income, ReportRows()).isEmpty());
+        QVERIFY(StatisticsChart::fromMonthly(K::Income, ReportRows()).isEmpty());
         // A kind whose name was removed shows under its code.
         b.db().execute("insert into payout (paytime, subject, totalprice) values ('2006-06-01 00:00:00', '9', 33)");
         b.db().execute("delete from Sys_Status_Describe where ParamentName='费用名目' and StatusValue='2'");
@@ -205,6 +207,35 @@ private slots:
                 }
                 compared += whole.rows.size();
                 QVERIFY2(cells(joined) == cells(whole), qPrintable(tag));
+                // The chart's sums per month are those of the very rows, month by month.
+                const StatisticsChart chart = StatisticsChart::fromMonthly(kind, report.monthly(kind, f));
+                QMap<QDate, QList<double>> expected;
+                for (const auto& row : whole.rows) {
+                    const QDate day = row[whole.fieldIndex("BillDay")].toDate();
+                    if (!day.isValid()) {
+                        continue;
+                    }
+                    QList<double>& sums = expected[QDate(day.year(), day.month(), 1)];
+                    sums.resize(2);
+                    for (int side = 0; side < 2; ++side) {
+                        const char* field = kind == K::Income   ? (side == 0 ? "PayPrice" : "")
+                                            : kind == K::Payout ? (side == 0 ? "" : "totalprice")
+                                                                : (side == 0 ? "Income_price" : "PayoutPrice");
+                        sums[side] += *field ? row[whole.fieldIndex(field)].toDouble() : 0;
+                    }
+                }
+                QList<QDate> months;
+                for (const QDate& m : chart.months()) {
+                    const QList<double> got{
+                        kind == K::Payout ? 0 : chart.series().first().values[months.size()],
+                        kind == K::Income ? 0 : chart.series().value(kind == K::Payout ? 0 : 1).values[months.size()]};
+                    QVERIFY2(got == expected.value(m, {0, 0}), qPrintable(tag + " " + m.toString(Qt::ISODate)));
+                    months << m;
+                }
+                QVERIFY2(expected.isEmpty() ? months.isEmpty()
+                                            : !months.isEmpty() && months.first() == expected.firstKey() &&
+                                                  months.last() == expected.lastKey(),
+                         qPrintable(tag));
                 if (from.isNull() && to.isNull()) {
                     // From 1 June 2006 on: a week, the rest of June, then a month at a time up to the last date
                     // (March 2021 for receipts, 2030 for payouts), and receipts without a date.
@@ -248,13 +279,18 @@ private slots:
         Book b;
         fill(b.db());
         StatisticsReport report(b.db());
+        // The chart's monthly sums are refused just as the rows are.
         const auto refusal = [&report](K kind, const StatisticsFilter& f) {
-            try {
-                report.rows(kind, f);
-            } catch (const UserError& e) {
-                return e.message();
+            QStringList said;
+            for (const bool sums : {false, true}) {
+                try {
+                    sums ? report.monthly(kind, f) : report.rows(kind, f);
+                    said << "accepted";
+                } catch (const UserError& e) {
+                    said << e.message();
+                }
             }
-            return QString("accepted");
+            return said[0] == said[1] ? said[0] : said.join(" / ");
         };
         for (auto kind : {K::Income, K::Payout, K::Profit}) {
             QCOMPARE(refusal(kind, period(QDate(2006, 6, 2), QDate(2006, 6, 1))), QString("开始日期不能晚于结束日期"));
@@ -303,7 +339,8 @@ private slots:
             const ReportRows rows = report.rows(k, f);
             ReportPreparer preparer(tmpl);
             preparer.setParameters(report.parameters(k, f));
-            preparer.setImage("chart", StatisticsChart::fromRows(k, rows).image(QSizeF(186, 95), 50));
+            preparer.setImage("chart",
+                              StatisticsChart::fromMonthly(k, report.monthly(k, f)).image(QSizeF(186, 95), 50));
             return preparer.prepare(rows, out, &error, QDate(2006, 6, 25));
         };
         PreparedReport prepared;
