@@ -238,7 +238,7 @@ std::unique_ptr<Database> Database::openServer(const ServerParams& params, const
                 .arg(label, params.describe()),
             driverText(db.lastError()));
     }
-    if (!result->applySession()) {
+    if (!result->applySession(/*readVersion=*/true)) {
         if (schemaMissing) {
             *schemaMissing = true;
             return nullptr;
@@ -248,7 +248,7 @@ std::unique_ptr<Database> Database::openServer(const ServerParams& params, const
     return result;
 }
 
-bool Database::applySession() {
+bool Database::applySession(bool readVersion) {
     // Run directly: this also serves to set a reopened connection up.
     ++m_counts->connects;
     ++g_serverConnects;
@@ -263,6 +263,15 @@ bool Database::applySession() {
         "SELECT (SELECT count(*) FROM pg_namespace WHERE nspname = :s), current_schema(), "
         "current_setting('standard_conforming_strings'), "
         "(SELECT set_config('jit', 'off', false) WHERE current_setting('jit', true) IS NOT NULL)");
+    // When a connection opens, the schema's version comes along: every
+    // start checks it first, and over a long line each statement saved is
+    // a round trip. The table may not exist yet, so it is read through
+    // query_to_xml, which the CASE runs only when it does.
+    const QString withVersion =
+        sql + QStringLiteral(
+                  ", (SELECT CASE WHEN to_regclass(format('%I.schema_version', :s)) IS NOT NULL THEN "
+                  "substring(CAST(query_to_xml(format('SELECT MAX(version) AS v FROM %I.schema_version', :s), "
+                  "false, true, '') AS text) from '<v>(-?[0-9]+)</v>') END)");
     auto run = [this](const QString& statement, const QVariantMap& params) {
         QSqlQuery q(qdb());
         countRun();
@@ -271,9 +280,30 @@ bool Database::applySession() {
         }
         return q;
     };
-    QSqlQuery q = run(sql, {{"s", m_schema.isEmpty() ? QStringLiteral("public") : m_schema}});
+    const QVariantMap params{{"s", m_schema.isEmpty() ? QStringLiteral("public") : m_schema}};
+    m_versionAtOpen.reset();
+    QSqlQuery q;
+    bool versionRead = false;
+    if (readVersion && !m_schema.isEmpty()) {
+        try {
+            q = run(withVersion, params);
+            versionRead = true;
+        } catch (const DbError&) {
+            // A server that refuses the reading (its XML functions, the
+            // table's rights) is asked the plain way; the version is then
+            // read when it is needed.
+        }
+    }
+    if (!versionRead) {
+        q = run(sql, params);
+    }
     if (!q.next()) {
         throw error(QStringLiteral("无法读取连接的设置"), {}, sql);
+    }
+    if (versionRead) {
+        // No version (no table, or an empty one) counts as 0.
+        m_versionAtOpen = q.value(4).toInt();
+        m_statementsAtOpen = m_counts->statements;
     }
     const bool schemaExists = q.value(0).toInt() > 0;
     const QString schemaInUse = q.value(1).toString();
@@ -327,7 +357,7 @@ bool Database::reopen(QString* why) {
         return false;
     }
     try {
-        if (!applySession()) {
+        if (!applySession(/*readVersion=*/false)) {
             throw DbError(QStringLiteral("数据库[%1]中没有账本的模式 %2").arg(m_label, m_schema));
         }
     } catch (const OlvendError& e) {

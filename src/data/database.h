@@ -10,6 +10,7 @@
 #include <QVector>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "data/field_def.h"
@@ -166,6 +167,12 @@ public:
     void settleAhead() const;
 
     bool hasTable(const QString& name);
+    // The schema's version (0 without one) as read with the opening of a
+    // server connection, while no statement has run since; nothing
+    // otherwise.
+    std::optional<int> versionAtOpen() const {
+        return m_counts->statements == m_statementsAtOpen ? m_versionAtOpen : std::nullopt;
+    }
     // The tables and views of the book, in lower case (on a server, those of
     // the connection's schema).
     QStringList tableNames();
@@ -231,8 +238,9 @@ private:
     // (a COMMIT of a failed transaction is answered "ROLLBACK").
     void rawExec(const QString& sql, bool mayRetry = false, QString* commandTag = nullptr);
     // Counts a server session opened and checks that its schema exists
-    // (false when it does not).
-    bool applySession();
+    // (false when it does not); with `readVersion`, the schema's version
+    // comes with it (versionAtOpen).
+    bool applySession(bool readVersion);
     // Called before every statement: refuses work in a transaction the
     // server lost, and opens a connection that could not be reopened
     // before.
@@ -278,6 +286,8 @@ private:
     QString m_connectionName;
     // Shared with the kept statements, whose release is a round trip too.
     std::shared_ptr<StatementCounts> m_counts = std::make_shared<StatementCounts>();
+    std::optional<int> m_versionAtOpen;
+    qint64 m_statementsAtOpen = 0;
     // The texts of the server statements handed out by prepared(), for as
     // long as each lives.
     std::shared_ptr<QHash<const QSqlQuery*, QString>> m_serverTexts =

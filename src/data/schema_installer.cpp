@@ -99,6 +99,10 @@ void SchemaInstaller::runScript(Database& db, const QString& resource) {
 }
 
 int SchemaInstaller::storedVersion(Database& db) {
+    // Right after a server connection opened, it brought the version.
+    if (const std::optional<int> version = db.versionAtOpen()) {
+        return *version;
+    }
     if (!db.hasTable("schema_version")) {
         return 0;
     }
