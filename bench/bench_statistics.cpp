@@ -161,9 +161,11 @@ Book& book() {
 const StatisticsReport::Kind kKinds[] = {StatisticsReport::Kind::Income, StatisticsReport::Kind::Payout,
                                          StatisticsReport::Kind::Profit};
 
-// "开始统计" as the window runs it: the rows, the chart and its printed
-// picture, the header's values and the shipped template prepared, each
-// part's share reported in milliseconds.
+// A whole report as an export makes it: the rows, the chart folded from
+// them and its printed picture, the header's values and the shipped
+// template prepared, each part's share reported in milliseconds; beside
+// them the statement of monthly sums the window's early chart reads
+// (chart_statement_ms, not part of the whole).
 void BM_Statistics(benchmark::State& state) {
     Book& b = book();
     const StatisticsReport::Kind kind = kKinds[state.range(0)];
@@ -177,7 +179,7 @@ void BM_Statistics(benchmark::State& state) {
         auto rows = std::make_unique<ReportRows>(report.rows(kind, filter));
         rowsMs += timer.nsecsElapsed() / 1e6;
         timer.restart();
-        const StatisticsChart chart = StatisticsChart::fromMonthly(kind, report.monthly(kind, filter));
+        const StatisticsChart chart = StatisticsChart::fromMonthly(kind, StatisticsReport::monthlyOf(kind, *rows));
         const QImage picture = chart.printedImage();
         chartMs += timer.nsecsElapsed() / 1e6;
         timer.restart();
@@ -207,6 +209,11 @@ void BM_Statistics(benchmark::State& state) {
     state.counters["rows_ms"] = rowsMs / n;
     state.counters["chart_ms"] = chartMs / n;
     state.counters["prepare_ms"] = prepareMs / n;
+    QElapsedTimer timer;
+    timer.start();
+    StatisticsReport report(b.context->data().main());
+    benchmark::DoNotOptimize(report.monthly(kind, filter));
+    state.counters["chart_statement_ms"] = timer.nsecsElapsed() / 1e6;
 }
 
 // The window itself on "开始统计" (not shown, so nothing is painted): the

@@ -284,14 +284,16 @@ bool Database::applySession(bool readVersion) {
     m_versionAtOpen.reset();
     QSqlQuery q;
     bool versionRead = false;
-    if (readVersion && !m_schema.isEmpty()) {
+    // A server that refused the reading once (its XML functions, the
+    // table's rights) is asked the plain way from then on; the version is
+    // then read when it is needed.
+    static std::atomic<bool> versionRefused = false;
+    if (readVersion && !m_schema.isEmpty() && !versionRefused) {
         try {
             q = run(withVersion, params);
             versionRead = true;
         } catch (const DbError&) {
-            // A server that refuses the reading (its XML functions, the
-            // table's rights) is asked the plain way; the version is then
-            // read when it is needed.
+            versionRefused = true;
         }
     }
     if (!versionRead) {

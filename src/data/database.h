@@ -168,10 +168,13 @@ public:
 
     bool hasTable(const QString& name);
     // The schema's version (0 without one) as read with the opening of a
-    // server connection, while no statement has run since; nothing
-    // otherwise.
-    std::optional<int> versionAtOpen() const {
-        return m_counts->statements == m_statementsAtOpen ? m_versionAtOpen : std::nullopt;
+    // server connection, once, and only while no statement has run since;
+    // nothing otherwise. A later check asks the server again.
+    std::optional<int> takeVersionAtOpen() {
+        std::optional<int> version;
+        std::swap(version, m_versionAtOpen);
+        const bool untouched = m_counts->statements == m_statementsAtOpen && m_depth == 0 && m_deferred.isEmpty();
+        return untouched ? version : std::nullopt;
     }
     // The tables and views of the book, in lower case (on a server, those of
     // the connection's schema).

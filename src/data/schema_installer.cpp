@@ -100,7 +100,7 @@ void SchemaInstaller::runScript(Database& db, const QString& resource) {
 
 int SchemaInstaller::storedVersion(Database& db) {
     // Right after a server connection opened, it brought the version.
-    if (const std::optional<int> version = db.versionAtOpen()) {
+    if (const std::optional<int> version = db.takeVersionAtOpen()) {
         return *version;
     }
     if (!db.hasTable("schema_version")) {

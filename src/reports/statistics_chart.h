@@ -15,8 +15,9 @@ class QPainter;
 // The picture of a statistics report: its amounts per month (income,
 // payouts and the profit between them) as bars, or as lines when the
 // period is long, and for payouts each kind's share of the total. Built
-// from the report's sums per month (StatisticsReport::monthly), which
-// cover the very rows the report prints.
+// from the report's sums per month: read in one statement
+// (StatisticsReport::monthly) or folded from the rows it prints
+// (StatisticsReport::monthlyOf).
 class StatisticsChart {
 public:
     struct Series {

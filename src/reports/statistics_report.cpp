@@ -373,6 +373,67 @@ ReportRows StatisticsReport::rows(Kind kind, const StatisticsFilter& filter, con
     return rows;
 }
 
+ReportRows StatisticsReport::monthlyOf(Kind kind, const ReportRows& rows) {
+    ReportRows sums;
+    const int day = rows.fieldIndex(QStringLiteral("BillDay"));
+    int income = -1, payout = -1, name = -1, subject = -1;
+    switch (kind) {
+        case Kind::Income:
+            sums.fields = {QStringLiteral("Month"), QStringLiteral("Income")};
+            income = rows.fieldIndex(QStringLiteral("PayPrice"));
+            break;
+        case Kind::Payout:
+            sums.fields = {QStringLiteral("Month"), QStringLiteral("Payout"), QStringLiteral("statusname"),
+                           QStringLiteral("subject")};
+            payout = rows.fieldIndex(QStringLiteral("totalprice"));
+            name = rows.fieldIndex(QStringLiteral("statusname"));
+            subject = rows.fieldIndex(QStringLiteral("subject"));
+            break;
+        case Kind::Profit:
+            sums.fields = {QStringLiteral("Month"), QStringLiteral("Income"), QStringLiteral("Payout")};
+            income = rows.fieldIndex(QStringLiteral("Income_price"));
+            payout = rows.fieldIndex(QStringLiteral("PayoutPrice"));
+            break;
+    }
+    if (day < 0) {
+        return sums;
+    }
+    QHash<QString, qsizetype> found;
+    for (const auto& row : rows.rows) {
+        const QDate date = row[day].toDate();
+        if (!date.isValid()) {
+            continue;
+        }
+        QVector<QVariant> key{date.toString(QStringLiteral("yyyy-MM"))};
+        if (name >= 0) {
+            key << row[name] << row[subject];
+        }
+        const QString text =
+            key[0].toString() + QChar(0) + key.value(1).toString() + QChar(0) + key.value(2).toString();
+        auto it = found.find(text);
+        if (it == found.end()) {
+            QVector<QVariant> line{key[0]};
+            for (int side : {income, payout}) {
+                if (side >= 0) {
+                    line << 0.0;
+                }
+            }
+            line << key.mid(1);
+            it = found.insert(text, sums.rows.size());
+            sums.rows.append(line);
+        }
+        QVector<QVariant>& line = sums.rows[*it];
+        int column = 1;
+        for (int side : {income, payout}) {
+            if (side >= 0) {
+                line[column] = line[column].toDouble() + row[side].toDouble();
+                ++column;
+            }
+        }
+    }
+    return sums;
+}
+
 QList<StatisticsPart> StatisticsReport::parts(Kind kind, const StatisticsFilter& filter) const {
     check(kind, filter);
     // The first and last dates the book holds, within the filter's: the

@@ -90,6 +90,9 @@ public:
     // (statusname, subject). One row per month and kind, in no order.
     QString monthlyStatement(Kind kind, const StatisticsFilter& filter, QVariantMap* params) const;
     ReportRows monthly(Kind kind, const StatisticsFilter& filter) const;
+    // The same sums folded from rows the statement gave (a report whose
+    // rows are all read draws its chart from the very rows it prints).
+    static ReportRows monthlyOf(Kind kind, const ReportRows& rows);
     // The parts a long report is read in, so that its first pages show
     // before the rest is read: from the first date the filter or the book
     // holds a week, the rest of that month, then a month at a time (and

@@ -119,18 +119,22 @@ bool StatisticsWindow::run() {
         };
         auto reading = std::make_shared<Reading>();
         reading->parts = report->parts(m_kind, f);
+        const QVariantMap parameters = report->parameters(m_kind, f);
+        // Nothing below throws before the new report replaces the one shown.
         m_chart = StatisticsChart();
         m_ran = false;
         m_chartReport = report;
         m_chartFilter = f;
         m_chartView->setHint(QStringLiteral("正在统计…"));
-        setParameters(report->parameters(m_kind, f));
+        setParameters(parameters);
         setImage(QStringLiteral("chart"), QImage());
         const StatisticsReport::Kind kind = m_kind;
         // The rows come a part of the period at a time, so that the first
-        // pages show at once. The chart reads its monthly sums in one
-        // statement right after the first page; the report prints it on its
-        // last page.
+        // pages show at once. The chart shows early from one statement of
+        // monthly sums, read right after the first page; once every row is
+        // read it is drawn again from the very rows the report prints, so
+        // that the chart on its last page agrees with its totals also when
+        // others wrote meanwhile.
         auto source = [report, reading, kind, f](ReportRows* rows) {
             if (reading->parts.isEmpty()) {
                 return false;
@@ -153,7 +157,10 @@ bool StatisticsWindow::run() {
             return true;
         };
         auto whenRead = [this](const ReportRows& rows, ReportPreparer& preparer) {
-            readChart();
+            m_chartReport.reset();
+            m_chart = StatisticsChart::fromMonthly(m_kind, StatisticsReport::monthlyOf(m_kind, rows));
+            m_ran = true;
+            m_chartView->update();
             preparer.setImage(QStringLiteral("chart"), m_chart.printedImage());
             setRows(rows);
         };
@@ -187,6 +194,11 @@ void StatisticsWindow::readChart() {
 
 void StatisticsWindow::preparingEnded(bool done) {
     if (!done) {
+        // No chart beside a report that stopped short, though one was read
+        // early: the two would not agree.
+        m_chartReport.reset();
+        m_chart = StatisticsChart();
+        m_ran = false;
         m_chartView->setHint(QStringLiteral("数据没有读完，没有图表"));
     }
 }

@@ -50,15 +50,15 @@ protected:
 
 private:
     QWidget* buildPanel();
-    // Reads the chart of the last "开始统计" unless it was read already;
-    // throws as the statement does, leaving it to be read again.
+    // Reads the early chart of the last "开始统计" unless it came already;
+    // throws as the statement does.
     void readChart();
 
     StatisticsReport::Kind m_kind;
     StatisticsChart m_chart;
     bool m_ran = false;  // the chart of the last "开始统计" is read
-    // The report and filter of the last "开始统计", while its chart is to
-    // be read.
+    // The report and filter of the last "开始统计", while its early chart
+    // is still to be read.
     std::shared_ptr<const StatisticsReport> m_chartReport;
     StatisticsFilter m_chartFilter;
     NullableDateEdit* m_from;

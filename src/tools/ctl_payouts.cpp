@@ -241,6 +241,7 @@ int CtlPayouts::stats(const CtlArguments& a) {
     }
     reports.writeShipped(
         StatisticsReport::templateName(kind), rows, outFile, report.parameters(kind, filter),
-        {{QStringLiteral("chart"), StatisticsChart::fromMonthly(kind, report.monthly(kind, filter)).printedImage()}});
+        {{QStringLiteral("chart"),
+          StatisticsChart::fromMonthly(kind, StatisticsReport::monthlyOf(kind, rows)).printedImage()}});
     return 0;
 }

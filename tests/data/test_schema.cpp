@@ -251,9 +251,14 @@ private slots:
         SchemaInstaller::ensureBook(*db, true);
         QCOMPARE(db->counts().statements, opened);
         QCOMPARE(count(*db, "Sys_user"), count(book.db(), "Sys_user"));
-        // Once anything ran, the version is read afresh.
+        // Later checks ask the server: another workstation may have changed the book meanwhile.
         book.db().query("update olvend_started_twice.schema_version set version=3");
         QCOMPARE(SchemaInstaller::storedVersion(*db), 3);
+        auto again =
+            Database::openServer(TestBooks::serverParams(book.serverDatabase()), "检查", "olvend_started_twice");
+        QCOMPARE(SchemaInstaller::storedVersion(*again), 3);
+        book.db().query("update olvend_started_twice.schema_version set version=4");
+        QCOMPARE(SchemaInstaller::storedVersion(*again), 4);
     }
 };
 

@@ -108,14 +108,14 @@ private slots:
         QVERIFY(ReportSamples::textsOf(w.frame()->report()).contains("55.00"));
     }
 
-    // Three years of receipts: the chart comes with the first turn after the first page, while most rows are still
-    // to be read, and the report's last page prints it.
+    // Two and a half years of receipts: the chart comes with the first turn after the first page, while most rows
+    // are still to be read.
     void statisticsChartComesBeforeTheLastRows() {
         db().execute("insert into Quotation_Head (BillNo, Rummery, state) values ('BJ1', '海景酒楼', 1)");
         db().execute(
-            "with recursive n(i) as (select 0 union all select i + 1 from n where i < 3599) "
+            "with recursive n(i) as (select 0 union all select i + 1 from n where i < 19999) "
             "insert into Receipt_Head (BillNo, QuotationNo, keyin_Date, TotalPrice) "
-            "select 'R' || i, 'BJ1', datetime('2004-01-01', '+' || (i / 4) || ' days'), 10 from n");
+            "select 'R' || i, 'BJ1', datetime('2004-01-01', '+' || (i / 22) || ' days'), 10 from n");
         StatisticsWindow w(context(), StatisticsReport::Kind::Income);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -124,11 +124,7 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(w.isPreparing());
         QCOMPARE(w.chart().months().size(), 30);
-        QCOMPARE(w.chart().series().first().values.first(), 31 * 4 * 10.0);
-        QVERIFY(w.finishPreparing());
-        const ReportPage& last = w.frame()->report().pages.last();
-        QVERIFY(std::any_of(last.items.cbegin(), last.items.cend(),
-                            [](const ReportPrimitive& p) { return p.kind == ReportPrimitive::Kind::Image; }));
+        QCOMPARE(w.chart().series().first().values.first(), 31 * 22 * 10.0);
     }
 };
 
