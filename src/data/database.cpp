@@ -336,6 +336,10 @@ QString Database::connectionUncertainText() {
         "与数据库服务器的连接中断过，现已重新连接。无法确认刚才的修改是否已经保存，请刷新后核对，需要时再重新保存。");
 }
 
+QString Database::connectionReadLostText() {
+    return QStringLiteral("与数据库服务器的连接中断过，刚才的数据没有读完。请稍后重新读取。");
+}
+
 DbError Database::lostError(bool outcomeUnknown) const {
     if (m_reopenNeeded) {
         return DbError(
@@ -391,7 +395,7 @@ void Database::checkConnection() {
     }
 }
 
-bool Database::recoverLostConnection(const QSqlError& failure, bool mayRetry) {
+bool Database::recoverLostConnection(const QSqlError& failure, bool mayRetry, bool reading) {
     if (isAccess()) {
         return false;
     }
@@ -427,8 +431,9 @@ bool Database::recoverLostConnection(const QSqlError& failure, bool mayRetry) {
     }
     // Inside a transaction the server dropped what it had; a single write
     // or the COMMIT may or may not have reached it. Neither is sent again
-    // without the user.
-    throw lostError(!inTransaction);
+    // without the user. A read lost twice wrote nothing.
+    const QString said = reading && !inTransaction ? connectionReadLostText() : lostError(!inTransaction).message();
+    throw DbError(said, driverText(failure), {}, DbError::Kind::ConnectionLost);
 }
 
 DbError Database::error(const QString& what, const QString& driver, const QString& statement) const {
@@ -488,7 +493,7 @@ void Database::rawExec(const QString& sql, bool mayRetry, QString* commandTag) {
             }
             failed = q.lastError();
         }
-        if (recoverLostConnection(failed, mayRetry)) {
+        if (recoverLostConnection(failed, mayRetry, isRead(sql))) {
             mayRetry = false;
             continue;
         }
@@ -539,7 +544,7 @@ QSqlQuery Database::query(const QString& sql, const QVariantMap& params) {
             }
             failed = q.lastError();
         }
-        if (recoverLostConnection(failed, !retried && isRead(sql))) {
+        if (recoverLostConnection(failed, !retried && isRead(sql), isRead(sql))) {
             retried = true;
             continue;
         }
@@ -590,7 +595,7 @@ std::shared_ptr<QSqlQuery> Database::prepared(const QString& sql) {
         }
         const QSqlError failed = q->lastError();
         q.reset();
-        if (recoverLostConnection(failed, mayRetry)) {
+        if (recoverLostConnection(failed, mayRetry, isRead(sql))) {
             mayRetry = false;
             continue;
         }
@@ -607,7 +612,7 @@ void Database::runServerText(QSqlQuery& q, const QString& sql, const QString& te
             return;
         }
         const QSqlError failed = q.lastError();
-        if (!recoverLostConnection(failed, !retried && isRead(sql))) {
+        if (!recoverLostConnection(failed, !retried && isRead(sql), isRead(sql))) {
             throw this->failure(failed, sql);
         }
         retried = true;
@@ -657,7 +662,7 @@ void Database::runPrepared(QSqlQuery& q, const std::function<void(QSqlQuery&)>& 
             // Prepared on a connection since reopened; it never ran.
             mayPrepareAgain = false;
             again = true;
-        } else if (recoverLostConnection(failed, !retried && isRead(sql))) {
+        } else if (recoverLostConnection(failed, !retried && isRead(sql), isRead(sql))) {
             retried = true;
             again = true;
         }

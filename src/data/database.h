@@ -103,6 +103,9 @@ public:
     // ... and when it was lost during a single write or the COMMIT, whose
     // outcome the program cannot know: the user checks before saving again.
     static QString connectionUncertainText();
+    // ... and when a read outside a transaction was lost again after the
+    // connection was opened anew: nothing was written, it is read again.
+    static QString connectionReadLostText();
 
     // Runs a statement with named parameters (`:name`; the keys may be
     // given with or without the colon) and returns the positioned-before-
@@ -252,8 +255,9 @@ private:
     // caller reports the failure). When the server lost the connection it
     // is opened again; true then means the caller may run the statement
     // once more (a read outside a transaction), otherwise this throws the
-    // message that nothing was saved.
-    bool recoverLostConnection(const QSqlError& failure, bool mayRetry);
+    // message that nothing was saved (or, for a `reading`, not read), with
+    // the driver's words for the log.
+    bool recoverLostConnection(const QSqlError& failure, bool mayRetry, bool reading = false);
     // Runs a prepared statement whose values are bound; after a reconnect it
     // is prepared again on the new connection and `bindAgain` binds it.
     void runPrepared(QSqlQuery& q, const std::function<void(QSqlQuery&)>& bindAgain);

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 const QColor kColors[] = {QColor(0x3b, 0x7d, 0xd8), QColor(0xe0, 0x6c, 0x3c), QColor(0x3c, 0xa0, 0x5a),
@@ -47,6 +48,33 @@ QFont scaledFont(const QFont& font, double factor) {
         scaled.setPointSizeF(scaled.pointSizeF() * factor);
     }
     return scaled;
+}
+
+// The ticks of a value axis in one unit and with as many decimals as the
+// step needs, so that 5000 does not stand beside 1.0万 nor 50.0万 beside 100万.
+struct AxisUnit {
+    double divisor = 1;
+    QString suffix;
+    int decimals = 0;
+};
+
+AxisUnit axisUnit(double largest, double step) {
+    AxisUnit unit;
+    if (largest >= 100000000) {
+        unit = {100000000, QStringLiteral("亿")};
+    } else if (largest >= 10000) {
+        unit = {10000, QStringLiteral("万")};
+    }
+    const double scaled = step / unit.divisor;
+    unit.decimals = scaled >= 1 ? 0 : std::min(2, static_cast<int>(std::ceil(-std::log10(scaled) - 1e-9)));
+    return unit;
+}
+
+QString axisText(double v, const AxisUnit& unit) {
+    if (v == 0) {
+        return QStringLiteral("0");
+    }
+    return QString::number(v / unit.divisor, 'f', unit.decimals) + unit.suffix;
 }
 
 QString amountText(double v) {
@@ -151,6 +179,15 @@ StatisticsChart StatisticsChart::fromMonthly(StatisticsReport::Kind kind, const 
     return chart;
 }
 
+QStringList StatisticsChart::axisLabels(double low, double high, double step) {
+    QStringList out;
+    const AxisUnit unit = axisUnit(std::max(std::abs(low), std::abs(high)), step);
+    for (double v = low; v <= high + step / 2; v += step) {
+        out << axisText(std::abs(v) < step / 2 ? 0 : v, unit);
+    }
+    return out;
+}
+
 StatisticsChart StatisticsChart::ofCategories(const QString& title, const QStringList& labels,
                                               const QList<Series>& series) {
     StatisticsChart chart;
@@ -241,13 +278,14 @@ void StatisticsChart::paintMonths(QPainter& painter, const QRectF& area) const {
     const auto yOf = [&](double v) { return plot.bottom() - (v - low) / (high - low) * plot.height(); };
 
     // Value axis with its grid.
-    for (double v = low; v <= high + step / 2; v += step) {
-        const double y = yOf(v);
+    const QStringList ticks = axisLabels(low, high, step);
+    for (int t = 0; t < ticks.size(); ++t) {
+        const double y = yOf(low + t * step);
         painter.setPen(QPen(QColor(0xdd, 0xdd, 0xdd), 0));
         painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         painter.setPen(Qt::black);
         painter.drawText(QRectF(area.left(), y - line / 2, labelWidth - line * 0.3, line),
-                         Qt::AlignRight | Qt::AlignVCenter, amountText(v));
+                         Qt::AlignRight | Qt::AlignVCenter, ticks[t]);
     }
     painter.setPen(QPen(Qt::black, 0));
     painter.drawLine(QPointF(plot.left(), yOf(0)), QPointF(plot.right(), yOf(0)));
@@ -269,11 +307,19 @@ void StatisticsChart::paintMonths(QPainter& painter, const QRectF& area) const {
         labelSpace = slot;
         every = 1;
     }
+    double taken = -std::numeric_limits<double>::infinity();
+    // Months keep a space between them; categories fill their slots.
+    const double monthGap = m_labels.isEmpty() ? line * 0.5 : 0;
     for (int i = 0; i < n; i += every) {
         const QString text = m_labels.isEmpty() ? m_months[i].toString(QStringLiteral("yyyy-MM")) : m_labels[i];
-        // The last labels stay inside the picture.
+        // The last labels stay inside the picture; one pushed onto the label
+        // before it is left out.
         const double x = qMin(plot.left() + slot * i + slot / 2 - labelSpace / 2, area.right() - labelSpace);
+        if (x < taken + monthGap - 0.5) {
+            continue;
+        }
         painter.drawText(QRectF(x, plot.bottom() + line * 0.3, labelSpace, line), Qt::AlignCenter, text);
+        taken = x + labelSpace;
     }
     painter.setFont(plotFont);
 

@@ -51,6 +51,9 @@ public:
     QImage printedImage() const { return image(QSizeF(186, 95)); }
 
     static constexpr int kMaxBarMonths = 24;
+    // The value axis's ticks from `low` to `high`: one unit (万, 亿) for all
+    // and as many decimals as `step` needs.
+    static QStringList axisLabels(double low, double high, double step);
 
 private:
     int slotCount() const { return static_cast<int>(m_labels.isEmpty() ? m_months.size() : m_labels.size()); }

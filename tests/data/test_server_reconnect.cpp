@@ -105,6 +105,15 @@ private slots:
         QCOMPARE(unitCount(*other, "UN095"), 0);
         addUnit(db, "UN095");
         QCOMPARE(unitCount(*other, "UN095"), 1);
+        // A read lost again on the reopened connection is said to be unread, not unsaved, with the driver's words
+        // for the log.
+        const auto lost =
+            thrown<DbError>([&] { db.scalar("select pg_terminate_backend(pg_backend_pid()), pg_sleep(5)"); });
+        QVERIFY2(lost, "no error");
+        QVERIFY2(lost->kind() == DbError::Kind::ConnectionLost, qPrintable(lost->message() + lost->details()));
+        QCOMPARE(lost->message(), Database::connectionReadLostText());
+        QVERIFY2(lost->details().contains("terminat"), qPrintable(lost->details()));
+        QCOMPARE(db.scalar("select count(*) from unit where unit_code = 'UN095'").toInt(), 1);
     }
     // A list read in parts when the server goes: the rows read stay, the user is told the list is incomplete, and
     // reading it again on the reopened connection gives every row.

@@ -162,6 +162,11 @@ private slots:
         }
         QVERIFY(!profit.image(QSizeF(100, 50), 50).isNull());
         QVERIFY(StatisticsChart::fromMonthly(K::Income, ReportRows()).isEmpty());
+        // The value axis speaks one unit with the decimals its step needs.
+        QCOMPARE(StatisticsChart::axisLabels(0, 20000, 5000).join(' '), QString("0 0.5万 1.0万 1.5万 2.0万"));
+        QCOMPARE(StatisticsChart::axisLabels(0, 1000000, 500000).join(' '), QString("0 50万 100万"));
+        QCOMPARE(StatisticsChart::axisLabels(-2000, 4000, 2000).join(' '), QString("-2000 0 2000 4000"));
+        QCOMPARE(StatisticsChart::axisLabels(0, 300000000, 100000000).join(' '), QString("0 1亿 2亿 3亿"));
         // A kind whose name was removed shows under its code.
         b.db().execute("insert into payout (paytime, subject, totalprice) values ('2006-06-01 00:00:00', '9', 33)");
         b.db().execute("delete from Sys_Status_Describe where ParamentName='费用名目' and StatusValue='2'");
