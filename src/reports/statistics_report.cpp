@@ -398,28 +398,27 @@ ReportRows StatisticsReport::monthlyOf(Kind kind, const ReportRows& rows) {
     if (day < 0) {
         return sums;
     }
-    QHash<QString, qsizetype> found;
+    // Keyed by the month's number and, for payouts, the kind's name and code.
+    QHash<std::pair<int, QString>, qsizetype> found;
     for (const auto& row : rows.rows) {
         const QDate date = row[day].toDate();
         if (!date.isValid()) {
             continue;
         }
-        QVector<QVariant> key{date.toString(QStringLiteral("yyyy-MM"))};
-        if (name >= 0) {
-            key << row[name] << row[subject];
-        }
-        const QString text =
-            key[0].toString() + QChar(0) + key.value(1).toString() + QChar(0) + key.value(2).toString();
-        auto it = found.find(text);
+        const QString kindKey = name >= 0 ? row[name].toString() + QChar(0) + row[subject].toString() : QString();
+        const std::pair<int, QString> key{date.year() * 12 + date.month() - 1, kindKey};
+        auto it = found.find(key);
         if (it == found.end()) {
-            QVector<QVariant> line{key[0]};
+            QVector<QVariant> line{date.toString(QStringLiteral("yyyy-MM"))};
             for (int side : {income, payout}) {
                 if (side >= 0) {
                     line << 0.0;
                 }
             }
-            line << key.mid(1);
-            it = found.insert(text, sums.rows.size());
+            if (name >= 0) {
+                line << row[name] << row[subject];
+            }
+            it = found.insert(key, sums.rows.size());
             sums.rows.append(line);
         }
         QVector<QVariant>& line = sums.rows[*it];
