@@ -22,7 +22,22 @@ void ChartView::paintEvent(QPaintEvent*) {
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, m_hint);
         return;
     }
-    m_chart.paint(painter, QRectF(rect()).adjusted(8, 8, -8, -8));
+    QRectF area = QRectF(rect()).adjusted(8, 8, -8, -8);
+    if (!m_note.isEmpty()) {
+        const double line = fontMetrics().height() + 4;
+        painter.setPen(Qt::darkGray);
+        painter.drawText(QRectF(area.left(), area.bottom() - line, area.width(), line),
+                         Qt::AlignLeft | Qt::AlignVCenter, m_note);
+        area.setBottom(area.bottom() - line);
+    }
+    m_chart.paint(painter, area);
+}
+
+void ChartView::setNote(const QString& note) {
+    if (note != m_note) {
+        m_note = note;
+        update();
+    }
 }
 
 void ChartView::setHint(const QString& hint) {

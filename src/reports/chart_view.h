@@ -12,6 +12,10 @@ public:
     ChartView(const StatisticsChart& chart, const bool& ran, const QString& hint, QWidget* parent);
     void setHint(const QString& hint);
     const QString& hint() const { return m_hint; }
+    // A line under the chart (how far the report has read, when the chart
+    // shows alone); empty: none.
+    void setNote(const QString& note);
+    const QString& note() const { return m_note; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -20,4 +24,5 @@ private:
     const StatisticsChart& m_chart;
     const bool& m_ran;
     QString m_hint;
+    QString m_note;
 };

@@ -154,8 +154,12 @@ void ReportPreviewFrame::updateReport(const PreparedReport& report) {
 }
 
 void ReportPreviewFrame::setProgressText(const QString& text) {
+    const bool changed = text != m_progress->text();
     m_progress->setText(text);
     m_progress->setVisible(!text.isEmpty());
+    if (changed) {
+        emit progressTextChanged(text);
+    }
 }
 
 QString ReportPreviewFrame::progressText() const {

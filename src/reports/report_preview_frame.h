@@ -57,6 +57,8 @@ public:
     static QString preparedFilter() { return QStringLiteral("Report 文件 (*.rmp)"); }
 
 signals:
+    // The progress line changed (empty: hidden).
+    void progressTextChanged(const QString& text);
     void pageChanged(int page);
     // A prepared report file was opened in place of the host's report.
     void fileOpened();

@@ -47,6 +47,8 @@ StatisticsWindow::StatisticsWindow(AppContext& context, StatisticsReport::Kind k
     placeBeside(panel, m_body);
 
     connect(m_run, &QPushButton::clicked, this, [this] { run(); });
+    // With the chart alone, the report's progress line shows under it.
+    connect(m_frame, &ReportPreviewFrame::progressTextChanged, this, [this] { showNoteUnderChart(); });
     connect(m_viewBox, &QComboBox::currentIndexChanged, this,
             [this](int i) { setView(static_cast<View>(qBound(0, i, 2))); });
 }
@@ -203,9 +205,14 @@ void StatisticsWindow::preparingEnded(bool done) {
     }
 }
 
+void StatisticsWindow::showNoteUnderChart() {
+    m_chartView->setNote(m_frame->isHidden() ? m_frame->progressText() : QString());
+}
+
 void StatisticsWindow::setView(View view) {
     m_frame->setVisible(view != View::Chart);
     m_chartView->setVisible(view != View::Report);
+    showNoteUnderChart();
     if (m_viewBox->currentIndex() != static_cast<int>(view)) {
         m_viewBox->setCurrentIndex(static_cast<int>(view));
     }

@@ -53,6 +53,7 @@ private:
     // Reads the early chart of the last "开始统计" unless it came already;
     // throws as the statement does.
     void readChart();
+    void showNoteUnderChart();
 
     StatisticsReport::Kind m_kind;
     StatisticsChart m_chart;
