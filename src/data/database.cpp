@@ -292,8 +292,12 @@ bool Database::applySession(bool readVersion) {
         try {
             q = run(withVersion, params);
             versionRead = true;
-        } catch (const DbError&) {
-            versionRefused = true;
+        } catch (const DbError& e) {
+            // A connection that went is no refusal: the plain check below
+            // finds that out itself.
+            if (e.kind() != DbError::Kind::ConnectionLost) {
+                versionRefused = true;
+            }
         }
     }
     if (!versionRead) {
@@ -419,7 +423,13 @@ bool Database::recoverLostConnection(const QSqlError& failure, bool mayRetry, bo
         if (beginAgain) {
             m_transactionLost = true;
         }
-        throw DbError(lostError().message(), why, {}, DbError::Kind::ConnectionLost);
+        const QString said = reading && !inTransaction
+                                 ? QStringLiteral(
+                                       "与数据库服务器[%1](%2)的连接已断开，暂时无法重新连接；数据没有读完，"
+                                       "请检查服务器后再试")
+                                       .arg(m_label, m_location)
+                                 : lostError().message();
+        throw DbError(said, why, {}, DbError::Kind::ConnectionLost);
     }
     if (beginAgain) {
         m_deferred = inFlight;

@@ -103,8 +103,8 @@ public:
     // ... and when it was lost during a single write or the COMMIT, whose
     // outcome the program cannot know: the user checks before saving again.
     static QString connectionUncertainText();
-    // ... and when a read outside a transaction was lost again after the
-    // connection was opened anew: nothing was written, it is read again.
+    // ... and when a read outside a transaction was lost (again after the
+    // connection was opened anew, or for good): nothing was written.
     static QString connectionReadLostText();
 
     // Runs a statement with named parameters (`:name`; the keys may be
@@ -257,7 +257,7 @@ private:
     // once more (a read outside a transaction), otherwise this throws the
     // message that nothing was saved (or, for a `reading`, not read), with
     // the driver's words for the log.
-    bool recoverLostConnection(const QSqlError& failure, bool mayRetry, bool reading = false);
+    bool recoverLostConnection(const QSqlError& failure, bool mayRetry, bool reading);
     // Runs a prepared statement whose values are bound; after a reconnect it
     // is prepared again on the new connection and `bindAgain` binds it.
     void runPrepared(QSqlQuery& q, const std::function<void(QSqlQuery&)>& bindAgain);

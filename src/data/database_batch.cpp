@@ -78,7 +78,7 @@ QVector<Database::BatchOutcome> Database::executeBatch(const QList<BatchStatemen
                 const QSqlError failed = q.lastError();
                 // A batch that began the transaction went with a lost
                 // connection before anything of it ran: it is sent again.
-                if (recoverLostConnection(failed, false)) {
+                if (recoverLostConnection(failed, false, false)) {
                     sendAgain = true;
                     break;
                 }
@@ -125,8 +125,9 @@ void Database::readBatch(const QList<BatchStatement>& statements, const std::fun
     }
     // Reads outside a transaction may be sent again on a reopened
     // connection, as long as none of their results was handed on.
-    bool mayRetry = m_depth == 0 && std::all_of(statements.cbegin(), statements.cend(),
-                                                [](const BatchStatement& s) { return isReadStatement(s.sql); });
+    const bool reading = m_depth == 0 && std::all_of(statements.cbegin(), statements.cend(),
+                                                     [](const BatchStatement& s) { return isReadStatement(s.sql); });
+    bool mayRetry = reading;
     for (;;) {
         QSqlQuery q(qdb());
         q.setForwardOnly(false);
@@ -135,7 +136,7 @@ void Database::readBatch(const QList<BatchStatement>& statements, const std::fun
         if (!ok && mayRetry) {
             const QSqlError failed = q.lastError();
             mayRetry = false;
-            if (recoverLostConnection(failed, true)) {
+            if (recoverLostConnection(failed, true, reading)) {
                 continue;
             }
             throw failure(failed, statements.first().sql);
@@ -147,7 +148,7 @@ void Database::readBatch(const QList<BatchStatement>& statements, const std::fun
                     // Results were handed on: the batch is never sent again.
                     m_inFlight.clear();
                 }
-                if (recoverLostConnection(failed, false)) {
+                if (recoverLostConnection(failed, false, reading)) {
                     // The message that began the transaction was lost
                     // before any of it ran: it is sent again.
                     break;

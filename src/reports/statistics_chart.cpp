@@ -65,16 +65,26 @@ AxisUnit axisUnit(double largest, double step) {
     } else if (largest >= 10000) {
         unit = {10000, QStringLiteral("万")};
     }
+    // The fewest decimals that show the step whole (2.5万 needs one).
     const double scaled = step / unit.divisor;
-    unit.decimals = scaled >= 1 ? 0 : std::min(2, static_cast<int>(std::ceil(-std::log10(scaled) - 1e-9)));
+    while (unit.decimals < 4) {
+        const double shifted = scaled * std::pow(10.0, unit.decimals);
+        if (std::abs(shifted - std::round(shifted)) < 1e-6 * std::max(1.0, shifted)) {
+            break;
+        }
+        ++unit.decimals;
+    }
     return unit;
 }
 
 QString axisText(double v, const AxisUnit& unit) {
-    if (v == 0) {
+    const QString text = QString::number(v / unit.divisor, 'f', unit.decimals);
+    // Zero, or what rounds to it, reads "0" (never "-0.00").
+    bool ok = false;
+    if (text.toDouble(&ok) == 0 && ok) {
         return QStringLiteral("0");
     }
-    return QString::number(v / unit.divisor, 'f', unit.decimals) + unit.suffix;
+    return text + unit.suffix;
 }
 
 QString amountText(double v) {
@@ -181,6 +191,9 @@ StatisticsChart StatisticsChart::fromMonthly(StatisticsReport::Kind kind, const 
 
 QStringList StatisticsChart::axisLabels(double low, double high, double step) {
     QStringList out;
+    if (!(step > 0) || high < low) {
+        return out;
+    }
     const AxisUnit unit = axisUnit(std::max(std::abs(low), std::abs(high)), step);
     for (double v = low; v <= high + step / 2; v += step) {
         out << axisText(std::abs(v) < step / 2 ? 0 : v, unit);
@@ -299,7 +312,9 @@ void StatisticsChart::paintMonths(QPainter& painter, const QRectF& area) const {
         widest = qMax(widest, fm.horizontalAdvance(label));
     }
     double labelSpace = widest + line * 0.5;
-    int every = qMax(1, static_cast<int>(std::ceil(labelSpace / slot)));
+    // Months keep a space between them; categories fill their slots.
+    const double monthGap = m_labels.isEmpty() ? line * 0.5 : 0;
+    int every = qMax(1, static_cast<int>(std::ceil((labelSpace + monthGap) / slot)));
     const QFont plotFont = painter.font();
     if (!m_labels.isEmpty() && every > 1) {
         // Every category is named: set smaller to fit its slot.
@@ -308,12 +323,10 @@ void StatisticsChart::paintMonths(QPainter& painter, const QRectF& area) const {
         every = 1;
     }
     double taken = -std::numeric_limits<double>::infinity();
-    // Months keep a space between them; categories fill their slots.
-    const double monthGap = m_labels.isEmpty() ? line * 0.5 : 0;
     for (int i = 0; i < n; i += every) {
         const QString text = m_labels.isEmpty() ? m_months[i].toString(QStringLiteral("yyyy-MM")) : m_labels[i];
-        // The last labels stay inside the picture; one pushed onto the label
-        // before it is left out.
+        // The last labels stay inside the picture; one pushed that way onto
+        // the label before it is left out.
         const double x = qMin(plot.left() + slot * i + slot / 2 - labelSpace / 2, area.right() - labelSpace);
         if (x < taken + monthGap - 0.5) {
             continue;

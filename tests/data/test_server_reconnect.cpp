@@ -113,6 +113,13 @@ private slots:
         QVERIFY2(lost->kind() == DbError::Kind::ConnectionLost, qPrintable(lost->message() + lost->details()));
         QCOMPARE(lost->message(), Database::connectionReadLostText());
         QVERIFY2(lost->details().contains("terminat"), qPrintable(lost->details()));
+        // Reads sent together say the same.
+        const auto batch = thrown<DbError>([&] {
+            db.readBatch({{"select 1"}, {"select pg_terminate_backend(pg_backend_pid()), pg_sleep(5)"}},
+                         [](int, QSqlQuery&) {});
+        });
+        QVERIFY2(batch, "no error");
+        QCOMPARE(batch->message(), Database::connectionReadLostText());
         QCOMPARE(db.scalar("select count(*) from unit where unit_code = 'UN095'").toInt(), 1);
     }
     // A list read in parts when the server goes: the rows read stay, the user is told the list is incomplete, and

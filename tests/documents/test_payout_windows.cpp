@@ -96,6 +96,10 @@ private slots:
             QVERIFY2(shown.contains("-655.00"), qPrintable(shown.join('|')));
             w.viewBox()->setCurrentIndex(int(StatisticsWindow::View::Chart));
             QVERIFY(!w.chart().isEmpty() && !w.frame()->isVisible() && w.chartView()->isVisible());
+            // The last page prints the chart drawn from the rows.
+            const ReportPage& last = w.frame()->report().pages.last();
+            QVERIFY(std::any_of(last.items.cbegin(), last.items.cend(),
+                                [](const ReportPrimitive& p) { return p.kind == ReportPrimitive::Kind::Image; }));
         }
         // Choosing a payout kind fills its remarks and sets the remark to "全部".
         StatisticsWindow w(context(), StatisticsReport::Kind::Payout);

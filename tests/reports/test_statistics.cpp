@@ -167,6 +167,8 @@ private slots:
         QCOMPARE(StatisticsChart::axisLabels(0, 1000000, 500000).join(' '), QString("0 50万 100万"));
         QCOMPARE(StatisticsChart::axisLabels(-2000, 4000, 2000).join(' '), QString("-2000 0 2000 4000"));
         QCOMPARE(StatisticsChart::axisLabels(0, 300000000, 100000000).join(' '), QString("0 1亿 2亿 3亿"));
+        QCOMPARE(StatisticsChart::axisLabels(0, 100000, 25000).join(' '), QString("0 2.5万 5.0万 7.5万 10.0万"));
+        QCOMPARE(StatisticsChart::axisLabels(-1, 0, 0.5).join(' '), QString("-1.0 -0.5 0"));
         // A kind whose name was removed shows under its code.
         b.db().execute("insert into payout (paytime, subject, totalprice) values ('2006-06-01 00:00:00', '9', 33)");
         b.db().execute("delete from Sys_Status_Describe where ParamentName='费用名目' and StatusValue='2'");
