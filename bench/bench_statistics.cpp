@@ -179,7 +179,7 @@ void BM_Statistics(benchmark::State& state) {
         auto rows = std::make_unique<ReportRows>(report.rows(kind, filter));
         rowsMs += timer.nsecsElapsed() / 1e6;
         timer.restart();
-        const StatisticsChart chart = StatisticsChart::fromMonthly(kind, StatisticsReport::monthlyOf(kind, *rows));
+        const StatisticsChart chart = StatisticsChart::fromRows(kind, *rows);
         const QImage picture = chart.printedImage();
         chartMs += timer.nsecsElapsed() / 1e6;
         timer.restart();

@@ -344,16 +344,16 @@ QString Database::connectionReadLostText() {
     return QStringLiteral("与数据库服务器的连接中断过，刚才的数据没有读完。请稍后重新读取。");
 }
 
-DbError Database::lostError(bool outcomeUnknown) const {
+DbError Database::lostError(bool outcomeUnknown, bool reading) const {
     if (m_reopenNeeded) {
-        return DbError(
-            QStringLiteral(
-                "与数据库服务器[%1](%2)的连接已断开，暂时无法重新连接；未完成的修改没有保存，请检查服务器后再试")
-                .arg(m_label, m_location),
-            {}, {}, DbError::Kind::ConnectionLost);
+        return DbError(QStringLiteral("与数据库服务器[%1](%2)的连接已断开，暂时无法重新连接；%3，请检查服务器后再试")
+                           .arg(m_label, m_location,
+                                reading ? QStringLiteral("数据没有读完") : QStringLiteral("未完成的修改没有保存")),
+                       {}, {}, DbError::Kind::ConnectionLost);
     }
-    return DbError(outcomeUnknown ? connectionUncertainText() : connectionRestoredText(), {}, {},
-                   DbError::Kind::ConnectionLost);
+    const QString said =
+        reading ? connectionReadLostText() : (outcomeUnknown ? connectionUncertainText() : connectionRestoredText());
+    return DbError(said, {}, {}, DbError::Kind::ConnectionLost);
 }
 
 bool Database::reopen(QString* why) {
@@ -423,13 +423,7 @@ bool Database::recoverLostConnection(const QSqlError& failure, bool mayRetry, bo
         if (beginAgain) {
             m_transactionLost = true;
         }
-        const QString said = reading && !inTransaction
-                                 ? QStringLiteral(
-                                       "与数据库服务器[%1](%2)的连接已断开，暂时无法重新连接；数据没有读完，"
-                                       "请检查服务器后再试")
-                                       .arg(m_label, m_location)
-                                 : lostError().message();
-        throw DbError(said, why, {}, DbError::Kind::ConnectionLost);
+        throw DbError(lostError(false, reading && !inTransaction).message(), why, {}, DbError::Kind::ConnectionLost);
     }
     if (beginAgain) {
         m_deferred = inFlight;
@@ -442,8 +436,8 @@ bool Database::recoverLostConnection(const QSqlError& failure, bool mayRetry, bo
     // Inside a transaction the server dropped what it had; a single write
     // or the COMMIT may or may not have reached it. Neither is sent again
     // without the user. A read lost twice wrote nothing.
-    const QString said = reading && !inTransaction ? connectionReadLostText() : lostError(!inTransaction).message();
-    throw DbError(said, driverText(failure), {}, DbError::Kind::ConnectionLost);
+    throw DbError(lostError(!inTransaction, reading && !inTransaction).message(), driverText(failure), {},
+                  DbError::Kind::ConnectionLost);
 }
 
 DbError Database::error(const QString& what, const QString& driver, const QString& statement) const {

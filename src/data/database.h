@@ -264,7 +264,9 @@ private:
     // Runs a kept server statement: `text` is `sql` with its values.
     void runServerText(QSqlQuery& q, const QString& sql, const QString& text);
     bool reopen(QString* why);
-    DbError lostError(bool outcomeUnknown = false) const;
+    // What the user is told of a lost connection: a write whose outcome is
+    // unknown, one that was not saved, or (`reading`) a read not finished.
+    DbError lostError(bool outcomeUnknown = false, bool reading = false) const;
     struct Pending {
         int level;
         std::function<void()> committed;

@@ -32,6 +32,10 @@ public:
     };
 
     static StatisticsChart fromMonthly(StatisticsReport::Kind kind, const ReportRows& sums);
+    // From the rows of a report, summed by month (StatisticsReport::monthlyOf).
+    static StatisticsChart fromRows(StatisticsReport::Kind kind, const ReportRows& rows) {
+        return fromMonthly(kind, StatisticsReport::monthlyOf(kind, rows));
+    }
     // Bars over named categories instead of months (the age of receivables).
     static StatisticsChart ofCategories(const QString& title, const QStringList& labels, const QList<Series>& series);
 

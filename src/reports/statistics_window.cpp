@@ -159,10 +159,7 @@ bool StatisticsWindow::run() {
             return true;
         };
         auto whenRead = [this](const ReportRows& rows, ReportPreparer& preparer) {
-            m_chartReport.reset();
-            m_chart = StatisticsChart::fromMonthly(m_kind, StatisticsReport::monthlyOf(m_kind, rows));
-            m_ran = true;
-            m_chartView->update();
+            showChart(StatisticsChart::fromRows(m_kind, rows));
             preparer.setImage(QStringLiteral("chart"), m_chart.printedImage());
             setRows(rows);
         };
@@ -188,8 +185,12 @@ void StatisticsWindow::readChart() {
     if (!m_chartReport) {
         return;
     }
-    m_chart = StatisticsChart::fromMonthly(m_kind, m_chartReport->monthly(m_kind, m_chartFilter));
+    showChart(StatisticsChart::fromMonthly(m_kind, m_chartReport->monthly(m_kind, m_chartFilter)));
+}
+
+void StatisticsWindow::showChart(StatisticsChart chart) {
     m_chartReport.reset();
+    m_chart = std::move(chart);
     m_ran = true;
     m_chartView->update();
 }

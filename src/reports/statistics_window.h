@@ -53,6 +53,9 @@ private:
     // Reads the early chart of the last "开始统计" unless it came already;
     // throws as the statement does.
     void readChart();
+    // Shows a chart of the last "开始统计"; an early one still due is no
+    // longer wanted.
+    void showChart(StatisticsChart chart);
     void showNoteUnderChart();
 
     StatisticsReport::Kind m_kind;

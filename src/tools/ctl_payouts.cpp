@@ -239,9 +239,7 @@ int CtlPayouts::stats(const CtlArguments& a) {
         reports.writeTsv(named, outFile);
         return 0;
     }
-    reports.writeShipped(
-        StatisticsReport::templateName(kind), rows, outFile, report.parameters(kind, filter),
-        {{QStringLiteral("chart"),
-          StatisticsChart::fromMonthly(kind, StatisticsReport::monthlyOf(kind, rows)).printedImage()}});
+    reports.writeShipped(StatisticsReport::templateName(kind), rows, outFile, report.parameters(kind, filter),
+                         {{QStringLiteral("chart"), StatisticsChart::fromRows(kind, rows).printedImage()}});
     return 0;
 }
