@@ -24,14 +24,12 @@ class TestGoods : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() {
-        if (!TestBooks::engineAvailable()) {
+        m_program = TestBooks::TestProgram::asAdministratorOnCurrentEngine();
+        if (!m_program) {
             return;
         }
         m_outside = std::make_unique<QTemporaryDir>();
-        m_program = std::make_unique<TestBooks::TestProgram>(true);
-        m_program->connect(TestBooks::currentEngine());
         AppContext& c = m_program->context();
-        c.CurrentUser = {"超级用户", "", "管理员组"};
         c.PictureFolder = m_program->folder() + "/pics/not-yet/";  // created when a picture is saved
         db().query("insert into goods_group (Class_name, Parent_id, ico_no) values ('五金', 1, 0)");
         db().query(

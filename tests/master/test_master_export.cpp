@@ -27,12 +27,10 @@ class TestMasterExport : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() {
-        if (!TestBooks::engineAvailable()) {
+        m_program = TestBooks::TestProgram::asAdministratorOnCurrentEngine();
+        if (!m_program) {
             return;
         }
-        m_program = std::make_unique<TestBooks::TestProgram>(true);
-        m_program->connect(TestBooks::currentEngine());
-        m_program->context().CurrentUser = {"超级用户", "", "管理员组"};
         db().execute(
             "insert into Provider (Corp_code, provider_name, provider_Corp_Name, GroupClass) values "
             "('00001', '王五', '五金厂', 1), ('00002', '赵六', '玻璃厂', 1)");

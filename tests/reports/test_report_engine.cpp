@@ -321,6 +321,17 @@ private slots:
         QStringList expected = ReportSamples::textsOf(out);
         expected.removeOne("小4 总7 均4 大4");  // the footer of a kind of one row
         QCOMPARE(ReportSamples::textsOf(hidden), expected);
+        // One preparer used again on rows with their columns in another order finds each field anew.
+        ReportRows swapped;
+        swapped.fields = {"amount", "code", "kind", "day"};
+        for (const auto& row : r.rows) {
+            swapped.rows.append({row[3], row[2], row[1], row[0]});
+        }
+        ReportPreparer again(t);
+        PreparedReport first, reordered;
+        QString error;
+        QVERIFY(again.prepare(r, &first, &error) && again.prepare(swapped, &reordered, &error));
+        QCOMPARE(ReportSamples::textsOf(reordered), ReportSamples::textsOf(first));
     }
 
     // A report made in steps from rows that come in parts has the pages, totals and file of the one prepared

@@ -19,14 +19,7 @@ class TestShellLogic : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
-    void init() {
-        if (!TestBooks::engineAvailable()) {
-            return;
-        }
-        m_p = std::make_unique<TestBooks::TestProgram>(true);
-        m_p->connect(TestBooks::currentEngine());
-        c().CurrentUser = {"超级用户", "", "管理员组"};
-    }
+    void init() { m_p = TestBooks::TestProgram::asAdministratorOnCurrentEngine(); }
     void cleanup() { m_p.reset(); }
     // The password is checked in the chosen book after the switch; each book logs into its own data; a
     // password kept as text is hashed at log-in (the rule: TestSchema::plainPasswordsAreHashedOnlyWhenAsked).

@@ -15,12 +15,10 @@ class TestUserAdministration : public QObject {
 private slots:
     void initTestCase_data() { TestBooks::addEngineRows(); }
     void init() {
-        if (!TestBooks::engineAvailable()) {
+        m_program = TestBooks::TestProgram::asAdministratorOnCurrentEngine();
+        if (!m_program) {
             return;
         }
-        m_program = std::make_unique<TestBooks::TestProgram>(true);
-        m_program->connect(TestBooks::currentEngine());
-        me() = {"超级用户", "", "管理员组"};
         // Besides the system's: the groups 销售组, holding 小王, and 仓库组.
         db().query(
             "insert into Sys_user (User_name, User_Group, type) values ('销售组', '0', 0), ('仓库组', '0', 0), "

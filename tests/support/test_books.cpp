@@ -178,6 +178,16 @@ void TestProgram::openAsAdministrator() {
     m_context->CurrentUser = {"超级用户", "", "管理员组"};
 }
 
+std::unique_ptr<TestProgram> TestProgram::asAdministratorOnCurrentEngine() {
+    if (!engineAvailable()) {
+        return nullptr;
+    }
+    auto program = std::make_unique<TestProgram>(true);
+    program->connect(currentEngine());
+    program->context().CurrentUser = {"超级用户", "", "管理员组"};
+    return program;
+}
+
 void TestProgram::restart() {
     m_context.reset();
     m_context = std::make_unique<AppContext>(AppPaths(m_dir.path()), m_prompter);

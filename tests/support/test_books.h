@@ -69,6 +69,10 @@ public:
     // A connection holding the main book's write lock while open: reads go on, writes time out.
     std::unique_ptr<Database> lockMainBook();
 
+    // First in init() of a suite with engine rows: a prepared program on the current engine, the administrator
+    // signed in; null when that engine cannot run.
+    static std::unique_ptr<TestProgram> asAdministratorOnCurrentEngine();
+
 private:
     QTemporaryDir m_dir;
     ScriptedPrompter m_prompter;

@@ -1,4 +1,3 @@
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -94,45 +93,6 @@ private slots:
             }
         }
     }
-    // The printouts (texts: test_document_printouts) in the format of the file's extension; an unknown number or
-    // format, a missing right and wrong use are said on stderr, and nothing is written.
-    void printDocuments() {
-        TestBooks::TestProgram program(true);
-        program.connect("sqlite");
-        for (const QString& sql :
-             QString(
-                 "insert into Sys_user (User_name, User_Group, type) values ('收款组', '0', 0), ('小李', '收款组', 1); "
-                 "insert into Provider (Corp_code, provider_name) values ('P001', '王五五金厂'); insert into goods "
-                 "(code, Goods_name, Goods_unit, Provide_corp) values ('SP001', '不锈钢合页', 'UN001', 'P001'); insert "
-                 "into Quotation_Head (BillNo, Add_ClientName, state) values ('BJ001', '张三', 1); insert into "
-                 "Quotation_Detail (HeadNo, GoodsNo, QTY, Price, Total_Price, purchase_Price, Gain_Money, SortNo) "
-                 "values ('BJ001', 'SP001', 2, 17.5, 35, 5.65, 23.7, 1); insert into Receipt_Head (QuotationNo, "
-                 "BillNo, TotalPrice, BillType, state) values ('BJ001', 'SK001', 1234, 1, 1)")
-                 .split("; ")) {
-            program.context().data().main().execute(sql);
-        }
-        // 小李's group has no right to print quotations.
-        const QString home = program.folder();
-        QString log;
-        for (const QString& line :
-             QString("print quotation BJ001 --out @/q.htm|print receipt SK001 --out @/r.htm|print purchase BJ001 --out "
-                     "@/p.pdf|print purchase BJ999 --out @/x.pdf|print quotation BJ001 --out @/x.doc|--user 小李 print "
-                     "purchase BJ001 --out @/x.pdf|print invoice BJ001 --out @/x.pdf")
-                 .split('|')) {
-            log += run(QString(line).replace('@', home).split(' '), home);
-        }
-        OLVEND_COMPARE_GOLDEN("tools/print_documents.txt", log);
-        QCOMPARE(QDir(home).entryList({"*.htm", "*.pdf", "*.doc"}, QDir::Files, QDir::Name),
-                 QStringList({"p.pdf", "q.htm", "r.htm"}));
-        // The document named and the format.
-        for (const auto& [file, shown] :
-             {std::pair{"q.htm", "订货单号: BJ001"}, std::pair{"r.htm", "收据号: SK001"}, std::pair{"p.pdf", "%PDF"}}) {
-            QFile f(home + '/' + file);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QVERIFY2(QString::fromUtf8(f.readAll()).contains(QString::fromUtf8(shown)), file);
-        }
-    }
-
     // use-server writes the server's settings as the program reads them, the names scrambled; a port that is no
     // port, an empty name, a value that would break its line, a folder not prepared and wrong use change nothing;
     // without --password the one kept stays. On a real server the next command works on its books.

@@ -41,6 +41,9 @@ struct ReportExpression::Node {
     QString text;  // string value, field name, operator or function name
     std::vector<std::unique_ptr<Node>> children;
     int aggregateIndex = -1;
+    // A field's column in the rows of the context it was last read with.
+    mutable quint64 columnsKey = 0;
+    mutable int column = -1;
 };
 
 namespace {
@@ -519,6 +522,15 @@ QVariant evalNode(const Node* n, const ReportExpression::Context& local,
         case Node::Kind::String:
             return n->text;
         case Node::Kind::Field:
+            if (local.row && local.columnsKey != 0) {
+                if (n->columnsKey != local.columnsKey) {
+                    n->column = local.column ? local.column(n->text) : -1;
+                    n->columnsKey = local.columnsKey;
+                }
+                if (n->column >= 0 && n->column < local.row->size()) {
+                    return local.row->at(n->column);
+                }
+            }
             return local.field ? local.field(n->text) : QVariant();
         case Node::Kind::AggregateRef:
             return local.aggregate && aggregates ? local.aggregate((*aggregates)[n->aggregateIndex]) : QVariant();

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <QVariant>
+#include <QVector>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -30,6 +31,13 @@ public:
 
     struct Context {
         std::function<QVariant(const QString& field)> field;
+        // A quicker way to a field that is a column of the row: the row's
+        // values, and the column of a name (-1: none, `field` answers it),
+        // asked once per name for each `columnsKey` (nonzero, and unique to
+        // one set of columns).
+        const QVector<QVariant>* row = nullptr;
+        quint64 columnsKey = 0;
+        std::function<int(const QString& field)> column;
         std::function<QVariant(const Aggregate& aggregate)> aggregate;
         int page = 1;
         int pages = 1;  // -1: not known yet

@@ -1,5 +1,7 @@
 #include "reports/engine/report_preparer.h"
 
+#include <atomic>
+
 #include "reports/engine/report_preparer_parts.h"
 
 #include "data/field_def.h"
@@ -10,6 +12,7 @@
 #include <QFontMetricsF>
 #include <QImageReader>
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <limits>
 
@@ -81,6 +84,15 @@ QVariant ReportPreparer::fieldValue(const State& s, const QString& field, int ro
     return m_parameters.value(field.toLower());
 }
 
+void ReportPreparer::bindRow(ReportExpression::Context& ctx, const State& s, int row) const {
+    ctx.field = [this, &s, row](const QString& f) { return fieldValue(s, f, row); };
+    if (row >= 0 && row < s.rows->rows.size()) {
+        ctx.row = &s.rows->rows[row];
+        ctx.columnsKey = s.columnsKey;
+        ctx.column = [&s](const QString& f) { return s.fieldIndex.value(f.toLower(), -1); };
+    }
+}
+
 int ReportPreparer::namedImageIndex(State& s, const QString& name) {
     const QString key = QStringLiteral("@") + name;
     const auto it = s.images.constFind(key);
@@ -128,7 +140,7 @@ double ReportPreparer::bandHeight(State& s, const CompiledBand& band, int row, d
         return height;
     }
     ReportExpression::Context ctx;
-    ctx.field = [this, &s, row](const QString& f) { return fieldValue(s, f, row); };
+    bindRow(ctx, s, row);
     ctx.page = s.out->pages.size();
     ctx.today = s.today;
     for (const CompiledItem& c : band.items) {
@@ -281,20 +293,20 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
                     break;
             }
         }
-        const QHash<int, Accumulator>* accs = &s.report;
+        const std::vector<Accumulator>* accs = &s.report;
         if (scope == QLatin1String("page")) {
             accs = &s.page;
         } else if (scope == QLatin1String("group")) {
             const int level = band.level >= 0 ? band.level : static_cast<int>(s.group.size()) - 1;
-            if (level >= 0 && level < s.group.size()) {
-                accs = &s.group[level];
+            if (level >= 0 && level < static_cast<int>(s.group.size())) {
+                accs = &s.group[static_cast<size_t>(level)];
             }
         }
         Q_UNUSED(this);
-        return accs->value(a.id).result(a.function);
+        return (*accs)[static_cast<size_t>(m_slotOfAggregate[static_cast<size_t>(a.id)])].result(a.function);
     };
     ReportExpression::Context ctx;
-    ctx.field = [this, &s, row](const QString& f) { return fieldValue(s, f, row); };
+    bindRow(ctx, s, row);
     ctx.aggregate = aggregateValue;
     ctx.page = s.out->pages.size();
     ctx.pages = s.out->pages.size();
@@ -395,7 +407,7 @@ void ReportPreparer::startPage(State& s) {
     const qsizetype previous = s.out->pages.isEmpty() ? 0 : s.out->pages.last().items.size();
     s.out->pages.append(ReportPage());
     s.out->pages.last().items.reserve(previous + previous / 8);
-    s.page.clear();
+    s.page.assign(static_cast<size_t>(m_argumentSlots), Accumulator());
     s.y = s.top;
     s.column = 0;
     s.rowHeight = 0;
@@ -516,21 +528,28 @@ bool ReportPreparer::sameGroup(int a, int b, int level) const {
     return f < 0 || sameGroupValue(rows[a][f], rows[b][f]);
 }
 
-void ReportPreparer::accumulate(QHash<int, Accumulator>& accs, int row,
-                                const std::vector<ReportExpression::Aggregate>& aggregates) {
-    if (aggregates.empty()) {
+void ReportPreparer::accumulate(std::vector<Accumulator>& sums, int row, const std::vector<int>& argumentSlots) {
+    if (argumentSlots.empty()) {
         return;
     }
     State& s = *m_state;
     ReportExpression::Context ctx;
-    ctx.field = [&](const QString& f) { return fieldValue(s, f, row); };
-    for (const auto& a : aggregates) {
-        const auto slot = static_cast<size_t>(a.argumentSlot);
-        if (s.slotRow[slot] != row) {
-            s.slotValue[slot] = ReportExpression::evaluateNode(a.argument, ctx);
-            s.slotRow[slot] = row;
+    bindRow(ctx, s, row);
+    for (const int slot : argumentSlots) {
+        ArgumentValue& value = s.arguments[static_cast<size_t>(slot)];
+        if (value.row != row) {
+            const QVariant v = ReportExpression::evaluateNode(m_slotArguments[static_cast<size_t>(slot)], ctx);
+            bool number = false;
+            value.number = 0;
+            if (!v.isValid() || v.isNull()) {
+                value.kind = ArgumentValue::Kind::Null;
+            } else {
+                value.number = v.toDouble(&number);
+                value.kind = number ? ArgumentValue::Kind::Number : ArgumentValue::Kind::Value;
+            }
+            value.row = row;
         }
-        accs[a.id].add(s.slotValue[slot]);
+        sums[static_cast<size_t>(slot)].add(value.kind, value.number);
     }
 }
 
@@ -596,8 +615,9 @@ void ReportPreparer::placeRow(int r) {
     for (int level = changed; level < levels; ++level) {
         s.groupStart[level] = r;
         // The group's sums are known from its header on.
-        s.group[level].clear();
-        for (int g = r; g < n && !m_groupAggregates[level].empty(); ++g) {
+        auto& sums = s.group[static_cast<size_t>(level)];
+        std::fill(sums.begin(), sums.end(), Accumulator());
+        for (int g = r; g < n && !m_groupSlots[level].empty(); ++g) {
             bool same = true;
             for (int l = 0; l <= level && same; ++l) {
                 same = sameGroup(g, r, l);
@@ -605,23 +625,23 @@ void ReportPreparer::placeRow(int r) {
             if (!same) {
                 break;
             }
-            accumulate(s.group[level], g, m_groupAggregates[level]);
+            accumulate(sums, g, m_groupSlots[level]);
         }
         for (const CompiledBand* b : bandsOf(ReportBand::Kind::GroupHeader, level)) {
             placeFullWidth(s, *b, r);
         }
     }
-    accumulate(s.report, r, m_reportAggregates);
+    accumulate(s.report, r, m_reportSlots);
     const auto details = bandsOf(ReportBand::Kind::Detail, -1);
     for (size_t d = 0; d < details.size(); ++d) {
         placeDetail(s, *details[d], r);
         if (d == 0) {
             // The row counts on the page its first detail band is placed on.
-            accumulate(s.page, r, m_pageAggregates);
+            accumulate(s.page, r, m_pageSlots);
         }
     }
     if (details.empty()) {
-        accumulate(s.page, r, m_pageAggregates);
+        accumulate(s.page, r, m_pageSlots);
         s.lastRow = r;
     }
 }
@@ -645,9 +665,13 @@ bool ReportPreparer::begin(const ReportRows* rows, PreparedReport* out, QString*
     State& s = *m_state;
     s.rows = rows;
     s.out = out;
+    // Each preparation's own key: the compiled fields remember their
+    // columns by it.
+    static std::atomic<quint64> preparations{0};
+    s.columnsKey = ++preparations;
     s.today = today.isValid() ? today : QDate::currentDate();
-    s.slotRow.assign(static_cast<size_t>(m_argumentSlots), -1);
-    s.slotValue.assign(static_cast<size_t>(m_argumentSlots), QVariant());
+    s.arguments.assign(static_cast<size_t>(m_argumentSlots), ArgumentValue());
+    s.report.assign(static_cast<size_t>(m_argumentSlots), Accumulator());
     // A statement may return two columns of one name (d.*, h.*): a name
     // reads the first of them, as ReportRows::fieldIndex (and with it the
     // grouping) does.
@@ -674,7 +698,7 @@ bool ReportPreparer::begin(const ReportRows* rows, PreparedReport* out, QString*
     }
     s.bottomLimit = s.pageHeight - m_template.margins.bottom() * kMm - footer;
     const QStringList groups = m_template.groupFields();
-    s.group.resize(groups.size());
+    s.group.assign(static_cast<size_t>(groups.size()), std::vector<Accumulator>(static_cast<size_t>(m_argumentSlots)));
     s.groupStart.fill(0, groups.size());
     for (const QString& g : groups) {
         s.groupFieldIndex.append(rows->fieldIndex(g));
@@ -713,7 +737,7 @@ QString ReportPreparer::pageCountText(int deferred, int pages) const {
     const State& s = *m_state;
     const State::Deferred& d = s.deferred[deferred];
     ReportExpression::Context ctx;
-    ctx.field = [&](const QString& f) { return fieldValue(s, f, d.row); };
+    bindRow(ctx, s, d.row);
     ctx.aggregate = [&d](const ReportExpression::Aggregate& a) { return d.aggregates.value(a.id); };
     ctx.page = d.page + 1;
     ctx.pages = pages;

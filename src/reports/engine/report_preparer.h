@@ -55,6 +55,7 @@ public:
 private:
     struct CompiledItem;
     struct CompiledBand;
+    struct ArgumentValue;
     struct Accumulator;
     struct State;
 
@@ -78,7 +79,7 @@ private:
     std::vector<const CompiledBand*> bandsOf(ReportBand::Kind kind, int level) const;
     // Whether rows a and b are in one group of this level.
     bool sameGroup(int a, int b, int level) const;
-    void accumulate(QHash<int, Accumulator>& accs, int row, const std::vector<ReportExpression::Aggregate>& aggregates);
+    void accumulate(std::vector<Accumulator>& sums, int row, const std::vector<int>& argumentSlots);
     void placeRow(int r);
     void placeGroupFooters(int level, int lastRow);
     // Whether row r can be placed with the rows read so far.
@@ -87,6 +88,8 @@ private:
     int imageIndex(State& s, const QString& path);
     int namedImageIndex(State& s, const QString& name);
     QVariant fieldValue(const State& s, const QString& field, int row) const;
+    // Lets a context read the fields of `row` (parameters included).
+    void bindRow(ReportExpression::Context& ctx, const State& s, int row) const;
 
     ReportTemplate m_template;
     QString m_folder;
@@ -101,5 +104,11 @@ private:
     std::vector<ReportExpression::Aggregate> m_reportAggregates;
     std::vector<ReportExpression::Aggregate> m_pageAggregates;
     std::vector<std::vector<ReportExpression::Aggregate>> m_groupAggregates;
-    std::unique_ptr<State> m_state;  // of the preparation under way
+    // The argument slots each of those sums adds, each once, and one
+    // argument of each slot.
+    std::vector<int> m_reportSlots, m_pageSlots;
+    std::vector<std::vector<int>> m_groupSlots;
+    std::vector<const ReportExpression::Node*> m_slotArguments;
+    std::vector<int> m_slotOfAggregate;  // by aggregate id
+    std::unique_ptr<State> m_state;      // of the preparation under way
 };

@@ -123,19 +123,37 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
         }
         m_bands.push_back(std::move(band));
     }
-    // One slot per distinct argument, over every sum.
+    // One slot per distinct argument, over every sum; each sum adds a slot
+    // once, however many of its aggregates read it.
     QHash<QString, int> slotOfKey;
-    auto assign = [&slotOfKey](std::vector<ReportExpression::Aggregate>& list) {
+    m_slotArguments.clear();
+    m_slotOfAggregate.clear();
+    auto assign = [this, &slotOfKey](std::vector<ReportExpression::Aggregate>& list, std::vector<int>& used) {
+        used.clear();
         for (ReportExpression::Aggregate& a : list) {
             const QString key = ReportExpression::nodeKey(a.argument);
-            a.argumentSlot = slotOfKey.value(key, static_cast<int>(slotOfKey.size()));
-            slotOfKey.insert(key, a.argumentSlot);
+            const auto known = slotOfKey.constFind(key);
+            if (known != slotOfKey.constEnd()) {
+                a.argumentSlot = known.value();
+            } else {
+                a.argumentSlot = static_cast<int>(m_slotArguments.size());
+                slotOfKey.insert(key, a.argumentSlot);
+                m_slotArguments.push_back(a.argument);
+            }
+            if (static_cast<size_t>(a.id) >= m_slotOfAggregate.size()) {
+                m_slotOfAggregate.resize(static_cast<size_t>(a.id) + 1, 0);
+            }
+            m_slotOfAggregate[static_cast<size_t>(a.id)] = a.argumentSlot;
+            if (std::find(used.begin(), used.end(), a.argumentSlot) == used.end()) {
+                used.push_back(a.argumentSlot);
+            }
         }
     };
-    assign(m_reportAggregates);
-    assign(m_pageAggregates);
-    for (auto& level : m_groupAggregates) {
-        assign(level);
+    assign(m_reportAggregates, m_reportSlots);
+    assign(m_pageAggregates, m_pageSlots);
+    m_groupSlots.assign(m_groupAggregates.size(), {});
+    for (size_t level = 0; level < m_groupAggregates.size(); ++level) {
+        assign(m_groupAggregates[level], m_groupSlots[level]);
     }
     m_argumentSlots = static_cast<int>(slotOfKey.size());
     return true;

@@ -22,6 +22,15 @@ inline constexpr double kMm = PreparedReport::kDotsPerMm;
 // The most lines, texts and pictures one prepared report may hold.
 inline constexpr qint64 kMaxPrimitives = 20'000'000;
 
+// One argument of the aggregates as a row gave it, read once for every
+// scope that sums it.
+struct ReportPreparer::ArgumentValue {
+    enum class Kind { Null, Value, Number };
+    int row = -1;
+    Kind kind = Kind::Null;
+    double number = 0;
+};
+
 struct ReportPreparer::CompiledItem {
     const ReportItem* item = nullptr;
     ReportText text;
@@ -55,6 +64,9 @@ struct ReportPreparer::CompiledBand {
     std::vector<CompiledItem> items;
 };
 
+// The sums of one argument over the rows of a scope: every function an
+// aggregate may ask (count, sum, avg, min, max) is kept at once, so that
+// aggregates over the same argument share one.
 struct ReportPreparer::Accumulator {
     double sum = 0;
     qint64 count = 0;
@@ -62,14 +74,14 @@ struct ReportPreparer::Accumulator {
     double min = DBL_MAX;
     double max = -DBL_MAX;
 
-    void add(const QVariant& v) {
-        if (!v.isValid() || v.isNull()) {
+    // A row's value as its slot read it: null, a value that is no number,
+    // or a number.
+    void add(ArgumentValue::Kind kind, double d) {
+        if (kind == ArgumentValue::Kind::Null) {
             return;
         }
         ++count;
-        bool ok = false;
-        const double d = v.toDouble(&ok);
-        if (ok) {
+        if (kind == ArgumentValue::Kind::Number) {
             ++numbers;
             sum += d;
             min = std::min(min, d);
@@ -98,6 +110,7 @@ struct ReportPreparer::State {
     PreparedReport* out = nullptr;
     QDate today;
     QHash<QString, int> fieldIndex;
+    quint64 columnsKey = 0;
     // Field names as the expressions write them -> column (-1: a parameter).
     mutable QHash<QString, int> nameIndex;
     double pageWidth = 0, pageHeight = 0;
@@ -108,12 +121,13 @@ struct ReportPreparer::State {
     double rowHeight = 0;
     double columnWidth = 0;
     int bandInstance = 0;
-    QHash<int, Accumulator> report, page;
-    // Each argument slot's value and the row it was evaluated for: the
-    // sums of the report, its page and its groups read one row alike.
-    std::vector<int> slotRow;
-    std::vector<QVariant> slotValue;
-    QVector<QHash<int, Accumulator>> group;
+    // The sums of the report, its page and each group level, by argument
+    // slot; each scope adds only the slots its aggregates read.
+    std::vector<Accumulator> report, page;
+    std::vector<std::vector<Accumulator>> group;
+    // Each argument slot's value and the row it was read for: the sums of
+    // the report, its page and its groups read one row alike.
+    std::vector<ArgumentValue> arguments;
     int lastRow = -1;
     QVector<int> groupFieldIndex;  // the column of each group level's field
     QVector<int> groupStart;       // the first row of each level's current group
