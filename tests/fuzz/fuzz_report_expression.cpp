@@ -28,6 +28,10 @@ const QList<QVariantList> kRows{
 ReportExpression::Context contextOf(int row) {
     ReportExpression::Context ctx;
     ctx.field = [row](const QString& f) { return kRows[row].value(kFields.indexOf(f.toLower())); };
+    // The row's columns too, as the preparer offers them: a field keeps the
+    // column it found and reads every row by it.
+    ctx.row = &kRows[row];
+    ctx.columnOf = [](const QString& f) { return static_cast<int>(kFields.indexOf(f.toLower())); };
     // count 7, avg of no numbers, sum a large amount, min and max a small one.
     ctx.aggregate = [](const ReportExpression::Aggregate& a) {
         return a.function == "count" ? QVariant(qlonglong(7))

@@ -41,9 +41,8 @@ struct ReportExpression::Node {
     QString text;  // string value, field name, operator or function name
     std::vector<std::unique_ptr<Node>> children;
     int aggregateIndex = -1;
-    // A field's column in the rows of the context it was last read with.
-    mutable quint64 columnsKey = 0;
-    mutable int column = -1;
+    // A field's column in the rows it is read from (-2: not asked yet).
+    mutable int column = -2;
 };
 
 namespace {
@@ -522,10 +521,9 @@ QVariant evalNode(const Node* n, const ReportExpression::Context& local,
         case Node::Kind::String:
             return n->text;
         case Node::Kind::Field:
-            if (local.row && local.columnsKey != 0) {
-                if (n->columnsKey != local.columnsKey) {
-                    n->column = local.column ? local.column(n->text) : -1;
-                    n->columnsKey = local.columnsKey;
+            if (local.row && local.columnOf) {
+                if (n->column == -2) {
+                    n->column = local.columnOf(n->text);
                 }
                 if (n->column >= 0 && n->column < local.row->size()) {
                     return local.row->at(n->column);

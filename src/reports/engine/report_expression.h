@@ -25,19 +25,19 @@ public:
         QString scope;     // "", "group", "page" or "report" as written
         const Node* argument = nullptr;
         // Aggregates over the same argument share a slot, so that a row's
-        // argument is evaluated once for all of them (set by the preparer).
+        // argument is evaluated once for all of them (set by the preparer
+        // on its own copies of the aggregates).
         int argumentSlot = -1;
     };
 
     struct Context {
         std::function<QVariant(const QString& field)> field;
         // A quicker way to a field that is a column of the row: the row's
-        // values, and the column of a name (-1: none, `field` answers it),
-        // asked once per name for each `columnsKey` (nonzero, and unique to
-        // one set of columns).
+        // values, and the column of a name (-1: none, `field` answers it).
+        // A parsed field asks its column once and keeps it, so an
+        // expression is read with the columns of one set of rows only.
         const QVector<QVariant>* row = nullptr;
-        quint64 columnsKey = 0;
-        std::function<int(const QString& field)> column;
+        std::function<int(const QString& field)> columnOf;
         std::function<QVariant(const Aggregate& aggregate)> aggregate;
         int page = 1;
         int pages = 1;  // -1: not known yet

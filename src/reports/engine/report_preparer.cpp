@@ -1,7 +1,5 @@
 #include "reports/engine/report_preparer.h"
 
-#include <atomic>
-
 #include "reports/engine/report_preparer_parts.h"
 
 #include "data/field_def.h"
@@ -12,7 +10,6 @@
 #include <QFontMetricsF>
 #include <QImageReader>
 #include <algorithm>
-#include <atomic>
 #include <cfloat>
 #include <limits>
 
@@ -79,7 +76,7 @@ QVariant ReportPreparer::fieldValue(const State& s, const QString& field, int ro
     }
     const int i = known.value();
     if (i >= 0) {
-        return row >= 0 && row < s.rows->rows.size() ? s.rows->rows[row][i] : QVariant();
+        return row >= 0 && row < s.rows->rows.size() ? s.rows->rows[row].value(i) : QVariant();
     }
     return m_parameters.value(field.toLower());
 }
@@ -88,8 +85,7 @@ void ReportPreparer::bindRow(ReportExpression::Context& ctx, const State& s, int
     ctx.field = [this, &s, row](const QString& f) { return fieldValue(s, f, row); };
     if (row >= 0 && row < s.rows->rows.size()) {
         ctx.row = &s.rows->rows[row];
-        ctx.columnsKey = s.columnsKey;
-        ctx.column = [&s](const QString& f) { return s.fieldIndex.value(f.toLower(), -1); };
+        ctx.columnOf = [&s](const QString& f) { return s.fieldIndex.value(f.toLower(), -1); };
     }
 }
 
@@ -302,8 +298,10 @@ void ReportPreparer::emitBand(State& s, const CompiledBand& band, int row, doubl
                 accs = &s.group[static_cast<size_t>(level)];
             }
         }
-        Q_UNUSED(this);
-        return (*accs)[static_cast<size_t>(m_slotOfAggregate[static_cast<size_t>(a.id)])].result(a.function);
+        const int slot = a.id >= 0 && static_cast<size_t>(a.id) < m_slotOfAggregate.size()
+                             ? m_slotOfAggregate[static_cast<size_t>(a.id)]
+                             : -1;
+        return slot >= 0 ? (*accs)[static_cast<size_t>(slot)].result(a.function) : Accumulator().result(a.function);
     };
     ReportExpression::Context ctx;
     bindRow(ctx, s, row);
@@ -545,7 +543,7 @@ void ReportPreparer::accumulate(std::vector<Accumulator>& sums, int row, const s
                 value.kind = ArgumentValue::Kind::Null;
             } else {
                 value.number = v.toDouble(&number);
-                value.kind = number ? ArgumentValue::Kind::Number : ArgumentValue::Kind::Value;
+                value.kind = number ? ArgumentValue::Kind::Number : ArgumentValue::Kind::NotNumber;
             }
             value.row = row;
         }
@@ -665,10 +663,6 @@ bool ReportPreparer::begin(const ReportRows* rows, PreparedReport* out, QString*
     State& s = *m_state;
     s.rows = rows;
     s.out = out;
-    // Each preparation's own key: the compiled fields remember their
-    // columns by it.
-    static std::atomic<quint64> preparations{0};
-    s.columnsKey = ++preparations;
     s.today = today.isValid() ? today : QDate::currentDate();
     s.arguments.assign(static_cast<size_t>(m_argumentSlots), ArgumentValue());
     s.report.assign(static_cast<size_t>(m_argumentSlots), Accumulator());

@@ -104,8 +104,9 @@ private:
     std::vector<ReportExpression::Aggregate> m_reportAggregates;
     std::vector<ReportExpression::Aggregate> m_pageAggregates;
     std::vector<std::vector<ReportExpression::Aggregate>> m_groupAggregates;
-    // The argument slots each of those sums adds, each once, and one
-    // argument of each slot.
+    // The argument slots each of those sums adds, each once; the argument
+    // of each slot (pointing into m_bands' parsed texts, so valid until the
+    // next compile); and each aggregate id's slot (-1: none).
     std::vector<int> m_reportSlots, m_pageSlots;
     std::vector<std::vector<int>> m_groupSlots;
     std::vector<const ReportExpression::Node*> m_slotArguments;

@@ -78,9 +78,16 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
     if (m_template.autoColumns) {
         expandAutoColumns(rows);
     }
+    // Nothing of the last compile is kept: the slots point into its bands.
     m_bands.clear();
     m_reportAggregates.clear();
     m_pageAggregates.clear();
+    m_reportSlots.clear();
+    m_pageSlots.clear();
+    m_groupSlots.clear();
+    m_slotArguments.clear();
+    m_slotOfAggregate.clear();
+    m_argumentSlots = 0;
     const QStringList groups = m_template.groupFields();
     m_groupAggregates.assign(groups.size(), {});
     int nextId = 0;
@@ -126,8 +133,6 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
     // One slot per distinct argument, over every sum; each sum adds a slot
     // once, however many of its aggregates read it.
     QHash<QString, int> slotOfKey;
-    m_slotArguments.clear();
-    m_slotOfAggregate.clear();
     auto assign = [this, &slotOfKey](std::vector<ReportExpression::Aggregate>& list, std::vector<int>& used) {
         used.clear();
         for (ReportExpression::Aggregate& a : list) {
@@ -141,7 +146,7 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
                 m_slotArguments.push_back(a.argument);
             }
             if (static_cast<size_t>(a.id) >= m_slotOfAggregate.size()) {
-                m_slotOfAggregate.resize(static_cast<size_t>(a.id) + 1, 0);
+                m_slotOfAggregate.resize(static_cast<size_t>(a.id) + 1, -1);
             }
             m_slotOfAggregate[static_cast<size_t>(a.id)] = a.argumentSlot;
             if (std::find(used.begin(), used.end(), a.argumentSlot) == used.end()) {

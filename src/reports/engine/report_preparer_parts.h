@@ -25,7 +25,7 @@ inline constexpr qint64 kMaxPrimitives = 20'000'000;
 // One argument of the aggregates as a row gave it, read once for every
 // scope that sums it.
 struct ReportPreparer::ArgumentValue {
-    enum class Kind { Null, Value, Number };
+    enum class Kind { Null, NotNumber, Number };
     int row = -1;
     Kind kind = Kind::Null;
     double number = 0;
@@ -110,7 +110,6 @@ struct ReportPreparer::State {
     PreparedReport* out = nullptr;
     QDate today;
     QHash<QString, int> fieldIndex;
-    quint64 columnsKey = 0;
     // Field names as the expressions write them -> column (-1: a parameter).
     mutable QHash<QString, int> nameIndex;
     double pageWidth = 0, pageHeight = 0;
