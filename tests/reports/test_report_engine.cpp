@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFontMetricsF>
 #include <QImageReader>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -20,6 +21,7 @@
 #include "platform/errors.h"
 #include "reports/engine/report_exporter.h"
 #include "reports/engine/report_file.h"
+#include "reports/engine/report_painter.h"
 #include "reports/engine/report_preparer.h"
 #include "reports/engine/report_sheet.h"
 #include "reports/engine/stepped_report.h"
@@ -587,6 +589,31 @@ private slots:
     }
 
     // The XLSX export: one table of many pages, from the report or its file; the kinds, labels and page.
+    // A picture painted at half its size keeps its one-pixel lines as grey rather than dropping every other one.
+    void picturesDrawnSmallerKeepTheirLines() {
+        QImage stripes(40, 40, QImage::Format_RGB32);
+        for (int y = 0; y < stripes.height(); ++y) {
+            for (int x = 0; x < stripes.width(); ++x) {
+                stripes.setPixelColor(x, y, y % 2 ? Qt::black : Qt::white);
+            }
+        }
+        PreparedReport report;
+        report.images = {stripes};
+        ReportPrimitive picture;
+        picture.kind = ReportPrimitive::Kind::Image;
+        picture.rect = QRectF(0, 0, 20, 20);
+        picture.image = 0;
+        report.pages = {ReportPage()};
+        report.pages[0].items = {picture};
+        QImage page(20, 20, QImage::Format_RGB32);
+        page.fill(Qt::red);
+        QPainter painter(&page);
+        ReportPainter::paintPage(painter, report, 0);
+        painter.end();
+        const int grey = QColor(page.pixel(10, 10)).red();
+        QVERIFY2(grey > 60 && grey < 200, qPrintable(QString::number(grey)));
+    }
+
     void xlsxIsOneTableOfItsKinds() {
         // Many pages: title, column header, page footer, two groups with subtotals and a grand total.
         ReportTemplate t;

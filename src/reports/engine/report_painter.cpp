@@ -11,6 +11,10 @@ void ReportPainter::paintPage(QPainter& painter, const PreparedReport& report, i
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
+    // A picture drawn smaller than it was made (a chart made for print, on
+    // screen) keeps its thin strokes: without smoothing, every other line
+    // of pixels is dropped and a character loses its strokes.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     QList<QFont> fonts;
     fonts.reserve(report.fonts.size());
     for (const ReportFontStyle& f : report.fonts) {
