@@ -24,10 +24,6 @@ public:
         QString function;  // sum, count, avg, min, max
         QString scope;     // "", "group", "page" or "report" as written
         const Node* argument = nullptr;
-        // Aggregates over the same argument share a slot, so that a row's
-        // argument is evaluated once for all of them (set by the preparer
-        // on its own copies of the aggregates).
-        int argumentSlot = -1;
     };
 
     struct Context {

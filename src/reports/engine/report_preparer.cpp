@@ -577,7 +577,7 @@ bool ReportPreparer::rowReady(int r) const {
         changed = 0;
     }
     for (int level = changed; level < levels; ++level) {
-        if (m_groupAggregates[level].empty()) {
+        if (m_groupSlots[level].empty()) {
             continue;
         }
         bool closed = false;

@@ -73,9 +73,9 @@ private:
     void finishPage(State& s);
     void placeDetail(State& s, const CompiledBand& band, int row);
     void placeFullWidth(State& s, const CompiledBand& band, int row);
-    // The aggregates whose sums an aggregate of this band (kind, group
-    // level) and scope is read from.
-    std::vector<ReportExpression::Aggregate>& aggregateSums(ReportBand::Kind kind, int level, const QString& scope);
+    // The sums (their argument slots) an aggregate of this band (kind,
+    // group level) and scope is read from.
+    std::vector<int>& sumsOf(ReportBand::Kind kind, int level, const QString& scope);
     std::vector<const CompiledBand*> bandsOf(ReportBand::Kind kind, int level) const;
     // Whether rows a and b are in one group of this level.
     bool sameGroup(int a, int b, int level) const;
@@ -96,17 +96,14 @@ private:
     std::vector<std::unique_ptr<CompiledBand>> m_bands;
     QHash<QString, QVariant> m_parameters;  // by lower-case name
     QHash<QString, QImage> m_namedImages;
-    // The aggregates by the sums they are read from (as emitBand answers
-    // them): the whole report, the page, and each group level. A row adds
-    // to each sum only what is read from it.
-    // How many distinct arguments the aggregates have.
+    // How many distinct arguments the aggregates have (their slots).
     int m_argumentSlots = 0;
-    std::vector<ReportExpression::Aggregate> m_reportAggregates;
-    std::vector<ReportExpression::Aggregate> m_pageAggregates;
-    std::vector<std::vector<ReportExpression::Aggregate>> m_groupAggregates;
-    // The argument slots each of those sums adds, each once; the argument
-    // of each slot (pointing into m_bands' parsed texts, so valid until the
-    // next compile); and each aggregate id's slot (-1: none).
+    // The sums aggregates are read from (as emitBand answers them): the
+    // whole report, the page, and each group level, each as the argument
+    // slots it adds, each once, so that a row adds to each sum only what
+    // is read from it. Then the argument of each slot (pointing into
+    // m_bands' parsed texts, so valid until the next compile) and each
+    // aggregate id's slot (-1: none).
     std::vector<int> m_reportSlots, m_pageSlots;
     std::vector<std::vector<int>> m_groupSlots;
     std::vector<const ReportExpression::Node*> m_slotArguments;

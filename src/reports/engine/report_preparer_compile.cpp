@@ -80,16 +80,32 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
     }
     // Nothing of the last compile is kept: the slots point into its bands.
     m_bands.clear();
-    m_reportAggregates.clear();
-    m_pageAggregates.clear();
     m_reportSlots.clear();
     m_pageSlots.clear();
-    m_groupSlots.clear();
     m_slotArguments.clear();
     m_slotOfAggregate.clear();
     m_argumentSlots = 0;
     const QStringList groups = m_template.groupFields();
-    m_groupAggregates.assign(groups.size(), {});
+    m_groupSlots.assign(groups.size(), {});
+    // One slot per distinct argument, over every sum; each sum adds a slot
+    // once, however many of its aggregates read it.
+    QHash<QString, int> slotOfKey;
+    auto addToSums = [this, &slotOfKey](const ReportExpression::Aggregate& a, std::vector<int>& sums) {
+        const QString key = ReportExpression::nodeKey(a.argument);
+        int slot = slotOfKey.value(key, -1);
+        if (slot < 0) {
+            slot = static_cast<int>(m_slotArguments.size());
+            slotOfKey.insert(key, slot);
+            m_slotArguments.push_back(a.argument);
+        }
+        if (static_cast<size_t>(a.id) >= m_slotOfAggregate.size()) {
+            m_slotOfAggregate.resize(static_cast<size_t>(a.id) + 1, -1);
+        }
+        m_slotOfAggregate[static_cast<size_t>(a.id)] = slot;
+        if (std::find(sums.begin(), sums.end(), slot) == sums.end()) {
+            sums.push_back(slot);
+        }
+    };
     int nextId = 0;
     for (int b = 0; b < m_template.bands.size(); ++b) {
         auto band = std::make_unique<CompiledBand>();
@@ -118,7 +134,7 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
                     return false;
                 }
                 for (const auto& a : c.text.aggregates()) {
-                    aggregateSums(band->band.kind, band->level, a.scope).push_back(a);
+                    addToSums(a, sumsOf(band->band.kind, band->level, a.scope));
                     nextId = std::max(nextId, a.id + 1);
                 }
                 c.usesPages = c.text.usesPageCount();
@@ -130,42 +146,11 @@ bool ReportPreparer::compile(const ReportRows& rows, QString* error) {
         }
         m_bands.push_back(std::move(band));
     }
-    // One slot per distinct argument, over every sum; each sum adds a slot
-    // once, however many of its aggregates read it.
-    QHash<QString, int> slotOfKey;
-    auto assign = [this, &slotOfKey](std::vector<ReportExpression::Aggregate>& list, std::vector<int>& used) {
-        used.clear();
-        for (ReportExpression::Aggregate& a : list) {
-            const QString key = ReportExpression::nodeKey(a.argument);
-            const auto known = slotOfKey.constFind(key);
-            if (known != slotOfKey.constEnd()) {
-                a.argumentSlot = known.value();
-            } else {
-                a.argumentSlot = static_cast<int>(m_slotArguments.size());
-                slotOfKey.insert(key, a.argumentSlot);
-                m_slotArguments.push_back(a.argument);
-            }
-            if (static_cast<size_t>(a.id) >= m_slotOfAggregate.size()) {
-                m_slotOfAggregate.resize(static_cast<size_t>(a.id) + 1, -1);
-            }
-            m_slotOfAggregate[static_cast<size_t>(a.id)] = a.argumentSlot;
-            if (std::find(used.begin(), used.end(), a.argumentSlot) == used.end()) {
-                used.push_back(a.argumentSlot);
-            }
-        }
-    };
-    assign(m_reportAggregates, m_reportSlots);
-    assign(m_pageAggregates, m_pageSlots);
-    m_groupSlots.assign(m_groupAggregates.size(), {});
-    for (size_t level = 0; level < m_groupAggregates.size(); ++level) {
-        assign(m_groupAggregates[level], m_groupSlots[level]);
-    }
-    m_argumentSlots = static_cast<int>(slotOfKey.size());
+    m_argumentSlots = static_cast<int>(m_slotArguments.size());
     return true;
 }
 
-std::vector<ReportExpression::Aggregate>& ReportPreparer::aggregateSums(ReportBand::Kind kind, int level,
-                                                                        const QString& scope) {
+std::vector<int>& ReportPreparer::sumsOf(ReportBand::Kind kind, int level, const QString& scope) {
     // As emitBand answers an aggregate: by its scope, or by its band's kind
     // when it names none.
     QString resolved = scope;
@@ -185,14 +170,14 @@ std::vector<ReportExpression::Aggregate>& ReportPreparer::aggregateSums(ReportBa
         }
     }
     if (resolved == QLatin1String("page")) {
-        return m_pageAggregates;
+        return m_pageSlots;
     }
     if (resolved == QLatin1String("group")) {
-        const int groups = static_cast<int>(m_groupAggregates.size());
+        const int groups = static_cast<int>(m_groupSlots.size());
         const int l = level >= 0 ? level : groups - 1;
         if (l >= 0 && l < groups) {
-            return m_groupAggregates[l];
+            return m_groupSlots[static_cast<size_t>(l)];
         }
     }
-    return m_reportAggregates;
+    return m_reportSlots;
 }
